@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package that Kivo2's build, the program
+# and its tests need.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libjpeg62-turbo-dev zlib1g-dev gettext libsane-dev libgtest-dev
+  # the program at run time
+  qt6-qpa-plugins libjpeg-turbo-progs xdg-utils fonts-dejavu-core
+  # independent tools that the tests and benchmarks compare with
+  imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
+  gifsicle giflib-tools sane-utils xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

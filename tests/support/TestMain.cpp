@@ -1,0 +1,65 @@
+// Test entry point: every test runs with HOME, the XDG folders and the registry
+// stand-in's folder pointing into a sandbox of its own, so no test sees the
+// user's settings or another test's files.
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+std::string& CurrentSandbox();
+}
+
+namespace {
+
+class SandboxListener : public testing::EmptyTestEventListener {
+ public:
+  explicit SandboxListener(std::filesystem::path root) : root_(std::move(root)) {}
+
+  void OnTestStart(const testing::TestInfo& info) override {
+    std::string name = std::string(info.test_suite_name()) + "." + info.name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    std::filesystem::path dir = root_ / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "home");
+    for (const char* sub : {"config", "data", "cache", "runtime", "registry", "tmp"})
+      std::filesystem::create_directories(dir / sub);
+    std::filesystem::permissions(dir / "runtime", std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    setenv("HOME", (dir / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (dir / "runtime").c_str(), 1);
+    setenv("KIVO2_REGISTRY_DIR", (dir / "registry").c_str(), 1);
+    setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+    testsupport::CurrentSandbox() = dir.string();
+  }
+
+  void OnTestEnd(const testing::TestInfo& info) override {
+    // Keep the sandbox of a failed test for inspection.
+    if (info.result() && !info.result()->Failed()) std::filesystem::remove_all(testsupport::CurrentSandbox());
+  }
+
+ private:
+  std::filesystem::path root_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("KIVO2_UNDER_TEST", "1", 1);
+  const char* base = getenv("TMPDIR");
+  std::filesystem::path root = std::filesystem::path(base && *base ? base : "/tmp") /
+                               ("kivo2-tests-" + std::to_string(getpid()));
+  std::filesystem::create_directories(root);
+  testing::UnitTest::GetInstance()->listeners().Append(new SandboxListener(root));
+  int rc = RUN_ALL_TESTS();
+  std::error_code ec;
+  if (rc == 0) std::filesystem::remove_all(root, ec);
+  return rc;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Shared helpers for the tests: the per-test sandbox folder, the sample corpus,
+// running the independent tools that check our output, and a small PNM/PAM
+// reader of our own so that tool output can be compared pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The sandbox folder of the running test; HOME, XDG_* and KIVO2_REGISTRY_DIR point into it.
+std::string TempDir();
+// A fresh path inside the sandbox (the file is not created).
+std::string TempPath(const std::string& name);
+
+// The public sample files beside the project; empty when absent.
+std::string CorpusDir();
+// Small files kept with the tests (tests/data).
+std::string TestDataDir();
+// The program folder made by the build (build/Kivo2).
+std::string ProgramDir();
+
+// Full path of an external tool, or empty when it is not installed.
+// ImageMagick's tools are taken from /usr/bin first.
+std::string ToolPath(const std::string& name);
+
+struct CommandResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+// Runs argv[0] (looked up with ToolPath when it has no '/') with the given arguments,
+// never through a shell. stdin is empty unless input is given.
+CommandResult Run(const std::vector<std::string>& argv, const std::string& input = std::string());
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// A decoded raster from a PNM or PAM file: samples in row-major order, `channels`
+// per pixel, each in 0..maxval.
+struct Raster {
+  int width = 0, height = 0, channels = 0, maxval = 0;
+  std::vector<uint16_t> samples;
+  uint16_t at(int x, int y, int c) const { return samples[(size_t(y) * width + x) * channels + c]; }
+};
+// Parses P1..P7 (plain and raw); throws std::runtime_error on malformed data.
+Raster ParsePnm(const std::string& bytes);
+// Converts any picture file to a raster with ImageMagick ("convert FILE -depth 8 pam:-" or given args).
+Raster ImageMagickRaster(const std::string& file, const std::vector<std::string>& extraArgs = {});
+
+}  // namespace testsupport
+
+#define KIVO2_REQUIRE_TOOL(name)                                                 \
+  do {                                                                           \
+    if (testsupport::ToolPath(name).empty()) GTEST_SKIP() << name << " missing"; \
+  } while (0)
+
+#define KIVO2_REQUIRE_CORPUS(sub)                                                      \
+  do {                                                                                 \
+    if (testsupport::CorpusDir().empty() ||                                            \
+        access((testsupport::CorpusDir() + "/" + (sub)).c_str(), F_OK) != 0)           \
+      GTEST_SKIP() << "corpus folder " << (sub) << " absent";                          \
+  } while (0)
+
+#include <unistd.h>
