@@ -1,0 +1,26 @@
+#pragma once
+// Translation through glibc's gettext. The program's texts live in the domain
+// "default", the class library's texts in "corvo"; both are bound to the
+// folder "locale" of the program folder.
+#include <string>
+
+// Binds the domains "default" and "corvo" to localeDir (normally ProgramDir + "locale").
+// Sets LC_MESSAGES from the environment and leaves LC_NUMERIC at "C".
+void InitTranslation(const std::string& localeDir);
+// The folder the domains are bound to.
+std::string TranslationLocaleDir();
+
+// Looks msgid up in the domain "default", then in the domains added for resource
+// strings; returns msgid itself when no catalogue has it. Empty text stays empty.
+std::string _(const std::string& msgid);
+std::string _(const char* msgid);
+// Looks msgid up in one domain only.
+std::string dgettext_(const std::string& domain, const std::string& msgid);
+
+// Adds a domain that resource strings are also looked up in (not added twice).
+void AddDomainForResourceString(const std::string& domain);
+// Activates a language ("nl", "en", ...): later lookups use its catalogues.
+// Under the C or POSIX locale glibc ignores LANGUAGE, so LC_MESSAGES falls back to C.UTF-8.
+void UseLanguage(const std::string& languageCode);
+// The language activated last ("" when none was).
+std::string GetCurrentLanguage();
