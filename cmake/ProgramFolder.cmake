@@ -14,9 +14,10 @@ foreach(lang nl)
       set(_mo ${_locale_dir}/${domain}.mo)
       add_custom_command(OUTPUT ${_mo}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${_locale_dir}
-        COMMAND ${MSGCAT} --use-first -o ${CMAKE_BINARY_DIR}/po-${lang}-${domain}.po ${_po}
-        COMMAND ${MSGFMT} --check-format -o ${_mo} ${CMAKE_BINARY_DIR}/po-${lang}-${domain}.po
-        DEPENDS ${_po}
+        COMMAND ${CMAKE_COMMAND} -DMSGCAT=${MSGCAT} -DMSGFMT=${MSGFMT} -DOUT=${_mo}
+                -DMERGED=${CMAKE_BINARY_DIR}/po-${lang}-${domain}.po "-DINPUTS=${_po}"
+                -P ${CMAKE_SOURCE_DIR}/cmake/CompileCatalog.cmake
+        DEPENDS ${_po} ${CMAKE_SOURCE_DIR}/cmake/CompileCatalog.cmake
         COMMENT "Compiling ${lang}/${domain}.mo")
       list(APPEND _mo_outputs ${_mo})
     endif()
