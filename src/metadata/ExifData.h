@@ -1,0 +1,255 @@
+#pragma once
+// The metadata record of one picture file: the JPEG marker segments that carry
+// metadata, the Exif tag container with its directory walk and tag tables, the
+// value texts of the tags, the 35 mm equivalent focal length and the summary.
+//
+// Positions in a buffer are 1-based: position p names the p-th byte. Every read
+// of a buffer is bounded: bytes outside it read as zero.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/rtl/SysUtils.h"
+
+class TStream;
+class TimgData;
+class TImageInfo;
+class TIPTCdata;
+
+
+// ---------------------------------------------------------------------------
+// Byte order and the bounded 16- and 32-bit reads, shared by the record and the
+// tag container; also the numeric value and the value text of an entry, which
+// depend on the byte order.
+// ---------------------------------------------------------------------------
+class tEndInd {
+ public:
+  // True when multi-byte values are big-endian ("MM").
+  bool MotorolaOrder = false;
+
+  void SetDataBuffer(std::string_view buffer) { DataBuffer = buffer; }
+  std::string_view GetDataBuffer() const { return DataBuffer; }
+
+  // The unsigned 16-bit value of the bytes at p and p+1.
+  uint32_t Get16(int64_t p) const;
+  // The 32-bit value of the bytes p..p+3.
+  int32_t Get32(int64_t p) const;
+
+  // All bytes form one unsigned number (no sign extension); its low 32 bits.
+  uint32_t IntegerOfBytes(std::string_view bytes) const;
+  // The number an entry stands for: integers over all their bytes, the first
+  // rational (x/0 gives 0), the first FLOAT or DOUBLE; 0 for texts.
+  double NumericValue(std::string_view raw, int type) const;
+  // The value text of an entry: its elements (at most 128) joined by ", ",
+  // coded through Code, then shaped by FormatS.
+  std::string FormatValue(std::string_view raw, int type, const std::string& code,
+                          const std::string& formatS) const;
+
+ protected:
+  // A view of the bytes the reads address (owned by a segment record).
+  std::string_view DataBuffer;
+};
+
+// Element size of a TIFF value type (1 to 12); 0 for any other type.
+int TypeElementSize(int type);
+
+// The text of ValueText in a value-code list ("1:Normal,3:Rotated 180°"); empty
+// when the list does not hold it. Found texts pass through the translation.
+std::string CodeText(const std::string& code, const std::string& valueText);
+// "W n/d" or "n/d" as a number; 0 when it does not convert or d is 0.
+double FractionValue(const std::string& text);
+// The first 50 characters of a text, each control character replaced by ".".
+std::string PrintableText(const std::string& text);
+
+// A formatting routine of a tag: the value text in, the shown text out.
+using TTagCallback = std::string (*)(const std::string& valueText);
+
+// ---------------------------------------------------------------------------
+// The tag record: a row of the tag tables and an element of the tag lists.
+// ---------------------------------------------------------------------------
+struct TTagEntry {
+  int32_t Key = 0;        // 0 for directory entries, 1 for maker-note entries
+  uint16_t Type = 0;      // TIFF value type of the entry
+  uint16_t Record = 0;    // IPTC record number
+  uint16_t Tag = 0;       // 0 marks the absence of a tag
+  std::string Name;
+  std::string Desc;
+  std::string Code;       // value-code list
+  std::string Data;       // the value text
+  std::string Raw;        // the value's raw bytes
+  int32_t Position = 0;   // 1-based position of the value in the segment data
+  std::string FormatS;
+  int32_t Size = 0;       // number of raw bytes
+  TTagCallback Callback = nullptr;
+};
+
+// The tables, with their descriptions filled in once.
+// The EXIF/TIFF table: rows 0..249 are tags, row 250 the "Unknown" terminator.
+const std::vector<TTagEntry>& ExifTagTable();
+// The GPS table: rows 0..30, tags 0x00..0x1E.
+const std::vector<TTagEntry>& GpsTagTable();
+// The JPEG marker table (Tag = marker byte, Desc = its name), ending with "Unknown".
+const std::vector<TTagEntry>& JpegMarkerTable();
+// The description made from a tag name: a blank before each capital that follows
+// a character that is not a capital ("ExifImageWidth" gives "Exif Image Width").
+std::string DescriptionFromName(const std::string& name);
+
+// Kinds of directory for the walk and the table lookup.
+constexpr int kMainDirectory = 1;
+constexpr int kGpsDirectory = 2;
+
+// The maker-note decoder installs itself here; the walk calls it for the
+// MakerNote entry (with MakerNote and MakerNotePos set) and keeps its result in
+// MakerNoteDecoded. Without a decoder maker notes stay undecoded.
+using TMakerNoteDispatch = bool (*)(TImageInfo& info, bool readingTiff);
+extern TMakerNoteDispatch MakerNoteDispatch;
+
+// ---------------------------------------------------------------------------
+// The Exif tag container of one read.
+// ---------------------------------------------------------------------------
+class TImageInfo : public tEndInd {
+ public:
+  TImageInfo(TimgData* parent, int32_t readMode);
+  virtual ~TImageInfo() = default;
+  TImageInfo(const TImageInfo&) = delete;
+  TImageInfo& operator=(const TImageInfo&) = delete;
+
+  std::vector<TTagEntry> Tags;
+  int32_t TagCount() const { return int32_t(Tags.size()); }
+
+  TimgData* Parent = nullptr;
+  std::string ExifVersion;   // at most 5 characters
+  std::string CameraMake;    // at most 32
+  std::string CameraModel;   // at most 40
+  std::string DateTime;      // at most 20: the photo date text
+  int32_t Height = 0, Width = 0;
+  int32_t HeightPos = 0, WidthPos = 0;
+  uint16_t HeightType = 0, WidthType = 0;  // value types of the size entries
+  int32_t FlashUsed = 0;
+  int32_t ReadMode = 255;
+  std::string MakerNote;
+  bool ReadingTiff = false;
+  std::string Comments;
+  int32_t CommentPos = 0, CommentSize = 0;
+  int32_t DateTimePos = 0, DateTimeOriginalPos = 0, DateTimeDigitizedPos = 0;
+  int32_t ThumbStart = 0, ThumbLength = 0;
+  std::string TagText;
+  std::string MakerNoteText;
+  bool MakerNoteDecoded = false;
+  int32_t MakerNotePos = 0;
+  int32_t IterPos = 0;
+
+  // Index of the first stored tag whose name equals Name without case; -1 when none.
+  virtual int FindTagIndex(const std::string& name) const;
+  // The value text of that tag; empty when none.
+  virtual void GetTagValue(const std::string& name, std::string& value) const;
+  std::string GetTagValue(const std::string& name) const;
+  // A copy of that tag; a zeroed record when none.
+  void GetTagRecord(const std::string& name, TTagEntry& record) const;
+  // The numeric value of that tag's raw bytes; 0 when none.
+  double GetTagNumber(const std::string& name) const;
+  int64_t GetTagInteger(const std::string& name) const;
+
+  void ResetIteration() { IterPos = 0; }
+  bool NextTagWithKey(int32_t key, TTagEntry& record);
+
+  // Appends a copy unless its Tag is 0; returns TagCount - 1.
+  int AddTag(const TTagEntry& record);
+  // A maker-note record made by a decoder (ReadMode 4 or 255 only).
+  void AddSyntheticTag(const std::string& name, const std::string& value, uint16_t type);
+
+  // The table row of a tag: the last matching row of the kind's table, or "Unknown".
+  static const TTagEntry& LookupTagDef(uint16_t tag, int kind);
+  // The first EXIF row whose name equals Name without case; -1 when none.
+  static int FindExifRowByName(const std::string& name);
+
+  // "YYYY:MM:DD HH:MM:SS" at fixed places; 0 when it is not a valid date.
+  static TDateTime ParseExifDate(const std::string& text);
+  TDateTime DateAt(int32_t position) const;
+  TDateTime PhotoDateTime() const;
+
+  // Walks one directory at Start (a file offset O lies at position O + Base).
+  void WalkDirectory(int64_t start, int64_t base, int kind, int64_t size);
+
+  // Adds the computed 35 mm equivalent focal length when the file has none.
+  void Compute35mmEquivalent();
+  // The short summary of the read (lines separated by CR LF).
+  std::string ExifSummary() const;
+
+ private:
+  void walk(int64_t start, int64_t base, int kind, int64_t size, int depth);
+  bool visited(int64_t base, int64_t start) const;
+  std::string raw(int64_t pos, int64_t count) const;
+  void errorText(const std::string& text);
+
+  // Directories walked in this read, as (base, start) pairs.
+  std::vector<std::pair<int64_t, int64_t>> Visited;
+};
+
+// ---------------------------------------------------------------------------
+// The metadata record of one file.
+// ---------------------------------------------------------------------------
+struct TSegment {
+  std::string Data;   // the segment's bytes from its two length bytes on
+  int32_t Marker = 0;
+  int32_t Size = 0;   // the value of the length field
+};
+
+// The read status texts kept in ErrStr (callers compare with them; shown translated).
+extern const char* const kStatusNone;            // "<none>"
+extern const char* const kStatusNotExif;         // "Not an EXIF file"
+extern const char* const kStatusIllegal;         // "Illegal Exif construction"
+extern const char* const kStatusBadHeader;       // "Incorrect Exif header"
+extern const char* const kStatusBadAlignment;    // "Invalid Exif alignment marker"
+extern const char* const kStatusBadDirectory;    // "Illegally sized directory"
+
+class TimgData : public tEndInd {
+ public:
+  static constexpr int kMaxSegments = 20;
+  static constexpr int kTiffWindow = 256000;
+
+  explicit TimgData(int32_t readMode = 255);
+  ~TimgData();
+  TimgData(const TimgData&) = delete;
+  TimgData& operator=(const TimgData&) = delete;
+
+  // Segment records numbered 1..20 live at Segments[0..19].
+  std::array<TSegment, kMaxSegments> Segments;
+  bool ReadingTiff = false;
+  int32_t ReadMode = 255;
+  int SegmentCount = 0;
+  TSegment* ExifSegment = nullptr;
+  TSegment* IptcSegment = nullptr;
+  TSegment* CommentSegment = nullptr;
+  TSegment* JfifSegment = nullptr;
+  std::string FileName;
+  TDateTime FileDate = 0;
+  int64_t FileSize = 0;
+  std::string ErrStr;
+  std::unique_ptr<TImageInfo> ImageInfo;
+  std::unique_ptr<TIPTCdata> IptcData;
+
+  // Reads the file's metadata; True when it was recognised and metadata was found.
+  bool ReadFileMetadata(const std::string& fileName);
+  bool FileHasMetadata(const std::string& fileName);
+  bool HasMetadata() const;
+  bool HasExif() const { return ExifSegment != nullptr; }
+  bool HasThumbnail() const;
+  // The comment segment's text (its bytes after the two length bytes).
+  void CommentText(std::string& text) const;
+
+  // The segment scan of a JPEG stream.
+  bool ScanJpegSegments(TStream& stream);
+
+  static std::string IntText(int32_t value);
+  static std::string RatioText(int32_t numerator, int32_t denominator);
+
+ private:
+  void reset();
+  bool readJpeg(const std::string& fileName);
+  bool readTiff(const std::string& fileName);
+  void processExifHeader(TSegment& segment);
+};

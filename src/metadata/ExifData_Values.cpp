@@ -1,0 +1,284 @@
+// Value texts of the tags: the bounded byte reads, the numeric value of an entry,
+// the formatted text with code lists and format strings, and the tag callbacks.
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "metadata/ExifData.h"
+#include "metadata/ExifData_Internal.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+constexpr size_t kMaxElements = 128;
+constexpr size_t kPrintableLength = 50;
+
+// Bytes of a text: pieces split at a separator.
+std::vector<std::string> Split(const std::string& text, const std::string& sep) {
+  std::vector<std::string> parts;
+  size_t from = 0;
+  for (;;) {
+    size_t at = text.find(sep, from);
+    if (at == std::string::npos) {
+      parts.push_back(text.substr(from));
+      return parts;
+    }
+    parts.push_back(text.substr(from, at - from));
+    from = at + sep.size();
+  }
+}
+
+}  // namespace
+
+int TypeElementSize(int type) {
+  static const int kSizes[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  return type >= 1 && type <= 12 ? kSizes[type] : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Bounded reads
+// ---------------------------------------------------------------------------
+
+uint32_t tEndInd::Get16(int64_t p) const {
+  auto byte = [this](int64_t q) -> uint32_t {
+    return q >= 1 && q <= int64_t(DataBuffer.size()) ? static_cast<unsigned char>(DataBuffer[size_t(q - 1)]) : 0;
+  };
+  uint32_t a = byte(p), b = byte(p + 1);
+  return MotorolaOrder ? (a << 8) | b : (b << 8) | a;
+}
+
+int32_t tEndInd::Get32(int64_t p) const {
+  auto byte = [this](int64_t q) -> uint32_t {
+    return q >= 1 && q <= int64_t(DataBuffer.size()) ? static_cast<unsigned char>(DataBuffer[size_t(q - 1)]) : 0;
+  };
+  uint32_t b0 = byte(p), b1 = byte(p + 1), b2 = byte(p + 2), b3 = byte(p + 3);
+  uint32_t v = MotorolaOrder ? (b0 << 24) | (b1 << 16) | (b2 << 8) | b3 : (b3 << 24) | (b2 << 16) | (b1 << 8) | b0;
+  return static_cast<int32_t>(v);
+}
+
+uint32_t tEndInd::IntegerOfBytes(std::string_view bytes) const {
+  // Only the low 32 bits survive: the last four bytes in Motorola order, the
+  // first four in Intel order.
+  uint32_t v = 0;
+  if (MotorolaOrder) {
+    size_t from = bytes.size() > 4 ? bytes.size() - 4 : 0;
+    for (size_t i = from; i < bytes.size(); ++i) v = (v << 8) | static_cast<unsigned char>(bytes[i]);
+  } else {
+    size_t n = bytes.size() < 4 ? bytes.size() : 4;
+    for (size_t i = n; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(bytes[i]);
+  }
+  return v;
+}
+
+double tEndInd::NumericValue(std::string_view raw, int type) const {
+  switch (type) {
+    case 1: case 3: case 4: case 6: case 8: case 9:
+      return double(IntegerOfBytes(raw));
+    case 5: case 10: {
+      uint32_t num = IntegerOfBytes(raw.substr(0, 4));
+      uint32_t den = IntegerOfBytes(raw.size() > 4 ? raw.substr(4, 4) : std::string_view());
+      return den == 0 ? 0.0 : double(num) / double(den);  // x/0 gives 0
+    }
+    case 11: {
+      if (raw.size() < 4) return 0;
+      uint32_t bits = IntegerOfBytes(raw.substr(0, 4));
+      float f;
+      std::memcpy(&f, &bits, 4);
+      return std::isfinite(f) ? double(f) : 0.0;
+    }
+    case 12: {
+      if (raw.size() < 8) return 0;
+      uint64_t hi = IntegerOfBytes(MotorolaOrder ? raw.substr(0, 4) : raw.substr(4, 4));
+      uint64_t lo = IntegerOfBytes(MotorolaOrder ? raw.substr(4, 4) : raw.substr(0, 4));
+      uint64_t bits = (hi << 32) | lo;
+      double d;
+      std::memcpy(&d, &bits, 8);
+      return std::isfinite(d) ? d : 0.0;
+    }
+    default:
+      return 0;
+  }
+}
+
+std::string tEndInd::FormatValue(std::string_view raw, int type, const std::string& code,
+                                 const std::string& formatS) const {
+  const int size = TypeElementSize(type);
+  if (size == 0) return "0";
+  size_t n = raw.size() / size_t(size);
+  if (n > kMaxElements) n = kMaxElements;
+  std::string text;
+  for (size_t i = 0; i < n; ++i) {
+    std::string_view element = raw.substr(i * size_t(size), size_t(size));
+    std::string piece;
+    switch (type) {
+      case 1: case 3: case 4: case 6: case 8: case 9: {
+        std::string number = std::to_string(static_cast<int32_t>(IntegerOfBytes(element)));
+        piece = code.empty() ? number : CodeText(code, number);
+        break;
+      }
+      case 5: case 10:
+        piece = TimgData::RatioText(static_cast<int32_t>(IntegerOfBytes(element.substr(0, 4))),
+                                    static_cast<int32_t>(IntegerOfBytes(element.substr(4, 4))));
+        break;
+      case 11: case 12:
+        piece = "-9999.99";
+        break;
+      default:
+        piece = "?";
+        break;
+    }
+    if (!text.empty()) text += ", ";
+    text += piece;
+  }
+  if (formatS.empty()) return text;
+  size_t s = formatS.find("%s");
+  if (s != std::string::npos) return Format(formatS, {text});
+  return Format(formatS, {NumericValue(raw, type)});
+}
+
+std::string CodeText(const std::string& code, const std::string& valueText) {
+  const std::string key = "," + Trim(valueText) + ":";
+  const std::string list = "," + code + ",";
+  size_t at = list.find(key);
+  if (at == std::string::npos) return std::string();
+  size_t from = at + key.size();
+  std::string item = list.substr(from, list.find(',', from) - from);
+  return item.empty() ? item : _(item);
+}
+
+double FractionValue(const std::string& input) {
+  std::string text = Trim(input);
+  int64_t whole = 0;
+  size_t blank = text.find(' ');
+  if (blank != std::string::npos) {
+    int32_t w;
+    if (!ParseInt32(text.substr(0, blank), w)) return 0;
+    whole = w;
+    text = text.substr(blank + 1);
+  }
+  size_t slash = text.find('/');
+  if (slash == std::string::npos) return 0;
+  int32_t num, den;
+  if (!ParseInt32(text.substr(0, slash), num) || !ParseInt32(text.substr(slash + 1), den) || den == 0) return 0;
+  return (double(whole) * den + num) / den;
+}
+
+std::string PrintableText(const std::string& text) {
+  // A text in UTF-8 is cut after 50 characters, any other after 50 bytes.
+  size_t cut = text.size();
+  if (IsValidUtf8(text)) {
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+      if (chars == kPrintableLength) {
+        cut = i;
+        break;
+      }
+      ++chars;
+    }
+  } else if (cut > kPrintableLength) {
+    cut = kPrintableLength;
+  }
+  std::string out = text.substr(0, cut);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 32) c = '.';
+  return out;
+}
+
+std::string TimgData::IntText(int32_t value) { return std::to_string(value); }
+
+std::string TimgData::RatioText(int32_t numerator, int32_t denominator) {
+  return std::to_string(numerator) + "/" + std::to_string(denominator);
+}
+
+// ---------------------------------------------------------------------------
+// Tag callbacks
+// ---------------------------------------------------------------------------
+
+std::string ComponentsConfigurationText(const std::string& valueText) {
+  static const char* const kNames[7] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
+  std::string out;
+  // Characters 2 to 5: the four component bytes after the opening quote.
+  for (size_t i = 1; i <= 4 && i < valueText.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(valueText[i]);
+    if (c >= 1 && c <= 6) out += kNames[c];
+  }
+  return out;
+}
+
+std::string ShutterSpeedText(const std::string& valueText) {
+  double x = FractionValue(valueText);
+  double t = std::exp2(-x);  // exposure time in seconds
+  if (!std::isfinite(t)) t = 0;
+  std::string out = Format("%4.4f", {t}) + " " + _("sec");
+  if (t > 0 && t <= 0.5) {
+    double q = std::nearbyint(1.0 / t);
+    if (q <= double(std::numeric_limits<int32_t>::max()))
+      out += " (1/" + std::to_string(static_cast<int32_t>(q)) + ")";
+  }
+  return out;
+}
+
+std::string FlashText(const std::string& valueText) {
+  int32_t v = 0;
+  if (!ParseInt32(valueText, v)) v = 0;
+  std::string out = (v & 1) ? _("On") : _("Off");
+  switch (v & 6) {
+    case 2: out += ", " + _("UNKNOWN"); break;
+    case 4: out += ", " + _("no strobe return"); break;
+    case 6: out += ", " + _("strobe return"); break;
+  }
+  switch (v & 24) {
+    case 8: out += ", " + _("forced"); break;
+    case 16: out += ", " + _("surpressed"); break;
+    case 24: out += ", " + _("auto mode"); break;
+  }
+  if (v & 32) out += ", " + _("no flash function");
+  if (v & 64) out += ", " + _("red-eye reduction");
+  return out;
+}
+
+std::string UserCommentText(const std::string& valueText) {
+  return valueText.size() > 8 ? valueText.substr(8) : std::string();
+}
+
+std::string WindowsXpText(const std::string& valueText) {
+  // The BYTE list holds UCS-2 little-endian characters: every odd piece is a low
+  // byte. The piece after the last comma is not used.
+  std::vector<std::string> pieces = Split(valueText, ",");
+  std::string out;
+  for (size_t i = 0; i + 1 < pieces.size(); i += 2) {
+    int32_t v;
+    if (!ParseInt32(pieces[i], v)) continue;
+    if ((v & 0xFF) != 0) out += static_cast<char>(v & 0xFF);
+  }
+  return out;
+}
+
+std::string GpsDegreesText(const std::string& valueText) {
+  std::vector<std::string> pieces = Split(valueText, ", ");
+  auto part = [&pieces](size_t i) { return i < pieces.size() ? FractionValue(pieces[i]) : 0.0; };
+  double d = part(0), m = part(1), s = part(2);
+  if (s == 0) {
+    // Minutes with a fraction are turned into seconds.
+    s = (m - std::trunc(m)) * 100 * 0.6;
+    m = std::trunc(m);
+  }
+  return Format("%0.0f", {d}) + " " + _("Degrees") + " " + Format("%0.0f", {m}) + " " +
+         _("Minutes") + " " + Format("%0.0f", {s}) + " " + _("Seconds");
+}
+
+std::string GpsTimeText(const std::string& valueText) {
+  std::vector<std::string> pieces = Split(valueText, ", ");
+  auto part = [&pieces](size_t i) { return i < pieces.size() ? FractionValue(pieces[i]) : 0.0; };
+  return Format("%0.0f", {part(0)}) + ":" + Format("%0.0f", {part(1)}) + ":" +
+         Format("%0.0f", {part(2)});
+}
+
+bool ParseInt32(const std::string& text, int32_t& value) {
+  int v;
+  if (!TryStrToInt(Trim(text), v)) return false;
+  value = v;
+  return true;
+}
