@@ -1,0 +1,583 @@
+// Files and folders with the class library's meanings on Linux: attributes mapped
+// from permissions and names, DOS date-times in local time, folder listing with
+// case-blind masks, renames that never replace, and atomic rewrites.
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/RtlInternal.h"
+#include "platform/rtl/SysUtils.h"
+
+std::string rtl_internal::FileErrorText(const char* englishFormat, const std::string& fileName, int errorCode) {
+  return Format(_(englishFormat), {fileName, SysErrorMessage(errorCode)});
+}
+
+using rtl_internal::FileErrorText;
+using rtl_internal::LocalDateTimeFromTimespec;
+
+namespace {
+bool StatOf(const std::string& name, struct stat& st) { return !name.empty() && ::stat(name.c_str(), &st) == 0; }
+bool LstatOf(const std::string& name, struct stat& st) { return !name.empty() && ::lstat(name.c_str(), &st) == 0; }
+
+TDateTime MTimeOf(const struct stat& st) { return LocalDateTimeFromTimespec(st.st_mtim.tv_sec, st.st_mtim.tv_nsec); }
+
+// fa* attributes from the entry itself (lst) and, for links, what it points to.
+int AttrOf(const std::string& name, const struct stat& lst, const struct stat* target) {
+  int attr = 0;
+  const struct stat& st = target ? *target : lst;
+  if (S_ISLNK(lst.st_mode)) attr |= faSymLink;
+  if (S_ISLNK(lst.st_mode) && !target) {
+    // A dangling link: nothing but the link itself.
+  } else if (S_ISDIR(st.st_mode)) {
+    attr |= faDirectory;
+  } else {
+    attr |= faArchive;
+  }
+  if (!(st.st_mode & S_IWUSR) && !S_ISLNK(st.st_mode)) attr |= faReadOnly;
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") attr |= faHidden;
+  return attr;
+}
+
+std::string BaseName(const std::string& path) {
+  std::string p = path;
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  size_t s = p.rfind('/');
+  return s == std::string::npos ? p : p.substr(s + 1);
+}
+
+std::u32string Utf8ToCodePoints(const std::string& s) {
+  std::u32string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + len > s.size()) len = 1;
+    char32_t cp = len == 1 ? c : char32_t(c & (0x7F >> len));
+    for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    out += cp;
+    i += len;
+  }
+  return out;
+}
+
+bool Glob(const std::u32string& name, const std::u32string& mask) {
+  size_t n = 0, m = 0, starM = std::u32string::npos, starN = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
+      ++n;
+      ++m;
+    } else if (m < mask.size() && mask[m] == U'*') {
+      starM = m++;
+      starN = n;
+    } else if (starM != std::u32string::npos) {
+      m = starM + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == U'*') ++m;
+  return m == mask.size();
+}
+
+int UmaskNow() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("Umask:", 0) == 0) return int(std::strtol(line.c_str() + 6, nullptr, 8));
+  }
+  return 022;
+}
+}  // namespace
+
+bool MatchesMask(const std::string& fileName, const std::string& mask) {
+  if (mask == "*" || mask == "*.*") return true;
+  std::u32string name = Utf8ToCodePoints(AnsiLowerCase(fileName));
+  std::u32string m = Utf8ToCodePoints(AnsiLowerCase(mask));
+  if (Glob(name, m)) return true;
+  // "name.*" also matches "name" without any extension, as on Windows.
+  if (m.size() >= 2 && m.compare(m.size() - 2, 2, U".*") == 0 && fileName.find('.') == std::string::npos)
+    return Glob(name, m.substr(0, m.size() - 2));
+  return false;
+}
+
+bool FileExists(const std::string& fileName) {
+  struct stat st;
+  return StatOf(fileName, st) && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& dir) {
+  struct stat st;
+  return StatOf(dir, st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& dir) { return !dir.empty() && ::mkdir(dir.c_str(), 0777) == 0; }
+
+bool ForceDirectories(const std::string& dir) {
+  if (dir.empty()) return false;
+  std::string d = ExcludeTrailingPathDelimiter(dir);
+  if (DirectoryExists(d)) return true;
+  std::string parent = ExtractFileDir(d);
+  if (parent != d && !parent.empty() && !ForceDirectories(parent)) return false;
+  if (::mkdir(d.c_str(), 0777) == 0) return true;
+  return errno == EEXIST && DirectoryExists(d);
+}
+
+bool RemoveDir(const std::string& dir) { return !dir.empty() && ::rmdir(dir.c_str()) == 0; }
+
+bool DeleteFile(const std::string& fileName) {
+  struct stat st;
+  if (!LstatOf(fileName, st) || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(fileName.c_str()) == 0;
+}
+
+namespace {
+// Copies a regular file's bytes, permissions and modification time to a new file dst
+// (which must not exist). Used to move files across file systems.
+bool CopyRegularFile(const std::string& src, const std::string& dst) {
+  int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st;
+  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(in);
+    return false;
+  }
+  int out = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  std::vector<char> buf(1 << 16);
+  bool ok = true;
+  for (;;) {
+    ssize_t r = ::read(in, buf.data(), buf.size());
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      ok = false;
+      break;
+    }
+    if (r == 0) break;
+    for (ssize_t done = 0; done < r;) {
+      ssize_t w = ::write(out, buf.data() + done, size_t(r - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  if (ok && ::fsync(out) != 0) ok = false;
+  struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (ok) futimens(out, times);
+  if (::close(out) != 0) ok = false;
+  ::close(in);
+  if (!ok) ::unlink(dst.c_str());
+  return ok;
+}
+
+// A rename that refuses an existing target, for file systems without RENAME_NOREPLACE.
+bool RenameNoReplaceFallback(const std::string& oldName, const std::string& newName, const struct stat& st) {
+  if (S_ISREG(st.st_mode)) {
+    if (::link(oldName.c_str(), newName.c_str()) == 0) {
+      ::unlink(oldName.c_str());
+      return true;
+    }
+    if (errno == EEXIST) return false;
+  }
+  // No hard links here (e.g. FAT): check, then rename.
+  struct stat tst;
+  if (::lstat(newName.c_str(), &tst) == 0 || errno != ENOENT) return false;
+  return ::rename(oldName.c_str(), newName.c_str()) == 0;
+}
+}  // namespace
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+  struct stat st;
+  if (oldName.empty() || newName.empty() || !LstatOf(oldName, st)) return false;
+  if (::renameat2(AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) == 0) return true;
+  int err = errno;
+  if (err == EEXIST) {
+    // A case change on a case-blind file system: the "existing" target is the file itself.
+    struct stat tst;
+    if (oldName != newName && SameText(oldName, newName) && ::lstat(newName.c_str(), &tst) == 0 &&
+        tst.st_dev == st.st_dev && tst.st_ino == st.st_ino && st.st_nlink == 1)
+      return ::rename(oldName.c_str(), newName.c_str()) == 0;
+    return false;
+  }
+  if (err == EINVAL || err == ENOSYS || err == ENOTSUP) return RenameNoReplaceFallback(oldName, newName, st);
+  if (err == EXDEV && S_ISREG(st.st_mode)) {
+    // Moving a file to another file system: copy beside the target, put it in place
+    // without replacing anything, then remove the original.
+    std::string tmp = ExtractFilePath(newName) + "." + BaseName(newName).substr(0, 200) + ".kivo2move";
+    struct stat tst;
+    if (::lstat(newName.c_str(), &tst) == 0) return false;
+    ::unlink(tmp.c_str());
+    if (!CopyRegularFile(oldName, tmp)) return false;
+    struct stat tmpSt;
+    ::lstat(tmp.c_str(), &tmpSt);
+    if (!RenameNoReplaceFallback(tmp, newName, tmpSt)) {
+      ::unlink(tmp.c_str());
+      return false;
+    }
+    ::unlink(oldName.c_str());
+    return true;
+  }
+  return false;
+}
+
+int64_t FileSizeByName(const std::string& fileName) {
+  struct stat st;
+  if (!StatOf(fileName, st)) return -1;
+  return int64_t(st.st_size);
+}
+
+int32_t FileAge(const std::string& fileName) {
+  struct stat st;
+  if (!StatOf(fileName, st) || S_ISDIR(st.st_mode)) return -1;
+  return DateTimeToFileDate(MTimeOf(st));
+}
+
+bool FileAge(const std::string& fileName, TDateTime& fileDateTime) {
+  struct stat st;
+  if (!StatOf(fileName, st) || S_ISDIR(st.st_mode)) return false;
+  fileDateTime = MTimeOf(st);
+  return true;
+}
+
+int32_t FileGetDate(int handle) {
+  struct stat st;
+  if (fstat(handle, &st) != 0) return -1;
+  return DateTimeToFileDate(MTimeOf(st));
+}
+
+bool FileSetDateTime(const std::string& fileName, TDateTime value) {
+  if (fileName.empty()) return false;
+  int64_t secs = LocalDateTimeToUnix(value);
+  int h, n, sec, ms;
+  DecodeTime(value, h, n, sec, ms);
+  long nsec = long(ms) * 1000000L;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = time_t(secs);
+  times[1].tv_nsec = nsec;
+  return utimensat(AT_FDCWD, fileName.c_str(), times, 0) == 0;
+}
+
+int FileSetDate(const std::string& fileName, int32_t age) {
+  TDateTime dt;
+  try {
+    dt = FileDateToDateTime(age);
+  } catch (const EConvertError&) {
+    return EINVAL;
+  }
+  if (fileName.empty()) return ENOENT;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = time_t(LocalDateTimeToUnix(dt));
+  times[1].tv_nsec = 0;
+  return utimensat(AT_FDCWD, fileName.c_str(), times, 0) == 0 ? 0 : errno;
+}
+
+int FileGetAttr(const std::string& fileName) {
+  struct stat lst, st;
+  if (!LstatOf(fileName, lst)) return -1;
+  bool haveTarget = S_ISLNK(lst.st_mode) && ::stat(fileName.c_str(), &st) == 0;
+  return AttrOf(BaseName(fileName), lst, haveTarget ? &st : nullptr);
+}
+
+int FileSetAttr(const std::string& fileName, int attr) {
+  struct stat st;
+  if (!StatOf(fileName, st)) return errno ? errno : ENOENT;
+  if (S_ISDIR(st.st_mode)) return 0;  // read-only means nothing for folders
+  mode_t mode = st.st_mode & 07777;
+  if (attr & faReadOnly) mode &= mode_t(~(S_IWUSR | S_IWGRP | S_IWOTH));
+  else mode |= S_IWUSR;
+  if (mode == (st.st_mode & 07777)) return 0;
+  return ::chmod(fileName.c_str(), mode) == 0 ? 0 : errno;
+}
+
+bool FileIsReadOnly(const std::string& fileName) {
+  int a = FileGetAttr(fileName);
+  return a != -1 && (a & faReadOnly);
+}
+
+bool FileSetReadOnly(const std::string& fileName, bool readOnly) {
+  int a = FileGetAttr(fileName);
+  if (a == -1) return false;
+  return FileSetAttr(fileName, readOnly ? (a | faReadOnly) : (a & ~faReadOnly)) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// FindFirst / FindNext
+// ---------------------------------------------------------------------------
+struct TSearchState {
+  std::string folder;  // with a trailing '/', or "" for the current folder
+  std::vector<std::string> names;
+  size_t next = 0;
+};
+
+namespace {
+bool NameOrder(const std::string& a, const std::string& b) {
+  auto rank = [](const std::string& s) { return s == "." ? 0 : s == ".." ? 1 : 2; };
+  int ra = rank(a), rb = rank(b);
+  if (ra != rb) return ra < rb;
+  int c = CompareText(a, b);
+  return c != 0 ? c < 0 : a < b;
+}
+
+int FindMatching(TSearchRec& f) {
+  TSearchState* s = f.FindHandle.get();
+  if (!s) return EBADF;
+  while (s->next < s->names.size()) {
+    const std::string& name = s->names[s->next++];
+    std::string full = s->folder + name;
+    struct stat lst, st;
+    if (::lstat(full.c_str(), &lst) != 0) continue;  // gone since the listing
+    bool haveTarget = S_ISLNK(lst.st_mode) && ::stat(full.c_str(), &st) == 0;
+    int attr = AttrOf(name, lst, haveTarget ? &st : nullptr);
+    if (attr & f.ExcludeAttr) continue;
+    const struct stat& info = haveTarget ? st : lst;
+    f.Name = name;
+    f.Attr = attr;
+    f.Size = (attr & faDirectory) || (S_ISLNK(lst.st_mode) && !haveTarget) ? 0 : int64_t(info.st_size);
+    f.TimeStamp = MTimeOf(info);
+    f.Time = DateTimeToFileDate(f.TimeStamp);
+    return 0;
+  }
+  return ENOENT;
+}
+}  // namespace
+
+int FindFirst(const std::string& path, int attr, TSearchRec& f) {
+  f = TSearchRec();
+  f.ExcludeAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
+  auto state = std::make_shared<TSearchState>();
+  size_t slash = path.rfind('/');
+  std::string mask = slash == std::string::npos ? path : path.substr(slash + 1);
+  state->folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  if (mask.empty()) return ENOENT;
+  DIR* dir = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
+  if (!dir) return errno ? errno : ENOENT;
+  bool wild = mask.find_first_of("*?") != std::string::npos;
+  while (struct dirent* e = ::readdir(dir)) {
+    std::string name = e->d_name;
+    if (wild ? MatchesMask(name, mask) : AnsiSameText(name, mask)) state->names.push_back(std::move(name));
+  }
+  ::closedir(dir);
+  std::sort(state->names.begin(), state->names.end(), NameOrder);
+  if (!wild) {
+    // An exact name wins over names that differ only in case.
+    auto exact = std::find(state->names.begin(), state->names.end(), mask);
+    if (exact != state->names.end()) state->names = {mask};
+  }
+  f.FindHandle = std::move(state);
+  int r = FindMatching(f);
+  if (r != 0) f.FindHandle.reset();
+  return r;
+}
+
+int FindNext(TSearchRec& f) { return FindMatching(f); }
+
+void FindClose(TSearchRec& f) { f.FindHandle.reset(); }
+
+// ---------------------------------------------------------------------------
+// File names
+// ---------------------------------------------------------------------------
+std::string ExtractFilePath(const std::string& fileName) {
+  size_t p = fileName.rfind('/');
+  return p == std::string::npos ? std::string() : fileName.substr(0, p + 1);
+}
+
+std::string ExtractFileDir(const std::string& fileName) {
+  size_t p = fileName.rfind('/');
+  if (p == std::string::npos) return std::string();
+  if (p == 0) return "/";
+  return fileName.substr(0, p);
+}
+
+std::string ExtractFileName(const std::string& fileName) {
+  size_t p = fileName.rfind('/');
+  return p == std::string::npos ? fileName : fileName.substr(p + 1);
+}
+
+std::string ExtractFileExt(const std::string& fileName) {
+  size_t p = fileName.find_last_of("./");
+  if (p == std::string::npos || fileName[p] != '.') return std::string();
+  return fileName.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& fileName, const std::string& extension) {
+  size_t p = fileName.find_last_of("./");
+  if (p == std::string::npos || fileName[p] != '.') return fileName + extension;
+  return fileName.substr(0, p) + extension;
+}
+
+std::string ExpandFileName(const std::string& fileName) {
+  if (fileName.empty()) return std::string();
+  std::string full = fileName[0] == '/' ? fileName : IncludeTrailingPathDelimiter(GetCurrentDir()) + fileName;
+  bool trailing = full.back() == '/';
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i <= full.size()) {
+    size_t j = full.find('/', i);
+    if (j == std::string::npos) j = full.size();
+    std::string part = full.substr(i, j - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = j + 1;
+  }
+  std::string r;
+  for (const auto& p : parts) r += "/" + p;
+  if (r.empty()) return "/";
+  if (trailing) r += '/';
+  return r;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& s) {
+  if (!s.empty() && s.back() == '/') return s;
+  return s + '/';
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& s) {
+  std::string r = s;
+  while (r.size() > 1 && r.back() == '/') r.pop_back();
+  return r;
+}
+
+std::string GetCurrentDir() {
+  std::vector<char> buf(4096);
+  for (;;) {
+    if (::getcwd(buf.data(), buf.size())) return std::string(buf.data());
+    if (errno != ERANGE || buf.size() > (1u << 20)) return std::string();
+    buf.resize(buf.size() * 2);
+  }
+}
+
+bool SetCurrentDir(const std::string& dir) { return !dir.empty() && ::chdir(dir.c_str()) == 0; }
+
+int64_t DiskFree(const std::string& path) {
+  struct statvfs s;
+  if (path.empty() || ::statvfs(path.c_str(), &s) != 0) return -1;
+  return int64_t(s.f_bavail) * int64_t(s.f_frsize);
+}
+
+int64_t DiskSize(const std::string& path) {
+  struct statvfs s;
+  if (path.empty() || ::statvfs(path.c_str(), &s) != 0) return -1;
+  return int64_t(s.f_blocks) * int64_t(s.f_frsize);
+}
+
+std::string GetTempDir() {
+  std::string t = GetEnvironmentVariable("TMPDIR");
+  if (t.empty() || !DirectoryExists(t)) t = "/tmp";
+  return IncludeTrailingPathDelimiter(t);
+}
+
+// ---------------------------------------------------------------------------
+// Whole files
+// ---------------------------------------------------------------------------
+std::string ReadFileBytes(const std::string& fileName, int64_t maxBytes) {
+  int fd = fileName.empty() ? -1 : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EFOpenError(FileErrorText("Cannot open file \"%s\". %s", fileName, errno ? errno : ENOENT));
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw EFOpenError(FileErrorText("Cannot open file \"%s\". %s", fileName, EISDIR));
+  }
+  if (int64_t(st.st_size) > maxBytes) {
+    ::close(fd);
+    throw EReadError(Format(_("File \"%s\" is too large"), {fileName}));
+  }
+  std::string data;
+  data.reserve(size_t(st.st_size));
+  char buf[65536];
+  for (;;) {
+    ssize_t r = ::read(fd, buf, sizeof buf);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      int err = errno;
+      ::close(fd);
+      throw EReadError(FileErrorText("Cannot read file \"%s\". %s", fileName, err));
+    }
+    if (r == 0) break;
+    if (int64_t(data.size()) + r > maxBytes) {
+      ::close(fd);
+      throw EReadError(Format(_("File \"%s\" is too large"), {fileName}));
+    }
+    data.append(buf, size_t(r));
+  }
+  ::close(fd);
+  return data;
+}
+
+void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes) {
+  if (fileName.empty()) throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, ENOENT));
+  // A link is followed, so the file it names is replaced and the link kept.
+  std::string target = fileName;
+  struct stat lst;
+  if (::lstat(fileName.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  struct stat old;
+  bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode))
+    throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, EISDIR));
+  std::string folder = ExtractFilePath(target);
+  std::string tmpl = folder + "." + ExtractFileName(target).substr(0, 200) + ".XXXXXX";
+  std::vector<char> path(tmpl.begin(), tmpl.end());
+  path.push_back('\0');
+  int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fd < 0) throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, errno));
+  auto fail = [&](int err) {
+    ::close(fd);
+    ::unlink(path.data());
+    throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
+  };
+  mode_t mode = exists ? (old.st_mode & 07777) : mode_t(0666 & ~UmaskNow());
+  ::fchmod(fd, mode);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) fail(w < 0 ? errno : ENOSPC);
+    done += size_t(w);
+  }
+  if (::fsync(fd) != 0) fail(errno);
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(path.data());
+    throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
+  }
+  if (::rename(path.data(), target.c_str()) != 0) {
+    int err = errno;
+    ::unlink(path.data());
+    throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
+  }
+  // Make the rename itself durable.
+  int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
