@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/Classes.h"
@@ -455,6 +456,28 @@ class TGraphic : public TPersistent {
 // TBitmap
 // ---------------------------------------------------------------------------
 
+namespace graphics_detail {
+// An allocator whose new elements are left uninitialised; the bitmap zeroes what must be zero.
+template <class T>
+struct DefaultInitAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = DefaultInitAllocator<U>;
+  };
+  DefaultInitAllocator() = default;
+  template <class U>
+  DefaultInitAllocator(const DefaultInitAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+}  // namespace graphics_detail
+
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TTransparentMode { tmAuto, tmFixed };
 
@@ -549,11 +572,15 @@ class TBitmap : public TGraphic {
  private:
   void reallocate(int width, int height);
   void convertTo(TPixelFormat format);
+  void takeFrom(TBitmap& other);
+  // For decoders that write every row: the size without zeroing the pixels.
+  friend class TJPEGImage;
+  void allocateUninitialised(TPixelFormat format, int width, int height);
 
   int width_ = 0, height_ = 0;
   int stride_ = 0;
   TPixelFormat pixelFormat_ = pfDevice;
-  std::vector<uint8_t> pixels_;
+  std::vector<uint8_t, graphics_detail::DefaultInitAllocator<uint8_t>> pixels_;
   TPalette palette_;
   TColor transparentColor_ = clDefault;
   TTransparentMode transparentMode_ = tmAuto;

@@ -79,8 +79,10 @@ class TJPEGImage : public TGraphic {
   void SetProgressiveEncoding(bool progressive);
 
  private:
-  void readHeader();
+  void setFullSize(int width, int height);
   void freeBitmap();
+  void decodeSettingChanging();
+  void decodeSettingChanged();
   void bitmapChanged(TObject* sender);
 
   std::vector<uint8_t> data_;          // compressed bytes (empty: none)

@@ -1,0 +1,158 @@
+// Copying pixels between bitmaps: nearest-pixel stretching, the raster operations
+// of CopyRect and drawing through a 1-bit mask.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/graphics/GraphicsInternal.h"
+
+namespace graphics_internal {
+
+namespace {
+
+bool IsIndexed(TPixelFormat f) { return f == pf1bit || f == pf4bit || f == pf8bit; }
+
+// The supported raster operations, applied to whole pixel values.
+enum class RasterOp { Copy, Xor, And, Or, NotSrc, NotDst, Zero, Ones, SrcAndNotDst, NotOr, NotSrcOrDst };
+
+RasterOp OpOf(TCopyMode mode) {
+  switch (mode) {
+    case cmSrcInvert: return RasterOp::Xor;
+    case cmSrcAnd: return RasterOp::And;
+    case cmSrcPaint: return RasterOp::Or;
+    case cmNotSrcCopy: return RasterOp::NotSrc;
+    case cmDstInvert: return RasterOp::NotDst;
+    case cmBlackness: return RasterOp::Zero;
+    case cmWhiteness: return RasterOp::Ones;
+    case cmSrcErase: return RasterOp::SrcAndNotDst;
+    case cmNotSrcErase: return RasterOp::NotOr;
+    case cmMergePaint: return RasterOp::NotSrcOrDst;
+    default: return RasterOp::Copy;
+  }
+}
+
+inline uint32_t Apply(RasterOp op, uint32_t d, uint32_t s) {
+  switch (op) {
+    case RasterOp::Copy: return s;
+    case RasterOp::Xor: return d ^ s;
+    case RasterOp::And: return d & s;
+    case RasterOp::Or: return d | s;
+    case RasterOp::NotSrc: return ~s;
+    case RasterOp::NotDst: return ~d;
+    case RasterOp::Zero: return 0;
+    case RasterOp::Ones: return ~0u;
+    case RasterOp::SrcAndNotDst: return s & ~d;
+    case RasterOp::NotOr: return ~(d | s);
+    case RasterOp::NotSrcOrDst: return ~s | d;
+  }
+  return s;
+}
+
+inline bool MaskBit(const TBitmap* mask, int x, int y) {
+  if (!mask || x >= mask->Width() || y >= mask->Height()) return false;
+  return (mask->ScanLine(y)[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+}  // namespace
+
+void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode mode,
+                const TBitmap* mask) {
+  const int destW = dest.Width(), destH = dest.Height();
+  const int srcW = sourceRect.Width(), srcH = sourceRect.Height();
+  if (destW <= 0 || destH <= 0 || target.Empty()) return;
+  const RasterOp op = OpOf(mode);
+  const bool needsSource = op != RasterOp::NotDst && op != RasterOp::Zero && op != RasterOp::Ones;
+  if (needsSource && (srcW <= 0 || srcH <= 0 || source.Empty())) return;
+
+  const int x0 = std::max(dest.Left, 0), x1 = std::min(dest.Right, target.Width());
+  const int y0 = std::max(dest.Top, 0), y1 = std::min(dest.Bottom, target.Height());
+  if (x0 >= x1 || y0 >= y1) return;
+
+  // Source column for every target column; -1 where it falls outside the source.
+  std::vector<int> xmap(size_t(x1 - x0), -1);
+  for (int x = x0; x < x1; ++x) {
+    int sx = sourceRect.Left + int(int64_t(x - dest.Left) * srcW / destW);
+    xmap[size_t(x - x0)] = (sx >= 0 && sx < source.Width()) ? sx : -1;
+  }
+
+  const TPixelFormat tf = target.PixelFormat();
+  const int tbits = target.BitsPerPixel();
+  const TPixelFormat sf = source.PixelFormat();
+  const bool indexedTarget = IsIndexed(tf);
+  const TPalette targetPalette = target.Palette();
+  const bool sameIndices = indexedTarget && IsIndexed(sf) && source.Palette() == targetPalette;
+
+  // Fast path: a plain copy between equal layouts without stretching or mask.
+  if (op == RasterOp::Copy && !mask && srcW == destW && srcH == destH && sf == tf && tbits >= 8 &&
+      (!indexedTarget || sameIndices)) {
+    const int bpp = tbits / 8;
+    for (int y = y0; y < y1; ++y) {
+      int sy = sourceRect.Top + (y - dest.Top);
+      if (sy < 0 || sy >= source.Height()) continue;
+      int sx0 = sourceRect.Left + (x0 - dest.Left);
+      int from = std::max(0, -sx0), to = std::min(x1 - x0, source.Width() - sx0);
+      if (from >= to) continue;
+      std::memcpy(target.ScanLine(y) + size_t(x0 + from) * size_t(bpp),
+                  source.ScanLine(sy) + size_t(sx0 + from) * size_t(bpp), size_t(to - from) * size_t(bpp));
+    }
+    return;
+  }
+
+  uint32_t lut[256];
+  PaletteLut(source.Palette(), lut);
+  std::unique_ptr<NearestColorCache> nearest;
+  if (indexedTarget && !sameIndices) nearest = std::make_unique<NearestColorCache>(targetPalette);
+
+  std::vector<uint32_t> srcLine(size_t(std::max(source.Width(), 1)));
+  std::vector<uint32_t> span(static_cast<size_t>(x1 - x0));
+  std::vector<uint8_t> spanBytes(size_t(x1 - x0) * 4 + 4);
+  std::vector<uint8_t> keep(static_cast<size_t>(x1 - x0));
+  int lastSy = -1;
+  const uint32_t indexMask = indexedTarget ? ((1u << tbits) - 1) : ~0u;
+
+  for (int y = y0; y < y1; ++y) {
+    int sy = needsSource ? sourceRect.Top + int(int64_t(y - dest.Top) * srcH / destH) : 0;
+    if (needsSource && (sy < 0 || sy >= source.Height())) continue;
+    if (needsSource && sy != lastSy) {
+      if (!sameIndices) RowToBGRA(source.ScanLine(sy), sf, source.Width(), lut, srcLine.data());
+      lastSy = sy;
+    }
+    // Which pixels are written, and the source value of each (in the target's terms).
+    for (int i = 0; i < x1 - x0; ++i) {
+      int sx = xmap[size_t(i)];
+      bool write = !needsSource || sx >= 0;
+      if (write && mask && needsSource && MaskBit(mask, sx, sy)) write = false;
+      keep[size_t(i)] = write ? 0 : 1;
+      if (!write || !needsSource) continue;
+      if (sameIndices)
+        span[size_t(i)] = uint32_t(GetIndex(source.ScanLine(sy), source.BitsPerPixel(), sx));
+      else if (indexedTarget)
+        span[size_t(i)] = uint32_t(nearest->Find(srcLine[size_t(sx)]));
+      else
+        span[size_t(i)] = srcLine[size_t(sx)];
+    }
+    uint8_t* row = target.ScanLine(y);
+    if (indexedTarget) {
+      for (int i = 0; i < x1 - x0; ++i) {
+        if (keep[size_t(i)]) continue;
+        int x = x0 + i;
+        uint32_t d = uint32_t(GetIndex(row, tbits, x));
+        SetIndex(row, tbits, x, int(Apply(op, d, span[size_t(i)]) & indexMask));
+      }
+      continue;
+    }
+    // Direct colour: the source span in the target's byte layout, then byte-wise combining.
+    const int bpp = tbits / 8;
+    if (needsSource) BGRAToRow(span.data(), tf, x1 - x0, spanBytes.data());
+    uint8_t* d = row + size_t(x0) * size_t(bpp);
+    for (int i = 0; i < x1 - x0; ++i) {
+      if (keep[size_t(i)]) continue;
+      for (int b = 0; b < bpp; ++b) {
+        size_t k = size_t(i) * size_t(bpp) + size_t(b);
+        d[k] = uint8_t(Apply(op, d[k], needsSource ? spanBytes[k] : 0));
+      }
+      if (tf == pf15bit) d[size_t(i) * 2 + 1] &= 0x7F;
+    }
+  }
+}
+
+}  // namespace graphics_internal

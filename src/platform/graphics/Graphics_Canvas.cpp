@@ -1,0 +1,474 @@
+// TCanvas: shapes and text through QPainter, pixels and block copies straight on the
+// bitmap's rows.
+#include <QFontMetrics>
+#include <QPainterPath>
+#include <QPolygon>
+
+#include <algorithm>
+
+#include "platform/QtApplication.h"
+#include "platform/graphics/CanvasQt.h"
+#include "platform/graphics/GraphicsInternal.h"
+
+using namespace graphics_internal;
+
+namespace {
+
+bool IsIndexed(TPixelFormat f) { return f == pf1bit || f == pf4bit || f == pf8bit; }
+
+QPainter::CompositionMode PenComposition(TPenMode mode) {
+  switch (mode) {
+    case pmBlack: return QPainter::RasterOp_ClearDestination;
+    case pmWhite: return QPainter::RasterOp_SetDestination;
+    case pmNot: return QPainter::RasterOp_NotDestination;
+    case pmNotCopy: return QPainter::RasterOp_NotSource;
+    case pmMergePenNot: return QPainter::RasterOp_SourceOrNotDestination;
+    case pmMaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
+    case pmMergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
+    case pmMaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
+    case pmMerge: return QPainter::RasterOp_SourceOrDestination;
+    case pmNotMerge: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case pmMask: return QPainter::RasterOp_SourceAndDestination;
+    case pmNotMask: return QPainter::RasterOp_NotSourceOrNotDestination;
+    case pmXor: return QPainter::RasterOp_SourceXorDestination;
+    case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+  }
+}
+
+QPen MakePen(const TPen& pen) {
+  if (pen.Style() == psClear || pen.Mode() == pmNop) return QPen(Qt::NoPen);
+  QPen p(ToQColor(pen.Color()));
+  int w = std::max(1, pen.Width());
+  p.setWidth(w == 1 ? 0 : w);
+  p.setCapStyle(w == 1 ? Qt::FlatCap : Qt::RoundCap);
+  p.setJoinStyle(w == 1 ? Qt::MiterJoin : Qt::RoundJoin);
+  switch (pen.Style()) {
+    case psDash: p.setStyle(Qt::DashLine); break;
+    case psDot: p.setStyle(Qt::DotLine); break;
+    case psDashDot: p.setStyle(Qt::DashDotLine); break;
+    case psDashDotDot: p.setStyle(Qt::DashDotDotLine); break;
+    default: p.setStyle(Qt::SolidLine); break;
+  }
+  return p;
+}
+
+QBrush MakeBrush(const TBrush& brush) {
+  QColor c = ToQColor(brush.Color());
+  switch (brush.Style()) {
+    case bsClear: return QBrush(Qt::NoBrush);
+    case bsHorizontal: return QBrush(c, Qt::HorPattern);
+    case bsVertical: return QBrush(c, Qt::VerPattern);
+    case bsFDiagonal: return QBrush(c, Qt::FDiagPattern);
+    case bsBDiagonal: return QBrush(c, Qt::BDiagPattern);
+    case bsCross: return QBrush(c, Qt::CrossPattern);
+    case bsDiagCross: return QBrush(c, Qt::DiagCrossPattern);
+    default: return QBrush(c);
+  }
+}
+
+// One drawing operation's painter. On a bitmap it paints straight into the rows where
+// Qt has the format, else into a 32-bit copy whose changed pixels are written back
+// (indexed bitmaps take the nearest palette entry).
+class PaintSession {
+ public:
+  PaintSession(TCanvas& canvas, bool rasterOp) : canvas_(canvas) {
+    TCanvasImpl& impl = canvas.Impl();
+    canvas.Changing();
+    if (impl.painter) {
+      painter_ = impl.painter;
+      painter_->save();
+      return;
+    }
+    bitmap_ = impl.bitmap;
+    if (!bitmap_ || bitmap_->Empty()) return;
+    TPixelFormat f = bitmap_->PixelFormat();
+    QImage::Format direct = QImage::Format_Invalid;
+    if (f == pf32bit || f == pfDevice) direct = QImage::Format_RGB32;
+    if (!rasterOp) {
+      if (f == pf24bit) direct = QImage::Format_BGR888;
+      if (f == pf15bit) direct = QImage::Format_RGB555;
+      if (f == pf16bit) direct = QImage::Format_RGB16;
+    }
+    if (direct != QImage::Format_Invalid) {
+      image_ = QImage(bitmap_->ScanLine(0), bitmap_->Width(), bitmap_->Height(), int(bitmap_->RowStride()), direct);
+    } else {
+      image_ = BitmapToQImage(*bitmap_);
+      before_ = image_.copy();
+      copied_ = true;
+    }
+    own_ = std::make_unique<QPainter>(&image_);
+    painter_ = own_.get();
+  }
+
+  ~PaintSession() {
+    if (own_) {
+      own_->end();
+      if (copied_) writeBack();
+    } else if (painter_) {
+      painter_->restore();
+    }
+    canvas_.Changed();
+  }
+
+  QPainter* painter() const { return painter_; }
+
+ private:
+  void writeBack() {
+    const int w = bitmap_->Width(), h = bitmap_->Height();
+    TPixelFormat f = bitmap_->PixelFormat();
+    if (IsIndexed(f)) {
+      TPalette palette = bitmap_->Palette();
+      NearestColorCache nearest(palette);
+      int bits = bitmap_->BitsPerPixel();
+      for (int y = 0; y < h; ++y) {
+        const uint32_t* now = reinterpret_cast<const uint32_t*>(image_.constScanLine(y));
+        const uint32_t* was = reinterpret_cast<const uint32_t*>(before_.constScanLine(y));
+        uint8_t* row = bitmap_->ScanLine(y);
+        for (int x = 0; x < w; ++x)
+          if (now[x] != was[x]) SetIndex(row, bits, x, nearest.Find(now[x]));
+      }
+      return;
+    }
+    std::vector<uint32_t> line(static_cast<size_t>(w));
+    std::vector<uint8_t> bytes(size_t(w) * 4);
+    const int bpp = bitmap_->BitsPerPixel() / 8;
+    for (int y = 0; y < h; ++y) {
+      const uint32_t* now = reinterpret_cast<const uint32_t*>(image_.constScanLine(y));
+      const uint32_t* was = reinterpret_cast<const uint32_t*>(before_.constScanLine(y));
+      uint8_t* row = bitmap_->ScanLine(y);
+      BGRAToRow(now, f, w, bytes.data());
+      for (int x = 0; x < w; ++x)
+        if (now[x] != was[x]) std::copy_n(bytes.data() + size_t(x) * size_t(bpp), bpp, row + size_t(x) * size_t(bpp));
+    }
+  }
+
+  TCanvas& canvas_;
+  TBitmap* bitmap_ = nullptr;
+  QImage image_, before_;
+  bool copied_ = false;
+  std::unique_ptr<QPainter> own_;
+  QPainter* painter_ = nullptr;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+TCanvas::TCanvas() : impl_(std::make_unique<TCanvasImpl>()) {}
+
+TCanvas::TCanvas(TBitmap* bitmap) : TCanvas() { impl_->bitmap = bitmap; }
+
+TCanvas::~TCanvas() = default;
+
+void TCanvas::SetFont(const TFont& font) { font_.Assign(const_cast<TFont*>(&font)); }
+void TCanvas::SetPen(const TPen& pen) { pen_.Assign(const_cast<TPen*>(&pen)); }
+void TCanvas::SetBrush(const TBrush& brush) { brush_.Assign(const_cast<TBrush*>(&brush)); }
+
+void TCanvas::Changing() {
+  if (OnChanging) OnChanging(this);
+}
+
+void TCanvas::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void TCanvas::Lock() {
+  lock_.lock();
+  ++lockCount_;
+}
+
+bool TCanvas::TryLock() {
+  if (!lock_.try_lock()) return false;
+  ++lockCount_;
+  return true;
+}
+
+void TCanvas::Unlock() {
+  --lockCount_;
+  lock_.unlock();
+}
+
+TRect TCanvas::ClipRect() const {
+  if (impl_->painter) {
+    const QRect& r = impl_->paintClip;
+    return Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
+  }
+  if (impl_->bitmap) return Rect(0, 0, impl_->bitmap->Width(), impl_->bitmap->Height());
+  return TRect();
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (brush_.Style() == bsClear || rect.IsEmpty()) return;
+  PaintSession s(*this, false);
+  if (!s.painter()) return;
+  s.painter()->setCompositionMode(QPainter::CompositionMode_Source);
+  if (brush_.Style() != bsSolid) s.painter()->setCompositionMode(QPainter::CompositionMode_SourceOver);
+  s.painter()->fillRect(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), MakeBrush(brush_));
+}
+
+void TCanvas::FrameRect(const TRect& rect) {
+  if (rect.IsEmpty()) return;
+  PaintSession s(*this, false);
+  if (!s.painter()) return;
+  QColor c = ToQColor(brush_.Color());
+  QPainter& p = *s.painter();
+  p.fillRect(QRect(rect.Left, rect.Top, rect.Width(), 1), c);
+  p.fillRect(QRect(rect.Left, rect.Bottom - 1, rect.Width(), 1), c);
+  p.fillRect(QRect(rect.Left, rect.Top, 1, rect.Height()), c);
+  p.fillRect(QRect(rect.Right - 1, rect.Top, 1, rect.Height()), c);
+}
+
+namespace {
+
+// The box a shape occupies: the outline's pixels run from x1 to x2 - 1; without a
+// pen the filled area is one pixel smaller, as with the class library.
+QRect ShapeBox(int x1, int y1, int x2, int y2, bool hasPen) {
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+  int shrink = hasPen ? 1 : 1;
+  return QRect(x1, y1, x2 - x1 - shrink, y2 - y1 - shrink);
+}
+
+}  // namespace
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  PaintSession s(*this, pen_.Mode() != pmCopy);
+  if (!s.painter()) return;
+  QPainter& p = *s.painter();
+  bool hasPen = pen_.Style() != psClear && pen_.Mode() != pmNop;
+  QRect box = ShapeBox(x1, y1, x2, y2, hasPen);
+  if (!hasPen) {
+    if (brush_.Style() != bsClear) p.fillRect(QRect(box.left(), box.top(), box.width(), box.height()), MakeBrush(brush_));
+    return;
+  }
+  if (brush_.Style() != bsClear)
+    p.fillRect(QRect(box.left(), box.top(), box.width() + 1, box.height() + 1), MakeBrush(brush_));
+  p.setCompositionMode(PenComposition(pen_.Mode()));
+  p.setPen(MakePen(pen_));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(box);
+}
+
+// Draws one closed shape with the pen's outline and the brush's inside.
+template <class DrawFn>
+static void DrawShape(TCanvas& canvas, DrawFn draw) {
+  PaintSession s(canvas, canvas.Pen().Mode() != pmCopy);
+  if (!s.painter()) return;
+  QPainter& p = *s.painter();
+  p.setCompositionMode(PenComposition(canvas.Pen().Mode()));
+  p.setPen(MakePen(canvas.Pen()));
+  p.setBrush(MakeBrush(canvas.Brush()));
+  draw(p);
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  DrawShape(*this, [&](QPainter& p) { p.drawEllipse(ShapeBox(x1, y1, x2, y2, true)); });
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int x3, int y3) {
+  DrawShape(*this, [&](QPainter& p) { p.drawRoundedRect(ShapeBox(x1, y1, x2, y2, true), x3 / 2.0, y3 / 2.0); });
+}
+
+void TCanvas::Polygon(const std::vector<TPoint>& points) {
+  if (points.empty()) return;
+  QPolygon poly;
+  for (const TPoint& pt : points) poly << QPoint(pt.X, pt.Y);
+  DrawShape(*this, [&](QPainter& p) { p.drawPolygon(poly, Qt::OddEvenFill); });
+}
+
+void TCanvas::Polyline(const std::vector<TPoint>& points) {
+  if (points.empty()) return;
+  {
+    PaintSession s(*this, pen_.Mode() != pmCopy);
+    if (!s.painter()) return;
+    QPolygon poly;
+    for (const TPoint& pt : points) poly << QPoint(pt.X, pt.Y);
+    QPainter& p = *s.painter();
+    p.setCompositionMode(PenComposition(pen_.Mode()));
+    p.setPen(MakePen(pen_));
+    p.drawPolyline(poly);
+  }
+  penPos_ = points.back();
+}
+
+void TCanvas::MoveTo(int x, int y) { penPos_ = TPoint(x, y); }
+
+void TCanvas::LineTo(int x, int y) {
+  {
+    PaintSession s(*this, pen_.Mode() != pmCopy);
+    if (s.painter()) {
+      QPainter& p = *s.painter();
+      p.setCompositionMode(PenComposition(pen_.Mode()));
+      p.setPen(MakePen(pen_));
+      p.drawLine(QPoint(penPos_.X, penPos_.Y), QPoint(x, y));
+    }
+  }
+  penPos_ = TPoint(x, y);
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+  QFont font = ToQFont(font_);
+  QFontMetrics metrics(font);
+  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  int w = metrics.horizontalAdvance(s);
+  {
+    PaintSession session(*this, false);
+    if (QPainter* p = session.painter()) {
+      if (brush_.Style() != bsClear) p->fillRect(QRect(x, y, w, metrics.height()), ToQColor(brush_.Color()));
+      p->setFont(font);
+      p->setPen(ToQColor(font_.Color()));
+      p->drawText(QPoint(x, y + metrics.ascent()), s);
+    }
+  }
+  penPos_ = TPoint(x + w, y);
+}
+
+void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+  QFont font = ToQFont(font_);
+  QFontMetrics metrics(font);
+  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  PaintSession session(*this, false);
+  QPainter* p = session.painter();
+  if (!p || rect.IsEmpty()) return;
+  QRect clip(rect.Left, rect.Top, rect.Width(), rect.Height());
+  if (brush_.Style() != bsClear) p->fillRect(clip, ToQColor(brush_.Color()));
+  p->setClipRect(clip, Qt::IntersectClip);
+  p->setFont(font);
+  p->setPen(ToQColor(font_.Color()));
+  p->drawText(QPoint(x, y + metrics.ascent()), s);
+}
+
+TSize TCanvas::TextExtent(const std::string& text) {
+  QFontMetrics metrics(ToQFont(font_));
+  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  return TSize{metrics.horizontalAdvance(s), metrics.height()};
+}
+
+int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).cx; }
+int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).cy; }
+
+void TCanvas::Draw(int x, int y, TGraphic& graphic) {
+  if (graphic.Empty()) return;
+  graphic.Draw(*this, Bounds(x, y, graphic.Width(), graphic.Height()));
+}
+
+void TCanvas::StretchDraw(const TRect& rect, TGraphic& graphic) {
+  if (graphic.Empty()) return;
+  graphic.Draw(*this, rect);
+}
+
+void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect) {
+  TCanvasImpl& src = source.Impl();
+  if (src.bitmap && !src.painter) {
+    CanvasDrawBitmap(*this, dest, *src.bitmap, sourceRect, copyMode_, nullptr);
+    return;
+  }
+  if (src.painter && src.painter->device() && src.painter->device()->devType() == QInternal::Image) {
+    const QImage* image = static_cast<const QImage*>(src.painter->device());
+    TBitmap copy;
+    QImageToBitmap(image->copy(sourceRect.Left, sourceRect.Top, sourceRect.Width(), sourceRect.Height()), copy);
+    CanvasDrawBitmap(*this, dest, copy, Rect(0, 0, copy.Width(), copy.Height()), copyMode_, nullptr);
+  }
+}
+
+void TCanvas::DrawMasked(const TRect& dest, const TBitmap& source, const TRect& sourceRect, const TBitmap& mask) {
+  CanvasDrawBitmap(*this, dest, source, sourceRect, cmSrcCopy, &mask);
+}
+
+TColor TCanvas::Pixels(int x, int y) {
+  if (impl_->painter) {
+    QPaintDevice* device = impl_->painter->device();
+    if (device && device->devType() == QInternal::Image) {
+      const QImage* image = static_cast<const QImage*>(device);
+      if (!image->valid(x, y)) return clNone;
+      return FromQColor(image->pixelColor(x, y));
+    }
+    return clNone;
+  }
+  TBitmap* b = impl_->bitmap;
+  if (!b || x < 0 || y < 0 || x >= b->Width() || y >= b->Height()) return clNone;
+  return b->PixelColor(x, y);
+}
+
+void TCanvas::SetPixels(int x, int y, TColor color) {
+  if (impl_->painter) {
+    PaintSession s(*this, false);
+    s.painter()->setPen(ToQColor(color));
+    s.painter()->drawPoint(x, y);
+    return;
+  }
+  TBitmap* b = impl_->bitmap;
+  if (!b || x < 0 || y < 0 || x >= b->Width() || y >= b->Height()) return;
+  Changing();
+  color = ColorToRGB(color);
+  uint8_t* row = b->ScanLine(y);
+  TPixelFormat f = b->PixelFormat();
+  if (IsIndexed(f)) {
+    int index = NearestPaletteIndex(b->Palette(), color);
+    SetIndex(row, b->BitsPerPixel(), x, index < 0 ? 0 : index);
+  } else {
+    uint32_t c = 0xFF000000u | (uint32_t(GetRValue(color)) << 16) | (uint32_t(GetGValue(color)) << 8) | GetBValue(color);
+    int bpp = b->BitsPerPixel() / 8;
+    uint8_t bytes[4];
+    BGRAToRow(&c, f, 1, bytes);
+    if (f == pf32bit || f == pfDevice) bytes[3] = row[x * 4 + 3];  // the 4th byte is not a colour
+    std::copy_n(bytes, bpp, row + size_t(x) * size_t(bpp));
+  }
+  Changed();
+}
+
+// ---------------------------------------------------------------------------
+
+namespace graphics_internal {
+
+void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                      TCopyMode mode, const TBitmap* mask) {
+  TCanvasImpl& impl = canvas.Impl();
+  if (!impl.painter) {
+    if (!impl.bitmap || impl.bitmap == &source) {
+      if (!impl.bitmap) return;
+      TBitmap copy;  // drawing a bitmap onto itself reads from a copy
+      copy.Assign(const_cast<TBitmap*>(&source));
+      canvas.Changing();
+      BlitBitmap(*impl.bitmap, dest, copy, sourceRect, mode, mask);
+      canvas.Changed();
+      return;
+    }
+    canvas.Changing();
+    BlitBitmap(*impl.bitmap, dest, source, sourceRect, mode, mask);
+    canvas.Changed();
+    return;
+  }
+  PaintSession s(canvas, true);
+  QPainter& p = *s.painter();
+  QRect target(dest.Left, dest.Top, dest.Width(), dest.Height());
+  QRect from(sourceRect.Left, sourceRect.Top, sourceRect.Width(), sourceRect.Height());
+  switch (mode) {
+    case cmBlackness: p.fillRect(target, Qt::black); return;
+    case cmWhiteness: p.fillRect(target, Qt::white); return;
+    case cmDstInvert:
+      p.setCompositionMode(QPainter::RasterOp_NotDestination);
+      p.fillRect(target, Qt::white);
+      return;
+    case cmSrcInvert: p.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
+    case cmSrcAnd: p.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
+    case cmSrcPaint: p.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
+    case cmNotSrcCopy: p.setCompositionMode(QPainter::RasterOp_NotSource); break;
+    default: p.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
+  }
+  if (!mask) {
+    p.drawImage(target, BitmapAsQImage(source), from);
+    return;
+  }
+  QImage image = BitmapToQImage(source, false).convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height() && y < mask->Height(); ++y) {
+    uint32_t* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+    const uint8_t* bits = mask->ScanLine(y);
+    for (int x = 0; x < image.width() && x < mask->Width(); ++x)
+      if ((bits[x >> 3] >> (7 - (x & 7))) & 1) line[x] = 0;
+  }
+  p.drawImage(target, image, from);
+}
+
+}  // namespace graphics_internal

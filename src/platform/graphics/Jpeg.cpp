@@ -1,0 +1,515 @@
+// TJPEGImage on libjpeg. libjpeg reports fatal errors through error_exit, which we
+// turn into a longjmp back to the frame that called libjpeg; that frame then raises
+// EInvalidGraphic with libjpeg's message. No exception ever passes through libjpeg's
+// C frames, and libjpeg never ends the process. Warnings (such as premature end of
+// data) do not stop a decode: a truncated picture keeps what could be decoded.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+
+#include "platform/graphics/GraphicsInternal.h"
+#include "platform/graphics/Jpeg.h"
+#include "platform/i18n/GnuGetText.h"
+
+using namespace graphics_internal;
+
+namespace {
+
+// libjpeg may use at most this much working memory (progressive pictures keep all
+// coefficients), and a picture may have at most this many scans.
+constexpr long kMaxJpegMemory = 1L << 30;
+constexpr int kMaxScans = 1000;
+// The largest compressed file we take in.
+constexpr int64_t kMaxJpegFileBytes = int64_t(1) << 30;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+extern "C" void JpegErrorExit(j_common_ptr cinfo) {
+  ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+extern "C" void JpegOutputMessage(j_common_ptr) {}  // warnings are not printed
+
+extern "C" void JpegProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor) {
+    j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) {
+      ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+      std::snprintf(err->message, sizeof err->message, "JPEG image has too many scans");
+      std::longjmp(err->jump, 1);
+    }
+  }
+}
+
+void InitErrors(ErrorManager& err) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = JpegErrorExit;
+  err.pub.output_message = JpegOutputMessage;
+  err.message[0] = '\0';
+}
+
+[[noreturn]] void RaiseJpegError(const char* message) {
+  throw EInvalidGraphic(std::string(_("JPEG error")) + ": " + message);
+}
+
+int ScaleDenominator(TJPEGScale scale) {
+  switch (scale) {
+    case jsHalf: return 2;
+    case jsQuarter: return 4;
+    case jsEighth: return 8;
+    default: return 1;
+  }
+}
+
+// The header of compressed data: full size and components. Raises EInvalidGraphic.
+struct HeaderInfo {
+  int width = 0, height = 0;
+};
+
+// Owns a decompressor for the length of one call; created before setjmp so that a
+// longjmp skips no destructor.
+struct Decompressor {
+  jpeg_decompress_struct cinfo;
+  ErrorManager err;
+  jpeg_progress_mgr progress;
+  bool created = false;
+  Decompressor() {
+    std::memset(&cinfo, 0, sizeof cinfo);
+    std::memset(&progress, 0, sizeof progress);
+    InitErrors(err);
+  }
+  ~Decompressor() {
+    if (created) jpeg_destroy_decompress(&cinfo);
+  }
+};
+
+struct Compressor {
+  jpeg_compress_struct cinfo;
+  ErrorManager err;
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  bool created = false;
+  Compressor() {
+    std::memset(&cinfo, 0, sizeof cinfo);
+    InitErrors(err);
+  }
+  ~Compressor() {
+    if (created) jpeg_destroy_compress(&cinfo);
+    std::free(out);
+  }
+};
+
+// Starts a decompressor on data and reads the header (no C++ object is created
+// between setjmp and the libjpeg calls). Returns false with err.message on failure.
+bool StartDecompress(Decompressor& d, const std::vector<uint8_t>& data) {
+  if (setjmp(d.err.jump)) return false;
+  d.cinfo.err = &d.err.pub;
+  jpeg_create_decompress(&d.cinfo);
+  d.created = true;
+  d.cinfo.mem->max_memory_to_use = kMaxJpegMemory;
+  d.progress.progress_monitor = JpegProgress;
+  d.cinfo.progress = &d.progress;
+  jpeg_mem_src(&d.cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&d.cinfo, TRUE);
+  return true;
+}
+
+HeaderInfo ReadHeaderOf(const std::vector<uint8_t>& data) {
+  if (data.empty()) RaiseJpegError("Empty input file");
+  Decompressor d;
+  if (!StartDecompress(d, data)) RaiseJpegError(d.err.message);
+  HeaderInfo info;
+  info.width = int(d.cinfo.image_width);
+  info.height = int(d.cinfo.image_height);
+  if (info.width <= 0 || info.height <= 0 || info.width > MaxJpegSide || info.height > MaxJpegSide)
+    RaiseJpegError("Image too large");
+  return info;
+}
+
+// The output settings chosen before jpeg_start_decompress.
+struct DecodeSettings {
+  int denominator = 1;
+  bool fast = false;
+  bool grayscale = false;
+  bool quantize = false;
+};
+
+// Sets the output parameters and starts the decompressor; fills the output size.
+bool BeginOutput(Decompressor& d, const DecodeSettings& s, bool& cmyk) {
+  if (setjmp(d.err.jump)) return false;
+  j_decompress_ptr c = &d.cinfo;
+  c->scale_num = 1;
+  c->scale_denom = unsigned(s.denominator);
+  c->dct_method = s.fast ? JDCT_IFAST : JDCT_ISLOW;
+  c->do_fancy_upsampling = s.fast ? FALSE : TRUE;
+  cmyk = c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK;
+  if (s.grayscale) {
+    c->out_color_space = JCS_GRAYSCALE;
+  } else if (cmyk) {
+    c->out_color_space = JCS_CMYK;
+  } else {
+    c->out_color_space = JCS_EXT_BGR;
+    if (s.quantize) {
+      c->quantize_colors = TRUE;
+      c->desired_number_of_colors = 256;
+      c->two_pass_quantize = TRUE;
+      c->dither_mode = JDITHER_FS;
+    }
+  }
+  jpeg_calc_output_dimensions(c);
+  return true;
+}
+
+bool StartOutput(Decompressor& d) {
+  if (setjmp(d.err.jump)) return false;
+  jpeg_start_decompress(&d.cinfo);
+  return true;
+}
+
+// Reads up to count rows into rows[]; returns the number read or -1 on error.
+int ReadRows(Decompressor& d, JSAMPARRAY rows, int count) {
+  if (setjmp(d.err.jump)) return -1;
+  return int(jpeg_read_scanlines(&d.cinfo, rows, JDIMENSION(count)));
+}
+
+bool FinishDecompress(Decompressor& d) {
+  if (setjmp(d.err.jump)) return false;
+  jpeg_finish_decompress(&d.cinfo);
+  return true;
+}
+
+// CMYK samples to B, G, R. Adobe writes its CMYK inverted (255 = no ink).
+void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr) {
+  for (int x = 0; x < width; ++x) {
+    int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    bgr[3 * x] = uint8_t((y * k + 127) / 255);
+    bgr[3 * x + 1] = uint8_t((m * k + 127) / 255);
+    bgr[3 * x + 2] = uint8_t((c * k + 127) / 255);
+  }
+}
+
+// Writes a compressed picture of the 24-bit B,G,R rows given by rowAt.
+bool RunCompress(Compressor& k, int width, int height, int quality, bool progressive, bool grayscale,
+                 const std::vector<JSAMPROW>& rows) {
+  if (setjmp(k.err.jump)) return false;
+  k.cinfo.err = &k.err.pub;
+  jpeg_create_compress(&k.cinfo);
+  k.created = true;
+  jpeg_mem_dest(&k.cinfo, &k.out, &k.outSize);
+  k.cinfo.image_width = JDIMENSION(width);
+  k.cinfo.image_height = JDIMENSION(height);
+  k.cinfo.input_components = 3;
+  k.cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&k.cinfo);
+  if (grayscale) jpeg_set_colorspace(&k.cinfo, JCS_GRAYSCALE);
+  jpeg_set_quality(&k.cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&k.cinfo);
+  jpeg_start_compress(&k.cinfo, TRUE);
+  while (k.cinfo.next_scanline < k.cinfo.image_height) {
+    JSAMPROW row = rows[k.cinfo.next_scanline];
+    jpeg_write_scanlines(&k.cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&k.cinfo);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+TJPEGImage::TJPEGImage() = default;
+TJPEGImage::~TJPEGImage() = default;
+
+void TJPEGImage::freeBitmap() { bitmap_.reset(); }
+
+void TJPEGImage::bitmapChanged(TObject*) {
+  bitmapIsSource_ = true;
+  Changed(this);
+}
+
+void TJPEGImage::setFullSize(int width, int height) {
+  fullWidth_ = width;
+  fullHeight_ = height;
+  int n = ScaleDenominator(scale_);
+  scaledWidth_ = (fullWidth_ + n - 1) / n;
+  scaledHeight_ = (fullHeight_ + n - 1) / n;
+  headerRead_ = width > 0 && height > 0;
+}
+
+void TJPEGImage::Assign(TPersistent* source) {
+  if (source == this) return;
+  if (!source) {
+    data_.clear();
+    freeBitmap();
+    bitmapIsSource_ = false;
+    headerRead_ = false;
+    fullWidth_ = fullHeight_ = scaledWidth_ = scaledHeight_ = 0;
+    Changed(this);
+    return;
+  }
+  if (auto* j = dynamic_cast<TJPEGImage*>(source)) {
+    data_ = j->data_;
+    fullWidth_ = j->fullWidth_;
+    fullHeight_ = j->fullHeight_;
+    scaledWidth_ = j->scaledWidth_;
+    scaledHeight_ = j->scaledHeight_;
+    headerRead_ = j->headerRead_;
+    scale_ = j->scale_;
+    performance_ = j->performance_;
+    grayscale_ = j->grayscale_;
+    pixelFormat_ = j->pixelFormat_;
+    quality_ = j->quality_;
+    progressiveEncoding_ = j->progressiveEncoding_;
+    bitmapIsSource_ = j->bitmapIsSource_;
+    freeBitmap();
+    if (j->bitmap_) {
+      bitmap_ = std::make_unique<TBitmap>();
+      bitmap_->Assign(j->bitmap_.get());
+      bitmap_->OnChange = [this](TObject* s) { bitmapChanged(s); };
+    }
+    Changed(this);
+    return;
+  }
+  if (auto* graphic = dynamic_cast<TGraphic*>(source)) {
+    auto fresh = std::make_unique<TBitmap>();
+    fresh->Assign(graphic);
+    fresh->OnChange = [this](TObject* s) { bitmapChanged(s); };
+    bitmap_ = std::move(fresh);
+    bitmapIsSource_ = true;
+    data_.clear();
+    headerRead_ = false;
+    fullWidth_ = scaledWidth_ = bitmap_->Width();
+    fullHeight_ = scaledHeight_ = bitmap_->Height();
+    Changed(this);
+    return;
+  }
+  TGraphic::Assign(source);
+}
+
+void TJPEGImage::AssignTo(TPersistent* dest) {
+  if (auto* b = dynamic_cast<TBitmap*>(dest)) {
+    if (Empty()) {
+      b->Assign(nullptr);
+      return;
+    }
+    DIBNeeded();
+    b->Assign(bitmap_.get());
+    return;
+  }
+  TGraphic::AssignTo(dest);
+}
+
+void TJPEGImage::Draw(TCanvas& canvas, const TRect& rect) {
+  if (Empty()) return;
+  DIBNeeded();
+  bitmap_->Draw(canvas, rect);
+}
+
+bool TJPEGImage::Empty() const { return data_.empty() && (!bitmap_ || bitmap_->Empty()); }
+
+int TJPEGImage::Width() const {
+  if (bitmapIsSource_ && bitmap_) return bitmap_->Width();
+  return headerRead_ ? scaledWidth_ : 0;
+}
+
+int TJPEGImage::Height() const {
+  if (bitmapIsSource_ && bitmap_) return bitmap_->Height();
+  return headerRead_ ? scaledHeight_ : 0;
+}
+
+void TJPEGImage::SetWidth(int) { throw EInvalidGraphicOperation(_("Cannot change the size of a JPEG image")); }
+void TJPEGImage::SetHeight(int) { throw EInvalidGraphicOperation(_("Cannot change the size of a JPEG image")); }
+
+TPalette TJPEGImage::Palette() const {
+  if (bitmap_ && bitmap_->PixelFormat() == pf8bit) return bitmap_->Palette();
+  return TPalette();
+}
+
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  int64_t size = stream.Size() - stream.Position();
+  if (size <= 0) RaiseJpegError("Empty input file");
+  if (size > kMaxJpegFileBytes) RaiseJpegError("Image too large");
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  stream.ReadBuffer(bytes.data(), size);
+  HeaderInfo info = ReadHeaderOf(bytes);  // raises before anything changes
+  data_ = std::move(bytes);
+  freeBitmap();
+  bitmapIsSource_ = false;
+  setFullSize(info.width, info.height);
+  Changed(this);
+}
+
+void TJPEGImage::SaveToStream(TStream& stream) {
+  JPEGNeeded();
+  if (!data_.empty()) stream.WriteBuffer(data_.data(), int64_t(data_.size()));
+}
+
+void TJPEGImage::JPEGNeeded() {
+  if (bitmapIsSource_ || data_.empty()) Compress();
+}
+
+void TJPEGImage::Compress() {
+  if (!bitmap_ || bitmap_->Empty() || (!bitmapIsSource_ && !data_.empty())) return;
+  const TBitmap& b = *bitmap_;
+  const int w = b.Width(), h = b.Height();
+  // 24-bit B,G,R rows: the bitmap's own rows when it is pf24bit, else a converted copy.
+  std::vector<uint8_t> converted;
+  std::vector<JSAMPROW> rows(static_cast<size_t>(h));
+  if (b.PixelFormat() == pf24bit) {
+    for (int y = 0; y < h; ++y) rows[size_t(y)] = const_cast<JSAMPROW>(b.ScanLine(y));
+  } else {
+    converted.resize(size_t(w) * 3 * size_t(h));
+    uint32_t lut[256];
+    PaletteLut(b.Palette(), lut);
+    std::vector<uint32_t> line(static_cast<size_t>(w));
+    for (int y = 0; y < h; ++y) {
+      RowToBGRA(b.ScanLine(y), b.PixelFormat(), w, lut, line.data());
+      uint8_t* dst = converted.data() + size_t(y) * size_t(w) * 3;
+      BGRAToRow(line.data(), pf24bit, w, dst);
+      rows[size_t(y)] = dst;
+    }
+  }
+  Compressor k;
+  if (!RunCompress(k, w, h, quality_, progressiveEncoding_, grayscale_, rows)) RaiseJpegError(k.err.message);
+  data_.assign(k.out, k.out + k.outSize);
+  bitmapIsSource_ = false;
+  setFullSize(w, h);
+}
+
+void TJPEGImage::DIBNeeded() {
+  if (bitmap_ || data_.empty()) return;
+  Decompressor d;
+  if (!StartDecompress(d, data_)) RaiseJpegError(d.err.message);
+  DecodeSettings s;
+  s.denominator = ScaleDenominator(scale_);
+  s.fast = performance_ == jpBestSpeed;
+  s.grayscale = grayscale_;
+  s.quantize = pixelFormat_ == jf8Bit;
+  bool cmyk = false;
+  if (!BeginOutput(d, s, cmyk)) RaiseJpegError(d.err.message);
+  const int w = int(d.cinfo.output_width), h = int(d.cinfo.output_height);
+  if (w <= 0 || h <= 0 || w > MaxBitmapSide || h > MaxBitmapSide || int64_t(w) * h > MaxJpegPixels ||
+      int64_t(w) * h * 3 > MaxBitmapBytes)
+    RaiseJpegError("Image too large");
+  const bool inverted = d.cinfo.saw_Adobe_marker;
+  if (!StartOutput(d)) RaiseJpegError(d.err.message);
+
+  const bool indexed = s.grayscale || (s.quantize && !cmyk);
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->allocateUninitialised(indexed ? pf8bit : pf24bit, w, h);
+  if (s.grayscale) {
+    std::vector<TPaletteEntry> grey(256);
+    for (int i = 0; i < 256; ++i) grey[size_t(i)] = PaletteEntry(uint8_t(i), uint8_t(i), uint8_t(i));
+    bitmap->palette_ = TPalette(std::move(grey));
+  }
+  std::vector<uint8_t> cmykRows;
+  const int batch = std::max(1, int(d.cinfo.rec_outbuf_height));
+  if (cmyk && !s.grayscale) cmykRows.resize(size_t(w) * 4 * size_t(batch));
+  std::vector<JSAMPROW> rows(static_cast<size_t>(batch));
+  const TRect whole = Rect(0, 0, w, h);
+  Progress(this, psStarting, 0, false, whole, std::string());
+  int lastPercent = 0;
+  while (int(d.cinfo.output_scanline) < h) {
+    const int y = int(d.cinfo.output_scanline);
+    const int count = std::min(batch, h - y);
+    for (int i = 0; i < count; ++i)
+      rows[size_t(i)] = cmykRows.empty() ? bitmap->ScanLine(y + i) : cmykRows.data() + size_t(i) * size_t(w) * 4;
+    int got = ReadRows(d, rows.data(), count);
+    if (got < 0) RaiseJpegError(d.err.message);
+    if (got == 0) break;
+    if (!cmykRows.empty())
+      for (int i = 0; i < got; ++i) CmykRowToBgr(rows[size_t(i)], w, inverted, bitmap->ScanLine(y + i));
+    int percent = int(int64_t(y + got) * 100 / h);
+    if (OnProgress && percent != lastPercent) {
+      lastPercent = percent;
+      Progress(this, psRunning, uint8_t(percent), false, whole, std::string());
+    }
+  }
+  // Rows libjpeg did not deliver stay black.
+  for (int y = int(d.cinfo.output_scanline); y < h; ++y) std::memset(bitmap->ScanLine(y), 0, size_t(bitmap->RowStride()));
+  if (!FinishDecompress(d)) {
+    // An error after the last row (trailing garbage) keeps the decoded picture.
+  }
+  if (s.quantize && !s.grayscale) {
+    if (cmyk) {
+      bitmap->SetPixelFormat(pf8bit);
+    } else {
+      std::vector<TPaletteEntry> entries(static_cast<size_t>(d.cinfo.actual_number_of_colors));
+      for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = PaletteEntry(d.cinfo.colormap[2][i], d.cinfo.colormap[1][i], d.cinfo.colormap[0][i]);
+      bitmap->palette_ = TPalette(std::move(entries));
+    }
+  }
+  Progress(this, psEnding, 100, false, whole, std::string());
+  bitmap->OnChange = [this](TObject* sender) { bitmapChanged(sender); };
+  bitmap_ = std::move(bitmap);
+  bitmapIsSource_ = false;
+}
+
+TBitmap& TJPEGImage::Bitmap() {
+  DIBNeeded();
+  if (!bitmap_) {
+    bitmap_ = std::make_unique<TBitmap>();
+    bitmap_->OnChange = [this](TObject* sender) { bitmapChanged(sender); };
+  }
+  return *bitmap_;
+}
+
+void TJPEGImage::SetScale(TJPEGScale scale) {
+  if (scale == scale_) return;
+  decodeSettingChanging();
+  scale_ = scale;
+  setFullSize(fullWidth_, fullHeight_);
+  decodeSettingChanged();
+}
+
+// A setting that changes what a decode produces: unsaved pixels are kept as compressed
+// data first, then the decoded bitmap goes so that the next use decodes anew.
+void TJPEGImage::decodeSettingChanging() {
+  if (bitmapIsSource_) Compress();
+}
+
+void TJPEGImage::decodeSettingChanged() {
+  if (!data_.empty()) freeBitmap();
+  Changed(this);
+}
+
+void TJPEGImage::SetPerformance(TJPEGPerformance performance) {
+  if (performance == performance_) return;
+  decodeSettingChanging();
+  performance_ = performance;
+  decodeSettingChanged();
+}
+
+void TJPEGImage::SetGrayscale(bool grayscale) {
+  if (grayscale == grayscale_) return;
+  decodeSettingChanging();
+  grayscale_ = grayscale;
+  decodeSettingChanged();
+}
+
+void TJPEGImage::SetPixelFormat(TJPEGPixelFormat format) {
+  if (format == pixelFormat_) return;
+  decodeSettingChanging();
+  pixelFormat_ = format;
+  decodeSettingChanged();
+}
+
+void TJPEGImage::SetCompressionQuality(int quality) { quality_ = std::clamp(quality, 1, 100); }
+
+void TJPEGImage::SetProgressiveEncoding(bool progressive) { progressiveEncoding_ = progressive; }
