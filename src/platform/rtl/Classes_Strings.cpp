@@ -3,6 +3,7 @@
 
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/RtlInternal.h"
 
 // ---------------------------------------------------------------------------
 // TStrings
@@ -180,17 +181,7 @@ void TStrings::SetText(const std::string& text) {
   BeginUpdate();
   try {
     Clear();
-    size_t i = 0, n = text.size();
-    while (i < n) {
-      size_t j = text.find_first_of("\r\n", i);
-      if (j == std::string::npos) {
-        Add(text.substr(i));
-        break;
-      }
-      Add(text.substr(i, j - i));
-      i = j + 1;
-      if (text[j] == '\r' && i < n && text[i] == '\n') ++i;
-    }
+    for (const std::string& line : rtl_internal::SplitLines(text)) Add(line);
   } catch (...) {
     EndUpdate();
     throw;
@@ -297,16 +288,7 @@ void TStrings::SetCommaText(const std::string& text) {
   strictDelimiter_ = strict;
 }
 
-namespace {
-std::string DecodeText(std::string bytes) {
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF && static_cast<unsigned char>(bytes[1]) == 0xBB &&
-      static_cast<unsigned char>(bytes[2]) == 0xBF)
-    bytes.erase(0, 3);
-  return TextFromBytes(bytes);
-}
-}  // namespace
-
-void TStrings::LoadFromFile(const std::string& fileName) { SetText(DecodeText(ReadFileBytes(fileName))); }
+void TStrings::LoadFromFile(const std::string& fileName) { SetText(rtl_internal::DecodeTextFile(ReadFileBytes(fileName))); }
 
 void TStrings::LoadFromStream(TStream& stream) {
   int64_t pos = stream.Position();
@@ -317,7 +299,7 @@ void TStrings::LoadFromStream(TStream& stream) {
     int64_t got = stream.Read(bytes.data(), int64_t(bytes.size()));
     bytes.resize(size_t(std::max<int64_t>(got, 0)));
   }
-  SetText(DecodeText(std::move(bytes)));
+  SetText(rtl_internal::DecodeTextFile(std::move(bytes)));
 }
 
 void TStrings::SaveToFile(const std::string& fileName) const { SaveTextFileAtomically(fileName, Text()); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/rtl/RtlInternal.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -304,5 +305,27 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 
 std::string TextFromBytes(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
+  return Windows1252ToUtf8(bytes);
+}
+
+std::vector<std::string> rtl_internal::SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    size_t j = text.find_first_of("\r\n", i);
+    if (j == std::string::npos) {
+      lines.push_back(text.substr(i));
+      break;
+    }
+    lines.push_back(text.substr(i, j - i));
+    i = j + 1;
+    if (text[j] == '\r' && i < n && text[i] == '\n') ++i;
+  }
+  return lines;
+}
+
+std::string rtl_internal::DecodeTextFile(std::string bytes) {
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  if (IsValidUtf8(bytes)) return bytes;
   return Windows1252ToUtf8(bytes);
 }
