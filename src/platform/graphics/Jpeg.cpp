@@ -472,40 +472,32 @@ TBitmap& TJPEGImage::Bitmap() {
 
 void TJPEGImage::SetScale(TJPEGScale scale) {
   if (scale == scale_) return;
-  decodeSettingChanging();
   scale_ = scale;
   setFullSize(fullWidth_, fullHeight_);
   decodeSettingChanged();
 }
 
-// A setting that changes what a decode produces: unsaved pixels are kept as compressed
-// data first, then the decoded bitmap goes so that the next use decodes anew.
-void TJPEGImage::decodeSettingChanging() {
-  if (bitmapIsSource_) Compress();
-}
-
+// A setting that changes what a decode produces: the decoded bitmap goes so that the
+// next use decodes anew. Pixels that exist only as a bitmap (not yet compressed) stay.
 void TJPEGImage::decodeSettingChanged() {
-  if (!data_.empty()) freeBitmap();
+  if (!bitmapIsSource_ && !data_.empty()) freeBitmap();
   Changed(this);
 }
 
 void TJPEGImage::SetPerformance(TJPEGPerformance performance) {
   if (performance == performance_) return;
-  decodeSettingChanging();
   performance_ = performance;
   decodeSettingChanged();
 }
 
 void TJPEGImage::SetGrayscale(bool grayscale) {
   if (grayscale == grayscale_) return;
-  decodeSettingChanging();
   grayscale_ = grayscale;
   decodeSettingChanged();
 }
 
 void TJPEGImage::SetPixelFormat(TJPEGPixelFormat format) {
   if (format == pixelFormat_) return;
-  decodeSettingChanging();
   pixelFormat_ = format;
   decodeSettingChanged();
 }

@@ -81,7 +81,6 @@ class TJPEGImage : public TGraphic {
  private:
   void setFullSize(int width, int height);
   void freeBitmap();
-  void decodeSettingChanging();
   void decodeSettingChanged();
   void bitmapChanged(TObject* sender);
 

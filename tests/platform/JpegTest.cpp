@@ -1,0 +1,269 @@
+// TJPEGImage: decoding at every DCT scale against djpeg, grey and CMYK pictures,
+// compression checked by jpeginfo and djpeg, and damaged input.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "GraphicsTestHelpers.h"
+#include "TestSupport.h"
+#include "platform/graphics/Jpeg.h"
+
+using namespace graphicstest;
+using testsupport::ParsePnm;
+
+using testsupport::TempPath;
+
+namespace {
+
+std::string MakeJpeg(const std::string& name, const std::vector<std::string>& options, int w = 301, int h = 203) {
+  std::string path = TempPath(name);
+  std::vector<std::string> argv{"convert", "-size", std::to_string(w) + "x" + std::to_string(h), "-seed", "5",
+                                "plasma:"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(path);
+  auto r = testsupport::Run(argv);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return path;
+}
+
+testsupport::Raster Djpeg(const std::string& file, const std::vector<std::string>& options = {}) {
+  std::vector<std::string> argv{"djpeg", "-pnm"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(file);
+  auto r = testsupport::Run(argv);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return ParsePnm(r.out);
+}
+
+double MeanDifference(const TBitmap& b, const testsupport::Raster& r) {
+  double sum = 0;
+  for (int y = 0; y < r.height; ++y)
+    for (int x = 0; x < r.width; ++x) {
+      TColor a = b.PixelColor(x, y), c = RasterColor(r, x, y);
+      sum += std::abs(GetRValue(a) - GetRValue(c)) + std::abs(GetGValue(a) - GetGValue(c)) +
+             std::abs(GetBValue(a) - GetBValue(c));
+    }
+  return sum / (3.0 * r.width * r.height);
+}
+
+}  // namespace
+
+TEST(Jpeg, DecodesAtEveryScaleLikeDjpeg) {
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("djpeg");
+  for (const auto& [name, options] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"base.jpg", {"-quality", "85"}},
+           {"progressive.jpg", {"-quality", "80", "-interlace", "JPEG"}},
+           {"sub444.jpg", {"-quality", "92", "-sampling-factor", "1x1"}}}) {
+    std::string file = MakeJpeg(name, options);
+    const TJPEGScale scales[] = {jsFullSize, jsHalf, jsQuarter, jsEighth};
+    for (int i = 0; i < 4; ++i) {
+      TJPEGImage jpeg;
+      jpeg.SetScale(scales[i]);
+      jpeg.LoadFromFile(file);
+      auto expected = Djpeg(file, {"-scale", "1/" + std::to_string(1 << i)});
+      // The size is known from the header before any pixel is decoded.
+      EXPECT_EQ(jpeg.Width(), expected.width) << name << " scale 1/" << (1 << i);
+      EXPECT_EQ(jpeg.Height(), expected.height);
+      TBitmap& b = jpeg.Bitmap();
+      EXPECT_EQ(b.PixelFormat(), pf24bit);
+      EXPECT_LE(MaxDifference(b, expected), 1) << name << " scale 1/" << (1 << i);
+    }
+  }
+}
+
+TEST(Jpeg, ScaleChangesTheReportedSizeAndTheDecode) {
+  KIVO2_REQUIRE_TOOL("convert");
+  std::string file = MakeJpeg("s.jpg", {"-quality", "85"});
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(file);
+  EXPECT_EQ(jpeg.Width(), 301);
+  EXPECT_EQ(jpeg.Height(), 203);
+  jpeg.SetScale(jsEighth);
+  EXPECT_EQ(jpeg.Width(), 38);  // rounded up
+  EXPECT_EQ(jpeg.Height(), 26);
+  EXPECT_EQ(jpeg.Bitmap().Width(), 38);
+  jpeg.SetScale(jsHalf);
+  EXPECT_EQ(jpeg.Bitmap().Width(), 151);
+  TBitmap copy;
+  copy.Assign(&jpeg);
+  EXPECT_EQ(copy.Width(), 151);
+  EXPECT_EQ(copy.PixelFormat(), pf24bit);
+  EXPECT_THROW(jpeg.SetWidth(10), EInvalidGraphicOperation);
+}
+
+TEST(Jpeg, GreyAndCmykPicturesDecodeLikeTheReferenceTools) {
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("djpeg");
+  std::string grey = MakeJpeg("grey.jpg", {"-colorspace", "Gray", "-quality", "85"});
+  TJPEGImage g;
+  g.LoadFromFile(grey);
+  auto expected = Djpeg(grey);
+  ASSERT_EQ(expected.channels, 1);
+  EXPECT_EQ(g.Bitmap().PixelFormat(), pf24bit);
+  EXPECT_LE(MaxDifference(g.Bitmap(), expected), 0);
+  // Asked for grey: 8 bits with a grey ramp.
+  TJPEGImage g8;
+  g8.SetGrayscale(true);
+  g8.LoadFromFile(grey);
+  EXPECT_EQ(g8.Bitmap().PixelFormat(), pf8bit);
+  EXPECT_LE(MaxDifference(g8.Bitmap(), expected), 0);
+
+  std::string cmyk = MakeJpeg("cmyk.jpg", {"-colorspace", "CMYK", "-quality", "90"});
+  TJPEGImage c;
+  c.LoadFromFile(cmyk);
+  EXPECT_LE(MaxDifference(c.Bitmap(), Djpeg(cmyk)), 1);
+  EXPECT_LE(MaxDifference(c.Bitmap(), testsupport::ImageMagickRaster(cmyk, {"-colorspace", "sRGB", "-depth", "8"})), 2);
+  // A colour picture asked for in grey.
+  std::string colour = MakeJpeg("colour.jpg", {"-quality", "85"});
+  TJPEGImage cg;
+  cg.SetGrayscale(true);
+  cg.LoadFromFile(colour);
+  EXPECT_LE(MaxDifference(cg.Bitmap(), Djpeg(colour, {"-grayscale"})), 0);
+}
+
+TEST(Jpeg, EightBitOutputQuantisesToAPalette) {
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("djpeg");
+  std::string file = MakeJpeg("q.jpg", {"-quality", "85"});
+  TJPEGImage jpeg;
+  jpeg.SetPixelFormat(jf8Bit);
+  jpeg.LoadFromFile(file);
+  TBitmap& b = jpeg.Bitmap();
+  EXPECT_EQ(b.PixelFormat(), pf8bit);
+  EXPECT_LE(b.Palette().Count(), 256);
+  EXPECT_GT(b.Palette().Count(), 16);
+  EXPECT_LT(MeanDifference(b, Djpeg(file)), 8.0);
+}
+
+TEST(Jpeg, CompressedPicturesAreValidAndCloseToTheBitmap) {
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("jpeginfo");
+  KIVO2_REQUIRE_TOOL("djpeg");
+  // A smooth picture read by ImageMagick from a PNG, so the source is independent of libjpeg.
+  std::string png = TempPath("src.png");
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "97x61", "gradient:red-blue", png}).exitCode, 0);
+  auto source = testsupport::ImageMagickRaster(png);
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(source.width, source.height);
+  for (int y = 0; y < source.height; ++y)
+    for (int x = 0; x < source.width; ++x) bitmap.Canvas().SetPixels(x, y, RasterColor(source, x, y));
+
+  for (TPixelFormat f : {pf24bit, pf32bit, pf8bit, pf16bit}) {
+    TBitmap converted;
+    converted.Assign(&bitmap);
+    converted.SetPixelFormat(f);
+    for (bool progressive : {false, true}) {
+      TJPEGImage jpeg;
+      jpeg.Assign(&converted);
+      EXPECT_EQ(jpeg.Width(), 97);
+      jpeg.SetCompressionQuality(90);
+      jpeg.SetProgressiveEncoding(progressive);
+      jpeg.Compress();
+      std::string out = TempPath("out.jpg");
+      jpeg.SaveToFile(out);
+      auto info = testsupport::Run({"jpeginfo", "-c", out});
+      EXPECT_EQ(info.exitCode, 0) << info.out;
+      EXPECT_NE(info.out.find("OK"), std::string::npos) << info.out;
+      EXPECT_NE(info.out.find(progressive ? " P " : " N "), std::string::npos) << info.out;
+      EXPECT_NE(info.out.find("97 x   61"), std::string::npos) << info.out;
+      EXPECT_LT(MeanDifference(converted, Djpeg(out)), 4.0) << "format " << f;
+    }
+  }
+  // Grey compression writes a one-component file.
+  TJPEGImage grey;
+  grey.Assign(&bitmap);
+  grey.SetGrayscale(true);
+  std::string out = TempPath("grey.jpg");
+  grey.SaveToFile(out);
+  EXPECT_EQ(Djpeg(out).channels, 1);
+  // Quality changes the size of the result.
+  TJPEGImage low, high;
+  low.Assign(&bitmap);
+  high.Assign(&bitmap);
+  low.SetCompressionQuality(10);
+  high.SetCompressionQuality(95);
+  TMemoryStream a, b;
+  low.SaveToStream(a);
+  high.SaveToStream(b);
+  EXPECT_LT(a.Size(), b.Size());
+}
+
+TEST(Jpeg, AnUnchangedPictureSavesItsOriginalBytes) {
+  KIVO2_REQUIRE_TOOL("convert");
+  std::string file = MakeJpeg("orig.jpg", {"-quality", "77"});
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(file);
+  jpeg.SetScale(jsQuarter);
+  jpeg.Bitmap();  // decoding does not count as a change
+  jpeg.SetCompressionQuality(20);
+  std::string out = TempPath("copy.jpg");
+  jpeg.SaveToFile(out);
+  EXPECT_EQ(testsupport::ReadFile(out), testsupport::ReadFile(file));
+  // Drawing on the bitmap does.
+  jpeg.Bitmap().Canvas().FillRect(Rect(0, 0, 10, 10));
+  jpeg.SaveToFile(out);
+  EXPECT_NE(testsupport::ReadFile(out), testsupport::ReadFile(file));
+}
+
+TEST(Jpeg, TruncatedAndGarbageInputFailsCleanly) {
+  KIVO2_REQUIRE_TOOL("convert");
+  for (const std::string& name : {std::string("base.jpg"), std::string("prog.jpg")}) {
+    std::string file =
+        MakeJpeg(name, name == "prog.jpg" ? std::vector<std::string>{"-interlace", "JPEG"} : std::vector<std::string>{});
+    std::string bytes = testsupport::ReadFile(file);
+    for (size_t cut : {size_t(1), size_t(2), size_t(20), size_t(200), bytes.size() / 3, bytes.size() / 2,
+                       bytes.size() - 2}) {
+      std::string part = bytes.substr(0, cut);
+      TReadOnlyMemoryStream stream(part.data(), int64_t(part.size()));
+      TJPEGImage jpeg;
+      try {
+        jpeg.LoadFromStream(stream);
+        TBitmap& b = jpeg.Bitmap();
+        EXPECT_EQ(b.Width(), 301) << name << " cut at " << cut;
+      } catch (const EInvalidGraphic& e) {
+        EXPECT_FALSE(e.Message().empty());
+      }
+    }
+    // Flipped bytes in the stream: a picture or EInvalidGraphic, never a crash.
+    for (size_t at = 2; at < bytes.size(); at += bytes.size() / 40 + 1) {
+      std::string damaged = bytes;
+      damaged[at] = char(damaged[at] ^ 0x5A);
+      TReadOnlyMemoryStream stream(damaged.data(), int64_t(damaged.size()));
+      TJPEGImage jpeg;
+      try {
+        jpeg.LoadFromStream(stream);
+        jpeg.Bitmap();
+      } catch (const EInvalidGraphic&) {
+      }
+    }
+  }
+  std::string garbage = "\xFF\xD8\xFF\xE0 this is not a picture at all, only words that go on for a while.";
+  TReadOnlyMemoryStream g(garbage.data(), int64_t(garbage.size()));
+  TJPEGImage jpeg;
+  EXPECT_THROW(jpeg.LoadFromStream(g), EInvalidGraphic);
+  EXPECT_TRUE(jpeg.Empty());
+  TReadOnlyMemoryStream empty("", 0);
+  EXPECT_THROW(jpeg.LoadFromStream(empty), EInvalidGraphic);
+}
+
+TEST(Jpeg, PictureObjectOpensJpegFilesByExtension) {
+  KIVO2_REQUIRE_TOOL("convert");
+  std::string file = MakeJpeg("pic.jpg", {"-quality", "85"});
+  std::string upper = TempPath("PIC.JPEG");
+  testsupport::WriteFile(upper, testsupport::ReadFile(file));
+  TPicture picture;
+  picture.LoadFromFile(upper);
+  auto* jpeg = dynamic_cast<TJPEGImage*>(picture.Graphic());
+  ASSERT_NE(jpeg, nullptr);
+  EXPECT_EQ(picture.Width(), 301);
+  // Drawn on a bitmap's canvas it lands at its own size.
+  TBitmap target;
+  target.SetPixelFormat(pf24bit);
+  target.SetSize(400, 300);
+  target.Canvas().Draw(10, 20, *jpeg);
+  EXPECT_EQ(target.PixelColor(10, 20), jpeg->Bitmap().PixelColor(0, 0));
+  EXPECT_EQ(target.PixelColor(310, 222), jpeg->Bitmap().PixelColor(300, 202));
+  EXPECT_EQ(target.PixelColor(311, 223), clBlack);
+}
