@@ -75,8 +75,9 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 
     if (BuildsText(ReadMode)) {
       if (type == 2) {
+        // The closing zero byte and any zero padding after the text are not part of it.
         valueText = rawBytes;
-        if (!valueText.empty() && valueText.back() == '\0') valueText.pop_back();
+        while (!valueText.empty() && valueText.back() == '\0') valueText.pop_back();
       } else if (type == 7) {
         valueText = "\"" + rawBytes.substr(0, rawBytes.find('\0')) + "\"";
       } else {

@@ -1,0 +1,200 @@
+// The metadata reader against exiftool: files tagged by exiftool itself and the
+// sample corpus. Raw values must equal exiftool's numeric reading (-n); value
+// texts must be the reader's formatting of those numbers.
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "MetadataTestUtil.h"
+#include "metadata/ExifData.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+using Values = std::map<std::string, std::string>;
+
+double Number(const Values& v, const std::string& key) {
+  auto it = v.find(key);
+  return it == v.end() ? NAN : std::strtod(it->second.c_str(), nullptr);
+}
+
+std::string Text(const Values& v, const std::string& key) {
+  auto it = v.find(key);
+  return it == v.end() ? std::string() : it->second;
+}
+
+// Degrees from the three rationals of a GPS tag as stored in the record.
+double StoredDegrees(const TImageInfo& info, const std::string& name) {
+  TTagEntry r;
+  info.GetTagRecord(name, r);
+  double value = 0, scale = 1;
+  for (size_t i = 0; i + 8 <= r.Raw.size() && i < 24; i += 8, scale *= 60) {
+    double num = info.IntegerOfBytes(r.Raw.substr(i, 4)), den = info.IntegerOfBytes(r.Raw.substr(i + 4, 4));
+    if (den != 0) value += num / den / scale;
+  }
+  return value;
+}
+
+TDateTime ExifToolDate(const std::string& text) {
+  int y, mo, d, h, mi, s;
+  if (std::sscanf(text.c_str(), "%d:%d:%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) return 0;
+  return EncodeDateTime(y, mo, d, h, mi, s, 0);
+}
+
+const std::vector<std::string> kCameraTags = {
+    "-Make=Canon", "-Model=PowerShot A70", "-DateTimeOriginal=2004:05:06 07:08:09",
+    "-ModifyDate=2005:01:02 03:04:05", "-ExposureTime=1/250", "-FNumber=2.8", "-ISO=400", "-FocalLength=5.8",
+    "-FocalLengthIn35mmFormat=38", "-Orientation#=6", "-GPSLatitude=52.371667", "-GPSLatitudeRef=N",
+    "-GPSLongitude=4.9", "-GPSLongitudeRef=E", "-GPSTimeStamp=13:45:30", "-UserComment=Hello world",
+    "-EXIF:Flash#=25"};
+
+class LanguageGuard {
+ public:
+  explicit LanguageGuard(const std::string& lang) { SetFormatSettingsForLanguage(lang); }
+  ~LanguageGuard() { SetFormatSettingsForLanguage("en"); }
+};
+
+}  // namespace
+
+TEST(ExifReaderOracle, TagsWrittenByExifToolInBothByteOrders) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("convert");
+  for (const std::string order : {"II", "MM"}) {
+    SCOPED_TRACE(order);
+    std::vector<std::string> args = kCameraTags;
+    args.push_back("-ExifByteOrder=" + order);
+    const std::string file = mdtest::MakeTaggedJpeg("camera-" + order + ".jpg", args);
+    const Values tool = mdtest::ExifToolValues(file);
+    ASSERT_EQ(Text(tool, "ExifIFD:ExifVersion").empty(), false) << "exiftool wrote no Exif";
+
+    TimgData data(255);
+    ASSERT_TRUE(data.ReadFileMetadata(file));
+    EXPECT_EQ(data.ErrStr, "<none>");
+    ASSERT_TRUE(data.HasExif());
+    const TImageInfo& info = *data.ImageInfo;
+    EXPECT_EQ(info.MotorolaOrder, order == "MM");
+
+    // Raw values against exiftool -n.
+    EXPECT_EQ(info.CameraMake, Text(tool, "IFD0:Make"));
+    EXPECT_EQ(info.CameraModel, Text(tool, "IFD0:Model"));
+    EXPECT_EQ(info.DateTime, Text(tool, "ExifIFD:DateTimeOriginal"));
+    EXPECT_DOUBLE_EQ(info.PhotoDateTime(), ExifToolDate(Text(tool, "IFD0:ModifyDate")));
+    EXPECT_DOUBLE_EQ(info.GetTagNumber("ExposureTime"), Number(tool, "ExifIFD:ExposureTime"));
+    EXPECT_DOUBLE_EQ(info.GetTagNumber("FNumber"), Number(tool, "ExifIFD:FNumber"));
+    EXPECT_DOUBLE_EQ(info.GetTagNumber("FocalLength"), Number(tool, "ExifIFD:FocalLength"));
+    EXPECT_EQ(info.GetTagInteger("ISOSpeedRatings"), std::lround(Number(tool, "ExifIFD:ISO")));
+    EXPECT_EQ(info.GetTagInteger("FocalLengthin35mmFilm"), std::lround(Number(tool, "ExifIFD:FocalLengthIn35mmFormat")));
+    EXPECT_EQ(info.GetTagInteger("Orientation"), std::lround(Number(tool, "IFD0:Orientation")));
+    EXPECT_EQ(info.FlashUsed, std::lround(Number(tool, "ExifIFD:Flash")));
+    EXPECT_EQ(info.Comments, Text(tool, "ExifIFD:UserComment"));
+    EXPECT_EQ(info.ExifVersion, Text(tool, "ExifIFD:ExifVersion"));
+    EXPECT_NEAR(StoredDegrees(info, "GPSLatitude"), Number(tool, "GPS:GPSLatitude"), 1e-6);
+    EXPECT_NEAR(StoredDegrees(info, "GPSLongitude"), Number(tool, "GPS:GPSLongitude"), 1e-6);
+
+    // Value texts: the reader's formats applied to exiftool's numbers.
+    EXPECT_EQ(info.GetTagValue("FNumber"), Format("F%0.1f", {Number(tool, "ExifIFD:FNumber")}));
+    EXPECT_EQ(info.GetTagValue("FocalLength"), Format("%5.2f mm", {Number(tool, "ExifIFD:FocalLength")}));
+    EXPECT_EQ(info.GetTagValue("FocalLengthin35mmFilm"), "38.00 mm");
+    EXPECT_EQ(info.GetTagValue("ExposureTime"), "1/250 sec");
+    EXPECT_EQ(info.GetTagValue("ISOSpeedRatings"), "400");
+    EXPECT_EQ(info.GetTagValue("Orientation"), "CounterClockwise 90°");
+    EXPECT_EQ(info.GetTagValue("Flash"), "On, auto mode");
+    EXPECT_EQ(info.GetTagValue("ComponentsConfiguration"), "YCbCr");
+    EXPECT_EQ(info.GetTagValue("UserComment"), "Hello world");
+    EXPECT_EQ(info.GetTagValue("GPSLatitude"), "52 Degrees 22 Minutes 18 Seconds");
+    EXPECT_EQ(info.GetTagValue("GPSLongitude"), "4 Degrees 54 Minutes 0 Seconds");
+    EXPECT_EQ(info.GetTagValue("GPSTimeStamp"), Text(tool, "GPS:GPSTimeStamp"));
+    EXPECT_EQ(info.GetTagValue("ExifVersion"), "\"0232\"");
+    EXPECT_NE(info.TagText.find("\r\nGPSLatitude Ref = N"), std::string::npos);
+    // GPSVersionID has tag number 0: written into the text, never stored.
+    EXPECT_EQ(info.FindTagIndex("GPSVersionID"), -1);
+    EXPECT_NE(info.TagText.find("\r\nGPSVersion ID = "), std::string::npos);
+  }
+}
+
+TEST(ExifReaderOracle, NumbersUseTheInterfaceLanguageSeparator) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string file = mdtest::MakeTaggedJpeg("dutch.jpg", kCameraTags);
+  LanguageGuard dutch("nl");
+  TimgData data(255);
+  ASSERT_TRUE(data.ReadFileMetadata(file));
+  EXPECT_EQ(data.ImageInfo->GetTagValue("FNumber"), "F2,8");
+  EXPECT_EQ(data.ImageInfo->GetTagValue("FocalLength"), " 5,80 mm");
+  EXPECT_EQ(data.ImageInfo->GetTagValue("FocalLengthin35mmFilm"), "38,00 mm");
+}
+
+TEST(ExifReaderOracle, ComputedEquivalentAgreesWithExifToolsScaleFactor) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("convert");
+  // A 7.2 x 5.4 mm sensor (diagonal 9 mm) behind a 9 mm lens.
+  const std::string file = mdtest::MakeTaggedJpeg(
+      "sensor.jpg", {"-Make=Acme", "-FocalLength=9", "-ExifImageWidth=720", "-ExifImageHeight=540",
+                     "-FocalPlaneXResolution=1000", "-FocalPlaneYResolution=1000", "-FocalPlaneResolutionUnit#=3"});
+  const Values tool = mdtest::ExifToolValues(file);
+  TimgData data(255);
+  ASSERT_TRUE(data.ReadFileMetadata(file));
+  const TImageInfo& info = *data.ImageInfo;
+  const int i = info.FindTagIndex("FocalLengthIn35mmFilm");
+  ASSERT_GE(i, 0);
+  EXPECT_EQ(info.Tags[size_t(i)].Data, "43.27");
+  EXPECT_EQ(info.Tags[size_t(i)].Type, 10);
+  EXPECT_NEAR(std::strtod(info.Tags[size_t(i)].Data.c_str(), nullptr), Number(tool, "Composite:FocalLength35efl"),
+              0.01);
+  EXPECT_NE(info.TagText.find("\r\nFocal Length in 35mm Film = 43.27"), std::string::npos);
+
+  // Without a resolution unit (exiftool's IFD0 says 1, none) nothing is computed.
+  const std::string noUnit = mdtest::MakeTaggedJpeg(
+      "nounit.jpg", {"-FocalLength=9", "-ExifImageWidth=720", "-ExifImageHeight=540",
+                     "-FocalPlaneXResolution=1000", "-FocalPlaneYResolution=1000", "-XResolution=72"});
+  ASSERT_TRUE(data.ReadFileMetadata(noUnit));
+  EXPECT_EQ(data.ImageInfo->FindTagIndex("FocalLengthIn35mmFilm"), -1);
+}
+
+// Every sample file: what exiftool reads from the first Exif segment, the reader reads too.
+TEST(ExifReaderOracle, CorpusFiles) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_CORPUS("metadata-samples");
+  int compared = 0;
+  for (const char* sub : {"metadata-samples", "exif-orientation"}) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(testsupport::CorpusDir() + "/" + sub, ec)) {
+      const std::string file = entry.path().string();
+      const std::string ext = LowerCase(entry.path().extension().string());
+      if (ext != ".jpg" && ext != ".tif") continue;
+      SCOPED_TRACE(file);
+      const Values tool = mdtest::ExifToolValues(file);
+      TimgData data(255);
+      const bool read = data.ReadFileMetadata(file);
+      if (Text(tool, "IFD0:Make").empty() && Text(tool, "IFD0:Orientation").empty()) continue;
+      ASSERT_TRUE(read) << data.ErrStr;
+      ASSERT_TRUE(data.HasExif());
+      const TImageInfo& info = *data.ImageInfo;
+      ++compared;
+      EXPECT_EQ(Trim(info.CameraMake), Trim(Text(tool, "IFD0:Make")));
+      EXPECT_EQ(Trim(info.CameraModel), Trim(Text(tool, "IFD0:Model")));
+      auto same = [&](const std::string& ours, const std::string& theirs) {
+        double expected = Number(tool, theirs);
+        if (std::isnan(expected)) return;
+        EXPECT_NEAR(info.GetTagNumber(ours), expected, 1e-9 + std::fabs(expected) * 1e-9) << ours;
+      };
+      same("Orientation", "IFD0:Orientation");
+      same("ExposureTime", "ExifIFD:ExposureTime");
+      same("FNumber", "ExifIFD:FNumber");
+      same("FocalLength", "ExifIFD:FocalLength");
+      same("FocalLengthin35mmFilm", "ExifIFD:FocalLengthIn35mmFormat");
+      const std::string iso = Text(tool, "ExifIFD:ISO");
+      if (!iso.empty() && iso.find(' ') == std::string::npos) same("ISOSpeedRatings", "ExifIFD:ISO");
+      if (!Text(tool, "ExifIFD:Flash").empty()) {
+        EXPECT_EQ(info.FlashUsed, std::lround(Number(tool, "ExifIFD:Flash")));
+      }
+      const std::string original = Text(tool, "ExifIFD:DateTimeOriginal");
+      EXPECT_EQ(info.DateTime, original.empty() ? Text(tool, "IFD0:ModifyDate") : original);
+      if (!Text(tool, "GPS:GPSLatitude").empty()) {
+        EXPECT_NEAR(StoredDegrees(info, "GPSLatitude"), Number(tool, "GPS:GPSLatitude"), 1e-6);
+        EXPECT_NEAR(StoredDegrees(info, "GPSLongitude"), Number(tool, "GPS:GPSLongitude"), 1e-6);
+      }
+    }
+  }
+  EXPECT_GT(compared, 20);
+}
