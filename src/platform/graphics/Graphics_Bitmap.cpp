@@ -1,7 +1,10 @@
 // TBitmap: pixels in top-down rows padded to 4 bytes, pixel-format conversion,
 // palettes, transparency and masks.
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/graphics/CanvasQt.h"
 #include "platform/graphics/GraphicsInternal.h"
@@ -170,7 +173,12 @@ void TBitmap::reallocate(int width, int height) {
   int64_t stride = RowBytes(width, bits);
   if (stride < 0 || stride * height > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
   decltype(pixels_) fresh;
-  if (width > 0 && height > 0) fresh.assign(size_t(stride * height), 0);
+  const size_t bytes = (width > 0 && height > 0) ? size_t(stride * height) : 0;
+  // Large buffers come from the system already zeroed.
+  if (bytes >= graphics_detail::LargeBufferBytes)
+    fresh.resize(bytes);
+  else
+    fresh.assign(bytes, 0);
   // Keep the overlapping pixels; bits of pixels outside the new width stay zero.
   int keepW = std::min(width, width_), keepH = std::min(height, height_);
   if (keepW > 0 && keepH > 0) {
@@ -518,3 +526,32 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
     CanvasDrawBitmap(canvas, rect, *this, Rect(0, 0, width_, height_), canvas.CopyMode(), nullptr);
   }
 }
+
+// ---------------------------------------------------------------------------
+// Large buffers
+// ---------------------------------------------------------------------------
+
+namespace graphics_detail {
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+size_t PageRound(size_t bytes) { return (bytes + 4095) & ~size_t(4095); }
+}  // namespace
+
+void* AllocateLargeBuffer(size_t bytes) {
+  size_t size = PageRound(bytes);
+  void* base = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (base == MAP_FAILED) throw std::bad_alloc();
+  // Keep only the 2 MiB aligned part.
+  uintptr_t start = reinterpret_cast<uintptr_t>(base);
+  uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
+  if (aligned > start) munmap(base, aligned - start);
+  size_t tail = (start + size + kHugePage) - (aligned + size);
+  if (tail) munmap(reinterpret_cast<void*>(aligned + size), tail);
+  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
+void FreeLargeBuffer(void* p, size_t bytes) noexcept { munmap(p, PageRound(bytes)); }
+
+}  // namespace graphics_detail
