@@ -533,3 +533,15 @@ void TStringList::Changed() {
 void TStringList::Changing() {
   if (UpdateCount() == 0 && OnChanging) OnChanging(this);
 }
+
+void rtl_internal::ReplaceLines(TStrings& strings, const std::vector<std::string>& lines) {
+  strings.BeginUpdate();
+  try {
+    strings.Clear();
+    strings.AddStrings(lines);
+  } catch (...) {
+    strings.EndUpdate();
+    throw;
+  }
+  strings.EndUpdate();
+}

@@ -2,8 +2,7 @@
 // so comments, blank lines and the order of untouched lines survive a rewrite.
 #include "platform/rtl/IniFiles.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/i18n/GnuGetText.h"
@@ -54,13 +53,7 @@ std::string Unquote(const std::string& v) {
 
 struct TIniFile::Doc {
   std::vector<Line> lines;
-  bool loaded = false;
-  // What the file looked like when read, to notice changes by others.
-  bool existed = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  struct timespec mtime = {0, 0};
+  rtl_internal::FileSignature signature;
 
   // Index of the first header of the section, or -1.
   int FindSection(const std::string& section) const {
@@ -88,21 +81,10 @@ TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName), doc_(std:
 TIniFile::~TIniFile() = default;
 
 void TIniFile::refresh() {
-  struct stat st;
-  bool exists = ::stat(fileName_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   Doc& d = *doc_;
-  if (d.loaded && exists == d.existed &&
-      (!exists || (st.st_dev == d.dev && st.st_ino == d.ino && st.st_size == d.size &&
-                   st.st_mtim.tv_sec == d.mtime.tv_sec && st.st_mtim.tv_nsec == d.mtime.tv_nsec)))
-    return;
+  if (!d.signature.Update(fileName_)) return;
   d.lines.clear();
-  d.loaded = true;
-  d.existed = exists;
-  if (!exists) return;
-  d.dev = st.st_dev;
-  d.ino = st.st_ino;
-  d.size = st.st_size;
-  d.mtime = st.st_mtim;
+  if (!d.signature.existed) return;
   std::string text;
   try {
     // Settings files are small; a huge one is treated as unreadable.
@@ -124,11 +106,11 @@ void TIniFile::save() {
     SaveTextFileAtomically(fileName_, out);
   } catch (const Exception& e) {
     // The file keeps its old contents; so does our view of it.
-    doc_->loaded = false;
+    doc_->signature.Forget();
     refresh();
     throw EIniFileException(Format(_("Unable to write to %s"), {fileName_}) + "\n" + e.Message());
   }
-  doc_->loaded = false;
+  doc_->signature.Forget();
   refresh();
 }
 
@@ -244,55 +226,33 @@ void TIniFile::WriteDateTime(const std::string& section, const std::string& iden
 
 void TIniFile::ReadSection(const std::string& section, TStrings& strings) {
   refresh();
-  strings.BeginUpdate();
-  try {
-    strings.Clear();
-    int h = doc_->FindSection(section);
-    if (h >= 0)
-      for (size_t i = size_t(h) + 1, e = doc_->SectionEnd(h); i < e; ++i)
-        if (doc_->lines[i].kind == Kind::Key) strings.Add(doc_->lines[i].name);
-  } catch (...) {
-    strings.EndUpdate();
-    throw;
-  }
-  strings.EndUpdate();
+  std::vector<std::string> keys;
+  int h = doc_->FindSection(section);
+  if (h >= 0)
+    for (size_t i = size_t(h) + 1, e = doc_->SectionEnd(h); i < e; ++i)
+      if (doc_->lines[i].kind == Kind::Key) keys.push_back(doc_->lines[i].name);
+  rtl_internal::ReplaceLines(strings, keys);
 }
 
 void TIniFile::ReadSections(TStrings& strings) {
   refresh();
-  strings.BeginUpdate();
-  try {
-    strings.Clear();
-    std::vector<std::string> seen;
-    for (const Line& l : doc_->lines) {
-      if (l.kind != Kind::Section) continue;
-      bool dup = false;
-      for (const auto& s : seen) dup = dup || SameText(s, l.name);
-      if (dup) continue;
-      seen.push_back(l.name);
-      strings.Add(l.name);
-    }
-  } catch (...) {
-    strings.EndUpdate();
-    throw;
+  std::vector<std::string> names;
+  for (const Line& l : doc_->lines) {
+    if (l.kind != Kind::Section) continue;
+    if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, l.name); }))
+      names.push_back(l.name);
   }
-  strings.EndUpdate();
+  rtl_internal::ReplaceLines(strings, names);
 }
 
 void TIniFile::ReadSectionValues(const std::string& section, TStrings& strings) {
   refresh();
-  strings.BeginUpdate();
-  try {
-    strings.Clear();
-    int h = doc_->FindSection(section);
-    if (h >= 0)
-      for (size_t i = size_t(h) + 1, e = doc_->SectionEnd(h); i < e; ++i)
-        if (doc_->lines[i].kind == Kind::Key) strings.Add(doc_->lines[i].name + "=" + Unquote(doc_->lines[i].value));
-  } catch (...) {
-    strings.EndUpdate();
-    throw;
-  }
-  strings.EndUpdate();
+  std::vector<std::string> lines;
+  int h = doc_->FindSection(section);
+  if (h >= 0)
+    for (size_t i = size_t(h) + 1, e = doc_->SectionEnd(h); i < e; ++i)
+      if (doc_->lines[i].kind == Kind::Key) lines.push_back(doc_->lines[i].name + "=" + Unquote(doc_->lines[i].value));
+  rtl_internal::ReplaceLines(strings, lines);
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
@@ -315,5 +275,5 @@ void TIniFile::EraseSection(const std::string& section) {
 
 void TIniFile::UpdateFile() {
   refresh();
-  if (doc_->existed || !doc_->lines.empty()) save();
+  if (doc_->signature.existed || !doc_->lines.empty()) save();
 }

@@ -3,8 +3,6 @@
 // parsed copy per file, which is read again whenever the file changed on disk.
 #include "platform/rtl/Registry.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -37,12 +35,7 @@ struct RegFile {
   std::string fileName;
   std::string rootName;
   std::map<std::string, RegKey> keys;  // by upper-cased path; "" is the root itself
-  bool loaded = false;
-  bool existed = false;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  struct timespec mtime = {0, 0};
+  rtl_internal::FileSignature signature;
 };
 
 std::mutex g_mutex;
@@ -256,21 +249,10 @@ void Parse(RegFile& f, const std::string& text) {
 }
 
 void Refresh(RegFile& f) {
-  struct stat st;
-  bool exists = ::stat(f.fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  if (f.loaded && exists == f.existed &&
-      (!exists || (st.st_dev == f.dev && st.st_ino == f.ino && st.st_size == f.size &&
-                   st.st_mtim.tv_sec == f.mtime.tv_sec && st.st_mtim.tv_nsec == f.mtime.tv_nsec)))
-    return;
+  if (!f.signature.Update(f.fileName)) return;
   f.keys.clear();
   f.keys[""];
-  f.loaded = true;
-  f.existed = exists;
-  if (!exists) return;
-  f.dev = st.st_dev;
-  f.ino = st.st_ino;
-  f.size = st.st_size;
-  f.mtime = st.st_mtim;
+  if (!f.signature.existed) return;
   try {
     Parse(f, ReadFileBytes(f.fileName, 64 << 20));
   } catch (const Exception&) {
@@ -379,11 +361,11 @@ bool Save(RegFile& f) {
     ForceDirectories(ExtractFileDir(f.fileName));
     SaveTextFileAtomically(f.fileName, Serialize(f));
   } catch (const Exception&) {
-    f.loaded = false;
+    f.signature.Forget();
     Refresh(f);
     return false;
   }
-  f.loaded = false;
+  f.signature.Forget();
   Refresh(f);
   return true;
 }
@@ -554,8 +536,7 @@ void TRegistry::GetKeyNames(TStrings& strings) {
     std::lock_guard<std::mutex> lock(g_mutex);
     names = ChildNames(FileOf(rootKey_), open_ ? currentPath_ : std::string());
   }
-  strings.Clear();
-  strings.AddStrings(names);
+  rtl_internal::ReplaceLines(strings, names);
 }
 
 void TRegistry::GetValueNames(TStrings& strings) {
@@ -565,8 +546,7 @@ void TRegistry::GetValueNames(TStrings& strings) {
     if (RegKey* k = CurrentKeyOf(FileOf(rootKey_), open_, currentPath_))
       for (const auto& v : k->values) names.push_back(v.name);
   }
-  strings.Clear();
-  strings.AddStrings(names);
+  rtl_internal::ReplaceLines(strings, names);
 }
 
 namespace {

@@ -16,4 +16,22 @@ std::vector<std::string> SplitLines(const std::string& text);
 // Displayable text of a text file's bytes: a UTF-8 byte-order mark dropped, then UTF-8
 // when valid, else Windows-1252.
 std::string DecodeTextFile(std::string bytes);
+
+// What a file looked like when it was last read, to notice changes made by others
+// (a rewrite by rename gives a new inode; an edit in place a new time or size).
+struct FileSignature {
+  bool known = false;
+  bool existed = false;
+  uint64_t dev = 0, ino = 0;
+  int64_t size = 0, mtimeSec = 0, mtimeNsec = 0;
+  // Takes the file's current signature; true when it differs from the one kept (or none was).
+  bool Update(const std::string& fileName);
+  void Forget() { known = false; }
+};
+}  // namespace rtl_internal
+
+class TStrings;
+namespace rtl_internal {
+// Replaces the list's lines by these, as one update.
+void ReplaceLines(TStrings& strings, const std::vector<std::string>& lines);
 }  // namespace rtl_internal

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Paths.h"
 #include "platform/rtl/RtlInternal.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -430,24 +431,8 @@ std::string ChangeFileExt(const std::string& fileName, const std::string& extens
 std::string ExpandFileName(const std::string& fileName) {
   if (fileName.empty()) return std::string();
   std::string full = fileName[0] == '/' ? fileName : IncludeTrailingPathDelimiter(GetCurrentDir()) + fileName;
-  bool trailing = full.back() == '/';
-  std::vector<std::string> parts;
-  size_t i = 0;
-  while (i <= full.size()) {
-    size_t j = full.find('/', i);
-    if (j == std::string::npos) j = full.size();
-    std::string part = full.substr(i, j - i);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    i = j + 1;
-  }
-  std::string r;
-  for (const auto& p : parts) r += "/" + p;
-  if (r.empty()) return "/";
-  if (trailing) r += '/';
+  std::string r = NormalizeFolderPath(full);
+  if (full.back() == '/' && r != "/") r += '/';
   return r;
 }
 
@@ -580,4 +565,23 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
     ::fsync(dfd);
     ::close(dfd);
   }
+}
+
+bool rtl_internal::FileSignature::Update(const std::string& fileName) {
+  struct stat st;
+  bool exists = !fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  FileSignature now;
+  now.known = true;
+  now.existed = exists;
+  if (exists) {
+    now.dev = uint64_t(st.st_dev);
+    now.ino = uint64_t(st.st_ino);
+    now.size = int64_t(st.st_size);
+    now.mtimeSec = int64_t(st.st_mtim.tv_sec);
+    now.mtimeNsec = int64_t(st.st_mtim.tv_nsec);
+  }
+  bool changed = !known || now.existed != existed || now.dev != dev || now.ino != ino || now.size != size ||
+                 now.mtimeSec != mtimeSec || now.mtimeNsec != mtimeNsec;
+  *this = now;
+  return changed;
 }

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/i18n/GnuGetText.h"
@@ -221,8 +222,9 @@ bool TryStrToFloat(const std::string& s, double& value, const TFormatSettings& f
   auto res = std::from_chars(b, c.data() + c.size(), v);
   if (res.ptr != c.data() + c.size()) return false;
   if (res.ec == std::errc::result_out_of_range) {
-    // Too large is an error; too small is zero.
-    if (std::fabs(v) > 1) return false;
+    // Too large is an error; too small is zero. strtod tells which (LC_NUMERIC is always "C").
+    if (std::fabs(std::strtod(c.c_str(), nullptr)) > 1) return false;
+    v = 0;
   } else if (res.ec != std::errc()) {
     return false;
   }
@@ -721,14 +723,14 @@ std::string Format(const std::string& fmt, const std::vector<TVarRec>& args, con
       value = int(v);
       return any;
     };
-    int first = 0;
-    size_t save = i;
-    bool haveFirst = readNumber(first);
-    if (haveFirst && i < n && fmt[i] == ':') {
-      argIndex = size_t(first);
+    // An argument index: digits followed by ':'.
+    size_t digitsEnd = i;
+    while (digitsEnd < n && fmt[digitsEnd] >= '0' && fmt[digitsEnd] <= '9') ++digitsEnd;
+    if (digitsEnd > i && digitsEnd < n && fmt[digitsEnd] == ':') {
+      int index = 0;
+      readNumber(index);
+      argIndex = size_t(index);
       ++i;
-    } else {
-      i = save;
     }
     bool left = false;
     if (i < n && fmt[i] == '-') {
