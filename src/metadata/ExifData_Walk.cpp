@@ -158,10 +158,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 // ---------------------------------------------------------------------------
 
 int TImageInfo::AddTag(const TTagEntry& record) {
-  if (record.Tag != 0) {
-    if (Tags.size() + 1 >= Tags.capacity()) Tags.reserve(Tags.capacity() + 25);
-    Tags.push_back(record);
-  }
+  if (record.Tag != 0) Tags.push_back(record);
   return TagCount() - 1;
 }
 
@@ -175,7 +172,6 @@ void TImageInfo::AddSyntheticTag(const std::string& name, const std::string& val
   record.Position = 0;
   record.Type = type;
   // Decoders' records carry no tag number of their own, so they are kept as they are.
-  if (Tags.size() + 1 >= Tags.capacity()) Tags.reserve(Tags.capacity() + 25);
   Tags.push_back(std::move(record));
 }
 
