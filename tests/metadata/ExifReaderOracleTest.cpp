@@ -112,6 +112,45 @@ TEST(ExifReaderOracle, TagsWrittenByExifToolInBothByteOrders) {
   }
 }
 
+TEST(ExifReaderOracle, SummaryThumbnailAndIptcSegment) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string file = mdtest::MakeTaggedJpeg("summary.jpg", kCameraTags);
+  TimgData data(255);
+  ASSERT_TRUE(data.ReadFileMetadata(file));
+  EXPECT_FALSE(data.HasThumbnail());
+  EXPECT_EQ(data.IptcData, nullptr);
+  EXPECT_EQ(data.ImageInfo->ExifSummary(),
+            "File Name: summary.jpg\r\nFile Size: " + IntToStr(FileSizeByName(file) / 1024) +
+                "k\r\nFile Date: " + DateTimeToStr(data.FileDate) +
+                "\r\nPhoto Date: 2004:05:06 07:08:09\r\nMake (Model): Canon (PowerShot A70)\r\nDimensions: 0 x 0"
+                "\r\nExposure Time: 1/250 sec\r\nFocal Length:  5.80 mm\r\nFocal Length (35mm): 38.00 mm"
+                "\r\nFNumber: F2.8\r\nISO: 400\r\nFlash: Yes");
+  TDateTime stamp;
+  ASSERT_TRUE(FileAge(file, stamp));
+  EXPECT_DOUBLE_EQ(data.FileDate, stamp);
+
+  // A thumbnail written by exiftool and IPTC keywords in an APP13 segment.
+  const std::string thumb = testsupport::TempPath("thumb.jpg");
+  ASSERT_EQ(testsupport::Run({"/usr/bin/convert", "-size", "160x120", "plasma:", "-quality", "90", thumb}).exitCode, 0);
+  const std::string rich = mdtest::MakeTaggedJpeg("rich.jpg", {"-Make=Canon", "-ThumbnailImage<=" + thumb,
+                                                               "-IPTC:Keywords=harbour", "-IPTC:City=Delft"});
+  const Values tool = mdtest::ExifToolValues(rich);
+  ASSERT_FALSE(Text(tool, "IFD1:ThumbnailLength").empty());
+  ASSERT_TRUE(data.ReadFileMetadata(rich));
+  EXPECT_TRUE(data.HasThumbnail());
+  ASSERT_NE(data.IptcSegment, nullptr);
+  EXPECT_NE(data.IptcData, nullptr);
+  EXPECT_EQ(data.IptcSegment->Marker, 0xED);
+  EXPECT_NE(data.IptcSegment->Data.find("Delft"), std::string::npos);
+
+  // A read that failed shows the file name and the error only.
+  const std::string bad = testsupport::TempPath("bad.jpg");
+  testsupport::WriteFile(bad, std::string("\xFF\xD8\xFF\xE1\x00\x08" "Exif\0\0\xFF\xD9", 14));
+  ASSERT_TRUE(data.ReadFileMetadata(bad));
+  EXPECT_EQ(data.ImageInfo->ExifSummary(), "File Name: bad.jpg\r\nExif Error: Invalid Exif alignment marker");
+}
+
 TEST(ExifReaderOracle, NumbersUseTheInterfaceLanguageSeparator) {
   KIVO2_REQUIRE_TOOL("exiftool");
   KIVO2_REQUIRE_TOOL("convert");

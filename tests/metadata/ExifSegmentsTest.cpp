@@ -156,7 +156,7 @@ TEST(JpegSegmentScan, ShortAndTruncatedSegmentsEndSafely) {
   const std::string com = std::string("\xFF\xFE\x00\x05hey", 7);
   EXPECT_TRUE(data.ReadFileMetadata(Write("len1.jpg", soi + com + std::string("\xFF\xE1\x00\x01", 4))));
   EXPECT_EQ(data.SegmentCount, 1);
-  EXPECT_TRUE(data.ReadFileMetadata(Write("past.jpg", soi + com + std::string("\xFF\xE1\x40\x00Exif", 8))));
+  EXPECT_TRUE(data.ReadFileMetadata(Write("past.jpg", soi + com + std::string("\xFF\xE1\x40\x00" "Exif", 8))));
   EXPECT_EQ(data.SegmentCount, 1);
   EXPECT_FALSE(data.HasExif());
 }

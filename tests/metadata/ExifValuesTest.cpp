@@ -101,9 +101,6 @@ TEST(TagValueTexts, TablesAndDescriptions) {
   EXPECT_EQ(TImageInfo::LookupTagDef(0x1E, 1).Name, "Unknown");
   EXPECT_EQ(TImageInfo::LookupTagDef(0x010F, 3).Name, "Unknown");
   EXPECT_EQ(TImageInfo::FindExifRowByName("focallengthIN35MMfilm"), 241);
-  EXPECT_EQ(ExifTagTable().size(), 251u);
-  EXPECT_EQ(GpsTagTable().size(), 31u);
-  EXPECT_EQ(JpegMarkerTable().size(), 30u);
   for (size_t i = 0; i < GpsTagTable().size(); ++i) EXPECT_EQ(GpsTagTable()[i].Tag, i);
 }
 
