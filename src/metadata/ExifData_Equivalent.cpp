@@ -46,19 +46,20 @@ void TImageInfo::Compute35mmEquivalent() {
 std::string TImageInfo::ExifSummary() const {
   if (!Parent || !Parent->ExifSegment) return std::string();
   const std::string crlf = "\r\n";
-  const std::string name = ExtractFileName(Parent->FileName);
+  const std::string name = TextFromBytes(ExtractFileName(Parent->FileName));
   if (Parent->ErrStr != kStatusNone)
     return _("File Name:") + " " + name + crlf + _("Exif Error:") + " " + _(Parent->ErrStr);
 
   std::string s = _("File Name:") + " " + name;
   s += crlf + _("File Size:") + " " + IntToStr(Parent->FileSize / 1024) + "k";
   s += crlf + _("File Date:") + " " + DateTimeToStr(Parent->FileDate);
-  s += crlf + _("Photo Date:") + " " + DateTime;
-  s += crlf + _("Make (Model):") + " " + CameraMake + " (" + CameraModel + ")";
+  // Texts from the file are shown through the one conversion of raw metadata bytes.
+  s += crlf + _("Photo Date:") + " " + TextFromBytes(DateTime);
+  s += crlf + _("Make (Model):") + " " + TextFromBytes(CameraMake) + " (" + TextFromBytes(CameraModel) + ")";
   s += crlf + _("Dimensions:") + " " + IntToStr(Width) + " x " + IntToStr(Height);
   if (ReadMode == 2 || ReadMode == 255) {
     auto line = [&s, &crlf](const std::string& label, const std::string& value) {
-      if (!value.empty()) s += crlf + label + " " + value;
+      if (!value.empty()) s += crlf + label + " " + TextFromBytes(value);
     };
     std::string exposure = GetTagValue("ExposureTime");
     if (exposure.empty()) exposure = GetTagValue("ShutterSpeedValue");

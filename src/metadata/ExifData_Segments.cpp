@@ -16,6 +16,7 @@ const char* const kStatusBadDirectory = "Illegally sized directory";
 namespace {
 
 constexpr int kMetadataSearchSegments = 5;
+constexpr int kMaxFillBytes = 65536;
 
 }  // namespace
 
@@ -95,10 +96,12 @@ bool TimgData::ScanJpegSegments(TStream& stream) {
   if (stream.Read(soi, 2) != 2 || soi[0] != 0xFF || soi[1] != 0xD8) return false;
   SegmentCount = 0;
   while (SegmentCount < kMaxSegments) {
-    // Fill bytes and the 0xFF that opens the marker; the end of the data ends the scan.
+    // Fill bytes and the 0xFF that opens the marker; the end of the data, or a run
+    // of fill bytes longer than any segment, ends the scan.
     unsigned char marker = 0xFF;
+    int fill = 0;
     do {
-      if (stream.Read(&marker, 1) != 1) return HasMetadata();
+      if (stream.Read(&marker, 1) != 1 || ++fill > kMaxFillBytes) return HasMetadata();
     } while (marker == 0xFF);
 
     TSegment& segment = Segments[size_t(SegmentCount)];

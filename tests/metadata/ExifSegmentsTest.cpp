@@ -159,6 +159,9 @@ TEST(JpegSegmentScan, ShortAndTruncatedSegmentsEndSafely) {
   EXPECT_TRUE(data.ReadFileMetadata(Write("past.jpg", soi + com + std::string("\xFF\xE1\x40\x00" "Exif", 8))));
   EXPECT_EQ(data.SegmentCount, 1);
   EXPECT_FALSE(data.HasExif());
+  // A run of fill bytes longer than any segment ends the scan.
+  EXPECT_FALSE(data.ReadFileMetadata(Write("longfill.jpg", soi + std::string(70000, '\xFF') + com)));
+  EXPECT_TRUE(data.ReadFileMetadata(Write("shortfill.jpg", soi + std::string(1000, '\xFF') + com)));
 }
 
 TEST(JpegSegmentScan, TruncationsAndByteFlipsOfARealFile) {
