@@ -644,6 +644,7 @@ class TMetafile : public TGraphic {
   KIVO2_GRAPHIC_CLASS(TMetafile, TGraphic)
 
  public:
+  void Assign(TPersistent* source) override;
   void Draw(TCanvas& canvas, const TRect& rect) override;
   bool Empty() const override { return true; }
   int Width() const override { return width_; }

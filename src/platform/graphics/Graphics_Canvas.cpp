@@ -221,13 +221,12 @@ void TCanvas::FrameRect(const TRect& rect) {
 
 namespace {
 
-// The box a shape occupies: the outline's pixels run from x1 to x2 - 1; without a
-// pen the filled area is one pixel smaller, as with the class library.
-QRect ShapeBox(int x1, int y1, int x2, int y2, bool hasPen) {
+// The box of a shape whose outline pixels run from x1 to x2 - 1 (Qt's rectangle
+// outline covers one pixel more than its width).
+QRect ShapeBox(int x1, int y1, int x2, int y2) {
   if (x2 < x1) std::swap(x1, x2);
   if (y2 < y1) std::swap(y1, y2);
-  int shrink = hasPen ? 1 : 1;
-  return QRect(x1, y1, x2 - x1 - shrink, y2 - y1 - shrink);
+  return QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
 }
 
 }  // namespace
@@ -237,9 +236,10 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   if (!s.painter()) return;
   QPainter& p = *s.painter();
   bool hasPen = pen_.Style() != psClear && pen_.Mode() != pmNop;
-  QRect box = ShapeBox(x1, y1, x2, y2, hasPen);
+  QRect box = ShapeBox(x1, y1, x2, y2);
   if (!hasPen) {
-    if (brush_.Style() != bsClear) p.fillRect(QRect(box.left(), box.top(), box.width(), box.height()), MakeBrush(brush_));
+    // Without a pen the filled area is one pixel smaller, as with the class library.
+    if (brush_.Style() != bsClear) p.fillRect(box, MakeBrush(brush_));
     return;
   }
   if (brush_.Style() != bsClear)
@@ -263,11 +263,11 @@ static void DrawShape(TCanvas& canvas, DrawFn draw) {
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
-  DrawShape(*this, [&](QPainter& p) { p.drawEllipse(ShapeBox(x1, y1, x2, y2, true)); });
+  DrawShape(*this, [&](QPainter& p) { p.drawEllipse(ShapeBox(x1, y1, x2, y2)); });
 }
 
 void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int x3, int y3) {
-  DrawShape(*this, [&](QPainter& p) { p.drawRoundedRect(ShapeBox(x1, y1, x2, y2, true), x3 / 2.0, y3 / 2.0); });
+  DrawShape(*this, [&](QPainter& p) { p.drawRoundedRect(ShapeBox(x1, y1, x2, y2), x3 / 2.0, y3 / 2.0); });
 }
 
 void TCanvas::Polygon(const std::vector<TPoint>& points) {

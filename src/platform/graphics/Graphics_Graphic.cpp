@@ -204,6 +204,16 @@ void TGraphic::SetModified(bool value) {
 // TMetafile
 // ---------------------------------------------------------------------------
 
+void TMetafile::Assign(TPersistent* source) {
+  if (auto* m = dynamic_cast<TMetafile*>(source)) {
+    width_ = m->width_;
+    height_ = m->height_;
+    Changed(this);
+    return;
+  }
+  TGraphic::Assign(source);
+}
+
 void TMetafile::Draw(TCanvas&, const TRect&) {}
 
 void TMetafile::LoadFromStream(TStream&) { throw EInvalidGraphic(_("Metafiles are not supported")); }
