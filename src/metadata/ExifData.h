@@ -33,6 +33,8 @@ class tEndInd {
   void SetDataBuffer(std::string_view buffer) { DataBuffer = buffer; }
   std::string_view GetDataBuffer() const { return DataBuffer; }
 
+  // The byte at p; 0 outside the buffer.
+  uint32_t ByteAt(int64_t p) const;
   // The unsigned 16-bit value of the bytes at p and p+1.
   uint32_t Get16(int64_t p) const;
   // The 32-bit value of the bytes p..p+3.

@@ -14,7 +14,7 @@ namespace {
 constexpr size_t kMaxElements = 128;
 constexpr size_t kPrintableLength = 50;
 
-// Bytes of a text: pieces split at a separator.
+// The pieces of a text split at a separator.
 std::vector<std::string> Split(const std::string& text, const std::string& sep) {
   std::vector<std::string> parts;
   size_t from = 0;
@@ -40,20 +40,18 @@ int TypeElementSize(int type) {
 // Bounded reads
 // ---------------------------------------------------------------------------
 
+uint32_t tEndInd::ByteAt(int64_t p) const {
+  return p >= 1 && p <= int64_t(DataBuffer.size()) ? static_cast<unsigned char>(DataBuffer[size_t(p - 1)]) : 0;
+}
+
 uint32_t tEndInd::Get16(int64_t p) const {
-  auto byte = [this](int64_t q) -> uint32_t {
-    return q >= 1 && q <= int64_t(DataBuffer.size()) ? static_cast<unsigned char>(DataBuffer[size_t(q - 1)]) : 0;
-  };
-  uint32_t a = byte(p), b = byte(p + 1);
+  const uint32_t a = ByteAt(p), b = ByteAt(p + 1);
   return MotorolaOrder ? (a << 8) | b : (b << 8) | a;
 }
 
 int32_t tEndInd::Get32(int64_t p) const {
-  auto byte = [this](int64_t q) -> uint32_t {
-    return q >= 1 && q <= int64_t(DataBuffer.size()) ? static_cast<unsigned char>(DataBuffer[size_t(q - 1)]) : 0;
-  };
-  uint32_t b0 = byte(p), b1 = byte(p + 1), b2 = byte(p + 2), b3 = byte(p + 3);
-  uint32_t v = MotorolaOrder ? (b0 << 24) | (b1 << 16) | (b2 << 8) | b3 : (b3 << 24) | (b2 << 16) | (b1 << 8) | b0;
+  const uint32_t b0 = ByteAt(p), b1 = ByteAt(p + 1), b2 = ByteAt(p + 2), b3 = ByteAt(p + 3);
+  const uint32_t v = MotorolaOrder ? (b0 << 24) | (b1 << 16) | (b2 << 8) | b3 : (b3 << 24) | (b2 << 16) | (b1 << 8) | b0;
   return static_cast<int32_t>(v);
 }
 
