@@ -2,6 +2,7 @@
 // callbacks and cuts, computed by hand from the formatting rules.
 #include "metadata/ExifData.h"
 #include "metadata/ExifData_Internal.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
 #include "TestSupport.h"
 
@@ -114,4 +115,16 @@ TEST(TagValueTexts, DatesAndTheDutchSeparator) {
   EXPECT_EQ(ShutterSpeedText("-1/1"), "2,0000 sec");
   EXPECT_EQ(reader.FormatValue(Bytes32(false, {28, 10}), 5, "", "F%0.1f"), "F2,8");
   SetFormatSettingsForLanguage("en");
+}
+
+TEST(TagValueTexts, DutchWords) {
+  const std::string locale = testsupport::ProgramDir() + "/locale";
+  if (access((locale + "/nl/LC_MESSAGES/default.mo").c_str(), R_OK) != 0) GTEST_SKIP() << "catalogue not built";
+  InitTranslation(locale);
+  UseLanguage("nl");
+  EXPECT_EQ(FlashText("25"), "Aan, automatisch");
+  EXPECT_EQ(CodeText("1:Normal,3:Rotated 180°,6:CounterClockwise 90°", "6"), "90° linksom");
+  EXPECT_EQ(GpsDegreesText("52/1, 2230/100, 0/1"), "52 graden 22 minuten 18 seconden");
+  UseLanguage("en");
+  EXPECT_EQ(FlashText("25"), "On, auto mode");
 }
