@@ -442,9 +442,7 @@ void TJPEGImage::DIBNeeded() {
   }
   // Rows libjpeg did not deliver stay black.
   for (int y = int(d.cinfo.output_scanline); y < h; ++y) std::memset(bitmap->ScanLine(y), 0, size_t(bitmap->RowStride()));
-  if (!FinishDecompress(d)) {
-    // An error after the last row (trailing garbage) keeps the decoded picture.
-  }
+  // The colour map belongs to the decompressor: copy it before finishing.
   if (s.quantize && !s.grayscale) {
     if (cmyk) {
       bitmap->SetPixelFormat(pf8bit);
@@ -454,6 +452,9 @@ void TJPEGImage::DIBNeeded() {
         entries[i] = PaletteEntry(d.cinfo.colormap[2][i], d.cinfo.colormap[1][i], d.cinfo.colormap[0][i]);
       bitmap->palette_ = TPalette(std::move(entries));
     }
+  }
+  if (!FinishDecompress(d)) {
+    // An error after the last row (trailing garbage) keeps the decoded picture.
   }
   Progress(this, psEnding, 100, false, whole, std::string());
   bitmap->OnChange = [this](TObject* sender) { bitmapChanged(sender); };
