@@ -254,3 +254,24 @@ TEST_F(RtlNumbers, FormatRaisesOnMismatchesAndMissingArguments) {
 }
 
 }  // namespace
+
+#include "platform/i18n/GnuGetText.h"
+
+namespace {
+
+// The library's own messages come out in Dutch when Dutch is active.
+TEST(RtlMessages, ConversionErrorsAreTranslated) {
+  InitTranslation(testsupport::ProgramDir() + "/locale");
+  AddDomainForResourceString("corvo");
+  UseLanguage("nl");
+  std::string message;
+  try {
+    StrToInt("1x");
+  } catch (const EConvertError& e) {
+    message = e.Message();
+  }
+  UseLanguage("en");
+  EXPECT_EQ(message, "'1x' is geen geldige gehele waarde");
+}
+
+}  // namespace

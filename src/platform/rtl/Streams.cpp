@@ -1,5 +1,8 @@
 #include "platform/rtl/Streams.h"
 
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/RtlInternal.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,11 +13,11 @@
 #include <limits>
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-  if (count < 0 || Read(buffer, count) != count) throw EReadError("Stream read error");
+  if (count < 0 || Read(buffer, count) != count) throw EReadError(_("Stream read error"));
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-  if (count < 0 || Write(buffer, count) != count) throw EWriteError("Stream write error");
+  if (count < 0 || Write(buffer, count) != count) throw EWriteError(_("Stream write error"));
 }
 
 int64_t TStream::Size() {
@@ -24,13 +27,14 @@ int64_t TStream::Size() {
   return size;
 }
 
-void TStream::SetSize(int64_t) { throw EStreamError("Stream size cannot be changed"); }
+void TStream::SetSize(int64_t) { throw EStreamError(_("Stream size cannot be changed")); }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
   if (count == 0) {
     source.SetPosition(0);
     count = source.Size();
   }
+  if (count <= 0) return 0;
   int64_t result = count;
   std::vector<uint8_t> buf(size_t(std::min<int64_t>(count, 1 << 20)));
   while (count > 0) {
@@ -51,7 +55,7 @@ constexpr size_t kReadAhead = 64 * 1024;
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
   if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
     fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+    if (fd_ < 0) throw EFCreateError(rtl_internal::FileErrorText("Cannot create file \"%s\". %s", fileName, errno));
     return;
   }
   int flags = O_CLOEXEC;
@@ -61,12 +65,12 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_
     default: flags |= O_RDONLY; break;
   }
   fd_ = ::open(fileName.c_str(), flags);
-  if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+  if (fd_ < 0) throw EFOpenError(rtl_internal::FileErrorText("Cannot open file \"%s\". %s", fileName, errno));
   struct stat st;
   if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd_);
     fd_ = -1;
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(EISDIR));
+    throw EFOpenError(rtl_internal::FileErrorText("Cannot open file \"%s\". %s", fileName, EISDIR));
   }
 }
 
@@ -179,7 +183,7 @@ int64_t TFileStream::Size() {
 void TFileStream::SetSize(int64_t newSize) {
   int64_t pos = Position();
   dropReadBuffer();
-  if (::ftruncate(fd_, newSize) != 0) throw EStreamError("Cannot set the size of \"" + fileName_ + "\"");
+  if (::ftruncate(fd_, newSize) != 0) throw EStreamError(rtl_internal::FileErrorText("Cannot set the size of \"%s\". %s", fileName_, errno));
   Seek(std::min(pos, newSize), soBeginning);
 }
 
