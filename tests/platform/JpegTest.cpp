@@ -114,6 +114,19 @@ TEST(Jpeg, GreyAndCmykPicturesDecodeLikeTheReferenceTools) {
   c.LoadFromFile(cmyk);
   EXPECT_LE(MaxDifference(c.Bitmap(), Djpeg(cmyk)), 1);
   EXPECT_LE(MaxDifference(c.Bitmap(), testsupport::ImageMagickRaster(cmyk, {"-colorspace", "sRGB", "-depth", "8"})), 2);
+  // A CMYK picture asked for in grey: the grey of the colours ImageMagick sees.
+  TJPEGImage cgrey;
+  cgrey.SetGrayscale(true);
+  cgrey.LoadFromFile(cmyk);
+  ASSERT_EQ(cgrey.Bitmap().PixelFormat(), pf8bit);
+  auto colours = testsupport::ImageMagickRaster(cmyk, {"-colorspace", "sRGB", "-depth", "8"});
+  int worst = 0;
+  for (int y = 0; y < colours.height; ++y)
+    for (int x = 0; x < colours.width; ++x) {
+      int grey = (colours.at(x, y, 0) * 77 + colours.at(x, y, 1) * 150 + colours.at(x, y, 2) * 29 + 128) >> 8;
+      worst = std::max(worst, std::abs(GetRValue(cgrey.Bitmap().PixelColor(x, y)) - grey));
+    }
+  EXPECT_LE(worst, 2);
   // A colour picture asked for in grey.
   std::string colour = MakeJpeg("colour.jpg", {"-quality", "85"});
   TJPEGImage cg;

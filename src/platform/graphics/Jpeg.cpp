@@ -152,10 +152,11 @@ bool BeginOutput(Decompressor& d, const DecodeSettings& s, bool& cmyk) {
   c->dct_method = s.fast ? JDCT_IFAST : JDCT_ISLOW;
   c->do_fancy_upsampling = s.fast ? FALSE : TRUE;
   cmyk = c->jpeg_color_space == JCS_CMYK || c->jpeg_color_space == JCS_YCCK;
-  if (s.grayscale) {
-    c->out_color_space = JCS_GRAYSCALE;
-  } else if (cmyk) {
+  if (cmyk) {
+    // libjpeg has no CMYK to grey conversion; grey output is made from the colours.
     c->out_color_space = JCS_CMYK;
+  } else if (s.grayscale) {
+    c->out_color_space = JCS_GRAYSCALE;
   } else {
     c->out_color_space = JCS_EXT_BGR;
     if (s.quantize) {
@@ -419,7 +420,9 @@ void TJPEGImage::DIBNeeded() {
   }
   std::vector<uint8_t> cmykRows;
   const int batch = std::max(1, int(d.cinfo.rec_outbuf_height));
-  if (cmyk && !s.grayscale) cmykRows.resize(size_t(w) * 4 * size_t(batch));
+  std::vector<uint8_t> bgrLine;
+  if (cmyk) cmykRows.resize(size_t(w) * 4 * size_t(batch));
+  if (cmyk && s.grayscale) bgrLine.resize(size_t(w) * 3);
   std::vector<JSAMPROW> rows(static_cast<size_t>(batch));
   const TRect whole = Rect(0, 0, w, h);
   Progress(this, psStarting, 0, false, whole, std::string());
@@ -432,8 +435,16 @@ void TJPEGImage::DIBNeeded() {
     int got = ReadRows(d, rows.data(), count);
     if (got < 0) RaiseJpegError(d.err.message);
     if (got == 0) break;
-    if (!cmykRows.empty())
-      for (int i = 0; i < got; ++i) CmykRowToBgr(rows[size_t(i)], w, inverted, bitmap->ScanLine(y + i));
+    for (int i = 0; i < got && !cmykRows.empty(); ++i) {
+      if (bgrLine.empty()) {
+        CmykRowToBgr(rows[size_t(i)], w, inverted, bitmap->ScanLine(y + i));
+        continue;
+      }
+      CmykRowToBgr(rows[size_t(i)], w, inverted, bgrLine.data());
+      uint8_t* grey = bitmap->ScanLine(y + i);
+      for (int x = 0; x < w; ++x)
+        grey[x] = uint8_t((bgrLine[3 * x + 2] * 77 + bgrLine[3 * x + 1] * 150 + bgrLine[3 * x] * 29 + 128) >> 8);
+    }
     int percent = int(int64_t(y + got) * 100 / h);
     if (OnProgress && percent != lastPercent) {
       lastPercent = percent;
