@@ -229,6 +229,29 @@ TEST(ExifReaderOracle, CorpusFiles) {
       }
       const std::string original = Text(tool, "ExifIFD:DateTimeOriginal");
       EXPECT_EQ(info.DateTime, original.empty() ? Text(tool, "IFD0:ModifyDate") : original);
+      // Value texts made from exiftool's numbers by the reader's formats and code lists.
+      auto text = [&](const std::string& ours, const std::string& theirs, const std::string& format) {
+        if (Text(tool, theirs).empty()) return;
+        EXPECT_EQ(info.GetTagValue(ours), Format(format, {Number(tool, theirs)})) << ours;
+      };
+      text("FNumber", "ExifIFD:FNumber", "F%0.1f");
+      text("FocalLength", "ExifIFD:FocalLength", "%5.2f mm");
+      text("XResolution", "IFD0:XResolution", "%5.2f");
+      if (!Text(tool, "IFD0:Orientation").empty()) {
+        static const std::map<long, std::string> kWords = {
+            {1, "Normal"}, {3, "Rotated 180°"}, {6, "CounterClockwise 90°"}, {8, "Clockwise 90°"}};
+        auto word = kWords.find(std::lround(Number(tool, "IFD0:Orientation")));
+        EXPECT_EQ(info.GetTagValue("Orientation"), word == kWords.end() ? "" : word->second);
+      }
+      const std::string exposure = info.GetTagValue("ExposureTime");
+      if (!Text(tool, "ExifIFD:ExposureTime").empty()) {
+        ASSERT_GT(exposure.size(), 4u);
+        EXPECT_EQ(exposure.substr(exposure.size() - 4), " sec");
+        EXPECT_NEAR(FractionValue(exposure.substr(0, exposure.size() - 4)), Number(tool, "ExifIFD:ExposureTime"), 1e-9);
+      }
+      if (!iso.empty() && iso.find(' ') == std::string::npos) {
+        EXPECT_EQ(info.GetTagValue("ISOSpeedRatings"), iso);
+      }
       if (!Text(tool, "GPS:GPSLatitude").empty()) {
         EXPECT_NEAR(StoredDegrees(info, "GPSLatitude"), Number(tool, "GPS:GPSLatitude"), 1e-6);
         EXPECT_NEAR(StoredDegrees(info, "GPSLongitude"), Number(tool, "GPS:GPSLongitude"), 1e-6);
