@@ -144,6 +144,11 @@ void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const
     const int bpp = tbits / 8;
     if (needsSource) BGRAToRow(span.data(), tf, x1 - x0, spanBytes.data());
     uint8_t* d = row + size_t(x0) * size_t(bpp);
+    if (op == RasterOp::Copy) {
+      for (int i = 0; i < x1 - x0; ++i)
+        if (!keep[size_t(i)]) std::memcpy(d + size_t(i) * size_t(bpp), spanBytes.data() + size_t(i) * size_t(bpp), size_t(bpp));
+      continue;
+    }
     for (int i = 0; i < x1 - x0; ++i) {
       if (keep[size_t(i)]) continue;
       for (int b = 0; b < bpp; ++b) {
