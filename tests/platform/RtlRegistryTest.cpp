@@ -77,7 +77,13 @@ TEST(RtlRegistry, ValuesRoundTripThroughTheFile) {
     reg.WriteString("Blanks", "  x  ");
     reg.WriteFloat("Gamma", 2.2);
     reg.WriteInteger("Big", INT32_MIN);
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Odd Names \xC3\xA9", true));
+    reg.WriteString("back\\slash \"quoted\" = x", "v1");
+    reg.WriteString("\xE2\x82\xAC", "v2");
   }
+  EXPECT_NE(ReadFile(UserFile()).find("[HKEY_CURRENT_USER\\Software\\Odd Names \xC3\xA9]\r\n"
+                                      "\"back\\\\slash \\\"quoted\\\" = x\"=\"v1\"\r\n"),
+            std::string::npos);
   // A fresh view of the file, as another process would have it.
   WriteFile(UserFile(), ReadFile(UserFile()));
   TRegistry reg(KEY_READ);
@@ -100,6 +106,9 @@ TEST(RtlRegistry, ValuesRoundTripThroughTheFile) {
   TStringList names;
   reg.GetValueNames(names);
   EXPECT_EQ(names.CommaText(), "Path,Quote,Utf8,Lines,Blanks,Gamma,Big");
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\software\\ODD NAMES \xC3\x89"));
+  EXPECT_EQ(reg.ReadString("BACK\\SLASH \"QUOTED\" = X"), "v1");
+  EXPECT_EQ(reg.ReadString("\xE2\x82\xAC"), "v2");
 }
 
 TEST(RtlRegistry, TypedReadsRaiseLikeTheClassLibrary) {
