@@ -1,5 +1,6 @@
 // Value texts of the tags: the bounded byte reads, the numeric value of an entry,
 // the formatted text with code lists and format strings, and the tag callbacks.
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -27,6 +28,14 @@ std::vector<std::string> Split(const std::string& text, const std::string& sep) 
     parts.push_back(text.substr(from, at - from));
     from = at + sep.size();
   }
+}
+
+// The first three rationals of a list ("a/b, c/d, e/f"); missing ones are 0.
+std::array<double, 3> ThreeFractions(const std::string& valueText) {
+  std::vector<std::string> pieces = Split(valueText, ", ");
+  std::array<double, 3> v{};
+  for (size_t i = 0; i < 3 && i < pieces.size(); ++i) v[i] = FractionValue(pieces[i]);
+  return v;
 }
 
 }  // namespace
@@ -255,23 +264,19 @@ std::string WindowsXpText(const std::string& valueText) {
 }
 
 std::string GpsDegreesText(const std::string& valueText) {
-  std::vector<std::string> pieces = Split(valueText, ", ");
-  auto part = [&pieces](size_t i) { return i < pieces.size() ? FractionValue(pieces[i]) : 0.0; };
-  double d = part(0), m = part(1), s = part(2);
+  auto [d, m, s] = ThreeFractions(valueText);
   if (s == 0) {
     // Minutes with a fraction are turned into seconds.
     s = (m - std::trunc(m)) * 100 * 0.6;
     m = std::trunc(m);
   }
-  return Format("%0.0f", {d}) + " " + _("Degrees") + " " + Format("%0.0f", {m}) + " " +
-         _("Minutes") + " " + Format("%0.0f", {s}) + " " + _("Seconds");
+  return Format("%0.0f", {d}) + " " + _("Degrees") + " " + Format("%0.0f", {m}) + " " + _("Minutes") + " " +
+         Format("%0.0f", {s}) + " " + _("Seconds");
 }
 
 std::string GpsTimeText(const std::string& valueText) {
-  std::vector<std::string> pieces = Split(valueText, ", ");
-  auto part = [&pieces](size_t i) { return i < pieces.size() ? FractionValue(pieces[i]) : 0.0; };
-  return Format("%0.0f", {part(0)}) + ":" + Format("%0.0f", {part(1)}) + ":" +
-         Format("%0.0f", {part(2)});
+  auto [h, m, s] = ThreeFractions(valueText);
+  return Format("%0.0f", {h}) + ":" + Format("%0.0f", {m}) + ":" + Format("%0.0f", {s});
 }
 
 bool ParseInt32(const std::string& text, int32_t& value) {
