@@ -18,7 +18,8 @@ foreach(lang nl)
                 -DMERGED=${CMAKE_BINARY_DIR}/po-${lang}-${domain}.po "-DINPUTS=${_po}"
                 -P ${CMAKE_SOURCE_DIR}/cmake/CompileCatalog.cmake
         DEPENDS ${_po} ${CMAKE_SOURCE_DIR}/cmake/CompileCatalog.cmake
-        COMMENT "Compiling ${lang}/${domain}.mo")
+        COMMENT "Compiling ${lang}/${domain}.mo"
+        VERBATIM)
       list(APPEND _mo_outputs ${_mo})
     endif()
   endforeach()

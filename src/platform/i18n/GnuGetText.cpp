@@ -1,6 +1,8 @@
 #include "platform/i18n/GnuGetText.h"
 
 #include <libintl.h>
+
+#include "platform/rtl/SysUtils.h"
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +84,8 @@ void UseLanguage(const std::string& languageCode) {
   g_language = languageCode;
   EnsureMessagesLocale();
   setenv("LANGUAGE", languageCode.c_str(), 1);
+  // Numbers and dates shown to the user follow the interface language.
+  SetFormatSettingsForLanguage(languageCode);
   // Makes gettext drop the catalogues it looked up for the previous language.
   extern int _nl_msg_cat_cntr;
   ++_nl_msg_cat_cntr;

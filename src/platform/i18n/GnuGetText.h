@@ -19,7 +19,8 @@ std::string dgettext_(const std::string& domain, const std::string& msgid);
 
 // Adds a domain that resource strings are also looked up in (not added twice).
 void AddDomainForResourceString(const std::string& domain);
-// Activates a language ("nl", "en", ...): later lookups use its catalogues.
+// Activates a language ("nl", "en", ...): later lookups use its catalogues, and the
+// format settings (decimal and thousand separators, dates) follow the language.
 // Under the C or POSIX locale glibc ignores LANGUAGE, so LC_MESSAGES falls back to C.UTF-8.
 void UseLanguage(const std::string& languageCode);
 // The language activated last ("" when none was).
