@@ -1,0 +1,26 @@
+// Loading through a placeholder class: the picture stays empty and the format's
+// invalid-image message is raised. Each finished reader removes its line here.
+#include "formats/GraphicReaders.h"
+
+#include "formats/GraphicStrings.h"
+
+#define KIVO2_PLACEHOLDER_LOAD(Class, ShortName)                 \
+  void Class::LoadFromStream(TStream&) {                         \
+    ReleaseHandle();                                             \
+    FormatGraphicError(gsInvalidImage, {GraphicText(ShortName)}); \
+  }
+
+KIVO2_PLACEHOLDER_LOAD(TTargaGraphic, gsFormatTarga)
+KIVO2_PLACEHOLDER_LOAD(TTIFFGraphic, gsFormatTIFF)
+KIVO2_PLACEHOLDER_LOAD(TEPSGraphic, gsFormatEPS)
+KIVO2_PLACEHOLDER_LOAD(TPCXGraphic, gsFormatPCX)
+KIVO2_PLACEHOLDER_LOAD(TRLAGraphic, gsFormatRLA)
+KIVO2_PLACEHOLDER_LOAD(TSGIGraphic, gsFormatSGI)
+KIVO2_PLACEHOLDER_LOAD(TPSDGraphic, gsFormatPSD)
+KIVO2_PLACEHOLDER_LOAD(TPPMGraphic, gsFormatPNM)
+KIVO2_PLACEHOLDER_LOAD(TAutodeskGraphic, gsFormatCEL)
+KIVO2_PLACEHOLDER_LOAD(TPCDGraphic, gsFormatPCD)
+KIVO2_PLACEHOLDER_LOAD(TGIFGraphic, gsFormatGIF)
+KIVO2_PLACEHOLDER_LOAD(TCUTGraphic, gsFormatCUT)
+KIVO2_PLACEHOLDER_LOAD(TPSPGraphic, gsFormatPSP)
+KIVO2_PLACEHOLDER_LOAD(TPNGGraphic, gsFormatPNG)

@@ -1,0 +1,29 @@
+#pragma once
+// The graphic classes the format registry names. A class whose reader is not built
+// yet stands here as a placeholder: it exists with its class reference and its place
+// in the class tree, and its LoadFromStream raises EInvalidGraphic with the format's
+// invalid-image message. A finished reader replaces its line below by an #include of
+// its own header, so that the registry keeps seeing every class through this file.
+#include "formats/GraphicFormats.h"
+
+#define KIVO2_PLACEHOLDER_READER(Class, Parent)     \
+  class Class : public Parent {                     \
+    KIVO2_GRAPHIC_CLASS(Class, Parent)              \
+   public:                                          \
+    void LoadFromStream(TStream& stream) override;  \
+  };
+
+KIVO2_PLACEHOLDER_READER(TTargaGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TTIFFGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TEPSGraphic, TTIFFGraphic)
+KIVO2_PLACEHOLDER_READER(TPCXGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TRLAGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TSGIGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TPSDGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TPPMGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TAutodeskGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TPCDGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TGIFGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TCUTGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TPSPGraphic, TFormatGraphic)
+KIVO2_PLACEHOLDER_READER(TPNGGraphic, TFormatGraphic)

@@ -1,0 +1,200 @@
+// The format registry: the 41 registrations and what the picture object makes of
+// them, and the register/unregister rules on a list of its own with test classes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "TestSupport.h"
+#include "formats/GraphicFormats.h"
+#include "formats/GraphicReaders.h"
+#include "formats/GraphicStrings.h"
+#include "platform/graphics/Jpeg.h"
+
+namespace {
+
+class TTestGraphicA : public TFormatGraphic {
+  KIVO2_GRAPHIC_CLASS(TTestGraphicA, TFormatGraphic)
+};
+class TTestGraphicB : public TFormatGraphic {
+  KIVO2_GRAPHIC_CLASS(TTestGraphicB, TFormatGraphic)
+};
+
+// Platform entries for a class.
+int PlatformEntries(TGraphicClass c, const std::string& extension = std::string()) {
+  int n = 0;
+  for (const TFileFormatEntry& e : TPicture::FileFormats())
+    if (e.GraphicClass == c && (extension.empty() || e.Extension == extension)) ++n;
+  return n;
+}
+
+std::vector<std::string> Extensions(const TFileFormatList& list) {
+  TStringList strings;
+  list.GetExtensionList(strings);
+  std::vector<std::string> out;
+  for (int i = 0; i < strings.Count(); ++i) out.push_back(strings[i]);
+  return out;
+}
+
+}  // namespace
+
+TEST(FormatRegistry, TheFortyOneExtensionsInOrderWithTheirClasses) {
+  InitializeGraphicFormats();
+  InitializeGraphicFormats();  // a second call registers nothing more
+  ASSERT_NE(FileFormatList, nullptr);
+  const std::vector<std::string> expected{
+      "bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "thm", "rle", "dib", "win", "vst", "vda",
+      "tga", "icb", "tiff", "tif", "fax", "eps", "pcx", "pcc", "scr", "rpf", "rla", "sgi", "rgba", "rgb",
+      "bw",  "psd", "pdd", "ppm", "pgm", "pbm", "cel", "pic", "pcd", "gif", "cut", "psp", "png"};
+  EXPECT_EQ(Extensions(*FileFormatList), expected);
+
+  const int tif = FileFormatList->FindExtension("tif");
+  EXPECT_GE(tif, 0);
+  EXPECT_EQ(FileFormatList->FindExtension("TIF"), tif);
+  EXPECT_EQ(FileFormatList->FindExtension("Tif"), tif);
+  EXPECT_EQ(FileFormatList->FindExtension(""), -1);
+  EXPECT_EQ(FileFormatList->FindExtension("xyz"), -1);
+  EXPECT_EQ(FileFormatList->ExtensionFlags(tif), (TFormatTypes{ftRaster, ftMultiImage}));
+  EXPECT_EQ(FileFormatList->ExtensionFlags(FileFormatList->FindExtension("gif")),
+            (TFormatTypes{ftRaster, ftMultiImage, ftAnimation}));
+  EXPECT_EQ(FileFormatList->ExtensionFlags(FileFormatList->FindExtension("psp")), (TFormatTypes{ftRaster, ftVector}));
+
+  // Class descriptions are the common texts; EPS has an entry of its own although it
+  // derives from the TIFF class.
+  EXPECT_EQ(FileFormatList->GetDescription(TTIFFGraphic::ClassRef()), "Tagged image file format images");
+  EXPECT_EQ(FileFormatList->GetDescription(TEPSGraphic::ClassRef()), "Encapsulated Postscript images");
+  EXPECT_EQ(FileFormatList->GetDescription(TJPEGImage::ClassRef()), "JPG images");
+  EXPECT_EQ(FileFormatList->GetDescription(TBitmap::ClassRef()), "Windows bitmaps");
+  EXPECT_EQ(FileFormatList->GetDescription(TMetafile::ClassRef()), "Windows metafiles");
+  EXPECT_EQ(FileFormatList->GetDescription(TTestGraphicA::ClassRef()), "");
+  EXPECT_EQ(FileFormatList->ExtensionDescription(FileFormatList->FindExtension("emf")), "Windows enhanced meta files");
+
+  // The picture object picks our classes: the latest registration of an extension wins.
+  EXPECT_EQ(TPicture::FindGraphicClass("gif"), TGIFGraphic::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("TIF"), TTIFFGraphic::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("eps"), TEPSGraphic::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("jpg"), TJPEGImage::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("rle"), TBitmap::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("png"), TPNGGraphic::ClassRef());
+  // Each registration is mirrored with its own description, or the class's.
+  bool sawTga = false;
+  for (const TFileFormatEntry& e : TPicture::FileFormats())
+    if (e.Extension == "tga" && e.GraphicClass == TTargaGraphic::ClassRef()) {
+      sawTga = true;
+      EXPECT_EQ(e.Description, gsDescTarga);
+    }
+  EXPECT_TRUE(sawTga);
+  EXPECT_TRUE(TEPSGraphic::ClassRef()->InheritsFrom(TTIFFGraphic::ClassRef()));
+}
+
+TEST(FormatRegistry, ThePictureObjectOpensFilesThroughTheRegisteredClass) {
+  KIVO2_REQUIRE_TOOL("convert");
+  InitializeGraphicFormats();
+  const std::string tif = testsupport::TempPath("picture.TIF");
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "4x3", "xc:red", tif}).exitCode, 0);
+  TPicture picture;
+  try {
+    picture.LoadFromFile(tif);
+    // A TIFF reader has replaced the placeholder: it must give the picture's size.
+    ASSERT_NE(dynamic_cast<TTIFFGraphic*>(picture.Graphic()), nullptr);
+    EXPECT_EQ(picture.Width(), 4);
+    EXPECT_EQ(picture.Height(), 3);
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
+    EXPECT_EQ(picture.Graphic(), nullptr);
+  }
+}
+
+TEST(FormatRegistry, FinalizationUnregistersAndInitializationRestores) {
+  InitializeGraphicFormats();
+  // Unregistering "rle" keeps bmp and dib, and TBitmap in the platform's list.
+  FileFormatList->UnregisterFileFormat("rle", TBitmap::ClassRef());
+  EXPECT_EQ(FileFormatList->FindExtension("rle"), -1);
+  EXPECT_GE(FileFormatList->FindExtension("bmp"), 0);
+  EXPECT_GE(FileFormatList->FindExtension("dib"), 0);
+  EXPECT_GT(PlatformEntries(TBitmap::ClassRef()), 0);
+
+  FinalizeGraphicFormats();
+  EXPECT_EQ(FileFormatList, nullptr);
+  EXPECT_EQ(PlatformEntries(TGIFGraphic::ClassRef()), 0);
+  EXPECT_EQ(PlatformEntries(TTIFFGraphic::ClassRef()), 0);
+  EXPECT_EQ(PlatformEntries(TEPSGraphic::ClassRef()), 0);
+  EXPECT_EQ(PlatformEntries(TPNGGraphic::ClassRef()), 0);
+  FinalizeGraphicFormats();  // nothing left to do
+
+  InitializeGraphicFormats();
+  EXPECT_EQ(FileFormatList->ExtensionCount(), 41);
+  EXPECT_EQ(TPicture::FindGraphicClass("bmp"), TBitmap::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("gif"), TGIFGraphic::ClassRef());
+}
+
+TEST(FormatRegistry, RegisterReplaceAndUnregisterRules) {
+  {
+    TFileFormatList list;
+    list.RegisterFileFormat("", "nothing", "", TFormatTypes{ftRaster}, false, TTestGraphicA::ClassRef());
+    EXPECT_EQ(list.ExtensionCount(), 0);
+
+    list.RegisterFileFormat("aaa", "Class A", "", TFormatTypes{ftRaster}, false, TTestGraphicA::ClassRef());
+    list.RegisterFileFormat("AAB", "", "Own text", TFormatTypes{ftVector}, false, TTestGraphicA::ClassRef());
+    EXPECT_EQ(Extensions(list), (std::vector<std::string>{"aaa", "aab"}));
+    EXPECT_EQ(list.GetDescription(TTestGraphicA::ClassRef()), "Class A");
+    EXPECT_EQ(PlatformEntries(TTestGraphicA::ClassRef()), 2);
+
+    // A second registration without Replace raises and changes nothing.
+    try {
+      list.RegisterFileFormat("Aaa", "Other", "", TFormatTypes{ftRaster}, false, TTestGraphicB::ClassRef());
+      ADD_FAILURE() << "no error";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(e.Message(), "Attempt to register Aaa twice.");
+    }
+    EXPECT_EQ(list.ExtensionCount(), 2);
+    EXPECT_EQ(list.FindGraphicClass(TTestGraphicB::ClassRef()), -1);
+    EXPECT_EQ(PlatformEntries(TTestGraphicB::ClassRef()), 0);
+
+    // Replace with the same class: no entry changes, one more platform entry.
+    list.RegisterFileFormat("aaa", "", "", TFormatTypes{ftRaster}, true, TTestGraphicA::ClassRef());
+    EXPECT_EQ(list.ExtensionCount(), 2);
+    EXPECT_EQ(PlatformEntries(TTestGraphicA::ClassRef(), "aaa"), 2);
+
+    // Replace with another class: the entry moves and keeps its own text and flags;
+    // a non-empty common text becomes the new class's description.
+    list.RegisterFileFormat("aab", "Class B", "", TFormatTypes{ftRaster}, true, TTestGraphicB::ClassRef());
+    const int aab = list.FindExtension("aab");
+    EXPECT_EQ(list.ExtensionClass(aab), TTestGraphicB::ClassRef());
+    EXPECT_EQ(list.ExtensionDescription(aab), "Own text");
+    EXPECT_EQ(list.ExtensionFlags(aab), TFormatTypes{ftVector});
+    EXPECT_EQ(TPicture::FindGraphicClass("aab"), TTestGraphicB::ClassRef());
+    // The last extension of A moves too: A leaves the class list.
+    list.RegisterFileFormat("aaa", "", "", TFormatTypes{ftRaster}, true, TTestGraphicB::ClassRef());
+    EXPECT_EQ(list.FindGraphicClass(TTestGraphicA::ClassRef()), -1);
+    EXPECT_EQ(list.GetDescription(TTestGraphicA::ClassRef()), "");
+    EXPECT_EQ(list.ClassCount(), 1);
+
+    // Unregistering one extension keeps the class while it has others.
+    list.UnregisterFileFormat("AAA", nullptr);
+    EXPECT_EQ(list.ExtensionCount(), 1);
+    EXPECT_GT(PlatformEntries(TTestGraphicB::ClassRef()), 0);
+    // Unknown extensions and classes are ignored.
+    list.UnregisterFileFormat("zzz", nullptr);
+    list.UnregisterFileFormat("", TTestGraphicA::ClassRef());
+    EXPECT_EQ(list.ExtensionCount(), 1);
+    // The last extension gone: the class leaves both lists.
+    list.UnregisterFileFormat("aab", nullptr);
+    EXPECT_EQ(list.ClassCount(), 0);
+    EXPECT_EQ(PlatformEntries(TTestGraphicB::ClassRef()), 0);
+    TPicture::UnregisterGraphicClass(TTestGraphicA::ClassRef());
+  }
+  {
+    // Unregistering by class removes all its extensions; destruction clears the rest.
+    auto list = std::make_unique<TFileFormatList>();
+    list->RegisterFileFormat("c1", "C", "", TFormatTypes{ftRaster}, false, TTestGraphicA::ClassRef());
+    list->RegisterFileFormat("d1", "D", "", TFormatTypes{ftRaster}, false, TTestGraphicB::ClassRef());
+    list->RegisterFileFormat("c2", "", "", TFormatTypes{ftRaster}, false, TTestGraphicA::ClassRef());
+    list->UnregisterFileFormat("", TTestGraphicA::ClassRef());
+    EXPECT_EQ(Extensions(*list), (std::vector<std::string>{"d1"}));
+    EXPECT_EQ(PlatformEntries(TTestGraphicA::ClassRef()), 0);
+    EXPECT_EQ(PlatformEntries(TTestGraphicB::ClassRef()), 1);
+    list.reset();
+    EXPECT_EQ(PlatformEntries(TTestGraphicB::ClassRef()), 0);
+  }
+}
