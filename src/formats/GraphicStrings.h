@@ -52,6 +52,9 @@ inline constexpr const char* gsConversionUnsupported = "Color conversion failed.
 inline constexpr const char* gsInvalidSubSampling = "Subsampling value is invalid. Allowed are 1, 2 and 4.";
 inline constexpr const char* gsVerticalSubSamplingError = "Vertical subsampling value must be <= horizontal subsampling value.";
 
+// --- Resampling ---
+inline constexpr const char* gsInvalidFilter = "Invalid resampling filter";
+
 // --- Format registry ---
 inline constexpr const char* gsRegisterTwice = "Attempt to register %s twice.";
 

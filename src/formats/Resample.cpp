@@ -24,6 +24,7 @@
 #include <immintrin.h>
 #endif
 
+#include "formats/GraphicStrings.h"
 #include "platform/rtl/Math.h"
 
 namespace resampling {
@@ -351,7 +352,7 @@ void VerticalRowSSE2(const uint8_t* const* rows, const int16_t* w16, const int32
 void StretchRows(const uint8_t* source, intptr_t sourceStride, int sourceWidth, int sourceHeight, uint8_t* target,
                  intptr_t targetStride, int targetWidth, int targetHeight, TResamplingFilter filter, float radius) {
   if (sourceWidth <= 0 || sourceHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return;
-  if (int(filter) >= ResamplingFilterCount) throw EInvalidGraphicOperation("Invalid resampling filter");
+  if (int(filter) >= ResamplingFilterCount) throw EInvalidGraphicOperation(GraphicText(gsInvalidFilter));
   const TFilterEntry& entry = ResamplingFilters[filter];
   if (!(radius > 0.0f) || !std::isfinite(radius)) radius = entry.DefaultRadius;
 
@@ -396,7 +397,7 @@ void StretchRows(const uint8_t* source, intptr_t sourceStride, int sourceWidth, 
 
 void Stretch(uint32_t newWidth, uint32_t newHeight, TResamplingFilter filter, float radius, TBitmap& source,
              TBitmap& target) {
-  if (int(filter) >= ResamplingFilterCount) throw EInvalidGraphicOperation("Invalid resampling filter");
+  if (int(filter) >= ResamplingFilterCount) throw EInvalidGraphicOperation(GraphicText(gsInvalidFilter));
   // One bitmap as both source and target: resample from a copy.
   std::unique_ptr<TBitmap> copy;
   TBitmap* from = &source;

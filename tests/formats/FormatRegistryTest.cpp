@@ -10,6 +10,7 @@
 #include "formats/GraphicReaders.h"
 #include "formats/GraphicStrings.h"
 #include "platform/graphics/Jpeg.h"
+#include "platform/i18n/GnuGetText.h"
 
 namespace {
 
@@ -197,4 +198,23 @@ TEST(FormatRegistry, RegisterReplaceAndUnregisterRules) {
     list.reset();
     EXPECT_EQ(PlatformEntries(TTestGraphicB::ClassRef()), 0);
   }
+}
+
+TEST(FormatRegistry, TextsFollowTheInterfaceLanguage) {
+  const std::string locale = testsupport::ProgramDir() + "/locale";
+  if (access((locale + "/nl/LC_MESSAGES/default.mo").c_str(), R_OK) != 0) GTEST_SKIP() << "catalogue not built";
+  InitializeGraphicFormats();
+  InitTranslation(locale);
+  UseLanguage("nl");
+  const std::string description = FileFormatList->GetDescription(TTIFFGraphic::ClassRef());
+  std::string message;
+  try {
+    FormatGraphicError(gsInvalidImage, {GraphicText(gsFormatPNM)});
+  } catch (const EInvalidGraphic& e) {
+    message = e.Message();
+  }
+  UseLanguage("en");
+  EXPECT_EQ(description, "Afbeeldingen in Tagged Image File Format");
+  EXPECT_EQ(message, "Kan afbeelding niet laden. Ongeldig of onverwacht PBM, PGM of PPM-afbeeldingsformaat.");
+  EXPECT_EQ(FileFormatList->GetDescription(TTIFFGraphic::ClassRef()), "Tagged image file format images");
 }
