@@ -1,0 +1,138 @@
+#pragma once
+// The desktop shell on Linux: the freedesktop Trash, the XDG user folders, opening
+// documents and starting programs, mounted volumes as "drives", moving and copying files
+// without ever replacing what exists by accident, and running a program with a time-out
+// while the GUI stays alive. Processes are always started from an argument vector,
+// never through a shell.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// ===========================================================================
+// Trash (the freedesktop Trash specification)
+// ===========================================================================
+
+// $XDG_DATA_HOME/Trash (~/.local/share/Trash when unset).
+std::string HomeTrashDir();
+// Moves a file, link or folder to the trash of the volume that holds it: the home trash
+// when it lies on the same file system as $XDG_DATA_HOME, else the volume's own
+// $topdir/.Trash/$uid (when .Trash is a real folder with the sticky bit) or
+// $topdir/.Trash-$uid. First info/NAME.trashinfo is written (Path percent-encoded,
+// absolute for the home trash and relative to $topdir otherwise; DeletionDate in local
+// time), then the entry is renamed to files/NAME. NAME is the entry's own name, or
+// "stem.2.ext", "stem.3.ext" ... when that is taken. False, with nothing changed, when the
+// entry is missing or cannot be trashed. trashedAs receives the path below files/.
+bool MoveToTrash(const std::string& path, std::string* trashedAs = nullptr);
+// The path as the trash info writes it: bytes outside A-Z a-z 0-9 - . _ ~ / as %XX.
+std::string TrashInfoEncodePath(const std::string& path);
+
+// ===========================================================================
+// User folders (XDG user directories)
+// ===========================================================================
+enum class TUserFolder { Desktop, Documents, Pictures };
+// The folder from $XDG_CONFIG_HOME/user-dirs.dirs (XDG_DESKTOP_DIR="$HOME/Desktop" ...),
+// else from the environment variable of that name, else $HOME/Desktop for the desktop and
+// $HOME for the others, as xdg-user-dir gives it. No trailing '/'. The folder may not exist.
+std::string UserFolder(TUserFolder kind);
+
+// ===========================================================================
+// Opening documents and starting programs
+// ===========================================================================
+
+// Opens a file, folder or URL with the desktop's default application (xdg-open, started
+// detached). False when a local file does not exist or xdg-open cannot be started.
+bool OpenDocument(const std::string& pathOrUrl);
+// Starts a program detached from this one (its own session; never reaped by us). argv[0]
+// is looked up on PATH when it holds no '/'. workingDir "" keeps the current folder.
+// False when the program cannot be started (missing, not executable, bad folder).
+bool StartDetached(const std::vector<std::string>& argv, const std::string& workingDir = std::string());
+
+// ===========================================================================
+// Drives: mounted volumes
+// ===========================================================================
+// The values are those the program stores and compares (the Windows drive types).
+enum TDriveKind { dkUnknown = 0, dkRemovable = 1, dkFixed = 2, dkRemote = 3, dkCDRom = 4, dkRamDisk = 5 };
+
+struct TMountEntry {
+  std::string Device;      // "/dev/sdb1", "server:/export", "tmpfs" ...
+  std::string MountPoint;  // with the table's \040-style escapes undone
+  std::string FsType;      // "ext4", "vfat", "nfs4", "fuse.sshfs" ...
+};
+
+struct TDriveInfo {
+  std::string MountPoint;
+  std::string Device;
+  std::string FsType;
+  TDriveKind Kind = dkUnknown;
+  int64_t FreeBytes = -1;   // available to this user; -1 when unknown
+  int64_t TotalBytes = -1;  // -1 when unknown
+};
+
+// Parses the text of /proc/self/mounts (or /etc/mtab); malformed lines are skipped.
+std::vector<TMountEntry> ParseMountTable(const std::string& text);
+// The mount table of this process.
+std::vector<TMountEntry> ReadMountTable();
+// The kind of a mounted volume: remote file systems (nfs, cifs, smb, sshfs, fuse.sshfs ...),
+// CD-ROMs (iso9660, udf, /dev/sr*), RAM disks (tmpfs, ramfs), removable disks (the disk's
+// <sysfsRoot>/block/<disk>/removable is 1), fixed disks (other block devices and local disk
+// file systems); dkUnknown for the rest (proc, sysfs ...).
+TDriveKind DriveKindOf(const TMountEntry& entry, const std::string& sysfsRoot = "/sys");
+// A mount point shown as a drive: "/", the mount holding $HOME, and those below /media,
+// /run/media and /mnt.
+bool IsDriveMountPoint(const std::string& mountPoint);
+// The drives in the order of the mount table (a mount point mounted twice: the last one).
+std::vector<TDriveInfo> MountedDrives();
+// The drive (mount point) that holds path; "" when path does not exist.
+std::string DriveOfPath(const std::string& path);
+// The facts of the volume that holds path; false when path does not exist.
+bool DriveInfoOfPath(const std::string& path, TDriveInfo& info);
+
+// ===========================================================================
+// Moving and copying
+// ===========================================================================
+
+// Moves a file, link or folder. On one file system a rename; across file systems a copy
+// (folders with everything below them; modes and dates kept; links as links) put in place
+// under its final name only when complete, then the source is removed. An existing target
+// is never replaced. False on failure: a failed copy leaves the source as it was and no
+// partial target.
+bool MovePath(const std::string& source, const std::string& target);
+// Copies a regular file to target, which must not exist (it is created exclusively).
+// keepAttributes copies the permission bits and the modification time. A failed copy
+// removes what it wrote.
+bool CopyFileExclusive(const std::string& source, const std::string& target, bool keepAttributes);
+// Replaces target by a copy of source safely: the copy (with the source's permission bits
+// and modification time) goes to a temporary file in target's folder and is renamed over
+// target only when complete, so a failed copy leaves the old target as it was. A
+// read-only target is replaced too. pump (when set) runs after the copy and after the rename.
+bool CopyFileReplacing(const std::string& source, const std::string& target,
+                       const std::function<void()>& pump = {});
+
+// ===========================================================================
+// Running a program and waiting for it
+// ===========================================================================
+
+// Splits a command line into words as a POSIX shell does, without any expansion: blanks
+// separate words; '...' is literal; in "..." a backslash escapes " \ $ ` only; outside
+// quotes a backslash escapes the next character. ok (when given) is false for an
+// unfinished quote or escape (the words read so far are returned).
+std::vector<std::string> SplitCommandLine(const std::string& line, bool* ok = nullptr);
+// Quotes a word so that SplitCommandLine gives it back unchanged ('...' with ' as '\'').
+std::string QuoteCommandArgument(const std::string& word);
+
+enum class TWaitOutcome { Finished, StartFailed, TimedOut };
+struct TProcessResult {
+  TWaitOutcome Outcome = TWaitOutcome::StartFailed;
+  int ExitCode = 0;         // Finished: the exit status, or 128 + the signal that ended it
+  int Error = 0;            // StartFailed: the errno value
+  bool Terminated = false;  // TimedOut: the program was killed
+};
+// Starts argv (looked up on PATH when argv[0] holds no '/'; stdin empty; its own process
+// group) and waits for it on a monotonic clock without spinning. With timeoutSeconds > 0
+// the wait ends once more than timeoutSeconds whole seconds have passed; then, with
+// terminate, the program and its process group are killed, else the program runs on (and
+// is reaped when it ends). pump (when set) runs between waits of at most 20 ms, so a GUI
+// stays responsive.
+TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeoutSeconds, bool terminate,
+                                 const std::function<void()>& pump = {});

@@ -1,0 +1,47 @@
+// Helpers shared by the shell files.
+#include <cerrno>
+#include <pwd.h>
+#include <unistd.h>
+
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/shell/ShellInternal.h"
+
+namespace shell_internal {
+
+std::string HomeDir() {
+  std::string home = GetEnvironmentVariable("HOME");
+  if (!home.empty()) return home;
+  struct passwd pw;
+  struct passwd* found = nullptr;
+  char buf[4096];
+  if (::getpwuid_r(::getuid(), &pw, buf, sizeof buf, &found) == 0 && found && found->pw_dir) return found->pw_dir;
+  return "/";
+}
+
+std::string DataHomeDir() {
+  std::string dir = GetEnvironmentVariable("XDG_DATA_HOME");
+  // The base directory specification ignores relative values.
+  if (dir.empty() || dir[0] != '/') dir = PathJoin(HomeDir(), ".local/share");
+  return dir;
+}
+
+bool LstatOf(const std::string& path, struct stat& st) {
+  if (path.empty()) return false;
+  int r;
+  do {
+    r = ::lstat(path.c_str(), &st);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+bool EnsurePrivateDir(const std::string& dir) {
+  struct stat st;
+  if (!LstatOf(dir, st)) {
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (!LstatOf(dir, st)) return false;
+  }
+  return S_ISDIR(st.st_mode);
+}
+
+}  // namespace shell_internal

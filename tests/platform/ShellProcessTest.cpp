@@ -1,0 +1,232 @@
+// Running programs: command lines split as /bin/sh splits them, waiting with a time-out
+// without spinning, terminating, exit codes; detached starts and opening documents.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ShellTestUtil.h"
+#include "TestSupport.h"
+#include "platform/shell/Shell.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testsupport::ReadFile;
+using testsupport::TempPath;
+using testsupport::WriteFile;
+
+// The words /bin/sh makes of a command line (one per output line).
+std::vector<std::string> ShellWords(const std::string& line) {
+  testsupport::CommandResult r = testsupport::Run({"/bin/sh", "-c", "printf '%s\\n' X " + line});
+  std::vector<std::string> words;
+  size_t start = 0;
+  while (start < r.out.size()) {
+    size_t end = r.out.find('\n', start);
+    words.push_back(r.out.substr(start, end - start));
+    start = end + 1;
+  }
+  if (!words.empty()) words.erase(words.begin());  // the marker X
+  return words;
+}
+
+double ProcessCpuSeconds() {
+  struct rusage ru;
+  getrusage(RUSAGE_SELF, &ru);
+  return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+bool ProcessAlive(pid_t pid) {
+  // A zombie counts as ended.
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  return !stat.empty() && close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+pid_t WaitForPidFile(const std::string& file) {
+  for (int i = 0; i < 500; ++i) {
+    std::string text;
+    if (std::filesystem::exists(file)) text = ReadFile(file);
+    if (!text.empty() && text.back() == '\n') return pid_t(std::atoi(text.c_str()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return 0;
+}
+
+// PATH with a folder of our own first; restored by the destructor.
+class PathPrefix {
+ public:
+  explicit PathPrefix(const std::string& dir) : old_(getenv("PATH") ? getenv("PATH") : "") {
+    setenv("PATH", (dir + ":" + old_).c_str(), 1);
+  }
+  ~PathPrefix() { setenv("PATH", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
+void WriteScript(const std::string& path, const std::string& body) {
+  WriteFile(path, "#!/bin/sh\n" + body);
+  ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+}
+
+TEST(ShellCommandLine, SplitsLikeTheShell) {
+  const std::string lines[] = {
+      "jpegtran -copy all -rotate 90 -outfile out.jpg in.jpg",
+      "  leading   and\ttrailing  blanks  ",
+      "'/home/u/Foto'\"'\"'s/a b.jpg' \"double \\\" quote\" back\\ slash",
+      "\"keep \\n and \\\\ and \\$HOME\" 'single \\ stays'",
+      "empty '' \"\" words",
+      "joined'single'\"double\"plain",
+      "ünïcödé 'Ærø strand.jpg'",
+      "a\\\nb",
+  };
+  for (const std::string& line : lines) {
+    bool ok = false;
+    EXPECT_EQ(SplitCommandLine(line, &ok), ShellWords(line)) << line;
+    EXPECT_TRUE(ok) << line;
+  }
+  bool ok = true;
+  SplitCommandLine("open 'quote", &ok);
+  EXPECT_FALSE(ok);
+  SplitCommandLine("open \"quote", &ok);
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(SplitCommandLine("   ").empty());
+}
+
+TEST(ShellCommandLine, QuotedWordsComeBackUnchanged) {
+  const std::string words[] = {"plain", "", "with blank", "it's", "'''", "\"q\"", "$HOME", "a\\b", "-rf", "*.jpg",
+                               "ü é", "tab\there", "semi;colon|pipe&amp"};
+  for (const std::string& w : words) {
+    std::string quoted = QuoteCommandArgument(w);
+    EXPECT_EQ(SplitCommandLine(quoted), std::vector<std::string>{w}) << quoted;
+    EXPECT_EQ(ShellWords(quoted), std::vector<std::string>{w}) << quoted;
+  }
+}
+
+TEST(ShellRunAndWait, ExitCodesAndStartFailures) {
+  TProcessResult r = RunProcessAndWait({"sh", "-c", "exit 7"}, 0, false);
+  EXPECT_EQ(r.Outcome, TWaitOutcome::Finished);
+  EXPECT_EQ(r.ExitCode, 7);
+
+  r = RunProcessAndWait({"sh", "-c", "kill -TERM $$"}, 5, false);
+  EXPECT_EQ(r.Outcome, TWaitOutcome::Finished);
+  EXPECT_EQ(r.ExitCode, 128 + SIGTERM);
+
+  // The program gets an empty input, so one that reads does not wait for us.
+  r = RunProcessAndWait({"sh", "-c", "read x; exit 3"}, 5, true);
+  EXPECT_EQ(r.Outcome, TWaitOutcome::Finished);
+  EXPECT_EQ(r.ExitCode, 3);
+
+  r = RunProcessAndWait({"no-such-program-kivo2"}, 0, false);
+  EXPECT_EQ(r.Outcome, TWaitOutcome::StartFailed);
+  EXPECT_EQ(r.Error, ENOENT);
+  r = RunProcessAndWait({}, 0, false);
+  EXPECT_EQ(r.Outcome, TWaitOutcome::StartFailed);
+}
+
+TEST(ShellRunAndWait, TimeOutZeroWaitsAndPumpsWithoutSpinning) {
+  int pumps = 0;
+  double cpuBefore = ProcessCpuSeconds();
+  Clock::time_point start = Clock::now();
+  TProcessResult r = RunProcessAndWait({"sleep", "1.5"}, 0, true, [&] { ++pumps; });
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  double cpu = ProcessCpuSeconds() - cpuBefore;
+  EXPECT_EQ(r.Outcome, TWaitOutcome::Finished);
+  EXPECT_EQ(r.ExitCode, 0);
+  EXPECT_GE(seconds, 1.4);
+  // The GUI is served about every 20 ms, and the wait itself costs next to no processor time.
+  EXPECT_GE(pumps, 30);
+  EXPECT_LE(pumps, 200);
+  EXPECT_LT(cpu, 0.3);
+}
+
+TEST(ShellRunAndWait, ShortTimeOutGivesUpAndTerminatesTheGroup) {
+  std::string pidFile = TempPath("child.pid");
+  Clock::time_point start = Clock::now();
+  // A shell with a child of its own: terminating must stop both.
+  TProcessResult r =
+      RunProcessAndWait({"sh", "-c", "sleep 30 & echo $! > '" + pidFile + "'; wait"}, 1, true, [] {});
+  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  EXPECT_EQ(r.Outcome, TWaitOutcome::TimedOut);
+  EXPECT_TRUE(r.Terminated);
+  // Gives up once more than one whole second has passed.
+  EXPECT_GE(seconds, 1.9);
+  EXPECT_LT(seconds, 4.0);
+  pid_t grandchild = WaitForPidFile(pidFile);
+  ASSERT_GT(grandchild, 0);
+  for (int i = 0; i < 100 && ProcessAlive(grandchild); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(ProcessAlive(grandchild));
+}
+
+TEST(ShellRunAndWait, TimeOutWithoutTerminateLeavesTheProgramRunning) {
+  std::string pidFile = TempPath("self.pid");
+  TProcessResult r = RunProcessAndWait({"sh", "-c", "echo $$ > '" + pidFile + "'; exec sleep 5"}, 1, false);
+  EXPECT_EQ(r.Outcome, TWaitOutcome::TimedOut);
+  EXPECT_FALSE(r.Terminated);
+  pid_t pid = WaitForPidFile(pidFile);
+  ASSERT_GT(pid, 0);
+  EXPECT_TRUE(ProcessAlive(pid));
+  ::kill(pid, SIGKILL);
+  // Collected by the runner once it ends: no zombie stays behind.
+  for (int i = 0; i < 200 && std::filesystem::exists("/proc/" + std::to_string(pid)); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(pid)));
+}
+
+TEST(ShellLaunch, StartDetachedRunsInItsOwnSession) {
+  std::string out = TempPath("detached.txt");
+  std::string dir = TempPath("work dir");
+  std::filesystem::create_directories(dir);
+  std::string script = TempPath("report.sh");
+  WriteScript(script, "pwd > \"$1.tmp\"; cut -d' ' -f6 /proc/$$/stat >> \"$1.tmp\"; printf '%s\\n' \"$2\" >> \"$1.tmp\"; mv \"$1.tmp\" \"$1\"\n");
+  ASSERT_TRUE(StartDetached({script, out, "two words"}, dir));
+  for (int i = 0; i < 500 && !std::filesystem::exists(out); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::string text = ReadFile(out);
+  std::string ownSession = std::to_string(getsid(0));
+  EXPECT_EQ(text.substr(0, text.find('\n')), std::filesystem::canonical(dir).string());
+  EXPECT_EQ(text.find("\n" + ownSession + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\ntwo words\n"), std::string::npos) << text;
+
+  EXPECT_FALSE(StartDetached({"no-such-program-kivo2"}));
+  EXPECT_FALSE(StartDetached({script, out}, TempPath("missing dir")));
+  EXPECT_FALSE(StartDetached({}));
+}
+
+TEST(ShellLaunch, OpenDocumentHandsAFullPathToXdgOpen) {
+  std::string bin = TempPath("bin");
+  std::filesystem::create_directories(bin);
+  std::string log = TempPath("xdg-open.log");
+  WriteScript(bin + "/xdg-open", "printf '%s\\n' \"$@\" > '" + log + ".tmp'; mv '" + log + ".tmp' '" + log + "'\n");
+  PathPrefix prefix(bin);
+
+  std::string dir = TempPath("docs");
+  std::filesystem::create_directories(dir);
+  WriteFile(dir + "/-rf.jpg", "x");
+  std::string oldDir = std::filesystem::current_path().string();
+  std::filesystem::current_path(dir);
+  bool opened = OpenDocument("-rf.jpg");
+  bool missing = OpenDocument("missing.jpg");
+  std::filesystem::current_path(oldDir);
+  ASSERT_TRUE(opened);
+  EXPECT_FALSE(missing);
+  for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadFile(log), std::filesystem::canonical(dir).string() + "/-rf.jpg\n");
+
+  std::filesystem::remove(log);
+  ASSERT_TRUE(OpenDocument("https://example.org/a b"));
+  for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(ReadFile(log), "https://example.org/a b\n");
+}
+
+}  // namespace
