@@ -3,6 +3,8 @@
 // user's settings or another test's files.
 #include "TestSupport.h"
 
+#include "platform/gui/ModalResponder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -36,6 +38,8 @@ class SandboxListener : public testing::EmptyTestEventListener {
     setenv("KIVO2_REGISTRY_DIR", (dir / "registry").c_str(), 1);
     setenv("TMPDIR", (dir / "tmp").c_str(), 1);
     testsupport::CurrentSandbox() = dir.string();
+    // Each test starts with an empty script of modal answers.
+    ModalResponder::Reset();
   }
 
   void OnTestEnd(const testing::TestInfo& info) override {
@@ -53,6 +57,8 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("KIVO2_UNDER_TEST", "1", 1);
+  // A modal call that the test did not script fails the test instead of blocking.
+  ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
   const char* base = getenv("TMPDIR");
   std::filesystem::path root = std::filesystem::path(base && *base ? base : "/tmp") /
                                ("kivo2-tests-" + std::to_string(getpid()));
