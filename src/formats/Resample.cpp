@@ -25,6 +25,7 @@
 #endif
 
 #include "formats/GraphicStrings.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Math.h"
 
 namespace resampling {
@@ -104,11 +105,12 @@ struct ContributorLists {
   int count = 0;
   std::vector<int32_t> start;    // first source position of each list
   std::vector<int32_t> length;   // number of dense weights
-  std::vector<size_t> offset;    // into weights32 / weights16
+  std::vector<size_t> offset;    // into weights32
+  std::vector<size_t> offset16;  // into weights16
   std::vector<int32_t> total;    // sum of the list's weights
   std::vector<uint8_t> fast;     // weights fit 16 bits, total > 0 and sums stay exact in floats
   std::vector<int32_t> weights32;
-  std::vector<int16_t> weights16;  // each list padded with zeros to a multiple of 16
+  std::vector<int16_t> weights16;
   int maxLength = 0;
 };
 
@@ -187,29 +189,21 @@ ContributorLists BuildContributors(int sourceSize, int targetSize, const TFilter
     lists.weights32.insert(lists.weights32.end(), dense.begin(), dense.end());
     lists.maxLength = std::max(lists.maxLength, len);
   }
-  // The 16-bit copies, each list padded to a multiple of 16 weights.
+  // The 16-bit copies for the SIMD paths, each list padded with zeros to a multiple of
+  // 16 weights (lists that do not fit 16 bits go the exact way and are not read here).
+  lists.offset16.resize(size_t(targetSize));
   size_t padded = 0;
-  for (int i = 0; i < targetSize; ++i) padded += size_t((lists.length[size_t(i)] + 15) & ~15);
-  lists.weights16.assign(padded, 0);
-  size_t at = 0;
   for (int i = 0; i < targetSize; ++i) {
-    const int len = lists.length[size_t(i)];
+    lists.offset16[size_t(i)] = padded;
+    padded += size_t((lists.length[size_t(i)] + 15) & ~15);
+  }
+  lists.weights16.assign(padded, 0);
+  for (int i = 0; i < targetSize; ++i) {
     const int32_t* w = lists.weights32.data() + lists.offset[size_t(i)];
-    for (int k = 0; k < len; ++k) lists.weights16[at + size_t(k)] = int16_t(std::clamp<int32_t>(w[k], INT16_MIN, INT16_MAX));
-    at += size_t((len + 15) & ~15);
+    int16_t* w16 = lists.weights16.data() + lists.offset16[size_t(i)];
+    for (int k = 0; k < lists.length[size_t(i)]; ++k) w16[k] = int16_t(std::clamp<int32_t>(w[k], INT16_MIN, INT16_MAX));
   }
   return lists;
-}
-
-// Offsets of each list into weights16 (the padded copies).
-std::vector<size_t> PaddedOffsets(const ContributorLists& lists) {
-  std::vector<size_t> offsets(size_t(lists.count));
-  size_t at = 0;
-  for (int i = 0; i < lists.count; ++i) {
-    offsets[size_t(i)] = at;
-    at += size_t((lists.length[size_t(i)] + 15) & ~15);
-  }
-  return offsets;
 }
 
 // The exact result of one channel: sum / total truncated and clamped; with a total of 0
@@ -251,8 +245,7 @@ void HorizontalExact(const ContributorLists& lists, int i, const int16_t* const 
 }
 
 #if defined(__SSE2__)
-void HorizontalPassSSE2(const ContributorLists& lists, const std::vector<size_t>& padded, const int16_t* const planes[3],
-                        uint8_t* out) {
+void HorizontalPassSSE2(const ContributorLists& lists, const int16_t* const planes[3], uint8_t* out) {
   const __m128i zero = _mm_setzero_si128();
   for (int i = 0; i < lists.count; ++i, out += 3) {
     if (!lists.fast[size_t(i)]) {
@@ -261,7 +254,7 @@ void HorizontalPassSSE2(const ContributorLists& lists, const std::vector<size_t>
     }
     const int start = lists.start[size_t(i)];
     const int len = lists.length[size_t(i)];
-    const int16_t* w = lists.weights16.data() + padded[size_t(i)];
+    const int16_t* w = lists.weights16.data() + lists.offset16[size_t(i)];
     const int16_t* pb = planes[0] + start;
     const int16_t* pg = planes[1] + start;
     const int16_t* pr = planes[2] + start;
@@ -288,12 +281,10 @@ void HorizontalPassSSE2(const ContributorLists& lists, const std::vector<size_t>
 }
 #endif
 
-void HorizontalPass(const ContributorLists& lists, const std::vector<size_t>& padded, const int16_t* const planes[3],
-                    uint8_t* out) {
+void HorizontalPass(const ContributorLists& lists, const int16_t* const planes[3], uint8_t* out) {
 #if defined(__SSE2__)
-  HorizontalPassSSE2(lists, padded, planes, out);
+  HorizontalPassSSE2(lists, planes, out);
 #else
-  (void)padded;
   for (int i = 0; i < lists.count; ++i, out += 3) HorizontalExact(lists, i, planes, out);
 #endif
 }
@@ -356,12 +347,14 @@ void StretchRows(const uint8_t* source, intptr_t sourceStride, int sourceWidth, 
   const TFilterEntry& entry = ResamplingFilters[filter];
   if (!(radius > 0.0f) || !std::isfinite(radius)) radius = entry.DefaultRadius;
 
-  // First pass: rows, into a work buffer targetWidth wide and sourceHeight high.
+  // First pass: rows, into a work buffer targetWidth wide and sourceHeight high, held
+  // to the limit of a bitmap's pixels.
   const size_t workStride = size_t(targetWidth) * 3;
+  if (uint64_t(workStride) * uint64_t(sourceHeight) > uint64_t(MaxBitmapBytes))
+    throw EOutOfResources(_("Bitmap is too large"));
   std::vector<uint8_t> work(workStride * size_t(sourceHeight));
   {
     const ContributorLists lists = BuildContributors(sourceWidth, targetWidth, entry, radius);
-    const std::vector<size_t> padded = PaddedOffsets(lists);
     // Planes padded behind so that the 16-bit loads of the last lists stay inside.
     const size_t planeSize = size_t(sourceWidth) + 32;
     std::vector<int16_t> planeBuffer(planeSize * 3, 0);
@@ -370,13 +363,12 @@ void StretchRows(const uint8_t* source, intptr_t sourceStride, int sourceWidth, 
     for (int y = 0; y < sourceHeight; ++y) {
       SplitRow(source + y * sourceStride, sourceWidth, planeBuffer.data(), planeBuffer.data() + planeSize,
                planeBuffer.data() + 2 * planeSize);
-      HorizontalPass(lists, padded, planes, work.data() + size_t(y) * workStride);
+      HorizontalPass(lists, planes, work.data() + size_t(y) * workStride);
     }
   }
 
   // Second pass: columns, from the work buffer into the target, one target row at a time.
   const ContributorLists lists = BuildContributors(sourceHeight, targetHeight, entry, radius);
-  const std::vector<size_t> padded = PaddedOffsets(lists);
   std::vector<const uint8_t*> rows(size_t(lists.maxLength) + 2);
   for (int i = 0; i < targetHeight; ++i) {
     uint8_t* out = target + i * targetStride;
@@ -385,7 +377,7 @@ void StretchRows(const uint8_t* source, intptr_t sourceStride, int sourceWidth, 
     for (int k = 0; k < len; ++k) rows[size_t(k)] = work.data() + size_t(start + k) * workStride;
 #if defined(__SSE2__)
     if (lists.fast[size_t(i)]) {
-      VerticalRowSSE2(rows.data(), lists.weights16.data() + padded[size_t(i)],
+      VerticalRowSSE2(rows.data(), lists.weights16.data() + lists.offset16[size_t(i)],
                       lists.weights32.data() + lists.offset[size_t(i)], len, lists.total[size_t(i)], workStride, out);
       continue;
     }

@@ -194,6 +194,12 @@ TEST(Resample, ExactCasesSizesAndPixelFormats) {
   EXPECT_TRUE(differs);
   EXPECT_THROW(Stretch(5, 5, TResamplingFilter(7), 0, source, target), EInvalidGraphicOperation);
 
+  // The work buffer between the passes is held to a bitmap's limit: one column of
+  // 32768 pixels spread over 32768 columns would need 3 GB.
+  TBitmap column;
+  MakeBitmap(column, 1, 32768);
+  EXPECT_THROW(Stretch(32768, 1, sfBox, 0, column, target), EOutOfResources);
+
   // Source and target may be one bitmap.
   FillPattern(source, 30, 30);
   Stretch(10, 12, sfSpline, 0, source, source);
