@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/GraphicColor.h"
+#include "TestSupport.h"
 #include "formats/GraphicStrings.h"
 
 namespace {
@@ -403,4 +404,40 @@ TEST(ColorManagerRows, YCCFamily) {
   // 8-bit samples to a 16-bit target are widened.
   TColorManager wide = Manager(csYCbCr, 8, csBGR, 16);
   EXPECT_EQ(Convert(wide, {128, 128, 128}, 6, 1), Words({32896, 32896, 32896}));
+}
+
+// ImageMagick converts YCbCr (Rec. 601 weights, full range) and CMYK to RGB with the
+// same formulas in floating point. Over a sweep of inputs our integer divisions stay
+// within one level of it; green from YCbCr adds two rounded table values, and
+// ImageMagick centres the colour differences on 127.5, so there two levels.
+TEST(ColorManagerRows, YCbCrAndCMYKSweepsAgreeWithImageMagick) {
+  KIVO2_REQUIRE_TOOL("convert");
+  Bytes ycc, cmyk;
+  for (int a = 0; a < 256; a += 15)
+    for (int b = 0; b < 256; b += 15)
+      for (int c = 0; c < 256; c += 15) {
+        ycc.insert(ycc.end(), {uint8_t(a), uint8_t(b), uint8_t(c)});
+        cmyk.insert(cmyk.end(), {uint8_t(a), uint8_t(b), uint8_t(c), uint8_t((a + b) / 2)});
+      }
+  const uint32_t n = uint32_t(ycc.size() / 3);
+  auto imageMagick = [&](const Bytes& data, const std::string& layout, std::vector<std::string> colorspace) {
+    const std::string in = testsupport::TempPath(layout + ".raw");
+    testsupport::WriteFile(in, std::string(data.begin(), data.end()));
+    std::vector<std::string> args{"convert", "-size", std::to_string(n) + "x1", "-depth", "8", layout + ":" + in};
+    args.insert(args.end(), colorspace.begin(), colorspace.end());
+    args.insert(args.end(), {"-colorspace", "sRGB", "-depth", "8", "rgb:-"});
+    const auto res = testsupport::Run(args);
+    EXPECT_EQ(res.exitCode, 0) << res.err;
+    return res.out;
+  };
+  auto compare = [&](const Bytes& ours, const std::string& theirs, const char* what, int tolerance) {
+    ASSERT_EQ(theirs.size(), ours.size()) << what;
+    int worst = 0;
+    for (size_t i = 0; i < ours.size(); ++i) worst = std::max(worst, std::abs(int(ours[i]) - int(uint8_t(theirs[i]))));
+    EXPECT_LE(worst, tolerance) << what;
+  };
+  TColorManager fromYCC = Manager(csYCbCr, 8, csRGB, 8);
+  compare(Convert(fromYCC, ycc, ycc.size(), n), imageMagick(ycc, "rgb", {"-set", "colorspace", "YCbCr"}), "YCbCr", 2);
+  TColorManager fromCMYK = Manager(csCMYK, 8, csRGB, 8);
+  compare(Convert(fromCMYK, cmyk, ycc.size(), n), imageMagick(cmyk, "cmyk", {}), "CMYK", 1);
 }
