@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "core/Diversen.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -78,6 +79,19 @@ TEST(DiversenRunAndWait, TimeOuts) {
   start = Clock::now();
   EXPECT_EQ(RunAndWait("sleep 3", 1, false, false), 1u);
   EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 2.9);
+}
+
+TEST(DiversenRunAndWait, TheGuiStaysAliveWhileWaiting) {
+  // A timer of the GUI keeps firing while RunAndWait waits for the program.
+  TTimer timer(nullptr);
+  int ticks = 0;
+  timer.OnTimer = [&](TObject*) { ++ticks; };
+  timer.SetInterval(50);
+  timer.SetEnabled(true);
+  EXPECT_EQ(RunAndWait("sleep 1", 0, false, false), 0u);
+  timer.SetEnabled(false);
+  EXPECT_GE(ticks, 10);
+  EXPECT_LE(ticks, 25);
 }
 
 }  // namespace
