@@ -5,15 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/Graphics.h"
 #include "platform/rtl/Classes.h"
 
-class TBitmap;
-class TGraphic;
-class TPicture;
-
-using TClipboardFormatId = uint32_t;
-// The stock formats.
-constexpr TClipboardFormatId CF_TEXT = 1, CF_BITMAP = 2, CF_PALETTE = 9, CF_UNICODETEXT = 13, CF_HDROP = 15;
+// Format numbers are the graphics layer's TClipboardFormat (CF_BITMAP and CF_DIB come from there).
+using TClipboardFormatId = TClipboardFormat;
+constexpr TClipboardFormatId CF_TEXT = 1, CF_PALETTE = 9, CF_UNICODETEXT = 13, CF_HDROP = 15;
 
 // Registers a named format (the same name gives the same id); ids start at 0xC000.
 TClipboardFormatId RegisterClipboardFormat(const std::string& name);

@@ -234,6 +234,7 @@ class TControl : public TComponent {
   virtual void ColorChanged();
   // Stops the window from reporting events back (first step of every destructor).
   void DetachEvents();
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   friend class TWinControl;

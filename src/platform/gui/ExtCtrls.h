@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/StdCtrls.h"
 
 class TPicture;
@@ -162,7 +163,7 @@ class TImage : public TGraphicControl {
   // The rectangle the picture is drawn into (client coordinates).
   TRect DestRect() const;
 
-  TNotifyEvent OnProgress;
+  TProgressEvent OnProgress;
 
  protected:
   void Paint() override;

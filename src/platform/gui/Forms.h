@@ -127,11 +127,27 @@ class TCustomForm : public TWinControl {
   virtual void DoHide();
   virtual void DoClose(TCloseAction& Action);
   virtual void Paint();
+  // For the layer: marks the form as a message dialog (ShowModal answers as MessageDlg).
+  void SetMessageDialogInfo(const std::string& text, int dlgType, uint64_t buttons);
+  // For the layer: lays out the menu bar and the client area.
+  void LayoutWindow();
+
+  // For the layer: stops events and runs OnDestroy (the application calls it before
+  // freeing its forms; the destructor calls it too).
+  void BeforeDestruction();
 
  protected:
-  // Stops events and runs OnDestroy; called by Release, the application and the destructor.
-  void BeforeDestruction();
+  void TextChanged() override;
+  void Notification(TComponent* component, TOperation operation) override;
   friend class TApplication;
+
+ private:
+  int showModalScripted();
+  int showModalReal();
+  void applyWindowFlags();
+  void applyPosition();
+  struct Data;
+  std::unique_ptr<Data> data_;
 };
 
 class TForm : public TCustomForm {
@@ -208,9 +224,9 @@ class TScrollingWinControl : public TWinControl {
 
   // For the layer: recomputes ranges and shows or hides the bars.
   void UpdateScrollBars();
-  // For the layer: the user scrolled (bar, keyboard or wheel); the default does nothing.
+  // For the layer: the user scrolled with a bar (the wheel does not scroll, as in the
+  // class library); the default does nothing.
   virtual void DoScroll(TScrollBarKind Kind);
-  bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
 
  protected:
   TScrollingWinControl(TComponent* AOwner, TWidgetFactory factory);

@@ -14,6 +14,8 @@
 
 class TMenu;
 class TMenuItem;
+
+KIVO2_EXCEPTION(EMenuError, Exception)
 class TImageList;
 class TBitmap;
 

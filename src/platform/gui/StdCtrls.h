@@ -38,6 +38,11 @@ class TLabel : public TGraphicControl {
   void TextChanged() override;
   void FontChanged() override;
   void ColorChanged() override;
+
+ private:
+  bool transparent_ = false, autoSize_ = true, wordWrap_ = false, showAccel_ = true;
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
 };
 
 // A label with a window of its own (it can have a border and a background colour).
@@ -59,6 +64,11 @@ class TStaticText : public TWinControl {
   void TextChanged() override;
   void FontChanged() override;
   void ColorChanged() override;
+
+ private:
+  bool autoSize_ = true, transparent_ = false;
+  TAlignment alignment_ = taLeftJustify;
+  TStaticBorderStyle border_ = sbsNone;
 };
 
 // ===========================================================================
@@ -162,6 +172,7 @@ class TMemo : public TCustomEdit {
 
  private:
   std::unique_ptr<TStrings> lines_;
+  bool wantReturns_ = true;
 };
 
 // ===========================================================================
@@ -185,6 +196,10 @@ class TButton : public TButtonControl {
   bool Cancel() const;
   void SetCancel(bool v);
   void Click() override;
+
+ private:
+  TModalResult modalResult_ = mrNone;
+  bool default_ = false, cancel_ = false;
 };
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
@@ -210,6 +225,11 @@ class TCheckBox : public TButtonControl {
  protected:
   TCheckBox(TComponent* AOwner, TWidgetFactory factory);
   void ColorChanged() override;
+
+ private:
+  TCheckBoxState state_ = cbUnchecked;
+  bool allowGrayed_ = false;
+  TAlignment alignment_ = taRightJustify;
 };
 
 class TRadioButton : public TButtonControl {
@@ -225,6 +245,9 @@ class TRadioButton : public TButtonControl {
 
  protected:
   void ColorChanged() override;
+
+ private:
+  bool checked_ = false;
 };
 
 // ===========================================================================
@@ -276,6 +299,9 @@ class TCustomComboBox : public TWinControl {
 
  private:
   std::unique_ptr<TStrings> items_;
+  TComboBoxStyle style_ = csDropDown;
+  bool sorted_ = false;
+  int itemHeight_ = 16;
 };
 
 class TComboBox : public TCustomComboBox {
@@ -356,6 +382,7 @@ class TCustomListBox : public TWinControl {
 
  private:
   std::unique_ptr<TListBoxData> data_;
+  std::unique_ptr<TStrings> items_;
 };
 
 class TListBox : public TCustomListBox {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -88,6 +89,7 @@ class TThread : public TObject {
   bool suspendRequested_ = false;
   bool createSuspended_;
   std::string fatalMessage_;
+  std::shared_ptr<void> startToken_;
 };
 
 // A list of pointers behind a recursive lock.

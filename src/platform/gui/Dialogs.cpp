@@ -1,0 +1,466 @@
+// Message dialogs, input queries, the folder browser and the common dialogs. Every one
+// goes through the modal responder: under test it answers from the script, in a real
+// run the dialog is shown.
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QFontMetrics>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStyle>
+
+#include <algorithm>
+
+#include "platform/QtApplication.h"
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+
+namespace {
+
+struct ButtonInfo {
+  const char* name;
+  const char* caption;
+  TModalResult result;
+};
+// In the order of TMsgDlgBtn.
+constexpr ButtonInfo kButtons[] = {
+    {"Yes", "&Yes", mrYes},         {"No", "&No", mrNo},
+    {"OK", "OK", mrOk},             {"Cancel", "Cancel", mrCancel},
+    {"Abort", "&Abort", mrAbort},   {"Retry", "&Retry", mrRetry},
+    {"Ignore", "&Ignore", mrIgnore}, {"All", "&All", mrAll},
+    {"NoToAll", "N&o to All", mrNoToAll}, {"YesToAll", "Yes to &All", mrYesToAll},
+    {"Help", "&Help", mrNone},
+};
+
+QStyle::StandardPixmap IconOf(TMsgDlgType type) {
+  switch (type) {
+    case mtWarning: return QStyle::SP_MessageBoxWarning;
+    case mtError: return QStyle::SP_MessageBoxCritical;
+    case mtInformation: return QStyle::SP_MessageBoxInformation;
+    case mtConfirmation: return QStyle::SP_MessageBoxQuestion;
+    default: return QStyle::SP_CustomBase;
+  }
+}
+
+// Converts CR LF and lone CR to LF, as message texts come with any of them.
+std::string NormalizeLineBreaks(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r') {
+      out += '\n';
+      if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+int ShowScriptedOrForm(TForm* form) { return form->ShowModal(); }
+
+std::string NativeFileName(const std::string& path) {
+  // Paths from the toolkit are already '/'-separated; drop a trailing '/' of folders.
+  if (path.size() > 1 && path.back() == '/') return path.substr(0, path.size() - 1);
+  return path;
+}
+
+}  // namespace
+
+std::string MessageDialogCaption(TMsgDlgType DlgType) {
+  switch (DlgType) {
+    case mtWarning: return _("Warning");
+    case mtError: return _("Error");
+    case mtInformation: return _("Information");
+    case mtConfirmation: return _("Confirm");
+    default: return Application ? Application->Title() : std::string();
+  }
+}
+
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+  EnsureQtApplication();
+  auto* form = new TForm(Application);
+  const std::string text = NormalizeLineBreaks(Msg);
+  form->SetBorderStyle(bsDialog);
+  form->SetPosition(poScreenCenter);
+  form->SetCaption(MessageDialogCaption(DlgType));
+  form->SetMessageDialogInfo(text, int(DlgType), Buttons.Bits());
+
+  const int margin = 12, iconSize = 32, gap = 12, buttonW = 75, buttonH = 25, buttonGap = 8;
+  int textLeft = margin;
+  if (IconOf(DlgType) != QStyle::SP_CustomBase) {
+    auto* image = new TImage(form);
+    image->SetName("Image");
+    image->SetParent(form);
+    image->SetBounds(margin, margin, iconSize, iconSize);
+    QPixmap pm = QApplication::style()->standardIcon(IconOf(DlgType)).pixmap(iconSize, iconSize);
+    QImageToBitmap(pm.toImage(), *image->Picture()->Bitmap());
+    textLeft = margin + iconSize + gap;
+  }
+  auto* label = new TLabel(form);
+  label->SetName("Message");
+  label->SetParent(form);
+  label->SetWordWrap(true);
+  label->SetShowAccelChar(false);
+  QFontMetrics fm(ToQFont(*label->Font()));
+  const int maxText = std::max(200, ModalResponder::ScreenSize().cx / 2);
+  QRect tr = fm.boundingRect(QRect(0, 0, maxText, 100000), Qt::TextWordWrap, gui::QtText(text));
+  label->SetBounds(textLeft, margin, tr.width() + 2, tr.height() + 2);
+  label->SetCaption(text);
+
+  int count = 0;
+  for (int b = 0; b <= int(mbHelp); ++b)
+    if (Buttons.Contains(TMsgDlgBtn(b))) ++count;
+  const int buttonsWidth = count * buttonW + std::max(0, count - 1) * buttonGap;
+  const int clientW = std::max(textLeft + tr.width() + margin, buttonsWidth + 2 * margin);
+  const int textBottom = margin + std::max(IconOf(DlgType) != QStyle::SP_CustomBase ? iconSize : 0, tr.height());
+  const int buttonTop = textBottom + 2 * margin;
+  form->SetClientWidth(clientW);
+  form->SetClientHeight(buttonTop + buttonH + margin);
+
+  TMsgDlgBtn defaultButton = Buttons.Contains(mbOK) ? mbOK : Buttons.Contains(mbYes) ? mbYes : mbRetry;
+  TMsgDlgBtn cancelButton = Buttons.Contains(mbCancel) ? mbCancel : Buttons.Contains(mbNo) ? mbNo : mbOK;
+  int x = (clientW - buttonsWidth) / 2;
+  for (int b = 0; b <= int(mbHelp); ++b) {
+    if (!Buttons.Contains(TMsgDlgBtn(b))) continue;
+    auto* button = new TButton(form);
+    button->SetName(kButtons[b].name);
+    button->SetParent(form);
+    button->SetCaption(_(kButtons[b].caption));
+    button->SetModalResult(kButtons[b].result);
+    button->SetBounds(x, buttonTop, buttonW, buttonH);
+    if (TMsgDlgBtn(b) == defaultButton) {
+      button->SetDefault(true);
+      form->SetActiveControl(button);
+    }
+    if (TMsgDlgBtn(b) == cancelButton) button->SetCancel(true);
+    x += buttonW + buttonGap;
+  }
+  return form;
+}
+
+int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
+  return MessageDlgPos(Msg, DlgType, Buttons, HelpCtx, -1, -1);
+}
+
+int MessageDlgPos(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int, int X, int Y) {
+  std::unique_ptr<TForm> form(CreateMessageDialog(Msg, DlgType, Buttons));
+  if (X >= 0) {
+    form->SetPosition(poDesigned);
+    form->SetLeft(X);
+  }
+  if (Y >= 0) {
+    form->SetPosition(poDesigned);
+    form->SetTop(Y);
+  }
+  return ShowScriptedOrForm(form.get());
+}
+
+void ShowMessage(const std::string& Msg) { ShowMessagePos(Msg, -1, -1); }
+
+void ShowMessagePos(const std::string& Msg, int X, int Y) {
+  if (ModalResponder::Scripted()) {
+    ModalRequest request;
+    request.kind = ModalKind::ShowMessage;
+    request.caption = Application ? Application->Title() : std::string();
+    request.text = NormalizeLineBreaks(Msg);
+    request.dlgType = mtCustom;
+    request.buttons = TMsgDlgButtons{mbOK};
+    int result = 0;
+    ModalResponder::Answer(request, result);
+    return;
+  }
+  MessageDlgPos(Msg, mtCustom, {mbOK}, 0, X, Y);
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, int flags) {
+  TMsgDlgButtons buttons;
+  switch (flags & 0xF) {
+    case MB_OKCANCEL: buttons = {mbOK, mbCancel}; break;
+    case MB_ABORTRETRYIGNORE: buttons = {mbAbort, mbRetry, mbIgnore}; break;
+    case MB_YESNOCANCEL: buttons = {mbYes, mbNo, mbCancel}; break;
+    case MB_YESNO: buttons = {mbYes, mbNo}; break;
+    case MB_RETRYCANCEL: buttons = {mbRetry, mbCancel}; break;
+    default: buttons = {mbOK}; break;
+  }
+  TMsgDlgType type = mtCustom;
+  switch (flags & 0xF0) {
+    case MB_ICONHAND: type = mtError; break;
+    case MB_ICONQUESTION: type = mtConfirmation; break;
+    case MB_ICONEXCLAMATION: type = mtWarning; break;
+    case MB_ICONASTERISK: type = mtInformation; break;
+    default: break;
+  }
+  std::unique_ptr<TForm> form(CreateMessageDialog(text, type, buttons));
+  form->SetCaption(caption);
+  return form->ShowModal();
+}
+
+bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value) {
+  if (ModalResponder::Scripted()) {
+    ModalRequest request;
+    request.kind = ModalKind::InputQuery;
+    request.caption = ACaption;
+    request.text = APrompt;
+    request.buttons = TMsgDlgButtons{mbOK, mbCancel};
+    std::string answer = Value;
+    request.value = &answer;
+    int result = 0;
+    ModalResponder::Answer(request, result);
+    if (result == 0 || result == mrCancel) return false;
+    Value = answer;
+    return true;
+  }
+  auto form = std::make_unique<TForm>(Application);
+  form->SetBorderStyle(bsDialog);
+  form->SetPosition(poScreenCenter);
+  form->SetCaption(ACaption);
+  form->SetClientWidth(280);
+  form->SetClientHeight(100);
+  auto* label = new TLabel(form.get());
+  label->SetParent(form.get());
+  label->SetBounds(12, 10, 256, 16);
+  label->SetCaption(APrompt);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetBounds(12, 30, 256, 21);
+  edit->SetText(Value);
+  edit->SelectAll();
+  auto* ok = new TButton(form.get());
+  ok->SetParent(form.get());
+  ok->SetCaption(_("OK"));
+  ok->SetModalResult(mrOk);
+  ok->SetDefault(true);
+  ok->SetBounds(110, 64, 75, 25);
+  auto* cancel = new TButton(form.get());
+  cancel->SetParent(form.get());
+  cancel->SetCaption(_("Cancel"));
+  cancel->SetModalResult(mrCancel);
+  cancel->SetCancel(true);
+  cancel->SetBounds(193, 64, 75, 25);
+  form->SetActiveControl(edit);
+  if (form->ShowModal() != mrOk) return false;
+  Value = edit->Text();
+  return true;
+}
+
+std::string InputBox(const std::string& ACaption, const std::string& APrompt, const std::string& Default) {
+  std::string value = Default;
+  return InputQuery(ACaption, APrompt, value) ? value : Default;
+}
+
+bool SelectDirectory(const std::string& Caption, const std::string& Root, std::string& Directory) {
+  if (ModalResponder::Scripted()) {
+    ModalRequest request;
+    request.kind = ModalKind::SelectDirectory;
+    request.caption = Caption;
+    request.text = Root;
+    std::string answer = Directory;
+    request.value = &answer;
+    int result = 0;
+    ModalResponder::Answer(request, result);
+    if (result == 0 || result == mrCancel) return false;
+    Directory = NativeFileName(answer);
+    return true;
+  }
+  EnsureQtApplication();
+  QString start = gui::QtText(Directory.empty() ? Root : Directory);
+  QString dir = QFileDialog::getExistingDirectory(nullptr, gui::QtText(Caption), start);
+  if (dir.isEmpty()) return false;
+  Directory = NativeFileName(gui::StdText(dir));
+  return true;
+}
+
+void MessageBeep(int) {
+  if (QCoreApplication::instance()) QApplication::beep();
+}
+
+// ===========================================================================
+// Common dialogs
+// ===========================================================================
+TOpenDialog::TOpenDialog(TComponent* AOwner) : TCommonDialog(AOwner), files_(std::make_unique<TStringList>()) {}
+TOpenDialog::~TOpenDialog() = default;
+
+TStrings* TOpenDialog::Files() const { return files_.get(); }
+
+std::vector<std::string> TOpenDialog::ToolkitFilters() const {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= filter_.size()) {
+    size_t bar = filter_.find('|', start);
+    if (bar == std::string::npos) bar = filter_.size();
+    parts.push_back(filter_.substr(start, bar - start));
+    start = bar + 1;
+  }
+  std::vector<std::string> out;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string masks;
+    size_t p = 0;
+    const std::string& m = parts[i + 1];
+    while (p <= m.size()) {
+      size_t semi = m.find(';', p);
+      if (semi == std::string::npos) semi = m.size();
+      std::string one = m.substr(p, semi - p);
+      while (!one.empty() && one.front() == ' ') one.erase(one.begin());
+      while (!one.empty() && one.back() == ' ') one.pop_back();
+      if (one == "*.*") one = "*";
+      if (!one.empty()) masks += (masks.empty() ? "" : " ") + one;
+      p = semi + 1;
+    }
+    out.push_back(parts[i] + " (" + masks + ")");
+  }
+  return out;
+}
+
+std::string TOpenDialog::WithDefaultExt(const std::string& name) const {
+  if (defaultExt_.empty() || name.empty()) return name;
+  size_t slash = name.find_last_of('/');
+  std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  if (base.empty() || base.find('.') != std::string::npos) return name;
+  std::string ext = defaultExt_;
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  return name + "." + ext;
+}
+
+bool TOpenDialog::Execute() { return ExecuteAs(ModalKind::OpenDialog); }
+bool TSaveDialog::Execute() { return ExecuteAs(ModalKind::SaveDialog); }
+
+bool TOpenDialog::ExecuteAs(ModalKind kind) {
+  std::vector<std::string> chosen;
+  if (OnShow) OnShow(this);
+  if (ModalResponder::Scripted()) {
+    ModalRequest request;
+    request.kind = kind;
+    request.caption = title_;
+    request.text = initialDir_;
+    request.dialog = this;
+    std::string answer = fileName_;
+    request.value = &answer;
+    request.files = &chosen;
+    int result = 0;
+    ModalResponder::Answer(request, result);
+    if (OnClose) OnClose(this);
+    if (result == 0 || result == mrCancel) return false;
+    if (chosen.empty()) chosen.push_back(answer);
+  } else {
+    EnsureQtApplication();
+    QFileDialog dlg(nullptr, gui::QtText(title_));
+    dlg.setAcceptMode(kind == ModalKind::SaveDialog ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (kind == ModalKind::OpenDialog)
+      dlg.setFileMode(options_.Contains(ofAllowMultiSelect) ? QFileDialog::ExistingFiles
+                      : options_.Contains(ofFileMustExist)   ? QFileDialog::ExistingFile
+                                                             : QFileDialog::AnyFile);
+    if (kind == ModalKind::SaveDialog && !options_.Contains(ofOverwritePrompt))
+      dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+    QStringList filters;
+    for (const auto& f : ToolkitFilters()) filters << gui::QtText(f);
+    if (!filters.isEmpty()) {
+      dlg.setNameFilters(filters);
+      if (filterIndex_ >= 1 && filterIndex_ <= filters.size()) dlg.selectNameFilter(filters[filterIndex_ - 1]);
+    }
+    std::string dir = initialDir_;
+    if (dir.empty() && fileName_.find('/') != std::string::npos) dir = fileName_.substr(0, fileName_.rfind('/'));
+    if (!dir.empty()) dlg.setDirectory(gui::QtText(dir));
+    if (!fileName_.empty()) dlg.selectFile(gui::QtText(fileName_));
+    if (!defaultExt_.empty()) dlg.setDefaultSuffix(gui::QtText(defaultExt_));
+    bool ok = dlg.exec() == QDialog::Accepted;
+    if (OnClose) OnClose(this);
+    if (!ok) return false;
+    int idx = int(filters.indexOf(dlg.selectedNameFilter()));
+    if (idx >= 0) filterIndex_ = idx + 1;
+    for (const QString& f : dlg.selectedFiles()) chosen.push_back(gui::StdText(f));
+    if (chosen.empty()) return false;
+  }
+  files_->Clear();
+  for (auto& f : chosen) files_->Add(WithDefaultExt(f));
+  fileName_ = files_->Strings(0);
+  return true;
+}
+
+namespace {
+
+// Runs a common dialog: OnShow, then the scripted answer under test or the real dialog,
+// then OnClose. prepare fills the request's answer fields.
+bool RunCommonDialog(TCommonDialog* dialog, ModalKind kind, const std::function<void(ModalRequest&)>& prepare,
+                     const std::function<bool()>& real) {
+  if (dialog->OnShow) dialog->OnShow(dialog);
+  bool ok;
+  if (ModalResponder::Scripted()) {
+    ModalRequest request;
+    request.kind = kind;
+    request.dialog = dialog;
+    if (prepare) prepare(request);
+    int result = 0;
+    ModalResponder::Answer(request, result);
+    ok = result != 0 && result != mrCancel;
+  } else {
+    EnsureQtApplication();
+    ok = real();
+  }
+  if (dialog->OnClose) dialog->OnClose(dialog);
+  return ok;
+}
+
+QPrinter& SharedPrinter() {
+  static QPrinter printer;
+  return printer;
+}
+
+}  // namespace
+
+bool TColorDialog::Execute() {
+  TColor answer = color_;
+  bool ok = RunCommonDialog(
+      this, ModalKind::ColorDialog, [&](ModalRequest& r) { r.color = &answer; },
+      [&] {
+        QColor c = QColorDialog::getColor(ToQColor(color_));
+        if (c.isValid()) answer = FromQColor(c);
+        return c.isValid();
+      });
+  if (ok) color_ = answer;
+  return ok;
+}
+
+TFontDialog::TFontDialog(TComponent* AOwner) : TCommonDialog(AOwner), font_(std::make_unique<TFont>()) {}
+TFontDialog::~TFontDialog() = default;
+void TFontDialog::SetFont(const TFont* font) {
+  if (font) font_->Assign(const_cast<TFont*>(font));
+}
+
+bool TFontDialog::Execute() {
+  return RunCommonDialog(this, ModalKind::FontDialog, nullptr, [this] {
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, ToQFont(*font_));
+    if (!ok) return false;
+    font_->SetName(gui::StdText(chosen.family()));
+    if (chosen.pointSize() > 0) font_->SetSize(chosen.pointSize());
+    TFontStyles st = 0;
+    if (chosen.bold()) st |= fsBold;
+    if (chosen.italic()) st |= fsItalic;
+    if (chosen.underline()) st |= fsUnderline;
+    if (chosen.strikeOut()) st |= fsStrikeOut;
+    font_->SetStyle(st);
+    return true;
+  });
+}
+
+bool TPrintDialog::Execute() {
+  return RunCommonDialog(this, ModalKind::PrintDialog, nullptr, [this] {
+    QPrintDialog dlg(&SharedPrinter());
+    if (dlg.exec() != QDialog::Accepted) return false;
+    copies_ = SharedPrinter().copyCount();
+    return true;
+  });
+}
+
+bool TPrinterSetupDialog::Execute() {
+  return RunCommonDialog(this, ModalKind::PrinterSetupDialog, nullptr, [] {
+    QPrintDialog dlg(&SharedPrinter());
+    return dlg.exec() == QDialog::Accepted;
+  });
+}

@@ -1,0 +1,1044 @@
+// Forms, scroll boxes, the application object and the screen.
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolTip>
+#include <QWindow>
+
+#include <algorithm>
+#include <climits>
+#include <map>
+#include <unistd.h>
+
+#include "platform/QtApplication.h"
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/i18n/GnuGetText.h"
+
+// ===========================================================================
+// Form windows
+// ===========================================================================
+namespace {
+
+class FormWidget : public HostWidget<QWidget> {
+ public:
+  explicit FormWidget(TCustomForm* form) : HostWidget<QWidget>(form, nullptr, Qt::Window) {}
+
+ protected:
+  bool event(QEvent* e) override {
+    if (auto* form = static_cast<TCustomForm*>(control())) {
+      if (e->type() == QEvent::WindowActivate) {
+        gui::SafeCall(form, [form] { form->Activate(); });
+        return QWidget::event(e);
+      }
+      if (e->type() == QEvent::WindowDeactivate) {
+        gui::SafeCall(form, [form] { form->Deactivate(); });
+        return QWidget::event(e);
+      }
+    }
+    return HostWidget<QWidget>::event(e);
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QWidget::resizeEvent(e);
+    if (auto* form = static_cast<TCustomForm*>(control())) form->LayoutWindow();
+  }
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    if (auto* form = static_cast<TCustomForm*>(control())) gui::SafeCall(form, [form] { form->Close(); });
+  }
+};
+
+void MakeFormWidget(TControl* c) {
+  auto* w = new FormWidget(static_cast<TCustomForm*>(c));
+  QWidget* client = gui::NewPaintWidget(c, true);
+  client->setParent(w);
+  gui::AttachWidget(c, w, client);
+}
+
+}  // namespace
+
+struct TCustomForm::Data {
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  TModalResult modalResult = mrNone;
+  bool modal = false;
+  bool created = false;
+  bool destroyed = false;
+  bool active = false;
+  bool noActivate = false;
+  TFormStyle formStyle = fsNormal;
+  TBorderStyle borderStyle = bsSizeable;
+  TBorderIcons borderIcons{biSystemMenu, biMinimize, biMaximize};
+  TWindowState windowState = wsNormal;
+  bool fullScreen = false;
+  QRect savedGeometry;
+  TPosition position = poDesigned;
+  TMainMenu* menu = nullptr;
+  TWinControl* activeControl = nullptr;
+  bool autoSize = false;
+  bool keyPreview = false;
+  // Message dialog forms answer as MessageDlg under test.
+  bool messageDialog = false;
+  std::string messageText;
+  int dlgType = mtCustom;
+  uint64_t buttons = 0;
+};
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner, &MakeFormWidget), data_(std::make_unique<Data>()) {
+  TControlPrivate* d = Private();
+  d->isForm = true;
+  d->visible = false;
+  d->clickOnMouseUp = true;
+  d->parentFont = false;
+  d->parentColor = false;
+  d->parentShowHint = false;
+  d->color = clBtnFace;
+  d->applyColor();
+  SetBounds(0, 0, 320, 240);
+  Screen->AddForm(this);
+  applyWindowFlags();
+}
+
+TCustomForm::~TCustomForm() {
+  BeforeDestruction();
+  *data_->alive = false;
+  if (Screen) Screen->RemoveForm(this);
+  if (Application) Application->FormCreated(nullptr);  // forgets this form as main form if it was
+  if (data_->menu) {
+    if (QMenuBar* bar = gui::MenuBarOf(data_->menu)) {
+      bar->hide();
+      bar->setParent(nullptr);
+    }
+    gui::SetMenuForm(data_->menu, nullptr);
+  }
+}
+
+void TCustomForm::BeforeDestruction() {
+  if (data_->destroyed) return;
+  data_->destroyed = true;
+  if (OnDestroy) gui::SafeCall(this, [this] { OnDestroy(this); });
+  // No event may reach the form's handlers any more: detach every control of the form.
+  std::vector<TControl*> stack{this};
+  while (!stack.empty()) {
+    TControl* c = stack.back();
+    stack.pop_back();
+    c->Private()->eventsDetached = true;
+    if (auto* h = dynamic_cast<HostBase*>(c->Private()->widget.data())) h->detach();
+    if (auto* h = dynamic_cast<HostBase*>(c->Private()->client.data())) h->detach();
+    for (TControl* child : c->Private()->children) stack.push_back(child);
+  }
+  if (QWidget* w = Private()->widget) w->hide();
+}
+
+void TCustomForm::DoCreate() {
+  if (data_->created) return;
+  data_->created = true;
+  if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::LayoutWindow() {
+  QWidget* w = Private()->widget;
+  QWidget* client = Private()->client;
+  if (!w || !client) return;
+  int mh = 0;
+  if (data_->menu) {
+    if (QMenuBar* bar = gui::MenuBarOf(data_->menu); bar && !bar->isHidden()) {
+      mh = bar->sizeHint().height();
+      bar->setGeometry(0, 0, w->width(), mh);
+    }
+  }
+  client->setGeometry(0, mh, w->width(), std::max(0, w->height() - mh));
+  AlignControls();
+}
+
+int TCustomForm::ClientWidth() const { return Width(); }
+int TCustomForm::ClientHeight() const {
+  int mh = 0;
+  if (data_ && data_->menu)
+    if (QMenuBar* bar = gui::MenuBarOf(data_->menu); bar && !bar->isHidden()) mh = bar->sizeHint().height();
+  return std::max(0, Height() - mh);
+}
+void TCustomForm::SetClientWidth(int v) { SetWidth(v); }
+void TCustomForm::SetClientHeight(int v) { SetHeight(v + (Height() - ClientHeight())); }
+
+void TCustomForm::TextChanged() {
+  if (QWidget* w = Private()->widget) w->setWindowTitle(gui::QtText(Private()->text));
+}
+
+void TCustomForm::applyWindowFlags() {
+  QWidget* w = Private()->widget;
+  if (!w) return;
+  Qt::WindowFlags f = Qt::Window;
+  switch (data_->borderStyle) {
+    case bsNone: f |= Qt::FramelessWindowHint; break;
+    case bsDialog: f = Qt::Dialog; break;
+    case bsToolWindow:
+    case bsSizeToolWin: f = Qt::Tool; break;
+    default: break;
+  }
+  if (data_->formStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  if (data_->noActivate) f |= Qt::WindowDoesNotAcceptFocus;
+  if (w->windowFlags() == f) return;
+  bool visible = w->isVisible();
+  w->setWindowFlags(f);
+  if (visible) w->show();
+}
+
+void TCustomForm::applyPosition() {
+  int x = Left(), y = Top();
+  TCustomForm* over = nullptr;
+  switch (data_->position) {
+    case poScreenCenter:
+    case poDesktopCenter: {
+      TRect r = Screen->WorkAreaRect();
+      x = r.Left + (r.Width() - Width()) / 2;
+      y = r.Top + (r.Height() - Height()) / 2;
+      break;
+    }
+    case poMainFormCenter: over = Application->MainForm(); break;
+    case poOwnerFormCenter: over = dynamic_cast<TCustomForm*>(Owner()); break;
+    default: return;
+  }
+  if (data_->position == poMainFormCenter || data_->position == poOwnerFormCenter) {
+    if (over && over != this && over->Visible()) {
+      x = over->Left() + (over->Width() - Width()) / 2;
+      y = over->Top() + (over->Height() - Height()) / 2;
+    } else {
+      x = (Screen->Width() - Width()) / 2;
+      y = (Screen->Height() - Height()) / 2;
+    }
+  }
+  SetBounds(std::max(0, x), std::max(0, y), Width(), Height());
+}
+
+void TCustomForm::SetVisible(bool visible) {
+  TControlPrivate* d = Private();
+  QWidget* w = d->widget;
+  if (!w) return;
+  if (visible) {
+    if (d->visible && w->isVisible()) return;
+    d->visible = true;
+    if (data_->autoSize) {
+      int right = 0, bottom = 0;
+      for (TControl* c : d->children)
+        if (c->Visible() && c->Align() == alNone) {
+          right = std::max(right, c->Left() + c->Width());
+          bottom = std::max(bottom, c->Top() + c->Height());
+        }
+      if (right > 0 && bottom > 0) {
+        SetClientWidth(right);
+        SetClientHeight(bottom);
+      }
+    }
+    if (data_->windowState == wsNormal && !data_->fullScreen) applyPosition();
+    QPointer<QWidget> guard(w);
+    gui::SafeCall(this, [this] { DoShow(); });
+    if (!guard || !d->visible) return;
+    w->setAttribute(Qt::WA_ShowWithoutActivating, data_->noActivate);
+    if (data_->fullScreen)
+      w->showFullScreen();
+    else if (data_->windowState == wsMaximized)
+      w->showMaximized();
+    else if (data_->windowState == wsMinimized)
+      w->showMinimized();
+    else
+      w->show();
+    LayoutWindow();
+    if (!data_->noActivate) {
+      if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
+      w->activateWindow();
+      if (data_->activeControl && data_->activeControl->CanFocus())
+        if (QWidget* aw = data_->activeControl->Private()->widget) aw->setFocus(Qt::ActiveWindowFocusReason);
+    }
+  } else {
+    if (!d->visible && !w->isVisible()) return;
+    d->visible = false;
+    w->hide();
+    data_->active = false;
+    gui::SafeCall(this, [this] { DoHide(); });
+  }
+}
+
+void TCustomForm::Show() {
+  data_->noActivate = false;
+  applyWindowFlags();
+  SetVisible(true);
+  BringToFront();
+}
+
+void TCustomForm::ShowNoActivate() {
+  data_->noActivate = true;
+  applyWindowFlags();
+  SetVisible(true);
+}
+
+int TCustomForm::ShowModal() {
+  if (Visible() && Private()->widget && Private()->widget->isVisible())
+    throw EInvalidOperation("Cannot make a visible window modal");
+  return ModalResponder::Scripted() ? showModalScripted() : showModalReal();
+}
+
+int TCustomForm::showModalReal() {
+  auto alive = data_->alive;
+  QWidget* w = Private()->widget;
+  data_->modal = true;
+  data_->modalResult = mrNone;
+  w->setWindowModality(Qt::ApplicationModal);
+  Show();
+  while (true) {
+    Application->HandleMessage();
+    if (!*alive) return mrCancel;
+    if (Application->Terminated()) data_->modalResult = mrCancel;
+    if (data_->modalResult != mrNone && CloseModal()) break;
+  }
+  int result = data_->modalResult;
+  SetVisible(false);
+  w->setWindowModality(Qt::NonModal);
+  data_->modal = false;
+  return result;
+}
+
+int TCustomForm::showModalScripted() {
+  auto alive = data_->alive;
+  data_->modal = true;
+  data_->modalResult = mrNone;
+  Show();
+  if (!*alive) return mrCancel;
+  if (!data_->active) gui::SafeCall(this, [this] { Activate(); });
+  while (*alive) {
+    ModalRequest request;
+    request.kind = data_->messageDialog ? ModalKind::MessageDlg : ModalKind::ShowModal;
+    request.caption = Caption();
+    request.text = data_->messageDialog ? data_->messageText : Caption();
+    request.dlgType = TMsgDlgType(data_->dlgType);
+    request.buttons = TMsgDlgButtons::FromBits(data_->buttons);
+    request.form = this;
+    const int unansweredBefore = ModalResponder::Unanswered();
+    int result = mrNone;
+    ModalResponder::Answer(request, result);
+    if (!*alive) return result;
+    if (ModalResponder::Unanswered() != unansweredBefore) {
+      data_->modalResult = mrCancel;
+      break;
+    }
+    if (result != mrNone) data_->modalResult = result;
+    if (data_->modalResult == mrNone) data_->modalResult = mrCancel;
+    if (CloseModal()) break;
+    // OnCloseQuery or OnClose kept the form open: the script is asked again.
+  }
+  if (!*alive) return mrCancel;
+  int result = data_->modalResult;
+  SetVisible(false);
+  data_->modal = false;
+  return result;
+}
+
+bool TCustomForm::CloseModal() {
+  try {
+    TCloseAction action = caNone;
+    if (CloseQuery()) {
+      action = caHide;
+      DoClose(action);
+    }
+    if (action == caNone) {
+      data_->modalResult = mrNone;
+      return false;
+    }
+    if (action == caFree) Release();
+    return true;
+  } catch (const std::exception& e) {
+    data_->modalResult = mrNone;
+    Application->HandleException(this, e);
+    return false;
+  }
+}
+
+void TCustomForm::Close() {
+  if (data_->modal) {
+    data_->modalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery()) return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone) return;
+  if (Application->MainForm() == this)
+    Application->Terminate();
+  else if (action == caHide)
+    SetVisible(false);
+  else if (action == caMinimize)
+    SetWindowState(wsMinimized);
+  else
+    Release();
+}
+
+void TCustomForm::Release() {
+  SetVisible(false);
+  auto alive = data_->alive;
+  QMetaObject::invokeMethod(
+      qApp,
+      [alive, this] {
+        if (*alive) delete this;
+      },
+      Qt::QueuedConnection);
+}
+
+bool TCustomForm::CloseQuery() {
+  bool canClose = true;
+  if (OnCloseQuery) OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+TModalResult TCustomForm::ModalResult() const { return data_->modalResult; }
+void TCustomForm::SetModalResult(TModalResult result) { data_->modalResult = result; }
+bool TCustomForm::Modal() const { return data_->modal; }
+bool TCustomForm::Active() const { return data_->active; }
+
+void TCustomForm::Activate() {
+  if (data_->active) return;
+  data_->active = true;
+  if (OnActivate) OnActivate(this);
+}
+void TCustomForm::Deactivate() {
+  if (!data_->active) return;
+  data_->active = false;
+  if (OnDeactivate) OnDeactivate(this);
+}
+
+TFormStyle TCustomForm::FormStyle() const { return data_->formStyle; }
+void TCustomForm::SetFormStyle(TFormStyle style) {
+  data_->formStyle = style;
+  applyWindowFlags();
+}
+TBorderStyle TCustomForm::BorderStyle() const { return data_->borderStyle; }
+void TCustomForm::SetBorderStyle(TBorderStyle style) {
+  data_->borderStyle = style;
+  applyWindowFlags();
+}
+TBorderIcons TCustomForm::BorderIcons() const { return data_->borderIcons; }
+void TCustomForm::SetBorderIcons(TBorderIcons icons) { data_->borderIcons = icons; }
+
+TWindowState TCustomForm::WindowState() const {
+  QWidget* w = Private()->widget;
+  if (w && w->isVisible()) {
+    Qt::WindowStates s = w->windowState();
+    if (s & Qt::WindowMinimized) return wsMinimized;
+    if (s & (Qt::WindowMaximized | Qt::WindowFullScreen)) return wsMaximized;
+    return wsNormal;
+  }
+  return data_->windowState;
+}
+void TCustomForm::SetWindowState(TWindowState state) {
+  data_->windowState = state;
+  QWidget* w = Private()->widget;
+  if (!w || !w->isVisible()) return;
+  switch (state) {
+    case wsNormal: w->showNormal(); break;
+    case wsMinimized: w->showMinimized(); break;
+    case wsMaximized: w->showMaximized(); break;
+  }
+}
+
+bool TCustomForm::FullScreen() const { return data_->fullScreen; }
+void TCustomForm::SetFullScreen(bool on) {
+  if (on == data_->fullScreen) return;
+  QWidget* w = Private()->widget;
+  data_->fullScreen = on;
+  if (on) {
+    data_->savedGeometry = QRect(Left(), Top(), Width(), Height());
+    if (w && w->isVisible()) w->showFullScreen();
+    TSize s = ModalResponder::ScreenSize();
+    if (ModalResponder::Scripted()) SetBounds(0, 0, s.cx, s.cy);
+  } else {
+    if (w && w->isVisible()) w->showNormal();
+    const QRect& g = data_->savedGeometry;
+    SetBounds(g.x(), g.y(), g.width(), g.height());
+  }
+}
+
+TPosition TCustomForm::Position() const { return data_->position; }
+void TCustomForm::SetPosition(TPosition position) { data_->position = position; }
+
+TMainMenu* TCustomForm::Menu() const { return data_->menu; }
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  if (menu == data_->menu) return;
+  if (data_->menu) {
+    if (QMenuBar* bar = gui::MenuBarOf(data_->menu)) {
+      bar->hide();
+      bar->setParent(nullptr);
+    }
+    gui::SetMenuForm(data_->menu, nullptr);
+  }
+  data_->menu = menu;
+  if (menu) {
+    menu->FreeNotification(this);
+    gui::SetMenuForm(menu, this);
+    if (QMenuBar* bar = gui::MenuBarOf(menu)) bar->setParent(Private()->widget);
+    menu->MenuChanged(nullptr, true);
+  }
+  LayoutWindow();
+}
+
+TWinControl* TCustomForm::ActiveControl() const { return data_->activeControl; }
+void TCustomForm::SetActiveControl(TWinControl* control) {
+  data_->activeControl = control;
+  if (control && Showing() && control->CanFocus() && !control->Focused())
+    if (QWidget* w = control->Private()->widget) w->setFocus(Qt::OtherFocusReason);
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+  TWinControl::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == data_->menu) {
+    data_->menu = nullptr;
+    LayoutWindow();
+  }
+  if (component == data_->activeControl) data_->activeControl = nullptr;
+}
+
+bool TCustomForm::AutoSize() const { return data_->autoSize; }
+void TCustomForm::SetAutoSize(bool v) { data_->autoSize = v; }
+bool TCustomForm::KeyPreview() const { return data_->keyPreview; }
+void TCustomForm::SetKeyPreview(bool v) { data_->keyPreview = v; }
+
+void TCustomForm::StartSystemMove() {
+  QWidget* w = Private()->widget;
+  if (w && w->windowHandle()) w->windowHandle()->startSystemMove();
+}
+
+void TCustomForm::SetIcon(const TIcon* icon) {
+  QWidget* w = Private()->widget;
+  if (!w) return;
+  if (!icon || icon->Empty())
+    w->setWindowIcon(QIcon());
+  else
+    w->setWindowIcon(QIcon(QPixmap::fromImage(BitmapToQImage(icon->Image(), true))));
+}
+
+TCanvas* TCustomForm::Canvas() const { return Private()->ensureCanvas(); }
+
+bool TCustomForm::IsShortCut(uint16_t Key, TShiftState Shift) {
+  if (!data_->menu) return false;
+  return data_->menu->IsShortCut(::ShortCut(Key, Shift));
+}
+
+void TCustomForm::DoShow() {
+  if (OnShow) OnShow(this);
+}
+void TCustomForm::DoHide() {
+  if (OnHide) OnHide(this);
+}
+void TCustomForm::DoClose(TCloseAction& Action) {
+  if (OnClose) OnClose(this, Action);
+}
+void TCustomForm::Paint() {
+  if (OnPaint) OnPaint(this);
+}
+
+void TCustomForm::SetMessageDialogInfo(const std::string& text, int dlgType, uint64_t buttons) {
+  data_->messageDialog = true;
+  data_->messageText = text;
+  data_->dlgType = dlgType;
+  data_->buttons = buttons;
+}
+
+// ===========================================================================
+// Scroll boxes
+// ===========================================================================
+namespace {
+
+class ScrollBoxWidget : public HostScrollArea<QAbstractScrollArea> {
+ public:
+  explicit ScrollBoxWidget(TControl* c) : HostScrollArea<QAbstractScrollArea>(c) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setAutoFillBackground(true);
+  }
+
+ protected:
+  void scrollContentsBy(int dx, int dy) override { viewport()->scroll(dx, dy); }
+  void resizeEvent(QResizeEvent* e) override {
+    QAbstractScrollArea::resizeEvent(e);
+    if (auto* sb = dynamic_cast<TScrollingWinControl*>(control())) sb->UpdateScrollBars();
+  }
+  bool viewportEvent(QEvent* e) override {
+    // The wheel scrolls only when a handler does it (as in the class library).
+    if (e->type() == QEvent::Wheel) {
+      HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
+      return true;
+    }
+    return HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
+  }
+  void wheelEvent(QWheelEvent* e) override { e->accept(); }
+};
+
+int ScrollBarExtent() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+
+void MakeScrollBoxWidget(TControl* c) {
+  auto* w = new ScrollBoxWidget(c);
+  gui::AttachWidget(c, w, w->viewport());
+  auto* sb = static_cast<TScrollingWinControl*>(c);
+  QObject::connect(w->horizontalScrollBar(), &QScrollBar::actionTriggered, w,
+                   [sb](int) { gui::SafeCall(sb, [sb] { sb->DoScroll(sbHorizontal); }); });
+  QObject::connect(w->verticalScrollBar(), &QScrollBar::actionTriggered, w,
+                   [sb](int) { gui::SafeCall(sb, [sb] { sb->DoScroll(sbVertical); }); });
+}
+
+QScrollBar* BarOf(const TScrollingWinControl* c, TScrollBarKind kind) {
+  auto* w = dynamic_cast<QAbstractScrollArea*>(c->Private()->widget.data());
+  if (!w) return nullptr;
+  return kind == sbHorizontal ? w->horizontalScrollBar() : w->verticalScrollBar();
+}
+
+}  // namespace
+
+TControlScrollBar::TControlScrollBar(TScrollingWinControl* control, TScrollBarKind kind)
+    : control_(control), kind_(kind) {}
+
+int TControlScrollBar::Position() const {
+  QScrollBar* bar = BarOf(control_, kind_);
+  return bar ? bar->value() : position_;
+}
+void TControlScrollBar::SetPosition(int v) {
+  int max = std::max(0, range_ - ControlSize());
+  v = std::clamp(v, 0, max);
+  position_ = v;
+  if (QScrollBar* bar = BarOf(control_, kind_)) {
+    if (bar->maximum() < v) bar->setMaximum(v);
+    bar->setValue(v);
+  }
+}
+int TControlScrollBar::Range() const { return range_; }
+void TControlScrollBar::SetRange(int v) {
+  control_->SetAutoScroll(false);
+  range_ = std::max(0, v);
+  control_->UpdateScrollBars();
+}
+void TControlScrollBar::SetVisible(bool v) {
+  visible_ = v;
+  control_->UpdateScrollBars();
+}
+bool TControlScrollBar::IsScrollBarVisible() const {
+  QScrollBar* bar = BarOf(control_, kind_);
+  auto* w = dynamic_cast<QAbstractScrollArea*>(control_->Private()->widget.data());
+  if (!bar || !w) return false;
+  Qt::ScrollBarPolicy p = kind_ == sbHorizontal ? w->horizontalScrollBarPolicy() : w->verticalScrollBarPolicy();
+  return p == Qt::ScrollBarAlwaysOn;
+}
+int TControlScrollBar::ControlSize() const {
+  return kind_ == sbHorizontal ? control_->ClientWidth() : control_->ClientHeight();
+}
+void TControlScrollBar::Assign(TPersistent* source) {
+  auto* s = dynamic_cast<TControlScrollBar*>(source);
+  if (!s) return TPersistent::Assign(source);
+  visible_ = s->visible_;
+  tracking_ = s->tracking_;
+  increment_ = s->increment_;
+  margin_ = s->margin_;
+  style_ = s->style_;
+  range_ = s->range_;
+  control_->UpdateScrollBars();
+  SetPosition(s->Position());
+}
+
+TScrollingWinControl::TScrollingWinControl(TComponent* AOwner) : TScrollingWinControl(AOwner, &MakeScrollBoxWidget) {}
+TScrollingWinControl::TScrollingWinControl(TComponent* AOwner, TWidgetFactory factory)
+    : TWinControl(AOwner, factory),
+      horz_(std::make_unique<TControlScrollBar>(this, sbHorizontal)),
+      vert_(std::make_unique<TControlScrollBar>(this, sbVertical)) {}
+TScrollingWinControl::~TScrollingWinControl() { DetachEvents(); }
+
+TControlScrollBar* TScrollingWinControl::HorzScrollBar() const { return horz_.get(); }
+TControlScrollBar* TScrollingWinControl::VertScrollBar() const { return vert_.get(); }
+bool TScrollingWinControl::AutoScroll() const { return autoScroll_; }
+void TScrollingWinControl::SetAutoScroll(bool v) {
+  if (v == autoScroll_) return;
+  autoScroll_ = v;
+  UpdateScrollBars();
+}
+
+int TScrollingWinControl::ClientWidth() const {
+  int w = TWinControl::ClientWidth();
+  if (vert_ && vert_->IsScrollBarVisible()) w -= ScrollBarExtent();
+  return std::max(0, w);
+}
+int TScrollingWinControl::ClientHeight() const {
+  int h = TWinControl::ClientHeight();
+  if (horz_ && horz_->IsScrollBarVisible()) h -= ScrollBarExtent();
+  return std::max(0, h);
+}
+TRect TScrollingWinControl::AlignClientRect() const {
+  // Aligned controls fill the scrolled area (the range) when it is larger.
+  TRect r = ClientRect();
+  return r;
+}
+
+void TScrollingWinControl::AlignControls() {
+  TWinControl::AlignControls();
+  UpdateScrollBars();
+}
+
+void TScrollingWinControl::ControlListChanged(TControl* control, bool inserted) {
+  TWinControl::ControlListChanged(control, inserted);
+  UpdateScrollBars();
+}
+
+void TScrollingWinControl::UpdateScrollBars() {
+  auto* w = dynamic_cast<QAbstractScrollArea*>(Private()->widget.data());
+  if (!w || updatingBars_ || Private()->eventsDetached) return;
+  updatingBars_ = true;
+  const int hpos = horz_->Position(), vpos = vert_->Position();
+  if (autoScroll_) {
+    int hr = 0, vr = 0;
+    for (TControl* c : Private()->children) {
+      if (!c->Visible()) continue;
+      TAnchors a = c->Anchors();
+      if (c->Align() == alLeft || (c->Align() == alNone && (a * TAnchors{akLeft, akRight}) == akLeft))
+        hr = std::max(hr, hpos + c->Left() + c->Width());
+      if (c->Align() == alTop || (c->Align() == alNone && (a * TAnchors{akTop, akBottom}) == akTop))
+        vr = std::max(vr, vpos + c->Top() + c->Height());
+    }
+    horz_->range_ = hr > 0 ? hr + horz_->margin_ : 0;
+    vert_->range_ = vr > 0 ? vr + vert_->margin_ : 0;
+  }
+  const int sb = ScrollBarExtent();
+  const int fullW = std::max(0, Width() - 2 * Private()->frame), fullH = std::max(0, Height() - 2 * Private()->frame);
+  bool hvis = horz_->visible_ && horz_->range_ > fullW;
+  bool vvis = vert_->visible_ && vert_->range_ > fullH;
+  if (vvis && !hvis) hvis = horz_->visible_ && horz_->range_ > fullW - sb;
+  if (hvis && !vvis) vvis = vert_->visible_ && vert_->range_ > fullH - sb;
+  w->setHorizontalScrollBarPolicy(hvis ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  w->setVerticalScrollBarPolicy(vvis ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  const int cw = std::max(0, fullW - (vvis ? sb : 0)), ch = std::max(0, fullH - (hvis ? sb : 0));
+  QScrollBar* hb = w->horizontalScrollBar();
+  QScrollBar* vb = w->verticalScrollBar();
+  hb->setRange(0, hvis ? std::max(0, horz_->range_ - cw) : std::max(0, hpos));
+  hb->setPageStep(std::max(1, cw));
+  hb->setSingleStep(horz_->increment_);
+  vb->setRange(0, vvis ? std::max(0, vert_->range_ - ch) : std::max(0, vpos));
+  vb->setPageStep(std::max(1, ch));
+  vb->setSingleStep(vert_->increment_);
+  // Without a bar the contents go back to the start.
+  if (!hvis && hb->value() != 0) hb->setValue(0);
+  if (!vvis && vb->value() != 0) vb->setValue(0);
+  if (!hvis) hb->setRange(0, 0);
+  if (!vvis) vb->setRange(0, 0);
+  updatingBars_ = false;
+}
+
+void TScrollingWinControl::ScrollInView(TControl* control) {
+  if (!control || control->Parent() != this) return;
+  TRect r = control->BoundsRect();
+  const int cw = ClientWidth(), ch = ClientHeight();
+  if (r.Left < 0)
+    horz_->SetPosition(horz_->Position() + r.Left - horz_->margin_);
+  else if (r.Right > cw) {
+    int delta = r.Right - cw + horz_->margin_;
+    if (r.Width() > cw) delta = r.Left;
+    horz_->SetPosition(horz_->Position() + delta);
+  }
+  if (r.Top < 0)
+    vert_->SetPosition(vert_->Position() + r.Top - vert_->margin_);
+  else if (r.Bottom > ch) {
+    int delta = r.Bottom - ch + vert_->margin_;
+    if (r.Height() > ch) delta = r.Top;
+    vert_->SetPosition(vert_->Position() + delta);
+  }
+}
+
+void TScrollingWinControl::ScrollBy(int dx, int dy) {
+  if (QWidget* cw = Private()->clientWidget()) cw->scroll(dx, dy);
+}
+
+void TScrollingWinControl::DoScroll(TScrollBarKind) {}
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) {
+  SetBorderStyle(bsSingle);
+  SetBounds(0, 0, 185, 41);
+  Private()->color = clBtnFace;
+  Private()->parentColor = true;
+}
+TBorderStyle TScrollBox::BorderStyle() const { return Private()->frame > 0 ? bsSingle : bsNone; }
+void TScrollBox::SetBorderStyle(TBorderStyle s) {
+  auto* w = dynamic_cast<QAbstractScrollArea*>(Private()->widget.data());
+  if (!w) return;
+  if (s == bsNone) {
+    w->setFrameStyle(QFrame::NoFrame);
+  } else {
+    w->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  }
+  Private()->frame = w->frameWidth();
+  UpdateScrollBars();
+  AlignControls();
+}
+
+// ===========================================================================
+// The application object
+// ===========================================================================
+struct TApplication::Impl {
+  std::string title = "Kivo2";
+  bool terminated = false;
+  bool initialized = false;
+  TCustomForm* mainForm = nullptr;
+  std::string helpFile;
+  bool showHint = true;
+  std::unique_ptr<TIcon> icon;
+  bool active = false;
+};
+
+TApplication* Application = new TApplication();
+TScreen* Screen = new TScreen();
+
+TApplication::TApplication() : TComponent(nullptr), impl_(std::make_unique<Impl>()) {}
+TApplication::~TApplication() = default;
+
+void TApplication::Initialize() {
+  EnsureQtApplication();
+  gui::InstallApplicationFilter();
+  if (impl_->initialized) return;
+  impl_->initialized = true;
+  qApp->setQuitOnLastWindowClosed(false);
+  QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [this](Qt::ApplicationState state) {
+    SetActiveState(state == Qt::ApplicationActive);
+  });
+}
+
+std::string TApplication::Title() const { return impl_->title; }
+void TApplication::SetTitle(const std::string& title) {
+  impl_->title = title;
+  EnsureQtApplication();
+  QGuiApplication::setApplicationDisplayName(gui::QtText(title));
+}
+
+void TApplication::FormCreated(TCustomForm* form) {
+  if (!form) {
+    // A form is being freed: it is no longer the main form.
+    bool stillThere = false;
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+      if (Screen->Forms(i) == impl_->mainForm) stillThere = true;
+    if (!stillThere) impl_->mainForm = nullptr;
+    return;
+  }
+  form->DoCreate();
+  if (!impl_->mainForm) impl_->mainForm = form;
+}
+
+TCustomForm* TApplication::MainForm() const { return impl_->mainForm; }
+
+void TApplication::Run() {
+  Initialize();
+  if (impl_->mainForm && !impl_->terminated) impl_->mainForm->Show();
+  while (!impl_->terminated) HandleMessage();
+}
+
+void TApplication::Terminate() {
+  impl_->terminated = true;
+  // Wakes a waiting loop.
+  if (QCoreApplication::instance()) QCoreApplication::postEvent(qApp, new QEvent(QEvent::User));
+}
+bool TApplication::Terminated() const { return impl_->terminated; }
+
+void TApplication::ProcessMessages() {
+  EnsureQtApplication();
+  gui::ProcessEvents(false);
+}
+
+void TApplication::HandleMessage() {
+  EnsureQtApplication();
+  gui::ProcessEvents(true);
+  if (OnIdle) {
+    bool done = true;
+    gui::SafeCall(this, [&] { OnIdle(this, done); });
+  }
+}
+
+bool TApplication::DeliverMessage(TMsg& msg) {
+  bool handled = false;
+  if (OnMessage) gui::SafeCall(this, [&] { OnMessage(msg, handled); });
+  return handled;
+}
+
+bool TApplication::Active() const { return ModalResponder::ApplicationActive(); }
+void TApplication::SetActiveState(bool active) {
+  if (active == impl_->active) return;
+  impl_->active = active;
+  if (active && OnActivate) gui::SafeCall(this, [this] { OnActivate(this); });
+  if (!active && OnDeactivate) gui::SafeCall(this, [this] { OnDeactivate(this); });
+}
+
+std::string TApplication::HelpFile() const { return impl_->helpFile; }
+void TApplication::SetHelpFile(const std::string& file) { impl_->helpFile = file; }
+
+std::string TApplication::ExeName() const {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+  return n > 0 ? std::string(buf, size_t(n)) : std::string();
+}
+
+TIcon* TApplication::Icon() const {
+  if (!impl_->icon) impl_->icon = std::make_unique<TIcon>();
+  return impl_->icon.get();
+}
+void TApplication::SetIcon(const TIcon* icon) {
+  Icon()->Assign(const_cast<TIcon*>(icon));
+  EnsureQtApplication();
+  if (!icon || icon->Empty())
+    QApplication::setWindowIcon(QIcon());
+  else
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(BitmapToQImage(icon->Image(), true))));
+}
+
+bool TApplication::ShowHint() const { return impl_->showHint; }
+void TApplication::SetShowHint(bool v) { impl_->showHint = v; }
+void TApplication::CancelHint() {
+  EnsureQtApplication();
+  QToolTip::hideText();
+}
+
+void TApplication::BringToFront() {
+  if (impl_->mainForm) impl_->mainForm->BringToFront();
+}
+void TApplication::Minimize() {
+  if (impl_->mainForm) impl_->mainForm->SetWindowState(wsMinimized);
+}
+void TApplication::Restore() {
+  if (impl_->mainForm) impl_->mainForm->SetWindowState(wsNormal);
+}
+
+void TApplication::HandleException(TObject* Sender, const std::exception& e) {
+  if (dynamic_cast<const EAbort*>(&e)) return;
+  if (OnException) {
+    if (auto* ex = dynamic_cast<const Exception*>(&e)) {
+      OnException(Sender, *ex);
+      return;
+    }
+    Exception wrapped(e.what());
+    OnException(Sender, wrapped);
+    return;
+  }
+  ShowException(e);
+}
+
+void TApplication::ShowException(const std::exception& e) {
+  std::string msg = e.what();
+  if (!msg.empty() && msg.back() != '.') msg += '.';
+  MessageBox(msg, Title(), MB_OK | MB_ICONERROR);
+}
+
+void DoneApplication() {
+  if (!Application) return;
+  // Forms first run OnDestroy while the whole program is still intact.
+  for (int i = Application->ComponentCount() - 1; i >= 0; --i)
+    if (auto* f = dynamic_cast<TCustomForm*>(Application->Components(i))) f->BeforeDestruction();
+  Application->DestroyComponents();
+  Application->FormCreated(nullptr);
+  gui::ProcessEvents(false);
+}
+
+// ===========================================================================
+// The screen
+// ===========================================================================
+struct TScreen::Impl {
+  std::vector<TCustomForm*> forms;
+  TCursor cursor = crDefault;
+  bool overridePushed = false;
+};
+
+namespace {
+// Cursors registered under positive numbers.
+std::map<int, QCursor>& CursorTable() {
+  static std::map<int, QCursor> table;
+  return table;
+}
+}  // namespace
+
+TScreen::TScreen() : TComponent(nullptr), impl_(std::make_unique<Impl>()) {}
+TScreen::~TScreen() = default;
+
+TCursor TScreen::Cursor() const { return impl_->cursor; }
+void TScreen::SetCursor(TCursor cursor) {
+  impl_->cursor = cursor;
+  EnsureQtApplication();
+  if (cursor == crDefault) {
+    if (impl_->overridePushed) QGuiApplication::restoreOverrideCursor();
+    impl_->overridePushed = false;
+  } else if (impl_->overridePushed) {
+    QGuiApplication::changeOverrideCursor(gui::QtCursor(cursor));
+  } else {
+    QGuiApplication::setOverrideCursor(gui::QtCursor(cursor));
+    impl_->overridePushed = true;
+  }
+}
+
+void TScreen::SetCursors(int index, const TBitmap& image, int hotX, int hotY) {
+  EnsureQtApplication();
+  QPixmap pm = QPixmap::fromImage(BitmapToQImage(image, image.PixelFormat() == pf32bit));
+  CursorTable()[index] = QCursor(pm, hotX, hotY);
+}
+
+bool TScreen::LoadCursorFromFile(int index, const std::string& fileName, int hotX, int hotY) {
+  EnsureQtApplication();
+  QPixmap pm;
+  if (!pm.load(gui::QtText(fileName))) return false;
+  CursorTable()[index] = QCursor(pm, hotX, hotY);
+  return true;
+}
+
+bool TScreen::HasCursor(int index) const { return CursorTable().count(index) > 0; }
+
+int TScreen::Width() const { return ModalResponder::ScreenSize().cx; }
+int TScreen::Height() const { return ModalResponder::ScreenSize().cy; }
+
+TRect TScreen::WorkAreaRect() const {
+  if (!ModalResponder::Scripted() && QCoreApplication::instance())
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+      QRect r = s->availableGeometry();
+      return Rect(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
+    }
+  return Rect(0, 0, Width(), Height());
+}
+
+int TScreen::PixelsPerInch() const {
+  if (QCoreApplication::instance())
+    if (QScreen* s = QGuiApplication::primaryScreen()) return int(s->logicalDotsPerInch() + 0.5);
+  return 96;
+}
+
+int TScreen::FormCount() const { return int(impl_->forms.size()); }
+TCustomForm* TScreen::Forms(int index) const {
+  if (index < 0 || index >= int(impl_->forms.size()))
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return impl_->forms[size_t(index)];
+}
+TCustomForm* TScreen::ActiveForm() const {
+  for (TCustomForm* f : impl_->forms)
+    if (f->Active()) return f;
+  return nullptr;
+}
+TWinControl* TScreen::ActiveControl() const {
+  TCustomForm* f = ActiveForm();
+  return f ? f->ActiveControl() : nullptr;
+}
+void TScreen::AddForm(TCustomForm* form) { impl_->forms.push_back(form); }
+void TScreen::RemoveForm(TCustomForm* form) {
+  impl_->forms.erase(std::remove(impl_->forms.begin(), impl_->forms.end(), form), impl_->forms.end());
+}
+
+QCursor gui::QtCursor(TCursor cursor) {
+  if (cursor > 0) {
+    auto it = CursorTable().find(cursor);
+    if (it != CursorTable().end()) return it->second;
+  }
+  return QCursor(QtCursorShape(cursor));
+}

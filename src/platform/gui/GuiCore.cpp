@@ -1,0 +1,581 @@
+// The plumbing between the toolkit and the controls: which widget belongs to which
+// control, the routing of mouse, wheel, context-menu and resize events, the
+// application-wide key handling (menu shortcuts, key preview, dialog keys), focus
+// changes, the drag and drop between the program's own controls, and safe deletion of
+// widgets while the toolkit may still be inside one of their event handlers.
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <unordered_map>
+
+#include "platform/QtApplication.h"
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/gui/Threads.h"
+
+namespace {
+
+std::unordered_map<const QObject*, TControl*>& Registry() {
+  static std::unordered_map<const QObject*, TControl*> registry;
+  return registry;
+}
+
+// Depth of event handling by the layer; widgets freed meanwhile are deleted after it.
+int g_dispatchDepth = 0;
+std::vector<QPointer<QWidget>>& PendingDeletes() {
+  static std::vector<QPointer<QWidget>> pending;
+  return pending;
+}
+
+void FlushPendingDeletes() {
+  if (g_dispatchDepth > 0) return;
+  auto& pending = PendingDeletes();
+  while (!pending.empty()) {
+    std::vector<QPointer<QWidget>> now;
+    now.swap(pending);
+    for (auto& w : now)
+      if (w) delete w.data();
+  }
+}
+
+struct DepthGuard {
+  DepthGuard() { ++g_dispatchDepth; }
+  ~DepthGuard() {
+    if (--g_dispatchDepth == 0) FlushPendingDeletes();
+  }
+};
+
+// --- drag and drop between controls ---
+struct DragState {
+  TControl* source = nullptr;
+  TDragObject* object = nullptr;  // from OnStartDrag, or nullptr: the source is passed
+  bool active = false;
+  int threshold = 5;
+  QPoint start;
+  TControl* target = nullptr;
+  bool accepted = false;
+  bool overrideCursor = false;
+};
+DragState g_drag;
+
+TObject* DragSourceObject() { return g_drag.object ? static_cast<TObject*>(g_drag.object) : g_drag.source; }
+
+QPoint ClientPosOf(TControl* c, const QPoint& global) {
+  QWidget* cw = c->Private()->clientWidget();
+  return cw ? cw->mapFromGlobal(global) : global;
+}
+
+void SetDragCursor(TCursor cursor) {
+  if (g_drag.overrideCursor)
+    QGuiApplication::changeOverrideCursor(gui::QtCursor(cursor));
+  else {
+    QGuiApplication::setOverrideCursor(gui::QtCursor(cursor));
+    g_drag.overrideCursor = true;
+  }
+}
+
+void DragMoveTo(const QPoint& global) {
+  if (!g_drag.source) return;
+  if (!g_drag.active) {
+    if ((global - g_drag.start).manhattanLength() < g_drag.threshold) return;
+    g_drag.active = true;
+  }
+  TControl* target = FindDragTarget(TPoint(global.x(), global.y()), false);
+  TObject* source = DragSourceObject();
+  if (target != g_drag.target) {
+    if (g_drag.target) {
+      bool dummy = false;
+      QPoint p = ClientPosOf(g_drag.target, global);
+      TControl* old = g_drag.target;
+      gui::SafeCall(old, [&] { old->DragOver(source, p.x(), p.y(), dsDragLeave, dummy); });
+    }
+    g_drag.target = target;
+    g_drag.accepted = false;
+    if (target) {
+      QPoint p = ClientPosOf(target, global);
+      bool accept = false;
+      gui::SafeCall(target, [&] { target->DragOver(source, p.x(), p.y(), dsDragEnter, accept); });
+      g_drag.accepted = accept;
+    }
+  } else if (target) {
+    QPoint p = ClientPosOf(target, global);
+    bool accept = false;
+    gui::SafeCall(target, [&] { target->DragOver(source, p.x(), p.y(), dsDragMove, accept); });
+    g_drag.accepted = accept;
+  }
+  if (g_drag.source) SetDragCursor(g_drag.accepted ? g_drag.source->DragCursor() : crNoDrop);
+}
+
+class ApplicationFilter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool keyPress(QWidget* receiver, QKeyEvent* event);
+  bool keyRelease(QWidget* receiver, QKeyEvent* event);
+  const QEvent* lastKey_ = nullptr;
+  ulong lastKeyTime_ = 0;
+  bool resending_ = false;
+};
+
+ApplicationFilter* g_filter = nullptr;
+
+// The key of a form's default (Enter) or cancel (Esc) button, when the focused control
+// does not use that key itself.
+bool DialogKey(TCustomForm* form, TWinControl* focused, uint16_t vk) {
+  if (!form || (vk != VK_RETURN && vk != VK_ESCAPE)) return false;
+  if (vk == VK_RETURN) {
+    if (auto* memo = dynamic_cast<TMemo*>(focused); memo && memo->WantReturns()) return false;
+    if (dynamic_cast<TButton*>(focused)) return false;  // Enter presses the focused button itself
+  }
+  if (auto* combo = dynamic_cast<TCustomComboBox*>(focused); combo && combo->DroppedDown()) return false;
+  std::vector<TWinControl*> stack{form};
+  while (!stack.empty()) {
+    TWinControl* w = stack.back();
+    stack.pop_back();
+    for (int i = 0; i < w->ControlCount(); ++i) {
+      TControl* c = w->Controls(i);
+      if (auto* b = dynamic_cast<TButton*>(c)) {
+        bool match = vk == VK_RETURN ? b->Default() : b->Cancel();
+        if (match && b->Showing() && b->Enabled()) {
+          gui::SafeCall(b, [b] { b->Click(); });
+          return true;
+        }
+      }
+      if (auto* wc = dynamic_cast<TWinControl*>(c)) stack.push_back(wc);
+    }
+  }
+  return false;
+}
+
+bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
+  TWinControl* control = gui::FindWinControl(receiver);
+  if (!control || control->Private()->eventsDetached) return false;
+  TCustomForm* form = GetParentForm(control);
+  QPointer<QWidget> guard(receiver);
+  uint16_t vk = gui::VirtualKeyFromQt(event);
+  TShiftState shift = gui::ShiftFromQt(event->modifiers(), Qt::NoButton);
+
+  if (gui::DragActive() && vk == VK_ESCAPE) {
+    gui::DragEnd(false);
+    return true;
+  }
+  if (vk) {
+    // Menu shortcuts first: the focused control's popup menus, then the form's menus.
+    TShortCut sc = ShortCut(vk, shift);
+    if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU) {
+      for (TControl* c = control; c; c = c->Parent()) {
+        if (TPopupMenu* pm = c->PopupMenu(); pm && pm->IsShortCut(sc)) return true;
+        if (!guard) return true;
+      }
+      if (form && form->IsShortCut(vk, shift)) return true;
+      if (!guard) return true;
+    }
+    if (DialogKey(form, control, vk)) return true;
+    if (!guard) return true;
+    uint16_t key = vk;
+    if (form && form != control && form->KeyPreview()) {
+      gui::SafeCall(form, [&] { form->KeyDown(key, shift); });
+      if (key == 0 || !guard) return true;
+    }
+    gui::SafeCall(control, [&] { control->KeyDown(key, shift); });
+    if (key == 0 || !guard) return true;
+  }
+  // The character, for OnKeyPress (ASCII and the control characters Enter, Esc, Tab, Backspace).
+  QString text = event->text();
+  if (text.size() == 1 && text[0].unicode() < 128 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    char original = char(text[0].unicode());
+    char ch = original;
+    if (form && form != control && form->KeyPreview()) {
+      gui::SafeCall(form, [&] { form->KeyPress(ch); });
+      if (ch == 0 || !guard) return true;
+    }
+    gui::SafeCall(control, [&] { control->KeyPress(ch); });
+    if (ch == 0 || !guard) return true;
+    if (ch != original) {
+      // The handler replaced the character: the widget gets the new one.
+      QKeyEvent changed(QEvent::KeyPress, ch >= 'a' && ch <= 'z' ? ch - 32 : ch, event->modifiers(), QString(QChar(ch)),
+                        event->isAutoRepeat(), ushort(event->count()));
+      resending_ = true;
+      QCoreApplication::sendEvent(receiver, &changed);
+      resending_ = false;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ApplicationFilter::keyRelease(QWidget* receiver, QKeyEvent* event) {
+  if (event->isAutoRepeat()) return false;
+  TWinControl* control = gui::FindWinControl(receiver);
+  if (!control || control->Private()->eventsDetached) return false;
+  TCustomForm* form = GetParentForm(control);
+  QPointer<QWidget> guard(receiver);
+  uint16_t key = gui::VirtualKeyFromQt(event);
+  if (!key) return false;
+  TShiftState shift = gui::ShiftFromQt(event->modifiers(), Qt::NoButton);
+  if (form && form != control && form->KeyPreview()) {
+    gui::SafeCall(form, [&] { form->KeyUp(key, shift); });
+    if (key == 0 || !guard) return true;
+  }
+  gui::SafeCall(control, [&] { control->KeyUp(key, shift); });
+  return key == 0;
+}
+
+bool ApplicationFilter::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  if (resending_ || !watched->isWidgetType() || qobject_cast<QMenu*>(watched)) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  // A key the receiver ignores travels up to its parents: handle it once.
+  if (event == lastKey_ && key->timestamp() == lastKeyTime_) return false;
+  lastKey_ = event;
+  lastKeyTime_ = key->timestamp();
+  DepthGuard depth;
+  auto* widget = static_cast<QWidget*>(watched);
+  return type == QEvent::KeyPress ? keyPress(widget, key) : keyRelease(widget, key);
+}
+
+void FocusChanged(QWidget* old, QWidget* now) {
+  TWinControl* from = gui::FindWinControl(old);
+  TWinControl* to = gui::FindWinControl(now);
+  if (from == to) return;
+  DepthGuard depth;
+  QPointer<QWidget> toGuard(now);
+  if (from && !from->Private()->eventsDetached) gui::SafeCall(from, [from] { from->DoExit(); });
+  if (!toGuard) return;
+  to = gui::FindWinControl(now);
+  if (to && !to->Private()->eventsDetached) {
+    if (TCustomForm* form = GetParentForm(to); form && form != to) form->SetActiveControl(to);
+    gui::SafeCall(to, [to] { to->DoEnter(); });
+  }
+}
+
+}  // namespace
+
+namespace gui {
+
+void RegisterWidget(QWidget* widget, TControl* control) {
+  if (widget) Registry()[widget] = control;
+}
+
+void UnregisterWidget(QWidget* widget) { Registry().erase(widget); }
+
+TControl* ControlOfWidget(const QObject* object) {
+  auto& r = Registry();
+  auto it = r.find(object);
+  return it == r.end() ? nullptr : it->second;
+}
+
+TControl* FindControl(const QObject* object) {
+  for (const QObject* o = object; o; o = o->parent())
+    if (TControl* c = ControlOfWidget(o)) return c;
+  return nullptr;
+}
+
+TWinControl* FindWinControl(const QObject* object) {
+  for (TControl* c = FindControl(object); c; c = c->Parent())
+    if (auto* w = dynamic_cast<TWinControl*>(c)) return w;
+  return nullptr;
+}
+
+void AttachWidget(TControl* control, QWidget* widget, QWidget* client) {
+  TControlPrivate* d = control->Private();
+  d->widget = widget;
+  d->client = client ? client : widget;
+  RegisterWidget(widget, control);
+  if (client && client != widget) RegisterWidget(client, control);
+  widget->setMouseTracking(true);
+  if (client) client->setMouseTracking(true);
+  widget->setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void AttachInnerWidget(TControl* control, QWidget* inner) {
+  if (!inner) return;
+  RegisterWidget(inner, control);
+  inner->setMouseTracking(true);
+}
+
+void SafeCall(TObject* sender, const std::function<void()>& fn) {
+  DepthGuard depth;
+  try {
+    fn();
+  } catch (const EAbort&) {
+    // Silent, as in the class library.
+  } catch (const std::exception& e) {
+    if (Application) Application->HandleException(sender, e);
+  }
+}
+
+bool NativeFirst(TControl* control, QEvent* event) {
+  return control->Private()->nativePressFirst &&
+         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick);
+}
+
+static bool ButtonOf(Qt::MouseButton b, TMouseButton& out) {
+  switch (b) {
+    case Qt::LeftButton: out = mbLeft; return true;
+    case Qt::RightButton: out = mbRight; return true;
+    case Qt::MiddleButton: out = mbMiddle; return true;
+    default: return false;
+  }
+}
+
+static QPoint ClientPos(TControl* c, QWidget* receiver, const QPoint& pos) {
+  QWidget* cw = c->Private()->clientWidget();
+  if (!cw || cw == receiver) return pos;
+  return cw->mapFromGlobal(receiver->mapToGlobal(pos));
+}
+
+// Pops up the popup menu of the control or of its nearest parent that has one.
+static bool ContextPopup(TControl* c, const QPoint& global) {
+  for (TControl* ctl = c; ctl; ctl = ctl->Parent()) {
+    QPoint p = ClientPosOf(ctl, global);
+    bool handled = false;
+    SafeCall(ctl, [&] { ctl->DoContextPopup(TPoint(p.x(), p.y()), handled); });
+    if (handled) return true;
+    TPopupMenu* pm = ctl->PopupMenu();
+    if (pm && pm->AutoPopup()) {
+      pm->SetPopupComponent(ctl);
+      SafeCall(pm, [&] { pm->Popup(global.x(), global.y()); });
+      return true;
+    }
+  }
+  return false;
+}
+
+bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNative) {
+  TControlPrivate* d = c->Private();
+  if (d->eventsDetached) return false;
+  DepthGuard depth;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      auto* me = static_cast<QMouseEvent*>(event);
+      TMouseButton button;
+      if (!ButtonOf(me->button(), button)) return false;
+      QPoint p = ClientPos(c, receiver, me->position().toPoint());
+      TShiftState shift = ShiftFromQt(me->modifiers(), me->buttons());
+      QPointer<QWidget> guard(receiver);
+      if (event->type() == QEvent::MouseButtonDblClick) {
+        d->pressedInside = false;
+        shift.Include(ssDouble);
+        if (button == mbLeft) SafeCall(c, [c] { c->DblClick(); });
+        if (!guard || d->eventsDetached) return true;
+      } else if (button == mbLeft) {
+        d->pressedInside = true;
+      }
+      SafeCall(c, [&] { c->MouseDown(button, shift, p.x(), p.y()); });
+      if (!guard || d->eventsDetached) return true;
+      if (button == mbLeft && d->dragMode == dmAutomatic && !DragActive()) c->BeginDrag(false);
+      (void)afterNative;
+      return false;
+    }
+    case QEvent::MouseButtonRelease: {
+      auto* me = static_cast<QMouseEvent*>(event);
+      TMouseButton button;
+      if (!ButtonOf(me->button(), button)) return false;
+      QPoint global = receiver->mapToGlobal(me->position().toPoint());
+      if (DragSource() == c) {
+        if (button == mbLeft) {
+          d->pressedInside = false;
+          DragEnd(true);
+          return true;
+        }
+      }
+      QPoint p = ClientPos(c, receiver, me->position().toPoint());
+      TShiftState shift = ShiftFromQt(me->modifiers(), me->buttons());
+      QPointer<QWidget> guard(receiver);
+      if (button == mbLeft && d->pressedInside) {
+        d->pressedInside = false;
+        if (d->clickOnMouseUp && p.x() >= 0 && p.y() >= 0 && p.x() < d->clientWidth() && p.y() < d->clientHeight()) {
+          SafeCall(c, [c] { c->Click(); });
+          if (!guard || d->eventsDetached) return true;
+        }
+      }
+      SafeCall(c, [&] { c->MouseUp(button, shift, p.x(), p.y()); });
+      if (!guard || d->eventsDetached) return true;
+      // The context menu comes after the right button is released, as on Windows.
+      if (button == mbRight) return ContextPopup(c, global);
+      return false;
+    }
+    case QEvent::MouseMove: {
+      auto* me = static_cast<QMouseEvent*>(event);
+      QPoint global = receiver->mapToGlobal(me->position().toPoint());
+      if (DragSource() == c) {
+        DragMoveTo(global);
+        return true;
+      }
+      QPoint p = ClientPos(c, receiver, me->position().toPoint());
+      TShiftState shift = ShiftFromQt(me->modifiers(), me->buttons());
+      SafeCall(c, [&] { c->MouseMove(shift, p.x(), p.y()); });
+      return false;
+    }
+    case QEvent::Enter:
+      if (!d->mouseInside) {
+        d->mouseInside = true;
+        SafeCall(c, [c] { c->MouseEnter(); });
+      }
+      return false;
+    case QEvent::Leave:
+      if (d->mouseInside) {
+        d->mouseInside = false;
+        SafeCall(c, [c] { c->MouseLeave(); });
+      }
+      return false;
+    case QEvent::Wheel: {
+      auto* we = static_cast<QWheelEvent*>(event);
+      int delta = we->angleDelta().y();
+      if (delta == 0) return false;
+      TShiftState shift = ShiftFromQt(we->modifiers(), we->buttons());
+      QPoint global = we->globalPosition().toPoint();
+      // The control under the mouse first, then its parents up to the form.
+      for (TControl* ctl = c; ctl; ctl = ctl->Parent()) {
+        bool handled = false;
+        SafeCall(ctl, [&] { handled = ctl->DoMouseWheel(shift, delta, TPoint(global.x(), global.y())); });
+        if (handled) return true;
+      }
+      return false;
+    }
+    case QEvent::ContextMenu: {
+      auto* ce = static_cast<QContextMenuEvent*>(event);
+      // Mouse-made context menus are raised on the button release instead.
+      if (ce->reason() == QContextMenuEvent::Mouse) return true;
+      return ContextPopup(c, ce->globalPos());
+    }
+    case QEvent::Resize:
+    case QEvent::Move:
+      if (receiver == d->widget) d->geometryFromWidget();
+      return false;
+    default:
+      return false;
+  }
+}
+
+bool DragActive() { return g_drag.source && g_drag.active; }
+TControl* DragSource() { return g_drag.source; }
+
+void DragStart(TControl* source, bool immediate, int threshold, const QPoint& globalPos) {
+  if (g_drag.source) DragEnd(false);
+  g_drag = DragState();
+  g_drag.source = source;
+  g_drag.threshold = threshold < 0 ? 5 : threshold;
+  g_drag.start = globalPos;
+  g_drag.active = false;
+  TDragObject* obj = nullptr;
+  SafeCall(source, [&] { source->DoStartDrag(obj); });
+  if (g_drag.source != source) return;  // the handler ended it
+  g_drag.object = obj;
+  if (QWidget* w = source->Private()->clientWidget()) w->grabMouse();
+  if (immediate) {
+    g_drag.active = true;
+    DragMoveTo(globalPos);
+  }
+}
+
+void DragEnd(bool drop) {
+  if (!g_drag.source) return;
+  DragState state = g_drag;
+  g_drag = DragState();
+  if (state.overrideCursor) QGuiApplication::restoreOverrideCursor();
+  if (QWidget* w = state.source->Private()->clientWidget()) w->releaseMouse();
+  QPoint global = QCursor::pos();
+  TObject* sourceObj = state.object ? static_cast<TObject*>(state.object) : state.source;
+  TControl* target = nullptr;
+  QPoint p;
+  if (state.active && state.target) {
+    p = ClientPosOf(state.target, global);
+    if (drop && state.accepted) target = state.target;
+    else {
+      bool dummy = false;
+      SafeCall(state.target, [&] { state.target->DragOver(sourceObj, p.x(), p.y(), dsDragLeave, dummy); });
+    }
+  }
+  if (target) SafeCall(target, [&] { target->DragDrop(sourceObj, p.x(), p.y()); });
+  SafeCall(state.source, [&] { state.source->DoEndDrag(target, target ? p.x() : 0, target ? p.y() : 0); });
+}
+
+void InstallApplicationFilter() {
+  if (g_filter) return;
+  EnsureQtApplication();
+  g_filter = new ApplicationFilter();
+  qApp->installEventFilter(g_filter);
+  QObject::connect(qApp, &QApplication::focusChanged, g_filter, &FocusChanged);
+}
+
+void ProcessEvents(bool wait) {
+  QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  CheckSynchronize();
+  FlushPendingDeletes();
+}
+
+// Deletes a control's widget now, or after the event being handled when the layer is
+// inside an event handler (the widget may be the one handling it).
+void DeleteWidget(QWidget* widget) {
+  if (!widget) return;
+  UnregisterWidget(widget);
+  if (g_dispatchDepth > 0) {
+    widget->hide();
+    PendingDeletes().emplace_back(widget);
+  } else {
+    delete widget;
+  }
+}
+
+Qt::CursorShape QtCursorShape(TCursor cursor) {
+  switch (cursor) {
+    case crNone: return Qt::BlankCursor;
+    case crCross: return Qt::CrossCursor;
+    case crIBeam: return Qt::IBeamCursor;
+    case crSizeNESW: return Qt::SizeBDiagCursor;
+    case crSizeNS: return Qt::SizeVerCursor;
+    case crSizeNWSE: return Qt::SizeFDiagCursor;
+    case crSizeWE: return Qt::SizeHorCursor;
+    case crUpArrow: return Qt::UpArrowCursor;
+    case crHourGlass: return Qt::WaitCursor;
+    case crSQLWait: return Qt::WaitCursor;
+    case crDrag: return Qt::DragCopyCursor;
+    case crMultiDrag: return Qt::DragCopyCursor;
+    case crNoDrop: return Qt::ForbiddenCursor;
+    case crNo: return Qt::ForbiddenCursor;
+    case crHSplit: return Qt::SplitHCursor;
+    case crVSplit: return Qt::SplitVCursor;
+    case crAppStart: return Qt::BusyCursor;
+    case crHelp: return Qt::WhatsThisCursor;
+    case crHandPoint: return Qt::PointingHandCursor;
+    case crSizeAll: return Qt::SizeAllCursor;
+    default: return Qt::ArrowCursor;
+  }
+}
+
+QColor QtColor(TColor color) { return ToQColor(color); }
+
+QString QtText(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
+std::string StdText(const QString& s) { return s.toUtf8().toStdString(); }
+
+}  // namespace gui
+
+TControl* FindDragTarget(const TPoint& screenPos, bool allowDisabled) {
+  QWidget* w = QApplication::widgetAt(QPoint(screenPos.X, screenPos.Y));
+  for (TControl* c = gui::FindControl(w); c; c = c->Parent())
+    if (allowDisabled || c->Enabled()) return c;
+  return nullptr;
+}
+
+TCustomForm* GetParentForm(const TControl* control) {
+  for (const TControl* c = control; c; c = c->Parent())
+    if (auto* f = dynamic_cast<const TCustomForm*>(c)) return const_cast<TCustomForm*>(f);
+  return nullptr;
+}

@@ -1,0 +1,157 @@
+// Test input: events built as the window system builds them and sent to the widget
+// under the given point, so that the layer's whole event path runs.
+#include "platform/gui/GuiTesting.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QThread>
+#include <QWheelEvent>
+
+#include "platform/QtApplication.h"
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/GuiInternal.h"
+
+namespace {
+
+Qt::KeyboardModifiers Modifiers(TShiftState shift) {
+  Qt::KeyboardModifiers m;
+  if (shift.Contains(ssShift)) m |= Qt::ShiftModifier;
+  if (shift.Contains(ssCtrl)) m |= Qt::ControlModifier;
+  if (shift.Contains(ssAlt)) m |= Qt::AltModifier;
+  return m;
+}
+
+Qt::MouseButton QtButton(TMouseButton b) {
+  return b == mbRight ? Qt::RightButton : b == mbMiddle ? Qt::MiddleButton : Qt::LeftButton;
+}
+
+// The widget that receives keys for the control: the focus widget inside it, else itself.
+QWidget* KeyTarget(TControl* target) {
+  QWidget* w = target->Private()->widget;
+  if (!w) return nullptr;
+  QWidget* focus = QApplication::focusWidget();
+  if (focus && (focus == w || w->isAncestorOf(focus))) return focus;
+  if (QWidget* proxy = w->focusProxy()) return proxy;
+  if (QWidget* child = w->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly); child && child->focusPolicy() != Qt::NoFocus)
+    return child;
+  return w;
+}
+
+// The deepest widget at a client point of the control, and the point in its coordinates.
+QWidget* MouseTarget(TControl* target, int x, int y, QPoint& local) {
+  QWidget* client = target->Private()->clientWidget();
+  if (!client) return nullptr;
+  QWidget* w = client->childAt(x, y);
+  if (!w || !gui::FindControl(w) || gui::FindControl(w) != target) w = client;
+  local = w->mapFrom(client, QPoint(x, y));
+  return w;
+}
+
+void SendMouse(TControl* target, QEvent::Type type, TMouseButton button, int x, int y, TShiftState shift,
+               Qt::MouseButtons held) {
+  QPoint local;
+  QWidget* w = MouseTarget(target, x, y, local);
+  if (!w) return;
+  QWidget* grabber = QWidget::mouseGrabber();
+  if (grabber && grabber != w) {
+    local = grabber->mapFromGlobal(w->mapToGlobal(local));
+    w = grabber;
+  }
+  QPointF global = w->mapToGlobal(QPointF(local));
+  QMouseEvent e(type, QPointF(local), global, type == QEvent::MouseMove ? Qt::NoButton : QtButton(button), held,
+                Modifiers(shift));
+  QCoreApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+namespace GuiTesting {
+
+void PressKey(TControl* target, uint16_t key, TShiftState shift, char ch) {
+  QWidget* w = KeyTarget(target);
+  if (!w) return;
+  QPointer<QWidget> guard(w);
+  const int qtKey = gui::QtKeyFromVirtualKey(key);
+  Qt::KeyboardModifiers m = Modifiers(shift);
+  if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) m |= Qt::KeypadModifier;
+  QString text = ch ? QString(QChar(ch)) : QString();
+  QKeyEvent press(QEvent::KeyPress, qtKey, m, text);
+  QCoreApplication::sendEvent(w, &press);
+  if (!guard) return;
+  QKeyEvent release(QEvent::KeyRelease, qtKey, m, text);
+  QCoreApplication::sendEvent(w, &release);
+}
+
+void TypeText(TControl* target, const std::string& text) {
+  for (char ch : text) {
+    uint16_t vk = 0;
+    if (ch >= 'a' && ch <= 'z') vk = uint16_t(ch - 32);
+    else if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) vk = uint16_t(ch);
+    else if (ch == ' ') vk = VK_SPACE;
+    else if (ch == '\r' || ch == '\n') vk = VK_RETURN;
+    PressKey(target, vk, ch >= 'A' && ch <= 'Z' ? TShiftState(ssShift) : TShiftState(), ch == '\n' ? '\r' : ch);
+  }
+}
+
+void MouseDown(TControl* target, TMouseButton button, int x, int y, TShiftState shift) {
+  SendMouse(target, QEvent::MouseButtonPress, button, x, y, shift, QtButton(button));
+}
+void MouseUp(TControl* target, TMouseButton button, int x, int y, TShiftState shift) {
+  SendMouse(target, QEvent::MouseButtonRelease, button, x, y, shift, Qt::NoButton);
+}
+void MouseMove(TControl* target, int x, int y, TShiftState shift) {
+  Qt::MouseButtons held;
+  if (shift.Contains(ssLeft)) held |= Qt::LeftButton;
+  if (shift.Contains(ssRight)) held |= Qt::RightButton;
+  if (shift.Contains(ssMiddle)) held |= Qt::MiddleButton;
+  SendMouse(target, QEvent::MouseMove, mbLeft, x, y, shift, held);
+}
+void Click(TControl* target, int x, int y, TMouseButton button, TShiftState shift) {
+  MouseDown(target, button, x, y, shift);
+  MouseUp(target, button, x, y, shift);
+}
+void DoubleClick(TControl* target, int x, int y) {
+  Click(target, x, y);
+  SendMouse(target, QEvent::MouseButtonDblClick, mbLeft, x, y, TShiftState(), Qt::LeftButton);
+  MouseUp(target, mbLeft, x, y);
+}
+
+void Wheel(TControl* target, int delta, int x, int y, TShiftState shift) {
+  QPoint local;
+  QWidget* w = MouseTarget(target, x, y, local);
+  if (!w) return;
+  QWheelEvent e(QPointF(local), w->mapToGlobal(QPointF(local)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                Modifiers(shift), Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+bool Grab(TControl* control, TBitmap& out) {
+  QWidget* w = control->Private()->clientWidget();
+  if (!w) return false;
+  QPixmap pm = w->grab();
+  if (pm.isNull()) return false;
+  QImageToBitmap(pm.toImage().convertToFormat(QImage::Format_RGB32), out);
+  return true;
+}
+
+void ProcessEvents() {
+  EnsureQtApplication();
+  gui::ProcessEvents(false);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+  EnsureQtApplication();
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    gui::ProcessEvents(false);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+}  // namespace GuiTesting

@@ -1,0 +1,34 @@
+#pragma once
+// Input and rendering for tests: delivers key and mouse events to controls as the
+// window system would, and renders a control into a bitmap (also under the offscreen
+// platform). Coordinates are the control's client coordinates.
+#include <string>
+
+#include "platform/gui/Controls.h"
+
+class TBitmap;
+
+namespace GuiTesting {
+
+// A key press and release at the control's focused window (the control itself, or its
+// inner edit); ch is the character the key types ('\0': none).
+void PressKey(TControl* target, uint16_t key, TShiftState shift = TShiftState(), char ch = '\0');
+// Types text (one key press per character) into the control.
+void TypeText(TControl* target, const std::string& text);
+void MouseDown(TControl* target, TMouseButton button, int x, int y, TShiftState shift = TShiftState());
+void MouseUp(TControl* target, TMouseButton button, int x, int y, TShiftState shift = TShiftState());
+void MouseMove(TControl* target, int x, int y, TShiftState shift = TShiftState());
+// Press and release.
+void Click(TControl* target, int x, int y, TMouseButton button = mbLeft, TShiftState shift = TShiftState());
+// Press, release, double-click press and release, as the window system sends them.
+void DoubleClick(TControl* target, int x, int y);
+// A wheel step (120 = one notch away from the user).
+void Wheel(TControl* target, int delta, int x, int y, TShiftState shift = TShiftState());
+// Renders the control as it is painted now (the control must sit on a form).
+bool Grab(TControl* control, TBitmap& out);
+// Handles pending events (paint, posted calls, timers that are due).
+void ProcessEvents();
+// Waits up to ms milliseconds while handling events, until done returns true.
+bool WaitUntil(const std::function<bool()>& done, int ms);
+
+}  // namespace GuiTesting

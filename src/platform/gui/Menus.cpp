@@ -1,0 +1,436 @@
+// Menus: items kept as the class library keeps them, each shown through a toolkit
+// action; a main menu is a menu bar of its form, a popup menu a toolkit menu.
+// Shortcuts are not given to the toolkit: the layer's key handling finds them (so
+// they work while items or the whole bar are hidden), and the menus only show their text.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <algorithm>
+#include <strings.h>
+
+#include "platform/QtApplication.h"
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/ImgList.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/ModalResponder.h"
+
+struct TMenuItemPrivate {
+  std::string caption;
+  bool checked = false, enabled = true, visible = true, isDefault = false, autoCheck = false, radioItem = false;
+  uint8_t groupIndex = 0;
+  TShortCut shortCut = 0;
+  std::string hint;
+  int imageIndex = -1;
+  std::unique_ptr<TBitmap> bitmap;
+  TMenuItem* parent = nullptr;
+  std::vector<TMenuItem*> items;
+  TMenu* menu = nullptr;  // set on the root item only
+  QPointer<QAction> action;
+  QPointer<QMenu> submenu;
+  bool destroying = false;
+};
+
+struct TMenuPrivate {
+  std::unique_ptr<TMenuItem> root;
+  TImageList* images = nullptr;
+  bool ownerDraw = false;
+  QPointer<QMenuBar> bar;  // main menus
+  QPointer<QMenu> popup;   // popup menus
+  TCustomForm* form = nullptr;
+  TComponent* popupComponent = nullptr;
+  bool autoPopup = true;
+  TPopupAlignment alignment = paLeft;
+};
+
+namespace {
+
+QIcon ItemIcon(TMenuItem* item) {
+  TMenu* menu = item->GetParentMenu();
+  TImageList* images = menu ? menu->Images() : nullptr;
+  if (images && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count())
+    if (const TBitmap* b = images->ImageWithAlpha(item->ImageIndex()))
+      return QIcon(QPixmap::fromImage(BitmapToQImage(*b, true)));
+  TMenuItemPrivate* d = item->Private();
+  if (d->bitmap && !d->bitmap->Empty()) return QIcon(QPixmap::fromImage(BitmapToQImage(*d->bitmap)));
+  return QIcon();
+}
+
+void UpdateAction(TMenuItem* item) {
+  TMenuItemPrivate* d = item->Private();
+  QAction* a = d->action;
+  if (!a) return;
+  if (d->caption == "-") {
+    a->setSeparator(true);
+    a->setVisible(d->visible);
+    return;
+  }
+  a->setSeparator(false);
+  QString text = gui::QtText(d->caption);
+  std::string sc = ShortCutToText(d->shortCut);
+  if (!sc.empty()) text += "\t" + gui::QtText(sc);
+  a->setText(text);
+  a->setEnabled(d->enabled);
+  a->setVisible(d->visible);
+  a->setCheckable(d->checked || d->autoCheck || d->radioItem);
+  a->setChecked(d->checked);
+  QFont f = a->font();
+  f.setBold(d->isDefault);
+  a->setFont(f);
+  a->setStatusTip(gui::QtText(d->hint));
+  a->setIcon(ItemIcon(item));
+}
+
+// Rebuilds the list of actions shown for the sub-items of item.
+void RebuildChildren(TMenuItem* item) {
+  TMenuItemPrivate* d = item->Private();
+  QWidget* host = nullptr;
+  if (d->menu) {
+    TMenuPrivate* md = d->menu->Private();
+    host = md->bar ? static_cast<QWidget*>(md->bar.data()) : static_cast<QWidget*>(md->popup.data());
+  } else if (!d->items.empty()) {
+    if (!d->submenu) d->submenu = new QMenu();
+    host = d->submenu;
+    if (d->action) d->action->setMenu(d->submenu);
+  } else if (d->submenu) {
+    if (d->action) d->action->setMenu(nullptr);
+    delete d->submenu.data();
+  }
+  if (!host) return;
+  for (QAction* a : host->actions()) host->removeAction(a);
+  for (TMenuItem* child : d->items)
+    if (QAction* a = child->Private()->action) host->addAction(a);
+}
+
+void UpdateBarVisibility(TMenu* menu) {
+  TMenuPrivate* md = menu->Private();
+  if (!md->bar) return;
+  bool any = false;
+  for (TMenuItem* top : md->root->Private()->items)
+    if (top->Visible()) any = true;
+  bool changed = md->bar->isHidden() == any;
+  md->bar->setVisible(any && md->form);
+  if (changed && md->form) md->form->LayoutWindow();
+}
+
+}  // namespace
+
+// ===========================================================================
+// TMenuItem
+// ===========================================================================
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), d_(std::make_unique<TMenuItemPrivate>()) {
+  EnsureQtApplication();
+  d_->action = new QAction();
+  QObject::connect(d_->action, &QAction::triggered, d_->action, [this](bool) {
+    gui::SafeCall(this, [this] { Click(); });
+    if (d_ && d_->action) d_->action->setChecked(d_->checked);
+  });
+  UpdateAction(this);
+}
+
+TMenuItem::~TMenuItem() {
+  d_->destroying = true;
+  if (d_->parent) d_->parent->Remove(this);
+  while (!d_->items.empty()) {
+    TMenuItem* child = d_->items.back();
+    d_->items.pop_back();
+    child->d_->parent = nullptr;
+    delete child;
+  }
+  if (d_->submenu) delete d_->submenu.data();
+  if (d_->action) delete d_->action.data();
+}
+
+std::string TMenuItem::Caption() const { return d_->caption; }
+void TMenuItem::SetCaption(const std::string& caption) {
+  if (caption == d_->caption) return;
+  d_->caption = caption;
+  UpdateAction(this);
+  changed(false);
+}
+bool TMenuItem::Checked() const { return d_->checked; }
+void TMenuItem::SetChecked(bool v) {
+  if (v == d_->checked) return;
+  d_->checked = v;
+  // A checked radio item unchecks the others of its group.
+  if (v && d_->radioItem && d_->parent)
+    for (TMenuItem* sibling : d_->parent->d_->items)
+      if (sibling != this && sibling->d_->radioItem && sibling->d_->groupIndex == d_->groupIndex &&
+          sibling->d_->checked) {
+        sibling->d_->checked = false;
+        UpdateAction(sibling);
+      }
+  UpdateAction(this);
+  changed(false);
+}
+bool TMenuItem::Enabled() const { return d_->enabled; }
+void TMenuItem::SetEnabled(bool v) {
+  if (v == d_->enabled) return;
+  d_->enabled = v;
+  UpdateAction(this);
+  changed(false);
+}
+bool TMenuItem::Visible() const { return d_->visible; }
+void TMenuItem::SetVisible(bool v) {
+  if (v == d_->visible) return;
+  d_->visible = v;
+  UpdateAction(this);
+  changed(false);
+  if (d_->parent && d_->parent->d_->menu) UpdateBarVisibility(d_->parent->d_->menu);
+}
+bool TMenuItem::Default() const { return d_->isDefault; }
+void TMenuItem::SetDefault(bool v) {
+  d_->isDefault = v;
+  UpdateAction(this);
+}
+TShortCut TMenuItem::ShortCut() const { return d_->shortCut; }
+void TMenuItem::SetShortCut(TShortCut shortCut) {
+  d_->shortCut = shortCut;
+  UpdateAction(this);
+  changed(false);
+}
+bool TMenuItem::AutoCheck() const { return d_->autoCheck; }
+void TMenuItem::SetAutoCheck(bool v) {
+  d_->autoCheck = v;
+  UpdateAction(this);
+}
+bool TMenuItem::RadioItem() const { return d_->radioItem; }
+void TMenuItem::SetRadioItem(bool v) {
+  d_->radioItem = v;
+  UpdateAction(this);
+}
+uint8_t TMenuItem::GroupIndex() const { return d_->groupIndex; }
+void TMenuItem::SetGroupIndex(uint8_t v) { d_->groupIndex = v; }
+std::string TMenuItem::Hint() const { return d_->hint; }
+void TMenuItem::SetHint(const std::string& hint) {
+  d_->hint = hint;
+  UpdateAction(this);
+}
+int TMenuItem::ImageIndex() const { return d_->imageIndex; }
+void TMenuItem::SetImageIndex(int index) {
+  d_->imageIndex = index;
+  UpdateAction(this);
+  changed(false);
+}
+TBitmap* TMenuItem::Bitmap() {
+  if (!d_->bitmap) d_->bitmap = std::make_unique<TBitmap>();
+  return d_->bitmap.get();
+}
+void TMenuItem::SetBitmap(const TBitmap* bitmap) {
+  if (bitmap)
+    Bitmap()->Assign(const_cast<TBitmap*>(bitmap));
+  else
+    d_->bitmap.reset();
+  UpdateAction(this);
+}
+
+int TMenuItem::Count() const { return int(d_->items.size()); }
+TMenuItem* TMenuItem::Items(int index) const {
+  if (index < 0 || index >= int(d_->items.size()))
+    throw EMenuError("Menu index out of range");
+  return d_->items[size_t(index)];
+}
+void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
+void TMenuItem::Add(const std::vector<TMenuItem*>& items) {
+  for (TMenuItem* i : items) Add(i);
+}
+void TMenuItem::Insert(int index, TMenuItem* item) {
+  if (!item) return;
+  if (item->d_->parent) throw EMenuError("Menu inserted twice");
+  if (index < 0 || index > Count()) throw EMenuError("Menu index out of range");
+  d_->items.insert(d_->items.begin() + index, item);
+  item->d_->parent = this;
+  RebuildChildren(this);
+  changed(true);
+  if (d_->menu) UpdateBarVisibility(d_->menu);
+}
+void TMenuItem::Remove(TMenuItem* item) {
+  auto it = std::find(d_->items.begin(), d_->items.end(), item);
+  if (it == d_->items.end()) return;
+  d_->items.erase(it);
+  item->d_->parent = nullptr;
+  if (d_->destroying) return;
+  RebuildChildren(this);
+  changed(true);
+  if (d_->menu) UpdateBarVisibility(d_->menu);
+}
+void TMenuItem::Delete(int index) { delete Items(index); }
+void TMenuItem::Clear() {
+  while (!d_->items.empty()) delete d_->items.back();
+}
+int TMenuItem::IndexOf(const TMenuItem* item) const {
+  auto it = std::find(d_->items.begin(), d_->items.end(), item);
+  return it == d_->items.end() ? -1 : int(it - d_->items.begin());
+}
+TMenuItem* TMenuItem::Find(const std::string& caption) const {
+  std::string want = StripHotkey(caption);
+  for (TMenuItem* i : d_->items)
+    if (strcasecmp(StripHotkey(i->d_->caption).c_str(), want.c_str()) == 0) return i;
+  return nullptr;
+}
+TMenuItem* TMenuItem::Parent() const { return d_->parent; }
+int TMenuItem::MenuIndex() const { return d_->parent ? d_->parent->IndexOf(this) : -1; }
+void TMenuItem::SetMenuIndex(int index) {
+  TMenuItem* p = d_->parent;
+  if (!p) return;
+  p->Remove(this);
+  p->Insert(std::clamp(index, 0, p->Count()), this);
+}
+TMenu* TMenuItem::GetParentMenu() const {
+  const TMenuItem* i = this;
+  while (i->d_->parent) i = i->d_->parent;
+  return i->d_->menu;
+}
+void TMenuItem::SetParentMenu(TMenu* menu) { d_->menu = menu; }
+
+void TMenuItem::Click() {
+  if (!d_->enabled) return;
+  if (d_->autoCheck) SetChecked(!d_->checked);
+  if (OnClick) OnClick(this);
+}
+
+void TMenuItem::changed(bool rebuild) {
+  if (TMenu* m = GetParentMenu()) m->MenuChanged(this, rebuild);
+}
+
+// ===========================================================================
+// TMenu, TMainMenu, TPopupMenu
+// ===========================================================================
+TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), d_(std::make_unique<TMenuPrivate>()) {
+  EnsureQtApplication();
+  d_->root = std::make_unique<TMenuItem>(nullptr);
+  d_->root->SetParentMenu(this);
+}
+
+TMenu::~TMenu() {
+  // The items go with the menu, as in the class library.
+  d_->root.reset();
+  if (d_->bar) delete d_->bar.data();
+  if (d_->popup) delete d_->popup.data();
+}
+
+TMenuItem* TMenu::Items() const { return d_->root.get(); }
+TImageList* TMenu::Images() const { return d_->images; }
+void TMenu::SetImages(TImageList* images) {
+  d_->images = images;
+  if (images) images->FreeNotification(this);
+  std::vector<TMenuItem*> stack{d_->root.get()};
+  while (!stack.empty()) {
+    TMenuItem* i = stack.back();
+    stack.pop_back();
+    UpdateAction(i);
+    for (int k = 0; k < i->Count(); ++k) stack.push_back(i->Items(k));
+  }
+}
+bool TMenu::OwnerDraw() const { return d_->ownerDraw; }
+void TMenu::SetOwnerDraw(bool v) { d_->ownerDraw = v; }
+
+TMenuItem* TMenu::FindShortCut(TShortCut shortCut) const {
+  if (!shortCut) return nullptr;
+  std::vector<TMenuItem*> stack;
+  for (int k = d_->root->Count() - 1; k >= 0; --k) stack.push_back(d_->root->Items(k));
+  while (!stack.empty()) {
+    TMenuItem* i = stack.back();
+    stack.pop_back();
+    if (!i->Enabled()) continue;  // a disabled item or branch does not fire
+    if (i->ShortCut() == shortCut && !i->IsLine()) return i;
+    for (int k = i->Count() - 1; k >= 0; --k) stack.push_back(i->Items(k));
+  }
+  return nullptr;
+}
+
+bool TMenu::IsShortCut(TShortCut shortCut) {
+  TMenuItem* item = FindShortCut(shortCut);
+  if (!item) return false;
+  gui::SafeCall(item, [item] { item->Click(); });
+  return true;
+}
+
+void TMenu::MenuChanged(TMenuItem* source, bool rebuild) {
+  if (OnChange) gui::SafeCall(this, [&] { OnChange(this, source, rebuild); });
+}
+
+TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {
+  Private()->bar = new QMenuBar();
+  Private()->bar->setNativeMenuBar(false);
+  Private()->bar->hide();
+}
+TMainMenu::~TMainMenu() {
+  if (TCustomForm* f = Private()->form) {
+    TMenuPrivate* d = Private();
+    d->form = nullptr;
+    if (f->Menu() == this) f->SetMenu(nullptr);
+  }
+}
+TCustomForm* TMainMenu::Form() const { return Private()->form; }
+
+QMenuBar* gui::MenuBarOf(TMainMenu* menu) { return menu ? menu->Private()->bar.data() : nullptr; }
+void gui::SetMenuForm(TMainMenu* menu, TCustomForm* form) {
+  if (!menu) return;
+  menu->Private()->form = form;
+  UpdateBarVisibility(menu);
+}
+
+TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {
+  Private()->popup = new QMenu();
+  QObject::connect(Private()->popup, &QMenu::aboutToHide, Private()->popup, [this] {
+    if (OnClose) gui::SafeCall(this, [this] { OnClose(this); });
+  });
+}
+TPopupMenu::~TPopupMenu() = default;
+
+void TPopupMenu::Popup(int X, int Y) {
+  if (OnPopup) OnPopup(this);
+  if (ModalResponder::Scripted()) return;  // nothing is shown under test; items are clicked directly
+  QMenu* m = Private()->popup;
+  if (!m) return;
+  QPoint p(X, Y);
+  if (Private()->alignment == paRight)
+    p.rx() -= m->sizeHint().width();
+  else if (Private()->alignment == paCenter)
+    p.rx() -= m->sizeHint().width() / 2;
+  m->popup(p);
+}
+bool TPopupMenu::AutoPopup() const { return Private()->autoPopup; }
+void TPopupMenu::SetAutoPopup(bool v) { Private()->autoPopup = v; }
+TComponent* TPopupMenu::PopupComponent() const { return Private()->popupComponent; }
+void TPopupMenu::SetPopupComponent(TComponent* c) { Private()->popupComponent = c; }
+TPopupAlignment TPopupMenu::Alignment() const { return Private()->alignment; }
+void TPopupMenu::SetAlignment(TPopupAlignment a) { Private()->alignment = a; }
+
+std::string StripHotkey(const std::string& caption) {
+  std::string out;
+  out.reserve(caption.size());
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&') {
+      if (i + 1 < caption.size() && caption[i + 1] == '&') {
+        out += '&';
+        ++i;
+      }
+      continue;
+    }
+    out += caption[i];
+  }
+  return out;
+}
+
+TMenuItem* NewItem(const std::string& caption, TShortCut shortCut, bool checked, bool enabled, TNotifyEvent onClick,
+                   const std::string& name) {
+  auto* item = new TMenuItem(nullptr);
+  item->SetName(name);
+  item->SetCaption(caption);
+  item->SetShortCut(shortCut);
+  item->SetChecked(checked);
+  item->SetEnabled(enabled);
+  item->OnClick = std::move(onClick);
+  return item;
+}
+
+TMenuItem* NewLine() {
+  auto* item = new TMenuItem(nullptr);
+  item->SetCaption("-");
+  return item;
+}
