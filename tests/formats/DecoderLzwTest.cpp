@@ -1,0 +1,243 @@
+// LZW decoders: TIFF strips written by ImageMagick through libtiff, GIF data written
+// by ImageMagick, and hand-assembled GIF streams for the cases no tool writes (a
+// clear code deferred after the table is full, three codes 4095 in a row, hostile
+// code sizes), which ImageMagick's own GIF decoder reads the same way.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "DecoderTestUtil.h"
+#include "DecoderTiffStrips.h"
+#include "TestSupport.h"
+
+using namespace decodertest;
+
+namespace {
+
+// A grey picture with flat areas, ramps and noise, so that LZW tables fill and clear.
+Bytes TestPicture(int w, int h, unsigned seed, int levels = 256) {
+  std::mt19937 rng(seed);
+  Bytes p;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      int v = x < w / 3 ? (y / 8) * 8 : x < 2 * w / 3 ? (x + y) : int(rng());
+      p.push_back(uint8_t(v % levels));
+    }
+  return p;
+}
+
+std::string Pgm(int w, int h, const Bytes& p) {
+  std::string s = "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  return s.append(p.begin(), p.end());
+}
+
+// The codes of a GIF stream that holds every pixel as its own root code: each code
+// after the first of a table adds an entry, so the writer follows the decoder's
+// table growth and code widths.
+class GifLiteralWriter {
+ public:
+  explicit GifLiteralWriter(unsigned codeSize)
+      : bits_(false), clear_(1u << codeSize), start_(codeSize + 1), width_(codeSize + 1) {
+    Clear();
+  }
+  void Clear() {
+    bits_.Put(clear_, width_);
+    width_ = start_;
+    free_ = clear_ + 2;
+    first_ = true;
+  }
+  // Writes a code and grows the table as the decoder does; returns the entry added (or -1).
+  int Code(unsigned code) {
+    bits_.Put(code, width_);
+    if (first_) {
+      first_ = false;
+      return -1;
+    }
+    if (free_ >= 4096) return -1;
+    const int added = int(free_);
+    if (free_ == (1u << width_) - 1 && width_ < 12) ++width_;
+    ++free_;
+    return added;
+  }
+  unsigned Free() const { return free_; }
+  Bytes End() {
+    bits_.Put(clear_ + 1, width_);
+    return bits_.Finish();
+  }
+
+ private:
+  BitWriter bits_;
+  unsigned clear_, start_, width_, free_ = 0;
+  bool first_ = true;
+};
+
+// Wraps LZW data into a GIF of one frame with a grey colour table (index i is grey i).
+std::string GifFile(int w, int h, unsigned codeSize, const Bytes& data) {
+  std::string f = "GIF89a";
+  auto u16 = [&](int v) { f += char(v & 0xFF), f += char(v >> 8); };
+  u16(w), u16(h);
+  f += char(0xF7), f += char(0), f += char(0);
+  for (int i = 0; i < 256; ++i) f += char(i), f += char(i), f += char(i);
+  f += ',';
+  u16(0), u16(0), u16(w), u16(h);
+  f += char(0);
+  f += char(codeSize);
+  for (size_t i = 0; i < data.size(); i += 255) {
+    const size_t n = std::min<size_t>(255, data.size() - i);
+    f += char(n);
+    f.append(reinterpret_cast<const char*>(data.data()) + i, n);
+  }
+  f += char(0);
+  f += ';';
+  return f;
+}
+
+// The grey values ImageMagick decodes from a GIF file.
+Bytes ImageMagickGrey(const std::string& gif) {
+  const std::string path = testsupport::TempPath("lzw.gif");
+  testsupport::WriteFile(path, gif);
+  testsupport::Raster r = testsupport::ImageMagickRaster(path);
+  Bytes out;
+  for (int y = 0; y < r.height; ++y)
+    for (int x = 0; x < r.width; ++x) out.push_back(uint8_t(r.at(x, y, 0)));
+  return out;
+}
+
+}  // namespace
+
+TEST(DecoderTiffLzw, StripsWrittenByImageMagick) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const int w = 301, h = 120;
+  const Bytes pixels = TestPicture(w, h, 3);
+  const std::string in = testsupport::TempPath("in.pgm"), out = testsupport::TempPath("lzw.tif");
+  testsupport::WriteFile(in, Pgm(w, h, pixels));
+  ASSERT_EQ(testsupport::Run({"convert", in, "-compress", "LZW", "-define", "tiff:rows-per-strip=50", out}).exitCode, 0);
+  TiffStrips tiff = ReadTiffStrips(testsupport::ReadFile(out));
+  ASSERT_EQ(tiff.Tag(259), 5u);
+  ASSERT_EQ(tiff.strips.size(), 3u);
+  Bytes decoded;
+  for (size_t i = 0; i < tiff.strips.size(); ++i) {
+    const size_t rows = std::min<size_t>(50, h - 50 * i);
+    // Bytes behind the end code are ignored.
+    Bytes packed = ToBytes(tiff.strips[i]);
+    packed.insert(packed.end(), {0xFF, 0x00, 0xAB});
+    TTIFFLZWDecoder d;
+    Bytes strip = RunBytes(d, packed, rows * w);
+    decoded.insert(decoded.end(), strip.begin(), strip.end());
+  }
+  if (tiff.Tag(317) == 2) UndoPredictor(decoded, w, 1);
+  EXPECT_EQ(decoded, pixels);
+}
+
+TEST(DecoderTiffLzw, FullTableWithoutClearCodeStaysInside) {
+  // 9- to 12-bit literal codes with no clear code: the table fills and codes go on.
+  BitWriter bits(true);
+  bits.Put(256, 9);
+  unsigned width = 9, free = 258;
+  Bytes expected;
+  for (int i = 0; i < 6000; ++i) {
+    const unsigned code = unsigned(i * 7) & 0xFF;
+    bits.Put(code, width);
+    expected.push_back(uint8_t(code));
+    if (i > 0 && free < 4096) {
+      ++free;
+      if (free == (1u << width) - 1 && width < 12) ++width;
+    }
+  }
+  TTIFFLZWDecoder d;
+  EXPECT_EQ(RunBytes(d, bits.Finish(), expected.size()), expected);
+}
+
+TEST(DecoderGifLzw, DataWrittenByImageMagick) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const int w = 173, h = 90;
+  const Bytes pixels = TestPicture(w, h, 9, 200);
+  const std::string in = testsupport::TempPath("in.pgm"), out = testsupport::TempPath("im.gif");
+  testsupport::WriteFile(in, Pgm(w, h, pixels));
+  ASSERT_EQ(testsupport::Run({"convert", in, "-interlace", "none", out}).exitCode, 0);
+  const std::string f = testsupport::ReadFile(out);
+  // Walk the file to the image data: header, colour table, extensions, descriptor.
+  size_t pos = 13;
+  const uint8_t flags = uint8_t(f[10]);
+  Bytes palette(f.begin() + 13, f.begin() + 13 + 3 * (2 << (flags & 7)));
+  pos += palette.size();
+  while (f[pos] == '!') {
+    pos += 2;
+    while (uint8_t(f[pos]) != 0) pos += 1 + uint8_t(f[pos]);
+    ++pos;
+  }
+  ASSERT_EQ(f[pos], ',');
+  const uint8_t imageFlags = uint8_t(f[pos + 9]);
+  ASSERT_EQ(imageFlags & 0x80, 0) << "a local colour table is not expected here";
+  pos += 10;
+  const uint8_t codeSize = uint8_t(f[pos++]);
+  Bytes data;
+  while (uint8_t(f[pos]) != 0) {
+    data.insert(data.end(), f.begin() + long(pos) + 1, f.begin() + long(pos) + 1 + uint8_t(f[pos]));
+    pos += 1 + uint8_t(f[pos]);
+  }
+  TGIFLZWDecoder d(codeSize);
+  Bytes indices = RunBytes(d, data, pixels.size());
+  const Bytes reference = ImageMagickGrey(f);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    ASSERT_EQ(palette[3 * indices[i]], reference[i]) << "pixel " << i;
+  }
+}
+
+TEST(DecoderGifLzw, SmallCodeSizeAndTheKwKwKCase) {
+  // Code size 2: clear 4, end 5, 3-bit codes. 1, then 6 (the next free code) gives 1 1 1.
+  BitWriter bits(false);
+  for (unsigned c : {4u, 1u, 6u, 5u}) bits.Put(c, 3);
+  TGIFLZWDecoder d(2);
+  EXPECT_EQ(RunBytes(d, bits.Finish(), 4), (Bytes{1, 1, 1, 0}));
+}
+
+TEST(DecoderGifLzw, DeferredClearAndRepeatedLastCode) {
+  KIVO2_REQUIRE_TOOL("convert");
+  // Literal codes fill the table to 4096 entries; more codes follow at 12 bits
+  // without a clear code (the encoder defers it); then a clear code and 9-bit codes.
+  GifLiteralWriter gif(8);
+  Bytes expected;
+  unsigned k = 0;
+  while (gif.Free() < 4096) gif.Code(k % 256), expected.push_back(uint8_t(k++ % 256));
+  for (int i = 0; i < 500; ++i) gif.Code(255 - i % 256), expected.push_back(uint8_t(255 - i % 256));
+  gif.Clear();
+  for (int i = 0; i < 300; ++i) gif.Code(i % 200), expected.push_back(uint8_t(i % 200));
+  const Bytes data = gif.End();
+  const int w = 100, h = int(expected.size()) / w;
+  expected.resize(size_t(w) * h);
+  TGIFLZWDecoder d(8);
+  EXPECT_EQ(RunBytes(d, data, expected.size()), expected);
+  EXPECT_EQ(ImageMagickGrey(GifFile(w, h, 8, data)), expected);
+}
+
+TEST(DecoderGifLzw, ThreeCodes4095InARowEnd) {
+  // Literals until the next free code is 4095, then the code 4095 three times: the
+  // first defines entry 4095 (last literal twice), the others repeat it.
+  GifLiteralWriter gif(8);
+  Bytes expected;
+  unsigned k = 0;
+  while (gif.Free() < 4095) gif.Code(k % 251), expected.push_back(uint8_t(k++ % 251));
+  const uint8_t last = expected.back();
+  for (int i = 0; i < 3; ++i) gif.Code(4095), expected.insert(expected.end(), {last, last});
+  TGIFLZWDecoder d(8);
+  EXPECT_EQ(RunBytes(d, gif.End(), expected.size() + 10), [&] {
+    Bytes e = expected;
+    e.resize(expected.size() + 10);
+    return e;
+  }());
+}
+
+TEST(DecoderGifLzw, HostileCodeSizesAndCodes) {
+  TGIFLZWDecoder big(12);
+  EXPECT_THROW(RunBytes(big, {0, 0, 0}, 8), EGraphicCompression);
+  TGIFLZWDecoder max(11);
+  EXPECT_NO_THROW(RunBytes(max, {0xFF, 0xFF, 0xFF, 0xFF}, 8));
+  // Codes beyond the next free code are dropped with the bits gathered so far.
+  BitWriter bits(false);
+  for (unsigned c : {4u, 7u}) bits.Put(c, 3);
+  bits.Put(0, 2);  // fill to the byte end
+  for (unsigned c : {2u, 3u, 5u}) bits.Put(c, 3);
+  TGIFLZWDecoder d(2);
+  EXPECT_EQ(RunBytes(d, bits.Finish(), 3), (Bytes{2, 3, 0}));
+}
