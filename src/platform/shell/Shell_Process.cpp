@@ -196,12 +196,12 @@ TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeo
     Clock::time_point now = Clock::now();
     if (timeoutSeconds > 0 && now >= deadline) {
       result.Outcome = TWaitOutcome::TimedOut;
-      if (terminate) {
-        result.Terminated = ::kill(-pid, SIGKILL) == 0 || ::kill(pid, SIGKILL) == 0;
+      if (terminate) result.Terminated = ::kill(-pid, SIGKILL) == 0 || ::kill(pid, SIGKILL) == 0;
+      if (result.Terminated) {
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
       } else {
-        // It runs on; a thread of its own collects it when it ends.
+        // It runs on (or could not be killed); a thread of its own collects it when it ends.
         std::thread([pid] {
           int s;
           while (::waitpid(pid, &s, 0) < 0 && errno == EINTR) {
