@@ -1,0 +1,6 @@
+#include "controls/QzFileExplorer28.h"
+
+TQzDirTree21::TQzDirTree21(TComponent* AOwner) : TCustomTreeView(AOwner) {
+  SetReadOnly(true);
+  SetHideSelection(false);
+}
