@@ -1,0 +1,70 @@
+#include "core/StartUp.h"
+
+#include "core/ProgramGlobals.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/Registry.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+int g_initCount = 0;
+
+// A stored language code ends up in the translation library's search path, so only a
+// plain code ("nl", "en_GB", "sr@latin") is activated; anything else is ignored.
+bool IsPlainLanguageCode(const std::string& code) {
+  if (code.empty() || code.size() > 16) return false;
+  for (char c : code) {
+    bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit && c != '_' && c != '-' && c != '@' && c != '.') return false;
+  }
+  return code.front() != '.';
+}
+
+std::string LanguageFromIni(const std::string& programFolder) {
+  std::string iniName = FindNameNoCase(programFolder, "Kivo2_usb.ini");
+  if (iniName.empty()) iniName = PathJoin(programFolder, "Kivo2_usb.ini");
+  TIniFile ini(iniName);
+  return ini.ReadString("U3", "Language", UiLanguageCode);
+}
+
+std::string LanguageFromRegistry(const std::string& programFolder) {
+  TRegistry reg(KEY_ALL_ACCESS);
+  reg.SetRootKey(ProgramMarkerExists(programFolder, "localmachinekey.on") ? HKEY_LOCAL_MACHINE
+                                                                          : HKEY_CURRENT_USER);
+  std::string language;
+  if (reg.OpenKey(SettingsKeyPath(), true)) language = reg.ReadString("Language");
+  reg.CloseKey();
+  return language;
+}
+
+}  // namespace
+
+std::string SettingsKeyPath() { return "Software\\Kivo\\" + AppKeyName; }
+
+bool ProgramMarkerExists(const std::string& programFolder, const std::string& markerName) {
+  std::string found = FindNameNoCase(programFolder, markerName);
+  return !found.empty() && FileExists(found);
+}
+
+void InitProgramLanguageFor(const std::string& programFolder) {
+  AppKeyName = ProgramMarkerExists(programFolder, "Unit1.pas") ? "Kivo2 Corvo compiler" : "Kivo2";
+  UiLanguageCode.clear();
+  try {
+    if (ProgramMarkerExists(programFolder, "usb_drive.on"))
+      UiLanguageCode = LanguageFromIni(programFolder);
+    else
+      UiLanguageCode = LanguageFromRegistry(programFolder);
+  } catch (const Exception&) {
+    // A store that cannot be read leaves the language empty; start-up shows no message.
+    UiLanguageCode.clear();
+  }
+  AddDomainForResourceString("corvo");
+  if (IsPlainLanguageCode(UiLanguageCode)) UseLanguage(UiLanguageCode);
+}
+
+void InitProgramLanguage() {
+  if (g_initCount++ != 0) return;
+  InitProgramLanguageFor(ProgramDir());
+}

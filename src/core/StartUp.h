@@ -1,0 +1,23 @@
+#pragma once
+// The start-up unit: before any window exists it fixes the application key name,
+// reads the stored interface language from the stand-alone ini file or the registry
+// and activates it, so that every window is translated while it is created.
+#include <string>
+
+// The settings key below the registry root: "Software\Kivo\" + AppKeyName.
+std::string SettingsKeyPath();
+// A marker file of the program folder (its presence alone counts; the name compares
+// without case, as the program's own fixed file names do).
+bool ProgramMarkerExists(const std::string& programFolder, const std::string& markerName);
+
+// Does the start-up's work for programFolder (with or without a trailing '/'):
+// AppKeyName by "Unit1.pas"; UiLanguageCode from "Kivo2_usb.ini" section "U3" when
+// "usb_drive.on" is present (the registry is then never touched), else from the
+// registry key under HKEY_LOCAL_MACHINE ("localmachinekey.on") or HKEY_CURRENT_USER,
+// creating the key when missing; adds the "corvo" domain for resource strings and
+// activates the language when one is stored. Nothing it reads can make it fail: a
+// missing or unreadable store leaves the language empty.
+void InitProgramLanguageFor(const std::string& programFolder);
+
+// The unit's initialisation: InitProgramLanguageFor(ProgramDir()), once per run.
+void InitProgramLanguage();

@@ -1,0 +1,132 @@
+// The start-up: application key name by marker file, the stored language from the
+// stand-alone ini file or the registry (root by marker file), and its activation.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "core/ProgramGlobals.h"
+#include "core/StartUp.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class StartupTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    programDir = testsupport::TempPath("program");
+    fs::create_directories(programDir);
+    registryDir = GetEnvironmentVariable("KIVO2_REGISTRY_DIR");
+    InitTranslation(testsupport::ProgramDir() + "/locale");
+  }
+  void TearDown() override {
+    UseLanguage("en");
+    FinalizeProgramGlobals();
+  }
+  void Marker(const std::string& name) { testsupport::WriteFile(programDir + "/" + name, "x"); }
+  std::string RegistryFile(const std::string& root) { return registryDir + "/" + root + ".reg"; }
+  // A registry file as the Windows export format writes it, made without our registry code.
+  void WriteRegistry(const std::string& root, const std::string& keyLines) {
+    testsupport::WriteFile(RegistryFile(root), "REGEDIT4\r\n\r\n" + keyLines);
+  }
+  std::vector<std::string> RegistryFiles() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(registryDir)) names.push_back(e.path().filename().string());
+    return names;
+  }
+
+  std::string programDir, registryDir;
+};
+
+}  // namespace
+
+TEST_F(StartupTest, FirstRunCreatesTheKeyAndLeavesTheLanguageEmpty) {
+  UseLanguage("en");
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(AppKeyName, "Kivo2");
+  EXPECT_EQ(UiLanguageCode, "");
+  EXPECT_EQ(GetCurrentLanguage(), "en") << "no language is activated";
+  std::string reg = testsupport::ReadFile(RegistryFile("HKEY_CURRENT_USER"));
+  EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]"), std::string::npos) << reg;
+  EXPECT_FALSE(fs::exists(RegistryFile("HKEY_LOCAL_MACHINE")));
+}
+
+TEST_F(StartupTest, StoredLanguageIsActivatedWithTheResourceStringDomain) {
+  WriteRegistry("HKEY_CURRENT_USER", "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"nl\"\r\n");
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(UiLanguageCode, "nl");
+  EXPECT_EQ(GetCurrentLanguage(), "nl");
+  EXPECT_EQ(DecimalSeparator(), ',');
+  // A text of the class library's domain, reached through the program's lookup.
+  EXPECT_EQ(_("'%s' is not a valid integer value"), "'%s' is geen geldige gehele waarde");
+}
+
+TEST_F(StartupTest, CompilerMarkerChangesTheKeyTheLanguageIsReadFrom) {
+  WriteRegistry("HKEY_CURRENT_USER",
+                "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"en\"\r\n\r\n"
+                "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2 Corvo compiler]\r\n\"Language\"=\"nl\"\r\n");
+  Marker("UNIT1.PAS");  // marker names compare without case
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(AppKeyName, "Kivo2 Corvo compiler");
+  EXPECT_EQ(SettingsKeyPath(), "Software\\Kivo\\Kivo2 Corvo compiler");
+  EXPECT_EQ(UiLanguageCode, "nl");
+}
+
+TEST_F(StartupTest, LocalMachineMarkerReadsTheOtherRoot) {
+  WriteRegistry("HKEY_CURRENT_USER", "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"en\"\r\n");
+  WriteRegistry("HKEY_LOCAL_MACHINE", "[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"nl\"\r\n");
+  Marker("localmachinekey.on");
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(UiLanguageCode, "nl");
+}
+
+TEST_F(StartupTest, StandAloneModeReadsTheIniAndNeverTheRegistry) {
+  Marker("usb_drive.on");
+  Marker("localmachinekey.on");
+  testsupport::WriteFile(programDir + "/kivo2_USB.ini", "[Other]\r\nLanguage=en\r\n[U3]\r\nLanguage=nl\r\n");
+  // With the registry folder unreadable a registry access would fail and empty the language.
+  ASSERT_EQ(chmod(registryDir.c_str(), 0), 0);
+  InitProgramLanguageFor(programDir);
+  chmod(registryDir.c_str(), 0700);
+  EXPECT_EQ(UiLanguageCode, "nl");
+  EXPECT_EQ(GetCurrentLanguage(), "nl");
+  EXPECT_TRUE(RegistryFiles().empty());
+
+  // Without the ini file the language stays empty, and still no registry file appears.
+  fs::remove(programDir + "/kivo2_USB.ini");
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(UiLanguageCode, "");
+  EXPECT_TRUE(RegistryFiles().empty());
+}
+
+TEST_F(StartupTest, UnreadableOrOddStoredValuesGiveNoLanguage) {
+  // A number where a text belongs.
+  WriteRegistry("HKEY_CURRENT_USER", "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=dword:00000001\r\n");
+  UseLanguage("en");
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(UiLanguageCode, "");
+  // A value that is no language code is kept as read but not handed to the translation library.
+  WriteRegistry("HKEY_CURRENT_USER", "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"../../tmp/x\"\r\n");
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(UiLanguageCode, "../../tmp/x");
+  EXPECT_EQ(GetCurrentLanguage(), "en");
+  // A folder named like a marker is no marker.
+  fs::create_directories(programDir + "/usb_drive.on");
+  EXPECT_FALSE(ProgramMarkerExists(programDir, "usb_drive.on"));
+}
+
+TEST_F(StartupTest, TheUnitInitialisationRunsOnce) {
+  InitProgramLanguage();
+  EXPECT_EQ(AppKeyName, "Kivo2");
+  AppKeyName = "changed";
+  InitProgramLanguage();
+  EXPECT_EQ(AppKeyName, "changed");
+  FinalizeProgramGlobals();
+  EXPECT_EQ(AppKeyName, "");
+  EXPECT_EQ(UiLanguageCode, "");
+}
