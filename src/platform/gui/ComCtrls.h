@@ -267,6 +267,7 @@ class TCustomTreeView : public TWinControl {
  protected:
   void FontChanged() override;
   void ColorChanged() override;
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   friend class TTreeNodes;

@@ -310,6 +310,8 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   }
   if (d_->parent && d_->align != alNone && d_->visible && !d_->parent->Private()->aligning)
     d_->parent->AlignControls();
+  else if (auto* box = dynamic_cast<TScrollingWinControl*>(d_->parent))
+    box->UpdateScrollBars();
 }
 
 TRect TControl::BoundsRect() const { return Bounds(d_->left, d_->top, d_->width, d_->height); }
@@ -489,7 +491,7 @@ void TControl::SetDragMode(TDragMode mode) { d_->dragMode = mode; }
 TCursor TControl::DragCursor() const { return d_->dragCursor; }
 void TControl::SetDragCursor(TCursor cursor) { d_->dragCursor = cursor; }
 void TControl::BeginDrag(bool Immediate, int Threshold) {
-  gui::DragStart(this, Immediate, Threshold, QCursor::pos());
+  gui::DragStart(this, Immediate, Threshold, gui::LastMousePos());
 }
 void TControl::EndDrag(bool Drop) {
   if (gui::DragSource() == this) gui::DragEnd(Drop);

@@ -263,12 +263,17 @@ void TSplitter::MoveBy(int delta) {
     if (!horizontal && (o->Align() == alTop || o->Align() == alBottom)) room -= o->Height();
   }
   const int maxSize = room - minSize_;
-  if (newSize > maxSize) newSize = maxSize;
-  if (newSize < minSize_) newSize = autoSnap_ && newSize < minSize_ / 2 ? 0 : minSize_;
-  if (newSize < 0) newSize = 0;
+  if (newSize < minSize_)
+    newSize = minSize_;
+  else if (newSize > maxSize)
+    newSize = maxSize;
   bool accept = true;
   if (OnCanResize) OnCanResize(this, newSize, accept);
-  if (!accept || newSize == old) return;
+  if (!accept) return;
+  // Reaching the minimum size snaps the control shut.
+  if (newSize <= minSize_ && autoSnap_) newSize = 0;
+  newSize = std::max(0, newSize);
+  if (newSize == old) return;
   if (horizontal)
     c->SetWidth(newSize);
   else

@@ -66,8 +66,11 @@ struct DragState {
   TControl* target = nullptr;
   bool accepted = false;
   bool overrideCursor = false;
+  QPoint last;  // the mouse's last screen position during the drag
 };
 DragState g_drag;
+// The mouse's screen position in the last mouse event the layer saw.
+QPoint g_lastMouse;
 
 TObject* DragSourceObject() { return g_drag.object ? static_cast<TObject*>(g_drag.object) : g_drag.source; }
 
@@ -87,6 +90,7 @@ void SetDragCursor(TCursor cursor) {
 
 void DragMoveTo(const QPoint& global) {
   if (!g_drag.source) return;
+  g_drag.last = global;
   if (!g_drag.active) {
     if ((global - g_drag.start).manhattanLength() < g_drag.threshold) return;
     g_drag.active = true;
@@ -355,10 +359,15 @@ static bool ContextPopup(TControl* c, const QPoint& global) {
   return false;
 }
 
+QPoint LastMousePos() { return g_lastMouse; }
+
 bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNative) {
   TControlPrivate* d = c->Private();
   if (d->eventsDetached) return false;
   DepthGuard depth;
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease ||
+      event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick)
+    g_lastMouse = receiver->mapToGlobal(static_cast<QMouseEvent*>(event)->position().toPoint());
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
@@ -390,6 +399,7 @@ bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNati
       if (DragSource() == c) {
         if (button == mbLeft) {
           d->pressedInside = false;
+          if (global != g_drag.last) DragMoveTo(global);
           DragEnd(true);
           return true;
         }
@@ -472,6 +482,7 @@ void DragStart(TControl* source, bool immediate, int threshold, const QPoint& gl
   g_drag.source = source;
   g_drag.threshold = threshold < 0 ? 5 : threshold;
   g_drag.start = globalPos;
+  g_drag.last = globalPos;
   g_drag.active = false;
   TDragObject* obj = nullptr;
   SafeCall(source, [&] { source->DoStartDrag(obj); });
@@ -490,7 +501,7 @@ void DragEnd(bool drop) {
   g_drag = DragState();
   if (state.overrideCursor) QGuiApplication::restoreOverrideCursor();
   if (QWidget* w = state.source->Private()->clientWidget()) w->releaseMouse();
-  QPoint global = QCursor::pos();
+  QPoint global = state.last;
   TObject* sourceObj = state.object ? static_cast<TObject*>(state.object) : state.source;
   TControl* target = nullptr;
   QPoint p;

@@ -135,6 +135,8 @@ std::string StdText(const QString& s);
 void InstallApplicationFilter();
 // A drag of the program's own controls is running.
 bool DragActive();
+// The mouse's screen position in the last mouse event the layer handled.
+QPoint LastMousePos();
 void DragStart(TControl* source, bool immediate, int threshold, const QPoint& globalPos);
 void DragEnd(bool drop);
 TControl* DragSource();

@@ -1,0 +1,1013 @@
+// Page control and tab sheets, status bar, progress bar, track bar, tool bar and tool
+// buttons, rich edit, and the report-style list view.
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <strings.h>
+
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/ImgList.h"
+
+// ===========================================================================
+// Page control
+// ===========================================================================
+namespace {
+
+class TabWidget : public HostWidget<QTabWidget> {
+ public:
+  explicit TabWidget(TPageControl* pc) : HostWidget<QTabWidget>(pc), pc_(pc) { tabBar()->installEventFilter(this); }
+
+ protected:
+  // A click on another tab asks OnChanging before the page changes.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == tabBar() && event->type() == QEvent::MouseButtonPress && control()) {
+      auto* me = static_cast<QMouseEvent*>(event);
+      int index = tabBar()->tabAt(me->position().toPoint());
+      if (me->button() == Qt::LeftButton && index >= 0 && index != currentIndex() && index < pc_->PageCount()) {
+        pc_->UserSelectsPage(pc_->Pages(index));
+        return true;
+      }
+    }
+    return HostWidget<QTabWidget>::eventFilter(watched, event);
+  }
+
+ private:
+  TPageControl* pc_;
+};
+
+QTabWidget* TabsOf(const TPageControl* pc) { return qobject_cast<QTabWidget*>(pc->Private()->widget.data()); }
+
+void MakeTabWidget(TControl* c) {
+  auto* w = new TabWidget(static_cast<TPageControl*>(c));
+  gui::AttachWidget(c, w);
+  auto* pc = static_cast<TPageControl*>(c);
+  // Keyboard page changes (the tab bar's own keys) are reported after the fact.
+  QObject::connect(w, &QTabWidget::currentChanged, w, [pc](int index) {
+    if (index >= 0 && index < pc->PageCount() && pc->Pages(index) != pc->ActivePage())
+      pc->UserSelectsPage(pc->Pages(index));
+  });
+}
+
+}  // namespace
+
+TTabSheet::TTabSheet(TComponent* AOwner) : TWinControl(AOwner) {
+  Private()->parentColor = true;
+  SetBounds(0, 0, 100, 100);
+}
+TTabSheet::~TTabSheet() {
+  DetachEvents();
+  if (pageControl_) pageControl_->RemovePage(this);
+}
+TPageControl* TTabSheet::PageControl() const { return pageControl_; }
+void TTabSheet::SetPageControl(TPageControl* pc) { SetParent(pc); }
+void TTabSheet::SetParent(TWinControl* parent) {
+  if (parent == Parent()) return;
+  if (pageControl_) pageControl_->RemovePage(this);
+  TWinControl::SetParent(parent);
+  if (auto* pc = dynamic_cast<TPageControl*>(parent)) pc->InsertPage(this);
+}
+int TTabSheet::PageIndex() const {
+  if (!pageControl_) return -1;
+  for (int i = 0; i < pageControl_->PageCount(); ++i)
+    if (pageControl_->Pages(i) == this) return i;
+  return -1;
+}
+void TTabSheet::SetPageIndex(int index) {
+  TPageControl* pc = pageControl_;
+  if (!pc) return;
+  auto& pages = pc->pages_;
+  pages.erase(std::remove(pages.begin(), pages.end(), this), pages.end());
+  index = std::clamp(index, 0, int(pages.size()));
+  pages.insert(pages.begin() + index, this);
+  if (QTabWidget* tabs = TabsOf(pc)) {
+    pc->syncing_ = true;
+    int from = tabs->indexOf(Private()->widget);
+    if (from >= 0) tabs->tabBar()->moveTab(from, index);
+    pc->syncing_ = false;
+  }
+}
+int TTabSheet::TabIndex() const {
+  if (!pageControl_ || !tabVisible_) return -1;
+  int n = 0;
+  for (int i = 0; i < pageControl_->PageCount(); ++i) {
+    TTabSheet* p = pageControl_->Pages(i);
+    if (p == this) return n;
+    if (p->TabVisible()) ++n;
+  }
+  return -1;
+}
+bool TTabSheet::TabVisible() const { return tabVisible_; }
+void TTabSheet::SetTabVisible(bool v) {
+  tabVisible_ = v;
+  if (pageControl_) pageControl_->UpdateTab(this);
+}
+void TTabSheet::SetVisible(bool visible) {
+  // A sheet's visibility is the page control's business; Visible only records it.
+  Private()->visible = visible;
+}
+void TTabSheet::TextChanged() {
+  if (pageControl_) pageControl_->UpdateTab(this);
+}
+
+TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner, &MakeTabWidget) {
+  SetTabStop(true);
+  SetBounds(0, 0, 289, 193);
+}
+TPageControl::~TPageControl() {
+  DetachEvents();
+  syncing_ = true;
+}
+int TPageControl::PageCount() const { return int(pages_.size()); }
+TTabSheet* TPageControl::Pages(int index) const {
+  if (index < 0 || index >= PageCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return pages_[size_t(index)];
+}
+TTabSheet* TPageControl::ActivePage() const { return active_; }
+
+void TPageControl::SetActivePage(TTabSheet* page) {
+  if (page && page->pageControl_ != this) return;
+  TTabSheet* old = active_;
+  if (page == old) return;
+  active_ = page;
+  if (QTabWidget* tabs = TabsOf(this)) {
+    syncing_ = true;
+    if (page) tabs->setCurrentWidget(page->Private()->widget);
+    syncing_ = false;
+  }
+  if (old && old->OnHide) gui::SafeCall(old, [old] { old->OnHide(old); });
+  if (page && page->OnShow) gui::SafeCall(page, [page] { page->OnShow(page); });
+}
+int TPageControl::ActivePageIndex() const { return active_ ? active_->PageIndex() : -1; }
+void TPageControl::SetActivePageIndex(int index) {
+  SetActivePage(index >= 0 && index < PageCount() ? pages_[size_t(index)] : nullptr);
+}
+
+TTabSheet* TPageControl::FindNextPage(TTabSheet* current, bool GoForward, bool CheckTabVisible) const {
+  const int count = PageCount();
+  if (count == 0) return nullptr;
+  int start = current ? current->PageIndex() : (GoForward ? count - 1 : 0);
+  for (int k = 1; k <= count; ++k) {
+    int i = ((start + (GoForward ? k : -k)) % count + count) % count;
+    TTabSheet* p = pages_[size_t(i)];
+    if (!CheckTabVisible || p->TabVisible()) return p;
+  }
+  return nullptr;
+}
+void TPageControl::SelectNextPage(bool GoForward, bool CheckTabVisible) {
+  if (TTabSheet* p = FindNextPage(active_, GoForward, CheckTabVisible)) UserSelectsPage(p);
+}
+TTabPosition TPageControl::TabPosition() const { return tabPosition_; }
+void TPageControl::SetTabPosition(TTabPosition p) {
+  tabPosition_ = p;
+  if (QTabWidget* tabs = TabsOf(this))
+    tabs->setTabPosition(p == tpBottom ? QTabWidget::South : p == tpLeft ? QTabWidget::West
+                         : p == tpRight ? QTabWidget::East : QTabWidget::North);
+}
+TImageList* TPageControl::Images() const { return images_; }
+void TPageControl::SetImages(TImageList* images) {
+  images_ = images;
+  for (TTabSheet* p : pages_) UpdateTab(p);
+}
+TRect TPageControl::AlignClientRect() const { return ClientRect(); }
+
+void TPageControl::InsertPage(TTabSheet* page) {
+  if (std::find(pages_.begin(), pages_.end(), page) != pages_.end()) return;
+  pages_.push_back(page);
+  page->pageControl_ = this;
+  if (QTabWidget* tabs = TabsOf(this)) {
+    syncing_ = true;
+    tabs->addTab(page->Private()->widget, gui::QtText(page->Caption()));
+    syncing_ = false;
+  }
+  UpdateTab(page);
+  if (!active_ && page->TabVisible()) SetActivePage(page);
+  if (QTabWidget* tabs = TabsOf(this); tabs && active_) {
+    syncing_ = true;
+    tabs->setCurrentWidget(active_->Private()->widget);
+    syncing_ = false;
+  }
+}
+
+void TPageControl::RemovePage(TTabSheet* page) {
+  auto it = std::find(pages_.begin(), pages_.end(), page);
+  if (it == pages_.end()) return;
+  pages_.erase(it);
+  page->pageControl_ = nullptr;
+  if (QTabWidget* tabs = TabsOf(this)) {
+    syncing_ = true;
+    int i = tabs->indexOf(page->Private()->widget);
+    if (i >= 0) tabs->removeTab(i);
+    syncing_ = false;
+  }
+  if (active_ == page) {
+    active_ = nullptr;
+    if (!Private()->eventsDetached) SetActivePage(FindNextPage(nullptr, true, true));
+  }
+}
+
+void TPageControl::UpdateTab(TTabSheet* page) {
+  QTabWidget* tabs = TabsOf(this);
+  if (!tabs) return;
+  int i = tabs->indexOf(page->Private()->widget);
+  if (i < 0) return;
+  tabs->setTabText(i, gui::QtText(page->Caption()));
+  tabs->setTabVisible(i, page->TabVisible());
+  QIcon icon;
+  if (images_)
+    if (const TBitmap* b = images_->ImageWithAlpha(page->ImageIndex()))
+      icon = QIcon(QPixmap::fromImage(BitmapToQImage(*b, true)));
+  tabs->setTabIcon(i, icon);
+}
+
+bool TPageControl::UserSelectsPage(TTabSheet* page) {
+  if (syncing_ || page == active_) return true;
+  bool allow = true;
+  if (OnChanging) gui::SafeCall(this, [&] { OnChanging(this, allow); });
+  if (!allow) {
+    if (QTabWidget* tabs = TabsOf(this); tabs && active_) {
+      syncing_ = true;
+      tabs->setCurrentWidget(active_->Private()->widget);
+      syncing_ = false;
+    }
+    return false;
+  }
+  SetActivePage(page);
+  if (OnChange) gui::SafeCall(this, [this] { OnChange(this); });
+  return true;
+}
+
+// ===========================================================================
+// Status bar
+// ===========================================================================
+namespace {
+class StatusBarWidget : public HostWidget<QWidget> {
+ public:
+  explicit StatusBarWidget(TStatusBar* bar) : HostWidget<QWidget>(bar) { setAutoFillBackground(true); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (auto* bar = static_cast<TStatusBar*>(control())) bar->PaintBar();
+  }
+};
+void MakeStatusBarWidget(TControl* c) { gui::AttachWidget(c, new StatusBarWidget(static_cast<TStatusBar*>(c))); }
+}  // namespace
+
+void TStatusPanel::SetText(const std::string& s) {
+  if (s == text_) return;
+  text_ = s;
+  if (bar_) bar_->PanelsChanged();
+}
+void TStatusPanel::SetWidth(int w) {
+  width_ = std::max(0, w);
+  if (bar_) bar_->PanelsChanged();
+}
+void TStatusPanel::SetAlignment(TAlignment a) {
+  alignment_ = a;
+  if (bar_) bar_->PanelsChanged();
+}
+void TStatusPanel::SetBevel(TStatusPanelBevel b) {
+  bevel_ = b;
+  if (bar_) bar_->PanelsChanged();
+}
+void TStatusPanel::SetStyle(TStatusPanelStyle s) {
+  style_ = s;
+  if (bar_) bar_->PanelsChanged();
+}
+
+TStatusPanels::~TStatusPanels() {
+  for (TStatusPanel* p : panels_) delete p;
+}
+TStatusPanel* TStatusPanels::Add() {
+  auto* p = new TStatusPanel();
+  p->bar_ = bar_;
+  p->index_ = Count();
+  panels_.push_back(p);
+  bar_->PanelsChanged();
+  return p;
+}
+TStatusPanel* TStatusPanels::Items(int index) const {
+  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return panels_[size_t(index)];
+}
+void TStatusPanels::Delete(int index) {
+  delete Items(index);
+  panels_.erase(panels_.begin() + index);
+  for (int i = 0; i < Count(); ++i) panels_[size_t(i)]->index_ = i;
+  bar_->PanelsChanged();
+}
+void TStatusPanels::Clear() {
+  for (TStatusPanel* p : panels_) delete p;
+  panels_.clear();
+  bar_->PanelsChanged();
+}
+
+TStatusBar::TStatusBar(TComponent* AOwner)
+    : TWinControl(AOwner, &MakeStatusBarWidget), panels_(std::make_unique<TStatusPanels>(this)) {
+  Private()->color = clBtnFace;
+  ColorChanged();
+  SetBounds(0, 0, 200, 19);
+  SetAlign(alBottom);
+}
+TStatusBar::~TStatusBar() { DetachEvents(); }
+void TStatusBar::SetSimplePanel(bool v) {
+  simplePanel_ = v;
+  Invalidate();
+}
+void TStatusBar::SetSimpleText(const std::string& s) {
+  simpleText_ = s;
+  Repaint();
+}
+void TStatusBar::SetSizeGrip(bool v) {
+  sizeGrip_ = v;
+  Invalidate();
+}
+void TStatusBar::PanelsChanged() { Invalidate(); }
+TCanvas* TStatusBar::Canvas() const { return Private()->ensureCanvas(); }
+
+TRect TStatusBar::PanelRect(int index) const {
+  if (index < 0 || index >= panels_->Count()) return TRect();
+  int x = 0;
+  for (int i = 0; i < index; ++i) x += panels_->Items(i)->Width();
+  int right = index == panels_->Count() - 1 ? std::max(x + panels_->Items(index)->Width(), ClientWidth())
+                                            : x + panels_->Items(index)->Width();
+  return Rect(x, 2, right, ClientHeight());
+}
+
+void TStatusBar::PaintBar() {
+  QWidget* w = Private()->widget;
+  if (!w) return;
+  QPainter p(w);
+  p.setFont(ToQFont(*Font()));
+  const QColor text = ToQColor(Font()->Color());
+  const QColor shadow = ToQColor(clBtnShadow), light = ToQColor(clBtnHighlight);
+  auto drawPanel = [&](const TRect& r, const std::string& s, TAlignment a, TStatusPanelBevel bevel) {
+    QRect q(r.Left, r.Top, r.Width() - 2, r.Height());
+    if (bevel != pbNone) {
+      p.setPen(bevel == pbLowered ? shadow : light);
+      p.drawLine(q.topLeft(), q.topRight());
+      p.drawLine(q.topLeft(), q.bottomLeft());
+      p.setPen(bevel == pbLowered ? light : shadow);
+      p.drawLine(q.bottomLeft(), q.bottomRight());
+      p.drawLine(q.topRight(), q.bottomRight());
+    }
+    p.setPen(text);
+    int flags = Qt::AlignVCenter | Qt::TextSingleLine |
+                (a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft);
+    p.drawText(q.adjusted(3, 1, -2, -1), flags, gui::QtText(s));
+  };
+  if (simplePanel_) {
+    drawPanel(Rect(0, 2, ClientWidth(), ClientHeight()), simpleText_, taLeftJustify, pbNone);
+  } else {
+    for (int i = 0; i < panels_->Count(); ++i) {
+      TStatusPanel* panel = panels_->Items(i);
+      TRect r = PanelRect(i);
+      if (panel->Style() == psOwnerDraw && OnDrawPanel) {
+        Private()->paintWithCanvas(p, QRect(r.Left, r.Top, r.Width(), r.Height()), [&] { OnDrawPanel(this, panel, r); });
+      } else {
+        drawPanel(r, panel->Text(), panel->Alignment(), panel->Bevel());
+      }
+    }
+  }
+  if (sizeGrip_) {
+    QStyleOption opt;
+    opt.initFrom(w);
+    opt.rect = QRect(w->width() - 14, w->height() - 14, 14, 14);
+    w->style()->drawControl(QStyle::CE_SizeGrip, &opt, &p, w);
+  }
+}
+
+// ===========================================================================
+// Progress bar
+// ===========================================================================
+namespace {
+class ProgressWidget : public HostWidget<QProgressBar> {
+ public:
+  explicit ProgressWidget(TControl* c) : HostWidget<QProgressBar>(c) { setTextVisible(false); }
+};
+void MakeProgressWidget(TControl* c) { gui::AttachWidget(c, new ProgressWidget(c)); }
+}  // namespace
+
+TProgressBar::TProgressBar(TComponent* AOwner) : TWinControl(AOwner, &MakeProgressWidget) {
+  SetBounds(0, 0, 150, 16);
+  apply();
+}
+void TProgressBar::apply() {
+  if (auto* w = qobject_cast<QProgressBar*>(Private()->widget.data())) {
+    w->setRange(min_, std::max(min_, max_));
+    w->setValue(std::clamp(position_, min_, std::max(min_, max_)));
+    w->setOrientation(orientation_ == pbVertical ? Qt::Vertical : Qt::Horizontal);
+  }
+}
+void TProgressBar::SetMin(int v) {
+  min_ = v;
+  position_ = std::max(position_, min_);
+  apply();
+}
+void TProgressBar::SetMax(int v) {
+  max_ = v;
+  position_ = std::min(position_, std::max(min_, max_));
+  apply();
+}
+void TProgressBar::SetPosition(int v) {
+  position_ = std::clamp(v, min_, std::max(min_, max_));
+  apply();
+}
+void TProgressBar::StepIt() {
+  // Stepping past the end starts again at the beginning, as the class library's bar does.
+  int next = position_ + step_;
+  if (next > max_) next = min_ + (next - max_) % std::max(1, max_ - min_);
+  position_ = next;
+  apply();
+}
+void TProgressBar::StepBy(int delta) { SetPosition(position_ + delta); }
+void TProgressBar::SetOrientation(TProgressBarOrientation o) {
+  orientation_ = o;
+  apply();
+}
+
+// ===========================================================================
+// Track bar
+// ===========================================================================
+namespace {
+class SliderWidget : public HostWidget<QSlider> {
+ public:
+  explicit SliderWidget(TControl* c) : HostWidget<QSlider>(c, Qt::Horizontal) {}
+};
+void MakeSliderWidget(TControl* c) {
+  auto* w = new SliderWidget(c);
+  gui::AttachWidget(c, w);
+  auto* tb = static_cast<TTrackBar*>(c);
+  QObject::connect(w, &QSlider::valueChanged, w, [tb](int v) {
+    if (v != tb->Position()) gui::SafeCall(tb, [tb, v] { tb->SetPosition(v); });
+  });
+}
+}  // namespace
+
+TTrackBar::TTrackBar(TComponent* AOwner) : TWinControl(AOwner, &MakeSliderWidget) {
+  Private()->clickOnMouseUp = false;
+  SetTabStop(true);
+  SetBounds(0, 0, 150, 45);
+  apply();
+}
+void TTrackBar::apply() {
+  auto* w = qobject_cast<QSlider*>(Private()->widget.data());
+  if (!w) return;
+  QSignalBlocker block(w);
+  w->setRange(min_, std::max(min_, max_));
+  w->setValue(position_);
+  w->setSingleStep(lineSize_);
+  w->setPageStep(pageSize_);
+  w->setTickInterval(frequency_);
+  w->setTickPosition(tickStyle_ == tsNone ? QSlider::NoTicks : QSlider::TicksBelow);
+  w->setOrientation(orientation_ == trVertical ? Qt::Vertical : Qt::Horizontal);
+}
+void TTrackBar::SetMin(int v) {
+  min_ = v;
+  apply();
+  if (position_ < min_) SetPosition(min_);
+}
+void TTrackBar::SetMax(int v) {
+  max_ = v;
+  apply();
+  if (position_ > std::max(min_, max_)) SetPosition(std::max(min_, max_));
+}
+void TTrackBar::SetPosition(int v) {
+  v = std::clamp(v, min_, std::max(min_, max_));
+  if (v == position_) return;
+  position_ = v;
+  apply();
+  Changed();
+}
+void TTrackBar::SetFrequency(int v) {
+  frequency_ = v;
+  apply();
+}
+void TTrackBar::SetLineSize(int v) {
+  lineSize_ = v;
+  apply();
+}
+void TTrackBar::SetPageSize(int v) {
+  pageSize_ = v;
+  apply();
+}
+void TTrackBar::SetOrientation(TTrackBarOrientation o) {
+  orientation_ = o;
+  apply();
+}
+void TTrackBar::SetTickStyle(TTickStyle t) {
+  tickStyle_ = t;
+  apply();
+}
+void TTrackBar::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+// ===========================================================================
+// Tool bar
+// ===========================================================================
+TToolButton::TToolButton(TComponent* AOwner) : TGraphicControl(AOwner) {
+  Private()->clickOnMouseUp = true;
+  SetBounds(0, 0, 23, 22);
+}
+TToolButton::~TToolButton() { DetachEvents(); }
+
+static TToolBar* ToolBarOf(const TToolButton* b) { return dynamic_cast<TToolBar*>(b->Parent()); }
+
+void TToolButton::SetStyle(TToolButtonStyle s) {
+  style_ = s;
+  if (TToolBar* tb = ToolBarOf(this)) tb->AlignControls();
+  Invalidate();
+}
+void TToolButton::SetDown(bool v) {
+  if (v == down_) return;
+  down_ = v;
+  if (v && grouped_)
+    if (TToolBar* tb = ToolBarOf(this))
+      for (int i = 0; i < tb->ButtonCount(); ++i)
+        if (TToolButton* o = tb->Buttons(i); o != this && o->grouped_ && o->style_ == tbsCheck) o->SetDown(false);
+  Invalidate();
+}
+void TToolButton::SetImageIndex(int i) {
+  imageIndex_ = i;
+  Invalidate();
+}
+void TToolButton::Click() {
+  if (style_ == tbsSeparator || style_ == tbsDivider) return;
+  if (style_ == tbsCheck) {
+    if (!down_)
+      SetDown(true);
+    else if (!grouped_ || allowAllUp_)
+      SetDown(false);
+  }
+  TGraphicControl::Click();
+}
+void TToolButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == mbLeft) pressed_ = true;
+  Invalidate();
+  TGraphicControl::MouseDown(Button, Shift, X, Y);
+}
+void TToolButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  pressed_ = false;
+  Invalidate();
+  TGraphicControl::MouseUp(Button, Shift, X, Y);
+}
+void TToolButton::MouseEnter() {
+  hot_ = true;
+  Invalidate();
+  TGraphicControl::MouseEnter();
+}
+void TToolButton::MouseLeave() {
+  hot_ = false;
+  Invalidate();
+  TGraphicControl::MouseLeave();
+}
+void TToolButton::TextChanged() { Invalidate(); }
+
+void TToolButton::Paint() {
+  TCanvas* c = TGraphicControl::Canvas();
+  const int w = Width(), h = Height();
+  if (style_ == tbsSeparator || style_ == tbsDivider) {
+    if (style_ == tbsDivider) {
+      c->Pen().SetColor(clBtnShadow);
+      c->MoveTo(w / 2 - 1, 2);
+      c->LineTo(w / 2 - 1, h - 2);
+      c->Pen().SetColor(clBtnHighlight);
+      c->MoveTo(w / 2, 2);
+      c->LineTo(w / 2, h - 2);
+    }
+    return;
+  }
+  TToolBar* tb = ToolBarOf(this);
+  bool flat = !tb || tb->Flat();
+  bool sunk = (pressed_ && hot_) || down_;
+  if (sunk || hot_ || !flat) {
+    TRect r = Rect(0, 0, w, h);
+    Frame3D(*c, r, sunk ? clBtnShadow : clBtnHighlight, sunk ? clBtnHighlight : clBtnShadow, 1);
+  }
+  int off = sunk ? 1 : 0;
+  TImageList* images = tb ? tb->Images() : nullptr;
+  int textTop = h / 2;
+  if (images && imageIndex_ >= 0 && imageIndex_ < images->Count()) {
+    const bool captions = tb && tb->ShowCaptions();
+    int x = (w - images->Width()) / 2 + off;
+    int y = captions ? 3 + off : (h - images->Height()) / 2 + off;
+    images->Draw(c, x, y, imageIndex_, Enabled());
+    textTop = y + images->Height() + 1;
+  }
+  if ((!images || (tb && tb->ShowCaptions())) && !Caption().empty()) {
+    std::string text = StripHotkey(Caption());
+    c->Font().Assign(Font());
+    if (!Enabled()) c->Font().SetColor(clGrayText);
+    c->Brush().SetStyle(bsClear);
+    int tw = c->TextWidth(text), th = c->TextHeight(text);
+    int y = images ? textTop : (h - th) / 2;
+    c->TextOut((w - tw) / 2 + off, y + off, text);
+    c->Brush().SetStyle(bsSolid);
+  }
+}
+
+TToolBar::TToolBar(TComponent* AOwner) : TWinControl(AOwner) {
+  Private()->parentColor = true;
+  SetBounds(0, 0, 150, 29);
+  SetAlign(alTop);
+}
+int TToolBar::ButtonCount() const {
+  int n = 0;
+  for (int i = 0; i < ControlCount(); ++i)
+    if (dynamic_cast<TToolButton*>(Controls(i))) ++n;
+  return n;
+}
+TToolButton* TToolBar::Buttons(int index) const {
+  int n = 0;
+  for (int i = 0; i < ControlCount(); ++i)
+    if (auto* b = dynamic_cast<TToolButton*>(Controls(i))) {
+      if (n == index) return b;
+      ++n;
+    }
+  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+void TToolBar::SetButtonWidth(int w) {
+  buttonWidth_ = std::max(1, w);
+  AlignControls();
+}
+void TToolBar::SetButtonHeight(int h) {
+  buttonHeight_ = std::max(1, h);
+  AlignControls();
+}
+void TToolBar::SetShowCaptions(bool v) {
+  showCaptions_ = v;
+  AlignControls();
+  Invalidate();
+}
+void TToolBar::SetFlat(bool v) {
+  flat_ = v;
+  for (int i = 0; i < ButtonCount(); ++i) Buttons(i)->Invalidate();
+}
+void TToolBar::SetImages(TImageList* images) {
+  images_ = images;
+  if (images && buttonHeight_ < images->Height() + 6) buttonHeight_ = images->Height() + 6;
+  AlignControls();
+  for (int i = 0; i < ButtonCount(); ++i) Buttons(i)->Invalidate();
+}
+void TToolBar::SetWrapable(bool v) {
+  wrapable_ = v;
+  AlignControls();
+}
+void TToolBar::AlignControls() {
+  TWinControl::AlignControls();
+  int x = 0, y = 2;
+  for (int i = 0; i < ControlCount(); ++i) {
+    auto* b = dynamic_cast<TToolButton*>(Controls(i));
+    if (!b || !b->Visible()) continue;
+    int w = b->Style() == tbsSeparator || b->Style() == tbsDivider ? 8 : buttonWidth_;
+    if (wrapable_ && x > 0 && x + w > ClientWidth()) {
+      x = 0;
+      y += buttonHeight_;
+    }
+    b->SetBounds(x, y, w, buttonHeight_);
+    x += w;
+  }
+}
+
+// ===========================================================================
+// Rich edit
+// ===========================================================================
+TRichEdit::TRichEdit(TComponent* AOwner) : TMemo(AOwner) {}
+
+// ===========================================================================
+// List view (report style)
+// ===========================================================================
+struct TListViewPrivate {
+  TViewStyle viewStyle = vsReport;
+  bool readOnly = true, rowSelect = true, multiSelect = false, hideSelection = true, gridLines = false;
+  int quiet = 0;
+};
+
+namespace {
+
+constexpr int kListItemRole = Qt::UserRole + 2;
+
+TListItem* ListItemOf(const QTreeWidgetItem* item) {
+  return item ? reinterpret_cast<TListItem*>(item->data(0, kListItemRole).value<quintptr>()) : nullptr;
+}
+
+class ReportWidget : public HostScrollArea<QTreeWidget> {
+ public:
+  explicit ReportWidget(TListView* view) : HostScrollArea<QTreeWidget>(view), view_(view) {
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    header()->setSectionsClickable(true);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int i) {
+      if (view_->OnColumnClick && i >= 0 && i < view_->Columns()->Count())
+        gui::SafeCall(view_, [this, i] { view_->OnColumnClick(view_, view_->Columns()->Items(i)); });
+    });
+  }
+  QTreeWidgetItem* qtItem(const TListItem* item) const {
+    int i = view_->Items()->IndexOf(item);
+    return i >= 0 ? topLevelItem(i) : nullptr;
+  }
+
+ protected:
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override {
+    QTreeWidget::selectionChanged(selected, deselected);
+    TListViewPrivate* d = view_->ViewPrivate();
+    if (d->quiet) return;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+      QTreeWidgetItem* qi = topLevelItem(i);
+      TListItem* li = ListItemOf(qi);
+      if (!li || li->Selected() == qi->isSelected()) continue;
+      li->SetSelected(qi->isSelected());
+      bool now = qi->isSelected();
+      if (view_->OnSelectItem) gui::SafeCall(view_, [&] { view_->OnSelectItem(view_, li, now); });
+    }
+  }
+
+ private:
+  TListView* view_;
+};
+
+ReportWidget* ReportOf(const TListView* v) { return dynamic_cast<ReportWidget*>(v->Private()->widget.data()); }
+
+void MakeReportWidget(TControl* c) {
+  auto* w = new ReportWidget(static_cast<TListView*>(c));
+  gui::AttachWidget(c, w, w->viewport());
+}
+
+void FillQtItem(QTreeWidgetItem* qi, TListItem* li, const TListColumns* columns) {
+  qi->setText(0, gui::QtText(li->Caption()));
+  for (int c = 0; c < li->SubItems()->Count(); ++c) qi->setText(c + 1, gui::QtText(li->SubItems()->Strings(c)));
+  for (int c = li->SubItems()->Count() + 1; c < qi->columnCount(); ++c) qi->setText(c, QString());
+  for (int c = 0; c < columns->Count(); ++c) {
+    TAlignment a = columns->Items(c)->Alignment();
+    qi->setTextAlignment(c, (a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
+                                Qt::AlignVCenter);
+  }
+}
+
+}  // namespace
+
+void TListColumn::SetCaption(const std::string& s) {
+  caption_ = s;
+  if (view_) view_->ColumnsChanged();
+}
+void TListColumn::SetWidth(int w) {
+  width_ = w;
+  if (view_) view_->ColumnsChanged();
+}
+void TListColumn::SetAlignment(TAlignment a) {
+  alignment_ = a;
+  if (view_) view_->Rebuild();
+}
+
+TListColumns::~TListColumns() {
+  for (TListColumn* c : columns_) delete c;
+}
+TListColumn* TListColumns::Add() {
+  auto* c = new TListColumn();
+  c->view_ = view_;
+  c->index_ = Count();
+  columns_.push_back(c);
+  view_->ColumnsChanged();
+  return c;
+}
+TListColumn* TListColumns::Items(int index) const {
+  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return columns_[size_t(index)];
+}
+void TListColumns::Clear() {
+  for (TListColumn* c : columns_) delete c;
+  columns_.clear();
+  view_->ColumnsChanged();
+}
+
+TListItem::TListItem(TListView* view) : view_(view), subItems_(std::make_unique<TStringList>()) {
+  static_cast<TStringList*>(subItems_.get())->OnChange = [this](TObject*) { view_->ItemChanged(this); };
+}
+TListItem::~TListItem() { static_cast<TStringList*>(subItems_.get())->OnChange = nullptr; }
+void TListItem::SetCaption(const std::string& s) {
+  caption_ = s;
+  view_->ItemChanged(this);
+}
+int TListItem::Index() const { return view_->Items()->IndexOf(this); }
+bool TListItem::Selected() const { return selected_; }
+void TListItem::SetSelected(bool v) {
+  selected_ = v;
+  if (ReportWidget* w = ReportOf(view_))
+    if (QTreeWidgetItem* qi = w->qtItem(this); qi && qi->isSelected() != v) {
+      ++view_->ViewPrivate()->quiet;
+      if (v && !view_->MultiSelect()) {
+        for (int i = 0; i < view_->Items()->Count(); ++i) view_->Items()->Item(i)->selected_ = false;
+        selected_ = true;
+        w->setCurrentItem(qi);
+      }
+      qi->setSelected(v);
+      --view_->ViewPrivate()->quiet;
+    }
+}
+bool TListItem::Focused() const {
+  ReportWidget* w = ReportOf(view_);
+  return w && w->currentItem() == w->qtItem(this);
+}
+void TListItem::SetFocused(bool v) {
+  if (ReportWidget* w = ReportOf(view_); w && v) {
+    ++view_->ViewPrivate()->quiet;
+    w->setCurrentItem(w->qtItem(this), 0, QItemSelectionModel::NoUpdate);
+    --view_->ViewPrivate()->quiet;
+  }
+}
+void TListItem::Delete() { view_->Items()->Delete(Index()); }
+void TListItem::MakeVisible(bool) {
+  if (ReportWidget* w = ReportOf(view_))
+    if (QTreeWidgetItem* qi = w->qtItem(this)) w->scrollToItem(qi);
+}
+
+TListItems::~TListItems() {
+  for (TListItem* i : items_) delete i;
+}
+TListItem* TListItems::Add() { return Insert(Count()); }
+TListItem* TListItems::Insert(int index) {
+  index = std::clamp(index, 0, Count());
+  auto* item = new TListItem(view_);
+  items_.insert(items_.begin() + index, item);
+  if (ReportWidget* w = ReportOf(view_)) {
+    auto* qi = new QTreeWidgetItem();
+    qi->setData(0, kListItemRole, QVariant::fromValue(quintptr(item)));
+    w->insertTopLevelItem(index, qi);
+  }
+  return item;
+}
+TListItem* TListItems::Item(int index) const {
+  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return items_[size_t(index)];
+}
+void TListItems::Delete(int index) {
+  TListItem* item = Item(index);
+  items_.erase(items_.begin() + index);
+  if (ReportWidget* w = ReportOf(view_)) {
+    ++view_->ViewPrivate()->quiet;
+    delete w->takeTopLevelItem(index);
+    --view_->ViewPrivate()->quiet;
+  }
+  delete item;
+}
+void TListItems::Clear() {
+  if (ReportWidget* w = ReportOf(view_)) {
+    ++view_->ViewPrivate()->quiet;
+    w->clear();
+    --view_->ViewPrivate()->quiet;
+  }
+  for (TListItem* i : items_) delete i;
+  items_.clear();
+}
+int TListItems::IndexOf(const TListItem* item) const {
+  auto it = std::find(items_.begin(), items_.end(), item);
+  return it == items_.end() ? -1 : int(it - items_.begin());
+}
+void TListItems::BeginUpdate() {
+  if (updateCount_++ == 0)
+    if (ReportWidget* w = ReportOf(view_)) w->setUpdatesEnabled(false);
+}
+void TListItems::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0)
+    if (ReportWidget* w = ReportOf(view_)) w->setUpdatesEnabled(true);
+}
+
+TListView::TListView(TComponent* AOwner)
+    : TWinControl(AOwner, &MakeReportWidget),
+      view_(std::make_unique<TListViewPrivate>()),
+      columns_(std::make_unique<TListColumns>(this)),
+      items_(std::make_unique<TListItems>(this)) {
+  Private()->color = clWindow;
+  Private()->nativePressFirst = true;
+  if (ReportWidget* w = ReportOf(this)) Private()->frame = w->frameWidth();
+  SetTabStop(true);
+  SetBounds(0, 0, 250, 150);
+}
+TListView::~TListView() {
+  DetachEvents();
+  ++view_->quiet;
+  items_.reset();
+  columns_.reset();
+}
+
+TViewStyle TListView::ViewStyle() const { return view_->viewStyle; }
+void TListView::SetViewStyle(TViewStyle v) { view_->viewStyle = v; }
+bool TListView::ReadOnly() const { return view_->readOnly; }
+void TListView::SetReadOnly(bool v) { view_->readOnly = v; }
+bool TListView::RowSelect() const { return view_->rowSelect; }
+void TListView::SetRowSelect(bool v) { view_->rowSelect = v; }
+bool TListView::MultiSelect() const { return view_->multiSelect; }
+void TListView::SetMultiSelect(bool v) {
+  view_->multiSelect = v;
+  if (ReportWidget* w = ReportOf(this))
+    w->setSelectionMode(v ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+bool TListView::HideSelection() const { return view_->hideSelection; }
+void TListView::SetHideSelection(bool v) { view_->hideSelection = v; }
+bool TListView::GridLines() const { return view_->gridLines; }
+void TListView::SetGridLines(bool v) { view_->gridLines = v; }
+
+int TListView::SelCount() const {
+  int n = 0;
+  for (int i = 0; i < items_->Count(); ++i)
+    if (items_->Item(i)->Selected()) ++n;
+  return n;
+}
+TListItem* TListView::Selected() const {
+  for (int i = 0; i < items_->Count(); ++i)
+    if (items_->Item(i)->Selected()) return items_->Item(i);
+  return nullptr;
+}
+void TListView::SetSelected(TListItem* item) {
+  ++view_->quiet;
+  for (int i = 0; i < items_->Count(); ++i) items_->Item(i)->SetSelected(false);
+  --view_->quiet;
+  if (item) item->SetSelected(true);
+}
+TListItem* TListView::ItemFocused() const {
+  ReportWidget* w = ReportOf(this);
+  return w ? ListItemOf(w->currentItem()) : nullptr;
+}
+void TListView::SetItemFocused(TListItem* item) {
+  if (item) item->SetFocused(true);
+}
+TListItem* TListView::GetItemAt(int X, int Y) const {
+  ReportWidget* w = ReportOf(this);
+  return w ? ListItemOf(w->itemAt(X, Y)) : nullptr;
+}
+THitTests TListView::GetHitTestInfoAt(int X, int Y) const {
+  if (X < 0 || Y < 0 || X >= ClientWidth() || Y >= ClientHeight()) return THitTests{htNowhere};
+  return GetItemAt(X, Y) ? THitTests{htOnItem, htOnLabel} : THitTests{htNowhere};
+}
+
+bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& compare) {
+  std::stable_sort(items_->items_.begin(), items_->items_.end(),
+                   [&](TListItem* a, TListItem* b) { return compare(a, b) < 0; });
+  Rebuild();
+  return true;
+}
+bool TListView::AlphaSort() {
+  return CustomSort([this](TListItem* a, TListItem* b) {
+    if (OnCompare) {
+      int r = 0;
+      OnCompare(this, a, b, 0, r);
+      return r;
+    }
+    return strcasecmp(a->Caption().c_str(), b->Caption().c_str());
+  });
+}
+void TListView::Clear() { items_->Clear(); }
+TListItem* TListView::TopItem() const {
+  ReportWidget* w = ReportOf(this);
+  return w ? ListItemOf(w->itemAt(0, 0)) : nullptr;
+}
+
+void TListView::ColumnsChanged() {
+  ReportWidget* w = ReportOf(this);
+  if (!w || !columns_) return;
+  w->setColumnCount(std::max(1, columns_->Count()));
+  QStringList labels;
+  for (int i = 0; i < columns_->Count(); ++i) labels << gui::QtText(columns_->Items(i)->Caption());
+  w->setHeaderLabels(labels);
+  for (int i = 0; i < columns_->Count(); ++i) w->header()->resizeSection(i, columns_->Items(i)->Width());
+}
+
+void TListView::ItemChanged(TListItem* item) {
+  ReportWidget* w = ReportOf(this);
+  if (!w || !items_) return;
+  if (QTreeWidgetItem* qi = w->qtItem(item)) FillQtItem(qi, item, columns_.get());
+}
+
+void TListView::Rebuild() {
+  ReportWidget* w = ReportOf(this);
+  if (!w || !items_) return;
+  ++view_->quiet;
+  w->clear();
+  QList<QTreeWidgetItem*> all;
+  for (TListItem* li : items_->items_) {
+    auto* qi = new QTreeWidgetItem();
+    qi->setData(0, kListItemRole, QVariant::fromValue(quintptr(li)));
+    FillQtItem(qi, li, columns_.get());
+    all << qi;
+  }
+  w->addTopLevelItems(all);
+  for (int i = 0; i < all.size(); ++i) all[i]->setSelected(items_->items_[size_t(i)]->Selected());
+  --view_->quiet;
+}

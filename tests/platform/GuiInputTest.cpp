@@ -1,0 +1,289 @@
+// Keyboard and mouse: key preview, menu shortcuts, dialog keys, clicks, mouse moves,
+// the wheel, context menus and drag and drop between controls.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+
+namespace {
+
+using Input = GuiTest;
+
+struct FormWithEdit {
+  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
+  TEdit* edit = new TEdit(form.get());
+  FormWithEdit() {
+    form->SetClientWidth(300);
+    form->SetClientHeight(200);
+    edit->SetParent(form.get());
+    edit->SetBounds(10, 10, 200, 21);
+    form->Show();
+    edit->SetFocus();
+    GuiTesting::ProcessEvents();
+  }
+};
+
+TEST_F(Input, KeyPreviewSeesKeysFirstAndTextStillReachesTheEdit) {
+  FormWithEdit f;
+  f.form->SetKeyPreview(true);
+  std::vector<std::string> order;
+  f.form->OnKeyDown = [&](TObject*, uint16_t& key, TShiftState) { order.push_back("form " + std::to_string(key)); };
+  f.edit->OnKeyDown = [&](TObject*, uint16_t& key, TShiftState) { order.push_back("edit " + std::to_string(key)); };
+  f.form->OnKeyPress = [&](TObject*, char& key) { order.push_back(std::string("form char ") + key); };
+  GuiTesting::TypeText(f.edit, "ab");
+  EXPECT_EQ(f.edit->Text(), "ab");
+  ASSERT_EQ(order.size(), 6u);
+  EXPECT_EQ(order[0], "form 65");
+  EXPECT_EQ(order[1], "edit 65");
+  EXPECT_EQ(order[2], "form char a");
+
+  // The form can swallow a key: the edit then never sees it.
+  f.form->OnKeyPress = [](TObject*, char& key) {
+    if (key == 'x') key = 0;
+  };
+  GuiTesting::TypeText(f.edit, "xc");
+  EXPECT_EQ(f.edit->Text(), "abc");
+  // Without key preview the form hears nothing of keys meant for the edit.
+  f.form->SetKeyPreview(false);
+  order.clear();
+  GuiTesting::PressKey(f.edit, VK_F5);
+  ASSERT_EQ(order.size(), 1u);
+  EXPECT_EQ(order[0], "edit " + std::to_string(VK_F5));
+}
+
+TEST_F(Input, AKeyPressHandlerCanReplaceTheCharacter) {
+  FormWithEdit f;
+  f.edit->OnKeyPress = [](TObject*, char& key) {
+    if (key >= 'a' && key <= 'z') key = char(key - 32);
+  };
+  GuiTesting::TypeText(f.edit, "ok");
+  EXPECT_EQ(f.edit->Text(), "OK");
+}
+
+TEST_F(Input, MenuShortcutsFireWhileTheMenuBarIsHidden) {
+  FormWithEdit f;
+  auto* menu = new TMainMenu(f.form.get());
+  auto* file = new TMenuItem(f.form.get());
+  file->SetCaption("&File");
+  auto* open = new TMenuItem(f.form.get());
+  open->SetCaption("&Open...");
+  open->SetShortCut(TextToShortCut("Ctrl+O"));
+  auto* slide = new TMenuItem(f.form.get());
+  slide->SetCaption("Slide show");
+  slide->SetShortCut(ShortCut(VK_F8, {}));
+  auto* off = new TMenuItem(f.form.get());
+  off->SetCaption("Disabled");
+  off->SetShortCut(ShortCut('D', {ssCtrl, ssAlt}));
+  off->SetEnabled(false);
+  file->Add(open);
+  file->Add(slide);
+  file->Add(off);
+  menu->Items()->Add(file);
+  f.form->SetMenu(menu);
+  int opens = 0, slides = 0, offs = 0;
+  open->OnClick = [&](TObject*) { ++opens; };
+  slide->OnClick = [&](TObject*) { ++slides; };
+  off->OnClick = [&](TObject*) { ++offs; };
+  int editKeys = 0;
+  f.edit->OnKeyDown = [&](TObject*, uint16_t&, TShiftState) { ++editKeys; };
+
+  GuiTesting::PressKey(f.edit, 'O', {ssCtrl});
+  EXPECT_EQ(opens, 1);
+  file->SetVisible(false);  // what ToggleMainMenus does in full screen
+  GuiTesting::PressKey(f.edit, 'O', {ssCtrl});
+  GuiTesting::PressKey(f.edit, VK_F8);
+  EXPECT_EQ(opens, 2);
+  EXPECT_EQ(slides, 1);
+  GuiTesting::PressKey(f.edit, 'D', {ssCtrl, ssAlt});
+  EXPECT_EQ(offs, 0);
+  // The shortcut keys never reached the edit; the disabled one did.
+  EXPECT_EQ(editKeys, 1);
+}
+
+TEST_F(Input, ShortcutTextsRoundTrip) {
+  EXPECT_EQ(ShortCutToText(ShortCut('O', {ssCtrl})), "Ctrl+O");
+  EXPECT_EQ(ShortCutToText(ShortCut(VK_F6, {ssCtrl})), "Ctrl+F6");
+  EXPECT_EQ(ShortCutToText(ShortCut('A', {ssCtrl, ssAlt})), "Ctrl+Alt+A");
+  EXPECT_EQ(ShortCutToText(ShortCut(VK_DELETE, {ssShift})), "Shift+Del");
+  EXPECT_EQ(TextToShortCut("ctrl+alt+a"), ShortCut('A', {ssCtrl, ssAlt}));
+  EXPECT_EQ(TextToShortCut("Alt+Ctrl+A"), ShortCut('A', {ssCtrl, ssAlt}));
+  EXPECT_EQ(TextToShortCut("F1"), ShortCut(VK_F1, {}));
+  EXPECT_EQ(TextToShortCut("Ctrl+\\"), ShortCut(VK_OEM_5, {ssCtrl}));
+  EXPECT_EQ(TextToShortCut("Num +"), ShortCut(VK_ADD, {}));
+  EXPECT_EQ(TextToShortCut("Ctrl+"), 0);
+  EXPECT_EQ(TextToShortCut("Hyper+Q"), 0);
+}
+
+TEST_F(Input, EnterAndEscPressTheDefaultAndCancelButtons) {
+  FormWithEdit f;
+  auto* ok = new TButton(f.form.get());
+  ok->SetParent(f.form.get());
+  ok->SetDefault(true);
+  auto* cancel = new TButton(f.form.get());
+  cancel->SetParent(f.form.get());
+  cancel->SetCancel(true);
+  std::vector<std::string> clicks;
+  ok->OnClick = [&](TObject*) { clicks.push_back("ok"); };
+  cancel->OnClick = [&](TObject*) { clicks.push_back("cancel"); };
+  GuiTesting::PressKey(f.edit, VK_RETURN, {}, '\r');
+  GuiTesting::PressKey(f.edit, VK_ESCAPE, {}, 27);
+  EXPECT_EQ(clicks, (std::vector<std::string>{"ok", "cancel"}));
+}
+
+TEST_F(Input, ClickComesBeforeMouseUpAndOnlyWhenReleasedInside) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* panel = new TPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(10, 10, 100, 50);
+  form->Show();
+  std::vector<std::string> events;
+  panel->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState s, int x, int y) {
+    events.push_back("down " + std::to_string(b) + " " + std::to_string(x) + "," + std::to_string(y) +
+                     (s.Contains(ssLeft) ? " L" : ""));
+  };
+  panel->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { events.push_back("up"); };
+  panel->OnClick = [&](TObject*) { events.push_back("click"); };
+  panel->OnDblClick = [&](TObject*) { events.push_back("dblclick"); };
+  GuiTesting::Click(panel, 20, 30);
+  EXPECT_EQ(events, (std::vector<std::string>{"down 0 20,30 L", "click", "up"}));
+  events.clear();
+  GuiTesting::MouseDown(panel, mbLeft, 5, 5);
+  GuiTesting::MouseUp(panel, mbLeft, 150, 5);  // released outside
+  EXPECT_EQ(events, (std::vector<std::string>{"down 0 5,5 L", "up"}));
+  events.clear();
+  GuiTesting::DoubleClick(panel, 5, 5);
+  EXPECT_EQ(events, (std::vector<std::string>{"down 0 5,5 L", "click", "up", "dblclick", "down 0 5,5 L", "up"}));
+}
+
+TEST_F(Input, MouseMovesArriveWithoutAPressedButton) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* image = new TImage(form.get());
+  image->SetParent(form.get());
+  image->SetBounds(0, 0, 100, 100);
+  form->Show();
+  std::vector<TPoint> moves;
+  TShiftState last;
+  image->OnMouseMove = [&](TObject*, TShiftState s, int x, int y) {
+    moves.emplace_back(x, y);
+    last = s;
+  };
+  GuiTesting::MouseMove(image, 12, 34);
+  GuiTesting::MouseMove(image, 13, 35, {ssCtrl});
+  ASSERT_EQ(moves.size(), 2u);
+  EXPECT_EQ(moves[1], TPoint(13, 35));
+  EXPECT_TRUE(last == ssCtrl);
+}
+
+TEST_F(Input, TheWheelGoesToTheControlThenItsParentsUntilOneHandlesIt) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* panel = new TPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(0, 0, 100, 100);
+  form->Show();
+  std::vector<std::string> events;
+  form->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint, bool& handled) {
+    events.push_back("form down");
+    handled = true;
+  };
+  form->OnMouseWheelUp = [&](TObject*, TShiftState, TPoint, bool&) { events.push_back("form up"); };
+  panel->OnMouseWheel = [&](TObject*, TShiftState, int delta, TPoint, bool&) {
+    events.push_back("panel " + std::to_string(delta));
+  };
+  GuiTesting::Wheel(panel, -120, 10, 10);
+  GuiTesting::Wheel(panel, 120, 10, 10);
+  EXPECT_EQ(events, (std::vector<std::string>{"panel -120", "form down", "panel 120", "form up"}));
+}
+
+TEST_F(Input, RightClickPopsUpThePopupMenuOfTheControlOrItsParent) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* popup = new TPopupMenu(form.get());
+  auto* panel = new TPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBounds(0, 0, 100, 100);
+  panel->SetPopupMenu(popup);
+  auto* label = new TLabel(form.get());
+  label->SetParent(panel);
+  label->SetBounds(10, 10, 40, 15);
+  form->Show();
+  int popups = 0;
+  popup->OnPopup = [&](TObject*) { ++popups; };
+  GuiTesting::Click(label, 2, 2, mbRight);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(popup->PopupComponent(), panel);
+  popup->SetAutoPopup(false);
+  GuiTesting::Click(panel, 50, 50, mbRight);
+  EXPECT_EQ(popups, 1);
+  // A handled OnContextPopup keeps the menu shut.
+  popup->SetAutoPopup(true);
+  panel->OnContextPopup = [](TObject*, TPoint, bool& handled) { handled = true; };
+  GuiTesting::Click(panel, 50, 50, mbRight);
+  EXPECT_EQ(popups, 1);
+  // The menu forgets nothing when freed: the control no longer points at it.
+  delete popup;
+  EXPECT_EQ(panel->PopupMenu(), nullptr);
+}
+
+TEST_F(Input, DragAndDropBetweenControls) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetClientWidth(300);
+  form->SetClientHeight(100);
+  auto* source = new TListBox(form.get());
+  source->SetParent(form.get());
+  source->SetBounds(0, 0, 100, 100);
+  auto* target = new TPanel(form.get());
+  target->SetParent(form.get());
+  target->SetBounds(150, 0, 100, 100);
+  form->Show();
+  GuiTesting::ProcessEvents();
+  std::vector<std::string> events;
+  source->OnMouseDown = [&](TObject* s, TMouseButton, TShiftState, int, int) {
+    static_cast<TControl*>(s)->BeginDrag(false, 10);
+  };
+  source->OnStartDrag = [&](TObject*, TDragObject*&) { events.push_back("start"); };
+  target->OnDragOver = [&](TObject*, TObject* src, int, int, TDragState state, bool& accept) {
+    events.push_back(state == dsDragEnter ? "enter" : state == dsDragMove ? "move" : "leave");
+    accept = src == source;
+  };
+  target->OnDragDrop = [&](TObject*, TObject* src, int x, int y) {
+    events.push_back("drop " + std::to_string(x) + "," + std::to_string(y) + (src == source ? " from list" : ""));
+  };
+  source->OnEndDrag = [&](TObject*, TObject* t, int, int) { events.push_back(t == target ? "end on target" : "end"); };
+
+  GuiTesting::MouseDown(source, mbLeft, 10, 10);
+  GuiTesting::MouseMove(source, 12, 10, {ssLeft});  // below the threshold
+  EXPECT_TRUE(source->Dragging());
+  GuiTesting::MouseMove(target, 20, 30, {ssLeft});
+  GuiTesting::MouseMove(target, 25, 30, {ssLeft});
+  GuiTesting::MouseUp(target, mbLeft, 25, 30);
+  EXPECT_FALSE(source->Dragging());
+  EXPECT_EQ(events, (std::vector<std::string>{"start", "enter", "move", "drop 25,30 from list", "end on target"}));
+
+  // A press without moving far enough is no drag: OnEndDrag without a target.
+  events.clear();
+  GuiTesting::MouseDown(source, mbLeft, 10, 10);
+  GuiTesting::MouseUp(source, mbLeft, 11, 10);
+  EXPECT_EQ(events, (std::vector<std::string>{"start", "end"}));
+}
+
+TEST_F(Input, EnterAndExitFollowTheFocus) {
+  FormWithEdit f;
+  auto* second = new TEdit(f.form.get());
+  second->SetParent(f.form.get());
+  second->SetBounds(10, 40, 100, 21);
+  std::vector<std::string> events;
+  f.edit->OnExit = [&](TObject*) { events.push_back("exit 1"); };
+  second->OnEnter = [&](TObject*) { events.push_back("enter 2"); };
+  second->SetFocus();
+  GuiTesting::ProcessEvents();
+  EXPECT_TRUE(second->Focused());
+  EXPECT_EQ(events, (std::vector<std::string>{"exit 1", "enter 2"}));
+  EXPECT_EQ(f.form->ActiveControl(), second);
+  second->Hide();
+  EXPECT_THROW(second->SetFocus(), EInvalidOperation);
+}
+
+}  // namespace
