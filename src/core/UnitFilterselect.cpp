@@ -1,0 +1,38 @@
+#include "core/UnitFilterselect.h"
+
+#include "controls/ZqButton.h"
+#include "core/FormLayout.h"
+#include "platform/gui/ComponentTranslation.h"
+#include "platform/gui/ExtCtrls.h"
+
+TFormFilterSelect* FormFilterSelect = nullptr;
+
+TFormFilterSelect::TFormFilterSelect(TComponent* AOwner) : TForm(AOwner) {
+  SetName("FormFilterSelect");
+  SetCaption("Resample filters");
+  SetBorderStyle(bsNone);
+  SetFormStyle(fsStayOnTop);
+  SetClientWidth(272);
+  SetClientHeight(252);
+
+  Panel1 = NewAligned<TPanel>(this, this, "Panel1", alClient);
+  Panel1->SetColor(clInfoBk);
+  Panel1->SetCursor(crHandPoint);
+  Image1 = NewControl<TImage>(this, Panel1, "Image1", 8, 8, 16, 16);
+  SetHintText(Image1, "Drag to move");
+  Bevel1 = NewControl<TBevel>(this, Panel1, "Bevel1", 4, 4, 264, 244);
+  Bevel1->SetShape(bsFrame);
+  RG_Resample = NewControl<TRadioGroup>(this, Panel1, "RG_Resample", "Sorted on speed (fast on top)", 8, 30, 256, 166);
+  SetItems(RG_Resample->Items(), {"Box (some minor antialiasing)", "Triangle (reasonable antialiasing)", "Hermite ",
+                                  "Bell", "Spline (best for small images)", "Mitchell (excellent soft details)",
+                                  "Lanczos3 (excellent sharp details)"});
+  RG_Resample->SetItemIndex(2);
+  Ch_Filter = NewCheckBox(this, Panel1, "Ch_Filter", "Resample filter on (rezised images)", false, 8, 200, 256);
+  ZqButton1 = NewControl<TZqButton>(this, Panel1, "ZqButton1", "&Close", 164, 222, 100, 23);
+  ZqButton1->SetModalResult(mrOk);
+
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  DoCreate();
+}
+
+void TFormFilterSelect::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
