@@ -1,0 +1,34 @@
+#include "tools/UnitAbout.h"
+
+#include "core/FormLayout.h"
+#include "platform/gui/ComponentTranslation.h"
+#include "platform/gui/ExtCtrls.h"
+
+TAboutBox* AboutBox = nullptr;
+
+TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
+  SetName("AboutBox");
+  SetCaption("About");
+  SetBorderStyle(bsDialog);
+  SetFormStyle(fsStayOnTop);
+  SetPosition(poScreenCenter);
+  SetClientWidth(360);
+  SetClientHeight(292);
+
+  Panel1 = NewControl<TPanel>(this, this, "Panel1", 8, 8, 344, 240);
+  Panel1->SetBevelOuter(bvLowered);
+  ProductName = NewControl<TLabel>(this, Panel1, "ProductName", "Product Name Kivo2", 12, 12, 320, 15);
+  Version = NewControl<TLabel>(this, Panel1, "Version", "Version:", 12, 36, 80, 15);
+  VersionLabel = NewControl<TLabel>(this, Panel1, "VersionLabel", "1.001", 96, 36, 236, 15);
+  Label1 = NewControl<TLabel>(this, Panel1, "Label1", "Currently supported file types", 12, 68, 320, 15);
+  Comments = NewControl<TLabel>(this, Panel1, "Comments", "", 12, 88, 320, 140);
+  Comments->SetWordWrap(true);
+  OKButton = NewControl<TButton>(this, this, "OKButton", "OK", 144, 256, 75, 25);
+  OKButton->SetDefault(true);
+  OKButton->SetModalResult(mrOk);
+
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  DoCreate();
+}
+
+void TAboutBox::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }

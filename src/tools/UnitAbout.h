@@ -1,0 +1,30 @@
+#pragma once
+// The about box. The main window's types command sets FCommentText (the supported picture
+// types) and the version label, then shows the box modally.
+#include <string>
+
+#include "platform/gui/Forms.h"
+
+class TPanel;
+class TLabel;
+class TButton;
+
+class TAboutBox : public TForm {
+ public:
+  explicit TAboutBox(TComponent* AOwner);
+
+  TPanel* Panel1 = nullptr;
+  TLabel* ProductName = nullptr;
+  TLabel* Version = nullptr;
+  TLabel* VersionLabel = nullptr;  // the version text
+  TLabel* Label1 = nullptr;
+  TLabel* Comments = nullptr;
+  TButton* OKButton = nullptr;  // default button, modal result OK
+
+  // The supported picture types text; empty until the main window sets it.
+  std::string FCommentText;
+
+  void FormCreate(TObject* Sender);
+};
+
+extern TAboutBox* AboutBox;

@@ -1,0 +1,26 @@
+#include "tools/UnitShowProgress2.h"
+
+#include "core/FormLayout.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ComponentTranslation.h"
+
+TShowProgressForm* ShowProgressForm = nullptr;
+
+TShowProgressForm::TShowProgressForm(TComponent* AOwner) : TForm(AOwner) {
+  SetName("ShowProgressForm");
+  SetCaption("");
+  SetBorderStyle(bsNone);
+  SetFormStyle(fsStayOnTop);
+  SetPosition(poMainFormCenter);
+  SetClientWidth(360);
+  SetClientHeight(72);
+
+  ShowText = NewControl<TLabel>(this, this, "ShowText", "", 8, 8, 344, 15);
+  Showtext2 = NewControl<TLabel>(this, this, "Showtext2", "", 8, 28, 344, 15);
+  ProgressBar1 = NewAligned<TProgressBar>(this, this, "ProgressBar1", alBottom, 16);
+
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  DoCreate();
+}
+
+void TShowProgressForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
