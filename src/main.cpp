@@ -1,10 +1,55 @@
-// The main block of Kivo2.
+// The main block of Kivo2: the units' initialisation (translation, picture formats, the
+// stored language), the 28 windows, the message loop and the finalisation.
+#include <cstdlib>
+#include <string>
+
+#include "core/ProgramForms.h"
+#include "core/ProgramGlobals.h"
+#include "core/StartUp.h"
+#include "formats/GraphicFormats.h"
 #include "platform/QtApplication.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// For automated runs: KIVO2_CLOSE_AFTER_MS=n closes the main window n milliseconds after
+// the message loop has started, as the user would.
+void ScheduleCloseFromEnvironment() {
+  const char* value = std::getenv("KIVO2_CLOSE_AFTER_MS");
+  if (!value || !*value) return;
+  char* end = nullptr;
+  long ms = std::strtol(value, &end, 10);
+  if (*end != '\0' || ms < 0 || ms > 600000) return;
+  auto* timer = new TTimer(Application);
+  timer->SetInterval(unsigned(ms > 0 ? ms : 1));
+  timer->OnTimer = [timer](TObject*) {
+    timer->SetEnabled(false);
+    if (TCustomForm* form = Application->MainForm()) form->Close();
+  };
+  timer->SetEnabled(true);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   SetProgramArguments(argc, argv);
   SetCommandLine(argc, argv);
-  EnsureQtApplication();
+
+  InitTranslation(ProgramDir() + "locale");
+  InitializeGraphicFormats();
+  InitProgramLanguage();
+
+  Application->Initialize();
+  Application->SetTitle("Kivo2");
+  CreateProgramForms();
+  ScheduleCloseFromEnvironment();
+  Application->Run();
+
+  DoneApplication();
+  FinalizeGraphicFormats();
+  FinalizeProgramGlobals();
   return 0;
 }

@@ -1,0 +1,62 @@
+#include "core/ProgramForms.h"
+
+#include "core/Unit1.h"
+#include "core/UnitFadestyles.h"
+#include "core/UnitFilterselect.h"
+#include "core/UnitHelp.h"
+#include "core/UnitImageCopy.h"
+#include "core/UnitSetting.h"
+#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/CalcAspectForm.h"
+#include "tools/PrintUnit.h"
+#include "tools/SortUnit.h"
+#include "tools/UnitAbout.h"
+#include "tools/UnitAnalize.h"
+#include "tools/UnitBatchRename2.h"
+#include "tools/UnitCompare.h"
+#include "tools/UnitDragDrop.h"
+#include "tools/UnitEditName.h"
+#include "tools/UnitFindFolder.h"
+#include "tools/UnitFloatButtons.h"
+#include "tools/UnitGetMemorycard.h"
+#include "tools/UnitHistogram.h"
+#include "tools/UnitQuickAdd.h"
+#include "tools/UnitSaveImage.h"
+#include "tools/UnitSaveToFolder.h"
+#include "tools/UnitSearch.h"
+#include "tools/UnitShowProgress2.h"
+#include "tools/UnitThumbSettings.h"
+#include "tools/UnitThumbSpy.h"
+#include "tools/ZoomFloatUnit.h"
+
+void CreateProgramForms() {
+  // The main window comes first: its creation handler runs while the others do not exist.
+  Application->CreateForm(Form1);
+  Application->CreateForm(AboutBox);
+  Application->CreateForm(FormSettings);
+  Application->CreateForm(HelpForm);
+  Application->CreateForm(ImageCopyForm);
+  Application->CreateForm(FormFilterSelect);
+  Application->CreateForm(SearchForm);
+  Application->CreateForm(FormEditName);
+  Application->CreateForm(FormFolderFind);
+  Application->CreateForm(FormFloatB);
+  Application->CreateForm(FormSaveImage);
+  Application->CreateForm(FormThumbSpy);
+  Application->CreateForm(ExifInfoForm);
+  Application->CreateForm(DragForm);
+  Application->CreateForm(FormThumbsettings);
+  Application->CreateForm(FormFadestyles);
+  Application->CreateForm(SaveToFolderForm);
+  Application->CreateForm(FormGetcard);
+  Application->CreateForm(SortForm);
+  Application->CreateForm(ShowProgressForm);
+  Application->CreateForm(FormAnalize);
+  Application->CreateForm(BatchRenameForm);
+  Application->CreateForm(UnitZoomFloat);
+  Application->CreateForm(FormCompare);
+  Application->CreateForm(HistogramForm);
+  Application->CreateForm(PrintForm);
+  Application->CreateForm(FormQuickAdd);
+  Application->CreateForm(CalculateAspect);
+}

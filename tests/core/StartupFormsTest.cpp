@@ -1,0 +1,244 @@
+// The 28 windows of the start-up: creation order, captions in English and in the stored
+// language, the designed states the settings store relies on, and a clean run of the
+// program itself.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "TestSupport.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/ProgramForms.h"
+#include "core/ProgramGlobals.h"
+#include "core/StartUp.h"
+#include "core/Unit1.h"
+#include "core/UnitFadestyles.h"
+#include "core/UnitFilterselect.h"
+#include "core/UnitSetting.h"
+#include "metadata/windows/ExifInfoUnit2.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/gui/Spin.h"
+#include "platform/i18n/GnuGetText.h"
+#include "tools/CalcAspectForm.h"
+#include "tools/PrintUnit.h"
+#include "tools/UnitAnalize.h"
+#include "tools/UnitBatchRename2.h"
+#include "tools/UnitCompare.h"
+#include "tools/UnitEditName.h"
+#include "tools/UnitFloatButtons.h"
+#include "tools/UnitGetMemorycard.h"
+#include "tools/UnitHistogram.h"
+#include "tools/UnitSaveImage.h"
+#include "tools/UnitSaveToFolder.h"
+#include "tools/UnitSearch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kInstanceOrder = {
+    "Form1",           "AboutBox",          "FormSettings",     "HelpForm",         "ImageCopyForm",
+    "FormFilterSelect", "SearchForm",       "FormEditName",     "FormFolderFind",   "FormFloatB",
+    "FormSaveImage",   "FormThumbSpy",      "ExifInfoForm",     "DragForm",         "FormThumbsettings",
+    "FormFadestyles",  "SaveToFolderForm",  "FormGetcard",      "SortForm",         "ShowProgressForm",
+    "FormAnalize",     "BatchRenameForm",   "UnitZoomFloat",    "FormCompare",      "HistogramForm",
+    "PrintForm",       "FormQuickAdd",      "CalculateAspect"};
+
+class ProgramFormsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ModalResponder::Reset();
+    ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
+    InitTranslation(testsupport::ProgramDir() + "/locale");
+    UseLanguage("en");
+    Application->Initialize();
+  }
+  void TearDown() override {
+    DoneApplication();
+    UseLanguage("en");
+    FinalizeProgramGlobals();
+  }
+  static std::vector<std::string> FormNames() {
+    std::vector<std::string> names;
+    for (int i = 0; i < Application->ComponentCount(); ++i)
+      if (auto* form = dynamic_cast<TCustomForm*>(Application->Components(i))) names.push_back(form->Name());
+    return names;
+  }
+  static TCustomForm* FormNamed(const std::string& name) {
+    return dynamic_cast<TCustomForm*>(Application->FindComponent(name));
+  }
+};
+
+}  // namespace
+
+TEST_F(ProgramFormsTest, TwentyEightHiddenWindowsInTheTableOrderMainWindowFirst) {
+  const int before = Screen->FormCount();
+  CreateProgramForms();
+  EXPECT_EQ(FormNames(), kInstanceOrder);
+  EXPECT_EQ(Screen->FormCount() - before, ProgramFormCount);
+  EXPECT_EQ(Application->MainForm(), Form1);
+  for (const std::string& name : kInstanceOrder) {
+    TCustomForm* form = FormNamed(name);
+    ASSERT_NE(form, nullptr) << name;
+    EXPECT_FALSE(form->Visible()) << name << " must start hidden";
+    EXPECT_EQ(form->Owner(), Application) << name;
+  }
+  // The program-wide variables point at the windows.
+  EXPECT_EQ(FormNamed("HistogramForm"), HistogramForm);
+  EXPECT_EQ(FormNamed("CalculateAspect"), CalculateAspect);
+  EXPECT_EQ(FormNamed("ExifInfoForm"), ExifInfoForm);
+}
+
+TEST_F(ProgramFormsTest, CaptionsOfTheWindows) {
+  CreateProgramForms();
+  const std::map<std::string, std::string> captions = {
+      {"Form1", "Kivo2"},
+      {"AboutBox", "About"},
+      {"FormSettings", "Preferences"},
+      {"HelpForm", "Help"},
+      {"ImageCopyForm", "Copy window"},
+      {"FormFilterSelect", "Resample filters"},
+      {"SearchForm", "Find file"},
+      {"FormEditName", "Rename"},
+      {"FormFolderFind", "Find folder"},
+      {"FormSaveImage", "Compression center"},
+      {"ExifInfoForm", "ExifInfoForm"},
+      {"FormThumbsettings", "Thumb settings"},
+      {"FormFadestyles", "FormFadestyles"},
+      {"SaveToFolderForm", "Save file(s)"},
+      {"FormGetcard", "Import files from memorycard or folder"},
+      {"SortForm", "Sort tool"},
+      {"FormAnalize", "Exif analize"},
+      {"BatchRenameForm", "Replace/Add"},
+      {"UnitZoomFloat", "Pixel magnifier 200%"},
+      {"FormCompare", "Compare"},
+      {"HistogramForm", "Histogram"},
+      {"PrintForm", "Print preview"},
+      {"FormQuickAdd", "QuickAdd"},
+      {"CalculateAspect", "Aspect Ratio Tool (Jpegtran)"}};
+  for (const auto& [name, caption] : captions) EXPECT_EQ(FormNamed(name)->Caption(), caption) << name;
+  EXPECT_EQ(Form1->FAppName, "Kivo2");
+}
+
+TEST_F(ProgramFormsTest, StoredDutchMakesEveryWindowDutchFromItsCreationOn) {
+  std::string programDir = testsupport::TempPath("program");
+  fs::create_directories(programDir);
+  testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg",
+                         "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"nl\"\r\n");
+  InitProgramLanguageFor(programDir);
+  ASSERT_EQ(UiLanguageCode, "nl");
+  CreateProgramForms();
+
+  EXPECT_EQ(Form1->Caption(), "Kivo2") << "the main window's caption is fixed";
+  EXPECT_EQ(FormSettings->Caption(), "Voorkeuren");
+  EXPECT_EQ(FormNamed("SearchForm")->Caption(), "Bestand zoeken");
+  EXPECT_EQ(FormNamed("FormSaveImage")->Caption(), "Compressiecentrum");
+  EXPECT_EQ(FormSettings->ChB_ListBgColor->Caption(), "Grijze achtergrond voor lijsten");
+  EXPECT_EQ(FormSettings->ZqButton1->Caption(), "Sluiten");
+  EXPECT_EQ(FormGetcard->ChB_Suffix->Caption(), "Achtervoegsel");
+  EXPECT_EQ(FormGetcard->ChB_Suffix->Hint(), "tekst achter de naam");
+  EXPECT_EQ(FormFilterSelect->RG_Resample->Items()->Strings(6), "Lanczos3 (uitstekende scherpe details)");
+  EXPECT_EQ(FormSaveImage->ComboBox2->Items()->Strings(5), "uitstekend");
+  EXPECT_EQ(FormAnalize->TabSheet7->Caption(), "Equivalentielijst");
+  EXPECT_EQ(BatchRenameForm->CaseGroup->Items()->Strings(0), "HOOFDLETTERS");
+  EXPECT_EQ(SaveToFolderForm->PrefixText->Text(), "klein_");
+  EXPECT_EQ(HistogramForm->ZqSpeedButton2->Hint(), "Sluiten");
+}
+
+TEST_F(ProgramFormsTest, DesignedStatesTheSettingsStoreStartsFrom) {
+  CreateProgramForms();
+  EXPECT_EQ(FormFilterSelect->RG_Resample->ItemIndex(), 2);
+  EXPECT_EQ(FormFilterSelect->RG_Resample->Items()->Count(), 7);
+  EXPECT_FALSE(FormFadestyles->ChB_Fading->Checked());
+  EXPECT_TRUE(FormSettings->ChB_ShowDelay->Checked());
+  EXPECT_TRUE(FormSettings->CB_PrintButton->Checked());
+  EXPECT_FALSE(FormSettings->CB_FileSort->Checked());
+  EXPECT_FALSE(FormSettings->ChB_MemoButton->Checked());
+  EXPECT_TRUE(FormSettings->ChB_Showtext->Checked());
+  EXPECT_EQ(FormSettings->ColorBox1->Selected(), clWindow);
+  EXPECT_TRUE(FormGetcard->ChB_Suffix->Checked());
+  EXPECT_FALSE(FormGetcard->ChB_CardFilePrefix->Checked());
+  EXPECT_FALSE(FormGetcard->PanelPrefix->Visible());
+  EXPECT_EQ(SaveToFolderForm->PrefixText->Text(), "small_");
+  EXPECT_EQ(FormAnalize->SpinEdit1->Value(), 10);
+  EXPECT_EQ(FormAnalize->SpinEdit2->Value(), 28);
+  EXPECT_EQ(FormAnalize->ComboBoxValue->ItemIndex(), -1);
+  EXPECT_EQ(FormAnalize->RadioGroup1->ItemIndex(), 0);
+  EXPECT_TRUE(FormAnalize->ChB_Raw->Checked());
+  EXPECT_FALSE(FormAnalize->ZqSetforRealLength->Down());
+  EXPECT_TRUE(BatchRenameForm->ChB_Suffix->Checked());
+  EXPECT_EQ(BatchRenameForm->CaseGroup->ItemIndex(), 0);
+  EXPECT_EQ(PrintForm->FPrintWidth, 1400);
+  EXPECT_EQ(PrintForm->FPrintHeight, 1400);
+  EXPECT_EQ(PrintForm->Units->ItemIndex(), 0);
+  EXPECT_TRUE(PrintForm->Centered->Checked());
+  EXPECT_TRUE(CalculateAspect->CB_BackupAspectR->Checked());
+  EXPECT_TRUE(CalculateAspect->CB_LosslessASPR->Checked());
+  EXPECT_EQ(CalculateAspect->AspectRComboBox->ItemIndex(), 0);
+  EXPECT_TRUE(FormSaveImage->Ch_Filter->Checked());
+  EXPECT_FALSE(FormSaveImage->PanelSettings->Visible());
+  EXPECT_EQ(FormSaveImage->ComboBox1->ItemIndex(), 5);
+  EXPECT_EQ(FormSaveImage->ComboBox2->ItemIndex(), 3);
+  const TRect saveBounds = FormSaveImage->BoundsRect();
+  EXPECT_EQ(saveBounds, Bounds(230, 181, 700, 550));
+  EXPECT_EQ(ExifInfoForm->BoundsRect(), Bounds(311, 145, 347, 359));
+  EXPECT_EQ(FormFloatB->Left(), 40);
+  EXPECT_EQ(FormFloatB->Top(), 40);
+  EXPECT_EQ(FormCompare->FCompareList->Count(), 0);
+  EXPECT_FALSE(FormCompare->FPicturesLoaded);
+}
+
+TEST_F(ProgramFormsTest, HistogramWindowClearsAndTakesTheChart) {
+  CreateProgramForms();
+  TCanvas* canvas = HistogramForm->Image1->Canvas();
+  ASSERT_EQ(canvas->ClipRect(), Rect(0, 0, 256, 140));
+  HistogramForm->ClearHistogram(*canvas);
+  EXPECT_EQ(canvas->Pixels(0, 0), clSkyBlue);
+  EXPECT_EQ(canvas->Pixels(255, 139), clSkyBlue);
+  THistogram h;
+  h.Bins[128] = 1;
+  DrawHistogramChart(0, h, *canvas);
+  EXPECT_EQ(canvas->Pixels(128, 0), RGB(128, 128, 128)) << "a bar of the full height";
+}
+
+TEST_F(ProgramFormsTest, DialogButtonsEndTheModalRunWithTheirResult) {
+  CreateProgramForms();
+  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& request) {
+    EXPECT_EQ(request.form, FormEditName);
+    FormEditName->ZqButton2->Click();
+    return mrNone;
+  });
+  EXPECT_EQ(FormEditName->ShowModal(), mrCancel);
+  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest&) {
+    BatchRenameForm->ZqButton1->Click();
+    return mrNone;
+  });
+  EXPECT_EQ(BatchRenameForm->ShowModal(), mrOk);
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+}
+
+// The program itself, run as the user runs it, closes its main window and exits with 0.
+TEST(ProgramRun, StartsCreatesTheKeyAndQuitsCleanlyWhenTheMainWindowCloses) {
+  std::string exe = testsupport::ProgramDir() + "/kivo2";
+  ASSERT_TRUE(fs::exists(exe)) << exe;
+  setenv("KIVO2_CLOSE_AFTER_MS", "200", 1);
+  auto run = testsupport::Run({"timeout", "60", exe});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  std::string reg = testsupport::ReadFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg");
+  EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]"), std::string::npos);
+
+  // A stand-alone copy (its own program folder with the marker) never touches the registry.
+  std::string copyDir = testsupport::TempPath("stick/KIVO2_USB");
+  fs::create_directories(copyDir);
+  fs::copy_file(exe, copyDir + "/kivo2");
+  testsupport::WriteFile(copyDir + "/usb_drive.on", "Kivo2 USB on/off file\r\n");
+  testsupport::WriteFile(copyDir + "/Kivo2_usb.ini", "[U3]\r\nLanguage=nl\r\n");
+  fs::remove(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg");
+  run = testsupport::Run({"timeout", "60", copyDir + "/kivo2"});
+  unsetenv("KIVO2_CLOSE_AFTER_MS");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(fs::is_empty(GetEnvironmentVariable("KIVO2_REGISTRY_DIR")));
+}
