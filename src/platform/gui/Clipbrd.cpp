@@ -12,6 +12,7 @@
 #include "platform/QtApplication.h"
 #include "platform/graphics/CanvasQt.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/i18n/GnuGetText.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ bool TClipboard::HasFormat(TClipboardFormatId format) const {
 
 void TClipboard::SetBuffer(TClipboardFormatId format, const std::vector<uint8_t>& data) {
   std::string name = FormatName(format);
-  if (name.empty()) throw EClipboardException("Cannot assign a clipboard format that was not registered");
+  if (name.empty()) throw EClipboardException(_("Cannot assign a clipboard format that was not registered"));
   auto* mime = new QMimeData();
   mime->setData(MimeOf(name), QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())));
   Board()->setMimeData(mime);

@@ -131,7 +131,7 @@ TPageControl::~TPageControl() {
 }
 int TPageControl::PageCount() const { return int(pages_.size()); }
 TTabSheet* TPageControl::Pages(int index) const {
-  if (index < 0 || index >= PageCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= PageCount()) gui::ListIndexError(index);
   return pages_[size_t(index)];
 }
 TTabSheet* TPageControl::ActivePage() const { return active_; }
@@ -298,7 +298,7 @@ TStatusPanel* TStatusPanels::Add() {
   return p;
 }
 TStatusPanel* TStatusPanels::Items(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) gui::ListIndexError(index);
   return panels_[size_t(index)];
 }
 void TStatusPanels::Delete(int index) {
@@ -636,7 +636,7 @@ TToolButton* TToolBar::Buttons(int index) const {
       if (n == index) return b;
       ++n;
     }
-  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  gui::ListIndexError(index);
 }
 void TToolBar::SetButtonWidth(int w) {
   buttonWidth_ = std::max(1, w);
@@ -788,7 +788,7 @@ TListColumn* TListColumns::Add() {
   return c;
 }
 TListColumn* TListColumns::Items(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) gui::ListIndexError(index);
   return columns_[size_t(index)];
 }
 void TListColumns::Clear() {
@@ -854,7 +854,7 @@ TListItem* TListItems::Insert(int index) {
   return item;
 }
 TListItem* TListItems::Item(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) gui::ListIndexError(index);
   return items_[size_t(index)];
 }
 void TListItems::Delete(int index) {

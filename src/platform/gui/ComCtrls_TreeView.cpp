@@ -200,7 +200,7 @@ void TTreeNode::SetHasChildren(bool v) {
                                         : QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 TTreeNode* TTreeNode::Item(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) gui::ListIndexError(index);
   return children_[size_t(index)];
 }
 int TTreeNode::IndexOf(const TTreeNode* child) const {
@@ -468,7 +468,7 @@ int TTreeNodes::Count() const {
 TTreeNode* TTreeNodes::Item(int index) const {
   rebuildFlat();
   if (index < 0 || index >= int(flat_.size()))
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    gui::ListIndexError(index);
   return flat_[size_t(index)];
 }
 TTreeNode* TTreeNodes::GetFirstNode() const { return roots_.empty() ? nullptr : roots_.front(); }

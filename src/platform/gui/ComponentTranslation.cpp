@@ -117,20 +117,25 @@ class Translator {
     }
     auto* control = dynamic_cast<TControl*>(c);
     if (!control) return;
-    const bool edit = dynamic_cast<TCustomEdit*>(c) || dynamic_cast<TCustomComboBox*>(c);
+    auto setText = [&](const std::string& s) { control->SetCaption(s); };
+    auto getText = [&] { return control->Caption(); };
     if (auto* memo = dynamic_cast<TMemo*>(c)) {
       Lines(c, "Lines", memo->Lines());
-    } else if (!dynamic_cast<TColorBox*>(c)) {
-      const char* property = edit ? "Text" : "Caption";
-      Text(c, property, [&] { return control->Caption(); }, [&](const std::string& s) { control->SetCaption(s); });
+    } else if (auto* combo = dynamic_cast<TCustomComboBox*>(c)) {
+      // A chosen item stays chosen; a typed text is translated like an edit's.
+      if (!dynamic_cast<TColorBox*>(c)) {
+        int index = combo->ItemIndex();
+        Lines(c, "Items", combo->Items());
+        if (index >= 0)
+          combo->SetItemIndex(index);
+        else
+          Text(c, "Text", getText, setText);
+      }
+    } else {
+      Text(c, dynamic_cast<TCustomEdit*>(c) ? "Text" : "Caption", getText, setText);
     }
     Text(c, "Hint", [&] { return control->Hint(); }, [&](const std::string& s) { control->SetHint(s); });
     if (auto* list = dynamic_cast<TCustomListBox*>(c)) Lines(c, "Items", list->Items());
-    if (auto* combo = dynamic_cast<TCustomComboBox*>(c); combo && !dynamic_cast<TColorBox*>(c)) {
-      int index = combo->ItemIndex();
-      Lines(c, "Items", combo->Items());
-      if (index >= 0) combo->SetItemIndex(index);
-    }
     // The group keeps its item index while its items change in place.
     if (auto* group = dynamic_cast<TCustomRadioGroup*>(c)) Lines(c, "Items", group->Items());
     if (auto* bar = dynamic_cast<TStatusBar*>(c)) {

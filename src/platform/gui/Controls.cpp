@@ -14,6 +14,7 @@
 #include "platform/graphics/CanvasQt.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/gui/Menus.h"
 
 namespace {
@@ -258,7 +259,7 @@ TWinControl* TControl::Parent() const { return d_->parent; }
 
 void TControl::SetParent(TWinControl* parent) {
   if (parent == d_->parent) return;
-  if (parent == this) throw EInvalidOperation("A control cannot have itself as its parent");
+  if (parent == this) throw EInvalidOperation(_("A control cannot have itself as its parent"));
   if (TWinControl* old = d_->parent) {
     auto& siblings = old->Private()->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
@@ -589,7 +590,7 @@ int TWinControl::ControlCount() const { return int(Private()->children.size()); 
 TControl* TWinControl::Controls(int index) const {
   const auto& children = Private()->children;
   if (index < 0 || index >= int(children.size()))
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    gui::ListIndexError(index);
   return children[size_t(index)];
 }
 TControl* TWinControl::FindChildControl(const std::string& name) const {
@@ -604,7 +605,7 @@ bool TWinControl::ContainsControl(const TControl* control) const {
 }
 
 void TWinControl::SetFocus() {
-  if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  if (!CanFocus()) throw EInvalidOperation(_("Cannot focus a disabled or invisible window"));
   if (TCustomForm* form = GetParentForm(this)) {
     if (form != this) form->SetActiveControl(this);
     if (QWidget* top = form->Private()->widget) top->activateWindow();

@@ -345,7 +345,7 @@ TCanvas* TImage::Canvas() {
     picture_->SetGraphic(&bitmap);
   }
   auto* bitmap = dynamic_cast<TBitmap*>(picture_->Graphic());
-  if (!bitmap) throw EInvalidOperation("Can only modify an image if it contains a bitmap");
+  if (!bitmap) throw EInvalidOperation(_("Can only modify an image if it contains a bitmap"));
   return &bitmap->Canvas();
 }
 
@@ -506,7 +506,7 @@ void TCustomRadioGroup::SetColumns(int n) {
 }
 TRadioButton* TCustomRadioGroup::Buttons(int index) const {
   if (index < 0 || index >= int(impl_->buttons.size()))
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    gui::ListIndexError(index);
   return impl_->buttons[size_t(index)];
 }
 

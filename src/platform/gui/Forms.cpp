@@ -285,7 +285,7 @@ void TCustomForm::ShowNoActivate() {
 
 int TCustomForm::ShowModal() {
   if (Visible() && Private()->widget && Private()->widget->isVisible())
-    throw EInvalidOperation("Cannot make a visible window modal");
+    throw EInvalidOperation(_("Cannot make a visible window modal"));
   return ModalResponder::Scripted() ? showModalScripted() : showModalReal();
 }
 
@@ -1018,7 +1018,7 @@ int TScreen::PixelsPerInch() const {
 int TScreen::FormCount() const { return int(impl_->forms.size()); }
 TCustomForm* TScreen::Forms(int index) const {
   if (index < 0 || index >= int(impl_->forms.size()))
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    gui::ListIndexError(index);
   return impl_->forms[size_t(index)];
 }
 TCustomForm* TScreen::ActiveForm() const {

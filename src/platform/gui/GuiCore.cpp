@@ -23,6 +23,7 @@
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/Threads.h"
+#include "platform/i18n/GnuGetText.h"
 
 namespace {
 
@@ -310,6 +311,8 @@ void AttachInnerWidget(TControl* control, QWidget* inner) {
   RegisterWidget(inner, control);
   inner->setMouseTracking(true);
 }
+
+void ListIndexError(int index) { throw EListError(Format(_("List index out of bounds (%d)"), {index})); }
 
 void SafeCall(TObject* sender, const std::function<void()>& fn) {
   DepthGuard depth;

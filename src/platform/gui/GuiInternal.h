@@ -116,6 +116,9 @@ bool DispatchEvent(TControl* control, QWidget* receiver, QEvent* event, bool aft
 // Events the toolkit should handle before the control's OnMouseDown.
 bool NativeFirst(TControl* control, QEvent* event);
 
+// Raises EListError "List index out of bounds (n)" (translated).
+[[noreturn]] void ListIndexError(int index);
+
 // Runs fn, passing an exception that escapes it to the application's handler (event
 // handlers must never throw into the toolkit).
 void SafeCall(TObject* sender, const std::function<void()>& fn);

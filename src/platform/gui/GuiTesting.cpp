@@ -32,8 +32,9 @@ Qt::MouseButton QtButton(TMouseButton b) {
 QWidget* KeyTarget(TControl* target) {
   QWidget* w = target->Private()->widget;
   if (!w) return nullptr;
-  QWidget* focus = QApplication::focusWidget();
-  if (focus && (focus == w || w->isAncestorOf(focus))) return focus;
+  // The widget that has (or, in an inactive window, will get) the focus.
+  for (QWidget* focus : {QApplication::focusWidget(), w->window()->focusWidget()})
+    if (focus && (focus == w || w->isAncestorOf(focus))) return focus;
   if (QWidget* proxy = w->focusProxy()) return proxy;
   if (QWidget* child = w->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly); child && child->focusPolicy() != Qt::NoFocus)
     return child;

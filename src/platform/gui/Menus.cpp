@@ -14,6 +14,7 @@
 #include "platform/graphics/CanvasQt.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/ModalResponder.h"
@@ -230,7 +231,7 @@ void TMenuItem::SetBitmap(const TBitmap* bitmap) {
 int TMenuItem::Count() const { return int(d_->items.size()); }
 TMenuItem* TMenuItem::Items(int index) const {
   if (index < 0 || index >= int(d_->items.size()))
-    throw EMenuError("Menu index out of range");
+    throw EMenuError(_("Menu index out of range"));
   return d_->items[size_t(index)];
 }
 void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
@@ -239,8 +240,8 @@ void TMenuItem::Add(const std::vector<TMenuItem*>& items) {
 }
 void TMenuItem::Insert(int index, TMenuItem* item) {
   if (!item) return;
-  if (item->d_->parent) throw EMenuError("Menu inserted twice");
-  if (index < 0 || index > Count()) throw EMenuError("Menu index out of range");
+  if (item->d_->parent) throw EMenuError(_("Menu inserted twice"));
+  if (index < 0 || index > Count()) throw EMenuError(_("Menu index out of range"));
   d_->items.insert(d_->items.begin() + index, item);
   item->d_->parent = this;
   RebuildChildren(this);

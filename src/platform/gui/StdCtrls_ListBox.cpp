@@ -424,11 +424,11 @@ void TCustomListBox::SetItemIndex(int index) {
   ListChanged(this);
 }
 bool TCustomListBox::Selected(int index) const {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) gui::ListIndexError(index);
   return data_->multiSelect ? data_->items[size_t(index)].selected : index == data_->itemIndex;
 }
 void TCustomListBox::SetSelected(int index, bool selected) {
-  if (index < 0 || index >= Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count()) gui::ListIndexError(index);
   if (data_->multiSelect) {
     data_->items[size_t(index)].selected = selected;
   } else if (selected) {
@@ -610,7 +610,7 @@ TListBox::TListBox(TComponent* AOwner) : TCustomListBox(AOwner, &MakeListWidget)
 TCheckListBox::TCheckListBox(TComponent* AOwner) : TCustomListBox(AOwner, &MakeListWidget) {}
 
 static TListBoxData::Item& CheckItem(const TCheckListBox* lb, int index) {
-  if (index < 0 || index >= lb->Count()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= lb->Count()) gui::ListIndexError(index);
   return lb->Data()->items[size_t(index)];
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/QtApplication.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/i18n/GnuGetText.h"
 
 namespace {
 
@@ -186,7 +187,7 @@ std::string TThread::FatalExceptionMessage() const {
 }
 
 int TThread::WaitFor() {
-  if (t_currentThread == this) throw EThread("Cannot wait for a thread from itself");
+  if (t_currentThread == this) throw EThread(_("Cannot wait for a thread from itself"));
   if (!started_) startThread();
   if (IsMainThread()) {
     while (true) {

@@ -1,0 +1,265 @@
+// List boxes and check list boxes: owner drawing through OnDrawItem, item geometry,
+// selection by mouse and keyboard, sorting, and the lines of memos.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/gui/CheckLst.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/StdCtrls.h"
+
+namespace {
+
+using Lists = GuiTest;
+
+struct ListForm {
+  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
+  TListBox* list = new TListBox(form.get());
+  explicit ListForm(int height = 100) {
+    form->SetClientWidth(200);
+    form->SetClientHeight(200);
+    list->SetParent(form.get());
+    list->SetBorderStyle(bsNone);
+    list->SetBounds(0, 0, 120, height);
+  }
+};
+
+TColor Pixel(const TBitmap& b, int x, int y) { return b.PixelColor(x, y) & 0xFFFFFF; }
+
+TEST_F(Lists, OwnerDrawnItemsArePaintedByOnDrawItemInTheirRectangles) {
+  ListForm f;
+  f.list->SetStyle(lbOwnerDrawFixed);
+  f.list->SetItemHeight(20);
+  f.list->SetColor(clLime);
+  for (const char* s : {"zero", "one", "two"}) f.list->Items()->Add(s);
+  f.list->SetItemIndex(1);
+  struct Call {
+    int index;
+    TRect rect;
+    bool selected;
+  };
+  std::vector<Call> calls;
+  const TColor colors[] = {clRed, clBlue, clYellow};
+  f.list->OnDrawItem = [&](TWinControl* control, int index, const TRect& rect, TOwnerDrawState state) {
+    calls.push_back({index, rect, state.Contains(odSelected)});
+    TCanvas* c = static_cast<TListBox*>(control)->Canvas();
+    // The canvas comes prepared with the highlight colour for a selected item.
+    if (state.Contains(odSelected)) {
+      EXPECT_EQ(c->Brush().Color(), clHighlight);
+    }
+    c->Brush().SetColor(state.Contains(odSelected) ? clBlack : colors[index]);
+    c->FillRect(rect);
+  };
+  f.form->Show();
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(f.list, shot));
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0].rect, Rect(0, 0, 120, 20));
+  EXPECT_EQ(calls[2].rect, Rect(0, 40, 120, 60));
+  EXPECT_FALSE(calls[0].selected);
+  EXPECT_TRUE(calls[1].selected);
+  EXPECT_EQ(Pixel(shot, 60, 10), clRed);
+  EXPECT_EQ(Pixel(shot, 60, 30), clBlack);
+  EXPECT_EQ(Pixel(shot, 5, 45), clYellow);
+  EXPECT_EQ(Pixel(shot, 60, 90), clLime);  // below the last item: the list's colour
+}
+
+TEST_F(Lists, ItemGeometryFollowsTheTopIndex) {
+  ListForm f(60);
+  f.list->SetItemHeight(15);
+  for (int i = 0; i < 20; ++i) f.list->Items()->Add("item " + std::to_string(i));
+  f.form->Show();
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(f.list->ItemRect(2), Rect(0, 30, 120, 45));
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(5, 31), true), 2);
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(5, 59), true), 3);
+  f.list->SetTopIndex(5);
+  EXPECT_EQ(f.list->TopIndex(), 5);
+  EXPECT_EQ(f.list->ItemRect(5), Rect(0, 0, 120, 15));
+  EXPECT_EQ(f.list->ItemRect(4).Top, -15);
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(5, 1), true), 5);
+  // The top index stops where the last item is in view.
+  f.list->SetTopIndex(100);
+  EXPECT_EQ(f.list->TopIndex(), 16);
+  // Beyond the last item: -1, or the count when not Existing.
+  f.list->Items()->Clear();
+  f.list->Items()->Add("only");
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(5, 40), true), -1);
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(5, 40), false), 1);
+}
+
+TEST_F(Lists, ClicksAndKeysSelectAndFireOnClick) {
+  ListForm f;
+  f.list->SetItemHeight(16);
+  for (const char* s : {"apple", "banana", "cherry", "date"}) f.list->Items()->Add(s);
+  f.form->Show();
+  std::vector<int> clicks;
+  int indexAtMouseDown = -2;
+  f.list->OnClick = [&](TObject*) { clicks.push_back(f.list->ItemIndex()); };
+  f.list->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { indexAtMouseDown = f.list->ItemIndex(); };
+  GuiTesting::Click(f.list, 10, 20);
+  EXPECT_EQ(f.list->ItemIndex(), 1);
+  EXPECT_EQ(indexAtMouseDown, 1);  // the list selects before OnMouseDown, as the class library's does
+  GuiTesting::PressKey(f.list, VK_DOWN);
+  GuiTesting::PressKey(f.list, VK_END);
+  GuiTesting::PressKey(f.list, VK_HOME);
+  GuiTesting::PressKey(f.list, 'C', {}, 'c');
+  EXPECT_EQ(clicks, (std::vector<int>{1, 2, 3, 0, 2}));
+  // Setting ItemIndex in code runs no event.
+  f.list->SetItemIndex(3);
+  EXPECT_EQ(clicks.size(), 5u);
+  EXPECT_TRUE(f.list->Selected(3));
+  EXPECT_EQ(f.list->SelCount(), -1);
+}
+
+TEST_F(Lists, ExtendedMultiSelection) {
+  ListForm f;
+  f.list->SetItemHeight(10);
+  f.list->SetMultiSelect(true);
+  for (int i = 0; i < 6; ++i) f.list->Items()->Add(std::to_string(i));
+  f.form->Show();
+  GuiTesting::Click(f.list, 5, 5);                 // 0
+  GuiTesting::Click(f.list, 5, 35, mbLeft, ssShift);  // 0..3
+  EXPECT_EQ(f.list->SelCount(), 4);
+  GuiTesting::Click(f.list, 5, 15, mbLeft, ssCtrl);   // toggles 1 off
+  EXPECT_EQ(f.list->SelCount(), 3);
+  EXPECT_FALSE(f.list->Selected(1));
+  EXPECT_TRUE(f.list->Selected(3));
+  GuiTesting::Click(f.list, 5, 55);  // a plain click selects only 5
+  EXPECT_EQ(f.list->SelCount(), 1);
+  EXPECT_TRUE(f.list->Selected(5));
+  // Deleting items keeps the selection of the others.
+  f.list->SetSelected(2, true);
+  f.list->Items()->Delete(0);
+  EXPECT_TRUE(f.list->Selected(1));
+  EXPECT_TRUE(f.list->Selected(4));
+  f.list->DeleteSelected();
+  EXPECT_EQ(f.list->Items()->Text(), "1\r\n3\r\n4\r\n");
+}
+
+TEST_F(Lists, SortedListsInsertInPlaceWithoutCase) {
+  ListForm f;
+  f.list->SetSorted(true);
+  for (const char* s : {"pear", "Apple", "banana", "apricot"}) f.list->Items()->Add(s);
+  EXPECT_EQ(f.list->Items()->Text(), "Apple\r\napricot\r\nbanana\r\npear\r\n");
+  f.list->Items()->AddObject("cherry", reinterpret_cast<TObject*>(7));
+  EXPECT_EQ(f.list->Items()->IndexOf("CHERRY"), 3);
+  EXPECT_EQ(reinterpret_cast<intptr_t>(f.list->Items()->Objects(3)), 7);
+}
+
+TEST_F(Lists, ScrollWidthGivesAHorizontalScrollBarAndShiftsTheItems) {
+  ListForm f;
+  f.list->SetItemHeight(10);
+  f.list->Items()->Add("a long path");
+  f.list->SetScrollWidth(400);
+  f.form->Show();
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(f.list->ItemRect(0), Rect(0, 0, 400, 10));
+}
+
+TEST_F(Lists, CheckListBoxTogglesOnTheBoxOnly) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* list = new TCheckListBox(form.get());
+  list->SetParent(form.get());
+  list->SetBorderStyle(bsNone);
+  list->SetBounds(0, 0, 150, 100);
+  list->SetItemHeight(18);
+  list->Items()->Add("first");
+  list->Items()->Add("second");
+  form->Show();
+  int checks = 0;
+  list->OnClickCheck = [&](TObject*) { ++checks; };
+  GuiTesting::Click(list, 60, 25);  // on the text: selects only
+  EXPECT_EQ(list->ItemIndex(), 1);
+  EXPECT_FALSE(list->Checked(1));
+  GuiTesting::Click(list, 5, 25);  // on the box
+  EXPECT_TRUE(list->Checked(1));
+  GuiTesting::PressKey(list, VK_SPACE, {}, ' ');
+  EXPECT_FALSE(list->Checked(1));
+  EXPECT_EQ(checks, 2);
+  list->SetChecked(0, true);  // no event from code
+  EXPECT_EQ(checks, 2);
+  list->SetItemEnabled(0, false);
+  list->ToggleByUser(0);
+  EXPECT_TRUE(list->Checked(0));
+  EXPECT_THROW(list->Checked(5), EListError);
+}
+
+TEST_F(Lists, MemoLinesAddWithATrailingLineBreakAsInTheClassLibrary) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* memo = new TMemo(form.get());
+  memo->SetParent(form.get());
+  EXPECT_EQ(memo->Lines()->Count(), 0);
+  memo->Lines()->Add("first");
+  memo->Lines()->Add("second");
+  EXPECT_EQ(memo->Lines()->Count(), 2);
+  EXPECT_EQ(memo->Text(), "first\r\nsecond\r\n");
+  memo->Lines()->Insert(1, "middle");
+  memo->Lines()->Delete(0);
+  EXPECT_EQ(memo->Text(), "middle\r\nsecond\r\n");
+  memo->SetText("a\r\nb");
+  EXPECT_EQ(memo->Lines()->Count(), 2);
+  memo->Lines()->Add("c");
+  EXPECT_EQ(memo->Text(), "a\r\nb\r\nc");
+  memo->Lines()->Delete(2);
+  EXPECT_EQ(memo->Lines()->Count(), 2);
+  EXPECT_EQ(memo->Lines()->Strings(1), "b");
+  memo->Lines()->SetText("x\ny\n");
+  EXPECT_EQ(memo->Lines()->Count(), 2);
+  int changes = 0;
+  memo->OnChange = [&](TObject*) { ++changes; };
+  memo->Lines()->Clear();
+  EXPECT_GE(changes, 1);
+  EXPECT_THROW(memo->Lines()->Strings(0), EStringListError);
+}
+
+TEST_F(Lists, ComboBoxItemIndexTextAndEvents) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* combo = new TComboBox(form.get());
+  combo->SetParent(form.get());
+  combo->SetStyle(csDropDownList);
+  combo->Items()->Add("English");
+  combo->Items()->Add("Dutch");
+  int changes = 0;
+  combo->OnChange = [&](TObject*) { ++changes; };
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  combo->SetItemIndex(1);
+  EXPECT_EQ(combo->Text(), "Dutch");
+  EXPECT_EQ(changes, 0);  // code runs no event
+  combo->SetStyle(csDropDown);
+  combo->SetText("Klingon");
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  EXPECT_EQ(combo->Text(), "Klingon");
+}
+
+TEST_F(Lists, ListViewColumnsRowsAndSorting) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* view = new TListView(form.get());
+  view->SetParent(form.get());
+  view->SetMultiSelect(true);
+  for (const char* c : {"Path", "File name", "Kb"}) view->Columns()->Add()->SetCaption(c);
+  const char* rows[][3] = {{"/b", "x.jpg", "20"}, {"/a", "y.jpg", "3"}, {"/c", "z.jpg", "100"}};
+  for (auto& r : rows) {
+    TListItem* item = view->Items()->Add();
+    item->SetCaption(r[0]);
+    item->SubItems()->Add(r[1]);
+    item->SubItems()->Add(r[2]);
+  }
+  TListColumn* clicked = nullptr;
+  view->OnColumnClick = [&](TObject*, TListColumn* c) { clicked = c; };
+  view->AlphaSort();
+  EXPECT_EQ(view->Items()->Item(0)->Caption(), "/a");
+  view->CustomSort([](TListItem* a, TListItem* b) {
+    return std::stoi(a->SubItems()->Strings(1)) - std::stoi(b->SubItems()->Strings(1));
+  });
+  EXPECT_EQ(view->Items()->Item(2)->SubItems()->Strings(0), "z.jpg");
+  view->Items()->Item(0)->SetSelected(true);
+  view->Items()->Item(2)->SetSelected(true);
+  EXPECT_EQ(view->SelCount(), 2);
+  EXPECT_EQ(view->Selected(), view->Items()->Item(0));
+  EXPECT_EQ(clicked, nullptr);
+}
+
+}  // namespace

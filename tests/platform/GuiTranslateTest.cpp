@@ -1,0 +1,192 @@
+// Translation of a form's components, and the class library's dialog texts in Dutch.
+#include <memory>
+#include <string>
+
+#include "GuiTestSupport.h"
+#include "TestSupport.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ComponentTranslation.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+
+namespace {
+
+class Translate : public GuiTest {
+ protected:
+  void TearDown() override {
+    TP_ClearGlobalIgnores();
+    InitTranslation(testsupport::ProgramDir() + "/locale");
+    UseLanguage("en");
+    GuiTest::TearDown();
+  }
+  // Compiles a small catalogue with msgfmt into a locale folder of the sandbox.
+  void UseCatalogue(const std::string& po) {
+    const std::string dir = testsupport::TempDir() + "/locale/nl/LC_MESSAGES";
+    testsupport::Run({"mkdir", "-p", dir});
+    testsupport::WriteFile(testsupport::TempDir() + "/test.po", po);
+    auto r = testsupport::Run({"msgfmt", "-o", dir + "/default.mo", testsupport::TempDir() + "/test.po"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    InitTranslation(testsupport::TempDir() + "/locale");
+    UseLanguage("nl");
+  }
+};
+
+const char* kCatalogue = R"(msgid ""
+msgstr "Content-Type: text/plain; charset=UTF-8\n"
+
+msgid "Preferences"
+msgstr "Voorkeuren"
+msgid "&File"
+msgstr "&Bestand"
+msgid "Open the file"
+msgstr "Open het bestand"
+msgid "Close"
+msgstr "Sluiten"
+msgid "Drives and folders"
+msgstr "Stations en mappen"
+msgid "English"
+msgstr "Engels"
+msgid "Dutch"
+msgstr "Nederlands"
+msgid "Small"
+msgstr "Klein"
+msgid "Large"
+msgstr "Groot"
+msgid "Ready"
+msgstr "Klaar"
+msgid "File name"
+msgstr "Bestandsnaam"
+msgid "small_"
+msgstr "klein_"
+msgid "Settings"
+msgstr "Instellingen"
+msgid "first line"
+msgstr "eerste regel"
+)";
+
+TEST_F(Translate, CaptionsHintsItemsAndColumnsTurnDutch) {
+  KIVO2_REQUIRE_TOOL("msgfmt");
+  UseCatalogue(kCatalogue);
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetCaption("Preferences");
+  auto* menu = new TMainMenu(form.get());
+  auto* file = new TMenuItem(form.get());
+  file->SetCaption("&File");
+  file->SetHint("Open the file");
+  menu->Items()->Add(file);
+  auto* line = new TMenuItem(form.get());
+  line->SetCaption("-");
+  file->Add(line);
+  auto* button = new TButton(form.get());
+  button->SetName("CloseButton");
+  button->SetParent(form.get());
+  button->SetCaption("Close");
+  auto* panel = new TPanel(form.get());
+  panel->SetName("Panel6");
+  panel->SetParent(form.get());
+  panel->SetCaption("Drives and folders");
+  auto* combo = new TComboBox(form.get());
+  combo->SetParent(form.get());
+  combo->SetStyle(csDropDownList);
+  combo->Items()->Add("English");
+  combo->Items()->Add("Dutch");
+  combo->SetItemIndex(1);
+  auto* group = new TRadioGroup(form.get());
+  group->SetParent(form.get());
+  group->SetCaption("Settings");
+  group->Items()->Add("Small");
+  group->Items()->Add("Large");
+  group->SetItemIndex(1);
+  auto* bar = new TStatusBar(form.get());
+  bar->SetParent(form.get());
+  bar->Panels()->Add()->SetText("Ready");
+  auto* view = new TListView(form.get());
+  view->SetParent(form.get());
+  view->Columns()->Add()->SetCaption("File name");
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetText("small_");
+  auto* memo = new TMemo(form.get());
+  memo->SetParent(form.get());
+  memo->Lines()->Add("first line");
+  auto* tree = new TTreeView(form.get());
+  tree->SetParent(form.get());
+  tree->Items()->Add(nullptr, "Settings");
+  int groupClicks = 0;
+  group->OnClick = [&](TObject*) { ++groupClicks; };
+
+  TranslateComponent(form.get());
+  EXPECT_EQ(form->Caption(), "Voorkeuren");
+  EXPECT_EQ(file->Caption(), "&Bestand");
+  EXPECT_EQ(file->Hint(), "Open het bestand");
+  EXPECT_EQ(line->Caption(), "-");
+  EXPECT_EQ(button->Caption(), "Sluiten");
+  EXPECT_EQ(panel->Caption(), "Stations en mappen");
+  EXPECT_EQ(combo->Items()->Text(), "Engels\r\nNederlands\r\n");
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  EXPECT_EQ(combo->Text(), "Nederlands");
+  EXPECT_EQ(group->Caption(), "Instellingen");
+  EXPECT_EQ(group->Items()->Strings(0), "Klein");
+  EXPECT_EQ(group->Buttons(1)->Caption(), "Groot");
+  EXPECT_EQ(group->ItemIndex(), 1);
+  EXPECT_EQ(groupClicks, 0);
+  EXPECT_EQ(bar->Panels()->Items(0)->Text(), "Klaar");
+  EXPECT_EQ(view->Columns()->Items(0)->Caption(), "Bestandsnaam");
+  EXPECT_EQ(edit->Text(), "klein_");
+  EXPECT_EQ(memo->Lines()->Strings(0), "eerste regel");
+  // Tree nodes are data: the program translates their texts itself.
+  EXPECT_EQ(tree->Items()->Item(0)->Text(), "Settings");
+}
+
+TEST_F(Translate, IgnoredNamesAndClassesKeepTheirTexts) {
+  KIVO2_REQUIRE_TOOL("msgfmt");
+  UseCatalogue(kCatalogue);
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetCaption("Preferences");
+  auto* panel = new TPanel(form.get());
+  panel->SetName("Panel6");
+  panel->SetParent(form.get());
+  panel->SetCaption("Drives and folders");
+  panel->SetHint("Close");
+  auto* other = new TPanel(form.get());
+  other->SetName("Other");
+  other->SetParent(form.get());
+  other->SetCaption("Close");
+  other->SetHint("Close");
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetText("small_");
+  TP_Ignore(form.get(), "panel6");
+  TP_Ignore(form.get(), "Other", "Hint");
+  TP_Ignore(form.get(), "", "Caption");
+  TP_GlobalIgnoreClass<TCustomEdit>();
+  TranslateComponent(form.get());
+  EXPECT_EQ(form->Caption(), "Preferences");
+  EXPECT_EQ(panel->Caption(), "Drives and folders");
+  EXPECT_EQ(panel->Hint(), "Close");
+  EXPECT_EQ(other->Caption(), "Sluiten");
+  EXPECT_EQ(other->Hint(), "Close");
+  EXPECT_EQ(edit->Text(), "small_");
+  // The ignore list belongs to its form: another form translates in full.
+  auto second = std::make_unique<TForm>(nullptr);
+  second->SetCaption("Preferences");
+  TranslateComponent(second.get());
+  EXPECT_EQ(second->Caption(), "Voorkeuren");
+}
+
+TEST_F(Translate, MessageDialogButtonsAndCaptionsComeFromTheClassLibrarysCatalogue) {
+  InitTranslation(testsupport::ProgramDir() + "/locale");
+  AddDomainForResourceString("corvo");
+  UseLanguage("nl");
+  if (_("&Yes") == "&Yes") GTEST_SKIP() << "the program folder's catalogues are not built";
+  std::unique_ptr<TForm> dlg(CreateMessageDialog("?", mtConfirmation, {mbYes, mbNo, mbCancel}));
+  EXPECT_EQ(dlg->Caption(), "Bevestigen");
+  EXPECT_EQ(static_cast<TButton*>(dlg->FindComponent("Yes"))->Caption(), "&Ja");
+  EXPECT_EQ(static_cast<TButton*>(dlg->FindComponent("No"))->Caption(), "&Nee");
+  EXPECT_EQ(static_cast<TButton*>(dlg->FindComponent("Cancel"))->Caption(), "Annuleren");
+}
+
+}  // namespace
