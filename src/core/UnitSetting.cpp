@@ -13,35 +13,35 @@ TFormSettings::TFormSettings(TComponent* AOwner) : TForm(AOwner) {
   SetBorderStyle(bsDialog);
   SetFormStyle(fsStayOnTop);
   SetPosition(poMainFormCenter);
-  SetClientWidth(664);
+  SetClientWidth(760);
   SetClientHeight(378);
 
   // Left column.
-  GroupBoxEditor = NewControl<TGroupBox>(this, this, "GroupBoxEditor", "Alternate editor", 8, 8, 320, 52);
-  JPGEdit = NewControl<TEdit>(this, GroupBoxEditor, "JPGEdit", 10, 20, 300, 21);
+  GroupBoxEditor = NewControl<TGroupBox>(this, this, "GroupBoxEditor", "Alternate editor", 8, 8, 366, 52);
+  JPGEdit = NewControl<TEdit>(this, GroupBoxEditor, "JPGEdit", 10, 20, 346, 21);
 
-  GroupBoxColor = NewControl<TGroupBox>(this, this, "GroupBoxColor", "Color", 8, 66, 320, 98);
-  NewControl<TLabel>(this, GroupBoxColor, "LabelBackground", "Picture background color", 10, 20, 300, 15);
-  ColorBox1 = NewControl<TColorBox>(this, GroupBoxColor, "ColorBox1", 10, 38, 300, 22);
+  GroupBoxColor = NewControl<TGroupBox>(this, this, "GroupBoxColor", "Color", 8, 66, 366, 98);
+  NewControl<TLabel>(this, GroupBoxColor, "LabelBackground", "Picture background color", 10, 20, 346, 15);
+  ColorBox1 = NewControl<TColorBox>(this, GroupBoxColor, "ColorBox1", 10, 38, 346, 22);
   ColorBox1->SetSelected(clWindow);
-  ChB_ListBgColor = NewCheckBox(this, GroupBoxColor, "ChB_ListBgColor", "Gray listbox background", false, 10, 70, 300);
+  ChB_ListBgColor = NewCheckBox(this, GroupBoxColor, "ChB_ListBgColor", "Gray listbox background", false, 10, 70, 346);
 
-  GroupBoxExtensions = NewControl<TGroupBox>(this, this, "GroupBoxExtensions", "Extensions", 8, 170, 320, 48);
+  GroupBoxExtensions = NewControl<TGroupBox>(this, this, "GroupBoxExtensions", "Extensions", 8, 170, 366, 48);
   ChB_Showtext = NewCheckBox(this, GroupBoxExtensions, "ChB_Showtext", "Show text files (*.txt) in viewer", true, 10,
-                             20, 300);
+                             20, 346);
 
-  GroupBoxSlideshow = NewControl<TGroupBox>(this, this, "GroupBoxSlideshow", "Slide show delay", 8, 224, 320, 48);
+  GroupBoxSlideshow = NewControl<TGroupBox>(this, this, "GroupBoxSlideshow", "Slide show delay", 8, 224, 366, 48);
   ChB_ShowDelay = NewCheckBox(this, GroupBoxSlideshow, "ChB_ShowDelay", "Show slide show delay buttons in the toolbar",
-                              true, 10, 20, 300);
+                              true, 10, 20, 346);
 
-  GroupBoxWindows = NewControl<TGroupBox>(this, this, "GroupBoxWindows", "Windows options", 8, 278, 320, 56);
-  BShortCut = NewControl<TButton>(this, GroupBoxWindows, "BShortCut", "Add shortcut to the desktop", 10, 20, 300, 25);
+  GroupBoxWindows = NewControl<TGroupBox>(this, this, "GroupBoxWindows", "Windows options", 8, 278, 366, 56);
+  BShortCut = NewControl<TButton>(this, GroupBoxWindows, "BShortCut", "Add shortcut to the desktop", 10, 20, 346, 25);
 
   // Right column.
-  GroupBoxButtons = NewControl<TGroupBox>(this, this, "GroupBoxButtons", "Extra buttons", 336, 8, 320, 194);
+  GroupBoxButtons = NewControl<TGroupBox>(this, this, "GroupBoxButtons", "Extra buttons", 386, 8, 366, 194);
   int y = 20;
   auto button = [&](const char* name, const char* caption) {
-    TCheckBox* box = NewCheckBox(this, GroupBoxButtons, name, caption, true, 10, y, 300);
+    TCheckBox* box = NewCheckBox(this, GroupBoxButtons, name, caption, true, 10, y, 346);
     y += 24;
     return box;
   };
@@ -54,14 +54,14 @@ TFormSettings::TFormSettings(TComponent* AOwner) : TForm(AOwner) {
   CB_FileSort->SetChecked(false);
   CB_PrintButton = button("CB_PrintButton", "Print button");
 
-  GroupBoxMemofiles = NewControl<TGroupBox>(this, this, "GroupBoxMemofiles", "Memo files", 336, 208, 320, 94);
-  ChB_Playsound = NewCheckBox(this, GroupBoxMemofiles, "ChB_Playsound", "Auto play memo's ", true, 10, 20, 300);
+  GroupBoxMemofiles = NewControl<TGroupBox>(this, this, "GroupBoxMemofiles", "Memo files", 386, 208, 366, 94);
+  ChB_Playsound = NewCheckBox(this, GroupBoxMemofiles, "ChB_Playsound", "Auto play memo's ", true, 10, 20, 346);
   ChB_MemoButton =
-      NewCheckBox(this, GroupBoxMemofiles, "ChB_MemoButton", "Show play voice memo button", false, 10, 44, 300);
+      NewCheckBox(this, GroupBoxMemofiles, "ChB_MemoButton", "Show play voice memo button", false, 10, 44, 346);
   ChB_NoMemoHandling = NewCheckBox(this, GroupBoxMemofiles, "ChB_NoMemoHandling",
-                                   "Don't handle hidden memo files (move copy paste delete)", false, 10, 68, 300);
+                                   "Don't handle hidden memo files (move copy paste delete)", false, 10, 68, 346);
 
-  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "Close", 556, 346, 100, 25);
+  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "Close", 652, 346, 100, 25);
   ZqButton1->SetModalResult(mrOk);
 
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
