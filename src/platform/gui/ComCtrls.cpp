@@ -27,34 +27,32 @@ namespace {
 
 class TabWidget : public HostWidget<QTabWidget> {
  public:
-  explicit TabWidget(TPageControl* pc) : HostWidget<QTabWidget>(pc), pc_(pc) { tabBar()->installEventFilter(this); }
+  explicit TabWidget(TControl* pc) : HostWidget<QTabWidget>(pc) { tabBar()->installEventFilter(this); }
 
  protected:
   // A click on another tab asks OnChanging before the page changes.
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == tabBar() && event->type() == QEvent::MouseButtonPress && control()) {
+      auto* pc = static_cast<TPageControl*>(control());
       auto* me = static_cast<QMouseEvent*>(event);
       int index = tabBar()->tabAt(me->position().toPoint());
-      if (me->button() == Qt::LeftButton && index >= 0 && index != currentIndex() && index < pc_->PageCount()) {
-        pc_->UserSelectsPage(pc_->Pages(index));
+      if (me->button() == Qt::LeftButton && index >= 0 && index != currentIndex() && index < pc->PageCount()) {
+        pc->UserSelectsPage(pc->Pages(index));
         return true;
       }
     }
     return HostWidget<QTabWidget>::eventFilter(watched, event);
   }
-
- private:
-  TPageControl* pc_;
 };
 
 QTabWidget* TabsOf(const TPageControl* pc) { return qobject_cast<QTabWidget*>(pc->Private()->widget.data()); }
 
 void MakeTabWidget(TControl* c) {
-  auto* w = new TabWidget(static_cast<TPageControl*>(c));
+  auto* w = new TabWidget(c);
   gui::AttachWidget(c, w);
-  auto* pc = static_cast<TPageControl*>(c);
   // Keyboard page changes (the tab bar's own keys) are reported after the fact.
-  QObject::connect(w, &QTabWidget::currentChanged, w, [pc](int index) {
+  QObject::connect(w, &QTabWidget::currentChanged, w, [c](int index) {
+    auto* pc = static_cast<TPageControl*>(c);
     if (index >= 0 && index < pc->PageCount() && pc->Pages(index) != pc->ActivePage())
       pc->UserSelectsPage(pc->Pages(index));
   });
@@ -254,14 +252,14 @@ bool TPageControl::UserSelectsPage(TTabSheet* page) {
 namespace {
 class StatusBarWidget : public HostWidget<QWidget> {
  public:
-  explicit StatusBarWidget(TStatusBar* bar) : HostWidget<QWidget>(bar) { setAutoFillBackground(true); }
+  explicit StatusBarWidget(TControl* bar) : HostWidget<QWidget>(bar) { setAutoFillBackground(true); }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     if (auto* bar = static_cast<TStatusBar*>(control())) bar->PaintBar();
   }
 };
-void MakeStatusBarWidget(TControl* c) { gui::AttachWidget(c, new StatusBarWidget(static_cast<TStatusBar*>(c))); }
+void MakeStatusBarWidget(TControl* c) { gui::AttachWidget(c, new StatusBarWidget(c)); }
 }  // namespace
 
 void TStatusPanel::SetText(const std::string& s) {
@@ -448,8 +446,8 @@ class SliderWidget : public HostWidget<QSlider> {
 void MakeSliderWidget(TControl* c) {
   auto* w = new SliderWidget(c);
   gui::AttachWidget(c, w);
-  auto* tb = static_cast<TTrackBar*>(c);
-  QObject::connect(w, &QSlider::valueChanged, w, [tb](int v) {
+  QObject::connect(w, &QSlider::valueChanged, w, [c](int v) {
+    auto* tb = static_cast<TTrackBar*>(c);
     if (v != tb->Position()) gui::SafeCall(tb, [tb, v] { tb->SetPosition(v); });
   });
 }
@@ -705,7 +703,7 @@ TListItem* ListItemOf(const QTreeWidgetItem* item) {
 
 class ReportWidget : public HostScrollArea<QTreeWidget> {
  public:
-  explicit ReportWidget(TListView* view) : HostScrollArea<QTreeWidget>(view), view_(view) {
+  explicit ReportWidget(TControl* owner) : HostScrollArea<QTreeWidget>(owner), owner_(owner) {
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
@@ -715,18 +713,21 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
     header()->setSectionsClickable(true);
     header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int i) {
-      if (view_->OnColumnClick && i >= 0 && i < view_->Columns()->Count())
-        gui::SafeCall(view_, [this, i] { view_->OnColumnClick(view_, view_->Columns()->Items(i)); });
+      TListView* v = view();
+      if (v->OnColumnClick && i >= 0 && i < v->Columns()->Count())
+        gui::SafeCall(v, [v, i] { v->OnColumnClick(v, v->Columns()->Items(i)); });
     });
   }
+  TListView* view() const { return static_cast<TListView*>(owner_); }
   QTreeWidgetItem* qtItem(const TListItem* item) const {
-    int i = view_->Items()->IndexOf(item);
+    int i = view()->Items()->IndexOf(item);
     return i >= 0 ? topLevelItem(i) : nullptr;
   }
 
  protected:
   void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override {
     QTreeWidget::selectionChanged(selected, deselected);
+    TListView* view_ = view();
     TListViewPrivate* d = view_->ViewPrivate();
     if (d->quiet) return;
     for (int i = 0; i < topLevelItemCount(); ++i) {
@@ -740,13 +741,13 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
   }
 
  private:
-  TListView* view_;
+  TControl* owner_;
 };
 
 ReportWidget* ReportOf(const TListView* v) { return dynamic_cast<ReportWidget*>(v->Private()->widget.data()); }
 
 void MakeReportWidget(TControl* c) {
-  auto* w = new ReportWidget(static_cast<TListView*>(c));
+  auto* w = new ReportWidget(c);
   gui::AttachWidget(c, w, w->viewport());
 }
 

@@ -43,7 +43,7 @@ TTreeNode* NodeOf(const QTreeWidgetItem* item) {
 
 class TreeDelegate : public QStyledItemDelegate {
  public:
-  explicit TreeDelegate(TCustomTreeView* tree, QObject* parent) : QStyledItemDelegate(parent), tree_(tree) {}
+  explicit TreeDelegate(TControl* tree, QObject* parent) : QStyledItemDelegate(parent), tree_(tree) {}
   void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
     auto* edit = qobject_cast<QLineEdit*>(editor);
     if (!edit) return;
@@ -51,18 +51,18 @@ class TreeDelegate : public QStyledItemDelegate {
     TTreeNode* node = widget ? NodeOf(widget->itemFromIndex(index)) : nullptr;
     if (!node) return;
     std::string s = gui::StdText(edit->text());
-    TCustomTreeView* tree = tree_;
+    auto* tree = static_cast<TCustomTreeView*>(tree_);
     gui::SafeCall(tree, [&] { tree->Edit(node, s); });
     node->SetText(s);
   }
 
  private:
-  TCustomTreeView* tree_;
+  TControl* tree_;
 };
 
 class TreeWidget : public HostScrollArea<QTreeWidget> {
  public:
-  explicit TreeWidget(TCustomTreeView* tree) : HostScrollArea<QTreeWidget>(tree), tree_(tree) {
+  explicit TreeWidget(TControl* tree) : HostScrollArea<QTreeWidget>(tree), owner_(tree) {
     setColumnCount(1);
     header()->hide();
     setUniformRowHeights(true);
@@ -77,17 +77,17 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
  protected:
   bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
     TTreeNode* node = NodeOf(itemFromIndex(index));
-    if (!node || tree_->ReadOnly()) return false;
+    if (!node || tree()->ReadOnly()) return false;
     if (trigger != QAbstractItemView::AllEditTriggers && trigger != EditKeyPressed && trigger != SelectedClicked)
       return false;
     bool allow = false;
-    gui::SafeCall(tree_, [&] { allow = tree_->CanEdit(node); });
+    gui::SafeCall(tree(), [&] { allow = tree()->CanEdit(node); });
     if (!allow) return false;
     return QTreeWidget::edit(index, trigger, event);
   }
 
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
-    TTreeViewPrivate* d = tree_->TreePrivate();
+    TTreeViewPrivate* d = tree()->TreePrivate();
     TTreeNode* node = NodeOf(itemFromIndex(current));
     if (d->quiet > 0 || d->clearing || node == d->selected) {
       QTreeWidget::currentChanged(current, previous);
@@ -95,7 +95,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
       return;
     }
     bool allow = true;
-    if (node) gui::SafeCall(tree_, [&] { allow = tree_->CanChange(node); });
+    if (node) gui::SafeCall(tree(), [&] { allow = tree()->CanChange(node); });
     if (!allow) {
       ++d->quiet;
       setCurrentIndex(previous);
@@ -107,14 +107,14 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     d->selected = node;
     updateIcon(old);
     updateIcon(node);
-    gui::SafeCall(tree_, [&] { tree_->Change(node); });
+    gui::SafeCall(tree(), [&] { tree()->Change(node); });
   }
 
  public:
   bool editing() const { return state() == QAbstractItemView::EditingState; }
   void updateIcon(TTreeNode* node) {
     if (!node || !node->Private()->item) return;
-    TTreeViewPrivate* d = tree_->TreePrivate();
+    TTreeViewPrivate* d = tree()->TreePrivate();
     int index = node == d->selected && node->SelectedIndex() >= 0 ? node->SelectedIndex() : node->ImageIndex();
     QIcon icon;
     if (d->images)
@@ -125,14 +125,14 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
  private:
   void expanded(QTreeWidgetItem* item, bool on) {
     TTreeNode* node = NodeOf(item);
-    TTreeViewPrivate* d = tree_->TreePrivate();
+    TTreeViewPrivate* d = tree()->TreePrivate();
     if (!node) return;
     if (d->quiet > 0) {
       node->Private()->expanded = on;
       return;
     }
     bool allow = true;
-    gui::SafeCall(tree_, [&] { allow = on ? tree_->CanExpand(node) : tree_->CanCollapse(node); });
+    gui::SafeCall(tree(), [&] { allow = on ? tree()->CanExpand(node) : tree()->CanCollapse(node); });
     if (!allow || !node->Private()->item) {
       ++d->quiet;
       if (node->Private()->item) node->Private()->item->setExpanded(!on);
@@ -140,20 +140,21 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
       return;
     }
     node->Private()->expanded = on;
-    gui::SafeCall(tree_, [&] {
+    gui::SafeCall(tree(), [&] {
       if (on)
-        tree_->Expand(node);
+        tree()->Expand(node);
       else
-        tree_->Collapse(node);
+        tree()->Collapse(node);
     });
   }
-  TCustomTreeView* tree_;
+  TCustomTreeView* tree() const { return static_cast<TCustomTreeView*>(owner_); }
+  TControl* owner_;
 };
 
 TreeWidget* TreeOf(const TCustomTreeView* tree) { return dynamic_cast<TreeWidget*>(tree->Private()->widget.data()); }
 
 void MakeTreeWidget(TControl* c) {
-  auto* w = new TreeWidget(static_cast<TCustomTreeView*>(c));
+  auto* w = new TreeWidget(c);
   gui::AttachWidget(c, w, w->viewport());
 }
 

@@ -678,8 +678,8 @@ class ColorBoxWidget : public HostWidget<QComboBox> {
 void MakeColorBoxWidget(TControl* c) {
   auto* w = new ColorBoxWidget(c);
   gui::AttachWidget(c, w);
-  auto* box = static_cast<TColorBox*>(c);
-  QObject::connect(w, &QComboBox::activated, w, [box](int) {
+  QObject::connect(w, &QComboBox::activated, w, [c](int) {
+    auto* box = static_cast<TColorBox*>(c);
     gui::SafeCall(box, [box] {
       box->Click();
       box->Select();

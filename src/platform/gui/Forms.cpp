@@ -34,11 +34,11 @@ namespace {
 
 class FormWidget : public HostWidget<QWidget> {
  public:
-  explicit FormWidget(TCustomForm* form) : HostWidget<QWidget>(form, nullptr, Qt::Window) {}
+  explicit FormWidget(TControl* form) : HostWidget<QWidget>(form, nullptr, Qt::Window) {}
 
  protected:
   bool event(QEvent* e) override {
-    if (auto* form = static_cast<TCustomForm*>(control())) {
+    if (auto* form = dynamic_cast<TCustomForm*>(control())) {
       if (e->type() == QEvent::WindowActivate) {
         gui::SafeCall(form, [form] { form->Activate(); });
         return QWidget::event(e);
@@ -52,16 +52,16 @@ class FormWidget : public HostWidget<QWidget> {
   }
   void resizeEvent(QResizeEvent* e) override {
     QWidget::resizeEvent(e);
-    if (auto* form = static_cast<TCustomForm*>(control())) form->LayoutWindow();
+    if (auto* form = dynamic_cast<TCustomForm*>(control())) form->LayoutWindow();
   }
   void closeEvent(QCloseEvent* e) override {
     e->ignore();
-    if (auto* form = static_cast<TCustomForm*>(control())) gui::SafeCall(form, [form] { form->Close(); });
+    if (auto* form = dynamic_cast<TCustomForm*>(control())) gui::SafeCall(form, [form] { form->Close(); });
   }
 };
 
 void MakeFormWidget(TControl* c) {
-  auto* w = new FormWidget(static_cast<TCustomForm*>(c));
+  auto* w = new FormWidget(c);
   QWidget* client = gui::NewPaintWidget(c, true);
   client->setParent(w);
   gui::AttachWidget(c, w, client);
@@ -588,11 +588,12 @@ int ScrollBarExtent() { return QApplication::style()->pixelMetric(QStyle::PM_Scr
 void MakeScrollBoxWidget(TControl* c) {
   auto* w = new ScrollBoxWidget(c);
   gui::AttachWidget(c, w, w->viewport());
-  auto* sb = static_cast<TScrollingWinControl*>(c);
-  QObject::connect(w->horizontalScrollBar(), &QScrollBar::actionTriggered, w,
-                   [sb](int) { gui::SafeCall(sb, [sb] { sb->DoScroll(sbHorizontal); }); });
-  QObject::connect(w->verticalScrollBar(), &QScrollBar::actionTriggered, w,
-                   [sb](int) { gui::SafeCall(sb, [sb] { sb->DoScroll(sbVertical); }); });
+  auto scrolled = [c](TScrollBarKind kind) {
+    auto* sb = static_cast<TScrollingWinControl*>(c);
+    gui::SafeCall(sb, [sb, kind] { sb->DoScroll(kind); });
+  };
+  QObject::connect(w->horizontalScrollBar(), &QScrollBar::actionTriggered, w, [scrolled](int) { scrolled(sbHorizontal); });
+  QObject::connect(w->verticalScrollBar(), &QScrollBar::actionTriggered, w, [scrolled](int) { scrolled(sbVertical); });
 }
 
 QScrollBar* BarOf(const TScrollingWinControl* c, TScrollBarKind kind) {
@@ -943,8 +944,11 @@ void DoneApplication() {
     if (auto* f = dynamic_cast<TCustomForm*>(Application->Components(i))) f->BeforeDestruction();
   Application->DestroyComponents();
   Application->FormCreated(nullptr);
+  Application->ResetTerminated();
   gui::ProcessEvents(false);
 }
+
+void TApplication::ResetTerminated() { impl_->terminated = false; }
 
 // ===========================================================================
 // The screen

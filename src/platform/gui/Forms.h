@@ -339,6 +339,8 @@ class TApplication : public TComponent {
   // For the layer.
   void FormCreated(TCustomForm* form);
   void SetActiveState(bool active);
+  // After DoneApplication the application can run again (tests run several programs).
+  void ResetTerminated();
 
  private:
   struct Impl;
@@ -347,7 +349,8 @@ class TApplication : public TComponent {
 extern TApplication* Application;
 
 // Frees every form the application owns (the last created first) while the rest of the
-// program is still alive; call it when Run has returned.
+// program is still alive; call it when Run has returned. The application object can then
+// create forms and run again.
 void DoneApplication();
 
 // ===========================================================================

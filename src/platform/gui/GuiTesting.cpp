@@ -130,7 +130,8 @@ void Wheel(TControl* target, int delta, int x, int y, TShiftState shift) {
 }
 
 bool Grab(TControl* control, TBitmap& out) {
-  QWidget* w = control->Private()->clientWidget();
+  // A form with its menu bar; other controls their client area.
+  QWidget* w = control->Private()->isForm ? control->Private()->widget.data() : control->Private()->clientWidget();
   if (!w) return false;
   QPixmap pm = w->grab();
   if (pm.isNull()) return false;

@@ -24,7 +24,8 @@ void Click(TControl* target, int x, int y, TMouseButton button = mbLeft, TShiftS
 void DoubleClick(TControl* target, int x, int y);
 // A wheel step (120 = one notch away from the user).
 void Wheel(TControl* target, int delta, int x, int y, TShiftState shift = TShiftState());
-// Renders the control as it is painted now (the control must sit on a form).
+// Renders the control as it is painted now (the control must sit on a form): a form
+// with its menu bar, another control its client area.
 bool Grab(TControl* control, TBitmap& out);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();

@@ -20,8 +20,10 @@ void MakeSpinWidget(TControl* c) {
   auto* w = new SpinWidget(c);
   gui::AttachWidget(c, w);
   gui::AttachInnerWidget(c, w->edit());
-  auto* spin = static_cast<TSpinEdit*>(c);
-  QObject::connect(w, &QSpinBox::valueChanged, w, [spin](int) { gui::SafeCall(spin, [spin] { spin->Change(); }); });
+  QObject::connect(w, &QSpinBox::valueChanged, w, [c](int) {
+    auto* spin = static_cast<TSpinEdit*>(c);
+    gui::SafeCall(spin, [spin] { spin->Change(); });
+  });
 }
 }  // namespace
 

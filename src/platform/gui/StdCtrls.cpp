@@ -210,8 +210,10 @@ class EditWidget : public HostWidget<QLineEdit> {
 void MakeEditWidget(TControl* c) {
   auto* w = new EditWidget(c);
   gui::AttachWidget(c, w);
-  auto* edit = static_cast<TCustomEdit*>(c);
-  QObject::connect(w, &QLineEdit::textChanged, w, [edit](const QString&) { gui::SafeCall(edit, [edit] { edit->Change(); }); });
+  QObject::connect(w, &QLineEdit::textChanged, w, [c](const QString&) {
+    auto* edit = static_cast<TCustomEdit*>(c);
+    gui::SafeCall(edit, [edit] { edit->Change(); });
+  });
   QObject::connect(w, &QLineEdit::textEdited, w, [w](const QString& t) {
     if (w->charCase == ecNormal) return;
     QString conv = w->charCase == ecUpperCase ? t.toUpper() : t.toLower();
@@ -449,8 +451,10 @@ class TMemoStrings : public TStrings {
 void MakeMemoWidget(TControl* c) {
   auto* w = new MemoWidget(c);
   gui::AttachWidget(c, w, w->viewport());
-  auto* memo = static_cast<TMemo*>(c);
-  QObject::connect(w, &QPlainTextEdit::textChanged, w, [memo] { gui::SafeCall(memo, [memo] { memo->Change(); }); });
+  QObject::connect(w, &QPlainTextEdit::textChanged, w, [c] {
+    auto* memo = static_cast<TMemo*>(c);
+    gui::SafeCall(memo, [memo] { memo->Change(); });
+  });
   w->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   w->setTabChangesFocus(true);
 }
@@ -602,8 +606,7 @@ class PushButtonWidget : public HostWidget<QPushButton> {
 void MakeButtonWidget(TControl* c) {
   auto* w = new PushButtonWidget(c);
   gui::AttachWidget(c, w);
-  auto* b = static_cast<TButton*>(c);
-  QObject::connect(w, &QPushButton::clicked, w, [b](bool) { gui::SafeCall(b, [b] { b->Click(); }); });
+  QObject::connect(w, &QPushButton::clicked, w, [c](bool) { gui::SafeCall(c, [c] { c->Click(); }); });
 }
 }  // namespace
 
@@ -824,14 +827,15 @@ void MakeComboWidget(TControl* c) {
   w->setEditable(true);
   w->setInsertPolicy(QComboBox::NoInsert);
   gui::AttachWidget(c, w);
-  auto* combo = static_cast<TCustomComboBox*>(c);
-  QObject::connect(w, &QComboBox::activated, w, [combo](int) {
+  QObject::connect(w, &QComboBox::activated, w, [c](int) {
+    auto* combo = static_cast<TCustomComboBox*>(c);
     gui::SafeCall(combo, [combo] {
       combo->Click();
       combo->Select();
     });
   });
-  QObject::connect(w, &QComboBox::editTextChanged, w, [combo, w](const QString&) {
+  QObject::connect(w, &QComboBox::editTextChanged, w, [c, w](const QString&) {
+    auto* combo = static_cast<TCustomComboBox*>(c);
     // Typing only; choosing an item runs Select.
     if (w->lineEdit() && w->lineEdit()->isModified()) {
       w->lineEdit()->setModified(false);
