@@ -19,6 +19,7 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/ImgList.h"
+#include "platform/i18n/GnuGetText.h"
 
 // ===========================================================================
 // Page control
@@ -471,15 +472,18 @@ void TTrackBar::apply() {
   w->setTickPosition(tickStyle_ == tsNone ? QSlider::NoTicks : QSlider::TicksBelow);
   w->setOrientation(orientation_ == trVertical ? Qt::Vertical : Qt::Horizontal);
 }
+// Min above Max is refused, as the class library's track bar does.
 void TTrackBar::SetMin(int v) {
+  if (v > max_) throw EInvalidOperation(_("TTrackBar property out of range"));
   min_ = v;
   apply();
   if (position_ < min_) SetPosition(min_);
 }
 void TTrackBar::SetMax(int v) {
+  if (v < min_) throw EInvalidOperation(_("TTrackBar property out of range"));
   max_ = v;
   apply();
-  if (position_ > std::max(min_, max_)) SetPosition(std::max(min_, max_));
+  if (position_ > max_) SetPosition(max_);
 }
 void TTrackBar::SetPosition(int v) {
   v = std::clamp(v, min_, std::max(min_, max_));

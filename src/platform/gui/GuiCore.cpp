@@ -325,6 +325,19 @@ void SafeCall(TObject* sender, const std::function<void()>& fn) {
   }
 }
 
+bool IsMouseEvent(const QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool NativeFirst(TControl* control, QEvent* event) {
   return control->Private()->nativePressFirst &&
          (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick);

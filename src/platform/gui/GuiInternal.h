@@ -113,6 +113,8 @@ void AttachInnerWidget(TControl* control, QWidget* inner);
 // The generic events of a control (mouse, enter/leave, resize, context menu, drag);
 // returns true when the event is used up and the toolkit must not see it.
 bool DispatchEvent(TControl* control, QWidget* receiver, QEvent* event, bool afterNative);
+// Presses, releases, double clicks, moves and the wheel.
+bool IsMouseEvent(const QEvent* event);
 // Events the toolkit should handle before the control's OnMouseDown.
 bool NativeFirst(TControl* control, QEvent* event);
 
@@ -198,7 +200,10 @@ class HostWidget : public Base, public HostBase {
     }
     if (gui::DispatchEvent(c, this, e, false)) return true;
     if (!guard) return true;
-    return Base::event(e);
+    bool r = Base::event(e);
+    // Mouse events stay with the control they are for: a parent control never sees them.
+    if (guard && gui::IsMouseEvent(e)) e->accept();
+    return r;
   }
 };
 

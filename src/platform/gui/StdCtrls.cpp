@@ -645,6 +645,8 @@ class CheckBoxWidget : public HostWidget<QCheckBox> {
   explicit CheckBoxWidget(TControl* c) : HostWidget<QCheckBox>(c) {}
 
  protected:
+  // The whole control takes clicks, not only the box and its text.
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
   // The control decides the next state (and runs OnClick).
   void nextCheckState() override {
     if (auto* cb = dynamic_cast<TCheckBox*>(control())) gui::SafeCall(cb, [cb] { cb->Toggle(); });
@@ -704,6 +706,7 @@ class RadioWidget : public HostWidget<QRadioButton> {
   explicit RadioWidget(TControl* c) : HostWidget<QRadioButton>(c) { setAutoExclusive(false); }
 
  protected:
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
   void nextCheckState() override {
     if (auto* rb = dynamic_cast<TRadioButton*>(control())) gui::SafeCall(rb, [rb] { rb->SetChecked(true); });
   }

@@ -1,0 +1,264 @@
+// Painting: self-painting controls through their canvas, images (with pictures made by
+// ImageMagick), paint boxes, gauges, panels, labels and image lists, checked pixel by
+// pixel on the rendered window.
+#include <memory>
+#include <string>
+
+#include "GuiTestSupport.h"
+#include "TestSupport.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Gauges.h"
+#include "platform/gui/ImgList.h"
+#include "platform/gui/StdCtrls.h"
+
+namespace {
+
+using Paint = GuiTest;
+
+TColor At(const TBitmap& b, int x, int y) { return b.PixelColor(x, y) & 0xFFFFFF; }
+
+struct Canvas {
+  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
+  Canvas() {
+    form->SetClientWidth(200);
+    form->SetClientHeight(150);
+    form->SetColor(clWhite);
+  }
+  // Shows the form and renders it (the form's client area starts at the top: no menu).
+  void Shot(TBitmap& b) {
+    form->Show();
+    GuiTesting::ProcessEvents();
+    EXPECT_TRUE(GuiTesting::Grab(form.get(), b));
+  }
+};
+
+class Swatch : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  TColor fill = clRed;
+  int paints = 0;
+
+ protected:
+  void Paint() override {
+    ++paints;
+    Canvas()->Brush().SetColor(fill);
+    Canvas()->FillRect(ClientRect());
+    Canvas()->Pen().SetColor(clBlack);
+    Canvas()->MoveTo(0, 0);
+    Canvas()->LineTo(Width(), 0);
+  }
+};
+
+TEST_F(Paint, ACustomControlPaintsItselfThroughItsCanvas) {
+  Canvas c;
+  auto* swatch = new Swatch(c.form.get());
+  swatch->SetParent(c.form.get());
+  swatch->SetBounds(20, 30, 40, 20);
+  TBitmap shot;
+  c.Shot(shot);
+  EXPECT_GT(swatch->paints, 0);
+  EXPECT_EQ(At(shot, 30, 40), clRed);
+  EXPECT_EQ(At(shot, 30, 30), clBlack);
+  EXPECT_EQ(At(shot, 61, 40), clWhite);
+  // Repaint paints at once with the new state.
+  swatch->fill = clBlue;
+  swatch->Repaint();
+  TBitmap again;
+  ASSERT_TRUE(GuiTesting::Grab(c.form.get(), again));
+  EXPECT_EQ(At(again, 30, 40), clBlue);
+}
+
+TEST_F(Paint, PaintBoxAndFormOnPaint) {
+  Canvas c;
+  auto* box = new TPaintBox(c.form.get());
+  box->SetParent(c.form.get());
+  box->SetBounds(100, 10, 50, 50);
+  box->OnPaint = [box](TObject*) {
+    box->Canvas()->Brush().SetColor(clLime);
+    box->Canvas()->FillRect(Rect(0, 0, 25, 50));
+  };
+  c.form->OnPaint = [&](TObject*) {
+    c.form->Canvas()->Brush().SetColor(clNavy);
+    c.form->Canvas()->FillRect(Rect(0, 100, 10, 110));
+  };
+  TBitmap shot;
+  c.Shot(shot);
+  EXPECT_EQ(At(shot, 110, 30), clLime);
+  EXPECT_EQ(At(shot, 130, 30), clWhite);  // the paint box is transparent where it draws nothing
+  EXPECT_EQ(At(shot, 5, 105), clNavy);
+}
+
+TEST_F(Paint, ImageShowsAPictureMadeByImageMagick) {
+  KIVO2_REQUIRE_TOOL("convert");
+  // Four quadrants of 4x4 pixels: red, lime / blue, yellow.
+  const std::string file = testsupport::TempPath("quad.bmp");
+  auto r = testsupport::Run({"convert", "-size", "4x4", "xc:#FF0000", "-size", "4x4", "xc:#00FF00", "+append", "(",
+                             "-size", "4x4", "xc:#0000FF", "-size", "4x4", "xc:#FFFF00", "+append", ")", "-append",
+                             "-type", "TrueColor", "BMP3:" + file});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  testsupport::Raster expected = testsupport::ImageMagickRaster(file);
+  Canvas c;
+  auto* image = new TImage(c.form.get());
+  image->SetParent(c.form.get());
+  image->SetBounds(0, 0, 80, 40);
+  image->SetAutoSize(true);
+  image->Picture()->LoadFromFile(file);
+  EXPECT_EQ(image->Width(), 8);  // AutoSize took the picture's size
+  image->SetAutoSize(false);
+  image->SetBounds(0, 0, 80, 40);
+  image->SetStretch(true);
+  TBitmap shot;
+  c.Shot(shot);
+  auto rgb = [&](int x, int y) {
+    return RGB(uint8_t(expected.at(x, y, 0)), uint8_t(expected.at(x, y, 1)), uint8_t(expected.at(x, y, 2)));
+  };
+  // Stretched to 80x40: each source pixel covers 10x5 screen pixels.
+  EXPECT_EQ(At(shot, 15, 8), rgb(1, 1));
+  EXPECT_EQ(At(shot, 65, 8), rgb(6, 1));
+  EXPECT_EQ(At(shot, 15, 32), rgb(1, 6));
+  EXPECT_EQ(At(shot, 65, 32), rgb(6, 6));
+  // Proportional and centred: 40x40 in the middle of 80x40.
+  image->SetProportional(true);
+  image->SetCenter(true);
+  EXPECT_EQ(image->DestRect(), Rect(20, 0, 60, 40));
+  ASSERT_TRUE(GuiTesting::Grab(c.form.get(), shot));
+  EXPECT_EQ(At(shot, 10, 10), clWhite);
+  EXPECT_EQ(At(shot, 25, 10), rgb(0, 0));
+}
+
+TEST_F(Paint, DrawingOnAnImageMakesItsPictureABitmapAndRepaints) {
+  Canvas c;
+  auto* image = new TImage(c.form.get());
+  image->SetParent(c.form.get());
+  image->SetBounds(10, 10, 30, 20);
+  TBitmap first;
+  c.Shot(first);
+  TCanvas* canvas = image->Canvas();
+  auto* bitmap = dynamic_cast<TBitmap*>(image->Picture()->Graphic());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->Width(), 30);
+  EXPECT_EQ(bitmap->Height(), 20);
+  canvas->Brush().SetColor(clFuchsia);
+  canvas->FillRect(Rect(0, 0, 30, 20));
+  GuiTesting::ProcessEvents();
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(c.form.get(), shot));
+  EXPECT_EQ(At(shot, 20, 20), clFuchsia);
+  // A picture of another kind cannot be drawn on.
+  TIcon icon;
+  image->Picture()->SetGraphic(&icon);
+  EXPECT_THROW(image->Canvas(), EInvalidOperation);
+}
+
+TEST_F(Paint, GaugeFillsItsPercentage) {
+  Canvas c;
+  auto* gauge = new TGauge(c.form.get());
+  gauge->SetParent(c.form.get());
+  gauge->SetBounds(0, 0, 102, 20);
+  gauge->SetShowText(false);
+  gauge->SetForeColor(clRed);
+  gauge->SetBackColor(clWhite);
+  gauge->SetMinValue(10);
+  gauge->SetMaxValue(30);
+  gauge->SetProgress(20);
+  EXPECT_EQ(gauge->PercentDone(), 50);
+  TBitmap shot;
+  c.Shot(shot);
+  EXPECT_EQ(At(shot, 10, 10), clRed);
+  EXPECT_EQ(At(shot, 49, 10), clRed);
+  EXPECT_EQ(At(shot, 53, 10), clWhite);
+  gauge->SetProgress(99);  // kept in range
+  EXPECT_EQ(gauge->Progress(), 30);
+  gauge->SetMaxValue(10);
+  EXPECT_EQ(gauge->PercentDone(), 0);
+}
+
+TEST_F(Paint, PanelBevelsAndCaption) {
+  Canvas c;
+  auto* panel = new TPanel(c.form.get());
+  panel->SetParent(c.form.get());
+  panel->SetBounds(0, 0, 100, 40);
+  panel->SetColor(clYellow);
+  panel->SetBevelOuter(bvLowered);
+  TBitmap shot;
+  c.Shot(shot);
+  EXPECT_EQ(At(shot, 50, 0), ColorToRGB(clBtnShadow) & 0xFFFFFF);
+  EXPECT_EQ(At(shot, 50, 39), ColorToRGB(clBtnHighlight) & 0xFFFFFF);
+  EXPECT_EQ(At(shot, 5, 5), clYellow);
+  // The caption is drawn in the middle: some pixels there are not yellow.
+  panel->SetCaption("MMMM");
+  panel->Repaint();
+  ASSERT_TRUE(GuiTesting::Grab(c.form.get(), shot));
+  int ink = 0;
+  for (int x = 35; x < 65; ++x)
+    for (int y = 14; y < 26; ++y) ink += At(shot, x, y) != clYellow;
+  EXPECT_GT(ink, 10);
+}
+
+TEST_F(Paint, LabelsSizeToTheirTextAndStripAccelerators) {
+  Canvas c;
+  auto* label = new TLabel(c.form.get());
+  label->SetParent(c.form.get());
+  label->SetCaption("&Name");
+  int w1 = label->Width();
+  label->SetCaption("Name");
+  EXPECT_EQ(label->Width(), w1);  // "&" is not shown
+  label->SetCaption("A much longer name");
+  EXPECT_GT(label->Width(), w1);
+  const int right = label->Left() + label->Width();
+  label->SetAlignment(taRightJustify);
+  label->SetCaption("Short");
+  EXPECT_EQ(label->Left() + label->Width(), right);  // right-aligned labels keep their right edge
+  label->SetAutoSize(false);
+  label->SetBounds(0, 0, 10, 10);
+  label->SetCaption("Longer again");
+  EXPECT_EQ(label->Width(), 10);
+  auto* wrap = new TLabel(c.form.get());
+  wrap->SetParent(c.form.get());
+  wrap->SetWidth(40);
+  wrap->SetWordWrap(true);
+  wrap->SetCaption("several words that wrap");
+  EXPECT_EQ(wrap->Width(), 40);
+  EXPECT_GT(wrap->Height(), label->Font()->Size());
+}
+
+TEST_F(Paint, ImageListCutsStripsAndDrawsTransparently) {
+  TImageList list(nullptr);
+  list.SetWidth(4);
+  list.SetHeight(4);
+  TBitmap strip;
+  strip.SetPixelFormat(pf24bit);
+  strip.SetSize(12, 4);
+  strip.Canvas().Brush().SetColor(clFuchsia);  // the mask colour
+  strip.Canvas().FillRect(Rect(0, 0, 12, 4));
+  strip.Canvas().Brush().SetColor(clRed);
+  strip.Canvas().FillRect(Rect(1, 1, 3, 3));
+  strip.Canvas().Brush().SetColor(clBlue);
+  strip.Canvas().FillRect(Rect(4, 0, 8, 4));
+  EXPECT_EQ(list.AddMasked(&strip, clFuchsia), 0);
+  EXPECT_EQ(list.Count(), 3);
+  Canvas c;
+  auto* box = new TPaintBox(c.form.get());
+  box->SetParent(c.form.get());
+  box->SetBounds(0, 0, 20, 20);
+  box->OnPaint = [&](TObject*) {
+    list.Draw(box->Canvas(), 0, 0, 0);
+    list.Draw(box->Canvas(), 10, 0, 1);
+  };
+  TBitmap shot;
+  c.Shot(shot);
+  EXPECT_EQ(At(shot, 1, 1), clRed);
+  EXPECT_EQ(At(shot, 0, 0), clWhite);  // the fuchsia border is transparent
+  EXPECT_EQ(At(shot, 12, 2), clBlue);
+  TBitmap single;
+  list.SetBkColor(clGreen);
+  list.GetBitmap(0, &single);
+  EXPECT_EQ(single.Width(), 4);
+  EXPECT_EQ(single.PixelColor(0, 0) & 0xFFFFFF, clGreen);
+  EXPECT_EQ(single.PixelColor(1, 2) & 0xFFFFFF, clRed);
+  list.Delete(1);
+  EXPECT_EQ(list.Count(), 2);
+}
+
+}  // namespace
