@@ -1,0 +1,133 @@
+// The shortcut maker: freedesktop launchers on the XDG desktop, in the application menu and
+// in a folder. The launchers are checked with desktop-file-validate and started with GLib's
+// own launcher (gio launch), which reads Exec and Path its own way.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "controls/vShortcut.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ShortcutMakerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = GetEnvironmentVariable("HOME");
+    // A desktop folder with another name than "Desktop": only the XDG setting finds it.
+    desktop_ = home_ + "/Bureau";
+    fs::create_directories(desktop_);
+    const std::string config = GetEnvironmentVariable("XDG_CONFIG_HOME");
+    fs::create_directories(config);
+    testsupport::WriteFile(config + "/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+  }
+
+  // A program in a folder whose path needs quoting; it writes its working folder and its
+  // arguments, one per line, to out.
+  std::string MakeProgram(const std::string& out) {
+    const std::string folder = testsupport::TempDir() + "/Program's folder";
+    fs::create_directories(folder);
+    const std::string program = folder + "/view $it";
+    testsupport::WriteFile(program, "#!/bin/sh\npwd > '" + out + ".part'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" +
+                                        out + ".part'; done\nmv '" + out + ".part' '" + out + "'\n");
+    chmod(program.c_str(), 0755);
+    return program;
+  }
+
+  static void ExpectValid(const std::string& launcher) {
+    if (testsupport::ToolPath("desktop-file-validate").empty()) return;
+    const auto result = testsupport::Run({"desktop-file-validate", launcher});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_EQ(result.out.find("error"), std::string::npos) << result.out;
+  }
+
+  std::string home_, desktop_;
+};
+
+TEST_F(ShortcutMakerTest, DesktopLauncherStartsTheProgramWithItsArgumentsInItsFolder) {
+  const std::string out = testsupport::TempDir() + "/args.txt";
+  const std::string program = MakeProgram(out);
+  TvShortcut shortcut(nullptr);
+  shortcut.SetFullExePath(program);
+  shortcut.SetExeParameters("\"two words\" '$HOME' 100% 'back\\slash' \"quote\\\"d\"");
+  shortcut.SetShortcutCaption("Kivo2");
+  shortcut.SetDestination(sdDeskTop);
+  shortcut.MakeShortcut();
+
+  const std::string launcher = desktop_ + "/Kivo2.desktop";
+  ASSERT_TRUE(fs::exists(launcher));
+  struct stat st {};
+  ASSERT_EQ(stat(launcher.c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IXUSR) << "desktops start only executable launchers";
+  ExpectValid(launcher);
+
+  KIVO2_REQUIRE_TOOL("gio");
+  const auto launched = testsupport::Run({"gio", "launch", launcher});
+  ASSERT_EQ(launched.exitCode, 0) << launched.err;
+  for (int i = 0; i < 100 && !fs::exists(out); ++i) Sleep(50);
+  ASSERT_TRUE(fs::exists(out));
+  EXPECT_EQ(testsupport::ReadFile(out), testsupport::TempDir() + "/Program's folder\ntwo words\n$HOME\n100%\n"
+                                                                 "back\\slash\nquote\"d\n");
+}
+
+TEST_F(ShortcutMakerTest, EveryDestinationGetsALauncherOfTheCaptionsName) {
+  const std::string folder = testsupport::TempDir() + "/Tools";
+  fs::create_directories(folder);
+  TvShortcut shortcut(nullptr);
+  shortcut.SetFullExePath("/opt/Kivo2/kivo2");
+  shortcut.SetShortcutCaption("Viewer");
+  shortcut.SetShortcutFolder(folder);
+  shortcut.SetDestination(sdAll);
+  ASSERT_EQ(shortcut.Destination(), sdAll);
+  shortcut.MakeShortcut();
+
+  const std::string menu = GetEnvironmentVariable("XDG_DATA_HOME") + "/applications/Viewer.desktop";
+  for (const std::string& launcher : {desktop_ + "/Viewer.desktop", menu, folder + "/Viewer.desktop"}) {
+    ASSERT_TRUE(fs::exists(launcher)) << launcher;
+    ExpectValid(launcher);
+    const std::string text = testsupport::ReadFile(launcher);
+    EXPECT_NE(text.find("\nExec=/opt/Kivo2/kivo2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nPath=/opt/Kivo2/\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nName=Viewer\n"), std::string::npos) << text;
+  }
+  // Written again, an existing launcher is replaced, not doubled.
+  shortcut.SetShortcutCaption("Viewer");
+  shortcut.SetExeParameters("-x");
+  shortcut.MakeShortcut();
+  EXPECT_NE(testsupport::ReadFile(menu).find("\nExec=/opt/Kivo2/kivo2 -x\n"), std::string::npos);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(ShortcutMakerTest, FolderDestinationsNeedAFolderAndReportTheirOwnFailures) {
+  TvShortcut shortcut(nullptr);
+  EXPECT_EQ(shortcut.Destination(), sdDeskTop);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  shortcut.SetDestination(sdFolder);
+  EXPECT_EQ(shortcut.Destination(), sdDeskTop);
+  ASSERT_EQ(ModalResponder::History().size(), 1u);
+  EXPECT_EQ(ModalResponder::History()[0].text, "You must specify a folder for the shortcut !");
+
+  // A folder that cannot take the launcher: a message, no exception, nothing written.
+  shortcut.SetFullExePath("/opt/Kivo2/kivo2");
+  shortcut.SetShortcutCaption("Viewer");
+  shortcut.SetShortcutFolder(testsupport::TempDir() + "/missing");
+  shortcut.SetDestination(sdFolder);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  EXPECT_NO_THROW(shortcut.MakeShortcut());
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  EXPECT_FALSE(fs::exists(testsupport::TempDir() + "/missing"));
+
+  // A missing desktop folder is the caller's error; no launcher appears anywhere else.
+  fs::remove_all(desktop_);
+  shortcut.SetDestination(sdDeskTop);
+  EXPECT_THROW(shortcut.MakeShortcut(), EFCreateError);
+  EXPECT_FALSE(fs::exists(desktop_));
+  EXPECT_FALSE(fs::exists("/Viewer.desktop"));
+}
+
+}  // namespace
