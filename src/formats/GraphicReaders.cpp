@@ -10,7 +10,6 @@
     FormatGraphicError(gsInvalidImage, {GraphicText(ShortName)}); \
   }
 
-KIVO2_PLACEHOLDER_LOAD(TTargaGraphic, gsFormatTarga)
 KIVO2_PLACEHOLDER_LOAD(TTIFFGraphic, gsFormatTIFF)
 KIVO2_PLACEHOLDER_LOAD(TEPSGraphic, gsFormatEPS)
 KIVO2_PLACEHOLDER_LOAD(TPCXGraphic, gsFormatPCX)
@@ -23,4 +22,3 @@ KIVO2_PLACEHOLDER_LOAD(TPCDGraphic, gsFormatPCD)
 KIVO2_PLACEHOLDER_LOAD(TGIFGraphic, gsFormatGIF)
 KIVO2_PLACEHOLDER_LOAD(TCUTGraphic, gsFormatCUT)
 KIVO2_PLACEHOLDER_LOAD(TPSPGraphic, gsFormatPSP)
-KIVO2_PLACEHOLDER_LOAD(TPNGGraphic, gsFormatPNG)

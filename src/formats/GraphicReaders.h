@@ -13,7 +13,7 @@
     void LoadFromStream(TStream& stream) override;  \
   };
 
-KIVO2_PLACEHOLDER_READER(TTargaGraphic, TFormatGraphic)
+#include "formats/GraphicFormats_Targa.h"
 KIVO2_PLACEHOLDER_READER(TTIFFGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TEPSGraphic, TTIFFGraphic)
 KIVO2_PLACEHOLDER_READER(TPCXGraphic, TFormatGraphic)
@@ -26,4 +26,4 @@ KIVO2_PLACEHOLDER_READER(TPCDGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TGIFGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TCUTGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TPSPGraphic, TFormatGraphic)
-KIVO2_PLACEHOLDER_READER(TPNGGraphic, TFormatGraphic)
+#include "formats/GraphicFormats_PNG.h"
