@@ -1,0 +1,48 @@
+#pragma once
+// Shared by the benchmark programs: running a reference tool without a shell and
+// taking the best time of several runs.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace bench {
+
+// Runs a program with its arguments (looked up on PATH, no shell); with quiet its
+// standard output goes to /dev/null. Returns its exit code, -1 when it cannot run.
+inline int RunProgram(const std::vector<std::string>& args, bool quiet = false) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return -1;
+  int status = 0;
+  if (waitpid(pid, &status, 0) < 0) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The shortest of runs timings of fn, in seconds.
+template <class Fn>
+double BestSeconds(Fn fn, int runs = 5) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    fn();
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (s < best) best = s;
+  }
+  return best;
+}
+
+}  // namespace bench

@@ -1,0 +1,104 @@
+// Decodes the picture files named on the command line through the picture object,
+// as the viewer does, and writes each result as a PPM file (or a PAM file with an
+// alpha channel for 32-bit pictures), so that any picture can be compared with an
+// independent decoder. Prints the decoding time per file.
+//
+//   decode2pam [-o FOLDER] FILE...
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "formats/GraphicFormats.h"
+#include "platform/graphics/Graphics.h"
+
+namespace {
+
+const char* FormatName(TPixelFormat f) {
+  static const char* const names[] = {"device", "1-bit", "4-bit", "8-bit", "15-bit", "16-bit", "24-bit", "32-bit", "custom"};
+  return names[f];
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Writes the bitmap's colours (and alpha for 32-bit bitmaps).
+bool WritePam(const TBitmap& b, const std::string& out) {
+  FILE* f = std::fopen(out.c_str(), "wb");
+  if (!f) return false;
+  const bool alpha = b.PixelFormat() == pf32bit;
+  const int w = b.Width(), h = b.Height();
+  if (alpha)
+    std::fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", w, h);
+  else
+    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+  std::vector<unsigned char> row(size_t(w) * (alpha ? 4 : 3));
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* line = b.ScanLine(y);
+    unsigned char* p = row.data();
+    for (int x = 0; x < w; ++x) {
+      if (b.PixelFormat() == pf24bit || alpha) {
+        const uint8_t* s = line + x * (alpha ? 4 : 3);
+        *p++ = s[2], *p++ = s[1], *p++ = s[0];
+        if (alpha) *p++ = s[3];
+      } else {
+        const TColor c = b.PixelColor(x, y);
+        *p++ = uint8_t(c), *p++ = uint8_t(c >> 8), *p++ = uint8_t(c >> 16);
+      }
+    }
+    std::fwrite(row.data(), 1, row.size(), f);
+  }
+  return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string folder = ".";
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "-o" && i + 1 < argc)
+      folder = argv[++i];
+    else
+      files.push_back(a);
+  }
+  if (files.empty()) {
+    std::fprintf(stderr, "usage: decode2pam [-o FOLDER] FILE...\n");
+    return 2;
+  }
+  InitializeGraphicFormats();
+  int failures = 0;
+  for (const std::string& file : files) {
+    TPicture picture;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      picture.LoadFromFile(file);
+    } catch (const Exception& e) {
+      std::printf("%s: %s\n", file.c_str(), e.Message().c_str());
+      ++failures;
+      continue;
+    }
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
+    if (!bitmap) {
+      std::printf("%s: not a bitmap\n", file.c_str());
+      ++failures;
+      continue;
+    }
+    const std::string out =
+        folder + "/" + BaseName(file) + (bitmap->PixelFormat() == pf32bit ? ".pam" : ".ppm");
+    if (!WritePam(*bitmap, out)) {
+      std::printf("%s: cannot write %s\n", file.c_str(), out.c_str());
+      ++failures;
+      continue;
+    }
+    std::printf("%s: %dx%d %s, %.1f ms -> %s\n", file.c_str(), bitmap->Width(), bitmap->Height(),
+                FormatName(bitmap->PixelFormat()), ms, out.c_str());
+  }
+  return failures ? 1 : 0;
+}
