@@ -10,6 +10,7 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Gauges.h"
 #include "platform/gui/ImgList.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 
 namespace {
@@ -259,6 +260,54 @@ TEST_F(Paint, ImageListCutsStripsAndDrawsTransparently) {
   EXPECT_EQ(single.PixelColor(1, 2) & 0xFFFFFF, clRed);
   list.Delete(1);
   EXPECT_EQ(list.Count(), 2);
+}
+
+TEST_F(Paint, OwnerDrawnMenusDrawAndMeasureThroughTheirItems) {
+  Canvas c;
+  auto* menu = new TMainMenu(c.form.get());
+  auto* top = new TMenuItem(c.form.get());
+  top->SetCaption("&File");
+  auto* open = new TMenuItem(c.form.get());
+  open->SetCaption("&Open");
+  top->Add(open);
+  menu->Items()->Add(top);
+  c.form->SetMenu(menu);
+  TBitmap plain;
+  c.Shot(plain);
+  const TRect plainRect = GuiTesting::MenuItemRect(open);
+  ASSERT_FALSE(plainRect.IsEmpty());
+
+  menu->SetOwnerDraw(true);
+  std::vector<TOwnerDrawState> states;
+  top->OnAdvancedDrawItem = [&](TObject*, TCanvas* canvas, const TRect& r, TOwnerDrawState state) {
+    states.push_back(state);
+    canvas->Brush().SetColor(clRed);
+    canvas->FillRect(r);
+  };
+  open->OnMeasureItem = [](TObject*, TCanvas*, int& width, int&) { width += 40; };
+  open->OnAdvancedDrawItem = [](TObject*, TCanvas* canvas, const TRect& r, TOwnerDrawState) {
+    canvas->Brush().SetColor(clBlue);
+    canvas->FillRect(r);
+  };
+  top->SetCaption("&File");  // a change lays the bar out again
+  c.form->Repaint();
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(c.form.get(), shot));
+  const TRect topRect = GuiTesting::MenuItemRect(top);
+  ASSERT_FALSE(topRect.IsEmpty());
+  EXPECT_EQ(At(shot, topRect.Left + 2, topRect.Top + 2), clRed);
+  ASSERT_FALSE(states.empty());
+  EXPECT_FALSE(states.back().Contains(odSelected));
+  const TRect ownRect = GuiTesting::MenuItemRect(open);
+  EXPECT_EQ(ownRect.Width(), plainRect.Width() + 40);
+  TBitmap dropDown;
+  ASSERT_TRUE(GuiTesting::GrabMenu(top, dropDown));
+  EXPECT_EQ(At(dropDown, ownRect.Left + 5, ownRect.Top + 2), clBlue);
+  // A menu that is not owner-drawn ignores the handlers.
+  menu->SetOwnerDraw(false);
+  TBitmap native;
+  ASSERT_TRUE(GuiTesting::GrabMenu(top, native));
+  EXPECT_NE(At(native, ownRect.Left + 5, ownRect.Top + 2), clBlue);
 }
 
 }  // namespace

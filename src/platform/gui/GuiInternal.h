@@ -16,11 +16,13 @@
 #include "platform/gui/Controls.h"
 #include "platform/graphics/Graphics.h"
 
+class QAction;
 class QKeyEvent;
 class QMenuBar;
 class QMouseEvent;
 class QPainter;
 class TMainMenu;
+class TMenuItem;
 
 struct TControlPrivate {
   explicit TControlPrivate(TControl* c) : control(c) {}
@@ -156,6 +158,10 @@ void ProcessEvents(bool wait);
 // Deletes a control's widget now, or right after the event being handled.
 void DeleteWidget(QWidget* widget);
 
+// The menu or menu bar widget that shows a menu item (and the item's action).
+QWidget* MenuWidgetOf(TMenuItem* item, QAction** action);
+// Lays a menu's items out again (as before it is shown).
+void RemeasureMenu(QWidget* menu);
 // The menu bar widget of a main menu, and the form that shows it.
 QMenuBar* MenuBarOf(TMainMenu* menu);
 void SetMenuForm(TMainMenu* menu, TCustomForm* form);

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QThread>
 #include <QWheelEvent>
@@ -13,6 +15,7 @@
 #include "platform/graphics/CanvasQt.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/Menus.h"
 
 namespace {
 
@@ -134,6 +137,36 @@ bool Grab(TControl* control, TBitmap& out) {
   QWidget* w = control->Private()->isForm ? control->Private()->widget.data() : control->Private()->clientWidget();
   if (!w) return false;
   QPixmap pm = w->grab();
+  if (pm.isNull()) return false;
+  QImageToBitmap(pm.toImage().convertToFormat(QImage::Format_RGB32), out);
+  return true;
+}
+
+TRect MenuItemRect(TMenuItem* item) {
+  QAction* action = nullptr;
+  QWidget* w = gui::MenuWidgetOf(item, &action);
+  if (!w || !action) return TRect();
+  w->ensurePolished();
+  gui::RemeasureMenu(w);
+  QRect r;
+  if (auto* menu = qobject_cast<QMenu*>(w)) {
+    menu->adjustSize();
+    r = menu->actionGeometry(action);
+  } else if (auto* bar = qobject_cast<QMenuBar*>(w)) {
+    r = bar->actionGeometry(action);
+  }
+  return r.isValid() ? Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1) : TRect();
+}
+
+bool GrabMenu(TMenuItem* parent, TBitmap& out) {
+  if (!parent || parent->Count() == 0) return false;
+  QWidget* w = gui::MenuWidgetOf(parent->Items(0), nullptr);
+  auto* menu = qobject_cast<QMenu*>(w);
+  if (!menu) return false;
+  menu->ensurePolished();
+  gui::RemeasureMenu(menu);
+  menu->adjustSize();
+  QPixmap pm = menu->grab();
   if (pm.isNull()) return false;
   QImageToBitmap(pm.toImage().convertToFormat(QImage::Format_RGB32), out);
   return true;

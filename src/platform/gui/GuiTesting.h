@@ -7,6 +7,7 @@
 #include "platform/gui/Controls.h"
 
 class TBitmap;
+class TMenuItem;
 
 namespace GuiTesting {
 
@@ -27,6 +28,11 @@ void Wheel(TControl* target, int delta, int x, int y, TShiftState shift = TShift
 // Renders the control as it is painted now (the control must sit on a form): a form
 // with its menu bar, another control its client area.
 bool Grab(TControl* control, TBitmap& out);
+// The rectangle of a menu item in the menu (or menu bar) that shows it, laid out as it
+// would be shown; empty when the item is not in a menu.
+TRect MenuItemRect(TMenuItem* item);
+// Renders the drop-down menu of parent (its sub-items) as it would be shown.
+bool GrabMenu(TMenuItem* parent, TBitmap& out);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // Waits up to ms milliseconds while handling events, until done returns true.

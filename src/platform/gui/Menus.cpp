@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 
 #include <algorithm>
 #include <strings.h>
@@ -48,6 +51,102 @@ struct TMenuPrivate {
 };
 
 namespace {
+
+TMenuItem* ItemOfAction(const QAction* a) {
+  return a ? reinterpret_cast<TMenuItem*>(a->data().value<quintptr>()) : nullptr;
+}
+
+// The menu item a style option of a menu or menu bar widget is about.
+TMenuItem* ItemForOption(const QStyleOption* opt, const QWidget* w, const QString& text) {
+  QAction* a = nullptr;
+  if (auto* menu = qobject_cast<const QMenu*>(w)) {
+    if (opt->rect.isValid()) a = menu->actionAt(opt->rect.center());
+    if (!a)
+      for (QAction* candidate : menu->actions())
+        if (candidate->text() == text) a = candidate;
+  } else if (auto* bar = qobject_cast<const QMenuBar*>(w)) {
+    if (opt->rect.isValid()) a = bar->actionAt(opt->rect.center());
+  }
+  return ItemOfAction(a);
+}
+
+bool OwnerDrawn(TMenuItem* item) {
+  TMenu* menu = item ? item->GetParentMenu() : nullptr;
+  return menu && menu->OwnerDraw();
+}
+
+// Draws the items of owner-drawn menus through their OnAdvancedDrawItem / OnDrawItem and
+// lets OnMeasureItem change their size; every other item is drawn by the toolkit's style.
+class OwnerDrawStyle : public QProxyStyle {
+ public:
+  void drawControl(ControlElement element, const QStyleOption* opt, QPainter* p, const QWidget* w) const override {
+    if (element == CE_MenuItem || element == CE_MenuBarItem) {
+      auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(opt);
+      TMenuItem* item = mi ? ItemForOption(opt, w, mi->text) : nullptr;
+      if (OwnerDrawn(item) && (item->OnAdvancedDrawItem || item->OnDrawItem)) {
+        TOwnerDrawState state;
+        if (opt->state & State_Selected) state.Include(odSelected);
+        if (!(opt->state & State_Enabled)) state.Include(odDisabled);
+        if (!(opt->state & State_Enabled)) state.Include(odGrayed);
+        if (item->Checked()) state.Include(odChecked);
+        if (item->Default()) state.Include(odDefault);
+        const TRect r(opt->rect.left(), opt->rect.top(), opt->rect.right() + 1, opt->rect.bottom() + 1);
+        TCanvasPainterBinding binding(canvas_, *p, opt->rect);
+        if (w) {
+          const QFont& f = w->font();
+          canvas_.Font().SetName(gui::StdText(f.family()));
+          if (f.pointSize() > 0)
+            canvas_.Font().SetSize(f.pointSize());
+          else
+            canvas_.Font().SetHeight(-f.pixelSize());
+        }
+        canvas_.Font().SetColor(clMenuText);
+        gui::SafeCall(item, [&] {
+          if (item->OnAdvancedDrawItem)
+            item->OnAdvancedDrawItem(item, &canvas_, r, state);
+          else
+            item->OnDrawItem(item, &canvas_, r, state);
+        });
+        return;
+      }
+    }
+    QProxyStyle::drawControl(element, opt, p, w);
+  }
+
+  QSize sizeFromContents(ContentsType type, const QStyleOption* opt, const QSize& size,
+                         const QWidget* w) const override {
+    QSize s = QProxyStyle::sizeFromContents(type, opt, size, w);
+    if (type != CT_MenuItem && type != CT_MenuBarItem) return s;
+    auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(opt);
+    TMenuItem* item = mi ? ItemForOption(opt, w, mi->text) : nullptr;
+    if (!OwnerDrawn(item) || !item->OnMeasureItem) return s;
+    int width = s.width(), height = s.height();
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter painter(&scratch);
+    TCanvasPainterBinding binding(canvas_, painter);
+    gui::SafeCall(item, [&] { item->OnMeasureItem(item, &canvas_, width, height); });
+    return QSize(std::max(0, width), std::max(0, height));
+  }
+
+ private:
+  mutable TCanvas canvas_;
+};
+
+// Makes a menu measure its items again (owner-drawn items may measure differently now).
+void Remeasure(QWidget* menu) {
+  if (!menu) return;
+  QEvent change(QEvent::StyleChange);
+  QCoreApplication::sendEvent(menu, &change);
+}
+
+QStyle* MenuStyle() {
+  static OwnerDrawStyle* style = [] {
+    auto* s = new OwnerDrawStyle();
+    s->setParent(qApp);
+    return s;
+  }();
+  return style;
+}
 
 QIcon ItemIcon(TMenuItem* item) {
   TMenu* menu = item->GetParentMenu();
@@ -93,7 +192,12 @@ void RebuildChildren(TMenuItem* item) {
     TMenuPrivate* md = d->menu->Private();
     host = md->bar ? static_cast<QWidget*>(md->bar.data()) : static_cast<QWidget*>(md->popup.data());
   } else if (!d->items.empty()) {
-    if (!d->submenu) d->submenu = new QMenu();
+    if (!d->submenu) {
+      d->submenu = new QMenu();
+      d->submenu->setStyle(MenuStyle());
+      QMenu* m = d->submenu;
+      QObject::connect(m, &QMenu::aboutToShow, m, [m] { Remeasure(m); });
+    }
     host = d->submenu;
     if (d->action) d->action->setMenu(d->submenu);
   } else if (d->submenu) {
@@ -125,6 +229,7 @@ void UpdateBarVisibility(TMenu* menu) {
 TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), d_(std::make_unique<TMenuItemPrivate>()) {
   EnsureQtApplication();
   d_->action = new QAction();
+  d_->action->setData(QVariant::fromValue(quintptr(this)));
   QObject::connect(d_->action, &QAction::triggered, d_->action, [this](bool) {
     gui::SafeCall(this, [this] { Click(); });
     if (d_ && d_->action) d_->action->setChecked(d_->checked);
@@ -327,7 +432,18 @@ void TMenu::SetImages(TImageList* images) {
   }
 }
 bool TMenu::OwnerDraw() const { return d_->ownerDraw; }
-void TMenu::SetOwnerDraw(bool v) { d_->ownerDraw = v; }
+void TMenu::SetOwnerDraw(bool v) {
+  d_->ownerDraw = v;
+  Remeasure(d_->bar);
+  Remeasure(d_->popup);
+  std::vector<TMenuItem*> stack{d_->root.get()};
+  while (!stack.empty()) {
+    TMenuItem* i = stack.back();
+    stack.pop_back();
+    Remeasure(i->Private()->submenu);
+    for (int k = 0; k < i->Count(); ++k) stack.push_back(i->Items(k));
+  }
+}
 
 TMenuItem* TMenu::FindShortCut(TShortCut shortCut) const {
   if (!shortCut) return nullptr;
@@ -356,6 +472,7 @@ void TMenu::MenuChanged(TMenuItem* source, bool rebuild) {
 
 TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {
   Private()->bar = new QMenuBar();
+  Private()->bar->setStyle(MenuStyle());
   Private()->bar->setNativeMenuBar(false);
   Private()->bar->hide();
 }
@@ -377,6 +494,9 @@ void gui::SetMenuForm(TMainMenu* menu, TCustomForm* form) {
 
 TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {
   Private()->popup = new QMenu();
+  Private()->popup->setStyle(MenuStyle());
+  QMenu* m = Private()->popup;
+  QObject::connect(m, &QMenu::aboutToShow, m, [m] { Remeasure(m); });
   QObject::connect(Private()->popup, &QMenu::aboutToHide, Private()->popup, [this] {
     if (OnClose) gui::SafeCall(this, [this] { OnClose(this); });
   });
@@ -434,4 +554,18 @@ TMenuItem* NewLine() {
   auto* item = new TMenuItem(nullptr);
   item->SetCaption("-");
   return item;
+}
+
+void gui::RemeasureMenu(QWidget* menu) { Remeasure(menu); }
+
+QWidget* gui::MenuWidgetOf(TMenuItem* item, QAction** action) {
+  TMenuItem* parent = item ? item->Parent() : nullptr;
+  if (!parent) return nullptr;
+  if (action) *action = item->Private()->action;
+  TMenuItemPrivate* pd = parent->Private();
+  if (pd->menu) {
+    TMenuPrivate* md = pd->menu->Private();
+    return md->bar ? static_cast<QWidget*>(md->bar.data()) : static_cast<QWidget*>(md->popup.data());
+  }
+  return pd->submenu;
 }
