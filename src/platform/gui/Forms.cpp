@@ -115,13 +115,7 @@ TCustomForm::~TCustomForm() {
   *data_->alive = false;
   if (Screen) Screen->RemoveForm(this);
   if (Application) Application->FormCreated(nullptr);  // forgets this form as main form if it was
-  if (data_->menu) {
-    if (QMenuBar* bar = gui::MenuBarOf(data_->menu)) {
-      bar->hide();
-      bar->setParent(nullptr);
-    }
-    gui::SetMenuForm(data_->menu, nullptr);
-  }
+  if (data_->menu) gui::SetMenuForm(data_->menu, nullptr);
 }
 
 void TCustomForm::BeforeDestruction() {
@@ -473,18 +467,13 @@ void TCustomForm::SetPosition(TPosition position) { data_->position = position; 
 TMainMenu* TCustomForm::Menu() const { return data_->menu; }
 void TCustomForm::SetMenu(TMainMenu* menu) {
   if (menu == data_->menu) return;
-  if (data_->menu) {
-    if (QMenuBar* bar = gui::MenuBarOf(data_->menu)) {
-      bar->hide();
-      bar->setParent(nullptr);
-    }
-    gui::SetMenuForm(data_->menu, nullptr);
-  }
+  if (data_->menu) gui::SetMenuForm(data_->menu, nullptr);
   data_->menu = menu;
   if (menu) {
+    // A menu shown by another form moves here.
+    if (TCustomForm* other = menu->Form(); other && other != this) other->SetMenu(nullptr);
     menu->FreeNotification(this);
     gui::SetMenuForm(menu, this);
-    if (QMenuBar* bar = gui::MenuBarOf(menu)) bar->setParent(Private()->widget);
     menu->MenuChanged(nullptr, true);
   }
   LayoutWindow();

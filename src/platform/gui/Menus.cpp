@@ -470,12 +470,8 @@ void TMenu::MenuChanged(TMenuItem* source, bool rebuild) {
   if (OnChange) gui::SafeCall(this, [&] { OnChange(this, source, rebuild); });
 }
 
-TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {
-  Private()->bar = new QMenuBar();
-  Private()->bar->setStyle(MenuStyle());
-  Private()->bar->setNativeMenuBar(false);
-  Private()->bar->hide();
-}
+// The menu bar exists while the menu is a form's menu (it is a child of the form's window).
+TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {}
 TMainMenu::~TMainMenu() {
   if (TCustomForm* f = Private()->form) {
     TMenuPrivate* d = Private();
@@ -488,7 +484,19 @@ TCustomForm* TMainMenu::Form() const { return Private()->form; }
 QMenuBar* gui::MenuBarOf(TMainMenu* menu) { return menu ? menu->Private()->bar.data() : nullptr; }
 void gui::SetMenuForm(TMainMenu* menu, TCustomForm* form) {
   if (!menu) return;
-  menu->Private()->form = form;
+  TMenuPrivate* d = menu->Private();
+  d->form = form;
+  if (!form) {
+    if (d->bar) delete d->bar.data();
+    return;
+  }
+  if (!d->bar) {
+    d->bar = new QMenuBar(form->Private()->widget);
+    d->bar->setStyle(MenuStyle());
+    d->bar->setNativeMenuBar(false);
+    d->bar->hide();
+    RebuildChildren(d->root.get());
+  }
   UpdateBarVisibility(menu);
 }
 
