@@ -132,6 +132,29 @@ TEST_F(Input, EnterAndEscPressTheDefaultAndCancelButtons) {
   GuiTesting::PressKey(f.edit, VK_RETURN, {}, '\r');
   GuiTesting::PressKey(f.edit, VK_ESCAPE, {}, 27);
   EXPECT_EQ(clicks, (std::vector<std::string>{"ok", "cancel"}));
+
+  // A self-painting push button takes part through DialogKey.
+  struct PushButton : TCustomControl {
+    using TCustomControl::TCustomControl;
+    bool DialogKey(uint16_t key, TShiftState) override {
+      if (key != VK_RETURN) return false;
+      Click();
+      return true;
+    }
+  };
+  ok->SetDefault(false);
+  auto* own = new PushButton(f.form.get());
+  own->SetParent(f.form.get());
+  own->OnClick = [&](TObject*) { clicks.push_back("own"); };
+  GuiTesting::PressKey(f.edit, VK_RETURN, {}, '\r');
+  EXPECT_EQ(clicks.back(), "own");
+  // A hidden default button does not take the key.
+  own->Hide();
+  ok->SetDefault(true);
+  ok->Hide();
+  clicks.clear();
+  GuiTesting::PressKey(f.edit, VK_RETURN, {}, '\r');
+  EXPECT_TRUE(clicks.empty());
 }
 
 TEST_F(Input, ClickComesBeforeMouseUpAndOnlyWhenReleasedInside) {

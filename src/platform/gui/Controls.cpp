@@ -735,6 +735,8 @@ void TWinControl::KeyUp(uint16_t& Key, TShiftState Shift) {
 void TWinControl::KeyPress(char& Key) {
   if (OnKeyPress) OnKeyPress(this, Key);
 }
+bool TWinControl::DialogKey(uint16_t, TShiftState) { return false; }
+
 void TWinControl::DoEnter() {
   if (OnEnter) OnEnter(this);
 }

@@ -282,6 +282,11 @@ class TWinControl : public TControl {
   virtual void KeyPress(char& Key);
   virtual void DoEnter();
   virtual void DoExit();
+  // Enter or Esc was pressed in the form and the focused control does not use it: a
+  // default (Enter) or cancel (Esc) button clicks itself and returns true. The layer asks
+  // every visible and enabled windowed control of the form until one takes the key. The
+  // default takes none.
+  virtual bool DialogKey(uint16_t Key, TShiftState Shift);
 
   // The client area for aligned children (the class library's AdjustClientRect).
   virtual TRect AlignClientRect() const;

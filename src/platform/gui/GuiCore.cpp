@@ -136,9 +136,9 @@ class ApplicationFilter : public QObject {
 
 ApplicationFilter* g_filter = nullptr;
 
-// The key of a form's default (Enter) or cancel (Esc) button, when the focused control
-// does not use that key itself.
-bool DialogKey(TCustomForm* form, TWinControl* focused, uint16_t vk) {
+// Enter or Esc for a form's default or cancel button, when the focused control does not
+// use that key itself: every windowed control of the form is asked (DialogKey).
+bool DialogKey(TCustomForm* form, TWinControl* focused, uint16_t vk, TShiftState shift) {
   if (!form || (vk != VK_RETURN && vk != VK_ESCAPE)) return false;
   if (vk == VK_RETURN) {
     if (auto* memo = dynamic_cast<TMemo*>(focused); memo && memo->WantReturns()) return false;
@@ -150,15 +150,13 @@ bool DialogKey(TCustomForm* form, TWinControl* focused, uint16_t vk) {
     TWinControl* w = stack.back();
     stack.pop_back();
     for (int i = 0; i < w->ControlCount(); ++i) {
-      TControl* c = w->Controls(i);
-      if (auto* b = dynamic_cast<TButton*>(c)) {
-        bool match = vk == VK_RETURN ? b->Default() : b->Cancel();
-        if (match && b->Showing() && b->Enabled()) {
-          gui::SafeCall(b, [b] { b->Click(); });
-          return true;
-        }
-      }
-      if (auto* wc = dynamic_cast<TWinControl*>(c)) stack.push_back(wc);
+      auto* wc = dynamic_cast<TWinControl*>(w->Controls(i));
+      // Hidden or disabled controls (and what they hold) take no keys.
+      if (!wc || !wc->Visible() || !wc->Enabled()) continue;
+      bool taken = false;
+      gui::SafeCall(wc, [&] { taken = wc->DialogKey(vk, shift); });
+      if (taken) return true;
+      stack.push_back(wc);
     }
   }
   return false;
@@ -187,7 +185,7 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
       if (form && form->IsShortCut(vk, shift)) return true;
       if (!guard) return true;
     }
-    if (DialogKey(form, control, vk)) return true;
+    if (DialogKey(form, control, vk, shift)) return true;
     if (!guard) return true;
     uint16_t key = vk;
     if (form && form != control && form->KeyPreview()) {

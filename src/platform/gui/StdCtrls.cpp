@@ -630,6 +630,13 @@ void TButton::SetDefault(bool v) {
 }
 bool TButton::Cancel() const { return cancel_; }
 void TButton::SetCancel(bool v) { cancel_ = v; }
+bool TButton::DialogKey(uint16_t Key, TShiftState Shift) {
+  const bool mine = (Key == VK_RETURN && Default()) || (Key == VK_ESCAPE && Cancel());
+  if (!mine || !Shift.Empty() || !Showing() || !Enabled()) return false;
+  Click();
+  return true;
+}
+
 void TButton::Click() {
   if (TModalResult r = ModalResult(); r != mrNone)
     if (TCustomForm* form = GetParentForm(this)) form->SetModalResult(r);

@@ -196,6 +196,7 @@ class TButton : public TButtonControl {
   bool Cancel() const;
   void SetCancel(bool v);
   void Click() override;
+  bool DialogKey(uint16_t Key, TShiftState Shift) override;
 
  private:
   TModalResult modalResult_ = mrNone;
