@@ -71,6 +71,24 @@ TEST(GraphicsCanvas, LinesLeaveOutTheirEndPoint) {
   for (int y = 2; y < 7; ++y) EXPECT_EQ(c.Pixels(6, y), clRed) << y;
   EXPECT_EQ(c.Pixels(6, 7), clWhite);
   EXPECT_EQ(c.Pixels(5, 3), clWhite);
+  // Upwards and leftwards the start point is drawn and the end point left out too.
+  c.MoveTo(1, 7);
+  c.LineTo(1, 3);
+  for (int y = 4; y <= 7; ++y) EXPECT_EQ(c.Pixels(1, y), clRed) << y;
+  EXPECT_EQ(c.Pixels(1, 3), clWhite);
+  c.MoveTo(5, 5);
+  c.LineTo(2, 5);
+  for (int x = 3; x <= 5; ++x) EXPECT_EQ(c.Pixels(x, 5), clRed) << x;
+  EXPECT_EQ(c.Pixels(2, 5), clWhite);
+  // A diagonal leaves out its end point; a line of length zero draws nothing.
+  c.MoveTo(7, 0);
+  c.LineTo(4, 3);
+  EXPECT_EQ(c.Pixels(7, 0), clRed);
+  EXPECT_EQ(c.Pixels(5, 2), clRed);
+  EXPECT_EQ(c.Pixels(4, 3), clWhite);
+  c.MoveTo(0, 6);
+  c.LineTo(0, 6);
+  EXPECT_EQ(c.Pixels(0, 6), clWhite);
   // An XOR pen inverts twice back to the start.
   c.Pen().SetMode(pmXor);
   c.Pen().SetColor(clWhite);

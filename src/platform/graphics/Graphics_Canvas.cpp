@@ -1,5 +1,6 @@
 // TCanvas: shapes and text through QPainter, pixels and block copies straight on the
 // bitmap's rows.
+#include <vector>
 #include <QFontMetrics>
 #include <QPainterPath>
 #include <QPolygon>
@@ -301,7 +302,25 @@ void TCanvas::LineTo(int x, int y) {
       QPainter& p = *s.painter();
       p.setCompositionMode(PenComposition(pen_.Mode()));
       p.setPen(MakePen(pen_));
-      p.drawLine(QPoint(penPos_.X, penPos_.Y), QPoint(x, y));
+      if (pen_.Width() <= 1 && (pen_.Style() == psSolid || pen_.Style() == psInsideFrame)) {
+        // Thin solid lines are drawn like the class library: from the start point up to,
+        // but not including, the end point, in either direction (Bresenham steps).
+        std::vector<QPoint> points;
+        int x0 = penPos_.X, y0 = penPos_.Y;
+        const int dx = std::abs(x - x0), dy = -std::abs(y - y0);
+        const int sx = x0 < x ? 1 : -1, sy = y0 < y ? 1 : -1;
+        int err = dx + dy;
+        points.reserve(size_t(std::max(dx, -dy)));
+        while (x0 != x || y0 != y) {
+          points.emplace_back(x0, y0);
+          const int e2 = 2 * err;
+          if (e2 >= dy) { err += dy; x0 += sx; }
+          if (e2 <= dx) { err += dx; y0 += sy; }
+        }
+        if (!points.empty()) p.drawPoints(points.data(), int(points.size()));
+      } else {
+        p.drawLine(QPoint(penPos_.X, penPos_.Y), QPoint(x, y));
+      }
     }
   }
   penPos_ = TPoint(x, y);
