@@ -1,5 +1,6 @@
 // Alignment, anchors, splitters, scroll boxes, parents and ownership of controls.
 #include <memory>
+#include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/ExtCtrls.h"
@@ -158,6 +159,33 @@ TEST_F(Layout, ScrollBoxScrollsByMovingItsChildren) {
   EXPECT_FALSE(box->HorzScrollBar()->IsScrollBarVisible());
   EXPECT_FALSE(box->VertScrollBar()->IsScrollBarVisible());
   EXPECT_EQ(box->ClientWidth(), 200);
+}
+
+TEST_F(Layout, UserScrollingIsReportedAfterTheContentsMoved) {
+  struct Box : TScrollBox {
+    using TScrollBox::TScrollBox;
+    std::vector<int> seen;
+    TControl* child = nullptr;
+    void DoScroll(TScrollBarKind kind) override { seen.push_back(kind == sbVertical ? child->Top() : -1000); }
+  };
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* box = new Box(form.get());
+  box->SetParent(form.get());
+  box->SetBorderStyle(bsNone);
+  box->SetBounds(0, 0, 100, 100);
+  box->VertScrollBar()->SetIncrement(10);
+  auto* tall = new TPanel(form.get());
+  tall->SetParent(box);
+  tall->SetBounds(0, 0, 50, 400);
+  box->child = tall;
+  form->Show();
+  GuiTesting::ScrollStep(box, true, 2);
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(box->seen, (std::vector<int>{-20, -20}));
+  EXPECT_EQ(box->VertScrollBar()->Position(), 20);
+  // The wheel does not scroll a scroll box by itself.
+  GuiTesting::Wheel(box, -120, 10, 10);
+  EXPECT_EQ(box->VertScrollBar()->Position(), 20);
 }
 
 TEST_F(Layout, ReparentingMovesTheControlBetweenParents) {

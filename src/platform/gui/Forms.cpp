@@ -577,9 +577,18 @@ int ScrollBarExtent() { return QApplication::style()->pixelMetric(QStyle::PM_Scr
 void MakeScrollBoxWidget(TControl* c) {
   auto* w = new ScrollBoxWidget(c);
   gui::AttachWidget(c, w, w->viewport());
-  auto scrolled = [c](TScrollBarKind kind) {
-    auto* sb = static_cast<TScrollingWinControl*>(c);
-    gui::SafeCall(sb, [sb, kind] { sb->DoScroll(kind); });
+  // The toolkit reports the action before the contents move; the control hears of it after.
+  QPointer<QWidget> guard(w);
+  auto scrolled = [guard](TScrollBarKind kind) {
+    QMetaObject::invokeMethod(
+        guard.data(),
+        [guard, kind] {
+          auto* host = dynamic_cast<HostBase*>(guard.data());
+          if (!host || !host->control()) return;
+          auto* sb = static_cast<TScrollingWinControl*>(host->control());
+          gui::SafeCall(sb, [sb, kind] { sb->DoScroll(kind); });
+        },
+        Qt::QueuedConnection);
   };
   QObject::connect(w->horizontalScrollBar(), &QScrollBar::actionTriggered, w, [scrolled](int) { scrolled(sbHorizontal); });
   QObject::connect(w->verticalScrollBar(), &QScrollBar::actionTriggered, w, [scrolled](int) { scrolled(sbVertical); });

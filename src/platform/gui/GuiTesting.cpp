@@ -7,7 +7,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QAbstractScrollArea>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QThread>
 #include <QWheelEvent>
 
@@ -170,6 +172,14 @@ bool GrabMenu(TMenuItem* parent, TBitmap& out) {
   if (pm.isNull()) return false;
   QImageToBitmap(pm.toImage().convertToFormat(QImage::Format_RGB32), out);
   return true;
+}
+
+void ScrollStep(TControl* scrollBox, bool vertical, int steps) {
+  auto* area = dynamic_cast<QAbstractScrollArea*>(scrollBox->Private()->widget.data());
+  if (!area) return;
+  QScrollBar* bar = vertical ? area->verticalScrollBar() : area->horizontalScrollBar();
+  for (int i = 0; i < std::abs(steps); ++i)
+    bar->triggerAction(steps > 0 ? QAbstractSlider::SliderSingleStepAdd : QAbstractSlider::SliderSingleStepSub);
 }
 
 void ProcessEvents() {

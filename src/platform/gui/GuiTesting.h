@@ -33,6 +33,8 @@ bool Grab(TControl* control, TBitmap& out);
 TRect MenuItemRect(TMenuItem* item);
 // Renders the drop-down menu of parent (its sub-items) as it would be shown.
 bool GrabMenu(TMenuItem* parent, TBitmap& out);
+// Steps a scroll box's bar as the user does with its arrows (positive: down or right).
+void ScrollStep(TControl* scrollBox, bool vertical, int steps);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // Waits up to ms milliseconds while handling events, until done returns true.
