@@ -114,9 +114,10 @@ void TControlPrivate::applyGeometry() {
   }
 }
 
-void TControlPrivate::geometryFromWidget() {
+void TControlPrivate::geometryFromWidget(const QPoint* pos, const QSize* size) {
   if (!widget || eventsDetached) return;
   QRect g = isForm ? QRect(widget->pos(), widget->size()) : widget->geometry();
+  if (pos || size) g = QRect(pos ? *pos : QPoint(left, top), size ? *size : QSize(width, height));
   if (g.x() == left && g.y() == top && g.width() == std::max(0, width) && g.height() == std::max(0, height)) return;
   bool sized = g.width() != width || g.height() != height;
   left = g.x();

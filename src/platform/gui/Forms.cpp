@@ -240,7 +240,7 @@ void TCustomForm::SetVisible(bool visible) {
     gui::SafeCall(this, [this] { DoShow(); });
     if (!guard || !d->visible) return;
     w->setAttribute(Qt::WA_ShowWithoutActivating, data_->noActivate);
-    if (data_->fullScreen)
+    if (data_->fullScreen && !ModalResponder::Scripted())
       w->showFullScreen();
     else if (data_->windowState == wsMaximized)
       w->showMaximized();
@@ -449,13 +449,18 @@ void TCustomForm::SetFullScreen(bool on) {
   if (on == data_->fullScreen) return;
   QWidget* w = Private()->widget;
   data_->fullScreen = on;
+  // Under test the screen is the responder's: the form simply takes its size.
+  const bool scripted = ModalResponder::Scripted();
   if (on) {
     data_->savedGeometry = QRect(Left(), Top(), Width(), Height());
-    if (w && w->isVisible()) w->showFullScreen();
-    TSize s = ModalResponder::ScreenSize();
-    if (ModalResponder::Scripted()) SetBounds(0, 0, s.cx, s.cy);
+    if (scripted) {
+      TSize s = ModalResponder::ScreenSize();
+      SetBounds(0, 0, s.cx, s.cy);
+    } else if (w && w->isVisible()) {
+      w->showFullScreen();
+    }
   } else {
-    if (w && w->isVisible()) w->showNormal();
+    if (!scripted && w && w->isVisible()) w->showNormal();
     const QRect& g = data_->savedGeometry;
     SetBounds(g.x(), g.y(), g.width(), g.height());
   }

@@ -11,6 +11,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -479,8 +481,17 @@ bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNati
       return ContextPopup(c, ce->globalPos());
     }
     case QEvent::Resize:
+      if (receiver == d->widget) {
+        QSize size = static_cast<QResizeEvent*>(event)->size();
+        d->geometryFromWidget(nullptr, &size);
+      }
+      return false;
     case QEvent::Move:
-      if (receiver == d->widget) d->geometryFromWidget();
+      if (receiver == d->widget) {
+        // A window's position is that of its frame.
+        QPoint pos = d->isForm ? receiver->pos() : static_cast<QMoveEvent*>(event)->pos();
+        d->geometryFromWidget(&pos, nullptr);
+      }
       return false;
     default:
       return false;

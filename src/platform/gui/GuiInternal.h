@@ -81,8 +81,10 @@ struct TControlPrivate {
   int clientHeight() const;
   // Applies left/top/width/height to the widget.
   void applyGeometry();
-  // The widget was resized or moved by the toolkit: takes its geometry over.
-  void geometryFromWidget();
+  // The widget was resized or moved by the toolkit: takes its geometry over. A move
+  // carries only the position and a resize only the size (a window's other half may
+  // still be on its way from the window system).
+  void geometryFromWidget(const QPoint* pos = nullptr, const QSize* size = nullptr);
   void applyFont();
   void applyColor();
   void applyCursor();

@@ -1,0 +1,241 @@
+// Forms: placement, window states, full screen, activation, the screen's form list,
+// hints, edits, and the application's exception handling.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
+
+namespace {
+
+using Forms = GuiTest;
+
+TEST_F(Forms, PositionCentresOnTheScreenOrOnTheMainForm) {
+  ModalResponder::SetScreenSize(1000, 800);
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(0, 0, 300, 200);
+  form->SetPosition(poScreenCenter);
+  form->Show();
+  EXPECT_EQ(form->Left(), 350);
+  EXPECT_EQ(form->Top(), 300);
+  auto owner = std::make_unique<TForm>(nullptr);
+  owner->SetBounds(100, 50, 600, 400);
+  owner->Show();
+  auto* dialog = new TForm(owner.get());
+  dialog->SetBounds(0, 0, 200, 100);
+  dialog->SetPosition(poOwnerFormCenter);
+  dialog->Show();
+  EXPECT_EQ(dialog->Left(), 300);
+  EXPECT_EQ(dialog->Top(), 200);
+  // Designed placement is kept.
+  auto designed = std::make_unique<TForm>(nullptr);
+  designed->SetBounds(12, 34, 100, 100);
+  designed->Show();
+  EXPECT_EQ(designed->Left(), 12);
+  EXPECT_EQ(designed->Top(), 34);
+}
+
+TEST_F(Forms, FullScreenCoversTheScreenAndComesBack) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(10, 20, 400, 300);
+  form->Show();
+  form->SetFullScreen(true);
+  EXPECT_TRUE(form->FullScreen());
+  EXPECT_EQ(form->Width(), 1920);
+  EXPECT_EQ(form->Height(), 1080);
+  form->SetFullScreen(false);
+  EXPECT_EQ(form->BoundsRect(), Rect(10, 20, 410, 320));
+}
+
+TEST_F(Forms, WindowStateIsKeptUntilShownAndThenApplied) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetWindowState(wsMaximized);
+  EXPECT_EQ(form->WindowState(), wsMaximized);
+  form->Show();
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(form->WindowState(), wsMaximized);
+  form->SetWindowState(wsNormal);
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(form->WindowState(), wsNormal);
+}
+
+TEST_F(Forms, ShowAndHideRunOnShowAndOnHideOnce) {
+  auto form = std::make_unique<TForm>(nullptr);
+  std::vector<std::string> events;
+  form->OnShow = [&](TObject*) { events.push_back("show"); };
+  form->OnHide = [&](TObject*) { events.push_back("hide"); };
+  form->Show();
+  form->Show();
+  form->SetVisible(true);
+  form->Hide();
+  form->Hide();
+  form->ShowNoActivate();
+  EXPECT_TRUE(form->Visible());
+  form->Close();
+  EXPECT_EQ(events, (std::vector<std::string>{"show", "hide", "show", "hide"}));
+  EXPECT_THROW(
+      {
+        form->Show();
+        form->ShowModal();
+      },
+      EInvalidOperation);
+}
+
+TEST_F(Forms, TheScreenListsTheFormsAndTheActiveOne) {
+  const int before = Screen->FormCount();
+  auto a = std::make_unique<TForm>(nullptr);
+  auto b = std::make_unique<TForm>(nullptr);
+  EXPECT_EQ(Screen->FormCount(), before + 2);
+  EXPECT_EQ(Screen->Forms(before + 1), b.get());
+  int activations = 0;
+  b->OnActivate = [&](TObject*) { ++activations; };
+  b->Activate();
+  b->Activate();
+  EXPECT_EQ(activations, 1);
+  EXPECT_EQ(Screen->ActiveForm(), b.get());
+  b.reset();
+  EXPECT_EQ(Screen->FormCount(), before + 1);
+  EXPECT_THROW(Screen->Forms(before + 5), EListError);
+}
+
+TEST_F(Forms, AutoSizeFitsTheClientAreaAroundTheControls) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(0, 0, 500, 500);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetBounds(10, 10, 150, 21);
+  auto* ok = new TButton(form.get());
+  ok->SetParent(form.get());
+  ok->SetBounds(90, 40, 75, 25);
+  form->SetAutoSize(true);
+  form->Show();
+  EXPECT_EQ(form->ClientWidth(), 165);
+  EXPECT_EQ(form->ClientHeight(), 65);
+}
+
+TEST_F(Forms, HintsFollowShowHintOfTheParentUnlessSet) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* panel = new TPanel(form.get());
+  panel->SetParent(form.get());
+  auto* button = new TButton(form.get());
+  button->SetParent(panel);
+  button->SetHint("Print|Prints the picture");
+  EXPECT_FALSE(button->ShowHint());  // forms show no hints unless asked
+  form->SetShowHint(true);
+  EXPECT_TRUE(panel->ShowHint());
+  EXPECT_TRUE(button->ShowHint());
+  button->SetShowHint(false);
+  EXPECT_FALSE(button->ParentShowHint());
+  EXPECT_FALSE(button->ShowHint());
+  EXPECT_EQ(button->Hint(), "Print|Prints the picture");
+}
+
+TEST_F(Forms, EditsSelectionMaxLengthCaseAndModified) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  edit->SetText("holiday.jpg");
+  EXPECT_EQ(changes, 1);  // code changes the text and OnChange runs, as in the class library
+  EXPECT_FALSE(edit->Modified());
+  edit->SetSelStart(0);
+  edit->SetSelLength(7);
+  EXPECT_EQ(edit->SelText(), "holiday");
+  edit->SetSelText("summer");
+  EXPECT_EQ(edit->Text(), "summer.jpg");
+  edit->SetMaxLength(4);
+  EXPECT_EQ(edit->MaxLength(), 4);
+  edit->SetText("abcdefgh");
+  EXPECT_EQ(edit->Text(), "abcd");
+  edit->SetMaxLength(0);
+  edit->SetText("");
+  edit->SetCharCase(ecUpperCase);
+  form->Show();
+  edit->SetFocus();
+  GuiTesting::TypeText(edit, "ext");
+  EXPECT_EQ(edit->Text(), "EXT");
+  EXPECT_TRUE(edit->Modified());
+  edit->SetPasswordChar('*');
+  EXPECT_EQ(edit->PasswordChar(), '*');
+  edit->SetReadOnly(true);
+  GuiTesting::TypeText(edit, "x");
+  EXPECT_EQ(edit->Text(), "EXT");
+}
+
+TEST_F(Forms, StaticTextSizesToItsCaption) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* text = new TStaticText(form.get());
+  text->SetParent(form.get());
+  text->SetCaption("short");
+  int w1 = text->Width();
+  text->SetCaption("a considerably longer destination folder");
+  EXPECT_GT(text->Width(), w1);
+  text->SetAutoSize(false);
+  text->SetWidth(50);
+  text->SetCaption("again a long text that does not fit");
+  EXPECT_EQ(text->Width(), 50);
+}
+
+TEST_F(Forms, ExceptionsOfHandlersGoToOnExceptionAndAbortIsSilent) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* button = new TButton(form.get());
+  button->SetParent(form.get());
+  form->Show();
+  std::vector<std::string> seen;
+  Application->OnException = [&](TObject* sender, const Exception& e) {
+    seen.push_back(e.Message() + (sender == button ? " from button" : ""));
+  };
+  button->OnClick = [](TObject*) { throw EInOutError("Disk full"); };
+  GuiTesting::Click(button, 5, 5);
+  button->OnClick = [](TObject*) { throw EAbort("quiet"); };
+  GuiTesting::Click(button, 5, 5);
+  button->OnClick = [](TObject*) { throw std::runtime_error("plain"); };
+  GuiTesting::Click(button, 5, 5);
+  Application->OnException = nullptr;
+  EXPECT_EQ(seen, (std::vector<std::string>{"Disk full from button", "plain from button"}));
+}
+
+TEST_F(Forms, ReleaseFreesTheFormAfterTheEventThatAskedForIt) {
+  auto* form = new TForm(nullptr);
+  auto* button = new TButton(form);
+  button->SetParent(form);
+  bool destroyed = false;
+  form->OnDestroy = [&](TObject*) { destroyed = true; };
+  button->OnClick = [form, &destroyed](TObject*) {
+    form->Release();
+    EXPECT_FALSE(destroyed);
+  };
+  form->Show();
+  GuiTesting::Click(button, 5, 5);
+  EXPECT_FALSE(destroyed);
+  GuiTesting::ProcessEvents();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST_F(Forms, TabSheetsCanBeReordered) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* pages = new TPageControl(form.get());
+  pages->SetParent(form.get());
+  std::vector<TTabSheet*> sheets;
+  for (const char* c : {"A", "B", "C"}) {
+    auto* s = new TTabSheet(form.get());
+    s->SetCaption(c);
+    s->SetPageControl(pages);
+    sheets.push_back(s);
+  }
+  sheets[2]->SetPageIndex(0);
+  EXPECT_EQ(pages->Pages(0), sheets[2]);
+  EXPECT_EQ(pages->Pages(1), sheets[0]);
+  EXPECT_EQ(sheets[1]->PageIndex(), 2);
+  sheets[0]->SetTabVisible(false);
+  EXPECT_EQ(sheets[1]->TabIndex(), 1);
+  EXPECT_EQ(pages->FindNextPage(sheets[2], true, true), sheets[1]);
+  EXPECT_EQ(pages->FindNextPage(sheets[2], true, false), sheets[0]);
+}
+
+}  // namespace
