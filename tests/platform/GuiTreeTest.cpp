@@ -94,9 +94,60 @@ TEST_F(Tree, DeleteRemovesABranchAndReportsEveryNode) {
   EXPECT_EQ(deleted, (std::vector<std::string>{"a11", "a1"}));
   EXPECT_EQ(f.Order(), "a a2 b ");
   EXPECT_EQ(b->AbsoluteIndex(), 2);
+  deleted.clear();
   items->Clear();
   EXPECT_EQ(items->Count(), 0);
   EXPECT_EQ(items->GetFirstNode(), nullptr);
+  // Clear reports every node too, so that handlers can free the nodes' data.
+  EXPECT_EQ(deleted, (std::vector<std::string>{"b", "a2", "a"}));
+}
+
+TEST_F(Tree, SortedTreesKeepNewNodesInOrder) {
+  TreeForm f;
+  f.tree->SetSortType(stText);
+  TTreeNodes* items = f.tree->Items();
+  TTreeNode* root = items->Add(nullptr, "root");
+  for (const char* s : {"Windows", "bin", "Users", "etc"}) items->AddChild(root, s);
+  EXPECT_EQ(f.Order(), "root bin etc Users Windows ");
+  items->AddChildFirst(root, "zz");  // even a node put first moves to its place
+  EXPECT_EQ(root->GetLastChild()->Text(), "zz");
+}
+
+TEST_F(Tree, MovingNodesAndCopyingTrees) {
+  TreeForm f;
+  TTreeNodes* items = f.tree->Items();
+  TTreeNode* a = items->Add(nullptr, "a");
+  TTreeNode* b = items->Add(nullptr, "b");
+  TTreeNode* a1 = items->AddChild(a, "a1");
+  items->AddChild(a1, "a11");
+  a1->MoveTo(b, TTreeNode::naAddChild);
+  EXPECT_EQ(f.Order(), "a b a1 a11 ");
+  EXPECT_EQ(a1->Parent(), b);
+  EXPECT_EQ(a1->Level(), 1);
+  b->MoveTo(a, TTreeNode::naInsert);
+  EXPECT_EQ(f.Order(), "b a1 a11 a ");
+  a1->MoveTo(a1->getFirstChild(), TTreeNode::naAddChild);  // never into its own branch
+  EXPECT_EQ(f.Order(), "b a1 a11 a ");
+  a->SetData(reinterpret_cast<void*>(5));
+  TreeForm copy;
+  copy.tree->Items()->Assign(items);
+  EXPECT_EQ(copy.Order(), "b a1 a11 a ");
+  EXPECT_EQ(copy.tree->Items()->Item(3)->Data(), reinterpret_cast<void*>(5));
+}
+
+TEST_F(Tree, CollapsingCanBeRefused) {
+  TreeForm f;
+  TTreeNode* n = f.tree->Items()->Add(nullptr, "n");
+  f.tree->Items()->AddChild(n, "child");
+  n->Expand(false);
+  f.tree->OnCollapsing = [](TObject*, TTreeNode*, bool& allow) { allow = false; };
+  n->Collapse(false);
+  EXPECT_TRUE(n->Expanded());
+  f.tree->OnCollapsing = nullptr;
+  f.tree->FullCollapse();
+  EXPECT_FALSE(n->Expanded());
+  f.tree->FullExpand();
+  EXPECT_TRUE(n->Expanded());
 }
 
 TEST_F(Tree, SelectingAsksOnChangingThenReportsOnChange) {

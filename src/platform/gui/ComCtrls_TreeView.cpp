@@ -31,6 +31,7 @@ struct TTreeViewPrivate {
   TTreeNode* dropTarget = nullptr;
   int quiet = 0;  // selection and expansion events are not reported while > 0
   bool clearing = false;
+  bool destroying = false;  // the tree goes: nodes are freed without events
 };
 
 namespace {
@@ -508,7 +509,8 @@ void TTreeNodes::removeNode(TTreeNode* node) {
   node->d_->deleting = true;
   while (!node->children_.empty()) removeNode(node->children_.back());
   TTreeViewPrivate* d = owner_->TreePrivate();
-  if (!d->clearing) gui::SafeCall(owner_, [&] { owner_->Delete(node); });
+  // OnDeletion runs for every node freed, also by Clear (handlers free their node data).
+  if (!d->destroying) gui::SafeCall(owner_, [&] { owner_->Delete(node); });
   auto& siblings = siblingsOf(node->parent_);
   siblings.erase(std::remove(siblings.begin(), siblings.end(), node), siblings.end());
   flatValid_ = false;
@@ -618,6 +620,7 @@ TCustomTreeView::TCustomTreeView(TComponent* AOwner)
 TCustomTreeView::~TCustomTreeView() {
   DetachEvents();
   tree_->clearing = true;
+  tree_->destroying = true;
   ++tree_->quiet;
   items_.reset();
 }
