@@ -262,4 +262,66 @@ TEST_F(Lists, ListViewColumnsRowsAndSorting) {
   EXPECT_EQ(clicked, nullptr);
 }
 
+TEST_F(Lists, VariableHeightItemsAreMeasuredOnce) {
+  ListForm f;
+  f.list->SetStyle(lbOwnerDrawVariable);
+  std::vector<int> measured;
+  f.list->OnMeasureItem = [&](TWinControl*, int index, int& height) {
+    measured.push_back(index);
+    height = 10 + 5 * index;
+  };
+  for (int i = 0; i < 4; ++i) f.list->Items()->Add("line " + std::to_string(i));
+  EXPECT_EQ(measured, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(f.list->ItemRect(0), Rect(0, 0, 120, 10));
+  EXPECT_EQ(f.list->ItemRect(2), Rect(0, 25, 120, 45));
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(3, 44), true), 2);
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(3, 45), true), 3);
+}
+
+TEST_F(Lists, ItemsInColumnsFlowDownThenAcross) {
+  ListForm f(60);
+  f.list->SetItemHeight(20);
+  f.list->SetColumns(2);
+  for (int i = 0; i < 7; ++i) f.list->Items()->Add(std::to_string(i));
+  f.form->Show();
+  GuiTesting::ProcessEvents();
+  // Three rows per column, two columns of 60 pixels each.
+  EXPECT_EQ(f.list->ItemRect(0), Rect(0, 0, 60, 20));
+  EXPECT_EQ(f.list->ItemRect(4), Rect(60, 20, 120, 40));
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(70, 45), true), 5);
+  EXPECT_EQ(f.list->ItemAtPos(TPoint(5, 45), true), 2);
+}
+
+TEST_F(Lists, ListViewSelectionByTheUserIsReported) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* view = new TListView(form.get());
+  view->SetParent(form.get());
+  view->SetBounds(0, 0, 300, 200);
+  view->Columns()->Add()->SetCaption("Name");
+  for (const char* n : {"a", "b", "c"}) view->Items()->Add()->SetCaption(n);
+  form->Show();
+  GuiTesting::ProcessEvents();
+  std::vector<std::string> events;
+  view->OnSelectItem = [&](TObject*, TListItem* item, bool selected) {
+    events.push_back(item->Caption() + (selected ? "+" : "-"));
+  };
+  TListItem* b = view->Items()->Item(1);
+  b->MakeVisible();
+  TListItem* hit = nullptr;
+  for (int y = 0; y < 200 && !hit; ++y)
+    if (view->GetItemAt(20, y) == b) {
+      GuiTesting::Click(view, 20, y);
+      hit = b;
+    }
+  ASSERT_NE(hit, nullptr);
+  EXPECT_TRUE(b->Selected());
+  EXPECT_EQ(view->Selected(), b);
+  EXPECT_EQ(events, (std::vector<std::string>{"b+"}));
+  view->Items()->Delete(1);
+  EXPECT_EQ(view->Items()->Count(), 2);
+  EXPECT_EQ(view->SelCount(), 0);
+  view->Clear();
+  EXPECT_EQ(view->GetItemAt(20, 5), nullptr);
+}
+
 }  // namespace

@@ -734,12 +734,13 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
     TListView* view_ = view();
     TListViewPrivate* d = view_->ViewPrivate();
     if (d->quiet) return;
+    // The selection model is asked: the items' own flags follow only after this step.
     for (int i = 0; i < topLevelItemCount(); ++i) {
       QTreeWidgetItem* qi = topLevelItem(i);
       TListItem* li = ListItemOf(qi);
-      if (!li || li->Selected() == qi->isSelected()) continue;
-      li->SetSelected(qi->isSelected());
-      bool now = qi->isSelected();
+      const bool now = selectionModel()->isSelected(indexFromItem(qi));
+      if (!li || li->Selected() == now) continue;
+      li->SetSelected(now);
       if (view_->OnSelectItem) gui::SafeCall(view_, [&] { view_->OnSelectItem(view_, li, now); });
     }
   }
