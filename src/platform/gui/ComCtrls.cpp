@@ -52,7 +52,8 @@ void MakeTabWidget(TControl* c) {
   auto* w = new TabWidget(c);
   gui::AttachWidget(c, w);
   // Keyboard page changes (the tab bar's own keys) are reported after the fact.
-  QObject::connect(w, &QTabWidget::currentChanged, w, [c](int index) {
+  QObject::connect(w, &QTabWidget::currentChanged, w, [c, w](int index) {
+    if (!w->control()) return;  // the page control is being freed
     auto* pc = static_cast<TPageControl*>(c);
     if (index >= 0 && index < pc->PageCount() && pc->Pages(index) != pc->ActivePage())
       pc->UserSelectsPage(pc->Pages(index));
@@ -127,6 +128,10 @@ TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner, &MakeTabWid
 TPageControl::~TPageControl() {
   DetachEvents();
   syncing_ = true;
+  // The sheets are freed after this (as children); they must not come back here then.
+  for (TTabSheet* p : pages_) p->pageControl_ = nullptr;
+  pages_.clear();
+  active_ = nullptr;
 }
 int TPageControl::PageCount() const { return int(pages_.size()); }
 TTabSheet* TPageControl::Pages(int index) const {
@@ -447,7 +452,8 @@ class SliderWidget : public HostWidget<QSlider> {
 void MakeSliderWidget(TControl* c) {
   auto* w = new SliderWidget(c);
   gui::AttachWidget(c, w);
-  QObject::connect(w, &QSlider::valueChanged, w, [c](int v) {
+  QObject::connect(w, &QSlider::valueChanged, w, [c, w](int v) {
+    if (!w->control()) return;
     auto* tb = static_cast<TTrackBar*>(c);
     if (v != tb->Position()) gui::SafeCall(tb, [tb, v] { tb->SetPosition(v); });
   });

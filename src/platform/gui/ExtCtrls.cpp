@@ -678,7 +678,8 @@ class ColorBoxWidget : public HostWidget<QComboBox> {
 void MakeColorBoxWidget(TControl* c) {
   auto* w = new ColorBoxWidget(c);
   gui::AttachWidget(c, w);
-  QObject::connect(w, &QComboBox::activated, w, [c](int) {
+  QObject::connect(w, &QComboBox::activated, w, [c, w](int) {
+    if (!w->control()) return;
     auto* box = static_cast<TColorBox*>(c);
     gui::SafeCall(box, [box] {
       box->Click();

@@ -486,6 +486,7 @@ void TCustomForm::SetMenu(TMainMenu* menu) {
 
 TWinControl* TCustomForm::ActiveControl() const { return data_->activeControl; }
 void TCustomForm::SetActiveControl(TWinControl* control) {
+  if (control && control != data_->activeControl) control->FreeNotification(this);
   data_->activeControl = control;
   if (control && Showing() && control->CanFocus() && !control->Focused())
     if (QWidget* w = control->Private()->widget) w->setFocus(Qt::OtherFocusReason);

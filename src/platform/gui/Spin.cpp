@@ -20,7 +20,8 @@ void MakeSpinWidget(TControl* c) {
   auto* w = new SpinWidget(c);
   gui::AttachWidget(c, w);
   gui::AttachInnerWidget(c, w->edit());
-  QObject::connect(w, &QSpinBox::valueChanged, w, [c](int) {
+  QObject::connect(w, &QSpinBox::valueChanged, w, [c, w](int) {
+    if (!w->control()) return;
     auto* spin = static_cast<TSpinEdit*>(c);
     gui::SafeCall(spin, [spin] { spin->Change(); });
   });

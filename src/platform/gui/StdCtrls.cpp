@@ -210,7 +210,8 @@ class EditWidget : public HostWidget<QLineEdit> {
 void MakeEditWidget(TControl* c) {
   auto* w = new EditWidget(c);
   gui::AttachWidget(c, w);
-  QObject::connect(w, &QLineEdit::textChanged, w, [c](const QString&) {
+  QObject::connect(w, &QLineEdit::textChanged, w, [c, w](const QString&) {
+    if (!w->control()) return;
     auto* edit = static_cast<TCustomEdit*>(c);
     gui::SafeCall(edit, [edit] { edit->Change(); });
   });
@@ -451,7 +452,8 @@ class TMemoStrings : public TStrings {
 void MakeMemoWidget(TControl* c) {
   auto* w = new MemoWidget(c);
   gui::AttachWidget(c, w, w->viewport());
-  QObject::connect(w, &QPlainTextEdit::textChanged, w, [c] {
+  QObject::connect(w, &QPlainTextEdit::textChanged, w, [c, w] {
+    if (!w->control()) return;
     auto* memo = static_cast<TMemo*>(c);
     gui::SafeCall(memo, [memo] { memo->Change(); });
   });
@@ -606,7 +608,9 @@ class PushButtonWidget : public HostWidget<QPushButton> {
 void MakeButtonWidget(TControl* c) {
   auto* w = new PushButtonWidget(c);
   gui::AttachWidget(c, w);
-  QObject::connect(w, &QPushButton::clicked, w, [c](bool) { gui::SafeCall(c, [c] { c->Click(); }); });
+  QObject::connect(w, &QPushButton::clicked, w, [c, w](bool) {
+    if (w->control()) gui::SafeCall(c, [c] { c->Click(); });
+  });
 }
 }  // namespace
 
@@ -837,7 +841,8 @@ void MakeComboWidget(TControl* c) {
   w->setEditable(true);
   w->setInsertPolicy(QComboBox::NoInsert);
   gui::AttachWidget(c, w);
-  QObject::connect(w, &QComboBox::activated, w, [c](int) {
+  QObject::connect(w, &QComboBox::activated, w, [c, w](int) {
+    if (!w->control()) return;
     auto* combo = static_cast<TCustomComboBox*>(c);
     gui::SafeCall(combo, [combo] {
       combo->Click();
@@ -845,6 +850,7 @@ void MakeComboWidget(TControl* c) {
     });
   });
   QObject::connect(w, &QComboBox::editTextChanged, w, [c, w](const QString&) {
+    if (!w->control()) return;
     auto* combo = static_cast<TCustomComboBox*>(c);
     // Typing only; choosing an item runs Select.
     if (w->lineEdit() && w->lineEdit()->isModified()) {
