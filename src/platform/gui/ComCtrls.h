@@ -174,8 +174,6 @@ enum THitTest {
   htToRight
 };
 using THitTests = TSetOf<THitTest>;
-enum TCustomDrawStateItem { cdsSelected, cdsGrayed, cdsDisabled, cdsChecked, cdsFocused, cdsDefault, cdsHot };
-using TCustomDrawState = TSetOf<TCustomDrawStateItem>;
 
 using TTVChangedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 using TTVChangingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowChange)>;
@@ -185,8 +183,6 @@ using TTVExpandedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 using TTVEditingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowEdit)>;
 using TTVEditedEvent = std::function<void(TObject* Sender, TTreeNode* Node, std::string& S)>;
 using TTVCompareEvent = std::function<void(TObject* Sender, TTreeNode* Node1, TTreeNode* Node2, int Data, int& Compare)>;
-using TTVCustomDrawItemEvent = std::function<void(TCustomTreeView* Sender, TTreeNode* Node, TCustomDrawState State,
-                                                  bool& DefaultDraw)>;
 
 struct TTreeViewPrivate;
 
@@ -235,7 +231,6 @@ class TCustomTreeView : public TWinControl {
   bool AlphaSort(bool Recurse = true);
   TTreeNode* DropTarget() const;
   void SetDropTarget(TTreeNode* node);
-  // The canvas of OnCustomDrawItem.
   TCanvas* Canvas() const;
 
   TTVChangedEvent OnChange;
@@ -248,7 +243,6 @@ class TCustomTreeView : public TWinControl {
   TTVEditedEvent OnEdited;
   TTVExpandedEvent OnDeletion;
   TTVCompareEvent OnCompare;
-  TTVCustomDrawItemEvent OnCustomDrawItem;
 
   // The class library's overridable steps; the defaults run the events.
   virtual bool CanChange(TTreeNode* Node);
