@@ -10,7 +10,6 @@
     FormatGraphicError(gsInvalidImage, {GraphicText(ShortName)}); \
   }
 
-KIVO2_PLACEHOLDER_LOAD(TTIFFGraphic, gsFormatTIFF)
 KIVO2_PLACEHOLDER_LOAD(TEPSGraphic, gsFormatEPS)
 KIVO2_PLACEHOLDER_LOAD(TPCXGraphic, gsFormatPCX)
 KIVO2_PLACEHOLDER_LOAD(TRLAGraphic, gsFormatRLA)

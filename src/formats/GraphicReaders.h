@@ -14,7 +14,7 @@
   };
 
 #include "formats/GraphicFormats_Targa.h"
-KIVO2_PLACEHOLDER_READER(TTIFFGraphic, TFormatGraphic)
+#include "formats/GraphicFormats_TIFF.h"
 KIVO2_PLACEHOLDER_READER(TEPSGraphic, TTIFFGraphic)
 KIVO2_PLACEHOLDER_READER(TPCXGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TRLAGraphic, TFormatGraphic)
