@@ -1,0 +1,130 @@
+#pragma once
+// Helpers of the TIFF reader tests: loading through the reader, the pixels tiff2rgba
+// (libtiff) or ImageMagick decode from the same file, their comparison, and a small
+// writer for hand-made TIFF files that no tool produces.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "formats/GraphicFormats_TIFF.h"
+
+namespace tifftest {
+
+// Loads a file through the TIFF reader; a failure's text goes to error (or fails the test).
+inline std::unique_ptr<TTIFFGraphic> Load(const std::string& path, std::string* error = nullptr) {
+  auto graphic = std::make_unique<TTIFFGraphic>();
+  try {
+    TFileStream stream(path, fmOpenRead);
+    graphic->LoadFromStream(stream);
+    return graphic;
+  } catch (const Exception& e) {
+    if (error)
+      *error = e.Message();
+    else
+      ADD_FAILURE() << path << ": " << e.Message();
+  }
+  return nullptr;
+}
+
+// Runs a tool and fails the test (returning false) when it does not succeed.
+inline bool Tool(const std::vector<std::string>& argv) {
+  const testsupport::CommandResult r = testsupport::Run(argv);
+  if (r.exitCode != 0) ADD_FAILURE() << argv[0] << " failed: " << r.err;
+  return r.exitCode == 0;
+}
+
+// What libtiff decodes: tiff2rgba without alpha, read back through ImageMagick.
+inline testsupport::Raster LibTiffRaster(const std::string& path) {
+  const std::string rgba = testsupport::TempPath("oracle.tif");
+  Tool({"tiff2rgba", "-n", "-c", "none", path, rgba});
+  return testsupport::ImageMagickRaster(rgba, {"-depth", "8", "-type", "TrueColor"});
+}
+
+// What ImageMagick decodes, as 8-bit RGB with the colours as stored.
+inline testsupport::Raster MagickRaster(const std::string& path) {
+  return testsupport::ImageMagickRaster(path, {"-depth", "8", "-type", "TrueColor", "-alpha", "off"});
+}
+
+// Every pixel of the bitmap against the raster, within tolerance per channel.
+inline ::testing::AssertionResult SamePixels(const TBitmap& bitmap, const testsupport::Raster& raster,
+                                             int tolerance = 0) {
+  if (bitmap.Width() != raster.width || bitmap.Height() != raster.height)
+    return ::testing::AssertionFailure() << "size " << bitmap.Width() << "x" << bitmap.Height() << ", expected "
+                                         << raster.width << "x" << raster.height;
+  long differ = 0;
+  int fx = 0, fy = 0;
+  for (int y = 0; y < raster.height; ++y)
+    for (int x = 0; x < raster.width; ++x)
+      for (int ch = 0; ch < 3; ++ch) {
+        const int ours = int(bitmap.PixelColor(x, y) >> (8 * ch) & 0xFF);
+        const int theirs = raster.at(x, y, raster.channels >= 3 ? ch : 0) * 255 / std::max(raster.maxval, 1);
+        if (std::abs(ours - theirs) > tolerance && differ++ == 0) fx = x, fy = y;
+      }
+  if (differ == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << differ << " samples differ by more than " << tolerance << ", first at " << fx
+                                       << "," << fy;
+}
+
+// A writer of small TIFF files: tags as value lists of a type (3 SHORT, 4 LONG, 5
+// RATIONAL as numerator-denominator pairs), strips as byte blocks. StripOffsets and
+// StripByteCounts are filled in unless set.
+class TiffWriter {
+ public:
+  explicit TiffWriter(bool bigEndian = false) : be_(bigEndian) {}
+  void Tag(uint16_t tag, uint16_t type, const std::vector<uint32_t>& values) {
+    std::string bytes;
+    for (uint32_t v : values) bytes += type == 3 ? U16(uint16_t(v)) : U32(v);
+    tags_[tag] = {type, uint32_t(type == 5 ? values.size() / 2 : values.size()), bytes};
+  }
+  void Remove(uint16_t tag) { tags_.erase(tag); }
+  // Claims another count for a tag, its value bytes unchanged.
+  void SetCount(uint16_t tag, uint32_t count) { tags_[tag].count = count; }
+  void Strip(const std::string& bytes) { strips_.push_back(bytes); }
+
+  std::string Build() const {
+    std::string file = (be_ ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + U32(0);
+    std::vector<uint32_t> offsets, counts;
+    for (const std::string& s : strips_) {
+      offsets.push_back(uint32_t(file.size()));
+      counts.push_back(uint32_t(s.size()));
+      file += s + std::string(s.size() % 2, '\0');
+    }
+    TiffWriter all = *this;
+    if (!tags_.count(273)) all.Tag(273, 4, offsets);
+    if (!tags_.count(279)) all.Tag(279, 4, counts);
+    std::string ifd = U16(uint16_t(all.tags_.size()));
+    for (const auto& [tag, e] : all.tags_) {
+      ifd += U16(tag) + U16(e.type) + U32(e.count);
+      if (e.bytes.size() <= 4) {
+        ifd += e.bytes + std::string(4 - e.bytes.size(), '\0');
+      } else {  // the values go before the directory
+        ifd += U32(uint32_t(file.size()));
+        file += e.bytes + std::string(e.bytes.size() % 2, '\0');
+      }
+    }
+    return file.replace(4, 4, U32(uint32_t(file.size()))) + ifd + U32(0);
+  }
+
+ private:
+  std::string U16(uint16_t v) const {
+    return be_ ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)};
+  }
+  std::string U32(uint32_t v) const {
+    return be_ ? U16(uint16_t(v >> 16)) + U16(uint16_t(v)) : U16(uint16_t(v)) + U16(uint16_t(v >> 16));
+  }
+  struct Entry {
+    uint16_t type;
+    uint32_t count;
+    std::string bytes;
+  };
+  bool be_;
+  std::map<uint16_t, Entry> tags_;
+  std::vector<std::string> strips_;
+};
+
+}  // namespace tifftest
