@@ -1,0 +1,65 @@
+// TIFF decoding speed: a 4000 x 3000 RGB picture stored with LZW and the horizontal
+// predictor (written by tiffcp -c lzw:2), loaded through TPicture, against libtiff's
+// tiff2rgba on the same file in the same run. Each figure is the best of several
+// runs; tiff2rgba's time includes its start and the writing of its uncompressed
+// output to a memory-backed folder, which is what it takes to get its pixels.
+// Goal: Kivo2 at most 1.3 times tiff2rgba's time.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "BenchRun.h"
+#include "formats/GraphicFormats.h"
+#include "platform/graphics/Graphics.h"
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const int w = 4000, h = 3000;
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  std::string folderTemplate = std::string(base) + "/kivo2-bench-tiff-XXXXXX";
+  const char* folder = mkdtemp(folderTemplate.data());
+  if (folder == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::string plain = std::string(folder) + "/plain.tif";
+  const std::string lzw = std::string(folder) + "/picture.tif";
+  const std::string rgba = std::string(folder) + "/rgba.tif";
+  // A photo-like picture: plasma at a quarter of the size, enlarged, with fine noise.
+  if (bench::RunProgram(
+          {"convert",        "-seed",   "7",          "-size",   std::to_string(w / 4) + "x" + std::to_string(h / 4),
+           "plasma:fractal", "-filter", "Triangle",   "-resize", std::to_string(w) + "x" + std::to_string(h) + "!",
+           "-seed",          "7",       "-attenuate", "0.4",     "+noise",
+           "Gaussian",       "-depth",  "8",          "-type",   "TrueColor",
+           "-compress",      "none",    plain}) != 0 ||
+      bench::RunProgram({"tiffcp", "-c", "lzw:2", plain, lzw}) != 0) {
+    std::fprintf(stderr, "ImageMagick's convert and libtiff's tiffcp are needed to make the picture\n");
+    return 1;
+  }
+  InitializeGraphicFormats();
+  TPicture picture;
+  picture.LoadFromFile(lzw);
+  if (picture.Width() != w || picture.Height() != h) {
+    std::fprintf(stderr, "the picture did not load at its size\n");
+    return 1;
+  }
+
+  std::printf("TIFF %dx%d RGB, LZW with predictor (%.1f MB), best of %d runs\n", w, h,
+              double(std::filesystem::file_size(lzw)) / 1e6, runs);
+  const double ours = bench::BestSeconds(
+      [&] {
+        TPicture p;
+        p.LoadFromFile(lzw);
+      },
+      runs);
+  const double theirs = bench::BestSeconds([&] { bench::RunProgram({"tiff2rgba", "-c", "none", lzw, rgba}); }, runs);
+  const double ratio = ours / theirs;
+  std::printf("%-22s %8.3f s\n%-22s %8.3f s\nratio %.2f\n", "Kivo2 (TPicture)", ours, "tiff2rgba", theirs, ratio);
+  std::printf("Goal (ratio <= 1.3): %s\n", ratio <= 1.3 ? "met" : "NOT met");
+  std::filesystem::remove_all(folder);
+  return 0;
+}
