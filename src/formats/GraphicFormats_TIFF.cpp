@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <set>
 #include <span>
 #include <utility>
 
@@ -310,11 +311,12 @@ bool TTIFFGraphic::ReadImageProperties(TStream& stream, uint32_t imageIndex) {
   p.FirstIFD = Get32(header + 4, mm);
   if (p.Version != 42) return false;
 
-  // Walk to the wanted directory.
+  // Walk to the wanted directory; a chain that comes back to a directory ends there.
   uint32_t at = p.FirstIFD;
   uint8_t word[4];
+  std::set<uint32_t> visited;
   for (uint32_t i = 0; i < imageIndex; ++i) {
-    if (at == 0 || ReadAt(stream, at, word, 2) != 2) return false;
+    if (at == 0 || !visited.insert(at).second || ReadAt(stream, at, word, 2) != 2) return false;
     if (ReadAt(stream, uint64_t(at) + 2 + uint64_t(Get16(word, mm)) * 12, word, 4) != 4) return false;
     at = Get32(word, mm);
   }

@@ -285,7 +285,8 @@ TEST(TiffReader, DamagedFilesLoadOrRaiseAClearError) {
   loop.replace(loop.size() - 4, 4, loop.substr(4, 4));  // the next directory is the first again
   TStringStream s(loop);
   TTIFFGraphic graphic;
-  EXPECT_TRUE(graphic.ReadImageProperties(s, 1000));
+  EXPECT_TRUE(graphic.ReadImageProperties(s, 0));
+  EXPECT_FALSE(graphic.ReadImageProperties(s, 0xFFFFFFFF));  // ends at the first repeat
 }
 
 TEST(TiffReader, OpensThroughThePictureObjectWithProgress) {
