@@ -45,6 +45,18 @@ TEST_F(Threads, TimerFiresWhileEnabledOnly) {
   EXPECT_EQ(ticks, stopped);
 }
 
+TEST_F(Threads, ATimerMayFreeItselfInOnTimer) {
+  auto* timer = new TTimer(nullptr);
+  timer->SetInterval(1);
+  int ticks = 0;
+  timer->OnTimer = [&](TObject* sender) {
+    ++ticks;
+    delete sender;
+  };
+  GuiTesting::WaitUntil([] { return false; }, 30);
+  EXPECT_EQ(ticks, 1);
+}
+
 TEST_F(Threads, SynchronizeRunsOnTheGuiThreadWhileWaitForPumps) {
   std::atomic<bool> ranOnMain{false};
   std::atomic<bool> workerWasMain{true};

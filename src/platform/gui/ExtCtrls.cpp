@@ -555,7 +555,10 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), impl_(std::make_unique<
   QObject::connect(impl_->timer, &QTimer::timeout, impl_->timer, [this] { Timer(); });
   impl_->update();
 }
-TTimer::~TTimer() { delete impl_->timer; }
+TTimer::~TTimer() {
+  impl_->timer->stop();
+  gui::DeleteSafely(impl_->timer);
+}
 bool TTimer::Enabled() const { return impl_->enabled; }
 void TTimer::SetEnabled(bool v) {
   if (v == impl_->enabled) return;

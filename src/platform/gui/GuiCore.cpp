@@ -36,8 +36,8 @@ std::unordered_map<const QObject*, TControl*>& Registry() {
 
 // Depth of event handling by the layer; widgets freed meanwhile are deleted after it.
 int g_dispatchDepth = 0;
-std::vector<QPointer<QWidget>>& PendingDeletes() {
-  static std::vector<QPointer<QWidget>> pending;
+std::vector<QPointer<QObject>>& PendingDeletes() {
+  static std::vector<QPointer<QObject>> pending;
   return pending;
 }
 
@@ -45,7 +45,7 @@ void FlushPendingDeletes() {
   if (g_dispatchDepth > 0) return;
   auto& pending = PendingDeletes();
   while (!pending.empty()) {
-    std::vector<QPointer<QWidget>> now;
+    std::vector<QPointer<QObject>> now;
     now.swap(pending);
     for (auto& w : now)
       if (w) delete w.data();
@@ -562,11 +562,17 @@ void ProcessEvents(bool wait) {
 void DeleteWidget(QWidget* widget) {
   if (!widget) return;
   UnregisterWidget(widget);
+  DeleteSafely(widget);
+}
+
+void DeleteSafely(QObject* object) {
+  if (!object) return;
   if (g_dispatchDepth > 0) {
-    widget->hide();
-    PendingDeletes().emplace_back(widget);
+    if (object->isWidgetType()) static_cast<QWidget*>(object)->hide();
+    object->disconnect();
+    PendingDeletes().emplace_back(object);
   } else {
-    delete widget;
+    delete object;
   }
 }
 

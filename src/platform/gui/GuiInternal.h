@@ -159,6 +159,9 @@ void FormVisibilityChanged(TCustomForm* form, bool visible);
 void ProcessEvents(bool wait);
 // Deletes a control's widget now, or right after the event being handled.
 void DeleteWidget(QWidget* widget);
+// Deletes a toolkit object (a timer, an action, a menu) now, or right after the event being
+// handled when that may be its own.
+void DeleteSafely(QObject* object);
 
 // The menu or menu bar widget that shows a menu item (and the item's action).
 QWidget* MenuWidgetOf(TMenuItem* item, QAction** action);

@@ -202,7 +202,7 @@ void RebuildChildren(TMenuItem* item) {
     if (d->action) d->action->setMenu(d->submenu);
   } else if (d->submenu) {
     if (d->action) d->action->setMenu(nullptr);
-    delete d->submenu.data();
+    gui::DeleteSafely(d->submenu);
   }
   if (!host) return;
   for (QAction* a : host->actions()) host->removeAction(a);
@@ -246,8 +246,8 @@ TMenuItem::~TMenuItem() {
     child->d_->parent = nullptr;
     delete child;
   }
-  if (d_->submenu) delete d_->submenu.data();
-  if (d_->action) delete d_->action.data();
+  gui::DeleteSafely(d_->submenu);
+  gui::DeleteSafely(d_->action);
 }
 
 std::string TMenuItem::Caption() const { return d_->caption; }
@@ -414,8 +414,8 @@ TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), d_(std::make_unique<TMenu
 TMenu::~TMenu() {
   // The items go with the menu, as in the class library.
   d_->root.reset();
-  if (d_->bar) delete d_->bar.data();
-  if (d_->popup) delete d_->popup.data();
+  gui::DeleteSafely(d_->bar);
+  gui::DeleteSafely(d_->popup);
 }
 
 TMenuItem* TMenu::Items() const { return d_->root.get(); }
@@ -487,7 +487,7 @@ void gui::SetMenuForm(TMainMenu* menu, TCustomForm* form) {
   TMenuPrivate* d = menu->Private();
   d->form = form;
   if (!form) {
-    if (d->bar) delete d->bar.data();
+    gui::DeleteSafely(d->bar);
     return;
   }
   if (!d->bar) {
