@@ -309,4 +309,61 @@ TEST_F(Input, EnterAndExitFollowTheFocus) {
   EXPECT_THROW(second->SetFocus(), EInvalidOperation);
 }
 
+TEST_F(Input, ShortcutsOfTheFocusedControlsPopupMenuFireToo) {
+  FormWithEdit f;
+  auto* popup = new TPopupMenu(f.form.get());
+  auto* copy = new TMenuItem(f.form.get());
+  copy->SetCaption("Copy path");
+  copy->SetShortCut(ShortCut('P', {ssCtrl, ssShift}));
+  popup->Items()->Add(copy);
+  int copies = 0;
+  copy->OnClick = [&](TObject*) { ++copies; };
+  GuiTesting::PressKey(f.edit, 'P', {ssCtrl, ssShift});
+  EXPECT_EQ(copies, 0);  // not the edit's menu yet
+  f.edit->SetPopupMenu(popup);
+  GuiTesting::PressKey(f.edit, 'P', {ssCtrl, ssShift});
+  EXPECT_EQ(copies, 1);
+}
+
+TEST_F(Input, KeyUpReachesThePreviewingFormAndTheControl) {
+  FormWithEdit f;
+  f.form->SetKeyPreview(true);
+  std::vector<std::string> ups;
+  f.form->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("form " + std::to_string(key)); };
+  f.edit->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("edit " + std::to_string(key)); };
+  GuiTesting::PressKey(f.edit, VK_F2);
+  EXPECT_EQ(ups, (std::vector<std::string>{"form 113", "edit 113"}));
+}
+
+TEST_F(Input, AutomaticDragModeStartsADragFromAPress) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetClientWidth(300);
+  auto* source = new TPanel(form.get());
+  source->SetParent(form.get());
+  source->SetBounds(0, 0, 100, 100);
+  source->SetDragMode(dmAutomatic);
+  auto* target = new TPanel(form.get());
+  target->SetParent(form.get());
+  target->SetBounds(150, 0, 100, 100);
+  form->Show();
+  TObject* dropped = nullptr;
+  target->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& accept) { accept = true; };
+  target->OnDragDrop = [&](TObject*, TObject* src, int, int) { dropped = src; };
+  // A drag object handed over by OnStartDrag is the source the targets see.
+  TDragObject object;
+  source->OnStartDrag = [&](TObject*, TDragObject*& drag) { drag = &object; };
+  GuiTesting::MouseDown(source, mbLeft, 5, 5);
+  GuiTesting::MouseMove(target, 10, 10, {ssLeft});
+  GuiTesting::MouseUp(target, mbLeft, 10, 10);
+  EXPECT_EQ(dropped, &object);
+  // Esc cancels a drag: nothing is dropped.
+  dropped = nullptr;
+  GuiTesting::MouseDown(source, mbLeft, 5, 5);
+  GuiTesting::MouseMove(target, 10, 10, {ssLeft});
+  GuiTesting::PressKey(source, VK_ESCAPE);
+  GuiTesting::MouseUp(target, mbLeft, 10, 10);
+  EXPECT_EQ(dropped, nullptr);
+  EXPECT_FALSE(source->Dragging());
+}
+
 }  // namespace

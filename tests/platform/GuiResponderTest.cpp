@@ -1,5 +1,6 @@
 // The modal responder: scripted answers for message dialogs, ShowModal, input queries
 // and common dialogs; unscripted calls fail the test at once instead of blocking.
+#include <algorithm>
 #include <memory>
 
 #include "GuiTestSupport.h"
@@ -257,6 +258,57 @@ TEST_F(Responder, AnExceptionEscapingAHandlerIsShownAsAnError) {
   });
   GuiTesting::Click(button, 5, 5);
   EXPECT_EQ(ModalResponder::Pending(), 0);
+}
+
+TEST_F(Responder, AModalCallInsideAScriptedOneTakesTheNextAnswer) {
+  // The preferences dialog asks a question from its close handler while it is modal.
+  auto form = std::make_unique<TForm>(nullptr);
+  std::vector<int> answers;
+  form->OnClose = [&](TObject*, TCloseAction&) {
+    answers.push_back(MessageDlg("Associated list changed, save now?", mtConfirmation, {mbYes, mbNo}, 0));
+  };
+  ModalResponder::Expect(ModalKind::ShowModal, mrOk);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  EXPECT_EQ(form->ShowModal(), mrOk);
+  EXPECT_EQ(answers, (std::vector<int>{mrNo}));
+  auto history = ModalResponder::History();
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].kind, ModalKind::ShowModal);
+  EXPECT_EQ(history[1].kind, ModalKind::MessageDlg);
+}
+
+TEST_F(Responder, AnyKindAnswersWhateverComesAndCloseInsideTheScriptCancels) {
+  ModalResponder::Expect(ModalKind::Any, mrOk);
+  ShowMessage("Done");
+  auto form = std::make_unique<TForm>(nullptr);
+  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& r) {
+    r.form->Close();  // closing a modal form means Cancel
+    return mrNone;
+  });
+  EXPECT_EQ(form->ShowModal(), mrCancel);
+  // A modal form's OnShow and OnActivate run before the script answers.
+  std::vector<std::string> events;
+  form->OnShow = [&](TObject*) { events.push_back("show"); };
+  form->OnActivate = [&](TObject*) { events.push_back("activate"); };
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
+    events.push_back("script");
+    return mrOk;
+  });
+  form->ShowModal();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events[0], "show");
+  EXPECT_EQ(events.back(), "script");
+  EXPECT_NE(std::find(events.begin(), events.end(), "activate"), events.end());
+}
+
+TEST_F(Responder, ScriptingCanBeSwitchedAndTheHistoryReset) {
+  EXPECT_TRUE(ModalResponder::Scripted());
+  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  EXPECT_EQ(ModalResponder::Pending(), 1);
+  ModalResponder::Reset();
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  EXPECT_TRUE(ModalResponder::History().empty());
+  EXPECT_STREQ(ModalKindName(ModalKind::SelectDirectory), "SelectDirectory");
 }
 
 }  // namespace
