@@ -1,0 +1,3 @@
+#include "controls/MainMenuXP.h"
+
+TMainMenuXP::TMainMenuXP(TComponent* AOwner) : TMainMenu(AOwner) {}
