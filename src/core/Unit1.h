@@ -1,20 +1,442 @@
 #pragma once
-// The main window. This first version is the window itself: the caption "Kivo2" and
-// its creation handler; the folder tree, file list, picture area and their state come
-// with the main window's own work.
+// The main window: the program's shared state, its components (folder tree, favorites
+// and file list on the left, the picture area on the right, the button bars, the menus
+// and the status bar), its creation, first showing, painting, resizing and closing, the
+// message panel and the other small helpers, and the settings store.
+//
+// The unit is split by topic: Unit1_Layout.cpp and Unit1_Menus.cpp build the components,
+// Unit1_Lifecycle.cpp the window's stages, Unit1_Messages.cpp the message panel, overlay,
+// caption and cursor helpers, Unit1_Shell.cpp the shell and file-type helpers,
+// Unit1_Settings.cpp the settings store and Unit1_Pending.cpp the least versions of the
+// routines that the picture, file-list and slide-show work completes.
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/Forms.h"
+
+class TStringList;
+class TPicture;
+class TGraphic;
+class TTreeNode;
+class TTreeView;
+class TMenuItem;
+class TPopupMenu;
+class TPanel;
+class TSplitter;
+class TListBox;
+class TImage;
+class TLabel;
+class TCheckBox;
+class TRichEdit;
+class TStatusBar;
+class TProgressBar;
+class TGauge;
+class TTimer;
+class TSpinEdit;
+class TOpenDialog;
+class TScrollBox;
+class TZqSpeedButton;
+class TZqButton;
+class TQzDirTree21;
+class TZephFade;
+class TMainMenuXP;
+class TEvScrollBox;
+class TKpFramePanel;
+class TZrkSound;
+class TScreenSaverInhibitor;
+
+// Program-wide flags of the main window unit.
+extern bool StopRequested;       // Esc asked a running batch file operation to stop
+extern bool ActionRunning;       // a batch file operation runs
+extern int MouseOverItem;        // list entry framed under the mouse, -1 for none
+extern bool FolderSearchActive;  // a folder search runs
+
+// The screen cursor table's custom cursors (drawn in code at creation).
+constexpr TCursor crZoomIn = 3, crZoomOut = 4, crBrowse = 5;
+
+// The shell's answers of RunShellCommand: above 32 is success.
+constexpr int SE_ERR_FNF = 2;       // the file was not found
+constexpr int SE_ERR_NOASSOC = 31;  // no program is associated with the file type
+constexpr int SE_OK = 42;           // started
+constexpr int SW_SHOWNORMAL = 1;
+
+// The build number of a four-part version: major * 1000000 + minor * 10000 + release * 100
+// + build (each of minor, release and build below 100), so that 1.1.0.5 gives 1010005 and
+// versions compare in their order. Stores of older builds hold the parts' digits run
+// together in 16 bits (1.1.0.5 as 1105); such a value is always below 1000000.
+int32_t EncodeBuildNumber(int major, int minor, int release, int build);
+// True when a stored "Version" is of the same build as buildNumber (an old-style value
+// never is).
+bool SameBuild(int32_t storedVersion, int32_t buildNumber);
+
+// One stored setting of the settings store: its name, kind and default, where its value
+// comes from when the settings are saved and where a loaded value goes.
+enum class TSettingKind { Bool, Integer, Text };
+struct TSettingValue {
+  int Int = 0;       // integers, and booleans as 0 or 1
+  std::string Text;  // texts
+  friend bool operator==(const TSettingValue&, const TSettingValue&) = default;
+};
+struct TSettingRow {
+  std::string Name;
+  TSettingKind Kind = TSettingKind::Bool;
+  std::function<TSettingValue()> Default;  // the designed state or the preset of the load
+  std::function<TSettingValue()> Save;     // the value written at exit
+  std::function<void(const TSettingValue&)> Load;
+  // A step that follows the row's read, whether the store held the value or not.
+  std::function<void(bool fromIni)> AfterLoad;
+};
 
 class TForm1 : public TForm {
  public:
   explicit TForm1(TComponent* AOwner);
+  ~TForm1() override;
 
-  // "Kivo2": the program's name in window texts (not the settings key name).
-  std::string FAppName;
+  // ===================================================================
+  // Components
+  // ===================================================================
+  TMainMenuXP* MainMenuXP1 = nullptr;
+  // Top-level menus.
+  TMenuItem *File1 = nullptr, *Edit1 = nullptr, *View1 = nullptr, *Picture1 = nullptr, *Folders1 = nullptr,
+            *Paperclip1 = nullptr, *Tools1 = nullptr, *Slideshow1 = nullptr, *Options1 = nullptr,
+            *Help1 = nullptr;
+  // File.
+  TMenuItem *Open1 = nullptr, *Search1 = nullptr, *SaveasJPG1 = nullptr, *M_Email1 = nullptr,
+            *Compresscompleettree1 = nullptr, *Importfrommemorycardorfolder2 = nullptr,
+            *GetimageTwainscannerwebcametc1 = nullptr, *Print1 = nullptr, *CreateUSBKivo21 = nullptr,
+            *Close1 = nullptr;
+  // Edit.
+  TMenuItem *Selectall1 = nullptr, *Deletefile1 = nullptr, *FileDatetoExifdate1 = nullptr,
+            *Clearthumbscachefolder1 = nullptr;
+  // View.
+  TMenuItem *M_Tree = nullptr, *M_Favorites = nullptr, *Onoff1 = nullptr, *M_Buttons = nullptr,
+            *M_Filelistbar = nullptr, *M_Statusbar = nullptr, *M_FloatingButtons = nullptr,
+            *Showallfiles = nullptr, *Filesort1 = nullptr, *M_ThumbsSpy = nullptr, *M_ShowExifinspy = nullptr,
+            *M_IncludeExifhint = nullptr, *Exifoverlay = nullptr, *Imageinfo1 = nullptr, *M_Exif_info = nullptr,
+            *Histogram2 = nullptr, *Zoom1 = nullptr, *Reload1 = nullptr;
+  // Picture.
+  TMenuItem *M_Fitlargertoviewer = nullptr, *M_Strechsmaller = nullptr, *M_Centerlarge = nullptr,
+            *JPGscale1 = nullptr, *M_Autoscale = nullptr, *N111 = nullptr, *N121 = nullptr, *N141 = nullptr,
+            *N181 = nullptr, *Smoothstrech = nullptr, *SetFilter1 = nullptr, *M_Preview = nullptr,
+            *RotateFlip1 = nullptr, *RotateRight1 = nullptr, *RotateLeft1 = nullptr, *Upsidedown1 = nullptr,
+            *Fliphorizontally1 = nullptr, *Flipvertically1 = nullptr, *JPGrotatesettings1 = nullptr,
+            *M_Fastbatchrotate = nullptr, *M_JPGTRANPerfect = nullptr, *M_Losslesbackup = nullptr,
+            *ChangeAspectRatio1 = nullptr, *Showaspectratiocurrentimage1 = nullptr, *Imagetoclipboard1 = nullptr,
+            *Wallpaper1 = nullptr, *WallpaperCenter = nullptr, *WallpaperTiled1 = nullptr,
+            *WallpaperStreched1 = nullptr, *showold1 = nullptr, *RemoveWallpaper1 = nullptr, *Compare1 = nullptr,
+            *Compare2 = nullptr, *M_Playmemo = nullptr;
+  // Folders.
+  TMenuItem *M_AddFavorite = nullptr, *FindFolder1 = nullptr, *GotoDesktop = nullptr, *GotoMyDocuments1 = nullptr,
+            *M_Recursive = nullptr;
+  // Paperclip.
+  TMenuItem *M_Addfilestopapercli1 = nullptr, *Removefilesfrompaperclip1 = nullptr, *M_Clearpaperclip1 = nullptr,
+            *TreeToPaperclip = nullptr, *M_OpenShow = nullptr, *SortTool1 = nullptr;
+  // Tools.
+  TMenuItem *Plotfocallengthusage1 = nullptr, *Checklenslengthusage1 = nullptr, *Editequivalentlist1 = nullptr,
+            *CreateallthumbsforSelTree = nullptr, *Stopbackgroundcreation1 = nullptr;
+  // Slide show.
+  TMenuItem *M_Start1 = nullptr, *M_Showfilename = nullptr, *M_BlackSlideshowBG = nullptr, *M_Movemouse = nullptr,
+            *SetFading1 = nullptr;
+  // Options.
+  TMenuItem *M_Settings = nullptr, *Quickconfigure1 = nullptr, *M_UseTumbCache = nullptr,
+            *M_CacheonlyFixedDiskfiles = nullptr, *Settings1 = nullptr;
+  // Help.
+  TMenuItem *M_Help = nullptr, *HelpforStandAloneversions1 = nullptr, *GotoHomepage1 = nullptr, *Donate1 = nullptr,
+            *M_Types = nullptr;
 
-  // OnCreate: translates the window's components, then sets the fixed caption.
+  // Popup menus and their items.
+  TPopupMenu* PopupImage = nullptr;
+  TMenuItem *Fitlargeronoff1 = nullptr, *Strechsmalleronoff1 = nullptr, *Invert1 = nullptr, *Grayscale1 = nullptr,
+            *RunGifImage1 = nullptr, *Reloadimage1 = nullptr, *Imagetoclipboard2 = nullptr,
+            *Exifoverlayonoff1 = nullptr, *Exifinfo1 = nullptr, *Histogram1 = nullptr,
+            *ogglePixelmagnifier1 = nullptr, *Playmemo1 = nullptr, *FloatingButtons1 = nullptr;
+  TPopupMenu* PopupListbox = nullptr;
+  TMenuItem *P_StartProg = nullptr, *P_OwnEditor = nullptr, *OpenWith1 = nullptr, *Browsetoopen1 = nullptr,
+            *P_History1 = nullptr, *P_History2 = nullptr, *P_History3 = nullptr, *P_History4 = nullptr,
+            *P_History5 = nullptr, *P_History6 = nullptr, *P_History7 = nullptr, *P_History8 = nullptr,
+            *AddToPaperclip = nullptr, *Removefromshow = nullptr, *CopyFiles1 = nullptr, *CutFiles1 = nullptr,
+            *PasteMovefiles1 = nullptr, *P_Deletefile = nullptr, *Renamefile1 = nullptr, *BatchReplace = nullptr,
+            *P_Closelistgoto = nullptr, *Pastememorycardfiles1 = nullptr, *ThumbsSpy = nullptr,
+            *Rightclickselect = nullptr;
+  TPopupMenu* PopupQZDir = nullptr;
+  TMenuItem *Newfolder1 = nullptr, *Renamefolder1 = nullptr, *Deletefolder1 = nullptr, *Pastefiles1 = nullptr,
+            *Pastecardfoldercontents = nullptr, *AddfoldertoFavorites = nullptr, *P_FindFolder = nullptr,
+            *Foldersizes1 = nullptr, *Copyandcompresscompletetree1 = nullptr;
+  TPopupMenu* PopupSort = nullptr;
+  TMenuItem *PoNone = nullptr, *PoName = nullptr, *PoNameNo = nullptr, *PoSize = nullptr, *PoDate = nullptr,
+            *PoPhotodate = nullptr, *PoSortdescend = nullptr;
+  TPopupMenu* PopupTreeview1 = nullptr;
+  TMenuItem *P_SaveClipAsShow = nullptr, *P_PasteAsShow = nullptr, *P_PasteInShow = nullptr,
+            *P_PasteClipInShow = nullptr, *EditShow1 = nullptr, *RenameNode = nullptr, *P_AddShowFolder = nullptr,
+            *P_DeleteShow = nullptr, *P_DeleteShowFolder = nullptr, *P_ClearPaperclip = nullptr,
+            *Sorttool2 = nullptr;
+  TPopupMenu* PopupZephFade = nullptr;
+  TMenuItem *Floatingbuttons2 = nullptr, *Closeslideshow1 = nullptr;
+  TPopupMenu* PopupZoom = nullptr;
+  TMenuItem *N101 = nullptr, *N331 = nullptr, *N501 = nullptr, *ZQTofit1 = nullptr, *N1001 = nullptr,
+            *N1501 = nullptr, *N2001 = nullptr, *N3001 = nullptr, *N4001 = nullptr, *N5001 = nullptr,
+            *tofit1 = nullptr;
+  TPopupMenu* PopupButtonRotate = nullptr;
+  TMenuItem *RotateRight2 = nullptr, *RotateLeft2 = nullptr, *UpsideDown2 = nullptr, *FlipHorizontally2 = nullptr,
+            *FlipVertically2 = nullptr;
+  TPopupMenu* PopupEmail = nullptr;
+  TMenuItem *Emailcenter1 = nullptr, *Sendselectedunmodified1 = nullptr, *XPCopyCompressTree1 = nullptr;
+  TPopupMenu* PopupGetimage = nullptr;
+  TMenuItem *Importfrommemorycardorfolder1 = nullptr, *Aquireimagetwainscannerebcam1 = nullptr;
+
+  // The top button bar.
+  TPanel* PanelTopButtons = nullptr;
+  TZqSpeedButton *ZqMainMenu = nullptr, *ZqBrowsePanel = nullptr, *ZqFavoriteslist = nullptr,
+                 *ZqTumblist = nullptr, *Zq_CustomShow = nullptr, *ZqPrevious = nullptr, *ZqNext = nullptr,
+                 *ZqAutonext = nullptr, *ZqSlideShow = nullptr, *ZqFolderUp = nullptr, *ZqFolderDown = nullptr,
+                 *ZqSpeedButton5 = nullptr, *ZqFitInScreen = nullptr, *ZqStretchsmaller = nullptr,
+                 *ZqZoom = nullptr, *ZqRotate = nullptr, *ZqSpeedButton1 = nullptr, *Zq_Shotgraph = nullptr,
+                 *ZqPrint = nullptr, *Zq_Paperclip = nullptr, *ZqImport = nullptr, *ZqSortmenu = nullptr,
+                 *ZqSoundbutton = nullptr;
+  TPanel* PanelDelayButtons = nullptr;
+  TZqSpeedButton *ZqSpeedDown = nullptr, *ZqSpeedUp = nullptr;
+  TLabel* LabelDelay = nullptr;  // the slide delay in seconds
+  TLabel* Label9 = nullptr;      // digit of the JPEG decode scale
+  TImage* Usb_Image = nullptr;   // the stand-alone mark
+  TPanel* PanelGauge = nullptr;  // "stop ": shown while thumbnails are built
+  TGauge* Gauge1 = nullptr;
+  TProgressBar* ProgressBar1 = nullptr;
+
+  // The navigation side: folder tree or paperclip and shows tree, then the file list.
+  TPanel* PanelBrowse = nullptr;
+  TPanel* PanelTrees = nullptr;
+  TPanel* Panel6 = nullptr;  // "Drives and folders" / "Paperclip and shows"
+  TQzDirTree21* QzDirTree211 = nullptr;
+  TTreeView* TreeView1 = nullptr;
+  TSplitter* Splitter2 = nullptr;
+  TPanel* PanelListOptions = nullptr;  // the file-list button bar
+  TZqSpeedButton *ZqShowAll = nullptr, *ZqListBoxSortmenu = nullptr, *ZqSpeedButton2 = nullptr,
+                 *ZqSpeedButton3 = nullptr;
+  TPanel* PanelCustomLists = nullptr;  // shown while a search list replaces the folder's files
+  TPanel* PanelListCaption = nullptr;
+  TImage* ImageSearch1 = nullptr;
+  TZqSpeedButton* Zq_CloseList = nullptr;
+  TListBox* ListBox1 = nullptr;  // the file list
+  TSplitter* Splitter1 = nullptr;
+
+  // The favorite folders.
+  TPanel* PanelFavorites = nullptr;
+  TZqButton *ZqAdFavorite = nullptr, *ZqRemFavorites = nullptr, *ZqCloseFavorites = nullptr;
+  TListBox* ListBox2 = nullptr;
+  TCheckBox* ChB_CloseOnClick = nullptr;  // close the favorites when clicked outside them
+  TSplitter* Splitter3 = nullptr;
+
+  // The picture side.
+  TPanel* PanelThumbHolder = nullptr;
+  TPanel* PanelScrollBandShrtCut = nullptr;
+  TEvScrollBox* ScrollBox1 = nullptr;  // the picture area
+  TImage* Image1 = nullptr;
+  TZephFade* ZephFade1 = nullptr;
+  TRichEdit* RichEdit1 = nullptr;  // text files shown in the viewer
+  TLabel *LabelShowTextBack = nullptr, *LabelShowTextTop = nullptr;  // the message panel
+  TLabel *ExifLabelBack = nullptr, *ExifLabelFront = nullptr;        // the EXIF overlay
+  TImage* FalseImage = nullptr;     // placeholder of a file that is no picture
+  TImage* AsociateImage = nullptr;  // placeholder of an associated file
+  TStatusBar* StatusBar1 = nullptr;
+
+  // The debug panel (Ctrl+D with the marker file "debug.txt").
+  TKpFramePanel* KpFramePanel1 = nullptr;
+  TLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label10 = nullptr;
+  TCheckBox *Ch_DebugLabels = nullptr, *Ch_Debug_newThumb = nullptr, *CheckBox2 = nullptr, *ChB_GDI = nullptr,
+            *CB_DebugShows = nullptr;
+  TSpinEdit* SpinEdit1 = nullptr;  // size of the cached thumbnails
+
+  // Non-visual components.
+  TTimer* Timer1 = nullptr;       // the slide timer
+  TTimer* TimerShowIt = nullptr;  // hides the message panel
+  TOpenDialog* OpenDialog1 = nullptr;         // chooses a program
+  TOpenDialog* OpenPictureDialog1 = nullptr;  // File, Open
+  TZrkSound* ZrkSound1 = nullptr;
+
+  // ===================================================================
+  // Shared state
+  // ===================================================================
+  // The folder of the running program (read-only companions and marker files), with '/'.
+  std::string FProgramDir;
+  std::string FAppDir;   // where the program keeps its writable files, with a trailing '/'
+  std::string FAppName;  // "Kivo2"
+  int32_t FBuildNumber = 0;
+  int32_t FStoredVersion = 0;
+  std::string FVersionText;
+  std::string FDesktopFolder, FDocumentsFolder;
+  std::string FLastPath;  // the current folder
+  std::string FCurrentFile;
+  std::string FThumbCacheFolder;
+  std::string FWebFolder;
+  std::string FEditorPath;
+  std::string FExtensionFilter;
+  std::unique_ptr<TStringList> FKnownExtList, FImageExtList, FAssociatedList, FEquivalentList, FLockedFolders;
+  std::unique_ptr<TStringList> FWorkFiles, FNamesBefore, FNamesAfter, FTreeFiles;
+  bool FSkipLockedFolders = false;
+  std::unique_ptr<TPicture> FSourcePicture, FDisplayPicture, FFadeFromPicture;
+  bool FSuspendUpdates = false;
+  bool FFullScreen = false, FSlideShowMode = false, FSlideRunning = false, FFadeRunning = false;
+  bool FScreensaver = false;
+  bool FUsbMode = false;
+  int16_t FListColorMode = 0;
+  int32_t FWinStatusMain = 3, FWinStatusTop = 0, FWinStatusLeft = 0, FWinStatusWidth = 0, FWinStatusHeight = 0;
+  int32_t FSlideDelay = 2;
+  int16_t FSlideExtraMs = 0;
+  int32_t FZoomPercent = 100;
+  int16_t FFitMargin = 20;
+  bool FIsWinNT = true;
+  TCursor FDefaultCursor = crDefault;
+  bool FBuildingThumbs = false, FBackgroundThumbs = false;
+
+  // View, thumbnail and tool settings (loaded and saved by the settings store).
+  int32_t FThumbSize = 0, FThumbColumns = 2, FThumbsPos = 1;
+  int32_t FSortMode = 1;
+  bool FPreview = false, FBrowseMode = false, FExactRescale = false, FAlignMenu = true;
+  bool FEquivalentCalc = false, FCompactExif = false;
+  std::string FDigiFactor = "8,2", FFilmFactor = "35";
+  std::string FPrefix, FCardFolder;
+  bool FMagnifierActive = false, FSavedThumbsVisible = false, FSavedFitState = false;
+  int32_t FCustomWebSize = 430, FSmallWidth = 3, FSmallCompression = 3;
+  bool FWebSettings = false, FStretchSmall = false, FFilter = true, FAnalizeSubs = false;
+
+  // State of the picture road, the file list, the thumbnails, the shows and the drags.
+  std::string FScaleText;
+  int32_t FImageWidth = 0, FImageHeight = 0, FFitWidth = 0, FFitHeight = 0;
+  bool FFitError = false, FAnimatedGif = false, FPlaceholderShown = false;
+  TGraphic* FGifImage = nullptr;
+  std::string FCurrentTreePath, FPreviousFolder, FFolderBeforeShows, FSavedFolderPath;
+  TTreeNode* FStartNode = nullptr;
+  int32_t FStartLevel = 0;
+  int32_t FThumbImageSize = 45, FThumbPanelSize = 55, FThumbGapX = 3, FThumbGapY = 3, FThumbX = 0, FThumbY = 0;
+  bool FThumbsVertical = false;
+  TScrollBox* FThumbScrollBox = nullptr;
+  int32_t FLastHoverThumb = -1;
+  int16_t FFileAction = 10;
+  int32_t FShowNodeKind = -1, FShowParentIndex = -1;
+  TTreeNode* FShowNode = nullptr;
+  std::string FShowFile, FShowFolder;
+  bool FTreeDragging = false, FDragging = false;
+  std::string FDragNodeName, FDragNodePath, FDragSourceFolder;
+  int32_t FDropIndex = -1, FDragStartX = 0, FDragStartY = 0;
+
+  // ===================================================================
+  // Stages of the window
+  // ===================================================================
   void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormPaint(TObject* Sender);
+  void FormResize(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  // The application's message hook: swallows screen-saver and monitor power-off requests
+  // while FScreensaver is set.
+  void AppMessage(TMsg& Msg, bool& Handled);
+
+  // File, Open: a picture into the copy window. File, Close. The supported types.
+  void Open1Click(TObject* Sender);
+  void Close1Click(TObject* Sender);
+  void Types1Click(TObject* Sender);
+
+  void GetSpecialPaths();
+  // The colours of the window, the lists and the bars (by FListColorMode).
+  void SetAppearence();
+  // Shows or hides every top-level item of the main menu.
+  void ToggleMainMenus(bool Show);
+  // Rebuilds FExtensionFilter, FImageExtList and FKnownExtList from the format registry
+  // and FAssociatedList.
+  void InitExtensions();
+  // Loads FEquivalentList from "cam_equivalent.txt" (made from the shipped
+  // "cam_equivalent.kv2" when missing); True when it holds at least 4 entries.
+  bool ReadEquivalentData();
+  // FVersionText and FBuildNumber from the program's version.
+  void GetFileVersStrs();
+  // Inhibits the desktop's screen saver while FScreensaver is set and a picture is shown
+  // full screen or in a show; releases it otherwise. Called when those states change.
+  void UpdateScreenSaverInhibit();
+
+  // ===================================================================
+  // Message panel, EXIF overlay, caption and small helpers
+  // ===================================================================
+  void ShowIt(const std::string& Text, bool AutoHide = false);
+  void ShowItShow();
+  void ShowItHide();
+  void TimerShowItTimer(TObject* Sender);
+  void ShowExifLabel();
+  void HideExifLabels();
+  // The window caption for a folder path, with the recursive-browsing start folder when
+  // M_Recursive is checked (named apart from the plain caption setter SetCaption).
+  void SetCaptionPath(const std::string& Path);
+  // The text file beside the current picture: its folder, its name, ".txt".
+  std::string ExifTXTName() const;
+  void HourGlassCursor();
+  void RestoreCursor();
+  // Opens File with its program (a document) or starts it (a program) with Parameters in
+  // Folder; returns SE_ERR_NOASSOC, SE_ERR_FNF or another value of 32 and below on
+  // failure, a value above 32 when it started.
+  int RunShellCommand(const std::string& File, const std::string& Parameters, const std::string& Folder,
+                      int ShowMode);
+  // The registered program of a file type (an extension with its dot): a description in
+  // Info and the program's file name in ProgramName; both "n/a" when there is none.
+  void GetAssociationInfo(const std::string& Extension, std::string& Info, std::string& ProgramName);
+
+  // ===================================================================
+  // Settings store
+  // ===================================================================
+  void GetUserSettingsFromReg();
+  // Writes every setting; a failure is reported once (returns false then).
+  bool WriteUserSettingsToReg();
+  void StringToAssociatedList(const std::string& Text);
+  void InitFormSettings();
+  // The stand-alone ini file beside the program.
+  std::string UsbIniFileName() const;
+  // The stored settings in the order they are loaded (the main window's and those of the
+  // other windows, which must all exist), and the order of the names as they are saved.
+  std::vector<TSettingRow> SettingsTable();
+  static std::vector<std::string> SettingsSaveOrder();
+
+  // ===================================================================
+  // Routines the picture, list, thumbnail and slide-show work completes; their least
+  // versions live in Unit1_Pending.cpp.
+  // ===================================================================
+  void OpenThePicture(const std::string& FileName);
+  void setWithQzDirPath(bool NoFill);
+  void FillTheListboxWithFiles(const std::string& Path);
+  void FillHistory();
+  void CreateDummyFadeFromPicture();
+  void ZqTumblistClick(TObject* Sender);
+  void Quickconfigure1Click(TObject* Sender);
+  // Shows the selected file again (after the resample filter changed).
+  void SmoothstrechClick(TObject* Sender);
+  // Enters or leaves full screen.
+  void FullScreen();
+  bool IsJPGLargerScale();
+  void CenterImage(int Height, int Width);
+  void CenterLarge();
+  void RescaleImage(TPicture* Source, TPicture* Destination, int BoxHeight, int BoxWidth, bool FastStretch,
+                    int Filter);
+  // The EXIF summary of a file for the overlay.
+  std::string ExifOverlayText(const std::string& FileName);
+  // The folder-change event of the folder tree.
+  void QzDirTree211DirChange(TObject* Sender, const std::string& SelectedPath);
+
+ private:
+  void buildLayout();
+  void buildMenus();
+  void buildPopupMenus();
+  void bindEvents();
+  void loadCursors();
+  bool firstShowSetup();
+  void placeHistogramWindow();
+  void loadFromStore(class TSettingsReader& reader, bool fromIni);
+  void saveToStore(class TSettingsWriter& writer, bool toIni);
+  void setDerivedStates(const std::string& associated);
+
+  std::string commandLineFile_;  // the file named on the command line (bare name)
+  std::unique_ptr<TScreenSaverInhibitor> screenSaver_;
+  bool settingsSaveReported_ = false;
+  std::string loadedAssociated_;  // the "Associated" text read, handed on after the load
 };
 
 extern TForm1* Form1;

@@ -2,6 +2,7 @@
 
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
+#include "core/UnitFilterselect.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/ExtCtrls.h"
 
@@ -31,8 +32,19 @@ TFormFadestyles::TFormFadestyles(TComponent* AOwner) : TForm(AOwner) {
   ZqButton1 = NewControl<TZqButton>(this, Panel1, "ZqButton1", "Close", 92, 156, 100, 23);
   ZqButton1->SetModalResult(mrOk);
 
+  auto mouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+    FormMouseDown(Sender, Button, Shift, X, Y);
+  };
+  OnMouseDown = mouseDown;
+  Panel1->OnMouseDown = mouseDown;
+  Image1->OnMouseDown = mouseDown;
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
 }
 
 void TFormFadestyles::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+
+void TFormFadestyles::FormMouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
+                                    int /*Y*/) {
+  DragPaletteWindow(this, Button);
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The fade-style palette: a borderless tool window whose check boxes choose whether and
-// how slide-show pictures fade in (stored settings that the fade code reads).
+// how slide-show pictures fade in (stored settings that the fade code reads). The user
+// drags it by its panel.
 #include "platform/gui/Forms.h"
 
 class TPanel;
@@ -25,6 +26,8 @@ class TFormFadestyles : public TForm {
   TZqButton* ZqButton1 = nullptr;  // "Close", modal result OK
 
   void FormCreate(TObject* Sender);
+  // A press of the left button on the form, its panel or its image drags the window.
+  void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 };
 
 extern TFormFadestyles* FormFadestyles;

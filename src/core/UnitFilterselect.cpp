@@ -2,10 +2,21 @@
 
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
+#include "core/Unit1.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/ExtCtrls.h"
 
 TFormFilterSelect* FormFilterSelect = nullptr;
+
+bool DragPaletteWindow(TCustomForm* form, TMouseButton Button) {
+  if (Button != mbLeft) return false;
+  const TCursor saved = Screen->Cursor();
+  Screen->SetCursor(crSizeAll);
+  ReleaseCapture();
+  form->StartSystemMove();
+  Screen->SetCursor(saved);
+  return true;
+}
 
 TFormFilterSelect::TFormFilterSelect(TComponent* AOwner) : TForm(AOwner) {
   SetName("FormFilterSelect");
@@ -31,8 +42,38 @@ TFormFilterSelect::TFormFilterSelect(TComponent* AOwner) : TForm(AOwner) {
   ZqButton1 = NewControl<TZqButton>(this, Panel1, "ZqButton1", "&Close", 164, 222, 100, 23);
   ZqButton1->SetModalResult(mrOk);
 
+  auto mouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+    FormMouseDown(Sender, Button, Shift, X, Y);
+  };
+  OnMouseDown = mouseDown;
+  Panel1->OnMouseDown = mouseDown;
+  Image1->OnMouseDown = mouseDown;
+  RG_Resample->OnClick = [this](TObject* Sender) { RG_ResampleClick(Sender); };
+  Ch_Filter->OnClick = [this](TObject* Sender) { Ch_FilterClick(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
 }
 
 void TFormFilterSelect::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+
+void TFormFilterSelect::FormShow(TObject* /*Sender*/) {
+  FUpdating = true;
+  if (Form1) Ch_Filter->SetChecked(Form1->Smoothstrech->Checked());
+  FUpdating = false;
+}
+
+void TFormFilterSelect::FormMouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
+                                      int /*Y*/) {
+  DragPaletteWindow(this, Button);
+}
+
+void TFormFilterSelect::RG_ResampleClick(TObject* Sender) {
+  if (Form1 && !Form1->FSuspendUpdates) Form1->SmoothstrechClick(Sender);
+}
+
+void TFormFilterSelect::Ch_FilterClick(TObject* Sender) {
+  if (FUpdating || !Form1) return;
+  Form1->Smoothstrech->SetChecked(Ch_Filter->Checked());
+  Form1->SmoothstrechClick(Sender);
+}

@@ -1,7 +1,7 @@
 #pragma once
 // The resample-filter palette: a borderless tool window whose radio group holds the
-// filter the picture display resamples with (a stored setting). This first version
-// holds the components; the handlers come with the palette's own work.
+// filter the picture display resamples with (a stored setting) and whose check box
+// mirrors the main window's menu item Smoothstrech. The user drags it by its panel.
 #include "platform/gui/Forms.h"
 
 class TPanel;
@@ -27,6 +27,15 @@ class TFormFilterSelect : public TForm {
   bool FUpdating = false;
 
   void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  // A press of the left button on the form, its panel or its image drags the window.
+  void FormMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void RG_ResampleClick(TObject* Sender);
+  void Ch_FilterClick(TObject* Sender);
 };
 
 extern TFormFilterSelect* FormFilterSelect;
+
+// The drag of a borderless palette: the size-all cursor while the window system moves
+// the window, then the cursor it had. Other buttons do nothing. True when it started.
+bool DragPaletteWindow(TCustomForm* form, TMouseButton Button);
