@@ -1,0 +1,240 @@
+// The preferences dialog's system options (the desktop launcher, checked with
+// desktop-file-validate and started with gio, and the stand-alone marker as the start-up
+// reads it) and its Dutch texts, checked against the compiled catalogue with msgunfmt.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "PreferencesFixture.h"
+#include "core/StartUp.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Spin.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class PreferencesSystemTest : public PreferencesFixture {
+ protected:
+  void SetUp() override {
+    PreferencesFixture::SetUp();
+    desktop_ = GetEnvironmentVariable("HOME") + "/Schreibtisch";
+    fs::create_directories(desktop_);
+    fs::create_directories(GetEnvironmentVariable("XDG_CONFIG_HOME"));
+    testsupport::WriteFile(GetEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs",
+                           "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+  }
+  std::string Marker(const std::string& name) const { return programDir_ + "/" + name; }
+  void ClickUsb() {
+    Settings()->USB_Button->SetVisible(true);  // Ctrl+D in the main window shows it
+    Settings()->USB_Button->Click();
+  }
+  std::string desktop_;
+};
+
+TEST_F(PreferencesSystemTest, DesktopLauncherStartsTheProgramFromItsFolderAndIsRemovedAgain) {
+  // The program the launcher starts records its working folder.
+  const std::string out = testsupport::TempDir() + "/started.txt";
+  testsupport::WriteFile(programDir_ + "/kivo2", "#!/bin/sh\npwd > '" + out + ".part'\nmv '" + out + ".part' '" +
+                                                     out + "'\n");
+  chmod((programDir_ + "/kivo2").c_str(), 0755);
+  const std::string launcher = desktop_ + "/Kivo2.desktop";
+  Show([&] {
+    EXPECT_EQ(Settings()->BShortCut->Caption(), "Add shortcut to the desktop");
+    Settings()->BShortCut->Click();
+    EXPECT_TRUE(fs::exists(launcher));
+    EXPECT_EQ(Settings()->BShortCut->Caption(), "Remove shortcut from the desktop");
+  });
+  if (!testsupport::ToolPath("desktop-file-validate").empty()) {
+    const auto valid = testsupport::Run({"desktop-file-validate", launcher});
+    EXPECT_EQ(valid.exitCode, 0) << valid.out << valid.err;
+  }
+  if (!testsupport::ToolPath("gio").empty()) {
+    ASSERT_EQ(testsupport::Run({"gio", "launch", launcher}).exitCode, 0);
+    for (int i = 0; i < 100 && !fs::exists(out); ++i) Sleep(50);
+    EXPECT_EQ(testsupport::ReadFile(out), programDir_ + "\n");
+  }
+
+  // Opened again the button offers removal; a read-only launcher goes too.
+  chmod(launcher.c_str(), 0444);
+  Show([&] {
+    EXPECT_EQ(Settings()->BShortCut->Caption(), "Remove shortcut from the desktop");
+    Settings()->BShortCut->Click();
+    EXPECT_FALSE(fs::exists(launcher));
+    EXPECT_EQ(Settings()->BShortCut->Caption(), "Add shortcut to the desktop");
+  });
+}
+
+TEST_F(PreferencesSystemTest, StandAloneMarkerIsWrittenAndDeletedAsTheStartUpSeesIt) {
+  testsupport::WriteFile(Marker("Kivo2_usb.ini"), "[U3]\r\nLanguage=nl\r\n");
+  Show([&] {
+    EXPECT_EQ(Settings()->USB_Button->Caption(), "Enable Kivo2 USB drive stand alone mode");
+    Answer(mrNo);
+    ClickUsb();
+    EXPECT_FALSE(fs::exists(Marker("usb_drive.on")));
+
+    Answer(mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ClickUsb();
+    EXPECT_EQ(testsupport::ReadFile(Marker("usb_drive.on")), "Kivo2 USB on/off file\r\n");
+    EXPECT_EQ(Settings()->USB_Button->Caption(), "Disable Kivo2 USB drive stand alone mode");
+  });
+  EXPECT_EQ(QuestionTexts().back(), "Enable this only when the Kivo2 is on a removable drive, like an USB pen/drive\n"
+                                    "Are you sure to enable this mode?");
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"You need to restart Kivo2 now to enable stand alone mode!."});
+  // The next start reads the stand-alone store.
+  InitProgramLanguageFor(programDir_);
+  EXPECT_EQ(UiLanguageCode, "nl");
+  UiLanguageCode = "en";
+
+  Show([&] {
+    EXPECT_EQ(Settings()->USB_Button->Caption(), "Disable Kivo2 USB drive stand alone mode");
+    Answer(mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ClickUsb();
+    EXPECT_FALSE(fs::exists(Marker("usb_drive.on")));
+    EXPECT_EQ(Settings()->USB_Button->Caption(), "Enable Kivo2 USB drive stand alone mode");
+  });
+  EXPECT_EQ(MessageTexts().back(), "You need to restart Kivo2 now!.");
+  EXPECT_FALSE(ProgramMarkerExists(programDir_, "usb_drive.on"));
+}
+
+TEST_F(PreferencesSystemTest, BothMarkersTakeTheEnableBranchAndNoMarkerIsDoubled) {
+  testsupport::WriteFile(Marker("USB_Drive.ON"), "old\n");
+  testsupport::WriteFile(Marker("usb_drive.off"), "");
+  Show([&] {
+    Answer(mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ClickUsb();
+  });
+  EXPECT_FALSE(fs::exists(Marker("usb_drive.off")));
+  EXPECT_EQ(testsupport::ReadFile(Marker("USB_Drive.ON")), "Kivo2 USB on/off file\r\n");
+  EXPECT_FALSE(fs::exists(Marker("usb_drive.on")));
+}
+
+TEST_F(PreferencesSystemTest, AMarkerThatCannotBeChangedIsReportedAsFailure) {
+  // A program folder that cannot take the marker.
+  Form1->FProgramDir = testsupport::TempDir() + "/gone/";
+  Show([&] {
+    Answer(mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ClickUsb();
+  });
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{testsupport::TempDir() +
+                                                     "/gone/usb_drive.on could not be written: stand alone mode "
+                                                     "stays off."});
+  EXPECT_EQ(Settings()->USB_Button->Caption(), "Enable Kivo2 USB drive stand alone mode");
+
+  // A marker that cannot be deleted (here a folder of that name with content in it).
+  Form1->FProgramDir = programDir_ + "/";
+  fs::create_directories(Marker("usb_drive.on/keep"));
+  Show([&] {
+    Answer(mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ClickUsb();
+  });
+  EXPECT_EQ(MessageTexts().back(), Marker("usb_drive.on") + " could not be deleted: stand alone mode stays on.");
+  EXPECT_TRUE(fs::exists(Marker("usb_drive.on/keep")));
+}
+
+// The English texts of a component tree: captions, hints, texts and item lines.
+void CollectTexts(TComponent* root, std::set<std::string>& texts) {
+  for (int i = 0; i < root->ComponentCount(); ++i) {
+    TComponent* c = root->Components(i);
+    if (c->Name() == "USB_Button") continue;  // its texts stay English by design
+    if (auto* control = dynamic_cast<TControl*>(c)) {
+      // Edits and the colour box show data; a memo is checked line by line.
+      if (!dynamic_cast<TCustomEdit*>(c) && !dynamic_cast<TColorBox*>(c)) texts.insert(control->Caption());
+      texts.insert(control->Hint());
+    }
+    if (auto* combo = dynamic_cast<TCustomComboBox*>(c); combo && !dynamic_cast<TColorBox*>(c))
+      for (const std::string& item : combo->Items()->ToVector()) texts.insert(item);
+    if (auto* memo = dynamic_cast<TMemo*>(c))
+      for (const std::string& line : memo->Lines()->ToVector()) texts.insert(line);
+  }
+  texts.erase("");
+}
+
+// msgid -> msgstr of a compiled catalogue, as msgunfmt reads it.
+std::map<std::string, std::string> CatalogueEntries(const std::string& mo) {
+  const auto result = testsupport::Run({"msgunfmt", "--no-wrap", mo});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  std::map<std::string, std::string> entries;
+  std::string id, *current = nullptr, str;
+  auto unquote = [](const std::string& s) {
+    std::string out;
+    for (size_t i = 1; i + 1 < s.size(); ++i) {
+      if (s[i] == '\\' && i + 2 < s.size()) {
+        const char n = s[++i];
+        out += n == 'n' ? '\n' : n == 't' ? '\t' : n;
+      } else {
+        out += s[i];
+      }
+    }
+    return out;
+  };
+  size_t pos = 0;
+  const std::string& text = result.out;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.rfind("msgid ", 0) == 0) {
+      if (current == &str) entries[id] = str;
+      id = unquote(line.substr(6));
+      current = &id;
+    } else if (line.rfind("msgstr ", 0) == 0) {
+      str = unquote(line.substr(7));
+      current = &str;
+    } else if (!line.empty() && line[0] == '"' && current) {
+      *current += unquote(line);
+    }
+  }
+  if (current == &str) entries[id] = str;
+  return entries;
+}
+
+TEST_F(PreferencesSystemTest, EveryTextOfTheDialogHasItsDutchTranslation) {
+  KIVO2_REQUIRE_TOOL("msgunfmt");
+  std::set<std::string> texts;
+  CollectTexts(FormSettings, texts);
+  for (int i = 0; i < TFormSettings::GroupCount; ++i) texts.insert(FormSettings->TreeView1->Items()->Item(i)->Text());
+  ASSERT_GT(texts.size(), 50u);
+  const auto dutch =
+      CatalogueEntries(testsupport::ProgramDir() + "/locale/nl/LC_MESSAGES/default.mo");
+  for (const std::string& text : texts) {
+    const auto found = dutch.find(text);
+    EXPECT_TRUE(found != dutch.end() && !found->second.empty()) << "no Dutch for \"" << text << "\"";
+  }
+
+  // A dialog made under Dutch shows those translations, in its tree too.
+  UseLanguage("nl");
+  auto* dialog = new TFormSettings(Application);
+  EXPECT_EQ(dialog->Caption(), dutch.at("Preferences"));
+  EXPECT_EQ(dialog->TreeView1->Items()->Item(4)->Text(), dutch.at("Language"));
+  EXPECT_EQ(dialog->ZqFast->Caption(), dutch.at("High settings (slowest)"));
+  EXPECT_EQ(dialog->USB_Button->Caption(), FormSettings->USB_Button->Caption());
+}
+
+TEST_F(PreferencesSystemTest, MessagesOfTheDialogAreDutchUnderDutch) {
+  SetAssociated({".AVI"});
+  UseLanguage("nl");
+  Show([&] {
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Settings()->Edit1->SetText("jpg");
+    Settings()->Button3->Click();
+    Answer(mrNo);
+    Settings()->ZqNormal->Click();
+  });
+  EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Extensie .JPG wordt al door de afbeeldingsviewer gebruikt"});
+  EXPECT_EQ(QuestionTexts(), std::vector<std::string>{"Het programma gebruikt een configuratie met de "
+                                                      "standaardinstellingen,\nbruikbaar voor de meeste systemen, "
+                                                      "doorgaan?"});
+}
+
+}  // namespace
