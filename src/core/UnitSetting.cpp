@@ -20,7 +20,7 @@ TFormSettings* FormSettings = nullptr;
 namespace {
 
 // The group boxes stand one at a time right of the option tree.
-constexpr int kGroupLeft = 184, kGroupTop = 6, kGroupWidth = 392, kGroupHeight = 308;
+constexpr int kGroupLeft = 184, kGroupTop = 6, kGroupWidth = 512, kGroupHeight = 308;
 constexpr int kInner = kGroupWidth - 20;
 
 TGroupBox* NewGroup(TFormSettings* form, TWinControl* parent, const char* name, const char* caption) {
@@ -58,10 +58,10 @@ TFormSettings::TFormSettings(TComponent* AOwner) : TForm(AOwner) {
   SetBorderStyle(bsDialog);
   SetFormStyle(fsStayOnTop);
   SetPosition(poMainFormCenter);
-  SetClientWidth(600);
+  SetClientWidth(720);
   SetClientHeight(404);
 
-  PageControl1 = NewControl<TPageControl>(this, this, "PageControl1", 6, 6, 588, 356);
+  PageControl1 = NewControl<TPageControl>(this, this, "PageControl1", 6, 6, 708, 356);
   TabSheet1 = new TTabSheet(this);
   TabSheet1->SetName("TabSheet1");
   TabSheet1->SetPageControl(PageControl1);
@@ -76,7 +76,7 @@ TFormSettings::TFormSettings(TComponent* AOwner) : TForm(AOwner) {
   buildQuickPage();
   drawPictures();
 
-  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "Close", 494, 370, 100, 28);
+  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "Close", 614, 370, 100, 28);
   ZqButton1->SetModalResult(mrOk);
   OpenDialog1 = new TOpenDialog(this);
   OpenDialog1->SetName("OpenDialog1");
@@ -110,8 +110,8 @@ void TFormSettings::buildSettingsPage() {
   Image2->SetCenter(true);
 
   GroupBoxEditor = NewGroup(this, TabSheet1, "GroupBoxEditor", "Alternate editor");
-  JPGEdit = NewControl<TEdit>(this, GroupBoxEditor, "JPGEdit", 10, 24, 276, 23);
-  Button1 = NewControl<TButton>(this, GroupBoxEditor, "Button1", "Browse", 292, 23, 90, 25);
+  JPGEdit = NewControl<TEdit>(this, GroupBoxEditor, "JPGEdit", 10, 24, 396, 23);
+  Button1 = NewControl<TButton>(this, GroupBoxEditor, "Button1", "Browse", 412, 23, 90, 25);
   Button1->OnClick = [this](TObject* Sender) { Button1Click(Sender); };
   KillHistoryButton =
       NewControl<TButton>(this, GroupBoxEditor, "KillHistoryButton", "Clear history list", 10, 62, 200, 25);
@@ -142,7 +142,7 @@ void TFormSettings::buildSettingsPage() {
   ListBox1 = NewControl<TListBox>(this, GroupBoxExtensions, "ListBox1", 10, 56, 110, 206);
   ListBox1->SetShowHint(true);
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
-  StaticText1 = NewControl<TStaticText>(this, GroupBoxExtensions, "StaticText1", "...", 126, 58, 252, 17);
+  StaticText1 = NewControl<TStaticText>(this, GroupBoxExtensions, "StaticText1", "...", 126, 58, 376, 17);
   ChB_Showtext = NewCheckBox(this, GroupBoxExtensions, "ChB_Showtext", "Show text files (*.txt) in viewer", true, 10,
                              272, kInner);
 
@@ -205,8 +205,8 @@ void TFormSettings::buildSettingsPage() {
 void TFormSettings::buildQuickPage() {
   Image6 = NewControl<TImage>(this, TabSheet2, "Image6", 6, 6, 110, 62);
   Image6->SetCenter(true);
-  Label8 = NewControl<TLabel>(this, TabSheet2, "Label8", 126, 8, 440, 15);
-  Memo1 = NewControl<TMemo>(this, TabSheet2, "Memo1", 126, 28, 448, 44);
+  Label8 = NewControl<TLabel>(this, TabSheet2, "Label8", 126, 8, 560, 15);
+  Memo1 = NewControl<TMemo>(this, TabSheet2, "Memo1", 126, 28, 568, 44);
   Memo1->SetReadOnly(true);
   Memo1->SetWordWrap(true);
   Memo1->SetScrollBars(ssNone);
@@ -215,12 +215,12 @@ void TFormSettings::buildQuickPage() {
       "and the thumbnail cache at once.");
 
   // The three buttons head the columns of the grid that shows their values.
-  constexpr int gridTop = 124, rowHeight = 22, firstColumn = 182, columnWidth = 130;
+  constexpr int gridTop = 128, rowHeight = 22, firstColumn = 168, columnWidth = 176;
   TZqButton** buttons[QuickPresetCount] = {&ZqSlow, &ZqNormal, &ZqFast};
   for (int p = 0; p < QuickPresetCount; ++p) {
     const TQuickPreset& preset = QuickPresets[p];
     TZqButton* b = NewControl<TZqButton>(this, TabSheet2, preset.ButtonName, preset.Caption,
-                                         firstColumn + p * columnWidth, 82, columnWidth - 8, 32);
+                                         firstColumn + p * columnWidth, 80, columnWidth - 8, 36);
     *buttons[p] = b;
   }
   ZqSlow->OnClick = [this](TObject* Sender) { ZqSlowClick(Sender); };
@@ -231,7 +231,7 @@ void TFormSettings::buildQuickPage() {
                               "Fading",          "Slide show delay",   "Thumbnail cache"};
   for (int r = 0; r < 7; ++r) {
     const int top = gridTop + r * rowHeight;
-    NewControl<TLabel>(this, TabSheet2, ("LabelRow" + IntToStr(r)).c_str(), rows[r], 8, top, 170, 15);
+    NewControl<TLabel>(this, TabSheet2, ("LabelRow" + IntToStr(r)).c_str(), rows[r], 8, top, 158, 15);
     for (int p = 0; p < QuickPresetCount; ++p) {
       const TQuickPreset& preset = QuickPresets[p];
       std::string value;

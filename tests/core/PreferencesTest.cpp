@@ -38,6 +38,8 @@ TEST_F(PreferencesTest, ShowingFillsThePagesAndTheTreeShowsOneGroupAtATime) {
     EXPECT_EQ(Settings()->StaticText2->Caption(), "nl");
     EXPECT_TRUE(Settings()->KillHistoryButton->Enabled()) << "the history file is found whatever its case";
     EXPECT_EQ(VisibleGroups(), std::vector<int>{0});
+    for (TButton* b : {Settings()->Button3, Settings()->Button4, Settings()->Button5})
+      EXPECT_FALSE(b->Enabled()) << b->Name() << " is designed disabled";
     for (int node = Settings()->GroupCount - 1; node >= 0; --node) {
       Settings()->TreeView1->SetSelected(Settings()->TreeView1->Items()->Item(node));
       EXPECT_EQ(VisibleGroups(), std::vector<int>{node});
