@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "PreferencesFixture.h"
 #include "core/StartUp.h"
@@ -159,43 +160,23 @@ void CollectTexts(TComponent* root, std::set<std::string>& texts) {
   texts.erase("");
 }
 
-// msgid -> msgstr of a compiled catalogue, as msgunfmt reads it.
+// msgid -> msgstr of a compiled catalogue, as msgunfmt reads it (unwrapped: one line each;
+// entries that span lines, such as the header, are not needed here).
 std::map<std::string, std::string> CatalogueEntries(const std::string& mo) {
   const auto result = testsupport::Run({"msgunfmt", "--no-wrap", mo});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  std::map<std::string, std::string> entries;
-  std::string id, *current = nullptr, str;
   auto unquote = [](const std::string& s) {
     std::string out;
-    for (size_t i = 1; i + 1 < s.size(); ++i) {
-      if (s[i] == '\\' && i + 2 < s.size()) {
-        const char n = s[++i];
-        out += n == 'n' ? '\n' : n == 't' ? '\t' : n;
-      } else {
-        out += s[i];
-      }
-    }
+    for (size_t i = 1; i + 1 < s.size(); ++i) out += s[i] == '\\' ? s[++i] : s[i];
     return out;
   };
-  size_t pos = 0;
-  const std::string& text = result.out;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (line.rfind("msgid ", 0) == 0) {
-      if (current == &str) entries[id] = str;
-      id = unquote(line.substr(6));
-      current = &id;
-    } else if (line.rfind("msgstr ", 0) == 0) {
-      str = unquote(line.substr(7));
-      current = &str;
-    } else if (!line.empty() && line[0] == '"' && current) {
-      *current += unquote(line);
-    }
+  std::map<std::string, std::string> entries;
+  std::istringstream lines(result.out);
+  std::string line, id;
+  while (std::getline(lines, line)) {
+    if (line.rfind("msgid \"", 0) == 0) id = unquote(line.substr(6));
+    if (line.rfind("msgstr \"", 0) == 0) entries[id] = unquote(line.substr(7));
   }
-  if (current == &str) entries[id] = str;
   return entries;
 }
 
