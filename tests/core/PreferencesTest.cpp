@@ -105,6 +105,10 @@ TEST_F(PreferencesTest, OptionsActAtOnceOnTheMainWindow) {
     Settings()->SpinEdit1->SetValue(150);
     EXPECT_EQ(Form1->FSlideDelay, 99) << "the delay stays within 0 to 99 seconds";
 
+    ModalResponder::Expect(ModalKind::OpenDialog, 1, "/usr/local/bin/my editor");
+    Settings()->Button1->Click();
+    EXPECT_EQ(Settings()->JPGEdit->Text(), "/usr/local/bin/my editor");
+
     UiLanguageCode = "en";
     Settings()->ComboBox1->SetItemIndex(1);
     Settings()->ComboBox1->Click();
