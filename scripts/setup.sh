@@ -11,7 +11,7 @@ packages=(
   qt6-qpa-plugins libjpeg-turbo-progs xdg-utils fonts-dejavu-core
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
-  gifsicle giflib-tools sane-utils xvfb xauth
+  gifsicle giflib-tools sane-utils xvfb xauth desktop-file-utils libglib2.0-bin
 )
 
 missing=()
