@@ -1,0 +1,49 @@
+#pragma once
+// The program's windows for the main-window, settings and palette tests: all 28 are
+// created as at start-up, with the program folder in the test's sandbox (so the marker
+// files are the test's own), the picture formats registered and the modal answers
+// scripted.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+class TForm1;
+
+// "dword:0000002a": an integer as the registry stand-in's file writes it.
+std::string Dword(uint32_t value);
+// This build's number as the program stores it ("Version"): from the project version.
+int32_t ThisBuild();
+// The values of one key of a registry stand-in's file, read as text: name -> the text
+// after '=' ("dword:00000001", "\"a text\"").
+std::map<std::string, std::string> RegistryValues(const std::string& file, const std::string& key);
+// The values of the program's key under HKEY_CURRENT_USER.
+std::map<std::string, std::string> UserRegistryValues(const std::string& file);
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The sandbox's program folder (with a trailing '/').
+  const std::string& ProgramFolder() const { return programDir_; }
+  // Creates the 28 windows; the main window's program folder is ProgramFolder().
+  void CreateWindows();
+  // The first showing of the main window, as the message loop does it.
+  void ShowMainWindow();
+  // The command line of the program (the first element is the program itself).
+  void SetArguments(const std::vector<std::string>& args);
+  // Creates a picture file with ImageMagick ("convert -size WxH xc:COLOR file").
+  void MakePicture(const std::string& file, int width = 64, int height = 48, const std::string& color = "red");
+  // The registry stand-in's file of HKEY_CURRENT_USER.
+  std::string RegistryFile() const;
+  // Writes the settings key of HKEY_CURRENT_USER with these lines (REGEDIT4 value lines).
+  void WriteRegistry(const std::vector<std::string>& valueLines);
+
+ private:
+  std::string programDir_;
+};

@@ -1,0 +1,185 @@
+// Starting files and programs through the desktop, a file type's registered program from
+// the MIME database (checked against xdg-mime), and the screen-saver inhibition.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "MainWindowFixture.h"
+#include "core/Unit1.h"
+#include "platform/QtApplication.h"
+#include "platform/gui/GuiTesting.h"
+#include "platform/services/ScreenSaver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An environment variable set for the length of a test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (had_)
+      setenv(name_, old_.c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+// A MIME database and a desktop entry of the test's own file type ".kvt".
+void MakeFileTypeDatabase(const std::string& data, const std::string& config, const std::string& program) {
+  fs::create_directories(data + "/mime/application");
+  fs::create_directories(data + "/applications");
+  fs::create_directories(config);
+  testsupport::WriteFile(data + "/mime/globs2", "# comment\n80:application/x-kivotest:*.kvt\n50:text/plain:*.txt\n");
+  testsupport::WriteFile(data + "/mime/application/x-kivotest.xml",
+                         "<?xml version=\"1.0\"?>\n<mime-type type=\"application/x-kivotest\">\n"
+                         "  <comment xml:lang=\"nl\">Kivo-testbestand</comment>\n"
+                         "  <comment>Kivo test &amp; file</comment>\n</mime-type>\n");
+  testsupport::WriteFile(data + "/applications/kivotest.desktop",
+                         "[Desktop Entry]\nType=Application\nName=Kivo test viewer\nExec=" + program +
+                             " --view %f\n");
+  testsupport::WriteFile(config + "/mimeapps.list",
+                         "[Default Applications]\napplication/x-kivotest=kivotest.desktop;\n");
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, AssociatedProgramOfAFileTypeComesFromTheMimeDatabase) {
+  KIVO2_REQUIRE_TOOL("xdg-mime");
+  const std::string data = testsupport::TempPath("share");
+  const std::string config = testsupport::TempPath("xdgconfig");
+  // xdg-mime names only entries whose program is there.
+  const std::string viewer = testsupport::TempPath("bin") + "/kvview";
+  fs::create_directories(testsupport::TempPath("bin"));
+  testsupport::WriteFile(viewer, "#!/bin/sh\n");
+  fs::permissions(viewer, fs::perms::owner_all);
+  MakeFileTypeDatabase(data, config, viewer);
+  ScopedEnv dataHome("XDG_DATA_HOME", data), dataDirs("XDG_DATA_DIRS", testsupport::TempPath("none"));
+  ScopedEnv configHome("XDG_CONFIG_HOME", config), configDirs("XDG_CONFIG_DIRS", testsupport::TempPath("none"));
+  // The desktop's own tool finds the same entry.
+  auto oracle = testsupport::Run({"xdg-mime", "query", "default", "application/x-kivotest"});
+  ASSERT_EQ(oracle.exitCode, 0) << oracle.err;
+  EXPECT_EQ(oracle.out, "kivotest.desktop\n");
+
+  CreateWindows();
+  std::string info, program;
+  Form1->GetAssociationInfo(".KVT", info, program);
+  EXPECT_EQ(program, "kvview");
+  EXPECT_EQ(info, "Extension: .KVT\rTypename: application/x-kivotest\rDisplayname: Kivo test & file\r"
+                  "Server: " + viewer + " --view %f");
+  // An unknown type, and a known type without a program, give "n/a".
+  Form1->GetAssociationInfo(".zzqx", info, program);
+  EXPECT_EQ(info, "n/a");
+  EXPECT_EQ(program, "n/a");
+  Form1->GetAssociationInfo(".txt", info, program);
+  EXPECT_EQ(info, "n/a");
+  EXPECT_EQ(program, "n/a");
+}
+
+TEST_F(MainWindowTest, RunShellCommandStartsProgramsWithTheirParameters) {
+  const std::string folder = testsupport::TempPath("tools dir");
+  fs::create_directories(folder);
+  const std::string script = folder + "/record.sh";
+  testsupport::WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$PWD/args.txt\"\n");
+  fs::permissions(script, fs::perms::owner_all);
+  CreateWindows();
+  EXPECT_GT(Form1->RunShellCommand("record.sh", "\"/a b/c.jpg\" second", folder, SW_SHOWNORMAL), 32);
+  const std::string out = folder + "/args.txt";
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return fs::exists(out) && fs::file_size(out) > 0; }, 5000));
+  EXPECT_EQ(testsupport::ReadFile(out), "[/a b/c.jpg]\n[second]\n");
+}
+
+TEST_F(MainWindowTest, RunShellCommandReportsMissingFilesAndTypesWithoutProgram) {
+  CreateWindows();
+  const std::string doc = testsupport::TempPath("paper.zzqx");
+  testsupport::WriteFile(doc, "data");
+  EXPECT_EQ(Form1->RunShellCommand(doc, "", "", SW_SHOWNORMAL), SE_ERR_NOASSOC);
+  EXPECT_EQ(Form1->RunShellCommand(testsupport::TempPath("gone.zzqx"), "", "", SW_SHOWNORMAL), SE_ERR_FNF);
+  // A picture with its executable bit set (as on FAT sticks) is still a document.
+  fs::permissions(doc, fs::perms::owner_all);
+  EXPECT_EQ(Form1->RunShellCommand(doc, "", "", SW_SHOWNORMAL), SE_ERR_NOASSOC);
+  EXPECT_EQ(Form1->RunShellCommand("", "", "", SW_SHOWNORMAL), SE_ERR_FNF);
+}
+
+// ---------------------------------------------------------------------------
+// Screen saver
+// ---------------------------------------------------------------------------
+TEST_F(MainWindowTest, ScreenSaverIsInhibitedInFullScreenOnlyWithTheOption) {
+  int inhibits = 0, releases = 0;
+  uint32_t released = 0;
+  TScreenSaverCalls calls;
+  calls.Inhibit = [&](const std::string& app, const std::string&, uint32_t& cookie) {
+    EXPECT_EQ(app, "Kivo2");
+    cookie = 77;
+    ++inhibits;
+    return true;
+  };
+  calls.UnInhibit = [&](uint32_t cookie) {
+    released = cookie;
+    ++releases;
+  };
+  SetScreenSaverCalls(&calls);
+  CreateWindows();
+  Form1->FScreensaver = false;
+  Form1->FullScreen();
+  Form1->FullScreen();
+  EXPECT_EQ(inhibits, 0);
+  Form1->FScreensaver = true;
+  Form1->FullScreen();
+  EXPECT_EQ(inhibits, 1);
+  Form1->FullScreen();
+  EXPECT_EQ(releases, 1);
+  EXPECT_EQ(released, 77u);
+  // A running show in a window keeps it off too; closing releases it.
+  Form1->FSlideRunning = true;
+  Form1->UpdateScreenSaverInhibit();
+  EXPECT_EQ(inhibits, 2);
+  Form1->UpdateScreenSaverInhibit();
+  EXPECT_EQ(inhibits, 2);
+  Form1->Close();
+  EXPECT_EQ(releases, 2);
+  SetScreenSaverCalls(nullptr);
+}
+
+TEST(ScreenSaverService, NoServiceOnTheBusMeansNothingHappens) {
+  KIVO2_REQUIRE_TOOL("dbus-daemon");
+  // A session bus of our own, on which no screen saver runs.
+  const std::string config = testsupport::TempPath("bus.conf");
+  const std::string socket = testsupport::TempPath("bus-socket");
+  testsupport::WriteFile(config,
+                         "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                         " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                         "<busconfig><type>session</type><listen>unix:path=" +
+                             socket +
+                             "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\""
+                             " eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+  auto started = testsupport::Run({"dbus-daemon", "--config-file=" + config, "--fork", "--print-pid"});
+  ASSERT_EQ(started.exitCode, 0) << started.err;
+  const int pid = std::atoi(started.out.c_str());
+  ASSERT_GT(pid, 0);
+  {
+    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket);
+    EnsureQtApplication();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ScreenSaverServiceAvailable());
+    TScreenSaverInhibitor inhibitor("Kivo2", "test");
+    EXPECT_FALSE(inhibitor.SetInhibited(true));
+    EXPECT_FALSE(inhibitor.Inhibited());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
+  kill(pid, SIGTERM);
+}

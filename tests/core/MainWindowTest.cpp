@@ -1,0 +1,351 @@
+// The main window's stages: the first showing with and without a picture on the command
+// line, the version question, the extension lists, closing (in a window and in full
+// screen), the message panel, the caption, the equivalence list and the message hook.
+#include <chrono>
+#include <filesystem>
+
+#include "Kivo2Version.h"
+#include "MainWindowFixture.h"
+#include "controls/EventScrollbox.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/ProgramGlobals.h"
+#include "core/Unit1.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/GuiTesting.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/rtl/Classes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Items(const TStrings* list) {
+  std::vector<std::string> items;
+  for (int i = 0; i < list->Count(); ++i) items.push_back(list->Strings(i));
+  return items;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The build number
+// ---------------------------------------------------------------------------
+TEST(BuildNumber, FourPartVersionsStayApartAndInOrder) {
+  EXPECT_EQ(EncodeBuildNumber(1, 1, 0, 5), 1010005);
+  // Run together, 1.12.3.4 and 11.2.3.4 both gave 11234.
+  EXPECT_NE(EncodeBuildNumber(1, 12, 3, 4), EncodeBuildNumber(11, 2, 3, 4));
+  // Past 16 bits without overflow.
+  EXPECT_EQ(EncodeBuildNumber(3, 4, 5, 67), 3040567);
+  EXPECT_LT(EncodeBuildNumber(1, 9, 9, 9), EncodeBuildNumber(1, 10, 0, 0));
+  EXPECT_LT(EncodeBuildNumber(2, 0, 0, 1), EncodeBuildNumber(2, 0, 0, 2));
+  EXPECT_TRUE(SameBuild(EncodeBuildNumber(2, 0, 0, 1), EncodeBuildNumber(2, 0, 0, 1)));
+  // A value stored by an older build (the digits run together) is never this build.
+  EXPECT_FALSE(SameBuild(1105, EncodeBuildNumber(1, 1, 0, 5)));
+  EXPECT_FALSE(SameBuild(0, EncodeBuildNumber(1, 1, 0, 5)));
+  EXPECT_FALSE(SameBuild(-5, -5));
+}
+
+// ---------------------------------------------------------------------------
+// First showing
+// ---------------------------------------------------------------------------
+TEST_F(MainWindowTest, PictureOnTheCommandLineSelectsItsFolderAndFileAndAsksNothing) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string photos = testsupport::TempPath("My Photos");
+  fs::create_directories(photos);
+  MakePicture(photos + "/a.jpg");
+  MakePicture(photos + "/b.jpg", 80, 60, "blue");
+  MakePicture(photos + "/c.png");
+  testsupport::WriteFile(photos + "/notes.doc", "x");
+  // An older build's store: the version differs, yet with a file named no question comes.
+  WriteRegistry({"\"Version\"=" + Dword(1104)});
+  SetArguments({photos + "/b.jpg"});
+  CreateWindows();
+  ShowMainWindow();
+
+  EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), photos + "/");
+  EXPECT_EQ(Items(Form1->ListBox1->Items()), (std::vector<std::string>{"a.jpg", "b.jpg", "c.png"}));
+  ASSERT_GE(Form1->ListBox1->ItemIndex(), 0);
+  EXPECT_EQ(Form1->ListBox1->Items()->Strings(Form1->ListBox1->ItemIndex()), "b.jpg");
+  EXPECT_EQ(Form1->FCurrentFile, photos + "/b.jpg");
+  EXPECT_EQ(Form1->Image1->Picture()->Width(), 80);
+  EXPECT_EQ(Form1->FStoredVersion, 1104);
+  EXPECT_EQ(ModalResponder::History().size(), 0u);
+  // The folder has no sub folders: the caption names the start folder without a first one.
+  EXPECT_EQ(Form1->Caption(), "( First = n/a ) - My Photos");
+}
+
+TEST_F(MainWindowTest, ArgumentThatIsNoFileIsIgnoredAndTheStoredFolderOpens) {
+  const std::string stored = testsupport::TempPath("stored folder");
+  fs::create_directories(stored);
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + stored + "/\""});
+  SetArguments({testsupport::TempPath("missing.jpg")});
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), stored + "/");
+  EXPECT_TRUE(Form1->FLastPath == stored + "/" || Form1->FLastPath.empty());
+}
+
+TEST_F(MainWindowTest, UpdateAsksForTheQuickConfigurationWithBothVersions) {
+  WriteRegistry({"\"Version\"=" + Dword(1104)});
+  std::string question;
+  int treesHeight = 0, browseHeight = 0;
+  ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& request) {
+    question = request.text;
+    EXPECT_EQ(request.caption, "Information");
+    treesHeight = Form1->PanelTrees->Height();
+    browseHeight = Form1->PanelBrowse->Height();
+    return int(mrNo);
+  });
+  CreateWindows();
+  ShowMainWindow();
+  const std::string version = std::to_string(KIVO2_VERSION_MAJOR) + "." + std::to_string(KIVO2_VERSION_MINOR) + "." +
+                              std::to_string(KIVO2_VERSION_PATCH) + "." + std::to_string(KIVO2_VERSION_TWEAK);
+  // The dialog shows the line breaks of the text (CR and CR LF) as new lines.
+  EXPECT_EQ(question, "Old version: 1104 new version: " + std::to_string(ThisBuild()) + "\nKivo2 " + version +
+                          "\nProgram update or First time installation!\n\n"
+                          "Do you want to use the quick configure menu now?\n");
+  EXPECT_EQ(Form1->FVersionText, version);
+  // Before the question the folder tree takes half the navigation panel.
+  EXPECT_EQ(treesHeight, browseHeight / 2);
+}
+
+TEST_F(MainWindowTest, SameBuildAsksNothingAndFirstRunAsks) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(ModalResponder::History().size(), 0u);
+  EXPECT_EQ(Form1->FBuildNumber, ThisBuild());
+  DoneApplication();
+
+  // A first run: the key is made empty and the question comes.
+  fs::remove(RegistryFile());
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Application->Initialize();
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(Form1->FStoredVersion, 0);
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+}
+
+TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  const std::vector<std::string> registered{
+      "bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "thm", "rle", "dib", "win", "vst", "vda",
+      "tga", "icb", "tiff", "tif", "fax", "eps", "pcx", "pcc", "scr", "rpf", "rla", "sgi", "rgba", "rgb",
+      "bw",  "psd", "pdd", "ppm", "pgm", "pbm", "cel", "pic", "pcd", "gif", "cut", "psp", "png"};
+  std::vector<std::string> images, known;
+  std::string filter;
+  for (const std::string& e : registered) {
+    std::string upper = "." + e;
+    for (char& c : upper) c = char(toupper(c));
+    images.push_back(upper);
+    filter += "." + e + " ";
+  }
+  known = images;
+  for (const char* e : {".AVI", ".MPG", ".MPEG", ".WMV", ".MOV", ".M1V", ".MVR", ".CPT"}) known.push_back(e);
+  std::sort(known.begin(), known.end());
+  EXPECT_EQ(Items(Form1->FImageExtList.get()), images);
+  EXPECT_EQ(Items(Form1->FKnownExtList.get()), known);
+  EXPECT_EQ(Form1->FExtensionFilter, filter);
+  // Rebuilding (as the preferences dialog does) lists every extension once.
+  Form1->InitExtensions();
+  Form1->InitExtensions();
+  EXPECT_EQ(Form1->FExtensionFilter, filter);
+  EXPECT_EQ(Form1->FKnownExtList->Count(), 49);
+}
+
+TEST_F(MainWindowTest, StoredAssociatedExtensionsReplaceThePresetOnes) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Associated\"=\".MKV;.MP4;\""});
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_GE(Form1->FKnownExtList->IndexOf(".MKV"), 0);
+  EXPECT_GE(Form1->FKnownExtList->IndexOf(".MP4"), 0);
+  EXPECT_LT(Form1->FKnownExtList->IndexOf(".AVI"), 0);
+  EXPECT_EQ(Form1->FKnownExtList->Count(), 43);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+// ---------------------------------------------------------------------------
+TEST_F(MainWindowTest, ClosingSavesTheSettings) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  Form1->ZqFitInScreen->SetDown(false);
+  Form1->PanelBrowse->SetWidth(250);
+  Form1->M_Recursive->SetChecked(false);
+  Form1->FSlideDelay = 7;
+  Form1->Close();
+  auto values = UserRegistryValues(RegistryFile());
+  EXPECT_EQ(values["Fit in screen"], Dword(0));
+  EXPECT_EQ(values["NavigatorWidth"], Dword(250));
+  EXPECT_EQ(values["Recursive"], Dword(0));
+  EXPECT_EQ(values["SlideDelay"], Dword(7));
+  EXPECT_EQ(values["Version"], Dword(ThisBuild()));
+  EXPECT_EQ(values["Language"], "\"en\"");
+  EXPECT_TRUE(Form1->FSuspendUpdates);
+}
+
+TEST_F(MainWindowTest, FirstCloseInFullScreenOnlyLeavesFullScreen) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  Form1->FullScreen();
+  ASSERT_TRUE(Form1->FFullScreen);
+  Form1->Close();
+  EXPECT_FALSE(Form1->FFullScreen);
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_EQ(UserRegistryValues(RegistryFile()).count("Fit in screen"), 0u);
+  Form1->Close();
+  EXPECT_EQ(UserRegistryValues(RegistryFile()).count("Fit in screen"), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Message panel, overlay, caption
+// ---------------------------------------------------------------------------
+TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTime) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  TLabel* top = Form1->LabelShowTextTop;
+  TLabel* back = Form1->LabelShowTextBack;
+  Form1->ShowIt("first", true);
+  Form1->ShowIt("second message", true);
+  EXPECT_TRUE(top->Visible());
+  EXPECT_TRUE(back->Visible());
+  EXPECT_EQ(top->Caption(), "second message");
+  EXPECT_EQ(back->Caption(), "second message");
+  EXPECT_EQ(top->Left(), 15);
+  EXPECT_EQ(top->Top(), Form1->ScrollBox1->ClientHeight() - (top->Height() + 10));
+  EXPECT_EQ(back->Left(), top->Left() + 1);
+  EXPECT_EQ(back->Top(), top->Top() + 1);
+  EXPECT_EQ(top->Font()->Color(), clBlack);
+  EXPECT_EQ(back->Font()->Color(), clWhite);
+  EXPECT_TRUE(Form1->TimerShowIt->Enabled());
+  EXPECT_EQ(Form1->TimerShowIt->Interval(), 5500u);
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return !top->Visible(); }, 9000));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(4500));
+  EXPECT_FALSE(back->Visible());
+  EXPECT_FALSE(Form1->TimerShowIt->Enabled());
+
+  // Without auto-hide the message stays; in full screen with a black background it is yellow.
+  Form1->FFullScreen = true;
+  Form1->ShowIt("stays");
+  EXPECT_FALSE(Form1->TimerShowIt->Enabled());
+  EXPECT_EQ(top->Font()->Color(), clYellow);
+  EXPECT_EQ(back->Font()->Color(), clBlack);
+  Form1->FFullScreen = false;
+  Form1->ShowItHide();
+  EXPECT_FALSE(top->Visible());
+}
+
+TEST_F(MainWindowTest, ExifOverlayIsNeverShownDuringASlideShow) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  Form1->Exifoverlay->SetChecked(true);
+  Form1->ShowExifLabel();
+  EXPECT_TRUE(Form1->ExifLabelFront->Visible());
+  EXPECT_TRUE(Form1->ExifLabelBack->Visible());
+  EXPECT_EQ(Form1->ExifLabelFront->Left(), 12);
+  EXPECT_EQ(Form1->ExifLabelBack->Top(), 16);
+  EXPECT_TRUE(Form1->Exifoverlayonoff1->Checked());
+  Form1->ZqSlideShow->SetDown(true);
+  Form1->ShowExifLabel();
+  EXPECT_FALSE(Form1->ExifLabelFront->Visible());
+  EXPECT_FALSE(Form1->ExifLabelBack->Visible());
+}
+
+TEST_F(MainWindowTest, CaptionNamesTheFirstFolderOfARecursiveBrowse) {
+  const std::string root = testsupport::TempPath("Trips");
+  fs::create_directories(root + "/2004");
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + root + "/\""});
+  CreateWindows();
+  ShowMainWindow();
+  ASSERT_NE(Form1->FStartNode, nullptr);
+  EXPECT_EQ(Form1->FStartNode->Text(), "Trips");
+  Form1->SetCaptionPath(root + "/");
+  EXPECT_EQ(Form1->Caption(), "( First = Trips ) - " + root + "/");
+  Form1->M_Recursive->SetChecked(false);
+  Form1->SetCaptionPath(root + "/");
+  EXPECT_EQ(Form1->Caption(), root + "/");
+}
+
+TEST_F(MainWindowTest, TextFileNameBesideThePicture) {
+  CreateWindows();
+  Form1->FCurrentFile = "/pictures/holiday/img 01.jpeg";
+  EXPECT_EQ(Form1->ExifTXTName(), "/pictures/holiday/img 01.txt");
+  Form1->FCurrentFile = "/pictures/holiday/";
+  EXPECT_EQ(Form1->ExifTXTName(), "/pictures/holiday/.txt");
+}
+
+// ---------------------------------------------------------------------------
+// The equivalence list
+// ---------------------------------------------------------------------------
+TEST_F(MainWindowTest, EquivalenceListTakesCompleteBlocksOnly) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  const std::string file = Form1->FAppDir + "cam_equivalent.txt";
+  auto block = [](const std::string& make) {
+    return "[_START]\r\n[MAKE]" + make + "\r\n[MODEL]M\r\n[REAL_LENS]7,2\r\n[35mm_equivalent]35\r\n[_END]\r\n";
+  };
+  testsupport::WriteFile(file, ";header\r\n;second\r\n" + block("A") + block("B") + block("C") +
+                                   // no [_END]: joined into the next block's entry
+                                   "[_START]\r\n[MAKE]D\r\n" + block("E") +
+                                   // a block without its lens tag is dropped
+                                   "[_start]\r\n[MAKE]F\r\n[MODEL]G\r\n[35MM_EQUIVALENT]50\r\n[_end]\r\n");
+  EXPECT_TRUE(Form1->ReadEquivalentData());
+  ASSERT_EQ(Form1->FEquivalentList->Count(), 4);
+  EXPECT_EQ(Form1->FEquivalentList->Strings(0), "[MAKE]A[MODEL]M[REAL_LENS]7,2[35mm_equivalent]35");
+  EXPECT_EQ(Form1->FEquivalentList->Strings(3), "[MAKE]D[MAKE]E[MODEL]M[REAL_LENS]7,2[35mm_equivalent]35");
+
+  testsupport::WriteFile(file, block("A") + block("B") + "[MAKE]X\r\n");
+  EXPECT_FALSE(Form1->ReadEquivalentData());
+  EXPECT_EQ(Form1->FEquivalentList->Count(), 2);
+  testsupport::WriteFile(file, "[MAKE]A[MODEL]B[REAL_LENS]1[35MM_EQUIVALENT]2\r\n");
+  EXPECT_FALSE(Form1->ReadEquivalentData());
+  EXPECT_EQ(Form1->FEquivalentList->Count(), 0);
+}
+
+TEST_F(MainWindowTest, ShippedEquivalenceListIsCopiedWhenTheUsersIsMissing) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  testsupport::WriteFile(ProgramFolder() + "cam_equivalent.kv2",
+                         "[_START]\n[MAKE]A\n[MODEL]B\n[REAL_LENS]5\n[35MM_EQUIVALENT]30\n[_END]\n");
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_TRUE(fs::exists(Form1->FAppDir + "cam_equivalent.txt"));
+  EXPECT_EQ(Form1->FEquivalentList->Count(), 1);
+  EXPECT_TRUE(Form1->Editequivalentlist1->Enabled());
+}
+
+// ---------------------------------------------------------------------------
+// The message hook
+// ---------------------------------------------------------------------------
+TEST_F(MainWindowTest, ScreenSaverRequestsAreSwallowedOnlyWithTheOption) {
+  CreateWindows();
+  auto deliver = [](uintptr_t command) {
+    TMsg msg;
+    msg.message = WM_SYSCOMMAND;
+    msg.wParam = command;
+    bool handled = Application->DeliverMessage(msg);
+    return std::make_pair(handled, msg);
+  };
+  Form1->FScreensaver = false;
+  EXPECT_FALSE(deliver(SC_SCREENSAVE).first);
+  Form1->FScreensaver = true;
+  auto [handled, msg] = deliver(SC_SCREENSAVE);
+  EXPECT_TRUE(handled);
+  EXPECT_EQ(msg.message, 0xF010u);
+  EXPECT_EQ(msg.wParam, 0u);
+  EXPECT_TRUE(deliver(SC_MONITORPOWER | 2).first);
+  EXPECT_FALSE(deliver(SC_MOVE).first);
+}
