@@ -62,6 +62,7 @@ void TForm1::bindEvents() {
   Open1->OnClick = [this](TObject* Sender) { Open1Click(Sender); };
   Close1->OnClick = [this](TObject* Sender) { Close1Click(Sender); };
   M_Types->OnClick = [this](TObject* Sender) { Types1Click(Sender); };
+  Quickconfigure1->OnClick = [this](TObject* Sender) { Quickconfigure1Click(Sender); };
   TimerShowIt->OnTimer = [this](TObject* Sender) { TimerShowItTimer(Sender); };
   QzDirTree211->OnDirChange = [this](TObject* Sender, const std::string& path) { QzDirTree211DirChange(Sender, path); };
 }

@@ -338,6 +338,8 @@ class TForm1 : public TForm {
   void Open1Click(TObject* Sender);
   void Close1Click(TObject* Sender);
   void Types1Click(TObject* Sender);
+  // The preferences dialog on its quick-configure page (also offered after an update).
+  void Quickconfigure1Click(TObject* Sender);
 
   void GetSpecialPaths();
   // The colours of the window, the lists and the bars (by FListColorMode).
@@ -406,7 +408,6 @@ class TForm1 : public TForm {
   void FillHistory();
   void CreateDummyFadeFromPicture();
   void ZqTumblistClick(TObject* Sender);
-  void Quickconfigure1Click(TObject* Sender);
   // Shows the selected file again (after the resample filter changed).
   void SmoothstrechClick(TObject* Sender);
   // Enters or leaves full screen.
@@ -423,6 +424,8 @@ class TForm1 : public TForm {
 
  private:
   void buildLayout();
+  // Widens the bar buttons whose (translated) captions need more room.
+  void fitBarButtons();
   void buildMenus();
   void buildPopupMenus();
   void bindEvents();

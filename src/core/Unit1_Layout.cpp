@@ -312,3 +312,12 @@ void TForm1::buildLayout() {
   ZrkSound1 = new TZrkSound(this);
   ZrkSound1->SetName("ZrkSound1");
 }
+
+void TForm1::fitBarButtons() {
+  for (int i = 0; i < ComponentCount(); ++i) {
+    auto* button = dynamic_cast<TZqSpeedButton*>(Components(i));
+    if (!button || button->Align() == alNone) continue;
+    const int needed = button->Canvas()->TextWidth(StripHotkey(button->Caption())) + 14;
+    if (button->Width() < needed) button->SetWidth(needed);
+  }
+}

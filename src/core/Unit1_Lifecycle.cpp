@@ -136,6 +136,7 @@ void TForm1::loadCursors() {
 
 void TForm1::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
+  fitBarButtons();
   FDefaultCursor = Screen->Cursor();
   loadCursors();
   FAppName = "Kivo2";
@@ -531,4 +532,11 @@ void TForm1::Types1Click(TObject* /*Sender*/) {
   AboutBox->FCommentText = FExtensionFilter;
   AboutBox->VersionLabel->SetCaption(FVersionText);
   AboutBox->ShowModal();
+}
+
+void TForm1::Quickconfigure1Click(TObject* /*Sender*/) {
+  FormSettings->PlaceAssociatedInListbox();
+  FormSettings->PageControl1->SetActivePage(FormSettings->TabSheet2);
+  FormSettings->ShowModal();
+  InitFormSettings();
 }

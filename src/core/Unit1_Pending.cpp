@@ -95,7 +95,6 @@ void TForm1::CreateDummyFadeFromPicture() {}
 
 void TForm1::ZqTumblistClick(TObject* /*Sender*/) {}
 
-void TForm1::Quickconfigure1Click(TObject* /*Sender*/) {}
 
 void TForm1::SmoothstrechClick(TObject* /*Sender*/) {
   const int index = ListBox1->ItemIndex();

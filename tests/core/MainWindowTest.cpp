@@ -11,6 +11,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/ProgramGlobals.h"
 #include "core/Unit1.h"
+#include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
@@ -110,6 +111,24 @@ TEST_F(MainWindowTest, UpdateAsksForTheQuickConfigurationWithBothVersions) {
   EXPECT_EQ(Form1->FVersionText, version);
   // Before the question the folder tree takes half the navigation panel.
   EXPECT_EQ(treesHeight, browseHeight / 2);
+}
+
+TEST_F(MainWindowTest, YesOpensThePreferencesOnTheQuickConfigurePage) {
+  WriteRegistry({"\"Version\"=" + Dword(1104)});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  bool quickPage = false;
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
+    EXPECT_EQ(request.form, FormSettings);
+    quickPage = FormSettings->PageControl1->ActivePage() == FormSettings->TabSheet2;
+    FormSettings->ColorBox1->SetSelected(clAqua);
+    return int(mrOk);
+  });
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_TRUE(quickPage);
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  // The settings are applied when the dialog closes.
+  EXPECT_EQ(Form1->ScrollBox1->Color(), clAqua);
 }
 
 TEST_F(MainWindowTest, SameBuildAsksNothingAndFirstRunAsks) {
@@ -348,4 +367,15 @@ TEST_F(MainWindowTest, ScreenSaverRequestsAreSwallowedOnlyWithTheOption) {
   EXPECT_EQ(msg.wParam, 0u);
   EXPECT_TRUE(deliver(SC_MONITORPOWER | 2).first);
   EXPECT_FALSE(deliver(SC_MOVE).first);
+}
+
+TEST_F(MainWindowTest, ShippedEquivalenceListOfTheProgramFolderIsComplete) {
+  CreateWindows();
+  Form1->FProgramDir = testsupport::ProgramDir() + "/";
+  Form1->FAppDir = testsupport::TempPath("appdata") + "/";
+  fs::create_directories(Form1->FAppDir);
+  EXPECT_TRUE(Form1->ReadEquivalentData());
+  EXPECT_EQ(Form1->FEquivalentList->Count(), 4);
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "cam_equivalent.txt"),
+            testsupport::ReadFile(testsupport::ProgramDir() + "/cam_equivalent.kv2"));
 }
