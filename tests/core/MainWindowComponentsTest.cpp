@@ -188,6 +188,8 @@ TEST_F(MainWindowTest, DesignedStatesOfTheControlsTheCommandsRead) {
   EXPECT_EQ(Form1->ZephFade1->PopupMenu(), Form1->PopupZephFade);
   EXPECT_EQ(Form1->Caption(), "Kivo2");
   EXPECT_TRUE(Form1->KeyPreview());
+  // The zoom-in, zoom-out and browse cursors are in the screen's table.
+  for (int cursor : {3, 4, 5}) EXPECT_TRUE(Screen->HasCursor(cursor)) << cursor;
 }
 
 TEST_F(MainWindowTest, ToggleMainMenusHidesEveryTopLevelItem) {
