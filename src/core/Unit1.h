@@ -277,7 +277,7 @@ class TForm1 : public TForm {
   std::unique_ptr<TStringList> FWorkFiles, FNamesBefore, FNamesAfter, FTreeFiles;
   bool FSkipLockedFolders = false;
   std::unique_ptr<TPicture> FSourcePicture, FDisplayPicture, FFadeFromPicture;
-  bool FSuspendUpdates = false;
+  bool FSuspendUpdates = true;  // from creation until the first paint
   bool FFullScreen = false, FSlideShowMode = false, FSlideRunning = false, FFadeRunning = false;
   bool FScreensaver = false;
   bool FUsbMode = false;

@@ -27,7 +27,8 @@ void TForm1::OpenThePicture(const std::string& FileName) {
   FPlaceholderShown = false;
   if (!FileExists(name)) return;
   StatusBar1->Panels()->Items(7)->SetText(ExtractFileName(name));
-  const bool picture = FImageExtList->IndexOf("." + UpperCase(ExtractFileExt(name).substr(1))) >= 0;
+  const std::string ext = UpperCase(ExtractFileExt(name));
+  const bool picture = !ext.empty() && FImageExtList->IndexOf(ext) >= 0;
   bool loaded = false;
   if (picture) {
     try {

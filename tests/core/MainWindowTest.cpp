@@ -78,6 +78,19 @@ TEST_F(MainWindowTest, PictureOnTheCommandLineSelectsItsFolderAndFileAndAsksNoth
   EXPECT_EQ(Form1->Caption(), "( First = n/a ) - My Photos");
 }
 
+TEST_F(MainWindowTest, FileWithoutExtensionOnTheCommandLineShowsThePlaceholder) {
+  const std::string folder = testsupport::TempPath("notes");
+  fs::create_directories(folder);
+  testsupport::WriteFile(folder + "/README", "plain text");
+  SetArguments({folder + "/README"});
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), folder + "/");
+  EXPECT_EQ(Form1->ListBox1->Count(), 0);
+  EXPECT_EQ(Form1->FCurrentFile, folder + "/README");
+  EXPECT_TRUE(Form1->FPlaceholderShown);
+}
+
 TEST_F(MainWindowTest, ArgumentThatIsNoFileIsIgnoredAndTheStoredFolderOpens) {
   const std::string stored = testsupport::TempPath("stored folder");
   fs::create_directories(stored);
