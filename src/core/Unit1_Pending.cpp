@@ -135,7 +135,11 @@ std::string TForm1::ExifOverlayText(const std::string& FileName) {
   if (FileName.empty()) return std::string();
   TimgData data;
   if (!data.ReadFileMetadata(FileName) || !data.ImageInfo) return std::string();
-  return data.ImageInfo->ExifSummary();
+  // The summary's lines end in CR LF; a label breaks lines at LF.
+  std::string text;
+  for (char c : data.ImageInfo->ExifSummary())
+    if (c != '\r') text += c;
+  return text;
 }
 
 void TForm1::QzDirTree211DirChange(TObject* /*Sender*/, const std::string& /*SelectedPath*/) {
