@@ -695,7 +695,10 @@ bool TForm1::WriteUserSettingsToReg() {
     if (FUsbMode) {
       TIniFile ini(UsbIniFileName());
       TIniWriter writer(ini);
+      // One save of the whole file instead of one per value (slow on memory sticks).
+      ini.BeginUpdate();
       saveToStore(writer, true);
+      ini.EndUpdate();
     } else {
       TRegistry reg(KEY_ALL_ACCESS);
       reg.SetRootKey(ProgramMarkerExists(FProgramDir, "localmachinekey.on") ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
@@ -703,7 +706,9 @@ bool TForm1::WriteUserSettingsToReg() {
         failure = Format(_("The settings key %s cannot be opened for writing."), {SettingsKeyPath()});
       else {
         TRegistryWriter writer(reg);
+        reg.BeginUpdate();
         saveToStore(writer, false);
+        if (!reg.EndUpdate()) failure = Format(_("The settings under %s could not be written."), {SettingsKeyPath()});
       }
     }
   } catch (const Exception& e) {

@@ -160,4 +160,32 @@ TEST(RtlIniFile, AFailedSaveRaisesAndLeavesTheFile) {
   EXPECT_THROW(nowhere.WriteInteger("S", "K", 1), EIniFileException);
 }
 
+TEST(RtlIniFile, AnUpdateSavesItsWritesOnceAtItsEnd) {
+  std::string f = TempPath("batch.ini");
+  WriteFile(f, "[S]\r\nK=old\r\n");
+  TIniFile ini(f);
+  ini.BeginUpdate();
+  ini.WriteString("S", "K", "new");
+  ini.BeginUpdate();
+  for (int i = 0; i < 50; ++i) ini.WriteInteger("S", "N" + IntToStr(i), i);
+  ini.EndUpdate();
+  // Nothing reached the file yet, but this object reads its own writes.
+  EXPECT_EQ(ReadFile(f), "[S]\r\nK=old\r\n");
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "new");
+  EXPECT_EQ(ini.ReadInteger("S", "N49", -1), 49);
+  ini.EndUpdate();
+  std::string text = ReadFile(f);
+  EXPECT_EQ(text.rfind("[S]\r\nK=new\r\nN0=0\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("N49=49\r\n"), std::string::npos);
+  // A failing save at the end raises and leaves the file as it was.
+  ini.BeginUpdate();
+  ini.WriteString("S", "Big", std::string(5000, 'x'));
+  {
+    rtltest::FileSizeLimit limit(text.size() + 10);
+    EXPECT_THROW(ini.EndUpdate(), EIniFileException);
+  }
+  EXPECT_EQ(ReadFile(f), text);
+  EXPECT_FALSE(ini.ValueExists("S", "Big"));
+}
+
 }  // namespace

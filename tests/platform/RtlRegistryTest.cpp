@@ -259,4 +259,30 @@ TEST(RtlRegistry, AFailedSaveRaisesAndLeavesTheFile) {
   EXPECT_EQ(reg.ReadString("Keep"), "me");
 }
 
+TEST(RtlRegistry, AnUpdateSavesItsWritesOnceAtItsEnd) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Kivo\\Kivo2", true));
+  reg.WriteString("Keep", "me");
+  const std::string before = ReadFile(UserFile());
+  reg.BeginUpdate();
+  for (int i = 0; i < 50; ++i) reg.WriteInteger("N" + IntToStr(i), i);
+  EXPECT_EQ(ReadFile(UserFile()), before);
+  // Another object of the process sees the writes at once.
+  TRegistry other;
+  ASSERT_TRUE(other.OpenKey("\\Software\\Kivo\\Kivo2", false));
+  EXPECT_EQ(other.ReadInteger("N49"), 49);
+  EXPECT_TRUE(reg.EndUpdate());
+  const std::string after = ReadFile(UserFile());
+  EXPECT_NE(after.find("\"N49\"=dword:00000031\r\n"), std::string::npos) << after;
+  // A failing save at the end reports it and leaves the file as it was.
+  reg.BeginUpdate();
+  reg.WriteString("Big", std::string(5000, 'x'));
+  {
+    rtltest::FileSizeLimit limit(after.size() + 10);
+    EXPECT_FALSE(reg.EndUpdate());
+  }
+  EXPECT_EQ(ReadFile(UserFile()), after);
+  EXPECT_FALSE(reg.ValueExists("Big"));
+}
+
 }  // namespace

@@ -81,6 +81,8 @@ TIniFile::TIniFile(const std::string& fileName) : fileName_(fileName), doc_(std:
 TIniFile::~TIniFile() = default;
 
 void TIniFile::refresh() {
+  // Writes waiting for EndUpdate must not be replaced by the file's older contents.
+  if (pendingSave_) return;
   Doc& d = *doc_;
   if (!d.signature.Update(fileName_)) return;
   d.lines.clear();
@@ -97,6 +99,11 @@ void TIniFile::refresh() {
 }
 
 void TIniFile::save() {
+  if (updateDepth_ > 0) {
+    pendingSave_ = true;
+    return;
+  }
+  pendingSave_ = false;
   std::string out;
   for (const Line& l : doc_->lines) {
     out += l.raw;
@@ -112,6 +119,13 @@ void TIniFile::save() {
   }
   doc_->signature.Forget();
   refresh();
+}
+
+void TIniFile::BeginUpdate() { ++updateDepth_; }
+
+void TIniFile::EndUpdate() {
+  if (updateDepth_ == 0) return;
+  if (--updateDepth_ == 0 && pendingSave_) save();
 }
 
 bool TIniFile::SectionExists(const std::string& section) {

@@ -56,6 +56,11 @@ class TIniFile : public TObject {
   void EraseSection(const std::string& section);
   // Writes the file as it is now (every write already saved; this saves again).
   void UpdateFile();
+  // Between BeginUpdate and the matching EndUpdate writes are kept in memory and saved
+  // together, once, by EndUpdate (which raises EIniFileException when that save fails).
+  // A settings store that writes a hundred values then costs one save instead of a hundred.
+  void BeginUpdate();
+  void EndUpdate();
 
  private:
   struct Doc;
@@ -63,4 +68,6 @@ class TIniFile : public TObject {
   void save();
   std::string fileName_;
   std::unique_ptr<Doc> doc_;
+  int updateDepth_ = 0;
+  bool pendingSave_ = false;
 };

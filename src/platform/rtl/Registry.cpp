@@ -36,6 +36,8 @@ struct RegFile {
   std::string rootName;
   std::map<std::string, RegKey> keys;  // by upper-cased path; "" is the root itself
   rtl_internal::FileSignature signature;
+  int batchDepth = 0;    // open BeginUpdate calls on this root
+  bool pending = false;  // writes made during a batch, not saved yet
 };
 
 std::mutex g_mutex;
@@ -249,6 +251,8 @@ void Parse(RegFile& f, const std::string& text) {
 }
 
 void Refresh(RegFile& f) {
+  // Writes waiting for the end of a batch must not be replaced by the older file.
+  if (f.pending) return;
   if (!f.signature.Update(f.fileName)) return;
   f.keys.clear();
   f.keys[""];
@@ -357,6 +361,11 @@ RegFile* FileOf(HKEY root) {
 
 // Saves the file; on failure our copy goes back to what the disk holds and false is returned.
 bool Save(RegFile& f) {
+  if (f.batchDepth > 0) {
+    f.pending = true;
+    return true;
+  }
+  f.pending = false;
   try {
     ForceDirectories(ExtractFileDir(f.fileName));
     SaveTextFileAtomically(f.fileName, Serialize(f));
@@ -402,7 +411,27 @@ std::string RegistryFileName(HKEY root) {
 
 TRegistry::TRegistry() = default;
 TRegistry::TRegistry(uint32_t access) : access_(access) {}
-TRegistry::~TRegistry() = default;
+TRegistry::~TRegistry() {
+  // A batch left open (an exception between BeginUpdate and EndUpdate) still saves its writes.
+  while (updateDepth_ > 0) EndUpdate();
+}
+
+void TRegistry::BeginUpdate() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (updateDepth_ == 0) updateRoot_ = rootKey_;
+  if (RegFile* f = FileOf(updateRoot_)) ++f->batchDepth;
+  ++updateDepth_;
+}
+
+bool TRegistry::EndUpdate() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (updateDepth_ == 0) return true;
+  --updateDepth_;
+  RegFile* f = FileOf(updateRoot_);
+  if (!f || f->batchDepth == 0) return true;
+  if (--f->batchDepth > 0 || !f->pending) return true;
+  return Save(*f);
+}
 
 void TRegistry::SetRootKey(HKEY root) {
   CloseKey();

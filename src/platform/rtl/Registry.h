@@ -96,6 +96,12 @@ class TRegistry : public TObject {
   void WriteFloat(const std::string& name, double value);
   void WriteBinaryData(const std::string& name, const void* buffer, int bufSize);
 
+  // Between BeginUpdate and the matching EndUpdate the writes to this object's root are
+  // kept in memory and saved together, once, by EndUpdate; false when that save failed
+  // (the file then keeps its old contents). Other objects see the writes at once.
+  void BeginUpdate();
+  bool EndUpdate();
+
  private:
   std::string resolve(const std::string& key) const;
   bool writable() const;
@@ -104,4 +110,6 @@ class TRegistry : public TObject {
   bool open_ = false;
   bool openReadOnly_ = false;
   std::string currentPath_;
+  int updateDepth_ = 0;
+  HKEY updateRoot_ = 0;
 };
