@@ -1,6 +1,9 @@
 #include "controls/ZrkSound.h"
 
+#include "platform/services/Sound.h"
+
 void TZrkSound::Play() {
+  PlayWaveFile(soundFile_, loopSound_);
   if (OnPlay) {
     OnPlay(this);
     played_ = true;
@@ -8,5 +11,6 @@ void TZrkSound::Play() {
 }
 
 void TZrkSound::Stop() {
+  StopWaveFile();
   if (played_ && OnStop) OnStop(this);
 }

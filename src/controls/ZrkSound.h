@@ -1,7 +1,6 @@
 #pragma once
-// TZrkSound: a non-visual component that plays one wave file and reports start and
-// stop through events. This version keeps the component's state and fires its events;
-// the playback itself comes with the sound service.
+// TZrkSound: a non-visual component that plays one wave file asynchronously through the
+// platform's sound service and reports start and stop through events.
 #include <string>
 
 #include "platform/rtl/Classes.h"
