@@ -65,4 +65,7 @@ void TForm1::bindEvents() {
   Quickconfigure1->OnClick = [this](TObject* Sender) { Quickconfigure1Click(Sender); };
   TimerShowIt->OnTimer = [this](TObject* Sender) { TimerShowItTimer(Sender); };
   QzDirTree211->OnDirChange = [this](TObject* Sender, const std::string& path) { QzDirTree211DirChange(Sender, path); };
+  OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
+  ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
+  M_Settings->OnClick = [this](TObject* Sender) { M_SettingsClick(Sender); };
 }

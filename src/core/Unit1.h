@@ -7,19 +7,20 @@
 // The unit is split by topic: Unit1_Layout.cpp and Unit1_Menus.cpp build the components,
 // Unit1_Lifecycle.cpp the window's stages, Unit1_Messages.cpp the message panel, overlay,
 // caption and cursor helpers, Unit1_Shell.cpp the shell and file-type helpers,
-// Unit1_Settings.cpp the settings store and Unit1_Pending.cpp the least versions of the
-// routines that the picture, file-list and slide-show work completes.
+// Unit1_Settings.cpp the settings store, Unit1_Display.cpp the picture display,
+// Unit1_FileList.cpp the file list, Unit1_Commands.cpp the command handlers, and
+// Unit1_Pending.cpp the least versions of the routines that the keyboard, thumbnail,
+// full-screen and slide-show work completes.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/Forms.h"
 
 class TStringList;
-class TPicture;
-class TGraphic;
 class TTreeNode;
 class TTreeView;
 class TMenuItem;
@@ -399,12 +400,78 @@ class TForm1 : public TForm {
   static std::vector<std::string> SettingsSaveOrder();
 
   // ===================================================================
-  // Routines the picture, list, thumbnail and slide-show work completes; their least
-  // versions live in Unit1_Pending.cpp.
+  // Picture display (Unit1_Display.cpp)
   // ===================================================================
+  // Loads and shows a file: a picture fitted, rescaled or centred by the view settings,
+  // a text file as text, an associated file or an unreadable one as a placeholder; fills
+  // the status bar. A name that is not a full path is taken in the current folder.
   void OpenThePicture(const std::string& FileName);
+  // The file list's click: opens the selected entry.
+  void ListBox1Click(TObject* Sender);
+  // Selects and opens the first entry (when there is one); rebuilds the thumbnails.
+  void ResetListbox1();
+  // Clears the view and forgets the shown picture and its sound.
+  void EmptyAllImages();
+  // The extension (upper-cased, with its dot) is one of the picture formats.
+  bool IsImageFile(const std::string& FileName) const;
+  // The extension is one of the user's associated (not decoded) types.
+  bool IsAssociatedFile(const std::string& FileName) const;
+  // A GIF file with more than one image; sets FAnimatedGif for a GIF file.
+  bool IsAmimatedGif(const std::string& FileName);
+  // Shows a ".txt" file as text when that option is on and no fade runs (true then);
+  // otherwise hides the text view (false).
+  bool ShowTextFile(const std::string& FileName, bool Fading);
+  // The voice memo: the ".wav" file of the picture's name beside it, played when Play.
+  void SoundExists(const std::string& FileName, bool Play);
+  // The progress event of the picture being loaded.
+  void ImageLoadProgress(TObject* Sender, TProgressStage Stage, uint8_t PercentDone, bool RedrawNow,
+                         const TRect& R, const std::string& Msg);
+  // The JPEG decode scale of the picture being loaded, from the scale menu or from the
+  // picture and area sizes; sets FScaleText and Label9.
+  void ApplyJpegScale(TPicture* Picture);
+  // Draws Source proportionally into the box (less the margin when UseMargin) as a new
+  // bitmap held by Destination; FFitError tells when no fit could be made.
+  void FitForWindow(TPicture* Source, TPicture* Destination, int BoxHeight, int BoxWidth, bool UseMargin);
+  // The filtered fit of Source into the box (Filter as the filter palette numbers it:
+  // 0 Box ... 5 Mitchell, 6 Lanczos3); a smaller picture keeps its size unless
+  // "stretch smaller" is on. FastStretch uses the plain nearest-pixel stretch.
+  void RescaleImage(TBitmap* Source, TBitmap* Destination, int BoxHeight, int BoxWidth, bool FastStretch,
+                    int Filter);
+  // The same for pictures: Source's bitmap into a bitmap that Destination then holds.
+  void RescaleImage(TPicture* Source, TPicture* Destination, int BoxHeight, int BoxWidth, bool FastStretch,
+                    int Filter);
+  void CenterImage(int Height, int Width);
+  void CenterLarge();
+  // Inverts the shown bitmap's pixels.
+  void InvertImage();
+  void ResetStatusbar();
+  void FillStatusbar(const std::string& FileName, const std::string& LoadTimeText);
+
+  // ===================================================================
+  // File list (Unit1_FileList.cpp)
+  // ===================================================================
+  // Takes the folder tree's selection as the current folder; fills the list unless NoFill.
   void setWithQzDirPath(bool NoFill);
+  // Lists the folder's files in the sort order and opens the first; nothing when the
+  // folder is the current one.
   void FillTheListboxWithFiles(const std::string& Path);
+  // The list's horizontal scroll extent: its widest entry plus 5 pixels.
+  void SetListBoxHorzBar(TListBox* List);
+  // The folder (with its trailing separator) contains a line of the locked-folder list.
+  bool IsLockedFolder(const std::string& Folder) const;
+
+  // ===================================================================
+  // Command handlers (Unit1_Commands.cpp)
+  // ===================================================================
+  // Options, Preferences: the dialog on its first page, then the settings applied.
+  void M_SettingsClick(TObject* Sender);
+
+  // ===================================================================
+  // Routines the thumbnail, full-screen, slide-show, histogram and EXIF-window work
+  // completes; their least versions live in Unit1_Pending.cpp.
+  // ===================================================================
+  // The window's keys (it sees every key first).
+  void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
   void FillHistory();
   void CreateDummyFadeFromPicture();
   void ZqTumblistClick(TObject* Sender);
@@ -412,15 +479,26 @@ class TForm1 : public TForm {
   void SmoothstrechClick(TObject* Sender);
   // Enters or leaves full screen.
   void FullScreen();
+  // Reopens a JPEG decoded at a reduced scale when the area has grown past it.
   bool IsJPGLargerScale();
-  void CenterImage(int Height, int Width);
-  void CenterLarge();
-  void RescaleImage(TPicture* Source, TPicture* Destination, int BoxHeight, int BoxWidth, bool FastStretch,
-                    int Filter);
   // The EXIF summary of a file for the overlay.
   std::string ExifOverlayText(const std::string& FileName);
   // The folder-change event of the folder tree.
   void QzDirTree211DirChange(TObject* Sender, const std::string& SelectedPath);
+  // Rebuilds the thumbnail panel of the list.
+  void FillTheTumbsNow();
+  // Highlights the current entry's thumbnail.
+  void BlueThumb();
+  // Paints Source centred into Destination on the fade background (with Draw), or leaves
+  // only the background.
+  void PaintZephFadeCanvas(TBitmap* Source, TBitmap* Destination, bool Draw, int Width, int Height);
+  // Runs the fade from FFadeFromPicture to the shown picture.
+  void FadePicture();
+  // Draws the histogram of the shown picture into the histogram window.
+  void ShowTheHistogram();
+  // The EXIF window shows a file's metadata, or is emptied.
+  void ShowExifWindowFile(const std::string& FileName);
+  void ClearExifWindow();
 
  private:
   void buildLayout();
@@ -440,6 +518,7 @@ class TForm1 : public TForm {
   std::unique_ptr<TScreenSaverInhibitor> screenSaver_;
   bool settingsSaveReported_ = false;
   std::string loadedAssociated_;  // the "Associated" text read, handed on after the load
+  bool noPicture_ = false;        // the shown file is no picture (status size "n/a")
 };
 
 extern TForm1* Form1;
