@@ -194,6 +194,8 @@ void TForm1::ImageLoadProgress(TObject* /*Sender*/, TProgressStage Stage, uint8_
 // Opening a picture
 // ===========================================================================
 void TForm1::OpenThePicture(const std::string& FileName) {
+  // Callers pass FCurrentFile itself (to reopen the picture): keep the name before the reset.
+  const std::string requested = FileName;
   // 1. Reset.
   FScaleText.clear();
   FImageWidth = FImageHeight = 0;
@@ -220,7 +222,7 @@ void TForm1::OpenThePicture(const std::string& FileName) {
   const bool fading = FSlideShowMode && FormFadestyles->ChB_Fading->Checked() && ZqFitInScreen->Down();
 
   // 5.
-  const std::string name = IsFullPath(FileName) ? FileName : FLastPath + FileName;
+  const std::string name = IsFullPath(requested) ? requested : FLastPath + requested;
   FCurrentFile = name;
   FPlaceholderShown = false;
 

@@ -179,8 +179,9 @@ void TForm1::FillTheListboxWithFiles(const std::string& Path) {
       }
     } catch (const std::exception&) {
       // The entries gathered so far stay.
-      ShowMessage(Format(_("Error during fill of listbox1\r\nAt line nr: %d\r\nCutString: %s\r\nExtraString: %s\r\n"
-                           "SortStringList.Count = %d"),
+      ShowMessage(Format(_("Error during fill of listbox1") + "\r\n" + _("At line nr: %d") + "\r\n" +
+                             _("CutString: %s") + "\r\n" + _("ExtraString: %s") + "\r\n" +
+                             _("SortStringList.Count = %d"),
                          {index, entry, entry.substr(0, std::min(keyLength, entry.size())), keyed.Count()}));
     }
   }
