@@ -182,6 +182,8 @@ void TForm1::ImageLoadProgress(TObject* /*Sender*/, TProgressStage Stage, uint8_
   if (Stage == psRunning) {
     ProgressBar1->SetVisible(true);
     ProgressBar1->SetPosition(PercentDone);
+    // No events are handled while a picture loads: the bar paints itself now.
+    ProgressBar1->Repaint();
     // The slide interval counts from the end of loading.
     if (FSlideRunning) Timer1->SetEnabled(false);
   } else {

@@ -3,6 +3,7 @@
 // folders stay empty) and the first one is opened.
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 
 #include "controls/QzFileExplorer28.h"
@@ -136,10 +137,14 @@ void TForm1::FillTheListboxWithFiles(const std::string& Path) {
   if (all) {
     for (int i = 0; i < found.Count(); ++i) scanned.push_back(found.Strings(i));
   } else {
+    std::map<std::string, std::vector<std::string>> byExtension;
+    for (int i = 0; i < found.Count(); ++i)
+      byExtension[UpperCase(ExtractFileExt(found.Strings(i)))].push_back(found.Strings(i));
     for (int e = 0; e < FKnownExtList->Count(); ++e) {
-      const std::string ext = UpperCase(FKnownExtList->Strings(e));
-      for (int i = 0; i < found.Count(); ++i)
-        if (UpperCase(ExtractFileExt(found.Strings(i))) == ext) scanned.push_back(found.Strings(i));
+      auto it = byExtension.find(UpperCase(FKnownExtList->Strings(e)));
+      if (it == byExtension.end()) continue;
+      scanned.insert(scanned.end(), it->second.begin(), it->second.end());
+      byExtension.erase(it);  // an extension listed twice finds its files once
     }
   }
 

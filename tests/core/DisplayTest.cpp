@@ -232,7 +232,7 @@ TEST_F(DisplayTest, PicturesOfEachReadFormatShowTheirPixels) {
   }
 }
 
-TEST_F(DisplayTest, UnreadableFilesShowThePlaceholderAndNoSize) {
+TEST_F(DisplayTest, UnreadableAndMissingFilesShowThePlaceholderOrNothing) {
   KIVO2_REQUIRE_TOOL("convert");
   Make({"-size", "300x200", "gradient:red-blue", "-quality", "90", Path("good.jpg")});
   const std::string good = testsupport::ReadFile(Path("good.jpg"));
@@ -260,12 +260,7 @@ TEST_F(DisplayTest, UnreadableFilesShowThePlaceholderAndNoSize) {
   EXPECT_FALSE(Form1->FPlaceholderShown);
   EXPECT_EQ(PanelText(2), "300 x 200");
   EXPECT_EQ(ModalResponder::History().size(), 0u);
-}
-
-TEST_F(DisplayTest, MissingFileLeavesTheViewResetAndKeepsTheName) {
-  KIVO2_REQUIRE_TOOL("convert");
-  Make({"-size", "40x30", "xc:red", Path("a.png")});
-  StartOn("a.png");
+  // A missing file leaves the view reset, with no status texts, and keeps its name.
   Form1->OpenThePicture("gone.png");
   EXPECT_EQ(Form1->FCurrentFile, Path("gone.png"));
   for (int i = 0; i < 8; ++i) EXPECT_EQ(PanelText(i), "") << i;
@@ -516,23 +511,20 @@ TEST_F(DisplayTest, ClickInTheListShowsThatPictureAndFillsTheStatusBar) {
   EXPECT_TRUE(Form1->Wallpaper1->Enabled());
 }
 
-TEST_F(DisplayTest, LoadProgressShowsWhileDecodingAndStopsTheSlideTimer) {
+TEST_F(DisplayTest, LoadProgressHoldsTheShowTimerUntilThePictureIsShown) {
   KIVO2_REQUIRE_TOOL("convert");
   Make({"-size", "400x300", "plasma:", "-quality", "90", Path("a.jpg")});
   StartOn("a.jpg");
   Form1->FSlideRunning = true;
   Form1->Timer1->SetEnabled(true);
-  // Watch the bar through the handler itself, as the decoder calls it.
   Form1->ImageLoadProgress(nullptr, psRunning, 40, false, TRect(), "");
   EXPECT_TRUE(Form1->ProgressBar1->Visible());
   EXPECT_EQ(Form1->ProgressBar1->Position(), 40);
   EXPECT_FALSE(Form1->Timer1->Enabled());
-  Form1->ImageLoadProgress(nullptr, psEnding, 100, false, TRect(), "");
-  EXPECT_FALSE(Form1->ProgressBar1->Visible());
-  EXPECT_EQ(Form1->ProgressBar1->Position(), 0);
-  // After a whole load the bar is gone and the running show's timer runs again.
+  // A whole load ends with the bar hidden and the show's timer running from then on.
   Form1->OpenThePicture("a.jpg");
   EXPECT_FALSE(Form1->ProgressBar1->Visible());
+  EXPECT_EQ(Form1->ProgressBar1->Position(), 0);
   EXPECT_TRUE(Form1->Timer1->Enabled());
   EXPECT_EQ(Form1->Timer1->Interval(), unsigned(Form1->FSlideDelay * 1000));
   Form1->FSlideRunning = false;
