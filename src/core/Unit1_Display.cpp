@@ -520,8 +520,16 @@ void TForm1::RescaleImage(TPicture* Source, TPicture* Destination, int BoxHeight
     FFitError = true;
     return;
   }
+  // A picture that holds another kind of graphic (a JPEG) is resampled from a bitmap copy;
+  // asking it for its bitmap would replace the graphic.
+  TBitmap* source = dynamic_cast<TBitmap*>(Source->Graphic());
+  TBitmap converted;
+  if (!source) {
+    converted.Assign(Source->Graphic());
+    source = &converted;
+  }
   TBitmap target;
-  RescaleImage(Source->Bitmap(), &target, BoxHeight, BoxWidth, FastStretch, Filter);
+  RescaleImage(source, &target, BoxHeight, BoxWidth, FastStretch, Filter);
   if (!FFitError && !target.Empty()) Destination->Assign(&target);
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 #include "MainWindowFixture.h"
 #include "controls/EventScrollbox.h"
@@ -19,6 +20,7 @@
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/graphics/Jpeg.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
@@ -76,6 +78,16 @@ class DisplayTest : public MainWindowTest {
     ClearRecordedSounds();
     folder_ = testsupport::TempPath("photos");
     fs::create_directories(folder_);
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    // Finalising the format library also drops the platform's own formats from the
+    // picture object; later tests of this program load pictures through them.
+    for (const auto& [ext, description, graphicClass] :
+         {std::tuple{"bmp", "Bitmaps", TBitmap::ClassRef()}, std::tuple{"ico", "Icons", TIcon::ClassRef()},
+          std::tuple{"jpg", "JPEG Image File", TJPEGImage::ClassRef()},
+          std::tuple{"jpeg", "JPEG Image File", TJPEGImage::ClassRef()}})
+      if (!TPicture::FindGraphicClass(ext)) TPicture::RegisterFileFormat(ext, description, graphicClass);
   }
 
   // Starts the program on a file of the photo folder (the folder must hold it already).
@@ -356,7 +368,7 @@ TEST_F(DisplayTest, PlainAndFilteredFitsMatchImageMagickResizes) {
   EXPECT_EQ(PanelText(5), "filter = off");
 }
 
-TEST_F(DisplayTest, FittingWithZeroSizesDrawsNothing) {
+TEST_F(DisplayTest, FittingWithZeroSizesDrawsNothingAndSourcesStayAsTheyAre) {
   KIVO2_REQUIRE_TOOL("convert");
   Make({"-size", "40x30", "xc:red", Path("a.png")});
   StartOn("a.png");
@@ -384,6 +396,14 @@ TEST_F(DisplayTest, FittingWithZeroSizesDrawsNothing) {
   EXPECT_FALSE(Form1->FFitError);
   EXPECT_EQ(destination.Width(), 420);
   EXPECT_EQ(destination.Height(), 315);
+  // A picture holding a JPEG keeps it when it is rescaled.
+  Make({"-size", "640x480", "xc:navy", Path("j.jpg")});
+  TPicture jpeg;
+  jpeg.LoadFromFile(Path("j.jpg"));
+  Form1->RescaleImage(&jpeg, &destination, 320, 420, false, 2);
+  EXPECT_EQ(std::string(jpeg.Graphic()->ClassType()->ClassName()), "TJPEGImage");
+  EXPECT_EQ(destination.Width(), 400);
+  EXPECT_EQ(destination.Height(), 300);
 }
 
 // ---------------------------------------------------------------------------
