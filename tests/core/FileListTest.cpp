@@ -147,6 +147,16 @@ TEST_F(FileListTest, ExtensionOrderWithoutSortingAndWhatIsNeverListed) {
             (std::vector<std::string>{"a.jpg", "b.png", "c.bmp", "d.JPG", "e.jpeg", "notes.doc", "README"}));
 }
 
+TEST_F(FileListTest, NamesThatDifferOnlyInCaseAreTwoFiles) {
+  for (const char* name : {"Photo.jpg", "photo.jpg", "PHOTO.JPG"}) testsupport::WriteFile(folder_ + name, "x");
+  Start();
+  for (int mode : {0, 1, 7}) {
+    std::vector<std::string> items = List(folder_, mode);
+    std::sort(items.begin(), items.end());
+    EXPECT_EQ(items, (std::vector<std::string>{"PHOTO.JPG", "Photo.jpg", "photo.jpg"})) << mode;
+  }
+}
+
 TEST_F(FileListTest, TheSameFolderIsNotListedAgain) {
   testsupport::WriteFile(folder_ + "a.jpg", "x");
   Start();
