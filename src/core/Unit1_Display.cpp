@@ -198,7 +198,7 @@ void TForm1::ImageLoadProgress(TObject* /*Sender*/, TProgressStage Stage, uint8_
 void TForm1::OpenThePicture(const std::string& FileName) {
   // Callers pass FCurrentFile itself (to reopen the picture): keep the name before the reset.
   const std::string requested = FileName;
-  // 1. Reset.
+  // Reset.
   FScaleText.clear();
   FImageWidth = FImageHeight = 0;
   FZoomPercent = 100;
@@ -210,25 +210,21 @@ void TForm1::OpenThePicture(const std::string& FileName) {
   ResetStatusbar();
   ZrkSound1->Stop();
 
-  // 2. The slide timer waits until the picture is shown.
+  // The slide timer waits until the picture is shown.
   FSlideExtraMs = FSlideDelay != 0 ? 0 : 50;
   Timer1->SetInterval(unsigned(std::max(0, FSlideDelay * 1000 + FSlideExtraMs)));
   Timer1->SetEnabled(false);
-
-  // 3.
   Image1->SetAlign(alNone);
   Image1->SetStretch(false);
   Image1->SetAutoSize(true);
 
-  // 4. Only the full-screen show with fading on and fitting on fades.
+  // Only the full-screen show with fading on and fitting on fades.
   const bool fading = FSlideShowMode && FormFadestyles->ChB_Fading->Checked() && ZqFitInScreen->Down();
-
-  // 5.
   const std::string name = IsFullPath(requested) ? requested : FLastPath + requested;
   FCurrentFile = name;
   FPlaceholderShown = false;
 
-  // 6. A text file.
+  // A text file.
   if (ShowTextFile(name, fading)) {
     Timer1->SetEnabled(FSlideRunning);
     if (PanelThumbHolder->Visible()) BlueThumb();
@@ -237,7 +233,7 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     return;
   }
 
-  // 7. An associated file is not opened.
+  // An associated file is not opened.
   if (IsAssociatedFile(name)) {
     if (!FSlideShowMode) {
       Image1->Picture()->Assign(AsociateImage->Picture());
@@ -255,28 +251,23 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     return;
   }
 
-  // 8. A missing file leaves the view as the reset made it.
+  // A missing file leaves the view as the reset made it.
   if (FileExists(name)) {
-    // 9.
     if (PanelThumbHolder->Visible()) BlueThumb();
     auto picture = std::make_unique<TPicture>();
     picture->OnProgress = [this](TObject* Sender, TProgressStage Stage, uint8_t Percent, bool Redraw, const TRect& R,
                                  const std::string& Msg) { ImageLoadProgress(Sender, Stage, Percent, Redraw, R, Msg); };
     StatusBar1->Panels()->Items(7)->SetText(ExtractFileName(name));
     FDisplayPicture->Assign(nullptr);
-
-    // 10.
     if (fading) ZephFade1->SetPicFrom(FFadeFromPicture.get());
     ZephFade1->SetVisible(fading);
-
-    // 11.
     if (HistogramForm && HistogramForm->Visible()) HistogramForm->ClearHistogram(*HistogramForm->Image1->Canvas());
 
-    // 12. The load time runs on a monotonic clock (the time of day jumps and wraps at midnight).
+    // The load time runs on a monotonic clock (the time of day jumps and wraps at midnight).
     ScrollBox1->SetDoubleBuffered(!fading);
     const auto started = std::chrono::steady_clock::now();
 
-    // 13. Files that are no picture, unreadable or unknown show the placeholder; nothing
+    // Files that are no picture, unreadable or unknown show the placeholder; nothing
     // is reported.
     auto showPlaceholder = [&] {
       picture->Assign(FalseImage->Picture());
@@ -294,22 +285,21 @@ void TForm1::OpenThePicture(const std::string& FileName) {
       }
     }
 
-    // 14. A JPEG still reports its full size here.
+    // A JPEG still reports its full size here.
     FImageHeight = picture->Height();
     FImageWidth = picture->Width();
-
-    // 15.
     ApplyJpegScale(picture.get());
     ZqZoom->SetHint(!FScaleText.empty() && FScaleText != " 1/1" ? _("Disable \"Fit large images\" for best zoom results")
                                                                 : _("Zoom in/out (+ - keys)"));
 
-    // 16. The source picture as a bitmap: a JPEG decodes here at its scale. A picture
+    // The source picture as a bitmap: a JPEG decodes here at its scale. A picture
     // that fails to decode shows the placeholder rather than an empty, sizeless bitmap.
     try {
       TGraphic* graphic = picture->Graphic();
       if (dynamic_cast<TBitmap*>(graphic)) {
         FSourcePicture->Assign(graphic);
       } else {
+        FSourcePicture->Assign(nullptr);  // a plain bitmap, not the previous picture's class
         FSourcePicture->Bitmap()->Assign(graphic);
         FSourcePicture->Bitmap()->SetPixelFormat(pf24bit);
       }
@@ -323,15 +313,13 @@ void TForm1::OpenThePicture(const std::string& FileName) {
       FImageWidth = picture->Width();
     }
 
-    // 17. Sizes after the decode scale.
+    // Sizes after the decode scale.
     const int pictureWidth = FSourcePicture->Width(), pictureHeight = FSourcePicture->Height();
     const bool large = pictureWidth > ScrollBox1->Width() || pictureHeight > ScrollBox1->Height();
     const bool fit = large ? ZqFitInScreen->Down() : ZqStretchsmaller->Down();
-
-    // 18.
     if (ExifInfoForm && ExifInfoForm->Visible()) ShowExifWindowFile(name);
 
-    // 19. Fitting.
+    // Fitting.
     if (!fit) {
       FDisplayPicture->Assign(FSourcePicture.get());
     } else if (Smoothstrech->Checked()) {
@@ -350,29 +338,27 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     } else {
       FitForWindow(FSourcePicture.get(), FDisplayPicture.get(), ScrollBox1->Height(), ScrollBox1->Width(), true);
     }
-
-    // 20.
     ShowItHide();
     CenterImage(FDisplayPicture->Height(), FDisplayPicture->Width());
     FZoomPercent = 100;
     FFitHeight = FDisplayPicture->Height();
     FFitWidth = FDisplayPicture->Width();
 
-    // 21. The fitted picture becomes the start of the next fade.
+    // The fitted picture becomes the start of the next fade.
     if (fading) {
       Timer1->SetInterval(Timer1->Interval() + unsigned(std::max(0, ZephFade1->BlendRate() * 10)));
       PaintZephFadeCanvas(FDisplayPicture->Bitmap(), FFadeFromPicture->Bitmap(), true, ScrollBox1->Width(),
                           ScrollBox1->Height());
     }
 
-    // 22. Show.
+    // Show.
     Image1->Picture()->Assign(FDisplayPicture.get());
     CenterLarge();
     Image1->SetVisible(!ZephFade1->Visible());
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     // An animated GIF would be handed to the GIF image class here; until that class is
-    // registered the test only keeps FAnimatedGif up to date.
+    // registered the check only keeps FAnimatedGif up to date.
     if (!FSlideRunning && !noPicture_) IsAmimatedGif(name);
     FillStatusbar(name, IntToStr(int64_t(elapsed)));
     if (fading) FadePicture();
@@ -385,10 +371,8 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     picture.reset();
     Wallpaper1->SetEnabled(true);
   }
-
-  // 23.
+  // The overlay and the histogram follow, a missing file included.
   if (Exifoverlay->Checked() && !ExifLabelFront->Visible() && !fading) ShowExifLabel();
-  // 24.
   if (HistogramForm && HistogramForm->Visible()) ShowTheHistogram();
 }
 
