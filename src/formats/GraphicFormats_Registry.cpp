@@ -9,12 +9,26 @@
 
 TFileFormatList* FileFormatList = nullptr;
 
+namespace {
+// The platform registers its own classes before this list exists and keeps them for the
+// whole run: taking them out of the picture object would also take out every class derived
+// from them (all the readers derive from TBitmap), so later loads in the process would fail.
+bool IsPlatformClass(TGraphicClass graphicClass) {
+  return graphicClass == TBitmap::ClassRef() || graphicClass == TIcon::ClassRef() ||
+         graphicClass == TMetafile::ClassRef() || graphicClass == TJPEGImage::ClassRef();
+}
+
+void UnregisterFromPicture(TGraphicClass graphicClass) {
+  if (!IsPlatformClass(graphicClass)) TPicture::UnregisterGraphicClass(graphicClass);
+}
+}  // namespace
+
 TFileFormatList::TFileFormatList() = default;
 
 TFileFormatList::~TFileFormatList() { Clear(); }
 
 void TFileFormatList::Clear() {
-  for (const auto& entry : classes_) TPicture::UnregisterGraphicClass(entry->GraphicClass);
+  for (const auto& entry : classes_) UnregisterFromPicture(entry->GraphicClass);
   classes_.clear();
   extensions_.clear();
 }
@@ -74,7 +88,7 @@ void TFileFormatList::DetachClass(ClassEntry* entry, bool tellPlatform) {
   if (--entry->Count > 0) return;
   const TGraphicClass graphicClass = entry->GraphicClass;
   classes_.erase(std::find_if(classes_.begin(), classes_.end(), [&](const auto& c) { return c.get() == entry; }));
-  if (tellPlatform) TPicture::UnregisterGraphicClass(graphicClass);
+  if (tellPlatform) UnregisterFromPicture(graphicClass);
 }
 
 void TFileFormatList::RegisterFileFormat(const std::string& extension, const std::string& common,
@@ -123,7 +137,7 @@ void TFileFormatList::UnregisterFileFormat(const std::string& extension, TGraphi
     --entry->Count;
   }
   classes_.erase(classes_.begin() + classIndex);
-  TPicture::UnregisterGraphicClass(graphicClass);
+  UnregisterFromPicture(graphicClass);
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <tuple>
 
 #include "MainWindowFixture.h"
 #include "controls/EventScrollbox.h"
@@ -78,16 +77,6 @@ class DisplayTest : public MainWindowTest {
     ClearRecordedSounds();
     folder_ = testsupport::TempPath("photos");
     fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    MainWindowTest::TearDown();
-    // Finalising the format library also drops the platform's own formats from the
-    // picture object; later tests of this program load pictures through them.
-    for (const auto& [ext, description, graphicClass] :
-         {std::tuple{"bmp", "Bitmaps", TBitmap::ClassRef()}, std::tuple{"ico", "Icons", TIcon::ClassRef()},
-          std::tuple{"jpg", "JPEG Image File", TJPEGImage::ClassRef()},
-          std::tuple{"jpeg", "JPEG Image File", TJPEGImage::ClassRef()}})
-      if (!TPicture::FindGraphicClass(ext)) TPicture::RegisterFileFormat(ext, description, graphicClass);
   }
 
   // Starts the program on a file of the photo folder (the folder must hold it already).

@@ -121,6 +121,10 @@ TEST(FormatRegistry, FinalizationUnregistersAndInitializationRestores) {
   EXPECT_EQ(PlatformEntries(TTIFFGraphic::ClassRef()), 0);
   EXPECT_EQ(PlatformEntries(TEPSGraphic::ClassRef()), 0);
   EXPECT_EQ(PlatformEntries(TPNGGraphic::ClassRef()), 0);
+  // The platform's own classes stay: a JPEG or bitmap still loads after finalization.
+  EXPECT_EQ(TPicture::FindGraphicClass("jpg"), TJPEGImage::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("BMP"), TBitmap::ClassRef());
+  EXPECT_EQ(TPicture::FindGraphicClass("ico"), TIcon::ClassRef());
   FinalizeGraphicFormats();  // nothing left to do
 
   InitializeGraphicFormats();
