@@ -10,7 +10,7 @@
 #include <vector>
 
 // ===========================================================================
-// Trash (the freedesktop Trash specification)
+// Trash (the freedesktop Trash layout: files/ and info/NAME.trashinfo)
 // ===========================================================================
 
 // $XDG_DATA_HOME/Trash (~/.local/share/Trash when unset).

@@ -21,7 +21,7 @@ std::string HomeDir() {
 
 std::string DataHomeDir() {
   std::string dir = GetEnvironmentVariable("XDG_DATA_HOME");
-  // The base directory specification ignores relative values.
+  // XDG base directories must be absolute: relative values are ignored.
   if (dir.empty() || dir[0] != '/') dir = PathJoin(HomeDir(), ".local/share");
   return dir;
 }
