@@ -6,12 +6,12 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libjpeg62-turbo-dev zlib1g-dev gettext libsane-dev libgtest-dev
+  qt6-base-dev libjpeg62-turbo-dev zlib1g-dev gettext libsane-dev libgtest-dev libzip-dev
   # the program at run time
   qt6-qpa-plugins libjpeg-turbo-progs xdg-utils fonts-dejavu-core alsa-utils
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
-  gifsicle giflib-tools sane-utils xvfb xauth desktop-file-utils libglib2.0-bin
+  gifsicle giflib-tools sane-utils xvfb xauth desktop-file-utils libglib2.0-bin unzip
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Jpeg.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/FileFaults.h"
 
 namespace {
 
@@ -44,30 +45,25 @@ std::string ClassNameOf(const TPersistent* object) {
 
 // Writes bytes to a temporary file in fileName's folder and renames it over fileName.
 void WriteFileReplacing(const std::string& fileName, const uint8_t* data, size_t size) {
-  std::string tmpl = fileName + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
+  std::string name = fileName + ".XXXXXX";
+  int fd = fileio::MakeTemp(name, O_CLOEXEC);
   if (fd < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
   mode_t mask = umask(0);
   umask(mask);
   struct stat st {};
   fchmod(fd, (stat(fileName.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~mask));
-  size_t done = 0;
-  bool ok = true;
-  while (done < size) {
-    ssize_t n = write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    done += size_t(n);
+  bool ok = fileio::WriteAll(fd, data, size);
+  int err = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
   }
-  if (close(fd) != 0) ok = false;
-  if (!ok || rename(name.data(), fileName.c_str()) != 0) {
-    int err = errno;
-    unlink(name.data());
+  if (ok && fileio::Rename(name, fileName) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    fileio::Unlink(name);
     throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(err));
   }
 }

@@ -1,6 +1,7 @@
 #include "platform/rtl/Streams.h"
 
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/RtlInternal.h"
 
 #include <fcntl.h>
@@ -54,7 +55,7 @@ constexpr size_t kReadAhead = 64 * 1024;
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_(fileName) {
   if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
-    fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    fd_ = fileio::Open(fileName, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) throw EFCreateError(rtl_internal::FileErrorText("Cannot create file \"%s\". %s", fileName, errno));
     return;
   }
@@ -64,7 +65,7 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_
     case fmOpenReadWrite: flags |= O_RDWR; break;
     default: flags |= O_RDONLY; break;
   }
-  fd_ = ::open(fileName.c_str(), flags);
+  fd_ = fileio::Open(fileName, flags);
   if (fd_ < 0) throw EFOpenError(rtl_internal::FileErrorText("Cannot open file \"%s\". %s", fileName, errno));
   struct stat st;
   if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -133,8 +134,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   const auto* in = static_cast<const uint8_t*>(buffer);
   int64_t done = 0;
   while (done < count) {
-    ssize_t w = ::write(fd_, in + done, size_t(count - done));
-    if (w < 0 && errno == EINTR) continue;
+    ssize_t w = fileio::Write(fd_, in + done, size_t(count - done));
     if (w <= 0) break;
     done += w;
     filePos_ += w;

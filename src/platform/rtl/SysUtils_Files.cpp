@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/RtlInternal.h"
 #include "platform/rtl/SysUtils.h"
@@ -123,7 +124,7 @@ bool DirectoryExists(const std::string& dir) {
   return StatOf(dir, st) && S_ISDIR(st.st_mode);
 }
 
-bool CreateDir(const std::string& dir) { return !dir.empty() && ::mkdir(dir.c_str(), 0777) == 0; }
+bool CreateDir(const std::string& dir) { return !dir.empty() && fileio::MakeDir(dir, 0777) == 0; }
 
 bool ForceDirectories(const std::string& dir) {
   if (dir.empty()) return false;
@@ -131,30 +132,30 @@ bool ForceDirectories(const std::string& dir) {
   if (DirectoryExists(d)) return true;
   std::string parent = ExtractFileDir(d);
   if (parent != d && !parent.empty() && !ForceDirectories(parent)) return false;
-  if (::mkdir(d.c_str(), 0777) == 0) return true;
+  if (fileio::MakeDir(d, 0777) == 0) return true;
   return errno == EEXIST && DirectoryExists(d);
 }
 
-bool RemoveDir(const std::string& dir) { return !dir.empty() && ::rmdir(dir.c_str()) == 0; }
+bool RemoveDir(const std::string& dir) { return !dir.empty() && fileio::RemoveDir(dir) == 0; }
 
 bool DeleteFile(const std::string& fileName) {
   struct stat st;
   if (!LstatOf(fileName, st) || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(fileName.c_str()) == 0;
+  return fileio::Unlink(fileName) == 0;
 }
 
 namespace {
 // Copies a regular file's bytes, permissions and modification time to a new file dst
 // (which must not exist). Used to move files across file systems.
 bool CopyRegularFile(const std::string& src, const std::string& dst) {
-  int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+  int in = fileio::Open(src, O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
   struct stat st;
   if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(in);
     return false;
   }
-  int out = ::open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  int out = fileio::Open(dst, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
   if (out < 0) {
     ::close(in);
     return false;
@@ -169,71 +170,48 @@ bool CopyRegularFile(const std::string& src, const std::string& dst) {
       break;
     }
     if (r == 0) break;
-    for (ssize_t done = 0; done < r;) {
-      ssize_t w = ::write(out, buf.data() + done, size_t(r - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        ok = false;
-        break;
-      }
-      done += w;
+    if (!fileio::WriteAll(out, buf.data(), size_t(r))) {
+      ok = false;
+      break;
     }
-    if (!ok) break;
   }
   if (ok && ::fsync(out) != 0) ok = false;
   struct timespec times[2] = {st.st_atim, st.st_mtim};
   if (ok) futimens(out, times);
   if (::close(out) != 0) ok = false;
   ::close(in);
-  if (!ok) ::unlink(dst.c_str());
+  if (!ok) fileio::Unlink(dst);
   return ok;
-}
-
-// A rename that refuses an existing target, for file systems without RENAME_NOREPLACE.
-bool RenameNoReplaceFallback(const std::string& oldName, const std::string& newName, const struct stat& st) {
-  if (S_ISREG(st.st_mode)) {
-    if (::link(oldName.c_str(), newName.c_str()) == 0) {
-      ::unlink(oldName.c_str());
-      return true;
-    }
-    if (errno == EEXIST) return false;
-  }
-  // No hard links here (e.g. FAT): check, then rename.
-  struct stat tst;
-  if (::lstat(newName.c_str(), &tst) == 0 || errno != ENOENT) return false;
-  return ::rename(oldName.c_str(), newName.c_str()) == 0;
 }
 }  // namespace
 
 bool RenameFile(const std::string& oldName, const std::string& newName) {
   struct stat st;
   if (oldName.empty() || newName.empty() || !LstatOf(oldName, st)) return false;
-  if (::renameat2(AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (fileio::RenameNoReplace(oldName, newName) == 0) return true;
   int err = errno;
   if (err == EEXIST) {
     // A case change on a case-blind file system: the "existing" target is the file itself.
     struct stat tst;
     if (oldName != newName && SameText(oldName, newName) && ::lstat(newName.c_str(), &tst) == 0 &&
         tst.st_dev == st.st_dev && tst.st_ino == st.st_ino && st.st_nlink == 1)
-      return ::rename(oldName.c_str(), newName.c_str()) == 0;
+      return fileio::Rename(oldName, newName) == 0;
     return false;
   }
-  if (err == EINVAL || err == ENOSYS || err == ENOTSUP) return RenameNoReplaceFallback(oldName, newName, st);
   if (err == EXDEV && S_ISREG(st.st_mode)) {
     // Moving a file to another file system: copy beside the target, put it in place
     // without replacing anything, then remove the original.
     std::string tmp = ExtractFilePath(newName) + "." + BaseName(newName).substr(0, 200) + ".kivo2move";
     struct stat tst;
     if (::lstat(newName.c_str(), &tst) == 0) return false;
-    ::unlink(tmp.c_str());
+    if (::lstat(tmp.c_str(), &tst) == 0) fileio::Unlink(tmp);
     if (!CopyRegularFile(oldName, tmp)) return false;
-    struct stat tmpSt;
-    ::lstat(tmp.c_str(), &tmpSt);
-    if (!RenameNoReplaceFallback(tmp, newName, tmpSt)) {
-      ::unlink(tmp.c_str());
+    if (fileio::RenameNoReplace(tmp, newName) != 0) {
+      fileio::Unlink(tmp);
       return false;
     }
-    ::unlink(oldName.c_str());
+    // The copy is in place; an original that cannot be removed leaves two copies, not none.
+    fileio::Unlink(oldName);
     return true;
   }
   return false;
@@ -480,7 +458,7 @@ std::string GetTempDir() {
 // Whole files
 // ---------------------------------------------------------------------------
 std::string ReadFileBytes(const std::string& fileName, int64_t maxBytes) {
-  int fd = fileName.empty() ? -1 : ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = fileName.empty() ? -1 : fileio::Open(fileName, O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw EFOpenError(FileErrorText("Cannot open file \"%s\". %s", fileName, errno ? errno : ENOENT));
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -529,34 +507,26 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
   if (exists && S_ISDIR(old.st_mode))
     throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, EISDIR));
   std::string folder = ExtractFilePath(target);
-  std::string tmpl = folder + "." + ExtractFileName(target).substr(0, 200) + ".XXXXXX";
-  std::vector<char> path(tmpl.begin(), tmpl.end());
-  path.push_back('\0');
-  int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  std::string path = folder + "." + ExtractFileName(target).substr(0, 200) + ".XXXXXX";
+  int fd = fileio::MakeTemp(path, O_CLOEXEC);
   if (fd < 0) throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, errno));
   auto fail = [&](int err) {
     ::close(fd);
-    ::unlink(path.data());
+    fileio::Unlink(path);
     throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
   };
   mode_t mode = exists ? (old.st_mode & 07777) : mode_t(0666 & ~UmaskNow());
   ::fchmod(fd, mode);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) fail(w < 0 ? errno : ENOSPC);
-    done += size_t(w);
-  }
+  if (!fileio::WriteAll(fd, bytes.data(), bytes.size())) fail(errno);
   if (::fsync(fd) != 0) fail(errno);
   if (::close(fd) != 0) {
     int err = errno;
-    ::unlink(path.data());
+    fileio::Unlink(path);
     throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
   }
-  if (::rename(path.data(), target.c_str()) != 0) {
+  if (fileio::Rename(path, target) != 0) {
     int err = errno;
-    ::unlink(path.data());
+    fileio::Unlink(path);
     throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
   }
   // Make the rename itself durable.

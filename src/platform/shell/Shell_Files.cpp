@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
@@ -25,7 +26,7 @@ bool CloseChecked(int fd) { return ::close(fd) == 0 || errno == EINTR; }
 bool CopyBytes(int in, int out, int64_t reportedSize) {
   int64_t copied = 0;
   while (copied < reportedSize) {
-    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+    ssize_t n = fileio::CopyRange(in, out, size_t(1) << 30);
     if (n > 0) {
       copied += n;
       continue;
@@ -41,12 +42,7 @@ bool CopyBytes(int in, int out, int64_t reportedSize) {
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return false;
     if (r == 0) return true;
-    for (ssize_t done = 0; done < r;) {
-      ssize_t w = ::write(out, buf.data() + done, size_t(r - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return false;
-      done += w;
-    }
+    if (!fileio::WriteAll(out, buf.data(), size_t(r))) return false;
   }
 }
 
@@ -69,7 +65,7 @@ bool CopyOpenFile(int in, const struct stat& st, int out, bool keepAttributes, b
 // Opens a regular file for reading; -1 for anything else (a pipe or device is never opened
 // in a way that could block).
 int OpenRegularForReading(const std::string& path, struct stat& st) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int fd = fileio::Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -89,7 +85,7 @@ std::string TempTemplateBeside(const std::string& target, const char* suffix) {
 bool RemoveTree(const std::string& path) {
   struct stat st;
   if (!LstatOf(path, st)) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0;
+  if (!S_ISDIR(st.st_mode)) return fileio::Unlink(path) == 0;
   bool ok = true;
   if (DIR* dir = ::opendir(path.c_str())) {
     std::vector<std::string> names;
@@ -102,7 +98,7 @@ bool RemoveTree(const std::string& path) {
   } else {
     ok = false;
   }
-  return ::rmdir(path.c_str()) == 0 && ok;
+  return fileio::RemoveDir(path) == 0 && ok;
 }
 
 // Copies one entry (not following links) to target, which must not exist.
@@ -114,10 +110,10 @@ bool CopyEntry(const std::string& source, const std::string& target) {
     std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 4095) + 1);
     ssize_t n = ::readlink(source.c_str(), buf.data(), buf.size());
     if (n < 0 || size_t(n) >= buf.size()) return false;
-    return ::symlink(std::string(buf.data(), size_t(n)).c_str(), target.c_str()) == 0;
+    return fileio::MakeSymlink(std::string(buf.data(), size_t(n)), target) == 0;
   }
   if (!S_ISDIR(st.st_mode)) return false;  // devices, pipes and sockets are not copied
-  if (::mkdir(target.c_str(), 0700) != 0) return false;
+  if (fileio::MakeDir(target, 0700) != 0) return false;
   DIR* dir = ::opendir(source.c_str());
   if (!dir) return false;
   std::vector<std::string> names;
@@ -141,9 +137,9 @@ bool CopyEntry(const std::string& source, const std::string& target) {
 // beside the target, renamed to the target (never replacing), then the source removed.
 bool MoveAcrossFileSystems(const std::string& source, const std::string& target) {
   std::string temp = TempTemplateBeside(target, ".kivo2move-");
-  if (!::mkdtemp(temp.data())) return false;
+  if (!fileio::MakeTempDir(temp)) return false;
   std::string copy = PathJoin(temp, "entry");
-  bool ok = CopyEntry(source, copy) && RenameFile(copy, target);
+  bool ok = CopyEntry(source, copy) && fileio::RenameNoReplace(copy, target) == 0;
   RemoveTree(temp);
   if (!ok) return false;
   // The copy is in place; a source that cannot be removed fully is a failed move.
@@ -158,7 +154,7 @@ bool CopyFileExclusive(const std::string& source, const std::string& target, boo
   int in = OpenRegularForReading(source, st);
   if (in < 0) return false;
   // Private until the source's mode is applied; else the usual mode under the umask.
-  int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepAttributes ? 0600 : 0666);
+  int out = fileio::Open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepAttributes ? 0600 : 0666);
   if (out < 0) {
     ::close(in);
     return false;
@@ -166,7 +162,7 @@ bool CopyFileExclusive(const std::string& source, const std::string& target, boo
   bool ok = CopyOpenFile(in, st, out, keepAttributes, false);
   ok = CloseChecked(out) && ok;
   ::close(in);
-  if (!ok) ::unlink(target.c_str());
+  if (!ok) fileio::Unlink(target);
   return ok;
 }
 
@@ -178,7 +174,7 @@ bool CopyFileReplacing(const std::string& source, const std::string& target, con
   int in = OpenRegularForReading(source, st);
   if (in < 0) return false;
   std::string temp = TempTemplateBeside(target, ".kivo2copy-");
-  int out = ::mkostemp(temp.data(), O_CLOEXEC);
+  int out = fileio::MakeTemp(temp, O_CLOEXEC);
   if (out < 0) {
     ::close(in);
     return false;
@@ -188,8 +184,8 @@ bool CopyFileReplacing(const std::string& source, const std::string& target, con
   ok = CloseChecked(out) && ok;
   ::close(in);
   if (ok && pump) pump();
-  if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-    ::unlink(temp.c_str());
+  if (!ok || fileio::Rename(temp, target) != 0) {
+    fileio::Unlink(temp);
     return false;
   }
   if (pump) pump();
@@ -199,10 +195,7 @@ bool CopyFileReplacing(const std::string& source, const std::string& target, con
 bool MovePath(const std::string& source, const std::string& target) {
   struct stat st, tst;
   if (source.empty() || target.empty() || !LstatOf(source, st) || LstatOf(target, tst)) return false;
-  // A rename, or for a plain file the run-time library's copy across file systems.
-  if (RenameFile(source, target)) return true;
-  if (S_ISREG(st.st_mode) || LstatOf(target, tst)) return false;
-  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (fileio::RenameNoReplace(source, target) == 0) return true;
   if (errno != EXDEV) return false;
   return MoveAcrossFileSystems(source, target);
 }

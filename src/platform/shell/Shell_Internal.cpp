@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/ShellInternal.h"
@@ -38,7 +39,7 @@ bool LstatOf(const std::string& path, struct stat& st) {
 bool EnsurePrivateDir(const std::string& dir) {
   struct stat st;
   if (!LstatOf(dir, st)) {
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (fileio::MakeDir(dir, 0700) != 0 && errno != EEXIST) return false;
     if (!LstatOf(dir, st)) return false;
   }
   return S_ISDIR(st.st_mode);

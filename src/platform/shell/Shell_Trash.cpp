@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
@@ -69,29 +70,6 @@ std::string TrashName(const std::string& base, int n) {
   return stem + "." + std::to_string(n) + ext;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    done += size_t(w);
-  }
-  return true;
-}
-
-// Renames without replacing; -1 with errno set on failure.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
-  struct stat st;
-  if (LstatOf(to, st)) {
-    errno = EEXIST;
-    return -1;
-  }
-  return ::rename(from.c_str(), to.c_str());
-}
-
 // Trashes the entry fullPath into target. Returns 0 on success, else an errno value
 // (EXDEV: the trash lies on another file system, try the next one).
 int TrashInto(const TrashTarget& target, const std::string& fullPath, std::string* trashedAs) {
@@ -112,24 +90,24 @@ int TrashInto(const TrashTarget& target, const std::string& fullPath, std::strin
   for (int n = 1; n < 100000; ++n) {
     std::string name = TrashName(base, n);
     std::string infoFile = PathJoin(infoDir, name + ".trashinfo");
-    int fd = ::open(infoFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = fileio::Open(infoFile, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return errno;
     }
-    bool written = WriteAll(fd, info);
+    bool written = fileio::WriteAll(fd, info.data(), info.size());
     if (::close(fd) != 0) written = false;
     if (!written) {
-      ::unlink(infoFile.c_str());
+      fileio::Unlink(infoFile);
       return EIO;
     }
     std::string dest = PathJoin(filesDir, name);
-    if (RenameNoReplace(fullPath, dest) == 0) {
+    if (fileio::RenameNoReplace(fullPath, dest) == 0) {
       if (trashedAs) *trashedAs = dest;
       return 0;
     }
     int err = errno;
-    ::unlink(infoFile.c_str());
+    fileio::Unlink(infoFile);
     if (err != EEXIST) return err;  // a left-over entry without info: try the next name
   }
   return EEXIST;

@@ -1,0 +1,182 @@
+// The file fault hook: a chosen open, write, rename or unlink of the platform's file layer
+// fails with a chosen errno, and the layer's file commands then fail as failures without
+// losing or half-writing anything (checked with cmp and the folder listing).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "ShellTestUtil.h"
+#include "TestSupport.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
+
+namespace {
+
+using shelltest::Exists;
+using testsupport::ReadFile;
+using testsupport::Run;
+using testsupport::TempPath;
+using testsupport::WriteFile;
+
+std::string Listing(const std::string& dir) {
+  std::string names;
+  for (auto& e : std::filesystem::directory_iterator(dir)) names += e.path().filename().string() + "\n";
+  return names;
+}
+
+bool SameBytes(const std::string& a, const std::string& b) { return Run({"cmp", "-s", a, b}).exitCode == 0; }
+
+class ShellFileFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = TempPath("faults");
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { ClearFileFaults(); }
+  std::string dir_;
+};
+
+TEST_F(ShellFileFaults, ArmedFaultHitsOnlyTheChosenCallsAndPaths) {
+  std::string a = dir_ + "/a.txt", b = dir_ + "/b.txt";
+  {
+    // The second write to a path holding "b.txt" fails; writes to a.txt pass.
+    TFileFaultScope fault(TFileFaultOp::Write, ENOSPC, "b.txt", 1, 1);
+    TFileStream sa(a, fmCreate);
+    EXPECT_EQ(sa.Write("xyz", 3), 3);
+    TFileStream sb(b, fmCreate);
+    EXPECT_EQ(sb.Write("one", 3), 3);
+    EXPECT_EQ(sb.Write("two", 3), 0);
+    EXPECT_EQ(sb.Write("six", 3), 3) << "the fault fails one call only";
+    EXPECT_EQ(fault.Hits(), 1);
+  }
+  EXPECT_EQ(ReadFile(b), "onesix");
+  // Disarmed with its scope.
+  EXPECT_TRUE(DeleteFile(a));
+
+  int id = ArmFileFault(TFileFaultOp::Open, EACCES, "", 0, -1);
+  EXPECT_THROW(TFileStream(b, fmOpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream(a, fmCreate), EFCreateError);
+  EXPECT_THROW(ReadFileBytes(b), EFOpenError);
+  EXPECT_EQ(FileFaultHits(id), 3);
+  DisarmFileFault(id);
+  EXPECT_EQ(ReadFileBytes(b), "onesix");
+}
+
+TEST_F(ShellFileFaults, AtomicRewriteKeepsTheOldFileOnEveryFault) {
+  std::string file = dir_ + "/settings.reg";
+  WriteFile(file, "old contents\n");
+  std::string keep = TempPath("keep.reg");
+  WriteFile(keep, "old contents\n");
+  const std::string before = Listing(dir_);
+  for (TFileFaultOp op : {TFileFaultOp::Open, TFileFaultOp::Write, TFileFaultOp::Rename}) {
+    for (int err : {ENOSPC, EACCES, EIO}) {
+      TFileFaultScope fault(op, err, dir_);
+      EXPECT_ANY_THROW(SaveTextFileAtomically(file, std::string(100000, 'n')));
+      EXPECT_EQ(fault.Hits(), 1);
+      EXPECT_TRUE(SameBytes(file, keep));
+      EXPECT_EQ(Listing(dir_), before) << "no temporary file may stay behind";
+    }
+  }
+  SaveTextFileAtomically(file, "new\n");
+  EXPECT_EQ(ReadFile(file), "new\n");
+}
+
+TEST_F(ShellFileFaults, RenameNeverReplacesAndFailedRenamesKeepBothNames) {
+  std::string a = dir_ + "/a.jpg", b = dir_ + "/b.jpg";
+  WriteFile(a, "AAAA");
+  WriteFile(b, "BBBB");
+  EXPECT_FALSE(RenameFile(a, b));
+  EXPECT_EQ(fileio::RenameNoReplace(a, b), -1);
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(ReadFile(a), "AAAA");
+  EXPECT_EQ(ReadFile(b), "BBBB");
+  EXPECT_FALSE(MovePath(a, b));
+  EXPECT_EQ(ReadFile(b), "BBBB");
+
+  {
+    TFileFaultScope fault(TFileFaultOp::Rename, EACCES);
+    EXPECT_FALSE(RenameFile(a, dir_ + "/c.jpg"));
+  }
+  EXPECT_EQ(ReadFile(a), "AAAA");
+  EXPECT_FALSE(Exists(dir_ + "/c.jpg"));
+  {
+    TFileFaultScope fault(TFileFaultOp::Unlink, EIO);
+    EXPECT_FALSE(DeleteFile(a));
+  }
+  EXPECT_EQ(ReadFile(a), "AAAA");
+}
+
+TEST_F(ShellFileFaults, MoveAcrossFileSystemsThatRunsOutOfSpaceKeepsTheSource) {
+  // EXDEV on the rename sends the move through the copy road, as across volumes.
+  std::filesystem::create_directories(dir_ + "/album/sub");
+  std::string big(3 << 20, 'x');
+  for (size_t i = 0; i < big.size(); i += 4099) big[i] = char(i * 7);
+  WriteFile(dir_ + "/album/big.jpg", big);
+  WriteFile(dir_ + "/album/sub/small.jpg", "small");
+  std::string reference = TempPath("big.ref");
+  WriteFile(reference, big);
+  std::filesystem::create_directories(dir_ + "/target");
+
+  for (const char* file : {"", "/big.jpg"}) {
+    {
+      // A file moved alone, then the folder.
+      std::string source = dir_ + "/album" + file;
+      std::string target = dir_ + "/target/moved";
+      TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
+      TFileFaultScope full(TFileFaultOp::Write, ENOSPC, "/target/");
+      EXPECT_FALSE(MovePath(source, target));
+      EXPECT_EQ(exdev.Hits(), 1);
+      EXPECT_EQ(full.Hits(), 1);
+    }
+    EXPECT_TRUE(SameBytes(dir_ + "/album/big.jpg", reference));
+    EXPECT_EQ(ReadFile(dir_ + "/album/sub/small.jpg"), "small");
+    EXPECT_EQ(Listing(dir_ + "/target"), "") << "no partial copy may stay behind";
+  }
+
+  // Without the disk filling up, the copy road moves everything.
+  {
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
+    ASSERT_TRUE(MovePath(dir_ + "/album", dir_ + "/target/moved"));
+  }
+  EXPECT_TRUE(SameBytes(dir_ + "/target/moved/big.jpg", reference));
+  EXPECT_EQ(ReadFile(dir_ + "/target/moved/sub/small.jpg"), "small");
+  EXPECT_FALSE(Exists(dir_ + "/album"));
+}
+
+TEST_F(ShellFileFaults, TrashThatCannotTakeTheFileLeavesItAndNoInfo) {
+  std::string file = dir_ + "/photo.jpg";
+  WriteFile(file, "photo");
+  for (TFileFaultOp op : {TFileFaultOp::Open, TFileFaultOp::Write, TFileFaultOp::Rename}) {
+    TFileFaultScope fault(op, op == TFileFaultOp::Rename ? EACCES : ENOSPC, "Trash");
+    EXPECT_FALSE(MoveToTrash(file));
+    EXPECT_EQ(fault.Hits(), 1);
+    EXPECT_EQ(ReadFile(file), "photo");
+    std::string info = HomeTrashDir() + "/info";
+    if (Exists(info)) {
+      EXPECT_EQ(Listing(info), "");
+    }
+  }
+  ASSERT_TRUE(MoveToTrash(file));
+  EXPECT_EQ(ReadFile(HomeTrashDir() + "/files/photo.jpg"), "photo");
+}
+
+TEST_F(ShellFileFaults, CopiesThatFailRemoveWhatTheyWrote) {
+  std::string src = dir_ + "/src.jpg", dst = dir_ + "/dst.jpg";
+  WriteFile(src, std::string(200000, 's'));
+  WriteFile(dst, "old");
+  {
+    TFileFaultScope fault(TFileFaultOp::Write, EIO, dir_, 0, -1);
+    EXPECT_FALSE(CopyFileExclusive(src, dir_ + "/new.jpg", true));
+    EXPECT_FALSE(CopyFileReplacing(src, dst));
+  }
+  EXPECT_FALSE(Exists(dir_ + "/new.jpg"));
+  EXPECT_EQ(ReadFile(dst), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
+}
+
+}  // namespace
