@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "formats/GraphicColor.h"
 
@@ -340,7 +343,37 @@ void TColorManager::ConvertRGBFamily(bool sourceBGR, bool targetBGR, const TRowA
   auto run = [&](auto loop) {
     loop(s, red, blue, sourceAlpha, carry, args.Target, t.step, t.red, t.blue, table, swap, args.Count, args.Mask);
   };
-  if (sourceBits == 8 && targetBits == 8)
+  if (sourceBits == 8 && targetBits == 8 && table == kIdentity.v && args.Mask == 0xFF && !carry) {
+    // The common case: bytes moved into the target's order, nothing else to do.
+    const uint8_t *r = s.p[red], *g = s.p[1], *b = s.p[blue];
+    uint8_t* target = args.Target;
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    // Interleaved three-byte pixels whose first and third bytes change places: five
+    // pixels at a time, the outer bytes shifted by two places. The 16th byte stored
+    // is the next block's first and is written again by the next block.
+    const uint8_t* source = s.p[0];
+    const size_t bytes = size_t(args.Count) * 3;
+    if (s.step == 3 && t.step == 3 && red != t.red &&
+        (target + bytes <= source || source + bytes <= target)) {
+      const __m128i first = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+      const __m128i middle = _mm_slli_si128(first, 1), last = _mm_slli_si128(first, 2);
+      for (; size_t(i) * 3 + 16 <= bytes; i += 5) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + size_t(i) * 3));
+        const __m128i swapped = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(_mm_srli_si128(v, 2), first), _mm_and_si128(_mm_slli_si128(v, 2), last)),
+            _mm_and_si128(v, middle));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + size_t(i) * 3), swapped);
+      }
+      r += size_t(i) * 3, g += size_t(i) * 3, b += size_t(i) * 3, target += size_t(i) * 3;
+    }
+#endif
+    for (; i < args.Count; ++i, r += s.step, g += s.step, b += s.step, target += t.step) {
+      target[t.red] = *r;
+      target[1] = *g;
+      target[t.blue] = *b;
+    }
+  } else if (sourceBits == 8 && targetBits == 8)
     run(RGBLoop<false, false>);
   else if (sourceBits == 8)
     run(RGBLoop<false, true>);
