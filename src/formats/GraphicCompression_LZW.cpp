@@ -28,32 +28,30 @@ struct RootBytes {
 };
 constexpr RootBytes kRoots;
 
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two words that may overlap.
+template <class Word>
+inline void CopyEnds(uint8_t* d, const uint8_t* src, size_t n) {
+  Word a, b;
+  std::memcpy(&a, src, sizeof a);
+  std::memcpy(&b, src + n - sizeof b, sizeof b);
+  std::memcpy(d, &a, sizeof a);
+  std::memcpy(d + n - sizeof b, &b, sizeof b);
+}
+
 // Copies n bytes (1 <= n) from src to d. The source is a root or earlier output that
 // ends at or before d, so the two never overlap. The short strings that make up
-// most of the data are moved as two overlapping loads and stores.
+// most of the data are moved as two loads and stores.
 inline void CopyString(uint8_t* d, const uint8_t* src, size_t n) {
   if (n <= 2) {
     const uint8_t a = src[0], b = src[n - 1];
     d[0] = a;
     d[n - 1] = b;
   } else if (n <= 4) {
-    uint16_t a, b;
-    std::memcpy(&a, src, 2);
-    std::memcpy(&b, src + n - 2, 2);
-    std::memcpy(d, &a, 2);
-    std::memcpy(d + n - 2, &b, 2);
+    CopyEnds<uint16_t>(d, src, n);
   } else if (n <= 8) {
-    uint32_t a, b;
-    std::memcpy(&a, src, 4);
-    std::memcpy(&b, src + n - 4, 4);
-    std::memcpy(d, &a, 4);
-    std::memcpy(d + n - 4, &b, 4);
+    CopyEnds<uint32_t>(d, src, n);
   } else if (n <= 16) {
-    uint64_t a, b;
-    std::memcpy(&a, src, 8);
-    std::memcpy(&b, src + n - 8, 8);
-    std::memcpy(d, &a, 8);
-    std::memcpy(d + n - 8, &b, 8);
+    CopyEnds<uint64_t>(d, src, n);
   } else {
     std::memcpy(d, src, n);
   }

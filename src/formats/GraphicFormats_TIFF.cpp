@@ -120,6 +120,56 @@ TColorScheme SchemeOf(uint32_t photometric, uint32_t samplesPerPixel) {
 // The largest block the reader decodes a strip into.
 constexpr uint64_t kMaxStripBytes = uint64_t(1) << 30;
 
+// The most a compression scheme decodes from stored data: at most Units bytes from
+// every PerBytes stored bytes. rowBytes: the length of one decoded row.
+struct TExpansion {
+  uint64_t Units;
+  uint64_t PerBytes;
+};
+
+TExpansion DataExpansion(TCompressionType compression, uint64_t rowBytes) {
+  switch (compression) {
+    case ctPackedBits:
+      // A two-byte packet repeats one byte 128 times.
+      return {128, 2};
+    case ctLZW:
+      // An entry is at most one byte longer than the one before it, so the longest of
+      // 4096 is 3839 bytes; a code takes at least 9 bits, and only 12-bit codes reach
+      // the longest entries: at most 3839 bytes per 12 bits.
+      return {3839 * 2, 3};
+    case ctLZ77:
+      // Deflate: a match of 258 bytes coded in 2 bits at the best.
+      return {1032, 1};
+    case ctFaxRLE:
+    case ctFaxRLEW:
+      // Every coded row starts on a new byte.
+      return {rowBytes, 1};
+    case ctFax3:
+      // Every row takes at least 4 bits: its first (white) code, or an end-of-line code.
+      return {2 * rowBytes, 1};
+    case ctJPEG:
+      // Every 8 x 8 block of every component takes at least one bit (its DC code);
+      // with 4 x 4 subsampled colour, 16 luminance and 2 colour blocks cover 32 x 32
+      // pixels of 3 bytes: 3072 bytes in 18 bits.
+      return {3072 * 8, 18};
+    case ctThunderscan:
+      // A run byte gives at most 63 pixels of 4 bits.
+      return {63, 2};
+    default:  // stored as it is
+      return {1, 1};
+  }
+}
+
+// Raises the invalid-image error for a picture of width x height that needs
+// neededBytes of decoded data when storedBytes, expanded as far as the scheme allows,
+// cannot give that much.
+void CheckPictureData(uint32_t width, uint32_t height, uint64_t neededBytes, uint64_t storedBytes,
+                      TExpansion expansion) {
+  // needed x PerBytes against stored x Units, in 128 bits so that neither product overflows.
+  if ((unsigned __int128)neededBytes * expansion.PerBytes > (unsigned __int128)storedBytes * expansion.Units)
+    FormatGraphicError(gsTIFFTooLittleData, {GraphicText(gsFormatTIFF), int64_t(width), int64_t(height)});
+}
+
 void ReverseBits(uint8_t* p, size_t n) {
   const uint8_t* table = BitReversalTable();
   for (size_t i = 0; i < n; ++i) p[i] = table[p[i]];
@@ -473,14 +523,17 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
   const bool planar = p.PlanarConfig == 2 && spp > 1;
   TColorScheme source = p.ColorScheme;
   if (compression == ctJPEG && spp == 3) source = csBGR;  // the JPEG decoder hands over B, G, R
-  // Grey and palette pictures with an extra (alpha) sample: the extra sample is skipped.
+  // Grey and palette pictures with an extra (alpha) sample: the extra sample is skipped,
+  // and palette indices still go through the colour map.
   if ((source == csG || source == csIndexed) && spp >= 2) source = planar ? source : csGA;
   TColorScheme target;
   uint32_t usedPlanes = 1;  // planes handed to the colour manager
   switch (source) {
     case csG:
-    case csGA:
       target = csG;
+      break;
+    case csGA:
+      target = p.ColorScheme == csIndexed ? csIndexed : csG;
       break;
     case csIndexed:
       target = csIndexed;
@@ -563,6 +616,71 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
   const std::vector<uint32_t> byteCounts = GetValueList(stream, tagStripByteCounts, maxStrips);
   if (offsets.empty()) InvalidImage();
 
+  // Row layout of the decoded data: rows, or for subsampled YCbCr, rows of blocks.
+  const uint64_t planeSamples = planar ? 1 : spp;
+  const uint64_t rowBytes64 = (uint64_t(bps) * planeSamples * width + 7) / 8;
+  const uint32_t blockColumns = (width + subH - 1) / subH;
+  const uint64_t unitBytes64 = blocks ? uint64_t(blockColumns) * (subH * subV + 2) : rowBytes64;
+  p.BytesPerLine = uint32_t(std::min<uint64_t>(rowBytes64, UINT32_MAX));
+  if (unitBytes64 == 0 || unitBytes64 > kMaxStripBytes) FormatGraphicError(GraphicText(gsInvalidTiff));
+  const size_t unitBytes = size_t(unitBytes64);
+  const uint64_t unitCount = blocks ? (uint64_t(height) + subV - 1) / subV : height;
+
+  // Strips: with separate planes, the strips of plane k follow those of plane k - 1.
+  const uint32_t planeCount = planar ? usedPlanes : 1;
+  const uint32_t firstRows = std::max<uint32_t>(p.RowsPerStrip[0], 1);
+  const size_t stripsPerPlane = planar ? (size_t(height) + firstRows - 1) / firstRows : offsets.size();
+  const int64_t streamSize = stream.Size();
+  const uint64_t fileBytes = streamSize > base_ ? uint64_t(streamSize - base_) : 0;
+  // Rows and decoded bytes of each strip of a plane.
+  auto stripRows = [&](size_t strip, uint32_t rowsBefore) {
+    const uint32_t listed = p.RowsPerStrip[std::min(strip, p.RowsPerStrip.size() - 1)];
+    return std::min(std::max<uint32_t>(listed, 1), height - rowsBefore);
+  };
+  auto stripBytesOf = [&](uint32_t rows) { return (blocks ? (uint64_t(rows) + subV - 1) / subV : rows) * unitBytes; };
+  std::vector<uint32_t> sortedOffsets;  // made when byte counts are missing
+  // The packed bytes of strip `index`, as far as the file holds them; stripBytes: the
+  // bytes it decodes to.
+  auto packedBytes = [&](size_t index, uint64_t stripBytes) -> uint64_t {
+    if (index >= offsets.size()) return 0;
+    const uint64_t offset = offsets[index];
+    uint64_t count;
+    if (index < byteCounts.size()) {
+      count = byteCounts[index];
+    } else if (compression == ctNone) {
+      count = stripBytes;
+    } else {
+      // No byte count: the data runs up to the next strip, or to the end of the file.
+      if (sortedOffsets.empty()) {
+        sortedOffsets = offsets;
+        std::sort(sortedOffsets.begin(), sortedOffsets.end());
+      }
+      const auto next = std::upper_bound(sortedOffsets.begin(), sortedOffsets.end(), uint32_t(offset));
+      count = next != sortedOffsets.end() ? *next - offset : UINT64_MAX;
+    }
+    return std::min<uint64_t>(count, fileBytes > offset ? fileBytes - offset : 0);
+  };
+  {
+    // The picture's data must be in the file, as far as the compression can expand it.
+    // A strip of uncompressed data gives no more than its rows; all strips together
+    // give no more than the whole file.
+    uint64_t stored = 0;
+    for (uint32_t plane = 0; plane < planeCount; ++plane) {
+      uint32_t rowsBefore = 0;
+      for (size_t strip = 0; strip < stripsPerPlane && rowsBefore < height; ++strip) {
+        const size_t index = planar ? plane * stripsPerPlane + strip : strip;
+        if (index >= offsets.size()) break;  // the strips that follow have no data
+        const uint32_t rows = stripRows(strip, rowsBefore);
+        const uint64_t stripBytes = stripBytesOf(rows);
+        const uint64_t count = packedBytes(index, stripBytes);
+        stored = std::min(stored + (compression == ctNone ? std::min(count, stripBytes) : count), fileBytes);
+        rowsBefore += rows;
+      }
+    }
+    CheckPictureData(width, height, unitCount * unitBytes * planeCount, stored,
+                     DataExpansion(compression, rowBytes64));
+  }
+
   // Colour manager.
   const uint32_t targetBits = bps == 16 ? 8 : bps == 2 ? 4 : bps;
   TConvertOptions sourceOptions;
@@ -605,15 +723,6 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
   } else if (target == csG) {
     SetPalette(ColorManager.CreateGrayscalePalette(p.Options.Contains(ioMinIsWhite)));
   }
-
-  // Row layout of the decoded data.
-  const uint64_t planeSamples = planar ? 1 : spp;
-  const uint64_t rowBytes64 = (uint64_t(bps) * planeSamples * width + 7) / 8;
-  const uint32_t blockColumns = (width + subH - 1) / subH;
-  const uint64_t unitBytes64 = blocks ? uint64_t(blockColumns) * (subH * subV + 2) : rowBytes64;
-  p.BytesPerLine = uint32_t(std::min<uint64_t>(rowBytes64, UINT32_MAX));
-  if (unitBytes64 == 0 || unitBytes64 > kMaxStripBytes) FormatGraphicError(GraphicText(gsInvalidTiff));
-  const size_t unitBytes = size_t(unitBytes64);
 
   // Decoder.
   std::unique_ptr<TDecoder> decoder;
@@ -660,17 +769,10 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
   } decodeEnd{decoder.get()};
   EndProgress();
 
-  // Strips: with separate planes, the strips of plane k follow those of plane k - 1.
-  const uint32_t firstRows = std::max<uint32_t>(p.RowsPerStrip[0], 1);
-  const size_t stripsPerPlane = planar ? (size_t(height) + firstRows - 1) / firstRows : offsets.size();
   p.StripCount = uint32_t(offsets.size());
-  const int64_t streamSize = stream.Size();
-  const uint64_t fileBytes = streamSize > base_ ? uint64_t(streamSize - base_) : 0;
-
   std::vector<uint8_t> packed;
-  std::vector<uint32_t> sortedOffsets;  // made when byte counts are missing
   std::unique_ptr<TDecoder> oldLZW;
-  std::vector<std::vector<uint8_t>> planes(planar ? usedPlanes : 1);
+  std::vector<std::vector<uint8_t>> planes(planeCount);
   std::vector<uint8_t> spread;  // one row spread out of YCbCr blocks
   if (blocks) spread.resize(size_t(width) * 3);
 
@@ -678,23 +780,9 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
   // not reach stays zero.
   auto decodeStrip = [&](size_t index, uint8_t* target, size_t size) {
     std::memset(target, 0, size);
-    if (index >= offsets.size()) return;
+    uint64_t count = packedBytes(index, size);
+    if (count == 0) return;
     const uint64_t offset = offsets[index];
-    uint64_t count;
-    if (index < byteCounts.size()) {
-      count = byteCounts[index];
-    } else if (!decoder) {
-      count = size;
-    } else {
-      // No byte count: the data runs up to the next strip, or to the end of the file.
-      if (sortedOffsets.empty()) {
-        sortedOffsets = offsets;
-        std::sort(sortedOffsets.begin(), sortedOffsets.end());
-      }
-      const auto next = std::upper_bound(sortedOffsets.begin(), sortedOffsets.end(), uint32_t(offset));
-      count = next != sortedOffsets.end() ? *next - offset : fileBytes > offset ? fileBytes - offset : 0;
-    }
-    count = std::min<uint64_t>(count, fileBytes > offset ? fileBytes - offset : 0);
     if (!decoder) {
       const size_t got = ReadAt(stream, offset, target, size_t(std::min<uint64_t>(count, size)));
       if (reverseData) ReverseBits(target, got);
@@ -723,11 +811,10 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
   p.CurrentStrip = 0;
   const void* sources[4] = {};
   for (size_t strip = 0; strip < stripsPerPlane && p.CurrentRow < height; ++strip) {
-    const uint32_t listed = p.RowsPerStrip[std::min(strip, p.RowsPerStrip.size() - 1)];
-    const uint32_t rows = std::min(std::max<uint32_t>(listed, 1), height - p.CurrentRow);
+    const uint32_t rows = stripRows(strip, p.CurrentRow);
     const uint64_t units = blocks ? (uint64_t(rows) + subV - 1) / subV : rows;
-    if (units * unitBytes > kMaxStripBytes) FormatGraphicError(GraphicText(gsInvalidTiff));
-    const size_t stripBytes = size_t(units * unitBytes);
+    if (stripBytesOf(rows) > kMaxStripBytes) FormatGraphicError(GraphicText(gsInvalidTiff));
+    const size_t stripBytes = size_t(stripBytesOf(rows));
     for (uint32_t plane = 0; plane < planes.size(); ++plane) {
       if (planes[plane].size() < stripBytes) planes[plane].resize(stripBytes);
       decodeStrip(planar ? plane * stripsPerPlane + strip : strip, planes[plane].data(), stripBytes);

@@ -303,6 +303,14 @@ TEST(ColorManagerRows, GreyFamily) {
 TEST(ColorManagerRows, RGBFamilyOrderDepthAlphaAndGamma) {
   TColorManager cm;  // RGB 8 to BGR 8
   EXPECT_EQ(Convert(cm, {10, 20, 30}, 3, 1), (Bytes{30, 20, 10}));
+  // Rows of every length up to 40 pixels, into a target one byte longer: every pixel's
+  // red and blue change places and nothing past the row is written.
+  for (uint32_t count = 1; count <= 40; ++count) {
+    Bytes row(size_t(count) * 3), swapped(row.size() + 1, 0xEE);
+    for (size_t i = 0; i < row.size(); ++i) row[i] = uint8_t(i * 7 + count);
+    for (size_t i = 0; i < row.size(); ++i) swapped[i] = row[i / 3 * 3 + 2 - i % 3];
+    EXPECT_EQ(Convert(cm, row, row.size() + 1, count), swapped) << count;
+  }
   cm.SetTargetOptions({coApplyGamma});
   EXPECT_EQ(Convert(cm, {128, 0, 255}, 3, 1), (Bytes{255, 0, 186}));
 

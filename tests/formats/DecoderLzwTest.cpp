@@ -4,7 +4,10 @@
 // code sizes), which ImageMagick's own GIF decoder reads the same way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
+#include <utility>
 
 #include "DecoderTestUtil.h"
 #include "DecoderTiffStrips.h"
@@ -240,4 +243,92 @@ TEST(DecoderGifLzw, HostileCodeSizesAndCodes) {
   for (unsigned c : {2u, 3u, 5u}) bits.Put(c, 3);
   TGIFLZWDecoder d(2);
   EXPECT_EQ(RunBytes(d, bits.Finish(), 3), (Bytes{2, 3, 0}));
+}
+
+namespace {
+
+// Codes that each define the entry they use (the code is always the next free one),
+// after a clear code and one root: strings of 1, 2, 3, ... bytes of that root until
+// the table is full, then `more` codes 4095, the longest entry. Returns the stream
+// and the number of bytes it decodes to. msbFirst: TIFF's order and widths, else GIF's
+// with code size 8.
+std::pair<Bytes, size_t> GrowingStrings(bool msbFirst, uint8_t root, int more) {
+  BitWriter bits(msbFirst);
+  unsigned width = 9, free = 258;
+  bits.Put(256, width);
+  bits.Put(root, width);
+  size_t total = 1, length = 1;
+  while (free < 4096) {
+    bits.Put(free, width);
+    total += ++length;
+    if (msbFirst) {
+      ++free;
+      if (free == (1u << width) - 1 && width < 12) ++width;
+    } else {
+      if (free == (1u << width) - 1 && width < 12) ++width;
+      ++free;
+    }
+  }
+  for (int i = 0; i < more; ++i) bits.Put(4095, width), total += 4095 - 258 + 2;
+  return {bits.Finish(), total};
+}
+
+}  // namespace
+
+TEST(DecoderLzw, LongStringsEndExactlyAtTheTargetEnd) {
+  for (bool msbFirst : {true, false}) {
+    const auto [stream, total] = GrowingStrings(msbFirst, 'a', 3);
+    ASSERT_EQ(total, 1 + (3839u * 3840 / 2 - 1) + 3 * 3839u);
+    // The whole output, a target ending inside a long string, inside a short one, one
+    // byte, and one with room to spare.
+    for (size_t size : {total, total - 1000, total - 3839 * 3 - 5, size_t(700), size_t(1), total + 9}) {
+      std::unique_ptr<TDecoder> d;
+      if (msbFirst)
+        d = std::make_unique<TTIFFLZWDecoder>();
+      else
+        d = std::make_unique<TGIFLZWDecoder>(8);
+      Bytes expected(std::min(size, total), 'a');
+      expected.resize(size, 0);
+      ASSERT_EQ(RunBytes(*d, stream, size), expected) << msbFirst << " " << size;
+    }
+  }
+}
+
+TEST(DecoderLzw, HostileStreamsStayInsideTheirBlocks) {
+  // Random bytes, and random codes up to two above the next free code in the widths
+  // the decoder reads, into targets of exactly the size given (AddressSanitizer sees
+  // any access past them); decoding ends, and every call writes only its target.
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 400; ++round) {
+    const bool msbFirst = round % 2 == 0;
+    const unsigned codeSize = msbFirst ? 8 : random() % 12;
+    const unsigned clear = 1u << codeSize;
+    Bytes packed;
+    if (round % 4 < 2) {
+      packed.resize(random() % 3000);
+      for (uint8_t& b : packed) b = uint8_t(random());
+    } else {
+      BitWriter bits(msbFirst);
+      unsigned width = codeSize + 1, free = clear + 2;
+      for (int i = 0, n = int(random() % 6000); i < n; ++i) {
+        const unsigned code = std::min<unsigned>(random() % (free + 3), (1u << width) - 1);
+        bits.Put(code, width);
+        if (code == clear) {
+          width = codeSize + 1, free = clear + 2;
+        } else if (code < free + 1 && free < 4096) {
+          if (msbFirst) ++free;
+          if (free == (1u << width) - 1 && width < 12) ++width;
+          if (!msbFirst) ++free;
+        }
+      }
+      packed = bits.Finish();
+    }
+    const size_t size = 1 + random() % 20000;
+    std::unique_ptr<TDecoder> d;
+    if (msbFirst)
+      d = std::make_unique<TTIFFLZWDecoder>();
+    else
+      d = std::make_unique<TGIFLZWDecoder>(uint8_t(codeSize));
+    RunBytes(*d, packed, size);
+  }
 }

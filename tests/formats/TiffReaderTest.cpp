@@ -160,18 +160,24 @@ TEST(TiffReader, MissingByteCountsLongRowsPerStripShortStripsAndColorMaps) {
     ASSERT_TRUE(graphic);
     EXPECT_TRUE(tifftest::SamePixels(*graphic, tifftest::LibTiffRaster(counted))) << compression;
   }
-  // RowsPerStrip far above the height; a short last strip; a strip past the end.
+  // RowsPerStrip far above the height; a short last strip of fewer rows. Uncompressed
+  // strips that lack bytes, or lie past the end of the file, cannot fill the picture.
   auto huge = tifftest::Load(Save("huge.tif", Grey(33, 20, 65535, {rows}).Build()));
   ASSERT_TRUE(huge);
   EXPECT_EQ(GreyLevels(*huge), rows);
-  TiffWriter w = Grey(33, 20, 8, {rows.substr(0, 264), rows.substr(264, 264), rows.substr(528, 40)});
-  auto shortStrip = tifftest::Load(Save("short.tif", w.Build()));
-  ASSERT_TRUE(shortStrip);
-  EXPECT_EQ(GreyLevels(*shortStrip), rows.substr(0, 568) + std::string(92, '\0'));
+  TiffWriter w = Grey(33, 20, 8, {rows.substr(0, 264), rows.substr(264, 264), rows.substr(528)});
+  auto lastStrip = tifftest::Load(Save("last.tif", w.Build()));
+  ASSERT_TRUE(lastStrip);
+  EXPECT_EQ(GreyLevels(*lastStrip), rows);
+  const std::string tooLittle = "The TIF/TIFF file holds too little data for a picture of 33 x 20 pixels";
+  std::string error;
+  w.Tag(279, 4, {264, 264, 131});  // one byte short
+  EXPECT_FALSE(tifftest::Load(Save("short.tif", w.Build()), &error));
+  EXPECT_NE(error.find(tooLittle), std::string::npos) << error;
   w.Tag(273, 4, {8, 272, 1u << 30});
-  auto outside = tifftest::Load(Save("outside.tif", w.Build()));
-  ASSERT_TRUE(outside);
-  EXPECT_EQ(GreyLevels(*outside), rows.substr(0, 528) + std::string(132, '\0'));
+  w.Tag(279, 4, {264, 264, 132});
+  EXPECT_FALSE(tifftest::Load(Save("outside.tif", w.Build()), &error));
+  EXPECT_NE(error.find(tooLittle), std::string::npos) << error;
   // A colour map claiming 65536 entries per plane for an 8-bit picture: the first 256
   // of each plane are used; a short one leaves the other indices black; none is refused.
   std::vector<uint32_t> map(3 * 65536, 0xFFFF);
@@ -190,9 +196,108 @@ TEST(TiffReader, MissingByteCountsLongRowsPerStripShortStripsAndColorMaps) {
   EXPECT_EQ(small->PixelColor(1, 0), clLime);
   EXPECT_EQ(small->PixelColor(2, 0), clBlack);
   palette.Remove(320);
-  std::string error;
   EXPECT_FALSE(tifftest::Load(Save("nomap.tif", palette.Build()), &error));
   EXPECT_NE(error.find("Palette in TIF/TIFF file is invalid"), std::string::npos) << error;
+}
+
+TEST(TiffReader, PaletteWithAnAlphaSampleShowsItsColours) {
+  // Index and alpha per pixel; the colour map holds red, green and blue.
+  std::vector<uint32_t> map(3 * 256, 0);
+  map[0] = 65535, map[256 + 1] = 65535, map[512 + 2] = 65535;
+  for (bool planar : {false, true}) {
+    TiffWriter w = Grey(4, 1, 1, {planar ? std::string("\0\1\2\1", 4) : std::string("\0\xFF\1\0\2\x80\1\xFF", 8)});
+    if (planar) w.Strip(std::string("\xFF\0\x80\xFF", 4));
+    w.Tag(kPhotometric, 3, {3});
+    w.Tag(kSamples, 3, {2});
+    w.Tag(kBits, 3, {8, 8});
+    w.Tag(338, 3, {2});  // unassociated alpha
+    w.Tag(320, 3, map);
+    if (planar) w.Tag(284, 3, {2});
+    auto graphic = tifftest::Load(Save("palette-alpha.tif", w.Build()));
+    ASSERT_TRUE(graphic);
+    EXPECT_EQ(graphic->PixelColor(0, 0), clRed) << planar;
+    EXPECT_EQ(graphic->PixelColor(1, 0), clLime) << planar;
+    EXPECT_EQ(graphic->PixelColor(2, 0), clBlue) << planar;
+    EXPECT_EQ(graphic->PixelColor(3, 0), clLime) << planar;
+  }
+}
+
+// A file of one small strip whose header asks for a large picture: the data is refused
+// before the bitmap or a strip buffer is allocated, whatever the compression, also
+// when the strip lies past the end of the file.
+TEST(TiffReader, HeaderOnlyFilesAreRefusedBeforeAnythingLargeIsAllocated) {
+  struct Case {
+    uint32_t compression, bits, samples, photometric, width, height;
+  };
+  const std::vector<Case> cases = {
+      {1, 8, 3, 2, 16000, 16000},     {1, 16, 4, 2, 10000, 10000},   {5, 8, 1, 1, 30000, 30000},
+      {32773, 8, 3, 2, 12000, 12000}, {8, 8, 1, 1, 30000, 30000},    {32946, 8, 1, 1, 30000, 30000},
+      {2, 1, 1, 0, 32000, 32000},     {32771, 1, 1, 0, 32000, 32000}, {3, 1, 1, 0, 32000, 32000},
+      {7, 8, 1, 1, 20000, 20000},     {32809, 4, 1, 1, 30000, 30000}};
+  std::string data;
+  for (int i = 0; i < 100; ++i) data += char(i * 37);
+  for (const Case& c : cases) {
+    for (bool pastTheEnd : {false, true}) {
+      TiffWriter w = Grey(c.width, c.height, c.height, {data});
+      w.Tag(kCompression, 3, {c.compression});
+      w.Tag(kBits, 3, std::vector<uint32_t>(c.samples, c.bits));
+      w.Tag(kSamples, 3, {c.samples});
+      w.Tag(kPhotometric, 3, {c.photometric});
+      if (pastTheEnd) w.Tag(273, 4, {100000});
+      const std::string file = w.Build();
+      const std::string expected = "Cannot load image. The TIF/TIFF file holds too little data for a picture of " +
+                                   std::to_string(c.width) + " x " + std::to_string(c.height) + " pixels.";
+      EXPECT_EQ(tifftest::LoadWithinMemory(file, 64 << 20), expected)
+          << "compression " << c.compression << ", " << file.size() << " bytes";
+    }
+  }
+  const std::string locale = testsupport::ProgramDir() + "/locale";
+  if (access((locale + "/nl/LC_MESSAGES/default.mo").c_str(), R_OK) == 0) {
+    InitTranslation(locale);
+    UseLanguage("nl");
+    std::string error;
+    tifftest::Load(Save("dutch.tif", Grey(5000, 4000, 4000, {data}).Build()), &error);
+    UseLanguage("en");
+    EXPECT_EQ(error,
+              "Kan afbeelding niet laden. Het TIF/TIFF-bestand bevat te weinig gegevens voor een afbeelding van 5000 x "
+              "4000 pixels.");
+  }
+}
+
+// Pictures that hold nearly nothing but one colour, stored with the strongest
+// compression the tools manage in large strips, come close to each scheme's largest
+// expansion and must still load.
+TEST(TiffReader, FlatPicturesAtTheLargestExpansionStillLoad) {
+  KIVO2_REQUIRE_TOOL("tiffcp");
+  KIVO2_REQUIRE_TOOL("tiff2rgba");
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("pnmtotiff");
+  const std::string flat = TempPath("flat.tif"), white = TempPath("white.tif");
+  ASSERT_TRUE(tifftest::Tool({"convert", "-size", "4000x1200", "xc:black", "-fill", "gray50", "-draw",
+                              "rectangle 3990,1190 3999,1199", "-depth", "8", "-type", "Grayscale", "-compress",
+                              "none", flat}));
+  const std::string page = TempPath("white.pbm");
+  ASSERT_TRUE(tifftest::Tool({"convert", "-size", "1728x2000", "xc:white", "-fill", "black", "-draw", "point 5,5", page}));
+  const testsupport::CommandResult bilevel = testsupport::Run({"pnmtotiff", "-miniswhite", page});
+  ASSERT_EQ(bilevel.exitCode, 0) << bilevel.err;
+  testsupport::WriteFile(white, bilevel.out);
+  for (const std::vector<std::string>& options :
+       std::vector<std::vector<std::string>>{{"-c", "zip:p9", "-r", "1200"},
+                                             {"-c", "lzw", "-r", "1200"},
+                                             {"-c", "packbits", "-r", "1200"},
+                                             {"-c", "jpeg", "-r", "1200"},
+                                             {"-c", "g3:1d", "-r", "2000"},
+                                             {"-c", "g3:1d:fill", "-r", "2000"}}) {
+    const std::string out = TempPath("expanded.tif");
+    std::vector<std::string> argv = {"tiffcp"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.insert(argv.end(), {options[1].substr(0, 2) == "g3" ? white : flat, out});
+    ASSERT_TRUE(tifftest::Tool(argv));
+    auto graphic = tifftest::Load(out);
+    ASSERT_TRUE(graphic) << options[1];
+    EXPECT_TRUE(tifftest::SamePixels(*graphic, tifftest::LibTiffRaster(out), options[1] == "jpeg" ? 2 : 0))
+        << options[1];
+  }
 }
 
 TEST(TiffReader, WhatIsNotDecodedIsRefusedByName) {

@@ -3,12 +3,23 @@
 // (libtiff) or ImageMagick decode from the same file, their comparison, and a small
 // writer for hand-made TIFF files that no tool produces.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer's allocation hooks (its header is not always installed).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, size_t),
+                                                         void (*free_hook)(const volatile void*));
+#endif
 
 #include "TestSupport.h"
 #include "formats/GraphicFormats_TIFF.h"
@@ -29,6 +40,72 @@ inline std::unique_ptr<TTIFFGraphic> Load(const std::string& path, std::string* 
       ADD_FAILURE() << path << ": " << e.Message();
   }
   return nullptr;
+}
+
+// Loads the bytes through the TIFF reader and gives "loaded" or the error's text. The
+// load may take at most `limit` bytes of memory more than the process had: it runs in
+// a child process whose address space is limited to that. AddressSanitizer reserves
+// far more address space than it uses, so under it the load runs here and any single
+// allocation above the limit is reported as "allocated N bytes" instead.
+inline std::string LoadWithinMemory(const std::string& bytes, size_t limit) {
+  auto load = [&]() -> std::string {
+    try {
+      TTIFFGraphic graphic;
+      TStringStream stream(bytes);
+      graphic.LoadFromStream(stream);
+      return "loaded";
+    } catch (const Exception& e) {
+      return e.Message();
+    }
+  };
+#if defined(__SANITIZE_ADDRESS__)
+  static std::atomic<bool> watching{false};
+  static std::atomic<size_t> largest{0};
+  static const int installed = __sanitizer_install_malloc_and_free_hooks(
+      [](const volatile void*, size_t size) {
+        if (watching && size > largest) largest = size;
+      },
+      [](const volatile void*) {});
+  if (installed == 0) return "no allocation hook";
+  largest = 0;
+  watching = true;
+  const std::string result = load();
+  watching = false;
+  return largest > limit ? "allocated " + std::to_string(largest) + " bytes" : result;
+#else
+  int fds[2];
+  if (pipe(fds) != 0) return "no pipe";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    size_t used = 0;  // the address space in use now, from "VmSize: N kB"
+    std::ifstream status("/proc/self/status");
+    for (std::string word; status >> word;)
+      if (word == "VmSize:" && status >> used) break;
+    const rlimit r{used * 1024 + limit, used * 1024 + limit};
+    const std::string result = used > 0 && setrlimit(RLIMIT_AS, &r) == 0 ? load() : "no limit";
+    const ssize_t written = write(fds[1], result.data(), result.size());
+    _exit(written == ssize_t(result.size()) ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string result;
+  char buffer[512];
+  pollfd waiting{fds[0], POLLIN, 0};
+  bool finished = false;
+  while (!finished && poll(&waiting, 1, 60000) > 0) {
+    const ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n > 0)
+      result.append(buffer, size_t(n));
+    else
+      finished = true;  // the child closed its end: it has ended
+  }
+  close(fds[0]);
+  if (pid < 0) return "no child";
+  if (!finished) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return finished && !result.empty() ? result : "the load did not finish";
+#endif
 }
 
 // Runs a tool and fails the test (returning false) when it does not succeed.

@@ -70,7 +70,8 @@ void EveryCompression(const std::string& base, int tolerance, bool predictor = t
   KIVO2_REQUIRE_TOOL("tiffcp");    \
   KIVO2_REQUIRE_TOOL("tiff2rgba"); \
   KIVO2_REQUIRE_TOOL("convert");   \
-  KIVO2_REQUIRE_TOOL("pnmtotiff")
+  KIVO2_REQUIRE_TOOL("pnmtotiff"); \
+  KIVO2_REQUIRE_TOOL("tiffinfo")
 
 TEST(TiffToolFiles, RgbGreyPaletteCmykInEveryCompression) {
   KIVO2_REQUIRE_TIFF_TOOLS();
@@ -86,6 +87,10 @@ TEST(TiffToolFiles, RgbGreyPaletteCmykInEveryCompression) {
   EveryCompression(p.Magick("p8.tif", {"-colors", "200", "-type", "Palette"}), 1);
   EveryCompression(p.Magick("p4.tif", {"-colors", "12", "-depth", "4", "-type", "Palette"}), 1, false);
   ExpectPixels(p.Magick("p1.tif", {"-colors", "2", "-depth", "1", "-type", "Palette"}), 1);
+  // Narrow RGB rows: the predictor sums five pixels at a time and the rest one by one.
+  for (int w : {1, 5, 6, 11})
+    ExpectPixels(Tiffcp(p.Magick("narrow.tif", {"-crop", std::to_string(w) + "x37+3+0", "+repage"}), {"-c", "lzw:2"}),
+                 0);
   EveryCompression(p.Magick("cmyk.tif", {"-colorspace", "CMYK"}), 1);
   ExpectPixels(p.Magick("cmyk16.tif", {"-colorspace", "CMYK", "-depth", "16"}), 2, false);  // tiff2rgba declines
   // Min-is-white and min-is-black from netpbm; ImageMagick's own writers and options.
@@ -111,6 +116,19 @@ TEST(TiffToolFiles, AlphaSeparatePlanesAndFillOrderTwo) {
     ExpectPixels(Tiffcp(rgba, {"-c", c, "-B"}), 0, false);
     ExpectPixels(Tiffcp(ga, {"-c", c}), 0, false);
   }
+  // Palette with alpha: the colours of the colour map (libtiff leaves them unweighted too).
+  const std::string pa = p.Magick("pa.tif", {"-colors", "50", "-alpha", "set", "-channel", "A", "-fx", "i/w",
+                                             "+channel", "-type", "PaletteAlpha"});
+  const std::string layout = testsupport::Run({"tiffinfo", pa}).out;
+  ASSERT_NE(layout.find("palette color"), std::string::npos) << layout;
+  ASSERT_NE(layout.find("Samples/Pixel: 2"), std::string::npos) << layout;
+  for (const char* c : {"none", "lzw:2", "packbits"})
+    for (const char* order : {"-L", "-B"}) ExpectPixels(Tiffcp(pa, {"-c", c, order}), 1);
+  // Separate planes: tiff2rgba declines them and ImageMagick misreads them, so libtiff's
+  // pixels of the interleaved original stand for them.
+  auto separate = tifftest::Load(Tiffcp(pa, {"-p", "separate", "-c", "zip"}));
+  ASSERT_TRUE(separate);
+  EXPECT_TRUE(tifftest::SamePixels(*separate, tifftest::LibTiffRaster(pa), 1));
   const std::string rgb = p.Magick("rgb.tif", {}), cmyk = p.Magick("cmyk.tif", {"-colorspace", "CMYK"});
   for (const std::string& base : {rgb, cmyk})
     for (const char* c : {"none", "lzw:2", "zip", "packbits"})
