@@ -19,15 +19,18 @@
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "metadata/windows/ExifInfoUnit2.h"
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Spin.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/Registry.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/CalcAspectForm.h"
 #include "tools/PrintUnit.h"
@@ -187,6 +190,69 @@ std::string PathFromDriveText(const std::string& text, const std::string& driveR
 
 int Clamp(int v, int low, int high) { return std::max(low, std::min(high, v)); }
 
+// The program's icon in stand-alone mode, the "USBICON": a memory stick with its plug, 32
+// by 32 pixels on a transparent ground. The program carries no resource file, so the icon
+// is made here, as the bytes of a 32-bit ".ico" file.
+void LoadUsbIcon(TIcon& icon) {
+  constexpr int kSide = 32;
+  // B, G, R, A of each pixel, rows top-down.
+  std::vector<uint8_t> pixels(size_t(kSide) * kSide * 4, 0);
+  auto fill = [&](int left, int top, int right, int bottom, uint32_t rgb) {
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < right; ++x) {
+        uint8_t* p = &pixels[(size_t(y) * kSide + x) * 4];
+        p[0] = uint8_t(rgb);
+        p[1] = uint8_t(rgb >> 8);
+        p[2] = uint8_t(rgb >> 16);
+        p[3] = 255;
+      }
+  };
+  fill(2, 9, 22, 23, 0x000080);   // the body, navy
+  fill(4, 11, 20, 13, 0x4040C0);  // its light edge
+  fill(22, 11, 31, 21, 0xC0C0C0); // the plug, silver
+  fill(25, 13, 28, 15, 0x404040); // the plug's two holes
+  fill(25, 17, 28, 19, 0x404040);
+
+  std::vector<uint8_t> file;
+  auto put16 = [&](uint32_t v) {
+    file.push_back(uint8_t(v));
+    file.push_back(uint8_t(v >> 8));
+  };
+  auto put32 = [&](uint32_t v) {
+    put16(v & 0xFFFF);
+    put16(v >> 16);
+  };
+  const uint32_t maskRow = 4;  // one bit per pixel, rows padded to 32 bits
+  const uint32_t imageBytes = 40 + kSide * kSide * 4 + kSide * maskRow;
+  // The icon directory with its one entry.
+  put16(0);
+  put16(1);
+  put16(1);
+  file.push_back(kSide);
+  file.push_back(kSide);
+  file.push_back(0);
+  file.push_back(0);
+  put16(1);
+  put16(32);
+  put32(imageBytes);
+  put32(6 + 16);
+  // The image: a bitmap header of twice the height (colour rows and mask rows), the
+  // colour rows bottom-up, then the transparency mask, all 0 since alpha decides.
+  put32(40);
+  put32(kSide);
+  put32(2 * kSide);
+  put16(1);
+  put16(32);
+  put32(0);
+  put32(kSide * kSide * 4 + kSide * maskRow);
+  for (int i = 0; i < 4; ++i) put32(0);
+  for (int y = kSide - 1; y >= 0; --y)
+    file.insert(file.end(), pixels.begin() + ptrdiff_t(y) * kSide * 4, pixels.begin() + ptrdiff_t(y + 1) * kSide * 4);
+  file.insert(file.end(), size_t(kSide) * maskRow, 0);
+  TReadOnlyMemoryStream stream(file.data(), int64_t(file.size()));
+  icon.LoadFromStream(stream);
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -342,8 +408,13 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
   };
 
   // --- the tool windows, the EXIF information window and the rest of the main window ---
+  // The save-folder window takes the prefix from FPrefix; the text it shows is saved, so
+  // the load fills both, and a run that never opens the window saves what was loaded.
   textRow("Prefix", [] { return _("small_"); }, [] { return SaveToFolderForm->PrefixText->Text(); },
-          [this](const std::string& v) { FPrefix = v; });
+          [this](const std::string& v) {
+            FPrefix = v;
+            SaveToFolderForm->PrefixText->SetText(v);
+          });
   checkRow("UsePrefix", false, SaveToFolderForm->ChB_UsePrefix);
   checkRow("UseExif", false, SaveToFolderForm->ChB_WriteExif);
   checkRow("UseLowerCase", false, SaveToFolderForm->Chb_lowercase);
@@ -372,11 +443,23 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
   fieldInt("CustomWebSize", 430, FCustomWebSize);
   fieldInt("SmallWidth", 3, FSmallWidth);
   fieldInt("SmallCompression", 3, FSmallCompression);
+  // Likewise the save window's options: loaded into the fields it takes them from and into
+  // its controls, which are saved.
   boolRow("WebSettings", false, [] { return FormSaveImage->PanelSettings->Visible(); },
-          [this](bool v) { FWebSettings = v; });
+          [this](bool v) {
+            FWebSettings = v;
+            FormSaveImage->PanelSettings->SetVisible(v);
+          });
   boolRow("StretchSmall", false, [] { return FormSaveImage->Ch_Strech->Checked(); },
-          [this](bool v) { FStretchSmall = v; });
-  boolRow("Filter", true, [] { return FormSaveImage->Ch_Filter->Checked(); }, [this](bool v) { FFilter = v; });
+          [this](bool v) {
+            FStretchSmall = v;
+            FormSaveImage->Ch_Strech->SetChecked(v);
+          });
+  boolRow("Filter", true, [] { return FormSaveImage->Ch_Filter->Checked(); },
+          [this](bool v) {
+            FFilter = v;
+            FormSaveImage->Ch_Filter->SetChecked(v);
+          });
   boundsRow("SaveTop", 181, FormSaveImage, &TControl::Top, &TControl::SetTop);
   boundsRow("SaveLeft", 230, FormSaveImage, &TControl::Left, &TControl::SetLeft);
   boundsRow("SaveHeight", 550, FormSaveImage, &TControl::Height, &TControl::SetHeight);
@@ -385,7 +468,10 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
           [this](const std::string& v) { FCardFolder = v; });
   menuRow("R_MouseSelect", false, Rightclickselect);
   boolRow("AnalizeSubs", false, [] { return FormAnalize->ChB_Subs->Checked(); },
-          [this](bool v) { FAnalizeSubs = v; });
+          [this](bool v) {
+            FAnalizeSubs = v;
+            FormAnalize->ChB_Subs->SetChecked(v);
+          });
   intRow("AnalizeVal1", fixedInt(10), [] { return FormAnalize->SpinEdit1->Value(); },
          [](int v) { FormAnalize->SpinEdit1->SetValue(v); });
   intRow("AnalizeVal2", fixedInt(28), [] { return FormAnalize->SpinEdit2->Value(); },
@@ -458,10 +544,17 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
            return int(FWinStatusMain);
          },
          [this](int v) { FWinStatusMain = v; });
-  intRow("WinStatusTop", fixedInt(0), [this] { return Top(); }, [this](int v) { FWinStatusTop = v; });
-  intRow("WinStatusLeft", fixedInt(0), [this] { return Left(); }, [this](int v) { FWinStatusLeft = v; });
-  intRow("WinStatusWidth", fixedInt(0), [this] { return Width(); }, [this](int v) { FWinStatusWidth = v; });
-  intRow("WinStatusHeight", fixedInt(0), [this] { return Height(); }, [this](int v) { FWinStatusHeight = v; });
+  // The place and size of the normal window. A maximised or minimised window has another
+  // one; the normal one loaded is then kept, so that restoring it after the next start
+  // finds it again.
+  auto normalBounds = [&](const std::string& name, int (TControl::*get)() const, int32_t& field) {
+    intRow(name, fixedInt(0), [this, get, &field] { return WindowState() == wsNormal ? (this->*get)() : field; },
+           [&field](int v) { field = v; });
+  };
+  normalBounds("WinStatusTop", &TControl::Top, FWinStatusTop);
+  normalBounds("WinStatusLeft", &TControl::Left, FWinStatusLeft);
+  normalBounds("WinStatusWidth", &TControl::Width, FWinStatusWidth);
+  normalBounds("WinStatusHeight", &TControl::Height, FWinStatusHeight);
   textRow("Associated", fixedText(""),
           [this] {
             std::string text;
@@ -552,6 +645,13 @@ void TForm1::GetUserSettingsFromReg() {
   if (ProgramMarkerExists(FProgramDir, "usb_drive.on")) {
     FUsbMode = true;
     Usb_Image->SetVisible(true);
+    try {
+      TIcon usbIcon;
+      LoadUsbIcon(usbIcon);
+      Application->SetIcon(&usbIcon);
+    } catch (const Exception&) {
+      // Without an icon reader the program keeps its icon.
+    }
     try {
       TIniFile ini(UsbIniFileName());
       TIniReader reader(ini);

@@ -28,8 +28,8 @@ int32_t ThisBuild() {
          KIVO2_VERSION_TWEAK;
 }
 
-std::map<std::string, std::string> RegistryValues(const std::string& file, const std::string& key) {
-  std::map<std::string, std::string> values;
+std::vector<std::pair<std::string, std::string>> RegistryEntries(const std::string& file, const std::string& key) {
+  std::vector<std::pair<std::string, std::string>> entries;
   const std::regex line("^\"((?:[^\"\\\\]|\\\\.)*)\"=(.*)$");
   const std::string text = testsupport::ReadFile(file);
   bool inKey = false;
@@ -41,9 +41,15 @@ std::map<std::string, std::string> RegistryValues(const std::string& file, const
     if (!l.empty() && l.back() == '\r') l.pop_back();
     if (!l.empty() && l[0] == '[') inKey = l == key;
     std::smatch m;
-    if (inKey && std::regex_match(l, m, line)) values[m[1]] = m[2];
+    if (inKey && std::regex_match(l, m, line)) entries.emplace_back(m[1], m[2]);
     start = end + 1;
   }
+  return entries;
+}
+
+std::map<std::string, std::string> RegistryValues(const std::string& file, const std::string& key) {
+  std::map<std::string, std::string> values;
+  for (auto& [name, value] : RegistryEntries(file, key)) values[name] = value;
   return values;
 }
 

@@ -21,6 +21,8 @@ int32_t ThisBuild();
 // The values of one key of a registry stand-in's file, read as text: name -> the text
 // after '=' ("dword:00000001", "\"a text\"").
 std::map<std::string, std::string> RegistryValues(const std::string& file, const std::string& key);
+// The same values in the order the file holds them.
+std::vector<std::pair<std::string, std::string>> RegistryEntries(const std::string& file, const std::string& key);
 // The values of the program's key under HKEY_CURRENT_USER.
 std::map<std::string, std::string> UserRegistryValues(const std::string& file);
 

@@ -2,6 +2,8 @@
 // through the registry stand-in and the stand-alone ini (the ini read back with Python's
 // configparser, the drive of a path found with df), stores of older builds, values of
 // the wrong type, hostile values, the special steps and a failed save.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
 #include <set>
@@ -15,6 +17,7 @@
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "metadata/windows/ExifInfoUnit2.h"
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
@@ -31,37 +34,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Values whose save takes them from another place than the load puts them, or whose
-// load is followed by a step of its own; the tests treat them one by one.
-const std::set<std::string> kSpecial{"Version",  "LastPath",       "WebFolder",     "Associated",   "WinStatusMain",
-                                     "WinStatusTop", "WinStatusLeft", "WinStatusWidth", "WinStatusHeight", "Prefix",
-                                     "WebSettings", "StretchSmall",  "Filter",        "AnalizeSubs",  "R_MouseSelect",
-                                     "SortNone",  "SortDate",       "SortSize",      "SortName",     "SortPhotoDate",
-                                     "SortNameNo", "Cached fixed"};
+// One stored value: its name and its text as the registry file and as the stand-alone
+// ini hold it (the registry text after '=': dword:0000000a, "a text").
+struct Stored {
+  std::string name, reg, ini;
+};
 
-// A value other than the default that every target can hold.
-TSettingValue OtherValue(const TSettingRow& row) {
-  TSettingValue v = row.Default();
-  switch (row.Kind) {
-    case TSettingKind::Bool:
-      v.Int = v.Int ? 0 : 1;
-      break;
-    case TSettingKind::Integer:
-      v.Int += 1;
-      break;
-    case TSettingKind::Text:
-      v.Text = "text of " + row.Name + " with blanks, a \\ backslash, \"quotes\" and \xc3\xa9";
-      break;
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
   }
-  return v;
+  return out + "\"";
 }
+Stored Flag(const std::string& name, bool on) { return {name, Dword(on ? 1 : 0), on ? "1" : "0"}; }
+Stored Number(const std::string& name, int value) {
+  return {name, Dword(uint32_t(value)), std::to_string(value)};
+}
+Stored Text(const std::string& name, const std::string& text) { return {name, Quoted(text), text}; }
 
 // Section U3 of an ini file as Python's configparser reads it (names keep their case).
 std::map<std::string, std::string> IniValues(const std::string& file) {
   auto result = testsupport::Run(
       {"python3", "-c",
        "import configparser,sys\n"
-       "c=configparser.RawConfigParser(strict=False)\n"
+       "c=configparser.RawConfigParser(strict=False,interpolation=None)\n"
        "c.optionxform=str\n"
        "c.read(sys.argv[1],encoding='utf-8')\n"
        "for k,v in c.items('U3'): sys.stdout.write(k+'\\0'+v+'\\0')\n",
@@ -98,6 +96,182 @@ std::string WindowsForm(const std::string& path, const std::string& mount) {
   return ":" + rest;
 }
 
+// The order in which the store writes its names: the order of the value tables with the
+// differences the store's save makes ("ASPR_CreateBackup" is the aspect tool's backup box).
+const std::vector<std::string> kSaveOrder = {
+    "InstallFolder", "Version", "LastPath", "Smooth Stretch", "Stretch Small", "Fit in screen", "Center large",
+    "Recursive", "AutoCloseList", "ShowAllFiles", "ThumbSize", "Fade", "MainMenu", "SortNone", "SortDate",
+    "SortSize", "SortName", "SortPhotoDate", "SortNameNo", "SortDescend", "Thumb Columns", "Thumbs pos",
+    "Cached thumbs", "Cached fixed", "FadeSoft", "FadeCoarse", "FadeDirectional", "ShowFilename",
+    "Slidebackground", "Preview", "SlideDelay", "Buttonbar", "FileButtonbar", "StatusBar", "DigiFactor",
+    "FilmFactor", "NavigatorHeight", "NavigatorWidth", "FloatBLeft", "FloatBTop", "FloatButtons", "MoveMouse",
+    "Thumb Spy", "Thumb Spy Exif", "Thumb Exif Hints", "EquivalentCalc", "CompactExif", "Screensaver",
+    "BackupLossless", "FastRotate", "PefectRotate", "Editor1", "ShowDelayButtons", "ShowCopyButtons",
+    "ShotgraphVisible", "PrintButton", "ShowLosslessButtons", "ShowLossCameraButton", "ShowImportButton",
+    "ResampleFilter", "Gray lists", "PictBackground", "NoAutMemohandling", "Prefix", "UsePrefix", "UseExif",
+    "UseLowerCase", "UseCardPrefix", "UseCardSuffix", "CardPrefix", "PlayMemo", "MemoButton", "Showtext",
+    "SortButton", "FavoritesW", "Browser", "Favorites", "Thumbs", "Exifoverlay", "AlignMenu", "WebFolder",
+    "CustomWebSize", "SmallWidth", "SmallCompression", "WebSettings", "StretchSmall", "Filter", "SaveTop",
+    "SaveLeft", "SaveHeight", "SaveWidth", "CardFolder", "R_MouseSelect", "AnalizeSubs", "AnalizeVal1",
+    "AnalizeVal2", "Analize3D", "AnalizeBar", "AnalizeMarks", "CalcAlway", "EditMake", "Editmodel",
+    "EditMakerTag", "EditMakerDate", "MMCustom", "MMRaw", "RadioButton", "LensHandling", "AnalizeTop",
+    "AnalizeLeft", "AnalizeWidth", "AnalizeHeight", "BSearch", "BReplace", "BCase", "BPrefixEdit", "BSuffix",
+    "PrinterCustomW", "PrinterCustomH", "PrinterUnits", "PrinterCenter", "ASPR_Portrait", "ASPR_CreateBackup",
+    "ASPR_PortToLand", "ASPR_Backup", "ASPR_ComboItem", "ASPR_FastBatch", "ASPR_Lossless", "EForm_T", "EForm_L",
+    "EForm_H", "EForm_W", "Language", "WinStatusTop", "WinStatusLeft", "WinStatusWidth", "WinStatusHeight",
+    "Associated", "SearchString", "WinStatusMain"};
+
+// Every stored value with another value than its default where the value can hold one
+// that a run keeps: the folders exist, "Version" is this build's, "R_MouseSelect" is off
+// (it always starts off) and so, in the stand-alone ini, is "Cached fixed".
+std::vector<Stored> OwnValues(const std::string& programFolder, const std::string& lastPath,
+                              const std::string& webFolder, bool ini, int winStatus) {
+  const std::string mount = ini ? MountOf(programFolder) : std::string();
+  auto path = [&](const std::string& name, const std::string& p, const std::string& regText) {
+    return Stored{name, Quoted(regText), ini ? WindowsForm(p, mount) : std::string()};
+  };
+  return {path("InstallFolder", programFolder, programFolder.substr(0, programFolder.size() - 1)),
+          Number("Version", ThisBuild()),
+          path("LastPath", lastPath, lastPath),
+          Flag("Smooth Stretch", true),
+          Flag("Stretch Small", true),
+          Flag("Fit in screen", false),
+          Flag("Center large", true),
+          Flag("Recursive", false),
+          Flag("AutoCloseList", false),
+          Flag("ShowAllFiles", true),
+          Number("ThumbSize", 2),
+          Flag("Fade", true),
+          Flag("MainMenu", true),
+          Flag("SortNone", false),
+          Flag("SortDate", true),
+          Flag("SortSize", false),
+          Flag("SortName", false),
+          Flag("SortPhotoDate", false),
+          Flag("SortNameNo", false),
+          Flag("SortDescend", true),
+          Number("Thumb Columns", 3),
+          Number("Thumbs pos", 2),
+          Flag("Cached thumbs", false),
+          Flag("Cached fixed", false),
+          Flag("FadeSoft", true),
+          Flag("FadeCoarse", true),
+          Flag("FadeDirectional", true),
+          Flag("ShowFilename", true),
+          Flag("Slidebackground", false),
+          Flag("Preview", true),
+          Number("SlideDelay", 5),
+          Flag("Buttonbar", false),
+          Flag("FileButtonbar", false),
+          Flag("StatusBar", false),
+          Text("DigiFactor", "9,1"),
+          Text("FilmFactor", "50"),
+          Number("NavigatorHeight", 150),
+          Number("NavigatorWidth", 240),
+          Number("FloatBLeft", 60),
+          Number("FloatBTop", 70),
+          Flag("FloatButtons", false),
+          Flag("MoveMouse", true),
+          Flag("Thumb Spy", false),
+          Flag("Thumb Spy Exif", true),
+          Flag("Thumb Exif Hints", true),
+          Flag("EquivalentCalc", true),
+          Flag("CompactExif", true),
+          Flag("Screensaver", true),
+          Flag("BackupLossless", true),
+          Flag("FastRotate", false),
+          Flag("PefectRotate", false),
+          Text("Editor1", "/opt/My Editor/bin/edit"),
+          Flag("ShowDelayButtons", false),
+          Flag("ShowCopyButtons", false),
+          Flag("ShotgraphVisible", false),
+          Flag("PrintButton", false),
+          Flag("ShowLosslessButtons", false),
+          Flag("ShowLossCameraButton", false),
+          Flag("ShowImportButton", false),
+          Number("ResampleFilter", 5),
+          Flag("Gray lists", true),
+          Number("PictBackground", 0x0000FF),
+          Flag("NoAutMemohandling", true),
+          Text("Prefix", "mine_"),
+          Flag("UsePrefix", true),
+          Flag("UseExif", true),
+          Flag("UseLowerCase", true),
+          Flag("UseCardPrefix", true),
+          Flag("UseCardSuffix", false),
+          Stored{"CardPrefix", Quoted("cam "), ini ? "\"cam \"" : ""},
+          Flag("PlayMemo", false),
+          Flag("MemoButton", true),
+          Flag("Showtext", false),
+          Flag("SortButton", true),
+          Number("FavoritesW", 200),
+          Flag("Browser", true),
+          Flag("Favorites", true),
+          Flag("Thumbs", true),
+          Flag("Exifoverlay", true),
+          Flag("AlignMenu", false),
+          path("WebFolder", webFolder, webFolder),
+          Number("CustomWebSize", 640),
+          Number("SmallWidth", 4),
+          Number("SmallCompression", 2),
+          Flag("WebSettings", true),
+          Flag("StretchSmall", true),
+          Flag("Filter", false),
+          Number("SaveTop", 100),
+          Number("SaveLeft", 120),
+          Number("SaveHeight", 500),
+          Number("SaveWidth", 650),
+          Text("CardFolder", "/media/card/DCIM"),
+          Flag("R_MouseSelect", false),
+          Flag("AnalizeSubs", true),
+          Number("AnalizeVal1", 12),
+          Number("AnalizeVal2", 30),
+          Flag("Analize3D", true),
+          Flag("AnalizeBar", true),
+          Number("AnalizeMarks", 3),
+          Flag("CalcAlway", true),
+          Text("EditMake", "Canon"),
+          Text("Editmodel", "EOS 20D"),
+          Text("EditMakerTag", "0x0001"),
+          Text("EditMakerDate", "2004:08:15"),
+          Flag("MMCustom", true),
+          Flag("MMRaw", false),
+          Number("RadioButton", 2),
+          Flag("LensHandling", true),
+          Number("AnalizeTop", 150),
+          Number("AnalizeLeft", 210),
+          Number("AnalizeWidth", 700),
+          Number("AnalizeHeight", 560),
+          Text("BSearch", "IMG_"),
+          Stored{"BReplace", Quoted("Holiday "), ini ? "\"Holiday \"" : ""},
+          Flag("BCase", true),
+          Stored{"BPrefixEdit", Quoted("2004 "), ini ? "\"2004 \"" : ""},
+          Flag("BSuffix", false),
+          Number("PrinterCustomW", 1200),
+          Number("PrinterCustomH", 900),
+          Number("PrinterUnits", 1),
+          Flag("PrinterCenter", false),
+          Flag("ASPR_Portrait", true),
+          Flag("ASPR_CreateBackup", false),
+          Flag("ASPR_PortToLand", true),
+          Flag("ASPR_Backup", true),
+          Number("ASPR_ComboItem", 2),
+          Flag("ASPR_FastBatch", true),
+          Flag("ASPR_Lossless", false),
+          Number("EForm_T", 200),
+          Number("EForm_L", 300),
+          Number("EForm_H", 400),
+          Number("EForm_W", 380),
+          Text("Language", "en"),
+          Number("WinStatusTop", 30),
+          Number("WinStatusLeft", 40),
+          Number("WinStatusWidth", 900),
+          Number("WinStatusHeight", 700),
+          Text("Associated", ".MKV;.avi;"),
+          Text("SearchString", "holiday \"2004\" in C:\\Photos, caf\xc3\xa9"),
+          Number("WinStatusMain", winStatus)};
+}
+
 class SettingsTest : public MainWindowTest {
  protected:
   // The settings of the windows, loaded as the first showing loads them.
@@ -120,168 +294,281 @@ class SettingsTest : public MainWindowTest {
     Application->Initialize();
     Load(standAlone);
   }
-  const TSettingRow* Row(const std::vector<TSettingRow>& rows, const std::string& name) {
-    for (const TSettingRow& row : rows)
-      if (row.Name == name) return &row;
-    ADD_FAILURE() << "no row " << name;
-    return nullptr;
+  // One run of the program as the user has it: start-up, the first showing of the main
+  // window, and its close, no other window opened.
+  void StartAndClose() {
+    CreateWindows();
+    ShowMainWindow();
+    Form1->Close();
+    DoneApplication();
+    Application->Initialize();
   }
-  // Gives every ordinary value another value than its default, and the special ones
-  // values of their own; returns what the ordinary ones should read after a reload.
-  std::map<std::string, TSettingValue> ChangeEverything(const std::string& lastPath, const std::string& webFolder) {
-    std::map<std::string, TSettingValue> expected;
-    for (TSettingRow& row : Form1->SettingsTable()) {
-      if (kSpecial.count(row.Name)) continue;
-      TSettingValue v = OtherValue(row);
-      row.Load(v);
-      EXPECT_EQ(row.Save(), v) << row.Name << " cannot hold the test value";
-      expected[row.Name] = v;
-    }
-    Form1->PoDate->SetChecked(true);
-    Form1->FLastPath = lastPath;
-    Form1->FWebFolder = webFolder;
-    Form1->FAssociatedList->Clear();
-    Form1->FAssociatedList->Add(".MKV");
-    Form1->FAssociatedList->Add(".avi");
-    SaveToFolderForm->PrefixText->SetText("web copy_");
-    FormSaveImage->PanelSettings->SetVisible(true);
-    FormSaveImage->Ch_Strech->SetChecked(true);
-    FormSaveImage->Ch_Filter->SetChecked(false);
-    FormAnalize->ChB_Subs->SetChecked(true);
-    Form1->Rightclickselect->SetChecked(true);
-    Form1->SetWindowState(wsNormal);
-    Form1->SetBounds(21, 32, 640, 480);
-    UiLanguageCode = "nl";
-    return expected;
+  void WriteIni(const std::vector<Stored>& values) {
+    std::string text = "[U3]\r\n";
+    for (const Stored& v : values) text += v.name + "=" + v.ini + "\r\n";
+    testsupport::WriteFile(ProgramFolder() + "Kivo2_usb.ini", text);
   }
-  void ExpectEverythingBack(const std::map<std::string, TSettingValue>& expected, const std::string& lastPath,
-                            const std::string& webFolder) {
-    for (TSettingRow& row : Form1->SettingsTable()) {
-      if (expected.count(row.Name)) {
-        EXPECT_EQ(row.Save(), expected.at(row.Name)) << row.Name;
+  void WriteRegistryValues(const std::vector<Stored>& values) {
+    std::vector<std::string> lines;
+    for (const Stored& v : values) lines.push_back(Quoted(v.name) + "=" + v.reg);
+    WriteRegistry(lines);
+  }
+  static void ExpectStored(const std::map<std::string, std::string>& held, const std::vector<Stored>& expected,
+                           bool ini, const std::string& when) {
+    EXPECT_EQ(held.size(), expected.size()) << when;
+    for (const Stored& v : expected) {
+      auto it = held.find(v.name);
+      if (it == held.end()) {
+        ADD_FAILURE() << when << ": " << v.name << " is not stored";
+        continue;
       }
+      EXPECT_EQ(it->second, ini ? v.ini : v.reg) << when << ": " << v.name;
     }
-    EXPECT_TRUE(Form1->PoDate->Checked());
-    EXPECT_FALSE(Form1->PoName->Checked());
-    EXPECT_EQ(Form1->FSortMode, 3);
-    EXPECT_EQ(Form1->FLastPath, lastPath);
-    EXPECT_EQ(Form1->FWebFolder, webFolder);
-    EXPECT_EQ(Form1->FAssociatedList->Count(), 2);
-    EXPECT_EQ(Form1->FAssociatedList->Strings(1), ".avi");
-    EXPECT_EQ(Form1->FPrefix, "web copy_");
-    EXPECT_TRUE(Form1->FWebSettings);
-    EXPECT_TRUE(Form1->FStretchSmall);
-    EXPECT_FALSE(Form1->FFilter);
-    EXPECT_TRUE(Form1->FAnalizeSubs);
-    EXPECT_FALSE(Form1->Rightclickselect->Checked());
-    EXPECT_EQ(Form1->FWinStatusMain, 1);
-    EXPECT_EQ(Form1->FWinStatusWidth, 640);
-    EXPECT_EQ(Form1->FWinStatusHeight, 480);
-    EXPECT_EQ(Form1->FStoredVersion, ThisBuild());
   }
 };
+
+// The designed default of every stored value as a fresh store gives it, for the store of
+// programFolder whose writable files lie in appDir.
+std::vector<Stored> Defaults(const std::string& programFolder, const std::string& appDir,
+                             const std::string& documents) {
+  return {Text("InstallFolder", programFolder.substr(0, programFolder.size() - 1)),
+          Number("Version", ThisBuild()),
+          // With no stored folder the start folder is the documents folder.
+          Text("LastPath", documents),
+          Flag("Smooth Stretch", false),
+          Flag("Stretch Small", false),
+          Flag("Fit in screen", true),
+          Flag("Center large", false),
+          Flag("Recursive", true),
+          Flag("AutoCloseList", true),
+          Flag("ShowAllFiles", false),
+          Number("ThumbSize", 0),
+          Flag("Fade", false),
+          Flag("MainMenu", false),
+          Flag("SortNone", false),
+          Flag("SortDate", false),
+          Flag("SortSize", false),
+          Flag("SortName", true),
+          Flag("SortPhotoDate", false),
+          Flag("SortNameNo", false),
+          Flag("SortDescend", false),
+          Number("Thumb Columns", 2),
+          Number("Thumbs pos", 1),
+          Flag("Cached thumbs", true),
+          Flag("Cached fixed", true),
+          Flag("FadeSoft", false),
+          Flag("FadeCoarse", false),
+          Flag("FadeDirectional", false),
+          Flag("ShowFilename", false),
+          Flag("Slidebackground", true),
+          Flag("Preview", false),
+          Number("SlideDelay", 2),
+          Flag("Buttonbar", true),
+          Flag("FileButtonbar", true),
+          Flag("StatusBar", true),
+          Text("DigiFactor", "8,2"),
+          Text("FilmFactor", "35"),
+          Number("NavigatorHeight", 185),
+          Number("NavigatorWidth", 185),
+          Number("FloatBLeft", 40),
+          Number("FloatBTop", 40),
+          Flag("FloatButtons", true),
+          Flag("MoveMouse", false),
+          Flag("Thumb Spy", true),
+          Flag("Thumb Spy Exif", false),
+          Flag("Thumb Exif Hints", false),
+          Flag("EquivalentCalc", false),
+          Flag("CompactExif", false),
+          Flag("Screensaver", false),
+          Flag("BackupLossless", false),
+          Flag("FastRotate", true),
+          Flag("PefectRotate", true),
+          Text("Editor1", ""),
+          Flag("ShowDelayButtons", true),
+          Flag("ShowCopyButtons", true),
+          Flag("ShotgraphVisible", true),
+          Flag("PrintButton", true),
+          Flag("ShowLosslessButtons", true),
+          Flag("ShowLossCameraButton", true),
+          Flag("ShowImportButton", true),
+          Number("ResampleFilter", 2),
+          Flag("Gray lists", false),
+          Number("PictBackground", int(0xFF000005)),
+          Flag("NoAutMemohandling", false),
+          Text("Prefix", "small_"),
+          Flag("UsePrefix", false),
+          Flag("UseExif", false),
+          Flag("UseLowerCase", false),
+          Flag("UseCardPrefix", false),
+          Flag("UseCardSuffix", true),
+          Text("CardPrefix", ""),
+          Flag("PlayMemo", true),
+          Flag("MemoButton", false),
+          Flag("Showtext", true),
+          Flag("SortButton", false),
+          Number("FavoritesW", 185),
+          Flag("Browser", true),
+          Flag("Favorites", false),
+          Flag("Thumbs", false),
+          Flag("Exifoverlay", false),
+          Flag("AlignMenu", true),
+          Text("WebFolder", appDir + "Kivo e-mail images"),
+          Number("CustomWebSize", 430),
+          Number("SmallWidth", 3),
+          Number("SmallCompression", 3),
+          Flag("WebSettings", false),
+          Flag("StretchSmall", false),
+          Flag("Filter", true),
+          Number("SaveTop", 181),
+          Number("SaveLeft", 230),
+          Number("SaveHeight", 550),
+          Number("SaveWidth", 700),
+          Text("CardFolder", "none"),
+          Flag("R_MouseSelect", false),
+          Flag("AnalizeSubs", false),
+          Number("AnalizeVal1", 10),
+          Number("AnalizeVal2", 28),
+          Flag("Analize3D", false),
+          Flag("AnalizeBar", false),
+          Number("AnalizeMarks", -1),
+          Flag("CalcAlway", false),
+          Text("EditMake", ""),
+          Text("Editmodel", ""),
+          Text("EditMakerTag", ""),
+          Text("EditMakerDate", ""),
+          Flag("MMCustom", false),
+          Flag("MMRaw", true),
+          Number("RadioButton", 0),
+          Flag("LensHandling", false),
+          Number("AnalizeTop", 174),
+          // The width of the browser panel when the store is loaded: its designed 185.
+          Number("AnalizeLeft", 185),
+          Number("AnalizeWidth", 669),
+          Number("AnalizeHeight", 555),
+          Text("BSearch", ""),
+          Text("BReplace", ""),
+          Flag("BCase", false),
+          Text("BPrefixEdit", ""),
+          Flag("BSuffix", true),
+          Number("PrinterCustomW", 1400),
+          Number("PrinterCustomH", 1400),
+          Number("PrinterUnits", 0),
+          Flag("PrinterCenter", true),
+          Flag("ASPR_Portrait", false),
+          Flag("ASPR_CreateBackup", true),
+          Flag("ASPR_PortToLand", false),
+          Flag("ASPR_Backup", false),
+          Number("ASPR_ComboItem", 0),
+          Flag("ASPR_FastBatch", false),
+          Flag("ASPR_Lossless", true),
+          Number("EForm_T", 145),
+          Number("EForm_L", 311),
+          Number("EForm_H", 359),
+          Number("EForm_W", 347),
+          // No language stored: the untranslated main window gives English.
+          Text("Language", "en"),
+          // The window starts maximised; its normal place and size stay those stored.
+          Number("WinStatusTop", 0),
+          Number("WinStatusLeft", 0),
+          Number("WinStatusWidth", 0),
+          Number("WinStatusHeight", 0),
+          Text("Associated", ".AVI;.MPG;.MPEG;.WMV;.MOV;.M1V;.MVR;.CPT;"),
+          Text("SearchString", ""),
+          Number("WinStatusMain", 3)};
+}
 
 }  // namespace
 
 TEST_F(SettingsTest, EveryValueOfAFreshStoreHasItsDesignedDefault) {
-  Load();
-  const std::set<std::string> notCompared{"Version",     "WinStatusMain",   "WinStatusTop", "WinStatusLeft",
-                                          "WinStatusWidth", "WinStatusHeight", "Associated",  "WebFolder"};
-  int compared = 0;
-  for (TSettingRow& row : Form1->SettingsTable()) {
-    if (notCompared.count(row.Name)) continue;
-    EXPECT_EQ(row.Save(), row.Default()) << row.Name;
-    ++compared;
-  }
-  EXPECT_EQ(compared, 130);
-  EXPECT_EQ(Form1->FStoredVersion, 0);
-  EXPECT_EQ(Form1->FSortMode, 1);
-  EXPECT_EQ(Form1->FAssociatedList->Count(), 8);
-  EXPECT_EQ(Form1->FWebFolder, Form1->FAppDir + "Kivo e-mail images");
-  EXPECT_TRUE(fs::is_directory(Form1->FWebFolder));
+  // Only the version is stored, so that the first-run question stays away; every other
+  // value takes its default, and the close writes that default.
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  const std::string documents = GetEnvironmentVariable("HOME") + "/My Papers/";
+  fs::create_directories(documents);
+  testsupport::WriteFile(GetEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs",
+                         "XDG_DOCUMENTS_DIR=\"$HOME/My Papers\"\n");
+  StartAndClose();
+  const std::string appDir = GetEnvironmentVariable("XDG_DATA_HOME") + "/Kivo2/";
+  ExpectStored(UserRegistryValues(RegistryFile()), Defaults(ProgramFolder(), appDir, documents), false,
+               "fresh store");
+  EXPECT_TRUE(fs::is_directory(appDir + "Kivo e-mail images"));
 }
 
-TEST_F(SettingsTest, TheTableAndTheSaveOrderNameEveryValueOnce) {
-  Load();
-  std::vector<std::string> loaded;
-  for (const TSettingRow& row : Form1->SettingsTable()) loaded.push_back(row.Name);
-  EXPECT_EQ(loaded.size(), 138u);
-  std::vector<std::string> saved = TForm1::SettingsSaveOrder();
-  EXPECT_EQ(saved.size(), 140u);
-  std::set<std::string> unique(saved.begin(), saved.end());
-  EXPECT_EQ(unique.size(), saved.size());
-  for (const std::string& name : loaded) EXPECT_EQ(unique.count(name), 1u) << name;
-  EXPECT_EQ(saved.front(), "InstallFolder");
-  EXPECT_EQ(saved[1], "Version");
-  EXPECT_EQ(saved.back(), "WinStatusMain");
-  auto before = [&](const std::string& a, const std::string& b) {
-    return std::find(saved.begin(), saved.end(), a) < std::find(saved.begin(), saved.end(), b);
-  };
-  EXPECT_TRUE(before("Fit in screen", "Center large"));
-  EXPECT_TRUE(before("Fade", "MainMenu"));
-  EXPECT_TRUE(before("PrinterCustomW", "PrinterCustomH"));
-  EXPECT_TRUE(before("CardPrefix", "PlayMemo"));
-  EXPECT_TRUE(before("EForm_W", "Language"));
-}
-
-TEST_F(SettingsTest, RegistryRoundTripKeepsEveryValueExactly) {
-  Load();
-  const std::string lastPath = Folder("Photo Album/2004 Trip") + "/";
-  const std::string webFolder = Folder("Web out");
-  auto expected = ChangeEverything(lastPath, webFolder);
-  ASSERT_TRUE(Form1->WriteUserSettingsToReg());
-
-  // The file, read as text.
+TEST_F(SettingsTest, FirstRunAsksOnceAndWritesEveryNameInTheStoresOrder) {
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  StartAndClose();
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  std::vector<std::string> names;
+  for (const auto& entry : RegistryEntries(RegistryFile(), "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]"))
+    names.push_back(entry.first);
+  EXPECT_EQ(names, kSaveOrder);
   auto values = UserRegistryValues(RegistryFile());
-  EXPECT_EQ(values.size(), 140u);
-  for (const std::string& name : TForm1::SettingsSaveOrder()) EXPECT_EQ(values.count(name), 1u) << name;
   EXPECT_EQ(values["Version"], Dword(ThisBuild()));
-  EXPECT_EQ(values["LastPath"], "\"" + lastPath + "\"");
-  EXPECT_EQ(values["InstallFolder"], "\"" + ProgramFolder().substr(0, ProgramFolder().size() - 1) + "\"");
-  EXPECT_EQ(values["Associated"], "\".MKV;.avi;\"");
-  EXPECT_EQ(values["Fit in screen"], Dword(0));
-  EXPECT_EQ(values["PictBackground"], Dword(0xFF000006));
-  EXPECT_EQ(values["WinStatusMain"], Dword(1));
-  EXPECT_EQ(values["Language"], "\"nl\"");
-  EXPECT_EQ(values["SearchString"],
-            "\"text of SearchString with blanks, a \\\\ backslash, \\\"quotes\\\" and \xc3\xa9\"");
-
-  Reload();
-  ExpectEverythingBack(expected, lastPath, webFolder);
+  EXPECT_EQ(values["WinStatusMain"], Dword(3));
 }
 
-TEST_F(SettingsTest, IniRoundTripKeepsPathsWithoutTheDriveAndNeverTouchesTheRegistry) {
+TEST_F(SettingsTest, RunsWithoutToolWindowsKeepEveryStoredValue) {
+  for (int winStatus : {1, 3}) {
+    const std::string lastPath = Folder("Photo Album/2004 Trip " + std::to_string(winStatus)) + "/";
+    const std::string webFolder = Folder("Web out " + std::to_string(winStatus));
+    const auto values = OwnValues(ProgramFolder(), lastPath, webFolder, false, winStatus);
+    WriteRegistryValues(values);
+    StartAndClose();
+    ExpectStored(UserRegistryValues(RegistryFile()), values, false, "first run, state " + std::to_string(winStatus));
+    StartAndClose();
+    ExpectStored(UserRegistryValues(RegistryFile()), values, false, "second run, state " + std::to_string(winStatus));
+  }
+}
+
+TEST_F(SettingsTest, StandAloneRunsWithoutToolWindowsKeepEveryStoredValue) {
   KIVO2_REQUIRE_TOOL("python3");
-  Load(true);
-  ASSERT_TRUE(Form1->FUsbMode);
-  EXPECT_TRUE(Form1->Usb_Image->Visible());
+  testsupport::WriteFile(ProgramFolder() + "usb_drive.on", "");
   const std::string lastPath = Folder("Photo Album/2004 Trip") + "/";
   const std::string webFolder = Folder("Web out");
-  auto expected = ChangeEverything(lastPath, webFolder);
-  ASSERT_TRUE(Form1->WriteUserSettingsToReg());
-
-  const std::string mount = MountOf(ProgramFolder());
-  auto values = IniValues(ProgramFolder() + "Kivo2_usb.ini");
-  EXPECT_EQ(values.size(), 140u);
-  for (const std::string& name : TForm1::SettingsSaveOrder()) EXPECT_EQ(values.count(name), 1u) << name;
-  EXPECT_EQ(values["LastPath"], WindowsForm(lastPath, mount));
-  EXPECT_EQ(values["WebFolder"], WindowsForm(webFolder, mount));
-  EXPECT_EQ(values["InstallFolder"], WindowsForm(ProgramFolder(), mount));
-  EXPECT_EQ(values["PictBackground"], "-16777210");
-  EXPECT_EQ(values["Fit in screen"], "0");
-  EXPECT_EQ(values["Recursive"], "0");
-  EXPECT_EQ(values["Version"], std::to_string(ThisBuild()));
-  EXPECT_EQ(values["SearchString"], "text of SearchString with blanks, a \\ backslash, \"quotes\" and \xc3\xa9");
-
-  Reload();
-  // The stand-alone load unchecks and hides the fixed-disk cache option and disables the
-  // preferences' desktop launcher.
-  expected.erase("Cached fixed");
-  ExpectEverythingBack(expected, lastPath, webFolder);
-  EXPECT_FALSE(Form1->M_CacheonlyFixedDiskfiles->Checked());
-  EXPECT_FALSE(Form1->M_CacheonlyFixedDiskfiles->Visible());
-  EXPECT_FALSE(FormSettings->BShortCut->Enabled());
+  const auto values = OwnValues(ProgramFolder(), lastPath, webFolder, true, 1);
+  WriteIni(values);
+  StartAndClose();
+  ExpectStored(IniValues(ProgramFolder() + "Kivo2_usb.ini"), values, true, "first run");
+  StartAndClose();
+  ExpectStored(IniValues(ProgramFolder() + "Kivo2_usb.ini"), values, true, "second run");
   EXPECT_TRUE(fs::is_empty(GetEnvironmentVariable("KIVO2_REGISTRY_DIR")));
+}
+
+TEST_F(SettingsTest, ChangesMadeDuringARunAreSaved) {
+  // The values that the tool windows hold while they are open, and the options of the
+  // main window, changed by the user.
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Prefix\"=\"mine_\"", "\"Filter\"=dword:00000001"});
+  CreateWindows();
+  ShowMainWindow();
+  SaveToFolderForm->PrefixText->SetText("web copy_");
+  FormSaveImage->PanelSettings->SetVisible(true);
+  FormSaveImage->Ch_Strech->SetChecked(true);
+  FormSaveImage->Ch_Filter->SetChecked(false);
+  FormAnalize->ChB_Subs->SetChecked(true);
+  Form1->Rightclickselect->SetChecked(true);
+  Form1->PoDate->SetChecked(true);
+  Form1->FAssociatedList->Clear();
+  Form1->FAssociatedList->Add(".MKV");
+  Form1->SetWindowState(wsNormal);
+  Form1->SetBounds(21, 32, 640, 480);
+  UiLanguageCode = "nl";
+  Form1->Close();
+  auto values = UserRegistryValues(RegistryFile());
+  EXPECT_EQ(values["Prefix"], "\"web copy_\"");
+  EXPECT_EQ(values["WebSettings"], Dword(1));
+  EXPECT_EQ(values["StretchSmall"], Dword(1));
+  EXPECT_EQ(values["Filter"], Dword(0));
+  EXPECT_EQ(values["AnalizeSubs"], Dword(1));
+  EXPECT_EQ(values["R_MouseSelect"], Dword(1));
+  EXPECT_EQ(values["SortDate"], Dword(1));
+  EXPECT_EQ(values["SortName"], Dword(0));
+  EXPECT_EQ(values["Associated"], "\".MKV;\"");
+  EXPECT_EQ(values["WinStatusMain"], Dword(1));
+  EXPECT_EQ(values["WinStatusLeft"], Dword(21));
+  EXPECT_EQ(values["WinStatusTop"], Dword(32));
+  EXPECT_EQ(values["WinStatusWidth"], Dword(640));
+  EXPECT_EQ(values["WinStatusHeight"], Dword(480));
+  EXPECT_EQ(values["Language"], "\"nl\"");
 }
 
 TEST_F(SettingsTest, FreshStandAloneIniStartsOnTheProgramsDrive) {
@@ -462,6 +749,67 @@ TEST_F(SettingsTest, LocalMachineMarkerUsesTheOtherRoot) {
   EXPECT_EQ(machine["SlideDelay"], Dword(6));
   auto user = UserRegistryValues(RegistryFile());
   EXPECT_EQ(user["SlideDelay"], Dword(8));
+}
+
+// "localmachinekey.on" while the user may not write the machine's settings: the key
+// cannot be opened for full access, so nothing is loaded and nothing is written.
+TEST_F(SettingsTest, ReadOnlyMachineStoreLoadsAndSavesNothing) {
+  testsupport::WriteFile(ProgramFolder() + "localmachinekey.on", "");
+  const std::string registryDir = GetEnvironmentVariable("KIVO2_REGISTRY_DIR");
+  const std::string machine = registryDir + "/HKEY_LOCAL_MACHINE.reg";
+  const std::string text =
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"SlideDelay\"=dword:00000004\r\n"
+      "\"Fit in screen\"=dword:00000000\r\n\"SearchString\"=\"stored\"\r\n\r\n";
+  testsupport::WriteFile(machine, text);
+  ASSERT_EQ(chmod(machine.c_str(), 0444), 0);
+  ASSERT_EQ(chmod(registryDir.c_str(), 0555), 0);
+  CreateWindows();
+  Form1->FAppDir = ProgramFolder();
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  {
+    testsupport::ActingAsOrdinaryUser user;
+    Form1->GetUserSettingsFromReg();
+    EXPECT_EQ(Form1->FSlideDelay, 2);
+    EXPECT_TRUE(Form1->ZqFitInScreen->Down());
+    EXPECT_EQ(SearchForm->EditSearch->Text(), "");
+    Form1->FSlideDelay = 6;
+    EXPECT_FALSE(Form1->WriteUserSettingsToReg());
+  }
+  chmod(registryDir.c_str(), 0755);
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  EXPECT_EQ(testsupport::ReadFile(machine), text);
+  EXPECT_FALSE(fs::exists(RegistryFile()));
+}
+
+// The stand-alone load marks the mode in the tool bar and gives the program its
+// stand-alone icon; the registry load leaves the icon alone.
+TEST_F(SettingsTest, StandAloneLoadShowsTheStandAloneMarkAndIcon) {
+  KIVO2_REQUIRE_TOOL("identify");
+  TIcon none;
+  Application->SetIcon(&none);
+  Load();
+  EXPECT_FALSE(Form1->Usb_Image->Visible());
+  EXPECT_TRUE(Application->Icon()->Empty());
+  DoneApplication();
+  Application->Initialize();
+  Load(true);
+  EXPECT_TRUE(Form1->Usb_Image->Visible());
+  EXPECT_FALSE(Form1->M_CacheonlyFixedDiskfiles->Checked());
+  EXPECT_FALSE(Form1->M_CacheonlyFixedDiskfiles->Visible());
+  EXPECT_FALSE(FormSettings->BShortCut->Enabled());
+  ASSERT_FALSE(Application->Icon()->Empty());
+  // The icon as another reader sees it: a 32 by 32 icon, transparent around a stick.
+  const std::string file = testsupport::TempPath("usb.ico");
+  Application->Icon()->SaveToFile(file);
+  auto identify = testsupport::Run({"identify", "-format", "%m %w %h\n", file});
+  EXPECT_EQ(identify.out, "ICO 32 32\n") << identify.err;
+  testsupport::Raster raster = testsupport::ImageMagickRaster(file);
+  ASSERT_EQ(raster.channels, 4);
+  EXPECT_EQ(raster.at(0, 0, 3), 0) << "the corner is transparent";
+  EXPECT_EQ(raster.at(10, 20, 3), 255) << "the body is opaque";
+  EXPECT_EQ(raster.at(10, 20, 2), 0x80) << "and navy";
+  EXPECT_EQ(raster.at(10, 20, 0), 0);
+  Application->SetIcon(&none);
 }
 
 TEST_F(SettingsTest, FailedSaveIsReportedOnce) {

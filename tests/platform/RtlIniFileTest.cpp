@@ -92,8 +92,22 @@ TEST(RtlIniFile, OddValuesRoundTrip) {
     ini.WriteFloat("S", "F", 2.5);
     ini.WriteDateTime("S", "When", EncodeDateTime(2004, 3, 5, 7, 8, 9, 0));
     ini.WriteInteger("S", "Int", -42);
+    // Values that a plain "name=value" line would not give back: reading trims the blanks
+    // around a value and removes one pair of surrounding quotes.
+    ini.WriteString("S", "Trailing", "cam ");
+    ini.WriteString("S", "Leading", "  x");
+    ini.WriteString("S", "Quoted", "\"a b\"");
+    ini.WriteString("S", "Single", "'c'");
   }
+  const std::string text = ReadFile(f);
+  EXPECT_NE(text.find("\r\nTrailing=\"cam \"\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\nQuoted=\"\"a b\"\"\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\nPath=C:\\Program Files\\Kivo\\\r\n"), std::string::npos) << text;
   TIniFile ini(f);
+  EXPECT_EQ(ini.ReadString("s", "trailing", ""), "cam ");
+  EXPECT_EQ(ini.ReadString("s", "leading", ""), "  x");
+  EXPECT_EQ(ini.ReadString("s", "quoted", ""), "\"a b\"");
+  EXPECT_EQ(ini.ReadString("s", "single", ""), "'c'");
   EXPECT_EQ(ini.ReadString("s", "path", ""), "C:\\Program Files\\Kivo\\");
   EXPECT_EQ(ini.ReadString("s", "eq", ""), "a=b");
   EXPECT_EQ(ini.ReadString("s", "quotes", ""), "say \"hi\"");
@@ -106,7 +120,7 @@ TEST(RtlIniFile, OddValuesRoundTrip) {
   EXPECT_EQ(ini.ReadInteger("s", "int", 0), -42);
   TStringList keys;
   ini.ReadSection("S", keys);
-  EXPECT_EQ(keys.Count(), 10);
+  EXPECT_EQ(keys.Count(), 14);
 }
 
 // Another ini reader sees the same values in the file we wrote.

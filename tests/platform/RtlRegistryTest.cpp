@@ -1,6 +1,8 @@
 // TRegistry: the .reg file format written byte for byte as the Windows export has it,
 // read back with its escapes and continuation lines, typed reads that raise like the
 // class library's, keys without case, shared views, malformed files and failed saves.
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "RtlTestHelpers.h"
@@ -185,6 +187,44 @@ TEST(RtlRegistry, ReadOnlyKeysAndRootsRefuseWrites) {
   EXPECT_TRUE(cr.OpenKeyReadOnly(""));
   EXPECT_EQ(cr.ReadString(""), "");
   EXPECT_THROW(cr.WriteString("", "x"), ERegistryException);
+}
+
+// A root whose file this user may not write (HKEY_LOCAL_MACHINE under /etc as a normal user):
+// its keys open for reading only, never for full access, and the file stays as it was.
+TEST(RtlRegistry, AFileTheUserMayNotWriteOpensOnlyForReading) {
+  const std::string file = RegistryFileName(HKEY_LOCAL_MACHINE);
+  const std::string dir = ExtractFileDir(file);
+  const std::string text = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"Delay\"=dword:00000004\r\n\r\n";
+  WriteFile(file, text);
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+  {
+    testsupport::ActingAsOrdinaryUser user;
+    TRegistry full(KEY_ALL_ACCESS);
+    full.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_FALSE(full.OpenKey("Software\\Kivo\\Kivo2", true));
+    EXPECT_FALSE(full.OpenKey("Software\\Kivo\\Other", true));
+    EXPECT_THROW(full.WriteInteger("Delay", 5), ERegistryException);
+    TRegistry write(KEY_WRITE);
+    write.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_FALSE(write.OpenKey("Software\\Kivo\\Kivo2", false));
+    TRegistry read(KEY_READ);
+    read.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(read.OpenKey("Software\\Kivo\\Kivo2", false));
+    EXPECT_EQ(read.ReadInteger("Delay"), 4);
+    ASSERT_TRUE(full.OpenKeyReadOnly("Software\\Kivo\\Kivo2"));
+    EXPECT_EQ(full.ReadInteger("Delay"), 4);
+    // A root without a file, in a folder the user may not write, cannot get one either.
+    TRegistry own(KEY_ALL_ACCESS);
+    EXPECT_FALSE(own.OpenKey("Software\\Kivo\\Kivo2", true));
+  }
+  chmod(dir.c_str(), 0755);
+  EXPECT_EQ(ReadFile(file), text);
+  // Once the file may be written, the same open succeeds.
+  chmod(file.c_str(), 0644);
+  TRegistry full(KEY_ALL_ACCESS);
+  full.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_TRUE(full.OpenKey("Software\\Kivo\\Kivo2", true));
 }
 
 TEST(RtlRegistry, TwoObjectsAndOtherProgramsShareTheFile) {

@@ -24,6 +24,22 @@ std::string& CurrentSandbox() {
 
 std::string TempDir() { return CurrentSandbox() + "/tmp"; }
 
+ActingAsOrdinaryUser::ActingAsOrdinaryUser() {
+  if (geteuid() != 0) return;
+  if (setegid(65534) != 0) throw std::runtime_error("setegid failed");
+  if (seteuid(65534) != 0) {
+    if (setegid(0) != 0) abort();
+    throw std::runtime_error("seteuid failed");
+  }
+  switched_ = true;
+}
+
+ActingAsOrdinaryUser::~ActingAsOrdinaryUser() {
+  if (!switched_) return;
+  // Without root back every later test would run with the wrong rights.
+  if (seteuid(0) != 0 || setegid(0) != 0) abort();
+}
+
 std::string TempPath(const std::string& name) { return TempDir() + "/" + name; }
 
 static bool IsDir(const std::string& p) {

@@ -50,6 +50,20 @@ Raster ParsePnm(const std::string& bytes);
 // Converts any picture file to a raster with ImageMagick ("convert FILE -depth 8 pam:-" or given args).
 Raster ImageMagickRaster(const std::string& file, const std::vector<std::string>& extraArgs = {});
 
+// While it lives, the process acts with the file rights of an ordinary user: run as root
+// (where every file may be written) it takes the effective user and group "nobody"
+// (65534), and gives root back at its end; run as another user it changes nothing.
+class ActingAsOrdinaryUser {
+ public:
+  ActingAsOrdinaryUser();
+  ~ActingAsOrdinaryUser();
+  ActingAsOrdinaryUser(const ActingAsOrdinaryUser&) = delete;
+  ActingAsOrdinaryUser& operator=(const ActingAsOrdinaryUser&) = delete;
+
+ private:
+  bool switched_ = false;
+};
+
 }  // namespace testsupport
 
 #define KIVO2_REQUIRE_TOOL(name)                                                 \

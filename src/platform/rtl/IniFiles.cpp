@@ -194,6 +194,9 @@ TDateTime TIniFile::ReadDateTime(const std::string& section, const std::string& 
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
   refresh();
   std::string sec = Trim(OneLine(section)), key = Trim(OneLine(ident)), val = OneLine(value);
+  // A value that reading would change (blanks around it are trimmed, one pair of surrounding
+  // quotes is removed) is written inside quotes, so that it reads back as it was written.
+  if (Trim(val) != val || Unquote(val) != val) val = "\"" + val + "\"";
   Doc& d = *doc_;
   int k = d.FindKey(sec, key);
   if (k >= 0) {

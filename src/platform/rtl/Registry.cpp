@@ -3,6 +3,9 @@
 // parsed copy per file, which is read again whenever the file changed on disk.
 #include "platform/rtl/Registry.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -379,6 +382,24 @@ bool Save(RegFile& f) {
   return true;
 }
 
+// Whether this process may rewrite the file, as the registry's access check on a key
+// asks: a save writes a temporary file in the file's folder and renames it over the file,
+// so the folder (or, while it is missing, the nearest folder above it) must take new
+// files, and a file that is there must not be read-only for this user.
+bool MayRewrite(const std::string& fileName) {
+  if (::faccessat(AT_FDCWD, fileName.c_str(), F_OK, 0) == 0 &&
+      ::faccessat(AT_FDCWD, fileName.c_str(), W_OK, AT_EACCESS) != 0)
+    return false;
+  std::string dir = ExtractFileDir(fileName);
+  while (!dir.empty() && !DirectoryExists(dir)) {
+    std::string up = ExtractFileDir(dir);
+    if (up == dir) break;
+    dir = up;
+  }
+  if (dir.empty()) dir = "/";
+  return ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 [[noreturn]] void InvalidType(const std::string& name) {
   throw ERegistryException(Format(_("Invalid data type for '%s'"), {name}));
 }
@@ -473,6 +494,10 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     currentPath_.clear();
     return true;
   }
+  // A key opened with the right to write needs a file this user may write, as a key of
+  // HKEY_LOCAL_MACHINE does on Windows: without it the open fails, whether the key exists
+  // or not.
+  if ((access_ & (KEY_CREATE_SUB_KEY | KEY_SET_VALUE)) && !MayRewrite(f->fileName)) return false;
   auto it = f->keys.find(KeyId(path));
   if (it == f->keys.end()) {
     if (!canCreate || !(access_ & (KEY_CREATE_SUB_KEY | KEY_SET_VALUE))) return false;

@@ -57,7 +57,10 @@ class TRegistry : public TObject {
   const std::string& CurrentPath() const { return currentPath_; }
 
   // Opens key (relative to the open key unless it starts with '\'); with canCreate a missing
-  // key is made (false when it cannot be). Writing needs KEY_SET_VALUE in Access.
+  // key is made (false when it cannot be). Writing needs KEY_SET_VALUE in Access. With
+  // KEY_SET_VALUE or KEY_CREATE_SUB_KEY in Access the open fails when this user may not
+  // rewrite the root's file (a read-only HKEY_LOCAL_MACHINE), as an open for full access
+  // of a key the user may not write fails on Windows; OpenKeyReadOnly still opens it.
   bool OpenKey(const std::string& key, bool canCreate);
   // Opens an existing key for reading only.
   bool OpenKeyReadOnly(const std::string& key);
