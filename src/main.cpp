@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
   Application->SetTitle("Kivo2");
   CreateProgramForms();
   ScheduleCloseFromEnvironment();
+  InstallSessionHandler();
   Application->Run();
+  SetSessionHandler(nullptr);
 
   DoneApplication();
   FinalizeGraphicFormats();

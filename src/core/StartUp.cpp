@@ -1,6 +1,9 @@
 #include "core/StartUp.h"
 
 #include "core/ProgramGlobals.h"
+#include "core/Unit1.h"
+#include "platform/QtApplication.h"
+#include "platform/gui/Forms.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Paths.h"
@@ -67,4 +70,17 @@ void InitProgramLanguageFor(const std::string& programFolder) {
 void InitProgramLanguage() {
   if (g_initCount++ != 0) return;
   InitProgramLanguageFor(ProgramDir());
+}
+
+void InstallSessionHandler() {
+  SetSessionHandler([](TSessionRequest request) {
+    if (!Form1) {
+      if (request == TSessionRequest::EndSession) Application->Terminate();
+      return;
+    }
+    if (request == TSessionRequest::SaveState)
+      Form1->SaveSettingsForSession();
+    else
+      Form1->EndOfSession();
+  });
 }

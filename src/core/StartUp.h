@@ -21,3 +21,9 @@ void InitProgramLanguageFor(const std::string& programFolder);
 
 // The unit's initialisation: InitProgramLanguageFor(ProgramDir()), once per run.
 void InitProgramLanguage();
+
+// Lets the end of the desktop session reach the main window: a request to save gives the
+// settings as they are, the end of the program (logout, shutdown, SIGTERM) closes the
+// main window as the user would, so that its settings are saved. The main block installs
+// it before the message loop and removes it (SetSessionHandler(nullptr)) after.
+void InstallSessionHandler();

@@ -390,6 +390,13 @@ class TForm1 : public TForm {
   void GetUserSettingsFromReg();
   // Writes every setting; a failure is reported once (returns false then).
   bool WriteUserSettingsToReg();
+  // The desktop session asks for the program's data while the program runs on: the
+  // settings are written as a close writes them.
+  void SaveSettingsForSession();
+  // The desktop session ends the program: the window closes as when the user closes it
+  // (full screen is left first), which saves the settings, and the program ends even
+  // when the close is refused.
+  void EndOfSession();
   void StringToAssociatedList(const std::string& Text);
   void InitFormSettings();
   // The stand-alone ini file beside the program.
@@ -517,6 +524,8 @@ class TForm1 : public TForm {
   std::string commandLineFile_;  // the file named on the command line (bare name)
   std::unique_ptr<TScreenSaverInhibitor> screenSaver_;
   bool settingsSaveReported_ = false;
+  bool settingsLoaded_ = false;  // a save before the load would overwrite the store with defaults
+  bool sessionEnding_ = false;
   std::string loadedAssociated_;  // the "Associated" text read, handed on after the load
   bool noPicture_ = false;        // the shown file is no picture (status size "n/a")
 };

@@ -532,7 +532,9 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
   boundsRow("EForm_L", 311, ExifInfoForm, &TControl::Left, &TControl::SetLeft);
   boundsRow("EForm_H", 359, ExifInfoForm, &TControl::Height, &TControl::SetHeight);
   boundsRow("EForm_W", 347, ExifInfoForm, &TControl::Width, &TControl::SetWidth);
+  // Full screen is neither of the three states: it keeps the one stored.
   intRow("WinStatusMain", fixedInt(3), [this] {
+           if (FFullScreen) return int(FWinStatusMain);
            switch (WindowState()) {
              case wsNormal:
                return 1;
@@ -544,11 +546,12 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
            return int(FWinStatusMain);
          },
          [this](int v) { FWinStatusMain = v; });
-  // The place and size of the normal window. A maximised or minimised window has another
-  // one; the normal one loaded is then kept, so that restoring it after the next start
-  // finds it again.
+  // The place and size of the normal window. A maximised, minimised or full-screen window
+  // has another one; the normal one loaded is then kept, so that restoring the window
+  // after the next start finds it again.
   auto normalBounds = [&](const std::string& name, int (TControl::*get)() const, int32_t& field) {
-    intRow(name, fixedInt(0), [this, get, &field] { return WindowState() == wsNormal ? (this->*get)() : field; },
+    intRow(name, fixedInt(0),
+           [this, get, &field] { return !FFullScreen && WindowState() == wsNormal ? (this->*get)() : field; },
            [&field](int v) { field = v; });
   };
   normalBounds("WinStatusTop", &TControl::Top, FWinStatusTop);
@@ -672,6 +675,7 @@ void TForm1::GetUserSettingsFromReg() {
     }
   }
   setDerivedStates(loadedAssociated_);
+  settingsLoaded_ = true;
 }
 
 void TForm1::loadFromStore(TSettingsReader& reader, bool fromIni) {
@@ -820,4 +824,34 @@ bool TForm1::WriteUserSettingsToReg() {
     ShowMessage(_("Your settings could not be saved:") + "\n" + failure);
   }
   return false;
+}
+
+// ===========================================================================
+// The end of the desktop session
+// ===========================================================================
+void TForm1::SaveSettingsForSession() {
+  if (!settingsLoaded_ || Application->Terminated()) return;
+  // The save puts the folder before the paperclip and shows view into FLastPath; the
+  // view goes on, so it gets its empty FLastPath back.
+  const std::string lastPath = FLastPath;
+  WriteUserSettingsToReg();
+  FLastPath = lastPath;
+}
+
+void TForm1::EndOfSession() {
+  if (sessionEnding_ || Application->Terminated()) return;
+  sessionEnding_ = true;
+  // Nobody is left to answer a message about a failed save.
+  settingsSaveReported_ = true;
+  if (!settingsLoaded_) {
+    Application->Terminate();
+    return;
+  }
+  // In full screen the first close only leaves full screen.
+  if (FFullScreen) FullScreen();
+  Close();
+  if (!Application->Terminated()) {
+    WriteUserSettingsToReg();
+    Application->Terminate();
+  }
 }

@@ -2,6 +2,7 @@
 // through the registry stand-in and the stand-alone ini (the ini read back with Python's
 // configparser, the drive of a path found with df), stores of older builds, values of
 // the wrong type, hostile values, the special steps and a failed save.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -13,10 +14,12 @@
 #include "controls/EventScrollbox.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/ProgramGlobals.h"
+#include "core/StartUp.h"
 #include "core/Unit1.h"
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "metadata/windows/ExifInfoUnit2.h"
+#include "platform/QtApplication.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
@@ -810,6 +813,66 @@ TEST_F(SettingsTest, StandAloneLoadShowsTheStandAloneMarkAndIcon) {
   EXPECT_EQ(raster.at(10, 20, 2), 0x80) << "and navy";
   EXPECT_EQ(raster.at(10, 20, 0), 0);
   Application->SetIcon(&none);
+}
+
+// ---------------------------------------------------------------------------
+// The end of the desktop session
+// ---------------------------------------------------------------------------
+// SIGTERM (logout, shutdown) closes the program as the user's close does, also in full
+// screen, where a close by the user only leaves full screen.
+TEST_F(SettingsTest, SessionEndSavesTheSettingsAsACloseDoes) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Prefix\"=\"mine_\"", "\"WinStatusMain\"=dword:00000001",
+                 "\"WinStatusLeft\"=dword:00000014", "\"WinStatusTop\"=dword:0000001e",
+                 "\"WinStatusWidth\"=dword:00000320", "\"WinStatusHeight\"=dword:00000258"});
+  CreateWindows();
+  ShowMainWindow();
+  InstallSessionHandler();
+  Form1->M_Recursive->SetChecked(false);
+  Form1->FullScreen();
+  ASSERT_TRUE(Form1->FFullScreen);
+  ASSERT_EQ(raise(SIGTERM), 0);
+  for (int i = 0; i < 100 && !Application->Terminated(); ++i) Application->ProcessMessages();
+  SetSessionHandler(nullptr);
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(Form1->FFullScreen);
+  auto values = UserRegistryValues(RegistryFile());
+  EXPECT_EQ(values.size(), kSaveOrder.size());
+  EXPECT_EQ(values["Recursive"], Dword(0));
+  EXPECT_EQ(values["Prefix"], "\"mine_\"");
+  // The window's normal place, not the screen it filled.
+  EXPECT_EQ(values["WinStatusMain"], Dword(1));
+  EXPECT_EQ(values["WinStatusLeft"], Dword(20));
+  EXPECT_EQ(values["WinStatusWidth"], Dword(800));
+}
+
+// The session manager's request to save: the settings are written, and the program runs on
+// as it was, the paperclip view's empty current folder included.
+TEST_F(SettingsTest, SessionSaveRequestWritesTheSettingsAndTheRunGoesOn) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  Form1->FSlideDelay = 9;
+  const std::string before = testsupport::TempPath("before shows");
+  fs::create_directories(before);
+  Form1->FFolderBeforeShows = before;
+  Form1->FLastPath.clear();
+  Form1->SaveSettingsForSession();
+  EXPECT_FALSE(Application->Terminated());
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_EQ(Form1->FLastPath, "");
+  auto values = UserRegistryValues(RegistryFile());
+  EXPECT_EQ(values["SlideDelay"], Dword(9));
+  EXPECT_EQ(values["LastPath"], Quoted(before));
+}
+
+// A session that ends before the settings were loaded leaves the store as it was.
+TEST_F(SettingsTest, SessionEndBeforeTheFirstShowingWritesNothing) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"SlideDelay\"=dword:00000007"});
+  const std::string before = testsupport::ReadFile(RegistryFile());
+  CreateWindows();
+  Form1->EndOfSession();
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_EQ(testsupport::ReadFile(RegistryFile()), before);
 }
 
 TEST_F(SettingsTest, FailedSaveIsReportedOnce) {

@@ -3,9 +3,15 @@
 // program itself.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 
+#include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
@@ -241,4 +247,49 @@ TEST(ProgramRun, StartsCreatesTheKeyAndQuitsCleanlyWhenTheMainWindowCloses) {
   unsetenv("KIVO2_CLOSE_AFTER_MS");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(fs::is_empty(GetEnvironmentVariable("KIVO2_REGISTRY_DIR")));
+}
+
+// Logging out of the desktop sends the program SIGTERM: it saves its settings as a close
+// does and exits normally. The folder of the picture named on the command line is the
+// setting this run changes.
+TEST(ProgramRun, SigtermAtLogoutSavesTheSettingsOfTheRun) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string exe = testsupport::ProgramDir() + "/kivo2";
+  ASSERT_TRUE(fs::exists(exe)) << exe;
+  const std::string registry = GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg";
+  testsupport::WriteFile(registry, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Version\"=" +
+                                       Dword(ThisBuild()) + "\r\n\"SlideDelay\"=dword:00000007\r\n\r\n");
+  const std::string album = testsupport::TempPath("Summer 2004");
+  fs::create_directories(album);
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "64x48", "xc:red", album + "/beach.jpg"}).exitCode, 0);
+
+  std::vector<std::string> args = {exe, album + "/beach.jpg"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  // The settings are loaded once the e-mail folder they name has been made.
+  const std::string loaded = GetEnvironmentVariable("XDG_DATA_HOME") + "/Kivo2/Kivo e-mail images";
+  for (int i = 0; i < 600 && !fs::exists(loaded); ++i) usleep(50000);
+  EXPECT_TRUE(fs::exists(loaded));
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  int status = 0;
+  pid_t done = 0;
+  for (int i = 0; i < 600 && done == 0; ++i) {
+    done = waitpid(pid, &status, WNOHANG);
+    if (done == 0) usleep(50000);
+  }
+  if (done == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "the program did not end after SIGTERM";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status)) : "exit status");
+
+  const std::string text = testsupport::ReadFile(registry);
+  EXPECT_NE(text.find("\"LastPath\"=\"" + album + "/\"\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"SlideDelay\"=dword:00000007\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"WinStatusMain\"="), std::string::npos) << text;
 }

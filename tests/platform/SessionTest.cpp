@@ -1,0 +1,54 @@
+// The end of the desktop session as the program sees it: SIGTERM and SIGHUP reach the
+// installed handler on the GUI thread through the event loop, and without a handler they
+// end the process as they do by default.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "platform/QtApplication.h"
+
+namespace {
+
+using Session = GuiTest;
+
+std::vector<TSessionRequest> Pump(const std::vector<TSessionRequest>& log, size_t wanted) {
+  for (int i = 0; i < 200 && log.size() < wanted; ++i) {
+    Application->ProcessMessages();
+    usleep(1000);
+  }
+  return log;
+}
+
+TEST_F(Session, EndingSignalsReachTheHandlerThroughTheEventLoop) {
+  std::vector<TSessionRequest> log;
+  SetSessionHandler([&log](TSessionRequest request) { log.push_back(request); });
+  ASSERT_EQ(raise(SIGTERM), 0);
+  // Nothing runs inside the signal; the request waits for the event loop.
+  EXPECT_TRUE(log.empty());
+  EXPECT_EQ(Pump(log, 1), std::vector<TSessionRequest>{TSessionRequest::EndSession});
+  ASSERT_EQ(raise(SIGHUP), 0);
+  EXPECT_EQ(Pump(log, 2).size(), 2u);
+  EXPECT_EQ(log.back(), TSessionRequest::EndSession);
+  SetSessionHandler(nullptr);
+}
+
+TEST_F(Session, WithoutAHandlerSigtermEndsTheProcess) {
+  std::vector<TSessionRequest> log;
+  SetSessionHandler([&log](TSessionRequest request) { log.push_back(request); });
+  SetSessionHandler(nullptr);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    raise(SIGTERM);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  EXPECT_TRUE(Pump(log, 1).empty());
+}
+
+}  // namespace
