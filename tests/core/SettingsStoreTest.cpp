@@ -1,15 +1,15 @@
-// The settings store: the designed defaults of every stored value, full round trips
-// through the registry stand-in and the stand-alone ini (the ini read back with Python's
-// configparser, the drive of a path found with df), stores of older builds, values of
-// the wrong type, hostile values, the special steps and a failed save.
+// The settings store: the designed default of every stored value and the order of the
+// names, runs of the program (start, close without opening a tool window, start again)
+// that keep every value of a full registry store and of a stand-alone ini (read back with
+// Python's configparser, the drive of a path found with df), stores of older builds,
+// values of the wrong type, hostile values, the special steps, a read-only machine store,
+// the stand-alone icon, failed saves and the end of the desktop session.
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
-#include <set>
 
-#include "Kivo2Version.h"
 #include "MainWindowFixture.h"
 #include "controls/EventScrollbox.h"
 #include "controls/ZqSpeedButton.h"

@@ -1,6 +1,7 @@
 // The 28 windows of the start-up: creation order, captions in English and in the stored
-// language, the designed states the settings store relies on, and a clean run of the
-// program itself.
+// language, and runs of the program itself: a clean close, and the end of the desktop
+// session. (The designed states the settings store starts from are checked through the
+// store, by what a fresh store saves.)
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -19,27 +20,21 @@
 #include "core/ProgramGlobals.h"
 #include "core/StartUp.h"
 #include "core/Unit1.h"
-#include "core/UnitFadestyles.h"
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "metadata/windows/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ModalResponder.h"
-#include "platform/gui/Spin.h"
 #include "platform/i18n/GnuGetText.h"
 #include "tools/CalcAspectForm.h"
-#include "tools/PrintUnit.h"
 #include "tools/UnitAnalize.h"
 #include "tools/UnitBatchRename2.h"
-#include "tools/UnitCompare.h"
 #include "tools/UnitEditName.h"
-#include "tools/UnitFloatButtons.h"
 #include "tools/UnitGetMemorycard.h"
 #include "tools/UnitHistogram.h"
 #include "tools/UnitSaveImage.h"
 #include "tools/UnitSaveToFolder.h"
-#include "tools/UnitSearch.h"
 
 namespace {
 
@@ -111,9 +106,7 @@ TEST_F(ProgramFormsTest, CaptionsOfTheWindows) {
       {"FormEditName", "Rename"},
       {"FormFolderFind", "Find folder"},
       {"FormSaveImage", "Compression center"},
-      {"ExifInfoForm", "ExifInfoForm"},
       {"FormThumbsettings", "Thumb settings"},
-      {"FormFadestyles", "FormFadestyles"},
       {"SaveToFolderForm", "Save file(s)"},
       {"FormGetcard", "Import files from memorycard or folder"},
       {"SortForm", "Sort tool"},
@@ -126,7 +119,6 @@ TEST_F(ProgramFormsTest, CaptionsOfTheWindows) {
       {"FormQuickAdd", "QuickAdd"},
       {"CalculateAspect", "Aspect Ratio Tool (Jpegtran)"}};
   for (const auto& [name, caption] : captions) EXPECT_EQ(FormNamed(name)->Caption(), caption) << name;
-  EXPECT_EQ(Form1->FAppName, "Kivo2");
 }
 
 TEST_F(ProgramFormsTest, StoredDutchMakesEveryWindowDutchFromItsCreationOn) {
@@ -152,49 +144,6 @@ TEST_F(ProgramFormsTest, StoredDutchMakesEveryWindowDutchFromItsCreationOn) {
   EXPECT_EQ(BatchRenameForm->CaseGroup->Items()->Strings(0), "HOOFDLETTERS");
   EXPECT_EQ(SaveToFolderForm->PrefixText->Text(), "klein_");
   EXPECT_EQ(HistogramForm->ZqSpeedButton2->Hint(), "Sluiten");
-}
-
-TEST_F(ProgramFormsTest, DesignedStatesTheSettingsStoreStartsFrom) {
-  CreateProgramForms();
-  EXPECT_EQ(FormFilterSelect->RG_Resample->ItemIndex(), 2);
-  EXPECT_EQ(FormFilterSelect->RG_Resample->Items()->Count(), 7);
-  EXPECT_FALSE(FormFadestyles->ChB_Fading->Checked());
-  EXPECT_TRUE(FormSettings->ChB_ShowDelay->Checked());
-  EXPECT_TRUE(FormSettings->CB_PrintButton->Checked());
-  EXPECT_FALSE(FormSettings->CB_FileSort->Checked());
-  EXPECT_FALSE(FormSettings->ChB_MemoButton->Checked());
-  EXPECT_TRUE(FormSettings->ChB_Showtext->Checked());
-  EXPECT_EQ(FormSettings->ColorBox1->Selected(), clWindow);
-  EXPECT_TRUE(FormGetcard->ChB_Suffix->Checked());
-  EXPECT_FALSE(FormGetcard->ChB_CardFilePrefix->Checked());
-  EXPECT_FALSE(FormGetcard->PanelPrefix->Visible());
-  EXPECT_EQ(SaveToFolderForm->PrefixText->Text(), "small_");
-  EXPECT_EQ(FormAnalize->SpinEdit1->Value(), 10);
-  EXPECT_EQ(FormAnalize->SpinEdit2->Value(), 28);
-  EXPECT_EQ(FormAnalize->ComboBoxValue->ItemIndex(), -1);
-  EXPECT_EQ(FormAnalize->RadioGroup1->ItemIndex(), 0);
-  EXPECT_TRUE(FormAnalize->ChB_Raw->Checked());
-  EXPECT_FALSE(FormAnalize->ZqSetforRealLength->Down());
-  EXPECT_TRUE(BatchRenameForm->ChB_Suffix->Checked());
-  EXPECT_EQ(BatchRenameForm->CaseGroup->ItemIndex(), 0);
-  EXPECT_EQ(PrintForm->FPrintWidth, 1400);
-  EXPECT_EQ(PrintForm->FPrintHeight, 1400);
-  EXPECT_EQ(PrintForm->Units->ItemIndex(), 0);
-  EXPECT_TRUE(PrintForm->Centered->Checked());
-  EXPECT_TRUE(CalculateAspect->CB_BackupAspectR->Checked());
-  EXPECT_TRUE(CalculateAspect->CB_LosslessASPR->Checked());
-  EXPECT_EQ(CalculateAspect->AspectRComboBox->ItemIndex(), 0);
-  EXPECT_TRUE(FormSaveImage->Ch_Filter->Checked());
-  EXPECT_FALSE(FormSaveImage->PanelSettings->Visible());
-  EXPECT_EQ(FormSaveImage->ComboBox1->ItemIndex(), 5);
-  EXPECT_EQ(FormSaveImage->ComboBox2->ItemIndex(), 3);
-  const TRect saveBounds = FormSaveImage->BoundsRect();
-  EXPECT_EQ(saveBounds, Bounds(230, 181, 700, 550));
-  EXPECT_EQ(ExifInfoForm->BoundsRect(), Bounds(311, 145, 347, 359));
-  EXPECT_EQ(FormFloatB->Left(), 40);
-  EXPECT_EQ(FormFloatB->Top(), 40);
-  EXPECT_EQ(FormCompare->FCompareList->Count(), 0);
-  EXPECT_FALSE(FormCompare->FPicturesLoaded);
 }
 
 TEST_F(ProgramFormsTest, HistogramWindowClearsAndTakesTheChart) {

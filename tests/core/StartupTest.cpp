@@ -83,21 +83,34 @@ TEST_F(StartupTest, LocalMachineMarkerReadsTheOtherRoot) {
   Marker("localmachinekey.on");
   InitProgramLanguageFor(programDir);
   EXPECT_EQ(UiLanguageCode, "nl");
+
+  // A user who may not write the machine's settings cannot open the key as the start-up
+  // opens it (for full access), so no language is read.
+  const std::string machine = RegistryFile("HKEY_LOCAL_MACHINE");
+  ASSERT_EQ(chmod(machine.c_str(), 0444), 0);
+  ASSERT_EQ(chmod(registryDir.c_str(), 0555), 0);
+  {
+    testsupport::ActingAsOrdinaryUser user;
+    InitProgramLanguageFor(programDir);
+  }
+  chmod(registryDir.c_str(), 0755);
+  EXPECT_EQ(UiLanguageCode, "");
 }
 
 TEST_F(StartupTest, StandAloneModeReadsTheIniAndNeverTheRegistry) {
   Marker("usb_drive.on");
   Marker("localmachinekey.on");
   testsupport::WriteFile(programDir + "/kivo2_USB.ini", "[Other]\r\nLanguage=en\r\n[U3]\r\nLanguage=nl\r\n");
-  // With the registry folder unreadable a registry access would fail and empty the language.
-  ASSERT_EQ(chmod(registryDir.c_str(), 0), 0);
+  // Both roots name another language: a registry read would show.
+  WriteRegistry("HKEY_CURRENT_USER", "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"en\"\r\n");
+  WriteRegistry("HKEY_LOCAL_MACHINE", "[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"en\"\r\n");
   InitProgramLanguageFor(programDir);
-  chmod(registryDir.c_str(), 0700);
   EXPECT_EQ(UiLanguageCode, "nl");
   EXPECT_EQ(GetCurrentLanguage(), "nl");
-  EXPECT_TRUE(RegistryFiles().empty());
 
-  // Without the ini file the language stays empty, and still no registry file appears.
+  // Without the ini file the language stays empty, and no registry key is made.
+  fs::remove_all(registryDir);
+  fs::create_directories(registryDir);
   fs::remove(programDir + "/kivo2_USB.ini");
   InitProgramLanguageFor(programDir);
   EXPECT_EQ(UiLanguageCode, "");
