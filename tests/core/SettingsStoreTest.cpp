@@ -208,7 +208,8 @@ std::vector<Stored> OwnValues(const std::string& programFolder, const std::strin
           Flag("Showtext", false),
           Flag("SortButton", true),
           Number("FavoritesW", 200),
-          Flag("Browser", true),
+          // The maximised runs hide the folder panel.
+          Flag("Browser", winStatus != 3),
           Flag("Favorites", true),
           Flag("Thumbs", true),
           Flag("Exifoverlay", true),
