@@ -25,7 +25,7 @@ char** g_argv = g_defaultArgv;
 // The desktop session's requests
 // ---------------------------------------------------------------------------
 std::function<void(TSessionRequest)> g_sessionHandler;
-// A signal handler may do next to nothing: it writes the signal's number into this pipe,
+// A signal handler may do next to nothing: it writes one byte into this pipe,
 // whose reading end the event loop watches.
 int g_signalPipe[2] = {-1, -1};
 bool g_sessionSourcesConnected = false;
