@@ -44,6 +44,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   FFadeFromPicture = std::make_unique<TPicture>();
   buildLayout();
   buildMenus();
+  buildScanner();
   bindEvents();
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();

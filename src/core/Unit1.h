@@ -48,6 +48,8 @@ class TEvScrollBox;
 class TKpFramePanel;
 class TZrkSound;
 class TScreenSaverInhibitor;
+class TCorvoTwain;
+class TMemoryStream;
 
 // Program-wide flags of the main window unit.
 extern bool StopRequested;       // Esc asked a running batch file operation to stop
@@ -256,6 +258,7 @@ class TForm1 : public TForm {
   TOpenDialog* OpenDialog1 = nullptr;         // chooses a program
   TOpenDialog* OpenPictureDialog1 = nullptr;  // File, Open
   TZrkSound* ZrkSound1 = nullptr;
+  TCorvoTwain* Twain = nullptr;  // the scanner component
 
   // ===================================================================
   // Shared state
@@ -507,7 +510,23 @@ class TForm1 : public TForm {
   void ShowExifWindowFile(const std::string& FileName);
   void ClearExifWindow();
 
+  // ===================================================================
+  // Scanner (Unit1_Scanner.cpp)
+  // ===================================================================
+  // Loads the scanner component, lets the user choose a scanner and starts its dialog.
+  void Aquireimagetwainscannerebcam1Click(TObject* Sender);
+  // Saves each delivered picture as a new JPEG file in the tree's folder and opens it.
+  void TwainTwainAcquire(TObject* Sender, int Index, TBitmap* Image, bool& Cancel);
+  void TwainAcquireError(TObject* Sender, int Index, int ErrorCode, int Additional);
+  void TwainAcquireCancel(TObject* Sender, int Index);
+  // Writes Data as a new file Folder + BaseName + Extension, or with "_2", "_3" ... after
+  // BaseName when that name is taken; never replaces a file. Returns the name used; raises
+  // EFCreateError or EWriteError (and leaves nothing behind) when it cannot be written.
+  static std::string SaveNewFile(const std::string& Folder, const std::string& BaseName,
+                                 const std::string& Extension, TMemoryStream& Data);
+
  private:
+  void buildScanner();
   void buildLayout();
   // Widens the bar buttons whose (translated) captions need more room.
   void fitBarButtons();

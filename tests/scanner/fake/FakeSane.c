@@ -1,0 +1,103 @@
+/* A stand-in for the system's scanner library, for the scanner tests (loaded through
+   KIVO2_SANE_LIBRARY). It has two grey scanners of 64 x 64 pixels:
+   - "vanish:0" disappears in the middle of its first page: half the rows arrive, then the read
+     fails with an I/O error and the device is no longer listed;
+   - "slow:0" sends its page 64 bytes every 50 ms (about three seconds) and stops when cancelled. */
+#include <sane/sane.h>
+#include <stdatomic.h>
+#include <string.h>
+#include <time.h>
+
+enum { kWidth = 64, kLines = 64, kPage = kWidth * kLines };
+
+static int vanished = 0;
+static int delivered = 0;
+static atomic_int cancelled = 0;
+static SANE_Device vanishing = {"vanish:0", "Kivo2", "Vanishing scanner", "flatbed scanner"};
+static SANE_Device slow = {"slow:0", "Kivo2", "Slow scanner", "flatbed scanner"};
+static const SANE_Device* both[] = {&vanishing, &slow, NULL};
+static const SANE_Device* slowOnly[] = {&slow, NULL};
+static SANE_Option_Descriptor count = {"", "Number of options", "", SANE_TYPE_INT, SANE_UNIT_NONE,
+                                       sizeof(SANE_Word), SANE_CAP_SOFT_DETECT, SANE_CONSTRAINT_NONE, {NULL}};
+
+SANE_Status sane_init(SANE_Int* version, SANE_Auth_Callback authorize) {
+  (void)authorize;
+  if (version) *version = SANE_VERSION_CODE(1, 0, 0);
+  vanished = 0;
+  return SANE_STATUS_GOOD;
+}
+void sane_exit(void) {}
+SANE_Status sane_get_devices(const SANE_Device*** list, SANE_Bool local) {
+  (void)local;
+  *list = vanished ? slowOnly : both;
+  return SANE_STATUS_GOOD;
+}
+SANE_Status sane_open(SANE_String_Const name, SANE_Handle* handle) {
+  if (strcmp(name, slow.name) == 0) {
+    *handle = &slow;
+    return SANE_STATUS_GOOD;
+  }
+  if (vanished || strcmp(name, vanishing.name) != 0) return SANE_STATUS_INVAL;
+  *handle = &vanishing;
+  return SANE_STATUS_GOOD;
+}
+void sane_close(SANE_Handle handle) { (void)handle; }
+const SANE_Option_Descriptor* sane_get_option_descriptor(SANE_Handle handle, SANE_Int option) {
+  (void)handle;
+  return option == 0 ? &count : NULL;
+}
+SANE_Status sane_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action, void* value, SANE_Int* info) {
+  (void)handle;
+  (void)info;
+  if (option != 0 || action != SANE_ACTION_GET_VALUE) return SANE_STATUS_INVAL;
+  *(SANE_Word*)value = 1;
+  return SANE_STATUS_GOOD;
+}
+SANE_Status sane_get_parameters(SANE_Handle handle, SANE_Parameters* p) {
+  (void)handle;
+  p->format = SANE_FRAME_GRAY;
+  p->last_frame = SANE_TRUE;
+  p->bytes_per_line = kWidth;
+  p->pixels_per_line = kWidth;
+  p->lines = kLines;
+  p->depth = 8;
+  return SANE_STATUS_GOOD;
+}
+SANE_Status sane_start(SANE_Handle handle) {
+  if (handle == &vanishing && vanished) return SANE_STATUS_IO_ERROR;
+  delivered = 0;
+  atomic_store(&cancelled, 0);
+  return SANE_STATUS_GOOD;
+}
+SANE_Status sane_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max, SANE_Int* length) {
+  *length = 0;
+  if (atomic_load(&cancelled)) return SANE_STATUS_CANCELLED;
+  int n = kWidth;
+  if (handle == &vanishing) {
+    if (delivered >= kPage / 2) {
+      vanished = 1;
+      return SANE_STATUS_IO_ERROR;
+    }
+  } else {
+    struct timespec pause = {0, 50 * 1000 * 1000};
+    nanosleep(&pause, NULL);
+    if (atomic_load(&cancelled)) return SANE_STATUS_CANCELLED;
+    if (delivered >= kPage) return SANE_STATUS_EOF;
+  }
+  if (n > max) n = max;
+  memset(data, 0x80, (size_t)n);
+  delivered += n;
+  *length = n;
+  return SANE_STATUS_GOOD;
+}
+void sane_cancel(SANE_Handle handle) {
+  (void)handle;
+  atomic_store(&cancelled, 1);
+}
+SANE_Status sane_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking) {
+  (void)handle;
+  return non_blocking ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
+}
+SANE_String_Const sane_strstatus(SANE_Status status) {
+  return status == SANE_STATUS_IO_ERROR ? "Error during device I/O" : "status";
+}
