@@ -1,0 +1,329 @@
+// The main window's scanner command end to end: a scan from SANE's test device becomes a JPEG
+// file in the folder the tree shows, listed and opened; a picture never replaces a file; a
+// failed or cancelled scan leaves no file and says so.
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "Kivo2Version.h"
+#include "ScannerFixture.h"
+#include "controls/QzFileExplorer28.h"
+#include "core/ProgramForms.h"
+#include "core/ProgramGlobals.h"
+#include "core/StartUp.h"
+#include "core/Unit1.h"
+#include "formats/GraphicFormats.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/GuiTesting.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/gui/Spin.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/services/ScannerDialogs.h"
+#include "scanner/CorvoTwain.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> ScanFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& n : FilesIn(folder))
+    if (n.rfind("twain_", 0) == 0) names.push_back(n);
+  return names;
+}
+
+// "twain_" + month day hour minute second, without leading zeros.
+std::string NameDigits(TDateTime t) {
+  int y, mo, d, h, mi, s, ms;
+  DecodeDateTime(t, y, mo, d, h, mi, s, ms);
+  return std::to_string(mo) + std::to_string(d) + std::to_string(h) + std::to_string(mi) + std::to_string(s);
+}
+
+TTwainProgressForm* ProgressWindow() {
+  for (int i = 0; i < Screen->FormCount(); ++i)
+    if (auto* f = dynamic_cast<TTwainProgressForm*>(Screen->Forms(i))) return f;
+  return nullptr;
+}
+
+}  // namespace
+
+class MainWindowScanTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("KIVO2_SANE_LIBRARY");
+    InitTranslation(testsupport::ProgramDir() + "/locale");
+    UseLanguage("en");
+    InitializeGraphicFormats();
+    programDir_ = testsupport::TempPath("program") + "/";
+    fs::create_directories(programDir_);
+    static std::string arg0;
+    static char* argv[2];
+    arg0 = programDir_ + "kivo2";
+    argv[0] = arg0.data();
+    argv[1] = nullptr;
+    SetCommandLine(1, argv);
+    Application->Initialize();
+    WriteSaneConfig();
+    // The settings of this build, so that the first showing greets no new version.
+    char version[32];
+    snprintf(version, sizeof version, "dword:%08x",
+             unsigned(KIVO2_VERSION_MAJOR * 1000000 + KIVO2_VERSION_MINOR * 10000 + KIVO2_VERSION_PATCH * 100 +
+                      KIVO2_VERSION_TWEAK));
+    testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg",
+                           std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Version\"=") +
+                               version + "\r\n");
+    InitProgramLanguageFor(programDir_);
+    CreateProgramForms();
+    Form1->FProgramDir = programDir_;
+    Form1->Show();
+    Application->ProcessMessages();
+    folder_ = testsupport::TempPath("scans");
+    fs::create_directories(folder_);
+    Form1->QzDirTree211->OpenPath(folder_);
+    ASSERT_EQ(ExcludeTrailingPathDelimiter(Form1->QzDirTree211->SelectedPath()), folder_);
+  }
+
+  void TearDown() override {
+    GuiTesting::ProcessEvents();
+    EXPECT_EQ(ModalResponder::Pending(), 0) << "scripted dialogs that never came";
+    DoneApplication();
+    FinalizeGraphicFormats();
+    UseLanguage("en");
+    FinalizeProgramGlobals();
+    unsetenv("SANE_CONFIG_DIR");
+  }
+
+  // Runs the command as the user would, with the device chosen (scripted) and then the
+  // dialogs that script scripts. Returns when the source is disabled again.
+  bool Acquire(const std::function<void()>& script, const std::string& device = "test:0") {
+    ExpectSelectDevice(device);
+    script();
+    Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
+    TTwainSource* source = Form1->Twain->GetSource(0);
+    if (!source) return false;
+    return GuiTesting::WaitUntil(
+        [] {
+          for (int i = 0; i < Form1->Twain->SourceCount(); ++i)
+            if (Form1->Twain->GetSource(i)->Enabled()) return false;
+          return true;
+        },
+        60000);
+  }
+
+  std::string LastModalText() {
+    const auto history = ModalResponder::History();
+    return history.empty() ? std::string() : history.back().text;
+  }
+
+  std::string programDir_, folder_;
+};
+
+TEST_F(MainWindowScanTest, ScanBecomesAJpegFileListedAndOpened) {
+  KIVO2_REQUIRE_TOOL("scanimage");
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("identify");
+  struct Case {
+    TScanKind kind;
+    int dpi;
+  };
+  for (const Case& c : {Case{skColor, 100}, Case{skLineart, 50}}) {
+    SCOPED_TRACE(ScanKindText(c.kind));
+    const std::vector<std::string> before = ScanFiles(folder_);
+    const TDateTime start = Now();
+    ASSERT_TRUE(Acquire([&] { ExpectScanDialog(c.kind, c.dpi); }));
+    const TDateTime end = Now();
+    std::vector<std::string> after = ScanFiles(folder_);
+    ASSERT_EQ(after.size(), before.size() + 1);
+    std::string name;
+    for (const std::string& n : after)
+      if (std::find(before.begin(), before.end(), n) == before.end()) name = n;
+    // Named by the time of the save.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(name, m, std::regex("twain_([0-9]+)(_[0-9]+)?\\.JPG"))) << name;
+    EXPECT_TRUE(m[1] == NameDigits(start) || m[1] == NameDigits(end)) << name;
+    const std::string path = folder_ + "/" + name;
+    // A JPEG of quality 90 whose pixels are the scanner's.
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%m %Q", path}).out, "JPEG 90");
+    const testsupport::Raster ours = testsupport::ImageMagickRaster(path, {"-colorspace", "sRGB", "-type", "TrueColor", "-depth", "8"});
+    // The scanner's picture, and ImageMagick's own JPEG of it at quality 90 (with the usual
+    // halved colour resolution) as the measure of what the compression alone changes.
+    const std::string pnm = testsupport::TempPath("scanimage.pnm"), reference = testsupport::TempPath("reference.jpg");
+    const testsupport::CommandResult scan =
+        testsupport::Run({"scanimage", "-d", "test:0", "--format=pnm", "-o", pnm,
+                          ScanImageOptions(c.kind, c.dpi)[0], ScanImageOptions(c.kind, c.dpi)[1],
+                          ScanImageOptions(c.kind, c.dpi)[2]});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err;
+    ASSERT_EQ(testsupport::Run({"convert", pnm, "-sampling-factor", "2x2,1x1,1x1", "-quality", "90", reference}).exitCode, 0);
+    const testsupport::Raster scanner = testsupport::ImageMagickRaster(pnm, {"-colorspace", "sRGB", "-type", "TrueColor", "-depth", "8"});
+    const testsupport::Raster theirs = testsupport::ImageMagickRaster(reference, {"-colorspace", "sRGB", "-type", "TrueColor", "-depth", "8"});
+    ASSERT_EQ(ours.width, scanner.width);
+    ASSERT_EQ(ours.height, scanner.height);
+    auto meanError = [&scanner](const testsupport::Raster& r) {
+      double total = 0;
+      for (size_t i = 0; i < r.samples.size() && i < scanner.samples.size(); ++i)
+        total += std::abs(int(r.samples[i]) - int(scanner.samples[i]));
+      return total / double(scanner.samples.size());
+    };
+    EXPECT_LE(meanError(ours), meanError(theirs) * 1.25 + 1.0) << meanError(theirs);
+    // Listed, selected and shown.
+    const int entry = Form1->ListBox1->Items()->IndexOf(name);
+    EXPECT_GE(entry, 0);
+    EXPECT_EQ(Form1->ListBox1->ItemIndex(), entry);
+    EXPECT_EQ(ExtractFileName(Form1->FCurrentFile), name);
+    // No temporary file is left.
+    for (const std::string& n : FilesIn(folder_)) EXPECT_EQ(n.find(".part"), std::string::npos) << n;
+  }
+}
+
+// Pictures saved within one second, or whose names are taken (the same digits on another day),
+// all keep their own file; no file is ever replaced.
+TEST_F(MainWindowScanTest, ManyPicturesInOneSecondKeepEveryFile) {
+  KIVO2_REQUIRE_TOOL("convert");
+  // Files that the next seconds' names would hit.
+  std::set<std::string> taken;
+  const TDateTime now = Now();
+  for (int s = -1; s < 30; ++s) {
+    const std::string name = "twain_" + NameDigits(now + s / 86400.0) + ".JPG";
+    if (taken.insert(name).second) testsupport::WriteFile(folder_ + "/" + name, "keep " + name);
+  }
+  constexpr int kPictures = 24;
+  for (int i = 0; i < kPictures; ++i) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf24bit);
+    bitmap.SetSize(16, 8);
+    bitmap.Canvas().Brush().SetColor(TColor(i * 10));  // red 0, 10, ... 230
+    bitmap.Canvas().FillRect(TRect(0, 0, 16, 8));
+    bool cancel = false;
+    Form1->TwainTwainAcquire(Form1->Twain, 0, &bitmap, cancel);
+    EXPECT_FALSE(cancel);
+  }
+  for (const std::string& name : taken) EXPECT_EQ(testsupport::ReadFile(folder_ + "/" + name), "keep " + name);
+  std::set<int> reds;
+  int files = 0;
+  for (const std::string& name : ScanFiles(folder_)) {
+    if (taken.count(name)) continue;
+    ++files;
+    EXPECT_TRUE(std::regex_match(name, std::regex("twain_[0-9]+_[0-9]+\\.JPG"))) << name;
+    const testsupport::Raster r = testsupport::ImageMagickRaster(folder_ + "/" + name);
+    reds.insert((r.at(8, 4, 0) + 5) / 10);
+  }
+  EXPECT_EQ(files, kPictures);
+  EXPECT_EQ(int(reds.size()), kPictures);  // every picture once
+}
+
+// A document feeder's sheets arrive within a moment of each other: every one is kept.
+TEST_F(MainWindowScanTest, FeederSheetsAllSaved) {
+  ASSERT_TRUE(Acquire([] {
+    ExpectScanDialog(skGray, 50, [](TTwainScanDialog& d) {
+      d.ComboSource->SetItemIndex(d.ComboSource->Items()->IndexOf("Automatic Document Feeder"));
+      d.EditWidth->SetValue(20);
+      d.EditHeight->SetValue(20);
+    });
+  }));
+  EXPECT_EQ(ScanFiles(folder_).size(), 10u);
+  EXPECT_EQ(Form1->ListBox1->Items()->Count(), 10);
+}
+
+TEST_F(MainWindowScanTest, FailedScanSavesNothingAndSaysWhy) {
+  WriteSaneConfig({"read-status-code \"SANE_STATUS_IO_ERROR\""});
+  ASSERT_TRUE(Acquire([] {
+    ExpectScanDialog(skColor, 50);
+    ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  }));
+  EXPECT_EQ(LastModalText(),
+            "Scanning failed; no picture was saved.\nThe scanner does not answer. Check that it is connected and "
+            "switched on.");
+  EXPECT_TRUE(FilesIn(folder_).empty());
+}
+
+TEST_F(MainWindowScanTest, DeviceGoneHalfWaySavesNothing) {
+  setenv("KIVO2_SANE_LIBRARY", KIVO2_FAKE_SANE, 1);
+  ASSERT_TRUE(Acquire(
+      [] {
+        ExpectScanDialog(skGray, 0);
+        ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+      },
+      "vanish:0"));
+  EXPECT_NE(LastModalText().find("does not answer"), std::string::npos) << LastModalText();
+  EXPECT_TRUE(FilesIn(folder_).empty());
+}
+
+TEST_F(MainWindowScanTest, CancelledScansSaveNothingAndSaySo) {
+  // In the dialog.
+  ASSERT_TRUE(Acquire([] { ExpectScanDialogCancel(); }));
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Scanning cancelled; no picture was saved.");
+  EXPECT_TRUE(FilesIn(folder_).empty());
+  // In the middle of the scan.
+  Form1->LabelShowTextTop->SetCaption("");
+  Form1->Twain->SetLibraryLoaded(false);
+  setenv("KIVO2_SANE_LIBRARY", KIVO2_FAKE_SANE, 1);
+  ExpectSelectDevice("slow:0");
+  ExpectScanDialog(skGray, 0);
+  Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
+  TTwainSource* source = Form1->Twain->GetSource(1);
+  ASSERT_NE(source, nullptr);
+  ASSERT_TRUE(GuiTesting::WaitUntil([] { return ProgressWindow() && ProgressWindow()->ProgressBar1->Position() > 0; },
+                                    20000));
+  ProgressWindow()->ButtonCancel->Click();
+  ASSERT_TRUE(GuiTesting::WaitUntil([source] { return !source->Enabled(); }, 20000));
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Scanning cancelled; no picture was saved.");
+  EXPECT_TRUE(FilesIn(folder_).empty());
+}
+
+TEST_F(MainWindowScanTest, NoLibraryOrNoDeviceIsSaid) {
+  setenv("KIVO2_SANE_LIBRARY", testsupport::TempPath("missing.so").c_str(), 1);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
+  EXPECT_EQ(LastModalText(), "Error loading TWAIN_32.DLL");
+  EXPECT_FALSE(Form1->Twain->LibraryLoaded());
+
+  unsetenv("KIVO2_SANE_LIBRARY");
+  const std::string dir = testsupport::TempPath("empty-sane");
+  fs::create_directories(dir);
+  testsupport::WriteFile(dir + "/dll.conf", "");
+  setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
+  EXPECT_EQ(LastModalText(), "No scanner or camera was found.");
+  EXPECT_EQ(Form1->Twain->OpenSourceCount(), 0);
+}
+
+// A save that fails (here: the folder is gone) is reported and leaves nothing behind.
+TEST_F(MainWindowScanTest, FailedSaveIsReported) {
+  fs::remove_all(folder_);
+  ModalResponder::Expect(ModalKind::Any, mrOk);
+  TBitmap bitmap;
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(4, 4);
+  bool cancel = false;
+  Form1->TwainTwainAcquire(Form1->Twain, 0, &bitmap, cancel);
+  EXPECT_NE(LastModalText().find("Cannot create file"), std::string::npos) << LastModalText();
+  EXPECT_FALSE(fs::exists(folder_));
+}
+
+TEST_F(MainWindowScanTest, DialogsAndMessagesInDutch) {
+  UseLanguage("nl");
+  ASSERT_TRUE(Acquire([] {
+    ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& request) {
+      auto* dialog = dynamic_cast<TTwainScanDialog*>(request.form);
+      EXPECT_NE(dialog, nullptr);
+      if (!dialog) return int(mrCancel);
+      EXPECT_EQ(dialog->ButtonScan->Caption(), "Scannen");
+      EXPECT_EQ(dialog->ComboKind->Items()->Text(), "Kleur\r\nGrijs\r\nLijntekening\r\n");
+      dialog->ButtonCancel->Click();
+      return int(mrNone);
+    });
+  }));
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Het scannen is afgebroken; er is geen afbeelding opgeslagen.");
+}
