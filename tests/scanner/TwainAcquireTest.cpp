@@ -263,10 +263,10 @@ TEST(TwainIdentityTest, TextsAndDefaults) {
   TTwainIdentity a(nullptr), b(nullptr);
   EXPECT_EQ(a.ProductName(), "App product name");
   EXPECT_EQ(a.Language(), tlUserLocale);
-  EXPECT_EQ(a.Structure().Version.Language, 0xFFFF);
+  EXPECT_EQ(int(a.Structure().Version.Language), 0xFFFF);
   EXPECT_TRUE(a.Groups().Contains(tgControl));
   a.SetGroups(TTwainGroups{tgAudio});
-  EXPECT_EQ(a.Structure().SupportedGroups, DG_CONTROL | DG_AUDIO);
+  EXPECT_EQ(uint32_t(a.Structure().SupportedGroups), DG_CONTROL | DG_AUDIO);
   a.SetManufacturer(std::string(40, 'x'));
   EXPECT_EQ(a.Manufacturer(), std::string(32, 'x'));
   a.SetManufacturer("short");
@@ -274,7 +274,7 @@ TEST(TwainIdentityTest, TextsAndDefaults) {
   b.SetManufacturer("short");
   EXPECT_EQ(std::memcmp(&a.Structure(), &b.Structure(), sizeof(TW_IDENTITY)), 0);
   a.SetLanguage(tlDutch);
-  EXPECT_EQ(a.Structure().Version.Language, 1);
+  EXPECT_EQ(int(a.Structure().Version.Language), 1);
   b.Assign(&a);
   EXPECT_EQ(b.Language(), tlDutch);
 }

@@ -180,4 +180,13 @@ TEST_F(ScannerTest, CallsOutOfOrderAreRefused) {
   // Disabling a source that is not enabled leaves it as it is.
   EXPECT_TRUE(source->SetEnabled(false));
   EXPECT_TRUE(source->Loaded());
+  // An enable that the source refuses leaves it disabled, so a later enable is tried again.
+  TW_USERINTERFACE ui{0, 0, reinterpret_cast<TW_HANDLE>(twain->WindowHandle())};
+  ASSERT_EQ(twain->DSMCall(&source->Structure(), DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+  EXPECT_FALSE(source->SetEnabled(true));
+  EXPECT_FALSE(source->Enabled());
+  ASSERT_EQ(twain->DSMCall(&source->Structure(), DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+  ExpectScanDialogCancel();
+  ASSERT_TRUE(RunUntilDisabled(*source));
+  EXPECT_EQ(events_.cancels, 1);
 }

@@ -431,9 +431,11 @@ void TScanDevice::StartScan(std::function<void()> notify) {
 
 void TScanDevice::CancelScan() {
   if (!running_.load()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
   cancel_ = true;
-  // The library allows a cancel at any time, also while another thread reads.
-  library_.api().cancel(handle_);
+  // A read that waits for the device is cut short; at any other moment the worker sees the
+  // flag itself. (Some backends do not survive a cancel that crosses their start.)
+  if (reading_) library_.api().cancel(handle_);
   cv_.notify_all();
 }
 
@@ -520,7 +522,16 @@ int TScanDevice::readFrame(std::vector<uint8_t>& bytes, int64_t expected, int64_
   const int64_t stopAt = (expected > 0 ? expected : limit) + kChunk * int64_t(16);
   for (;;) {
     SANE_Int length = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (cancel_) return ssCancelled;
+      reading_ = true;
+    }
     const SANE_Status s = api.read(handle_, chunk.data(), kChunk, &length);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      reading_ = false;
+    }
     if (s == SANE_STATUS_EOF) return ssGood;
     if (s != SANE_STATUS_GOOD) return s;
     if (cancel_) return ssCancelled;

@@ -157,5 +157,6 @@ class TScanDevice {
   std::condition_variable cv_;
   std::deque<TScanPage> pages_;
   bool ended_ = true;
+  bool reading_ = false;  // the worker waits in the library's read
   int endStatus_ = ssGood;
 };

@@ -30,7 +30,8 @@
 
 namespace {
 
-// Posted to the application's window: wParam the source's Id, lParam MSG_XFERREADY or MSG_CLOSEDSREQ.
+// Posted to the application's window: wParam the source's Id, lParam the enable generation in
+// its upper bits and MSG_XFERREADY or MSG_CLOSEDSREQ in its low 16 bits.
 constexpr uint32_t kSourceMessage = WM_APP + 0x0E1;
 // Posted to the manager's own window: wParam the source's Id, lParam the enable generation.
 constexpr uint32_t kShowUi = WM_APP + 1, kScanNote = WM_APP + 2;
@@ -158,8 +159,10 @@ Source* SourceById(TW_UINT32 id) {
   return it == g->sources.end() ? nullptr : it->second.get();
 }
 
+// The message carries the enable generation, so that one posted before a disable is not taken
+// for news of a later enable.
 void PostToApplication(Source& s, TW_UINT16 twainMessage) {
-  PostWindowMessage(s.parent, kSourceMessage, s.identity.Id, twainMessage);
+  PostWindowMessage(s.parent, kSourceMessage, s.identity.Id, (s.generation << 16) | twainMessage);
 }
 
 // --- scanning ---
@@ -577,8 +580,9 @@ TW_UINT16 Enable(Source& s, TW_USERINTERFACE* ui) {
 TW_UINT16 ProcessEvent(Source& s, TW_EVENT* event) {
   if (!event) return Fail(s, TWCC_BADVALUE);
   const auto* msg = static_cast<const TWindowMsg*>(event->pEvent);
-  if (s.state >= stEnabled && msg && msg->message == kSourceMessage && msg->wParam == s.identity.Id) {
-    event->TWMessage = TW_UINT16(msg->lParam);
+  if (msg && msg->message == kSourceMessage && msg->wParam == s.identity.Id) {
+    const bool current = s.state >= stEnabled && (msg->lParam >> 16) == s.generation;
+    event->TWMessage = current ? TW_UINT16(msg->lParam & 0xFFFF) : MSG_NULL;
     return TWRC_DSEVENT;
   }
   event->TWMessage = MSG_NULL;
