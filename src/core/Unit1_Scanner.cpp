@@ -38,12 +38,13 @@ std::string TemporaryName(const std::string& folder) {
 std::string TForm1::SaveNewFile(const std::string& Folder, const std::string& BaseName, const std::string& Extension,
                                 TMemoryStream& Data) {
   const std::string temp = TemporaryName(Folder);
+  const std::string wanted = Folder + BaseName + Extension;
   try {
     TFileStream file(temp, fmCreate);
     file.WriteBuffer(Data.Memory(), Data.Size());
-  } catch (...) {
+  } catch (const Exception& e) {
     DeleteFile(temp);
-    throw;
+    throw EWriteError("Cannot write file \"" + wanted + "\". " + e.Message());
   }
   // The rename refuses an existing name, so two savers can never take the same one.
   for (int n = 1; n <= 100000; ++n) {
@@ -52,7 +53,7 @@ std::string TForm1::SaveNewFile(const std::string& Folder, const std::string& Ba
     if (!FileExists(name) && !DirectoryExists(name)) break;
   }
   DeleteFile(temp);
-  throw EWriteError("Cannot write file \"" + Folder + BaseName + Extension + "\".");
+  throw EWriteError("Cannot write file \"" + wanted + "\".");
 }
 
 void TForm1::buildScanner() {

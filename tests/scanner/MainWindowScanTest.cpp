@@ -1,6 +1,7 @@
 // The main window's scanner command end to end: a scan from SANE's test device becomes a JPEG
 // file in the folder the tree shows, listed and opened; a picture never replaces a file; a
 // failed or cancelled scan leaves no file and says so.
+#include <cerrno>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -21,6 +22,7 @@
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/services/ScannerDialogs.h"
 #include "scanner/CorvoTwain.h"
@@ -299,13 +301,31 @@ TEST_F(MainWindowScanTest, NoLibraryOrNoDeviceIsSaid) {
   EXPECT_EQ(Form1->Twain->OpenSourceCount(), 0);
 }
 
-// A save that fails (here: the folder is gone) is reported and leaves nothing behind.
-TEST_F(MainWindowScanTest, FailedSaveIsReported) {
-  fs::remove_all(folder_);
-  ModalResponder::Expect(ModalKind::Any, mrOk);
+// A save that fails (a full disk, a rename the file system refuses, a folder that is gone) is
+// reported, and leaves neither the picture's name nor a temporary file behind.
+TEST_F(MainWindowScanTest, FailedSaveIsReportedAndLeavesNothing) {
   TBitmap bitmap;
   bitmap.SetPixelFormat(pf24bit);
-  bitmap.SetSize(4, 4);
+  bitmap.SetSize(64, 64);
+  struct Case {
+    TFileFaultOp op;
+    int error;
+    const char* text;
+  };
+  for (const Case& c : {Case{TFileFaultOp::Write, ENOSPC, "Cannot write file"},
+                        Case{TFileFaultOp::Rename, EIO, "Cannot write file"},
+                        Case{TFileFaultOp::Open, EACCES, "Cannot create file"}}) {
+    SCOPED_TRACE(c.error);
+    TFileFaultScope fault(c.op, c.error, folder_);
+    ModalResponder::Expect(ModalKind::Any, mrOk);
+    bool cancel = false;
+    Form1->TwainTwainAcquire(Form1->Twain, 0, &bitmap, cancel);
+    EXPECT_EQ(fault.Hits(), 1);
+    EXPECT_NE(LastModalText().find(c.text), std::string::npos) << LastModalText();
+    EXPECT_TRUE(FilesIn(folder_).empty());
+  }
+  fs::remove_all(folder_);
+  ModalResponder::Expect(ModalKind::Any, mrOk);
   bool cancel = false;
   Form1->TwainTwainAcquire(Form1->Twain, 0, &bitmap, cancel);
   EXPECT_NE(LastModalText().find("Cannot create file"), std::string::npos) << LastModalText();
