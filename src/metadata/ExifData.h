@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,38 @@ using TMakerNoteDispatch = bool (*)(TImageInfo& info, bool readingTiff);
 extern TMakerNoteDispatch MakerNoteDispatch;
 
 // ---------------------------------------------------------------------------
+// What one read of a file may walk and keep. Directories that overlap and point
+// into one another, or entries that all copy one large value, are valid in form
+// yet would make one segment cost minutes and gigabytes. Every walker of a read
+// (the Exif directories, maker notes, IPTC datasets) draws on the one budget of
+// the file's record; the first limit reached stops the read, and the status text
+// names it. The limits lie far above what any camera writes.
+// ---------------------------------------------------------------------------
+class TReadBudget {
+ public:
+  static constexpr int64_t kMaxEntries = 8192;                 // directory entries or datasets walked
+  static constexpr int64_t kMaxRecords = 4096;                 // tag records kept
+  static constexpr int64_t kMaxValueBytes = int64_t(4) << 20;  // bytes of values copied out of the data
+
+  // Each takes its share and returns True while it fits. Once a limit is
+  // reached the budget stays spent and every further take fails.
+  bool TakeEntry();
+  bool TakeRecord();
+  bool TakeValueBytes(int64_t bytes);
+
+  bool Spent() const { return StopText_ != nullptr; }
+  // The status text of the limit that stopped the read; nullptr while none did.
+  const char* StopText() const { return StopText_; }
+  void Reset() { *this = TReadBudget(); }
+
+ private:
+  bool take(int64_t& used, int64_t amount, int64_t limit, const char* text);
+
+  int64_t Entries_ = 0, Records_ = 0, ValueBytes_ = 0;
+  const char* StopText_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
 // The Exif tag container of one read.
 // ---------------------------------------------------------------------------
 class TImageInfo : public tEndInd {
@@ -158,10 +191,18 @@ class TImageInfo : public tEndInd {
   void ResetIteration() { IterPos = 0; }
   bool NextTagWithKey(int32_t key, TTagEntry& record);
 
-  // Appends a copy unless its Tag is 0; returns TagCount - 1.
+  // Appends a copy unless its Tag is 0 or the read's budget keeps no more
+  // records; returns TagCount - 1.
   int AddTag(const TTagEntry& record);
-  // A maker-note record made by a decoder (ReadMode 4 or 255 only).
+  // A maker-note record made by a decoder (ReadMode 4 or 255 only; within the budget).
   void AddSyntheticTag(const std::string& name, const std::string& value, uint16_t type);
+
+  // The budget of the read: the parent record's, or one of this object's own
+  // when it has no parent. A walker takes an entry before each entry it reads
+  // and the value bytes it copies; when a take fails it calls BudgetSpent and stops.
+  TReadBudget& Budget();
+  // Records the stop in the parent's status text.
+  void BudgetSpent();
 
   // The table row of a tag: the last matching row of the kind's table, or "Unknown".
   static const TTagEntry& LookupTagDef(uint16_t tag, int kind);
@@ -183,12 +224,12 @@ class TImageInfo : public tEndInd {
 
  private:
   void walk(int64_t start, int64_t base, int kind, int64_t size, int depth);
-  bool visited(int64_t base, int64_t start) const;
-  std::string raw(int64_t pos, int64_t count) const;
+  std::string_view raw(int64_t pos, int64_t count) const;
   void errorText(const std::string& text);
 
   // Directories walked in this read, as (base, start) pairs.
-  std::vector<std::pair<int64_t, int64_t>> Visited;
+  std::set<std::pair<int64_t, int64_t>> Visited;
+  TReadBudget OwnBudget;
 };
 
 // ---------------------------------------------------------------------------
@@ -207,6 +248,9 @@ extern const char* const kStatusIllegal;         // "Illegal Exif construction"
 extern const char* const kStatusBadHeader;       // "Incorrect Exif header"
 extern const char* const kStatusBadAlignment;    // "Invalid Exif alignment marker"
 extern const char* const kStatusBadDirectory;    // "Illegally sized directory"
+extern const char* const kStatusEntryLimit;      // "Too many Exif entries; the rest was not read"
+extern const char* const kStatusRecordLimit;     // "Too many Exif tags; the rest was not read"
+extern const char* const kStatusValueLimit;      // "Exif values too large; the rest was not read"
 
 class TimgData : public tEndInd {
  public:
@@ -233,6 +277,8 @@ class TimgData : public tEndInd {
   std::string ErrStr;
   std::unique_ptr<TImageInfo> ImageInfo;
   std::unique_ptr<TIPTCdata> IptcData;
+  // What this read may still walk and keep; renewed by every read.
+  TReadBudget Budget;
 
   // Reads the file's metadata; True when it was recognised and metadata was found.
   bool ReadFileMetadata(const std::string& fileName);

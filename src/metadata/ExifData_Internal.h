@@ -1,7 +1,9 @@
 #pragma once
 // Routines shared by the files of the Exif reader: the tag callbacks named by
 // the tables and the small text and number helpers they use.
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // Tag callbacks: the value text in, the shown text out.
@@ -15,3 +17,17 @@ std::string GpsTimeText(const std::string& valueText);
 
 // An integer text with optional blanks around it; false when it is none.
 bool ParseInt32(const std::string& text, int32_t& value);
+
+// The nearest integer of a number read from a file, held to the range of T:
+// a file may hold any DOUBLE, and converting one outside that range would be
+// undefined. NaN gives 0.
+template <typename T>
+T RoundToRange(double value) {
+  if (std::isnan(value)) return 0;
+  const double rounded = std::nearbyint(value);
+  // The limits as doubles are exact, but for 64 bits the maximum becomes 2^63:
+  // every value below it converts.
+  if (rounded <= double(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+  if (rounded >= double(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+  return static_cast<T>(rounded);
+}

@@ -12,6 +12,9 @@ const char* const kStatusIllegal = "Illegal Exif construction";
 const char* const kStatusBadHeader = "Incorrect Exif header";
 const char* const kStatusBadAlignment = "Invalid Exif alignment marker";
 const char* const kStatusBadDirectory = "Illegally sized directory";
+const char* const kStatusEntryLimit = "Too many Exif entries; the rest was not read";
+const char* const kStatusRecordLimit = "Too many Exif tags; the rest was not read";
+const char* const kStatusValueLimit = "Exif values too large; the rest was not read";
 
 namespace {
 
@@ -36,6 +39,7 @@ void TimgData::reset() {
   MotorolaOrder = false;
   ReadingTiff = false;
   DataBuffer = std::string_view();
+  Budget.Reset();
 }
 
 bool TimgData::HasMetadata() const {
@@ -76,8 +80,12 @@ bool TimgData::ReadFileMetadata(const std::string& fileName) {
     } else {
       return false;
     }
-    // A header that could not be read keeps its text; any other read ends well.
-    if (ErrStr != kStatusBadHeader && ErrStr != kStatusBadAlignment) ErrStr = kStatusNone;
+    // A header that could not be read keeps its text, and so does a read that a
+    // limit stopped (what was read before it is kept); any other read ends well.
+    if (Budget.Spent())
+      ErrStr = Budget.StopText();
+    else if (ErrStr != kStatusBadHeader && ErrStr != kStatusBadAlignment)
+      ErrStr = kStatusNone;
     return true;
   } catch (...) {
     ReadingTiff = false;

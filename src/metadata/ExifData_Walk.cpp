@@ -28,21 +28,41 @@ TImageInfo::TImageInfo(TimgData* parent, int32_t readMode) : Parent(parent), Rea
   GpsTagTable();
 }
 
-std::string TImageInfo::raw(int64_t pos, int64_t count) const {
+std::string_view TImageInfo::raw(int64_t pos, int64_t count) const {
   const int64_t size = int64_t(DataBuffer.size());
-  if (count <= 0 || pos < 1 || pos > size) return std::string();
+  if (count <= 0 || pos < 1 || pos > size) return std::string_view();
   if (count > size - pos + 1) count = size - pos + 1;  // fewer when the data ends first
-  return std::string(DataBuffer.substr(size_t(pos - 1), size_t(count)));
+  return DataBuffer.substr(size_t(pos - 1), size_t(count));
 }
 
 void TImageInfo::errorText(const std::string& text) {
   if (Parent) Parent->ErrStr = text;
 }
 
-bool TImageInfo::visited(int64_t base, int64_t start) const {
-  for (const auto& v : Visited)
-    if (v.first == base && v.second == start) return true;
-  return false;
+// ---------------------------------------------------------------------------
+// The budget of a read
+// ---------------------------------------------------------------------------
+
+bool TReadBudget::take(int64_t& used, int64_t amount, int64_t limit, const char* text) {
+  if (StopText_) return false;
+  if (amount > limit - used) {
+    StopText_ = text;
+    return false;
+  }
+  used += amount;
+  return true;
+}
+
+bool TReadBudget::TakeEntry() { return take(Entries_, 1, kMaxEntries, kStatusEntryLimit); }
+bool TReadBudget::TakeRecord() { return take(Records_, 1, kMaxRecords, kStatusRecordLimit); }
+bool TReadBudget::TakeValueBytes(int64_t bytes) {
+  return take(ValueBytes_, bytes < 0 ? 0 : bytes, kMaxValueBytes, kStatusValueLimit);
+}
+
+TReadBudget& TImageInfo::Budget() { return Parent ? Parent->Budget : OwnBudget; }
+
+void TImageInfo::BudgetSpent() {
+  if (Budget().StopText()) errorText(Budget().StopText());
 }
 
 void TImageInfo::WalkDirectory(int64_t start, int64_t base, int kind, int64_t size) {
@@ -50,7 +70,9 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t base, int kind, int64_t si
 }
 
 void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int depth) {
-  Visited.emplace_back(base, start);
+  TReadBudget& budget = Budget();
+  if (budget.Spent()) return;
+  Visited.emplace(base, start);
   const int64_t count = Get16(start);
   // The entries must fit in the data given and in the buffer after Start.
   if (2 + 12 * count > base + size || start < 1 || start - 1 + 2 + 12 * count > int64_t(DataBuffer.size())) {
@@ -62,6 +84,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
     ThumbLength = ClampPos(base + size - ThumbStart);
   }
   for (int64_t i = 0; i < count; ++i) {
+    if (!budget.TakeEntry()) return BudgetSpent();
     const int64_t p = start + 2 + 12 * i;
     const uint16_t tag = uint16_t(Get16(p));
     const uint16_t type = uint16_t(Get16(p + 2));
@@ -69,17 +92,19 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
     const int64_t byteCount = int64_t(TypeElementSize(type)) * int64_t(values);
     if (byteCount == 0) continue;
     const int64_t valuePos = byteCount <= 4 ? p + 8 : int64_t(Get32(p + 8)) + base;
-    const std::string rawBytes = raw(valuePos, byteCount);
+    const std::string_view rawBytes = raw(valuePos, byteCount);
+    // Every value copied out of the data (as raw bytes, a comment, a text) is paid for.
+    if (!budget.TakeValueBytes(int64_t(rawBytes.size()))) return BudgetSpent();
     std::string valueText;
     const TTagEntry& def = LookupTagDef(tag, kind);
 
     if (BuildsText(ReadMode)) {
       if (type == 2) {
         // The closing zero byte and any zero padding after the text are not part of it.
-        valueText = rawBytes;
+        valueText = std::string(rawBytes);
         while (!valueText.empty() && valueText.back() == '\0') valueText.pop_back();
       } else if (type == 7) {
-        valueText = "\"" + rawBytes.substr(0, rawBytes.find('\0')) + "\"";
+        valueText = "\"" + std::string(rawBytes.substr(0, rawBytes.find('\0'))) + "\"";
       } else {
         valueText = FormatValue(rawBytes, type, def.Code, def.FormatS);
       }
@@ -90,8 +115,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
       if (tag == kTagUserComment) {
         // The 8-byte character-code prefix is dropped; the text ends with the
         // value (a closing zero byte, when there is one, goes with the trim).
-        Comments = byteCount > 8 ? Trim(rawBytes.size() > 8 ? rawBytes.substr(8) : std::string())
-                                 : std::string();
+        Comments = byteCount > 8 && rawBytes.size() > 8 ? Trim(std::string(rawBytes.substr(8))) : std::string();
         valueText = Comments;
         CommentPos = ClampPos(valuePos);
         CommentSize = byteCount > 8 ? ClampPos(byteCount - 8) : 0;
@@ -111,8 +135,8 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
         DateTime = valueText.substr(0, 20);
         break;
       case 0x9004: DateTimeDigitizedPos = ClampPos(valuePos); break;
-      case 0x9000: ExifVersion = rawBytes.substr(0, 5); break;
-      case 0x9209: FlashUsed = int32_t(std::nearbyint(NumericValue(rawBytes, type))); break;
+      case 0x9000: ExifVersion = std::string(rawBytes.substr(0, 5)); break;
+      case 0x9209: FlashUsed = RoundToRange<int32_t>(NumericValue(rawBytes, type)); break;
       case 0x0100:
       case 0xA002:
       case 0x0101:
@@ -121,7 +145,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
         const bool width = tag == 0x0100 || tag == 0xA002;
         (width ? WidthPos : HeightPos) = ClampPos(p + 8);
         (width ? WidthType : HeightType) = type;
-        (width ? Width : Height) = int32_t(std::nearbyint(NumericValue(rawBytes, type)));
+        (width ? Width : Height) = RoundToRange<int32_t>(NumericValue(rawBytes, type));
         break;
       }
       case 0x8769:
@@ -129,12 +153,12 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
       case 0xA005:
       case 0x8825: {
         const int64_t sub = int64_t(Get32(valuePos)) + base;
-        if (!visited(base, sub) && depth < kMaxDirectoryDepth)
+        if (!Visited.count({base, sub}) && depth < kMaxDirectoryDepth)
           walk(sub, base, tag == 0x8825 ? kGpsDirectory : kMainDirectory, size, depth + 1);
         break;
       }
       case 0x927C:
-        MakerNote = rawBytes;
+        MakerNote = std::string(rawBytes);
         MakerNotePos = ClampPos(valuePos);
         MakerNoteDecoded = MakerNoteDispatch ? MakerNoteDispatch(*this, ReadingTiff) : false;
         break;
@@ -143,13 +167,15 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 
     if (BuildsList(ReadMode)) {
       TTagEntry record = def;
-      record.Data = valueText;
-      record.Raw = rawBytes;
+      record.Data = std::move(valueText);
+      record.Raw = std::string(rawBytes);
       record.Size = int32_t(rawBytes.size());
       record.Position = ClampPos(valuePos);
       record.Type = type;
       AddTag(record);
     }
+    // A limit reached further down (a sub-directory, the maker note, this record) ends the walk.
+    if (budget.Spent()) return;
   }
 }
 
@@ -158,12 +184,18 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 // ---------------------------------------------------------------------------
 
 int TImageInfo::AddTag(const TTagEntry& record) {
-  if (record.Tag != 0) Tags.push_back(record);
+  if (record.Tag != 0) {
+    if (Budget().TakeRecord())
+      Tags.push_back(record);
+    else
+      BudgetSpent();
+  }
   return TagCount() - 1;
 }
 
 void TImageInfo::AddSyntheticTag(const std::string& name, const std::string& value, uint16_t type) {
   if (!BuildsList(ReadMode)) return;
+  if (!Budget().TakeRecord()) return BudgetSpent();
   TTagEntry record;
   record.Key = 1;
   record.Name = record.Desc = name;
@@ -203,7 +235,7 @@ double TImageInfo::GetTagNumber(const std::string& name) const {
 }
 
 int64_t TImageInfo::GetTagInteger(const std::string& name) const {
-  return int64_t(std::nearbyint(GetTagNumber(name)));
+  return RoundToRange<int64_t>(GetTagNumber(name));
 }
 
 bool TImageInfo::NextTagWithKey(int32_t key, TTagEntry& record) {
@@ -252,7 +284,7 @@ TDateTime TImageInfo::ParseExifDate(const std::string& text) {
 
 TDateTime TImageInfo::DateAt(int32_t position) const {
   if (position < 1) return 0;
-  return ParseExifDate(raw(position, 19));
+  return ParseExifDate(std::string(raw(position, 19)));
 }
 
 TDateTime TImageInfo::PhotoDateTime() const {

@@ -28,6 +28,13 @@ inline std::string MakeTaggedJpeg(const std::string& name, const std::vector<std
   return path;
 }
 
+// Writes bytes to a fresh file in the test's sandbox; returns its path.
+inline std::string WriteTemp(const std::string& name, const std::string& bytes) {
+  const std::string path = testsupport::TempPath(name);
+  testsupport::WriteFile(path, bytes);
+  return path;
+}
+
 // exiftool's numeric reading of a file: "Group:Tag" -> value (-args -n -G1 -a).
 inline std::map<std::string, std::string> ExifToolValues(const std::string& file) {
   std::map<std::string, std::string> values;
