@@ -3,7 +3,9 @@
 // texts must be the reader's formatting of those numbers.
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
@@ -126,9 +128,15 @@ TEST(ExifReaderOracle, SummaryThumbnailAndIptcSegment) {
                 "\r\nPhoto Date: 2004:05:06 07:08:09\r\nMake (Model): Canon (PowerShot A70)\r\nDimensions: 0 x 0"
                 "\r\nExposure Time: 1/250 sec\r\nFocal Length:  5.80 mm\r\nFocal Length (35mm): 38.00 mm"
                 "\r\nFNumber: F2.8\r\nISO: 400\r\nFlash: Yes");
-  TDateTime stamp;
-  ASSERT_TRUE(FileAge(file, stamp));
-  EXPECT_DOUBLE_EQ(data.FileDate, stamp);
+  // The modification time as the system's stat gives it, in local time.
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  struct tm local {};
+  ASSERT_NE(localtime_r(&st.st_mtime, &local), nullptr);
+  EXPECT_NEAR(data.FileDate,
+              EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                             local.tm_sec, 0),
+              1.5 / 86400);
 
   // A thumbnail written by exiftool and IPTC keywords in an APP13 segment.
   const std::string thumb = testsupport::TempPath("thumb.jpg");

@@ -14,19 +14,17 @@
 namespace {
 
 using mdtest::Segment;
+using mdtest::WriteTemp;
 
 const std::set<std::string> kStatusTexts = {"",
                                             "<none>",
                                             "Not an EXIF file",
                                             "Illegal Exif construction",
                                             "Incorrect Exif header",
-                                            "Invalid Exif alignment marker"};
-
-std::string Write(const std::string& name, const std::string& bytes) {
-  const std::string path = testsupport::TempPath(name);
-  testsupport::WriteFile(path, bytes);
-  return path;
-}
+                                            "Invalid Exif alignment marker",
+                                            "Too many Exif entries; the rest was not read",
+                                            "Too many Exif tags; the rest was not read",
+                                            "Exif values too large; the rest was not read"};
 
 // (marker, length) of every segment before the scan, as exiv2 -pS lists them.
 std::vector<std::pair<int, int>> Exiv2Segments(const std::string& file) {
@@ -110,7 +108,7 @@ TEST(JpegSegmentScan, WhichSegmentsCount) {
   TimgData data(255);
 
   // An XMP packet ahead of the Exif segment does not hide it (exiftool reads both).
-  const std::string xmpFirst = Write("xmp-first.jpg", mdtest::JoinJpeg({xmp, exif, tables[0]}, rest));
+  const std::string xmpFirst = WriteTemp("xmp-first.jpg", mdtest::JoinJpeg({xmp, exif, tables[0]}, rest));
   ASSERT_EQ(mdtest::ExifToolValues(xmpFirst)["IFD0:Make"], "Nikon");
   ASSERT_TRUE(data.ReadFileMetadata(xmpFirst));
   ASSERT_TRUE(data.HasExif());
@@ -118,24 +116,25 @@ TEST(JpegSegmentScan, WhichSegmentsCount) {
   EXPECT_EQ(data.Segments[0].Data, exif.body);
 
   // Metadata must show within the first four segments; the fifth is not examined.
-  const std::string fourth = Write("fourth.jpg", mdtest::JoinJpeg({app2, app2, app2, exif, tables[0]}, rest));
+  const std::string fourth = WriteTemp("fourth.jpg", mdtest::JoinJpeg({app2, app2, app2, exif, tables[0]}, rest));
   EXPECT_TRUE(data.ReadFileMetadata(fourth));
   EXPECT_TRUE(data.HasExif());
-  const std::string fifth = Write("fifth.jpg", mdtest::JoinJpeg({app2, app2, app2, app2, exif, tables[0]}, rest));
+  const std::string fifth = WriteTemp("fifth.jpg", mdtest::JoinJpeg({app2, app2, app2, app2, exif, tables[0]}, rest));
   EXPECT_FALSE(data.ReadFileMetadata(fifth));
   EXPECT_EQ(data.ErrStr, "Not an EXIF file");
   EXPECT_EQ(data.ImageInfo, nullptr);  // the earlier read's container is gone
 
   // An Exif segment at the sixth place is not taken; a comment earlier makes the read succeed.
   const Segment com = mdtest::MakeSegment(0xFE, "just a comment");
-  const std::string sixth = Write("sixth.JPG", mdtest::JoinJpeg({com, app2, app2, app2, app2, exif, tables[0]}, rest));
+  const std::string sixth =
+      WriteTemp("sixth.JPG", mdtest::JoinJpeg({com, app2, app2, app2, app2, exif, tables[0]}, rest));
   EXPECT_TRUE(data.ReadFileMetadata(sixth));
   EXPECT_EQ(data.ErrStr, "<none>");
   EXPECT_FALSE(data.HasExif());
   EXPECT_TRUE(data.HasMetadata());
 
   // Only the extension decides the reader.
-  const std::string png = Write("camera.png", camera);
+  const std::string png = WriteTemp("camera.png", camera);
   EXPECT_FALSE(data.ReadFileMetadata(png));
   EXPECT_EQ(data.ErrStr, "Not an EXIF file");
   EXPECT_FALSE(data.ReadFileMetadata(testsupport::TempPath("missing.jpg")));
@@ -146,22 +145,22 @@ TEST(JpegSegmentScan, ShortAndTruncatedSegmentsEndSafely) {
   TimgData data(255);
   const std::string soi = "\xFF\xD8";
   // A file ending inside a run of fill bytes.
-  EXPECT_FALSE(data.ReadFileMetadata(Write("fill.jpg", soi + std::string(300, '\xFF'))));
+  EXPECT_FALSE(data.ReadFileMetadata(WriteTemp("fill.jpg", soi + std::string(300, '\xFF'))));
   // An Exif segment too short for its TIFF header: kept, the header reported.
   const std::string shortExif = soi + "\xFF\xE1" + std::string("\x00\x08", 2) + std::string("Exif\0\0", 6) + "\xFF\xD9";
-  EXPECT_TRUE(data.ReadFileMetadata(Write("short.jpg", shortExif)));
+  EXPECT_TRUE(data.ReadFileMetadata(WriteTemp("short.jpg", shortExif)));
   EXPECT_EQ(data.ErrStr, "Invalid Exif alignment marker");
   EXPECT_EQ(data.ImageInfo->TagCount(), 0);
   // A length below 2 and a length past the end keep what came before.
   const std::string com = std::string("\xFF\xFE\x00\x05hey", 7);
-  EXPECT_TRUE(data.ReadFileMetadata(Write("len1.jpg", soi + com + std::string("\xFF\xE1\x00\x01", 4))));
+  EXPECT_TRUE(data.ReadFileMetadata(WriteTemp("len1.jpg", soi + com + std::string("\xFF\xE1\x00\x01", 4))));
   EXPECT_EQ(data.SegmentCount, 1);
-  EXPECT_TRUE(data.ReadFileMetadata(Write("past.jpg", soi + com + std::string("\xFF\xE1\x40\x00" "Exif", 8))));
+  EXPECT_TRUE(data.ReadFileMetadata(WriteTemp("past.jpg", soi + com + std::string("\xFF\xE1\x40\x00" "Exif", 8))));
   EXPECT_EQ(data.SegmentCount, 1);
   EXPECT_FALSE(data.HasExif());
   // A run of fill bytes longer than any segment ends the scan.
-  EXPECT_FALSE(data.ReadFileMetadata(Write("longfill.jpg", soi + std::string(70000, '\xFF') + com)));
-  EXPECT_TRUE(data.ReadFileMetadata(Write("shortfill.jpg", soi + std::string(1000, '\xFF') + com)));
+  EXPECT_FALSE(data.ReadFileMetadata(WriteTemp("longfill.jpg", soi + std::string(70000, '\xFF') + com)));
+  EXPECT_TRUE(data.ReadFileMetadata(WriteTemp("shortfill.jpg", soi + std::string(1000, '\xFF') + com)));
 }
 
 TEST(JpegSegmentScan, TruncationsAndByteFlipsOfARealFile) {
@@ -219,7 +218,7 @@ TEST(ExifDirectoryWalk, LoopsChainsAndOversizedDirectoriesAreBounded) {
     w.Entry(0x8825, 4, 1, 8);
     w.Entry(0x014A, 4, 1, 8);
     w.Put32(0);
-    ASSERT_TRUE(data.ReadFileMetadata(Write("loop.jpg", mdtest::JpegWithExif(w.Bytes()))));
+    ASSERT_TRUE(data.ReadFileMetadata(WriteTemp("loop.jpg", mdtest::JpegWithExif(w.Bytes()))));
     const std::string& text = data.ImageInfo->TagText;
     size_t makes = 0;
     for (size_t at = text.find("Make = "); at != std::string::npos; at = text.find("Make = ", at + 1)) ++makes;
@@ -235,7 +234,7 @@ TEST(ExifDirectoryWalk, LoopsChainsAndOversizedDirectoriesAreBounded) {
       w.Entry(0x8769, 4, 1, next);
       w.Put32(0);
     }
-    EXPECT_TRUE(data.ReadFileMetadata(Write("chain.jpg", mdtest::JpegWithExif(w.Bytes()))));
+    EXPECT_TRUE(data.ReadFileMetadata(WriteTemp("chain.jpg", mdtest::JpegWithExif(w.Bytes()))));
     EXPECT_LE(data.ImageInfo->TagCount(), 20);
   }
   // Entry counts past the data, huge value counts and offsets outside the segment.
@@ -247,7 +246,7 @@ TEST(ExifDirectoryWalk, LoopsChainsAndOversizedDirectoriesAreBounded) {
     w.Entry(0x8769, 4, 1, 8 + 2 + 3 * 12 + 4);
     w.Put32(0);
     w.Put16(0xFFFF);  // the Exif directory claims 65535 entries
-    EXPECT_TRUE(data.ReadFileMetadata(Write("oversized.jpg", mdtest::JpegWithExif(w.Bytes()))));
+    EXPECT_TRUE(data.ReadFileMetadata(WriteTemp("oversized.jpg", mdtest::JpegWithExif(w.Bytes()))));
     EXPECT_EQ(data.ImageInfo->CameraMake, "");
     EXPECT_EQ(data.ImageInfo->GetTagValue("FNumber"), "F0.0");
     EXPECT_EQ(data.ImageInfo->TagCount(), 3);
@@ -277,7 +276,7 @@ TEST(ExifDirectoryWalk, ZeroDenominatorsHugeExponentsShortCommentsAndBadDates) {
   w.Put32(uint32_t(-1));
   w.Put32(3);
   TimgData data(255);
-  ASSERT_TRUE(data.ReadFileMetadata(Write("zeros.jpg", mdtest::JpegWithExif(w.Bytes()))));
+  ASSERT_TRUE(data.ReadFileMetadata(WriteTemp("zeros.jpg", mdtest::JpegWithExif(w.Bytes()))));
   const TImageInfo& info = *data.ImageInfo;
   EXPECT_EQ(info.GetTagValue("FNumber"), "F0.0");
   EXPECT_EQ(info.GetTagNumber("FNumber"), 0.0);
@@ -311,11 +310,24 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
   EXPECT_EQ(data.ImageInfo->GetTagInteger("ImageWidth"), 120);
   EXPECT_FALSE(data.ReadingTiff);
 
-  // A directory beyond the first 256000 bytes reads as empty; a foreign header is refused.
-  std::string far = "II*\0" + std::string("\x10\xE8\x03\x00", 4) + std::string(260000, '\0');
-  EXPECT_TRUE(data.ReadFileMetadata(Write("far.tiff", far)));
-  EXPECT_EQ(data.ImageInfo->TagCount(), 0);
-  EXPECT_FALSE(data.ReadFileMetadata(Write("foreign.nef", "XX*\0")));
+  // Only the first 256000 bytes are read: the same first directory (Make "Far",
+  // which exiftool reads at both places) counts at file offset 255000 and reads
+  // as empty at 256016.
+  for (const uint32_t at : {255000u, 256016u}) {
+    mdtest::TiffWriter far(false);
+    far.At32(4, at);
+    far.Bytes().resize(at, '\0');
+    far.Put16(1);
+    far.Entry(0x010F, 2, 4, 0x00726146);  // "Far"
+    far.Put32(0);
+    const std::string path = WriteTemp("far.tiff", far.Bytes());
+    ASSERT_EQ(mdtest::ExifToolValues(path)["IFD0:Make"], "Far") << at;
+    EXPECT_TRUE(data.ReadFileMetadata(path));
+    EXPECT_EQ(data.ImageInfo->CameraMake, at < 256000 ? "Far" : "") << at;
+    EXPECT_EQ(data.ImageInfo->TagCount(), at < 256000 ? 1 : 0) << at;
+  }
+  // A foreign header is refused.
+  EXPECT_FALSE(data.ReadFileMetadata(WriteTemp("foreign.nef", std::string("XX*\0", 4))));
   EXPECT_FALSE(data.ReadingTiff);
   EXPECT_EQ(data.ErrStr, "Not an EXIF file");
 }
