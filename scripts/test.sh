@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kivo2 and runs every test: the normal build,
-# then the platform, formats and metadata tests under AddressSanitizer and
+# then the platform, formats, metadata and controls tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,5 +1,7 @@
 #include "controls/KpPanel.h"
 
+#include "platform/gui/WinCalls.h"
+
 namespace {
 
 // A raised line over the box (x1, y1) - (x2, y2).
@@ -33,16 +35,29 @@ void TKpFramePanel::SetGrabberPlace(TKpGrabberPlace v) {
   Invalidate();
 }
 
+void TKpFramePanel::SetIcon(TIcon* icon) {
+  icon_.Assign(icon);
+  Invalidate();
+}
+
+void TKpFramePanel::SetCtl3D(bool v) {
+  if (v == ctl3D_) return;
+  ctl3D_ = v;
+  Realign();
+  Invalidate();
+}
+
 TRect TKpFramePanel::AlignClientRect() const {
   TRect r = TPanel::AlignClientRect();
   if (horizontal())
     r.Top += 10;
   else
     r.Left += 10;
-  r.Left += 1;
-  r.Top += 1;
-  r.Right -= 1;
-  r.Bottom -= 1;
+  const int inset = ctl3D_ ? 2 : 1;
+  r.Left += inset;
+  r.Top += inset;
+  r.Right -= inset;
+  r.Bottom -= inset;
   return r;
 }
 
@@ -51,19 +66,20 @@ void TKpFramePanel::Paint() {
   TCanvas& c = *Canvas();
   TRect r = ClientRect();
   const int g = grabberSize_;
-  // The close box: a framed square with a cross.
-  TRect box = horizontal() ? Bounds(r.Right - g + 1, r.Top + 1, g - 2, g - 2) : Bounds(r.Left + 1, r.Top + 1, g - 2, g - 2);
-  c.Brush().SetColor(clBtnFace);
-  c.FillRect(box);
-  c.Pen().SetColor(clBtnText);
-  c.MoveTo(box.Left + 2, box.Top + 2);
-  c.LineTo(box.Right - 2, box.Bottom - 2);
-  c.MoveTo(box.Right - 3, box.Top + 2);
-  c.LineTo(box.Left + 1, box.Bottom - 2);
   if (horizontal()) {
+    if (!icon_.Empty()) {
+      c.StretchDraw(Bounds(0, 0, g, g), icon_);
+      r.Left += g + 1;
+    }
+    DrawCaptionCloseBox(c, Bounds(r.Right - g + 1, r.Top + 1, g - 2, g - 2));
     RaisedLine(c, r.Left + 2, r.Top + 3, r.Right - g - 2, r.Top + 5);
     RaisedLine(c, r.Left + 2, r.Top + 6, r.Right - g - 2, r.Top + 8);
   } else {
+    if (!icon_.Empty()) {
+      r.Bottom -= g + 2;
+      c.StretchDraw(Bounds(0, r.Bottom + 1, g, g), icon_);
+    }
+    DrawCaptionCloseBox(c, Bounds(r.Left + 1, r.Top + 1, g - 2, g - 2));
     RaisedLine(c, r.Left + 3, r.Top + g + 1, r.Left + 5, r.Bottom - 2);
     RaisedLine(c, r.Left + 6, r.Top + g + 1, r.Left + 8, r.Bottom - 2);
   }

@@ -1,8 +1,10 @@
 #pragma once
 // TKpFramePanel: a panel that looks like a small tool window: a grabber bar of two
-// raised lines along its top (or left) edge and a close box at the bar's end. A press on
-// the bar reports a caption click and, when Moveable, lets the user drag the panel
-// within its parent; a click on the close box hides the panel and reports it.
+// raised lines along its top (or left) edge, an optional icon at the start of the bar and
+// a caption-style close box at its end. A press on the bar reports a caption click and,
+// when Moveable, lets the user drag the panel within its parent; a click on the close box
+// hides the panel and reports it.
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/ExtCtrls.h"
 
 enum TKpGrabberPlace { gpTop, gpLeft, gpBottom, gpRight };
@@ -18,6 +20,12 @@ class TKpFramePanel : public TPanel {
   void SetGrabberPlace(TKpGrabberPlace v);
   bool Moveable() const { return moveable_; }
   void SetMoveable(bool v) { moveable_ = v; }
+  // Drawn GrabberSize square at the start of the bar; setting it copies the icon.
+  TIcon* Icon() { return &icon_; }
+  void SetIcon(TIcon* icon);
+  // The sunken look of the class library's panels: the children keep one more pixel away.
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool v);
 
   TNotifyEvent OnClose;
   TNotifyEvent OnCaptionClick;
@@ -36,6 +44,8 @@ class TKpFramePanel : public TPanel {
   int grabberSize_ = 12;
   TKpGrabberPlace grabberPlace_ = gpTop;
   bool moveable_ = false;
+  TIcon icon_;
+  bool ctl3D_ = true;
   bool closeDown_ = false, grabDown_ = false, dragging_ = false;
   TPoint dragStart_;
 };

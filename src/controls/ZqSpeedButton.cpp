@@ -1,5 +1,8 @@
 #include "controls/ZqSpeedButton.h"
 
+#include "platform/gui/Menus.h"
+#include "platform/gui/WinCalls.h"
+
 TZqSpeedButton::TZqSpeedButton(TComponent* AOwner) : TZqButtonBase(AOwner, taLeftJustify, clBlack) {
   SetParentColor(true);
 }
@@ -14,7 +17,37 @@ void TZqSpeedButton::SetDown(bool v) {
     }
   }
   down_ = v;
-  Invalidate();
+  paintNow();
+}
+
+void TZqSpeedButton::SetTransparent(bool v) {
+  if (v == transparent_) return;
+  transparent_ = v;
+  if (v)
+    Invalidate();
+  else
+    paintNow();
+}
+
+void TZqSpeedButton::SetStyle(TZqSpeedButtonStyle s) {
+  if (s == bsModern && ScreenBitsPerPixel() <= 8) s = bsNormal;
+  TZqButtonBase::SetStyle(s);
+}
+
+void TZqSpeedButton::paintNow() {
+  if (transparent_)
+    Invalidate();
+  else
+    Repaint();
+}
+
+void TZqSpeedButton::Click() {
+  if (TPopupMenu* menu = PopupMenu()) {
+    const TPoint at = ClientToScreen(Point(0, Height()));
+    menu->SetPopupComponent(this);
+    menu->Popup(at.X, at.Y);
+  }
+  TZqButtonBase::Click();
 }
 
 void TZqSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -27,12 +60,36 @@ void TZqSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, in
 }
 
 void TZqSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  const bool second = secondPress_;
+  secondPress_ = false;
   TZqButtonBase::MouseUp(Button, Shift, X, Y);
-  if (Button == mbLeft && groupIndex_ == 0) SetDown(false);
+  if (Button != mbLeft) return;
+  if (groupIndex_ == 0) SetDown(false);
+  if (second && Enabled() && X >= 0 && Y >= 0 && X < Width() && Y < Height()) Click();
+}
+
+void TZqSpeedButton::DblClick() {
+  TZqButtonBase::DblClick();
+  secondPress_ = true;
+}
+
+bool TZqSpeedButton::DialogChar(char Key) {
+  if (!IsAccel(Key, Caption()) || !Enabled() || !Visible() || !parentShowing()) return false;
+  const bool wasDown = down_;
+  down_ = true;
+  Repaint();
+  Click();
+  down_ = wasDown;
+  Repaint();
+  return true;
 }
 
 void TZqSpeedButton::Paint() {
+  if (!Visible()) return;
+  TZqFace face = Face();
+  face.Transparent = transparent_;
   TBitmap buffer;
-  PaintFace(buffer, Face());
+  PrepareBuffer(buffer, Width(), Height(), transparent_ || ShapedStyle(Style()));
+  DrawZqFace(buffer.Canvas(), face);
   Canvas()->Draw(0, 0, buffer);
 }

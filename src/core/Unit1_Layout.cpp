@@ -317,7 +317,8 @@ void TForm1::fitBarButtons() {
   for (int i = 0; i < ComponentCount(); ++i) {
     auto* button = dynamic_cast<TZqSpeedButton*>(Components(i));
     if (!button || button->Align() == alNone) continue;
-    const int needed = button->Canvas()->TextWidth(StripHotkey(button->Caption())) + 14;
+    // A button with a popup menu also makes room for its drop-down arrow.
+    const int needed = button->Canvas()->TextWidth(StripHotkey(button->Caption())) + (button->PopupMenu() ? 24 : 14);
     if (button->Width() < needed) button->SetWidth(needed);
   }
 }

@@ -8,6 +8,7 @@
 #include "controls/EventScrollbox.h"
 #include "controls/MainMenuXP.h"
 #include "controls/QzFileExplorer28.h"
+#include "controls/Resmeter.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/ProgramGlobals.h"
@@ -142,7 +143,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
   FAppName = "Kivo2";
   Application->OnMessage = [this](TMsg& Msg, bool& Handled) { AppMessage(Msg, Handled); };
   FFullScreen = false;
-  FIsWinNT = true;  // no resource meter to consult on Linux
+  FIsWinNT = IsWinNT();  // false: the free memory is the resource meter
   FSuspendUpdates = true;
   FSlideShowMode = false;
   FSlideRunning = false;

@@ -1,8 +1,10 @@
 #include "tools/UnitAbout.h"
 
+#include "controls/RunText.h"
 #include "core/FormLayout.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/i18n/GnuGetText.h"
 
 TAboutBox* AboutBox = nullptr;
 
@@ -21,14 +23,34 @@ TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
   Version = NewControl<TLabel>(this, Panel1, "Version", "Version:", 12, 36, 80, 15);
   VersionLabel = NewControl<TLabel>(this, Panel1, "VersionLabel", "1.001", 96, 36, 236, 15);
   Label1 = NewControl<TLabel>(this, Panel1, "Label1", "Currently supported file types", 12, 68, 320, 15);
-  Comments = NewControl<TLabel>(this, Panel1, "Comments", "", 12, 88, 320, 140);
+  Comments = NewControl<TLabel>(this, Panel1, "Comments", "", 12, 88, 320, 120);
   Comments->SetWordWrap(true);
+  RunningText1 = NewControl<TRunningText>(this, Panel1, "RunningText1", 31, 214, 281, 17);
+  RunningText1->SetDirect(diRightToLeft);
+  RunningText1->SetContinuous(true);
+  RunningText1->SetSteps(1000);
+  RunningText1->SetSpeed(30);
+  RunningText1->SetColor(clCream);
+  RunningText1->SetBevelOuter(bvNone);
+  RunningText1->SetActive(false);
   OKButton = NewControl<TButton>(this, this, "OKButton", "OK", 144, 256, 75, 25);
   OKButton->SetDefault(true);
   OKButton->SetModalResult(mrOk);
 
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
   DoCreate();
 }
 
 void TAboutBox::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+
+void TAboutBox::FormShow(TObject* /*Sender*/) {
+  RunningText1->SetCaption(_("Thanks to the authors of the component libraries this program is built on."));
+  RunningText1->SetActive(true);
+}
+
+void TAboutBox::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+  RunningText1->SetActive(false);
+  RunningText1->SetCaption(std::string());
+}

@@ -8,6 +8,7 @@
 class TPanel;
 class TLabel;
 class TButton;
+class TRunningText;
 
 class TAboutBox : public TForm {
  public:
@@ -19,12 +20,15 @@ class TAboutBox : public TForm {
   TLabel* VersionLabel = nullptr;  // the version text
   TLabel* Label1 = nullptr;
   TLabel* Comments = nullptr;
+  TRunningText* RunningText1 = nullptr;  // the line of thanks, running while the box shows
   TButton* OKButton = nullptr;  // default button, modal result OK
 
   // The supported picture types text; empty until the main window sets it.
   std::string FCommentText;
 
   void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
 };
 
 extern TAboutBox* AboutBox;

@@ -513,6 +513,8 @@ void TControl::SetMouseCapture(bool capture) {
 void TControl::Click() {
   if (OnClick) OnClick(this);
 }
+bool TControl::DialogChar(char) { return false; }
+
 void TControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
 }

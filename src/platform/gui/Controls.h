@@ -223,6 +223,10 @@ class TControl : public TComponent {
   virtual void DoContextPopup(TPoint MousePos, bool& Handled);
   // The parent's font, colour or hint setting changed.
   virtual void ParentChanged();
+  // Alt+Key was pressed in the control's form: a control whose caption has Key as its
+  // accelerator acts on it and returns true. The layer asks the visible and enabled
+  // controls of the form in turn until one takes the key. The default takes none.
+  virtual bool DialogChar(char Key);
 
  protected:
   TControl(TComponent* AOwner, TWidgetFactory factory);

@@ -164,6 +164,27 @@ bool DialogKey(TCustomForm* form, TWinControl* focused, uint16_t vk, TShiftState
   return false;
 }
 
+// Alt with a letter or digit for the control whose caption has it as its accelerator:
+// the visible and enabled controls of the form are asked in turn (DialogChar).
+bool DialogChar(TCustomForm* form, uint16_t vk, TShiftState shift) {
+  if (!form || !shift.Contains(ssAlt) || shift.Contains(ssCtrl)) return false;
+  if (!((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) return false;
+  std::vector<TWinControl*> stack{form};
+  while (!stack.empty()) {
+    TWinControl* w = stack.back();
+    stack.pop_back();
+    for (int i = 0; i < w->ControlCount(); ++i) {
+      TControl* c = w->Controls(i);
+      if (!c->Visible() || !c->Enabled()) continue;
+      bool taken = false;
+      gui::SafeCall(c, [&] { taken = c->DialogChar(char(vk)); });
+      if (taken) return true;
+      if (auto* wc = dynamic_cast<TWinControl*>(c)) stack.push_back(wc);
+    }
+  }
+  return false;
+}
+
 bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
   TWinControl* control = gui::FindWinControl(receiver);
   if (!control || control->Private()->eventsDetached) return false;
@@ -187,6 +208,8 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
       if (form && form->IsShortCut(vk, shift)) return true;
       if (!guard) return true;
     }
+    if (DialogChar(form, vk, shift)) return true;
+    if (!guard) return true;
     if (DialogKey(form, control, vk, shift)) return true;
     if (!guard) return true;
     uint16_t key = vk;

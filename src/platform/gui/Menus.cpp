@@ -119,7 +119,11 @@ class OwnerDrawStyle : public QProxyStyle {
     if (type != CT_MenuItem && type != CT_MenuBarItem) return s;
     auto* mi = qstyleoption_cast<const QStyleOptionMenuItem*>(opt);
     TMenuItem* item = mi ? ItemForOption(opt, w, mi->text) : nullptr;
-    if (!OwnerDrawn(item) || !item->OnMeasureItem) return s;
+    if (!OwnerDrawn(item)) return s;
+    // An owner-drawn separator is as high as the class library measures it (half a
+    // classic menu line), room for the line its handler draws.
+    if (mi->menuItemType == QStyleOptionMenuItem::Separator) s.setHeight(std::max(s.height(), 9));
+    if (!item->OnMeasureItem) return s;
     int width = s.width(), height = s.height();
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
