@@ -36,7 +36,10 @@ void TKpFramePanel::SetGrabberPlace(TKpGrabberPlace v) {
 }
 
 void TKpFramePanel::SetIcon(TIcon* icon) {
-  icon_.Assign(icon);
+  if (icon)
+    icon_->Assign(icon);
+  else
+    icon_ = std::make_unique<TIcon>();
   Invalidate();
 }
 
@@ -67,17 +70,17 @@ void TKpFramePanel::Paint() {
   TRect r = ClientRect();
   const int g = grabberSize_;
   if (horizontal()) {
-    if (!icon_.Empty()) {
-      c.StretchDraw(Bounds(0, 0, g, g), icon_);
+    if (!icon_->Empty()) {
+      c.StretchDraw(Bounds(0, 0, g, g), *icon_);
       r.Left += g + 1;
     }
     DrawCaptionCloseBox(c, Bounds(r.Right - g + 1, r.Top + 1, g - 2, g - 2));
     RaisedLine(c, r.Left + 2, r.Top + 3, r.Right - g - 2, r.Top + 5);
     RaisedLine(c, r.Left + 2, r.Top + 6, r.Right - g - 2, r.Top + 8);
   } else {
-    if (!icon_.Empty()) {
+    if (!icon_->Empty()) {
       r.Bottom -= g + 2;
-      c.StretchDraw(Bounds(0, r.Bottom + 1, g, g), icon_);
+      c.StretchDraw(Bounds(0, r.Bottom + 1, g, g), *icon_);
     }
     DrawCaptionCloseBox(c, Bounds(r.Left + 1, r.Top + 1, g - 2, g - 2));
     RaisedLine(c, r.Left + 3, r.Top + g + 1, r.Left + 5, r.Bottom - 2);

@@ -4,6 +4,8 @@
 // a caption-style close box at its end. A press on the bar reports a caption click and,
 // when Moveable, lets the user drag the panel within its parent; a click on the close box
 // hides the panel and reports it.
+#include <memory>
+
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ExtCtrls.h"
 
@@ -21,7 +23,8 @@ class TKpFramePanel : public TPanel {
   bool Moveable() const { return moveable_; }
   void SetMoveable(bool v) { moveable_ = v; }
   // Drawn GrabberSize square at the start of the bar; setting it copies the icon.
-  TIcon* Icon() { return &icon_; }
+  TIcon* Icon() { return icon_.get(); }
+  // Copies the icon; nullptr empties it.
   void SetIcon(TIcon* icon);
   // The sunken look of the class library's panels: the children keep one more pixel away.
   bool Ctl3D() const { return ctl3D_; }
@@ -44,7 +47,7 @@ class TKpFramePanel : public TPanel {
   int grabberSize_ = 12;
   TKpGrabberPlace grabberPlace_ = gpTop;
   bool moveable_ = false;
-  TIcon icon_;
+  std::unique_ptr<TIcon> icon_ = std::make_unique<TIcon>();
   bool ctl3D_ = true;
   bool closeDown_ = false, grabDown_ = false, dragging_ = false;
   TPoint dragStart_;

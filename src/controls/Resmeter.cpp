@@ -45,7 +45,8 @@ int FreeMemoryPercent() {
   if (available < 0) available = Field(text, "MemFree");
   if (total <= 0 || available < 0) return -1;
   if (available > total) available = total;
-  return int(available * 100 / total);
+  // In floating point: figures near the integer limit must not overflow.
+  return int(static_cast<long double>(available) * 100 / static_cast<long double>(total));
 }
 
 }  // namespace

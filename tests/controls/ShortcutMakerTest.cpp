@@ -40,10 +40,18 @@ class ShortcutMakerTest : public testing::Test {
   }
 
   static void ExpectValid(const std::string& launcher) {
-    if (testsupport::ToolPath("desktop-file-validate").empty()) return;
-    const auto result = testsupport::Run({"desktop-file-validate", launcher});
-    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    EXPECT_EQ(result.out.find("error"), std::string::npos) << result.out;
+    if (!testsupport::ToolPath("desktop-file-validate").empty()) {
+      const auto result = testsupport::Run({"desktop-file-validate", launcher});
+      EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+      EXPECT_EQ(result.out.find("error"), std::string::npos) << result.out;
+    }
+    // GLib takes the file for a launcher that may be started.
+    if (!testsupport::ToolPath("gio").empty()) {
+      const auto info = testsupport::Run({"gio", "info", "-a", "standard::content-type,access::can-execute", launcher});
+      EXPECT_EQ(info.exitCode, 0) << info.err;
+      EXPECT_NE(info.out.find("standard::content-type: application/x-desktop"), std::string::npos) << info.out;
+      EXPECT_NE(info.out.find("access::can-execute: TRUE"), std::string::npos) << info.out;
+    }
   }
 
   std::string home_, desktop_;

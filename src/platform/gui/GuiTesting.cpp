@@ -182,6 +182,15 @@ void ScrollStep(TControl* scrollBox, bool vertical, int steps) {
     bar->triggerAction(steps > 0 ? QAbstractSlider::SliderSingleStepAdd : QAbstractSlider::SliderSingleStepSub);
 }
 
+void DragScrollThumb(TControl* scrollBox, bool vertical, const std::vector<int>& positions) {
+  auto* area = dynamic_cast<QAbstractScrollArea*>(scrollBox->Private()->widget.data());
+  if (!area) return;
+  QScrollBar* bar = vertical ? area->verticalScrollBar() : area->horizontalScrollBar();
+  bar->setSliderDown(true);
+  for (int position : positions) bar->setSliderPosition(position);
+  bar->setSliderDown(false);
+}
+
 void ProcessEvents() {
   EnsureQtApplication();
   gui::ProcessEvents(false);

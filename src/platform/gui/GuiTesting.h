@@ -3,6 +3,7 @@
 // window system would, and renders a control into a bitmap (also under the offscreen
 // platform). Coordinates are the control's client coordinates.
 #include <string>
+#include <vector>
 
 #include "platform/gui/Controls.h"
 
@@ -35,6 +36,8 @@ TRect MenuItemRect(TMenuItem* item);
 bool GrabMenu(TMenuItem* parent, TBitmap& out);
 // Steps a scroll box's bar as the user does with its arrows (positive: down or right).
 void ScrollStep(TControl* scrollBox, bool vertical, int steps);
+// Drags the thumb of a scroll box's bar through the given positions and lets it go.
+void DragScrollThumb(TControl* scrollBox, bool vertical, const std::vector<int>& positions);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // Waits up to ms milliseconds while handling events, until done returns true.
