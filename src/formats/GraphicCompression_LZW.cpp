@@ -71,10 +71,10 @@ void RunLZW(unsigned clear, unsigned startWidth, const void* source, int32_t pac
   // Each entry: where its string lies (a root's byte, or earlier output) and its length.
   // One slot more than the table: once the table is full, new entries go to the spare
   // slot, where no code can reach them.
-  const uint8_t* string[kTableSize + 1];
+  const uint8_t* start[kTableSize + 1];
   uint16_t length[kTableSize + 1];
   for (unsigned i = 0; i < clear; ++i) {
-    string[i] = &kRoots.v[i & 0xFF];
+    start[i] = &kRoots.v[i & 0xFF];
     length[i] = 1;
   }
   const unsigned endCode = clear + 1;
@@ -174,7 +174,7 @@ void RunLZW(unsigned clear, unsigned startWidth, const void* source, int32_t pac
       size_t n;  // the string's length
       if (code < free && code - clear >= 2) {
         n = length[code];
-        CopyString(d, string[code], roomy ? n : std::min(n, room));
+        CopyString(d, start[code], roomy ? n : std::min(n, room));
       } else if (code == free) {
         // The code being defined: the previous string and its own first byte. The
         // previous string ends right here, so it is copied and its first byte follows.
@@ -190,7 +190,7 @@ void RunLZW(unsigned clear, unsigned startWidth, const void* source, int32_t pac
         return kGoOn;
       }
       // The new entry: the previous string and the first byte of this one.
-      string[free] = old;
+      start[free] = old;
       length[free] = uint16_t(oldLength + 1);
       if (++free == widen) {
         if (free > kTableSize) {  // the table is full: the entry went to the spare slot

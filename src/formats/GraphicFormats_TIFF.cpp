@@ -133,9 +133,9 @@ TExpansion DataExpansion(TCompressionType compression, uint64_t rowBytes) {
       // A two-byte packet repeats one byte 128 times.
       return {128, 2};
     case ctLZW:
-      // An entry is at most one byte longer than the one before it, so the longest of
-      // 4096 is 3839 bytes; a code takes at least 9 bits, and only 12-bit codes reach
-      // the longest entries: at most 3839 bytes per 12 bits.
+      // An entry is at most one byte longer than the one before it, so entry k holds
+      // at most k - 256 bytes; a code of w bits reaches entries below 2^w, so it gives
+      // at most 2^w - 256 bytes, and 12-bit codes give the most: 3839 bytes per 12 bits.
       return {3839 * 2, 3};
     case ctLZ77:
       // Deflate: a match of 258 bytes coded in 2 bits at the best.
