@@ -1,60 +1,553 @@
 #pragma once
-// The explorer controls. TQzDirTree21 is the folder tree: a tree view whose first node
-// stands for the computer, whose second level holds one node per drive (on Linux a
-// mounted volume, shown by its mount point) and whose deeper levels hold the folders,
-// filled one level at a time when a node is expanded. It keeps the selected folder as a
-// path and reports every change the user makes through OnDirChange.
+// The explorer controls and their shell routines.
 //
-// This version is the tree itself with the members the windows call (ReloadTree,
-// OpenPath, ChangePath, SelectedPath, OnDirChange); the shell commands of the tree
-// (new, rename, delete, cut, copy, paste and drag of folders, its own context menu and
-// change notification) come with the tree's own work.
+// TQzDirTree21 is the folder tree: a tree view whose first node stands for the computer,
+// whose second level holds the drives (on Linux the root, the home and desktop folders,
+// mounted volumes and network shares, each shown by its folder path) and whose deeper
+// levels hold the folders, filled one level at a time when a node is expanded. It keeps
+// the selected folder as a path, reports it through OnDirChange, makes, renames, deletes,
+// cuts, copies, pastes and drags folders, mounts network shares, and reloads itself when
+// folders or drives change on disk. TQzDirTreeCombo28 is a read-only field that drops
+// down such a tree. TQzFilelistView28 is a report-style list of a folder's files (or of
+// the drives) with its own context menu and send-to commands.
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "controls/QzConsts.h"
+#include "controls/ZqSpeedButton.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/rtl/SysUtils.h"
 
+class TFolderWatcher;
+class TQzFilelistView28;
+class TQzDirTreeCombo28;
+class TQzDirTree21;
+
+// ===========================================================================
+// Shell routines
+// ===========================================================================
+
+// Shell operation codes.
+enum TShellFileOp { foMove = 1, foCopy = 2, foDelete = 3, foRename = 4 };
+
+// Opens fileName with the desktop's program for it (operation "open" or "find"; a
+// program given as fileName is started with parameters). A failure shows
+// "ERROR - Can't " + operation + " file " + fileName. True when started.
+bool ShellExecuteFile(const std::string& operation, const std::string& fileName, const std::string& parameters,
+                      int showCmd, const std::string& folder);
+// Moves, copies, deletes (to the freedesktop Trash) or renames sources. A target ending in
+// '/' is the folder the sources go into; otherwise it is the new full name of the one
+// source. Nothing is ever replaced and nothing lost: a target name that exists is refused
+// with the "already exists" message; a folder is never moved or copied onto itself or into
+// its own sub folders, and drives (mount points, home, desktop) are never moved, renamed
+// or deleted. Deleting asks first. True when every source was handled.
+bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target);
+bool ShellFileOperation(TShellFileOp operation, const std::string& source, const std::string& target);
+// The text with a NUL character appended unless it is empty or already ends with one.
+std::string DoubleNullTerminate(const std::string& text);
+// True when any of the characters occurs in text.
+bool NameHasAnyChar(const std::string& chars, const std::string& text);
+// The folder browser ("Please specify a directory"); root kinds: 1 desktop, 4 documents,
+// others anywhere. True with path (ending in '/') when a folder was chosen.
+bool BrowseForFolder(std::string& path, int rootKind, bool includeFiles);
+// Size and free space of the drive holding path, in KB; -1 when unknown.
+int64_t DiskSizeKB(const std::string& path);
+int64_t DiskFreeKB(const std::string& path);
+// True when the drive holding path is mounted and can be read; else, with showMessage,
+// a beep and "There is no disk in Drive or Drive is not ready".
+bool CheckDriveReady(const std::string& path, bool showMessage);
+// AddBackslash(folder) + name when both are set, else "".
+std::string ConcatPath(const std::string& folder, const std::string& name);
+// The path with a trailing '/' (an empty path stays empty), and without one.
+std::string AddBackslash(const std::string& path);
+std::string StripBackslash(const std::string& path);
+// A local date and time formatted with dateFormat + " " + timeFormat.
+std::string FileTimeText(TDateTime time, const std::string& dateFormat, const std::string& timeFormat);
+// True, after showing "\"name\" already exists !", when something exists at path.
+bool TargetExists(const std::string& path);
+// Icons of the shared small-icon list.
+int GetIconIndex(const std::string& path);
+int GetOpenIconIndex(const std::string& path);
+// KB text of a size ("1 KB" for 1..1023 bytes); " " for the type text "DIR".
+std::string SizeText(const std::string& typeText, int64_t size);
+// Special folders: 0 desktop, 1 favorites, 3 documents, 4 programs, 5 send-to, 6 start
+// menu, 7 autostart (XDG); others "" on Linux. A result ends in '/'.
+std::string GetShellFolderPath(int kind);
+std::string NameWithoutExtension(const std::string& path);
+// Shows the properties of a file, folder or drive: type, size, dates and free space.
+void ShowPropertiesDialog(const std::string& path);
+// Mounts a network share (\\server\share, smb://, sftp:// ...) as a drive with gio; 0 on
+// success with its folder in mountPoint, else 1 after showing the error when showError.
+int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint);
+// A drive of the explorer: a mount point, the home folder or the desktop folder.
+bool IsDrivePath(const std::string& path);
+// The folder of a node of an explorer tree (a drive node's caption is its folder) with a
+// trailing '/'; "" for the computer node.
+std::string ExplorerNodePath(const TTreeNode* node);
+// Fills node with the sub folders of its folder, sorted, with their icons; a child offers
+// to expand when it has sub folders, or always when probe is false (network drives).
+void AddFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe);
+// The fourteen characters a folder name may not hold.
+extern const std::string InvalidFolderChars;
+
+// ===========================================================================
+// Folder tree
+// ===========================================================================
 using TDirChangeEvent = std::function<void(TObject* Sender, const std::string& SelectedPath)>;
+using TFileChangeEvent = std::function<void(TObject* Sender, const std::string& SelectedFile)>;
+
+class TQzDirTree21PopUp;
 
 class TQzDirTree21 : public TCustomTreeView {
  public:
   explicit TQzDirTree21(TComponent* AOwner);
+  ~TQzDirTree21() override;
 
-  // The selected folder with a trailing '/' (also a drive's mount point); "Drives" while
-  // the computer node is selected. The setter stores a value that differs (without case).
-  const std::string& SelectedPath() const { return selectedPath_; }
+  // The selected folder with a trailing '/' (also a drive's folder); "Drives" while the
+  // computer node is selected. The setter stores a value that differs (without case).
+  const std::string& SelectedPath() const { return FSelectedPath; }
   void SetSelectedPath(const std::string& path);
-  bool DragDropEnabled() const { return dragDropEnabled_; }
-  void SetDragDropEnabled(bool v) { dragDropEnabled_ = v; }
+  const std::string& SelectedFile() const { return FSelectedFile; }
+  void SetSelectedFile(const std::string& file);
+  TQzFilelistView28* FileList() const { return FFileList; }
+  void SetFileList(TQzFilelistView28* list);
+  bool PopUpMenuEnabled() const { return FPopUpMenuEnabled; }
+  void SetPopUpMenuEnabled(bool v);
+  bool DragDropEnabled() const { return FDragDropEnabled; }
+  void SetDragDropEnabled(bool v) { FDragDropEnabled = v; }
+  TLanguage Language() const { return FLanguage; }
+  void SetLanguage(TLanguage language);
+  std::string About() const { return FAbout; }
+  TQzDirTree21PopUp* BuiltInMenu() const { return FPopup; }
+  // A cut or copy waits for a paste, and its source folder.
+  bool ClipboardPending() const { return FClipboardPending; }
+  const std::string& ClipboardPath() const { return FClipboardPath; }
 
   // Clears the tree and builds the computer node and the drive nodes again.
   void ReloadTree();
   // Expands the tree along an existing folder path, selects its deepest node, sets
-  // SelectedPath and fires OnDirChange. Nothing happens for an empty path, a folder that
-  // does not exist, or a path that leads through a folder the tree does not list.
+  // SelectedPath and fires OnDirChange.
   void OpenPath(const std::string& path);
-  // OpenPath, when path differs from the last one handled here.
+  // OpenPath, when path differs from the last one handled here; informs the file list.
   void ChangePath(const std::string& path);
   // The folder of a node with a trailing '/'; "" for the computer node (and none).
-  std::string GetNodePath(const TTreeNode* node) const;
+  std::string GetNodePath(const TTreeNode* node);
+  // The computer node (level 0), drive nodes (level 1) and folder nodes.
+  bool IsDriveNode(const TTreeNode* node) const { return node && node->Level() == 1; }
+  bool IsFolderNode(const TTreeNode* node) const { return node && node->Level() >= 2; }
+
+  // --- folder commands ---
+  bool AddNewFolder(TTreeNode* node, const std::string& name);
+  bool DeleteFolder(TTreeNode* node);
+  // Renames the folder of node to newCaption (the end of in-place editing).
+  bool RenameFolder(TTreeNode* node, const std::string& newCaption);
+  void CutFolder();
+  void CopyFolder();
+  bool PasteFolder();
+  // Starts in-place editing of the selected folder node.
+  void EditSelectedFolder();
+  double ShowTreeSize();
+  void ShowFolderContents();
+  // The folder contents window while it is shown (nullptr otherwise), and its OK button.
+  TForm* ContentsForm() const { return FContentsForm; }
+  TListView* ContentsList() const { return FContentsList; }
+  void ContentsOkClick(TObject* Sender);
+  void ConnectNetworkDrive();
+  void DisconnectNetworkDrive();
+  void ShowProperties();
+  // Moves (or with copy, copies) the folder of FClipboardPath or the attached list's
+  // selected files onto node, as a drop does.
+  void DropOnNode(TObject* source, TTreeNode* node, bool copy);
 
   TDirChangeEvent OnDirChange;
+  TFileChangeEvent OnFileChange;
 
-  // Fills a node with its sub folders the first time it is expanded.
+  // The folder change handling (also run by the watcher): reloads when folders or drives
+  // came, went or were renamed, and opens the selected folder again.
+  void ShellChanged(const std::string& folder);
+  // The folders being watched for changes.
+  std::vector<std::string> WatchedFolders() const;
+
   bool CanExpand(TTreeNode* Node) override;
-  // A press on a node selects it and reports its folder.
+  void Expand(TTreeNode* Node) override;
+  void Collapse(TTreeNode* Node) override;
+  bool CanEdit(TTreeNode* Node) override;
+  void Edit(TTreeNode* Node, std::string& S) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
-  // The arrow keys report the newly selected folder; F5 rebuilds the tree.
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
+  void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
+  void DragDrop(TObject* Source, int X, int Y) override;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  friend class TQzDirTree21PopUp;
+  void loadRoot();
   void loadDrives();
   void addSubFolders(TTreeNode* node);
-  void selectionChangedByUser();
+  void pathChangedByUser(bool restoreWhenNotReady);
+  void informFileList(const std::string& path, bool refresh);
+  void rebuildMenu();
+  void updateWatches();
   TTreeNode* findChild(TTreeNode* parent, const std::string& caption) const;
+  TTreeNode* driveNodeOf(const std::string& folder) const;
+
+  std::string FPreviousPath;
+  std::string FSelectedPath;
+  std::string FNodePath;
+  TQzDirTree21PopUp* FPopup = nullptr;
+  bool FPopUpMenuEnabled = true;
+  bool FNamingNewFolder = false;
+  std::string FSelectedFile;
+  std::string FAbout = "Version 2.1.8.0";
+  std::string FLastChangePath;
+  bool FClipboardPending = false;
+  std::string FClipboardPath;  // the folder of a pending cut or copy
+  std::string FDragPath;       // the folder being dragged (kept apart from the clipboard's)
+  std::string FDropPath;
+  std::set<std::string> FNetworkDrives;
+  TLanguage FLanguage = lnSysDefault;
+  std::unique_ptr<TFolderWatcher> FWatcher;
+  TTreeNode* FDragNode = nullptr;
+  TTreeNode* FDropNode = nullptr;
+  bool FDragDropEnabled = true;
+  TQzFilelistView28* FFileList = nullptr;
+  int FClipboardOperation = 0;  // 0 copy, 2 move
+  int FDragOperation = 2;
+  std::shared_ptr<int> FAlive = std::make_shared<int>(0);  // for work queued after an event
+  TForm* FContentsForm = nullptr;
+  TListView* FContentsList = nullptr;
+  std::string FContentsFolder;
+};
+
+// The folder tree's own context menu.
+class TQzDirTree21PopUp : public TPopupMenu {
+ public:
+  explicit TQzDirTree21PopUp(TQzDirTree21* tree);
+  // Appends the items in the current language.
+  void BuildTreeMenu();
+  // Enables each item by the selected node and the pending clipboard.
+  void UpdateItemStates();
+  // Sets the enabled states, then shows the menu 10 pixels right of and below (X, Y).
+  void Popup(int X, int Y) override;
+  // The item with this component name ("AddNode", "PasteNode" ...), or nullptr.
+  TMenuItem* ItemNamed(const std::string& name) const;
+  void ItemClick(TObject* Sender);
+
+ private:
+  TQzDirTree21* tree_;
+};
+
+// ===========================================================================
+// Map network drive dialog
+// ===========================================================================
+class TNetPathDlg : public TComponent {
+ public:
+  explicit TNetPathDlg(TComponent* AOwner);
+  ~TNetPathDlg() override;
+  // Shows the dialog; true when it closed with OK (then Path holds the typed share).
+  bool Execute();
+  const std::string& Path() const { return path_; }
+  void SetPath(const std::string& p) { path_ = p; }
+  bool Reconnect() const { return reconnect_; }
+  TForm* Form() const { return form_; }
+  TEdit* PathEdit() const { return pathEdit_; }
+  TComboBox* DriveList() const { return driveList_; }
+  void BrowseClick(TObject* Sender);
+
+ private:
+  TForm* form_ = nullptr;
+  TComboBox* driveList_ = nullptr;
+  TEdit* pathEdit_ = nullptr;
+  TCheckBox* reconnectBox_ = nullptr;
+  std::string path_;
+  bool reconnect_ = true;
+};
+
+// ===========================================================================
+// Folder combo with drop-down tree
+// ===========================================================================
+using TPathChangeEvent = std::function<void(TObject* Sender, const std::string& SelectedPath)>;
+
+// The drop-down button: a speed button that opens no context menu.
+class TQzSpeedButton : public TZqSpeedButton {
+ public:
+  explicit TQzSpeedButton(TComponent* AOwner) : TZqSpeedButton(AOwner) {}
+  void DoContextPopup(TPoint, bool& Handled) override { Handled = true; }
+};
+
+// The drop-down tree of the combo.
+class TQzDirTreeView : public TCustomTreeView {
+ public:
+  explicit TQzDirTreeView(TComponent* AOwner);
+  const std::string& SelectedPath() const { return selectedPath_; }
+  std::string NodePath(const TTreeNode* node) const;
+  void LoadDrives();
+  // Collapses all and expands along path; true when the walk reached its end.
+  bool WalkTo(const std::string& path);
+  bool CanExpand(TTreeNode* Node) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
 
   std::string selectedPath_;
   std::string previousPath_;
-  std::string lastChangePath_;
-  bool dragDropEnabled_ = true;
+  bool expandRoot_ = true;
 };
+
+class TQzDirTreeCombo28 : public TEdit {
+ public:
+  explicit TQzDirTreeCombo28(TComponent* AOwner);
+  ~TQzDirTreeCombo28() override;
+  const std::string& SelectedPath() const { return selectedPath_; }
+  void SetSelectedPath(const std::string& path);
+  TQzFilelistView28* FileList() const { return fileList_; }
+  void SetFileList(TQzFilelistView28* list);
+  bool ExpandRoot() const { return tree_->expandRoot_; }
+  void SetExpandRoot(bool v) { tree_->expandRoot_ = v; }
+  int TreeHeight() const { return treeHeight_; }
+  void SetTreeHeight(int h) { treeHeight_ = h; }
+  TLanguage Language() const { return language_; }
+  void SetLanguage(TLanguage language);
+  std::string About() const { return "Version 2.8.8.0"; }
+  TQzDirTreeView* Tree() const { return tree_; }
+  TQzSpeedButton* Button() const { return button_; }
+  bool DroppedDown() const;
+
+  // Opens or closes the drop-down tree below (or above) the field.
+  void DropDown();
+  void CloseUp();
+  // Takes the tree's selected node as the choice, as a click or Enter does.
+  void TakeChoice(TObject* sender);
+  // Expands the drop-down tree along path and shows its folder.
+  void OpenPath(const std::string& path);
+  void ReloadTree();
+  void ShellChanged(const std::string& folder);
+
+  TPathChangeEvent OnPathChange;
+
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void DoExit() override;
+  void MouseEnter() override;
+  void Resize() override;
+
+ private:
+  void showNode(TTreeNode* node);
+  void updateWatches();
+  TQzDirTreeView* tree_ = nullptr;
+  TQzSpeedButton* button_ = nullptr;
+  TQzFilelistView28* fileList_ = nullptr;
+  std::string selectedPath_;
+  int treeHeight_ = 240;
+  TLanguage language_ = lnSysDefault;
+  std::unique_ptr<TFolderWatcher> watcher_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+// ===========================================================================
+// Report-style file list
+// ===========================================================================
+enum TFileAttr { ftReadOnly, ftHidden, ftSystem, ftArchive, ftNormal };
+using TFileType = TSetOf<TFileAttr>;
+enum TFileSize { fsKB, fsByte };
+enum TDtFormat {
+  df_MMddyyyy,
+  df_MMddyy,
+  df_ddMMyyyy,
+  df_ddMMyy_GB,
+  df_ddMMyy_DE,
+  df_ddMMyy_IT,
+  df_yyyyMMdd,
+  df_yyMMdd,
+  df_Customize
+};
+enum TTmFormat { tfLongFormat, tfShortFormat, tfCustomize };
+using TItemChangeEvent = std::function<void(TObject* Sender, const std::string& SelectedItem)>;
+
+class TQzFilelistView28PopUp;
+
+// The hidden sub-items of every row, after the four visible columns.
+enum TFileListSubItem { siSize, siType, siModified, siAttr, siPath, siKind, siSortTime };
+
+class TQzFilelistView28 : public TListView {
+ public:
+  explicit TQzFilelistView28(TComponent* AOwner);
+  ~TQzFilelistView28() override;
+
+  std::string About() const { return "Version 2.8.8.0"; }
+  int ColWidth_Name() const { return colWidth_[0]; }
+  void SetColWidth_Name(int w) { colWidth_[0] = w; }
+  int ColWidth_Size() const { return colWidth_[1]; }
+  void SetColWidth_Size(int w) { colWidth_[1] = w; }
+  int ColWidth_Type() const { return colWidth_[2]; }
+  void SetColWidth_Type(int w) { colWidth_[2] = w; }
+  int ColWidth_Mod() const { return colWidth_[3]; }
+  void SetColWidth_Mod(int w) { colWidth_[3] = w; }
+  int ColWidth_Attr() const { return colWidth_[4]; }
+  void SetColWidth_Attr(int w) { colWidth_[4] = w; }
+  TDtFormat DateFormat() const { return dateFormat_; }
+  void SetDateFormat(TDtFormat f);
+  TTmFormat TimeFormat() const { return timeFormat_; }
+  void SetTimeFormat(TTmFormat f);
+  // The folder shown (with a trailing '/'), or "Drives" for the drive list.
+  const std::string& Directory() const { return directory_; }
+  void SetDirectory(const std::string& dir);
+  TQzDirTreeCombo28* DirTreeCombo() const { return dirTreeCombo_; }
+  void SetDirTreeCombo(TQzDirTreeCombo28* combo);
+  TQzDirTree21* DirTree() const { return dirTree_; }
+  void SetDirTree(TQzDirTree21* tree);
+  int64_t DriveFreeSpace() const;
+  bool DblClickToOpen() const { return dblClickToOpen_; }
+  void SetDblClickToOpen(bool v) { dblClickToOpen_ = v; }
+  TFileType FileType() const { return fileType_; }
+  void SetFileType(TFileType t);
+  TFileSize FileSize() const { return fileSize_; }
+  void SetFileSize(TFileSize s) { fileSize_ = s; }
+  bool HideFileExt() const { return hideFileExt_; }
+  void SetHideFileExt(bool v) { hideFileExt_ = v; }
+  TLanguage Language() const { return language_; }
+  void SetLanguage(TLanguage language);
+  const std::string& Mask() const { return mask_; }
+  void SetMask(const std::string& mask);
+  bool ParentDirEnabled() const { return parentDirEnabled_; }
+  void SetParentDirEnabled(bool v) { parentDirEnabled_ = v; }
+  const std::string& ParentDirCaption() const { return parentDirCaption_; }
+  void SetParentDirCaption(const std::string& caption);
+  bool PopUpMenuEnabled() const { return popUpMenuEnabled_; }
+  void SetPopUpMenuEnabled(bool v);
+  const std::string& SelectedItem() const { return selectedItem_; }
+  void SetSelectedItem(const std::string& item);
+  int SelectedNumber() const;
+  int64_t SelectedSize() const;
+  bool ShowFolders() const { return showFolders_; }
+  void SetShowFolders(bool v);
+  int SortColumn() const { return sortColumn_; }
+  bool SortDescending() const { return sortDescending_; }
+  bool SortingEnabled() const { return sortingEnabled_; }
+  TQzFilelistView28PopUp* BuiltInMenu() const { return popup_; }
+  const std::vector<std::string>& PendingFiles() const { return pendingFiles_; }
+  int PendingOperation() const { return pendingOperation_; }
+  bool IsDriveView() const;
+  // The full paths of the selected items (the parent entry left out).
+  std::vector<std::string> SelectedPaths() const;
+
+  void UpdateFileList();
+  void OneLevelUp();
+  void OpenItem();
+  void ViewFile();
+  void NewFolder();
+  void RenameSelected();
+  // Renames the item being edited (or item) to newCaption, as the end of in-place editing.
+  bool RenameItem(TListItem* item, const std::string& newCaption);
+  void DeleteSelected();
+  void PermanentDelete();
+  void CutCopy(int operation);
+  void Paste();
+  void FindInFolder();
+  void ShowItemProperties();
+  void CopyFilesTo(const std::string& folder);
+  void SendTo(const std::string& target);
+  void SendToSpecial(int kind);
+  void CreateDesktopShortcut();
+  // Files dropped by another program: copied here.
+  void FilesDropped(const std::vector<std::string>& paths);
+  // Sorts by the column as a header click does.
+  void ColumnClick(int column);
+  int CompareItems(TListItem* Item1, TListItem* Item2) const;
+
+  TItemChangeEvent OnItemChange;
+
+  void Click() override;
+  void DblClick() override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool CanEdit(TListItem* Item) override;
+  void Edit(TListItem* Item, std::string& S) override;
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
+ private:
+  void buildFileColumns();
+  void buildDriveColumns();
+  void addFiles(const std::string& mask, bool folders);
+  void listDrives();
+  void loadListTexts();
+  void rebuildPopup();
+  void refreshLinked(const std::string& path, bool reload);
+  // The linked combo (or else the tree) reloads and opens path.
+  void reloadLinked(const std::string& path);
+  std::string dateFormatString() const;
+  std::string timeFormatString() const;
+
+  std::string directory_ = "Drives";
+  std::string selectedItem_;
+  std::vector<std::string> pendingFiles_;
+  int pendingOperation_ = 0;
+  int sortColumn_ = 0;
+  bool sortDescending_ = true;
+  bool sortingEnabled_ = true;
+  bool fileColumnsShown_ = false;
+  int colWidth_[5] = {165, 75, 95, 125, 40};
+  TDtFormat dateFormat_ = df_Customize;
+  TTmFormat timeFormat_ = tfShortFormat;
+  std::string dateFormatString_, timeFormatString_;
+  TQzDirTreeCombo28* dirTreeCombo_ = nullptr;
+  TQzDirTree21* dirTree_ = nullptr;
+  bool dblClickToOpen_ = true;
+  TFileType fileType_{ftReadOnly, ftHidden, ftSystem, ftArchive};
+  TFileSize fileSize_ = fsKB;
+  bool hideFileExt_ = false;
+  TLanguage language_ = lnSysDefault;
+  std::string mask_ = "*.*";
+  bool parentDirEnabled_ = true;
+  std::string parentDirCaption_ = " Parent";
+  bool popUpMenuEnabled_ = true;
+  bool showFolders_ = true;
+  TQzFilelistView28PopUp* popup_ = nullptr;
+  std::string oldPath_;
+  // Sort keys of the rows, made once per refill (the row's Data is its index + 1).
+  struct RowKeys {
+    std::string upperCaption;
+    double size = 0;
+    double time = 0;
+  };
+  std::vector<RowKeys> keys_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+
+ public:
+  // The list's own texts in the current language.
+  struct Texts {
+    std::string Cancel, Browse, ReadOnly, Archive, Hidden, System, RenameRefused, NothingSelected, SendToTitle,
+        SendToPrompt, ShortcutFailed, AttributesTitle;
+  } ListTexts;
+};
+
+class TQzFilelistView28PopUp : public TPopupMenu {
+ public:
+  explicit TQzFilelistView28PopUp(TQzFilelistView28* list);
+  void BuildPopupItems();
+  void FillSendToMenu();
+  void UpdateItemStates();
+  void Popup(int X, int Y) override;
+  void PopupItemClick(TObject* Sender);
+  TMenuItem* ItemNamed(const std::string& name) const;
+  // The send-to targets after the fixed ones: the folders and programs the entries of
+  // the user's send-to folder name, in menu order.
+  const std::vector<std::string>& SendToPaths() const { return sendToPaths_; }
+
+ private:
+  TQzFilelistView28* list_;
+  TMenuItem* sendMenu_ = nullptr;
+  std::vector<std::string> sendToPaths_;
+};
+
+// Asks for a folder to send files to ("Send to any folder"); "" when cancelled.
+std::string AskSendToFolder(const std::string& startPath, const TQzFilelistView28::Texts& texts);

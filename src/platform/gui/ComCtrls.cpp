@@ -2,6 +2,7 @@
 // buttons, rich edit, and the report-style list view.
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -13,6 +14,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <map>
 #include <strings.h>
 
 #include "platform/graphics/CanvasQt.h"
@@ -701,6 +703,12 @@ struct TListViewPrivate {
   TViewStyle viewStyle = vsReport;
   bool readOnly = true, rowSelect = true, multiSelect = false, hideSelection = true, gridLines = false;
   int quiet = 0;
+  TImageList* smallImages = nullptr;
+  std::map<int, QIcon> icons;  // the images as icons, made on first use
+  int sortColumn = -1;
+  bool sortDescending = false;
+  TListItem* editing = nullptr;
+  bool stale = false;  // items changed inside an update; the window is rebuilt at its end
 };
 
 namespace {
@@ -729,12 +737,29 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
     });
   }
   TListView* view() const { return static_cast<TListView*>(owner_); }
+  QTreeWidgetItem* qtItemAt(int index) const { return topLevelItem(index); }
   QTreeWidgetItem* qtItem(const TListItem* item) const {
     int i = view()->Items()->IndexOf(item);
     return i >= 0 ? topLevelItem(i) : nullptr;
   }
 
  protected:
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+    QTreeWidget::closeEditor(editor, hint);
+    TListView* v = view();
+    TListItem* li = v->ViewPrivate()->editing;
+    v->ViewPrivate()->editing = nullptr;
+    QTreeWidgetItem* qi = li ? qtItem(li) : nullptr;
+    if (!qi) return;
+    ++v->ViewPrivate()->quiet;
+    const std::string text = qi->text(0).toStdString();
+    qi->setFlags(qi->flags() & ~Qt::ItemIsEditable);
+    qi->setText(0, gui::QtText(li->Caption()));
+    --v->ViewPrivate()->quiet;
+    if (hint == QAbstractItemDelegate::RevertModelCache) return;
+    std::string s = text;
+    gui::SafeCall(v, [&] { v->Edit(li, s); });
+  }
   void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override {
     QTreeWidget::selectionChanged(selected, deselected);
     TListView* view_ = view();
@@ -762,8 +787,20 @@ void MakeReportWidget(TControl* c) {
   gui::AttachWidget(c, w, w->viewport());
 }
 
+QIcon ListIcon(TListView* view, int index) {
+  TListViewPrivate* d = view->ViewPrivate();
+  if (!d->smallImages || index < 0 || index >= d->smallImages->Count()) return QIcon();
+  auto it = d->icons.find(index);
+  if (it != d->icons.end()) return it->second;
+  QIcon icon;
+  if (const TBitmap* bmp = d->smallImages->ImageWithAlpha(index))
+    icon = QIcon(QPixmap::fromImage(BitmapToQImage(*bmp, true)));
+  return d->icons[index] = icon;
+}
+
 void FillQtItem(QTreeWidgetItem* qi, TListItem* li, const TListColumns* columns) {
   qi->setText(0, gui::QtText(li->Caption()));
+  if (li->ImageIndex() >= 0) qi->setIcon(0, ListIcon(li->ListView(), li->ImageIndex()));
   for (int c = 0; c < li->SubItems()->Count(); ++c) qi->setText(c + 1, gui::QtText(li->SubItems()->Strings(c)));
   for (int c = li->SubItems()->Count() + 1; c < qi->columnCount(); ++c) qi->setText(c, QString());
   for (int c = 0; c < columns->Count(); ++c) {
@@ -818,6 +855,10 @@ void TListItem::SetCaption(const std::string& s) {
   view_->ItemChanged(this);
 }
 int TListItem::Index() const { return view_->Items()->IndexOf(this); }
+void TListItem::SetImageIndex(int i) {
+  imageIndex_ = i;
+  view_->ItemChanged(this);
+}
 bool TListItem::Selected() const { return selected_; }
 void TListItem::SetSelected(bool v) {
   selected_ = v;
@@ -858,7 +899,9 @@ TListItem* TListItems::Insert(int index) {
   index = std::clamp(index, 0, Count());
   auto* item = new TListItem(view_);
   items_.insert(items_.begin() + index, item);
-  if (ReportWidget* w = ReportOf(view_)) {
+  if (updateCount_ > 0) {
+    view_->ViewPrivate()->stale = true;
+  } else if (ReportWidget* w = ReportOf(view_)) {
     auto* qi = new QTreeWidgetItem();
     qi->setData(0, kListItemRole, QVariant::fromValue(quintptr(item)));
     w->insertTopLevelItem(index, qi);
@@ -872,7 +915,10 @@ TListItem* TListItems::Item(int index) const {
 void TListItems::Delete(int index) {
   TListItem* item = Item(index);
   items_.erase(items_.begin() + index);
-  if (ReportWidget* w = ReportOf(view_)) {
+  if (view_->ViewPrivate()->editing == item) view_->ViewPrivate()->editing = nullptr;
+  if (updateCount_ > 0) {
+    view_->ViewPrivate()->stale = true;
+  } else if (ReportWidget* w = ReportOf(view_)) {
     ++view_->ViewPrivate()->quiet;
     delete w->takeTopLevelItem(index);
     --view_->ViewPrivate()->quiet;
@@ -885,6 +931,7 @@ void TListItems::Clear() {
     w->clear();
     --view_->ViewPrivate()->quiet;
   }
+  view_->ViewPrivate()->editing = nullptr;
   for (TListItem* i : items_) delete i;
   items_.clear();
 }
@@ -897,8 +944,11 @@ void TListItems::BeginUpdate() {
     if (ReportWidget* w = ReportOf(view_)) w->setUpdatesEnabled(false);
 }
 void TListItems::EndUpdate() {
-  if (updateCount_ > 0 && --updateCount_ == 0)
+  if (updateCount_ > 0 && --updateCount_ == 0) {
+    // Rows added or changed inside the update reach the window in one rebuild.
+    if (view_->ViewPrivate()->stale) view_->Rebuild();
     if (ReportWidget* w = ReportOf(view_)) w->setUpdatesEnabled(true);
+  }
 }
 
 TListView::TListView(TComponent* AOwner)
@@ -969,6 +1019,42 @@ THitTests TListView::GetHitTestInfoAt(int X, int Y) const {
   return GetItemAt(X, Y) ? THitTests{htOnItem, htOnLabel} : THitTests{htNowhere};
 }
 
+TImageList* TListView::SmallImages() const { return view_->smallImages; }
+void TListView::SetSmallImages(TImageList* images) {
+  view_->smallImages = images;
+  view_->icons.clear();
+  if (ReportWidget* w = ReportOf(this)) w->setIconSize(images ? QSize(images->Width(), images->Height()) : QSize());
+  Rebuild();
+}
+void TListView::SetSortMark(int column, bool descending) {
+  view_->sortColumn = column;
+  view_->sortDescending = descending;
+  if (ReportWidget* w = ReportOf(this)) {
+    w->header()->setSortIndicatorShown(column >= 0);
+    if (column >= 0) w->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  }
+}
+int TListView::SortMarkColumn() const { return view_->sortColumn; }
+bool TListView::CanEdit(TListItem* Item) {
+  bool allow = !ReadOnly() && Item;
+  if (allow && OnEditing) OnEditing(this, Item, allow);
+  return allow;
+}
+void TListView::Edit(TListItem* Item, std::string& S) {
+  if (OnEdited) OnEdited(this, Item, S);
+  if (Item) Item->SetCaption(S);
+}
+bool TListView::EditCaption(TListItem* item) {
+  ReportWidget* w = ReportOf(this);
+  QTreeWidgetItem* qi = w && item ? w->qtItem(item) : nullptr;
+  if (!qi || !CanEdit(item)) return false;
+  view_->editing = item;
+  qi->setFlags(qi->flags() | Qt::ItemIsEditable);
+  w->editItem(qi, 0);
+  return true;
+}
+bool TListView::IsEditing() const { return view_->editing != nullptr; }
+
 bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& compare) {
   std::stable_sort(items_->items_.begin(), items_->items_.end(),
                    [&](TListItem* a, TListItem* b) { return compare(a, b) < 0; });
@@ -1004,12 +1090,18 @@ void TListView::ColumnsChanged() {
 void TListView::ItemChanged(TListItem* item) {
   ReportWidget* w = ReportOf(this);
   if (!w || !items_) return;
+  if (items_->updateCount_ > 0) {
+    view_->stale = true;
+    return;
+  }
   if (QTreeWidgetItem* qi = w->qtItem(item)) FillQtItem(qi, item, columns_.get());
 }
 
 void TListView::Rebuild() {
   ReportWidget* w = ReportOf(this);
   if (!w || !items_) return;
+  view_->stale = false;
+  view_->editing = nullptr;
   ++view_->quiet;
   w->clear();
   QList<QTreeWidgetItem*> all;

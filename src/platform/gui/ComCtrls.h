@@ -327,7 +327,7 @@ class TListItem : public TPersistent {
   void* Data() const { return data_; }
   void SetData(void* d) { data_ = d; }
   int ImageIndex() const { return imageIndex_; }
-  void SetImageIndex(int i) { imageIndex_ = i; }
+  void SetImageIndex(int i);
   int Index() const;
   bool Selected() const;
   void SetSelected(bool v);
@@ -416,6 +416,23 @@ class TListView : public TWinControl {
   TLVColumnClickEvent OnColumnClick;
   TLVCompareEvent OnCompare;
   TLVSelectItemEvent OnSelectItem;
+
+  // The pictures of the items' ImageIndex (not owned).
+  TImageList* SmallImages() const;
+  void SetSmallImages(TImageList* images);
+  // The header's sort mark: an arrow at column (-1: none), pointing down when descending.
+  void SetSortMark(int column, bool descending);
+  int SortMarkColumn() const;
+  // Starts editing an item's caption in place; false when CanEdit refused or ReadOnly.
+  bool EditCaption(TListItem* item);
+  bool IsEditing() const;
+  // The class library's steps of in-place editing: may the caption be edited, and the
+  // edited text (S) when editing ended; the defaults run OnEditing and OnEdited and then
+  // take S as the caption.
+  virtual bool CanEdit(TListItem* Item);
+  virtual void Edit(TListItem* Item, std::string& S);
+  std::function<void(TObject* Sender, TListItem* Item, bool& AllowEdit)> OnEditing;
+  std::function<void(TObject* Sender, TListItem* Item, std::string& S)> OnEdited;
 
   // For the layer.
   TListViewPrivate* ViewPrivate() const { return view_.get(); }

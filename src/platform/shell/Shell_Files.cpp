@@ -13,6 +13,7 @@
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/ShellExplorer.h"
 #include "platform/shell/ShellInternal.h"
 
 using namespace shell_internal;
@@ -198,4 +199,39 @@ bool MovePath(const std::string& source, const std::string& target) {
   if (fileio::RenameNoReplace(source, target) == 0) return true;
   if (errno != EXDEV) return false;
   return MoveAcrossFileSystems(source, target);
+}
+
+bool CopyPath(const std::string& source, const std::string& target) {
+  struct stat st, tst;
+  if (source.empty() || target.empty() || !LstatOf(source, st) || LstatOf(target, tst)) return false;
+  // A folder copied into itself would copy its own copy without end.
+  if (S_ISDIR(st.st_mode) && IsSameOrInside(ExtractFileDir(ExcludeTrailingPathDelimiter(target)), source))
+    return false;
+  std::string temp = TempTemplateBeside(target, ".kivo2copy-");
+  if (!fileio::MakeTempDir(temp)) return false;
+  std::string copy = PathJoin(temp, "entry");
+  bool ok = CopyEntry(source, copy) && fileio::RenameNoReplace(copy, target) == 0;
+  RemoveTree(temp);
+  return ok;
+}
+
+bool IsSameOrInside(const std::string& path, const std::string& folder) {
+  // The nearest existing parent stands for a path that is not made yet.
+  auto real = [](std::string p) {
+    p = ExcludeTrailingPathDelimiter(ExpandFileName(p));
+    for (;;) {
+      if (char* r = ::realpath(p.c_str(), nullptr)) {
+        std::string s = r;
+        std::free(r);
+        return s;
+      }
+      if (p.empty() || p == "/") return std::string("/");
+      p = ExtractFileDir(p);
+    }
+  };
+  std::string f = real(folder);
+  std::string p = real(path);
+  if (p == f) return true;
+  if (f == "/") return true;
+  return p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == '/';
 }

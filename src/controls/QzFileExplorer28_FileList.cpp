@@ -1,0 +1,848 @@
+// The report-style file list: filling it from a folder or with the drives, sorting by
+// column, opening, renaming, new folders, deleting, cut, copy and paste, dropped files,
+// the keyboard, and following the linked tree and combo.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "controls/QzFileExplorer28.h"
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/ImgList.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Paths.h"
+#include "platform/shell/Shell.h"
+#include "platform/shell/ShellExplorer.h"
+
+namespace {
+
+bool IsDrivesText(const std::string& s) { return AnsiSameText(s, "Drives"); }
+
+std::string TrimBlanks(const std::string& s) {
+  size_t a = s.find_first_not_of(' ');
+  if (a == std::string::npos) return std::string();
+  size_t b = s.find_last_not_of(' ');
+  return s.substr(a, b - a + 1);
+}
+
+// The Windows drive type of a drive kind (0 unknown ... 6 RAM disk).
+int DriveTypeOf(TDriveKind kind) {
+  switch (kind) {
+    case dkRemovable: return 2;
+    case dkFixed: return 3;
+    case dkRemote: return 4;
+    case dkCDRom: return 5;
+    case dkRamDisk: return 6;
+    default: return 0;
+  }
+}
+
+const char* const kDriveTypeTexts[7] = {"Unknown",      "Not exist",    "Removable Disk", "Fixed Disk",
+                                        "Network Disk", "CD-ROM Disk", "RAM Disk"};
+
+}  // namespace
+
+TQzFilelistView28::TQzFilelistView28(TComponent* AOwner) : TListView(AOwner) {
+  SetMultiSelect(true);
+  SetReadOnly(false);
+  SetHideSelection(false);
+  SetSmallImages(SystemSmallImages());
+  SetViewStyle(vsReport);
+  SetDateFormat(df_Customize);
+  SetTimeFormat(tfShortFormat);
+  OnColumnClick = [this](TObject*, TListColumn* column) { ColumnClick(column->Index()); };
+  SetLanguage(lnEnglish);
+  AcceptDroppedFiles(this, [this](const std::vector<std::string>& paths) { FilesDropped(paths); });
+  buildFileColumns();
+}
+
+TQzFilelistView28::~TQzFilelistView28() {
+  AcceptDroppedFiles(this, nullptr);
+  if (dirTree_ && dirTree_->FileList() == this) dirTree_->SetFileList(nullptr);
+  if (dirTreeCombo_ && dirTreeCombo_->FileList() == this) dirTreeCombo_->SetFileList(nullptr);
+}
+
+void TQzFilelistView28::Notification(TComponent* component, TOperation operation) {
+  TListView::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == dirTree_) dirTree_ = nullptr;
+  if (component == dirTreeCombo_) dirTreeCombo_ = nullptr;
+  if (component == popup_) popup_ = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::SetDateFormat(TDtFormat f) {
+  dateFormat_ = f;
+  static const char* const formats[] = {"mm/dd/yyyy", "mm/dd/yy", "dd/mm/yyyy", "dd/mm/yy", "dd.mm.yy",
+                                        "dd-mm-yy",   "yyyy-mm-dd", "yy-mm-dd"};
+  dateFormatString_ = f == df_Customize ? FormatSettings.ShortDateFormat : formats[f];
+}
+
+void TQzFilelistView28::SetTimeFormat(TTmFormat f) {
+  timeFormat_ = f;
+  switch (f) {
+    case tfLongFormat: timeFormatString_ = FormatSettings.LongTimeFormat; break;
+    case tfShortFormat: timeFormatString_ = FormatSettings.ShortTimeFormat; break;
+    case tfCustomize: {
+      std::string fmt = FormatSettings.LongTimeFormat;
+      size_t t = fmt.find('t');
+      timeFormatString_ = t == std::string::npos ? fmt : fmt.substr(0, t) + " AM/PM";
+      break;
+    }
+  }
+}
+
+std::string TQzFilelistView28::dateFormatString() const { return dateFormatString_; }
+std::string TQzFilelistView28::timeFormatString() const { return timeFormatString_; }
+
+void TQzFilelistView28::SetDirectory(const std::string& dir) {
+  if (AnsiSameText(dir, directory_)) return;
+  if (IsDrivesText(dir)) {
+    directory_ = dir;
+    UpdateFileList();
+    return;
+  }
+  // The process's current folder is left alone: every relative path of the program
+  // depends on it.
+  if (!DirectoryExists(dir)) return;
+  directory_ = AddBackslash(dir);
+  UpdateFileList();
+}
+
+void TQzFilelistView28::SetDirTreeCombo(TQzDirTreeCombo28* combo) {
+  if (combo == dirTreeCombo_) return;
+  if (dirTreeCombo_ && dirTreeCombo_->FileList() == this) dirTreeCombo_->SetFileList(nullptr);
+  dirTreeCombo_ = combo;
+  if (combo) {
+    combo->FreeNotification(this);
+    combo->SetFileList(this);
+  }
+}
+
+void TQzFilelistView28::SetDirTree(TQzDirTree21* tree) {
+  if (tree == dirTree_) return;
+  if (dirTree_ && dirTree_->FileList() == this) dirTree_->SetFileList(nullptr);
+  dirTree_ = tree;
+  if (tree) {
+    tree->FreeNotification(this);
+    tree->SetFileList(this);
+  }
+}
+
+int64_t TQzFilelistView28::DriveFreeSpace() const {
+  return DiskFreeKB(IsDriveView() ? std::string("/") : directory_);
+}
+
+void TQzFilelistView28::SetFileType(TFileType t) {
+  fileType_ = t;
+  UpdateFileList();
+}
+
+void TQzFilelistView28::SetMask(const std::string& mask) {
+  mask_ = mask;
+  UpdateFileList();
+}
+
+void TQzFilelistView28::SetShowFolders(bool v) {
+  showFolders_ = v;
+  UpdateFileList();
+}
+
+void TQzFilelistView28::SetParentDirCaption(const std::string& caption) {
+  const std::string trimmed = TrimBlanks(caption);
+  if (!AnsiSameText(trimmed, TrimBlanks(parentDirCaption_))) parentDirCaption_ = " " + trimmed;
+}
+
+void TQzFilelistView28::SetPopUpMenuEnabled(bool v) {
+  popUpMenuEnabled_ = v;
+  SetPopupMenu(v ? popup_ : nullptr);
+}
+
+void TQzFilelistView28::SetSelectedItem(const std::string& item) {
+  if (item != selectedItem_) selectedItem_ = item;
+}
+
+int TQzFilelistView28::SelectedNumber() const {
+  int n = SelCount();
+  return n > 0 ? n : Items()->Count();
+}
+
+int64_t TQzFilelistView28::SelectedSize() const {
+  int64_t total = 0;
+  for (const std::string& path : SelectedPaths()) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) total += int64_t(st.st_size);
+  }
+  return total;
+}
+
+bool TQzFilelistView28::IsDriveView() const { return IsDrivesText(directory_); }
+
+std::vector<std::string> TQzFilelistView28::SelectedPaths() const {
+  std::vector<std::string> paths;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (item->Selected() && item->Caption() != parentDirCaption_) paths.push_back(item->SubItems()->Strings(siPath));
+  }
+  return paths;
+}
+
+void TQzFilelistView28::SetLanguage(TLanguage language) {
+  const TLanguage now = ResolveSysDefault(language);
+  if (now == language_) return;
+  language_ = now;
+  ExplorerLanguage = now;
+  loadListTexts();
+  rebuildPopup();
+  fileColumnsShown_ = false;
+  if (IsDriveView()) buildDriveColumns();
+  else buildFileColumns();
+  Invalidate();
+}
+
+void TQzFilelistView28::loadListTexts() {
+  LoadTreeTexts();
+  const char* ctx = "explorer-list";
+  ListTexts.Cancel = ExplorerText("Cancel", ctx);
+  ListTexts.Browse = ExplorerText("Browse", ctx);
+  ListTexts.ReadOnly = ExplorerText("ReadOnly", ctx);
+  ListTexts.Archive = ExplorerText("Archive", ctx);
+  ListTexts.Hidden = ExplorerText("Hidden", ctx);
+  ListTexts.System = ExplorerText("System", ctx);
+  ListTexts.RenameRefused = ExplorerText("It's ReadOnly", ctx);
+  ListTexts.NothingSelected = ExplorerText("No file(s) selected", ctx);
+  ListTexts.SendToTitle = ExplorerText("Send to any folder", ctx);
+  ListTexts.SendToPrompt = ExplorerText("Please enter the send_to path", ctx);
+  ListTexts.ShortcutFailed = ExplorerText("Error - PersistFile.Save failed", ctx);
+  ListTexts.AttributesTitle = ExplorerText("Set Attributes", ctx);
+}
+
+void TQzFilelistView28::rebuildPopup() {
+  delete popup_;
+  Application->ProcessMessages();
+  popup_ = new TQzFilelistView28PopUp(this);
+  popup_->BuildPopupItems();
+  popup_->SetAutoPopup(!IsDriveView());
+  if (popUpMenuEnabled_) SetPopupMenu(popup_);
+}
+
+// ---------------------------------------------------------------------------
+// Filling
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::buildFileColumns() {
+  if (fileColumnsShown_) return;
+  const char* ctx = "explorer-list";
+  const char* captions[5] = {"Name", "Size", "Type", "Modified", "Attr"};
+  Columns()->Clear();
+  for (int i = 0; i < 5; ++i) {
+    TListColumn* c = Columns()->Add();
+    c->SetCaption(ExplorerText(captions[i], ctx));
+    c->SetWidth(colWidth_[i]);
+    c->SetAlignment(i == 1 ? taRightJustify : taLeftJustify);
+  }
+  fileColumnsShown_ = true;
+}
+
+void TQzFilelistView28::buildDriveColumns() {
+  const char* ctx = "explorer-list";
+  const char* captions[5] = {"Name", "Type", "Disk Size", "Free Space", "Attr"};
+  const int widths[5] = {160, 110, 90, 90, 40};
+  Columns()->Clear();
+  for (int i = 0; i < 5; ++i) {
+    TListColumn* c = Columns()->Add();
+    c->SetCaption(ExplorerText(captions[i], ctx));
+    c->SetWidth(widths[i]);
+    c->SetAlignment(i == 2 || i == 3 ? taRightJustify : taLeftJustify);
+  }
+  fileColumnsShown_ = false;
+}
+
+void TQzFilelistView28::UpdateFileList() {
+  Items()->BeginUpdate();
+  Items()->Clear();
+  keys_.clear();
+  TCursor saved = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
+  if (IsDriveView()) {
+    buildDriveColumns();
+    listDrives();
+    if (popup_) popup_->SetAutoPopup(false);
+  } else {
+    if (popup_) popup_->SetAutoPopup(true);
+    buildFileColumns();
+    if (showFolders_) addFiles("*", true);
+    std::string mask = TrimBlanks(mask_);
+    if (mask.empty()) mask = "*.*";
+    size_t start = 0;
+    while (start <= mask.size()) {
+      size_t end = mask.find(';', start);
+      if (end == std::string::npos) end = mask.size();
+      std::string part = TrimBlanks(mask.substr(start, end - start));
+      if (!part.empty()) addFiles(part, false);
+      start = end + 1;
+    }
+  }
+  // Sorted by name: ascending when it was sorted by name, else descending.
+  sortDescending_ = true;
+  if (Columns()->Count() > 0 && sortingEnabled_)
+    ColumnClick(0);
+  else
+    SetSortMark(-1, false);
+  Items()->EndUpdate();
+  Screen->SetCursor(saved);
+  if (Items()->Count() > 0 && !Selected()) Items()->Item(0)->SetFocused(true);
+  Application->ProcessMessages();
+}
+
+void TQzFilelistView28::addFiles(const std::string& mask, bool folders) {
+  sortingEnabled_ = true;
+  const std::string dir = AddBackslash(directory_);
+  int filter = 0;
+  if (fileType_.Contains(ftReadOnly)) filter |= 0x01;
+  if (fileType_.Contains(ftHidden)) filter |= 0x02;
+  if (fileType_.Contains(ftSystem)) filter |= 0x04;
+  if (fileType_.Contains(ftArchive)) filter |= 0x20;
+  if (fileType_.Contains(ftNormal)) filter |= 0x80;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  const int dfd = ::dirfd(d);
+  const bool everything = mask == "*" || mask == "*.*";
+  const int folderIcon = SystemIconIndexOf("", true);
+  const std::string folderType = FileTypeName("", true);
+  const std::string stamp = dateFormatString_ + " " + timeFormatString_;
+  std::string sizeText;
+  while (dirent* e = ::readdir(d)) {
+    const char* n = e->d_name;
+    if (n[0] == '.' && n[1] == 0) continue;
+    const bool parent = n[0] == '.' && n[1] == '.' && n[2] == 0;
+    if (parent && (!parentDirEnabled_ || !folders)) continue;
+    struct stat st;
+    // Links are shown as what they point to; a dangling link as itself.
+    if (::fstatat(dfd, n, &st, 0) != 0 && ::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const bool isDir = S_ISDIR(st.st_mode);
+    if (isDir != folders) continue;
+    const std::string name = n;
+    if (!parent && !everything && !MatchesMask(name, mask)) continue;
+    int attr = isDir ? 0x10 : 0x20;
+    if (!(st.st_mode & S_IWUSR)) attr |= 0x01;
+    if (n[0] == '.' && !parent) attr |= 0x02;
+    // Hidden entries only when the filter has the hidden bit (read-only likewise).
+    if ((attr & 0x01) > (filter & 0x01) || (attr & 0x02) > (filter & 0x02)) continue;
+    const std::string full = dir + name;
+    TListItem* item = Items()->Add();
+    RowKeys keys;
+    const TDateTime modified = UnixToLocalDateTime(int64_t(st.st_mtim.tv_sec));
+    keys.time = double(st.st_mtim.tv_sec) * 1e9 + double(st.st_mtim.tv_nsec);
+    keys.size = isDir ? 0 : double(st.st_size);
+    if (parent) {
+      item->SetCaption(parentDirCaption_);
+      item->SetImageIndex(folderIcon);
+    } else {
+      item->SetCaption(hideFileExt_ && !isDir ? name.substr(0, name.size() - ExtractFileExt(name).size()) : name);
+      item->SetImageIndex(isDir ? folderIcon : SystemIconIndexOf(name, false));
+    }
+    keys.upperCaption = AnsiUpperCase(item->Caption());
+    TStrings* sub = item->SubItems();
+    if (parent) {
+      sub->Add(" ");
+      sub->Add(" ");
+      sub->Add(" ");
+      sub->Add(" ");
+    } else {
+      if (fileSize_ == fsKB)
+        sizeText = SizeText(isDir ? "DIR" : "FILE", int64_t(st.st_size));
+      else
+        sizeText = isDir ? std::string(" ") : std::to_string(int64_t(st.st_size));
+      sub->Add(sizeText);
+      std::string type = isDir ? folderType : FileTypeName(name, false);
+      if (type.size() > 80) type.resize(80);
+      sub->Add(type);
+      sub->Add(FormatDateTime(stamp, modified));
+      std::string attrText;
+      if (attr & 0x20) attrText += "A";
+      if (attr & 0x01) attrText += "R";
+      if (attr & 0x02) attrText += "H";
+      sub->Add(attrText);
+    }
+    sub->Add(full);
+    sub->Add(isDir ? "dir" : "file");
+    sub->Add(std::to_string(int64_t(keys.time)));
+    keys_.push_back(std::move(keys));
+    item->SetData(reinterpret_cast<void*>(intptr_t(keys_.size())));
+  }
+  ::closedir(d);
+}
+
+void TQzFilelistView28::listDrives() {
+  sortingEnabled_ = false;
+  for (const TExplorerDrive& drive : ExplorerDrives()) {
+    TListItem* item = Items()->Add();
+    item->SetCaption(drive.Path);
+    item->SetImageIndex(DriveIconIndex(drive.Kind));
+    const int type = DriveTypeOf(drive.Kind);
+    TStrings* sub = item->SubItems();
+    sub->Add(ExplorerText(kDriveTypeTexts[type], "explorer-list"));
+    // Removable media and discs are not touched.
+    if (type == 2 || type == 5) {
+      sub->Add("0 Mb");
+      sub->Add("0 Mb");
+    } else {
+      for (int64_t kb : {DiskSizeKB(drive.Path), DiskFreeKB(drive.Path)})
+        sub->Add(kb > 0 ? FormatFloat("###,###,### Mb", double(kb / 1000)) : std::string("0 Mb"));
+    }
+    sub->Add("");
+    sub->Add(AddBackslash(drive.Path));
+    sub->Add("drv");
+    sub->Add("0");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Sorting
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::ColumnClick(int column) {
+  if (!sortingEnabled_) return;
+  if (column != sortColumn_) {
+    sortColumn_ = column;
+    sortDescending_ = true;
+  } else {
+    sortDescending_ = !sortDescending_;
+  }
+  CustomSort([this](TListItem* a, TListItem* b) { return CompareItems(a, b); });
+  SetSortMark(sortColumn_, sortDescending_);
+}
+
+int TQzFilelistView28::CompareItems(TListItem* Item1, TListItem* Item2) const {
+  const bool dir1 = Item1->SubItems()->Count() > siKind && Item1->SubItems()->Strings(siKind) == "dir";
+  const bool dir2 = Item2->SubItems()->Count() > siKind && Item2->SubItems()->Strings(siKind) == "dir";
+  int result = 0;
+  if (dir1 && !dir2) {
+    result = -1;
+  } else if (!dir1 && dir2) {
+    result = 1;
+  } else {
+    const size_t k1 = size_t(reinterpret_cast<intptr_t>(Item1->Data()));
+    const size_t k2 = size_t(reinterpret_cast<intptr_t>(Item2->Data()));
+    const RowKeys* a = k1 >= 1 && k1 <= keys_.size() ? &keys_[k1 - 1] : nullptr;
+    const RowKeys* b = k2 >= 1 && k2 <= keys_.size() ? &keys_[k2 - 1] : nullptr;
+    auto number = [this](TListItem* item) {
+      std::string t = item->SubItems()->Strings(siSize);
+      if (fileSize_ == fsKB) {
+        size_t k = t.find('K');
+        t = k == std::string::npos ? t : t.substr(0, k > 0 ? k - 1 : 0);
+      }
+      t = TrimBlanks(t);
+      return t.empty() ? 0.0 : std::atof(t.c_str());
+    };
+    switch (sortColumn_) {
+      case 0: {
+        const std::string ua = a ? a->upperCaption : AnsiUpperCase(Item1->Caption());
+        const std::string ub = b ? b->upperCaption : AnsiUpperCase(Item2->Caption());
+        result = ua.compare(ub) < 0 ? -1 : ua.compare(ub) > 0 ? 1 : 0;
+        break;
+      }
+      case 1: {
+        const double x = number(Item1), y = number(Item2);
+        result = x < y ? -1 : x > y ? 1 : 0;
+        break;
+      }
+      case 3: {
+        const double x = a ? a->time : std::atof(Item1->SubItems()->Strings(siSortTime).c_str());
+        const double y = b ? b->time : std::atof(Item2->SubItems()->Strings(siSortTime).c_str());
+        result = x < y ? -1 : x > y ? 1 : 0;
+        break;
+      }
+      default:
+        result = AnsiCompareText(Item1->SubItems()->Strings(sortColumn_ - 1), Item2->SubItems()->Strings(sortColumn_ - 1));
+        break;
+    }
+  }
+  if (sortDescending_ && Item1->Caption() != parentDirCaption_ && Item2->Caption() != parentDirCaption_)
+    result = -result;
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Clicks and opening
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::Click() {
+  if (TListItem* item = ItemFocused() ? ItemFocused() : Selected(); item && item->Selected()) {
+    selectedItem_ = item->SubItems()->Strings(siPath);
+    if (OnItemChange) OnItemChange(this, selectedItem_);
+  }
+  TListView::Click();
+}
+
+void TQzFilelistView28::DblClick() {
+  if (dblClickToOpen_) {
+    OpenItem();
+    return;
+  }
+  if (Selected() && Selected()->Caption() == parentDirCaption_)
+    OneLevelUp();
+  else
+    TListView::DblClick();
+}
+
+void TQzFilelistView28::refreshLinked(const std::string& path, bool reload) {
+  if (dirTreeCombo_) {
+    if (reload) dirTreeCombo_->ReloadTree();
+    if (IsDrivesText(path)) {
+      dirTreeCombo_->Tree()->SetSelected(dirTreeCombo_->Tree()->Items()->GetFirstNode());
+    } else {
+      dirTreeCombo_->OpenPath(path);
+    }
+  }
+  if (dirTree_) {
+    if (reload) dirTree_->ReloadTree();
+    if (IsDrivesText(path)) {
+      dirTree_->SetSelected(dirTree_->Items()->GetFirstNode());
+      dirTree_->SetSelectedPath("Drives");
+    } else {
+      dirTree_->OpenPath(path);
+    }
+  }
+}
+
+void TQzFilelistView28::reloadLinked(const std::string& path) {
+  if (dirTreeCombo_) {
+    dirTreeCombo_->ReloadTree();
+    dirTreeCombo_->OpenPath(path);
+  } else if (dirTree_) {
+    dirTree_->ReloadTree();
+    dirTree_->OpenPath(path);
+  }
+}
+
+void TQzFilelistView28::OpenItem() {
+  TListItem* item = Selected();
+  if (!item) return;
+  TCursor saved = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
+  const std::string path = item->SubItems()->Strings(siPath);
+  const std::string kind = item->SubItems()->Strings(siKind);
+  if (item->Caption() == parentDirCaption_) {
+    OneLevelUp();
+  } else if (kind == "file") {
+    ShellExecuteFile("Open", path, "", 5, ExtractFileDir(path));
+  } else if (kind == "drv" && !CheckDriveReady(path, true)) {
+    // A drive without its medium: nothing opens.
+  } else {
+    SetDirectory(AddBackslash(path));
+    refreshLinked(directory_, false);
+  }
+  Screen->SetCursor(saved);
+}
+
+void TQzFilelistView28::OneLevelUp() {
+  if (IsDriveView()) return;
+  const std::string left = StripBackslash(directory_);
+  if (IsDrivePath(left)) {
+    refreshLinked("Drives", false);
+    SetDirectory("Drives");
+    return;
+  }
+  SetDirectory(AddBackslash(ExtractFileDir(left)));
+  refreshLinked(directory_, false);
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (StripBackslash(item->SubItems()->Strings(siPath)) == left) {
+      SetSelected(item);
+      item->SetFocused(true);
+      item->MakeVisible();
+      Click();
+      break;
+    }
+  }
+}
+
+void TQzFilelistView28::ViewFile() {
+  TListItem* item = Selected();
+  if (!item) return;
+  static const char* const viewable[] = {".C",   ".CPP", ".DPK", ".DPR", ".H",   ".INF", ".INI", ".PAS",
+                                         ".PRG", ".TXT", ".DOC", ".RTF", ".WRI", ".BMP", ".GIF", ".JPG"};
+  const std::string path = item->SubItems()->Strings(siPath);
+  const std::string ext = UpperCase(ExtractFileExt(path));
+  for (const char* v : viewable)
+    if (ext == v) {
+      ShellExecuteFile("Open", path, "", 5, ExtractFileDir(path));
+      return;
+    }
+}
+
+void TQzFilelistView28::FindInFolder() {
+  if (Focused() && !IsDriveView()) ShellExecuteFile("Find", directory_, "", 1, directory_);
+}
+
+void TQzFilelistView28::ShowItemProperties() {
+  if (TListItem* item = Selected()) ShowPropertiesDialog(item->SubItems()->Strings(siPath));
+}
+
+// ---------------------------------------------------------------------------
+// New folder, renaming, deleting
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::NewFolder() {
+  if (IsDriveView()) return;
+  const std::string base = ConcatPath(directory_, TextNewFolder);
+  std::string path = base;
+  for (int n = 2; FileExists(path) || DirectoryExists(path); ++n) path = base + "(" + std::to_string(n) + ")";
+  if (!CreateDir(path)) {
+    MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
+    return;
+  }
+  UpdateFileList();
+  SetSelected(nullptr);
+  for (int i = 0; i < Items()->Count(); ++i)
+    if (Items()->Item(i)->SubItems()->Strings(siPath) == path) {
+      TListItem* item = Items()->Item(i);
+      item->SetSelected(true);
+      item->SetFocused(true);
+      oldPath_ = path;
+      EditCaption(item);
+      break;
+    }
+  reloadLinked(path);
+}
+
+void TQzFilelistView28::RenameSelected() {
+  TListItem* item = Selected();
+  if (!item || IsDriveView()) return;
+  if (ReadOnly() || item->SubItems()->Strings(siAttr) == "R" || item->Caption() == parentDirCaption_) {
+    MessageDlg(ListTexts.RenameRefused, mtWarning, {mbOK}, 0);
+    return;
+  }
+  oldPath_ = item->SubItems()->Strings(siPath);
+  EditCaption(item);
+}
+
+bool TQzFilelistView28::CanEdit(TListItem* Item) {
+  if (ReadOnly() || IsDriveView() || !Item || Item->Caption() == parentDirCaption_) return false;
+  oldPath_ = Item->SubItems()->Strings(siPath);
+  return TListView::CanEdit(Item);
+}
+
+void TQzFilelistView28::Edit(TListItem* Item, std::string& S) {
+  if (OnEdited) OnEdited(this, Item, S);
+  const std::string caption = S;
+  const std::string old = Item ? Item->SubItems()->Strings(siPath) : oldPath_;
+  // The row still belongs to the toolkit's editor: the rename and refill come after.
+  RunAfterCurrentEvent([this, alive = std::weak_ptr<int>(alive_), caption, old] {
+    if (alive.expired()) return;
+    for (int i = 0; i < Items()->Count(); ++i)
+      if (Items()->Item(i)->SubItems()->Strings(siPath) == old) {
+        RenameItem(Items()->Item(i), caption);
+        return;
+      }
+  });
+}
+
+bool TQzFilelistView28::RenameItem(TListItem* item, const std::string& newCaption) {
+  if (!item || IsDriveView() || newCaption.empty()) return false;
+  const std::string old = StripBackslash(item->SubItems()->Strings(siPath));
+  const bool folder = item->SubItems()->Strings(siKind) == "dir";
+  std::string name = newCaption;
+  // With hidden extensions the caption lacks the extension: it stays as it was.
+  if (hideFileExt_ && !folder) name += ExtractFileExt(old);
+  const std::string target = PathJoin(ExtractFileDir(old), name);
+  TCursor saved = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
+  bool ok = false;
+  if (target != old && name.find('/') == std::string::npos) {
+    ok = ShellFileOperation(foRename, old, target);
+  }
+  UpdateFileList();
+  Screen->SetCursor(saved);
+  if (ok && folder) reloadLinked(directory_);
+  return ok;
+}
+
+void TQzFilelistView28::DeleteSelected() {
+  // Drives are never deleted.
+  if (IsDriveView() || !DirectoryExists(directory_)) return;
+  TCursor saved = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
+  pendingFiles_.clear();
+  std::vector<std::string> paths = SelectedPaths();
+  if (!paths.empty() && !ShellFileOperation(foDelete, paths, std::string())) {
+    bool gone = true;
+    for (const std::string& p : paths) gone = gone && !FileExists(p) && !DirectoryExists(p);
+    if (!gone) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
+  }
+  UpdateFileList();
+  reloadLinked(directory_);
+  Screen->SetCursor(saved);
+}
+
+void TQzFilelistView28::PermanentDelete() {
+  if (IsDriveView() || SelCount() == 0) return;
+  std::vector<TListItem*> chosen;
+  for (int i = 0; i < Items()->Count(); ++i)
+    if (Items()->Item(i)->Selected()) chosen.push_back(Items()->Item(i));
+  bool failed = false;
+  for (TListItem* item : chosen) {
+    if (item->Caption() == parentDirCaption_) continue;
+    if (item->SubItems()->Strings(siKind) == "dir") break;
+    const std::string question =
+        ExplorerText("Are you sure you want to permanently delete file", "explorer-list") + "\r  \"" + item->Caption() +
+        "\"?";
+    if (MessageDlg(question, mtConfirmation, {mbYes, mbNo}, 0) == mrYes)
+      failed = !DeleteFile(item->SubItems()->Strings(siPath)) || failed;
+    item->SetSelected(false);
+  }
+  UpdateFileList();
+  if (failed) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Cut, copy, paste and dropped files
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::CutCopy(int operation) {
+  // Drives are never cut or copied as files.
+  if (IsDriveView()) return;
+  pendingOperation_ = -1;
+  pendingFiles_.clear();
+  for (int i = 0; i < Items()->Count(); ++i)
+    if (Items()->Item(i)->Caption() == parentDirCaption_) Items()->Item(i)->SetSelected(false);
+  pendingFiles_ = SelectedPaths();
+  pendingOperation_ = operation == 2 ? 2 : 0;
+  if (!pendingFiles_.empty()) SetClipboardFiles(pendingFiles_, pendingOperation_ == 2);
+}
+
+void TQzFilelistView28::Paste() {
+  if (IsDriveView() || !DirectoryExists(directory_)) return;
+  TCursor saved = Screen->Cursor();
+  Screen->SetCursor(crHourGlass);
+  int operation = pendingOperation_;
+  bool fromClipboard = false;
+  if (pendingFiles_.empty()) {
+    // Files another program put on the clipboard are copied unless they were cut there;
+    // what the last cut here left behind does not decide it.
+    bool cut = false;
+    pendingFiles_ = ClipboardFiles(&cut);
+    operation = cut ? 2 : 0;
+    fromClipboard = true;
+  }
+  if (pendingFiles_.empty()) {
+    Screen->SetCursor(saved);
+    MessageDlg(ListTexts.NothingSelected, mtError, {mbOK}, 0);
+    return;
+  }
+  bool ok = true;
+  for (const std::string& f : pendingFiles_) {
+    const std::string target = ConcatPath(directory_, ExtractFileName(StripBackslash(f)));
+    ok = ShellFileOperation(operation == 2 ? foMove : foCopy, f, target) && ok;
+  }
+  if (ok && operation == 2 && (fromClipboard || ClipboardHasFiles())) Clipboard()->Clear();
+  UpdateFileList();
+  pendingFiles_.clear();
+  if (!ok) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
+  reloadLinked(directory_);
+  Screen->SetCursor(saved);
+}
+
+void TQzFilelistView28::FilesDropped(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  pendingFiles_ = paths;
+  pendingOperation_ = 0;
+  Paste();
+}
+
+// ---------------------------------------------------------------------------
+// Mouse and keyboard
+// ---------------------------------------------------------------------------
+
+void TQzFilelistView28::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TListView::MouseDown(Button, Shift, X, Y);
+  if (Button != mbLeft || IsDriveView()) return;
+  if (Selected() && dirTree_ && dirTree_->DragDropEnabled()) BeginDrag(false);
+}
+
+void TQzFilelistView28::KeyDown(uint16_t& Key, TShiftState Shift) {
+  const bool ctrl = Shift == TShiftState{ssCtrl};
+  const bool shift = Shift == TShiftState{ssShift};
+  const bool plain = Shift == TShiftState{} && !IsEditing();
+  const bool any = Selected() != nullptr;
+  if (ctrl) {
+    switch (Key) {
+      case 'A':
+        for (int i = 0; i < Items()->Count(); ++i) Items()->Item(i)->SetSelected(true);
+        break;
+      case 'C':
+        if (any) CutCopy(0);
+        break;
+      case 'X':
+        if (any) CutCopy(2);
+        break;
+      case 'V':
+        if (!pendingFiles_.empty() || ClipboardHasFiles()) Paste();
+        break;
+      case 'F':
+        if (any) ViewFile();
+        break;
+      case 'N':
+        if (!IsDriveView()) NewFolder();
+        break;
+      case 'O':
+        if (any) OpenItem();
+        break;
+      default: break;
+    }
+  } else if (shift && Key == VK_DELETE) {
+    PermanentDelete();
+  } else if (plain) {
+    switch (Key) {
+      case VK_F2:
+        if (any) RenameSelected();
+        break;
+      case VK_F3: FindInFolder(); break;
+      case VK_F4:
+        if (dirTreeCombo_) dirTreeCombo_->DropDown();
+        break;
+      case VK_F5: {
+        UpdateFileList();
+        if (dirTreeCombo_) {
+          const std::string p = dirTreeCombo_->SelectedPath();
+          dirTreeCombo_->ReloadTree();
+          dirTreeCombo_->OpenPath(p);
+        }
+        if (dirTree_) {
+          const std::string p = dirTree_->SelectedPath();
+          dirTree_->ReloadTree();
+          dirTree_->OpenPath(p);
+        }
+        break;
+      }
+      case VK_BACK: OneLevelUp(); break;
+      case VK_RETURN:
+        if (any) OpenItem();
+        break;
+      case VK_ESCAPE:
+        if (dirTreeCombo_) dirTreeCombo_->CloseUp();
+        break;
+      case VK_DELETE:
+        if (any) DeleteSelected();
+        break;
+      case VK_UP:
+      case VK_DOWN:
+        TListView::KeyDown(Key, Shift);
+        Click();
+        return;
+      default: break;
+    }
+  }
+  TListView::KeyDown(Key, Shift);
+}

@@ -1,0 +1,152 @@
+// File types and their icons: the MIME database by file name, the icons of the desktop's
+// icon theme (the style's own pictures where the theme has none), kept in one shared
+// image list as the system's small-icon list was.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QImage>
+#include <QMimeDatabase>
+#include <QStyle>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/graphics/CanvasQt.h"
+#include "platform/gui/ImgList.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/shell/ShellExplorer.h"
+
+namespace {
+
+struct TypeFacts {
+  int icon = -1;
+  std::string name;
+};
+
+struct IconCache {
+  TImageList* list = nullptr;
+  std::map<std::string, int> byIconName;     // theme icon name -> index
+  std::map<std::string, TypeFacts> byExt;    // lower-case extension -> facts of the file type
+  TypeFacts folder, openFolder;
+  bool themeChecked = false;
+};
+
+IconCache& Cache() {
+  static IconCache cache;
+  return cache;
+}
+
+// Without a platform theme (offscreen, a bare X server) Qt knows no icon theme: take the
+// desktop's usual one when it is installed.
+void EnsureTheme() {
+  IconCache& c = Cache();
+  if (c.themeChecked) return;
+  c.themeChecked = true;
+  if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
+    for (const char* theme : {"Adwaita", "breeze", "gnome"})
+      if (QDir(QStringLiteral("/usr/share/icons/") + QLatin1String(theme)).exists()) {
+        QIcon::setThemeName(QLatin1String(theme));
+        break;
+      }
+  }
+}
+
+// The index of an icon in the shared list, added on first use; fallback when the theme
+// has none of the names.
+int IconIndex(const QStringList& names, QStyle::StandardPixmap fallback) {
+  IconCache& c = Cache();
+  TImageList* list = SystemSmallImages();
+  if (!list || !qobject_cast<QApplication*>(QCoreApplication::instance())) return -1;
+  const std::string key = names.join(QLatin1Char('|')).toStdString();
+  auto it = c.byIconName.find(key);
+  if (it != c.byIconName.end()) return it->second;
+  EnsureTheme();
+  QIcon icon;
+  for (const QString& name : names) {
+    icon = QIcon::fromTheme(name);
+    if (!icon.isNull()) break;
+  }
+  if (icon.isNull()) icon = QApplication::style()->standardIcon(fallback);
+  QImage image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+  if (image.size() != QSize(16, 16)) image = image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  if (image.isNull()) {
+    image = QImage(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+  }
+  TBitmap bitmap;
+  QImageToBitmap(image, bitmap);
+  int index = list->Count();
+  list->Add(&bitmap);
+  c.byIconName[key] = index;
+  return index;
+}
+
+const TypeFacts& FactsOfExtension(const std::string& name) {
+  IconCache& c = Cache();
+  std::string ext = LowerCase(ExtractFileExt(name));
+  auto it = c.byExt.find(ext);
+  if (it != c.byExt.end()) return it->second;
+  static QMimeDatabase db;
+  QMimeType type = db.mimeTypeForFile(QString::fromStdString(name), QMimeDatabase::MatchExtension);
+  TypeFacts facts;
+  facts.name = type.comment().toStdString();
+  if (facts.name.empty()) facts.name = ext.size() > 1 ? UpperCase(ext.substr(1)) + " file" : "File";
+  facts.icon = IconIndex({type.iconName(), type.genericIconName(), QStringLiteral("text-x-generic")},
+                         QStyle::SP_FileIcon);
+  return c.byExt[ext] = facts;
+}
+
+const TypeFacts& FolderFacts(bool open) {
+  IconCache& c = Cache();
+  TypeFacts& f = open ? c.openFolder : c.folder;
+  if (f.icon < 0) {
+    static QMimeDatabase db;
+    f.name = db.mimeTypeForName(QStringLiteral("inode/directory")).comment().toStdString();
+    if (f.name.empty()) f.name = "Folder";
+    f.icon = open ? IconIndex({QStringLiteral("folder-open"), QStringLiteral("folder")}, QStyle::SP_DirOpenIcon)
+                  : IconIndex({QStringLiteral("folder")}, QStyle::SP_DirIcon);
+  }
+  return f;
+}
+
+}  // namespace
+
+TImageList* SystemSmallImages() {
+  IconCache& c = Cache();
+  if (!c.list) {
+    c.list = new TImageList(nullptr);  // lives as long as the program, shared by every control
+    c.list->SetWidth(16);
+    c.list->SetHeight(16);
+  }
+  return c.list;
+}
+
+int SystemIconIndexOf(const std::string& name, bool isFolder) {
+  if (isFolder) return FolderFacts(false).icon;
+  return FactsOfExtension(name).icon;
+}
+
+int SystemIconIndex(const std::string& path, bool open) {
+  if (DirectoryExists(path)) {
+    std::string p = ExcludeTrailingPathDelimiter(path);
+    for (const TExplorerDrive& d : ExplorerDrives())
+      if (d.Path == p) return DriveIconIndex(d.Kind);
+    return FolderFacts(open).icon;
+  }
+  return FactsOfExtension(path).icon;
+}
+
+int DriveIconIndex(TDriveKind kind) {
+  switch (kind) {
+    case dkRemovable: return IconIndex({QStringLiteral("drive-removable-media")}, QStyle::SP_DriveFDIcon);
+    case dkRemote: return IconIndex({QStringLiteral("folder-remote"), QStringLiteral("network-server")}, QStyle::SP_DriveNetIcon);
+    case dkCDRom: return IconIndex({QStringLiteral("drive-optical"), QStringLiteral("media-optical")}, QStyle::SP_DriveCDIcon);
+    default: return IconIndex({QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
+  }
+}
+
+std::string FileTypeName(const std::string& name, bool isFolder) {
+  return isFolder ? FolderFacts(false).name : FactsOfExtension(name).name;
+}
