@@ -29,7 +29,7 @@ TNetPathDlg::TNetPathDlg(TComponent* AOwner) : TComponent(AOwner) {
     return lb;
   };
   TLabel* description = label(28, 8, 326, 26,
-                              "Specify an avilable Drive Letter in My Computer for the connection \rand the path to "
+                              "Specify an avilable Drive Letter in My Computer for the connection \nand the path to "
                               "the Network Computer that you want to connect to:");
   description->SetWordWrap(true);
   label(28, 56, 25, 13, "Drive");
@@ -202,12 +202,9 @@ TQzDirTreeCombo28::TQzDirTreeCombo28(TComponent* AOwner) : TEdit(AOwner) {
     else
       DropDown();
   };
-  auto* floating = new TForm(this);
-  floating->SetBorderStyle(bsNone);
-  floating->SetFormStyle(fsStayOnTop);
-  tree_ = new TQzDirTreeView(floating);
-  tree_->SetParent(floating);
-  tree_->SetAlign(alClient);
+  // The window the tree drops down in is made when it first drops down.
+  tree_ = new TQzDirTreeView(this);
+  tree_->SetVisible(false);
   tree_->OnMouseUp = [this](TObject*, TMouseButton button, TShiftState, int x, int y) {
     if (button != mbLeft) return;
     THitTests hit = tree_->GetHitTestInfoAt(x, y);
@@ -268,7 +265,14 @@ void TQzDirTreeCombo28::Resize() {
 
 void TQzDirTreeCombo28::DropDown() {
   TForm* f = DropDownFormOf(tree_);
-  if (!f) return;
+  if (!f) {
+    f = new TForm(this);
+    f->SetBorderStyle(bsNone);
+    f->SetFormStyle(fsStayOnTop);
+    tree_->SetParent(f);
+    tree_->SetAlign(alClient);
+    tree_->SetVisible(true);
+  }
   if (f->Visible()) {
     CloseUp();
     return;

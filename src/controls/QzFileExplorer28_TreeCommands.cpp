@@ -344,7 +344,7 @@ void TQzDirTree21::ShowFolderContents() {
   FContentsList->SetAlign(alClient);
   FContentsList->SetHideSelection(false);
   FContentsList->SetColor(Color());
-  FContentsList->SetHint(_("LeftClick - Select\rDblClick  - Open"));
+  FContentsList->SetHint(_("LeftClick - Select\nDblClick  - Open"));
   FContentsList->SetShowHint(true);
   FContentsList->SetSmallImages(SystemSmallImages());
   FContentsList->Columns()->Add()->SetWidth(std::max(Width() - 24, 150));

@@ -8,11 +8,13 @@ class TLabel;
 class TEdit;
 class TCheckBox;
 class TZqButton;
+class TQzDirTree21;
 
 class TSaveToFolderForm : public TForm {
  public:
   explicit TSaveToFolderForm(TComponent* AOwner);
 
+  TQzDirTree21* ShellTreeView1 = nullptr;  // the folder to save in
   TEdit* PrefixText = nullptr;          // "small_" at first
   TCheckBox* ChB_UsePrefix = nullptr;   // "Enable Prefix"
   TCheckBox* ChB_WriteExif = nullptr;   // "Don't write Exif to file"

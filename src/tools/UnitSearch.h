@@ -7,6 +7,7 @@
 class TLabel;
 class TEdit;
 class TZqButton;
+class TQzDirTreeCombo28;
 
 class TSearchForm : public TForm {
  public:
@@ -14,11 +15,13 @@ class TSearchForm : public TForm {
 
   TEdit* EditSearch = nullptr;
   TEdit* EditPath = nullptr;
+  TQzDirTreeCombo28* QzDirTreeCombo281 = nullptr;  // picks a folder into EditPath
   TLabel* Actionlabel = nullptr;  // status text
   TZqButton* ZqButton2 = nullptr;  // "&Close"
 
   void FormCreate(TObject* Sender);
   void ZqButton2Click(TObject* Sender);
+  void QzDirTreeCombo281PathChange(TObject* Sender, const std::string& SelectedPath);
 };
 
 extern TSearchForm* SearchForm;
