@@ -206,6 +206,7 @@ class TQzDirTree21 : public TCustomTreeView {
   TQzDirTree21PopUp* FPopup = nullptr;
   bool FPopUpMenuEnabled = true;
   bool FNamingNewFolder = false;
+  std::string FNamingFolderPath;  // the folder made with the default name, renamed without a question
   std::string FSelectedFile;
   std::string FAbout = "Version 2.1.8.0";
   std::string FLastChangePath;

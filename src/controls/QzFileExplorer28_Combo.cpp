@@ -300,7 +300,7 @@ void TQzDirTreeCombo28::CloseUp() {
 void TQzDirTreeCombo28::showNode(TTreeNode* node) {
   if (!node) return;
   SetText(node->Level() == 0 ? node->Text() : StripBackslash(tree_->NodePath(node)));
-  SetHint(node ? "SelectedPath =\r" + selectedPath_ : std::string("Selected = nil"));
+  SetHint(node ? "SelectedPath =\n" + selectedPath_ : std::string("Selected = nil"));
 }
 
 void TQzDirTreeCombo28::TakeChoice(TObject* sender) {
@@ -407,5 +407,5 @@ void TQzDirTreeCombo28::DoExit() {
 
 void TQzDirTreeCombo28::MouseEnter() {
   TEdit::MouseEnter();
-  if (!DroppedDown()) SetHint(tree_->Selected() ? "SelectedPath =\r" + selectedPath_ : std::string("Selected = nil"));
+  if (!DroppedDown()) SetHint(tree_->Selected() ? "SelectedPath =\n" + selectedPath_ : std::string("Selected = nil"));
 }

@@ -60,6 +60,7 @@ TQzFilelistView28::TQzFilelistView28(TComponent* AOwner) : TListView(AOwner) {
   SetLanguage(lnEnglish);
   AcceptDroppedFiles(this, [this](const std::vector<std::string>& paths) { FilesDropped(paths); });
   buildFileColumns();
+  UpdateFileList();  // the drives, until a folder is chosen
 }
 
 TQzFilelistView28::~TQzFilelistView28() {
@@ -696,7 +697,7 @@ void TQzFilelistView28::PermanentDelete() {
     if (item->Caption() == parentDirCaption_) continue;
     if (item->SubItems()->Strings(siKind) == "dir") break;
     const std::string question =
-        ExplorerText("Are you sure you want to permanently delete file", "explorer-list") + "\r  \"" + item->Caption() +
+        ExplorerText("Are you sure you want to permanently delete file", "explorer-list") + "\n  \"" + item->Caption() +
         "\"?";
     if (MessageDlg(question, mtConfirmation, {mbYes, mbNo}, 0) == mrYes)
       failed = !DeleteFile(item->SubItems()->Strings(siPath)) || failed;

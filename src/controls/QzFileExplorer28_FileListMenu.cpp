@@ -256,7 +256,7 @@ void TQzFilelistView28::SendTo(const std::string& target) {
     Screen->SetCursor(crHourGlass);
     const bool ok = WriteZipArchive(zip, paths, error);
     Screen->SetCursor(saved);
-    if (!ok) MessageDlg(TextOpFailed + "\r" + error, mtError, {mbOK}, 0);
+    if (!ok) MessageDlg(TextOpFailed + "\n" + error, mtError, {mbOK}, 0);
     UpdateFileList();
     return;
   }
@@ -313,9 +313,9 @@ void TQzFilelistView28::CreateDesktopShortcut() {
   const std::string target = StripBackslash(item->SubItems()->Strings(siPath));
   const std::string desktop = GetShellFolderPath(0);
   const std::string name = NameWithoutExtension(target);
-  // A freedesktop link launcher: the desktop opens the file or folder it points to.
-  const std::string text = "[Desktop Entry]\nType=Link\nName=" + name + "\nComment=" + name + "\nURL=file://" +
-                           TrashInfoEncodePath(target) + "\nPath=" + ExtractFileDir(target) + "\n";
+  // A freedesktop link launcher: the desktop opens the file or folder it points to (a link
+  // has no working folder of its own).
+  const std::string text = "[Desktop Entry]\nType=Link\nName=" + name + "\nURL=file://" + TrashInfoEncodePath(target) + "\n";
   const std::string launcher = desktop + name + ".desktop";
   bool ok = !desktop.empty() && ForceDirectories(desktop) && !FileExists(launcher);
   if (ok) {

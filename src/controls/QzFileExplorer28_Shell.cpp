@@ -219,14 +219,14 @@ void ShowPropertiesDialog(const std::string& path) {
   struct stat st;
   if (p.empty() || ::stat(p.c_str(), &st) != 0) return;
   const bool folder = S_ISDIR(st.st_mode);
-  std::string text = p + "\r\r";
-  text += _("Type: ") + FileTypeName(p, folder) + "\r";
-  if (!folder) text += _("Size: ") + FormatFloat("#,##0", double(st.st_size)) + " " + _("bytes") + "\r";
-  text += _("Modified: ") + FormatDateTime("c", UnixToLocalDateTime(st.st_mtime)) + "\r";
-  text += _("Accessed: ") + FormatDateTime("c", UnixToLocalDateTime(st.st_atime)) + "\r";
+  std::string text = p + "\n\n";
+  text += _("Type: ") + FileTypeName(p, folder) + "\n";
+  if (!folder) text += _("Size: ") + FormatFloat("#,##0", double(st.st_size)) + " " + _("bytes") + "\n";
+  text += _("Modified: ") + FormatDateTime("c", UnixToLocalDateTime(st.st_mtime)) + "\n";
+  text += _("Accessed: ") + FormatDateTime("c", UnixToLocalDateTime(st.st_atime)) + "\n";
   TDriveInfo drive;
   if (DriveInfoOfPath(p, drive)) {
-    text += _("Drive: ") + drive.MountPoint + "\r";
+    text += _("Drive: ") + drive.MountPoint + "\n";
     text += _("Free space: ") + FormatFloat("#,##0", double(drive.FreeBytes) / 1024.0) + " KB " + _("of") + " " +
             FormatFloat("#,##0", double(drive.TotalBytes) / 1024.0) + " KB";
   }
@@ -236,6 +236,6 @@ void ShowPropertiesDialog(const std::string& path) {
 int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint) {
   std::string error;
   if (MountNetworkShare(remotePath, mountPoint, error)) return 0;
-  if (showError) MessageDlg(_("Error while connecting!") + std::string("\r") + error, mtError, {mbOK}, 0);
+  if (showError) MessageDlg(_("Error while connecting!") + std::string("\n") + error, mtError, {mbOK}, 0);
   return 1;
 }

@@ -72,7 +72,7 @@ bool TQzDirTree21::RenameFolder(TTreeNode* node, const std::string& newCaption) 
   if (!IsFolderNode(node)) return false;
   if (newCaption.empty() || NameHasAnyChar(InvalidFolderChars, newCaption)) {
     MessageBeep();
-    if (!newCaption.empty()) MessageDlg(newCaption + "\r" + TextBadDirName, mtError, {mbOK}, 0);
+    if (!newCaption.empty()) MessageDlg(newCaption + "\n" + TextBadDirName, mtError, {mbOK}, 0);
     return false;
   }
   const std::string oldPath = StripBackslash(GetNodePath(node));
@@ -81,9 +81,10 @@ bool TQzDirTree21::RenameFolder(TTreeNode* node, const std::string& newCaption) 
   TCursor saved = Screen->Cursor();
   Screen->SetCursor(crHourGlass);
   bool ok = false;
-  bool confirmed = FNamingNewFolder;
+  // Only the folder just made with the default name is renamed without a question.
+  bool confirmed = FNamingNewFolder && oldPath == FNamingFolderPath;
   if (!confirmed)
-    confirmed = MessageDlg(TextConfirmRename + "\r\r    " + TextFrom + ExtractFileName(oldPath) + "\r    " + TextTo +
+    confirmed = MessageDlg(TextConfirmRename + "\n\n    " + TextFrom + ExtractFileName(oldPath) + "\n    " + TextTo +
                                newCaption,
                            mtConfirmation, {mbYes, mbNo}, 0) == mrYes;
   if (confirmed) {
@@ -98,6 +99,7 @@ bool TQzDirTree21::RenameFolder(TTreeNode* node, const std::string& newCaption) 
   }
   Screen->SetCursor(saved);
   FNamingNewFolder = false;
+  FNamingFolderPath.clear();
   if (ok && OnEdited) {
     std::string text = oldPath;
     OnEdited(this, Selected(), text);
@@ -151,12 +153,14 @@ bool TQzDirTree21::AddNewFolder(TTreeNode* node, const std::string& name) {
   }
   ReloadTree();
   OpenPath(base + folderName);
-  // In-place editing starts for the default name in either language, and only then does
-  // the next rename skip its question.
-  if (FNamingNewFolder && folderName == TextNewFolder && Selected())
+  // In-place editing starts for the default name in either language; only the rename of
+  // that folder skips its question.
+  if (FNamingNewFolder && folderName == TextNewFolder && Selected()) {
+    FNamingFolderPath = base + folderName;
     Selected()->EditText();
-  else
+  } else {
     FNamingNewFolder = false;
+  }
   return true;
 }
 
@@ -309,8 +313,8 @@ double TQzDirTree21::ShowTreeSize() {
   const std::string bytes = Format("%0.0n Bytes", {size});
   const std::string subject = node->Level() == 1 ? TextDrive + StripBackslash(path)
                                                  : TextFolder + node->Text() + "\"";
-  MessageDlg("===== " + TextTreeSize + " =====\r\r" + subject + "\r" + TextAllSubFolders + "\r =  " + bytes +
-                 "\r     (i.e. " + amount + " )",
+  MessageDlg("===== " + TextTreeSize + " =====\n\n" + subject + "\n" + TextAllSubFolders + "\n =  " + bytes +
+                 "\n     (i.e. " + amount + " )",
              mtInformation, {mbOK}, 0);
   return size;
 }

@@ -63,6 +63,7 @@ class DropFilter : public QObject {
   THandler handler_;
 };
 
+const char* kFilterName = "kivo2-drop-files";
 const char* kGnomeCopied = "x-special/gnome-copied-files";
 const char* kKdeCut = "application/x-kde-cutselection";
 
@@ -74,9 +75,12 @@ void AcceptDroppedFiles(TWinControl* control, std::function<void(const std::vect
   QList<QWidget*> targets{widget};
   if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) targets << area->viewport();
   for (QWidget* w : targets) {
-    auto* filter = w->findChild<DropFilter*>(QString(), Qt::FindDirectChildrenOnly);
+    // The filter has no meta-object of its own: it is found by its name.
+    auto* found = w->findChild<QObject*>(QString::fromLatin1(kFilterName), Qt::FindDirectChildrenOnly);
+    auto* filter = static_cast<DropFilter*>(found);
     if (!filter) {
       filter = new DropFilter(handler);
+      filter->setObjectName(QString::fromLatin1(kFilterName));
       filter->setParent(w);
       w->installEventFilter(filter);
     } else {

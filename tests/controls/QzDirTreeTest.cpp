@@ -1,0 +1,374 @@
+// The folder tree against the file system as find and stat see it: its nodes, live
+// updates when another process makes, renames and removes folders, its folder commands
+// (new, rename, delete to the Trash, cut, copy, paste, drop) with nothing ever lost, and
+// its menu's enabled states.
+#include <sys/stat.h>
+
+#include "QzExplorerFixture.h"
+#include "controls/QzFileExplorer28.h"
+
+using namespace explorertest;
+using testsupport::ReadFile;
+
+
+namespace {
+
+class QzDirTreeTest : public ExplorerTest {
+ protected:
+  void SetUp() override {
+    ExplorerTest::SetUp();
+    tree_ = new TQzDirTree21(form_);
+    tree_->SetParent(form_);
+    tree_->SetBounds(0, 0, 300, 460);
+    tree_->OnDirChange = [this](TObject*, const std::string& p) { changes_.push_back(p); };
+    form_->Show();
+  }
+  std::vector<std::string> Children(const TTreeNode* node) {
+    std::vector<std::string> names;
+    for (int i = 0; i < node->Count(); ++i) names.push_back(node->Item(i)->Text());
+    return names;
+  }
+  std::vector<std::string> SortedChildren(TTreeNode* node) {
+    node->Expand(false);
+    std::vector<std::string> names = Children(node);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  TTreeNode* Child(TTreeNode* node, const std::string& name) {
+    for (int i = 0; node && i < node->Count(); ++i)
+      if (node->Item(i)->Text() == name) return node->Item(i);
+    return nullptr;
+  }
+  // A left press on a node's label, as the user clicks it.
+  void ClickNode(TTreeNode* node) {
+    ASSERT_NE(node, nullptr);
+    node->MakeVisible();
+    Application->ProcessMessages();
+    TRect r = node->DisplayRect(true);
+    ASSERT_GT(r.Bottom, r.Top) << node->Text();
+    tree_->MouseDown(mbLeft, {}, r.Left + 2, (r.Top + r.Bottom) / 2);
+  }
+  TMenuItem* MenuItem(const char* name) { return tree_->BuiltInMenu()->ItemNamed(name); }
+
+  TQzDirTree21* tree_ = nullptr;
+  std::vector<std::string> changes_;
+};
+
+TEST_F(QzDirTreeTest, NodesAreTheFoldersFindListsWithAnyName) {
+  for (const char* sub : {"with blank", "Zürich éé", ".hidden", "plain/deeper", "Ünïcode ✓", "empty"})
+    fs::create_directories(root_ + "/" + sub);
+  MakeFile(root_ + "/file.jpg", 10);
+  fs::create_directory_symlink(root_ + "/plain", root_ + "/link to plain");
+  fs::create_directories(root_ + "/locked/inside");
+  ::chmod((root_ + "/locked").c_str(), 0);
+
+  tree_->OpenPath(root_);
+  ASSERT_EQ(changes_, std::vector<std::string>{root_ + "/"});
+  TTreeNode* node = tree_->Selected();
+  ASSERT_NE(node, nullptr);
+  EXPECT_EQ(SortedChildren(node), FindNames(root_, "d"));
+  // The expand button tells whether a folder holds folders, as find sees it.
+  for (const std::string& name : Children(node)) {
+    TTreeNode* child = Child(node, name);
+    EXPECT_EQ(child->HasChildren(), !FindNames(root_ + "/" + name, "d").empty()) << name;
+    EXPECT_GE(child->ImageIndex(), 0);
+  }
+  // An unreadable folder (when permissions apply) opens as find sees it: empty, no crash.
+  TTreeNode* locked = Child(node, "locked");
+  ASSERT_NE(locked, nullptr);
+  EXPECT_EQ(SortedChildren(locked), FindNames(root_ + "/locked", "d"));
+  ::chmod((root_ + "/locked").c_str(), 0755);
+
+  // Non-ASCII names lead the way to deeper folders.
+  tree_->OpenPath(root_ + "/Zürich éé");
+  EXPECT_EQ(tree_->SelectedPath(), root_ + "/Zürich éé/");
+  // The drives: the root and the home folder, each a folder of its own.
+  TTreeNode* computer = tree_->Items()->GetFirstNode();
+  EXPECT_NE(Child(computer, "/"), nullptr);
+  EXPECT_NE(Child(computer, StripBackslash(GetEnvironmentVariable("HOME"))), nullptr);
+  // The sandbox lies in the root drive's branch or the home drive's, never both.
+  EXPECT_EQ(tree_->GetNodePath(tree_->Selected()), root_ + "/Zürich éé/");
+}
+
+TEST_F(QzDirTreeTest, AFolderOfTenThousandFilesListsOnlyItsFolders) {
+  for (int i = 0; i < 10000; ++i) testsupport::WriteFile(root_ + "/f" + std::to_string(i) + ".jpg", "");
+  for (int i = 0; i < 30; ++i) fs::create_directories(root_ + "/sub" + std::to_string(i));
+  tree_->OpenPath(root_);
+  ASSERT_NE(tree_->Selected(), nullptr);
+  EXPECT_EQ(SortedChildren(tree_->Selected()), FindNames(root_, "d"));
+}
+
+TEST_F(QzDirTreeTest, FoldersMadeRenamedAndRemovedByAnotherProgramShowWithinASecond) {
+  fs::create_directories(root_ + "/album");
+  tree_->OpenPath(root_);
+  TTreeNode* node = tree_->Selected();
+  ASSERT_NE(node, nullptr);
+  ASSERT_EQ(Children(node), std::vector<std::string>{"album"});
+  auto shown = [this](const std::vector<std::string>& names) {
+    return [this, names] {
+      TTreeNode* n = tree_->Selected();
+      return n && tree_->SelectedPath() == root_ + "/" && SortedChildren(n) == names;
+    };
+  };
+  ASSERT_EQ(testsupport::Run({"mkdir", root_ + "/made by mkdir"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor(shown({"album", "made by mkdir"}), 1000));
+  ASSERT_EQ(testsupport::Run({"mv", root_ + "/album", root_ + "/renamed"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor(shown({"made by mkdir", "renamed"}), 1000));
+  ASSERT_EQ(testsupport::Run({"rmdir", root_ + "/made by mkdir"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor(shown({"renamed"}), 1000));
+  // Files coming and going do not rebuild the tree.
+  TTreeNode* before = tree_->Selected();
+  ASSERT_EQ(testsupport::Run({"touch", root_ + "/picture.jpg"}).exitCode, 0);
+  WaitFor([] { return false; }, 400);
+  EXPECT_EQ(tree_->Selected(), before);
+}
+
+TEST_F(QzDirTreeTest, PasteAfterClickingTheTargetActsOnTheCutSourceAndNeverLosesAFile) {
+  const std::string a = root_ + "/A", b = root_ + "/B";
+  const std::string bytes = MakeFile(a + "/photo.jpg", 5000);
+  MakeFile(a + "/sub/inner.jpg", 3000, 'q');
+  fs::create_directories(b);
+  tree_->OpenPath(a);
+  tree_->CutFolder();
+  ASSERT_TRUE(tree_->ClipboardPending());
+  EXPECT_TRUE(MenuItem("PasteNode") != nullptr);
+  // The user clicks the target: its press must not become the paste's source.
+  tree_->OpenPath(root_);
+  ClickNode(Child(tree_->Selected(), "B"));
+  ASSERT_EQ(tree_->SelectedPath(), b + "/");
+  EXPECT_EQ(tree_->ClipboardPath(), a + "/");
+  ASSERT_TRUE(tree_->PasteFolder());
+  EXPECT_FALSE(tree_->ClipboardPending());
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ(ReadFile(b + "/A/photo.jpg"), bytes);
+  EXPECT_TRUE(Exists(b + "/A/sub/inner.jpg"));
+  EXPECT_EQ(tree_->SelectedPath(), b + "/");
+
+  // Copy then paste copies: the source stays, the copy is byte-equal.
+  tree_->OpenPath(b + "/A");
+  tree_->CopyFolder();
+  tree_->OpenPath(root_);
+  ClickNode(Child(tree_->Selected(), "B"));
+  ClickNode(tree_->Selected());
+  fs::create_directories(root_ + "/C");
+  tree_->OpenPath(root_ + "/C");
+  ASSERT_TRUE(tree_->PasteFolder());
+  EXPECT_TRUE(SameBytes(b + "/A/photo.jpg", root_ + "/C/A/photo.jpg"));
+  EXPECT_TRUE(SameBytes(b + "/A/sub/inner.jpg", root_ + "/C/A/sub/inner.jpg"));
+}
+
+TEST_F(QzDirTreeTest, PastesOntoItselfIntoItsOwnSubFolderOrOverANameAreRefused) {
+  const std::string a = root_ + "/A";
+  const std::string bytes = MakeFile(a + "/sub/photo.jpg", 4000);
+  MakeFile(root_ + "/B/A/other.jpg", 10, 'o');
+  auto tree = [&] { return testsupport::Run({"find", root_, "-printf", "%P %s\\n"}).out; };
+  const std::string before = tree();
+
+  for (int op = 0; op < 2; ++op) {
+    tree_->OpenPath(a);
+    op == 0 ? tree_->CutFolder() : tree_->CopyFolder();
+    tree_->OpenPath(a + "/sub");  // its own sub folder
+    ExpectMessage(TextOpFailed);
+    EXPECT_FALSE(tree_->PasteFolder());
+    EXPECT_FALSE(tree_->ClipboardPending()) << "the pending flag clears after a failed paste too";
+    tree_->OpenPath(a);
+    op == 0 ? tree_->CutFolder() : tree_->CopyFolder();
+    tree_->OpenPath(root_ + "/B");  // holds a folder "A" already
+    ExpectMessage("\"A\" already exists !");
+    ExpectMessage(TextOpFailed);
+    EXPECT_FALSE(tree_->PasteFolder());
+  }
+  EXPECT_EQ(tree(), before);
+  EXPECT_EQ(ReadFile(a + "/sub/photo.jpg"), bytes);
+}
+
+TEST_F(QzDirTreeTest, APasteThatRunsOutOfSpaceLeavesTheSourceWhole) {
+  const std::string a = root_ + "/A";
+  MakeFile(a + "/big.jpg", 300000);
+  const std::string reference = testsupport::TempPath("big.ref");
+  fs::copy_file(a + "/big.jpg", reference);
+  fs::create_directories(root_ + "/B");
+  tree_->OpenPath(a);
+  tree_->CutFolder();
+  tree_->OpenPath(root_ + "/B");
+  {
+    // Another volume (EXDEV), and it fills up during the copy.
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, a);
+    TFileFaultScope full(TFileFaultOp::Write, ENOSPC, root_ + "/B");
+    ExpectMessage(TextOpFailed);
+    EXPECT_FALSE(tree_->PasteFolder());
+  }
+  EXPECT_TRUE(SameBytes(a + "/big.jpg", reference));
+  EXPECT_EQ(FindNames(root_ + "/B", ""), std::vector<std::string>{});
+}
+
+TEST_F(QzDirTreeTest, DrivesAreNeverCutDeletedOrRenamed) {
+  tree_->OpenPath(GetEnvironmentVariable("HOME"));
+  TTreeNode* drive = tree_->Selected();
+  ASSERT_TRUE(drive && drive->Level() == 1) << "the home folder is a drive";
+  tree_->BuiltInMenu()->UpdateItemStates();
+  for (const char* name : {"EditNode", "DelNode", "CutNode", "CopyNode", "PasteNode"})
+    EXPECT_FALSE(MenuItem(name)->Enabled()) << name;
+  for (const char* name : {"AddNode", "GetTreeSize", "ShowFolderContents", "ItemProperty"})
+    EXPECT_TRUE(MenuItem(name)->Enabled()) << name;
+  tree_->CutFolder();
+  EXPECT_FALSE(tree_->ClipboardPending());
+  EXPECT_FALSE(tree_->DeleteFolder(drive));
+  EXPECT_FALSE(tree_->RenameFolder(drive, "other"));
+  // And not through the shell operation either.
+  EXPECT_FALSE(ShellFileOperation(foMove, GetEnvironmentVariable("HOME"), root_ + "/home-moved"));
+  EXPECT_FALSE(ShellFileOperation(foDelete, "/", ""));
+  EXPECT_TRUE(fs::is_directory(GetEnvironmentVariable("HOME")));
+
+  // The computer node: only the two network items.
+  tree_->SetSelected(tree_->Items()->GetFirstNode());
+  tree_->BuiltInMenu()->UpdateItemStates();
+  for (int i = 0; i < tree_->BuiltInMenu()->Items()->Count(); ++i) {
+    TMenuItem* item = tree_->BuiltInMenu()->Items()->Items(i);
+    if (item->IsLine()) continue;
+    EXPECT_EQ(item->Enabled(), item->Tag() == 9 || item->Tag() == 10) << item->Name();
+  }
+  ExpectMessage("ERROR - Can't add drives");
+  EXPECT_FALSE(tree_->AddNewFolder(nullptr, ""));
+}
+
+TEST_F(QzDirTreeTest, NewRenameAndDeleteOfFolders) {
+  tree_->OpenPath(root_);
+  TTreeNode* base = tree_->Selected();
+  ASSERT_TRUE(tree_->AddNewFolder(base, ""));
+  tree_->OpenPath(root_);
+  ASSERT_TRUE(tree_->AddNewFolder(tree_->Selected(), ""));
+  EXPECT_EQ(FindNames(root_, "d"), (std::vector<std::string>{"New Folder", "New Folder (1)"}));
+
+  // Names with any of the fourteen characters are refused, made or renamed.
+  tree_->OpenPath(root_);
+  ExpectMessage("Folder Name contains invalid characters");
+  EXPECT_FALSE(tree_->AddNewFolder(tree_->Selected(), "a+b"));
+  tree_->OpenPath(root_ + "/New Folder");
+  ExpectMessage("a,b\nError - Invalid Directory Name");
+  EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "a,b"));
+
+  // A rename asks (after the default name's own first rename, which does not) and reports
+  // the old path to OnEdited.
+  std::string editedOld;
+  tree_->OnEdited = [&](TObject*, TTreeNode*, std::string& s) { editedOld = s; };
+  MakeFile(root_ + "/New Folder/keep.jpg", 100);
+  ExpectMessage("Do you want to rename the selected folder", mrYes);
+  ASSERT_TRUE(tree_->RenameFolder(tree_->Selected(), "Holiday 2004"));
+  EXPECT_EQ(editedOld, root_ + "/New Folder");
+  EXPECT_EQ(tree_->SelectedPath(), root_ + "/Holiday 2004/");
+  EXPECT_TRUE(Exists(root_ + "/Holiday 2004/keep.jpg"));
+  ExpectMessage("Do you want to rename the selected folder", mrNo);
+  EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "Other"));
+  // Onto an existing name: refused, both kept.
+  ExpectMessage("Do you want to rename the selected folder", mrYes);
+  ExpectMessage("\"New Folder (1)\" already exists !");
+  ExpectMessage(TextOpFailed);
+  EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "New Folder (1)"));
+  EXPECT_TRUE(Exists(root_ + "/Holiday 2004/keep.jpg"));
+
+  // Delete goes to the Trash after a question; gio (or the .trashinfo file) sees it there.
+  ExpectMessage("Do you want to move \"Holiday 2004\" to the trash?", mrYes);
+  ASSERT_TRUE(tree_->DeleteFolder(tree_->Selected()));
+  EXPECT_FALSE(Exists(root_ + "/Holiday 2004"));
+  EXPECT_EQ(tree_->SelectedPath(), root_ + "/");
+  const std::string info = ReadFile(HomeTrashDir() + "/info/Holiday 2004.trashinfo");
+  EXPECT_NE(info.find("Path=" + TrashInfoEncodePath(root_ + "/Holiday 2004")), std::string::npos);
+  EXPECT_TRUE(Exists(HomeTrashDir() + "/files/Holiday 2004/keep.jpg"));
+  if (!testsupport::ToolPath("gio").empty()) {
+    auto listed = testsupport::Run({"gio", "trash", "--list"});
+    if (listed.exitCode == 0) {
+      EXPECT_NE(listed.out.find("Holiday%202004"), std::string::npos) << listed.out;
+    }
+  }
+
+  // A folder another program removed meanwhile: the path and "not found".
+  tree_->OpenPath(root_ + "/New Folder (1)");
+  fs::remove(root_ + "/New Folder (1)");
+  ExpectMessage(root_ + "/New Folder (1)/not found");
+  EXPECT_FALSE(tree_->DeleteFolder(tree_->Selected()));
+}
+
+TEST_F(QzDirTreeTest, DutchNewFolderNameStartsEditingAndLeavesNoSilentRename) {
+  UseLanguage("nl");
+  tree_->SetLanguage(lnEnglish);  // whatever is assigned, the interface language decides
+  EXPECT_EQ(tree_->Language(), lnDutch);
+  EXPECT_EQ(TextNoDisk, "Er is geen disk in de drive of de drive is niet klaar");
+  EXPECT_EQ(MenuItem("CopyNode")->Caption(), "&Kopiëren");
+  tree_->OpenPath(root_);
+  ASSERT_TRUE(tree_->AddNewFolder(tree_->Selected(), ""));
+  EXPECT_TRUE(Exists(root_ + "/Nieuwe map"));
+  // A later rename of another folder still asks.
+  fs::create_directories(root_ + "/other");
+  tree_->OpenPath(root_ + "/other");
+  ExpectMessage("Wilt u de geselecteerde map een ander naam geven", mrNo);
+  EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "renamed"));
+  UseLanguage("de");
+  tree_->SetLanguage(lnGerman);
+  EXPECT_EQ(TextNoDisk, "There is no disk in Drive or Drive is not ready");
+}
+
+TEST_F(QzDirTreeTest, TreeSizeAddsTheFilesBelowWithoutFollowingLinks) {
+  MakeFile(root_ + "/t/a.jpg", 700);
+  MakeFile(root_ + "/t/deep/b.jpg", 200);
+  fs::create_directory_symlink(root_ + "/t", root_ + "/t/deep/loop");
+  tree_->OpenPath(root_ + "/t");
+  auto sizes = testsupport::Run({"find", root_ + "/t", "-type", "f", "-printf", "%s\\n"});
+  double expected = 0;
+  for (const std::string& line : Lines(sizes.out)) expected += std::stod(line);
+  ExpectMessage("\"t\"\nand all its Sub-Folders \n =  900 Bytes\n     (i.e. 1.00 KB )");
+  EXPECT_EQ(tree_->ShowTreeSize(), expected);
+}
+
+TEST_F(QzDirTreeTest, FolderContentsListsTheFilesAndReportsTheChoice) {
+  MakeFile(root_ + "/c/b photo.jpg", 10);
+  MakeFile(root_ + "/c/a.txt", 10);
+  fs::create_directories(root_ + "/c/folder");
+  tree_->OpenPath(root_ + "/c");
+  std::string chosen;
+  tree_->OnFileChange = [&](TObject*, const std::string& f) { chosen = f; };
+  tree_->ShowFolderContents();
+  ASSERT_NE(tree_->ContentsList(), nullptr);
+  ASSERT_EQ(tree_->ContentsList()->Items()->Count(), 2);
+  EXPECT_EQ(tree_->ContentsList()->Items()->Item(0)->Caption(), "a.txt");
+  tree_->ContentsOkClick(nullptr);
+  EXPECT_EQ(chosen, root_ + "/c/a.txt");
+  EXPECT_EQ(tree_->SelectedFile(), root_ + "/c/a.txt");
+  EXPECT_EQ(tree_->SelectedPath(), root_ + "/c/");
+}
+
+TEST_F(QzDirTreeTest, NetworkDrivesMountThroughGioOrSayWhyNot) {
+  EXPECT_EQ(NetworkShareUri("\\\\server\\photos\\2004"), "smb://server/photos/2004");
+  EXPECT_EQ(NetworkShareUri(" //nas/share/ "), "smb://nas/share");
+  EXPECT_EQ(NetworkShareUri("sftp://me@host/home"), "sftp://me@host/home");
+  EXPECT_EQ(NetworkShareUri("C:\\photos"), "");
+  EXPECT_EQ(NetworkShareUri("\\\\"), "");
+  const int drives = tree_->Items()->GetFirstNode()->Count();
+
+  // Cancel connects nothing.
+  ModalResponder::Expect(ModalKind::ShowModal, mrCancel);
+  tree_->ConnectNetworkDrive();
+  // A path that is no share: a clear message.
+  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& r) {
+    for (int i = 0; i < r.form->ComponentCount(); ++i)
+      if (auto* e = dynamic_cast<TEdit*>(r.form->Components(i))) e->SetText("just some text");
+    return int(mrOk);
+  });
+  ExpectMessage("is not a network path");
+  tree_->ConnectNetworkDrive();
+  // Without gio: the message says so.
+  const std::string path = GetEnvironmentVariable("PATH");
+  setenv("PATH", root_.c_str(), 1);
+  std::string mountPoint;
+  ExpectMessage("gio is not installed");
+  EXPECT_NE(AddNetConnection("smb://server/share", true, mountPoint), 0);
+  setenv("PATH", path.c_str(), 1);
+  // A share that cannot be reached: gio fails, the tree stays as it was.
+  if (!testsupport::ToolPath("gio").empty()) {
+    ExpectMessage("An error occurred while connecting sftp://kivo2-no-such-host.invalid/x");
+    EXPECT_NE(AddNetConnection("sftp://kivo2-no-such-host.invalid/x", true, mountPoint), 0);
+  }
+  EXPECT_EQ(tree_->Items()->GetFirstNode()->Count(), drives);
+}
+
+}  // namespace
