@@ -516,6 +516,8 @@ class TQzFilelistView28 : public TListView {
   std::string oldPath_;
   // Sort keys of the rows, made once per refill (the row's Data is its index + 1).
   struct RowKeys {
+    bool folder = false;
+    bool parent = false;
     std::string upperCaption;
     double size = 0;
     double time = 0;

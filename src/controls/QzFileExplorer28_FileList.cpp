@@ -345,6 +345,8 @@ void TQzFilelistView28::addFiles(const std::string& mask, bool folders) {
     const TDateTime modified = UnixToLocalDateTime(int64_t(st.st_mtim.tv_sec));
     keys.time = double(st.st_mtim.tv_sec) * 1e9 + double(st.st_mtim.tv_nsec);
     keys.size = isDir ? 0 : double(st.st_size);
+    keys.folder = isDir;
+    keys.parent = parent;
     if (parent) {
       item->SetCaption(parentDirCaption_);
       item->SetImageIndex(folderIcon);
@@ -425,18 +427,24 @@ void TQzFilelistView28::ColumnClick(int column) {
 }
 
 int TQzFilelistView28::CompareItems(TListItem* Item1, TListItem* Item2) const {
-  const bool dir1 = Item1->SubItems()->Count() > siKind && Item1->SubItems()->Strings(siKind) == "dir";
-  const bool dir2 = Item2->SubItems()->Count() > siKind && Item2->SubItems()->Strings(siKind) == "dir";
+  // The keys made at the fill, where there are any (rows added by others have none).
+  const size_t k1 = size_t(reinterpret_cast<intptr_t>(Item1->Data()));
+  const size_t k2 = size_t(reinterpret_cast<intptr_t>(Item2->Data()));
+  const RowKeys* a = k1 >= 1 && k1 <= keys_.size() ? &keys_[k1 - 1] : nullptr;
+  const RowKeys* b = k2 >= 1 && k2 <= keys_.size() ? &keys_[k2 - 1] : nullptr;
+  auto isParent = [this](TListItem* item, const RowKeys* k) {
+    return k ? k->parent : item->Caption() == parentDirCaption_;
+  };
+  auto isFolder = [](TListItem* item, const RowKeys* k) {
+    return k ? k->folder : item->SubItems()->Count() > siKind && item->SubItems()->Strings(siKind) == "dir";
+  };
+  const bool dir1 = isFolder(Item1, a), dir2 = isFolder(Item2, b);
   int result = 0;
   if (dir1 && !dir2) {
     result = -1;
   } else if (!dir1 && dir2) {
     result = 1;
   } else {
-    const size_t k1 = size_t(reinterpret_cast<intptr_t>(Item1->Data()));
-    const size_t k2 = size_t(reinterpret_cast<intptr_t>(Item2->Data()));
-    const RowKeys* a = k1 >= 1 && k1 <= keys_.size() ? &keys_[k1 - 1] : nullptr;
-    const RowKeys* b = k2 >= 1 && k2 <= keys_.size() ? &keys_[k2 - 1] : nullptr;
     auto number = [this](TListItem* item) {
       std::string t = item->SubItems()->Strings(siSize);
       if (fileSize_ == fsKB) {
@@ -454,7 +462,13 @@ int TQzFilelistView28::CompareItems(TListItem* Item1, TListItem* Item2) const {
         break;
       }
       case 1: {
-        const double x = number(Item1), y = number(Item2);
+        // The size as the column shows it: whole KB with fsKB, bytes with fsByte.
+        auto shown = [&](TListItem* item, const RowKeys* k) {
+          if (!k) return number(item);
+          if (k->folder) return 0.0;
+          return fileSize_ == fsKB ? (k->size > 0 && k->size < 1024 ? 1.0 : std::floor(k->size / 1024)) : k->size;
+        };
+        const double x = shown(Item1, a), y = shown(Item2, b);
         result = x < y ? -1 : x > y ? 1 : 0;
         break;
       }
@@ -469,8 +483,7 @@ int TQzFilelistView28::CompareItems(TListItem* Item1, TListItem* Item2) const {
         break;
     }
   }
-  if (sortDescending_ && Item1->Caption() != parentDirCaption_ && Item2->Caption() != parentDirCaption_)
-    result = -result;
+  if (sortDescending_ && !isParent(Item1, a) && !isParent(Item2, b)) result = -result;
   return result;
 }
 

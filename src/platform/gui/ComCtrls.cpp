@@ -715,8 +715,53 @@ namespace {
 
 constexpr int kListItemRole = Qt::UserRole + 2;
 
+QIcon ListIcon(TListView* view, int index);
+
+// A row of the window: its texts, icon and alignment are read from the TListItem when the
+// view asks for them, so making, sorting and freeing thousands of rows stores nothing twice.
+class ListRowItem : public QTreeWidgetItem {
+ public:
+  explicit ListRowItem(TListItem* li) : QTreeWidgetItem(QTreeWidgetItem::UserType), li_(li) {}
+  QVariant data(int column, int role) const override {
+    switch (role) {
+      case kListItemRole: return column == 0 ? QVariant::fromValue(quintptr(li_)) : QVariant();
+      case Qt::DisplayRole:
+      case Qt::EditRole: {
+        if (column == 0) return gui::QtText(li_->Caption());
+        TStrings* sub = li_->SubItems();
+        return column - 1 < sub->Count() ? QVariant(gui::QtText(sub->Strings(column - 1))) : QVariant(QString());
+      }
+      case Qt::DecorationRole:
+        return column == 0 && li_->ImageIndex() >= 0 ? QVariant(ListIcon(li_->ListView(), li_->ImageIndex()))
+                                                     : QVariant();
+      case Qt::TextAlignmentRole: {
+        TListColumns* columns = li_->ListView()->Columns();
+        if (column < 0 || column >= columns->Count()) return QVariant();
+        TAlignment a = columns->Items(column)->Alignment();
+        return int((a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
+                   Qt::AlignVCenter);
+      }
+      default: return QTreeWidgetItem::data(column, role);
+    }
+  }
+  void setData(int column, int role, const QVariant& value) override {
+    // An edited caption is kept for the end of editing; the item's text stays its own.
+    if (role == Qt::EditRole || role == Qt::DisplayRole) {
+      if (column == 0) edited = value.toString();
+      return;
+    }
+    QTreeWidgetItem::setData(column, role, value);
+  }
+  // The item's texts changed: the view asks again.
+  void changed() { emitDataChanged(); }
+  TListItem* li_;
+  QString edited;
+};
+
 TListItem* ListItemOf(const QTreeWidgetItem* item) {
-  return item ? reinterpret_cast<TListItem*>(item->data(0, kListItemRole).value<quintptr>()) : nullptr;
+  if (!item) return nullptr;
+  if (item->type() == QTreeWidgetItem::UserType) return static_cast<const ListRowItem*>(item)->li_;
+  return reinterpret_cast<TListItem*>(item->data(0, kListItemRole).value<quintptr>());
 }
 
 class ReportWidget : public HostScrollArea<QTreeWidget> {
@@ -752,9 +797,10 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
     QTreeWidgetItem* qi = li ? qtItem(li) : nullptr;
     if (!qi) return;
     ++v->ViewPrivate()->quiet;
-    const std::string text = qi->text(0).toStdString();
+    auto* row = static_cast<ListRowItem*>(qi);
+    const std::string text = row->edited.toStdString();
     qi->setFlags(qi->flags() & ~Qt::ItemIsEditable);
-    qi->setText(0, gui::QtText(li->Caption()));
+    row->changed();
     --v->ViewPrivate()->quiet;
     if (hint == QAbstractItemDelegate::RevertModelCache) return;
     std::string s = text;
@@ -796,18 +842,6 @@ QIcon ListIcon(TListView* view, int index) {
   if (const TBitmap* bmp = d->smallImages->ImageWithAlpha(index))
     icon = QIcon(QPixmap::fromImage(BitmapToQImage(*bmp, true)));
   return d->icons[index] = icon;
-}
-
-void FillQtItem(QTreeWidgetItem* qi, TListItem* li, const TListColumns* columns) {
-  qi->setText(0, gui::QtText(li->Caption()));
-  if (li->ImageIndex() >= 0) qi->setIcon(0, ListIcon(li->ListView(), li->ImageIndex()));
-  for (int c = 0; c < li->SubItems()->Count(); ++c) qi->setText(c + 1, gui::QtText(li->SubItems()->Strings(c)));
-  for (int c = li->SubItems()->Count() + 1; c < qi->columnCount(); ++c) qi->setText(c, QString());
-  for (int c = 0; c < columns->Count(); ++c) {
-    TAlignment a = columns->Items(c)->Alignment();
-    qi->setTextAlignment(c, (a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
-                                Qt::AlignVCenter);
-  }
 }
 
 }  // namespace
@@ -902,9 +936,7 @@ TListItem* TListItems::Insert(int index) {
   if (updateCount_ > 0) {
     view_->ViewPrivate()->stale = true;
   } else if (ReportWidget* w = ReportOf(view_)) {
-    auto* qi = new QTreeWidgetItem();
-    qi->setData(0, kListItemRole, QVariant::fromValue(quintptr(item)));
-    w->insertTopLevelItem(index, qi);
+    w->insertTopLevelItem(index, new ListRowItem(item));
   }
   return item;
 }
@@ -1049,6 +1081,7 @@ bool TListView::EditCaption(TListItem* item) {
   QTreeWidgetItem* qi = w && item ? w->qtItem(item) : nullptr;
   if (!qi || !CanEdit(item)) return false;
   view_->editing = item;
+  static_cast<ListRowItem*>(qi)->edited = gui::QtText(item->Caption());
   qi->setFlags(qi->flags() | Qt::ItemIsEditable);
   w->editItem(qi, 0);
   return true;
@@ -1056,9 +1089,35 @@ bool TListView::EditCaption(TListItem* item) {
 bool TListView::IsEditing() const { return view_->editing != nullptr; }
 
 bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& compare) {
-  std::stable_sort(items_->items_.begin(), items_->items_.end(),
-                   [&](TListItem* a, TListItem* b) { return compare(a, b) < 0; });
-  Rebuild();
+  std::vector<TListItem*>& items = items_->items_;
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return compare(items[a], items[b]) < 0; });
+  std::vector<TListItem*> sorted(items.size());
+  for (size_t i = 0; i < order.size(); ++i) sorted[i] = items[order[i]];
+  items.swap(sorted);
+  ReportWidget* w = ReportOf(this);
+  if (items_->updateCount_ > 0 || view_->stale || !w || w->topLevelItemCount() != int(items.size())) {
+    // Inside an update the window is rebuilt once at its end.
+    if (items_->updateCount_ > 0)
+      view_->stale = true;
+    else
+      Rebuild();
+    return true;
+  }
+  // The window's rows move to their new places; nothing is made again.
+  ++view_->quiet;
+  const bool updates = w->updatesEnabled();
+  w->setUpdatesEnabled(false);
+  QList<QTreeWidgetItem*> old = w->invisibleRootItem()->takeChildren();
+  QList<QTreeWidgetItem*> moved;
+  moved.reserve(old.size());
+  for (size_t i = 0; i < order.size(); ++i) moved << old[qsizetype(order[i])];
+  w->addTopLevelItems(moved);
+  for (int i = 0; i < moved.size(); ++i)
+    if (items[size_t(i)]->Selected()) moved[i]->setSelected(true);
+  w->setUpdatesEnabled(updates);
+  --view_->quiet;
   return true;
 }
 bool TListView::AlphaSort() {
@@ -1094,7 +1153,7 @@ void TListView::ItemChanged(TListItem* item) {
     view_->stale = true;
     return;
   }
-  if (QTreeWidgetItem* qi = w->qtItem(item)) FillQtItem(qi, item, columns_.get());
+  if (QTreeWidgetItem* qi = w->qtItem(item)) static_cast<ListRowItem*>(qi)->changed();
 }
 
 void TListView::Rebuild() {
@@ -1105,13 +1164,11 @@ void TListView::Rebuild() {
   ++view_->quiet;
   w->clear();
   QList<QTreeWidgetItem*> all;
-  for (TListItem* li : items_->items_) {
-    auto* qi = new QTreeWidgetItem();
-    qi->setData(0, kListItemRole, QVariant::fromValue(quintptr(li)));
-    FillQtItem(qi, li, columns_.get());
-    all << qi;
-  }
+  all.reserve(qsizetype(items_->items_.size()));
+  for (TListItem* li : items_->items_) all << new ListRowItem(li);
   w->addTopLevelItems(all);
-  for (int i = 0; i < all.size(); ++i) all[i]->setSelected(items_->items_[size_t(i)]->Selected());
+  // Only the selected rows are told (each call looks its row up among all of them).
+  for (int i = 0; i < all.size(); ++i)
+    if (items_->items_[size_t(i)]->Selected()) all[i]->setSelected(true);
   --view_->quiet;
 }

@@ -16,7 +16,7 @@
 #include "platform/shell/ShellExplorer.h"
 
 namespace {
-// Changes closer together than this are handled as one.
+// Changes within this time after a first one are handled together.
 constexpr int kSettleMs = 150;
 }  // namespace
 
@@ -32,7 +32,9 @@ struct TFolderWatcher::Impl {
 
   void changed(const std::string& folder) {
     pending.insert(folder);
-    settle.start(kSettleMs);
+    // Reported at most kSettleMs after the first change: a folder that never stops
+    // changing (/tmp) must not hold the others back.
+    if (!settle.isActive()) settle.start(kSettleMs);
   }
 
   void fire() {
