@@ -42,6 +42,15 @@ class QzFilelistTest : public ExplorerTest {
     }
   }
   TMenuItem* MenuItem(const char* name) { return list_->BuiltInMenu()->ItemNamed(name); }
+  // The rows in the order the window shows them, top down.
+  std::vector<std::string> Shown() {
+    Application->ProcessMessages();
+    std::vector<std::string> shown;
+    for (int y = 0; y < list_->ClientHeight(); y += 3)
+      if (TListItem* item = list_->GetItemAt(40, y); item && (shown.empty() || shown.back() != item->Caption()))
+        shown.push_back(item->Caption());
+    return shown;
+  }
   // Touches a file to a given modification time (seconds since 1970).
   void Touch(const std::string& path, long seconds) {
     testsupport::Run({"touch", "-m", "-d", "@" + std::to_string(seconds), path});
@@ -125,6 +134,7 @@ TEST_F(QzFilelistTest, EverySortOrderAgreesWithLs) {
   EXPECT_EQ(files(), lsOrder("-S"));
   EXPECT_EQ(Captions().front(), " Parent");
   EXPECT_EQ(Captions()[6].find('.'), std::string::npos) << "folders after the files";
+  EXPECT_EQ(Shown(), Captions());
   // Again: smallest first, folders first.
   list_->ColumnClick(1);
   std::vector<std::string> smallFirst = lsOrder("-S");
@@ -134,6 +144,7 @@ TEST_F(QzFilelistTest, EverySortOrderAgreesWithLs) {
   // Date: newest first, as ls -t.
   list_->ColumnClick(3);
   EXPECT_EQ(files(), lsOrder("-t"));
+  EXPECT_EQ(Shown(), Captions()) << "the window shows the rows in the sorted order";
   // A refill sorts by name descending when it was sorted by another column.
   list_->UpdateFileList();
   EXPECT_EQ(Captions()[1], "e.txt");

@@ -1063,7 +1063,10 @@ void TListView::SetSortMark(int column, bool descending) {
   view_->sortDescending = descending;
   if (ReportWidget* w = ReportOf(this)) {
     w->header()->setSortIndicatorShown(column >= 0);
-    if (column >= 0) w->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The style draws Qt's ascending mark as an arrow pointing down: that arrow marks
+    // a descending list here.
+    if (column >= 0) w->header()->setSortIndicator(column, descending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    w->header()->viewport()->update();
   }
 }
 int TListView::SortMarkColumn() const { return view_->sortColumn; }
@@ -1107,8 +1110,7 @@ bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& com
   }
   // The window's rows move to their new places; nothing is made again.
   ++view_->quiet;
-  const bool updates = w->updatesEnabled();
-  w->setUpdatesEnabled(false);
+  QTreeWidgetItem* current = w->currentItem();
   QList<QTreeWidgetItem*> old = w->invisibleRootItem()->takeChildren();
   QList<QTreeWidgetItem*> moved;
   moved.reserve(old.size());
@@ -1116,7 +1118,8 @@ bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& com
   w->addTopLevelItems(moved);
   for (int i = 0; i < moved.size(); ++i)
     if (items[size_t(i)]->Selected()) moved[i]->setSelected(true);
-  w->setUpdatesEnabled(updates);
+  if (current) w->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  w->viewport()->update();
   --view_->quiet;
   return true;
 }
