@@ -65,6 +65,9 @@ void TForm1::bindEvents() {
   M_Types->OnClick = [this](TObject* Sender) { Types1Click(Sender); };
   Quickconfigure1->OnClick = [this](TObject* Sender) { Quickconfigure1Click(Sender); };
   TimerShowIt->OnTimer = [this](TObject* Sender) { TimerShowItTimer(Sender); };
+  TimerFirstShow->OnTimer = [this](TObject* Sender) { TimerFirstShowTimer(Sender); };
+  SetFilter1->OnClick = [this](TObject* Sender) { SetFilter1Click(Sender); };
+  SetFading1->OnClick = [this](TObject* Sender) { SetFading1Click(Sender); };
   QzDirTree211->OnDirChange = [this](TObject* Sender, const std::string& path) { QzDirTree211DirChange(Sender, path); };
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };

@@ -255,6 +255,8 @@ class TForm1 : public TForm {
   // Non-visual components.
   TTimer* Timer1 = nullptr;       // the slide timer
   TTimer* TimerShowIt = nullptr;  // hides the message panel
+  // Ends the first showing once the window system has placed and painted the window.
+  TTimer* TimerFirstShow = nullptr;
   TOpenDialog* OpenDialog1 = nullptr;         // chooses a program
   TOpenDialog* OpenPictureDialog1 = nullptr;  // File, Open
   TZrkSound* ZrkSound1 = nullptr;
@@ -334,6 +336,11 @@ class TForm1 : public TForm {
   void FormPaint(TObject* Sender);
   void FormResize(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // The rest of the first showing: the start folder, the file list, the first picture,
+  // the thumbnails and the questions, once the window has its final size.
+  void TimerFirstShowTimer(TObject* Sender);
+  // The first showing waits for its window to be on the screen.
+  bool FirstShowPending() const;
   // The application's message hook: swallows screen-saver and monitor power-off requests
   // while FScreensaver is set.
   void AppMessage(TMsg& Msg, bool& Handled);
@@ -344,6 +351,10 @@ class TForm1 : public TForm {
   void Types1Click(TObject* Sender);
   // The preferences dialog on its quick-configure page (also offered after an update).
   void Quickconfigure1Click(TObject* Sender);
+  // The resample-filter and fade-style palettes, opened modally at the picture area's
+  // top-left corner (the filter palette not while a fade shows).
+  void SetFilter1Click(TObject* Sender);
+  void SetFading1Click(TObject* Sender);
 
   void GetSpecialPaths();
   // The colours of the window, the lists and the bars (by FListColorMode).
@@ -530,17 +541,31 @@ class TForm1 : public TForm {
   void buildLayout();
   // Widens the bar buttons whose (translated) captions need more room.
   void fitBarButtons();
+  // Places the file-list bar's buttons in as many rows as its width needs.
+  void arrangeListBar();
+  bool arrangingListBar_ = false;
   void buildMenus();
   void buildPopupMenus();
   void bindEvents();
   void loadCursors();
   bool firstShowSetup();
+  void finishFirstShow();
+  // Offers the quick configuration when the stored version is another build's.
+  void askForQuickConfiguration();
   void placeHistogramWindow();
+  // Opens a palette modally at the top-left corner of the picture area.
+  void showPaletteAtPictureArea(TForm* palette);
   void loadFromStore(class TSettingsReader& reader, bool fromIni);
   void saveToStore(class TSettingsWriter& writer, bool toIni);
   void setDerivedStates(const std::string& associated);
 
-  std::string commandLineFile_;  // the file named on the command line (bare name)
+  // The first showing waits this long for the window's first paint, then goes on.
+  static constexpr unsigned kFirstShowFallbackMs = 1000, kFirstShowAfterPaintMs = 1;
+  bool firstShowDone_ = false;     // the set-up of the first showing ran
+  bool firstShowPending_ = false;  // its second half waits for the window
+  std::string commandLineFile_;    // the file named on the command line (bare name)
+  std::string commandLineFolder_;  // and its folder
+  std::string missingCommandLineFile_;  // a name on the command line that is not there
   std::unique_ptr<TScreenSaverInhibitor> screenSaver_;
   bool settingsSaveReported_ = false;
   bool settingsLoaded_ = false;  // a save before the load would overwrite the store with defaults

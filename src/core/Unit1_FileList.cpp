@@ -95,6 +95,8 @@ void TForm1::FillTheListboxWithFiles(const std::string& Path) {
   const std::string folder = IncludeTrailingPathDelimiter(Path);
   if (folder == FLastPath) return;
   EmptyAllImages();
+  // The shown picture is gone: so are its details (an empty or locked folder shows none).
+  ResetStatusbar();
   FLastPath = folder;
 
   if (FSkipLockedFolders && IsLockedFolder(folder)) {

@@ -202,6 +202,10 @@ void TForm1::buildLayout() {
   ZqListBoxSortmenu = BarButton(this, PanelListOptions, "ZqListBoxSortmenu", "Sort", "File sort...", 36);
   ZqSpeedButton2 = BarButton(this, PanelListOptions, "ZqSpeedButton2", "Order", "Sort tool", 44);
   ZqSpeedButton3 = BarButton(this, PanelListOptions, "ZqSpeedButton3", "x", "Hide this button bar", 22, alRight);
+  // The bar places its buttons itself (arrangeListBar), in one row or more.
+  for (TZqSpeedButton* button : {ZqShowAll, ZqListBoxSortmenu, ZqSpeedButton2, ZqSpeedButton3})
+    button->SetAlign(alNone);
+  PanelListOptions->OnResize = [this](TObject*) { arrangeListBar(); };
   PanelCustomLists = NewAligned<TPanel>(this, PanelBrowse, "PanelCustomLists", alTop, kBarHeight);
   PanelCustomLists->SetBevelOuter(bvNone);
   PanelCustomLists->SetVisible(false);
@@ -303,6 +307,9 @@ void TForm1::buildLayout() {
   TimerShowIt->SetName("TimerShowIt");
   TimerShowIt->SetEnabled(false);
   TimerShowIt->SetInterval(5500);
+  TimerFirstShow = new TTimer(this);
+  TimerFirstShow->SetName("TimerFirstShow");
+  TimerFirstShow->SetEnabled(false);
   OpenDialog1 = new TOpenDialog(this);
   OpenDialog1->SetName("OpenDialog1");
   OpenDialog1->SetDefaultExt("exe");
@@ -316,9 +323,37 @@ void TForm1::buildLayout() {
 void TForm1::fitBarButtons() {
   for (int i = 0; i < ComponentCount(); ++i) {
     auto* button = dynamic_cast<TZqSpeedButton*>(Components(i));
-    if (!button || button->Align() == alNone) continue;
+    if (!button || (button->Align() == alNone && button->Parent() != PanelListOptions)) continue;
     // A button with a popup menu also makes room for its drop-down arrow.
     const int needed = button->Canvas()->TextWidth(StripHotkey(button->Caption())) + (button->PopupMenu() ? 24 : 14);
     if (button->Width() < needed) button->SetWidth(needed);
   }
+  arrangeListBar();
+}
+
+void TForm1::arrangeListBar() {
+  // The file-list bar is as wide as the navigation side, which the user chooses: its
+  // buttons run on in a second row when their (translated) captions need more room than
+  // one row has, so none is ever out of sight. The hide button stays top right.
+  if (arrangingListBar_) return;
+  arrangingListBar_ = true;
+  const int width = PanelListOptions->ClientWidth();
+  const int rowHeight = kBarHeight;
+  const int top = (rowHeight - kButtonHeight) / 2;
+  ZqSpeedButton3->SetBounds(std::max(0, width - ZqSpeedButton3->Width()), top, ZqSpeedButton3->Width(), kButtonHeight);
+  int x = 0, row = 0;
+  int right = ZqSpeedButton3->Left();  // the first row ends at the hide button
+  for (TZqSpeedButton* button : {ZqShowAll, ZqListBoxSortmenu, ZqSpeedButton2}) {
+    // A button that does not fit the rest of its row starts the next (the first row may
+    // hold the hide button alone).
+    if (x + button->Width() > right && (x > 0 || row == 0)) {
+      ++row;
+      x = 0;
+      right = width;
+    }
+    button->SetBounds(x, row * rowHeight + top, button->Width(), kButtonHeight);
+    x += button->Width();
+  }
+  PanelListOptions->SetHeight((row + 1) * rowHeight);
+  arrangingListBar_ = false;
 }

@@ -177,9 +177,73 @@ void TForm1::GetFileVersStrs() {
 // First showing
 // ===========================================================================
 void TForm1::FormShow(TObject* /*Sender*/) {
-  if (FSuspendUpdates) firstShowSetup();
+  if (FSuspendUpdates && !firstShowDone_) {
+    // The window is not on the screen yet: the settings, its placement and its bars are
+    // set now; the folder, the file list, the first picture and the questions follow
+    // once the window has its final size (finishFirstShow).
+    firstShowDone_ = true;
+    firstShowSetup();
+    firstShowPending_ = true;
+    // Armed for a window that is never painted (started minimised or covered); the
+    // first paint shortens it.
+    TimerFirstShow->SetInterval(kFirstShowFallbackMs);
+    TimerFirstShow->SetEnabled(true);
+    return;
+  }
+  askForQuickConfiguration();
+  placeHistogramWindow();
+  if (Usb_Image->Visible()) Usb_Image->SetVisible(false);
+}
 
-  // The version check, on every showing.
+void TForm1::TimerFirstShowTimer(TObject* /*Sender*/) {
+  TimerFirstShow->SetEnabled(false);
+  if (!firstShowPending_) return;
+  firstShowPending_ = false;
+  finishFirstShow();
+}
+
+bool TForm1::FirstShowPending() const { return firstShowPending_; }
+
+void TForm1::finishFirstShow() {
+  std::string startPath = DirectoryExists(FLastPath) ? FLastPath : FProgramDir;
+  if (DirectoryExists(startPath)) {
+    // The tree reports its new folder: the list is filled once, below, as at creation.
+    const bool suspended = FSuspendUpdates;
+    FSuspendUpdates = true;
+    QzDirTree211->ChangePath(startPath);
+    QzDirTree211->OpenPath(startPath);
+    FSuspendUpdates = suspended;
+  }
+  FLastPath.clear();
+  setWithQzDirPath(false);
+  if (!commandLineFile_.empty()) {
+    int index = ListBox1->Items()->IndexOf(commandLineFile_);
+    // The list ignores case when it looks up; the entry must match exactly.
+    if (index >= 0 && ListBox1->Items()->Strings(index) != commandLineFile_) {
+      index = -1;
+      for (int i = 0; i < ListBox1->Count(); ++i)
+        if (ListBox1->Items()->Strings(i) == commandLineFile_) index = i;
+    }
+    if (index >= 0) {
+      ListBox1->SetItemIndex(index);
+      if (ListBox1->MultiSelect()) ListBox1->SetSelected(index, true);
+    }
+    OpenThePicture(commandLineFolder_ + commandLineFile_);
+  }
+  Application->ProcessMessages();
+  if (ZqTumblist->Down()) ZqTumblistClick(this);
+
+  // A picture named on the command line that is not there is reported, in front of the
+  // window that now shows the start folder.
+  if (!missingCommandLineFile_.empty())
+    ShowMessage(Format(_("The picture %s does not exist."), {missingCommandLineFile_}));
+  missingCommandLineFile_.clear();
+  askForQuickConfiguration();
+  placeHistogramWindow();
+  if (Usb_Image->Visible()) Usb_Image->SetVisible(false);
+}
+
+void TForm1::askForQuickConfiguration() {
   if (!SameBuild(FStoredVersion, FBuildNumber) && commandLineFile_.empty()) {
     if (UiLanguageCode == "nl" && PrintForm) PrintForm->Units->SetItemIndex(1);
     PanelTrees->SetHeight(PanelBrowse->Height() / 2);
@@ -191,8 +255,6 @@ void TForm1::FormShow(TObject* /*Sender*/) {
       Quickconfigure1Click(this);
     if (FUsbMode) M_UseTumbCache->SetChecked(false);
   }
-  placeHistogramWindow();
-  if (Usb_Image->Visible()) Usb_Image->SetVisible(false);
 }
 
 bool TForm1::firstShowSetup() {
@@ -208,16 +270,20 @@ bool TForm1::firstShowSetup() {
 
   GetUserSettingsFromReg();
 
-  // A picture named on the command line: its folder becomes the start folder.
-  std::string commandFolder;
+  // A picture named on the command line: its folder becomes the start folder. A folder
+  // is passed over; a name that is nothing at all is reported once the window shows.
+  commandLineFolder_.clear();
   commandLineFile_.clear();
+  missingCommandLineFile_.clear();
   if (ParamCount() >= 1) {
     std::string arg = PathFromArgument(ParamStr(1));
     if (!arg.empty() && !IsFullPath(arg)) arg = ExpandFileName(arg);
     if (!arg.empty() && FileExists(arg) && !DirectoryExists(arg)) {
       commandLineFile_ = ExtractFileName(arg);
-      commandFolder = ExtractFilePath(arg);
-      FLastPath = commandFolder;
+      commandLineFolder_ = ExtractFilePath(arg);
+      FLastPath = commandLineFolder_;
+    } else if (!arg.empty() && !DirectoryExists(arg)) {
+      missingCommandLineFile_ = arg;
     }
   }
 
@@ -298,8 +364,6 @@ bool TForm1::firstShowSetup() {
   ZqSlideShow->SetHint(_("Full screen Slide show - F8"));
   InitExtensions();
 
-  std::string startPath = DirectoryExists(FLastPath) ? FLastPath : FProgramDir;
-
   // The favorite folders that still exist.
   const std::string favorites = FAppDir + "W_Folders.txt";
   if (FileExists(favorites) && GetFileSizeByName(favorites) <= kMaxEquivalentFileSize) {
@@ -316,29 +380,6 @@ bool TForm1::firstShowSetup() {
       if (!folder.empty() && DirectoryExists(folder)) ListBox2->Items()->Add(folder);
     }
   }
-
-  if (DirectoryExists(startPath)) {
-    QzDirTree211->ChangePath(startPath);
-    QzDirTree211->OpenPath(startPath);
-  }
-  FLastPath.clear();
-  setWithQzDirPath(false);
-  if (!commandLineFile_.empty()) {
-    int index = ListBox1->Items()->IndexOf(commandLineFile_);
-    // The list ignores case when it looks up; the entry must match exactly.
-    if (index >= 0 && ListBox1->Items()->Strings(index) != commandLineFile_) {
-      index = -1;
-      for (int i = 0; i < ListBox1->Count(); ++i)
-        if (ListBox1->Items()->Strings(i) == commandLineFile_) index = i;
-    }
-    if (index >= 0) {
-      ListBox1->SetItemIndex(index);
-      if (ListBox1->MultiSelect()) ListBox1->SetSelected(index, true);
-    }
-    OpenThePicture(commandFolder + commandLineFile_);
-  }
-  Application->ProcessMessages();
-  if (ZqTumblist->Down()) ZqTumblistClick(this);
   return true;
 }
 
@@ -433,7 +474,15 @@ bool TForm1::ReadEquivalentData() {
 // ===========================================================================
 // Painting, resizing, closing
 // ===========================================================================
-void TForm1::FormPaint(TObject* /*Sender*/) { FSuspendUpdates = false; }
+void TForm1::FormPaint(TObject* /*Sender*/) {
+  FSuspendUpdates = false;
+  // The window system paints a window once it has placed and sized it: the rest of the
+  // first showing runs right after this paint.
+  if (firstShowPending_ && TimerFirstShow->Interval() != kFirstShowAfterPaintMs) {
+    TimerFirstShow->SetInterval(kFirstShowAfterPaintMs);
+    TimerFirstShow->SetEnabled(true);
+  }
+}
 
 void TForm1::FormResize(TObject* /*Sender*/) {
   UpdateScreenSaverInhibit();
@@ -485,6 +534,9 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& Action) {
     return;
   }
   Application->ProcessMessages();
+  // A window closed before its first showing ended does not fill its list any more.
+  firstShowPending_ = false;
+  TimerFirstShow->SetEnabled(false);
   WriteUserSettingsToReg();
   FSuspendUpdates = true;
   if (screenSaver_) screenSaver_->SetInhibited(false);

@@ -1,11 +1,13 @@
 // The main window's menu bar and popup menus with their captions, shortcuts and
-// designed check marks.
+// designed check marks, and the menu commands that open the two palettes.
 #include "controls/EventScrollbox.h"
 #include "controls/MainMenuXP.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZephFade.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
+#include "core/UnitFadestyles.h"
+#include "core/UnitFilterselect.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
@@ -368,3 +370,19 @@ void TForm1::buildPopupMenus() {
       Item(o, r, "Aquireimagetwainscannerebcam1", "Get image (Twain) - scanner, webcam etc.");
   ZqImport->SetPopupMenu(PopupGetimage);
 }
+
+void TForm1::showPaletteAtPictureArea(TForm* palette) {
+  if (!palette || palette->Visible()) return;
+  const TPoint origin = ScrollBox1->ClientOrigin();
+  palette->SetLeft(origin.X);
+  palette->SetTop(origin.Y);
+  palette->ShowModal();
+}
+
+void TForm1::SetFilter1Click(TObject* /*Sender*/) {
+  // While a fade shows, the picture area belongs to it.
+  if (ZephFade1->Visible()) return;
+  showPaletteAtPictureArea(FormFilterSelect);
+}
+
+void TForm1::SetFading1Click(TObject* /*Sender*/) { showPaletteAtPictureArea(FormFadestyles); }

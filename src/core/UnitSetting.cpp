@@ -87,6 +87,9 @@ TFormSettings::TFormSettings(TComponent* AOwner) : TForm(AOwner) {
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  // Esc closes the dialog as its close button does.
+  SetKeyPreview(true);
+  OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   DoCreate();
 }
 
@@ -120,6 +123,11 @@ void TFormSettings::buildSettingsPage() {
   GroupBoxColor = NewGroup(this, TabSheet1, "GroupBoxColor", "Color");
   NewControl<TLabel>(this, GroupBoxColor, "LabelBackground", "Picture background color", 10, 24, kInner, 15);
   ColorBox1 = NewControl<TColorBox>(this, GroupBoxColor, "ColorBox1", 10, 42, 240, 22);
+  // The user picks colours by their names ("Money Green"), not by the class library's
+  // identifiers.
+  TColorBoxStyle colorStyle = ColorBox1->Style();
+  colorStyle.Include(cbPrettyNames);
+  ColorBox1->SetStyle(colorStyle);
   ColorBox1->SetSelected(clWindow);
   ColorBox1->OnChange = [this](TObject* Sender) { ColorBox1Change(Sender); };
   Button2 = NewControl<TButton>(this, GroupBoxColor, "Button2", "Reset to default color", 10, 72, 240, 25);

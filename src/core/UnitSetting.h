@@ -118,6 +118,8 @@ class TFormSettings : public TForm {
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // Esc (outside an open drop-down list) closes the dialog as the close button does.
+  void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
   void TreeView1Click(TObject* Sender);
   void PageControl1Change(TObject* Sender);
   void Button1Click(TObject* Sender);

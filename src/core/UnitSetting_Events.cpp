@@ -2,6 +2,7 @@
 // at once on the main window: editor, history, colours, language, slide delay, memo
 // button and the extra buttons.
 #include "controls/EventScrollbox.h"
+#include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/ProgramGlobals.h"
@@ -29,6 +30,15 @@ void TFormSettings::FormShow(TObject* /*Sender*/) {
   InitShotcutDialogs();
   ChB_Screensaver->SetChecked(Form1->FScreensaver);
   StaticText2->SetCaption(UiLanguageCode);
+  // The language box names the language of that code.
+  if (UiLanguageCode == "nl") {
+    ComboBox1->SetItemIndex(1);
+  } else if (UiLanguageCode == "en") {
+    ComboBox1->SetItemIndex(0);
+  } else {
+    ComboBox1->SetItemIndex(-1);
+    ComboBox1->SetText(_("Select a language"));
+  }
   TreeView1->SetSelected(TreeView1->Items()->GetFirstNode());
   showGroup(0);
   // The window is not on the screen yet: the tree takes the focus when it appears.
@@ -46,6 +56,17 @@ void TFormSettings::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     Form1->InitExtensions();
   }
   Form1->FScreensaver = ChB_Screensaver->Checked();
+}
+
+void TFormSettings::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) {
+  if (Key != VK_ESCAPE || !(Shift == TShiftState())) return;
+  // Esc in an open list closes only the list.
+  if (ComboBox1->DroppedDown() || ColorBox1->DroppedDown()) return;
+  Key = 0;
+  if (Modal())
+    SetModalResult(ZqButton1->ModalResult());
+  else
+    Close();
 }
 
 void TFormSettings::showGroup(int index) {

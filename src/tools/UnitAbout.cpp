@@ -40,6 +40,7 @@ TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
   DoCreate();
 }
 
@@ -54,3 +55,4 @@ void TAboutBox::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
   RunningText1->SetActive(false);
   RunningText1->SetCaption(std::string());
 }
+void TAboutBox::FormActivate(TObject* /*Sender*/) { Comments->SetCaption(FCommentText); }

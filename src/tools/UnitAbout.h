@@ -29,6 +29,8 @@ class TAboutBox : public TForm {
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // Each activation shows the types text the main window gave.
+  void FormActivate(TObject* Sender);
 };
 
 extern TAboutBox* AboutBox;

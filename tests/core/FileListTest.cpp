@@ -3,6 +3,7 @@
 // descending order, the extension-list order, locked folders, hidden names, and that the
 // same folder is not listed twice.
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +12,8 @@
 #include "MainWindowFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Unit1.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Classes.h"
@@ -206,4 +209,66 @@ TEST_F(FileListTest, UnderscoreNamesHideOnlyWithBothMarkers) {
   EXPECT_EQ(List(folder_, 1), std::vector<std::string>{"public.jpg"});
   fs::remove(ProgramFolder() + "debug.txt");
   EXPECT_EQ(List(folder_, 1), both);  // locked-folder mode alone hides nothing
+}
+
+TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) testsupport::WriteFile(folder_ + name, "not a picture");
+  WriteRegistry({"\"Version\"=" + Dword(uint32_t(ThisBuild())), "\"LastPath\"=\"" + folder_ + "\""});
+  CreateWindows();
+  ShowMainWindow();
+  TListBox* list = Form1->ListBox1;
+  ASSERT_EQ(list->Count(), 3);
+  ASSERT_EQ(list->ItemIndex(), 0);
+  TBitmap shot;
+  // Right of the short names each row shows only its background.
+  auto row = [&](int index) {
+    return shot.PixelColor(list->ClientWidth() - 8, list->ItemRect(index).Top + list->ItemHeight() / 2) & 0xFFFFFF;
+  };
+  ASSERT_TRUE(GuiTesting::Grab(list, shot));
+  const TColor highlight = row(0), background = row(2);
+  ASSERT_NE(highlight, background);
+  GuiTesting::Click(list, 5, list->ItemRect(0).Top + 2);
+  GuiTesting::PressKey(list, VK_DOWN);
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "b.bmp");
+  ASSERT_TRUE(GuiTesting::Grab(list, shot));
+  EXPECT_EQ(row(0), background) << "the entry selected when the list was filled stays highlighted";
+  EXPECT_EQ(row(1), highlight);
+  EXPECT_EQ(row(2), background);
+}
+
+TEST_F(FileListTest, AnEmptyOrUnreadableFolderLeavesNoDetailsOfThePreviousPicture) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string empty = folder_ + "empty/";
+  const std::string locked = folder_ + "locked/";
+  fs::create_directories(empty);
+  fs::create_directories(locked);
+  auto r = testsupport::Run({"convert", "-size", "64x48", "xc:red", folder_ + "a.png"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  testsupport::WriteFile(locked + "b.png", "x");
+  WriteRegistry({"\"Version\"=" + Dword(uint32_t(ThisBuild())), "\"LastPath\"=\"" + folder_ + "\""});
+  CreateWindows();
+  ShowMainWindow();
+  TStatusPanels* panels = Form1->StatusBar1->Panels();
+  ASSERT_EQ(panels->Items(2)->Text(), "64 x 48");
+  auto allEmpty = [&](const std::string& where) {
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(panels->Items(i)->Text(), "") << "panel " << i << " in " << where;
+  };
+  // The user chooses the empty folder in the tree.
+  Form1->QzDirTree211->OpenPath(empty);
+  ASSERT_EQ(Form1->QzDirTree211->SelectedPath(), empty);
+  EXPECT_EQ(Form1->ListBox1->Count(), 0);
+  allEmpty(empty);
+  // Back to the picture, then a folder that cannot be read.
+  Form1->QzDirTree211->OpenPath(folder_);
+  ASSERT_EQ(panels->Items(2)->Text(), "64 x 48");
+  fs::permissions(locked, fs::perms::none);
+  // (A user who reads every folder, as root does, finds the picture in it instead.)
+  const bool unreadable = access(locked.c_str(), R_OK) != 0;
+  Form1->QzDirTree211->OpenPath(locked);
+  fs::permissions(locked, fs::perms::owner_all);
+  if (unreadable) {
+    EXPECT_EQ(Form1->ListBox1->Count(), 0);
+    allEmpty(locked);
+  }
 }

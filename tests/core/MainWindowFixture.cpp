@@ -11,6 +11,7 @@
 #include "core/StartUp.h"
 #include "core/Unit1.h"
 #include "formats/GraphicFormats.h"
+#include "platform/gui/GuiTesting.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
@@ -85,6 +86,9 @@ void MainWindowTest::CreateWindows() {
 
 void MainWindowTest::ShowMainWindow() {
   Form1->Show();
+  Application->ProcessMessages();
+  // The first showing ends once the window system has painted the window.
+  EXPECT_TRUE(GuiTesting::WaitUntil([] { return !Form1->FirstShowPending(); }, 5000));
   Application->ProcessMessages();
 }
 

@@ -116,7 +116,7 @@ TEST_F(FolderTreeTest, ComputerNodeStandsForTheDrives) {
   }
   EXPECT_TRUE(root);
   WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  Form1->Show();
+  ShowMainWindow();
   tree_->OnDirChange = [this](TObject*, const std::string& path) { reported_.push_back(path); };
   reported_.clear();
   computer = tree_->Items()->GetFirstNode();

@@ -2,6 +2,7 @@
 // line, the version question, the extension lists, closing (in a window and in full
 // screen), the message panel, the caption, the equivalence list and the message hook.
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 #include "Kivo2Version.h"
@@ -13,11 +14,13 @@
 #include "core/Unit1.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
+#include "tools/UnitAbout.h"
 
 namespace fs = std::filesystem;
 
@@ -27,6 +30,10 @@ std::vector<std::string> Items(const TStrings* list) {
   std::vector<std::string> items;
   for (int i = 0; i < list->Count(); ++i) items.push_back(list->Strings(i));
   return items;
+}
+
+bool Overlap(const TRect& a, const TRect& b) {
+  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
 
 }  // namespace
@@ -91,15 +98,187 @@ TEST_F(MainWindowTest, FileWithoutExtensionOnTheCommandLineShowsThePlaceholder) 
   EXPECT_TRUE(Form1->FPlaceholderShown);
 }
 
-TEST_F(MainWindowTest, ArgumentThatIsNoFileIsIgnoredAndTheStoredFolderOpens) {
+TEST_F(MainWindowTest, APictureOnTheCommandLineThatIsNotThereIsReportedOverTheStoredFolder) {
   const std::string stored = testsupport::TempPath("stored folder");
   fs::create_directories(stored);
   WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + stored + "/\""});
-  SetArguments({testsupport::TempPath("missing.jpg")});
+  const std::string missing = testsupport::TempPath("missing.jpg");
+  SetArguments({missing});
+  std::string message, folderShown;
+  bool windowShown = false;
+  ModalResponder::Expect(ModalKind::ShowMessage, [&](ModalRequest& request) {
+    message = request.text;
+    windowShown = Form1->Showing();
+    folderShown = Form1->QzDirTree211->SelectedPath();
+    return int(mrOk);
+  });
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(message, "The picture " + missing + " does not exist.");
+  EXPECT_TRUE(windowShown);
+  EXPECT_EQ(folderShown, stored + "/");
+  EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), stored + "/");
+  DoneApplication();
+
+  // A folder named on the command line is passed over without a word.
+  Application->Initialize();
+  SetArguments({stored});
   CreateWindows();
   ShowMainWindow();
   EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), stored + "/");
-  EXPECT_TRUE(Form1->FLastPath == stored + "/" || Form1->FLastPath.empty());
+}
+
+TEST_F(MainWindowTest, AMaximisedStartFitsAndCentresTheFirstPictureInTheAreaItEndsWith) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string photos = testsupport::TempPath("photos");
+  fs::create_directories(photos);
+  MakePicture(photos + "/big.jpg", 3000, 2000, "orange");
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + photos + "/\"",
+                 "\"WinStatusMain\"=" + Dword(3)});
+  CreateWindows();
+  // The window as designed, before the window system maximises it.
+  const int designedWidth = Form1->Width(), designedHeight = Form1->Height();
+  ShowMainWindow();
+  ASSERT_EQ(Form1->WindowState(), wsMaximized);
+  ASSERT_TRUE(Form1->Width() != designedWidth || Form1->Height() != designedHeight)
+      << "the window system gave the maximised window its designed size";
+  ASSERT_EQ(Form1->FCurrentFile, photos + "/big.jpg");
+  const int areaWidth = Form1->ScrollBox1->ClientWidth(), areaHeight = Form1->ScrollBox1->ClientHeight();
+  // The decode scale of the area the window ended with: 1/2 from twice its size on, and so on.
+  int scale = 0;
+  for (int s = 1; s <= 3; ++s)
+    if (3000 >= (2 << (s - 1)) * areaWidth || 2000 >= (2 << (s - 1)) * areaHeight) scale = s;
+  const std::string scaleTexts[] = {" 1/1", " 1/2", " 1/4", " 1/8"};
+  EXPECT_EQ(Form1->FScaleText, scaleTexts[scale]);
+  // Fitted into that area less the margin of 20, touching it on one side.
+  const int width = Form1->Image1->Picture()->Width(), height = Form1->Image1->Picture()->Height();
+  EXPECT_LE(width, areaWidth - 20);
+  EXPECT_LE(height, areaHeight - 20);
+  EXPECT_TRUE(std::abs(width - (areaWidth - 20)) <= 1 || std::abs(height - (areaHeight - 20)) <= 1)
+      << width << " x " << height << " in " << areaWidth << " x " << areaHeight;
+  EXPECT_NEAR(double(width) / height, 1.5, 0.01);
+  // And in its middle.
+  EXPECT_EQ(Form1->Image1->Left(), (areaWidth - width) / 2);
+  EXPECT_EQ(Form1->Image1->Top(), (areaHeight - height) / 2 - 2);
+}
+
+TEST_F(MainWindowTest, TheFirstRunQuestionComesOverTheShownWindowAndItsFirstPicture) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string photos = testsupport::TempPath("photos");
+  fs::create_directories(photos);
+  MakePicture(photos + "/a.jpg");
+  MakePicture(photos + "/b.png");
+  WriteRegistry({"\"LastPath\"=\"" + photos + "/\""});
+  bool windowShown = false;
+  int listed = -1;
+  std::string shown;
+  ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& request) {
+    EXPECT_NE(request.text.find("Program update or First time installation!"), std::string::npos);
+    windowShown = Form1->Showing();
+    listed = Form1->ListBox1->Count();
+    shown = Form1->FCurrentFile;
+    return int(mrNo);
+  });
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  EXPECT_TRUE(windowShown);
+  EXPECT_EQ(listed, 2);
+  EXPECT_EQ(shown, photos + "/a.jpg");
+}
+
+TEST_F(MainWindowTest, StoredPictureBackgroundShowsAroundThePictureFromTheStart) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string photos = testsupport::TempPath("photos");
+  fs::create_directories(photos);
+  MakePicture(photos + "/small.png", 40, 30, "red");
+  // clMoneyGreen, as the class library numbers it: red 192, green 220, blue 192.
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + photos + "/\"",
+                 "\"PictBackground\"=" + Dword(0xC0DCC0)});
+  CreateWindows();
+  ShowMainWindow();
+  ASSERT_EQ(Form1->FCurrentFile, photos + "/small.png");
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(Form1->ScrollBox1, shot));
+  EXPECT_EQ(shot.PixelColor(3, 3) & 0xFFFFFF, RGB(192, 220, 192));
+  EXPECT_EQ(shot.PixelColor(shot.Width() - 3, shot.Height() - 3) & 0xFFFFFF, RGB(192, 220, 192));
+  const int x = Form1->Image1->Left() + 20, y = Form1->Image1->Top() + 15;
+  EXPECT_EQ(shot.PixelColor(x, y) & 0xFFFFFF, clRed);
+}
+
+TEST_F(MainWindowTest, EveryButtonOfTheDutchFileListBarStaysInSightAtAnyWidth) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Language\"=\"nl\"",
+                 "\"NavigatorWidth\"=" + Dword(185)});
+  CreateWindows();
+  ShowMainWindow();
+  ASSERT_EQ(Form1->ZqSpeedButton2->Caption(), "Volgorde");
+  TZqSpeedButton* const buttons[] = {Form1->ZqShowAll, Form1->ZqListBoxSortmenu, Form1->ZqSpeedButton2,
+                                     Form1->ZqSpeedButton3};
+  auto allInSight = [&](int navigatorWidth) {
+    Form1->PanelBrowse->SetWidth(navigatorWidth);
+    GuiTesting::ProcessEvents();
+    TPanel* bar = Form1->PanelListOptions;
+    for (TZqSpeedButton* b : buttons) {
+      EXPECT_TRUE(b->Visible()) << b->Name();
+      EXPECT_GE(b->Left(), 0) << b->Name() << " at " << navigatorWidth;
+      EXPECT_GE(b->Top(), 0) << b->Name() << " at " << navigatorWidth;
+      EXPECT_LE(b->Left() + b->Width(), bar->ClientWidth()) << b->Name() << " at " << navigatorWidth;
+      EXPECT_LE(b->Top() + b->Height(), bar->ClientHeight()) << b->Name() << " at " << navigatorWidth;
+      // The button's caption fits it.
+      EXPECT_GE(b->Width(), b->Canvas()->TextWidth(b->Caption())) << b->Name();
+      for (TZqSpeedButton* other : buttons) {
+        if (other == b) continue;
+        EXPECT_FALSE(Overlap(b->BoundsRect(), other->BoundsRect()))
+            << b->Name() << " covers " << other->Name() << " at " << navigatorWidth;
+      }
+    }
+    // The file list starts below the bar.
+    EXPECT_GE(Form1->ListBox1->Top(), bar->Top() + bar->Height());
+  };
+  allInSight(185);
+  allInSight(110);
+  allInSight(420);
+  EXPECT_EQ(Form1->PanelBrowse->Width(), 420) << "the user's width stays";
+}
+
+TEST_F(MainWindowTest, DutchPreferencesNameTheStoredLanguageAndTheColours) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Language\"=\"nl\""});
+  CreateWindows();
+  ShowMainWindow();
+  std::string language, code, colour;
+  std::vector<std::string> identifiers;
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
+    EXPECT_EQ(request.form, FormSettings);
+    language = FormSettings->ComboBox1->Text();
+    code = FormSettings->StaticText2->Caption();
+    TColorBox* box = FormSettings->ColorBox1;
+    for (int i = 0; i < box->ColorCount(); ++i)
+      if (box->ColorNames(i).rfind("cl", 0) == 0) identifiers.push_back(box->ColorNames(i));
+    box->SetSelected(clMoneyGreen);
+    colour = box->ColorNames(box->ItemIndex());
+    box->SetSelected(clWindow);
+    return int(mrOk);
+  });
+  Form1->M_Settings->Click();
+  EXPECT_EQ(code, "nl");
+  EXPECT_EQ(language, "Nederlands");
+  EXPECT_EQ(colour, "Mintgroen");
+  EXPECT_TRUE(identifiers.empty()) << identifiers.front();
+}
+
+TEST_F(MainWindowTest, AboutBoxListsTheSupportedFileTypes) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
+  CreateWindows();
+  ShowMainWindow();
+  std::string types;
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
+    EXPECT_EQ(request.form, AboutBox);
+    types = AboutBox->Comments->Caption();
+    return int(mrOk);
+  });
+  Form1->M_Types->Click();
+  for (const char* type : {".jpg ", ".jpeg ", ".png ", ".tif ", ".bmp ", ".tga "})
+    EXPECT_NE(types.find(type), std::string::npos) << type << " in \"" << types << "\"";
 }
 
 TEST_F(MainWindowTest, UpdateAsksForTheQuickConfigurationWithBothVersions) {

@@ -254,4 +254,56 @@ TEST_F(PreferencesTest, QuickConfigurationsSetTheirTableAndCloseTheDialog) {
                                     "usualy only needed for slower systems, continue?");
 }
 
+TEST_F(PreferencesTest, QuickConfigurationAsksInFrontOfTheStayOnTopDialog) {
+  ASSERT_TRUE(Settings()->StaysOnTop());
+  TCustomForm* questionParent = nullptr;
+  bool questionOnTop = false, dialogShown = false;
+  PageControl()->SetActivePage(Settings()->TabSheet2);
+  Show([&] {
+    ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& request) {
+      questionParent = request.form->PopupParent();
+      questionOnTop = request.form->StaysOnTop();
+      dialogShown = Settings()->Showing();
+      return int(mrNo);
+    });
+    GuiTesting::Click(Settings()->ZqNormal, 10, 10);
+  });
+  EXPECT_EQ(questionParent, FormSettings);
+  EXPECT_TRUE(questionOnTop) << "a question behind a stay-on-top window cannot be answered";
+  EXPECT_TRUE(dialogShown);
+}
+
+TEST_F(PreferencesTest, EscClosesTheDialogAsItsCloseButtonDoes) {
+  int closedWith = mrNone;
+  const int result = Show([&] {
+    GuiTesting::Click(Settings()->TreeView1, 10, 10);
+    GuiTesting::PressKey(Settings()->TreeView1, VK_ESCAPE);
+    closedWith = FormSettings->ModalResult();
+  });
+  EXPECT_EQ(closedWith, mrOk);
+  EXPECT_EQ(result, mrOk);
+}
+
+TEST_F(PreferencesTest, TheColourListNamesColoursAndTheChoiceShowsBehindThePictureAtOnce) {
+  Show([&] {
+    TColorBox* box = Settings()->ColorBox1;
+    ASSERT_GE(box->ColorCount(), 16);
+    for (int i = 0; i < box->ColorCount(); ++i)
+      EXPECT_NE(box->ColorNames(i).rfind("cl", 0), 0u) << box->ColorNames(i) << " is an identifier";
+    box->SetSelected(clMoneyGreen);
+    EXPECT_EQ(box->ColorNames(box->ItemIndex()), "Money Green");
+    box->SetSelected(clWindow);
+    EXPECT_EQ(box->ColorNames(box->ItemIndex()), "Window Background");
+    // The user steps from yellow to the next colour with the keyboard.
+    box->SetSelected(clYellow);
+    GuiTesting::Click(Settings()->TreeView1, 10, 30);  // the colour group
+    GuiTesting::PressKey(box, VK_DOWN);
+    EXPECT_EQ(box->Selected(), clBlue);
+    EXPECT_EQ(Form1->ScrollBox1->Color(), clBlue);
+    TBitmap shot;
+    ASSERT_TRUE(GuiTesting::Grab(Form1->ScrollBox1, shot));
+    EXPECT_EQ(shot.PixelColor(shot.Width() / 2, shot.Height() - 3) & 0xFFFFFF, clBlue);
+  });
+}
+
 }  // namespace

@@ -63,6 +63,68 @@ TEST_F(Forms, WindowStateIsKeptUntilShownAndThenApplied) {
   EXPECT_EQ(form->WindowState(), wsNormal);
 }
 
+TEST_F(Forms, ALateResizeNoticeLeavesTheLayoutAtTheWindowsSize) {
+  // A window shown maximised can hear of its designed size after the window manager
+  // made it larger: its controls must fill the size it has.
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(300, 150, 500, 300);
+  auto* panel = new TPanel(form.get());
+  panel->SetParent(form.get());
+  panel->SetBevelOuter(bvNone);
+  panel->SetAlign(alClient);
+  panel->SetColor(clRed);
+  form->Show();
+  GuiTesting::ProcessEvents();
+  GuiTesting::WindowSystemResize(form.get(), 700, 450, 500, 300);
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(form->Width(), 700);
+  EXPECT_EQ(form->Height(), 450);
+  EXPECT_EQ(panel->Width(), 700);
+  EXPECT_EQ(panel->Height(), form->ClientHeight());
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(form.get(), shot));
+  ASSERT_EQ(shot.Width(), 700);
+  EXPECT_EQ(shot.PixelColor(690, 440) & 0xFFFFFF, clRed);
+}
+
+TEST_F(Forms, AModalWindowOpensInFrontOfTheWindowThatAskedAndStaysOnTopWithIt) {
+  auto main = std::make_unique<TForm>(nullptr);
+  main->SetCaption("main");
+  main->Show();
+  GuiTesting::ProcessEvents();
+  auto* prefs = new TForm(main.get());
+  prefs->SetCaption("prefs");
+  prefs->SetFormStyle(fsStayOnTop);
+  TCustomForm* questionParent = nullptr;
+  bool questionOnTop = false;
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
+    EXPECT_EQ(request.form, prefs);
+    EXPECT_EQ(prefs->PopupParent(), main.get());
+    // The preferences ask a question: it opens in front of them, on top like them.
+    EXPECT_EQ(MessageDlg("Sure?", mtConfirmation, {mbYes, mbNo}, 0), mrYes);
+    return int(mrOk);
+  });
+  ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& request) {
+    questionParent = request.form->PopupParent();
+    questionOnTop = request.form->StaysOnTop();
+    return int(mrYes);
+  });
+  EXPECT_EQ(prefs->ShowModal(), mrOk);
+  EXPECT_EQ(questionParent, prefs);
+  EXPECT_TRUE(questionOnTop);
+  // Done, the window stands on its own again.
+  EXPECT_EQ(prefs->PopupParent(), nullptr);
+  // A question of an ordinary window opens in front of it without staying on top.
+  ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& request) {
+    questionParent = request.form->PopupParent();
+    questionOnTop = request.form->StaysOnTop();
+    return int(mrOk);
+  });
+  MessageDlg("Done", mtInformation, {mbOK}, 0);
+  EXPECT_EQ(questionParent, main.get());
+  EXPECT_FALSE(questionOnTop);
+}
+
 TEST_F(Forms, ShowAndHideRunOnShowAndOnHideOnce) {
   auto form = std::make_unique<TForm>(nullptr);
   std::vector<std::string> events;

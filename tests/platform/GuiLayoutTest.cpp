@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "GuiTestSupport.h"
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/StdCtrls.h"
 
@@ -159,6 +160,32 @@ TEST_F(Layout, ScrollBoxScrollsByMovingItsChildren) {
   EXPECT_FALSE(box->HorzScrollBar()->IsScrollBarVisible());
   EXPECT_FALSE(box->VertScrollBar()->IsScrollBarVisible());
   EXPECT_EQ(box->ClientWidth(), 200);
+}
+
+TEST_F(Layout, ScrollBoxShowsItsColourAroundItsChildren) {
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetClientWidth(300);
+  form->SetClientHeight(200);
+  auto* box = new TScrollBox(form.get());
+  box->SetParent(form.get());
+  box->SetBorderStyle(bsNone);
+  box->SetAlign(alClient);
+  const TColor moneyGreen = RGB(192, 220, 192);
+  box->SetColor(moneyGreen);
+  auto* image = new TImage(form.get());
+  image->SetParent(box);
+  image->SetBounds(10, 10, 40, 30);
+  form->Show();
+  GuiTesting::ProcessEvents();
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(box, shot));
+  EXPECT_EQ(shot.PixelColor(shot.Width() - 3, shot.Height() - 3) & 0xFFFFFF, moneyGreen);
+  EXPECT_EQ(shot.PixelColor(150, 100) & 0xFFFFFF, moneyGreen);
+  // A new colour shows at once.
+  box->SetColor(clNavy);
+  GuiTesting::ProcessEvents();
+  ASSERT_TRUE(GuiTesting::Grab(box, shot));
+  EXPECT_EQ(shot.PixelColor(150, 100) & 0xFFFFFF, clNavy);
 }
 
 TEST_F(Layout, UserScrollingIsReportedAfterTheContentsMoved) {

@@ -114,6 +114,34 @@ TEST_F(Lists, ClicksAndKeysSelectAndFireOnClick) {
   EXPECT_EQ(f.list->SelCount(), -1);
 }
 
+TEST_F(Lists, OnlyTheItemTheUserMovedToIsHighlighted) {
+  ListForm f;
+  f.list->SetItemHeight(16);
+  for (const char* s : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) f.list->Items()->Add(s);
+  // The program selects the first entry when it fills the list.
+  f.list->SetItemIndex(0);
+  f.form->Show();
+  GuiTesting::ProcessEvents();
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(f.list, shot));
+  // Right of the short names every row shows only its background.
+  auto row = [&](int index) { return Pixel(shot, 110, f.list->ItemRect(index).Top + 8); };
+  const TColor background = row(3), highlight = row(0);
+  ASSERT_NE(background, highlight);
+  GuiTesting::PressKey(f.list, VK_DOWN);
+  GuiTesting::ProcessEvents();
+  ASSERT_TRUE(GuiTesting::Grab(f.list, shot));
+  EXPECT_EQ(row(0), background);
+  EXPECT_EQ(row(1), highlight);
+  GuiTesting::Click(f.list, 10, f.list->ItemRect(3).Top + 8);
+  GuiTesting::ProcessEvents();
+  ASSERT_TRUE(GuiTesting::Grab(f.list, shot));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(row(i), background) << i;
+  EXPECT_EQ(row(3), highlight);
+  EXPECT_FALSE(f.list->Selected(1));
+  EXPECT_TRUE(f.list->Selected(3));
+}
+
 TEST_F(Lists, ExtendedMultiSelection) {
   ListForm f;
   f.list->SetItemHeight(10);
@@ -232,6 +260,16 @@ TEST_F(Lists, ComboBoxItemIndexTextAndEvents) {
   combo->SetText("Klingon");
   EXPECT_EQ(combo->ItemIndex(), -1);
   EXPECT_EQ(combo->Text(), "Klingon");
+  // A drop-down combo whose items come after its text keeps the text and chooses none.
+  auto* language = new TComboBox(form.get());
+  language->SetParent(form.get());
+  language->SetText("Select a language");
+  language->Items()->Add("English");
+  language->Items()->Add("Dutch");
+  EXPECT_EQ(language->ItemIndex(), -1);
+  EXPECT_EQ(language->Text(), "Select a language");
+  language->Items()->SetStrings(0, "Engels");
+  EXPECT_EQ(language->Text(), "Select a language");
 }
 
 TEST_F(Lists, ListViewColumnsRowsAndSorting) {

@@ -705,7 +705,8 @@ void TColorBox::fill() {
   auto add = [&](const NamedColor& n) {
     bool pretty = style_.Contains(cbPrettyNames);
     TColor shown = n.color == clDefault ? defaultColorColor_ : n.color == clNone ? noneColorColor_ : n.color;
-    items->AddObject(pretty ? n.pretty : n.ident, reinterpret_cast<TObject*>(intptr_t(uint32_t(n.color))));
+    // Pretty names are the user's words for the colours, in the interface language.
+    items->AddObject(pretty ? _(n.pretty) : n.ident, reinterpret_cast<TObject*>(intptr_t(uint32_t(n.color))));
     if (auto* box = qobject_cast<QComboBox*>(Private()->widget.data())) box->setItemIcon(box->count() - 1, Swatch(shown));
   };
   if (style_.Contains(cbCustomColor)) {

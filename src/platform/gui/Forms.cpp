@@ -60,6 +60,12 @@ class FormWidget : public HostWidget<QWidget> {
   }
 };
 
+// The forms whose ShowModal runs, the innermost last.
+std::vector<TCustomForm*>& ModalForms() {
+  static std::vector<TCustomForm*> forms;
+  return forms;
+}
+
 void MakeFormWidget(TControl* c) {
   auto* w = new FormWidget(c);
   QWidget* client = gui::NewPaintWidget(c, true);
@@ -84,6 +90,8 @@ struct TCustomForm::Data {
   bool fullScreen = false;
   QRect savedGeometry;
   TPosition position = poDesigned;
+  TCustomForm* popupParent = nullptr;     // set by the program
+  TCustomForm* modalParent = nullptr;     // the window that asked, while ShowModal runs
   TMainMenu* menu = nullptr;
   TWinControl* activeControl = nullptr;
   bool autoSize = false;
@@ -113,6 +121,14 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner, &MakeFormWidg
 TCustomForm::~TCustomForm() {
   BeforeDestruction();
   *data_->alive = false;
+  auto& modal = ModalForms();
+  modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
+  if (Screen)
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+      TCustomForm* other = Screen->Forms(i);
+      if (other->data_->popupParent == this) other->data_->popupParent = nullptr;
+      if (other->data_->modalParent == this) other->data_->modalParent = nullptr;
+    }
   if (Screen) Screen->RemoveForm(this);
   if (Application) Application->FormCreated(nullptr);  // forgets this form as main form if it was
   if (data_->menu) gui::SetMenuForm(data_->menu, nullptr);
@@ -182,6 +198,9 @@ void TCustomForm::applyWindowFlags() {
     default: break;
   }
   if (data_->formStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  // A window in front of a stay-on-top window must stay on top as well, or the window
+  // system puts it behind that window.
+  if (TCustomForm* parent = PopupParent(); parent && parent->StaysOnTop()) f |= Qt::WindowStaysOnTopHint;
   if (data_->noActivate) f |= Qt::WindowDoesNotAcceptFocus;
   if (w->windowFlags() == f) return;
   bool visible = w->isVisible();
@@ -240,6 +259,7 @@ void TCustomForm::SetVisible(bool visible) {
     gui::SafeCall(this, [this] { DoShow(); });
     if (!guard || !d->visible) return;
     w->setAttribute(Qt::WA_ShowWithoutActivating, data_->noActivate);
+    applyTransientParent();
     if (data_->fullScreen && !ModalResponder::Scripted())
       w->showFullScreen();
     else if (data_->windowState == wsMaximized)
@@ -280,7 +300,63 @@ void TCustomForm::ShowNoActivate() {
 int TCustomForm::ShowModal() {
   if (Visible() && Private()->widget && Private()->widget->isVisible())
     throw EInvalidOperation(_("Cannot make a visible window modal"));
+  // The window that asked: the modal window that runs, else the active one, else the
+  // main window. The modal window opens in front of it.
+  TCustomForm* asking = nullptr;
+  for (auto it = ModalForms().rbegin(); it != ModalForms().rend() && !asking; ++it)
+    if (*it != this && (*it)->Visible()) asking = *it;
+  if (!asking && Screen)
+    if (TCustomForm* active = Screen->ActiveForm(); active && active != this && active->Visible()) asking = active;
+  if (!asking && Application)
+    if (TCustomForm* main = Application->MainForm(); main && main != this && main->Visible()) asking = main;
+  data_->modalParent = asking;
+  ModalForms().push_back(this);
+  auto alive = data_->alive;
+  struct Done {
+    TCustomForm* form;
+    std::shared_ptr<bool> alive;
+    ~Done() {
+      auto& modal = ModalForms();
+      modal.erase(std::remove(modal.begin(), modal.end(), form), modal.end());
+      if (*alive) {
+        form->data_->modalParent = nullptr;
+        form->applyWindowFlags();
+      }
+    }
+  } done{this, alive};
   return ModalResponder::Scripted() ? showModalScripted() : showModalReal();
+}
+
+TCustomForm* TCustomForm::PopupParent() const {
+  return data_->popupParent ? data_->popupParent : data_->modalParent;
+}
+void TCustomForm::SetPopupParent(TCustomForm* parent) {
+  data_->popupParent = parent == this ? nullptr : parent;
+  applyWindowFlags();
+}
+
+bool TCustomForm::StaysOnTop() const {
+  if (data_->formStyle == fsStayOnTop) return true;
+  // A chain of windows in front of one another ends at a window without parent.
+  const TCustomForm* form = this;
+  for (int depth = 0; depth < 64; ++depth) {
+    TCustomForm* parent = form->PopupParent();
+    if (!parent || parent == this) return false;
+    if (parent->data_->formStyle == fsStayOnTop) return true;
+    form = parent;
+  }
+  return false;
+}
+
+void TCustomForm::applyTransientParent() {
+  QWidget* w = Private()->widget;
+  TCustomForm* parent = PopupParent();
+  if (!w || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+  QWidget* pw = parent ? parent->Private()->widget.data() : nullptr;
+  if (!pw || !pw->isVisible()) return;
+  w->winId();
+  pw->winId();
+  if (QWindow* window = w->windowHandle()) window->setTransientParent(pw->windowHandle());
 }
 
 int TCustomForm::showModalReal() {
@@ -558,6 +634,9 @@ class ScrollBoxWidget : public HostScrollArea<QAbstractScrollArea> {
   explicit ScrollBoxWidget(TControl* c) : HostScrollArea<QAbstractScrollArea>(c) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The area behind the children shows the box's Color (the toolkit's viewports
+    // would paint the text-field background instead).
+    viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(true);
   }
 

@@ -80,6 +80,14 @@ class TCustomForm : public TWinControl {
   void SetFullScreen(bool on);
   TPosition Position() const;
   void SetPosition(TPosition position);
+  // The window this one stays above (the window system keeps it in front of that
+  // window, and on top of everything when that window stays on top). ShowModal uses
+  // the window that asked for it (the running modal window, else the active one, else
+  // the main window) when none is set.
+  TCustomForm* PopupParent() const;
+  void SetPopupParent(TCustomForm* parent);
+  // The window stays on top: its own style, or it stands in front of a window that does.
+  bool StaysOnTop() const;
   TMainMenu* Menu() const;
   void SetMenu(TMainMenu* menu);
   TWinControl* ActiveControl() const;
@@ -146,6 +154,7 @@ class TCustomForm : public TWinControl {
   int showModalReal();
   void applyWindowFlags();
   void applyPosition();
+  void applyTransientParent();
   struct Data;
   std::unique_ptr<Data> data_;
 };

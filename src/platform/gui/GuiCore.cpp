@@ -505,7 +505,11 @@ bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNati
     }
     case QEvent::Resize:
       if (receiver == d->widget) {
-        QSize size = static_cast<QResizeEvent*>(event)->size();
+        // The widget's own size, not the event's: a window's resize notice can arrive
+        // after the window system has already given it another size (a window shown
+        // maximised hears of its designed size last), and its layout must follow the
+        // size it has.
+        QSize size = receiver->size();
         d->geometryFromWidget(nullptr, &size);
       }
       return false;

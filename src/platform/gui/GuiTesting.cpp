@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QAbstractScrollArea>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QThread>
 #include <QWheelEvent>
@@ -189,6 +190,16 @@ void DragScrollThumb(TControl* scrollBox, bool vertical, const std::vector<int>&
   bar->setSliderDown(true);
   for (int position : positions) bar->setSliderPosition(position);
   bar->setSliderDown(false);
+}
+
+void WindowSystemResize(TControl* form, int width, int height, int reportedWidth, int reportedHeight) {
+  QWidget* w = form->Private()->isForm ? form->Private()->widget.data() : nullptr;
+  if (!w) return;
+  const QSize old = w->size();
+  w->resize(width, height);
+  // The late notice, as a window manager's reply to an earlier request may come.
+  QResizeEvent late(QSize(reportedWidth, reportedHeight), old);
+  QCoreApplication::sendEvent(w, &late);
 }
 
 void ProcessEvents() {

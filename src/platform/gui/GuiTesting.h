@@ -38,6 +38,10 @@ bool GrabMenu(TMenuItem* parent, TBitmap& out);
 void ScrollStep(TControl* scrollBox, bool vertical, int steps);
 // Drags the thumb of a scroll box's bar through the given positions and lets it go.
 void DragScrollThumb(TControl* scrollBox, bool vertical, const std::vector<int>& positions);
+// The window system gives a form's window width x height, and then a resize notice
+// that reports reportedWidth x reportedHeight (a late notice of an earlier size, as a
+// window manager sends when a window shown maximised still had a request on its way).
+void WindowSystemResize(TControl* form, int width, int height, int reportedWidth, int reportedHeight);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // Waits up to ms milliseconds while handling events, until done returns true.

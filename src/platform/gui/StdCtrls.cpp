@@ -801,8 +801,15 @@ class TComboStrings : public TStrings {
   void Insert(int index, const std::string& s) override {
     if (index < 0 || index > Count()) Error(index);
     QSignalBlocker block(box());
+    // Adding items chooses none of them and keeps the text (the toolkit would choose
+    // the first and show it in place of the text).
+    const bool first = box()->count() == 0;
+    const QString text = box()->isEditable() ? box()->currentText() : QString();
     box()->insertItem(index, gui::QtText(s));
-    if (box()->count() == 1 && !box()->isEditable()) box()->setCurrentIndex(-1);
+    if (first) {
+      box()->setCurrentIndex(-1);
+      if (box()->isEditable()) box()->setEditText(text);
+    }
   }
   int Add(const std::string& s) override {
     int index = Count();

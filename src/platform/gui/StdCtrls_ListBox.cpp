@@ -254,7 +254,8 @@ void ListWidget::paintEvent(QPaintEvent* e) {
       }
       if (r.Bottom <= 0 || r.Right <= 0) continue;
       TOwnerDrawState state;
-      if (d->items[size_t(i)].selected || (!d->multiSelect && i == d->itemIndex)) state.Include(odSelected);
+      // A single-selection list highlights its ItemIndex alone.
+      if (d->multiSelect ? d->items[size_t(i)].selected : i == d->itemIndex) state.Include(odSelected);
       if (focused && i == d->itemIndex) state.Include(odFocused);
       if (!lb->Enabled()) state.Include(odDisabled);
       // The canvas is prepared as the class library prepares it for OnDrawItem.
@@ -284,6 +285,8 @@ void ListWidget::userSelect(int index, Qt::KeyboardModifiers mods, bool toggle) 
   const int count = int(d->items.size());
   if (index < 0 || index >= count) return;
   if (!d->multiSelect) {
+    for (auto& it : d->items) it.selected = false;
+    d->items[size_t(index)].selected = true;
     d->itemIndex = index;
   } else if (d->extendedSelect && (mods & Qt::ShiftModifier) && d->anchor >= 0) {
     if (!(mods & Qt::ControlModifier))
