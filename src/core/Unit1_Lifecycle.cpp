@@ -510,6 +510,10 @@ void TForm1::FormResize(TObject* /*Sender*/) {
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& Action) {
+  // A window closed before its first showing ended fills no list and asks nothing any
+  // more (the events handled below would let it go on).
+  firstShowPending_ = false;
+  TimerFirstShow->SetEnabled(false);
   if (FBuildingThumbs) {
     FBuildingThumbs = false;
     Application->ProcessMessages();
@@ -534,9 +538,6 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& Action) {
     return;
   }
   Application->ProcessMessages();
-  // A window closed before its first showing ended does not fill its list any more.
-  firstShowPending_ = false;
-  TimerFirstShow->SetEnabled(false);
   WriteUserSettingsToReg();
   FSuspendUpdates = true;
   if (screenSaver_) screenSaver_->SetInhibited(false);

@@ -90,6 +90,8 @@ class MainWindowScanTest : public testing::Test {
     Form1->FProgramDir = programDir_;
     Form1->Show();
     Application->ProcessMessages();
+    // The first showing ends once the window is painted.
+    ASSERT_TRUE(GuiTesting::WaitUntil([] { return !Form1->FirstShowPending(); }, 5000));
     folder_ = testsupport::TempPath("scans");
     fs::create_directories(folder_);
     Form1->QzDirTree211->OpenPath(folder_);
