@@ -10,6 +10,7 @@
 
 #include "formats/GraphicCompression.h"
 #include "formats/GraphicStrings.h"
+#include "platform/graphics/PictureBounds.h"
 #include "platform/i18n/GnuGetText.h"
 
 namespace {
@@ -68,6 +69,18 @@ unsigned Channels(uint8_t colorType) {
     case 4: return 2;
     case 6: return 4;
     default: return 1;
+  }
+}
+
+// Bits per pixel of the bitmap a picture becomes (see SetupColors): 2-bit samples are
+// shown in 4 bits, 16-bit ones in 8, grey with alpha as 8-bit grey.
+int TargetBitsPerPixel(TColorScheme scheme, uint8_t depth) {
+  switch (scheme) {
+    case csRGB: return 24;
+    case csRGBA: return 32;
+    case csG:
+    case csIndexed: return depth == 2 ? 4 : std::min<int>(depth, 8);
+    default: return 8;
   }
 }
 
@@ -235,8 +248,15 @@ void TPNGGraphic::LoadFromStream(TStream& stream) {
   decoder_ = nullptr;
   try {
     if (!ReadImageProperties(stream, 0)) RaisePNG(gsInvalidImage);
-    if (ImageProperties.Width > uint32_t(MaxBitmapSide) || ImageProperties.Height > uint32_t(MaxBitmapSide))
-      RaisePNG(gsInvalidImage);
+    // Nothing is sized by the header before it is known that the bitmap can hold the
+    // picture and that the rest of the file can inflate to its rows.
+    {
+      const TImageProperties& p = ImageProperties;
+      CheckPictureSize(p.Width, p.Height, TargetBitsPerPixel(p.ColorScheme, p.BitsPerSample));
+      const uint64_t pixelBytes = uint64_t(p.Width) * p.Height * p.SamplesPerPixel * p.BitsPerSample / 8;
+      CheckPictureData(GraphicText(gsFormatPNG), p.Width, p.Height, pixelBytes,
+                       uint64_t(std::max<int64_t>(0, stream.Size() - BasePosition() - 8)), DeflateData);
+    }
     stream.Seek(BasePosition() + 8, soBeginning);
     ProgressRect = TRect(0, 0, int(ImageProperties.Width), 1);
     StartProgress(gsPreparing);

@@ -8,7 +8,7 @@
 
 #include "formats/GraphicCompression.h"
 #include "formats/GraphicStrings.h"
-#include "platform/i18n/GnuGetText.h"
+#include "platform/graphics/PictureBounds.h"
 
 namespace {
 
@@ -65,14 +65,8 @@ void WriteHeader(TStream& stream, const TargaHeader& h) {
 }
 
 bool IsGrey(uint8_t imageType) { return imageType == 3 || imageType == 11; }
+bool IsRaw(uint8_t imageType) { return imageType >= 1 && imageType <= 3; }
 bool IsRunLength(uint8_t imageType) { return imageType >= 9 && imageType <= 11; }
-
-// Makes sure the rest of the stream can hold what the picture needs at the least,
-// before the bitmap is allocated: a short header-only file must not make a huge bitmap.
-void RequireBytes(TStream& stream, uint64_t needed) {
-  const int64_t left = stream.Size() - stream.Position();
-  if (left < 0 || uint64_t(left) < needed) throw EReadError(_("Stream read error"));
-}
 
 }  // namespace
 
@@ -137,6 +131,8 @@ bool TTargaGraphic::ReadImageProperties(TStream& stream, uint32_t imageIndex) {
   p.Compression = IsRunLength(h.ImageType) ? ctRLE : ctNone;
   p.Width = h.Width;
   p.Height = h.Height;
+  // The descriptor's low four bits count the alpha bits of a pixel.
+  p.HasAlpha = (h.ImageDescriptor & 0x0F) != 0 && (p.ColorScheme == csRGBA || p.ColorScheme == csGA);
   return true;
 }
 
@@ -158,8 +154,11 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     stream.Seek(h.IDLength, soCurrent);
 
     // Grey pictures with alpha are shown as 8-bit grey (the alpha is dropped); every
-    // other picture's rows are copied as they are.
+    // other picture's rows are copied as they are. 15-bit pixels take two bytes like
+    // 16-bit ones.
     const bool greyAlpha = p.ColorScheme == csGA;
+    const size_t bytesPerPixel = (size_t(h.PixelSize) + 7) / 8;
+    CheckPictureSize(p.Width, p.Height, greyAlpha ? 8 : int(std::max<size_t>(bytesPerPixel, 1) * 8));
     ColorManager.SetSourceSamplesPerPixel(p.SamplesPerPixel);
     ColorManager.SetTargetSamplesPerPixel(greyAlpha ? 1 : p.SamplesPerPixel);
     ColorManager.SetSourceColorScheme(p.ColorScheme);
@@ -181,7 +180,10 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
       } else if (h.ColorMapType == 1) {
         const size_t origin = std::min<size_t>(h.ColorMapOrigin, MaxPaletteEntries);
         const size_t count = std::min<size_t>(h.ColorMapSize, MaxPaletteEntries - origin);
-        if (h.ColorMapEntrySize == 24 || h.ColorMapEntrySize == 32) {
+        if (count == 0) {
+          // An empty map: indices without an entry show black.
+          SetPalette(TPalette(std::vector<TPaletteEntry>(std::max<size_t>(origin, 1))));
+        } else if (h.ColorMapEntrySize == 24 || h.ColorMapEntrySize == 32) {
           std::vector<uint8_t> entries((origin + count) * entryBytes, 0);
           std::memcpy(entries.data() + origin * entryBytes, map.data(), count * entryBytes);
           SetPalette(ColorManager.CreateColorPalette({entries.data()}, entryBytes == 3 ? pdfBytes3 : pdfBytes4,
@@ -198,16 +200,15 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
       }
     }
 
-    // 15-bit pixels take two bytes like 16-bit ones.
-    const size_t bytesPerPixel = (size_t(h.PixelSize) + 7) / 8;
+    // The rest of the file must be able to hold the pixels before the bitmap is made:
+    // raw pixels are all stored, a run-length packet of one byte and one pixel gives
+    // at most 128 pixels, and the other types (such as type 0) store none at all.
     const size_t rowSize = size_t(p.Width) * bytesPerPixel;
-    const uint64_t pixels = uint64_t(p.Width) * p.Height;
-    if (h.ImageType != 0 && pixels > 0) {
-      if (IsRunLength(h.ImageType))
-        RequireBytes(stream, (pixels + 127) / 128 * (1 + bytesPerPixel));
-      else
-        RequireBytes(stream, rowSize * p.Height);
-    }
+    const bool hasPixels = IsRaw(h.ImageType) || IsRunLength(h.ImageType);
+    CheckPictureData(GraphicText(gsFormatTarga), p.Width, p.Height, uint64_t(p.Width) * p.Height,
+                     hasPixels ? uint64_t(std::max<int64_t>(0, stream.Size() - stream.Position())) : 0,
+                     IsRunLength(h.ImageType) ? RunLengthData(128, bytesPerPixel)
+                                              : TDataExpansion{1, std::max<size_t>(bytesPerPixel, 1)});
     SetSize(int(p.Width), int(p.Height));
     EndProgress();
     StartProgress(gsTransfering);
@@ -215,12 +216,17 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     const int height = int(p.Height);
     const uint32_t width = p.Width;
     const size_t targetBytesPerPixel = greyAlpha ? 1 : bytesPerPixel;
+    // The fourth byte of a 32-bit pixel is alpha only where the descriptor declares
+    // alpha bits; without them the pixels are opaque.
+    const bool opaque = h.PixelSize == 32 && !p.HasAlpha;
     std::vector<uint8_t> scratch(greyAlpha ? rowSize : 0);
     // Where row i of the file goes, and what is done with it once it is filled.
     auto rowBuffer = [&](int i) { return greyAlpha ? scratch.data() : ScanLine(topDown ? i : height - 1 - i); };
     auto finishRow = [&](int i) {
       uint8_t* target = ScanLine(topDown ? i : height - 1 - i);
       if (greyAlpha) ColorManager.ConvertRow({scratch.data()}, target, width, 0xFF);
+      if (opaque)
+        for (uint32_t x = 0; x < width; ++x) target[4 * x + 3] = 255;
       // Pixels stored right to left are turned round.
       if (rightToLeft) {
         for (size_t l = 0, r = width - 1; l < r; ++l, --r)
@@ -229,7 +235,7 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
       }
       RowProgress(uint32_t(i), p.Height);
     };
-    if (h.ImageType == 1 || h.ImageType == 2 || h.ImageType == 3) {
+    if (IsRaw(h.ImageType)) {
       for (int i = 0; i < height; ++i) {
         stream.ReadBuffer(rowBuffer(i), int64_t(rowSize));
         finishRow(i);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 
+#include "MemoryLimit.h"
 #include "TargaPngPixels.h"
 #include "TestSupport.h"
 #include "formats/GraphicFormats_PNG.h"
@@ -314,12 +315,66 @@ TEST(PngReader, ImageDataRules) {
   }
 }
 
-TEST(PngReader, HostileFilesFailCleanly) {
-  // Sizes beyond what a bitmap may have, a chunk longer than the file, a bad colour format.
+// Deflate turns one stored byte into at most 1032: a picture whose rows need more than
+// that from the file's bytes cannot be in the file and is refused before the bitmap is
+// made (the loads run where a large allocation fails). Sides over the bitmap's limit
+// say that the picture is too large.
+TEST(PngReader, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
+  // 69 bytes claiming an interlaced grey picture of 32768 x 32768.
+  Bytes headerOnly = Signature();
+  Chunk(headerOnly, "IHDR", Ihdr(32768, 32768, 8, 0, 1));
+  Chunk(headerOnly, "IDAT", Deflate(Bytes(4, 0)));
+  Chunk(headerOnly, "IEND", {});
+  ASSERT_EQ(headerOnly.size(), 69u);
+  Bytes wide = Signature();
+  Chunk(wide, "IHDR", Ihdr(65535, 1, 8, 0));
+  Bytes row(65536, 0);
+  Chunk(wide, "IDAT", Deflate(row));
+  Chunk(wide, "IEND", {});
   Bytes huge = Signature();
   Chunk(huge, "IHDR", Ihdr(0x7FFFFFFF, 0x7FFFFFFF, 16, 6));
   Chunk(huge, "IEND", {});
-  EXPECT_THROW(LoadBytes(huge), EInvalidGraphic);
+  const std::pair<const Bytes*, std::string> cases[] = {
+      {&headerOnly, "Cannot load image. The PNG file holds too little data for a picture of 32768 x 32768 pixels."},
+      {&wide, "Cannot load image. The picture is too large: 65535 x 1 pixels."},
+      {&huge, "Cannot load image. The picture is too large: 2147483647 x 2147483647 pixels."},
+  };
+  for (const auto& [data, message] : cases) {
+    SCOPED_TRACE(message);
+    const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(64 * testsupport::kMiB, [&] {
+      LoadBytes(*data);
+      return std::string("loaded");
+    });
+    EXPECT_TRUE(run.finished) << "signal " << run.signal;
+    EXPECT_EQ(run.text, "EInvalidGraphic: " + message);
+  }
+  // Rows of zeros compressed as far as zlib goes come close to the bound and load.
+  KIVO2_REQUIRE_TOOL("convert");
+  for (uint8_t interlaced : {0, 1}) {
+    Bytes f = Signature();
+    Chunk(f, "IHDR", Ihdr(3000, 2000, 8, 0, interlaced));
+    // The filtered rows of 8-bit grey: one filter byte and the pixels per row of each pass.
+    size_t rawSize = 0;
+    for (int pass = 0; pass < (interlaced ? 7 : 1); ++pass) {
+      static const int row0[7] = {0, 0, 4, 0, 2, 0, 1}, column0[7] = {0, 4, 0, 2, 0, 1, 0},
+                       rowStep[7] = {8, 8, 8, 4, 4, 2, 2}, columnStep[7] = {8, 8, 4, 4, 2, 2, 1};
+      const int first = interlaced ? row0[pass] : 0, step = interlaced ? rowStep[pass] : 1;
+      const int width = interlaced ? (3000 + columnStep[pass] - 1 - column0[pass]) / columnStep[pass] : 3000;
+      rawSize += size_t((2000 - first + step - 1) / step) * size_t(1 + width);
+    }
+    Bytes raw(rawSize, 0);
+    const Bytes packed = Deflate(raw);
+    Chunk(f, "IDAT", packed);
+    Chunk(f, "IEND", {});
+    EXPECT_GT(raw.size() / packed.size(), 900u);
+    const std::string file = testsupport::TempPath("zeros.png");
+    testsupport::WriteFile(file, std::string(f.begin(), f.end()));
+    CheckAgainstImageMagick(file);
+  }
+}
+
+TEST(PngReader, HostileFilesFailCleanly) {
+  // A chunk longer than the file, a bad colour format.
   Bytes longChunk = Signature();
   Chunk(longChunk, "IHDR", Ihdr(4, 4, 8, 2));
   longChunk.insert(longChunk.end(), {0x7F, 0xFF, 0xFF, 0xF0, 'I', 'D', 'A', 'T', 1, 2, 3});

@@ -107,6 +107,58 @@ TEST(GraphicsBmp, ImageMagickFilesReadTheSameHere) {
   }
 }
 
+// The fourth byte of a 32-bit pixel is alpha only where the header gives an alpha mask;
+// without one (BI_RGB, or bit fields for colours only) the pixels are opaque. netpbm's
+// bmptopnm gives the colours of the files made here, ImageMagick the alpha of its own.
+TEST(GraphicsBmp, ThirtyTwoBitPixelsCarryAlphaOnlyWhenTheHeaderSaysSo) {
+  KIVO2_REQUIRE_TOOL("bmptopnm");
+  KIVO2_REQUIRE_TOOL("convert");
+  for (bool bitFields : {false, true}) {
+    SCOPED_TRACE(bitFields ? "bit fields without alpha" : "BI_RGB");
+    // 3 x 2 pixels whose fourth bytes are 0, 1, 128 and 255.
+    const uint8_t fourth[4] = {0, 1, 128, 255};
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < 6; ++i)
+      pixels.insert(pixels.end(), {uint8_t(40 * i), uint8_t(200 - 30 * i), uint8_t(90 + i), fourth[i % 4]});
+    std::vector<uint8_t> file = {'B', 'M'};
+    auto put32 = [&](uint32_t v) {
+      for (int i = 0; i < 4; ++i) file.push_back(uint8_t(v >> (8 * i)));
+    };
+    const uint32_t offBits = 14 + 40 + (bitFields ? 12 : 0);
+    put32(offBits + uint32_t(pixels.size()));
+    put32(0);
+    put32(offBits);
+    for (uint32_t v : {40u, 3u, 2u, 1u | (32u << 16), bitFields ? 3u : 0u, uint32_t(pixels.size()), 0u, 0u, 0u, 0u})
+      put32(v);
+    if (bitFields)
+      for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu}) put32(mask);
+    file.insert(file.end(), pixels.begin(), pixels.end());
+    const std::string path = TempPath("x32.bmp");
+    testsupport::WriteFile(path, std::string(file.begin(), file.end()));
+    TBitmap b;
+    b.LoadFromFile(path);
+    ASSERT_EQ(b.PixelFormat(), pf32bit);
+    const testsupport::CommandResult netpbm = testsupport::Run({"bmptopnm", path});
+    ASSERT_EQ(netpbm.exitCode, 0) << netpbm.err;
+    EXPECT_EQ(MaxDifference(b, testsupport::ParsePnm(netpbm.out)), 0);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) EXPECT_EQ(b.ScanLine(y)[4 * x + 3], 255) << x << "," << y;
+  }
+  // ImageMagick's 32-bit files with an alpha mask keep their alpha.
+  const std::string alpha = ConvertWith(MakeSource(), {"-alpha", "set", "-channel", "A", "-fx", "i/w", "+channel"},
+                                        "BMP:alpha.bmp");
+  TBitmap a;
+  a.LoadFromFile(alpha);
+  ASSERT_EQ(a.PixelFormat(), pf32bit);
+  const testsupport::Raster expected = ImageMagickRaster(alpha);
+  ASSERT_EQ(expected.channels, 4);
+  int worst = 0;
+  for (int y = 0; y < expected.height; ++y)
+    for (int x = 0; x < expected.width; ++x)
+      worst = std::max(worst, std::abs(int(a.ScanLine(y)[4 * x + 3]) - int(expected.at(x, y, 3))));
+  EXPECT_EQ(worst, 0);
+}
+
 TEST(GraphicsBmp, TopDownRowsAndShortPalettes) {
   KIVO2_REQUIRE_TOOL("convert");
   std::string source = MakeSource();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "GraphicsTestHelpers.h"
+#include "MemoryLimit.h"
 #include "platform/graphics/Graphics.h"
 
 using namespace graphicstest;
@@ -239,4 +240,39 @@ TEST(GraphicsCanvas, ShapesFillTheirInside) {
   r->Canvas().RoundRect(2, 2, 18, 18, 10, 10);
   EXPECT_EQ(r->Canvas().Pixels(10, 10), clBlue);
   EXPECT_EQ(r->Canvas().Pixels(2, 2), clWhite) << "rounded corner";
+}
+
+// Memory running short: drawing on an indexed bitmap works on a 32-bit copy, and a copy
+// that cannot be made raises EOutOfResources instead of reading a missing copy; a
+// bitmap that cannot be allocated raises it too. A solid fill needs no copy at all.
+TEST(GraphicsCanvas, WhenMemoryRunsShortDrawingRaisesInsteadOfCrashing) {
+  const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(320 * testsupport::kMiB, [] {
+    std::string outcome;
+    TBitmap b;  // 144 MB; a 32-bit copy of it would take 576 MB
+    b.SetPixelFormat(pf8bit);
+    b.SetPalette(TPalette{PaletteEntry(0, 0, 0), PaletteEntry(255, 0, 0), PaletteEntry(0, 0, 255)});
+    b.SetSize(12000, 12000);
+    b.Canvas().Brush().SetColor(RGB(250, 0, 0));
+    b.Canvas().FillRect(Rect(10, 20, 11990, 11000));
+    outcome += "filled " + std::to_string(b.ScanLine(20)[10]) + std::to_string(b.ScanLine(11000)[10]) + "; ";
+    try {
+      b.Canvas().Brush().SetColor(clBlue);
+      b.Canvas().Ellipse(0, 0, 12000, 12000);
+      outcome += "drawn; ";
+    } catch (const EOutOfResources& e) {
+      outcome += "ellipse: " + e.Message() + "; ";
+    }
+    outcome += "kept " + std::to_string(b.ScanLine(6000)[6000]) + "; ";
+    try {
+      TBitmap big;
+      big.SetPixelFormat(pf8bit);
+      big.SetSize(30000, 30000);
+      outcome += "allocated";
+    } catch (const EOutOfResources& e) {
+      outcome += "bitmap: " + e.Message();
+    }
+    return outcome;
+  });
+  EXPECT_TRUE(run.finished) << "signal " << run.signal;
+  EXPECT_EQ(run.text, "returned: filled 10; ellipse: Out of system resources; kept 1; bitmap: Out of system resources");
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "GraphicsTestHelpers.h"
+#include "MemoryLimit.h"
 #include "TestSupport.h"
 #include "platform/graphics/Jpeg.h"
 
@@ -44,6 +45,30 @@ double MeanDifference(const TBitmap& b, const testsupport::Raster& r) {
              std::abs(GetBValue(a) - GetBValue(c));
     }
   return sum / (3.0 * r.width * r.height);
+}
+
+// The position of the first marker of the given kind at or after from (npos when none).
+size_t FindMarker(const std::string& bytes, uint8_t marker, size_t from = 2) {
+  for (size_t at = from; at + 4 <= bytes.size();) {
+    if (uint8_t(bytes[at]) != 0xFF) return std::string::npos;
+    if (uint8_t(bytes[at + 1]) == marker) return at;
+    at += 2 + (size_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+  }
+  return std::string::npos;
+}
+
+// The file cut behind its first scan header: every header, no coded data.
+std::string HeaderOnly(const std::string& bytes) {
+  const size_t sos = FindMarker(bytes, 0xDA);
+  return bytes.substr(0, sos + 2 + (size_t(uint8_t(bytes[sos + 2])) << 8 | uint8_t(bytes[sos + 3])));
+}
+
+// Writes another picture size into the frame header (baseline or progressive).
+void SetFrameSize(std::string& bytes, int width, int height) {
+  size_t sof = FindMarker(bytes, 0xC0);
+  if (sof == std::string::npos) sof = FindMarker(bytes, 0xC2);
+  bytes[sof + 5] = char(height >> 8), bytes[sof + 6] = char(height);
+  bytes[sof + 7] = char(width >> 8), bytes[sof + 8] = char(width);
 }
 
 }  // namespace
@@ -114,6 +139,24 @@ TEST(Jpeg, GreyAndCmykPicturesDecodeLikeTheReferenceTools) {
   c.LoadFromFile(cmyk);
   EXPECT_LE(MaxDifference(c.Bitmap(), Djpeg(cmyk)), 1);
   EXPECT_LE(MaxDifference(c.Bitmap(), testsupport::ImageMagickRaster(cmyk, {"-colorspace", "sRGB", "-depth", "8"})), 2);
+  // Four components without an Adobe marker (here with a JFIF marker instead) are
+  // inverted CMYK as well, as djpeg and ImageMagick take them.
+  {
+    const std::string adobe = testsupport::ReadFile(cmyk);
+    const size_t app14 = FindMarker(adobe, 0xEE);
+    ASSERT_NE(app14, std::string::npos);
+    const size_t app14Length = 2 + (size_t(uint8_t(adobe[app14 + 2])) << 8 | uint8_t(adobe[app14 + 3]));
+    const std::string jfif("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 18);
+    const std::string plain =
+        adobe.substr(0, 2) + jfif + adobe.substr(2, app14 - 2) + adobe.substr(app14 + app14Length);
+    const std::string file = TempPath("cmyk-jfif.jpg");
+    testsupport::WriteFile(file, plain);
+    TJPEGImage p;
+    p.LoadFromFile(file);
+    EXPECT_LE(MaxDifference(p.Bitmap(), Djpeg(file)), 1);
+    EXPECT_LE(MaxDifference(p.Bitmap(), testsupport::ImageMagickRaster(file, {"-colorspace", "sRGB", "-depth", "8"})),
+              2);
+  }
   // A CMYK picture asked for in grey: the grey of the colours ImageMagick sees.
   TJPEGImage cgrey;
   cgrey.SetGrayscale(true);
@@ -133,6 +176,56 @@ TEST(Jpeg, GreyAndCmykPicturesDecodeLikeTheReferenceTools) {
   cg.SetGrayscale(true);
   cg.LoadFromFile(colour);
   EXPECT_LE(MaxDifference(cg.Bitmap(), Djpeg(colour, {"-grayscale"})), 0);
+}
+
+// Every 8x8 block of every component takes at least two bits in a sequential picture
+// (a DC code and an end-of-block code) and one in a progressive one (its first DC scan).
+// A header that promises more blocks than its data can hold is refused while the file
+// loads, before anything is allocated for the pixels (the loads run where a large
+// allocation fails); flat pictures, which come close to the bound, load.
+TEST(Jpeg, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("djpeg");
+  for (const std::string& name : {std::string("flat.jpg"), std::string("flat-progressive.jpg")}) {
+    SCOPED_TRACE(name);
+    std::vector<std::string> options{"-size", "2000x1600", "xc:#808070", "-quality", "50"};
+    if (name == "flat-progressive.jpg") options.insert(options.end(), {"-interlace", "JPEG"});
+    const std::string file = TempPath(name);
+    options.insert(options.begin(), "convert");
+    options.push_back(file);
+    ASSERT_EQ(testsupport::Run(options).exitCode, 0);
+    TJPEGImage flat;
+    flat.LoadFromFile(file);
+    EXPECT_LE(MaxDifference(flat.Bitmap(), Djpeg(file)), 0);
+
+    std::string header = HeaderOnly(testsupport::ReadFile(file));
+    SetFrameSize(header, 16000, 16000);
+    const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(64 * testsupport::kMiB, [&] {
+      TReadOnlyMemoryStream stream(header.data(), int64_t(header.size()));
+      TJPEGImage jpeg;
+      jpeg.LoadFromStream(stream);
+      return std::to_string(jpeg.Bitmap().Width());
+    });
+    EXPECT_TRUE(run.finished) << "signal " << run.signal;
+    EXPECT_EQ(run.text,
+              "EInvalidGraphic: Cannot load image. The JPEG file holds too little data for a picture of 16000 x "
+              "16000 pixels.");
+  }
+  // Sides over the bitmap's limit: the picture is too large at full size, not at half.
+  KIVO2_REQUIRE_TOOL("cjpeg");
+  const std::string grey = TempPath("wide.pgm"), wide = TempPath("wide.jpg");
+  testsupport::WriteFile(grey, "P5\n40000 16\n255\n" + std::string(40000 * 16, '\x80'));
+  ASSERT_EQ(testsupport::Run({"cjpeg", "-outfile", wide, grey}).exitCode, 0);
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(wide);
+  try {
+    jpeg.Bitmap();
+    ADD_FAILURE() << "a picture of 40000 x 16 decoded";
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "Cannot load image. The picture is too large: 40000 x 16 pixels.");
+  }
+  jpeg.SetScale(jsHalf);
+  EXPECT_EQ(jpeg.Bitmap().Width(), 20000);
 }
 
 TEST(Jpeg, EightBitOutputQuantisesToAPalette) {

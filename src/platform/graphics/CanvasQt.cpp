@@ -9,6 +9,7 @@
 
 #include "platform/QtApplication.h"
 #include "platform/graphics/GraphicsInternal.h"
+#include "platform/i18n/GnuGetText.h"
 
 using namespace graphics_internal;
 
@@ -39,6 +40,11 @@ QList<QRgb> ColorTable(const TBitmap& bitmap, int count) {
 
 }  // namespace
 
+QImage RequireImage(QImage image) {
+  if (image.isNull()) throw EOutOfResources(_("Out of system resources"));
+  return image;
+}
+
 QImage BitmapAsQImage(const TBitmap& bitmap) {
   if (bitmap.Empty()) return QImage();
   const int w = bitmap.Width(), h = bitmap.Height();
@@ -56,7 +62,7 @@ QImage BitmapAsQImage(const TBitmap& bitmap) {
       return image;
     }
     case pf4bit: {
-      QImage image(w, h, QImage::Format_Indexed8);
+      QImage image = RequireImage(QImage(w, h, QImage::Format_Indexed8));
       for (int y = 0; y < h; ++y) {
         const uint8_t* src = bitmap.ScanLine(y);
         uchar* dst = image.scanLine(y);
@@ -75,7 +81,7 @@ QImage BitmapAsQImage(const TBitmap& bitmap) {
 QImage BitmapToQImage(const TBitmap& bitmap, bool withAlpha) {
   if (bitmap.Empty()) return QImage();
   const int w = bitmap.Width(), h = bitmap.Height();
-  QImage image(w, h, withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  QImage image = RequireImage(QImage(w, h, withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32));
   uint32_t lut[256];
   PaletteLut(bitmap.Palette(), lut);
   TPixelFormat f = bitmap.PixelFormat();
@@ -93,7 +99,7 @@ void QImageToBitmap(const QImage& image, TBitmap& bitmap) {
   bitmap.ReleaseHandle();
   if (image.isNull()) return;
   const bool alpha = image.hasAlphaChannel();
-  QImage src = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_BGR888);
+  const QImage src = RequireImage(image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_BGR888));
   bitmap.SetPixelFormat(alpha ? pf32bit : pf24bit);
   bitmap.SetSize(src.width(), src.height());
   const size_t n = size_t(src.width()) * (alpha ? 4 : 3);

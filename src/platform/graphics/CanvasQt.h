@@ -34,6 +34,10 @@ class TCanvasPainterBinding {
   QRect savedClip_;
 };
 
+// The image itself; a null image (Qt could not allocate it: memory ran short) raises
+// EOutOfResources.
+QImage RequireImage(QImage image);
+
 // A read-only QImage of the bitmap for drawing. pf15bit, pf16bit, pf24bit, pf32bit and
 // pfDevice share the bitmap's pixels (valid while the bitmap is unchanged; pf32bit shows
 // as RGB32, ignoring the 4th byte); pf1bit and pf8bit come as Mono and Indexed8 with
@@ -43,6 +47,7 @@ QImage BitmapAsQImage(const TBitmap& bitmap);
 // the 4th byte of pf32bit as alpha).
 QImage BitmapToQImage(const TBitmap& bitmap, bool withAlpha = false);
 // Makes bitmap a copy of image: pf32bit (B, G, R, A) when the image has alpha, else pf24bit.
+// These three raise EOutOfResources when memory runs short.
 void QImageToBitmap(const QImage& image, TBitmap& bitmap);
 
 // Colour and font conversion (system colours resolved through ColorToRGB).

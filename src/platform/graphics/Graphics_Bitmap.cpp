@@ -146,6 +146,20 @@ namespace {
 
 bool IsIndexed(TPixelFormat f) { return f == pf1bit || f == pf4bit || f == pf8bit; }
 
+// Gives an empty pixel buffer its size, zeroed when asked (large buffers come from the
+// system zeroed anyway); when memory runs short it raises EOutOfResources.
+template <class Buffer>
+void AllocatePixels(Buffer& buffer, size_t bytes, bool zeroed) {
+  try {
+    if (zeroed && bytes < graphics_detail::LargeBufferBytes)
+      buffer.assign(bytes, 0);
+    else
+      buffer.resize(bytes);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfResources(_("Out of system resources"));
+  }
+}
+
 const TPalette& DefaultPaletteFor(TPixelFormat f) {
   static const TPalette none;
   switch (f) {
@@ -173,12 +187,7 @@ void TBitmap::reallocate(int width, int height) {
   int64_t stride = RowBytes(width, bits);
   if (stride < 0 || stride * height > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
   decltype(pixels_) fresh;
-  const size_t bytes = (width > 0 && height > 0) ? size_t(stride * height) : 0;
-  // Large buffers come from the system already zeroed.
-  if (bytes >= graphics_detail::LargeBufferBytes)
-    fresh.resize(bytes);
-  else
-    fresh.assign(bytes, 0);
+  AllocatePixels(fresh, (width > 0 && height > 0) ? size_t(stride * height) : 0, true);
   // Keep the overlapping pixels; bits of pixels outside the new width stay zero.
   int keepW = std::min(width, width_), keepH = std::min(height, height_);
   if (keepW > 0 && keepH > 0) {
@@ -275,7 +284,8 @@ void TBitmap::convertTo(TPixelFormat format) {
   const int w = width_, h = height_;
   const int64_t newStride = RowBytes(w, newBits);
   if (newStride * h > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
-  decltype(pixels_) fresh(size_t(newStride * h), 0);
+  decltype(pixels_) fresh;
+  AllocatePixels(fresh, size_t(newStride * h), true);
   uint32_t lut[256];
   PaletteLut(palette_, lut);
   std::vector<uint32_t> line(static_cast<size_t>(w));
@@ -473,7 +483,7 @@ void TBitmap::allocateUninitialised(TPixelFormat format, int width, int height) 
   int64_t stride = RowBytes(width, BitsOf(format));
   if (stride < 0 || stride * height > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
   decltype(pixels_) fresh;
-  if (width > 0 && height > 0) fresh.resize(size_t(stride * height));
+  AllocatePixels(fresh, (width > 0 && height > 0) ? size_t(stride * height) : 0, false);
   pixels_.swap(fresh);
   pixelFormat_ = format;
   width_ = width;

@@ -256,6 +256,14 @@ void ReadBmp(TStream& stream, TBitmap& bitmap, bool withFileHeader) {
     }
     if (got < rowBytes) break;
   }
+  // The fourth byte of a 32-bit pixel is alpha only where the header gives an alpha
+  // mask; without one (BI_RGB, or bit fields for the colours alone) the pixels are opaque.
+  if (format == pf32bit && how == Copy::Rows && masks[3] == 0) {
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = bitmap.ScanLine(y);
+      for (int x = 0; x < w; ++x) row[4 * x + 3] = 255;
+    }
+  }
 }
 
 void WriteBmp(TStream& stream, const TBitmap& bitmap, bool withFileHeader) {

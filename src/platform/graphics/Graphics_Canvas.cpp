@@ -95,7 +95,7 @@ class PaintSession {
       image_ = QImage(bitmap_->ScanLine(0), bitmap_->Width(), bitmap_->Height(), int(bitmap_->RowStride()), direct);
     } else {
       image_ = BitmapToQImage(*bitmap_);
-      before_ = image_.copy();
+      before_ = RequireImage(image_.copy());
       copied_ = true;
     }
     own_ = std::make_unique<QPainter>(&image_);
@@ -201,6 +201,26 @@ TRect TCanvas::ClipRect() const {
 
 void TCanvas::FillRect(const TRect& rect) {
   if (brush_.Style() == bsClear || rect.IsEmpty()) return;
+  TBitmap* bitmap = impl_->painter ? nullptr : impl_->bitmap;
+  if (bitmap && !bitmap->Empty() && brush_.Style() == bsSolid && IsIndexed(bitmap->PixelFormat())) {
+    // Indexed pixels take the palette entry nearest to the brush; a solid fill sets them
+    // straight in the rows, without a 32-bit copy of the bitmap.
+    const int left = std::max(rect.Left, 0), right = std::min(rect.Right, bitmap->Width());
+    const int top = std::max(rect.Top, 0), bottom = std::min(rect.Bottom, bitmap->Height());
+    if (left >= right || top >= bottom) return;
+    Changing();
+    const int index = std::max(0, NearestPaletteIndex(bitmap->Palette(), ColorToRGB(brush_.Color())));
+    const int bits = bitmap->BitsPerPixel();
+    for (int y = top; y < bottom; ++y) {
+      uint8_t* row = bitmap->ScanLine(y);
+      if (bits == 8)
+        std::fill(row + left, row + right, uint8_t(index));
+      else
+        for (int x = left; x < right; ++x) SetIndex(row, bits, x, index);
+    }
+    Changed();
+    return;
+  }
   PaintSession s(*this, false);
   if (!s.painter()) return;
   s.painter()->setCompositionMode(QPainter::CompositionMode_Source);
@@ -386,7 +406,8 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRe
   if (src.painter && src.painter->device() && src.painter->device()->devType() == QInternal::Image) {
     const QImage* image = static_cast<const QImage*>(src.painter->device());
     TBitmap copy;
-    QImageToBitmap(image->copy(sourceRect.Left, sourceRect.Top, sourceRect.Width(), sourceRect.Height()), copy);
+    const QImage part = image->copy(sourceRect.Left, sourceRect.Top, sourceRect.Width(), sourceRect.Height());
+    QImageToBitmap(sourceRect.IsEmpty() ? part : RequireImage(part), copy);
     CanvasDrawBitmap(*this, dest, copy, Rect(0, 0, copy.Width(), copy.Height()), copyMode_, nullptr);
   }
 }
@@ -480,7 +501,7 @@ void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source,
     p.drawImage(target, BitmapAsQImage(source), from);
     return;
   }
-  QImage image = BitmapToQImage(source, false).convertToFormat(QImage::Format_ARGB32);
+  QImage image = RequireImage(BitmapToQImage(source, false).convertToFormat(QImage::Format_ARGB32));
   for (int y = 0; y < image.height() && y < mask->Height(); ++y) {
     uint32_t* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
     const uint8_t* bits = mask->ScanLine(y);

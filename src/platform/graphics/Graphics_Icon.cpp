@@ -93,7 +93,7 @@ void TIcon::LoadFromStream(TStream& stream) {
   QImage image = reader.read();
   if (image.isNull()) throw EInvalidGraphic(_("Icon image is not valid"));
   TBitmap loaded;
-  QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+  const QImage argb = RequireImage(image.convertToFormat(QImage::Format_ARGB32));
   loaded.SetPixelFormat(pf32bit);
   loaded.SetSize(argb.width(), argb.height());
   for (int y = 0; y < argb.height(); ++y)

@@ -12,6 +12,7 @@
 
 #include "platform/graphics/GraphicsInternal.h"
 #include "platform/graphics/Jpeg.h"
+#include "platform/graphics/PictureBounds.h"
 #include "platform/i18n/GnuGetText.h"
 
 using namespace graphics_internal;
@@ -123,6 +124,17 @@ bool StartDecompress(Decompressor& d, const std::vector<uint8_t>& data) {
   return true;
 }
 
+// The most 8x8 blocks that one byte of coded data can hold. With Huffman coding every
+// block of a sequential picture takes a DC code and an end-of-block code, each at
+// least one bit long; in a progressive picture the first DC scan gives every block a
+// code of at least one bit. An arithmetic coder spends at least one decision on a
+// block, and no decision costs less than -log2(1 - 1/65536) bits (its smallest
+// probability estimate is 1 in an interval below 0x10000), under 1/45000 of a bit.
+TDataExpansion CodedBlocksPerByte(const jpeg_decompress_struct& c) {
+  if (c.arith_code) return {8 * 65536, 1};
+  return c.progressive_mode ? TDataExpansion{8, 1} : TDataExpansion{4, 1};
+}
+
 HeaderInfo ReadHeaderOf(const std::vector<uint8_t>& data) {
   if (data.empty()) RaiseJpegError("Empty input file");
   Decompressor d;
@@ -132,6 +144,13 @@ HeaderInfo ReadHeaderOf(const std::vector<uint8_t>& data) {
   info.height = int(d.cinfo.image_height);
   if (info.width <= 0 || info.height <= 0 || info.width > MaxJpegSide || info.height > MaxJpegSide)
     RaiseJpegError("Image too large");
+  // The coded data behind the first scan header must be able to hold every block of
+  // every component.
+  uint64_t blocks = 0;
+  for (int i = 0; i < d.cinfo.num_components; ++i)
+    blocks += uint64_t(d.cinfo.comp_info[i].width_in_blocks) * d.cinfo.comp_info[i].height_in_blocks;
+  CheckPictureData("JPEG", info.width, info.height, blocks, d.cinfo.src->bytes_in_buffer,
+                   CodedBlocksPerByte(d.cinfo));
   return info;
 }
 
@@ -188,16 +207,12 @@ bool FinishDecompress(Decompressor& d) {
   return true;
 }
 
-// CMYK samples to B, G, R. Adobe writes its CMYK inverted (255 = no ink).
-void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr) {
+// CMYK samples to B, G, R. Four-component JPEG files hold their CMYK inverted (255 =
+// no ink), as Adobe writes it; libjpeg's own tools and ImageMagick read every such file
+// so, with or without Adobe's marker.
+void CmykRowToBgr(const uint8_t* cmyk, int width, uint8_t* bgr) {
   for (int x = 0; x < width; ++x) {
-    int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
-    if (!inverted) {
-      c = 255 - c;
-      m = 255 - m;
-      y = 255 - y;
-      k = 255 - k;
-    }
+    const int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
     bgr[3 * x] = uint8_t((y * k + 127) / 255);
     bgr[3 * x + 1] = uint8_t((m * k + 127) / 255);
     bgr[3 * x + 2] = uint8_t((c * k + 127) / 255);
@@ -404,13 +419,11 @@ void TJPEGImage::DIBNeeded() {
   bool cmyk = false;
   if (!BeginOutput(d, s, cmyk)) RaiseJpegError(d.err.message);
   const int w = int(d.cinfo.output_width), h = int(d.cinfo.output_height);
-  if (w <= 0 || h <= 0 || w > MaxBitmapSide || h > MaxBitmapSide || int64_t(w) * h > MaxJpegPixels ||
-      int64_t(w) * h * 3 > MaxBitmapBytes)
-    RaiseJpegError("Image too large");
-  const bool inverted = d.cinfo.saw_Adobe_marker;
+  const bool indexed = s.grayscale || (s.quantize && !cmyk);
+  CheckPictureSize(w, h, indexed ? 8 : 24);
+  if (w <= 0 || h <= 0 || int64_t(w) * h > MaxJpegPixels) RaiseJpegError("Image too large");
   if (!StartOutput(d)) RaiseJpegError(d.err.message);
 
-  const bool indexed = s.grayscale || (s.quantize && !cmyk);
   auto bitmap = std::make_unique<TBitmap>();
   bitmap->allocateUninitialised(indexed ? pf8bit : pf24bit, w, h);
   if (s.grayscale) {
@@ -437,10 +450,10 @@ void TJPEGImage::DIBNeeded() {
     if (got == 0) break;
     for (int i = 0; i < got && !cmykRows.empty(); ++i) {
       if (bgrLine.empty()) {
-        CmykRowToBgr(rows[size_t(i)], w, inverted, bitmap->ScanLine(y + i));
+        CmykRowToBgr(rows[size_t(i)], w, bitmap->ScanLine(y + i));
         continue;
       }
-      CmykRowToBgr(rows[size_t(i)], w, inverted, bgrLine.data());
+      CmykRowToBgr(rows[size_t(i)], w, bgrLine.data());
       uint8_t* grey = bitmap->ScanLine(y + i);
       for (int x = 0; x < w; ++x)
         grey[x] = uint8_t((bgrLine[3 * x + 2] * 77 + bgrLine[3 * x + 1] * 150 + bgrLine[3 * x] * 29 + 128) >> 8);
