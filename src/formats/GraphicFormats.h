@@ -212,7 +212,7 @@ class TFileFormatList : public TObject {
 // The one registry (nullptr before InitializeGraphicFormats and after FinalizeGraphicFormats).
 extern TFileFormatList* FileFormatList;
 
-// Registers the 41 picture extensions, in this order, after the platform's own
+// Registers the 42 picture extensions, in this order, after the platform's own
 // formats; a second call does nothing.
 void InitializeGraphicFormats();
 // Unregisters the format classes and frees FileFormatList; nothing when not initialised.

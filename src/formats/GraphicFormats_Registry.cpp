@@ -1,5 +1,5 @@
 // The registry of picture formats by file extension and its initialisation with
-// the 41 extensions the viewer opens.
+// the 42 extensions the viewer opens.
 #include <algorithm>
 
 #include "formats/GraphicFormats.h"
@@ -190,6 +190,8 @@ const Registration kRegistrations[] = {
     {"ppm", gsDescPortable, gsDescPPM, 8, &TPPMGraphic::ClassRef},
     {"pgm", "", gsDescPGM, 8, &TPPMGraphic::ClassRef},
     {"pbm", "", gsDescPBM, 8, &TPPMGraphic::ClassRef},
+    // The any-map extension of the same three formats, described as their class.
+    {"pnm", "", "", 8, &TPPMGraphic::ClassRef},
     {"cel", gsDescCEL, "", 8, &TAutodeskGraphic::ClassRef},
     {"pic", gsDescCEL, "", 8, &TAutodeskGraphic::ClassRef},
     {"pcd", gsDescPCD, "", 8, &TPCDGraphic::ClassRef},

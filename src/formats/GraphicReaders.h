@@ -1,9 +1,10 @@
 #pragma once
 // The graphic classes the format registry names. A class whose reader is not built
 // yet stands here as a placeholder: it exists with its class reference and its place
-// in the class tree, and its LoadFromStream raises EInvalidGraphic with the format's
-// invalid-image message. A finished reader replaces its line below by an #include of
-// its own header, so that the registry keeps seeing every class through this file.
+// in the class tree, and its LoadFromStream raises EInvalidGraphic saying that the
+// format is not supported yet. A finished reader replaces its line below by an
+// #include of its own header, so that the registry keeps seeing every class through
+// this file.
 #include "formats/GraphicFormats.h"
 
 #define KIVO2_PLACEHOLDER_READER(Class, Parent)     \

@@ -348,7 +348,7 @@ TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) 
   const std::vector<std::string> registered{
       "bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "thm", "rle", "dib", "win", "vst", "vda",
       "tga", "icb", "tiff", "tif", "fax", "eps", "pcx", "pcc", "scr", "rpf", "rla", "sgi", "rgba", "rgb",
-      "bw",  "psd", "pdd", "ppm", "pgm", "pbm", "cel", "pic", "pcd", "gif", "cut", "psp", "png"};
+      "bw",  "psd", "pdd", "ppm", "pgm", "pbm", "pnm", "cel", "pic", "pcd", "gif", "cut", "psp", "png"};
   std::vector<std::string> images, known;
   std::string filter;
   for (const std::string& e : registered) {
@@ -367,7 +367,7 @@ TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) 
   Form1->InitExtensions();
   Form1->InitExtensions();
   EXPECT_EQ(Form1->FExtensionFilter, filter);
-  EXPECT_EQ(Form1->FKnownExtList->Count(), 49);
+  EXPECT_EQ(Form1->FKnownExtList->Count(), 50);
 }
 
 TEST_F(MainWindowTest, StoredAssociatedExtensionsReplaceThePresetOnes) {
@@ -377,7 +377,7 @@ TEST_F(MainWindowTest, StoredAssociatedExtensionsReplaceThePresetOnes) {
   EXPECT_GE(Form1->FKnownExtList->IndexOf(".MKV"), 0);
   EXPECT_GE(Form1->FKnownExtList->IndexOf(".MP4"), 0);
   EXPECT_LT(Form1->FKnownExtList->IndexOf(".AVI"), 0);
-  EXPECT_EQ(Form1->FKnownExtList->Count(), 43);
+  EXPECT_EQ(Form1->FKnownExtList->Count(), 44);
 }
 
 // ---------------------------------------------------------------------------
