@@ -16,6 +16,7 @@
 #include "formats/GraphicCompression.h"
 #include "formats/GraphicCompression_Fax.h"
 #include "formats/GraphicStrings.h"
+#include "platform/graphics/PictureBounds.h"
 
 namespace {
 
@@ -122,12 +123,7 @@ constexpr uint64_t kMaxStripBytes = uint64_t(1) << 30;
 
 // The most a compression scheme decodes from stored data: at most Units bytes from
 // every PerBytes stored bytes. rowBytes: the length of one decoded row.
-struct TExpansion {
-  uint64_t Units;
-  uint64_t PerBytes;
-};
-
-TExpansion DataExpansion(TCompressionType compression, uint64_t rowBytes) {
+TDataExpansion DataExpansion(TCompressionType compression, uint64_t rowBytes) {
   switch (compression) {
     case ctPackedBits:
       // A two-byte packet repeats one byte 128 times.
@@ -158,16 +154,6 @@ TExpansion DataExpansion(TCompressionType compression, uint64_t rowBytes) {
     default:  // stored as it is
       return {1, 1};
   }
-}
-
-// Raises the invalid-image error for a picture of width x height that needs
-// neededBytes of decoded data when storedBytes, expanded as far as the scheme allows,
-// cannot give that much.
-void CheckPictureData(uint32_t width, uint32_t height, uint64_t neededBytes, uint64_t storedBytes,
-                      TExpansion expansion) {
-  // needed x PerBytes against stored x Units, in 128 bits so that neither product overflows.
-  if ((unsigned __int128)neededBytes * expansion.PerBytes > (unsigned __int128)storedBytes * expansion.Units)
-    FormatGraphicError(gsTIFFTooLittleData, {GraphicText(gsFormatTIFF), int64_t(width), int64_t(height)});
 }
 
 void ReverseBits(uint8_t* p, size_t n) {
@@ -677,7 +663,7 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
         rowsBefore += rows;
       }
     }
-    CheckPictureData(width, height, unitCount * unitBytes * planeCount, stored,
+    CheckPictureData(GraphicText(gsFormatTIFF), width, height, unitCount * unitBytes * planeCount, stored,
                      DataExpansion(compression, rowBytes64));
   }
 

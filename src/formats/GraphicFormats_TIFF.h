@@ -20,9 +20,6 @@ inline constexpr const char* gsTIFFColorFormat = "This color format is";
 inline constexpr const char* gsTIFFSampleFormat = "This sample format is";
 inline constexpr const char* gsTIFFPredictor = "This predictor is";
 inline constexpr const char* gsTIFFSubsampling = "This YCbCr subsampling is";
-// Raised when the file's data cannot fill the picture its header describes (%s: the
-// format's short name; then the width and height).
-inline constexpr const char* gsTIFFTooLittleData = "Cannot load image. The %s file holds too little data for a picture of %d x %d pixels.";
 // Raised by SaveToStream: the class reads TIFF files only.
 inline constexpr const char* gsTIFFNoSave = "Saving %s files is not supported.";
 

@@ -10,6 +10,7 @@
 #include "formats/GraphicReaders.h"
 #include "formats/GraphicStrings.h"
 #include "platform/graphics/Jpeg.h"
+#include "platform/graphics/PictureBounds.h"
 #include "platform/i18n/GnuGetText.h"
 
 namespace {
@@ -313,10 +314,25 @@ TEST(FormatRegistry, TextsFollowTheInterfaceLanguage) {
     notYet = e.Message();
   }
   const std::string targa = FileFormatList->GetDescription(TTargaGraphic::ClassRef());
+  std::string tooLarge, tooLittle;
+  try {
+    CheckPictureSize(40000, 1, 24);
+  } catch (const EInvalidGraphic& e) {
+    tooLarge = e.Message();
+  }
+  try {
+    CheckPictureData(GraphicText(gsFormatPNM), 300, 200, 60000, 50, UncompressedData);
+  } catch (const EInvalidGraphic& e) {
+    tooLittle = e.Message();
+  }
   UseLanguage("en");
   EXPECT_EQ(description, "Afbeeldingen in Tagged Image File Format");
   EXPECT_EQ(message, "Kan afbeelding niet laden. Ongeldig of onverwacht PBM, PGM of PPM-afbeeldingsformaat.");
   EXPECT_EQ(notYet, "Kan afbeelding niet laden. Het lezen van GIF-bestanden wordt nog niet ondersteund.");
   EXPECT_EQ(targa, "Truevision-afbeeldingen");
+  EXPECT_EQ(tooLarge, "Kan afbeelding niet laden. De afbeelding is te groot: 40000 x 1 pixels.");
+  EXPECT_EQ(tooLittle,
+            "Kan afbeelding niet laden. Het PBM, PGM of PPM-bestand bevat te weinig gegevens voor een afbeelding van "
+            "300 x 200 pixels.");
   EXPECT_EQ(FileFormatList->GetDescription(TTIFFGraphic::ClassRef()), "Tagged image file format images");
 }
