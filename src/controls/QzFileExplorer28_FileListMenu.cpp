@@ -22,19 +22,28 @@ struct ListMenuEntry {
   int tag;
   const char* name;
   const char* caption;
+  const char* icon;  // the theme icon that stands for the item's bitmap
 };
 const ListMenuEntry kListMenu[] = {
-    {1, "ItemOpen", "&Open"},         {2, "ItemView", "&View"},
-    {0, nullptr, "-"},                {3, "SubMenuSend", "Se&nd To"},
-    {0, nullptr, "-"},                {4, "ItemOpCut", "Cu&t"},
-    {5, "ItemOpCopy", "&Copy"},       {6, "ItemOpPaste", "&Paste"},
-    {0, nullptr, "-"},                {7, "ItemRename", "&Rename"},
-    {8, "ItemDelete", "&Delete"},     {0, nullptr, "-"},
-    {9, "ItemProperty", "&Properties"}, {0, nullptr, "-"},
-    {10, "ItemFolder", "&New Folder..."},
+    {1, "ItemOpen", "&Open", "document-open"},
+    {2, "ItemView", "&View", "document-print-preview"},
+    {0, nullptr, "-", nullptr},
+    {3, "SubMenuSend", "Se&nd To", "document-send"},
+    {0, nullptr, "-", nullptr},
+    {4, "ItemOpCut", "Cu&t", "edit-cut"},
+    {5, "ItemOpCopy", "&Copy", "edit-copy"},
+    {6, "ItemOpPaste", "&Paste", "edit-paste"},
+    {0, nullptr, "-", nullptr},
+    {7, "ItemRename", "&Rename", "edit-rename"},
+    {8, "ItemDelete", "&Delete", "edit-delete"},
+    {0, nullptr, "-", nullptr},
+    {9, "ItemProperty", "&Properties", "document-properties"},
+    {0, nullptr, "-", nullptr},
+    {10, "ItemFolder", "&New Folder...", "folder-new"},
 };
 const char* const kSendToFixed[4] = {"Any Folder ...", "Clipboard as Contents", "Clipboard as FileName",
                                      "DeskTop as ShortCut"};
+const char* const kSendToIcons[4] = {"folder", "edit-paste", "edit-paste", "user-desktop"};
 
 bool IsViewExtension(const std::string& ext, int count) {
   static const char* const viewable[] = {".C",   ".CPP", ".DPK", ".DPR", ".H",   ".INF", ".INI", ".PAS",
@@ -73,6 +82,8 @@ void TQzFilelistView28PopUp::BuildPopupItems() {
     item->SetTag(e.tag);
     if (e.tag != 3) item->OnClick = [this](TObject* s) { PopupItemClick(s); };
     Items()->Add(item);
+    // The picture comes from the menu's image list: set once the item is in the menu.
+    item->SetImageIndex(ThemeIconIndex({e.icon}));
     if (e.tag == 3) sendMenu_ = item;
   }
   for (int i = 0; i < 4; ++i) {
@@ -82,6 +93,7 @@ void TQzFilelistView28PopUp::BuildPopupItems() {
     item->SetTag(30 + i);
     item->OnClick = [this](TObject* s) { PopupItemClick(s); };
     sendMenu_->Add(item);
+    item->SetImageIndex(ThemeIconIndex({kSendToIcons[i]}));
   }
   FillSendToMenu();
 }
@@ -104,11 +116,11 @@ void TQzFilelistView28PopUp::FillSendToMenu() {
     item->SetName("Send_To" + std::to_string(n + 4));
     item->SetTag(intptr_t(34 + n));
     const std::string& t = targets[n].second;
+    item->OnClick = [this](TObject* s) { PopupItemClick(s); };
+    sendMenu_->Add(item);
     item->SetImageIndex(t == kMailTarget   ? SystemIconIndexOf("message.eml", false)
                         : t == kZipTarget  ? SystemIconIndexOf("archive.zip", false)
                                            : SystemIconIndex(t));
-    item->OnClick = [this](TObject* s) { PopupItemClick(s); };
-    sendMenu_->Add(item);
     sendToPaths_.push_back(t);
   }
 }

@@ -454,27 +454,30 @@ struct TreeMenuEntry {
   int tag;
   const char* name;
   const char* caption;
+  const char* icon;  // the theme icon that stands for the item's bitmap
 };
 const TreeMenuEntry kTreeMenu[] = {
-    {1, "AddNode", "&New Folder"},
-    {2, "EditNode", "&Rename Folder"},
-    {3, "DelNode", "&Delete Folder"},
-    {0, nullptr, "-"},
-    {4, "CutNode", "Cu&t"},
-    {5, "CopyNode", "&Copy"},
-    {6, "PasteNode", "&Paste"},
-    {0, nullptr, "-"},
-    {7, "GetTreeSize", "Tree &Size"},
-    {8, "ShowFolderContents", "&Folder Contents"},
-    {0, nullptr, "-"},
-    {9, "ConnectNetResource", "&Map Network Drive ..."},
-    {10, "DisConnectNetResource", "Dis&Connect Network Drive"},
-    {0, nullptr, "-"},
-    {11, "ItemProperty", "&Property"},
+    {1, "AddNode", "&New Folder", "folder-new"},
+    {2, "EditNode", "&Rename Folder", "edit-rename"},
+    {3, "DelNode", "&Delete Folder", "edit-delete"},
+    {0, nullptr, "-", nullptr},
+    {4, "CutNode", "Cu&t", "edit-cut"},
+    {5, "CopyNode", "&Copy", "edit-copy"},
+    {6, "PasteNode", "&Paste", "edit-paste"},
+    {0, nullptr, "-", nullptr},
+    {7, "GetTreeSize", "Tree &Size", "drive-harddisk"},
+    {8, "ShowFolderContents", "&Folder Contents", "view-list-details"},
+    {0, nullptr, "-", nullptr},
+    {9, "ConnectNetResource", "&Map Network Drive ...", "network-server"},
+    {10, "DisConnectNetResource", "Dis&Connect Network Drive", "network-offline"},
+    {0, nullptr, "-", nullptr},
+    {11, "ItemProperty", "&Property", "document-properties"},
 };
 }  // namespace
 
-TQzDirTree21PopUp::TQzDirTree21PopUp(TQzDirTree21* tree) : TPopupMenu(tree), tree_(tree) {}
+TQzDirTree21PopUp::TQzDirTree21PopUp(TQzDirTree21* tree) : TPopupMenu(tree), tree_(tree) {
+  SetImages(SystemSmallImages());
+}
 
 void TQzDirTree21PopUp::BuildTreeMenu() {
   Items()->Clear();
@@ -489,6 +492,8 @@ void TQzDirTree21PopUp::BuildTreeMenu() {
       item->OnClick = [this](TObject* s) { ItemClick(s); };
     }
     Items()->Add(item);
+    // The picture comes from the menu's image list: set once the item is in the menu.
+    if (e.icon) item->SetImageIndex(ThemeIconIndex({e.icon}));
   }
 }
 

@@ -59,6 +59,9 @@ int SystemIconIndex(const std::string& path, bool open = false);
 int SystemIconIndexOf(const std::string& name, bool isFolder);
 // The icon of a drive kind.
 int DriveIconIndex(TDriveKind kind);
+// The index of a named icon of the desktop's icon theme ("edit-copy", "folder-new" ...):
+// the first of the names the theme has, else the style's file icon.
+int ThemeIconIndex(const std::vector<std::string>& names);
 // The MIME type's description in the interface language ("JPEG image", "Folder").
 std::string FileTypeName(const std::string& name, bool isFolder);
 

@@ -63,13 +63,21 @@ int IconIndex(const QStringList& names, QStyle::StandardPixmap fallback) {
   auto it = c.byIconName.find(key);
   if (it != c.byIconName.end()) return it->second;
   EnsureTheme();
-  QIcon icon;
+  // A theme icon counts only when it can be drawn (a theme may hold only SVG pictures
+  // that no installed image plug-in reads).
+  QImage image;
   for (const QString& name : names) {
-    icon = QIcon::fromTheme(name);
-    if (!icon.isNull()) break;
+    QIcon icon = QIcon::fromTheme(name);
+    if (icon.isNull()) continue;
+    image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    bool visible = false;
+    for (int y = 0; y < image.height() && !visible; ++y)
+      for (int x = 0; x < image.width() && !visible; ++x) visible = qAlpha(image.pixel(x, y)) != 0;
+    if (visible) break;
+    image = QImage();
   }
-  if (icon.isNull()) icon = QApplication::style()->standardIcon(fallback);
-  QImage image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+  if (image.isNull())
+    image = QApplication::style()->standardIcon(fallback).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
   if (image.size() != QSize(16, 16)) image = image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);
   if (image.isNull()) {
     image = QImage(16, 16, QImage::Format_ARGB32);
@@ -145,6 +153,32 @@ int DriveIconIndex(TDriveKind kind) {
     case dkCDRom: return IconIndex({QStringLiteral("drive-optical"), QStringLiteral("media-optical")}, QStyle::SP_DriveCDIcon);
     default: return IconIndex({QStringLiteral("drive-harddisk")}, QStyle::SP_DriveHDIcon);
   }
+}
+
+int ThemeIconIndex(const std::vector<std::string>& names) {
+  // The style's own pictures where the theme has none of the names.
+  static const std::map<std::string, QStyle::StandardPixmap> fallbacks = {
+      {"folder-new", QStyle::SP_FileDialogNewFolder},
+      {"edit-delete", QStyle::SP_TrashIcon},
+      {"edit-rename", QStyle::SP_FileDialogDetailedView},
+      {"drive-harddisk", QStyle::SP_DriveHDIcon},
+      {"view-list-details", QStyle::SP_FileDialogListView},
+      {"network-server", QStyle::SP_DriveNetIcon},
+      {"network-offline", QStyle::SP_BrowserStop},
+      {"document-properties", QStyle::SP_FileDialogInfoView},
+      {"document-open", QStyle::SP_DialogOpenButton},
+      {"document-print-preview", QStyle::SP_FileDialogContentsView},
+      {"document-send", QStyle::SP_ArrowRight},
+      {"folder", QStyle::SP_DirIcon},
+      {"user-desktop", QStyle::SP_DesktopIcon},
+  };
+  QStringList list;
+  QStyle::StandardPixmap fallback = QStyle::SP_FileIcon;
+  for (const std::string& n : names) {
+    list << QString::fromStdString(n);
+    if (auto it = fallbacks.find(n); it != fallbacks.end() && fallback == QStyle::SP_FileIcon) fallback = it->second;
+  }
+  return IconIndex(list, fallback);
 }
 
 std::string FileTypeName(const std::string& name, bool isFolder) {
