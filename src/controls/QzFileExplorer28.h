@@ -247,6 +247,19 @@ class TQzDirTree21PopUp : public TPopupMenu {
   TQzDirTree21* tree_;
 };
 
+// One item of an explorer menu table: nullptr name makes a separator.
+struct TExplorerMenuEntry {
+  int tag;
+  const char* name;
+  const char* caption;  // English, looked up in the catalogue's context
+  const char* icon;     // the theme icon that stands for the item's bitmap
+};
+// Appends the items of a table to parent (a menu's Items or a sub-menu), each with its
+// caption in the explorer language, tag, name, picture and the click handler (none for
+// items with sub-items, tag subMenuTag). Returns the item of subMenuTag, if any.
+TMenuItem* AddExplorerMenuItems(TPopupMenu* menu, TMenuItem* parent, const TExplorerMenuEntry* entries, size_t count,
+                                const char* context, const TNotifyEvent& click, int subMenuTag = -1);
+
 // ===========================================================================
 // Map network drive dialog
 // ===========================================================================

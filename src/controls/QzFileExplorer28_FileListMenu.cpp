@@ -18,13 +18,7 @@ namespace {
 const char* const kMailTarget = "mailto:";
 const char* const kZipTarget = "zip:";
 
-struct ListMenuEntry {
-  int tag;
-  const char* name;
-  const char* caption;
-  const char* icon;  // the theme icon that stands for the item's bitmap
-};
-const ListMenuEntry kListMenu[] = {
+const TExplorerMenuEntry kListMenu[] = {
     {1, "ItemOpen", "&Open", "document-open"},
     {2, "ItemView", "&View", "document-print-preview"},
     {0, nullptr, "-", nullptr},
@@ -41,10 +35,12 @@ const ListMenuEntry kListMenu[] = {
     {0, nullptr, "-", nullptr},
     {10, "ItemFolder", "&New Folder...", "folder-new"},
 };
-const char* const kSendToFixed[4] = {"Any Folder ...", "Clipboard as Contents", "Clipboard as FileName",
-                                     "DeskTop as ShortCut"};
-const char* const kSendToIcons[4] = {"folder", "edit-paste", "edit-paste", "user-desktop"};
-
+const TExplorerMenuEntry kSendToFixed[4] = {
+    {30, "Send_To0", "Any Folder ...", "folder"},
+    {31, "Send_To1", "Clipboard as Contents", "edit-paste"},
+    {32, "Send_To2", "Clipboard as FileName", "edit-paste"},
+    {33, "Send_To3", "DeskTop as ShortCut", "user-desktop"},
+};
 bool IsViewExtension(const std::string& ext, int count) {
   static const char* const viewable[] = {".C",   ".CPP", ".DPK", ".DPR", ".H",   ".INF", ".INI", ".PAS",
                                          ".PRG", ".TXT", ".DOC", ".RTF", ".WRI", ".BMP", ".GIF", ".JPG"};
@@ -69,32 +65,9 @@ TQzFilelistView28PopUp::TQzFilelistView28PopUp(TQzFilelistView28* list) : TPopup
 
 void TQzFilelistView28PopUp::BuildPopupItems() {
   Items()->Clear();
-  const char* ctx = "explorer-list";
-  for (const ListMenuEntry& e : kListMenu) {
-    auto* item = new TMenuItem(this);
-    if (!e.name) {
-      item->SetCaption("-");
-      Items()->Add(item);
-      continue;
-    }
-    item->SetCaption(ExplorerText(e.caption, ctx));
-    item->SetName(e.name);
-    item->SetTag(e.tag);
-    if (e.tag != 3) item->OnClick = [this](TObject* s) { PopupItemClick(s); };
-    Items()->Add(item);
-    // The picture comes from the menu's image list: set once the item is in the menu.
-    item->SetImageIndex(ThemeIconIndex({e.icon}));
-    if (e.tag == 3) sendMenu_ = item;
-  }
-  for (int i = 0; i < 4; ++i) {
-    auto* item = new TMenuItem(this);
-    item->SetCaption(ExplorerText(kSendToFixed[i], ctx));
-    item->SetName("Send_To" + std::to_string(i));
-    item->SetTag(30 + i);
-    item->OnClick = [this](TObject* s) { PopupItemClick(s); };
-    sendMenu_->Add(item);
-    item->SetImageIndex(ThemeIconIndex({kSendToIcons[i]}));
-  }
+  const TNotifyEvent click = [this](TObject* s) { PopupItemClick(s); };
+  sendMenu_ = AddExplorerMenuItems(this, Items(), kListMenu, std::size(kListMenu), "explorer-list", click, 3);
+  AddExplorerMenuItems(this, sendMenu_, kSendToFixed, std::size(kSendToFixed), "explorer-list", click);
   FillSendToMenu();
 }
 

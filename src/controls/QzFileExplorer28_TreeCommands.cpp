@@ -450,13 +450,7 @@ void TQzDirTree21::ShowProperties() {
 // ---------------------------------------------------------------------------
 
 namespace {
-struct TreeMenuEntry {
-  int tag;
-  const char* name;
-  const char* caption;
-  const char* icon;  // the theme icon that stands for the item's bitmap
-};
-const TreeMenuEntry kTreeMenu[] = {
+const TExplorerMenuEntry kTreeMenu[] = {
     {1, "AddNode", "&New Folder", "folder-new"},
     {2, "EditNode", "&Rename Folder", "edit-rename"},
     {3, "DelNode", "&Delete Folder", "edit-delete"},
@@ -475,26 +469,37 @@ const TreeMenuEntry kTreeMenu[] = {
 };
 }  // namespace
 
+TMenuItem* AddExplorerMenuItems(TPopupMenu* menu, TMenuItem* parent, const TExplorerMenuEntry* entries, size_t count,
+                                const char* context, const TNotifyEvent& click, int subMenuTag) {
+  TMenuItem* subMenu = nullptr;
+  for (size_t i = 0; i < count; ++i) {
+    const TExplorerMenuEntry& e = entries[i];
+    auto* item = new TMenuItem(menu);
+    if (!e.name) {
+      item->SetCaption("-");
+      parent->Add(item);
+      continue;
+    }
+    item->SetCaption(ExplorerText(e.caption, context));
+    item->SetName(e.name);
+    item->SetTag(e.tag);
+    if (e.tag != subMenuTag) item->OnClick = click;
+    parent->Add(item);
+    // The picture comes from the menu's image list: set once the item is in the menu.
+    if (e.icon) item->SetImageIndex(ThemeIconIndex({e.icon}));
+    if (e.tag == subMenuTag) subMenu = item;
+  }
+  return subMenu;
+}
+
 TQzDirTree21PopUp::TQzDirTree21PopUp(TQzDirTree21* tree) : TPopupMenu(tree), tree_(tree) {
   SetImages(SystemSmallImages());
 }
 
 void TQzDirTree21PopUp::BuildTreeMenu() {
   Items()->Clear();
-  for (const TreeMenuEntry& e : kTreeMenu) {
-    auto* item = new TMenuItem(this);
-    if (!e.name) {
-      item->SetCaption("-");
-    } else {
-      item->SetCaption(ExplorerText(e.caption, "explorer-tree"));
-      item->SetName(e.name);
-      item->SetTag(e.tag);
-      item->OnClick = [this](TObject* s) { ItemClick(s); };
-    }
-    Items()->Add(item);
-    // The picture comes from the menu's image list: set once the item is in the menu.
-    if (e.icon) item->SetImageIndex(ThemeIconIndex({e.icon}));
-  }
+  AddExplorerMenuItems(this, Items(), kTreeMenu, std::size(kTreeMenu), "explorer-tree",
+                       [this](TObject* s) { ItemClick(s); });
 }
 
 TMenuItem* TQzDirTree21PopUp::ItemNamed(const std::string& name) const {
