@@ -702,19 +702,23 @@ void TQzFilelistView28::DeleteSelected() {
 
 void TQzFilelistView28::PermanentDelete() {
   if (IsDriveView() || SelCount() == 0) return;
-  std::vector<TListItem*> chosen;
-  for (int i = 0; i < Items()->Count(); ++i)
-    if (Items()->Item(i)->Selected()) chosen.push_back(Items()->Item(i));
+  // The rows are read first: each question lets events run, which may refill the list.
+  struct Chosen {
+    std::string caption, path;
+    bool folder;
+  };
+  std::vector<Chosen> chosen;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    if (item->Selected() && item->Caption() != parentDirCaption_)
+      chosen.push_back({item->Caption(), item->SubItems()->Strings(siPath), item->SubItems()->Strings(siKind) == "dir"});
+  }
   bool failed = false;
-  for (TListItem* item : chosen) {
-    if (item->Caption() == parentDirCaption_) continue;
-    if (item->SubItems()->Strings(siKind) == "dir") break;
+  for (const Chosen& c : chosen) {
+    if (c.folder) break;
     const std::string question =
-        ExplorerText("Are you sure you want to permanently delete file", "explorer-list") + "\n  \"" + item->Caption() +
-        "\"?";
-    if (MessageDlg(question, mtConfirmation, {mbYes, mbNo}, 0) == mrYes)
-      failed = !DeleteFile(item->SubItems()->Strings(siPath)) || failed;
-    item->SetSelected(false);
+        ExplorerText("Are you sure you want to permanently delete file", "explorer-list") + "\n  \"" + c.caption + "\"?";
+    if (MessageDlg(question, mtConfirmation, {mbYes, mbNo}, 0) == mrYes) failed = !DeleteFile(c.path) || failed;
   }
   UpdateFileList();
   if (failed) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);

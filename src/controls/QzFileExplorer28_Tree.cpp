@@ -315,6 +315,9 @@ void TQzDirTree21::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
   if (!node || (!hit.Contains(htOnItem) && !hit.Contains(htOnIcon) && !hit.Contains(htOnLabel))) return;
   if (Selected() != node) SetSelected(node);
   pathChangedByUser(true);
+  // A message (a drive without its medium) lets events run, and a change on disk may
+  // have rebuilt the tree meanwhile: the pressed node must still be the selected one.
+  if (Selected() != node) return;
   if (FDragDropEnabled && Button == mbLeft && node->Level() >= 1) {
     // The dragged folder is kept apart from a pending cut or copy: a click on the paste
     // target must not become the paste's source.
@@ -373,6 +376,14 @@ void TQzDirTree21::ShellChanged(const std::string& folder) {
   ReloadTree();
   if (TTreeNode* computer = Items()->GetFirstNode(); computer && !computer->Expanded()) computer->Expand(false);
   Items()->EndUpdate();
-  if (!remembered.empty()) OpenPath(remembered);
+  // The folder that was selected is opened again. It did not change, so OnDirChange
+  // stays silent: a folder made somewhere else must not make the window reload its
+  // files and lose the picture it shows.
+  if (!remembered.empty() && remembered != "Drives") {
+    TDirChangeEvent handler = std::move(OnDirChange);
+    OnDirChange = nullptr;
+    OpenPath(remembered);
+    OnDirChange = std::move(handler);
+  }
   informFileList(remembered, true);
 }

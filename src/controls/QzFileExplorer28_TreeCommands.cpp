@@ -173,11 +173,14 @@ bool TQzDirTree21::DeleteFolder(TTreeNode* node) {
   if (DirectoryExists(path)) {
     ok = ShellFileOperation(foDelete, StripBackslash(path), std::string());
     if (ok) {
+      // The question let events run: the tree may have been rebuilt meanwhile, so the
+      // node is looked up again by its folder.
+      const std::string parentPath = AddBackslash(ExtractFileDir(StripBackslash(path)));
       TTreeNode* sel = Selected();
-      TTreeNode* parent = sel->Parent();
-      SetSelected(parent);
-      sel->Delete();
-      const std::string parentPath = GetNodePath(parent);
+      if (sel && sel->Level() >= 2 && GetNodePath(sel) == path) {
+        SetSelected(sel->Parent());
+        sel->Delete();
+      }
       OpenPath(parentPath);
       informFileList(parentPath, false);
     } else if (DirectoryExists(path)) {
