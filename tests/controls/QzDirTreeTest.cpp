@@ -41,11 +41,19 @@ class QzDirTreeTest : public ExplorerTest {
   }
   // A left press on the label of a folder's node, as the user clicks it. The node is
   // looked up after the events ran (a change elsewhere on disk may rebuild the tree).
+  TTreeNode* FindNode(const std::string& folder) {
+    for (TTreeNode* n = tree_->Items()->GetFirstNode(); n; n = n->GetNext())
+      if (n->Level() >= 1 && tree_->GetNodePath(n) == folder + "/") return n;
+    // Not filled yet (the tree may have been rebuilt): open the way down to it.
+    if (folder.size() <= root_.size()) return nullptr;
+    TTreeNode* parent = FindNode(fs::path(folder).parent_path().string());
+    if (!parent) return nullptr;
+    parent->Expand(false);
+    return Child(parent, fs::path(folder).filename().string());
+  }
   void ClickNode(const std::string& folder) {
     Application->ProcessMessages();
-    TTreeNode* node = nullptr;
-    for (TTreeNode* n = tree_->Items()->GetFirstNode(); n && !node; n = n->GetNext())
-      if (n->Level() >= 1 && tree_->GetNodePath(n) == folder + "/") node = n;
+    TTreeNode* node = FindNode(folder);
     ASSERT_NE(node, nullptr) << folder;
     node->MakeVisible();
     TRect r = node->DisplayRect(true);
