@@ -66,8 +66,10 @@ TEST_F(QzFilelistTest, RowsAreTheEntriesFindListsWithTheirSizesAndDates) {
   MakeFile(root_ + "/empty", 0);
   fs::create_directories(root_ + "/folder é");
   list_->SetFileSize(fsByte);
+  const std::string cwd = GetCurrentDir();
   list_->SetDirectory(root_);
   EXPECT_EQ(list_->Directory(), root_ + "/");
+  EXPECT_EQ(GetCurrentDir(), cwd) << "the process's current folder stays where it was";
   std::vector<std::string> listed = Captions();
   ASSERT_FALSE(listed.empty());
   EXPECT_EQ(listed[0], " Parent");
@@ -254,6 +256,16 @@ TEST_F(QzFilelistTest, DeleteGoesToTheTrashAndPermanentDeleteStopsAtAFolder) {
   EXPECT_FALSE(Exists(root_ + "/d.jpg"));
   EXPECT_FALSE(Exists(HomeTrashDir() + "/files/d.jpg"));
   EXPECT_TRUE(Exists(root_ + "/c folder"));
+  // A file that cannot be deleted is reported, not passed over in silence.
+  MakeFile(root_ + "/e.jpg", 10);
+  list_->UpdateFileList();
+  Select({"e.jpg"});
+  TFileFaultScope refused(TFileFaultOp::Unlink, EACCES, "e.jpg");
+  ExpectMessage("\"e.jpg\"?", mrYes);
+  ExpectMessage(TextOpFailed);
+  key = VK_DELETE;
+  list_->KeyDown(key, TShiftState{ssShift});
+  EXPECT_TRUE(Exists(root_ + "/e.jpg"));
 }
 
 TEST_F(QzFilelistTest, TheDriveViewRefusesToDeleteCutRenameOrMakeFolders) {
