@@ -2,6 +2,7 @@
 // the 42 extensions the viewer opens.
 #include <algorithm>
 
+#include "formats/GIFImage.h"
 #include "formats/GraphicFormats.h"
 #include "formats/GraphicReaders.h"
 #include "formats/GraphicStrings.h"
@@ -205,6 +206,8 @@ const Registration kRegistrations[] = {
 
 void InitializeGraphicFormats() {
   if (FileFormatList != nullptr) return;
+  // The GIF image class registers "GIF" first, so that the list's own "gif" entry is the later one.
+  InitializeGIFImage();
   auto list = std::make_unique<TFileFormatList>();
   for (const Registration& r : kRegistrations)
     list->RegisterFileFormat(r.Extension, r.Common, r.Individual, TFormatTypes::FromBits(r.Flags), false, r.Class());
@@ -223,4 +226,5 @@ void FinalizeGraphicFormats() {
   FileFormatList->UnregisterFileFormat("", TPNGGraphic::ClassRef());
   delete FileFormatList;
   FileFormatList = nullptr;
+  FinalizeGIFImage();
 }
