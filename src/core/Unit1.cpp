@@ -72,4 +72,5 @@ void TForm1::bindEvents() {
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
   M_Settings->OnClick = [this](TObject* Sender) { M_SettingsClick(Sender); };
+  RunGifImage1->OnClick = [this](TObject* Sender) { RunGifImage1Click(Sender); };
 }

@@ -38,6 +38,7 @@ class TGauge;
 class TTimer;
 class TSpinEdit;
 class TOpenDialog;
+class TGIFImage;
 class TScrollBox;
 class TZqSpeedButton;
 class TZqButton;
@@ -312,7 +313,8 @@ class TForm1 : public TForm {
   std::string FScaleText;
   int32_t FImageWidth = 0, FImageHeight = 0, FFitWidth = 0, FFitHeight = 0;
   bool FFitError = false, FAnimatedGif = false, FPlaceholderShown = false;
-  TGraphic* FGifImage = nullptr;
+  // The GIF image that Image1's picture holds and animates (Image1's picture owns it).
+  TGIFImage* FGifImage = nullptr;
   std::string FCurrentTreePath, FPreviousFolder, FFolderBeforeShows, FSavedFolderPath;
   TTreeNode* FStartNode = nullptr;
   int32_t FStartLevel = 0;
@@ -439,6 +441,8 @@ class TForm1 : public TForm {
   bool IsAssociatedFile(const std::string& FileName) const;
   // A GIF file with more than one image; sets FAnimatedGif for a GIF file.
   bool IsAmimatedGif(const std::string& FileName);
+  // The picture popup's GIF switch: starts or stops the shown GIF's animation at 100 %.
+  void RunGifImage1Click(TObject* Sender);
   // Shows a ".txt" file as text when that option is on and no fade runs (true then);
   // otherwise hides the text view (false).
   bool ShowTextFile(const std::string& FileName, bool Fading);

@@ -14,6 +14,7 @@
 #include "core/UnitFadestyles.h"
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
+#include "formats/GIFImage.h"
 #include "formats/Resample.h"
 #include "metadata/windows/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
@@ -75,6 +76,41 @@ std::string ReadTextStart(const std::string& fileName) {
   return bytes;
 }
 
+// A GIF that the format list's reader cannot open is read by the GIF image class: its
+// first frame at the size of the picture's screen. False when that fails too.
+bool LoadGifPicture(const std::string& fileName, TPicture& picture) {
+  if (UpperCase(ExtractFileExt(fileName)) != ".GIF") return false;
+  try {
+    TGIFImage gif;
+    gif.LoadFromFile(fileName);
+    TBitmap* first = gif.GetBitmap();
+    if (!first || first->Empty()) return false;
+    picture.Assign(first);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// Hands an animated GIF to the image control, which then plays it at its present size.
+// Transparent parts, and frames restored to the background, show the picture area's
+// colour. The image control's own copy is returned; nullptr when the file cannot be
+// drawn (the picture shown already stays).
+TGIFImage* ShowAnimatedGif(TImage& image, TColor areaColor, const std::string& fileName) {
+  auto gif = std::make_unique<TGIFImage>();
+  gif->DrawBackgroundColor = ColorToRGB(areaColor);
+  try {
+    gif->LoadFromFile(fileName);
+    gif->GetBitmap();
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  image.SetAutoSize(false);
+  image.SetStretch(true);
+  image.Picture()->Assign(gif.get());
+  return dynamic_cast<TGIFImage*>(image.Picture()->Graphic());
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -101,6 +137,7 @@ void TForm1::EmptyAllImages() {
   if (HistogramForm && HistogramForm->Visible()) HistogramForm->ClearHistogram(*HistogramForm->Image1->Canvas());
   ZrkSound1->SetSoundFile(std::string());
   ZqSoundbutton->SetVisible(false);
+  FGifImage = nullptr;
   Image1->Picture()->Assign(nullptr);
   Image1->SetWidth(10);
   Image1->SetHeight(10);
@@ -126,9 +163,22 @@ bool TForm1::IsAssociatedFile(const std::string& FileName) const {
 
 bool TForm1::IsAmimatedGif(const std::string& FileName) {
   if (UpperCase(ExtractFileExt(FileName)) != ".GIF") return false;
-  // Animation needs the GIF image class; until it is registered every GIF counts as still.
   FAnimatedGif = false;
+  try {
+    auto gif = std::make_unique<TGIFImage>();
+    gif->LoadFromFile(FileName);
+    FAnimatedGif = gif->Images().GetCount() > 1;
+  } catch (const std::exception&) {
+    // A GIF that cannot be read is no animation.
+  }
   return FAnimatedGif;
+}
+
+void TForm1::RunGifImage1Click(TObject* /*Sender*/) {
+  if (UpperCase(ExtractFileExt(FCurrentFile)) != ".GIF" || FZoomPercent != 100) return;
+  // Only the GIF that Image1 still holds.
+  if (!FGifImage || Image1->Picture()->Graphic() != FGifImage) return;
+  FGifImage->SetAnimate(!FGifImage->GetAnimate());
 }
 
 bool TForm1::ShowTextFile(const std::string& FileName, bool Fading) {
@@ -204,6 +254,7 @@ void TForm1::OpenThePicture(const std::string& FileName) {
   FZoomPercent = 100;
   FCurrentFile.clear();
   FAnimatedGif = false;
+  FGifImage = nullptr;
   noPicture_ = false;
   Wallpaper1->SetEnabled(false);
   HideExifLabels();
@@ -281,7 +332,7 @@ void TForm1::OpenThePicture(const std::string& FileName) {
       try {
         picture->LoadFromFile(name);
       } catch (const std::exception&) {
-        showPlaceholder();
+        if (!LoadGifPicture(name, *picture)) showPlaceholder();
       }
     }
 
@@ -357,9 +408,8 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     Image1->SetVisible(!ZephFade1->Visible());
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-    // An animated GIF would be handed to the GIF image class here; until that class is
-    // registered the check only keeps FAnimatedGif up to date.
-    if (!FSlideRunning && !noPicture_) IsAmimatedGif(name);
+    // An animated GIF animates in Image1 (a running slide show shows its first frame).
+    if (!FSlideRunning && !noPicture_ && IsAmimatedGif(name)) FGifImage = ShowAnimatedGif(*Image1, ScrollBox1->Color(), name);
     FillStatusbar(name, IntToStr(int64_t(elapsed)));
     if (fading) FadePicture();
     Timer1->SetEnabled(FSlideRunning);

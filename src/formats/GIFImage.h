@@ -108,11 +108,11 @@ class TGIFList : public TPersistent {
 // Colour tables
 // ---------------------------------------------------------------------------
 
-struct THistogramEntry {
+struct TGIFHistogramEntry {
   int32_t Count = 0;
   int32_t Index = 0;
 };
-using THistogram = std::array<THistogramEntry, 256>;
+using TGIFHistogram = std::array<TGIFHistogramEntry, 256>;
 
 class TGIFColorMap : public TPersistent {
  public:
@@ -145,7 +145,7 @@ class TGIFColorMap : public TPersistent {
   void SetOptimized(bool value) { optimized_ = value; }
 
   virtual void Warning(int severity, const std::string& message) = 0;
-  virtual void BuildHistogram(THistogram& histogram) = 0;
+  virtual void BuildHistogram(TGIFHistogram& histogram) = 0;
   virtual void MapImages(const uint8_t* map) = 0;
   virtual bool Optimize() = 0;
   virtual void Changed() = 0;
@@ -166,7 +166,7 @@ class TGIFGlobalColorMap : public TGIFColorMap {
   explicit TGIFGlobalColorMap(TGIFHeader* header) : header_(header) {}
   TGIFHeader* Header() const { return header_; }
   void Warning(int severity, const std::string& message) override;
-  void BuildHistogram(THistogram& histogram) override;
+  void BuildHistogram(TGIFHistogram& histogram) override;
   void MapImages(const uint8_t* map) override;
   bool Optimize() override;
   void Changed() override;
@@ -180,7 +180,7 @@ class TGIFLocalColorMap : public TGIFColorMap {
   explicit TGIFLocalColorMap(TGIFSubImage* subImage) : subImage_(subImage) {}
   TGIFSubImage* SubImage() const { return subImage_; }
   void Warning(int severity, const std::string& message) override;
-  void BuildHistogram(THistogram& histogram) override;
+  void BuildHistogram(TGIFHistogram& histogram) override;
   void MapImages(const uint8_t* map) override;
   bool Optimize() override;
   void Changed() override;

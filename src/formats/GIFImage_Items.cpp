@@ -256,7 +256,7 @@ void TGIFColorMap::Assign(TPersistent* source) {
 bool TGIFColorMap::DoOptimize() {
   if (count_ <= 1) return false;
   optimized_ = true;
-  THistogram histogram{};
+  TGIFHistogram histogram{};
   BuildHistogram(histogram);
   // Quicksort by usage, largest first, the middle element as pivot.
   auto sort = [&](auto& self, int low, int high) -> void {
@@ -310,7 +310,7 @@ void TGIFGlobalColorMap::Warning(int severity, const std::string& message) {
 
 namespace {
 // Adds a frame's pixels to the histogram of the table it uses.
-void CountPixels(const TGIFSubImage& frame, THistogram& histogram, int count) {
+void CountPixels(const TGIFSubImage& frame, TGIFHistogram& histogram, int count) {
   const uint8_t* p = frame.Data();
   if (!p) return;
   const int64_t n = std::min<int64_t>(frame.DataSize(), int64_t(frame.Width()) * frame.Height());
@@ -333,7 +333,7 @@ void MapFrame(TGIFSubImage& frame, const uint8_t* map) {
 }
 }  // namespace
 
-void TGIFGlobalColorMap::BuildHistogram(THistogram& histogram) {
+void TGIFGlobalColorMap::BuildHistogram(TGIFHistogram& histogram) {
   for (int i = 0; i < Count(); ++i) histogram[size_t(i)] = {0, i};
   TGIFImage* image = header_->Image();
   if (!image) return;
@@ -366,7 +366,7 @@ void TGIFLocalColorMap::Warning(int severity, const std::string& message) {
   if (subImage_->Image()) subImage_->Image()->Warning(this, severity, message);
 }
 
-void TGIFLocalColorMap::BuildHistogram(THistogram& histogram) {
+void TGIFLocalColorMap::BuildHistogram(TGIFHistogram& histogram) {
   for (int i = 0; i < Count(); ++i) histogram[size_t(i)] = {0, i};
   CountPixels(*subImage_, histogram, Count());
 }
