@@ -12,6 +12,8 @@ packages=(
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
   gifsicle giflib-tools sane-utils xvfb xauth desktop-file-utils libglib2.0-bin unzip
+  # giflib's headers, for the GIF benchmark's comparison with its decoder
+  libgif-dev
 )
 
 missing=()

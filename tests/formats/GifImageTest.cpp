@@ -8,6 +8,7 @@
 #include "formats/GraphicFormats.h"
 #include "formats/GraphicReaders.h"
 #include "platform/gui/Clipbrd.h"
+#include "platform/i18n/GnuGetText.h"
 
 using namespace giftest;
 
@@ -341,4 +342,26 @@ TEST(GifImage, CopiesAndConversions) {
   EXPECT_EQ(bitmap.PixelColor(0, 0), copy.Header().ColorMap().Colors(0));
   TStringList notAGraphic;
   EXPECT_THROW(copy.Add(&notAGraphic), GIFException);
+}
+
+TEST(GifImage, MessagesFollowTheInterfaceLanguage) {
+  const std::string locale = testsupport::ProgramDir() + "/locale";
+  if (access((locale + "/nl/LC_MESSAGES/default.mo").c_str(), R_OK) != 0) GTEST_SKIP() << "catalogue not built";
+  InitTranslation(locale);
+  UseLanguage("nl");
+  std::string message;
+  std::vector<std::string> warnings;
+  try {
+    LoadGif(Bytes{'G', 'X', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'});
+  } catch (const GIFException& e) {
+    message = e.Message();
+  }
+  GifWriter w(2, 1);
+  w.Descriptor(0, 0, 0, 1);
+  w.Pixels(2, Bytes{0, 1});
+  w.Trailer();
+  LoadGif(w.bytes(), &warnings);
+  UseLanguage("en");
+  EXPECT_EQ(message, "Ongeldige GIF-handtekening");
+  EXPECT_EQ(warnings, std::vector<std::string>{"Afbeelding is groter dan het logische scherm"});
 }
