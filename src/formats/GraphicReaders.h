@@ -16,15 +16,15 @@
 
 #include "formats/GraphicFormats_Targa.h"
 #include "formats/GraphicFormats_TIFF.h"
-KIVO2_PLACEHOLDER_READER(TEPSGraphic, TTIFFGraphic)
+#include "formats/GraphicFormats_EPS.h"
 KIVO2_PLACEHOLDER_READER(TPCXGraphic, TFormatGraphic)
-KIVO2_PLACEHOLDER_READER(TRLAGraphic, TFormatGraphic)
+#include "formats/GraphicFormats_RLA.h"
 KIVO2_PLACEHOLDER_READER(TSGIGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TPSDGraphic, TFormatGraphic)
 KIVO2_PLACEHOLDER_READER(TPPMGraphic, TFormatGraphic)
-KIVO2_PLACEHOLDER_READER(TAutodeskGraphic, TFormatGraphic)
-KIVO2_PLACEHOLDER_READER(TPCDGraphic, TFormatGraphic)
-KIVO2_PLACEHOLDER_READER(TGIFGraphic, TFormatGraphic)
-KIVO2_PLACEHOLDER_READER(TCUTGraphic, TFormatGraphic)
+#include "formats/GraphicFormats_Cel.h"
+#include "formats/GraphicFormats_PCD.h"
+#include "formats/GraphicFormats_GIF.h"
+#include "formats/GraphicFormats_CUT.h"
 KIVO2_PLACEHOLDER_READER(TPSPGraphic, TFormatGraphic)
 #include "formats/GraphicFormats_PNG.h"

@@ -75,7 +75,7 @@ inline constexpr const char* gsFormatPCD = "PCD";
 inline constexpr const char* gsFormatGIF = "GIF";
 inline constexpr const char* gsFormatRLA = "RLA";
 inline constexpr const char* gsFormatSGI = "sgi, bw or rgb(a)";
-inline constexpr const char* gsFormatCEL = "CEL or PIC";
+inline constexpr const char* gsFormatCEL = "Autodesk";
 
 // --- Descriptions of the registered formats ---
 inline constexpr const char* gsDescBitmaps = "Windows bitmaps";
