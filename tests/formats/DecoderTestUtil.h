@@ -1,14 +1,17 @@
 #pragma once
 // Helpers of the decoder tests: running a decoder over exactly sized blocks (so that
-// AddressSanitizer sees any access outside them) and building bit streams.
+// AddressSanitizer sees any access outside them), building bit streams, and GIF
+// files of hand-assembled LZW data with what ImageMagick decodes from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "formats/GraphicCompression.h"
 
 namespace decodertest {
@@ -79,5 +82,77 @@ class BitWriter {
   unsigned bits_ = 0;
   Bytes bytes_;
 };
+
+// The codes of a GIF stream that holds every pixel as its own root code: each code
+// after the first of a table adds an entry, so the writer follows the decoder's
+// table growth and code widths.
+class GifLiteralWriter {
+ public:
+  explicit GifLiteralWriter(unsigned codeSize)
+      : bits_(false), clear_(1u << codeSize), start_(codeSize + 1), width_(codeSize + 1) {
+    Clear();
+  }
+  void Clear() {
+    bits_.Put(clear_, width_);
+    width_ = start_;
+    free_ = clear_ + 2;
+    first_ = true;
+  }
+  // Writes a code and grows the table as the decoder does; returns the entry added (or -1).
+  int Code(unsigned code) {
+    bits_.Put(code, width_);
+    if (first_) {
+      first_ = false;
+      return -1;
+    }
+    if (free_ >= 4096) return -1;
+    const int added = int(free_);
+    if (free_ == (1u << width_) - 1 && width_ < 12) ++width_;
+    ++free_;
+    return added;
+  }
+  unsigned Free() const { return free_; }
+  Bytes End() {
+    bits_.Put(clear_ + 1, width_);
+    return bits_.Finish();
+  }
+
+ private:
+  BitWriter bits_;
+  unsigned clear_, start_, width_, free_ = 0;
+  bool first_ = true;
+};
+
+// Wraps LZW data into a GIF of one frame with a grey colour table (index i is grey i).
+inline std::string GifFile(int w, int h, unsigned codeSize, const Bytes& data) {
+  std::string f = "GIF89a";
+  auto u16 = [&](int v) { f += char(v & 0xFF), f += char(v >> 8); };
+  u16(w), u16(h);
+  f += char(0xF7), f += char(0), f += char(0);
+  for (int i = 0; i < 256; ++i) f += char(i), f += char(i), f += char(i);
+  f += ',';
+  u16(0), u16(0), u16(w), u16(h);
+  f += char(0);
+  f += char(codeSize);
+  for (size_t i = 0; i < data.size(); i += 255) {
+    const size_t n = std::min<size_t>(255, data.size() - i);
+    f += char(n);
+    f.append(reinterpret_cast<const char*>(data.data()) + i, n);
+  }
+  f += char(0);
+  f += ';';
+  return f;
+}
+
+// The grey values ImageMagick decodes from a GIF file.
+inline Bytes ImageMagickGrey(const std::string& gif) {
+  const std::string path = testsupport::TempPath("lzw.gif");
+  testsupport::WriteFile(path, gif);
+  testsupport::Raster r = testsupport::ImageMagickRaster(path);
+  Bytes out;
+  for (int y = 0; y < r.height; ++y)
+    for (int x = 0; x < r.width; ++x) out.push_back(uint8_t(r.at(x, y, 0)));
+  return out;
+}
 
 }  // namespace decodertest
