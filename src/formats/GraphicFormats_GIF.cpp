@@ -55,6 +55,16 @@ uint8_t SkipExtensions(TStream& stream) {
 uint8_t TableBits(uint8_t packed) { return uint8_t((packed & 7) + 1); }
 size_t TableEntries(uint8_t packed) { return size_t(2) << (packed & 7); }
 
+// A colour table of the size its packed fields give: entries of red, green and blue.
+TPalette ReadColorTable(TStream& stream, uint8_t packed) {
+  uint8_t table[256 * 3];
+  const size_t entries = TableEntries(packed);
+  stream.ReadBuffer(table, int64_t(3 * entries));
+  std::vector<TPaletteEntry> palette(entries);
+  for (size_t i = 0; i < entries; ++i) palette[i] = PaletteEntry(table[3 * i], table[3 * i + 1], table[3 * i + 2]);
+  return TPalette(std::move(palette));
+}
+
 }  // namespace
 
 bool TGIFGraphic::CanLoad(TStream& stream) {
@@ -113,14 +123,7 @@ void TGIFGraphic::LoadFromStream(TStream& stream) {
 
     uint8_t screen[kScreenSize];
     stream.ReadBuffer(screen, kScreenSize);
-    uint8_t table[256 * 3] = {};
-    if (screen[4] & 0x80) {
-      const size_t entries = TableEntries(screen[4]);
-      stream.ReadBuffer(table, int64_t(3 * entries));
-      std::vector<TPaletteEntry> palette(entries);
-      for (size_t i = 0; i < entries; ++i) palette[i] = PaletteEntry(table[3 * i], table[3 * i + 1], table[3 * i + 2]);
-      SetPalette(TPalette(std::move(palette)));
-    }
+    if (screen[4] & 0x80) SetPalette(ReadColorTable(stream, screen[4]));
     const uint8_t found = SkipExtensions(stream);
     EndProgress();
     if (found != kImageSeparator) {
@@ -133,13 +136,7 @@ void TGIFGraphic::LoadFromStream(TStream& stream) {
     stream.ReadBuffer(d, kDescriptorSize);
     // A local table takes the place of the first entries; the palette then holds as
     // many entries as the local table.
-    if (d[8] & 0x80) {
-      const size_t entries = TableEntries(d[8]);
-      stream.ReadBuffer(table, int64_t(3 * entries));
-      std::vector<TPaletteEntry> palette(entries);
-      for (size_t i = 0; i < entries; ++i) palette[i] = PaletteEntry(table[3 * i], table[3 * i + 1], table[3 * i + 2]);
-      SetPalette(TPalette(std::move(palette)));
-    }
+    if (d[8] & 0x80) SetPalette(ReadColorTable(stream, d[8]));
     CheckPictureSize(width, height, 8);
 
     // The image data: the LZW code size, then sub-blocks up to an empty one (or the

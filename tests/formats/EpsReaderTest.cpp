@@ -3,9 +3,8 @@
 // own EPS files with a preview; files whose header names no preview.
 #include <gtest/gtest.h>
 
-#include <random>
 
-#include "HostileLoads.h"
+#include "ReaderTestUtil.h"
 #include "TargaPngPixels.h"
 #include "TestSupport.h"
 #include "formats/GraphicFormats_EPS.h"
@@ -37,18 +36,6 @@ Bytes Eps(const std::string& tiff, const std::string& postScript = kPostScript) 
   return b;
 }
 
-// A colourful picture as PPM.
-std::string TestPpm(int w, int h) {
-  std::string s = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-  std::mt19937 rng(996);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const bool flat = (x / 6 + y / 4) % 3 == 0;
-      s += char(flat ? 220 : x * 4), s += char(flat ? 30 : y * 7), s += char(flat ? 140 : int(rng() % 256));
-    }
-  return s;
-}
-
 // tiff2rgba's reading of a TIFF file.
 Rgba Tiff2rgba(const std::string& tiff) {
   const std::string rgba = tiff + ".rgba.tif";
@@ -68,7 +55,7 @@ std::unique_ptr<TEPSGraphic> LoadEps(const Bytes& data, size_t at = 0) {
 // A TIFF written by tiffcp from ImageMagick's uncompressed TIFF of the test picture.
 std::string TiffcpFile(const std::string& name, const std::vector<std::string>& options) {
   const std::string ppm = testsupport::TempPath("preview.ppm"), plain = testsupport::TempPath("plain.tif");
-  testsupport::WriteFile(ppm, TestPpm(57, 31));
+  testsupport::WriteFile(ppm, hostiletest::TestPpm(57, 31, 996));
   if (testsupport::Run({"convert", ppm, "-compress", "None", plain}).exitCode != 0) throw std::runtime_error("convert");
   const std::string out = testsupport::TempPath(name);
   std::vector<std::string> argv = {"tiffcp"};
@@ -110,7 +97,7 @@ TEST(EpsReader, FilesWrittenByImageMagick) {
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("tiff2rgba");
   const std::string ppm = testsupport::TempPath("im.ppm"), eps = testsupport::TempPath("im.eps");
-  testsupport::WriteFile(ppm, TestPpm(40, 24));
+  testsupport::WriteFile(ppm, hostiletest::TestPpm(40, 24, 996));
   ASSERT_EQ(testsupport::Run({"convert", ppm, "EPT2:" + eps}).exitCode, 0);
   const std::string data = testsupport::ReadFile(eps);
   ASSERT_EQ(uint8_t(data[0]), 0xC5);

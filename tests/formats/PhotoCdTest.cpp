@@ -5,8 +5,7 @@
 // byte of ImageMagick's packs.
 #include <gtest/gtest.h>
 
-#include "HostileLoads.h"
-#include "MemoryLimit.h"
+#include "ReaderTestUtil.h"
 #include "TargaPngPixels.h"
 #include "TestSupport.h"
 #include "formats/GraphicFormats_PCD.h"

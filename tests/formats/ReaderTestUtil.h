@@ -1,24 +1,50 @@
 #pragma once
-// Loading damaged files through a reader: cut at chosen places and with bytes changed at
-// places drawn with a fixed seed. Every load must end with a picture or an Exception of
-// the program's hierarchy (never a crash, a hang or a std::exception); the sanitizer build
-// runs the same loads and catches any access outside the file's bytes or the bitmap.
+// Helpers of the format reader tests: a colourful test picture, and loading damaged files
+// through a reader, cut at chosen places and with bytes changed at places drawn with a
+// fixed seed. Every load must end with a picture or an Exception of the program's
+// hierarchy (never a crash, a hang or a std::exception); the sanitizer build runs the
+// same loads and catches any access outside the file's bytes or the bitmap.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "MemoryLimit.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace hostiletest {
 
 using Bytes = std::vector<uint8_t>;
+
+// A w x h picture as PPM: ramps, flat areas (for runs) and noise drawn with the seed.
+inline std::string TestPpm(int w, int h, uint32_t seed) {
+  std::string s = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  std::mt19937 rng(seed);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const bool flat = (x / 7 + y / 5) % 3 == 0;
+      s += char(flat ? 210 : x * 4), s += char(flat ? 30 : y * 7), s += char(flat ? 140 : int(rng() % 256));
+    }
+  return s;
+}
+
+// Runs load in a child that may take only 64 MiB more memory, and expects it to be
+// refused with EInvalidGraphic and the message: before anything large is allocated.
+inline void ExpectRefusedBeforeAllocating(const std::function<void()>& load, const std::string& message) {
+  const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(64 * testsupport::kMiB, [&] {
+    load();
+    return std::string("loaded");
+  });
+  EXPECT_TRUE(run.finished) << "signal " << run.signal;
+  EXPECT_EQ(run.text, "EInvalidGraphic: " + message);
+}
 
 struct LoadResult {
   bool loaded = false;
