@@ -118,6 +118,19 @@ class TFormatGraphic : public TBitmap {
   void BeginLoad(TStream& stream);
   // Forgets the stream (call also when a load fails).
   void EndLoad() { stream_ = nullptr; }
+  // Runs a reader's loading inside the frame: BeginLoad first, EndLoad afterwards,
+  // also when the loading raises.
+  template <class Load>
+  void LoadInFrame(TStream& stream, Load&& load) {
+    BeginLoad(stream);
+    try {
+      load();
+    } catch (...) {
+      EndLoad();
+      throw;
+    }
+    EndLoad();
+  }
   int64_t BasePosition() const { return basePosition_; }
   TStream* LoadStream() const { return stream_; }
 

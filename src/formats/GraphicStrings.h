@@ -26,8 +26,6 @@ inline constexpr const char* gsExtraCompressedData = "Cannot load image. Extra c
 inline constexpr const char* gsInvalidPalette = "Cannot load image. Palette in %s file is invalid.";
 inline constexpr const char* gsUnknownCriticalChunk = "Cannot load PNG image. Unexpected but critical chunk detected.";
 inline constexpr const char* gsInvalidTiff = "Invalid Tiff";
-// A format whose reader is not built yet (%s: the format's short name).
-inline constexpr const char* gsNotSupportedYet = "Cannot load image. Reading %s files is not supported yet.";
 
 // --- Progress phases ---
 inline constexpr const char* gsPreparing = "Preparing...";
