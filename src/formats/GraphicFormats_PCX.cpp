@@ -185,9 +185,11 @@ void TPCXGraphic::LoadPicture(TStream& stream) {
 
   // The rows, expanded. Run-length data never needs more than two bytes for every
   // byte it gives, so no more than that is read of a longer file.
-  std::vector<uint8_t> rows(needed);
+  TByteBuffer rows(needed);
   if (h.Encoding == 1) {
-    std::vector<uint8_t> packed(size_t(std::min<uint64_t>(uint64_t(dataSize), 2 * needed + 2)));
+    // Rows the data does not fill stay zero.
+    std::memset(rows.data(), 0, rows.size());
+    TByteBuffer packed(size_t(std::min<uint64_t>({uint64_t(dataSize), 2 * needed + 2, INT32_MAX})));
     stream.ReadBuffer(packed.data(), int64_t(packed.size()));
     const void* source = packed.data();
     void* dest = rows.data();

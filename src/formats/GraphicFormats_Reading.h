@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/graphics/Graphics.h"
 #include "platform/rtl/Streams.h"
+
+// A byte buffer whose elements are left uninitialised; large ones come from the system
+// in huge pages, as the bitmap's pixels do, which makes their first touch cheap.
+using TByteBuffer = std::vector<uint8_t, graphics_detail::DefaultInitAllocator<uint8_t>>;
 
 inline uint16_t BigEndian16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
 inline uint32_t BigEndian32(const uint8_t* p) {

@@ -1,0 +1,113 @@
+// Decoding speed of the Photoshop (run-length), PCX (24-bit), SGI (run-length) and
+// portable pixel map (P6) readers through the picture object, against ImageMagick
+// (`convert FILE ppm:-` on one thread) and, where netpbm has a reader, against it, on
+// the same 4000 x 3000 files in the same run. Each figure is the best of several runs;
+// the tools' times include their start and the writing of their PPM output to
+// /dev/null, which is what it takes to get their pixels.
+// Goal: every reader at most 0.5 times ImageMagick's time and faster than netpbm.
+//
+//   bench_readers [RUNS]          wall times, best of RUNS (5)
+//   bench_readers --load FILE     one load of FILE and nothing else, for a profiler
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BenchRun.h"
+#include "formats/GraphicFormats.h"
+#include "platform/graphics/Graphics.h"
+
+namespace {
+
+struct Reader {
+  const char* label;
+  std::string file;
+  std::vector<std::string> netpbm;  // the netpbm reader's command, empty when it has none
+};
+
+double Ours(const std::string& file, int runs) {
+  return bench::BestSeconds(
+      [&] {
+        TPicture picture;
+        picture.LoadFromFile(file);
+        if (picture.Width() != 4000) std::exit(1);
+      },
+      runs);
+}
+
+double Tool(const std::vector<std::string>& argv, int runs) {
+  return bench::BestSeconds(
+      [&] {
+        if (bench::RunProgram(argv, true) != 0) {
+          std::fprintf(stderr, "%s failed\n", argv[0].c_str());
+          std::exit(1);
+        }
+      },
+      runs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--load") {
+    InitializeGraphicFormats();
+    TPicture picture;
+    picture.LoadFromFile(argv[2]);
+    return picture.Width() > 0 ? 0 : 1;
+  }
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  std::string folderTemplate = std::string(base) + "/kivo2-bench-readers-XXXXXX";
+  const char* folder = mkdtemp(folderTemplate.data());
+  if (folder == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::string dir = folder;
+  const std::string ppm = dir + "/picture.ppm";
+  // A photo-like picture: plasma at a quarter of the size, enlarged, with fine noise.
+  std::printf("Making a 4000x3000 picture with ImageMagick, then its PSD, PCX and SGI files...\n");
+  std::fflush(stdout);
+  const std::vector<Reader> readers = {
+      {"PSD", dir + "/picture.psd", {}},
+      {"PCX", dir + "/picture.pcx", {"pcxtoppm", "-quiet"}},
+      {"SGI", dir + "/picture.sgi", {"sgitopnm", "-quiet"}},
+      {"PNM", ppm, {"pamtopnm", "-quiet"}},
+  };
+  if (bench::RunProgram({"convert", "-seed", "7", "-size", "1000x750", "plasma:fractal", "-filter", "Triangle",
+                         "-resize", "4000x3000!", "-seed", "7", "-attenuate", "0.4", "+noise", "Gaussian", "-depth",
+                         "8", "-type", "TrueColor", ppm}) != 0 ||
+      bench::RunProgram({"convert", ppm, "-compress", "RLE", readers[0].file}) != 0 ||
+      bench::RunProgram({"convert", ppm, readers[1].file}) != 0 ||
+      bench::RunProgram({"convert", ppm, "-compress", "RLE", readers[2].file}) != 0) {
+    std::fprintf(stderr, "ImageMagick's convert is needed to make the pictures\n");
+    return 1;
+  }
+  InitializeGraphicFormats();
+  std::printf("best of %d runs, seconds\n%-4s %8s %10s %8s %9s %8s\n", runs, "", "Kivo2", "ImageMagick", "ratio",
+              "netpbm", "ratio");
+  bool met = true;
+  for (const Reader& r : readers) {
+    const double ours = Ours(r.file, runs);
+    const double magick =
+        Tool({"convert", "-limit", "thread", "1", r.file + (r.label == std::string("PSD") ? "[0]" : ""), "ppm:-"},
+             runs);
+    std::vector<std::string> netpbm = r.netpbm;
+    if (!netpbm.empty()) netpbm.push_back(r.file);
+    const double theirs = netpbm.empty() ? 0 : Tool(netpbm, runs);
+    std::printf("%-4s %8.3f %10.3f %8.2f", r.label, ours, magick, ours / magick);
+    if (theirs > 0)
+      std::printf(" %9.3f %8.2f  (%s)\n", theirs, ours / theirs, r.netpbm[0].c_str());
+    else
+      std::printf(" %9s %8s\n", "-", "-");
+    met = met && ours <= 0.5 * magick && (theirs == 0 || ours < theirs);
+    std::fflush(stdout);
+  }
+  std::printf("Goal (at most 0.5 x ImageMagick, faster than netpbm): %s\n", met ? "met" : "NOT met");
+  std::filesystem::remove_all(dir);
+  return 0;
+}
