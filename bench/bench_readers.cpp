@@ -78,9 +78,9 @@ int main(int argc, char** argv) {
       {"SGI", dir + "/picture.sgi", {"sgitopnm", "-quiet"}},
       {"PNM", ppm, {"pamtopnm", "-quiet"}},
   };
-  if (bench::RunProgram({"convert", "-seed", "7", "-size", "1000x750", "plasma:fractal", "-filter", "Triangle",
-                         "-resize", "4000x3000!", "-seed", "7", "-attenuate", "0.4", "+noise", "Gaussian", "-depth",
-                         "8", "-type", "TrueColor", ppm}) != 0 ||
+  if (bench::RunProgram({"convert",  "-seed",    "7",          "-size", "1000x750", "plasma:fractal", "-filter",
+                         "Triangle", "-resize",  "4000x3000!", "-seed", "7",        "-attenuate",     "0.4",
+                         "+noise",   "Gaussian", "-depth",     "8",     "-type",    "TrueColor",      ppm}) != 0 ||
       bench::RunProgram({"convert", ppm, "-compress", "RLE", readers[0].file}) != 0 ||
       bench::RunProgram({"convert", ppm, readers[1].file}) != 0 ||
       bench::RunProgram({"convert", ppm, "-compress", "RLE", readers[2].file}) != 0) {
@@ -93,9 +93,8 @@ int main(int argc, char** argv) {
   bool met = true;
   for (const Reader& r : readers) {
     const double ours = Ours(r.file, runs);
-    const double magick =
-        Tool({"convert", "-limit", "thread", "1", r.file + (r.label == std::string("PSD") ? "[0]" : ""), "ppm:-"},
-             runs);
+    const double magick = Tool(
+        {"convert", "-limit", "thread", "1", r.file + (r.label == std::string("PSD") ? "[0]" : ""), "ppm:-"}, runs);
     std::vector<std::string> netpbm = r.netpbm;
     if (!netpbm.empty()) netpbm.push_back(r.file);
     const double theirs = netpbm.empty() ? 0 : Tool(netpbm, runs);

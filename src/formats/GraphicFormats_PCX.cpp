@@ -52,10 +52,10 @@ PcxHeader ReadHeader(TStream& stream) { return ReadHeaderBytes<kHeaderSize>(stre
 
 // How the planes of a row make a pixel.
 enum class Layout {
-  Indexed,     // one plane of 1, 2, 4 or 8 bits: palette indices
-  BitPlanes,   // two to four planes of 1 bit: bit k of a 4-bit index from plane k
-  RGB,         // three planes of 8 bits: red, green, blue
-  RGBA,        // four planes of 8 bits: red, green, blue, alpha
+  Indexed,    // one plane of 1, 2, 4 or 8 bits: palette indices
+  BitPlanes,  // two to four planes of 1 bit: bit k of a 4-bit index from plane k
+  RGB,        // three planes of 8 bits: red, green, blue
+  RGBA,       // four planes of 8 bits: red, green, blue, alpha
   Unsupported,
 };
 
@@ -205,18 +205,12 @@ void TPCXGraphic::LoadPicture(TStream& stream) {
     const uint8_t* row = rows.data() + size_t(y) * increment;
     uint8_t* target = ScanLine(int(y));
     switch (layout) {
-      case Layout::BitPlanes:
-        MergeBitPlanes(row, planeBytes, h.Planes, p.Width, target);
-        break;
-      case Layout::RGB:
-        cm.ConvertRow({row, row + planeBytes, row + 2 * planeBytes}, target, p.Width, 0xFF);
-        break;
+      case Layout::BitPlanes: MergeBitPlanes(row, planeBytes, h.Planes, p.Width, target); break;
+      case Layout::RGB: cm.ConvertRow({row, row + planeBytes, row + 2 * planeBytes}, target, p.Width, 0xFF); break;
       case Layout::RGBA:
         cm.ConvertRow({row, row + planeBytes, row + 2 * planeBytes, row + 3 * planeBytes}, target, p.Width, 0xFF);
         break;
-      default:
-        cm.ConvertRow({row}, target, p.Width, 0xFF);
-        break;
+      default: cm.ConvertRow({row}, target, p.Width, 0xFF); break;
     }
     RowProgress(y, p.Height);
   }

@@ -93,7 +93,8 @@ int64_t TPPMGraphic::BytesLeft() {
 // ---------------------------------------------------------------------------
 
 bool TPPMGraphic::CanLoad(TStream& stream) {
-  return ProbeHeader(stream, 10, [](const uint8_t* head) { return head[0] == 'P' && head[1] >= '1' && head[1] <= '6'; });
+  return ProbeHeader(stream, 10,
+                     [](const uint8_t* head) { return head[0] == 'P' && head[1] >= '1' && head[1] <= '6'; });
 }
 
 bool TPPMGraphic::ReadHeader(TStream& stream, Header& header) {

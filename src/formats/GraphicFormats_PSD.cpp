@@ -43,7 +43,16 @@ uint32_t ReadLength(TStream& stream) { return ReadInteger(stream, 4, true); }
 uint16_t ReadWord(TStream& stream) { return uint16_t(ReadInteger(stream, 2, true)); }
 
 // Colour modes.
-enum : uint16_t { kBitmap = 0, kGrey = 1, kIndexed = 2, kRGB = 3, kCMYK = 4, kMultichannel = 7, kDuotone = 8, kLab = 9 };
+enum : uint16_t {
+  kBitmap = 0,
+  kGrey = 1,
+  kIndexed = 2,
+  kRGB = 3,
+  kCMYK = 4,
+  kMultichannel = 7,
+  kDuotone = 8,
+  kLab = 9
+};
 
 TColorScheme SchemeOf(uint16_t mode, uint16_t channels) {
   switch (mode) {
@@ -109,7 +118,7 @@ void TPSDGraphic::LoadPicture(TStream& stream) {
   // such as a grey picture's alpha, are passed over), three for RGB and Lab, four for
   // RGB with alpha and CMYK. A document must have them, at a depth that fits its mode.
   const unsigned planes = scheme == csRGBA || scheme == csCMYK ? 4 : scheme == csRGB || scheme == csCIELab ? 3 : 1;
-  const bool depthFits = h.Mode == kBitmap ? h.Depth == 1
+  const bool depthFits = h.Mode == kBitmap    ? h.Depth == 1
                          : h.Mode == kIndexed ? h.Depth == 8
                                               : h.Depth == 8 || h.Depth == 16;
   if (scheme == csUnknown || !depthFits || h.Channels < planes)
@@ -181,7 +190,7 @@ void TPSDGraphic::LoadPicture(TStream& stream) {
   EndProgress();
 
   // Where each shown channel's data starts: raw channels are rows of rowBytes, packed
-  // ones the sum of their rows' counts.
+  // ones the sum of their rows' counts, which the file must hold.
   int64_t next[4] = {};
   int64_t start = dataStart;
   for (unsigned k = 0; k < planes; ++k) {
@@ -192,6 +201,8 @@ void TPSDGraphic::LoadPicture(TStream& stream) {
       for (uint32_t y = 0; y < height; ++y) start += counts[size_t(k) * height + y];
     }
   }
+  CheckPictureData(GraphicText(gsFormatPSD), width, height, uint64_t(start - dataStart), uint64_t(left),
+                   UncompressedData);
 
   StartProgress(gsTransfering);
   std::vector<uint8_t> rows(rowBytes * planes);

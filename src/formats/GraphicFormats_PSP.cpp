@@ -13,6 +13,7 @@
 #include "formats/GraphicFormats_Reading.h"
 #include "formats/GraphicStrings.h"
 #include "platform/graphics/PictureBounds.h"
+#include "platform/i18n/GnuGetText.h"
 
 namespace {
 
@@ -63,9 +64,7 @@ Attributes ReadAttributes(TStream& stream) {
 
 }  // namespace
 
-bool TPSPGraphic::CanLoad(TStream& stream) {
-  return ProbeHeader(stream, kFileHeaderSize, SignatureFits);
-}
+bool TPSPGraphic::CanLoad(TStream& stream) { return ProbeHeader(stream, kFileHeaderSize, SignatureFits); }
 
 bool TPSPGraphic::ReadBlockHeader(TStream& stream, BlockHeader& header) {
   if (stream.Position() >= stream.Size()) return false;
@@ -266,12 +265,13 @@ void TPSPGraphic::ReadChannel(TStream& stream) {
   // Channels of other types are passed over by their block's length.
   if (channelType <= kBlue) {
     // The buffer holds what the rows take, whatever the file says the channel expands
-    // to; the stored bytes are read only as far as the channel's block and the file go.
+    // to; the stored bytes are read only as far as the channel's block goes.
     std::vector<uint8_t>& channel = channels_[channelType];
     channel.assign(rowSize_ * ImageProperties.Height, 0);
     stream.Seek(dataStart, soBeginning);
-    const int64_t stored = std::min<int64_t>({int64_t(compressedSize), blockEnd - dataStart,
-                                              stream.Size() - dataStart, int64_t(INT32_MAX)});
+    const int64_t stored = std::min<int64_t>({int64_t(compressedSize), blockEnd - dataStart, int64_t(INT32_MAX)});
+    // Data the file does not hold is not allocated for.
+    if (stored > stream.Size() - dataStart) throw EReadError(_("Stream read error"));
     if (stored > 0) {
       std::vector<uint8_t> data(static_cast<size_t>(stored));
       stream.ReadBuffer(data.data(), stored);
@@ -304,8 +304,8 @@ void TPSPGraphic::TransferRows(bool alpha) {
   for (uint32_t y = 0; y < p.Height; ++y) {
     const size_t at = size_t(y) * rowSize_;
     if (rgb)
-      ColorManager.ConvertRow({channels_[kRed].data() + at, channels_[kGreen].data() + at,
-                               channels_[kBlue].data() + at, alpha ? channels_[kComposite].data() + at : nullptr},
+      ColorManager.ConvertRow({channels_[kRed].data() + at, channels_[kGreen].data() + at, channels_[kBlue].data() + at,
+                               alpha ? channels_[kComposite].data() + at : nullptr},
                               ScanLine(int(y)), p.Width, 0xFF);
     else
       ColorManager.ConvertRow({channels_[kComposite].data() + at}, ScanLine(int(y)), p.Width, 0xFF);

@@ -143,15 +143,15 @@ void TSGIGraphic::LoadPicture(TStream& stream) {
       size_t available = 0;
       if (runLength) {
         const size_t entry = y + size_t(k) * height;
-        const uint8_t* packed =
-            windows[k].Fetch(stream, BasePosition() + rowStart[entry], std::min<size_t>(rowSize[entry], packedRowMost),
-                            available);
+        const uint8_t* packed = windows[k].Fetch(stream, BasePosition() + rowStart[entry],
+                                                 std::min<size_t>(rowSize[entry], packedRowMost), available);
         std::memset(plane, 0, rowBytes);
         const void* source = packed;
         void* dest = plane;
         decoder->Decode(source, dest, int32_t(available), int32_t(rowBytes));
       } else {
-        const int64_t at = BasePosition() + kHeaderSize + (int64_t(y) * width + int64_t(k) * width * height) * bytesPerSample;
+        const int64_t at =
+            BasePosition() + kHeaderSize + (int64_t(y) * width + int64_t(k) * width * height) * bytesPerSample;
         const uint8_t* stored = windows[k].Fetch(stream, at, rowBytes, available);
         std::memcpy(plane, stored, available);
         std::memset(plane + available, 0, rowBytes - available);
