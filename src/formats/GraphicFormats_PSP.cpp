@@ -166,13 +166,15 @@ void TPSPGraphic::LoadPicture(TStream& stream) {
   EndProgress();
 
   BlockHeader block;
+  // The first layer loaded is the picture; further layer banks are passed over.
+  bool loaded = false;
   while (ReadBlockHeader(stream, block)) {
     const int64_t next = stream.Position() + block.Length;
     if (block.Identifier[0] != '~') break;
     if (block.Id == kPaletteBlock)
       ReadPalette(stream, next);
-    else if (block.Id == kLayerBankBlock)
-      ReadLayerBank(stream, next);
+    else if (block.Id == kLayerBankBlock && !loaded)
+      loaded = ReadLayerBank(stream, next);
     stream.Seek(next, soBeginning);
   }
 }
@@ -262,8 +264,10 @@ void TPSPGraphic::ReadChannel(TStream& stream) {
   if (dataStart < stream.Position()) dataStart = stream.Position();
   const uint32_t compressedSize = LittleEndian32(info);
   const uint16_t channelType = LittleEndian16(info + 10);
-  // Channels of other types are passed over by their block's length.
-  if (channelType <= kBlue) {
+  // Channels of other types are passed over by their block's length, and so is a
+  // second channel of a type already read (such as a mask behind a grey picture's
+  // composite), so that each buffer is filled once however many channels a layer claims.
+  if (channelType <= kBlue && channels_[channelType].empty()) {
     // The buffer holds what the rows take, whatever the file says the channel expands
     // to; the stored bytes are read only as far as the channel's block goes.
     std::vector<uint8_t>& channel = channels_[channelType];

@@ -271,6 +271,11 @@ TEST(PspReader, DamagedChannelsAndRefusals) {
   f.layers = {Layer{0, {{1, Join(Plane(Red), Bytes(200, 0xEE))}, {9, f.Block(5, Bytes(30, 1))}, {3, Plane(Blue)}}, {}}};
   auto g = LoadBytes(f.Build());
   EXPECT_EQ(g->PixelColor(4, 2), RGB(Red(4, 2), 0, Blue(4, 2)));
+  // A second composite channel (a grey picture's mask) does not replace the picture.
+  PspFile grey;
+  grey.depth = 8, grey.greyscale = 1, grey.width = 2, grey.height = 1;
+  grey.layers = {Layer{0, {{0, {10, 20}}, {0, {255, 255}}}, {}}};
+  EXPECT_EQ(LoadBytes(grey.Build())->PixelColor(1, 0), RGB(20, 20, 20));
   // Channels no decoder here reads.
   f.layers = {ColourLayer()};
   f.compression = 3;
