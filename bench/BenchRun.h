@@ -32,6 +32,20 @@ inline int RunProgram(const std::vector<std::string>& args, bool quiet = false) 
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Writes a photo-like w x h RGB picture with ImageMagick in the format of path's
+// extension, with the given output options: plasma at a quarter of the size, enlarged,
+// with fine noise. False when convert fails.
+inline bool MakePhotoLikePicture(const std::string& path, int w, int h, const std::vector<std::string>& options = {}) {
+  std::vector<std::string> argv = {
+      "convert",        "-seed",   "7",          "-size",   std::to_string(w / 4) + "x" + std::to_string(h / 4),
+      "plasma:fractal", "-filter", "Triangle",   "-resize", std::to_string(w) + "x" + std::to_string(h) + "!",
+      "-seed",          "7",       "-attenuate", "0.4",     "+noise",
+      "Gaussian",       "-depth",  "8",          "-type",   "TrueColor"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(path);
+  return RunProgram(argv) == 0;
+}
+
 // The shortest of runs timings of fn, in seconds.
 template <class Fn>
 double BestSeconds(Fn fn, int runs = 5) {
