@@ -334,11 +334,9 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
       bitmap_ = std::move(bitmap);
       target = &bitmap_->Canvas();
     }
-    TGIFPainter* painter = nullptr;
-    {
-      ListLock lock(painters_);
-      painter = Paint(*target, targetRect, drawOptions_, &drawPainter_);
-    }
+    // Not under the painter-list lock: an unthreaded painter plays here at once and
+    // processes messages between its frames.
+    TGIFPainter* painter = Paint(*target, targetRect, drawOptions_, &drawPainter_);
     if (!painter) {
       if (bitmap_ && !(drawOptions_ & doDirectDraw)) DrawCachedBitmap(canvas, rect);
       return;

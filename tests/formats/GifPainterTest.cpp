@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <future>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -87,6 +87,36 @@ void PumpUntilEnded(TGIFPainter*& painter, const std::function<bool()>& until = 
   }
   ASSERT_EQ(painter, nullptr) << "the painter did not end";
 }
+
+// Whether another thread can take the image's painter list within two seconds; the
+// thread is joined when the probe goes (after the list has been let go).
+class ListProbe {
+ public:
+  bool Try(TGIFImage& gif) {
+    if (thread_.joinable()) return false;  // one probe only
+    auto state = state_;
+    thread_ = std::thread([state, &gif] {
+      gif.Painters().Count();
+      std::lock_guard<std::mutex> lock(state->mutex);
+      state->done = true;
+      state->cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    return state_->cv.wait_for(lock, std::chrono::seconds(2), [&] { return state_->done; });
+  }
+  ~ListProbe() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+  };
+  std::shared_ptr<State> state_ = std::make_shared<State>();
+  std::thread thread_;
+};
 
 std::unique_ptr<TBitmap> Canvas(int width, int height) {
   auto b = std::make_unique<TBitmap>();
@@ -209,17 +239,24 @@ TEST(GifPainter, ALoopCountOfZeroLoopsAThreadedPainterUntilItIsStopped) {
 
 TEST(GifPainter, DrawShowsTheFirstFrameWithoutHoldingThePainterListWhileItWaits) {
   std::unique_ptr<TGIFImage> gif = Animation({3, 3, 3});
+  // Another thread must be able to take the painter list while Draw waits for the first
+  // frame on this thread.
+  ListProbe probe;
   bool lockFree = false;
-  gif->OnStartPaint = [&](TObject*) {
-    // Another thread must be able to take the painter list while Draw waits for the
-    // first frame on this thread.
-    auto other = std::async(std::launch::async, [&] { return gif->Painters().Count(); });
-    lockFree = other.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
-    other.wait();
-  };
+  gif->OnStartPaint = [&](TObject*) { lockFree = probe.Try(*gif); };
   std::unique_ptr<TBitmap> canvas = Canvas(16, 12);
   canvas->Canvas().StretchDraw(Rect(0, 0, 16, 12), *gif);
   EXPECT_TRUE(lockFree);
+  // The same for an unthreaded animation, which plays inside Draw.
+  std::unique_ptr<TGIFImage> inline_ = Animation({1, 1});
+  inline_->SetDrawOptions(doAnimate | doTransparent);
+  inline_->AnimationSpeed = -1;
+  ListProbe inlineProbe;
+  bool inlineLockFree = false;
+  inline_->OnAfterPaint = [&](TObject*) { inlineLockFree = inlineLockFree || inlineProbe.Try(*inline_); };
+  std::unique_ptr<TBitmap> small = Canvas(8, 6);
+  small->Canvas().Draw(0, 0, *inline_);
+  EXPECT_TRUE(inlineLockFree);
   // The first frame is already there, stretched.
   EXPECT_EQ(canvas->PixelColor(15, 11), gif->Header().ColorMap().Colors(0));
   EXPECT_NE(gif->DrawPainter(), nullptr);
