@@ -116,15 +116,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "convert failed\n");
     return 1;
   }
-  // The photo: a file given on the command line, else ImageMagick's plasma.
+  // The photo: a file given on the command line, else a photo-like picture.
   const std::string source = argc > 1 ? argv[1] : std::string();
-  std::vector<std::string> photoArgs{kConvert};
-  if (source.empty())
-    photoArgs.insert(photoArgs.end(), {"-seed", "3", "-size", "1920x1080", "plasma:fractal", "-blur", "0x1"});
-  else
-    photoArgs.insert(photoArgs.end(), {source, "-resize", "1920x1080!"});
-  photoArgs.insert(photoArgs.end(), {"-type", "truecolor", "bmp3:" + bmp});
-  if (RunProgram(photoArgs) != 0) return 1;
+  const bool made = source.empty()
+                        ? bench::MakePhotoLikePicture(bmp, 1920, 1080)
+                        : RunProgram({kConvert, source, "-resize", "1920x1080!", "-type", "truecolor", "bmp3:" + bmp}) == 0;
+  if (!made) return 1;
 
   int frames = 0;
   const double decode = BestSeconds([&] { DecodeOurs(anim, frames); }, 3);
