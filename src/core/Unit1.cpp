@@ -73,4 +73,5 @@ void TForm1::bindEvents() {
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
   M_Settings->OnClick = [this](TObject* Sender) { M_SettingsClick(Sender); };
   RunGifImage1->OnClick = [this](TObject* Sender) { RunGifImage1Click(Sender); };
+  bindViewerEvents();
 }

@@ -19,6 +19,7 @@
 
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 
 class TStringList;
 class TTreeNode;
@@ -526,6 +527,151 @@ class TForm1 : public TForm {
   void ClearExifWindow();
 
   // ===================================================================
+  // Thumbnail panel and cache (Unit1_Thumbs.cpp)
+  // ===================================================================
+  // The cache file of a picture: the cache folder, the CRC-32 of the picture's path in
+  // 8 hexadecimal digits and ".jpg". Each cache file holds the path it was made for, so a
+  // second path with the same checksum takes the next free name ("..._1.jpg" on).
+  std::string ThumbNailName(const std::string& FileName);
+  // True when the picture exists and its cache file was made from it as it is now (same
+  // path, size and modification time) and is not empty.
+  bool ValidThumbFileExists(const std::string& FileName);
+  // Makes the thumbnail of a picture into Target (scaled to fit ThumbCacheSide) and, as
+  // the cache options say, saves it as the picture's cache file. True when Target holds
+  // a thumbnail.
+  bool SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Always);
+  // Renews the cache file and the panel of one entry after its picture changed.
+  void UpdateThumbnail(int Index, const std::string& FileName);
+  // The geometry of thumbnail size 0 to 3 (other values keep the geometry).
+  void SetSlideSize(int Size);
+  // The long side of cached thumbnails, from the debug panel's spin edit.
+  int ThumbCacheSide() const;
+  // The JPEG decode scale (0 to 3 for 1/1 to 1/8) that still covers Side pixels.
+  static int ChooseJpegScale(int Side, int Height, int Width);
+  // Colours the panels: the current entry blue, other selected ones navy.
+  void ResetThumbColor();
+  // The file name, the size (with the picture's sizes when given) and, as the option
+  // says, the EXIF summary, one a line.
+  void CreateThumbHint(const std::string& FileName, const std::string& WidthText, std::string& Hint,
+                       const std::string& HeightText);
+  // A panel under the mouse turns silver.
+  void PanelThumbHolderMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+
+  // ===================================================================
+  // Full screen, the slide-show tick and fades (Unit1_FullScreen.cpp)
+  // ===================================================================
+  void ShowTitleBar();
+  void HideTitleBar();
+  void ZqSlideShowClick(TObject* Sender);
+  void Timer1Timer(TObject* Sender);
+  // Shows the floating bar when the mouse reaches the left or top edge in full screen.
+  void ActivateFloatButtons(int X, int Y);
+  void ZephFade1Begin(TObject* Sender);
+  void ZephFade1End(TObject* Sender);
+  void ZephFade1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ZephFade1MouseEnter(TObject* Sender);
+
+  // ===================================================================
+  // Zoom, keys and the mouse on the picture (Unit1_Zoom.cpp)
+  // ===================================================================
+  // Shows Image1 at Percent of the fitted picture, keeping the centre of the view.
+  void ZoomPicture(int Percent);
+  void Image1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void Image1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // The wheel scrolls a picture larger than the area (with Shift sideways).
+  void ScrollBox1MouseWheel(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled);
+  // Browse mode on or off, with its message, popup menus and cursors.
+  void ToggleBrowseMode();
+  // Stops the slide timer and raises the show button.
+  void StopSlideTimer();
+
+  // ===================================================================
+  // Navigation and slide-show control (Unit1_Navigate.cpp)
+  // ===================================================================
+  void ShowNextPicture();
+  void ZqNextClick(TObject* Sender);
+  void ZqPreviousClick(TObject* Sender);
+  // Selects the next (previous) folder of the tree and lists it; KeyFlag: asked by
+  // Ctrl+N (Ctrl+P), not bounded by the folder where the browsing started.
+  void RecursiveSelectDown(bool KeyFlag);
+  void RecursiveSelectUp(bool KeyFlag);
+  void ZqFolderDownClick(TObject* Sender);
+  void ZqFolderUpClick(TObject* Sender);
+  void ZqAutonextClick(TObject* Sender);
+  void M_Start1Click(TObject* Sender);
+  void ZqSpeedUpClick(TObject* Sender);
+  void ZqSpeedDownClick(TObject* Sender);
+  void M_RecursiveClick(TObject* Sender);
+  void ListboxMultiSelectOff();
+  // The folder of a tree node, without a trailing separator ("/" for the root).
+  std::string MakePath(TTreeNode* Node);
+  void QzDirTree211MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void QzDirTree211KeyPress(TObject* Sender, char& Key);
+  // Selects entry Index (when there is one) and opens it.
+  void SelectAndOpen(int Index);
+
+  // ===================================================================
+  // View commands and window panels (Unit1_ViewCommands.cpp)
+  // ===================================================================
+  void ZqFitInScreenClick(TObject* Sender);
+  void ZqStretchsmallerClick(TObject* Sender);
+  void M_FitlargertoviewerClick(TObject* Sender);
+  void M_StrechsmallerClick(TObject* Sender);
+  void Fitlargeronoff1Click(TObject* Sender);
+  void Strechsmalleronoff1Click(TObject* Sender);
+  // The decode-scale items: the item clicked is checked and the picture opened again.
+  void M_AutoscaleClick(TObject* Sender);
+  void M_PreviewClick(TObject* Sender);
+  void Invert1Click(TObject* Sender);
+  void Grayscale1Click(TObject* Sender);
+  void Reloadimage1Click(TObject* Sender);
+  void PopupImagePopup(TObject* Sender);
+  void ZqBrowsePanelClick(TObject* Sender);
+  void M_TreeClick(TObject* Sender);
+  void ZqMainMenuClick(TObject* Sender);
+  void M_ButtonsClick(TObject* Sender);
+  void M_StatusbarClick(TObject* Sender);
+  void M_FloatingButtonsClick(TObject* Sender);
+  void FloatingButtons1Click(TObject* Sender);
+  void Onoff1Click(TObject* Sender);
+  void PanelGaugeClick(TObject* Sender);
+  void M_ShowfilenameClick(TObject* Sender);
+  void FormMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void ScrollBox1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void Splitter2Moved(TObject* Sender);
+
+  // ===================================================================
+  // File list drawing, the preview and the list popup (Unit1_ListDraw.cpp)
+  // ===================================================================
+  void ListBox1DrawItem(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State);
+  // Frames the entry under the mouse in blue.
+  void ShowMouseOverListboxRect(int X, int Y);
+  void ListBox1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void ListBox1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void PanelThumbHolderMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void ListBox1DblClick(TObject* Sender);
+  void Image1DblClick(TObject* Sender);
+  void PopupListboxPopup(TObject* Sender);
+  // Closes a search list or the paperclip view and lists the tree's folder again.
+  void RestoreToNormalNavigation();
+  void Zq_CloseListClick(TObject* Sender);
+  void P_CloselistgotoClick(TObject* Sender);
+  void ThumbsSpyClick(TObject* Sender);
+  // The full path of a list entry (an entry that is a full path stays as it is).
+  std::string ListEntryPath(int Index) const;
+
+  // ===================================================================
+  // Commands of the file, organising and help work that the keys and the views call;
+  // their least versions live in Unit1_Pending.cpp.
+  // ===================================================================
+  void P_DeletefileClick(TObject* Sender);
+  void M_HelpClick(TObject* Sender);
+  void Reload1Click(TObject* Sender);
+  void M_OpenShowClick(TObject* Sender);
+  void ZqFavoriteslistClick(TObject* Sender);
+
+  // ===================================================================
   // Scanner (Unit1_Scanner.cpp)
   // ===================================================================
   // Loads the scanner component, lets the user choose a scanner and starts its dialog.
@@ -551,6 +697,8 @@ class TForm1 : public TForm {
   void buildMenus();
   void buildPopupMenus();
   void bindEvents();
+  // The events of the thumbnails, full screen, zoom, navigation, view commands and lists.
+  void bindViewerEvents();
   void loadCursors();
   bool firstShowSetup();
   void finishFirstShow();
@@ -576,6 +724,13 @@ class TForm1 : public TForm {
   bool sessionEnding_ = false;
   std::string loadedAssociated_;  // the "Associated" text read, handed on after the load
   bool noPicture_ = false;        // the shown file is no picture (status size "n/a")
+  // Each thumbnail build takes the next number; a build that finds another number after
+  // handling messages was replaced by a newer one and stops.
+  unsigned thumbBuildGeneration_ = 0;
+  int lastSpyIndex_ = -1;  // the list entry the preview window shows
+  // The folder tree's node changes made by the folder descent are not the user's: the
+  // folder-change handler leaves the show running.
+  bool descending_ = false;
 };
 
 extern TForm1* Form1;

@@ -224,10 +224,12 @@ TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
   auto row = [&](int index) {
     return shot.PixelColor(list->ClientWidth() - 8, list->ItemRect(index).Top + list->ItemHeight() / 2) & 0xFFFFFF;
   };
+  // The list draws its current entry in the colours of the focused list once it has the focus.
+  GuiTesting::Click(list, 5, list->ItemRect(0).Top + 2);
+  GuiTesting::ProcessEvents();
   ASSERT_TRUE(GuiTesting::Grab(list, shot));
   const TColor highlight = row(0), background = row(2);
   ASSERT_NE(highlight, background);
-  GuiTesting::Click(list, 5, list->ItemRect(0).Top + 2);
   GuiTesting::PressKey(list, VK_DOWN);
   GuiTesting::ProcessEvents();
   EXPECT_EQ(Form1->FCurrentFile, folder_ + "b.bmp");
