@@ -43,6 +43,14 @@ void TForm1::HideTitleBar() {
 }
 
 void TForm1::FullScreen() {
+  // A second request while the window changes (its messages are handled meanwhile) waits
+  // for none: the change under way stands.
+  if (fullScreenChanging_) return;
+  fullScreenChanging_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{fullScreenChanging_};
   ConnectFloatBar(*this);
   HourGlassCursor();
   // Nothing is drawn while the window changes; the picture is fitted anew at the end.

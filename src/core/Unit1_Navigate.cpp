@@ -202,8 +202,13 @@ void TForm1::ZqFolderUpClick(TObject* /*Sender*/) {
   QzDirTree211->OpenPath(MakePath(target));
 }
 
-void TForm1::QzDirTree211DirChange(TObject* /*Sender*/, const std::string& /*SelectedPath*/) {
+void TForm1::QzDirTree211DirChange(TObject* /*Sender*/, const std::string& SelectedPath) {
   if (FSuspendUpdates || descending_) return;
+  // The tree reports its folder again after changes on disk: the listed folder is still
+  // the one shown, so the show goes on with its picture.
+  if (!FLastPath.empty() && IncludeTrailingPathDelimiter(SelectedPath) == FLastPath &&
+      SelectedPath == QzDirTree211->SelectedPath() && FCurrentTreePath == SelectedPath)
+    return;
   HideExifLabels();
   ListboxMultiSelectOff();
   PanelCustomLists->SetVisible(false);

@@ -49,9 +49,10 @@ void TForm1::ZoomPicture(int Percent) {
     TControlScrollBar* horz = ScrollBox1->HorzScrollBar();
     TControlScrollBar* vert = ScrollBox1->VertScrollBar();
     const int areaWidth = ScrollBox1->Width(), areaHeight = ScrollBox1->Height();
-    // The point in the middle of the view, in percent of the picture.
-    const int cx = RoundedPercent(std::abs(Image1->Left()) + areaWidth / 2, Image1->Width());
-    const int cy = RoundedPercent(std::abs(Image1->Top()) + areaHeight / 2, Image1->Height());
+    // The point in the middle of the view, in percent of the picture (a picture smaller
+    // than the area lies centred in it, to the right of and below the area's origin).
+    const int cx = RoundedPercent(areaWidth / 2 - Image1->Left(), Image1->Width());
+    const int cy = RoundedPercent(areaHeight / 2 - Image1->Top(), Image1->Height());
     ScrollBox1->SetDoubleBuffered(true);
     Image1->SetAutoSize(false);
     Image1->SetStretch(true);
@@ -102,28 +103,42 @@ void TForm1::ToggleBrowseMode() {
 
 void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) {
   if (QzDirTree211->IsEditing() || TreeView1->IsEditing()) return;
+  const uint16_t key = Key;
   const bool ctrl = Exactly(Shift, ssCtrl);
   const bool shift = Exactly(Shift, ssShift);
+  // The keys of the viewer go no further (the focused control does not act on them too).
+  bool handled = true;
+  struct Consume {
+    uint16_t& key;
+    bool& handled;
+    ~Consume() {
+      if (handled) key = 0;
+    }
+  } consume{Key, handled};
 
-  if (Key == VK_ESCAPE && ActionRunning) {
+  if (key == VK_ESCAPE && ActionRunning) {
     StopRequested = true;
     return;
   }
   // Delete typed into a text field edits the text, not the file list.
-  if (Key == VK_DELETE && !dynamic_cast<TCustomEdit*>(Screen->ActiveControl())) P_DeletefileClick(this);
+  if (key == VK_DELETE && !dynamic_cast<TCustomEdit*>(Screen->ActiveControl())) {
+    P_DeletefileClick(this);
+    return;
+  }
   if (Shift.Contains(ssCtrl) && Shift.Contains(ssAlt) && !Shift.Contains(ssShift))
     Image1->SetCursor(crZoomOut);
   else if (ctrl)
     Image1->SetCursor(crZoomIn);
 
-  if (Key == 'M' && ctrl) ToggleBrowseMode();
-  if (Key == VK_OEM_5 && ctrl) {
+  if (key == 'M' && ctrl) {
+    ToggleBrowseMode();
+  } else if (key == VK_OEM_5 && ctrl) {
     FSkipLockedFolders = !FSkipLockedFolders;
     StatusBar1->Panels()->Items(0)->SetText(FSkipLockedFolders ? "Locked" : "UnLocked");
     Reload1Click(this);
-  }
-  if (Key == VK_F9) FullScreen();
-  if (Key == VK_ESCAPE) {
+  } else if (key == VK_F9) {
+    FullScreen();
+  } else if (key == VK_ESCAPE) {
     FolderSearchActive = false;
     if (!FFullScreen) {
       if (TranslatedMessageDialog(_("Exit ") + FAppName + "?", mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) ==
@@ -132,26 +147,27 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) 
       return;
     }
     M_Start1Click(this);
-  }
-  if (Key == VK_OEM_PERIOD) {
+  } else if (key == VK_OEM_PERIOD) {
     StopSlideTimer();
     if (ctrl || shift)
       SelectAndOpen(ListBox1->Count() - 1);
     else
       ShowNextPicture();
-  }
-  if (Key == 'N' && ctrl) RecursiveSelectDown(true);
-  if (Key == 'P' && ctrl) RecursiveSelectUp(true);
-  if (Key == VK_OEM_COMMA) {
+  } else if (key == 'N' && ctrl) {
+    RecursiveSelectDown(true);
+  } else if (key == 'P' && ctrl) {
+    RecursiveSelectUp(true);
+  } else if (key == VK_OEM_COMMA) {
     StopSlideTimer();
     if (ctrl || shift)
       SelectAndOpen(0);
     else
       ZqPreviousClick(this);
-  }
-  if (Key == VK_SPACE) {
+  } else if (key == VK_SPACE) {
     ZqAutonext->SetDown(!ZqAutonext->Down());
     ZqAutonextClick(this);
+  } else {
+    handled = false;
   }
 
   if (FSlideShowMode) return;
@@ -172,7 +188,8 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) 
       ListBox1->Invalidate();
     }
   }
-  if (Key == VK_ADD || Key == VK_OEM_PLUS) {
+  if (key == VK_ADD || key == VK_OEM_PLUS) {
+    handled = true;
     if (FZoomPercent == kMaxZoom) return;
     if (FZoomPercent > kMaxZoom) FZoomPercent = kMaxZoom;
     if (ctrl)
@@ -183,8 +200,8 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) 
       FZoomPercent += 50;
     ZoomPicture(FZoomPercent);
     if (FFullScreen) ShowIt(IntToStr(FZoomPercent) + "%" + FScaleText, true);
-  }
-  if (Key == VK_SUBTRACT || Key == VK_OEM_MINUS) {
+  } else if (key == VK_SUBTRACT || key == VK_OEM_MINUS) {
+    handled = true;
     if (FZoomPercent == kMinZoom) return;
     if (FZoomPercent < kMinZoom) FZoomPercent = kMinZoom;
     if (ctrl)
@@ -195,9 +212,11 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) 
       FZoomPercent -= 10;
     ZoomPicture(FZoomPercent);
     if (FFullScreen) ShowIt(IntToStr(FZoomPercent) + "%" + FScaleText, true);
-  }
-  if (Key == VK_F1) M_HelpClick(this);
-  if (Key == 'D' && ctrl) {
+  } else if (key == VK_F1) {
+    handled = true;
+    M_HelpClick(this);
+  } else if (key == 'D' && ctrl) {
+    handled = true;
     if (FileExists(FAppDir + "debug.txt") || !FindNameNoCase(FProgramDir, "debug.txt").empty()) {
       KpFramePanel1->SetLeft(0);
       KpFramePanel1->SetTop(0);
