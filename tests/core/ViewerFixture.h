@@ -1,0 +1,61 @@
+#pragma once
+// The main window started on a folder of pictures made with ImageMagick, for the tests of
+// the thumbnail panel, the slide show, zoom, the keys and the view commands.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "MainWindowFixture.h"
+#include "controls/EventScrollbox.h"
+#include "core/Unit1.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/GuiTesting.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+
+class ViewerTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    folder_ = testsupport::TempPath("photos") + "/";
+    std::filesystem::create_directories(folder_);
+  }
+
+  // A picture made by ImageMagick: convert <args...> <folder_ + name>.
+  void Make(const std::string& name, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"convert"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(folder_ + name);
+    auto r = testsupport::Run(argv);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  void MakeColor(const std::string& name, int width, int height, const std::string& color) {
+    Make(name, {"-size", std::to_string(width) + "x" + std::to_string(height), "xc:" + color});
+  }
+
+  // Starts the program on folder (the photo folder by default) with extra registry lines.
+  void StartIn(const std::string& folder = std::string(), const std::vector<std::string>& values = {}) {
+    std::vector<std::string> lines{"\"Version\"=" + Dword(uint32_t(ThisBuild())),
+                                   "\"LastPath\"=\"" + (folder.empty() ? folder_ : folder) + "\""};
+    lines.insert(lines.end(), values.begin(), values.end());
+    WriteRegistry(lines);
+    CreateWindows();
+    ShowMainWindow();
+    // Every disk counts as a fixed disk here: the sandbox may lie on any file system.
+    Form1->M_CacheonlyFixedDiskfiles->SetChecked(false);
+  }
+
+  // The picture area as a fixed box.
+  void SetArea(int width, int height) {
+    Form1->ScrollBox1->SetAlign(alNone);
+    Form1->ScrollBox1->SetBounds(0, 0, width, height);
+  }
+
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> items;
+    for (int i = 0; i < Form1->ListBox1->Count(); ++i) items.push_back(Form1->ListBox1->Items()->Strings(i));
+    return items;
+  }
+
+  std::string folder_;
+};
