@@ -1,5 +1,6 @@
 // Zoom, the window's keys and the mouse on the picture: dragging a large picture, zooming
 // with Ctrl and the mouse, browse mode, the wheel and the cursors.
+#include <algorithm>
 #include <cstdlib>
 
 #include "controls/EventScrollbox.h"
@@ -48,19 +49,18 @@ void TForm1::ZoomPicture(int Percent) {
   try {
     TControlScrollBar* horz = ScrollBox1->HorzScrollBar();
     TControlScrollBar* vert = ScrollBox1->VertScrollBar();
-    const int areaWidth = ScrollBox1->Width(), areaHeight = ScrollBox1->Height();
+    const int viewWidth = ScrollBox1->ClientWidth(), viewHeight = ScrollBox1->ClientHeight();
     // The point in the middle of the view, in percent of the picture (a picture smaller
     // than the area lies centred in it, to the right of and below the area's origin).
-    const int cx = RoundedPercent(areaWidth / 2 - Image1->Left(), Image1->Width());
-    const int cy = RoundedPercent(areaHeight / 2 - Image1->Top(), Image1->Height());
+    const int cx = RoundedPercent(viewWidth / 2 - Image1->Left(), Image1->Width());
+    const int cy = RoundedPercent(viewHeight / 2 - Image1->Top(), Image1->Height());
     ScrollBox1->SetDoubleBuffered(true);
     Image1->SetAutoSize(false);
     Image1->SetStretch(true);
     Image1->SetHeight(PercentOfValue(Percent, Image1->Picture()->Height()));
     Image1->SetWidth(PercentOfValue(Percent, Image1->Picture()->Width()));
-    ScrollBox1->UpdateScrollBars();
-    const int sx = PercentOfValue(cx, horz->Range() - areaWidth);
-    const int sy = PercentOfValue(cy, vert->Range() - areaHeight);
+    // A picture smaller than the area is centred in it; a larger one starts at the
+    // scrolled origin.
     if (Image1->Width() < ScrollBox1->ClientWidth())
       Image1->SetLeft((ScrollBox1->ClientWidth() - Image1->Width()) / 2);
     else if (Image1->Left() > 0)
@@ -70,8 +70,13 @@ void TForm1::ZoomPicture(int Percent) {
     else if (Image1->Top() > 0)
       Image1->SetTop(-vert->Position());
     ScrollBox1->UpdateScrollBars();
-    if (vert->Range() > areaHeight) vert->SetPosition(sy);
-    if (horz->Range() > areaWidth) horz->SetPosition(sx);
+    // The same point goes back to the middle of the view.
+    const int sx = PercentOfValue(cx, Image1->Width()) - ScrollBox1->ClientWidth() / 2;
+    const int sy = PercentOfValue(cy, Image1->Height()) - ScrollBox1->ClientHeight() / 2;
+    if (vert->Range() > ScrollBox1->ClientHeight())
+      vert->SetPosition(std::clamp(sy, 0, vert->Range() - ScrollBox1->ClientHeight()));
+    if (horz->Range() > ScrollBox1->ClientWidth())
+      horz->SetPosition(std::clamp(sx, 0, horz->Range() - ScrollBox1->ClientWidth()));
   } catch (const std::exception&) {
     // The view keeps what it had; the status and the overlay follow below.
   }
@@ -104,6 +109,10 @@ void TForm1::ToggleBrowseMode() {
 void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) {
   if (QzDirTree211->IsEditing() || TreeView1->IsEditing()) return;
   const uint16_t key = Key;
+  // A modifier key pressed alone is held as it goes down.
+  if (key == VK_CONTROL) Shift.Include(ssCtrl);
+  if (key == VK_SHIFT) Shift.Include(ssShift);
+  if (key == VK_MENU) Shift.Include(ssAlt);
   const bool ctrl = Exactly(Shift, ssCtrl);
   const bool shift = Exactly(Shift, ssShift);
   // The keys of the viewer go no further (the focused control does not act on them too).
