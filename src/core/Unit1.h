@@ -731,6 +731,9 @@ class TForm1 : public TForm {
   // The folder tree's node changes made by the folder descent are not the user's: the
   // folder-change handler leaves the show running.
   bool descending_ = false;
+  // FStartNode while the folder tree still holds it (a reload of the tree frees its
+  // nodes), else nullptr.
+  TTreeNode* startNode() const;
   // A change into or out of full screen is under way (it handles messages meanwhile).
   bool fullScreenChanging_ = false;
 };

@@ -587,6 +587,8 @@ void TForm1::InvertImage() {
   TGraphic* graphic = Image1->Picture()->Graphic();
   auto* bitmap = dynamic_cast<TBitmap*>(graphic);
   if (!bitmap || bitmap->Empty()) return;
+  // Inverting a palette picture's pixels would invert its colour indices.
+  if (bitmap->PixelFormat() != pf24bit && bitmap->PixelFormat() != pf32bit) bitmap->SetPixelFormat(pf24bit);
   TCanvas& canvas = bitmap->Canvas();
   const TRect whole = Rect(0, 0, bitmap->Width(), bitmap->Height());
   canvas.SetCopyMode(cmDstInvert);

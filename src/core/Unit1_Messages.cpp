@@ -89,8 +89,10 @@ void TForm1::SetCaptionPath(const std::string& Path) {
     SetCaption(Path);
     return;
   }
-  const std::string start = FStartNode ? FStartNode->Text() : std::string();
-  if (FStartNode && FStartNode->HasChildren())
+  // The tree frees its nodes when it reloads: the start node counts only while it is there.
+  TTreeNode* node = startNode();
+  const std::string start = node ? node->Text() : std::string();
+  if (node && node->HasChildren())
     SetCaption(Format(_("( First = %s ) - %s"), {start, Path}));
   else
     SetCaption(Format(_("( First = n/a ) - %s"), {start}));

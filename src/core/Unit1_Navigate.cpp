@@ -28,6 +28,8 @@ bool NodeInTree(TCustomTreeView* tree, const TTreeNode* node) {
 
 }  // namespace
 
+TTreeNode* TForm1::startNode() const { return NodeInTree(QzDirTree211, FStartNode) ? FStartNode : nullptr; }
+
 // ===========================================================================
 // Pictures
 // ===========================================================================
@@ -137,7 +139,7 @@ void TForm1::RecursiveSelectDown(bool KeyFlag) {
     if (!KeyFlag && (!candidate || candidate->Level() <= FStartLevel)) {
       // The walk would leave the folder where the show began (or the tree ends): the
       // show starts that folder again.
-      TTreeNode* start = NodeInTree(QzDirTree211, FStartNode) ? FStartNode : node;
+      TTreeNode* start = startNode() ? startNode() : node;
       if (node == start) ListBox1->SetItemIndex(ListBox1->Count() > 0 ? 0 : -1);
       candidate = start;
     }
