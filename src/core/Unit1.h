@@ -734,6 +734,8 @@ class TForm1 : public TForm {
   // FStartNode while the folder tree still holds it (a reload of the tree frees its
   // nodes), else nullptr.
   TTreeNode* startNode() const;
+  // Selects a folder node for the folder walk and lists its folder.
+  void listTreeNode(TTreeNode* Node);
   // A change into or out of full screen is under way (it handles messages meanwhile).
   bool fullScreenChanging_ = false;
 };

@@ -144,15 +144,7 @@ void TForm1::RecursiveSelectDown(bool KeyFlag) {
       candidate = start;
     }
     // Ctrl+N after the last folder of the tree stays where it is.
-    if (candidate) {
-      descending_ = true;
-      QzDirTree211->SetSelected(candidate);
-      descending_ = false;
-      const std::string path = MakePath(candidate);
-      QzDirTree211->SetSelectedPath(IncludeTrailingPathDelimiter(path));
-      SetCaptionPath(path);
-      FillTheListboxWithFiles(path);
-    }
+    if (candidate) listTreeNode(candidate);
   }
   if (FSlideRunning) Timer1->SetEnabled(true);
 }
@@ -169,12 +161,15 @@ void TForm1::RecursiveSelectUp(bool KeyFlag) {
   } else if (node->Level() <= FStartLevel) {
     FStartLevel = node->Level();
   }
-  TTreeNode* target = node->GetPrev();
-  if (!target) return;
+  if (TTreeNode* target = node->GetPrev()) listTreeNode(target);
+}
+
+void TForm1::listTreeNode(TTreeNode* Node) {
+  // The selection is the walk's, not the user's: the folder-change handler stays out.
   descending_ = true;
-  QzDirTree211->SetSelected(target);
+  QzDirTree211->SetSelected(Node);
   descending_ = false;
-  const std::string path = MakePath(target);
+  const std::string path = MakePath(Node);
   QzDirTree211->SetSelectedPath(IncludeTrailingPathDelimiter(path));
   SetCaptionPath(path);
   FillTheListboxWithFiles(path);

@@ -11,6 +11,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ModalResponder.h"
+#include "platform/i18n/GnuGetText.h"
 #include "tools/UnitFloatButtons.h"
 #include "tools/UnitThumbSpy.h"
 
@@ -334,4 +335,20 @@ TEST_F(ViewCommandsTest, TheListPopupFitsTheSelectionAndASearchListCloses) {
   GuiTesting::MouseDown(list, mbRight, 5, list->ItemRect(1).Top + 2);
   EXPECT_EQ(list->ItemIndex(), 1);
   EXPECT_EQ(Form1->FCurrentFile, folder_ + "b.png");
+}
+
+TEST_F(ViewCommandsTest, TheViewersMessagesShowInDutch) {
+  KIVO2_REQUIRE_TOOL("convert");
+  for (const char* name : {"a.png", "b.png"}) MakeColor(name, 40, 30, "gray");
+  StartIn();
+  UseLanguage("nl");
+  Form1->M_Preview->Click();
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Voorbeeld aan");
+  GuiTesting::PressKey(Form1->ListBox1, 'M', TShiftState{ssCtrl});
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Bladermodus, muisknoppen = volgende/vorige afbeelding");
+  GuiTesting::PressKey(Form1->ListBox1, VK_SPACE);
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "diavoorstelling loopt...");
+  EXPECT_EQ(Form1->ZqAutonext->Hint(), "Automatisch tonen pauzeren - Spatie");
+  GuiTesting::PressKey(Form1->ListBox1, VK_SPACE);
+  UseLanguage("en");
 }
