@@ -1,5 +1,5 @@
-// The thumbnail panel of a folder of 50 24-megapixel JPEGs (6000 x 4000, made with
-// ImageMagick): built from a cold cache (every picture decoded, its cache file written
+// The thumbnail panel of a folder of 50 24-megapixel JPEGs (6000 x 4000, photo-like,
+// made with ImageMagick): built from a cold cache (every picture decoded, its cache file written
 // and its thumbnail shown) against vipsthumbnail making the same 175-pixel thumbnails of
 // the same files with one thread (VIPS_CONCURRENCY=1); then the same panel shown again
 // from the warm cache, against the cold build. Then one step of a full-screen slide show
@@ -61,9 +61,9 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "photo%02d.jpg", i);
     files.push_back(photos + name);
     if (i < kDistinct) {
-      if (bench::RunProgram({"convert", "-size", "6000x4000", "-seed", std::to_string(i + 1), "plasma:fractal",
-                             "-quality", "90", files.back()},
-                            true) != 0) {
+      // Each distinct picture is the shared photo-like picture rolled sideways.
+      if (!bench::MakePhotoLikePicture(files.back(), 6000, 4000,
+                                       {"-roll", "+" + std::to_string(i * 1201) + "+0", "-quality", "90"})) {
         std::fprintf(stderr, "convert failed\n");
         return 1;
       }
