@@ -175,12 +175,13 @@ void TForm1::buildLayout() {
   ProgressBar1->SetAlign(alRight);
   ProgressBar1->SetVisible(false);
 
-  // --- thumbnails (built on demand), status bar ---
+  // --- status bar, thumbnails (built on demand; aligned after the bars, so that they
+  // lie below the button bar or above the status bar) ---
+  StatusBar1 = NewAligned<TStatusBar>(this, this, "StatusBar1", alBottom, 22);
+  for (int width : {70, 130, 100, 100, 120, 110, 90, 200}) StatusBar1->Panels()->Add()->SetWidth(width);
   PanelThumbHolder = NewAligned<TPanel>(this, this, "PanelThumbHolder", alTop, 85);
   PanelThumbHolder->SetBevelOuter(bvNone);
   PanelThumbHolder->SetVisible(false);
-  StatusBar1 = NewAligned<TStatusBar>(this, this, "StatusBar1", alBottom, 22);
-  for (int width : {70, 130, 100, 100, 120, 110, 90, 200}) StatusBar1->Panels()->Add()->SetWidth(width);
 
   // --- the navigation side ---
   PanelBrowse = NewAligned<TPanel>(this, this, "PanelBrowse", alLeft, 185);

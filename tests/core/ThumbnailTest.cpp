@@ -17,6 +17,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Spin.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
@@ -336,6 +337,11 @@ TEST_F(ThumbnailTest, PanelsLieInARowOrInColumnsForEveryPositionAndSize) {
       } else {
         EXPECT_EQ(holder->Align(), position == 1 ? alTop : alBottom);
         EXPECT_EQ(holder->Height(), side + 30);
+        // Between the button bar and the status bar.
+        if (position == 1)
+          EXPECT_EQ(holder->Top(), Form1->PanelTopButtons->Top() + Form1->PanelTopButtons->Height());
+        else
+          EXPECT_EQ(holder->Top() + holder->Height(), Form1->StatusBar1->Top());
         for (int i = 0; i < 5; ++i) {
           EXPECT_EQ(Panel(i)->Left() + Form1->FThumbScrollBox->HorzScrollBar()->Position(), gap + i * (side + gap));
           EXPECT_EQ(Panel(i)->Top(), gap);
