@@ -19,10 +19,14 @@ namespace {
 // The background of the picture area outside a show: the preferences' colour.
 TColor PictureBackground() { return FormSettings ? FormSettings->ColorBox1->Selected() : clWindow; }
 
-// The floating bar is made after the main window: its start/pause button is tied to the
-// main window's when the bar is first needed (unless the bar ties it itself).
+// The floating bar is made after the main window: it is tied to the main window when it is
+// first needed, its start/pause button to the main window's (unless the bar ties it itself).
 void ConnectFloatBar(TForm1& form) {
-  if (!FormFloatB || FormFloatB->ZqAutonext->OnClick) return;
+  if (!FormFloatB) return;
+  // The bar stands in front of the full-screen window (the window system keeps a
+  // full-screen window above windows that merely stay on top).
+  if (FormFloatB->PopupParent() != &form) FormFloatB->SetPopupParent(&form);
+  if (FormFloatB->ZqAutonext->OnClick) return;
   FormFloatB->ZqAutonext->OnClick = [&form](TObject* Sender) {
     form.ZqAutonext->SetDown(FormFloatB->ZqAutonext->Down());
     form.ZqAutonextClick(Sender);
