@@ -74,4 +74,5 @@ void TForm1::bindEvents() {
   M_Settings->OnClick = [this](TObject* Sender) { M_SettingsClick(Sender); };
   RunGifImage1->OnClick = [this](TObject* Sender) { RunGifImage1Click(Sender); };
   bindViewerEvents();
+  bindToolHandOffs();
 }

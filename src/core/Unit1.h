@@ -672,6 +672,33 @@ class TForm1 : public TForm {
   void ZqFavoriteslistClick(TObject* Sender);
 
   // ===================================================================
+  // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). Deleting one picture, the
+  // paperclip count, the rename check and select all are least versions that the
+  // file-command and paperclip work completes.
+  // ===================================================================
+  // Shows the histogram window (drawn for the shown picture) or hides it; both menu
+  // items take its visibility as their check mark.
+  void Histogram2Click(TObject* Sender);
+  // Shows the pixel magnifier with its timers running, or hides it.
+  void Zoom1Click(TObject* Sender);
+  // The print window, modally, for the shown picture (or for none).
+  void Print1Click(TObject* Sender);
+  // Two to four selected JPEG files into the compare window, shown modally.
+  void Compare2Click(TObject* Sender);
+  // Moves one picture to the trash after asking, and takes it off the file list; true
+  // when the file is gone.
+  bool DeleteOneImage(const std::string& FileName);
+  // The paperclip node's text with the number of existing files of "paperclip.lst".
+  void MakePaperclipText();
+  // Applies FNamesBefore/FNamesAfter to "paperclip.lst" and every show file (in delete
+  // mode the old paths are dropped), then clears both lists.
+  void CheckForRenamedFiles(bool DeleteMode);
+  // Selects every entry of the file list and shows the first.
+  void Selectall1Click(TObject* Sender);
+  // The full paths of the file list's selected entries, in list order.
+  std::vector<std::string> SelectedFiles() const;
+
+  // ===================================================================
   // Scanner (Unit1_Scanner.cpp)
   // ===================================================================
   // Loads the scanner component, lets the user choose a scanner and starts its dialog.
@@ -699,6 +726,7 @@ class TForm1 : public TForm {
   void bindEvents();
   // The events of the thumbnails, full screen, zoom, navigation, view commands and lists.
   void bindViewerEvents();
+  void bindToolHandOffs();
   void loadCursors();
   bool firstShowSetup();
   void finishFirstShow();

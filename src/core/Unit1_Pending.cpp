@@ -1,4 +1,4 @@
-// Least versions of the main-window routines that the history, histogram, EXIF-window,
+// Least versions of the main-window routines that the history, EXIF-window,
 // file-command, help, favorites and shows work completes: enough for the keys and views
 // that call them. The work on those parts replaces them.
 #include "controls/QzFileExplorer28.h"
@@ -22,8 +22,6 @@ std::string TForm1::ExifOverlayText(const std::string& FileName) {
     if (c != '\r') text += c;
   return text;
 }
-
-void TForm1::ShowTheHistogram() {}
 
 void TForm1::ShowExifWindowFile(const std::string& /*FileName*/) {}
 

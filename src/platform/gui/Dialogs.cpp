@@ -7,7 +7,6 @@
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QPrintDialog>
-#include <QPrinter>
 #include <QStyle>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/PrintersInternal.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
 
@@ -406,11 +406,6 @@ bool RunCommonDialog(TCommonDialog* dialog, ModalKind kind, const std::function<
   return ok;
 }
 
-QPrinter& SharedPrinter() {
-  static QPrinter printer;
-  return printer;
-}
-
 }  // namespace
 
 bool TColorDialog::Execute() {
@@ -451,16 +446,16 @@ bool TFontDialog::Execute() {
 
 bool TPrintDialog::Execute() {
   return RunCommonDialog(this, ModalKind::PrintDialog, nullptr, [this] {
-    QPrintDialog dlg(&SharedPrinter());
+    QPrintDialog dlg(&SharedQPrinter());
     if (dlg.exec() != QDialog::Accepted) return false;
-    copies_ = SharedPrinter().copyCount();
+    copies_ = SharedQPrinter().copyCount();
     return true;
   });
 }
 
 bool TPrinterSetupDialog::Execute() {
   return RunCommonDialog(this, ModalKind::PrinterSetupDialog, nullptr, [] {
-    QPrintDialog dlg(&SharedPrinter());
+    QPrintDialog dlg(&SharedQPrinter());
     return dlg.exec() == QDialog::Accepted;
   });
 }

@@ -96,6 +96,8 @@ struct TCustomForm::Data {
   TWinControl* activeControl = nullptr;
   bool autoSize = false;
   bool keyPreview = false;
+  bool alphaBlend = false;
+  uint8_t alphaBlendValue = 255;
   // Message dialog forms answer as MessageDlg under test.
   bool messageDialog = false;
   std::string messageText;
@@ -586,6 +588,20 @@ void TCustomForm::SetKeyPreview(bool v) { data_->keyPreview = v; }
 void TCustomForm::StartSystemMove() {
   QWidget* w = Private()->widget;
   if (w && w->windowHandle()) w->windowHandle()->startSystemMove();
+}
+
+bool TCustomForm::AlphaBlend() const { return data_->alphaBlend; }
+void TCustomForm::SetAlphaBlend(bool on) {
+  data_->alphaBlend = on;
+  applyOpacity();
+}
+uint8_t TCustomForm::AlphaBlendValue() const { return data_->alphaBlendValue; }
+void TCustomForm::SetAlphaBlendValue(uint8_t value) {
+  data_->alphaBlendValue = value;
+  applyOpacity();
+}
+void TCustomForm::applyOpacity() {
+  if (QWidget* w = Private()->widget) w->setWindowOpacity(data_->alphaBlend ? data_->alphaBlendValue / 255.0 : 1.0);
 }
 
 void TCustomForm::SetIcon(const TIcon* icon) {

@@ -99,6 +99,12 @@ class TCustomForm : public TWinControl {
   void SetKeyPreview(bool v);
   // Lets the window system move the window with the mouse (dragging a borderless window).
   void StartSystemMove();
+  // With AlphaBlend the window is drawn translucent, AlphaBlendValue 0 (invisible) to
+  // 255 (opaque); the window system needs a compositor to show it.
+  bool AlphaBlend() const;
+  void SetAlphaBlend(bool on);
+  uint8_t AlphaBlendValue() const;
+  void SetAlphaBlendValue(uint8_t value);
   // The form's own icon (nullptr: the application's).
   void SetIcon(const TIcon* icon);
   // Canvas of the client area, to draw on in OnPaint.
@@ -155,6 +161,7 @@ class TCustomForm : public TWinControl {
   void applyWindowFlags();
   void applyPosition();
   void applyTransientParent();
+  void applyOpacity();
   struct Data;
   std::unique_ptr<Data> data_;
 };

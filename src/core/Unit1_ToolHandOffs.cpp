@@ -1,0 +1,199 @@
+// The main window's hand-offs to the histogram, the pixel magnifier, the print window and
+// the compare window, and the services the tool windows call back.
+#include <memory>
+
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
+#include "core/Unit1.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "tools/HistogramTools.h"
+#include "tools/PrintUnit.h"
+#include "tools/UnitCompare.h"
+#include "tools/UnitHistogram.h"
+#include "tools/ZoomFloatUnit.h"
+
+void TForm1::bindToolHandOffs() {
+  Histogram1->OnClick = [this](TObject* Sender) { Histogram2Click(Sender); };
+  Histogram2->OnClick = [this](TObject* Sender) { Histogram2Click(Sender); };
+  Zoom1->OnClick = [this](TObject* Sender) { Zoom1Click(Sender); };
+  ogglePixelmagnifier1->OnClick = [this](TObject* Sender) { Zoom1Click(Sender); };
+  Print1->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
+  ZqPrint->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
+  Compare2->OnClick = [this](TObject* Sender) { Compare2Click(Sender); };
+}
+
+void TForm1::ShowTheHistogram() {
+  if (!HistogramForm) return;
+  // The picture as it is shown: a copy of a bitmap, any other graphic drawn into a
+  // 24-bit bitmap of the picture area's size.
+  TBitmap shown;
+  TGraphic* graphic = Image1->Picture()->Graphic();
+  if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
+    shown.Assign(bitmap);
+  } else {
+    shown.SetPixelFormat(pf24bit);
+    shown.SetSize(Image1->Width(), Image1->Height());
+    if (graphic && !graphic->Empty()) shown.Canvas().Draw(0, 0, *graphic);
+  }
+  shown.SetPixelFormat(pf24bit);
+  THistogram histogram;
+  GetHistogram(shown, 0, histogram);
+  DrawHistogramChart(0, histogram, *HistogramForm->Image1->Canvas());
+  HistogramForm->Image1->Invalidate();
+  if (!HistogramForm->Visible()) HistogramForm->Show();
+}
+
+void TForm1::Histogram2Click(TObject* /*Sender*/) {
+  if (!HistogramForm) return;
+  if (HistogramForm->Visible())
+    HistogramForm->Close();
+  else
+    ShowTheHistogram();
+  Histogram1->SetChecked(HistogramForm->Visible());
+  Histogram2->SetChecked(HistogramForm->Visible());
+}
+
+void TForm1::Zoom1Click(TObject* /*Sender*/) {
+  if (!UnitZoomFloat) return;
+  if (UnitZoomFloat->Visible()) {
+    UnitZoomFloat->Close();
+    return;
+  }
+  UnitZoomFloat->Timer1->SetInterval(25);
+  UnitZoomFloat->Timer2->SetInterval(1000);
+  UnitZoomFloat->Timer1->SetEnabled(true);
+  UnitZoomFloat->Timer2->SetEnabled(true);
+  UnitZoomFloat->SetDoubleBuffered(true);
+  UnitZoomFloat->Show();
+}
+
+void TForm1::Print1Click(TObject* /*Sender*/) {
+  if (!FCurrentFile.empty() && !FileExists(FCurrentFile)) {
+    ShowMessage(_("No file selected!"));
+    return;
+  }
+  PrintForm->ShowModal();
+}
+
+std::vector<std::string> TForm1::SelectedFiles() const {
+  std::vector<std::string> files;
+  const std::string folder = IncludeTrailingPathDelimiter(FLastPath);
+  for (int i = 0; i < ListBox1->Count(); ++i) {
+    const bool selected = ListBox1->MultiSelect() ? ListBox1->Selected(i) : i == ListBox1->ItemIndex();
+    if (!selected) continue;
+    const std::string entry = ListBox1->Items()->Strings(i);
+    files.push_back(IsFullPath(entry) ? entry : folder + entry);
+  }
+  return files;
+}
+
+void TForm1::Compare2Click(TObject* /*Sender*/) {
+  if (UnitZoomFloat && UnitZoomFloat->Visible()) UnitZoomFloat->Close();
+  const std::vector<std::string> files = SelectedFiles();
+  if (files.size() > 4) {
+    ShowMessage(_("Too many images selected, select 2 to 4 images to compare."));
+    return;
+  }
+  if (files.size() < 2) {
+    ShowMessage(_("Need at least 2 selected images"));
+    return;
+  }
+  FormCompare->FCompareList->Clear();
+  FormCompare->FPicturesLoaded = false;
+  for (const std::string& file : files) {
+    // Extensions in either case; ".JPEG" is a JPEG file as much as ".JPG".
+    const std::string ext = UpperCase(ExtractFileExt(file));
+    if (ext != ".JPG" && ext != ".JPEG" && ext != ".THM" && ext != ".JPE") {
+      ShowMessage(_("For now the comparetool accepts only JPG images, select JPG files only."));
+      return;
+    }
+    FormCompare->FCompareList->Add(file);
+  }
+  FormCompare->ShowModal();
+}
+
+bool TForm1::DeleteOneImage(const std::string& FileName) {
+  const bool fullPaths = TreeView1->Visible();
+  const int index = ListBox1->Items()->IndexOf(fullPaths ? FileName : ExtractFileName(FileName));
+  ListBox1->SetMultiSelect(false);
+  if (TranslatedMessageDialog(Format(_("Move %d file(s) to the Recycle Bin?"), {1}), mtConfirmation, {mbYes, mbNo},
+                              0) == mrYes &&
+      RecycleFile(FileName) && index >= 0 && index < ListBox1->Count()) {
+    // The entry goes with its file; the picture shown is emptied when it was this one.
+    ListBox1->Items()->Delete(index);
+    if (FCurrentFile == FileName) EmptyAllImages();
+  }
+  Application->ProcessMessages();
+  return !FileExists(FileName);
+}
+
+void TForm1::MakePaperclipText() {
+  if (!TreeView1->Visible() || TreeView1->Items()->Count() == 0) return;
+  int count = 0;
+  const std::string list = FAppDir + "paperclip.lst";
+  if (FileExists(list)) {
+    TStringList lines;
+    try {
+      lines.LoadFromFile(list);
+    } catch (const Exception&) {
+      lines.Clear();
+    }
+    for (int i = 0; i < lines.Count(); ++i)
+      if (!lines.Strings(i).empty() && FileExists(lines.Strings(i))) ++count;
+  }
+  TreeView1->Items()->Item(0)->SetText(_("Paperclip") + " (" + IntToStr(count) + ")");
+}
+
+void TForm1::CheckForRenamedFiles(bool DeleteMode) {
+  if (FNamesBefore->Count() == 0 || FNamesBefore->Count() != FNamesAfter->Count()) return;
+  std::vector<std::string> lists;
+  if (FileExists(FAppDir + "paperclip.lst")) lists.push_back(FAppDir + "paperclip.lst");
+  TStringList folders;
+  ListFolderTree(FAppDir + _("Shows"), folders);
+  for (int f = 0; f < folders.Count(); ++f) {
+    TStringList files;
+    ListFilesInFolder(folders.Strings(f), files);
+    for (int i = 0; i < files.Count(); ++i)
+      if (SameText(ExtractFileExt(files.Strings(i)), ".shw")) lists.push_back(files.Strings(i));
+  }
+  HourGlassCursor();
+  for (const std::string& list : lists) {
+    TStringList lines;
+    try {
+      lines.LoadFromFile(list);
+      bool changed = false;
+      for (int i = lines.Count() - 1; i >= 0; --i) {
+        for (int n = 0; n < FNamesBefore->Count(); ++n) {
+          if (lines.Strings(i) != FNamesBefore->Strings(n)) continue;
+          if (DeleteMode)
+            lines.Delete(i);
+          else
+            lines.SetStrings(i, FNamesAfter->Strings(n));
+          changed = true;
+          break;
+        }
+      }
+      if (changed) lines.SaveToFile(list);
+    } catch (const Exception& e) {
+      ShowMessage(e.Message());
+    }
+  }
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  RestoreCursor();
+  if (DeleteMode) MakePaperclipText();
+}
+
+void TForm1::Selectall1Click(TObject* Sender) {
+  ListBox1->SetMultiSelect(true);
+  ListBox1->SelectAll();
+  ListBox1Click(Sender);
+}
