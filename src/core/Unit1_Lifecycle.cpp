@@ -15,7 +15,6 @@
 #include "core/StartUp.h"
 #include "core/Unit1.h"
 #include "core/UnitFilterselect.h"
-#include "core/UnitImageCopy.h"
 #include "core/UnitSetting.h"
 #include "formats/GraphicFormats.h"
 #include "metadata/windows/ExifInfoUnit2.h"
@@ -33,6 +32,7 @@
 #include "tools/PrintUnit.h"
 #include "tools/UnitAbout.h"
 #include "tools/UnitHistogram.h"
+#include "tools/UnitImageCopy.h"
 #include "tools/UnitShowProgress2.h"
 #include "tools/UnitThumbSpy.h"
 

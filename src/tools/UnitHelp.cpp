@@ -1,4 +1,4 @@
-#include "core/UnitHelp.h"
+#include "tools/UnitHelp.h"
 
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
