@@ -140,7 +140,7 @@ void TCalculateAspect::calculate(bool report) {
     }
     factor = LongToShortRatio(height, width);
     if (FFirstCalculation && height > width)
-      ShowMessage(_("Note:\r\nPortrait orientation calculated, please note that only the calculated factor is used, "
+      ShowMessage(_("Note:\nPortrait orientation calculated, please note that only the calculated factor is used, "
                     "the orientation doesn't matter."));
     FFirstCalculation = false;
   }

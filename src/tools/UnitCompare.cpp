@@ -288,7 +288,7 @@ void TFormCompare::LoadPictures() {
       if (auto* jpeg = dynamic_cast<TJPEGImage*>(p.Image->Picture()->Graphic())) jpeg->DIBNeeded();
     } catch (const Exception& e) {
       p.Image->Picture()->SetGraphic(nullptr);
-      ShowMessage(path + "\r\n" + e.Message());
+      ShowMessage(path + "\n" + e.Message());
     }
     p.Image->SetVisible(true);
     p.EditFilename->SetText(ExtractFileName(path));

@@ -96,7 +96,7 @@ TDragForm::TDragForm(TComponent* AOwner) : TForm(AOwner) {
 
 void TDragForm::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
-  StaticText1->SetCaption(_("Press and hold de left mouse button down to drag a file\r\nUse shift to select more "
+  StaticText1->SetCaption(_("Press and hold de left mouse button down to drag a file\nUse shift to select more "
                             "files, then release the shift button and drag files to another location."));
 }
 

@@ -1,11 +1,20 @@
 #include "tools/UnitHelp.h"
 
+#include <cerrno>
+
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/i18n/GnuGetText.h"
 
 THelpForm* HelpForm = nullptr;
+
+namespace {
+// A text larger than this is no note to edit here.
+constexpr int64_t kMaxTextBytes = int64_t(16) << 20;
+}  // namespace
 
 THelpForm::THelpForm(TComponent* AOwner) : TForm(AOwner) {
   SetName("HelpForm");
@@ -16,6 +25,7 @@ THelpForm::THelpForm(TComponent* AOwner) : TForm(AOwner) {
   SetClientHeight(420);
 
   Panel1 = NewAligned<TPanel>(this, this, "Panel1", alBottom, 37);
+  Panel1->SetCaption("");
   ZqButton1 = NewControl<TZqButton>(this, Panel1, "ZqButton1", "Close", 8, 6, 100, 25);
   ZqButton2 = NewControl<TZqButton>(this, Panel1, "ZqButton2", "Save", 116, 6, 100, 25);
   ZqButton2->SetVisible(false);
@@ -27,11 +37,57 @@ THelpForm::THelpForm(TComponent* AOwner) : TForm(AOwner) {
   Memo1 = NewAligned<TMemo>(this, this, "Memo1", alClient);
   Memo1->SetVisible(false);
 
+  RichEdit1->OnChange = [this](TObject* Sender) { RichEdit1Change(Sender); };
+  ZqButton1->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {
+    ZqButton1MouseDown(Sender, Button, Shift, X, Y);
+  };
   ZqButton1->OnClick = [this](TObject* Sender) { ZqButton1Click(Sender); };
+  ZqButton2->OnClick = [this](TObject* Sender) { ZqButton2Click(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
 }
 
 void THelpForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 
-void THelpForm::ZqButton1Click(TObject* /*Sender*/) { Close(); }
+void THelpForm::FormShow(TObject* /*Sender*/) {
+  if (FFileName.empty() || !FileExists(FFileName)) return;
+  try {
+    if (FileSizeByName(FFileName) > kMaxTextBytes)
+      throw EReadError(Format(_("Cannot read file \"%s\". %s"), {FFileName, SysErrorMessage(EFBIG)}));
+    RichEdit1->Lines()->LoadFromFile(FFileName);
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+  }
+  RichEdit1->SetModified(false);
+  ZqButton2->SetEnabled(false);
+}
+
+void THelpForm::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+  RichEdit1->Clear();
+  RichEdit1->SetModified(false);
+}
+
+void THelpForm::RichEdit1Change(TObject* /*Sender*/) { ZqButton2->SetEnabled(RichEdit1->Modified()); }
+
+void THelpForm::ZqButton1MouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/,
+                                   int /*Y*/) {
+  ZqButton2->SetVisible(true);
+}
+
+void THelpForm::ZqButton1Click(TObject* /*Sender*/) {
+  ZqButton2->SetVisible(false);
+  Close();
+}
+
+void THelpForm::ZqButton2Click(TObject* /*Sender*/) {
+  try {
+    RichEdit1->Lines()->SaveToFile(FFileName);
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return;
+  }
+  RichEdit1->SetModified(false);
+  ZqButton2->SetEnabled(false);
+}

@@ -1,7 +1,6 @@
 #pragma once
-// The text window: shows and edits a plain text ("todo.txt", folder sizes, debug
-// output). This first version holds its components and the file field; loading and
-// saving come with the window's own work.
+// The text window: shows and edits a plain text file (the program folder's "todo.txt").
+// The caller sets FFileName, the caption and whether "Save" shows, then shows it.
 #include <string>
 
 #include "platform/gui/Forms.h"
@@ -22,10 +21,19 @@ class THelpForm : public TForm {
   TZqButton* ZqButton2 = nullptr;  // "Save"; hidden and disabled until a caller shows it
 
   // The file the window loads and saves (empty: none).
-  std::string FTextFile;
+  std::string FFileName;
 
   void FormCreate(TObject* Sender);
+  // Loads FFileName when it exists (else the text stays as it is).
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  // "Save" is enabled while the text differs from the file.
+  void RichEdit1Change(TObject* Sender);
+  void ZqButton1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void ZqButton1Click(TObject* Sender);
+  // Writes the text to FFileName through a temporary file: a failure is said and leaves
+  // the file as it was.
+  void ZqButton2Click(TObject* Sender);
 };
 
 extern THelpForm* HelpForm;

@@ -27,7 +27,7 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
   Constraints()->SetMinHeight(183);
   Constraints()->SetMaxWidth(450);
   Constraints()->SetMaxHeight(450);
-  const char* hint = "Drag to move\r\nIf this window the active one, you can use the mousewheel to zoom\r\nDrag corners "
+  const char* hint = "Drag to move\nIf this window the active one, you can use the mousewheel to zoom\nDrag corners "
                      "to resize window";
   SetHintText(this, hint);
 

@@ -363,3 +363,20 @@ TEST_F(Lists, ListViewSelectionByTheUserIsReported) {
 }
 
 }  // namespace
+
+TEST_F(Lists, AMemoIsModifiedByTheUserNotByTheProgram) {
+  auto form = std::make_unique<TForm>(nullptr);
+  auto* memo = new TMemo(form.get());
+  memo->SetParent(form.get());
+  form->Show();
+  memo->Lines()->SetText("loaded\n");
+  EXPECT_FALSE(memo->Modified());
+  GuiTesting::TypeText(memo, "x");
+  EXPECT_TRUE(memo->Modified());
+  memo->SetModified(false);
+  EXPECT_FALSE(memo->Modified());
+  memo->SetModified(true);
+  EXPECT_TRUE(memo->Modified());
+  memo->SetText("again");
+  EXPECT_FALSE(memo->Modified());
+}

@@ -1,12 +1,17 @@
 // The histogram counts and chart, and the colour conversions behind its planes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/graphics/Graphics.h"
@@ -179,13 +184,17 @@ TEST(Histogram, ChannelCountsAgreeWithImageMagicksHistogram) {
     want[2][g] += n;
     want[3][b] += n;
     want[15][(77 * r + 150 * g + 29 * b) >> 8] += n;
+    const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    want[8][(hi + lo) / 2] += n;    // lightness
+    want[13][255 - hi] += n;        // black
+    want[6][hi] += n;               // value
   }
   ASSERT_EQ(total, 37 * 23);
 
   TBitmap bmp;
   bmp.LoadFromFile(file);
   bmp.SetPixelFormat(pf24bit);
-  for (int plane : {0, 1, 2, 3, 15}) {
+  for (int plane : {0, 1, 2, 3, 6, 8, 13, 15}) {
     THistogram h;
     GetHistogram(bmp, plane, h);
     for (int i = 0; i < 256; ++i) ASSERT_EQ(h.Bins[size_t(i)], want[size_t(plane)][size_t(i)]) << "plane " << plane << " bin " << i;
@@ -248,4 +257,99 @@ TEST(HistogramChart, OnlyTheBackgroundForAnEmptyHistogramOrAWrongWidth) {
   for (const TBitmap* b : {&bmp, &narrow})
     for (int y = 0; y < b->Height(); ++y)
       for (int x = 0; x < b->Width(); ++x) ASSERT_EQ(b->PixelColor(x, y), kChartBackground) << x << "," << y;
+}
+
+namespace {
+
+// The colours of a row of pixels after ImageMagick's conversion (args), each channel as a
+// fraction 0..1, read from the hexadecimal column of its 16-bit text output.
+std::vector<std::vector<double>> ImageMagickChannels(const std::vector<std::array<int, 3>>& colours,
+                                                     const std::vector<std::string>& args) {
+  std::vector<std::string> argv{"convert"};
+  for (auto [r, g, b] : colours)
+    argv.push_back("xc:rgb(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
+  argv.push_back("+append");
+  argv.insert(argv.end(), args.begin(), args.end());
+  argv.insert(argv.end(), {"-depth", "16", "txt:-"});
+  auto result = testsupport::Run(argv);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  std::vector<std::vector<double>> out;
+  std::istringstream lines(result.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t hash = line.find('#');
+    if (line.empty() || line[0] == '#' || hash == std::string::npos) continue;
+    std::string hex = line.substr(hash + 1, line.find(' ', hash) - hash - 1);
+    std::vector<double> channels;
+    for (size_t i = 0; i + 4 <= hex.size(); i += 4) channels.push_back(std::stoi(hex.substr(i, 4), nullptr, 16) / 65535.0);
+    out.push_back(channels);
+  }
+  return out;
+}
+
+// Black, white, the primaries and secondaries, greys, and a few colours between.
+const std::vector<std::array<int, 3>> kKnownPoints = {
+    {0, 0, 0},     {255, 255, 255}, {255, 0, 0},   {0, 255, 0},    {0, 0, 255},   {0, 255, 255},
+    {255, 0, 255}, {255, 255, 0},   {64, 64, 64},  {128, 128, 128}, {200, 200, 200}, {10, 20, 200},
+    {200, 10, 100}, {255, 128, 0},  {30, 90, 60},  {250, 240, 230}};
+
+int Near(double unit) { return int(std::lround(unit * 255)); }
+
+}  // namespace
+
+TEST(ColorConversions, AgreeWithImageMagicksColourSpacesAtKnownPoints) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const auto hsb = ImageMagickChannels(kKnownPoints, {"-colorspace", "HSB"});
+  const auto hsl = ImageMagickChannels(kKnownPoints, {"-colorspace", "HSL"});
+  const auto cmyk = ImageMagickChannels(kKnownPoints, {"-colorspace", "CMYK"});
+  const auto luma = ImageMagickChannels(kKnownPoints, {"-grayscale", "Rec601Luma"});
+  const auto average = ImageMagickChannels(kKnownPoints, {"-grayscale", "Average"});
+  const auto lightness = ImageMagickChannels(kKnownPoints, {"-grayscale", "Lightness"});
+  ASSERT_EQ(hsb.size(), kKnownPoints.size());
+  ASSERT_EQ(cmyk.size(), kKnownPoints.size());
+  auto hueDistance = [](int a, double degrees) {
+    const double d = std::fabs(a - degrees);
+    return std::min(d, 360 - d);
+  };
+  for (size_t i = 0; i < kKnownPoints.size(); ++i) {
+    const auto [r, g, b] = kKnownPoints[i];
+    const TRGBTriple t = RGBtoRGBTriple(uint8_t(r), uint8_t(g), uint8_t(b));
+    SCOPED_TRACE("rgb(" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + ")");
+    int h, s, v, l;
+    RGBTripleToHSV(t, h, s, v);
+    const bool grey = r == g && g == b;
+    if (!grey) {
+      EXPECT_LE(hueDistance(h, hsb[i][0] * 360), 1.0);
+    }
+    EXPECT_NEAR(s, hsb[i][1] * 255, 1.0);
+    EXPECT_EQ(v, Near(hsb[i][2]));
+    RGBTripleToHLS(t, h, l, s);
+    if (!grey) {
+      EXPECT_LE(hueDistance(h, hsl[i][0] * 360), 1.0);
+    }
+    EXPECT_NEAR(s, hsl[i][1] * 255, 1.0);
+    EXPECT_NEAR(l, hsl[i][2] * 255, 0.51);
+    // ImageMagick's cyan, magenta and yellow are scaled up by the black taken out.
+    int c, m, y, k;
+    RGBToCMYK(t, c, m, y, k);
+    EXPECT_EQ(k, Near(cmyk[i][3]));
+    EXPECT_NEAR(c, cmyk[i][0] * (255 - k), 1.0);
+    EXPECT_NEAR(m, cmyk[i][1] * (255 - k), 1.0);
+    EXPECT_NEAR(y, cmyk[i][2] * (255 - k), 1.0);
+    RGBToCMY(t, c, m, y);
+    EXPECT_EQ(c + m + y, 765 - r - g - b);
+    // The luminance's weights are whole 256ths (29 for blue against 29.3) and it is cut
+    // down, not rounded: a little more than one level apart at most.
+    EXPECT_NEAR(RGBToY(t), luma[i][0] * 255, 1.5);
+    EXPECT_NEAR(RGBToIntensity(t), average[i][0] * 255, 1.0);
+    EXPECT_NEAR(RGBToLightness(t), lightness[i][0] * 255, 0.51);
+    // And back: the hue, saturation and value give the colour again (to rounding).
+    if (!grey) {
+      RGBTripleToHSV(t, h, s, v);
+      const TColor again = RGBTripleToColor(HSVtoRGBTriple(h, s, v));
+      EXPECT_NEAR(GetRValue(again), r, 3);
+      EXPECT_NEAR(GetGValue(again), g, 3);
+      EXPECT_NEAR(GetBValue(again), b, 3);
+    }
+  }
 }

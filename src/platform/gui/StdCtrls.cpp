@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -290,11 +291,14 @@ void TCustomEdit::PasteFromClipboard() {
   if (QLineEdit* e = LineEdit(this)) e->paste();
 }
 bool TCustomEdit::Modified() const {
-  QLineEdit* e = LineEdit(this);
-  return e && e->isModified();
+  if (QLineEdit* e = LineEdit(this)) return e->isModified();
+  // A memo: its document knows whether the user changed it since it was set.
+  auto* memo = qobject_cast<QPlainTextEdit*>(Private()->widget.data());
+  return memo && memo->document()->isModified();
 }
 void TCustomEdit::SetModified(bool v) {
   if (QLineEdit* e = LineEdit(this)) e->setModified(v);
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(Private()->widget.data())) memo->document()->setModified(v);
 }
 bool TCustomEdit::AutoSelect() const {
   auto* w = dynamic_cast<EditWidget*>(Private()->widget.data());
@@ -363,6 +367,19 @@ class MemoWidget : public HostScrollArea<QPlainTextEdit> {
 };
 
 QPlainTextEdit* TextEdit(const TControl* c) { return qobject_cast<QPlainTextEdit*>(c->Private()->widget.data()); }
+
+// Replaces a memo's whole text as the program does: the memo is not modified by the user
+// afterwards, also when its change event runs.
+void SetMemoText(TMemo* memo, const QString& text) {
+  QPlainTextEdit* e = TextEdit(memo);
+  if (!e) return;
+  {
+    const QSignalBlocker quiet(e);
+    e->setPlainText(text);
+  }
+  e->document()->setModified(false);
+  gui::SafeCall(memo, [memo] { memo->Change(); });
+}
 
 // The lines of a memo, read and written in the text itself. A final line break adds
 // no empty line, as in the class library.
@@ -437,7 +454,7 @@ class TMemoStrings : public TStrings {
       }
     }
     if (!t.empty() && t.back() != '\n') t += '\n';
-    if (QPlainTextEdit* e = edit()) e->setPlainText(gui::QtText(t));
+    SetMemoText(memo_, gui::QtText(t));
   }
 
  protected:
@@ -578,7 +595,7 @@ std::string TMemo::GetText() const {
   return out;
 }
 void TMemo::TextChanged() {
-  if (QPlainTextEdit* e = TextEdit(this)) {
+  if (TextEdit(this)) {
     std::string t;
     for (size_t i = 0; i < Private()->text.size(); ++i) {
       char ch = Private()->text[i];
@@ -589,7 +606,7 @@ void TMemo::TextChanged() {
         t += ch;
       }
     }
-    e->setPlainText(gui::QtText(t));
+    SetMemoText(this, gui::QtText(t));
   }
 }
 void TMemo::ColorChanged() {
