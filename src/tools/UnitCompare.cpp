@@ -777,16 +777,32 @@ bool TFormCompare::Renamefile(const std::string& OldPath, const std::string& New
     ShowMessage(Format(_("Cannot rename %s to %s: %s"), {OldPath, NewPath, SysErrorMessage(errno)}));
     return false;
   }
+  // The old name's cached thumbnail goes.
+  const std::string thumb = Form1->ThumbNailName(OldPath);
+  if (FileExists(thumb)) {
+    ClearReadOnly(thumb);
+    DeleteFile(thumb);
+  }
   Form1->FNamesBefore->Add(OldPath);
   Form1->FNamesAfter->Add(NewPath);
   // The main window's list: bare names in a folder view, full paths in the paperclip and
-  // shows view (names compare exactly).
+  // shows view (names compare exactly); a thumbnail shown for the entry gets its new hint.
   TStrings* items = Form1->ListBox1->Items();
   const bool fullPaths = !Form1->PanelCustomLists->Visible() && Form1->TreeView1->Visible();
   const std::string before = fullPaths ? OldPath : ExtractFileName(OldPath);
   const std::string after = fullPaths ? NewPath : ExtractFileName(NewPath);
-  for (int i = 0; i < items->Count(); ++i)
-    if (items->Strings(i) == before) items->SetStrings(i, after);
+  for (int i = 0; i < items->Count(); ++i) {
+    if (items->Strings(i) != before) continue;
+    items->SetStrings(i, after);
+    TScrollBox* thumbs = Form1->FThumbScrollBox;
+    if (!fullPaths && Form1->PanelThumbHolder->Visible() && thumbs && i < thumbs->ControlCount()) {
+      if (auto* panel = dynamic_cast<TPanel*>(thumbs->Controls(i))) {
+        std::string hint;
+        Form1->CreateThumbHint(NewPath, "", hint, "");
+        panel->SetHint(hint);
+      }
+    }
+  }
   Form1->CheckForRenamedFiles(false);
   return true;
 }

@@ -1,5 +1,6 @@
 #include "tools/UnitDragDrop.h"
 
+#include <memory>
 #include <vector>
 
 #include "controls/ZqSpeedButton.h"
@@ -7,7 +8,6 @@
 #include "core/FormLayout.h"
 #include "core/Unit1.h"
 #include "platform/graphics/Graphics.h"
-#include "platform/graphics/Jpeg.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
@@ -133,22 +133,29 @@ void TDragForm::ShowThumbnail(const std::string& Entry, TImage* Target) {
     Target->Picture()->SetGraphic(nullptr);
     return;
   }
-  TPicture picture;
+  // The thumbnail of the cache (made, and kept as the cache options say, when missing);
+  // a file of the cache folder itself is its own thumbnail.
+  auto work = std::make_unique<TImage>(nullptr);
+  bool made = false;
   try {
-    picture.LoadFromFile(path);
-    // A JPEG decodes at the smallest scale that still fills the box.
-    if (auto* jpeg = dynamic_cast<TJPEGImage*>(picture.Graphic())) {
-      for (TJPEGScale scale : {jsEighth, jsQuarter, jsHalf, jsFullSize}) {
-        jpeg->SetScale(scale);
-        if (jpeg->Width() >= kThumbBox || jpeg->Height() >= kThumbBox || scale == jsFullSize) break;
+    if (UpperCase(ExcludeTrailingPathDelimiter(ExtractFilePath(path))) !=
+        UpperCase(ExcludeTrailingPathDelimiter(Form1->FThumbCacheFolder))) {
+      if (Form1->ValidThumbFileExists(path)) {
+        work->Picture()->LoadFromFile(Form1->ThumbNailName(path));
+        made = true;
+      } else {
+        made = Form1->SaveAsJpgThumb(path, work.get(), true);
       }
+    } else {
+      work->Picture()->LoadFromFile(path);
+      made = true;
     }
-    Form1->FitForWindow(&picture, Target->Picture(), kThumbBox, kThumbBox, false);
-    if (Form1->FFitError) Target->Picture()->SetGraphic(nullptr);
   } catch (const Exception&) {
     // A file that cannot be read shows no thumbnail.
-    Target->Picture()->SetGraphic(nullptr);
+    made = false;
   }
+  if (made) Form1->FitForWindow(work->Picture(), Target->Picture(), kThumbBox, kThumbBox, false);
+  if (!made || Form1->FFitError) Target->Picture()->SetGraphic(nullptr);
 }
 
 // ===========================================================================

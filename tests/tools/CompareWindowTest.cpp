@@ -235,6 +235,9 @@ TEST_F(CompareWindowTest, RenamingInPlaceKeepsTheExtensionAndTheFolder) {
   const std::string a = MakePicture("a.jpg", 80, 60), b = MakePicture("b.jpg", 80, 60);
   ListPictures({"a.jpg", "b.jpg"});
   testsupport::WriteFile(ProgramFolder() + "paperclip.lst", a + "\r\n" + b + "\r\n");
+  ASSERT_TRUE(Form1->SaveAsJpgThumb(a, nullptr, true));
+  const std::string oldThumb = Form1->ThumbNailName(a);
+  ASSERT_TRUE(fs::exists(oldThumb));
   WithCompare({a, b}, [&](TFormCompare& w) {
     TEdit* edit = w.Panel(1).EditFilename;
     EXPECT_EQ(edit->Text(), "a.jpg");
@@ -276,6 +279,7 @@ TEST_F(CompareWindowTest, RenamingInPlaceKeepsTheExtensionAndTheFolder) {
   });
   EXPECT_FALSE(fs::exists(a));
   EXPECT_TRUE(fs::exists(Pictures() + "renamed.jpg"));
+  EXPECT_FALSE(fs::exists(oldThumb)) << "the old name's cached thumbnail goes";
   EXPECT_EQ(Form1->ListBox1->Items()->Strings(0), "renamed.jpg");
   EXPECT_EQ(testsupport::ReadFile(ProgramFolder() + "paperclip.lst"),
             Pictures() + "renamed.jpg\r\n" + b + "\r\n");

@@ -197,4 +197,7 @@ TEST_F(ManualOrderWindowTest, TheEntryUnderTheMouseShowsItsThumbnail) {
     w.ListBox1MouseMove(w.ListBox1, TShiftState(), 5, Middle(w, 2).Y);
     EXPECT_EQ(w.Image1->Picture()->Graphic(), nullptr);
   });
+  // The thumbnails come from the main window's cache, where they are kept as it says.
+  ASSERT_TRUE(Form1->M_UseTumbCache->Checked());
+  EXPECT_TRUE(Form1->ValidThumbFileExists(wide));
 }

@@ -32,6 +32,9 @@ void ToolWindowTest::SetUp() {
   Form1->FProgramDir = programDir_;
   Form1->FAppDir = programDir_;
   Form1->FLastPath = pictures_;
+  Form1->FThumbCacheFolder = testsupport::TempPath("Thumbcache") + "/";
+  // The picture types, as the first showing of the main window takes them.
+  Form1->InitExtensions();
 }
 
 void ToolWindowTest::TearDown() {
