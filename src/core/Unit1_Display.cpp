@@ -76,22 +76,6 @@ std::string ReadTextStart(const std::string& fileName) {
   return bytes;
 }
 
-// A GIF that the format list's reader cannot open is read by the GIF image class: its
-// first frame at the size of the picture's screen. False when that fails too.
-bool LoadGifPicture(const std::string& fileName, TPicture& picture) {
-  if (UpperCase(ExtractFileExt(fileName)) != ".GIF") return false;
-  try {
-    TGIFImage gif;
-    gif.LoadFromFile(fileName);
-    TBitmap* first = gif.GetBitmap();
-    if (!first || first->Empty()) return false;
-    picture.Assign(first);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
 // Hands an animated GIF to the image control, which then plays it at its present size.
 // Transparent parts, and frames restored to the background, show the picture area's
 // colour. The image control's own copy is returned; nullptr when the file cannot be
@@ -332,7 +316,7 @@ void TForm1::OpenThePicture(const std::string& FileName) {
       try {
         picture->LoadFromFile(name);
       } catch (const std::exception&) {
-        if (!LoadGifPicture(name, *picture)) showPlaceholder();
+        showPlaceholder();
       }
     }
 
