@@ -58,15 +58,17 @@ TPrintForm::TPrintForm(TComponent* AOwner) : TForm(AOwner) {
   StatusBar1 = NewAligned<TStatusBar>(this, this, "StatusBar1", alBottom, 20);
   StatusBar1->SetSimplePanel(true);
 
-  Panel1 = NewAligned<TPanel>(this, this, "Panel1", alRight, 236);
+  Panel1 = NewAligned<TPanel>(this, this, "Panel1", alRight, 270);
   Panel1->SetCaption("");
   Panel1->SetVisible(false);
   NewControl<TLabel>(this, Panel1, "Label2", "Info:", 8, 6, 200, 15);
   int y = 24;
+  // Each text may take two lines (the sizes are long in cm and in Dutch).
   auto info = [&](const char* name) {
-    auto* label = NewControl<TLabel>(this, Panel1, name, "", 8, y, 224, 15);
+    auto* label = NewControl<TLabel>(this, Panel1, name, "", 8, y, 254, 30);
     label->SetAutoSize(false);
-    y += 18;
+    label->SetWordWrap(true);
+    y += 32;
     return label;
   };
   Label7 = info("Label7");
@@ -74,14 +76,7 @@ TPrintForm::TPrintForm(TComponent* AOwner) : TForm(AOwner) {
   Label5 = info("Label5");
   Label4 = info("Label4");
   Label6 = info("Label6");
-  Label5->SetWordWrap(true);
-  Label5->SetHeight(32);
-  Label4->SetTop(Label5->Top() + 34);
-  Label6->SetTop(Label4->Top() + 18);
-  Label4->SetWordWrap(true);
-  Label4->SetHeight(32);
-  Label6->SetTop(Label4->Top() + 34);
-  Units = NewControl<TRadioGroup>(this, Panel1, "Units", "Units:", 8, 196, 220, 44);
+  Units = NewControl<TRadioGroup>(this, Panel1, "Units", "Units:", 8, 190, 254, 44);
   SetItems(Units->Items(), {"inch", "cm"});
   Units->SetColumns(2);
   Units->SetItemIndex(0);

@@ -291,6 +291,7 @@ void TFormCompare::LoadPictures() {
       ShowMessage(path + "\n" + e.Message());
     }
     p.Image->SetVisible(true);
+    p.ScrollBox->UpdateScrollBars();
     p.EditFilename->SetText(ExtractFileName(path));
     p.EditFilename->SetHint(path);
     p.ZqZoomMenu->SetCaption(IntToStr(FZoom[size_t(i)]) + "%");
