@@ -19,9 +19,12 @@ TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
 
   Panel1 = NewControl<TPanel>(this, this, "Panel1", 8, 8, 344, 240);
   Panel1->SetBevelOuter(bvLowered);
-  ProductName = NewControl<TLabel>(this, Panel1, "ProductName", "Product Name Kivo2", 12, 12, 320, 15);
-  Version = NewControl<TLabel>(this, Panel1, "Version", "Version:", 12, 36, 80, 15);
-  VersionLabel = NewControl<TLabel>(this, Panel1, "VersionLabel", "1.001", 96, 36, 236, 15);
+  ProgramIcon = NewControl<TImage>(this, Panel1, "ProgramIcon", 12, 12, 32, 32);
+  ProgramIcon->SetStretch(true);
+  ProductName = NewControl<TLabel>(this, Panel1, "ProductName", "Product Name Kivo2", 56, 8, 276, 15);
+  Version = NewControl<TLabel>(this, Panel1, "Version", "Version:", 56, 26, 60, 15);
+  VersionLabel = NewControl<TLabel>(this, Panel1, "VersionLabel", "1.001", 120, 26, 212, 15);
+  Copyright = NewControl<TLabel>(this, Panel1, "Copyright", "Picture viewer and photo organiser", 56, 44, 276, 15);
   Label1 = NewControl<TLabel>(this, Panel1, "Label1", "Currently supported file types", 12, 68, 320, 15);
   Comments = NewControl<TLabel>(this, Panel1, "Comments", "", 12, 88, 320, 120);
   Comments->SetWordWrap(true);
@@ -47,6 +50,7 @@ TAboutBox::TAboutBox(TComponent* AOwner) : TForm(AOwner) {
 void TAboutBox::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 
 void TAboutBox::FormShow(TObject* /*Sender*/) {
+  if (TIcon* icon = Application->Icon(); icon && !icon->Empty()) ProgramIcon->Picture()->Assign(icon);
   RunningText1->SetCaption(_("Thanks to the authors of the component libraries this program is built on."));
   RunningText1->SetActive(true);
 }

@@ -8,6 +8,7 @@
 class TPanel;
 class TLabel;
 class TButton;
+class TImage;
 class TRunningText;
 
 class TAboutBox : public TForm {
@@ -15,9 +16,11 @@ class TAboutBox : public TForm {
   explicit TAboutBox(TComponent* AOwner);
 
   TPanel* Panel1 = nullptr;
+  TImage* ProgramIcon = nullptr;  // the program's icon
   TLabel* ProductName = nullptr;
   TLabel* Version = nullptr;
   TLabel* VersionLabel = nullptr;  // the version text
+  TLabel* Copyright = nullptr;     // what the program is
   TLabel* Label1 = nullptr;
   TLabel* Comments = nullptr;
   TRunningText* RunningText1 = nullptr;  // the line of thanks, running while the box shows

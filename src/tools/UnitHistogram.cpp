@@ -4,6 +4,7 @@
 
 #include "controls/ZqSpeedButton.h"
 #include "core/FormLayout.h"
+#include "core/UnitFilterselect.h"
 #include "core/Unit1.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComponentTranslation.h"
@@ -96,12 +97,7 @@ void THistogramForm::ZqSpeedButton1Click(TObject* Sender) { Image1Click(Sender);
 
 void THistogramForm::Image1MouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
                                      int /*Y*/) {
-  if (Button != mbLeft) return;
-  const TCursor saved = Screen->Cursor();
-  Screen->SetCursor(crSizeAll);
-  ReleaseCapture();
-  StartSystemMove();
-  Screen->SetCursor(saved);
+  DragPaletteWindow(this, Button);
 }
 
 void THistogramForm::ZqSpeedButton2Click(TObject* /*Sender*/) { Close(); }

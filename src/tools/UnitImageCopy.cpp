@@ -2,6 +2,7 @@
 
 #include "controls/QzFileExplorer28.h"
 #include "core/FormLayout.h"
+#include "core/UnitFilterselect.h"
 #include "core/Unit1.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
@@ -203,11 +204,7 @@ void TImageCopyForm::Image1MouseDown(TObject* /*Sender*/, TMouseButton Button, T
   keys.Exclude(ssDouble);
   if (Button == mbLeft && keys == TShiftState{ssCtrl}) {
     // Ctrl and the left button move the window itself.
-    const TCursor saved = Screen->Cursor();
-    Screen->SetCursor(crSizeAll);
-    ReleaseCapture();
-    StartSystemMove();
-    Screen->SetCursor(saved);
+    DragPaletteWindow(this, Button);
     return;
   }
   FDragStartX = X;

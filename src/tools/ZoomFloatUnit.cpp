@@ -2,6 +2,7 @@
 
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
+#include "core/UnitFilterselect.h"
 #include "core/Unit1.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
@@ -209,12 +210,7 @@ void TUnitZoomFloat::FormMouseWheel(TObject* /*Sender*/, TShiftState /*Shift*/, 
 
 void TUnitZoomFloat::FormMouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int /*X*/,
                                    int /*Y*/) {
-  if (Button != mbLeft) return;
-  const TCursor saved = Screen->Cursor();
-  Screen->SetCursor(crSizeAll);
-  ReleaseCapture();
-  StartSystemMove();
-  Screen->SetCursor(saved);
+  DragPaletteWindow(this, Button);
 }
 
 void TUnitZoomFloat::FormMouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
