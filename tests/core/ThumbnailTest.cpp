@@ -453,3 +453,27 @@ TEST_F(ThumbnailTest, LowMemoryStopsTheBuildWithAMessage) {
   ASSERT_FALSE(history.empty());
   EXPECT_EQ(history.back().text, "Low system resources!, cannot create thumbnails.\nClose other programs, or get more memory");
 }
+
+TEST_F(ThumbnailTest, HintsNameThePictureAndARenewedPictureShowsAtOnce) {
+  KIVO2_REQUIRE_TOOL("convert");
+  MakeColor("a.bmp", 300, 200, "red");
+  testsupport::WriteFile(folder_ + "b.avi", "video");
+  StartIn();
+  Form1->M_UseTumbCache->SetChecked(false);
+  Build();
+  const std::string kbytes = std::to_string(FileSizeByName(folder_ + "a.bmp") / 1024) + " Kbytes";
+  // Not cached: the picture's own size; an associated file says so.
+  EXPECT_EQ(PanelImage(0)->Hint(), folder_ + "a.bmp\r300 x 200 pixels\r" + kbytes);
+  EXPECT_EQ(PanelImage(1)->Hint(), folder_ + "b.avi\r0 Kbytes\rAssociated file.");
+  Form1->M_UseTumbCache->SetChecked(true);
+  Form1->FillTheTumbsNow();
+  EXPECT_EQ(PanelImage(0)->Hint(), folder_ + "a.bmp\r" + kbytes);
+  // The picture changes (as a lossless rotation changes it): its panel and cache follow.
+  MakeColor("a.bmp", 200, 300, "blue");
+  Form1->UpdateThumbnail(0, folder_ + "a.bmp");
+  EXPECT_TRUE(Form1->ValidThumbFileExists(folder_ + "a.bmp"));
+  TBitmap shown;
+  shown.Assign(PanelImage(0)->Picture()->Graphic());
+  EXPECT_LT(shown.Width(), shown.Height());
+  EXPECT_EQ(shown.PixelColor(shown.Width() / 2, shown.Height() / 2) & 0xFFFFFF, TColor(0xFF0000));
+}
