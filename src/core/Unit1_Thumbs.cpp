@@ -338,11 +338,12 @@ bool TForm1::SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Al
 
 void TForm1::CreateThumbHint(const std::string& FileName, const std::string& WidthText, std::string& Hint,
                              const std::string& HeightText) {
+  // One line each (a hint breaks its lines at line feeds).
   if (!WidthText.empty() && !HeightText.empty())
-    Hint = FileName + "\r" + WidthText + " x " + HeightText + " pixels" + "\r" + FileSizeText(FileName);
+    Hint = FileName + "\n" + WidthText + " x " + HeightText + " pixels" + "\n" + FileSizeText(FileName);
   else
-    Hint = FileName + "\r" + FileSizeText(FileName);
-  if (M_IncludeExifhint->Checked()) Hint += "\r" + ExifOverlayText(FileName);
+    Hint = FileName + "\n" + FileSizeText(FileName);
+  if (M_IncludeExifhint->Checked()) Hint += "\n" + ExifOverlayText(FileName);
 }
 
 // ===========================================================================
@@ -561,11 +562,11 @@ void TForm1::FillTheTumbsNow() {
       if (LoadScaled(ThumbNailName(path), side, picture)) graphic = picture.Graphic();
     } else if (IsAssociatedFile(path)) {
       CreateThumbHint(path, "", hint, "");
-      hint += "\r" + _("Associated file.");
+      hint += "\n" + _("Associated file.");
       graphic = AsociateImage->Picture()->Graphic();
     } else if (!IsImageFile(path)) {
       CreateThumbHint(path, "", hint, "");
-      hint += "\r" + _("Not supported!");
+      hint += "\n" + _("Not supported!");
       graphic = FalseImage->Picture()->Graphic();
     } else {
       TImage* made = nullptr;
@@ -595,7 +596,7 @@ void TForm1::FillTheTumbsNow() {
         } else {
           // A picture that cannot be read shows the placeholder.
           CreateThumbHint(path, "", hint, "");
-          hint += "\r" + _("Not supported!");
+          hint += "\n" + _("Not supported!");
           graphic = FalseImage->Picture()->Graphic();
         }
       }

@@ -463,11 +463,11 @@ TEST_F(ThumbnailTest, HintsNameThePictureAndARenewedPictureShowsAtOnce) {
   Build();
   const std::string kbytes = std::to_string(FileSizeByName(folder_ + "a.bmp") / 1024) + " Kbytes";
   // Not cached: the picture's own size; an associated file says so.
-  EXPECT_EQ(PanelImage(0)->Hint(), folder_ + "a.bmp\r300 x 200 pixels\r" + kbytes);
-  EXPECT_EQ(PanelImage(1)->Hint(), folder_ + "b.avi\r0 Kbytes\rAssociated file.");
+  EXPECT_EQ(PanelImage(0)->Hint(), folder_ + "a.bmp\n300 x 200 pixels\n" + kbytes);
+  EXPECT_EQ(PanelImage(1)->Hint(), folder_ + "b.avi\n0 Kbytes\nAssociated file.");
   Form1->M_UseTumbCache->SetChecked(true);
   Form1->FillTheTumbsNow();
-  EXPECT_EQ(PanelImage(0)->Hint(), folder_ + "a.bmp\r" + kbytes);
+  EXPECT_EQ(PanelImage(0)->Hint(), folder_ + "a.bmp\n" + kbytes);
   // The picture changes (as a lossless rotation changes it): its panel and cache follow.
   MakeColor("a.bmp", 200, 300, "blue");
   Form1->UpdateThumbnail(0, folder_ + "a.bmp");
