@@ -507,8 +507,13 @@ class TForm1 : public TForm {
   void FullScreen();
   // Reopens a JPEG decoded at a reduced scale when the area has grown past it.
   bool IsJPGLargerScale();
-  // The EXIF summary of a file for the overlay.
+  // The EXIF summary of a file for the overlay (the facade's summary, a line a row).
   std::string ExifOverlayText(const std::string& FileName);
+  // The EXIF window on its first page (Imageinfo1, Exifinfo1) or on the maker-specific
+  // page (M_Exif_info): placed at the picture area, shown or hidden, filled for the
+  // current picture.
+  void Imageinfo1Click(TObject* Sender);
+  void M_Exif_infoClick(TObject* Sender);
   // The folder-change event of the folder tree.
   void QzDirTree211DirChange(TObject* Sender, const std::string& SelectedPath);
   // Rebuilds the thumbnail panel of the list.

@@ -10,7 +10,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
-#include "metadata/ExifData.h"
+#include "metadata/windows/ExifInfoUnit2.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
@@ -33,15 +33,11 @@ std::string SortKey(const std::string& text) {
   return std::string(kSortKeyLength - text.size(), '0') + text;
 }
 
-// The photo date of a picture as "yyyy:mm:dd hh:nn:ss"; empty when it has none.
+// The photo date of a picture as "yyyy:mm:dd hh:nn:ss" from the EXIF facade; empty when it has none.
 std::string PhotoDateText(const std::string& fileName) {
-  try {
-    TimgData data;
-    if (!data.ReadFileMetadata(fileName) || !data.HasExif() || !data.ImageInfo) return std::string();
-    return data.ImageInfo->DateTime;
-  } catch (const std::exception&) {
-    return "0000:00:00 00:00:00";
-  }
+  std::string date;
+  if (ExifInfoForm) ExifInfoForm->GetPhotoDate(fileName, date);
+  return date;
 }
 
 // A line of the locked-folder list as a part of a Linux path: backslashes become '/' and

@@ -1,31 +1,15 @@
-// Least versions of the main-window routines that the history, EXIF-window,
+// Least versions of the main-window routines that the history,
 // file-command, help, favorites and shows work completes: enough for the keys and views
 // that call them. The work on those parts replaces them.
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
-#include "metadata/ExifData.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 
 void TForm1::FillHistory() {}
-
-std::string TForm1::ExifOverlayText(const std::string& FileName) {
-  if (FileName.empty()) return std::string();
-  TimgData data;
-  if (!data.ReadFileMetadata(FileName) || !data.ImageInfo) return std::string();
-  // The summary's lines end in CR LF; a label breaks lines at LF.
-  std::string text;
-  for (char c : data.ImageInfo->ExifSummary())
-    if (c != '\r') text += c;
-  return text;
-}
-
-void TForm1::ShowExifWindowFile(const std::string& /*FileName*/) {}
-
-void TForm1::ClearExifWindow() {}
 
 void TForm1::P_DeletefileClick(TObject* /*Sender*/) {}
 

@@ -16,7 +16,9 @@
 #include "platform/rtl/SysUtils.h"
 
 class TStream;
+class TJPEGImage;
 class TimgData;
+struct TSegment;
 class TImageInfo;
 class TIPTCdata;
 
@@ -41,15 +43,21 @@ class tEndInd {
   // The 32-bit value of the bytes p..p+3.
   int32_t Get32(int64_t p) const;
 
+  // Write a value into a segment's data at a 1-based position in this object's
+  // byte order; bytes outside the data are not written.
+  void Put32(TSegment& Segment, uint32_t Value, int32_t Position) const;
+  void Put16(TSegment& Segment, uint16_t Value, int32_t Position) const;
+
   // All bytes form one unsigned number (no sign extension); its low 32 bits.
   uint32_t IntegerOfBytes(std::string_view bytes) const;
-  // The number an entry stands for: integers over all their bytes, the first
-  // rational (x/0 gives 0), the first FLOAT or DOUBLE; 0 for texts.
+  // The number an entry stands for: its first value, signed types with their
+  // sign, a rational as a quotient (x/0 gives 0); 0 for texts.
   double NumericValue(std::string_view raw, int type) const;
   // The value text of an entry: its elements (at most 128) joined by ", ",
-  // coded through Code, then shaped by FormatS.
-  std::string FormatValue(std::string_view raw, int type, const std::string& code,
-                          const std::string& formatS) const;
+  // coded through Code (the found texts translated unless translateCodes is
+  // false), then shaped by FormatS.
+  std::string FormatValue(std::string_view raw, int type, const std::string& code, const std::string& formatS,
+                          bool translateCodes = true) const;
 
  protected:
   // A view of the bytes the reads address (owned by a segment record).
@@ -62,10 +70,16 @@ int TypeElementSize(int type);
 // The text of ValueText in a value-code list ("1:Normal,3:Rotated 180°"); empty
 // when the list does not hold it. Found texts pass through the translation.
 std::string CodeText(const std::string& code, const std::string& valueText);
+// The same, the found text as the list holds it (the maker-note tables).
+std::string CodeTextAsIs(const std::string& code, const std::string& valueText);
 // "W n/d" or "n/d" as a number; 0 when it does not convert or d is 0.
 double FractionValue(const std::string& text);
 // The first 50 characters of a text, each control character replaced by ".".
 std::string PrintableText(const std::string& text);
+// The text of a value that begins with an 8-byte character-code prefix
+// (UserComment, GPSProcessingMethod): the bytes after the prefix, UCS-2 in the
+// given byte order decoded to UTF-8 when the prefix is "UNICODE".
+std::string CharacterCodedText(std::string_view raw, bool motorola);
 
 // A formatting routine of a tag: the value text in, the shown text out.
 using TTagCallback = std::string (*)(const std::string& valueText);
@@ -103,12 +117,6 @@ std::string DescriptionFromName(const std::string& name);
 // Kinds of directory for the walk and the table lookup.
 constexpr int kMainDirectory = 1;
 constexpr int kGpsDirectory = 2;
-
-// The maker-note decoder installs itself here; the walk calls it for the
-// MakerNote entry (with MakerNote and MakerNotePos set) and keeps its result in
-// MakerNoteDecoded. Without a decoder maker notes stay undecoded.
-using TMakerNoteDispatch = bool (*)(TImageInfo& info, bool readingTiff);
-extern TMakerNoteDispatch MakerNoteDispatch;
 
 // ---------------------------------------------------------------------------
 // What one read of a file may walk and keep. Directories that overlap and point
@@ -191,8 +199,8 @@ class TImageInfo : public tEndInd {
   void ResetIteration() { IterPos = 0; }
   bool NextTagWithKey(int32_t key, TTagEntry& record);
 
-  // Appends a copy unless its Tag is 0 or the read's budget keeps no more
-  // records; returns TagCount - 1.
+  // Appends a copy unless it has no name (the empty record) or the read's
+  // budget keeps no more records; returns TagCount - 1.
   int AddTag(const TTagEntry& record);
   // A maker-note record made by a decoder (ReadMode 4 or 255 only; within the budget).
   void AddSyntheticTag(const std::string& name, const std::string& value, uint16_t type);
@@ -216,6 +224,11 @@ class TImageInfo : public tEndInd {
 
   // Walks one directory at Start (a file offset O lies at position O + Base).
   void WalkDirectory(int64_t start, int64_t base, int kind, int64_t size);
+
+  // Writes a new picture size into the Exif data at the fields that gave Height
+  // and Width (a SHORT field too small for it becomes a LONG); nothing when the
+  // size is unknown or unchanged.
+  void AdjustSize(int32_t NewHeight, int32_t NewWidth);
 
   // Adds the computed 35 mm equivalent focal length when the file has none.
   void Compute35mmEquivalent();
@@ -292,6 +305,17 @@ class TimgData : public tEndInd {
   // The segment scan of a JPEG stream.
   bool ScanJpegSegments(TStream& stream);
 
+  // Writes Jpeg to FileName with the metadata segments of SourceFile (FileName
+  // itself when empty) in front of the encoder's stream; with AdjustSize the Exif
+  // picture size becomes Jpeg's. A source without metadata gives a plain save. The
+  // file is written whole under a temporary name and then renamed over FileName;
+  // failures raise and leave an existing FileName as it was.
+  void WriteMetadataJpeg(TJPEGImage& Jpeg, const std::string& FileName, bool AdjustSize,
+                         const std::string& SourceFile);
+  // Start of image, the Exif segment (else the JFIF segment, else a fixed JFIF
+  // APP0), the IPTC and the comment segment; returns the bytes written.
+  int64_t WriteHeaderSegments(TStream& Stream);
+
   static std::string IntText(int32_t value);
   static std::string RatioText(int32_t numerator, int32_t denominator);
 
@@ -300,4 +324,9 @@ class TimgData : public tEndInd {
   bool readJpeg(const std::string& fileName);
   bool readTiff(const std::string& fileName);
   void processExifHeader(TSegment& segment);
+  // After a TIFF read: the directories become a well-formed Exif APP1 segment, or
+  // the Exif is dropped when they do not fit in one.
+  void tiffExifToApp1();
+
+  uint32_t TiffFirstIfd = 0;  // the first directory's offset in the TIFF read last
 };

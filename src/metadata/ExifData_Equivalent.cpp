@@ -10,6 +10,7 @@
 namespace {
 // The diagonal of the 36 x 24 mm frame in millimetres.
 constexpr double kFullFrameDiagonal = 43.26661531;
+constexpr double kLeastEquivalent = 1.0, kGreatestEquivalent = 10000.0;
 }  // namespace
 
 void TImageInfo::Compute35mmEquivalent() {
@@ -20,17 +21,25 @@ void TImageInfo::Compute35mmEquivalent() {
   const double focalLength = GetTagNumber("FocalLength");
   if (mmPerUnit == 0 || focalLength == 0) return;
 
+  // The focal-plane resolutions count pixels of the picture the camera took, which
+  // the Exif pixel dimensions give; the size of the file's own picture (a resized
+  // copy, a thumbnail) says nothing about the sensor.
+  const int64_t pixelWidth = GetTagInteger("ExifImageWidth");
+  const int64_t pixelHeight = GetTagInteger("ExifImageLength");
   const int64_t xr = GetTagInteger("FocalPlaneXResolution");
   const int64_t yr = GetTagInteger("FocalPlaneYResolution");
-  const double sensorWidth = xr > 0 ? Width * mmPerUnit / double(xr) : 0.0;
-  const double sensorHeight = yr > 0 ? Height * mmPerUnit / double(yr) : 0.0;
+  if (pixelWidth <= 0 || pixelHeight <= 0 || xr <= 0 || yr <= 0) return;
+  const double sensorWidth = double(pixelWidth) * mmPerUnit / double(xr);
+  const double sensorHeight = double(pixelHeight) * mmPerUnit / double(yr);
 
   double factor = 0;
-  if (UpperCase(CameraMake.substr(0, 5)) != "OLYMP") {
-    if (sensorWidth * sensorHeight <= 0) return;
+  if (UpperCase(CameraMake.substr(0, 5)) != "OLYMP")
     factor = kFullFrameDiagonal / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
-  }
   const double equivalent = focalLength * factor;
+  // No lens of a camera gives less than 1 mm or more than 10 metres: such a result
+  // (Olympus files, whose factor is unknown, among them) comes from inputs that do
+  // not describe the sensor, and no value is better than a wrong one.
+  if (!(equivalent >= kLeastEquivalent && equivalent <= kGreatestEquivalent)) return;
 
   const int row = FindExifRowByName("FocalLengthIn35mmFilm");
   if (row < 0) return;

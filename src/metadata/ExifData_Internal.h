@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <string_view>
 
 // Tag callbacks: the value text in, the shown text out.
 std::string ComponentsConfigurationText(const std::string& valueText);
@@ -14,6 +15,17 @@ std::string UserCommentText(const std::string& valueText);
 std::string WindowsXpText(const std::string& valueText);
 std::string GpsDegreesText(const std::string& valueText);
 std::string GpsTimeText(const std::string& valueText);
+
+class tEndInd;
+
+// A one-byte UNDEFINED value (FileSource, SceneType) read as the number it holds,
+// so that its value-code list applies.
+std::string UndefinedByteText(const tEndInd& reader, std::string_view raw, const std::string& code,
+                              bool translateCodes);
+// The value text of a maker-note entry: an ASCII text in double quotes (up to its
+// zero byte), an UNDEFINED value whole in double quotes (one byte as its number),
+// other types formatted with the code list, whose texts stay as the table has them.
+std::string MakerNoteValueText(const tEndInd& reader, std::string_view raw, int type, const std::string& code);
 
 // An integer text with optional blanks around it; false when it is none.
 bool ParseInt32(const std::string& text, int32_t& value);

@@ -36,6 +36,7 @@ void TimgData::reset() {
   ErrStr.clear();
   ImageInfo.reset();
   IptcData.reset();
+  TiffFirstIfd = 0;
   MotorolaOrder = false;
   ReadingTiff = false;
   DataBuffer = std::string_view();
@@ -231,6 +232,7 @@ bool TimgData::readTiff(const std::string& fileName) {
   auto byte = [&header](int i) { return uint32_t(static_cast<unsigned char>(header[i])); };
   const uint32_t ifd0 = motorola ? (byte(4) << 24) | (byte(5) << 16) | (byte(6) << 8) | byte(7)
                                  : (byte(7) << 24) | (byte(6) << 16) | (byte(5) << 8) | byte(4);
+  TiffFirstIfd = ifd0;
   info.WalkDirectory(int64_t(ifd0) - 7, -7, kMainDirectory, kTiffWindow);
   info.Compute35mmEquivalent();
   return true;

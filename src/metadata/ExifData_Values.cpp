@@ -79,25 +79,31 @@ uint32_t tEndInd::IntegerOfBytes(std::string_view bytes) const {
 }
 
 double tEndInd::NumericValue(std::string_view raw, int type) const {
+  // The first value of the entry; signed types keep their sign.
+  const size_t size = size_t(TypeElementSize(type));
+  if (size == 0 || raw.size() < size) return 0;
+  const std::string_view first = raw.substr(0, size);
   switch (type) {
-    case 1: case 3: case 4: case 6: case 8: case 9:
-      return double(IntegerOfBytes(raw));
+    case 1: case 3: case 4:
+      return double(IntegerOfBytes(first));
+    case 6: return double(static_cast<int8_t>(IntegerOfBytes(first)));
+    case 8: return double(static_cast<int16_t>(IntegerOfBytes(first)));
+    case 9: return double(static_cast<int32_t>(IntegerOfBytes(first)));
     case 5: case 10: {
-      uint32_t num = IntegerOfBytes(raw.substr(0, 4));
-      uint32_t den = IntegerOfBytes(raw.size() > 4 ? raw.substr(4, 4) : std::string_view());
-      return den == 0 ? 0.0 : double(num) / double(den);  // x/0 gives 0
+      const uint32_t num = IntegerOfBytes(first.substr(0, 4)), den = IntegerOfBytes(first.substr(4, 4));
+      if (den == 0) return 0.0;  // x/0 gives 0
+      if (type == 10) return double(static_cast<int32_t>(num)) / double(static_cast<int32_t>(den));
+      return double(num) / double(den);
     }
     case 11: {
-      if (raw.size() < 4) return 0;
-      uint32_t bits = IntegerOfBytes(raw.substr(0, 4));
+      uint32_t bits = IntegerOfBytes(first);
       float f;
       std::memcpy(&f, &bits, 4);
       return std::isfinite(f) ? double(f) : 0.0;
     }
     case 12: {
-      if (raw.size() < 8) return 0;
-      uint64_t hi = IntegerOfBytes(MotorolaOrder ? raw.substr(0, 4) : raw.substr(4, 4));
-      uint64_t lo = IntegerOfBytes(MotorolaOrder ? raw.substr(4, 4) : raw.substr(0, 4));
+      uint64_t hi = IntegerOfBytes(MotorolaOrder ? first.substr(0, 4) : first.substr(4, 4));
+      uint64_t lo = IntegerOfBytes(MotorolaOrder ? first.substr(4, 4) : first.substr(0, 4));
       uint64_t bits = (hi << 32) | lo;
       double d;
       std::memcpy(&d, &bits, 8);
@@ -109,7 +115,7 @@ double tEndInd::NumericValue(std::string_view raw, int type) const {
 }
 
 std::string tEndInd::FormatValue(std::string_view raw, int type, const std::string& code,
-                                 const std::string& formatS) const {
+                                 const std::string& formatS, bool translateCodes) const {
   const int size = TypeElementSize(type);
   if (size == 0) return "0";
   size_t n = raw.size() / size_t(size);
@@ -121,7 +127,7 @@ std::string tEndInd::FormatValue(std::string_view raw, int type, const std::stri
     switch (type) {
       case 1: case 3: case 4: case 6: case 8: case 9: {
         std::string number = std::to_string(static_cast<int32_t>(IntegerOfBytes(element)));
-        piece = code.empty() ? number : CodeText(code, number);
+        piece = code.empty() ? number : translateCodes ? CodeText(code, number) : CodeTextAsIs(code, number);
         break;
       }
       case 5: case 10:
@@ -144,14 +150,32 @@ std::string tEndInd::FormatValue(std::string_view raw, int type, const std::stri
   return Format(formatS, {NumericValue(raw, type)});
 }
 
-std::string CodeText(const std::string& code, const std::string& valueText) {
+std::string CodeTextAsIs(const std::string& code, const std::string& valueText) {
   const std::string key = "," + Trim(valueText) + ":";
   const std::string list = "," + code + ",";
   size_t at = list.find(key);
   if (at == std::string::npos) return std::string();
   size_t from = at + key.size();
-  std::string item = list.substr(from, list.find(',', from) - from);
+  return list.substr(from, list.find(',', from) - from);
+}
+
+std::string CodeText(const std::string& code, const std::string& valueText) {
+  const std::string item = CodeTextAsIs(code, valueText);
   return item.empty() ? item : _(item);
+}
+
+std::string UndefinedByteText(const tEndInd& reader, std::string_view raw, const std::string& code,
+                              bool translateCodes) {
+  return reader.FormatValue(raw.substr(0, 1), 1, code, std::string(), translateCodes);
+}
+
+std::string MakerNoteValueText(const tEndInd& reader, std::string_view raw, int type, const std::string& code) {
+  if (type == 2) return "\"" + std::string(raw.substr(0, raw.find('\0'))) + "\"";
+  if (type == 7) {
+    if (raw.size() == 1) return UndefinedByteText(reader, raw, code, false);
+    return "\"" + std::string(raw) + "\"";
+  }
+  return reader.FormatValue(raw, type, code, std::string(), false);
 }
 
 double FractionValue(const std::string& input) {
@@ -190,6 +214,39 @@ std::string PrintableText(const std::string& text) {
   std::string out = text.substr(0, cut);
   for (char& c : out)
     if (static_cast<unsigned char>(c) < 32) c = '.';
+  return out;
+}
+
+std::string CharacterCodedText(std::string_view raw, bool motorola) {
+  if (raw.size() <= 8) return std::string();
+  const std::string_view prefix = raw.substr(0, 8), text = raw.substr(8);
+  if (prefix != std::string_view("UNICODE\0", 8)) return std::string(text);
+  // UCS-2 (surrogate pairs taken as UTF-16), up to a zero character.
+  auto unit = [&](size_t i) -> uint32_t {
+    const uint32_t a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(text[i + 1]);
+    return motorola ? (a << 8) | b : (b << 8) | a;
+  };
+  std::string out;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    uint32_t c = unit(i);
+    if (c == 0) break;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < text.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      out += {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+    } else {
+      out += {char(0xF0 | (c >> 18)), char(0x80 | ((c >> 12) & 0x3F)), char(0x80 | ((c >> 6) & 0x3F)),
+              char(0x80 | (c & 0x3F))};
+    }
+  }
   return out;
 }
 

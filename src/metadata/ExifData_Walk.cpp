@@ -4,8 +4,7 @@
 
 #include "metadata/ExifData.h"
 #include "metadata/ExifData_Internal.h"
-
-TMakerNoteDispatch MakerNoteDispatch = nullptr;
+#include "metadata/MakerNoteData.h"
 
 namespace {
 
@@ -13,6 +12,8 @@ namespace {
 // long chain of distinct directories cannot exhaust the stack.
 constexpr int kMaxDirectoryDepth = 16;
 constexpr uint16_t kTagUserComment = 0x9286;
+constexpr uint16_t kTagGpsProcessingMethod = 0x1B;
+constexpr uint16_t kTagGpsAreaInformation = 0x1C;
 
 bool BuildsText(int32_t readMode) { return readMode == 2 || readMode == 255; }
 bool BuildsList(int32_t readMode) { return readMode == 4 || readMode == 255; }
@@ -97,25 +98,30 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
     if (!budget.TakeValueBytes(int64_t(rawBytes.size()))) return BudgetSpent();
     std::string valueText;
     const TTagEntry& def = LookupTagDef(tag, kind);
+    const bool known = &def != &ExifTagTable().back();
 
     if (BuildsText(ReadMode)) {
       if (type == 2) {
         // The closing zero byte and any zero padding after the text are not part of it.
         valueText = std::string(rawBytes);
         while (!valueText.empty() && valueText.back() == '\0') valueText.pop_back();
+      } else if (type == 7 && rawBytes.size() == 1) {
+        valueText = UndefinedByteText(*this, rawBytes, def.Code, true);
       } else if (type == 7) {
         valueText = "\"" + std::string(rawBytes.substr(0, rawBytes.find('\0'))) + "\"";
       } else {
         valueText = FormatValue(rawBytes, type, def.Code, def.FormatS);
       }
-      if (def.Tag != 0 && def.Callback)
+      if (kind == kGpsDirectory && (tag == kTagGpsProcessingMethod || tag == kTagGpsAreaInformation))
+        valueText = Trim(CharacterCodedText(rawBytes, MotorolaOrder));
+      if (known && def.Callback)
         valueText = def.Callback(valueText);
       else
         valueText = PrintableText(valueText);
-      if (tag == kTagUserComment) {
+      if (kind == kMainDirectory && tag == kTagUserComment) {
         // The 8-byte character-code prefix is dropped; the text ends with the
         // value (a closing zero byte, when there is one, goes with the trim).
-        Comments = byteCount > 8 && rawBytes.size() > 8 ? Trim(std::string(rawBytes.substr(8))) : std::string();
+        Comments = Trim(CharacterCodedText(rawBytes, MotorolaOrder));
         valueText = Comments;
         CommentPos = ClampPos(valuePos);
         CommentSize = byteCount > 8 ? ClampPos(byteCount - 8) : 0;
@@ -160,12 +166,13 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
       case 0x927C:
         MakerNote = std::string(rawBytes);
         MakerNotePos = ClampPos(valuePos);
-        MakerNoteDecoded = MakerNoteDispatch ? MakerNoteDispatch(*this, ReadingTiff) : false;
+        MakerNoteDecoded = TMakerNoteInfo(ReadingTiff, *this).DecodeMakerNote();
         break;
       default: break;
     }
 
-    if (BuildsList(ReadMode)) {
+    // Entries of tags the tables do not know are not kept.
+    if (BuildsList(ReadMode) && known) {
       TTagEntry record = def;
       record.Data = std::move(valueText);
       record.Raw = std::string(rawBytes);
@@ -184,7 +191,8 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 // ---------------------------------------------------------------------------
 
 int TImageInfo::AddTag(const TTagEntry& record) {
-  if (record.Tag != 0) {
+  // A record without a name is the empty record; tag number 0 (GPSVersionID) is a tag.
+  if (!record.Name.empty()) {
     if (Budget().TakeRecord())
       Tags.push_back(record);
     else

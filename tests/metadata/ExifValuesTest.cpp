@@ -51,8 +51,12 @@ TEST(TagValueTexts, CodeListsAndSignedReads) {
     EXPECT_EQ(reader.FormatValue("abc", 13, "", ""), "0");
     EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {72, 1}), 5, "", "%5.2f"), "72.00");
     EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {1, 250}), 5, "", "%s sec"), "1/250 sec");
-    // Several integers give one number of all their bytes (low 32 bits).
-    EXPECT_EQ(reader.NumericValue(Bytes16(motorola, {1, 2}), 3), motorola ? 0x00010002 : 0x00020001);
+    // The number of several values is the first; signed types keep their sign.
+    EXPECT_EQ(reader.NumericValue(Bytes16(motorola, {1, 2}), 3), 1.0);
+    EXPECT_EQ(reader.NumericValue(Bytes16(motorola, {0xFFFE, 7}), 8), -2.0);
+    EXPECT_EQ(reader.NumericValue(std::string("\xFF\x05", 2), 6), -1.0);
+    EXPECT_EQ(reader.NumericValue(Bytes32(motorola, {0xFFFFFFFF, 3}), 10), -1.0 / 3);
+    EXPECT_EQ(reader.NumericValue(Bytes32(motorola, {0xFFFFFFFF, 3}), 5), 4294967295.0 / 3);
   }
   TImageInfo reader(nullptr, 255);
   const std::string bytes200(200, '\x07');

@@ -1,0 +1,335 @@
+// The write-back of a source file's metadata segments into a newly encoded JPEG:
+// the Exif APP1 (or the source's JFIF APP0, or a fixed one), the IPTC APP13 and the
+// comment, byte for byte, in front of the encoder's stream; the optional patch of
+// the picture size in the Exif data; and the Exif APP1 made from a TIFF source's
+// directories.
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "metadata/ExifData.h"
+#include "platform/graphics/Jpeg.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// The JFIF APP0 written when the source has neither Exif nor JFIF: version 1.02,
+// 300 x 300 dots per inch, no thumbnail.
+const unsigned char kFixedJfif[18] = {0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00,
+                                      0x01, 0x02, 0x01, 0x01, 0x2C, 0x01, 0x2C, 0x00, 0x00};
+
+constexpr int64_t kMaxSegmentLength = 65535;
+const std::string kExifHeader("Exif\0\0", 6);
+
+// A segment as the scan keeps it: its length field first, as long as the segment.
+bool WellFormed(const TSegment* segment) {
+  return segment && segment->Size >= 2 && segment->Size <= kMaxSegmentLength &&
+         int64_t(segment->Data.size()) == segment->Size;
+}
+
+void WriteSegment(TStream& stream, const TSegment& segment, int64_t& written) {
+  const unsigned char head[2] = {0xFF, static_cast<unsigned char>(segment.Marker)};
+  stream.WriteBuffer(head, 2);
+  stream.WriteBuffer(segment.Data.data(), int64_t(segment.Data.size()));
+  written += 2 + int64_t(segment.Data.size());
+}
+
+// ---------------------------------------------------------------------------
+// An Exif APP1 from the directories of a TIFF file
+// ---------------------------------------------------------------------------
+
+// Tags of the first directory that describe the picture's origin rather than its
+// pixel data; everything else there (sizes, strips, tiles, samples, compression,
+// colour maps, embedded profiles and packets) belongs to the TIFF's own pixels.
+bool KeptInFirstDirectory(uint16_t tag) {
+  static const uint16_t kKept[] = {0x010D, 0x010E, 0x010F, 0x0110, 0x0112, 0x011A, 0x011B, 0x0128,
+                                   0x0131, 0x0132, 0x013B, 0x013C, 0x013E, 0x013F, 0x0213, 0x8298,
+                                   0x9C9B, 0x9C9C, 0x9C9D, 0x9C9E, 0x9C9F};
+  return std::find(std::begin(kKept), std::end(kKept), tag) != std::end(kKept);
+}
+
+constexpr uint16_t kExifPointer = 0x8769, kGpsPointer = 0x8825, kInteropPointer = 0xA005, kMakerNote = 0x927C;
+
+// Maker notes whose offsets count from the maker note itself survive a move to
+// another place; others point into the old file and are left behind.
+bool SelfContainedMakerNote(const std::string& note) {
+  return note.compare(0, 7, std::string("Nikon\0\2", 7)) == 0 || note.compare(0, 8, "FUJIFILM") == 0 ||
+         note.compare(0, 8, "OLYMPUS\0", 8) == 0;
+}
+
+struct TIfdEntry {
+  uint16_t Tag = 0, Type = 0;
+  uint32_t Count = 0;
+  std::string Value;  // the raw bytes
+  int Pointer = 0;    // for pointer entries: the directory pointed at (1 Exif, 2 GPS, 3 interoperability)
+};
+using TIfd = std::vector<TIfdEntry>;
+
+class TTiffToExif {
+ public:
+  TTiffToExif(std::string_view window, bool motorola, uint32_t firstIfd) : firstIfd_(firstIfd) {
+    reader_.SetDataBuffer(window);
+    reader_.MotorolaOrder = motorola;
+  }
+
+  // The APP1 payload ("Exif\0\0" and the TIFF structure), or empty when the
+  // directories do not fit in one segment.
+  std::string Build() {
+    readIfd(firstIfd_, 0);
+    for (bool withMakerNote : {true, false}) {
+      if (!withMakerNote) dropMakerNote();
+      std::string payload = kExifHeader + serialize();
+      if (int64_t(payload.size()) + 2 <= kMaxSegmentLength) return payload;
+    }
+    return std::string();
+  }
+
+ private:
+  // Position of a file offset in the window (file offset 8 is position 1).
+  static int64_t Position(uint32_t offset) { return int64_t(offset) - 7; }
+
+  void readIfd(uint32_t offset, int which) {
+    if (which > 3 || ifds_.count(which)) return;
+    TIfd& ifd = ifds_[which];
+    const int64_t start = Position(offset);
+    const std::string_view data = reader_.GetDataBuffer();
+    const int64_t count = reader_.Get16(start);
+    if (start < 1 || start - 1 + 2 + 12 * count > int64_t(data.size())) return;
+    for (int64_t i = 0; i < count; ++i) {
+      const int64_t p = start + 2 + 12 * i;
+      TIfdEntry e;
+      e.Tag = uint16_t(reader_.Get16(p));
+      e.Type = uint16_t(reader_.Get16(p + 2));
+      e.Count = uint32_t(reader_.Get32(p + 4));
+      const int64_t size = int64_t(TypeElementSize(e.Type)) * e.Count;
+      if (size == 0) continue;
+      const int pointer = e.Tag == kExifPointer ? 1 : e.Tag == kGpsPointer ? 2 : e.Tag == kInteropPointer ? 3 : 0;
+      if (pointer) {
+        // A pointer of the right kind in the right directory is followed; others go.
+        const bool allowed = (which == 0 && pointer != 3) || (which == 1 && pointer == 3);
+        if (allowed) {
+          e.Pointer = pointer;
+          ifd.push_back(e);
+          readIfd(uint32_t(reader_.Get32(p + 8)), pointer);
+        }
+        continue;
+      }
+      if (which == 0 && !KeptInFirstDirectory(e.Tag)) continue;
+      const int64_t valuePos = size <= 4 ? p + 8 : Position(uint32_t(reader_.Get32(p + 8)));
+      if (valuePos < 1 || valuePos - 1 + size > int64_t(data.size())) continue;  // not in the data
+      e.Value = std::string(data.substr(size_t(valuePos - 1), size_t(size)));
+      if (e.Tag == kMakerNote && which == 1 && !SelfContainedMakerNote(e.Value)) continue;
+      ifd.push_back(std::move(e));
+    }
+    std::stable_sort(ifd.begin(), ifd.end(), [](const TIfdEntry& a, const TIfdEntry& b) { return a.Tag < b.Tag; });
+  }
+
+  void dropMakerNote() {
+    for (auto& [which, ifd] : ifds_)
+      ifd.erase(std::remove_if(ifd.begin(), ifd.end(), [](const TIfdEntry& e) { return e.Tag == kMakerNote; }),
+                ifd.end());
+  }
+
+  static int64_t Padded(int64_t n) { return (n + 1) & ~int64_t(1); }
+
+  // A pointer entry stays only when its directory has entries.
+  bool present(int which) const {
+    auto it = ifds_.find(which);
+    return it != ifds_.end() && !it->second.empty();
+  }
+
+  int64_t ifdSize(int which) const {
+    int64_t n = 0, values = 0;
+    for (const TIfdEntry& e : ifds_.at(which)) {
+      if (e.Pointer && !present(e.Pointer)) continue;
+      ++n;
+      if (e.Value.size() > 4) values += Padded(int64_t(e.Value.size()));
+    }
+    return 2 + 12 * n + 4 + values;
+  }
+
+  void put16(std::string& out, uint32_t v) const {
+    if (reader_.MotorolaOrder) out += {char(v >> 8), char(v)};
+    else out += {char(v), char(v >> 8)};
+  }
+  void put32(std::string& out, uint32_t v) const {
+    if (reader_.MotorolaOrder) out += {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    else out += {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+  }
+
+  std::string serialize() const {
+    std::map<int, uint32_t> offsets;
+    uint32_t next = 8;
+    for (int which = 0; which <= 3; ++which) {
+      if (!present(which)) continue;
+      offsets[which] = next;
+      next += uint32_t(ifdSize(which));
+    }
+    std::string tiff;
+    put16(tiff, reader_.MotorolaOrder ? 0x4D4D : 0x4949);
+    put16(tiff, 42);
+    put32(tiff, 8);
+    for (const auto& [which, offset] : offsets) {
+      const TIfd& ifd = ifds_.at(which);
+      std::string entries, values;
+      uint32_t n = 0;
+      for (const TIfdEntry& e : ifd)
+        if (!e.Pointer || present(e.Pointer)) ++n;
+      const uint32_t valueOffset = offset + 2 + 12 * n + 4;
+      for (const TIfdEntry& e : ifd) {
+        if (e.Pointer && !present(e.Pointer)) continue;
+        ++n;
+        put16(entries, e.Tag);
+        if (e.Pointer) {
+          put16(entries, 4);
+          put32(entries, 1);
+          put32(entries, offsets.at(e.Pointer));
+          continue;
+        }
+        put16(entries, e.Type);
+        put32(entries, e.Count);
+        if (e.Value.size() <= 4) {
+          entries += e.Value + std::string(4 - e.Value.size(), '\0');
+        } else {
+          put32(entries, valueOffset + uint32_t(values.size()));
+          values += e.Value;
+          if (values.size() % 2) values += '\0';
+        }
+      }
+      put16(tiff, n);
+      tiff += entries;
+      put32(tiff, 0);  // no next directory
+      tiff += values;
+    }
+    return tiff;
+  }
+
+  tEndInd reader_;
+  uint32_t firstIfd_;
+  std::map<int, TIfd> ifds_;  // 0 the first directory, 1 Exif, 2 GPS, 3 interoperability
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Writing into a segment
+// ---------------------------------------------------------------------------
+
+void tEndInd::Put32(TSegment& Segment, uint32_t Value, int32_t Position) const {
+  for (int i = 0; i < 4; ++i) {
+    const int64_t p = int64_t(Position) + i;
+    const int shift = MotorolaOrder ? 8 * (3 - i) : 8 * i;
+    if (p >= 1 && p <= int64_t(Segment.Data.size())) Segment.Data[size_t(p - 1)] = char((Value >> shift) & 0xFF);
+  }
+}
+
+void tEndInd::Put16(TSegment& Segment, uint16_t Value, int32_t Position) const {
+  for (int i = 0; i < 2; ++i) {
+    const int64_t p = int64_t(Position) + i;
+    const int shift = MotorolaOrder ? 8 * (1 - i) : 8 * i;
+    if (p >= 1 && p <= int64_t(Segment.Data.size())) Segment.Data[size_t(p - 1)] = char((Value >> shift) & 0xFF);
+  }
+}
+
+void TImageInfo::AdjustSize(int32_t NewHeight, int32_t NewWidth) {
+  if (!Parent || !Parent->ExifSegment || Height < 1 || Width < 1) return;
+  if (NewWidth == Width && NewHeight == Height) return;
+  TSegment& segment = *Parent->ExifSegment;
+  auto patch = [&](int32_t pos, uint16_t& type, int32_t value) {
+    if (pos < 1 || value < 0 || (type != 3 && type != 4)) return;
+    // A SHORT field too small for the new size becomes a LONG (the type field lies
+    // six bytes before the value field); both fit the entry's four value bytes.
+    if (type == 3 && value > 0xFFFF) {
+      type = 4;
+      Put16(segment, 4, pos - 6);
+    }
+    if (type == 3) {
+      Put16(segment, uint16_t(value), pos);
+    } else {
+      Put32(segment, uint32_t(value), pos);
+    }
+  };
+  patch(HeightPos, HeightType, NewHeight);
+  patch(WidthPos, WidthType, NewWidth);
+  Height = NewHeight;
+  Width = NewWidth;
+}
+
+// ---------------------------------------------------------------------------
+// The write-back
+// ---------------------------------------------------------------------------
+
+int64_t TimgData::WriteHeaderSegments(TStream& Stream) {
+  int64_t written = 0;
+  const unsigned char soi[2] = {0xFF, 0xD8};
+  Stream.WriteBuffer(soi, 2);
+  written += 2;
+  if (ExifSegment && ExifSegment->Marker == 0xE1 && WellFormed(ExifSegment)) {
+    WriteSegment(Stream, *ExifSegment, written);
+  } else if (JfifSegment && WellFormed(JfifSegment)) {
+    WriteSegment(Stream, *JfifSegment, written);
+  } else {
+    Stream.WriteBuffer(kFixedJfif, sizeof(kFixedJfif));
+    written += int64_t(sizeof(kFixedJfif));
+  }
+  if (WellFormed(IptcSegment)) WriteSegment(Stream, *IptcSegment, written);
+  if (WellFormed(CommentSegment)) WriteSegment(Stream, *CommentSegment, written);
+  return written;
+}
+
+void TimgData::tiffExifToApp1() {
+  if (!ExifSegment || ExifSegment->Marker == 0xE1) return;
+  // The TIFF window holds the file from offset 8 on; its directories become the
+  // Exif data of an APP1 segment, or the Exif goes when they do not fit in one.
+  std::string payload = TTiffToExif(ExifSegment->Data, MotorolaOrder, TiffFirstIfd).Build();
+  ImageInfo.reset();
+  if (payload.empty()) {
+    ExifSegment = nullptr;
+    return;
+  }
+  TSegment& segment = *ExifSegment;
+  const int64_t length = int64_t(payload.size()) + 2;
+  segment.Data = std::string{char(length >> 8), char(length & 0xFF)} + payload;
+  segment.Size = int32_t(length);
+  segment.Marker = 0xE1;
+  Budget.Reset();
+  DataBuffer = segment.Data;
+  ImageInfo = std::make_unique<TImageInfo>(this, ReadMode);
+  const std::string status = ErrStr;
+  processExifHeader(segment);
+  ErrStr = status;
+}
+
+void TimgData::WriteMetadataJpeg(TJPEGImage& Jpeg, const std::string& FileName, bool AdjustSize,
+                                 const std::string& SourceFile) {
+  const std::string source = SourceFile.empty() ? FileName : SourceFile;
+  FileHasMetadata(source);
+  tiffExifToApp1();
+  if (!HasMetadata()) {
+    Jpeg.SaveToFile(FileName);
+    return;
+  }
+  if (AdjustSize && ImageInfo) ImageInfo->AdjustSize(Jpeg.Height(), Jpeg.Width());
+
+  TMemoryStream header;
+  WriteHeaderSegments(header);
+  TMemoryStream encoded;
+  Jpeg.SaveToStream(encoded);
+
+  // The encoder's own leading segments are left out: after its start of image, an
+  // APP0, an APP1, an APP13 and a comment, in this order and each at most once.
+  const uint8_t* bytes = encoded.Memory();
+  const int64_t size = encoded.Size();
+  int64_t p = 2;
+  for (uint8_t marker : {0xE0, 0xE1, 0xED, 0xFE}) {
+    if (p + 4 > size || bytes[p] != 0xFF || bytes[p + 1] != marker) continue;
+    const int64_t length = (int64_t(bytes[p + 2]) << 8) | bytes[p + 3];
+    if (length < 2 || p + 2 + length > size) break;
+    p += 2 + length;
+  }
+  std::string out(reinterpret_cast<const char*>(header.Memory()), size_t(header.Size()));
+  if (size > p) out.append(reinterpret_cast<const char*>(bytes + p), size_t(size - p));
+  // A temporary file renamed over the target: a failed write leaves an existing file as it was.
+  SaveTextFileAtomically(FileName, out);
+}
