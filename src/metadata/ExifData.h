@@ -51,7 +51,8 @@ class tEndInd {
   // All bytes form one unsigned number (no sign extension); its low 32 bits.
   uint32_t IntegerOfBytes(std::string_view bytes) const;
   // The number an entry stands for: its first value, signed types with their
-  // sign, a rational as a quotient (x/0 gives 0); 0 for texts.
+  // sign, a rational as a quotient (x/0 gives 0), a one-byte UNDEFINED value as
+  // its byte; 0 for texts.
   double NumericValue(std::string_view raw, int type) const;
   // The value text of an entry: its elements (at most 128) joined by ", ",
   // coded through Code (the found texts translated unless translateCodes is
@@ -226,8 +227,7 @@ class TImageInfo : public tEndInd {
   void WalkDirectory(int64_t start, int64_t base, int kind, int64_t size);
 
   // Writes a new picture size into the Exif data at the fields that gave Height
-  // and Width (a SHORT field too small for it becomes a LONG); nothing when the
-  // size is unknown or unchanged.
+  // and Width; nothing when the size is unknown or unchanged.
   void AdjustSize(int32_t NewHeight, int32_t NewWidth);
 
   // Adds the computed 35 mm equivalent focal length when the file has none.

@@ -11,6 +11,8 @@ namespace {
 // The diagonal of the 36 x 24 mm frame in millimetres.
 constexpr double kFullFrameDiagonal = 43.26661531;
 constexpr double kLeastEquivalent = 1.0, kGreatestEquivalent = 10000.0;
+// Sensor diagonals in millimetres: the smallest phone sensors and the largest digital backs.
+constexpr double kLeastSensorDiagonal = 2.0, kGreatestSensorDiagonal = 100.0;
 }  // namespace
 
 void TImageInfo::Compute35mmEquivalent() {
@@ -31,10 +33,13 @@ void TImageInfo::Compute35mmEquivalent() {
   if (pixelWidth <= 0 || pixelHeight <= 0 || xr <= 0 || yr <= 0) return;
   const double sensorWidth = double(pixelWidth) * mmPerUnit / double(xr);
   const double sensorHeight = double(pixelHeight) * mmPerUnit / double(yr);
+  // Pixel dimensions of a resized copy or a thumbnail against the camera's
+  // resolution give a sensor no camera has.
+  const double diagonal = std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+  if (!(diagonal >= kLeastSensorDiagonal && diagonal <= kGreatestSensorDiagonal)) return;
 
   double factor = 0;
-  if (UpperCase(CameraMake.substr(0, 5)) != "OLYMP")
-    factor = kFullFrameDiagonal / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+  if (UpperCase(CameraMake.substr(0, 5)) != "OLYMP") factor = kFullFrameDiagonal / diagonal;
   const double equivalent = focalLength * factor;
   // No lens of a camera gives less than 1 mm or more than 10 metres: such a result
   // (Olympus files, whose factor is unknown, among them) comes from inputs that do

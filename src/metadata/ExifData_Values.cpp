@@ -79,7 +79,9 @@ uint32_t tEndInd::IntegerOfBytes(std::string_view bytes) const {
 }
 
 double tEndInd::NumericValue(std::string_view raw, int type) const {
-  // The first value of the entry; signed types keep their sign.
+  // The first value of the entry; signed types keep their sign. A one-byte
+  // UNDEFINED value (FileSource, SceneType) is the number it holds.
+  if (type == 7 && raw.size() == 1) return double(static_cast<unsigned char>(raw[0]));
   const size_t size = size_t(TypeElementSize(type));
   if (size == 0 || raw.size() < size) return 0;
   const std::string_view first = raw.substr(0, size);

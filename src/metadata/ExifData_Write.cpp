@@ -77,6 +77,7 @@ class TTiffToExif {
   // directories do not fit in one segment.
   std::string Build() {
     readIfd(firstIfd_, 0);
+    addRequiredTags();
     for (bool withMakerNote : {true, false}) {
       if (!withMakerNote) dropMakerNote();
       std::string payload = kExifHeader + serialize();
@@ -122,6 +123,35 @@ class TTiffToExif {
       if (e.Tag == kMakerNote && which == 1 && !SelfContainedMakerNote(e.Value)) continue;
       ifd.push_back(std::move(e));
     }
+    std::stable_sort(ifd.begin(), ifd.end(), [](const TIfdEntry& a, const TIfdEntry& b) { return a.Tag < b.Tag; });
+  }
+
+  // The first directory of an Exif segment in a JPEG file states the resolution and
+  // the chroma positioning; a TIFF of RGB pixels may lack them: their defaults (72
+  // dots per inch, centred) are stated then.
+  void addRequiredTags() {
+    TIfd& ifd = ifds_[0];
+    auto has = [&ifd](uint16_t tag) {
+      return std::any_of(ifd.begin(), ifd.end(), [tag](const TIfdEntry& e) { return e.Tag == tag; });
+    };
+    auto add = [&](uint16_t tag, uint16_t type, uint32_t a, uint32_t b) {
+      if (has(tag)) return;
+      TIfdEntry e;
+      e.Tag = tag;
+      e.Type = type;
+      e.Count = 1;
+      if (type == 5) {
+        put32(e.Value, a);
+        put32(e.Value, b);
+      } else {
+        put16(e.Value, a);
+      }
+      ifd.push_back(std::move(e));
+    };
+    add(0x011A, 5, 72, 1);
+    add(0x011B, 5, 72, 1);
+    add(0x0128, 3, 2, 0);
+    add(0x0213, 3, 1, 0);
     std::stable_sort(ifd.begin(), ifd.end(), [](const TIfdEntry& a, const TIfdEntry& b) { return a.Tag < b.Tag; });
   }
 
@@ -179,7 +209,6 @@ class TTiffToExif {
       const uint32_t valueOffset = offset + 2 + 12 * n + 4;
       for (const TIfdEntry& e : ifd) {
         if (e.Pointer && !present(e.Pointer)) continue;
-        ++n;
         put16(entries, e.Tag);
         if (e.Pointer) {
           put16(entries, 4);
@@ -236,19 +265,13 @@ void TImageInfo::AdjustSize(int32_t NewHeight, int32_t NewWidth) {
   if (!Parent || !Parent->ExifSegment || Height < 1 || Width < 1) return;
   if (NewWidth == Width && NewHeight == Height) return;
   TSegment& segment = *Parent->ExifSegment;
-  auto patch = [&](int32_t pos, uint16_t& type, int32_t value) {
-    if (pos < 1 || value < 0 || (type != 3 && type != 4)) return;
-    // A SHORT field too small for the new size becomes a LONG (the type field lies
-    // six bytes before the value field); both fit the entry's four value bytes.
-    if (type == 3 && value > 0xFFFF) {
-      type = 4;
-      Put16(segment, 4, pos - 6);
-    }
-    if (type == 3) {
+  // In the entry's own width, left-aligned in its value field (a JPEG's sides fit a SHORT).
+  auto patch = [&](int32_t pos, uint16_t type, int32_t value) {
+    if (pos < 1 || value < 0 || value > (type == 3 ? 0xFFFF : INT32_MAX)) return;
+    if (type == 3)
       Put16(segment, uint16_t(value), pos);
-    } else {
+    else if (type == 4)
       Put32(segment, uint32_t(value), pos);
-    }
   };
   patch(HeightPos, HeightType, NewHeight);
   patch(WidthPos, WidthType, NewWidth);

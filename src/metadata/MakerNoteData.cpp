@@ -198,10 +198,17 @@ bool TMakerNoteInfo::WalkMakerNote(TImageInfo& info, const std::string& makerNot
   const std::string_view exifData = buffer.Saved();
   const int64_t size = int64_t(makerNote.size());
   const int64_t base = dirStart + 2 - origin;
-  const int64_t count = info.Get16(dirStart + 1);
   // The entries must lie inside the maker note: a maker note of another layout
-  // would otherwise give thousands of lines of noise.
-  if (dirStart < 0 || dirStart + 2 + 12 * count > size) return false;
+  // would otherwise give thousands of lines of noise. A maker note keeps the byte
+  // order its camera wrote when a program rewrote the Exif data in the other one:
+  // when its count only fits that way, it is read that way.
+  auto fits = [&](int64_t count) { return dirStart >= 0 && count > 0 && dirStart + 2 + 12 * count <= size; };
+  int64_t count = info.Get16(dirStart + 1);
+  if (!fits(count)) {
+    info.MotorolaOrder = !info.MotorolaOrder;
+    count = info.Get16(dirStart + 1);
+    if (!fits(count)) return false;
+  }
 
   for (int64_t i = 0; i < count; ++i) {
     if (!budget.TakeEntry()) {

@@ -15,15 +15,8 @@ namespace {
 
 using Values = std::map<std::string, std::string>;
 
-double Number(const Values& v, const std::string& key) {
-  auto it = v.find(key);
-  return it == v.end() ? NAN : std::strtod(it->second.c_str(), nullptr);
-}
-
-std::string Text(const Values& v, const std::string& key) {
-  auto it = v.find(key);
-  return it == v.end() ? std::string() : it->second;
-}
+const auto Number = mdtest::ToolNumber;
+const auto Text = mdtest::ToolText;
 
 // Degrees from the three rationals of a GPS tag as stored in the record.
 double StoredDegrees(const TImageInfo& info, const std::string& name) {
@@ -49,12 +42,6 @@ const std::vector<std::string> kCameraTags = {
     "-FocalLengthIn35mmFormat=38", "-Orientation#=6", "-GPSLatitude=52.371667", "-GPSLatitudeRef=N",
     "-GPSLongitude=4.9", "-GPSLongitudeRef=E", "-GPSTimeStamp=13:45:30", "-UserComment=Hello world",
     "-EXIF:Flash#=25"};
-
-class LanguageGuard {
- public:
-  explicit LanguageGuard(const std::string& lang) { SetFormatSettingsForLanguage(lang); }
-  ~LanguageGuard() { SetFormatSettingsForLanguage("en"); }
-};
 
 }  // namespace
 
@@ -163,7 +150,7 @@ TEST(ExifReaderOracle, NumbersUseTheInterfaceLanguageSeparator) {
   KIVO2_REQUIRE_TOOL("exiftool");
   KIVO2_REQUIRE_TOOL("convert");
   const std::string file = mdtest::MakeTaggedJpeg("dutch.jpg", kCameraTags);
-  LanguageGuard dutch("nl");
+  mdtest::Language dutch("nl");
   TimgData data(255);
   ASSERT_TRUE(data.ReadFileMetadata(file));
   EXPECT_EQ(data.ImageInfo->GetTagValue("FNumber"), "F2,8");

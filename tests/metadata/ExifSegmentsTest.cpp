@@ -30,20 +30,15 @@ const std::set<std::string> kStatusTexts = {"",
 std::vector<std::pair<int, int>> Exiv2Segments(const std::string& file) {
   std::vector<std::pair<int, int>> list;
   auto r = testsupport::Run({"exiv2", "-pS", file});
-  size_t from = 0;
-  while (from < r.out.size()) {
-    size_t end = r.out.find('\n', from);
-    if (end == std::string::npos) end = r.out.size();
-    const std::string line = r.out.substr(from, end - from);
-    from = end + 1;
+  mdtest::ForEachLine(r.out, [&list](const std::string& line) {
     unsigned marker;
     char name[16];
     int length;
     size_t bar = line.find('|');
-    if (bar == std::string::npos) continue;
+    if (bar == std::string::npos) return;
     if (std::sscanf(line.c_str() + bar + 1, " 0xff%2x %15s | %d", &marker, name, &length) == 3)
       list.emplace_back(int(marker), length);
-  }
+  });
   return list;
 }
 

@@ -3,12 +3,17 @@
 // exiftool, exiftool's reading of a file, JPEG segment surgery, and a small
 // writer of Exif directories for inputs that no tool will write (loops, chains,
 // zero denominators).
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace mdtest {
 
@@ -35,22 +40,60 @@ inline std::string WriteTemp(const std::string& name, const std::string& bytes) 
   return path;
 }
 
-// exiftool's numeric reading of a file: "Group:Tag" -> value (-args -n -G1 -a).
-inline std::map<std::string, std::string> ExifToolValues(const std::string& file) {
-  std::map<std::string, std::string> values;
-  auto r = testsupport::Run({"exiftool", "-args", "-n", "-G1", "-a", "-u", file});
+// Calls take with each line of a tool's output (without its line feed).
+inline void ForEachLine(const std::string& text, const std::function<void(const std::string&)>& take) {
   size_t from = 0;
-  while (from < r.out.size()) {
-    size_t end = r.out.find('\n', from);
-    if (end == std::string::npos) end = r.out.size();
-    std::string line = r.out.substr(from, end - from);
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    take(text.substr(from, end - from));
     from = end + 1;
+  }
+}
+
+using ToolValues = std::map<std::string, std::string>;
+
+// exiftool's numeric reading of a file: "Group:Tag" -> value (-args -n -G1 -a).
+inline ToolValues ExifToolValues(const std::string& file) {
+  ToolValues values;
+  auto r = testsupport::Run({"exiftool", "-args", "-n", "-G1", "-a", "-u", file});
+  ForEachLine(r.out, [&values](const std::string& line) {
     size_t eq = line.find('=');
     if (line.size() > 1 && line[0] == '-' && eq != std::string::npos)
       values.emplace(line.substr(1, eq - 1), line.substr(eq + 1));
-  }
+  });
   return values;
 }
+
+// One of exiftool's values as a number (NaN when absent) or as text (empty when absent).
+inline double ToolNumber(const ToolValues& v, const std::string& key) {
+  auto it = v.find(key);
+  return it == v.end() ? NAN : std::strtod(it->second.c_str(), nullptr);
+}
+inline std::string ToolText(const ToolValues& v, const std::string& key) {
+  auto it = v.find(key);
+  return it == v.end() ? std::string() : it->second;
+}
+
+// While it lives, the interface language is code: its number format and, when the
+// build made the catalogues, its texts; English afterwards.
+class Language {
+ public:
+  explicit Language(const std::string& code) {
+    SetFormatSettingsForLanguage(code);
+    const std::string locale = testsupport::ProgramDir() + "/locale";
+    if (access((locale + "/nl/LC_MESSAGES/default.mo").c_str(), R_OK) == 0) {
+      InitTranslation(locale);
+      UseLanguage(code);
+    }
+  }
+  ~Language() {
+    SetFormatSettingsForLanguage("en");
+    UseLanguage("en");
+  }
+  Language(const Language&) = delete;
+  Language& operator=(const Language&) = delete;
+};
 
 // One JPEG marker segment: the marker byte and its bytes from the length on
 // (empty for markers without length).
