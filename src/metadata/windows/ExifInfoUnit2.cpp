@@ -39,7 +39,7 @@ std::string PadRight(const std::string& text, size_t width) {
   return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
-const char* ColorSchemeText(int scheme) {
+std::string ColorSchemeText(int scheme) {
   static const char* const kNames[] = {"Unknown, no defined color scheme",
                                        "Indexed, any palette format",
                                        "G - Gray scale",
@@ -53,17 +53,21 @@ const char* ColorSchemeText(int scheme) {
                                        "CIELab",
                                        "YCbCr",
                                        "PhotoYCC"};
-  return scheme >= 0 && scheme < int(std::size(kNames)) ? kNames[scheme] : kNames[0];
+  return _(scheme >= 0 && scheme < int(std::size(kNames)) ? kNames[scheme] : kNames[0]);
 }
 
-const char* CompressionText(int compression) {
-  static const char* const kNames[] = {"Unknown    ", "None       ", "RLE        ", "PackedBits ", "LZW        ",
-                                       "Fax3       ", "FaxRLE     ", "Fax4       ", "FaxRLEW    ", "LZ77       ",
-                                       "JPEG       ", "OJPEG      ", "Thunderscan", "Next       ", "IT8CTPAD   ",
-                                       "IT8LW      ", "IT8MP      ", "IT8BL      ", "PixarFilm  ", "PixarLog   ",
-                                       "DCS        ", "JBIG       ", "PCDHuffmann"};
-  return compression >= 0 && compression < int(std::size(kNames)) ? kNames[compression] : kNames[0];
+// A compression name padded to 11 characters (the two words among them translated).
+std::string CompressionText(int compression) {
+  static const char* const kNames[] = {"Unknown", "None",     "RLE",      "PackedBits", "LZW",       "Fax3",
+                                       "FaxRLE",  "Fax4",     "FaxRLEW",  "LZ77",       "JPEG",      "OJPEG",
+                                       "Thunderscan", "Next", "IT8CTPAD", "IT8LW",      "IT8MP",     "IT8BL",
+                                       "PixarFilm", "PixarLog", "DCS",    "JBIG",       "PCDHuffmann"};
+  const char* name = compression >= 0 && compression < int(std::size(kNames)) ? kNames[compression] : kNames[0];
+  return PadRight(compression <= 1 ? _(name) : std::string(name), 11);
 }
+
+// A label of the "Info" page with the blanks and the tab that follow it.
+std::string Label(const char* label, const char* padding) { return _(label) + padding; }
 
 bool IsJpegName(const std::string& fileName) {
   const std::string ext = UpperCase(ExtractFileExt(fileName));
@@ -261,9 +265,9 @@ void TExifInfoForm::ShowImageInfo() {
   if (auto* format = dynamic_cast<TFormatGraphic*>(graphic)) {
     const TImageProperties& p = format->ImageProperties;
     const std::string description = FileFormatList ? FileFormatList->GetDescription(format->ClassType()) : "";
-    lines->Add("Properties:   \t" + description);
-    lines->Add("Width:        \t" + IntToStr(int64_t(p.Width)));
-    lines->Add("Height:       \t" + IntToStr(int64_t(p.Height)));
+    lines->Add(Label("Properties:", "   \t") + description);
+    lines->Add(Label("Width:", "        \t") + IntToStr(int64_t(p.Width)));
+    lines->Add(Label("Height:", "       \t") + IntToStr(int64_t(p.Height)));
     scheme = p.ColorScheme;
     bitsPerSample = p.BitsPerSample;
     samplesPerPixel = p.SamplesPerPixel;
@@ -273,13 +277,14 @@ void TExifInfoForm::ShowImageInfo() {
     xResolution = p.XResolution;
     yResolution = p.YResolution;
   } else if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
-    lines->Add(std::string("Properties:   \t") + (IsJpegName(FCurrentFile) ? "JPEG image" : "image"));
+    lines->Add(Label("Properties:", "   \t") + (IsJpegName(FCurrentFile) ? _("JPEG image") : _("image")));
     if (bitmap->Width() == Form1->FImageWidth && bitmap->Height() == Form1->FImageHeight) {
-      lines->Add("Width:        \t" + IntToStr(bitmap->Width()));
-      lines->Add("Height:       \t" + IntToStr(bitmap->Height()));
+      lines->Add(Label("Width:", "        \t") + IntToStr(bitmap->Width()));
+      lines->Add(Label("Height:", "       \t") + IntToStr(bitmap->Height()));
     } else {
-      lines->Add("Width:        \t" + IntToStr(Form1->FImageWidth) + "\t (loaded: " + IntToStr(bitmap->Width()) + ")");
-      lines->Add("Height:       \t" + IntToStr(Form1->FImageHeight) + "\t (loaded: " + IntToStr(bitmap->Height()) +
+      const std::string loaded = "\t (" + _("loaded:") + " ";
+      lines->Add(Label("Width:", "        \t") + IntToStr(Form1->FImageWidth) + loaded + IntToStr(bitmap->Width()) + ")");
+      lines->Add(Label("Height:", "       \t") + IntToStr(Form1->FImageHeight) + loaded + IntToStr(bitmap->Height()) +
                  ")");
     }
     switch (bitmap->PixelFormat()) {
@@ -296,26 +301,26 @@ void TExifInfoForm::ShowImageInfo() {
     if (bitmap->PixelFormat() != pfDevice) bitsPerPixel = bitsPerSample * samplesPerPixel;
   }
   lines->Add(kDividerLine);
-  lines->Add("File Date/Time \t" + FileDateAsExifText(FCurrentFile));
-  lines->Add("File size      \t" + FileSizeText(FCurrentFile));
+  lines->Add(Label("File Date/Time", " \t") + FileDateAsExifText(FCurrentFile));
+  lines->Add(Label("File size", "      \t") + FileSizeText(FCurrentFile));
   lines->Add(kDividerLine);
-  lines->Add(std::string("ColorScheme   \t") + ColorSchemeText(scheme));
+  lines->Add(Label("ColorScheme", "   \t") + ColorSchemeText(scheme));
   const double levels = std::ldexp(1.0, bitsPerPixel);
   if (scheme == 2 || scheme == 3)
-    lines->Add("Description    \t" + Format("%d gray levels", {int64_t(levels)}));
+    lines->Add(Label("Description", "    \t") + Format(_("%d gray levels"), {int64_t(levels)}));
   else if (scheme >= 4 && scheme <= 12)
-    lines->Add("Description    \t" + Format("%d bit true color", {int64_t(bitsPerPixel)}));
+    lines->Add(Label("Description", "    \t") + Format(_("%d bit true color"), {int64_t(bitsPerPixel)}));
   else if (bitsPerPixel != 1)
-    lines->Add("Description    \t" + Format("%d palette colors", {int64_t(levels)}));
+    lines->Add(Label("Description", "    \t") + Format(_("%d palette colors"), {int64_t(levels)}));
   else
-    lines->Add("Description    \tblack and white");
-  lines->Add("Bits per Pixel   \t" + IntToStr(bitsPerPixel));
-  lines->Add("Bits per Sample\t" + IntToStr(bitsPerSample));
-  lines->Add("Sample per Bits\t" + IntToStr(samplesPerPixel));
+    lines->Add(Label("Description", "    \t") + _("black and white"));
+  lines->Add(Label("Bits per Pixel", "   \t") + IntToStr(bitsPerPixel));
+  lines->Add(Label("Bits per Sample", "\t") + IntToStr(bitsPerSample));
+  lines->Add(Label("Sample per Bits", "\t") + IntToStr(samplesPerPixel));
   lines->Add(kDividerLine);
-  lines->Add(std::string("Compression   \t") + (IsJpegName(FCurrentFile) ? "JPG" : CompressionText(compression)));
-  lines->Add("DPI:          \t" + IntToStr(Round(xResolution)) + "x" + IntToStr(Round(yResolution)));
-  lines->Add("File gamma:   \t" + FloatToStrF(gamma, ffFixed, 5, 2));
+  lines->Add(Label("Compression", "   \t") + (IsJpegName(FCurrentFile) ? std::string("JPG") : CompressionText(compression)));
+  lines->Add(Label("DPI:", "          \t") + IntToStr(Round(xResolution)) + "x" + IntToStr(Round(yResolution)));
+  lines->Add(Label("File gamma:", "   \t") + FloatToStrF(gamma, ffFixed, 5, 2));
 }
 
 // ---------------------------------------------------------------------------
@@ -323,9 +328,10 @@ void TExifInfoForm::ShowImageInfo() {
 // ---------------------------------------------------------------------------
 
 void TExifInfoForm::FormShow(TObject* /*Sender*/) {
-  Edit1->SetHint(_("Enter lens length of the digital camera\r\nFor example 7") + std::string(1, DecimalSeparator()) +
-                 _("2\r\nSee the f number on the lens or documentation of the camera."));
-  Edit2->SetHint(_("Enter equivalent for the lens length\r\nFor example 38\r\nSee documentation of the camera."));
+  // Hints break their lines at line feeds.
+  Edit1->SetHint(_("Enter lens length of the digital camera\nFor example 7") + std::string(1, DecimalSeparator()) +
+                 _("2\nSee the f number on the lens or documentation of the camera."));
+  Edit2->SetHint(_("Enter equivalent for the lens length\nFor example 38\nSee documentation of the camera."));
   if (!Form1) return;
   SB_Calc->SetDown(Form1->FEquivalentCalc);
   Panel2->SetVisible(Form1->FEquivalentCalc);
