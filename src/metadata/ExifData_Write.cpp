@@ -351,8 +351,9 @@ void TimgData::WriteMetadataJpeg(TJPEGImage& Jpeg, const std::string& FileName, 
     if (length < 2 || p + 2 + length > size) break;
     p += 2 + length;
   }
-  std::string out(reinterpret_cast<const char*>(header.Memory()), size_t(header.Size()));
-  if (size > p) out.append(reinterpret_cast<const char*>(bytes + p), size_t(size - p));
-  // A temporary file renamed over the target: a failed write leaves an existing file as it was.
-  SaveTextFileAtomically(FileName, out);
+  // The file is saved as a picture is: under a temporary name, then renamed over
+  // FileName, so a failed write leaves an existing file as it was.
+  const char* tail = reinterpret_cast<const char*>(bytes);
+  WriteFileReplacing(FileName, {std::string_view(reinterpret_cast<const char*>(header.Memory()), size_t(header.Size())),
+                                std::string_view(tail + p, size_t(size > p ? size - p : 0))});
 }

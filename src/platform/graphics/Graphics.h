@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,11 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Types.h"
+
+// Saves a file as the picture classes save theirs: the parts, one after the other, go
+// to a temporary file in the file's folder, which is renamed over fileName when
+// complete. Raises EFCreateError or EWriteError and leaves an existing file as it was.
+void WriteFileReplacing(const std::string& fileName, std::initializer_list<std::string_view> parts);
 
 class TGraphic;
 class TBitmap;

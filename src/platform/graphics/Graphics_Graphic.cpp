@@ -43,31 +43,6 @@ std::string ClassNameOf(const TPersistent* object) {
   throw EConvertError("Cannot assign a " + ClassNameOf(source) + " to a " + ClassNameOf(dest));
 }
 
-// Writes bytes to a temporary file in fileName's folder and renames it over fileName.
-void WriteFileReplacing(const std::string& fileName, const uint8_t* data, size_t size) {
-  std::string name = fileName + ".XXXXXX";
-  int fd = fileio::MakeTemp(name, O_CLOEXEC);
-  if (fd < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
-  mode_t mask = umask(0);
-  umask(mask);
-  struct stat st {};
-  fchmod(fd, (stat(fileName.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~mask));
-  bool ok = fileio::WriteAll(fd, data, size);
-  int err = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && fileio::Rename(name, fileName) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    fileio::Unlink(name);
-    throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(err));
-  }
-}
-
 // The platform's picture format list, made on first use so that registrations from any
 // library's start-up code find it ready with the platform's own classes first.
 struct FormatList {
@@ -96,6 +71,35 @@ std::string ExtensionOf(const std::string& fileName) {
 }
 
 }  // namespace
+
+void WriteFileReplacing(const std::string& fileName, std::initializer_list<std::string_view> parts) {
+  std::string name = fileName + ".XXXXXX";
+  int fd = fileio::MakeTemp(name, O_CLOEXEC);
+  if (fd < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+  mode_t mask = umask(0);
+  umask(mask);
+  struct stat st {};
+  fchmod(fd, (stat(fileName.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~mask));
+  bool ok = true;
+  int err = 0;
+  for (std::string_view part : parts) {
+    if (!ok) break;
+    ok = fileio::WriteAll(fd, part.data(), part.size());
+    err = errno;
+  }
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok && fileio::Rename(name, fileName) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    fileio::Unlink(name);
+    throw EWriteError("Cannot write file \"" + fileName + "\". " + std::strerror(err));
+  }
+}
 
 // ---------------------------------------------------------------------------
 // Class references
@@ -168,7 +172,7 @@ void TGraphic::LoadFromFile(const std::string& fileName) {
 void TGraphic::SaveToFile(const std::string& fileName) {
   TMemoryStream stream;
   SaveToStream(stream);
-  WriteFileReplacing(fileName, stream.Memory(), size_t(stream.Size()));
+  WriteFileReplacing(fileName, {std::string_view(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()))});
 }
 
 void TGraphic::LoadFromClipboardFormat(TClipboardFormat, const std::vector<uint8_t>&, const TPalette&) {
