@@ -10,6 +10,7 @@
 // and folder walks do not follow symbolic links. Everything runs on the GUI thread.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Registry.h"
@@ -99,6 +100,14 @@ std::string GetTempFolder();
 void AddTrailingBackslash(std::string& path);
 // The path without its final separator ("/" stays "/"; "" stays "").
 std::string RemoveTrailingBackslash(const std::string& path);
+// path is folder itself or lies below it, matched by whole path components: "/photos/2020"
+// holds "/photos/2020/a.jpg" but not "/photos/2020-old". A trailing separator of either
+// side is ignored; letter case counts.
+bool PathIsWithin(const std::string& path, const std::string& folder);
+// A path after its folder oldFolder became newFolder: newFolder followed by the part of
+// path below oldFolder, without a trailing separator; path unchanged when it does not lie
+// within oldFolder (PathIsWithin).
+std::string ReplacePathStart(const std::string& oldFolder, const std::string& newFolder, const std::string& path);
 // In place: the last folder name of a path ("/a/b/" becomes "b"). Platform's
 // LastFolderName(const std::string&) returns the same as a value.
 void LastFolderName(std::string& path);
@@ -120,6 +129,8 @@ std::string ReadRegistryString(HKEY root, const std::string& keyPath, const std:
 // or with terminate 2 when the program was killed and 3 when that failed. showWindow has
 // no meaning for the programs started on Linux.
 uint32_t RunAndWait(const std::string& commandLine, uint16_t timeOut, bool terminate, bool showWindow);
+// The same for a program and its arguments as separate words (nothing is split or quoted).
+uint32_t RunAndWait(const std::vector<std::string>& argv, uint16_t timeOut, bool terminate, bool showWindow);
 // Adds "Paperclip" and "Shows" (translated) to tree and fills "Shows" with the sub folders
 // of showsFolder (and with recursive their sub folders) and the show files, sorted, then
 // the show files directly in showsFolder, and expands "Shows".

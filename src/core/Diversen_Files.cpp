@@ -11,6 +11,7 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Jpeg.h"
 #include "platform/gui/Forms.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
@@ -45,7 +46,7 @@ int32_t FileDosDateTime(const std::string& fileName) {
 }
 
 int CopyFileDate(const std::string& source, const std::string& target) {
-  int fd = target.empty() ? -1 : ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  int fd = target.empty() ? -1 : fileio::Open(target, O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   int result = 0;
   struct stat st;
@@ -132,10 +133,10 @@ bool ForceDeleteFile(const std::string& fileName) {
   if (fileName.empty()) return false;
   ClearReadOnly(fileName);
   // The file must open for reading (a pipe is opened without waiting for a writer).
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  int fd = fileio::Open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   ::close(fd);
-  return ::unlink(fileName.c_str()) == 0;
+  return fileio::Unlink(fileName) == 0;
 }
 
 void ClearReadOnly(const std::string& fileName) {
@@ -161,6 +162,22 @@ void AddTrailingBackslash(std::string& path) {
 std::string RemoveTrailingBackslash(const std::string& path) {
   if (path.size() > 1 && path.back() == PathDelim) return path.substr(0, path.size() - 1);
   return path;
+}
+
+bool PathIsWithin(const std::string& path, const std::string& folder) {
+  const std::string inner = RemoveTrailingBackslash(path), outer = RemoveTrailingBackslash(folder);
+  if (outer.empty() || inner.compare(0, outer.size(), outer) != 0) return false;
+  // The root holds every full path; any other folder ends where a separator follows.
+  return inner.size() == outer.size() || outer == "/" || inner[outer.size()] == PathDelim;
+}
+
+std::string ReplacePathStart(const std::string& oldFolder, const std::string& newFolder, const std::string& path) {
+  if (!PathIsWithin(path, oldFolder)) return path;
+  const std::string outer = RemoveTrailingBackslash(oldFolder);
+  const std::string rest = outer == "/" ? RemoveTrailingBackslash(path).substr(1)
+                                        : RemoveTrailingBackslash(path).substr(outer.size());
+  if (rest.empty()) return RemoveTrailingBackslash(newFolder);
+  return RemoveTrailingBackslash(PathJoin(newFolder, rest));
 }
 
 void LastFolderName(std::string& path) {

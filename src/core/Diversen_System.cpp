@@ -61,11 +61,16 @@ std::string ReadRegistryString(HKEY root, const std::string& keyPath, const std:
   }
 }
 
-uint32_t RunAndWait(const std::string& commandLine, uint16_t timeOut, bool terminate, bool /*showWindow*/) {
+uint32_t RunAndWait(const std::string& commandLine, uint16_t timeOut, bool terminate, bool showWindow) {
   bool complete = false;
   std::vector<std::string> argv = SplitCommandLine(commandLine, &complete);
   // A half-quoted command line is refused rather than run with guessed arguments.
   if (argv.empty() || !complete) return EINVAL;
+  return RunAndWait(argv, timeOut, terminate, showWindow);
+}
+
+uint32_t RunAndWait(const std::vector<std::string>& argv, uint16_t timeOut, bool terminate, bool /*showWindow*/) {
+  if (argv.empty()) return EINVAL;
   TProcessResult result = RunProcessAndWait(argv, timeOut, terminate, [] {
     if (Application) Application->ProcessMessages();
   });

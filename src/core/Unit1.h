@@ -491,6 +491,25 @@ class TForm1 : public TForm {
   // ===================================================================
   // Options, Preferences: the dialog on its first page, then the settings applied.
   void M_SettingsClick(TObject* Sender);
+  // The sort items: the list's sort order from the checked item.
+  void PoNoneClick(TObject* Sender);
+  // Pops the sort menu up under the sort button.
+  void Filesort1Click(TObject* Sender);
+  // Opens each selected file with its associated program.
+  void P_StartProgClick(TObject* Sender);
+  // Opens the selected files in the user's editor.
+  void P_OwnEditorClick(TObject* Sender);
+  // The help file (or, with the debug panel, the to-do list).
+  void M_HelpClick(TObject* Sender);
+  void Search1Click(TObject* Sender);
+  // E-mails the selected files as they are.
+  void M_Email1Click(TObject* Sender);
+  // The compression center for the selected files.
+  void SaveasJPG1Click(TObject* Sender);
+  void GotoDesktopClick(TObject* Sender);
+  void GotoMyDocuments1Click(TObject* Sender);
+  // Binds the menu items, buttons and lists of the organising commands.
+  void bindOrganiseEvents();
 
   // ===================================================================
   // Routines the thumbnail, full-screen, slide-show, histogram and EXIF-window work
@@ -667,14 +686,114 @@ class TForm1 : public TForm {
   std::string ListEntryPath(int Index) const;
 
   // ===================================================================
-  // Commands of the file, organising and help work that the keys and the views call;
-  // their least versions live in Unit1_Pending.cpp.
+  // Commands of the organising and help work that the keys and the views call; their
+  // least versions live in Unit1_Pending.cpp.
   // ===================================================================
-  void P_DeletefileClick(TObject* Sender);
-  void M_HelpClick(TObject* Sender);
   void Reload1Click(TObject* Sender);
   void M_OpenShowClick(TObject* Sender);
+  // Opens the help file at a topic number.
+  void ShowHelpContext(int Context);
+
+  // ===================================================================
+  // Favorite folders (Unit1_Favorites.cpp)
+  // ===================================================================
+  // Reads "W_Folders.txt" into ListBox2 at the first showing. Every stored folder is
+  // listed, also one that is missing now (an unplugged drive, a share offline): it is
+  // drawn grey and stays in the file until the user removes it.
+  void LoadFavorites();
+  // Writes ListBox2 whole to "W_Folders.txt" (through a temporary file); false, after
+  // saying so, when it cannot be written.
+  bool SaveFavorites();
+  // Marks the current folder in the list and sets the add and remove buttons.
+  void SincFavoritesPath();
   void ZqFavoriteslistClick(TObject* Sender);
+  void M_FavoritesClick(TObject* Sender);
+  void ZqCloseFavoritesClick(TObject* Sender);
+  // Adds the current folder (also the menu items M_AddFavorite and AddfoldertoFavorites).
+  void ZqAdFavoriteClick(TObject* Sender);
+  void ZqRemFavoritesClick(TObject* Sender);
+  // Opens the clicked favorite in the folder tree.
+  void ListBox2Click(TObject* Sender);
+  void ListBox2DrawItem(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State);
+  // After the folder OldFolder became NewFolder (renamed or moved in the folder tree):
+  // every favorite at or below OldFolder, matched by whole path components, lies at the
+  // same place below NewFolder; the file is saved when any changed.
+  void MoveFavoriteFolders(const std::string& OldFolder, const std::string& NewFolder);
+  // The path a line of a stored list (favorites, paperclip, shows) names: in stand-alone
+  // mode a Windows-style line ("X:\Photos\a.jpg") lies below the program's drive.
+  std::string PathFromListLine(const std::string& Line) const;
+  // The line a path is stored as: in stand-alone mode, for a path on the program's
+  // drive, the Windows form with a placeholder drive letter; else the path itself.
+  std::string ListLineFromPath(const std::string& Path) const;
+
+  // ===================================================================
+  // File commands (Unit1_FileCommands.cpp)
+  // ===================================================================
+  // Fills FWorkFiles with the full paths of the selected entries of ListBox1, in list
+  // order (only JPEG files while FFileAction is 50). WithCompanions adds after a JPEG
+  // file its voice memo (the ".WAV" file of its name beside it, any letter case) unless
+  // memo handling is off.
+  void FillWorkFileList(bool WithCompanions);
+  // Moves the selected files to the Trash after asking (also the Delete key).
+  void P_DeletefileClick(TObject* Sender);
+  // Copy and cut only fill the work list; the paste copies or moves it.
+  void CopyFiles1Click(TObject* Sender);
+  void CutFiles1Click(TObject* Sender);
+  void Pastefiles1Click(TObject* Sender);
+  // Copies (FFileAction 20) or moves (40) the files of FWorkFiles into the folder tree's
+  // folder, each named NameText + " " + its name, or, with the card window's suffix box
+  // checked, its base name + " " + NameText + its extension (NameText empty: its own
+  // name). A name that exists is offered for overwriting; the file there then goes to
+  // the Trash, never written over. A copy takes its name only when complete; a moved
+  // file's source is deleted only after its copy was read back equal. Opens the first
+  // copy with OpenFirst. Stops at StopRequested. False when a file could not be copied
+  // or moved (each such file was reported).
+  bool CopyPastefiles(const std::string& NameText, bool OpenFirst);
+  // Renames the selected file through the rename dialog.
+  void Renamefile1Click(TObject* Sender);
+  // Applies FNamesBefore -> FNamesAfter to every show file and to "paperclip.lst":
+  // lines naming an old path get the new one; in DeleteMode they are dropped.
+  void CheckForRenamedFiles(bool DeleteMode);
+  // "paperclip.lst" (when it exists), then every show file below the Shows folder.
+  void FillListWithShowFiles(TStringList& List);
+  // The folder of the shows: FAppDir + "Shows", whatever the interface language.
+  std::string ShowsFolder() const;
+  void Selectall1Click(TObject* Sender);
+  void Clearthumbscachefolder1Click(TObject* Sender);
+  void Foldersizes1Click(TObject* Sender);
+  // The folder-sizes report of a folder tree, line by line.
+  void FolderSizesReport(const std::string& Folder, TStringList& Report);
+  // Every picture (known extension) of the folder tree is added to "paperclip.lst" after
+  // what it holds (no file twice).
+  void GetAllFilesFromFolder(const std::string& Folder);
+  void PopupQZDirPopup(TObject* Sender);
+  void Newfolder1Click(TObject* Sender);
+  void Deletefolder1Click(TObject* Sender);
+  void Renamefolder1Click(TObject* Sender);
+
+  // ===================================================================
+  // Lossless JPEG rotation and flipping (Unit1_Rotate.cpp)
+  // ===================================================================
+  // The five commands: the batch over the selected JPEG files, then the thumbnails
+  // rebuilt when they are shown.
+  void RotateRight2Click(TObject* Sender);
+  void RotateLeft2Click(TObject* Sender);
+  void UpsideDown2Click(TObject* Sender);
+  void FlipHorizontally2Click(TObject* Sender);
+  void FlipVertically2Click(TObject* Sender);
+  // The batch: jpegtran's Option ("rotate" or "flip") with Value ("90", "180", "270",
+  // "horizontal", "vertical") on each selected JPEG file, until Esc.
+  void RotateInitStart(const std::string& Value, const std::string& Option);
+  // One file (a full path). jpegtran writes into a temporary file beside it, which takes
+  // the file's name, mode and date only when jpegtran succeeded and wrote a whole JPEG
+  // file; on any failure the file (or, with a backup, the backup given its name again)
+  // is as it was. True on success.
+  bool RotateJPG(const std::string& Value, const std::string& Option, const std::string& FileName);
+  // The jpegtran that runs: the program folder's "jpegtran/jpegtran", else jpegtran on
+  // PATH; "" when there is neither.
+  std::string JpegtranProgram() const;
+  // Removes the cached thumbnail of a picture when there is one.
+  void DeleteCachedThumb(const std::string& FileName);
 
   // ===================================================================
   // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). Deleting one picture, the
@@ -723,6 +842,12 @@ class TForm1 : public TForm {
   void buildLayout();
   // Widens the bar buttons whose (translated) captions need more room.
   void fitBarButtons();
+  // The end of a delete, paste or other file batch: the work list emptied, the progress
+  // bar hidden, "Action aborted by user" after a stop, and the files that failed listed
+  // after FailureText (a format with %d for their number).
+  void finishFileBatch(const std::string& FailureText, const std::vector<std::string>& Failed);
+  // A lossless transformation of the selected files, then the thumbnails rebuilt.
+  void rotateSelected(const char* Value, const char* Option);
   // Places the file-list bar's buttons in as many rows as its width needs.
   void arrangeListBar();
   bool arrangingListBar_ = false;

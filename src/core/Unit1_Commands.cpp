@@ -1,13 +1,27 @@
 // Command handlers of the main window.
-#include "core/Unit1.h"
+#include <utility>
+
+#include "controls/EventScrollbox.h"
+#include "controls/KpPanel.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
 #include "core/ProgramGlobals.h"
+#include "core/Unit1.h"
+#include "core/UnitHelp.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
+#include "tools/UnitSearch.h"
 
 void TForm1::M_SettingsClick(TObject* /*Sender*/) {
   const std::string language = UiLanguageCode;
@@ -22,4 +36,147 @@ void TForm1::M_SettingsClick(TObject* /*Sender*/) {
   }
   if (!UiLanguageCode.empty() && UiLanguageCode != language)
     ShowMessage(_("You need to restart the program to activate the new language!"));
+}
+
+void TForm1::PoNoneClick(TObject* Sender) {
+  if (PanelCustomLists->Visible() || TreeView1->Visible()) {
+    ShowMessage(_("No sort available for the list/paperclip at this moment"));
+    return;
+  }
+  // The sort items are one group of choices: the clicked one is the checked one.
+  auto* item = dynamic_cast<TMenuItem*>(Sender);
+  if (item && item->RadioItem()) item->SetChecked(true);
+  FLastPath.clear();
+  const std::pair<TMenuItem*, int> modes[] = {{PoNone, 0}, {PoSize, 2}, {PoDate, 3},
+                                              {PoName, 1}, {PoPhotodate, 6}, {PoNameNo, 7}};
+  for (const auto& [choice, mode] : modes)
+    if (choice->Checked()) FSortMode = mode;
+  PoNone->SetChecked(!PoName->Checked() && !PoNameNo->Checked() && !PoSize->Checked() && !PoDate->Checked() &&
+                     !PoPhotodate->Checked());
+  if (QzDirTree211->Visible()) setWithQzDirPath(false);
+}
+
+void TForm1::Filesort1Click(TObject* /*Sender*/) {
+  const TPoint place = ZqSortmenu->Visible() ? ZqSortmenu->ClientToScreen(Point(0, 25))
+                                             : ZqMainMenu->ClientToScreen(Point(0, 25));
+  PopupSort->Popup(place.X, place.Y);
+}
+
+void TForm1::P_StartProgClick(TObject* /*Sender*/) {
+  FillWorkFileList(false);
+  // Messages run between the files: the list is taken as it is now.
+  const std::vector<std::string> files = FWorkFiles->ToVector();
+  for (const std::string& file : files) {
+    if (RunShellCommand(file, "", ExtractFilePath(file), SW_SHOWNORMAL) == SE_ERR_NOASSOC)
+      ShowMessage(_("No associated program for this file type."));
+    Application->ProcessMessages();
+  }
+  FWorkFiles->Clear();
+  FFileAction = 10;
+}
+
+void TForm1::P_OwnEditorClick(TObject* /*Sender*/) {
+  const std::string editor = PathFromListLine(FEditorPath);
+  FillWorkFileList(false);
+  // Each file one argument, whatever characters its name holds.
+  std::string parameters;
+  for (int i = 0; i < FWorkFiles->Count(); ++i) parameters += QuoteCommandArgument(FWorkFiles->Strings(i)) + " ";
+  if (!parameters.empty() && RunShellCommand(editor, parameters, ExtractFilePath(editor), SW_SHOWNORMAL) <= 32)
+    ShowMessage(Format(_("The program %s could not be started."), {editor}));
+  FWorkFiles->Clear();
+  FFileAction = 10;
+}
+
+void TForm1::M_HelpClick(TObject* /*Sender*/) {
+  if (!KpFramePanel1->Visible()) {
+    ShowHelpContext(TreeView1->Visible() ? 7 : 1);
+    return;
+  }
+  HelpForm->SetCaption("Todo");
+  HelpForm->FTextFile = FAppDir + "todo.txt";
+  HelpForm->ZqButton2->SetVisible(true);
+  HelpForm->RichEdit1->Lines()->Clear();
+  try {
+    if (FileExists(HelpForm->FTextFile)) HelpForm->RichEdit1->Lines()->LoadFromFile(HelpForm->FTextFile);
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+  }
+  HelpForm->Show();
+}
+
+void TForm1::Search1Click(TObject* /*Sender*/) {
+  if (!SearchForm || SearchForm->Visible()) return;
+  RestoreToNormalNavigation();
+  ZqFolderUp->SetEnabled(false);
+  ZqFolderDown->SetEnabled(false);
+  const TPoint origin = ScrollBox1->ClientOrigin();
+  SearchForm->SetLeft(origin.X);
+  SearchForm->SetTop(origin.Y);
+  SearchForm->Actionlabel->SetVisible(false);
+  SearchForm->EditPath->SetText(FLastPath);
+  SearchForm->Show();
+}
+
+void TForm1::GotoDesktopClick(TObject* /*Sender*/) {
+  if (TreeView1->Visible()) M_OpenShowClick(this);
+  QzDirTree211->OpenPath(FDesktopFolder);
+}
+
+void TForm1::GotoMyDocuments1Click(TObject* /*Sender*/) {
+  if (TreeView1->Visible()) M_OpenShowClick(this);
+  QzDirTree211->OpenPath(FDocumentsFolder);
+}
+
+// ===========================================================================
+// Events of the favorites, the file commands, the lossless transformations and the
+// command handlers
+// ===========================================================================
+void TForm1::bindOrganiseEvents() {
+  auto click = [this](void (TForm1::*handler)(TObject*)) {
+    return [this, handler](TObject* Sender) { (this->*handler)(Sender); };
+  };
+  // Favorites.
+  ZqFavoriteslist->OnClick = click(&TForm1::ZqFavoriteslistClick);
+  M_Favorites->OnClick = click(&TForm1::M_FavoritesClick);
+  ZqCloseFavorites->OnClick = click(&TForm1::ZqCloseFavoritesClick);
+  ZqAdFavorite->OnClick = click(&TForm1::ZqAdFavoriteClick);
+  for (TMenuItem* item : {M_AddFavorite, AddfoldertoFavorites}) item->OnClick = click(&TForm1::ZqAdFavoriteClick);
+  ZqRemFavorites->OnClick = click(&TForm1::ZqRemFavoritesClick);
+  ListBox2->OnClick = click(&TForm1::ListBox2Click);
+  ListBox2->OnDrawItem = [this](TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State) {
+    ListBox2DrawItem(Control, Index, Rect, State);
+  };
+
+  // File commands.
+  for (TMenuItem* item : {P_Deletefile, Deletefile1}) item->OnClick = click(&TForm1::P_DeletefileClick);
+  CopyFiles1->OnClick = click(&TForm1::CopyFiles1Click);
+  CutFiles1->OnClick = click(&TForm1::CutFiles1Click);
+  for (TMenuItem* item : {Pastefiles1, PasteMovefiles1}) item->OnClick = click(&TForm1::Pastefiles1Click);
+  Renamefile1->OnClick = click(&TForm1::Renamefile1Click);
+  Selectall1->OnClick = click(&TForm1::Selectall1Click);
+  Clearthumbscachefolder1->OnClick = click(&TForm1::Clearthumbscachefolder1Click);
+  Foldersizes1->OnClick = click(&TForm1::Foldersizes1Click);
+  PopupQZDir->OnPopup = click(&TForm1::PopupQZDirPopup);
+  Newfolder1->OnClick = click(&TForm1::Newfolder1Click);
+  Deletefolder1->OnClick = click(&TForm1::Deletefolder1Click);
+  Renamefolder1->OnClick = click(&TForm1::Renamefolder1Click);
+
+  // Lossless rotation and flipping.
+  for (TMenuItem* item : {RotateRight1, RotateRight2}) item->OnClick = click(&TForm1::RotateRight2Click);
+  for (TMenuItem* item : {RotateLeft1, RotateLeft2}) item->OnClick = click(&TForm1::RotateLeft2Click);
+  for (TMenuItem* item : {Upsidedown1, UpsideDown2}) item->OnClick = click(&TForm1::UpsideDown2Click);
+  for (TMenuItem* item : {Fliphorizontally1, FlipHorizontally2})
+    item->OnClick = click(&TForm1::FlipHorizontally2Click);
+  for (TMenuItem* item : {Flipvertically1, FlipVertically2}) item->OnClick = click(&TForm1::FlipVertically2Click);
+
+  // Command handlers.
+  for (TMenuItem* item : {PoNone, PoName, PoNameNo, PoSize, PoDate, PoPhotodate, PoSortdescend})
+    item->OnClick = click(&TForm1::PoNoneClick);
+  Filesort1->OnClick = click(&TForm1::Filesort1Click);
+  P_StartProg->OnClick = click(&TForm1::P_StartProgClick);
+  P_OwnEditor->OnClick = click(&TForm1::P_OwnEditorClick);
+  M_Help->OnClick = click(&TForm1::M_HelpClick);
+  Search1->OnClick = click(&TForm1::Search1Click);
+  GotoDesktop->OnClick = click(&TForm1::GotoDesktopClick);
+  GotoMyDocuments1->OnClick = click(&TForm1::GotoMyDocuments1Click);
 }

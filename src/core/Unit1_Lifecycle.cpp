@@ -364,22 +364,7 @@ bool TForm1::firstShowSetup() {
   ZqSlideShow->SetHint(_("Full screen Slide show - F8"));
   InitExtensions();
 
-  // The favorite folders that still exist.
-  const std::string favorites = FAppDir + "W_Folders.txt";
-  if (FileExists(favorites) && GetFileSizeByName(favorites) <= kMaxEquivalentFileSize) {
-    TStringList lines;
-    try {
-      lines.LoadFromFile(favorites);
-    } catch (const Exception&) {
-      lines.Clear();
-    }
-    const std::string drive = MountPointOf(FAppDir);
-    for (int i = 0; i < lines.Count(); ++i) {
-      std::string folder = lines.Strings(i);
-      if (FUsbMode && IsWindowsStylePath(folder)) folder = WindowsPathToLinux(folder, drive);
-      if (!folder.empty() && DirectoryExists(folder)) ListBox2->Items()->Add(folder);
-    }
-  }
+  LoadFavorites();
   return true;
 }
 

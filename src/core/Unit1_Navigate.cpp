@@ -217,6 +217,7 @@ void TForm1::QzDirTree211DirChange(TObject* /*Sender*/, const std::string& Selec
   UpdateScreenSaverInhibit();
   FCurrentFile.clear();
   setWithQzDirPath(false);
+  SincFavoritesPath();
 }
 
 void TForm1::QzDirTree211MouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftState Shift, int /*X*/,

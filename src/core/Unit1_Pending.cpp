@@ -1,19 +1,19 @@
-// Least versions of the main-window routines that the history,
-// file-command, help, favorites and shows work completes: enough for the keys and views
-// that call them. The work on those parts replaces them.
+// Least versions of the main-window routines that the history, help and shows work
+// completes: enough for the keys and views that call them. The work on those parts
+// replaces them.
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
 
 void TForm1::FillHistory() {}
-
-void TForm1::P_DeletefileClick(TObject* /*Sender*/) {}
-
-void TForm1::M_HelpClick(TObject* /*Sender*/) {}
 
 void TForm1::Reload1Click(TObject* /*Sender*/) {
   // The folder is listed anew.
@@ -29,8 +29,8 @@ void TForm1::M_OpenShowClick(TObject* /*Sender*/) {
   Zq_CustomShow->SetDown(false);
 }
 
-void TForm1::ZqFavoriteslistClick(TObject* /*Sender*/) {
-  PanelFavorites->SetVisible(ZqFavoriteslist->Down());
-  Splitter3->SetVisible(ZqFavoriteslist->Down());
-  M_Favorites->SetChecked(ZqFavoriteslist->Down());
+void TForm1::ShowHelpContext(int /*Context*/) {
+  // The help file opens with the desktop's program for it.
+  const std::string file = Application->HelpFile();
+  if (!FileExists(file) || !OpenDocument(file)) ShowMessage(Format(_("The help file %s cannot be opened."), {file}));
 }

@@ -47,6 +47,9 @@ bool OpenDocument(const std::string& pathOrUrl);
 // is looked up on PATH when it holds no '/'. workingDir "" keeps the current folder.
 // False when the program cannot be started (missing, not executable, bad folder).
 bool StartDetached(const std::vector<std::string>& argv, const std::string& workingDir = std::string());
+// The executable file a program name stands for: the name itself when it holds a '/',
+// else the first executable regular file of that name on PATH; "" when there is none.
+std::string FindProgramFile(const std::string& program);
 
 // ===========================================================================
 // Drives: mounted volumes

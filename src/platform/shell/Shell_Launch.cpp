@@ -24,8 +24,9 @@ bool IsExecutableFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// The program file for argv[0]: as given when it holds a '/', else the first match on PATH.
-std::string ResolveProgram(const std::string& program) {
+}  // namespace
+
+std::string FindProgramFile(const std::string& program) {
   if (program.empty()) return std::string();
   if (program.find('/') != std::string::npos) return IsExecutableFile(program) ? program : std::string();
   std::string path = GetEnvironmentVariable("PATH");
@@ -42,6 +43,8 @@ std::string ResolveProgram(const std::string& program) {
   return std::string();
 }
 
+namespace {
+
 // "scheme:..." as in a URL (a letter, then letters, digits, + - .).
 bool HasUrlScheme(const std::string& s) {
   size_t colon = s.find(':');
@@ -57,7 +60,7 @@ bool HasUrlScheme(const std::string& s) {
 
 bool StartDetached(const std::vector<std::string>& argv, const std::string& workingDir) {
   if (argv.empty()) return false;
-  std::string program = ResolveProgram(argv[0]);
+  std::string program = FindProgramFile(argv[0]);
   if (program.empty()) return false;
   if (!workingDir.empty() && !DirectoryExists(workingDir)) return false;
 

@@ -1,0 +1,212 @@
+// The favorite folders beside the folder tree and their file "W_Folders.txt".
+//
+// The file keeps every favorite the user made. A favorite whose folder is missing at the
+// start (an unplugged drive, a share offline) is listed grey and kept, so that a later
+// save does not lose it; a click on it says that the folder was not found.
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
+#include "core/Unit1.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// The list files are small; a larger file is no list of ours.
+constexpr int64_t kMaxFavoritesFileSize = 4 << 20;
+
+// The drive letter a stand-alone list line gets; the reader takes the drive it runs from.
+constexpr char kStandAloneDrive[] = "X:";
+
+std::string FavoritesFileName(const std::string& appDir) { return appDir + "W_Folders.txt"; }
+
+}  // namespace
+
+// ===========================================================================
+// Stored lines
+// ===========================================================================
+std::string TForm1::PathFromListLine(const std::string& Line) const {
+  if (FUsbMode && IsWindowsStylePath(Line)) return WindowsPathToLinux(Line, MountPointOf(FAppDir));
+  return Line;
+}
+
+std::string TForm1::ListLineFromPath(const std::string& Path) const {
+  if (FUsbMode) {
+    const std::string line = LinuxPathToWindows(Path, MountPointOf(FAppDir), kStandAloneDrive);
+    if (!line.empty()) return line;
+  }
+  return Path;
+}
+
+// ===========================================================================
+// Loading and saving
+// ===========================================================================
+void TForm1::LoadFavorites() {
+  ListBox2->Clear();
+  const std::string file = FavoritesFileName(FAppDir);
+  if (!FileExists(file) || GetFileSizeByName(file) > kMaxFavoritesFileSize) return;
+  TStringList lines;
+  try {
+    lines.LoadFromFile(file);
+  } catch (const Exception&) {
+    return;
+  }
+  for (int i = 0; i < lines.Count(); ++i) {
+    const std::string folder = RemoveTrailingBackslash(PathFromListLine(lines.Strings(i)));
+    if (!folder.empty()) ListBox2->Items()->Add(folder);
+  }
+  SetListBoxHorzBar(ListBox2);
+}
+
+bool TForm1::SaveFavorites() {
+  TStringList lines;
+  for (int i = 0; i < ListBox2->Count(); ++i) lines.Add(ListLineFromPath(ListBox2->Items()->Strings(i)));
+  try {
+    lines.SaveToFile(FavoritesFileName(FAppDir));
+    return true;
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return false;
+  }
+}
+
+void TForm1::MoveFavoriteFolders(const std::string& OldFolder, const std::string& NewFolder) {
+  bool changed = false;
+  for (int i = 0; i < ListBox2->Count(); ++i) {
+    const std::string entry = ListBox2->Items()->Strings(i);
+    if (!PathIsWithin(entry, OldFolder)) continue;
+    ListBox2->Items()->SetStrings(i, ReplacePathStart(OldFolder, NewFolder, entry));
+    changed = true;
+  }
+  if (!changed) return;
+  SaveFavorites();
+  SetListBoxHorzBar(ListBox2);
+}
+
+// ===========================================================================
+// The panel and its buttons
+// ===========================================================================
+namespace {
+
+// The list's entry for a folder, its trailing separator ignored on both sides (paths
+// compare exactly); -1 when it is no favorite.
+int FavoriteIndex(TListBox* list, const std::string& folder) {
+  const std::string wanted = RemoveTrailingBackslash(folder);
+  if (wanted.empty()) return -1;
+  for (int i = 0; i < list->Count(); ++i)
+    if (RemoveTrailingBackslash(list->Items()->Strings(i)) == wanted) return i;
+  return -1;
+}
+
+}  // namespace
+
+void TForm1::SincFavoritesPath() {
+  ZqAdFavorite->SetEnabled(true);
+  const int index = FavoriteIndex(ListBox2, FLastPath);
+  if (index >= 0) {
+    ZqAdFavorite->SetEnabled(false);
+    ListBox2->SetItemIndex(index);
+  }
+  ZqRemFavorites->SetEnabled(!ZqAdFavorite->Enabled());
+  AddfoldertoFavorites->SetEnabled(ZqAdFavorite->Enabled());
+  M_AddFavorite->SetEnabled(ZqAdFavorite->Enabled());
+}
+
+void TForm1::ZqFavoriteslistClick(TObject* /*Sender*/) {
+  Splitter3->SetVisible(!Splitter3->Visible());
+  PanelFavorites->SetVisible(Splitter3->Visible());
+  // The splitter sits beside the panel.
+  if (PanelFavorites->Visible()) Splitter3->SetLeft(PanelFavorites->Left() + PanelFavorites->Width());
+  ZqFavoriteslist->SetDown(PanelFavorites->Visible());
+  M_Favorites->SetChecked(PanelFavorites->Visible());
+  Application->ProcessMessages();
+  FormResize(this);
+  ShowExifLabel();
+  if (!PanelFavorites->Visible()) return;
+  ZqRemFavorites->SetEnabled(false);
+  SincFavoritesPath();
+  SetListBoxHorzBar(ListBox2);
+  if (ListBox2->CanFocus()) ListBox2->SetFocus();
+}
+
+void TForm1::M_FavoritesClick(TObject* Sender) {
+  if (FFullScreen) return;
+  ZqFavoriteslistClick(Sender);
+}
+
+void TForm1::ZqCloseFavoritesClick(TObject* Sender) {
+  ZqFavoriteslist->SetDown(false);
+  ZqFavoriteslistClick(Sender);
+}
+
+void TForm1::ZqAdFavoriteClick(TObject* /*Sender*/) {
+  const std::string folder = RemoveTrailingBackslash(FLastPath);
+  if (folder.empty() || !IsFullPath(folder)) return;
+  if (FUsbMode && MountPointOf(folder) != MountPointOf(FAppDir))
+    ShowMessage(_("Kivo is in USB drive mode\r\nThe shortcut is only available during this session."));
+  if (FavoriteIndex(ListBox2, folder) >= 0) {
+    ShowMessage(Format(_("%s favorite folder allready present."), {folder}));
+    return;
+  }
+  if (TranslatedMessageDialog(Format(_("Add folder %s to Favorites?"), {folder}), mtConfirmation,
+                              TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
+    return;
+  ListBox2->Items()->Add(folder);
+  SincFavoritesPath();
+  SaveFavorites();
+  SetListBoxHorzBar(ListBox2);
+}
+
+void TForm1::ZqRemFavoritesClick(TObject* /*Sender*/) {
+  const int index = ListBox2->ItemIndex();
+  if (index < 0 || index >= ListBox2->Count()) return;
+  if (TranslatedMessageDialog(Format(_("Remove %s from the Favorites?"), {ListBox2->Items()->Strings(index)}),
+                              mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
+    return;
+  ZqRemFavorites->SetEnabled(false);
+  ListBox2->Items()->Delete(index);
+  SaveFavorites();
+  SetListBoxHorzBar(ListBox2);
+  SincFavoritesPath();
+}
+
+void TForm1::ListBox2Click(TObject* /*Sender*/) {
+  const int index = ListBox2->ItemIndex();
+  if (index < 0 || index >= ListBox2->Count()) return;
+  const std::string folder = ListBox2->Items()->Strings(index);
+  RestoreToNormalNavigation();
+  ZqRemFavorites->SetEnabled(true);
+  if (!DirectoryExists(folder)) {
+    ShowMessage(Format(_("Folder %s not found"), {folder}));
+    ZqAdFavorite->SetEnabled(false);
+    return;
+  }
+  if (QzDirTree211->Visible()) QzDirTree211->OpenPath(IncludeTrailingPathDelimiter(folder));
+  ZqAdFavorite->SetEnabled(false);
+  AddfoldertoFavorites->SetEnabled(false);
+  M_AddFavorite->SetEnabled(false);
+}
+
+void TForm1::ListBox2DrawItem(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State) {
+  ListBox1DrawItem(Control, Index, Rect, State);
+  if (Index < 0 || Index >= ListBox2->Count() || State.Contains(odSelected)) return;
+  const std::string folder = ListBox2->Items()->Strings(Index);
+  if (DirectoryExists(folder)) return;
+  // A favorite whose folder is not there now is written grey.
+  TCanvas* canvas = ListBox2->Canvas();
+  canvas->Brush().SetStyle(bsSolid);
+  canvas->FillRect(Rect);
+  canvas->Font().SetColor(clGrayText);
+  canvas->Brush().SetStyle(bsClear);
+  canvas->TextRect(Rect, Rect.Left + 2, Rect.Top, folder);
+}

@@ -1,0 +1,597 @@
+// The file commands of the main window on the selected files of the list: delete to the
+// Trash, copy, cut and paste into the tree's folder, rename, the repair of the shows and
+// the paperclip after files changed their paths, select all, clearing the thumbnail
+// cache, the folder-sizes report, a folder tree into the paperclip, and the folder popup.
+//
+// No command loses a file: a file goes to the Trash instead of being deleted, a copy
+// takes its name only when it is complete (never replacing a file), and a moved file's
+// source goes only after its copy was flushed and read back equal. Every failure is
+// reported as one.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+#include "controls/KpPanel.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
+#include "core/Unit1.h"
+#include "core/UnitHelp.h"
+#include "core/UnitSetting.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
+#include "platform/shell/ShellExplorer.h"
+#include "tools/UnitEditName.h"
+#include "tools/UnitGetMemorycard.h"
+#include "tools/UnitShowProgress2.h"
+
+namespace {
+
+bool IsJpegName(const std::string& path) {
+  const std::string ext = UpperCase(ExtractFileExt(path));
+  return ext == ".JPG" || ext == ".THM" || ext == ".JPEG";
+}
+
+// Any entry of that name (also a link to nothing).
+bool EntryExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Both files hold the same bytes, read back from the disk.
+bool SameContents(const std::string& a, const std::string& b) {
+  const int fa = fileio::Open(a, O_RDONLY | O_CLOEXEC);
+  if (fa < 0) return false;
+  const int fb = fileio::Open(b, O_RDONLY | O_CLOEXEC);
+  if (fb < 0) {
+    ::close(fa);
+    return false;
+  }
+  std::vector<char> ba(size_t(1) << 20), bb(ba.size());
+  // Reads exactly n bytes unless the file ends first.
+  auto fill = [](int fd, std::vector<char>& buffer) {
+    size_t got = 0;
+    while (got < buffer.size()) {
+      const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return ssize_t(-1);
+      if (n == 0) break;
+      got += size_t(n);
+    }
+    return ssize_t(got);
+  };
+  bool same = true;
+  for (;;) {
+    const ssize_t na = fill(fa, ba), nb = fill(fb, bb);
+    if (na < 0 || na != nb || std::memcmp(ba.data(), bb.data(), size_t(na)) != 0) {
+      same = false;
+      break;
+    }
+    if (na == 0) break;
+  }
+  ::close(fa);
+  ::close(fb);
+  return same;
+}
+
+// Writes the file's data to its disk.
+bool Flush(const std::string& path) {
+  const int fd = fileio::Open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Moves a file to target, which must be free. On one file system a rename that never
+// replaces; across file systems a complete copy under a hidden name, renamed to target,
+// flushed and read back equal; only then the source goes.
+bool MoveFileSafely(const std::string& source, const std::string& target) {
+  if (fileio::RenameNoReplace(source, target) == 0) return true;
+  if (errno != EXDEV) return false;
+  if (!CopyPath(source, target)) return false;
+  if (!Flush(target) || !SameContents(source, target)) {
+    fileio::Unlink(target);
+    return false;
+  }
+  return ForceDeleteFile(source);
+}
+
+// The names, each on a line of its own.
+std::string NameLines(const std::vector<std::string>& files) {
+  std::string lines;
+  for (const std::string& file : files) lines += "\r" + file;
+  return lines;
+}
+
+}  // namespace
+
+void TForm1::finishFileBatch(const std::string& FailureText, const std::vector<std::string>& Failed) {
+  FWorkFiles->Clear();
+  FFileAction = 10;
+  ProgressBar1->SetVisible(false);
+  ActionRunning = false;
+  if (StopRequested) {
+    ShowMessage(_("Action aborted by user"));
+    StopRequested = false;
+  }
+  if (!Failed.empty()) ShowMessage(Format(FailureText, {int(Failed.size())}) + NameLines(Failed));
+}
+
+std::string TForm1::ShowsFolder() const { return FAppDir + "Shows"; }
+
+// ===========================================================================
+// The work list
+// ===========================================================================
+void TForm1::FillWorkFileList(bool WithCompanions) {
+  FWorkFiles->Clear();
+  std::set<std::string> listed;
+  const bool memos = WithCompanions && !FormSettings->ChB_NoMemoHandling->Checked();
+  for (int i = 0; i < ListBox1->Count(); ++i) {
+    if (!ListBox1->Selected(i)) continue;
+    const std::string path = ListEntryPath(i);
+    if (path.empty() || (FFileAction == 50 && !IsJpegName(path))) continue;
+    FWorkFiles->Add(path);
+    listed.insert(path);
+    if (!memos || !IsJpegName(path)) continue;
+    // The voice memo: the picture's name with ".WAV" in any letter case, beside it.
+    const std::string memo = FindNameNoCase(ExtractFileDir(path), FileNameWithoutExt(path) + ".WAV");
+    if (!memo.empty() && FileExists(memo) && listed.insert(memo).second) FWorkFiles->Add(memo);
+  }
+}
+
+// ===========================================================================
+// Delete
+// ===========================================================================
+void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
+  if (ActionRunning) return;
+  FFileAction = 30;
+  FillWorkFileList(false);
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  const int count = FWorkFiles->Count();
+  if (count == 0) {
+    FFileAction = 10;
+    return;
+  }
+  const std::string question = FUsbMode ? _("Delete %d file(s)?") : _("Move %d file(s) to the Recycle Bin?");
+  if (TranslatedMessageDialog(Format(question, {count}), mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes) {
+    FFileAction = 10;
+    return;
+  }
+  ProgressBar1->SetMax(count);
+  ProgressBar1->SetPosition(0);
+  ProgressBar1->SetVisible(true);
+  HourGlassCursor();
+  int showIndex = ListBox1->ItemIndex();
+  if (showIndex == ListBox1->Count() - 1) --showIndex;
+  const std::vector<std::string> files = FWorkFiles->ToVector();
+  std::vector<std::string> failed;
+  StopRequested = false;
+  ActionRunning = true;
+  for (int n = count - 1; n >= 0 && !StopRequested && !Application->Terminated(); --n) {
+    const std::string& file = files[size_t(n)];
+    if (RecycleFile(file)) {
+      FNamesBefore->Add(file);
+      FNamesAfter->Add(file);
+      for (int i = ListBox1->Count() - 1; i >= 0; --i) {
+        if (ListEntryPath(i) != file) continue;
+        ListBox1->Items()->Delete(i);
+        // The thumbnails stand in list order: the entry's one goes with it.
+        if (PanelThumbHolder->Visible() && FThumbScrollBox && i < FThumbScrollBox->ControlCount())
+          delete FThumbScrollBox->Controls(i);
+        break;
+      }
+      DeleteCachedThumb(file);
+    } else {
+      failed.push_back(file);
+    }
+    ProgressBar1->SetPosition(count - n);
+    Application->ProcessMessages();
+  }
+  if (Application->Terminated()) {
+    ActionRunning = false;
+    return;
+  }
+  EmptyAllImages();
+  if (ZqTumblist->Down()) FillTheTumbsNow();
+  RestoreCursor();
+  CheckForRenamedFiles(true);
+  finishFileBatch(_("%d file(s) could not be moved to the Recycle Bin:"), failed);
+  if (ListBox1->Count() == 0) return;
+  try {
+    const int index = std::clamp(showIndex, 0, ListBox1->Count() - 1);
+    ListBox1->SetItemIndex(index);
+    ListBox1->SetSelected(index, true);
+    OpenThePicture(ListEntryPath(index));
+    BlueThumb();
+  } catch (const std::exception&) {
+    // The next picture is only a courtesy; the deletion is done.
+  }
+}
+
+// ===========================================================================
+// Copy, cut and paste
+// ===========================================================================
+namespace {
+
+void ShowWorkListAsDebugText(TStringList& files, bool debugPanelShown) {
+  HelpForm->SetCaption("Debug");
+  HelpForm->FTextFile.clear();
+  HelpForm->ZqButton2->SetVisible(debugPanelShown);
+  HelpForm->RichEdit1->Lines()->Assign(files);
+  HelpForm->Show();
+}
+
+}  // namespace
+
+void TForm1::CopyFiles1Click(TObject* /*Sender*/) {
+  FFileAction = 20;
+  FillWorkFileList(true);
+  if (CheckBox2->Checked()) ShowWorkListAsDebugText(*FWorkFiles, KpFramePanel1->Visible());
+  ShowIt(IntToStr(FWorkFiles->Count()) + _(" files selected"));
+}
+
+void TForm1::CutFiles1Click(TObject* /*Sender*/) {
+  FFileAction = 40;
+  FillWorkFileList(true);
+  if (CheckBox2->Checked()) ShowWorkListAsDebugText(*FWorkFiles, KpFramePanel1->Visible());
+  ShowIt(IntToStr(FWorkFiles->Count()) + _(" files selected"));
+}
+
+void TForm1::Pastefiles1Click(TObject* /*Sender*/) {
+  if (FWorkFiles->Count() == 0 || (FFileAction != 20 && FFileAction != 40) || ActionRunning) return;
+  const std::string question = FFileAction == 40 ? _("Move %d files to folder %s") : _("Copy %d files to folder %s");
+  if (TranslatedMessageDialog(Format(question, {FWorkFiles->Count(), QzDirTree211->SelectedPath()}), mtConfirmation,
+                              TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes)
+    CopyPastefiles("", false);
+}
+
+bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
+  if (FWorkFiles->Count() == 0) {
+    MessageDlg(_("No file(s) selected"), mtWarning, TMsgDlgButtons{mbOK}, 0);
+    return true;
+  }
+  const bool move = FFileAction == 40;
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  const std::vector<std::string> files = FWorkFiles->ToVector();
+  const int count = int(files.size());
+  ProgressBar1->SetMax(count);
+  ProgressBar1->SetPosition(0);
+  ProgressBar1->SetVisible(true);
+  const bool cardWindow = FormGetcard && FormGetcard->Visible();
+  if (cardWindow) {
+    FormGetcard->ProgressBar1->SetMax(count);
+    FormGetcard->ProgressBar1->SetPosition(0);
+  }
+  HourGlassCursor();
+  const std::string destination = IncludeTrailingPathDelimiter(QzDirTree211->SelectedPath());
+  StopRequested = false;
+  ActionRunning = true;
+  bool overwriteAll = false;
+  std::vector<std::string> failed;
+
+  for (int i = 0; i < count && !StopRequested && !Application->Terminated(); ++i) {
+    const std::string& source = files[size_t(i)];
+    std::string name = ExtractFileName(source);
+    if (!NameText.empty()) {
+      if (FormGetcard && FormGetcard->ChB_Suffix->Checked())
+        name = FileNameWithoutExt(source) + " " + NameText + ExtractFileExt(source);
+      else
+        name = NameText + " " + name;
+    }
+    const std::string target = destination + name;
+    // The source itself under another spelling (a linked folder, "//", a hard link) is
+    // never offered for overwriting.
+    if (target == source || SameFile(source, target)) {
+      ShowMessage(_("Can't copy/paste, destination and source are the same!"));
+      break;
+    }
+    bool skip = false, cancel = false;
+    if (EntryExists(target) && !overwriteAll) {
+      switch (TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {name}), mtConfirmation,
+                                      TMsgDlgButtons{mbYes, mbNo, mbCancel, mbYesToAll}, 0)) {
+        case mrYes:
+          break;
+        case mrYesToAll:
+          overwriteAll = true;
+          break;
+        case mrNo:
+          skip = true;
+          break;
+        default:
+          cancel = true;
+          break;
+      }
+    }
+    if (cancel) break;
+    if (!skip) {
+      // The file of that name goes to the Trash: it is never written over.
+      bool done = !EntryExists(target) || RecycleFile(target);
+      done = done && (move ? MoveFileSafely(source, target) : CopyPath(source, target));
+      if (!done) {
+        failed.push_back(source);
+      } else if (move) {
+        FNamesBefore->Add(source);
+        FNamesAfter->Add(target);
+      }
+    }
+    ProgressBar1->SetPosition(i + 1);
+    if (cardWindow && FormGetcard->Visible()) FormGetcard->ProgressBar1->SetPosition(i + 1);
+    if (SameFolderPath(destination, FLastPath) && FileExists(target) && !TreeView1->Visible() &&
+        !PanelCustomLists->Visible()) {
+      int index = ListBox1->Items()->IndexOf(name);
+      // IndexOf ignores case; names on Linux do not.
+      if (index >= 0 && ListBox1->Items()->Strings(index) != name) index = -1;
+      if (index < 0) index = ListBox1->Items()->Add(name);
+      if (i == 0 && OpenFirst) {
+        ListBox1->SetItemIndex(index);
+        OpenThePicture(target);
+      }
+    }
+    Application->ProcessMessages();
+  }
+
+  if (Application->Terminated()) {
+    ActionRunning = false;
+    return failed.empty();
+  }
+  if (PanelThumbHolder->Visible()) FillTheTumbsNow();
+  RestoreCursor();
+  CheckForRenamedFiles(false);
+  finishFileBatch(move ? _("%d file(s) could not be moved:") : _("%d file(s) could not be copied:"), failed);
+  return failed.empty();
+}
+
+// ===========================================================================
+// Rename
+// ===========================================================================
+void TForm1::Renamefile1Click(TObject* /*Sender*/) {
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  if (TreeView1->Visible()) {
+    ShowMessage(_("Rename not implemented during the paperclip yet.\rFor now rename the file in normal view!"));
+    return;
+  }
+  const int index = ListBox1->ItemIndex();
+  if (index < 0 || index >= ListBox1->Count()) return;
+  const std::string oldPath = ListEntryPath(index);
+  FormEditName->FOldPath = oldPath;
+  FormEditName->FExtension = ExtractFileExt(oldPath);
+  FormEditName->FNewName.clear();
+  FormEditName->Edit1->SetText(FileNameWithoutExt(oldPath));
+  FormEditName->Edit2->SetText(ExtractFileExt(oldPath));
+  if (FormEditName->ShowModal() != mrOk || FormEditName->FNewName.empty()) return;
+  const std::string newPath = ExtractFilePath(oldPath) + FormEditName->FNewName;
+  // The list may have changed while the dialog was open.
+  if (index >= ListBox1->Count() || ListEntryPath(index) != oldPath) return;
+  FNamesBefore->Add(oldPath);
+  FNamesAfter->Add(newPath);
+  DeleteCachedThumb(oldPath);
+  if (PanelCustomLists->Visible()) {
+    ListBox1->Items()->SetStrings(index, newPath);
+  } else {
+    if (PanelThumbHolder->Visible() && FThumbScrollBox && index < FThumbScrollBox->ControlCount()) {
+      std::string hint;
+      CreateThumbHint(newPath, "", hint, "");
+      FThumbScrollBox->Controls(index)->SetHint(hint);
+    }
+    ListBox1->Items()->SetStrings(index, FormEditName->FNewName);
+  }
+  CheckForRenamedFiles(false);
+}
+
+// ===========================================================================
+// Shows and the paperclip after files changed their paths
+// ===========================================================================
+void TForm1::FillListWithShowFiles(TStringList& List) {
+  // The paperclip is kept in step whether shows were ever made or not.
+  if (FileExists(FAppDir + "paperclip.lst")) List.Add(FAppDir + "paperclip.lst");
+  if (!DirectoryExists(ShowsFolder())) return;
+  TStringList folders;
+  ListFolderTree(ShowsFolder(), folders);
+  for (int i = 0; i < folders.Count(); ++i) {
+    TStringList names;
+    ListShowFiles(folders.Strings(i), names);
+    for (int k = 0; k < names.Count(); ++k) {
+      const std::string file = PathJoin(folders.Strings(i), names.Strings(k));
+      if (FileExists(file)) List.Add(file);
+    }
+  }
+}
+
+void TForm1::CheckForRenamedFiles(bool DeleteMode) {
+  const int pairs = FNamesBefore->Count();
+  if (pairs == 0 || pairs != FNamesAfter->Count()) return;
+  HourGlassCursor();
+  Application->ProcessMessages();
+  TStringList files;
+  FillListWithShowFiles(files);
+  if (files.Count() > 0) {
+    ShowProgressForm->ShowText->SetCaption(_("Renaming files and or folder path in shows........."));
+    ShowProgressForm->ProgressBar1->SetMax(files.Count());
+    ShowProgressForm->ProgressBar1->SetPosition(0);
+    ShowProgressForm->ProgressBar1->SetVisible(true);
+    ShowProgressForm->Show();
+  }
+  // The first pair of an old path holds.
+  std::unordered_map<std::string, std::string> renamed;
+  for (int k = 0; k < pairs; ++k) renamed.emplace(FNamesBefore->Strings(k), FNamesAfter->Strings(k));
+  std::vector<std::string> unwritten;
+  for (int i = 0; i < files.Count(); ++i) {
+    const std::string file = files.Strings(i);
+    TStringList lines, kept;
+    try {
+      lines.LoadFromFile(file);
+    } catch (const Exception&) {
+      unwritten.push_back(file);
+      continue;
+    }
+    ShowProgressForm->Showtext2->SetCaption(_("Processing ") + IntToStr(lines.Count()) + _(" files in ") +
+                                            ExtractFileName(file));
+    ShowProgressForm->ProgressBar1->SetPosition(i + 1);
+    Application->ProcessMessages();
+    bool changed = false;
+    for (int j = 0; j < lines.Count(); ++j) {
+      const auto found = renamed.find(PathFromListLine(lines.Strings(j)));
+      if (found == renamed.end()) {
+        kept.Add(lines.Strings(j));
+        continue;
+      }
+      changed = true;
+      if (!DeleteMode) kept.Add(ListLineFromPath(found->second));
+    }
+    if (!changed) continue;
+    try {
+      kept.SaveToFile(file);
+    } catch (const Exception&) {
+      unwritten.push_back(file);
+    }
+  }
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  RestoreCursor();
+  ShowProgressForm->Close();
+  if (!unwritten.empty()) ShowMessage(_("These shows could not be brought up to date:") + NameLines(unwritten));
+}
+
+// ===========================================================================
+// Select all, the thumbnail cache, folder sizes
+// ===========================================================================
+void TForm1::Selectall1Click(TObject* /*Sender*/) {
+  ListBox1->SetMultiSelect(true);
+  ListBox1->SelectAll();
+  ListBox1Click(this);
+}
+
+void TForm1::Clearthumbscachefolder1Click(TObject* /*Sender*/) {
+  const int count = CountFilesInFolder(FThumbCacheFolder);
+  if (count == 0) {
+    ShowMessage(_("Thumbs cache folder is empty"));
+    return;
+  }
+  if (TranslatedMessageDialog(
+          Format(_("There are %d cached thumbnail files present.\r\nDo you want to remove the cached thumbnail files?"),
+                 {count}),
+          mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
+    return;
+  if (ShellDeleteToRecycleBin(FThumbCacheFolder))
+    ForceDirectories(FThumbCacheFolder);
+  else
+    ShowMessage(_("The thumbnail cache could not be moved to the Recycle Bin."));
+}
+
+void TForm1::FolderSizesReport(const std::string& Folder, TStringList& Report) {
+  TStringList folders;
+  const std::string top = RemoveTrailingBackslash(Folder);
+  folders.Add(top);
+  // Folder links are not entered: a link to a parent would never end.
+  ListSubFoldersRecursive(top, folders);
+  double total = 0;
+  for (int i = 0; i < folders.Count(); ++i) {
+    const int64_t size = FolderFilesSize(folders.Strings(i));
+    total += double(size);
+    Report.Add(folders.Strings(i) + "\t    " + MegabyteText(double(size)));
+  }
+  Report.Add(std::string(43, '-'));
+  Report.Add(MegabyteText(total) + " (" + GigabyteText(total) + ")");
+}
+
+void TForm1::Foldersizes1Click(TObject* /*Sender*/) {
+  const std::string folder = QzDirTree211->SelectedPath();
+  HelpForm->SetCaption(_("Folder Sizes"));
+  HelpForm->FTextFile.clear();
+  HelpForm->ZqButton2->SetVisible(false);
+  HelpForm->RichEdit1->Lines()->Clear();
+  HelpForm->RichEdit1->Lines()->Add(_("Wait a moment, busy calculating folder sizes...."));
+  HelpForm->Show();
+  Application->ProcessMessages();
+  if (!IsFullPath(folder)) return;
+  TStringList report;
+  HourGlassCursor();
+  FolderSizesReport(folder, report);
+  RestoreCursor();
+  HelpForm->RichEdit1->Lines()->Assign(report);
+}
+
+// ===========================================================================
+// A folder tree into the paperclip
+// ===========================================================================
+void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
+  TStringList folders, found;
+  ListFolderTree(RemoveTrailingBackslash(Folder), folders);
+  for (int f = 0; f < folders.Count(); ++f) {
+    TStringList entries;
+    ListFilesInFolder(folders.Strings(f), entries);
+    // Extension by extension in the order of the known list, files in folder order.
+    for (int e = 0; e < FKnownExtList->Count(); ++e)
+      for (int k = 0; k < entries.Count(); ++k)
+        if (UpperCase(ExtractFileExt(entries.Strings(k))) == FKnownExtList->Strings(e) && FileExists(entries.Strings(k)))
+          found.Add(entries.Strings(k));
+  }
+  if (found.Count() > 0) ShowMessage(IntToStr(found.Count()) + _(" files from tree placed in the paperclip"));
+  // The pictures join what the paperclip holds (a file once); it is never emptied here.
+  const std::string paperclip = FAppDir + "paperclip.lst";
+  TStringList lines;
+  try {
+    if (FileExists(paperclip)) lines.LoadFromFile(paperclip);
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return;
+  }
+  std::set<std::string> held;
+  for (int i = 0; i < lines.Count(); ++i) held.insert(PathFromListLine(lines.Strings(i)));
+  bool added = false;
+  for (int i = 0; i < found.Count(); ++i) {
+    if (!held.insert(found.Strings(i)).second) continue;
+    lines.Add(ListLineFromPath(found.Strings(i)));
+    added = true;
+  }
+  if (!added) return;
+  try {
+    lines.SaveToFile(paperclip);
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+  }
+}
+
+// ===========================================================================
+// The folder popup of the tree
+// ===========================================================================
+void TForm1::PopupQZDirPopup(TObject* /*Sender*/) {
+  SincFavoritesPath();
+  Pastefiles1->SetEnabled(FFileAction == 20 || FFileAction == 40);
+  M_AddFavorite->SetEnabled(ZqAdFavorite->Enabled());
+  Copyandcompresscompletetree1->SetEnabled(!TreeView1->Visible());
+  Pastecardfoldercontents->SetEnabled(FCardFolder != QzDirTree211->SelectedPath());
+}
+
+void TForm1::Newfolder1Click(TObject* /*Sender*/) { QzDirTree211->AddNewFolder(QzDirTree211->Selected(), ""); }
+
+void TForm1::Renamefolder1Click(TObject* /*Sender*/) { QzDirTree211->EditSelectedFolder(); }
+
+void TForm1::Deletefolder1Click(TObject* /*Sender*/) {
+  // Linux lets a folder go while it is some process's current folder: nothing to move
+  // out of first.
+  Application->ProcessMessages();
+  QzDirTree211->DeleteFolder(QzDirTree211->Selected());
+}
