@@ -1,0 +1,503 @@
+// File commands of the main window with real files, with faults injected through the
+// platform's file layer (ENOSPC, EACCES, EXDEV, EIO) and with real ones (a file size
+// limit, a folder an ordinary user may not write). After each command every original
+// still exists byte for byte (cmp) or lies in the Trash with its .trashinfo, and a failure
+// is reported as one. Also the repair of shows and paperclip, the work list with voice
+// memos, the folder-sizes report, a folder tree into the paperclip, and commands run with
+// nothing selected.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "ViewerFixture.h"
+#include "controls/QzFileExplorer28.h"
+#include "core/Diversen.h"
+#include "core/UnitSetting.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool SameBytes(const std::string& a, const std::string& b) { return testsupport::Run({"cmp", "-s", a, b}).exitCode == 0; }
+
+std::string StatText(const std::string& format, const std::string& file) {
+  auto r = testsupport::Run({"stat", "-c", format, file});
+  return r.out;
+}
+
+// The entries of a folder, hidden ones too, sorted.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (fs::exists(folder))
+    for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+class FileCommandsTest : public ViewerTest {
+ protected:
+  void TearDown() override {
+    ClearFileFaults();
+    ViewerTest::TearDown();
+  }
+
+  // A file of some bytes, and a copy of it kept apart for the comparisons.
+  void MakeFile(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    testsupport::WriteFile(path, bytes);
+    const std::string keep = Kept(path);
+    fs::create_directories(fs::path(keep).parent_path());
+    testsupport::WriteFile(keep, bytes);
+  }
+  std::string Kept(const std::string& path) const { return testsupport::TempPath("kept") + path; }
+  // The file is as it was made.
+  bool Intact(const std::string& path) const { return SameBytes(path, Kept(path)); }
+
+  std::string Trash() const { return HomeTrashDir(); }
+  // The file lies in the Trash, whole, with a .trashinfo that names where it was.
+  bool Trashed(const std::string& path, const std::string& keptBytesOf) const {
+    const std::string name = fs::path(path).filename().string();
+    const std::string info = Trash() + "/info/" + name + ".trashinfo";
+    return fs::exists(info) &&
+           testsupport::ReadFile(info).find("Path=" + TrashInfoEncodePath(path) + "\n") != std::string::npos &&
+           SameBytes(Trash() + "/files/" + name, Kept(keptBytesOf));
+  }
+
+  void Select(const std::vector<std::string>& names) {
+    Form1->ListBox1->SetMultiSelect(true);
+    Form1->ListBox1->ClearSelection();
+    for (const std::string& name : names) {
+      const int i = Form1->ListBox1->Items()->IndexOf(name);
+      ASSERT_GE(i, 0) << name;
+      Form1->ListBox1->SetSelected(i, true);
+    }
+  }
+
+  // The folder tree's folder (and with it the listed folder).
+  void OpenFolder(const std::string& folder) {
+    Form1->QzDirTree211->OpenPath(folder);
+    ASSERT_EQ(Form1->QzDirTree211->SelectedPath(), IncludeTrailingPathDelimiter(folder));
+  }
+
+  // Copies or cuts the selection, makes target the tree's folder and pastes with Yes;
+  // then expects that many messages.
+  void Paste(bool cut, const std::string& target, int messages = 0) {
+    if (cut)
+      Form1->CutFiles1->Click();
+    else
+      Form1->CopyFiles1->Click();
+    // The tree's folder as given, also when it is another spelling of a folder.
+    Form1->QzDirTree211->SetSelectedPath(IncludeTrailingPathDelimiter(target));
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    for (int i = 0; i < messages; ++i) ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->PasteMovefiles1->SetEnabled(true);
+    Form1->PasteMovefiles1->Click();
+  }
+
+  std::string LastMessage() const {
+    auto history = ModalResponder::History();
+    return history.empty() ? std::string() : history.back().text;
+  }
+
+  std::string Shows() const { return Form1->FAppDir + "Shows/"; }
+};
+
+TEST_F(FileCommandsTest, DeleteMovesFilesToTheTrashAndOutOfShowsAndPaperclip) {
+  MakeFile(folder_ + "a.jpg", "aaa");
+  MakeFile(folder_ + "b.jpg", "bbbb");
+  MakeFile(folder_ + "c.jpg", "ccccc");
+  StartIn();
+  fs::create_directories(Shows() + "Trips");
+  testsupport::WriteFile(Shows() + "Trips/one.shw", folder_ + "a.jpg\r\n" + folder_ + "c.jpg\r\n" + folder_ +
+                                                       "b.jpg\r\n");
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", "/elsewhere/x.jpg\r\n" + folder_ + "b.jpg\r\n");
+  // No keeps everything.
+  Select({"a.jpg", "b.jpg"});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Form1->P_Deletefile->Click();
+  EXPECT_EQ(LastMessage(), "Move 2 file(s) to the Recycle Bin?");
+  EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg"));
+  EXPECT_EQ(Form1->FFileAction, 10);
+
+  Select({"a.jpg", "b.jpg"});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->Deletefile1->Click();
+  EXPECT_FALSE(fs::exists(folder_ + "a.jpg"));
+  EXPECT_TRUE(Trashed(folder_ + "a.jpg", folder_ + "a.jpg"));
+  EXPECT_TRUE(Trashed(folder_ + "b.jpg", folder_ + "b.jpg"));
+  EXPECT_TRUE(Intact(folder_ + "c.jpg"));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"c.jpg"}));
+  // The deleted files left the show and the paperclip; the rest stayed in order.
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "Trips/one.shw"), folder_ + "c.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), "/elsewhere/x.jpg\r\n");
+  // The remaining file is shown.
+  EXPECT_EQ(Form1->ListBox1->ItemIndex(), 0);
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "c.jpg");
+  EXPECT_FALSE(ActionRunning);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, DeleteThatCannotReachTheTrashKeepsTheFileAndSaysSo) {
+  MakeFile(folder_ + "a.jpg", "aaa");
+  MakeFile(folder_ + "b.jpg", "bbbb");
+  StartIn();
+  // The move into the Trash fails (EIO), or its info file cannot be made or written
+  // (EACCES, ENOSPC).
+  const std::vector<std::pair<TFileFaultOp, int>> faults{
+      {TFileFaultOp::Rename, EIO}, {TFileFaultOp::Write, ENOSPC}, {TFileFaultOp::Open, EACCES}};
+  for (auto [op, error] : faults) {
+    TFileFaultScope fault(op, error, Trash(), 0, -1);
+    Select({"a.jpg", "b.jpg"});
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->P_Deletefile->Click();
+    EXPECT_GT(fault.Hits(), 0) << error;
+    EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg")) << error;
+    EXPECT_EQ(LastMessage(), "2 file(s) could not be moved to the Recycle Bin:\n" + folder_ + "b.jpg\n" + folder_ +
+                                 "a.jpg")
+        << error;
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "b.jpg"})) << error;
+  }
+  EXPECT_EQ(Names(Trash() + "/files"), std::vector<std::string>{});
+
+  // A real refusal: an ordinary user in a folder of root's that only root may change.
+  chmod(folder_.c_str(), 0555);
+  {
+    testsupport::ActingAsOrdinaryUser user;
+    Select({"a.jpg"});
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->P_Deletefile->Click();
+  }
+  chmod(folder_.c_str(), 0755);
+  EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved to the Recycle Bin:\n" + folder_ + "a.jpg");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, CopyMakesWholeCopiesWithModeDateAndVoiceMemo) {
+  MakeFile(folder_ + "a.jpg", std::string(300000, 'a'));
+  MakeFile(folder_ + "a.WAV", "memo");
+  MakeFile(folder_ + "b.png", "png");
+  chmod((folder_ + "a.jpg").c_str(), 0640);
+  testsupport::Run({"touch", "-d", "2009-02-03 04:05:06", folder_ + "a.jpg"});
+  const std::string target = testsupport::TempPath("target") + "/";
+  fs::create_directories(target);
+  StartIn();
+  Select({"a.jpg"});
+  Form1->CopyFiles1->Click();
+  EXPECT_EQ(Form1->FWorkFiles->ToVector(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "a.WAV"}));
+  EXPECT_EQ(Form1->FFileAction, 20);
+  OpenFolder(target);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->Pastefiles1->SetEnabled(true);
+  Form1->Pastefiles1->Click();
+  EXPECT_EQ(ModalResponder::History().back().text, "Copy 2 files to folder " + target);
+  EXPECT_TRUE(SameBytes(target + "a.jpg", folder_ + "a.jpg"));
+  EXPECT_TRUE(SameBytes(target + "a.WAV", folder_ + "a.WAV"));
+  EXPECT_EQ(StatText("%a %Y", target + "a.jpg"), StatText("%a %Y", folder_ + "a.jpg"));
+  EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "a.WAV"));
+  EXPECT_EQ(Names(target), (std::vector<std::string>{"a.WAV", "a.jpg"}));
+  EXPECT_EQ(Form1->FFileAction, 10);
+  EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
+  // Without memo handling the voice memo stays behind.
+  OpenFolder(folder_);
+  FormSettings->ChB_NoMemoHandling->SetChecked(true);
+  Select({"a.jpg"});
+  Form1->CutFiles1->Click();
+  EXPECT_EQ(Form1->FWorkFiles->ToVector(), (std::vector<std::string>{folder_ + "a.jpg"}));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, PastingAFileOntoItselfStopsWhateverItsSpelling) {
+  MakeFile(folder_ + "a.jpg", "the only copy");
+  MakeFile(folder_ + "b.jpg", "bbb");
+  // The same folder by a link, and a hard link of the picture under the same name.
+  const std::string linked = testsupport::TempPath("linked");
+  fs::create_directory_symlink(folder_, linked);
+  const std::string hard = testsupport::TempPath("hard") + "/";
+  fs::create_directories(hard);
+  fs::create_hard_link(folder_ + "b.jpg", hard + "b.jpg");
+  StartIn();
+  for (const std::string& target : {folder_, linked + "/", hard}) {
+    for (bool cut : {false, true}) {
+      OpenFolder(folder_);
+      Select({target == hard ? "b.jpg" : "a.jpg"});
+      Paste(cut, target, 1);
+      EXPECT_EQ(LastMessage(), "Can't copy/paste, destination and source are the same!") << target;
+      EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg")) << target;
+    }
+  }
+  EXPECT_EQ(Names(folder_), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+  EXPECT_EQ(Names(Trash() + "/files"), std::vector<std::string>{});
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, AnExistingTargetGoesToTheTrashOnlyWhenTheUserSaysSo) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) MakeFile(folder_ + name, std::string("new ") + name);
+  const std::string target = testsupport::TempPath("target") + "/";
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) MakeFile(target + name, std::string("old ") + name);
+  StartIn();
+  // a: No (kept); b: Yes (old one to the Trash); c: Yes to all, and d without a question.
+  Select({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+  Form1->CopyFiles1->Click();
+  OpenFolder(target);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYesToAll);
+  Form1->Pastefiles1->SetEnabled(true);
+  Form1->Pastefiles1->Click();
+  const auto history = ModalResponder::History();
+  ASSERT_EQ(history.size(), 4u);
+  EXPECT_EQ(history[1].text, "File a.jpg exists, Overwrite this file? ");
+  EXPECT_TRUE(Intact(target + "a.jpg"));
+  for (const char* name : {"b.jpg", "c.jpg", "d.jpg"}) {
+    EXPECT_TRUE(SameBytes(target + name, folder_ + name)) << name;
+    EXPECT_TRUE(Trashed(target + name, target + name)) << name;
+  }
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) EXPECT_TRUE(Intact(folder_ + name)) << name;
+
+  // Cancel stops the run at that file.
+  OpenFolder(folder_);
+  Select({"a.jpg", "b.jpg"});
+  Form1->CutFiles1->Click();
+  OpenFolder(target);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrCancel);
+  Form1->Pastefiles1->SetEnabled(true);
+  Form1->Pastefiles1->Click();
+  EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg") && Intact(target + "a.jpg"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, AMoveRewritesShowsAndPaperclipAndCrossesFileSystemsSafely) {
+  MakeFile(folder_ + "a.jpg", std::string(200000, 'a'));
+  MakeFile(folder_ + "b.jpg", std::string(100000, 'b'));
+  const std::string target = testsupport::TempPath("target") + "/";
+  fs::create_directories(target);
+  StartIn();
+  // No Shows folder: the paperclip is kept in step all the same.
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", folder_ + "a.jpg\r\n" + folder_ + "b.jpg\r\n");
+  // a moves by a rename; b as across file systems (the rename says EXDEV): copied, read
+  // back, then removed.
+  TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, folder_ + "b.jpg");
+  Select({"a.jpg", "b.jpg"});
+  Paste(true, target);
+  EXPECT_EQ(exdev.Hits(), 1);
+  EXPECT_EQ(Names(folder_), std::vector<std::string>{});
+  EXPECT_TRUE(SameBytes(target + "a.jpg", Kept(folder_ + "a.jpg")));
+  EXPECT_TRUE(SameBytes(target + "b.jpg", Kept(folder_ + "b.jpg")));
+  EXPECT_EQ(Names(target), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "a.jpg\r\n" + target + "b.jpg\r\n");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
+  MakeFile(folder_ + "a.jpg", std::string(300000, 'a'));
+  const std::string target = testsupport::TempPath("target") + "/";
+  fs::create_directories(target);
+  StartIn();
+  struct Case {
+    TFileFaultOp op;
+    int error;
+    std::string where;  // the path part the fault hits
+  };
+  // Each after a rename that says EXDEV: the copy cannot be made, written, put in place,
+  // or the source cannot be removed afterwards.
+  const std::vector<Case> cases{{TFileFaultOp::Open, EACCES, target},
+                                {TFileFaultOp::Write, ENOSPC, target},
+                                {TFileFaultOp::Write, EIO, target},
+                                {TFileFaultOp::Rename, EIO, ".kivo2copy-"},
+                                {TFileFaultOp::Unlink, EACCES, folder_ + "a.jpg"}};
+  for (const Case& c : cases) {
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, folder_ + "a.jpg");
+    TFileFaultScope fault(c.op, c.error, c.where, 0, -1);
+    OpenFolder(folder_);
+    Select({"a.jpg"});
+    Paste(true, target, 1);
+    EXPECT_GT(fault.Hits(), 0) << c.error << " " << c.where;
+    EXPECT_TRUE(Intact(folder_ + "a.jpg")) << c.error << " " << c.where;
+    EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg");
+    // Nothing half made stays behind (a complete copy may, when the source could not go).
+    for (const std::string& name : Names(target)) {
+      EXPECT_EQ(name, "a.jpg") << c.error;
+      EXPECT_TRUE(SameBytes(target + name, Kept(folder_ + "a.jpg")));
+      fs::remove(target + name);
+    }
+  }
+  // A plain copy that meets a full disk.
+  {
+    TFileFaultScope fault(TFileFaultOp::Write, ENOSPC, target, 0, -1);
+    OpenFolder(folder_);
+    Select({"a.jpg"});
+    Paste(false, target, 1);
+    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg");
+  }
+  EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  EXPECT_EQ(Names(target), std::vector<std::string>{});
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, RealLimitsFailTheCommandAndKeepTheSource) {
+  MakeFile(folder_ + "a.jpg", std::string(400000, 'a'));
+  const std::string target = testsupport::TempPath("target") + "/";
+  fs::create_directories(target);
+  StartIn();
+  // A file size limit (ulimit -f) below the picture's size: writing past it fails.
+  {
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    OpenFolder(folder_);
+    Select({"a.jpg"});
+    Paste(false, target, 1);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg");
+  }
+  EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  EXPECT_EQ(Names(target), std::vector<std::string>{});
+  // A folder an ordinary user may not write into.
+  chmod(target.c_str(), 0555);
+  {
+    testsupport::ActingAsOrdinaryUser user;
+    OpenFolder(folder_);
+    Select({"a.jpg"});
+    Paste(true, target, 1);
+  }
+  chmod(target.c_str(), 0755);
+  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg");
+  EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  EXPECT_EQ(Names(target), std::vector<std::string>{});
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, RenamedPathsReachEveryShowAndTheStandAloneForm) {
+  StartIn();
+  fs::create_directories(Shows() + "A/B");
+  const std::string one = "/p/one.jpg", two = "/p/two.jpg";
+  testsupport::WriteFile(Shows() + "top.shw", one + "\r\n/p/other.jpg\r\n" + one + "\r\n");
+  testsupport::WriteFile(Shows() + "A/B/deep.SHW", "/q/x.jpg\n" + two + "\n");
+  testsupport::WriteFile(Shows() + "A/untouched.shw", "/q/y.jpg\r\n");
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", two + "\r\n");
+  fs::last_write_time(Shows() + "A/untouched.shw", fs::file_time_type{});
+  Form1->FNamesBefore->Add(one);
+  Form1->FNamesAfter->Add("/r/1.jpg");
+  Form1->FNamesBefore->Add(two);
+  Form1->FNamesAfter->Add("/r/2.jpg");
+  Form1->CheckForRenamedFiles(false);
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "top.shw"), "/r/1.jpg\r\n/p/other.jpg\r\n/r/1.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "A/B/deep.SHW"), "/q/x.jpg\r\n/r/2.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), "/r/2.jpg\r\n");
+  // A show without those files is not written again.
+  EXPECT_EQ(fs::last_write_time(Shows() + "A/untouched.shw"), fs::file_time_type{});
+  EXPECT_EQ(Form1->FNamesBefore->Count(), 0);
+  // Uneven lists change nothing.
+  Form1->FNamesBefore->Add("/r/1.jpg");
+  Form1->CheckForRenamedFiles(true);
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "top.shw"), "/r/1.jpg\r\n/p/other.jpg\r\n/r/1.jpg\r\n");
+
+  // Stand-alone: lines in the Windows form name files on the program's drive.
+  Form1->FUsbMode = true;
+  Form1->FAppDir = testsupport::TempDir() + "/";
+  const std::string root = MountPointOf(Form1->FAppDir);
+  const std::string file = folder_ + "a.jpg";
+  std::string line = "E:\\" + file.substr(root == "/" ? 1 : root.size() + 1);
+  for (char& c : line)
+    if (c == '/') c = '\\';
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", line + "\r\n");
+  Form1->FNamesBefore->Clear();
+  Form1->FNamesBefore->Add(file);
+  Form1->FNamesAfter->Add(file);
+  Form1->CheckForRenamedFiles(true);
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), "");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, FolderSizesAgreeWithTheFilesAndIgnoreFolderLinks) {
+  MakeFile(folder_ + "a.jpg", std::string(1 << 20, 'a'));
+  MakeFile(folder_ + "sub/b.jpg", std::string(3 << 20, 'b'));
+  MakeFile(folder_ + "sub/deeper/c.jpg", std::string(512 << 10, 'c'));
+  MakeFile(folder_ + "other/d.jpg", "d");
+  // A link back to the top would never end if it were followed.
+  fs::create_directory_symlink(folder_, folder_ + "sub/loop");
+  StartIn();
+  TStringList report;
+  Form1->FolderSizesReport(folder_, report);
+  // The report's folders are find's folders (links not followed), depth first.
+  auto r = testsupport::Run({"find", ExcludeTrailingPathDelimiter(folder_), "-type", "d"});
+  std::vector<std::string> folders;
+  for (size_t start = 0; start < r.out.size();) {
+    const size_t end = r.out.find('\n', start);
+    folders.push_back(r.out.substr(start, end - start));
+    start = end + 1;
+  }
+  ASSERT_EQ(report.Count(), int(folders.size()) + 2);
+  std::map<std::string, std::string> lines;
+  for (int i = 0; i < int(folders.size()); ++i) {
+    const std::string line = report.Strings(i);
+    lines[line.substr(0, line.find('\t'))] = line.substr(line.find('\t'));
+  }
+  EXPECT_EQ(lines[ExcludeTrailingPathDelimiter(folder_)], "\t     1 MB     ");
+  EXPECT_EQ(lines[folder_ + "sub"], "\t     3 MB     ");
+  EXPECT_EQ(lines[folder_ + "sub/deeper"], "\t     0.5 MB     ");
+  EXPECT_EQ(report.Strings(report.Count() - 2), std::string(43, '-'));
+  EXPECT_EQ(report.Strings(report.Count() - 1), " 4.5 MB      (0 GB)");
+}
+
+TEST_F(FileCommandsTest, AFolderTreeJoinsThePaperclipOnce) {
+  MakeColor("a.png", 4, 4, "red");
+  fs::create_directories(folder_ + "sub");
+  testsupport::WriteFile(folder_ + "sub/b.JPG", "x");
+  testsupport::WriteFile(folder_ + "sub/notes.txt", "x");
+  fs::create_directory_symlink(folder_, folder_ + "sub/loop");
+  StartIn();
+  // The user kept the paperclip: its files stay, the tree's join them once.
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", "/kept/x.jpg\r\n" + folder_ + "a.png\r\n");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->GetAllFilesFromFolder(folder_);
+  EXPECT_EQ(LastMessage(), "2 files from tree placed in the paperclip");
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"),
+            "/kept/x.jpg\r\n" + folder_ + "a.png\r\n" + folder_ + "sub/b.JPG\r\n");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(FileCommandsTest, CommandsWithNothingSelectedDoNothing) {
+  MakeFile(folder_ + "a.jpg", "aaa");
+  StartIn();
+  Form1->ListBox1->SetMultiSelect(false);
+  Form1->ListBox1->SetItemIndex(-1);
+  Form1->P_Deletefile->Click();
+  Form1->Renamefile1->Click();
+  Form1->CopyFiles1->Click();
+  Form1->Pastefiles1Click(Form1);
+  EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
+  // An empty work list handed to the paste engine (the card import) is said.
+  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  Form1->CopyPastefiles("", false);
+  EXPECT_EQ(LastMessage(), "No file(s) selected");
+  // An empty folder: nothing to select, nothing done.
+  OpenFolder(testsupport::TempDir());
+  Form1->Selectall1->Click();
+  Form1->P_Deletefile->Click();
+  EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}

@@ -1,0 +1,327 @@
+// Lossless rotation and flipping: the result against jpegtran run by the test on the same
+// file, the file date and permissions kept, backups, cached thumbnails dropped, the batch
+// (JPEG files only, the picture shown, Esc), and the failures that must leave the picture
+// as it was: a damaged JPEG, a jpegtran that is killed half-way or writes half a file, a
+// missing jpegtran, a rename that fails.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "ViewerFixture.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct timespec ModTime(const std::string& file) {
+  struct stat st {};
+  stat(file.c_str(), &st);
+  return st.st_mtim;
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// The names in a folder, hidden ones too.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+class LosslessRotateTest : public ViewerTest {
+ protected:
+  void SetUp() override {
+    ViewerTest::SetUp();
+    KIVO2_REQUIRE_TOOL("jpegtran");
+    KIVO2_REQUIRE_TOOL("exiftool");
+    jpegtran_ = testsupport::ToolPath("jpegtran");
+    savedPath_ = getenv("PATH") ? getenv("PATH") : "";
+  }
+  void TearDown() override {
+    setenv("PATH", savedPath_.c_str(), 1);
+    ClearFileFaults();
+    ViewerTest::TearDown();
+  }
+
+  // A photo with EXIF data whose sides are whole MCUs (so -perfect and -trim change
+  // nothing) and a date of its own.
+  void MakePhoto(const std::string& name, int width = 64, int height = 48) {
+    Make(name, {"-size", std::to_string(width) + "x" + std::to_string(height), "plasma:red-blue", "-quality", "85"});
+    auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TestCam", "-Artist=Nobody",
+                               folder_ + name});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = testsupport::Run({"touch", "-d", "2011-05-06 07:08:09.123456789", folder_ + name});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  // What jpegtran itself makes of the file (into a file of the test's own).
+  std::string Expected(const std::string& file, const std::vector<std::string>& transform) {
+    const std::string out = testsupport::TempPath("expected.jpg");
+    std::vector<std::string> argv{jpegtran_};
+    argv.insert(argv.end(), transform.begin(), transform.end());
+    argv.insert(argv.end(), {"-copy", "all", "-outfile", out, file});
+    auto r = testsupport::Run(argv);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return testsupport::ReadFile(out);
+  }
+
+  // Selects the entries of these names (multi-select).
+  void Select(const std::vector<std::string>& names) {
+    Form1->ListBox1->SetMultiSelect(true);
+    Form1->ListBox1->ClearSelection();
+    for (const std::string& name : names) {
+      const int i = Form1->ListBox1->Items()->IndexOf(name);
+      ASSERT_GE(i, 0) << name;
+      Form1->ListBox1->SetSelected(i, true);
+    }
+  }
+
+  // A jpegtran stand-in: a shell script that runs body (with $REAL the real jpegtran).
+  std::string StandIn(const std::string& folder, const std::string& body) {
+    fs::create_directories(folder);
+    const std::string script = folder + "/jpegtran";
+    testsupport::WriteFile(script, "#!/bin/sh\nREAL=" + jpegtran_ + "\n" + body + "\n");
+    chmod(script.c_str(), 0755);
+    return script;
+  }
+
+  // The stand-ins of this folder come first on PATH (the shell tools they use after it).
+  void PathFirst(const std::string& folder) { setenv("PATH", (folder + ":/usr/bin:/bin").c_str(), 1); }
+
+  std::string jpegtran_, savedPath_;
+};
+
+TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept) {
+  const std::vector<std::pair<void (TForm1::*)(TObject*), std::vector<std::string>>> commands{
+      {&TForm1::RotateRight2Click, {"-rotate", "90"}},
+      {&TForm1::RotateLeft2Click, {"-rotate", "270"}},
+      {&TForm1::UpsideDown2Click, {"-rotate", "180"}},
+      {&TForm1::FlipHorizontally2Click, {"-flip", "horizontal"}},
+      {&TForm1::FlipVertically2Click, {"-flip", "vertical"}}};
+  for (size_t i = 0; i < commands.size(); ++i) MakePhoto("p" + std::to_string(i) + ".jpg");
+  chmod((folder_ + "p0.jpg").c_str(), 0640);
+  StartIn();
+  for (size_t i = 0; i < commands.size(); ++i) {
+    const std::string name = "p" + std::to_string(i) + ".jpg", file = folder_ + name;
+    const std::string expected = Expected(file, commands[i].second);
+    const auto date = ModTime(file);
+    Select({name});
+    (Form1->*commands[i].first)(Form1);
+    EXPECT_EQ(testsupport::ReadFile(file), expected) << name;
+    EXPECT_TRUE(SameTime(ModTime(file), date)) << name;
+  }
+  // The permissions stay; the metadata came along (-copy all).
+  struct stat st {};
+  stat((folder_ + "p0.jpg").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  auto r = testsupport::Run({"exiftool", "-s3", "-Artist", folder_ + "p0.jpg"});
+  EXPECT_EQ(r.out, "Nobody\n");
+  // The quarter turn swapped the sides (ImageMagick reads the result).
+  r = testsupport::Run({"identify", "-format", "%wx%h", folder_ + "p0.jpg"});
+  EXPECT_EQ(r.out, "48x64");
+  // No temporary file stays behind.
+  for (const std::string& name : Names(folder_)) EXPECT_NE(name[0], '.') << name;
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(LosslessRotateTest, BatchTakesOnlyJpegFilesAndDropsTheirCachedThumbnails) {
+  MakePhoto("a.jpg");
+  MakePhoto("b.JPEG");
+  MakeColor("c.png", 16, 16, "green");
+  StartIn();
+  const std::string expectedA = Expected(folder_ + "a.jpg", {"-rotate", "180"});
+  const std::string expectedB = Expected(folder_ + "b.JPEG", {"-rotate", "180"});
+  const std::string png = testsupport::ReadFile(folder_ + "c.png");
+  // A cached thumbnail of a.jpg made before the turn must not survive it.
+  fs::create_directories(Form1->FThumbCacheFolder);
+  const std::string thumb = Form1->ThumbNailName(folder_ + "a.jpg");
+  testsupport::WriteFile(thumb, "old thumbnail");
+  Form1->M_Fastbatchrotate->SetChecked(true);
+  Select({"a.jpg", "b.JPEG", "c.png"});
+  Form1->UpsideDown2->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), expectedA);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "b.JPEG"), expectedB);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "c.png"), png);
+  EXPECT_FALSE(fs::exists(thumb) && testsupport::ReadFile(thumb) == "old thumbnail");
+  // The batch is over: the last file is the shown one, the work list is empty.
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "b.JPEG");
+  EXPECT_EQ(Form1->FFileAction, 10);
+  EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
+  EXPECT_FALSE(ActionRunning);
+  // Nothing selected: nothing happens, nothing is asked.
+  Form1->ListBox1->ClearSelection();
+  Form1->ListBox1->SetItemIndex(-1);
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), expectedA);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(LosslessRotateTest, EscStopsTheBatchBeforeTheNextFile) {
+  MakePhoto("a.jpg");
+  MakePhoto("b.jpg");
+  StartIn();
+  const std::string b = testsupport::ReadFile(folder_ + "b.jpg");
+  // Esc arrives while the first file's jpegtran runs.
+  const std::string real = jpegtran_;
+  PathFirst(fs::path(StandIn(testsupport::TempPath("esc"), "\"$REAL\" \"$@\"")).parent_path().string());
+  bool pressed = false;
+  auto timer = std::make_unique<TTimer>(nullptr);
+  timer->SetInterval(1);
+  timer->OnTimer = [&](TObject*) {
+    if (ActionRunning && !pressed) {
+      uint16_t key = VK_ESCAPE;
+      Form1->FormKeyDown(Form1, key, TShiftState());
+      pressed = true;
+    }
+  };
+  timer->SetEnabled(true);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Select({"a.jpg", "b.jpg"});
+  Form1->RotateRight2->Click();
+  timer->SetEnabled(false);
+  EXPECT_TRUE(pressed);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "b.jpg"), b);
+  ASSERT_FALSE(ModalResponder::History().empty());
+  EXPECT_EQ(ModalResponder::History().back().text, "Action aborted by user");
+  EXPECT_FALSE(StopRequested);
+}
+
+TEST_F(LosslessRotateTest, BackupIsTheUntouchedFileAndAnOldBackupIsKeptOnNo) {
+  MakePhoto("a.jpg");
+  MakePhoto("b.jpg");
+  StartIn();
+  Form1->M_Losslesbackup->SetChecked(true);
+  const std::string original = testsupport::ReadFile(folder_ + "a.jpg");
+  const std::string expected = Expected(folder_ + "a.jpg", {"-rotate", "90"});
+  Select({"a.jpg"});
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_a.jpg"), original);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), expected);
+  EXPECT_GE(Form1->ListBox1->Items()->IndexOf("backup_a.jpg"), 0);
+
+  // A second turn with the backup there: No turns the file in place, the backup stays.
+  const std::string twice = Expected(folder_ + "a.jpg", {"-rotate", "90"});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Select({"a.jpg"});
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), twice);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_a.jpg"), original);
+
+  // Cancel leaves both alone; Yes replaces the backup with the file as it is now.
+  ModalResponder::Expect(ModalKind::MessageDlg, mrCancel);
+  Select({"a.jpg"});
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), twice);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_a.jpg"), twice);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
+  MakePhoto("a.jpg");
+  // A damaged JPEG: cut in the middle of its data (jpegtran warns and ends with status 2).
+  const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
+  testsupport::WriteFile(folder_ + "cut.jpg", whole.substr(0, whole.size() * 2 / 3));
+  testsupport::WriteFile(folder_ + "noise.jpg", std::string(5000, 'x'));
+  StartIn();
+  Form1->M_Losslesbackup->SetChecked(true);
+  for (const char* name : {"cut.jpg", "noise.jpg"}) {
+    const std::string before = testsupport::ReadFile(folder_ + name);
+    const auto date = ModTime(folder_ + name);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Select({name});
+    Form1->RotateRight1->Click();
+    EXPECT_EQ(testsupport::ReadFile(folder_ + name), before) << name;
+    EXPECT_TRUE(SameTime(ModTime(folder_ + name), date)) << name;
+    EXPECT_FALSE(fs::exists(folder_ + "backup_" + name)) << name;
+    EXPECT_EQ(ModalResponder::History().back().text, "Jpegtran message: Couldn't crop or rotate the file");
+  }
+
+  // The last rename fails (EIO): the picture, renamed back from its backup, is whole.
+  Form1->M_Losslesbackup->SetChecked(false);
+  {
+    TFileFaultScope fault(TFileFaultOp::Rename, EIO, ".kivo2rotate-");
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Select({"a.jpg"});
+    Form1->RotateRight1->Click();
+    EXPECT_EQ(fault.Hits(), 1);
+  }
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  // No room for the temporary file (ENOSPC when it is made).
+  {
+    TFileFaultScope fault(TFileFaultOp::Open, ENOSPC, ".kivo2rotate-");
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->RotateRight1->Click();
+    EXPECT_EQ(fault.Hits(), 1);
+  }
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  for (const std::string& name : Names(folder_)) EXPECT_NE(name[0], '.') << name;
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(LosslessRotateTest, AJpegtranThatDiesOrWritesHalfAFileChangesNothing) {
+  MakePhoto("a.jpg", 256, 256);
+  StartIn();
+  const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
+  const auto date = ModTime(folder_ + "a.jpg");
+  // Stand-ins in the program folder's "jpegtran" folder, which wins over PATH: one writes
+  // half of its output and is killed, one writes half and ends with status 0, one writes
+  // the whole output and is then killed.
+  const std::string program = ProgramFolder() + "jpegtran";
+  const std::string outfile = "for a; do if [ \"$prev\" = -outfile ]; then out=$a; fi; prev=$a; done\n";
+  const std::vector<std::string> bodies{
+      outfile + "\"$REAL\" \"$@\" && head -c 3000 \"$out\" > \"$out.part\" && mv \"$out.part\" \"$out\"; kill -9 $$",
+      outfile + "\"$REAL\" \"$@\" && head -c 3000 \"$out\" > \"$out.part\" && mv \"$out.part\" \"$out\"; exit 0",
+      "\"$REAL\" \"$@\"; kill -9 $$"};
+  Form1->M_Losslesbackup->SetChecked(false);
+  for (const std::string& body : bodies) {
+    StandIn(program, body);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Select({"a.jpg"});
+    Form1->RotateRight1->Click();
+    EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole) << body;
+    EXPECT_TRUE(SameTime(ModTime(folder_ + "a.jpg"), date));
+    for (const std::string& name : Names(folder_)) EXPECT_NE(name[0], '.') << name;
+  }
+  // The same stand-in found on PATH, with backups on: the backup takes the name again.
+  fs::remove_all(program);
+  PathFirst(fs::path(StandIn(testsupport::TempPath("bin"), bodies[0])).parent_path().string());
+  Form1->M_Losslesbackup->SetChecked(true);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  EXPECT_FALSE(fs::exists(folder_ + "backup_a.jpg"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(LosslessRotateTest, WithoutJpegtranTheUserIsToldAndNothingChanges) {
+  MakePhoto("a.jpg");
+  StartIn();
+  const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
+  setenv("PATH", testsupport::TempPath("empty").c_str(), 1);
+  EXPECT_EQ(Form1->JpegtranProgram(), "");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Select({"a.jpg"});
+  Form1->RotateLeft1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  EXPECT_EQ(ModalResponder::History().back().text, "The file jpegtran.exe is needed for this action\n"
+                                                    "But not found in the folder: " +
+                                                        ProgramFolder() + "jpegtran");
+  // The program folder's link, in any letter case, is found first.
+  fs::create_directories(ProgramFolder() + "JpegTran");
+  fs::create_symlink(jpegtran_, ProgramFolder() + "JpegTran/JPEGTRAN");
+  EXPECT_EQ(Form1->JpegtranProgram(), ProgramFolder() + "JpegTran/JPEGTRAN");
+}
