@@ -153,7 +153,7 @@ void TForm1::ZqAdFavoriteClick(TObject* /*Sender*/) {
   const std::string folder = RemoveTrailingBackslash(FLastPath);
   if (folder.empty() || !IsFullPath(folder)) return;
   if (FUsbMode && MountPointOf(folder) != MountPointOf(FAppDir))
-    ShowMessage(_("Kivo is in USB drive mode\r\nThe shortcut is only available during this session."));
+    ShowMessage(_("Kivo is in USB drive mode") + "\r\n" + _("The shortcut is only available during this session."));
   if (FavoriteIndex(ListBox2, folder) >= 0) {
     ShowMessage(Format(_("%s favorite folder allready present."), {folder}));
     return;

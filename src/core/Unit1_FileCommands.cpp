@@ -369,7 +369,7 @@ void TForm1::Renamefile1Click(TObject* /*Sender*/) {
   FNamesBefore->Clear();
   FNamesAfter->Clear();
   if (TreeView1->Visible()) {
-    ShowMessage(_("Rename not implemented during the paperclip yet.\rFor now rename the file in normal view!"));
+    ShowMessage(_("Rename not implemented during the paperclip yet.") + "\r" + _("For now rename the file in normal view!"));
     return;
   }
   const int index = ListBox1->ItemIndex();
@@ -490,8 +490,8 @@ void TForm1::Clearthumbscachefolder1Click(TObject* /*Sender*/) {
     return;
   }
   if (TranslatedMessageDialog(
-          Format(_("There are %d cached thumbnail files present.\r\nDo you want to remove the cached thumbnail files?"),
-                 {count}),
+          Format(_("There are %d cached thumbnail files present."), {count}) + "\r\n" +
+              _("Do you want to remove the cached thumbnail files?"),
           mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
     return;
   if (ShellDeleteToRecycleBin(FThumbCacheFolder))

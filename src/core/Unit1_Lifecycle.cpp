@@ -216,6 +216,7 @@ void TForm1::finishFirstShow() {
   }
   FLastPath.clear();
   setWithQzDirPath(false);
+  SincFavoritesPath();
   if (!commandLineFile_.empty()) {
     int index = ListBox1->Items()->IndexOf(commandLineFile_);
     // The list ignores case when it looks up; the entry must match exactly.

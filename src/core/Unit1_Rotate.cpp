@@ -96,7 +96,7 @@ void TForm1::DeleteCachedThumb(const std::string& FileName) {
 bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, const std::string& FileName) {
   const std::string program = JpegtranProgram();
   if (program.empty()) {
-    ShowMessage(_("The file jpegtran.exe is needed for this action\rBut not found in the folder: ") + FProgramDir +
+    ShowMessage(_("The file jpegtran.exe is needed for this action") + "\r" + _("But not found in the folder: ") + FProgramDir +
                 "jpegtran");
     return false;
   }
