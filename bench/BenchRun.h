@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,43 @@ double BestSeconds(Fn fn, int runs = 5) {
     if (s < best) best = s;
   }
   return best;
+}
+
+// A fresh folder /tmp/kivo2-bench-NAME-XXXXXX for a benchmark that runs the viewer
+// itself (offscreen, scripted, with its registry and cache inside); "" when it cannot be made.
+inline std::string MakeViewerBenchFolder(const std::string& name) {
+  std::string path = "/tmp/kivo2-bench-" + name + "-XXXXXX";
+  if (!mkdtemp(path.data())) {
+    std::perror("mkdtemp");
+    return std::string();
+  }
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setenv("KIVO2_UNDER_TEST", "1", 1);
+  setenv("KIVO2_REGISTRY_DIR", path.c_str(), 1);
+  setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
+  return path;
+}
+
+// count 6000 x 4000 photo-like JPEGs (quality 90) "photo00.jpg" ... in folder (ending in
+// '/'): distinct ones, each the shared picture rolled sideways, then copies of them. The
+// full paths, or none when ImageMagick fails.
+inline std::vector<std::string> MakeBenchPhotos(const std::string& folder, int count, int distinct) {
+  std::printf("Making %d 6000x4000 JPEGs (%d distinct, quality 90) with ImageMagick...\n", count, distinct);
+  std::filesystem::create_directories(folder);
+  std::vector<std::string> files;
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "photo%02d.jpg", i);
+    files.push_back(folder + name);
+    if (i >= distinct) {
+      std::filesystem::copy_file(files[size_t(i % distinct)], files.back());
+    } else if (!MakePhotoLikePicture(files.back(), 6000, 4000,
+                                     {"-roll", "+" + std::to_string(i * 1201) + "+0", "-quality", "90"})) {
+      std::fprintf(stderr, "convert failed\n");
+      return {};
+    }
+  }
+  return files;
 }
 
 }  // namespace bench

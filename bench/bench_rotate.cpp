@@ -29,39 +29,17 @@ constexpr int kRuns = 3;
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dirTemplate[] = "/tmp/kivo2-bench-rotate-XXXXXX";
-  if (!mkdtemp(dirTemplate)) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
-  const std::string photos = dir + "/photos/";
-  fs::create_directories(photos);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("KIVO2_UNDER_TEST", "1", 1);
-  setenv("KIVO2_REGISTRY_DIR", dir.c_str(), 1);
-  setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
+  const std::string dir = bench::MakeViewerBenchFolder("rotate");
+  if (dir.empty()) return 1;
   if (bench::RunProgram({"jpegtran", "-version"}, true) < 0) {
     std::fprintf(stderr, "jpegtran missing (install libjpeg-turbo-progs)\n");
     return 1;
   }
-
-  std::printf("Making %d 6000x4000 JPEGs (%d distinct, quality 90) with ImageMagick...\n", kPictures, kDistinct);
+  const std::string photos = dir + "/photos/";
+  const std::vector<std::string> files = bench::MakeBenchPhotos(photos, kPictures, kDistinct);
+  if (files.empty()) return 1;
   std::vector<std::string> names;
-  for (int i = 0; i < kPictures; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "photo%02d.jpg", i);
-    names.push_back(name);
-    if (i < kDistinct) {
-      if (!bench::MakePhotoLikePicture(photos + name, 6000, 4000,
-                                       {"-roll", "+" + std::to_string(i * 1201) + "+0", "-quality", "90"})) {
-        std::fprintf(stderr, "convert failed\n");
-        return 1;
-      }
-    } else {
-      fs::copy_file(photos + names[size_t(i % kDistinct)], photos + name);
-    }
-  }
+  for (const std::string& file : files) names.push_back(fs::path(file).filename().string());
 
   // The shell loop: each picture through jpegtran into a temporary file, then mv.
   const std::vector<std::string> loop{

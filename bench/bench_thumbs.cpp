@@ -40,37 +40,12 @@ constexpr int kRuns = 3;
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dirTemplate[] = "/tmp/kivo2-bench-thumbs-XXXXXX";
-  if (!mkdtemp(dirTemplate)) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
+  const std::string dir = bench::MakeViewerBenchFolder("thumbs");
+  if (dir.empty()) return 1;
   const std::string photos = dir + "/photos/", vipsOut = dir + "/vips/";
-  fs::create_directories(photos);
   fs::create_directories(vipsOut);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("KIVO2_UNDER_TEST", "1", 1);
-  setenv("KIVO2_REGISTRY_DIR", dir.c_str(), 1);
-  setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
-
-  std::printf("Making %d 6000x4000 JPEGs (%d distinct, quality 90) with ImageMagick...\n", kPictures, kDistinct);
-  std::vector<std::string> files;
-  for (int i = 0; i < kPictures; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "photo%02d.jpg", i);
-    files.push_back(photos + name);
-    if (i < kDistinct) {
-      // Each distinct picture is the shared photo-like picture rolled sideways.
-      if (!bench::MakePhotoLikePicture(files.back(), 6000, 4000,
-                                       {"-roll", "+" + std::to_string(i * 1201) + "+0", "-quality", "90"})) {
-        std::fprintf(stderr, "convert failed\n");
-        return 1;
-      }
-    } else {
-      fs::copy_file(files[size_t(i % kDistinct)], files.back());
-    }
-  }
+  const std::vector<std::string> files = bench::MakeBenchPhotos(photos, kPictures, kDistinct);
+  if (files.empty()) return 1;
 
   // vipsthumbnail, one thread, the same size and quality, all files in one run.
   setenv("VIPS_CONCURRENCY", "1", 1);

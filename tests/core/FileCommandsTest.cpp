@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <map>
 
-#include "ViewerFixture.h"
+#include "OrganiseFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
 #include "core/UnitSetting.h"
@@ -37,24 +37,11 @@ std::string StatText(const std::string& format, const std::string& file) {
   return r.out;
 }
 
-// The entries of a folder, hidden ones too, sorted.
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  if (fs::exists(folder))
-    for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace
 
-class FileCommandsTest : public ViewerTest {
+class FileCommandsTest : public OrganiseTest {
  protected:
-  void TearDown() override {
-    ClearFileFaults();
-    ViewerTest::TearDown();
-  }
-
   // A file of some bytes, and a copy of it kept apart for the comparisons.
   void MakeFile(const std::string& path, const std::string& bytes) {
     fs::create_directories(fs::path(path).parent_path());
@@ -77,15 +64,6 @@ class FileCommandsTest : public ViewerTest {
            SameBytes(Trash() + "/files/" + name, Kept(keptBytesOf));
   }
 
-  void Select(const std::vector<std::string>& names) {
-    Form1->ListBox1->SetMultiSelect(true);
-    Form1->ListBox1->ClearSelection();
-    for (const std::string& name : names) {
-      const int i = Form1->ListBox1->Items()->IndexOf(name);
-      ASSERT_GE(i, 0) << name;
-      Form1->ListBox1->SetSelected(i, true);
-    }
-  }
 
   // The folder tree's folder (and with it the listed folder).
   void OpenFolder(const std::string& folder) {
@@ -172,7 +150,7 @@ TEST_F(FileCommandsTest, DeleteThatCannotReachTheTrashKeepsTheFileAndSaysSo) {
         << error;
     EXPECT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "b.jpg"})) << error;
   }
-  EXPECT_EQ(Names(Trash() + "/files"), std::vector<std::string>{});
+  EXPECT_EQ(FolderEntries(Trash() + "/files"), std::vector<std::string>{});
 
   // A real refusal: an ordinary user in a folder of root's that only root may change.
   chmod(folder_.c_str(), 0555);
@@ -211,7 +189,7 @@ TEST_F(FileCommandsTest, CopyMakesWholeCopiesWithModeDateAndVoiceMemo) {
   EXPECT_TRUE(SameBytes(target + "a.WAV", folder_ + "a.WAV"));
   EXPECT_EQ(StatText("%a %Y", target + "a.jpg"), StatText("%a %Y", folder_ + "a.jpg"));
   EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "a.WAV"));
-  EXPECT_EQ(Names(target), (std::vector<std::string>{"a.WAV", "a.jpg"}));
+  EXPECT_EQ(FolderEntries(target), (std::vector<std::string>{"a.WAV", "a.jpg"}));
   EXPECT_EQ(Form1->FFileAction, 10);
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   // Without memo handling the voice memo stays behind.
@@ -242,8 +220,8 @@ TEST_F(FileCommandsTest, PastingAFileOntoItselfStopsWhateverItsSpelling) {
       EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg")) << target;
     }
   }
-  EXPECT_EQ(Names(folder_), (std::vector<std::string>{"a.jpg", "b.jpg"}));
-  EXPECT_EQ(Names(Trash() + "/files"), std::vector<std::string>{});
+  EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+  EXPECT_EQ(FolderEntries(Trash() + "/files"), std::vector<std::string>{});
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
@@ -299,10 +277,10 @@ TEST_F(FileCommandsTest, AMoveRewritesShowsAndPaperclipAndCrossesFileSystemsSafe
   Select({"a.jpg", "b.jpg"});
   Paste(true, target);
   EXPECT_EQ(exdev.Hits(), 1);
-  EXPECT_EQ(Names(folder_), std::vector<std::string>{});
+  EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{});
   EXPECT_TRUE(SameBytes(target + "a.jpg", Kept(folder_ + "a.jpg")));
   EXPECT_TRUE(SameBytes(target + "b.jpg", Kept(folder_ + "b.jpg")));
-  EXPECT_EQ(Names(target), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+  EXPECT_EQ(FolderEntries(target), (std::vector<std::string>{"a.jpg", "b.jpg"}));
   EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "a.jpg\r\n" + target + "b.jpg\r\n");
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
@@ -334,7 +312,7 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     EXPECT_TRUE(Intact(folder_ + "a.jpg")) << c.error << " " << c.where;
     EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg");
     // Nothing half made stays behind (a complete copy may, when the source could not go).
-    for (const std::string& name : Names(target)) {
+    for (const std::string& name : FolderEntries(target)) {
       EXPECT_EQ(name, "a.jpg") << c.error;
       EXPECT_TRUE(SameBytes(target + name, Kept(folder_ + "a.jpg")));
       fs::remove(target + name);
@@ -349,7 +327,7 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg");
   }
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
-  EXPECT_EQ(Names(target), std::vector<std::string>{});
+  EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
@@ -374,7 +352,7 @@ TEST_F(FileCommandsTest, RealLimitsFailTheCommandAndKeepTheSource) {
     EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg");
   }
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
-  EXPECT_EQ(Names(target), std::vector<std::string>{});
+  EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
   // A folder an ordinary user may not write into.
   chmod(target.c_str(), 0555);
   {
@@ -386,7 +364,7 @@ TEST_F(FileCommandsTest, RealLimitsFailTheCommandAndKeepTheSource) {
   chmod(target.c_str(), 0755);
   EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg");
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
-  EXPECT_EQ(Names(target), std::vector<std::string>{});
+  EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 

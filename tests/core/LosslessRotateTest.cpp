@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "ViewerFixture.h"
+#include "OrganiseFixture.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ModalResponder.h"
@@ -30,20 +30,13 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// The names in a folder, hidden ones too.
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace
 
-class LosslessRotateTest : public ViewerTest {
+class LosslessRotateTest : public OrganiseTest {
  protected:
   void SetUp() override {
-    ViewerTest::SetUp();
+    OrganiseTest::SetUp();
     KIVO2_REQUIRE_TOOL("jpegtran");
     KIVO2_REQUIRE_TOOL("exiftool");
     jpegtran_ = testsupport::ToolPath("jpegtran");
@@ -51,8 +44,7 @@ class LosslessRotateTest : public ViewerTest {
   }
   void TearDown() override {
     setenv("PATH", savedPath_.c_str(), 1);
-    ClearFileFaults();
-    ViewerTest::TearDown();
+    OrganiseTest::TearDown();
   }
 
   // A photo with EXIF data whose sides are whole MCUs (so -perfect and -trim change
@@ -77,16 +69,6 @@ class LosslessRotateTest : public ViewerTest {
     return testsupport::ReadFile(out);
   }
 
-  // Selects the entries of these names (multi-select).
-  void Select(const std::vector<std::string>& names) {
-    Form1->ListBox1->SetMultiSelect(true);
-    Form1->ListBox1->ClearSelection();
-    for (const std::string& name : names) {
-      const int i = Form1->ListBox1->Items()->IndexOf(name);
-      ASSERT_GE(i, 0) << name;
-      Form1->ListBox1->SetSelected(i, true);
-    }
-  }
 
   // A jpegtran stand-in: a shell script that runs body (with $REAL the real jpegtran).
   std::string StandIn(const std::string& folder, const std::string& body) {
@@ -132,7 +114,7 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   r = testsupport::Run({"identify", "-format", "%wx%h", folder_ + "p0.jpg"});
   EXPECT_EQ(r.out, "48x64");
   // No temporary file stays behind.
-  for (const std::string& name : Names(folder_)) EXPECT_NE(name[0], '.') << name;
+  for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
@@ -268,7 +250,7 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
     EXPECT_EQ(fault.Hits(), 1);
   }
   EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
-  for (const std::string& name : Names(folder_)) EXPECT_NE(name[0], '.') << name;
+  for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
@@ -294,7 +276,7 @@ TEST_F(LosslessRotateTest, AJpegtranThatDiesOrWritesHalfAFileChangesNothing) {
     Form1->RotateRight1->Click();
     EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole) << body;
     EXPECT_TRUE(SameTime(ModTime(folder_ + "a.jpg"), date));
-    for (const std::string& name : Names(folder_)) EXPECT_NE(name[0], '.') << name;
+    for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
   }
   // The same stand-in found on PATH, with backups on: the backup takes the name again.
   fs::remove_all(program);
