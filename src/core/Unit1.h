@@ -796,9 +796,9 @@ class TForm1 : public TForm {
   void DeleteCachedThumb(const std::string& FileName);
 
   // ===================================================================
-  // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). Deleting one picture, the
-  // paperclip count, the rename check and select all are least versions that the
-  // file-command and paperclip work completes.
+  // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). Deleting one picture and the
+  // paperclip count are least versions that the file-command and paperclip work
+  // completes.
   // ===================================================================
   // Shows the histogram window (drawn for the shown picture) or hides it; both menu
   // items take its visibility as their check mark.
@@ -814,11 +814,6 @@ class TForm1 : public TForm {
   bool DeleteOneImage(const std::string& FileName);
   // The paperclip node's text with the number of existing files of "paperclip.lst".
   void MakePaperclipText();
-  // Applies FNamesBefore/FNamesAfter to "paperclip.lst" and every show file (in delete
-  // mode the old paths are dropped), then clears both lists.
-  void CheckForRenamedFiles(bool DeleteMode);
-  // Selects every entry of the file list and shows the first.
-  void Selectall1Click(TObject* Sender);
   // The full paths of the file list's selected entries, in list order.
   std::vector<std::string> SelectedFiles() const;
 

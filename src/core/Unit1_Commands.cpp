@@ -9,7 +9,6 @@
 #include "core/Diversen.h"
 #include "core/ProgramGlobals.h"
 #include "core/Unit1.h"
-#include "core/UnitHelp.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
@@ -21,6 +20,7 @@
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
+#include "tools/UnitHelp.h"
 #include "tools/UnitSearch.h"
 
 void TForm1::M_SettingsClick(TObject* /*Sender*/) {
@@ -93,14 +93,10 @@ void TForm1::M_HelpClick(TObject* /*Sender*/) {
     return;
   }
   HelpForm->SetCaption("Todo");
-  HelpForm->FTextFile = FAppDir + "todo.txt";
+  HelpForm->FFileName = FAppDir + "todo.txt";
   HelpForm->ZqButton2->SetVisible(true);
+  // The window loads the file as it shows.
   HelpForm->RichEdit1->Lines()->Clear();
-  try {
-    if (FileExists(HelpForm->FTextFile)) HelpForm->RichEdit1->Lines()->LoadFromFile(HelpForm->FTextFile);
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-  }
   HelpForm->Show();
 }
 

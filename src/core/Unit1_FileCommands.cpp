@@ -24,7 +24,6 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
-#include "core/UnitHelp.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
@@ -41,6 +40,7 @@
 #include "platform/shell/ShellExplorer.h"
 #include "tools/UnitEditName.h"
 #include "tools/UnitGetMemorycard.h"
+#include "tools/UnitHelp.h"
 #include "tools/UnitShowProgress2.h"
 
 namespace {
@@ -235,7 +235,7 @@ namespace {
 
 void ShowWorkListAsDebugText(TStringList& files, bool debugPanelShown) {
   HelpForm->SetCaption("Debug");
-  HelpForm->FTextFile.clear();
+  HelpForm->FFileName.clear();
   HelpForm->ZqButton2->SetVisible(debugPanelShown);
   HelpForm->RichEdit1->Lines()->Assign(files);
   HelpForm->Show();
@@ -471,16 +471,17 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode) {
   FNamesAfter->Clear();
   RestoreCursor();
   ShowProgressForm->Close();
+  if (DeleteMode) MakePaperclipText();
   if (!unwritten.empty()) ShowMessage(_("These shows could not be brought up to date:") + NameLines(unwritten));
 }
 
 // ===========================================================================
 // Select all, the thumbnail cache, folder sizes
 // ===========================================================================
-void TForm1::Selectall1Click(TObject* /*Sender*/) {
+void TForm1::Selectall1Click(TObject* Sender) {
   ListBox1->SetMultiSelect(true);
   ListBox1->SelectAll();
-  ListBox1Click(this);
+  ListBox1Click(Sender);
 }
 
 void TForm1::Clearthumbscachefolder1Click(TObject* /*Sender*/) {
@@ -519,7 +520,7 @@ void TForm1::FolderSizesReport(const std::string& Folder, TStringList& Report) {
 void TForm1::Foldersizes1Click(TObject* /*Sender*/) {
   const std::string folder = QzDirTree211->SelectedPath();
   HelpForm->SetCaption(_("Folder Sizes"));
-  HelpForm->FTextFile.clear();
+  HelpForm->FFileName.clear();
   HelpForm->ZqButton2->SetVisible(false);
   HelpForm->RichEdit1->Lines()->Clear();
   HelpForm->RichEdit1->Lines()->Add(_("Wait a moment, busy calculating folder sizes...."));
