@@ -7,6 +7,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   qt6-base-dev libjpeg62-turbo-dev zlib1g-dev gettext libsane-dev libgtest-dev libzip-dev
+  libgmime-3.0-dev
   # the program at run time (libsane1 brings SANE's backends, its "test" device among them)
   qt6-qpa-plugins libsane1 libjpeg-turbo-progs xdg-utils fonts-dejavu-core alsa-utils
   # independent tools that the tests and benchmarks compare with

@@ -1,0 +1,388 @@
+// The compression center's runs: saving the checked pictures into a folder (a whole tree
+// mirrored, or over the sources), and mailing resampled copies. Every copy is written
+// whole under a temporary name and then renamed; an existing file is replaced only after
+// the user said so, and then in one step.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
+#include "core/Unit1.h"
+#include "metadata/ExifData.h"
+#include "platform/graphics/Jpeg.h"
+#include "platform/gui/CheckLst.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/services/Mail.h"
+#include "tools/QuenSimpelMail.h"
+#include "tools/SendMail.h"
+#include "tools/UnitSaveImage.h"
+#include "tools/UnitSaveToFolder.h"
+
+namespace {
+
+constexpr int kYesToAll = 10;
+
+// The mode a new file gets (as the umask allows), or the mode of the file it replaces.
+mode_t NewFileMode(const std::string& replaced) {
+  struct stat st {};
+  if (!replaced.empty() && stat(replaced.c_str(), &st) == 0) return st.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// "My Photo 1.jpg" becomes "my_photo_1.jpg"; the folder part stays.
+std::string WebName(const std::string& path) {
+  std::string name = AnsiLowerCase(ExtractFileName(path));
+  for (char& c : name)
+    if (c == ' ') c = '_';
+  return ExtractFilePath(path) + name;
+}
+
+bool IsJpegName(const std::string& path) {
+  const std::string ext = UpperCase(ExtractFileExt(path));
+  return ext == ".JPG" || ext == ".JPEG" || ext == ".JPE";
+}
+
+// A network location is not checked for free space.
+bool IsNetworkPath(const std::string& path) { return path.rfind("//", 0) == 0 || GetPathKind(path) == 2; }
+
+}  // namespace
+
+bool TFormSaveImage::SaveWithExif(const std::string& OutputPath, bool Replace, std::string& Error) {
+  auto* jpeg = FCompressedValid ? dynamic_cast<TJPEGImage*>(Image2->Picture()->Graphic()) : nullptr;
+  if (!jpeg) {
+    Error = _("Compression error");
+    return false;
+  }
+  // The copy is made under a name of its own beside the target.
+  std::string temp = ExtractFilePath(OutputPath) + "." + ExtractFileName(OutputPath) + ".XXXXXX";
+  int fd = fileio::MakeTemp(temp, O_CLOEXEC);
+  if (fd < 0) {
+    Error = SysErrorMessage(errno);
+    return false;
+  }
+  bool ok = true;
+  try {
+    if (FWriteExif && SaveImageMetadata->FileHasMetadata(FFileName) && SaveImageMetadata->ReadFileMetadata(FFileName)) {
+      close(fd);
+      fd = -1;
+      if (!FJpegOut) FJpegOut = new TJPEGImage;
+      FJpegOut->Assign(jpeg);
+      // The source's segments go in front of the new picture, with the Exif size adjusted.
+      SaveImageMetadata->WriteMetadataJpeg(*FJpegOut, temp, true, FFileName);
+    } else {
+      TMemoryStream stream;
+      jpeg->SaveToStream(stream);
+      ok = fileio::WriteAll(fd, stream.Memory(), size_t(stream.Size()));
+      if (!ok) Error = SysErrorMessage(errno);
+    }
+  } catch (const std::exception& e) {
+    Error = e.what();
+    ok = false;
+  }
+  if (fd >= 0 && close(fd) != 0 && ok) {
+    Error = SysErrorMessage(errno);
+    ok = false;
+  }
+  if (ok) chmod(temp.c_str(), NewFileMode(Replace ? OutputPath : std::string()));
+  if (ok && (Replace ? fileio::Rename(temp, OutputPath) : fileio::RenameNoReplace(temp, OutputPath)) != 0) {
+    Error = SysErrorMessage(errno);
+    ok = false;
+  }
+  if (!ok) fileio::Unlink(temp);
+  return ok;
+}
+
+// ===========================================================================
+// Shared steps of the runs
+// ===========================================================================
+bool TFormSaveImage::PumpAndContinue() {
+  Application->ProcessMessages();
+  if (Application->Terminated()) FStopBatch = true;
+  return !FStopBatch;
+}
+
+void TFormSaveImage::ShowRunPanels(bool Running, int Maximum) {
+  Label12->SetCaption("");
+  PanelProgressbar->SetVisible(Running);
+  PanelSettings->SetVisible(Running ? false : ZqConfig->Down());
+  PanelButtons->SetVisible(!Running);
+  // The list is not browsed while a run shows its entries one by one.
+  ChecklistPanel->SetEnabled(!Running);
+  ProgressBar1->SetMax(std::max(Maximum, 1));
+  ProgressBar1->SetPosition(0);
+}
+
+void TFormSaveImage::EndRun(const std::string& Caption) {
+  ShowRunPanels(false, 1);
+  FOverwriteSource = false;
+  FBatchRunning = false;
+  SetCaption(Caption);
+  // A close asked for during the run happens now.
+  if (FCloseRequested) {
+    FCloseRequested = false;
+    Close();
+  }
+}
+
+bool TFormSaveImage::EnoughSpace(const std::string& Source, const std::string& Target) {
+  if (SaveToFolderForm->ChBNoSpaceCheck->Checked() || IsNetworkPath(Target)) return true;
+  const int64_t free = DriveFreeSpace(Target);
+  return free < 0 || GetFileSizeByName(Source) <= free;
+}
+
+// ===========================================================================
+// The save run
+// ===========================================================================
+void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
+  if (FBatchRunning) return;
+  const std::string keptCaption = Caption();
+  FStopBatch = false;
+  bool overwriteAll = false;
+  FBatchRunning = true;
+  const int checked = SelItems();
+  std::string target = Form1->FWebFolder;
+  const bool treeRun = !FTreeRoot.empty();
+  const std::string treeFolder = LastFolderName(Form1->QzDirTree211->SelectedPath());
+  auto endEarly = [&] {
+    FOverwriteSource = false;
+    FBatchRunning = false;
+    SetCaption(keptCaption);
+  };
+  if (checked == 0) {
+    ShowMessage(_("No files selected!"));
+    endEarly();
+    return;
+  }
+  if (FOverwriteSource) {
+    if (TranslatedMessageDialog(_("Danger! your'e about to overwrite original files, are you sure?"), mtWarning,
+                                {mbYes, mbNo}, 0) != mrYes) {
+      endEarly();
+      return;
+    }
+  } else {
+    SaveToFolderForm->SetCaption(treeRun ? _("Copy/compress folder ") + treeFolder + _(" to location")
+                                         : _("Save files's"));
+    if (SaveToFolderForm->ShowModal() != mrOk) {
+      endEarly();
+      return;
+    }
+    target = SaveToFolderForm->FChosenFolder;
+    if (!DirectoryExists(target)) ForceDirectories(RemoveTrailingBackslash(target));
+    FWriteExif = !SaveToFolderForm->ChB_WriteExif->Checked();
+    std::string shown = RemoveTrailingBackslash(target);
+    if (treeRun) shown = PathJoin(shown, treeFolder);
+    if (TranslatedMessageDialog(Format(_("Save %d files to %s"), {checked, shown}), mtConfirmation, {mbYes, mbNo},
+                                0) != mrYes) {
+      endEarly();
+      return;
+    }
+  }
+  AddTrailingBackslash(target);
+  ShowRunPanels(true, checked);
+  Application->ProcessMessages();
+
+  int saved = 0, done = 0;
+  for (int i = 0; i < CheckListBox1->Count() && !FStopBatch; ++i) {
+    if (!CheckListBox1->Checked(i)) continue;
+    Label12->SetCaption(_("Processing ") + IntToStr(done + 1) + "/" + IntToStr(checked));
+    ++done;
+    CheckListBox1->SetItemIndex(i);
+    const std::string source = CheckListBox1->Items()->Strings(i);
+    const bool shown = InitSmallImages() && FFileName == source;
+    if (!PumpAndContinue()) break;
+    if (!EnoughSpace(source, target)) {
+      ShowMessage(_("Not enough space to copy file") + " " + ExtractFileName(source));
+      ProgressBar1->SetPosition(0);
+      EndRun(keptCaption);
+      return;
+    }
+    ShowSelectedCaptions();
+    if (!shown) {
+      // A picture that could not be read or compressed is left out (and not written
+      // under its name from what the previews held before).
+      ShowMessage(_("error creating file ") + source);
+      continue;
+    }
+    std::string output;
+    if (FOverwriteSource) {
+      // Over the source itself: a JPEG in its own place, another picture as a JPEG of the
+      // same name beside it.
+      output = IsJpegName(source) ? source : ExtractFilePath(source) + CreateSavename(true);
+    } else if (treeRun && source.rfind(FTreeRoot, 0) == 0) {
+      output = target + source.substr(FTreeRoot.size());
+      ForceDirectories(RemoveTrailingBackslash(ExtractFilePath(output)));
+    } else {
+      output = target + CreateSavename(false);
+    }
+    if (SaveToFolderForm->Chb_lowercase->Checked()) output = WebName(output);
+    bool write = true, replace = false;
+    if (FileExists(output) && !overwriteAll) {
+      const int answer = TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {output}),
+                                                 mtConfirmation, {mbYes, mbNo, mbCancel, mbYesToAll}, 0);
+      if (answer == mrCancel) break;
+      if (answer == kYesToAll) overwriteAll = true;
+      write = answer == mrYes || answer == kYesToAll;
+      replace = write;
+    } else if (FileExists(output)) {
+      replace = true;
+    }
+    if (write) {
+      SetCaption(output);
+      std::string error;
+      if (SaveWithExif(output, replace, error))
+        ++saved;
+      else
+        ShowMessage(_("error creating file ") + output + "\n" + error);
+      if (!PumpAndContinue()) break;
+    }
+    ProgressBar1->SetPosition(saved);
+  }
+  ShowMessage(Format(_("%d of %d files saved"), {saved, checked}));
+  if (treeRun && Form1->FTreeFiles->Count() > 0 && !FStopBatch) CopyTreeFiles(target);
+  ProgressBar1->SetPosition(0);
+  EndRun(keptCaption);
+}
+
+void TFormSaveImage::CopyTreeFiles(const std::string& Target) {
+  const int total = Form1->FTreeFiles->Count();
+  if (TranslatedMessageDialog(IntToStr(total) + _(" non images files found, do you want to copy the file(s) also?"),
+                              mtConfirmation, {mbYes, mbNo}, 0) != mrYes)
+    return;
+  ProgressBar1->SetMax(std::max(total - 1, 1));
+  ProgressBar1->SetPosition(0);
+  bool overwriteAll = false;
+  int copied = 0;
+  for (int i = 0; i < total; ++i) {
+    const std::string source = Form1->FTreeFiles->Strings(i);
+    if (!EnoughSpace(source, Target)) {
+      ShowMessage(_("Not enough space to copy file.") + " " + ExtractFileName(source));
+      return;
+    }
+    const std::string output =
+        source.rfind(FTreeRoot, 0) == 0 ? Target + source.substr(FTreeRoot.size()) : Target + ExtractFileName(source);
+    ForceDirectories(RemoveTrailingBackslash(ExtractFilePath(output)));
+    bool write = true;
+    if (FileExists(output) && !overwriteAll) {
+      const int answer = TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {output}),
+                                                 mtConfirmation, {mbYes, mbNo, mbCancel, mbYesToAll}, 0);
+      if (answer == mrCancel) break;
+      if (answer == kYesToAll) overwriteAll = true;
+      write = answer == mrYes || answer == kYesToAll;
+    }
+    if (write) {
+      if (CopyFileKeepAttr(source, output))
+        ++copied;
+      else
+        ShowMessage(_("error creating file ") + output);
+    }
+    Label12->SetCaption(_("Copying: ") + IntToStr(copied) + "/" + IntToStr(total));
+    ProgressBar1->SetPosition(i);
+    if (!PumpAndContinue()) break;
+  }
+  ShowMessage(Format(_("%d of %d files saved"), {copied, total}));
+}
+
+void TFormSaveImage::ZqOverWriteOrgClick(TObject* Sender) {
+  if (FBatchRunning) return;
+  const bool webNames = SaveToFolderForm->Chb_lowercase->Checked();
+  SaveToFolderForm->Chb_lowercase->SetChecked(false);
+  FOverwriteSource = true;
+  FWriteExif = true;
+  Zq_SaveClick(Sender);
+  SaveToFolderForm->Chb_lowercase->SetChecked(webNames);
+}
+
+// ===========================================================================
+// The e-mail run
+// ===========================================================================
+void TFormSaveImage::Zq_MailClick(TObject* /*Sender*/) {
+  if (FBatchRunning) return;
+  const std::string keptCaption = Caption();
+  FWriteExif = true;
+  FStopBatch = false;
+  const int checked = SelItems();
+  if (checked == 0) {
+    ShowMessage(_("No files selected!"));
+    return;
+  }
+  FBatchRunning = true;
+  // The attachments are made in a folder of this run's own, so no other file (not even a
+  // source that lies in the temporary folder) is ever written over or deleted.
+  std::string base = GetTempFolder();
+  if (!DirectoryExists(base)) {
+    base = Form1->FWebFolder;
+    AddTrailingBackslash(base);
+    base += "tmp/";
+    ForceDirectories(RemoveTrailingBackslash(base));
+  }
+  std::string folder = base + "kivo2-mail-XXXXXX";
+  if (!fileio::MakeTempDir(folder)) {
+    ShowMessage(_("error creating file ") + folder);
+    FBatchRunning = false;
+    return;
+  }
+  AddTrailingBackslash(folder);
+  TStringList attachments;
+  std::set<std::string> names;
+  ShowRunPanels(true, checked);
+  const std::string subject = IntToStr(checked) + _(" file(s) attached, resampled by Kivo2");
+  int done = 0;
+  for (int i = 0; i < CheckListBox1->Count(); ++i) {
+    if (!CheckListBox1->Checked(i)) continue;
+    Label12->SetCaption(_("Processing ") + IntToStr(done + 1) + "/" + IntToStr(checked));
+    CheckListBox1->SetItemIndex(i);
+    if (FStopBatch) break;
+    const std::string source = CheckListBox1->Items()->Strings(i);
+    const bool shown = InitSmallImages() && FFileName == source;
+    ShowSelectedCaptions();
+    // Two sources of one name (from a search or the paperclip list) get two attachments.
+    std::string name = CreateSavename(true);
+    for (int n = 2; names.count(name); ++n) name = FileNameWithoutExt(FFileName) + " (" + IntToStr(n) + ").jpg";
+    names.insert(name);
+    const std::string path = folder + name;
+    std::string error;
+    if (shown && SaveWithExif(path, false, error)) {
+      ++done;
+      attachments.Add(path);
+    } else {
+      ShowMessage(_("Error, could'nt resample file ") + path);
+    }
+    ProgressBar1->SetPosition(done);
+    if (!PumpAndContinue()) break;
+  }
+  if (!FStopBatch && attachments.Count() > 0) {
+    // The mail program comes in front of the window while the message is made.
+    SetFormStyle(fsNormal);
+    const int result = SendSimpleMail(subject.c_str(), nullptr, &attachments);
+    Application->BringToFront();
+    // A cancel is the user's own choice; every other failure is said.
+    if (result != 0 && result != int(MAPI_USER_ABORT))
+      ShowMessage(_("The e-mail could not be handed to the mail program: ") + MapiErrorText(result));
+  }
+  ShowRunPanels(false, 1);
+  FBatchRunning = false;
+  for (int i = 0; i < attachments.Count(); ++i) ForceDeleteFile(attachments.Strings(i));
+  fileio::RemoveDir(RemoveTrailingBackslash(folder));
+  SetFormStyle(fsStayOnTop);
+  SetCaption(keptCaption);
+  if (FCloseRequested) {
+    FCloseRequested = false;
+    Close();
+  }
+}
