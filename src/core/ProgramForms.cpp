@@ -5,8 +5,10 @@
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "metadata/windows/ExifInfoUnit2.h"
+#include "platform/shell/ShellExplorer.h"
 #include "tools/CalcAspectForm.h"
 #include "tools/PrintUnit.h"
+#include "tools/QuenSimpelMail.h"
 #include "tools/SortUnit.h"
 #include "tools/UnitAbout.h"
 #include "tools/UnitAnalize.h"
@@ -59,4 +61,6 @@ void CreateProgramForms() {
   Application->CreateForm(PrintForm);
   Application->CreateForm(FormQuickAdd);
   Application->CreateForm(CalculateAspect);
+  // The explorer's send-to "Mail recipient" goes through the program's mail sender.
+  SetMailFilesHandler(MailFilesUnmodified);
 }

@@ -22,7 +22,7 @@ int SendSimpleMail(const char* Subject, const char* Body, const TStrings* Attach
     paths.push_back(Attachments->Strings(i));
     names.push_back(ExtractFileName(paths.back()));
   }
-  std::vector<MapiFileDesc> files(size_t(count));
+  std::vector<MapiFileDesc> files(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
     files[size_t(i)].nPosition = 0xFFFFFFFF;
     files[size_t(i)].lpszPathName = paths[size_t(i)].c_str();

@@ -23,6 +23,7 @@
 #include "platform/gui/Gauges.h"
 #include "platform/gui/Spin.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Paths.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/UnitSaveToFolder.h"
