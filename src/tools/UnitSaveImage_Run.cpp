@@ -113,7 +113,9 @@ bool TFormSaveImage::SaveWithExif(const std::string& OutputPath, bool Replace, s
 // ===========================================================================
 bool TFormSaveImage::PumpAndContinue() {
   Application->ProcessMessages();
-  if (Application->Terminated()) FStopBatch = true;
+  // The program ending, or the window closed while it shows modally (which only sets its
+  // result, to close once the run has returned), ends the run.
+  if (Application->Terminated() || (Modal() && ModalResult() != mrNone)) FStopBatch = true;
   return !FStopBatch;
 }
 

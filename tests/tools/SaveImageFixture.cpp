@@ -38,18 +38,9 @@ void SaveImageTest::RunWindow(const std::vector<std::string>& names, const std::
     Form1->ListBox1->SetSelected(i, take);
   }
   Form1->ListBox1->SetItemIndex(selected.empty() ? 0 : selected.front());
-  // What the main window's command does before it shows the window.
   ASSERT_TRUE(FormSaveImage->FillChecklist(false));
   FormSaveImage->FTreeRoot.clear();
-  FormSaveImage->FQuietShow = true;
-  FormSaveImage->FJpegOut = new TJPEGImage;
-  FormSaveImage->FSourceImage = new TImage(nullptr);
-  FormSaveImage->FSourceImage->SetAutoSize(true);
-  FormSaveImage->ComboBox1->SetItemIndex(Form1->FSmallWidth);
-  FormSaveImage->ComboBox2->SetItemIndex(Form1->FSmallCompression);
-  FormSaveImage->PanelSettings->SetVisible(Form1->FWebSettings);
-  FormSaveImage->Ch_Filter->SetChecked(Form1->FFilter);
-  FormSaveImage->ZqOverWriteOrg->SetEnabled(!Form1->TreeView1->Visible());
+  PrepareWindow();
   bool ran = false;
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
     EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 5000)) << "no first paint";
@@ -62,6 +53,18 @@ void SaveImageTest::RunWindow(const std::vector<std::string>& names, const std::
   FormSaveImage->ShowModal();
   EXPECT_TRUE(ran);
   EXPECT_FALSE(FormSaveImage->Visible());
+}
+
+void SaveImageTest::PrepareWindow() {
+  FormSaveImage->FQuietShow = true;
+  FormSaveImage->FJpegOut = new TJPEGImage;
+  FormSaveImage->FSourceImage = new TImage(nullptr);
+  FormSaveImage->FSourceImage->SetAutoSize(true);
+  FormSaveImage->ComboBox1->SetItemIndex(Form1->FSmallWidth);
+  FormSaveImage->ComboBox2->SetItemIndex(Form1->FSmallCompression);
+  FormSaveImage->PanelSettings->SetVisible(Form1->FWebSettings);
+  FormSaveImage->Ch_Filter->SetChecked(Form1->FFilter);
+  FormSaveImage->ZqOverWriteOrg->SetEnabled(!Form1->TreeView1->Visible());
 }
 
 void SaveImageTest::Answer(ModalKind kind, int answer) {

@@ -22,6 +22,8 @@ class SaveImageTest : public ToolWindowTest {
   // runs while it shows, after its first paint, then the window is closed.
   void RunWindow(const std::vector<std::string>& names, const std::function<void()>& body,
                  const std::vector<int>& selected = {});
+  // What the main window's command does to the filled window before it shows it.
+  void PrepareWindow();
   // Answers the next modal call of that kind, keeping its text in Texts().
   void Answer(ModalKind kind, int answer);
   const std::vector<std::string>& Texts() const { return texts_; }
