@@ -243,8 +243,9 @@ void TQzDirTree21::OpenPath(const std::string& path) {
     current->Expand(false);
     for (const std::string& segment : SegmentsBelow(folder, current->Text())) {
       TTreeNode* child = findChild(current, segment);
-      if (!child && current->Count() > 0) {
-        // Made since the node was filled (and before its change was reported): fill it again.
+      if (!child) {
+        // Made since the node was filled (and before its change was reported), also in a
+        // folder that had none then: fill it again.
         current->DeleteChildren();
         addSubFolders(current);
         child = findChild(current, segment);
