@@ -276,8 +276,9 @@ TFormSaveImage::~TFormSaveImage() {
 
 void TFormSaveImage::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
-  ZqNext->SetHint(_("Left-click show next image\r\nRight-click to browse selected images"));
-  ZqPrevious->SetHint(_("Left-click show previous image\r\nRight-click to browse selected images"));
+  // Texts with line breaks are translated line by line.
+  ZqNext->SetHint(_("Left-click show next image") + "\r\n" + _("Right-click to browse selected images"));
+  ZqPrevious->SetHint(_("Left-click show previous image") + "\r\n" + _("Right-click to browse selected images"));
   ZqNext->SetShowHint(true);
   ZqPrevious->SetShowHint(true);
 }

@@ -96,9 +96,10 @@ void TSaveToFolderForm::FormShow(TObject* /*Sender*/) {
 void TSaveToFolderForm::FormActivate(TObject* Sender) {
   ChB_UsePrefixClick(Sender);
   ChB_WriteExifClick(Sender);
-  ChBNoSpaceCheck->SetHint(
-      _("The free space check is based on the original image.\r\nDisable only when you are sure that the compressed "
-        "files will fit.\r\nAffects only the jpg file free space check!"));
+  // Line by line: the translations hold no line breaks.
+  ChBNoSpaceCheck->SetHint(_("The free space check is based on the original image.") + "\r\n" +
+                           _("Disable only when you are sure that the compressed files will fit.") + "\r\n" +
+                           _("Affects only the jpg file free space check!"));
   ChBNoSpaceCheck->SetShowHint(true);
 }
 
