@@ -169,14 +169,13 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Ch_Filter = NewCheckBox(this, PanelSettings, "Ch_Filter", "Use resampling filter", true, 8, 38, 200);
   Ch_Strech = NewCheckBox(this, PanelSettings, "Ch_Strech", "Stretch smaller images", false, 236, 38, 200);
   Label10 = NewControl<TLabel>(this, PanelSettings, "Label10", "", 470, 10, 220, 15);
-  Label13 = NewAligned<TLabel>(this, this, "Label13", alTop, 17);
 
   // The work list, with the large thumbnail below it.
-  ChecklistPanel = NewAligned<TPanel>(this, this, "ChecklistPanel", alLeft, 220);
+  ChecklistPanel = NewAligned<TPanel>(this, this, "ChecklistPanel", alLeft, 250);
   ChecklistPanel->SetVisible(false);
   auto* listTop = NewAligned<TPanel>(this, ChecklistPanel, "Panel7", alTop, 28);
-  Zq_ToggleSelect = NewControl<TZqSpeedButton>(this, listTop, "Zq_ToggleSelect", "(Un)check all", 2, 2, 90, 24);
-  ChB_ShowLargeThumb = NewCheckBox(this, listTop, "ChB_ShowLargeThumb", "Show large thumbnail", false, 96, 5, 122);
+  Zq_ToggleSelect = NewControl<TZqSpeedButton>(this, listTop, "Zq_ToggleSelect", "(Un)check all", 2, 2, 84, 24);
+  ChB_ShowLargeThumb = NewCheckBox(this, listTop, "ChB_ShowLargeThumb", "Show large thumbnail", false, 90, 5, 158);
   Panel8 = NewAligned<TPanel>(this, ChecklistPanel, "Panel8", alBottom, 160);
   Panel8->SetVisible(false);
   Image4 = NewAligned<TImage>(this, Panel8, "Image4", alClient);

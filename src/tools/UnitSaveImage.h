@@ -56,7 +56,6 @@ class TFormSaveImage : public TForm {
   TLabel *Label4 = nullptr, *Label1 = nullptr, *Label2 = nullptr, *Label8 = nullptr;
   TLabel *Label5 = nullptr, *Label6 = nullptr, *Label7 = nullptr;
   TLabel *Label9 = nullptr, *Label3 = nullptr, *Label11 = nullptr;
-  TLabel* Label13 = nullptr;
   // --- quality and size ---
   TPanel* PanelSettings = nullptr;     // hidden at first
   TComboBox* ComboBox1 = nullptr;      // size presets, item 5 at first
