@@ -58,6 +58,18 @@ bool IsJpegName(const std::string& path) {
   return ext == ".JPG" || ext == ".JPEG" || ext == ".JPE";
 }
 
+// What to do with an output path: write it (asking first when it exists, unless the
+// user said yes to all), skip it, or end the loop.
+enum class TExistsAnswer { Write, Skip, Cancel };
+TExistsAnswer AskOverwrite(const std::string& output, bool& overwriteAll) {
+  if (overwriteAll || !FileExists(output)) return TExistsAnswer::Write;
+  const int answer = TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {output}),
+                                             mtConfirmation, {mbYes, mbNo, mbCancel, mbYesToAll}, 0);
+  if (answer == mrCancel) return TExistsAnswer::Cancel;
+  if (answer == kYesToAll) overwriteAll = true;
+  return answer == mrYes || answer == kYesToAll ? TExistsAnswer::Write : TExistsAnswer::Skip;
+}
+
 // A network location is not checked for free space.
 bool IsNetworkPath(const std::string& path) { return path.rfind("//", 0) == 0 || GetPathKind(path) == 2; }
 
@@ -233,18 +245,11 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
       output = target + CreateSavename(false);
     }
     if (SaveToFolderForm->Chb_lowercase->Checked()) output = WebName(output);
-    bool write = true, replace = false;
-    if (FileExists(output) && !overwriteAll) {
-      const int answer = TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {output}),
-                                                 mtConfirmation, {mbYes, mbNo, mbCancel, mbYesToAll}, 0);
-      if (answer == mrCancel) break;
-      if (answer == kYesToAll) overwriteAll = true;
-      write = answer == mrYes || answer == kYesToAll;
-      replace = write;
-    } else if (FileExists(output)) {
-      replace = true;
-    }
-    if (write) {
+    const TExistsAnswer answer = AskOverwrite(output, overwriteAll);
+    if (answer == TExistsAnswer::Cancel) break;
+    if (answer == TExistsAnswer::Write) {
+      // The file exists only when the user agreed to replace it (here or with yes to all).
+      const bool replace = FileExists(output);
       SetCaption(output);
       std::string error;
       if (SaveWithExif(output, replace, error))
@@ -279,15 +284,9 @@ void TFormSaveImage::CopyTreeFiles(const std::string& Target) {
     const std::string output =
         source.rfind(FTreeRoot, 0) == 0 ? Target + source.substr(FTreeRoot.size()) : Target + ExtractFileName(source);
     ForceDirectories(RemoveTrailingBackslash(ExtractFilePath(output)));
-    bool write = true;
-    if (FileExists(output) && !overwriteAll) {
-      const int answer = TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {output}),
-                                                 mtConfirmation, {mbYes, mbNo, mbCancel, mbYesToAll}, 0);
-      if (answer == mrCancel) break;
-      if (answer == kYesToAll) overwriteAll = true;
-      write = answer == mrYes || answer == kYesToAll;
-    }
-    if (write) {
+    const TExistsAnswer answer = AskOverwrite(output, overwriteAll);
+    if (answer == TExistsAnswer::Cancel) break;
+    if (answer == TExistsAnswer::Write) {
       if (CopyFileKeepAttr(source, output))
         ++copied;
       else

@@ -64,6 +64,17 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// What the stand-in mail program was given: the files to attach, and the subject.
+std::vector<std::string> HandedOver(const std::string& log, std::string& subject) {
+  const auto args = Lines(testsupport::ReadFile(log));
+  std::vector<std::string> attached;
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--attach") attached.push_back(args[i + 1]);
+    if (args[i] == "--subject") subject = args[i + 1];
+  }
+  return attached;
+}
+
 // What Python's email module reads in a message file: its headers (Subject, To, Cc, Bcc,
 // X-Unsent), then each attachment's name and bytes (the bytes written into folder under
 // numbered names).
@@ -155,13 +166,8 @@ TEST_F(MailTest, AMailProgramGetsTheMessageWithCopiesThatOutliveTheCallersFiles)
   EXPECT_EQ(LastMailOutboxFile(), "");
   // The caller deletes its files at once, as the save window does.
   for (const auto& f : files) fs::remove(f);
-  const auto args = Lines(testsupport::ReadFile(log));
-  std::vector<std::string> attached;
   std::string subject;
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--attach") attached.push_back(args[i + 1]);
-    if (args[i] == "--subject") subject = args[i + 1];
-  }
+  const std::vector<std::string> attached = HandedOver(log, subject);
   EXPECT_EQ(subject, "2 file(s) attached");
   ASSERT_EQ(attached.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
@@ -329,13 +335,8 @@ TEST_F(SaveImageTest, TheMailRunAttachesResampledCopiesAndTouchesNoOtherFile) {
   RunWindow({a, b, inTemp}, [&] { FormSaveImage->Zq_Mail->Click(); });
   EXPECT_TRUE(Texts().empty());
   EXPECT_EQ(testsupport::ReadFile(inTemp), tempBytes);
-  const auto args = Lines(testsupport::ReadFile(log));
-  std::vector<std::string> attached;
   std::string subject;
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--attach") attached.push_back(args[i + 1]);
-    if (args[i] == "--subject") subject = args[i + 1];
-  }
+  const std::vector<std::string> attached = HandedOver(log, subject);
   EXPECT_EQ(subject, "3 file(s) attached, resampled by Kivo2");
   ASSERT_EQ(attached.size(), 3u);
   EXPECT_EQ(fs::path(attached[0]).filename(), "same.jpg");
