@@ -220,7 +220,8 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
     const std::string source = CheckListBox1->Items()->Strings(i);
     const bool shown = InitSmallImages() && FFileName == source;
     if (!PumpAndContinue()) break;
-    if (!EnoughSpace(source, target)) {
+    // The overwrite run writes beside each source.
+    if (!EnoughSpace(source, FOverwriteSource ? ExtractFilePath(source) : target)) {
       ShowMessage(_("Not enough space to copy file") + " " + ExtractFileName(source));
       ProgressBar1->SetPosition(0);
       EndRun(keptCaption);
