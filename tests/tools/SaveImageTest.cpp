@@ -259,3 +259,28 @@ TEST_F(SaveImageTest, EveryTextOfTheWindowsHasADutchTranslation) {
   UseLanguage("en");
   EXPECT_GT(checked, 50);
 }
+
+TEST_F(SaveImageTest, WebNamesAndCopiesWithoutMetadata) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  MakeTaggedPicture("My Photo 1.JPG", 400, 300, kCameraTags);
+  Form1->FPrefix = "small_";
+  RunWindow({"My Photo 1.JPG"}, [&] {
+    SaveToFolderForm->Chb_lowercase->SetChecked(true);
+    SaveToFolderForm->ChB_UsePrefix->SetChecked(false);
+    SaveToFolderForm->ChB_WriteExif->SetChecked(true);  // don't write Exif
+    SaveAll(Output());
+  });
+  EXPECT_FALSE(fs::exists(Output() + "My Photo 1.jpg"));
+  const std::string copy = Output() + "my_photo_1.jpg";
+  ASSERT_TRUE(fs::exists(copy));
+  const auto tags = Metadata(copy);
+  EXPECT_EQ(tags.count("IFD0:Make"), 0u);
+  EXPECT_EQ(tags.count("IPTC:City"), 0u);
+  // With the prefix the web name keeps it in front, lower-cased.
+  RunWindow({"My Photo 1.JPG"}, [&] {
+    SaveToFolderForm->ChB_UsePrefix->SetChecked(true);
+    SaveAll(Output());
+  });
+  EXPECT_TRUE(fs::exists(Output() + "small_my_photo_1.jpg"));
+  SaveToFolderForm->Chb_lowercase->SetChecked(false);
+}
