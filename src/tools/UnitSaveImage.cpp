@@ -45,6 +45,8 @@ constexpr int kSmallCopyKB = 50;
 // The filter of the window's resampling: Mitchell, as the main window's filter palette
 // numbers it (0 Box ... 5 Mitchell, 6 Lanczos3).
 constexpr int kMitchellPaletteIndex = 5;
+// The window's topic in the help file.
+constexpr int kHelpContext = 11;
 
 // The metadata record lives as long as the program.
 struct SaveImageMetadataOwner {
@@ -263,6 +265,7 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Zq_Save->OnClick = [this](TObject* Sender) { Zq_SaveClick(Sender); };
   ZqOverWriteOrg->OnClick = [this](TObject* Sender) { ZqOverWriteOrgClick(Sender); };
   Zq_Mail->OnClick = [this](TObject* Sender) { Zq_MailClick(Sender); };
+  ZqSpeedButton1->OnClick = [this](TObject* Sender) { ZqSpeedButton1Click(Sender); };
   DoCreate();
 }
 
@@ -850,6 +853,8 @@ void TFormSaveImage::Panel2Click(TObject* Sender) {
 
 void TFormSaveImage::Zq_CloseClick(TObject* /*Sender*/) { Close(); }
 
+void TFormSaveImage::ZqSpeedButton1Click(TObject* /*Sender*/) { Form1->ShowHelpContext(kHelpContext); }
+
 void TFormSaveImage::AskStopBatch() {
   if (TranslatedMessageDialog(_("Stop current file batch handling?"), mtConfirmation, {mbYes, mbNo}, 0) == mrYes)
     FStopBatch = true;
@@ -869,5 +874,8 @@ void TFormSaveImage::FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState /*S
   } else if (Key == VK_OEM_COMMA) {
     Key = 0;
     ZqPreviousClick(Sender);
+  } else if (Key == VK_F1) {
+    Key = 0;
+    ZqSpeedButton1Click(Sender);
   }
 }

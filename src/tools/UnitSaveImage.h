@@ -163,6 +163,8 @@ class TFormSaveImage : public TForm {
   void ZqConfigClick(TObject* Sender);
   void Panel2Click(TObject* Sender);
   void Zq_CloseClick(TObject* Sender);
+  // "Help" and F1: the window's page of the help file.
+  void ZqSpeedButton1Click(TObject* Sender);
   void ZqButton1Click(TObject* Sender);
   void Zq_SaveClick(TObject* Sender);
   void ZqOverWriteOrgClick(TObject* Sender);

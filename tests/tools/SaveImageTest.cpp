@@ -284,3 +284,27 @@ TEST_F(SaveImageTest, WebNamesAndCopiesWithoutMetadata) {
   EXPECT_TRUE(fs::exists(Output() + "small_my_photo_1.jpg"));
   SaveToFolderForm->Chb_lowercase->SetChecked(false);
 }
+
+TEST_F(SaveImageTest, HelpAndTheBrowsingKeysReachTheirCommands) {
+  MakePicture("a.jpg", 300, 200);
+  MakePicture("b.jpg", 200, 300);
+  const std::string keptHelp = Application->HelpFile();
+  const std::string missing = testsupport::TempPath("none") + "/kivo2.chm";
+  Application->SetHelpFile(missing);
+  RunWindow({"a.jpg", "b.jpg"}, [&] {
+    // The key preview sends '.' and ',' from any control to Next and Previous.
+    GuiTesting::PressKey(FormSaveImage->ComboBox1, VK_OEM_PERIOD, TShiftState(), '.');
+    EXPECT_EQ(FormSaveImage->CheckListBox1->ItemIndex(), 1);
+    EXPECT_EQ(FormSaveImage->Label2->Caption(), "200x300");
+    GuiTesting::PressKey(FormSaveImage->ComboBox1, VK_OEM_COMMA, TShiftState(), ',');
+    EXPECT_EQ(FormSaveImage->CheckListBox1->ItemIndex(), 0);
+    // Help and F1 open the help file; one that is not there is said, twice.
+    Answer(ModalKind::ShowMessage, mrOk);
+    Answer(ModalKind::ShowMessage, mrOk);
+    FormSaveImage->ZqSpeedButton1->Click();
+    GuiTesting::PressKey(FormSaveImage->ComboBox1, VK_F1);
+  });
+  Application->SetHelpFile(keptHelp);
+  ASSERT_EQ(Texts().size(), 2u);
+  for (const std::string& text : Texts()) EXPECT_NE(text.find(missing), std::string::npos) << text;
+}
