@@ -46,13 +46,16 @@ class ScopedPath {
 };
 
 // A folder with an xdg-email that writes its arguments, one a line, into log and ends with
-// exitCode. Returns the folder.
-std::string MailProgramStandIn(const std::string& log, int exitCode) {
+// exitCode, and an xdg-mime that names handler as the program for mail addresses.
+// Returns the folder.
+std::string MailProgramStandIn(const std::string& log, int exitCode, const std::string& handler = "kivo-mail.desktop") {
   const std::string bin = testsupport::TempPath("bin");
   fs::create_directories(bin);
   testsupport::WriteFile(bin + "/xdg-email", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + log +
                                                  "'\nexit " + std::to_string(exitCode) + "\n");
-  chmod((bin + "/xdg-email").c_str(), 0755);
+  testsupport::WriteFile(bin + "/xdg-mime", "#!/bin/sh\n[ \"$*\" = 'query default x-scheme-handler/mailto' ] && echo '" +
+                                                handler + "'\nexit 0\n");
+  for (const char* program : {"/xdg-email", "/xdg-mime"}) chmod((bin + program).c_str(), 0755);
   return bin;
 }
 
@@ -184,11 +187,18 @@ TEST_F(MailTest, WithoutAMailProgramTheMessageIsAMimeFileInTheOutbox) {
   std::vector<std::string> bytes;
   for (const auto& f : files) bytes.push_back(testsupport::ReadFile(f));
   const std::string log = testsupport::TempPath("args.txt");
-  // No xdg-email at all, and one that finds no mail program (its exit code 3).
-  for (bool standIn : {false, true}) {
+  // No xdg-email at all; one that finds no mail program (its exit code 3); and a desktop
+  // that names no program for mail addresses, where xdg-email (which would hand the
+  // message to a web browser that drops the attachments) is not asked at all.
+  enum { kNone, kNotFound, kNotNamed };
+  for (int standIn : {kNone, kNotFound, kNotNamed}) {
     SCOPED_TRACE(standIn);
     for (const auto& f : OutboxFiles()) fs::remove(f);
-    ScopedPath path(standIn ? MailProgramStandIn(log, 3) : empty_, !standIn);
+    fs::remove(log);
+    ScopedPath path(standIn == kNone       ? empty_
+                    : standIn == kNotFound ? MailProgramStandIn(log, 3)
+                                           : MailProgramStandIn(log, 0, ""),
+                    standIn == kNone);
     TStringList list;
     list.AddStrings(files);
     std::string told;
@@ -215,6 +225,7 @@ TEST_F(MailTest, WithoutAMailProgramTheMessageIsAMimeFileInTheOutbox) {
     EXPECT_EQ(mail.names[1], "bytes.bin");
     EXPECT_EQ(mail.bodies[0], bytes[0]);
     EXPECT_EQ(mail.bodies[1], bytes[1]);
+    EXPECT_EQ(fs::exists(log), standIn == kNotFound);
     // Only the outbox file is left: nothing of the spool.
     if (fs::exists(MailSpoolFolder()))
       for (const auto& e : fs::directory_iterator(MailSpoolFolder())) ADD_FAILURE() << e.path();

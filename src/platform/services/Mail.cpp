@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gmime/gmime.h>
+#include <QtCore/QProcess>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,8 @@ namespace {
 
 // The mail program gets this long to take the message; one that still runs then has it.
 constexpr int kMailProgramSeconds = 15;
+// The question which program handles mail addresses gets this long.
+constexpr int kMailQueryMilliseconds = 5000;
 // Attachment copies handed to a mail program are kept this long.
 constexpr time_t kSpoolKeepSeconds = 7 * 24 * 3600;
 // A message holds at most this much attachment data (it is built in memory).
@@ -150,9 +153,29 @@ std::string FreeName(const std::string& name, std::set<std::string>& used) {
 // The desktop's mail program
 // ---------------------------------------------------------------------------
 
+// False when the desktop names no program for mail addresses. xdg-email would then hand
+// the message to a web browser, which drops the attachments and still reports success.
+// True when that cannot be asked (xdg-mime missing): xdg-email's own answer decides.
+bool MailProgramConfigured() {
+  QProcess query;
+  query.setStandardErrorFile(QProcess::nullDevice());
+  query.start(QStringLiteral("xdg-mime"),
+              {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/mailto")});
+  if (!query.waitForStarted(kMailQueryMilliseconds)) return true;
+  query.closeWriteChannel();
+  if (!query.waitForFinished(kMailQueryMilliseconds)) {
+    query.kill();
+    query.waitForFinished(kMailQueryMilliseconds);
+    return true;
+  }
+  return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
 // Hands the message to xdg-email with copies of the attachments in a spool folder of its
-// own. False when no mail program took it (xdg-email missing, or it found no program).
+// own. False when no mail program took it (none configured, xdg-email missing, or it
+// found no program).
 bool HandToMailProgram(const MapiMessage& m) {
+  if (!MailProgramConfigured()) return false;
   const std::string spool = MailSpoolFolder();
   ForceDirectories(spool);
   PruneSpool(spool);

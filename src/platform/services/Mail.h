@@ -6,8 +6,9 @@
 // attachment before it returns (callers delete their files right after it), then
 // hands the message to the desktop's mail program (xdg-email, with copies of the
 // attachments kept in a spool folder, since the mail program reads them later). Where
-// no mail program answers, the message is written as a MIME file (.eml, with every
-// attachment in it) into the outbox folder, and the user is told where it lies.
+// the desktop names no program for mail addresses (xdg-mime) or none takes the message,
+// it is written as a MIME file (.eml, with every attachment in it) into the outbox
+// folder, and the user is told where it lies.
 #include <cstdint>
 #include <string>
 
