@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
@@ -292,15 +291,11 @@ bool TFormSaveImage::FillChecklist(bool KeepWorkList) {
   FCurrentIndex = -1;
   CheckListBox1->Clear();
   if (!KeepWorkList) Form1->FillWorkFileList(false);
-  // Entries of a folder view are bare names in the folder shown in the tree.
-  std::string folder = Form1->QzDirTree211->SelectedPath();
-  if (!IsFullPath(folder)) folder = Form1->FLastPath;
-  auto fullPath = [&folder](const std::string& entry) { return IsFullPath(entry) ? entry : PathJoin(folder, entry); };
   TStrings* items = CheckListBox1->Items();
   if (Form1->FWorkFiles->Count() < 2) {
-    TStrings* entries = Form1->ListBox1->Items();
-    for (int i = 0; i < entries->Count(); ++i) {
-      const std::string path = fullPath(entries->Strings(i));
+    // Entries of a folder view are bare names in the folder shown.
+    for (int i = 0; i < Form1->ListBox1->Count(); ++i) {
+      const std::string path = Form1->ListEntryPath(i);
       if (!Form1->IsImageFile(path)) continue;
       const int index = items->Add(path);
       if (i == Form1->ListBox1->ItemIndex()) FCurrentIndex = index;
