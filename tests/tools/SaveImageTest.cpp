@@ -13,6 +13,7 @@
 #include "platform/graphics/Jpeg.h"
 #include "platform/gui/CheckLst.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/gui/Gauges.h"
@@ -307,4 +308,26 @@ TEST_F(SaveImageTest, HelpAndTheBrowsingKeysReachTheirCommands) {
   Application->SetHelpFile(keptHelp);
   ASSERT_EQ(Texts().size(), 2u);
   for (const std::string& text : Texts()) EXPECT_NE(text.find(missing), std::string::npos) << text;
+}
+
+TEST_F(SaveImageTest, TheLargeThumbnailShowsBelowTheCheckListNotOverIt) {
+  MakePicture("a.jpg", 300, 200);
+  MakePicture("b.jpg", 200, 300);
+  RunWindow({"a.jpg", "b.jpg"}, [&] {
+    FormSaveImage->Zq_CheckList->Click();
+    FormSaveImage->ChB_ShowLargeThumb->SetChecked(true);
+    GuiTesting::ProcessEvents();
+    TCheckListBox* list = FormSaveImage->CheckListBox1;
+    TSplitter* splitter = FormSaveImage->Splitter2;
+    TPanel* thumb = FormSaveImage->Panel8;
+    // Top to bottom: the list, the splitter at its own thickness, the thumbnail.
+    EXPECT_GT(list->Height(), 50);
+    EXPECT_EQ(splitter->Height(), 4);
+    EXPECT_EQ(list->Top() + list->Height(), splitter->Top());
+    EXPECT_EQ(splitter->Top() + splitter->Height(), thumb->Top());
+    EXPECT_FALSE(FormSaveImage->Image4->Picture()->Graphic() == nullptr);
+    FormSaveImage->ChB_ShowLargeThumb->SetChecked(false);
+    EXPECT_FALSE(thumb->Visible());
+    EXPECT_FALSE(FormSaveImage->Image3->Picture()->Graphic() == nullptr);
+  });
 }
