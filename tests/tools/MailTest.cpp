@@ -179,6 +179,11 @@ TEST_F(MailTest, AMailProgramGetsTheMessageWithCopiesThatOutliveTheCallersFiles)
     EXPECT_EQ(testsupport::ReadFile(attached[i]), bytes[i]);
   }
   EXPECT_TRUE(OutboxFiles().empty());
+  // An empty list sends a message without files.
+  TStringList none;
+  EXPECT_EQ(SendSimpleMail("nothing attached", nullptr, &none), 0);
+  EXPECT_TRUE(HandedOver(log, subject).empty());
+  EXPECT_EQ(subject, "nothing attached");
 }
 
 TEST_F(MailTest, WithoutAMailProgramTheMessageIsAMimeFileInTheOutbox) {
