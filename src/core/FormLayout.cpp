@@ -1,5 +1,7 @@
 #include "core/FormLayout.h"
 
+#include "platform/gui/ExtCtrls.h"
+
 TCheckBox* NewCheckBox(TComponent* owner, TWinControl* parent, const char* name, const std::string& caption,
                        bool checked, int left, int top, int width) {
   auto* box = NewControl<TCheckBox>(owner, parent, name, caption, left, top, width, 17);
@@ -23,4 +25,13 @@ TMenuItem* NewMenuItem(TComponent* owner, TMenuItem* parent, const char* name, c
   item->SetCaption(caption);
   parent->Add(item);
   return item;
+}
+
+TSplitter* NewSplitter(TComponent* owner, TWinControl* parent, const char* name, TAlign align) {
+  auto* splitter = NewAligned<TSplitter>(owner, parent, name, align);
+  if (align == alTop || align == alBottom)
+    splitter->SetHeight(4);
+  else
+    splitter->SetWidth(4);
+  return splitter;
 }

@@ -34,6 +34,11 @@ T* NewAligned(TComponent* owner, TWinControl* parent, const char* name, TAlign a
   return control;
 }
 
+// A splitter on an edge: aligned first, then given its thickness of 4 pixels (a splitter
+// starts aligned left, where its parent stretches it to its full height).
+class TSplitter;
+TSplitter* NewSplitter(TComponent* owner, TWinControl* parent, const char* name, TAlign align);
+
 TCheckBox* NewCheckBox(TComponent* owner, TWinControl* parent, const char* name, const std::string& caption,
                        bool checked, int left, int top, int width);
 // A hint that shows when the mouse rests on the control.

@@ -50,16 +50,6 @@ void Gap(TComponent* owner, TWinControl* parent, const char* name) {
   bevel->SetAlign(alLeft);
 }
 
-// A splitter: aligned first, then given its thickness (a splitter starts aligned left).
-TSplitter* NewSplitter(TComponent* owner, TWinControl* parent, const char* name, TAlign align) {
-  auto* splitter = NewAligned<TSplitter>(owner, parent, name, align);
-  if (align == alTop || align == alBottom)
-    splitter->SetHeight(4);
-  else
-    splitter->SetWidth(4);
-  return splitter;
-}
-
 TLabel* NewLabel(TComponent* owner, TWinControl* parent, const char* name, const std::string& caption, int left,
                  int top) {
   auto* label = NewControl<TLabel>(owner, parent, name, caption, left, top, 60, 15);

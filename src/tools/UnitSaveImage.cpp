@@ -39,7 +39,6 @@ constexpr int kCustomSize = 14, kRealSize = 15;
 constexpr int kPresetQualities[] = {10, 25, 40, 55, 80, 90};
 constexpr int kBandStarts[] = {0, 25, 40, 55, 80, 90};
 constexpr int kThumbBox = 55;
-constexpr int kSplitterSize = 4;
 // A compressed copy up to this many kB shows green (small enough to mail), else red.
 constexpr int kSmallCopyKB = 50;
 // The filter of the window's resampling: Mitchell, as the main window's filter palette
@@ -182,10 +181,10 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Panel8->SetVisible(false);
   Image4 = NewAligned<TImage>(this, Panel8, "Image4", alClient);
   Image4->SetCenter(true);
-  Splitter2 = NewAligned<TSplitter>(this, ChecklistPanel, "Splitter2", alBottom, kSplitterSize);
+  Splitter2 = NewSplitter(this, ChecklistPanel, "Splitter2", alBottom);
   Splitter2->SetVisible(false);
   CheckListBox1 = NewAligned<TCheckListBox>(this, ChecklistPanel, "CheckListBox1", alClient);
-  Splitter1 = NewAligned<TSplitter>(this, this, "Splitter1", alLeft, kSplitterSize);
+  Splitter1 = NewSplitter(this, this, "Splitter1", alLeft);
   Splitter1->SetVisible(false);
 
   // The previews: the resampled picture (hidden at first) and the compressed result.
@@ -790,9 +789,6 @@ void TFormSaveImage::Zq_Image1ShowClick(TObject* /*Sender*/) {
 void TFormSaveImage::ChB_ShowLargeThumbClick(TObject* /*Sender*/) {
   const bool large = ChB_ShowLargeThumb->Checked();
   Panel8->SetVisible(large);
-  // The splitter goes just above the thumbnail, at its own thickness (the alignment of the
-  // hidden panel may have stretched it), so the alignment keeps it there.
-  if (large) Splitter2->SetBounds(Splitter2->Left(), Panel8->Top() - kSplitterSize, Splitter2->Width(), kSplitterSize);
   Splitter2->SetVisible(large);
   FitThumbnails();
 }
