@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "controls/EventScrollbox.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
@@ -190,12 +191,14 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   // The previews: the resampled picture (hidden at first) and the compressed result.
   PanelImage1 = NewAligned<TPanel>(this, this, "PanelImage1", alLeft, 340);
   PanelImage1->SetVisible(false);
-  ScrollBox1 = NewAligned<TScrollBox>(this, PanelImage1, "ScrollBox1", alClient);
+  auto* box1 = NewAligned<TEvScrollBox>(this, PanelImage1, "ScrollBox1", alClient);
+  ScrollBox1 = box1;
   ScrollBox1->SetDoubleBuffered(true);
   Image1 = NewControl<TImage>(this, ScrollBox1, "Image1", 0, 0, 10, 10);
   Image1->SetAutoSize(true);
   SetHintText(Image1, "Uncompressed image");
-  ScrollBox2 = NewAligned<TScrollBox>(this, this, "ScrollBox2", alClient);
+  auto* box2 = NewAligned<TEvScrollBox>(this, this, "ScrollBox2", alClient);
+  ScrollBox2 = box2;
   ScrollBox2->SetDoubleBuffered(true);
   Image2 = NewControl<TImage>(this, ScrollBox2, "Image2", 0, 0, 10, 10);
   Image2->SetAutoSize(true);
@@ -244,6 +247,11 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Zq_CheckList->OnClick = [this](TObject* Sender) { Zq_CheckListClick(Sender); };
   Zq_Image1Show->OnClick = [this](TObject* Sender) { Zq_Image1ShowClick(Sender); };
   ChB_ShowLargeThumb->OnClick = [this](TObject* Sender) { ChB_ShowLargeThumbClick(Sender); };
+  // While both previews show, scrolling one with its bars scrolls the other along.
+  for (TEvScrollBox* box : {box1, box2}) {
+    box->OnHScroll = [this, box](TObject*) { SyncScroll(box); };
+    box->OnVScroll = [this, box](TObject*) { SyncScroll(box); };
+  }
   Splitter1->OnMoved = [this](TObject* Sender) { SplitterMoved(Sender); };
   Splitter2->OnMoved = [this](TObject* Sender) { SplitterMoved(Sender); };
   for (TImage* image : {Image1, Image2}) {

@@ -331,3 +331,25 @@ TEST_F(SaveImageTest, TheLargeThumbnailShowsBelowTheCheckListNotOverIt) {
     EXPECT_FALSE(FormSaveImage->Image3->Picture()->Graphic() == nullptr);
   });
 }
+
+TEST_F(SaveImageTest, TheComparedPreviewsScrollTogether) {
+  MakePicture("big.jpg", 1600, 1200);
+  Form1->FSmallWidth = 9;  // 2048: larger than either box
+  Form1->FSmallCompression = 3;
+  RunWindow({"big.jpg"}, [&] {
+    FormSaveImage->Zq_Image1Show->Click();
+    GuiTesting::ProcessEvents();
+    ASSERT_TRUE(FormSaveImage->PanelImage1->Visible());
+    TScrollBox *left = FormSaveImage->ScrollBox1, *right = FormSaveImage->ScrollBox2;
+    // With the bars of either box, both follow.
+    GuiTesting::ScrollStep(right, true, 3);
+    GuiTesting::ProcessEvents();
+    EXPECT_GT(right->VertScrollBar()->Position(), 0);
+    EXPECT_EQ(left->VertScrollBar()->Position(), right->VertScrollBar()->Position());
+    GuiTesting::ScrollStep(left, false, 2);
+    GuiTesting::ProcessEvents();
+    EXPECT_GT(left->HorzScrollBar()->Position(), 0);
+    EXPECT_EQ(right->HorzScrollBar()->Position(), left->HorzScrollBar()->Position());
+    EXPECT_EQ(right->VertScrollBar()->Position(), left->VertScrollBar()->Position());
+  });
+}
