@@ -479,3 +479,19 @@ TEST_F(FileCommandsTest, CommandsWithNothingSelectedDoNothing) {
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
+
+TEST_F(FileCommandsTest, QuestionsAndReportsAreDutchInDutch) {
+  MakeFile(folder_ + "a.jpg", "aaa");
+  StartIn(std::string(), {"\"Language\"=\"nl\""});
+  Select({"a.jpg"});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Form1->P_Deletefile->Click();
+  EXPECT_EQ(LastMessage(), "1 bestand(en) naar de prullenbak verplaatsen?");
+  Paste(false, folder_, 1);
+  const auto history = ModalResponder::History();
+  ASSERT_EQ(history.size(), 3u);
+  EXPECT_EQ(history[1].text, "1 bestanden kopiëren naar map " + folder_);
+  EXPECT_EQ(history[2].text, "Kopiëren/plakken kan niet, doel en bron zijn hetzelfde!");
+  EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}

@@ -1,0 +1,135 @@
+// The main window's small command handlers: the sort items against an order the test
+// works out from the files, the editor receiving each file as one argument whatever its
+// name holds, files of a type no program opens, the to-do text, clearing the thumbnail
+// cache into the Trash, select all, and the desktop and documents folders.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "OrganiseFixture.h"
+#include "controls/KpPanel.h"
+#include "controls/QzFileExplorer28.h"
+#include "core/Diversen.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/shell/Shell.h"
+#include "tools/UnitHelp.h"
+
+namespace fs = std::filesystem;
+
+class CommandHandlersTest : public OrganiseTest {
+ protected:
+  std::string LastMessage() const {
+    auto history = ModalResponder::History();
+    return history.empty() ? std::string() : history.back().text;
+  }
+};
+
+TEST_F(CommandHandlersTest, SortItemsOrderTheListAndPoNoneMarksNoOrder) {
+  const std::vector<std::pair<std::string, size_t>> files{{"m.png", 300}, {"a.png", 100}, {"z.png", 200}};
+  for (const auto& [name, size] : files) testsupport::WriteFile(folder_ + name, std::string(size, 'x'));
+  StartIn();
+  Form1->PoSize->Click();
+  EXPECT_EQ(Form1->FSortMode, 2);
+  EXPECT_FALSE(Form1->PoNone->Checked());
+  std::vector<std::pair<std::string, size_t>> bySize = files;
+  std::sort(bySize.begin(), bySize.end(), [](auto& a, auto& b) { return a.second < b.second; });
+  std::vector<std::string> expected;
+  for (const auto& file : bySize) expected.push_back(file.first);
+  EXPECT_EQ(Entries(), expected);
+  Form1->PoName->Click();
+  EXPECT_EQ(Form1->FSortMode, 1);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.png", "m.png", "z.png"}));
+  Form1->PoNone->Click();
+  EXPECT_EQ(Form1->FSortMode, 0);
+  EXPECT_TRUE(Form1->PoNone->Checked());
+  // A search list keeps its order: said, nothing else.
+  Form1->PanelCustomLists->SetVisible(true);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->PoSize->Click();
+  EXPECT_EQ(LastMessage(), "No sort available for the list/paperclip at this moment");
+  EXPECT_EQ(Form1->FSortMode, 0);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(CommandHandlersTest, TheEditorGetsEachFileAsOneArgument) {
+  for (const char* name : {"plain.jpg", "with blank.jpg", "quote\"and'apostrophe.jpg", "$HOME;ls.jpg"})
+    testsupport::WriteFile(folder_ + name, "x");
+  // The editor stand-in writes each argument it got on a line of its own.
+  const std::string record = testsupport::TempPath("arguments.txt");
+  const std::string editor = testsupport::TempPath("editor.sh");
+  testsupport::WriteFile(editor, "#!/bin/sh\nfor a; do printf '%s\\n' \"$a\"; done > " + record + ".part\nmv " + record +
+                                     ".part " + record + "\n");
+  chmod(editor.c_str(), 0755);
+  StartIn();
+  Form1->FEditorPath = editor;
+  Select({"plain.jpg", "with blank.jpg", "quote\"and'apostrophe.jpg", "$HOME;ls.jpg"});
+  Form1->P_OwnEditor->Click();
+  for (int i = 0; i < 500 && !fs::exists(record); ++i) usleep(10000);
+  std::vector<std::string> expected;
+  for (int i = 0; i < Form1->ListBox1->Count(); ++i)
+    if (Form1->ListBox1->Selected(i)) expected.push_back(folder_ + Form1->ListBox1->Items()->Strings(i));
+  std::string lines;
+  for (const std::string& file : expected) lines += file + "\n";
+  EXPECT_EQ(testsupport::ReadFile(record), lines);
+  EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
+  EXPECT_EQ(Form1->FFileAction, 10);
+  // A file of a type no program opens is said, once for each such file.
+  testsupport::WriteFile(folder_ + "data.kivo2unknowntype", "x");
+  Form1->Showallfiles->SetChecked(true);
+  Form1->Reload1Click(Form1);
+  Select({"data.kivo2unknowntype"});
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->P_StartProg->Click();
+  EXPECT_EQ(LastMessage(), "No associated program for this file type.");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(CommandHandlersTest, ClearingTheThumbnailCacheSendsItToTheTrash) {
+  StartIn();
+  const std::string cache = Form1->FThumbCacheFolder;
+  fs::create_directories(cache);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->Clearthumbscachefolder1->Click();
+  EXPECT_EQ(LastMessage(), "Thumbs cache folder is empty");
+  testsupport::WriteFile(cache + "/0badc0de.jpg", "t1");
+  testsupport::WriteFile(cache + "/12345678.jpg", "t2");
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Form1->Clearthumbscachefolder1->Click();
+  EXPECT_EQ(LastMessage(),
+            "There are 2 cached thumbnail files present.\nDo you want to remove the cached thumbnail files?");
+  EXPECT_EQ(FolderEntries(cache).size(), 2u);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->Clearthumbscachefolder1->Click();
+  EXPECT_EQ(FolderEntries(cache), std::vector<std::string>{});
+  const std::string trashed = HomeTrashDir() + "/files/" + fs::path(cache).filename().string();
+  EXPECT_EQ(FolderEntries(trashed), (std::vector<std::string>{"0badc0de.jpg", "12345678.jpg"}));
+  EXPECT_TRUE(fs::exists(HomeTrashDir() + "/info/" + fs::path(cache).filename().string() + ".trashinfo"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(CommandHandlersTest, ToDoListSelectAllAndTheUsersFolders) {
+  MakeColor("a.png", 8, 8, "red");
+  MakeColor("b.png", 8, 8, "blue");
+  const std::string desktop = std::string(getenv("HOME")) + "/Desktop";
+  fs::create_directories(desktop);
+  testsupport::WriteFile(desktop + "/d.png", testsupport::ReadFile(folder_ + "a.png"));
+  StartIn();
+  Form1->Selectall1->Click();
+  EXPECT_TRUE(Form1->ListBox1->MultiSelect());
+  EXPECT_EQ(Form1->ListBox1->SelCount(), 2);
+  Form1->GotoDesktop->Click();
+  EXPECT_EQ(Form1->FLastPath, desktop + "/");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"d.png"}));
+  // With the debug panel, Help opens the to-do list in the text window.
+  testsupport::WriteFile(Form1->FAppDir + "todo.txt", "first thing\r\nsecond thing\r\n");
+  Form1->KpFramePanel1->SetVisible(true);
+  Form1->M_Help->Click();
+  EXPECT_TRUE(HelpForm->Visible());
+  EXPECT_EQ(HelpForm->Caption(), "Todo");
+  EXPECT_EQ(HelpForm->FFileName, Form1->FAppDir + "todo.txt");
+  EXPECT_EQ(HelpForm->RichEdit1->Lines()->Strings(1), "second thing");
+  HelpForm->Close();
+}
