@@ -1,11 +1,18 @@
 #include "platform/services/ScannerSane.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <thread>
 
 #if KIVO2_HAVE_SANE
 #include <sane/sane.h>
@@ -411,6 +418,86 @@ bool TScanDevice::Apply(const TScanSettings& settings, int& status) {
 }
 
 // ---------------------------------------------------------------------------
+// The library's own threads
+// ---------------------------------------------------------------------------
+//
+// Backends that read the device in a thread of their own (sanei_thread) end that thread on
+// sane_cancel with an asynchronous pthread_cancel. A thread cancelled while it is inside
+// malloc or free dies holding its heap's lock, and its own exit then waits for that lock for
+// ever - and sane_cancel with it, as it joins the thread. So a cancel is sent only when every
+// thread that sane_start made has ended or sleeps in a system call (a blocked write into the
+// full pipe, a read from the device), where it holds no lock of the C library.
+
+namespace {
+
+// The ids of this process's threads.
+std::vector<int> ThreadIds() {
+  std::vector<int> ids;
+  DIR* dir = ::opendir("/proc/self/task");
+  if (!dir) return ids;
+  while (dirent* entry = ::readdir(dir))
+    if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9') ids.push_back(std::atoi(entry->d_name));
+  ::closedir(dir);
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+// The first line of a file of /proc; empty when it cannot be read (the thread has gone).
+std::string ProcLine(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "re");
+  if (!f) return std::string();
+  char line[512];
+  const bool got = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  return got ? std::string(line) : std::string();
+}
+
+// The thread has ended, or sleeps in a system call other than a wait for a lock.
+bool ThreadAtRest(int tid) {
+  const std::string task = "/proc/self/task/" + std::to_string(tid);
+  const std::string stat = ProcLine(task + "/stat");
+  const size_t paren = stat.rfind(')');
+  if (stat.empty() || paren == std::string::npos || paren + 2 >= stat.size()) return true;
+  const char state = stat[paren + 2];
+  if (state == 'Z' || state == 'X') return true;
+  if (state != 'S' && state != 'D') return false;
+  const std::string call = ProcLine(task + "/syscall");
+  // Without the system-call file the sleeping state has to do.
+  if (call.empty()) return true;
+  if (call.compare(0, 7, "running") == 0) return false;
+  return std::atol(call.c_str()) != long(SYS_futex);
+}
+
+// Waits (a bounded time) until each of the threads is at rest.
+void WaitThreadsAtRest(const std::vector<int>& threads) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (int tid : threads)
+    while (!ThreadAtRest(tid) && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace
+
+void TScanDevice::cancelDevice() {
+  std::vector<int> threads;
+  {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    threads = backendThreads_;
+  }
+  WaitThreadsAtRest(threads);
+  library_.api().cancel(handle_);
+}
+
+int TScanDevice::startFrame() {
+  const std::vector<int> before = ThreadIds();
+  const int s = library_.api().start(handle_);
+  const std::vector<int> after = ThreadIds();
+  std::lock_guard<std::mutex> lock(threadsMutex_);
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(backendThreads_));
+  return s;
+}
+
+// ---------------------------------------------------------------------------
 // Scanning
 // ---------------------------------------------------------------------------
 
@@ -421,6 +508,10 @@ void TScanDevice::StartScan(std::function<void()> notify) {
     pages_.clear();
     ended_ = false;
     endStatus_ = ssGood;
+  }
+  {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    backendThreads_.clear();
   }
   cancel_ = false;
   running_ = true;
@@ -435,7 +526,7 @@ void TScanDevice::CancelScan() {
   cancel_ = true;
   // A read that waits for the device is cut short; at any other moment the worker sees the
   // flag itself. (Some backends do not survive a cancel that crosses their start.)
-  if (reading_) library_.api().cancel(handle_);
+  if (reading_) cancelDevice();
   cv_.notify_all();
 }
 
@@ -500,7 +591,7 @@ void TScanDevice::run(std::function<void()> notify) {
     std::unique_lock<std::mutex> lock(mutex_);
     cv_.wait(lock, [this] { return pages_.size() < 2 || cancel_.load(); });
   }
-  library_.api().cancel(handle_);
+  cancelDevice();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ended_ = true;
@@ -570,7 +661,7 @@ int TScanDevice::scanPage(TScanPage& page) {
   int width = 0, rows = -1;
   for (int frame = 0;; ++frame) {
     if (frame >= 3) return ssInvalid;  // more frames than colour channels
-    SANE_Status s = api.start(handle_);
+    SANE_Status s = SANE_Status(startFrame());
     if (s != SANE_STATUS_GOOD) return s;
     SANE_Parameters p{};
     s = api.get_parameters(handle_, &p);

@@ -146,6 +146,10 @@ class TScanDevice {
   void run(std::function<void()> notify);
   int scanPage(TScanPage& page);
   int readFrame(std::vector<uint8_t>& bytes, int64_t expected, int64_t limit);
+  // sane_start, noting the threads it made.
+  int startFrame();
+  // sane_cancel once the threads of the library are where a cancel cannot harm them.
+  void cancelDevice();
 
   TSaneLibrary& library_;
   void* handle_;
@@ -159,4 +163,6 @@ class TScanDevice {
   bool ended_ = true;
   bool reading_ = false;  // the worker waits in the library's read
   int endStatus_ = ssGood;
+  std::mutex threadsMutex_;
+  std::vector<int> backendThreads_;  // made by sane_start during this scan
 };
