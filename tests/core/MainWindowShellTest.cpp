@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "MainWindowFixture.h"
 #include "core/Unit1.h"
@@ -181,5 +182,16 @@ TEST(ScreenSaverService, NoServiceOnTheBusMeansNothingHappens) {
     EXPECT_FALSE(inhibitor.Inhibited());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   }
+  // The daemon removes its socket as it ends: the sandbox goes only after it has ended.
   kill(pid, SIGTERM);
+  // (It is no child of ours: once ended it may stay a zombie where nothing reaps orphans.)
+  EXPECT_TRUE(GuiTesting::WaitUntil(
+      [pid] {
+        std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+        std::string stat;
+        std::getline(file, stat);
+        const size_t paren = stat.rfind(')');
+        return stat.empty() || (paren != std::string::npos && stat.compare(paren, 3, ") Z") == 0);
+      },
+      20000));
 }

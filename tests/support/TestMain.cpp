@@ -43,8 +43,16 @@ class SandboxListener : public testing::EmptyTestEventListener {
   }
 
   void OnTestEnd(const testing::TestInfo& info) override {
-    // Keep the sandbox of a failed test for inspection.
-    if (info.result() && !info.result()->Failed()) std::filesystem::remove_all(testsupport::CurrentSandbox());
+    // Keep the sandbox of a failed test for inspection. A program the test started may
+    // still be removing its own files (a daemon its socket): an entry that vanishes under
+    // the removal fails one pass, and the next pass finds the rest.
+    if (!info.result() || info.result()->Failed()) return;
+    std::error_code ec;
+    for (int pass = 0; pass < 5; ++pass) {
+      std::filesystem::remove_all(testsupport::CurrentSandbox(), ec);
+      if (!ec) return;
+    }
+    ADD_FAILURE() << "the sandbox " << testsupport::CurrentSandbox() << " could not be removed: " << ec.message();
   }
 
  private:
