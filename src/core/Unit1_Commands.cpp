@@ -19,8 +19,13 @@
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/services/Mail.h"
 #include "platform/shell/Shell.h"
+#include "platform/graphics/Jpeg.h"
+#include "tools/QuenSimpelMail.h"
+#include "tools/SendMail.h"
 #include "tools/UnitHelp.h"
+#include "tools/UnitSaveImage.h"
 #include "tools/UnitSearch.h"
 
 void TForm1::M_SettingsClick(TObject* /*Sender*/) {
@@ -113,6 +118,45 @@ void TForm1::Search1Click(TObject* /*Sender*/) {
   SearchForm->Show();
 }
 
+void TForm1::M_Email1Click(TObject* /*Sender*/) {
+  if (TranslatedMessageDialog(_("You're about to send one or more (large) files as e-mail") + "\r\n" + _("continue?"),
+                              mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
+    return;
+  FillWorkFileList(false);
+  if (FWorkFiles->Count() > 0) {
+    const std::string subject = IntToStr(FWorkFiles->Count()) + _(" file(s) attached");
+    const int result = SendSimpleMail(subject.c_str(), nullptr, FWorkFiles.get());
+    // A cancel in the mail program is the user's own choice; every other failure is said.
+    if (result != 0 && result != int(MAPI_USER_ABORT))
+      ShowMessage(_("The e-mail could not be handed to the mail program: ") + MapiErrorText(result));
+  }
+  FWorkFiles->Clear();
+  FFileAction = 10;
+}
+
+void TForm1::SaveasJPG1Click(TObject* /*Sender*/) {
+  if (!FormSaveImage->FillChecklist(false)) {
+    ShowMessage(_("No files present!"));
+    return;
+  }
+  try {
+    FormSaveImage->FQuietShow = true;
+    // The window frees both when it closes.
+    FormSaveImage->FJpegOut = new TJPEGImage;
+    FormSaveImage->FSourceImage = new TImage(nullptr);
+    FormSaveImage->FSourceImage->SetAutoSize(true);
+    FormSaveImage->FSourceImage->SetStretch(false);
+    FormSaveImage->ComboBox1->SetItemIndex(FSmallWidth);
+    FormSaveImage->ComboBox2->SetItemIndex(FSmallCompression);
+    FormSaveImage->PanelSettings->SetVisible(FWebSettings);
+    FormSaveImage->Ch_Filter->SetChecked(FFilter);
+    FormSaveImage->ZqOverWriteOrg->SetEnabled(!TreeView1->Visible());
+    FormSaveImage->ShowModal();
+  } catch (const std::exception&) {
+    ShowMessage(_("Try error on Showmodal in SaveasJPG1Click"));
+  }
+}
+
 void TForm1::GotoDesktopClick(TObject* /*Sender*/) {
   if (TreeView1->Visible()) M_OpenShowClick(this);
   QzDirTree211->OpenPath(FDesktopFolder);
@@ -172,6 +216,8 @@ void TForm1::bindOrganiseEvents() {
   P_StartProg->OnClick = click(&TForm1::P_StartProgClick);
   P_OwnEditor->OnClick = click(&TForm1::P_OwnEditorClick);
   M_Help->OnClick = click(&TForm1::M_HelpClick);
+  for (TMenuItem* item : {M_Email1, Sendselectedunmodified1}) item->OnClick = click(&TForm1::M_Email1Click);
+  for (TMenuItem* item : {SaveasJPG1, Emailcenter1}) item->OnClick = click(&TForm1::SaveasJPG1Click);
   Search1->OnClick = click(&TForm1::Search1Click);
   GotoDesktop->OnClick = click(&TForm1::GotoDesktopClick);
   GotoMyDocuments1->OnClick = click(&TForm1::GotoMyDocuments1Click);

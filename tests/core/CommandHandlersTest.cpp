@@ -1,21 +1,28 @@
 // The main window's small command handlers: the sort items against an order the test
 // works out from the files, the editor receiving each file as one argument whatever its
 // name holds, files of a type no program opens, the to-do text, clearing the thumbnail
-// cache into the Trash, select all, and the desktop and documents folders.
+// cache into the Trash, select all, the desktop and documents folders, e-mailing the files
+// as they are, and the compression center opened with the stored presets.
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "OrganiseFixture.h"
 #include "controls/KpPanel.h"
 #include "controls/QzFileExplorer28.h"
+#include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
+#include "platform/gui/CheckLst.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/shell/Shell.h"
 #include "tools/UnitHelp.h"
+#include "tools/UnitSaveImage.h"
 
 namespace fs = std::filesystem;
 
@@ -132,4 +139,86 @@ TEST_F(CommandHandlersTest, ToDoListSelectAllAndTheUsersFolders) {
   EXPECT_EQ(HelpForm->FFileName, Form1->FAppDir + "todo.txt");
   EXPECT_EQ(HelpForm->RichEdit1->Lines()->Strings(1), "second thing");
   HelpForm->Close();
+}
+
+TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
+  testsupport::WriteFile(folder_ + "a.jpg", "first picture");
+  testsupport::WriteFile(folder_ + "b b.png", "second picture");
+  testsupport::WriteFile(folder_ + "c.png", "not chosen");
+  // The mail program stand-in writes its arguments, one a line.
+  const std::string log = testsupport::TempPath("mail-arguments.txt");
+  const std::string bin = testsupport::TempPath("bin");
+  fs::create_directories(bin);
+  testsupport::WriteFile(bin + "/xdg-email",
+                         "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + log + "'\nexit 0\n");
+  // The desktop names a mail program.
+  testsupport::WriteFile(bin + "/xdg-mime",
+                         "#!/bin/sh\n[ \"$*\" = 'query default x-scheme-handler/mailto' ] && echo mail.desktop\nexit 0\n");
+  for (const char* program : {"/xdg-email", "/xdg-mime"}) chmod((bin + program).c_str(), 0755);
+  // The stand-in comes first on PATH for this test only.
+  struct PathFirst {
+    std::string saved = getenv("PATH") ? getenv("PATH") : "";
+    explicit PathFirst(const std::string& folder) { setenv("PATH", (folder + ":" + saved).c_str(), 1); }
+    ~PathFirst() { setenv("PATH", saved.c_str(), 1); }
+  } path(bin);
+  StartIn();
+  Select({"a.jpg", "b b.png"});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Form1->M_Email1->Click();
+  EXPECT_EQ(LastMessage(), "You're about to send one or more (large) files as e-mail\ncontinue?");
+  EXPECT_FALSE(fs::exists(log));
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->Sendselectedunmodified1->Click();
+  ASSERT_TRUE(fs::exists(log));
+  std::vector<std::string> args;
+  {
+    std::istringstream in(testsupport::ReadFile(log));
+    for (std::string line; std::getline(in, line);) args.push_back(line);
+  }
+  std::vector<std::string> attached;
+  std::string subject;
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--attach") attached.push_back(testsupport::ReadFile(args[i + 1]));
+    if (args[i] == "--subject") subject = args[i + 1];
+  }
+  EXPECT_EQ(subject, "2 file(s) attached");
+  EXPECT_EQ(attached, (std::vector<std::string>{"first picture", "second picture"}));
+  EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
+  EXPECT_EQ(Form1->FFileAction, 10);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(CommandHandlersTest, TheCompressionCenterOpensWithTheStoredPresetsOrSaysThereIsNothing) {
+  testsupport::WriteFile(folder_ + "notes.txt", "x");
+  StartIn();
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->SaveasJPG1->Click();
+  EXPECT_EQ(LastMessage(), "No files present!");
+
+  MakeColor("a.png", 40, 30, "red");
+  MakeColor("b.png", 40, 30, "blue");
+  Form1->Reload1Click(Form1);
+  Select({"a.png", "b.png"});
+  Form1->FSmallWidth = 2;
+  Form1->FSmallCompression = 4;
+  Form1->FFilter = false;
+  bool shown = false;
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
+    EXPECT_EQ(request.form, FormSaveImage);
+    shown = true;
+    EXPECT_EQ(FormSaveImage->CheckListBox1->Count(), 2);
+    EXPECT_EQ(FormSaveImage->ComboBox1->ItemIndex(), 2);
+    EXPECT_EQ(FormSaveImage->ComboBox2->ItemIndex(), 4);
+    EXPECT_FALSE(FormSaveImage->Ch_Filter->Checked());
+    EXPECT_TRUE(FormSaveImage->ZqOverWriteOrg->Enabled());
+    EXPECT_NE(FormSaveImage->FJpegOut, nullptr);
+    FormSaveImage->Zq_Close->Click();
+    return int(mrNone);
+  });
+  Form1->Emailcenter1->Click();
+  EXPECT_TRUE(shown);
+  // The window freed what the main window made for it.
+  EXPECT_EQ(FormSaveImage->FJpegOut, nullptr);
+  EXPECT_EQ(FormSaveImage->FSourceImage, nullptr);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
