@@ -628,6 +628,8 @@ class TForm1 : public TForm {
   void ZqSpeedDownClick(TObject* Sender);
   void M_RecursiveClick(TObject* Sender);
   void ListboxMultiSelectOff();
+  // Makes the file list multi-select, keeping its top entry and its current entry selected.
+  void ListboxMultiSelectOn();
   // The folder of a tree node, without a trailing separator ("/" for the root).
   std::string MakePath(TTreeNode* Node);
   void QzDirTree211MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

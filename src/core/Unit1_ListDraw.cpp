@@ -174,11 +174,7 @@ void TForm1::PanelThumbHolderMouseDown(TObject* Sender, TMouseButton Button, TSh
   const bool ctrlClick = Button == mbLeft && keys == TShiftState{ssCtrl};
   int rangeStart = -1;
   if (shiftClick || ctrlClick) {
-    if (!ListBox1->MultiSelect()) {
-      const int current = ListBox1->ItemIndex();
-      ListBox1->SetMultiSelect(true);
-      if (current >= 0) ListBox1->SetSelected(current, true);
-    }
+    ListboxMultiSelectOn();
     if (shiftClick) rangeStart = ListBox1->ItemIndex();
   } else {
     ListboxMultiSelectOff();

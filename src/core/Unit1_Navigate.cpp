@@ -40,6 +40,17 @@ void TForm1::ListboxMultiSelectOff() {
   if (index >= 0 && index < ListBox1->Count()) ListBox1->SetItemIndex(index);
 }
 
+void TForm1::ListboxMultiSelectOn() {
+  if (ListBox1->MultiSelect()) return;
+  const int top = ListBox1->TopIndex(), current = ListBox1->ItemIndex();
+  ListBox1->SetMultiSelect(true);
+  ListBox1->SetTopIndex(top);
+  if (current >= 0 && current < ListBox1->Count()) {
+    ListBox1->SetItemIndex(current);
+    ListBox1->SetSelected(current, true);
+  }
+}
+
 void TForm1::SelectAndOpen(int Index) {
   if (Index < 0 || Index >= ListBox1->Count()) return;
   ListboxMultiSelectOff();

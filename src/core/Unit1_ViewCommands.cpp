@@ -8,6 +8,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
+#include "formats/GIFImage.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Gauges.h"
@@ -101,7 +102,8 @@ void TForm1::PopupImagePopup(TObject* /*Sender*/) {
   if (UnitZoomFloat && UnitZoomFloat->Active()) SetFocus();
   FloatingButtons1->SetVisible(FFullScreen);
   FloatingButtons1->SetChecked(FormFloatB && FormFloatB->Visible());
-  RunGifImage1->SetEnabled(FAnimatedGif);
+  // Only while the view shows an animated GIF (not after it was emptied or replaced).
+  RunGifImage1->SetEnabled(FAnimatedGif && FGifImage && Image1->Picture()->Graphic() == FGifImage);
   Reloadimage1->SetEnabled(FileExists(FCurrentFile));
 }
 

@@ -182,16 +182,8 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) 
   if (FSlideShowMode) return;
   if (ctrl || shift) {
     if (ListBox1->Count() == 0) return;
-    if (!ListBox1->MultiSelect()) {
-      // Ctrl and Shift clicks select several entries from now on.
-      const int top = ListBox1->TopIndex(), current = ListBox1->ItemIndex();
-      ListBox1->SetMultiSelect(true);
-      ListBox1->SetTopIndex(top);
-      if (current >= 0) {
-        ListBox1->SetItemIndex(current);
-        ListBox1->SetSelected(current, true);
-      }
-    }
+    // Ctrl and Shift clicks select several entries from now on.
+    ListboxMultiSelectOn();
     if (MouseOverItem != -1) {
       MouseOverItem = -1;
       ListBox1->Invalidate();

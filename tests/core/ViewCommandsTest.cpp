@@ -140,6 +140,46 @@ TEST_F(ViewCommandsTest, PicturePopupInvertsGreysReloadsAndEnablesItsItems) {
   Form1->FullScreen();
 }
 
+TEST_F(ViewCommandsTest, TheGifSwitchIsOfferedForAnAnimatedGifOnly) {
+  KIVO2_REQUIRE_TOOL("convert");
+  Make("anim.gif", {"-delay", "5", "-size", "40x30", "xc:red", "xc:blue", "-loop", "0"});
+  Make("still.gif", {"-size", "40x30", "xc:red"});
+  Make("still.png", {"-size", "40x30", "xc:red"});
+  Make("two.png", {"-delay", "5", "-size", "40x30", "xc:red", "xc:blue"});
+  StartIn();
+  SetArea(600, 400);
+  // The popup as the user raises it: the right button on the picture.
+  auto offered = [&] {
+    GuiTesting::Click(Image(), 3, 3, mbRight);
+    return Form1->RunGifImage1->Enabled();
+  };
+  Form1->OpenThePicture(folder_ + "anim.gif");
+  ASSERT_NE(Form1->FGifImage, nullptr);
+  EXPECT_TRUE(offered());
+  Form1->OpenThePicture(folder_ + "still.gif");
+  EXPECT_FALSE(offered());
+  Form1->OpenThePicture(folder_ + "still.png");
+  EXPECT_FALSE(offered());
+  Form1->OpenThePicture(folder_ + "anim.gif");
+  EXPECT_TRUE(offered());
+  // A zoomed animation is a still picture (the switch does nothing there).
+  Form1->FZoomPercent = 200;
+  Form1->ZoomPicture(200);
+  EXPECT_FALSE(offered());
+  // A running show shows an animated GIF's first frame only.
+  Form1->FSlideRunning = true;
+  Form1->OpenThePicture(folder_ + "anim.gif");
+  Form1->FSlideRunning = false;
+  EXPECT_FALSE(offered());
+  // An empty view, after an animation, offers nothing.
+  Form1->OpenThePicture(folder_ + "anim.gif");
+  ASSERT_TRUE(offered());
+  Form1->ListBox1->Clear();
+  Form1->FCurrentFile.clear();
+  Form1->EmptyAllImages();
+  EXPECT_FALSE(offered());
+}
+
 TEST_F(ViewCommandsTest, PanelsAndBarsComeAndGo) {
   KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();

@@ -205,3 +205,54 @@ TEST_F(ZoomKeysTest, EscStopsABatchOrAsksToExitAndShiftMakesTheListMultiSelect) 
   Key('D', TShiftState{ssCtrl});
   EXPECT_FALSE(Form1->KpFramePanel1->Visible());
 }
+
+TEST_F(ZoomKeysTest, ShiftClickInTheListSelectsARangeAndCtrlClickTogglesAnEntry) {
+  KIVO2_REQUIRE_TOOL("convert");
+  for (const char* name : {"d.png", "e.png", "f.png"}) MakeColor(name, 32, 24, "navy");
+  StartOn(200, 100);
+  TListBox* list = Form1->ListBox1;
+  ASSERT_EQ(list->Count(), 6);
+  auto itemPoint = [&](int index) {
+    const TRect r = list->ItemRect(index);
+    return std::make_pair(r.Left + 5, (r.Top + r.Bottom) / 2);
+  };
+  auto selected = [&] {
+    std::vector<int> out;
+    for (int i = 0; i < list->Count(); ++i)
+      if (list->Selected(i)) out.push_back(i);
+    return out;
+  };
+  auto click = [&](int index, TShiftState shift) {
+    const auto [x, y] = itemPoint(index);
+    GuiTesting::Click(list, x, y, mbLeft, shift);
+  };
+  click(1, TShiftState());
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "b.png");
+  // The user holds Shift and clicks a later entry: the range from the current entry.
+  Key(VK_SHIFT, TShiftState{ssShift});
+  click(4, TShiftState{ssShift});
+  EXPECT_EQ(selected(), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(list->ItemIndex(), 4);
+  // Shift+click on an earlier entry: the range runs from the same start.
+  click(0, TShiftState{ssShift});
+  EXPECT_EQ(selected(), (std::vector<int>{0, 1}));
+  // Ctrl+click toggles one entry and keeps the others.
+  Key(VK_CONTROL, TShiftState{ssCtrl});
+  click(3, TShiftState{ssCtrl});
+  EXPECT_EQ(selected(), (std::vector<int>{0, 1, 3}));
+  click(1, TShiftState{ssCtrl});
+  EXPECT_EQ(selected(), (std::vector<int>{0, 3}));
+  // A plain click selects one entry; the next range starts there.
+  click(2, TShiftState());
+  EXPECT_EQ(selected(), (std::vector<int>{2}));
+  click(5, TShiftState{ssShift});
+  EXPECT_EQ(selected(), (std::vector<int>{2, 3, 4, 5}));
+  // A step makes it a single-select list again; the entry the step chose starts the
+  // range of the next Shift+click.
+  Key(VK_OEM_PERIOD);
+  EXPECT_FALSE(list->MultiSelect());
+  ASSERT_EQ(list->ItemIndex(), 0);
+  Key(VK_SHIFT, TShiftState{ssShift});
+  click(2, TShiftState{ssShift});
+  EXPECT_EQ(selected(), (std::vector<int>{0, 1, 2}));
+}

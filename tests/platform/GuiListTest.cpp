@@ -167,6 +167,30 @@ TEST_F(Lists, ExtendedMultiSelection) {
   EXPECT_EQ(f.list->Items()->Text(), "1\r\n3\r\n4\r\n");
 }
 
+TEST_F(Lists, AListThatBecomesMultiSelectExtendsFromItsCurrentItem) {
+  ListForm f;
+  f.list->SetItemHeight(10);
+  for (int i = 0; i < 6; ++i) f.list->Items()->Add(std::to_string(i));
+  f.form->Show();
+  // Clicked while single-select, then switched: Shift extends from the clicked item.
+  GuiTesting::Click(f.list, 5, 15);  // 1
+  f.list->SetMultiSelect(true);
+  f.list->SetSelected(1, true);
+  GuiTesting::Click(f.list, 5, 45, mbLeft, ssShift);  // 1..4
+  EXPECT_EQ(f.list->SelCount(), 4);
+  EXPECT_FALSE(f.list->Selected(0));
+  EXPECT_TRUE(f.list->Selected(4));
+  EXPECT_EQ(f.list->ItemIndex(), 4);
+  // Set by the program while single-select: Shift extends from that item.
+  f.list->SetMultiSelect(false);
+  f.list->SetItemIndex(5);
+  f.list->SetMultiSelect(true);
+  GuiTesting::Click(f.list, 5, 25, mbLeft, ssShift);  // 2..5
+  EXPECT_EQ(f.list->SelCount(), 4);
+  EXPECT_TRUE(f.list->Selected(2));
+  EXPECT_TRUE(f.list->Selected(5));
+}
+
 TEST_F(Lists, SortedListsInsertInPlaceWithoutCase) {
   ListForm f;
   f.list->SetSorted(true);

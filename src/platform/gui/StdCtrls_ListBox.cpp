@@ -284,15 +284,20 @@ void ListWidget::userSelect(int index, Qt::KeyboardModifiers mods, bool toggle) 
   TListBoxData* d = lb->Data();
   const int count = int(d->items.size());
   if (index < 0 || index >= count) return;
+  // A Shift range starts at the anchor, else at the current item (a list that has just
+  // become multi-select, or whose current item the program set).
+  const int rangeStart = d->anchor >= 0 ? d->anchor : d->itemIndex;
   if (!d->multiSelect) {
     for (auto& it : d->items) it.selected = false;
     d->items[size_t(index)].selected = true;
     d->itemIndex = index;
-  } else if (d->extendedSelect && (mods & Qt::ShiftModifier) && d->anchor >= 0) {
+    d->anchor = index;
+  } else if (d->extendedSelect && (mods & Qt::ShiftModifier) && rangeStart >= 0 && rangeStart < count) {
     if (!(mods & Qt::ControlModifier))
       for (auto& it : d->items) it.selected = false;
-    for (int i = std::min(d->anchor, index); i <= std::max(d->anchor, index); ++i) d->items[size_t(i)].selected = true;
+    for (int i = std::min(rangeStart, index); i <= std::max(rangeStart, index); ++i) d->items[size_t(i)].selected = true;
     d->itemIndex = index;
+    d->anchor = rangeStart;
   } else if (toggle || !d->extendedSelect || (mods & Qt::ControlModifier)) {
     d->items[size_t(index)].selected = !d->items[size_t(index)].selected;
     d->itemIndex = index;
@@ -414,6 +419,7 @@ void TCustomListBox::SetItemIndex(int index) {
   if (index < -1 || index >= Count()) index = -1;
   data_->itemIndex = index;
   if (!data_->multiSelect) {
+    data_->anchor = index;
     for (auto& it : data_->items) it.selected = false;
     if (index >= 0) data_->items[size_t(index)].selected = true;
   }
