@@ -251,6 +251,36 @@ TEST_F(ViewCommandsTest, PanelsAndBarsComeAndGo) {
   EXPECT_EQ(Form1->Caption().find("( First = ") == 0, !recursive);
 }
 
+TEST_F(ViewCommandsTest, TheFloatingBarComesUpAtTheLeftOrTopEdgeInFullScreenOnly) {
+  KIVO2_REQUIRE_TOOL("convert");
+  StartOnPictures();
+  if (Form1->M_FloatingButtons->Checked()) Form1->M_FloatingButtons->Click();
+  ASSERT_FALSE(Form1->M_FloatingButtons->Checked());
+  // In a window the edge does nothing.
+  GuiTesting::MouseMove(Form1->ScrollBox1, 2, 100);
+  EXPECT_FALSE(FormFloatB->Visible());
+  Form1->FullScreen();
+  ASSERT_TRUE(Form1->FFullScreen);
+  ASSERT_FALSE(FormFloatB->Visible());
+  GuiTesting::MouseMove(Form1->ScrollBox1, 100, 100);
+  EXPECT_FALSE(FormFloatB->Visible());
+  // The left edge: the bar beside the mouse.
+  GuiTesting::MouseMove(Form1->ScrollBox1, 2, 100);
+  ASSERT_TRUE(FormFloatB->Visible());
+  EXPECT_EQ(FormFloatB->Left(), 12);
+  EXPECT_EQ(FormFloatB->Top(), 110);
+  FormFloatB->Close();
+  // The top edge near the right side: the bar to the left of the mouse.
+  const int x = Screen->Width() - FormFloatB->Width() + 20;
+  GuiTesting::MouseMove(Form1->Image1, x - Form1->Image1->Left(), 3 - Form1->Image1->Top());
+  ASSERT_TRUE(FormFloatB->Visible());
+  EXPECT_EQ(FormFloatB->Left(), x - FormFloatB->Width());
+  EXPECT_EQ(FormFloatB->Top(), 13);
+  // Leaving full screen closes it.
+  Form1->FullScreen();
+  EXPECT_FALSE(FormFloatB->Visible());
+}
+
 TEST_F(ViewCommandsTest, FolderButtonsMoveThroughTheTreeInItsOrder) {
   KIVO2_REQUIRE_TOOL("convert");
   fs::create_directories(folder_ + "one");
