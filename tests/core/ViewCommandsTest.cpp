@@ -8,6 +8,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/UnitFadestyles.h"
 #include "core/UnitFilterselect.h"
+#include "core/UnitSetting.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ModalResponder.h"
@@ -421,4 +422,67 @@ TEST_F(ViewCommandsTest, TheViewersMessagesShowInDutch) {
   EXPECT_EQ(Form1->ZqAutonext->Hint(), "Automatisch tonen pauzeren - Spatie");
   GuiTesting::PressKey(Form1->ListBox1, VK_SPACE);
   UseLanguage("en");
+}
+
+TEST_F(ViewCommandsTest, ExifInHintsAndPreviewTheShowBackgroundAndDoubleClicksOnTheList) {
+  KIVO2_REQUIRE_TOOL("convert");
+  KIVO2_REQUIRE_TOOL("exiftool");
+  Make("a.jpg", {"-size", "64x48", "xc:orange"});
+  auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=Kivocam", "-Model=Kivocam Model 9",
+                             "-ExposureTime=1/250", folder_ + "a.jpg"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  MakeColor("b.png", 40, 30, "gray");
+  testsupport::WriteFile(folder_ + "c.zzqx", "no picture");
+  StartIn(std::string(), {"\"ShowAllFiles\"=dword:00000001"});
+  TListBox* list = Form1->ListBox1;
+  ASSERT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "b.png", "c.zzqx"}));
+
+  // Thumbnail hints: the EXIF summary as the last lines only with the option.
+  auto thumbHint = [&] {
+    Form1->FillTheTumbsNow();
+    auto* panel = dynamic_cast<TPanel*>(Form1->FThumbScrollBox->Controls(0));
+    return panel ? panel->Hint() : std::string();
+  };
+  Form1->M_IncludeExifhint->SetChecked(false);
+  EXPECT_EQ(thumbHint().find("Kivocam Model 9"), std::string::npos);
+  Form1->M_IncludeExifhint->Click();
+  ASSERT_TRUE(Form1->M_IncludeExifhint->Checked());
+  const std::string hint = thumbHint();
+  EXPECT_EQ(hint.find(folder_ + "a.jpg\n"), 0u) << hint;
+  EXPECT_NE(hint.find("Kivocam Model 9"), std::string::npos) << hint;
+
+  // The preview beside the list: the summary in its labels only with the option.
+  auto preview = [&](int entry) {
+    GuiTesting::MouseMove(list, 5, list->ItemRect(1 - entry).Top + 2);
+    GuiTesting::MouseMove(list, 5, list->ItemRect(entry).Top + 2);
+    return FormThumbSpy->Label1->Caption();
+  };
+  Form1->M_ThumbsSpy->SetChecked(true);
+  Form1->M_ShowExifinspy->SetChecked(false);
+  list->SetItemIndex(1);
+  EXPECT_EQ(preview(0), "");
+  EXPECT_TRUE(FormThumbSpy->Visible());
+  Form1->M_ShowExifinspy->Click();
+  ASSERT_TRUE(Form1->M_ShowExifinspy->Checked());
+  EXPECT_NE(preview(0).find("Kivocam Model 9"), std::string::npos);
+  EXPECT_EQ(FormThumbSpy->Label2->Caption(), FormThumbSpy->Label1->Caption());
+
+  // Full screen: black with the option, else the preferences' picture colour.
+  Form1->M_BlackSlideshowBG->SetChecked(true);
+  Form1->FullScreen();
+  EXPECT_EQ(Form1->ScrollBox1->Color(), clBlack);
+  Form1->FullScreen();
+  EXPECT_EQ(Form1->ScrollBox1->Color(), FormSettings->ColorBox1->Selected());
+  Form1->M_BlackSlideshowBG->Click();
+  ASSERT_FALSE(Form1->M_BlackSlideshowBG->Checked());
+  Form1->FullScreen();
+  EXPECT_EQ(Form1->ScrollBox1->Color(), FormSettings->ColorBox1->Selected());
+  Form1->FullScreen();
+
+  // A double click on an entry opens it with its program; a type without one says so.
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  GuiTesting::DoubleClick(list, 5, list->ItemRect(2).Top + 2);
+  const auto history = ModalResponder::History();
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].text, "No associated program for this file type.");
 }
