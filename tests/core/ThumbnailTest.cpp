@@ -429,11 +429,29 @@ TEST_F(ThumbnailTest, TheCurrentEntryIsBlueSelectedOnesNavyAndTheOneUnderTheMous
   EXPECT_EQ(Panel(1)->Color(), TColor(0x800000));
   EXPECT_EQ(Panel(2)->Color(), TColor(0x800000));
   EXPECT_EQ(Panel(3)->Color(), area);
+  // Ctrl-click on a selected thumbnail deselects its entry and still opens it.
+  GuiTesting::Click(PanelImage(1), 2, 2, mbLeft, TShiftState{ssCtrl});
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "p1.png");
+  EXPECT_FALSE(Form1->ListBox1->Selected(1));
+  EXPECT_TRUE(Form1->ListBox1->Selected(0));
+  EXPECT_TRUE(Form1->ListBox1->Selected(2));
+  EXPECT_EQ(Panel(0)->Color(), TColor(0x800000));
+  // A Ctrl-click on an entry not selected adds it.
+  GuiTesting::Click(PanelImage(3), 2, 2, mbLeft, TShiftState{ssCtrl});
+  EXPECT_TRUE(Form1->ListBox1->Selected(3));
+  EXPECT_TRUE(Form1->ListBox1->Selected(2));
+  EXPECT_EQ(Panel(3)->Color(), TColor(0xFF0000));
+  // A plain click selects one entry again.
+  GuiTesting::Click(PanelImage(2), 2, 2);
+  EXPECT_FALSE(Form1->ListBox1->MultiSelect());
+  EXPECT_EQ(Panel(0)->Color(), area);
+  EXPECT_EQ(Panel(3)->Color(), area);
+  EXPECT_EQ(Panel(2)->Color(), TColor(0xFF0000));
   // The mouse over another thumbnail.
   GuiTesting::MouseMove(PanelImage(3), 3, 3);
   EXPECT_EQ(Panel(3)->Color(), TColor(0xC0C0C0));
-  GuiTesting::MouseMove(PanelImage(0), 3, 3);
-  EXPECT_EQ(Panel(0)->Color(), TColor(0xFF0000));
+  GuiTesting::MouseMove(PanelImage(2), 3, 3);
+  EXPECT_EQ(Panel(2)->Color(), TColor(0xFF0000));
   EXPECT_EQ(Panel(3)->Color(), area);
 }
 
