@@ -208,6 +208,37 @@ TEST_F(ThumbnailTest, ASecondVisitOpensNoPictureAndAChangedPictureIsMadeAgain) {
   EXPECT_NEAR(cached.at(10, 10, 1), 255, 8);
 }
 
+TEST_F(ThumbnailTest, NoCacheFilesWithTheCacheOffOrForPicturesInTheCacheFolder) {
+  KIVO2_REQUIRE_TOOL("convert");
+  MakeColor("a.png", 300, 200, "red");
+  MakeColor("b.jpg", 200, 300, "blue");
+  StartIn();
+  auto cacheFiles = [&] {
+    int count = 0;
+    if (fs::exists(Form1->FThumbCacheFolder))
+      for (const auto& entry : fs::directory_iterator(Form1->FThumbCacheFolder)) count += entry.is_regular_file();
+    return count;
+  };
+  // The cache switched off: the thumbnails show, nothing is written.
+  Form1->M_UseTumbCache->SetChecked(false);
+  Build();
+  EXPECT_EQ(cacheFiles(), 0);
+  for (int i = 0; i < 2; ++i) {
+    TGraphic* g = PanelImage(i)->Picture()->Graphic();
+    ASSERT_NE(g, nullptr) << i;
+    EXPECT_EQ(std::max(g->Width(), g->Height()), Form1->FThumbImageSize) << i;
+  }
+  // Switched on: one file per picture; a picture inside the cache folder gets none.
+  Form1->M_UseTumbCache->SetChecked(true);
+  Build();
+  EXPECT_EQ(cacheFiles(), 2);
+  const std::string inside = Form1->FThumbCacheFolder + "/picture.png";
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "300x200", "xc:green", inside}).exitCode, 0);
+  TImage made(nullptr);
+  EXPECT_FALSE(Form1->SaveAsJpgThumb(inside, &made, true));
+  EXPECT_EQ(cacheFiles(), 3);
+}
+
 TEST_F(ThumbnailTest, UnreadablePicturesShowThePlaceholderAndAreNotCached) {
   KIVO2_REQUIRE_TOOL("convert");
   testsupport::WriteFile(folder_ + "a_text.jpg", "this is no picture");
