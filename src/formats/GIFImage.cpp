@@ -343,15 +343,17 @@ void TGIFImage::Draw(TCanvas& canvas, const TRect& rect) {
     }
     painter->Start();
     if (drawOptions_ & doDirectDraw) return;
-    // Waits for the first frame without holding the painter-list lock: the painter's work
-    // (and its end) runs on this thread meanwhile. The painter is looked at only while
+    // Waits for the first frame, and its OnAfterPaint, without holding the painter-list
+    // lock: the painter's work (and its end) runs on this thread meanwhile. (A handler
+    // still queued when the caller stops the animation right after this Draw would be
+    // dropped, though its frame was drawn.) The painter is looked at only while
     // it is still the draw painter, which it stops being before it is freed.
     std::shared_ptr<bool> alive = alive_;
     while (true) {
       bool waiting;
       {
         ListLock lock(painters_);
-        waiting = drawPainter_ == painter && !painter->FrameDrawn() && !painter->Terminated();
+        waiting = drawPainter_ == painter && !painter->FirstFrameShown() && !painter->Terminated();
       }
       if (!waiting) break;
       PumpPainterWork();

@@ -660,6 +660,8 @@ class TGIFPainter : public TThread {
   int ActiveFrame() const { return activeFrame_.load(); }
   void SetActiveFrame(int value) { activeFrame_ = value; }
   bool FrameDrawn() const { return frameDrawn_.load(); }
+  // The first frame has been drawn and its OnAfterPaint handled.
+  bool FirstFrameShown() const { return firstFrameShown_.load(); }
   TGIFImage* Image() const { return image_; }
   TCanvas* Canvas() const { return canvas_; }
   const TRect& PaintRect() const { return rect_; }
@@ -692,7 +694,7 @@ class TGIFPainter : public TThread {
   std::atomic<int> activeFrame_{-1};
   TDisposalMethod thisDisposal_ = dmNone, previousDisposal_ = dmNone;
   std::unique_ptr<TBitmap> workBitmap_, previousBitmap_, backgroundBitmap_;
-  std::atomic<bool> frameDrawn_{false};
+  std::atomic<bool> frameDrawn_{false}, firstFrameShown_{false};
   TGIFPainter** backReference_;
   std::unique_ptr<TEvent> wake_;
   TNotifyEvent onStartPaint_, onPaint_, onAfterPaint_, onLoop_, onEndPaint_;

@@ -307,6 +307,7 @@ void TGIFPainter::Run() {
           // 6. The frame has been drawn; handlers may pick the next one.
           const int before = activeFrame_;
           Fire(onAfterPaint_);
+          firstFrameShown_ = true;
           if (Expired()) break;
           if (activeFrame_ == before) ++activeFrame_;
           // 7. Without animation one frame is all.
