@@ -79,4 +79,5 @@ void TForm1::bindEvents() {
   Exifinfo1->OnClick = [this](TObject* Sender) { Imageinfo1Click(Sender); };
   M_Exif_info->OnClick = [this](TObject* Sender) { M_Exif_infoClick(Sender); };
   bindOrganiseEvents();
+  bindListEvents();
 }

@@ -820,6 +820,147 @@ class TForm1 : public TForm {
   std::vector<std::string> SelectedFiles() const;
 
   // ===================================================================
+  // The paperclip list (Unit1_Paperclip.cpp). "paperclip.lst" and the show files hold
+  // one picture path a line; every command reads the file, changes it and writes it back
+  // whole through a temporary file. A line whose picture is missing now (a drive not
+  // plugged in) is neither counted nor listed, but it stays in the file.
+  // ===================================================================
+  std::string PaperclipFile() const;
+  // Adds the selected files (not ".wav" files, no file twice).
+  void M_Addfilestopapercli1Click(TObject* Sender);
+  // Removes the selected files of a folder listing from the paperclip.
+  void RemovefromPapeclipfile();
+  // RemovefromPapeclipfile in a folder listing; with the shows tree shown, the selected
+  // entries of the listed paperclip or show (RemovefromshowClick).
+  void Removefilesfrompaperclip1Click(TObject* Sender);
+  void M_Clearpaperclip1Click(TObject* Sender);
+  // Every picture of the folder tree's folder and its sub folders into the paperclip,
+  // after what it holds unless the user chose to empty it first.
+  void TreeToPaperclipClick(TObject* Sender);
+  // Lists the paperclip's existing files in ListBox1.
+  void ShowPaperclipFiles();
+  // The sort tool; the paperclip takes the new order when it is listed.
+  void Sorttool1Click(TObject* Sender);
+  // Writes the entries of a view of a list file (the paperclip or a show as ListBox1 or
+  // the manual-order window shows it, reordered, some removed or repeated) into
+  // ListFile. Lines the view did not show (files missing now) stay in the file, each at
+  // its old place; AllLinesShown: the view showed every line. False, after saying why,
+  // when the file could not be read or written; it then stays as it was.
+  bool SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries,
+                           bool AllLinesShown = false);
+  // Reads a list file into Lines (nothing for a missing file); false, after saying why,
+  // when it cannot be read or is too large to be a list.
+  bool LoadListFile(const std::string& FileName, TStringList& Lines);
+  // Writes Lines into a list file through a temporary file; false after saying why.
+  bool SaveListFile(const std::string& FileName, const TStringList& Lines);
+  // The line index of Lines that names Path (the same text, or the same file by another
+  // spelling); -1 when none.
+  int ListLineIndexOf(const TStringList& Lines, const std::string& Path) const;
+
+  // ===================================================================
+  // Shows and the paperclip and shows tree (Unit1_Shows.cpp)
+  // ===================================================================
+  // The selection of TreeView1 lists the paperclip, a show or nothing.
+  void TreeView1Change(TObject* Sender, TTreeNode* Node);
+  // Fills ListBox1 with the existing pictures of the show FShowFile.
+  void LoadAShow();
+  // A new show from the paperclip, from the copied or cut files; the copied or cut files
+  // or the paperclip appended to the selected show.
+  void P_SaveClipAsShowClick(TObject* Sender);
+  void P_PasteAsShowClick(TObject* Sender);
+  void P_PasteInShowClick(TObject* Sender);
+  void P_PasteClipInShowClick(TObject* Sender);
+  // Removes the selected entries of the listed paperclip or show from its file.
+  void RemovefromshowClick(TObject* Sender);
+  // The manual-order window on the selected show.
+  void EditShow1Click(TObject* Sender);
+  void TreeView1DblClick(TObject* Sender);
+  void P_AddShowFolderClick(TObject* Sender);
+  void P_DeleteShowClick(TObject* Sender);
+  void P_DeleteShowFolderClick(TObject* Sender);
+  void RenameNodeClick(TObject* Sender);
+  void TreeView1Editing(TObject* Sender, TTreeNode* Node, bool& AllowEdit);
+  void TreeView1Edited(TObject* Sender, TTreeNode* Node, std::string& S);
+  void TreeView1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void TreeView1StartDrag(TObject* Sender, TDragObject*& DragObject);
+  void TreeView1DragOver(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  void TreeView1DragDrop(TObject* Sender, TObject* Source, int X, int Y);
+  void TreeView1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void TreeView1KeyPress(TObject* Sender, char& Key);
+  void PopupTreeview1Popup(TObject* Sender);
+  // From the absolute index Start on, the first node of the kind (image index) whose text
+  // equals Text without case: selected, and its index returned; -1 when none.
+  int FindNodeWithTextFromIndex(int Start, const std::string& Text, int Kind);
+  // The file or folder a node of TreeView1 stands for: the shows folder for the "Shows"
+  // root and the folders and shows below it, "paperclip.lst" for the paperclip.
+  std::string ShowNodePath(const TTreeNode* Node) const;
+  // Clears TreeView1 and fills it again from the shows folder.
+  void RefillShowsTree();
+
+  // ===================================================================
+  // Folder search and the program history (Unit1_FolderSearch.cpp)
+  // ===================================================================
+  void FindFolder1Click(TObject* Sender);
+  // Walks the folders below Path (which ends with '/') for names holding Text (without
+  // case), opening each hit in the folder tree and asking whether to go on; returns the
+  // number of hits. Links to folders are not entered.
+  int FindDirectories(const std::string& Path, const std::string& Text);
+  void FindSubDirectories(const std::string& Path, const std::string& Text);
+  // Opens the current picture with a program chosen in the open dialog.
+  void Browsetoopen1Click(TObject* Sender);
+  // Puts Program first in "historyprogs.lst" (at most eight, each once).
+  void UpdateHistorylist(const std::string& Program);
+  // The eight history items; each opens the current picture with its program.
+  void P_History1Click(TObject* Sender);
+  // Starts Program with the current picture; false, after saying so, when it cannot.
+  bool ActivateHistoryProg(const std::string& Program);
+  // Path as it is on this machine (in stand-alone mode on the program's drive; "" when
+  // it is not there).
+  void UseIfProgOnUSB(const std::string& Path, std::string& Result);
+
+  // ===================================================================
+  // Folder renames and moves, batch renaming and small tools (Unit1_Rename.cpp)
+  // ===================================================================
+  void QzDirTree211Editing(TObject* Sender, TTreeNode* Node, bool& AllowEdit);
+  // After the folder tree renamed a folder; S holds the folder's old path.
+  void QzDirTree211Edited(TObject* Sender, TTreeNode* Node, std::string& S);
+  void QzDirTree211StartDrag(TObject* Sender, TDragObject*& DragObject);
+  void QzDirTree211EndDrag(TObject* Sender, TObject* Target, int X, int Y);
+  // Favorites, shows and the paperclip follow a folder that moved from OldFolder to
+  // NewFolder (both without a trailing separator); the paths below it are given.
+  void FolderMoved(const std::string& OldFolder, const std::string& NewFolder);
+  // The selected files renamed by the batch-rename window's rule.
+  void BatchReplaceClick(TObject* Sender);
+  // The path a file gets by the batch-rename rule (Mode 1 replace FindText by NewText in
+  // the name without extension, matched with or without case; 2 NewText before, 3 after
+  // the name; 4 the whole name upper (CaseIndex 0) or lower case); "" when the rule
+  // leaves the file as it is.
+  static std::string BatchRenameTarget(const std::string& Path, int Mode, const std::string& FindText,
+                                       const std::string& NewText, bool CaseSensitive, int CaseIndex);
+  // Renames From to To without ever replacing another file; a change of letter case
+  // only also works where the file system ignores case. 0 or the errno value.
+  static int RenameNoReplace(const std::string& From, const std::string& To);
+  void FileDatetoExifdate1Click(TObject* Sender);
+  // Lays out the thumbnail panels that are left after removals.
+  void TestThumbRealign();
+  void Checklenslengthusage1Click(TObject* Sender);
+  void ExifoverlayClick(TObject* Sender);
+  void ScrollBox1HScroll(TObject* Sender);
+  void FormMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+  void FormMouseWheelUp(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);
+  void ZephFade1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void PopupZephFadePopup(TObject* Sender);
+  void Closeslideshow1Click(TObject* Sender);
+  void ListBox1DragOver(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept);
+  void ListBox1EndDrag(TObject* Sender, TObject* Target, int X, int Y);
+  void ZqSoundbuttonClick(TObject* Sender);
+  void ShowallfilesClick(TObject* Sender);
+  void GotoHomepage1Click(TObject* Sender);
+  // Binds the menu items, buttons and events of the paperclip, shows, folder search,
+  // history and rename work.
+  void bindListEvents();
+
+  // ===================================================================
   // Scanner (Unit1_Scanner.cpp)
   // ===================================================================
   // Loads the scanner component, lets the user choose a scanner and starts its dialog.
@@ -893,6 +1034,25 @@ class TForm1 : public TForm {
   void listTreeNode(TTreeNode* Node);
   // A change into or out of full screen is under way (it handles messages meanwhile).
   bool fullScreenChanging_ = false;
+  // The folder search: hits so far, whether to go on, and the folders entered (device,
+  // inode), so that no folder is walked twice.
+  int folderSearchHits_ = 0;
+  bool folderSearchGoOn_ = false;
+  std::vector<std::pair<uint64_t, uint64_t>> folderSearchSeen_;
+  // The programs of the history items P_History1 ... P_History8 ("" for "<none>").
+  std::vector<std::string> historyPrograms_;
+  // The files below a folder whose drag in the folder tree started (FNamesBefore holds
+  // them).
+  bool folderDragCollected_ = false;
+  // The shows tree's pictures: folder, show, selected show, paperclip, shows root.
+  class TImageList* showImages_ = nullptr;
+  // The index of the list entry that holds Path ("" or -1 when none).
+  int listIndexOfPath(const std::string& Path) const;
+  // The files of the selection, without disturbing a copy or cut that waits for its paste.
+  std::vector<std::string> selectedWorkFiles();
+  // In stand-alone mode: the folder tree's folder lies on another drive than the program
+  // (said to the user); true when the command must stop.
+  bool refusedInStandAloneMode();
 };
 
 extern TForm1* Form1;

@@ -135,20 +135,3 @@ bool TForm1::DeleteOneImage(const std::string& FileName) {
   return !FileExists(FileName);
 }
 
-void TForm1::MakePaperclipText() {
-  if (!TreeView1->Visible() || TreeView1->Items()->Count() == 0) return;
-  int count = 0;
-  const std::string list = FAppDir + "paperclip.lst";
-  if (FileExists(list)) {
-    TStringList lines;
-    try {
-      lines.LoadFromFile(list);
-    } catch (const Exception&) {
-      lines.Clear();
-    }
-    for (int i = 0; i < lines.Count(); ++i)
-      if (!lines.Strings(i).empty() && FileExists(lines.Strings(i))) ++count;
-  }
-  TreeView1->Items()->Item(0)->SetText(_("Paperclip") + " (" + IntToStr(count) + ")");
-}
-

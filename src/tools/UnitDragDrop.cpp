@@ -310,18 +310,12 @@ void TDragForm::ZqSpeedButton1Click(TObject* /*Sender*/) {
 }
 
 bool TDragForm::SaveList() {
-  try {
-    ListBox1->Items()->SaveToFile(FListFile);
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-    return false;
-  }
-  if (Form1) {
-    Form1->ListBox1->Items()->Assign(ListBox1->Items());
-    Form1->EmptyAllImages();
-    Form1->ResetListbox1();
-    Form1->MakePaperclipText();
-  }
+  // The main window writes the list: lines of pictures missing now stay in the file.
+  if (!Form1 || !Form1->SaveListInViewOrder(FListFile, ListBox1->Items()->ToVector())) return false;
+  Form1->ListBox1->Items()->Assign(ListBox1->Items());
+  Form1->EmptyAllImages();
+  Form1->ResetListbox1();
+  Form1->MakePaperclipText();
   return true;
 }
 

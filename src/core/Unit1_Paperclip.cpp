@@ -1,0 +1,284 @@
+// The paperclip list: the user's collection of marked pictures from any folders, kept in
+// "paperclip.lst" in the program's data folder. Adding, removing, clearing, a folder tree
+// into it, its count in the shows tree, listing it in place of a folder, and the order
+// the sort tool gives it.
+//
+// The file is never cached: each command reads it, changes the lines and writes it back
+// whole through a temporary file. A line whose picture cannot be found now (a memory
+// card or a share not there) is neither counted nor listed, but no command drops it.
+#include <algorithm>
+#include <unordered_set>
+
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZrkSound.h"
+#include "core/Diversen.h"
+#include "core/PictureLists.h"
+#include "core/Unit1.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "tools/SortUnit.h"
+#include "tools/UnitDragDrop.h"
+
+namespace {
+
+// A list of pictures is text of a line per picture; anything larger is no such list.
+constexpr int64_t kMaxListFileSize = int64_t(64) << 20;
+
+bool IsWaveFile(const std::string& path) { return UpperCase(ExtractFileExt(path)) == ".WAV"; }
+
+}  // namespace
+
+std::string TForm1::PaperclipFile() const { return FAppDir + "paperclip.lst"; }
+
+bool TForm1::LoadListFile(const std::string& FileName, TStringList& Lines) {
+  Lines.Clear();
+  if (!FileExists(FileName)) return true;
+  if (GetFileSizeByName(FileName) > kMaxListFileSize) {
+    ShowMessage(Format(_("%s is too large to be a list of pictures."), {FileName}));
+    return false;
+  }
+  try {
+    Lines.LoadFromFile(FileName);
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return false;
+  }
+  return true;
+}
+
+bool TForm1::SaveListFile(const std::string& FileName, const TStringList& Lines) {
+  try {
+    Lines.SaveToFile(FileName);
+    return true;
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return false;
+  }
+}
+
+int TForm1::ListLineIndexOf(const TStringList& Lines, const std::string& Path) const {
+  return TPathIndex(Lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); })
+      .IndexOf(Path);
+}
+
+bool TForm1::SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries,
+                                 bool AllLinesShown) {
+  TStringList old;
+  if (!LoadListFile(ListFile, old)) return false;
+  const std::vector<std::string> lines = old.ToVector();
+  std::vector<bool> shown(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i)
+    shown[i] = AllLinesShown || (!lines[i].empty() && FileExists(PathFromListLine(lines[i])));
+  TStringList result;
+  result.AddStrings(LinesInViewOrder(
+      lines, shown, Entries, [this](const std::string& line) { return PathFromListLine(line); },
+      [this](const std::string& path) { return ListLineFromPath(path); }));
+  return SaveListFile(ListFile, result);
+}
+
+int TForm1::listIndexOfPath(const std::string& Path) const {
+  if (Path.empty()) return -1;
+  for (int i = 0; i < ListBox1->Count(); ++i)
+    if (ListEntryPath(i) == Path) return i;
+  return -1;
+}
+
+std::vector<std::string> TForm1::selectedWorkFiles() {
+  // A copy or cut waits for its paste with the work list: it stays as it was.
+  const int16_t action = FFileAction;
+  const bool pending = action == 20 || action == 40;
+  const std::vector<std::string> waiting = FWorkFiles->ToVector();
+  FFileAction = 10;
+  FillWorkFileList(false);
+  std::vector<std::string> files = FWorkFiles->ToVector();
+  if (pending) {
+    FWorkFiles->Clear();
+    FWorkFiles->AddStrings(waiting);
+    FFileAction = action;
+  }
+  return files;
+}
+
+bool TForm1::refusedInStandAloneMode() {
+  if (!FUsbMode) return false;
+  const std::string folder = QzDirTree211->SelectedPath();
+  if (IsFullPath(folder) && MountPointOf(folder) == MountPointOf(FAppDir)) return false;
+  ShowMessage(_("Not possible Kivo2 is in USB mode, can only use a file path on current removable drive."));
+  return true;
+}
+
+// ===========================================================================
+// Adding, removing, clearing
+// ===========================================================================
+void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
+  if (refusedInStandAloneMode()) return;
+  const std::vector<std::string> files = selectedWorkFiles();
+  TStringList lines;
+  if (!LoadListFile(PaperclipFile(), lines)) return;
+  const auto toPath = [this](const std::string& line) { return PathFromListLine(line); };
+  TPathIndex index(lines.ToVector(), toPath);
+  int added = 0, present = 0;
+  for (const std::string& file : files) {
+    if (index.IndexOf(file) >= 0) {
+      ++present;
+    } else if (!IsWaveFile(file)) {
+      index.Add(file, lines.Add(ListLineFromPath(file)));
+      ++added;
+    }
+  }
+  if (added > 0) {
+    const std::string shutter = FindNameNoCase(FProgramDir, "shutter.wav");
+    if (!shutter.empty() && FileExists(shutter)) {
+      ZrkSound1->SetSoundFile(shutter);
+      ZrkSound1->Play();
+      ZrkSound1->SetSoundFile(std::string());
+    } else {
+      MessageBeep(MB_ICONASTERISK);
+    }
+  }
+  if (lines.Count() == 0) {
+    ShowMessage(_("No files selected to add to the paperclip."));
+    return;
+  }
+  if (added > 0 && !SaveListFile(PaperclipFile(), lines)) return;
+  if (added > 0 && present == 0)
+    ShowIt(IntToStr(added) + _(" file(s) added to the paperclip."));
+  else if (added > 0)
+    ShowIt(IntToStr(added) + _(" file(s) added to the paperclip.") + " - " + IntToStr(present) +
+           _(" file(s) already in paperclip."));
+  else if (present > 0)
+    ShowIt(IntToStr(present) + _(" file(s) already in paperclip."));
+  MakePaperclipText();
+}
+
+void TForm1::RemovefromPapeclipfile() {
+  const std::vector<std::string> files = selectedWorkFiles();
+  TStringList lines;
+  if (!LoadListFile(PaperclipFile(), lines)) return;
+  TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
+  std::vector<int> gone;
+  for (const std::string& file : files) {
+    if (IsWaveFile(file)) continue;
+    const int line = index.IndexOf(file);
+    if (line < 0) continue;
+    index.Forget(line);
+    gone.push_back(line);
+  }
+  if (gone.empty()) {
+    ShowMessage(_("No files found to remove from the paperclip."));
+    return;
+  }
+  std::sort(gone.rbegin(), gone.rend());
+  for (int line : gone) lines.Delete(line);
+  if (!SaveListFile(PaperclipFile(), lines)) return;
+  ShowIt(IntToStr(int(gone.size())) + _(" file(s) removed from the paperclip."));
+  MakePaperclipText();
+}
+
+void TForm1::Removefilesfrompaperclip1Click(TObject* Sender) {
+  if (TreeView1->Visible())
+    RemovefromshowClick(Sender);
+  else
+    RemovefromPapeclipfile();
+}
+
+void TForm1::M_Clearpaperclip1Click(TObject* /*Sender*/) {
+  const std::string file = PaperclipFile();
+  if (!FileExists(file)) {
+    ShowMessage(_("Paperclip allready empty"));
+    return;
+  }
+  if (TranslatedMessageDialog(_("Remove all files from the papeclip list?"), mtConfirmation,
+                              TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
+    return;
+  if (!ForceDeleteFile(file)) {
+    ShowMessage(Format(_("%s could not be removed."), {file}));
+    return;
+  }
+  if (!TreeView1->Visible()) {
+    ShowMessage(_("All files removed from the paperclip."));
+  } else if (FShowNodeKind == 3) {
+    ListBox1->Clear();
+    EmptyAllImages();
+    FCurrentFile.clear();
+    ResetListbox1();
+  }
+  MakePaperclipText();
+}
+
+void TForm1::TreeToPaperclipClick(TObject* /*Sender*/) {
+  if (refusedInStandAloneMode()) return;
+  const std::string file = PaperclipFile();
+  // Only Yes empties the paperclip; otherwise the pictures join what it holds.
+  if (FileExists(file) &&
+      TranslatedMessageDialog(_("The paperclip is not empty, remove all files from the paperclip list first?"),
+                              mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes &&
+      !ForceDeleteFile(file)) {
+    ShowMessage(Format(_("%s could not be removed."), {file}));
+    return;
+  }
+  HourGlassCursor();
+  Application->ProcessMessages();
+  GetAllFilesFromFolder(QzDirTree211->SelectedPath());
+  RestoreCursor();
+  MakePaperclipText();
+}
+
+// ===========================================================================
+// The paperclip in the shows tree and in the file list
+// ===========================================================================
+void TForm1::MakePaperclipText() {
+  if (!TreeView1->Visible() || TreeView1->Items()->Count() == 0) return;
+  TTreeNode* node = TreeView1->Items()->Item(0);
+  node->SetText(_("Paperclip") + " (0)");
+  if (!FileExists(PaperclipFile())) return;
+  TStringList lines;
+  if (!LoadListFile(PaperclipFile(), lines)) return;
+  int count = 0;
+  for (int i = 0; i < lines.Count(); ++i)
+    if (!lines.StringRef(i).empty() && FileExists(PathFromListLine(lines.StringRef(i)))) ++count;
+  node->SetText(_("Paperclip") + " (" + IntToStr(count) + ")");
+}
+
+void TForm1::ShowPaperclipFiles() {
+  SetCaption("PaperClip");
+  ListBox1->Clear();
+  EmptyAllImages();
+  FCurrentFile.clear();
+  if (FileExists(PaperclipFile())) {
+    HourGlassCursor();
+    if (DragForm) DragForm->FListFile = PaperclipFile();
+    TStringList lines, listed;
+    if (LoadListFile(PaperclipFile(), lines))
+      for (int i = 0; i < lines.Count(); ++i) {
+        const std::string path = PathFromListLine(lines.StringRef(i));
+        if (!lines.StringRef(i).empty() && FileExists(path)) listed.Add(path);
+      }
+    ListBox1->Items()->Assign(&listed);
+    SetListBoxHorzBar(ListBox1);
+    RestoreCursor();
+  }
+  ResetListbox1();
+}
+
+void TForm1::Sorttool1Click(TObject* /*Sender*/) {
+  if (!SortForm) return;
+  SortForm->FFromDragList = false;
+  if (SortForm->ShowModal() != mrOk) return;
+  if (QzDirTree211->Visible()) {
+    FLastPath.clear();
+    setWithQzDirPath(false);
+  }
+  ResetListbox1();
+  if (FShowNodeKind == 3 && TreeView1->Visible()) {
+    // The listed pictures take their new order; lines of missing pictures stay.
+    SaveListInViewOrder(PaperclipFile(), ListBox1->Items()->ToVector());
+    MakePaperclipText();
+  }
+}
