@@ -72,9 +72,14 @@ bool TForm1::SaveListInViewOrder(const std::string& ListFile, const std::vector<
   TStringList old;
   if (!LoadListFile(ListFile, old)) return false;
   const std::vector<std::string> lines = old.ToVector();
+  // A line was shown when its picture exists, or when the view holds it anyway (a
+  // picture that went after the view was filled, or a view of every line).
+  const std::unordered_set<std::string> entries(Entries.begin(), Entries.end());
   std::vector<bool> shown(lines.size());
-  for (size_t i = 0; i < lines.size(); ++i)
-    shown[i] = AllLinesShown || (!lines[i].empty() && FileExists(PathFromListLine(lines[i])));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string path = PathFromListLine(lines[i]);
+    shown[i] = AllLinesShown || (!lines[i].empty() && (entries.count(path) > 0 || FileExists(path)));
+  }
   TStringList result;
   result.AddStrings(LinesInViewOrder(
       lines, shown, Entries, [this](const std::string& line) { return PathFromListLine(line); },

@@ -389,6 +389,11 @@ void TForm1::RemovefromshowClick(TObject* /*Sender*/) {
   }
   if (target.empty() || ListBox1->SelCount() == 0) return;
   std::vector<std::string> remaining;
+  for (int i = 0; i < ListBox1->Count(); ++i)
+    if (!ListBox1->Selected(i)) remaining.push_back(ListBox1->Items()->Strings(i));
+  // The file loses only the removed entries; lines of pictures not listed stay. A file
+  // that cannot be written keeps the list as it is.
+  if (!SaveListInViewOrder(target, remaining, allShown)) return;
   for (int i = ListBox1->Count() - 1; i >= 0; --i) {
     if (!ListBox1->Selected(i)) continue;
     // The thumbnails stand in list order: the entry's one goes with it.
@@ -396,11 +401,7 @@ void TForm1::RemovefromshowClick(TObject* /*Sender*/) {
         dynamic_cast<TPanel*>(FThumbScrollBox->Controls(i)))
       delete FThumbScrollBox->Controls(i);
   }
-  for (int i = 0; i < ListBox1->Count(); ++i)
-    if (!ListBox1->Selected(i)) remaining.push_back(ListBox1->Items()->Strings(i));
   ListBox1->DeleteSelected();
-  // The file loses only the removed entries; lines of pictures not listed stay.
-  SaveListInViewOrder(target, remaining, allShown);
   EmptyAllImages();
   FCurrentFile.clear();
   if (ListBox1->Count() > 0) {

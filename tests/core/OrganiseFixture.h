@@ -26,14 +26,16 @@ class OrganiseTest : public ViewerTest {
     ViewerTest::TearDown();
   }
 
-  // Selects exactly the entries of these names (the list in multi-select mode).
+  // Selects exactly the entries of these names (the list in multi-select mode); letter
+  // case counts ("A.jpg" is not "a.jpg").
   void Select(const std::vector<std::string>& names) {
     Form1->ListBox1->SetMultiSelect(true);
     Form1->ListBox1->ClearSelection();
+    const std::vector<std::string> entries = Form1->ListBox1->Items()->ToVector();
     for (const std::string& name : names) {
-      const int i = Form1->ListBox1->Items()->IndexOf(name);
-      ASSERT_GE(i, 0) << name;
-      Form1->ListBox1->SetSelected(i, true);
+      const auto it = std::find(entries.begin(), entries.end(), name);
+      ASSERT_NE(it, entries.end()) << name;
+      Form1->ListBox1->SetSelected(int(it - entries.begin()), true);
     }
   }
 };

@@ -1,0 +1,263 @@
+// The paperclip list with real files: adding (each picture once, voice memos never),
+// removing, clearing, a folder tree into it (kept unless the user empties it first, links
+// to folders not followed), its count and listing in the shows tree, a new order and
+// removals made in a view that keep the lines of missing pictures, files written by
+// older versions and on another machine, and writes that fail (ENOSPC, EIO, EACCES)
+// leaving the old list byte for byte.
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "ListsFixture.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Unit1.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "tools/UnitDragDrop.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& file) {
+  std::vector<std::string> lines;
+  const std::string text = testsupport::ReadFile(file);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+}  // namespace
+
+class PaperclipTest : public ListsTest {
+ protected:
+  // The shows tree, which lists the paperclip first.
+  void OpenShowsTree() {
+    Form1->M_OpenShow->Click();
+    ASSERT_TRUE(Form1->TreeView1->Visible());
+  }
+};
+
+TEST_F(PaperclipTest, AddingTakesEachPictureOnceLeavesVoiceMemosOutAndSaysWhatHappened) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "A.jpg", "memo.wav"}) MakeFile(folder_ + name, name);
+  StartIn(folder_, {"\"ShowAllFiles\"=dword:00000001"});
+  // Only voice memos selected and no paperclip yet: nothing to add, no file.
+  Select({"memo.wav"});
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->M_Addfilestopapercli1->Click();
+  EXPECT_EQ(LastMessage(), "No files selected to add to the paperclip.");
+  EXPECT_FALSE(fs::exists(Paperclip()));
+
+  Select({"a.jpg", "b.jpg", "memo.wav"});
+  Form1->M_Addfilestopapercli1->Click();
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "a.jpg", folder_ + "b.jpg"}));
+  EXPECT_EQ(Panel(), "2 file(s) added to the paperclip.");
+
+  // One new and one held: one message names both.
+  Select({"a.jpg", "c.jpg"});
+  Form1->AddToPaperclip->Click();
+  EXPECT_EQ(Panel(), "1 file(s) added to the paperclip. - 1 file(s) already in paperclip.");
+  Select({"b.jpg"});
+  Form1->Zq_Paperclip->Click();
+  EXPECT_EQ(Panel(), "1 file(s) already in paperclip.");
+  // On Linux A.jpg is another file than a.jpg.
+  Select({"A.jpg"});
+  Form1->M_Addfilestopapercli1->Click();
+  EXPECT_EQ(Lines(Paperclip()),
+            (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg", folder_ + "c.jpg", folder_ + "A.jpg"}));
+  // A copy or cut waiting for its paste keeps its files.
+  Select({"c.jpg"});
+  Form1->CopyFiles1->Click();
+  Select({"b.jpg"});
+  Form1->M_Addfilestopapercli1->Click();
+  EXPECT_EQ(Form1->FWorkFiles->ToVector(), std::vector<std::string>{folder_ + "c.jpg"});
+  EXPECT_EQ(Form1->FFileAction, 20);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(PaperclipTest, RemovingTakesTheSelectedLinesOnlyAndClearingAsksFirst) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) MakeFile(folder_ + name, name);
+  StartIn();
+  const std::string missing = testsupport::TempPath("card") + "/gone.jpg";
+  testsupport::WriteFile(Paperclip(), ListText({missing, folder_ + "a.jpg", folder_ + "b.jpg", folder_ + "c.jpg"}));
+  Select({"b.jpg", "c.jpg"});
+  Form1->Removefilesfrompaperclip1->Click();
+  EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{missing, folder_ + "a.jpg"}));
+  EXPECT_EQ(Panel(), "2 file(s) removed from the paperclip.");
+  const std::string before = testsupport::ReadFile(Paperclip());
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->Removefilesfrompaperclip1->Click();
+  EXPECT_EQ(LastMessage(), "No files found to remove from the paperclip.");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), before);
+
+  // Clearing: No keeps the list, Yes empties it, an empty paperclip is said so at once.
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  Form1->M_Clearpaperclip1->Click();
+  EXPECT_EQ(LastMessage(), "Remove all files from the papeclip list?");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), before);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->M_Clearpaperclip1->Click();
+  EXPECT_EQ(LastMessage(), "All files removed from the paperclip.");
+  EXPECT_FALSE(fs::exists(Paperclip()));
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->M_Clearpaperclip1->Click();
+  EXPECT_EQ(LastMessage(), "Paperclip allready empty");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(PaperclipTest, AFolderTreeJoinsThePaperclipUnlessTheUserEmptiesItFirst) {
+  for (const char* name : {"a.jpg", "b.png", "notes.txt", "sub/c.jpg", "sub/deeper/d.gif"})
+    MakeFile(folder_ + name, name);
+  // A link back to the top would make an endless walk.
+  fs::create_directory_symlink(folder_, folder_ + "sub/loop");
+  StartIn();
+  const std::string missing = testsupport::TempPath("card") + "/gone.jpg";
+  const std::string other = testsupport::TempPath("elsewhere") + "/x.jpg";
+  MakeFile(other, "x");
+  const std::string old = ListText({missing, other, folder_ + "a.jpg"});
+  testsupport::WriteFile(Paperclip(), old);
+  const std::set<std::string> tree{folder_ + "a.jpg", folder_ + "b.png", folder_ + "sub/c.jpg",
+                                   folder_ + "sub/deeper/d.gif"};
+
+  // No: the tree's pictures follow what the paperclip holds, a picture once.
+  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->TreeToPaperclip->Click();
+  EXPECT_EQ(Messages().front(), "The paperclip is not empty, remove all files from the paperclip list first?");
+  std::vector<std::string> lines = Lines(Paperclip());
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
+            (std::vector<std::string>{missing, other, folder_ + "a.jpg"}));
+  std::set<std::string> added(lines.begin() + 3, lines.end());
+  added.insert(folder_ + "a.jpg");
+  EXPECT_EQ(added, tree);
+
+  // Yes: the tree's pictures alone.
+  ModalResponder::Reset();
+  ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->TreeToPaperclip->Click();
+  lines = Lines(Paperclip());
+  EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), tree);
+  EXPECT_EQ(lines.size(), tree.size());
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(PaperclipTest, TheTreeCountsAndListsTheExistingPicturesAndEveryViewKeepsTheMissingLines) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) MakeFile(folder_ + name, name);
+  StartIn();
+  const std::string m1 = testsupport::TempPath("card") + "/one.jpg", m2 = testsupport::TempPath("card") + "/two.jpg";
+  testsupport::WriteFile(Paperclip(),
+                         ListText({folder_ + "a.jpg", m1, folder_ + "b.jpg", folder_ + "c.jpg", m2}));
+  OpenShowsTree();
+  EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (3)");
+  EXPECT_EQ(Form1->FShowNodeKind, 3);
+  EXPECT_EQ(Form1->Caption(), "PaperClip");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg", folder_ + "c.jpg"}));
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "a.jpg");
+
+  // The manual-order window's new order: the missing pictures keep their places.
+  DragForm->ListBox1->Clear();
+  for (const char* name : {"c.jpg", "a.jpg", "b.jpg"}) DragForm->ListBox1->Items()->Add(folder_ + name);
+  ASSERT_EQ(DragForm->FListFile, Paperclip());
+  ASSERT_TRUE(DragForm->SaveList());
+  EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{folder_ + "c.jpg", m1, folder_ + "a.jpg",
+                                                          folder_ + "b.jpg", m2}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "c.jpg", folder_ + "a.jpg", folder_ + "b.jpg"}));
+
+  // Removing entries in the listed paperclip takes out only those.
+  Select({folder_ + "a.jpg"});
+  Form1->Removefilesfrompaperclip1->Click();
+  EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{folder_ + "c.jpg", m1, folder_ + "b.jpg", m2}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "c.jpg", folder_ + "b.jpg"}));
+  EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (2)");
+  // Every listed picture removed: the lines of the missing ones are left.
+  Form1->Selectall1->Click();
+  Form1->Removefromshow->Click();
+  EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{m1, m2}));
+  EXPECT_EQ(Form1->ListBox1->Count(), 0);
+  EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (0)");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(PaperclipTest, FilesOfOlderVersionsAndOfTheStandAloneCopyOnAnotherMachineAreRead) {
+  MakeFile(folder_ + "café.jpg", "c");
+  MakeFile(folder_ + "b.jpg", "b");
+  StartIn();
+  // Line feeds only, a blank line, a name in the Windows code page.
+  testsupport::WriteFile(Paperclip(), folder_ + "caf\xE9.jpg\n\n" + folder_ + "b.jpg\n");
+  OpenShowsTree();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "café.jpg", folder_ + "b.jpg"}));
+  EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (2)");
+}
+
+TEST_F(PaperclipTest, StandAloneLinesNameThePicturesOnTheProgramsDrive) {
+  testsupport::WriteFile(ProgramFolder() + "usb_drive.on", "");
+  testsupport::WriteFile(ProgramFolder() + "Kivo2_usb.ini", "[U3]\r\nVersion=" + std::to_string(ThisBuild()) + "\r\n");
+  MakeFile(folder_ + "a.jpg", "a");
+  MakeFile(folder_ + "b.jpg", "b");
+  StartIn();
+  ASSERT_EQ(Form1->FAppDir, ProgramFolder());
+  Form1->QzDirTree211->OpenPath(folder_);
+  const std::string root = MountPointOf(folder_);
+  std::string windows = folder_.substr(root == "/" ? 1 : root.size() + 1);
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  // Written on another machine, where the stick was drive E.
+  testsupport::WriteFile(Paperclip(), "E:\\" + windows + "a.jpg\r\n");
+  Select({"a.jpg", "b.jpg"});
+  Form1->M_Addfilestopapercli1->Click();
+  EXPECT_EQ(Panel(), "1 file(s) added to the paperclip. - 1 file(s) already in paperclip.");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), "E:\\" + windows + "a.jpg\r\nX:\\" + windows + "b.jpg\r\n");
+  OpenShowsTree();
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg"}));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(PaperclipTest, AWriteThatFailsLeavesThePaperclipAsItWasAndSaysSo) {
+  for (const char* name : {"a.jpg", "b.jpg"}) MakeFile(folder_ + name, name);
+  StartIn();
+  MakeFile(Paperclip(), ListText({folder_ + "a.jpg"}));
+  for (auto [op, error] : std::vector<std::pair<TFileFaultOp, int>>{
+           {TFileFaultOp::Write, ENOSPC}, {TFileFaultOp::Rename, EIO}, {TFileFaultOp::Open, EACCES}}) {
+    TFileFaultScope fault(op, error, "paperclip.lst", 0, -1);
+    Select({"b.jpg"});
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->M_Addfilestopapercli1->Click();
+    EXPECT_GT(fault.Hits(), 0) << error;
+    EXPECT_TRUE(Intact(Paperclip())) << error;
+    EXPECT_NE(LastMessage().find(Paperclip()), std::string::npos) << LastMessage();
+    EXPECT_NE(Panel(), "1 file(s) added to the paperclip.") << error;
+  }
+  // A clear whose removal fails keeps the list.
+  {
+    TFileFaultScope fault(TFileFaultOp::Unlink, EACCES, "paperclip.lst", 0, -1);
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->M_Clearpaperclip1->Click();
+    EXPECT_EQ(LastMessage(), Paperclip() + " could not be removed.");
+    EXPECT_TRUE(Intact(Paperclip()));
+  }
+  // A folder only root may change, for an ordinary user.
+  chmod(Form1->FAppDir.c_str(), 0555);
+  {
+    testsupport::ActingAsOrdinaryUser user;
+    Select({"b.jpg"});
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->M_Addfilestopapercli1->Click();
+  }
+  chmod(Form1->FAppDir.c_str(), 0755);
+  EXPECT_TRUE(Intact(Paperclip()));
+  // No temporary file is left behind.
+  for (const std::string& name : FolderEntries(Form1->FAppDir))
+    EXPECT_EQ(name.find(".paperclip.lst."), std::string::npos) << name;
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
