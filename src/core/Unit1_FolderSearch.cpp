@@ -149,11 +149,12 @@ void TForm1::UpdateHistorylist(const std::string& Program) {
   const std::string file = FAppDir + "historyprogs.lst";
   TStringList old, lines;
   lines.Add(ListLineFromPath(Program));
-  if (LoadListFile(file, old))
-    for (int i = 0; i < old.Count() && lines.Count() < kHistoryItems; ++i) {
-      const std::string& line = old.StringRef(i);
-      if (!line.empty() && PathFromListLine(line) != Program) lines.Add(line);
-    }
+  // A history that cannot be read is not written over.
+  if (!LoadListFile(file, old)) return;
+  for (int i = 0; i < old.Count() && lines.Count() < kHistoryItems; ++i) {
+    const std::string& line = old.StringRef(i);
+    if (!line.empty() && PathFromListLine(line) != Program) lines.Add(line);
+  }
   SaveListFile(file, lines);
   FillHistory();
 }

@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
 #include <unordered_map>
 
@@ -85,14 +84,10 @@ TDateTime PhotoDate(const std::string& fileName) {
   try {
     TimgData data;
     if (!data.ReadFileMetadata(fileName) || !data.HasExif() || !data.ImageInfo) return 0;
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    TDateTime value = 0;
-    if (std::sscanf(data.ImageInfo->DateTime.c_str(), "%d:%d:%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) == 6 &&
-        TryEncodeDateTime(y, mo, d, h, mi, s, 0, value))
-      return value;
+    return data.ImageInfo->PhotoDateTime();
   } catch (const std::exception&) {
+    return 0;
   }
-  return 0;
 }
 
 // The names, each on a line of its own.
