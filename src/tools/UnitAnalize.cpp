@@ -285,7 +285,12 @@ void TFormAnalize::FormShow(TObject* /*Sender*/) {
   for (TZqSpeedButton* b : {ZqSaveDate, ZqSpeedButton5, ZqSpeedButton6, ZqSpeedButton7}) b->SetEnabled(false);
   PanelMakeModel->SetVisible(Cb_Custom->Checked());
   SpinEdit1->SetEnabled(ChBoxSteps->Checked());
-  if (Form1) ChB_Subs->SetChecked(Form1->FAnalizeSubs);
+  if (Form1) {
+    ChB_Subs->SetChecked(Form1->FAnalizeSubs);
+    // The lens pair the main window keeps, when the window was opened without it.
+    if (Edit1->Text().empty()) Edit1->SetText(UseLocaleDecimalSeparator(Form1->FDigiFactor));
+    if (Edit2->Text().empty()) Edit2->SetText(UseLocaleDecimalSeparator(Form1->FFilmFactor));
+  }
   ComboBoxValueChange(this);
   PageControl1Change(this);
   FLoading = false;
@@ -615,7 +620,10 @@ void TFormAnalize::pathListClick() {
 }
 
 void TFormAnalize::SearchForText_AndSelect(TRichEdit* RichEdit, const std::string& Text, int StartPosition) {
-  const std::string all = RichEdit->Text();
+  // The text as the window counts its characters: lines joined by one line break.
+  std::string all;
+  TStrings* lines = RichEdit->Lines();
+  for (int i = 0; i < lines->Count(); ++i) all += (i ? "\n" : "") + lines->Strings(i);
   // The byte offset of the start position.
   size_t from = 0;
   for (int chars = 0; from < all.size() && chars < StartPosition; ++chars) {
