@@ -3,6 +3,8 @@
 // the one conversion of raw metadata bytes.
 #include "metadata/ExifFacade.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -87,10 +89,26 @@ TExifFacade::TExifFacade() : ExifData(std::make_unique<TimgData>(255)) {}
 
 TExifFacade::~TExifFacade() = default;
 
+bool TExifFacade::StampOf(const std::string& FileName, FileStamp& stamp) {
+  struct stat st;
+  if (stat(FileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  stamp = {FileName, int64_t(st.st_dev), int64_t(st.st_ino), int64_t(st.st_size),
+           int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+  return true;
+}
+
 bool TExifFacade::ReadExif(const std::string& FileName) {
+  // Several questions about one file in a row (a scan asks four to six) read it once,
+  // as long as the record still holds that file and the file did not change since.
+  FileStamp stamp;
+  const bool known = StampOf(FileName, stamp);
+  if (known && stamp == readStamp_ && ExifData->FileName == FileName && ExifData->ReadMode == 255)
+    return readResult_;
   ExifData->ReadMode = 255;
   ExifData->ReadFileMetadata(FileName);
-  return ExifData->HasMetadata() && ExifData->HasExif() && ExifData->ImageInfo;
+  readResult_ = ExifData->HasMetadata() && ExifData->HasExif() && ExifData->ImageInfo;
+  readStamp_ = known ? stamp : FileStamp();
+  return readResult_;
 }
 
 std::string TExifFacade::Value(const std::string& Name) const {

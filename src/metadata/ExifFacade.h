@@ -73,6 +73,18 @@ class TExifFacade {
   bool ReadExif(const std::string& FileName);
   // The value text of a tag of the file read last; empty when none.
   std::string Value(const std::string& Name) const;
+
+ private:
+  // The file the record was read from by ReadExif, as it was then (device, inode, size,
+  // change time): asked again about that unchanged file, ReadExif answers from the record.
+  struct FileStamp {
+    std::string name;
+    int64_t device = 0, inode = 0, size = -1, changed = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  static bool StampOf(const std::string& FileName, FileStamp& stamp);
+  FileStamp readStamp_;
+  bool readResult_ = false;
 };
 
 // Helpers of the number texts the facade and the window share.

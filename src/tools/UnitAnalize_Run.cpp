@@ -126,6 +126,18 @@ int CompareFractionStrings(const std::string& a, const std::string& b) {
 
 using namespace shotgraph;
 
+namespace {
+
+// Moves a progress bar on when the move shows (a whole percent), so a long list does
+// not repaint the bar for every item.
+void Advance(TProgressBar* bar, int position) {
+  const int64_t span = std::max(1, bar->Max() - bar->Min());
+  if ((int64_t(position) * 100 / span) != (int64_t(bar->Position()) * 100 / span) || position >= bar->Max())
+    bar->SetPosition(position);
+}
+
+}  // namespace
+
 // What one run gathers; the settings it reads are fixed when it starts.
 struct TFormAnalize::Run {
   std::string folder;
@@ -256,7 +268,7 @@ void TFormAnalize::ScanFolder(Run& run, std::string Folder) {
       }
       ++FAnalysedFiles;
     }
-    if (single) ProgrBarCollect->SetPosition(++done);
+    if (single) Advance(ProgrBarCollect, ++done);
     // The queue runs after each file, so Stop, Esc and closing are served within a folder too.
     if (!pump()) return;
   }
@@ -278,10 +290,7 @@ bool TFormAnalize::PlotList(Run& run, std::vector<std::string>& list, TChartSeri
       counts.push_back(0);
     }
     ++counts[size_t(at->second)];
-    if (focal) {
-      ProgrBarAnalyse->SetPosition(int(i) + 1);
-      ProgrBarAnalyse->Repaint();
-    }
+    if (focal) Advance(ProgrBarAnalyse, int(i) + 1);
   }
   for (int i = 0; i < FValueList->Count(); ++i) {
     const std::string key = FValueList->Strings(i);
@@ -292,12 +301,13 @@ bool TFormAnalize::PlotList(Run& run, std::vector<std::string>& list, TChartSeri
     } else {
       series->Add(counts[size_t(i)], StripChar(key, '_'), clTeeColor);
     }
-    Application->ProcessMessages();
-    // Only closing ends the plotting; a stop request lets what was gathered be drawn.
-    if (Application->Terminated() || FClosedDuringRun) {
-      run.closing = true;
-      return false;
-    }
+  }
+  // The queue runs once the series is drawn; only closing ends the plotting, a stop
+  // request lets what was gathered be drawn.
+  Application->ProcessMessages();
+  if (Application->Terminated() || FClosedDuringRun) {
+    run.closing = true;
+    return false;
   }
   return true;
 }

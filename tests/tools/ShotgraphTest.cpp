@@ -27,6 +27,7 @@
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/services/Charts.h"
+#include "metadata/windows/ExifInfoUnit2.h"
 #include "tools/UnitAnalize.h"
 
 namespace fs = std::filesystem;
@@ -552,4 +553,21 @@ TEST_F(ShotgraphTest, TheLensListEditorWritesTheListWholeOrNotAtAll) {
   EXPECT_EQ(saved.Text(), defaults.Text());
   EXPECT_GE(Form1->FEquivalentList->Count(), 4);
   EXPECT_EQ(FormAnalize->PageControl1->ActivePage(), FormAnalize->TabSheet1);
+}
+
+TEST_F(ShotgraphTest, QuestionsAboutOneFileReadItOnceAndFollowItsChanges) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  shots::WriteShots(folder_, {{"one.jpg", {"-ISO=100", "-FNumber=4"}}, {"two.jpg", {"-ISO=800"}}});
+  const std::string one = folder_ + "/one.jpg", two = folder_ + "/two.jpg";
+  EXPECT_EQ(ExifInfoForm->Get_ISO_NR(one), 100);
+  std::string aperture;
+  ExifInfoForm->Get_Aperture(one, aperture);
+  EXPECT_EQ(aperture, "F4.0");
+  // The file rewritten in between: the next question reads it again.
+  ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-ISO=400", one}).exitCode, 0);
+  EXPECT_EQ(ExifInfoForm->Get_ISO_NR(one), 400);
+  // The record read for another file by the window itself is not taken for the first.
+  ExifInfoForm->ExifData->ReadFileMetadata(two);
+  EXPECT_EQ(ExifInfoForm->Get_ISO_NR(one), 400);
+  EXPECT_EQ(ExifInfoForm->Get_ISO_NR(two), 800);
 }
