@@ -36,7 +36,7 @@ int CharCount(const std::string& text) {
 
 TChart* NewChart(TFormAnalize* form, TWinControl* parent, const char* name, const std::string& title) {
   auto* chart = NewControl<TChart>(form, parent, name, 0, 0, 300, 200);
-  chart->SetTitleText(title);
+  chart->SetTitleText(_(title));
   chart->SetLeftAxisTitle(_("times used"));
   return chart;
 }
@@ -305,9 +305,12 @@ void TFormAnalize::FormShow(TObject* /*Sender*/) {
 void TFormAnalize::FormActivate(TObject* /*Sender*/) {
   StatusBar1->SetSimpleText(
       _("Zoom in = drag L-mouse button to right, zoom out drag to left - Pan = drag with R-mouse button"));
-  SetHintText(Edit1, _("Enter lens length of the digital camera\r\nFor example 7") + std::string(1, DecimalSeparator()) +
-                         _("2\r\nSee the f number on the lens or documentation of the camera."));
-  SetHintText(Edit2, _("Enter equivalent for the lens length\r\nFor example 38\r\nSee documentation of the camera."));
+  const std::string crlf = "\r\n";
+  SetHintText(Edit1, _("Enter lens length of the digital camera") + crlf + _("For example 7") +
+                         std::string(1, DecimalSeparator()) + "2" + crlf +
+                         _("See the f number on the lens or documentation of the camera."));
+  SetHintText(Edit2, _("Enter equivalent for the lens length") + crlf + _("For example 38") + crlf +
+                         _("See documentation of the camera."));
   if (Ch_AlwaysCalc->Checked()) {
     const std::string lineBreak = "\n\r";
     const int answer = TranslatedMessageDialog(
