@@ -224,6 +224,8 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
   OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
+  // The grid follows the overview's own size, which the layout settles after the form's.
+  PanelOverview->OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   StartAnalizing->OnClick = [this](TObject* Sender) { StartAnalizingClick(Sender); };
   StopAnalizing->OnClick = [this](TObject* Sender) { StopAnalizingClick(Sender); };

@@ -289,6 +289,8 @@ TChart::Layout TChart::layout(TCanvas& canvas, const TRect& rect) {
   if (!leftAxisTitle_.empty()) left += th + 4;
   const int plotHeightGuess = std::max(10, bottom - top);
   l.tickStep = NiceStep(l.y.max - l.y.min, std::max(1, plotHeightGuess / (th * 3)));
+  // Counts are whole numbers: the unzoomed axis steps by whole numbers too.
+  if (!ownRanges_ && l.y.max - l.y.min >= 2) l.tickStep = std::max(l.tickStep, 1.0);
   int labelWidth = 0;
   for (double v = std::ceil(l.y.min / l.tickStep) * l.tickStep; v <= l.y.max + l.tickStep * 1e-9; v += l.tickStep)
     labelWidth = std::max(labelWidth, canvas.TextWidth(NumberText(std::abs(v) < l.tickStep * 1e-9 ? 0 : v)));
