@@ -220,6 +220,8 @@ class TFormAnalize : public TForm {
   void cleanUpAfterClose();
   void pathListClick();
   void updateZoomButtons();
+  // Opens the editor with a list file's lines (none: empty); false (editor at rest) when it cannot be read.
+  bool beginEditing(const std::string& file);
   // The lens list file and the shipped default list.
   std::string equivalentFile() const;
   std::string defaultEquivalentFile() const;

@@ -39,21 +39,20 @@ std::string TFormAnalize::defaultEquivalentFile() const {
   return Form1 ? FindNameNoCase(Form1->FProgramDir, "cam_equivalent.kv2") : std::string();
 }
 
+bool TFormAnalize::beginEditing(const std::string& file) {
+  Memo1->Clear();
+  Memo1->SetEnabled(true);
+  Memo1->SetColor(clWindow);
+  if (file.empty() || LoadList(Memo1, file)) return true;
+  ZqButton3Click(this);
+  return false;
+}
+
 void TFormAnalize::ZqButton1Click(TObject* /*Sender*/) {
   const std::string path = equivalentFile();
   Memo1->Font()->SetColor(clWindowText);
-  if (FileExists(path)) {
-    Memo1->Clear();
-    Memo1->SetEnabled(true);
-    Memo1->SetColor(clWindow);
-    if (!LoadList(Memo1, path)) {
-      ZqButton3Click(this);
-      return;
-    }
-  } else {
-    Memo1->Clear();
-    Memo1->SetEnabled(true);
-    Memo1->SetColor(clWindow);
+  if (!beginEditing(FileExists(path) ? path : std::string())) return;
+  if (!FileExists(path)) {
     Memo1->Lines()->Add(_("; Lines started with a semicolon (;) are ignored bij Shotgraph"));
     Memo1->Lines()->Add(_("; See the help how to add cameras without 35mm information in the exif."));
   }
@@ -102,13 +101,7 @@ void TFormAnalize::ZqButton3Click(TObject* /*Sender*/) {
 void TFormAnalize::ZqButton4Click(TObject* /*Sender*/) {
   const std::string defaults = defaultEquivalentFile();
   if (defaults.empty()) return;
-  Memo1->Clear();
-  Memo1->SetEnabled(true);
-  Memo1->SetColor(clWindow);
-  if (!LoadList(Memo1, defaults)) {
-    ZqButton3Click(this);
-    return;
-  }
+  if (!beginEditing(defaults)) return;
   ZqButton1->SetEnabled(true);
   ZqButton2->SetEnabled(true);
   ZqButton3->SetEnabled(true);

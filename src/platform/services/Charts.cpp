@@ -184,8 +184,8 @@ TChart::TChart(TComponent* AOwner) : TCustomControl(AOwner) {
 
 TChart::~TChart() { DetachEvents(); }
 
-TBarSeries* TChart::AddBarSeries(const std::string& title) {
-  auto* s = new TBarSeries(this);
+template <class S>
+S* TChart::addSeries(S* s, const std::string& title) {
   s->color_ = kSeriesColors[series_.size() % std::size(kSeriesColors)];
   s->title_ = title;
   series_.emplace_back(s);
@@ -193,14 +193,9 @@ TBarSeries* TChart::AddBarSeries(const std::string& title) {
   return s;
 }
 
-TLineSeries* TChart::AddLineSeries(const std::string& title) {
-  auto* s = new TLineSeries(this);
-  s->color_ = kSeriesColors[series_.size() % std::size(kSeriesColors)];
-  s->title_ = title;
-  series_.emplace_back(s);
-  Changed();
-  return s;
-}
+TBarSeries* TChart::AddBarSeries(const std::string& title) { return addSeries(new TBarSeries(this), title); }
+
+TLineSeries* TChart::AddLineSeries(const std::string& title) { return addSeries(new TLineSeries(this), title); }
 
 TChartSeries* TChart::Series(int index) const {
   if (index < 0 || index >= SeriesCount()) throw EListError(Format(_("List index out of bounds (%d)"), {index}));

@@ -193,6 +193,9 @@ class TChart : public TCustomControl {
     double min = 0, max = 1;
   };
   struct Layout;
+  // Takes a new series into the chart with its colour by place and its title.
+  template <class S>
+  S* addSeries(S* s, const std::string& title);
   Layout layout(TCanvas& canvas, const TRect& rect);
   // The ranges shown now: the automatic ones, or those zooming and panning left.
   void viewRanges(Range& x, Range& y) const;
