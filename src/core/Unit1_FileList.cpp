@@ -63,7 +63,10 @@ void TForm1::setWithQzDirPath(bool NoFill) {
   Label3->SetCaption(FStartNode ? FStartNode->Text() : std::string());
   Label10->SetCaption(FAppDir);
   SetCaptionPath(path);
-  if (FormAnalize && FormAnalize->Visible()) FormAnalize->SetCaption(_("Exif analize: ") + path);
+  if (FormAnalize && FormAnalize->Visible()) {
+    FormAnalize->SetCaption(_("Exif analize: ") + path);
+    FormAnalize->setButtonstate();
+  }
   if (FormGetcard && FormGetcard->Visible()) {
     FormGetcard->StaticText2->SetCaption(path);
     FormGetcard->StaticText2->SetColor(TColor(0x00FFFF));

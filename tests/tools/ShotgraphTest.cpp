@@ -174,6 +174,12 @@ TEST_F(ShotgraphTest, CountsPerValueMatchExiftoolOverTheFolderAndItsSubFolders) 
   EXPECT_TRUE(FormAnalize->StartAnalizing->Visible());
   EXPECT_FALSE(FormAnalize->StopAnalizing->Visible());
   EXPECT_EQ(FormAnalize->StatusBar1->SimpleText(), "Files analyzed: 10 out of total: 11");
+  // A complete run marks the charts up to date; another folder in the main window marks
+  // them out of date again.
+  EXPECT_EQ(FormAnalize->StatusPanel->Color(), TColor(0xC0DCC0));
+  Form1->setWithQzDirPath(true);
+  EXPECT_EQ(FormAnalize->StatusPanel->Color(), TColor(0xCBDCED));
+  EXPECT_EQ(FormAnalize->Caption(), "Exif analize: " + folder_ + "/");
 
   FormAnalize->ChB_Subs->SetChecked(true);
   Scan(folder_);
@@ -366,6 +372,8 @@ TEST_F(ShotgraphTest, StopDuringTheFirstFolderStillPlotsWhatWasGathered) {
   ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
   EXPECT_EQ(FormAnalize->BarSeries1->YValue(0), FormAnalize->FAnalysedFiles);
   EXPECT_TRUE(FormAnalize->StartAnalizing->Visible());
+  // A stopped run leaves the charts marked out of date.
+  EXPECT_EQ(FormAnalize->StatusPanel->Color(), TColor(0xCBDCED));
 }
 
 TEST_F(ShotgraphTest, ClosingTheWindowOrTheProgramDuringARunEndsItQuietly) {
