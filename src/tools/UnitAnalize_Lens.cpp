@@ -23,7 +23,7 @@ bool LoadList(TMemo* memo, const std::string& file) {
     if (GetFileSizeByName(file) > kMaxListSize) throw EReadError(Format(_("Cannot read file %s"), {file}));
     TStringList lines;
     lines.LoadFromFile(file);
-    memo->Lines()->Assign(lines);
+    memo->Lines()->SetText(lines.Text());
     return true;
   } catch (const Exception& e) {
     ShowMessage(e.Message());

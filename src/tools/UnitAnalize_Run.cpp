@@ -2,6 +2,7 @@
 // for its focal length, ISO number, aperture and shutter time; each value becomes a
 // text key; the keys are counted and charted, and the files are listed per value.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <map>
 
@@ -128,12 +129,17 @@ using namespace shotgraph;
 
 namespace {
 
-// Moves a progress bar on when the move shows (a whole percent), so a long list does
-// not repaint the bar for every item.
+// Moves a progress bar on when the move shows (a whole percent) and the bar was last
+// moved a moment ago, so a fast scan does not spend its time repainting the bar.
 void Advance(TProgressBar* bar, int position) {
+  static auto last = std::chrono::steady_clock::time_point();
+  const auto now = std::chrono::steady_clock::now();
   const int64_t span = std::max(1, bar->Max() - bar->Min());
-  if ((int64_t(position) * 100 / span) != (int64_t(bar->Position()) * 100 / span) || position >= bar->Max())
+  const bool shows = (int64_t(position) * 100 / span) != (int64_t(bar->Position()) * 100 / span);
+  if (position >= bar->Max() || (shows && now - last >= std::chrono::milliseconds(40))) {
     bar->SetPosition(position);
+    last = now;
+  }
 }
 
 }  // namespace
@@ -341,7 +347,8 @@ void TFormAnalize::showPathList(Run& run) {
     lines.Add(line);
     FLinePaths.push_back(path);
   }
-  RichEdit1->Lines()->Assign(lines);
+  // The whole text at once: one layout of the list instead of one per line.
+  RichEdit1->Lines()->SetText(lines.Text());
   Zq_SaveRichedit->SetEnabled(true);
   try {
     lines.SaveToFile(Form1->FAppDir + "fp_debug.txt");
