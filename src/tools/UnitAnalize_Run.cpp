@@ -415,7 +415,10 @@ void TFormAnalize::StartAnalizingClick(TObject* /*Sender*/) {
     StopAnalizing->SetVisible(true);
     FAnalysedFiles = 0;
     try {
-      if (pump()) {
+      // The queue runs once before the scan; a stop asked for now ends it after the
+      // first picture, closing before any.
+      pump();
+      if (!Application->Terminated() && !FClosedDuringRun) {
         if (ChB_Subs->Checked()) {
           TStringList tree;
           ListFolderTree(run.folder, tree);

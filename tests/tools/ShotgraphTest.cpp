@@ -159,6 +159,14 @@ class ShotgraphTest : public ToolWindowTest {
     }
   }
 
+  // kMany copies of one picture tagged by exiftool: a scan long enough to be stopped.
+  static constexpr int kMany = 400;
+  void ManyShots(const std::vector<std::string>& tags) {
+    shots::WriteShots(folder_, {{"s000.jpg", tags}});
+    for (int i = 1; i < kMany; ++i)
+      fs::copy_file(folder_ + "/s000.jpg", folder_ + "/s" + std::to_string(1000 + i) + ".jpg");
+  }
+
   std::string folder_;
 };
 
@@ -352,14 +360,12 @@ TEST_F(ShotgraphTest, KeysAndOrdersOfTheRun) {
 
 TEST_F(ShotgraphTest, StopDuringTheFirstFolderStillPlotsWhatWasGathered) {
   KIVO2_REQUIRE_TOOL("exiftool");
-  std::vector<Shot> many;
-  for (int i = 0; i < 60; ++i) many.push_back({"s" + std::to_string(100 + i) + ".jpg", {"-FocalLength=50", "-ISO=200"}});
-  shots::WriteShots(folder_, many);
+  ManyShots({"-FocalLength=50", "-ISO=200"});
   TTimer timer(nullptr);
   int ticks = 0;
   timer.SetInterval(1);
   timer.OnTimer = [&](TObject*) {
-    if (++ticks == 3) FormAnalize->StopAnalizing->Click();
+    if (++ticks == 1) FormAnalize->StopAnalizing->Click();
   };
   timer.SetEnabled(true);
   ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
@@ -368,7 +374,7 @@ TEST_F(ShotgraphTest, StopDuringTheFirstFolderStillPlotsWhatWasGathered) {
   ASSERT_FALSE(ModalResponder::History().empty());
   EXPECT_EQ(ModalResponder::History().back().text, "Plot interrupted, graph not complete.");
   EXPECT_GT(FormAnalize->FAnalysedFiles, 0);
-  EXPECT_LT(FormAnalize->FAnalysedFiles, 60);
+  EXPECT_LT(FormAnalize->FAnalysedFiles, kMany);
   ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
   EXPECT_EQ(FormAnalize->BarSeries1->YValue(0), FormAnalize->FAnalysedFiles);
   EXPECT_TRUE(FormAnalize->StartAnalizing->Visible());
@@ -378,14 +384,12 @@ TEST_F(ShotgraphTest, StopDuringTheFirstFolderStillPlotsWhatWasGathered) {
 
 TEST_F(ShotgraphTest, ClosingTheWindowOrTheProgramDuringARunEndsItQuietly) {
   KIVO2_REQUIRE_TOOL("exiftool");
-  std::vector<Shot> many;
-  for (int i = 0; i < 60; ++i) many.push_back({"s" + std::to_string(100 + i) + ".jpg", {"-FocalLength=35"}});
-  shots::WriteShots(folder_, many);
+  ManyShots({"-FocalLength=35"});
   TTimer timer(nullptr);
   int ticks = 0;
   timer.SetInterval(1);
   timer.OnTimer = [&](TObject*) {
-    if (++ticks == 3) FormAnalize->Close();
+    if (++ticks == 1) FormAnalize->Close();
   };
   timer.SetEnabled(true);
   Scan(folder_);
@@ -395,21 +399,21 @@ TEST_F(ShotgraphTest, ClosingTheWindowOrTheProgramDuringARunEndsItQuietly) {
   EXPECT_FALSE(FormAnalize->Visible());
   EXPECT_FALSE(FormAnalize->Running());
   EXPECT_EQ(FormAnalize->BarSeries1->Count(), 0);
-  EXPECT_LT(FormAnalize->FAnalysedFiles, 60);
+  EXPECT_LT(FormAnalize->FAnalysedFiles, kMany);
   // The window works again afterwards.
   Scan(folder_);
-  EXPECT_EQ(FormAnalize->FAnalysedFiles, 60);
+  EXPECT_EQ(FormAnalize->FAnalysedFiles, kMany);
   ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
 
   ticks = 0;
   timer.OnTimer = [&](TObject*) {
-    if (++ticks == 3) Form1->Close();
+    if (++ticks == 1) Form1->Close();
   };
   timer.SetEnabled(true);
   Scan(folder_);
   timer.SetEnabled(false);
   EXPECT_TRUE(Application->Terminated());
-  EXPECT_LT(FormAnalize->FAnalysedFiles, 60);
+  EXPECT_LT(FormAnalize->FAnalysedFiles, kMany);
   EXPECT_TRUE(ModalResponder::History().empty());
   EXPECT_FALSE(FormAnalize->Running());
 }
