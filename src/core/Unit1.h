@@ -811,6 +811,10 @@ class TForm1 : public TForm {
   void Print1Click(TObject* Sender);
   // Two to four selected JPEG files into the compare window, shown modally.
   void Compare2Click(TObject* Sender);
+  // The Shotgraph window, not modal, on its overview, with the stored lens pair; and the
+  // same window on its lens-equivalence list, loaded for editing.
+  void Checklenslengthusage1Click(TObject* Sender);
+  void Editequivalentlist1Click(TObject* Sender);
   // Moves one picture to the trash after asking, and takes it off the file list; true
   // when the file is gone.
   bool DeleteOneImage(const std::string& FileName);

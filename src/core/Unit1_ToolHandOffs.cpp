@@ -1,8 +1,9 @@
-// The main window's hand-offs to the histogram, the pixel magnifier, the print window and
-// the compare window, and the services the tool windows call back.
+// The main window's hand-offs to the histogram, the pixel magnifier, the print window,
+// the compare window and the Shotgraph window, and the services the tool windows call back.
 #include <memory>
 
 #include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
@@ -10,12 +11,14 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/HistogramTools.h"
 #include "tools/PrintUnit.h"
+#include "tools/UnitAnalize.h"
 #include "tools/UnitCompare.h"
 #include "tools/UnitHistogram.h"
 #include "tools/ZoomFloatUnit.h"
@@ -28,6 +31,44 @@ void TForm1::bindToolHandOffs() {
   Print1->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
   ZqPrint->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
   Compare2->OnClick = [this](TObject* Sender) { Compare2Click(Sender); };
+  for (TMenuItem* item : {Checklenslengthusage1, Plotfocallengthusage1})
+    item->OnClick = [this](TObject* Sender) { Checklenslengthusage1Click(Sender); };
+  Zq_Shotgraph->OnClick = [this](TObject* Sender) { Checklenslengthusage1Click(Sender); };
+  Editequivalentlist1->OnClick = [this](TObject* Sender) { Editequivalentlist1Click(Sender); };
+}
+
+namespace {
+
+// The Shotgraph window with the stored lens pair and the folder in its caption; a window
+// already open keeps its list editor as the user left it.
+void PrepareShotgraph(TForm1& main, TTabSheet* page) {
+  TFormAnalize& form = *FormAnalize;
+  form.Edit1->SetText(UseLocaleDecimalSeparator(main.FDigiFactor));
+  form.Edit2->SetText(UseLocaleDecimalSeparator(main.FFilmFactor));
+  form.SetCaption(_("Exif analyse: ") + main.QzDirTree211->SelectedPath());
+  form.PageControl1->SetActivePage(page);
+  if (!form.Visible()) {
+    form.ZqButton1->SetEnabled(true);
+    form.ZqButton2->SetEnabled(false);
+    form.ZqButton3->SetEnabled(false);
+  }
+}
+
+}  // namespace
+
+void TForm1::Checklenslengthusage1Click(TObject* /*Sender*/) {
+  if (!FormAnalize) return;
+  PrepareShotgraph(*this, FormAnalize->TabSheet1);
+  FormAnalize->Show();
+  FormAnalize->PageControl1Change(this);
+}
+
+void TForm1::Editequivalentlist1Click(TObject* /*Sender*/) {
+  if (!FormAnalize) return;
+  PrepareShotgraph(*this, FormAnalize->TabSheet7);
+  if (!FormAnalize->Memo1->Enabled()) FormAnalize->ZqButton1Click(this);
+  FormAnalize->Show();
+  FormAnalize->PageControl1Change(this);
 }
 
 void TForm1::ShowTheHistogram() {

@@ -21,6 +21,7 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
@@ -582,4 +583,28 @@ TEST_F(ShotgraphTest, QuestionsAboutOneFileReadItOnceAndFollowItsChanges) {
   ExifInfoForm->ExifData->ReadFileMetadata(two);
   EXPECT_EQ(ExifInfoForm->Get_ISO_NR(one), 400);
   EXPECT_EQ(ExifInfoForm->Get_ISO_NR(two), 800);
+}
+
+TEST_F(ShotgraphTest, TheMainWindowOpensTheWindowOnItsChartsOrOnTheLensList) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  shots::WriteShots(folder_, {{"a.jpg", {"-FocalLength=50"}}, {"b.jpg", {"-FocalLength=50"}}});
+  Form1->QzDirTree211->SetSelectedPath(folder_ + "/");
+  Form1->FDigiFactor = "5,5";
+  Form1->FFilmFactor = "35";
+  Form1->Zq_Shotgraph->Click();
+  ASSERT_TRUE(FormAnalize->Visible());
+  EXPECT_EQ(FormAnalize->PageControl1->ActivePage(), FormAnalize->TabSheet1);
+  EXPECT_EQ(FormAnalize->Edit1->Text(), "5.5");
+  EXPECT_EQ(FormAnalize->Caption(), "Exif analyse: " + folder_ + "/");
+  FormAnalize->StartAnalizing->Click();
+  ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
+  EXPECT_EQ(FormAnalize->BarSeries1->YValue(0), 2);
+  // The list command loads the list editor; again while it edits, the edit stays.
+  Form1->Editequivalentlist1->Click();
+  EXPECT_EQ(FormAnalize->PageControl1->ActivePage(), FormAnalize->TabSheet7);
+  EXPECT_TRUE(FormAnalize->Memo1->Enabled());
+  FormAnalize->Memo1->Lines()->Add("my camera");
+  Form1->Editequivalentlist1->Click();
+  EXPECT_EQ(FormAnalize->Memo1->Lines()->Count(), 3);
+  EXPECT_TRUE(FormAnalize->ZqButton2->Enabled());
 }
