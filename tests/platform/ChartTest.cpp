@@ -66,6 +66,24 @@ TEST_F(Chart, SeriesHoldTheirPointsAndMarksSayThemInEachStyle) {
   EXPECT_EQ(bars->Count(), 0);
 }
 
+TEST_F(Chart, SeriesWithoutTitlesTakeNoLegendRoom) {
+  Shown s;
+  TBarSeries* bars = s.chart->AddBarSeries();
+  TLineSeries* line = s.chart->AddLineSeries();
+  bars->Add(3, "a");
+  line->Add(1);
+  TBitmap b;
+  s.chart->DrawToBitmap(b);
+  const TRect full = Rect(0, 0, b.Width(), b.Height());
+  const TRect withLegend = s.chart->PlotRect(b.Canvas(), full);
+  s.chart->SetLegendVisible(false);
+  EXPECT_EQ(s.chart->PlotRect(b.Canvas(), full).Right, withLegend.Right) << "two untitled series, no legend box";
+  // One titled series among them is named, and the legend narrows the plot.
+  s.chart->SetLegendVisible(true);
+  bars->SetTitle("counts");
+  EXPECT_LT(s.chart->PlotRect(b.Canvas(), full).Right, withLegend.Right);
+}
+
 TEST_F(Chart, BarsRiseInProportionAndTheMouseZoomsPansAndUndoes) {
   Shown s;
   s.chart->SetLegendVisible(false);

@@ -296,7 +296,8 @@ TChart::Layout TChart::layout(TCanvas& canvas, const TRect& rect) {
     const TChartSeries* only = nullptr;
     for (const auto& s : series_)
       if (s->Active()) {
-        texts.push_back(s->Title());
+        // A series without a title is named by nothing in the legend.
+        if (!s->Title().empty()) texts.push_back(s->Title());
         only = s.get();
       }
     if (visibleSeriesCount() == 1 && only->Count() > 0) {
@@ -501,7 +502,7 @@ void TChart::drawLegend(TCanvas& canvas, const Layout& l) {
   const TChartSeries* only = nullptr;
   for (const auto& s : series_)
     if (s->Active()) {
-      entries.push_back({s->SeriesColor(), s->Title()});
+      if (!s->Title().empty()) entries.push_back({s->SeriesColor(), s->Title()});
       only = s.get();
     }
   if (visibleSeriesCount() == 1 && only->Count() > 0) {
