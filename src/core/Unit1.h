@@ -947,7 +947,6 @@ class TForm1 : public TForm {
   void FileDatetoExifdate1Click(TObject* Sender);
   // Lays out the thumbnail panels that are left after removals.
   void TestThumbRealign();
-  void Checklenslengthusage1Click(TObject* Sender);
   void ExifoverlayClick(TObject* Sender);
   void ScrollBox1HScroll(TObject* Sender);
   void FormMouseWheelDown(TObject* Sender, TShiftState Shift, TPoint MousePos, bool& Handled);

@@ -35,7 +35,6 @@
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
-#include "tools/UnitAnalize.h"
 #include "tools/UnitBatchRename2.h"
 #include "tools/UnitFloatButtons.h"
 
@@ -373,18 +372,6 @@ void TForm1::TestThumbRealign() {
 // ===========================================================================
 // Small tools
 // ===========================================================================
-void TForm1::Checklenslengthusage1Click(TObject* /*Sender*/) {
-  if (!FormAnalize) return;
-  FormAnalize->Edit1->SetText(UseLocaleDecimalSeparator(FDigiFactor));
-  FormAnalize->Edit2->SetText(UseLocaleDecimalSeparator(FFilmFactor));
-  FormAnalize->SetCaption(_("Exif analyse: ") + QzDirTree211->SelectedPath());
-  FormAnalize->PageControl1->SetActivePage(FormAnalize->TabSheet1);
-  FormAnalize->ZqButton1->SetEnabled(true);
-  FormAnalize->ZqButton2->SetEnabled(false);
-  FormAnalize->ZqButton3->SetEnabled(false);
-  FormAnalize->Show();
-}
-
 void TForm1::ExifoverlayClick(TObject* /*Sender*/) { ShowExifLabel(); }
 
 void TForm1::ScrollBox1HScroll(TObject* /*Sender*/) { HideExifLabels(); }
@@ -513,9 +500,6 @@ void TForm1::bindListEvents() {
   };
   BatchReplace->OnClick = click(&TForm1::BatchReplaceClick);
   FileDatetoExifdate1->OnClick = click(&TForm1::FileDatetoExifdate1Click);
-  for (TMenuItem* item : {Checklenslengthusage1, Plotfocallengthusage1})
-    item->OnClick = click(&TForm1::Checklenslengthusage1Click);
-  Zq_Shotgraph->OnClick = click(&TForm1::Checklenslengthusage1Click);
   Exifoverlay->OnClick = click(&TForm1::ExifoverlayClick);
   ScrollBox1->OnHScroll = click(&TForm1::ScrollBox1HScroll);
   ScrollBox1->OnVScroll = click(&TForm1::ScrollBox1HScroll);
