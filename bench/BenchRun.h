@@ -62,10 +62,11 @@ double BestSeconds(Fn fn, int runs = 5) {
   return best;
 }
 
-// A fresh folder /tmp/kivo2-bench-NAME-XXXXXX for a benchmark that runs the viewer
-// itself (offscreen, scripted, with its registry and cache inside); "" when it cannot be made.
-inline std::string MakeViewerBenchFolder(const std::string& name) {
-  std::string path = "/tmp/kivo2-bench-" + name + "-XXXXXX";
+// A fresh folder PARENT/kivo2-bench-NAME-XXXXXX for a benchmark that runs the viewer
+// itself (offscreen, scripted, with its registry, data and cache inside); "" when it
+// cannot be made.
+inline std::string MakeViewerBenchFolder(const std::string& name, const std::string& parent = "/tmp") {
+  std::string path = parent + "/kivo2-bench-" + name + "-XXXXXX";
   if (!mkdtemp(path.data())) {
     std::perror("mkdtemp");
     return std::string();
@@ -73,7 +74,9 @@ inline std::string MakeViewerBenchFolder(const std::string& name) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("KIVO2_UNDER_TEST", "1", 1);
   setenv("KIVO2_REGISTRY_DIR", path.c_str(), 1);
+  setenv("XDG_DATA_HOME", (path + "/data").c_str(), 1);
   setenv("XDG_CACHE_HOME", (path + "/cache").c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
   return path;
 }
 

@@ -46,6 +46,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   buildMenus();
   buildScanner();
   bindEvents();
+  bindToolWindows();
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
 }

@@ -209,6 +209,7 @@ class TForm1 : public TForm {
   TPanel* PanelGauge = nullptr;  // "stop ": shown while thumbnails are built
   TGauge* Gauge1 = nullptr;
   TProgressBar* ProgressBar1 = nullptr;
+  TProgressBar* BGBuildingAvi = nullptr;  // runs while thumbnails are made in the background
 
   // The navigation side: folder tree or paperclip and shows tree, then the file list.
   TPanel* PanelBrowse = nullptr;
@@ -298,6 +299,7 @@ class TForm1 : public TForm {
   bool FIsWinNT = true;
   TCursor FDefaultCursor = crDefault;
   bool FBuildingThumbs = false, FBackgroundThumbs = false;
+  bool FStopSearch = false;  // asks the file search to end
 
   // View, thumbnail and tool settings (loaded and saved by the settings store).
   int32_t FThumbSize = 0, FThumbColumns = 2, FThumbsPos = 1;
@@ -964,6 +966,17 @@ class TForm1 : public TForm {
   void bindListEvents();
 
   // ===================================================================
+  // Card import and thumbnail tools (Unit1_ToolWindows.cpp)
+  // ===================================================================
+  // Shows the card import window on the last card folder.
+  void Importfrommemorycardorfolder1Click(TObject* Sender);
+  // The thumbnail settings palette at the picture area, modally.
+  void Settings1Click(TObject* Sender);
+  // Starts (stops) the background thumbnail creation for the folder tree's folder.
+  void CreateallthumbsforSelTreeClick(TObject* Sender);
+  void Stopbackgroundcreation1Click(TObject* Sender);
+
+  // ===================================================================
   // Scanner (Unit1_Scanner.cpp)
   // ===================================================================
   // Loads the scanner component, lets the user choose a scanner and starts its dialog.
@@ -995,6 +1008,7 @@ class TForm1 : public TForm {
   void buildMenus();
   void buildPopupMenus();
   void bindEvents();
+  void bindToolWindows();
   // The events of the thumbnails, full screen, zoom, navigation, view commands and lists.
   void bindViewerEvents();
   void bindToolHandOffs();

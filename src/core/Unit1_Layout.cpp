@@ -164,6 +164,11 @@ void TForm1::buildLayout() {
   ProgressBar1 = NewControl<TProgressBar>(this, bar, "ProgressBar1", 0, 0, 120, kBarHeight);
   ProgressBar1->SetAlign(alRight);
   ProgressBar1->SetVisible(false);
+  // Runs while thumbnails are made in the background for a folder tree.
+  BGBuildingAvi = NewControl<TProgressBar>(this, bar, "BGBuildingAvi", 0, 0, 48, kBarHeight);
+  BGBuildingAvi->SetAlign(alRight);
+  BGBuildingAvi->SetMax(0);
+  BGBuildingAvi->SetVisible(false);
 
   // --- status bar, thumbnails (built on demand; aligned after the bars, so that they
   // lie below the button bar or above the status bar) ---

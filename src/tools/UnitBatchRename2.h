@@ -1,7 +1,8 @@
 #pragma once
-// The batch rename options dialog. After a modal result of OK the main window reads
-// FRenameMode, FFindText, FNewText, ChB_Case and CaseGroup. Validating and filling the
-// results come with the dialog's own work.
+// The batch rename options dialog: replace a text in the names of the selected files, add
+// a prefix or a suffix (which may hold today's date), or change the letter case. It checks
+// the input and, on OK, the main window reads FRenameMode, FFindText, FNewText, ChB_Case
+// and CaseGroup and renames the files.
 #include <string>
 
 #include "platform/gui/Forms.h"
@@ -11,6 +12,7 @@ class TTabSheet;
 class TEdit;
 class TCheckBox;
 class TRadioGroup;
+class TLabel;
 class TZqButton;
 
 class TBatchRenameForm : public TForm {
@@ -26,8 +28,11 @@ class TBatchRenameForm : public TForm {
   TCheckBox* ChB_Case = nullptr;   // "Case sensitive"
   TEdit* PrefixEdit = nullptr;     // the text to add
   TCheckBox* ChB_Suffix = nullptr; // "Suffix", checked at first
+  TZqButton* DateButton = nullptr; // inserts or removes the date token
+  TLabel* Label3 = nullptr;        // "Pre- suffix example:"
+  TLabel* Label4 = nullptr;        // the example name
   TRadioGroup* CaseGroup = nullptr;  // 0 upper case, 1 lower case
-  TZqButton* ZqButton1 = nullptr;  // "Start", modal result OK
+  TZqButton* ZqButton1 = nullptr;  // "Start": OK once the input is accepted
   TZqButton* ZqButton2 = nullptr;  // "Cancel", modal result Cancel
 
   // 0 nothing, 1 replace, 2 add prefix, 3 add suffix, 4 change case.
@@ -35,7 +40,19 @@ class TBatchRenameForm : public TForm {
   std::string FFindText;
   std::string FNewText;
 
+  // The text with its first date token replaced by today's date; a prefix then gets a
+  // blank after it and a suffix a blank before it, unless it already ends (starts) with
+  // a blank, '-' or '_'. A text without the token is returned as it is.
+  std::string InsertDate(const std::string& Text) const;
+  // The text without its first Item, or with Item inserted at the caret.
+  static std::string InsertRemoveItem(const std::string& Text, const std::string& Item, int Caret);
+
   void FormCreate(TObject* Sender);
+  void FormActivate(TObject* Sender);
+  void PrefixEditChange(TObject* Sender);
+  void PrefixEditKeyPress(TObject* Sender, char& Key);
+  void DateButtonClick(TObject* Sender);
+  void ZqButton1Click(TObject* Sender);
 };
 
 extern TBatchRenameForm* BatchRenameForm;

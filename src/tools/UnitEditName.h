@@ -1,7 +1,7 @@
 #pragma once
-// The rename dialog. The main window sets FOldPath, FExtension and the two edits, shows
-// it modally and, on OK, reads FNewName (the renaming itself comes with the dialog's own
-// work).
+// The rename dialog. The main window sets FOldPath, FExtension and the two edits and
+// shows it modally; the dialog renames the file itself and, on OK, the main window reads
+// FNewName.
 #include <string>
 
 #include "platform/gui/Forms.h"
@@ -18,13 +18,22 @@ class TFormEditName : public TForm {
   TEdit* Edit2 = nullptr;  // the extension (read-only)
   TLabel* Actionlabel = nullptr;
   TZqButton* ZqButton1 = nullptr;  // "Rename"
-  TZqButton* ZqButton2 = nullptr;  // "Close", modal result Cancel
+  TZqButton* ZqButton2 = nullptr;  // "Close"
 
   std::string FOldPath;   // full path of the file
   std::string FExtension; // the extension kept
   std::string FNewName;   // the new name without folder, extension included
 
   void FormCreate(TObject* Sender);
+  void ZqButton1Click(TObject* Sender);
+  void ZqButton2Click(TObject* Sender);
+  void Edit1Change(TObject* Sender);
+  void Edit1KeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
+  void Edit2Click(TObject* Sender);
+  void Edit2DblClick(TObject* Sender);
+
+ private:
+  void showAction(const std::string& text);
 };
 
 extern TFormEditName* FormEditName;

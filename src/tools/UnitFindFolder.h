@@ -21,6 +21,10 @@ class TFormFolderFind : public TForm {
   std::string FFolderName;
 
   void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void ZqButton1Click(TObject* Sender);
+  void ZqButton2Click(TObject* Sender);
+  void Edit1KeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
 };
 
 extern TFormFolderFind* FormFolderFind;

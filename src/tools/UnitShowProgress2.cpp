@@ -15,8 +15,10 @@ TShowProgressForm::TShowProgressForm(TComponent* AOwner) : TForm(AOwner) {
   SetClientWidth(360);
   SetClientHeight(72);
 
-  ShowText = NewControl<TLabel>(this, this, "ShowText", "", 8, 8, 344, 15);
-  Showtext2 = NewControl<TLabel>(this, this, "Showtext2", "", 8, 28, 344, 15);
+  Animate1 = NewControl<TProgressBar>(this, this, "Animate1", 8, 10, 40, 12);
+  Animate1->SetMax(0);
+  ShowText = NewControl<TLabel>(this, this, "ShowText", "", 56, 8, 296, 15);
+  Showtext2 = NewControl<TLabel>(this, this, "Showtext2", "", 56, 28, 296, 15);
   ProgressBar1 = NewAligned<TProgressBar>(this, this, "ProgressBar1", alBottom, 16);
 
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };

@@ -1,8 +1,10 @@
 #include "tools/UnitThumbSpy.h"
 
 #include "core/FormLayout.h"
+#include "core/Unit1.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
 
 TFormThumbSpy* FormThumbSpy = nullptr;
 
@@ -26,8 +28,20 @@ TFormThumbSpy::TFormThumbSpy(TComponent* AOwner) : TForm(AOwner) {
   Label1->SetTransparent(true);
   Label1->Font()->SetColor(clSilver);
 
+  SpyImage->OnMouseMove = [this](TObject* Sender, TShiftState Shift, int X, int Y) {
+    SpyImageMouseMove(Sender, Shift, X, Y);
+  };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
 }
 
 void TFormThumbSpy::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+
+void TFormThumbSpy::SpyImageMouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) { Close(); }
+
+void TFormThumbSpy::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+  if (MouseOverItem == -1) return;
+  MouseOverItem = -1;
+  if (Form1) Form1->ListBox1->Invalidate();
+}

@@ -17,6 +17,10 @@ class TFormThumbSpy : public TForm {
   TLabel* Label2 = nullptr;  // black
 
   void FormCreate(TObject* Sender);
+  // The mouse over the picture closes the preview.
+  void SpyImageMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  // The file list's entry framed under the mouse is framed no more.
+  void FormClose(TObject* Sender, TCloseAction& Action);
 };
 
 extern TFormThumbSpy* FormThumbSpy;

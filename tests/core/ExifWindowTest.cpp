@@ -341,7 +341,7 @@ TEST_F(ExifWindowTest, OverlayAndPhotoDateSortAskTheWindow) {
 
 TEST_F(ExifWindowTest, EveryTextOfTheWindowHasADutchTranslation) {
   KIVO2_REQUIRE_TOOL("msgunfmt");
-  const std::set<std::string> translated = DutchTranslatedTexts();
+  const std::set<std::string> translated = testsupport::DutchTranslations();
   ASSERT_FALSE(translated.empty());
   CreateWindows();
   int checked = 0;

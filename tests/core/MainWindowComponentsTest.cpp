@@ -221,7 +221,7 @@ TEST_F(MainWindowTest, ListColoursFollowTheGreyListsOption) {
 
 TEST_F(MainWindowTest, EveryTextOfTheWindowHasADutchTranslation) {
   KIVO2_REQUIRE_TOOL("msgunfmt");
-  const std::set<std::string> translated = DutchTranslatedTexts();
+  const std::set<std::string> translated = testsupport::DutchTranslations();
   ASSERT_FALSE(translated.empty());
   // Texts that are the same in every language.
   const std::set<std::string> neutral{"",    "<",   ">",   "+",    "-",    "<>",   "x",    "2",    "1:1",

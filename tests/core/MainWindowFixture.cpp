@@ -58,24 +58,6 @@ std::map<std::string, std::string> UserRegistryValues(const std::string& file) {
   return RegistryValues(file, "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]");
 }
 
-std::set<std::string> DutchTranslatedTexts() {
-  const std::string mo = testsupport::ProgramDir() + "/locale/nl/LC_MESSAGES/default.mo";
-  auto result = testsupport::Run({"msgunfmt", mo});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  std::set<std::string> translated;
-  const std::string& po = result.out;
-  size_t at = 0;
-  while ((at = po.find("msgid \"", at)) != std::string::npos) {
-    size_t end = po.find("\"\n", at + 7);
-    std::string id = po.substr(at + 7, end - at - 7);
-    size_t strAt = po.find("msgstr \"", end);
-    size_t strEnd = po.find("\"\n", strAt + 8);
-    if (!po.substr(strAt + 8, strEnd - strAt - 8).empty()) translated.insert(id);
-    at = end;
-  }
-  return translated;
-}
-
 void MainWindowTest::SetUp() {
   ModalResponder::Reset();
   ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });

@@ -26,8 +26,6 @@ std::map<std::string, std::string> RegistryValues(const std::string& file, const
 std::vector<std::pair<std::string, std::string>> RegistryEntries(const std::string& file, const std::string& key);
 // The values of the program's key under HKEY_CURRENT_USER.
 std::map<std::string, std::string> UserRegistryValues(const std::string& file);
-// The texts that the program folder's Dutch catalogue "default" translates, as msgunfmt reads it.
-std::set<std::string> DutchTranslatedTexts();
 
 class MainWindowTest : public testing::Test {
  protected:

@@ -168,6 +168,7 @@ TEST_F(ProgramFormsTest, DialogButtonsEndTheModalRunWithTheirResult) {
   });
   EXPECT_EQ(FormEditName->ShowModal(), mrCancel);
   ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest&) {
+    BatchRenameForm->Edit1->SetText("IMG");
     BatchRenameForm->ZqButton1->Click();
     return mrNone;
   });

@@ -160,6 +160,43 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   f.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+std::set<std::string> DutchTranslations() {
+  std::set<std::string> translated;
+  if (ToolPath("msgunfmt").empty()) return translated;
+  // One line per message: "msgid" and "msgstr" with their whole texts.
+  auto result = Run({"msgunfmt", "--no-wrap", ProgramDir() + "/locale/nl/LC_MESSAGES/default.mo"});
+  auto unescaped = [](const std::string& quoted) {
+    std::string text;
+    for (size_t i = 0; i < quoted.size(); ++i) {
+      char c = quoted[i];
+      if (c == '\\' && i + 1 < quoted.size()) {
+        c = quoted[++i];
+        c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+      }
+      text += c;
+    }
+    return text;
+  };
+  std::string id;
+  for (const std::string& line : Lines(result.out)) {
+    if (line.rfind("msgid \"", 0) == 0) id = unescaped(line.substr(7, line.size() - 8));
+    if (line.rfind("msgstr \"", 0) == 0 && line.size() > 9) translated.insert(id);
+  }
+  return translated;
+}
+
 namespace {
 
 struct PnmCursor {

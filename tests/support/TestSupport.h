@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ CommandResult Run(const std::vector<std::string>& argv, const std::string& input
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// The lines of a tool's output (each ended by '\n'; a last line without one counts too).
+std::vector<std::string> Lines(const std::string& text);
+// The texts the compiled Dutch catalogue of the program folder translates (msgunfmt reads
+// it); empty when msgunfmt is missing.
+std::set<std::string> DutchTranslations();
 
 // A decoded raster from a PNM or PAM file: samples in row-major order, `channels`
 // per pixel, each in 0..maxval.

@@ -1,0 +1,58 @@
+// The main window's side of the card import and the thumbnail tools: the commands that
+// open those windows.
+#include "controls/EventScrollbox.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
+#include "core/Unit1.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/Paths.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
+#include "tools/UnitGetMemorycard.h"
+#include "tools/UnitSearch.h"
+#include "tools/UnitThumbSettings.h"
+
+void TForm1::Importfrommemorycardorfolder1Click(TObject* /*Sender*/) {
+  if (!FormGetcard || FormGetcard->Visible()) return;
+  if (DirectoryExists(FCardFolder)) {
+    FormGetcard->PrefixEdit->SetEnabled(FormGetcard->ChB_CardFilePrefix->Checked());
+    FormGetcard->QzDirTree211->OpenPath(FCardFolder);
+    FormGetcard->QzDirTree211->ChangePath(FCardFolder);
+  }
+  FormGetcard->PanelPrefix->SetVisible(FormGetcard->ChB_CardFilePrefix->Checked());
+  FormGetcard->Label3->SetCaption(std::string());
+  FormGetcard->StaticText2->SetCaption(QzDirTree211->SelectedPath());
+  FormGetcard->FCopying = false;
+  FWorkFiles->Clear();
+  FormGetcard->Show();
+}
+
+void TForm1::Settings1Click(TObject* /*Sender*/) { showPaletteAtPictureArea(FormThumbsettings); }
+
+void TForm1::CreateallthumbsforSelTreeClick(TObject* /*Sender*/) {
+  ShowIt(_("Background thumbnail creation starts at ") + QzDirTree211->SelectedPath());
+  FormThumbsettings->GreateAllThumbsinTree();
+}
+
+void TForm1::Stopbackgroundcreation1Click(TObject* /*Sender*/) {
+  FBackgroundThumbs = false;
+  Application->ProcessMessages();
+}
+
+void TForm1::bindToolWindows() {
+  for (TMenuItem* item : {Importfrommemorycardorfolder1, Importfrommemorycardorfolder2, Pastememorycardfiles1,
+                          Pastecardfoldercontents})
+    item->OnClick = [this](TObject* Sender) { Importfrommemorycardorfolder1Click(Sender); };
+  Settings1->OnClick = [this](TObject* Sender) { Settings1Click(Sender); };
+  CreateallthumbsforSelTree->OnClick = [this](TObject* Sender) { CreateallthumbsforSelTreeClick(Sender); };
+  Stopbackgroundcreation1->OnClick = [this](TObject* Sender) { Stopbackgroundcreation1Click(Sender); };
+  Stopbackgroundcreation1->SetEnabled(false);
+}
