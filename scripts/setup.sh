@@ -12,7 +12,7 @@ packages=(
   qt6-qpa-plugins libsane1 libjpeg-turbo-progs xdg-utils fonts-dejavu-core alsa-utils
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
-  gifsicle giflib-tools sane-utils xvfb xauth desktop-file-utils libglib2.0-bin unzip poppler-utils libvips-tools
+  gifsicle giflib-tools sane-utils xvfb xauth xclip desktop-file-utils libglib2.0-bin unzip poppler-utils libvips-tools
   # giflib's headers, for the GIF benchmark's comparison with its decoder
   libgif-dev
 )

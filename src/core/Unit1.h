@@ -798,11 +798,47 @@ class TForm1 : public TForm {
   std::string JpegtranProgram() const;
   // Removes the cached thumbnail of a picture when there is one.
   void DeleteCachedThumb(const std::string& FileName);
+  // One lossless jpegtran step on a file: what it runs and how it treats the file.
+  struct TLosslessStep {
+    std::vector<std::string> Transform;  // jpegtran's transformation ("-rotate", "90")
+    bool Backup = false;                 // the untouched file becomes "backup_" + name first
+    bool Perfect = false;                // "-perfect": refuse what cannot be done exactly
+    bool ShowResult = false;             // open the file afterwards
+    std::string FailureText;             // the message of any failure
+    // True when jpegtran's output of outWidth x outHeight is the whole result for an
+    // input of width x height.
+    std::function<bool(int width, int height, int outWidth, int outHeight)> WholeResult;
+  };
+  // Runs the step on FileName (a full path): the backup question and rename, jpegtran into
+  // a temporary file beside it, which takes the file's name, mode and date only when
+  // jpegtran ended with status 0 and wrote a whole JPEG file of the expected size. On any
+  // failure the file (or, with a backup, the backup given its name again) is as it was
+  // and FailureText is shown. True on success.
+  bool LosslessTransform(const TLosslessStep& Step, const std::string& FileName);
+  // The batch of a lossless command: OneFile on each selected JPEG file in list order,
+  // each marked in the list while it is handled, until Esc; the last one opened when
+  // OpenLast; "No jpg files found!" for none when ReportEmpty.
+  void LosslessBatch(const std::function<void(const std::string&)>& OneFile, bool OpenLast, bool ReportEmpty);
 
   // ===================================================================
-  // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). Deleting one picture and the
-  // paperclip count are least versions that the file-command and paperclip work
-  // completes.
+  // Aspect ratio through the lossless crop (Unit1_AspectRatio.cpp)
+  // ===================================================================
+  // Names the ratio of the current picture.
+  void Showaspectratiocurrentimage1Click(TObject* Sender);
+  // The aspect tool, then the crop of the selected JPEG files in place or of copies in
+  // the folder "ASPR tmp" handed to the compression window.
+  void ChangeAspectRatio1Click(TObject* Sender);
+  // The crop of each selected JPEG file to the ratio Factor (long side to short side).
+  void AspectRatioInitStart(double Factor);
+  // The crop argument ("crop WxH+X+Y") that gives the file the ratio Factor; false when
+  // nothing is to be done or the file is no readable JPEG.
+  bool CanChangeAspectString(const std::string& FileName, std::string& CropText, double Factor);
+  // Crops one file by the crop argument; true on success.
+  bool ChangeAspectRatioJPG(const std::string& CropText, const std::string& FileName);
+
+  // ===================================================================
+  // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). The paperclip count is a
+  // least version that the paperclip work completes.
   // ===================================================================
   // Shows the histogram window (drawn for the shown picture) or hides it; both menu
   // items take its visibility as their check mark.
@@ -817,9 +853,45 @@ class TForm1 : public TForm {
   // same window on its lens-equivalence list, loaded for editing.
   void Checklenslengthusage1Click(TObject* Sender);
   void Editequivalentlist1Click(TObject* Sender);
-  // Moves one picture to the trash after asking, and takes it off the file list; true
-  // when the file is gone.
+  // Deletes one picture (a full path): through the list's delete command when the list
+  // holds it, else to the trash after asking; true when the file is gone.
   bool DeleteOneImage(const std::string& FileName);
+  // Opens each selected picture and a copy window of it.
+  void Compare1Click(TObject* Sender);
+  // A new copy window (freed when closed) of the picture shown now.
+  void CreateACompareWindow(int Index);
+  // Opens the folder shown before in the folder tree.
+  void ZqSpeedButton5Click(TObject* Sender);
+  void HelpforStandAloneversions1Click(TObject* Sender);
+  // Thanks and opens the donation page.
+  void Donate1Click(TObject* Sender);
+  // From a removable drive, a note stays up while the settings are written.
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+
+  // ===================================================================
+  // Zoom presets, the clipboard and small handlers (Unit1_SmallHandlers.cpp)
+  // ===================================================================
+  void ZoomPreset(int Percent);
+  // The zoom that fits the picture into the picture area.
+  void tofit1Click(TObject* Sender);
+  // The picture as it is shown: a copy of a bitmap, any other graphic drawn into a 24-bit
+  // bitmap of the picture control's size.
+  void ShownPictureBitmap(TBitmap& Bitmap) const;
+  // The shown picture onto the desktop's clipboard.
+  void Imagetoclipboard1Click(TObject* Sender);
+  void Exifoverlayonoff1Click(TObject* Sender);
+  // Switches the overlay's background on or off.
+  void ExifLabelFrontDblClick(TObject* Sender);
+  void M_JPGTRANPerfectClick(TObject* Sender);
+  void ZqShowAllClick(TObject* Sender);
+  void ZqSpeedButton3Click(TObject* Sender);
+  void M_FilelistbarClick(TObject* Sender);
+  void Splitter1Moved(TObject* Sender);
+  // The tree commands of the File menu and the mail button's menu, only for folders.
+  void PopupEmailPopup(TObject* Sender);
+  // The import commands, only for folders.
+  void PopupGetimagePopup(TObject* Sender);
+  void M_UseTumbCacheClick(TObject* Sender);
   // The paperclip node's text with the number of existing files of "paperclip.lst".
   void MakePaperclipText();
   // The full paths of the file list's selected entries, in list order.
@@ -1012,6 +1084,7 @@ class TForm1 : public TForm {
   // The events of the thumbnails, full screen, zoom, navigation, view commands and lists.
   void bindViewerEvents();
   void bindToolHandOffs();
+  void bindSmallHandlers();
   void loadCursors();
   bool firstShowSetup();
   void finishFirstShow();

@@ -1,4 +1,5 @@
-// Lossless JPEG rotation and flipping through the jpegtran of libjpeg-turbo.
+// Lossless JPEG rotation and flipping through the jpegtran of libjpeg-turbo, and the one
+// file step that they share with the lossless crop.
 //
 // jpegtran never writes into the picture: it writes a temporary file beside it, and that
 // file takes the picture's name (with the picture's mode and date) only when jpegtran
@@ -61,17 +62,9 @@ bool EndsWithEndOfImage(const std::string& fileName) {
   return whole;
 }
 
-// jpegtran's output is a whole picture of the transformed size: a quarter turn swaps the
-// sides, and -trim may drop the edge blocks that do not fill a whole MCU (at most 31
-// pixels).
-bool TransformedWhole(const std::string& output, const std::string& value, int width, int height) {
-  if (!EndsWithEndOfImage(output)) return false;
-  int outWidth = 0, outHeight = 0;
-  if (!JpegSize(output, outWidth, outHeight)) return false;
-  if (value == "90" || value == "270") std::swap(width, height);
-  auto near = [](int got, int want) { return got <= want && got + 32 > want; };
-  return near(outWidth, width) && near(outHeight, height);
-}
+// A side after -trim: the edge blocks that do not fill a whole MCU (at most 31 pixels)
+// may be gone.
+bool Trimmed(int got, int want) { return got <= want && got + 32 > want; }
 
 }  // namespace
 
@@ -93,7 +86,7 @@ void TForm1::DeleteCachedThumb(const std::string& FileName) {
   if (FileExists(thumb)) fileio::Unlink(thumb);
 }
 
-bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, const std::string& FileName) {
+bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& FileName) {
   const std::string program = JpegtranProgram();
   if (program.empty()) {
     ShowMessage(_("The file jpegtran.exe is needed for this action") + "\r" + _("But not found in the folder: ") + FProgramDir +
@@ -103,13 +96,13 @@ bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, cons
   ClearReadOnly(FileName);
   struct stat original;
   if (::stat(FileName.c_str(), &original) != 0 || !S_ISREG(original.st_mode)) {
-    ShowMessage(_("Jpegtran message: Couldn't crop or rotate the file"));
+    ShowMessage(Step.FailureText);
     return false;
   }
   const std::string folder = ExtractFilePath(FileName);
   const std::string backup = folder + "backup_" + ExtractFileName(FileName);
   bool backupMade = false;
-  if (M_Losslesbackup->Checked()) {
+  if (Step.Backup) {
     bool makeBackup = true;
     if (FileExists(backup)) {
       switch (TranslatedMessageDialog(_("Backup file found, overwrite backup file?"), mtConfirmation,
@@ -131,7 +124,7 @@ bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, cons
     // meanwhile); jpegtran then reads it there.
     if (makeBackup) {
       if (fileio::RenameNoReplace(FileName, backup) != 0) {
-        ShowMessage(_("Jpegtran message: Couldn't crop or rotate the file"));
+        ShowMessage(Step.FailureText);
         return false;
       }
       backupMade = true;
@@ -149,7 +142,7 @@ bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, cons
 
   int width = 0, height = 0;
   bool done = JpegSize(input, width, height);
-  std::string output = folder + ".kivo2rotate-XXXXXX";
+  std::string output = folder + ".kivo2lossless-XXXXXX";
   int fd = done ? fileio::MakeTemp(output, O_CLOEXEC) : -1;
   if (fd >= 0) {
     // The new file gets the picture's permissions and, where allowed, its owner.
@@ -159,11 +152,14 @@ bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, cons
     ::fchmod(fd, (original.st_mode & 07777) | S_IWUSR);
     ::close(fd);
     std::vector<std::string> argv{program};
-    if (M_JPGTRANPerfect->Checked()) argv.push_back("-perfect");
+    if (Step.Perfect) argv.push_back("-perfect");
     for (const char* word : {"-copy", "all", "-trim"}) argv.push_back(word);
-    argv.insert(argv.end(), {"-" + Option, Value, "-outfile", output, input});
-    done = RunAndWait(argv, JpegtranTimeOut(original.st_size), true, false) == 0 &&
-           TransformedWhole(output, Value, width, height) && CopyFileDate(input, output) == 0 &&
+    argv.insert(argv.end(), Step.Transform.begin(), Step.Transform.end());
+    argv.insert(argv.end(), {"-outfile", output, input});
+    int outWidth = 0, outHeight = 0;
+    done = RunAndWait(argv, JpegtranTimeOut(original.st_size), true, false) == 0 && EndsWithEndOfImage(output) &&
+           JpegSize(output, outWidth, outHeight) && Step.WholeResult(width, height, outWidth, outHeight) &&
+           CopyFileDate(input, output) == 0 &&
            (backupMade ? fileio::RenameNoReplace(output, FileName) : fileio::Rename(output, FileName)) == 0;
     if (!done) fileio::Unlink(output);
   } else {
@@ -171,23 +167,41 @@ bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, cons
   }
 
   if (!done) {
-    ShowMessage(_("Jpegtran message: Couldn't crop or rotate the file"));
+    ShowMessage(Step.FailureText);
     // The backup is the untouched file: it takes its name again.
     if (backupMade) fileio::RenameNoReplace(backup, FileName);
-  } else if (!M_Fastbatchrotate->Checked()) {
+  } else if (Step.ShowResult) {
     OpenThePicture(FileName);
   }
   RestoreCursor();
   return done;
 }
 
+bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, const std::string& FileName) {
+  TLosslessStep step;
+  step.Transform = {"-" + Option, Value};
+  step.Backup = M_Losslesbackup->Checked();
+  step.Perfect = M_JPGTRANPerfect->Checked();
+  step.ShowResult = !M_Fastbatchrotate->Checked();
+  step.FailureText = _("Jpegtran message: Couldn't crop or rotate the file");
+  // A quarter turn swaps the sides, and -trim may drop the edge blocks that do not fill
+  // a whole MCU (at most 31 pixels).
+  const bool quarter = Value == "90" || Value == "270";
+  step.WholeResult = [quarter](int width, int height, int outWidth, int outHeight) {
+    if (quarter) std::swap(width, height);
+    return Trimmed(outWidth, width) && Trimmed(outHeight, height);
+  };
+  return LosslessTransform(step, FileName);
+}
+
 // ===========================================================================
 // The batch
 // ===========================================================================
-void TForm1::RotateInitStart(const std::string& Value, const std::string& Option) {
+void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFile, bool OpenLast, bool ReportEmpty) {
   if (ActionRunning) return;
   FFileAction = 50;
   FillWorkFileList(false);
+  if (ReportEmpty && FWorkFiles->Count() == 0) ShowMessage(_("No jpg files found!"));
   StopRequested = false;
   ActionRunning = true;
   // The entry of a file: found by its full path, whatever the list shows (bare names of
@@ -197,9 +211,11 @@ void TForm1::RotateInitStart(const std::string& Value, const std::string& Option
       if (ListEntryPath(i) == file) return i;
     return -1;
   };
-  const int count = FWorkFiles->Count();
+  // The files are taken as they are now: the steps handle messages.
+  const std::vector<std::string> files = FWorkFiles->ToVector();
+  const int count = int(files.size());
   for (int n = 0; n < count; ++n) {
-    const std::string file = FWorkFiles->Strings(n);
+    const std::string& file = files[size_t(n)];
     int index = entryOf(file);
     if (index >= 0) {
       ListBox1->SetItemIndex(index);
@@ -207,11 +223,11 @@ void TForm1::RotateInitStart(const std::string& Value, const std::string& Option
     }
     Application->ProcessMessages();
     if (StopRequested || Application->Terminated()) break;
-    RotateJPG(Value, Option, file);
+    OneFile(file);
     // Messages ran meanwhile: the list may have changed.
     index = entryOf(file);
     if (n == count - 1) {
-      if (M_Fastbatchrotate->Checked() && ListBox1->ItemIndex() >= 0) OpenThePicture(ListEntryPath(ListBox1->ItemIndex()));
+      if (OpenLast && ListBox1->ItemIndex() >= 0) OpenThePicture(ListEntryPath(ListBox1->ItemIndex()));
     } else if (index >= 0) {
       ListBox1->SetSelected(index, false);
     }
@@ -223,6 +239,11 @@ void TForm1::RotateInitStart(const std::string& Value, const std::string& Option
   StopRequested = false;
   ActionRunning = false;
   if (stopped && !Application->Terminated()) ShowMessage(_("Action aborted by user"));
+}
+
+void TForm1::RotateInitStart(const std::string& Value, const std::string& Option) {
+  LosslessBatch([this, &Value, &Option](const std::string& file) { RotateJPG(Value, Option, file); },
+                M_Fastbatchrotate->Checked(), false);
 }
 
 void TForm1::rotateSelected(const char* Value, const char* Option) {

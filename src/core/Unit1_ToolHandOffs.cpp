@@ -1,7 +1,9 @@
-// The main window's hand-offs to the histogram, the pixel magnifier, the print window,
-// the compare window and the Shotgraph window, and the services the tool windows call back.
+// The main window's hand-offs to the histogram, the pixel magnifier, the print window, the
+// copy, compare and Shotgraph windows, the scanner and the help file, the note shown while
+// closing from a removable drive, and the services the tool windows call back.
 #include <memory>
 
+#include "controls/EventScrollbox.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
@@ -11,9 +13,11 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Math.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/HistogramTools.h"
@@ -21,7 +25,14 @@
 #include "tools/UnitAnalize.h"
 #include "tools/UnitCompare.h"
 #include "tools/UnitHistogram.h"
+#include "tools/UnitImageCopy.h"
+#include "tools/UnitShowProgress2.h"
 #include "tools/ZoomFloatUnit.h"
+
+namespace {
+// The maker's donation page.
+const char* const kDonationPage = "https://kivo2.example.org/donate";
+}  // namespace
 
 void TForm1::bindToolHandOffs() {
   Histogram1->OnClick = [this](TObject* Sender) { Histogram2Click(Sender); };
@@ -31,59 +42,113 @@ void TForm1::bindToolHandOffs() {
   Print1->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
   ZqPrint->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
   Compare2->OnClick = [this](TObject* Sender) { Compare2Click(Sender); };
-  for (TMenuItem* item : {Checklenslengthusage1, Plotfocallengthusage1})
-    item->OnClick = [this](TObject* Sender) { Checklenslengthusage1Click(Sender); };
-  Zq_Shotgraph->OnClick = [this](TObject* Sender) { Checklenslengthusage1Click(Sender); };
-  Editequivalentlist1->OnClick = [this](TObject* Sender) { Editequivalentlist1Click(Sender); };
+  Compare1->OnClick = [this](TObject* Sender) { Compare1Click(Sender); };
+  ZqSpeedButton1->OnClick = [this](TObject* Sender) { Compare1Click(Sender); };
+  for (TMenuItem* item : {Aquireimagetwainscannerebcam1, GetimageTwainscannerwebcametc1})
+    item->OnClick = [this](TObject* Sender) { Aquireimagetwainscannerebcam1Click(Sender); };
+  ZqSpeedButton5->OnClick = [this](TObject* Sender) { ZqSpeedButton5Click(Sender); };
+  HelpforStandAloneversions1->OnClick = [this](TObject* Sender) { HelpforStandAloneversions1Click(Sender); };
+  Donate1->OnClick = [this](TObject* Sender) { Donate1Click(Sender); };
+  OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
+  ChangeAspectRatio1->OnClick = [this](TObject* Sender) { ChangeAspectRatio1Click(Sender); };
+  Showaspectratiocurrentimage1->OnClick = [this](TObject* Sender) { Showaspectratiocurrentimage1Click(Sender); };
+  bindSmallHandlers();
 }
 
-namespace {
-
-// The Shotgraph window with the stored lens pair and the folder in its caption; a window
-// already open keeps its list editor as the user left it.
-void PrepareShotgraph(TForm1& main, TTabSheet* page) {
-  TFormAnalize& form = *FormAnalize;
-  form.Edit1->SetText(UseLocaleDecimalSeparator(main.FDigiFactor));
-  form.Edit2->SetText(UseLocaleDecimalSeparator(main.FFilmFactor));
-  form.SetCaption(_("Exif analyse: ") + main.QzDirTree211->SelectedPath());
-  form.PageControl1->SetActivePage(page);
-  if (!form.Visible()) {
-    form.ZqButton1->SetEnabled(true);
-    form.ZqButton2->SetEnabled(false);
-    form.ZqButton3->SetEnabled(false);
+// ===========================================================================
+// Copy windows
+// ===========================================================================
+void TForm1::Compare1Click(TObject* /*Sender*/) {
+  FillWorkFileList(false);
+  // Messages run while each window opens: the files are taken as they are now.
+  const std::vector<std::string> files = FWorkFiles->ToVector();
+  FWorkFiles->Clear();
+  for (size_t n = 0; n < files.size() && !StopRequested && !Application->Terminated(); ++n) {
+    for (int i = 0; i < ListBox1->Count(); ++i) {
+      if (ListEntryPath(i) != files[n]) continue;
+      ListBox1->SetItemIndex(i);
+      break;
+    }
+    OpenThePicture(files[n]);
+    CreateACompareWindow(int(n));
   }
 }
 
-}  // namespace
-
-void TForm1::Checklenslengthusage1Click(TObject* /*Sender*/) {
-  if (!FormAnalize) return;
-  PrepareShotgraph(*this, FormAnalize->TabSheet1);
-  FormAnalize->Show();
-  FormAnalize->PageControl1Change(this);
+void TForm1::CreateACompareWindow(int /*Index*/) {
+  if (FCurrentFile.empty()) return;
+  auto* window = new TImageCopyForm(this);
+  window->FFreeOnClose = true;
+  window->Label1->SetCaption(ExifLabelFront->Caption());
+  const TPoint origin = ScrollBox1->ClientOrigin();
+  window->SetLeft(origin.X + Random(100));
+  window->SetTop(origin.Y + Random(100));
+  window->ScrollBox1->HorzScrollBar()->SetStyle(ScrollBox1->HorzScrollBar()->Style());
+  window->ScrollBox1->VertScrollBar()->SetStyle(ScrollBox1->VertScrollBar()->Style());
+  int loadedWidth = 0, loadedHeight = 0;
+  if (FAnimatedGif) {
+    // The window gets a copy of the animation: the main window frees its own with the
+    // next picture.
+    window->Image1->Picture()->Assign(Image1->Picture());
+    window->SetAutoSize(true);
+  } else if (TGraphic* loaded = FSourcePicture->Graphic()) {
+    window->Image1->Picture()->Bitmap()->Assign(loaded);
+    loadedWidth = loaded->Width();
+    loadedHeight = loaded->Height();
+    if (loadedWidth < window->ClientWidth() && loadedHeight < window->ClientHeight()) window->SetAutoSize(true);
+  }
+  window->SetCaption(FCurrentFile);
+  // A picture loaded at a reduced JPEG scale can be loaded at its real size.
+  const bool reduced = (UpperCase(ExtractFileExt(FCurrentFile)) == ".JPG" && loadedHeight < FImageHeight) ||
+                       loadedWidth < FImageWidth;
+  window->ToolButton22->SetEnabled(reduced && !FAnimatedGif);
+  window->Realsize1->SetEnabled(reduced && !FAnimatedGif);
+  window->AlignToolBar->SetVisible(FAlignMenu);
+  window->Showtoolbar->SetChecked(FAlignMenu);
+  window->Show();
+  Application->ProcessMessages();
+  // The user may have closed (and so freed) the window meanwhile.
+  for (int i = 0; i < ComponentCount(); ++i) {
+    if (Components(i) != window) continue;
+    if (window->Realsize1->Enabled()) window->ToolButton22Click(window);
+    break;
+  }
 }
 
-void TForm1::Editequivalentlist1Click(TObject* /*Sender*/) {
-  if (!FormAnalize) return;
-  PrepareShotgraph(*this, FormAnalize->TabSheet7);
-  if (!FormAnalize->Memo1->Enabled()) FormAnalize->ZqButton1Click(this);
-  FormAnalize->Show();
-  FormAnalize->PageControl1Change(this);
+// ===========================================================================
+// Hand-offs to the scanner, help and the closing
+// ===========================================================================
+void TForm1::ZqSpeedButton5Click(TObject* /*Sender*/) {
+  if (FPreviousFolder != QzDirTree211->SelectedPath() && FolderExists(FPreviousFolder) && QzDirTree211->Visible())
+    QzDirTree211->OpenPath(FPreviousFolder);
+}
+
+void TForm1::HelpforStandAloneversions1Click(TObject* /*Sender*/) { ShowHelpContext(110); }
+
+void TForm1::Donate1Click(TObject* /*Sender*/) {
+  ShowMessage(_("Thank you, your support is very welcome.") + "\r" +
+              Format(_("The donation page %s will open next."), {kDonationPage}));
+  if (RunShellCommand(kDonationPage, "", "", SW_SHOWNORMAL) <= 32)
+    ShowMessage(Format(_("The web page %s could not be opened."), {kDonationPage}));
+}
+
+void TForm1::FormCloseQuery(TObject* /*Sender*/, bool& CanClose) {
+  CanClose = true;
+  // Leaving full screen is all a close request does there.
+  if (!FUsbMode || FFullScreen || !ShowProgressForm) return;
+  // The note stays up while the settings are written into the ini file beside the program.
+  ShowProgressForm->ShowText->SetCaption(_("Don't remove the card/drive, Kivo2 is closing down........."));
+  ShowProgressForm->Showtext2->SetCaption(_("Updating ini file, this can take a few seconds..................."));
+  ShowProgressForm->ProgressBar1->SetVisible(false);
+  HourGlassCursor();
+  Application->ProcessMessages();
+  ShowProgressForm->Show();
+  ShowProgressForm->Repaint();
 }
 
 void TForm1::ShowTheHistogram() {
   if (!HistogramForm) return;
-  // The picture as it is shown: a copy of a bitmap, any other graphic drawn into a
-  // 24-bit bitmap of the picture area's size.
   TBitmap shown;
-  TGraphic* graphic = Image1->Picture()->Graphic();
-  if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
-    shown.Assign(bitmap);
-  } else {
-    shown.SetPixelFormat(pf24bit);
-    shown.SetSize(Image1->Width(), Image1->Height());
-    if (graphic && !graphic->Empty()) shown.Canvas().Draw(0, 0, *graphic);
-  }
+  ShownPictureBitmap(shown);
   shown.SetPixelFormat(pf24bit);
   THistogram histogram;
   GetHistogram(shown, 0, histogram);
@@ -162,15 +227,19 @@ void TForm1::Compare2Click(TObject* /*Sender*/) {
 }
 
 bool TForm1::DeleteOneImage(const std::string& FileName) {
-  const bool fullPaths = TreeView1->Visible();
-  const int index = ListBox1->Items()->IndexOf(fullPaths ? FileName : ExtractFileName(FileName));
-  ListBox1->SetMultiSelect(false);
-  if (TranslatedMessageDialog(Format(_("Move %d file(s) to the Recycle Bin?"), {1}), mtConfirmation, {mbYes, mbNo},
-                              0) == mrYes &&
-      RecycleFile(FileName) && index >= 0 && index < ListBox1->Count()) {
-    // The entry goes with its file; the picture shown is emptied when it was this one.
-    ListBox1->Items()->Delete(index);
-    if (FCurrentFile == FileName) EmptyAllImages();
+  // The entry is the one of this very file (a compare or copy window may show a file of
+  // another folder whose bare name the list holds too).
+  int index = -1;
+  for (int i = 0; i < ListBox1->Count() && index < 0; ++i)
+    if (ListEntryPath(i) == FileName) index = i;
+  ListboxMultiSelectOff();
+  if (index >= 0) {
+    // The list's delete command asks and deletes in its own way.
+    ListBox1->SetItemIndex(index);
+    P_DeletefileClick(this);
+  } else if (TranslatedMessageDialog(Format(_("Move %d file(s) to the Recycle Bin?"), {1}), mtConfirmation,
+                                     TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes) {
+    RecycleFile(FileName);
   }
   Application->ProcessMessages();
   return !FileExists(FileName);

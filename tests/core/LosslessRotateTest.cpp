@@ -3,87 +3,14 @@
 // (JPEG files only, the picture shown, Esc), and the failures that must leave the picture
 // as it was: a damaged JPEG, a jpegtran that is killed half-way or writes half a file, a
 // missing jpegtran, a rename that fails.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-
-#include "OrganiseFixture.h"
+#include "LosslessFixture.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/FileFaults.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-struct timespec ModTime(const std::string& file) {
-  struct stat st {};
-  stat(file.c_str(), &st);
-  return st.st_mtim;
-}
-
-bool SameTime(const struct timespec& a, const struct timespec& b) {
-  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-
-}  // namespace
-
-class LosslessRotateTest : public OrganiseTest {
- protected:
-  void SetUp() override {
-    OrganiseTest::SetUp();
-    KIVO2_REQUIRE_TOOL("jpegtran");
-    KIVO2_REQUIRE_TOOL("exiftool");
-    jpegtran_ = testsupport::ToolPath("jpegtran");
-    savedPath_ = getenv("PATH") ? getenv("PATH") : "";
-  }
-  void TearDown() override {
-    setenv("PATH", savedPath_.c_str(), 1);
-    OrganiseTest::TearDown();
-  }
-
-  // A photo with EXIF data whose sides are whole MCUs (so -perfect and -trim change
-  // nothing) and a date of its own.
-  void MakePhoto(const std::string& name, int width = 64, int height = 48) {
-    Make(name, {"-size", std::to_string(width) + "x" + std::to_string(height), "plasma:red-blue", "-quality", "85"});
-    auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TestCam", "-Artist=Nobody",
-                               folder_ + name});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    r = testsupport::Run({"touch", "-d", "2011-05-06 07:08:09.123456789", folder_ + name});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-  }
-
-  // What jpegtran itself makes of the file (into a file of the test's own).
-  std::string Expected(const std::string& file, const std::vector<std::string>& transform) {
-    const std::string out = testsupport::TempPath("expected.jpg");
-    std::vector<std::string> argv{jpegtran_};
-    argv.insert(argv.end(), transform.begin(), transform.end());
-    argv.insert(argv.end(), {"-copy", "all", "-outfile", out, file});
-    auto r = testsupport::Run(argv);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return testsupport::ReadFile(out);
-  }
-
-
-  // A jpegtran stand-in: a shell script that runs body (with $REAL the real jpegtran).
-  std::string StandIn(const std::string& folder, const std::string& body) {
-    fs::create_directories(folder);
-    const std::string script = folder + "/jpegtran";
-    testsupport::WriteFile(script, "#!/bin/sh\nREAL=" + jpegtran_ + "\n" + body + "\n");
-    chmod(script.c_str(), 0755);
-    return script;
-  }
-
-  // The stand-ins of this folder come first on PATH (the shell tools they use after it).
-  void PathFirst(const std::string& folder) { setenv("PATH", (folder + ":/usr/bin:/bin").c_str(), 1); }
-
-  std::string jpegtran_, savedPath_;
-};
+class LosslessRotateTest : public LosslessTest {};
 
 TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept) {
   const std::vector<std::pair<void (TForm1::*)(TObject*), std::vector<std::string>>> commands{
@@ -235,7 +162,7 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   // The last rename fails (EIO): the picture, renamed back from its backup, is whole.
   Form1->M_Losslesbackup->SetChecked(false);
   {
-    TFileFaultScope fault(TFileFaultOp::Rename, EIO, ".kivo2rotate-");
+    TFileFaultScope fault(TFileFaultOp::Rename, EIO, ".kivo2lossless-");
     ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
     Select({"a.jpg"});
     Form1->RotateRight1->Click();
@@ -244,7 +171,7 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
   // No room for the temporary file (ENOSPC when it is made).
   {
-    TFileFaultScope fault(TFileFaultOp::Open, ENOSPC, ".kivo2rotate-");
+    TFileFaultScope fault(TFileFaultOp::Open, ENOSPC, ".kivo2lossless-");
     ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
     Form1->RotateRight1->Click();
     EXPECT_EQ(fault.Hits(), 1);
@@ -263,11 +190,7 @@ TEST_F(LosslessRotateTest, AJpegtranThatDiesOrWritesHalfAFileChangesNothing) {
   // half of its output and is killed, one writes half and ends with status 0, one writes
   // the whole output and is then killed.
   const std::string program = ProgramFolder() + "jpegtran";
-  const std::string outfile = "for a; do if [ \"$prev\" = -outfile ]; then out=$a; fi; prev=$a; done\n";
-  const std::vector<std::string> bodies{
-      outfile + "\"$REAL\" \"$@\" && head -c 3000 \"$out\" > \"$out.part\" && mv \"$out.part\" \"$out\"; kill -9 $$",
-      outfile + "\"$REAL\" \"$@\" && head -c 3000 \"$out\" > \"$out.part\" && mv \"$out.part\" \"$out\"; exit 0",
-      "\"$REAL\" \"$@\"; kill -9 $$"};
+  const std::vector<std::string> bodies = FailingBodies();
   Form1->M_Losslesbackup->SetChecked(false);
   for (const std::string& body : bodies) {
     StandIn(program, body);

@@ -200,7 +200,11 @@ void RebuildChildren(TMenuItem* item) {
       d->submenu = new QMenu();
       d->submenu->setStyle(MenuStyle());
       QMenu* m = d->submenu;
-      QObject::connect(m, &QMenu::aboutToShow, m, [m] { Remeasure(m); });
+      // An item that opens its sub-items is clicked first, so its handler can set them up.
+      QObject::connect(m, &QMenu::aboutToShow, m, [m, item] {
+        if (item->OnClick) item->OnClick(item);
+        Remeasure(m);
+      });
     }
     host = d->submenu;
     if (d->action) d->action->setMenu(d->submenu);

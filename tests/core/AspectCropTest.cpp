@@ -1,0 +1,224 @@
+// The aspect-ratio change through jpegtran's lossless crop: the crop of each ratio rule,
+// the result byte for byte what jpegtran run by the test makes of the same file, the
+// backup and the date, the copies in "ASPR tmp", and the failures that must leave the
+// picture as it was (a damaged JPEG, a jpegtran that is killed or writes half a file, a
+// rename or a temporary file that fails), with and without a backup.
+#include "LosslessFixture.h"
+#include "controls/QzFileExplorer28.h"
+#include "tools/CalcAspectForm.h"
+
+class AspectCropTest : public LosslessTest {
+ protected:
+  // The aspect tool's options as the user left them.
+  void Options(bool backup, bool portraits = false, bool toLandscape = false) {
+    CalculateAspect->CB_BackupAspectR->SetChecked(backup);
+    CalculateAspect->CB_ASPPortrait->SetChecked(portraits);
+    CalculateAspect->CB_PortToLandscape->SetChecked(toLandscape);
+    CalculateAspect->CB_PrepareCompression->SetChecked(false);
+    CalculateAspect->CB_LosslessASPR->SetChecked(true);
+    CalculateAspect->CB_FastBatchASPR->SetChecked(false);
+  }
+  // The aspect tool answers OK with this ratio.
+  static void AnswerRatio(double factor) {
+    ModalResponder::Expect(ModalKind::ShowModal, [factor](ModalRequest& r) {
+      EXPECT_EQ(r.form, CalculateAspect);
+      CalculateAspect->FFactor = factor;
+      return int(mrOk);
+    });
+  }
+  // The crop argument of a file, "" when nothing is to be done.
+  std::string Crop(const std::string& name, double factor) {
+    std::string crop;
+    return Form1->CanChangeAspectString(folder_ + name, crop, factor) ? crop : std::string();
+  }
+  // What jpegtran makes of the file with the crop and the program's other options.
+  std::string Cropped(const std::string& file, const std::string& geometry) {
+    return Expected(file, {"-perfect", "-trim", "-crop", geometry});
+  }
+};
+
+TEST_F(AspectCropTest, CropOfEachRatioRule) {
+  MakeColor("43.jpg", 2048, 1536, "gray");
+  MakeColor("32.jpg", 1536, 1024, "gray");
+  MakeColor("portrait.jpg", 1024, 1536, "gray");
+  MakeColor("wide.jpg", 1600, 600, "gray");
+  MakeColor("p.png", 64, 48, "gray");
+  StartIn();
+  Options(true);
+  // 4:3 to 1.50: the height is cut to 1365, the offset 85 goes to the block grid (80).
+  EXPECT_EQ(Crop("43.jpg", 1.5), "crop 2048x1365+0+80");
+  EXPECT_EQ(Form1->Caption(), "crop 2048x1365+0+80");
+  // 4:3 to 1.00: the width is cut to 1536, offset 256 on the grid (248).
+  EXPECT_EQ(Crop("43.jpg", 1.0), "crop 1536x1536+248+0");
+  // A picture of the ratio already, a PNG and a portrait without the option: nothing.
+  EXPECT_EQ(Crop("32.jpg", 1.5), "");
+  EXPECT_EQ(Crop("p.png", 1.5), "");
+  EXPECT_EQ(Crop("portrait.jpg", 1.33333), "");
+  // Portraits included: a wider target cuts the height, a taller one the width.
+  Options(true, true);
+  EXPECT_EQ(Crop("portrait.jpg", 1.33333), "crop 1024x1365+0+80");
+  EXPECT_EQ(Crop("portrait.jpg", 1.6), "crop 960x1536+24+0");
+  // Portrait to landscape: the height becomes the short side of the ratio.
+  Options(true, true, true);
+  EXPECT_EQ(Crop("portrait.jpg", 1.5), "crop 1024x682+0+416");
+  // A panorama to 16:10: the width is cut; an offset of 8 or less stays as it is.
+  EXPECT_EQ(Crop("wide.jpg", 1.6), "crop 960x600+312+0");
+  MakeColor("near.jpg", 1010, 640, "gray");
+  EXPECT_EQ(Crop("near.jpg", 1.56), "crop 998x640+6+0");
+  // Offsets of 9 to 11 round down to the grid's first line.
+  MakeColor("close.jpg", 1020, 640, "gray");
+  EXPECT_EQ(Crop("close.jpg", 1.56), "crop 998x640+0+0");
+}
+
+TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
+  MakePhoto("p.jpg", 640, 480);
+  MakePhoto("q.jpg", 480, 640);
+  chmod((folder_ + "p.jpg").c_str(), 0640);
+  StartIn();
+  Options(true);
+  const std::string original = testsupport::ReadFile(folder_ + "p.jpg");
+  const std::string portrait = testsupport::ReadFile(folder_ + "q.jpg");
+  const std::string expected = Cropped(folder_ + "p.jpg", "640x426+0+16");
+  const auto date = ModTime(folder_ + "p.jpg");
+  AnswerRatio(1.5);
+  Select({"p.jpg", "q.jpg"});
+  Form1->ChangeAspectRatio1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), expected);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_p.jpg"), original);
+  EXPECT_TRUE(SameTime(ModTime(folder_ + "p.jpg"), date));
+  EXPECT_GE(Form1->ListBox1->Items()->IndexOf("backup_p.jpg"), 0);
+  struct stat st {};
+  stat((folder_ + "p.jpg").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  // ImageMagick sees the new sides; the metadata came along.
+  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", folder_ + "p.jpg"}).out, "640x426");
+  EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-Artist", folder_ + "p.jpg"}).out, "Nobody\n");
+  // The portrait was left alone (portraits not included), and no backup made of it.
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "q.jpg"), portrait);
+  EXPECT_FALSE(fs::exists(folder_ + "backup_q.jpg"));
+  for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
+  EXPECT_EQ(Form1->FFileAction, 10);
+  EXPECT_FALSE(ActionRunning);
+
+  // Again with the backup there: Cancel leaves the file and the old backup as they are.
+  const std::string once = testsupport::ReadFile(folder_ + "p.jpg");
+  AnswerRatio(1.0);
+  ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
+    EXPECT_EQ(r.text, "Backup file found, overwrite backup file?");
+    return int(mrCancel);
+  });
+  Select({"p.jpg"});
+  Form1->ChangeAspectRatio1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), once);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_p.jpg"), original);
+  // The aspect tool cancelled: nothing happens.
+  ModalResponder::Expect(ModalKind::ShowModal, int(mrCancel));
+  Form1->ChangeAspectRatio1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), once);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(AspectCropTest, FailuresLeaveThePictureAsItWasWithoutBackup) {
+  MakePhoto("a.jpg", 640, 480);
+  const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
+  // Cut in the middle of its data: the header reads, jpegtran warns and ends with status 2.
+  testsupport::WriteFile(folder_ + "cut.jpg", whole.substr(0, whole.size() / 2));
+  StartIn();
+  // No backups: the picture itself is all there is.
+  Options(false);
+  auto crop = [&](const std::string& name) {
+    ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
+      EXPECT_EQ(r.text, "JPG Backup is turned off, this action can't be undone, continue? ");
+      return int(mrYes);
+    });
+    ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
+      EXPECT_EQ(r.text, "Jpegtran message: Couldn't change the file");
+      return int(mrOk);
+    });
+    Select({name});
+    Form1->AspectRatioInitStart(1.5);
+  };
+  const std::string cut = testsupport::ReadFile(folder_ + "cut.jpg");
+  crop("cut.jpg");
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "cut.jpg"), cut);
+
+  // jpegtran stand-ins on PATH that are killed or write half a file.
+  const std::vector<std::string> bodies = FailingBodies();
+  const auto date = ModTime(folder_ + "a.jpg");
+  for (const std::string& body : bodies) {
+    PathFirst(fs::path(StandIn(testsupport::TempPath("bin"), body)).parent_path().string());
+    crop("a.jpg");
+    EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole) << body;
+    EXPECT_TRUE(SameTime(ModTime(folder_ + "a.jpg"), date)) << body;
+  }
+  setenv("PATH", savedPath_.c_str(), 1);
+
+  // The rename into place fails, then the temporary file cannot be made.
+  for (const auto& [op, error] : {std::pair{TFileFaultOp::Rename, EIO}, std::pair{TFileFaultOp::Open, ENOSPC}}) {
+    TFileFaultScope fault(op, error, ".kivo2lossless-");
+    crop("a.jpg");
+    EXPECT_EQ(fault.Hits(), 1);
+    EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  }
+  for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(AspectCropTest, BackupRenameFailureOrKilledRunLeavesThePictureWhole) {
+  MakePhoto("a.jpg", 640, 480);
+  const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
+  StartIn();
+  Options(true);
+  // The picture cannot take the backup's name: nothing is run, nothing changes.
+  {
+    TFileFaultScope fault(TFileFaultOp::Rename, EACCES, "backup_a.jpg");
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Select({"a.jpg"});
+    Form1->AspectRatioInitStart(1.5);
+    EXPECT_EQ(fault.Hits(), 1);
+  }
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  EXPECT_FALSE(fs::exists(folder_ + "backup_a.jpg"));
+  // A killed jpegtran with a backup made: the backup takes the picture's name again.
+  PathFirst(fs::path(StandIn(testsupport::TempPath("bin"), "\"$REAL\" \"$@\"; kill -9 $$")).parent_path().string());
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Select({"a.jpg"});
+  Form1->AspectRatioInitStart(1.5);
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  EXPECT_FALSE(fs::exists(folder_ + "backup_a.jpg"));
+  // Without any jpegtran the command says so and does not open the aspect tool.
+  setenv("PATH", testsupport::TempPath("empty").c_str(), 1);
+  ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
+    EXPECT_NE(r.text.find("The file jpegtran.exe is needed for this action"), std::string::npos);
+    return int(mrOk);
+  });
+  Form1->ChangeAspectRatio1->Click();
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(AspectCropTest, PreparedCopiesAreCroppedInTheirOwnFolderAndHandedOn) {
+  MakePhoto("a.jpg", 640, 480);
+  MakeColor("b.png", 64, 48, "gray");
+  StartIn();
+  Options(true);
+  CalculateAspect->CB_PrepareCompression->SetChecked(true);
+  const std::string original = testsupport::ReadFile(folder_ + "a.jpg");
+  const std::string expected = Cropped(folder_ + "a.jpg", "640x426+0+16");
+  AnswerRatio(1.5);
+  ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
+    EXPECT_EQ(r.text.rfind("Batch handling done.", 0), 0u) << r.text;
+    return int(mrOk);
+  });
+  // The compression window opens on the cropped copy.
+  ModalResponder::Expect(ModalKind::ShowModal, int(mrCancel));
+  Select({"a.jpg", "b.png"});
+  Form1->ChangeAspectRatio1->Click();
+  const std::string copies = folder_ + "ASPR tmp/";
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), original);
+  EXPECT_EQ(testsupport::ReadFile(copies + "a.jpg"), expected);
+  // Copies get no backups and only the JPEG files are copied.
+  EXPECT_EQ(FolderEntries(copies), std::vector<std::string>{"a.jpg"});
+  EXPECT_EQ(IncludeTrailingPathDelimiter(Form1->QzDirTree211->SelectedPath()), copies);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}

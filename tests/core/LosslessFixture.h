@@ -1,0 +1,98 @@
+#pragma once
+// The main window on a folder of photos for the tests of the lossless commands (rotation,
+// flipping, the aspect-ratio crop): photos with EXIF data and a date of their own, what
+// jpegtran itself makes of a file, and jpegtran stand-ins first on PATH.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OrganiseFixture.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
+
+namespace fs = std::filesystem;
+
+namespace lossless {
+
+inline struct timespec ModTime(const std::string& file) {
+  struct stat st {};
+  stat(file.c_str(), &st);
+  return st.st_mtim;
+}
+
+inline bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}  // namespace lossless
+
+using lossless::ModTime;
+using lossless::SameTime;
+
+class LosslessTest : public OrganiseTest {
+ protected:
+  void SetUp() override {
+    OrganiseTest::SetUp();
+    KIVO2_REQUIRE_TOOL("jpegtran");
+    KIVO2_REQUIRE_TOOL("exiftool");
+    jpegtran_ = testsupport::ToolPath("jpegtran");
+    savedPath_ = getenv("PATH") ? getenv("PATH") : "";
+  }
+  void TearDown() override {
+    setenv("PATH", savedPath_.c_str(), 1);
+    OrganiseTest::TearDown();
+  }
+
+  // A photo with EXIF data whose sides are whole MCUs (so -perfect and -trim change
+  // nothing) and a date of its own.
+  void MakePhoto(const std::string& name, int width = 64, int height = 48) {
+    Make(name, {"-size", std::to_string(width) + "x" + std::to_string(height), "plasma:red-blue", "-quality", "85"});
+    auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TestCam", "-Artist=Nobody",
+                               folder_ + name});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = testsupport::Run({"touch", "-d", "2011-05-06 07:08:09.123456789", folder_ + name});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  // What jpegtran itself makes of the file (into a file of the test's own).
+  std::string Expected(const std::string& file, const std::vector<std::string>& transform) {
+    const std::string out = testsupport::TempPath("expected.jpg");
+    std::vector<std::string> argv{jpegtran_};
+    argv.insert(argv.end(), transform.begin(), transform.end());
+    argv.insert(argv.end(), {"-copy", "all", "-outfile", out, file});
+    auto r = testsupport::Run(argv);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return testsupport::ReadFile(out);
+  }
+
+  // A jpegtran stand-in: a shell script that runs body (with $REAL the real jpegtran).
+  std::string StandIn(const std::string& folder, const std::string& body) {
+    fs::create_directories(folder);
+    const std::string script = folder + "/jpegtran";
+    testsupport::WriteFile(script, "#!/bin/sh\nREAL=" + jpegtran_ + "\n" + body + "\n");
+    chmod(script.c_str(), 0755);
+    return script;
+  }
+
+  // Bodies of jpegtran stand-ins that fail: one writes half of its output and is killed,
+  // one writes half and ends with status 0, one writes everything and is then killed.
+  static std::vector<std::string> FailingBodies() {
+    const std::string outfile = "for a; do if [ \"$prev\" = -outfile ]; then out=$a; fi; prev=$a; done\n";
+    const std::string half = "\"$REAL\" \"$@\" && head -c 3000 \"$out\" > \"$out.part\" && mv \"$out.part\" \"$out\"; ";
+    return {outfile + half + "kill -9 $$", outfile + half + "exit 0", "\"$REAL\" \"$@\"; kill -9 $$"};
+  }
+
+  // The stand-ins of this folder come first on PATH (the shell tools they use after it).
+  void PathFirst(const std::string& folder) { setenv("PATH", (folder + ":/usr/bin:/bin").c_str(), 1); }
+
+  std::string jpegtran_, savedPath_;
+};
+
