@@ -220,5 +220,6 @@ TEST_F(AspectCropTest, PreparedCopiesAreCroppedInTheirOwnFolderAndHandedOn) {
   // Copies get no backups and only the JPEG files are copied.
   EXPECT_EQ(FolderEntries(copies), std::vector<std::string>{"a.jpg"});
   EXPECT_EQ(IncludeTrailingPathDelimiter(Form1->QzDirTree211->SelectedPath()), copies);
+  EXPECT_EQ(ModalResponder::Pending(), 0);
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }

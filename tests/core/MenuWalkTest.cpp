@@ -23,8 +23,6 @@ const std::set<std::string> kStillBuilt = {
     "P_History3", "P_History4", "P_History5", "P_History6", "P_History7", "P_History8", "BatchReplace",
     "P_SaveClipAsShow", "P_PasteAsShow", "P_PasteInShow", "P_PasteClipInShow", "EditShow1", "RenameNode",
     "P_AddShowFolder", "P_DeleteShow", "P_DeleteShowFolder", "Closeslideshow1",
-    // The compression centre and mail commands of the main window.
-    "SaveasJPG1", "Emailcenter1", "M_Email1", "Sendselectedunmodified1",
     // The Shotgraph window and its lens list.
     "Zq_Shotgraph", "Plotfocallengthusage1", "Checklenslengthusage1", "Editequivalentlist1",
     // The card import and the thumbnail settings with the tree-wide thumbnails.
