@@ -48,8 +48,9 @@ TEST(ClipboardXTest, PicturesGoBothWaysThroughTheDesktopClipboard) {
   char self[PATH_MAX] = {0};
   ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
   std::vector<std::string> argv;
-  // A hung X side ends the child instead of the test.
-  argv = {"timeout", "120"};
+  // A hung X side ends the child instead of the test; the X server's and the child's
+  // temporary folders stay in this test's own folder.
+  argv = {"env", "TMPDIR=" + folder, "timeout", "120"};
   if (ownServer) argv.insert(argv.end(), {"xvfb-run", "-a", "-s", "-screen 0 1280x1024x24"});
   argv.insert(argv.end(), {"env", "QT_QPA_PLATFORM=xcb", std::string(kChildFolder) + "=" + folder, self,
                            "--gtest_filter=ClipboardXChild.*"});
