@@ -42,6 +42,10 @@ void TForm1::bindToolHandOffs() {
   Print1->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
   ZqPrint->OnClick = [this](TObject* Sender) { Print1Click(Sender); };
   Compare2->OnClick = [this](TObject* Sender) { Compare2Click(Sender); };
+  for (TMenuItem* item : {Checklenslengthusage1, Plotfocallengthusage1})
+    item->OnClick = [this](TObject* Sender) { Checklenslengthusage1Click(Sender); };
+  Zq_Shotgraph->OnClick = [this](TObject* Sender) { Checklenslengthusage1Click(Sender); };
+  Editequivalentlist1->OnClick = [this](TObject* Sender) { Editequivalentlist1Click(Sender); };
   Compare1->OnClick = [this](TObject* Sender) { Compare1Click(Sender); };
   ZqSpeedButton1->OnClick = [this](TObject* Sender) { Compare1Click(Sender); };
   for (TMenuItem* item : {Aquireimagetwainscannerebcam1, GetimageTwainscannerwebcametc1})
@@ -53,6 +57,40 @@ void TForm1::bindToolHandOffs() {
   ChangeAspectRatio1->OnClick = [this](TObject* Sender) { ChangeAspectRatio1Click(Sender); };
   Showaspectratiocurrentimage1->OnClick = [this](TObject* Sender) { Showaspectratiocurrentimage1Click(Sender); };
   bindSmallHandlers();
+}
+
+namespace {
+
+// The Shotgraph window with the stored lens pair and the folder in its caption; a window
+// already open keeps its list editor as the user left it.
+void PrepareShotgraph(TForm1& main, TTabSheet* page) {
+  TFormAnalize& form = *FormAnalize;
+  form.Edit1->SetText(UseLocaleDecimalSeparator(main.FDigiFactor));
+  form.Edit2->SetText(UseLocaleDecimalSeparator(main.FFilmFactor));
+  form.SetCaption(_("Exif analyse: ") + main.QzDirTree211->SelectedPath());
+  form.PageControl1->SetActivePage(page);
+  if (!form.Visible()) {
+    form.ZqButton1->SetEnabled(true);
+    form.ZqButton2->SetEnabled(false);
+    form.ZqButton3->SetEnabled(false);
+  }
+}
+
+}  // namespace
+
+void TForm1::Checklenslengthusage1Click(TObject* /*Sender*/) {
+  if (!FormAnalize) return;
+  PrepareShotgraph(*this, FormAnalize->TabSheet1);
+  FormAnalize->Show();
+  FormAnalize->PageControl1Change(this);
+}
+
+void TForm1::Editequivalentlist1Click(TObject* /*Sender*/) {
+  if (!FormAnalize) return;
+  PrepareShotgraph(*this, FormAnalize->TabSheet7);
+  if (!FormAnalize->Memo1->Enabled()) FormAnalize->ZqButton1Click(this);
+  FormAnalize->Show();
+  FormAnalize->PageControl1Change(this);
 }
 
 // ===========================================================================
