@@ -102,6 +102,12 @@ void TGIFImage::LoadFromStream(TStream& stream) {
       if (header_->Width() == 0) header_->SetWidth(uint16_t(std::min(first->Left() + first->Width(), 0xFFFF)));
       if (header_->Height() == 0) header_->SetHeight(uint16_t(std::min(first->Top() + first->Height(), 0xFFFF)));
     }
+    // The screen, which the still picture and every played frame are drawn on, is
+    // bounded as a frame is: a few bytes do not make a screen of millions of pixels.
+    const int64_t screenPixels = int64_t(header_->Width()) * header_->Height();
+    if (screenPixels > kGIFMaxPixels ||
+        screenPixels > std::max<int64_t>(stream.Position() - start, 0) * kGIFMaxPixelsPerDataByte + 4096)
+      GifCodec::Error(gsGIFTooLarge);
     ok = true;
   } catch (...) {
     Progress(this, psEnding, 0, true, TRect(), GifCodec::Text(gsGIFLoading));

@@ -12,6 +12,12 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
+// No frame, and no logical screen, is larger than this many pixels.
+inline constexpr int64_t kGIFMaxPixels = int64_t(1) << 28;
+// A code of the image data stands for at most 4096 pixels and takes at least 3 bits, so
+// one byte of data fills at most this many pixels.
+inline constexpr int64_t kGIFMaxPixelsPerDataByte = 8 * 4096 / 3 + 1;
+
 // Every failure of the GIF unit; recoverable read problems go to the image's warning
 // event instead.
 class GIFException : public EInvalidGraphic {

@@ -7,15 +7,6 @@
 #include "formats/GIFImage.h"
 #include "platform/rtl/Math.h"
 
-namespace {
-
-// No frame is larger than this many pixels.
-constexpr int64_t kMaxFramePixels = int64_t(1) << 28;
-// A code of the image data stands for at most 4096 pixels and takes at least 3 bits, so
-// one byte of data fills at most this many pixels.
-constexpr int64_t kMaxPixelsPerDataByte = 8 * 4096 / 3 + 1;
-
-}  // namespace
 
 TGIFSubImage::TGIFSubImage(TGIFImage* image)
     : TGIFItem(image),
@@ -58,7 +49,7 @@ TGIFVersion TGIFSubImage::GetVersion() const {
 void TGIFSubImage::NewImage() {
   data_.clear();
   const int64_t n = int64_t(width_) * height_;
-  if (n > kMaxFramePixels) GifCodec::Error(gsGIFTooLarge);
+  if (n > kGIFMaxPixels) GifCodec::Error(gsGIFTooLarge);
   if (n > 0) data_.assign(size_t(n), 0);
 }
 
@@ -197,8 +188,8 @@ void TGIFSubImage::LoadFromStream(TStream& stream) {
   // before its pixels are allocated.
   const int64_t pixels = int64_t(width_) * height_;
   const int64_t left = stream.Size() - stream.Position();
-  if (pixels > kMaxFramePixels || width_ > MaxBitmapSide || height_ > MaxBitmapSide ||
-      pixels > std::max<int64_t>(left, 0) * kMaxPixelsPerDataByte + 4096)
+  if (pixels > kGIFMaxPixels || width_ > MaxBitmapSide || height_ > MaxBitmapSide ||
+      pixels > std::max<int64_t>(left, 0) * kGIFMaxPixelsPerDataByte + 4096)
     GifCodec::Error(gsGIFTooLarge);
   if (image_) {
     image_->loadedBytes_ += pixels;

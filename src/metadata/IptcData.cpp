@@ -5,6 +5,8 @@
 #include <bitset>
 #include <functional>
 #include <iterator>
+#include <map>
+#include <unordered_set>
 
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
@@ -183,15 +185,38 @@ bool IsRepeatableDataset(int datasetNumber) {
   return datasetNumber >= 0 && datasetNumber < 256 && repeatable.test(size_t(datasetNumber));
 }
 
-std::string MergeList(const std::string& Old, const std::string& New) {
-  TStringList items, added;
-  items.SetCommaText(Old);
-  added.SetCommaText(New);
-  for (int i = 0; i < added.Count(); ++i) {
-    const std::string item = Trim(added.Strings(i));
-    if (items.IndexOf(item) < 0) items.Add(item);
+namespace {
+
+// A comma text list that takes further items unless one equal but for case is in it.
+// The items' upper-case forms are kept in a set, so that merging thousands of
+// keywords takes time in proportion to their number, not its square.
+class TMergedList {
+ public:
+  explicit TMergedList(const std::string& old = std::string()) {
+    items_.SetCommaText(old);
+    for (int i = 0; i < items_.Count(); ++i) keys_.insert(AnsiUpperCase(items_.Strings(i)));
   }
-  return items.CommaText();
+  void Add(const std::string& commaText) {
+    TStringList added;
+    added.SetCommaText(commaText);
+    for (int i = 0; i < added.Count(); ++i) {
+      std::string item = Trim(added.Strings(i));
+      if (keys_.insert(AnsiUpperCase(item)).second) items_.Add(item);
+    }
+  }
+  std::string CommaText() const { return items_.CommaText(); }
+
+ private:
+  TStringList items_;
+  std::unordered_set<std::string> keys_;
+};
+
+}  // namespace
+
+std::string MergeList(const std::string& Old, const std::string& New) {
+  TMergedList list(Old);
+  list.Add(New);
+  return list.CommaText();
 }
 
 // ---------------------------------------------------------------------------
@@ -276,13 +301,29 @@ bool TIPTCdata::ReadFile(const std::string& FileName) {
 
 void TIPTCdata::ParseIptc(const std::string& Data) {
   Datasets.clear();
-  ForEachDataset(Data, budget(), [this](TTagEntry&& record) {
+  // The values of a repeatable dataset gather in one merged list per dataset, which
+  // gives the dataset its comma text at the end.
+  struct Merged {
+    int Index = -1;
+    TMergedList List;
+  };
+  std::map<std::string, Merged> merged;
+  ForEachDataset(Data, budget(), [this, &merged](TTagEntry&& record) {
     if (record.Name.empty()) return;  // a record of another kind than 2 and 8
-    if (IsRepeatableDataset(record.Tag))
-      AddMultiDataset(record.Name, record.Data);
-    else
+    if (!IsRepeatableDataset(record.Tag)) {
       append(record);
+      return;
+    }
+    auto found = merged.find(record.Name);
+    if (found == merged.end()) {
+      const int index = AddDataset(record.Name, std::string());
+      if (index < 0) return;
+      found = merged.try_emplace(record.Name).first;
+      found->second.Index = index;
+    }
+    found->second.List.Add(record.Data);
   });
+  for (const auto& [name, dataset] : merged) Datasets[size_t(dataset.Index)].Data = dataset.List.CommaText();
   noteBudgetStop();
 }
 

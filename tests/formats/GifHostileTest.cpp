@@ -4,6 +4,7 @@
 // the data holds, without touching memory outside its buffers (run under the sanitizers).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 
 #include "GifTestSupport.h"
@@ -286,6 +287,33 @@ TEST(GifHostile, FramesTooLargeForTheirDataAreRefusedBeforeAllocating) {
   w.Pixels(2, Bytes{1, 2, 3});
   w.Trailer();
   EXPECT_EQ(MessageOf(w.bytes()), "Image is too large");
+}
+
+TEST(GifHostile, ScreensTooLargeForTheFileAreRefused) {
+  // A screen 14784 wide and of no height takes the height of its 7 x 16133 frame: a file
+  // of some 60 bytes would make a still picture of 700 MB and stretch the frame onto it.
+  GifWriter tall(14784, 0);
+  tall.Descriptor(0, 0, 7, 16133);
+  tall.Pixels(2, Bytes(20, 1));
+  tall.Trailer();
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(MessageOf(tall.bytes()), "Image is too large");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  // A screen of 30000 x 30000 around a frame of two pixels.
+  GifWriter wide(30000, 30000);
+  wide.Descriptor(0, 0, 2, 1);
+  wide.Pixels(2, Bytes{1, 2});
+  wide.Trailer();
+  EXPECT_EQ(MessageOf(wide.bytes()), "Image is too large");
+  // A screen larger than its frame but within what the file could fill still loads.
+  GifWriter fits(300, 200);
+  fits.Descriptor(10, 20, 2, 1);
+  fits.Pixels(2, Bytes{1, 2});
+  fits.Trailer();
+  std::unique_ptr<TGIFImage> gif = LoadGif(fits.bytes());
+  ASSERT_NE(gif->GetBitmap(), nullptr);
+  EXPECT_EQ(gif->GetBitmap()->Width(), 300);
+  EXPECT_EQ(gif->GetBitmap()->Height(), 200);
 }
 
 TEST(GifHostile, UnknownBlocksAndExtensionsAreSkippedWithAWarning) {

@@ -248,6 +248,33 @@ TEST(Iptc, LyingSegmentsEndSafely) {
   EXPECT_TRUE(iptc.IptcLines(std::string(3, '\x1C')).empty());
 }
 
+TEST(Iptc, ThousandsOfKeywordsMergeQuickly) {
+  // 8000 keyword datasets (one more differs from the first only by case) and a
+  // supplemental category of 10000 items in one dataset: each value is merged once,
+  // not compared with every item before it.
+  std::string datasets, expectedKeywords, categories;
+  for (int i = 0; i < 8000; ++i) {
+    const std::string keyword = "k" + std::to_string(i);
+    datasets += Dataset(2, 25, keyword);
+    expectedKeywords += (i ? "," : "") + keyword;
+  }
+  datasets += Dataset(2, 25, "K0");
+  for (int i = 0; i < 10000; ++i) categories += (i ? "," : "") + ("s" + std::to_string(i));
+  ASSERT_LT(categories.size(), 65536u);
+  datasets += Dataset(2, 20, categories);
+  TimgData owner(255);
+  TIPTCdata iptc(&owner);
+  const auto started = std::chrono::steady_clock::now();
+  iptc.ParseIptc(App13(Resource(0x0404, datasets)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  ASSERT_EQ(iptc.Count(), 2);
+  std::string keywords, supplemental;
+  iptc.ReadDataset("Keywords", "", keywords);
+  iptc.ReadDataset("SuppCategory", "", supplemental);
+  EXPECT_EQ(keywords, expectedKeywords);
+  EXPECT_EQ(supplemental, categories);
+}
+
 TEST(Iptc, ListOperationsAndMergeList) {
   TIPTCdata iptc(nullptr);
   EXPECT_EQ(iptc.AddDataset("city", "Delft"), 0);
