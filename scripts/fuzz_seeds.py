@@ -114,7 +114,6 @@ for make in range(8):
         if make in (0, 7):
             note = b"Nikon\0\x02\x10\0\0" + (b"MM" if motorola else b"II") + struct.pack(e + "HI", 42, 8) + note
         write("makernote", "m%d%d.bin" % (make, motorola), bytes([make | (8 if motorola else 0)]) + note)
-link("makernote", *["metadata-samples/" + f for f in ()])
 
 if corpus:
     ms = "metadata-samples"
