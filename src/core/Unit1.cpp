@@ -76,6 +76,7 @@ void TForm1::bindEvents() {
   RunGifImage1->OnClick = [this](TObject* Sender) { RunGifImage1Click(Sender); };
   bindViewerEvents();
   bindToolHandOffs();
+  bindDesktopHandOffs();
   Imageinfo1->OnClick = [this](TObject* Sender) { Imageinfo1Click(Sender); };
   Exifinfo1->OnClick = [this](TObject* Sender) { Imageinfo1Click(Sender); };
   M_Exif_info->OnClick = [this](TObject* Sender) { M_Exif_infoClick(Sender); };

@@ -8,9 +8,7 @@
 // Unit1_Lifecycle.cpp the window's stages, Unit1_Messages.cpp the message panel, overlay,
 // caption and cursor helpers, Unit1_Shell.cpp the shell and file-type helpers,
 // Unit1_Settings.cpp the settings store, Unit1_Display.cpp the picture display,
-// Unit1_FileList.cpp the file list, Unit1_Commands.cpp the command handlers, and
-// Unit1_Pending.cpp the least versions of the routines that the keyboard, thumbnail,
-// full-screen and slide-show work completes.
+// Unit1_FileList.cpp the file list, Unit1_Commands.cpp the command handlers.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -515,7 +513,7 @@ class TForm1 : public TForm {
 
   // ===================================================================
   // Routines the thumbnail, full-screen, slide-show, histogram and EXIF-window work
-  // completes; their least versions live in Unit1_Pending.cpp.
+  // completes.
   // ===================================================================
   // The window's keys (it sees every key first).
   void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
@@ -690,13 +688,10 @@ class TForm1 : public TForm {
   std::string ListEntryPath(int Index) const;
 
   // ===================================================================
-  // Commands of the organising and help work that the keys and the views call; their
-  // least versions live in Unit1_Pending.cpp.
+  // Commands of the organising work that the keys and the views call.
   // ===================================================================
   void Reload1Click(TObject* Sender);
   void M_OpenShowClick(TObject* Sender);
-  // Opens the help file at a topic number.
-  void ShowHelpContext(int Context);
 
   // ===================================================================
   // Favorite folders (Unit1_Favorites.cpp)
@@ -902,6 +897,7 @@ class TForm1 : public TForm {
   // one picture path a line; every command reads the file, changes it and writes it back
   // whole through a temporary file. A line whose picture is missing now (a drive not
   // plugged in) is neither counted nor listed, but it stays in the file.
+  // ============================================================
   // ===================================================================
   std::string PaperclipFile() const;
   // Adds the selected files (not ".wav" files, no file twice).
@@ -1038,6 +1034,27 @@ class TForm1 : public TForm {
   void bindListEvents();
 
   // ===================================================================
+  // Hand-offs to the desktop (Unit1_Desktop.cpp), the tree copy and the stand-alone copy
+  // (Unit1_StandAlone.cpp)
+  // ===================================================================
+  // Opens the help file in the desktop's CHM viewer (at its start: the viewer is not
+  // given a topic), or says why it cannot.
+  void ShowHelpContext(int Context);
+  // The shown picture, scaled to the screen, as the desktop wallpaper: Style 2 stretched,
+  // else centred; Tile 1 tiled. The picture is written to FileName first; the desktop is
+  // changed only when it is there, and its wallpaper before the first change is noted.
+  void SetWallpaper(const std::string& FileName, int Style, int Tile);
+  std::string WallpaperFileName() const;
+  void WallpaperCenterClick(TObject* Sender);
+  void WallpaperTiled1Click(TObject* Sender);
+  void WallpaperStreched1Click(TObject* Sender);
+  // Puts back the wallpaper the desktop had before the program first changed it.
+  void showold1Click(TObject* Sender);
+  void RemoveWallpaper1Click(TObject* Sender);
+  // Copies the program into "KIVO2_USB" below the selected folder of a removable drive.
+  void CreateUSBKivo21Click(TObject* Sender);
+
+  // ===================================================================
   // Card import and thumbnail tools (Unit1_ToolWindows.cpp)
   // ===================================================================
   // Shows the card import window on the last card folder.
@@ -1085,6 +1102,7 @@ class TForm1 : public TForm {
   void bindViewerEvents();
   void bindToolHandOffs();
   void bindSmallHandlers();
+  void bindDesktopHandOffs();
   void loadCursors();
   bool firstShowSetup();
   void finishFirstShow();

@@ -80,6 +80,7 @@ TCalculateAspect::TCalculateAspect(TComponent* AOwner) : TForm(AOwner) {
   ZqButton3->SetModalResult(mrOk);
   ZqButton3->SetColor(RGB(192, 192, 0));
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, this, "ZqSpeedButton1", "Select All", 8, 250, 120, 25);
+  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "Help", 340, 292, 100, 25);
   ZqButton2 = NewControl<TZqButton>(this, this, "ZqButton2", "Exit", 452, 292, 100, 25);
   ZqButton2->SetModalResult(mrCancel);
 
@@ -90,6 +91,7 @@ TCalculateAspect::TCalculateAspect(TComponent* AOwner) : TForm(AOwner) {
   CB_ASPPortrait->OnClick = [this](TObject* Sender) { CB_ASPPortraitClick(Sender); };
   CB_PrepareCompression->OnClick = [this](TObject* Sender) { CB_PrepareCompressionClick(Sender); };
   ZqSpeedButton1->OnClick = [this](TObject* Sender) { ZqSpeedButton1Click(Sender); };
+  ZqButton1->OnClick = [](TObject*) { Form1->ShowHelpContext(140); };
   OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();

@@ -37,6 +37,7 @@ class TCalculateAspect : public TForm {
   TLabel* Label3 = nullptr;                   // the factor
   TZqButton* ZqButton3 = nullptr;  // "Change Aspect Ratio of selected image(s)", modal result OK
   TZqSpeedButton* ZqSpeedButton1 = nullptr;  // "Select All"
+  TZqButton* ZqButton1 = nullptr;  // "Help": the help file
   TZqButton* ZqButton2 = nullptr;  // "Exit", modal result Cancel
 
   // The target ratio, long side divided by short side (0: none calculated). The OK

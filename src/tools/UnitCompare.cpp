@@ -99,6 +99,7 @@ TFormCompare::TFormCompare(TComponent* AOwner) : TForm(AOwner), FCompareList(std
   ZqSpeedButton1 = topButton("ZqSpeedButton1", "Exif overlay", 96, "Toggle exif info");
   ZqSpeedButton2 = topButton("ZqSpeedButton2", "Screen print", 96, "E-mail or Save screen print to file");
   ZqSpeedButton2->SetPopupMenu(PopupMenu3);
+  ZqHelp = topButton("ZqHelp", "Help", 60, nullptr);
   ChBAlign = NewCheckBox(this, TopPanel, "ChBAlign", "Align vertical", false, x + 8, 5, 130);
   ProgressBar1 = NewControl<TProgressBar>(this, TopPanel, "ProgressBar1", 786, 1, 12, 25);
   ProgressBar1->SetOrientation(pbVertical);
@@ -126,6 +127,7 @@ TFormCompare::TFormCompare(TComponent* AOwner) : TForm(AOwner), FCompareList(std
   ZqResizeAll->OnClick = [this](TObject* Sender) { ZqResizeAllClick(Sender); };
   ZqZoomPixel->OnClick = [this](TObject* Sender) { ZqZoomPixelClick(Sender); };
   ZqSpeedButton1->OnClick = [this](TObject* Sender) { ZqSpeedButton1Click(Sender); };
+  ZqHelp->OnClick = [](TObject*) { Form1->ShowHelpContext(23); };
   ChBAlign->OnClick = [this](TObject* Sender) { ChBAlignClick(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnPaint = [this](TObject* Sender) { FormPaint(Sender); };
@@ -468,6 +470,11 @@ void TFormCompare::FormMouseWheel(TObject* /*Sender*/, TShiftState /*Shift*/, in
 
 void TFormCompare::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) {
   const bool ctrl = Shift.Contains(ssCtrl);
+  if (Key == VK_F1) {
+    Key = 0;
+    Form1->ShowHelpContext(11);
+    return;
+  }
   if (Key == VK_CONTROL && Shift == TShiftState{ssCtrl}) {
     FSinglePanelZoom = true;
     return;

@@ -60,6 +60,7 @@ class TFormCompare : public TForm {
   TZqSpeedButton* ZqZoomPixel = nullptr;    // "Pixel magnifier"
   TZqSpeedButton* ZqSpeedButton1 = nullptr; // "Exif overlay"
   TZqSpeedButton* ZqSpeedButton2 = nullptr; // "Screen print", with PopupMenu3
+  TZqSpeedButton* ZqHelp = nullptr;         // "Help": the help file
   TCheckBox* ChBAlign = nullptr;            // "Align vertical"
   TProgressBar* ProgressBar1 = nullptr;     // picture loading
   TPanel* Panel1 = nullptr;                 // holds the four panels

@@ -132,6 +132,19 @@ TEST(ShellRunAndWait, ExitCodesAndStartFailures) {
   EXPECT_EQ(r.Outcome, TWaitOutcome::StartFailed);
 }
 
+TEST(ShellRunAndWait, OutputIsCapturedWholeUpToItsBound) {
+  std::string out;
+  EXPECT_TRUE(RunProcessOutput({"printf", "%s\\n", "a b", "'c'"}, 5, out));
+  EXPECT_EQ(out, "a b\n'c'\n");
+  // A program that writes more than the pipe holds is not blocked; the text stops at 1 MiB.
+  EXPECT_TRUE(RunProcessOutput({"head", "-c", "3000000", "/dev/zero"}, 10, out));
+  EXPECT_EQ(out.size(), size_t(1) << 20);
+  EXPECT_FALSE(RunProcessOutput({"sh", "-c", "echo partial; exit 1"}, 5, out));
+  EXPECT_EQ(out, "partial\n");
+  EXPECT_FALSE(RunProcessOutput({"no-such-program-kivo2"}, 5, out));
+  EXPECT_EQ(out, "");
+}
+
 TEST(ShellRunAndWait, TimeOutZeroWaitsAndPumpsWithoutSpinning) {
   int pumps = 0;
   double cpuBefore = ProcessCpuSeconds();

@@ -138,4 +138,39 @@ struct TProcessResult {
 // is reaped when it ends). pump (when set) runs between waits of at most 20 ms, so a GUI
 // stays responsive.
 TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeoutSeconds, bool terminate,
-                                 const std::function<void()>& pump = {});
+                                 const std::function<void()>& pump = {}, std::string* output = nullptr);
+// Runs argv as RunProcessAndWait does (killed after timeoutSeconds) and gives its standard
+// output (at most 1 MiB) in output. True when it ran to the end with exit status 0.
+bool RunProcessOutput(const std::vector<std::string>& argv, int timeoutSeconds, std::string& output);
+
+// ===========================================================================
+// Desktop wallpaper
+// ===========================================================================
+// The desktops whose wallpaper setting we know: the GNOME family keeps it in gsettings
+// (GNOME, Unity, Budgie, Pantheon under org.gnome.desktop.background, Cinnamon under
+// org.cinnamon.desktop.background, MATE under org.mate.background).
+enum class TWallpaperDesktop { Unknown, Gnome, Cinnamon, Mate };
+enum class TWallpaperStyle { Centered, Tiled, Stretched };
+// The desktop named by $XDG_CURRENT_DESKTOP (a colon-separated list, the first known name
+// wins), else by $DESKTOP_SESSION.
+TWallpaperDesktop CurrentWallpaperDesktop();
+// The desktop's wallpaper setting as it stands: the picture as the desktop keeps it (a URI,
+// or a path for MATE) and as a local path ("" for none or a picture that is not a local
+// file), the dark style's picture where the desktop has one, and the placement option as
+// the desktop names it ("zoom", "centered", "none" ...). False, with error set, when it
+// cannot be read.
+struct TWallpaperSetting {
+  std::string Value;
+  std::string Picture;
+  std::string DarkValue;
+  bool HasDarkValue = false;
+  std::string Options;
+};
+bool ReadDesktopWallpaper(TWallpaperSetting& setting, std::string& error);
+// Makes picture (a full path) the wallpaper with the given placement. False, with error set
+// (the desktop's own message where it gives one), when the desktop is unknown or refuses.
+bool SetDesktopWallpaper(const std::string& picture, TWallpaperStyle style, std::string& error);
+// Puts back a setting read before, picture and placement as they were.
+bool RestoreDesktopWallpaper(const TWallpaperSetting& setting, std::string& error);
+// Leaves the desktop without a wallpaper picture.
+bool RemoveDesktopWallpaper(std::string& error);

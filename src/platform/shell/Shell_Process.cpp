@@ -4,10 +4,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -140,7 +142,7 @@ std::string QuoteCommandArgument(const std::string& word) {
 }
 
 TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeoutSeconds, bool terminate,
-                                 const std::function<void()>& pump) {
+                                 const std::function<void()>& pump, std::string* output) {
   using Clock = std::chrono::steady_clock;
   TProcessResult result;
   const Clock::time_point start = Clock::now();
@@ -167,11 +169,26 @@ TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeo
   posix_spawnattr_setpgroup(&attr, 0);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  // The output goes to an anonymous file read when the program has ended: no pipe that a
+  // talkative program could fill while we wait.
+  int outFd = -1;
+  if (output) {
+    output->clear();
+    outFd = ::memfd_create("kivo2-output", MFD_CLOEXEC);
+    if (outFd < 0) {
+      result.Error = errno;
+      posix_spawn_file_actions_destroy(&actions);
+      posix_spawnattr_destroy(&attr);
+      return result;
+    }
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  }
   pid_t pid = -1;
   int err = ::posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (err != 0) {
+    if (outFd >= 0) ::close(outFd);
     result.Error = err;
     return result;
   }
@@ -219,5 +236,24 @@ TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeo
     if (pump) pump();
   }
   if (pidfd >= 0) ::close(pidfd);
+  if (outFd >= 0) {
+    constexpr size_t kMaxOutput = 1 << 20;
+    char buffer[8192];
+    ::lseek(outFd, 0, SEEK_SET);
+    ssize_t n;
+    while (output->size() < kMaxOutput && (n = ::read(outFd, buffer, sizeof buffer)) != 0) {
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      output->append(buffer, std::min(size_t(n), kMaxOutput - output->size()));
+    }
+    ::close(outFd);
+  }
   return result;
+}
+
+bool RunProcessOutput(const std::vector<std::string>& argv, int timeoutSeconds, std::string& output) {
+  TProcessResult r = RunProcessAndWait(argv, timeoutSeconds, true, {}, &output);
+  return r.Outcome == TWaitOutcome::Finished && r.ExitCode == 0;
 }

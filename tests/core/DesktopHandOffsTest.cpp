@@ -1,0 +1,407 @@
+// The hand-offs to the desktop: the help file opened through xdg-open (stand-ins for
+// xdg-mime and xdg-open record what they were asked), the wallpaper through a stand-in
+// gsettings that keeps its keys in files, and the stand-alone copy of the program on a
+// folder of a RAM disk standing for a removable drive, started there from its script.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "OrganiseFixture.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
+#include "platform/gui/ModalResponder.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/SysUtils.h"
+#include "tools/CalcAspectForm.h"
+#include "tools/UnitCompare.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteScript(const std::string& file, const std::string& body) {
+  testsupport::WriteFile(file, "#!/bin/sh\n" + body);
+  chmod(file.c_str(), 0755);
+}
+
+std::string LastMessage() {
+  auto history = ModalResponder::History();
+  return history.empty() ? std::string() : history.back().text;
+}
+
+// Restores an environment variable at the end of a test.
+class EnvironmentGuard {
+ public:
+  explicit EnvironmentGuard(std::vector<std::string> names) : names_(std::move(names)) {
+    for (const std::string& n : names_) {
+      const char* v = getenv(n.c_str());
+      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
+    }
+  }
+  ~EnvironmentGuard() {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (saved_[i])
+        setenv(names_[i].c_str(), saved_[i]->c_str(), 1);
+      else
+        unsetenv(names_[i].c_str());
+    }
+  }
+
+ private:
+  std::vector<std::string> names_;
+  std::vector<std::optional<std::string>> saved_;
+};
+
+}  // namespace
+
+class DesktopTest : public OrganiseTest {
+ protected:
+  void SetUp() override {
+    OrganiseTest::SetUp();
+    bin_ = testsupport::TempPath("bin");
+    fs::create_directories(bin_);
+    setenv("PATH", (bin_ + ":/usr/bin:/bin").c_str(), 1);
+  }
+
+  EnvironmentGuard env_{{"PATH", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"}};
+  std::string bin_;
+};
+
+// ===========================================================================
+// Help
+// ===========================================================================
+class HelpTest : public DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    opened_ = testsupport::TempPath("opened.txt");
+    WriteScript(bin_ + "/xdg-open", "printf '%s\\n' \"$@\" >> '" + opened_ + "'\n");
+    MakeColor("a.png", 32, 24, "blue");
+    StartIn();
+  }
+  // The desktop's CHM viewer as xdg-mime names it ("" for none set up).
+  void Viewer(const std::string& entry) {
+    WriteScript(bin_ + "/xdg-mime", "[ \"$1 $2\" = 'query default' ] || exit 2\n" +
+                                        (entry.empty() ? std::string() : "echo " + entry + "\n"));
+  }
+  std::string Opened() {
+    GuiTesting::WaitUntil([&] { return fs::exists(opened_); }, 5000);
+    return testsupport::ReadFile(opened_);
+  }
+  std::string opened_;
+};
+
+TEST_F(HelpTest, EveryHelpRequestOpensTheLanguagesHelpFileInTheDesktopsViewer) {
+  Viewer("xchm.desktop");
+  const std::string chm = ProgramFolder() + "Kivo2help_en.chm";
+  testsupport::WriteFile(chm, "ITSF");
+  ASSERT_EQ(Application->HelpFile(), chm);
+  // The help command, F1 of the main window, the compare window's help button and F1,
+  // the aspect-ratio window's help button: each one opening of the file.
+  Form1->M_Help->Click();
+  uint16_t key = VK_F1;
+  Form1->FormKeyDown(Form1, key, {});
+  FormCompare->ZqHelp->Click();
+  key = VK_F1;
+  FormCompare->FormKeyDown(FormCompare, key, {});
+  EXPECT_EQ(key, 0);
+  CalculateAspect->ZqButton1->Click();
+  std::string expected;
+  for (int i = 0; i < 5; ++i) expected += chm + "\n";
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return testsupport::ReadFile(opened_) == expected; }, 5000))
+      << testsupport::ReadFile(opened_);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(HelpTest, WithoutViewerOrHelpFileAMessageSaysSo) {
+  const std::string chm = ProgramFolder() + "Kivo2help_en.chm";
+  // No help file: Kivo2 ships none.
+  Viewer("xchm.desktop");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->M_Help->Click();
+  EXPECT_EQ(LastMessage(), "The help file " + chm + " cannot be opened.");
+  // A help file, but no program for it.
+  testsupport::WriteFile(chm, "ITSF");
+  Viewer("");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  CalculateAspect->ZqButton1->Click();
+  EXPECT_EQ(LastMessage(), "No program to show the help file " + chm + " is installed.");
+  // Nor xdg-utils at all.
+  fs::remove(bin_ + "/xdg-mime");
+  setenv("PATH", bin_.c_str(), 1);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  FormCompare->ZqHelp->Click();
+  EXPECT_EQ(LastMessage(), "No program to show the help file " + chm + " is installed.");
+  usleep(200000);
+  EXPECT_FALSE(fs::exists(opened_));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+// ===========================================================================
+// Wallpaper
+// ===========================================================================
+class WallpaperTest : public DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    KIVO2_REQUIRE_TOOL("identify");
+    store_ = testsupport::TempPath("gsettings");
+    log_ = testsupport::TempPath("gsettings.log");
+    fs::create_directories(store_);
+    // gsettings as far as the wallpaper needs it: each key a file holding the printed value.
+    WriteScript(bin_ + "/gsettings", "echo \"$*\" >> '" + log_ + "'\nf='" + store_ +
+                                         "'/\"$2.$3\"\n"
+                                         "[ -f \"$f\" ] || { echo \"No such key\" >&2; exit 1; }\n"
+                                         "case \"$1\" in\n"
+                                         "  get) cat \"$f\" ;;\n"
+                                         "  set) [ -e '" +
+                                         store_ + "/refuse' ] && exit 1; printf '%s\\n' \"$4\" > \"$f\" ;;\n"
+                                                  "  *) exit 2 ;;\n"
+                                                  "esac\n");
+    old_ = testsupport::TempPath("old wallpaper's.jpg");
+    testsupport::WriteFile(old_, "old");
+    Key("picture-uri", "'file://" + testsupport::TempDir() + "/old%20wallpaper%27s.jpg'");
+    Key("picture-uri-dark", "'file:///usr/share/backgrounds/dark.png'");
+    Key("picture-options", "'zoom'");
+    setenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME", 1);
+    ModalResponder::SetScreenSize(320, 200);
+    MakeColor("a.png", 64, 48, "red");
+    StartIn();
+    Form1->ZqFitInScreen->SetDown(false);
+    Form1->ListBox1->SetItemIndex(0);
+    Form1->ListBox1Click(Form1->ListBox1);
+    ASSERT_EQ(Form1->FCurrentFile, folder_ + "a.png");
+  }
+  void Key(const std::string& key, const std::string& value) {
+    testsupport::WriteFile(store_ + "/org.gnome.desktop.background." + key, value + "\n");
+  }
+  std::string Value(const std::string& key) {
+    std::string v = testsupport::ReadFile(store_ + "/org.gnome.desktop.background." + key);
+    return v.empty() ? v : v.substr(0, v.size() - 1);
+  }
+  std::map<std::string, std::string> Values() {
+    return {{"picture-uri", Value("picture-uri")},
+            {"picture-uri-dark", Value("picture-uri-dark")},
+            {"picture-options", Value("picture-options")}};
+  }
+  std::string Wallpaper() const { return Form1->FAppDir + "kivo2wallpaper.bmp"; }
+  std::string store_, log_, old_;
+};
+
+TEST_F(WallpaperTest, SetRemoveAndRestoreGiveBackTheValuesReadFirst) {
+  const auto original = Values();
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperStreched1->Click();
+  EXPECT_EQ(LastMessage(), "Wallpaper created and set.");
+  // The picture fills the screen's box in proportion (64 x 48 into 320 x 200, whole pixels).
+  auto size = testsupport::Run({"identify", "-format", "%m %wx%h", Wallpaper()});
+  EXPECT_EQ(size.out, "BMP3 266x200") << size.err;
+  const std::string uri = "'file://" + Wallpaper() + "'";
+  EXPECT_EQ(Values(), (std::map<std::string, std::string>{
+                          {"picture-uri", uri}, {"picture-uri-dark", uri}, {"picture-options", "'stretched'"}}));
+  // The first change read the desktop's own values before writing any.
+  const std::string log = testsupport::ReadFile(log_);
+  EXPECT_LT(log.find("get org.gnome.desktop.background picture-uri\n"), log.find("set "));
+
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  EXPECT_EQ(Value("picture-options"), "'centered'");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperTiled1->Click();
+  EXPECT_EQ(Value("picture-options"), "'wallpaper'");
+
+  Form1->RemoveWallpaper1->Click();
+  EXPECT_EQ(Values(), (std::map<std::string, std::string>{
+                          {"picture-uri", "''"}, {"picture-uri-dark", "''"}, {"picture-options", "'none'"}}));
+  EXPECT_FALSE(fs::exists(Wallpaper()));
+
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->showold1->Click();
+  EXPECT_EQ(LastMessage(), "Wallpaper restored  " + old_);
+  EXPECT_EQ(Values(), original);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(WallpaperTest, FailuresAreReportedAndLeaveTheDesktopAsItWas) {
+  const auto original = Values();
+  // The desktop refuses the change.
+  testsupport::WriteFile(store_ + "/refuse", "");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  EXPECT_EQ(LastMessage(), "The wallpaper could not be set: gsettings set org.gnome.desktop.background picture-uri "
+                           "failed");
+  fs::remove(store_ + "/refuse");
+  // The picture cannot be written: the desktop is not touched.
+  fs::remove(log_);
+  {
+    TFileFaultScope full(TFileFaultOp::Write, ENOSPC, "kivo2wallpaper");
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->WallpaperCenter->Click();
+    EXPECT_GT(full.Hits(), 0);
+  }
+  EXPECT_EQ(LastMessage(), "The wallpaper picture " + Wallpaper() + " could not be written.");
+  EXPECT_FALSE(fs::exists(log_));
+  // An unknown desktop.
+  setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  EXPECT_EQ(LastMessage(), "The wallpaper could not be set: the wallpaper of this desktop (XFCE) cannot be set from "
+                           "here");
+  EXPECT_FALSE(fs::exists(log_));
+  EXPECT_EQ(Values(), original);
+  // The picture noted first is gone: nothing to restore.
+  setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  EXPECT_EQ(LastMessage(), "Wallpaper created and set.");
+  fs::remove(old_);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->showold1->Click();
+  EXPECT_EQ(LastMessage(), "No previous wallpaper or wallpaper file not found.");
+  EXPECT_EQ(Value("picture-options"), "'centered'");
+  // A note when the picture was fitted while smaller than the screen.
+  Form1->ZqFitInScreen->SetDown(true);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  auto history = ModalResponder::History();
+  ASSERT_GE(history.size(), 2u);
+  EXPECT_EQ(history[history.size() - 2].text,
+            "Note: For better wallpaper results disable \"fit larger pictures\" before creating a wallpaper!");
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+// ===========================================================================
+// Stand-alone copy
+// ===========================================================================
+class StandAloneTest : public DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    // A RAM disk stands for the removable drive (any kind but a fixed disk is accepted).
+    if (!fs::is_directory("/dev/shm") || DriveKind("/dev/shm") != 5) GTEST_SKIP() << "no RAM disk at /dev/shm";
+    // The start files lie at the drive's root, shared by every test on it: one test at a time.
+    lock_ = open("/dev/shm/kivo2-stick.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_GE(lock_, 0);
+    flock(lock_, LOCK_EX);
+    std::string templ = "/dev/shm/kivo2-stick-XXXXXX";
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    stick_ = templ;
+    target_ = stick_ + "/KIVO2_USB";
+    // The program folder as the build lays it out.
+    const std::string built = testsupport::ProgramDir() + "/";
+    fs::copy_file(built + "kivo2", ProgramFolder() + "kivo2");
+    fs::create_directories(ProgramFolder() + "locale/nl/LC_MESSAGES");
+    for (const char* mo : {"default.mo", "corvo.mo"})
+      fs::copy_file(built + "locale/nl/LC_MESSAGES/" + mo, ProgramFolder() + "locale/nl/LC_MESSAGES/" + mo);
+    fs::copy_file(built + "cam_equivalent.kv2", ProgramFolder() + "cam_equivalent.kv2");
+    jpegtran_ = testsupport::ToolPath("jpegtran");
+    if (!jpegtran_.empty()) {
+      fs::create_directories(ProgramFolder() + "jpegtran");
+      fs::create_symlink(jpegtran_, ProgramFolder() + "jpegtran/jpegtran");
+    }
+    MakeColor("a.png", 32, 24, "blue");
+    StartIn();
+  }
+  void TearDown() override {
+    if (!stick_.empty()) {
+      fs::remove_all(stick_);
+      fs::remove("/dev/shm/kivo2start.sh");
+      fs::remove("/dev/shm/kivostart.ini");
+    }
+    if (lock_ >= 0) close(lock_);
+    DesktopTest::TearDown();
+  }
+  void Create(const std::vector<int>& answers, int messages) {
+    Form1->QzDirTree211->SetSelectedPath(stick_);
+    for (int a : answers) ModalResponder::Expect(ModalKind::MessageDlg, a);
+    for (int i = 0; i < messages; ++i) ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    Form1->CreateUSBKivo21->Click();
+  }
+  std::string stick_, target_, jpegtran_;
+  int lock_ = -1;
+};
+
+TEST_F(StandAloneTest, TheCopyStartsFromTheDriveAndKeepsItsSettingsBesideItself) {
+  Create({mrYes}, 1);
+  EXPECT_EQ(LastMessage(), "Your Stand Alone version can be started from: /dev/shm/kivo2start.sh");
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/kivo2"), testsupport::ReadFile(ProgramFolder() + "kivo2"));
+  EXPECT_TRUE(access((target_ + "/kivo2").c_str(), X_OK) == 0);
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/locale/nl/LC_MESSAGES/default.mo"),
+            testsupport::ReadFile(ProgramFolder() + "locale/nl/LC_MESSAGES/default.mo"));
+  if (!jpegtran_.empty()) {
+    // The drive holds the program itself, not a link to this system's.
+    EXPECT_FALSE(fs::is_symlink(target_ + "/jpegtran/jpegtran"));
+    EXPECT_EQ(testsupport::ReadFile(target_ + "/jpegtran/jpegtran"), testsupport::ReadFile(jpegtran_));
+  }
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/usb_drive.on"),
+            "Do'nt remove this file!\r\nWithout this file Kivo2 will act as a normal version.\r\n" +
+                std::string(54, '-') +
+                "\r\nDit bestand niet verwijderen!\r\nZonder dit bestand werkt Kivo2 als een normale versie.\r\n");
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/Kivo2_usb.ini"), "[U3]\r\nLanguage=en\r\n");
+  EXPECT_EQ(testsupport::ReadFile("/dev/shm/kivostart.ini"), stick_.substr(8) + "/KIVO2_USB/kivo2\r\n");
+  EXPECT_FALSE(fs::exists(stick_ + "/Autorun.inf") || fs::exists("/dev/shm/Autorun.inf"));
+
+  // Started from its script with a fresh home: everything it keeps stays on the drive.
+  const std::string home = testsupport::TempPath("host");
+  for (const char* d : {"config", "data", "cache"}) fs::create_directories(home + "/" + d);
+  EnvironmentGuard guard({"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "KIVO2_REGISTRY_DIR",
+                          "KIVO2_CLOSE_AFTER_MS", "QT_QPA_PLATFORM"});
+  setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+  setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
+  unsetenv("KIVO2_REGISTRY_DIR");
+  setenv("KIVO2_CLOSE_AFTER_MS", "1500", 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  auto run = testsupport::Run({"sh", "/dev/shm/kivo2start.sh", folder_ + "a.png"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string ini = testsupport::ReadFile(target_ + "/Kivo2_usb.ini");
+  EXPECT_NE(ini.find("[U3]\r\n"), std::string::npos);
+  EXPECT_NE(ini.find("\r\nLastPath="), std::string::npos) << ini;
+  for (const char* d : {"config", "data", "cache"})
+    EXPECT_TRUE(fs::is_empty(home + "/" + d)) << d << " was written: " << fs::begin(fs::recursive_directory_iterator(home + "/" + d))->path();
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(StandAloneTest, ASecondCopyAsksFirstAndAFailedFileIsReported) {
+  Create({mrYes}, 1);
+  // The second run asks about the folder that is not empty; No leaves it.
+  testsupport::WriteFile(target_ + "/cam_equivalent.kv2", "changed");
+  Create({mrYes, mrNo}, 0);
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/cam_equivalent.kv2"), "changed");
+  // Yes replaces the files; a catalogue that cannot be written is named, not hidden by success.
+  {
+    TFileFaultScope full(TFileFaultOp::Write, ENOSPC, "KIVO2_USB/locale", 0, -1);
+    Create({mrYes, mrYes}, 1);
+    EXPECT_GT(full.Hits(), 0);
+  }
+  EXPECT_EQ(LastMessage(), "Error creating Stand Alone version - check target drive space!\n"
+                           "locale/nl/LC_MESSAGES/default.mo\nlocale/nl/LC_MESSAGES/corvo.mo");
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/cam_equivalent.kv2"),
+            testsupport::ReadFile(ProgramFolder() + "cam_equivalent.kv2"));
+  // The old catalogue stays whole where the new one could not be written.
+  EXPECT_EQ(testsupport::ReadFile(target_ + "/locale/nl/LC_MESSAGES/default.mo"),
+            testsupport::ReadFile(ProgramFolder() + "locale/nl/LC_MESSAGES/default.mo"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+TEST_F(StandAloneTest, AFolderOnAFixedDiskIsRefusedWithNothingWritten) {
+  const std::string fixed = testsupport::TempPath("disk");
+  fs::create_directories(fixed);
+  if (DriveKind(fixed) != 2) GTEST_SKIP() << "the sandbox is not on a fixed disk";
+  Form1->QzDirTree211->SetSelectedPath(fixed);
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->CreateUSBKivo21->Click();
+  EXPECT_EQ(LastMessage(), "Harddisk selected, select a removable drive at the navigation panel first");
+  EXPECT_TRUE(fs::is_empty(fixed));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
