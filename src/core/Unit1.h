@@ -1034,8 +1034,8 @@ class TForm1 : public TForm {
   void bindListEvents();
 
   // ===================================================================
-  // Hand-offs to the desktop (Unit1_Desktop.cpp), the tree copy and the stand-alone copy
-  // (Unit1_StandAlone.cpp)
+  // Hand-offs to the desktop (Unit1_Desktop.cpp), the tree copy (Unit1_TreeCopy.cpp) and
+  // the stand-alone copy (Unit1_StandAlone.cpp)
   // ===================================================================
   // Opens the help file in the desktop's CHM viewer (at its start: the viewer is not
   // given a topic), or says why it cannot.
@@ -1051,6 +1051,8 @@ class TForm1 : public TForm {
   // Puts back the wallpaper the desktop had before the program first changed it.
   void showold1Click(TObject* Sender);
   void RemoveWallpaper1Click(TObject* Sender);
+  // Hands the tree below the selected folder to the compression window (Unit1_TreeCopy.cpp).
+  void Compresscompleettree1Click(TObject* Sender);
   // Copies the program into "KIVO2_USB" below the selected folder of a removable drive.
   void CreateUSBKivo21Click(TObject* Sender);
 

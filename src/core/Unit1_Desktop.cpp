@@ -53,6 +53,8 @@ void TForm1::bindDesktopHandOffs() {
   WallpaperStreched1->OnClick = [this](TObject* Sender) { WallpaperStreched1Click(Sender); };
   showold1->OnClick = [this](TObject* Sender) { showold1Click(Sender); };
   RemoveWallpaper1->OnClick = [this](TObject* Sender) { RemoveWallpaper1Click(Sender); };
+  for (TMenuItem* item : {Compresscompleettree1, XPCopyCompressTree1, Copyandcompresscompletetree1})
+    item->OnClick = [this](TObject* Sender) { Compresscompleettree1Click(Sender); };
   CreateUSBKivo21->OnClick = [this](TObject* Sender) { CreateUSBKivo21Click(Sender); };
 }
 

@@ -134,6 +134,10 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Label9 = NewControl<TLabel>(this, Panel2, "Label9", "", 250, 22, 440, 15);
   Label3 = NewControl<TLabel>(this, Panel2, "Label3", "", 250, 40, 440, 15);
 
+  // The count of a whole-tree run's other files, shown while such a run is prepared.
+  Label13 = NewAligned<TLabel>(this, this, "Label13", alTop, 17);
+  Label13->SetVisible(false);
+
   // Quality and size.
   PanelSettings = NewAligned<TPanel>(this, this, "PanelSettings", alTop, 64);
   PanelSettings->SetVisible(false);
@@ -300,7 +304,8 @@ bool TFormSaveImage::FillChecklist(bool KeepWorkList) {
   CheckListBox1->Clear();
   if (!KeepWorkList) Form1->FillWorkFileList(false);
   TStrings* items = CheckListBox1->Items();
-  if (Form1->FWorkFiles->Count() < 2) {
+  // A tree run takes the tree's pictures however few they are, never the file list's.
+  if (Form1->FWorkFiles->Count() < 2 && FTreeRoot.empty()) {
     // Entries of a folder view are bare names in the folder shown.
     for (int i = 0; i < Form1->ListBox1->Count(); ++i) {
       const std::string path = Form1->ListEntryPath(i);

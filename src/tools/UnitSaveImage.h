@@ -50,6 +50,7 @@ class TFormSaveImage : public TForm {
   TZqButton* ZqButton1 = nullptr;      // "Abort"
   TProgressBar* ProgressBar1 = nullptr;
   TLabel* Label12 = nullptr;
+  TLabel* Label13 = nullptr;  // a tree run's count of other files, hidden at first
   // --- the header ---
   TPanel* Panel2 = nullptr;
   TImage* Image3 = nullptr;  // 55 x 55 thumbnail of the source
