@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "core/ProgramForms.h"
@@ -84,10 +85,7 @@ int main(int argc, char** argv) {
   }
   std::printf("%d files, %.0f MB\n", kFiles, double(total) / 1e6);
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->FAppDir = dir + "/";
   Form1->FThumbCacheFolder = dir + "/Thumbcache";
   fs::create_directories(Form1->FThumbCacheFolder);
@@ -127,9 +125,7 @@ int main(int argc, char** argv) {
   std::printf("cp -p                %8.1f ms  (%.0f MB/s)\n", cp * 1000, double(total) / 1e6 / cp);
   std::printf("ratio import / cp    %8.3f\n", ours / cp);
 
-  DoneApplication();
-  FinalizeGraphicFormats();
-  FinalizeProgramGlobals();
+  bench::EndViewer();
   fs::remove_all(dir);
   return 0;
 }

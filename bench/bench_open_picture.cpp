@@ -12,6 +12,7 @@
 #include <string>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "controls/EventScrollbox.h"
 #include "core/ProgramForms.h"
 #include "core/ProgramGlobals.h"
@@ -55,10 +56,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->ScrollBox1->SetAlign(alNone);
   Form1->ScrollBox1->SetBounds(0, 0, kAreaWidth, kAreaHeight);
   Form1->FLastPath = dir + "/";
@@ -113,9 +111,7 @@ int main(int argc, char** argv) {
   std::printf("%s\n", faster ? "kivo2 is faster than the pipeline in every pairing"
                              : "kivo2 is NOT faster than the pipeline in every pairing");
 
-  DoneApplication();
-  FinalizeGraphicFormats();
-  FinalizeProgramGlobals();
+  bench::EndViewer();
   std::remove(file.c_str());
   std::remove(decoded.c_str());
   rmdir(dir.c_str());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "core/ProgramForms.h"
 #include "core/ProgramGlobals.h"
 #include "core/Unit1.h"
@@ -58,10 +59,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> loop{
       "sh", "-c", "cd \"$1\" && for f in g*.jpg; do mv -n -- \"$f\" \"f${f#g}\" || exit 1; done", "sh", photos};
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->FLastPath = photos;
   Form1->ListBox1->SetMultiSelect(true);
 
@@ -107,9 +105,7 @@ int main(int argc, char** argv) {
   std::printf("  shell loop of mv -n                            %8.1f ms\n", shell * 1000);
   std::printf("  ratio kivo2 / shell loop                       %8.3f (goal at most 1.1)\n", kivo2 / shell);
 
-  DoneApplication();
-  FinalizeGraphicFormats();
-  FinalizeProgramGlobals();
+  bench::EndViewer();
   fs::remove_all(dir);
   return 0;
 }

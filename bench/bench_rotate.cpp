@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "core/ProgramForms.h"
 #include "core/ProgramGlobals.h"
 #include "core/Unit1.h"
@@ -48,10 +49,7 @@ int main(int argc, char** argv) {
       "mv \"$f.tmp\" \"$f\" || exit 1; done",
       "sh", photos};
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->FLastPath = photos;
   Form1->M_Fastbatchrotate->SetChecked(true);
   Form1->M_Losslesbackup->SetChecked(false);
@@ -90,9 +88,7 @@ int main(int argc, char** argv) {
   std::printf("  shell loop of jpegtran and mv                  %8.1f ms\n", shell * 1000);
   std::printf("  ratio kivo2 / shell loop                       %8.3f (goal at most 1.1)\n", kivo2 / shell);
 
-  DoneApplication();
-  FinalizeGraphicFormats();
-  FinalizeProgramGlobals();
+  bench::EndViewer();
   fs::remove_all(dir);
   return 0;
 }

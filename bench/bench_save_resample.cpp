@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/ProgramForms.h"
@@ -80,10 +81,7 @@ int main(int argc, char** argv) {
                     true);
   for (int i = 0; i < kFiles; ++i) fs::copy_file(photo, sources + Name(i));
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->FLastPath = sources;
   Form1->FWebFolder = ours;
   Form1->InitExtensions();
@@ -135,9 +133,7 @@ int main(int argc, char** argv) {
   std::printf("convert -limit thread 1:      %7.2f s  (%.3f s a picture)\n", theirSeconds, theirSeconds / kFiles);
   std::printf("ratio Kivo2 / ImageMagick:    %7.2f\n", oursSeconds / theirSeconds);
   const bool ok = written == kFiles;
-  DoneApplication();
-  FinalizeGraphicFormats();
-  FinalizeProgramGlobals();
+  bench::EndViewer();
   fs::remove_all(dir);
   return ok ? 0 : 1;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "core/ProgramForms.h"
@@ -84,10 +85,7 @@ int main(int argc, char** argv) {
   }
   const std::string photos = dir + "/photos";
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->FAppDir = dir + "/";
   Form1->FLastPath = photos + "/";
   Form1->QzDirTree211->SetSelectedPath(photos + "/");
@@ -114,7 +112,7 @@ int main(int argc, char** argv) {
   std::printf("  Kivo2 time / exiv2 time:    %.2f\n", kivo / exiv2Seconds);
   std::printf("  Kivo2 time / exiftool time: %.2f\n", kivo / exiftool);
   FormAnalize->Close();
-  DoneApplication();
+  bench::EndViewer();
   fs::remove_all(dir);
   return 0;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "BenchRun.h"
+#include "ViewerBench.h"
 #include "controls/EventScrollbox.h"
 #include "controls/ZephFade.h"
 #include "controls/ZqSpeedButton.h"
@@ -59,10 +60,7 @@ int main(int argc, char** argv) {
     }
   };
 
-  SetCommandLine(argc, argv);
-  InitializeGraphicFormats();
-  Application->Initialize();
-  CreateProgramForms();
+  bench::StartViewer(argc, argv);
   Form1->FThumbCacheFolder = dir + "/cache/Kivo2/Thumbcache";
   Form1->InitExtensions();
   Form1->M_UseTumbCache->SetChecked(true);
@@ -147,9 +145,7 @@ int main(int argc, char** argv) {
   std::printf("  ratio next picture / pipeline                     %8.3f\n", step / reference);
   std::printf("  ratio next picture / one-thread pipeline          %8.3f\n", step / referenceOneThread);
 
-  DoneApplication();
-  FinalizeGraphicFormats();
-  FinalizeProgramGlobals();
+  bench::EndViewer();
   fs::remove_all(dir);
   return 0;
 }
