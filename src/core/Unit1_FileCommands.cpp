@@ -13,8 +13,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -114,6 +119,89 @@ bool MoveFileSafely(const std::string& source, const std::string& target) {
   }
   return ForceDeleteFile(source);
 }
+
+// Copies (or moves) files one after the other on a thread of its own, so that the window
+// goes on while the kernel copies. It touches only the file system; the GUI thread hands
+// it the files and takes the results (file index, success).
+class TFileWorker {
+ public:
+  explicit TFileWorker(bool move) : move_(move), thread_([this] { Run(); }) {}
+  // The files not begun are dropped; the one in hand is finished first.
+  ~TFileWorker() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.clear();
+      closing_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  TFileWorker(const TFileWorker&) = delete;
+  TFileWorker& operator=(const TFileWorker&) = delete;
+
+  void Add(int index, const std::string& source, const std::string& target) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.push_back({index, source, target});
+    }
+    wake_.notify_all();
+  }
+  void DropWaiting() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.clear();
+  }
+  // Files handed over and not finished, or finished and not taken.
+  bool Busy() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return busy_ || !jobs_.empty() || !finished_.empty();
+  }
+  // The files finished since the last call; waits up to waitMs for one while the worker
+  // is at work.
+  std::vector<std::pair<int, bool>> Take(int waitMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (waitMs > 0)
+      done_.wait_for(lock, std::chrono::milliseconds(waitMs),
+                     [this] { return !finished_.empty() || (!busy_ && jobs_.empty()); });
+    std::vector<std::pair<int, bool>> taken;
+    taken.swap(finished_);
+    return taken;
+  }
+
+ private:
+  struct Job {
+    int index;
+    std::string source, target;
+  };
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return closing_ || !jobs_.empty(); });
+      if (jobs_.empty()) return;
+      const Job job = std::move(jobs_.front());
+      jobs_.pop_front();
+      busy_ = true;
+      lock.unlock();
+      bool ok = false;
+      try {
+        ok = move_ ? MoveFileSafely(job.source, job.target) : CopyPath(job.source, job.target);
+      } catch (const std::exception&) {
+        ok = false;
+      }
+      lock.lock();
+      busy_ = false;
+      finished_.emplace_back(job.index, ok);
+      done_.notify_all();
+    }
+  }
+
+  const bool move_;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  std::deque<Job> jobs_;
+  std::vector<std::pair<int, bool>> finished_;
+  bool busy_ = false, closing_ = false;
+  std::thread thread_;  // last: it starts when everything above is made
+};
 
 // The names, each on a line of its own.
 std::string NameLines(const std::vector<std::string>& files) {
@@ -288,9 +376,63 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   StopRequested = false;
   ActionRunning = true;
   bool overwriteAll = false;
-  std::vector<std::string> failed;
 
-  for (int i = 0; i < count && !StopRequested && !Application->Terminated(); ++i) {
+  // The files are copied (or moved) one after the other by a worker thread; this thread
+  // asks the questions, keeps the window going and takes the finished files into the
+  // list in their order.
+  TFileWorker worker(move);
+  enum : char { kWaiting, kDone, kFailed, kLeft };
+  std::vector<char> state(size_t(count), kWaiting);
+  std::vector<std::string> targets(static_cast<size_t>(count));
+  std::set<std::string> given;  // the targets handed to the worker
+  int handed = 0;               // files handed over, skipped or refused, from the first on
+  int listed = 0;               // files taken into the list, from the first on
+  auto lastPump = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+
+  // A finished file's entry in the list; the first copy is shown when asked for.
+  auto takeIntoList = [&](int i) {
+    const std::string& target = targets[size_t(i)];
+    if (!SameFolderPath(destination, FLastPath) || !FileExists(target) || TreeView1->Visible() ||
+        PanelCustomLists->Visible())
+      return;
+    const std::string name = ExtractFileName(target);
+    int index = ListBox1->Items()->IndexOf(name);
+    // IndexOf ignores case; names on Linux do not.
+    if (index >= 0 && ListBox1->Items()->Strings(index) != name) index = -1;
+    if (index < 0) index = ListBox1->Items()->Add(name);
+    if (i == 0 && OpenFirst) {
+      ListBox1->SetItemIndex(index);
+      OpenThePicture(target);
+    }
+  };
+  // The worker's results, and the list brought up to the files finished in order.
+  auto takeResults = [&](int waitMs, bool intoList) {
+    for (const auto& [i, ok] : worker.Take(waitMs)) state[size_t(i)] = ok ? kDone : kFailed;
+    while (intoList && listed < handed && state[size_t(listed)] != kWaiting) takeIntoList(listed++);
+  };
+  // Events are pumped (and the progress shown) at most every 40 ms: often enough for the
+  // window to answer and the stop to be heard, seldom enough to cost nothing.
+  auto pump = [&](bool now) {
+    if (!now && std::chrono::steady_clock::now() - lastPump < std::chrono::milliseconds(40)) return;
+    int position = 0;
+    while (position < handed && state[size_t(position)] != kWaiting) ++position;
+    ProgressBar1->SetPosition(position);
+    if (cardWindow && FormGetcard->Visible()) FormGetcard->ProgressBar1->SetPosition(position);
+    Application->ProcessMessages();
+    lastPump = std::chrono::steady_clock::now();
+  };
+  auto stopAsked = [] { return StopRequested || Application->Terminated(); };
+  // Waits (with the window going) until the worker has finished every file handed over.
+  auto drain = [&](bool intoList) {
+    while (worker.Busy()) {
+      if (stopAsked()) worker.DropWaiting();
+      takeResults(30, intoList);
+      pump(false);
+    }
+    takeResults(0, intoList);
+  };
+
+  for (int i = 0; i < count && !stopAsked(); ++i) {
     const std::string& source = files[size_t(i)];
     std::string name = ExtractFileName(source);
     if (!NameText.empty()) {
@@ -306,8 +448,13 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
       ShowMessage(_("Can't copy/paste, destination and source are the same!"));
       break;
     }
+    // A second file for the same name waits until the first is in place, so that it
+    // meets it as an existing file.
+    if (given.count(target)) drain(false);
     bool skip = false, cancel = false;
     if (EntryExists(target) && !overwriteAll) {
+      // The question comes with every earlier file in place, as the user expects.
+      drain(true);
       switch (TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {name}), mtConfirmation,
                                       TMsgDlgButtons{mbYes, mbNo, mbCancel, mbYesToAll}, 0)) {
         case mrYes:
@@ -323,38 +470,44 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
           break;
       }
     }
-    if (cancel) break;
-    if (!skip) {
+    if (cancel || stopAsked()) break;
+    targets[size_t(i)] = target;
+    handed = i + 1;
+    if (skip) {
+      state[size_t(i)] = kLeft;
+    } else if (EntryExists(target) && !RecycleFile(target)) {
       // The file of that name goes to the Trash: it is never written over.
-      bool done = !EntryExists(target) || RecycleFile(target);
-      done = done && (move ? MoveFileSafely(source, target) : CopyPath(source, target));
-      if (!done) {
-        failed.push_back(source);
-      } else if (move) {
-        FNamesBefore->Add(source);
-        FNamesAfter->Add(target);
-      }
+      state[size_t(i)] = kFailed;
+    } else {
+      given.insert(target);
+      worker.Add(i, source, target);
     }
-    ProgressBar1->SetPosition(i + 1);
-    if (cardWindow && FormGetcard->Visible()) FormGetcard->ProgressBar1->SetPosition(i + 1);
-    if (SameFolderPath(destination, FLastPath) && FileExists(target) && !TreeView1->Visible() &&
-        !PanelCustomLists->Visible()) {
-      int index = ListBox1->Items()->IndexOf(name);
-      // IndexOf ignores case; names on Linux do not.
-      if (index >= 0 && ListBox1->Items()->Strings(index) != name) index = -1;
-      if (index < 0) index = ListBox1->Items()->Add(name);
-      if (i == 0 && OpenFirst) {
-        ListBox1->SetItemIndex(index);
-        OpenThePicture(target);
-      }
+    if (i == 0) {
+      // The first file is waited for and events are pumped once: a stop asked at once
+      // leaves it the only copy.
+      drain(false);
+      pump(true);
+    } else {
+      takeResults(0, false);
+      pump(false);
     }
-    Application->ProcessMessages();
   }
+  // The rest is copied while the list takes the finished files (and the first is shown).
+  drain(true);
 
+  std::vector<std::string> failed;
+  for (int i = 0; i < handed; ++i) {
+    if (state[size_t(i)] == kFailed) failed.push_back(files[size_t(i)]);
+    if (state[size_t(i)] == kDone && move) {
+      FNamesBefore->Add(files[size_t(i)]);
+      FNamesAfter->Add(targets[size_t(i)]);
+    }
+  }
   if (Application->Terminated()) {
     ActionRunning = false;
     return failed.empty();
   }
+  ProgressBar1->SetPosition(listed);
   if (PanelThumbHolder->Visible()) FillTheTumbsNow();
   RestoreCursor();
   CheckForRenamedFiles(false);

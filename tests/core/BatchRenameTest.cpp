@@ -15,6 +15,8 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
+#include "controls/ZqButton.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/UnitBatchRename2.h"
 
@@ -114,6 +116,95 @@ TEST_F(BatchRenameTest, EachRuleGivesTheNamesWorkedOutHereAndMemosFollowTheirPic
   EXPECT_EQ(TForm1::BatchRenameTarget("/p/Übung 1.jpg", 1, "üBUNG", "Test", false, 0), "/p/Test 1.jpg");
   EXPECT_EQ(TForm1::BatchRenameTarget("/p/x.jpg", 3, "", "", true, 0), "");
   EXPECT_EQ(TForm1::BatchRenameTarget("/p/x.jpg", 0, "x", "y", true, 0), "");
+}
+
+TEST_F(BatchRenameTest, TheOptionsDialogClickedThroughRenamesTheFilesOnDisk) {
+  // The dialog operated as the user does (page, fields, date button, Start), the main
+  // window renaming what it gives; the names are read back with find.
+  for (const char* name : {"IMG_0001.JPG", "IMG_0001.WAV", "img_0002.jpg", "DSC_0003.JPG", "Notes.TXT"})
+    MakeFile(folder_ + name, name);
+  StartIn(folder_, {"\"ShowAllFiles\"=dword:00000001"});
+  TBatchRenameForm* w = BatchRenameForm;
+  auto onDisk = [this] {
+    auto r = testsupport::Run({"find", folder_, "-mindepth", "1", "-maxdepth", "1", "-not", "-name", ".*", "-printf",
+                               "%f\n"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> names;
+    size_t at = 0;
+    for (size_t nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1) names.push_back(r.out.substr(at, nl - at));
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  // Runs the command with the dialog driven by act, which ends with a click on Start or
+  // Cancel (any message it meets is answered as expected beforehand).
+  auto run = [&](const std::vector<std::string>& selected, const std::function<void()>& act) {
+    Select(selected);
+    ModalResponder::Expect(ModalKind::ShowModal, [act](ModalRequest&) {
+      act();
+      return int(mrNone);
+    });
+    Form1->BatchReplace->Click();
+    EXPECT_FALSE(ActionRunning);
+  };
+  std::string today = testsupport::Run({"date", "+%-m-%-d-%Y"}).out;
+  while (!today.empty() && today.back() == '\n') today.pop_back();
+
+  // Replace, letter case as typed: img_0002 stays; the memo follows its picture.
+  run({"IMG_0001.JPG", "img_0002.jpg"}, [w] {
+    w->PageControl1->SetActivePage(w->TabSheet1);
+    w->Edit1->SetText("IMG");
+    w->Edit2->SetText("Rome");
+    w->ChB_Case->SetChecked(true);
+    w->ZqButton1->Click();
+  });
+  EXPECT_EQ(onDisk(), (std::vector<std::string>{"DSC_0003.JPG", "Notes.TXT", "Rome_0001.JPG", "Rome_0001.WAV",
+                                                "img_0002.jpg"}));
+  EXPECT_TRUE(SameAsMade(folder_ + "Rome_0001.JPG", folder_ + "IMG_0001.JPG"));
+
+  // A suffix of a hyphen and the date put in with the date button behind the caret.
+  run({"DSC_0003.JPG"}, [w] {
+    w->PageControl1->SetActivePage(w->TabSheet2);
+    w->ChB_Suffix->SetChecked(true);
+    w->PrefixEdit->SetText("-");
+    w->PrefixEdit->SetSelStart(1);
+    w->DateButton->Click();
+    w->ZqButton1->Click();
+  });
+  // A prefix word without the date: no separator is added.
+  run({"Notes.TXT"}, [w] {
+    w->PageControl1->SetActivePage(w->TabSheet2);
+    w->ChB_Suffix->SetChecked(false);
+    w->PrefixEdit->SetText("Trip");
+    w->ZqButton1->Click();
+  });
+  EXPECT_EQ(onDisk(), (std::vector<std::string>{"DSC_0003-" + today + ".JPG", "Rome_0001.JPG", "Rome_0001.WAV",
+                                                "TripNotes.TXT", "img_0002.jpg"}));
+  EXPECT_TRUE(SameAsMade(folder_ + "DSC_0003-" + today + ".JPG", folder_ + "DSC_0003.JPG"));
+  EXPECT_TRUE(SameAsMade(folder_ + "TripNotes.TXT", folder_ + "Notes.TXT"));
+
+  // The case page: lower case for the whole name.
+  run({"Rome_0001.JPG"}, [w] {
+    w->PageControl1->SetActivePage(w->TabSheet3);
+    w->CaseGroup->SetItemIndex(1);
+    w->ZqButton1->Click();
+  });
+  EXPECT_TRUE(SameAsMade(folder_ + "rome_0001.jpg", folder_ + "IMG_0001.JPG"));
+
+  // A refused replacement keeps the dialog open; Cancel then renames nothing.
+  const std::vector<std::string> before = onDisk();
+  run({"img_0002.jpg", "TripNotes.TXT"}, [w] {
+    w->PageControl1->SetActivePage(w->TabSheet1);
+    w->Edit1->SetText("img");
+    w->Edit2->SetText("a/b");
+    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    w->ZqButton1->Click();
+    EXPECT_EQ(LastMessage(), "/\\:*?\"<>| characters are not allow in file names");
+    EXPECT_EQ(w->ModalResult(), mrNone);
+    w->ZqButton2->Click();
+  });
+  EXPECT_EQ(onDisk(), before);
+  EXPECT_TRUE(Intact(folder_ + "img_0002.jpg"));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
 TEST_F(BatchRenameTest, ATakenNameIsNeverReplacedNotEvenByAChangeOfLetterCase) {

@@ -12,6 +12,8 @@
 
 #include "MainWindowFixture.h"
 #include "controls/EventScrollbox.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/ProgramGlobals.h"
 #include "core/StartUp.h"
@@ -29,6 +31,7 @@
 #include "tools/CalcAspectForm.h"
 #include "tools/UnitAnalize.h"
 #include "tools/UnitFloatButtons.h"
+#include "tools/UnitGetMemorycard.h"
 #include "tools/UnitSaveImage.h"
 #include "tools/UnitSaveToFolder.h"
 #include "tools/UnitSearch.h"
@@ -536,6 +539,71 @@ TEST_F(SettingsTest, StandAloneRunsWithoutToolWindowsKeepEveryStoredValue) {
   StartAndClose();
   ExpectStored(IniValues(ProgramFolder() + "Kivo2_usb.ini"), values, true, "second run");
   EXPECT_TRUE(fs::is_empty(GetEnvironmentVariable("KIVO2_REGISTRY_DIR")));
+}
+
+TEST_F(SettingsTest, CardImportSettingsSurviveRunsThatNeverOpenTheCardWindow) {
+  // Values other than the presets, in the store before the first start: the box on, the
+  // suffix off, a prefix with the date token, a word with an accent and a blank at its
+  // end, and a card folder whose path holds blanks. Two runs that never open the card
+  // window keep them; the window shows them when it opens at last. Once through the
+  // registry store, once through the stand-alone ini (read back with configparser).
+  KIVO2_REQUIRE_TOOL("python3");
+  const std::string prefix = "Caf\xc3\xa9 [%d] ";
+  for (const bool standAlone : {false, true}) {
+    const std::string card = Folder(std::string("media/EOS DIGITAL ") + (standAlone ? "2" : "1") + "/DCIM/100CANON") + "/";
+    const std::vector<Stored> values = {Number("Version", ThisBuild()), Flag("UseCardPrefix", true),
+                                        Flag("UseCardSuffix", false),
+                                        Stored{"CardPrefix", Quoted(prefix), "\"" + prefix + "\""},
+                                        Text("CardFolder", card)};
+    if (standAlone) {
+      testsupport::WriteFile(ProgramFolder() + "usb_drive.on", "");
+      WriteIni(values);
+    } else {
+      WriteRegistryValues(values);
+    }
+    auto stored = [&] {
+      return standAlone ? IniValues(ProgramFolder() + "Kivo2_usb.ini") : UserRegistryValues(RegistryFile());
+    };
+    auto expectKept = [&](const std::string& when) {
+      const auto held = stored();
+      for (const Stored& v : values) {
+        if (v.name == "Version") continue;
+        auto it = held.find(v.name);
+        ASSERT_NE(it, held.end()) << when << ": " << v.name;
+        EXPECT_EQ(it->second, standAlone ? v.ini : v.reg) << when << ": " << v.name;
+      }
+    };
+    for (int run = 1; run <= 2; ++run) {
+      const std::string when = (standAlone ? "stand-alone run " : "run ") + std::to_string(run);
+      CreateWindows();
+      ShowMainWindow();
+      EXPECT_FALSE(FormGetcard->Visible()) << when;
+      EXPECT_TRUE(FormGetcard->ChB_CardFilePrefix->Checked()) << when;
+      EXPECT_FALSE(FormGetcard->ChB_Suffix->Checked()) << when;
+      EXPECT_EQ(FormGetcard->PrefixEdit->Text(), prefix) << when;
+      EXPECT_EQ(Form1->FCardFolder, card) << when;
+      Form1->Close();
+      DoneApplication();
+      Application->Initialize();
+      expectKept(when);
+    }
+    // The third run opens the window: it stands on the card folder with the prefix shown,
+    // and closing it unchanged keeps every value.
+    CreateWindows();
+    ShowMainWindow();
+    Form1->Importfrommemorycardorfolder1Click(nullptr);
+    ASSERT_TRUE(FormGetcard->Visible());
+    EXPECT_EQ(IncludeTrailingPathDelimiter(FormGetcard->QzDirTree211->SelectedPath()), card);
+    EXPECT_TRUE(FormGetcard->PanelPrefix->Visible());
+    EXPECT_TRUE(FormGetcard->PrefixEdit->Enabled());
+    EXPECT_EQ(FormGetcard->PrefixEdit->Text(), prefix);
+    FormGetcard->ZqButton2->Click();
+    EXPECT_FALSE(FormGetcard->Visible());
+    Form1->Close();
+    DoneApplication();
+    Application->Initialize();
+    expectKept(standAlone ? "stand-alone run with the window" : "run with the window");
+  }
 }
 
 TEST_F(SettingsTest, ChangesMadeDuringARunAreSaved) {

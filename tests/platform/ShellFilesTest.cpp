@@ -9,6 +9,7 @@
 #include "ShellTestUtil.h"
 #include "TestSupport.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/ShellExplorer.h"
 
 namespace {
 
@@ -52,6 +53,40 @@ TEST(ShellFiles, FailedCopyKeepsOldTargetAndLeavesNoTemporaryFile) {
   EXPECT_EQ(ReadFile(target), "other");
   EXPECT_EQ(pumps, 2);
   EXPECT_EQ(Files(dir), 3);
+}
+
+TEST(ShellFiles, CopiedFileTakesItsNameWholeWithModeAndDatesAndNeverReplaces) {
+  KIVO2_REQUIRE_TOOL("cmp");
+  KIVO2_REQUIRE_TOOL("stat");
+  std::string dir = TempPath("copyfile");
+  std::filesystem::create_directories(dir + "/to");
+  std::string source = dir + "/IMG 0001.JPG", target = dir + "/to/IMG 0001.JPG";
+  std::string bytes(3 << 20, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 2654435761u) >> 13);
+  WriteFile(source, bytes);
+  ASSERT_EQ(::chmod(source.c_str(), 0640), 0);
+  ASSERT_EQ(testsupport::Run({"touch", "-d", "2021-03-04 05:06:07.5", source}).exitCode, 0);
+
+  ASSERT_TRUE(CopyPath(source, target));
+  EXPECT_EQ(testsupport::Run({"cmp", source, target}).exitCode, 0);
+  EXPECT_EQ(StatField("%a %y", target), StatField("%a %y", source));
+  EXPECT_EQ(Files(dir + "/to"), 1) << "a temporary file was left behind";
+
+  // A taken name is refused and stays as it was.
+  WriteFile(dir + "/other.jpg", "other");
+  EXPECT_FALSE(CopyPath(dir + "/other.jpg", target));
+  EXPECT_EQ(testsupport::Run({"cmp", source, target}).exitCode, 0);
+  EXPECT_EQ(Files(dir + "/to"), 1);
+
+  // Files that report no size (or less than they hold) are read to their end: a short
+  // one and one of megabytes.
+  for (const char* pseudo : {"/proc/version", "/proc/kallsyms"}) {
+    if (::access(pseudo, R_OK) != 0) continue;
+    std::string copy = dir + "/to" + pseudo + ".txt";
+    std::filesystem::create_directories(std::filesystem::path(copy).parent_path());
+    ASSERT_TRUE(CopyPath(pseudo, copy)) << pseudo;
+    EXPECT_EQ(testsupport::Run({"cmp", pseudo, copy}).exitCode, 0) << pseudo;
+  }
 }
 
 TEST(ShellFiles, MoveOnOneFileSystemNeverReplaces) {

@@ -206,6 +206,36 @@ TEST_F(CardImportTest, ANameThatIsTakenIsNeverWrittenOver) {
   EXPECT_FALSE(w->Visible());
 }
 
+TEST_F(CardImportTest, TwoFilesOfOneNameInOneRunMeetAsAnExistingFile) {
+  // Two card folders that both number from 1, in one work list: the second IMG_0001.JPG
+  // finds the first one in place and asks, though the first (a large file) may still be
+  // on its way when the second comes up.
+  const std::string card2 = Folder("card/DCIM/101CANON");
+  std::string large(64 << 20, '\0');
+  for (size_t i = 0; i < large.size(); i += 4096) large[i] = char(i >> 12);
+  testsupport::WriteFile(card2 + "IMG_0001.JPG", large);
+  for (const int answer : {int(mrNo), int(mrYes)}) {
+    dest = Folder(answer == mrNo ? "same-no" : "same-yes");
+    SelectMainFolder(dest);
+    Form1->FLastPath = dest;
+    Form1->FWorkFiles->Clear();
+    for (const std::string& f : {card + "IMG_0002.JPG", card2 + "IMG_0001.JPG", card + "IMG_0001.JPG"})
+      Form1->FWorkFiles->Add(f);
+    Form1->FFileAction = 20;
+    ExpectMessage("File IMG_0001.JPG exists, Overwrite this file? ", answer);
+    EXPECT_TRUE(Form1->CopyPastefiles("", false));
+    EXPECT_EQ(FileNames(dest), (std::vector<std::string>{"IMG_0001.JPG", "IMG_0002.JPG"}));
+    EXPECT_TRUE(SameBytes(dest + "IMG_0001.JPG", answer == mrNo ? card2 + "IMG_0001.JPG" : pristine + "IMG_0001.JPG"));
+    EXPECT_TRUE(SameBytes(dest + "IMG_0002.JPG", pristine + "IMG_0002.JPG"));
+  }
+  // The first copy that Yes replaced went to the trash whole.
+  bool trashed = false;
+  for (const auto& e : fs::directory_iterator(std::string(getenv("XDG_DATA_HOME")) + "/Trash/files/"))
+    trashed |= SameBytes(e.path().string(), card2 + "IMG_0001.JPG");
+  EXPECT_TRUE(trashed);
+  ExpectCardIntact();
+}
+
 TEST_F(CardImportTest, FileFaultsLeaveNoHalfCopyAndLoseNothing) {
   struct Fault {
     TFileFaultOp op;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,13 +38,21 @@ bool CopyBytes(int in, int out, int64_t reportedSize) {
       break;
     return false;
   }
-  std::vector<char> buf(size_t(1) << 20);
+  // The end of a file copied whole in the kernel is seen by a small read; only a file that
+  // goes on (or one the kernel could not copy) takes the large buffer.
+  char first[4096];
+  ssize_t r;
+  while ((r = ::read(in, first, sizeof first)) < 0 && errno == EINTR) {
+  }
+  if (r <= 0) return r == 0;
+  if (!fileio::WriteAll(out, first, size_t(r))) return false;
+  std::unique_ptr<char[]> buf(new char[size_t(1) << 20]);
   for (;;) {
-    ssize_t r = ::read(in, buf.data(), buf.size());
+    r = ::read(in, buf.get(), size_t(1) << 20);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return false;
     if (r == 0) return true;
-    if (!fileio::WriteAll(out, buf.data(), size_t(r))) return false;
+    if (!fileio::WriteAll(out, buf.get(), size_t(r))) return false;
   }
 }
 
@@ -81,6 +90,35 @@ std::string TempTemplateBeside(const std::string& target, const char* suffix) {
   std::string folder = ExtractFileDir(target);
   std::string name = ExtractFileName(target).substr(0, 100);
   return PathJoin(folder.empty() ? "." : folder, "." + name + suffix + "XXXXXX");
+}
+
+// Copies the regular file source into a new file at path (with temporary, a new hidden
+// temporary file made from the template path, which receives its name), with the source's
+// mode and dates when keepAttributes, flushed to the disk when sync asks; false when
+// anything failed, and then nothing is left.
+bool CopyIntoNewFile(const std::string& source, std::string& path, bool temporary, bool keepAttributes, bool sync) {
+  struct stat st;
+  int in = OpenRegularForReading(source, st);
+  if (in < 0) return false;
+  // Private until the source's mode is applied; else the usual mode under the umask.
+  int out = temporary ? fileio::MakeTemp(path, O_CLOEXEC)
+                      : fileio::Open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepAttributes ? 0600 : 0666);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  bool ok = CopyOpenFile(in, st, out, keepAttributes, sync);
+  ok = CloseChecked(out) && ok;
+  ::close(in);
+  if (!ok) fileio::Unlink(path);
+  return ok;
+}
+
+// A complete copy of the regular file source in a hidden file beside target (its name
+// into temp).
+bool CopyToTempBeside(const std::string& source, const std::string& target, bool sync, std::string& temp) {
+  temp = TempTemplateBeside(target, ".kivo2copy-");
+  return CopyIntoNewFile(source, temp, true, true, sync);
 }
 
 bool RemoveTree(const std::string& path) {
@@ -151,41 +189,19 @@ bool MoveAcrossFileSystems(const std::string& source, const std::string& target)
 
 bool CopyFileExclusive(const std::string& source, const std::string& target, bool keepAttributes) {
   if (source.empty() || target.empty()) return false;
-  struct stat st;
-  int in = OpenRegularForReading(source, st);
-  if (in < 0) return false;
-  // Private until the source's mode is applied; else the usual mode under the umask.
-  int out = fileio::Open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepAttributes ? 0600 : 0666);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = CopyOpenFile(in, st, out, keepAttributes, false);
-  ok = CloseChecked(out) && ok;
-  ::close(in);
-  if (!ok) fileio::Unlink(target);
-  return ok;
+  std::string path = target;
+  return CopyIntoNewFile(source, path, false, keepAttributes, false);
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target, const std::function<void()>& pump) {
   if (source.empty() || target.empty()) return false;
   struct stat tst;
   if (::stat(target.c_str(), &tst) == 0 && S_ISDIR(tst.st_mode)) return false;
-  struct stat st;
-  int in = OpenRegularForReading(source, st);
-  if (in < 0) return false;
-  std::string temp = TempTemplateBeside(target, ".kivo2copy-");
-  int out = fileio::MakeTemp(temp, O_CLOEXEC);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
   // Flushed to disk before it replaces anything, so a crash cannot leave an empty target.
-  bool ok = CopyOpenFile(in, st, out, true, true);
-  ok = CloseChecked(out) && ok;
-  ::close(in);
-  if (ok && pump) pump();
-  if (!ok || fileio::Rename(temp, target) != 0) {
+  std::string temp;
+  if (!CopyToTempBeside(source, target, true, temp)) return false;
+  if (pump) pump();
+  if (fileio::Rename(temp, target) != 0) {
     fileio::Unlink(temp);
     return false;
   }
@@ -207,6 +223,16 @@ bool CopyPath(const std::string& source, const std::string& target) {
   // A folder copied into itself would copy its own copy without end.
   if (S_ISDIR(st.st_mode) && IsSameOrInside(ExtractFileDir(ExcludeTrailingPathDelimiter(target)), source))
     return false;
+  if (S_ISREG(st.st_mode)) {
+    // A file is written under a hidden temporary name beside the target and takes the
+    // target's name only whole, by a rename that never replaces.
+    std::string temp;
+    if (!CopyToTempBeside(source, target, false, temp)) return false;
+    if (fileio::RenameNoReplace(temp, target) == 0) return true;
+    fileio::Unlink(temp);
+    return false;
+  }
+  // Folders and links are made whole inside a temporary folder first.
   std::string temp = TempTemplateBeside(target, ".kivo2copy-");
   if (!fileio::MakeTempDir(temp)) return false;
   std::string copy = PathJoin(temp, "entry");
