@@ -203,6 +203,7 @@ class TImageInfo : public tEndInd {
   // Appends a copy unless it has no name (the empty record) or the read's
   // budget keeps no more records; returns TagCount - 1.
   int AddTag(const TTagEntry& record);
+  int AddTag(TTagEntry&& record);
   // A maker-note record made by a decoder (ReadMode 4 or 255 only; within the budget).
   void AddSyntheticTag(const std::string& name, const std::string& value, uint16_t type);
 

@@ -67,11 +67,14 @@ bool TimgData::FileHasMetadata(const std::string& fileName) {
 
 bool TimgData::ReadFileMetadata(const std::string& fileName) {
   reset();
-  if (!FileExists(fileName)) return false;
+  // One look at the file gives whether it is one, its date and its size.
+  TDateTime date = 0;
+  int64_t size = -1;
+  if (!FileAgeAndSize(fileName, date, size)) return false;
   try {
     FileName = fileName;
-    if (!FileAge(fileName, FileDate)) FileDate = 0;
-    FileSize = FileSizeByName(fileName);
+    FileDate = date;
+    FileSize = size;
     ErrStr = kStatusNotExif;
     const std::string ext = LowerCase(ExtractFileExt(fileName));
     if (ext == ".jpg" || ext == ".jpeg" || ext == ".thm" || ext == ".jpe") {

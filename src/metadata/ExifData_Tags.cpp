@@ -1,6 +1,7 @@
 // The tag tables of the Exif reader: the EXIF/TIFF table, the GPS table and the
 // JPEG marker table, with the descriptions filled in from the names once.
 
+#include <algorithm>
 #include <iterator>
 
 #include "metadata/ExifData.h"
@@ -402,25 +403,37 @@ const std::vector<TTagEntry>& JpegMarkerTable() {
   return table;
 }
 
-const TTagEntry& TImageInfo::LookupTagDef(uint16_t tag, int kind) {
-  const auto& exif = ExifTagTable();
-  const TTagEntry& unknown = exif.back();
-  const std::vector<TTagEntry>* table = nullptr;
-  size_t rows = 0;
-  if (kind == kMainDirectory) {
-    table = &exif;
-    rows = exif.size() - 1;  // the terminator is not searched
-  } else if (kind == kGpsDirectory) {
-    table = &GpsTagTable();
-    rows = table->size();
-  } else {
-    return unknown;
+namespace {
+
+// The rows of a table by tag number; where a tag has several rows, the last one counts.
+class TTagIndex {
+ public:
+  TTagIndex(const std::vector<TTagEntry>& table, size_t rows) {
+    for (size_t i = 0; i < rows; ++i) rows_.emplace_back(table[i].Tag, &table[i]);
+    // Stable, so that among equal tags the last row stays last.
+    std::stable_sort(rows_.begin(), rows_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   }
-  // Every matching row is taken in turn, so the last match wins.
-  const TTagEntry* found = &unknown;
-  for (size_t i = 0; i < rows; ++i)
-    if ((*table)[i].Tag == tag) found = &(*table)[i];
-  return *found;
+  const TTagEntry* Find(uint16_t tag) const {
+    const auto end =
+        std::upper_bound(rows_.begin(), rows_.end(), tag, [](uint16_t t, const auto& row) { return t < row.first; });
+    return end != rows_.begin() && std::prev(end)->first == tag ? std::prev(end)->second : nullptr;
+  }
+
+ private:
+  std::vector<std::pair<uint16_t, const TTagEntry*>> rows_;
+};
+
+}  // namespace
+
+const TTagEntry& TImageInfo::LookupTagDef(uint16_t tag, int kind) {
+  // A read looks up every entry of every directory: the tables are indexed once.
+  const auto& exif = ExifTagTable();
+  static const TTagIndex exifIndex(exif, exif.size() - 1);  // the terminator is not searched
+  static const TTagIndex gpsIndex(GpsTagTable(), GpsTagTable().size());
+  const TTagEntry* found = kind == kMainDirectory ? exifIndex.Find(tag)
+                           : kind == kGpsDirectory ? gpsIndex.Find(tag)
+                                                   : nullptr;
+  return found ? *found : exif.back();
 }
 
 int TImageInfo::FindExifRowByName(const std::string& name) {

@@ -153,12 +153,14 @@ std::string tEndInd::FormatValue(std::string_view raw, int type, const std::stri
 }
 
 std::string CodeTextAsIs(const std::string& code, const std::string& valueText) {
-  const std::string key = "," + Trim(valueText) + ":";
-  const std::string list = "," + code + ",";
-  size_t at = list.find(key);
-  if (at == std::string::npos) return std::string();
-  size_t from = at + key.size();
-  return list.substr(from, list.find(',', from) - from);
+  // The first item "value:text" of the comma-separated list.
+  const std::string key = Trim(valueText) + ":";
+  for (size_t at = code.find(key); at != std::string::npos; at = code.find(key, at + 1))
+    if (at == 0 || code[at - 1] == ',') {
+      const size_t from = at + key.size(), end = code.find(',', from);
+      return code.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    }
+  return std::string();
 }
 
 std::string CodeText(const std::string& code, const std::string& valueText) {

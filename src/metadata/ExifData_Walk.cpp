@@ -126,7 +126,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
         CommentPos = ClampPos(valuePos);
         CommentSize = byteCount > 8 ? ClampPos(byteCount - 8) : 0;
       }
-      TagText += "\r\n" + def.Desc + " = " + valueText;
+      TagText.append("\r\n").append(def.Desc).append(" = ").append(valueText);
     }
 
     switch (tag) {
@@ -179,7 +179,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
       record.Size = int32_t(rawBytes.size());
       record.Position = ClampPos(valuePos);
       record.Type = type;
-      AddTag(record);
+      AddTag(std::move(record));
     }
     // A limit reached further down (a sub-directory, the maker note, this record) ends the walk.
     if (budget.Spent()) return;
@@ -190,11 +190,13 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 // The tag list
 // ---------------------------------------------------------------------------
 
-int TImageInfo::AddTag(const TTagEntry& record) {
+int TImageInfo::AddTag(const TTagEntry& record) { return AddTag(TTagEntry(record)); }
+
+int TImageInfo::AddTag(TTagEntry&& record) {
   // A record without a name is the empty record; tag number 0 (GPSVersionID) is a tag.
   if (!record.Name.empty()) {
     if (Budget().TakeRecord())
-      Tags.push_back(record);
+      Tags.push_back(std::move(record));
     else
       BudgetSpent();
   }

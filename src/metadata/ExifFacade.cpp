@@ -100,10 +100,13 @@ bool TExifFacade::StampOf(const std::string& FileName, FileStamp& stamp) {
 bool TExifFacade::ReadExif(const std::string& FileName) {
   // Several questions about one file in a row (a scan asks four to six) read it once,
   // as long as the record still holds that file and the file did not change since.
+  // Under a hold, the file is looked at once.
+  const bool recordHolds = ExifData->FileName == FileName && ExifData->ReadMode == 255;
+  if (holdDepth_ > 0 && holdChecked_ && recordHolds && readStamp_.name == FileName) return readResult_;
+  holdChecked_ = holdDepth_ > 0;
   FileStamp stamp;
   const bool known = StampOf(FileName, stamp);
-  if (known && stamp == readStamp_ && ExifData->FileName == FileName && ExifData->ReadMode == 255)
-    return readResult_;
+  if (known && stamp == readStamp_ && recordHolds) return readResult_;
   ExifData->ReadMode = 255;
   ExifData->ReadFileMetadata(FileName);
   readResult_ = ExifData->HasMetadata() && ExifData->HasExif() && ExifData->ImageInfo;

@@ -68,6 +68,22 @@ class TExifFacade {
   static std::string LongShutterForm(const std::string& T);
   static std::string ShortShutterForm(const std::string& T);
 
+  // Held while a caller asks several questions about one file in a row (a scan asks four
+  // to six): only the first question looks at the file (reading it when it changed); the
+  // others are answered from the record it left. A hold inside a hold is the same hold.
+  class TOneFile {
+   public:
+    explicit TOneFile(TExifFacade& facade) : facade_(facade) {
+      if (facade_.holdDepth_++ == 0) facade_.holdChecked_ = false;
+    }
+    ~TOneFile() { --facade_.holdDepth_; }
+    TOneFile(const TOneFile&) = delete;
+    TOneFile& operator=(const TOneFile&) = delete;
+
+   private:
+    TExifFacade& facade_;
+  };
+
  protected:
   // The common first step: reads the file; True when it holds Exif data.
   bool ReadExif(const std::string& FileName);
@@ -85,6 +101,8 @@ class TExifFacade {
   static bool StampOf(const std::string& FileName, FileStamp& stamp);
   FileStamp readStamp_;
   bool readResult_ = false;
+  int holdDepth_ = 0;
+  bool holdChecked_ = false;  // the held file was looked at since the hold began
 };
 
 // Helpers of the number texts the facade and the window share.

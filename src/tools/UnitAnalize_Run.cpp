@@ -67,19 +67,27 @@ std::string FocalKey(int focal) {
 }
 
 namespace {
-// '_' and other marks first, then digits, then letters (without case).
-int Weight(unsigned char c) {
-  if (c >= '0' && c <= '9') return 1000 + c;
-  if (std::isalpha(c)) return 2000 + std::toupper(c);
-  if (c >= 0x80) return 3000 + c;
-  return c;
-}
+// '_' and other marks first, then digits, then letters (without case), then the bytes of
+// other characters. The runs sort thousands of keys: the weights are a table.
+struct Weights {
+  int of[256];
+  constexpr Weights() : of() {
+    for (int c = 0; c < 256; ++c)
+      of[c] = c >= '0' && c <= '9'   ? 1000 + c
+              : c >= 'A' && c <= 'Z' ? 2000 + c
+              : c >= 'a' && c <= 'z' ? 2000 + c - 'a' + 'A'
+              : c >= 0x80            ? 3000 + c
+                                     : c;
+  }
+};
+constexpr Weights kWeights;
 }  // namespace
 
 int CompareKeys(const std::string& a, const std::string& b) {
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const int wa = Weight(static_cast<unsigned char>(a[i])), wb = Weight(static_cast<unsigned char>(b[i]));
+    if (a[i] == b[i]) continue;
+    const int wa = kWeights.of[static_cast<unsigned char>(a[i])], wb = kWeights.of[static_cast<unsigned char>(b[i])];
     if (wa != wb) return wa < wb ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
@@ -241,6 +249,8 @@ void TFormAnalize::ScanFolder(Run& run, std::string Folder) {
     const std::string& name = names.Strings(i);
     if (!IsJpegExt(name)) continue;
     const std::string path = IncludeTrailingPathDelimiter(Folder) + name;
+    // The questions below are about this one file: it is looked at once.
+    const TExifFacade::TOneFile oneFile(*ExifInfoForm);
     bool included = true;
     if (run.filter) {
       if (StatusBar1->SimpleText().empty()) StatusBar1->SetSimpleText(_("Scanning files with the filter enabled"));

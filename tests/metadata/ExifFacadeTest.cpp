@@ -306,3 +306,49 @@ TEST(ExifFacade, MakerNoteQueries) {
   facade.GetIsoFromSpecific(iso);
   EXPECT_EQ(iso, "0");
 }
+
+// A file changed by another program between two questions is read again, whether it
+// was replaced (a new inode) or written in place; under a hold (a scan's questions about
+// one file) the file is looked at by the first question only, and a hold that moves on to
+// another file, or back, answers about the file asked.
+TEST(ExifFacade, ChangedFilesAreReadAgainAndAHoldLooksOnce) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("convert");
+  Facade facade;
+  const std::string a = mdtest::MakeTaggedJpeg("hold-a.jpg", {"-ISO=100", "-FNumber=2.8"});
+  const std::string b = mdtest::MakeTaggedJpeg("hold-b.jpg", {"-ISO=800", "-FNumber=5.6"});
+  auto setIso = [](const std::string& file, const char* option, int iso) {
+    const auto r = testsupport::Run({"exiftool", "-q", option, "-ISO=" + std::to_string(iso), file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  };
+  EXPECT_EQ(facade.Get_ISO_NR(a), 100);
+  setIso(a, "-overwrite_original", 200);
+  EXPECT_EQ(facade.Get_ISO_NR(a), 200);
+  setIso(a, "-overwrite_original_in_place", 400);
+  EXPECT_EQ(facade.Get_ISO_NR(a), 400);
+
+  {
+    const TExifFacade::TOneFile hold(facade);
+    EXPECT_EQ(facade.Get_ISO_NR(a), 400);
+    setIso(a, "-overwrite_original", 1600);
+    // Asked again within the hold, the record read by its first question answers.
+    EXPECT_EQ(facade.Get_ISO_NR(a), 400);
+    std::string aperture;
+    facade.Get_Aperture(a, aperture);
+    EXPECT_EQ(aperture, "F2.8");
+    // Another file in the hold is read, and so is the first one again.
+    EXPECT_EQ(facade.Get_ISO_NR(b), 800);
+    facade.Get_Aperture(b, aperture);
+    EXPECT_EQ(aperture, "F5.6");
+    EXPECT_EQ(facade.Get_ISO_NR(a), 1600);
+  }
+  setIso(a, "-overwrite_original_in_place", 3200);
+  {
+    // A new hold looks at the file again.
+    const TExifFacade::TOneFile hold(facade);
+    EXPECT_EQ(facade.Get_ISO_NR(a), 3200);
+  }
+  // A file removed is no longer answered about.
+  ASSERT_EQ(std::remove(a.c_str()), 0);
+  EXPECT_EQ(facade.Get_ISO_NR(a), 0);
+}

@@ -76,3 +76,55 @@ TEST(RtlStreams, CopyFromCopiesWholeOrPart) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reads of every size at every kind of position (small steps that refill the read-ahead,
+// reads across its end, large reads past it, seeks inside and outside it, writes between
+// reads) give the file's bytes, as a reader of picture headers and one of whole files do.
+TEST(RtlStreams, MixedReadsSeeksAndWritesGiveTheFilesBytes) {
+  std::string data;
+  for (int i = 0; i < 300 * 1024 + 5; ++i) data += char(i * 7 + (i >> 11));
+  const std::string path = TempPath("mixed.bin");
+  WriteFile(path, data);
+  TFileStream s(path, fmOpenReadWrite);
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  int64_t pos = 0;
+  std::string buf;
+  for (int step = 0; step < 4000; ++step) {
+    const uint32_t what = next(10);
+    if (what < 6) {
+      // Mostly small reads, now and then one larger than the whole read-ahead.
+      const int64_t n = what == 5 ? 1 + next(200000) : 1 + next(what < 3 ? 16 : 9000);
+      buf.assign(size_t(n), '\0');
+      const int64_t got = s.Read(buf.data(), n);
+      const int64_t want = std::max<int64_t>(0, std::min<int64_t>(n, int64_t(data.size()) - pos));
+      ASSERT_EQ(got, want) << "step " << step << " at " << pos;
+      ASSERT_EQ(buf.compare(0, size_t(got), data, size_t(std::min<int64_t>(pos, int64_t(data.size()))), size_t(got)), 0)
+          << "step " << step << " at " << pos;
+      pos += got;
+    } else if (what < 8) {
+      pos = what == 6 ? int64_t(next(uint32_t(data.size()))) : std::max<int64_t>(0, pos - int64_t(next(20000)));
+      ASSERT_EQ(s.Seek(pos, soBeginning), pos);
+    } else if (what == 8) {
+      const int64_t by = int64_t(next(30000)) - 10000;
+      pos = std::max<int64_t>(0, pos + by);
+      ASSERT_EQ(s.Seek(pos, soBeginning), pos);
+      ASSERT_EQ(s.Position(), pos);
+    } else if (pos + 3 <= int64_t(data.size())) {
+      // A write in between: what follows reads the new bytes.
+      const std::string patch = {char(step), char(step >> 8), 'w'};
+      ASSERT_EQ(s.Write(patch.data(), 3), 3);
+      data.replace(size_t(pos), 3, patch);
+      pos += 3;
+    }
+  }
+  // The file holds what was written, where it was written (read by other means).
+  EXPECT_EQ(ReadFile(path), data);
+}
+
+}  // namespace

@@ -50,6 +50,10 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 // ---------------------------------------------------------------------------
 
 namespace {
+// The first fill after opening or a seek is small, as readers of picture headers and
+// metadata take a few bytes here and there; each further fill in a row doubles, up to the
+// full read-ahead, for readers that go through the whole file.
+constexpr size_t kFirstFill = 8 * 1024;
 constexpr size_t kReadAhead = 64 * 1024;
 }
 
@@ -80,12 +84,13 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::dropReadBuffer() {
-  if (readPos_ < readBuf_.size()) {
-    filePos_ -= int64_t(readBuf_.size() - readPos_);
+  if (readPos_ < readLen_) {
+    filePos_ -= int64_t(readLen_ - readPos_);
     ::lseek(fd_, filePos_, SEEK_SET);
   }
-  readBuf_.clear();
+  readLen_ = 0;
   readPos_ = 0;
+  nextFill_ = 0;
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
@@ -93,37 +98,31 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   int64_t done = 0;
   while (done < count) {
-    if (readPos_ < readBuf_.size()) {
-      size_t n = size_t(std::min<int64_t>(count - done, int64_t(readBuf_.size() - readPos_)));
-      std::memcpy(out + done, readBuf_.data() + readPos_, n);
+    if (readPos_ < readLen_) {
+      size_t n = size_t(std::min<int64_t>(count - done, int64_t(readLen_ - readPos_)));
+      std::memcpy(out + done, readBuf_.get() + readPos_, n);
       readPos_ += n;
       done += int64_t(n);
       continue;
     }
-    readBuf_.clear();
+    readLen_ = 0;
     readPos_ = 0;
-    int64_t want = count - done;
-    if (want >= int64_t(kReadAhead)) {
+    const size_t fill = nextFill_ ? nextFill_ : kFirstFill;
+    const int64_t want = count - done;
+    ssize_t r;
+    if (want >= int64_t(fill)) {
       // Large reads go straight into the caller's buffer.
-      ssize_t r = ::read(fd_, out + done, size_t(std::min<int64_t>(want, std::numeric_limits<ssize_t>::max())));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      filePos_ += r;
-      done += r;
+      r = ::read(fd_, out + done, size_t(std::min<int64_t>(want, std::numeric_limits<ssize_t>::max())));
+      if (r > 0) done += r;
     } else {
-      readBuf_.resize(kReadAhead);
-      ssize_t r = ::read(fd_, readBuf_.data(), kReadAhead);
-      if (r < 0 && errno == EINTR) {
-        readBuf_.clear();
-        continue;
-      }
-      if (r <= 0) {
-        readBuf_.clear();
-        break;
-      }
-      readBuf_.resize(size_t(r));
-      filePos_ += r;
+      if (!readBuf_) readBuf_ = std::make_unique_for_overwrite<uint8_t[]>(kReadAhead);
+      r = ::read(fd_, readBuf_.get(), fill);
+      if (r > 0) readLen_ = size_t(r);
     }
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    filePos_ += r;
+    nextFill_ = std::min(fill * 2, kReadAhead);
   }
   return done;
 }
@@ -143,12 +142,12 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t logical = filePos_ - int64_t(readBuf_.size() - readPos_);
+  int64_t logical = filePos_ - int64_t(readLen_ - readPos_);
   if (origin == soCurrent) {
     if (offset == 0) return logical;
     int64_t target = logical + offset;
     // A seek inside the read-ahead keeps it.
-    int64_t bufStart = filePos_ - int64_t(readBuf_.size());
+    int64_t bufStart = filePos_ - int64_t(readLen_);
     if (target >= bufStart && target <= filePos_) {
       readPos_ = size_t(target - bufStart);
       return target;
@@ -157,14 +156,15 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     origin = soBeginning;
   }
   if (origin == soBeginning) {
-    int64_t bufStart = filePos_ - int64_t(readBuf_.size());
-    if (offset >= bufStart && offset <= filePos_ && !readBuf_.empty()) {
+    int64_t bufStart = filePos_ - int64_t(readLen_);
+    if (offset >= bufStart && offset <= filePos_ && readLen_ > 0) {
       readPos_ = size_t(offset - bufStart);
       return offset;
     }
   }
-  readBuf_.clear();
+  readLen_ = 0;
   readPos_ = 0;
+  nextFill_ = 0;
   off_t r = ::lseek(fd_, offset, origin == soBeginning ? SEEK_SET : SEEK_END);
   if (r < 0) {
     ::lseek(fd_, filePos_, SEEK_SET);

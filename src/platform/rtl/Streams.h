@@ -2,6 +2,7 @@
 // Streams: the abstract TStream with the class library's read semantics
 // (Read may return less, ReadBuffer raises EReadError), file and memory streams.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,10 @@ class TFileStream : public TStream {
   std::string fileName_;
   int fd_ = -1;
   int64_t filePos_ = 0;            // position of the descriptor
-  std::vector<uint8_t> readBuf_;   // bytes read ahead, starting at filePos_ - readBuf_.size()
-  size_t readPos_ = 0;             // next unread byte in readBuf_
+  std::unique_ptr<uint8_t[]> readBuf_;  // bytes read ahead, starting at filePos_ - readLen_
+  size_t readLen_ = 0;                  // bytes held in readBuf_
+  size_t readPos_ = 0;                  // next unread byte in readBuf_
+  size_t nextFill_ = 0;                 // bytes the next fill asks for (0: the first fill's)
 };
 
 // A stream held in memory.

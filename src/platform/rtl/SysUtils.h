@@ -359,6 +359,9 @@ int64_t FileSizeByName(const std::string& fileName);
 int32_t FileAge(const std::string& fileName);
 // Modification time as local TDateTime (full resolution); false when missing.
 bool FileAge(const std::string& fileName, TDateTime& fileDateTime);
+// A regular file's (or a link to one) modification time and 64-bit size in one look at
+// the file; false for a folder, anything else that is no file, or a missing file.
+bool FileAgeAndSize(const std::string& fileName, TDateTime& fileDateTime, int64_t& size);
 // DOS date-time of an open descriptor; -1 on failure.
 int32_t FileGetDate(int handle);
 // Sets the modification time from DOS date-time (local time); 0 on success, else an errno value.

@@ -236,6 +236,14 @@ bool FileAge(const std::string& fileName, TDateTime& fileDateTime) {
   return true;
 }
 
+bool FileAgeAndSize(const std::string& fileName, TDateTime& fileDateTime, int64_t& size) {
+  struct stat st;
+  if (!StatOf(fileName, st) || !S_ISREG(st.st_mode)) return false;
+  fileDateTime = MTimeOf(st);
+  size = int64_t(st.st_size);
+  return true;
+}
+
 int32_t FileGetDate(int handle) {
   struct stat st;
   if (fstat(handle, &st) != 0) return -1;

@@ -268,9 +268,11 @@ Decimal ToDecimal(double v) {
   d.negative = std::signbit(v);
   v = std::fabs(v);
   if (v == 0) return d;
+  // "d.ddddddddddddddddde+XX", the digits exact and rounded as printf's "%.17e" gives them
+  // (to_chars is several times faster).
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.17e", v);
-  // "d.ddddddddddddddddde+XX"
+  const auto written = std::to_chars(buf, buf + sizeof buf - 1, v, std::chars_format::scientific, 17);
+  *written.ptr = '\0';
   const char* e = std::strchr(buf, 'e');
   d.digits += buf[0];
   for (const char* p = buf + 2; p < e; ++p) d.digits += *p;

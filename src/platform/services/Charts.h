@@ -189,6 +189,7 @@ class TChart : public TCustomControl {
   void Paint() override;
 
  private:
+  void drawInto(TBitmap& bitmap, TPixelFormat format);
   struct Range {
     double min = 0, max = 1;
   };
