@@ -206,7 +206,8 @@ class TFormAnalize : public TForm {
  private:
   struct Run;
   // The run's steps.
-  bool lensTextsUsable();
+  // The typed lens length and its 35 mm equivalent are numbers above 0.
+  bool lensPairUsable();
   void ScanFolder(Run& run, std::string Folder);
   void CollectIso(Run& run, const std::string& Path);
   void CollectAperture(Run& run, const std::string& Path);

@@ -162,7 +162,7 @@ struct TFormAnalize::Run {
   int selected = 0;  // the quantity of the path list (RadioGroup1)
   bool filter = false;
   std::string make, model, noteLabel, noteData;
-  bool realLength = false, alwaysCalc = false;
+  bool realLength = false, alwaysCalc = false, pairUsable = true;
   std::string realLens, equivalent;
   bool steps = false;
   int stepSize = 10, ignore = 28;
@@ -177,14 +177,10 @@ bool TFormAnalize::pump() {
   return !StopAnalyzing;
 }
 
-bool TFormAnalize::lensTextsUsable() {
-  if (ZqSetforRealLength->Down()) return true;
+bool TFormAnalize::lensPairUsable() {
   double real, equivalent;
-  if (LocaleNumber(Trim(Edit1->Text()), real) && LocaleNumber(Trim(Edit2->Text()), equivalent) && real > 0 &&
-      equivalent > 0)
-    return true;
-  ShowMessage(_("The lens length and its 35mm equivalent must be numbers above 0."));
-  return false;
+  return LocaleNumber(Trim(Edit1->Text()), real) && LocaleNumber(Trim(Edit2->Text()), equivalent) && real > 0 &&
+         equivalent > 0;
 }
 
 void TFormAnalize::CollectIso(Run& run, const std::string& Path) {
@@ -266,6 +262,16 @@ void TFormAnalize::ScanFolder(Run& run, std::string Folder) {
         ExifInfoForm->Get35mmLens(path, "1", focalText, true, "1");
       else
         ExifInfoForm->Get35mmLens(path, run.realLens, focalText, run.alwaysCalc, run.equivalent);
+      // Without a usable lens pair, a file whose 35 mm value must be worked out from it
+      // (it has none of its own and the lens list has none) ends the run with the message;
+      // files with their own values count. The value asked with a pair of 1 and 2 differs
+      // only when it is worked out.
+      if (!run.realLength && !run.pairUsable && !focalText.empty()) {
+        std::string worked;
+        ExifInfoForm->Get35mmLens(path, "1", worked, run.alwaysCalc, "2");
+        if (worked != focalText)
+          throw Exception(_("The lens length and its 35mm equivalent must be numbers above 0."));
+      }
       CollectIso(run, path);
       CollectAperture(run, path);
       CollectShutter(run, path);
@@ -374,7 +380,11 @@ void TFormAnalize::StartAnalizingClick(TObject* /*Sender*/) {
     ShowMessage(_("You need to fill Maker and/or Model, and/or enter two strings at the Maker note."));
     return;
   }
-  if (!lensTextsUsable()) return;
+  // Always working out the 35 mm values needs the typed pair for every file.
+  if (!ZqSetforRealLength->Down() && Ch_AlwaysCalc->Checked() && !lensPairUsable()) {
+    ShowMessage(_("The lens length and its 35mm equivalent must be numbers above 0."));
+    return;
+  }
   if (!FValueList) FValueList = std::make_unique<TStringList>();
   Image1->Picture()->Assign(nullptr);
   Label15->SetCaption(_("Select a line to view information"));
@@ -392,6 +402,7 @@ void TFormAnalize::StartAnalizingClick(TObject* /*Sender*/) {
   run.realLens = Edit1->Text();
   run.equivalent = Edit2->Text();
   run.alwaysCalc = Ch_AlwaysCalc->Checked();
+  run.pairUsable = lensPairUsable();
   run.steps = ChBoxSteps->Checked();
   run.stepSize = SpinEdit1->Value();
   run.ignore = SpinEdit2->Value();

@@ -218,16 +218,38 @@ TEST_F(ShotgraphTest, ThirtyFiveMillimetreValuesComeFromTheFileElseFromTheTypedF
     EXPECT_EQ(focal[i++].value, count);
   }
 
-  // Typed factors that are no numbers, or a lens length of 0, are refused before any scan.
-  for (const char* bad : {"0", "abc", ""}) {
-    FormAnalize->BarSeries1->Clear();
-    FormAnalize->Edit1->SetText(bad);
-    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-    FormAnalize->StartAnalizing->Click();
-    EXPECT_EQ(ModalResponder::History().back().text,
-              "The lens length and its 35mm equivalent must be numbers above 0.");
-    EXPECT_EQ(FormAnalize->BarSeries1->Count(), 0) << bad;
+  // Typed factors that are no numbers, or a lens length of 0: a file that needs them ends
+  // the run with the message, nothing plotted; always working them out is refused before
+  // any scan.
+  const std::string bad35 = "The lens length and its 35mm equivalent must be numbers above 0.";
+  for (bool always : {false, true}) {
+    FormAnalize->Ch_AlwaysCalc->SetChecked(always);
+    for (const char* bad : {"0", "abc", ""}) {
+      FormAnalize->BarSeries1->Clear();
+      FormAnalize->Edit1->SetText(bad);
+      FormAnalize->FAnalysedFiles = -1;  // a run sets it to 0 first
+      ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+      FormAnalize->StartAnalizing->Click();
+      EXPECT_EQ(ModalResponder::History().back().text, bad35) << bad;
+      EXPECT_EQ(FormAnalize->BarSeries1->Count(), 0) << bad;
+      if (always)
+        EXPECT_EQ(FormAnalize->FAnalysedFiles, -1) << bad;
+      else
+        EXPECT_GE(FormAnalize->FAnalysedFiles, 0) << bad;
+    }
   }
+  // Files that all have their own 35 mm values do not need the pair: they are counted.
+  FormAnalize->Ch_AlwaysCalc->SetChecked(false);
+  ASSERT_EQ(std::remove((folder_ + "/typed.jpg").c_str()), 0);
+  ASSERT_EQ(std::remove((folder_ + "/typed2.jpg").c_str()), 0);
+  const size_t asked = ModalResponder::History().size();
+  Scan(folder_);
+  for (size_t i = asked; i < ModalResponder::History().size(); ++i)
+    EXPECT_NE(ModalResponder::History()[i].text, bad35);
+  std::vector<ChartPoint> own = Points(FormAnalize->BarSeries1);
+  ASSERT_EQ(own.size(), 2u);
+  EXPECT_EQ(own[0].label, "28");
+  EXPECT_EQ(own[1].label, "56");
 }
 
 TEST_F(ShotgraphTest, TheChartBitmapHasItsBarsWhereTheCountsSayAndLooksTheSameEverywhere) {
