@@ -150,18 +150,14 @@ class TFileWorker {
     std::lock_guard<std::mutex> lock(mutex_);
     jobs_.clear();
   }
-  // Files handed over and not finished, or finished and not taken.
-  bool Busy() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return busy_ || !jobs_.empty() || !finished_.empty();
-  }
-  // The files finished since the last call; waits up to waitMs for one while the worker
-  // is at work.
-  std::vector<std::pair<int, bool>> Take(int waitMs) {
+  // Waits up to waitMs until every file handed over is finished; true when they are.
+  bool WaitIdle(int waitMs) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (waitMs > 0)
-      done_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                     [this] { return !finished_.empty() || (!busy_ && jobs_.empty()); });
+    return done_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !busy_ && jobs_.empty(); });
+  }
+  // The files finished since the last call.
+  std::vector<std::pair<int, bool>> Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::pair<int, bool>> taken;
     taken.swap(finished_);
     return taken;
@@ -406,8 +402,8 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     }
   };
   // The worker's results, and the list brought up to the files finished in order.
-  auto takeResults = [&](int waitMs, bool intoList) {
-    for (const auto& [i, ok] : worker.Take(waitMs)) state[size_t(i)] = ok ? kDone : kFailed;
+  auto takeResults = [&](bool intoList) {
+    for (const auto& [i, ok] : worker.Take()) state[size_t(i)] = ok ? kDone : kFailed;
     while (intoList && listed < handed && state[size_t(listed)] != kWaiting) takeIntoList(listed++);
   };
   // Events are pumped (and the progress shown) at most every 40 ms: often enough for the
@@ -422,14 +418,17 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     lastPump = std::chrono::steady_clock::now();
   };
   auto stopAsked = [] { return StopRequested || Application->Terminated(); };
-  // Waits (with the window going) until the worker has finished every file handed over.
+  // Waits (with the window going) until the worker has finished every file handed over;
+  // a stop asked meanwhile drops the files not begun.
   auto drain = [&](bool intoList) {
-    while (worker.Busy()) {
+    takeResults(intoList);
+    for (;;) {
       if (stopAsked()) worker.DropWaiting();
-      takeResults(30, intoList);
+      if (worker.WaitIdle(30)) break;
+      takeResults(intoList);
       pump(false);
     }
-    takeResults(0, intoList);
+    takeResults(intoList);
   };
 
   for (int i = 0; i < count && !stopAsked(); ++i) {
@@ -483,12 +482,12 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
       worker.Add(i, source, target);
     }
     if (i == 0) {
-      // The first file is waited for and events are pumped once: a stop asked at once
-      // leaves it the only copy.
-      drain(false);
+      // Events are pumped once while the first file is copied, and the others wait until
+      // it is done: a stop asked at once leaves it the only copy.
       pump(true);
+      drain(false);
     } else {
-      takeResults(0, false);
+      takeResults(false);
       pump(false);
     }
   }
