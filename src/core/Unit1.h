@@ -318,6 +318,7 @@ class TForm1 : public TForm {
   TGIFImage* FGifImage = nullptr;
   std::string FCurrentTreePath, FPreviousFolder, FFolderBeforeShows, FSavedFolderPath;
   TTreeNode* FStartNode = nullptr;
+  std::string startNodePath_;  // the folder of FStartNode, to find it again after a reload
   int32_t FStartLevel = 0;
   int32_t FThumbImageSize = 45, FThumbPanelSize = 55, FThumbGapX = 3, FThumbGapY = 3, FThumbX = 0, FThumbY = 0;
   bool FThumbsVertical = false;
@@ -1137,9 +1138,10 @@ class TForm1 : public TForm {
   // The folder tree's node changes made by the folder descent are not the user's: the
   // folder-change handler leaves the show running.
   bool descending_ = false;
-  // FStartNode while the folder tree still holds it (a reload of the tree frees its
-  // nodes), else nullptr.
-  TTreeNode* startNode() const;
+  // FStartNode while the folder tree still holds it; after a reload of the tree (which
+  // frees its nodes) the node of the same folder, taken as the new FStartNode; nullptr
+  // when the folder is no longer in the tree.
+  TTreeNode* startNode();
   // Selects a folder node for the folder walk and lists its folder.
   void listTreeNode(TTreeNode* Node);
   // A change into or out of full screen is under way (it handles messages meanwhile).

@@ -58,6 +58,7 @@ void TForm1::setWithQzDirPath(bool NoFill) {
   FCurrentTreePath = path;
   if (!FPreviousFolder.empty()) ZqSpeedButton5->SetEnabled(FPreviousFolder != FCurrentTreePath);
   FStartNode = QzDirTree211->Selected();
+  startNodePath_ = FStartNode ? QzDirTree211->GetNodePath(FStartNode) : std::string();
   FStartLevel = FStartNode ? FStartNode->Level() : 0;
   Label1->SetCaption(IntToStr(FStartLevel));
   Label3->SetCaption(FStartNode ? FStartNode->Text() : std::string());

@@ -28,7 +28,18 @@ bool NodeInTree(TCustomTreeView* tree, const TTreeNode* node) {
 
 }  // namespace
 
-TTreeNode* TForm1::startNode() const { return NodeInTree(QzDirTree211, FStartNode) ? FStartNode : nullptr; }
+TTreeNode* TForm1::startNode() {
+  // A node of a reload may take the place of a freed one: the folder must match too.
+  if (NodeInTree(QzDirTree211, FStartNode) && QzDirTree211->GetNodePath(FStartNode) == startNodePath_)
+    return FStartNode;
+  FStartNode = nullptr;
+  // The tree reloads whenever a folder is made or removed in one of the folders it shows
+  // open: the walk of a running show starts its folder again all the same.
+  if (startNodePath_.empty()) return nullptr;
+  for (TTreeNode* n = QzDirTree211->Items()->GetFirstNode(); n; n = n->GetNext())
+    if (n->Level() == FStartLevel && QzDirTree211->GetNodePath(n) == startNodePath_) return FStartNode = n;
+  return nullptr;
+}
 
 // ===========================================================================
 // Pictures

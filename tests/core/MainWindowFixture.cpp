@@ -87,8 +87,9 @@ void MainWindowTest::CreateWindows() {
 void MainWindowTest::ShowMainWindow() {
   Form1->Show();
   Application->ProcessMessages();
-  // The first showing ends once the window system has painted the window.
-  EXPECT_TRUE(GuiTesting::WaitUntil([] { return !Form1->FirstShowPending(); }, 5000));
+  // The first showing ends once the window system has painted the window; on a loaded
+  // machine that takes a while.
+  EXPECT_TRUE(GuiTesting::WaitUntil([] { return !Form1->FirstShowPending(); }, 30000));
   Application->ProcessMessages();
 }
 

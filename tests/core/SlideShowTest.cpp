@@ -35,6 +35,17 @@ class SlideShowTest : public ViewerTest {
     Form1->M_Recursive->SetChecked(false);
     Form1->FSlideDelay = 100;
   }
+  // A recursive show started on a.png, sub1/s1.png, sub2/s2.png and sub2/deeper/d.png.
+  void StartRecursiveOnTree() {
+    fs::create_directories(folder_ + "sub1");
+    fs::create_directories(folder_ + "sub2/deeper");
+    for (const char* name : {"a.png", "sub1/s1.png", "sub2/s2.png", "sub2/deeper/d.png"})
+      MakeColor(name, 64, 48, "red");
+    StartIn();
+    Form1->M_Recursive->SetChecked(true);
+    Form1->FSlideDelay = 100;
+    Form1->M_Start1->Click();
+  }
 };
 
 TEST_F(SlideShowTest, NextAndPreviousWrapAndANoSelectionStartsAtAnEnd) {
@@ -195,16 +206,7 @@ TEST_F(SlideShowTest, OneFileWithoutRecursionStopsTheShowAndOtherwiseOpensAgain)
 
 TEST_F(SlideShowTest, ARecursiveShowWalksTheSubFoldersAndStartsItsFolderAgain) {
   KIVO2_REQUIRE_TOOL("convert");
-  fs::create_directories(folder_ + "sub1");
-  fs::create_directories(folder_ + "sub2/deeper");
-  MakeColor("a.png", 64, 48, "red");
-  MakeColor("sub1/s1.png", 64, 48, "red");
-  MakeColor("sub2/s2.png", 64, 48, "red");
-  MakeColor("sub2/deeper/d.png", 64, 48, "red");
-  StartIn();
-  Form1->M_Recursive->SetChecked(true);
-  Form1->FSlideDelay = 100;
-  Form1->M_Start1->Click();
+  StartRecursiveOnTree();
   const std::string walk[] = {"sub1/s1.png", "sub2/s2.png", "sub2/deeper/d.png", "a.png", "sub1/s1.png"};
   for (const std::string& name : walk) {
     Tick();
@@ -241,6 +243,37 @@ TEST_F(SlideShowTest, ARecursiveShowWalksTheSubFoldersAndStartsItsFolderAgain) {
   Form1->QzDirTree211->SetSelected(nodes->GetFirstNode());
   Key('P', TShiftState{ssCtrl});
   EXPECT_EQ(Form1->QzDirTree211->Selected(), nodes->GetFirstNode());
+}
+
+// The tree reloads when a folder is made or removed in a folder it shows open: the walk
+// of a running show still knows its start and comes back to it.
+TEST_F(SlideShowTest, ARecursiveShowKeepsItsStartWhenTheTreeReloads) {
+  KIVO2_REQUIRE_TOOL("convert");
+  StartRecursiveOnTree();
+  Tick();
+  ASSERT_EQ(Shown(), folder_ + "sub1/s1.png");
+
+  // A folder made beside the photo folder, in a folder the tree watches.
+  const std::string parent = fs::path(folder_).parent_path().parent_path().string() + "/";
+  const std::string beside = parent + "made during the show/";
+  TTreeNode* before = Form1->QzDirTree211->Selected();
+  fs::create_directories(beside);
+  auto listed = [&] {
+    for (TTreeNode* n = Form1->QzDirTree211->Items()->GetFirstNode(); n; n = n->GetNext())
+      if (Form1->QzDirTree211->GetNodePath(n) == beside) return true;
+    return false;
+  };
+  ASSERT_TRUE(GuiTesting::WaitUntil(listed, 30000)) << "the tree never showed the new folder";
+  ASSERT_EQ(Form1->QzDirTree211->SelectedPath(), folder_ + "sub1/");
+  EXPECT_NE(Form1->QzDirTree211->Selected(), before) << "the tree was not reloaded";
+  EXPECT_TRUE(Form1->Timer1->Enabled());
+
+  for (const char* name : {"sub2/s2.png", "sub2/deeper/d.png", "a.png", "sub1/s1.png"}) {
+    Tick();
+    EXPECT_EQ(Shown(), folder_ + name);
+  }
+  EXPECT_EQ(Form1->Caption(), "( First = photos ) - " + folder_ + "sub1");
+  Form1->M_Start1->Click();
 }
 
 TEST_F(SlideShowTest, FadesRunFromThePreviousPictureToTheNextInTheChosenStyle) {
