@@ -271,8 +271,10 @@ bool TForm1::firstShowSetup() {
 
   GetUserSettingsFromReg();
 
-  // A picture named on the command line: its folder becomes the start folder. A folder
-  // is passed over; a name that is nothing at all is reported once the window shows.
+  // A picture named on the command line: its folder becomes the start folder (the real
+  // folder when the name goes through a linked folder, which the folder tree does not
+  // enter). A folder is passed over; a name that is nothing at all is reported once the
+  // window shows.
   commandLineFolder_.clear();
   commandLineFile_.clear();
   missingCommandLineFile_.clear();
@@ -281,7 +283,7 @@ bool TForm1::firstShowSetup() {
     if (!arg.empty() && !IsFullPath(arg)) arg = ExpandFileName(arg);
     if (!arg.empty() && FileExists(arg) && !DirectoryExists(arg)) {
       commandLineFile_ = ExtractFileName(arg);
-      commandLineFolder_ = ExtractFilePath(arg);
+      commandLineFolder_ = RealFolderPath(ExtractFilePath(arg));
       FLastPath = commandLineFolder_;
     } else if (!arg.empty() && !DirectoryExists(arg)) {
       missingCommandLineFile_ = arg;

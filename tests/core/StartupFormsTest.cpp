@@ -199,6 +199,51 @@ TEST(ProgramRun, StartsCreatesTheKeyAndQuitsCleanlyWhenTheMainWindowCloses) {
   EXPECT_TRUE(fs::is_empty(GetEnvironmentVariable("KIVO2_REGISTRY_DIR")));
 }
 
+// The first argument of the program's own command line: a picture opens in its folder
+// (the real folder when it is named through a linked folder, which the folder tree does
+// not enter); a folder, as a path or a file URL, is passed over and the stored folder
+// stays the start folder. The folder the run ends in is the one it saves.
+TEST(ProgramRun, APictureArgumentStartsInItsFolderAndAFolderArgumentIsPassedOver) {
+  KIVO2_REQUIRE_TOOL("convert");
+  const std::string exe = testsupport::ProgramDir() + "/kivo2";
+  ASSERT_TRUE(fs::exists(exe)) << exe;
+  const std::string registry = GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg";
+  const std::string stored = testsupport::TempPath("stored") + "/", album = testsupport::TempPath("Album 2004") + "/";
+  const std::string linked = testsupport::TempPath("linked album");
+  fs::create_directories(stored);
+  fs::create_directories(album + "inner");
+  for (const std::string& picture : {stored + "s.jpg", album + "beach.jpg", album + "inner/i.jpg"})
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "64x48", "xc:red", picture}).exitCode, 0);
+  fs::create_directory_symlink(album, linked);
+  // As desktop launchers pass files: a blank is "%20".
+  auto url = [](std::string path) {
+    for (size_t at = path.find(' '); at != std::string::npos; at = path.find(' ', at)) path.replace(at, 1, "%20");
+    return "file://" + path;
+  };
+
+  const std::pair<std::string, std::string> runs[] = {
+      {album, stored},
+      {album + "inner", stored},
+      {url(album), stored},
+      {linked, stored},
+      {album + "beach.jpg", album},
+      {album + "inner/i.jpg", album + "inner/"},
+      {linked + "/beach.jpg", album},
+      {url(album + "inner/i.jpg"), album + "inner/"},
+  };
+  setenv("KIVO2_CLOSE_AFTER_MS", "300", 1);
+  for (const auto& [argument, folder] : runs) {
+    testsupport::WriteFile(registry, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Version\"=" +
+                                         Dword(uint32_t(ThisBuild())) + "\r\n\"LastPath\"=\"" + stored + "\"\r\n\r\n");
+    auto run = testsupport::Run({"timeout", "60", exe, argument});
+    EXPECT_EQ(run.exitCode, 0) << argument << ": " << run.err;
+    const std::string text = testsupport::ReadFile(registry);
+    EXPECT_NE(text.find("\"WinStatusMain\"="), std::string::npos) << argument << ": the settings were not saved";
+    EXPECT_NE(text.find("\"LastPath\"=\"" + folder + "\"\r\n"), std::string::npos) << argument << "\n" << text;
+  }
+  unsetenv("KIVO2_CLOSE_AFTER_MS");
+}
+
 // Logging out of the desktop sends the program SIGTERM: it saves its settings as a close
 // does and exits normally. The folder of the picture named on the command line is the
 // setting this run changes.

@@ -123,6 +123,14 @@ std::string MountPointOf(const std::string& path) {
 
 std::string LastFolderName(const std::string& path) { return ExtractFileName(ExcludeTrailingPathDelimiter(path)); }
 
+std::string RealFolderPath(const std::string& folder) {
+  char* real = folder.empty() ? nullptr : ::realpath(folder.c_str(), nullptr);
+  if (!real) return folder;
+  std::string resolved = IncludeTrailingPathDelimiter(real);
+  std::free(real);
+  return resolved;
+}
+
 namespace {
 // Length of the drive part of a Windows-style path ("X:" or ":"), or -1 when it has none.
 int DrivePartLength(const std::string& s) {

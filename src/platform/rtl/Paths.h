@@ -19,6 +19,9 @@ bool SameFile(const std::string& a, const std::string& b);
 std::string MountPointOf(const std::string& path);
 // The last folder name of a folder path ("Photos" for "/home/u/Photos/").
 std::string LastFolderName(const std::string& path);
+// The existing folder with every link on its way resolved, as folder walks (which do not
+// follow links) reach it, with a trailing '/'; the folder as given when it is missing.
+std::string RealFolderPath(const std::string& folder);
 
 // A stored path in the Windows form: "X:\a\b", ":\a\b" or "\a\b" (with '\' or '/').
 bool IsWindowsStylePath(const std::string& stored);
