@@ -59,11 +59,64 @@ magick("gifimage", "a.gif", *pic)
 magick("gifimage", "anim.gif", "-delay", "5", "-size", "6x4", "xc:red", "xc:blue", "-loop", "0")
 magick("pcd", "a.pcd", "-size", "192x128", "gradient:red-blue")
 
-# Dr. Halo CUT: width, height, reserved, then rows of length + packets + 0.
+# Dr. Halo CUT: width, height, reserved, then rows of length + packets + 0. A packet
+# byte with the high bit set repeats the next byte (low 7 bits) times; otherwise that
+# many literal bytes follow.
 def cut_row(packets):
     body = b"".join(packets) + b"\0"
     return struct.pack("<H", len(body)) + body
+
+
+def cut_packets(pixels):
+    """Packs one row: runs of 3 or more equal bytes as repeats, the rest as literals,
+    no packet longer than 127."""
+    packets, i, literal = [], 0, b""
+    while i < len(pixels):
+        j = i
+        while j < len(pixels) and pixels[j] == pixels[i] and j - i < 127:
+            j += 1
+        if j - i >= 3:
+            if literal:
+                packets.append(bytes([len(literal)]) + literal)
+                literal = b""
+            packets.append(bytes([0x80 | (j - i), pixels[i]]))
+            i = j
+        else:
+            literal += bytes([pixels[i]])
+            i += 1
+            if len(literal) == 127:
+                packets.append(bytes([127]) + literal)
+                literal = b""
+    if literal:
+        packets.append(bytes([len(literal)]) + literal)
+    return packets
+
+
+def cut(width, height, pixel, reserved=0):
+    data = struct.pack("<HHH", width, height, reserved)
+    for y in range(height):
+        data += cut_row(cut_packets(bytes(pixel(x, y) % 256 for x in range(width))))
+    return data
+
+
 write("cut", "a.cut", struct.pack("<HHH", 4, 2, 0) + cut_row([b"\x84\x05"]) + cut_row([b"\x04\x01\x02\x03\x04"]))
+# Bands of runs and stretches of literals, several packets per row.
+write("cut", "bands.cut", cut(48, 12, lambda x, y: (x // 7) * 40 if y % 3 else x * 5 + y))
+# Rows wider than one packet holds, of runs and of literals.
+write("cut", "wide.cut", cut(300, 4, lambda x, y: (x // 150) * 200 if y % 2 else x * 7 + y))
+write("cut", "tall.cut", cut(1, 90, lambda x, y: y * 3))
+write("cut", "square.cut", cut(64, 64, lambda x, y: (x ^ y) * 4, reserved=0x1234))
+# Rows that hold fewer or more pixels than the width, empty runs, a full literal row.
+odd = struct.pack("<HHH", 10, 4, 0)
+odd += cut_row([b"\x83\x07"])
+odd += cut_row([b"\x8F\x09", b"\x03\x01\x02\x03"])
+odd += cut_row([b"\x80\x11", b"\x85\x22", b"\x05\x01\x02\x03\x04\x05"])
+odd += cut_row([b"\x0A" + bytes(range(10))])
+write("cut", "odd.cut", odd)
+# The last row without its closing 0, and a byte count that says more than the row holds.
+write("cut", "cutoff.cut", cut(20, 3, lambda x, y: x)[:-1])
+write("cut", "count.cut", struct.pack("<HHHH", 6, 2, 0, 900) + b"\x86\x33\0" +
+      cut_row([b"\x06\x01\x02\x03\x04\x05\x06"]))
 
 # Autodesk cel: 32-byte header, 768 bytes of palette, the pixels.
 pixels = bytes(range(12))

@@ -12,6 +12,10 @@
 #ifndef KIVO2_FUZZ_GRAPHIC
 #error "KIVO2_FUZZ_GRAPHIC names the graphic class to load"
 #endif
+// Formats without a signature are opened by their extension alone: every input is loaded.
+#ifndef KIVO2_FUZZ_BY_EXTENSION
+#define KIVO2_FUZZ_BY_EXTENSION 0
+#endif
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool initialised = [] {
@@ -22,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TReadOnlyMemoryStream stream(data, int64_t(size));
   try {
     KIVO2_FUZZ_GRAPHIC probe;
-    if (!probe.CanLoad(stream)) return 0;
+    if (!probe.CanLoad(stream) && !KIVO2_FUZZ_BY_EXTENSION) return 0;
     probe.ReadImageProperties(stream, 0);
   } catch (const Exception&) {
   }
