@@ -526,7 +526,7 @@ TEST_F(SpeedButtonTest, HotTrackingAndTheSlowFadeOut) {
   b->MouseLeave();
   EXPECT_TRUE(b->Fading());
   EXPECT_EQ(b->FadeStepValue(), 8);
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return b->FadeStepValue() == 0; }, 2000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return b->FadeStepValue() == 0; }, 30000));
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, std::chrono::milliseconds(7 * 30)) << "8 steps of 30 ms";
   EXPECT_FALSE(b->Fading());

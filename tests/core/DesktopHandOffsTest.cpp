@@ -93,7 +93,7 @@ class HelpTest : public DesktopTest {
                                         (entry.empty() ? std::string() : "echo " + entry + "\n"));
   }
   std::string Opened() {
-    GuiTesting::WaitUntil([&] { return fs::exists(opened_); }, 5000);
+    GuiTesting::WaitUntil([&] { return fs::exists(opened_); }, 30000);
     return testsupport::ReadFile(opened_);
   }
   std::string opened_;
@@ -116,7 +116,7 @@ TEST_F(HelpTest, EveryHelpRequestOpensTheLanguagesHelpFileInTheDesktopsViewer) {
   CalculateAspect->ZqButton1->Click();
   std::string expected;
   for (int i = 0; i < 5; ++i) expected += chm + "\n";
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return testsupport::ReadFile(opened_) == expected; }, 5000))
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return testsupport::ReadFile(opened_) == expected; }, 30000))
       << testsupport::ReadFile(opened_);
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }

@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, RunShellCommandStartsProgramsWithTheirParameters) {
   CreateWindows();
   EXPECT_GT(Form1->RunShellCommand("record.sh", "\"/a b/c.jpg\" second", folder, SW_SHOWNORMAL), 32);
   const std::string out = folder + "/args.txt";
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return fs::exists(out) && fs::file_size(out) > 0; }, 5000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return fs::exists(out) && fs::file_size(out) > 0; }, 30000));
   EXPECT_EQ(testsupport::ReadFile(out), "[/a b/c.jpg]\n[second]\n");
 }
 

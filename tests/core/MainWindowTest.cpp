@@ -441,7 +441,7 @@ TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTime) {
   EXPECT_EQ(Form1->TimerShowIt->Interval(), 5500u);
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return !top->Visible(); }, 9000));
+  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return !top->Visible(); }, 30000));
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, std::chrono::milliseconds(4500));
   EXPECT_FALSE(back->Visible());

@@ -34,7 +34,7 @@ TEST_F(Threads, TimerFiresWhileEnabledOnly) {
     EXPECT_TRUE(IsMainThread());
     ++ticks;
   };
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return ticks >= 3; }, 5000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return ticks >= 3; }, 30000));
   timer.SetEnabled(false);
   int stopped = ticks;
   GuiTesting::WaitUntil([] { return false; }, 50);
@@ -86,7 +86,7 @@ TEST_F(Threads, QueuedWorkIsDeliveredByTheEventLoop) {
       });
   });
   t.WaitFor();
-  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return delivered == 5; }, 5000));
+  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return delivered == 5; }, 30000));
 }
 
 TEST_F(Threads, AnExceptionInASynchronizedMethodIsRaisedInTheThread) {
@@ -107,7 +107,7 @@ TEST_F(Threads, OnTerminateRunsOnTheGuiThreadAndFreeOnTerminateFrees) {
   t->SetFreeOnTerminate(true);
   t->OnTerminate = [&](TObject*) { terminatedOnMain = IsMainThread(); };
   t->Start();
-  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return freed.load(); }, 5000));
+  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return freed.load(); }, 30000));
   EXPECT_TRUE(terminatedOnMain);
 }
 
@@ -123,12 +123,12 @@ TEST_F(Threads, SuspendPausesTheThreadAtItsNextSynchronize) {
     }
   });
   t->Start();
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return steps >= 3; }, 5000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return steps >= 3; }, 30000));
   GuiTesting::WaitUntil([] { return false; }, 60);
   EXPECT_EQ(steps, 3);
   EXPECT_TRUE(t->Suspended());
   t->Resume();
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return steps >= 6; }, 5000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return steps >= 6; }, 30000));
   t->Terminate();
   t->WaitFor();
 }

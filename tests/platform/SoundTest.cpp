@@ -72,22 +72,22 @@ TEST_F(SoundTest, PlaysAsynchronouslyWithTheFileAsOneArgument) {
   EXPECT_TRUE(PlayWaveFile(file, false));
   // The call returned while the player still runs.
   EXPECT_TRUE(WaveFilePlaying());
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() == 1; }, 3000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() == 1; }, 30000));
   const std::string line = Lines()[0];
   EXPECT_EQ(line.substr(line.find(' ') + 1), file);
   EXPECT_TRUE(Alive(line));
   StopWaveFile();
   EXPECT_FALSE(WaveFilePlaying());
-  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return !Alive(line); }, 3000));
+  EXPECT_TRUE(GuiTesting::WaitUntil([&] { return !Alive(line); }, 30000));
 }
 
 TEST_F(SoundTest, ANewSoundCutsOffThePreviousOne) {
   InstallPlayer("aplay", "5");  // the second choice of player
   EXPECT_FALSE(WavePlayerProgram().empty());
   ASSERT_TRUE(PlayWaveFile(Wave("a.wav"), false));
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() == 1; }, 3000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() == 1; }, 30000));
   ASSERT_TRUE(PlayWaveFile(Wave("b.wav"), false));
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() == 2; }, 3000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() == 2; }, 30000));
   const std::vector<std::string> lines = Lines();
   EXPECT_FALSE(Alive(lines[0]));
   EXPECT_TRUE(Alive(lines[1]));
@@ -96,7 +96,7 @@ TEST_F(SoundTest, ANewSoundCutsOffThePreviousOne) {
 TEST_F(SoundTest, LoopingRestartsUntilStopped) {
   InstallPlayer("paplay", "0.05");
   ASSERT_TRUE(PlayWaveFile(Wave("loop.wav"), true));
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() >= 3; }, 5000));
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return Lines().size() >= 3; }, 30000));
   StopWaveFile();
   const size_t count = Lines().size();
   GuiTesting::WaitUntil([] { return false; }, 300);

@@ -91,7 +91,7 @@ class MainWindowScanTest : public testing::Test {
     Form1->Show();
     Application->ProcessMessages();
     // The first showing ends once the window is painted.
-    ASSERT_TRUE(GuiTesting::WaitUntil([] { return !Form1->FirstShowPending(); }, 5000));
+    ASSERT_TRUE(GuiTesting::WaitUntil([] { return !Form1->FirstShowPending(); }, 30000));
     folder_ = testsupport::TempPath("scans");
     fs::create_directories(folder_);
     Form1->QzDirTree211->OpenPath(folder_);

@@ -33,7 +33,7 @@ class CompareWindowTest : public ToolWindowTest {
     for (const std::string& f : files) FormCompare->FCompareList->Add(f);
     ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
       EXPECT_EQ(request.form, FormCompare);
-      EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormCompare->FPicturesLoaded; }, 10000));
+      EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormCompare->FPicturesLoaded; }, 30000));
       body(*FormCompare);
       return int(mrCancel);
     });

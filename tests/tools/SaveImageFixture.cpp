@@ -43,7 +43,7 @@ void SaveImageTest::RunWindow(const std::vector<std::string>& names, const std::
   PrepareWindow();
   bool ran = false;
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
-    EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 5000)) << "no first paint";
+    EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 30000)) << "no first paint";
     GuiTesting::ProcessEvents();
     body();
     ran = true;

@@ -223,7 +223,7 @@ TEST_F(SaveImageTest, ATreeRunMirrorsTheFolderAndCopiesTheOtherFiles) {
   FormSaveImage->FTreeRoot = Pictures();
   PrepareWindow();
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
-    EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 5000));
+    EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 30000));
     AnswerSaveFolder(Output());
     Answer(ModalKind::MessageDlg, mrYes);  // Save 2 files to .../Trip
     Answer(ModalKind::ShowMessage, mrOk);  // 2 of 2 files saved

@@ -86,7 +86,7 @@ class TreeCopyTest : public SaveImageTest {
     ModalResponder::Expect(ModalKind::MessageDlg, mrYes);  // Complete tree copy! ...
     ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& r) {
       EXPECT_EQ(r.form, FormSaveImage);
-      EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 5000));
+      EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 30000));
       EXPECT_FALSE(FormSaveImage->Zq_Mail->Visible());
       EXPECT_FALSE(FormSaveImage->ZqOverWriteOrg->Visible());
       AnswerSaveFolder(target);
