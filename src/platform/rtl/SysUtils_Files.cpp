@@ -316,6 +316,15 @@ struct TSearchState {
   std::string folder;  // with a trailing '/', or "" for the current folder
   std::vector<std::string> names;
   size_t next = 0;
+  // The folder stays open while it is searched: each entry is looked at relative to it,
+  // without walking the whole path again.
+  DIR* dir = nullptr;
+  TSearchState() = default;
+  TSearchState(const TSearchState&) = delete;
+  TSearchState& operator=(const TSearchState&) = delete;
+  ~TSearchState() {
+    if (dir) ::closedir(dir);
+  }
 };
 
 namespace {
@@ -332,10 +341,10 @@ int FindMatching(TSearchRec& f) {
   if (!s) return EBADF;
   while (s->next < s->names.size()) {
     const std::string& name = s->names[s->next++];
-    std::string full = s->folder + name;
+    const int at = ::dirfd(s->dir);
     struct stat lst, st;
-    if (::lstat(full.c_str(), &lst) != 0) continue;  // gone since the listing
-    bool haveTarget = S_ISLNK(lst.st_mode) && ::stat(full.c_str(), &st) == 0;
+    if (::fstatat(at, name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone since the listing
+    bool haveTarget = S_ISLNK(lst.st_mode) && ::fstatat(at, name.c_str(), &st, 0) == 0;
     int attr = AttrOf(name, lst, haveTarget ? &st : nullptr);
     if (attr & f.ExcludeAttr) continue;
     const struct stat& info = haveTarget ? st : lst;
@@ -358,14 +367,13 @@ int FindFirst(const std::string& path, int attr, TSearchRec& f) {
   std::string mask = slash == std::string::npos ? path : path.substr(slash + 1);
   state->folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   if (mask.empty()) return ENOENT;
-  DIR* dir = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
-  if (!dir) return errno ? errno : ENOENT;
+  state->dir = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
+  if (!state->dir) return errno ? errno : ENOENT;
   bool wild = mask.find_first_of("*?") != std::string::npos;
-  while (struct dirent* e = ::readdir(dir)) {
+  while (struct dirent* e = ::readdir(state->dir)) {
     std::string name = e->d_name;
     if (wild ? MatchesMask(name, mask) : AnsiSameText(name, mask)) state->names.push_back(std::move(name));
   }
-  ::closedir(dir);
   std::sort(state->names.begin(), state->names.end(), NameOrder);
   if (!wild) {
     // An exact name wins over names that differ only in case.
