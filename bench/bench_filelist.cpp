@@ -20,14 +20,8 @@ constexpr int kRuns = 7;
 }  // namespace
 
 int main() {
-  char dirTemplate[] = "/tmp/kivo2-bench-filelist-XXXXXX";
-  if (!mkdtemp(dirTemplate)) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("KIVO2_UNDER_TEST", "1", 1);
+  const std::string dir = bench::MakeViewerBenchFolder("filelist");
+  if (dir.empty()) return 1;
 
   std::printf("Making %d files of different sizes and dates...\n", kFiles);
   std::string bytes(4096, 'x');

@@ -68,15 +68,8 @@ bool MakeFiles(const std::string& dir, std::vector<std::string>& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  char dirTemplate[] = "/tmp/kivo2-bench-shotgraph-XXXXXX";
-  if (!mkdtemp(dirTemplate)) {
-    std::perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("KIVO2_UNDER_TEST", "1", 1);
-  setenv("KIVO2_REGISTRY_DIR", dir.c_str(), 1);
+  const std::string dir = bench::MakeViewerBenchFolder("shotgraph");
+  if (dir.empty()) return 1;
   std::vector<std::string> files;
   std::printf("Making %d JPEG files tagged by exiftool...\n", kVariants * kCopies);
   if (!MakeFiles(dir, files)) {
