@@ -21,7 +21,8 @@ class TTwainScanDialog;
 // The backend's option lines for test.conf (besides the picture "Color pattern").
 void WriteSaneConfig(const std::vector<std::string>& testOptions = {}, int devices = 2);
 
-// scanimage -d device with the options, as a raster (its PNM output).
+// scanimage -d device with the options: its PNM output, and that as a raster.
+std::string ScanImagePnm(const std::vector<std::string>& options, const std::string& device = "test:0");
 testsupport::Raster ScanImage(const std::vector<std::string>& options, const std::string& device = "test:0");
 // scanimage's options for a kind of picture at a resolution.
 std::vector<std::string> ScanImageOptions(TScanKind kind, int dpi);
