@@ -4,6 +4,8 @@
 // disabled.
 #include "ScannerFixture.h"
 
+#include <dlfcn.h>
+
 #include <filesystem>
 
 #include "platform/graphics/Graphics.h"
@@ -21,6 +23,18 @@ TTwainProgressForm* ProgressWindow() {
   for (int i = 0; i < Screen->FormCount(); ++i)
     if (auto* f = dynamic_cast<TTwainProgressForm*>(Screen->Forms(i))) return f;
   return nullptr;
+}
+
+// Waits until the progress window shows part of the page read; null when it never does.
+TTwainProgressForm* ScanUnderWay() {
+  TTwainProgressForm* progress = nullptr;
+  const bool shown = GuiTesting::WaitUntil(
+      [&] {
+        progress = ProgressWindow();
+        return progress && progress->Visible() && progress->ProgressBar1->Position() > 0;
+      },
+      30000);
+  return shown ? progress : nullptr;
 }
 
 }  // namespace
@@ -82,13 +96,8 @@ TEST_F(ScannerTest, CancelInTheMiddleOfTheScan) {
   ASSERT_NE(source, nullptr);
   ExpectScanDialog(skGray, 0);
   source->SetEnabled(true);
-  TTwainProgressForm* progress = nullptr;
-  ASSERT_TRUE(GuiTesting::WaitUntil(
-      [&] {
-        progress = ProgressWindow();
-        return progress && progress->Visible() && progress->ProgressBar1->Position() > 0;
-      },
-      20000));
+  TTwainProgressForm* progress = ScanUnderWay();
+  ASSERT_NE(progress, nullptr);
   EXPECT_LT(progress->ProgressBar1->Position(), 1000);
   progress->ButtonCancel->Click();
   ASSERT_TRUE(GuiTesting::WaitUntil([&] { return !source->Enabled(); }, 20000));
@@ -96,6 +105,45 @@ TEST_F(ScannerTest, CancelInTheMiddleOfTheScan) {
   EXPECT_TRUE(events_.images.empty());
   EXPECT_EQ(events_.errors, 0);
   EXPECT_EQ(ProgressWindow(), nullptr);
+}
+
+// Libraries that read the device in a thread of their own close their end of its pipe before
+// they cancel that thread asynchronously. The thread waits in its write into the full pipe: it
+// must still be there when the cancel comes, not woken by a broken pipe and running on into
+// the C library, where a cancel can leave a lock taken for ever (and every later scan hangs).
+TEST_F(ScannerTest, CancelFindsTheLibrarysReadingThreadInItsWrite) {
+  setenv("KIVO2_SANE_LIBRARY", KIVO2_FAKE_SANE, 1);
+  auto twain = NewTwain();
+  TTwainSource* source = OpenSource(*twain, "piped:0");
+  ASSERT_NE(source, nullptr);
+  void* library = dlopen(KIVO2_FAKE_SANE, RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(library, nullptr);
+  auto brokenWrites = reinterpret_cast<int (*)()>(dlsym(library, "fake_broken_writes"));
+  ASSERT_NE(brokenWrites, nullptr);
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE(run);
+    events_ = Events();
+    ExpectScanDialog(skGray, 0);
+    source->SetEnabled(true);
+    TTwainProgressForm* progress = ScanUnderWay();
+    ASSERT_NE(progress, nullptr);
+    progress->ButtonCancel->Click();
+    ASSERT_TRUE(GuiTesting::WaitUntil([&] { return !source->Enabled(); }, 30000));
+    EXPECT_EQ(events_.cancels, 1);
+    EXPECT_EQ(brokenWrites(), 0);
+  }
+  // A page read to its end: the thread has finished its writes, and the picture is whole.
+  setenv("FAKE_SANE_FAST", "1", 1);
+  events_ = Events();
+  ExpectScanDialog(skGray, 0);
+  const bool ended = RunUntilDisabled(*source);
+  unsetenv("FAKE_SANE_FAST");
+  ASSERT_TRUE(ended);
+  ASSERT_EQ(events_.images.size(), 1u);
+  EXPECT_EQ(events_.images[0]->Height(), 2048);
+  EXPECT_EQ(events_.images[0]->PixelColor(63, 2047), TColor(0x404040));
+  EXPECT_EQ(brokenWrites(), 0);
+  dlclose(library);
 }
 
 TEST_F(ScannerTest, DeviceErrorsEndTheTransferWithTheCondition) {
@@ -150,7 +198,7 @@ TEST_F(ScannerTest, DeviceThatDisappearsHalfWayThroughAPage) {
     auto* dialog = dynamic_cast<TTwainSelectDialog*>(request.form);
     EXPECT_NE(dialog, nullptr);
     if (dialog) {
-      EXPECT_EQ(dialog->ListBox1->Items()->Text(), "Kivo2 Slow scanner (slow:0)\r\n");
+      EXPECT_EQ(dialog->ListBox1->Items()->Text(), "Kivo2 Slow scanner (slow:0)\r\nKivo2 Piped scanner (piped:0)\r\n");
     }
     return int(mrCancel);
   });

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -421,12 +423,19 @@ bool TScanDevice::Apply(const TScanSettings& settings, int& status) {
 // The library's own threads
 // ---------------------------------------------------------------------------
 //
-// Backends that read the device in a thread of their own (sanei_thread) end that thread on
-// sane_cancel with an asynchronous pthread_cancel. A thread cancelled while it is inside
-// malloc or free dies holding its heap's lock, and its own exit then waits for that lock for
-// ever - and sane_cancel with it, as it joins the thread. So a cancel is sent only when every
-// thread that sane_start made has ended or sleeps in a system call (a blocked write into the
-// full pipe, a read from the device), where it holds no lock of the C library.
+// Backends that read the device in a thread of their own (sanei_thread) end that thread with
+// an asynchronous pthread_cancel: in sane_cancel, and in the sane_read that reports the end of
+// the page. A thread cancelled while it is inside malloc or free (or holds another lock of the
+// C library) dies holding that lock, and its own exit, the join in the library and every later
+// user of the lock wait for ever. Two things keep the cancel where it does no harm:
+// - It is sent only when every thread that sane_start made has ended or has slept for a while
+//   in a system call (a blocked write into the full pipe, a read from the device), where it
+//   holds no lock of the C library. The same wait comes before the read that ends a page.
+// - sane_cancel closes its end of the pipe before it cancels the thread; the thread's blocked
+//   write would then wake with EPIPE and run into the C library just as the cancel comes. So
+//   the pipe's read end is held open by a copy of ours while the library cancels; the write
+//   stays blocked and the cancel finds the thread there. The copy is dropped when sane_cancel
+//   returns, or after two seconds, should a library need the broken pipe to stop its thread.
 
 namespace {
 
@@ -442,6 +451,25 @@ std::vector<int> ThreadIds() {
   return ids;
 }
 
+// The read ends of the pipes this process has open, as (descriptor, inode).
+std::vector<std::pair<int, unsigned long>> PipeReadEnds() {
+  std::vector<std::pair<int, unsigned long>> ends;
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (!dir) return ends;
+  const int own = ::dirfd(dir);
+  while (dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const int fd = std::atoi(entry->d_name);
+    struct stat st;
+    if (fd == own || ::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) continue;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_ACCMODE) == O_RDONLY) ends.emplace_back(fd, static_cast<unsigned long>(st.st_ino));
+  }
+  ::closedir(dir);
+  std::sort(ends.begin(), ends.end());
+  return ends;
+}
+
 // The first line of a file of /proc; empty when it cannot be read (the thread has gone).
 std::string ProcLine(const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "re");
@@ -452,48 +480,105 @@ std::string ProcLine(const std::string& path) {
   return got ? std::string(line) : std::string();
 }
 
-// The thread has ended, or sleeps in a system call other than a wait for a lock.
-bool ThreadAtRest(int tid) {
+enum class TThreadState { Gone, Resting, Busy };
+
+// Resting: the thread sleeps in a system call other than a wait for a lock.
+TThreadState ThreadState(int tid) {
   const std::string task = "/proc/self/task/" + std::to_string(tid);
   const std::string stat = ProcLine(task + "/stat");
   const size_t paren = stat.rfind(')');
-  if (stat.empty() || paren == std::string::npos || paren + 2 >= stat.size()) return true;
+  if (stat.empty() || paren == std::string::npos || paren + 2 >= stat.size()) return TThreadState::Gone;
   const char state = stat[paren + 2];
-  if (state == 'Z' || state == 'X') return true;
-  if (state != 'S' && state != 'D') return false;
+  if (state == 'Z' || state == 'X') return TThreadState::Gone;
+  if (state != 'S' && state != 'D') return TThreadState::Busy;
   const std::string call = ProcLine(task + "/syscall");
   // Without the system-call file the sleeping state has to do.
-  if (call.empty()) return true;
-  if (call.compare(0, 7, "running") == 0) return false;
-  return std::atol(call.c_str()) != long(SYS_futex);
+  if (call.empty()) return TThreadState::Resting;
+  if (call.compare(0, 7, "running") == 0 || std::atol(call.c_str()) == long(SYS_futex)) return TThreadState::Busy;
+  return TThreadState::Resting;
 }
 
-// Waits (a bounded time) until each of the threads is at rest.
+// Waits (a bounded time) until each of the threads has ended or rests and stays so for 20 ms:
+// a thread that merely passes through a system call on its way out is not taken for one that
+// waits.
 void WaitThreadsAtRest(const std::vector<int>& threads) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (int tid : threads)
-    while (!ThreadAtRest(tid) && std::chrono::steady_clock::now() < until)
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + std::chrono::seconds(10);
+  for (int tid : threads) {
+    auto restingSince = Clock::now();
+    bool resting = false;
+    while (Clock::now() < until) {
+      const TThreadState state = ThreadState(tid);
+      if (state == TThreadState::Gone) break;
+      if (state == TThreadState::Busy) {
+        resting = false;
+      } else if (!resting) {
+        resting = true;
+        restingSince = Clock::now();
+      } else if (Clock::now() - restingSince >= std::chrono::milliseconds(20)) {
+        break;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
 }
 
 }  // namespace
 
-void TScanDevice::cancelDevice() {
+void TScanDevice::settleThreads() {
   std::vector<int> threads;
   {
     std::lock_guard<std::mutex> lock(threadsMutex_);
     threads = backendThreads_;
   }
   WaitThreadsAtRest(threads);
+}
+
+void TScanDevice::cancelDevice() {
+  std::vector<std::pair<int, unsigned long>> pipes;
+  {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    pipes = backendPipes_;
+  }
+  settleThreads();
+  std::vector<int> held;
+  for (const auto& [fd, inode] : pipes) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode) || static_cast<unsigned long>(st.st_ino) != inode) continue;
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0) held.push_back(copy);
+  }
+  if (held.empty()) {
+    library_.api().cancel(handle_);
+    return;
+  }
+  std::mutex m;
+  std::condition_variable cv;
+  bool cancelled = false;
+  std::thread release([&] {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait_for(lock, std::chrono::seconds(2), [&] { return cancelled; });
+    for (int fd : held) ::close(fd);
+  });
   library_.api().cancel(handle_);
+  {
+    std::lock_guard<std::mutex> lock(m);
+    cancelled = true;
+  }
+  cv.notify_all();
+  release.join();
 }
 
 int TScanDevice::startFrame() {
   const std::vector<int> before = ThreadIds();
+  const std::vector<std::pair<int, unsigned long>> pipesBefore = PipeReadEnds();
   const int s = library_.api().start(handle_);
   const std::vector<int> after = ThreadIds();
+  const std::vector<std::pair<int, unsigned long>> pipesAfter = PipeReadEnds();
   std::lock_guard<std::mutex> lock(threadsMutex_);
   std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(backendThreads_));
+  std::set_difference(pipesAfter.begin(), pipesAfter.end(), pipesBefore.begin(), pipesBefore.end(),
+                      std::back_inserter(backendPipes_));
   return s;
 }
 
@@ -512,6 +597,7 @@ void TScanDevice::StartScan(std::function<void()> notify) {
   {
     std::lock_guard<std::mutex> lock(threadsMutex_);
     backendThreads_.clear();
+    backendPipes_.clear();
   }
   cancel_ = false;
   running_ = true;
@@ -613,6 +699,9 @@ int TScanDevice::readFrame(std::vector<uint8_t>& bytes, int64_t expected, int64_
   const int64_t stopAt = (expected > 0 ? expected : limit) + kChunk * int64_t(16);
   for (;;) {
     SANE_Int length = 0;
+    // The whole page is here: the next read reports its end, and the library may then cancel
+    // its reading thread, which should have finished by itself first.
+    if (expected > 0 && total >= expected) settleThreads();
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (cancel_) return ssCancelled;

@@ -146,10 +146,12 @@ class TScanDevice {
   void run(std::function<void()> notify);
   int scanPage(TScanPage& page);
   int readFrame(std::vector<uint8_t>& bytes, int64_t expected, int64_t limit);
-  // sane_start, noting the threads it made.
+  // sane_start, noting the threads and pipes it made.
   int startFrame();
   // sane_cancel once the threads of the library are where a cancel cannot harm them.
   void cancelDevice();
+  // Before the read that ends a page: lets the library's threads finish first.
+  void settleThreads();
 
   TSaneLibrary& library_;
   void* handle_;
@@ -165,4 +167,5 @@ class TScanDevice {
   int endStatus_ = ssGood;
   std::mutex threadsMutex_;
   std::vector<int> backendThreads_;  // made by sane_start during this scan
+  std::vector<std::pair<int, unsigned long>> backendPipes_;  // read ends (descriptor, inode) it opened
 };
