@@ -146,9 +146,11 @@ class TFileWorker {
     }
     wake_.notify_all();
   }
+  // A stop is heard after a file is copied, as when the files were copied one by one in the
+  // window's own loop: until the worker has begun one, the first stays in hand.
   void DropWaiting() {
     std::lock_guard<std::mutex> lock(mutex_);
-    jobs_.clear();
+    jobs_.erase(begun_ == 0 && !jobs_.empty() ? jobs_.begin() + 1 : jobs_.begin(), jobs_.end());
   }
   // Waits up to waitMs until every file handed over is finished; true when they are.
   bool WaitIdle(int waitMs) {
@@ -175,6 +177,7 @@ class TFileWorker {
       if (jobs_.empty()) return;
       const Job job = std::move(jobs_.front());
       jobs_.pop_front();
+      ++begun_;
       busy_ = true;
       lock.unlock();
       bool ok = false;
@@ -196,6 +199,7 @@ class TFileWorker {
   std::deque<Job> jobs_;
   std::vector<std::pair<int, bool>> finished_;
   bool busy_ = false, closing_ = false;
+  int begun_ = 0;
   std::thread thread_;  // last: it starts when everything above is made
 };
 
