@@ -9,7 +9,7 @@ seconds=${1:-180}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(pnm pcx sgi psd psp eps cut pcd rla cel gif gifimage exif_jpeg exif_tiff makernote iptc)
+  targets=(pnm pcx sgi psd psp eps cut cutpal pcd rla cel gif gifimage exif_jpeg exif_tiff makernote iptc)
 fi
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIVO2_FUZZ=ON \

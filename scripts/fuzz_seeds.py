@@ -118,6 +118,23 @@ write("cut", "cutoff.cut", cut(20, 3, lambda x, y: x)[:-1])
 write("cut", "count.cut", struct.pack("<HHHH", 6, 2, 0, 900) + b"\x86\x33\0" +
       cut_row([b"\x06\x01\x02\x03\x04\x05\x06"]))
 
+# CUT palette files: a 40-byte header (highest index at 12) and 6-byte entries of 16-bit
+# red, green and blue, none straddling two 512-byte blocks.
+def cut_palette(entries, highest=None):
+    data = bytearray(b"AH\0\0\0\0P".ljust(40, b"\0"))
+    struct.pack_into("<HHHH", data, 12, len(entries) - 1 if highest is None else highest, 255, 255, 255)
+    for e in entries:
+        if len(data) % 512 > 506:
+            data += bytes(512 - len(data) % 512)
+        data += struct.pack("<HHH", *e)
+    return bytes(data)
+
+
+write("cutpal", "five.pal", cut_palette([(10, 20, 30), (200, 0, 0), (0, 200, 0), (0, 0, 200), (250, 250, 5)]))
+write("cutpal", "full.pal", cut_palette([(i, 255 - i, (i * 3) % 256) for i in range(256)]))
+write("cutpal", "more.pal", cut_palette([(1, 2, 3)] * 90, highest=300))
+write("cutpal", "short.pal", cut_palette([(9, 9, 9)])[:20])
+
 # Autodesk cel: 32-byte header, 768 bytes of palette, the pixels.
 pixels = bytes(range(12))
 hdr = struct.pack("<HHHHHBBI", 0x9119, 4, 3, 0, 0, 8, 0, len(pixels)).ljust(32, b"\0")
@@ -187,6 +204,6 @@ if corpus:
     link("pcd", ms + "/PhotoCD.pcd")
     link("gif", ms + "/GIF.gif")
     link("gifimage", ms + "/GIF.gif")
-for name in ["pnm", "pcx", "sgi", "psd", "psp", "eps", "cut", "pcd", "rla", "cel", "gif", "gifimage",
+for name in ["pnm", "pcx", "sgi", "psd", "psp", "eps", "cut", "cutpal", "pcd", "rla", "cel", "gif", "gifimage",
              "exif_jpeg", "exif_tiff", "makernote", "iptc"]:
     target(name)
