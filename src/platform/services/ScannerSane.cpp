@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -439,13 +440,31 @@ bool TScanDevice::Apply(const TScanSettings& settings, int& status) {
 
 namespace {
 
-// The ids of this process's threads.
-std::vector<int> ThreadIds() {
+// The scanning thread's name. Threads inherit the name of the thread that makes them, so the
+// library's threads made in sane_start carry it too, and threads that other parts of the
+// program start meanwhile (a thread pool's, say) are not taken for the library's.
+constexpr const char* kScanThreadName = "kivo2-scan";
+
+// The first line of a file of /proc; empty when it cannot be read (the thread has gone).
+std::string ProcLine(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "re");
+  if (!f) return std::string();
+  char line[512];
+  const bool got = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  return got ? std::string(line) : std::string();
+}
+
+// The ids of this process's threads that carry the scanning thread's name.
+std::vector<int> ScanThreadIds() {
   std::vector<int> ids;
   DIR* dir = ::opendir("/proc/self/task");
   if (!dir) return ids;
+  const std::string name = std::string(kScanThreadName) + "\n";
   while (dirent* entry = ::readdir(dir))
-    if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9') ids.push_back(std::atoi(entry->d_name));
+    if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9' &&
+        ProcLine(std::string("/proc/self/task/") + entry->d_name + "/comm") == name)
+      ids.push_back(std::atoi(entry->d_name));
   ::closedir(dir);
   std::sort(ids.begin(), ids.end());
   return ids;
@@ -470,16 +489,6 @@ std::vector<std::pair<int, unsigned long>> PipeReadEnds() {
   return ends;
 }
 
-// The first line of a file of /proc; empty when it cannot be read (the thread has gone).
-std::string ProcLine(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "re");
-  if (!f) return std::string();
-  char line[512];
-  const bool got = std::fgets(line, sizeof line, f) != nullptr;
-  std::fclose(f);
-  return got ? std::string(line) : std::string();
-}
-
 enum class TThreadState { Gone, Resting, Busy };
 
 // Resting: the thread sleeps in a system call other than a wait for a lock.
@@ -498,12 +507,12 @@ TThreadState ThreadState(int tid) {
   return TThreadState::Resting;
 }
 
-// Waits (a bounded time) until each of the threads has ended or rests and stays so for 20 ms:
-// a thread that merely passes through a system call on its way out is not taken for one that
-// waits.
-void WaitThreadsAtRest(const std::vector<int>& threads) {
+// Waits (at most the time given) until each of the threads has ended or rests and stays so for
+// 20 ms: a thread that merely passes through a system call on its way out is not taken for
+// one that waits.
+void WaitThreadsAtRest(const std::vector<int>& threads, std::chrono::milliseconds bound) {
   using Clock = std::chrono::steady_clock;
-  const auto until = Clock::now() + std::chrono::seconds(10);
+  const auto until = Clock::now() + bound;
   for (int tid : threads) {
     auto restingSince = Clock::now();
     bool resting = false;
@@ -525,13 +534,13 @@ void WaitThreadsAtRest(const std::vector<int>& threads) {
 
 }  // namespace
 
-void TScanDevice::settleThreads() {
+void TScanDevice::settleThreads(int boundMs) {
   std::vector<int> threads;
   {
     std::lock_guard<std::mutex> lock(threadsMutex_);
     threads = backendThreads_;
   }
-  WaitThreadsAtRest(threads);
+  WaitThreadsAtRest(threads, std::chrono::milliseconds(boundMs));
 }
 
 void TScanDevice::cancelDevice() {
@@ -540,7 +549,7 @@ void TScanDevice::cancelDevice() {
     std::lock_guard<std::mutex> lock(threadsMutex_);
     pipes = backendPipes_;
   }
-  settleThreads();
+  settleThreads(10000);
   std::vector<int> held;
   for (const auto& [fd, inode] : pipes) {
     struct stat st;
@@ -570,10 +579,10 @@ void TScanDevice::cancelDevice() {
 }
 
 int TScanDevice::startFrame() {
-  const std::vector<int> before = ThreadIds();
+  const std::vector<int> before = ScanThreadIds();
   const std::vector<std::pair<int, unsigned long>> pipesBefore = PipeReadEnds();
   const int s = library_.api().start(handle_);
-  const std::vector<int> after = ThreadIds();
+  const std::vector<int> after = ScanThreadIds();
   const std::vector<std::pair<int, unsigned long>> pipesAfter = PipeReadEnds();
   std::lock_guard<std::mutex> lock(threadsMutex_);
   std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(backendThreads_));
@@ -651,6 +660,7 @@ bool TScanDevice::WaitForPage() {
 }
 
 void TScanDevice::run(std::function<void()> notify) {
+  pthread_setname_np(pthread_self(), kScanThreadName);
   const bool feeder = IsFeederSource(GetString(library_.api(), handle_, FindOption(library_.api(), handle_, "source")));
   int status = ssGood;
   for (int page = 0;; ++page) {
@@ -701,7 +711,7 @@ int TScanDevice::readFrame(std::vector<uint8_t>& bytes, int64_t expected, int64_
     SANE_Int length = 0;
     // The whole page is here: the next read reports its end, and the library may then cancel
     // its reading thread, which should have finished by itself first.
-    if (expected > 0 && total >= expected) settleThreads();
+    if (expected > 0 && total >= expected) settleThreads(2000);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (cancel_) return ssCancelled;

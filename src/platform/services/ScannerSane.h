@@ -150,8 +150,8 @@ class TScanDevice {
   int startFrame();
   // sane_cancel once the threads of the library are where a cancel cannot harm them.
   void cancelDevice();
-  // Before the read that ends a page: lets the library's threads finish first.
-  void settleThreads();
+  // Waits (at most boundMs) until the library's threads have ended or rest in a system call.
+  void settleThreads(int boundMs);
 
   TSaneLibrary& library_;
   void* handle_;
