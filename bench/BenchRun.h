@@ -62,6 +62,25 @@ double BestSeconds(Fn fn, int runs = 5) {
   return best;
 }
 
+// One measured figure as the line scripts/bench.sh reads (fields split by tabs): the
+// job, Kivo2's time, the reference and its time (reference "-" when there is none), and
+// the goal as conditions such as "ratio<=1.0", "ratio<0.5", "ms<=1500" or "-" for none.
+inline void Report(const std::string& job, double seconds, const std::string& reference, double referenceSeconds,
+                   const std::string& goal) {
+  if (reference == "-")
+    std::printf("BENCH\t%s\t%.3f\t-\t-\t%s\n", job.c_str(), seconds * 1000, goal.c_str());
+  else
+    std::printf("BENCH\t%s\t%.3f\t%s\t%.3f\t%s\n", job.c_str(), seconds * 1000, reference.c_str(),
+                referenceSeconds * 1000, goal.c_str());
+  std::fflush(stdout);
+}
+
+// A figure that could not be measured; the benchmark then exits non-zero.
+inline void ReportError(const std::string& job, const std::string& message) {
+  std::printf("BENCH-ERROR\t%s\t%s\n", job.c_str(), message.c_str());
+  std::fflush(stdout);
+}
+
 // A fresh folder PARENT/kivo2-bench-NAME-XXXXXX for a benchmark that runs the viewer
 // itself (offscreen, scripted, with its registry, data and cache inside); "" when it
 // cannot be made.
