@@ -13,6 +13,8 @@ packages=(
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
   gifsicle giflib-tools sane-utils xvfb xauth xclip desktop-file-utils libglib2.0-bin unzip poppler-utils libvips-tools
+  # the real program under a window manager, driven and read back as a user and the desktop see it
+  openbox xdotool wmctrl x11-utils
   # giflib's headers, for the GIF benchmark's comparison with its decoder
   libgif-dev
 )

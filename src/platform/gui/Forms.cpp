@@ -261,6 +261,9 @@ void TCustomForm::SetVisible(bool visible) {
     gui::SafeCall(this, [this] { DoShow(); });
     if (!guard || !d->visible) return;
     w->setAttribute(Qt::WA_ShowWithoutActivating, data_->noActivate);
+    // The form's name is the window's role: window managers and session tools tell the
+    // program's windows apart by it.
+    w->setWindowRole(gui::QtText(Name()));
     applyTransientParent();
     if (data_->fullScreen && !ModalResponder::Scripted())
       w->showFullScreen();
