@@ -1,7 +1,7 @@
 // The program as a user meets it under a real window manager: build/Kivo2/kivo2 on its
 // own X server (Xvfb) with openbox, driven by keys and clicks (xdotool) and read back
 // from the window manager (xprop, xwininfo) and from screenshots. Each case starts the
-// program once and walks several steps, as such runs cost seconds.
+// program once or twice and walks several steps, as such runs cost seconds.
 #include <filesystem>
 
 #include "MainWindowFixture.h"
@@ -13,22 +13,76 @@ using testsupport::XRect;
 
 namespace {
 
-std::string Stored(const std::string& name) {
-  return UserRegistryValues(RealWindow::RegistryFile())[name];
+std::string Stored(const std::string& name) { return UserRegistryValues(RealWindow::RegistryFile())[name]; }
+
+std::string Text(const XRect& r) {
+  return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y);
 }
+
+// A folder of small pictures; the path of the first.
+std::string Pictures(const std::string& folder, int count) {
+  fs::create_directories(folder);
+  for (int i = 0; i < count; ++i) {
+    const std::string name = folder + "/p" + std::to_string(i) + ".jpg";
+    EXPECT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:rgb(200," + std::to_string(40 * i) + ",90)", name})
+                  .exitCode,
+              0);
+  }
+  return folder + "/p0.jpg";
+}
+
+class RealWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    KIVO2_REQUIRE_REAL_WINDOW();
+    KIVO2_REQUIRE_TOOL("convert");
+  }
+  RealWindow x_;
+};
 
 }  // namespace
 
-// Started fresh, the main window is framed and lies on the screen; its close box ends
-// the program normally, which stores the window's state.
-TEST(RealWindow, TheMainWindowIsFramedOnTheScreenAndItsCloseBoxEndsTheProgram) {
-  KIVO2_REQUIRE_REAL_WINDOW();
-  RealWindow x;
-  ASSERT_TRUE(x.Start({})) << x.Error();
-  const unsigned long main = x.MainWindow();
-  EXPECT_GT(x.Frame(main).top, 0) << x.Describe();
-  const XRect screen{0, 0, 1600, 1000};
-  EXPECT_TRUE(screen.contains(x.Geometry(main))) << x.Describe();
-  EXPECT_EQ(x.Close(), 0) << x.Log();
-  EXPECT_FALSE(Stored("WinStatusMain").empty());
+// Full screen (F9), and the slide show (F8) that runs in it, are left by F9 or Esc: the
+// window comes back exactly as it was - maximised and framed, or normal at its place and
+// size - and a close stores that state, not another one.
+TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
+  const std::string picture = Pictures(testsupport::TempPath("album"), 3);
+  struct Start {
+    const char* name;
+    std::vector<std::string> values;
+    const char* stored;
+  };
+  const Start starts[] = {
+      {"maximised", {"\"WinStatusMain\"=dword:00000003"}, "dword:00000003"},
+      {"normal",
+       {"\"WinStatusMain\"=dword:00000001", "\"WinStatusLeft\"=dword:00000064", "\"WinStatusTop\"=dword:00000050",
+        "\"WinStatusWidth\"=dword:00000384", "\"WinStatusHeight\"=dword:00000258"},
+       "dword:00000001"},
+  };
+  const std::vector<std::pair<const char*, const char*>> leaves = {{"F9", "F9"}, {"F9", "Escape"}, {"F8", "Escape"}};
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.name);
+    ASSERT_TRUE(x_.Start({.arguments = {picture}, .registryValues = start.values})) << x_.Error();
+    const unsigned long main = x_.MainWindow();
+    const XRect before = x_.Geometry(main);
+    const auto stateBefore = x_.State(main);
+    const int titleBefore = x_.Frame(main).top;
+    ASSERT_GT(titleBefore, 0) << x_.Describe();
+    for (const auto& [enter, leave] : leaves) {
+      SCOPED_TRACE(std::string(enter) + " then " + leave);
+      ASSERT_TRUE(x_.Activate(main));
+      x_.Key(enter);
+      EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.HasState(main, "_NET_WM_STATE_FULLSCREEN"); }))
+          << x_.Describe();
+      EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(x_.Geometry(main)) == "1600x1000+0+0"; }))
+          << x_.Describe();
+      x_.Key(leave);
+      EXPECT_TRUE(RealWindow::WaitUntil([&] {
+        return x_.State(main) == stateBefore && Text(x_.Geometry(main)) == Text(before) &&
+               x_.Frame(main).top == titleBefore;
+      })) << "before: " << Text(before) << "\n" << x_.Describe();
+    }
+    EXPECT_EQ(x_.Close(), 0) << x_.Log();
+    EXPECT_EQ(Stored("WinStatusMain"), start.stored);
+  }
 }

@@ -89,6 +89,8 @@ struct TCustomForm::Data {
   TWindowState windowState = wsNormal;
   bool fullScreen = false;
   QRect savedGeometry;
+  // The window's state before full screen (maximised or normal), given back after it.
+  Qt::WindowStates savedState = Qt::WindowNoState;
   TPosition position = poDesigned;
   TCustomForm* popupParent = nullptr;     // set by the program
   TCustomForm* modalParent = nullptr;     // the window that asked, while ShowModal runs
@@ -534,14 +536,19 @@ void TCustomForm::SetFullScreen(bool on) {
   const bool scripted = ModalResponder::Scripted();
   if (on) {
     data_->savedGeometry = QRect(Left(), Top(), Width(), Height());
+    data_->savedState = w ? w->windowState() & ~(Qt::WindowFullScreen | Qt::WindowMinimized) : Qt::WindowNoState;
     if (scripted) {
       TSize s = ModalResponder::ScreenSize();
       SetBounds(0, 0, s.cx, s.cy);
     } else if (w && w->isVisible()) {
       w->showFullScreen();
     }
+  } else if (!scripted && w && w->isVisible()) {
+    // The window system gives back the frame and, for a normal window, the place and size
+    // it had; a maximised window is maximised again. Moving the window here would place
+    // it by a frame the window system has not yet put back.
+    w->setWindowState(data_->savedState);
   } else {
-    if (!scripted && w && w->isVisible()) w->showNormal();
     const QRect& g = data_->savedGeometry;
     SetBounds(g.x(), g.y(), g.width(), g.height());
   }
