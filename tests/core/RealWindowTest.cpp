@@ -86,3 +86,37 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
     EXPECT_EQ(Stored("WinStatusMain"), start.stored);
   }
 }
+
+// The floating button bar of full screen comes in front of the full-screen picture -
+// shown on entering, by Ctrl+B and by the mouse at the screen's edge - and takes clicks:
+// its "Normal" button leaves full screen.
+TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
+  const std::string shot = testsupport::TempPath("shot.png");
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("album"), 2)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  // The bar's pixels are on the screen: its grey face, not the black of the picture area.
+  auto barShows = [&](unsigned long bar) {
+    if (!bar || !x_.Above(bar, main) || !x_.Screenshot(shot)) return false;
+    const XRect g = x_.Geometry(bar);
+    const auto r = testsupport::Run({"convert", shot, "-crop", Text(g), "-format", "%[fx:mean]", "info:"});
+    return atof(r.out.c_str()) > 0.5;
+  };
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("F9");
+  unsigned long bar = x_.WaitForWindow("FormFloatB");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return barShows(bar); }, 5000)) << x_.Describe();
+  x_.Key("ctrl+b");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormFloatB"); }, 5000)) << x_.Describe();
+  x_.MoveMouse(300, 300);
+  x_.MoveMouse(2, 300);
+  bar = x_.WaitForWindow("FormFloatB");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return barShows(bar); }, 5000)) << x_.Describe();
+  ASSERT_TRUE(bar);
+  const XRect g = x_.Geometry(bar);
+  EXPECT_EQ(g.x, 12) << "beside the pointer";
+  // "Normal" is the button before the last one ("Hide", 38 pixels) and the grip.
+  x_.Click(g.right() - 10 - 38 - 25, g.y + g.height / 2);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.HasState(main, "_NET_WM_STATE_FULLSCREEN"); }))
+      << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormFloatB"); }, 5000)) << x_.Describe();
+}

@@ -195,7 +195,11 @@ void TCustomForm::applyWindowFlags() {
   if (!w) return;
   Qt::WindowFlags f = Qt::Window;
   switch (data_->borderStyle) {
-    case bsNone: f |= Qt::FramelessWindowHint; break;
+    case bsNone:
+      // A frameless window in front of another is a tool window of it: only so does the
+      // window system keep it in front of that window, also of a full-screen one.
+      f = PopupParent() ? Qt::Tool | Qt::FramelessWindowHint : Qt::Window | Qt::FramelessWindowHint;
+      break;
     case bsDialog: f = Qt::Dialog; break;
     case bsToolWindow:
     case bsSizeToolWin: f = Qt::Tool; break;
