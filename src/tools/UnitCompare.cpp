@@ -18,7 +18,8 @@
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Math.h"
-#include "platform/shell/ShellExplorer.h"
+#include "platform/services/Mail.h"
+#include "tools/SendMail.h"
 #include "tools/ToolGlyphs.h"
 
 TFormCompare* FormCompare = nullptr;
@@ -191,7 +192,8 @@ void TFormCompare::buildPanel(int number) {
   p.LabelExif = NewControl<TLabel>(this, p.ScrollBox, name("LabelExif").c_str(), "", 8, 8, 4, 15);
   p.LabelExif->SetTag(number);
   p.LabelExif->SetColor(clCream);
-  p.LabelExif->SetTransparent(true);
+  p.LabelExif->Font()->SetColor(clBlack);
+  p.LabelExif->SetTransparent(false);
   p.LabelExif->SetVisible(false);
 
   p.ComparePanel->OnResize = [this, number](TObject*) {
@@ -254,6 +256,9 @@ void TFormCompare::FormShow(TObject* /*Sender*/) {
     p.EditFilename->SetHint("");
     p.LabelExif->SetCaption("");
     p.LabelExif->SetVisible(false);
+    // Each opening starts with the labels on their own ground, readable on dark and light
+    // pictures alike; a click makes one transparent.
+    p.LabelExif->SetTransparent(false);
     p.ZqZoomMenu->SetCaption("100%");
     p.ComparePanel->SetVisible(n <= FCompareList->Count());
   }
@@ -831,13 +836,30 @@ void TFormCompare::SendSaveScreen(bool Mail) {
   jpeg.Compress();
   try {
     if (Mail) {
-      // A folder of its own: the mail program reads the file after this returns, and no
-      // other program's file of that name is touched.
+      // A folder of its own: no other program's file of that name is touched. The mail
+      // service has read the picture when the send returns, so both go afterwards.
       std::string folder = GetTempFolder() + "kivo2-screen-XXXXXX";
       if (!fileio::MakeTempDir(folder)) RaiseLastOSError();
       const std::string path = IncludeTrailingPathDelimiter(folder) + name;
-      jpeg.SaveToFile(path);
-      if (!MailFiles({path})) ShowMessage(_("The picture could not be handed to the mail program."));
+      int result = 0;
+      std::string failure;
+      try {
+        jpeg.SaveToFile(path);
+        TMAPIMail mail(this);
+        mail.Subject = _("Screen print attached by Kivo2");
+        mail.Attachments()->Add(path);
+        mail.EditDialog = true;
+        if (!mail.SendMail()) result = mail.LastError();
+      } catch (const Exception& e) {
+        failure = e.Message();
+      }
+      fileio::Unlink(path);
+      fileio::RemoveDir(folder);
+      // A cancel in the mail program is the user's own choice; every other failure is said.
+      if (!failure.empty())
+        ShowMessage(failure);
+      else if (result != 0 && result != int(MAPI_USER_ABORT))
+        ShowMessage(_("The e-mail could not be handed to the mail program: ") + MapiErrorText(result));
     } else {
       SavePictureDialog1->SetFileName(name);
       if (SavePictureDialog1->Execute()) jpeg.SaveToFile(SavePictureDialog1->FileName());
