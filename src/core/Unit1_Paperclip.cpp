@@ -276,10 +276,8 @@ void TForm1::Sorttool1Click(TObject* /*Sender*/) {
   if (!SortForm) return;
   SortForm->FFromDragList = false;
   if (SortForm->ShowModal() != mrOk) return;
-  if (QzDirTree211->Visible()) {
-    FLastPath.clear();
-    setWithQzDirPath(false);
-  }
+  // The list keeps the order the user chose: refilling it from the folder would put the
+  // folder's own order back at once. It holds until the folder is left or sorted again.
   ResetListbox1();
   if (FShowNodeKind == 3 && TreeView1->Visible()) {
     // The listed pictures take their new order; lines of missing pictures stay.

@@ -202,6 +202,11 @@ void TSortForm::addRow(const std::string& path) {
 
 void TSortForm::ListViewVullen() {
   FFilling = true;
+  // A new table is in the list's own order: no column sorts it yet, and the first click
+  // on any column sorts ascending.
+  FLastSortColumn = -1;
+  FSortDirection = 0;
+  ListView1->SetSortMark(-1, false);
   FFillRunning = true;
   ListView1->Items()->BeginUpdate();
   AProgressBar1->SetVisible(true);
@@ -278,6 +283,7 @@ void TSortForm::ListView1ColumnClick(TObject* /*Sender*/, TListColumn* Column) {
   FSortColumn = Column->Index();
   FSortDirection = (FSortColumn != FLastSortColumn || FSortDirection == 1) ? 0 : 1;
   SortListView();
+  ListView1->SetSortMark(FSortColumn, FSortDirection == 1);
   FLastSortColumn = FSortColumn;
   showSelectionCount();
 }

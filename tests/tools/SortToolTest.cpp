@@ -1,7 +1,7 @@
 // The sort tool in the running program: its table filled from the main window's file
 // list of pictures tagged by exiftool, the order by each column against exiftool's
-// values sorted here, "Close and Use" writing the order back, and the filling stopped
-// by closing the window or the program.
+// values sorted here with the header's mark, "Close and Use" writing the order back (kept
+// by a folder view), and the filling stopped by closing the window or the program.
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -14,6 +14,7 @@
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/GuiTesting.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
@@ -99,10 +100,12 @@ TEST_F(SortToolTest, EachColumnSortsAsExiftoolsValuesSortAndCloseAndUseWritesThe
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
     auto* form = static_cast<TSortForm*>(request.form);
     EXPECT_EQ(form->ListView1->Items()->Count(), 7);
+    EXPECT_EQ(form->ListView1->SortMarkColumn(), -1);
     for (const Key& key : keys) {
       for (int click = 0; click < 2; ++click) {
         form->ListView1ColumnClick(nullptr, form->ListView1->Columns()->Items(key.column));
         EXPECT_EQ(form->FSortDirection, click);
+        EXPECT_EQ(form->ListView1->SortMarkColumn(), key.column);
         const std::vector<std::string> files = RowFiles(form);
         for (size_t i = 1; i < files.size(); ++i) {
           const std::string a = files[i - 1], b = files[i];
@@ -145,16 +148,23 @@ TEST_F(SortToolTest, EachColumnSortsAsExiftoolsValuesSortAndCloseAndUseWritesThe
     form->ZqBCloseAndUse->Click();
     return mrNone;
   });
+  // Through the main window's command in a folder view: the list keeps the chosen order
+  // (and shows its first picture) after the window has closed.
   Form1->QzDirTree211->SetVisible(true);
-  SortForm->FFromDragList = false;
-  EXPECT_EQ(SortForm->ShowModal(), mrOk);
+  Form1->Sorttool1Click(nullptr);
+  GuiTesting::ProcessEvents();
   EXPECT_EQ(ListEntries(Form1->ListBox1),
             (std::vector<std::string>{"p7.jpg", "p2.jpg", "p4.jpg", "p6.jpg", "p1.jpg", "p5.jpg", "p3.jpg"}));
+  EXPECT_EQ(Form1->FCurrentFile, folder_ + "/p7.jpg");
 
   // Two selected rows: only they are written back, in the table's order, as full paths
   // where the list is no folder view.
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
     auto* form = static_cast<TSortForm*>(request.form);
+    // A new opening: no column marked, and the column sorted last starts ascending again.
+    EXPECT_EQ(form->ListView1->SortMarkColumn(), -1);
+    form->ListView1ColumnClick(nullptr, form->ListView1->Columns()->Items(9));
+    EXPECT_EQ(form->FSortDirection, 0);
     form->ListView1ColumnClick(nullptr, form->ListView1->Columns()->Items(12));
     for (int i = 0; i < form->ListView1->Items()->Count(); ++i) {
       TListItem* row = form->ListView1->Items()->Item(i);
