@@ -565,6 +565,10 @@ class TForm1 : public TForm {
   // the cache options say, saves it as the picture's cache file. True when Target holds
   // a thumbnail.
   bool SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Always);
+  // The thumbnail of a picture into Target: a file of the cache folder is its own
+  // thumbnail, else its valid cache file is read, else one is made now (SaveAsJpgThumb
+  // with Always). True when Target holds one; a file that cannot be read gives false.
+  bool LoadThumbnail(const std::string& FileName, TImage* Target, bool Always);
   // Renews the cache file and the panel of one entry after its picture changed.
   void UpdateThumbnail(int Index, const std::string& FileName);
   // The geometry of thumbnail size 0 to 3 (other values keep the geometry).

@@ -105,21 +105,7 @@ void TForm1::ListBox1MouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int X
     if (FormThumbSpy->Visible()) FormThumbSpy->Close();
     return;
   }
-  bool shown = false;
-  try {
-    if (UpperCase(ExcludeTrailingPathDelimiter(ExtractFilePath(path))) ==
-        UpperCase(ExcludeTrailingPathDelimiter(FThumbCacheFolder))) {
-      FormThumbSpy->SpyImage->Picture()->LoadFromFile(path);
-      shown = true;
-    } else if (ValidThumbFileExists(path)) {
-      FormThumbSpy->SpyImage->Picture()->LoadFromFile(ThumbNailName(path));
-      shown = true;
-    } else {
-      shown = SaveAsJpgThumb(path, FormThumbSpy->SpyImage, false);
-    }
-  } catch (const std::exception&) {
-    shown = false;
-  }
+  const bool shown = LoadThumbnail(path, FormThumbSpy->SpyImage, false);
   if (!shown) {
     if (FormThumbSpy->Visible()) FormThumbSpy->Close();
     return;

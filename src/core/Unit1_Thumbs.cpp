@@ -336,6 +336,23 @@ bool TForm1::SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Al
   return true;
 }
 
+bool TForm1::LoadThumbnail(const std::string& FileName, TImage* Target, bool Always) {
+  try {
+    if (UpperCase(ExcludeTrailingPathDelimiter(ExtractFilePath(FileName))) ==
+        UpperCase(ExcludeTrailingPathDelimiter(FThumbCacheFolder))) {
+      Target->Picture()->LoadFromFile(FileName);
+      return true;
+    }
+    if (ValidThumbFileExists(FileName)) {
+      Target->Picture()->LoadFromFile(ThumbNailName(FileName));
+      return true;
+    }
+    return SaveAsJpgThumb(FileName, Target, Always);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 void TForm1::CreateThumbHint(const std::string& FileName, const std::string& WidthText, std::string& Hint,
                              const std::string& HeightText) {
   // One line each (a hint breaks its lines at line feeds).

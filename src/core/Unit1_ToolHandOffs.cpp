@@ -67,7 +67,7 @@ void PrepareShotgraph(TForm1& main, TTabSheet* page) {
   TFormAnalize& form = *FormAnalize;
   form.Edit1->SetText(UseLocaleDecimalSeparator(main.FDigiFactor));
   form.Edit2->SetText(UseLocaleDecimalSeparator(main.FFilmFactor));
-  form.SetCaption(_("Exif analyse: ") + main.QzDirTree211->SelectedPath());
+  form.SetCaption(_("Exif analize: ") + main.QzDirTree211->SelectedPath());
   form.PageControl1->SetActivePage(page);
   if (!form.Visible()) {
     form.ZqButton1->SetEnabled(true);

@@ -645,18 +645,6 @@ void TFormAnalize::SearchForText_AndSelect(TRichEdit* RichEdit, const std::strin
 
 void TFormAnalize::ShowPicture(const std::string& Path) {
   if (!Form1 || !Form1->IsImageFile(Path) || Form1->IsAssociatedFile(Path)) return;
-  try {
-    const std::string ext = UpperCase(ExtractFileExt(Path));
-    if (ext == ".JPG" || ext == ".JPEG" || ext == ".JPE" || ext == ".THM") {
-      // The preview needs no more than an eighth of a photograph's pixels.
-      TJPEGImage jpeg;
-      jpeg.SetScale(jsEighth);
-      jpeg.LoadFromFile(Path);
-      Image1->Picture()->Assign(&jpeg);
-    } else {
-      Image1->Picture()->LoadFromFile(Path);
-    }
-  } catch (const Exception&) {
-    Image1->Picture()->Assign(nullptr);
-  }
+  // The thumbnail of the cache, made (and kept as the cache options say) when missing.
+  if (!Form1->LoadThumbnail(Path, Image1, true)) Image1->Picture()->Assign(nullptr);
 }

@@ -136,24 +136,7 @@ void TDragForm::ShowThumbnail(const std::string& Entry, TImage* Target) {
   // The thumbnail of the cache (made, and kept as the cache options say, when missing);
   // a file of the cache folder itself is its own thumbnail.
   auto work = std::make_unique<TImage>(nullptr);
-  bool made = false;
-  try {
-    if (UpperCase(ExcludeTrailingPathDelimiter(ExtractFilePath(path))) !=
-        UpperCase(ExcludeTrailingPathDelimiter(Form1->FThumbCacheFolder))) {
-      if (Form1->ValidThumbFileExists(path)) {
-        work->Picture()->LoadFromFile(Form1->ThumbNailName(path));
-        made = true;
-      } else {
-        made = Form1->SaveAsJpgThumb(path, work.get(), true);
-      }
-    } else {
-      work->Picture()->LoadFromFile(path);
-      made = true;
-    }
-  } catch (const Exception&) {
-    // A file that cannot be read shows no thumbnail.
-    made = false;
-  }
+  const bool made = Form1->LoadThumbnail(path, work.get(), true);
   if (made) Form1->FitForWindow(work->Picture(), Target->Picture(), kThumbBox, kThumbBox, false);
   if (!made || Form1->FFitError) Target->Picture()->SetGraphic(nullptr);
 }

@@ -470,7 +470,8 @@ TEST_F(ShotgraphTest, ThePathListNamesEachFileAndAClickShowsIt) {
     }
   }
   ASSERT_GE(line, 0);
-  // A click on the line of a ".JPEG" file shows that file.
+  // A click on the line of a ".JPEG" file shows that file's thumbnail, made into the cache.
+  Form1->M_UseTumbCache->SetChecked(true);
   int start = 0;
   for (int i = 0; i < line; ++i) start += int(lines->Strings(i).size()) + 1;
   FormAnalize->RichEdit1->SetSelStart(start + 2);
@@ -480,6 +481,11 @@ TEST_F(ShotgraphTest, ThePathListNamesEachFileAndAClickShowsIt) {
   ASSERT_NE(FormAnalize->Image1->Picture()->Graphic(), nullptr);
   EXPECT_FALSE(FormAnalize->Image1->Picture()->Graphic()->Empty());
   EXPECT_EQ(FormAnalize->RichEdit1->SelText(), folder_ + "/A06.JPEG");
+  const std::string cached = Form1->ThumbNailName(folder_ + "/A06.JPEG");
+  const auto size = testsupport::Run({"identify", "-format", "%w %h", cached});
+  EXPECT_EQ(size.out, std::to_string(FormAnalize->Image1->Picture()->Width()) + " " +
+                          std::to_string(FormAnalize->Image1->Picture()->Height()))
+      << size.err;
 }
 
 TEST_F(ShotgraphTest, ChartsMoveBetweenTheOverviewAndTheirPagesAndPointsPerPageWrap) {
@@ -617,7 +623,7 @@ TEST_F(ShotgraphTest, TheMainWindowOpensTheWindowOnItsChartsOrOnTheLensList) {
   ASSERT_TRUE(FormAnalize->Visible());
   EXPECT_EQ(FormAnalize->PageControl1->ActivePage(), FormAnalize->TabSheet1);
   EXPECT_EQ(FormAnalize->Edit1->Text(), "5.5");
-  EXPECT_EQ(FormAnalize->Caption(), "Exif analyse: " + folder_ + "/");
+  EXPECT_EQ(FormAnalize->Caption(), "Exif analize: " + folder_ + "/");
   FormAnalize->StartAnalizing->Click();
   ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
   EXPECT_EQ(FormAnalize->BarSeries1->YValue(0), 2);
