@@ -77,6 +77,26 @@ void DrawEnvelope(TImage* image) {
   image->Picture()->Assign(&bmp);
 }
 
+// The busy sign shown on the result preview while a filtered resampling runs: the word
+// in navy on a yellow ground, framed.
+void DrawBusySign(TImage* image) {
+  TBitmap bmp;
+  bmp.SetPixelFormat(pf24bit);
+  const std::string text = _("Compressing...");
+  bmp.SetSize(1, 1);
+  const int width = bmp.Canvas().TextWidth(text) + 8, height = bmp.Canvas().TextHeight(text) + 4;
+  bmp.SetSize(width, height);
+  TCanvas& c = bmp.Canvas();
+  c.Brush().SetColor(clYellow);
+  c.Pen().SetColor(clNavy);
+  c.Rectangle(0, 0, width, height);
+  c.Font().SetColor(clNavy);
+  c.TextOut(4, 2, text);
+  image->SetWidth(width);
+  image->SetHeight(height);
+  image->Picture()->Assign(&bmp);
+}
+
 }  // namespace
 
 TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
@@ -211,6 +231,7 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Enveloppe->SetVisible(false);
   ImageCompressing = NewControl<TImage>(this, ScrollBox2, "ImageCompressing", 30, 3, 100, 16);
   ImageCompressing->SetVisible(false);
+  DrawBusySign(ImageCompressing);
   TimerFirstPaint = new TTimer(this);
   TimerFirstPaint->SetName("TimerFirstPaint");
   TimerFirstPaint->SetEnabled(false);
@@ -549,7 +570,10 @@ bool TFormSaveImage::ReSizeImage() {
       // The decoded picture already has the size: no resampling.
       Image1->Picture()->Assign(source);
     } else {
+      // Painted now: the resampling holds the event loop until it has finished.
       ImageCompressing->SetVisible(true);
+      ImageCompressing->BringToFront();
+      ImageCompressing->Repaint();
       Form1->RescaleImage(source, Image1->Picture()->Bitmap(), FTargetSize, FTargetSize, false,
                           kMitchellPaletteIndex);
       ImageCompressing->SetVisible(false);

@@ -1,7 +1,7 @@
 // The compression center: the decode scale and quality presets, saved copies checked with
 // ImageMagick (size, quality, pixels against its resize with the same filter) and exiftool
 // (the source's metadata carried over, only the picture size changed), TIFF sources with
-// their Exif, and the names of the copies.
+// their Exif, the names of the copies and the busy sign of a resampling.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,6 +47,19 @@ double Psnr(const testsupport::Raster& a, const testsupport::Raster& b) {
   const double mse = se / double(a.samples.size());
   return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
+
+// An image that counts its paints while it is shown.
+class PaintWatch : public TImage {
+ public:
+  using TImage::TImage;
+  int shownPaints = 0;
+
+ protected:
+  void Paint() override {
+    if (Visible()) ++shownPaints;
+    TImage::Paint();
+  }
+};
 
 }  // namespace
 
@@ -151,6 +164,20 @@ TEST_F(SaveImageTest, ResampledPixelsAgreeWithImageMagicksMitchellResize) {
   Form1->FCustomWebSize = 500;
   Form1->FSmallWidth = 14;  // Custom
   RunWindow({"inner.png"}, [&] {
+    // The busy sign has its picture and is painted while the resampling runs, before it hides.
+    TImage* sign = FormSaveImage->ImageCompressing;
+    ASSERT_NE(sign->Picture()->Graphic(), nullptr);
+    EXPECT_GT(sign->Picture()->Width(), 20);
+    auto* watch = new PaintWatch(FormSaveImage);
+    watch->SetParent(sign->Parent());
+    watch->SetBoundsRect(sign->BoundsRect());
+    watch->Picture()->Assign(sign->Picture());
+    watch->SetVisible(false);
+    FormSaveImage->ImageCompressing = watch;
+    FormSaveImage->ReSizeImage();
+    FormSaveImage->ImageCompressing = sign;
+    EXPECT_GT(watch->shownPaints, 0);
+    EXPECT_FALSE(watch->Visible());
     FormSaveImage->UpDown1->SetValue(99);
     SaveAll(Output());
   });
