@@ -168,7 +168,7 @@ class TImageInfo : public tEndInd {
   std::string ExifVersion;   // at most 5 characters
   std::string CameraMake;    // at most 32
   std::string CameraModel;   // at most 40
-  std::string DateTime;      // at most 20: the photo date text
+  std::string DateTime;      // at most 20: the photo date text (see PhotoDateTime)
   int32_t Height = 0, Width = 0;
   int32_t HeightPos = 0, WidthPos = 0;
   uint16_t HeightType = 0, WidthType = 0;  // value types of the size entries
@@ -186,7 +186,8 @@ class TImageInfo : public tEndInd {
   int32_t MakerNotePos = 0;
   int32_t IterPos = 0;
 
-  // Index of the first stored tag whose name equals Name without case; -1 when none.
+  // Index of the first stored tag whose name equals Name without case, a directory
+  // entry before any maker-note record; -1 when none.
   virtual int FindTagIndex(const std::string& name) const;
   // The value text of that tag; empty when none.
   virtual void GetTagValue(const std::string& name, std::string& value) const;
@@ -222,6 +223,9 @@ class TImageInfo : public tEndInd {
   // "YYYY:MM:DD HH:MM:SS" at fixed places; 0 when it is not a valid date.
   static TDateTime ParseExifDate(const std::string& text);
   TDateTime DateAt(int32_t position) const;
+  // The photo date: DateTimeOriginal, else DateTimeDigitized, else DateTime, the
+  // first that holds a valid date (the first present when none does); 0 without
+  // any. The DateTime text is taken from the same tag.
   TDateTime PhotoDateTime() const;
 
   // Walks one directory at Start (a file offset O lies at position O + Base).
@@ -240,6 +244,12 @@ class TImageInfo : public tEndInd {
   void walk(int64_t start, int64_t base, int kind, int64_t size, int depth);
   std::string_view raw(int64_t pos, int64_t count) const;
   void errorText(const std::string& text);
+
+  // Which of DateTimeOriginal, DateTimeDigitized and DateTime (0, 1, 2) gives the
+  // photo date; -1 when none is present.
+  int photoDateSource() const;
+  // Their value texts, in that order.
+  std::array<std::string, 3> DateTexts;
 
   // Directories walked in this read, as (base, start) pairs.
   std::set<std::pair<int64_t, int64_t>> Visited;

@@ -10,6 +10,7 @@
 // Tag callbacks: the value text in, the shown text out.
 std::string ComponentsConfigurationText(const std::string& valueText);
 std::string ShutterSpeedText(const std::string& valueText);
+std::string ApexApertureText(const std::string& valueText);
 std::string FlashText(const std::string& valueText);
 std::string UserCommentText(const std::string& valueText);
 std::string WindowsXpText(const std::string& valueText);

@@ -288,6 +288,20 @@ std::string ShutterSpeedText(const std::string& valueText) {
   return out;
 }
 
+// ApertureValue and MaxApertureValue hold the aperture as an APEX value A; the
+// f-number it stands for is 2^(A/2), shown as FNumber is. A value that is no
+// number (a zero denominator, several values) stays as it is.
+std::string ApexApertureText(const std::string& valueText) {
+  const std::string text = Trim(valueText);
+  const size_t slash = text.find('/');
+  int32_t num, den;
+  if (slash == std::string::npos || !ParseInt32(text.substr(0, slash), num) ||
+      !ParseInt32(text.substr(slash + 1), den) || den == 0)
+    return valueText;
+  const double f = std::exp2(double(num) / den / 2);
+  return std::isfinite(f) ? Format("F%0.1f", {f}) : valueText;
+}
+
 std::string FlashText(const std::string& valueText) {
   int32_t v = 0;
   if (!ParseInt32(valueText, v)) v = 0;

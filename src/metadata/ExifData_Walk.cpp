@@ -68,6 +68,8 @@ void TImageInfo::BudgetSpent() {
 
 void TImageInfo::WalkDirectory(int64_t start, int64_t base, int kind, int64_t size) {
   walk(start, base, kind, size, 0);
+  const int source = photoDateSource();
+  DateTime = source < 0 ? std::string() : DateTexts[size_t(source)];
 }
 
 void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int depth) {
@@ -132,15 +134,18 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
     switch (tag) {
       case 0x010F: CameraMake = valueText.substr(0, 32); break;
       case 0x0110: CameraModel = valueText.substr(0, 40); break;
-      case 0x0132:
-        DateTimePos = ClampPos(valuePos);
-        DateTime = valueText.substr(0, 20);
-        break;
       case 0x9003:
         DateTimeOriginalPos = ClampPos(valuePos);
-        DateTime = valueText.substr(0, 20);
+        DateTexts[0] = valueText.substr(0, 20);
         break;
-      case 0x9004: DateTimeDigitizedPos = ClampPos(valuePos); break;
+      case 0x9004:
+        DateTimeDigitizedPos = ClampPos(valuePos);
+        DateTexts[1] = valueText.substr(0, 20);
+        break;
+      case 0x0132:
+        DateTimePos = ClampPos(valuePos);
+        DateTexts[2] = valueText.substr(0, 20);
+        break;
       case 0x9000: ExifVersion = std::string(rawBytes.substr(0, 5)); break;
       case 0x9209: FlashUsed = RoundToRange<int32_t>(NumericValue(rawBytes, type)); break;
       case 0x0100:
@@ -218,9 +223,15 @@ void TImageInfo::AddSyntheticTag(const std::string& name, const std::string& val
 }
 
 int TImageInfo::FindTagIndex(const std::string& name) const {
-  for (size_t i = 0; i < Tags.size(); ++i)
-    if (SameText(Tags[i].Name, name)) return int(i);
-  return -1;
+  // The Exif and GPS records answer for a name; a maker note's record of the same
+  // name (its own WhiteBalance, say) answers only when they have none.
+  int makerNote = -1;
+  for (size_t i = 0; i < Tags.size(); ++i) {
+    if (!SameText(Tags[i].Name, name)) continue;
+    if (Tags[i].Key == 0) return int(i);
+    if (makerNote < 0) makerNote = int(i);
+  }
+  return makerNote;
 }
 
 void TImageInfo::GetTagValue(const std::string& name, std::string& value) const {
@@ -297,9 +308,20 @@ TDateTime TImageInfo::DateAt(int32_t position) const {
   return ParseExifDate(std::string(raw(position, 19)));
 }
 
+int TImageInfo::photoDateSource() const {
+  // The moment the picture was taken, else when it was scanned, else when the file
+  // was last changed (DateTime is rewritten by every editor).
+  const int32_t positions[3] = {DateTimeOriginalPos, DateTimeDigitizedPos, DateTimePos};
+  for (int i = 0; i < 3; ++i)
+    if (positions[i] >= 1 && DateAt(positions[i]) != 0) return i;
+  // A camera without its clock set writes zeros: the first date present then stands.
+  for (int i = 0; i < 3; ++i)
+    if (positions[i] >= 1) return i;
+  return -1;
+}
+
 TDateTime TImageInfo::PhotoDateTime() const {
-  if (DateTimePos >= 1) return DateAt(DateTimePos);
-  if (DateTimeOriginalPos >= 1) return DateAt(DateTimeOriginalPos);
-  if (DateTimeDigitizedPos >= 1) return DateAt(DateTimeDigitizedPos);
-  return 0;
+  const int32_t positions[3] = {DateTimeOriginalPos, DateTimeDigitizedPos, DateTimePos};
+  const int source = photoDateSource();
+  return source < 0 ? 0 : DateAt(positions[source]);
 }

@@ -261,9 +261,13 @@ void TExifFacade::EquivalentfromDataBase(const std::string& FocalText, const std
   const TStrings* list = EquivalentList();
   const std::string digits = NumberCharacters(FocalText);
   if (!list || !IsNumericText(digits)) return;
-  std::string modelKey = Model;
-  modelKey.erase(std::remove(modelKey.begin(), modelKey.end(), ' '), modelKey.end());
-  modelKey = UpperCase(modelKey);
+  // Models compare without their blanks, on both sides: the list may write a model
+  // as the camera reports it ("PENTAX K10D") or run together, as older lists did.
+  auto withoutBlanks = [](std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+  };
+  const std::string modelKey = UpperCase(withoutBlanks(Model));
   const std::string make = UpperCase(Make);
   for (int i = 0; i < list->Count(); ++i) {
     const std::string u = UpperCase(list->Strings(i));
@@ -273,7 +277,7 @@ void TExifFacade::EquivalentfromDataBase(const std::string& FocalText, const std
       continue;
     std::string makeText = u.substr(0, modelAt);
     for (size_t at; (at = makeText.find("[MAKE]")) != std::string::npos;) makeText.erase(at, 6);
-    const std::string modelText = u.substr(modelAt + 7, realAt - modelAt - 7);
+    const std::string modelText = withoutBlanks(u.substr(modelAt + 7, realAt - modelAt - 7));
     const std::string realText = u.substr(realAt + 11, eqAt - realAt - 11);
     const std::string eqText = u.substr(eqAt + 17);
     // A line without a make text names no camera.

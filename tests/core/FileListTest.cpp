@@ -14,9 +14,11 @@
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/GuiTesting.h"
+#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace fs = std::filesystem;
 
@@ -111,6 +113,10 @@ TEST_F(FileListTest, FileDateAndPhotoDateOrders) {
     auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-DateTimeOriginal=" + date, folder_ + name});
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
+  // An edited picture: its edit date (ModifyDate) is not its photo date.
+  auto edited = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-ModifyDate=2009:09:09 09:09:09",
+                                  folder_ + "p2.jpg"});
+  ASSERT_EQ(edited.exitCode, 0) << edited.err;
   Touch(folder_ + "p1.jpg", "1998-01-01 00:00:00");
   Touch(folder_ + "p2.jpg", "2010-01-01 00:00:00");
   Touch(folder_ + "p3.jpg", "2000-01-01 00:00:00");
@@ -120,6 +126,20 @@ TEST_F(FileListTest, FileDateAndPhotoDateOrders) {
   EXPECT_EQ(List(folder_, 3), (std::vector<std::string>{"p1.jpg", "p3.jpg", "plain.png", "p2.jpg"}));
   EXPECT_EQ(List(folder_, 6), (std::vector<std::string>{"p2.jpg", "p1.jpg", "plain.png", "p3.jpg"}));
   EXPECT_EQ(List(folder_, 6, true), (std::vector<std::string>{"p3.jpg", "plain.png", "p1.jpg", "p2.jpg"}));
+
+  // "Change file date(s) to photo date(s)": each picture's file gets the moment it was shot.
+  Form1->ListboxMultiSelectOn();
+  for (int i = 0; i < Form1->ListBox1->Count(); ++i) Form1->ListBox1->SetSelected(i, true);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->FileDatetoExifdate1Click(nullptr);
+  for (const auto& [name, date] : photoDates) {
+    auto shot = testsupport::Run({"exiftool", "-s3", "-d", "%Y-%m-%d %H:%M:%S", "-DateTimeOriginal", folder_ + name});
+    auto seconds = testsupport::Run({"date", "-d", Trim(shot.out), "+%s"});
+    auto mtime = testsupport::Run({"stat", "-c", "%Y", folder_ + name});
+    // File dates go in two-second steps.
+    EXPECT_NEAR(std::stod(mtime.out), std::stod(seconds.out), 1.0) << name;
+  }
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
 TEST_F(FileListTest, ExtensionOrderWithoutSortingAndWhatIsNeverListed) {

@@ -39,7 +39,7 @@ TDateTime ExifToolDate(const std::string& text) {
 const std::vector<std::string> kCameraTags = {
     "-Make=Canon", "-Model=PowerShot A70", "-DateTimeOriginal=2004:05:06 07:08:09",
     "-ModifyDate=2005:01:02 03:04:05", "-ExposureTime=1/250", "-FNumber=2.8", "-ISO=400", "-FocalLength=5.8",
-    "-FocalLengthIn35mmFormat=38", "-Orientation#=6", "-GPSLatitude=52.371667", "-GPSLatitudeRef=N",
+    "-FocalLengthIn35mmFormat=38", "-ApertureValue=2.8", "-MaxApertureValue=1.7", "-Orientation#=6", "-GPSLatitude=52.371667", "-GPSLatitudeRef=N",
     "-GPSLongitude=4.9", "-GPSLongitudeRef=E", "-GPSTimeStamp=13:45:30", "-UserComment=Hello world",
     "-EXIF:Flash#=25"};
 
@@ -67,7 +67,8 @@ TEST(ExifReaderOracle, TagsWrittenByExifToolInBothByteOrders) {
     EXPECT_EQ(info.CameraMake, Text(tool, "IFD0:Make"));
     EXPECT_EQ(info.CameraModel, Text(tool, "IFD0:Model"));
     EXPECT_EQ(info.DateTime, Text(tool, "ExifIFD:DateTimeOriginal"));
-    EXPECT_DOUBLE_EQ(info.PhotoDateTime(), ExifToolDate(Text(tool, "IFD0:ModifyDate")));
+    // The shot's date, not the later ModifyDate.
+    EXPECT_DOUBLE_EQ(info.PhotoDateTime(), ExifToolDate(Text(tool, "ExifIFD:DateTimeOriginal")));
     EXPECT_DOUBLE_EQ(info.GetTagNumber("ExposureTime"), Number(tool, "ExifIFD:ExposureTime"));
     EXPECT_DOUBLE_EQ(info.GetTagNumber("FNumber"), Number(tool, "ExifIFD:FNumber"));
     EXPECT_DOUBLE_EQ(info.GetTagNumber("FocalLength"), Number(tool, "ExifIFD:FocalLength"));
@@ -82,6 +83,9 @@ TEST(ExifReaderOracle, TagsWrittenByExifToolInBothByteOrders) {
 
     // Value texts: the reader's formats applied to exiftool's numbers.
     EXPECT_EQ(info.GetTagValue("FNumber"), Format("F%0.1f", {Number(tool, "ExifIFD:FNumber")}));
+    // exiftool gives the f-number of the stored APEX value.
+    EXPECT_EQ(info.GetTagValue("ApertureValue"), Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
+    EXPECT_EQ(info.GetTagValue("MaxApertureValue"), Format("F%0.1f", {Number(tool, "ExifIFD:MaxApertureValue")}));
     EXPECT_EQ(info.GetTagValue("FocalLength"), Format("%5.2f mm", {Number(tool, "ExifIFD:FocalLength")}));
     EXPECT_EQ(info.GetTagValue("FocalLengthin35mmFilm"), "38.00 mm");
     EXPECT_EQ(info.GetTagValue("ExposureTime"), "1/250 sec");
@@ -222,14 +226,27 @@ TEST(ExifReaderOracle, CorpusFiles) {
       if (!Text(tool, "ExifIFD:Flash").empty()) {
         EXPECT_EQ(info.FlashUsed, std::lround(Number(tool, "ExifIFD:Flash")));
       }
-      const std::string original = Text(tool, "ExifIFD:DateTimeOriginal");
-      EXPECT_EQ(info.DateTime, original.empty() ? Text(tool, "IFD0:ModifyDate") : original);
+      // The photo date: the shot's, else the digitizing's, else the last change's.
+      std::string photoDate = Text(tool, "ExifIFD:DateTimeOriginal");
+      if (photoDate.empty()) photoDate = Text(tool, "ExifIFD:CreateDate");
+      if (photoDate.empty()) photoDate = Text(tool, "IFD0:ModifyDate");
+      EXPECT_EQ(info.DateTime, photoDate);
+      if (!photoDate.empty()) {
+        EXPECT_DOUBLE_EQ(info.PhotoDateTime(), ExifToolDate(photoDate));
+      }
+      // A name the Exif data and a maker note share answers with the Exif value.
+      const double whiteBalance = Number(tool, "ExifIFD:WhiteBalance");
+      if (!std::isnan(whiteBalance)) {
+        EXPECT_EQ(info.GetTagValue("WhiteBalance"), whiteBalance == 0 ? "Auto" : whiteBalance == 1 ? "Manual" : "");
+      }
       // Value texts made from exiftool's numbers by the reader's formats and code lists.
       auto text = [&](const std::string& ours, const std::string& theirs, const std::string& format) {
         if (Text(tool, theirs).empty()) return;
         EXPECT_EQ(info.GetTagValue(ours), Format(format, {Number(tool, theirs)})) << ours;
       };
       text("FNumber", "ExifIFD:FNumber", "F%0.1f");
+      text("ApertureValue", "ExifIFD:ApertureValue", "F%0.1f");
+      text("MaxApertureValue", "ExifIFD:MaxApertureValue", "F%0.1f");
       text("FocalLength", "ExifIFD:FocalLength", "%5.2f mm");
       text("XResolution", "IFD0:XResolution", "%5.2f");
       if (!Text(tool, "IFD0:Orientation").empty()) {
