@@ -80,8 +80,8 @@ constexpr const char* kLowNormalHigh = "65535:Low,0:Normal,1:High";
 
 const TCanonField kCanonSettings1[] = {
     {"Macro mode", 1, "1:Macro,2:Normal"},
-    {"Self Timer", 1, nullptr},
-    {"Compression Rate", 3, "0:SuperFine,1:Fine,2:Normal,3:Basic,5:SuperFine"},
+    {"Self Timer", 2, nullptr},
+    {"Compression Rate", 3, "1:Economy,2:Normal,3:Fine,4:RAW,5:SuperFine"},
     {"Flash Mode", 4,
      "0:Not fired,1:Auto,2:On,3:Red-eye,4:Slow sync,5:Auto+red-eye,6:On+red eye,16:External flash"},
     {"Drive Mode", 5, "0:Single,1:Continuous"},
@@ -89,30 +89,34 @@ const TCanonField kCanonSettings1[] = {
     {"Image Size", 10, "0:Large,1:Medium,2:Small,4:5MPixel,5:2 MPixel,6:1.5 MPixel"},
     {"Easy Shoot", 11,
      "0:Full Auto,1:Manual,2:Landscape,3:Fast Shutter,4:Slow Shutter,5:Night,6:B&W,7:Sepia,8:Portrait,9:Sports,"
-     "10:Macro/Close-Up,11:Pan Focus"},
+     "10:Macro/Close-Up,11:Black & White,12:Pan Focus"},
     {"Contrast", 13, kLowNormalHigh},
     {"Saturation", 14, kLowNormalHigh},
     {"Sharpness", 15, kLowNormalHigh},
     {"CCD ISO", 16, "0:Not used,15:auto,16:50,17:100,18:200,19:400"},
-    {"Metering Mode", 17, kLowNormalHigh},
-    {"AF Point", 19, kLowNormalHigh},
-    {"Exposure Mode", 20, kLowNormalHigh},
+    {"Metering Mode", 17, "0:Default,1:Spot,2:Average,3:Evaluative,4:Partial,5:Center-weighted average"},
+    {"AF Point", 19,
+     "8197:Manual AF point selection,12288:None (MF),12289:Auto AF point selection,12290:Right,12291:Center,"
+     "12292:Left,16385:Auto AF point selection,16390:Face Detect"},
+    {"Exposure Mode", 20,
+     "0:Easy,1:Program AE,2:Shutter speed priority AE,3:Aperture-priority AE,4:Manual,5:Depth-of-field AE,"
+     "6:M-Dep,7:Bulb,8:Flexible-priority AE"},
     {"Long focal", 23, nullptr},
     {"Short focal", 24, nullptr},
     {"Focal Units", 25, nullptr},
     {"Flash Details", 28, nullptr},
-    {"Focus Mode", 32, kLowNormalHigh},
+    {"Focus Mode", 32, "0:Single,1:Continuous,8:Manual"},
 };
 
 const TCanonField kCanonSettings2[] = {
     {"White balance", 7, "0:Auto,1:Sunny,2:Cloudy,3:Tungsten,4:Flourescent,5:Flash,6:Custom"},
-    {"Sequence Number", 8, nullptr},
+    {"Sequence Number", 9, nullptr},
     {"OpticalZoom Step", 10, nullptr},
-    {"AF point", 13, nullptr},
+    {"AF point", 14, nullptr},
     {"Flash bias", 15,
      "65472:-2 EV,65484:-1.67 EV,65488:-1.50 EV,65492:-1.33 EV,65504:-1 EV,65516:-0.67 EV,65520:-0.50 EV,65524:-0.33 "
      "EV,0:0 EV,12:0.33 EV,16:0.50 EV,20:0.67 EV,32:1 EV,44:1.33 EV,48:1.50 EV,52:1.67 EV,64:2 EV"},
-    {"Distance", 18, nullptr},
+    {"Distance", 19, nullptr},
 };
 
 // The custom functions 1 to 15: label and value-code list.
@@ -123,7 +127,7 @@ const TCanonField kCanonCustomFunctions[] = {
     {"Exposure Level", 4, "0:1/2 stop,1:1/3 stop"},
     {"AF Assist", 5, "0:On (auto),1:Off"},
     {"AV Shutter Speed", 6, "0:Automatic,1: 1/200 (fixed)"},
-    {"AEB Sequence", 7, "0:0, -, + / Enabled1: 0, -, + / Disabled,2: -, 0, + / Enabled,3: -, 0, + / Disabled"},
+    {"AEB Sequence", 7, "0:0 - + / Enabled,1:0 - + / Disabled,2:- 0 + / Enabled,3:- 0 + / Disabled"},
     {"Shutter Sync", 8, "0:1st-curtain sync,1: 2nd-curtain sync"},
     {"Lens AF Button", 9, "0:AF stop,1:Operate AF,2:Lock AE and start timer"},
     {"Fill Flash Reduction", 10, "0:Enable,1:Disable"},
@@ -146,13 +150,15 @@ bool TMakerNoteInfo::DecodeMakerNote() {
   const std::string make5 = UpperCase(info.CameraMake.substr(0, 5));
   bool decoded = false;
   if (make5 == "NIKON") {
-    const std::string& model = info.CameraModel;
-    const size_t blank = model.find(' ');
-    const char letter = blank == std::string::npos ? (model.empty() ? '\0' : model[0])
-                                                   : (blank + 1 < model.size() ? model[blank + 1] : '\0');
-    if (info.ExifVersion > "0210" || (info.ExifVersion.empty() && letter == 'D' && ReadingTiff)) {
-      // The maker note holds a TIFF header of its own at byte 10; offsets count from
-      // there, and its byte-order mark says how its numbers are written.
+    // The maker note's own header tells its layout: "Nikon", a zero byte and a
+    // version byte of 2 come with a TIFF header of their own at byte 10 (the D
+    // series, whatever Exif version the camera writes); a version byte of 1 is the
+    // early layout; no header at all is the D layout without one.
+    const bool ownTiffHeader =
+        BytesAt(note, 0, std::string_view("Nikon\0\x02", 7)) && (BytesAt(note, 10, "MM") || BytesAt(note, 10, "II"));
+    if (ownTiffHeader) {
+      // Offsets count from that header, and its byte-order mark says how its
+      // numbers are written.
       bool motorola = info.MotorolaOrder;
       if (BytesAt(note, 10, "MM")) motorola = true;
       if (BytesAt(note, 10, "II")) motorola = false;

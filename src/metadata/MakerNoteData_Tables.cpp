@@ -9,7 +9,7 @@ using D = TMakerDecoder;
 const TMakerNoteRow kNikonType1[] = {
     {0x0002, "FamilyID", nullptr, nullptr, D::None},
     {0x0003, "Quality", nullptr,
-     "1:Vga Basic,2:Vga Normal,3:Vga Fine,4:SXGA Basic,5:SXGA Normal,6:SXGA Fine10:2 Mpixel Basic,11:2 Mpixel "
+     "1:Vga Basic,2:Vga Normal,3:Vga Fine,4:SXGA Basic,5:SXGA Normal,6:SXGA Fine,10:2 Mpixel Basic,11:2 Mpixel "
      "Normal,12:2 Mpixel Fine",
      D::None},
     {0x0004, "ColorMode", nullptr, "1:Color,2:Monochrome", D::None},
@@ -89,7 +89,7 @@ const TMakerNoteRow kCasioQvc[] = {
     {0x0002, "ThumbnailDimensions", "Thumbnail Dimensions", nullptr, D::None},
     {0x0003, "ThumbnailSize", "Thumbnail Size", nullptr, D::None},
     {0x0004, "ThumbnailOffset", "Thumbnail OffSet", nullptr, D::None},
-    {0x0008, "Quality", nullptr, "1:Fine,2:Super Fine", D::None},
+    {0x0008, "Quality", nullptr, "0:Economy,1:Normal,2:Fine", D::None},
     {0x0009, "ImageSize", nullptr,
      "0:640 x 480,4:1600 x 1200,5:2048 x 1536,20:2288 x 1712,21:2592 x 1944,22:2304 x 1728,36:3008 x 2008",
      D::None},
@@ -107,7 +107,7 @@ const TMakerNoteRow kCasioQvc[] = {
     {0x2003, "Skip", nullptr, nullptr, D::None},
     {0x2011, "WhiteBalanceBias", "White Balance Bias", nullptr, D::None},
     {0x2013, "Skip", nullptr, nullptr, D::None},
-    {0x2012, "WhiteBalance", "White Balance", "0:Manual,1:Auto,4:Flash,12:Flash", D::None},
+    {0x2012, "WhiteBalance", "White Balance", "0:Manual,1:Daylight,4:Flash,12:Flash", D::None},
     {0x2021, "Skip", nullptr, nullptr, D::None},
     {0x2022, "ObjectDistance", "Object Distance (mm)", nullptr, D::None},
     {0x2023, "Skip", nullptr, nullptr, D::None},

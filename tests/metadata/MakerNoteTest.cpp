@@ -18,6 +18,7 @@ namespace {
 using Values = std::map<std::string, std::string>;
 
 const auto Text = mdtest::ToolText;
+const auto Number = mdtest::ToolNumber;
 
 // One entry of a maker-note directory as exiftool's verbose dump shows it: the tag,
 // the value's size, and the bytes it prints (all of them, or the first ones when it
@@ -293,8 +294,11 @@ TEST(MakerNotes, CorpusDecodersAgreeWithExifTool) {
     EXPECT_EQ(field("Easy Shoot"), easy.at(Text(tool, "Canon:EasyMode")));
     EXPECT_EQ(field("Long focal"), " " + Text(tool, "Canon:MaxFocalLength"));
     EXPECT_EQ(field("Short focal"), " " + Text(tool, "Canon:MinFocalLength"));
-    // Element 8 of the second array (exiftool counts it from 1 and names it SlowShutter).
-    EXPECT_EQ(field("Sequence Number"), " " + Text(tool, "Canon:SlowShutter"));
+    EXPECT_EQ(field("Sequence Number"), " " + Text(tool, "Canon:SequenceNumber"));
+    // Fields whose words are the maker's, as exiftool names them.
+    const Values words = mdtest::ExifToolWords(Corpus("Canon.jpg"));
+    EXPECT_EQ(field("Exposure Mode"), Text(words, "Canon:CanonExposureMode"));
+    EXPECT_EQ(field("Metering Mode"), Text(words, "Canon:MeteringMode"));
     const std::map<std::string, std::string> white = {{"0", "Auto"}, {"1", "Sunny"}, {"2", "Cloudy"}};
     EXPECT_EQ(field("White balance"), white.at(Text(tool, "Canon:WhiteBalance")));
     // The decoders' lines stand before the line of the entry with its value list.
@@ -340,6 +344,8 @@ TEST(MakerNotes, MakerNotesWrittenByExifTool) {
       {"Canon.jpg", CanonTable(), false, {"-Canon:OwnerName=Tester Two"}},
       {"FujiFilm.jpg", FujifilmTable(), false, {"-FujiFilm:Sharpness#=5"}},
       {"NikonD70.jpg", NikonDTable(), true, {"-Nikon:Quality=BASIC", "-Nikon:WhiteBalance=SUNNY"}},
+      // A D-series maker note (its own TIFF header) from a camera that writes Exif 2.1.
+      {"NikonD2Hs.jpg", NikonDTable(), true, {"-ExifIFD:ExifVersion=0210"}},
       {"Casio2.jpg", CasioQvcTable(), true, {}},
       {"Sanyo.jpg", SanyoTable(), false, {}},
   };
@@ -376,19 +382,29 @@ TEST(MakerNotes, CanonFieldsSkipAndUnknownEntries) {
     std::vector<uint32_t> settings1(33, 0);
     settings1[0] = 66;
     settings1[1] = 1;       // Macro mode: Macro
-    settings1[3] = 1;       // Compression: Fine
+    settings1[2] = 10;      // Self timer: 1 s
+    settings1[3] = 3;       // Compression: Fine
     settings1[13] = 65535;  // Contrast: -1
     settings1[16] = 17;     // CCD ISO 100
+    settings1[17] = 3;      // Metering: Evaluative
+    settings1[19] = 12291;  // AF point: Center
+    settings1[20] = 1;      // Exposure mode: Program AE
     settings1[23] = 135;
-    std::vector<uint32_t> settings2(19, 0);
+    settings1[32] = 1;      // Focus: Continuous
+    std::vector<uint32_t> settings2(21, 0);
+    settings2[0] = 42;
     settings2[7] = 2;       // White balance: Cloudy
+    settings2[8] = 3;       // Slow shutter: none
+    settings2[9] = 42;      // Sequence number
+    settings2[14] = 12290;  // AF points in focus
     settings2[15] = 65504;  // Flash bias -1 EV
+    settings2[19] = 250;    // Distance
     const std::string file = mdtest::WriteTemp(
         "canon.jpg", JpegWithMakerNote(motorola, "Canon", "Canon PowerShot S1", "0220", [&](uint32_t at) {
           return MakerIfd(motorola, "", at,
                           {{0x0000, 3, 2, Shorts(motorola, {1, 2})},
                            {0x0001, 3, 33, Shorts(motorola, settings1)},
-                           {0x0004, 3, 19, Shorts(motorola, settings2)},
+                           {0x0004, 3, 21, Shorts(motorola, settings2)},
                            {0x0009, 2, 12, Ascii("Owner Three")},
                            {0x000F, 3, 3, Shorts(motorola, {0x0101, 0x0301, 0})},
                            {0x0099, 3, 1, Shorts(motorola, {7})}});
@@ -407,6 +423,21 @@ TEST(MakerNotes, CanonFieldsSkipAndUnknownEntries) {
     };
     EXPECT_EQ(field("Macro mode"), "Macro");
     EXPECT_EQ(field("Compression Rate"), "Fine");
+    // Each field reads the element the maker numbers it by, with the maker's words.
+    const Values words = mdtest::ExifToolWords(file);
+    ASSERT_EQ(Text(words, "Canon:Quality"), "Fine");
+    EXPECT_EQ(field("Self Timer"), " " + Text(tool, "Canon:SelfTimer"));
+    EXPECT_EQ(field("Metering Mode"), Text(words, "Canon:MeteringMode"));
+    EXPECT_EQ(field("AF Point"), Text(words, "Canon:AFPoint"));
+    EXPECT_EQ(field("Exposure Mode"), Text(words, "Canon:CanonExposureMode"));
+    std::vector<std::string> focus;  // the fields of elements 7 and 32 share their label
+    for (const TTagEntry& t : info.Tags)
+      if (t.Key == 1 && t.Tag == 0 && t.Desc == "Focus Mode") focus.push_back(t.Data);
+    ASSERT_EQ(focus.size(), 2u);
+    EXPECT_EQ(focus[1], Text(words, "Canon:FocusContinuous"));
+    EXPECT_EQ(field("Sequence Number"), " " + Text(tool, "Canon:SequenceNumber"));
+    EXPECT_EQ(field("AF point"), " " + Text(tool, "Canon:AFPointsInFocus"));
+    EXPECT_EQ(field("Distance"), " " + std::to_string(std::lround(Number(tool, "Canon:FocusDistanceUpper") * 100)));
     EXPECT_EQ(field("Contrast"), "Low");
     EXPECT_EQ(field("CCD ISO"), "100");
     EXPECT_EQ(field("Long focal"), " 135");
@@ -459,6 +490,22 @@ TEST(MakerNotes, EveryLayoutReadsAsExifToolReadsIt) {
     EXPECT_EQ(value(*data.ImageInfo, "Lens Type"), "Nikon G series Lens)");
     EXPECT_EQ(value(*data.ImageInfo, "Lens Information"), "18.0-55.0(mm)  F3.5-F5.6");
     EXPECT_EQ(Text(tool, "Nikon:Lens"), "18 55 3.5 5.6");
+
+    // Nikon's early layout: "Nikon", version 1, offsets from the Exif header.
+    const std::string early = mdtest::WriteTemp(
+        "nikon1.jpg", JpegWithMakerNote(motorola, "NIKON", "E990", "0210", [&](uint32_t at) {
+          return MakerIfd(motorola, std::string("Nikon\0\x01\0", 8), at,
+                          {{0x0003, 3, 1, Shorts(motorola, {10})}, {0x0007, 3, 1, Shorts(motorola, {5})}});
+        }));
+    // exiftool reads the numbers (it has no words for them); 10 is the first 2-megapixel quality.
+    if (!motorola) {
+      const Values earlyTool = mdtest::ExifToolValues(early);
+      ASSERT_EQ(Text(earlyTool, "Nikon:Quality"), "10");
+      ASSERT_EQ(Text(earlyTool, "Nikon:WhiteBalance"), "5");
+    }
+    ASSERT_TRUE(data.ReadFileMetadata(early));
+    EXPECT_EQ(value(*data.ImageInfo, "Quality"), "2 Mpixel Basic");
+    EXPECT_EQ(value(*data.ImageInfo, "WhiteBalance"), "Cloudy");
 
     // Fujifilm: Intel order whatever the file's; the file's order is back after it.
     const std::string fuji = mdtest::WriteTemp(

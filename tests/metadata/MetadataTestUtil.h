@@ -53,10 +53,13 @@ inline void ForEachLine(const std::string& text, const std::function<void(const 
 
 using ToolValues = std::map<std::string, std::string>;
 
-// exiftool's numeric reading of a file: "Group:Tag" -> value (-args -n -G1 -a).
-inline ToolValues ExifToolValues(const std::string& file) {
+// exiftool's numeric reading of a file: "Group:Tag" -> value (-args -n -G1 -a);
+// with numbers false, its words for the same values.
+inline ToolValues ExifToolValues(const std::string& file, bool numbers = true) {
   ToolValues values;
-  auto r = testsupport::Run({"exiftool", "-args", "-n", "-G1", "-a", "-u", file});
+  std::vector<std::string> cmd = {"exiftool", "-args", "-G1", "-a", "-u", file};
+  if (numbers) cmd.insert(cmd.begin() + 2, "-n");
+  auto r = testsupport::Run(cmd);
   ForEachLine(r.out, [&values](const std::string& line) {
     size_t eq = line.find('=');
     if (line.size() > 1 && line[0] == '-' && eq != std::string::npos)
@@ -64,6 +67,7 @@ inline ToolValues ExifToolValues(const std::string& file) {
   });
   return values;
 }
+inline ToolValues ExifToolWords(const std::string& file) { return ExifToolValues(file, false); }
 
 // One of exiftool's values as a number (NaN when absent) or as text (empty when absent).
 inline double ToolNumber(const ToolValues& v, const std::string& key) {
