@@ -423,9 +423,30 @@ void TColorManager::CMYKToRGB(const TRowArgs& args) { ConvertCMYK(false, args); 
 void TColorManager::CMYKToBGR(const TRowArgs& args) { ConvertCMYK(true, args); }
 
 // ---------------------------------------------------------------------------
-// CIE L*a*b* family. 16-bit samples are taken as the 8-bit ones scaled by 257 (L*)
-// and 256 (a*, b*), so both depths give the same colours.
+// CIE L*a*b* family. L*a*b* is taken relative to the sRGB white (D65), so that a* = b* = 0
+// stays neutral grey whatever white the file names; it becomes CIE XYZ, then linear
+// sRGB, which the sRGB transfer curve turns into the values a screen shows (without
+// the curve every colour would come out far too dark). 16-bit samples are taken as the
+// 8-bit ones scaled by 257 (L*) and 256 (a*, b*), so both depths give the same colours.
 // ---------------------------------------------------------------------------
+
+namespace {
+
+// The inverse of the CIE lightness function f: t^3 above (6/29)^3, a straight line below.
+inline double LabInverse(double f) {
+  constexpr double kEdge = 6.0 / 29.0;
+  return f > kEdge ? f * f * f : 3.0 * kEdge * kEdge * (f - 4.0 / 29.0);
+}
+
+// Linear sRGB (0..1) to an 8-bit value through the sRGB transfer curve.
+inline uint8_t EncodeSRGB(double c) {
+  if (!(c > 0.0)) return 0;
+  if (c >= 1.0) return 255;
+  const double v = c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
+  return uint8_t(std::nearbyint(v * 255.0));
+}
+
+}  // namespace
 
 void TColorManager::ConvertLab(bool targetBGR, const TRowArgs& args) {
   const unsigned sourceBits = sourceBPS_, targetBits = targetBPS_;
@@ -440,38 +461,27 @@ void TColorManager::ConvertLab(bool targetBGR, const TRowArgs& args) {
     const uint16_t v = Load16(p);
     return swap ? Swap16(v) : v;
   };
-  auto lightness = [&](const uint8_t* p) -> long double {
-    const long double l = sourceBits == 8 ? static_cast<long double>(*p) : word(p) / 257.0L;
-    return byteRange ? l / 2.55L : l;
+  auto lightness = [&](const uint8_t* p) -> double {
+    const double l = sourceBits == 8 ? double(*p) : word(p) / 257.0;
+    return byteRange ? l / 2.55 : l;
   };
-  auto chroma = [&](const uint8_t* p) -> long double {
-    if (sourceBits == 8) return chromaOffset ? static_cast<long double>(*p) - 128.0L : static_cast<long double>(int8_t(*p));
+  auto chroma = [&](const uint8_t* p) -> double {
+    if (sourceBits == 8) return chromaOffset ? double(*p) - 128.0 : double(int8_t(*p));
     const uint16_t v = word(p);
-    return chromaOffset ? (static_cast<long double>(v) - 32768.0L) / 256.0L
-                        : static_cast<long double>(int16_t(v)) / 256.0L;
+    return chromaOffset ? (double(v) - 32768.0) / 256.0 : double(int16_t(v)) / 256.0;
   };
-  auto toSample = [&](long double c) -> uint32_t {
-    long double v = c * 255.0L;
-    v = v < 0 ? 0 : v > 255 ? 255 : std::nearbyint(v);
-    const uint8_t b = uint8_t(v);
+  auto toSample = [&](double c) -> uint32_t {
+    const uint8_t b = EncodeSRGB(c);
     return t.bytes == 2 ? Widen(b) : b;
   };
+  // The D65 white and the XYZ to linear sRGB matrix of IEC 61966-2-1.
+  constexpr double kWhiteX = 0.95047, kWhiteZ = 1.08883;
   ColourRow(s, 3, t, args.Target, args.Count, args.Mask, [&](uint8_t* pixel, const SamplePointers& p) {
-      const long double l = lightness(p.p[0]), a = chroma(p.p[1]), b = chroma(p.p[2]);
-      const long double fy = (l + 16.0L) / 116.0L;
-      long double x, y, z;
-      if (l < 7.9996L) {
-        y = l / 903.3L;
-        x = a / 3893.5L + y;
-        z = y - b / 1557.4L;
-      } else {
-        const long double fx = a / 500.0L + fy, fz = fy - b / 200.0L;
-        x = fx * fx * fx;
-        y = fy * fy * fy;
-        z = fz * fz * fz;
-      }
-      t.Put(pixel, toSample(2.998L * x - 1.458L * y - 0.541L * z), toSample(-0.952L * x + 1.893L * y + 0.059L * z),
-            toSample(0.099L * x - 0.198L * y + 1.099L * z));
+    const double l = lightness(p.p[0]), a = chroma(p.p[1]), b = chroma(p.p[2]);
+    const double fy = (l + 16.0) / 116.0;
+    const double x = kWhiteX * LabInverse(fy + a / 500.0), y = LabInverse(fy), z = kWhiteZ * LabInverse(fy - b / 200.0);
+    t.Put(pixel, toSample(3.2406 * x - 1.5372 * y - 0.4986 * z), toSample(-0.9689 * x + 1.8758 * y + 0.0415 * z),
+          toSample(0.0557 * x - 0.2040 * y + 1.0570 * z));
   });
 }
 

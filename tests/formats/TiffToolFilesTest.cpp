@@ -144,6 +144,35 @@ TEST(TiffToolFiles, AlphaSeparatePlanesAndFillOrderTwo) {
     for (const char* c : {"none", "lzw", "packbits", "zip"}) ExpectPixels(Tiffcp(base, {"-f", "lsb2msb", "-c", c}), 0);
 }
 
+// CIE L*a*b* files written by ImageMagick (a photograph and a grey ramp) show in sRGB:
+// the picture's average within 3 levels of libtiff's, each sample within 3 levels of
+// libtiff's or ImageMagick's reading. The two tools differ by up to 30 levels between
+// themselves: libtiff's display model shows the darkest 1% of light as black.
+TEST(TiffToolFiles, CieLabInSrgb) {
+  KIVO2_REQUIRE_TIFF_TOOLS();
+  for (const char* source : {"rose:", "gradient:white-black"}) {
+    SCOPED_TRACE(source);
+    const std::string lab =
+        Make("lab.tif", {"convert", "-size", "70x46", source, "-colorspace", "Lab", "-depth", "8", "-compress", "none"});
+    auto graphic = tifftest::Load(lab);
+    ASSERT_TRUE(graphic);
+    const testsupport::Raster libtiff = tifftest::LibTiffRaster(lab), magick = tifftest::MagickRaster(lab);
+    ASSERT_EQ(graphic->Width(), libtiff.width);
+    ASSERT_EQ(graphic->Height(), libtiff.height);
+    int64_t sum = 0, worst = 0;
+    for (int y = 0; y < libtiff.height; ++y)
+      for (int x = 0; x < libtiff.width; ++x)
+        for (int ch = 0; ch < 3; ++ch) {
+          const int ours = int(graphic->PixelColor(x, y) >> (8 * ch) & 0xFF);
+          sum += ours - libtiff.at(x, y, ch);
+          worst = std::max<int64_t>(
+              worst, std::min(std::abs(ours - libtiff.at(x, y, ch)), std::abs(ours - magick.at(x, y, ch))));
+        }
+    EXPECT_LE(std::abs(sum) / (3.0 * libtiff.width * libtiff.height), 3.0);
+    EXPECT_LE(worst, 3);
+  }
+}
+
 TEST(TiffToolFiles, FaxAndJpeg) {
   KIVO2_REQUIRE_TIFF_TOOLS();
   // A fax-wide page with long and short runs of both colours, up to the right edge.
