@@ -122,8 +122,11 @@ void TRLAGraphic::LoadFromStream(TStream& stream) {
     ColorManager.SetTargetColorScheme(matte ? csBGRA : csBGR);
     ColorManager.SetSourceOptions({});
     ColorManager.SetTargetOptions({});
+    // The gamma text names the display gamma the samples are stored for: samples stored
+    // for 2.2 show as they are, others are carried over to the display's 2.2 (the colour
+    // manager's exponent is 1 / (file gamma x display gamma), so it gets the inverse).
     if (p.FileGamma != 1.0f) {
-      ColorManager.SetGamma(p.FileGamma, 2.2f);
+      ColorManager.SetGamma(1.0f / p.FileGamma, 2.2f);
       ColorManager.SetTargetOptions({coApplyGamma});
       p.Options.Include(ioUseGamma);
     }

@@ -125,9 +125,12 @@ std::string WriteRla(const std::string& name, const Bytes& data) {
 
 TEST(RlaReader, HandAssembledFilesAgainstGraphicsMagick) {
   KIVO2_REQUIRE_TOOL("gm");
-  for (int mattes : {0, 1}) {
-    SCOPED_TRACE(std::to_string(mattes) + " mattes");
-    const std::string file = WriteRla("sample.rla", Build(Sample(13, 5, mattes)));
+  // A file stored for gamma 2.2, the display's, shows as stored, as without a gamma.
+  for (const auto& [mattes, gamma] : std::vector<std::pair<int, std::string>>{{0, ""}, {1, ""}, {0, "2.2"}, {1, "2.2"}}) {
+    SCOPED_TRACE(std::to_string(mattes) + " mattes, gamma " + gamma);
+    RlaFile sample = Sample(13, 5, mattes);
+    sample.gamma = gamma;
+    const std::string file = WriteRla("sample.rla", Build(sample));
     const Rgba ours = LoadRgba(file);
     EXPECT_EQ(Compare(ours, GraphicsMagick(file), 0, mattes == 1), "");
     // The file's first row is the picture's bottom row.
@@ -158,14 +161,15 @@ TEST(RlaReader, RowOrderChannelSpaceMattesAndGamma) {
   EXPECT_EQ(m->ScanLine(2)[4 * 3 + 3], 180);
   EXPECT_EQ(m->ImageProperties.SamplesPerPixel, 4);
   EXPECT_EQ(m->ImageProperties.ColorScheme, csRGBA);
-  // A gamma of 2.2 corrects the colours (not the alpha) with the exponent 1 / (2.2 x 2.2).
+  // Samples stored for gamma 1.8 are carried over to the display's 2.2: the colours (not
+  // the alpha) with the exponent 1.8 / 2.2.
   RlaFile gamma = Sample(4, 3, 1);
-  gamma.gamma = "2.2";
+  gamma.gamma = "1.8";
   const auto g = LoadRla(Build(gamma));
-  EXPECT_FLOAT_EQ(g->ImageProperties.FileGamma, 2.2f);
+  EXPECT_FLOAT_EQ(g->ImageProperties.FileGamma, 1.8f);
   EXPECT_TRUE(g->ImageProperties.Options.Contains(ioUseGamma));
   const uint8_t* row = g->ScanLine(0);  // the file's last row
-  auto corrected = [](int v) { return int(std::nearbyint(std::pow(v / 255.0, 1 / (2.2 * 2.2)) * 255)); };
+  auto corrected = [](int v) { return int(std::nearbyint(std::pow(v / 255.0, 1.8 / 2.2) * 255)); };
   EXPECT_EQ(row[0], corrected(250 - 35 * 2));
   EXPECT_EQ(row[2], corrected(10 + 40 * 2));
   EXPECT_EQ(row[3], 0);
