@@ -17,6 +17,8 @@
 #include "formats/GraphicCompression_Fax.h"
 #include "formats/GraphicStrings.h"
 #include "platform/graphics/PictureBounds.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Threads.h"
 
 namespace {
 
@@ -730,10 +732,17 @@ void TTIFFGraphic::LoadImage(TStream& stream) {
     case ctLZ77:
       decoder = std::make_unique<TLZ77Decoder>(1, true);
       break;
-    case ctJPEG:
+    case ctJPEG: {
       p.JPEGTables = GetByteList(stream, tagJPEGTables);
-      decoder = std::make_unique<TTIFFJPEGDecoder>(&p);
+      auto jpeg = std::make_unique<TTIFFJPEGDecoder>(&p);
+      // What libjpeg warns of (damaged data it decodes past, a strip cut short) is shown
+      // in the warning box, each text once per picture rather than once per strip.
+      jpeg->OnWarning = [shown = std::set<std::string>()](const std::string& message) mutable {
+        if (IsMainThread() && shown.insert(message).second) MessageDlg(message, mtWarning, {mbOK}, 0);
+      };
+      decoder = std::move(jpeg);
       break;
+    }
     case ctThunderscan:
       decoder = std::make_unique<TThunderDecoder>(width);
       break;

@@ -23,6 +23,7 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(con
 
 #include "TestSupport.h"
 #include "formats/GraphicFormats_TIFF.h"
+#include "platform/gui/ModalResponder.h"
 
 namespace tifftest {
 
@@ -113,6 +114,23 @@ inline bool Tool(const std::vector<std::string>& argv) {
   const testsupport::CommandResult r = testsupport::Run(argv);
   if (r.exitCode != 0) ADD_FAILURE() << argv[0] << " failed: " << r.err;
   return r.exitCode == 0;
+}
+
+// Answers every warning box of the reader (libjpeg's words on a damaged JPEG strip) from
+// now to the end of the test; the count of boxes shown so far.
+struct WarningAnswers {
+  std::shared_ptr<int> shown = std::make_shared<int>(0);
+  int operator()(ModalRequest& request) const {
+    EXPECT_EQ(request.caption, "Warning") << request.text;
+    ++*shown;
+    ModalResponder::Expect(ModalKind::MessageDlg, *this);
+    return mrOk;
+  }
+};
+inline std::shared_ptr<int> AnswerWarnings() {
+  WarningAnswers answers;
+  ModalResponder::Expect(ModalKind::MessageDlg, answers);
+  return answers.shown;
 }
 
 // What libtiff decodes: tiff2rgba without alpha, read back through ImageMagick.

@@ -209,6 +209,24 @@ TEST(TiffToolFiles, FaxAndJpeg) {
   ExpectPixels(Tiffcp(rgb, {"-c", "jpeg:r", "-r", "8", "-B"}), 2);
   ExpectPixels(Tiffcp(grey, {"-c", "jpeg", "-r", "8"}), 2);
   ExpectPixels(Make("im-jpeg.tif", {"convert", p.ppm, "-compress", "JPEG", "-quality", "90"}), 2);
+  // A damaged JPEG strip loads with libjpeg's warning in the warning box, once, in the
+  // words libtiff's reader passes on for the same file.
+  const std::string damaged = Tiffcp(rgb, {"-c", "jpeg", "-r", "37"});
+  std::string bytes = testsupport::ReadFile(damaged);
+  const size_t scan = bytes.find("\xFF\xDA");  // the start of scan; its coded data follows
+  ASSERT_NE(scan, std::string::npos);
+  bytes.replace(scan + 60, 2, "\xFF\xD9");  // an end of image inside the scan
+  testsupport::WriteFile(damaged, bytes);
+  const std::string libtiff = testsupport::Run({"tiff2rgba", damaged, testsupport::TempPath("out.tif")}).err;
+  std::vector<std::string> shown;
+  ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& request) {
+    shown.push_back(request.caption + ": " + request.text);
+    return int(mrOk);
+  });
+  EXPECT_TRUE(tifftest::Load(damaged));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], "Warning: Corrupt JPEG data: premature end of data segment");
+  EXPECT_NE(libtiff.find(shown[0].substr(9)), std::string::npos) << libtiff;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "formats/GraphicReaders.h"
+#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -20,6 +21,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool initialised = [] {
     InitializeGraphicFormats();
+    // A reader's warning box (libjpeg on a damaged JPEG strip) is answered at once.
+    ModalResponder::SetScripted(true);
+    ModalResponder::SetFailureHook([](const std::string&) {});
     return true;
   }();
   (void)initialised;
