@@ -8,12 +8,14 @@
 //   decode2pam [-o FOLDER] FILE...
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "formats/GraphicFormats.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Jpeg.h"
+#include "platform/gui/ModalResponder.h"
 
 namespace {
 
@@ -75,13 +77,26 @@ int main(int argc, char** argv) {
     return 2;
   }
   InitializeGraphicFormats();
+  // A reader's warning box (a damaged JPEG strip) becomes a line on standard error: a
+  // command-line tool has no one to close it.
+  std::string current;
+  ModalResponder::SetScripted(true);
+  std::function<int(ModalRequest&)> warn = [&](ModalRequest& request) {
+    std::fprintf(stderr, "%s: %s: %s\n", current.c_str(), request.caption.c_str(), request.text.c_str());
+    ModalResponder::Expect(ModalKind::Any, warn);
+    return int(mrOk);
+  };
+  ModalResponder::Expect(ModalKind::Any, warn);
   int failures = 0;
   for (const std::string& file : files) {
-    TPicture picture;
-    TBitmap decoded;
-    const TBitmap* bitmap = nullptr;
-    const auto start = std::chrono::steady_clock::now();
+    current = file;
+    // Everything from the load to the written file is inside the error handling: a
+    // picture the tool cannot decode or write is reported and the next one follows.
     try {
+      TPicture picture;
+      TBitmap decoded;
+      const TBitmap* bitmap = nullptr;
+      const auto start = std::chrono::steady_clock::now();
       picture.LoadFromFile(file);
       // A JPEG picture decodes into its bitmap only when its pixels are asked for;
       // other graphics (icons) are copied into one.
@@ -91,21 +106,19 @@ int main(int argc, char** argv) {
         decoded.Assign(picture.Graphic());
         bitmap = &decoded;
       }
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      if (bitmap->Empty()) throw Exception("the picture is empty");
+      const std::string out = folder + "/" + BaseName(file) + (bitmap->PixelFormat() == pf32bit ? ".pam" : ".ppm");
+      if (!WritePam(*bitmap, out)) throw Exception("cannot write " + out);
+      std::printf("%s: %dx%d %s, %.1f ms -> %s\n", file.c_str(), bitmap->Width(), bitmap->Height(),
+                  FormatName(bitmap->PixelFormat()), ms, out.c_str());
     } catch (const Exception& e) {
-      std::printf("%s: %s\n", file.c_str(), e.Message().c_str());
+      std::fprintf(stderr, "%s: %s\n", file.c_str(), e.Message().c_str());
       ++failures;
-      continue;
-    }
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    const std::string out =
-        folder + "/" + BaseName(file) + (bitmap->PixelFormat() == pf32bit ? ".pam" : ".ppm");
-    if (!WritePam(*bitmap, out)) {
-      std::printf("%s: cannot write %s\n", file.c_str(), out.c_str());
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s: %s\n", file.c_str(), e.what());
       ++failures;
-      continue;
     }
-    std::printf("%s: %dx%d %s, %.1f ms -> %s\n", file.c_str(), bitmap->Width(), bitmap->Height(),
-                FormatName(bitmap->PixelFormat()), ms, out.c_str());
   }
   return failures ? 1 : 0;
 }

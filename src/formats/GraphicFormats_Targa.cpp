@@ -145,6 +145,8 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     }
     stream.Seek(BasePosition(), soBeginning);
     const TImageProperties& p = ImageProperties;
+    // A picture without width or height is no picture.
+    if (p.Width == 0 || p.Height == 0) FormatGraphicError(gsInvalidImage, {GraphicText(gsFormatTarga)});
     ProgressRect = TRect(0, 0, int(p.Width), 1);
     StartProgress(gsPreparing);
 
