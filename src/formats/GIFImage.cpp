@@ -102,11 +102,16 @@ void TGIFImage::LoadFromStream(TStream& stream) {
       if (header_->Width() == 0) header_->SetWidth(uint16_t(std::min(first->Left() + first->Width(), 0xFFFF)));
       if (header_->Height() == 0) header_->SetHeight(uint16_t(std::min(first->Top() + first->Height(), 0xFFFF)));
     }
-    // The screen, which the still picture and every played frame are drawn on, is
-    // bounded as a frame is: a few bytes do not make a screen of millions of pixels.
-    const int64_t screenPixels = int64_t(header_->Width()) * header_->Height();
-    if (screenPixels > kGIFMaxPixels ||
-        screenPixels > std::max<int64_t>(stream.Position() - start, 0) * kGIFMaxPixelsPerDataByte + 4096)
+    // The screen, which the still picture and every played frame are drawn on, holds no
+    // data of its own: it stays within the bitmap's sides and the pixel limit, and
+    // within a memory budget unless the file's data could fill it. A small file may so
+    // have a full-screen screen, but a few bytes never make one of hundreds of megabytes.
+    const int64_t screenWidth = header_->Width(), screenHeight = header_->Height();
+    const int64_t screenPixels = screenWidth * screenHeight;
+    const int64_t screenBytes = (screenWidth * 3 + 3) / 4 * 4 * screenHeight;  // 24-bit rows
+    if (screenWidth > MaxBitmapSide || screenHeight > MaxBitmapSide || screenPixels > kGIFMaxPixels ||
+        (screenBytes > kGIFScreenBudget &&
+         screenPixels > std::max<int64_t>(stream.Position() - start, 0) * kGIFMaxPixelsPerDataByte + 4096))
       GifCodec::Error(gsGIFTooLarge);
     ok = true;
   } catch (...) {

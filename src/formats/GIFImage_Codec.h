@@ -14,6 +14,9 @@
 
 // No frame, and no logical screen, is larger than this many pixels.
 inline constexpr int64_t kGIFMaxPixels = int64_t(1) << 28;
+// The memory a logical screen may take as a 24-bit bitmap beyond what the file's data
+// could fill: a full screen of 7680 x 4320 pixels fits.
+inline constexpr int64_t kGIFScreenBudget = int64_t(128) << 20;
 // A code of the image data stands for at most 4096 pixels and takes at least 3 bits, so
 // one byte of data fills at most this many pixels.
 inline constexpr int64_t kGIFMaxPixelsPerDataByte = 8 * 4096 / 3 + 1;
