@@ -76,22 +76,32 @@ std::string ReadTextStart(const std::string& fileName) {
   return bytes;
 }
 
-// Hands an animated GIF to the image control, which then plays it at its present size.
-// Transparent parts, and frames restored to the background, show the picture area's
-// colour. The image control's own copy is returned; nullptr when the file cannot be
-// drawn (the picture shown already stays).
-TGIFImage* ShowAnimatedGif(TImage& image, TColor areaColor, const std::string& fileName) {
+// A GIF file of more than one image, loaded, with transparent parts and frames restored
+// to the background showing the picture area's colour; nullptr for other files and for
+// GIFs that cannot be read. Only images count: extension blocks after the last image (a
+// comment) make no frame of their own.
+std::unique_ptr<TGIFImage> LoadAnimatedGif(const std::string& fileName, TColor areaColor) {
+  if (UpperCase(ExtractFileExt(fileName)) != ".GIF") return nullptr;
   auto gif = std::make_unique<TGIFImage>();
   gif->DrawBackgroundColor = ColorToRGB(areaColor);
   try {
     gif->LoadFromFile(fileName);
-    gif->GetBitmap();
+    int images = 0;
+    for (int i = 0; i < gif->Images().GetCount(); ++i) images += gif->Images().GetImage(i)->Empty() ? 0 : 1;
+    if (images > 1 && gif->GetBitmap()) return gif;
   } catch (const std::exception&) {
-    return nullptr;
+    // A GIF that cannot be read is no animation.
   }
+  return nullptr;
+}
+
+// Hands an animated GIF to the image control, which then plays it at its present size
+// (the logical screen's, fitted as the picture was). The image control's own copy is
+// returned.
+TGIFImage* ShowAnimatedGif(TImage& image, const TGIFImage& gif) {
   image.SetAutoSize(false);
   image.SetStretch(true);
-  image.Picture()->Assign(gif.get());
+  image.Picture()->Assign(const_cast<TGIFImage*>(&gif));
   return dynamic_cast<TGIFImage*>(image.Picture()->Graphic());
 }
 
@@ -147,14 +157,7 @@ bool TForm1::IsAssociatedFile(const std::string& FileName) const {
 
 bool TForm1::IsAmimatedGif(const std::string& FileName) {
   if (UpperCase(ExtractFileExt(FileName)) != ".GIF") return false;
-  FAnimatedGif = false;
-  try {
-    auto gif = std::make_unique<TGIFImage>();
-    gif->LoadFromFile(FileName);
-    FAnimatedGif = gif->Images().GetCount() > 1;
-  } catch (const std::exception&) {
-    // A GIF that cannot be read is no animation.
-  }
+  FAnimatedGif = LoadAnimatedGif(FileName, ScrollBox1->Color()) != nullptr;
   return FAnimatedGif;
 }
 
@@ -320,9 +323,15 @@ void TForm1::OpenThePicture(const std::string& FileName) {
       }
     }
 
+    // An animated GIF is shown at the size of its logical screen, on which its frames
+    // play; its first frame there is the still picture (a running slide show shows the
+    // file's first image instead).
+    std::unique_ptr<TGIFImage> animation;
+    if (!FSlideRunning && !noPicture_) animation = LoadAnimatedGif(name, ScrollBox1->Color());
+
     // A JPEG still reports its full size here.
-    FImageHeight = picture->Height();
-    FImageWidth = picture->Width();
+    FImageHeight = animation ? animation->Height() : picture->Height();
+    FImageWidth = animation ? animation->Width() : picture->Width();
     ApplyJpegScale(picture.get());
     ZqZoom->SetHint(!FScaleText.empty() && FScaleText != " 1/1" ? _("Disable \"Fit large images\" for best zoom results")
                                                                 : _("Zoom in/out (+ - keys)"));
@@ -331,7 +340,10 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     // that fails to decode shows the placeholder rather than an empty, sizeless bitmap.
     try {
       TGraphic* graphic = picture->Graphic();
-      if (dynamic_cast<TBitmap*>(graphic)) {
+      if (animation) {
+        FSourcePicture->Assign(animation->GetBitmap());
+        FSourcePicture->Bitmap()->SetPixelFormat(pf24bit);
+      } else if (dynamic_cast<TBitmap*>(graphic)) {
         FSourcePicture->Assign(graphic);
       } else {
         FSourcePicture->Assign(nullptr);  // a plain bitmap, not the previous picture's class
@@ -392,8 +404,11 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     Image1->SetVisible(!ZephFade1->Visible());
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-    // An animated GIF animates in Image1 (a running slide show shows its first frame).
-    if (!FSlideRunning && !noPicture_ && IsAmimatedGif(name)) FGifImage = ShowAnimatedGif(*Image1, ScrollBox1->Color(), name);
+    // An animated GIF animates in Image1.
+    if (animation) {
+      FAnimatedGif = true;
+      FGifImage = ShowAnimatedGif(*Image1, *animation);
+    }
     FillStatusbar(name, IntToStr(int64_t(elapsed)));
     if (fading) FadePicture();
     Timer1->SetEnabled(FSlideRunning);
