@@ -538,6 +538,8 @@ class TForm1 : public TForm {
   void QzDirTree211DirChange(TObject* Sender, const std::string& SelectedPath);
   // Rebuilds the thumbnail panel of the list.
   void FillTheTumbsNow();
+  // The thumbnail panel shows the list beside it (the same files in the same order).
+  bool ThumbsShowTheList() const;
   // Highlights the current entry's thumbnail.
   void BlueThumb();
   // Paints Source centred into Destination on the fade background (with Draw), or leaves
@@ -1138,6 +1140,8 @@ class TForm1 : public TForm {
   // Each thumbnail build takes the next number; a build that finds another number after
   // handling messages was replaced by a newer one and stops.
   unsigned thumbBuildGeneration_ = 0;
+  // The files of the list the thumbnail panel was built for, in the list's order.
+  std::vector<std::string> thumbsListed_;
   int lastSpyIndex_ = -1;  // the list entry the preview window shows
   // The folder tree's node changes made by the folder descent are not the user's: the
   // folder-change handler leaves the show running.

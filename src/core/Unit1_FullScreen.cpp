@@ -62,6 +62,8 @@ void TForm1::FullScreen() {
   FCurrentFile.clear();
   const bool buffered = ScrollBox1->DoubleBuffered();
   const bool listBuffered = ListBox1->DoubleBuffered();
+  // The thumbnail panel that a show hid comes back; the show may have listed other folders.
+  const bool thumbsBack = FFullScreen && FSavedThumbsVisible;
   if (buffered) {
     ScrollBox1->SetDoubleBuffered(false);
     ListBox1->SetDoubleBuffered(false);
@@ -124,6 +126,7 @@ void TForm1::FullScreen() {
   UpdateScreenSaverInhibit();
   FCurrentFile = remembered;
   if (!FCurrentFile.empty()) OpenThePicture(FCurrentFile);
+  if (thumbsBack && PanelThumbHolder->Visible() && !ThumbsShowTheList()) FillTheTumbsNow();
 }
 
 // ===========================================================================

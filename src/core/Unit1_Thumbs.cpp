@@ -497,6 +497,8 @@ void TForm1::FillTheTumbsNow() {
   if (generation != thumbBuildGeneration_ || !FThumbScrollBox) return;
 
   const int count = ListBox1->Count();
+  thumbsListed_.clear();
+  for (int i = 0; i < count; ++i) thumbsListed_.push_back(ListEntryPath(i));
   if (count > 0) {
     Gauge1->SetMinValue(0);
     Gauge1->SetMaxValue(std::max(count - 1, 0));
@@ -636,6 +638,13 @@ void TForm1::FillTheTumbsNow() {
   FBuildingThumbs = false;
   Gauge1->SetProgress(0);
   PanelGauge->SetVisible(false);
+}
+
+bool TForm1::ThumbsShowTheList() const {
+  if (int(thumbsListed_.size()) != ListBox1->Count()) return false;
+  for (int i = 0; i < ListBox1->Count(); ++i)
+    if (thumbsListed_[size_t(i)] != ListEntryPath(i)) return false;
+  return true;
 }
 
 void TForm1::UpdateThumbnail(int Index, const std::string& FileName) {

@@ -120,3 +120,35 @@ TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
       << x_.Describe();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormFloatB"); }, 5000)) << x_.Describe();
 }
+
+// After a recursive slide show has walked into a sub-folder, the thumbnail panel that
+// comes back shows that folder's pictures (blue), not the start folder's (red).
+TEST_F(RealWindowTest, TheThumbnailPanelAfterARecursiveShowShowsTheListBesideIt) {
+  const std::string album = testsupport::TempPath("album"), sub = album + "/sub";
+  fs::create_directories(sub);
+  for (const std::string& name : {album + "/a0.jpg", album + "/a1.jpg"})
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:rgb(230,0,0)", name}).exitCode, 0);
+  for (const std::string& name : {sub + "/b0.jpg", sub + "/b1.jpg", sub + "/b2.jpg"})
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:rgb(0,0,230)", name}).exitCode, 0);
+  ASSERT_TRUE(x_.Start({.arguments = {album + "/a0.jpg"},
+                        .registryValues = {"\"Thumbs\"=dword:00000001", "\"SlideDelay\"=dword:00000001"}}))
+      << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("F8");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(main).find("sub") != std::string::npos; }, 15000))
+      << x_.Describe();
+  x_.Key("Escape");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.HasState(main, "_NET_WM_STATE_FULLSCREEN"); }))
+      << x_.Describe();
+  // The share of the screen in a colour of the start folder's and of the sub-folder's pictures.
+  const std::string shot = testsupport::TempPath("shot.png");
+  auto share = [&](const char* colour) {
+    const auto r = testsupport::Run({"convert", shot, "-fuzz", "12%", "-fill", "black", "+opaque", colour, "-fill",
+                                     "white", "-opaque", colour, "-format", "%[fx:mean]", "info:"});
+    return atof(r.out.c_str());
+  };
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && share("rgb(230,0,0)") == 0.0; }, 10000))
+      << share("rgb(230,0,0)") << "\n" << x_.Describe();
+  EXPECT_GT(share("rgb(0,0,230)"), 0.01);
+}
