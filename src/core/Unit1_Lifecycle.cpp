@@ -550,6 +550,10 @@ void TForm1::Open1Click(TObject* /*Sender*/) {
   }
   OpenPictureDialog1->SetFilter(_("Pictures") + "|" + (masks.empty() ? std::string("*.*") : masks) + "|" + _("All") +
                                 "|*.*");
+  // The dialog starts in the folder shown: the shown picture's, else the tree's (a name
+  // kept from the last choice would take it to that one's folder).
+  OpenPictureDialog1->SetFileName("");
+  OpenPictureDialog1->SetInitialDir(FCurrentFile.empty() ? QzDirTree211->SelectedPath() : ExtractFilePath(FCurrentFile));
   if (!OpenPictureDialog1->Execute()) return;
   const std::string fileName = OpenPictureDialog1->FileName();
   try {

@@ -37,6 +37,20 @@ class RealWindowTest : public testing::Test {
     KIVO2_REQUIRE_REAL_WINDOW();
     KIVO2_REQUIRE_TOOL("convert");
   }
+  // The screen of a failed case stays in its sandbox.
+  void TearDown() override {
+    if (HasFailure() && !x_.Display().empty()) x_.Screenshot(testsupport::TempPath("failure.png"));
+  }
+  // Waits for a window of the program that none of `known` is (a dialog of the toolkit).
+  unsigned long NewWindow(const std::vector<unsigned long>& known) {
+    unsigned long found = 0;
+    RealWindow::WaitUntil([&] {
+      for (unsigned long w : x_.Windows())
+        if (std::find(known.begin(), known.end(), w) == known.end()) found = w;
+      return found != 0;
+    });
+    return found;
+  }
   RealWindow x_;
 };
 
@@ -151,4 +165,40 @@ TEST_F(RealWindowTest, TheThumbnailPanelAfterARecursiveShowShowsTheListBesideIt)
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && share("rgb(230,0,0)") == 0.0; }, 10000))
       << share("rgb(230,0,0)") << "\n" << x_.Describe();
   EXPECT_GT(share("rgb(0,0,230)"), 0.01);
+}
+
+// A dialog opens in front of the window that asked for it, also when that window stays
+// on top (the EXIF window's "Write to file"); File > Open starts in the folder shown,
+// so a bare name there opens that folder's picture in the copy window.
+TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
+  const std::string album = testsupport::TempPath("album");
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+o");
+  const unsigned long open = NewWindow({main});
+  ASSERT_TRUE(open) << x_.Describe();
+  EXPECT_TRUE(x_.Above(open, main)) << x_.Describe();
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == open; })) << x_.Describe();
+  x_.Type("p1.jpg");
+  // The first Return may only take the name the dialog's completion offers.
+  x_.Key("Return");
+  if (!x_.WaitForWindow("ImageCopyForm", 2000) && x_.Viewable(open)) x_.Key("Return");
+  const unsigned long copy = x_.WaitForWindow("ImageCopyForm");
+  ASSERT_TRUE(copy) << x_.Describe();
+  EXPECT_EQ(x_.Title(copy).find(album + "/p1.jpg"), 0u) << x_.Describe();
+
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+i");
+  const unsigned long exif = x_.WaitForWindow("ExifInfoForm");
+  ASSERT_TRUE(exif) << x_.Describe();
+  // "Write to file" lies 200 pixels from the left of the bar under the EXIF text.
+  const XRect g = x_.Geometry(exif);
+  x_.Click(g.x + 240, g.bottom() - 50);
+  const unsigned long save = NewWindow({main, copy, exif});
+  ASSERT_TRUE(save) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(save, exif) && x_.Above(save, copy); }, 3000))
+      << x_.Describe();
+  x_.Key("Escape");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(save); }, 5000)) << x_.Describe();
 }

@@ -269,10 +269,12 @@ bool SelectDirectory(const std::string& Caption, const std::string& Root, std::s
     return true;
   }
   EnsureQtApplication();
-  QString start = gui::QtText(Directory.empty() ? Root : Directory);
-  QString dir = QFileDialog::getExistingDirectory(nullptr, gui::QtText(Caption), start);
-  if (dir.isEmpty()) return false;
-  Directory = NativeFileName(gui::StdText(dir));
+  QFileDialog dlg(nullptr, gui::QtText(Caption), gui::QtText(Directory.empty() ? Root : Directory));
+  dlg.setFileMode(QFileDialog::Directory);
+  dlg.setOption(QFileDialog::ShowDirsOnly, true);
+  gui::InFrontOfAskingWindow(&dlg);
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+  Directory = NativeFileName(gui::StdText(dlg.selectedFiles().first()));
   return true;
 }
 
@@ -350,6 +352,7 @@ bool TOpenDialog::ExecuteAs(ModalKind kind) {
   } else {
     EnsureQtApplication();
     QFileDialog dlg(nullptr, gui::QtText(title_));
+    gui::InFrontOfAskingWindow(&dlg);
     dlg.setAcceptMode(kind == ModalKind::SaveDialog ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     if (kind == ModalKind::OpenDialog)
       dlg.setFileMode(options_.Contains(ofAllowMultiSelect) ? QFileDialog::ExistingFiles
@@ -413,9 +416,11 @@ bool TColorDialog::Execute() {
   bool ok = RunCommonDialog(
       this, ModalKind::ColorDialog, [&](ModalRequest& r) { r.color = &answer; },
       [&] {
-        QColor c = QColorDialog::getColor(ToQColor(color_));
-        if (c.isValid()) answer = FromQColor(c);
-        return c.isValid();
+        QColorDialog dlg(ToQColor(color_));
+        gui::InFrontOfAskingWindow(&dlg);
+        if (dlg.exec() != QDialog::Accepted || !dlg.selectedColor().isValid()) return false;
+        answer = FromQColor(dlg.selectedColor());
+        return true;
       });
   if (ok) color_ = answer;
   return ok;
@@ -429,9 +434,10 @@ void TFontDialog::SetFont(const TFont* font) {
 
 bool TFontDialog::Execute() {
   return RunCommonDialog(this, ModalKind::FontDialog, nullptr, [this] {
-    bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, ToQFont(*font_));
-    if (!ok) return false;
+    QFontDialog dlg(ToQFont(*font_));
+    gui::InFrontOfAskingWindow(&dlg);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    const QFont chosen = dlg.selectedFont();
     font_->SetName(gui::StdText(chosen.family()));
     if (chosen.pointSize() > 0) font_->SetSize(chosen.pointSize());
     TFontStyles st = 0;
@@ -447,6 +453,7 @@ bool TFontDialog::Execute() {
 bool TPrintDialog::Execute() {
   return RunCommonDialog(this, ModalKind::PrintDialog, nullptr, [this] {
     QPrintDialog dlg(&SharedQPrinter());
+    gui::InFrontOfAskingWindow(&dlg);
     if (dlg.exec() != QDialog::Accepted) return false;
     copies_ = SharedQPrinter().copyCount();
     return true;
@@ -456,6 +463,7 @@ bool TPrintDialog::Execute() {
 bool TPrinterSetupDialog::Execute() {
   return RunCommonDialog(this, ModalKind::PrinterSetupDialog, nullptr, [] {
     QPrintDialog dlg(&SharedQPrinter());
+    gui::InFrontOfAskingWindow(&dlg);
     return dlg.exec() == QDialog::Accepted;
   });
 }

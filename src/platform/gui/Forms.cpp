@@ -311,16 +311,8 @@ void TCustomForm::ShowNoActivate() {
 int TCustomForm::ShowModal() {
   if (Visible() && Private()->widget && Private()->widget->isVisible())
     throw EInvalidOperation(_("Cannot make a visible window modal"));
-  // The window that asked: the modal window that runs, else the active one, else the
-  // main window. The modal window opens in front of it.
-  TCustomForm* asking = nullptr;
-  for (auto it = ModalForms().rbegin(); it != ModalForms().rend() && !asking; ++it)
-    if (*it != this && (*it)->Visible()) asking = *it;
-  if (!asking && Screen)
-    if (TCustomForm* active = Screen->ActiveForm(); active && active != this && active->Visible()) asking = active;
-  if (!asking && Application)
-    if (TCustomForm* main = Application->MainForm(); main && main != this && main->Visible()) asking = main;
-  data_->modalParent = asking;
+  // The modal window opens in front of the window that asked.
+  data_->modalParent = gui::AskingForm(this);
   ModalForms().push_back(this);
   auto alive = data_->alive;
   struct Done {
@@ -336,6 +328,25 @@ int TCustomForm::ShowModal() {
     }
   } done{this, alive};
   return ModalResponder::Scripted() ? showModalScripted() : showModalReal();
+}
+
+TCustomForm* gui::AskingForm(const TCustomForm* except) {
+  for (auto it = ModalForms().rbegin(); it != ModalForms().rend(); ++it)
+    if (*it != except && (*it)->Visible()) return *it;
+  if (Screen)
+    if (TCustomForm* active = Screen->ActiveForm(); active && active != except && active->Visible()) return active;
+  if (Application)
+    if (TCustomForm* main = Application->MainForm(); main && main != except && main->Visible()) return main;
+  return nullptr;
+}
+
+void gui::InFrontOfAskingWindow(QWidget* dialog) {
+  TCustomForm* asking = AskingForm(nullptr);
+  QWidget* parent = asking ? asking->Private()->widget.data() : nullptr;
+  if (!parent) return;
+  Qt::WindowFlags flags = dialog->windowFlags();
+  if (asking->StaysOnTop()) flags |= Qt::WindowStaysOnTopHint;
+  dialog->setParent(parent, flags);
 }
 
 TCustomForm* TCustomForm::PopupParent() const {

@@ -152,6 +152,12 @@ TControl* DragSource();
 
 // Forms live in their own top-level windows; the form's menu bar sits above the client.
 QWidget* FormClientWidget(TCustomForm* form);
+// The window that asks for a dialog: the innermost modal window that runs, else the
+// active one, else the main window (each only when visible and not `except`).
+TCustomForm* AskingForm(const TCustomForm* except);
+// Puts a toolkit dialog in front of the window that asks: its transient parent, and on
+// top when that window stays on top (the window system would put it behind otherwise).
+void InFrontOfAskingWindow(QWidget* dialog);
 // Runs the show/hide bookkeeping of a form whose window the toolkit showed or hid.
 void FormVisibilityChanged(TCustomForm* form, bool visible);
 
