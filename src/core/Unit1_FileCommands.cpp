@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -233,6 +234,8 @@ void TForm1::FillWorkFileList(bool WithCompanions) {
   FWorkFiles->Clear();
   std::set<std::string> listed;
   const bool memos = WithCompanions && !FormSettings->ChB_NoMemoHandling->Checked();
+  // Each folder's names are read once, however many of its pictures are selected.
+  std::map<std::string, TFolderNamesNoCase> folders;
   for (int i = 0; i < ListBox1->Count(); ++i) {
     if (!ListBox1->Selected(i)) continue;
     const std::string path = ListEntryPath(i);
@@ -241,7 +244,10 @@ void TForm1::FillWorkFileList(bool WithCompanions) {
     listed.insert(path);
     if (!memos || !IsJpegName(path)) continue;
     // The voice memo: the picture's name with ".WAV" in any letter case, beside it.
-    const std::string memo = FindNameNoCase(ExtractFileDir(path), FileNameWithoutExt(path) + ".WAV");
+    const std::string folder = ExtractFileDir(path);
+    auto names = folders.find(folder);
+    if (names == folders.end()) names = folders.emplace(folder, TFolderNamesNoCase(folder)).first;
+    const std::string memo = names->second.Find(FileNameWithoutExt(path) + ".WAV");
     if (!memo.empty() && FileExists(memo) && listed.insert(memo).second) FWorkFiles->Add(memo);
   }
 }
@@ -575,14 +581,17 @@ void TForm1::FillListWithShowFiles(TStringList& List) {
   }
 }
 
-void TForm1::CheckForRenamedFiles(bool DeleteMode) {
+void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unwritten) {
   const int pairs = FNamesBefore->Count();
   if (pairs == 0 || pairs != FNamesAfter->Count()) return;
-  HourGlassCursor();
-  Application->ProcessMessages();
+  const bool quiet = Unwritten != nullptr;
+  if (!quiet) {
+    HourGlassCursor();
+    Application->ProcessMessages();
+  }
   TStringList files;
   FillListWithShowFiles(files);
-  if (files.Count() > 0) {
+  if (files.Count() > 0 && !quiet) {
     ShowProgressForm->ShowText->SetCaption(_("Renaming files and or folder path in shows........."));
     ShowProgressForm->ProgressBar1->SetMax(files.Count());
     ShowProgressForm->ProgressBar1->SetPosition(0);
@@ -602,10 +611,12 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode) {
       unwritten.push_back(file);
       continue;
     }
-    ShowProgressForm->Showtext2->SetCaption(_("Processing ") + IntToStr(lines.Count()) + _(" files in ") +
-                                            ExtractFileName(file));
-    ShowProgressForm->ProgressBar1->SetPosition(i + 1);
-    Application->ProcessMessages();
+    if (!quiet) {
+      ShowProgressForm->Showtext2->SetCaption(_("Processing ") + IntToStr(lines.Count()) + _(" files in ") +
+                                              ExtractFileName(file));
+      ShowProgressForm->ProgressBar1->SetPosition(i + 1);
+      Application->ProcessMessages();
+    }
     bool changed = false;
     for (int j = 0; j < lines.Count(); ++j) {
       const auto found = renamed.find(PathFromListLine(lines.Strings(j)));
@@ -625,10 +636,19 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode) {
   }
   FNamesBefore->Clear();
   FNamesAfter->Clear();
-  RestoreCursor();
-  ShowProgressForm->Close();
+  if (quiet) {
+    for (const std::string& file : unwritten)
+      if (std::find(Unwritten->begin(), Unwritten->end(), file) == Unwritten->end()) Unwritten->push_back(file);
+  } else {
+    RestoreCursor();
+    ShowProgressForm->Close();
+  }
   if (DeleteMode) MakePaperclipText();
-  if (!unwritten.empty()) ShowMessage(_("These shows could not be brought up to date:") + NameLines(unwritten));
+  if (!unwritten.empty() && !quiet) ShowUnwrittenLists(unwritten);
+}
+
+void TForm1::ShowUnwrittenLists(const std::vector<std::string>& Files) {
+  ShowMessage(_("These shows could not be brought up to date:") + NameLines(Files));
 }
 
 // ===========================================================================

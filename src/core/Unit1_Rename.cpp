@@ -242,8 +242,8 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
   const bool fullPaths = PanelCustomLists->Visible();
   HourGlassCursor();
   int count = 0;
-  std::vector<std::string> failed;
-  auto lastPump = std::chrono::steady_clock::now();
+  std::vector<std::string> failed, unwritten;
+  auto lastPump = std::chrono::steady_clock::now(), lastListUpdate = lastPump;
   for (const std::string& file : files) {
     const std::string target = BatchRenameTarget(file, mode, findText, newText, caseSensitive, caseIndex);
     // A file that has the new name already keeps it (a change of case finds the file
@@ -279,18 +279,25 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
         failed.push_back(file);
       }
     }
-    // Esc is seen between files; the window stays alive meanwhile.
+    // Esc is seen between files; the window stays alive meanwhile. The paperclip and
+    // the shows follow the renamed files twice a second, so a batch cut off by a crash
+    // leaves them nearly whole.
     const auto now = std::chrono::steady_clock::now();
+    if (now - lastListUpdate >= std::chrono::milliseconds(500)) {
+      CheckForRenamedFiles(false, &unwritten);
+      lastListUpdate = now;
+    }
     if (now - lastPump > std::chrono::milliseconds(40)) {
       Application->ProcessMessages();
       lastPump = now;
     }
     if (StopRequested || Application->Terminated()) break;
   }
+  CheckForRenamedFiles(false, &unwritten);
   RestoreCursor();
   ShowIt(IntToStr(count) + _(" files renamed."));
   if (!failed.empty()) ShowMessage(Format(_("%d file(s) could not be renamed:"), {int(failed.size())}) + NameLines(failed));
-  CheckForRenamedFiles(false);
+  if (!unwritten.empty()) ShowUnwrittenLists(unwritten);
   FWorkFiles->Clear();
   FFileAction = 10;
   StopRequested = false;

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 
 #include "ListsFixture.h"
+#include "RealWindow.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
@@ -371,4 +373,112 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
   Form1->QzDirTree211EndDrag(Form1->QzDirTree211, nullptr, 0, 0);
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), clip);
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+// The real program killed (SIGKILL, as a crash or a power cut) twice in the middle of a
+// batch of 1,000 renames (slowed to a few milliseconds each), then started again to finish
+// it: after each kill every file is there once, under its old or new name, with its own
+// bytes, and the paperclip and the show name at most the last half second's files by
+// their old names - not every file renamed since the batch began.
+TEST(BatchRenameKillTest, AKilledBatchLosesNoFileAndLeavesTheListsNearlyWhole) {
+  KIVO2_REQUIRE_REAL_WINDOW();
+  constexpr int kFiles = 1000, kKillAfter = 480;
+  const std::string folder = testsupport::TempPath("photos") + "/";
+  const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
+  fs::create_directories(folder);
+  fs::create_directories(appDir + "Shows");
+  auto name = [](char letter, int i) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%c%04d.jpg", letter, i);
+    return std::string(text);
+  };
+  std::string clip, show;
+  for (int i = 0; i < kFiles; ++i) {
+    testsupport::WriteFile(folder + name('f', i), name('f', i));
+    clip += folder + name('f', i) + "\r\n";
+    if (i % 2 == 0) show += folder + name('f', i) + "\r\n";
+  }
+  testsupport::WriteFile(appDir + "paperclip.lst", clip);
+  testsupport::WriteFile(appDir + "Shows/trip.shw", show);
+  auto renamed = [&] {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) count += entry.path().filename().string()[0] == 'g';
+    return count;
+  };
+  // Every file once, under either name, with its bytes; each list line names file i by
+  // either name, in order. stale: each list's lines whose file is missing.
+  const std::string lists[] = {appDir + "paperclip.lst", appDir + "Shows/trip.shw"};
+  auto check = [&](int round, std::array<int, 2>& stale) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    int entries = 0;
+    stale = {0, 0};
+    for (const auto& entry : fs::directory_iterator(folder)) (void)entry, ++entries;
+    EXPECT_EQ(entries, kFiles);
+    for (int i = 0; i < kFiles; ++i) {
+      const bool old = fs::exists(folder + name('f', i)), now = fs::exists(folder + name('g', i));
+      ASSERT_NE(old, now) << name('f', i);
+      EXPECT_EQ(testsupport::ReadFile(folder + name(old ? 'f' : 'g', i)), name('f', i));
+    }
+    for (int k = 0; k < 2; ++k) {
+      const std::string text = testsupport::ReadFile(lists[k]);
+      size_t at = 0;
+      for (int i = 0; i < kFiles; i += k + 1) {
+        const size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << lists[k] << " lost lines";
+        const std::string line = text.substr(at, end - at);
+        at = end + 2;
+        ASSERT_TRUE(line == folder + name('f', i) || line == folder + name('g', i)) << line;
+        stale[size_t(k)] += !fs::exists(line);
+      }
+      EXPECT_EQ(at, text.size()) << lists[k];
+    }
+  };
+
+  testsupport::RealWindow x;
+  testsupport::RealWindow::Options options;
+  options.registryValues = {"\"LastPath\"=\"" + folder + "\""};
+  options.environment = {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_RENAME_DELAY_US=2000"};
+  // The lines that a kill left naming a renamed file's old name stay so (nothing knows of
+  // them), and each kill adds fewer than the files renamed since the batch began.
+  std::array<int, 2> staleBefore{0, 0};
+  for (int round = 1; round <= 3; ++round) {
+    const int before = renamed();
+    ASSERT_TRUE(x.Start(options)) << x.Error();
+    ASSERT_TRUE(x.Activate(x.MainWindow()));
+    // Edit > Select all; the list's menu (a right click), three up from its end: "Batch
+    // rename...". Each key waits for its menu to be shown.
+    auto menuAfter = [&](const std::function<void()>& open) {
+      const size_t shown = x.Windows().size();
+      open();
+      return testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() > shown; });
+    };
+    ASSERT_TRUE(menuAfter([&] { x.Key("alt+e"); })) << x.Describe();
+    x.Key("Return");
+    ASSERT_TRUE(menuAfter([&] { x.Click(35, 460, 3); })) << x.Describe();
+    for (const char* key : {"Up", "Up", "Up", "Return"}) x.Key(key);
+    const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
+    ASSERT_TRUE(dialog) << x.Describe();
+    const testsupport::XRect d = x.Geometry(dialog);
+    x.Click(d.x + 90, d.y + 70);
+    x.Type("f");
+    x.Click(d.x + 250, d.y + 70);
+    x.Type("g");
+    x.Click(d.x + 194, d.y + 178);
+    std::array<int, 2> stale{-1, -1};
+    if (round < 3) {
+      ASSERT_TRUE(testsupport::RealWindow::WaitUntil([&] { return renamed() >= before + kKillAfter; }, 60000))
+          << renamed() << " renamed\n" << x.Log();
+      x.Kill();
+      check(round, stale);
+      EXPECT_LT(stale[0] - staleBefore[0], 330) << "of " << renamed() - before << " renamed in this run";
+    } else {
+      ASSERT_TRUE(testsupport::RealWindow::WaitUntil([&] { return renamed() == kFiles; }, 60000)) << x.Log();
+      EXPECT_EQ(x.Close(), 0) << x.Log();
+      check(round, stale);
+      EXPECT_EQ(stale, staleBefore);
+    }
+    std::printf("round %d: %d renamed, %d paperclip lines left stale\n", round, renamed() - before,
+                stale[0] - staleBefore[0]);
+    staleBefore = stale;
+  }
 }

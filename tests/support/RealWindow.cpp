@@ -223,10 +223,10 @@ bool RealWindow::Start(const Options& options) {
   std::vector<std::string> argv{ProgramDir() + "/kivo2"};
   argv.insert(argv.end(), options.arguments.begin(), options.arguments.end());
   // The program as a user runs it: no test answers its dialogs.
-  program_ = Spawn(argv,
-                   Environment({"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "KIVO2_UNDER_TEST",
-                                "KIVO2_CLOSE_AFTER_MS", "QT_ACCESSIBILITY=0"}),
-                   logFile_);
+  std::vector<std::string> environment{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "KIVO2_UNDER_TEST",
+                                       "KIVO2_CLOSE_AFTER_MS", "QT_ACCESSIBILITY=0"};
+  environment.insert(environment.end(), options.environment.begin(), options.environment.end());
+  program_ = Spawn(argv, Environment(environment), logFile_);
   if (program_ <= 0) {
     error_ = "the program did not start";
     return false;
@@ -256,6 +256,15 @@ int RealWindow::Close(int timeoutMs) {
   program_ = -1;
   main_ = 0;
   return code;
+}
+
+void RealWindow::Kill() {
+  if (program_ <= 0) return;
+  kill(program_, SIGKILL);
+  int code = 0;
+  WaitExit(program_, 10000, code);
+  program_ = -1;
+  main_ = 0;
 }
 
 bool RealWindow::Running() {

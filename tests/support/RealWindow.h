@@ -29,16 +29,19 @@ struct XFrame {
 
 class RealWindow {
  public:
+  // Each member has an initializer, so a designated-initializer list may leave any out.
   struct Options {
     int screenWidth = 1600, screenHeight = 1000;
-    std::vector<std::string> arguments;
+    std::vector<std::string> arguments{};
     // "nl" starts in Dutch; empty: English.
-    std::string language;
+    std::string language{};
     // More values of the program's registry key, as lines of its file:
     // "\"WinStatusMain\"=dword:00000001".
-    std::vector<std::string> registryValues;
+    std::vector<std::string> registryValues{};
     // A second start keeps what the first run stored (language and values are ignored).
     bool keepSettings = false;
+    // More environment for the program only: "NAME=value".
+    std::vector<std::string> environment{};
   };
 
   // The tool that is missing for a real-window test, or empty when all are there.
@@ -57,6 +60,8 @@ class RealWindow {
   // code, or -1 when it had to be killed.
   int Close(int timeoutMs = 20000);
   bool Running();
+  // Ends the program at once with SIGKILL, as a crash or a power cut does, and reaps it.
+  void Kill();
   const std::string& Error() const { return error_; }
   // What the program wrote to stdout and stderr so far.
   std::string Log() const;

@@ -197,3 +197,20 @@ std::string FindNameNoCase(const std::string& folder, const std::string& name) {
   std::sort(hits.begin(), hits.end());
   return PathJoin(folder, hits.front());
 }
+
+TFolderNamesNoCase::TFolderNamesNoCase(const std::string& folder) : FFolder(folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  while (struct dirent* e = ::readdir(dir)) FByUpperName[AnsiUpperCase(e->d_name)].emplace_back(e->d_name);
+  ::closedir(dir);
+  for (auto& [upper, names] : FByUpperName) std::sort(names.begin(), names.end());
+}
+
+std::string TFolderNamesNoCase::Find(const std::string& name) const {
+  if (name.empty()) return std::string();
+  const auto found = FByUpperName.find(AnsiUpperCase(name));
+  if (found == FByUpperName.end()) return std::string();
+  const std::vector<std::string>& names = found->second;
+  const bool exact = std::binary_search(names.begin(), names.end(), name);
+  return PathJoin(FFolder, exact ? name : names.front());
+}

@@ -2,6 +2,8 @@
 // The path helper set: every path the program builds goes through these, so separators
 // are never doubled and stored Windows-style paths turn into Linux paths in one place.
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 // a + '/' + b without doubled separators ("" parts are skipped).
 std::string PathJoin(const std::string& a, const std::string& b);
@@ -34,3 +36,15 @@ std::string LinuxPathToWindows(const std::string& path, const std::string& root,
 // The entry of folder whose name equals name without case (exact match preferred), as a full
 // path; "" when none. For the program's own fixed file names (markers, catalogues, tools).
 std::string FindNameNoCase(const std::string& folder, const std::string& name);
+
+// The names of one folder, read once, found without case as FindNameNoCase finds them
+// (exact match preferred, else the first in byte order): for many look-ups in one folder.
+class TFolderNamesNoCase {
+ public:
+  explicit TFolderNamesNoCase(const std::string& folder);
+  std::string Find(const std::string& name) const;
+
+ private:
+  std::string FFolder;
+  std::unordered_map<std::string, std::vector<std::string>> FByUpperName;
+};
