@@ -12,6 +12,7 @@
 // the drives) with its own context menu and send-to commands.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -24,6 +25,7 @@
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
 
 class TFolderWatcher;
 class TQzFilelistView28;
@@ -88,6 +90,9 @@ void ShowPropertiesDialog(const std::string& path);
 int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint);
 // A drive of the explorer: a mount point, the home folder or the desktop folder.
 bool IsDrivePath(const std::string& path);
+// The explorer drive at drivePath is a removable disk or a disc, whose medium may be
+// missing; only such drives are tested for readiness (a network mount is never asked).
+bool MayLackMedium(const std::string& drivePath);
 // The folder of a node of an explorer tree (a drive node's caption is its folder) with a
 // trailing '/'; "" for the computer node.
 std::string ExplorerNodePath(const TTreeNode* node);
@@ -181,7 +186,9 @@ class TQzDirTree21 : public TCustomTreeView {
   bool CanEdit(TTreeNode* Node) override;
   void Edit(TTreeNode* Node, std::string& S) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
+  void Change(TTreeNode* Node) override;
   void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
   void DragDrop(TObject* Source, int X, int Y) override;
 
@@ -193,7 +200,18 @@ class TQzDirTree21 : public TCustomTreeView {
   void loadRoot();
   void loadDrives();
   void addSubFolders(TTreeNode* node);
-  void pathChangedByUser(bool restoreWhenNotReady);
+  // Takes the highlighted node as the folder shown: SelectedPath, OnDirChange and the
+  // file list follow it. A removable drive or disc without its medium is not taken: a
+  // click reopens the folder before, a key or type-ahead puts the highlight back on the
+  // folder shown.
+  void pathChangedByUser(bool byMouse);
+  // A highlight the user moved (type-ahead, a click beside a node) and left resting on
+  // another folder than the one shown is opened, as an arrow key does.
+  void settleHighlight();
+  // Opens path (or the computer node for "Drives") without reporting a change.
+  void openQuietly(const std::string& path);
+  // The drive is a removable disk or a disc: its medium may be missing.
+  bool mayLackMedium(const TTreeNode* driveNode) const;
   void informFileList(const std::string& path, bool refresh);
   void rebuildMenu();
   void updateWatches();
@@ -214,7 +232,9 @@ class TQzDirTree21 : public TCustomTreeView {
   std::string FClipboardPath;  // the folder of a pending cut or copy
   std::string FDragPath;       // the folder being dragged (kept apart from the clipboard's)
   std::string FDropPath;
-  std::set<std::string> FNetworkDrives;
+  std::map<std::string, TDriveKind> FDriveKinds;  // of each drive node, by its folder
+  int FOwnChanges = 0;         // > 0 while the tree moves its own selection
+  bool FHighlightSettled = false;  // the key being pressed already opened its folder
   TLanguage FLanguage = lnSysDefault;
   std::unique_ptr<TFolderWatcher> FWatcher;
   TTreeNode* FDragNode = nullptr;
@@ -222,7 +242,6 @@ class TQzDirTree21 : public TCustomTreeView {
   bool FDragDropEnabled = true;
   TQzFilelistView28* FFileList = nullptr;
   int FClipboardOperation = 0;  // 0 copy, 2 move
-  int FDragOperation = 2;
   std::shared_ptr<int> FAlive = std::make_shared<int>(0);  // for work queued after an event
   TForm* FContentsForm = nullptr;
   TListView* FContentsList = nullptr;

@@ -242,7 +242,7 @@ void TQzDirTreeCombo28::SetLanguage(TLanguage /*language*/) {
 }
 
 void TQzDirTreeCombo28::SetSelectedPath(const std::string& path) {
-  if (AnsiSameText(path, selectedPath_)) return;
+  if (path == selectedPath_) return;
   selectedPath_ = path;
   if (fileList_) fileList_->SetDirectory(path);
 }
@@ -308,7 +308,7 @@ void TQzDirTreeCombo28::TakeChoice(TObject* sender) {
   if (!node) return;
   tree_->previousPath_ = AddBackslash(tree_->selectedPath_);
   std::string path = node->Level() == 0 ? std::string("Drives") : tree_->NodePath(node);
-  if (node->Level() == 1 && !CheckDriveReady(path, true)) {
+  if (node->Level() == 1 && MayLackMedium(path) && !CheckDriveReady(path, true)) {
     tree_->selectedPath_ = tree_->previousPath_;
     return;
   }

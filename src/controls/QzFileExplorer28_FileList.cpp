@@ -106,7 +106,9 @@ std::string TQzFilelistView28::dateFormatString() const { return dateFormatStrin
 std::string TQzFilelistView28::timeFormatString() const { return timeFormatString_; }
 
 void TQzFilelistView28::SetDirectory(const std::string& dir) {
-  if (AnsiSameText(dir, directory_)) return;
+  // Folders compare byte for byte ("case" and "Case" are two); the drive list's name in
+  // any casing.
+  if (IsDrivesText(dir) ? IsDrivesText(directory_) : AddBackslash(dir) == directory_) return;
   if (IsDrivesText(dir)) {
     directory_ = dir;
     UpdateFileList();
@@ -400,8 +402,9 @@ void TQzFilelistView28::listDrives() {
       sub->Add("0 Mb");
       sub->Add("0 Mb");
     } else {
+      // Below 1000 KB the whole megabytes are 0, which the format alone would leave out.
       for (int64_t kb : {DiskSizeKB(drive.Path), DiskFreeKB(drive.Path)})
-        sub->Add(kb > 0 ? FormatFloat("###,###,### Mb", double(kb / 1000)) : std::string("0 Mb"));
+        sub->Add(kb >= 1000 ? FormatFloat("###,###,### Mb", double(kb / 1000)) : std::string("0 Mb"));
     }
     sub->Add("");
     sub->Add(AddBackslash(drive.Path));
@@ -551,7 +554,7 @@ void TQzFilelistView28::OpenItem() {
     OneLevelUp();
   } else if (kind == "file") {
     ShellExecuteFile("Open", path, "", 5, ExtractFileDir(path));
-  } else if (kind == "drv" && !CheckDriveReady(path, true)) {
+  } else if (kind == "drv" && MayLackMedium(path) && !CheckDriveReady(path, true)) {
     // A drive without its medium: nothing opens.
   } else {
     SetDirectory(AddBackslash(path));

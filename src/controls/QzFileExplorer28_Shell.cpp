@@ -65,6 +65,13 @@ bool IsDrivePath(const std::string& path) {
   return MountPointOf(p) == p;
 }
 
+bool MayLackMedium(const std::string& drivePath) {
+  const std::string p = ExcludeTrailingPathDelimiter(drivePath);
+  for (const TExplorerDrive& d : ExplorerDrives())
+    if (d.Path == p) return d.Kind == dkRemovable || d.Kind == dkCDRom;
+  return false;
+}
+
 bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target) {
   if (sources.empty()) return false;
   if (operation == foDelete) {

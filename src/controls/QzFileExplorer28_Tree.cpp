@@ -59,12 +59,13 @@ void TQzDirTree21::Notification(TComponent* component, TOperation operation) {
   if (component == FPopup) FPopup = nullptr;
 }
 
+// Paths compare byte for byte: on Linux "case" and "Case" are two folders.
 void TQzDirTree21::SetSelectedPath(const std::string& path) {
-  if (!AnsiSameText(path, FSelectedPath)) FSelectedPath = path;
+  if (path != FSelectedPath) FSelectedPath = path;
 }
 
 void TQzDirTree21::SetSelectedFile(const std::string& file) {
-  if (!AnsiSameText(file, FSelectedFile)) FSelectedFile = file;
+  if (file != FSelectedFile) FSelectedFile = file;
 }
 
 void TQzDirTree21::SetFileList(TQzFilelistView28* list) {
@@ -105,12 +106,14 @@ void TQzDirTree21::rebuildMenu() {
 }
 
 void TQzDirTree21::ReloadTree() {
+  ++FOwnChanges;
   Items()->BeginUpdate();
   FDragNode = FDropNode = nullptr;
   Items()->Clear();
   loadRoot();
   loadDrives();
   Items()->EndUpdate();
+  --FOwnChanges;
   updateWatches();
 }
 
@@ -124,13 +127,13 @@ void TQzDirTree21::loadDrives() {
   TTreeNode* computer = Items()->GetFirstNode();
   if (!computer) return;
   Items()->BeginUpdate();
-  FNetworkDrives.clear();
+  FDriveKinds.clear();
   for (const TExplorerDrive& drive : ExplorerDrives()) {
     TTreeNode* node = Items()->AddChild(computer, drive.Path);
     node->SetImageIndex(DriveIconIndex(drive.Kind));
     node->SetSelectedIndex(GetOpenIconIndex(drive.Path));
     node->SetHasChildren(true);
-    if (drive.Kind == dkRemote) FNetworkDrives.insert(drive.Path);
+    FDriveKinds[drive.Path] = drive.Kind;
   }
   computer->SetHasChildren(computer->Count() > 0);
   Items()->EndUpdate();
@@ -176,8 +179,9 @@ std::string ExplorerNodePath(const TTreeNode* node) {
 void AddFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe) {
   const std::string folder = ExplorerNodePath(node);
   if (folder.empty()) return;
+  // A folder's own icons, also below a drive (whose open icon is the drive's).
   const int folderIcon = SystemIconIndexOf("", true);
-  const int openIcon = GetOpenIconIndex(folder);
+  const int openIcon = SystemIconIndexOf("", true, true);
   for (const std::string& name : SubFolderNames(folder)) {
     TTreeNode* child = nodes->AddChild(node, name);
     child->SetImageIndex(folderIcon);
@@ -191,7 +195,8 @@ void TQzDirTree21::addSubFolders(TTreeNode* node) {
   TTreeNode* drive = node;
   while (drive && drive->Level() > 1) drive = drive->Parent();
   // Folders on network drives are not probed: they always show an expand button.
-  AddFolderChildren(Items(), node, !(drive && FNetworkDrives.count(drive->Text()) > 0));
+  const auto kind = drive ? FDriveKinds.find(drive->Text()) : FDriveKinds.end();
+  AddFolderChildren(Items(), node, !(kind != FDriveKinds.end() && kind->second == dkRemote));
 }
 
 std::string TQzDirTree21::GetNodePath(const TTreeNode* node) {
@@ -200,13 +205,9 @@ std::string TQzDirTree21::GetNodePath(const TTreeNode* node) {
 }
 
 TTreeNode* TQzDirTree21::findChild(TTreeNode* parent, const std::string& caption) const {
-  TTreeNode* withoutCase = nullptr;
-  for (int i = 0; i < parent->Count(); ++i) {
-    TTreeNode* child = parent->Item(i);
-    if (child->Text() == caption) return child;
-    if (!withoutCase && AnsiSameText(child->Text(), caption)) withoutCase = child;
-  }
-  return withoutCase;
+  for (int i = 0; i < parent->Count(); ++i)
+    if (parent->Item(i)->Text() == caption) return parent->Item(i);
+  return nullptr;
 }
 
 TTreeNode* TQzDirTree21::driveNodeOf(const std::string& folder) const {
@@ -226,6 +227,7 @@ void TQzDirTree21::OpenPath(const std::string& path) {
   const std::string target = AddBackslash(path);
   const std::string folder = ExcludeTrailingPathDelimiter(target);
 
+  ++FOwnChanges;
   Items()->BeginUpdate();
   TTreeNode* computer = Items()->GetFirstNode();
   if (!computer) {
@@ -261,6 +263,7 @@ void TQzDirTree21::OpenPath(const std::string& path) {
   }
   if (complete) current->MakeVisible();
   Items()->EndUpdate();
+  --FOwnChanges;
   updateWatches();
   if (!complete) return;
   SetSelectedPath(target);
@@ -268,8 +271,9 @@ void TQzDirTree21::OpenPath(const std::string& path) {
 }
 
 void TQzDirTree21::ChangePath(const std::string& path) {
-  if (path.empty() || AnsiSameText(path, FLastChangePath)) return;
+  if (path.empty() || path == FLastChangePath) return;
   const std::string target = AddBackslash(path);
+  if (target == FLastChangePath) return;
   if (!DirectoryExists(target)) return;
   FLastChangePath = target;
   OpenPath(target);
@@ -282,7 +286,28 @@ void TQzDirTree21::informFileList(const std::string& path, bool refresh) {
   if (refresh) FFileList->UpdateFileList();
 }
 
-void TQzDirTree21::pathChangedByUser(bool restoreWhenNotReady) {
+bool TQzDirTree21::mayLackMedium(const TTreeNode* driveNode) const {
+  if (!driveNode) return false;
+  const auto kind = FDriveKinds.find(driveNode->Text());
+  // Only these are tested: a slow network mount must not stall the tree.
+  return kind != FDriveKinds.end() && (kind->second == dkRemovable || kind->second == dkCDRom);
+}
+
+void TQzDirTree21::openQuietly(const std::string& path) {
+  TDirChangeEvent handler = std::move(OnDirChange);
+  OnDirChange = nullptr;
+  if (path == "Drives") {
+    ++FOwnChanges;
+    SetSelected(Items()->GetFirstNode());
+    --FOwnChanges;
+    FSelectedPath = path;
+  } else if (!path.empty()) {
+    OpenPath(path);
+  }
+  OnDirChange = std::move(handler);
+}
+
+void TQzDirTree21::pathChangedByUser(bool byMouse) {
   TTreeNode* node = Selected();
   if (!node) return;
   if (node->Level() == 0) {
@@ -290,13 +315,13 @@ void TQzDirTree21::pathChangedByUser(bool restoreWhenNotReady) {
     FSelectedPath = "Drives";
   } else {
     std::string path = GetNodePath(node);
-    TTreeNode* drive = node;
-    while (drive->Level() > 1) drive = drive->Parent();
     // A removable drive or disc that is gone: back to the folder before.
-    if (node->Level() == 1 && !CheckDriveReady(path, true)) {
-      if (restoreWhenNotReady) {
+    if (node->Level() == 1 && mayLackMedium(node) && !CheckDriveReady(path, true)) {
+      if (byMouse) {
         OpenPath(FPreviousPath);
         FSelectedPath = FPreviousPath;
+      } else {
+        openQuietly(FSelectedPath);
       }
       return;
     }
@@ -305,6 +330,26 @@ void TQzDirTree21::pathChangedByUser(bool restoreWhenNotReady) {
   if (OnDirChange) OnDirChange(this, FSelectedPath);
   informFileList(FSelectedPath, false);
   FPreviousPath = FSelectedPath;
+}
+
+void TQzDirTree21::Change(TTreeNode* Node) {
+  TCustomTreeView::Change(Node);
+  if (FOwnChanges > 0 || !SelectionChangedByUser()) return;
+  // Checked once the event that moved the highlight is over: a click on a node and the
+  // arrow keys take their folder themselves by then.
+  RunAfterCurrentEvent([this, alive = std::weak_ptr<int>(FAlive)] {
+    if (!alive.expired()) settleHighlight();
+  });
+}
+
+void TQzDirTree21::settleHighlight() {
+  TTreeNode* node = Selected();
+  if (!node || IsEditing() || Dragging()) return;
+  const std::string path = node->Level() == 0 ? std::string("Drives") : GetNodePath(node);
+  if (path == FSelectedPath) return;
+  FPreviousPath = FSelectedPath;
+  FHighlightSettled = true;
+  pathChangedByUser(false);
 }
 
 void TQzDirTree21::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -324,21 +369,27 @@ void TQzDirTree21::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
     // target must not become the paste's source.
     FDragNode = node;
     FDragPath = GetNodePath(node);
-    FDragOperation = Shift.Contains(ssCtrl) ? 0 : 2;
     if (DragMode() == dmManual && node->Level() >= 2) BeginDrag(false);
   }
+}
+
+void TQzDirTree21::KeyDown(uint16_t& Key, TShiftState Shift) {
+  FHighlightSettled = false;
+  TCustomTreeView::KeyDown(Key, Shift);
 }
 
 void TQzDirTree21::KeyUp(uint16_t& Key, TShiftState Shift) {
   if (Key == VK_UP || Key == VK_DOWN || Key == VK_LEFT || Key == VK_RIGHT) {
     TCustomTreeView::KeyUp(Key, Shift);
-    if (Selected()) pathChangedByUser(false);
+    // Unless the highlight's folder was opened as soon as the key moved it.
+    if (Selected() && !FHighlightSettled) pathChangedByUser(false);
   } else if (Key == VK_F5) {
     const std::string path = FSelectedPath;
     ReloadTree();
     OpenPath(path);
     informFileList(path, true);
   }
+  FHighlightSettled = false;
 }
 
 std::vector<std::string> TQzDirTree21::WatchedFolders() const { return FWatcher->Folders(); }
@@ -380,11 +431,6 @@ void TQzDirTree21::ShellChanged(const std::string& folder) {
   // The folder that was selected is opened again. It did not change, so OnDirChange
   // stays silent: a folder made somewhere else must not make the window reload its
   // files and lose the picture it shows.
-  if (!remembered.empty() && remembered != "Drives") {
-    TDirChangeEvent handler = std::move(OnDirChange);
-    OnDirChange = nullptr;
-    OpenPath(remembered);
-    OnDirChange = std::move(handler);
-  }
+  if (!remembered.empty() && remembered != "Drives") openQuietly(remembered);
   informFileList(remembered, true);
 }

@@ -215,8 +215,8 @@ void TQzDirTree21::CopyFolder() {
 
 bool TQzDirTree21::PasteFolder() {
   bool ok = false;
-  if (Selected() && Selected()->Level() >= 1 && !FSelectedPath.empty() && FSelectedPath != "Drives" &&
-      !FClipboardPath.empty()) {
+  // Never onto a drive, as the menu never offers it there.
+  if (IsFolderNode(Selected()) && !FSelectedPath.empty() && FSelectedPath != "Drives" && !FClipboardPath.empty()) {
     FDropPath = AddBackslash(FSelectedPath);
     ok = ShellFileOperation(FClipboardOperation == 2 ? foMove : foCopy, StripBackslash(FClipboardPath), FDropPath);
     if (ok) {
@@ -252,8 +252,9 @@ void TQzDirTree21::DragDrop(TObject* Source, int X, int Y) {
   if (FDragDropEnabled && Selected() &&
       (hit.Contains(htOnItem) || hit.Contains(htOnIcon) || hit.Contains(htOnLabel) || hit.Contains(htOnRight))) {
     if (!node || ReadOnly()) return;
-    auto* tree = dynamic_cast<TQzDirTree21*>(Source);
-    DropOnNode(Source, node, (tree ? tree->FDragOperation : FDragOperation) == 0);
+    // The keys held at this drop decide, whatever an earlier press in this tree or in the
+    // list held: Ctrl copies, none moves.
+    DropOnNode(Source, node, DropShiftState().Contains(ssCtrl));
   }
   TCustomTreeView::DragDrop(Source, X, Y);
 }
@@ -526,7 +527,7 @@ void TQzDirTree21PopUp::UpdateItemStates() {
       case 3:
       case 4:
       case 5: item->SetEnabled(folder); break;
-      case 6: item->SetEnabled(driveOrFolder && tree_->ClipboardPending()); break;
+      case 6: item->SetEnabled(folder && tree_->ClipboardPending()); break;
       default: break;
     }
   }

@@ -6,6 +6,7 @@
 
 #include "QzExplorerFixture.h"
 #include "controls/QzFileExplorer28.h"
+#include "platform/gui/GuiTesting.h"
 
 using namespace explorertest;
 using testsupport::ReadFile;
@@ -140,6 +141,71 @@ TEST_F(QzDirTreeTest, FoldersMadeRenamedAndRemovedByAnotherProgramShowWithinASec
   EXPECT_EQ(tree_->Selected()->Count(), 1);
 }
 
+// Keys, type-ahead and clicks beside a node through the toolkit's own input: once the
+// events are over, the highlighted node is the folder SelectedPath and OnDirChange name,
+// and "case" and "Case" stay two folders.
+TEST_F(QzDirTreeTest, TheHighlightedFolderIsTheFolderShownWhateverMovedIt) {
+  for (const char* sub : {"album/deep/deeper", "case", "Case", "zeta"}) fs::create_directories(root_ + "/" + sub);
+  auto agree = [this](const std::string& folder) {
+    Application->ProcessMessages();
+    TTreeNode* node = tree_->Selected();
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(tree_->GetNodePath(node), folder + "/");
+    EXPECT_EQ(tree_->SelectedPath(), folder + "/");
+    ASSERT_FALSE(changes_.empty());
+    EXPECT_EQ(changes_.back(), folder + "/");
+  };
+  tree_->OpenPath(root_ + "/case");
+  agree(root_ + "/case");
+  size_t reported = changes_.size();
+  GuiTesting::PressKey(tree_, VK_DOWN);
+  agree(root_ + "/Case");
+  EXPECT_EQ(changes_.size(), reported + 1) << "one report per arrow key";
+  reported = changes_.size();
+  tree_->OpenPath(root_ + "/case");
+  agree(root_ + "/case");
+  tree_->OpenPath(root_ + "/Case");
+  agree(root_ + "/Case");
+  EXPECT_EQ(changes_.size(), reported + 2) << "one report per opened path";
+
+  // Type-ahead moves the highlight; the folder it rests on opens.
+  tree_->OpenPath(root_ + "/album");
+  GuiTesting::TypeText(tree_, "z");
+  agree(root_ + "/zeta");
+  GuiTesting::PressKey(tree_, VK_UP);
+  agree(root_ + "/Case");
+
+  // A click on the indentation left of a node's expand button.
+  tree_->OpenPath(root_ + "/album/deep/deeper");
+  TTreeNode* deep = FindNode(root_ + "/album/deep");
+  ASSERT_NE(deep, nullptr);
+  const TRect label = deep->DisplayRect(true);
+  const int x = label.Left - tree_->Indent() - 24 - 4;
+  ASSERT_TRUE(tree_->GetHitTestInfoAt(x, label.Top + 2).Contains(htOnIndent));
+  GuiTesting::Click(tree_, x, label.Top + 2);
+  agree(root_ + "/album/deep");
+
+  // A deep name scrolls sideways instead of being cut off.
+  const std::string longName(120, 'w');
+  fs::create_directories(root_ + "/album/deep/deeper/" + longName);
+  tree_->OpenPath(root_ + "/album/deep/deeper/" + longName);
+  agree(root_ + "/album/deep/deeper/" + longName);
+  const TRect longLabel = tree_->Selected()->DisplayRect(true);
+  EXPECT_GT(longLabel.Right, tree_->ClientWidth());
+  EXPECT_TRUE(tree_->GetHitTestInfoAt(tree_->ClientWidth() - 3, (longLabel.Top + longLabel.Bottom) / 2).Contains(htOnLabel));
+
+  // A first-level folder shows the folder icons of deeper ones, not its drive's.
+  TTreeNode* computer = tree_->Items()->GetFirstNode();
+  for (int i = 0; i < computer->Count(); ++i) {
+    TTreeNode* drive = computer->Item(i);
+    drive->Expand(false);
+    for (int k = 0; k < drive->Count(); ++k) {
+      EXPECT_EQ(drive->Item(k)->SelectedIndex(), tree_->Selected()->SelectedIndex()) << drive->Item(k)->Text();
+      EXPECT_EQ(drive->Item(k)->ImageIndex(), tree_->Selected()->ImageIndex()) << drive->Item(k)->Text();
+    }
+  }
+}
+
 TEST_F(QzDirTreeTest, PasteAfterClickingTheTargetActsOnTheCutSourceAndNeverLosesAFile) {
   const std::string a = root_ + "/A", b = root_ + "/B";
   const std::string bytes = MakeFile(a + "/photo.jpg", 5000);
@@ -219,7 +285,12 @@ TEST_F(QzDirTreeTest, APasteThatRunsOutOfSpaceLeavesTheSourceWhole) {
   EXPECT_EQ(FindNames(root_ + "/B", ""), std::vector<std::string>{});
 }
 
-TEST_F(QzDirTreeTest, DrivesAreNeverCutDeletedOrRenamed) {
+TEST_F(QzDirTreeTest, DrivesAreNeverCutDeletedRenamedOrPastedInto) {
+  fs::create_directories(root_ + "/copied");
+  tree_->OpenPath(root_ + "/copied");
+  tree_->CopyFolder();
+  ASSERT_TRUE(tree_->ClipboardPending());
+  const std::string homeBefore = testsupport::Run({"find", GetEnvironmentVariable("HOME"), "-maxdepth", "1"}).out;
   tree_->OpenPath(GetEnvironmentVariable("HOME"));
   TTreeNode* drive = tree_->Selected();
   ASSERT_TRUE(drive && drive->Level() == 1) << "the home folder is a drive";
@@ -228,6 +299,9 @@ TEST_F(QzDirTreeTest, DrivesAreNeverCutDeletedOrRenamed) {
     EXPECT_FALSE(MenuItem(name)->Enabled()) << name;
   for (const char* name : {"AddNode", "GetTreeSize", "ShowFolderContents", "ItemProperty"})
     EXPECT_TRUE(MenuItem(name)->Enabled()) << name;
+  // A copy waits, yet Paste stays off on a drive and pastes nothing there.
+  EXPECT_FALSE(tree_->PasteFolder());
+  EXPECT_EQ(testsupport::Run({"find", GetEnvironmentVariable("HOME"), "-maxdepth", "1"}).out, homeBefore);
   tree_->CutFolder();
   EXPECT_FALSE(tree_->ClipboardPending());
   EXPECT_FALSE(tree_->DeleteFolder(drive));

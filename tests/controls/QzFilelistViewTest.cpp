@@ -8,6 +8,7 @@
 #include "QzExplorerFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/Clipbrd.h"
+#include "platform/gui/GuiTesting.h"
 
 using namespace explorertest;
 using testsupport::ReadFile;
@@ -416,14 +417,35 @@ TEST_F(QzFilelistTest, FollowsTheTreeAndTheTreeFollowsIt) {
   EXPECT_EQ(tree->SelectedPath(), root_ + "/album/");
   ASSERT_NE(list_->Selected(), nullptr);
   EXPECT_EQ(list_->Selected()->Caption(), "2004");
-  // A file of the list dropped on a folder of the tree is moved there.
-  MakeFile(root_ + "/album/photo.jpg", 100);
-  list_->UpdateFileList();
-  Select({"photo.jpg", "2004"});
+  // Files of the list dragged with the mouse onto a folder of the tree: the keys held at
+  // the drop decide, not an earlier Ctrl-click in the tree. Plain moves, Ctrl copies.
+  tree->SetBounds(0, 0, 240, 400);
+  list_->SetBounds(250, 0, 380, 400);
+  const std::string plain = MakeFile(root_ + "/album/photo.jpg", 700, 'p');
+  const std::string held = MakeFile(root_ + "/album/second.jpg", 900, 's');
   tree->OpenPath(root_ + "/album/2004");
-  tree->DropOnNode(list_, tree->Selected(), false);
-  EXPECT_TRUE(Exists(root_ + "/album/2004/photo.jpg"));
-  EXPECT_FALSE(Exists(root_ + "/album/photo.jpg"));
+  TRect target = tree->Selected()->DisplayRect(true);
+  GuiTesting::Click(tree, target.Left + 4, target.Top + 4, mbLeft, {ssCtrl});
+  for (auto [name, shift] : {std::pair<const char*, TShiftState>{"photo.jpg", {}}, {"second.jpg", {ssCtrl}}}) {
+    SCOPED_TRACE(name);
+    tree->OpenPath(root_ + "/album");
+    list_->SetDirectory(root_ + "/album");
+    target = tree->Selected()->Item(0)->DisplayRect(true);
+    const int tx = target.Left + 4, ty = (target.Top + target.Bottom) / 2;
+    int y = 0;
+    while (y < list_->ClientHeight() && !(list_->GetItemAt(40, y) && list_->GetItemAt(40, y)->Caption() == name)) ++y;
+    ASSERT_LT(y, list_->ClientHeight());
+    GuiTesting::MouseDown(list_, mbLeft, 40, y);
+    GuiTesting::MouseMove(tree, tx, ty - 2, {ssLeft});
+    GuiTesting::MouseMove(tree, tx, ty, TShiftState{ssLeft} + shift);
+    GuiTesting::MouseUp(tree, mbLeft, tx, ty, shift);
+    Application->ProcessMessages();
+  }
+  EXPECT_EQ(FindNames(root_ + "/album/2004", "f"), (std::vector<std::string>{"photo.jpg", "second.jpg"}));
+  EXPECT_EQ(FindNames(root_ + "/album", "f"), std::vector<std::string>{"second.jpg"});
+  EXPECT_EQ(ReadFile(root_ + "/album/2004/photo.jpg"), plain);
+  EXPECT_TRUE(SameBytes(root_ + "/album/second.jpg", root_ + "/album/2004/second.jpg"));
+  EXPECT_EQ(ReadFile(root_ + "/album/second.jpg"), held);
   delete tree;
   EXPECT_EQ(list_->DirTree(), nullptr);
 }

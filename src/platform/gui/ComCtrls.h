@@ -223,6 +223,9 @@ class TCustomTreeView : public TWinControl {
   bool AutoExpand() const;
   void SetAutoExpand(bool v);
   bool IsEditing() const;
+  // While Change runs: true when the user moved the selection (keys, type-ahead, a
+  // click), false when the program did (SetSelected, a removed node).
+  bool SelectionChangedByUser() const;
   // The node at a client position (nullptr when none).
   TTreeNode* GetNodeAt(int X, int Y) const;
   THitTests GetHitTestInfoAt(int X, int Y) const;

@@ -3,7 +3,10 @@
 // collapsing, selecting and label editing ask the Can... steps first (OnExpanding,
 // OnChanging, OnEditing) and report afterwards (OnExpanded, OnChange, OnEdited).
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -30,6 +33,9 @@ struct TTreeViewPrivate {
   TTreeNode* selected = nullptr;
   TTreeNode* dropTarget = nullptr;
   int quiet = 0;  // selection and expansion events are not reported while > 0
+  int programmatic = 0;  // > 0 while the program itself sets the current node
+  int userInput = 0;     // > 0 while the toolkit handles a key or mouse event of the user
+  bool userChange = false;  // the change being reported came from the user
   bool clearing = false;
   bool destroying = false;  // the tree goes: nodes are freed without events
 };
@@ -66,6 +72,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   explicit TreeWidget(TControl* tree) : HostScrollArea<QTreeWidget>(tree), owner_(tree) {
     setColumnCount(1);
     header()->hide();
+    header()->setStretchLastSection(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setUniformRowHeights(true);
     setItemDelegate(new TreeDelegate(tree, this));
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
@@ -108,7 +116,37 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     d->selected = node;
     updateIcon(old);
     updateIcon(node);
+    const bool wasUser = d->userChange;
+    d->userChange = d->userInput > 0 && d->programmatic == 0;
     gui::SafeCall(tree(), [&] { tree()->Change(node); });
+    d->userChange = wasUser;
+  }
+
+  // Keys (arrows, type-ahead) and the mouse move the current node as the user's doing;
+  // the toolkit's own moves (a first focus, a removed row) are not.
+  void keyPressEvent(QKeyEvent* e) override { asUser([&] { QTreeWidget::keyPressEvent(e); }); }
+  void mousePressEvent(QMouseEvent* e) override { asUser([&] { QTreeWidget::mousePressEvent(e); }); }
+  void mouseMoveEvent(QMouseEvent* e) override { asUser([&] { QTreeWidget::mouseMoveEvent(e); }); }
+  void mouseReleaseEvent(QMouseEvent* e) override { asUser([&] { QTreeWidget::mouseReleaseEvent(e); }); }
+  template <class F>
+  void asUser(const F& handle) {
+    QPointer<TreeWidget> guard(this);
+    TTreeViewPrivate* d = tree()->TreePrivate();
+    ++d->userInput;
+    handle();
+    if (guard) --d->userInput;
+  }
+
+  // The one column is as wide as the widest open row (at least the view's width), so a
+  // deep or long folder name scrolls sideways instead of being cut off.
+  void updateGeometries() override {
+    if (!fitting_ && columnCount() == 1) {
+      fitting_ = true;
+      const int wanted = std::max(viewport()->width(), sizeHintForColumn(0));
+      if (header()->sectionSize(0) != wanted) header()->resizeSection(0, wanted);
+      fitting_ = false;
+    }
+    QTreeWidget::updateGeometries();
   }
 
  public:
@@ -124,6 +162,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   }
 
  private:
+  bool fitting_ = false;
   void expanded(QTreeWidgetItem* item, bool on) {
     TTreeNode* node = NodeOf(item);
     TTreeViewPrivate* d = tree()->TreePrivate();
@@ -285,7 +324,9 @@ void TTreeNode::DeleteChildren() {
 bool TTreeNode::EditText() {
   TreeWidget* w = TreeOf(TreeView());
   if (!w || !d_->item) return false;
+  ++TreeView()->TreePrivate()->programmatic;
   w->setCurrentItem(d_->item);
+  --TreeView()->TreePrivate()->programmatic;
   w->editItem(d_->item, 0);
   return TreeView()->IsEditing();
 }
@@ -535,7 +576,10 @@ void TTreeNodes::Delete(TTreeNode* node) {
     if (TreeWidget* w = TreeOf(owner_)) {
       TTreeNode* now = NodeOf(w->currentItem());
       d->selected = now;
+      const bool wasUser = d->userChange;
+      d->userChange = false;
       if (now) gui::SafeCall(owner_, [&] { owner_->Change(now); });
+      d->userChange = wasUser;
     }
 }
 
@@ -638,8 +682,11 @@ void TCustomTreeView::SetSelected(TTreeNode* node) {
     tree_->selected = nullptr;
     return;
   }
+  ++tree_->programmatic;
   if (node->Private()->item) w->setCurrentItem(node->Private()->item);
+  --tree_->programmatic;
 }
+bool TCustomTreeView::SelectionChangedByUser() const { return tree_->userChange; }
 TTreeNode* TCustomTreeView::TopItem() const {
   TreeWidget* w = TreeOf(this);
   return w ? NodeOf(w->itemAt(0, 0)) : nullptr;

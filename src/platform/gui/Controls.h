@@ -373,3 +373,7 @@ TShortCut TextToShortCut(const std::string& text);
 TCustomForm* GetParentForm(const TControl* control);
 // Finds the control at a screen position (the deepest one), or nullptr.
 TControl* FindDragTarget(const TPoint& screenPos, bool allowDisabled);
+// The keys (ssCtrl, ssShift, ssAlt) held when the last drag between controls was dropped,
+// read from the mouse event that dropped it; a target's DragDrop asks it to tell a copy
+// from a move by the keys of this drop.
+TShiftState DropShiftState();

@@ -70,8 +70,13 @@ struct DragState {
   bool accepted = false;
   bool overrideCursor = false;
   QPoint last;  // the mouse's last screen position during the drag
+  TShiftState shift;  // the keys and buttons of the drag's last mouse event
 };
 DragState g_drag;
+// The keys held when the drag being dropped ended (for the target's DragDrop), and at
+// the last mouse press.
+TShiftState g_dropShift;
+TShiftState g_pressShift;
 // The mouse's screen position in the last mouse event the layer saw.
 QPoint g_lastMouse;
 
@@ -415,6 +420,7 @@ bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNati
       if (!ButtonOf(me->button(), button)) return false;
       QPoint p = ClientPos(c, receiver, me->position().toPoint());
       TShiftState shift = ShiftFromQt(me->modifiers(), me->buttons());
+      g_pressShift = shift;  // a drag begun by this press starts with its keys
       QPointer<QWidget> guard(receiver);
       if (event->type() == QEvent::MouseButtonDblClick) {
         d->pressedInside = false;
@@ -438,6 +444,7 @@ bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNati
       if (DragSource() == c) {
         if (button == mbLeft) {
           d->pressedInside = false;
+          g_drag.shift = ShiftFromQt(me->modifiers(), me->buttons());
           if (global != g_drag.last) DragMoveTo(global);
           DragEnd(true);
           return true;
@@ -463,6 +470,7 @@ bool DispatchEvent(TControl* c, QWidget* receiver, QEvent* event, bool afterNati
       auto* me = static_cast<QMouseEvent*>(event);
       QPoint global = receiver->mapToGlobal(me->position().toPoint());
       if (DragSource() == c) {
+        g_drag.shift = ShiftFromQt(me->modifiers(), me->buttons());
         DragMoveTo(global);
         return true;
       }
@@ -536,6 +544,7 @@ void DragStart(TControl* source, bool immediate, int threshold, const QPoint& gl
   g_drag.start = globalPos;
   g_drag.last = globalPos;
   g_drag.active = false;
+  g_drag.shift = g_pressShift;
   TDragObject* obj = nullptr;
   SafeCall(source, [&] { source->DoStartDrag(obj); });
   if (g_drag.source != source) return;  // the handler ended it
@@ -565,6 +574,7 @@ void DragEnd(bool drop) {
       SafeCall(state.target, [&] { state.target->DragOver(sourceObj, p.x(), p.y(), dsDragLeave, dummy); });
     }
   }
+  g_dropShift = state.shift;
   if (target) SafeCall(target, [&] { target->DragDrop(sourceObj, p.x(), p.y()); });
   SafeCall(state.source, [&] { state.source->DoEndDrag(target, target ? p.x() : 0, target ? p.y() : 0); });
 }
@@ -635,6 +645,8 @@ QString QtText(const std::string& s) { return QString::fromUtf8(s.data(), int(s.
 std::string StdText(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace gui
+
+TShiftState DropShiftState() { return g_dropShift; }
 
 TControl* FindDragTarget(const TPoint& screenPos, bool allowDisabled) {
   QWidget* w = QApplication::widgetAt(QPoint(screenPos.X, screenPos.Y));

@@ -85,11 +85,12 @@ TDriveKind DriveKindOf(const TMountEntry& entry, const std::string& sysfsRoot = 
 // /run/media and /mnt.
 bool IsDriveMountPoint(const std::string& mountPoint);
 // The drives in the order of the mount table (a mount point mounted twice: the last one).
-std::vector<TDriveInfo> MountedDrives();
+// Without sizes no volume is asked for its space (a slow network mount stalls that ask).
+std::vector<TDriveInfo> MountedDrives(bool withSizes = true);
 // The drive (mount point) that holds path; "" when path does not exist.
 std::string DriveOfPath(const std::string& path);
 // The facts of the volume that holds path; false when path does not exist.
-bool DriveInfoOfPath(const std::string& path, TDriveInfo& info);
+bool DriveInfoOfPath(const std::string& path, TDriveInfo& info, bool withSizes = true);
 
 // ===========================================================================
 // Moving and copying

@@ -55,8 +55,9 @@ TImageList* SystemSmallImages();
 // desktop's icon theme (by name only, the file is not read), a folder icon for folders,
 // the drive icons for drive roots. open: the open-folder variant for folders.
 int SystemIconIndex(const std::string& path, bool open = false);
-// The same for a name that is known to be a file or a folder (no look at the disk).
-int SystemIconIndexOf(const std::string& name, bool isFolder);
+// The same for a name that is known to be a file or a folder (no look at the disk); open:
+// the open-folder icon.
+int SystemIconIndexOf(const std::string& name, bool isFolder, bool open = false);
 // The icon of a drive kind.
 int DriveIconIndex(TDriveKind kind);
 // The index of a named icon of the desktop's icon theme ("edit-copy", "folder-new" ...):

@@ -124,7 +124,7 @@ bool IsDriveMountPoint(const std::string& mountPoint) {
   return mountPoint == MountPointOf(shell_internal::HomeDir());
 }
 
-std::vector<TDriveInfo> MountedDrives() {
+std::vector<TDriveInfo> MountedDrives(bool withSizes) {
   std::vector<TDriveInfo> drives;
   for (const TMountEntry& e : ReadMountTable()) {
     if (!IsDriveMountPoint(e.MountPoint)) continue;
@@ -137,8 +137,10 @@ std::vector<TDriveInfo> MountedDrives() {
     d.Device = e.Device;
     d.FsType = e.FsType;
     d.Kind = DriveKindOf(e);
-    d.FreeBytes = DiskFree(e.MountPoint);
-    d.TotalBytes = DiskSize(e.MountPoint);
+    if (withSizes) {
+      d.FreeBytes = DiskFree(e.MountPoint);
+      d.TotalBytes = DiskSize(e.MountPoint);
+    }
     drives.push_back(std::move(d));
   }
   return drives;
@@ -146,7 +148,7 @@ std::vector<TDriveInfo> MountedDrives() {
 
 std::string DriveOfPath(const std::string& path) { return MountPointOf(path); }
 
-bool DriveInfoOfPath(const std::string& path, TDriveInfo& info) {
+bool DriveInfoOfPath(const std::string& path, TDriveInfo& info, bool withSizes) {
   std::string mountPoint = DriveOfPath(path);
   if (mountPoint.empty()) return false;
   info = TDriveInfo();
@@ -157,7 +159,9 @@ bool DriveInfoOfPath(const std::string& path, TDriveInfo& info) {
     info.FsType = e.FsType;
     info.Kind = DriveKindOf(e);
   }
-  info.FreeBytes = DiskFree(path);
-  info.TotalBytes = DiskSize(path);
+  if (withSizes) {
+    info.FreeBytes = DiskFree(path);
+    info.TotalBytes = DiskSize(path);
+  }
   return true;
 }

@@ -52,7 +52,7 @@ std::vector<std::string> NetworkMounts() {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) mounts.push_back(PathJoin(gvfs, name));
   }
-  for (const TDriveInfo& d : MountedDrives())
+  for (const TDriveInfo& d : MountedDrives(false))
     if (d.Kind == dkRemote) mounts.push_back(d.MountPoint);
   return mounts;
 }
@@ -65,10 +65,12 @@ std::vector<TExplorerDrive> ExplorerDrives() {
       if (d.Path == path) return;
     drives.push_back({path, kind, label});
   };
-  const std::vector<TDriveInfo> mounted = MountedDrives();
+  // The mount table only: no volume is asked for its space, so a network mount that
+  // does not answer cannot stall the folder tree.
+  const std::vector<TDriveInfo> mounted = MountedDrives(false);
   auto kindOf = [&](const std::string& path) {
     TDriveInfo info;
-    return DriveInfoOfPath(path, info) ? info.Kind : dkFixed;
+    return DriveInfoOfPath(path, info, false) ? info.Kind : dkFixed;
   };
   add("/", kindOf("/"), "/");
   std::string home = ExcludeTrailingPathDelimiter(shell_internal::HomeDir());

@@ -131,8 +131,8 @@ TImageList* SystemSmallImages() {
   return c.list;
 }
 
-int SystemIconIndexOf(const std::string& name, bool isFolder) {
-  if (isFolder) return FolderFacts(false).icon;
+int SystemIconIndexOf(const std::string& name, bool isFolder, bool open) {
+  if (isFolder) return FolderFacts(open).icon;
   return FactsOfExtension(name).icon;
 }
 
