@@ -15,6 +15,8 @@ packages=(
   gifsicle giflib-tools sane-utils xvfb xauth xclip desktop-file-utils libglib2.0-bin unzip poppler-utils libvips-tools
   # the real program under a window manager, driven and read back as a user and the desktop see it
   openbox xdotool wmctrl x11-utils
+  # colour profiles (Adobe RGB, a CMYK one of three segments) that the copy tests embed
+  libgs-common
   # giflib's headers, for the GIF benchmark's comparison with its decoder
   libgif-dev
 )

@@ -21,6 +21,20 @@ class TimgData;
 struct TSegment;
 class TImageInfo;
 class TIPTCdata;
+class TFilePages;
+
+// What the 1-based positions of a reader address: a buffer in memory, or the
+// bytes of a TIFF file read where they lie in it (TFilePages).
+struct TByteSource {
+  std::string_view Buffer;
+  TFilePages* Pages = nullptr;
+
+  int64_t Size() const;
+  // The byte at p; 0 outside the data.
+  uint32_t Byte(int64_t p) const;
+  // Up to count bytes from p: fewer where the data ends, none outside it.
+  std::string Read(int64_t p, int64_t count) const;
+};
 
 
 // ---------------------------------------------------------------------------
@@ -33,8 +47,9 @@ class tEndInd {
   // True when multi-byte values are big-endian ("MM").
   bool MotorolaOrder = false;
 
-  void SetDataBuffer(std::string_view buffer) { DataBuffer = buffer; }
-  std::string_view GetDataBuffer() const { return DataBuffer; }
+  void SetDataBuffer(std::string_view buffer) { Source = TByteSource{buffer, nullptr}; }
+  void SetSource(const TByteSource& source) { Source = source; }
+  const TByteSource& GetSource() const { return Source; }
 
   // The byte at p; 0 outside the buffer.
   uint32_t ByteAt(int64_t p) const;
@@ -61,11 +76,11 @@ class tEndInd {
                           bool translateCodes = true) const;
 
  protected:
-  // A view of the bytes the reads address (owned by a segment record).
-  std::string_view DataBuffer;
+  // The bytes the reads address (owned by a segment record or the record's file pages).
+  TByteSource Source;
 };
 
-// Element size of a TIFF value type (1 to 12); 0 for any other type.
+// Element size of a TIFF value type (1 to 12, and 13: IFD); 0 for any other type.
 int TypeElementSize(int type);
 
 // The text of ValueText in a value-code list ("1:Normal,3:Rotated 180°"); empty
@@ -231,6 +246,10 @@ class TImageInfo : public tEndInd {
   // Walks one directory at Start (a file offset O lies at position O + Base).
   void WalkDirectory(int64_t start, int64_t base, int kind, int64_t size);
 
+  // The picture's size: its frame header's, else the Exif pixel dimensions (Width
+  // and Height, which a resized or cropped copy may still carry from its original).
+  void PictureSize(int32_t& width, int32_t& height) const;
+
   // Writes a new picture size into the Exif data at the fields that gave Height
   // and Width; nothing when the size is unknown or unchanged.
   void AdjustSize(int32_t NewHeight, int32_t NewWidth);
@@ -242,7 +261,7 @@ class TImageInfo : public tEndInd {
 
  private:
   void walk(int64_t start, int64_t base, int kind, int64_t size, int depth);
-  std::string_view raw(int64_t pos, int64_t count) const;
+  std::string raw(int64_t pos, int64_t count) const { return Source.Read(pos, count); }
   void errorText(const std::string& text);
 
   // Which of DateTimeOriginal, DateTimeDigitized and DateTime (0, 1, 2) gives the
@@ -279,7 +298,6 @@ extern const char* const kStatusValueLimit;      // "Exif values too large; the 
 class TimgData : public tEndInd {
  public:
   static constexpr int kMaxSegments = 20;
-  static constexpr int kTiffWindow = 256000;
 
   explicit TimgData(int32_t readMode = 255);
   ~TimgData();
@@ -303,6 +321,15 @@ class TimgData : public tEndInd {
   std::unique_ptr<TIPTCdata> IptcData;
   // What this read may still walk and keep; renewed by every read.
   TReadBudget Budget;
+  // The bytes of the TIFF file read last, as its walk asked for them.
+  std::unique_ptr<TFilePages> TiffPages;
+  // The picture's size as its frame header gives it (a JPEG's start of frame, a
+  // TIFF's first directory); 0 when the read did not find it.
+  int32_t PictureWidth = 0, PictureHeight = 0;
+  // What a copy carries besides the metadata, as the source holds it: the colour
+  // profile (APP2 "ICC_PROFILE" chunks) and the XMP packet (APP1, with its
+  // extension), in file order. Gathered only by the reads of the write-back.
+  std::vector<TSegment> CarriedSegments;
 
   // Reads the file's metadata; True when it was recognised and metadata was found.
   bool ReadFileMetadata(const std::string& fileName);
@@ -317,14 +344,20 @@ class TimgData : public tEndInd {
   bool ScanJpegSegments(TStream& stream);
 
   // Writes Jpeg to FileName with the metadata segments of SourceFile (FileName
-  // itself when empty) in front of the encoder's stream; with AdjustSize the Exif
-  // picture size becomes Jpeg's. A source without metadata gives a plain save. The
-  // file is written whole under a temporary name and then renamed over FileName;
-  // failures raise and leave an existing FileName as it was.
+  // itself when empty) in front of the encoder's stream, and with its colour
+  // profile and XMP; with AdjustSize the Exif picture size becomes Jpeg's. A source
+  // without metadata keeps the encoder's header, followed by its colour profile and
+  // XMP when it has them. The file is written whole under a temporary name and
+  // then renamed over FileName; failures raise and leave an existing FileName as
+  // it was.
   void WriteMetadataJpeg(TJPEGImage& Jpeg, const std::string& FileName, bool AdjustSize,
                          const std::string& SourceFile);
+  // Writes Jpeg to FileName with only the colour profile of SourceFile: a copy made
+  // without the source's metadata still shows its colours as the source does.
+  void WriteColourProfileJpeg(TJPEGImage& Jpeg, const std::string& FileName, const std::string& SourceFile);
   // Start of image, the Exif segment (else the JFIF segment, else a fixed JFIF
-  // APP0), the IPTC and the comment segment; returns the bytes written.
+  // APP0), the carried segments, the IPTC and the comment segment; returns the
+  // bytes written.
   int64_t WriteHeaderSegments(TStream& Stream);
 
   static std::string IntText(int32_t value);
@@ -335,9 +368,17 @@ class TimgData : public tEndInd {
   bool readJpeg(const std::string& fileName);
   bool readTiff(const std::string& fileName);
   void processExifHeader(TSegment& segment);
+  // Takes a frame header's picture size, or keeps a segment a copy carries.
+  void takeFrameOrCarried(const TSegment& segment);
+  // Reads a copy's source, gathering the segments a copy carries.
+  void readForCopy(const std::string& source);
+  // Jpeg as the encoder writes it, with the carried segments after its APP0.
+  void writeCarried(TJPEGImage& Jpeg, const std::string& FileName);
   // After a TIFF read: the directories become a well-formed Exif APP1 segment, or
   // the Exif is dropped when they do not fit in one.
   void tiffExifToApp1();
 
   uint32_t TiffFirstIfd = 0;  // the first directory's offset in the TIFF read last
+  bool collectCarried_ = false;  // this read gathers CarriedSegments
+  int64_t carriedBytes_ = 0;
 };

@@ -70,7 +70,9 @@ std::string TImageInfo::ExifSummary() const {
   // Texts from the file are shown through the one conversion of raw metadata bytes.
   s += crlf + _("Photo Date:") + " " + TextFromBytes(DateTime);
   s += crlf + _("Make (Model):") + " " + TextFromBytes(CameraMake) + " (" + TextFromBytes(CameraModel) + ")";
-  s += crlf + _("Dimensions:") + " " + IntToStr(Width) + " x " + IntToStr(Height);
+  int32_t width, height;
+  PictureSize(width, height);
+  s += crlf + _("Dimensions:") + " " + IntToStr(width) + " x " + IntToStr(height);
   if (ReadMode == 2 || ReadMode == 255) {
     auto line = [&s, &crlf](const std::string& label, const std::string& value) {
       if (!value.empty()) s += crlf + label + " " + TextFromBytes(value);

@@ -4,8 +4,50 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+
+class TFileStream;
+class TReadBudget;
+
+// The bytes of a file from a given offset on, read where they lie. A TIFF file's
+// directories and values may stand anywhere in it (most programs write them after
+// the pixels), so its walk asks for the bytes it needs instead of reading one
+// window of the file: a page is read when first needed and kept for the read, and
+// every page read is paid from the read's budget. Position 1 is the file's offset
+// Origin. The file is open only while pages are read; Close lets it go.
+class TFilePages {
+ public:
+  static constexpr int64_t kPageSize = 4096;
+  // The longest run one Read gives: a tag may hold a picture's layers or previews,
+  // of which the texts shown need only the start.
+  static constexpr int64_t kLongestRead = 256000;
+
+  TFilePages(const std::string& fileName, int64_t origin, TReadBudget& budget);
+  ~TFilePages();
+  TFilePages(const TFilePages&) = delete;
+  TFilePages& operator=(const TFilePages&) = delete;
+
+  int64_t Size() const { return size_; }
+  uint32_t Byte(int64_t p);
+  std::string Read(int64_t p, int64_t count);
+  void Close();
+
+ private:
+  // The page of that number; nullptr when it cannot be read or the budget is spent.
+  const std::string* page(int64_t index);
+  bool readAt(int64_t offset, char* out, int64_t count);
+
+  std::string fileName_;
+  int64_t origin_ = 0, size_ = 0;
+  TReadBudget& budget_;
+  std::unique_ptr<TFileStream> stream_;
+  std::unordered_map<int64_t, std::string> pages_;
+  int64_t lastIndex_ = -1;
+  const std::string* last_ = nullptr;
+};
 
 // Tag callbacks: the value text in, the shown text out.
 std::string ComponentsConfigurationText(const std::string& valueText);

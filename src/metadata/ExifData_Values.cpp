@@ -1,5 +1,6 @@
 // Value texts of the tags: the bounded byte reads, the numeric value of an entry,
 // the formatted text with code lists and format strings, and the tag callbacks.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -41,17 +42,31 @@ std::array<double, 3> ThreeFractions(const std::string& valueText) {
 }  // namespace
 
 int TypeElementSize(int type) {
-  static const int kSizes[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-  return type >= 1 && type <= 12 ? kSizes[type] : 0;
+  // Type 13 (IFD) is a LONG that points at a directory: libtiff writes the Exif
+  // and GPS pointers so when it rewrites a directory.
+  static const int kSizes[14] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+  return type >= 1 && type <= 13 ? kSizes[type] : 0;
 }
 
 // ---------------------------------------------------------------------------
 // Bounded reads
 // ---------------------------------------------------------------------------
 
-uint32_t tEndInd::ByteAt(int64_t p) const {
-  return p >= 1 && p <= int64_t(DataBuffer.size()) ? static_cast<unsigned char>(DataBuffer[size_t(p - 1)]) : 0;
+int64_t TByteSource::Size() const { return Pages ? Pages->Size() : int64_t(Buffer.size()); }
+
+uint32_t TByteSource::Byte(int64_t p) const {
+  if (Pages) return Pages->Byte(p);
+  return p >= 1 && p <= int64_t(Buffer.size()) ? static_cast<unsigned char>(Buffer[size_t(p - 1)]) : 0;
 }
+
+std::string TByteSource::Read(int64_t p, int64_t count) const {
+  if (Pages) return Pages->Read(p, count);
+  const int64_t size = int64_t(Buffer.size());
+  if (count <= 0 || p < 1 || p > size) return std::string();
+  return std::string(Buffer.substr(size_t(p - 1), size_t(std::min(count, size - p + 1))));
+}
+
+uint32_t tEndInd::ByteAt(int64_t p) const { return Source.Byte(p); }
 
 uint32_t tEndInd::Get16(int64_t p) const {
   const uint32_t a = ByteAt(p), b = ByteAt(p + 1);
@@ -86,7 +101,7 @@ double tEndInd::NumericValue(std::string_view raw, int type) const {
   if (size == 0 || raw.size() < size) return 0;
   const std::string_view first = raw.substr(0, size);
   switch (type) {
-    case 1: case 3: case 4:
+    case 1: case 3: case 4: case 13:
       return double(IntegerOfBytes(first));
     case 6: return double(static_cast<int8_t>(IntegerOfBytes(first)));
     case 8: return double(static_cast<int16_t>(IntegerOfBytes(first)));
@@ -127,7 +142,7 @@ std::string tEndInd::FormatValue(std::string_view raw, int type, const std::stri
     std::string_view element = raw.substr(i * size_t(size), size_t(size));
     std::string piece;
     switch (type) {
-      case 1: case 3: case 4: case 6: case 8: case 9: {
+      case 1: case 3: case 4: case 6: case 8: case 9: case 13: {
         std::string number = std::to_string(static_cast<int32_t>(IntegerOfBytes(element)));
         piece = code.empty() ? number : translateCodes ? CodeText(code, number) : CodeTextAsIs(code, number);
         break;

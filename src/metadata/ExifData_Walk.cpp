@@ -29,13 +29,6 @@ TImageInfo::TImageInfo(TimgData* parent, int32_t readMode) : Parent(parent), Rea
   GpsTagTable();
 }
 
-std::string_view TImageInfo::raw(int64_t pos, int64_t count) const {
-  const int64_t size = int64_t(DataBuffer.size());
-  if (count <= 0 || pos < 1 || pos > size) return std::string_view();
-  if (count > size - pos + 1) count = size - pos + 1;  // fewer when the data ends first
-  return DataBuffer.substr(size_t(pos - 1), size_t(count));
-}
-
 void TImageInfo::errorText(const std::string& text) {
   if (Parent) Parent->ErrStr = text;
 }
@@ -78,7 +71,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
   Visited.emplace(base, start);
   const int64_t count = Get16(start);
   // The entries must fit in the data given and in the buffer after Start.
-  if (2 + 12 * count > base + size || start < 1 || start - 1 + 2 + 12 * count > int64_t(DataBuffer.size())) {
+  if (2 + 12 * count > base + size || start < 1 || start - 1 + 2 + 12 * count > Source.Size()) {
     errorText(kStatusBadDirectory);
     return;
   }
@@ -95,7 +88,8 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
     const int64_t byteCount = int64_t(TypeElementSize(type)) * int64_t(values);
     if (byteCount == 0) continue;
     const int64_t valuePos = byteCount <= 4 ? p + 8 : int64_t(Get32(p + 8)) + base;
-    const std::string_view rawBytes = raw(valuePos, byteCount);
+    // Fewer bytes when the data ends first.
+    std::string rawBytes = raw(valuePos, byteCount);
     // Every value copied out of the data (as raw bytes, a comment, a text) is paid for.
     if (!budget.TakeValueBytes(int64_t(rawBytes.size()))) return BudgetSpent();
     std::string valueText;
@@ -157,6 +151,10 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
         (width ? WidthPos : HeightPos) = ClampPos(p + 8);
         (width ? WidthType : HeightType) = type;
         (width ? Width : Height) = RoundToRange<int32_t>(NumericValue(rawBytes, type));
+        // A TIFF's first directory describes its picture (its sub-directories hold
+        // previews and raw data).
+        if (ReadingTiff && depth == 0 && Parent && (tag == 0x0100 || tag == 0x0101))
+          (width ? Parent->PictureWidth : Parent->PictureHeight) = width ? Width : Height;
         break;
       }
       case 0x8769:
@@ -169,7 +167,7 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
         break;
       }
       case 0x927C:
-        MakerNote = std::string(rawBytes);
+        MakerNote = rawBytes;
         MakerNotePos = ClampPos(valuePos);
         MakerNoteDecoded = TMakerNoteInfo(ReadingTiff, *this).DecodeMakerNote();
         break;
@@ -180,8 +178,8 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
     if (BuildsList(ReadMode) && known) {
       TTagEntry record = def;
       record.Data = std::move(valueText);
-      record.Raw = std::string(rawBytes);
       record.Size = int32_t(rawBytes.size());
+      record.Raw = std::move(rawBytes);
       record.Position = ClampPos(valuePos);
       record.Type = type;
       AddTag(std::move(record));
@@ -269,6 +267,16 @@ bool TImageInfo::NextTagWithKey(int32_t key, TTagEntry& record) {
   }
   IterPos = TagCount();
   return false;
+}
+
+void TImageInfo::PictureSize(int32_t& width, int32_t& height) const {
+  if (Parent && Parent->PictureWidth > 0 && Parent->PictureHeight > 0) {
+    width = Parent->PictureWidth;
+    height = Parent->PictureHeight;
+  } else {
+    width = Width;
+    height = Height;
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // the picture size in the Exif data; and the Exif APP1 made from a TIFF source's
 // directories.
 #include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <vector>
 
@@ -68,8 +69,8 @@ using TIfd = std::vector<TIfdEntry>;
 
 class TTiffToExif {
  public:
-  TTiffToExif(std::string_view window, bool motorola, uint32_t firstIfd) : firstIfd_(firstIfd) {
-    reader_.SetDataBuffer(window);
+  TTiffToExif(const TByteSource& tiff, bool motorola, uint32_t firstIfd) : firstIfd_(firstIfd) {
+    reader_.SetSource(tiff);
     reader_.MotorolaOrder = motorola;
   }
 
@@ -77,6 +78,7 @@ class TTiffToExif {
   // directories do not fit in one segment.
   std::string Build() {
     readIfd(firstIfd_, 0);
+    if (tooLarge_) return std::string();
     addRequiredTags();
     for (bool withMakerNote : {true, false}) {
       if (!withMakerNote) dropMakerNote();
@@ -87,17 +89,17 @@ class TTiffToExif {
   }
 
  private:
-  // Position of a file offset in the window (file offset 8 is position 1).
+  // Position of a file offset in the TIFF's bytes (file offset 8 is position 1).
   static int64_t Position(uint32_t offset) { return int64_t(offset) - 7; }
 
   void readIfd(uint32_t offset, int which) {
     if (which > 3 || ifds_.count(which)) return;
     TIfd& ifd = ifds_[which];
     const int64_t start = Position(offset);
-    const std::string_view data = reader_.GetDataBuffer();
+    const TByteSource& data = reader_.GetSource();
     const int64_t count = reader_.Get16(start);
-    if (start < 1 || start - 1 + 2 + 12 * count > int64_t(data.size())) return;
-    for (int64_t i = 0; i < count; ++i) {
+    if (start < 1 || start - 1 + 2 + 12 * count > data.Size()) return;
+    for (int64_t i = 0; i < count && !tooLarge_; ++i) {
       const int64_t p = start + 2 + 12 * i;
       TIfdEntry e;
       e.Tag = uint16_t(reader_.Get16(p));
@@ -118,8 +120,14 @@ class TTiffToExif {
       }
       if (which == 0 && !KeptInFirstDirectory(e.Tag)) continue;
       const int64_t valuePos = size <= 4 ? p + 8 : Position(uint32_t(reader_.Get32(p + 8)));
-      if (valuePos < 1 || valuePos - 1 + size > int64_t(data.size())) continue;  // not in the data
-      e.Value = std::string(data.substr(size_t(valuePos - 1), size_t(size)));
+      if (valuePos < 1 || valuePos - 1 + size > data.Size()) continue;  // not in the data
+      // Values far beyond what one segment holds are not gathered at all.
+      valueBytes_ += size;
+      if (valueBytes_ > kMaxGathered) {
+        tooLarge_ = true;
+        return;
+      }
+      e.Value = data.Read(valuePos, size);
       if (e.Tag == kMakerNote && which == 1 && !SelfContainedMakerNote(e.Value)) continue;
       ifd.push_back(std::move(e));
     }
@@ -236,6 +244,9 @@ class TTiffToExif {
 
   tEndInd reader_;
   uint32_t firstIfd_;
+  static constexpr int64_t kMaxGathered = 4 * kMaxSegmentLength;
+  int64_t valueBytes_ = 0;  // bytes of the values gathered so far
+  bool tooLarge_ = false;
   std::map<int, TIfd> ifds_;  // 0 the first directory, 1 Exif, 2 GPS, 3 interoperability
 };
 
@@ -296,6 +307,9 @@ int64_t TimgData::WriteHeaderSegments(TStream& Stream) {
     Stream.WriteBuffer(kFixedJfif, sizeof(kFixedJfif));
     written += int64_t(sizeof(kFixedJfif));
   }
+  // What makes the copy look as the source does, and its XMP, as they stand.
+  for (const TSegment& segment : CarriedSegments)
+    if (WellFormed(&segment)) WriteSegment(Stream, segment, written);
   if (WellFormed(IptcSegment)) WriteSegment(Stream, *IptcSegment, written);
   if (WellFormed(CommentSegment)) WriteSegment(Stream, *CommentSegment, written);
   return written;
@@ -305,7 +319,7 @@ void TimgData::tiffExifToApp1() {
   if (!ExifSegment || ExifSegment->Marker == 0xE1) return;
   // The TIFF window holds the file from offset 8 on; its directories become the
   // Exif data of an APP1 segment, or the Exif goes when they do not fit in one.
-  std::string payload = TTiffToExif(ExifSegment->Data, MotorolaOrder, TiffFirstIfd).Build();
+  std::string payload = TTiffToExif(Source, MotorolaOrder, TiffFirstIfd).Build();
   ImageInfo.reset();
   if (payload.empty()) {
     ExifSegment = nullptr;
@@ -317,20 +331,48 @@ void TimgData::tiffExifToApp1() {
   segment.Size = int32_t(length);
   segment.Marker = 0xE1;
   Budget.Reset();
-  DataBuffer = segment.Data;
+  SetDataBuffer(segment.Data);
   ImageInfo = std::make_unique<TImageInfo>(this, ReadMode);
   const std::string status = ErrStr;
   processExifHeader(segment);
   ErrStr = status;
 }
 
+void TimgData::readForCopy(const std::string& source) {
+  collectCarried_ = true;
+  FileHasMetadata(source);
+  collectCarried_ = false;
+}
+
+namespace {
+
+// Where the encoder's stream goes on after its start of image and the leading
+// segments of the given markers, in this order and each at most once.
+int64_t EncoderBodyStart(TMemoryStream& encoded, std::initializer_list<uint8_t> markers) {
+  const uint8_t* bytes = encoded.Memory();
+  const int64_t size = encoded.Size();
+  int64_t p = 2;
+  for (uint8_t marker : markers) {
+    if (p + 4 > size || bytes[p] != 0xFF || bytes[p + 1] != marker) continue;
+    const int64_t length = (int64_t(bytes[p + 2]) << 8) | bytes[p + 3];
+    if (length < 2 || p + 2 + length > size) break;
+    p += 2 + length;
+  }
+  return std::min(p, size);
+}
+
+std::string_view Bytes(TMemoryStream& stream, int64_t from, int64_t to) {
+  return std::string_view(reinterpret_cast<const char*>(stream.Memory()) + from, size_t(to - from));
+}
+
+}  // namespace
+
 void TimgData::WriteMetadataJpeg(TJPEGImage& Jpeg, const std::string& FileName, bool AdjustSize,
                                  const std::string& SourceFile) {
-  const std::string source = SourceFile.empty() ? FileName : SourceFile;
-  FileHasMetadata(source);
+  readForCopy(SourceFile.empty() ? FileName : SourceFile);
   tiffExifToApp1();
   if (!HasMetadata()) {
-    Jpeg.SaveToFile(FileName);
+    writeCarried(Jpeg, FileName);
     return;
   }
   if (AdjustSize && ImageInfo) ImageInfo->AdjustSize(Jpeg.Height(), Jpeg.Width());
@@ -339,21 +381,32 @@ void TimgData::WriteMetadataJpeg(TJPEGImage& Jpeg, const std::string& FileName, 
   WriteHeaderSegments(header);
   TMemoryStream encoded;
   Jpeg.SaveToStream(encoded);
+  // The encoder's own leading segments are left out: an APP0, an APP1, an APP13
+  // and a comment. The file is saved as a picture is: under a temporary name, then
+  // renamed over FileName, so a failed write leaves an existing file as it was.
+  const int64_t body = EncoderBodyStart(encoded, {0xE0, 0xE1, 0xED, 0xFE});
+  WriteFileReplacing(FileName, {Bytes(header, 0, header.Size()), Bytes(encoded, body, encoded.Size())});
+}
 
-  // The encoder's own leading segments are left out: after its start of image, an
-  // APP0, an APP1, an APP13 and a comment, in this order and each at most once.
-  const uint8_t* bytes = encoded.Memory();
-  const int64_t size = encoded.Size();
-  int64_t p = 2;
-  for (uint8_t marker : {0xE0, 0xE1, 0xED, 0xFE}) {
-    if (p + 4 > size || bytes[p] != 0xFF || bytes[p + 1] != marker) continue;
-    const int64_t length = (int64_t(bytes[p + 2]) << 8) | bytes[p + 3];
-    if (length < 2 || p + 2 + length > size) break;
-    p += 2 + length;
+void TimgData::WriteColourProfileJpeg(TJPEGImage& Jpeg, const std::string& FileName, const std::string& SourceFile) {
+  readForCopy(SourceFile);
+  std::erase_if(CarriedSegments, [](const TSegment& segment) { return segment.Marker != 0xE2; });
+  writeCarried(Jpeg, FileName);
+}
+
+void TimgData::writeCarried(TJPEGImage& Jpeg, const std::string& FileName) {
+  TMemoryStream carried;
+  int64_t written = 0;
+  for (const TSegment& segment : CarriedSegments)
+    if (WellFormed(&segment)) WriteSegment(carried, segment, written);
+  if (written == 0) {
+    Jpeg.SaveToFile(FileName);
+    return;
   }
-  // The file is saved as a picture is: under a temporary name, then renamed over
-  // FileName, so a failed write leaves an existing file as it was.
-  const char* tail = reinterpret_cast<const char*>(bytes);
-  WriteFileReplacing(FileName, {std::string_view(reinterpret_cast<const char*>(header.Memory()), size_t(header.Size())),
-                                std::string_view(tail + p, size_t(size > p ? size - p : 0))});
+  // The encoder's own header stays; the carried segments follow its APP0.
+  TMemoryStream encoded;
+  Jpeg.SaveToStream(encoded);
+  const int64_t body = EncoderBodyStart(encoded, {0xE0});
+  WriteFileReplacing(FileName, {Bytes(encoded, 0, body), Bytes(carried, 0, carried.Size()),
+                                Bytes(encoded, body, encoded.Size())});
 }

@@ -17,32 +17,23 @@ bool BuildsList(int32_t readMode) { return readMode == 4 || readMode == 255; }
 class TBufferSwitch {
  public:
   TBufferSwitch(TImageInfo& info, std::string_view buffer, bool motorola)
-      : info_(info), saved_(info.GetDataBuffer()), savedOrder_(info.MotorolaOrder) {
+      : info_(info), saved_(info.GetSource()), savedOrder_(info.MotorolaOrder) {
     info.SetDataBuffer(buffer);
     info.MotorolaOrder = motorola;
   }
   ~TBufferSwitch() {
-    info_.SetDataBuffer(saved_);
+    info_.SetSource(saved_);
     info_.MotorolaOrder = savedOrder_;
   }
   TBufferSwitch(const TBufferSwitch&) = delete;
   TBufferSwitch& operator=(const TBufferSwitch&) = delete;
-  std::string_view Saved() const { return saved_; }
+  const TByteSource& Saved() const { return saved_; }
 
  private:
   TImageInfo& info_;
-  std::string_view saved_;
+  TByteSource saved_;
   bool savedOrder_;
 };
-
-// The bytes [pos, pos + count) of a buffer (1-based), or the part of them that it holds.
-std::string_view Slice(std::string_view buffer, int64_t pos, int64_t count) {
-  const int64_t size = int64_t(buffer.size());
-  const int64_t from = pos < 1 ? 1 : pos;
-  const int64_t to = pos + count - 1 > size ? size : pos + count - 1;
-  if (count <= 0 || from > to) return std::string_view();
-  return buffer.substr(size_t(from - 1), size_t(to - from + 1));
-}
 
 // Whether the bytes at offset `at` of a buffer are `text`.
 bool BytesAt(const std::string& buffer, size_t at, std::string_view text) {
@@ -201,7 +192,7 @@ bool TMakerNoteInfo::WalkMakerNote(TImageInfo& info, const std::string& makerNot
   TReadBudget& budget = info.Budget();
   if (budget.Spent()) return false;
   TBufferSwitch buffer(info, makerNote, info.MotorolaOrder);
-  const std::string_view exifData = buffer.Saved();
+  const TByteSource& exifData = buffer.Saved();
   const int64_t size = int64_t(makerNote.size());
   const int64_t base = dirStart + 2 - origin;
   // The entries must lie inside the maker note: a maker note of another layout
@@ -228,11 +219,11 @@ bool TMakerNoteInfo::WalkMakerNote(TImageInfo& info, const std::string& makerNot
     const int64_t valuePos = byteCount <= 4 ? p + 8 : int64_t(info.Get32(p + 8)) + base;
     // A value the maker note does not hold whole is read where it continues: in the
     // Exif data around the maker note.
-    std::string_view raw;
+    std::string raw;
     if (valuePos >= 1 && valuePos + byteCount - 1 <= size)
-      raw = Slice(makerNote, valuePos, byteCount);
+      raw = makerNote.substr(size_t(valuePos - 1), size_t(byteCount));
     else
-      raw = Slice(exifData, valuePos + MakerNotePos - 1, byteCount);
+      raw = exifData.Read(valuePos + MakerNotePos - 1, byteCount);
     if (!budget.TakeValueBytes(int64_t(raw.size()))) {
       info.BudgetSpent();
       return true;
@@ -271,8 +262,8 @@ bool TMakerNoteInfo::WalkMakerNote(TImageInfo& info, const std::string& makerNot
       record.Desc = name;
       record.Code = row->Code ? row->Code : "";
       record.Type = type;
-      record.Raw = std::string(raw);
       record.Size = int32_t(raw.size());
+      record.Raw = std::move(raw);
       record.Data = OwnLines ? valueText : shown;
       info.AddTag(record);
     }

@@ -170,7 +170,9 @@ void TSortForm::addRow(const std::string& path) {
     auto tag = [&info](const char* name) { return info.GetTagValue(name); };
     auto orZero = [](const std::string& v) { return v.empty() ? _("0") : v; };
     std::vector<std::string> values;
-    values.push_back(IntToStr(info.Width) + " x " + IntToStr(info.Height));
+    int32_t width, height;
+    info.PictureSize(width, height);
+    values.push_back(IntToStr(width) + " x " + IntToStr(height));
     const std::string make = TextFromBytes(info.CameraMake), model = TextFromBytes(info.CameraModel);
     values.push_back(make.empty() ? _("n/a") : make);
     values.push_back(model.empty() ? _("n/a") : model);

@@ -90,19 +90,16 @@ bool TFormSaveImage::SaveWithExif(const std::string& OutputPath, bool Replace, s
   }
   bool ok = true;
   try {
-    if (FWriteExif && SaveImageMetadata->FileHasMetadata(FFileName) && SaveImageMetadata->ReadFileMetadata(FFileName)) {
-      close(fd);
-      fd = -1;
-      if (!FJpegOut) FJpegOut = new TJPEGImage;
-      FJpegOut->Assign(jpeg);
-      // The source's segments go in front of the new picture, with the Exif size adjusted.
+    close(fd);
+    fd = -1;
+    if (!FJpegOut) FJpegOut = new TJPEGImage;
+    FJpegOut->Assign(jpeg);
+    // The source's segments go in front of the new picture, with the Exif size
+    // adjusted; a copy without them keeps the source's colour profile.
+    if (FWriteExif)
       SaveImageMetadata->WriteMetadataJpeg(*FJpegOut, temp, true, FFileName);
-    } else {
-      TMemoryStream stream;
-      jpeg->SaveToStream(stream);
-      ok = fileio::WriteAll(fd, stream.Memory(), size_t(stream.Size()));
-      if (!ok) Error = SysErrorMessage(errno);
-    }
+    else
+      SaveImageMetadata->WriteColourProfileJpeg(*FJpegOut, temp, FFileName);
   } catch (const std::exception& e) {
     Error = e.what();
     ok = false;

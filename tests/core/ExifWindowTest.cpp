@@ -118,6 +118,8 @@ TEST_F(ExifWindowTest, OpensFromTheMainWindowWithThePicturesData) {
   EXPECT_TRUE(HasLine(report, "Photo Date: " + Tool(Path("camera.jpg"), "-DateTimeOriginal")));
   EXPECT_TRUE(HasLine(report, "Make (Model): " + Tool(Path("camera.jpg"), "-Make") + " (" +
                                   Tool(Path("camera.jpg"), "-Model") + ")"));
+  EXPECT_TRUE(HasLine(report, "Dimensions: " + Tool(Path("camera.jpg"), "-ImageWidth") + " x " +
+                                  Tool(Path("camera.jpg"), "-ImageHeight")));
   EXPECT_TRUE(HasLine(report, "FNumber: F" + Tool(Path("camera.jpg"), "-FNumber")));
   EXPECT_TRUE(HasLine(report, "ISO: " + Tool(Path("camera.jpg"), "-ISO")));
   // The widest aperture as the f-number its APEX value stands for.

@@ -108,7 +108,11 @@ TEST(ExifReaderOracle, TagsWrittenByExifToolInBothByteOrders) {
 TEST(ExifReaderOracle, SummaryThumbnailAndIptcSegment) {
   KIVO2_REQUIRE_TOOL("exiftool");
   KIVO2_REQUIRE_TOOL("convert");
-  const std::string file = mdtest::MakeTaggedJpeg("summary.jpg", kCameraTags);
+  // The Exif pixel dimensions are not the picture's: a resized copy keeps its original's.
+  std::vector<std::string> tags = kCameraTags;
+  tags.insert(tags.end(), {"-ExifImageWidth=2272", "-ExifImageHeight=1704"});
+  const std::string file = mdtest::MakeTaggedJpeg("summary.jpg", tags);
+  const Values tool = mdtest::ExifToolValues(file);
   TimgData data(255);
   ASSERT_TRUE(data.ReadFileMetadata(file));
   EXPECT_FALSE(data.HasThumbnail());
@@ -116,9 +120,11 @@ TEST(ExifReaderOracle, SummaryThumbnailAndIptcSegment) {
   EXPECT_EQ(data.ImageInfo->ExifSummary(),
             "File Name: summary.jpg\r\nFile Size: " + IntToStr(FileSizeByName(file) / 1024) +
                 "k\r\nFile Date: " + DateTimeToStr(data.FileDate) +
-                "\r\nPhoto Date: 2004:05:06 07:08:09\r\nMake (Model): Canon (PowerShot A70)\r\nDimensions: 0 x 0"
+                "\r\nPhoto Date: 2004:05:06 07:08:09\r\nMake (Model): Canon (PowerShot A70)\r\nDimensions: " +
+                Text(tool, "File:ImageWidth") + " x " + Text(tool, "File:ImageHeight") +
                 "\r\nExposure Time: 1/250 sec\r\nFocal Length:  5.80 mm\r\nFocal Length (35mm): 38.00 mm"
                 "\r\nFNumber: F2.8\r\nISO: 400\r\nFlash: Yes");
+  EXPECT_EQ(data.ImageInfo->Width, std::lround(Number(tool, "ExifIFD:ExifImageWidth")));
   // The modification time as the system's stat gives it, in local time.
   struct stat st {};
   ASSERT_EQ(stat(file.c_str(), &st), 0);
@@ -134,8 +140,7 @@ TEST(ExifReaderOracle, SummaryThumbnailAndIptcSegment) {
   ASSERT_EQ(testsupport::Run({"/usr/bin/convert", "-size", "160x120", "plasma:", "-quality", "90", thumb}).exitCode, 0);
   const std::string rich = mdtest::MakeTaggedJpeg("rich.jpg", {"-Make=Canon", "-ThumbnailImage<=" + thumb,
                                                                "-IPTC:Keywords=harbour", "-IPTC:City=Delft"});
-  const Values tool = mdtest::ExifToolValues(rich);
-  ASSERT_FALSE(Text(tool, "IFD1:ThumbnailLength").empty());
+  ASSERT_FALSE(Text(mdtest::ExifToolValues(rich), "IFD1:ThumbnailLength").empty());
   ASSERT_TRUE(data.ReadFileMetadata(rich));
   EXPECT_TRUE(data.HasThumbnail());
   ASSERT_NE(data.IptcSegment, nullptr);

@@ -15,6 +15,8 @@ namespace {
 
 using mdtest::Segment;
 using mdtest::WriteTemp;
+const auto Text = mdtest::ToolText;
+const auto Number = mdtest::ToolNumber;
 
 const std::set<std::string> kStatusTexts = {"",
                                             "<none>",
@@ -127,6 +129,17 @@ TEST(JpegSegmentScan, WhichSegmentsCount) {
   EXPECT_EQ(data.ErrStr, "<none>");
   EXPECT_FALSE(data.HasExif());
   EXPECT_TRUE(data.HasMetadata());
+
+  // The frame header gives the picture's size, also when it lies past the segments kept.
+  std::vector<Segment> many = {exif};
+  for (int i = 0; i < 24; ++i) many.push_back(app2);
+  many.insert(many.end(), tables.begin(), tables.end());
+  const std::string late = WriteTemp("late-frame.jpg", mdtest::JoinJpeg(many, rest));
+  const mdtest::ToolValues tool = mdtest::ExifToolValues(late);
+  ASSERT_TRUE(data.ReadFileMetadata(late));
+  EXPECT_EQ(data.SegmentCount, TimgData::kMaxSegments);
+  EXPECT_EQ(IntToStr(data.PictureWidth), Text(tool, "File:ImageWidth"));
+  EXPECT_EQ(IntToStr(data.PictureHeight), Text(tool, "File:ImageHeight"));
 
   // Only the extension decides the reader.
   const std::string png = WriteTemp("camera.png", camera);
@@ -293,33 +306,71 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
   KIVO2_REQUIRE_TOOL("exiftool");
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("tiffset");
-  // tiffset writes the changed first directory after the pixels.
-  const std::string tif = testsupport::TempPath("picture.tif");
-  ASSERT_EQ(testsupport::Run({"/usr/bin/convert", "-size", "120x90", "xc:gray", tif}).exitCode, 0);
-  ASSERT_EQ(testsupport::Run({"tiffset", "-s", "271", "TiffCam", tif}).exitCode, 0);
-  const std::string bytes = testsupport::ReadFile(tif);
-  ASSERT_NE(bytes.substr(4, 4), std::string("\x08\x00\x00\x00", 4)) << "the picture's first directory sits at 8";
+  // Pictures of several sizes as ImageMagick writes them; exiftool tags them (and puts
+  // every directory in front of the pixels), then tiffset writes the changed first
+  // directory after the pixels, far past the first 256,000 bytes of the larger ones,
+  // while the Exif directory stays in front.
+  struct Picture {
+    const char* size;
+    std::vector<std::string> options;
+  };
+  const Picture pictures[] = {{"120x90", {}},
+                              {"635x348", {"-compress", "lzw"}},
+                              {"1392x1040", {"-depth", "16"}},
+                              {"2000x1500", {"-type", "TrueColor"}}};
   TimgData data(255);
-  ASSERT_TRUE(data.ReadFileMetadata(tif));
-  EXPECT_EQ(data.ImageInfo->CameraMake, mdtest::ExifToolValues(tif)["IFD0:Make"]);
-  EXPECT_EQ(data.ImageInfo->GetTagInteger("ImageWidth"), 120);
-  EXPECT_FALSE(data.ReadingTiff);
+  for (const Picture& picture : pictures) {
+    SCOPED_TRACE(picture.size);
+    const std::string tif = testsupport::TempPath("picture.tif");
+    std::vector<std::string> make = {"/usr/bin/convert", "-size", picture.size, "xc:gray", "+noise", "Random"};
+    make.insert(make.end(), picture.options.begin(), picture.options.end());
+    make.push_back(tif);
+    ASSERT_EQ(testsupport::Run(make).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TiffCam", "-Model=Scanner 16",
+                                "-DateTimeOriginal=2008:05:30 15:56:01", "-ModifyDate=2008:07:31 10:38:00",
+                                "-ApertureValue=5.6", "-WhiteBalance=Manual", tif})
+                  .exitCode,
+              0);
+    ASSERT_EQ(testsupport::Run({"tiffset", "-s", "305", "Kivo2 test", tif}).exitCode, 0);
+    const std::string bytes = testsupport::ReadFile(tif);
+    ASSERT_NE(bytes.substr(4, 4), std::string("\x08\x00\x00\x00", 4)) << "the picture's first directory sits at 8";
+    const mdtest::ToolValues tool = mdtest::ExifToolValues(tif);
+    ASSERT_EQ(Text(tool, "IFD0:Software"), "Kivo2 test");
 
-  // Only the first 256000 bytes are read: the same first directory (Make "Far",
-  // which exiftool reads at both places) counts at file offset 255000 and reads
-  // as empty at 256016.
-  for (const uint32_t at : {255000u, 256016u}) {
+    ASSERT_TRUE(data.ReadFileMetadata(tif));
+    EXPECT_EQ(data.ErrStr, "<none>");
+    const TImageInfo& info = *data.ImageInfo;
+    EXPECT_EQ(info.CameraMake, Text(tool, "IFD0:Make"));
+    EXPECT_EQ(info.CameraModel, Text(tool, "IFD0:Model"));
+    EXPECT_EQ(info.GetTagValue("Software"), "Kivo2 test");
+    EXPECT_EQ(info.DateTime, Text(tool, "ExifIFD:DateTimeOriginal"));
+    EXPECT_EQ(info.GetTagValue("ApertureValue"), Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
+    EXPECT_EQ(info.GetTagValue("WhiteBalance"), "Manual");
+    const std::string dimensions = "Dimensions: " + Text(tool, "IFD0:ImageWidth") + " x " + Text(tool, "IFD0:ImageHeight");
+    EXPECT_NE(info.ExifSummary().find("\r\n" + dimensions + "\r\n"), std::string::npos) << info.ExifSummary();
+    EXPECT_FALSE(data.ReadingTiff);
+  }
+
+  // A first directory, and the Exif directory it points at, wherever they lie; exiftool
+  // reads the same Make and DateTimeOriginal at each place.
+  for (const uint32_t at : {255000u, 256016u, 3000001u}) {
     mdtest::TiffWriter far(false);
     far.At32(4, at);
     far.Bytes().resize(at, '\0');
-    far.Put16(1);
+    far.Put16(2);
     far.Entry(0x010F, 2, 4, 0x00726146);  // "Far"
+    far.Entry(0x8769, 4, 1, at + 2 + 2 * 12 + 4);
     far.Put32(0);
+    far.Put16(1);
+    far.Entry(0x9003, 2, 20, uint32_t(far.Size() + 12 + 4));
+    far.Put32(0);
+    far.Bytes() += std::string("2001:02:03 04:05:06\0", 20);
     const std::string path = WriteTemp("far.tiff", far.Bytes());
-    ASSERT_EQ(mdtest::ExifToolValues(path)["IFD0:Make"], "Far") << at;
+    const mdtest::ToolValues tool = mdtest::ExifToolValues(path);
+    ASSERT_EQ(Text(tool, "IFD0:Make"), "Far") << at;
     EXPECT_TRUE(data.ReadFileMetadata(path));
-    EXPECT_EQ(data.ImageInfo->CameraMake, at < 256000 ? "Far" : "") << at;
-    EXPECT_EQ(data.ImageInfo->TagCount(), at < 256000 ? 1 : 0) << at;
+    EXPECT_EQ(data.ImageInfo->CameraMake, "Far") << at;
+    EXPECT_EQ(data.ImageInfo->DateTime, Text(tool, "ExifIFD:DateTimeOriginal")) << at;
   }
   // A foreign header is refused.
   EXPECT_FALSE(data.ReadFileMetadata(WriteTemp("foreign.nef", std::string("XX*\0", 4))));

@@ -48,7 +48,8 @@ TEST(TagValueTexts, CodeListsAndSignedReads) {
     EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {uint32_t(-1), 3}), 10, "", ""), "-1/3");
     EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {0x3F800000}), 11, "", ""), "-9999.99");
     EXPECT_EQ(reader.NumericValue(Bytes32(motorola, {0x3F800000}), 11), 1.0);
-    EXPECT_EQ(reader.FormatValue("abc", 13, "", ""), "0");
+    EXPECT_EQ(reader.FormatValue("abc", 14, "", ""), "0");
+    EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {1234}), 13, "", ""), "1234");  // IFD: a LONG
     EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {72, 1}), 5, "", "%5.2f"), "72.00");
     EXPECT_EQ(reader.FormatValue(Bytes32(motorola, {1, 250}), 5, "", "%s sec"), "1/250 sec");
     // The number of several values is the first; signed types keep their sign.

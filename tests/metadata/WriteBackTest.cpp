@@ -20,6 +20,10 @@ namespace {
 
 using Values = std::map<std::string, std::string>;
 
+// Ghostscript's colour profiles: Adobe RGB (564 bytes) and a CMYK one of 187 KB,
+// which a JPEG holds in three segments.
+const std::string kProfiles = "/usr/share/color/icc/ghostscript/";
+
 // A new picture of the given size, as the save window encodes it.
 std::unique_ptr<TJPEGImage> NewPicture(int width, int height) {
   TBitmap bitmap;
@@ -89,10 +93,16 @@ TEST(WriteBack, EverySourceTagIsCarriedAndTheOutputValidates) {
       {"comment.jpg", {"-Comment=just a comment"}, true},
       {"jfif.jpg", {}, false},
       {"none.jpg", {"-JFIF:all="}, false},
+      // A colour profile of three segments and an XMP packet, with and without metadata.
+      {"profile-xmp.jpg", camera, true},
+      {"profile-only.jpg", {"-ICC_Profile<=" + kProfiles + "default_cmyk.icc"}, true},
+      {"xmp-only.jpg", {"-XMP-dc:Title=Harbour at dawn"}, true},
   };
   cases[0].args.push_back("-ExifByteOrder=II");
   for (const char* extra : {"-ExifByteOrder=MM", "-IPTC:Keywords=boat", "-Comment=a comment"})
     cases[1].args.push_back(extra);
+  for (const std::string& extra : {"-ICC_Profile<=" + kProfiles + "a98.icc", std::string("-XMP-dc:Subject=boat")})
+    cases[6].args.push_back(extra);
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -117,9 +127,42 @@ TEST(WriteBack, EverySourceTagIsCarriedAndTheOutputValidates) {
         EXPECT_EQ(after.count(key) ? after.at(key) : "(missing)", value) << key;
       }
     }
+    // The colour profile and the XMP packet byte for byte, as exiftool gathers them from their segments.
+    for (const char* tag : {"-ICC_Profile", "-XMP"}) {
+      EXPECT_EQ(testsupport::Run({"exiftool", "-b", tag, target}).out, testsupport::Run({"exiftool", "-b", tag, source}).out)
+          << tag;
+    }
     if (!c.carries) {
       // Nothing carried: the encoder's file as it is.
       std::string plain = testsupport::TempPath(std::string("plain-") + c.name);
+      picture->SaveToFile(plain);
+      EXPECT_EQ(testsupport::ReadFile(target), testsupport::ReadFile(plain));
+    }
+  }
+}
+
+// A copy without the source's metadata keeps its colour profile, and nothing else.
+TEST(WriteBack, ACopyWithoutMetadataKeepsTheColourProfile) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("jpeginfo");
+  KIVO2_REQUIRE_TOOL("convert");
+  auto picture = NewPicture(40, 30);
+  TimgData data(255);
+  for (const std::string profile : {"a98.icc", "default_cmyk.icc", ""}) {
+    SCOPED_TRACE(profile);
+    std::vector<std::string> args = {"-Make=Acme", "-XMP-dc:Title=Harbour", "-IPTC:City=Delft", "-Comment=c"};
+    if (!profile.empty()) args.push_back("-ICC_Profile<=" + kProfiles + profile);
+    const std::string source = Source("private.jpg", args);
+    const std::string target = testsupport::TempPath("private-out.jpg");
+    data.WriteColourProfileJpeg(*picture, target, source);
+    ExpectDecodes(target);
+    EXPECT_EQ(Validation(target), "OK\n");
+    for (const auto& [key, value] : MetadataTags(target))  // the encoder's JFIF and the profile
+      EXPECT_TRUE(key.rfind("ICC", 0) == 0 || key.rfind("JFIF:", 0) == 0) << key << " = " << value;
+    EXPECT_EQ(testsupport::Run({"exiftool", "-b", "-ICC_Profile", target}).out,
+              testsupport::Run({"exiftool", "-b", "-ICC_Profile", source}).out);
+    if (profile.empty()) {
+      std::string plain = testsupport::TempPath("private-plain.jpg");
       picture->SaveToFile(plain);
       EXPECT_EQ(testsupport::ReadFile(target), testsupport::ReadFile(plain));
     }

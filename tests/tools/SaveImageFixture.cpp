@@ -119,6 +119,16 @@ std::map<std::string, std::string> SaveImageTest::Metadata(const std::string& fi
   return tags;
 }
 
+const std::vector<std::string>& SaveImageTest::ProfileAndXmp() {
+  static const std::vector<std::string> tags = {"-ICC_Profile<=/usr/share/color/icc/ghostscript/a98.icc",
+                                                "-XMP-dc:Title=Harbour at dawn", "-XMP-dc:Subject=boat"};
+  return tags;
+}
+
+std::string SaveImageTest::Profile(const std::string& file) {
+  return testsupport::Run({"exiftool", "-b", "-ICC_Profile", file}).out;
+}
+
 std::string SaveImageTest::MakeTaggedPicture(const std::string& name, int width, int height,
                                              const std::vector<std::string>& tags) {
   const std::string path = MakePicture(name, width, height);

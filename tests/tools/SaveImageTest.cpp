@@ -110,6 +110,7 @@ TEST_F(SaveImageTest, SavedCopiesHaveTheSizeQualityAndMetadataAsked) {
     std::vector<std::string> tags = kCameraTags;
     tags.push_back("-ExifImageWidth=" + std::to_string(w));
     tags.push_back("-ExifImageHeight=" + std::to_string(h));
+    tags.insert(tags.end(), ProfileAndXmp().begin(), ProfileAndXmp().end());
     return MakeTaggedPicture(name, w, h, tags);
   };
   const std::string wide = tagged("wide.jpg", 1200, 800), tall = tagged("tall.jpg", 600, 900),
@@ -148,6 +149,10 @@ TEST_F(SaveImageTest, SavedCopiesHaveTheSizeQualityAndMetadataAsked) {
     EXPECT_EQ(before, after);
     EXPECT_EQ(after["IFD0:Make"], "KivoCam");
     EXPECT_EQ(after["IPTC:City"], "Delft");
+    // The colour profile and the XMP packet as they were.
+    EXPECT_EQ(after["XMP-dc:Title"], "Harbour at dawn");
+    EXPECT_FALSE(Profile(copy).empty());
+    EXPECT_EQ(Profile(copy), Profile(e.source));
   }
   // Nothing else was written into the folder (no temporary files left behind).
   EXPECT_EQ(std::distance(fs::directory_iterator(Output()), fs::directory_iterator()), 3);
@@ -290,7 +295,9 @@ TEST_F(SaveImageTest, EveryTextOfTheWindowsHasADutchTranslation) {
 
 TEST_F(SaveImageTest, WebNamesAndCopiesWithoutMetadata) {
   KIVO2_REQUIRE_TOOL("exiftool");
-  MakeTaggedPicture("My Photo 1.JPG", 400, 300, kCameraTags);
+  std::vector<std::string> tags = kCameraTags;
+  tags.insert(tags.end(), ProfileAndXmp().begin(), ProfileAndXmp().end());
+  const std::string source = MakeTaggedPicture("My Photo 1.JPG", 400, 300, tags);
   Form1->FPrefix = "small_";
   RunWindow({"My Photo 1.JPG"}, [&] {
     SaveToFolderForm->Chb_lowercase->SetChecked(true);
@@ -301,9 +308,13 @@ TEST_F(SaveImageTest, WebNamesAndCopiesWithoutMetadata) {
   EXPECT_FALSE(fs::exists(Output() + "My Photo 1.jpg"));
   const std::string copy = Output() + "my_photo_1.jpg";
   ASSERT_TRUE(fs::exists(copy));
-  const auto tags = Metadata(copy);
-  EXPECT_EQ(tags.count("IFD0:Make"), 0u);
-  EXPECT_EQ(tags.count("IPTC:City"), 0u);
+  const auto copyTags = Metadata(copy);
+  EXPECT_EQ(copyTags.count("IFD0:Make"), 0u);
+  EXPECT_EQ(copyTags.count("IPTC:City"), 0u);
+  EXPECT_EQ(copyTags.count("XMP-dc:Title"), 0u);
+  // What makes it look as the source does stays: its colour profile.
+  EXPECT_FALSE(Profile(copy).empty());
+  EXPECT_EQ(Profile(copy), Profile(source));
   // With the prefix the web name keeps it in front, lower-cased.
   RunWindow({"My Photo 1.JPG"}, [&] {
     SaveToFolderForm->ChB_UsePrefix->SetChecked(true);

@@ -62,7 +62,8 @@ TEST_F(SortToolTest, EachColumnSortsAsExiftoolsValuesSortAndCloseAndUseWritesThe
                  const char* focal, const char* f35, const char* t, const char* f, const char* date) {
     Shot s{name, {"-Make=" + make, "-Model=" + model, std::string("-ISO=") + iso,
                   std::string("-FocalLength=") + focal, std::string("-ExposureTime=") + t,
-                  std::string("-FNumber=") + f, std::string("-DateTimeOriginal=") + date}};
+                  std::string("-FNumber=") + f, std::string("-DateTimeOriginal=") + date,
+                  "-ExifImageWidth=4000", "-ExifImageHeight=3000"}};  // sizes of an original, not of these
     if (*f35) s.tags.push_back(std::string("-FocalLengthIn35mmFormat=") + f35);
     return s;
   };
@@ -80,7 +81,7 @@ TEST_F(SortToolTest, EachColumnSortsAsExiftoolsValuesSortAndCloseAndUseWritesThe
   ListFolder(names);
   const auto values = shots::ExiftoolValues(
       folder_, {"Make", "Model", "ISO", "FocalLength", "FocalLengthIn35mmFormat", "ExposureTime", "FNumber",
-                "DateTimeOriginal", "FileSize"});
+                "DateTimeOriginal", "FileSize", "ImageWidth", "ImageHeight"});
   auto value = [&](const std::string& file, const std::string& tag) { return values.at(folder_ + "/" + file).at(tag); };
   auto number = [&](const std::string& file, const std::string& tag) {
     const std::string v = value(file, tag);
@@ -138,6 +139,8 @@ TEST_F(SortToolTest, EachColumnSortsAsExiftoolsValuesSortAndCloseAndUseWritesThe
         EXPECT_EQ(TSortForm::CellText(row, 3), "yes");
         EXPECT_EQ(TSortForm::CellText(row, 2), value(file, "DateTimeOriginal"));
         EXPECT_EQ(TSortForm::CellText(row, 7), value(file, "Make"));
+        // The picture's own size, from its frame header.
+        EXPECT_EQ(TSortForm::CellText(row, 6), value(file, "ImageWidth") + " x " + value(file, "ImageHeight"));
       }
       if (file == "p2.jpg") {
         EXPECT_EQ(TSortForm::CellText(row, 11), "0");

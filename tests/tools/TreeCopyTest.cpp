@@ -61,8 +61,9 @@ class TreeCopyTest : public SaveImageTest {
     KIVO2_REQUIRE_TOOL("identify");
     trip_ = Pictures() + "Trip/";
     fs::create_directories(trip_ + "day 2/raw");
-    const std::vector<std::string> tags{"-Make=KivoCam", "-Model=Tree One", "-ISO=200",
-                                        "-DateTimeOriginal=2024:05:01 10:00:00", "-IPTC:City=Delft"};
+    std::vector<std::string> tags{"-Make=KivoCam", "-Model=Tree One", "-ISO=200",
+                                  "-DateTimeOriginal=2024:05:01 10:00:00", "-IPTC:City=Delft"};
+    tags.insert(tags.end(), ProfileAndXmp().begin(), ProfileAndXmp().end());
     MakeTaggedPicture(trip_ + "a.jpg", 800, 600, tags);
     MakeTaggedPicture(trip_ + "day 2/b.JPG", 600, 800, tags);
     MakeTaggedPicture(trip_ + "day 2/raw/small.jpeg", 400, 300, tags);
@@ -157,8 +158,10 @@ TEST_F(TreeCopyTest, TheTreeComesOutAsCpAndImageMagickMakeIt) {
         before.erase(adjusted);
         after.erase(adjusted);
       }
-      EXPECT_EQ(after, before) << name;
+      EXPECT_EQ(after, before) << name;  // the colour profile and XMP among them
       EXPECT_EQ(after["IPTC:City"], "Delft") << name;
+      EXPECT_EQ(after["XMP-dc:Title"], "Harbour at dawn") << name;
+      EXPECT_EQ(Profile(ours), Profile(trip_ + name)) << name;
     } else {
       EXPECT_EQ(made.at(name), expected.at(name)) << name;
       EXPECT_EQ(ModSeconds(ours), ModSeconds(theirs)) << name;
