@@ -2,14 +2,18 @@
 // - decoding every frame of a 100-frame 640x480 animation made by ImageMagick to
 //   full-screen frames (transparency and disposal applied), through TGIFImage and its
 //   painter, against ImageMagick's "-coalesce" on one thread and against giflib (the
-//   file read with DGifSlurp and each frame laid on the screen the same way);
+//   file read with DGifSlurp and each frame laid on the screen the same way); every
+//   frame we play must equal giflib's pixel for pixel;
 // - encoding a 1920x1080 photo to a 256-colour GIF (octree palette, Floyd-Steinberg),
 //   against ImageMagick's "-colors 256" with the same dither on one thread.
-// Each side reads its input file; the best of several runs counts.
+// Each side reads its input file; the two sides take turns, and the best of each
+// side's runs counts. Prints one BENCH line per figure (bench/BenchRun.h).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchRun.h"
@@ -28,9 +32,15 @@ using bench::RunProgram;
 // The real ImageMagick, not a stand-in that may sit earlier on PATH.
 const char* const kConvert = "/usr/bin/convert";
 
+// A running hash of frames, each as rows of red, green and blue bytes.
+struct FrameHash {
+  uint64_t value = 1469598103934665603ull;
+  void Add(uint8_t byte) { value = (value ^ byte) * 1099511628211ull; }
+};
+
 // Plays every frame into a screen-sized 24-bit bitmap; sums one byte per row of each
-// frame so that the work cannot be left out.
-uint64_t DecodeOurs(const std::string& file, int& frames) {
+// frame so that the work cannot be left out. With frames given, each frame's hash.
+uint64_t DecodeOurs(const std::string& file, int& frames, std::vector<uint64_t>* hashes = nullptr) {
   TGIFImage gif;
   gif.LoadFromFile(file);
   TBitmap screen;
@@ -42,6 +52,13 @@ uint64_t DecodeOurs(const std::string& file, int& frames) {
   gif.OnAfterPaint = [&](TObject*) {
     ++frames;
     for (int y = 0; y < screen.Height(); ++y) sum += screen.ScanLine(y)[y % (screen.Width() * 3)];
+    if (!hashes) return;
+    FrameHash h;
+    for (int y = 0; y < screen.Height(); ++y) {
+      const uint8_t* row = screen.ScanLine(y);
+      for (int x = 0; x < screen.Width(); ++x) h.Add(row[3 * x + 2]), h.Add(row[3 * x + 1]), h.Add(row[3 * x]);
+    }
+    hashes->push_back(h.value);
   };
   gif.Paint(screen.Canvas(), Rect(0, 0, gif.Width(), gif.Height()), doTransparent | doAnimate);
   return sum;
@@ -50,10 +67,13 @@ uint64_t DecodeOurs(const std::string& file, int& frames) {
 #if KIVO2_HAVE_GIFLIB
 // The same with giflib: every frame laid on an RGB screen with its transparency, and
 // disposed to the background or to the previous picture.
-uint64_t DecodeGiflib(const std::string& file, int& frames) {
+uint64_t DecodeGiflib(const std::string& file, int& frames, std::vector<uint64_t>* hashes = nullptr) {
   int error = 0;
   GifFileType* gif = DGifOpenFileName(file.c_str(), &error);
-  if (!gif || DGifSlurp(gif) != GIF_OK) std::exit(1);
+  if (!gif || DGifSlurp(gif) != GIF_OK) {
+    bench::ReportError("GIF decode 100x640x480 frames", "giflib cannot read the animation");
+    std::exit(1);
+  }
   const int w = gif->SWidth, h = gif->SHeight;
   std::vector<uint8_t> screen(size_t(w) * h * 3, 0), previous;
   uint64_t sum = 0;
@@ -76,6 +96,11 @@ uint64_t DecodeGiflib(const std::string& file, int& frames) {
       }
     }
     for (int y = 0; y < h; ++y) sum += screen[size_t(y) * w * 3 + size_t(y % (w * 3))];
+    if (hashes) {
+      FrameHash hash;
+      for (uint8_t byte : screen) hash.Add(byte);
+      hashes->push_back(hash.value);
+    }
     if (gcb.DisposalMode == DISPOSE_BACKGROUND) {
       for (int y = 0; y < d.Height && d.Top + y < h; ++y)
         std::memset(&screen[(size_t(d.Top + y) * w + d.Left) * 3], 0, size_t(std::min(d.Width, w - d.Left)) * 3);
@@ -99,21 +124,38 @@ void EncodeOurs(const std::string& bmp, const std::string& out) {
   gif.SaveToFile(out);
 }
 
+// The best time of each of two jobs run in turns, runs times each.
+template <class Ours, class Theirs>
+std::pair<double, double> TakingTurns(Ours ours, Theirs theirs, int runs = 3) {
+  double best[2] = {1e30, 1e30};
+  for (int i = 0; i < runs; ++i) {
+    best[0] = std::min(best[0], BestSeconds(ours, 1));
+    best[1] = std::min(best[1], BestSeconds(theirs, 1));
+  }
+  return {best[0], best[1]};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::string decodeJob = "GIF decode 100x640x480 frames", encodeJob = "GIF encode 1920x1080 to 256 colours";
   char dirTemplate[] = "/tmp/kivo2-bench-gif-XXXXXX";
   if (!mkdtemp(dirTemplate)) {
-    std::perror("mkdtemp");
+    bench::ReportError(decodeJob, "cannot make a temporary folder");
     return 1;
   }
   const std::string dir = dirTemplate;
   const std::string anim = dir + "/anim.gif", bmp = dir + "/photo.bmp", ours = dir + "/ours.gif",
                     theirs = dir + "/theirs.gif";
+  auto cleanUp = [&] {
+    for (const std::string& f : {anim, bmp, ours, theirs}) std::remove(f.c_str());
+    rmdir(dir.c_str());
+  };
   std::printf("Making a 100-frame 640x480 animated GIF with ImageMagick...\n");
   if (RunProgram({kConvert, "-seed", "7", "-size", "640x480", "plasma:fractal", "-duplicate", "99", "-distort", "SRT",
                   "%[fx:t*3.6]", "-colors", "256", "-delay", "4", "-loop", "0", anim}) != 0) {
-    std::fprintf(stderr, "convert failed\n");
+    bench::ReportError(decodeJob, "ImageMagick cannot make the animation");
+    cleanUp();
     return 1;
   }
   // The photo: a file given on the command line, else a photo-like picture.
@@ -121,38 +163,55 @@ int main(int argc, char** argv) {
   const bool made = source.empty()
                         ? bench::MakePhotoLikePicture(bmp, 1920, 1080)
                         : RunProgram({kConvert, source, "-resize", "1920x1080!", "-type", "truecolor", "bmp3:" + bmp}) == 0;
-  if (!made) return 1;
+  if (!made) {
+    bench::ReportError(encodeJob, "ImageMagick cannot make the photo");
+    cleanUp();
+    return 1;
+  }
+  int failures = 0;
 
   int frames = 0;
-  const double decode = BestSeconds([&] { DecodeOurs(anim, frames); }, 3);
+  auto decodeOurs = [&] { DecodeOurs(anim, frames); };
+  const auto [decode, magick] = TakingTurns(decodeOurs, [&] {
+    if (RunProgram({kConvert, "-limit", "thread", "1", anim, "-coalesce", "ppm:-"}, true) != 0) {
+      bench::ReportError(decodeJob, "ImageMagick -coalesce failed");
+      std::exit(1);
+    }
+  });
   std::printf("decode  kivo2 TGIFImage   %8.1f ms (%d frames)\n", decode * 1000, frames);
-  const double magick = BestSeconds(
-      [&] {
-        if (RunProgram({kConvert, "-limit", "thread", "1", anim, "-coalesce", "ppm:-"}, true) != 0) std::exit(1);
-      },
-      3);
   std::printf("decode  ImageMagick       %8.1f ms  ratio %.3f (goal: at most 0.5)\n", magick * 1000, decode / magick);
+  bench::Report(decodeJob, decode, "ImageMagick -coalesce, 1 thread", magick, "ratio<=0.5");
 #if KIVO2_HAVE_GIFLIB
-  int giflibFrames = 0;
-  const double giflib = BestSeconds([&] { DecodeGiflib(anim, giflibFrames); }, 3);
-  std::printf("decode  giflib            %8.1f ms (%d frames)  ratio %.3f (goal: at most 1.5)\n", giflib * 1000,
-              giflibFrames, decode / giflib);
+  // Every frame we play equals giflib's.
+  std::vector<uint64_t> ourFrames, giflibFrames;
+  int count = 0;
+  DecodeOurs(anim, count, &ourFrames);
+  DecodeGiflib(anim, count, &giflibFrames);
+  if (ourFrames.size() != 100 || ourFrames != giflibFrames) {
+    bench::ReportError(decodeJob, "the played frames differ from giflib's");
+    ++failures;
+  } else {
+    int giflibCount = 0;
+    const auto [ourTime, giflib] = TakingTurns(decodeOurs, [&] { DecodeGiflib(anim, giflibCount); });
+    std::printf("decode  kivo2 TGIFImage   %8.1f ms, giflib %.1f ms (%d frames, equal)  ratio %.3f (goal: at most 1.0)\n",
+                ourTime * 1000, giflib * 1000, giflibCount, ourTime / giflib);
+    bench::Report(decodeJob, ourTime, "giflib DGifSlurp + frames laid on the screen", giflib, "ratio<=1.0");
+  }
 #else
-  std::printf("decode  giflib            not built (libgif-dev missing)\n");
+  bench::ReportError(decodeJob, "giflib not built (libgif-dev missing)");
+  ++failures;
 #endif
 
-  const double encode = BestSeconds([&] { EncodeOurs(bmp, ours); }, 3);
-  std::printf("encode  kivo2 TGIFImage   %8.1f ms\n", encode * 1000);
-  const double magickEncode = BestSeconds(
-      [&] {
-        if (RunProgram({kConvert, "-limit", "thread", "1", bmp, "-dither", "FloydSteinberg", "-colors", "256", theirs},
-                       true) != 0)
-          std::exit(1);
-      },
-      3);
-  std::printf("encode  ImageMagick       %8.1f ms  ratio %.3f (goal: below 1)\n", magickEncode * 1000,
-              encode / magickEncode);
-  for (const std::string& f : {anim, bmp, ours, theirs}) std::remove(f.c_str());
-  rmdir(dir.c_str());
-  return 0;
+  const auto [encode, magickEncode] = TakingTurns([&] { EncodeOurs(bmp, ours); }, [&] {
+    if (RunProgram({kConvert, "-limit", "thread", "1", bmp, "-dither", "FloydSteinberg", "-colors", "256", theirs},
+                   true) != 0) {
+      bench::ReportError(encodeJob, "ImageMagick -colors 256 failed");
+      std::exit(1);
+    }
+  });
+  std::printf("encode  kivo2 TGIFImage   %8.1f ms, ImageMagick %.1f ms  ratio %.3f (goal: below 1)\n", encode * 1000,
+              magickEncode * 1000, encode / magickEncode);
+  bench::Report(encodeJob, encode, "ImageMagick -colors 256 FloydSteinberg, 1 thread", magickEncode, "ratio<1");
+  cleanUp();
+  return failures ? 1 : 0;
 }

@@ -99,6 +99,34 @@ void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const
 
   uint32_t lut[256];
   PaletteLut(source.Palette(), lut);
+
+  // Fast path: an 8-bit bitmap copied unstretched into a 24- or 32-bit one through its
+  // palette, leaving out the pixels its mask sets (a GIF frame onto the screen).
+  if (op == RasterOp::Copy && srcW == destW && srcH == destH && sf == pf8bit && (tf == pf24bit || tf == pf32bit)) {
+    const size_t bpp = tf == pf24bit ? 3 : 4;
+    for (int y = y0; y < y1; ++y) {
+      const int sy = sourceRect.Top + (y - dest.Top);
+      if (sy < 0 || sy >= source.Height()) continue;
+      const int sx0 = sourceRect.Left + (x0 - dest.Left);
+      const int from = std::max(0, -sx0), to = std::min(x1 - x0, source.Width() - sx0);
+      const uint8_t* s = source.ScanLine(sy) + sx0;
+      uint8_t* d = target.ScanLine(y) + size_t(x0) * bpp;
+      const uint8_t* m = mask && sy < mask->Height() ? mask->ScanLine(sy) : nullptr;
+      const int maskWidth = m ? mask->Width() : 0;
+      for (int i = from; i < to; ++i) {
+        const int sx = sx0 + i;
+        if (m && sx < maskWidth && ((m[sx >> 3] >> (7 - (sx & 7))) & 1)) continue;
+        const uint32_t c = lut[s[i]];
+        uint8_t* p = d + size_t(i) * bpp;
+        p[0] = uint8_t(c);
+        p[1] = uint8_t(c >> 8);
+        p[2] = uint8_t(c >> 16);
+        if (bpp == 4) p[3] = uint8_t(c >> 24);
+      }
+    }
+    return;
+  }
+
   std::unique_ptr<NearestColorCache> nearest;
   if (indexedTarget && !sameIndices) nearest = std::make_unique<NearestColorCache>(targetPalette);
 
