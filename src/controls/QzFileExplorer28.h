@@ -21,6 +21,7 @@
 #include "controls/QzConsts.h"
 #include "controls/ZqSpeedButton.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
@@ -353,6 +354,8 @@ class TQzDirTreeCombo28 : public TEdit {
   TQzDirTreeView* Tree() const { return tree_; }
   TQzSpeedButton* Button() const { return button_; }
   bool DroppedDown() const;
+  // The icon shown left of the path (the shown node's icon).
+  TImage* Icon() const { return icon_; }
 
   // Opens or closes the drop-down tree below (or above) the field.
   void DropDown();
@@ -376,6 +379,7 @@ class TQzDirTreeCombo28 : public TEdit {
   void updateWatches();
   TQzDirTreeView* tree_ = nullptr;
   TQzSpeedButton* button_ = nullptr;
+  TImage* icon_ = nullptr;  // the shown folder's icon, left of the text
   TQzFilelistView28* fileList_ = nullptr;
   std::string selectedPath_;
   int treeHeight_ = 240;

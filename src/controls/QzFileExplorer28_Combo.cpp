@@ -213,6 +213,13 @@ TQzDirTreeCombo28::TQzDirTreeCombo28(TComponent* AOwner) : TEdit(AOwner) {
   tree_->OnKeyDown = [this](TObject*, uint16_t& key, TShiftState shift) {
     if (key == VK_RETURN || key == VK_ESCAPE || key == VK_F4) KeyDown(key, shift);
   };
+  // Every node opened in the drop-down is watched, as in the folder tree.
+  tree_->OnExpanded = [this](TObject*, TTreeNode*) { updateWatches(); };
+  tree_->OnCollapsed = [this](TObject*, TTreeNode*) { updateWatches(); };
+  icon_ = new TImage(this);
+  icon_->SetParent(this);
+  icon_->SetCenter(true);
+  icon_->SetTransparent(true);
   tree_->OnExit = [this](TObject*) {
     RunAfterCurrentEvent([this, alive = std::weak_ptr<int>(alive_)] {
       if (!alive.expired() && !Focused() && !tree_->Focused()) CloseUp();
@@ -261,6 +268,9 @@ bool TQzDirTreeCombo28::DroppedDown() const {
 void TQzDirTreeCombo28::Resize() {
   TEdit::Resize();
   if (button_) button_->SetBounds(Width() - 17 - 4, 1, 17, std::max(Height() - 4, 10));
+  if (icon_) icon_->SetBounds(5, ClientHeight() / 2 - 8, 16, 16);
+  // The path starts right of the icon and ends before the drop-down button.
+  SetTextMargins(icon_ && !icon_->Picture()->Graphic() ? 0 : 23 - 1, 17 + 6);
 }
 
 void TQzDirTreeCombo28::DropDown() {
@@ -299,6 +309,10 @@ void TQzDirTreeCombo28::CloseUp() {
 
 void TQzDirTreeCombo28::showNode(TTreeNode* node) {
   if (!node) return;
+  if (const TBitmap* image = SystemSmallImages()->ImageWithAlpha(node->ImageIndex())) {
+    icon_->Picture()->Assign(const_cast<TBitmap*>(image));
+    Resize();
+  }
   SetText(node->Level() == 0 ? node->Text() : StripBackslash(tree_->NodePath(node)));
   SetHint(node ? "SelectedPath =\n" + selectedPath_ : std::string("Selected = nil"));
 }
@@ -343,7 +357,28 @@ void TQzDirTreeCombo28::updateWatches() {
   if (watcher_) watcher_->SetFolders(folders);
 }
 
-void TQzDirTreeCombo28::ShellChanged(const std::string& /*folder*/) {
+void TQzDirTreeCombo28::ShellChanged(const std::string& folder) {
+  // A folder open in the drop-down takes its new sub folders and loses the gone ones;
+  // what else the user opened stays open.
+  for (TTreeNode* n = tree_->Items()->GetFirstNode(); n && !folder.empty(); n = n->GetNext()) {
+    if (n->Level() < 1 || tree_->NodePath(n) != AddBackslash(folder)) continue;
+    std::vector<std::string> now = SubFolderNames(folder);
+    std::sort(now.begin(), now.end());
+    for (int i = n->Count() - 1; i >= 0; --i)
+      if (!std::binary_search(now.begin(), now.end(), n->Item(i)->Text())) n->Item(i)->Delete();
+    for (const std::string& name : now) {
+      bool shown = false;
+      for (int i = 0; i < n->Count() && !shown; ++i) shown = n->Item(i)->Text() == name;
+      if (shown) continue;
+      TTreeNode* child = tree_->Items()->AddChild(n, name);
+      child->SetImageIndex(SystemIconIndexOf("", true));
+      child->SetSelectedIndex(child->ImageIndex());
+      child->SetHasChildren(!SubFolderNames(PathJoin(folder, name), true).empty());
+    }
+    n->AlphaSort(false);
+    updateWatches();
+    return;
+  }
   const std::string remembered = selectedPath_;
   ReloadTree();
   if (!remembered.empty() && remembered != "Drives") OpenPath(remembered);

@@ -335,6 +335,14 @@ void TQzDirTree21::ShowFolderContents() {
   FContentsForm->SetBorderStyle(bsSizeToolWin);
   FContentsForm->SetFormStyle(fsStayOnTop);
   FContentsForm->SetCaption(caption);
+  // However the window closes (OK, its close box, Alt+F4) it is freed and the tree opens
+  // the folder again.
+  FContentsForm->OnClose = [this](TObject*, TCloseAction& action) {
+    action = caFree;
+    FContentsForm = nullptr;
+    FContentsList = nullptr;
+    OpenPath(FContentsFolder);
+  };
   TPoint origin = ClientToScreen(TPoint{0, 0});
   FContentsForm->SetBounds(origin.X, origin.Y, std::max(Width(), 200), std::max(Height(), 160));
   auto* bar = new TPanel(FContentsForm);
@@ -347,15 +355,17 @@ void TQzDirTree21::ShowFolderContents() {
   ok->SetCaption("&OK");
   ok->SetBounds(1, 1, 60, 22);
   ok->OnClick = [this](TObject* s) { ContentsOkClick(s); };
+  // A list of names, without column headers, in the tree's colours.
   FContentsList = new TListView(FContentsForm);
   FContentsList->SetParent(FContentsForm);
   FContentsList->SetAlign(alClient);
+  FContentsList->SetViewStyle(vsList);
   FContentsList->SetHideSelection(false);
   FContentsList->SetColor(Color());
+  FContentsList->SetFont(Font());
   FContentsList->SetHint(_("LeftClick - Select\nDblClick  - Open"));
   FContentsList->SetShowHint(true);
   FContentsList->SetSmallImages(SystemSmallImages());
-  FContentsList->Columns()->Add()->SetWidth(std::max(Width() - 24, 150));
   std::vector<std::string> names;
   if (DIR* dir = ::opendir(FContentsFolder.c_str())) {
     while (dirent* e = ::readdir(dir)) {
@@ -388,18 +398,7 @@ void TQzDirTree21::ContentsOkClick(TObject* /*Sender*/) {
   FSelectedFile.clear();
   if (FContentsList && FContentsList->Selected()) FSelectedFile = FContentsList->Selected()->SubItems()->Strings(0);
   if (OnFileChange) OnFileChange(this, FSelectedFile);
-  TForm* form = FContentsForm;
-  FContentsForm = nullptr;
-  FContentsList = nullptr;
-  if (form) {
-    form->Hide();
-    std::weak_ptr<int> alive = FAlive;
-    // The form is freed once its button's click has returned.
-    RunAfterCurrentEvent([form, alive] {
-      if (!alive.expired()) delete form;
-    });
-  }
-  OpenPath(FContentsFolder);
+  if (FContentsForm) FContentsForm->Close();
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // its menu's enabled states.
 #include <sys/stat.h>
 
+#include "ControlsTestSupport.h"
 #include "QzExplorerFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/GuiTesting.h"
@@ -204,6 +205,37 @@ TEST_F(QzDirTreeTest, TheHighlightedFolderIsTheFolderShownWhateverMovedIt) {
       EXPECT_EQ(drive->Item(k)->ImageIndex(), tree_->Selected()->ImageIndex()) << drive->Item(k)->Text();
     }
   }
+}
+
+// The folder combo: a folder made on disk below a node the user opened in the drop-down
+// shows there; the field shows the folder's icon and keeps the path clear of it and of
+// the button.
+TEST_F(QzDirTreeTest, TheComboWatchesWhatItsDropDownOpenedAndShowsTheIcon) {
+  fs::create_directories(root_ + "/album/2004");
+  auto* combo = new TQzDirTreeCombo28(form_);
+  combo->SetParent(form_);
+  combo->SetBounds(320, 10, 300, 24);
+  combo->OpenPath(root_);
+  for (uint16_t key : {VK_DOWN, VK_DOWN, VK_RIGHT}) GuiTesting::PressKey(combo, key);
+  TTreeNode* album = combo->Tree()->Selected();
+  ASSERT_TRUE(album && album->Text() == "album" && album->Expanded());
+  ASSERT_EQ(testsupport::Run({"mkdir", root_ + "/album/made later"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor([&] {
+    for (TTreeNode* n = combo->Tree()->Items()->GetFirstNode(); n; n = n->GetNext())
+      if (n->Text() == "made later" && n->Parent()->Text() == "album") return true;
+    return false;
+  }, 3000));
+  combo->CloseUp();
+  combo->SetText(root_ + std::string(60, 'x'));
+  TBitmap shot;
+  ASSERT_TRUE(GuiTesting::Grab(combo, shot));
+  const TColor face = shot.PixelColor(combo->ClientWidth() / 2, 1);
+  const int w = combo->ClientWidth(), h = combo->ClientHeight(), button = w - 17 - 4;
+  const TRect icon = pixels::Bounds(shot, TRect(0, 0, 22, h), [&](TColor c) { return c != face; });
+  EXPECT_GE(icon.Width(), 12) << "the folder icon left of the path";
+  const TRect text = pixels::Bounds(shot, TRect(0, 0, button, h), pixels::Ink);
+  EXPECT_GE(text.Left, 22) << "the path starts right of the icon";
+  EXPECT_LE(text.Right, button - 2) << "the path ends before the drop-down button";
 }
 
 TEST_F(QzDirTreeTest, PasteAfterClickingTheTargetActsOnTheCutSourceAndNeverLosesAFile) {
@@ -422,10 +454,22 @@ TEST_F(QzDirTreeTest, FolderContentsListsTheFilesAndReportsTheChoice) {
   ASSERT_NE(tree_->ContentsList(), nullptr);
   ASSERT_EQ(tree_->ContentsList()->Items()->Count(), 2);
   EXPECT_EQ(tree_->ContentsList()->Items()->Item(0)->Caption(), "a.txt");
+  EXPECT_EQ(tree_->ContentsList()->Font()->Color(), tree_->Font()->Color());
   tree_->ContentsOkClick(nullptr);
   EXPECT_EQ(chosen, root_ + "/c/a.txt");
   EXPECT_EQ(tree_->SelectedFile(), root_ + "/c/a.txt");
   EXPECT_EQ(tree_->SelectedPath(), root_ + "/c/");
+  // Closed by its close box instead: freed, and the tree shows the folder again.
+  Application->ProcessMessages();
+  const int owned = tree_->ComponentCount();
+  tree_->ShowFolderContents();
+  ASSERT_NE(tree_->ContentsForm(), nullptr);
+  tree_->ContentsForm()->Close();
+  EXPECT_TRUE(WaitFor([&] { return tree_->ComponentCount() == owned; }, 2000));
+  EXPECT_EQ(tree_->ContentsForm(), nullptr);
+  ASSERT_NE(tree_->Selected(), nullptr);
+  EXPECT_EQ(tree_->GetNodePath(tree_->Selected()), root_ + "/c/");
+  EXPECT_TRUE(tree_->Selected()->IsVisible());
 }
 
 TEST_F(QzDirTreeTest, NetworkDrivesMountThroughGioOrSayWhyNot) {

@@ -330,6 +330,9 @@ char TEdit::PasswordChar() const {
 void TEdit::SetPasswordChar(char c) {
   if (QLineEdit* e = LineEdit(this)) e->setEchoMode(c ? QLineEdit::Password : QLineEdit::Normal);
 }
+void TEdit::SetTextMargins(int left, int right) {
+  if (QLineEdit* e = LineEdit(this)) e->setTextMargins(left, 0, right, 0);
+}
 bool TEdit::AutoSize() const { return true; }
 void TEdit::SetAutoSize(bool) {}
 TAlignment TEdit::Alignment() const {

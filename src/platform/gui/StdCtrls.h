@@ -123,6 +123,9 @@ class TEdit : public TCustomEdit {
   void SetAutoSize(bool v);
   TAlignment Alignment() const;
   void SetAlignment(TAlignment a);
+  // Room kept free of text at the left and right edges (for a picture or a button drawn
+  // there), in pixels; the class library's text rectangle (EM_SETRECT).
+  void SetTextMargins(int left, int right);
 
  protected:
   std::string GetText() const override;
