@@ -266,11 +266,17 @@ void TQzFilelistView28::SendToSpecial(int kind) {
       const std::string path = item->SubItems()->Strings(siPath);
       const std::string ext = UpperCase(ExtractFileExt(path));
       try {
+        const std::vector<std::string> types = MimeTypesOfName(path);
         if (ext == ".BMP") {
           TPicture picture;
           picture.LoadFromFile(path);
           Clipboard()->Assign(picture.Graphic());
-        } else if (ext != ".WMF") {
+        } else if (!types.empty() && types[0].rfind("text/plain", 0) != 0 && types[0].rfind("text/x-", 0) != 0) {
+          // Documents and metafiles (RTF, DOC, WRI, WMF) go as what they are, under their
+          // MIME types, for the programs that paste such content; the program reads none
+          // of them into text or a picture.
+          Clipboard()->SetAsMimeData(types, ReadFileBytes(path, int64_t(16) << 20));
+        } else {
           Clipboard()->SetAsText(ReadFileBytes(path, int64_t(16) << 20));
         }
       } catch (const Exception& e) {

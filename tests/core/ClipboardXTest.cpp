@@ -14,6 +14,7 @@
 
 #include "ViewerFixture.h"
 #include "platform/graphics/Graphics.h"
+#include "controls/QzFileExplorer28.h"
 #include "platform/gui/Clipbrd.h"
 
 extern char** environ;
@@ -28,6 +29,11 @@ const char* const kChildFolder = "KIVO2_CLIPBOARD_CHILD";
 void ExpectSamePixels(const std::string& a, const std::string& b) {
   auto r = testsupport::Run({"compare", "-metric", "AE", a, b, "null:"});
   EXPECT_EQ(r.exitCode, 0) << a << " / " << b << ": " << r.out << r.err;
+}
+
+std::string Slug(std::string type) {
+  std::replace(type.begin(), type.end(), '/', '-');
+  return type;
 }
 
 std::string Sides(const std::string& file) {
@@ -63,6 +69,13 @@ TEST(ClipboardXTest, PicturesGoBothWaysThroughTheDesktopClipboard) {
   // What the program pasted is xclip's picture.
   EXPECT_EQ(Sides(folder + "/pasted.bmp"), "29x17");
   ExpectSamePixels(folder + "/offered.png", folder + "/pasted.bmp");
+  // A document sent to the clipboard "as contents" is offered under its MIME types, byte
+  // for byte.
+  for (const char* type : {"application/rtf", "image/wmf", "application/msword"}) {
+    EXPECT_EQ(testsupport::Run({"cmp", folder + "/sent " + Slug(type), folder + "/read " + Slug(type)}).exitCode, 0)
+        << type;
+    EXPECT_NE(testsupport::ReadFile(folder + "/targets " + Slug(type)).find(type), std::string::npos) << type;
+  }
 }
 
 class ClipboardXChild : public ViewerTest {
@@ -122,4 +135,25 @@ TEST_F(ClipboardXChild, CopyAndPaste) {
   } while (pasted.Width() != 29 && std::chrono::steady_clock::now() < end);
   pasted.SetPixelFormat(pf24bit);
   pasted.SaveToFile(folder + "pasted.bmp");
+}
+
+TEST_F(ClipboardXChild, DocumentsAsTheirTypes) {
+  const char* out = getenv(kChildFolder);
+  if (!out) GTEST_SKIP() << "runs as the child of ClipboardXTest";
+  const std::string folder = std::string(out) + "/";
+  TForm form(nullptr);
+  auto* list = new TQzFilelistView28(&form);
+  list->SetParent(&form);
+  for (auto [name, type] : {std::pair<const char*, const char*>{"letter.RTF", "application/rtf"},
+                            {"drawing.wmf", "image/wmf"}, {"report.doc", "application/msword"}}) {
+    testsupport::WriteFile(folder_ + name, std::string("{\\rtf1 ") + name + std::string(300, '\xC3') + "}");
+    std::filesystem::copy_file(folder_ + name, folder + "sent " + Slug(type));
+    list->SetDirectory(folder_);
+    list->UpdateFileList();
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      list->Items()->Item(i)->SetSelected(list->Items()->Item(i)->Caption() == name);
+    list->SendToSpecial(1);
+    ASSERT_EQ(RunServing({"xclip", "-selection", "clipboard", "-t", "TARGETS", "-o"}, folder + "targets " + Slug(type)), 0);
+    ASSERT_EQ(RunServing({"xclip", "-selection", "clipboard", "-t", type, "-o"}, folder + "read " + Slug(type)), 0);
+  }
 }

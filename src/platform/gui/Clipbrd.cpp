@@ -102,6 +102,13 @@ std::vector<uint8_t> TClipboard::GetBuffer(TClipboardFormatId format) const {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
+void TClipboard::SetAsMimeData(const std::vector<std::string>& mimeTypes, const std::string& bytes) {
+  auto* mime = new QMimeData();
+  const QByteArray data(bytes.data(), qsizetype(bytes.size()));
+  for (const std::string& type : mimeTypes) mime->setData(QString::fromStdString(type), data);
+  Board()->setMimeData(mime);
+}
+
 void TClipboard::Clear() { Board()->clear(); }
 void TClipboard::Open() {}
 void TClipboard::Close() {}

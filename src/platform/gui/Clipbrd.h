@@ -28,6 +28,9 @@ class TClipboard : public TPersistent {
   // Raw bytes of a registered format.
   void SetBuffer(TClipboardFormatId format, const std::vector<uint8_t>& data);
   std::vector<uint8_t> GetBuffer(TClipboardFormatId format) const;
+  // Puts the bytes of a file on the clipboard as the desktop's programs take them: under
+  // each of the MIME types given ("application/rtf", "text/rtf").
+  void SetAsMimeData(const std::vector<std::string>& mimeTypes, const std::string& bytes);
   void Clear();
   // Groups changes so the clipboard is written once (kept for the class library's calls).
   void Open();

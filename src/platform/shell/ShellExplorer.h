@@ -65,6 +65,9 @@ int DriveIconIndex(TDriveKind kind);
 int ThemeIconIndex(const std::vector<std::string>& names);
 // The MIME type's description in the interface language ("JPEG image", "Folder").
 std::string FileTypeName(const std::string& name, bool isFolder);
+// The MIME type of a file name by its extension, followed by the type's other names
+// ("application/rtf", "text/rtf"); empty when the desktop's database knows none.
+std::vector<std::string> MimeTypesOfName(const std::string& name);
 
 // ===========================================================================
 // Change notification

@@ -181,6 +181,16 @@ int ThemeIconIndex(const std::vector<std::string>& names) {
   return IconIndex(list, fallback);
 }
 
+std::vector<std::string> MimeTypesOfName(const std::string& name) {
+  static QMimeDatabase db;
+  QMimeType type = db.mimeTypeForFile(QString::fromUtf8(name.c_str()), QMimeDatabase::MatchExtension);
+  std::vector<std::string> types;
+  if (type.isDefault()) return types;
+  types.push_back(type.name().toStdString());
+  for (const QString& alias : type.aliases()) types.push_back(alias.toStdString());
+  return types;
+}
+
 std::string FileTypeName(const std::string& name, bool isFolder) {
   return isFolder ? FolderFacts(false).name : FactsOfExtension(name).name;
 }
