@@ -432,5 +432,8 @@ void TQzDirTree21::ShellChanged(const std::string& folder) {
   // stays silent: a folder made somewhere else must not make the window reload its
   // files and lose the picture it shows.
   if (!remembered.empty() && remembered != "Drives") openQuietly(remembered);
-  informFileList(remembered, true);
+  // The list is refreshed where it shows this folder; a list that has meanwhile moved on
+  // by itself (its events ran while it refilled) is not sent back.
+  if (FFileList && (remembered == "Drives" ? FFileList->IsDriveView() : FFileList->Directory() == AddBackslash(remembered)))
+    FFileList->UpdateFileList();
 }
