@@ -4,6 +4,7 @@
 // checked against tiff2rgba or against the values the test wrote.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -351,7 +352,11 @@ TEST(TiffReader, DamagedFilesLoadOrRaiseAClearError) {
     files.push_back(testsupport::ReadFile(out));
   }
   std::mt19937 random(20261207);
-  const std::shared_ptr<int> warnings = tifftest::AnswerWarnings();  // damaged JPEG strips
+  int warnings = 0;  // libjpeg's warning boxes on damaged JPEG strips, each answered
+  std::function<int(ModalRequest&)> answer = [&](ModalRequest&) {
+    return ModalResponder::Expect(ModalKind::MessageDlg, answer), ++warnings, int(mrOk);
+  };
+  ModalResponder::Expect(ModalKind::MessageDlg, answer);
   int loaded = 0, refused = 0;
   auto attempt = [&](const std::string& bytes) {
     TTIFFGraphic graphic;
@@ -373,7 +378,7 @@ TEST(TiffReader, DamagedFilesLoadOrRaiseAClearError) {
   }
   EXPECT_GT(loaded, 0);
   EXPECT_GT(refused, 0);
-  EXPECT_GT(*warnings, 0);
+  EXPECT_GT(warnings, 0);
   // Sizes and counts far beyond the file.
   for (auto [tag, value] : std::vector<std::pair<uint16_t, uint32_t>>{
            {kWidth, 0x7FFFFFFF}, {kLength, 0xFFFFFFFF}, {kSamples, 200}, {kBits, 255}, {kRowsPerStrip, 0}}) {

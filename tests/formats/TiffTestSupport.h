@@ -116,23 +116,6 @@ inline bool Tool(const std::vector<std::string>& argv) {
   return r.exitCode == 0;
 }
 
-// Answers every warning box of the reader (libjpeg's words on a damaged JPEG strip) from
-// now to the end of the test; the count of boxes shown so far.
-struct WarningAnswers {
-  std::shared_ptr<int> shown = std::make_shared<int>(0);
-  int operator()(ModalRequest& request) const {
-    EXPECT_EQ(request.caption, "Warning") << request.text;
-    ++*shown;
-    ModalResponder::Expect(ModalKind::MessageDlg, *this);
-    return mrOk;
-  }
-};
-inline std::shared_ptr<int> AnswerWarnings() {
-  WarningAnswers answers;
-  ModalResponder::Expect(ModalKind::MessageDlg, answers);
-  return answers.shown;
-}
-
 // What libtiff decodes: tiff2rgba without alpha, read back through ImageMagick.
 inline testsupport::Raster LibTiffRaster(const std::string& path) {
   const std::string rgba = testsupport::TempPath("oracle.tif");
