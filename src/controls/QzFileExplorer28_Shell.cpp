@@ -41,6 +41,7 @@ bool ConfirmTrash(const std::vector<std::string>& sources) {
 bool ShellExecuteFile(const std::string& operation, const std::string& fileName, const std::string& parameters,
                       int /*showCmd*/, const std::string& folder) {
   bool ok = false;
+  std::string reason;
   if (!fileName.empty()) {
     struct stat st;
     const bool program = ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(fileName.c_str(), X_OK) == 0;
@@ -49,10 +50,10 @@ bool ShellExecuteFile(const std::string& operation, const std::string& fileName,
       for (const std::string& word : SplitCommandLine(parameters)) argv.push_back(word);
       ok = StartDetached(argv, folder);
     } else {
-      ok = OpenDocument(fileName);
+      ok = OpenDocument(fileName, &reason);
     }
   }
-  if (!ok) MessageDlg(TextCantDo + operation + TextFile + fileName, mtError, {mbOK}, 0);
+  if (!ok) MessageDlg(TextCantDo + operation + TextFile + fileName + (reason.empty() ? "" : "\n" + reason), mtError, {mbOK}, 0);
   return ok;
 }
 

@@ -398,6 +398,8 @@ class TForm1 : public TForm {
   // failure, a value above 32 when it started.
   int RunShellCommand(const std::string& File, const std::string& Parameters, const std::string& Folder,
                       int ShowMode);
+  // Opens a document with its program (RunShellCommand) and says so when it cannot.
+  void OpenWithShell(const std::string& File);
   // The registered program of a file type (an extension with its dot): a description in
   // Info and the program's file name in ProgramName; both "n/a" when there is none.
   void GetAssociationInfo(const std::string& Extension, std::string& Info, std::string& ProgramName);
@@ -1048,9 +1050,10 @@ class TForm1 : public TForm {
   // Hand-offs to the desktop (Unit1_Desktop.cpp), the tree copy (Unit1_TreeCopy.cpp) and
   // the stand-alone copy (Unit1_StandAlone.cpp)
   // ===================================================================
-  // Opens the help file in the desktop's CHM viewer (at its start: the viewer is not
-  // given a topic), or says why it cannot.
+  // Opens the help window at the page of a context number or of a topic ("about.html"),
+  // or says that the help file cannot be opened.
   void ShowHelpContext(int Context);
+  void ShowHelpTopic(const std::string& Topic);
   // The shown picture, scaled to the screen, as the desktop wallpaper: Style 2 stretched,
   // else centred; Tile 1 tiled. The picture is written to FileName first; the desktop is
   // changed only when it is there, and its wallpaper before the first change is noted.

@@ -72,8 +72,7 @@ void TForm1::P_StartProgClick(TObject* /*Sender*/) {
   // Messages run between the files: the list is taken as it is now.
   const std::vector<std::string> files = FWorkFiles->ToVector();
   for (const std::string& file : files) {
-    if (RunShellCommand(file, "", ExtractFilePath(file), SW_SHOWNORMAL) == SE_ERR_NOASSOC)
-      ShowMessage(_("No associated program for this file type."));
+    OpenWithShell(file);
     Application->ProcessMessages();
   }
   FWorkFiles->Clear();

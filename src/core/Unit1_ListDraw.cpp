@@ -183,15 +183,11 @@ void TForm1::PanelThumbHolderMouseDown(TObject* Sender, TMouseButton Button, TSh
 
 void TForm1::ListBox1DblClick(TObject* /*Sender*/) {
   const std::string path = ListEntryPath(ListBox1->ItemIndex());
-  if (path.empty()) return;
-  if (RunShellCommand(path, "", ExtractFilePath(path), SW_SHOWNORMAL) == SE_ERR_NOASSOC)
-    ShowMessage(_("No associated program for this file type."));
+  if (!path.empty()) OpenWithShell(path);
 }
 
 void TForm1::Image1DblClick(TObject* /*Sender*/) {
-  if (FCurrentFile.empty() || !IsAssociatedFile(FCurrentFile)) return;
-  if (RunShellCommand(FCurrentFile, "", ExtractFilePath(FCurrentFile), SW_SHOWNORMAL) == SE_ERR_NOASSOC)
-    ShowMessage(_("No associated program for this file type."));
+  if (!FCurrentFile.empty() && IsAssociatedFile(FCurrentFile)) OpenWithShell(FCurrentFile);
 }
 
 // ===========================================================================

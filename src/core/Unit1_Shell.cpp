@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/Unit1.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
@@ -183,12 +185,22 @@ bool IsProgramFile(const std::string& path) {
 
 bool IsUrl(const std::string& text) { return text.find("://") != std::string::npos || StartsText("mailto:", text); }
 
+// The shell's answer for how the desktop took a document.
+int ShellOpenResult(TOpenOutcome outcome) {
+  switch (outcome) {
+    case TOpenOutcome::Opened: return SE_OK;
+    case TOpenOutcome::Missing: return SE_ERR_FNF;
+    case TOpenOutcome::NoProgram: return SE_ERR_NOASSOC;
+    default: return 0;
+  }
+}
+
 }  // namespace
 
 int TForm1::RunShellCommand(const std::string& File, const std::string& Parameters, const std::string& Folder,
                             int /*ShowMode*/) {
   if (File.empty()) return SE_ERR_FNF;
-  if (IsUrl(File)) return OpenDocument(File) ? SE_OK : 0;
+  if (IsUrl(File)) return ShellOpenResult(OpenDocumentOutcome(File));
   std::string path = File;
   if (!IsFullPath(path) && !Folder.empty() && FileExists(PathJoin(Folder, path))) path = PathJoin(Folder, path);
   const bool bareProgramName = path.find('/') == std::string::npos;
@@ -200,7 +212,15 @@ int TForm1::RunShellCommand(const std::string& File, const std::string& Paramete
   }
   if (!FileExists(path)) return SE_ERR_FNF;
   if (DefaultDesktopEntry(MimeTypeOfExtension(ExtractFileExt(path))).empty()) return SE_ERR_NOASSOC;
-  return OpenDocument(IsFullPath(path) ? path : ExpandFileName(path)) ? SE_OK : 0;
+  return ShellOpenResult(OpenDocumentOutcome(IsFullPath(path) ? path : ExpandFileName(path)));
+}
+
+void TForm1::OpenWithShell(const std::string& File) {
+  const int result = RunShellCommand(File, "", ExtractFilePath(File), SW_SHOWNORMAL);
+  if (result == SE_ERR_NOASSOC)
+    ShowMessage(_("No associated program for this file type."));
+  else if (result <= 32)
+    ShowMessage(Format(_("The file %s could not be opened."), {File}));
 }
 
 void TForm1::GetAssociationInfo(const std::string& Extension, std::string& Info, std::string& ProgramName) {

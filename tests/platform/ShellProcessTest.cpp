@@ -240,6 +240,21 @@ TEST(ShellLaunch, OpenDocumentHandsAFullPathToXdgOpen) {
   for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(ReadFile(log), "https://example.org/a b\n");
+
+  // xdg-open's answer is waited for, and each failure it reports is told apart.
+  const std::pair<int, TOpenOutcome> answers[] = {
+      {2, TOpenOutcome::Missing}, {3, TOpenOutcome::NoProgram}, {4, TOpenOutcome::Failed}, {0, TOpenOutcome::Opened}};
+  for (const auto& [status, outcome] : answers) {
+    SCOPED_TRACE(status);
+    WriteScript(bin + "/xdg-open", "sleep 0.3; exit " + std::to_string(status) + "\n");
+    EXPECT_EQ(OpenDocumentOutcome("https://example.org/"), outcome);
+  }
+  std::string reason;
+  EXPECT_FALSE(OpenDocument(dir + "/missing.jpg", &reason));
+  EXPECT_EQ(reason, "The file does not exist.");
+  std::filesystem::remove(bin + "/xdg-open");
+  setenv("PATH", bin.c_str(), 1);
+  EXPECT_EQ(OpenDocumentOutcome("https://example.org/"), TOpenOutcome::NoOpener);
 }
 
 }  // namespace

@@ -40,9 +40,16 @@ std::string UserFolder(TUserFolder kind);
 // Opening documents and starting programs
 // ===========================================================================
 
-// Opens a file, folder or URL with the desktop's default application (xdg-open, started
-// detached). False when a local file does not exist or xdg-open cannot be started.
-bool OpenDocument(const std::string& pathOrUrl);
+// Opens a file, folder or URL with the desktop's default application through xdg-open and
+// waits for its answer; while it waits the windows are repainted but take no input. An
+// xdg-open that is still running after five seconds runs the program in front of itself
+// (desktops without a launcher of their own): that counts as opened, and it runs on.
+enum class TOpenOutcome { Opened, Missing, NoProgram, Failed, NoOpener };
+TOpenOutcome OpenDocumentOutcome(const std::string& pathOrUrl);
+// The sentence that says why an opening failed ("" when it was opened).
+std::string OpenOutcomeText(TOpenOutcome outcome);
+// OpenDocumentOutcome as true when opened; otherwise reason (when given) says why.
+bool OpenDocument(const std::string& pathOrUrl, std::string* reason = nullptr);
 // Starts a program detached from this one (its own session; never reaped by us). argv[0]
 // is looked up on PATH when it holds no '/'. workingDir "" keeps the current folder.
 // False when the program cannot be started (missing, not executable, bad folder).

@@ -6,11 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <cctype>
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
@@ -18,6 +22,9 @@
 extern char** environ;
 
 namespace {
+
+// How long xdg-open's answer is waited for.
+constexpr int kOpenSeconds = 5;
 
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
@@ -125,15 +132,42 @@ bool StartDetached(const std::vector<std::string>& argv, const std::string& work
   return r == 0;
 }
 
-bool OpenDocument(const std::string& pathOrUrl) {
-  if (pathOrUrl.empty()) return false;
+TOpenOutcome OpenDocumentOutcome(const std::string& pathOrUrl) {
+  if (pathOrUrl.empty()) return TOpenOutcome::Missing;
   // An existing file wins over a URL reading of its name ("a:b.jpg"); a full path is passed,
   // so that a name starting with '-' is never read as an option.
   std::string target = ExpandFileName(pathOrUrl);
   struct stat st;
   if (::stat(target.c_str(), &st) != 0) {
-    if (!HasUrlScheme(pathOrUrl)) return false;
+    if (!HasUrlScheme(pathOrUrl)) return TOpenOutcome::Missing;
     target = pathOrUrl;
   }
-  return StartDetached({"xdg-open", target});
+  QCoreApplication* app = QCoreApplication::instance();
+  const bool guiThread = app && QThread::currentThread() == app->thread();
+  const TProcessResult result = RunProcessAndWait({"xdg-open", target}, kOpenSeconds, false, [guiThread] {
+    if (guiThread) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  });
+  if (result.Outcome == TWaitOutcome::StartFailed) return TOpenOutcome::NoOpener;
+  if (result.Outcome == TWaitOutcome::TimedOut || result.ExitCode == 0) return TOpenOutcome::Opened;
+  // xdg-open's exit status: 2 a missing file, 3 no program for it, 4 the program failed.
+  if (result.ExitCode == 2) return TOpenOutcome::Missing;
+  return result.ExitCode == 3 ? TOpenOutcome::NoProgram : TOpenOutcome::Failed;
+}
+
+std::string OpenOutcomeText(TOpenOutcome outcome) {
+  switch (outcome) {
+    case TOpenOutcome::Opened: return std::string();
+    case TOpenOutcome::Missing: return _("The file does not exist.");
+    case TOpenOutcome::NoProgram: return _("No program to open it is set up on this desktop.");
+    case TOpenOutcome::Failed: return _("The desktop's program could not open it.");
+    case TOpenOutcome::NoOpener:
+      return _("xdg-open, which opens files and web pages with the desktop's programs, is not installed.");
+  }
+  return std::string();
+}
+
+bool OpenDocument(const std::string& pathOrUrl, std::string* reason) {
+  const TOpenOutcome outcome = OpenDocumentOutcome(pathOrUrl);
+  if (reason) *reason = OpenOutcomeText(outcome);
+  return outcome == TOpenOutcome::Opened;
 }
