@@ -1,5 +1,5 @@
-// The main window's hand-offs to the desktop: the help file in the desktop's CHM viewer and
-// the shown picture as the desktop wallpaper.
+// The main window's hand-offs: the help window at a context number or a topic, and the
+// shown picture as the desktop wallpaper.
 #include <string>
 
 #include "controls/ZqSpeedButton.h"
@@ -61,19 +61,17 @@ void TForm1::bindDesktopHandOffs() {
 // ===========================================================================
 // Help
 // ===========================================================================
-void TForm1::ShowHelpContext(int /*Context*/) {
-  // The desktop's viewer opens the file at its start: a topic cannot be handed to it.
+void TForm1::ShowHelpContext(int Context) {
   const std::string file = Application->HelpFile();
-  switch (ShowHtmlHelp(file)) {
-    case THelpOutcome::Opened:
-      break;
-    case THelpOutcome::NoHelpFile:
-      ShowMessage(Format(_("The help file %s cannot be opened."), {file}));
-      break;
-    case THelpOutcome::NoViewer:
-      ShowMessage(Format(_("No program to show the help file %s is installed."), {file}));
-      break;
-  }
+  THTMLHelpViewer& viewer = HtmlHelpViewer();
+  if (!viewer.UnderstandsContext(Context, file) || !viewer.DisplayHelpByContext(Context, file))
+    ShowMessage(Format(_("The help file %s cannot be opened."), {file}));
+}
+
+void TForm1::ShowHelpTopic(const std::string& Topic) {
+  THTMLHelpViewer& viewer = HtmlHelpViewer();
+  if (!viewer.UnderstandsTopic(Topic) || !viewer.DisplayTopic(Topic))
+    ShowMessage(Format(_("The help file %s cannot be opened."), {Application->HelpFile()}));
 }
 
 // ===========================================================================

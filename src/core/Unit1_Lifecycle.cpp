@@ -320,7 +320,7 @@ bool TForm1::firstShowSetup() {
   }
 
   if (UiLanguageCode.empty()) UiLanguageCode = Panel6->Caption() == "Drives and folders" ? "en" : "nl";
-  Application->SetHelpFile(FProgramDir + (UiLanguageCode == "nl" ? "Kivo2help_nl.chm" : "Kivo2help_en.chm"));
+  Application->SetHelpFile(FProgramDir + (UiLanguageCode == "nl" ? "help/nl" : "help/en"));
 
   const std::string lockedList = FileExists(FAppDir + "skipsearch.ini") ? FAppDir + "skipsearch.ini"
                                                                         : FProgramDir + "skipsearch.ini";

@@ -40,9 +40,6 @@
 
 namespace {
 
-// The program's web page (the menu's "Homepage").
-constexpr const char* kHomepage = "https://kivo2.example.org/";
-
 // Any entry of that name (a link to nothing too).
 bool EntryExists(const std::string& path) {
   struct stat st;
@@ -427,12 +424,8 @@ void TForm1::ShowallfilesClick(TObject* /*Sender*/) {
   setWithQzDirPath(false);
 }
 
-void TForm1::GotoHomepage1Click(TObject* /*Sender*/) {
-  ShowMessage(_("Note this option will not automatically verify the version number.") + "\r\n" +
-              _("Download only when the version number on the homepage is higher") + "\r\n" +
-              _("Current version = ") + FVersionText);
-  if (!OpenDocument(kHomepage)) ShowMessage(Format(_("The page %s could not be opened."), {std::string(kHomepage)}));
-}
+// Kivo2 has no web site: its home is the help's page about the program.
+void TForm1::GotoHomepage1Click(TObject* /*Sender*/) { ShowHelpTopic("about.html"); }
 
 // ===========================================================================
 // Events

@@ -28,12 +28,11 @@ const char* const kProgramFiles[] = {"kivo2",
                                      "locale/nl/LC_MESSAGES/corvo.mo",
                                      "cam_equivalent.kv2",
                                      "readme.txt",
-                                     "Kivo2help_en.chm",
-                                     "Kivo2help_nl.chm",
                                      "shutter.wav"};
-// Folders of a program folder that carries its own libraries and Qt plugins; the start
-// script points the loader at them relative to where the drive is mounted.
-const char* const kProgramFolders[] = {"lib", "plugins"};
+// Folders copied whole: the help in its languages, and the libraries and Qt plugins of a
+// program folder that carries its own (the start script points the loader at them
+// relative to where the drive is mounted).
+const char* const kProgramFolders[] = {"help", "lib", "plugins"};
 
 constexpr char kStartScript[] = "kivo2start.sh";
 constexpr char kStartIni[] = "kivostart.ini";

@@ -29,11 +29,6 @@
 #include "tools/UnitShowProgress2.h"
 #include "tools/ZoomFloatUnit.h"
 
-namespace {
-// The maker's donation page.
-const char* const kDonationPage = "https://kivo2.example.org/donate";
-}  // namespace
-
 void TForm1::bindToolHandOffs() {
   Histogram1->OnClick = [this](TObject* Sender) { Histogram2Click(Sender); };
   Histogram2->OnClick = [this](TObject* Sender) { Histogram2Click(Sender); };
@@ -163,10 +158,8 @@ void TForm1::ZqSpeedButton5Click(TObject* /*Sender*/) {
 void TForm1::HelpforStandAloneversions1Click(TObject* /*Sender*/) { ShowHelpContext(110); }
 
 void TForm1::Donate1Click(TObject* /*Sender*/) {
-  ShowMessage(_("Thank you, your support is very welcome.") + "\r" +
-              Format(_("The donation page %s will open next."), {kDonationPage}));
-  if (RunShellCommand(kDonationPage, "", "", SW_SHOWNORMAL) <= 32)
-    ShowMessage(Format(_("The web page %s could not be opened."), {kDonationPage}));
+  // Kivo2 has no donation page to open.
+  ShowMessage(_("Thank you, your support is very welcome.") + "\r" + _("Kivo2 takes no donations; there is no donation page to open."));
 }
 
 void TForm1::FormCloseQuery(TObject* /*Sender*/, bool& CanClose) {

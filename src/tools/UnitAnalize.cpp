@@ -227,6 +227,8 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
   // The grid follows the overview's own size, which the layout settles after the form's.
   PanelOverview->OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
+  ZqSpeedButton9->OnClick = [](TObject*) { Form1->ShowHelpContext(15); };
+  ZqSpeedButton10->OnClick = [](TObject*) { Form1->ShowHelpContext(25); };
   StartAnalizing->OnClick = [this](TObject* Sender) { StartAnalizingClick(Sender); };
   StopAnalizing->OnClick = [this](TObject* Sender) { StopAnalizingClick(Sender); };
   ComboBoxValue->OnChange = [this](TObject* Sender) { ComboBoxValueChange(Sender); };
@@ -363,7 +365,12 @@ void TFormAnalize::FormResize(TObject* /*Sender*/) {
 }
 
 void TFormAnalize::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState /*Shift*/) {
-  if (Key == VK_ESCAPE) StopAnalyzing = true;
+  if (Key == VK_ESCAPE) {
+    StopAnalyzing = true;
+  } else if (Key == VK_F1) {
+    Key = 0;
+    Form1->ShowHelpContext(15);
+  }
 }
 
 void TFormAnalize::DistributeCharts(bool Overview) {

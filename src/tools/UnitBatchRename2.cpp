@@ -1,8 +1,10 @@
 #include "tools/UnitBatchRename2.h"
 
 #include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/FormLayout.h"
+#include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/Dialogs.h"
@@ -16,6 +18,7 @@ TBatchRenameForm* BatchRenameForm = nullptr;
 namespace {
 const char kExampleBase[] = "IMG00234";
 const char kExampleExt[] = ".JPG";
+constexpr int kHelpContext = 20;
 bool IsSeparator(char c) { return c == ' ' || c == '-' || c == '_'; }
 }  // namespace
 
@@ -24,6 +27,7 @@ TBatchRenameForm::TBatchRenameForm(TComponent* AOwner) : TForm(AOwner) {
   SetCaption("Replace/Add");
   SetBorderStyle(bsDialog);
   SetPosition(poMainFormCenter);
+  SetKeyPreview(true);
   SetClientWidth(360);
   SetClientHeight(200);
 
@@ -55,12 +59,15 @@ TBatchRenameForm::TBatchRenameForm(TComponent* AOwner) : TForm(AOwner) {
   ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "Start", 144, 166, 100, 25);
   ZqButton2 = NewControl<TZqButton>(this, this, "ZqButton2", "Cancel", 252, 166, 100, 25);
   ZqButton2->SetModalResult(mrCancel);
+  ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, this, "ZqSpeedButton1", "Help", 8, 166, 60, 25);
 
   PrefixEdit->OnChange = [this](TObject* Sender) { PrefixEditChange(Sender); };
   PrefixEdit->OnKeyPress = [this](TObject* Sender, char& Key) { PrefixEditKeyPress(Sender, Key); };
   ChB_Suffix->OnClick = [this](TObject* Sender) { PrefixEditChange(Sender); };
   DateButton->OnClick = [this](TObject* Sender) { DateButtonClick(Sender); };
   ZqButton1->OnClick = [this](TObject* Sender) { ZqButton1Click(Sender); };
+  ZqSpeedButton1->OnClick = [](TObject*) { Form1->ShowHelpContext(kHelpContext); };
+  OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
@@ -69,6 +76,12 @@ TBatchRenameForm::TBatchRenameForm(TComponent* AOwner) : TForm(AOwner) {
 void TBatchRenameForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 
 void TBatchRenameForm::FormActivate(TObject* Sender) { PrefixEditChange(Sender); }
+
+void TBatchRenameForm::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState /*Shift*/) {
+  if (Key != VK_F1) return;
+  Key = 0;
+  Form1->ShowHelpContext(kHelpContext);
+}
 
 std::string TBatchRenameForm::InsertDate(const std::string& Text) const {
   if (Pos(DateToken, Text) == 0) return Text;

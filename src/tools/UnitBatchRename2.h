@@ -14,6 +14,7 @@ class TCheckBox;
 class TRadioGroup;
 class TLabel;
 class TZqButton;
+class TZqSpeedButton;
 
 class TBatchRenameForm : public TForm {
  public:
@@ -34,6 +35,7 @@ class TBatchRenameForm : public TForm {
   TRadioGroup* CaseGroup = nullptr;  // 0 upper case, 1 lower case
   TZqButton* ZqButton1 = nullptr;  // "Start": OK once the input is accepted
   TZqButton* ZqButton2 = nullptr;  // "Cancel", modal result Cancel
+  TZqSpeedButton* ZqSpeedButton1 = nullptr;  // "Help"
 
   // 0 nothing, 1 replace, 2 add prefix, 3 add suffix, 4 change case.
   int FRenameMode = 0;
@@ -48,6 +50,8 @@ class TBatchRenameForm : public TForm {
   static std::string InsertRemoveItem(const std::string& Text, const std::string& Item, int Caret);
 
   void FormCreate(TObject* Sender);
+  // F1 opens the help.
+  void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
   void FormActivate(TObject* Sender);
   void PrefixEditChange(TObject* Sender);
   void PrefixEditKeyPress(TObject* Sender, char& Key);

@@ -28,6 +28,8 @@ namespace {
 
 constexpr int kZoomPercents[] = {10, 33, 50, 100, 150, 200, 300, 400, 500};
 constexpr const char* kPanelZoomNames[] = {"N101", "N331", "N501", "N1001", "N1501", "N2001", "N3001", "N4001", "N5001"};
+// The help page of the window.
+constexpr int kHelpContext = 23;
 
 
 // Moves a scroll bar by delta (kept within its range).
@@ -128,7 +130,7 @@ TFormCompare::TFormCompare(TComponent* AOwner) : TForm(AOwner), FCompareList(std
   ZqResizeAll->OnClick = [this](TObject* Sender) { ZqResizeAllClick(Sender); };
   ZqZoomPixel->OnClick = [this](TObject* Sender) { ZqZoomPixelClick(Sender); };
   ZqSpeedButton1->OnClick = [this](TObject* Sender) { ZqSpeedButton1Click(Sender); };
-  ZqHelp->OnClick = [](TObject*) { Form1->ShowHelpContext(23); };
+  ZqHelp->OnClick = [](TObject*) { Form1->ShowHelpContext(kHelpContext); };
   ChBAlign->OnClick = [this](TObject* Sender) { ChBAlignClick(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnPaint = [this](TObject* Sender) { FormPaint(Sender); };
@@ -476,8 +478,10 @@ void TFormCompare::FormMouseWheel(TObject* /*Sender*/, TShiftState /*Shift*/, in
 void TFormCompare::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) {
   const bool ctrl = Shift.Contains(ssCtrl);
   if (Key == VK_F1) {
+    // The window's own page, as its Help button opens (context 11 is the compression
+    // center's page).
     Key = 0;
-    Form1->ShowHelpContext(11);
+    Form1->ShowHelpContext(kHelpContext);
     return;
   }
   if (Key == VK_CONTROL && Shift == TShiftState{ssCtrl}) {

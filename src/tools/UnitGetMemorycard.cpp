@@ -2,6 +2,7 @@
 
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/FormLayout.h"
 #include "core/Unit1.h"
@@ -19,6 +20,7 @@ namespace {
 const char kExampleBase[] = "IMG00234";
 const char kExampleExt[] = ".JPG";
 constexpr int kThumbBox = 89;
+constexpr int kHelpContext = 17;
 }  // namespace
 
 TFormGetcard::TFormGetcard(TComponent* AOwner) : TForm(AOwner) {
@@ -67,6 +69,7 @@ TFormGetcard::TFormGetcard(TComponent* AOwner) : TForm(AOwner) {
   ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "&Start copy", 400, 437, 100, 25);
   ZqButton1->SetEnabled(false);
   ZqButton2 = NewControl<TZqButton>(this, this, "ZqButton2", "&Cancel", 512, 437, 100, 25);
+  ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, this, "ZqSpeedButton1", "Help", 256, 437, 60, 25);
 
   QzDirTree211->OnDirChange = [this](TObject* Sender, const std::string& path) { QzDirTree211DirChange(Sender, path); };
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
@@ -78,6 +81,7 @@ TFormGetcard::TFormGetcard(TComponent* AOwner) : TForm(AOwner) {
   DateButton->OnClick = [this](TObject* Sender) { DateButtonClick(Sender); };
   ZqButton1->OnClick = [this](TObject* Sender) { ZqButton1Click(Sender); };
   ZqButton2->OnClick = [this](TObject* Sender) { ZqButton2Click(Sender); };
+  ZqSpeedButton1->OnClick = [](TObject*) { Form1->ShowHelpContext(kHelpContext); };
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
   OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
@@ -255,6 +259,11 @@ void TFormGetcard::ZqButton2Click(TObject* /*Sender*/) {
 }
 
 void TFormGetcard::FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift) {
+  if (Key == VK_F1) {
+    Key = 0;
+    Form1->ShowHelpContext(kHelpContext);
+    return;
+  }
   if (Key != VK_ESCAPE || !(Shift == TShiftState())) return;
   Key = 0;
   ZqButton2Click(Sender);

@@ -17,6 +17,7 @@ class TImage;
 class TPanel;
 class TEdit;
 class TZqButton;
+class TZqSpeedButton;
 
 class TFormGetcard : public TForm {
  public:
@@ -39,6 +40,7 @@ class TFormGetcard : public TForm {
   TLabel* Label1 = nullptr;                 // the example name
   TZqButton* ZqButton1 = nullptr;           // "&Start copy"
   TZqButton* ZqButton2 = nullptr;           // "&Cancel"
+  TZqSpeedButton* ZqSpeedButton1 = nullptr;  // "Help"
 
   // True from the confirmation of a copy until the window closes: Cancel then asks the
   // copy to stop instead of closing the window.

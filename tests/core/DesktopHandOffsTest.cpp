@@ -1,7 +1,7 @@
-// The hand-offs to the desktop: the help file opened through xdg-open (stand-ins for
-// xdg-mime and xdg-open record what they were asked), the wallpaper through a stand-in
-// gsettings that keeps its keys in files, and the stand-alone copy of the program on a
-// folder of a RAM disk standing for a removable drive, started there from its script.
+// The hand-offs to the desktop: the help window at the page of each window, the wallpaper
+// through a stand-in gsettings that keeps its keys in files, and the stand-alone copy of
+// the program on a folder of a RAM disk standing for a removable drive, started there
+// from its script.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -20,8 +21,15 @@
 #include "platform/gui/ModalResponder.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/gui/Menus.h"
+#include "platform/i18n/GnuGetText.h"
+#include "platform/services/HelpWindow.h"
 #include "tools/CalcAspectForm.h"
+#include "tools/UnitAnalize.h"
+#include "tools/UnitBatchRename2.h"
 #include "tools/UnitCompare.h"
+#include "tools/UnitGetMemorycard.h"
+#include "tools/UnitSaveImage.h"
 
 namespace fs = std::filesystem;
 
@@ -78,72 +86,82 @@ class DesktopTest : public OrganiseTest {
 // ===========================================================================
 // Help
 // ===========================================================================
-class HelpTest : public DesktopTest {
+// The build's own help pages, linked into the program folder, in the language the program
+// starts in. Each road to the help (command, F1, Help button) must show the page of the
+// window it came from: a page named in a table of its own, whose text names the window
+// by the caption the window shows in that language.
+class HelpTest : public DesktopTest, public testing::WithParamInterface<const char*> {
  protected:
   void SetUp() override {
     DesktopTest::SetUp();
-    opened_ = testsupport::TempPath("opened.txt");
-    WriteScript(bin_ + "/xdg-open", "printf '%s\\n' \"$@\" >> '" + opened_ + "'\n");
+    fs::create_directory_symlink(testsupport::ProgramDir() + "/help", ProgramFolder() + "help");
     MakeColor("a.png", 32, 24, "blue");
-    StartIn();
+    StartIn(std::string(), {std::string("\"Language\"=\"") + GetParam() + "\""});
   }
-  // The desktop's CHM viewer as xdg-mime names it ("" for none set up).
-  void Viewer(const std::string& entry) {
-    WriteScript(bin_ + "/xdg-mime", "[ \"$1 $2\" = 'query default' ] || exit 2\n" +
-                                        (entry.empty() ? std::string() : "echo " + entry + "\n"));
-  }
-  std::string Opened() {
-    GuiTesting::WaitUntil([&] { return fs::exists(opened_); }, 30000);
-    return testsupport::ReadFile(opened_);
-  }
-  std::string opened_;
 };
 
-TEST_F(HelpTest, EveryHelpRequestOpensTheLanguagesHelpFileInTheDesktopsViewer) {
-  Viewer("xchm.desktop");
-  const std::string chm = ProgramFolder() + "Kivo2help_en.chm";
-  testsupport::WriteFile(chm, "ITSF");
-  ASSERT_EQ(Application->HelpFile(), chm);
-  // The help command, F1 of the main window, the compare window's help button and F1,
-  // the aspect-ratio window's help button: each one opening of the file.
+TEST_P(HelpTest, EveryRoadToTheHelpShowsThePageOfItsWindow) {
+  ASSERT_EQ(Application->HelpFile(), ProgramFolder() + "help/" + GetParam());
+  auto f1 = [](TCustomForm* form) { return [form] { GuiTesting::PressKey(form, VK_F1); }; };
+  struct Road {
+    const char* name;
+    std::function<void()> go;
+    const char* page;
+    std::function<std::string()> caption;
+  };
+  const std::vector<Road> roads = {
+      {"Help command", [] { Form1->M_Help->Click(); }, "main.html", [] { return Form1->Panel6->Caption(); }},
+      {"F1 of the main window", f1(Form1), "main.html", [] { return Form1->Panel6->Caption(); }},
+      {"Help command beside the paperclip",
+       [] {
+         Form1->TreeView1->SetVisible(true);
+         Form1->M_Help->Click();
+         Form1->TreeView1->SetVisible(false);
+       },
+       "paperclip.html", [] { return Form1->M_OpenShow->Caption(); }},
+      {"stand-alone help", [] { Form1->HelpforStandAloneversions1->Click(); }, "standalone.html",
+       [] { return Form1->CreateUSBKivo21->Caption(); }},
+      {"Homepage", [] { Form1->GotoHomepage1->Click(); }, "about.html",
+       [] { return Form1->GotoHomepage1->Caption(); }},
+      {"compression center", [] { FormSaveImage->ZqSpeedButton1->Click(); }, "save.html",
+       [] { return FormSaveImage->Caption(); }},
+      {"F1 of the compression center", f1(FormSaveImage), "save.html", [] { return FormSaveImage->Caption(); }},
+      {"Shotgraph", [] { FormAnalize->ZqSpeedButton9->Click(); }, "shotgraph.html",
+       [] { return Form1->Zq_Shotgraph->Caption(); }},
+      {"F1 of the Shotgraph", f1(FormAnalize), "shotgraph.html", [] { return Form1->Zq_Shotgraph->Caption(); }},
+      {"equivalent list", [] { FormAnalize->ZqSpeedButton10->Click(); }, "lenslist.html",
+       [] { return FormAnalize->TabSheet7->Caption(); }},
+      {"card import", [] { FormGetcard->ZqSpeedButton1->Click(); }, "card.html",
+       [] { return FormGetcard->Caption(); }},
+      {"F1 of the card import", f1(FormGetcard), "card.html", [] { return FormGetcard->Caption(); }},
+      {"batch rename", [] { BatchRenameForm->ZqSpeedButton1->Click(); }, "batchrename.html",
+       [] { return BatchRenameForm->Caption(); }},
+      {"F1 of the batch rename", f1(BatchRenameForm), "batchrename.html", [] { return BatchRenameForm->Caption(); }},
+      {"compare", [] { FormCompare->ZqHelp->Click(); }, "compare.html", [] { return FormCompare->Caption(); }},
+      {"F1 of the compare window", f1(FormCompare), "compare.html", [] { return FormCompare->Caption(); }},
+      {"aspect ratio", [] { CalculateAspect->ZqButton1->Click(); }, "aspect.html",
+       [] { return CalculateAspect->Caption(); }},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    if (THtmlHelpForm* help = HtmlHelpForm(false)) help->Close();
+    road.go();
+    THtmlHelpForm* help = HtmlHelpForm(false);
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->Visible());
+    EXPECT_EQ(help->CurrentPage(), ProgramFolder() + "help/" + GetParam() + "/" + road.page);
+    const std::string caption = StripHotkey(road.caption());
+    EXPECT_NE(help->View->Text().find(caption), std::string::npos) << caption;
+  }
+  // Without the help folder the request says so.
+  fs::remove(ProgramFolder() + "help");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
   Form1->M_Help->Click();
-  uint16_t key = VK_F1;
-  Form1->FormKeyDown(Form1, key, {});
-  FormCompare->ZqHelp->Click();
-  key = VK_F1;
-  FormCompare->FormKeyDown(FormCompare, key, {});
-  EXPECT_EQ(key, 0);
-  CalculateAspect->ZqButton1->Click();
-  std::string expected;
-  for (int i = 0; i < 5; ++i) expected += chm + "\n";
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return testsupport::ReadFile(opened_) == expected; }, 30000))
-      << testsupport::ReadFile(opened_);
+  EXPECT_EQ(LastMessage(), Format(_("The help file %s cannot be opened."), {Application->HelpFile()}));
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
-TEST_F(HelpTest, WithoutViewerOrHelpFileAMessageSaysSo) {
-  const std::string chm = ProgramFolder() + "Kivo2help_en.chm";
-  // No help file: Kivo2 ships none.
-  Viewer("xchm.desktop");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  Form1->M_Help->Click();
-  EXPECT_EQ(LastMessage(), "The help file " + chm + " cannot be opened.");
-  // A help file, but no program for it.
-  testsupport::WriteFile(chm, "ITSF");
-  Viewer("");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  CalculateAspect->ZqButton1->Click();
-  EXPECT_EQ(LastMessage(), "No program to show the help file " + chm + " is installed.");
-  // Nor xdg-utils at all.
-  fs::remove(bin_ + "/xdg-mime");
-  setenv("PATH", bin_.c_str(), 1);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  FormCompare->ZqHelp->Click();
-  EXPECT_EQ(LastMessage(), "No program to show the help file " + chm + " is installed.");
-  usleep(200000);
-  EXPECT_FALSE(fs::exists(opened_));
-  EXPECT_EQ(ModalResponder::Unanswered(), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Languages, HelpTest, testing::Values("en", "nl"));
 
 // ===========================================================================
 // Wallpaper

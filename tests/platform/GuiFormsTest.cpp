@@ -1,5 +1,9 @@
 // Forms: placement, window states, full screen, activation, the screen's form list,
-// hints, edits, and the application's exception handling.
+// hints, edits, the application's exception handling, and the help window.
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +13,8 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/services/HelpWindow.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -298,6 +304,87 @@ TEST_F(Forms, TabSheetsCanBeReordered) {
   EXPECT_EQ(sheets[1]->TabIndex(), 1);
   EXPECT_EQ(pages->FindNextPage(sheets[2], true, true), sheets[1]);
   EXPECT_EQ(pages->FindNextPage(sheets[2], true, false), sheets[0]);
+}
+
+TEST_F(Forms, TheHelpViewerReachesTopicsKeywordsAndContextNumbers) {
+  const std::string folder = testsupport::TempPath("help");
+  std::filesystem::create_directories(folder);
+  auto page = [&](const std::string& name, const std::string& title, const std::string& body) {
+    testsupport::WriteFile(folder + "/" + name, "<html><head><meta charset=\"utf-8\"><title>" + title +
+                                                    "</title></head><body>" + body + "</body></html>");
+  };
+  testsupport::WriteFile(testsupport::TempPath("outside.html"), "<p>secret</p>");
+  page("contents.html", "Contents",
+       "<p>Intro</p><ul><li><a href=\"a.html\">First</a><ul><li><a href=\"b.html#part\">Deeper</a></li></ul></li>"
+       "<li><a href=\"b.html\">Second</a></li></ul>");
+  page("keywords.html", "Index",
+       "<ul><li><a href=\"a.html\">Alpha</a></li><li><a href=\"b.html#part\">Bravo thing</a>"
+       "<ul><li><a href=\"a.html\">inner</a></li></ul></li></ul>");
+  page("a.html", "Page A", "<p>about A</p><p><a href=\"b.html\">to B</a></p>");
+  page("b.html", "Page \xC3\xA9 B", "<p>top</p><p><a name=\"part\"></a>part of B</p>");
+  testsupport::WriteFile(folder + "/contexts.ini", "; pages\r\n[Contexts]\r\n17=a.html\r\n20 = b.html#part\r\n9=../x.html\r\n");
+  ASSERT_EQ(symlink("../outside.html", (folder + "/link.html").c_str()), 0);
+  THTMLHelpViewer& viewer = HtmlHelpViewer();
+  EXPECT_EQ(viewer.GetViewerName(), "HTMLHelp Viewer");
+  // A file that is no help folder (the old compiled help, WinHelp, nothing) shows nothing.
+  for (const std::string& file : {folder + "/a.chm", folder + "/X.hlp", std::string()}) {
+    Application->SetHelpFile(file);
+    EXPECT_FALSE(viewer.CanShowTableOfContents());
+    EXPECT_FALSE(viewer.UnderstandsTopic("a.html"));
+    EXPECT_EQ(viewer.UnderstandsKeyword("alpha"), 0);
+    EXPECT_FALSE(viewer.DisplayTopic("a.html"));
+  }
+  EXPECT_EQ(HtmlHelpForm(false), nullptr);
+  Application->SetHelpFile(folder);
+  EXPECT_EQ(viewer.GetHelpStrings("alpha"), std::vector<std::string>{"alpha"});
+  ASSERT_TRUE(viewer.ShowTableOfContents());
+  THtmlHelpForm* help = HtmlHelpForm(false);
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->Visible());
+  EXPECT_EQ(help->CurrentPage(), folder + "/contents.html");
+  // The contents as the page nests them; the index entries with their sub-entries.
+  ASSERT_EQ(help->TreeContents->Items()->Count(), 3);
+  EXPECT_EQ(help->TreeContents->Items()->Item(1)->Text(), "Deeper");
+  EXPECT_EQ(help->TreeContents->Items()->Item(1)->Parent(), help->TreeContents->Items()->Item(0));
+  EXPECT_EQ(help->TreeContents->Items()->Item(2)->Level(), 0);
+  EXPECT_EQ(help->ListIndex->Count(), 3);
+  struct Request {
+    std::function<bool()> go;
+    std::string page, anchor;
+  };
+  const std::vector<Request> requests = {
+      {[&] { return viewer.DisplayTopic("/b.html"); }, "b.html", ""},
+      {[&] { return viewer.DisplayTopic("a.html"); }, "a.html", ""},
+      {[&] { return viewer.DisplayTopic("b.html#part"); }, "b.html", "part"},
+      {[&] { return viewer.DisplayHelpByContext(17, folder); }, "a.html", ""},
+      {[&] { return viewer.DisplayHelpByContext(20, folder); }, "b.html", "part"},
+      {[&] { return viewer.DisplayHelpByContext(9, folder); }, "contents.html", ""},
+      {[&] { return viewer.ShowHelp("BRAVO"); }, "b.html", "part"},
+      {[&] { return viewer.ShowHelp("thing"); }, "b.html", "part"},
+      {[&] { return viewer.ShowHelp("inn"); }, "a.html", ""},
+      {[&] { return viewer.ShowHelp("zulu"); }, "keywords.html", ""},
+  };
+  for (const Request& r : requests) {
+    SCOPED_TRACE(r.page + "#" + r.anchor);
+    EXPECT_TRUE(r.go());
+    EXPECT_EQ(help->CurrentPage(), folder + "/" + r.page);
+    EXPECT_EQ(help->View->Anchor(), r.anchor);
+  }
+  EXPECT_EQ(help->EditKeyword->Text(), "zulu");
+  EXPECT_EQ(help->PageControl1->ActivePage(), help->TabIndex);
+  // Back and forward walk the pages shown; the title names the page.
+  help->ButtonBack->Click();
+  EXPECT_EQ(help->CurrentPage(), folder + "/a.html");
+  help->ButtonForward->Click();
+  EXPECT_EQ(help->CurrentPage(), folder + "/keywords.html");
+  viewer.DisplayTopic("b.html");
+  EXPECT_EQ(help->Caption(), "Help - Page \xC3\xA9 B");
+  // Nothing outside the folder is read, also not through a link inside it.
+  EXPECT_FALSE(viewer.DisplayTopic("../outside.html"));
+  EXPECT_TRUE(viewer.DisplayTopic("link.html"));
+  EXPECT_EQ(help->View->Text().find("secret"), std::string::npos);
+  viewer.SoftShutDown();
+  EXPECT_FALSE(help->Visible());
 }
 
 }  // namespace
