@@ -202,3 +202,35 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   x_.Key("Escape");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(save); }, 5000)) << x_.Describe();
 }
+
+// The help comes up in front of the window that asked, also in front of a window that
+// runs modally (which blocks input to the windows behind it), takes the keys there, and
+// Esc closes it, leaving that window as it was.
+TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("album"), 2)}, .language = "nl"})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("F1");
+  unsigned long help = x_.WaitForWindow("HtmlHelpForm");
+  ASSERT_TRUE(help) << x_.Describe();
+  EXPECT_EQ(x_.Title(help).rfind("Help - Het hoofdvenster", 0), 0u) << x_.Describe();
+  EXPECT_TRUE(x_.Above(help, main));
+  // With the help still open, the compression center (Ctrl+E) runs modally; its F1.
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+e");
+  const unsigned long save = x_.WaitForWindow("FormSaveImage");
+  ASSERT_TRUE(save) << x_.Describe();
+  x_.Key("F1");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    help = x_.FindWindow("HtmlHelpForm");
+    return help && x_.Title(help).rfind("Help - Compressiecentrum", 0) == 0 && x_.Above(help, save);
+  })) << x_.Describe();
+  x_.Key("Escape");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("HtmlHelpForm"); })) << x_.Describe();
+  EXPECT_TRUE(x_.FindWindow("FormSaveImage")) << x_.Describe();
+  char id[32];
+  snprintf(id, sizeof id, "0x%lx", save);
+  x_.Tool({"wmctrl", "-i", "-c", id});
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormSaveImage"); })) << x_.Describe();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}

@@ -315,7 +315,7 @@ TEST_F(Forms, TheHelpViewerReachesTopicsKeywordsAndContextNumbers) {
   };
   testsupport::WriteFile(testsupport::TempPath("outside.html"), "<p>secret</p>");
   page("contents.html", "Contents",
-       "<p>Intro</p><ul><li><a href=\"a.html\">First</a><ul><li><a href=\"b.html#part\">Deeper</a></li></ul></li>"
+       "<p>Intro, see <a href=\"b.html\">B</a></p><ul><li><a href=\"a.html\">First</a><ul><li><a href=\"b.html#part\">Deeper</a></li></ul></li>"
        "<li><a href=\"b.html\">Second</a></li></ul>");
   page("keywords.html", "Index",
        "<ul><li><a href=\"a.html\">Alpha</a></li><li><a href=\"b.html#part\">Bravo thing</a>"
@@ -372,13 +372,20 @@ TEST_F(Forms, TheHelpViewerReachesTopicsKeywordsAndContextNumbers) {
   }
   EXPECT_EQ(help->EditKeyword->Text(), "zulu");
   EXPECT_EQ(help->PageControl1->ActivePage(), help->TabIndex);
-  // Back and forward walk the pages shown; the title names the page.
+  // Back and forward walk the pages shown.
   help->ButtonBack->Click();
   EXPECT_EQ(help->CurrentPage(), folder + "/a.html");
   help->ButtonForward->Click();
   EXPECT_EQ(help->CurrentPage(), folder + "/keywords.html");
+  // The title names the page, and the contents follow it: the entry with its anchor, else
+  // the page's first.
+  viewer.DisplayTopic("b.html#part");
+  EXPECT_EQ(help->TreeContents->Selected()->Text(), "Deeper");
   viewer.DisplayTopic("b.html");
+  EXPECT_EQ(help->TreeContents->Selected()->Text(), "Second");
   EXPECT_EQ(help->Caption(), "Help - Page \xC3\xA9 B");
+  viewer.DisplayTopic("a.html");
+  EXPECT_EQ(help->Caption(), "Help - Page A");
   // Nothing outside the folder is read, also not through a link inside it.
   EXPECT_FALSE(viewer.DisplayTopic("../outside.html"));
   EXPECT_TRUE(viewer.DisplayTopic("link.html"));

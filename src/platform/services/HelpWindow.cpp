@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +26,7 @@ class HelpBrowser : public HostScrollArea<QTextBrowser> {
  public:
   explicit HelpBrowser(TControl* control) : HostScrollArea<QTextBrowser>(control) {}
   QString root;  // the help folder's real path with a trailing '/'
+  QUrl shown;    // the page shown
 
  protected:
   QVariant loadResource(int type, const QUrl& name) override {
@@ -49,7 +51,9 @@ void MakeHtmlViewWidget(TControl* control) {
   gui::AttachWidget(control, w, w->viewport());
   w->setOpenLinks(true);
   w->setOpenExternalLinks(false);
-  QObject::connect(w, &QTextBrowser::sourceChanged, w, [control, w] {
+  // The page's address as the signal gives it: the browser takes it over only afterwards.
+  QObject::connect(w, &QTextBrowser::sourceChanged, w, [control, w](const QUrl& url) {
+    w->shown = url;
     if (!w->control()) return;
     auto* view = static_cast<THtmlView*>(control);
     if (view->OnPageChange) gui::SafeCall(view, [view] { view->OnPageChange(view); });
@@ -108,12 +112,12 @@ void THtmlView::Open(const std::string& file, const std::string& anchor) {
 
 std::string THtmlView::File() const {
   HelpBrowser* b = BrowserOf(this);
-  return b ? b->source().toLocalFile().toStdString() : std::string();
+  return b ? b->shown.toLocalFile().toStdString() : std::string();
 }
 
 std::string THtmlView::Anchor() const {
   HelpBrowser* b = BrowserOf(this);
-  return b ? b->source().fragment().toStdString() : std::string();
+  return b ? b->shown.fragment().toStdString() : std::string();
 }
 
 std::string THtmlView::Title() const {
@@ -279,18 +283,30 @@ void THtmlHelpForm::openIndexEntry() {
 }
 
 void THtmlHelpForm::bringUp() {
-  // While a window runs modally the others take no input: the help then comes up modal
-  // in front of it, so that it can be read and closed.
+  // While a window runs modally only the windows in front of it take input: the help then
+  // comes up in front of that window (the active one when several run).
   TCustomForm* modal = nullptr;
-  for (int i = 0; Screen && i < Screen->FormCount(); ++i)
-    if (Screen->Forms(i) != this && Screen->Forms(i)->Modal()) modal = Screen->Forms(i);
-  QWidget* w = Private()->widget;
-  const Qt::WindowModality wanted = modal ? Qt::ApplicationModal : Qt::NonModal;
-  if (w && w->windowModality() != wanted) {
-    if (Visible()) SetVisible(false);
-    w->setWindowModality(wanted);
+  for (int i = 0; Screen && i < Screen->FormCount(); ++i) {
+    TCustomForm* form = Screen->Forms(i);
+    if (form != this && form->Modal() && (!modal || form == Screen->ActiveForm())) modal = form;
   }
-  SetPopupParent(modal);
+  QWidget* w = Private()->widget;
+  QWidget* pw = modal ? modal->Private()->widget.data() : nullptr;
+  if (w) {
+    w->winId();
+    if (pw) pw->winId();
+    QWindow* front = pw ? pw->windowHandle() : nullptr;
+    if (w->windowHandle()->transientParent() != front) {
+      // A shown window that the window system is told to put in front of another can lose
+      // its place and its stay-on-top state: it comes up as a new window instead.
+      if (Visible()) {
+        SetVisible(false);
+        w->windowHandle()->destroy();
+        w->winId();
+      }
+      w->windowHandle()->setTransientParent(front);
+    }
+  }
   Show();
 }
 

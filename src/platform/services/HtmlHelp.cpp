@@ -73,16 +73,18 @@ std::vector<THelpLink> ReadHelpLinks(const std::string& pageFile) {
   QTextDocument document;
   document.setHtml(QString::fromUtf8(html.data(), int(html.size())));
   for (QTextBlock block = document.begin(); block.isValid() && links.size() < kMaxLinks; block = block.next()) {
+    // Only list items are entries; links in the text around the lists are not.
+    const QTextList* list = block.textList();
+    if (!list) continue;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       if (!fragment.isValid() || !fragment.charFormat().isAnchor()) continue;
       const QString href = fragment.charFormat().anchorHref();
       if (href.isEmpty()) continue;
-      const QTextList* list = block.textList();
       THelpLink link;
       link.Text = block.text().trimmed().toStdString();
       link.Target = href.toStdString();
-      link.Level = list ? std::max(0, list->format().indent() - 1) : 0;
+      link.Level = std::max(0, list->format().indent() - 1);
       links.push_back(link);
       break;
     }

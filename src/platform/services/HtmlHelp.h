@@ -33,8 +33,8 @@ struct THelpLink {
   std::string Target;
   int Level = 0;
 };
-// The links of a contents or index page in their order; empty when the page cannot be
-// read. Pages over 1 MiB are not read and at most 5000 links are taken.
+// The links of the list items of a contents or index page, in their order; empty when the
+// page cannot be read. Pages over 1 MiB are not read and at most 5000 links are taken.
 std::vector<THelpLink> ReadHelpLinks(const std::string& pageFile);
 // The page of each context number in the folder's contexts.ini (empty when missing).
 std::map<int, std::string> ReadHelpContexts(const std::string& folder);
