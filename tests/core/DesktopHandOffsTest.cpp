@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 
 #include "OrganiseFixture.h"
 #include "controls/QzFileExplorer28.h"
@@ -159,6 +161,31 @@ TEST_P(HelpTest, EveryRoadToTheHelpShowsThePageOfItsWindow) {
   Form1->M_Help->Click();
   EXPECT_EQ(LastMessage(), Format(_("The help file %s cannot be opened."), {Application->HelpFile()}));
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+// Every link of the pages leads to a page of the same language and to an anchor there;
+// both languages have the same pages.
+TEST_P(HelpTest, EveryLinkOfTheHelpLeadsToAPageAndAnchorOfItsLanguage) {
+  const std::string folder = testsupport::ProgramDir() + "/help/" + GetParam() + "/";
+  std::vector<std::string> pages, english;
+  for (const auto& e : fs::directory_iterator(folder)) pages.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(testsupport::ProgramDir() + "/help/en"))
+    english.push_back(e.path().filename().string());
+  std::sort(pages.begin(), pages.end());
+  std::sort(english.begin(), english.end());
+  EXPECT_EQ(pages, english);
+  const std::regex link("href=\"([^\"#]*)(#([^\"]*))?\"");
+  for (const std::string& page : pages) {
+    const std::string text = testsupport::ReadFile(folder + page);
+    for (auto m = std::sregex_iterator(text.begin(), text.end(), link); m != std::sregex_iterator(); ++m) {
+      SCOPED_TRACE(page + " -> " + m->str());
+      const std::string target = (*m)[1].str().empty() ? page : (*m)[1].str();
+      ASSERT_TRUE(fs::exists(folder + target));
+      if ((*m)[3].matched) {
+        EXPECT_NE(testsupport::ReadFile(folder + target).find("name=\"" + (*m)[3].str() + "\""), std::string::npos);
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, HelpTest, testing::Values("en", "nl"));
@@ -321,6 +348,7 @@ class StandAloneTest : public DesktopTest {
     for (const char* mo : {"default.mo", "corvo.mo"})
       fs::copy_file(built + "locale/nl/LC_MESSAGES/" + mo, ProgramFolder() + "locale/nl/LC_MESSAGES/" + mo);
     fs::copy_file(built + "cam_equivalent.kv2", ProgramFolder() + "cam_equivalent.kv2");
+    fs::copy(built + "help", ProgramFolder() + "help", fs::copy_options::recursive);
     jpegtran_ = testsupport::ToolPath("jpegtran");
     if (!jpegtran_.empty()) {
       fs::create_directories(ProgramFolder() + "jpegtran");
@@ -355,6 +383,8 @@ TEST_F(StandAloneTest, TheCopyStartsFromTheDriveAndKeepsItsSettingsBesideItself)
   EXPECT_TRUE(access((target_ + "/kivo2").c_str(), X_OK) == 0);
   EXPECT_EQ(testsupport::ReadFile(target_ + "/locale/nl/LC_MESSAGES/default.mo"),
             testsupport::ReadFile(ProgramFolder() + "locale/nl/LC_MESSAGES/default.mo"));
+  for (const char* page : {"help/en/contents.html", "help/nl/contexts.ini"})
+    EXPECT_EQ(testsupport::ReadFile(target_ + "/" + page), testsupport::ReadFile(ProgramFolder() + page)) << page;
   if (!jpegtran_.empty()) {
     // The drive holds the program itself, not a link to this system's.
     EXPECT_FALSE(fs::is_symlink(target_ + "/jpegtran/jpegtran"));

@@ -97,7 +97,6 @@ THtmlView::THtmlView(TComponent* AOwner) : TWinControl(AOwner, &MakeHtmlViewWidg
 THtmlView::~THtmlView() { DetachEvents(); }
 
 void THtmlView::SetRoot(const std::string& folder) {
-  root_ = folder;
   const QString real = QFileInfo(QString::fromStdString(folder)).canonicalFilePath();
   if (HelpBrowser* b = BrowserOf(this)) b->root = real.isEmpty() ? QString() : real + '/';
 }
@@ -199,6 +198,10 @@ THtmlHelpForm::THtmlHelpForm(TComponent* AOwner) : TForm(AOwner) {
   TreeContents->OnChange = [this](TObject*, TTreeNode* node) {
     const auto index = node ? reinterpret_cast<intptr_t>(node->Data()) - 1 : -1;
     if (!syncing_ && index >= 0 && size_t(index) < contentTargets_.size()) ShowPage(contentTargets_[size_t(index)]);
+  };
+  // On the index the keyword is typed at once.
+  PageControl1->OnChange = [this](TObject*) {
+    if (PageControl1->ActivePage() == TabIndex && EditKeyword->CanFocus()) EditKeyword->SetFocus();
   };
   EditKeyword->OnChange = [this](TObject*) { FindKeyword(EditKeyword->Text()); };
   EditKeyword->OnKeyDown = [this](TObject*, uint16_t& Key, TShiftState) {

@@ -37,10 +37,6 @@ class THtmlView : public TWinControl {
   void GoForward();
   // Another page or anchor is shown.
   TNotifyEvent OnPageChange;
-
- private:
-  friend struct THtmlViewAccess;
-  std::string root_;
 };
 
 class THtmlHelpForm : public TForm {
@@ -63,7 +59,6 @@ class THtmlHelpForm : public TForm {
 
   // Reads the contents and the index of a help folder (again only when it changed).
   void SetHelpFolder(const std::string& folder);
-  std::string HelpFolder() const { return folder_; }
   // Shows a page of the help folder ("card.html#prefix") and brings the window up.
   // False when the page lies outside the folder or does not exist.
   bool ShowPage(const std::string& page);
