@@ -194,18 +194,13 @@ TEST(ExifReadLimits, OverlappingDirectoriesInATiffWindow) {
   // A TIFF's bytes are read where its entries point: 8,000 values spread over 2 GB
   // of a sparse file cost no more than the read's budget.
   mdtest::TiffWriter w(false);
-  const uint32_t entries = 8000;
-  w.Put16(entries);
+  w.Put16(8000);
   w.Entry(0x010F, 2, 4, 0x006D6341);  // "Acm"
-  for (uint32_t i = 1; i < entries; ++i) w.Entry(0x010E, 2, 16, 65536 + i * 262144);
-  w.Put32(0);
+  for (uint32_t i = 1; i < 8000; ++i) w.Entry(0x010E, 2, 16, 65536 + i * 262144);
   const std::string spread = WriteTemp("spread.tif", w.Bytes());
-  std::filesystem::resize_file(spread, uintmax_t(65536) + uintmax_t(entries) * 262144);
-  const Cost spreadCost = Measure([&] { read = data.ReadFileMetadata(spread); });
-  ASSERT_TRUE(read);
-  ExpectBounded(spreadCost, *data.ImageInfo);
-  EXPECT_EQ(data.ImageInfo->CameraMake, "Acm");
-  EXPECT_EQ(data.ErrStr, "Exif values too large; the rest was not read");
+  std::filesystem::resize_file(spread, uintmax_t(8000) * 262144);
+  ExpectBounded(Measure([&] { ASSERT_TRUE(data.ReadFileMetadata(spread)); }), *data.ImageInfo);
+  EXPECT_EQ(data.ImageInfo->CameraMake + "; " + data.ErrStr, "Acm; Exif values too large; the rest was not read");
 }
 
 TEST(ExifReadLimits, EntriesThatRepeatOneLargeValue) {

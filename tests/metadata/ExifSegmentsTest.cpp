@@ -3,7 +3,6 @@
 // truncations, byte flips, short segments, directory loops and chains.
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <set>
 
@@ -132,15 +131,13 @@ TEST(JpegSegmentScan, WhichSegmentsCount) {
   EXPECT_TRUE(data.HasMetadata());
 
   // The frame header gives the picture's size, also when it lies past the segments kept.
-  std::vector<Segment> many = {exif};
-  for (int i = 0; i < 24; ++i) many.push_back(app2);
+  std::vector<Segment> many(24, app2);
+  many.insert(many.begin(), exif);
   many.insert(many.end(), tables.begin(), tables.end());
   const std::string late = WriteTemp("late-frame.jpg", mdtest::JoinJpeg(many, rest));
-  const mdtest::ToolValues tool = mdtest::ExifToolValues(late);
   ASSERT_TRUE(data.ReadFileMetadata(late));
-  EXPECT_EQ(data.SegmentCount, TimgData::kMaxSegments);
-  EXPECT_EQ(IntToStr(data.PictureWidth), Text(tool, "File:ImageWidth"));
-  EXPECT_EQ(IntToStr(data.PictureHeight), Text(tool, "File:ImageHeight"));
+  EXPECT_EQ(IntToStr(data.PictureWidth) + "x" + IntToStr(data.PictureHeight),
+            Text(mdtest::ExifToolWords(late), "Composite:ImageSize"));
 
   // Only the extension decides the reader.
   const std::string png = WriteTemp("camera.png", camera);
@@ -308,61 +305,39 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("tiffset");
   KIVO2_REQUIRE_TOOL("tiffcp");
-  // Pictures of several sizes as ImageMagick writes them; exiftool tags them (and puts
-  // every directory in front of the pixels), then tiffset writes the changed first
-  // directory after the pixels, far past the first 256,000 bytes of the larger ones,
-  // while the Exif directory stays in front.
-  // tiffcp copies the tagged picture with its first directory after the pixels (and
-  // without the Exif directory).
-  struct Picture {
-    const char* size;
-    std::vector<std::string> options;
-    bool tiffcp;
-  };
-  const Picture pictures[] = {{"120x90", {}, false},
-                              {"635x348", {"-compress", "lzw"}, false},
-                              {"1392x1040", {"-depth", "16"}, false},
-                              {"2000x1500", {"-type", "TrueColor"}, false},
-                              {"800x600", {}, true}};
+  // Pictures of several sizes from ImageMagick, tagged by exiftool (which puts every
+  // directory in front); tiffset then writes the first directory after the pixels, past
+  // the first 256,000 bytes of the larger ones, while the Exif directory stays in front.
+  // The last is a copy made by tiffcp, which keeps no Exif directory.
+  const std::vector<std::vector<std::string>> pictures = {
+      {"120x90"}, {"635x348", "-compress", "lzw"}, {"1392x1040", "-depth", "16"}, {"2000x1500", "-type", "TrueColor"},
+      {"800x600"}};
   TimgData data(255);
-  for (const Picture& picture : pictures) {
-    SCOPED_TRACE(picture.size);
+  for (const auto& picture : pictures) {
+    SCOPED_TRACE(picture[0]);
     const std::string tif = testsupport::TempPath("picture.tif");
-    std::vector<std::string> make = {"/usr/bin/convert", "-size", picture.size, "xc:gray", "+noise", "Random"};
-    make.insert(make.end(), picture.options.begin(), picture.options.end());
+    std::vector<std::string> make = {"/usr/bin/convert", "-size", picture[0], "xc:gray", "+noise", "Random"};
+    make.insert(make.end(), picture.begin() + 1, picture.end());
     make.push_back(tif);
     ASSERT_EQ(testsupport::Run(make).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TiffCam", "-Model=Scanner 16",
-                                "-DateTimeOriginal=2008:05:30 15:56:01", "-ModifyDate=2008:07:31 10:38:00",
-                                "-ApertureValue=5.6", "-WhiteBalance=Manual", tif})
+    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TiffCam", "-ApertureValue=5.6",
+                                "-DateTimeOriginal=2008:05:30 15:56:01", "-ModifyDate=2008:07:31 10:38:00", tif})
                   .exitCode,
               0);
-    if (picture.tiffcp) {
-      ASSERT_EQ(testsupport::Run({"tiffcp", "-c", "lzw", tif, tif + ".copy"}).exitCode, 0);
-      std::filesystem::rename(tif + ".copy", tif);
+    const bool copy = &picture == &pictures.back();
+    if (copy) {
+      ASSERT_EQ(testsupport::Run({"sh", "-c", "tiffcp -c lzw \"$0\" \"$0.c\" && mv \"$0.c\" \"$0\"", tif}).exitCode, 0);
     }
     ASSERT_EQ(testsupport::Run({"tiffset", "-s", "305", "Kivo2 test", tif}).exitCode, 0);
-    const std::string bytes = testsupport::ReadFile(tif);
-    ASSERT_NE(bytes.substr(4, 4), std::string("\x08\x00\x00\x00", 4)) << "the picture's first directory sits at 8";
     const mdtest::ToolValues tool = mdtest::ExifToolValues(tif);
-    ASSERT_EQ(Text(tool, "IFD0:Software"), "Kivo2 test");
-
     ASSERT_TRUE(data.ReadFileMetadata(tif));
-    EXPECT_EQ(data.ErrStr, "<none>");
     const TImageInfo& info = *data.ImageInfo;
     EXPECT_EQ(info.CameraMake, Text(tool, "IFD0:Make"));
-    EXPECT_EQ(info.CameraModel, Text(tool, "IFD0:Model"));
-    EXPECT_EQ(info.GetTagValue("Software"), "Kivo2 test");
-    if (picture.tiffcp) {
-      ASSERT_EQ(Text(tool, "ExifIFD:DateTimeOriginal"), "");
-      EXPECT_EQ(info.DateTime, Text(tool, "IFD0:ModifyDate"));
-    } else {
-      EXPECT_EQ(info.DateTime, Text(tool, "ExifIFD:DateTimeOriginal"));
-      EXPECT_EQ(info.GetTagValue("ApertureValue"), Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
-      EXPECT_EQ(info.GetTagValue("WhiteBalance"), "Manual");
-    }
-    const std::string dimensions = "Dimensions: " + Text(tool, "IFD0:ImageWidth") + " x " + Text(tool, "IFD0:ImageHeight");
-    EXPECT_NE(info.ExifSummary().find("\r\n" + dimensions + "\r\n"), std::string::npos) << info.ExifSummary();
+    EXPECT_EQ(info.GetTagValue("Software"), Text(tool, "IFD0:Software"));
+    EXPECT_EQ(info.DateTime, Text(tool, copy ? "IFD0:ModifyDate" : "ExifIFD:DateTimeOriginal"));
+    EXPECT_EQ(info.GetTagValue("ApertureValue"), copy ? "" : Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
+    EXPECT_NE(info.ExifSummary().find("Dimensions: " + Text(tool, "IFD0:ImageWidth") + " x " + Text(tool, "IFD0:ImageHeight")),
+              std::string::npos);
     EXPECT_FALSE(data.ReadingTiff);
   }
 

@@ -125,10 +125,6 @@ const std::vector<std::string>& SaveImageTest::ProfileAndXmp() {
   return tags;
 }
 
-std::string SaveImageTest::Profile(const std::string& file) {
-  return testsupport::Run({"exiftool", "-b", "-ICC_Profile", file}).out;
-}
-
 std::string SaveImageTest::MakeTaggedPicture(const std::string& name, int width, int height,
                                              const std::vector<std::string>& tags) {
   const std::string path = MakePicture(name, width, height);

@@ -40,8 +40,6 @@ class SaveImageTest : public ToolWindowTest {
   static std::map<std::string, std::string> Metadata(const std::string& file);
   // exiftool's arguments that give a picture a colour profile (Adobe RGB) and an XMP packet.
   static const std::vector<std::string>& ProfileAndXmp();
-  // A file's colour profile as exiftool extracts it; empty when it has none.
-  static std::string Profile(const std::string& file);
   // A JPEG of plasma tagged by exiftool with the arguments.
   std::string MakeTaggedPicture(const std::string& name, int width, int height,
                                 const std::vector<std::string>& tags);

@@ -129,8 +129,7 @@ TEST_F(SaveImageTest, TheOverwriteRunReplacesEachOriginalInItsOwnFolder) {
   std::vector<std::string> tags = {"-Make=KivoCam", "-ISO=100"};
   tags.insert(tags.end(), ProfileAndXmp().begin(), ProfileAndXmp().end());
   const std::string jpeg = MakeTaggedPicture(one + "IMG_1.JPG", 1600, 1200, tags);
-  const std::string profile = Profile(jpeg);
-  ASSERT_FALSE(profile.empty());
+  const auto before = Metadata(jpeg);
   const std::string png = MakePicture(two + "photo.png", 1200, 1600);
   const std::string pngBytes = testsupport::ReadFile(png);
   const std::string bystander = MakePicture("IMG_1.jpg", 300, 200);
@@ -147,8 +146,7 @@ TEST_F(SaveImageTest, TheOverwriteRunReplacesEachOriginalInItsOwnFolder) {
   EXPECT_EQ(Texts()[2], "2 of 2 files saved");
   EXPECT_EQ(Geometry(jpeg), "640x480");
   EXPECT_EQ(Metadata(jpeg)["IFD0:Make"], "KivoCam");
-  EXPECT_EQ(Metadata(jpeg)["XMP-dc:Title"], "Harbour at dawn");
-  EXPECT_EQ(Profile(jpeg), profile);
+  for (const char* kept : {"XMP-dc:Title", "ICC_Profile:ProfileDescription"}) EXPECT_EQ(Metadata(jpeg)[kept], before.at(kept));
   EXPECT_EQ(testsupport::ReadFile(png), pngBytes);
   EXPECT_EQ(Geometry(two + "photo.jpg"), "480x640");
   EXPECT_EQ(testsupport::ReadFile(bystander), bystanderBytes);

@@ -160,8 +160,6 @@ TEST_F(TreeCopyTest, TheTreeComesOutAsCpAndImageMagickMakeIt) {
       }
       EXPECT_EQ(after, before) << name;  // the colour profile and XMP among them
       EXPECT_EQ(after["IPTC:City"], "Delft") << name;
-      EXPECT_EQ(after["XMP-dc:Title"], "Harbour at dawn") << name;
-      EXPECT_EQ(Profile(ours), Profile(trip_ + name)) << name;
     } else {
       EXPECT_EQ(made.at(name), expected.at(name)) << name;
       EXPECT_EQ(ModSeconds(ours), ModSeconds(theirs)) << name;
