@@ -304,14 +304,11 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
   KIVO2_REQUIRE_TOOL("exiftool");
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("tiffset");
-  KIVO2_REQUIRE_TOOL("tiffcp");
   // Pictures of several sizes from ImageMagick, tagged by exiftool (which puts every
   // directory in front); tiffset then writes the first directory after the pixels, past
   // the first 256,000 bytes of the larger ones, while the Exif directory stays in front.
-  // The last is a copy made by tiffcp, which keeps no Exif directory.
   const std::vector<std::vector<std::string>> pictures = {
-      {"120x90"}, {"635x348", "-compress", "lzw"}, {"1392x1040", "-depth", "16"}, {"2000x1500", "-type", "TrueColor"},
-      {"800x600"}};
+      {"120x90"}, {"635x348", "-compress", "lzw"}, {"1392x1040", "-depth", "16"}, {"2000x1500", "-type", "TrueColor"}};
   TimgData data(255);
   for (const auto& picture : pictures) {
     SCOPED_TRACE(picture[0]);
@@ -324,43 +321,32 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
                                 "-DateTimeOriginal=2008:05:30 15:56:01", "-ModifyDate=2008:07:31 10:38:00", tif})
                   .exitCode,
               0);
-    const bool copy = &picture == &pictures.back();
-    if (copy) {
-      ASSERT_EQ(testsupport::Run({"sh", "-c", "tiffcp -c lzw \"$0\" \"$0.c\" && mv \"$0.c\" \"$0\"", tif}).exitCode, 0);
-    }
     ASSERT_EQ(testsupport::Run({"tiffset", "-s", "305", "Kivo2 test", tif}).exitCode, 0);
     const mdtest::ToolValues tool = mdtest::ExifToolValues(tif);
     ASSERT_TRUE(data.ReadFileMetadata(tif));
     const TImageInfo& info = *data.ImageInfo;
     EXPECT_EQ(info.CameraMake, Text(tool, "IFD0:Make"));
     EXPECT_EQ(info.GetTagValue("Software"), Text(tool, "IFD0:Software"));
-    EXPECT_EQ(info.DateTime, Text(tool, copy ? "IFD0:ModifyDate" : "ExifIFD:DateTimeOriginal"));
-    EXPECT_EQ(info.GetTagValue("ApertureValue"), copy ? "" : Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
+    EXPECT_EQ(info.DateTime, Text(tool, "ExifIFD:DateTimeOriginal"));
+    EXPECT_EQ(info.GetTagValue("ApertureValue"), Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
     EXPECT_NE(info.ExifSummary().find("Dimensions: " + Text(tool, "IFD0:ImageWidth") + " x " + Text(tool, "IFD0:ImageHeight")),
               std::string::npos);
     EXPECT_FALSE(data.ReadingTiff);
   }
 
-  // A first directory, and the Exif directory it points at, wherever they lie; exiftool
-  // reads the same Make and DateTimeOriginal at each place.
+  // The same first directory (Make "Far", which exiftool reads at each place) wherever it lies.
   for (const uint32_t at : {255000u, 256016u, 3000001u}) {
     mdtest::TiffWriter far(false);
     far.At32(4, at);
     far.Bytes().resize(at, '\0');
-    far.Put16(2);
-    far.Entry(0x010F, 2, 4, 0x00726146);  // "Far"
-    far.Entry(0x8769, 4, 1, at + 2 + 2 * 12 + 4);
-    far.Put32(0);
     far.Put16(1);
-    far.Entry(0x9003, 2, 20, uint32_t(far.Size() + 12 + 4));
+    far.Entry(0x010F, 2, 4, 0x00726146);  // "Far"
     far.Put32(0);
-    far.Bytes() += std::string("2001:02:03 04:05:06\0", 20);
     const std::string path = WriteTemp("far.tiff", far.Bytes());
-    const mdtest::ToolValues tool = mdtest::ExifToolValues(path);
-    ASSERT_EQ(Text(tool, "IFD0:Make"), "Far") << at;
+    ASSERT_EQ(mdtest::ExifToolValues(path)["IFD0:Make"], "Far") << at;
     EXPECT_TRUE(data.ReadFileMetadata(path));
     EXPECT_EQ(data.ImageInfo->CameraMake, "Far") << at;
-    EXPECT_EQ(data.ImageInfo->DateTime, Text(tool, "ExifIFD:DateTimeOriginal")) << at;
+    EXPECT_EQ(data.ImageInfo->TagCount(), 1) << at;
   }
   // A foreign header is refused.
   EXPECT_FALSE(data.ReadFileMetadata(WriteTemp("foreign.nef", std::string("XX*\0", 4))));

@@ -482,20 +482,6 @@ TEST(MakerNotes, EveryLayoutReadsAsExifToolReadsIt) {
     EXPECT_EQ(value(*data.ImageInfo, "Lens Information"), "18.0-55.0(mm)  F3.5-F5.6");
     EXPECT_EQ(Text(tool, "Nikon:Lens"), "18 55 3.5 5.6");
 
-    // Nikon's early layout: "Nikon", version 1, offsets from the Exif header.
-    const std::string early = mdtest::WriteTemp(
-        "nikon1.jpg", JpegWithMakerNote(motorola, "NIKON", "E990", "0210", [&](uint32_t at) {
-          return MakerIfd(motorola, std::string("Nikon\0\x01\0", 8), at,
-                          {{0x0003, 3, 1, Shorts(motorola, {10})}, {0x0007, 3, 1, Shorts(motorola, {5})}});
-        }));
-    // exiftool reads the numbers (it has no words for them); 10 is the first 2-megapixel quality.
-    if (!motorola) {
-      ASSERT_EQ(Text(mdtest::ExifToolValues(early), "Nikon:Quality"), "10");
-    }
-    ASSERT_TRUE(data.ReadFileMetadata(early));
-    EXPECT_EQ(value(*data.ImageInfo, "Quality"), "2 Mpixel Basic");
-    EXPECT_EQ(value(*data.ImageInfo, "WhiteBalance"), "Cloudy");
-
     // Fujifilm: Intel order whatever the file's; the file's order is back after it.
     const std::string fuji = mdtest::WriteTemp(
         "fuji.jpg", JpegWithMakerNote(motorola, "FUJIFILM", "FinePix", "0210", [&](uint32_t) {

