@@ -16,7 +16,6 @@ namespace {
 using mdtest::Segment;
 using mdtest::WriteTemp;
 const auto Text = mdtest::ToolText;
-const auto Number = mdtest::ToolNumber;
 
 const std::set<std::string> kStatusTexts = {"",
                                             "<none>",
@@ -131,8 +130,8 @@ TEST(JpegSegmentScan, WhichSegmentsCount) {
   EXPECT_TRUE(data.HasMetadata());
 
   // The frame header gives the picture's size, also when it lies past the segments kept.
-  std::vector<Segment> many(24, app2);
-  many.insert(many.begin(), exif);
+  std::vector<Segment> many = {exif};
+  many.resize(25, app2);
   many.insert(many.end(), tables.begin(), tables.end());
   const std::string late = WriteTemp("late-frame.jpg", mdtest::JoinJpeg(many, rest));
   ASSERT_TRUE(data.ReadFileMetadata(late));
@@ -317,7 +316,7 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
     make.insert(make.end(), picture.begin() + 1, picture.end());
     make.push_back(tif);
     ASSERT_EQ(testsupport::Run(make).exitCode, 0);
-    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TiffCam", "-ApertureValue=5.6",
+    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=TiffCam",
                                 "-DateTimeOriginal=2008:05:30 15:56:01", "-ModifyDate=2008:07:31 10:38:00", tif})
                   .exitCode,
               0);
@@ -328,7 +327,6 @@ TEST(TiffEntry, FirstDirectoryWhereTheHeaderSaysIt) {
     EXPECT_EQ(info.CameraMake, Text(tool, "IFD0:Make"));
     EXPECT_EQ(info.GetTagValue("Software"), Text(tool, "IFD0:Software"));
     EXPECT_EQ(info.DateTime, Text(tool, "ExifIFD:DateTimeOriginal"));
-    EXPECT_EQ(info.GetTagValue("ApertureValue"), Format("F%0.1f", {Number(tool, "ExifIFD:ApertureValue")}));
     EXPECT_NE(info.ExifSummary().find("Dimensions: " + Text(tool, "IFD0:ImageWidth") + " x " + Text(tool, "IFD0:ImageHeight")),
               std::string::npos);
     EXPECT_FALSE(data.ReadingTiff);
