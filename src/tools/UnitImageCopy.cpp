@@ -17,13 +17,13 @@ TImageCopyForm* ImageCopyForm = nullptr;
 
 namespace {
 
-// The tiling commands: halves, thirds (columns or rows) and quarters of the screen.
+// The tiling commands: halves, thirds (columns or rows) and quarters of the work area.
 enum TTile {
   tLeft2, tRight2, tLeft3, tMiddle3, tRight3, tTopLeft, tBottomLeft, tTopRight, tBottomRight, tTop3, tMiddleRow3,
   tBottom3
 };
 
-// The window's place for a tiling command on a screen of sw x sh pixels.
+// The window's place for a tiling command in an area of sw x sh pixels.
 TRect TileBounds(TTile tile, int sw, int sh) {
   switch (tile) {
     case tLeft2: return Bounds(0, 0, sw / 2, sh);
@@ -192,8 +192,11 @@ void TImageCopyForm::FormClose(TObject* /*Sender*/, TCloseAction& Action) {
 void TImageCopyForm::AlignClick(TObject* Sender) {
   auto* component = dynamic_cast<TComponent*>(Sender);
   if (!component) return;
-  const TRect r = TileBounds(TTile(component->Tag()), Screen->Width(), Screen->Height());
-  SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  // The tiles share the work area (the screen without the desktop's panels), each window
+  // with its frame inside its tile, so that no part of it lies off the screen.
+  const TRect area = Screen->WorkAreaRect();
+  const TRect r = TileBounds(TTile(component->Tag()), area.Width(), area.Height());
+  SetFrameBounds(Bounds(area.Left + r.Left, area.Top + r.Top, r.Width(), r.Height()));
 }
 
 void TImageCopyForm::Image1MouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -1,6 +1,7 @@
 #include "tools/ZoomFloatUnit.h"
 
 #include "controls/ZqButton.h"
+#include "controls/EventScrollbox.h"
 #include "core/FormLayout.h"
 #include "core/UnitFilterselect.h"
 #include "core/Unit1.h"
@@ -97,7 +98,17 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
 void TUnitZoomFloat::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 
 void TUnitZoomFloat::FormShow(TObject* /*Sender*/) {
-  if (Form1) Form1->FMagnifierActive = true;
+  if (!Form1) return;
+  Form1->FMagnifierActive = true;
+  // It first opens at the top right corner of the picture area, clear of the main
+  // window's menu and bars (and of the copy windows, which open at the top left);
+  // afterwards where the user left it.
+  if (!placed_ && Form1->Visible()) {
+    placed_ = true;
+    const TPoint origin = Form1->ScrollBox1->ClientToScreen(Point(0, 0));
+    SetLeft(origin.X + Form1->ScrollBox1->Width() - Width() - FrameExtra().cx);
+    SetTop(origin.Y);
+  }
 }
 
 void TUnitZoomFloat::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {

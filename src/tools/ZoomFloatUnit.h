@@ -52,6 +52,9 @@ class TUnitZoomFloat : public TForm {
   void Timer2Timer(TObject* Sender);
   void SliderChange(TObject* Sender);
   void ZqButton1Click(TObject* Sender);
+
+ private:
+  bool placed_ = false;  // it has been shown once (and put in the picture area)
 };
 
 extern TUnitZoomFloat* UnitZoomFloat;

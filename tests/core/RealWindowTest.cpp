@@ -19,6 +19,13 @@ std::string Text(const XRect& r) {
   return std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y);
 }
 
+// The window with its frame, as the window manager placed it.
+XRect Outer(const RealWindow& x, unsigned long window) {
+  const XRect g = x.Geometry(window);
+  const auto f = x.Frame(window);
+  return {g.x - f.left, g.y - f.top, g.width + f.left + f.right, g.height + f.top + f.bottom};
+}
+
 // A folder of small pictures; the path of the first.
 std::string Pictures(const std::string& folder, int count) {
   fs::create_directories(folder);
@@ -233,4 +240,44 @@ TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
   x_.Tool({"wmctrl", "-i", "-c", id});
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormSaveImage"); })) << x_.Describe();
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}
+
+// Tool windows open inside the work area (here the screen less a 40-pixel task bar):
+// the pixel magnifier clear of the main window's menu, whose pixels stay as they were;
+// the copy window's "Align left (2 windows)" fills the work area's left half with its
+// frame.
+TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
+  ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(testsupport::TempPath("album"), 1)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect area = x_.WorkArea(), client = x_.Geometry(main);
+  ASSERT_EQ(Text(area), "1600x960+0+0");
+  const std::string before = testsupport::TempPath("before.png"), after = testsupport::TempPath("after.png");
+  const std::string menuStrip = Text({client.x, client.y, client.width, 18});
+  ASSERT_TRUE(x_.Screenshot(before));
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+alt+p");
+  const unsigned long magnifier = x_.WaitForWindow("UnitZoomFloat");
+  ASSERT_TRUE(magnifier) << x_.Describe();
+  EXPECT_TRUE(area.contains(Outer(x_, magnifier))) << x_.Describe();
+  ASSERT_TRUE(x_.Screenshot(after));
+  const auto compare = testsupport::Run(
+      {"compare", "-metric", "AE", before + "[" + menuStrip + "]", after + "[" + menuStrip + "]", "null:"});
+  EXPECT_EQ(compare.exitCode, 0) << "the menu is covered: " << compare.err << "\n" << x_.Describe();
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+alt+p");
+
+  x_.Key("ctrl+w");
+  const unsigned long copy = x_.WaitForWindow("ImageCopyForm");
+  ASSERT_TRUE(copy) << x_.Describe();
+  EXPECT_TRUE(area.contains(Outer(x_, copy))) << x_.Describe();
+  const XRect g = x_.Geometry(copy);
+  // The popup's first item, "Align window", and its first, "Align left (2 windows)".
+  auto windows = x_.Windows();
+  x_.Click(g.x + g.width / 2, g.y + g.height / 2, 3);
+  ASSERT_TRUE(NewWindow(windows)) << "no popup menu";
+  windows = x_.Windows();
+  x_.Key("Down Right");
+  ASSERT_TRUE(NewWindow(windows)) << "no submenu";
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x960+0+0"; }, 5000)) << x_.Describe();
 }

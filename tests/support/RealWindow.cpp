@@ -148,8 +148,8 @@ std::string RealWindow::RegistryFile() {
   return std::string(dir ? dir : "") + "/HKEY_CURRENT_USER.reg";
 }
 
-bool RealWindow::startServer(int width, int height) {
-  if (server_ > 0 && width == serverWidth_ && height == serverHeight_) return true;
+bool RealWindow::startServer(int width, int height, int panel) {
+  if (server_ > 0 && width == serverWidth_ && height == serverHeight_ && panel == serverPanel_) return true;
   stopServer();
   // The server picks a free display and writes its number to descriptor 3.
   int fds[2];
@@ -183,7 +183,12 @@ bool RealWindow::startServer(int width, int height) {
   display_ = ":" + number;
   serverWidth_ = width;
   serverHeight_ = height;
-  manager_ = Spawn({"openbox"}, Environment({"DISPLAY=" + display_}), TempPath("openbox.log"));
+  serverPanel_ = panel;
+  // The window manager's own settings: only the strip a task bar would take.
+  const std::string config = TempPath("openbox-rc.xml");
+  WriteFile(config, "<?xml version=\"1.0\"?>\n<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n<margins><bottom>" +
+                        std::to_string(panel) + "</bottom></margins>\n</openbox_config>\n");
+  manager_ = Spawn({"openbox", "--config-file", config}, Environment({"DISPLAY=" + display_}), TempPath("openbox.log"));
   // The window manager is in charge once it names its check window on the root.
   const bool managed = WaitUntil(
       [&] { return Property(0, "_NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }, 20000);
@@ -217,7 +222,7 @@ void RealWindow::writeSettings(const Options& options) const {
 bool RealWindow::Start(const Options& options) {
   error_.clear();
   if (program_ > 0) Close();
-  if (!startServer(options.screenWidth, options.screenHeight)) return false;
+  if (!startServer(options.screenWidth, options.screenHeight, options.panelHeight)) return false;
   writeSettings(options);
   logFile_ = TempPath("kivo2.log");
   std::vector<std::string> argv{ProgramDir() + "/kivo2"};
@@ -323,7 +328,12 @@ std::string RealWindow::Describe() const {
   return text;
 }
 
-void RealWindow::Key(const std::string& keys) const { Tool({"xdotool", "key", "--delay", "30", keys}); }
+void RealWindow::Key(const std::string& keys) const {
+  std::vector<std::string> argv{"xdotool", "key", "--delay", "60"};
+  std::stringstream ss(keys);
+  for (std::string key; ss >> key;) argv.push_back(key);
+  Tool(argv);
+}
 void RealWindow::Type(const std::string& text) const { Tool({"xdotool", "type", "--delay", "20", text}); }
 void RealWindow::MoveMouse(int x, int y) const {
   Tool({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)});

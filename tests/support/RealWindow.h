@@ -32,6 +32,8 @@ class RealWindow {
   // Each member has an initializer, so a designated-initializer list may leave any out.
   struct Options {
     int screenWidth = 1600, screenHeight = 1000;
+    // The height of a task bar at the bottom: the window manager keeps it out of the work area.
+    int panelHeight = 0;
     std::vector<std::string> arguments{};
     // "nl" starts in Dutch; empty: English.
     std::string language{};
@@ -83,7 +85,8 @@ class RealWindow {
   // Every mapped window of the program with its role, title, place, state: for messages.
   std::string Describe() const;
 
-  // Input, as a user gives it: keys go to the window that has the keyboard.
+  // Input, as a user gives it: keys go to the window that has the keyboard. Keys are
+  // xdotool's names, several separated by blanks ("Down Right Return", "ctrl+o").
   void Key(const std::string& keys) const;
   void Type(const std::string& text) const;
   void MoveMouse(int x, int y) const;
@@ -114,7 +117,7 @@ class RealWindow {
   static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 
  private:
-  bool startServer(int width, int height);
+  bool startServer(int width, int height, int panel);
   void writeSettings(const Options& options) const;
   void stopServer();
 
@@ -122,7 +125,7 @@ class RealWindow {
   std::string error_;
   std::string logFile_;
   pid_t server_ = -1, manager_ = -1, program_ = -1;
-  int serverWidth_ = 0, serverHeight_ = 0;
+  int serverWidth_ = 0, serverHeight_ = 0, serverPanel_ = 0;
   unsigned long main_ = 0;
 };
 

@@ -2,6 +2,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMoveEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QMenuBar>
@@ -54,6 +55,10 @@ class FormWidget : public HostWidget<QWidget> {
     QWidget::resizeEvent(e);
     if (auto* form = dynamic_cast<TCustomForm*>(control())) form->LayoutWindow();
   }
+  void moveEvent(QMoveEvent* e) override {
+    QWidget::moveEvent(e);
+    if (auto* form = dynamic_cast<TCustomForm*>(control())) form->WindowMoved();
+  }
   void closeEvent(QCloseEvent* e) override {
     e->ignore();
     if (auto* form = dynamic_cast<TCustomForm*>(control())) gui::SafeCall(form, [form] { form->Close(); });
@@ -88,6 +93,7 @@ struct TCustomForm::Data {
   TBorderIcons borderIcons{biSystemMenu, biMinimize, biMaximize};
   TWindowState windowState = wsNormal;
   bool fullScreen = false;
+  bool framePending = false;  // shown, but not yet framed by the window system
   QRect savedGeometry;
   // The window's state before full screen (maximised or normal), given back after it.
   Qt::WindowStates savedState = Qt::WindowNoState;
@@ -243,6 +249,47 @@ void TCustomForm::applyPosition() {
   SetBounds(std::max(0, x), std::max(0, y), Width(), Height());
 }
 
+TSize TCustomForm::FrameExtra() const {
+  // Under test the screen is the responder's, with windows without frames.
+  if (ModalResponder::Scripted()) return TSize{0, 0};
+  auto extra = [](const QWidget* w) {
+    return w ? TSize{w->frameGeometry().width() - w->width(), w->frameGeometry().height() - w->height()} : TSize{0, 0};
+  };
+  TSize own = extra(Private()->widget);
+  if (own.cx > 0 || own.cy > 0) return own;
+  // Before its first showing the window has no frame yet: the main window's is the
+  // estimate (tool windows have smaller ones, so the window stays inside).
+  TCustomForm* main = Application ? Application->MainForm() : nullptr;
+  if (main && main != this && main->Private()->widget && main->Private()->widget->isVisible() &&
+      !main->FullScreen())
+    return extra(main->Private()->widget);
+  return own;
+}
+
+void TCustomForm::SetFrameBounds(const TRect& outer) {
+  const TSize extra = FrameExtra();
+  SetBounds(outer.Left, outer.Top, std::max(0, outer.Width() - extra.cx), std::max(0, outer.Height() - extra.cy));
+}
+
+void TCustomForm::keepInWorkArea() {
+  if (ModalResponder::Scripted() || !Screen) return;
+  const TRect area = Screen->WorkAreaRect();
+  const TSize extra = FrameExtra();
+  // Too large a window is made smaller, then moved until the whole of it is inside.
+  const int width = std::min(Width(), std::max(1, area.Width() - extra.cx));
+  const int height = std::min(Height(), std::max(1, area.Height() - extra.cy));
+  const int left = std::max(int(area.Left), std::min(Left(), int(area.Right) - width - extra.cx));
+  const int top = std::max(int(area.Top), std::min(Top(), int(area.Bottom) - height - extra.cy));
+  if (left != Left() || top != Top() || width != Width() || height != Height()) SetBounds(left, top, width, height);
+}
+
+void TCustomForm::WindowMoved() {
+  QWidget* w = Private()->widget;
+  if (!data_->framePending || !w || !w->isVisible() || w->frameGeometry() == w->geometry()) return;
+  data_->framePending = false;
+  if (WindowState() == wsNormal && !data_->fullScreen) keepInWorkArea();
+}
+
 void TCustomForm::SetVisible(bool visible) {
   TControlPrivate* d = Private();
   QWidget* w = d->widget;
@@ -266,6 +313,10 @@ void TCustomForm::SetVisible(bool visible) {
     QPointer<QWidget> guard(w);
     gui::SafeCall(this, [this] { DoShow(); });
     if (!guard || !d->visible) return;
+    if (data_->windowState == wsNormal && !data_->fullScreen) {
+      keepInWorkArea();
+      data_->framePending = data_->borderStyle != bsNone;
+    }
     w->setAttribute(Qt::WA_ShowWithoutActivating, data_->noActivate);
     // The form's name is the window's role: window managers and session tools tell the
     // program's windows apart by it.

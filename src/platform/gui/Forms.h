@@ -80,6 +80,11 @@ class TCustomForm : public TWinControl {
   void SetFullScreen(bool on);
   TPosition Position() const;
   void SetPosition(TPosition position);
+  // What the window system's frame adds to the width and height of the window (Width and
+  // Height are those of the window's inside); 0 while that frame is not known.
+  TSize FrameExtra() const;
+  // Places the window with its frame on the rectangle (the frame's outer edge).
+  void SetFrameBounds(const TRect& outer);
   // The window this one stays above (the window system keeps it in front of that
   // window, and on top of everything when that window stays on top). ShowModal uses
   // the window that asked for it (the running modal window, else the active one, else
@@ -145,6 +150,10 @@ class TCustomForm : public TWinControl {
   void SetMessageDialogInfo(const std::string& text, int dlgType, uint64_t buttons);
   // For the layer: lays out the menu bar and the client area.
   void LayoutWindow();
+  // For the layer: the window system moved the window; the first time after a showing
+  // that it has framed the window, the window is kept inside the work area again (the
+  // frame's size was not known before).
+  void WindowMoved();
 
   // For the layer: stops events and runs OnDestroy (the application calls it before
   // freeing its forms; the destructor calls it too).
@@ -161,6 +170,9 @@ class TCustomForm : public TWinControl {
   void applyWindowFlags();
   void applyPosition();
   void applyTransientParent();
+  // A normal window opens with the whole of it inside the work area (the screen without
+  // the desktop's panels).
+  void keepInWorkArea();
   void applyOpacity();
   struct Data;
   std::unique_ptr<Data> data_;
