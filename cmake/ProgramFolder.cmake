@@ -36,6 +36,14 @@ foreach(f ${_companions})
   list(APPEND _companion_outputs ${KIVO2_PROGRAM_DIR}/${rel})
 endforeach()
 
+# The program icon beside the executable, where the launchers that the preferences make
+# look for it (the sizes and the SVG stay in icons/hicolor, the window's in icons/kivo2.ico).
+set(_program_icon ${KIVO2_PROGRAM_DIR}/kivo2.png)
+add_custom_command(OUTPUT ${_program_icon}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/data/icons/hicolor/256x256/apps/kivo2.png ${_program_icon}
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/icons/hicolor/256x256/apps/kivo2.png)
+list(APPEND _companion_outputs ${_program_icon})
+
 find_program(SYSTEM_JPEGTRAN jpegtran)
 set(_jpegtran_link ${KIVO2_PROGRAM_DIR}/jpegtran/jpegtran)
 if(SYSTEM_JPEGTRAN)

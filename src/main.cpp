@@ -8,6 +8,7 @@
 #include "core/StartUp.h"
 #include "formats/GraphicFormats.h"
 #include "platform/QtApplication.h"
+#include "platform/graphics/Graphics.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/i18n/GnuGetText.h"
@@ -44,6 +45,14 @@ int main(int argc, char** argv) {
 
   Application->Initialize();
   Application->SetTitle("Kivo2");
+  // The program's own icon for its windows (the stand-alone mode puts its own in place).
+  try {
+    TIcon icon;
+    icon.LoadFromFile(ProgramDir() + "icons/kivo2.ico");
+    Application->SetIcon(&icon);
+  } catch (const Exception&) {
+    // Without the file the windows show the desktop's default.
+  }
   CreateProgramForms();
   ScheduleCloseFromEnvironment();
   InstallSessionHandler();

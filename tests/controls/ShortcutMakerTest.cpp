@@ -83,6 +83,35 @@ TEST_F(ShortcutMakerTest, DesktopLauncherStartsTheProgramWithItsArgumentsInItsFo
                                                                  "back\\slash\nquote\"d\n");
 }
 
+// The program folder's launcher shows the icon drawn for the program: Icon= names a PNG that
+// GLib takes for one, and the freedesktop sizes lie beside it, each its size.
+TEST_F(ShortcutMakerTest, TheProgramsLauncherShowsItsIcon) {
+  const std::string folder = testsupport::ProgramDir() + "/";
+  TvShortcut shortcut(nullptr);
+  shortcut.SetFullExePath(folder + "kivo2");
+  shortcut.SetShortcutCaption("Kivo2");
+  shortcut.MakeShortcut();
+  const std::string launcher = desktop_ + "/Kivo2.desktop";
+  ExpectValid(launcher);
+  const std::string text = testsupport::ReadFile(launcher);
+  const size_t at = text.find("\nIcon=");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string icon = text.substr(at + 6, text.find('\n', at + 1) - at - 6);
+  EXPECT_EQ(icon, folder + "kivo2.png");
+  KIVO2_REQUIRE_TOOL("identify");
+  EXPECT_EQ(testsupport::Run({"identify", "-format", "%m %wx%h", icon}).out, "PNG 256x256");
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const std::string side = std::to_string(size) + "x" + std::to_string(size);
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", folder + "icons/hicolor/" + side + "/apps/kivo2.png"}).out, side);
+  }
+  KIVO2_REQUIRE_TOOL("gio");
+  for (auto [file, type] : {std::pair<std::string, const char*>{icon, "image/png"},
+                            {folder + "icons/hicolor/scalable/apps/kivo2.svg", "image/svg+xml"}}) {
+    const auto info = testsupport::Run({"gio", "info", "-a", "standard::content-type", file});
+    EXPECT_NE(info.out.find(std::string("standard::content-type: ") + type), std::string::npos) << info.out << info.err;
+  }
+}
+
 TEST_F(ShortcutMakerTest, EveryDestinationGetsALauncherOfTheCaptionsName) {
   const std::string folder = testsupport::TempDir() + "/Tools";
   fs::create_directories(folder);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
@@ -137,6 +138,26 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     if (guard) --d->userInput;
   }
 
+  // Showing a node also scrolls sideways, as far as needed for its icon and label to be
+  // seen: a deep node of a narrow tree would otherwise be highlighted out of sight.
+  // The tree may not be laid out or shown yet: the node is revealed again once it is.
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+    QTreeWidget::scrollTo(index, hint);
+    reveal_ = index;
+    revealSideways();
+  }
+  void revealSideways() {
+    if (!reveal_.isValid() || !isVisible() || !updatesEnabled()) return;
+    const QRect r = visualRect(reveal_);
+    const int step = indentation();
+    if (r.left() < step || r.left() + step * 3 > viewport()->width()) {
+      if (horizontalScrollBar()->maximum() < horizontalScrollBar()->value() + r.left() - step) return;  // not laid out yet
+      horizontalScrollBar()->setValue(horizontalScrollBar()->value() + r.left() - step);
+    }
+    reveal_ = QPersistentModelIndex();
+  }
+  QPersistentModelIndex reveal_;
+
   // The one column is as wide as the widest open row (at least the view's width), so a
   // deep or long folder name scrolls sideways instead of being cut off.
   void updateGeometries() override {
@@ -147,6 +168,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
       fitting_ = false;
     }
     QTreeWidget::updateGeometries();
+    revealSideways();
   }
 
  public:
