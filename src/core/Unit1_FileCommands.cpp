@@ -4,10 +4,9 @@
 // cache, the folder-sizes report, a folder tree into the paperclip, and the folder popup.
 //
 // No command loses a file: a file goes to the Trash instead of being deleted, a copy
-// takes its name only when it is complete (never replacing a file), and a moved file's
-// source goes only after its copy was flushed and read back equal. Every failure is
-// reported as one.
-#include <fcntl.h>
+// takes its name only when it is complete (a file it replaces goes to the Trash only then),
+// and a moved file's source goes only after its copy was flushed and read back equal.
+// Every failure is reported as one, with its reason.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +14,6 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -39,7 +37,6 @@
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
-#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
@@ -62,68 +59,11 @@ bool EntryExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Both files hold the same bytes, read back from the disk.
-bool SameContents(const std::string& a, const std::string& b) {
-  const int fa = fileio::Open(a, O_RDONLY | O_CLOEXEC);
-  if (fa < 0) return false;
-  const int fb = fileio::Open(b, O_RDONLY | O_CLOEXEC);
-  if (fb < 0) {
-    ::close(fa);
-    return false;
-  }
-  std::vector<char> ba(size_t(1) << 20), bb(ba.size());
-  // Reads exactly n bytes unless the file ends first.
-  auto fill = [](int fd, std::vector<char>& buffer) {
-    size_t got = 0;
-    while (got < buffer.size()) {
-      const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return ssize_t(-1);
-      if (n == 0) break;
-      got += size_t(n);
-    }
-    return ssize_t(got);
-  };
-  bool same = true;
-  for (;;) {
-    const ssize_t na = fill(fa, ba), nb = fill(fb, bb);
-    if (na < 0 || na != nb || std::memcmp(ba.data(), bb.data(), size_t(na)) != 0) {
-      same = false;
-      break;
-    }
-    if (na == 0) break;
-  }
-  ::close(fa);
-  ::close(fb);
-  return same;
-}
-
-// Writes the file's data to its disk.
-bool Flush(const std::string& path) {
-  const int fd = fileio::Open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// Moves a file to target, which must be free. On one file system a rename that never
-// replaces; across file systems a complete copy under a hidden name, renamed to target,
-// flushed and read back equal; only then the source goes.
-bool MoveFileSafely(const std::string& source, const std::string& target) {
-  if (fileio::RenameNoReplace(source, target) == 0) return true;
-  if (errno != EXDEV) return false;
-  if (!CopyPath(source, target)) return false;
-  if (!Flush(target) || !SameContents(source, target)) {
-    fileio::Unlink(target);
-    return false;
-  }
-  return ForceDeleteFile(source);
-}
-
 // Copies (or moves) files one after the other on a thread of its own, so that the window
 // goes on while the kernel copies. It touches only the file system; the GUI thread hands
-// it the files and takes the results (file index, success).
+// it the files and takes the results (file index, 0 or the errno value of the failure).
+// Across file systems a moved file is flushed and read back equal before its source goes;
+// a file that replaces another is whole on the disk before the old one goes to the Trash.
 class TFileWorker {
  public:
   explicit TFileWorker(bool move) : move_(move), thread_([this] { Run(); }) {}
@@ -140,10 +80,10 @@ class TFileWorker {
   TFileWorker(const TFileWorker&) = delete;
   TFileWorker& operator=(const TFileWorker&) = delete;
 
-  void Add(int index, const std::string& source, const std::string& target) {
+  void Add(int index, const std::string& source, const std::string& target, bool replace) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      jobs_.push_back({index, source, target});
+      jobs_.push_back({index, source, target, replace});
     }
     wake_.notify_all();
   }
@@ -159,9 +99,9 @@ class TFileWorker {
     return done_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !busy_ && jobs_.empty(); });
   }
   // The files finished since the last call.
-  std::vector<std::pair<int, bool>> Take() {
+  std::vector<std::pair<int, int>> Take() {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::pair<int, bool>> taken;
+    std::vector<std::pair<int, int>> taken;
     taken.swap(finished_);
     return taken;
   }
@@ -170,6 +110,7 @@ class TFileWorker {
   struct Job {
     int index;
     std::string source, target;
+    bool replace;
   };
   void Run() {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -181,15 +122,18 @@ class TFileWorker {
       ++begun_;
       busy_ = true;
       lock.unlock();
-      bool ok = false;
+      int error = 0;
       try {
-        ok = move_ ? MoveFileSafely(job.source, job.target) : CopyPath(job.source, job.target);
+        errno = 0;
+        const bool ok = job.replace ? (move_ ? MovePathOver(job.source, job.target) : CopyPathOver(job.source, job.target))
+                                    : (move_ ? MovePath(job.source, job.target) : CopyPath(job.source, job.target));
+        if (!ok) error = errno ? errno : EIO;
       } catch (const std::exception&) {
-        ok = false;
+        error = EIO;
       }
       lock.lock();
       busy_ = false;
-      finished_.emplace_back(job.index, ok);
+      finished_.emplace_back(job.index, error);
       done_.notify_all();
     }
   }
@@ -198,7 +142,7 @@ class TFileWorker {
   std::mutex mutex_;
   std::condition_variable wake_, done_;
   std::deque<Job> jobs_;
-  std::vector<std::pair<int, bool>> finished_;
+  std::vector<std::pair<int, int>> finished_;
   bool busy_ = false, closing_ = false;
   int begun_ = 0;
   std::thread thread_;  // last: it starts when everything above is made
@@ -379,6 +323,7 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   }
   HourGlassCursor();
   const std::string destination = IncludeTrailingPathDelimiter(QzDirTree211->SelectedPath());
+  ClearLeftovers(destination);
   StopRequested = false;
   ActionRunning = true;
   bool overwriteAll = false;
@@ -389,6 +334,8 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   TFileWorker worker(move);
   enum : char { kWaiting, kDone, kFailed, kLeft };
   std::vector<char> state(size_t(count), kWaiting);
+  std::vector<int> errors(size_t(count), 0);
+  std::vector<bool> replacing(size_t(count), false);
   std::vector<std::string> targets(static_cast<size_t>(count));
   std::set<std::string> given;  // the targets handed to the worker
   int handed = 0;               // files handed over, skipped or refused, from the first on
@@ -413,7 +360,10 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   };
   // The worker's results, and the list brought up to the files finished in order.
   auto takeResults = [&](bool intoList) {
-    for (const auto& [i, ok] : worker.Take()) state[size_t(i)] = ok ? kDone : kFailed;
+    for (const auto& [i, error] : worker.Take()) {
+      state[size_t(i)] = error == 0 ? kDone : kFailed;
+      errors[size_t(i)] = error;
+    }
     while (intoList && listed < handed && state[size_t(listed)] != kWaiting) takeIntoList(listed++);
   };
   // Events are pumped (and the progress shown) at most every 40 ms: often enough for the
@@ -484,12 +434,12 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     handed = i + 1;
     if (skip) {
       state[size_t(i)] = kLeft;
-    } else if (EntryExists(target) && !RecycleFile(target)) {
-      // The file of that name goes to the Trash: it is never written over.
-      state[size_t(i)] = kFailed;
     } else {
+      // The file of that name goes to the Trash once the new one is whole beside it: it is
+      // never written over, and a failed copy leaves it where it was.
+      replacing[size_t(i)] = EntryExists(target);
       given.insert(target);
-      worker.Add(i, source, target);
+      worker.Add(i, source, target, replacing[size_t(i)]);
     }
     if (i == 0) {
       // Events are pumped once while the first file is copied, and the others wait until
@@ -506,7 +456,9 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
 
   std::vector<std::string> failed;
   for (int i = 0; i < handed; ++i) {
-    if (state[size_t(i)] == kFailed) failed.push_back(files[size_t(i)]);
+    if (state[size_t(i)] == kFailed) failed.push_back(files[size_t(i)] + " (" + SysErrorMessage(errors[size_t(i)]) + ")");
+    // A replaced picture's cached thumbnail shows the old one.
+    if (state[size_t(i)] == kDone && replacing[size_t(i)]) DeleteCachedThumb(targets[size_t(i)]);
     if (state[size_t(i)] == kDone && move) {
       FNamesBefore->Add(files[size_t(i)]);
       FNamesAfter->Add(targets[size_t(i)]);

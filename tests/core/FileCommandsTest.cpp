@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -263,6 +264,55 @@ TEST_F(FileCommandsTest, AnExistingTargetGoesToTheTrashOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 
+// Yes to "Overwrite": the new file is whole beside the old one before the old one goes to
+// the Trash. A copy or move that fails on the way (the file-fault hook at each step, then a
+// real 8 MB file system that fills up) leaves the old file under its name and nothing in
+// the Trash, and the message gives the reason.
+TEST_F(FileCommandsTest, AFailedOverwriteLeavesTheOldFileUnderItsName) {
+  MakeFile(folder_ + "a.jpg", std::string(300000, 'n'));
+  MakeFile(folder_ + "b.jpg", std::string(3 << 20, 'B'));
+  const std::string target = testsupport::TempPath("target") + "/";
+  MakeFile(target + "a.jpg", std::string(200000, 'o'));
+  StartIn();
+  const std::vector<std::pair<TFileFault, bool>> faults{
+      {{TFileFaultOp::Write, ENOSPC, target}, false},        {{TFileFaultOp::Sync, EIO, target}, false},
+      {{TFileFaultOp::Rename, EACCES, "Trash", 0, -1}, true}, {{TFileFaultOp::Rename, EIO, ".kivo2copy-"}, false},
+      {{TFileFaultOp::Rename, EIO, target + "a.jpg", 1}, true}};
+  for (const auto& [fault, cut] : faults) {
+    SCOPED_TRACE(fault.PathPart + " " + strerror(fault.Error));
+    TFileFaultScope armed(fault);
+    OpenFolder(folder_);
+    Select({"a.jpg"});
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    Paste(cut, target, 1);
+    EXPECT_GT(armed.Hits(), 0);
+    EXPECT_TRUE(Intact(target + "a.jpg"));
+    EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+    EXPECT_EQ(LastMessage(), std::string(cut ? "1 file(s) could not be moved:\n" : "1 file(s) could not be copied:\n") +
+                                 folder_ + "a.jpg (" + strerror(fault.Error) + ")");
+    EXPECT_EQ(FolderEntries(target), std::vector<std::string>{"a.jpg"});
+    EXPECT_EQ(FolderEntries(Trash() + "/files"), std::vector<std::string>{});
+    EXPECT_EQ(FolderEntries(Trash() + "/info"), std::vector<std::string>{});
+  }
+  // An 8 MB file system holding two 3 MB pictures: the 1 MB a.jpg takes its place (the old
+  // one in the volume's Trash), the 3 MB b.jpg has no room beside the old one.
+  testsupport::ScratchMount card(testsupport::TempPath("small"), 8);
+  if (!card.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  const std::string small = testsupport::TempPath("small") + "/";
+  MakeFile(folder_ + "a.jpg", std::string(1 << 20, 'A'));
+  for (const char* name : {"a.jpg", "b.jpg"}) MakeFile(small + name, std::string(3 << 20, name[0]));
+  OpenFolder(folder_);
+  Select({"a.jpg", "b.jpg"});
+  for (int i = 0; i < 2; ++i) ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Paste(false, small, 1);
+  EXPECT_TRUE(Intact(folder_ + "a.jpg") && SameBytes(small + "a.jpg", folder_ + "a.jpg"));
+  EXPECT_TRUE(Intact(small + "b.jpg"));
+  EXPECT_TRUE(SameBytes(small + ".Trash-" + std::to_string(getuid()) + "/files/a.jpg", Kept(small + "a.jpg")));
+  EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "b.jpg (" + strerror(ENOSPC) + ")");
+  EXPECT_EQ(FolderEntries(small), (std::vector<std::string>{".Trash-" + std::to_string(getuid()), "a.jpg", "b.jpg"}));
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
 TEST_F(FileCommandsTest, AMoveRewritesShowsAndPaperclipAndCrossesFileSystemsSafely) {
   MakeFile(folder_ + "a.jpg", std::string(200000, 'a'));
   MakeFile(folder_ + "b.jpg", std::string(100000, 'b'));
@@ -294,23 +344,26 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     TFileFaultOp op;
     int error;
     std::string where;  // the path part the fault hits
+    int skip = 0;       // after this many such calls
   };
-  // Each after a rename that says EXDEV: the copy cannot be made, written, put in place,
-  // or the source cannot be removed afterwards.
+  // Each after a rename that says EXDEV: the copy cannot be made, written, flushed, put in
+  // place or flushed there, or the source cannot be removed afterwards.
   const std::vector<Case> cases{{TFileFaultOp::Open, EACCES, target},
                                 {TFileFaultOp::Write, ENOSPC, target},
                                 {TFileFaultOp::Write, EIO, target},
-                                {TFileFaultOp::Rename, EIO, ".kivo2copy-"},
+                                {TFileFaultOp::Sync, EIO, ".kivo2move-"},
+                                {TFileFaultOp::Rename, EIO, ".kivo2move-"},
+                                {TFileFaultOp::Sync, EIO, "/target", 2},
                                 {TFileFaultOp::Unlink, EACCES, folder_ + "a.jpg"}};
   for (const Case& c : cases) {
     TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, folder_ + "a.jpg");
-    TFileFaultScope fault(c.op, c.error, c.where, 0, -1);
+    TFileFaultScope fault(c.op, c.error, c.where, c.skip, -1);
     OpenFolder(folder_);
     Select({"a.jpg"});
     Paste(true, target, 1);
     EXPECT_GT(fault.Hits(), 0) << c.error << " " << c.where;
     EXPECT_TRUE(Intact(folder_ + "a.jpg")) << c.error << " " << c.where;
-    EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg");
+    EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg (" + strerror(c.error) + ")");
     // Nothing half made stays behind (a complete copy may, when the source could not go).
     for (const std::string& name : FolderEntries(target)) {
       EXPECT_EQ(name, "a.jpg") << c.error;
@@ -324,7 +377,7 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     OpenFolder(folder_);
     Select({"a.jpg"});
     Paste(false, target, 1);
-    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg");
+    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg (" + strerror(ENOSPC) + ")");
   }
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
@@ -349,7 +402,7 @@ TEST_F(FileCommandsTest, RealLimitsFailTheCommandAndKeepTheSource) {
     Paste(false, target, 1);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
-    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg");
+    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg (" + strerror(EFBIG) + ")");
   }
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
@@ -362,7 +415,7 @@ TEST_F(FileCommandsTest, RealLimitsFailTheCommandAndKeepTheSource) {
     Paste(true, target, 1);
   }
   chmod(target.c_str(), 0755);
-  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg");
+  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg (" + strerror(EACCES) + ")");
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
   EXPECT_EQ(ModalResponder::Unanswered(), 0);

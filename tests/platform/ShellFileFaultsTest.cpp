@@ -73,7 +73,9 @@ TEST_F(ShellFileFaults, AtomicRewriteKeepsTheOldFileOnEveryFault) {
   std::string keep = TempPath("keep.reg");
   WriteFile(keep, "old contents\n");
   const std::string before = Listing(dir_);
-  for (TFileFaultOp op : {TFileFaultOp::Open, TFileFaultOp::Write, TFileFaultOp::Rename}) {
+  // The flush before the rename is a step of its own: a file system that cannot flush
+  // fails the save.
+  for (TFileFaultOp op : {TFileFaultOp::Open, TFileFaultOp::Write, TFileFaultOp::Sync, TFileFaultOp::Rename}) {
     for (int err : {ENOSPC, EACCES, EIO}) {
       TFileFaultScope fault(op, err, dir_);
       EXPECT_ANY_THROW(SaveTextFileAtomically(file, std::string(100000, 'n')));
@@ -146,6 +148,49 @@ TEST_F(ShellFileFaults, MoveAcrossFileSystemsThatRunsOutOfSpaceKeepsTheSource) {
   EXPECT_TRUE(SameBytes(dir_ + "/target/moved/big.jpg", reference));
   EXPECT_EQ(ReadFile(dir_ + "/target/moved/sub/small.jpg"), "small");
   EXPECT_FALSE(Exists(dir_ + "/album"));
+}
+
+// A rename to another file system copies the file (bytes, mode, dates: cmp and stat), and
+// at each step of the copy a failure leaves the original as the only file.
+TEST_F(ShellFileFaults, RenameAcrossFileSystemsKeepsEverythingOrFailsWhole) {
+  shelltest::OtherDeviceScratch scratch;
+  std::string a = dir_ + "/a.jpg", keep = TempPath("a.keep");
+  std::string big(300000, 'x');
+  for (size_t i = 0; i < big.size(); i += 7) big[i] = char(i);
+  WriteFile(a, big);
+  WriteFile(keep, big);
+  ASSERT_EQ(::chmod(a.c_str(), 0640), 0);
+  ASSERT_EQ(testsupport::Run({"touch", "-d", "2009-08-07 06:05:04.321", a}).exitCode, 0);
+  const std::string stamp = shelltest::StatField("%a %.9Y", a);
+  std::filesystem::create_directories(dir_ + "/sub");
+  struct Step {
+    TFileFaultOp op;
+    std::string where;
+    int skip;
+  };
+  const std::vector<Step> steps{{TFileFaultOp::Open, "a.jpg", 0},        {TFileFaultOp::Open, ".kivo2copy-", 0},
+                                {TFileFaultOp::Write, ".kivo2copy-", 0}, {TFileFaultOp::Sync, ".kivo2copy-", 0},
+                                {TFileFaultOp::Rename, ".kivo2copy-", 0}, {TFileFaultOp::Sync, "/sub", 1},
+                                {TFileFaultOp::Unlink, "a.jpg", 0}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.where + " " + std::to_string(int(step.op)));
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "a.jpg", 0, 1);
+    TFileFaultScope fault(step.op, EIO, step.where, step.skip, 1);
+    EXPECT_FALSE(RenameFile(a, dir_ + "/sub/b.jpg"));
+    EXPECT_EQ(fault.Hits(), 1);
+    EXPECT_TRUE(SameBytes(a, keep));
+    EXPECT_EQ(Listing(dir_ + "/sub"), "");
+  }
+  // Across a real file system where there is one, else through the hook.
+  const std::string target = scratch.Path().empty() ? dir_ + "/sub/b.jpg" : scratch.Path() + "/b.jpg";
+  {
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "a.jpg", 0, scratch.Path().empty() ? 1 : 0);
+    ASSERT_TRUE(RenameFile(a, target));
+  }
+  EXPECT_FALSE(Exists(a));
+  EXPECT_TRUE(SameBytes(target, keep));
+  EXPECT_EQ(shelltest::StatField("%a %.9Y", target), stamp);
+  EXPECT_EQ(Listing(ExtractFileDir(target)), "b.jpg\n");
 }
 
 TEST_F(ShellFileFaults, TrashThatCannotTakeTheFileLeavesItAndNoInfo) {

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -38,6 +40,25 @@ ActingAsOrdinaryUser::~ActingAsOrdinaryUser() {
   if (!switched_) return;
   // Without root back every later test would run with the wrong rights.
   if (seteuid(0) != 0 || setegid(0) != 0) abort();
+}
+
+ScratchMount::ScratchMount(const std::string& dir, int sizeMiB, const std::string& bindOf) : dir_(dir) {
+  std::filesystem::create_directories(dir);
+  if (bindOf.empty()) {
+    const std::string size = "size=" + std::to_string(sizeMiB) + "m";
+    mounted_ = mount("tmpfs", dir.c_str(), "tmpfs", 0, size.c_str()) == 0;
+  } else {
+    mounted_ = mount(bindOf.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    // A bind mount is made read-only by a second call.
+    if (mounted_ && mount(nullptr, dir.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      umount2(dir.c_str(), MNT_DETACH);
+      mounted_ = false;
+    }
+  }
+}
+
+ScratchMount::~ScratchMount() {
+  if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
 }
 
 std::string TempPath(const std::string& name) { return TempDir() + "/" + name; }

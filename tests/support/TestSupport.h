@@ -70,6 +70,22 @@ class ActingAsOrdinaryUser {
   bool switched_ = false;
 };
 
+// A file system of the test's own at dir while it lives (made when missing): a tmpfs of
+// sizeMiB, or with bindOf a read-only bind mount of that folder. Mounted() is false where
+// the test may not mount (no root): such a test skips.
+class ScratchMount {
+ public:
+  ScratchMount(const std::string& dir, int sizeMiB, const std::string& bindOf = std::string());
+  ~ScratchMount();
+  ScratchMount(const ScratchMount&) = delete;
+  ScratchMount& operator=(const ScratchMount&) = delete;
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::string dir_;
+  bool mounted_ = false;
+};
+
 }  // namespace testsupport
 
 #define KIVO2_REQUIRE_TOOL(name)                                                 \

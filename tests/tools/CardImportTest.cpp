@@ -7,6 +7,7 @@
 // the window open.
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -252,7 +253,8 @@ TEST_F(CardImportTest, FileFaultsLeaveNoHalfCopyAndLoseNothing) {
     Open(card);
     UseText("", false);
     ExpectCopyQuestion(4);
-    ExpectMessage(std::string("1 file(s) could not be copied:\n") + card + f.file + (f.file[0] == 'M' ? ".MOV" : ".JPG"));
+    ExpectMessage(std::string("1 file(s) could not be copied:\n") + card + f.file + (f.file[0] == 'M' ? ".MOV" : ".JPG") +
+                  " (" + strerror(f.error) + ")");
     {
       // Only the copy's own files: the card files are read, never opened for writing.
       TFileFaultScope scope(TFileFault{f.op, f.error, std::string(".") + f.file, 0, -1});
@@ -274,7 +276,7 @@ TEST_F(CardImportTest, FileFaultsLeaveNoHalfCopyAndLoseNothing) {
   Open(card);
   UseText("", false);
   ExpectCopyQuestion(4);
-  ExpectMessage("1 file(s) could not be copied:\n" + card + "IMG_0002.JPG");
+  ExpectMessage("1 file(s) could not be copied:\n" + card + "IMG_0002.JPG (" + strerror(EEXIST) + ")");
   {
     TFileFaultScope taken(TFileFault{TFileFaultOp::Rename, EEXIST, "IMG_0002", 0, 1});
     w->ZqButton1->Click();

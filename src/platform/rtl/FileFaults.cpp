@@ -60,10 +60,11 @@ std::string PathOfDescriptor(int fd) {
   return n > 0 ? std::string(buf, size_t(n)) : std::string();
 }
 
-int WriteFaultFor(int fd) {
+int DescriptorFaultFor(TFileFaultOp op, int fd) {
   if (gArmedCount.load(std::memory_order_acquire) == 0) return 0;
-  return FaultFor(TFileFaultOp::Write, PathOfDescriptor(fd));
+  return FaultFor(op, PathOfDescriptor(fd));
 }
+int WriteFaultFor(int fd) { return DescriptorFaultFor(TFileFaultOp::Write, fd); }
 
 int Fail(int err) {
   errno = err;
@@ -196,6 +197,32 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   if (::lstat(to.c_str(), &st) == 0) return Fail(EEXIST);
   if (errno != ENOENT) return -1;
   return ::rename(from.c_str(), to.c_str());
+}
+
+int Link(const std::string& from, const std::string& to) {
+  if (int err = FaultFor(TFileFaultOp::Rename, from, to)) return Fail(err);
+  return ::link(from.c_str(), to.c_str());
+}
+
+int Sync(int fd) {
+  if (int err = DescriptorFaultFor(TFileFaultOp::Sync, fd)) return Fail(err);
+  for (;;) {
+    int r = ::fsync(fd);
+    if (r == 0 || errno != EINTR) return r;
+  }
+}
+
+int SyncFolder(const std::string& folder) {
+  const std::string path = folder.empty() ? std::string(".") : folder;
+  if (int err = FaultFor(TFileFaultOp::Sync, path)) return Fail(err);
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int r = ::fsync(fd);
+  int err = errno;
+  ::close(fd);
+  // Some file systems cannot flush a folder by itself; their entries are written with the files.
+  if (r != 0 && (err == EINVAL || err == EROFS)) return 0;
+  return r == 0 ? 0 : Fail(err);
 }
 
 int Unlink(const std::string& path) {

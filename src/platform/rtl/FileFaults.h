@@ -8,16 +8,17 @@
 // disk, a refused permission or a rename across file systems on demand. With no fault
 // armed the calls cost one atomic load more than the system calls.
 //
-// The four points a fault can hit:
+// The five points a fault can hit:
 //   Open    opening or creating a file, a temporary file or folder, a folder, a link
 //   Write   writing bytes into an open file (also copies made inside the kernel)
 //   Rename  renaming or linking an entry to a new name
 //   Unlink  removing a file, a link or an empty folder
+//   Sync    flushing a file or a folder to its disk
 #include <sys/types.h>
 
 #include <string>
 
-enum class TFileFaultOp { Open, Write, Rename, Unlink };
+enum class TFileFaultOp { Open, Write, Rename, Unlink, Sync };
 
 struct TFileFault {
   TFileFaultOp Op = TFileFaultOp::Open;
@@ -80,6 +81,13 @@ int Rename(const std::string& from, const std::string& to);
 // where the file system lacks it, a hard link and unlink for files and a checked rename
 // for the rest. EEXIST when the target exists.
 int RenameNoReplace(const std::string& from, const std::string& to);
+// link(2): a second name for a file; EEXIST when the name is taken (a Rename point).
+int Link(const std::string& from, const std::string& to);
+// fsync(2) of an open file (a Sync point chosen by the file's path).
+int Sync(int fd);
+// Flushes a folder's entries (names made, renamed or removed in it) to its disk; "" is the
+// current folder (a Sync point).
+int SyncFolder(const std::string& folder);
 // unlink(2) and rmdir(2) (both Unlink points).
 int Unlink(const std::string& path);
 int RemoveDir(const std::string& path);

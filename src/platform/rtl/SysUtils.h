@@ -426,6 +426,23 @@ std::string ReadFileBytes(const std::string& fileName, int64_t maxBytes = int64_
 // on failure the old file is untouched and no temporary file is left.
 void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes);
 
+// Copies the regular file source into a new file at path, which must not exist; with
+// temporary, path is a template ending in "XXXXXX" (see WorkFileTemplate) that receives the
+// name made. keepAttributes gives it the source's permission bits and dates; sync flushes it
+// to its disk. Pipes and devices are refused, files that report no size (/proc) are read to
+// their end. False (errno set) when anything failed; then nothing is left.
+bool CopyFileToNew(const std::string& source, std::string& path, bool temporary, bool keepAttributes, bool sync);
+// Both files hold the same bytes, read back from their disks.
+bool SameFileBytes(const std::string& a, const std::string& b);
+// The template of a hidden work file or folder beside target: "." + the name + kind (such as
+// ".kivo2copy-") + the mark of this process + "-XXXXXX". A crash leaves such an entry behind;
+// the mark tells later runs whether the process that made it is gone.
+std::string WorkFileTemplate(const std::string& target, const std::string& kind);
+// For the name of an entry made from WorkFileTemplate with this kind: true when the process
+// that made it has ended (no process of that id and start time runs); false for a running
+// owner and for names without a readable mark.
+bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
+
 // ===========================================================================
 // Process and system.
 // ===========================================================================

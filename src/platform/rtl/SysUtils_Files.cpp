@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/FileFaults.h"
@@ -145,45 +146,164 @@ bool DeleteFile(const std::string& fileName) {
 }
 
 namespace {
-// Copies a regular file's bytes, permissions and modification time to a new file dst
-// (which must not exist). Used to move files across file systems.
-bool CopyRegularFile(const std::string& src, const std::string& dst) {
-  int in = fileio::Open(src, O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st;
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(in);
+bool CloseChecked(int fd) { return ::close(fd) == 0 || errno == EINTR; }
+
+// Copies every byte from in to out: in the kernel up to the size the file reports, then
+// by reading to the end (files of pseudo file systems report 0 and are read plainly).
+bool CopyBytes(int in, int out, int64_t reportedSize) {
+  int64_t copied = 0;
+  while (copied < reportedSize) {
+    ssize_t n = fileio::CopyRange(in, out, size_t(1) << 30);
+    if (n > 0) {
+      copied += n;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)
+      break;
     return false;
   }
-  int out = fileio::Open(dst, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
-  if (out < 0) {
-    ::close(in);
-    return false;
+  // The end of a file copied whole in the kernel is seen by a small read; only a file that
+  // goes on (or one the kernel could not copy) takes the large buffer.
+  char first[4096];
+  ssize_t r;
+  while ((r = ::read(in, first, sizeof first)) < 0 && errno == EINTR) {
   }
-  std::vector<char> buf(1 << 16);
-  bool ok = true;
+  if (r <= 0) return r == 0;
+  if (!fileio::WriteAll(out, first, size_t(r))) return false;
+  std::unique_ptr<char[]> buf(new char[size_t(1) << 20]);
   for (;;) {
-    ssize_t r = ::read(in, buf.data(), buf.size());
+    r = ::read(in, buf.get(), size_t(1) << 20);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      ok = false;
-      break;
-    }
-    if (r == 0) break;
-    if (!fileio::WriteAll(out, buf.data(), size_t(r))) {
-      ok = false;
-      break;
-    }
+    if (r < 0) return false;
+    if (r == 0) return true;
+    if (!fileio::WriteAll(out, buf.get(), size_t(r))) return false;
   }
-  if (ok && ::fsync(out) != 0) ok = false;
-  struct timespec times[2] = {st.st_atim, st.st_mtim};
-  if (ok) futimens(out, times);
-  if (::close(out) != 0) ok = false;
-  ::close(in);
-  if (!ok) fileio::Unlink(dst);
-  return ok;
+}
+
+// Opens a regular file for reading; -1 for anything else (a pipe or device is never opened
+// in a way that could block).
+int OpenRegularForReading(const std::string& path, struct stat& st) {
+  int fd = fileio::Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// This process's mark in work-file names: its id and its start time (clock ticks after
+// boot), so that a later process given the same id is not taken for it.
+int64_t ProcessStartTicks(int64_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  if (!std::getline(in, stat)) return -1;
+  size_t paren = stat.rfind(')');
+  if (paren == std::string::npos) return -1;
+  // Field 22 of the line; the fields after the name begin with field 3.
+  size_t pos = paren + 1;
+  for (int field = 2; field < 22 && pos != std::string::npos; ++field) pos = stat.find(' ', pos + 1);
+  if (pos == std::string::npos) return -1;
+  return std::strtoll(stat.c_str() + pos + 1, nullptr, 10);
+}
+
+const std::string& OwnMark() {
+  static const std::string mark = std::to_string(::getpid()) + "." + std::to_string(ProcessStartTicks(::getpid()));
+  return mark;
 }
 }  // namespace
+
+bool CopyFileToNew(const std::string& source, std::string& path, bool temporary, bool keepAttributes, bool sync) {
+  struct stat st;
+  int in = source.empty() || path.empty() ? -1 : OpenRegularForReading(source, st);
+  if (in < 0) return false;
+  // Private until the source's mode is applied; else the usual mode under the umask.
+  int out = temporary ? fileio::MakeTemp(path, O_CLOEXEC)
+                      : fileio::Open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepAttributes ? 0600 : 0666);
+  if (out < 0) {
+    int err = errno;
+    ::close(in);
+    errno = err;
+    return false;
+  }
+  bool ok = CopyBytes(in, out, int64_t(st.st_size));
+  if (ok && keepAttributes) {
+    // As far as the file system keeps them (a FAT volume may refuse modes: the copy still counts).
+    ::fchmod(out, st.st_mode & 07777);
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out, times);
+  }
+  if (ok && sync && fileio::Sync(out) != 0) ok = false;
+  int err = errno;
+  ok = CloseChecked(out) && ok;
+  if (ok) err = 0;
+  ::close(in);
+  if (!ok) {
+    fileio::Unlink(path);
+    errno = err ? err : EIO;
+  }
+  return ok;
+}
+
+bool SameFileBytes(const std::string& a, const std::string& b) {
+  const int fa = fileio::Open(a, O_RDONLY | O_CLOEXEC);
+  if (fa < 0) return false;
+  const int fb = fileio::Open(b, O_RDONLY | O_CLOEXEC);
+  if (fb < 0) {
+    ::close(fa);
+    return false;
+  }
+  std::vector<char> ba(size_t(1) << 20), bb(ba.size());
+  // Reads a whole buffer unless the file ends first.
+  auto fill = [](int fd, std::vector<char>& buffer) {
+    size_t got = 0;
+    while (got < buffer.size()) {
+      const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return ssize_t(-1);
+      if (n == 0) break;
+      got += size_t(n);
+    }
+    return ssize_t(got);
+  };
+  bool same = true;
+  for (;;) {
+    const ssize_t na = fill(fa, ba), nb = fill(fb, bb);
+    if (na < 0 || na != nb || std::memcmp(ba.data(), bb.data(), size_t(na)) != 0) {
+      same = false;
+      break;
+    }
+    if (na == 0) break;
+  }
+  ::close(fa);
+  ::close(fb);
+  return same;
+}
+
+std::string WorkFileTemplate(const std::string& target, const std::string& kind) {
+  std::string folder = ExtractFileDir(ExcludeTrailingPathDelimiter(target));
+  std::string name = BaseName(target).substr(0, 200);
+  return (folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder)) + "." + name + kind + OwnMark() +
+         "-XXXXXX";
+}
+
+bool WorkFileOwnerGone(const std::string& name, const std::string& kind) {
+  size_t at = name.rfind(kind);
+  if (at == std::string::npos || name.empty() || name[0] != '.') return false;
+  const char* p = name.c_str() + at + kind.size();
+  char* end = nullptr;
+  errno = 0;
+  long long pid = std::strtoll(p, &end, 10);
+  if (end == p || *end != '.' || pid <= 0 || errno != 0) return false;
+  p = end + 1;
+  long long start = std::strtoll(p, &end, 10);
+  if (end == p || *end != '-' || errno != 0) return false;
+  if (pid == ::getpid()) return false;
+  return ProcessStartTicks(pid) != start;
+}
 
 bool RenameFile(const std::string& oldName, const std::string& newName) {
   struct stat st;
@@ -198,23 +318,25 @@ bool RenameFile(const std::string& oldName, const std::string& newName) {
       return fileio::Rename(oldName, newName) == 0;
     return false;
   }
-  if (err == EXDEV && S_ISREG(st.st_mode)) {
-    // Moving a file to another file system: copy beside the target, put it in place
-    // without replacing anything, then remove the original.
-    std::string tmp = ExtractFilePath(newName) + "." + BaseName(newName).substr(0, 200) + ".kivo2move";
-    struct stat tst;
-    if (::lstat(newName.c_str(), &tst) == 0) return false;
-    if (::lstat(tmp.c_str(), &tst) == 0) fileio::Unlink(tmp);
-    if (!CopyRegularFile(oldName, tmp)) return false;
-    if (fileio::RenameNoReplace(tmp, newName) != 0) {
-      fileio::Unlink(tmp);
-      return false;
-    }
-    // The copy is in place; an original that cannot be removed leaves two copies, not none.
-    fileio::Unlink(oldName);
-    return true;
+  if (err != EXDEV || !S_ISREG(st.st_mode)) return false;
+  // To another file system: a copy with the file's mode and dates, flushed and read back
+  // equal beside the target, takes the target's name without replacing anything; only when
+  // that name is on the disk does the original go. A failure at any step leaves the
+  // original as the only file.
+  struct stat tst;
+  if (::lstat(newName.c_str(), &tst) == 0) return false;
+  std::string temp = WorkFileTemplate(newName, ".kivo2copy-");
+  if (!CopyFileToNew(oldName, temp, true, true, true)) return false;
+  if (!SameFileBytes(oldName, temp) || fileio::RenameNoReplace(temp, newName) != 0) {
+    fileio::Unlink(temp);
+    return false;
   }
-  return false;
+  if (fileio::SyncFolder(ExtractFileDir(newName)) != 0 || fileio::Unlink(oldName) != 0) {
+    fileio::Unlink(newName);
+    return false;
+  }
+  fileio::SyncFolder(ExtractFileDir(oldName));
+  return true;
 }
 
 int64_t FileSizeByName(const std::string& fileName) {
@@ -534,7 +656,7 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
   mode_t mode = exists ? (old.st_mode & 07777) : mode_t(0666 & ~UmaskNow());
   ::fchmod(fd, mode);
   if (!fileio::WriteAll(fd, bytes.data(), bytes.size())) fail(errno);
-  if (::fsync(fd) != 0) fail(errno);
+  if (fileio::Sync(fd) != 0) fail(errno);
   if (::close(fd) != 0) {
     int err = errno;
     fileio::Unlink(path);
@@ -546,11 +668,7 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
     throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
   }
   // Make the rename itself durable.
-  int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
+  fileio::SyncFolder(folder);
 }
 
 bool rtl_internal::FileSignature::Update(const std::string& fileName) {

@@ -318,7 +318,7 @@ ULONG WriteToOutbox(const std::string& bytes, std::string& file) {
   const int fd = fileio::MakeTemp(temp, O_CLOEXEC);
   if (fd < 0) return ErrorToMapi(errno);
   fchmod(fd, 0600);
-  bool ok = fileio::WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+  bool ok = fileio::WriteAll(fd, bytes.data(), bytes.size()) && fileio::Sync(fd) == 0;
   int error = errno;
   if (close(fd) != 0 && ok) {
     ok = false;

@@ -24,6 +24,14 @@ std::string HomeTrashDir();
 // "stem.2.ext", "stem.3.ext" ... when that is taken. False, with nothing changed, when the
 // entry is missing or cannot be trashed. trashedAs receives the path below files/.
 bool MoveToTrash(const std::string& path, std::string* trashedAs = nullptr);
+// Puts ready (a complete entry on target's file system: a finished copy, or an entry being
+// moved) in the place of the existing entry target, which goes to the Trash. The name target
+// holds the old entry until the new one takes it: the Trash gets a second name of the old
+// file and ready is renamed over target in one step; where the file system has no second
+// names (FAT), or a folder is involved, the old entry is moved to the Trash first and put
+// back when ready cannot take its name. False (errno set; the old entry where it was, ready
+// untouched) when the old entry cannot go to the Trash or ready cannot take its name.
+bool ReplaceTrashingOld(const std::string& ready, const std::string& target);
 // The path as the trash info writes it: bytes outside A-Z a-z 0-9 - . _ ~ / as %XX.
 std::string TrashInfoEncodePath(const std::string& path);
 
@@ -104,11 +112,24 @@ bool DriveInfoOfPath(const std::string& path, TDriveInfo& info, bool withSizes =
 // ===========================================================================
 
 // Moves a file, link or folder. On one file system a rename; across file systems a copy
-// (folders with everything below them; modes and dates kept; links as links) put in place
-// under its final name only when complete, then the source is removed. An existing target
+// (folders with everything below them; modes and dates kept; links as links) flushed to the
+// disk and read back equal, put in place under its final name only when complete; then the
+// source is removed. An existing target
 // is never replaced. False on failure: a failed copy leaves the source as it was and no
 // partial target.
 bool MovePath(const std::string& source, const std::string& target);
+// Copies (or moves) source over the existing entry target, whose old entry goes to the
+// Trash: the copy is made whole beside target and flushed to its disk first (a move across
+// file systems also reads it back equal), then ReplaceTrashingOld puts it in place; a moved
+// source goes only after that. A failed copy or move leaves the old target, the source and
+// nothing else; false with errno set.
+bool CopyPathOver(const std::string& source, const std::string& target);
+bool MovePathOver(const std::string& source, const std::string& target);
+// Clears what crashed runs left in folder: the hidden work entries of copies, moves and
+// lossless turns (see WorkFileTemplate) whose process has ended. A turned picture whose
+// original is missing under its name is put back under that name instead. The number of
+// entries cleared or put back.
+int ClearLeftovers(const std::string& folder);
 // Copies a regular file to target, which must not exist (it is created exclusively).
 // keepAttributes copies the permission bits and the modification time. A failed copy
 // removes what it wrote.

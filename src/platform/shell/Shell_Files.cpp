@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -21,130 +23,44 @@ using namespace shell_internal;
 
 namespace {
 
-bool CloseChecked(int fd) { return ::close(fd) == 0 || errno == EINTR; }
-
-// Copies every byte from in to out: in the kernel up to the size the file reports, then
-// by reading to the end (files of pseudo file systems report 0 and are read plainly).
-bool CopyBytes(int in, int out, int64_t reportedSize) {
-  int64_t copied = 0;
-  while (copied < reportedSize) {
-    ssize_t n = fileio::CopyRange(in, out, size_t(1) << 30);
-    if (n > 0) {
-      copied += n;
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)
-      break;
-    return false;
-  }
-  // The end of a file copied whole in the kernel is seen by a small read; only a file that
-  // goes on (or one the kernel could not copy) takes the large buffer.
-  char first[4096];
-  ssize_t r;
-  while ((r = ::read(in, first, sizeof first)) < 0 && errno == EINTR) {
-  }
-  if (r <= 0) return r == 0;
-  if (!fileio::WriteAll(out, first, size_t(r))) return false;
-  std::unique_ptr<char[]> buf(new char[size_t(1) << 20]);
-  for (;;) {
-    r = ::read(in, buf.get(), size_t(1) << 20);
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return false;
-    if (r == 0) return true;
-    if (!fileio::WriteAll(out, buf.get(), size_t(r))) return false;
-  }
-}
-
-// The permission bits and dates of st, as far as the file system keeps them (a FAT volume
-// may refuse modes: the copy itself still counts).
-void ApplyAttributes(int fd, const struct stat& st) {
-  ::fchmod(fd, st.st_mode & 07777);
-  struct timespec times[2] = {st.st_atim, st.st_mtim};
-  ::futimens(fd, times);
-}
-
-// Copies the open regular file in (described by st) into the open file out.
-bool CopyOpenFile(int in, const struct stat& st, int out, bool keepAttributes, bool sync) {
-  if (!CopyBytes(in, out, int64_t(st.st_size))) return false;
-  if (keepAttributes) ApplyAttributes(out, st);
-  if (sync && ::fsync(out) != 0) return false;
-  return true;
-}
-
-// Opens a regular file for reading; -1 for anything else (a pipe or device is never opened
-// in a way that could block).
-int OpenRegularForReading(const std::string& path, struct stat& st) {
-  int fd = fileio::Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return fd;
-}
-
-// A free hidden name beside target for work in progress ("." + name + suffix + XXXXXX).
-std::string TempTemplateBeside(const std::string& target, const char* suffix) {
-  std::string folder = ExtractFileDir(target);
-  std::string name = ExtractFileName(target).substr(0, 100);
-  return PathJoin(folder.empty() ? "." : folder, "." + name + suffix + "XXXXXX");
-}
-
-// Copies the regular file source into a new file at path (with temporary, a new hidden
-// temporary file made from the template path, which receives its name), with the source's
-// mode and dates when keepAttributes, flushed to the disk when sync asks; false when
-// anything failed, and then nothing is left.
-bool CopyIntoNewFile(const std::string& source, std::string& path, bool temporary, bool keepAttributes, bool sync) {
-  struct stat st;
-  int in = OpenRegularForReading(source, st);
-  if (in < 0) return false;
-  // Private until the source's mode is applied; else the usual mode under the umask.
-  int out = temporary ? fileio::MakeTemp(path, O_CLOEXEC)
-                      : fileio::Open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, keepAttributes ? 0600 : 0666);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = CopyOpenFile(in, st, out, keepAttributes, sync);
-  ok = CloseChecked(out) && ok;
-  ::close(in);
-  if (!ok) fileio::Unlink(path);
-  return ok;
-}
-
 // A complete copy of the regular file source in a hidden file beside target (its name
 // into temp).
 bool CopyToTempBeside(const std::string& source, const std::string& target, bool sync, std::string& temp) {
-  temp = TempTemplateBeside(target, ".kivo2copy-");
-  return CopyIntoNewFile(source, temp, true, true, sync);
+  temp = WorkFileTemplate(target, ".kivo2copy-");
+  return CopyFileToNew(source, temp, true, true, sync);
+}
+
+// The names in a folder, "." and ".." left out; false when it cannot be read.
+bool FolderNames(const std::string& dir, std::vector<std::string>& names) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return false;
+  while (struct dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(d);
+  return true;
 }
 
 bool RemoveTree(const std::string& path) {
   struct stat st;
   if (!LstatOf(path, st)) return errno == ENOENT;
   if (!S_ISDIR(st.st_mode)) return fileio::Unlink(path) == 0;
-  bool ok = true;
-  if (DIR* dir = ::opendir(path.c_str())) {
-    std::vector<std::string> names;
-    while (struct dirent* e = ::readdir(dir)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-    for (const std::string& name : names) ok = RemoveTree(PathJoin(path, name)) && ok;
-  } else {
-    ok = false;
-  }
+  std::vector<std::string> names;
+  bool ok = FolderNames(path, names);
+  for (const std::string& name : names) ok = RemoveTree(PathJoin(path, name)) && ok;
   return fileio::RemoveDir(path) == 0 && ok;
 }
 
-// Copies one entry (not following links) to target, which must not exist.
-bool CopyEntry(const std::string& source, const std::string& target) {
+// Copies one entry (not following links) to target, which must not exist; with sync every
+// file and folder made is flushed to its disk.
+bool CopyEntry(const std::string& source, const std::string& target, bool sync) {
   struct stat st;
   if (!LstatOf(source, st)) return false;
-  if (S_ISREG(st.st_mode)) return CopyFileExclusive(source, target, true);
+  if (S_ISREG(st.st_mode)) {
+    std::string path = target;
+    return CopyFileToNew(source, path, false, true, sync);
+  }
   if (S_ISLNK(st.st_mode)) {
     std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 4095) + 1);
     ssize_t n = ::readlink(source.c_str(), buf.data(), buf.size());
@@ -153,44 +69,104 @@ bool CopyEntry(const std::string& source, const std::string& target) {
   }
   if (!S_ISDIR(st.st_mode)) return false;  // devices, pipes and sockets are not copied
   if (fileio::MakeDir(target, 0700) != 0) return false;
-  DIR* dir = ::opendir(source.c_str());
-  if (!dir) return false;
   std::vector<std::string> names;
-  while (struct dirent* e = ::readdir(dir)) {
-    std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(dir);
+  if (!FolderNames(source, names)) return false;
   for (const std::string& name : names)
-    if (!CopyEntry(PathJoin(source, name), PathJoin(target, name))) return false;
+    if (!CopyEntry(PathJoin(source, name), PathJoin(target, name), sync)) return false;
+  if (sync && fileio::SyncFolder(target) != 0) return false;
   // The folder's own mode and dates last, after its contents were written.
   int fd = ::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
-    ApplyAttributes(fd, st);
+    ::fchmod(fd, st.st_mode & 07777);
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(fd, times);
     ::close(fd);
   }
   return true;
 }
 
-// Moves a folder or link to another file system: a complete copy under a hidden name
-// beside the target, renamed to the target (never replacing), then the source removed.
+// The copy holds what the source holds: the same names below every folder, each file's
+// bytes read back equal, each link with the same text.
+bool SameTree(const std::string& source, const std::string& copy) {
+  struct stat st, cst;
+  if (!LstatOf(source, st) || !LstatOf(copy, cst) || (st.st_mode & S_IFMT) != (cst.st_mode & S_IFMT)) return false;
+  if (S_ISREG(st.st_mode)) return SameFileBytes(source, copy);
+  if (S_ISLNK(st.st_mode)) {
+    char a[4096], b[4096];
+    ssize_t na = ::readlink(source.c_str(), a, sizeof a), nb = ::readlink(copy.c_str(), b, sizeof b);
+    return na >= 0 && na == nb && std::memcmp(a, b, size_t(na)) == 0;
+  }
+  std::vector<std::string> names, copied;
+  if (!FolderNames(source, names) || !FolderNames(copy, copied)) return false;
+  std::sort(names.begin(), names.end());
+  std::sort(copied.begin(), copied.end());
+  if (names != copied) return false;
+  for (const std::string& name : names)
+    if (!SameTree(PathJoin(source, name), PathJoin(copy, name))) return false;
+  return true;
+}
+
+// A complete copy of source in a work folder beside target (its path into copy: the
+// folder's "entry"), flushed to the disk and, with compare, read back equal. False with
+// nothing left when any of it failed.
+bool CopyIntoWorkFolder(const std::string& source, const std::string& target, const char* kind, bool compare,
+                        std::string& workFolder, std::string& copy) {
+  workFolder = WorkFileTemplate(target, kind);
+  if (!fileio::MakeTempDir(workFolder)) return false;
+  copy = PathJoin(workFolder, "entry");
+  if (CopyEntry(source, copy, true) && fileio::SyncFolder(workFolder) == 0 && (!compare || SameTree(source, copy)))
+    return true;
+  RemoveTree(workFolder);
+  return false;
+}
+
+// Moves an entry to another file system: a complete copy, flushed and read back equal,
+// takes the target's name (never replacing) and is on the disk under it before anything of
+// the source is removed.
 bool MoveAcrossFileSystems(const std::string& source, const std::string& target) {
-  std::string temp = TempTemplateBeside(target, ".kivo2move-");
-  if (!fileio::MakeTempDir(temp)) return false;
-  std::string copy = PathJoin(temp, "entry");
-  bool ok = CopyEntry(source, copy) && fileio::RenameNoReplace(copy, target) == 0;
-  RemoveTree(temp);
+  std::string work, copy;
+  if (!CopyIntoWorkFolder(source, target, ".kivo2move-", true, work, copy)) return false;
+  bool ok = fileio::RenameNoReplace(copy, target) == 0;
+  if (ok && fileio::SyncFolder(ExtractFileDir(target)) != 0) {
+    RemoveTree(target);
+    ok = false;
+  }
+  RemoveTree(work);
   if (!ok) return false;
   // The copy is in place; a source that cannot be removed fully is a failed move.
   return RemoveTree(source);
 }
+
+// A source that may be copied or moved to target: it is there, and a folder would not be
+// put inside itself (it would copy its own copy without end).
+bool MayGoTo(const std::string& source, const std::string& target, struct stat& st) {
+  if (source.empty() || target.empty() || !LstatOf(source, st)) return false;
+  return !S_ISDIR(st.st_mode) || !IsSameOrInside(ExtractFileDir(ExcludeTrailingPathDelimiter(target)), source);
+}
+
+// Puts the copy made in the work folder over target (ReplaceTrashingOld); the work folder goes.
+bool WorkCopyOver(const std::string& work, const std::string& copy, const std::string& target) {
+  bool ok = ReplaceTrashingOld(copy, target);
+  int err = errno;
+  RemoveTree(work);
+  errno = err;
+  return ok;
+}
+
+bool SameDevice(const std::string& a, const std::string& folderOfB) {
+  struct stat sa, sb;
+  return LstatOf(a, sa) && ::stat(folderOfB.empty() ? "." : folderOfB.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+}
+
+// The work entries a crashed run leaves, by the kind in their names.
+const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-"};
 
 }  // namespace
 
 bool CopyFileExclusive(const std::string& source, const std::string& target, bool keepAttributes) {
   if (source.empty() || target.empty()) return false;
   std::string path = target;
-  return CopyIntoNewFile(source, path, false, keepAttributes, false);
+  return CopyFileToNew(source, path, false, keepAttributes, false);
 }
 
 bool CopyFileReplacing(const std::string& source, const std::string& target, const std::function<void()>& pump) {
@@ -219,10 +195,7 @@ bool MovePath(const std::string& source, const std::string& target) {
 
 bool CopyPath(const std::string& source, const std::string& target) {
   struct stat st, tst;
-  if (source.empty() || target.empty() || !LstatOf(source, st) || LstatOf(target, tst)) return false;
-  // A folder copied into itself would copy its own copy without end.
-  if (S_ISDIR(st.st_mode) && IsSameOrInside(ExtractFileDir(ExcludeTrailingPathDelimiter(target)), source))
-    return false;
+  if (!MayGoTo(source, target, st) || LstatOf(target, tst)) return false;
   if (S_ISREG(st.st_mode)) {
     // A file is written under a hidden temporary name beside the target and takes the
     // target's name only whole, by a rename that never replaces.
@@ -233,12 +206,63 @@ bool CopyPath(const std::string& source, const std::string& target) {
     return false;
   }
   // Folders and links are made whole inside a temporary folder first.
-  std::string temp = TempTemplateBeside(target, ".kivo2copy-");
+  std::string temp = WorkFileTemplate(target, ".kivo2copy-");
   if (!fileio::MakeTempDir(temp)) return false;
   std::string copy = PathJoin(temp, "entry");
-  bool ok = CopyEntry(source, copy) && fileio::RenameNoReplace(copy, target) == 0;
+  bool ok = CopyEntry(source, copy, false) && fileio::RenameNoReplace(copy, target) == 0;
   RemoveTree(temp);
   return ok;
+}
+
+bool CopyPathOver(const std::string& source, const std::string& target) {
+  struct stat st;
+  if (!MayGoTo(source, target, st)) return false;
+  if (S_ISREG(st.st_mode)) {
+    std::string temp;
+    if (!CopyToTempBeside(source, target, true, temp)) return false;
+    if (ReplaceTrashingOld(temp, target)) return true;
+    int err = errno;
+    fileio::Unlink(temp);
+    errno = err;
+    return false;
+  }
+  std::string work, copy;
+  return CopyIntoWorkFolder(source, target, ".kivo2copy-", false, work, copy) && WorkCopyOver(work, copy, target);
+}
+
+bool MovePathOver(const std::string& source, const std::string& target) {
+  struct stat st;
+  if (!MayGoTo(source, target, st)) return false;
+  if (SameDevice(source, ExtractFileDir(target))) return ReplaceTrashingOld(source, target);
+  std::string work, copy;
+  return CopyIntoWorkFolder(source, target, ".kivo2move-", true, work, copy) && WorkCopyOver(work, copy, target) &&
+         RemoveTree(source);
+}
+
+int ClearLeftovers(const std::string& folder) {
+  std::vector<std::string> names;
+  if (folder.empty() || !FolderNames(folder, names)) return 0;
+  int cleared = 0;
+  for (const std::string& name : names) {
+    if (name.empty() || name[0] != '.') continue;
+    for (const char* kind : kWorkKinds) {
+      const size_t at = name.rfind(kind);
+      if (at == std::string::npos || !WorkFileOwnerGone(name, kind)) continue;
+      const std::string path = PathJoin(folder, name);
+      if (std::string(kind) == ".kivo2lossless-") {
+        // A turned picture whose original is no longer under its name is put back there.
+        const std::string picture = name.substr(1, at - 1);
+        struct stat pst;
+        if (!picture.empty() && picture.size() < 200 && !LstatOf(PathJoin(folder, picture), pst)) {
+          if (fileio::RenameNoReplace(path, PathJoin(folder, picture)) == 0) ++cleared;
+          break;
+        }
+      }
+      if (RemoveTree(path)) ++cleared;
+      break;
+    }
+  }
+  return cleared;
 }
 
 bool IsSameOrInside(const std::string& path, const std::string& folder) {

@@ -70,9 +70,10 @@ std::string TrashName(const std::string& base, int n) {
   return stem + "." + std::to_string(n) + ext;
 }
 
-// Trashes the entry fullPath into target. Returns 0 on success, else an errno value
-// (EXDEV: the trash lies on another file system, try the next one).
-int TrashInto(const TrashTarget& target, const std::string& fullPath, std::string* trashedAs) {
+// Trashes the entry fullPath into target; with byLink the trash gets a second name of the
+// file and fullPath stays. Returns 0 on success, else an errno value (EXDEV: the trash lies
+// on another file system, try the next one).
+int TrashInto(const TrashTarget& target, const std::string& fullPath, bool byLink, std::string* trashedAs) {
   std::string filesDir = PathJoin(target.root, "files");
   std::string infoDir = PathJoin(target.root, "info");
   if (!EnsurePrivateDir(target.root) || !EnsurePrivateDir(filesDir) || !EnsurePrivateDir(infoDir)) return EACCES;
@@ -102,7 +103,7 @@ int TrashInto(const TrashTarget& target, const std::string& fullPath, std::strin
       return EIO;
     }
     std::string dest = PathJoin(filesDir, name);
-    if (fileio::RenameNoReplace(fullPath, dest) == 0) {
+    if ((byLink ? fileio::Link(fullPath, dest) : fileio::RenameNoReplace(fullPath, dest)) == 0) {
       if (trashedAs) *trashedAs = dest;
       return 0;
     }
@@ -135,29 +136,87 @@ std::string TrashInfoEncodePath(const std::string& path) {
   return out;
 }
 
-bool MoveToTrash(const std::string& path, std::string* trashedAs) {
-  if (path.empty()) return false;
+namespace {
+
+// The entry at path into the trash of its volume (see MoveToTrash); with byLink as a second
+// name of the file, path staying. 0 or an errno value.
+int TrashEntry(const std::string& path, bool byLink, std::string* trashedAs) {
+  if (path.empty()) return ENOENT;
   std::string expanded = ExpandFileName(path);
   struct stat st;
-  if (!LstatOf(expanded, st)) return false;
+  if (!LstatOf(expanded, st)) return errno;
   std::string name = ExtractFileName(expanded);
-  if (name.empty() || name == "." || name == "..") return false;
+  if (name.empty() || name == "." || name == "..") return EINVAL;
   // The folder's real path, so the recorded Path and the volume's mount point agree; the
   // entry itself is not resolved (a link is trashed as a link).
   char* realParent = ::realpath(ExtractFileDir(expanded).c_str(), nullptr);
-  if (!realParent) return false;
+  if (!realParent) return errno;
   std::string fullPath = PathJoin(realParent, name);
   std::free(realParent);
 
   dev_t homeDev;
   if (DeviceOf(DataHomeDir(), homeDev) && homeDev == st.st_dev && ForceDirectories(DataHomeDir())) {
-    int err = TrashInto({HomeTrashDir(), std::string()}, fullPath, trashedAs);
-    if (err == 0) return true;
-    if (err != EXDEV) return false;  // EXDEV: another mount of the same device
+    int err = TrashInto({HomeTrashDir(), std::string()}, fullPath, byLink, trashedAs);
+    if (err != EXDEV) return err;  // EXDEV: another mount of the same device
   }
   // The volume's own trash, made only when needed.
   std::string topDir = MountPointOf(ExtractFileDir(fullPath));
-  if (topDir.empty()) return false;
+  if (topDir.empty()) return ENOENT;
   std::string volumeTrash = VolumeTrashRoot(topDir);
-  return !volumeTrash.empty() && TrashInto({volumeTrash, topDir}, fullPath, trashedAs) == 0;
+  return volumeTrash.empty() ? EACCES : TrashInto({volumeTrash, topDir}, fullPath, byLink, trashedAs);
+}
+
+// Takes an entry out of the trash again: its info goes; with putBackAt the entry is renamed
+// there (never replacing), else only that name of it is removed (a second name of a file).
+bool UndoTrash(const std::string& trashedAs, const std::string& putBackAt) {
+  const std::string root = ExtractFileDir(ExtractFileDir(trashedAs));
+  const std::string info = PathJoin(PathJoin(root, "info"), ExtractFileName(trashedAs) + ".trashinfo");
+  const bool undone = putBackAt.empty() ? fileio::Unlink(trashedAs) == 0
+                                        : fileio::RenameNoReplace(trashedAs, putBackAt) == 0;
+  if (undone) fileio::Unlink(info);
+  return undone;
+}
+
+}  // namespace
+
+bool MoveToTrash(const std::string& path, std::string* trashedAs) {
+  int err = TrashEntry(path, false, trashedAs);
+  if (err != 0) errno = err;
+  return err == 0;
+}
+
+bool ReplaceTrashingOld(const std::string& ready, const std::string& target) {
+  struct stat rst, tst;
+  if (ready.empty() || target.empty() || !LstatOf(ready, rst) || !LstatOf(target, tst)) return false;
+  std::string trashed;
+  if (!S_ISDIR(rst.st_mode) && !S_ISDIR(tst.st_mode)) {
+    // The trash gets a second name of the old file; the new one then replaces the target's
+    // name in one step, so the name never stands empty.
+    int err = TrashEntry(target, true, &trashed);
+    if (err == 0) {
+      if (fileio::Rename(ready, target) == 0) {
+        fileio::SyncFolder(ExtractFileDir(target));
+        return true;
+      }
+      err = errno;
+      UndoTrash(trashed, std::string());
+      errno = err;
+      return false;
+    }
+    // A file system without second names (FAT) takes the old file itself.
+    if (err != EPERM && err != EOPNOTSUPP && err != EMLINK && err != ENOSYS) {
+      errno = err;
+      return false;
+    }
+  }
+  if (!MoveToTrash(target, &trashed)) return false;
+  if (fileio::RenameNoReplace(ready, target) == 0) {
+    fileio::SyncFolder(ExtractFileDir(target));
+    return true;
+  }
+  int err = errno;
+  // The old entry comes back to its name.
+  UndoTrash(trashed, target);
+  errno = err;
+  return false;
 }
