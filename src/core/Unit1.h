@@ -809,7 +809,7 @@ class TForm1 : public TForm {
   // One lossless jpegtran step on a file: what it runs and how it treats the file.
   struct TLosslessStep {
     std::vector<std::string> Transform;  // jpegtran's transformation ("-rotate", "90")
-    bool Backup = false;                 // the untouched file becomes "backup_" + name first
+    bool Backup = false;                 // the untouched file is kept as "backup_" + name
     bool Perfect = false;                // "-perfect": refuse what cannot be done exactly
     bool ShowResult = false;             // open the file afterwards
     std::string FailureText;             // the message of any failure
@@ -817,12 +817,14 @@ class TForm1 : public TForm {
     // input of width x height.
     std::function<bool(int width, int height, int outWidth, int outHeight)> WholeResult;
   };
-  // Runs the step on FileName (a full path): the backup question and rename, jpegtran into
-  // a temporary file beside it, which takes the file's name, mode and date only when
-  // jpegtran ended with status 0 and wrote a whole JPEG file of the expected size. On any
-  // failure the file (or, with a backup, the backup given its name again) is as it was
-  // and FailureText is shown. True on success.
+  // Runs the step on FileName (a full path): the backup question, jpegtran into a work
+  // file beside it, which takes the file's name, mode, date and trailer only when jpegtran
+  // ended with status 0 and wrote a whole JPEG file of the expected size; the backup
+  // ("backup_" + name) is a second name or a copy of the untouched file made just before.
+  // On any failure the file is as it was and FailureText is shown. True on success.
   bool LosslessTransform(const TLosslessStep& Step, const std::string& FileName);
+  // Further pictures of MPF files (carried along, not changed) met by the running batch.
+  int FLosslessFurtherImages = 0;
   // The batch of a lossless command: OneFile on each selected JPEG file in list order,
   // each marked in the list while it is handled, until Esc; the last one opened when
   // OpenLast; "No jpg files found!" for none when ReportEmpty.

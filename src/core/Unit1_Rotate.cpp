@@ -2,15 +2,19 @@
 // file step that they share with the lossless crop.
 //
 // jpegtran never writes into the picture: it writes a temporary file beside it, and that
-// file takes the picture's name (with the picture's mode and date) only when jpegtran
-// ended with status 0 and the file holds a whole JPEG picture of the expected size. A
-// failed, refused, killed or timed-out run leaves the picture as it was.
+// file takes the picture's name (with the picture's mode, date and trailer) only when
+// jpegtran ended with status 0 and the file holds a whole JPEG picture of the expected
+// size. A failed, refused, killed or timed-out run, or a crash at any moment, leaves a
+// whole picture under the picture's name.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <set>
 
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
@@ -66,6 +70,157 @@ bool EndsWithEndOfImage(const std::string& fileName) {
 // may be gone.
 bool Trimmed(int got, int want) { return got <= want && got + 32 > want; }
 
+// The layout of a JPEG file as far as the lossless step needs it: where its first picture
+// ends (after the end-of-image marker: what follows is a trailer such as the further
+// pictures of an MPF file or a motion photo's video), and where the byte-order mark of its
+// MPF index lies (0 when it has none).
+struct TJpegLayout {
+  size_t end = 0;
+  size_t mpfHeader = 0;
+};
+
+uint32_t Get(const std::string& b, size_t at, int size, bool little) {
+  uint32_t v = 0;
+  for (int i = 0; i < size; ++i) {
+    const uint32_t byte = uint8_t(b[at + size_t(little ? size - 1 - i : i)]);
+    v = (v << 8) | byte;
+  }
+  return v;
+}
+
+void Put(std::string& b, size_t at, int size, bool little, uint32_t v) {
+  for (int i = 0; i < size; ++i) b[at + size_t(little ? i : size - 1 - i)] = char((v >> (8 * i)) & 0xFF);
+}
+
+// Walks the markers and the compressed data to the end of the first picture; false for
+// anything that is no whole JPEG picture.
+bool ReadJpegLayout(const std::string& b, TJpegLayout& layout) {
+  const size_t n = b.size();
+  if (n < 4 || uint8_t(b[0]) != 0xFF || uint8_t(b[1]) != 0xD8) return false;
+  size_t pos = 2;
+  for (;;) {
+    if (pos + 1 >= n || uint8_t(b[pos]) != 0xFF) return false;
+    while (pos + 1 < n && uint8_t(b[pos + 1]) == 0xFF) ++pos;  // fill bytes
+    if (pos + 1 >= n) return false;
+    const uint8_t marker = uint8_t(b[pos + 1]);
+    if (marker == 0xD9) {
+      layout.end = pos + 2;
+      return true;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      pos += 2;
+      continue;
+    }
+    if (pos + 4 > n) return false;
+    const size_t length = Get(b, pos + 2, 2, false);
+    if (length < 2 || pos + 2 + length > n) return false;
+    if (marker == 0xE2 && length >= 16 && layout.mpfHeader == 0 && b.compare(pos + 4, 4, std::string("MPF\0", 4)) == 0)
+      layout.mpfHeader = pos + 8;
+    pos += 2 + length;
+    if (marker != 0xDA) continue;
+    // Compressed data: up to the next marker that is no stuffed byte or restart marker.
+    for (;;) {
+      const void* ff = std::memchr(b.data() + pos, 0xFF, n - pos);
+      if (!ff) return false;
+      pos = size_t(static_cast<const char*>(ff) - b.data());
+      if (pos + 1 >= n) return false;
+      const uint8_t next = uint8_t(b[pos + 1]);
+      if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+        pos += 2;
+      } else if (next == 0xFF) {
+        ++pos;
+      } else {
+        break;
+      }
+    }
+  }
+}
+
+// The entries of the MPF index (attribute, size, offset, two dependants: 16 bytes each)
+// at the byte-order mark header; false when it is not a readable index.
+bool MpfEntries(const std::string& b, size_t header, size_t& entries, uint32_t& count, bool& little) {
+  if (header == 0 || header + 8 > b.size()) return false;
+  little = b.compare(header, 4, std::string("II*\0", 4)) == 0;
+  if (!little && b.compare(header, 4, std::string("MM\0*", 4)) != 0) return false;
+  const size_t ifd = header + Get(b, header + 4, 4, little);
+  if (ifd + 2 > b.size() || ifd < header) return false;
+  const uint32_t tags = Get(b, ifd, 2, little);
+  for (uint32_t t = 0; t < tags && ifd + 2 + 12 * (t + 1) <= b.size(); ++t) {
+    const size_t tag = ifd + 2 + 12 * t;
+    if (Get(b, tag, 2, little) != 0xB002) continue;
+    const uint32_t bytes = Get(b, tag + 4, 4, little);
+    entries = header + Get(b, tag + 8, 4, little);
+    count = bytes / 16;
+    return count > 0 && entries >= header && entries + size_t(count) * 16 <= b.size();
+  }
+  return false;
+}
+
+// Carries the trailer of the original (everything after its first picture) into the turned
+// file out, whose MPF index then points at the further pictures where they now lie. The
+// number of further pictures the index names (they are carried, not turned).
+int CarryTrailer(const std::string& original, const TJpegLayout& from, std::string& out) {
+  TJpegLayout to;
+  if (!ReadJpegLayout(out, to)) return 0;
+  out.resize(to.end);
+  size_t oldEntries = 0, newEntries = 0;
+  uint32_t oldCount = 0, newCount = 0;
+  bool oldLittle = false, newLittle = false;
+  int further = 0;
+  if (MpfEntries(original, from.mpfHeader, oldEntries, oldCount, oldLittle) &&
+      MpfEntries(out, to.mpfHeader, newEntries, newCount, newLittle) && newCount == oldCount) {
+    for (uint32_t i = 0; i < newCount; ++i) {
+      const size_t entry = newEntries + 16 * i;
+      const uint32_t offset = Get(original, oldEntries + 16 * i + 8, 4, oldLittle);
+      if (offset == 0) {
+        // The first picture itself: its size changed.
+        Put(out, entry + 4, 4, newLittle, uint32_t(to.end));
+        continue;
+      }
+      ++further;
+      const size_t at = from.mpfHeader + offset;
+      if (at < from.end || at > original.size()) continue;  // not in the trailer: left alone
+      Put(out, entry + 8, 4, newLittle, uint32_t(at - from.end + to.end - to.mpfHeader));
+    }
+  }
+  out.append(original, from.end, std::string::npos);
+  return further;
+}
+
+// Writes bytes over the file (jpegtran's output, not yet in use) and flushes it.
+bool RewriteWorkFile(const std::string& fileName, const std::string& bytes) {
+  const int fd = fileio::Open(fileName, O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = fileio::WriteAll(fd, bytes.data(), bytes.size()) && fileio::Sync(fd) == 0;
+  return ::close(fd) == 0 && ok;
+}
+
+bool SyncFile(const std::string& fileName) {
+  const int fd = fileio::Open(fileName, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = fileio::Sync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Gives the untouched picture the backup's name beside it: a second name of the file, or
+// where the file system has none a flushed copy; an old backup is replaced only when
+// replace says so, and only once the new one is whole.
+bool MakeBackup(const std::string& fileName, const std::string& backup, bool replace) {
+  std::string temp = WorkFileTemplate(backup, ".kivo2copy-");
+  temp.resize(temp.size() - 6);
+  temp += "backup";
+  fileio::Unlink(temp);
+  if (fileio::Link(fileName, temp) != 0) {
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS) return false;
+    temp = WorkFileTemplate(backup, ".kivo2copy-");
+    if (!CopyFileToNew(fileName, temp, true, true, true)) return false;
+  }
+  if ((replace ? fileio::Rename(temp, backup) : fileio::RenameNoReplace(temp, backup)) == 0) return true;
+  fileio::Unlink(temp);
+  return false;
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -101,49 +256,42 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
   }
   const std::string folder = ExtractFilePath(FileName);
   const std::string backup = folder + "backup_" + ExtractFileName(FileName);
-  bool backupMade = false;
-  if (Step.Backup) {
-    bool makeBackup = true;
-    if (FileExists(backup)) {
-      switch (TranslatedMessageDialog(_("Backup file found, overwrite backup file?"), mtConfirmation,
-                                      TMsgDlgButtons{mbYes, mbNo, mbCancel}, 0)) {
-        case mrCancel:
-          return false;
-        case mrYes:
-          if (!ForceDeleteFile(backup)) {
-            ShowMessage(_("Couldn't remove old backupfile"));
-            return false;
-          }
-          break;
-        default:
-          makeBackup = false;  // the file is transformed without a backup
-          break;
-      }
-    }
-    // The untouched file takes the backup's name (never replacing one that appeared
-    // meanwhile); jpegtran then reads it there.
-    if (makeBackup) {
-      if (fileio::RenameNoReplace(FileName, backup) != 0) {
-        ShowMessage(Step.FailureText);
+  bool makeBackup = Step.Backup, replaceBackup = false;
+  if (makeBackup && FileExists(backup)) {
+    switch (TranslatedMessageDialog(_("Backup file found, overwrite backup file?"), mtConfirmation,
+                                    TMsgDlgButtons{mbYes, mbNo, mbCancel}, 0)) {
+      case mrCancel:
         return false;
-      }
-      backupMade = true;
+      case mrYes:
+        replaceBackup = true;
+        break;
+      default:
+        makeBackup = false;  // the file is transformed without a backup
+        break;
     }
   }
-  const std::string input = backupMade ? backup : FileName;
-  // The backup shows in the list of its folder.
-  if (backupMade && !TreeView1->Visible() && !PanelCustomLists->Visible() && SameFolderPath(folder, FLastPath) &&
-      ListBox1->Items()->IndexOf(ExtractFileName(backup)) < 0)
-    ListBox1->Items()->Add(ExtractFileName(backup));
 
   HourGlassCursor();
   DeleteCachedThumb(FileName);
-  if (backupMade) DeleteCachedThumb(backup);
+  if (makeBackup) DeleteCachedThumb(backup);
 
+  // The picture keeps its name and bytes until the end: jpegtran writes the turned picture
+  // into a work file beside it, which is checked, given the picture's trailer (the further
+  // pictures of an MPF file, a motion photo's video) and date, and flushed; the backup then
+  // gets its name by a second name of the picture (or a copy), and the work file takes the
+  // picture's name in one step.
+  std::string bytes;
+  TJpegLayout layout;
   int width = 0, height = 0;
-  bool done = JpegSize(input, width, height);
-  std::string output = folder + ".kivo2lossless-XXXXXX";
+  try {
+    bytes = ReadFileBytes(FileName);
+  } catch (const Exception&) {
+    bytes.clear();
+  }
+  bool done = ReadJpegLayout(bytes, layout) && JpegSize(FileName, width, height);
+  std::string output = WorkFileTemplate(FileName, ".kivo2lossless-");
   int fd = done ? fileio::MakeTemp(output, O_CLOEXEC) : -1;
+  bool backupMade = false;
   if (fd >= 0) {
     // The new file gets the picture's permissions and, where allowed, its owner.
     if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
@@ -155,23 +303,43 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
     if (Step.Perfect) argv.push_back("-perfect");
     for (const char* word : {"-copy", "all", "-trim"}) argv.push_back(word);
     argv.insert(argv.end(), Step.Transform.begin(), Step.Transform.end());
-    argv.insert(argv.end(), {"-outfile", output, input});
+    argv.insert(argv.end(), {"-outfile", output, FileName});
     int outWidth = 0, outHeight = 0;
     done = RunAndWait(argv, JpegtranTimeOut(original.st_size), true, false) == 0 && EndsWithEndOfImage(output) &&
-           JpegSize(output, outWidth, outHeight) && Step.WholeResult(width, height, outWidth, outHeight) &&
-           CopyFileDate(input, output) == 0 &&
-           (backupMade ? fileio::RenameNoReplace(output, FileName) : fileio::Rename(output, FileName)) == 0;
-    if (!done) fileio::Unlink(output);
+           JpegSize(output, outWidth, outHeight) && Step.WholeResult(width, height, outWidth, outHeight);
+    if (done && layout.end < bytes.size()) {
+      std::string turned;
+      try {
+        turned = ReadFileBytes(output);
+      } catch (const Exception&) {
+        turned.clear();
+      }
+      FLosslessFurtherImages += CarryTrailer(bytes, layout, turned);
+      done = !turned.empty() && RewriteWorkFile(output, turned);
+    }
+    done = done && CopyFileDate(FileName, output) == 0 && SyncFile(output);
+    if (done && makeBackup) done = backupMade = MakeBackup(FileName, backup, replaceBackup);
+    done = done && fileio::Rename(output, FileName) == 0;
+    if (done) {
+      fileio::SyncFolder(ExtractFileDir(FileName));
+    } else {
+      fileio::Unlink(output);
+      // A backup made for a turn that did not happen is only a second copy of the picture.
+      if (backupMade && !replaceBackup) fileio::Unlink(backup);
+      backupMade = false;
+    }
   } else {
     done = false;
   }
 
   if (!done) {
     ShowMessage(Step.FailureText);
-    // The backup is the untouched file: it takes its name again.
-    if (backupMade) fileio::RenameNoReplace(backup, FileName);
-  } else if (Step.ShowResult) {
-    OpenThePicture(FileName);
+  } else {
+    // The backup shows in the list of its folder.
+    if (backupMade && !TreeView1->Visible() && !PanelCustomLists->Visible() && SameFolderPath(folder, FLastPath) &&
+        ListBox1->Items()->IndexOf(ExtractFileName(backup)) < 0)
+      ListBox1->Items()->Add(ExtractFileName(backup));
+    if (Step.ShowResult) OpenThePicture(FileName);
   }
   RestoreCursor();
   return done;
@@ -214,8 +382,12 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
   // The files are taken as they are now: the steps handle messages.
   const std::vector<std::string> files = FWorkFiles->ToVector();
   const int count = int(files.size());
+  FLosslessFurtherImages = 0;
+  std::set<std::string> folders;
   for (int n = 0; n < count; ++n) {
     const std::string& file = files[size_t(n)];
+    // What a crashed run left in the folder goes first (a picture it took away comes back).
+    if (folders.insert(ExtractFileDir(file)).second) ClearLeftovers(ExtractFileDir(file));
     int index = entryOf(file);
     if (index >= 0) {
       ListBox1->SetItemIndex(index);
@@ -238,7 +410,12 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
   const bool stopped = StopRequested;
   StopRequested = false;
   ActionRunning = false;
-  if (stopped && !Application->Terminated()) ShowMessage(_("Action aborted by user"));
+  if (Application->Terminated()) return;
+  if (FLosslessFurtherImages > 0)
+    ShowMessage(Format(_("%d further picture(s) in the files (MPF) were kept as they were, not changed with the main "
+                         "picture."),
+                       {FLosslessFurtherImages}));
+  if (stopped) ShowMessage(_("Action aborted by user"));
 }
 
 void TForm1::RotateInitStart(const std::string& Value, const std::string& Option) {

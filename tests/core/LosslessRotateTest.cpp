@@ -114,8 +114,13 @@ TEST_F(LosslessRotateTest, BackupIsTheUntouchedFileAndAnOldBackupIsKeptOnNo) {
   Form1->M_Losslesbackup->SetChecked(true);
   const std::string original = testsupport::ReadFile(folder_ + "a.jpg");
   const std::string expected = Expected(folder_ + "a.jpg", {"-rotate", "90"});
-  Select({"a.jpg"});
-  Form1->RotateRight1->Click();
+  {
+    // A file system without second names of files (FAT): the backup is a copy.
+    TFileFaultScope noLinks(TFileFaultOp::Rename, EPERM, "backup_a.jpg");
+    Select({"a.jpg"});
+    Form1->RotateRight1->Click();
+    EXPECT_EQ(noLinks.Hits(), 1);
+  }
   EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_a.jpg"), original);
   EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), expected);
   EXPECT_GE(Form1->ListBox1->Items()->IndexOf("backup_a.jpg"), 0);
@@ -136,6 +141,52 @@ TEST_F(LosslessRotateTest, BackupIsTheUntouchedFileAndAnOldBackupIsKeptOnNo) {
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   Form1->RotateRight1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_a.jpg"), twice);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+// What follows the picture's end marker comes along unchanged: a motion photo's video, and
+// the further pictures of an MPF file, whose index is made to point at them where they now
+// lie (exiftool extracts the same second picture) and of which the user is told.
+TEST_F(LosslessRotateTest, TrailersAndFurtherPicturesComeAlong) {
+  KIVO2_REQUIRE_TOOL("jpeginfo");
+  MakePhoto("main.jpg", 64, 48);
+  MakePhoto("second.jpg", 32, 16);
+  const std::string main = testsupport::ReadFile(folder_ + "main.jpg"), second = testsupport::ReadFile(folder_ + "second.jpg");
+  const std::string video = std::string(100000, 'v') + "MotionPhoto_Data";
+  testsupport::WriteFile(folder_ + "motion.jpg", main + video);
+  // An MPF index (big-endian) in an APP2 segment after SOI: two entries, the second picture
+  // after the first one's end; offsets count from the index's byte-order mark.
+  auto be = [](uint32_t v, int n) {
+    std::string b;
+    for (int i = n - 1; i >= 0; --i) b += char((v >> (8 * i)) & 0xFF);
+    return b;
+  };
+  const std::string ifd = be(3, 2) + be(0xB000, 2) + be(7, 2) + be(4, 4) + "0100" + be(0xB001, 2) + be(4, 2) +
+                          be(1, 4) + be(2, 4) + be(0xB002, 2) + be(7, 2) + be(32, 4) + be(50, 4) + be(0, 4);
+  const size_t firstSize = 2 + 4 + 4 + 8 + ifd.size() + 32 + main.size() - 2;
+  const std::string entries = be(0x20030000, 4) + be(uint32_t(firstSize), 4) + be(0, 4) + be(0, 4) +
+                              be(0x00010001, 4) + be(uint32_t(second.size()), 4) + be(uint32_t(firstSize - 10), 4) + be(0, 4);
+  const std::string app2 = "MPF" + std::string(1, '\0') + "MM" + be(42, 2) + be(8, 4) + ifd + entries;
+  testsupport::WriteFile(folder_ + "mpf.jpg", main.substr(0, 2) + "\xFF\xE2" + be(uint32_t(app2.size() + 2), 2) + app2 +
+                                                main.substr(2) + second);
+  auto mpImage2 = [&](const std::string& name) {
+    return testsupport::Run({"exiftool", "-b", "-MPImage2:PreviewImage", folder_ + name}).out;
+  };
+  ASSERT_EQ(mpImage2("mpf.jpg"), second);
+  StartIn();
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->M_Fastbatchrotate->SetChecked(true);
+  Select({"motion.jpg", "mpf.jpg"});
+  Form1->RotateRight2->Click();
+  EXPECT_EQ(ModalResponder::History().back().text,
+            "1 further picture(s) in the files (MPF) were kept as they were, not changed with the main picture.");
+  const std::string motion = testsupport::ReadFile(folder_ + "motion.jpg");
+  EXPECT_EQ(motion, Expected(folder_ + "main.jpg", {"-rotate", "90"}) + video);
+  EXPECT_EQ(mpImage2("mpf.jpg"), second);
+  for (const char* name : {"motion.jpg", "mpf.jpg"}) {
+    EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", folder_ + name}).exitCode, 0) << name;
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", folder_ + name + "[0]"}).out, "48x64") << name;
+  }
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 

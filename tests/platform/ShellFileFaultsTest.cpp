@@ -124,13 +124,15 @@ TEST_F(ShellFileFaults, MoveAcrossFileSystemsThatRunsOutOfSpaceKeepsTheSource) {
   WriteFile(reference, big);
   std::filesystem::create_directories(dir_ + "/target");
 
-  for (const char* file : {"", "/big.jpg"}) {
-    {
+  // A disk that fills up, or that cannot flush what was written, before anything of the
+  // source is removed.
+  for (const char* file : {"", "/big.jpg", "/sub"}) {
+    for (TFileFaultOp op : {TFileFaultOp::Write, TFileFaultOp::Sync}) {
       // A file moved alone, then the folder.
       std::string source = dir_ + "/album" + file;
       std::string target = dir_ + "/target/moved";
       TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
-      TFileFaultScope full(TFileFaultOp::Write, ENOSPC, "/target/");
+      TFileFaultScope full(op, ENOSPC, "/target/");
       EXPECT_FALSE(MovePath(source, target));
       EXPECT_EQ(exdev.Hits(), 1);
       EXPECT_EQ(full.Hits(), 1);
