@@ -20,6 +20,7 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/GuiTesting.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"
@@ -413,6 +414,26 @@ TEST_F(CardImportTest, ListingSelectionAndMissingFolders) {
   EXPECT_FALSE(w->Visible());
   EXPECT_TRUE(FileNames(dest).empty());
   fs::rename(moved, testsupport::TempPath("card"));
+
+  // The folder type-ahead highlights is the source shown and copied from, also beside one
+  // whose name differs only in case.
+  const std::string lower = Folder("card/DCIM/100canon");
+  fs::copy_file(pristine + "IMG_0003.JPG", lower + "lower.jpg");
+  Open(card);
+  // Once the tree has heard of the new folder.
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return w->QzDirTree211->Selected()->Parent()->Count() == 3; }, 5000));
+  w->QzDirTree211->SetFocus();
+  GuiTesting::TypeText(w->QzDirTree211, "1");  // a folder whose name starts so
+  Application->ProcessMessages();
+  const std::string highlighted = w->QzDirTree211->GetNodePath(w->QzDirTree211->Selected());
+  ASSERT_NE(highlighted, card);
+  EXPECT_EQ(w->StaticText1->Caption(), highlighted);
+  EXPECT_EQ(w->QzDirTree211->SelectedPath(), highlighted);
+  ExpectCopyQuestion(int(FileNames(highlighted).size()));
+  w->ZqButton1->Click();
+  EXPECT_EQ(FileNames(dest), FileNames(highlighted));
+  for (const std::string& f : FileNames(dest)) EXPECT_TRUE(SameBytes(dest + f, highlighted + f)) << f;
+  ExpectCardIntact();
 }
 
 TEST_F(CardImportTest, ClosingRemovesTheThumbnailsMadeOfTheCard) {
