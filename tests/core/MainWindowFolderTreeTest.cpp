@@ -132,123 +132,97 @@ TEST_F(FolderTreeTest, ComputerNodeStandsForTheDrives) {
 }
 
 // The real program under a window manager, with two sibling folders that differ only in
-// letter case: a click, arrow keys, type-ahead, a click on a row's indentation and a
-// folder dragged with the mouse. After each step the window's title, the picture the list
-// opened (each folder's picture has a colour of its own) and the files on disk agree with
-// the highlighted folder.
+// letter case: arrow keys, a click, type-ahead, a click on a row's indentation and a folder
+// dragged with the mouse. After each step the title, the picture the list opened (each
+// folder's own colour), the highlighted row and the files on disk agree.
 TEST(FolderTreeRealWindow, TheHighlightedFolderIsTheOneShownAndActedOn) {
   KIVO2_REQUIRE_REAL_WINDOW();
   KIVO2_REQUIRE_TOOL("convert");
-  // In the home folder, a drive of the tree: its rows stay few and in place.
+  // In the home folder, a drive of the tree: few rows, which stay in place.
   const std::string root = GetEnvironmentVariable("HOME") + "/walk", shot = testsupport::TempPath("shot.png");
-  const std::map<std::string, std::string> colours = {
-      {"album", "yellow"}, {"case", "red"}, {"Case", "blue"}, {"zeta", "lime"}};
+  // Each folder's picture colour, and that colour in eighths of its channels.
+  const std::map<std::string, std::pair<std::string, std::string>> colours = {
+      {"album", {"yellow", "770"}}, {"case", {"red", "700"}}, {"Case", {"blue", "007"}}, {"zeta", {"lime", "070"}}};
   for (const auto& [folder, colour] : colours) {
     fs::create_directories(root + "/" + folder);
-    ASSERT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:" + colour, root + "/" + folder + "/" + colour + ".jpg"})
-                  .exitCode,
-              0);
+    testsupport::Run({"convert", "-size", "320x240", "xc:" + colour.first, root + "/" + folder + "/" + colour.first + ".jpg"});
   }
   const std::string lime = testsupport::TempPath("lime.jpg");
   fs::copy_file(root + "/zeta/lime.jpg", lime);
   testsupport::RealWindow x;
-  // A tree tall enough to show every row without scrolling.
   ASSERT_TRUE(x.Start({.registryValues = {"\"LastPath\"=\"" + root + "/case/\"", "\"NavigatorHeight\"=dword:00000258"}}))
       << x.Error();
   const unsigned long main = x.MainWindow();
   const testsupport::XRect w = x.Geometry(main);
-  // The window's title names the folder, and the list opened its picture (the middle of
-  // the picture area has the folder's colour).
-  auto shows = [&](const std::string& folder) {
-    SCOPED_TRACE(folder);
-    auto rgb = [](const std::string& text) {
-      int r = -1, g = -1, b = -1;
-      sscanf(text.c_str(), "srgb(%d,%d,%d", &r, &g, &b);
-      return std::vector<int>{r / 32, g / 32, b / 32};
-    };
-    const auto wanted = rgb(testsupport::Run({"convert", "xc:" + colours.at(folder), "-format", "%[pixel:p{0,0}]", "info:"}).out);
-    std::string seen;
-    EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] {
-      x.Screenshot(shot);
-      seen = testsupport::Run({"convert", shot, "-crop", "40x40+" + std::to_string(w.x + (w.width + 180) / 2 - 20) + "+" +
-                                   std::to_string(w.y + w.height / 2 - 20),
-                               "-resize", "1x1!", "-format", "%[pixel:p{0,0}]", "info:"}).out;
-      const std::string title = x.Title(main);
-      return (title.find("- " + folder + " ") != std::string::npos || title.find("/" + folder + "/ ") != std::string::npos) &&
-             rgb(seen) == wanted;
-    }, 15000)) << x.Title(main) << " " << seen;
+  // The pixels of a box of the screen, as ImageMagick's text image ("x,y: (r,g,b ...").
+  auto pixels = [&](int left, int top, int width, int height) {
+    x.Screenshot(shot);
+    const std::string box = std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(left) + "+" +
+                            std::to_string(top);
+    return testsupport::Lines(testsupport::Run({"convert", shot, "-crop", box, "-depth", "8", "txt:-"}).out);
   };
-  // The screen rows that the tree's highlight (its selection colour) fills, read until two
-  // screenshots agree.
+  auto shows = [&](const std::string& folder) {  // the title, and the middle of the picture area
+    EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] {
+      const std::string title = x.Title(main), middle = pixels(w.x + (w.width + 180) / 2, w.y + w.height / 2, 1, 1).back();
+      int px = 0, py = 0, r = 0, g = 0, b = 0;
+      sscanf(middle.c_str(), "%d,%d: (%d,%d,%d", &px, &py, &r, &g, &b);
+      return (title.find("- " + folder + " ") != std::string::npos || title.find("/" + folder + "/ ") != std::string::npos) &&
+             std::to_string(r / 32) + std::to_string(g / 32) + std::to_string(b / 32) == colours.at(folder).second;
+    }, 15000)) << folder << ": " << x.Title(main);
+  };
+  // The tree's rows in its selection colour (read until two screenshots agree): top and
+  // height; and, in a row, where the label starts after the folder icon.
+  auto selected = [](const std::string& line, int& px, int& py) {
+    int r = 0, g = 0, b = 0;
+    return sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &px, &py, &r, &g, &b) == 5 &&
+           std::abs(r - 48) + std::abs(g - 140) + std::abs(b - 198) < 30;
+  };
   int top = 0, height = 0;
   auto row = [&] {
-    std::vector<int> rows, before;
-    do {
+    std::vector<int> rows, before{-1};
+    while (rows != before) {
       before = rows;
-      x.Screenshot(shot);
-      const auto r = testsupport::Run({"convert", shot, "-crop", "140x700+" + std::to_string(w.x + 2) + "+" + std::to_string(w.y),
-                                       "+repage", "-fuzz", "6%", "-fill", "black", "+opaque", "srgb(48,140,198)", "-fill",
-                                       "white", "-opaque", "srgb(48,140,198)", "-scale", "1x700!", "-depth", "8", "txt:-"});
       rows.clear();
-      for (const std::string& line : testsupport::Lines(r.out)) {
-        int col = 0, y = 0, grey = 0;
-        if (sscanf(line.c_str(), "%d,%d: (%d", &col, &y, &grey) == 3 && grey > 127) rows.push_back(w.y + y);
-      }
-    } while (rows != before);
-    top = rows.empty() ? 0 : rows.front();
-    height = rows.empty() ? 0 : rows.back() - rows.front() + 1;
-    return top + height / 2;  // the middle of the highlighted row
-  };
-  // Where the highlighted row's label begins: after its folder icon, the first pixels of
-  // the row that are not the highlight's colour.
-  auto labelOf = [&](int y) {
-    x.Screenshot(shot);
-    const auto r = testsupport::Run({"convert", shot, "-crop", "300x1+" + std::to_string(w.x) + "+" + std::to_string(y), "-depth", "8", "txt:-"});
-    for (const std::string& line : testsupport::Lines(r.out)) {
-      int px = 0, py = 0, red = 0, green = 0, blue = 0;
-      if (sscanf(line.c_str(), "%d,%d: (%d,%d,%d", &px, &py, &red, &green, &blue) == 5 && px > 4 &&
-          std::abs(red - 48) + std::abs(green - 140) + std::abs(blue - 198) > 90)
-        return w.x + px + 24;
+      int px = 0, py = 0;
+      for (const std::string& line : pixels(w.x + 4, w.y, 1, 700))
+        if (selected(line, px, py)) rows.push_back(w.y + py);
     }
-    return w.x + 60;
+    top = rows.empty() ? 0 : rows.front();
+    height = int(rows.size());
+    return top + height / 2;
   };
   shows("case");
   const int caseRow = row();
   ASSERT_GT(height, 10) << "no highlighted row";
   x.Key("Down");
   shows("Case");
-  const int pitch = row() - caseRow;  // the rows album, case, Case and zeta follow each other
-  ASSERT_GE(pitch, height);
-  const int label = labelOf(caseRow + pitch);
-  auto highlighted = [&](int n) {  // the highlight rests on the n-th row
-    EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] { return row() == caseRow + (n - 1) * pitch; }, 5000)) << n;
+  const int pitch = row() - caseRow;  // rows: album, case, Case, zeta
+  int label = 0, px = 0, py = 0;
+  for (const std::string& line : pixels(w.x, caseRow + pitch, 300, 1))
+    if (!label && !selected(line, px, py) && px > 4) label = w.x + px + 24;
+  auto step = [&](const std::function<void()>& act, const std::string& folder, int n) {
+    act();
+    shows(folder);
+    EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] { return row() == caseRow + (n - 1) * pitch; }, 5000)) << folder;
   };
-  x.Click(label, caseRow - pitch);  // a click on "album"
-  shows("album");
-  highlighted(0);
-  x.Key("Down");
-  shows("case");
-  highlighted(1);
-  x.Type("z");  // type-ahead
-  shows("zeta");
-  highlighted(3);
-  x.Click(w.x + 5, caseRow + pitch);  // on the indentation of "Case"
-  shows("Case");
-  highlighted(2);
-  // "zeta" dragged with Shift (the main window drags folders only so) onto "case": moved.
-  x.MoveMouse(label, caseRow + 2 * pitch);
-  x.Tool({"xdotool", "keydown", "shift"});
-  x.Tool({"xdotool", "mousedown", "1"});
-  x.MoveMouse(label, caseRow + pitch);
-  x.MoveMouse(label + 2, caseRow);
-  x.Tool({"xdotool", "keyup", "shift"});
-  x.Tool({"xdotool", "mouseup", "1"});
-  shows("case");
-  std::vector<std::string> files = testsupport::Lines(testsupport::Run({"find", root, "-type", "f", "-printf", "%P\\n"}).out);
+  step([&] { x.Click(label, caseRow - pitch); }, "album", 0);
+  step([&] { x.Key("Down"); }, "case", 1);
+  step([&] { x.Type("z"); }, "zeta", 3);                        // type-ahead
+  step([&] { x.Click(w.x + 5, caseRow + pitch); }, "Case", 2);  // on the indentation of "Case"
+  step([&] {  // "zeta" dragged onto "case" with Shift (the main window drags folders so): moved
+    x.MoveMouse(label, caseRow + 2 * pitch);
+    x.Tool({"xdotool", "keydown", "shift"});
+    x.Tool({"xdotool", "mousedown", "1"});
+    x.MoveMouse(label, caseRow + pitch);
+    x.MoveMouse(label + 2, caseRow);
+    x.Tool({"xdotool", "keyup", "shift"});
+    x.Tool({"xdotool", "mouseup", "1"});
+  }, "case", 1);
+  std::vector<std::string> files =
+      testsupport::Lines(testsupport::Run({"find", root, "-type", "f", "-printf", "%P\\n"}).out);
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"Case/blue.jpg", "album/yellow.jpg", "case/red.jpg", "case/zeta/lime.jpg"}));
   EXPECT_EQ(testsupport::Run({"cmp", lime, root + "/case/zeta/lime.jpg"}).exitCode, 0);
-  // The window shows the program's own icon.
-  EXPECT_NE(x.Property(main, "_NET_WM_ICON").find("Icon (64 x 64)"), std::string::npos);
+  EXPECT_NE(x.Property(main, "_NET_WM_ICON").find("Icon (64 x 64)"), std::string::npos) << "the program's own icon";
   EXPECT_EQ(x.Close(), 0) << x.Log();
 }
