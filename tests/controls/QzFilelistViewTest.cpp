@@ -408,8 +408,11 @@ TEST_F(QzFilelistTest, FollowsTheTreeAndTheTreeFollowsIt) {
   tree->SetParent(form_);
   list_->SetDirTree(tree);
   EXPECT_EQ(tree->FileList(), list_);
-  tree->ChangePath(root_ + "/album");
-  EXPECT_EQ(list_->Directory(), root_ + "/album/");
+  fs::create_directories(root_ + "/Album");  // another folder, its name differing in case only
+  for (const char* f : {"/Album", "/album"}) {
+    tree->ChangePath(root_ + f);
+    EXPECT_EQ(list_->Directory(), root_ + f + "/");
+  }
   list_->SetSelected(Row("2004"));
   list_->OpenItem();
   EXPECT_EQ(tree->SelectedPath(), root_ + "/album/2004/");
