@@ -44,9 +44,15 @@ void TForm1::ZoomPreset(int Percent) {
 }
 
 void TForm1::tofit1Click(TObject* /*Sender*/) {
-  const int horizontal = RoundedPercent(ScrollBox1->Width(), Image1->Width());
-  const int vertical = RoundedPercent(ScrollBox1->Height(), Image1->Height());
-  FZoomPercent = horizontal < vertical ? horizontal : vertical;
+  // The zoom is a percentage of the fitted picture (the picture of Image1 at 100 %), not
+  // of its zoomed size: the largest whole percentage at which the whole picture lies in
+  // the picture area (the scroll box has no border, so its size is the area's), rounded
+  // down so that no scroll bar comes.
+  const int width = Image1->Picture()->Width(), height = Image1->Picture()->Height();
+  if (width <= 0 || height <= 0) return;
+  const int64_t horizontal = int64_t(std::max(ScrollBox1->Width(), 0)) * 100 / width;
+  const int64_t vertical = int64_t(std::max(ScrollBox1->Height(), 0)) * 100 / height;
+  FZoomPercent = int(std::clamp<int64_t>(std::min(horizontal, vertical), 1, 100000));
   ZoomPicture(FZoomPercent);
 }
 

@@ -158,10 +158,10 @@ TEST_F(HandOffsTest, ZoomPresetsAndToFit) {
   // A picture as large as the picture box fits at 100 %.
   Form1->tofit1->Click();
   EXPECT_EQ(Form1->FZoomPercent, 100);
-  // At 200 % the fitting zoom is the half of the area's.
+  // From any zoom the picture fits the area again.
   Form1->N2001->Click();
   Form1->tofit1->Click();
-  EXPECT_EQ(Form1->FZoomPercent, 50);
+  EXPECT_EQ(Form1->FZoomPercent, 100);
 }
 
 TEST_F(HandOffsTest, SmallHandlersOfBarsAndMenus) {

@@ -281,3 +281,55 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   x_.Key("Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x960+0+0"; }, 5000)) << x_.Describe();
 }
+
+// Zoom > "To fit" fits the whole picture in the picture area from any zoom: the picture
+// (blue with a red frame, twice as wide as high) shows its frame on all four sides and
+// is larger than the fitted picture (which keeps a margin), the same from 100, 150 and
+// 200 %.
+TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
+  const std::string album = testsupport::TempPath("album"), picture = album + "/wide.png";
+  fs::create_directories(album);
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "2000x1000", "xc:red", "-fill", "blue", "-draw",
+                              "rectangle 12,12 1987,987", picture})
+                .exitCode,
+            0);
+  ASSERT_TRUE(x_.Start({.arguments = {picture}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect client = x_.Geometry(main);
+  const std::string shot = testsupport::TempPath("shot.png");
+  // Where the picture lies on the screen: the box around its red and blue pixels.
+  auto pictureBox = [&] {
+    XRect box;
+    if (!x_.Screenshot(shot)) return box;
+    const auto r = testsupport::Run({"convert", shot + "[" + Text(client) + "]", "-fuzz", "10%", "-fill", "black",
+                                     "-opaque", "white", "-fill", "white", "-opaque", "rgb(255,0,0)", "-opaque",
+                                     "rgb(0,0,255)", "-fill", "black", "+opaque", "white", "-format", "%@", "info:"});
+    sscanf(r.out.c_str(), "%dx%d+%d+%d", &box.width, &box.height, &box.x, &box.y);
+    return XRect{client.x + box.x, client.y + box.y, box.width, box.height};
+  };
+  auto red = [&](int x, int y) {
+    const auto r = testsupport::Run({"convert", shot + "[1x1+" + std::to_string(x) + "+" + std::to_string(y) + "]",
+                                     "-format", "%[fx:r>0.8&&g<0.2&&b<0.2]", "info:"});
+    return r.out == "1";
+  };
+  XRect fitted;
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return (fitted = pictureBox()).width > 500; })) << x_.Describe();
+  for (const char* zoom : {"", "plus", "plus plus"}) {
+    SCOPED_TRACE(std::string("from ") + zoom);
+    ASSERT_TRUE(x_.Activate(main));
+    if (*zoom) x_.Key(zoom);
+    // The bar's "Zoom" button opens the zoom menu; its last item is "To fit".
+    const auto windows = x_.Windows();
+    x_.Click(client.x + 723, client.y + 32);
+    ASSERT_TRUE(NewWindow(windows)) << "no zoom menu\n" << x_.Describe();
+    x_.Key("Up Return");
+    XRect box;
+    EXPECT_TRUE(RealWindow::WaitUntil([&] {
+      box = pictureBox();
+      return box.width > fitted.width && std::abs(box.width - 2 * box.height) <= 2;
+    }, 5000)) << Text(box) << " fitted " << Text(fitted);
+    const int midX = box.x + box.width / 2, midY = box.y + box.height / 2;
+    EXPECT_TRUE(red(box.x, midY) && red(box.right() - 1, midY) && red(midX, box.y) && red(midX, box.bottom() - 1))
+        << "the frame is cut: " << Text(box);
+  }
+}

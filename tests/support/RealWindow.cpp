@@ -336,10 +336,14 @@ void RealWindow::Key(const std::string& keys) const {
 }
 void RealWindow::Type(const std::string& text) const { Tool({"xdotool", "type", "--delay", "20", text}); }
 void RealWindow::MoveMouse(int x, int y) const {
+  // xdotool's wait for the move would wait for ever when the pointer is there already.
+  const std::string at = Tool({"xdotool", "getmouselocation"}).out;
+  if (at.rfind("x:" + std::to_string(x) + " y:" + std::to_string(y) + " ", 0) == 0) return;
   Tool({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y)});
 }
 void RealWindow::Click(int x, int y, int button) const {
-  Tool({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", std::to_string(button)});
+  MoveMouse(x, y);
+  Tool({"xdotool", "click", std::to_string(button)});
 }
 
 bool RealWindow::Activate(unsigned long window) const {
