@@ -32,6 +32,7 @@ class TFolderWatcher;
 class TQzFilelistView28;
 class TQzDirTreeCombo28;
 class TQzDirTree21;
+class TTimer;
 
 // ===========================================================================
 // Shell routines
@@ -238,6 +239,9 @@ class TQzDirTree21 : public TCustomTreeView {
   bool FHighlightSettled = false;  // the key being pressed already opened its folder
   TLanguage FLanguage = lnSysDefault;
   std::unique_ptr<TFolderWatcher> FWatcher;
+  // A change on disk while a folder's name is edited in place waits for the edit's end
+  // (a reload would take the edit, and the name typed, with its node).
+  TTimer* FChangeAfterEdit = nullptr;
   TTreeNode* FDragNode = nullptr;
   TTreeNode* FDropNode = nullptr;
   bool FDragDropEnabled = true;

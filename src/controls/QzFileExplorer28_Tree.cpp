@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "controls/QzFileExplorer28.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/i18n/GnuGetText.h"
@@ -404,6 +405,19 @@ void TQzDirTree21::updateWatches() {
 }
 
 void TQzDirTree21::ShellChanged(const std::string& folder) {
+  if (IsEditing()) {
+    if (!FChangeAfterEdit) {
+      FChangeAfterEdit = new TTimer(this);
+      FChangeAfterEdit->SetInterval(300);
+      FChangeAfterEdit->OnTimer = [this](TObject*) {
+        if (IsEditing()) return;
+        FChangeAfterEdit->SetEnabled(false);
+        ShellChanged(std::string());
+      };
+    }
+    FChangeAfterEdit->SetEnabled(true);
+    return;
+  }
   if (!folder.empty()) {
     // Only folders made, removed or renamed count; files coming and going do not.
     TTreeNode* node = nullptr;

@@ -333,3 +333,63 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
         << "the frame is cut: " << Text(box);
   }
 }
+
+// Keys reach the command shown beside them wherever its menu can be opened - Ctrl+X of the
+// picture's popup menu ("Exif overlay on/off") with the keyboard in the folder tree - but
+// not while a text editor has the keyboard: renaming the folder in place, Ctrl+A selects
+// the name (what is typed then replaces it) and leaves "Show file name" (Ctrl+A of the
+// slide show menu) as it was.
+TEST_F(RealWindowTest, ShortcutsWorkWhereTheirMenuIsReachableButNotInATextEditor) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  const std::string pictures = testsupport::TempPath("pictures"), album = pictures + "/album";
+  const std::string picture = Pictures(album, 1);
+  ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=Kivo", "-Model=Overlay 1",
+                              "-DateTimeOriginal=2004:06:01 12:00:00", picture})
+                .exitCode,
+            0);
+  ASSERT_TRUE(x_.Start({.arguments = {picture}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  // The picture area: right of the folder tree and the file list, between the bars.
+  const XRect c = x_.Geometry(main);
+  const std::string client = Text({c.x + 200, c.y + 60, c.width - 200, c.height - 90});
+  const std::string plain = testsupport::TempPath("plain.png"), shot = testsupport::TempPath("shot.png");
+  auto differs = [&] {
+    const auto r = testsupport::Run({"compare", "-metric", "AE", plain + "[" + client + "]", shot + "[" + client + "]",
+                                     "null:"});
+    return r.exitCode != 0;
+  };
+  ASSERT_TRUE(x_.Activate(main));
+  // The pointer on the title bar brings no hint over the window.
+  x_.MoveMouse(800, 8);
+  // The picture is shown once the screen stops changing.
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    fs::copy_file(shot, plain, fs::copy_options::overwrite_existing, *std::make_unique<std::error_code>());
+    return x_.Screenshot(shot) && fs::exists(plain) && !differs();
+  })) << x_.Describe();
+  x_.Key("ctrl+x");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && differs(); }, 5000)) << "no overlay";
+  x_.Key("ctrl+x");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && !differs(); }, 5000)) << "the overlay stays";
+
+  // The folder tree's menu (the keyboard's menu key), "Rename folder".
+  auto windows = x_.Windows();
+  x_.Key("Menu");
+  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  x_.Key("Down Down Return");
+  x_.Key("ctrl+a");
+  x_.Type("renamed");
+  windows = x_.Windows();
+  x_.Key("Return");
+  // "Do you want to rename the selected folder": Yes.
+  const unsigned long confirm = NewWindow(windows);
+  ASSERT_TRUE(confirm) << x_.Describe();
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::is_directory(pictures + "/renamed"); }, 5000))
+      << "in the folder: " << [&] {
+           std::string names;
+           for (const auto& e : fs::directory_iterator(pictures)) names += e.path().filename().string() + " ";
+           return names;
+         }();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+  EXPECT_EQ(Stored("ShowFilename"), "dword:00000000");
+}

@@ -8,14 +8,19 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QAbstractSpinBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "platform/QtApplication.h"
@@ -190,6 +195,44 @@ bool DialogChar(TCustomForm* form, uint16_t vk, TShiftState shift) {
   return false;
 }
 
+// A text editor with the keyboard (an edit box, a memo, a tree's or list's name being
+// edited in place) keeps the keys it edits with - Ctrl+A selects its text, Ctrl+X cuts,
+// Home goes to the start of the line: no menu shortcut takes them. The editor itself
+// says which keys those are, as it would to the toolkit's own shortcuts.
+bool EditorTakesKey(QWidget* receiver, QKeyEvent* event) {
+  bool editor = false;
+  if (auto* line = qobject_cast<QLineEdit*>(receiver)) editor = !line->isReadOnly();
+  else if (auto* text = qobject_cast<QTextEdit*>(receiver)) editor = !text->isReadOnly();
+  else if (auto* plain = qobject_cast<QPlainTextEdit*>(receiver)) editor = !plain->isReadOnly();
+  else if (auto* spin = qobject_cast<QAbstractSpinBox*>(receiver)) editor = !spin->isReadOnly();
+  if (!editor) return false;
+  QKeyEvent ask(QEvent::ShortcutOverride, event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                ushort(event->count()));
+  ask.ignore();
+  QCoreApplication::sendEvent(receiver, &ask);
+  return ask.isAccepted();
+}
+
+// A shortcut shown beside an item of a popup menu works wherever that menu can be opened:
+// the popup menus of the form's visible, enabled controls are asked in turn (each once).
+bool PopupShortCut(TCustomForm* form, TShortCut sc) {
+  if (!form) return false;
+  std::vector<TPopupMenu*> asked;
+  std::vector<TControl*> stack{form};
+  while (!stack.empty()) {
+    TControl* c = stack.back();
+    stack.pop_back();
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (TPopupMenu* pm = c->PopupMenu(); pm && std::find(asked.begin(), asked.end(), pm) == asked.end()) {
+      asked.push_back(pm);
+      if (pm->IsShortCut(sc)) return true;
+    }
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      for (int i = w->ControlCount() - 1; i >= 0; --i) stack.push_back(w->Controls(i));
+  }
+  return false;
+}
+
 bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
   TWinControl* control = gui::FindWinControl(receiver);
   if (!control || control->Private()->eventsDetached) return false;
@@ -203,14 +246,17 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
     return true;
   }
   if (vk) {
-    // Menu shortcuts first: the focused control's popup menus, then the form's menus.
+    // Menu shortcuts first: the focused control's popup menus, then the form's menus,
+    // then the popup menus of the form's other controls.
     TShortCut sc = ShortCut(vk, shift);
-    if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU) {
+    if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU && !EditorTakesKey(receiver, event)) {
       for (TControl* c = control; c; c = c->Parent()) {
         if (TPopupMenu* pm = c->PopupMenu(); pm && pm->IsShortCut(sc)) return true;
         if (!guard) return true;
       }
       if (form && form->IsShortCut(vk, shift)) return true;
+      if (!guard) return true;
+      if (PopupShortCut(form, sc)) return true;
       if (!guard) return true;
     }
     if (DialogChar(form, vk, shift)) return true;
