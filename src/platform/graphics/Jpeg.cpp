@@ -19,6 +19,8 @@ using namespace graphics_internal;
 
 namespace {
 
+using TJpegBytes = std::vector<uint8_t, graphics_detail::DefaultInitAllocator<uint8_t>>;
+
 // libjpeg may use at most this much working memory (progressive pictures keep all
 // coefficients), and a picture may have at most this many scans.
 constexpr long kMaxJpegMemory = 1L << 30;
@@ -111,7 +113,7 @@ struct Compressor {
 
 // Starts a decompressor on data and reads the header (no C++ object is created
 // between setjmp and the libjpeg calls). Returns false with err.message on failure.
-bool StartDecompress(Decompressor& d, const std::vector<uint8_t>& data) {
+bool StartDecompress(Decompressor& d, const TJpegBytes& data) {
   if (setjmp(d.err.jump)) return false;
   d.cinfo.err = &d.err.pub;
   jpeg_create_decompress(&d.cinfo);
@@ -135,7 +137,7 @@ TDataExpansion CodedBlocksPerByte(const jpeg_decompress_struct& c) {
   return c.progressive_mode ? TDataExpansion{8, 1} : TDataExpansion{4, 1};
 }
 
-HeaderInfo ReadHeaderOf(const std::vector<uint8_t>& data) {
+HeaderInfo ReadHeaderOf(const TJpegBytes& data) {
   if (data.empty()) RaiseJpegError("Empty input file");
   Decompressor d;
   if (!StartDecompress(d, data)) RaiseJpegError(d.err.message);
@@ -360,7 +362,8 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
   int64_t size = stream.Size() - stream.Position();
   if (size <= 0) RaiseJpegError("Empty input file");
   if (size > kMaxJpegFileBytes) RaiseJpegError("Image too large");
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  TJpegBytes bytes;
+  bytes.resize(static_cast<size_t>(size));
   stream.ReadBuffer(bytes.data(), size);
   HeaderInfo info = ReadHeaderOf(bytes);  // raises before anything changes
   data_ = std::move(bytes);

@@ -84,7 +84,8 @@ class TJPEGImage : public TGraphic {
   void decodeSettingChanged();
   void bitmapChanged(TObject* sender);
 
-  std::vector<uint8_t> data_;          // compressed bytes (empty: none)
+  // Compressed bytes (empty: none); read in without being zeroed first.
+  std::vector<uint8_t, graphics_detail::DefaultInitAllocator<uint8_t>> data_;
   std::unique_ptr<TBitmap> bitmap_;    // decoded or assigned pixels
   bool bitmapIsSource_ = false;        // the bitmap holds newer pixels than data_
   int fullWidth_ = 0, fullHeight_ = 0;
