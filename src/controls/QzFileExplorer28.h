@@ -30,6 +30,7 @@
 
 class TFolderWatcher;
 class TQzFilelistView28;
+struct TQzFolderEntry;
 class TQzDirTreeCombo28;
 class TQzDirTree21;
 class TTimer;
@@ -518,7 +519,8 @@ class TQzFilelistView28 : public TListView {
  private:
   void buildFileColumns();
   void buildDriveColumns();
-  void addFiles(const std::string& mask, bool folders);
+  // Rows for the entries of the folder (read once per fill) that match mask, folders or files.
+  void addFiles(std::vector<TQzFolderEntry>& entries, const std::string& mask, bool folders);
   void listDrives();
   void loadListTexts();
   void rebuildPopup();
@@ -563,6 +565,13 @@ class TQzFilelistView28 : public TListView {
     double time = 0;
   };
   std::vector<RowKeys> keys_;
+  // The keys of a row made by the fill; nullptr for a row added otherwise.
+  const RowKeys* keysOf(TListItem* item) const;
+  // CompareItems for two rows with keys, by name, size or date.
+  int compareKeys(const RowKeys& a, const RowKeys& b) const;
+  // Sorts rows that all have keys by the sort column and direction; false when a row has
+  // none or the column has no key (then the rows are compared by their texts).
+  bool sortByKeys();
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 
  public:

@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <numeric>
+#include <thread>
+#include <unordered_map>
 
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/Clipbrd.h"
@@ -20,7 +24,89 @@
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellExplorer.h"
 
+// One entry of the folder being listed, as the folder names it, looked at (stat) at most
+// once per fill.
+struct TQzFolderEntry {
+  std::string name;
+  unsigned char type = DT_UNKNOWN;
+  int state = 0;  // 0: not looked at; 1: looked at; -1: cannot be looked at
+  struct stat st {};
+  // The texts of its row, made as it is looked at: caption and its upper case, size,
+  // modification time, full path, sort time. rows: the rows made of it so far.
+  std::string caption, upper, size, modified, path, time;
+  int rows = 0;
+};
+
 namespace {
+
+// The entries of folder with the types it gives them; none when it cannot be read.
+std::vector<TQzFolderEntry> ReadFolder(const std::string& folder) {
+  std::vector<TQzFolderEntry> entries;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    struct stat st;
+    // Room for about one entry per 32 bytes of the folder's own size (common file systems).
+    if (::fstat(::dirfd(d), &st) == 0) entries.reserve(std::min<size_t>(size_t(st.st_size) / 32, 1 << 16));
+    while (dirent* e = ::readdir(d)) {
+      entries.emplace_back();
+      entries.back().name = e->d_name;
+      entries.back().type = e->d_type;
+    }
+    ::closedir(d);
+  }
+  return entries;
+}
+
+// Looks at the entries named by which (a link as what it points to, a dangling link as
+// itself) and lets describe make the texts of each one seen. A large folder is looked at
+// by several threads at once: the system's lookups of the names and the making of the
+// texts then run side by side.
+void LookAt(const std::string& folder, std::vector<TQzFolderEntry>& entries, const std::vector<size_t>& which,
+            const std::function<void(TQzFolderEntry&)>& describe) {
+  if (which.empty()) return;
+  const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  auto look = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) {
+      TQzFolderEntry& e = entries[which[k]];
+      const bool seen = dfd >= 0 && (::fstatat(dfd, e.name.c_str(), &e.st, 0) == 0 ||
+                                     ::fstatat(dfd, e.name.c_str(), &e.st, AT_SYMLINK_NOFOLLOW) == 0);
+      e.state = seen ? 1 : -1;
+      // A text that cannot be made (no memory) stays empty; nothing leaves a helper thread.
+      if (seen) try {
+          describe(e);
+        } catch (const std::exception&) {
+        }
+    }
+  };
+  const size_t threads = which.size() < 2048 ? 1 : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+  std::vector<std::thread> helpers;
+  const size_t share = (which.size() + threads - 1) / threads;
+  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(look, t * share, std::min(which.size(), (t + 1) * share));
+  look(0, std::min(which.size(), share));
+  for (std::thread& helper : helpers) helper.join();
+  if (dfd >= 0) ::close(dfd);
+}
+
+// The icon and type name (at most 80 bytes) of a file's extension, asked of the system
+// once per extension and fill.
+struct TFileKind {
+  int icon = -1;
+  std::string type;
+};
+const TFileKind& KindOf(std::unordered_map<std::string, TFileKind>& kinds, const std::string& name) {
+  auto [known, fresh] = kinds.try_emplace(ExtractFileExt(name));
+  if (fresh) {
+    known->second.icon = SystemIconIndexOf(name, false);
+    known->second.type = FileTypeName(name, false).substr(0, 80);
+  }
+  return known->second;
+}
+
+// The size the size column shows: whole KB with fsKB (at least 1 for a file that is not
+// empty), bytes with fsByte; 0 for a folder.
+double ShownSize(bool folder, double size, TFileSize unit) {
+  if (folder) return 0.0;
+  return unit == fsKB ? (size > 0 && size < 1024 ? 1.0 : std::floor(size / 1024)) : size;
+}
 
 bool IsDrivesText(const std::string& s) { return AnsiSameText(s, "Drives"); }
 
@@ -283,7 +369,8 @@ void TQzFilelistView28::UpdateFileList() {
   } else {
     if (popup_) popup_->SetAutoPopup(true);
     buildFileColumns();
-    if (showFolders_) addFiles("*", true);
+    std::vector<TQzFolderEntry> entries = ReadFolder(AddBackslash(directory_));
+    if (showFolders_) addFiles(entries, "*", true);
     std::string mask = TrimBlanks(mask_);
     if (mask.empty()) mask = "*.*";
     size_t start = 0;
@@ -291,7 +378,7 @@ void TQzFilelistView28::UpdateFileList() {
       size_t end = mask.find(';', start);
       if (end == std::string::npos) end = mask.size();
       std::string part = TrimBlanks(mask.substr(start, end - start));
-      if (!part.empty()) addFiles(part, false);
+      if (!part.empty()) addFiles(entries, part, false);
       start = end + 1;
     }
   }
@@ -307,7 +394,7 @@ void TQzFilelistView28::UpdateFileList() {
   Application->ProcessMessages();
 }
 
-void TQzFilelistView28::addFiles(const std::string& mask, bool folders) {
+void TQzFilelistView28::addFiles(std::vector<TQzFolderEntry>& entries, const std::string& mask, bool folders) {
   sortingEnabled_ = true;
   const std::string dir = AddBackslash(directory_);
   int filter = 0;
@@ -316,76 +403,81 @@ void TQzFilelistView28::addFiles(const std::string& mask, bool folders) {
   if (fileType_.Contains(ftSystem)) filter |= 0x04;
   if (fileType_.Contains(ftArchive)) filter |= 0x20;
   if (fileType_.Contains(ftNormal)) filter |= 0x80;
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return;
-  const int dfd = ::dirfd(d);
   const bool everything = mask == "*" || mask == "*.*";
+  // The entries that can be rows by their names and the types the folder gives (a plain
+  // file is no folder, a folder no file; links and unknown types are looked at).
+  std::vector<size_t> candidates, unseen;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TQzFolderEntry& e = entries[i];
+    if (e.name == ".") continue;
+    const bool parent = e.name == "..";
+    if (parent && (!parentDirEnabled_ || !folders)) continue;
+    if (e.type != DT_UNKNOWN && e.type != DT_LNK && (e.type == DT_DIR) != folders) continue;
+    if (!parent && !everything && !MatchesMask(e.name, mask)) continue;
+    candidates.push_back(i);
+    if (e.state == 0) unseen.push_back(i);
+  }
+  const std::string stamp = dateFormatString_ + " " + timeFormatString_;
+  LookAt(dir, entries, unseen, [&](TQzFolderEntry& e) {
+    const bool isDir = S_ISDIR(e.st.st_mode);
+    e.caption = e.name == ".." ? parentDirCaption_
+                : hideFileExt_ && !isDir ? e.name.substr(0, e.name.size() - ExtractFileExt(e.name).size())
+                                         : e.name;
+    e.upper = AnsiUpperCase(e.caption);
+    e.size = fileSize_ == fsKB ? SizeText(isDir ? "DIR" : "FILE", int64_t(e.st.st_size))
+             : isDir           ? std::string(" ")
+                               : std::to_string(int64_t(e.st.st_size));
+    e.modified = FormatDateTime(stamp, UnixToLocalDateTime(int64_t(e.st.st_mtim.tv_sec)));
+    e.path = dir + e.name;
+    e.time = std::to_string(int64_t(double(e.st.st_mtim.tv_sec) * 1e9 + double(e.st.st_mtim.tv_nsec)));
+  });
   const int folderIcon = SystemIconIndexOf("", true);
   const std::string folderType = FileTypeName("", true);
-  const std::string stamp = dateFormatString_ + " " + timeFormatString_;
-  std::string sizeText;
-  while (dirent* e = ::readdir(d)) {
-    const char* n = e->d_name;
-    if (n[0] == '.' && n[1] == 0) continue;
-    const bool parent = n[0] == '.' && n[1] == '.' && n[2] == 0;
-    if (parent && (!parentDirEnabled_ || !folders)) continue;
-    struct stat st;
-    // Links are shown as what they point to; a dangling link as itself.
-    if (::fstatat(dfd, n, &st, 0) != 0 && ::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+  std::unordered_map<std::string, TFileKind> kinds;
+  for (size_t i : candidates) {
+    TQzFolderEntry& e = entries[i];
+    if (e.state < 0) continue;
+    const struct stat& st = e.st;
+    const bool parent = e.name == "..";
     const bool isDir = S_ISDIR(st.st_mode);
     if (isDir != folders) continue;
-    const std::string name = n;
-    if (!parent && !everything && !MatchesMask(name, mask)) continue;
     int attr = isDir ? 0x10 : 0x20;
     if (!(st.st_mode & S_IWUSR)) attr |= 0x01;
-    if (n[0] == '.' && !parent) attr |= 0x02;
+    if (e.name[0] == '.' && !parent) attr |= 0x02;
     // Hidden entries only when the filter has the hidden bit (read-only likewise).
     if ((attr & 0x01) > (filter & 0x01) || (attr & 0x02) > (filter & 0x02)) continue;
-    const std::string full = dir + name;
+    // The texts go to the row; an entry that two masks both match gives copies.
+    auto take = [first = e.rows++ == 0](std::string& text) { return first ? std::move(text) : text; };
     TListItem* item = Items()->Add();
     RowKeys keys;
-    const TDateTime modified = UnixToLocalDateTime(int64_t(st.st_mtim.tv_sec));
     keys.time = double(st.st_mtim.tv_sec) * 1e9 + double(st.st_mtim.tv_nsec);
     keys.size = isDir ? 0 : double(st.st_size);
     keys.folder = isDir;
     keys.parent = parent;
-    if (parent) {
-      item->SetCaption(parentDirCaption_);
-      item->SetImageIndex(folderIcon);
-    } else {
-      item->SetCaption(hideFileExt_ && !isDir ? name.substr(0, name.size() - ExtractFileExt(name).size()) : name);
-      item->SetImageIndex(isDir ? folderIcon : SystemIconIndexOf(name, false));
-    }
-    keys.upperCaption = AnsiUpperCase(item->Caption());
+    keys.upperCaption = take(e.upper);
+    item->SetCaption(take(e.caption));
+    const TFileKind* kind = isDir ? nullptr : &KindOf(kinds, e.name);
+    item->SetImageIndex(isDir ? folderIcon : kind->icon);
     TStrings* sub = item->SubItems();
+    sub->SetCapacity(7);
     if (parent) {
-      sub->Add(" ");
-      sub->Add(" ");
-      sub->Add(" ");
-      sub->Add(" ");
+      for (int k = 0; k < 4; ++k) sub->Add(" ");
     } else {
-      if (fileSize_ == fsKB)
-        sizeText = SizeText(isDir ? "DIR" : "FILE", int64_t(st.st_size));
-      else
-        sizeText = isDir ? std::string(" ") : std::to_string(int64_t(st.st_size));
-      sub->Add(sizeText);
-      std::string type = isDir ? folderType : FileTypeName(name, false);
-      if (type.size() > 80) type.resize(80);
-      sub->Add(type);
-      sub->Add(FormatDateTime(stamp, modified));
+      sub->Add(take(e.size));
+      sub->Add(isDir ? folderType : kind->type);
+      sub->Add(take(e.modified));
       std::string attrText;
       if (attr & 0x20) attrText += "A";
       if (attr & 0x01) attrText += "R";
       if (attr & 0x02) attrText += "H";
-      sub->Add(attrText);
+      sub->Add(std::move(attrText));
     }
-    sub->Add(full);
+    sub->Add(take(e.path));
     sub->Add(isDir ? "dir" : "file");
-    sub->Add(std::to_string(int64_t(keys.time)));
+    sub->Add(take(e.time));
     keys_.push_back(std::move(keys));
     item->SetData(reinterpret_cast<void*>(intptr_t(keys_.size())));
   }
-  ::closedir(d);
 }
 
 void TQzFilelistView28::listDrives() {
@@ -425,16 +517,47 @@ void TQzFilelistView28::ColumnClick(int column) {
   } else {
     sortDescending_ = !sortDescending_;
   }
-  CustomSort([this](TListItem* a, TListItem* b) { return CompareItems(a, b); });
+  if (!sortByKeys()) CustomSort([this](TListItem* a, TListItem* b) { return CompareItems(a, b); });
   SetSortMark(sortColumn_, sortDescending_);
+}
+
+const TQzFilelistView28::RowKeys* TQzFilelistView28::keysOf(TListItem* item) const {
+  const size_t k = size_t(reinterpret_cast<intptr_t>(item->Data()));
+  return k >= 1 && k <= keys_.size() ? &keys_[k - 1] : nullptr;
+}
+
+int TQzFilelistView28::compareKeys(const RowKeys& a, const RowKeys& b) const {
+  int result = 0;
+  if (a.folder != b.folder) {
+    result = a.folder ? -1 : 1;
+  } else if (sortColumn_ == 0) {
+    const int c = a.upperCaption.compare(b.upperCaption);
+    result = c < 0 ? -1 : c > 0 ? 1 : 0;
+  } else {
+    const double x = sortColumn_ == 1 ? ShownSize(a.folder, a.size, fileSize_) : a.time;
+    const double y = sortColumn_ == 1 ? ShownSize(b.folder, b.size, fileSize_) : b.time;
+    result = x < y ? -1 : x > y ? 1 : 0;
+  }
+  return sortDescending_ && !a.parent && !b.parent ? -result : result;
+}
+
+bool TQzFilelistView28::sortByKeys() {
+  if (sortColumn_ != 0 && sortColumn_ != 1 && sortColumn_ != 3) return false;
+  std::vector<const RowKeys*> rows(size_t(Items()->Count()));
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (!(rows[i] = keysOf(Items()->Item(int(i))))) return false;
+  std::vector<size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return compareKeys(*rows[x], *rows[y]) < 0; });
+  ApplyOrder(order);
+  return true;
 }
 
 int TQzFilelistView28::CompareItems(TListItem* Item1, TListItem* Item2) const {
   // The keys made at the fill, where there are any (rows added by others have none).
-  const size_t k1 = size_t(reinterpret_cast<intptr_t>(Item1->Data()));
-  const size_t k2 = size_t(reinterpret_cast<intptr_t>(Item2->Data()));
-  const RowKeys* a = k1 >= 1 && k1 <= keys_.size() ? &keys_[k1 - 1] : nullptr;
-  const RowKeys* b = k2 >= 1 && k2 <= keys_.size() ? &keys_[k2 - 1] : nullptr;
+  const RowKeys* a = keysOf(Item1);
+  const RowKeys* b = keysOf(Item2);
+  if (a && b && (sortColumn_ == 0 || sortColumn_ == 1 || sortColumn_ == 3)) return compareKeys(*a, *b);
   auto isParent = [this](TListItem* item, const RowKeys* k) {
     return k ? k->parent : item->Caption() == parentDirCaption_;
   };
@@ -467,9 +590,7 @@ int TQzFilelistView28::CompareItems(TListItem* Item1, TListItem* Item2) const {
       case 1: {
         // The size as the column shows it: whole KB with fsKB, bytes with fsByte.
         auto shown = [&](TListItem* item, const RowKeys* k) {
-          if (!k) return number(item);
-          if (k->folder) return 0.0;
-          return fileSize_ == fsKB ? (k->size > 0 && k->size < 1024 ? 1.0 : std::floor(k->size / 1024)) : k->size;
+          return k ? ShownSize(k->folder, k->size, fileSize_) : number(item);
         };
         const double x = shown(Item1, a), y = shown(Item2, b);
         result = x < y ? -1 : x > y ? 1 : 0;

@@ -5,6 +5,8 @@
 // targets checked with unzip and a recording mail service.
 #include <sys/stat.h>
 
+#include <map>
+
 #include "QzExplorerFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/Clipbrd.h"
@@ -162,9 +164,34 @@ TEST_F(QzFilelistTest, MasksListTheirFilesAndATenThousandFileFolderIsComplete) {
   list_->SetMask("  *.jpg;*.gif  ");
   EXPECT_EQ(Captions(), (std::vector<std::string>{" Parent", "a.jpg", "b.GIF"}));
   list_->SetMask("*.*");
-  for (int i = 0; i < 10000; ++i) testsupport::WriteFile(root_ + "/n" + std::to_string(i) + ".jpg", "");
+  list_->SetFileSize(fsByte);
+  // Sizes and dates of their own, links to a folder and to nothing: every row's size, date
+  // and kind as find gives them (links followed, a dangling one as itself).
+  for (int i = 0; i < 10000; ++i) testsupport::WriteFile(root_ + "/n" + std::to_string(i) + ".jpg", std::string(i % 97, 'x'));
+  fs::create_directories(root_ + "/sub");
+  fs::create_directory_symlink("sub", root_ + "/to sub.d");
+  fs::create_symlink("missing", root_ + "/dangling.jpg");
   list_->UpdateFileList();
   EXPECT_EQ(list_->Items()->Count(), int(FindNames(root_, "").size()) + 1);
+  std::map<std::string, std::string> found;
+  for (const std::string& line : Lines(testsupport::Run({"find", "-L", root_, "-mindepth", "1", "-maxdepth", "1",
+                                                         "-printf", "%f|%s|%T@|%y\n"}).out)) {
+    const size_t bar = line.find('|');
+    found[line.substr(0, bar)] = line.substr(bar + 1);
+  }
+  for (int i = 1; i < list_->Items()->Count(); ++i) {
+    TListItem* row = list_->Items()->Item(i);
+    const std::string want = found[row->Caption()];
+    SCOPED_TRACE(row->Caption() + " " + want);
+    const bool folder = want.ends_with("|d");
+    EXPECT_EQ(row->SubItems()->Strings(siKind), folder ? "dir" : "file");
+    if (!folder) {
+      EXPECT_EQ(row->SubItems()->Strings(siSize), want.substr(0, want.find('|')));
+    }
+    const double seconds = std::stod(want.substr(want.find('|') + 1));
+    EXPECT_NEAR(std::stod(row->SubItems()->Strings(siSortTime)) / 1e9, seconds, 1e-3);
+    EXPECT_EQ(row->SubItems()->Strings(siPath), root_ + "/" + row->Caption());
+  }
 }
 
 TEST_F(QzFilelistTest, ClipboardFilesOfAnotherProgramAreCopiedNeverMoved) {

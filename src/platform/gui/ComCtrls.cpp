@@ -884,6 +884,17 @@ TListItem::TListItem(TListView* view) : view_(view), subItems_(std::make_unique<
   static_cast<TStringList*>(subItems_.get())->OnChange = [this](TObject*) { view_->ItemChanged(this); };
 }
 TListItem::~TListItem() { static_cast<TStringList*>(subItems_.get())->OnChange = nullptr; }
+void TListItem::reset() {
+  auto* lines = static_cast<TStringList*>(subItems_.get());
+  TNotifyEvent notify = std::move(lines->OnChange);
+  lines->OnChange = nullptr;
+  lines->Clear();
+  lines->OnChange = std::move(notify);
+  caption_.clear();
+  data_ = nullptr;
+  imageIndex_ = -1;
+  selected_ = false;
+}
 void TListItem::SetCaption(const std::string& s) {
   caption_ = s;
   view_->ItemChanged(this);
@@ -927,11 +938,18 @@ void TListItem::MakeVisible(bool) {
 
 TListItems::~TListItems() {
   for (TListItem* i : items_) delete i;
+  for (TListItem* i : spare_) delete i;
 }
 TListItem* TListItems::Add() { return Insert(Count()); }
 TListItem* TListItems::Insert(int index) {
   index = std::clamp(index, 0, Count());
-  auto* item = new TListItem(view_);
+  TListItem* item;
+  if (spare_.empty()) {
+    item = new TListItem(view_);
+  } else {
+    item = spare_.back();
+    spare_.pop_back();
+  }
   items_.insert(items_.begin() + index, item);
   if (updateCount_ > 0) {
     view_->ViewPrivate()->stale = true;
@@ -964,7 +982,14 @@ void TListItems::Clear() {
     --view_->ViewPrivate()->quiet;
   }
   view_->ViewPrivate()->editing = nullptr;
-  for (TListItem* i : items_) delete i;
+  for (TListItem* i : items_) {
+    if (spare_.size() < 100000) {
+      i->reset();
+      spare_.push_back(i);
+    } else {
+      delete i;
+    }
+  }
   items_.clear();
 }
 int TListItems::IndexOf(const TListItem* item) const {
@@ -1096,6 +1121,13 @@ bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& com
   std::vector<size_t> order(items.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return compare(items[a], items[b]) < 0; });
+  ApplyOrder(order);
+  return true;
+}
+
+void TListView::ApplyOrder(const std::vector<size_t>& order) {
+  std::vector<TListItem*>& items = items_->items_;
+  if (order.size() != items.size()) return;
   std::vector<TListItem*> sorted(items.size());
   for (size_t i = 0; i < order.size(); ++i) sorted[i] = items[order[i]];
   items.swap(sorted);
@@ -1106,7 +1138,7 @@ bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& com
       view_->stale = true;
     else
       Rebuild();
-    return true;
+    return;
   }
   // The window's rows move to their new places; nothing is made again.
   ++view_->quiet;
@@ -1121,7 +1153,6 @@ bool TListView::CustomSort(const std::function<int(TListItem*, TListItem*)>& com
   if (current) w->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
   w->viewport()->update();
   --view_->quiet;
-  return true;
 }
 bool TListView::AlphaSort() {
   return CustomSort([this](TListItem* a, TListItem* b) {
@@ -1150,12 +1181,14 @@ void TListView::ColumnsChanged() {
 }
 
 void TListView::ItemChanged(TListItem* item) {
-  ReportWidget* w = ReportOf(this);
-  if (!w || !items_) return;
+  if (!items_) return;
+  // Inside an update the window is rebuilt once at its end.
   if (items_->updateCount_ > 0) {
     view_->stale = true;
     return;
   }
+  ReportWidget* w = ReportOf(this);
+  if (!w) return;
   if (QTreeWidgetItem* qi = w->qtItem(item)) static_cast<ListRowItem*>(qi)->changed();
 }
 

@@ -344,6 +344,8 @@ class TListItem : public TPersistent {
   friend class TListItems;
   friend class TListView;
   explicit TListItem(TListView* view);
+  // Back to the state of a new item, for use again after a Clear.
+  void reset();
   TListView* view_;
   std::string caption_;
   std::unique_ptr<TStrings> subItems_;
@@ -372,6 +374,9 @@ class TListItems {
   friend class TListItem;
   TListView* view_;
   std::vector<TListItem*> items_;
+  // Items a Clear let go, made new again by the next Adds: a refill of a large list
+  // then allocates no item, no line list and no room for lines.
+  std::vector<TListItem*> spare_;
   int updateCount_ = 0;
 };
 
@@ -413,6 +418,9 @@ class TListView : public TWinControl {
   // Sorts the rows with OnCompare (Data is passed on), or by caption without case.
   bool AlphaSort();
   bool CustomSort(const std::function<int(TListItem*, TListItem*)>& compare);
+  // Puts the items in this order: order[i] is the present index of the item that becomes
+  // item i (a permutation of 0 .. Count() - 1).
+  void ApplyOrder(const std::vector<size_t>& order);
   void Clear();
   TListItem* TopItem() const;
 

@@ -86,6 +86,8 @@ class TStrings : public TPersistent {
   virtual void Insert(int index, const std::string& s) = 0;
   virtual void Delete(int index) = 0;
   virtual void Clear() = 0;
+  // Room for this many lines without growing (default: ignored).
+  virtual void SetCapacity(int /*capacity*/) {}
 
   std::string operator[](int index) const { return Strings(index); }
   // An integer kept with a line (the object pointer slot used as a number).
@@ -94,6 +96,8 @@ class TStrings : public TPersistent {
 
   // --- built on the primitives ---
   virtual int Add(const std::string& s);  // index of the new line
+  // The same, taking the text over instead of copying it where the list can.
+  virtual int Add(std::string&& s) { return Add(static_cast<const std::string&>(s)); }
   int AddObject(const std::string& s, TObject* object);
   int AddData(const std::string& s, intptr_t value);
   void InsertObject(int index, const std::string& s, TObject* object);
@@ -188,11 +192,15 @@ class TStringList : public TStrings {
   void Insert(int index, const std::string& s) override;  // EStringListError on a sorted list
   void Delete(int index) override;
   void Clear() override;
+  void SetCapacity(int capacity) override {
+    if (capacity > 0) items_.reserve(size_t(capacity));
+  }
   void Exchange(int index1, int index2) override;
   void Move(int curIndex, int newIndex) override;
   // On a sorted list: inserts at the sorted place, honouring Duplicates (dupIgnore returns the
   // index of the line already there; dupError raises EStringListError "String list does not allow duplicates").
   int Add(const std::string& s) override;
+  int Add(std::string&& s) override;
   int IndexOf(const std::string& s) const override;  // binary search when sorted
   void SetText(const std::string& text) override;
 
@@ -223,7 +231,10 @@ class TStringList : public TStrings {
     std::string s;
     TObject* object = nullptr;
   };
-  void insertItem(int index, const std::string& s, TObject* object);
+  void insertItem(int index, std::string s, TObject* object);
+  // Where Add puts s; -1 - index of the line already there when Duplicates ignores it
+  // (dupError raises).
+  int addIndex(const std::string& s) const;
   void quickSort(const TStringListSortCompare& compare);
   std::vector<Item> items_;
   bool sorted_ = false;

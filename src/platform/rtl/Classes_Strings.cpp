@@ -383,9 +383,9 @@ void TStringList::SetObjects(int index, TObject* object) {
   Changed();
 }
 
-void TStringList::insertItem(int index, const std::string& s, TObject* object) {
+void TStringList::insertItem(int index, std::string s, TObject* object) {
   Changing();
-  items_.insert(items_.begin() + index, Item{s, object});
+  items_.insert(items_.begin() + index, Item{std::move(s), object});
   Changed();
 }
 
@@ -395,15 +395,27 @@ void TStringList::Insert(int index, const std::string& s) {
   insertItem(index, s, nullptr);
 }
 
-int TStringList::Add(const std::string& s) {
+int TStringList::addIndex(const std::string& s) const {
   int index;
-  if (!sorted_) {
-    index = Count();
-  } else if (Find(s, index)) {
-    if (duplicates_ == dupIgnore) return index;
+  if (!sorted_) return Count();
+  if (Find(s, index)) {
+    if (duplicates_ == dupIgnore) return -1 - index;
     if (duplicates_ == dupError) throw EStringListError(_("String list does not allow duplicates"));
   }
+  return index;
+}
+
+int TStringList::Add(const std::string& s) {
+  const int index = addIndex(s);
+  if (index < 0) return -1 - index;
   insertItem(index, s, nullptr);
+  return index;
+}
+
+int TStringList::Add(std::string&& s) {
+  const int index = addIndex(s);
+  if (index < 0) return -1 - index;
+  insertItem(index, std::move(s), nullptr);
   return index;
 }
 

@@ -1,5 +1,6 @@
 // Dates and times: TDateTime counts days since 1899-12-30 with the time of day as
 // the fraction; formatting and parsing follow the class library's pattern letters.
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -269,10 +270,13 @@ TDateTime FileDateToDateTime(int32_t fileDate) {
 // FormatDateTime
 // ---------------------------------------------------------------------------
 namespace {
-std::string Pad(int v, int width) {
-  std::string s = std::to_string(v);
-  if (int(s.size()) < width) s.insert(0, size_t(width) - s.size(), '0');
-  return s;
+// Appends v in decimal with at least width digits (leading zeros).
+void AppendPadded(std::string& out, int v, int width) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+  const int length = int(end - digits);
+  if (length < width) out.append(size_t(width - length), '0');
+  out.append(digits, end);
 }
 
 char Up(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
@@ -292,7 +296,8 @@ bool HasAmPm(const std::string& f) {
       if (c == quote) quote = 0;
     } else if (c == '"' || c == '\'') {
       quote = c;
-    } else if (StartsNoCase(f, i, "am/pm") || StartsNoCase(f, i, "a/p") || StartsNoCase(f, i, "ampm")) {
+    } else if ((c == 'a' || c == 'A') &&
+               (StartsNoCase(f, i, "am/pm") || StartsNoCase(f, i, "a/p") || StartsNoCase(f, i, "ampm"))) {
       return true;
     }
   }
@@ -339,28 +344,28 @@ void AppendFormatted(std::string& out, const std::string& f, const Parts& p, int
         } else if (run == 3) {
           out += fs.ShortDayNames[size_t(p.dow - 1)];
         } else {
-          out += Pad(p.day, int(run));
+          AppendPadded(out, p.day, int(run));
         }
         i += run;
         afterHour = false;
         continue;
       case 'M':
         if (afterHour && run <= 2) {
-          out += Pad(p.min, int(run));
+          AppendPadded(out, p.min, int(run));
         } else if (run >= 4) {
           out += fs.LongMonthNames[size_t(p.month - 1)];
           run = 4;
         } else if (run == 3) {
           out += fs.ShortMonthNames[size_t(p.month - 1)];
         } else {
-          out += Pad(p.month, int(run));
+          AppendPadded(out, p.month, int(run));
         }
         i += run;
         afterHour = false;
         continue;
       case 'Y':
-        if (run <= 2) out += Pad(p.year % 100, 2);
-        else out += Pad(p.year, 4);
+        if (run <= 2) AppendPadded(out, p.year % 100, 2);
+        else AppendPadded(out, p.year, 4);
         i += run;
         afterHour = false;
         continue;
@@ -371,26 +376,26 @@ void AppendFormatted(std::string& out, const std::string& f, const Parts& p, int
           if (h == 0) h = 12;
         }
         run = std::min<size_t>(run, 2);
-        out += Pad(h, int(run));
+        AppendPadded(out, h, int(run));
         i += run;
         afterHour = true;
         continue;
       }
       case 'N':
         run = std::min<size_t>(run, 2);
-        out += Pad(p.min, int(run));
+        AppendPadded(out, p.min, int(run));
         i += run;
         afterHour = false;
         continue;
       case 'S':
         run = std::min<size_t>(run, 2);
-        out += Pad(p.sec, int(run));
+        AppendPadded(out, p.sec, int(run));
         i += run;
         afterHour = false;
         continue;
       case 'Z':
         if (run >= 3) {
-          out += Pad(p.msec, 3);
+          AppendPadded(out, p.msec, 3);
           run = 3;
         } else {
           out += std::to_string(p.msec);
@@ -447,8 +452,10 @@ std::string FormatDateTime(const std::string& format, TDateTime value, const TFo
   int64_t day;
   int ms;
   Split(value, day, ms);
+  static const std::string kDefault = "c";
   std::string out;
-  AppendFormatted(out, format.empty() ? std::string("c") : format, p, ms, fs, 0);
+  out.reserve(format.size() + 16);
+  AppendFormatted(out, format.empty() ? kDefault : format, p, ms, fs, 0);
   return out;
 }
 
