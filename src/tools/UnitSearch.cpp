@@ -133,12 +133,20 @@ void TSearchForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 void TSearchForm::FormShow(TObject* Sender) {
   ZqSpeedButton2Click(Sender);
   Form1->ListBox1->Clear();
+  searched_ = false;
 }
 
 void TSearchForm::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
   // A search still running ends with the window.
   Form1->FStopSearch = true;
   showLockedEditor(false);
+  // Closed without a search (by either close button), the list emptied at the showing
+  // gives way to the folder's own files again.
+  if (!searched_ && !Application->Terminated()) {
+    Form1->ListBox1->Clear();
+    Form1->FLastPath.clear();
+    Form1->QzDirTree211DirChange(this, Form1->QzDirTree211->SelectedPath());
+  }
 }
 
 bool TSearchForm::stopped() const { return Form1->FStopSearch || Application->Terminated(); }
@@ -166,6 +174,7 @@ void TSearchForm::ZqButton1Click(TObject* /*Sender*/) {
     showLockedEditor(true);
     return;
   }
+  searched_ = true;
   TStringList roots;
   SplitToList('+', EditPath->Text(), roots);
   TListBox* list = Form1->ListBox1;

@@ -81,6 +81,7 @@ class TSearchForm : public TForm {
   std::vector<std::string> terms_;              // upper-cased, none empty
   std::unordered_set<std::string> listed_;      // the paths in the main list (exact)
   bool searching_ = false;
+  bool searched_ = false;  // a search ran since the window was shown
 };
 
 extern TSearchForm* SearchForm;

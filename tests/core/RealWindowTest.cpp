@@ -393,3 +393,42 @@ TEST_F(RealWindowTest, ShortcutsWorkWhereTheirMenuIsReachableButNotInATextEditor
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
   EXPECT_EQ(Stored("ShowFilename"), "dword:00000000");
 }
+
+// File > Find file(s) (Ctrl+F) closed without a search - by its "Close" button (Alt+C)
+// or by the window's close box - gives back the folder's list: "." then shows the next
+// picture of the folder.
+TEST_F(RealWindowTest, ClosingTheSearchWindowWithoutASearchGivesBackTheFolderList) {
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("pictures/album"), 3)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const std::string shot = testsupport::TempPath("shot.png");
+  // The share of the screen in the colour of the picture p<n>.jpg.
+  auto shows = [&](int n) {
+    if (!x_.Screenshot(shot)) return false;
+    const std::string colour = "rgb(200," + std::to_string(40 * n) + ",90)";
+    const auto r = testsupport::Run({"convert", shot, "-fuzz", "5%", "-fill", "black", "+opaque", colour, "-fill",
+                                     "white", "-opaque", colour, "-format", "%[fx:mean]", "info:"});
+    return atof(r.out.c_str()) > 0.01;
+  };
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return shows(0); })) << x_.Describe();
+  for (const char* close : {"alt+c", "close box"}) {
+    SCOPED_TRACE(close);
+    ASSERT_TRUE(x_.Activate(main));
+    x_.Key("ctrl+f");
+    const unsigned long search = x_.WaitForWindow("SearchForm");
+    ASSERT_TRUE(search) << x_.Describe();
+    ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == search; })) << x_.Describe();
+    if (std::string(close) == "alt+c") {
+      x_.Key("alt+c");
+    } else {
+      char id[32];
+      snprintf(id, sizeof id, "0x%lx", search);
+      x_.Tool({"wmctrl", "-i", "-c", id});
+    }
+    ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("SearchForm"); })) << x_.Describe();
+    // The folder's list, at its first picture.
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return shows(0); }, 5000));
+    ASSERT_TRUE(x_.Activate(main));
+    x_.Key("period");
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return shows(1); }, 5000)) << "p1.jpg is not shown";
+  }
+}
