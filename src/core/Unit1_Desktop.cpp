@@ -140,7 +140,8 @@ void TForm1::RemoveWallpaper1Click(TObject* /*Sender*/) {
 void TForm1::showold1Click(TObject* /*Sender*/) {
   TWallpaperSetting setting;
   setting.Picture = ReadDesktopValue(kOriginal);
-  if (setting.Picture.empty() || !FileExists(setting.Picture)) {
+  // Plasma's own wallpapers are packages: a folder of pictures.
+  if (setting.Picture.empty() || (!FileExists(setting.Picture) && !DirectoryExists(setting.Picture))) {
     ShowMessage(_("No previous wallpaper or wallpaper file not found."));
     return;
   }

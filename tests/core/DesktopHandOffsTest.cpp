@@ -1,7 +1,7 @@
 // The hand-offs to the desktop: the help window at the page of each window, the wallpaper
-// through a stand-in gsettings that keeps its keys in files, and the stand-alone copy of
-// the program on a folder of a RAM disk standing for a removable drive, started there
-// from its script.
+// through stand-ins for gsettings, xfconf-query and the Plasma shell's dbus-send that keep
+// their values in files, and the stand-alone copy of the program on a folder of a RAM disk
+// standing for a removable drive, started there from its script.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <regex>
+#include <sstream>
 
 #include "OrganiseFixture.h"
 #include "controls/QzFileExplorer28.h"
@@ -295,11 +296,11 @@ TEST_F(WallpaperTest, FailuresAreReportedAndLeaveTheDesktopAsItWas) {
   EXPECT_EQ(LastMessage(), "The wallpaper picture " + Wallpaper() + " could not be written.");
   EXPECT_FALSE(fs::exists(log_));
   // An unknown desktop.
-  setenv("XDG_CURRENT_DESKTOP", "XFCE", 1);
+  setenv("XDG_CURRENT_DESKTOP", "Enlightenment", 1);
   ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
   Form1->WallpaperCenter->Click();
-  EXPECT_EQ(LastMessage(), "The wallpaper could not be set: the wallpaper of this desktop (XFCE) cannot be set from "
-                           "here");
+  EXPECT_EQ(LastMessage(), "The wallpaper could not be set: the wallpaper of this desktop (Enlightenment) cannot be "
+                           "set from here");
   EXPECT_FALSE(fs::exists(log_));
   EXPECT_EQ(Values(), original);
   // The picture noted first is gone: nothing to restore.
@@ -323,6 +324,148 @@ TEST_F(WallpaperTest, FailuresAreReportedAndLeaveTheDesktopAsItWas) {
             "Note: For better wallpaper results disable \"fit larger pictures\" before creating a wallpaper!");
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
+
+// XFCE (a stand-in xfconf-query keeps each property in a file) and KDE Plasma (a stand-in
+// dbus-send plays the shell: it reads the plugin, picture and placement out of the script and
+// keeps them in a JSON file) through the same commands.
+class OtherDesktopWallpaperTest : public WallpaperTest, public testing::WithParamInterface<const char*> {
+ protected:
+  bool Xfce() const { return std::string(GetParam()) == "XFCE"; }
+  void Prepare() {
+    setenv("XDG_CURRENT_DESKTOP", GetParam(), 1);
+    folder_ = testsupport::TempPath("Next") + "/";
+    fs::create_directories(folder_);
+    if (Xfce()) {
+      xfconf_ = testsupport::TempPath("xfconf");
+      fs::create_directories(xfconf_);
+      WriteScript(bin_ + "/xfconf-query",
+                  "echo \"$*\" >> '" + log_ + "'\ns='" + xfconf_ +
+                      "'\n[ \"$1 $2\" = '-c xfce4-desktop' ] || exit 2\n"
+                      "case \"$3\" in\n"
+                      "  -l) for f in \"$s\"/*; do basename \"$f\" | tr '+' '/'; done ;;\n"
+                      "  -p) f=\"$s/$(printf %s \"$4\" | tr '/' '+')\"\n"
+                      "      if [ \"$5 $6 $8\" = '-n -t -s' ]; then printf '%s\\n' \"$9\" > \"$f\";\n"
+                      "      else [ -f \"$f\" ] || exit 1; cat \"$f\"; fi ;;\n"
+                      "  *) exit 2 ;;\nesac\n");
+      for (const char* ws : {"workspace0", "workspace1"}) {
+        Property(std::string("/backdrop/screen0/monitorVirtual-1/") + ws + "/last-image", old_);
+        Property(std::string("/backdrop/screen0/monitorVirtual-1/") + ws + "/image-style", "5");
+      }
+      Property("/backdrop/screen0/monitorVirtual-1/workspace0/color-style", "0");
+    } else {
+      plasma_ = testsupport::TempPath("plasma.json");
+      testsupport::WriteFile(plasma_, "{\"plugin\": \"org.kde.image\", \"Image\": \"file://" + folder_ +
+                                          "\", \"FillMode\": \"2\"}");
+      testsupport::WriteFile(bin_ + "/dbus-send", R"py(#!/usr/bin/env python3
+import json, re, sys
+store = sys.argv[0] + '.json'
+open(sys.argv[0] + '.log', 'a').write(' '.join(sys.argv[1:7]) + '\n')
+if sys.argv[1:7] != ['--session', '--dest=org.kde.plasmashell', '--type=method_call', '--print-reply', '/PlasmaShell', 'org.kde.PlasmaShell.evaluateScript']:
+    sys.exit(1)
+st = json.load(open(store))
+script = sys.argv[7][len('string:'):]
+print('method return time=1.5 sender=:1.2 -> destination=:1.3 serial=4 reply_serial=2')
+if 'readConfig' in script:
+    print('   string "%s\n%s\n%s"' % (st['plugin'], st['Image'], st['FillMode']))
+    sys.exit(0)
+st['plugin'] = re.search(r'wallpaperPlugin = "([^"]*)"', script).group(1)
+m = re.search(r'writeConfig\("Image", "((?:[^"\\]|\\.)*)"\)', script)
+if m:
+    st['Image'] = re.sub(r'\\(.)', r'\1', m.group(1))
+    st['FillMode'] = re.search(r'writeConfig\("FillMode", "([0-9]+)"\)', script).group(1)
+json.dump(st, open(store, 'w'))
+print('   string ""')
+)py");
+      chmod((bin_ + "/dbus-send").c_str(), 0755);
+      fs::copy_file(plasma_, bin_ + "/dbus-send.json");
+      plasma_ = bin_ + "/dbus-send.json";
+    }
+  }
+  void Property(const std::string& name, const std::string& value) {
+    std::string file = name;
+    std::replace(file.begin(), file.end(), '/', '+');
+    testsupport::WriteFile(xfconf_ + "/" + file, value + "\n");
+  }
+  // The desktop's values: XFCE's properties by name, Plasma's plugin, picture and placement.
+  std::map<std::string, std::string> Desktop() {
+    std::map<std::string, std::string> values;
+    if (Xfce()) {
+      for (const auto& e : fs::directory_iterator(xfconf_)) {
+        std::string name = e.path().filename().string(), value = testsupport::ReadFile(e.path().string());
+        std::replace(name.begin(), name.end(), '+', '/');
+        values[name] = value.substr(0, value.size() - 1);
+      }
+    } else {
+      auto r = testsupport::Run({"python3", "-c",
+                                 "import json,sys\nfor k, v in sorted(json.load(open(sys.argv[1])).items()): print(k + '=' + v)",
+                                 plasma_});
+      std::istringstream in(r.out);
+      std::string line;
+      while (std::getline(in, line)) values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    }
+    return values;
+  }
+  // Each picture's placement (XFCE) or the one placement (Plasma), and the picture.
+  void ExpectPlaced(const std::string& picture, const std::string& xfceStyle, const std::string& fillMode) {
+    const auto v = Desktop();
+    if (Xfce()) {
+      for (const char* ws : {"workspace0", "workspace1"}) {
+        const std::string base = std::string("/backdrop/screen0/monitorVirtual-1/") + ws;
+        EXPECT_EQ(v.at(base + "/last-image"), picture);
+        EXPECT_EQ(v.at(base + "/image-style"), xfceStyle);
+      }
+      EXPECT_EQ(v.at("/backdrop/screen0/monitorVirtual-1/workspace0/color-style"), "0");
+    } else {
+      EXPECT_EQ(v.at("plugin"), "org.kde.image");
+      EXPECT_EQ(v.at("Image"), "file://" + picture);
+      EXPECT_EQ(v.at("FillMode"), fillMode);
+    }
+  }
+  std::string folder_, xfconf_, plasma_;
+};
+
+TEST_P(OtherDesktopWallpaperTest, SetRemoveAndRestoreGiveBackTheValuesReadFirst) {
+  KIVO2_REQUIRE_TOOL("python3");
+  Prepare();
+  const auto original = Desktop();
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperStreched1->Click();
+  EXPECT_EQ(LastMessage(), "Wallpaper created and set.");
+  ExpectPlaced(Wallpaper(), "3", "0");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  ExpectPlaced(Wallpaper(), "1", "6");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperTiled1->Click();
+  ExpectPlaced(Wallpaper(), "2", "3");
+  // Removed: no picture shown (XFCE's placement "none", Plasma's plain colour).
+  Form1->RemoveWallpaper1->Click();
+  EXPECT_FALSE(fs::exists(Wallpaper()));
+  if (Xfce())
+    ExpectPlaced(Wallpaper(), "0", "");
+  else
+    EXPECT_EQ(Desktop().at("plugin"), "org.kde.color");
+  // Restored as read first: a picture for XFCE, a wallpaper package's folder for Plasma.
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->showold1->Click();
+  EXPECT_EQ(LastMessage(), "Wallpaper restored  " + (Xfce() ? old_ : folder_));
+  EXPECT_EQ(Desktop(), original);
+  // The desktop refuses: said, nothing changed.
+  if (Xfce())
+    fs::remove(bin_ + "/xfconf-query");
+  else
+    WriteScript(bin_ + "/dbus-send", "exit 1\n");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->WallpaperCenter->Click();
+  EXPECT_EQ(LastMessage(), Xfce() ? "The wallpaper could not be set: xfconf-query -c xfce4-desktop -l failed"
+                                  : "The wallpaper could not be set: the Plasma shell did not take the wallpaper "
+                                    "script (dbus-send failed)");
+  EXPECT_EQ(Desktop(), original);
+  EXPECT_EQ(ModalResponder::Unanswered(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(XfceAndPlasma, OtherDesktopWallpaperTest, testing::Values("XFCE", "KDE"),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 // ===========================================================================
 // Stand-alone copy

@@ -177,17 +177,20 @@ bool RunProcessOutput(const std::vector<std::string>& argv, int timeoutSeconds, 
 // ===========================================================================
 // The desktops whose wallpaper setting we know: the GNOME family keeps it in gsettings
 // (GNOME, Unity, Budgie, Pantheon under org.gnome.desktop.background, Cinnamon under
-// org.cinnamon.desktop.background, MATE under org.mate.background).
-enum class TWallpaperDesktop { Unknown, Gnome, Cinnamon, Mate };
+// org.cinnamon.desktop.background, MATE under org.mate.background), XFCE in the
+// xfce4-desktop channel of xfconf (xfconf-query), KDE Plasma in the configuration of its
+// desktops, reached through the shell's script call on the session bus (dbus-send).
+enum class TWallpaperDesktop { Unknown, Gnome, Cinnamon, Mate, Xfce, Plasma };
 enum class TWallpaperStyle { Centered, Tiled, Stretched };
 // The desktop named by $XDG_CURRENT_DESKTOP (a colon-separated list, the first known name
 // wins), else by $DESKTOP_SESSION.
 TWallpaperDesktop CurrentWallpaperDesktop();
 // The desktop's wallpaper setting as it stands: the picture as the desktop keeps it (a URI,
-// or a path for MATE) and as a local path ("" for none or a picture that is not a local
-// file), the dark style's picture where the desktop has one, and the placement option as
-// the desktop names it ("zoom", "centered", "none" ...). False, with error set, when it
-// cannot be read.
+// or a path for MATE and XFCE) and as a local path ("" for none or a picture that is not a
+// local file; on Plasma it may be a wallpaper package's folder), the dark style's picture
+// where the desktop has one, and the placement option as the desktop names it ("zoom",
+// "centered", "none" ...; XFCE's and Plasma's numbers as text). False, with error set, when
+// it cannot be read.
 struct TWallpaperSetting {
   std::string Value;
   std::string Picture;
