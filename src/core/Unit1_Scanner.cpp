@@ -70,7 +70,7 @@ void TForm1::buildScanner() {
 
 void TForm1::Aquireimagetwainscannerebcam1Click(TObject* /*Sender*/) {
   if (!Twain->LoadTwainLibrary()) {
-    ShowMessage(_("Error loading TWAIN_32.DLL"));
+    ShowMessage(_("Error loading the scanner library SANE (libsane)"));
     return;
   }
   Twain->SetSourceManagerLoaded(true);

@@ -285,8 +285,13 @@ TEST_F(MainWindowScanTest, NoLibraryOrNoDeviceIsSaid) {
   setenv("KIVO2_SANE_LIBRARY", testsupport::TempPath("missing.so").c_str(), 1);
   ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
   Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
-  EXPECT_EQ(LastModalText(), "Error loading TWAIN_32.DLL");
+  EXPECT_EQ(LastModalText(), "Error loading the scanner library SANE (libsane)");
   EXPECT_FALSE(Form1->Twain->LibraryLoaded());
+  UseLanguage("nl");
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
+  EXPECT_EQ(LastModalText(), "Fout bij het laden van de scannerbibliotheek SANE (libsane)");
+  UseLanguage("en");
 
   unsetenv("KIVO2_SANE_LIBRARY");
   const std::string dir = testsupport::TempPath("empty-sane");
@@ -328,6 +333,34 @@ TEST_F(MainWindowScanTest, FailedSaveIsReportedAndLeavesNothing) {
   Form1->TwainTwainAcquire(Form1->Twain, 0, &bitmap, cancel);
   EXPECT_NE(LastModalText().find("Cannot create file"), std::string::npos) << LastModalText();
   EXPECT_FALSE(fs::exists(folder_));
+}
+
+// The next scan starts from the kind, resolution and area of the last one, not from the
+// device's own defaults.
+TEST_F(MainWindowScanTest, TheScanDialogKeepsTheLastKindResolutionAndArea) {
+  ASSERT_TRUE(Acquire([] {
+    ExpectScanDialog(skColor, 100, [](TTwainScanDialog& d) {
+      d.EditLeft->SetValue(3);
+      d.EditWidth->SetValue(51);
+    });
+  }));
+  // Scanners set their defaults again when they are opened; the test device does so when
+  // the library starts again.
+  Form1->Twain->SetSourceManagerLoaded(false);
+  Form1->Twain->UnloadTwainLibrary();
+  ASSERT_TRUE(Acquire([] {
+    ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& request) {
+      auto* dialog = dynamic_cast<TTwainScanDialog*>(request.form);
+      EXPECT_NE(dialog, nullptr);
+      if (!dialog) return int(mrCancel);
+      EXPECT_EQ(dialog->ComboKind->Text(), ScanKindText(skColor));
+      EXPECT_EQ(dialog->ComboResolution->Text(), "100");
+      EXPECT_EQ(dialog->EditLeft->Value(), 3);
+      EXPECT_EQ(dialog->EditWidth->Value(), 51);
+      dialog->ButtonCancel->Click();
+      return int(mrNone);
+    });
+  }));
 }
 
 TEST_F(MainWindowScanTest, DialogsAndMessagesInDutch) {

@@ -41,6 +41,7 @@ constexpr int stSourceOpen = 4, stEnabled = 5, stReady = 6, stTransferring = 7;
 
 struct Source {
   TW_IDENTITY identity{};
+  std::string name;  // the device's SANE name
   std::string title;
   std::unique_ptr<TScanDevice> device;
   TScanChoices choices;
@@ -76,6 +77,13 @@ struct Manager {
 };
 
 Manager* g = nullptr;
+
+// The kind, resolution and area last scanned with, by device, for the rest of the run: the
+// scan dialog starts from them instead of the device's own defaults.
+std::map<std::string, TScanSettings>& LastScanSettings() {
+  static std::map<std::string, TScanSettings> last;
+  return last;
+}
 
 // --- identities ---
 
@@ -216,8 +224,18 @@ void ScanNote(Source& s) {
 void ShowUserInterface(TW_UINT32 id, intptr_t generation) {
   Source* s = SourceById(id);
   if (!s || s->generation != generation || s->state != stEnabled) return;
+  TScanSettings start = s->current;
+  const auto last = LastScanSettings().find(s->name);
+  if (last != LastScanSettings().end()) {
+    start.Kind = last->second.Kind;
+    start.Resolution = last->second.Resolution;
+    start.Left = last->second.Left;
+    start.Top = last->second.Top;
+    start.Width = last->second.Width;
+    start.Height = last->second.Height;
+  }
   auto dialog = std::make_unique<TTwainScanDialog>(nullptr);
-  dialog->SetChoices(s->title, s->choices, s->current);
+  dialog->SetChoices(s->title, s->choices, start);
   const int result = dialog->ShowModal();
   const TScanSettings settings = dialog->Settings();
   dialog.reset();
@@ -237,6 +255,7 @@ void ShowUserInterface(TW_UINT32 id, intptr_t generation) {
     ReportFailure(*s, status);
     return;
   }
+  LastScanSettings()[s->name] = s->current;
   s->progress = std::make_unique<TTwainProgressForm>(nullptr);
   TScanDevice* device = s->device.get();
   s->progress->OnCancelScan = [device] { device->CancelScan(); };
@@ -659,6 +678,7 @@ TW_UINT16 OpenSource(TW_IDENTITY* identity) {
   for (const TScanDeviceInfo& d : g->devices)
     if (d.Name == name) info = d;
   s->identity = IdentityOf(info);
+  s->name = name;
   s->title = TitleOf(info);
   s->device = std::move(device);
   s->choices = s->device->Choices();
