@@ -210,7 +210,7 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
     FFileAction = 10;
     return;
   }
-  const std::string question = FUsbMode ? _("Delete %d file(s)?") : _("Move %d file(s) to the Recycle Bin?");
+  const std::string question = FUsbMode ? _("Delete %d file(s)?") : _("Move %d file(s) to the Trash?");
   if (TranslatedMessageDialog(Format(question, {count}), mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes) {
     FFileAction = 10;
     return;
@@ -253,7 +253,7 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
   if (ZqTumblist->Down()) FillTheTumbsNow();
   RestoreCursor();
   CheckForRenamedFiles(true);
-  finishFileBatch(_("%d file(s) could not be moved to the Recycle Bin:"), failed);
+  finishFileBatch(_("%d file(s) could not be moved to the Trash:"), failed);
   if (ListBox1->Count() == 0) return;
   try {
     const int index = std::clamp(showIndex, 0, ListBox1->Count() - 1);
@@ -626,7 +626,7 @@ void TForm1::Clearthumbscachefolder1Click(TObject* /*Sender*/) {
   if (ShellDeleteToRecycleBin(FThumbCacheFolder))
     ForceDirectories(FThumbCacheFolder);
   else
-    ShowMessage(_("The thumbnail cache could not be moved to the Recycle Bin."));
+    ShowMessage(_("The thumbnail cache could not be moved to the Trash."));
 }
 
 void TForm1::FolderSizesReport(const std::string& Folder, TStringList& Report) {

@@ -268,7 +268,7 @@ bool TForm1::DeleteOneImage(const std::string& FileName) {
     // The list's delete command asks and deletes in its own way.
     ListBox1->SetItemIndex(index);
     P_DeletefileClick(this);
-  } else if (TranslatedMessageDialog(Format(_("Move %d file(s) to the Recycle Bin?"), {1}), mtConfirmation,
+  } else if (TranslatedMessageDialog(Format(_("Move %d file(s) to the Trash?"), {1}), mtConfirmation,
                                      TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes) {
     RecycleFile(FileName);
   }

@@ -196,11 +196,11 @@ void TFormSettings::buildSettingsPage() {
                               true, 10, 60, kInner);
   ChB_ShowDelay->OnClick = [this](TObject* Sender) { ExtraButtonClick(Sender); };
 
-  GroupBoxWindows = NewGroup(this, TabSheet1, "GroupBoxWindows", "Windows options");
+  GroupBoxWindows = NewGroup(this, TabSheet1, "GroupBoxWindows", "System options");
   BShortCut = NewControl<TButton>(this, GroupBoxWindows, "BShortCut", "Add shortcut to the desktop", 10, 24, 280, 25);
   BShortCut->OnClick = [this](TObject* Sender) { BShortCutClick(Sender); };
   ChB_Screensaver =
-      NewCheckBox(this, GroupBoxWindows, "ChB_Screensaver", "Disable Windows Screensaver", false, 10, 62, kInner);
+      NewCheckBox(this, GroupBoxWindows, "ChB_Screensaver", "Disable the screensaver", false, 10, 62, kInner);
   // The marker button's texts stay English in every language.
   USB_Button = NewControl<TButton>(this, GroupBoxWindows, "USB_Button", 10, 96, 340, 25);
   TP_Ignore(this, "USB_Button");
@@ -291,6 +291,6 @@ TGroupBox* TFormSettings::GroupBox(int index) const {
 void TFormSettings::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
   const char* const captions[GroupCount] = {"Alternate editor", "Color",      "Extensions",       "Extra buttons",
-                                            "Language",         "Memo files", "Slide show delay", "Windows options"};
+                                            "Language",         "Memo files", "Slide show delay", "System options"};
   for (int i = 0; i < GroupCount; ++i) TreeView1->Items()->Item(i)->SetText(_(captions[i]));
 }

@@ -59,4 +59,21 @@ void TAboutBox::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
   RunningText1->SetActive(false);
   RunningText1->SetCaption(std::string());
 }
-void TAboutBox::FormActivate(TObject* /*Sender*/) { Comments->SetCaption(FCommentText); }
+void TAboutBox::FormActivate(TObject* /*Sender*/) {
+  // Metafiles are registered picture types that are listed in folders but never shown:
+  // they are named apart from the types that are.
+  std::string types = FCommentText;
+  bool metafiles = false;
+  for (const std::string ext : {".wmf ", ".emf "}) {
+    for (size_t at = types.find(ext); at != std::string::npos; at = types.find(ext, at)) {
+      if (at > 0 && types[at - 1] != ' ') {
+        ++at;
+        continue;
+      }
+      types.erase(at, ext.size());
+      metafiles = true;
+    }
+  }
+  if (metafiles) types += "\n" + _("Metafiles (.wmf .emf) are listed but never shown.");
+  Comments->SetCaption(types);
+}

@@ -108,7 +108,7 @@ TEST_F(FileCommandsTest, DeleteMovesFilesToTheTrashAndOutOfShowsAndPaperclip) {
   Select({"a.jpg", "b.jpg"});
   ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
   Form1->P_Deletefile->Click();
-  EXPECT_EQ(LastMessage(), "Move 2 file(s) to the Recycle Bin?");
+  EXPECT_EQ(LastMessage(), "Move 2 file(s) to the Trash?");
   EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg"));
   EXPECT_EQ(Form1->FFileAction, 10);
 
@@ -146,7 +146,7 @@ TEST_F(FileCommandsTest, DeleteThatCannotReachTheTrashKeepsTheFileAndSaysSo) {
     Form1->P_Deletefile->Click();
     EXPECT_GT(fault.Hits(), 0) << error;
     EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg")) << error;
-    EXPECT_EQ(LastMessage(), "2 file(s) could not be moved to the Recycle Bin:\n" + folder_ + "b.jpg\n" + folder_ +
+    EXPECT_EQ(LastMessage(), "2 file(s) could not be moved to the Trash:\n" + folder_ + "b.jpg\n" + folder_ +
                                  "a.jpg")
         << error;
     EXPECT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "b.jpg"})) << error;
@@ -164,7 +164,7 @@ TEST_F(FileCommandsTest, DeleteThatCannotReachTheTrashKeepsTheFileAndSaysSo) {
   }
   chmod(folder_.c_str(), 0755);
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
-  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved to the Recycle Bin:\n" + folder_ + "a.jpg");
+  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved to the Trash:\n" + folder_ + "a.jpg");
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }
 

@@ -120,7 +120,7 @@ TEST_F(HandOffsTest, DeleteOneImageTakesThisVeryFile) {
   StartIn();
   const std::string listed = testsupport::ReadFile(folder_ + "a.png");
   ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "Move 1 file(s) to the Recycle Bin?");
+    EXPECT_EQ(r.text, "Move 1 file(s) to the Trash?");
     return int(mrYes);
   });
   EXPECT_TRUE(Form1->DeleteOneImage(other + "a.png"));

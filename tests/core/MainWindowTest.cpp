@@ -279,6 +279,8 @@ TEST_F(MainWindowTest, AboutBoxListsTheSupportedFileTypes) {
   Form1->M_Types->Click();
   for (const char* type : {".jpg ", ".jpeg ", ".png ", ".tif ", ".bmp ", ".tga "})
     EXPECT_NE(types.find(type), std::string::npos) << type << " in \"" << types << "\"";
+  // Metafiles, never shown, are named apart on a line of their own.
+  for (const char* type : {".wmf ", ".emf "}) EXPECT_GT(types.find(type), types.find('\n')) << types;
 }
 
 TEST_F(MainWindowTest, UpdateAsksForTheQuickConfigurationWithBothVersions) {

@@ -143,7 +143,7 @@ TEST_F(CopyWindowTest, DeletingTheFileClosesTheWindow) {
   EXPECT_TRUE(fs::exists(file));
   EXPECT_TRUE(w->Visible());
   ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "Move 1 file(s) to the Recycle Bin?");
+    EXPECT_EQ(r.text, "Move 1 file(s) to the Trash?");
     return int(mrYes);
   });
   w->ToolButton24Click(nullptr);

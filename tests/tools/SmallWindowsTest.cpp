@@ -176,9 +176,10 @@ TEST_F(SmallWindowsTest, TheAboutBoxShowsTheTypesTheMainWindowGivesEachTime) {
     return int(mrOk);
   });
   AboutBox->ShowModal();
-  AboutBox->FCommentText = ".png ";
+  // Metafiles, never shown, are named apart.
+  AboutBox->FCommentText = ".png .wmf .emf .xwmf ";
   ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest&) {
-    EXPECT_EQ(AboutBox->Comments->Caption(), ".png ");
+    EXPECT_EQ(AboutBox->Comments->Caption(), ".png .xwmf \nMetafiles (.wmf .emf) are listed but never shown.");
     return int(mrOk);
   });
   AboutBox->ShowModal();
