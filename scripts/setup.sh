@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev zlib1g-dev gettext libsane-dev libgtest-dev libzip-dev
   libgmime-3.0-dev
   # the program at run time (libsane1 brings SANE's backends, its "test" device among them)
-  qt6-qpa-plugins libsane1 libjpeg-turbo-progs xdg-utils fonts-dejavu-core alsa-utils
+  qt6-qpa-plugins qt6-translations-l10n libsane1 libjpeg-turbo-progs xdg-utils fonts-dejavu-core alsa-utils
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
   gifsicle giflib-tools sane-utils xvfb xauth xclip desktop-file-utils libglib2.0-bin unzip poppler-utils libvips-tools

@@ -1,5 +1,7 @@
 #include "platform/QtApplication.h"
 
+#include "platform/i18n/GnuGetText.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -122,6 +124,7 @@ void EnsureQtApplication() {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Lives until the process ends, like the class library's application object.
   new QApplication(g_argc, g_argv);
+  ApplyToolkitTranslation();
 }
 
 void SetSessionHandler(std::function<void(TSessionRequest)> handler) {

@@ -545,6 +545,10 @@ TEST_F(FileCommandsTest, QuestionsAndReportsAreDutchInDutch) {
   ASSERT_EQ(history.size(), 3u);
   EXPECT_EQ(history[1].text, "1 bestanden kopiëren naar map " + folder_);
   EXPECT_EQ(history[2].text, "Kopiëren/plakken kan niet, doel en bron zijn hetzelfde!");
+  Form1->FWorkFiles->Clear();
+  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  Form1->CopyPastefiles("", false);
+  EXPECT_EQ(LastMessage(), "Geen bestand(en) geselecteerd");
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(ModalResponder::Unanswered(), 0);
 }

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -200,6 +203,18 @@ void WindowSystemResize(TControl* form, int width, int height, int reportedWidth
   // The late notice, as a window manager's reply to an earlier request may come.
   QResizeEvent late(QSize(reportedWidth, reportedHeight), old);
   QCoreApplication::sendEvent(w, &late);
+}
+
+std::vector<std::string> FileDialogTexts() {
+  EnsureQtApplication();
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  std::vector<std::string> texts;
+  for (QLabel* label : dialog.findChildren<QLabel*>())
+    if (!label->text().isEmpty()) texts.push_back(label->text().toStdString());
+  for (QPushButton* button : dialog.findChildren<QPushButton*>())
+    if (!button->text().isEmpty()) texts.push_back(button->text().toStdString());
+  return texts;
 }
 
 void ProcessEvents() {

@@ -42,6 +42,8 @@ void DragScrollThumb(TControl* scrollBox, bool vertical, const std::vector<int>&
 // that reports reportedWidth x reportedHeight (a late notice of an earlier size, as a
 // window manager sends when a window shown maximised still had a request on its way).
 void WindowSystemResize(TControl* form, int width, int height, int reportedWidth, int reportedHeight);
+// The labels and buttons of the toolkit's own file dialog as it would show now.
+std::vector<std::string> FileDialogTexts();
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // Waits up to ms milliseconds while handling events, until done returns true.

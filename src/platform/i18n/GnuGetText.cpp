@@ -2,6 +2,10 @@
 
 #include <libintl.h>
 
+#include <QtCore/QCoreApplication>
+#include <QtCore/QLibraryInfo>
+#include <QtCore/QTranslator>
+
 #include "platform/rtl/SysUtils.h"
 #include <clocale>
 #include <cstdlib>
@@ -22,6 +26,27 @@ void EnsureMessagesLocale() {
   const char* current = setlocale(LC_MESSAGES, nullptr);
   if (!current || strcmp(current, "C") == 0 || strcmp(current, "POSIX") == 0) {
     if (!setlocale(LC_MESSAGES, "C.UTF-8")) setlocale(LC_MESSAGES, "C.utf8");
+  }
+}
+
+// The toolkit's own texts (its file dialogs' "Look in", "File name" ...) in the language
+// activated last: its catalogue of the language, where the toolkit has one.
+void LoadToolkitTranslation(const std::string& language) {
+  static QTranslator* translator = nullptr;
+  if (!QCoreApplication::instance()) return;
+  if (translator) {
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    translator = nullptr;
+  }
+  const std::string code = language.substr(0, language.find_first_of("_.@:"));
+  if (code.empty() || code == "en") return;
+  auto* loaded = new QTranslator;
+  if (loaded->load(QString::fromStdString("qtbase_" + code), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(loaded)) {
+    translator = loaded;
+  } else {
+    delete loaded;
   }
 }
 
@@ -89,6 +114,12 @@ void UseLanguage(const std::string& languageCode) {
   // Makes gettext drop the catalogues it looked up for the previous language.
   extern int _nl_msg_cat_cntr;
   ++_nl_msg_cat_cntr;
+  LoadToolkitTranslation(languageCode);
+}
+
+void ApplyToolkitTranslation() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  LoadToolkitTranslation(g_language);
 }
 
 std::string GetCurrentLanguage() {

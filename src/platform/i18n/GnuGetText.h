@@ -23,5 +23,8 @@ void AddDomainForResourceString(const std::string& domain);
 // format settings (decimal and thousand separators, dates) follow the language.
 // Under the C or POSIX locale glibc ignores LANGUAGE, so LC_MESSAGES falls back to C.UTF-8.
 void UseLanguage(const std::string& languageCode);
+// The toolkit's own texts (the file dialogs) follow the activated language too, from the
+// toolkit's catalogues; the application object takes them when it is made later.
+void ApplyToolkitTranslation();
 // The language activated last ("" when none was).
 std::string GetCurrentLanguage();
