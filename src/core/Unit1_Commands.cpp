@@ -1,4 +1,5 @@
 // Command handlers of the main window.
+#include <algorithm>
 #include <utility>
 
 #include "controls/EventScrollbox.h"
@@ -91,6 +92,11 @@ void TForm1::P_OwnEditorClick(TObject* /*Sender*/) {
   FFileAction = 10;
 }
 
+namespace {
+// Above this many bytes together, mailing files unchanged asks first.
+constexpr int64_t kLargeMailBytes = 10 * 1024 * 1024;
+}  // namespace
+
 void TForm1::M_HelpClick(TObject* /*Sender*/) {
   if (!KpFramePanel1->Visible()) {
     ShowHelpContext(TreeView1->Visible() ? 7 : 1);
@@ -118,10 +124,19 @@ void TForm1::Search1Click(TObject* /*Sender*/) {
 }
 
 void TForm1::M_Email1Click(TObject* /*Sender*/) {
-  if (TranslatedMessageDialog(_("You're about to send one or more (large) files as e-mail") + "\r\n" + _("continue?"),
-                              mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
-    return;
   FillWorkFileList(false);
+  // Many mail servers refuse large messages: only then is the user asked, told the size.
+  int64_t total = 0;
+  for (int i = 0; i < FWorkFiles->Count(); ++i) total += std::max<int64_t>(0, GetFileSizeByName(FWorkFiles->Strings(i)));
+  if (total > kLargeMailBytes &&
+      TranslatedMessageDialog(_("You're about to send one or more (large) files as e-mail") + "\r\n" +
+                                  Format(_("%d file(s), together %s"), {FWorkFiles->Count(), SizeWithUnitText(total)}) +
+                                  "\r\n" + _("continue?"),
+                              mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo) {
+    FWorkFiles->Clear();
+    FFileAction = 10;
+    return;
+  }
   if (FWorkFiles->Count() > 0) {
     const std::string subject = IntToStr(FWorkFiles->Count()) + _(" file(s) attached");
     const int result = SendSimpleMail(subject.c_str(), nullptr, FWorkFiles.get());

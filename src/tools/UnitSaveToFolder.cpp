@@ -64,6 +64,7 @@ TSaveToFolderForm::TSaveToFolderForm(TComponent* AOwner) : TForm(AOwner) {
   ZqButton2->SetDefault(true);
   ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "&Cancel", 484, 297, 100, 25);
   ZqButton1->SetModalResult(mrCancel);
+  ZqButton1->SetCancel(true);
 
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };

@@ -161,13 +161,19 @@ TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
     explicit PathFirst(const std::string& folder) { setenv("PATH", (folder + ":" + saved).c_str(), 1); }
     ~PathFirst() { setenv("PATH", saved.c_str(), 1); }
   } path(bin);
+  // Large files together (a sparse file that stat counts as 11 MiB): asked first, with the size.
+  ASSERT_EQ(testsupport::Run({"truncate", "-s", "11M", folder_ + "large.png"}).exitCode, 0);
+  ASSERT_EQ(testsupport::Run({"stat", "-c", "%s", folder_ + "large.png"}).out, "11534336\n");
   StartIn();
-  Select({"a.jpg", "b b.png"});
+  Select({"a.jpg", "large.png"});
   ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
   Form1->M_Email1->Click();
-  EXPECT_EQ(LastMessage(), "You're about to send one or more (large) files as e-mail\ncontinue?");
+  EXPECT_EQ(LastMessage(), "You're about to send one or more (large) files as e-mail\n2 file(s), together 11.00 MB\n"
+                           "continue?");
   EXPECT_FALSE(fs::exists(log));
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
+  // Small ones go without a question.
+  Select({"a.jpg", "b b.png"});
   Form1->Sendselectedunmodified1->Click();
   ASSERT_TRUE(fs::exists(log));
   std::vector<std::string> args;
