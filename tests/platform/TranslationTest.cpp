@@ -2,8 +2,6 @@
 #include "platform/gui/GuiTesting.h"
 #include "platform/i18n/GnuGetText.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include <clocale>
@@ -37,26 +35,13 @@ TEST_F(TranslationTest, DutchLookupWorksUnderTheCAndPosixLocales) {
 TEST_F(TranslationTest, SwitchingBackToEnglishGivesTheMessageIds) {
   UseLanguage("nl");
   EXPECT_EQ(_("Stream read error"), "Fout bij lezen van stroom");
+  // The toolkit's file dialog too, from its own Dutch catalogue (qt6-translations-l10n).
+  const std::vector<std::string> dutch = GuiTesting::FileDialogTexts();
+  EXPECT_EQ(std::count(dutch.begin(), dutch.end(), "Zoeken in:"), 1);
   UseLanguage("en");
   EXPECT_EQ(_("Stream read error"), "Stream read error");
   EXPECT_EQ(_(""), "");
   EXPECT_EQ(_("A text nobody translated"), "A text nobody translated");
-}
-
-// The toolkit's file dialog follows the language, from the toolkit's own Dutch catalogue.
-TEST_F(TranslationTest, TheFileDialogSpeaksTheLanguageToo) {
-  if (access("/usr/share/qt6/translations/qtbase_nl.qm", R_OK) != 0) GTEST_SKIP() << "qt6-translations-l10n missing";
-  auto has = [](const std::string& text) {
-    const std::vector<std::string> texts = GuiTesting::FileDialogTexts();
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-  };
-  UseLanguage("nl");
-  EXPECT_TRUE(has("Zoeken in:"));
-  EXPECT_TRUE(has("Bestanden van type:"));
-  EXPECT_FALSE(has("Look in:"));
-  UseLanguage("en");
-  EXPECT_TRUE(has("Look in:"));
-  EXPECT_TRUE(has("Files of type:"));
 }
 
 TEST_F(TranslationTest, NumbersStayInTheCLocale) {

@@ -287,11 +287,6 @@ TEST_F(MainWindowScanTest, NoLibraryOrNoDeviceIsSaid) {
   Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
   EXPECT_EQ(LastModalText(), "Error loading the scanner library SANE (libsane)");
   EXPECT_FALSE(Form1->Twain->LibraryLoaded());
-  UseLanguage("nl");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
-  EXPECT_EQ(LastModalText(), "Fout bij het laden van de scannerbibliotheek SANE (libsane)");
-  UseLanguage("en");
 
   unsetenv("KIVO2_SANE_LIBRARY");
   const std::string dir = testsupport::TempPath("empty-sane");
@@ -335,29 +330,18 @@ TEST_F(MainWindowScanTest, FailedSaveIsReportedAndLeavesNothing) {
   EXPECT_FALSE(fs::exists(folder_));
 }
 
-// The next scan starts from the kind, resolution and area of the last one, not from the
-// device's own defaults.
+// The next scan starts from the kind, resolution and area of the last one. (Scanners set
+// their defaults again when opened; the test device when the library starts again.)
 TEST_F(MainWindowScanTest, TheScanDialogKeepsTheLastKindResolutionAndArea) {
-  ASSERT_TRUE(Acquire([] {
-    ExpectScanDialog(skColor, 100, [](TTwainScanDialog& d) {
-      d.EditLeft->SetValue(3);
-      d.EditWidth->SetValue(51);
-    });
-  }));
-  // Scanners set their defaults again when they are opened; the test device does so when
-  // the library starts again.
+  ASSERT_TRUE(Acquire([] { ExpectScanDialog(skColor, 100, [](TTwainScanDialog& d) { d.EditWidth->SetValue(51); }); }));
   Form1->Twain->SetSourceManagerLoaded(false);
   Form1->Twain->UnloadTwainLibrary();
   ASSERT_TRUE(Acquire([] {
-    ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& request) {
-      auto* dialog = dynamic_cast<TTwainScanDialog*>(request.form);
-      EXPECT_NE(dialog, nullptr);
-      if (!dialog) return int(mrCancel);
-      EXPECT_EQ(dialog->ComboKind->Text(), ScanKindText(skColor));
-      EXPECT_EQ(dialog->ComboResolution->Text(), "100");
-      EXPECT_EQ(dialog->EditLeft->Value(), 3);
-      EXPECT_EQ(dialog->EditWidth->Value(), 51);
-      dialog->ButtonCancel->Click();
+    ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& r) {
+      auto& d = dynamic_cast<TTwainScanDialog&>(*r.form);
+      EXPECT_EQ(d.ComboKind->Text() + " " + d.ComboResolution->Text() + " " + std::to_string(d.EditWidth->Value()),
+                ScanKindText(skColor) + " 100 51");
+      d.ButtonCancel->Click();
       return int(mrNone);
     });
   }));
