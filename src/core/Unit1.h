@@ -573,6 +573,8 @@ class TForm1 : public TForm {
   // thumbnail, else its valid cache file is read, else one is made now (SaveAsJpgThumb
   // with Always). True when Target holds one; a file that cannot be read gives false.
   bool LoadThumbnail(const std::string& FileName, TImage* Target, bool Always);
+  // True for a file of the thumbnail cache itself (paths compare exactly: names differ by case).
+  bool InThumbCacheFolder(const std::string& FileName) const;
   // Renews the cache file and the panel of one entry after its picture changed.
   void UpdateThumbnail(int Index, const std::string& FileName);
   // The geometry of thumbnail size 0 to 3 (other values keep the geometry).

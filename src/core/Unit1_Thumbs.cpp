@@ -300,6 +300,10 @@ void TForm1::SetSlideSize(int Size) {
 // ===========================================================================
 // Making a thumbnail
 // ===========================================================================
+bool TForm1::InThumbCacheFolder(const std::string& FileName) const {
+  return ExcludeTrailingPathDelimiter(ExtractFilePath(FileName)) == ExcludeTrailingPathDelimiter(FThumbCacheFolder);
+}
+
 bool TForm1::SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Always) {
   const bool lockedList = FileExists(FAppDir + "skipsearch.ini") || FileExists(FProgramDir + "skipsearch.ini");
   if (lockedList && IsLockedFolder(FileName)) return false;
@@ -309,8 +313,7 @@ bool TForm1::SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Al
   else if (!M_UseTumbCache->Checked())
     return false;
   // The cache's own files get no thumbnail of their own.
-  if (UpperCase(ExcludeTrailingPathDelimiter(ExtractFilePath(FileName))) ==
-      UpperCase(ExcludeTrailingPathDelimiter(FThumbCacheFolder)))
+  if (InThumbCacheFolder(FileName))
     return false;
   if (!FUsbMode) {
     if (M_CacheonlyFixedDiskfiles->Checked() && DriveKind(FileName) != 2) save = false;
@@ -338,8 +341,7 @@ bool TForm1::SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Al
 
 bool TForm1::LoadThumbnail(const std::string& FileName, TImage* Target, bool Always) {
   try {
-    if (UpperCase(ExcludeTrailingPathDelimiter(ExtractFilePath(FileName))) ==
-        UpperCase(ExcludeTrailingPathDelimiter(FThumbCacheFolder))) {
+    if (InThumbCacheFolder(FileName)) {
       Target->Picture()->LoadFromFile(FileName);
       return true;
     }

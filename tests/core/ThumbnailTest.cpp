@@ -237,6 +237,12 @@ TEST_F(ThumbnailTest, NoCacheFilesWithTheCacheOffOrForPicturesInTheCacheFolder) 
   TImage made(nullptr);
   EXPECT_FALSE(Form1->SaveAsJpgThumb(inside, &made, true));
   EXPECT_EQ(cacheFiles(), 3);
+  // A folder whose name differs from the cache's only in case is a folder of pictures.
+  const std::string sibling = Form1->FThumbCacheFolder.substr(0, Form1->FThumbCacheFolder.size() - 10) + "THUMBCACHE";
+  fs::create_directories(sibling);
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "300x200", "xc:green", sibling + "/picture.png"}).exitCode, 0);
+  EXPECT_TRUE(Form1->SaveAsJpgThumb(sibling + "/picture.png", &made, true));
+  EXPECT_EQ(cacheFiles(), 4);
 }
 
 TEST_F(ThumbnailTest, UnreadablePicturesShowThePlaceholderAndAreNotCached) {
