@@ -53,6 +53,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
 
 TForm1::~TForm1() {
   if (Application && Application->OnMessage) Application->OnMessage = nullptr;
+  if (Application) Application->OnIdle = nullptr;
   screenSaver_.reset();
 }
 
@@ -71,6 +72,7 @@ void TForm1::bindEvents() {
   SetFading1->OnClick = [this](TObject* Sender) { SetFading1Click(Sender); };
   QzDirTree211->OnDirChange = [this](TObject* Sender, const std::string& path) { QzDirTree211DirChange(Sender, path); };
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
+  Application->OnIdle = [this](TObject*, bool&) { StatusFollowsView(); };
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
   M_Settings->OnClick = [this](TObject* Sender) { M_SettingsClick(Sender); };
   RunGifImage1->OnClick = [this](TObject* Sender) { RunGifImage1Click(Sender); };

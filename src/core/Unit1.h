@@ -474,6 +474,10 @@ class TForm1 : public TForm {
   // Inverts the shown bitmap's pixels.
   void InvertImage();
   void ResetStatusbar();
+  // Brings the status bar in line with what is shown, after whatever changed it: the
+  // place in the list as the list is now, the shown file's name (a rename changes it),
+  // and no picture's details when no picture is shown. Runs whenever the program is idle.
+  void StatusFollowsView();
   void FillStatusbar(const std::string& FileName, const std::string& LoadTimeText);
 
   // ===================================================================

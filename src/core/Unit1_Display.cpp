@@ -603,6 +603,20 @@ void TForm1::ResetStatusbar() {
   for (int i = 0; i < 8 && i < StatusBar1->Panels()->Count(); ++i) StatusBar1->Panels()->Items(i)->SetText(std::string());
 }
 
+void TForm1::StatusFollowsView() {
+  TStatusPanels* panels = StatusBar1->Panels();
+  if (FSuspendUpdates || panels->Count() < 8) return;
+  auto show = [panels](int index, const std::string& text) {
+    if (panels->Items(index)->Text() != text) panels->Items(index)->SetText(text);
+  };
+  show(0, IntToStr(ListBox1->ItemIndex() + 1) + "/" + IntToStr(ListBox1->Count()));
+  if (FCurrentFile.empty()) {
+    for (int i = 1; i < 8; ++i) show(i, std::string());
+  } else {
+    show(7, ExtractFileName(FCurrentFile));
+  }
+}
+
 void TForm1::FillStatusbar(const std::string& FileName, const std::string& LoadTimeText) {
   TStatusPanels* panels = StatusBar1->Panels();
   if (panels->Count() < 8) return;

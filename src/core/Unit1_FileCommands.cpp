@@ -536,6 +536,14 @@ void TForm1::FillListWithShowFiles(TStringList& List) {
 void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unwritten) {
   const int pairs = FNamesBefore->Count();
   if (pairs == 0 || pairs != FNamesAfter->Count()) return;
+  // The shown picture goes by its new name from now on (the status bar, the caption's
+  // commands and the next command on it).
+  if (!DeleteMode)
+    for (int k = 0; k < pairs; ++k)
+      if (FCurrentFile == FNamesBefore->Strings(k)) {
+        FCurrentFile = FNamesAfter->Strings(k);
+        break;
+      }
   const bool quiet = Unwritten != nullptr;
   if (!quiet) {
     HourGlassCursor();

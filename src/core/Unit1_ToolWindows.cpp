@@ -38,8 +38,12 @@ void TForm1::Importfrommemorycardorfolder1Click(TObject* /*Sender*/) {
 void TForm1::Settings1Click(TObject* /*Sender*/) { showPaletteAtPictureArea(FormThumbsettings); }
 
 void TForm1::CreateallthumbsforSelTreeClick(TObject* /*Sender*/) {
-  ShowIt(_("Background thumbnail creation starts at ") + QzDirTree211->SelectedPath());
+  const std::string started = _("Background thumbnail creation starts at ") + QzDirTree211->SelectedPath();
+  ShowIt(started);
   FormThumbsettings->GreateAllThumbsinTree();
+  // The message stands while the job runs; when it has ended or was stopped it goes,
+  // unless another message took its place meanwhile.
+  if (!Application->Terminated() && LabelShowTextTop->Caption() == started) ShowItHide();
 }
 
 void TForm1::Stopbackgroundcreation1Click(TObject* /*Sender*/) {

@@ -26,6 +26,18 @@ XRect Outer(const RealWindow& x, unsigned long window) {
   return {g.x - f.left, g.y - f.top, g.width + f.left + f.right, g.height + f.top + f.bottom};
 }
 
+// The share of the pixels in the rectangle of a screenshot that are darker than half grey
+// (text, arrows), or that have the colour given.
+double Share(const std::string& shot, const XRect& r, const std::string& colour = std::string()) {
+  std::vector<std::string> argv{"convert", shot + "[" + Text(r) + "]"};
+  if (colour.empty())
+    argv.insert(argv.end(), {"-colorspace", "gray", "-negate", "-threshold", "50%"});
+  else
+    argv.insert(argv.end(), {"-fuzz", "5%", "-fill", "black", "+opaque", colour, "-fill", "white", "-opaque", colour});
+  argv.insert(argv.end(), {"-format", "%[fx:mean]", "info:"});
+  return atof(testsupport::Run(argv).out.c_str());
+}
+
 // A folder of small pictures; the path of the first.
 std::string Pictures(const std::string& folder, int count) {
   fs::create_directories(folder);
@@ -431,4 +443,108 @@ TEST_F(RealWindowTest, ClosingTheSearchWindowWithoutASearchGivesBackTheFolderLis
     x_.Key("period");
     EXPECT_TRUE(RealWindow::WaitUntil([&] { return shows(1); }, 5000)) << "p1.jpg is not shown";
   }
+}
+
+// The status bar describes what is shown: after a rename the shown file's new name (as
+// when the renamed file is opened afresh), no details once the empty "Shows" node is
+// chosen; the message "Background thumbnail creation starts at" goes when that job ends.
+TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
+  const std::string album = testsupport::TempPath("pictures/album");
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 3)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main);
+  // The status bar's last panel (the file name), the panels after the first (the list
+  // place), and the bottom of the picture area where messages stand.
+  const XRect name{c.x + 725, c.bottom() - 19, c.width - 745, 17}, details{c.x + 75, c.bottom() - 19, c.width - 95, 17};
+  const XRect messages{c.x + 200, c.bottom() - 80, 700, 55};
+  const std::string shot = testsupport::TempPath("shot.png"), before = testsupport::TempPath("before.png");
+  auto same = [&](const std::string& a, const std::string& b, const XRect& r) {
+    return testsupport::Run({"compare", "-metric", "AE", a + "[" + Text(r) + "]", b + "[" + Text(r) + "]", "null:"})
+               .exitCode == 0;
+  };
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,0,90)") > 0.01; }));
+  x_.MoveMouse(800, 8);
+  ASSERT_TRUE(x_.Activate(main));
+  ASSERT_TRUE(x_.Screenshot(before));
+
+  // The file list's menu, "Rename file" (fourth from its end); the new name; "Yes".
+  auto windows = x_.Windows();
+  x_.Click(35, 460, 3);
+  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  x_.Key("Up Up Up Up Return");
+  ASSERT_TRUE(x_.WaitForWindow("FormEditName")) << x_.Describe();
+  windows = x_.Windows();
+  x_.Key("ctrl+a");
+  x_.Type("renamed");
+  x_.Key("Return");
+  ASSERT_TRUE(NewWindow(windows)) << "no question\n" << x_.Describe();
+  x_.Key("Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(album + "/renamed.jpg"); })) << x_.Describe();
+  x_.MoveMouse(800, 8);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && !same(before, shot, name); }, 5000))
+      << "the status bar names the old file";
+  const std::string renamed = testsupport::TempPath("renamed.png");
+  fs::copy_file(shot, renamed);
+  // The next picture and back: the renamed file opened afresh.
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("period");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,40,90)") > 0.01; }));
+  x_.Key("comma");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,0,90)") > 0.01; }));
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && same(renamed, shot, name); }, 5000));
+
+  // Tools > "Create thumbnails for the folder tree" (the fourth item): a short job.
+  ASSERT_TRUE(x_.Screenshot(before));
+  windows = x_.Windows();
+  x_.Key("alt+t");
+  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  x_.Key("Down Down Down Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(testsupport::TempPath("../cache/Kivo2/Thumbcache")); }))
+      << "no thumbnails were made";
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && same(before, shot, messages); }, 10000))
+      << "the message stays";
+
+  // Paperclip > "Paperclip and shows" (the fifth item): the paperclip's node, then "Shows".
+  windows = x_.Windows();
+  x_.Key("alt+c");
+  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  x_.Key("Down Down Down Down Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,0,90)") == 0; }));
+  x_.Key("Down");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, details) == 0; }, 5000))
+      << "the status bar keeps a picture's details";
+}
+
+// The drop-down menus of the main menu draw the arrow that says a submenu follows:
+// Picture > "JPG decode scale", chosen with the keys, shows one at its right end.
+TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {
+  ASSERT_TRUE(x_.Start({})) << x_.Error();
+  ASSERT_TRUE(x_.Activate(x_.MainWindow()));
+  const auto windows = x_.Windows();
+  x_.Key("alt+p");
+  const unsigned long menu = NewWindow(windows);
+  ASSERT_TRUE(menu) << x_.Describe();
+  x_.Key("Down Down Down");
+  const std::string shot = testsupport::TempPath("shot.png");
+  const XRect m = x_.Geometry(menu);
+  // The chosen item: the rows of the menu that are mostly the selection's grey.
+  XRect chosen{0, -1, m.width, 0};
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    if (!x_.Screenshot(shot)) return false;
+    const auto r = testsupport::Run({"convert", shot + "[" + Text(m) + "]", "-fuzz", "3%", "-fill", "black", "+opaque",
+                                     "rgb(159,159,159)", "-fill", "white", "-opaque", "rgb(159,159,159)", "-scale",
+                                     "1x" + std::to_string(m.height) + "!", "-depth", "8", "txt:-"});
+    chosen.y = -1;
+    for (const std::string& line : testsupport::Lines(r.out)) {
+      int x = 0, y = 0, v = 0;
+      if (sscanf(line.c_str(), "%d,%d: (%d", &x, &y, &v) != 3 || v < 180) continue;
+      if (chosen.y < 0) chosen.y = y;
+      chosen.height = y - chosen.y + 1;
+    }
+    return chosen.y > 40;
+  })) << x_.Describe();
+  // Its right third holds no text: what is dark there is the arrow.
+  const XRect arrowSide{m.x + m.width * 2 / 3, m.y + chosen.y, m.width / 3 - 2, chosen.height};
+  EXPECT_GT(Share(shot, arrowSide), 0.0) << Text(arrowSide);
+  x_.Key("Escape");
 }

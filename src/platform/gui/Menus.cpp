@@ -107,6 +107,9 @@ class OwnerDrawStyle : public QProxyStyle {
           else
             item->OnDrawItem(item, &canvas_, r, state);
         });
+        // As the system does for owner-drawn items, the arrow that says a submenu follows
+        // is drawn over the item's right end.
+        if (element == CE_MenuItem && mi->menuItemType == QStyleOptionMenuItem::SubMenu) drawSubmenuArrow(*mi, p, w);
         return;
       }
     }
@@ -133,6 +136,17 @@ class OwnerDrawStyle : public QProxyStyle {
   }
 
  private:
+  void drawSubmenuArrow(const QStyleOptionMenuItem& item, QPainter* p, const QWidget* w) const {
+    QStyleOption arrow(item);
+    const int side = std::max(5, item.rect.height() / 2 - 2);
+    arrow.rect = QRect(item.rect.right() - side - 5, item.rect.center().y() - side / 2, side, side);
+    const QColor colour = gui::QtColor((item.state & State_Enabled) ? clMenuText : clGrayText);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+      arrow.palette.setColor(role, colour);
+    arrow.state &= ~State_Selected;
+    proxy()->drawPrimitive(PE_IndicatorArrowRight, &arrow, p, w);
+  }
+
   mutable TCanvas canvas_;
 };
 
