@@ -1,7 +1,7 @@
 // The program as a user meets it under a real window manager: build/Kivo2/kivo2 on its
 // own X server (Xvfb) with openbox, driven by keys and clicks (xdotool) and read back
-// from the window manager (xprop, xwininfo) and from screenshots. Each case starts the
-// program once or twice and walks several steps, as such runs cost seconds.
+// from the window manager (xprop, xwininfo) and from screenshots (ImageMagick). Each case
+// starts the program once or twice and walks several steps, as such runs cost seconds.
 #include <filesystem>
 
 #include "MainWindowFixture.h"
@@ -26,27 +26,32 @@ XRect Outer(const RealWindow& x, unsigned long window) {
   return {g.x - f.left, g.y - f.top, g.width + f.left + f.right, g.height + f.top + f.bottom};
 }
 
-// The share of the pixels in the rectangle of a screenshot that are darker than half grey
+// The share of the pixels in a rectangle of a screenshot that are darker than half grey
 // (text, arrows), or that have the colour given.
-double Share(const std::string& shot, const XRect& r, const std::string& colour = std::string()) {
+double Share(const std::string& shot, const XRect& r, const std::string& colour = std::string(), int fuzz = 5) {
   std::vector<std::string> argv{"convert", shot + "[" + Text(r) + "]"};
   if (colour.empty())
     argv.insert(argv.end(), {"-colorspace", "gray", "-negate", "-threshold", "50%"});
   else
-    argv.insert(argv.end(), {"-fuzz", "5%", "-fill", "black", "+opaque", colour, "-fill", "white", "-opaque", colour});
+    argv.insert(argv.end(), {"-fuzz", std::to_string(fuzz) + "%", "-fill", "black", "+opaque", colour, "-fill",
+                             "white", "-opaque", colour});
   argv.insert(argv.end(), {"-format", "%[fx:mean]", "info:"});
   return atof(testsupport::Run(argv).out.c_str());
 }
 
-// A folder of small pictures; the path of the first.
+// The rectangle holds the same pixels in two screenshots.
+bool Same(const std::string& a, const std::string& b, const XRect& r) {
+  return testsupport::Run({"compare", "-metric", "AE", a + "[" + Text(r) + "]", b + "[" + Text(r) + "]", "null:"})
+             .exitCode == 0;
+}
+
+// The colour of p<n>.jpg, and a folder of such pictures; the path of the first.
+std::string Colour(int n) { return "rgb(200," + std::to_string(40 * n) + ",90)"; }
 std::string Pictures(const std::string& folder, int count) {
   fs::create_directories(folder);
-  for (int i = 0; i < count; ++i) {
-    const std::string name = folder + "/p" + std::to_string(i) + ".jpg";
-    EXPECT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:rgb(200," + std::to_string(40 * i) + ",90)", name})
-                  .exitCode,
-              0);
-  }
+  for (int i = 0; i < count; ++i)
+    EXPECT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:" + Colour(i),
+                                folder + "/p" + std::to_string(i) + ".jpg"}).exitCode, 0);
   return folder + "/p0.jpg";
 }
 
@@ -70,6 +75,26 @@ class RealWindowTest : public testing::Test {
     });
     return found;
   }
+  // Gives the input and waits for the window (a menu, a dialog) it opens.
+  unsigned long Opens(const std::function<void()>& input) {
+    const auto known = x_.Windows();
+    input();
+    return NewWindow(known);
+  }
+  unsigned long OpensByKeys(const std::string& keys) {
+    return Opens([&] { x_.Key(keys); });
+  }
+  // A screenshot in shot_ shows the colour (or, with none, dark pixels) in the rectangle.
+  double ShareNow(const XRect& r, const std::string& colour = std::string(), int fuzz = 5) {
+    return x_.Screenshot(shot_) ? Share(shot_, r, colour, fuzz) : -1;
+  }
+  void CloseBox(unsigned long window) {
+    char id[32];
+    snprintf(id, sizeof id, "0x%lx", window);
+    x_.Tool({"wmctrl", "-i", "-c", id});
+  }
+  const std::string shot_ = testsupport::TempPath("shot.png");
+  const XRect screen_{0, 0, 1600, 1000};
   RealWindow x_;
 };
 
@@ -80,35 +105,26 @@ class RealWindowTest : public testing::Test {
 // size - and a close stores that state, not another one.
 TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
   const std::string picture = Pictures(testsupport::TempPath("album"), 3);
-  struct Start {
-    const char* name;
-    std::vector<std::string> values;
-    const char* stored;
-  };
-  const Start starts[] = {
-      {"maximised", {"\"WinStatusMain\"=dword:00000003"}, "dword:00000003"},
-      {"normal",
-       {"\"WinStatusMain\"=dword:00000001", "\"WinStatusLeft\"=dword:00000064", "\"WinStatusTop\"=dword:00000050",
-        "\"WinStatusWidth\"=dword:00000384", "\"WinStatusHeight\"=dword:00000258"},
-       "dword:00000001"},
-  };
-  const std::vector<std::pair<const char*, const char*>> leaves = {{"F9", "F9"}, {"F9", "Escape"}, {"F8", "Escape"}};
-  for (const Start& start : starts) {
-    SCOPED_TRACE(start.name);
-    ASSERT_TRUE(x_.Start({.arguments = {picture}, .registryValues = start.values})) << x_.Error();
+  const std::vector<std::string> normal = {"\"WinStatusMain\"=dword:00000001", "\"WinStatusLeft\"=dword:00000064",
+                                           "\"WinStatusTop\"=dword:00000050", "\"WinStatusWidth\"=dword:00000384",
+                                           "\"WinStatusHeight\"=dword:00000258"};
+  for (const auto& [values, stored] : {std::pair{std::vector<std::string>{"\"WinStatusMain\"=dword:00000003"},
+                                                  "dword:00000003"},
+                                        std::pair{normal, "dword:00000001"}}) {
+    SCOPED_TRACE(stored);
+    ASSERT_TRUE(x_.Start({.arguments = {picture}, .registryValues = values})) << x_.Error();
     const unsigned long main = x_.MainWindow();
     const XRect before = x_.Geometry(main);
     const auto stateBefore = x_.State(main);
     const int titleBefore = x_.Frame(main).top;
     ASSERT_GT(titleBefore, 0) << x_.Describe();
-    for (const auto& [enter, leave] : leaves) {
+    for (const auto& [enter, leave] : {std::pair{"F9", "F9"}, {"F9", "Escape"}, {"F8", "Escape"}}) {
       SCOPED_TRACE(std::string(enter) + " then " + leave);
       ASSERT_TRUE(x_.Activate(main));
       x_.Key(enter);
-      EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.HasState(main, "_NET_WM_STATE_FULLSCREEN"); }))
-          << x_.Describe();
-      EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(x_.Geometry(main)) == "1600x1000+0+0"; }))
-          << x_.Describe();
+      EXPECT_TRUE(RealWindow::WaitUntil([&] {
+        return x_.HasState(main, "_NET_WM_STATE_FULLSCREEN") && Text(x_.Geometry(main)) == Text(screen_);
+      })) << x_.Describe();
       x_.Key(leave);
       EXPECT_TRUE(RealWindow::WaitUntil([&] {
         return x_.State(main) == stateBefore && Text(x_.Geometry(main)) == Text(before) &&
@@ -116,7 +132,7 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
       })) << "before: " << Text(before) << "\n" << x_.Describe();
     }
     EXPECT_EQ(x_.Close(), 0) << x_.Log();
-    EXPECT_EQ(Stored("WinStatusMain"), start.stored);
+    EXPECT_EQ(Stored("WinStatusMain"), stored);
   }
 }
 
@@ -124,16 +140,10 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
 // shown on entering, by Ctrl+B and by the mouse at the screen's edge - and takes clicks:
 // its "Normal" button leaves full screen.
 TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
-  const std::string shot = testsupport::TempPath("shot.png");
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("album"), 2)}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
-  // The bar's pixels are on the screen: its grey face, not the black of the picture area.
-  auto barShows = [&](unsigned long bar) {
-    if (!bar || !x_.Above(bar, main) || !x_.Screenshot(shot)) return false;
-    const XRect g = x_.Geometry(bar);
-    const auto r = testsupport::Run({"convert", shot, "-crop", Text(g), "-format", "%[fx:mean]", "info:"});
-    return atof(r.out.c_str()) > 0.5;
-  };
+  // The bar's pixels are on the screen: its light face, not the black of the picture area.
+  auto barShows = [&](unsigned long bar) { return bar && x_.Above(bar, main) && ShareNow(x_.Geometry(bar)) < 0.3; };
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("F9");
   unsigned long bar = x_.WaitForWindow("FormFloatB");
@@ -149,9 +159,9 @@ TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
   EXPECT_EQ(g.x, 12) << "beside the pointer";
   // "Normal" is the button before the last one ("Hide", 38 pixels) and the grip.
   x_.Click(g.right() - 10 - 38 - 25, g.y + g.height / 2);
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.HasState(main, "_NET_WM_STATE_FULLSCREEN"); }))
-      << x_.Describe();
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormFloatB"); }, 5000)) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    return !x_.HasState(main, "_NET_WM_STATE_FULLSCREEN") && !x_.FindWindow("FormFloatB");
+  })) << x_.Describe();
 }
 
 // After a recursive slide show has walked into a sub-folder, the thumbnail panel that
@@ -159,10 +169,10 @@ TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
 TEST_F(RealWindowTest, TheThumbnailPanelAfterARecursiveShowShowsTheListBesideIt) {
   const std::string album = testsupport::TempPath("album"), sub = album + "/sub";
   fs::create_directories(sub);
-  for (const std::string& name : {album + "/a0.jpg", album + "/a1.jpg"})
-    ASSERT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:rgb(230,0,0)", name}).exitCode, 0);
-  for (const std::string& name : {sub + "/b0.jpg", sub + "/b1.jpg", sub + "/b2.jpg"})
-    ASSERT_EQ(testsupport::Run({"convert", "-size", "320x240", "xc:rgb(0,0,230)", name}).exitCode, 0);
+  for (const std::string& name : {album + "/a0.jpg", album + "/a1.jpg", sub + "/b0.jpg", sub + "/b1.jpg"})
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "320x240", name.find("/b") == std::string::npos ? "xc:rgb(230,0,0)"
+                                                                                                    : "xc:rgb(0,0,230)",
+                                name}).exitCode, 0);
   ASSERT_TRUE(x_.Start({.arguments = {album + "/a0.jpg"},
                         .registryValues = {"\"Thumbs\"=dword:00000001", "\"SlideDelay\"=dword:00000001"}}))
       << x_.Error();
@@ -174,16 +184,9 @@ TEST_F(RealWindowTest, TheThumbnailPanelAfterARecursiveShowShowsTheListBesideIt)
   x_.Key("Escape");
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.HasState(main, "_NET_WM_STATE_FULLSCREEN"); }))
       << x_.Describe();
-  // The share of the screen in a colour of the start folder's and of the sub-folder's pictures.
-  const std::string shot = testsupport::TempPath("shot.png");
-  auto share = [&](const char* colour) {
-    const auto r = testsupport::Run({"convert", shot, "-fuzz", "12%", "-fill", "black", "+opaque", colour, "-fill",
-                                     "white", "-opaque", colour, "-format", "%[fx:mean]", "info:"});
-    return atof(r.out.c_str());
-  };
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && share("rgb(230,0,0)") == 0.0; }, 10000))
-      << share("rgb(230,0,0)") << "\n" << x_.Describe();
-  EXPECT_GT(share("rgb(0,0,230)"), 0.01);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, "rgb(230,0,0)", 12) == 0.0; }, 10000))
+      << x_.Describe();
+  EXPECT_GT(Share(shot_, screen_, "rgb(0,0,230)", 12), 0.01);
 }
 
 // A dialog opens in front of the window that asked for it, also when that window stays
@@ -194,8 +197,7 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   ASSERT_TRUE(x_.Activate(main));
-  x_.Key("ctrl+o");
-  const unsigned long open = NewWindow({main});
+  const unsigned long open = OpensByKeys("ctrl+o");
   ASSERT_TRUE(open) << x_.Describe();
   EXPECT_TRUE(x_.Above(open, main)) << x_.Describe();
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == open; })) << x_.Describe();
@@ -213,8 +215,7 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   ASSERT_TRUE(exif) << x_.Describe();
   // "Write to file" lies 200 pixels from the left of the bar under the EXIF text.
   const XRect g = x_.Geometry(exif);
-  x_.Click(g.x + 240, g.bottom() - 50);
-  const unsigned long save = NewWindow({main, copy, exif});
+  const unsigned long save = Opens([&] { x_.Click(g.x + 240, g.bottom() - 50); });
   ASSERT_TRUE(save) << x_.Describe();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(save, exif) && x_.Above(save, copy); }, 3000))
       << x_.Describe();
@@ -263,18 +264,15 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   const unsigned long main = x_.MainWindow();
   const XRect area = x_.WorkArea(), client = x_.Geometry(main);
   ASSERT_EQ(Text(area), "1600x960+0+0");
-  const std::string before = testsupport::TempPath("before.png"), after = testsupport::TempPath("after.png");
-  const std::string menuStrip = Text({client.x, client.y, client.width, 18});
+  const std::string before = testsupport::TempPath("before.png");
   ASSERT_TRUE(x_.Screenshot(before));
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("ctrl+alt+p");
   const unsigned long magnifier = x_.WaitForWindow("UnitZoomFloat");
   ASSERT_TRUE(magnifier) << x_.Describe();
   EXPECT_TRUE(area.contains(Outer(x_, magnifier))) << x_.Describe();
-  ASSERT_TRUE(x_.Screenshot(after));
-  const auto compare = testsupport::Run(
-      {"compare", "-metric", "AE", before + "[" + menuStrip + "]", after + "[" + menuStrip + "]", "null:"});
-  EXPECT_EQ(compare.exitCode, 0) << "the menu is covered: " << compare.err << "\n" << x_.Describe();
+  ASSERT_TRUE(x_.Screenshot(shot_));
+  EXPECT_TRUE(Same(before, shot_, {client.x, client.y, client.width, 18})) << "the menu is covered\n" << x_.Describe();
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("ctrl+alt+p");
 
@@ -284,12 +282,8 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   EXPECT_TRUE(area.contains(Outer(x_, copy))) << x_.Describe();
   const XRect g = x_.Geometry(copy);
   // The popup's first item, "Align window", and its first, "Align left (2 windows)".
-  auto windows = x_.Windows();
-  x_.Click(g.x + g.width / 2, g.y + g.height / 2, 3);
-  ASSERT_TRUE(NewWindow(windows)) << "no popup menu";
-  windows = x_.Windows();
-  x_.Key("Down Right");
-  ASSERT_TRUE(NewWindow(windows)) << "no submenu";
+  ASSERT_TRUE(Opens([&] { x_.Click(g.x + g.width / 2, g.y + g.height / 2, 3); })) << "no popup menu";
+  ASSERT_TRUE(OpensByKeys("Down Right")) << "no submenu";
   x_.Key("Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x960+0+0"; }, 5000)) << x_.Describe();
 }
@@ -302,28 +296,21 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
   const std::string album = testsupport::TempPath("album"), picture = album + "/wide.png";
   fs::create_directories(album);
   ASSERT_EQ(testsupport::Run({"convert", "-size", "2000x1000", "xc:red", "-fill", "blue", "-draw",
-                              "rectangle 12,12 1987,987", picture})
-                .exitCode,
-            0);
+                              "rectangle 12,12 1987,987", picture}).exitCode, 0);
   ASSERT_TRUE(x_.Start({.arguments = {picture}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   const XRect client = x_.Geometry(main);
-  const std::string shot = testsupport::TempPath("shot.png");
   // Where the picture lies on the screen: the box around its red and blue pixels.
   auto pictureBox = [&] {
     XRect box;
-    if (!x_.Screenshot(shot)) return box;
-    const auto r = testsupport::Run({"convert", shot + "[" + Text(client) + "]", "-fuzz", "10%", "-fill", "black",
+    if (!x_.Screenshot(shot_)) return box;
+    const auto r = testsupport::Run({"convert", shot_ + "[" + Text(client) + "]", "-fuzz", "10%", "-fill", "black",
                                      "-opaque", "white", "-fill", "white", "-opaque", "rgb(255,0,0)", "-opaque",
                                      "rgb(0,0,255)", "-fill", "black", "+opaque", "white", "-format", "%@", "info:"});
     sscanf(r.out.c_str(), "%dx%d+%d+%d", &box.width, &box.height, &box.x, &box.y);
     return XRect{client.x + box.x, client.y + box.y, box.width, box.height};
   };
-  auto red = [&](int x, int y) {
-    const auto r = testsupport::Run({"convert", shot + "[1x1+" + std::to_string(x) + "+" + std::to_string(y) + "]",
-                                     "-format", "%[fx:r>0.8&&g<0.2&&b<0.2]", "info:"});
-    return r.out == "1";
-  };
+  auto red = [&](int x, int y) { return Share(shot_, {x, y, 1, 1}, "rgb(255,0,0)", 20) == 1.0; };
   XRect fitted;
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return (fitted = pictureBox()).width > 500; })) << x_.Describe();
   for (const char* zoom : {"", "plus", "plus plus"}) {
@@ -331,9 +318,7 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
     ASSERT_TRUE(x_.Activate(main));
     if (*zoom) x_.Key(zoom);
     // The bar's "Zoom" button opens the zoom menu; its last item is "To fit".
-    const auto windows = x_.Windows();
-    x_.Click(client.x + 723, client.y + 32);
-    ASSERT_TRUE(NewWindow(windows)) << "no zoom menu\n" << x_.Describe();
+    ASSERT_TRUE(Opens([&] { x_.Click(client.x + 723, client.y + 32); })) << "no zoom menu\n" << x_.Describe();
     x_.Key("Up Return");
     XRect box;
     EXPECT_TRUE(RealWindow::WaitUntil([&] {
@@ -353,55 +338,37 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
 // slide show menu) as it was.
 TEST_F(RealWindowTest, ShortcutsWorkWhereTheirMenuIsReachableButNotInATextEditor) {
   KIVO2_REQUIRE_TOOL("exiftool");
-  const std::string pictures = testsupport::TempPath("pictures"), album = pictures + "/album";
-  const std::string picture = Pictures(album, 1);
+  const std::string pictures = testsupport::TempPath("pictures"), picture = Pictures(pictures + "/album", 1);
   ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=Kivo", "-Model=Overlay 1",
-                              "-DateTimeOriginal=2004:06:01 12:00:00", picture})
-                .exitCode,
-            0);
+                              "-DateTimeOriginal=2004:06:01 12:00:00", picture}).exitCode, 0);
   ASSERT_TRUE(x_.Start({.arguments = {picture}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   // The picture area: right of the folder tree and the file list, between the bars.
-  const XRect c = x_.Geometry(main);
-  const std::string client = Text({c.x + 200, c.y + 60, c.width - 200, c.height - 90});
-  const std::string plain = testsupport::TempPath("plain.png"), shot = testsupport::TempPath("shot.png");
-  auto differs = [&] {
-    const auto r = testsupport::Run({"compare", "-metric", "AE", plain + "[" + client + "]", shot + "[" + client + "]",
-                                     "null:"});
-    return r.exitCode != 0;
-  };
+  const XRect c = x_.Geometry(main), area{c.x + 200, c.y + 60, c.width - 200, c.height - 90};
+  const std::string plain = testsupport::TempPath("plain.png");
   ASSERT_TRUE(x_.Activate(main));
   // The pointer on the title bar brings no hint over the window.
   x_.MoveMouse(800, 8);
   // The picture is shown once the screen stops changing.
   ASSERT_TRUE(RealWindow::WaitUntil([&] {
-    fs::copy_file(shot, plain, fs::copy_options::overwrite_existing, *std::make_unique<std::error_code>());
-    return x_.Screenshot(shot) && fs::exists(plain) && !differs();
+    fs::copy_file(shot_, plain, fs::copy_options::overwrite_existing, *std::make_unique<std::error_code>());
+    return x_.Screenshot(shot_) && fs::exists(plain) && Same(plain, shot_, area);
   })) << x_.Describe();
   x_.Key("ctrl+x");
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && differs(); }, 5000)) << "no overlay";
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(plain, shot_, area); }, 5000))
+      << "no overlay";
   x_.Key("ctrl+x");
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && !differs(); }, 5000)) << "the overlay stays";
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(plain, shot_, area); }, 5000))
+      << "the overlay stays";
 
-  // The folder tree's menu (the keyboard's menu key), "Rename folder".
-  auto windows = x_.Windows();
-  x_.Key("Menu");
-  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  // The folder tree's menu (the keyboard's menu key), "Rename folder"; "Yes".
+  ASSERT_TRUE(OpensByKeys("Menu")) << "no menu\n" << x_.Describe();
   x_.Key("Down Down Return");
   x_.Key("ctrl+a");
   x_.Type("renamed");
-  windows = x_.Windows();
+  ASSERT_TRUE(OpensByKeys("Return")) << x_.Describe();
   x_.Key("Return");
-  // "Do you want to rename the selected folder": Yes.
-  const unsigned long confirm = NewWindow(windows);
-  ASSERT_TRUE(confirm) << x_.Describe();
-  x_.Key("Return");
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::is_directory(pictures + "/renamed"); }, 5000))
-      << "in the folder: " << [&] {
-           std::string names;
-           for (const auto& e : fs::directory_iterator(pictures)) names += e.path().filename().string() + " ";
-           return names;
-         }();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::is_directory(pictures + "/renamed"); }, 5000));
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
   EXPECT_EQ(Stored("ShowFilename"), "dword:00000000");
 }
@@ -412,30 +379,19 @@ TEST_F(RealWindowTest, ShortcutsWorkWhereTheirMenuIsReachableButNotInATextEditor
 TEST_F(RealWindowTest, ClosingTheSearchWindowWithoutASearchGivesBackTheFolderList) {
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("pictures/album"), 3)}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
-  const std::string shot = testsupport::TempPath("shot.png");
-  // The share of the screen in the colour of the picture p<n>.jpg.
-  auto shows = [&](int n) {
-    if (!x_.Screenshot(shot)) return false;
-    const std::string colour = "rgb(200," + std::to_string(40 * n) + ",90)";
-    const auto r = testsupport::Run({"convert", shot, "-fuzz", "5%", "-fill", "black", "+opaque", colour, "-fill",
-                                     "white", "-opaque", colour, "-format", "%[fx:mean]", "info:"});
-    return atof(r.out.c_str()) > 0.01;
-  };
+  auto shows = [&](int n) { return ShareNow(screen_, Colour(n)) > 0.01; };
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return shows(0); })) << x_.Describe();
-  for (const char* close : {"alt+c", "close box"}) {
-    SCOPED_TRACE(close);
+  for (const bool button : {true, false}) {
+    SCOPED_TRACE(button ? "Close" : "close box");
     ASSERT_TRUE(x_.Activate(main));
     x_.Key("ctrl+f");
     const unsigned long search = x_.WaitForWindow("SearchForm");
     ASSERT_TRUE(search) << x_.Describe();
     ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == search; })) << x_.Describe();
-    if (std::string(close) == "alt+c") {
+    if (button)
       x_.Key("alt+c");
-    } else {
-      char id[32];
-      snprintf(id, sizeof id, "0x%lx", search);
-      x_.Tool({"wmctrl", "-i", "-c", id});
-    }
+    else
+      CloseBox(search);
     ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("SearchForm"); })) << x_.Describe();
     // The folder's list, at its first picture.
     EXPECT_TRUE(RealWindow::WaitUntil([&] { return shows(0); }, 5000));
@@ -457,61 +413,47 @@ TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
   // place), and the bottom of the picture area where messages stand.
   const XRect name{c.x + 725, c.bottom() - 19, c.width - 745, 17}, details{c.x + 75, c.bottom() - 19, c.width - 95, 17};
   const XRect messages{c.x + 200, c.bottom() - 80, 700, 55};
-  const std::string shot = testsupport::TempPath("shot.png"), before = testsupport::TempPath("before.png");
-  auto same = [&](const std::string& a, const std::string& b, const XRect& r) {
-    return testsupport::Run({"compare", "-metric", "AE", a + "[" + Text(r) + "]", b + "[" + Text(r) + "]", "null:"})
-               .exitCode == 0;
-  };
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,0,90)") > 0.01; }));
+  const std::string before = testsupport::TempPath("before.png"), renamed = testsupport::TempPath("renamed.png");
+  auto shows = [&](int n) { return RealWindow::WaitUntil([&] { return ShareNow(c, Colour(n)) > 0.01; }); };
+  ASSERT_TRUE(shows(0));
   x_.MoveMouse(800, 8);
   ASSERT_TRUE(x_.Activate(main));
   ASSERT_TRUE(x_.Screenshot(before));
 
   // The file list's menu, "Rename file" (fourth from its end); the new name; "Yes".
-  auto windows = x_.Windows();
-  x_.Click(35, 460, 3);
-  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  ASSERT_TRUE(Opens([&] { x_.Click(35, 460, 3); })) << "no menu\n" << x_.Describe();
   x_.Key("Up Up Up Up Return");
   ASSERT_TRUE(x_.WaitForWindow("FormEditName")) << x_.Describe();
-  windows = x_.Windows();
   x_.Key("ctrl+a");
   x_.Type("renamed");
-  x_.Key("Return");
-  ASSERT_TRUE(NewWindow(windows)) << "no question\n" << x_.Describe();
+  ASSERT_TRUE(OpensByKeys("Return")) << "no question\n" << x_.Describe();
   x_.Key("Return");
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(album + "/renamed.jpg"); })) << x_.Describe();
   x_.MoveMouse(800, 8);
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && !same(before, shot, name); }, 5000))
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(renamed) && !Same(before, renamed, name); }, 5000))
       << "the status bar names the old file";
-  const std::string renamed = testsupport::TempPath("renamed.png");
-  fs::copy_file(shot, renamed);
   // The next picture and back: the renamed file opened afresh.
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("period");
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,40,90)") > 0.01; }));
+  ASSERT_TRUE(shows(1));
   x_.Key("comma");
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,0,90)") > 0.01; }));
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && same(renamed, shot, name); }, 5000));
+  ASSERT_TRUE(shows(0));
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(renamed, shot_, name); }, 5000));
 
   // Tools > "Create thumbnails for the folder tree" (the fourth item): a short job.
   ASSERT_TRUE(x_.Screenshot(before));
-  windows = x_.Windows();
-  x_.Key("alt+t");
-  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  ASSERT_TRUE(OpensByKeys("alt+t")) << "no menu\n" << x_.Describe();
   x_.Key("Down Down Down Return");
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(testsupport::TempPath("../cache/Kivo2/Thumbcache")); }))
-      << "no thumbnails were made";
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && same(before, shot, messages); }, 10000))
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(testsupport::TempPath("../cache/Kivo2/Thumbcache")); }));
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, messages); }, 10000))
       << "the message stays";
 
   // Paperclip > "Paperclip and shows" (the fifth item): the paperclip's node, then "Shows".
-  windows = x_.Windows();
-  x_.Key("alt+c");
-  ASSERT_TRUE(NewWindow(windows)) << "no menu\n" << x_.Describe();
+  ASSERT_TRUE(OpensByKeys("alt+c")) << "no menu\n" << x_.Describe();
   x_.Key("Down Down Down Down Return");
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, c, "rgb(200,0,90)") == 0; }));
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(c, Colour(0)) == 0; }));
   x_.Key("Down");
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot) && Share(shot, details) == 0; }, 5000))
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(details) == 0; }, 5000))
       << "the status bar keeps a picture's details";
 }
 
@@ -520,20 +462,17 @@ TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
 TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {
   ASSERT_TRUE(x_.Start({})) << x_.Error();
   ASSERT_TRUE(x_.Activate(x_.MainWindow()));
-  const auto windows = x_.Windows();
-  x_.Key("alt+p");
-  const unsigned long menu = NewWindow(windows);
+  const unsigned long menu = OpensByKeys("alt+p");
   ASSERT_TRUE(menu) << x_.Describe();
   x_.Key("Down Down Down");
-  const std::string shot = testsupport::TempPath("shot.png");
   const XRect m = x_.Geometry(menu);
   // The chosen item: the rows of the menu that are mostly the selection's grey.
   XRect chosen{0, -1, m.width, 0};
   ASSERT_TRUE(RealWindow::WaitUntil([&] {
-    if (!x_.Screenshot(shot)) return false;
-    const auto r = testsupport::Run({"convert", shot + "[" + Text(m) + "]", "-fuzz", "3%", "-fill", "black", "+opaque",
-                                     "rgb(159,159,159)", "-fill", "white", "-opaque", "rgb(159,159,159)", "-scale",
-                                     "1x" + std::to_string(m.height) + "!", "-depth", "8", "txt:-"});
+    if (!x_.Screenshot(shot_)) return false;
+    const auto r = testsupport::Run({"convert", shot_ + "[" + Text(m) + "]", "-fuzz", "3%", "-fill", "black",
+                                     "+opaque", "rgb(159,159,159)", "-fill", "white", "-opaque", "rgb(159,159,159)",
+                                     "-scale", "1x" + std::to_string(m.height) + "!", "-depth", "8", "txt:-"});
     chosen.y = -1;
     for (const std::string& line : testsupport::Lines(r.out)) {
       int x = 0, y = 0, v = 0;
@@ -544,7 +483,6 @@ TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {
     return chosen.y > 40;
   })) << x_.Describe();
   // Its right third holds no text: what is dark there is the arrow.
-  const XRect arrowSide{m.x + m.width * 2 / 3, m.y + chosen.y, m.width / 3 - 2, chosen.height};
-  EXPECT_GT(Share(shot, arrowSide), 0.0) << Text(arrowSide);
+  EXPECT_GT(Share(shot_, {m.x + m.width * 2 / 3, m.y + chosen.y, m.width / 3 - 2, chosen.height}), 0.0);
   x_.Key("Escape");
 }

@@ -424,16 +424,9 @@ bool RealWindow::Viewable(unsigned long window) const {
   return Tool({"xwininfo", "-id", Hex(window)}).out.find("IsViewable") != std::string::npos;
 }
 
-unsigned long RealWindow::TransientFor(unsigned long window) const {
-  const auto ids = WindowIds(Property(window, "WM_TRANSIENT_FOR"));
-  return ids.empty() ? 0 : ids[0];
-}
-
-std::vector<unsigned long> RealWindow::Stacking() const { return WindowIds(Property(0, "_NET_CLIENT_LIST_STACKING")); }
-
 bool RealWindow::Above(unsigned long upper, unsigned long lower) const {
   int upperAt = -1, lowerAt = -1, at = 0;
-  for (unsigned long w : Stacking()) {
+  for (unsigned long w : WindowIds(Property(0, "_NET_CLIENT_LIST_STACKING"))) {
     if (w == upper) upperAt = at;
     if (w == lower) lowerAt = at;
     ++at;

@@ -104,10 +104,7 @@ class RealWindow {
   XRect Geometry(unsigned long window) const;  // the client area, from xwininfo
   XFrame Frame(unsigned long window) const;    // _NET_FRAME_EXTENTS
   bool Viewable(unsigned long window) const;
-  unsigned long TransientFor(unsigned long window) const;
-  // The managed windows, bottom first (_NET_CLIENT_LIST_STACKING).
-  std::vector<unsigned long> Stacking() const;
-  // True when `upper` is stacked above `lower`.
+  // True when `upper` is stacked above `lower` (_NET_CLIENT_LIST_STACKING).
   bool Above(unsigned long upper, unsigned long lower) const;
   XRect WorkArea() const;
   // The whole screen into a PNG file.
