@@ -35,10 +35,6 @@ class ListsTest : public OrganiseTest {
     for (const ModalRecord& r : ModalResponder::History()) texts.push_back(r.text);
     return texts;
   }
-  static std::string LastMessage() {
-    auto history = ModalResponder::History();
-    return history.empty() ? std::string() : history.back().text;
-  }
   // The transient message panel's text.
   static std::string Panel() { return Form1->LabelShowTextTop->Caption(); }
 

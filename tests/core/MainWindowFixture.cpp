@@ -119,3 +119,16 @@ void MainWindowTest::WriteRegistry(const std::vector<std::string>& valueLines) {
   for (const std::string& line : valueLines) text += line + "\r\n";
   testsupport::WriteFile(RegistryFile(), text);
 }
+
+void MainWindowTest::Start(const std::vector<std::string>& values) {
+  std::vector<std::string> lines{"\"Version\"=" + Dword(uint32_t(ThisBuild()))};
+  lines.insert(lines.end(), values.begin(), values.end());
+  WriteRegistry(lines);
+  CreateWindows();
+  ShowMainWindow();
+}
+
+std::string MainWindowTest::LastMessage() {
+  const auto history = ModalResponder::History();
+  return history.empty() ? std::string() : history.back().text;
+}

@@ -46,6 +46,11 @@ class MainWindowTest : public testing::Test {
   std::string RegistryFile() const;
   // Writes the settings key of HKEY_CURRENT_USER with these lines (REGEDIT4 value lines).
   void WriteRegistry(const std::vector<std::string>& valueLines);
+  // Starts the program as this build with these stored values: the windows created and
+  // the main window shown.
+  void Start(const std::vector<std::string>& values = {});
+  // The text of the last modal call (message, question) since the test began.
+  static std::string LastMessage();
 
  private:
   std::string programDir_;

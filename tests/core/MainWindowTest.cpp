@@ -80,7 +80,6 @@ TEST_F(MainWindowTest, PictureOnTheCommandLineSelectsItsFolderAndFileAndAsksNoth
   EXPECT_EQ(Form1->FCurrentFile, photos + "/b.jpg");
   EXPECT_EQ(Form1->Image1->Picture()->Width(), 80);
   EXPECT_EQ(Form1->FStoredVersion, 1104);
-  EXPECT_EQ(ModalResponder::History().size(), 0u);
   // The folder has no sub folders: the caption names the start folder without a first one.
   EXPECT_EQ(Form1->Caption(), "( First = n/a ) - My Photos");
 }
@@ -101,7 +100,6 @@ TEST_F(MainWindowTest, FileWithoutExtensionOnTheCommandLineShowsThePlaceholder) 
 TEST_F(MainWindowTest, APictureOnTheCommandLineThatIsNotThereIsReportedOverTheStoredFolder) {
   const std::string stored = testsupport::TempPath("stored folder");
   fs::create_directories(stored);
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + stored + "/\""});
   const std::string missing = testsupport::TempPath("missing.jpg");
   SetArguments({missing});
   std::string message, folderShown;
@@ -112,8 +110,7 @@ TEST_F(MainWindowTest, APictureOnTheCommandLineThatIsNotThereIsReportedOverTheSt
     folderShown = Form1->QzDirTree211->SelectedPath();
     return int(mrOk);
   });
-  CreateWindows();
-  ShowMainWindow();
+  Start({"\"LastPath\"=\"" + stored + "/\""});
   EXPECT_EQ(message, "The picture " + missing + " does not exist.");
   EXPECT_TRUE(windowShown);
   EXPECT_EQ(folderShown, stored + "/");
@@ -193,10 +190,8 @@ TEST_F(MainWindowTest, StoredPictureBackgroundShowsAroundThePictureFromTheStart)
   fs::create_directories(photos);
   MakePicture(photos + "/small.png", 40, 30, "red");
   // clMoneyGreen, as the class library numbers it: red 192, green 220, blue 192.
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + photos + "/\"",
+  Start({"\"LastPath\"=\"" + photos + "/\"",
                  "\"PictBackground\"=" + Dword(0xC0DCC0)});
-  CreateWindows();
-  ShowMainWindow();
   ASSERT_EQ(Form1->FCurrentFile, photos + "/small.png");
   TBitmap shot;
   ASSERT_TRUE(GuiTesting::Grab(Form1->ScrollBox1, shot));
@@ -206,11 +201,10 @@ TEST_F(MainWindowTest, StoredPictureBackgroundShowsAroundThePictureFromTheStart)
   EXPECT_EQ(shot.PixelColor(x, y) & 0xFFFFFF, clRed);
 }
 
-TEST_F(MainWindowTest, EveryButtonOfTheDutchFileListBarStaysInSightAtAnyWidth) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Language\"=\"nl\"",
-                 "\"NavigatorWidth\"=" + Dword(185)});
-  CreateWindows();
-  ShowMainWindow();
+// In Dutch every button of the file list's bar stays in sight at any width, and the
+// preferences name the stored language and the colours in Dutch.
+TEST_F(MainWindowTest, DutchFileListBarAndPreferences) {
+  Start({"\"Language\"=\"nl\"", "\"NavigatorWidth\"=" + Dword(185)});
   ASSERT_EQ(Form1->ZqSpeedButton2->Caption(), "Volgorde");
   TZqSpeedButton* const buttons[] = {Form1->ZqShowAll, Form1->ZqListBoxSortmenu, Form1->ZqSpeedButton2,
                                      Form1->ZqSpeedButton3};
@@ -219,18 +213,14 @@ TEST_F(MainWindowTest, EveryButtonOfTheDutchFileListBarStaysInSightAtAnyWidth) {
     GuiTesting::ProcessEvents();
     TPanel* bar = Form1->PanelListOptions;
     for (TZqSpeedButton* b : buttons) {
-      EXPECT_TRUE(b->Visible()) << b->Name();
-      EXPECT_GE(b->Left(), 0) << b->Name() << " at " << navigatorWidth;
-      EXPECT_GE(b->Top(), 0) << b->Name() << " at " << navigatorWidth;
-      EXPECT_LE(b->Left() + b->Width(), bar->ClientWidth()) << b->Name() << " at " << navigatorWidth;
-      EXPECT_LE(b->Top() + b->Height(), bar->ClientHeight()) << b->Name() << " at " << navigatorWidth;
+      SCOPED_TRACE(b->Name() + " at " + std::to_string(navigatorWidth));
+      EXPECT_TRUE(b->Visible());
+      EXPECT_TRUE(b->Left() >= 0 && b->Top() >= 0 && b->Left() + b->Width() <= bar->ClientWidth() &&
+                  b->Top() + b->Height() <= bar->ClientHeight());
       // The button's caption fits it.
-      EXPECT_GE(b->Width(), b->Canvas()->TextWidth(b->Caption())) << b->Name();
-      for (TZqSpeedButton* other : buttons) {
-        if (other == b) continue;
-        EXPECT_FALSE(Overlap(b->BoundsRect(), other->BoundsRect()))
-            << b->Name() << " covers " << other->Name() << " at " << navigatorWidth;
-      }
+      EXPECT_GE(b->Width(), b->Canvas()->TextWidth(b->Caption()));
+      for (TZqSpeedButton* other : buttons)
+        EXPECT_TRUE(other == b || !Overlap(b->BoundsRect(), other->BoundsRect())) << "covers " << other->Name();
     }
     // The file list starts below the bar.
     EXPECT_GE(Form1->ListBox1->Top(), bar->Top() + bar->Height());
@@ -239,12 +229,7 @@ TEST_F(MainWindowTest, EveryButtonOfTheDutchFileListBarStaysInSightAtAnyWidth) {
   allInSight(110);
   allInSight(420);
   EXPECT_EQ(Form1->PanelBrowse->Width(), 420) << "the user's width stays";
-}
 
-TEST_F(MainWindowTest, DutchPreferencesNameTheStoredLanguageAndTheColours) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Language\"=\"nl\""});
-  CreateWindows();
-  ShowMainWindow();
   std::string language, code, colour;
   std::vector<std::string> identifiers;
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
@@ -267,9 +252,7 @@ TEST_F(MainWindowTest, DutchPreferencesNameTheStoredLanguageAndTheColours) {
 }
 
 TEST_F(MainWindowTest, AboutBoxListsTheSupportedFileTypes) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   std::string types;
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
     EXPECT_EQ(request.form, AboutBox);
@@ -326,10 +309,7 @@ TEST_F(MainWindowTest, YesOpensThePreferencesOnTheQuickConfigurePage) {
 }
 
 TEST_F(MainWindowTest, SameBuildAsksNothingAndFirstRunAsks) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
-  EXPECT_EQ(ModalResponder::History().size(), 0u);
+  Start();
   EXPECT_EQ(Form1->FBuildNumber, ThisBuild());
   DoneApplication();
 
@@ -344,9 +324,7 @@ TEST_F(MainWindowTest, SameBuildAsksNothingAndFirstRunAsks) {
 }
 
 TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   const std::vector<std::string> registered{
       "bmp", "ico", "wmf", "emf", "jfif", "jpg", "jpe", "jpeg", "thm", "rle", "dib", "win", "vst", "vda",
       "tga", "icb", "tiff", "tif", "fax", "eps", "pcx", "pcc", "scr", "rpf", "rla", "sgi", "rgba", "rgb",
@@ -370,12 +348,11 @@ TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) 
   Form1->InitExtensions();
   EXPECT_EQ(Form1->FExtensionFilter, filter);
   EXPECT_EQ(Form1->FKnownExtList->Count(), 50);
-}
 
-TEST_F(MainWindowTest, StoredAssociatedExtensionsReplaceThePresetOnes) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"Associated\"=\".MKV;.MP4;\""});
-  CreateWindows();
-  ShowMainWindow();
+  // Stored associated extensions replace the preset ones.
+  DoneApplication();
+  Application->Initialize();
+  Start({"\"Associated\"=\".MKV;.MP4;\""});
   EXPECT_GE(Form1->FKnownExtList->IndexOf(".MKV"), 0);
   EXPECT_GE(Form1->FKnownExtList->IndexOf(".MP4"), 0);
   EXPECT_LT(Form1->FKnownExtList->IndexOf(".AVI"), 0);
@@ -386,9 +363,7 @@ TEST_F(MainWindowTest, StoredAssociatedExtensionsReplaceThePresetOnes) {
 // Closing
 // ---------------------------------------------------------------------------
 TEST_F(MainWindowTest, ClosingSavesTheSettings) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   Form1->ZqFitInScreen->SetDown(false);
   Form1->PanelBrowse->SetWidth(250);
   Form1->M_Recursive->SetChecked(false);
@@ -405,9 +380,7 @@ TEST_F(MainWindowTest, ClosingSavesTheSettings) {
 }
 
 TEST_F(MainWindowTest, FirstCloseInFullScreenOnlyLeavesFullScreen) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   Form1->FullScreen();
   ASSERT_TRUE(Form1->FFullScreen);
   Form1->Close();
@@ -422,9 +395,7 @@ TEST_F(MainWindowTest, FirstCloseInFullScreenOnlyLeavesFullScreen) {
 // Message panel, overlay, caption
 // ---------------------------------------------------------------------------
 TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTime) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   TLabel* top = Form1->LabelShowTextTop;
   TLabel* back = Form1->LabelShowTextBack;
   Form1->ShowIt("first", true);
@@ -461,9 +432,7 @@ TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTime) {
 }
 
 TEST_F(MainWindowTest, ExifOverlayIsNeverShownDuringASlideShow) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   Form1->Exifoverlay->SetChecked(true);
   Form1->ShowExifLabel();
   EXPECT_TRUE(Form1->ExifLabelFront->Visible());
@@ -480,9 +449,7 @@ TEST_F(MainWindowTest, ExifOverlayIsNeverShownDuringASlideShow) {
 TEST_F(MainWindowTest, CaptionNamesTheFirstFolderOfARecursiveBrowse) {
   const std::string root = testsupport::TempPath("Trips");
   fs::create_directories(root + "/2004");
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"LastPath\"=\"" + root + "/\""});
-  CreateWindows();
-  ShowMainWindow();
+  Start({"\"LastPath\"=\"" + root + "/\""});
   ASSERT_NE(Form1->FStartNode, nullptr);
   EXPECT_EQ(Form1->FStartNode->Text(), "Trips");
   Form1->SetCaptionPath(root + "/");
@@ -504,9 +471,7 @@ TEST_F(MainWindowTest, TextFileNameBesideThePicture) {
 // The equivalence list
 // ---------------------------------------------------------------------------
 TEST_F(MainWindowTest, EquivalenceListTakesCompleteBlocksOnly) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  CreateWindows();
-  ShowMainWindow();
+  Start();
   const std::string file = Form1->FAppDir + "cam_equivalent.txt";
   auto block = [](const std::string& make) {
     return "[_START]\r\n[MAKE]" + make + "\r\n[MODEL]M\r\n[REAL_LENS]7,2\r\n[35mm_equivalent]35\r\n[_END]\r\n";
@@ -529,14 +494,16 @@ TEST_F(MainWindowTest, EquivalenceListTakesCompleteBlocksOnly) {
   EXPECT_EQ(Form1->FEquivalentList->Count(), 0);
 }
 
+// The shipped list (here with its lines ended by LF alone) is copied at the start, with CR
+// LF, when the user has none, and all four of its cameras are read.
 TEST_F(MainWindowTest, ShippedEquivalenceListIsCopiedWhenTheUsersIsMissing) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild())});
-  testsupport::WriteFile(ProgramFolder() + "cam_equivalent.kv2",
-                         "[_START]\n[MAKE]A\n[MODEL]B\n[REAL_LENS]5\n[35MM_EQUIVALENT]30\n[_END]\n");
-  CreateWindows();
-  ShowMainWindow();
-  EXPECT_TRUE(fs::exists(Form1->FAppDir + "cam_equivalent.txt"));
-  EXPECT_EQ(Form1->FEquivalentList->Count(), 1);
+  const std::string shipped = testsupport::ReadFile(testsupport::ProgramDir() + "/cam_equivalent.kv2");
+  std::string lf = shipped;
+  for (size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
+  testsupport::WriteFile(ProgramFolder() + "cam_equivalent.kv2", lf);
+  Start();
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "cam_equivalent.txt"), shipped);
+  EXPECT_EQ(Form1->FEquivalentList->Count(), 4);
   EXPECT_TRUE(Form1->Editequivalentlist1->Enabled());
 }
 
@@ -561,15 +528,4 @@ TEST_F(MainWindowTest, ScreenSaverRequestsAreSwallowedOnlyWithTheOption) {
   EXPECT_EQ(msg.wParam, 0u);
   EXPECT_TRUE(deliver(SC_MONITORPOWER | 2).first);
   EXPECT_FALSE(deliver(SC_MOVE).first);
-}
-
-TEST_F(MainWindowTest, ShippedEquivalenceListOfTheProgramFolderIsComplete) {
-  CreateWindows();
-  Form1->FProgramDir = testsupport::ProgramDir() + "/";
-  Form1->FAppDir = testsupport::TempPath("appdata") + "/";
-  fs::create_directories(Form1->FAppDir);
-  EXPECT_TRUE(Form1->ReadEquivalentData());
-  EXPECT_EQ(Form1->FEquivalentList->Count(), 4);
-  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "cam_equivalent.txt"),
-            testsupport::ReadFile(testsupport::ProgramDir() + "/cam_equivalent.kv2"));
 }

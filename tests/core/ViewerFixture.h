@@ -35,12 +35,9 @@ class ViewerTest : public MainWindowTest {
 
   // Starts the program on folder (the photo folder by default) with extra registry lines.
   void StartIn(const std::string& folder = std::string(), const std::vector<std::string>& values = {}) {
-    std::vector<std::string> lines{"\"Version\"=" + Dword(uint32_t(ThisBuild())),
-                                   "\"LastPath\"=\"" + (folder.empty() ? folder_ : folder) + "\""};
+    std::vector<std::string> lines{"\"LastPath\"=\"" + (folder.empty() ? folder_ : folder) + "\""};
     lines.insert(lines.end(), values.begin(), values.end());
-    WriteRegistry(lines);
-    CreateWindows();
-    ShowMainWindow();
+    Start(lines);
     // Every disk counts as a fixed disk here: the sandbox may lie on any file system.
     Form1->M_CacheonlyFixedDiskfiles->SetChecked(false);
   }
