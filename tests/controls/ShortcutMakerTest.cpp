@@ -113,7 +113,6 @@ TEST_F(ShortcutMakerTest, EveryDestinationGetsALauncherOfTheCaptionsName) {
   shortcut.SetShortcutCaption("Viewer");
   shortcut.SetShortcutFolder(folder);
   shortcut.SetDestination(sdAll);
-  ASSERT_EQ(shortcut.Destination(), sdAll);
   shortcut.MakeShortcut();
 
   const std::string menu = GetEnvironmentVariable("XDG_DATA_HOME") + "/applications/Viewer.desktop";
@@ -135,7 +134,6 @@ TEST_F(ShortcutMakerTest, EveryDestinationGetsALauncherOfTheCaptionsName) {
 
 TEST_F(ShortcutMakerTest, FolderDestinationsNeedAFolderAndReportTheirOwnFailures) {
   TvShortcut shortcut(nullptr);
-  EXPECT_EQ(shortcut.Destination(), sdDeskTop);
   ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
   shortcut.SetDestination(sdFolder);
   EXPECT_EQ(shortcut.Destination(), sdDeskTop);

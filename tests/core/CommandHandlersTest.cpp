@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include "OrganiseFixture.h"
 #include "controls/KpPanel.h"
@@ -26,13 +25,7 @@
 
 namespace fs = std::filesystem;
 
-class CommandHandlersTest : public OrganiseTest {
- protected:
-  std::string LastMessage() const {
-    auto history = ModalResponder::History();
-    return history.empty() ? std::string() : history.back().text;
-  }
-};
+using CommandHandlersTest = OrganiseTest;
 
 TEST_F(CommandHandlersTest, SortItemsOrderTheListAndPoNoneMarksNoOrder) {
   const std::vector<std::pair<std::string, size_t>> files{{"m.png", 300}, {"a.png", 100}, {"z.png", 200}};
@@ -41,11 +34,7 @@ TEST_F(CommandHandlersTest, SortItemsOrderTheListAndPoNoneMarksNoOrder) {
   Form1->PoSize->Click();
   EXPECT_EQ(Form1->FSortMode, 2);
   EXPECT_FALSE(Form1->PoNone->Checked());
-  std::vector<std::pair<std::string, size_t>> bySize = files;
-  std::sort(bySize.begin(), bySize.end(), [](auto& a, auto& b) { return a.second < b.second; });
-  std::vector<std::string> expected;
-  for (const auto& file : bySize) expected.push_back(file.first);
-  EXPECT_EQ(Entries(), expected);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.png", "z.png", "m.png"}));
   Form1->PoName->Click();
   EXPECT_EQ(Form1->FSortMode, 1);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a.png", "m.png", "z.png"}));
@@ -54,9 +43,8 @@ TEST_F(CommandHandlersTest, SortItemsOrderTheListAndPoNoneMarksNoOrder) {
   EXPECT_TRUE(Form1->PoNone->Checked());
   // A search list keeps its order: said, nothing else.
   Form1->PanelCustomLists->SetVisible(true);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No sort available for the list/paperclip at this moment");
   Form1->PoSize->Click();
-  EXPECT_EQ(LastMessage(), "No sort available for the list/paperclip at this moment");
   EXPECT_EQ(Form1->FSortMode, 0);
 }
 
@@ -74,12 +62,8 @@ TEST_F(CommandHandlersTest, TheEditorGetsEachFileAsOneArgument) {
   Select({"plain.jpg", "with blank.jpg", "quote\"and'apostrophe.jpg", "$HOME;ls.jpg"});
   Form1->P_OwnEditor->Click();
   for (int i = 0; i < 500 && !fs::exists(record); ++i) usleep(10000);
-  std::vector<std::string> expected;
-  for (int i = 0; i < Form1->ListBox1->Count(); ++i)
-    if (Form1->ListBox1->Selected(i)) expected.push_back(folder_ + Form1->ListBox1->Items()->Strings(i));
-  std::string lines;
-  for (const std::string& file : expected) lines += file + "\n";
-  EXPECT_EQ(testsupport::ReadFile(record), lines);
+  EXPECT_EQ(testsupport::ReadFile(record), folder_ + "$HOME;ls.jpg\n" + folder_ + "plain.jpg\n" + folder_ +
+                                              "quote\"and'apostrophe.jpg\n" + folder_ + "with blank.jpg\n");
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   EXPECT_EQ(Form1->FFileAction, 10);
   // A file of a type no program opens is said, once for each such file.
@@ -87,18 +71,16 @@ TEST_F(CommandHandlersTest, TheEditorGetsEachFileAsOneArgument) {
   Form1->Showallfiles->SetChecked(true);
   Form1->Reload1Click(Form1);
   Select({"data.kivo2unknowntype"});
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No associated program for this file type.");
   Form1->P_StartProg->Click();
-  EXPECT_EQ(LastMessage(), "No associated program for this file type.");
 }
 
 TEST_F(CommandHandlersTest, ClearingTheThumbnailCacheSendsItToTheTrash) {
   StartIn();
   const std::string cache = Form1->FThumbCacheFolder;
   fs::create_directories(cache);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Thumbs cache folder is empty");
   Form1->Clearthumbscachefolder1->Click();
-  EXPECT_EQ(LastMessage(), "Thumbs cache folder is empty");
   testsupport::WriteFile(cache + "/0badc0de.jpg", "t1");
   testsupport::WriteFile(cache + "/12345678.jpg", "t2");
   ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
@@ -163,21 +145,16 @@ TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
   ASSERT_EQ(testsupport::Run({"stat", "-c", "%s", folder_ + "large.png"}).out, "11534336\n");
   StartIn();
   Select({"a.jpg", "large.png"});
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ExpectMessage("You're about to send one or more (large) files as e-mail\n2 file(s), together 11.00 MB\n"
+                           "continue?", mrNo, ModalKind::MessageDlg);
   Form1->M_Email1->Click();
-  EXPECT_EQ(LastMessage(), "You're about to send one or more (large) files as e-mail\n2 file(s), together 11.00 MB\n"
-                           "continue?");
   EXPECT_FALSE(fs::exists(log));
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   // Small ones go without a question.
   Select({"a.jpg", "b b.png"});
   Form1->Sendselectedunmodified1->Click();
   ASSERT_TRUE(fs::exists(log));
-  std::vector<std::string> args;
-  {
-    std::istringstream in(testsupport::ReadFile(log));
-    for (std::string line; std::getline(in, line);) args.push_back(line);
-  }
+  const std::vector<std::string> args = testsupport::Lines(testsupport::ReadFile(log));
   std::vector<std::string> attached;
   std::string subject;
   for (size_t i = 0; i + 1 < args.size(); ++i) {
@@ -193,9 +170,8 @@ TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
 TEST_F(CommandHandlersTest, TheCompressionCenterOpensWithTheStoredPresetsOrSaysThereIsNothing) {
   testsupport::WriteFile(folder_ + "notes.txt", "x");
   StartIn();
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No files present!");
   Form1->SaveasJPG1->Click();
-  EXPECT_EQ(LastMessage(), "No files present!");
 
   MakeColor("a.png", 40, 30, "red");
   MakeColor("b.png", 40, 30, "blue");

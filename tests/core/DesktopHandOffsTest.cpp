@@ -153,9 +153,8 @@ TEST_P(HelpTest, EveryRoadToTheHelpShowsThePageOfItsWindow) {
   }
   // Without the help folder the request says so.
   fs::remove(ProgramFolder() + "help");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage(Format(_("The help file %s cannot be opened."), {Application->HelpFile()}));
   Form1->M_Help->Click();
-  EXPECT_EQ(LastMessage(), Format(_("The help file %s cannot be opened."), {Application->HelpFile()}));
 }
 
 // Every link of the pages leads to a page of the same language and to an anchor there;
@@ -238,9 +237,8 @@ class WallpaperTest : public DesktopTest {
 
 TEST_F(WallpaperTest, SetRemoveAndRestoreGiveBackTheValuesReadFirst) {
   const auto original = Values();
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Wallpaper created and set.");
   Form1->WallpaperStreched1->Click();
-  EXPECT_EQ(LastMessage(), "Wallpaper created and set.");
   // The picture fills the screen's box in proportion (64 x 48 into 320 x 200, whole pixels).
   auto size = testsupport::Run({"identify", "-format", "%m %wx%h", Wallpaper()});
   EXPECT_EQ(size.out, "BMP3 266x200") << size.err;
@@ -263,9 +261,8 @@ TEST_F(WallpaperTest, SetRemoveAndRestoreGiveBackTheValuesReadFirst) {
                           {"picture-uri", "''"}, {"picture-uri-dark", "''"}, {"picture-options", "'none'"}}));
   EXPECT_FALSE(fs::exists(Wallpaper()));
 
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Wallpaper restored  " + old_);
   Form1->showold1->Click();
-  EXPECT_EQ(LastMessage(), "Wallpaper restored  " + old_);
   EXPECT_EQ(Values(), original);
 }
 
@@ -273,10 +270,9 @@ TEST_F(WallpaperTest, FailuresAreReportedAndLeaveTheDesktopAsItWas) {
   const auto original = Values();
   // The desktop refuses the change.
   testsupport::WriteFile(store_ + "/refuse", "");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  Form1->WallpaperCenter->Click();
-  EXPECT_EQ(LastMessage(), "The wallpaper could not be set: gsettings set org.gnome.desktop.background picture-uri "
+  ExpectMessage("The wallpaper could not be set: gsettings set org.gnome.desktop.background picture-uri "
                            "failed");
+  Form1->WallpaperCenter->Click();
   fs::remove(store_ + "/refuse");
   // The picture cannot be written: the desktop is not touched.
   fs::remove(log_);
@@ -290,21 +286,18 @@ TEST_F(WallpaperTest, FailuresAreReportedAndLeaveTheDesktopAsItWas) {
   EXPECT_FALSE(fs::exists(log_));
   // An unknown desktop.
   setenv("XDG_CURRENT_DESKTOP", "Enlightenment", 1);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  Form1->WallpaperCenter->Click();
-  EXPECT_EQ(LastMessage(), "The wallpaper could not be set: the wallpaper of this desktop (Enlightenment) cannot be "
+  ExpectMessage("The wallpaper could not be set: the wallpaper of this desktop (Enlightenment) cannot be "
                            "set from here");
+  Form1->WallpaperCenter->Click();
   EXPECT_FALSE(fs::exists(log_));
   EXPECT_EQ(Values(), original);
   // The picture noted first is gone: nothing to restore.
   setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Wallpaper created and set.");
   Form1->WallpaperCenter->Click();
-  EXPECT_EQ(LastMessage(), "Wallpaper created and set.");
   fs::remove(old_);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No previous wallpaper or wallpaper file not found.");
   Form1->showold1->Click();
-  EXPECT_EQ(LastMessage(), "No previous wallpaper or wallpaper file not found.");
   EXPECT_EQ(Value("picture-options"), "'centered'");
   // A note when the picture was fitted while smaller than the screen.
   Form1->ZqFitInScreen->SetDown(true);
@@ -347,18 +340,16 @@ TEST_P(OtherDesktopWallpaperTest, SetRemoveAndRestoreGiveBackTheValuesReadFirst)
   };
   for (auto [item, style, fill] : {std::tuple{Form1->WallpaperStreched1, "3", "0"}, {Form1->WallpaperCenter, "1", "6"},
                                    {Form1->WallpaperTiled1, "2", "3"}}) {
-    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ExpectMessage("Wallpaper created and set.");
     item->Click();
-    EXPECT_EQ(LastMessage(), "Wallpaper created and set.");
     EXPECT_TRUE(xfce ? xf("0") + xf("1") == (Wallpaper() + "\n" + style + "\n") + (Wallpaper() + "\n" + style + "\n")
                      : placed(Wallpaper(), fill));
   }
   Form1->RemoveWallpaper1->Click();  // XFCE's placement "none", Plasma's plain colour
   EXPECT_TRUE(xfce ? xf("1") == Wallpaper() + "\n0\n"
                    : testsupport::ReadFile(log_).find("= \"org.kde.color\"; }") != std::string::npos);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Wallpaper restored  " + (xfce ? old_ : package));
   Form1->showold1->Click();
-  EXPECT_EQ(LastMessage(), "Wallpaper restored  " + (xfce ? old_ : package));
   EXPECT_TRUE(xfce ? xf("1") == old_ + "\n5\n" : placed(package, "2"));
 }
 
@@ -486,8 +477,7 @@ TEST_F(StandAloneTest, AFolderOnAFixedDiskIsRefusedWithNothingWritten) {
   fs::create_directories(fixed);
   if (DriveKind(fixed) != 2) GTEST_SKIP() << "the sandbox is not on a fixed disk";
   Form1->QzDirTree211->SetSelectedPath(fixed);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Harddisk selected, select a removable drive at the navigation panel first");
   Form1->CreateUSBKivo21->Click();
-  EXPECT_EQ(LastMessage(), "Harddisk selected, select a removable drive at the navigation panel first");
   EXPECT_TRUE(fs::is_empty(fixed));
 }

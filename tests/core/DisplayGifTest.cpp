@@ -84,7 +84,6 @@ class DisplayGifTest : public MainWindowTest {
 };
 
 TEST_F(DisplayGifTest, AnAnimatedGifPlaysInThePictureAreaWithItsDelaysAndTransparency) {
-  KIVO2_REQUIRE_TOOL("convert");
   MakeAnimation("anim.gif", 0);
   Start("anim.gif");
   ASSERT_TRUE(Form1->FAnimatedGif);
@@ -117,7 +116,6 @@ TEST_F(DisplayGifTest, AnAnimatedGifPlaysInThePictureAreaWithItsDelaysAndTranspa
 // An animation plays at the size of its logical screen, also when its first image is
 // smaller: here a 10 x 10 red square on a 30 x 30 screen, then the whole screen blue.
 TEST_F(DisplayGifTest, AnAnimationPlaysAtItsScreenSize) {
-  KIVO2_REQUIRE_TOOL("convert");
   Convert({"-delay", "4", "-size", "10x10", "xc:red", "-set", "page", "30x30+10+10", "(", "-size", "30x30", "xc:blue",
            "-set", "page", "+0+0", ")", "-loop", "0"},
           "screen.gif");
@@ -132,7 +130,6 @@ TEST_F(DisplayGifTest, AnAnimationPlaysAtItsScreenSize) {
 }
 
 TEST_F(DisplayGifTest, ThePopupSwitchStopsAndStartsTheAnimationAtFullSizeOnly) {
-  KIVO2_REQUIRE_TOOL("convert");
   MakeAnimation("anim.gif", 0);
   Start("anim.gif");
   ASSERT_NE(Form1->FGifImage, nullptr);
@@ -153,7 +150,6 @@ TEST_F(DisplayGifTest, ThePopupSwitchStopsAndStartsTheAnimationAtFullSizeOnly) {
 }
 
 TEST_F(DisplayGifTest, TheLoopExtensionEndsTheAnimationAfterItsCount) {
-  KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("gifsicle");
   // A loop count of 2 in the file plays the picture twice in all.
   MakeAnimation("once.gif", 0);
@@ -171,7 +167,6 @@ TEST_F(DisplayGifTest, TheLoopExtensionEndsTheAnimationAfterItsCount) {
 }
 
 TEST_F(DisplayGifTest, ARunningSlideShowAndStillGifsShowTheFirstFrame) {
-  KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("gifsicle");
   MakeAnimation("anim.gif", 0);
   Convert({"-size", "30x20", "gradient:red-blue", "-colors", "64"}, "still.gif");
@@ -205,7 +200,6 @@ TEST_F(DisplayGifTest, ARunningSlideShowAndStillGifsShowTheFirstFrame) {
 }
 
 TEST_F(DisplayGifTest, LeavingOrClosingDuringPlaybackIsSafe) {
-  KIVO2_REQUIRE_TOOL("convert");
   MakeAnimation("anim.gif", 0);
   Convert({"-size", "20x20", "xc:navy"}, "next.png");
   Start("anim.gif");

@@ -82,9 +82,8 @@ TEST_F(FileCommandsTest, DeleteMovesFilesToTheTrashAndOutOfShowsAndPaperclip) {
   testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", "/elsewhere/x.jpg\r\n" + folder_ + "b.jpg\r\n");
   // No keeps everything.
   Select({"a.jpg", "b.jpg"});
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ExpectMessage("Move 2 file(s) to the Trash?", mrNo, ModalKind::MessageDlg);
   Form1->P_Deletefile->Click();
-  EXPECT_EQ(LastMessage(), "Move 2 file(s) to the Trash?");
   EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg"));
   EXPECT_EQ(Form1->FFileAction, 10);
 
@@ -462,9 +461,8 @@ TEST_F(FileCommandsTest, AFolderTreeJoinsThePaperclipOnce) {
   StartIn();
   // The user kept the paperclip: its files stay, the tree's join them once.
   testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", "/kept/x.jpg\r\n" + folder_ + "a.png\r\n");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("2 files from tree placed in the paperclip");
   Form1->GetAllFilesFromFolder(folder_);
-  EXPECT_EQ(LastMessage(), "2 files from tree placed in the paperclip");
   EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"),
             "/kept/x.jpg\r\n" + folder_ + "a.png\r\n" + folder_ + "sub/b.JPG\r\n");
 }
@@ -480,9 +478,8 @@ TEST_F(FileCommandsTest, CommandsWithNothingSelectedDoNothing) {
   Form1->Pastefiles1Click(Form1);
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   // An empty work list handed to the paste engine (the card import) is said.
-  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  ExpectMessage("No file(s) selected", mrOk, ModalKind::MessageDlg);
   Form1->CopyPastefiles("", false);
-  EXPECT_EQ(LastMessage(), "No file(s) selected");
   // An empty folder: nothing to select, nothing done.
   OpenFolder(testsupport::TempDir());
   Form1->Selectall1->Click();
@@ -494,17 +491,15 @@ TEST_F(FileCommandsTest, QuestionsAndReportsAreDutchInDutch) {
   MakeFile(folder_ + "a.jpg", "aaa");
   StartIn(std::string(), {"\"Language\"=\"nl\""});
   Select({"a.jpg"});
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ExpectMessage("1 bestand(en) naar de prullenbak verplaatsen?", mrNo, ModalKind::MessageDlg);
   Form1->P_Deletefile->Click();
-  EXPECT_EQ(LastMessage(), "1 bestand(en) naar de prullenbak verplaatsen?");
   Paste(false, folder_, 1);
   const auto history = ModalResponder::History();
   ASSERT_EQ(history.size(), 3u);
   EXPECT_EQ(history[1].text, "1 bestanden kopiëren naar map " + folder_);
   EXPECT_EQ(history[2].text, "Kopiëren/plakken kan niet, doel en bron zijn hetzelfde!");
   Form1->FWorkFiles->Clear();
-  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  ExpectMessage("Geen bestand(en) geselecteerd", mrOk, ModalKind::MessageDlg);
   Form1->CopyPastefiles("", false);
-  EXPECT_EQ(LastMessage(), "Geen bestand(en) geselecteerd");
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
 }

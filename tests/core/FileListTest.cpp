@@ -99,7 +99,6 @@ TEST_F(FileListTest, SizeOrderHandlesFilesPastTwoGibibytes) {
 }
 
 TEST_F(FileListTest, FileDateAndPhotoDateOrders) {
-  KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("exiftool");
   for (const char* name : {"p1.jpg", "p2.jpg", "p3.jpg", "plain.png"}) {
     auto r = testsupport::Run({"convert", "-size", "8x8", "xc:red", folder_ + name});
@@ -254,7 +253,6 @@ TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
 }
 
 TEST_F(FileListTest, AnEmptyOrUnreadableFolderLeavesNoDetailsOfThePreviousPicture) {
-  KIVO2_REQUIRE_TOOL("convert");
   const std::string empty = folder_ + "empty/";
   const std::string locked = folder_ + "locked/";
   fs::create_directories(empty);

@@ -135,14 +135,12 @@ TEST_F(FolderSearchTest, TheHistoryKeepsEightProgramsTheLastUsedFirstEachOnce) {
   EXPECT_EQ(WaitForFile(out + "9"), folder_ + "a b.jpg");
 
   // An empty item and a list without a selection say so.
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("The program <none> could not be started.");
   Form1->P_History8->Click();
-  EXPECT_EQ(LastMessage(), "The program <none> could not be started.");
   Form1->ListBox1->ClearSelection();
   Form1->ListBox1->SetItemIndex(-1);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No file selected!");
   Form1->P_History1->Click();
-  EXPECT_EQ(LastMessage(), "No file selected!");
   ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
   Form1->Browsetoopen1->Click();
   EXPECT_EQ(LastMessage(), "No file selected!");

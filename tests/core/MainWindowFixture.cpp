@@ -59,6 +59,8 @@ std::map<std::string, std::string> UserRegistryValues(const std::string& file) {
 }
 
 void MainWindowTest::SetUp() {
+  // The tests' pictures are made by ImageMagick.
+  KIVO2_REQUIRE_TOOL("convert");
   ModalResponder::Reset();
   ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
   InitTranslation(testsupport::ProgramDir() + "/locale");
@@ -131,4 +133,11 @@ void MainWindowTest::Start(const std::vector<std::string>& values) {
 std::string MainWindowTest::LastMessage() {
   const auto history = ModalResponder::History();
   return history.empty() ? std::string() : history.back().text;
+}
+
+void MainWindowTest::ExpectMessage(const std::string& text, int answer, ModalKind kind) {
+  ModalResponder::Expect(kind, [text, answer](ModalRequest& request) {
+    EXPECT_EQ(request.text, text);
+    return answer;
+  });
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "platform/gui/ModalResponder.h"
 
 class TForm1;
 
@@ -51,6 +52,8 @@ class MainWindowTest : public testing::Test {
   void Start(const std::vector<std::string>& values = {});
   // The text of the last modal call (message, question) since the test began.
   static std::string LastMessage();
+  // Expects the next modal call of that kind with exactly this text, answered with answer.
+  static void ExpectMessage(const std::string& text, int answer = 1, ModalKind kind = ModalKind::ShowMessage);
 
  private:
   std::string programDir_;

@@ -60,7 +60,6 @@ TEST(BuildNumber, FourPartVersionsStayApartAndInOrder) {
 // First showing
 // ---------------------------------------------------------------------------
 TEST_F(MainWindowTest, PictureOnTheCommandLineSelectsItsFolderAndFileAndAsksNothing) {
-  KIVO2_REQUIRE_TOOL("convert");
   const std::string photos = testsupport::TempPath("My Photos");
   fs::create_directories(photos);
   MakePicture(photos + "/a.jpg");
@@ -126,7 +125,6 @@ TEST_F(MainWindowTest, APictureOnTheCommandLineThatIsNotThereIsReportedOverTheSt
 }
 
 TEST_F(MainWindowTest, AMaximisedStartFitsAndCentresTheFirstPictureInTheAreaItEndsWith) {
-  KIVO2_REQUIRE_TOOL("convert");
   const std::string photos = testsupport::TempPath("photos");
   fs::create_directories(photos);
   MakePicture(photos + "/big.jpg", 3000, 2000, "orange");
@@ -160,7 +158,6 @@ TEST_F(MainWindowTest, AMaximisedStartFitsAndCentresTheFirstPictureInTheAreaItEn
 }
 
 TEST_F(MainWindowTest, TheFirstRunQuestionComesOverTheShownWindowAndItsFirstPicture) {
-  KIVO2_REQUIRE_TOOL("convert");
   const std::string photos = testsupport::TempPath("photos");
   fs::create_directories(photos);
   MakePicture(photos + "/a.jpg");
@@ -185,7 +182,6 @@ TEST_F(MainWindowTest, TheFirstRunQuestionComesOverTheShownWindowAndItsFirstPict
 }
 
 TEST_F(MainWindowTest, StoredPictureBackgroundShowsAroundThePictureFromTheStart) {
-  KIVO2_REQUIRE_TOOL("convert");
   const std::string photos = testsupport::TempPath("photos");
   fs::create_directories(photos);
   MakePicture(photos + "/small.png", 40, 30, "red");

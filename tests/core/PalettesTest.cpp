@@ -45,7 +45,6 @@ class PalettesTest : public MainWindowTest {
 }  // namespace
 
 TEST_F(PalettesTest, CtrlTOpensTheFilterPaletteAtThePictureAreaAndTheUsersFilterRedraws) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   Form1->Smoothstrech->SetChecked(true);
   Form1->ListBox1->Click();
@@ -85,7 +84,6 @@ TEST_F(PalettesTest, CtrlTOpensTheFilterPaletteAtThePictureAreaAndTheUsersFilter
 }
 
 TEST_F(PalettesTest, FilterChoiceRedrawsOnlyOutsideCreationAndClosing) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   Form1->Smoothstrech->SetChecked(true);
   Form1->FSuspendUpdates = true;
@@ -99,7 +97,6 @@ TEST_F(PalettesTest, FilterChoiceRedrawsOnlyOutsideCreationAndClosing) {
 }
 
 TEST_F(PalettesTest, TheFadingMenuOpensTheFadePaletteWhoseChoiceTheSlideShowUses) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   TPoint at;
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {

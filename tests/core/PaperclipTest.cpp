@@ -50,9 +50,8 @@ TEST_F(PaperclipTest, AddingTakesEachPictureOnceLeavesVoiceMemosOutAndSaysWhatHa
   StartIn(folder_, {"\"ShowAllFiles\"=dword:00000001"});
   // Only voice memos selected and no paperclip yet: nothing to add, no file.
   Select({"memo.wav"});
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No files selected to add to the paperclip.");
   Form1->M_Addfilestopapercli1->Click();
-  EXPECT_EQ(LastMessage(), "No files selected to add to the paperclip.");
   EXPECT_FALSE(fs::exists(Paperclip()));
 
   Select({"a.jpg", "b.jpg", "memo.wav"});
@@ -91,24 +90,20 @@ TEST_F(PaperclipTest, RemovingTakesTheSelectedLinesOnlyAndClearingAsksFirst) {
   EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{missing, folder_ + "a.jpg"}));
   EXPECT_EQ(Panel(), "2 file(s) removed from the paperclip.");
   const std::string before = testsupport::ReadFile(Paperclip());
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("No files found to remove from the paperclip.");
   Form1->Removefilesfrompaperclip1->Click();
-  EXPECT_EQ(LastMessage(), "No files found to remove from the paperclip.");
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), before);
 
   // Clearing: No keeps the list, Yes empties it, an empty paperclip is said so at once.
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ExpectMessage("Remove all files from the papeclip list?", mrNo, ModalKind::MessageDlg);
   Form1->M_Clearpaperclip1->Click();
-  EXPECT_EQ(LastMessage(), "Remove all files from the papeclip list?");
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), before);
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("All files removed from the paperclip.");
   Form1->M_Clearpaperclip1->Click();
-  EXPECT_EQ(LastMessage(), "All files removed from the paperclip.");
   EXPECT_FALSE(fs::exists(Paperclip()));
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Paperclip allready empty");
   Form1->M_Clearpaperclip1->Click();
-  EXPECT_EQ(LastMessage(), "Paperclip allready empty");
 }
 
 TEST_F(PaperclipTest, AFolderTreeJoinsThePaperclipUnlessTheUserEmptiesItFirst) {
@@ -140,7 +135,6 @@ TEST_F(PaperclipTest, AFolderTreeJoinsThePaperclipUnlessTheUserEmptiesItFirst) {
 
   // Yes: the tree's pictures alone.
   ModalResponder::Reset();
-  ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
   Form1->TreeToPaperclip->Click();
@@ -236,9 +230,8 @@ TEST_F(PaperclipTest, AWriteThatFailsLeavesThePaperclipAsItWasAndSaysSo) {
   {
     TFileFaultScope fault(TFileFaultOp::Unlink, EACCES, "paperclip.lst", 0, -1);
     ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
-    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ExpectMessage(Paperclip() + " could not be removed.");
     Form1->M_Clearpaperclip1->Click();
-    EXPECT_EQ(LastMessage(), Paperclip() + " could not be removed.");
     EXPECT_TRUE(Intact(Paperclip()));
   }
   // A folder only root may change, for an ordinary user.

@@ -146,10 +146,9 @@ TEST_F(ShowsTest, MissingPicturesAreCountedAndTheDebugCheckCorrectsTheShow) {
   const std::string missing = testsupport::TempPath("card") + "/gone.jpg";
   MakeFile(Shows() + "one.shw", ListText({folder_ + "a.jpg", missing, folder_ + "c.jpg"}));
   Open();
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-  Choose("one.shw");
-  EXPECT_EQ(LastMessage(), "1/3 files not found and not added to the visible file list.\nYou could manually correct the "
+  ExpectMessage("1/3 files not found and not added to the visible file list.\nYou could manually correct the "
                            "show file " + Shows() + "one.shw with any texteditor");
+  Choose("one.shw");
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg"}));
   EXPECT_TRUE(Intact(Shows() + "one.shw"));
 
@@ -263,15 +262,13 @@ TEST_F(ShowsTest, RenamesNeverReplaceAShowAndRefuseBadNames) {
   EXPECT_EQ(Rename("first.shw", "taken"), "taken (1).shw");
   EXPECT_TRUE(Intact(Shows() + "Trips/taken.shw"));
   // A comma is refused, with the name as the show would have had it.
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("a,b.shw Invalid name");
   EXPECT_EQ(Rename("taken (1).shw", "a,b"), "taken (1).shw");
-  EXPECT_EQ(LastMessage(), "a,b.shw Invalid name");
   // A rename that fails keeps the show and its name.
   {
     TFileFaultScope fault(TFileFaultOp::Rename, EIO, "taken (1).shw", 0, -1);
-    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ExpectMessage("Error during renaming the show");
     EXPECT_EQ(Rename("taken (1).shw", "later"), "taken (1).shw");
-    EXPECT_EQ(LastMessage(), "Error during renaming the show");
     EXPECT_TRUE(SameAsMade(Shows() + "Trips/taken (1).shw", Shows() + "Trips/one.shw"));
   }
   // Show folders: a free name is taken, a slash refused, an existing folder never replaced.
@@ -280,13 +277,11 @@ TEST_F(ShowsTest, RenamesNeverReplaceAShowAndRefuseBadNames) {
   Form1->RefillShowsTree();
   EXPECT_EQ(Rename("Trips", "Journeys"), "Journeys");
   EXPECT_TRUE(SameAsMade(Shows() + "Journeys/taken.shw", Shows() + "Trips/taken.shw"));
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("a/b Invalid name");
   EXPECT_EQ(Rename("Journeys", "a/b"), "Journeys");
-  EXPECT_EQ(LastMessage(), "a/b Invalid name");
   fs::create_directories(Shows() + "Full");
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Rename folder " + Shows() + "Full failed!");
   EXPECT_EQ(Rename("Other", "Full"), "Other");
-  EXPECT_EQ(LastMessage(), "Rename folder " + Shows() + "Full failed!");
   EXPECT_TRUE(Intact(Shows() + "Other/x.shw"));
   // The roots are not renamed.
   bool allow = true;
@@ -300,9 +295,8 @@ TEST_F(ShowsTest, DeletedShowsAndShowFoldersGoToTheTrashAfterAQuestion) {
   MakeFile(Shows() + "Old/two.shw", ListText({folder_ + "b.jpg"}));
   Open();
   Choose("one.shw");
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ExpectMessage("Remove " + Shows() + "one.shw", mrNo, ModalKind::MessageDlg);
   Form1->P_DeleteShow->Click();
-  EXPECT_EQ(LastMessage(), "Remove " + Shows() + "one.shw");
   EXPECT_TRUE(Intact(Shows() + "one.shw"));
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   Form1->P_DeleteShow->Click();
@@ -311,9 +305,8 @@ TEST_F(ShowsTest, DeletedShowsAndShowFoldersGoToTheTrashAfterAQuestion) {
   EXPECT_TRUE(SameAsMade(HomeTrashDir() + "/files/one.shw", Shows() + "one.shw"));
 
   Choose("Old");
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ExpectMessage("Remove " + Shows() + "Old", mrYes, ModalKind::MessageDlg);
   Form1->P_DeleteShowFolder->Click();
-  EXPECT_EQ(LastMessage(), "Remove " + Shows() + "Old");
   EXPECT_TRUE(Trashed(Shows() + "Old"));
   EXPECT_TRUE(SameAsMade(HomeTrashDir() + "/files/Old/two.shw", Shows() + "Old/two.shw"));
   EXPECT_EQ(Nodes(), (std::vector<std::string>{"Paperclip (0)/3", "Shows/4"}));

@@ -49,7 +49,6 @@ class SlideShowTest : public ViewerTest {
 };
 
 TEST_F(SlideShowTest, NextAndPreviousWrapAndANoSelectionStartsAtAnEnd) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnThree();
   ASSERT_EQ(Shown(), folder_ + "a.png");
   const std::string expected[] = {"b.png", "c.png", "a.png", "b.png"};
@@ -85,7 +84,6 @@ TEST_F(SlideShowTest, NextAndPreviousWrapAndANoSelectionStartsAtAnEnd) {
 }
 
 TEST_F(SlideShowTest, TheShowAdvancesOnEachTickWithItsDelayAndWraps) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnThree();
   Form1->FSlideDelay = 2;
   Form1->ZqTumblist->SetDown(true);
@@ -137,7 +135,6 @@ TEST_F(SlideShowTest, TheShowAdvancesOnEachTickWithItsDelayAndWraps) {
 }
 
 TEST_F(SlideShowTest, KeysStopTheShowAndSpaceStartsAndPausesIt) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnThree();
   Key(VK_SPACE);
   EXPECT_TRUE(Form1->ZqAutonext->Down());
@@ -168,7 +165,6 @@ TEST_F(SlideShowTest, KeysStopTheShowAndSpaceStartsAndPausesIt) {
 }
 
 TEST_F(SlideShowTest, OneFileWithoutRecursionStopsTheShowAndOtherwiseOpensAgain) {
-  KIVO2_REQUIRE_TOOL("convert");
   MakeColor("only.png", 64, 48, "blue");
   testsupport::WriteFile(folder_ + "clip.avi", "RIFF video");
   StartIn();
@@ -205,7 +201,6 @@ TEST_F(SlideShowTest, OneFileWithoutRecursionStopsTheShowAndOtherwiseOpensAgain)
 }
 
 TEST_F(SlideShowTest, ARecursiveShowWalksTheSubFoldersAndStartsItsFolderAgain) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartRecursiveOnTree();
   const std::string walk[] = {"sub1/s1.png", "sub2/s2.png", "sub2/deeper/d.png", "a.png", "sub1/s1.png"};
   for (const std::string& name : walk) {
@@ -248,7 +243,6 @@ TEST_F(SlideShowTest, ARecursiveShowWalksTheSubFoldersAndStartsItsFolderAgain) {
 // The tree reloads when a folder is made or removed in a folder it shows open: the walk
 // of a running show still knows its start and comes back to it.
 TEST_F(SlideShowTest, ARecursiveShowKeepsItsStartWhenTheTreeReloads) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartRecursiveOnTree();
   Tick();
   ASSERT_EQ(Shown(), folder_ + "sub1/s1.png");
@@ -276,7 +270,6 @@ TEST_F(SlideShowTest, ARecursiveShowKeepsItsStartWhenTheTreeReloads) {
 }
 
 TEST_F(SlideShowTest, FadesRunFromThePreviousPictureToTheNextInTheChosenStyle) {
-  KIVO2_REQUIRE_TOOL("convert");
   MakeColor("a.png", 64, 48, "red");
   MakeColor("b.png", 64, 48, "lime");
   MakeColor("c.png", 64, 48, "blue");
@@ -354,7 +347,6 @@ TEST_F(SlideShowTest, FadesRunFromThePreviousPictureToTheNextInTheChosenStyle) {
 }
 
 TEST_F(SlideShowTest, TheScreenSaverIsHeldOffWhileAShowOrFullScreenRuns) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnThree();
   int inhibitions = 0, releases = 0;
   TScreenSaverCalls calls;

@@ -44,7 +44,6 @@ class ViewCommandsTest : public ViewerTest {
 };
 
 TEST_F(ViewCommandsTest, FitAndStretchCommandsShowThePictureRefitted) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   ASSERT_TRUE(Form1->ZqFitInScreen->Down());
   EXPECT_LE(Image()->Width(), 600);
@@ -77,7 +76,6 @@ TEST_F(ViewCommandsTest, FitAndStretchCommandsShowThePictureRefitted) {
 }
 
 TEST_F(ViewCommandsTest, DecodeScaleFilterAndPreviewCommandsTakeEffect) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   Form1->ListBox1->SetItemIndex(2);
   Form1->N181->Click();
@@ -113,7 +111,6 @@ TEST_F(ViewCommandsTest, DecodeScaleFilterAndPreviewCommandsTakeEffect) {
 }
 
 TEST_F(ViewCommandsTest, PicturePopupInvertsGreysReloadsAndEnablesItsItems) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   Form1->OpenThePicture(folder_ + "b_small.png");
   EXPECT_EQ(PixelOf(Image(), 5, 5), RGB(200, 40, 10));
@@ -142,7 +139,6 @@ TEST_F(ViewCommandsTest, PicturePopupInvertsGreysReloadsAndEnablesItsItems) {
 }
 
 TEST_F(ViewCommandsTest, TheGifSwitchIsOfferedForAnAnimatedGifOnly) {
-  KIVO2_REQUIRE_TOOL("convert");
   Make("anim.gif", {"-delay", "5", "-size", "40x30", "xc:red", "xc:blue", "-loop", "0"});
   Make("still.gif", {"-size", "40x30", "xc:red"});
   Make("still.png", {"-size", "40x30", "xc:red"});
@@ -182,7 +178,6 @@ TEST_F(ViewCommandsTest, TheGifSwitchIsOfferedForAnAnimatedGifOnly) {
 }
 
 TEST_F(ViewCommandsTest, PanelsAndBarsComeAndGo) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   GuiTesting::Click(Form1->ZqBrowsePanel, 3, 3);
   EXPECT_FALSE(Form1->PanelBrowse->Visible());
@@ -253,7 +248,6 @@ TEST_F(ViewCommandsTest, PanelsAndBarsComeAndGo) {
 }
 
 TEST_F(ViewCommandsTest, TheFloatingBarComesUpAtTheLeftOrTopEdgeInFullScreenOnly) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOnPictures();
   if (Form1->M_FloatingButtons->Checked()) Form1->M_FloatingButtons->Click();
   ASSERT_FALSE(Form1->M_FloatingButtons->Checked());
@@ -283,7 +277,6 @@ TEST_F(ViewCommandsTest, TheFloatingBarComesUpAtTheLeftOrTopEdgeInFullScreenOnly
 }
 
 TEST_F(ViewCommandsTest, FolderButtonsMoveThroughTheTreeInItsOrder) {
-  KIVO2_REQUIRE_TOOL("convert");
   fs::create_directories(folder_ + "one");
   fs::create_directories(folder_ + "two");
   MakeColor("a.png", 20, 20, "red");
@@ -303,7 +296,6 @@ TEST_F(ViewCommandsTest, FolderButtonsMoveThroughTheTreeInItsOrder) {
 }
 
 TEST_F(ViewCommandsTest, TheListIsDrawnInItsColoursAndTheEntryUnderTheMouseInBlue) {
-  KIVO2_REQUIRE_TOOL("convert");
   for (const char* name : {"a.png", "b.png", "c.png"}) MakeColor(name, 40, 30, "gray");
   StartIn();
   TListBox* list = Form1->ListBox1;
@@ -358,7 +350,6 @@ TEST_F(ViewCommandsTest, TheListIsDrawnInItsColoursAndTheEntryUnderTheMouseInBlu
 }
 
 TEST_F(ViewCommandsTest, TheListPopupFitsTheSelectionAndASearchListCloses) {
-  KIVO2_REQUIRE_TOOL("convert");
   for (const char* name : {"a.png", "b.png"}) MakeColor(name, 40, 30, "gray");
   fs::create_directories(folder_ + "other");
   MakeColor("other/z.png", 40, 30, "gray");
@@ -409,7 +400,6 @@ TEST_F(ViewCommandsTest, TheListPopupFitsTheSelectionAndASearchListCloses) {
 }
 
 TEST_F(ViewCommandsTest, TheViewersMessagesShowInDutch) {
-  KIVO2_REQUIRE_TOOL("convert");
   for (const char* name : {"a.png", "b.png"}) MakeColor(name, 40, 30, "gray");
   StartIn();
   UseLanguage("nl");
@@ -425,7 +415,6 @@ TEST_F(ViewCommandsTest, TheViewersMessagesShowInDutch) {
 }
 
 TEST_F(ViewCommandsTest, ExifInHintsAndPreviewTheShowBackgroundAndDoubleClicksOnTheList) {
-  KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("exiftool");
   Make("a.jpg", {"-size", "64x48", "xc:orange"});
   auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-Make=Kivocam", "-Model=Kivocam Model 9",

@@ -35,7 +35,6 @@ class ZoomKeysTest : public ViewerTest {
 };
 
 TEST_F(ZoomKeysTest, PlusAndMinusStepThroughTheZoomTableAndStopAtItsLimits) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOn(333, 251);
   TImage* image = Form1->Image1;
   auto expectSize = [&](int percent) {
@@ -83,7 +82,6 @@ TEST_F(ZoomKeysTest, PlusAndMinusStepThroughTheZoomTableAndStopAtItsLimits) {
 }
 
 TEST_F(ZoomKeysTest, TheMouseZoomsWithCtrlDragsALargePictureAndTheWheelScrollsIt) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOn(500, 300);
   TImage* image = Form1->Image1;
   GuiTesting::Click(image, 10, 10, mbLeft, TShiftState{ssCtrl});
@@ -118,7 +116,6 @@ TEST_F(ZoomKeysTest, TheMouseZoomsWithCtrlDragsALargePictureAndTheWheelScrollsIt
 }
 
 TEST_F(ZoomKeysTest, ZoomKeepsThePartOfThePictureInTheMiddleOfTheView) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOn(400, 300);
   // A centred picture smaller than the area: the point in the middle stays there.
   TImage* image = Form1->Image1;
@@ -147,7 +144,6 @@ TEST_F(ZoomKeysTest, ZoomKeepsThePartOfThePictureInTheMiddleOfTheView) {
 }
 
 TEST_F(ZoomKeysTest, BrowseModeStepsWithTheMouseButtonsAndChangesTheCursors) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOn(200, 100);
   Key('M', TShiftState{ssCtrl});
   EXPECT_TRUE(Form1->FBrowseMode);
@@ -173,7 +169,6 @@ TEST_F(ZoomKeysTest, BrowseModeStepsWithTheMouseButtonsAndChangesTheCursors) {
 }
 
 TEST_F(ZoomKeysTest, EscStopsABatchOrAsksToExitAndShiftMakesTheListMultiSelect) {
-  KIVO2_REQUIRE_TOOL("convert");
   StartOn(200, 100);
   ActionRunning = true;
   StopRequested = false;
@@ -207,7 +202,6 @@ TEST_F(ZoomKeysTest, EscStopsABatchOrAsksToExitAndShiftMakesTheListMultiSelect) 
 }
 
 TEST_F(ZoomKeysTest, ShiftClickInTheListSelectsARangeAndCtrlClickTogglesAnEntry) {
-  KIVO2_REQUIRE_TOOL("convert");
   for (const char* name : {"d.png", "e.png", "f.png"}) MakeColor(name, 32, 24, "navy");
   StartOn(200, 100);
   TListBox* list = Form1->ListBox1;

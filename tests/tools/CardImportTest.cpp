@@ -36,13 +36,6 @@ std::string TodayInNames() {
   return today;
 }
 
-std::string ExifDate(const std::string& file) {
-  auto r = testsupport::Run({"exiftool", "-s3", "-DateTimeOriginal", file});
-  std::string out = r.out;
-  while (!out.empty() && out.back() == '\n') out.pop_back();
-  return out;
-}
-
 class CardImportTest : public FileToolsTest {
  protected:
   TFormGetcard* w = nullptr;
@@ -124,30 +117,22 @@ TEST_F(CardImportTest, CopiesTheCardFolderByteForByteWithTheSuffix) {
   ExpectCopyQuestion(4);
   w->ZqButton1->Click();
 
+  // Each file under its own name (also the two shots of the same second), whole.
   std::vector<std::string> expected;
-  for (const auto& n : names)
+  for (const auto& n : names) {
     expected.push_back(fs::path(n).stem().string() + " Trip " + today + fs::path(n).extension().string());
+    EXPECT_TRUE(SameBytes(dest + expected.back(), pristine + n)) << expected.back();
+  }
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(FileNames(dest), expected);
-  for (size_t i = 0; i < names.size(); ++i) {
-    const std::string copy = dest + fs::path(names[i]).stem().string() + " Trip " + today +
-                             fs::path(names[i]).extension().string();
-    EXPECT_TRUE(SameBytes(copy, pristine + names[i])) << copy;
-  }
-  // The two shots of the same second are two files with their photo dates.
-  EXPECT_EQ(ExifDate(dest + "IMG_0001 Trip " + today + ".JPG"), "2024:07:12 10:11:12");
-  EXPECT_EQ(ExifDate(dest + "IMG_0002 Trip " + today + ".JPG"), "2024:07:12 10:11:12");
   ExpectCardIntact();
   EXPECT_FALSE(w->Visible());
   EXPECT_EQ(w->ProgressBar1->Position(), 0);
   EXPECT_EQ(Form1->FCardFolder, card);
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   // The copies are in the main list and the first one is shown.
-  for (const auto& e : expected) {
-    bool inList = false;
-    for (int i = 0; i < Form1->ListBox1->Count(); ++i) inList |= Form1->ListBox1->Items()->Strings(i) == e;
-    EXPECT_TRUE(inList) << e;
-  }
+  const std::vector<std::string> main = Form1->ListBox1->Items()->ToVector();
+  for (const auto& e : expected) EXPECT_NE(std::find(main.begin(), main.end(), e), main.end()) << e;
   EXPECT_EQ(Form1->ListBox1->Items()->Strings(Form1->ListBox1->ItemIndex()).rfind("IMG_000", 0), 0u);
 
   // As a prefix, and without the box no text at all.

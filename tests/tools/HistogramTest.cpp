@@ -212,14 +212,9 @@ TEST(HistogramChart, BarHeightsScaleToTheLargestBinAndTicksOverlayThem) {
   h.Bins[255] = 4; // 70
   DrawHistogramChart(0, h, bmp.Canvas());
 
-  EXPECT_EQ(PaintedHeight(bmp, 0), 140);
-  EXPECT_EQ(PaintedHeight(bmp, 1), 18);
-  EXPECT_EQ(PaintedHeight(bmp, 2), 0);
-  EXPECT_EQ(PaintedHeight(bmp, 3), 52);
-  EXPECT_EQ(PaintedHeight(bmp, 100), 35);
-  EXPECT_EQ(PaintedHeight(bmp, 255), 70);
-  EXPECT_EQ(PaintedHeight(bmp, 20), 4);  // a small tick on an empty bin
-  EXPECT_EQ(PaintedHeight(bmp, 50), 8);  // a large tick
+  // x = 20: a small tick on an empty bin; x = 50: a large tick.
+  for (auto [x, height] : std::map<int, int>{{0, 140}, {1, 18}, {2, 0}, {3, 52}, {100, 35}, {255, 70}, {20, 4}, {50, 8}})
+    EXPECT_EQ(PaintedHeight(bmp, x), height) << "x = " << x;
 
   EXPECT_EQ(bmp.PixelColor(1, 139), RGB(1, 1, 1));
   EXPECT_EQ(bmp.PixelColor(255, 100), RGB(255, 255, 255));
@@ -318,15 +313,11 @@ TEST(ColorConversions, AgreeWithImageMagicksColourSpacesAtKnownPoints) {
     int h, s, v, l;
     RGBTripleToHSV(t, h, s, v);
     const bool grey = r == g && g == b;
-    if (!grey) {
-      EXPECT_LE(hueDistance(h, hsb[i][0] * 360), 1.0);
-    }
+    EXPECT_LE(grey ? 0 : hueDistance(h, hsb[i][0] * 360), 1.0);
     EXPECT_NEAR(s, hsb[i][1] * 255, 1.0);
     EXPECT_EQ(v, Near(hsb[i][2]));
     RGBTripleToHLS(t, h, l, s);
-    if (!grey) {
-      EXPECT_LE(hueDistance(h, hsl[i][0] * 360), 1.0);
-    }
+    EXPECT_LE(grey ? 0 : hueDistance(h, hsl[i][0] * 360), 1.0);
     EXPECT_NEAR(s, hsl[i][1] * 255, 1.0);
     EXPECT_NEAR(l, hsl[i][2] * 255, 0.51);
     // ImageMagick's cyan, magenta and yellow are scaled up by the black taken out.

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "SaveImageFixture.h"
 #include "controls/ZqSpeedButton.h"
@@ -59,17 +58,9 @@ std::string MailProgramStandIn(const std::string& log, int exitCode, const std::
   return bin;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
 // What the stand-in mail program was given: the files to attach, and the subject.
 std::vector<std::string> HandedOver(const std::string& log, std::string& subject) {
-  const auto args = Lines(testsupport::ReadFile(log));
+  const auto args = testsupport::Lines(testsupport::ReadFile(log));
   std::vector<std::string> attached;
   for (size_t i = 0; i + 1 < args.size(); ++i) {
     if (args[i] == "--attach") attached.push_back(args[i + 1]);
@@ -108,7 +99,7 @@ for i, part in enumerate(msg.iter_attachments()):
   auto r = testsupport::Run({"python3", "-c", script, file, folder});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   ParsedMail mail;
-  for (const std::string& line : Lines(r.out)) {
+  for (const std::string& line : testsupport::Lines(r.out)) {
     if (line.rfind("H ", 0) == 0) {
       const size_t eq = line.find('=');
       mail.headers[line.substr(2, eq - 2)] = line.substr(eq + 1);
@@ -225,11 +216,8 @@ TEST_F(MailTest, WithoutAMailProgramTheMessageIsAMimeFileInTheOutbox) {
     EXPECT_EQ(mail.headers.at("Subject"), "Pictures from Zürich");
     EXPECT_EQ(mail.headers.at("MIME-Version"), "1.0");
     EXPECT_EQ(mail.note, "See the attachments.");
-    ASSERT_EQ(mail.names.size(), 2u);
-    EXPECT_EQ(mail.names[0], "Zürich 1.jpg");
-    EXPECT_EQ(mail.names[1], "bytes.bin");
-    EXPECT_EQ(mail.bodies[0], bytes[0]);
-    EXPECT_EQ(mail.bodies[1], bytes[1]);
+    EXPECT_EQ(mail.names, (std::vector<std::string>{"Zürich 1.jpg", "bytes.bin"}));
+    EXPECT_EQ(mail.bodies, bytes);
     EXPECT_EQ(fs::exists(log), standIn == kNotFound);
     // Only the outbox file is left: nothing of the spool.
     if (fs::exists(MailSpoolFolder()))
@@ -298,9 +286,7 @@ TEST_F(MailTest, TheMailComponentSendsRecipientsByClassAndNamesItsAttachments) {
   EXPECT_EQ(parsed.headers.at("Cc"), "bob@example.org");
   EXPECT_EQ(parsed.headers.at("Bcc"), "carl@example.org");
   EXPECT_EQ(parsed.headers.at("X-Unsent"), "1");
-  ASSERT_EQ(parsed.names.size(), 2u);
-  EXPECT_EQ(parsed.names[0], "Shown name.jpg");
-  EXPECT_EQ(parsed.names[1], "bytes.bin");
+  EXPECT_EQ(parsed.names, (std::vector<std::string>{"Shown name.jpg", "bytes.bin"}));
 
   // The resolver's one block holds the record, its texts and the entry id.
   MapiRecipDesc* r = nullptr;
@@ -312,13 +298,11 @@ TEST_F(MailTest, TheMailComponentSendsRecipientsByClassAndNamesItsAttachments) {
   EXPECT_EQ(MAPIFreeBuffer(r), MAPI_E_FAILURE);
   EXPECT_EQ(MAPIResolveName(0, 0, "eve", 0, 0, &r), MAPI_E_UNKNOWN_RECIPIENT);
 
-  EXPECT_EQ(MapiErrorText(1), "User cancelled request");
-  EXPECT_EQ(MapiErrorText(11), "Attachment not found");
-  EXPECT_EQ(MapiErrorText(18), "Text too large.");
-  EXPECT_EQ(MapiErrorText(26), "Not supported");
-  EXPECT_EQ(MapiErrorText(7), "Unknown Error Code: 7");
-  EXPECT_EQ(MapiErrorText(27), "Unknown Error Code: 27");
-  EXPECT_EQ(MapiErrorText(-1), "Unknown Error Code: -1");
+  for (auto [code, text] : std::map<int, std::string>{{1, "User cancelled request"}, {11, "Attachment not found"},
+                                                      {18, "Text too large."}, {26, "Not supported"},
+                                                      {7, "Unknown Error Code: 7"}, {27, "Unknown Error Code: 27"},
+                                                      {-1, "Unknown Error Code: -1"}})
+    EXPECT_EQ(MapiErrorText(code), text);
 }
 
 TEST_F(SaveImageTest, TheExplorersMailRecipientGoesThroughTheMailSender) {
