@@ -438,14 +438,16 @@ TEST(BatchRenameKillTest, AKilledBatchLosesNoFileAndLeavesTheListsNearlyWhole) {
     ASSERT_TRUE(x.Start(options)) << x.Error();
     ASSERT_TRUE(x.Activate(x.MainWindow()));
     // Edit > Select all; the list's menu (a right click), three up from its end: "Batch
-    // rename...". Each key waits for its menu to be shown.
+    // rename...". Each key waits for its menu to be shown, and the right click for the Edit
+    // menu to be gone: a click while a menu is open only closes that menu.
+    const size_t windows = x.Windows().size();
     auto menuAfter = [&](const std::function<void()>& open) {
-      const size_t shown = x.Windows().size();
       open();
-      return testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() > shown; });
+      return testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() > windows; });
     };
     ASSERT_TRUE(menuAfter([&] { x.Key("alt+e"); })) << x.Describe();
     x.Key("Return");
+    ASSERT_TRUE(testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() == windows; })) << x.Describe();
     ASSERT_TRUE(menuAfter([&] { x.Click(35, 460, 3); })) << x.Describe();
     for (const char* key : {"Up", "Up", "Up", "Return"}) x.Key(key);
     const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
