@@ -103,10 +103,7 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   // Again with the backup there: Cancel leaves the file and the old backup as they are.
   const std::string once = testsupport::ReadFile(folder_ + "p.jpg");
   AnswerRatio(1.0);
-  ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "Backup file found, overwrite backup file?");
-    return int(mrCancel);
-  });
+  ExpectMessage("Backup file found, overwrite backup file?", mrCancel, ModalKind::MessageDlg);
   Select({"p.jpg"});
   Form1->ChangeAspectRatio1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), once);
@@ -126,14 +123,8 @@ TEST_F(AspectCropTest, FailuresLeaveThePictureAsItWasWithoutBackup) {
   // No backups: the picture itself is all there is.
   Options(false);
   auto crop = [&](const std::string& name) {
-    ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-      EXPECT_EQ(r.text, "JPG Backup is turned off, this action can't be undone, continue? ");
-      return int(mrYes);
-    });
-    ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
-      EXPECT_EQ(r.text, "Jpegtran message: Couldn't change the file");
-      return int(mrOk);
-    });
+    ExpectMessage("JPG Backup is turned off, this action can't be undone, continue? ", mrYes, ModalKind::MessageDlg);
+    ExpectMessage("Jpegtran message: Couldn't change the file");
     Select({name});
     Form1->AspectRatioInitStart(1.5);
   };

@@ -46,14 +46,11 @@ TEST_F(FavoritesTest, FileRoundTripKeepsFoldersMissingNow) {
   // Adding the current folder writes the whole list back, the missing folder with it.
   const std::string c = Folder("fav/c");
   Form1->FLastPath = c + "/";
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ExpectMessage("Add folder " + c + " to Favorites?", mrYes, ModalKind::MessageDlg);
   Form1->ZqAdFavorite->Click();
   EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "\r\n" + gone + "\r\n" + b + "\r\n" + c + "\r\n");
   EXPECT_FALSE(Form1->ZqAdFavorite->Enabled());
   EXPECT_TRUE(Form1->ZqRemFavorites->Enabled());
-  auto history = ModalResponder::History();
-  ASSERT_EQ(history.size(), 1u);
-  EXPECT_EQ(history[0].text, "Add folder " + c + " to Favorites?");
 
   // Removing one keeps the rest in order; No changes nothing.
   Form1->ListBox2->SetItemIndex(2);
@@ -61,10 +58,9 @@ TEST_F(FavoritesTest, FileRoundTripKeepsFoldersMissingNow) {
   Form1->ZqRemFavorites->Click();
   EXPECT_EQ(Favorites().size(), 4u);
   Form1->ListBox2->SetItemIndex(2);
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ExpectMessage("Remove " + b + " from the Favorites?", mrYes, ModalKind::MessageDlg);
   Form1->ZqRemFavorites->Click();
   EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "\r\n" + gone + "\r\n" + c + "\r\n");
-  EXPECT_EQ(ModalResponder::History().back().text, "Remove " + b + " from the Favorites?");
 }
 
 TEST_F(FavoritesTest, AFolderIsAddedOnceWhateverItsFinalSeparator) {
@@ -78,10 +74,9 @@ TEST_F(FavoritesTest, AFolderIsAddedOnceWhateverItsFinalSeparator) {
   // Held with or without its separator, it is the same favorite: said, nothing written.
   for (const std::string& current : {a, a + "/"}) {
     Form1->FLastPath = current;
-    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ExpectMessage(a + " favorite folder allready present.");
     // (The button and menu items are disabled for a favorite; the command still checks.)
     Form1->ZqAdFavoriteClick(Form1);
-    EXPECT_EQ(ModalResponder::History().back().text, a + " favorite folder allready present.");
   }
   EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), saved);
   // Paths compare exactly: a folder of another letter case is another favorite.
@@ -108,9 +103,8 @@ TEST_F(FavoritesTest, OpeningAFavoriteListsItsFolderAndAMissingOneIsSaid) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"y.png"}));
   EXPECT_FALSE(Form1->ZqAdFavorite->Enabled());
   Form1->ListBox2->SetItemIndex(1);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("Folder " + gone + " not found");
   Form1->ListBox2Click(Form1);
-  EXPECT_EQ(ModalResponder::History().back().text, "Folder " + gone + " not found");
   EXPECT_EQ(Form1->FLastPath, other + "/");
   // Nothing selected: nothing happens.
   Form1->ListBox2->SetItemIndex(-1);

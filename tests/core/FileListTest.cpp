@@ -35,13 +35,6 @@ class FileListTest : public MainWindowTest {
     fs::create_directories(folder_);
   }
 
-  void Start() {
-    // This build's version is stored: no quick-configure question at the first showing.
-    WriteRegistry({"\"Version\"=" + Dword(uint32_t(ThisBuild()))});
-    CreateWindows();
-    ShowMainWindow();
-  }
-
   // Lists folder anew in the given sort mode.
   std::vector<std::string> List(const std::string& folder, int mode, bool descending = false) {
     Form1->FSortMode = mode;
@@ -212,10 +205,8 @@ TEST_F(FileListTest, UnderscoreNamesHideOnlyWithBothMarkers) {
   for (const char* name : {"_private.jpg", "public.jpg"}) testsupport::WriteFile(folder_ + name, "x");
   // Upper-cased for the order, '_' comes after the letters.
   const std::vector<std::string> both{"public.jpg", "_private.jpg"};
-  {
-    Start();  // neither marker
-    EXPECT_EQ(List(folder_, 1), both);
-  }
+  Start();  // neither marker
+  EXPECT_EQ(List(folder_, 1), both);
   testsupport::WriteFile(ProgramFolder() + "debug.txt", "");
   EXPECT_EQ(List(folder_, 1), both);  // the marker alone hides nothing
   Form1->FSkipLockedFolders = true;
@@ -226,9 +217,7 @@ TEST_F(FileListTest, UnderscoreNamesHideOnlyWithBothMarkers) {
 
 TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
   for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) testsupport::WriteFile(folder_ + name, "not a picture");
-  WriteRegistry({"\"Version\"=" + Dword(uint32_t(ThisBuild())), "\"LastPath\"=\"" + folder_ + "\""});
-  CreateWindows();
-  ShowMainWindow();
+  Start({"\"LastPath\"=\"" + folder_ + "\""});
   TListBox* list = Form1->ListBox1;
   ASSERT_EQ(list->Count(), 3);
   ASSERT_EQ(list->ItemIndex(), 0);
@@ -260,9 +249,7 @@ TEST_F(FileListTest, AnEmptyOrUnreadableFolderLeavesNoDetailsOfThePreviousPictur
   auto r = testsupport::Run({"convert", "-size", "64x48", "xc:red", folder_ + "a.png"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   testsupport::WriteFile(locked + "b.png", "x");
-  WriteRegistry({"\"Version\"=" + Dword(uint32_t(ThisBuild())), "\"LastPath\"=\"" + folder_ + "\""});
-  CreateWindows();
-  ShowMainWindow();
+  Start({"\"LastPath\"=\"" + folder_ + "\""});
   TStatusPanels* panels = Form1->StatusBar1->Panels();
   ASSERT_EQ(panels->Items(2)->Text(), "64 x 48");
   auto allEmpty = [&](const std::string& where) {

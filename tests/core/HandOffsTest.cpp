@@ -88,10 +88,7 @@ TEST_F(HandOffsTest, CompareTakesTwoToFourJpegFilesOnly) {
       {{"a.jpg"}, "Need at least 2 selected images"},
       {{"a.jpg", "c.jpg", "d.png"}, "For now the comparetool accepts only JPG images, select JPG files only."}};
   for (const auto& [selection, message] : refused) {
-    ModalResponder::Expect(ModalKind::ShowMessage, [message = message](ModalRequest& r) {
-      EXPECT_EQ(r.text, message);
-      return int(mrOk);
-    });
+    ExpectMessage(message);
     Select(selection);
     Form1->Compare2->Click();
     EXPECT_FALSE(FormCompare->Visible());
@@ -117,10 +114,7 @@ TEST_F(HandOffsTest, DeleteOneImageTakesThisVeryFile) {
   testsupport::Run({"convert", "-size", "8x8", "xc:green", other + "a.png"});
   StartIn();
   const std::string listed = testsupport::ReadFile(folder_ + "a.png");
-  ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "Move 1 file(s) to the Trash?");
-    return int(mrYes);
-  });
+  ExpectMessage("Move 1 file(s) to the Trash?", mrYes, ModalKind::MessageDlg);
   EXPECT_TRUE(Form1->DeleteOneImage(other + "a.png"));
   EXPECT_EQ(testsupport::ReadFile(folder_ + "a.png"), listed);
   EXPECT_TRUE(fs::exists(HomeTrashDir() + "/files/a.png"));
@@ -168,10 +162,7 @@ TEST_F(HandOffsTest, SmallHandlersOfBarsAndMenus) {
   // Perfect rotations off with backups off: the user is offered backups.
   Form1->M_Losslesbackup->SetChecked(false);
   Form1->M_JPGTRANPerfect->SetChecked(true);
-  ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "Backup for lossless is currently off, enable this option now?");
-    return int(mrYes);
-  });
+  ExpectMessage("Backup for lossless is currently off, enable this option now?", mrYes, ModalKind::MessageDlg);
   Form1->M_JPGTRANPerfect->Click();
   EXPECT_TRUE(Form1->M_Losslesbackup->Checked());
   // With backups on nothing is asked.

@@ -42,10 +42,7 @@ TEST_F(AspectWindowTest, PresetsGiveTheirFactorAndSample) {
   EXPECT_EQ(w->Edit2->Text(), "130");
   EXPECT_NEAR(w->FFactor, 1.33333, 1e-9);
   EXPECT_EQ(w->FPresetFactor, 0);
-  EXPECT_EQ(w->Shape1->Width(), 130);
-  EXPECT_EQ(w->Shape1->Height(), 98);
-  EXPECT_EQ(w->Shape1->Left(), 5);
-  EXPECT_EQ(w->Shape1->Top(), 21);
+  EXPECT_EQ(w->Shape1->BoundsRect(), Rect(5, 21, 135, 119));
   EXPECT_EQ(w->Label3->Caption(), "Factor: 1.33");
   EXPECT_EQ(w->Label4->Caption(), "Aspect Ratio: 4:3");
   EXPECT_FALSE(w->Edit1->Visible());
@@ -69,12 +66,9 @@ TEST_F(AspectWindowTest, TypedSizesTheirRatioAndThePortraitNoteOncePerRun) {
   TCalculateAspect* w = CalculateAspect;
   Form1->FImageHeight = 1024;
   Form1->FImageWidth = 768;
-  ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
-    EXPECT_EQ(r.text,
-              "Note:\nPortrait orientation calculated, please note that only the calculated factor is used, the "
-              "orientation doesn't matter.");
-    return int(mrOk);
-  });
+  ExpectMessage("Note:\nPortrait orientation calculated, please note that only the calculated factor is used, the "
+                "orientation doesn't matter.",
+                mrOk, ModalKind::ShowMessage);
   Choose(0);
   EXPECT_EQ(w->Edit1->Text(), "1024");
   EXPECT_EQ(w->Edit2->Text(), "768");
@@ -95,10 +89,7 @@ TEST_F(AspectWindowTest, SizesThatAreNoNumbersOrZeroChangeNothing) {
   EXPECT_EQ(w->FFactor, 1.0);
   w->AspectRComboBox->SetItemIndex(0);
   for (auto [height, width] : {std::pair{"", "600"}, {"800", "0"}, {"0", "0"}, {"99999999999", "3"}, {"12a", "4"}}) {
-    ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
-      EXPECT_EQ(r.text, "Height and width must be whole numbers above 0.");
-      return int(mrOk);
-    });
+    ExpectMessage("Height and width must be whole numbers above 0.", mrOk, ModalKind::ShowMessage);
     Sizes(height, width);
     EXPECT_EQ(w->FFactor, 1.0) << height << " x " << width;
     EXPECT_EQ(w->Label3->Caption(), "Factor: 1.00");
@@ -141,10 +132,7 @@ TEST_F(AspectWindowTest, OptionsAndSelectAll) {
   EXPECT_EQ(w->ZqButton3->Caption(), "Change Aspect Ratio of selected image(s)");
 
   ListPictures({"a.jpg", "b.jpg", "c.jpg"});
-  ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "Select all files for Aspect Ratio adjusment from current folder ?");
-    return int(mrNo);
-  });
+  ExpectMessage("Select all files for Aspect Ratio adjusment from current folder ?", mrNo, ModalKind::MessageDlg);
   w->ZqSpeedButton1Click(nullptr);
   EXPECT_TRUE(w->ZqSpeedButton1->Enabled());
   EXPECT_FALSE(Form1->ListBox1->MultiSelect());

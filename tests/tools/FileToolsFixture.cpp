@@ -31,13 +31,6 @@ void FileToolsTest::SelectMainFolder(const std::string& folder) {
   ASSERT_EQ(Form1->QzDirTree211->SelectedPath(), folder);
 }
 
-void FileToolsTest::ExpectMessage(const std::string& text, int answer) {
-  ModalResponder::Expect(ModalKind::Any, [text, answer](ModalRequest& r) {
-    EXPECT_EQ(r.text, text) << ModalKindName(r.kind);
-    return answer;
-  });
-}
-
 void FileToolsTest::AtNextEvents(std::function<void()> action) {
   // Posted from another thread, the call waits in the event queue for the next pump.
   std::thread poster([action = std::move(action)] { TThread::Queue(nullptr, action); });

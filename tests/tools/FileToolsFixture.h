@@ -16,9 +16,6 @@ class FileToolsTest : public ToolWindowTest {
   std::string Folder(const std::string& name);
   // The main folder tree selects folder (the destination of copies).
   void SelectMainFolder(const std::string& folder);
-  // Expects one message (ShowMessage or a message dialog) with exactly this text,
-  // answered with answer.
-  static void ExpectMessage(const std::string& text, int answer = 1);
   // Runs action once, at the next handling of events (the first pump of a running job).
   static void AtNextEvents(std::function<void()> action);
   // Runs action once, from the first handling of events at which ready() holds (asked

@@ -83,10 +83,7 @@ class PrintWindowTest : public ToolWindowTest {
   }
   // Prints the window's picture into a PDF file (no printer is set up in the tests).
   void PrintToPdf(TPrintForm& w, const std::string& pdf) {
-    ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
-      EXPECT_EQ(r.text, "Print picture now?");
-      return int(mrYes);
-    });
+    ExpectMessage("Print picture now?", mrYes, ModalKind::MessageDlg);
     ModalResponder::Expect(ModalKind::SaveDialog, pdf.empty() ? 0 : 1, pdf);
     w.ZqPrintClick(nullptr);
   }
@@ -194,20 +191,14 @@ TEST_F(PrintWindowTest, CustomSizeBoxesRefuseBadTextAndSizesBeyondThePage) {
 
     // Text that is no number is refused with a message and changes nothing.
     w.Edit1->SetText("abc");
-    ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
-      EXPECT_EQ(r.text, "'abc' is not a valid floating point value");
-      return int(mrOk);
-    });
+    ExpectMessage("'abc' is not a valid floating point value", mrOk, ModalKind::ShowMessage);
     w.Edit1Exit(w.Edit1);
     EXPECT_EQ(w.FPrintWidth, int(std::lround(2.5 * dpi)));
     EXPECT_EQ(w.Edit1->Text(), "2.5");
 
     w.Units->SetItemIndex(1);
     w.Edit2->SetText("5000");
-    ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
-      EXPECT_EQ(r.text, "Error, height too large");
-      return int(mrOk);
-    });
+    ExpectMessage("Error, height too large", mrOk, ModalKind::ShowMessage);
     w.Edit2Exit(w.Edit2);
     EXPECT_EQ(w.FPrintHeight, 0);
     EXPECT_EQ(w.FCustomOffsetY, 0);
@@ -238,10 +229,7 @@ TEST_F(PrintWindowTest, WithoutAPictureThePaperShowsAndNothingPrints) {
   });
   // A file that is gone is said so by the main window's command.
   Form1->FCurrentFile = Pictures() + "gone.jpg";
-  ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
-    EXPECT_EQ(r.text, "No file selected!");
-    return int(mrOk);
-  });
+  ExpectMessage("No file selected!", mrOk, ModalKind::ShowMessage);
   Form1->Print1Click(nullptr);
 }
 

@@ -54,6 +54,13 @@ std::string ToolWindowTest::MakePicture(const std::string& name, int width, int 
   return path;
 }
 
+void ToolWindowTest::ExpectMessage(const std::string& text, int answer, ModalKind kind) {
+  ModalResponder::Expect(kind, [text, answer](ModalRequest& r) {
+    EXPECT_EQ(r.text, text) << ModalKindName(r.kind);
+    return answer;
+  });
+}
+
 void ToolWindowTest::ListPictures(const std::vector<std::string>& names) {
   Form1->ListBox1->Clear();
   for (const std::string& n : names) Form1->ListBox1->Items()->Add(n);

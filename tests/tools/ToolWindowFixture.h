@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "platform/gui/ModalResponder.h"
 
 class ToolWindowTest : public testing::Test {
  protected:
@@ -23,6 +24,9 @@ class ToolWindowTest : public testing::Test {
   std::string MakePicture(const std::string& name, int width, int height);
   // The main window lists the pictures folder (bare names in a folder view).
   void ListPictures(const std::vector<std::string>& names);
+  // Expects one modal call of that kind (a message or a question) with exactly this text,
+  // answered with answer.
+  static void ExpectMessage(const std::string& text, int answer = 1, ModalKind kind = ModalKind::Any);
 
  private:
   std::string programDir_, pictures_;
