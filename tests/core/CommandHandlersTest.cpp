@@ -135,11 +135,7 @@ TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
                          "#!/bin/sh\n[ \"$*\" = 'query default x-scheme-handler/mailto' ] && echo mail.desktop\nexit 0\n");
   for (const char* program : {"/xdg-email", "/xdg-mime"}) chmod((bin + program).c_str(), 0755);
   // The stand-in comes first on PATH for this test only.
-  struct PathFirst {
-    std::string saved = getenv("PATH") ? getenv("PATH") : "";
-    explicit PathFirst(const std::string& folder) { setenv("PATH", (folder + ":" + saved).c_str(), 1); }
-    ~PathFirst() { setenv("PATH", saved.c_str(), 1); }
-  } path(bin);
+  EnvironmentGuard path({{"PATH", bin + ":" + getenv("PATH")}});
   // Large files together (a sparse file that stat counts as 11 MiB): asked first, with the size.
   ASSERT_EQ(testsupport::Run({"truncate", "-s", "11M", folder_ + "large.png"}).exitCode, 0);
   ASSERT_EQ(testsupport::Run({"stat", "-c", "%s", folder_ + "large.png"}).out, "11534336\n");

@@ -43,29 +43,6 @@ void WriteScript(const std::string& file, const std::string& body) {
   chmod(file.c_str(), 0755);
 }
 
-// Restores an environment variable at the end of a test.
-class EnvironmentGuard {
- public:
-  explicit EnvironmentGuard(std::vector<std::string> names) : names_(std::move(names)) {
-    for (const std::string& n : names_) {
-      const char* v = getenv(n.c_str());
-      saved_.push_back(v ? std::optional<std::string>(v) : std::nullopt);
-    }
-  }
-  ~EnvironmentGuard() {
-    for (size_t i = 0; i < names_.size(); ++i) {
-      if (saved_[i])
-        setenv(names_[i].c_str(), saved_[i]->c_str(), 1);
-      else
-        unsetenv(names_[i].c_str());
-    }
-  }
-
- private:
-  std::vector<std::string> names_;
-  std::vector<std::optional<std::string>> saved_;
-};
-
 }  // namespace
 
 class DesktopTest : public OrganiseTest {
@@ -77,7 +54,7 @@ class DesktopTest : public OrganiseTest {
     setenv("PATH", (bin_ + ":/usr/bin:/bin").c_str(), 1);
   }
 
-  EnvironmentGuard env_{{"PATH", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"}};
+  EnvironmentGuard env_{"PATH", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION"};
   std::string bin_;
 };
 
@@ -429,15 +406,13 @@ TEST_F(StandAloneTest, TheCopyStartsFromTheDriveAndKeepsItsSettingsBesideItself)
   // Started from its script with a fresh home: everything it keeps stays on the drive.
   const std::string home = testsupport::TempPath("host");
   for (const char* d : {"config", "data", "cache"}) fs::create_directories(home + "/" + d);
-  EnvironmentGuard guard({"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "KIVO2_REGISTRY_DIR",
-                          "KIVO2_CLOSE_AFTER_MS", "QT_QPA_PLATFORM"});
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-  setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
-  unsetenv("KIVO2_REGISTRY_DIR");
-  setenv("KIVO2_CLOSE_AFTER_MS", "1500", 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  EnvironmentGuard guard({{"HOME", home},
+                          {"XDG_CONFIG_HOME", home + "/config"},
+                          {"XDG_DATA_HOME", home + "/data"},
+                          {"XDG_CACHE_HOME", home + "/cache"},
+                          {"KIVO2_REGISTRY_DIR", std::nullopt},
+                          {"KIVO2_CLOSE_AFTER_MS", "1500"},
+                          {"QT_QPA_PLATFORM", "offscreen"}});
   auto run = testsupport::Run({"sh", "/dev/shm/kivo2start.sh", folder_ + "a.png"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const std::string ini = testsupport::ReadFile(target_ + "/Kivo2_usb.ini");

@@ -242,13 +242,9 @@ TEST_F(HandOffsTest, DonateSaysThatKivo2TakesNoDonationsAndOpensNothing) {
   const std::string record = testsupport::TempPath("opened.txt");
   testsupport::WriteFile(bin + "/xdg-open", "#!/bin/sh\necho \"$@\" > " + record + "\n");
   chmod((bin + "/xdg-open").c_str(), 0755);
-  const std::string path = getenv("PATH");
-  setenv("PATH", (bin + ":" + path).c_str(), 1);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  EnvironmentGuard path({{"PATH", bin + ":" + getenv("PATH")}});
+  ExpectMessage("Thank you, your support is very welcome.\nKivo2 takes no donations; there is no donation page to open.");
   Form1->Donate1->Click();
-  setenv("PATH", path.c_str(), 1);
-  EXPECT_EQ(LastMessage(),
-            "Thank you, your support is very welcome.\nKivo2 takes no donations; there is no donation page to open.");
   usleep(200000);
   EXPECT_FALSE(fs::exists(record));
 }

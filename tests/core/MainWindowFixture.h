@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +29,40 @@ std::map<std::string, std::string> RegistryValues(const std::string& file, const
 std::vector<std::pair<std::string, std::string>> RegistryEntries(const std::string& file, const std::string& key);
 // The values of the program's key under HKEY_CURRENT_USER.
 std::map<std::string, std::string> UserRegistryValues(const std::string& file);
+
+// Environment variables for its lifetime: set (or, for std::nullopt, unset) at once, or only
+// kept; given back as they were at its end.
+class EnvironmentGuard {
+ public:
+  using Values = std::vector<std::pair<std::string, std::optional<std::string>>>;
+  explicit EnvironmentGuard(const Values& values) {
+    for (const auto& [name, value] : values) {
+      const char* old = getenv(name.c_str());
+      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      Put(name, value);
+    }
+  }
+  EnvironmentGuard(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      const char* old = getenv(name);
+      saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+  }
+  ~EnvironmentGuard() {
+    for (const auto& [name, value] : saved_) Put(name, value);
+  }
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+ private:
+  static void Put(const std::string& name, const std::optional<std::string>& value) {
+    if (value)
+      setenv(name.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name.c_str());
+  }
+  Values saved_;
+};
 
 class MainWindowTest : public testing::Test {
  protected:

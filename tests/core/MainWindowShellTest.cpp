@@ -18,28 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An environment variable set for the length of a test.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
-
 // A MIME database and a desktop entry of the test's own file type ".kvt".
 void MakeFileTypeDatabase(const std::string& data, const std::string& config, const std::string& program) {
   fs::create_directories(data + "/mime/application");
@@ -69,8 +47,8 @@ TEST_F(MainWindowTest, AssociatedProgramOfAFileTypeComesFromTheMimeDatabase) {
   testsupport::WriteFile(viewer, "#!/bin/sh\n");
   fs::permissions(viewer, fs::perms::owner_all);
   MakeFileTypeDatabase(data, config, viewer);
-  ScopedEnv dataHome("XDG_DATA_HOME", data), dataDirs("XDG_DATA_DIRS", testsupport::TempPath("none"));
-  ScopedEnv configHome("XDG_CONFIG_HOME", config), configDirs("XDG_CONFIG_DIRS", testsupport::TempPath("none"));
+  EnvironmentGuard env({{"XDG_DATA_HOME", data}, {"XDG_DATA_DIRS", testsupport::TempPath("none")},
+                        {"XDG_CONFIG_HOME", config}, {"XDG_CONFIG_DIRS", testsupport::TempPath("none")}});
   // The desktop's own tool finds the same entry.
   auto oracle = testsupport::Run({"xdg-mime", "query", "default", "application/x-kivotest"});
   ASSERT_EQ(oracle.exitCode, 0) << oracle.err;
@@ -83,12 +61,10 @@ TEST_F(MainWindowTest, AssociatedProgramOfAFileTypeComesFromTheMimeDatabase) {
   EXPECT_EQ(info, "Extension: .KVT\rTypename: application/x-kivotest\rDisplayname: Kivo test & file\r"
                   "Server: " + viewer + " --view %f");
   // An unknown type, and a known type without a program, give "n/a".
-  Form1->GetAssociationInfo(".zzqx", info, program);
-  EXPECT_EQ(info, "n/a");
-  EXPECT_EQ(program, "n/a");
-  Form1->GetAssociationInfo(".txt", info, program);
-  EXPECT_EQ(info, "n/a");
-  EXPECT_EQ(program, "n/a");
+  for (const char* extension : {".zzqx", ".txt"}) {
+    Form1->GetAssociationInfo(extension, info, program);
+    EXPECT_EQ(info + " " + program, "n/a n/a") << extension;
+  }
 }
 
 TEST_F(MainWindowTest, RunShellCommandStartsProgramsWithTheirParameters) {
@@ -117,45 +93,8 @@ TEST_F(MainWindowTest, RunShellCommandReportsMissingFilesAndTypesWithoutProgram)
 }
 
 // ---------------------------------------------------------------------------
-// Screen saver
+// Screen saver (held off in full screen and during a show: in the slide show's test)
 // ---------------------------------------------------------------------------
-TEST_F(MainWindowTest, ScreenSaverIsInhibitedInFullScreenOnlyWithTheOption) {
-  int inhibits = 0, releases = 0;
-  uint32_t released = 0;
-  TScreenSaverCalls calls;
-  calls.Inhibit = [&](const std::string& app, const std::string&, uint32_t& cookie) {
-    EXPECT_EQ(app, "Kivo2");
-    cookie = 77;
-    ++inhibits;
-    return true;
-  };
-  calls.UnInhibit = [&](uint32_t cookie) {
-    released = cookie;
-    ++releases;
-  };
-  SetScreenSaverCalls(&calls);
-  CreateWindows();
-  Form1->FScreensaver = false;
-  Form1->FullScreen();
-  Form1->FullScreen();
-  EXPECT_EQ(inhibits, 0);
-  Form1->FScreensaver = true;
-  Form1->FullScreen();
-  EXPECT_EQ(inhibits, 1);
-  Form1->FullScreen();
-  EXPECT_EQ(releases, 1);
-  EXPECT_EQ(released, 77u);
-  // A running show in a window keeps it off too; closing releases it.
-  Form1->FSlideRunning = true;
-  Form1->UpdateScreenSaverInhibit();
-  EXPECT_EQ(inhibits, 2);
-  Form1->UpdateScreenSaverInhibit();
-  EXPECT_EQ(inhibits, 2);
-  Form1->Close();
-  EXPECT_EQ(releases, 2);
-  SetScreenSaverCalls(nullptr);
-}
-
 TEST(ScreenSaverService, NoServiceOnTheBusMeansNothingHappens) {
   KIVO2_REQUIRE_TOOL("dbus-daemon");
   // A session bus of our own, on which no screen saver runs.
@@ -173,7 +112,7 @@ TEST(ScreenSaverService, NoServiceOnTheBusMeansNothingHappens) {
   const int pid = std::atoi(started.out.c_str());
   ASSERT_GT(pid, 0);
   {
-    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket);
+    EnvironmentGuard bus({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket}});
     EnsureQtApplication();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(ScreenSaverServiceAvailable());

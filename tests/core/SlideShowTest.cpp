@@ -346,35 +346,42 @@ TEST_F(SlideShowTest, FadesRunFromThePreviousPictureToTheNextInTheChosenStyle) {
   Form1->M_Start1->Click();
 }
 
+// The screen saver is held off, with the option only, in full screen and while a show runs
+// (in a window too), once however both come together; each hold is let go with its own
+// cookie, also when the window closes during a show.
 TEST_F(SlideShowTest, TheScreenSaverIsHeldOffWhileAShowOrFullScreenRuns) {
   StartOnThree();
-  int inhibitions = 0, releases = 0;
+  int inhibitions = 0;
+  std::vector<uint32_t> released;
   TScreenSaverCalls calls;
-  calls.Inhibit = [&](const std::string&, const std::string&, uint32_t& cookie) {
-    cookie = uint32_t(++inhibitions);
+  calls.Inhibit = [&](const std::string& app, const std::string&, uint32_t& cookie) {
+    EXPECT_EQ(app, "Kivo2");
+    cookie = uint32_t(100 + ++inhibitions);
     return true;
   };
-  calls.UnInhibit = [&](uint32_t) { ++releases; };
+  calls.UnInhibit = [&](uint32_t cookie) { released.push_back(cookie); };
   SetScreenSaverCalls(&calls);
+  Form1->FScreensaver = false;
+  Key(VK_F9);
+  Key(VK_F9);
+  EXPECT_EQ(inhibitions, 0);
   Form1->FScreensaver = true;
   Key(VK_F9);
   EXPECT_TRUE(Form1->FFullScreen);
   EXPECT_EQ(inhibitions, 1);
   Key(VK_F9);
   EXPECT_FALSE(Form1->FFullScreen);
-  EXPECT_EQ(releases, 1);
+  EXPECT_EQ(released, std::vector<uint32_t>{101});
   Key(VK_SPACE);
   EXPECT_EQ(inhibitions, 2);
+  Form1->UpdateScreenSaverInhibit();
+  EXPECT_EQ(inhibitions, 2);
   Key(VK_SPACE);
-  EXPECT_EQ(releases, 2);
   Form1->M_Start1->Click();
   EXPECT_EQ(inhibitions, 3);
   Key(VK_ESCAPE);
-  EXPECT_EQ(releases, 3);
-  // Without the option nothing is held.
-  Form1->FScreensaver = false;
-  Key(VK_F9);
-  EXPECT_EQ(inhibitions, 3);
-  Key(VK_F9);
+  Key(VK_SPACE);
+  Form1->Close();
+  EXPECT_EQ(released, (std::vector<uint32_t>{101, 102, 103, 104}));
   SetScreenSaverCalls(nullptr);
 }
