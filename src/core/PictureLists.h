@@ -7,6 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
+// A name with a line break cannot be a line of a list: read back it would be two bogus lines.
+inline bool NameFitsListLine(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
+
 // The path a line of a list names (in stand-alone mode a Windows-style line lies on the
 // program's drive), and the line a path is stored as.
 using TListLineMap = std::function<std::string(const std::string&)>;
@@ -32,9 +35,9 @@ class TPathIndex {
   std::unordered_multimap<std::string, int> byFolded_;
 };
 
-// The lines of a list after a view of it changed. lines: the file's lines; shown: which
-// of them the view listed (their paths, in order, were the view's entries); entries: the
-// view's entries now (reordered, some removed, some repeated). The result holds the
+// The lines of a list after a view of it changed. lines: the file's lines as they are now;
+// shown: which of them the view listed (their paths, in order, were the view's entries);
+// entries: the view's entries now (reordered, some removed, some repeated). The result holds the
 // entries, each as the line that named it before (the stored form kept) or else as
 // pathToLine makes it, and every line the view did not list at its old index (or at the
 // end when the list got shorter), in its old order.

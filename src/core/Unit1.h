@@ -715,9 +715,11 @@ class TForm1 : public TForm {
   // listed, also one that is missing now (an unplugged drive, a share offline): it is
   // drawn grey and stays in the file until the user removes it.
   void LoadFavorites();
-  // Writes ListBox2 whole to "W_Folders.txt" (through a temporary file); false, after
-  // saying so, when it cannot be written.
-  bool SaveFavorites();
+  // Reads "W_Folders.txt" again (another program on the same home may have changed it),
+  // lets Change change its folders, writes it back through a temporary file when they
+  // changed (the lines of unchanged folders as they stood) and lists the result. False,
+  // after saying so, when it cannot be read or written.
+  bool ChangeFavorites(const std::function<void(std::vector<std::string>& Folders)>& Change);
   // Marks the current folder in the list and sets the add and remove buttons.
   void SincFavoritesPath();
   void ZqFavoriteslistClick(TObject* Sender);
@@ -938,11 +940,14 @@ class TForm1 : public TForm {
   void Sorttool1Click(TObject* Sender);
   // Writes the entries of a view of a list file (the paperclip or a show as ListBox1 or
   // the manual-order window shows it, reordered, some removed or repeated) into
-  // ListFile. Lines the view did not show (files missing now) stay in the file, each at
-  // its old place; AllLinesShown: the view showed every line. False, after saying why,
-  // when the file could not be read or written; it then stays as it was.
-  bool SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries,
-                           bool AllLinesShown = false);
+  // ListFile, read again first. Lines the view did not show (files missing now, lines
+  // another program added meanwhile) stay in the file, each at its old place; the view is
+  // ListBox1 as it was before the change. False, after saying why, when the file could not
+  // be read or written; it then stays as it was.
+  bool SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries);
+  // The files whose names fit a line of a list; the others (names with a line break) are
+  // named in a message and left out.
+  std::vector<std::string> ListableFiles(const std::vector<std::string>& Files);
   // Reads a list file into Lines (nothing for a missing file); false, after saying why,
   // when it cannot be read or is too large to be a list.
   bool LoadListFile(const std::string& FileName, TStringList& Lines);

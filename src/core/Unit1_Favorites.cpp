@@ -2,11 +2,16 @@
 //
 // The file keeps every favorite the user made. A favorite whose folder is missing at the
 // start (an unplugged drive, a share offline) is listed grey and kept, so that a later
-// save does not lose it; a click on it says that the folder was not found.
+// save does not lose it; a click on it says that the folder was not found. Each change
+// reads the file again first and changes only its own line, so that two programs on one
+// home keep each other's favorites; the lines keep their bytes.
+#include <algorithm>
+
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
+#include "core/PictureLists.h"
 #include "core/Unit1.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
@@ -51,16 +56,27 @@ std::string TForm1::ListLineFromPath(const std::string& Path) const {
 // ===========================================================================
 // Loading and saving
 // ===========================================================================
-void TForm1::LoadFavorites() {
-  ListBox2->Clear();
-  const std::string file = FavoritesFileName(FAppDir);
-  if (!FileExists(file) || GetFileSizeByName(file) > kMaxFavoritesFileSize) return;
-  TStringList lines;
+namespace {
+
+// The lines of the favorites file; false when it cannot be read (or is too large to be one).
+bool ReadFavoriteLines(const std::string& file, TStringList& lines) {
+  lines.Clear();
+  if (!FileExists(file)) return true;
+  if (GetFileSizeByName(file) > kMaxFavoritesFileSize) return false;
   try {
     lines.LoadFromFile(file);
+    return true;
   } catch (const Exception&) {
-    return;
+    return false;
   }
+}
+
+}  // namespace
+
+void TForm1::LoadFavorites() {
+  ListBox2->Clear();
+  TStringList lines;
+  if (!ReadFavoriteLines(FavoritesFileName(FAppDir), lines)) return;
   for (int i = 0; i < lines.Count(); ++i) {
     const std::string folder = RemoveTrailingBackslash(PathFromListLine(lines.Strings(i)));
     if (!folder.empty()) ListBox2->Items()->Add(folder);
@@ -68,29 +84,43 @@ void TForm1::LoadFavorites() {
   SetListBoxHorzBar(ListBox2);
 }
 
-bool TForm1::SaveFavorites() {
+bool TForm1::ChangeFavorites(const std::function<void(std::vector<std::string>& Folders)>& Change) {
+  const std::string file = FavoritesFileName(FAppDir);
   TStringList lines;
-  for (int i = 0; i < ListBox2->Count(); ++i) lines.Add(ListLineFromPath(ListBox2->Items()->Strings(i)));
-  try {
-    lines.SaveToFile(FavoritesFileName(FAppDir));
-    return true;
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
+  if (!ReadFavoriteLines(file, lines)) {
+    ShowMessage(Format(_("%s is too large to be a list of pictures."), {file}));
     return false;
   }
+  std::vector<std::string> folders;
+  for (int i = 0; i < lines.Count(); ++i) folders.push_back(RemoveTrailingBackslash(PathFromListLine(lines.Strings(i))));
+  const std::vector<std::string> before = folders;
+  bool saved = true;
+  Change(folders);
+  if (folders != before) {
+    // Unchanged folders keep their lines as they stand.
+    TStringList result;
+    for (const std::string& folder : folders) {
+      const auto kept = std::find(before.begin(), before.end(), folder);
+      result.Add(kept != before.end() ? lines.Strings(int(kept - before.begin())) : ListLineFromPath(folder));
+    }
+    try {
+      result.SaveToFile(file);
+    } catch (const Exception& e) {
+      ShowMessage(e.Message());
+      saved = false;
+    }
+  }
+  LoadFavorites();
+  return saved;
 }
 
 void TForm1::MoveFavoriteFolders(const std::string& OldFolder, const std::string& NewFolder) {
-  bool changed = false;
-  for (int i = 0; i < ListBox2->Count(); ++i) {
-    const std::string entry = ListBox2->Items()->Strings(i);
-    if (!PathIsWithin(entry, OldFolder)) continue;
-    ListBox2->Items()->SetStrings(i, ReplacePathStart(OldFolder, NewFolder, entry));
-    changed = true;
-  }
-  if (!changed) return;
-  SaveFavorites();
-  SetListBoxHorzBar(ListBox2);
+  ChangeFavorites([&](std::vector<std::string>& folders) {
+    for (std::string& folder : folders) {
+      const std::string moved = ReplacePathStart(OldFolder, NewFolder, folder);
+      if (PathIsWithin(folder, OldFolder) && NameFitsListLine(moved)) folder = moved;
+    }
+  });
 }
 
 // ===========================================================================
@@ -154,17 +184,23 @@ void TForm1::ZqAdFavoriteClick(TObject* /*Sender*/) {
   if (folder.empty() || !IsFullPath(folder)) return;
   if (FUsbMode && MountPointOf(folder) != MountPointOf(FAppDir))
     ShowMessage(_("Kivo is in USB drive mode") + "\r\n" + _("The shortcut is only available during this session."));
+  if (!NameFitsListLine(folder)) {
+    ShowMessage(Format(_("%s cannot be put in a list: its name holds a line break."), {folder}));
+    return;
+  }
+  LoadFavorites();
   if (FavoriteIndex(ListBox2, folder) >= 0) {
     ShowMessage(Format(_("%s favorite folder allready present."), {folder}));
+    SincFavoritesPath();
     return;
   }
   if (TranslatedMessageDialog(Format(_("Add folder %s to Favorites?"), {folder}), mtConfirmation,
                               TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
     return;
-  ListBox2->Items()->Add(folder);
+  ChangeFavorites([&](std::vector<std::string>& folders) {
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  });
   SincFavoritesPath();
-  SaveFavorites();
-  SetListBoxHorzBar(ListBox2);
 }
 
 void TForm1::ZqRemFavoritesClick(TObject* /*Sender*/) {
@@ -174,9 +210,11 @@ void TForm1::ZqRemFavoritesClick(TObject* /*Sender*/) {
                               mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
     return;
   ZqRemFavorites->SetEnabled(false);
-  ListBox2->Items()->Delete(index);
-  SaveFavorites();
-  SetListBoxHorzBar(ListBox2);
+  const std::string folder = RemoveTrailingBackslash(ListBox2->Items()->Strings(index));
+  ChangeFavorites([&](std::vector<std::string>& folders) {
+    const auto it = std::find(folders.begin(), folders.end(), folder);
+    if (it != folders.end()) folders.erase(it);
+  });
   SincFavoritesPath();
 }
 

@@ -27,6 +27,7 @@
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
+#include "core/PictureLists.h"
 #include "core/Unit1.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
@@ -585,7 +586,8 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unw
         continue;
       }
       changed = true;
-      if (!DeleteMode) kept.Add(ListLineFromPath(found->second));
+      // A new name that cannot be a line leaves the old line as it stood.
+      if (!DeleteMode) kept.Add(NameFitsListLine(found->second) ? ListLineFromPath(found->second) : lines.Strings(j));
     }
     if (!changed) continue;
     try {
@@ -685,7 +687,8 @@ void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
         if (UpperCase(ExtractFileExt(entries.Strings(k))) == FKnownExtList->Strings(e) && FileExists(entries.Strings(k)))
           found.Add(entries.Strings(k));
   }
-  if (found.Count() > 0) ShowMessage(IntToStr(found.Count()) + _(" files from tree placed in the paperclip"));
+  const std::vector<std::string> listable = ListableFiles(found.ToVector());
+  if (!listable.empty()) ShowMessage(IntToStr(int(listable.size())) + _(" files from tree placed in the paperclip"));
   // The pictures join what the paperclip holds (a file once); it is never emptied here.
   const std::string paperclip = FAppDir + "paperclip.lst";
   TStringList lines;
@@ -698,9 +701,9 @@ void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
   std::set<std::string> held;
   for (int i = 0; i < lines.Count(); ++i) held.insert(PathFromListLine(lines.Strings(i)));
   bool added = false;
-  for (int i = 0; i < found.Count(); ++i) {
-    if (!held.insert(found.Strings(i)).second) continue;
-    lines.Add(ListLineFromPath(found.Strings(i)));
+  for (const std::string& file : listable) {
+    if (!held.insert(file).second) continue;
+    lines.Add(ListLineFromPath(file));
     added = true;
   }
   if (!added) return;

@@ -67,19 +67,17 @@ int TForm1::ListLineIndexOf(const TStringList& Lines, const std::string& Path) c
       .IndexOf(Path);
 }
 
-bool TForm1::SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries,
-                                 bool AllLinesShown) {
+bool TForm1::SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries) {
   TStringList old;
   if (!LoadListFile(ListFile, old)) return false;
   const std::vector<std::string> lines = old.ToVector();
-  // A line was shown when its picture exists, or when the view holds it anyway (a
-  // picture that went after the view was filled, or a view of every line).
-  const std::unordered_set<std::string> entries(Entries.begin(), Entries.end());
+  // A line was shown when the main window's view of the list (as it was before this change)
+  // or the new entries hold its picture. Other lines stay where they are: pictures missing
+  // now, and lines another program added since the view was filled.
+  std::unordered_set<std::string> viewed(Entries.begin(), Entries.end());
+  for (int i = 0; i < ListBox1->Count(); ++i) viewed.insert(ListBox1->Items()->Strings(i));
   std::vector<bool> shown(lines.size());
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string path = PathFromListLine(lines[i]);
-    shown[i] = AllLinesShown || (!lines[i].empty() && (entries.count(path) > 0 || FileExists(path)));
-  }
+  for (size_t i = 0; i < lines.size(); ++i) shown[i] = !lines[i].empty() && viewed.count(PathFromListLine(lines[i])) > 0;
   TStringList result;
   result.AddStrings(LinesInViewOrder(
       lines, shown, Entries, [this](const std::string& line) { return PathFromListLine(line); },
@@ -110,6 +108,19 @@ std::vector<std::string> TForm1::selectedWorkFiles() {
   return files;
 }
 
+std::vector<std::string> TForm1::ListableFiles(const std::vector<std::string>& Files) {
+  std::vector<std::string> listable;
+  std::string refused;
+  for (const std::string& file : Files) {
+    if (NameFitsListLine(file))
+      listable.push_back(file);
+    else
+      refused += (refused.empty() ? "" : "\r") + file;
+  }
+  if (!refused.empty()) ShowMessage(Format(_("%s cannot be put in a list: its name holds a line break."), {refused}));
+  return listable;
+}
+
 bool TForm1::refusedInStandAloneMode() {
   if (!FUsbMode) return false;
   const std::string folder = QzDirTree211->SelectedPath();
@@ -123,7 +134,7 @@ bool TForm1::refusedInStandAloneMode() {
 // ===========================================================================
 void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
   if (refusedInStandAloneMode()) return;
-  const std::vector<std::string> files = selectedWorkFiles();
+  const std::vector<std::string> files = ListableFiles(selectedWorkFiles());
   TStringList lines;
   if (!LoadListFile(PaperclipFile(), lines)) return;
   const auto toPath = [this](const std::string& line) { return PathFromListLine(line); };

@@ -330,7 +330,7 @@ void TForm1::P_PasteAsShowClick(TObject* /*Sender*/) {
   const std::string show = UniqueNameWithExt(PathJoin(folder, _("My new Pasted show")), ".shw");
   FShowFolder = show;
   TStringList lines;
-  for (int i = 0; i < FWorkFiles->Count(); ++i) lines.Add(ListLineFromPath(FWorkFiles->StringRef(i)));
+  for (const std::string& file : ListableFiles(FWorkFiles->ToVector())) lines.Add(ListLineFromPath(file));
   if (!SaveListFile(show, lines)) return;
   RefillShowsTree();
   SelectNodeOfPath(*this, show);
@@ -346,8 +346,7 @@ void TForm1::P_PasteInShowClick(TObject* /*Sender*/) {
   if (!LoadListFile(FShowFile, lines)) return;
   TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
   int count = 0;
-  for (int i = 0; i < FWorkFiles->Count(); ++i) {
-    const std::string file = FWorkFiles->Strings(i);
+  for (const std::string& file : ListableFiles(FWorkFiles->ToVector())) {
     if (!FileExists(file) || index.IndexOf(file) >= 0) continue;
     index.Add(file, lines.Add(ListLineFromPath(file)));
     ++count;
@@ -380,12 +379,10 @@ void TForm1::P_PasteClipInShowClick(TObject* /*Sender*/) {
 // ===========================================================================
 void TForm1::RemovefromshowClick(TObject* /*Sender*/) {
   std::string target;
-  bool allShown = false;
   if (FShowNodeKind == kPaperclip) {
     target = PaperclipFile();
   } else if (FShowNodeKind == kShow && !FShowFile.empty()) {
     target = FShowFile;
-    allShown = CB_DebugShows->Checked();
   }
   if (target.empty() || ListBox1->SelCount() == 0) return;
   std::vector<std::string> remaining;
@@ -393,7 +390,7 @@ void TForm1::RemovefromshowClick(TObject* /*Sender*/) {
     if (!ListBox1->Selected(i)) remaining.push_back(ListBox1->Items()->Strings(i));
   // The file loses only the removed entries; lines of pictures not listed stay. A file
   // that cannot be written keeps the list as it is.
-  if (!SaveListInViewOrder(target, remaining, allShown)) return;
+  if (!SaveListInViewOrder(target, remaining)) return;
   for (int i = ListBox1->Count() - 1; i >= 0; --i) {
     if (!ListBox1->Selected(i)) continue;
     // The thumbnails stand in list order: the entry's one goes with it.

@@ -43,12 +43,13 @@ TEST_F(FavoritesTest, FileRoundTripKeepsFoldersMissingNow) {
   ASSERT_EQ(Form1->FAppDir, DataFolder());
   EXPECT_EQ(Favorites(), (std::vector<std::string>{a, gone, b}));
 
-  // Adding the current folder writes the whole list back, the missing folder with it.
+  // Adding the current folder writes the whole list back, the missing folder with it, the
+  // other lines as they stood.
   const std::string c = Folder("fav/c");
   Form1->FLastPath = c + "/";
   ExpectMessage("Add folder " + c + " to Favorites?", mrYes, ModalKind::MessageDlg);
   Form1->ZqAdFavorite->Click();
-  EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "\r\n" + gone + "\r\n" + b + "\r\n" + c + "\r\n");
+  EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "/\r\n" + gone + "\r\n" + b + "\r\n" + c + "\r\n");
   EXPECT_FALSE(Form1->ZqAdFavorite->Enabled());
   EXPECT_TRUE(Form1->ZqRemFavorites->Enabled());
 
@@ -60,7 +61,14 @@ TEST_F(FavoritesTest, FileRoundTripKeepsFoldersMissingNow) {
   Form1->ListBox2->SetItemIndex(2);
   ExpectMessage("Remove " + b + " from the Favorites?", mrYes, ModalKind::MessageDlg);
   Form1->ZqRemFavorites->Click();
-  EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "\r\n" + gone + "\r\n" + c + "\r\n");
+  EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "/\r\n" + gone + "\r\n" + c + "\r\n");
+  // Another program on the same home adds a folder meanwhile: the next change keeps it.
+  testsupport::WriteFile(FavoritesFile(), testsupport::ReadFile(FavoritesFile()) + b + "\r\n");
+  Form1->FLastPath = a + "/../a2/";
+  Form1->SincFavoritesPath();
+  ExpectMessage("Add folder " + a + "/../a2 to Favorites?", mrYes, ModalKind::MessageDlg);
+  Form1->ZqAdFavorite->Click();
+  EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "/\r\n" + gone + "\r\n" + c + "\r\n" + b + "\r\n" + a + "/../a2\r\n");
 }
 
 TEST_F(FavoritesTest, AFolderIsAddedOnceWhateverItsFinalSeparator) {

@@ -173,6 +173,8 @@ TEST_F(LosslessRotateTest, TrailersAndFurtherPicturesComeAlong) {
   Form1->M_Fastbatchrotate->SetChecked(true);
   Select({"motion.jpg", "mpf.jpg"});
   Form1->RotateRight2->Click();
+  EXPECT_TRUE(testsupport::DutchTranslations().count(
+      "%d further picture(s) in the files (MPF) were kept as they were, not changed with the main picture."));
   const std::string motion = testsupport::ReadFile(folder_ + "motion.jpg");
   EXPECT_EQ(motion, Expected(folder_ + "main.jpg", {"-rotate", "90"}) + video);
   EXPECT_EQ(mpImage2("mpf.jpg"), second);

@@ -1,15 +1,16 @@
 // The paperclip list with real files: adding (each picture once, voice memos never),
 // removing, clearing, a folder tree into it (kept unless the user empties it first, links
 // to folders not followed), its count and listing in the shows tree, a new order and
-// removals made in a view that keep the lines of missing pictures, files written by
-// older versions and on another machine, and writes that fail (ENOSPC, EIO, EACCES)
-// leaving the old list byte for byte.
+// removals made in a view that keep the lines of missing pictures, names that are not
+// UTF-8 kept byte for byte, files written on another machine in the Windows code page,
+// and writes that fail (ENOSPC, EIO, EACCES) leaving the old list byte for byte.
 #include <algorithm>
 #include <filesystem>
 #include <set>
 
 #include "ListsFixture.h"
 #include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
@@ -179,21 +180,60 @@ TEST_F(PaperclipTest, TheTreeCountsAndListsTheExistingPicturesAndEveryViewKeepsT
   EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (0)");
 }
 
-TEST_F(PaperclipTest, FilesOfOlderVersionsAndOfTheStandAloneCopyOnAnotherMachineAreRead) {
-  MakeFile(folder_ + "café.jpg", "c");
-  MakeFile(folder_ + "b.jpg", "b");
-  StartIn();
-  // Line feeds only, a blank line, a name in the Windows code page.
-  testsupport::WriteFile(Paperclip(), folder_ + "caf\xE9.jpg\n\n" + folder_ + "b.jpg\n");
+// Names are bytes: a Latin-1 name from an old card ("caf\xE9") beside UTF-8 names goes into
+// the paperclip, a show, the favorites and LastPath and comes back byte for byte, over a
+// close and a start, without changing any other line; a name with a line break is refused.
+TEST_F(PaperclipTest, NamesThatAreNotUtf8GoThroughListsAndSettingsByteForByte) {
+  const std::string latin = folder_ + "Fotos Caf\xE9", utf8 = folder_ + "Fotos Café";
+  for (const std::string& name : {latin + "/caf\xE9.jpg", latin + "/café.jpg", utf8 + "/a.jpg", latin + "/two\nlines.jpg"})
+    MakeFile(name, name);
+  StartIn(latin + "/");
+  Select({"café.jpg", "caf\xE9.jpg", "two\nlines.jpg"});
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  Form1->M_Addfilestopapercli1->Click();
+  EXPECT_EQ(LastMessage(), latin + "/two\nlines.jpg cannot be put in a list: its name holds a line break.");
+  EXPECT_TRUE(testsupport::DutchTranslations().count("%s cannot be put in a list: its name holds a line break."));
+  const std::string clip = ListText({latin + "/café.jpg", latin + "/caf\xE9.jpg"});
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), clip);
+  Select({"caf\xE9.jpg"});
+  Form1->CopyFiles1->Click();
+  for (const std::string& folder : {latin, utf8}) {
+    Form1->FLastPath = folder + "/";
+    Form1->SincFavoritesPath();
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    Form1->ZqAdFavorite->Click();
+  }
+  const std::string favorites = ListText({latin, utf8});
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "W_Folders.txt"), favorites);
   OpenShowsTree();
-  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "café.jpg", folder_ + "b.jpg"}));
-  EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (2)");
+  EXPECT_EQ(Entries(), (std::vector<std::string>{latin + "/café.jpg", latin + "/caf\xE9.jpg"}));
+  Form1->TreeView1->SetSelected(Form1->TreeView1->Items()->Item(0));
+  Form1->P_PasteAsShow->Click();
+  const std::string show = Shows() + "My new Pasted show.shw";
+  EXPECT_EQ(testsupport::ReadFile(show), ListText({latin + "/caf\xE9.jpg"}));
+  Form1->M_OpenShow->Click();
+  Form1->QzDirTree211->OpenPath(latin + "/");
+  Form1->Close();
+  DoneApplication();
+  Application->Initialize();
+  EXPECT_NE(testsupport::ReadFile(RegistryFile()).find("\"LastPath\"=\"" + latin + "/\"\r\n"), std::string::npos);
+  // The next run: the folder and the lists as they were.
+  CreateWindows();
+  ShowMainWindow();
+  EXPECT_EQ(Form1->FLastPath, latin + "/");
+  EXPECT_EQ(Form1->ListBox2->Items()->ToVector(), (std::vector<std::string>{latin, utf8}));
+  Form1->ListBox2->SetItemIndex(1);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->ZqRemFavorites->Click();
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "W_Folders.txt"), ListText({latin}));
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), clip);
+  EXPECT_EQ(testsupport::ReadFile(show), ListText({latin + "/caf\xE9.jpg"}));
 }
 
 TEST_F(PaperclipTest, StandAloneLinesNameThePicturesOnTheProgramsDrive) {
   testsupport::WriteFile(ProgramFolder() + "usb_drive.on", "");
   testsupport::WriteFile(ProgramFolder() + "Kivo2_usb.ini", "[U3]\r\nVersion=" + std::to_string(ThisBuild()) + "\r\n");
-  MakeFile(folder_ + "a.jpg", "a");
+  MakeFile(folder_ + "café.jpg", "a");
   MakeFile(folder_ + "b.jpg", "b");
   StartIn();
   ASSERT_EQ(Form1->FAppDir, ProgramFolder());
@@ -201,14 +241,14 @@ TEST_F(PaperclipTest, StandAloneLinesNameThePicturesOnTheProgramsDrive) {
   const std::string root = MountPointOf(folder_);
   std::string windows = folder_.substr(root == "/" ? 1 : root.size() + 1);
   std::replace(windows.begin(), windows.end(), '/', '\\');
-  // Written on another machine, where the stick was drive E.
-  testsupport::WriteFile(Paperclip(), "E:\\" + windows + "a.jpg\r\n");
-  Select({"a.jpg", "b.jpg"});
+  // Written on another machine, where the stick was drive E, in the Windows code page.
+  testsupport::WriteFile(Paperclip(), "E:\\" + windows + "caf\xE9.jpg\r\n");
+  Select({"café.jpg", "b.jpg"});
   Form1->M_Addfilestopapercli1->Click();
   EXPECT_EQ(Panel(), "1 file(s) added to the paperclip. - 1 file(s) already in paperclip.");
-  EXPECT_EQ(testsupport::ReadFile(Paperclip()), "E:\\" + windows + "a.jpg\r\nX:\\" + windows + "b.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), "E:\\" + windows + "café.jpg\r\nX:\\" + windows + "b.jpg\r\n");
   OpenShowsTree();
-  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "café.jpg", folder_ + "b.jpg"}));
 }
 
 TEST_F(PaperclipTest, AWriteThatFailsLeavesThePaperclipAsItWasAndSaysSo) {

@@ -164,11 +164,19 @@ TEST(RtlStringList, LoadingAcceptsEveryLineEndEncodingAndBom) {
     l.LoadFromFile(f);
     EXPECT_EQ(Lines(l), (std::vector<std::string>{"one", "two"})) << text;
   }
-  // Windows-1252 bytes come out as iconv reads them.
-  WriteFile(f, "caf\xE9\r\n\x80 5\r\n");
+  // An old Windows list (drive paths, no UTF-8 line) comes out as iconv reads it.
+  WriteFile(f, "E:\\caf\xE9\r\n\x80 5\r\n");
   l.LoadFromFile(f);
   auto r = testsupport::Run({"iconv", "-f", "WINDOWS-1252", "-t", "UTF-8", f});
   EXPECT_EQ(l.Text(), r.out);
+  // Elsewhere a line that is not UTF-8 keeps its bytes, and so does every other line: the
+  // list saved again is the file as it was (cmp).
+  for (const char* text : {"/fotos/caf\xE9.jpg\r\n", "/fotos/caf\xC3\xA9.jpg\r\nE:\\caf\xE9.jpg\r\n"}) {
+    WriteFile(f, text);
+    l.LoadFromFile(f);
+    l.SaveToFile(f + ".saved");
+    EXPECT_EQ(testsupport::Run({"cmp", f, f + ".saved"}).exitCode, 0) << text;
+  }
   // Valid UTF-8 stays as it is.
   WriteFile(f, "\xC3\xA9t\xC3\xA9\n");
   l.LoadFromFile(f);

@@ -346,10 +346,18 @@ void TCanvas::LineTo(int x, int y) {
   penPos_ = TPoint(x, y);
 }
 
+namespace {
+// The text as drawn: bytes that are not UTF-8 (a name from disk) as their Windows-1252 letters.
+QString ShownText(const std::string& text) {
+  const std::string shown = DisplayTextOf(text);
+  return QString::fromUtf8(shown.data(), qsizetype(shown.size()));
+}
+}  // namespace
+
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   QFont font = ToQFont(font_);
   QFontMetrics metrics(font);
-  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  QString s = ShownText(text);
   int w = metrics.horizontalAdvance(s);
   {
     PaintSession session(*this, false);
@@ -366,7 +374,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
   QFont font = ToQFont(font_);
   QFontMetrics metrics(font);
-  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  QString s = ShownText(text);
   PaintSession session(*this, false);
   QPainter* p = session.painter();
   if (!p || rect.IsEmpty()) return;
@@ -380,7 +388,7 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text)
 
 TSize TCanvas::TextExtent(const std::string& text) {
   QFontMetrics metrics(ToQFont(font_));
-  QString s = QString::fromUtf8(text.data(), qsizetype(text.size()));
+  QString s = ShownText(text);
   return TSize{metrics.horizontalAdvance(s), metrics.height()};
 }
 

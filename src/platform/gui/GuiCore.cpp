@@ -687,7 +687,11 @@ Qt::CursorShape QtCursorShape(TCursor cursor) {
 
 QColor QtColor(TColor color) { return ToQColor(color); }
 
-QString QtText(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
+QString QtText(const std::string& s) {
+  if (IsValidUtf8(s)) return QString::fromUtf8(s.data(), int(s.size()));
+  const std::string shown = DisplayTextOf(s);
+  return QString::fromUtf8(shown.data(), int(shown.size()));
+}
 std::string StdText(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace gui

@@ -11,6 +11,7 @@
 
 #include "platform/QtApplication.h"
 #include "platform/graphics/CanvasQt.h"
+#include "platform/gui/GuiInternal.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void WrapParagraph(const std::string& paragraph, int maxWidth, const QFontMetric
                    std::vector<Line>& out) {
   auto width = [&](const std::string& raw) {
     const std::string shown = StripPrefix(raw, prefix).text;
-    return metrics.horizontalAdvance(QString::fromUtf8(shown.data(), qsizetype(shown.size())));
+    return metrics.horizontalAdvance(gui::QtText(shown));
   };
   std::string current;
   size_t i = 0;
@@ -90,7 +91,7 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned for
   const int lineHeight = metrics.height();
   const int height = int(lines.size()) * lineHeight;
   auto widthOf = [&](const std::string& s) {
-    return metrics.horizontalAdvance(QString::fromUtf8(s.data(), qsizetype(s.size())));
+    return metrics.horizontalAdvance(gui::QtText(s));
   };
   if (format & DT_CALCRECT) {
     int widest = 0;

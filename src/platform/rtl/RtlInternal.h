@@ -13,8 +13,10 @@ TDateTime LocalDateTimeFromTimespec(int64_t sec, long nsec);
 std::string FileErrorText(const char* englishFormat, const std::string& fileName, int errorCode);
 // The lines of a text: CR LF, LF and lone CR all end a line; a final line break adds no line.
 std::vector<std::string> SplitLines(const std::string& text);
-// Displayable text of a text file's bytes: a UTF-8 byte-order mark dropped, then UTF-8
-// when valid, else Windows-1252.
+// The text of a text file's bytes, line by line: a UTF-8 byte-order mark dropped; each line
+// as its bytes stand (valid UTF-8 or not: names are bytes), except in an old file in the
+// Windows code page (Windows paths in it, no line beyond ASCII valid UTF-8), read as
+// Windows-1252.
 std::string DecodeTextFile(std::string bytes);
 
 // What a file looked like when it was last read, to notice changes made by others

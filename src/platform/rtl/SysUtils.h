@@ -176,6 +176,10 @@ bool IsValidUtf8(std::string_view bytes);
 std::string Windows1252ToUtf8(std::string_view bytes);
 // Displayable UTF-8 from raw bytes: the bytes themselves when valid UTF-8, else read as Windows-1252.
 std::string TextFromBytes(std::string_view bytes);
+// The text a byte string (a name from disk, a line of a list) shows as: its valid UTF-8
+// sequences as they are, each other byte as its Windows-1252 letter ("caf\xE9" shows as
+// "café"). The string itself keeps its bytes; every text drawn goes through this.
+std::string DisplayTextOf(std::string_view bytes);
 
 // ===========================================================================
 // Numbers and text.

@@ -327,5 +327,32 @@ std::vector<std::string> rtl_internal::SplitLines(const std::string& text) {
 std::string rtl_internal::DecodeTextFile(std::string bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   if (IsValidUtf8(bytes)) return bytes;
+  // Names are bytes: a line that is not UTF-8 (a Latin-1 name from an old card) keeps them,
+  // and no other line changes because of it. Only an old file in the Windows code page is
+  // read as such: Windows paths in it (a drive's ":\") and none of its lines beyond ASCII
+  // valid UTF-8.
+  if (bytes.find(":\\") == std::string::npos) return bytes;
+  for (const std::string& line : SplitLines(bytes))
+    if (!IsAscii(line) && IsValidUtf8(line)) return bytes;
   return Windows1252ToUtf8(bytes);
+}
+
+std::string DisplayTextOf(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  // Each sequence that is valid UTF-8 as it stands, each other byte as its Windows-1252 letter.
+  std::string shown;
+  shown.reserve(bytes.size() + bytes.size() / 2);
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    const size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    if (len > 0 && i + len <= bytes.size() && IsValidUtf8(bytes.substr(i, len))) {
+      shown.append(bytes.substr(i, len));
+      i += len;
+    } else {
+      shown += Windows1252ToUtf8(bytes.substr(i, 1));
+      ++i;
+    }
+  }
+  return shown;
 }
