@@ -4,6 +4,7 @@
 // the delays, keys that stop the show, full screen, the fades between pictures and the
 // screen saver.
 #include <set>
+#include <tuple>
 
 #include "ViewerFixture.h"
 #include "controls/QzFileExplorer28.h"
@@ -28,6 +29,18 @@ class SlideShowTest : public ViewerTest {
   std::string Shown() const { return Form1->FCurrentFile; }
   std::string Message() const { return Form1->LabelShowTextTop->Visible() ? Form1->LabelShowTextTop->Caption() : ""; }
   void Key(uint16_t key, TShiftState shift = TShiftState()) { GuiTesting::PressKey(Form1->ListBox1, key, shift); }
+  // What the full-screen show turns on, and what it hides, as the window stands.
+  static std::string ShowState() {
+    std::string on;
+    const std::pair<const char*, bool> parts[] = {
+        {"full screen", Form1->FFullScreen},          {"show mode", Form1->FSlideShowMode},
+        {"show button", Form1->ZqSlideShow->Down()},  {"auto button", Form1->ZqAutonext->Down()},
+        {"fit", Form1->ZqFitInScreen->Down()},        {"thumbnails", Form1->PanelThumbHolder->Visible()},
+        {"status bar", Form1->StatusBar1->Visible()}, {"browser", Form1->PanelBrowse->Visible()}};
+    for (const auto& [name, set] : parts)
+      if (set) on += std::string(on.empty() ? "" : ", ") + name;
+    return on;
+  }
   // Three pictures a, b, c in the photo folder; the show's real timer never fires here.
   void StartOnThree() {
     for (const char* name : {"a.png", "b.png", "c.png"}) MakeColor(name, 64, 48, "red");
@@ -67,14 +80,11 @@ TEST_F(SlideShowTest, NextAndPreviousWrapAndANoSelectionStartsAtAnEnd) {
   Form1->ZqPrevious->Click();
   EXPECT_EQ(Shown(), folder_ + "c.png");
   // The keys: comma and period step, with Ctrl or Shift to the first and the last.
-  Key(VK_OEM_COMMA);
-  EXPECT_EQ(Shown(), folder_ + "b.png");
-  Key(VK_OEM_PERIOD);
-  EXPECT_EQ(Shown(), folder_ + "c.png");
-  Key(VK_OEM_COMMA, TShiftState{ssCtrl});
-  EXPECT_EQ(Shown(), folder_ + "a.png");
-  Key(VK_OEM_PERIOD, TShiftState{ssShift});
-  EXPECT_EQ(Shown(), folder_ + "c.png");
+  for (auto [key, shift, name] : {std::tuple{VK_OEM_COMMA, TShiftState(), "b.png"}, {VK_OEM_PERIOD, {}, "c.png"},
+                                  {VK_OEM_COMMA, TShiftState{ssCtrl}, "a.png"}, {VK_OEM_PERIOD, {ssShift}, "c.png"}}) {
+    Key(uint16_t(key), shift);
+    EXPECT_EQ(Shown(), folder_ + name);
+  }
   // An empty list: nothing to show, nothing fails.
   Form1->ListBox1->Clear();
   Form1->ZqNext->Click();
@@ -90,14 +100,7 @@ TEST_F(SlideShowTest, TheShowAdvancesOnEachTickWithItsDelayAndWraps) {
   Form1->ZqTumblistClick(Form1);
   Form1->ZqFitInScreen->SetDown(false);
   Form1->M_Start1->Click();
-  EXPECT_TRUE(Form1->FFullScreen);
-  EXPECT_TRUE(Form1->FSlideShowMode);
-  EXPECT_TRUE(Form1->ZqSlideShow->Down());
-  EXPECT_TRUE(Form1->ZqAutonext->Down());
-  EXPECT_TRUE(Form1->ZqFitInScreen->Down());
-  EXPECT_FALSE(Form1->PanelThumbHolder->Visible());
-  EXPECT_FALSE(Form1->StatusBar1->Visible());
-  EXPECT_FALSE(Form1->PanelBrowse->Visible());
+  EXPECT_EQ(ShowState(), "full screen, show mode, show button, auto button, fit");
   for (const char* name : {"b.png", "c.png", "a.png", "b.png"}) {
     Tick();
     EXPECT_EQ(Shown(), folder_ + name);
@@ -122,15 +125,8 @@ TEST_F(SlideShowTest, TheShowAdvancesOnEachTickWithItsDelayAndWraps) {
 
   // Esc leaves full screen and with it the show; fit and the thumbnails come back.
   Key(VK_ESCAPE);
-  EXPECT_FALSE(Form1->FFullScreen);
-  EXPECT_FALSE(Form1->FSlideShowMode);
   EXPECT_FALSE(Form1->Timer1->Enabled());
-  EXPECT_FALSE(Form1->ZqSlideShow->Down());
-  EXPECT_FALSE(Form1->ZqAutonext->Down());
-  EXPECT_FALSE(Form1->ZqFitInScreen->Down());
-  EXPECT_TRUE(Form1->PanelThumbHolder->Visible());
-  EXPECT_TRUE(Form1->StatusBar1->Visible());
-  EXPECT_TRUE(Form1->PanelBrowse->Visible());
+  EXPECT_EQ(ShowState(), "thumbnails, status bar, browser");
   EXPECT_EQ(Shown(), before);
 }
 
