@@ -12,6 +12,24 @@
 #include "platform/gui/StdCtrls.h"
 #include "tools/UnitFloatButtons.h"
 
+namespace {
+
+// The bar's parts that show and the buttons that are down, by name.
+std::string BarState(TFormFloatB* bar) {
+  std::string state;
+  const std::pair<const char*, bool> parts[] = {
+      {"folders", bar->PanelFolderBrowse->Visible()}, {"thumbnails", bar->ZqTumblist->Visible()},
+      {"fit", bar->ZqFitInScreen->Visible()},         {"info", bar->ZqImageInfo->Visible()},
+      {"fades", bar->ZqFade->Visible()},              {"delay", bar->PanelDelayButtons->Visible()},
+      {"auto down", bar->ZqAutonext->Down()},         {"name down", bar->ZqShowInfo->Down()},
+      {"stretch down", bar->ZqStretchsmaller->Down()}, {"fit down", bar->ZqFitInScreen->Down()}};
+  for (const auto& [name, on] : parts)
+    if (on) state += std::string(state.empty() ? "" : ", ") + name;
+  return state;
+}
+
+}  // namespace
+
 TEST_F(ToolWindowTest, FloatingBarMirrorsTheMainButtonsAndForwardsTheirCommands) {
   TFormFloatB* bar = FormFloatB;
   TForm1* main = Form1;
@@ -24,16 +42,7 @@ TEST_F(ToolWindowTest, FloatingBarMirrorsTheMainButtonsAndForwardsTheirCommands)
   main->PanelDelayButtons->SetVisible(true);
   main->LabelDelay->SetCaption("7");
   bar->ShowNoActivate();
-  EXPECT_FALSE(bar->PanelFolderBrowse->Visible());
-  EXPECT_FALSE(bar->ZqTumblist->Visible());
-  EXPECT_FALSE(bar->ZqFitInScreen->Visible());
-  EXPECT_FALSE(bar->ZqImageInfo->Visible());
-  EXPECT_TRUE(bar->ZqFade->Visible());
-  EXPECT_TRUE(bar->PanelDelayButtons->Visible());
-  EXPECT_TRUE(bar->ZqAutonext->Down());
-  EXPECT_TRUE(bar->ZqShowInfo->Down());
-  EXPECT_TRUE(bar->ZqStretchsmaller->Down());
-  EXPECT_FALSE(bar->ZqFitInScreen->Down());
+  EXPECT_EQ(BarState(bar), "fades, delay, auto down, name down, stretch down");
   EXPECT_EQ(bar->LabelDelay->Caption(), "7");
   const int slideWidth = bar->Width();
   bar->Close();
@@ -43,13 +52,7 @@ TEST_F(ToolWindowTest, FloatingBarMirrorsTheMainButtonsAndForwardsTheirCommands)
   main->ZqAutonext->SetDown(false);
   main->PanelDelayButtons->SetVisible(false);
   bar->ShowNoActivate();
-  EXPECT_TRUE(bar->PanelFolderBrowse->Visible());
-  EXPECT_TRUE(bar->ZqTumblist->Visible());
-  EXPECT_TRUE(bar->ZqFitInScreen->Visible());
-  EXPECT_TRUE(bar->ZqImageInfo->Visible());
-  EXPECT_FALSE(bar->ZqFade->Visible());
-  EXPECT_FALSE(bar->PanelDelayButtons->Visible());
-  EXPECT_FALSE(bar->ZqAutonext->Down());
+  EXPECT_EQ(BarState(bar), "folders, thumbnails, fit, info, name down, stretch down");
   EXPECT_NE(bar->Width(), slideWidth);
   int shown = 0;
   for (int i = 0; i < bar->ControlCount(); ++i)
