@@ -101,6 +101,7 @@ class CardImportTest : public FileToolsTest {
 }  // namespace
 
 TEST_F(CardImportTest, CopiesTheCardFolderByteForByteWithTheSuffix) {
+  Form1->FSuspendUpdates = false;  // as once the main window is painted
   Open(card);
   // Files only, hidden ones too, not the card's folders.
   std::set<std::string> listed;
@@ -134,6 +135,11 @@ TEST_F(CardImportTest, CopiesTheCardFolderByteForByteWithTheSuffix) {
   const std::vector<std::string> main = Form1->ListBox1->Items()->ToVector();
   for (const auto& e : expected) EXPECT_NE(std::find(main.begin(), main.end(), e), main.end()) << e;
   EXPECT_EQ(Form1->ListBox1->Items()->Strings(Form1->ListBox1->ItemIndex()).rfind("IMG_000", 0), 0u);
+  // Once the program is idle the status counts the whole list, at the shown file's place.
+  GuiTesting::Idle();
+  TStatusPanels* status = Form1->StatusBar1->Panels();
+  EXPECT_EQ(status->Items(0)->Text(), std::to_string(Form1->ListBox1->Items()->IndexOf(status->Items(7)->Text()) + 1) +
+                                          "/" + std::to_string(FileNames(dest).size()));
 
   // As a prefix, and without the box no text at all.
   const std::string again = Folder("again");

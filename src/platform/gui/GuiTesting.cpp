@@ -222,6 +222,13 @@ void ProcessEvents() {
   gui::ProcessEvents(false);
 }
 
+void Idle() {
+  EnsureQtApplication();
+  // Something to handle, so that the turn does not wait for the window system.
+  QCoreApplication::postEvent(qApp, new QEvent(QEvent::User));
+  Application->HandleMessage();
+}
+
 bool WaitUntil(const std::function<bool()>& done, int ms) {
   EnsureQtApplication();
   QElapsedTimer timer;

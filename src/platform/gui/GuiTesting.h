@@ -46,6 +46,8 @@ void WindowSystemResize(TControl* form, int width, int height, int reportedWidth
 std::vector<std::string> FileDialogTexts();
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
+// One turn of the program's main loop: pending events, then the application's idle work.
+void Idle();
 // Waits up to ms milliseconds while handling events, until done returns true.
 bool WaitUntil(const std::function<bool()>& done, int ms);
 
