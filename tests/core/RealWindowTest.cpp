@@ -190,11 +190,12 @@ TEST_F(RealWindowTest, TheThumbnailPanelAfterARecursiveShowShowsTheListBesideIt)
 }
 
 // A dialog opens in front of the window that asked for it, also when that window stays
-// on top (the EXIF window's "Write to file"); File > Open starts in the folder shown,
-// so a bare name there opens that folder's picture in the copy window.
+// on top (the EXIF window's "Write to file", the print preview's "Setup" and the Save As
+// of its Print without a printer); File > Open starts in the folder shown, so a bare name
+// there opens that folder's picture in the copy window.
 TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   const std::string album = testsupport::TempPath("album");
-  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)}})) << x_.Error();
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)}, .environment = {"CUPS_SERVER=/nonexistent"}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   ASSERT_TRUE(x_.Activate(main));
   const unsigned long open = OpensByKeys("ctrl+o");
@@ -221,6 +222,38 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
       << x_.Describe();
   x_.Key("Escape");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(save); }, 5000)) << x_.Describe();
+
+  // File > "Print preview..." (third from the end), painted with the picture.
+  ASSERT_TRUE(x_.Activate(main));
+  ASSERT_TRUE(OpensByKeys("alt+f")) << x_.Describe();
+  x_.Key("Up Up Up Return");
+  const unsigned long preview = x_.WaitForWindow("PrintForm");
+  ASSERT_TRUE(preview) << x_.Describe();
+  const XRect p = x_.Geometry(preview);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(p, Colour(0)) > 0.01; })) << x_.Describe();
+  const std::string before = testsupport::TempPath("preview.png");
+  ASSERT_TRUE(x_.Screenshot(before));
+  char id[32];
+  snprintf(id, sizeof id, "0x%lx", preview);
+  // Its bar's "Setup" (172 pixels from the left), then "Print" (88) and Yes.
+  for (const int button : {172, 88}) {
+    SCOPED_TRACE(button);
+    unsigned long dialog = Opens([&] { x_.Click(p.x + button + 40, p.y + 22); });
+    auto takesKeys = [&] { return RealWindow::WaitUntil([&] { return dialog && x_.ActiveWindow() == dialog; }); };
+    if (button == 88 && takesKeys()) dialog = OpensByKeys("Return");
+    ASSERT_TRUE(takesKeys()) << x_.Describe();
+    EXPECT_NE(x_.Property(dialog, "WM_TRANSIENT_FOR").find(id), std::string::npos) << id << "\n" << x_.Describe();
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(dialog, preview); }, 3000)) << x_.Describe();
+    // Where it covers the preview below its bar, the dialog's pixels are on the screen.
+    const XRect d = x_.Geometry(dialog);
+    const int left = std::max(d.x, p.x), top = std::max(d.y, p.y + 50);
+    const XRect covered{left, top, std::min(d.right(), p.right()) - left, std::min(d.bottom(), p.bottom() - 30) - top};
+    ASSERT_TRUE(covered.width > 20 && covered.height > 20) << x_.Describe();
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(before, shot_, covered); }, 5000))
+        << "the dialog is hidden by the preview";
+    x_.Key("Escape");
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(dialog); }, 5000)) << x_.Describe();
+  }
 }
 
 // The help comes up in front of the window that asked, also in front of a window that
