@@ -262,6 +262,7 @@ TEST_F(MainWindowTest, AboutBoxListsTheSupportedFileTypes) {
   for (const char* type : {".wmf ", ".emf "}) EXPECT_GT(types.find(type), types.find('\n')) << types;
 }
 
+// Yes opens the preferences on the quick-configure page; the settings apply when they close.
 TEST_F(MainWindowTest, UpdateAsksForTheQuickConfigurationWithBothVersions) {
   WriteRegistry({"\"Version\"=" + Dword(1104)});
   std::string question;
@@ -271,24 +272,8 @@ TEST_F(MainWindowTest, UpdateAsksForTheQuickConfigurationWithBothVersions) {
     EXPECT_EQ(request.caption, "Information");
     treesHeight = Form1->PanelTrees->Height();
     browseHeight = Form1->PanelBrowse->Height();
-    return int(mrNo);
+    return int(mrYes);
   });
-  CreateWindows();
-  ShowMainWindow();
-  const std::string version = std::to_string(KIVO2_VERSION_MAJOR) + "." + std::to_string(KIVO2_VERSION_MINOR) + "." +
-                              std::to_string(KIVO2_VERSION_PATCH) + "." + std::to_string(KIVO2_VERSION_TWEAK);
-  // The dialog shows the line breaks of the text (CR and CR LF) as new lines.
-  EXPECT_EQ(question, "Old version: 1104 new version: " + std::to_string(ThisBuild()) + "\nKivo2 " + version +
-                          "\nProgram update or First time installation!\n\n"
-                          "Do you want to use the quick configure menu now?\n");
-  EXPECT_EQ(Form1->FVersionText, version);
-  // Before the question the folder tree takes half the navigation panel.
-  EXPECT_EQ(treesHeight, browseHeight / 2);
-}
-
-TEST_F(MainWindowTest, YesOpensThePreferencesOnTheQuickConfigurePage) {
-  WriteRegistry({"\"Version\"=" + Dword(1104)});
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   bool quickPage = false;
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
     EXPECT_EQ(request.form, FormSettings);
@@ -299,9 +284,16 @@ TEST_F(MainWindowTest, YesOpensThePreferencesOnTheQuickConfigurePage) {
   CreateWindows();
   ShowMainWindow();
   EXPECT_TRUE(quickPage);
-  EXPECT_EQ(ModalResponder::Pending(), 0);
-  // The settings are applied when the dialog closes.
   EXPECT_EQ(Form1->ScrollBox1->Color(), clAqua);
+  const std::string version = std::to_string(KIVO2_VERSION_MAJOR) + "." + std::to_string(KIVO2_VERSION_MINOR) + "." +
+                              std::to_string(KIVO2_VERSION_PATCH) + "." + std::to_string(KIVO2_VERSION_TWEAK);
+  // The dialog shows the line breaks of the text (CR and CR LF) as new lines.
+  EXPECT_EQ(question, "Old version: 1104 new version: " + std::to_string(ThisBuild()) + "\nKivo2 " + version +
+                          "\nProgram update or First time installation!\n\n"
+                          "Do you want to use the quick configure menu now?\n");
+  EXPECT_EQ(Form1->FVersionText, version);
+  // Before the question the folder tree takes half the navigation panel.
+  EXPECT_EQ(treesHeight, browseHeight / 2);
 }
 
 TEST_F(MainWindowTest, SameBuildAsksNothingAndFirstRunAsks) {
@@ -358,8 +350,15 @@ TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) 
 // ---------------------------------------------------------------------------
 // Closing
 // ---------------------------------------------------------------------------
+// The first close in full screen only leaves full screen; the next one saves the settings.
 TEST_F(MainWindowTest, ClosingSavesTheSettings) {
   Start();
+  Form1->FullScreen();
+  ASSERT_TRUE(Form1->FFullScreen);
+  Form1->Close();
+  EXPECT_FALSE(Form1->FFullScreen);
+  EXPECT_TRUE(Form1->Visible());
+  EXPECT_EQ(UserRegistryValues(RegistryFile()).count("Fit in screen"), 0u);
   Form1->ZqFitInScreen->SetDown(false);
   Form1->PanelBrowse->SetWidth(250);
   Form1->M_Recursive->SetChecked(false);
@@ -375,22 +374,10 @@ TEST_F(MainWindowTest, ClosingSavesTheSettings) {
   EXPECT_TRUE(Form1->FSuspendUpdates);
 }
 
-TEST_F(MainWindowTest, FirstCloseInFullScreenOnlyLeavesFullScreen) {
-  Start();
-  Form1->FullScreen();
-  ASSERT_TRUE(Form1->FFullScreen);
-  Form1->Close();
-  EXPECT_FALSE(Form1->FFullScreen);
-  EXPECT_TRUE(Form1->Visible());
-  EXPECT_EQ(UserRegistryValues(RegistryFile()).count("Fit in screen"), 0u);
-  Form1->Close();
-  EXPECT_EQ(UserRegistryValues(RegistryFile()).count("Fit in screen"), 1u);
-}
-
 // ---------------------------------------------------------------------------
 // Message panel, overlay, caption
 // ---------------------------------------------------------------------------
-TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTime) {
+TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTimeAndTheExifOverlayNotInAShow) {
   Start();
   TLabel* top = Form1->LabelShowTextTop;
   TLabel* back = Form1->LabelShowTextBack;
@@ -425,10 +412,8 @@ TEST_F(MainWindowTest, MessagePanelShowsTwoLabelsAndHidesItselfAfterItsTime) {
   Form1->FFullScreen = false;
   Form1->ShowItHide();
   EXPECT_FALSE(top->Visible());
-}
 
-TEST_F(MainWindowTest, ExifOverlayIsNeverShownDuringASlideShow) {
-  Start();
+  // The EXIF overlay is never shown during a slide show.
   Form1->Exifoverlay->SetChecked(true);
   Form1->ShowExifLabel();
   EXPECT_TRUE(Form1->ExifLabelFront->Visible());
