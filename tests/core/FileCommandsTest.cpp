@@ -3,8 +3,7 @@
 // limit, a folder an ordinary user may not write). After each command every original
 // still exists byte for byte (cmp) or lies in the Trash with its .trashinfo, and a failure
 // is reported as one. Also the repair of shows and paperclip, the work list with voice
-// memos, the folder-sizes report, a folder tree into the paperclip, and commands run with
-// nothing selected.
+// memos, the folder-sizes report and commands run with nothing selected.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -447,21 +446,6 @@ TEST_F(FileCommandsTest, FolderSizesAgreeWithTheFilesAndIgnoreFolderLinks) {
   EXPECT_EQ(lines[folder_ + "sub/deeper"], "\t     0.5 MB     ");
   EXPECT_EQ(report.Strings(report.Count() - 2), std::string(43, '-'));
   EXPECT_EQ(report.Strings(report.Count() - 1), " 4.5 MB      (0 GB)");
-}
-
-TEST_F(FileCommandsTest, AFolderTreeJoinsThePaperclipOnce) {
-  MakeColor("a.png", 4, 4, "red");
-  fs::create_directories(folder_ + "sub");
-  testsupport::WriteFile(folder_ + "sub/b.JPG", "x");
-  testsupport::WriteFile(folder_ + "sub/notes.txt", "x");
-  fs::create_directory_symlink(folder_, folder_ + "sub/loop");
-  StartIn();
-  // The user kept the paperclip: its files stay, the tree's join them once.
-  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", "/kept/x.jpg\r\n" + folder_ + "a.png\r\n");
-  ExpectMessage("2 files from tree placed in the paperclip");
-  Form1->GetAllFilesFromFolder(folder_);
-  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"),
-            "/kept/x.jpg\r\n" + folder_ + "a.png\r\n" + folder_ + "sub/b.JPG\r\n");
 }
 
 TEST_F(FileCommandsTest, CommandsWithNothingSelectedDoNothing) {

@@ -108,7 +108,7 @@ TEST_F(PaperclipTest, RemovingTakesTheSelectedLinesOnlyAndClearingAsksFirst) {
 }
 
 TEST_F(PaperclipTest, AFolderTreeJoinsThePaperclipUnlessTheUserEmptiesItFirst) {
-  for (const char* name : {"a.jpg", "b.png", "notes.txt", "sub/c.jpg", "sub/deeper/d.gif"})
+  for (const char* name : {"a.jpg", "b.png", "notes.txt", "sub/c.JPG", "sub/deeper/d.gif"})
     MakeFile(folder_ + name, name);
   // A link back to the top would make an endless walk.
   fs::create_directory_symlink(folder_, folder_ + "sub/loop");
@@ -118,14 +118,14 @@ TEST_F(PaperclipTest, AFolderTreeJoinsThePaperclipUnlessTheUserEmptiesItFirst) {
   MakeFile(other, "x");
   const std::string old = ListText({missing, other, folder_ + "a.jpg"});
   testsupport::WriteFile(Paperclip(), old);
-  const std::set<std::string> tree{folder_ + "a.jpg", folder_ + "b.png", folder_ + "sub/c.jpg",
+  const std::set<std::string> tree{folder_ + "a.jpg", folder_ + "b.png", folder_ + "sub/c.JPG",
                                    folder_ + "sub/deeper/d.gif"};
 
   // No: the tree's pictures follow what the paperclip holds, a picture once.
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
-  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ExpectMessage("The paperclip is not empty, remove all files from the paperclip list first?", mrNo,
+                ModalKind::MessageDlg);
+  ExpectMessage("4 files from tree placed in the paperclip");
   Form1->TreeToPaperclip->Click();
-  EXPECT_EQ(Messages().front(), "The paperclip is not empty, remove all files from the paperclip list first?");
   std::vector<std::string> lines = Lines(Paperclip());
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
@@ -135,7 +135,6 @@ TEST_F(PaperclipTest, AFolderTreeJoinsThePaperclipUnlessTheUserEmptiesItFirst) {
   EXPECT_EQ(added, tree);
 
   // Yes: the tree's pictures alone.
-  ModalResponder::Reset();
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
   Form1->TreeToPaperclip->Click();
