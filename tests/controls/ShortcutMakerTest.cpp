@@ -134,11 +134,12 @@ TEST_F(ShortcutMakerTest, EveryDestinationGetsALauncherOfTheCaptionsName) {
 
 TEST_F(ShortcutMakerTest, FolderDestinationsNeedAFolderAndReportTheirOwnFailures) {
   TvShortcut shortcut(nullptr);
-  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  ModalResponder::Expect(ModalKind::MessageDlg, [](ModalRequest& r) {
+    EXPECT_EQ(r.text, "You must specify a folder for the shortcut !");
+    return int(mrOk);
+  });
   shortcut.SetDestination(sdFolder);
   EXPECT_EQ(shortcut.Destination(), sdDeskTop);
-  ASSERT_EQ(ModalResponder::History().size(), 1u);
-  EXPECT_EQ(ModalResponder::History()[0].text, "You must specify a folder for the shortcut !");
 
   // A folder that cannot take the launcher: a message, no exception, nothing written.
   shortcut.SetFullExePath("/opt/Kivo2/kivo2");

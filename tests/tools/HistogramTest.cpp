@@ -116,17 +116,11 @@ TEST(ColorConversions, EdgeValuesOfTheIntegerAndRealConversions) {
 }
 
 TEST(Histogram, OnePixelLandsInTheBinWorkedOutByHand) {
-  auto red = OnePixel(255, 0, 0);
-  EXPECT_EQ(BinOf(*red, 1), 255);
-  EXPECT_EQ(BinOf(*red, 0), 85);
-  EXPECT_EQ(BinOf(*red, 4), 0);
-  EXPECT_EQ(BinOf(*red, 13), 0);
-
-  auto white = OnePixel(255, 255, 255);
-  EXPECT_EQ(BinOf(*white, 8), 255);
-  EXPECT_EQ(BinOf(*white, 9), 0);
-  EXPECT_EQ(BinOf(*white, 7), 0);  // an undefined hue counts as 0
-  EXPECT_EQ(BinOf(*white, 15), 255);
+  // Red; white, whose undefined hue counts as 0.
+  auto red = OnePixel(255, 0, 0), white = OnePixel(255, 255, 255);
+  for (auto [bmp, plane, bin] : {std::tuple{red.get(), 1, 255}, {red.get(), 0, 85}, {red.get(), 4, 0}, {red.get(), 13, 0},
+                                 {white.get(), 8, 255}, {white.get(), 9, 0}, {white.get(), 7, 0}, {white.get(), 15, 255}})
+    EXPECT_EQ(BinOf(*bmp, plane), bin) << (bmp == red.get() ? "red" : "white") << " plane " << plane;
 
   // R 10, G 20, B 200: intensity 230 div 3, luminance 9570 shr 8, V 200, S 242,
   // hue 240 - 3 = 237 scaled to 168; C 245 M 235 Y 55 less K 55.
