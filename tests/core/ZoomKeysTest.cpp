@@ -3,6 +3,7 @@
 // zoom rules, the view's centre kept, dragging and the wheel, browse mode, the cursors,
 // Esc and the multi-select switch.
 #include <cmath>
+#include <tuple>
 
 #include "ViewerFixture.h"
 #include "controls/KpPanel.h"
@@ -53,23 +54,16 @@ TEST_F(ZoomKeysTest, PlusAndMinusStepThroughTheZoomTableAndStopAtItsLimits) {
   }
   Key(VK_OEM_PLUS);
   expectSize(20);
-  // With Ctrl one percent at a time.
-  Form1->FZoomPercent = 100;
-  Key(VK_ADD, TShiftState{ssCtrl});
-  expectSize(101);
-  Key(VK_SUBTRACT, TShiftState{ssCtrl});
-  expectSize(100);
-  // A step may pass a limit once; the next step in that direction goes back to it.
-  Form1->FZoomPercent = 480;
-  Key(VK_ADD);
-  expectSize(530);
-  Key(VK_ADD);
-  expectSize(500);
-  Form1->FZoomPercent = 15;
-  Key(VK_SUBTRACT);
-  expectSize(5);
-  Key(VK_SUBTRACT);
-  expectSize(10);
+  // With Ctrl one percent at a time; a step may pass a limit once, the next step in that
+  // direction goes back to it (from: the zoom set first, 0 for none).
+  const TShiftState ctrl{ssCtrl};
+  for (auto [from, key, shift, percent] :
+       {std::tuple{100, VK_ADD, ctrl, 101}, {0, VK_SUBTRACT, ctrl, 100}, {480, VK_ADD, TShiftState(), 530},
+        {0, VK_ADD, TShiftState(), 500}, {15, VK_SUBTRACT, TShiftState(), 5}, {0, VK_SUBTRACT, TShiftState(), 10}}) {
+    if (from) Form1->FZoomPercent = from;
+    Key(uint16_t(key), shift);
+    expectSize(percent);
+  }
   // A new picture starts at 100 %.
   Form1->OpenThePicture(folder_ + "a.png");
   EXPECT_EQ(Zoom(), 100);
@@ -84,16 +78,12 @@ TEST_F(ZoomKeysTest, PlusAndMinusStepThroughTheZoomTableAndStopAtItsLimits) {
 TEST_F(ZoomKeysTest, TheMouseZoomsWithCtrlDragsALargePictureAndTheWheelScrollsIt) {
   StartOn(500, 300);
   TImage* image = Form1->Image1;
-  GuiTesting::Click(image, 10, 10, mbLeft, TShiftState{ssCtrl});
-  EXPECT_EQ(Zoom(), 125);
-  Form1->FZoomPercent = 480;
-  GuiTesting::Click(image, 10, 10, mbLeft, TShiftState{ssCtrl});
-  EXPECT_EQ(Zoom(), 500);
-  GuiTesting::Click(image, 10, 10, mbLeft, TShiftState{ssCtrl});
-  EXPECT_EQ(Zoom(), 500);
-  Form1->FZoomPercent = 30;
-  GuiTesting::Click(image, 10, 10, mbLeft, TShiftState{ssCtrl, ssAlt});
-  EXPECT_EQ(Zoom(), 10);
+  for (auto [from, shift, percent] : {std::tuple{0, TShiftState{ssCtrl}, 125}, {480, {ssCtrl}, 500}, {0, {ssCtrl}, 500},
+                                      {30, {ssCtrl, ssAlt}, 10}}) {
+    if (from) Form1->FZoomPercent = from;
+    GuiTesting::Click(image, 10, 10, mbLeft, shift);
+    EXPECT_EQ(Zoom(), percent) << from;
+  }
   EXPECT_EQ(image->Width(), 50);
 
   // 300 %: 1500 x 900 in the 600 x 400 area; the press point is dragged.
