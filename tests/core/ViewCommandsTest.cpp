@@ -99,15 +99,16 @@ TEST_F(ViewCommandsTest, DecodeScaleFilterAndPreviewCommandsTakeEffect) {
   Form1->M_Preview->Click();
   EXPECT_FALSE(Form1->FPreview);
   EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Preview off");
-  // The palettes open modally.
-  ModalResponder::Expect(ModalKind::ShowModal, mrOk);
-  Form1->SetFilter1->Click();  // Ctrl+T
-  ModalResponder::Expect(ModalKind::ShowModal, mrOk);
-  Form1->SetFading1->Click();
-  const auto history = ModalResponder::History();
-  ASSERT_EQ(history.size(), 2u);
-  EXPECT_EQ(history[0].caption, FormFilterSelect->Caption());
-  EXPECT_EQ(history[1].caption, FormFadestyles->Caption());
+  // The palettes open modally (the filter's by Ctrl+T).
+  for (auto [item, form] : {std::pair<TMenuItem*, TCustomForm*>{Form1->SetFilter1, FormFilterSelect},
+                            {Form1->SetFading1, FormFadestyles}}) {
+    ModalResponder::Expect(ModalKind::ShowModal, [form](ModalRequest& r) {
+      EXPECT_EQ(r.form, form);
+      return int(mrOk);
+    });
+    item->Click();
+    EXPECT_EQ(ModalResponder::Pending(), 0);
+  }
 }
 
 TEST_F(ViewCommandsTest, PicturePopupInvertsGreysReloadsAndEnablesItsItems) {
@@ -196,15 +197,14 @@ TEST_F(ViewCommandsTest, PanelsAndBarsComeAndGo) {
   GuiTesting::Click(Form1->ZqMainMenu, 3, 3);
   EXPECT_TRUE(Form1->View1->Visible());
 
-  Form1->M_Buttons->Click();  // F6
-  EXPECT_FALSE(Form1->PanelTopButtons->Visible());
-  EXPECT_FALSE(Form1->M_Buttons->Checked());
-  Form1->M_Buttons->Click();
-  EXPECT_TRUE(Form1->PanelTopButtons->Visible());
-  Form1->M_Statusbar->Click();  // F7
-  EXPECT_FALSE(Form1->StatusBar1->Visible());
-  Form1->M_Statusbar->Click();
-  EXPECT_TRUE(Form1->StatusBar1->Visible());
+  // F6 and F7: the button bar and the status bar go and come back with their items' checks.
+  for (auto [item, bar] : {std::pair<TMenuItem*, TControl*>{Form1->M_Buttons, Form1->PanelTopButtons},
+                           {Form1->M_Statusbar, Form1->StatusBar1}})
+    for (bool shown : {false, true}) {
+      item->Click();
+      EXPECT_EQ(bar->Visible(), shown) << item->Name();
+      EXPECT_EQ(item->Checked(), shown) << item->Name();
+    }
 
   // The floating bar in any mode from the popup; from the menu in full screen only.
   Form1->FloatingButtons1->Click();
