@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -193,6 +194,27 @@ TEST_F(ShellFileFaults, RenameAcrossFileSystemsKeepsEverythingOrFailsWhole) {
   EXPECT_TRUE(SameBytes(target, keep));
   EXPECT_EQ(shelltest::StatField("%a %.9Y", target), stamp);
   EXPECT_EQ(Listing(ExtractFileDir(target)), "b.jpg\n");
+}
+
+// Work entries of ended processes go (a turned picture whose name is free takes it back);
+// those of a running process and look-alikes without a mark stay.
+TEST_F(ShellFileFaults, LeftoversOfEndedProcessesGoOrArePutBack) {
+  const std::string gone = testsupport::EndedProcessMark();
+  const std::string live = Trim(
+      testsupport::Run({"sh", "-c", "sleep 60 </dev/null >/dev/null 2>&1 & echo $!.$(cut -d' ' -f22 /proc/$!/stat)"})
+          .out);
+  WriteFile(dir_ + "/p.jpg", "picture");
+  // pid 1 with another start time: an id taken again.
+  for (const std::string& name :
+       {"a.jpg.kivo2copy-" + gone, "p.jpg.kivo2lossless-" + gone, "q.jpg.kivo2lossless-" + gone,
+        std::string("c.jpg.kivo2copy-1.999999999"), "b.jpg.kivo2copy-" + live, std::string("n.kivo2copy-0")})
+    WriteFile(dir_ + "/." + name + "-Ab12Cd", name);
+  std::filesystem::create_directories(dir_ + "/.album.kivo2move-" + gone + "-Ab12Cd/album/sub");
+  EXPECT_EQ(ClearLeftovers(dir_), 5);
+  EXPECT_EQ(ReadFile(dir_ + "/q.jpg") + ReadFile(dir_ + "/p.jpg"), "q.jpg.kivo2lossless-" + gone + "picture");
+  EXPECT_EQ(testsupport::Run({"env", "LC_ALL=C", "ls", "-A", dir_}).out,
+            ".b.jpg.kivo2copy-" + live + "-Ab12Cd\n.n.kivo2copy-0-Ab12Cd\np.jpg\nq.jpg\n");
+  ::kill(pid_t(std::stol(live)), SIGKILL);
 }
 
 TEST_F(ShellFileFaults, TrashThatCannotTakeTheFileLeavesItAndNoInfo) {

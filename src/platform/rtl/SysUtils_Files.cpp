@@ -203,9 +203,10 @@ int64_t ProcessStartTicks(int64_t pid) {
   if (!std::getline(in, stat)) return -1;
   size_t paren = stat.rfind(')');
   if (paren == std::string::npos) return -1;
-  // Field 22 of the line; the fields after the name begin with field 3.
+  // Field 22 of the line (the start time): pos goes from the blank before field 3 to the
+  // blank before field 22.
   size_t pos = paren + 1;
-  for (int field = 2; field < 22 && pos != std::string::npos; ++field) pos = stat.find(' ', pos + 1);
+  for (int field = 3; field < 22 && pos != std::string::npos; ++field) pos = stat.find(' ', pos + 1);
   if (pos == std::string::npos) return -1;
   return std::strtoll(stat.c_str() + pos + 1, nullptr, 10);
 }
