@@ -83,10 +83,9 @@ TEST_F(CommandHandlersTest, ClearingTheThumbnailCacheSendsItToTheTrash) {
   Form1->Clearthumbscachefolder1->Click();
   testsupport::WriteFile(cache + "/0badc0de.jpg", "t1");
   testsupport::WriteFile(cache + "/12345678.jpg", "t2");
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
+  ExpectMessage("There are 2 cached thumbnail files present.\nDo you want to remove the cached thumbnail files?", mrNo,
+                ModalKind::MessageDlg);
   Form1->Clearthumbscachefolder1->Click();
-  EXPECT_EQ(LastMessage(),
-            "There are 2 cached thumbnail files present.\nDo you want to remove the cached thumbnail files?");
   EXPECT_EQ(FolderEntries(cache).size(), 2u);
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   Form1->Clearthumbscachefolder1->Click();

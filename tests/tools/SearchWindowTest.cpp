@@ -161,7 +161,7 @@ TEST_F(SearchTest, LockedFoldersAreLeftOutAndTheirListIsEdited) {
   EXPECT_FALSE(Listed().count(root + "locked/holiday_locked.jpg"));
 }
 
-TEST_F(SearchTest, AbortEndsTheRootBeingSearchedAndTheNextRootStillRuns) {
+TEST_F(SearchTest, AbortEndsTheRootBeingSearchedAndTheNextRootStillRunsClosingEndsIt) {
   const std::string big = Folder("big");
   for (int i = 0; i < kBigTree; ++i) Touch(big + "f" + std::to_string(i) + "/holi" + std::to_string(i) + ".jpg");
   // Once the search is well into the first root.
@@ -179,17 +179,11 @@ TEST_F(SearchTest, AbortEndsTheRootBeingSearchedAndTheNextRootStillRuns) {
   EXPECT_FALSE(w->ZqButton3->Enabled());
   EXPECT_FALSE(w->Searching());
 
-  // Closing the window ends the search too.
-  // Once the search is well into the first root.
+  // Closing the window ends the search too, and so does the program closing.
   WhenReady([] { return Form1->ListBox1->Count() > 10; }, [this] { w->Close(); });
   w->Show();
   EXPECT_LT(Search("holi", big).size(), size_t(kBigTree));
   EXPECT_FALSE(w->Visible());
-}
-
-TEST_F(SearchTest, TheProgramClosingEndsTheSearch) {
-  const std::string big = Folder("big");
-  for (int i = 0; i < kBigTree; ++i) Touch(big + "f" + std::to_string(i) + "/holi" + std::to_string(i) + ".jpg");
   WhenReady([] { return Form1->ListBox1->Count() > 10; }, [] { Application->Terminate(); });
   EXPECT_LT(Search("holi", big).size(), size_t(kBigTree));
   EXPECT_TRUE(Application->Terminated());
