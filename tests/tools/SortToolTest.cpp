@@ -218,42 +218,34 @@ class SortToolFillTest : public SortToolTest {
   std::unique_ptr<TTimer> timer_;
 };
 
-TEST_F(SortToolFillTest, ClosingTheWindowWhileItFillsStopsTheFillAndKeepsTheWindow) {
-  timer_->OnTimer = [this](TObject*) {
-    timer_->SetEnabled(false);
-    SortForm->Close();
-  };
-  timer_->SetEnabled(true);
-  ExpectMessage("Action canceled by user, sort list not complete");
-  int rows = -1;
-  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
-    auto* form = static_cast<TSortForm*>(request.form);
-    rows = form->ListView1->Items()->Count();
-    EXPECT_FALSE(form->FFilling);
-    return mrCancel;
-  });
-  EXPECT_EQ(SortForm->ShowModal(), mrCancel);
-  EXPECT_EQ(rows, 99);
-}
-
-TEST_F(SortToolFillTest, TheProgramClosingOrTheCloseButtonStopsTheFillWithoutAQuestion) {
-  for (bool program : {true, false}) {
-    timer_->OnTimer = [this, program](TObject*) {
+// Closing the window while it fills stops the fill with a message and keeps the window; the
+// program closing or the close button stops it without a question.
+TEST_F(SortToolFillTest, ClosingTheWindowTheProgramOrTheCloseButtonStopsTheFill) {
+  for (int way : {0, 1, 2}) {
+    SCOPED_TRACE(way);
+    timer_->OnTimer = [this, way](TObject*) {
       timer_->SetEnabled(false);
-      if (program)
+      if (way == 0)
+        SortForm->Close();
+      else if (way == 1)
         Application->Terminate();
       else
         SortForm->ZqSpeedButton1->Click();
     };
     timer_->SetEnabled(true);
+    if (way == 0) ExpectMessage("Action canceled by user, sort list not complete");
     int rows = -1;
     ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
-      rows = static_cast<TSortForm*>(request.form)->ListView1->Items()->Count();
-      return mrNone;
+      auto* form = static_cast<TSortForm*>(request.form);
+      rows = form->ListView1->Items()->Count();
+      EXPECT_FALSE(form->FFilling);
+      return way == 0 ? int(mrCancel) : int(mrNone);
     });
     EXPECT_EQ(SortForm->ShowModal(), mrCancel);
-    EXPECT_EQ(rows, 99) << program;
-    EXPECT_EQ(SortForm->ListView1->Items()->Count(), 0);
+    EXPECT_EQ(rows, 99);
+    if (way) {
+      EXPECT_EQ(SortForm->ListView1->Items()->Count(), 0);
+    }
     Application->ResetTerminated();
   }
 }
