@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "ShotgraphTestSupport.h"
@@ -359,19 +360,25 @@ TEST_F(ShotgraphTest, KeysAndOrdersOfTheRun) {
   EXPECT_TRUE(IsJpegExt("x.JPEG") && IsJpegExt("x.thm") && IsJpegExt("x.Jpe") && !IsJpegExt("x.png"));
 }
 
-TEST_F(ShotgraphTest, StopDuringTheFirstFolderStillPlotsWhatWasGathered) {
+// Stop during the first folder still plots what was gathered; closing the window or the
+// program during a run ends it quietly.
+TEST_F(ShotgraphTest, StopPlotsWhatWasGatheredAndClosingTheWindowOrTheProgramEndsARunQuietly) {
   KIVO2_REQUIRE_TOOL("exiftool");
   ManyShots({"-FocalLength=50", "-ISO=200"});
   TTimer timer(nullptr);
   int ticks = 0;
   timer.SetInterval(1);
-  timer.OnTimer = [&](TObject*) {
-    if (++ticks == 1) FormAnalize->StopAnalizing->Click();
+  auto scanAndAtTheFirstTick = [&](const std::function<void()>& action) {
+    ticks = 0;
+    timer.OnTimer = [&, action](TObject*) {
+      if (++ticks == 1) action();
+    };
+    timer.SetEnabled(true);
+    Scan(folder_);
+    timer.SetEnabled(false);
   };
-  timer.SetEnabled(true);
   ExpectMessage("Plot interrupted, graph not complete.", mrOk, ModalKind::ShowMessage);
-  Scan(folder_);
-  timer.SetEnabled(false);
+  scanAndAtTheFirstTick([] { FormAnalize->StopAnalizing->Click(); });
   EXPECT_GT(FormAnalize->FAnalysedFiles, 0);
   EXPECT_LT(FormAnalize->FAnalysedFiles, kMany);
   ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
@@ -379,22 +386,10 @@ TEST_F(ShotgraphTest, StopDuringTheFirstFolderStillPlotsWhatWasGathered) {
   EXPECT_TRUE(FormAnalize->StartAnalizing->Visible());
   // A stopped run leaves the charts marked out of date.
   EXPECT_EQ(FormAnalize->StatusPanel->Color(), TColor(0xCBDCED));
-}
 
-TEST_F(ShotgraphTest, ClosingTheWindowOrTheProgramDuringARunEndsItQuietly) {
-  KIVO2_REQUIRE_TOOL("exiftool");
-  ManyShots({"-FocalLength=35"});
-  TTimer timer(nullptr);
-  int ticks = 0;
-  timer.SetInterval(1);
-  timer.OnTimer = [&](TObject*) {
-    if (++ticks == 1) FormAnalize->Close();
-  };
-  timer.SetEnabled(true);
-  Scan(folder_);
-  timer.SetEnabled(false);
   // No message after the window went (none is expected), and the window was cleared as a
   // close does.
+  scanAndAtTheFirstTick([] { FormAnalize->Close(); });
   EXPECT_FALSE(FormAnalize->Visible());
   EXPECT_FALSE(FormAnalize->Running());
   EXPECT_EQ(FormAnalize->BarSeries1->Count(), 0);
@@ -404,13 +399,7 @@ TEST_F(ShotgraphTest, ClosingTheWindowOrTheProgramDuringARunEndsItQuietly) {
   EXPECT_EQ(FormAnalize->FAnalysedFiles, kMany);
   ASSERT_EQ(FormAnalize->BarSeries1->Count(), 1);
 
-  ticks = 0;
-  timer.OnTimer = [&](TObject*) {
-    if (++ticks == 1) Form1->Close();
-  };
-  timer.SetEnabled(true);
-  Scan(folder_);
-  timer.SetEnabled(false);
+  scanAndAtTheFirstTick([] { Form1->Close(); });
   EXPECT_TRUE(Application->Terminated());
   EXPECT_LT(FormAnalize->FAnalysedFiles, kMany);
   EXPECT_FALSE(FormAnalize->Running());
