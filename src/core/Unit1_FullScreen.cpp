@@ -75,8 +75,9 @@ void TForm1::FullScreen() {
     FFullScreen = false;
     ScrollBox1->SetColor(PictureBackground());
     ShowTitleBar();
-    Splitter1->SetVisible(true);
-    PanelBrowse->SetVisible(true);
+    // The browser comes back as it was: hidden while its button is down.
+    Splitter1->SetVisible(!ZqBrowsePanel->Down());
+    PanelBrowse->SetVisible(!ZqBrowsePanel->Down());
     if (FSlideShowMode) ZqFitInScreen->SetDown(FSavedFitState);
     M_Fitlargertoviewer->SetChecked(ZqFitInScreen->Down());
     if (!ZqMainMenu->Down()) ToggleMainMenus(true);

@@ -102,12 +102,12 @@ class RealWindowTest : public testing::Test {
 
 // Full screen (F9), and the slide show (F8) that runs in it, are left by F9 or Esc: the
 // window comes back exactly as it was - maximised and framed, or normal at its place and
-// size - and a close stores that state, not another one.
+// size, with the browser panel or without - and a close stores that state, not another one.
 TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
   const std::string picture = Pictures(testsupport::TempPath("album"), 3);
   const std::vector<std::string> normal = {"\"WinStatusMain\"=dword:00000001", "\"WinStatusLeft\"=dword:00000064",
                                            "\"WinStatusTop\"=dword:00000050", "\"WinStatusWidth\"=dword:00000384",
-                                           "\"WinStatusHeight\"=dword:00000258"};
+                                           "\"WinStatusHeight\"=dword:00000258", "\"Browser\"=dword:00000000"};
   for (const auto& [values, stored] : {std::pair{std::vector<std::string>{"\"WinStatusMain\"=dword:00000003"},
                                                   "dword:00000003"},
                                         std::pair{normal, "dword:00000001"}}) {
@@ -118,6 +118,9 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
     const auto stateBefore = x_.State(main);
     const int titleBefore = x_.Frame(main).top;
     ASSERT_GT(titleBefore, 0) << x_.Describe();
+    // Where the browser panel shows the tree's names.
+    const bool browser = values != normal;
+    const XRect tree{before.x + 5, before.y + 90, 140, 150};
     for (const auto& [enter, leave] : {std::pair{"F9", "F9"}, {"F9", "Escape"}, {"F8", "Escape"}}) {
       SCOPED_TRACE(std::string(enter) + " then " + leave);
       ASSERT_TRUE(x_.Activate(main));
@@ -130,9 +133,11 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
         return x_.State(main) == stateBefore && Text(x_.Geometry(main)) == Text(before) &&
                x_.Frame(main).top == titleBefore;
       })) << "before: " << Text(before) << "\n" << x_.Describe();
+      EXPECT_TRUE(RealWindow::WaitUntil([&] { return (ShareNow(tree) > 0) == browser; })) << x_.Describe();
     }
     EXPECT_EQ(x_.Close(), 0) << x_.Log();
     EXPECT_EQ(Stored("WinStatusMain"), stored);
+    EXPECT_EQ(Stored("Browser"), browser ? "dword:00000001" : "dword:00000000");
   }
 }
 
