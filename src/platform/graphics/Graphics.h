@@ -468,6 +468,20 @@ namespace graphics_detail {
 constexpr size_t LargeBufferBytes = size_t(4) << 20;
 void* AllocateLargeBuffer(size_t bytes);
 void FreeLargeBuffer(void* p, size_t bytes) noexcept;
+// While one lives, large buffers that this thread allocates may be ones freed a moment
+// ago, holding old bytes (else they come from the system, zeroed): for buffers whose
+// every byte is written before it is read. Opening picture after picture of one size
+// then costs no fresh memory from the system each time.
+class TReusedBufferScope {
+ public:
+  TReusedBufferScope();
+  ~TReusedBufferScope();
+  TReusedBufferScope(const TReusedBufferScope&) = delete;
+  TReusedBufferScope& operator=(const TReusedBufferScope&) = delete;
+
+ private:
+  bool was_;
+};
 
 // An allocator whose new elements are left uninitialised; the bitmap zeroes what must be zero.
 template <class T>

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <mutex>
 #include <new>
+#include <utility>
 
 #include "platform/graphics/CanvasQt.h"
 #include "platform/graphics/GraphicsInternal.h"
@@ -151,10 +154,14 @@ bool IsIndexed(TPixelFormat f) { return f == pf1bit || f == pf4bit || f == pf8bi
 template <class Buffer>
 void AllocatePixels(Buffer& buffer, size_t bytes, bool zeroed) {
   try {
-    if (zeroed && bytes < graphics_detail::LargeBufferBytes)
+    if (zeroed && bytes < graphics_detail::LargeBufferBytes) {
       buffer.assign(bytes, 0);
-    else
+    } else if (zeroed) {
       buffer.resize(bytes);
+    } else {
+      graphics_detail::TReusedBufferScope reuse;
+      buffer.resize(bytes);
+    }
   } catch (const std::bad_alloc&) {
     throw EOutOfResources(_("Out of system resources"));
   }
@@ -484,6 +491,10 @@ void TBitmap::allocateUninitialised(TPixelFormat format, int width, int height) 
   if (stride < 0 || stride * height > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
   decltype(pixels_) fresh;
   AllocatePixels(fresh, (width > 0 && height > 0) ? size_t(stride * height) : 0, false);
+  // The bytes after each row's pixels are zero, whatever the buffer held before.
+  const size_t used = (size_t(width) * size_t(BitsOf(format)) + 7) / 8;
+  if (height > 0 && size_t(stride) > used)
+    for (int y = 0; y < height; ++y) std::memset(fresh.data() + size_t(y) * size_t(stride) + used, 0, size_t(stride) - used);
   pixels_.swap(fresh);
   pixelFormat_ = format;
   width_ = width;
@@ -546,10 +557,50 @@ namespace graphics_detail {
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 size_t PageRound(size_t bytes) { return (bytes + 4095) & ~size_t(4095); }
+
+thread_local bool tReuseAllowed = false;
+
+// The last large buffers freed, kept for a buffer of the same size. The system may take
+// their memory back whenever it needs it (their pages are then zero again).
+struct TKeptBuffers {
+  static constexpr size_t kCount = 2;
+  static constexpr size_t kLargest = size_t(256) << 20;
+  std::mutex lock;
+  std::pair<void*, size_t> kept[kCount] = {};  // the newest last
+
+  void* take(size_t size) {
+    std::lock_guard<std::mutex> hold(lock);
+    for (auto& [p, n] : kept)
+      if (p && n == size) return std::exchange(p, nullptr);
+    return nullptr;
+  }
+  // Keeps the buffer; the one it pushes out is given back to the system.
+  void keep(void* p, size_t size) {
+    madvise(p, size, MADV_FREE);
+    std::pair<void*, size_t> out{p, size};
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      std::swap(out, kept[0]);
+      std::rotate(std::begin(kept), std::begin(kept) + 1, std::end(kept));
+    }
+    if (out.first) munmap(out.first, out.second);
+  }
+};
+
+TKeptBuffers& Kept() {
+  static TKeptBuffers* kept = new TKeptBuffers;  // lives to the end: bitmaps may be freed late
+  return *kept;
+}
+
 }  // namespace
+
+TReusedBufferScope::TReusedBufferScope() : was_(std::exchange(tReuseAllowed, true)) {}
+TReusedBufferScope::~TReusedBufferScope() { tReuseAllowed = was_; }
 
 void* AllocateLargeBuffer(size_t bytes) {
   size_t size = PageRound(bytes);
+  if (tReuseAllowed)
+    if (void* reused = Kept().take(size)) return reused;
   void* base = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (base == MAP_FAILED) throw std::bad_alloc();
   // Keep only the 2 MiB aligned part.
@@ -562,6 +613,12 @@ void* AllocateLargeBuffer(size_t bytes) {
   return reinterpret_cast<void*>(aligned);
 }
 
-void FreeLargeBuffer(void* p, size_t bytes) noexcept { munmap(p, PageRound(bytes)); }
+void FreeLargeBuffer(void* p, size_t bytes) noexcept {
+  const size_t size = PageRound(bytes);
+  if (size <= TKeptBuffers::kLargest)
+    Kept().keep(p, size);
+  else
+    munmap(p, size);
+}
 
 }  // namespace graphics_detail

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -203,6 +205,47 @@ int ReadRows(Decompressor& d, JSAMPARRAY rows, int count) {
   return int(jpeg_read_scanlines(&d.cinfo, rows, JDIMENSION(count)));
 }
 
+// Passes over count rows: their coded data is read, not decoded.
+bool SkipRows(Decompressor& d, int count) {
+  if (setjmp(d.err.jump)) return false;
+  jpeg_skip_scanlines(&d.cinfo, JDIMENSION(count));
+  return true;
+}
+
+// Reads the rows from the decompressor's next one up to end straight into the bitmap;
+// the row reached (less than end when libjpeg delivers no more), -1 on an error.
+int ReadRowsInto(Decompressor& d, TBitmap& bitmap, int end) {
+  const int batch = std::max(1, int(d.cinfo.rec_outbuf_height));
+  std::vector<JSAMPROW> rows(static_cast<size_t>(batch));
+  while (int(d.cinfo.output_scanline) < end) {
+    const int y = int(d.cinfo.output_scanline);
+    const int count = std::min(batch, end - y);
+    for (int i = 0; i < count; ++i) rows[size_t(i)] = bitmap.ScanLine(y + i);
+    const int got = ReadRows(d, rows.data(), count);
+    if (got < 0) return -1;
+    if (got == 0) break;
+  }
+  return int(d.cinfo.output_scanline);
+}
+
+// The first output row a second thread decodes, or 0 when one thread decodes the whole
+// picture. Worth it for a large sequential picture: the second thread must read the coded
+// data above its rows (about r of the work a row costs; r grows as the scale shrinks, as
+// less is left to decode), so the first thread takes the share 1 / (2 - r) of the rows
+// that makes both finish together. Parts begin at a row group of the decoder. Not for
+// progressive pictures (all their data is read before the first row) nor for the
+// two-pass colour quantizer.
+int SplitRow(const jpeg_decompress_struct& c, const DecodeSettings& s) {
+  const int64_t pixels = int64_t(c.output_width) * c.output_height;
+  if (c.progressive_mode || c.buffered_image || s.quantize || pixels < (int64_t(2) << 20) ||
+      std::thread::hardware_concurrency() < 2)
+    return 0;
+  const double r = s.denominator == 1 ? 0.55 : s.denominator == 2 ? 0.65 : s.denominator == 4 ? 0.73 : 0.9;
+  const int group = std::max(1, c.max_v_samp_factor * c.min_DCT_scaled_size);
+  const int split = int(double(c.output_height) / (2 - r)) / group * group;
+  return split > 0 && split < int(c.output_height) ? split : 0;
+}
+
 bool FinishDecompress(Decompressor& d) {
   if (setjmp(d.err.jump)) return false;
   jpeg_finish_decompress(&d.cinfo);
@@ -363,7 +406,10 @@ void TJPEGImage::LoadFromStream(TStream& stream) {
   if (size <= 0) RaiseJpegError("Empty input file");
   if (size > kMaxJpegFileBytes) RaiseJpegError("Image too large");
   TJpegBytes bytes;
-  bytes.resize(static_cast<size_t>(size));
+  {
+    graphics_detail::TReusedBufferScope reuse;  // every byte is read into it
+    bytes.resize(static_cast<size_t>(size));
+  }
   stream.ReadBuffer(bytes.data(), size);
   HeaderInfo info = ReadHeaderOf(bytes);  // raises before anything changes
   data_ = std::move(bytes);
@@ -412,6 +458,16 @@ void TJPEGImage::Compress() {
 
 void TJPEGImage::DIBNeeded() {
   if (bitmap_ || data_.empty()) return;
+  // A large picture is decoded by two threads; where that meets anything but clean data,
+  // it is decoded again in one go, as damaged data always was.
+  std::unique_ptr<TBitmap> bitmap = decode(true);
+  if (!bitmap) bitmap = decode(false);
+  bitmap->OnChange = [this](TObject* sender) { bitmapChanged(sender); };
+  bitmap_ = std::move(bitmap);
+  bitmapIsSource_ = false;
+}
+
+std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
   Decompressor d;
   if (!StartDecompress(d, data_)) RaiseJpegError(d.err.message);
   DecodeSettings s;
@@ -434,6 +490,22 @@ void TJPEGImage::DIBNeeded() {
     for (int i = 0; i < 256; ++i) grey[size_t(i)] = PaletteEntry(uint8_t(i), uint8_t(i), uint8_t(i));
     bitmap->palette_ = TPalette(std::move(grey));
   }
+  // The rows from split on come from a second decompressor on a helper thread, which
+  // reads the coded data above them without decoding it.
+  const int split = shared && !cmyk ? SplitRow(d.cinfo, s) : 0;
+  bool helperDone = false;
+  long helperWarnings = 0;
+  std::jthread helper;
+  if (split > 0) {
+    helper = std::jthread([&, target = bitmap.get()] {
+      Decompressor other;
+      bool otherCmyk = false;
+      helperDone = StartDecompress(other, data_) && BeginOutput(other, s, otherCmyk) && StartOutput(other) &&
+                   SkipRows(other, split) && ReadRowsInto(other, *target, h) == h;
+      helperWarnings = other.err.pub.num_warnings;
+    });
+  }
+  const int end = split > 0 ? split : h;
   std::vector<uint8_t> cmykRows;
   const int batch = std::max(1, int(d.cinfo.rec_outbuf_height));
   std::vector<uint8_t> bgrLine;
@@ -443,14 +515,14 @@ void TJPEGImage::DIBNeeded() {
   const TRect whole = Rect(0, 0, w, h);
   Progress(this, psStarting, 0, false, whole, std::string());
   int lastPercent = 0;
-  while (int(d.cinfo.output_scanline) < h) {
+  int got = 1;
+  while (int(d.cinfo.output_scanline) < end) {
     const int y = int(d.cinfo.output_scanline);
-    const int count = std::min(batch, h - y);
+    const int count = std::min(batch, end - y);
     for (int i = 0; i < count; ++i)
       rows[size_t(i)] = cmykRows.empty() ? bitmap->ScanLine(y + i) : cmykRows.data() + size_t(i) * size_t(w) * 4;
-    int got = ReadRows(d, rows.data(), count);
-    if (got < 0) RaiseJpegError(d.err.message);
-    if (got == 0) break;
+    got = ReadRows(d, rows.data(), count);
+    if (got <= 0) break;
     for (int i = 0; i < got && !cmykRows.empty(); ++i) {
       if (bgrLine.empty()) {
         CmykRowToBgr(rows[size_t(i)], w, bitmap->ScanLine(y + i));
@@ -467,8 +539,17 @@ void TJPEGImage::DIBNeeded() {
       Progress(this, psRunning, uint8_t(percent), false, whole, std::string());
     }
   }
+  if (split > 0) {
+    helper.join();
+    if (got < 0 || int(d.cinfo.output_scanline) < end || !helperDone || helperWarnings > 0 ||
+        d.err.pub.num_warnings > 0)
+      return nullptr;
+  } else if (got < 0) {
+    RaiseJpegError(d.err.message);
+  }
   // Rows libjpeg did not deliver stay black.
-  for (int y = int(d.cinfo.output_scanline); y < h; ++y) std::memset(bitmap->ScanLine(y), 0, size_t(bitmap->RowStride()));
+  for (int y = int(d.cinfo.output_scanline); y < end; ++y)
+    std::memset(bitmap->ScanLine(y), 0, size_t(bitmap->RowStride()));
   // The colour map belongs to the decompressor: copy it before finishing.
   if (s.quantize && !s.grayscale) {
     if (cmyk) {
@@ -480,13 +561,11 @@ void TJPEGImage::DIBNeeded() {
       bitmap->palette_ = TPalette(std::move(entries));
     }
   }
-  if (!FinishDecompress(d)) {
-    // An error after the last row (trailing garbage) keeps the decoded picture.
-  }
+  // An error after the last row (trailing garbage) keeps the decoded picture; a picture
+  // decoded in two parts has no end to read.
+  if (split == 0) FinishDecompress(d);
   Progress(this, psEnding, 100, false, whole, std::string());
-  bitmap->OnChange = [this](TObject* sender) { bitmapChanged(sender); };
-  bitmap_ = std::move(bitmap);
-  bitmapIsSource_ = false;
+  return bitmap;
 }
 
 TBitmap& TJPEGImage::Bitmap() {

@@ -82,6 +82,9 @@ class TJPEGImage : public TGraphic {
   void setFullSize(int width, int height);
   void freeBitmap();
   void decodeSettingChanged();
+  // The bitmap at the current settings; shared lets a large picture be decoded by two
+  // threads, which gives nullptr when anything but clean data was met.
+  std::unique_ptr<TBitmap> decode(bool shared);
   void bitmapChanged(TObject* sender);
 
   // Compressed bytes (empty: none); read in without being zeroed first.
