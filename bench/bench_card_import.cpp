@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   if (bench::RunProgram({"convert", "-size", "3000x2000", "-seed", "5", "plasma:", "+noise", "Gaussian", "-set",
                          "comment", "card0000", "-quality", "90", sample},
                         true) != 0) {
-    std::fprintf(stderr, "convert failed\n");
+    bench::ReportError("card import", "convert failed");
     return 1;
   }
   std::string bytes;
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   }
   const size_t mark = bytes.find("card0000");
   if (mark == std::string::npos) {
-    std::fprintf(stderr, "the sample has no comment to vary\n");
+    bench::ReportError("card import", "the sample has no comment to vary");
     return 1;
   }
   std::vector<std::string> files;
@@ -117,13 +117,13 @@ int main(int argc, char** argv) {
   for (const auto& f : files)
     if (bench::RunProgram({"cmp", "-s", f, target + fs::path(f).filename().string()}) != 0) ++wrong;
   if (ModalResponder::Unanswered() != 0 || wrong != 0) {
-    std::fprintf(stderr, "the import did not copy every file whole (%d wrong)\n", wrong);
+    bench::ReportError("card import", "the import did not copy every file whole (" + std::to_string(wrong) + " wrong)");
     return 1;
   }
 
-  std::printf("kivo2 card import    %8.1f ms  (%.0f MB/s)\n", ours * 1000, double(total) / 1e6 / ours);
-  std::printf("cp -p                %8.1f ms  (%.0f MB/s)\n", cp * 1000, double(total) / 1e6 / cp);
-  std::printf("ratio import / cp    %8.3f\n", ours / cp);
+  std::printf("%d files, %.0f MB: Kivo2 %.0f MB/s, cp -p %.0f MB/s\n", kFiles, double(total) / 1e6,
+              double(total) / 1e6 / ours, double(total) / 1e6 / cp);
+  bench::Report("card import of " + std::to_string(kFiles) + " camera files", ours, "cp -p", cp, "ratio<=1.1");
 
   bench::EndViewer();
   fs::remove_all(dir);

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   const std::string mpc = std::string(folder) + "/picture.mpc";
   // Photo-like, with as many colours as a camera picture has.
   if (!bench::MakePhotoLikePicture("BMP3:" + bmp, w, h) || !Run({"convert", bmp, mpc})) {
-    std::fprintf(stderr, "ImageMagick's convert is needed to make the picture\n");
+    bench::ReportError("histogram", "ImageMagick's convert is needed to make the picture");
     return 1;
   }
   TBitmap picture;
@@ -58,15 +58,14 @@ int main(int argc, char** argv) {
   const double theirs = std::max(total - startUp, 1e-6);
   std::printf("ImageMagick start-up and read: %.3f s (subtracted); its histogram: %.3f s\n\n", startUp, theirs);
   std::printf("%-6s %-15s %10s %8s\n", "plane", "counts", "Kivo2 s", "ratio");
-  double planeZero = 0;
   for (int plane = 0; plane < 16; ++plane) {
     THistogram histogram;
     const double ours = bench::BestSeconds([&] { GetHistogram(picture, plane, histogram); }, runs);
-    if (plane == 0) planeZero = ours;
     std::printf("%-6d %-15s %10.3f %8.3f\n", plane, kPlanes[plane], ours, ours / theirs);
+    // The goal is for the colour counts (plane 0); the other planes are shown beside it.
+    bench::Report("histogram 24 MP, plane " + std::to_string(plane) + " (" + kPlanes[plane] + ")", ours,
+                  "ImageMagick histogram:info", theirs, plane == 0 ? "ratio<=0.2" : "-");
   }
-  std::printf("\nGoal (ratio <= 0.2 for plane 0): %s (%.3f)\n", planeZero / theirs <= 0.2 ? "met" : "NOT met",
-              planeZero / theirs);
   std::filesystem::remove_all(folder);
   return 0;
 }

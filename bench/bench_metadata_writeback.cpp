@@ -48,7 +48,7 @@ int main() {
                          "-IPTC:Keywords=harbour", "-IPTC:Caption-Abstract=A long caption of a harbour",
                          "-Comment=bench", source},
                         true) != 0) {
-    std::fprintf(stderr, "bench_metadata_writeback: ImageMagick and exiftool are needed\n");
+    bench::ReportError("metadata write-back", "ImageMagick and exiftool are needed");
     fs::remove_all(dir);
     return 2;
   }
@@ -87,6 +87,8 @@ int main() {
   std::printf("write-back of the encode:        %.2f ms (median)\n", writeBack * 1e3);
   std::printf("write-back beyond the encode:    %.2f %% of the encode\n", 100 * writeBack / (encode - assign));
   std::printf("write-back beyond ordinary save: %.2f %% of the encode\n", 100 * (writeBack - ordinary) / (encode - assign));
+  // The write-back after the encode, as a share of the encode: under 2 %.
+  bench::Report("metadata write-back of a 24 MP encode", writeBack, "the encode itself", encode - assign, "ratio<0.02");
   fs::remove_all(dir);
   return 0;
 }

@@ -33,7 +33,10 @@ double Ours(const std::string& file, int runs) {
       [&] {
         TPicture picture;
         picture.LoadFromFile(file);
-        if (picture.Width() != 4000) std::exit(1);
+        if (picture.Width() != 4000) {
+          bench::ReportError(file, "decoded to the wrong width");
+          std::exit(1);
+        }
       },
       runs);
 }
@@ -42,7 +45,7 @@ double Tool(const std::vector<std::string>& argv, int runs) {
   return bench::BestSeconds(
       [&] {
         if (bench::RunProgram(argv, true) != 0) {
-          std::fprintf(stderr, "%s failed\n", argv[0].c_str());
+          bench::ReportError(argv.back(), argv[0] + " failed");
           std::exit(1);
         }
       },
@@ -74,13 +77,12 @@ int main(int argc, char** argv) {
       bench::RunProgram({"convert", ppm, "-compress", "RLE", readers[0].file}) != 0 ||
       bench::RunProgram({"convert", ppm, readers[1].file}) != 0 ||
       bench::RunProgram({"convert", ppm, "-compress", "RLE", readers[2].file}) != 0) {
-    std::fprintf(stderr, "ImageMagick's convert is needed to make the pictures\n");
+    bench::ReportError("PSD, PCX, SGI and PNM decode", "ImageMagick's convert is needed to make the pictures");
     return 1;
   }
   InitializeGraphicFormats();
   std::printf("best of %d runs, seconds\n%-4s %8s %10s %8s %9s %8s\n", runs, "", "Kivo2", "ImageMagick", "ratio",
               "netpbm", "ratio");
-  bool met = true;
   for (const Reader& r : readers) {
     const double ours = Ours(r.file, runs);
     const double magick = Tool(
@@ -93,10 +95,11 @@ int main(int argc, char** argv) {
       std::printf(" %9.3f %8.2f  (%s)\n", theirs, ours / theirs, r.netpbm[0].c_str());
     else
       std::printf(" %9s %8s\n", "-", "-");
-    met = met && ours <= 0.5 * magick && (theirs == 0 || ours < theirs);
-    std::fflush(stdout);
+    // At most half of ImageMagick's time, and faster than netpbm's reader where there is one.
+    const std::string job = std::string(r.label) + " decode 4000x3000";
+    bench::Report(job, ours, "convert -limit thread 1", magick, "ratio<=0.5");
+    if (theirs > 0) bench::Report(job, ours, r.netpbm[0], theirs, "ratio<1.0");
   }
-  std::printf("Goal (at most 0.5 x ImageMagick, faster than netpbm): %s\n", met ? "met" : "NOT met");
   std::filesystem::remove_all(dir);
   return 0;
 }

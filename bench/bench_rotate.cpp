@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   const std::string dir = bench::MakeViewerBenchFolder("rotate");
   if (dir.empty()) return 1;
   if (bench::RunProgram({"jpegtran", "-version"}, true) < 0) {
-    std::fprintf(stderr, "jpegtran missing (install libjpeg-turbo-progs)\n");
+    bench::ReportError("lossless rotation", "jpegtran missing (install libjpeg-turbo-progs)");
     return 1;
   }
   const std::string photos = dir + "/photos/";
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     shell = std::min(shell, bench::BestSeconds(
                                 [&] {
                                   if (bench::RunProgram(loop) != 0) {
-                                    std::fprintf(stderr, "the shell loop failed\n");
+                                    bench::ReportError("lossless rotation", "the shell loop failed");
                                     std::exit(1);
                                   }
                                 },
@@ -79,14 +79,15 @@ int main(int argc, char** argv) {
   int whole = 0;
   for (const std::string& name : names) whole += fs::file_size(photos + name) > 1000000 ? 1 : 0;
   if (whole != kPictures) {
-    std::fprintf(stderr, "a picture went missing\n");
+    bench::ReportError("lossless rotation", "a picture went missing");
     return 1;
   }
 
   std::printf("lossless rotation by 90 degrees, %d pictures of 24 MP (%s):\n", kPictures, program.c_str());
   std::printf("  kivo2 batch command                            %8.1f ms\n", kivo2 * 1000);
   std::printf("  shell loop of jpegtran and mv                  %8.1f ms\n", shell * 1000);
-  std::printf("  ratio kivo2 / shell loop                       %8.3f (goal at most 1.1)\n", kivo2 / shell);
+  bench::Report("lossless rotation of " + std::to_string(kPictures) + " 24 MP JPEGs", kivo2,
+                "shell loop of jpegtran and mv", shell, "ratio<=1.1");
 
   bench::EndViewer();
   fs::remove_all(dir);

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   std::printf("Making %d JPEG files tagged by exiftool...\n", kVariants * kCopies);
   if (!MakeFiles(dir, files)) {
-    std::fprintf(stderr, "bench_shotgraph: convert or exiftool failed\n");
+    bench::ReportError("Shotgraph scan", "convert or exiftool failed");
     return 1;
   }
   const std::string photos = dir + "/photos";
@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
   FormAnalize->Show();
   const double kivo = bench::BestSeconds([] { FormAnalize->StartAnalizing->Click(); }, kRuns);
   if (FormAnalize->FAnalysedFiles != int(files.size())) {
-    std::fprintf(stderr, "bench_shotgraph: the scan analysed %d of %zu files\n", FormAnalize->FAnalysedFiles,
-                 files.size());
+    bench::ReportError("Shotgraph scan", "the scan analysed " + std::to_string(FormAnalize->FAnalysedFiles) + " of " +
+                                             std::to_string(files.size()) + " files");
     return 1;
   }
 
@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
   std::printf("  exiv2 -pt              %8.3f s  %9.0f files/s\n", exiv2Seconds, n / exiv2Seconds);
   std::printf("  Kivo2 time / exiv2 time:    %.2f\n", kivo / exiv2Seconds);
   std::printf("  Kivo2 time / exiftool time: %.2f\n", kivo / exiftool);
+  const std::string job = "Shotgraph scan of " + std::to_string(files.size()) + " JPEGs";
+  bench::Report(job, kivo, "exiv2 -pt", exiv2Seconds, "ratio<=1.0");
+  bench::Report(job, kivo, "exiftool -csv (4 tags)", exiftool, "-");
   FormAnalize->Close();
   bench::EndViewer();
   fs::remove_all(dir);
