@@ -1,5 +1,9 @@
 #include "tools/UnitEditName.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "controls/ZqButton.h"
 #include "core/Diversen.h"
 #include "core/FormLayout.h"
@@ -9,6 +13,57 @@
 #include "platform/rtl/SysUtils.h"
 
 TFormEditName* FormEditName = nullptr;
+
+namespace {
+
+// The length of the UTF-8 character at s[i]; 0 when the bytes there are none.
+size_t CharacterLength(const std::string& s, size_t i) {
+  const auto byte = [&](size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
+  const unsigned lead = byte(i);
+  if (lead < 0x80) return 1;
+  const size_t n = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (n == 0) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  // No overlong forms, no surrogates, nothing above U+10FFFF.
+  const unsigned second = byte(i + 1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
+      (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return n;
+}
+
+// The name the user means by edited, the text of an edit that showed original: the parts
+// of original the edit still shows as they were, at its front and at its end, keep their
+// bytes (bytes that are not UTF-8 show as letters, which the edit gives back as UTF-8);
+// what was typed stays as typed.
+std::string NameAsEdited(const std::string& original, const std::string& edited) {
+  // The original in pieces, a character or a byte that is none, each with the text it shows.
+  struct Piece {
+    size_t at;
+    std::string shown;
+  };
+  std::vector<Piece> pieces;
+  for (size_t i = 0; i < original.size();) {
+    const size_t n = std::max<size_t>(1, CharacterLength(original, i));
+    pieces.push_back({i, DisplayTextOf(std::string_view(original).substr(i, n))});
+    i += n;
+  }
+  // The pieces the edit still shows as they were at its front and at its end keep their bytes.
+  size_t front = 0, head = 0;
+  while (front < pieces.size() && edited.compare(head, pieces[front].shown.size(), pieces[front].shown) == 0)
+    head += pieces[front++].shown.size();
+  size_t back = pieces.size(), tail = 0;
+  while (back > front && tail + pieces[back - 1].shown.size() <= edited.size() - head &&
+         edited.compare(edited.size() - tail - pieces[back - 1].shown.size(), pieces[back - 1].shown.size(),
+                        pieces[back - 1].shown) == 0)
+    tail += pieces[--back].shown.size();
+  const size_t keptFront = front < pieces.size() ? pieces[front].at : original.size();
+  const size_t keptBack = back < pieces.size() ? pieces[back].at : original.size();
+  return original.substr(0, keptFront) + edited.substr(head, edited.size() - head - tail) + original.substr(keptBack);
+}
+
+}  // namespace
 
 TFormEditName::TFormEditName(TComponent* AOwner) : TForm(AOwner) {
   SetName("FormEditName");
@@ -50,10 +105,11 @@ void TFormEditName::showAction(const std::string& text) {
 
 void TFormEditName::ZqButton1Click(TObject* /*Sender*/) {
   if (Edit1->Text().empty()) return;
-  FNewName = Edit1->Text();
+  // What the user left of the old name keeps its bytes (also where they are not UTF-8).
+  FNewName = NameAsEdited(FileNameWithoutExt(FOldPath), Edit1->Text());
   // A name typed with the extension loses it: the extension box adds it.
   if (Pos(LowerCase(FExtension), LowerCase(FNewName)) > 0) FNewName = ChangeFileExt(FNewName, "");
-  FNewName += Edit2->Text();
+  FNewName += NameAsEdited(FExtension, Edit2->Text());
   // The name stays a name: no folder part, no path characters, not "." or "..".
   if (!IsValidFileName(FNewName, true)) {
     showAction(_("/\\:*?\"<>| characters are not allow in file names"));

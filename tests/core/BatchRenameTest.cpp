@@ -318,6 +318,22 @@ TEST_F(BatchRenameTest, AThousandFilesAreRenamedEachOnce) {
   }
 }
 
+TEST_F(BatchRenameTest, NamesThatAreNotUtf8KeepTheirBytesOnDiskAndInThePaperclip) {
+  // A Latin-1 name beside UTF-8 ones: new names and untouched paperclip lines keep their bytes.
+  const std::string latin = folder_ + "caf\xE9", other = folder_ + "Fotos Caf\u00e9", away = "/x/D\xFCsseldorf.jpg";
+  for (const std::string& path : {latin, other, folder_ + "IMG_1"}) MakeFile(path + ".jpg", path);
+  MakeFile(AppDir() + "paperclip.lst", ListText({latin + ".jpg", away, other + ".jpg", folder_ + "IMG_1.jpg"}));
+  StartIn();
+  Select({"IMG_1.jpg"});
+  Rename(1, "IMG", "Trip");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({latin + ".jpg", away, other + ".jpg", folder_ + "Trip_1.jpg"}));
+  Select({"caf\xE9.jpg", "Fotos Caf\u00e9.jpg"});
+  Rename(3, "", "_2");
+  EXPECT_TRUE(SameAsMade(latin + "_2.jpg", latin + ".jpg"));
+  EXPECT_TRUE(SameAsMade(other + "_2.jpg", other + ".jpg"));
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({latin + "_2.jpg", away, other + "_2.jpg", folder_ + "Trip_1.jpg"}));
+}
+
 TEST_F(BatchRenameTest, TheBatchIsRefusedWhileTheShowsTreeIsShown) {
   MakeFile(folder_ + "a.jpg", "a");
   StartIn();

@@ -73,6 +73,13 @@ TEST_F(RenameTest, RenamesAfterTheQuestionAndKeepsTheExtension) {
   EXPECT_EQ(RenameTo("sea.JPG", "sea.jpg"), mrOk);
   EXPECT_EQ(FileNames(folder), std::vector<std::string>{"sea.jpg"});
 
+  // A name that is not UTF-8 (a Latin-1 "café"): the edit shows it as "café" and gives
+  // back UTF-8; the part left as shown keeps its bytes, what was typed is added.
+  testsupport::WriteFile(folder + "caf\xE9.jpg", "latin");
+  Prepare("caf\xE9.jpg");
+  EXPECT_EQ(RenameTo("café_2", "caf\xE9_2.jpg"), mrOk);
+  EXPECT_EQ(testsupport::ReadFile(folder + "caf\xE9_2.jpg"), "latin");
+
   // A file without an extension: a point typed in the new name stays in it.
   testsupport::WriteFile(folder + "README", "text");
   Prepare("README");
@@ -82,7 +89,7 @@ TEST_F(RenameTest, RenamesAfterTheQuestionAndKeepsTheExtension) {
   // No: nothing happens and the dialog stays until it is closed.
   Prepare("sea.jpg");
   EXPECT_EQ(RenameTo("land", "land.jpg", mrNo), mrCancel);
-  EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"notes.txt", "sea.jpg"}));
+  EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"caf\xE9_2.jpg", "notes.txt", "sea.jpg"}));
 }
 
 TEST_F(RenameTest, AnotherFileOfTheNameIsNeverReplaced) {
