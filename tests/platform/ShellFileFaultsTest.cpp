@@ -143,6 +143,15 @@ TEST_F(ShellFileFaults, MoveAcrossFileSystemsThatRunsOutOfSpaceKeepsTheSource) {
     EXPECT_EQ(Listing(dir_ + "/target"), "") << "no partial copy may stay behind";
   }
 
+  // The copy is read back before the source goes: a read that fails moves nothing.
+  {
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
+    TFileFaultScope unreadable(TFileFaultOp::Open, EIO, "/album/big.jpg", 1);
+    EXPECT_FALSE(MovePath(dir_ + "/album", dir_ + "/target/moved"));
+    EXPECT_EQ(unreadable.Hits(), 1);
+  }
+  EXPECT_TRUE(SameBytes(dir_ + "/album/big.jpg", reference));
+  EXPECT_EQ(Listing(dir_ + "/target"), "");
   // Without the disk filling up, the copy road moves everything.
   {
     TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
