@@ -163,7 +163,9 @@ class ShotgraphTest : public ToolWindowTest {
   std::string folder_;
 };
 
-TEST_F(ShotgraphTest, CountsPerValueMatchExiftoolOverTheFolderAndItsSubFolders) {
+// The counts of the folder and of its sub folders; the chart's bitmap has its bars where the
+// counts say and is the same in the window, on the clipboard and in the saved file.
+TEST_F(ShotgraphTest, CountsPerValueMatchExiftoolOverTheFolderAndItsSubFoldersAndTheChartShowsThem) {
   KIVO2_REQUIRE_TOOL("exiftool");
   shots::WriteShots(folder_, ScanShots());
   testsupport::WriteFile(folder_ + "/notes.txt", "not a picture");
@@ -184,7 +186,76 @@ TEST_F(ShotgraphTest, CountsPerValueMatchExiftoolOverTheFolderAndItsSubFolders) 
 
   FormAnalize->ChB_Subs->SetChecked(true);
   Scan(folder_);
-  CheckCounts(FromExiftool(true));
+  const Expected e = FromExiftool(true);
+  CheckCounts(e);
+
+  // The ISO chart's bitmap: its bars where those counts say.
+  TChart* chart = FormAnalize->Chart6;
+  chart->SetLegendVisible(false);
+  chart->SetBounds(0, 0, 640, 400);
+  TBitmap picture;
+  chart->DrawToBitmap(picture);
+  ASSERT_EQ(picture.Width(), 640);
+  // The bars are the runs of columns holding the series colour (pure red).
+  struct Bar {
+    int left, right, top, bottom;
+  };
+  std::vector<Bar> bars;
+  for (int x = 0; x < picture.Width(); ++x) {
+    int top = -1, bottom = -1;
+    for (int y = 0; y < picture.Height(); ++y)
+      if (picture.Canvas().Pixels(x, y) == clRed) {
+        if (top < 0) top = y;
+        bottom = y;
+      }
+    if (top < 0) continue;
+    if (!bars.empty() && bars.back().right == x - 1)
+      bars.back().right = x;
+    else
+      bars.push_back({x, x, top, bottom});
+  }
+  ASSERT_EQ(bars.size(), e.iso.size());
+  // One baseline; heights in proportion to the counts, in the order of the ISO numbers.
+  int tallest = 0, most = 0;
+  for (const Bar& b : bars) tallest = std::max(tallest, b.bottom - b.top + 1);
+  for (auto [iso, count] : e.iso) most = std::max(most, count);
+  size_t i = 0;
+  for (auto [iso, count] : e.iso) {
+    EXPECT_EQ(bars[i].bottom, bars[0].bottom) << "ISO " << iso;
+    EXPECT_NEAR(bars[i].bottom - bars[i].top + 1, double(tallest) * count / most, 1.5) << "ISO " << iso;
+    EXPECT_GT(bars[i].right - bars[i].left, 10);
+    if (i > 0) {
+      EXPECT_GT(bars[i].left, bars[i - 1].right);
+    }
+    ++i;
+  }
+
+  // The window shows that very picture, and so do the clipboard and the saved file
+  // (read back by ImageMagick).
+  FormAnalize->PageControl1->SetActivePage(FormAnalize->TabSheet3);
+  FormAnalize->PageControl1Change(nullptr);
+  FormAnalize->SetBounds(0, 0, 800, 600);
+  GuiTesting::ProcessEvents();
+  TBitmap shown, drawn, copied;
+  ASSERT_TRUE(GuiTesting::Grab(chart, shown));
+  chart->DrawToBitmap(drawn);
+  ASSERT_EQ(shown.Width(), drawn.Width());
+  ASSERT_EQ(shown.Height(), drawn.Height());
+  chart->CopyToClipboardBitmap();
+  ASSERT_TRUE(Clipboard()->GetBitmap(copied));
+  const std::string saved = testsupport::TempPath("ISO_graph.bmp");
+  chart->SaveToBitmapFile(saved);
+  testsupport::Raster file = testsupport::ImageMagickRaster(saved);
+  ASSERT_EQ(file.width, drawn.Width());
+  ASSERT_EQ(file.height, drawn.Height());
+  int differences = 0;
+  for (int y = 0; y < drawn.Height(); ++y)
+    for (int x = 0; x < drawn.Width(); ++x) {
+      const TColor c = drawn.Canvas().Pixels(x, y);
+      const TColor fileColor = TColor(file.at(x, y, 0) | file.at(x, y, 1) << 8 | file.at(x, y, 2) << 16);
+      if (c != shown.Canvas().Pixels(x, y) || c != copied.Canvas().Pixels(x, y) || c != fileColor) ++differences;
+    }
+  EXPECT_EQ(differences, 0);
 }
 
 TEST_F(ShotgraphTest, ThirtyFiveMillimetreValuesComeFromTheFileElseFromTheTypedFactor) {
@@ -230,79 +301,6 @@ TEST_F(ShotgraphTest, ThirtyFiveMillimetreValuesComeFromTheFileElseFromTheTypedF
   ASSERT_EQ(std::remove((folder_ + "/typed2.jpg").c_str()), 0);
   Scan(folder_);
   EXPECT_EQ(BarsOf(FormAnalize->BarSeries1), (Bars{{"28", 1}, {"56", 1}}));
-}
-
-TEST_F(ShotgraphTest, TheChartBitmapHasItsBarsWhereTheCountsSayAndLooksTheSameEverywhere) {
-  KIVO2_REQUIRE_TOOL("exiftool");
-  shots::WriteShots(folder_, ScanShots());
-  Scan(folder_);
-  TChart* chart = FormAnalize->Chart6;
-  chart->SetLegendVisible(false);
-  chart->SetBounds(0, 0, 640, 400);
-  TBitmap picture;
-  chart->DrawToBitmap(picture);
-  ASSERT_EQ(picture.Width(), 640);
-  // The bars are the runs of columns holding the series colour (pure red).
-  struct Bar {
-    int left, right, top, bottom;
-  };
-  std::vector<Bar> bars;
-  for (int x = 0; x < picture.Width(); ++x) {
-    int top = -1, bottom = -1;
-    for (int y = 0; y < picture.Height(); ++y)
-      if (picture.Canvas().Pixels(x, y) == clRed) {
-        if (top < 0) top = y;
-        bottom = y;
-      }
-    if (top < 0) continue;
-    if (!bars.empty() && bars.back().right == x - 1)
-      bars.back().right = x;
-    else
-      bars.push_back({x, x, top, bottom});
-  }
-  const Expected e = FromExiftool(false);
-  ASSERT_EQ(bars.size(), e.iso.size());
-  // One baseline; heights in proportion to the counts, in the order of the ISO numbers.
-  int tallest = 0, most = 0;
-  for (const Bar& b : bars) tallest = std::max(tallest, b.bottom - b.top + 1);
-  for (auto [iso, count] : e.iso) most = std::max(most, count);
-  size_t i = 0;
-  for (auto [iso, count] : e.iso) {
-    EXPECT_EQ(bars[i].bottom, bars[0].bottom) << "ISO " << iso;
-    EXPECT_NEAR(bars[i].bottom - bars[i].top + 1, double(tallest) * count / most, 1.5) << "ISO " << iso;
-    EXPECT_GT(bars[i].right - bars[i].left, 10);
-    if (i > 0) {
-      EXPECT_GT(bars[i].left, bars[i - 1].right);
-    }
-    ++i;
-  }
-
-  // The window shows that very picture, and so do the clipboard and the saved file
-  // (read back by ImageMagick).
-  FormAnalize->PageControl1->SetActivePage(FormAnalize->TabSheet3);
-  FormAnalize->PageControl1Change(nullptr);
-  FormAnalize->SetBounds(0, 0, 800, 600);
-  GuiTesting::ProcessEvents();
-  TBitmap shown, drawn, copied;
-  ASSERT_TRUE(GuiTesting::Grab(chart, shown));
-  chart->DrawToBitmap(drawn);
-  ASSERT_EQ(shown.Width(), drawn.Width());
-  ASSERT_EQ(shown.Height(), drawn.Height());
-  chart->CopyToClipboardBitmap();
-  ASSERT_TRUE(Clipboard()->GetBitmap(copied));
-  const std::string saved = testsupport::TempPath("ISO_graph.bmp");
-  chart->SaveToBitmapFile(saved);
-  testsupport::Raster file = testsupport::ImageMagickRaster(saved);
-  ASSERT_EQ(file.width, drawn.Width());
-  ASSERT_EQ(file.height, drawn.Height());
-  int differences = 0;
-  for (int y = 0; y < drawn.Height(); ++y)
-    for (int x = 0; x < drawn.Width(); ++x) {
-      const TColor c = drawn.Canvas().Pixels(x, y);
-      const TColor fileColor = TColor(file.at(x, y, 0) | file.at(x, y, 1) << 8 | file.at(x, y, 2) << 16);
-      if (c != shown.Canvas().Pixels(x, y) || c != copied.Canvas().Pixels(x, y) || c != fileColor) ++differences;
-    }
-  EXPECT_EQ(differences, 0);
 }
 
 TEST_F(ShotgraphTest, MarksShowTheChosenStatistics) {
