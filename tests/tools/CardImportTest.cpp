@@ -317,7 +317,7 @@ TEST_F(CardImportTest, StopsWhenAskedOrWhenItsWindowOrTheProgramCloses) {
   ExpectCardIntact();
 }
 
-TEST_F(CardImportTest, ARefusedTextKeepsTheWindowOpenAndCopiesNothing) {
+TEST_F(CardImportTest, ARefusedTextKeepsTheWindowOpenAndCopiesNothingAndTheExampleFollowsTheText) {
   Open(card);
   for (auto [text, message] : {std::pair<std::string, std::string>{" Trip", "Space or a \".\" not allowed at first text position"},
                                {".Trip", "Space or a \".\" not allowed at first text position"},
@@ -347,9 +347,8 @@ TEST_F(CardImportTest, ARefusedTextKeepsTheWindowOpenAndCopiesNothing) {
   EXPECT_TRUE(FileNames(dest).empty());
   w->ZqButton2->Click();
   EXPECT_FALSE(w->Visible());
-}
 
-TEST_F(CardImportTest, TheExampleAndTheDateButton) {
+  // The example and the date button.
   Open(card);
   const std::string today = TodayInNames();
   UseText("Word [%d]", false);

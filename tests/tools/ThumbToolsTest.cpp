@@ -114,7 +114,7 @@ TEST_F(ThumbToolsTest, StopsWhenAskedOrWhenTheProgramCloses) {
   EXPECT_FALSE(Form1->FBackgroundThumbs);
 }
 
-TEST_F(ThumbToolsTest, ThePaletteSetsThePanel) {
+TEST_F(ThumbToolsTest, ThePaletteSetsThePanelAndThePreviewClosesUnderTheMouse) {
   TFormThumbsettings* p = FormThumbsettings;
   Form1->FThumbsPos = 3;
   Form1->FThumbSize = 2;
@@ -162,9 +162,8 @@ TEST_F(ThumbToolsTest, ThePaletteSetsThePanel) {
   EXPECT_FALSE(Form1->ZqTumblist->Down());
   EXPECT_FALSE(Form1->PanelThumbHolder->Visible());
   p->ZqButton1->Click();
-}
 
-TEST_F(ThumbToolsTest, ThePreviewClosesUnderTheMouseAndForgetsTheFramedEntry) {
+  // The preview closes under the mouse and forgets the framed entry.
   TFormThumbSpy* spy = FormThumbSpy;
   spy->ShowNoActivate();
   MouseOverItem = 3;
