@@ -97,7 +97,7 @@ TEST_F(FavoritesTest, AFolderIsAddedOnceWhateverItsFinalSeparator) {
   EXPECT_EQ(Favorites(), (std::vector<std::string>{a, upper}));
 }
 
-TEST_F(FavoritesTest, OpeningAFavoriteListsItsFolderAndAMissingOneIsSaid) {
+TEST_F(FavoritesTest, OpeningAFavoriteListsItsFolderAndAMissingOneIsSaidAndThePanelComesAndGoes) {
   MakeColor("x.png", 8, 8, "red");
   const std::string other = Folder("open/other");
   testsupport::WriteFile(other + "/y.png", testsupport::ReadFile(folder_ + "x.png"));
@@ -118,10 +118,8 @@ TEST_F(FavoritesTest, OpeningAFavoriteListsItsFolderAndAMissingOneIsSaid) {
   Form1->ListBox2->SetItemIndex(-1);
   Form1->ListBox2Click(Form1);
   Form1->ZqRemFavorites->Click();
-}
 
-TEST_F(FavoritesTest, PanelShowsAndHidesWithItsButtonAndMenuItem) {
-  StartIn();
+  // The panel shows and hides with its button and its menu item.
   ASSERT_FALSE(Form1->PanelFavorites->Visible());
   Form1->ZqFavoriteslist->Click();
   EXPECT_TRUE(Form1->PanelFavorites->Visible());

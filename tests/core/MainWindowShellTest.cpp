@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, AssociatedProgramOfAFileTypeComesFromTheMimeDatabase) {
   }
 }
 
-TEST_F(MainWindowTest, RunShellCommandStartsProgramsWithTheirParameters) {
+TEST_F(MainWindowTest, RunShellCommandStartsProgramsWithTheirParametersAndReportsWhatItCannotStart) {
   const std::string folder = testsupport::TempPath("tools dir");
   fs::create_directories(folder);
   const std::string script = folder + "/record.sh";
@@ -78,10 +78,8 @@ TEST_F(MainWindowTest, RunShellCommandStartsProgramsWithTheirParameters) {
   const std::string out = folder + "/args.txt";
   ASSERT_TRUE(GuiTesting::WaitUntil([&] { return fs::exists(out) && fs::file_size(out) > 0; }, 30000));
   EXPECT_EQ(testsupport::ReadFile(out), "[/a b/c.jpg]\n[second]\n");
-}
 
-TEST_F(MainWindowTest, RunShellCommandReportsMissingFilesAndTypesWithoutProgram) {
-  CreateWindows();
+  // Missing files, and types without a program, are reported.
   const std::string doc = testsupport::TempPath("paper.zzqx");
   testsupport::WriteFile(doc, "data");
   EXPECT_EQ(Form1->RunShellCommand(doc, "", "", SW_SHOWNORMAL), SE_ERR_NOASSOC);
