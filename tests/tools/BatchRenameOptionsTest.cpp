@@ -13,14 +13,6 @@
 
 namespace {
 
-// Today's date as the name fields write it: the English short date (M/d/yyyy) with its
-// slashes as hyphens, from date(1).
-std::string TodayInNames() {
-  std::string today = testsupport::Run({"date", "+%-m-%-d-%Y"}).out;
-  while (!today.empty() && today.back() == '\n') today.pop_back();
-  return today;
-}
-
 const char kNotAllowed[] = "/\\:*?\"<>| characters are not allow in file names";
 
 class BatchRenameTest : public FileToolsTest {
@@ -81,15 +73,11 @@ TEST_F(BatchRenameTest, TheDateButtonInsertsAtTheCaretAndRemovesAgain) {
 }
 
 TEST_F(BatchRenameTest, TheFieldRefusesPathCharactersAndThePoint) {
-  for (char c : std::string("\"*./:<>?\\|")) {
+  const std::string refused = "\"*./:<>?\\|";
+  for (char c : refused + "aZ0 -_[%]") {
     char key = c;
     w->PrefixEditKeyPress(w->PrefixEdit, key);
-    EXPECT_EQ(key, 0) << c;
-  }
-  for (char c : std::string("aZ0 -_[%]")) {
-    char key = c;
-    w->PrefixEditKeyPress(w->PrefixEdit, key);
-    EXPECT_EQ(key, c);
+    EXPECT_EQ(key, refused.find(c) != std::string::npos ? 0 : c) << c;
   }
 }
 

@@ -30,12 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string TodayInNames() {
-  std::string today = testsupport::Run({"date", "+%-m-%-d-%Y"}).out;
-  while (!today.empty() && today.back() == '\n') today.pop_back();
-  return today;
-}
-
 class CardImportTest : public FileToolsTest {
  protected:
   TFormGetcard* w = nullptr;

@@ -59,3 +59,9 @@ std::vector<std::string> FileNames(const std::string& folder) {
 bool SameBytes(const std::string& a, const std::string& b) {
   return testsupport::Run({"cmp", "-s", a, b}).exitCode == 0;
 }
+
+std::string TodayInNames() {
+  std::string today = testsupport::Run({"date", "+%-m-%-d-%Y"}).out;
+  while (!today.empty() && today.back() == '\n') today.pop_back();
+  return today;
+}

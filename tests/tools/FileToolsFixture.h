@@ -27,3 +27,6 @@ class FileToolsTest : public ToolWindowTest {
 std::vector<std::string> FileNames(const std::string& folder);
 // cmp: both files hold the same bytes.
 bool SameBytes(const std::string& a, const std::string& b);
+// Today's date as the name fields write it: the English short date (M/d/yyyy) with its
+// slashes as hyphens, from date(1).
+std::string TodayInNames();
