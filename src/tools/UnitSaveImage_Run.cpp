@@ -27,6 +27,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/services/Mail.h"
+#include "platform/shell/Shell.h"
 #include "tools/QuenSimpelMail.h"
 #include "tools/SendMail.h"
 #include "tools/UnitSaveImage.h"
@@ -81,8 +82,9 @@ bool TFormSaveImage::SaveWithExif(const std::string& OutputPath, bool Replace, s
     Error = _("Compression error");
     return false;
   }
-  // The copy is made under a name of its own beside the target.
-  std::string temp = ExtractFilePath(OutputPath) + "." + ExtractFileName(OutputPath) + ".XXXXXX";
+  // The copy is made under a name of its own beside the target, marked as this process's
+  // work file so that what a crash leaves is cleared later.
+  std::string temp = WorkFileTemplate(OutputPath, ".kivo2copy-");
   int fd = fileio::MakeTemp(temp, O_CLOEXEC);
   if (fd < 0) {
     Error = SysErrorMessage(errno);
@@ -109,11 +111,20 @@ bool TFormSaveImage::SaveWithExif(const std::string& OutputPath, bool Replace, s
     ok = false;
   }
   if (ok) chmod(temp.c_str(), NewFileMode(Replace ? OutputPath : std::string()));
+  // On the disk before it takes the name: the file it replaces (the original itself in the
+  // overwrite run) is gone from then on.
+  if (ok) {
+    fd = fileio::Open(temp, O_RDONLY | O_CLOEXEC);
+    ok = fd >= 0 && fileio::Sync(fd) == 0;
+    if (!ok) Error = SysErrorMessage(errno);
+    if (fd >= 0) close(fd);
+  }
   if (ok && (Replace ? fileio::Rename(temp, OutputPath) : fileio::RenameNoReplace(temp, OutputPath)) != 0) {
     Error = SysErrorMessage(errno);
     ok = false;
   }
   if (!ok) fileio::Unlink(temp);
+  if (ok) fileio::SyncFolder(ExtractFileDir(OutputPath));
   return ok;
 }
 
@@ -209,6 +220,7 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
   Application->ProcessMessages();
 
   int saved = 0, done = 0;
+  std::set<std::string> cleared;
   for (int i = 0; i < CheckListBox1->Count() && !FStopBatch; ++i) {
     if (!CheckListBox1->Checked(i)) continue;
     Label12->SetCaption(_("Processing ") + IntToStr(done + 1) + "/" + IntToStr(checked));
@@ -243,6 +255,8 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
       output = target + CreateSavename(false);
     }
     if (SaveToFolderForm->Chb_lowercase->Checked()) output = WebName(output);
+    // What crashed runs left in a folder goes before the first copy is made there.
+    if (cleared.insert(ExtractFileDir(output)).second) ClearLeftovers(ExtractFileDir(output));
     const TExistsAnswer answer = AskOverwrite(output, overwriteAll);
     if (answer == TExistsAnswer::Cancel) break;
     if (answer == TExistsAnswer::Write) {

@@ -75,7 +75,7 @@ TEST_F(SaveImageTest, ExistingCopiesAreReplacedOnlyWhenTheUserSaysSo) {
 TEST_F(SaveImageTest, AFailedWriteLeavesTheOldFileAndNoPartOfTheNewOne) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) MakePicture(name, 800, 600);
   testsupport::WriteFile(Output() + "b.jpg", "the old b");
-  for (TFileFaultOp op : {TFileFaultOp::Write, TFileFaultOp::Rename, TFileFaultOp::Open}) {
+  for (TFileFaultOp op : {TFileFaultOp::Write, TFileFaultOp::Sync, TFileFaultOp::Rename, TFileFaultOp::Open}) {
     SCOPED_TRACE(int(op));
     fs::remove(Output() + "a.jpg");
     fs::remove(Output() + "c.jpg");
