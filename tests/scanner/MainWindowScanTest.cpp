@@ -52,12 +52,6 @@ std::string NameDigits(TDateTime t) {
   return std::to_string(mo) + std::to_string(d) + std::to_string(h) + std::to_string(mi) + std::to_string(s);
 }
 
-TTwainProgressForm* ProgressWindow() {
-  for (int i = 0; i < Screen->FormCount(); ++i)
-    if (auto* f = dynamic_cast<TTwainProgressForm*>(Screen->Forms(i))) return f;
-  return nullptr;
-}
-
 }  // namespace
 
 class MainWindowScanTest : public testing::Test {

@@ -113,6 +113,12 @@ void ExpectScanDialog(TScanKind kind, int dpi, std::function<void(TTwainScanDial
   });
 }
 
+TTwainProgressForm* ProgressWindow() {
+  for (int i = 0; i < Screen->FormCount(); ++i)
+    if (auto* f = dynamic_cast<TTwainProgressForm*>(Screen->Forms(i))) return f;
+  return nullptr;
+}
+
 void ExpectScanDialogCancel() {
   ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& request) {
     auto* dialog = dynamic_cast<TTwainScanDialog*>(request.form);

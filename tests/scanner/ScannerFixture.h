@@ -37,6 +37,8 @@ void ExpectSelectCancel();
 // dpi 0 leaves the resolution as the dialog shows it.
 void ExpectScanDialog(TScanKind kind, int dpi, std::function<void(TTwainScanDialog&)> more = {});
 void ExpectScanDialogCancel();
+// The scan's progress window while it is open.
+class TTwainProgressForm* ProgressWindow();
 
 class ScannerTest : public testing::Test {
  protected:

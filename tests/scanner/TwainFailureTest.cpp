@@ -19,12 +19,6 @@
 
 namespace {
 
-TTwainProgressForm* ProgressWindow() {
-  for (int i = 0; i < Screen->FormCount(); ++i)
-    if (auto* f = dynamic_cast<TTwainProgressForm*>(Screen->Forms(i))) return f;
-  return nullptr;
-}
-
 // Waits until the progress window shows part of the page read; null when it never does.
 TTwainProgressForm* ScanUnderWay() {
   TTwainProgressForm* progress = nullptr;
