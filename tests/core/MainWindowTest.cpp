@@ -26,12 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> Items(const TStrings* list) {
-  std::vector<std::string> items;
-  for (int i = 0; i < list->Count(); ++i) items.push_back(list->Strings(i));
-  return items;
-}
-
 bool Overlap(const TRect& a, const TRect& b) {
   return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
@@ -73,7 +67,7 @@ TEST_F(MainWindowTest, PictureOnTheCommandLineSelectsItsFolderAndFileAndAsksNoth
   ShowMainWindow();
 
   EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), photos + "/");
-  EXPECT_EQ(Items(Form1->ListBox1->Items()), (std::vector<std::string>{"a.jpg", "b.jpg", "c.png"}));
+  EXPECT_EQ(Form1->ListBox1->Items()->ToVector(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.png"}));
   ASSERT_GE(Form1->ListBox1->ItemIndex(), 0);
   EXPECT_EQ(Form1->ListBox1->Items()->Strings(Form1->ListBox1->ItemIndex()), "b.jpg");
   EXPECT_EQ(Form1->FCurrentFile, photos + "/b.jpg");
@@ -328,8 +322,8 @@ TEST_F(MainWindowTest, ExtensionListsHoldTheRegistryAndTheAssociatedExtensions) 
   known = images;
   for (const char* e : {".AVI", ".MPG", ".MPEG", ".WMV", ".MOV", ".M1V", ".MVR", ".CPT"}) known.push_back(e);
   std::sort(known.begin(), known.end());
-  EXPECT_EQ(Items(Form1->FImageExtList.get()), images);
-  EXPECT_EQ(Items(Form1->FKnownExtList.get()), known);
+  EXPECT_EQ(Form1->FImageExtList->ToVector(), images);
+  EXPECT_EQ(Form1->FKnownExtList->ToVector(), known);
   EXPECT_EQ(Form1->FExtensionFilter, filter);
   // Rebuilding (as the preferences dialog does) lists every extension once.
   Form1->InitExtensions();
