@@ -16,19 +16,8 @@
 namespace {
 
 using testsupport::TempPath;
+using testsupport::Lines;
 using testsupport::WriteFile;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    out.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return out;
-}
 
 std::set<std::string> Find(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {"find"};

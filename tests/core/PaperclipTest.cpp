@@ -22,16 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The lines of a list file, each without its CR LF.
 std::vector<std::string> Lines(const std::string& file) {
-  std::vector<std::string> lines;
-  const std::string text = testsupport::ReadFile(file);
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
+  std::vector<std::string> lines = testsupport::Lines(testsupport::ReadFile(file));
+  for (std::string& line : lines)
+    if (!line.empty() && line.back() == '\r') line.pop_back();
   return lines;
 }
 
