@@ -83,7 +83,7 @@ class DisplayGifTest : public MainWindowTest {
   std::string folder_;
 };
 
-TEST_F(DisplayGifTest, AnAnimatedGifPlaysInThePictureAreaWithItsDelaysAndTransparency) {
+TEST_F(DisplayGifTest, AnAnimatedGifPlaysWithItsDelaysAndTransparencyStopsByThePopupAndIsLeftSafely) {
   MakeAnimation("anim.gif", 0);
   Start("anim.gif");
   ASSERT_TRUE(Form1->FAnimatedGif);
@@ -110,6 +110,37 @@ TEST_F(DisplayGifTest, AnAnimatedGifPlaysInThePictureAreaWithItsDelaysAndTranspa
   for (TColor c : {Shown(5, 5), Shown(25, 15), Shown(45, 25)}) lit += c != clYellow;
   EXPECT_EQ(lit, 1);
   EXPECT_EQ(Shown(59, 0), clYellow);
+
+  // The popup's switch stops and starts it, at full size only.
+  ProcessEventsFor(1000, [&] { return Form1->FGifImage->DrawPainter() != nullptr; });
+  ASSERT_NE(Form1->FGifImage->DrawPainter(), nullptr);
+  Form1->RunGifImage1->Click();
+  EXPECT_FALSE(Form1->FGifImage->GetAnimate());
+  ProcessEventsFor(2000, [&] { return Form1->FGifImage->DrawPainter() == nullptr; });
+  EXPECT_EQ(Form1->FGifImage->DrawPainter(), nullptr);
+  Form1->RunGifImage1->Click();
+  EXPECT_TRUE(Form1->FGifImage->GetAnimate());
+  ProcessEventsFor(2000, [&] { return Form1->FGifImage->DrawPainter() != nullptr; });
+  EXPECT_NE(Form1->FGifImage->DrawPainter(), nullptr);
+  // At another zoom the switch does nothing.
+  Form1->FZoomPercent = 150;
+  Form1->RunGifImage1->Click();
+  EXPECT_TRUE(Form1->FGifImage->GetAnimate());
+
+  // Leaving the animation for another picture and coming back, at any moment, is safe.
+  Convert({"-size", "20x20", "xc:navy"}, "next.png");
+  for (int round = 0; round < 5; ++round) {
+    ProcessEventsFor(30 * round);
+    Form1->OpenThePicture("next.png");
+    EXPECT_EQ(Form1->FGifImage, nullptr);
+    Form1->OpenThePicture("anim.gif");
+    ASSERT_NE(Form1->FGifImage, nullptr);
+  }
+  // Resizing the window opens the GIF again.
+  Form1->SetBounds(0, 0, 900, 600);
+  ProcessEventsFor(100);
+  EXPECT_NE(Form1->FGifImage, nullptr);
+  // The windows go while the animation runs (TearDown frees them).
 }
 
 // An animation plays at the size of its logical screen, also when its first image is
@@ -126,26 +157,6 @@ TEST_F(DisplayGifTest, AnAnimationPlaysAtItsScreenSize) {
   bool red = false, blue = false;
   ProcessEventsFor(3000, [&] { return (red = red || Shown(15, 15) == clRed) && (blue = blue || Shown(27, 27) == clBlue); });
   EXPECT_TRUE(red && blue);
-}
-
-TEST_F(DisplayGifTest, ThePopupSwitchStopsAndStartsTheAnimationAtFullSizeOnly) {
-  MakeAnimation("anim.gif", 0);
-  Start("anim.gif");
-  ASSERT_NE(Form1->FGifImage, nullptr);
-  ProcessEventsFor(1000, [&] { return Form1->FGifImage->DrawPainter() != nullptr; });
-  ASSERT_NE(Form1->FGifImage->DrawPainter(), nullptr);
-  Form1->RunGifImage1->Click();
-  EXPECT_FALSE(Form1->FGifImage->GetAnimate());
-  ProcessEventsFor(2000, [&] { return Form1->FGifImage->DrawPainter() == nullptr; });
-  EXPECT_EQ(Form1->FGifImage->DrawPainter(), nullptr);
-  Form1->RunGifImage1->Click();
-  EXPECT_TRUE(Form1->FGifImage->GetAnimate());
-  ProcessEventsFor(2000, [&] { return Form1->FGifImage->DrawPainter() != nullptr; });
-  EXPECT_NE(Form1->FGifImage->DrawPainter(), nullptr);
-  // At another zoom the switch does nothing.
-  Form1->FZoomPercent = 150;
-  Form1->RunGifImage1->Click();
-  EXPECT_TRUE(Form1->FGifImage->GetAnimate());
 }
 
 TEST_F(DisplayGifTest, TheLoopExtensionEndsTheAnimationAfterItsCount) {
@@ -198,20 +209,3 @@ TEST_F(DisplayGifTest, ARunningSlideShowAndStillGifsShowTheFirstFrame) {
   EXPECT_FALSE(Form1->FPlaceholderShown);
 }
 
-TEST_F(DisplayGifTest, LeavingOrClosingDuringPlaybackIsSafe) {
-  MakeAnimation("anim.gif", 0);
-  Convert({"-size", "20x20", "xc:navy"}, "next.png");
-  Start("anim.gif");
-  for (int round = 0; round < 5; ++round) {
-    ProcessEventsFor(30 * round);
-    Form1->OpenThePicture("next.png");
-    EXPECT_EQ(Form1->FGifImage, nullptr);
-    Form1->OpenThePicture("anim.gif");
-    ASSERT_NE(Form1->FGifImage, nullptr);
-  }
-  // Resizing the window opens the GIF again.
-  Form1->SetBounds(0, 0, 900, 600);
-  ProcessEventsFor(100);
-  EXPECT_NE(Form1->FGifImage, nullptr);
-  // The windows go while the animation runs (TearDown frees them).
-}
