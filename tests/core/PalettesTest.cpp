@@ -81,10 +81,8 @@ TEST_F(PalettesTest, CtrlTOpensTheFilterPaletteAtThePictureAreaAndTheUsersFilter
   Form1->ZephFade1->SetVisible(true);
   PressCtrlT();
   Form1->ZephFade1->SetVisible(false);
-}
 
-TEST_F(PalettesTest, FilterChoiceRedrawsOnlyOutsideCreationAndClosing) {
-  StartOnPictures();
+  // A choice redraws only outside the windows' creation and closing.
   Form1->Smoothstrech->SetChecked(true);
   Form1->FSuspendUpdates = true;
   Form1->StatusBar1->Panels()->Items(5)->SetText("");

@@ -6,8 +6,6 @@
 #include "ViewerFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqSpeedButton.h"
-#include "core/UnitFadestyles.h"
-#include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
@@ -99,16 +97,7 @@ TEST_F(ViewCommandsTest, DecodeScaleFilterAndPreviewCommandsTakeEffect) {
   Form1->M_Preview->Click();
   EXPECT_FALSE(Form1->FPreview);
   EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Preview off");
-  // The palettes open modally (the filter's by Ctrl+T).
-  for (auto [item, form] : {std::pair<TMenuItem*, TCustomForm*>{Form1->SetFilter1, FormFilterSelect},
-                            {Form1->SetFading1, FormFadestyles}}) {
-    ModalResponder::Expect(ModalKind::ShowModal, [form](ModalRequest& r) {
-      EXPECT_EQ(r.form, form);
-      return int(mrOk);
-    });
-    item->Click();
-    EXPECT_EQ(ModalResponder::Pending(), 0);
-  }
+  // (The palettes, opened by Ctrl+T and the fading item: in the palettes' test.)
 }
 
 TEST_F(ViewCommandsTest, PicturePopupInvertsGreysReloadsAndEnablesItsItems) {
