@@ -87,16 +87,8 @@ TEST_F(FolderTreeTest, ANodeListsTheRealSubFoldersOfItsFolder) {
 
   auto found = testsupport::Run({"find", root, "-mindepth", "1", "-maxdepth", "1", "-type", "d", "-printf", "%f\\n"});
   ASSERT_EQ(found.exitCode, 0) << found.err;
-  std::vector<std::string> expected;
-  size_t start = 0;
-  while (start < found.out.size()) {
-    size_t end = found.out.find('\n', start);
-    expected.push_back(found.out.substr(start, end - start));
-    start = end + 1;
-  }
-  std::vector<std::string> listed = ChildTexts(node);
+  std::vector<std::string> expected = testsupport::Lines(found.out), listed = ChildTexts(node), sorted = listed;
   std::sort(expected.begin(), expected.end());
-  std::vector<std::string> sorted = listed;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_EQ(sorted, expected);
   // Sorted by name without case; a folder with sub folders offers to expand.
