@@ -422,12 +422,7 @@ TEST_F(FileCommandsTest, FolderSizesAgreeWithTheFilesAndIgnoreFolderLinks) {
   Form1->FolderSizesReport(folder_, report);
   // The report's folders are find's folders (links not followed), depth first.
   auto r = testsupport::Run({"find", ExcludeTrailingPathDelimiter(folder_), "-type", "d"});
-  std::vector<std::string> folders;
-  for (size_t start = 0; start < r.out.size();) {
-    const size_t end = r.out.find('\n', start);
-    folders.push_back(r.out.substr(start, end - start));
-    start = end + 1;
-  }
+  const std::vector<std::string> folders = testsupport::Lines(r.out);
   ASSERT_EQ(report.Count(), int(folders.size()) + 2);
   std::map<std::string, std::string> lines;
   for (int i = 0; i < int(folders.size()); ++i) {

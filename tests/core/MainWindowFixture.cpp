@@ -32,18 +32,12 @@ int32_t ThisBuild() {
 std::vector<std::pair<std::string, std::string>> RegistryEntries(const std::string& file, const std::string& key) {
   std::vector<std::pair<std::string, std::string>> entries;
   const std::regex line("^\"((?:[^\"\\\\]|\\\\.)*)\"=(.*)$");
-  const std::string text = testsupport::ReadFile(file);
   bool inKey = false;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string l = text.substr(start, end - start);
+  for (std::string l : testsupport::Lines(testsupport::ReadFile(file))) {
     if (!l.empty() && l.back() == '\r') l.pop_back();
     if (!l.empty() && l[0] == '[') inKey = l == key;
     std::smatch m;
     if (inKey && std::regex_match(l, m, line)) entries.emplace_back(m[1], m[2]);
-    start = end + 1;
   }
   return entries;
 }
