@@ -219,13 +219,10 @@ TEST_F(HandOffsTest, SmallHandlersOfBarsAndMenus) {
   Form1->Exifoverlayonoff1->Click();
   EXPECT_FALSE(Form1->Exifoverlay->Checked());
   EXPECT_FALSE(Form1->ExifLabelFront->Visible());
-}
 
-TEST_F(HandOffsTest, PreviousFolderButtonGoesBack) {
+  // The previous-folder button goes back.
   const std::string second = testsupport::TempPath("second");
   fs::create_directories(second);
-  MakeColor("a.png", 16, 16, "red");
-  StartIn();
   Form1->QzDirTree211->OpenPath(second);
   Application->ProcessMessages();
   ASSERT_EQ(ExcludeTrailingPathDelimiter(Form1->QzDirTree211->SelectedPath()), second);
@@ -233,10 +230,8 @@ TEST_F(HandOffsTest, PreviousFolderButtonGoesBack) {
   Form1->ZqSpeedButton5->Click();
   Application->ProcessMessages();
   EXPECT_EQ(ExcludeTrailingPathDelimiter(Form1->QzDirTree211->SelectedPath()), ExcludeTrailingPathDelimiter(folder_));
-}
 
-TEST_F(HandOffsTest, DonateSaysThatKivo2TakesNoDonationsAndOpensNothing) {
-  StartIn();
+  // Donate says that Kivo2 takes no donations, and opens nothing.
   const std::string bin = testsupport::TempPath("bin");
   fs::create_directories(bin);
   const std::string record = testsupport::TempPath("opened.txt");
@@ -247,10 +242,8 @@ TEST_F(HandOffsTest, DonateSaysThatKivo2TakesNoDonationsAndOpensNothing) {
   Form1->Donate1->Click();
   usleep(200000);
   EXPECT_FALSE(fs::exists(record));
-}
 
-TEST_F(HandOffsTest, ClosingFromARemovableDriveKeepsANoteUp) {
-  StartIn();
+  // Closing from a removable drive keeps a note up.
   bool canClose = false;
   Form1->OnCloseQuery(Form1, canClose);
   EXPECT_TRUE(canClose);
@@ -265,3 +258,4 @@ TEST_F(HandOffsTest, ClosingFromARemovableDriveKeepsANoteUp) {
   EXPECT_FALSE(ShowProgressForm->ProgressBar1->Visible());
   ShowProgressForm->Hide();
 }
+
