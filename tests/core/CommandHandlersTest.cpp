@@ -75,27 +75,7 @@ TEST_F(CommandHandlersTest, TheEditorGetsEachFileAsOneArgument) {
   Form1->P_StartProg->Click();
 }
 
-TEST_F(CommandHandlersTest, ClearingTheThumbnailCacheSendsItToTheTrash) {
-  StartIn();
-  const std::string cache = Form1->FThumbCacheFolder;
-  fs::create_directories(cache);
-  ExpectMessage("Thumbs cache folder is empty");
-  Form1->Clearthumbscachefolder1->Click();
-  testsupport::WriteFile(cache + "/0badc0de.jpg", "t1");
-  testsupport::WriteFile(cache + "/12345678.jpg", "t2");
-  ExpectMessage("There are 2 cached thumbnail files present.\nDo you want to remove the cached thumbnail files?", mrNo,
-                ModalKind::MessageDlg);
-  Form1->Clearthumbscachefolder1->Click();
-  EXPECT_EQ(FolderEntries(cache).size(), 2u);
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
-  Form1->Clearthumbscachefolder1->Click();
-  EXPECT_EQ(FolderEntries(cache), std::vector<std::string>{});
-  const std::string trashed = HomeTrashDir() + "/files/" + fs::path(cache).filename().string();
-  EXPECT_EQ(FolderEntries(trashed), (std::vector<std::string>{"0badc0de.jpg", "12345678.jpg"}));
-  EXPECT_TRUE(fs::exists(HomeTrashDir() + "/info/" + fs::path(cache).filename().string() + ".trashinfo"));
-}
-
-TEST_F(CommandHandlersTest, ToDoListSelectAllAndTheUsersFolders) {
+TEST_F(CommandHandlersTest, ToDoListSelectAllTheUsersFoldersAndClearingTheThumbnailCache) {
   MakeColor("a.png", 8, 8, "red");
   MakeColor("b.png", 8, 8, "blue");
   const std::string desktop = std::string(getenv("HOME")) + "/Desktop";
@@ -117,6 +97,24 @@ TEST_F(CommandHandlersTest, ToDoListSelectAllAndTheUsersFolders) {
   EXPECT_EQ(HelpForm->FFileName, Form1->FAppDir + "todo.txt");
   EXPECT_EQ(HelpForm->RichEdit1->Lines()->Strings(1), "second thing");
   HelpForm->Close();
+
+  // Clearing the thumbnail cache sends it to the Trash, after a question.
+  const std::string cache = Form1->FThumbCacheFolder;
+  fs::create_directories(cache);
+  ExpectMessage("Thumbs cache folder is empty");
+  Form1->Clearthumbscachefolder1->Click();
+  testsupport::WriteFile(cache + "/0badc0de.jpg", "t1");
+  testsupport::WriteFile(cache + "/12345678.jpg", "t2");
+  ExpectMessage("There are 2 cached thumbnail files present.\nDo you want to remove the cached thumbnail files?", mrNo,
+                ModalKind::MessageDlg);
+  Form1->Clearthumbscachefolder1->Click();
+  EXPECT_EQ(FolderEntries(cache).size(), 2u);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Form1->Clearthumbscachefolder1->Click();
+  EXPECT_EQ(FolderEntries(cache), std::vector<std::string>{});
+  const std::string trashed = HomeTrashDir() + "/files/" + fs::path(cache).filename().string();
+  EXPECT_EQ(FolderEntries(trashed), (std::vector<std::string>{"0badc0de.jpg", "12345678.jpg"}));
+  EXPECT_TRUE(fs::exists(HomeTrashDir() + "/info/" + fs::path(cache).filename().string() + ".trashinfo"));
 }
 
 TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
