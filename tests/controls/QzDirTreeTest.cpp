@@ -241,8 +241,8 @@ TEST_F(QzDirTreeTest, APasteThatRunsOutOfSpaceLeavesTheSourceWhole) {
   MakeFile(a + "/big.jpg", 300000);
   const std::string reference = testsupport::TempPath("big.ref");
   fs::copy_file(a + "/big.jpg", reference);
-  // What a crashed move left there goes first.
-  fs::create_directories(root_ + "/B/.A.kivo2move-" + testsupport::EndedProcessMark() + "-Ab12Cd/A");
+  // What a crashed move left there goes first (its process id now belongs to another start).
+  fs::create_directories(root_ + "/B/.A.kivo2move-1.999999999-Ab12Cd/A");
   tree_->OpenPath(a);
   tree_->CutFolder();
   tree_->OpenPath(root_ + "/B");

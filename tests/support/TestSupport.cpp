@@ -63,10 +63,6 @@ ScratchMount::~ScratchMount() {
 
 std::string TempPath(const std::string& name) { return TempDir() + "/" + name; }
 
-std::string EndedProcessMark() {
-  return Run({"sh", "-c", "printf %s $$.$(cut -d' ' -f22 /proc/$$/stat)"}).out;
-}
-
 static bool IsDir(const std::string& p) {
   struct stat st;
   return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

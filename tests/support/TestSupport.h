@@ -16,10 +16,6 @@ std::string TempDir();
 // A fresh path inside the sandbox (the file is not created).
 std::string TempPath(const std::string& name);
 
-// The mark (process id and start time) of a shell that has ended, as work files left by a
-// crashed run carry it.
-std::string EndedProcessMark();
-
 // The public sample files beside the project; empty when absent.
 std::string CorpusDir();
 // Small files kept with the tests (tests/data).
