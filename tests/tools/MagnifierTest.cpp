@@ -54,16 +54,30 @@ class MagnifierTest : public ToolWindowTest {
 
 }  // namespace
 
-TEST_F(MagnifierTest, TheAreaAroundThePointerStaysOnTheScreen) {
+TEST_F(MagnifierTest, TheAreaAroundThePointerStaysOnTheScreenAndTheZoomFollowsTheSliderAndTheWheel) {
   ASSERT_EQ(w_->Image1->Width(), 220);
   EXPECT_EQ(w_->SourceRect(Point(500, 300)), Rect(445, 245, 555, 355));
   EXPECT_EQ(w_->SourceRect(Point(3, 7)), Rect(0, 0, 110, 110));
   EXPECT_EQ(w_->SourceRect(Point(1919, 1079)), Rect(1810, 970, 1920, 1080));
   w_->Slider->SetPosition(10);
   EXPECT_EQ(w_->SourceRect(Point(500, 300)), Rect(489, 289, 511, 311));
+
+  // The zoom follows the slider and the wheel, within 2 to 10.
+  w_->Slider->SetPosition(10);
+  EXPECT_EQ(w_->Caption(), "Pixel magnifier 1000%");
+  bool handled = false;
+  w_->FormMouseWheel(w_, TShiftState(), 120, Point(0, 0), handled);
+  EXPECT_EQ(w_->Slider->Position(), 10);
+  w_->FormMouseWheel(w_, TShiftState(), -120, Point(0, 0), handled);
+  EXPECT_EQ(w_->Slider->Position(), 9);
+  EXPECT_EQ(w_->Caption(), "Pixel magnifier 900%");
+  w_->Slider->SetPosition(2);
+  w_->FormMouseWheel(w_, TShiftState(), -120, Point(0, 0), handled);
+  EXPECT_EQ(w_->Slider->Position(), 2);
+  EXPECT_EQ(w_->Caption(), "Pixel magnifier 200%");
 }
 
-TEST_F(MagnifierTest, EachScreenPixelBecomesZoomByZoomPixelsWithTheColourUnderThePointer) {
+TEST_F(MagnifierTest, EachScreenPixelBecomesZoomByZoomPixelsAndOverItselfItShowsItsSettings) {
   w_->cbSrediste->SetChecked(false);
   w_->CaptureAt(Point(500, 300));
   ASSERT_EQ(Shown().Width(), 220);
@@ -84,9 +98,8 @@ TEST_F(MagnifierTest, EachScreenPixelBecomesZoomByZoomPixelsWithTheColourUnderTh
   EXPECT_EQ(Shown().PixelColor(140, 110), Inverted(ScreenPixel(515, 300)));
   EXPECT_EQ(Shown().PixelColor(110, 110), under);
   EXPECT_EQ(Shown().PixelColor(110, 60), ScreenPixel(500, 275));  // beyond the arm's end
-}
 
-TEST_F(MagnifierTest, OverItselfItShowsItsSettingsTranslucent) {
+  // Over itself it shows its settings, translucent.
   w_->CaptureAt(Point(1510, 720));
   EXPECT_TRUE(w_->Panel1->Visible());
   EXPECT_FALSE(w_->Image1->Visible());
@@ -96,21 +109,6 @@ TEST_F(MagnifierTest, OverItselfItShowsItsSettingsTranslucent) {
   w_->CaptureAt(Point(200, 200));
   EXPECT_FALSE(w_->Panel1->Visible());
   EXPECT_FALSE(w_->AlphaBlend());
-}
-
-TEST_F(MagnifierTest, TheZoomFollowsTheSliderAndTheWheel) {
-  w_->Slider->SetPosition(10);
-  EXPECT_EQ(w_->Caption(), "Pixel magnifier 1000%");
-  bool handled = false;
-  w_->FormMouseWheel(w_, TShiftState(), 120, Point(0, 0), handled);
-  EXPECT_EQ(w_->Slider->Position(), 10);
-  w_->FormMouseWheel(w_, TShiftState(), -120, Point(0, 0), handled);
-  EXPECT_EQ(w_->Slider->Position(), 9);
-  EXPECT_EQ(w_->Caption(), "Pixel magnifier 900%");
-  w_->Slider->SetPosition(2);
-  w_->FormMouseWheel(w_, TShiftState(), -120, Point(0, 0), handled);
-  EXPECT_EQ(w_->Slider->Position(), 2);
-  EXPECT_EQ(w_->Caption(), "Pixel magnifier 200%");
 }
 
 TEST_F(MagnifierTest, TheMainWindowsToggleStartsAndStopsIt) {
