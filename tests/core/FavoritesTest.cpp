@@ -20,11 +20,7 @@ class FavoritesTest : public ViewerTest {
   // The data folder as the program will take it (the test writes files there first).
   std::string DataFolder() const { return std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/"; }
 
-  std::vector<std::string> Favorites() const {
-    std::vector<std::string> items;
-    for (int i = 0; i < Form1->ListBox2->Count(); ++i) items.push_back(Form1->ListBox2->Items()->Strings(i));
-    return items;
-  }
+  std::vector<std::string> Favorites() const { return Form1->ListBox2->Items()->ToVector(); }
 
   std::string Folder(const std::string& name) {
     const std::string path = testsupport::TempPath(name);

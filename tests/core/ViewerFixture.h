@@ -48,11 +48,7 @@ class ViewerTest : public MainWindowTest {
     Form1->ScrollBox1->SetBounds(0, 0, width, height);
   }
 
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> items;
-    for (int i = 0; i < Form1->ListBox1->Count(); ++i) items.push_back(Form1->ListBox1->Items()->Strings(i));
-    return items;
-  }
+  std::vector<std::string> Entries() const { return Form1->ListBox1->Items()->ToVector(); }
 
   std::string folder_;
 };

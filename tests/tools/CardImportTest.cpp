@@ -98,9 +98,8 @@ TEST_F(CardImportTest, CopiesTheCardFolderByteForByteWithTheSuffix) {
   Form1->FSuspendUpdates = false;  // as once the main window is painted
   Open(card);
   // Files only, hidden ones too, not the card's folders.
-  std::set<std::string> listed;
-  for (int i = 0; i < w->ListBox1->Count(); ++i) listed.insert(w->ListBox1->Items()->Strings(i));
-  EXPECT_EQ(listed, std::set<std::string>(names.begin(), names.end()));
+  const std::vector<std::string> listed = w->ListBox1->Items()->ToVector();
+  EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), std::set<std::string>(names.begin(), names.end()));
   EXPECT_EQ(w->Panel5->Caption(), "Files:  4");
   EXPECT_EQ(w->ListBox1->SelCount(), 4);
   EXPECT_TRUE(w->ZqButton1->Enabled());

@@ -36,11 +36,7 @@ class ManualOrderWindowTest : public ToolWindowTest {
     });
     DragForm->ShowModal();
   }
-  static std::vector<std::string> Entries(TDragForm& w) {
-    std::vector<std::string> out;
-    for (int i = 0; i < w.ListBox1->Count(); ++i) out.push_back(w.ListBox1->Items()->Strings(i));
-    return out;
-  }
+  static std::vector<std::string> Entries(TDragForm& w) { return w.ListBox1->Items()->ToVector(); }
   static TPoint Middle(TDragForm& w, int index) {
     const TRect r = w.ListBox1->ItemRect(index);
     return Point((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);

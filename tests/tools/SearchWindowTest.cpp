@@ -55,9 +55,8 @@ class SearchTest : public FileToolsTest {
     return Listed();
   }
   static std::set<std::string> Listed() {
-    std::set<std::string> paths;
-    for (int i = 0; i < Form1->ListBox1->Count(); ++i) paths.insert(Form1->ListBox1->Items()->Strings(i));
-    return paths;
+    const std::vector<std::string> paths = Form1->ListBox1->Items()->ToVector();
+    return std::set<std::string>(paths.begin(), paths.end());
   }
   // find(1) from start with these tests; only regular files, links not followed.
   static std::set<std::string> Find(const std::string& start, std::vector<std::string> tests) {
