@@ -8,8 +8,11 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${KIVO2_BENCH_BUILD:-build}
-# The public sample pictures beside the project, as the tests find them.
-export KIVO2_CORPUS_DIR=${KIVO2_CORPUS_DIR:-$(cd .. && pwd)/shared/corpus}
+# The public sample pictures beside the project, as the tests find them (beside the main
+# checkout when this is one of its worktrees).
+corpus=$(cd .. && pwd)/shared/corpus
+[ -d "$corpus" ] || corpus=$(cd "$(git rev-parse --git-common-dir 2>/dev/null || echo .)/../.." && pwd)/shared/corpus
+export KIVO2_CORPUS_DIR=${KIVO2_CORPUS_DIR:-$corpus}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 if [ $# -gt 0 ]; then
