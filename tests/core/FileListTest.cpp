@@ -144,8 +144,7 @@ TEST_F(FileListTest, ExtensionOrderWithoutSortingAndWhatIsNeverListed) {
   const std::vector<std::string> listed = List(folder_, 0);
   ASSERT_EQ(listed.size(), 5u);
   // Each extension's files come in the order of the (sorted) extension list.
-  std::vector<std::string> extensions;
-  for (int i = 0; i < Form1->FKnownExtList->Count(); ++i) extensions.push_back(Form1->FKnownExtList->Strings(i));
+  const std::vector<std::string> extensions = Form1->FKnownExtList->ToVector();
   auto rank = [&](const std::string& name) {
     std::string ext = fs::path(name).extension();
     std::transform(ext.begin(), ext.end(), ext.begin(), ::toupper);
