@@ -143,7 +143,7 @@ TEST_F(PrintWindowTest, ThePrintedPageIsThePageOfThePreview) {
   EXPECT_NEAR(ph, Printer()->GetDeviceCaps(PHYSICALHEIGHT) * 72 / dpi, 0.5);
 }
 
-TEST_F(PrintWindowTest, SmallPicturesStartAtTheirNaturalSizeLargeOnesFitThePrintableArea) {
+TEST_F(PrintWindowTest, SmallPicturesAlsoLandscapeStartAtTheirNaturalSizeLargeOnesFitThePrintableArea) {
   const std::string small = RedPicture("small.jpg", 200, 300), large = RedPicture("large.jpg", 3000, 4000);
   const int dpi = Printer()->GetDeviceCaps(LOGPIXELSY);
   WithPrintWindow(small, [&](TPrintForm& w) {
@@ -166,14 +166,11 @@ TEST_F(PrintWindowTest, SmallPicturesStartAtTheirNaturalSizeLargeOnesFitThePrint
     EXPECT_LE(w.FPrintRect.Bottom, w.FPrintableHeight);
     EXPECT_LE(w.FPrintRect.Right, w.FPrintableWidth);
   });
-}
-
-TEST_F(PrintWindowTest, ALandscapePictureOnPortraitPaperStartsAtItsNaturalSizeToo) {
-  const int dpi = Printer()->GetDeviceCaps(LOGPIXELSX);
   WithPrintWindow(RedPicture("wide.jpg", 300, 200), [&](TPrintForm& w) {
-    // The share of the side that fills more of the printable area sets the scale, so the
-    // picture is printed at 72 pixels to the inch on both sides.
-    EXPECT_NEAR(w.FPrintRect.Right, 300.0 * dpi / 72, 300.0 * dpi / 72 / 50);
+    // A landscape picture on portrait paper: the share of the side that fills more of the
+    // printable area sets the scale, so it is printed at 72 pixels to the inch on both sides.
+    const int dpiX = Printer()->GetDeviceCaps(LOGPIXELSX);
+    EXPECT_NEAR(w.FPrintRect.Right, 300.0 * dpiX / 72, 300.0 * dpiX / 72 / 50);
     EXPECT_NEAR(w.FPrintRect.Bottom, 200.0 * dpi / 72, 200.0 * dpi / 72 / 50);
   });
 }
