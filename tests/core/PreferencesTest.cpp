@@ -254,7 +254,7 @@ TEST_F(PreferencesTest, QuickConfigurationsSetTheirTableAndCloseTheDialog) {
                                     "usualy only needed for slower systems, continue?");
 }
 
-TEST_F(PreferencesTest, QuickConfigurationAsksInFrontOfTheStayOnTopDialog) {
+TEST_F(PreferencesTest, QuickConfigurationAsksInFrontOfTheStayOnTopDialogAndEscClosesIt) {
   ASSERT_TRUE(Settings()->StaysOnTop());
   TCustomForm* questionParent = nullptr;
   bool questionOnTop = false, dialogShown = false;
@@ -271,9 +271,8 @@ TEST_F(PreferencesTest, QuickConfigurationAsksInFrontOfTheStayOnTopDialog) {
   EXPECT_EQ(questionParent, FormSettings);
   EXPECT_TRUE(questionOnTop) << "a question behind a stay-on-top window cannot be answered";
   EXPECT_TRUE(dialogShown);
-}
 
-TEST_F(PreferencesTest, EscClosesTheDialogAsItsCloseButtonDoes) {
+  // Esc closes the dialog as its close button does.
   int closedWith = mrNone;
   const int result = Show([&] {
     GuiTesting::Click(Settings()->TreeView1, 10, 10);
