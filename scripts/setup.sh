@@ -10,9 +10,12 @@ packages=(
   libgmime-3.0-dev
   # the program at run time (libsane1 brings SANE's backends, its "test" device among them)
   qt6-qpa-plugins qt6-translations-l10n libsane1 libjpeg-turbo-progs xdg-utils fonts-dejavu-core alsa-utils
+  # the buttons' glyphs: the desktop's icon themes, and Qt's reader of SVG icons
+  adwaita-icon-theme hicolor-icon-theme libqt6svg6
   # independent tools that the tests and benchmarks compare with
   imagemagick graphicsmagick netpbm libtiff-tools exiv2 libimage-exiftool-perl jpeginfo
   gifsicle giflib-tools sane-utils xvfb xauth xclip desktop-file-utils libglib2.0-bin unzip poppler-utils libvips-tools
+  librsvg2-bin
   # the real program under a window manager, driven and read back as a user and the desktop see it
   openbox xdotool wmctrl x11-utils
   # colour profiles (Adobe RGB, a CMYK one of three segments) that the copy tests embed

@@ -18,7 +18,7 @@ TNetPathDlg::TNetPathDlg(TComponent* AOwner) : TComponent(AOwner) {
   form_ = new TForm(this);
   form_->SetBorderStyle(bsDialog);
   form_->SetPosition(poScreenCenter);
-  form_->SetClientWidth(382);
+  form_->SetClientWidth(400);
   form_->SetClientHeight(160);
   form_->SetCaption(ExplorerText("Map Network Drive"));
   auto label = [this](int l, int t, int w, int h, const char* text) {
@@ -46,13 +46,13 @@ TNetPathDlg::TNetPathDlg(TComponent* AOwner) : TComponent(AOwner) {
   pathEdit_->SetBounds(60, 84, 189, 21);
   reconnectBox_ = new TCheckBox(form_);
   reconnectBox_->SetParent(form_);
-  reconnectBox_->SetBounds(60, 116, 141, 21);
+  reconnectBox_->SetBounds(60, 116, 244, 21);
   reconnectBox_->SetCaption(ExplorerText("Reconnect at logon"));
   reconnectBox_->SetChecked(true);
   auto button = [this](int t, const char* caption, int result) {
     auto* b = new TButton(form_);
     b->SetParent(form_);
-    b->SetBounds(272, t, 75, 23);
+    b->SetBounds(312, t, 75, 23);
     b->SetCaption(ExplorerText(caption));
     b->SetModalResult(result);
     return b;
@@ -60,6 +60,12 @@ TNetPathDlg::TNetPathDlg(TComponent* AOwner) : TComponent(AOwner) {
   button(52, "OK", mrOk)->SetDefault(true);
   button(84, "Browse", mrNone)->OnClick = [this](TObject* s) { BrowseClick(s); };
   button(116, "Cancel", mrCancel)->SetCancel(true);
+  // The description takes the lines its words need; what lies below it moves down.
+  if (const int lower = description->Top() + description->Height() + 10 - 52; lower > 0) {
+    for (int i = 0; i < form_->ControlCount(); ++i)
+      if (TControl* c = form_->Controls(i); c != description) c->SetTop(c->Top() + lower);
+    form_->SetClientHeight(form_->ClientHeight() + lower);
+  }
 }
 
 TNetPathDlg::~TNetPathDlg() = default;

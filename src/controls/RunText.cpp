@@ -114,3 +114,10 @@ void TRunningText::Paint() {
   c.TextOut(at.X, at.Y, text);
   Canvas()->Draw(0, 0, buffer);
 }
+
+bool TRunningText::TextRoom(TSize& needed, TSize& room) const {
+  if (!TCustomPanel::TextRoom(needed, room)) return false;
+  if (FActive && (FDirect == diLeftToRight || FDirect == diRightToLeft)) needed.cx = 0;
+  if (FActive && (FDirect == diTopToBottom || FDirect == diBottomToTop)) needed.cy = 0;
+  return true;
+}

@@ -46,6 +46,9 @@ class TRunningText : public TCustomPanel {
 
   // Where the caption is drawn now (its top-left corner).
   TPoint TextPlace();
+  // A caption that runs across the control passes through it whole: only the other
+  // direction must fit.
+  bool TextRoom(TSize& needed, TSize& room) const override;
 
  protected:
   void Paint() override;

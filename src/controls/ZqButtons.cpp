@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <vector>
 
+#include "controls/ZqGlyphs.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/WinCalls.h"
 
 namespace {
@@ -127,6 +130,45 @@ std::string ShortenZqCaption(TCanvas& canvas, const std::string& caption, int ma
   return text;
 }
 
+bool ZqCaptionRoom(const TZqFace& face, TSize& needed, TSize& room) {
+  const std::string caption = StripHotkey(face.Caption);
+  int gw = 0, gh = 0;
+  if (face.Glyph && face.NumGlyphs > 0 && !face.Glyph->Empty()) {
+    gw = face.Glyph->Width() / face.NumGlyphs;
+    gh = face.Glyph->Height();
+  }
+  room = TSize{face.Width, face.Height};
+  if (caption.empty()) {
+    // A glyph alone stands for the caption: it must be seen whole.
+    needed = TSize{gw + 8, gh};
+    return gw > 0;
+  }
+  TBitmap scratch;
+  TCanvas& c = scratch.Canvas();
+  if (face.Font) c.SetFont(*face.Font);
+  const bool sideways = face.Layout == blGlyphLeft || face.Layout == blGlyphRight;
+  int width = 0;
+  if (face.WordWrap) {
+    size_t start = 0;
+    while (start < caption.size()) {
+      size_t end = caption.find_first_of(" \r\n", start);
+      if (end == std::string::npos) end = caption.size();
+      if (end > start) width = std::max(width, c.TextWidth(caption.substr(start, end - start)));
+      start = end + 1;
+    }
+  } else {
+    width = c.TextWidth(caption);
+  }
+  TRect lines(0, 0, face.WordWrap ? std::max(width, face.Width - 8 - (sideways && gw ? gw + 4 : 0)) : width, 0);
+  DrawText(c, caption, lines, DT_CALCRECT | (face.WordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+  // The drop-down arrow takes the last 11 pixels; a centred caption keeps clear of it on
+  // both sides.
+  const int arrow = face.HasPopupMenu ? (face.Alignment == taCenter ? 16 : 8) : 0;
+  needed.cx = width + 8 + (sideways && gw > 0 && face.Style != bsShape ? gw + 4 : 0) + arrow;
+  needed.cy = std::max(lines.Bottom - lines.Top + (!sideways && gh > 0 ? gh + 4 : 0), gh);
+  return true;
+}
+
 void DrawZqFace(TCanvas& c, const TZqFace& face) {
   const int w = face.Width, h = face.Height;
   if (w <= 0 || h <= 0) return;
@@ -204,18 +246,25 @@ void DrawZqFace(TCanvas& c, const TZqFace& face) {
     gh = face.Glyph->Height();
     if (gw > 0) {
       const int index = ZqGlyphCell(face);
-      cell.SetPixelFormat(pf24bit);
-      cell.SetSize(gw, gh);
-      for (int y = 0; y < gh; ++y) {
-        uint8_t* row = cell.ScanLine(y);
-        for (int x = 0; x < gw; ++x) {
-          const TColor px = face.Glyph->PixelColor(index * gw + x, y);
-          row[3 * x] = GetBValue(px);
-          row[3 * x + 1] = GetGValue(px);
-          row[3 * x + 2] = GetRValue(px);
+      if (face.Glyph->PixelFormat() == pf32bit) {
+        // A glyph with alpha (the icon theme's) keeps its soft edges: blended, not keyed.
+        cell.SetPixelFormat(pf32bit);
+        cell.SetSize(gw, gh);
+        for (int y = 0; y < gh; ++y) std::memcpy(cell.ScanLine(y), face.Glyph->ScanLine(y) + 4 * index * gw, 4 * gw);
+      } else {
+        cell.SetPixelFormat(pf24bit);
+        cell.SetSize(gw, gh);
+        for (int y = 0; y < gh; ++y) {
+          uint8_t* row = cell.ScanLine(y);
+          for (int x = 0; x < gw; ++x) {
+            const TColor px = face.Glyph->PixelColor(index * gw + x, y);
+            row[3 * x] = GetBValue(px);
+            row[3 * x + 1] = GetGValue(px);
+            row[3 * x + 2] = GetRValue(px);
+          }
         }
+        cell.SetTransparent(true);
       }
-      cell.SetTransparent(true);
     } else {
       gh = 0;
     }
@@ -271,7 +320,12 @@ void DrawZqFace(TCanvas& c, const TZqFace& face) {
     else
       glyphLeft = (w - gw) / 2 + press;
   }
-  if (hasGlyph) c.Draw(glyphLeft, glyphTop, cell);
+  if (hasGlyph) {
+    if (cell.PixelFormat() == pf32bit)
+      DrawBlended(c, Bounds(glyphLeft, glyphTop, gw, gh), cell);
+    else
+      c.Draw(glyphLeft, glyphTop, cell);
+  }
   if (!caption.empty()) {
     if (!face.Enabled) c.Font().SetColor(ZqDisabledTextColor);
     c.Brush().SetStyle(bsClear);
@@ -303,57 +357,8 @@ namespace {
 
 constexpr TColor kBack = ZqKeyColor;
 
-// A 16 x 16 glyph drawn by paint with the given colour, as two cells: the glyph, and its
-// disabled form embossed (highlight one pixel right and down, shadow on top).
-std::unique_ptr<TBitmap> GlyphStrip(const std::function<void(TCanvas&, TColor)>& paint, TColor color) {
-  auto strip = std::make_unique<TBitmap>();
-  strip->SetPixelFormat(pf24bit);
-  strip->SetSize(32, 16);
-  TCanvas& c = strip->Canvas();
-  c.Brush().SetColor(kBack);
-  c.FillRect(Rect(0, 0, 32, 16));
-  paint(c, color);
-  // The shape of the plain cell, drawn twice into the second cell.
-  TBitmap shape;
-  shape.SetPixelFormat(pf24bit);
-  shape.SetSize(16, 16);
-  shape.Canvas().Brush().SetColor(kBack);
-  shape.Canvas().FillRect(Rect(0, 0, 16, 16));
-  paint(shape.Canvas(), clBlack);
-  for (int pass = 0; pass < 2; ++pass) {
-    const TColor ink = ColorToRGB(pass == 0 ? clBtnHighlight : clBtnShadow);
-    const int shift = pass == 0 ? 1 : 0;
-    for (int y = 0; y < 16; ++y)
-      for (int x = 0; x < 16; ++x)
-        if (shape.PixelColor(x, y) != kBack && x + shift < 16 && y + shift < 16)
-          c.SetPixels(16 + x + shift, y + shift, ink);
-  }
-  return strip;
-}
-
-void Thick(TCanvas& c, TColor color, std::initializer_list<TPoint> points) {
-  c.Pen().SetColor(color);
-  c.Pen().SetWidth(2);
-  bool first = true;
-  for (const TPoint& p : points) {
-    if (first)
-      c.MoveTo(p.X, p.Y);
-    else
-      c.LineTo(p.X, p.Y);
-    first = false;
-  }
-  c.Pen().SetWidth(1);
-}
-
-void CheckMark(TCanvas& c, TColor color, int dx) { Thick(c, color, {Point(2 + dx, 8), Point(6 + dx, 12), Point(13 + dx, 3)}); }
-void Cross(TCanvas& c, TColor color) {
-  Thick(c, color, {Point(3, 3), Point(12, 12)});
-  Thick(c, color, {Point(12, 3), Point(3, 12)});
-}
-
-std::map<std::string, std::unique_ptr<TBitmap>> MakeResources() {
-  std::map<std::string, std::unique_ptr<TBitmap>> res;
-  // The drop-down arrow: a 7 x 4 triangle pointing down.
+// The drop-down arrow: a 7 x 4 triangle pointing down.
+std::unique_ptr<TBitmap> MakeArrow() {
   auto arrow = std::make_unique<TBitmap>();
   arrow->SetPixelFormat(pf24bit);
   arrow->SetSize(7, 5);
@@ -363,75 +368,26 @@ std::map<std::string, std::unique_ptr<TBitmap>> MakeResources() {
     arrow->Canvas().Brush().SetColor(clBlack);
     arrow->Canvas().FillRect(Rect(row, row, 7 - row, row + 1));
   }
-  res["ZQARROW"] = std::move(arrow);
-  res["ZQOK"] = GlyphStrip([](TCanvas& c, TColor k) { CheckMark(c, k, 0); }, clGreen);
-  res["ZQCANCEL"] = GlyphStrip(Cross, clRed);
-  res["ZQABORT"] = GlyphStrip(Cross, clMaroon);
-  res["ZQHELP"] = GlyphStrip(
-      [](TCanvas& c, TColor k) {
-        Thick(c, k, {Point(4, 5), Point(5, 3), Point(8, 2), Point(11, 3), Point(12, 5), Point(11, 7), Point(8, 9),
-                     Point(8, 11)});
-        c.Brush().SetColor(k);
-        c.FillRect(Rect(7, 13, 10, 15));
-      },
-      clNavy);
-  res["ZQYES"] = GlyphStrip([](TCanvas& c, TColor k) { CheckMark(c, k, 0); }, clGreen);
-  res["ZQNO"] = GlyphStrip(
-      [](TCanvas& c, TColor k) {
-        c.Pen().SetColor(k);
-        c.Pen().SetWidth(2);
-        c.Brush().SetStyle(bsClear);
-        c.Ellipse(2, 2, 14, 14);
-        c.MoveTo(4, 12);
-        c.LineTo(12, 4);
-        c.Pen().SetWidth(1);
-      },
-      clRed);
-  res["ZQCLOSE"] = GlyphStrip(
-      [](TCanvas& c, TColor k) {
-        // A door standing open.
-        c.Pen().SetColor(k);
-        c.Brush().SetStyle(bsClear);
-        c.Rectangle(3, 1, 13, 15);
-        c.Brush().SetColor(k);
-        c.Polygon({Point(3, 1), Point(9, 3), Point(9, 15), Point(3, 14)});
-      },
-      clOlive);
-  res["ZQRETRY"] = GlyphStrip(
-      [](TCanvas& c, TColor k) {
-        Thick(c, k, {Point(12, 5), Point(9, 3), Point(6, 3), Point(3, 6), Point(3, 10), Point(6, 13), Point(9, 13),
-                     Point(12, 10)});
-        c.Brush().SetColor(k);
-        c.Polygon({Point(10, 2), Point(14, 2), Point(14, 6)});
-      },
-      clGreen);
-  res["ZQIGNORE"] = GlyphStrip(
-      [](TCanvas& c, TColor k) {
-        // A figure walking past.
-        c.Brush().SetColor(k);
-        c.Pen().SetColor(k);
-        c.Ellipse(7, 1, 11, 5);
-        Thick(c, k, {Point(8, 6), Point(7, 10), Point(4, 14)});
-        Thick(c, k, {Point(7, 10), Point(10, 14)});
-        Thick(c, k, {Point(4, 8), Point(11, 8)});
-      },
-      clTeal);
-  res["ZQALL"] = GlyphStrip(
-      [](TCanvas& c, TColor k) {
-        CheckMark(c, k, -1);
-        Thick(c, k, {Point(7, 12), Point(14, 3)});
-      },
-      clGreen);
-  return res;
+  return arrow;
 }
 
 }  // namespace
 
 const TBitmap& ZqResourceBitmap(const std::string& name) {
-  static const std::map<std::string, std::unique_ptr<TBitmap>> resources = MakeResources();
+  static std::map<std::string, std::unique_ptr<TBitmap>> resources;
   static const TBitmap empty;
   auto it = resources.find(name);
-  return it == resources.end() ? empty : *it->second;
+  if (it != resources.end()) return *it->second;
+  std::unique_ptr<TBitmap> made;
+  if (name == "ZQARROW") {
+    made = MakeArrow();
+  } else {
+    // A kind's glyph: its icon as two cells, plain and disabled.
+    made = std::make_unique<TBitmap>();
+    const std::string icon = ZqGlyphName(std::string(), name);
+    if (icon.empty() || !ZqGlyphStrip(icon, 16, 2, *made)) return empty;  // asked again later
+  }
+  return *(resources[name] = std::move(made));
 }
 
 // ---------------------------------------------------------------------------

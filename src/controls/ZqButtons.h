@@ -103,11 +103,17 @@ void DrawZqFace(TCanvas& canvas, const TZqFace& face);
 // pixels of the canvas's font; accelerator marks stay.
 std::string ShortenZqCaption(TCanvas& canvas, const std::string& caption, int maxWidth);
 
+// The room the face's caption needs to be read whole - its widest line (its widest word
+// when it wraps) beside the glyph, clear of the drop-down arrow, and its lines - or, with
+// a glyph alone, the glyph; and the face's size. False with neither caption nor glyph.
+bool ZqCaptionRoom(const TZqFace& face, TSize& needed, TSize& room);
+
 // The program's own small bitmaps under their resource names: "ZQARROW" (the drop-down
-// arrow) and the glyph strips of the push button's kinds ("ZQOK", "ZQCANCEL", "ZQHELP",
-// "ZQYES", "ZQNO", "ZQCLOSE", "ZQABORT", "ZQRETRY", "ZQIGNORE", "ZQALL": two 16 x 16
-// cells, the plain glyph and its embossed disabled form). The background, the colour of
-// the bottom-left pixel, is the transparent colour. An unknown name gives an empty bitmap.
+// arrow, its background the colour of its bottom-left pixel, drawn transparent) and the
+// glyph strips of the push button's kinds ("ZQOK", "ZQCANCEL", "ZQHELP", "ZQYES", "ZQNO",
+// "ZQCLOSE", "ZQABORT", "ZQRETRY", "ZQIGNORE", "ZQALL": the icon of the glyph table as two
+// 16 x 16 cells with alpha, plain and disabled). An unknown name, or a glyph found
+// nowhere, gives an empty bitmap.
 const TBitmap& ZqResourceBitmap(const std::string& name);
 
 // The hot-track fader: while running it calls its step every 30 ms on the GUI thread.
@@ -244,6 +250,8 @@ class TZqButtonBase : public Base {
   int FadeStepValue() const { return fadeStep_; }
   // The fader exists (SlowDecease, or always for the push button) and is running.
   bool Fading() const { return fader_ && !fader_->Suspended(); }
+
+  bool TextRoom(TSize& needed, TSize& room) const override { return ZqCaptionRoom(Face(), needed, room); }
 
   // The face as the button draws it now (for painting and for tests).
   TZqFace Face() const {

@@ -1,5 +1,7 @@
 #include "core/ProgramForms.h"
 
+#include "controls/ZqGlyphs.h"
+
 #include "core/Unit1.h"
 #include "core/UnitFadestyles.h"
 #include "core/UnitFilterselect.h"
@@ -61,6 +63,12 @@ void CreateProgramForms() {
   Application->CreateForm(PrintForm);
   Application->CreateForm(FormQuickAdd);
   Application->CreateForm(CalculateAspect);
+  // Every button gets its glyph, then every control the room its (translated) text needs.
+  for (int i = 0; i < Application->ComponentCount(); ++i)
+    if (auto* form = dynamic_cast<TCustomForm*>(Application->Components(i))) {
+      ApplyZqGlyphs(form);
+      FitControlsToText(form);
+    }
   // The explorer's send-to "Mail recipient" goes through the program's mail sender.
   SetMailFilesHandler(MailFilesUnmodified);
 }

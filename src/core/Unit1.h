@@ -1112,8 +1112,6 @@ class TForm1 : public TForm {
  private:
   void buildScanner();
   void buildLayout();
-  // Widens the bar buttons whose (translated) captions need more room.
-  void fitBarButtons();
   // The end of a delete, paste or other file batch: the work list emptied, the progress
   // bar hidden, "Action aborted by user" after a stop, and the files that failed listed
   // after FailureText (a format with %d for their number).
@@ -1121,8 +1119,6 @@ class TForm1 : public TForm {
   // A lossless transformation of the selected files, then the thumbnails rebuilt.
   void rotateSelected(const char* Value, const char* Option);
   // Places the file-list bar's buttons in as many rows as its width needs.
-  void arrangeListBar();
-  bool arrangingListBar_ = false;
   void buildMenus();
   void buildPopupMenus();
   void bindEvents();

@@ -4,8 +4,10 @@
 #include "controls/EventScrollbox.h"
 #include "controls/KpPanel.h"
 #include "controls/QzFileExplorer28.h"
+#include "controls/RowPanel.h"
 #include "controls/ZephFade.h"
 #include "controls/ZqButton.h"
+#include "controls/ZqGlyphs.h"
 #include "controls/ZqSpeedButton.h"
 #include "controls/ZrkSound.h"
 #include "core/FormLayout.h"
@@ -45,7 +47,7 @@ TZqSpeedButton* ToggleButton(TComponent* owner, TWinControl* parent, const char*
 
 // A few pixels of room between groups of buttons.
 void Gap(TComponent* owner, TWinControl* parent, const char* name) {
-  auto* bevel = NewControl<TBevel>(owner, parent, name, 0, 0, 6, kBarHeight);
+  auto* bevel = NewControl<TBevel>(owner, parent, name, 0, 0, 6, kButtonHeight);
   bevel->SetShape(bsSpacer);
   bevel->SetAlign(alLeft);
 }
@@ -101,9 +103,10 @@ void TForm1::buildLayout() {
   SetKeyPreview(true);
 
   // --- the top button bar ---
-  PanelTopButtons = NewAligned<TPanel>(this, this, "PanelTopButtons", alTop, kBarHeight + 2);
-  PanelTopButtons->SetBevelOuter(bvNone);
-  TPanel* bar = PanelTopButtons;
+  auto* bar = NewAligned<TRowPanel>(this, this, "PanelTopButtons", alTop, kBarHeight + 2);
+  bar->SetRowHeight(kBarHeight + 2);
+  bar->SetBevelOuter(bvNone);
+  PanelTopButtons = bar;
   ZqMainMenu = ToggleButton(this, bar, "ZqMainMenu", "Menu", "Hide Main menu", 46, 1);
   ZqBrowsePanel = ToggleButton(this, bar, "ZqBrowsePanel", "Browser", "Hide browser panel - F3", 58, 6);
   ZqFavoriteslist = ToggleButton(this, bar, "ZqFavoriteslist", "Favorites", "Favorite folders - F4", 64, 7);
@@ -115,10 +118,15 @@ void TForm1::buildLayout() {
   ZqAutonext = ToggleButton(this, bar, "ZqAutonext", "Auto", "Start auto show - Space", 42, 10);
   ZqSlideShow = ToggleButton(this, bar, "ZqSlideShow", "Show", "Full screen Slide show - F8", 44, 9);
   PanelDelayButtons = NewAligned<TPanel>(this, bar, "PanelDelayButtons", alLeft, 66);
+  PanelDelayButtons->SetHeight(kButtonHeight);
   PanelDelayButtons->SetBevelOuter(bvNone);
   ZqSpeedDown = BarButton(this, PanelDelayButtons, "ZqSpeedDown", "-", "Decrease slide show delay", 20);
-  LabelDelay = NewLabel(this, PanelDelayButtons, "LabelDelay", "2", 24, 7);
-  ZqSpeedUp = BarButton(this, PanelDelayButtons, "ZqSpeedUp", "+", "Increase slide show delay", 20, alRight);
+  LabelDelay = NewControl<TLabel>(this, PanelDelayButtons, "LabelDelay", "2", 0, 0, 26, kButtonHeight);
+  LabelDelay->SetAlign(alLeft);
+  LabelDelay->SetAutoSize(false);
+  LabelDelay->SetAlignment(taCenter);
+  LabelDelay->SetLayout(tlCenter);
+  ZqSpeedUp = BarButton(this, PanelDelayButtons, "ZqSpeedUp", "+", "Increase slide show delay", 20);
   Gap(this, bar, "BevelGap2");
   ZqFolderUp = BarButton(this, bar, "ZqFolderUp", "Up", "Previous folder Ctrl+P", 32);
   ZqFolderDown = BarButton(this, bar, "ZqFolderDown", "Down", "Next folder Ctrl+N", 44);
@@ -192,16 +200,16 @@ void TForm1::buildLayout() {
   TreeView1->SetVisible(false);
   TreeView1->SetHideSelection(false);
   Splitter2 = NewSplitter(this, PanelBrowse, "Splitter2", alTop);
-  PanelListOptions = NewAligned<TPanel>(this, PanelBrowse, "PanelListOptions", alTop, kBarHeight);
-  PanelListOptions->SetBevelOuter(bvNone);
+  // The file-list bar is as wide as the navigation side, which the user chooses: its
+  // buttons run on in a second row when their captions need more room than one row has.
+  auto* listBar = NewAligned<TRowPanel>(this, PanelBrowse, "PanelListOptions", alTop, kBarHeight);
+  listBar->SetRowHeight(kBarHeight);
+  listBar->SetBevelOuter(bvNone);
+  PanelListOptions = listBar;
   ZqShowAll = ToggleButton(this, PanelListOptions, "ZqShowAll", "All files", "Show/Hide unsupported files", 56, 11);
   ZqListBoxSortmenu = BarButton(this, PanelListOptions, "ZqListBoxSortmenu", "Sort", "File sort...", 36);
   ZqSpeedButton2 = BarButton(this, PanelListOptions, "ZqSpeedButton2", "Order", "Sort tool", 44);
   ZqSpeedButton3 = BarButton(this, PanelListOptions, "ZqSpeedButton3", "x", "Hide this button bar", 22, alRight);
-  // The bar places its buttons itself (arrangeListBar), in one row or more.
-  for (TZqSpeedButton* button : {ZqShowAll, ZqListBoxSortmenu, ZqSpeedButton2, ZqSpeedButton3})
-    button->SetAlign(alNone);
-  PanelListOptions->OnResize = [this](TObject*) { arrangeListBar(); };
   PanelCustomLists = NewAligned<TPanel>(this, PanelBrowse, "PanelCustomLists", alTop, kBarHeight);
   PanelCustomLists->SetBevelOuter(bvNone);
   PanelCustomLists->SetVisible(false);
@@ -218,8 +226,9 @@ void TForm1::buildLayout() {
   PanelFavorites = NewAligned<TPanel>(this, this, "PanelFavorites", alLeft, 185);
   PanelFavorites->SetBevelOuter(bvNone);
   PanelFavorites->SetVisible(false);
-  auto* favoriteButtons = NewAligned<TPanel>(this, PanelFavorites, "PanelFavoriteButtons", alTop, kBarHeight);
+  auto* favoriteButtons = NewAligned<TRowPanel>(this, PanelFavorites, "PanelFavoriteButtons", alTop, kBarHeight);
   favoriteButtons->SetBevelOuter(bvNone);
+  favoriteButtons->SetSpacing(2);
   ZqAdFavorite = NewControl<TZqButton>(this, favoriteButtons, "ZqAdFavorite", "Add", 2, 2, 52, kButtonHeight);
   SetHintText(ZqAdFavorite, "Add the current folder to the favorites");
   ZqRemFavorites =
@@ -228,6 +237,7 @@ void TForm1::buildLayout() {
   ZqRemFavorites->SetEnabled(false);
   ZqCloseFavorites =
       NewControl<TZqButton>(this, favoriteButtons, "ZqCloseFavorites", "Close", 120, 2, 52, kButtonHeight);
+  favoriteButtons->LineUp();
   ChB_CloseOnClick = NewCheckBox(this, PanelFavorites, "ChB_CloseOnClick", "Close when clicked outside", true, 0, 0, 180);
   ChB_CloseOnClick->SetAlign(alBottom);
   ListBox2 = NewAligned<TListBox>(this, PanelFavorites, "ListBox2", alClient);
@@ -273,7 +283,7 @@ void TForm1::buildLayout() {
   ExifLabelFront = overlayLabel("ExifLabelFront", clWhite);
 
   // --- the debug panel ---
-  KpFramePanel1 = NewControl<TKpFramePanel>(this, this, "KpFramePanel1", 0, 0, 230, 250);
+  KpFramePanel1 = NewControl<TKpFramePanel>(this, this, "KpFramePanel1", 0, 0, 280, 250);
   KpFramePanel1->SetVisible(false);
   KpFramePanel1->SetMoveable(true);
   KpFramePanel1->SetColor(clInfoBk);
@@ -284,11 +294,11 @@ void TForm1::buildLayout() {
   Label3 = NewLabel(this, KpFramePanel1, "Label3", "Label3", 10, 52);
   Label4 = NewLabel(this, KpFramePanel1, "Label4", "Label4", 10, 70);
   Label10 = NewLabel(this, KpFramePanel1, "Label10", "Label10", 10, 88);
-  Ch_DebugLabels = NewCheckBox(this, KpFramePanel1, "Ch_DebugLabels", "Show load and resample sizes", false, 10, 110, 210);
-  Ch_Debug_newThumb = NewCheckBox(this, KpFramePanel1, "Ch_Debug_newThumb", "Thumbnail cache state", false, 10, 130, 210);
-  CheckBox2 = NewCheckBox(this, KpFramePanel1, "CheckBox2", "Show copy/cut work list", false, 10, 150, 210);
-  ChB_GDI = NewCheckBox(this, KpFramePanel1, "ChB_GDI", "Show system resources", false, 10, 170, 210);
-  CB_DebugShows = NewCheckBox(this, KpFramePanel1, "CB_DebugShows", "Check show files", false, 10, 190, 210);
+  Ch_DebugLabels = NewCheckBox(this, KpFramePanel1, "Ch_DebugLabels", "Show load and resample sizes", false, 10, 110, 260);
+  Ch_Debug_newThumb = NewCheckBox(this, KpFramePanel1, "Ch_Debug_newThumb", "Thumbnail cache state", false, 10, 130, 260);
+  CheckBox2 = NewCheckBox(this, KpFramePanel1, "CheckBox2", "Show copy/cut work list", false, 10, 150, 260);
+  ChB_GDI = NewCheckBox(this, KpFramePanel1, "ChB_GDI", "Show system resources", false, 10, 170, 260);
+  CB_DebugShows = NewCheckBox(this, KpFramePanel1, "CB_DebugShows", "Check show files", false, 10, 190, 260);
   SpinEdit1 = NewControl<TSpinEdit>(this, KpFramePanel1, "SpinEdit1", 10, 214, 60, 22);
   SpinEdit1->SetMinValue(0);
   SpinEdit1->SetMaxValue(4);
@@ -314,42 +324,7 @@ void TForm1::buildLayout() {
   OpenPictureDialog1->SetName("OpenPictureDialog1");
   ZrkSound1 = new TZrkSound(this);
   ZrkSound1->SetName("ZrkSound1");
+  // The bars' buttons have their glyphs before they are fitted to their captions.
+  ApplyZqGlyphs(this);
 }
 
-void TForm1::fitBarButtons() {
-  for (int i = 0; i < ComponentCount(); ++i) {
-    auto* button = dynamic_cast<TZqSpeedButton*>(Components(i));
-    if (!button || (button->Align() == alNone && button->Parent() != PanelListOptions)) continue;
-    // A button with a popup menu also makes room for its drop-down arrow.
-    const int needed = button->Canvas()->TextWidth(StripHotkey(button->Caption())) + (button->PopupMenu() ? 24 : 14);
-    if (button->Width() < needed) button->SetWidth(needed);
-  }
-  arrangeListBar();
-}
-
-void TForm1::arrangeListBar() {
-  // The file-list bar is as wide as the navigation side, which the user chooses: its
-  // buttons run on in a second row when their (translated) captions need more room than
-  // one row has, so none is ever out of sight. The hide button stays top right.
-  if (arrangingListBar_) return;
-  arrangingListBar_ = true;
-  const int width = PanelListOptions->ClientWidth();
-  const int rowHeight = kBarHeight;
-  const int top = (rowHeight - kButtonHeight) / 2;
-  ZqSpeedButton3->SetBounds(std::max(0, width - ZqSpeedButton3->Width()), top, ZqSpeedButton3->Width(), kButtonHeight);
-  int x = 0, row = 0;
-  int right = ZqSpeedButton3->Left();  // the first row ends at the hide button
-  for (TZqSpeedButton* button : {ZqShowAll, ZqListBoxSortmenu, ZqSpeedButton2}) {
-    // A button that does not fit the rest of its row starts the next (the first row may
-    // hold the hide button alone).
-    if (x + button->Width() > right && (x > 0 || row == 0)) {
-      ++row;
-      x = 0;
-      right = width;
-    }
-    button->SetBounds(x, row * rowHeight + top, button->Width(), kButtonHeight);
-    x += button->Width();
-  }
-  PanelListOptions->SetHeight((row + 1) * rowHeight);
-  arrangingListBar_ = false;
-}

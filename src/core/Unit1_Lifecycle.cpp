@@ -137,7 +137,6 @@ void TForm1::loadCursors() {
 
 void TForm1::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
-  fitBarButtons();
   FDefaultCursor = Screen->Cursor();
   loadCursors();
   FAppName = "Kivo2";

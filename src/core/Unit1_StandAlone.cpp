@@ -29,10 +29,10 @@ const char* const kProgramFiles[] = {"kivo2",
                                      "cam_equivalent.kv2",
                                      "readme.txt",
                                      "shutter.wav"};
-// Folders copied whole: the help in its languages, and the libraries and Qt plugins of a
-// program folder that carries its own (the start script points the loader at them
-// relative to where the drive is mounted).
-const char* const kProgramFolders[] = {"help", "lib", "plugins"};
+// Folders copied whole: the help in its languages, the buttons' own glyphs, and the
+// libraries and Qt plugins of a program folder that carries its own (the start script
+// points the loader at them relative to where the drive is mounted).
+const char* const kProgramFolders[] = {"help", "glyphs", "lib", "plugins"};
 
 constexpr char kStartScript[] = "kivo2start.sh";
 constexpr char kStartIni[] = "kivostart.ini";

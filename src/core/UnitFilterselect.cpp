@@ -1,5 +1,8 @@
 #include "core/UnitFilterselect.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
 #include "core/Unit1.h"
@@ -55,7 +58,21 @@ TFormFilterSelect::TFormFilterSelect(TComponent* AOwner) : TForm(AOwner) {
   DoCreate();
 }
 
-void TFormFilterSelect::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+void TFormFilterSelect::FormCreate(TObject* /*Sender*/) {
+  TranslateComponent(this);
+  // The palette is as wide as its longest (translated) text.
+  int wider = 0;
+  std::vector<TControl*> texts{Ch_Filter};
+  for (int i = 0; i < RG_Resample->ControlCount(); ++i) texts.push_back(RG_Resample->Controls(i));
+  for (TControl* text : texts) {
+    TSize needed, room;
+    if (text->TextRoom(needed, room)) wider = std::max(wider, needed.cx - room.cx);
+  }
+  if (wider <= 0) return;
+  SetClientWidth(ClientWidth() + wider);
+  for (TControl* c : std::initializer_list<TControl*>{Bevel1, RG_Resample, Ch_Filter}) c->SetWidth(c->Width() + wider);
+  ZqButton1->SetLeft(ZqButton1->Left() + wider);
+}
 
 void TFormFilterSelect::FormShow(TObject* /*Sender*/) {
   FUpdating = true;

@@ -3,6 +3,7 @@
 #include "core/UnitSetting.h"
 
 #include "controls/ZqButton.h"
+#include "controls/ZqGlyphs.h"
 #include "controls/vShortcut.h"
 #include "core/FormLayout.h"
 #include "core/UnitSetting_Presets.h"
@@ -28,28 +29,6 @@ TGroupBox* NewGroup(TFormSettings* form, TWinControl* parent, const char* name, 
   box->SetVisible(false);
   return box;
 }
-
-// The node pictures: a small coloured tile per option group.
-void DrawNodeImages(TImageList* images) {
-  const TColor colors[TFormSettings::GroupCount] = {TColor(0x2080E0), TColor(0x20A0F0), TColor(0x40A040),
-                                                    TColor(0xC08040), TColor(0xD06060), TColor(0x8040C0),
-                                                    TColor(0x30B0B0), TColor(0x707070)};
-  for (TColor color : colors) {
-    TBitmap tile;
-    tile.SetPixelFormat(pf24bit);
-    tile.SetSize(16, 16);
-    TCanvas* canvas = &tile.Canvas();
-    canvas->Brush().SetColor(clFuchsia);
-    canvas->FillRect(TRect(0, 0, 16, 16));
-    canvas->Brush().SetColor(color);
-    canvas->Pen().SetColor(clBlack);
-    canvas->RoundRect(1, 1, 15, 15, 4, 4);
-    canvas->Brush().SetColor(clWhite);
-    canvas->FillRect(TRect(5, 5, 11, 11));
-    images->AddMasked(&tile, clFuchsia);
-  }
-}
-
 }  // namespace
 
 TFormSettings::TFormSettings(TComponent* AOwner) : TForm(AOwner) {
@@ -100,7 +79,9 @@ void TFormSettings::buildSettingsPage() {
   TreeView1->SetHideSelection(false);
   ConfigImages = new TImageList(this);
   ConfigImages->SetName("ConfigImages");
-  DrawNodeImages(ConfigImages);
+  AddZqGlyphs(*ConfigImages, "FormSettings",
+              {"GroupBoxEditor", "GroupBoxColor", "GroupBoxExtensions", "GroupBoxButtons", "GroupBoxLanguage",
+               "GroupBoxMemofiles", "GroupBoxSlideshow", "GroupBoxWindows"});
   TreeView1->SetImages(ConfigImages);
   for (int i = 0; i < GroupCount; ++i) {
     TTreeNode* node = TreeView1->Items()->Add(nullptr, std::string());
@@ -229,6 +210,7 @@ void TFormSettings::buildQuickPage() {
     const TQuickPreset& preset = QuickPresets[p];
     TZqButton* b = NewControl<TZqButton>(this, TabSheet2, preset.ButtonName, preset.Caption,
                                          firstColumn + p * columnWidth, 80, columnWidth - 8, 36);
+    b->SetWordWrap(true);
     *buttons[p] = b;
   }
   ZqSlow->OnClick = [this](TObject* Sender) { ZqSlowClick(Sender); };
@@ -262,24 +244,8 @@ void TFormSettings::buildQuickPage() {
 }
 
 void TFormSettings::drawPictures() {
-  // A small landscape: sky, sun, two hills and a frame.
   TBitmap picture;
-  picture.SetPixelFormat(pf24bit);
-  picture.SetSize(96, 56);
-  TCanvas* canvas = &picture.Canvas();
-  canvas->Brush().SetColor(TColor(0xF0C080));
-  canvas->FillRect(TRect(0, 0, 96, 56));
-  canvas->Pen().SetColor(TColor(0x00C0FF));
-  canvas->Brush().SetColor(TColor(0x40E0FF));
-  canvas->Ellipse(62, 6, 80, 24);
-  canvas->Pen().SetColor(TColor(0x308030));
-  canvas->Brush().SetColor(TColor(0x40A040));
-  canvas->Polygon({TPoint(0, 56), TPoint(30, 22), TPoint(60, 56)});
-  canvas->Brush().SetColor(TColor(0x208020));
-  canvas->Polygon({TPoint(36, 56), TPoint(70, 30), TPoint(96, 48), TPoint(96, 56)});
-  canvas->Brush().SetColor(clBlack);
-  canvas->FrameRect(TRect(0, 0, 96, 56));
-  Image2->Picture()->Assign(&picture);
+  if (ZqGlyphPicture("FormSettings", "Image2", 48, clBtnFace, picture)) Image2->Picture()->Assign(&picture);
 }
 
 TGroupBox* TFormSettings::GroupBox(int index) const {

@@ -44,8 +44,13 @@ TCalculateAspect::TCalculateAspect(TComponent* AOwner) : TForm(AOwner) {
   Edit2 = NewControl<TEdit>(this, this, "Edit2", "1024", 212, 54, 70, 22);
   ZqB_Calculate = NewControl<TZqButton>(this, this, "ZqB_Calculate", "Calculate", 292, 53, 100, 25);
 
-  NewControl<TLabel>(this, this, "Label6", "Aspect Ratio sample", 412, 8, 140, 15);
-  Panel1 = NewControl<TPanel>(this, this, "Panel1", 412, 26, 140, 140);
+  // The right column: the sample under its (two-line) caption, the ratio's name and factor.
+  auto* sampleCaption = NewControl<TLabel>(this, this, "Label6", "Aspect Ratio sample", 412, 4, 140, 30);
+  sampleCaption->SetAutoSize(false);
+  sampleCaption->SetWordWrap(true);
+  sampleCaption->SetLayout(tlBottom);
+  sampleCaption->SetBounds(412, 4, 140, 30);
+  Panel1 = NewControl<TPanel>(this, this, "Panel1", 412, 36, 140, 140);
   Panel1->SetCaption("");
   Shape1 = NewControl<TShape>(this, Panel1, "Shape1", 5, 22, 130, 98);
   Shape1->Brush().SetColor(clGray);
@@ -69,14 +74,18 @@ TCalculateAspect::TCalculateAspect(TComponent* AOwner) : TForm(AOwner) {
   CB_PrepareCompression = option("CB_PrepareCompression", "Prepare for digital photoframe/smartphone", false);
   SetHintText(CB_PrepareCompression, "Places results in a tmp folder and opens Compression centre");
 
-  Panel2 = NewControl<TPanel>(this, this, "Panel2", 412, 176, 140, 56);
+  Panel2 = NewControl<TPanel>(this, this, "Panel2", 412, 182, 140, 76);
   Panel2->SetCaption("");
   Panel2->SetColor(clCream);
-  Label4 = NewControl<TLabel>(this, Panel2, "Label4", "Aspect Ratio 4:3", 6, 8, 130, 15);
-  Label3 = NewControl<TLabel>(this, Panel2, "Label3", "Factor 1.333", 6, 30, 130, 15);
+  Label4 = NewControl<TLabel>(this, Panel2, "Label4", "Aspect Ratio 4:3", 6, 4, 128, 46);
+  Label4->SetAutoSize(false);
+  Label4->SetWordWrap(true);
+  Label4->SetBounds(6, 4, 128, 46);
+  Label3 = NewControl<TLabel>(this, Panel2, "Label3", "Factor 1.333", 6, 54, 128, 15);
 
-  ZqButton3 = NewControl<TZqButton>(this, this, "ZqButton3", "Change Aspect Ratio of selected image(s)", 8, 292, 296,
-                                    25);
+  ZqButton3 = NewControl<TZqButton>(this, this, "ZqButton3", "Change Aspect Ratio of selected image(s)", 8, 284, 320,
+                                    40);
+  ZqButton3->SetWordWrap(true);
   ZqButton3->SetModalResult(mrOk);
   ZqButton3->SetColor(RGB(192, 192, 0));
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, this, "ZqSpeedButton1", "Select All", 8, 250, 120, 25);

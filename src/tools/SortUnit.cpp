@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controls/QzFileExplorer28.h"
+#include "controls/RowPanel.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
@@ -80,7 +81,9 @@ TSortForm::TSortForm(TComponent* AOwner) : TForm(AOwner), FExif(std::make_unique
   SetClientWidth(720);
   SetClientHeight(440);
 
-  Panel1 = NewAligned<TPanel>(this, this, "Panel1", alTop, 28);
+  auto* topBar = NewAligned<TRowPanel>(this, this, "Panel1", alTop, 28);
+  topBar->SetSpacing(2);
+  Panel1 = topBar;
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, Panel1, "ZqSpeedButton1", "Close", 2, 2, 100, 24);
   ZqBCloseAndUse = NewControl<TZqButton>(this, Panel1, "ZqBCloseAndUse", "Close and Use", 106, 2, 110, 24);
   SetHintText(ZqBCloseAndUse, "Close and use sort order in the file list (works with section also)");
@@ -90,6 +93,7 @@ TSortForm::TSortForm(TComponent* AOwner) : TForm(AOwner), FExif(std::make_unique
   AProgressBar1 = NewControl<TProgressBar>(this, Panel1, "AProgressBar1", 570, 6, 140, 16);
   AProgressBar1->SetSmooth(true);
   AProgressBar1->SetVisible(false);
+  topBar->LineUp();
   StatusBar1 = NewAligned<TStatusBar>(this, this, "StatusBar1", alBottom, 20);
   StatusBar1->SetSimplePanel(true);
   StatusBar1->SetSimpleText(

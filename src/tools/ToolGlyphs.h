@@ -1,6 +1,6 @@
 #pragma once
-// The small pictures of the compare and copy windows' tool buttons, drawn here (16 x 16,
-// on a transparent ground).
+// The small pictures of the compare and copy windows' tool buttons (the glyph table's
+// icons, 16 x 16 with alpha), in the order of their indexes.
 class TImageList;
 
 // Indexes of the compare window's glyphs.

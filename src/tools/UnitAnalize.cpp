@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "controls/RowPanel.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
@@ -42,9 +43,12 @@ TChart* NewChart(TFormAnalize* form, TWinControl* parent, const char* name, cons
 }
 
 // A tool panel along the top of a page.
-TPanel* ToolPanel(TFormAnalize* form, TWinControl* page, const char* name, int height) {
-  auto* panel = NewAligned<TPanel>(form, page, name, alTop, height);
+// A bar of tools over a page; its controls line up in rows (TRowPanel::LineUp) once made.
+TRowPanel* ToolPanel(TFormAnalize* form, TWinControl* page, const char* name, int height) {
+  auto* panel = NewAligned<TRowPanel>(form, page, name, alTop, height);
   panel->SetBevelOuter(bvNone);
+  panel->SetRowHeight(30);
+  panel->SetSpacing(4);
   return panel;
 }
 
@@ -111,12 +115,13 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
   PageControl1->SetActivePage(TabSheet1);
 
   // Overview.
-  TPanel* overviewBar = ToolPanel(this, TabSheet1, "PanelOverviewBar", 30);
+  TRowPanel* overviewBar = ToolPanel(this, TabSheet1, "PanelOverviewBar", 30);
   ZqSpeedButton8 = NewControl<TZqSpeedButton>(this, overviewBar, "ZqSpeedButton8", "Fit graph", 4, 3, 90, 24);
   SetHintText(ZqSpeedButton8, "Reset overview zooms and scrolls");
   ZqSpeedButton8->SetEnabled(false);
   ZqSpeedButton9 = NewControl<TZqSpeedButton>(this, overviewBar, "ZqSpeedButton9", "Help", 98, 3, 60, 24);
   SetHintText(ZqSpeedButton9, "Help");
+  overviewBar->LineUp();
   PanelOverview = NewAligned<TPanel>(this, TabSheet1, "PanelOverview", alClient);
   PanelOverview->SetBevelOuter(bvNone);
   Chart5 = NewChart(this, PanelOverview, "Chart5", "focal length usage (mm)");
@@ -133,7 +138,8 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
     s->SetSeriesColor(clRed);
 
   // Lens Length.
-  PanelLens = ToolPanel(this, TabSheet2, "PanelLens", 94);
+  TRowPanel* lensBar = ToolPanel(this, TabSheet2, "PanelLens", 94);
+  PanelLens = lensBar;
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, PanelLens, "ZqSpeedButton1", "Fit graph", 4, 3, 80, 24);
   ZqSaveDate = NewControl<TZqSpeedButton>(this, PanelLens, "ZqSaveDate", "Save graph as bmp", 88, 3, 130, 24);
   NewControl<TLabel>(this, PanelLens, "LabelSteps", "Steps", 226, 8, 40, 15);
@@ -159,22 +165,29 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
                      "35mm equivalent values (used only when the 35mm equivalent is not found in the exif or "
                      "equivalent list) ",
                      8, 34, 624, 15);
+  lensBar->LineUp();
 
   // ISO, Aperture, Shutter Speed.
-  PanelIso = ToolPanel(this, TabSheet3, "PanelIso", 30);
+  TRowPanel* isoBar = ToolPanel(this, TabSheet3, "PanelIso", 30);
+  PanelIso = isoBar;
   ZqSpeedButton2 = NewControl<TZqSpeedButton>(this, PanelIso, "ZqSpeedButton2", "Fit graph", 4, 3, 80, 24);
   ZqSpeedButton5 = NewControl<TZqSpeedButton>(this, PanelIso, "ZqSpeedButton5", "Save graph as bmp", 88, 3, 130, 24);
-  PanelAperture = ToolPanel(this, TabSheet4, "PanelAperture", 30);
+  isoBar->LineUp();
+  TRowPanel* apertureBar = ToolPanel(this, TabSheet4, "PanelAperture", 30);
+  PanelAperture = apertureBar;
   ZqSpeedButton3 = NewControl<TZqSpeedButton>(this, PanelAperture, "ZqSpeedButton3", "Fit graph", 4, 3, 80, 24);
   ZqSpeedButton6 =
       NewControl<TZqSpeedButton>(this, PanelAperture, "ZqSpeedButton6", "Save graph as bmp", 88, 3, 130, 24);
-  PanelShutter = ToolPanel(this, TabSheet5, "PanelShutter", 30);
+  apertureBar->LineUp();
+  TRowPanel* shutterBar = ToolPanel(this, TabSheet5, "PanelShutter", 30);
+  PanelShutter = shutterBar;
   ZqSpeedButton4 = NewControl<TZqSpeedButton>(this, PanelShutter, "ZqSpeedButton4", "Fit graph", 4, 3, 80, 24);
   ZqSpeedButton7 =
       NewControl<TZqSpeedButton>(this, PanelShutter, "ZqSpeedButton7", "Save graph as bmp", 88, 3, 130, 24);
   ChB_Raw = NewCheckBox(this, PanelShutter, "ChB_Raw", "1/100", true, 226, 6, 60);
   NewControl<TLabel>(this, PanelShutter, "LabelRaw", "Note: if checked, some shutters speed fractions will be rounded.",
                      290, 8, 360, 15);
+  shutterBar->LineUp();
   for (TZqSpeedButton* fit : {ZqSpeedButton1, ZqSpeedButton2, ZqSpeedButton3, ZqSpeedButton4}) fit->SetEnabled(false);
   for (TZqSpeedButton* save : {ZqSaveDate, ZqSpeedButton5, ZqSpeedButton6, ZqSpeedButton7})
     SetHintText(save, "Save graph as bmp");
@@ -200,7 +213,7 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
   RichEdit1->SetReadOnly(true);
 
   // Equivalent List.
-  TPanel* listTools = ToolPanel(this, TabSheet7, "PanelListTools", 32);
+  TRowPanel* listTools = ToolPanel(this, TabSheet7, "PanelListTools", 32);
   ZqButton1 = NewControl<TZqButton>(this, listTools, "ZqButton1", "Edit/show equivalent file", 4, 4, 170, 25);
   SetHintText(ZqButton1, "Load (or create if not present)");
   ZqButton2 = NewControl<TZqButton>(this, listTools, "ZqButton2", "Save changes and reload", 178, 4, 170, 25);
@@ -212,6 +225,7 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
   ZqButton4 = NewControl<TZqButton>(this, listTools, "ZqButton4", "Load Defaults", 436, 4, 110, 25);
   ZqSpeedButton10 = NewControl<TZqSpeedButton>(this, listTools, "ZqSpeedButton10", "Help", 550, 4, 60, 25);
   SetHintText(ZqSpeedButton10, "Help");
+  listTools->LineUp();
   Memo1 = NewAligned<TMemo>(this, TabSheet7, "Memo1", alClient);
   Memo1->SetScrollBars(ssBoth);
   Memo1->SetWordWrap(false);

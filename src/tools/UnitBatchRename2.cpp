@@ -45,7 +45,7 @@ TBatchRenameForm::TBatchRenameForm(TComponent* AOwner) : TForm(AOwner) {
 
   PrefixEdit = NewControl<TEdit>(this, TabSheet2, "PrefixEdit", 8, 8, 200, 21);
   SetHintText(PrefixEdit, " Check result at the example below");
-  ChB_Suffix = NewCheckBox(this, TabSheet2, "ChB_Suffix", "Suffix", true, 216, 10, 100);
+  ChB_Suffix = NewCheckBox(this, TabSheet2, "ChB_Suffix", "Suffix", true, 216, 10, 120);
   SetHintText(ChB_Suffix, "text behind the name");
   DateButton = NewControl<TZqButton>(this, TabSheet2, "DateButton", "Date", 8, 36, 75, 25);
   SetHintText(DateButton, "insert (or remove) date at the caret position");

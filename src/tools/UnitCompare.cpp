@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "controls/RowPanel.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/FormLayout.h"
@@ -85,7 +86,10 @@ TFormCompare::TFormCompare(TComponent* AOwner) : TForm(AOwner), FCompareList(std
   SavePictureDialog1->SetDefaultExt("jpg");
   SavePictureDialog1->SetOptions(TOpenOptions{ofOverwritePrompt, ofHideReadOnly, ofEnableSizing});
 
-  TopPanel = NewAligned<TPanel>(this, this, "TopPanel", alTop, 27);
+  auto* topBar = NewAligned<TRowPanel>(this, this, "TopPanel", alTop, 27);
+  topBar->SetRowHeight(27);
+  topBar->SetSpacing(2);
+  TopPanel = topBar;
   int x = 2;
   auto topButton = [&](const char* name, const char* caption, int width, const char* hint) {
     auto* b = NewControl<TZqSpeedButton>(this, TopPanel, name, caption, x, 2, width, 23);
@@ -106,8 +110,9 @@ TFormCompare::TFormCompare(TComponent* AOwner) : TForm(AOwner), FCompareList(std
   ChBAlign = NewCheckBox(this, TopPanel, "ChBAlign", "Align vertical", false, x + 8, 5, 130);
   ProgressBar1 = NewControl<TProgressBar>(this, TopPanel, "ProgressBar1", 786, 1, 12, 25);
   ProgressBar1->SetOrientation(pbVertical);
-  ProgressBar1->SetAnchors(TAnchors{akTop, akRight});
+  ProgressBar1->SetAlign(alRight);
   ProgressBar1->SetVisible(false);
+  topBar->LineUp();
 
   Panel1 = NewAligned<TPanel>(this, this, "Panel1", alClient);
   Panel1->SetColor(clMedGray);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "controls/RowPanel.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/FormLayout.h"
@@ -37,20 +38,29 @@ TDragForm::TDragForm(TComponent* AOwner) : TForm(AOwner) {
   Panel2->SetCaption("");
   Image1 = NewControl<TImage>(this, Panel2, "Image1", 2, 2, 136, 136);
   Image1->SetCenter(true);
-  Label1 = NewControl<TLabel>(this, Panel1, "Label1", "Move selected image(s) to", 8, 254, 210, 15);
-  Label2 = NewControl<TLabel>(this, Panel1, "Label2", "the location of this image.", 8, 270, 210, 15);
+  // The two lines of the move's caption; the first may wrap.
+  Label1 = NewControl<TLabel>(this, Panel1, "Label1", "Move selected image(s) to", 8, 248, 210, 30);
+  Label1->SetAutoSize(false);
+  Label1->SetWordWrap(true);
+  Label1->SetLayout(tlBottom);
+  Label1->SetBounds(8, 248, 210, 30);
+  Label2 = NewControl<TLabel>(this, Panel1, "Label2", "the location of this image.", 8, 278, 210, 15);
   Label1->SetVisible(false);
   Label2->SetVisible(false);
-  Panel3 = NewControl<TPanel>(this, Panel1, "Panel3", 40, 290, 140, 140);
+  Panel3 = NewControl<TPanel>(this, Panel1, "Panel3", 40, 296, 140, 140);
   Panel3->SetCaption("");
   Image2 = NewControl<TImage>(this, Panel3, "Image2", 2, 2, 136, 136);
   Image2->SetCenter(true);
-  Panel4 = NewAligned<TPanel>(this, Panel1, "Panel4", alBottom, 32);
-  Panel4->SetCaption("");
+  auto* buttonBar = NewAligned<TRowPanel>(this, Panel1, "Panel4", alBottom, 32);
+  buttonBar->SetCaption("");
+  buttonBar->SetRowHeight(32);
+  buttonBar->SetSpacing(2);
+  Panel4 = buttonBar;
   ZqSpeedButton3 = NewControl<TZqSpeedButton>(this, Panel4, "ZqSpeedButton3", "Close", 4, 4, 70, 24);
   Zq_Save = NewControl<TZqSpeedButton>(this, Panel4, "Zq_Save", "Save", 76, 4, 70, 24);
   Zq_Save->SetEnabled(false);
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, Panel4, "ZqSpeedButton1", "Sort", 148, 4, 70, 24);
+  buttonBar->LineUp();
 
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->SetName("PopupMenu1");

@@ -53,20 +53,21 @@ TFormGetcard::TFormGetcard(TComponent* AOwner) : TForm(AOwner) {
 
   ChB_CardFilePrefix = NewCheckBox(this, this, "ChB_CardFilePrefix", "Enable Prefix/Suffix", false, 256, 322, 356);
   SetHintText(ChB_CardFilePrefix, "If checked prefix/suffix will be used");
-  PanelPrefix = NewControl<TPanel>(this, this, "PanelPrefix", 256, 344, 356, 58);
+  PanelPrefix = NewControl<TPanel>(this, this, "PanelPrefix", 256, 344, 356, 64);
   PanelPrefix->SetVisible(false);
-  PrefixEdit = NewControl<TEdit>(this, PanelPrefix, "PrefixEdit", 4, 4, 160, 21);
+  PrefixEdit = NewControl<TEdit>(this, PanelPrefix, "PrefixEdit", 4, 4, 150, 21);
   SetHintText(PrefixEdit, " Check result at the example below");
-  ChB_Suffix = NewCheckBox(this, PanelPrefix, "ChB_Suffix", "Suffix", true, 172, 6, 100);
+  ChB_Suffix = NewCheckBox(this, PanelPrefix, "ChB_Suffix", "Suffix", true, 160, 6, 114);
   SetHintText(ChB_Suffix, "text behind the name");
   DateButton = NewControl<TZqButton>(this, PanelPrefix, "DateButton", "Date", 280, 2, 70, 25);
   SetHintText(DateButton, "insert (or remove) date at the caret position");
-  NewControl<TLabel>(this, PanelPrefix, "Label2", "Pre- suffix example:", 4, 34, 130, 15);
-  Label1 = NewControl<TLabel>(this, PanelPrefix, "Label1", "", 136, 34, 216, 15);
+  // The example name has a line of its own under its caption.
+  NewControl<TLabel>(this, PanelPrefix, "Label2", "Pre- suffix example:", 4, 30, 130, 15);
+  Label1 = NewControl<TLabel>(this, PanelPrefix, "Label1", "", 4, 46, 348, 15);
 
   NewControl<TLabel>(this, this, "Label5", "Progress", 256, 410, 60, 15);
   ProgressBar1 = NewControl<TProgressBar>(this, this, "ProgressBar1", 320, 410, 292, 16);
-  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "&Start copy", 400, 437, 100, 25);
+  ZqButton1 = NewControl<TZqButton>(this, this, "ZqButton1", "&Start copy", 364, 437, 132, 25);
   ZqButton1->SetEnabled(false);
   ZqButton2 = NewControl<TZqButton>(this, this, "ZqButton2", "&Cancel", 512, 437, 100, 25);
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, this, "ZqSpeedButton1", "Help", 256, 437, 60, 25);

@@ -28,9 +28,9 @@ THistogramForm::THistogramForm(TComponent* AOwner) : TForm(AOwner) {
   Image1 = NewControl<TImage>(this, Panel1, "Image1", 2, 2, 256, 140);
   Image1->SetCursor(crHandPoint);
   SetHintText(Image1, "drag to move histogram");
-  ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, Panel1, "ZqSpeedButton1", "T", 220, 4, 17, 16);
+  ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, Panel1, "ZqSpeedButton1", "T", 206, 4, 24, 18);
   SetHintText(ZqSpeedButton1, "Transparent on/off");
-  ZqSpeedButton2 = NewControl<TZqSpeedButton>(this, Panel1, "ZqSpeedButton2", "X", 238, 4, 17, 16);
+  ZqSpeedButton2 = NewControl<TZqSpeedButton>(this, Panel1, "ZqSpeedButton2", "X", 232, 4, 24, 18);
   SetHintText(ZqSpeedButton2, "Close");
 
   Image1->OnClick = [this](TObject* Sender) { Image1Click(Sender); };

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "controls/EventScrollbox.h"
+#include "controls/RowPanel.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
@@ -107,7 +108,10 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   SetBounds(230, 181, 700, 550);
 
   // The button bar and, in its place during a run, the progress panel.
-  PanelButtons = NewAligned<TPanel>(this, this, "PanelButtons", alBottom, 34);
+  auto* buttonBar = NewAligned<TRowPanel>(this, this, "PanelButtons", alBottom, 34);
+  buttonBar->SetRowHeight(34);
+  buttonBar->SetSpacing(2);
+  PanelButtons = buttonBar;
   int x = 3;
   auto button = [&](const char* name, const char* caption, int width) {
     auto* b = NewControl<TZqSpeedButton>(this, PanelButtons, name, caption, x, 5, width, 24);
@@ -130,6 +134,7 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   Zq_CheckList = button("Zq_CheckList", "Check list", 64);
   Zq_Image1Show = button("Zq_Image1Show", "Compare", 58);
   ZqSpeedButton1 = button("ZqSpeedButton1", "Help", 44);
+  buttonBar->LineUp();
 
   PanelProgressbar = NewAligned<TPanel>(this, this, "PanelProgressbar", alBottom, 34);
   PanelProgressbar->SetVisible(false);
@@ -194,14 +199,17 @@ TFormSaveImage::TFormSaveImage(TComponent* AOwner) : TForm(AOwner) {
   SetHintText(CustomEdit, "Enter a custom size and press enter");
   Ch_Filter = NewCheckBox(this, PanelSettings, "Ch_Filter", "Use resampling filter", true, 8, 38, 200);
   Ch_Strech = NewCheckBox(this, PanelSettings, "Ch_Strech", "Stretch smaller images", false, 236, 38, 200);
-  Label10 = NewControl<TLabel>(this, PanelSettings, "Label10", "", 470, 10, 220, 15);
+  Label10 = NewControl<TLabel>(this, PanelSettings, "Label10", "", 466, 6, 226, 15);
+  Label10->SetWordWrap(true);
 
   // The work list, with the large thumbnail below it.
   ChecklistPanel = NewAligned<TPanel>(this, this, "ChecklistPanel", alLeft, 250);
   ChecklistPanel->SetVisible(false);
-  auto* listTop = NewAligned<TPanel>(this, ChecklistPanel, "Panel7", alTop, 28);
+  auto* listTop = NewAligned<TRowPanel>(this, ChecklistPanel, "Panel7", alTop, 28);
+  listTop->SetSpacing(2);
   Zq_ToggleSelect = NewControl<TZqSpeedButton>(this, listTop, "Zq_ToggleSelect", "(Un)check all", 2, 2, 84, 24);
   ChB_ShowLargeThumb = NewCheckBox(this, listTop, "ChB_ShowLargeThumb", "Show large thumbnail", false, 90, 5, 158);
+  listTop->LineUp();
   Panel8 = NewAligned<TPanel>(this, ChecklistPanel, "Panel8", alBottom, 160);
   Panel8->SetVisible(false);
   Image4 = NewAligned<TImage>(this, Panel8, "Image4", alClient);
@@ -315,6 +323,14 @@ void TFormSaveImage::FormCreate(TObject* /*Sender*/) {
   ZqPrevious->SetHint(_("Left-click show previous image") + "\r\n" + _("Right-click to browse selected images"));
   ZqNext->SetShowHint(true);
   ZqPrevious->SetShowHint(true);
+  // The header's values stand right of its longest (translated) caption.
+  int valuesLeft = 0;
+  for (TLabel* caption : {Label5, Label6, Label7}) valuesLeft = std::max(valuesLeft, caption->Left() + caption->Width() + 4);
+  if (const int shift = valuesLeft - Label4->Left(); shift > 0)
+    for (TLabel* value : {Label4, Label1, Label2, Label8, Label11, Label9, Label3}) {
+      value->SetLeft(value->Left() + shift);
+      if (value->Left() + value->Width() > Panel2->ClientWidth()) value->SetWidth(Panel2->ClientWidth() - value->Left());
+    }
 }
 
 // ===========================================================================

@@ -23,7 +23,7 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
   SetColor(clMedGray);
   SetAlphaBlendValue(180);
   SetCursor(crHandPoint);
-  SetClientWidth(220);
+  SetClientWidth(320);
   SetClientHeight(220);
   Constraints()->SetMinWidth(167);
   Constraints()->SetMinHeight(183);
@@ -35,16 +35,16 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
 
   Image1 = NewAligned<TImage>(this, this, "Image1", alClient);
   Image1->SetCursor(crHandPoint);
-  ColorPanel = NewControl<TPanel>(this, this, "ColorPanel", 0, 0, 220, 17);
+  ColorPanel = NewControl<TPanel>(this, this, "ColorPanel", 0, 0, 320, 17);
   ColorPanel->SetAnchors(TAnchors{akLeft, akTop, akRight});
   ColorPanel->SetBevelOuter(bvNone);
   ColorPanel->SetCaption("");
-  Label6 = NewControl<TLabel>(this, ColorPanel, "Label6", "", 0, 1, 218, 15);
+  Label6 = NewControl<TLabel>(this, ColorPanel, "Label6", "", 0, 1, 318, 15);
   Label6->SetAutoSize(false);
   Label6->SetTransparent(true);
   Label6->SetAlignment(taCenter);
 
-  Panel1 = NewControl<TPanel>(this, this, "Panel1", 10, 10, 200, 196);
+  Panel1 = NewControl<TPanel>(this, this, "Panel1", 60, 10, 200, 196);
   Panel1->SetCaption("");
   SetHintText(Panel1, hint);
   Panel1->SetVisible(false);
@@ -55,11 +55,13 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
   Slider->SetPosition(2);
   Slider->SetPageSize(1);
   Slider->SetFrequency(1);
-  int x = 8;
+  // Each scale stands centred under its mark of the slider (2, 4 .. 10 of 2 .. 10).
+  int mark = 0;
   for (const char* scale : {"2 x", "4 x", "6 x", "8 x", "10 x"}) {
-    NewControl<TLabel>(this, GroupBox1, (std::string("LabelScale") + scale[0] + scale[1]).c_str(), scale, x, 50, 36,
-                       15);
-    x += 40;
+    auto* label = NewControl<TLabel>(this, GroupBox1, (std::string("LabelScale") + scale[0] + scale[1]).c_str(),
+                                     scale, 0, 50, 36, 15);
+    const int centre = Slider->Left() + 12 + mark++ * (Slider->Width() - 24) / 4;
+    label->SetLeft(centre - label->Width() / 2);
   }
   ChB_KivoOnly = NewCheckBox(this, Panel1, "ChB_KivoOnly", "Use in Kivo2 only", true, 8, 86, 184);
   cbSrediste = NewCheckBox(this, Panel1, "cbSrediste", "Show RGB", true, 8, 110, 184);

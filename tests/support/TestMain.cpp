@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include "platform/gui/ModalResponder.h"
+#include "platform/shell/ShellExplorer.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -65,6 +66,8 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("KIVO2_UNDER_TEST", "1", 1);
+  // The program's own glyphs lie in the program folder, not beside the test programs.
+  SetGlyphFolder(testsupport::ProgramDir() + "/glyphs/");
   // A modal call that the test did not script fails the test instead of blocking.
   ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
   const char* base = getenv("TMPDIR");

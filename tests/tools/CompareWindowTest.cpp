@@ -43,11 +43,12 @@ class CompareWindowTest : public ToolWindowTest {
     });
     FormCompare->ShowModal();
   }
-  // The window at a fixed size (the window system may give a maximised window any size).
+  // The window at a fixed size (the window system may give a maximised window any size):
+  // the panels' area below the top bar (one row of buttons or more) width x height.
   static void Resize(TFormCompare& w, int width, int height) {
     w.SetWindowState(wsNormal);
     w.SetClientWidth(width);
-    w.SetClientHeight(height);
+    w.SetClientHeight(height + w.TopPanel->Height());
     GuiTesting::ProcessEvents();
     w.ShowActivePanels();
   }
@@ -112,26 +113,29 @@ TEST_F(CompareWindowTest, PanelsLieSideBySideStackedOrTwoByTwo) {
   std::vector<std::string> files = ThreeJpegs();
   files.push_back(MakePicture("d.jpg", 300, 200));
   WithCompare({files[0], files[1]}, [&](TFormCompare& w) {
-    Resize(w, 800, 627);  // 600 below the 27-pixel top bar
+    Resize(w, 800, 600);
     EXPECT_EQ(Bounds(w, 1), Rect(0, 0, 400, 600));
     EXPECT_EQ(Bounds(w, 2), Rect(400, 0, 800, 600));
     EXPECT_FALSE(w.Panel(3).ComparePanel->Visible());
+    // Stacked, the panels share out the whole client height (with the top bar's).
+    const int ch = w.ClientHeight();
     w.ChBAlign->SetChecked(true);
-    EXPECT_EQ(Bounds(w, 1), Rect(0, 0, 800, 313));
-    EXPECT_EQ(Bounds(w, 2), Rect(0, 313, 800, 600));
+    EXPECT_EQ(Bounds(w, 1), Rect(0, 0, 800, ch / 2));
+    EXPECT_EQ(Bounds(w, 2), Rect(0, ch / 2, 800, 600));
     w.ChBAlign->SetChecked(false);
   });
   WithCompare(files, [&](TFormCompare& w) {
-    Resize(w, 800, 627);
+    Resize(w, 800, 600);
     EXPECT_EQ(Bounds(w, 1), Rect(0, 0, 400, 300));
     EXPECT_EQ(Bounds(w, 4), Rect(400, 300, 800, 600));
     EXPECT_EQ(w.Panel(3).ToolBar->Align(), alBottom);
     EXPECT_EQ(w.Panel(4).ToolBar->Align(), alBottom);
+    const int ch = w.ClientHeight(), q = ch / 4;
     w.ChBAlign->SetChecked(true);
-    EXPECT_EQ(Bounds(w, 1), Rect(0, 0, 800, 156));
-    EXPECT_EQ(Bounds(w, 2), Rect(0, 156, 800, 315));
-    EXPECT_EQ(Bounds(w, 3), Rect(0, 312, 800, 471));
-    EXPECT_EQ(Bounds(w, 4), Rect(0, 468, 800, 600));
+    EXPECT_EQ(Bounds(w, 1), Rect(0, 0, 800, q));
+    EXPECT_EQ(Bounds(w, 2), Rect(0, q, 800, ch - 2 * q));
+    EXPECT_EQ(Bounds(w, 3), Rect(0, 2 * q, 800, ch - q));
+    EXPECT_EQ(Bounds(w, 4), Rect(0, 3 * q, 800, 600));
     for (int n = 1; n <= 4; ++n) EXPECT_EQ(w.Panel(n).ToolBar->Align(), alTop) << n;
     w.ChBAlign->SetChecked(false);
   });
@@ -145,7 +149,7 @@ TEST_F(CompareWindowTest, SharedZoomAndPanMoveAllPicturesTogether) {
       ASSERT_LT(w.Panel(n).ScrollBox->ClientWidth(), 600) << n;
       EXPECT_TRUE(w.Panel(n).ScrollBox->HorzScrollBar()->IsScrollBarVisible()) << n;
     }
-    Resize(w, 900, 627);
+    Resize(w, 900, 600);
     TMenuItem* z300 = AllZoom(w, "300%");
     ASSERT_NE(z300, nullptr);
     z300->Click();
@@ -339,7 +343,7 @@ TEST_F(CompareWindowTest, TheScreenPrintWithItsReadableExifLabelsIsSavedOrMailed
   const std::string path = GetEnvironmentVariable("PATH");
   setenv("PATH", Pictures().c_str(), 1);  // no mail program: the message goes to the outbox
   WithCompare({Pictures() + "black.jpg", Pictures() + "white.jpg"}, [&](TFormCompare& w) {
-    Resize(w, 640, 427);
+    Resize(w, 640, 400);
     w.ZqSpeedButton1Click(nullptr);
     GuiTesting::ProcessEvents();
     for (int n = 1; n <= 2; ++n) {

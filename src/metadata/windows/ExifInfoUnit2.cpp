@@ -95,18 +95,18 @@ TExifInfoForm::TExifInfoForm(TComponent* AOwner) : TForm(AOwner) {
   Panel3->SetBevelOuter(bvNone);
   Memo1 = NewAligned<TMemo>(this, TabSheet2, "Memo1", alClient);
   CB_Compact = NewCheckBox(this, Panel3, "CB_Compact", "All EXIF", false, 4, 4, 110);
-  SB_Calc = NewControl<TZqSpeedButton>(this, Panel3, "SB_Calc", "35", 4, 28, 26, 24);
+  SB_Calc = NewControl<TZqSpeedButton>(this, Panel3, "SB_Calc", "35", 4, 28, 44, 24);
   SB_Calc->SetGroupIndex(1);
   SB_Calc->SetAllowAllUp(true);
   SetHintText(SB_Calc, "35mm equivalent calculator");
-  Panel2 = NewControl<TPanel>(this, Panel3, "Panel2", 34, 26, 300, 28);
+  Panel2 = NewControl<TPanel>(this, Panel3, "Panel2", 50, 26, 286, 28);
   Panel2->SetBevelOuter(bvNone);
   Edit1 = NewControl<TEdit>(this, Panel2, "Edit1", "8,2", 0, 2, 40, 22);
   Edit1->SetMaxLength(5);
   Edit2 = NewControl<TEdit>(this, Panel2, "Edit2", "38", 44, 2, 40, 22);
   Edit2->SetMaxLength(5);
-  StaticText1 = NewControl<TStaticText>(this, Panel2, "StaticText1", "35mm equivalent: n/a", 90, 6, 205, 17);
-  ZqButton1 = NewControl<TZqButton>(this, Panel3, "ZqButton1", "Write to file", 200, 2, 130, 22);
+  StaticText1 = NewControl<TStaticText>(this, Panel2, "StaticText1", "35mm equivalent: n/a", 90, 6, 194, 17);
+  ZqButton1 = NewControl<TZqButton>(this, Panel3, "ZqButton1", "Write to file", 170, 2, 166, 22);
 
   Memo3 = NewAligned<TMemo>(this, TabSheet3, "Memo3", alClient);
   Memo2 = NewAligned<TMemo>(this, TabSheet4, "Memo2", alClient);

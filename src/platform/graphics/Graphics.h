@@ -658,6 +658,10 @@ class TIcon : public TGraphic {
   std::vector<uint8_t> data_;  // the file as loaded, written back unchanged
 };
 
+// Draws a pf32bit bitmap whose 4th byte is the alpha into rect (stretched to it), blended
+// over what the canvas holds.
+void DrawBlended(TCanvas& canvas, const TRect& rect, const TBitmap& image);
+
 // Metafiles have no drawing backend on Linux: loading raises EInvalidGraphic
 // "Metafiles are not supported"; a metafile stays empty and draws nothing.
 class TMetafile : public TGraphic {

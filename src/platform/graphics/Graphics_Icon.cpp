@@ -43,12 +43,14 @@ void TIcon::AssignTo(TPersistent* dest) {
   TGraphic::AssignTo(dest);
 }
 
-void TIcon::Draw(TCanvas& canvas, const TRect& rect) {
-  if (Empty()) return;
+void TIcon::Draw(TCanvas& canvas, const TRect& rect) { DrawBlended(canvas, rect, image_); }
+
+void DrawBlended(TCanvas& canvas, const TRect& rect, const TBitmap& image) {
+  if (image.Empty()) return;
   TCanvasImpl& impl = canvas.Impl();
   if (impl.painter) {
     canvas.Changing();
-    impl.painter->drawImage(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), BitmapToQImage(image_, true));
+    impl.painter->drawImage(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), BitmapToQImage(image, true));
     canvas.Changed();
     return;
   }
@@ -59,7 +61,7 @@ void TIcon::Draw(TCanvas& canvas, const TRect& rect) {
   QImage area = BitmapToQImage(*target);
   {
     QPainter painter(&area);
-    painter.drawImage(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), BitmapToQImage(image_, true));
+    painter.drawImage(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), BitmapToQImage(image, true));
   }
   TBitmap blended;
   QImageToBitmap(area, blended);

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QCursor>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleHints>
@@ -514,6 +518,80 @@ void TControl::Click() {
   if (OnClick) OnClick(this);
 }
 bool TControl::DialogChar(char) { return false; }
+
+// The toolkit's own text controls: buttons, check boxes and radio buttons by their text
+// and mark, group boxes by their title, static texts by their text.
+bool TControl::TextRoom(TSize& needed, TSize& room) const {
+  QWidget* w = d_->widget;
+  if (!w || d_->text.empty()) return false;
+  const QFontMetrics fm(w->font());
+  const QString text = gui::QtText(StripHotkey(d_->text));
+  room = TSize{w->width(), w->height()};
+  if (qobject_cast<QPushButton*>(w)) {
+    needed = TSize{fm.horizontalAdvance(text) + 12, fm.height()};
+  } else if (qobject_cast<QAbstractButton*>(w)) {
+    // The mark, its gap and the text, as the style lays them out.
+    needed = TSize{w->sizeHint().width(), fm.height()};
+  } else if (qobject_cast<QGroupBox*>(w)) {
+    needed = TSize{fm.horizontalAdvance(text) + 16, fm.height()};
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    if (label->wordWrap()) {
+      // Every word on the width, and the lines they make in the height.
+      int widest = 0;
+      for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        widest = std::max(widest, fm.horizontalAdvance(word));
+      const int frame = 2 * label->frameWidth() + 2 * label->margin();
+      needed = TSize{widest + frame, label->heightForWidth(w->width())};
+    } else {
+      const QSize hint = label->sizeHint();
+      needed = TSize{hint.width(), hint.height()};
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void FitControlsToText(TWinControl* root) {
+  if (!root) return;
+  std::vector<TControl*> placed;
+  bool row = root->ControlCount() > 0;
+  for (int i = 0; i < root->ControlCount(); ++i) {
+    TControl* c = root->Controls(i);
+    if (auto* holder = dynamic_cast<TWinControl*>(c)) FitControlsToText(holder);
+    TSize needed, room;
+    if (c->Align() == alNone)
+      placed.push_back(c);
+    else if ((c->Align() == alLeft || c->Align() == alRight) && c->TextRoom(needed, room) && needed.cx > room.cx)
+      c->SetWidth(c->Width() + needed.cx - room.cx);  // its parent moves the others along
+    row = row && (c->Align() == alLeft || c->Align() == alRight);
+  }
+  // A group of controls side by side in a bar is as wide as they are together.
+  if (row && (root->Align() == alLeft || root->Align() == alRight)) {
+    int width = root->Width() - root->ClientWidth();
+    for (int i = 0; i < root->ControlCount(); ++i)
+      if (root->Controls(i)->Visible()) width += root->Controls(i)->Width();
+    if (width > root->Width()) root->SetWidth(width);
+  }
+  std::sort(placed.begin(), placed.end(), [](TControl* a, TControl* b) { return a->Left() < b->Left(); });
+  for (TControl* c : placed) {
+    TSize needed, room;
+    if (!c->TextRoom(needed, room) || needed.cx <= room.cx) continue;
+    // The controls right of it in its row move along with its right edge.
+    std::vector<TControl*> row;
+    int right = c->Left() + c->Width();
+    for (TControl* other : placed)
+      if (other != c && other->Left() >= c->Left() + c->Width() - 1 && other->Top() < c->Top() + c->Height() &&
+          c->Top() < other->Top() + other->Height()) {
+        row.push_back(other);
+        right = std::max(right, other->Left() + other->Width());
+      }
+    const int grow = std::min(needed.cx - room.cx, root->ClientWidth() - right);
+    if (grow <= 0) continue;
+    for (TControl* other : row) other->SetLeft(other->Left() + grow);
+    c->SetWidth(c->Width() + grow);
+  }
+}
 
 void TControl::DblClick() {
   if (OnDblClick) OnDblClick(this);

@@ -184,6 +184,11 @@ class TControl : public TComponent {
   // Runs the control's click (as a mouse click would): OnClick and what the class adds.
   virtual void Click();
 
+  // The room, in pixels, that the control's own text (caption, title, label) needs to be
+  // read whole, and the room the control gives it; false when it shows no text of its
+  // own. A window check uses it to find texts that are cut.
+  virtual bool TextRoom(TSize& needed, TSize& room) const;
+
   // --- events ---
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -368,6 +373,13 @@ void ShortCutToKey(TShortCut shortCut, uint16_t& Key, TShiftState& Shift);
 std::string ShortCutToText(TShortCut shortCut);
 // Reads the texts ShortCutToText writes (without case, "Ctl"/"Control" for Ctrl); 0 when unknown.
 TShortCut TextToShortCut(const std::string& text);
+
+// Makes room for the texts that their controls cut (see TControl::TextRoom), through root
+// and every control on it: a control aligned left or right (a bar's button) grows to its
+// text, and a group of such controls in a bar grows to hold them; a control placed by
+// hand grows and pushes the controls right of it in its row along, as far as the client
+// area of its parent has room.
+void FitControlsToText(TWinControl* root);
 
 // The form a control sits on, as the class library's GetParentForm.
 TCustomForm* GetParentForm(const TControl* control);

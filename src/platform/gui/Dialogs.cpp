@@ -82,13 +82,17 @@ std::string MessageDialogCaption(TMsgDlgType DlgType) {
   }
 }
 
-TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+namespace {
+
+// The message dialog with its window title.
+TForm* MessageDialogWithCaption(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                                const std::string& caption) {
   EnsureQtApplication();
   auto* form = new TForm(Application);
   const std::string text = NormalizeLineBreaks(Msg);
   form->SetBorderStyle(bsDialog);
   form->SetPosition(poScreenCenter);
-  form->SetCaption(MessageDialogCaption(DlgType));
+  form->SetCaption(caption);
   form->SetMessageDialogInfo(text, int(DlgType), Buttons.Bits());
 
   const int margin = 12, iconSize = 32, gap = 12, buttonW = 75, buttonH = 25, buttonGap = 8;
@@ -117,7 +121,11 @@ TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
   for (int b = 0; b <= int(mbHelp); ++b)
     if (Buttons.Contains(TMsgDlgBtn(b))) ++count;
   const int buttonsWidth = count * buttonW + std::max(0, count - 1) * buttonGap;
-  const int clientW = std::max(textLeft + tr.width() + margin, buttonsWidth + 2 * margin);
+  // Wide enough for the text, the buttons and the title the window manager shows.
+  TSize title, room;
+  form->TextRoom(title, room);
+  const int clientW =
+      std::max({textLeft + tr.width() + margin, buttonsWidth + 2 * margin, title.cx - (room.cx - form->ClientWidth())});
   const int textBottom = margin + std::max(IconOf(DlgType) != QStyle::SP_CustomBase ? iconSize : 0, tr.height());
   const int buttonTop = textBottom + 2 * margin;
   form->SetClientWidth(clientW);
@@ -142,6 +150,12 @@ TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgB
     x += buttonW + buttonGap;
   }
   return form;
+}
+
+}  // namespace
+
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+  return MessageDialogWithCaption(Msg, DlgType, Buttons, MessageDialogCaption(DlgType));
 }
 
 int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
@@ -196,8 +210,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
     case MB_ICONASTERISK: type = mtInformation; break;
     default: break;
   }
-  std::unique_ptr<TForm> form(CreateMessageDialog(text, type, buttons));
-  form->SetCaption(caption);
+  std::unique_ptr<TForm> form(MessageDialogWithCaption(text, type, buttons, caption));
   return form->ShowModal();
 }
 

@@ -149,6 +149,16 @@ void TCustomPanel::Paint() {
   if (OnPaint) OnPaint(this);
 }
 
+bool TCustomPanel::TextRoom(TSize& needed, TSize& room) const {
+  const std::string text = StripHotkey(Caption());
+  if (text.empty()) return false;
+  const QFontMetrics fm(ToQFont(*Font()));
+  const TRect r = AlignClientRect();
+  needed = TSize{fm.horizontalAdvance(QString::fromStdString(text)), fm.height()};
+  room = TSize{r.Width(), r.Height()};
+  return true;
+}
+
 void TCustomPanel::TextChanged() { Invalidate(); }
 
 // ===========================================================================

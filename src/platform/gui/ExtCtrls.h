@@ -42,6 +42,8 @@ class TCustomPanel : public TCustomControl {
   bool FullRepaint() const;
   void SetFullRepaint(bool v);
   TRect AlignClientRect() const override;
+  // The caption inside the bevels.
+  bool TextRoom(TSize& needed, TSize& room) const override;
 
  protected:
   // Draws the background, the bevels and the caption.

@@ -680,6 +680,23 @@ void TCustomForm::applyOpacity() {
   if (QWidget* w = Private()->widget) w->setWindowOpacity(data_->alphaBlend ? data_->alphaBlendValue / 255.0 : 1.0);
 }
 
+bool TCustomForm::TextRoom(TSize& needed, TSize& room) const {
+  QWidget* w = Private()->widget;
+  if (!w || BorderStyle() == bsNone || (Caption().empty() && QGuiApplication::applicationDisplayName().isEmpty()))
+    return false;
+  // The window system's title: the caption, a dash and the program's name (Qt adds it),
+  // in a bold face beside the window's icon and three buttons.
+  QString title = gui::QtText(Caption());
+  const QString program = QGuiApplication::applicationDisplayName();
+  if (!program.isEmpty() && !title.endsWith(program)) title += (title.isEmpty() ? QString() : QStringLiteral(" \u2014 ")) + program;
+  QFont font = QApplication::font();
+  font.setBold(true);
+  constexpr int kDecoration = 96;
+  needed = TSize{QFontMetrics(font).horizontalAdvance(title) + kDecoration, QFontMetrics(font).height()};
+  room = TSize{Width(), Height()};
+  return true;
+}
+
 void TCustomForm::SetIcon(const TIcon* icon) {
   QWidget* w = Private()->widget;
   if (!w) return;

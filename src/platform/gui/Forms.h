@@ -112,6 +112,9 @@ class TCustomForm : public TWinControl {
   void SetAlphaBlendValue(uint8_t value);
   // The form's own icon (nullptr: the application's).
   void SetIcon(const TIcon* icon);
+  // The title as the window manager shows it (the caption and the program's name) beside
+  // its icon and buttons; a window without title bar has none.
+  bool TextRoom(TSize& needed, TSize& room) const override;
   // Canvas of the client area, to draw on in OnPaint.
   TCanvas* Canvas() const;
 

@@ -17,6 +17,8 @@
 #include <QThread>
 #include <QWheelEvent>
 
+#include <functional>
+
 #include "platform/QtApplication.h"
 #include "platform/graphics/CanvasQt.h"
 #include "platform/gui/Forms.h"
@@ -146,6 +148,44 @@ bool Grab(TControl* control, TBitmap& out) {
   if (pm.isNull()) return false;
   QImageToBitmap(pm.toImage().convertToFormat(QImage::Format_RGB32), out);
   return true;
+}
+
+std::vector<std::string> CutTexts(TControl* root) {
+  std::vector<std::string> cut;
+  std::function<void(TControl*)> walk = [&](TControl* control) {
+    TSize needed, room;
+    // A hidden control that its parent lines up has no place until it shows.
+    const bool placed = control->Visible() || control->Align() == alNone;
+    if (placed && control->TextRoom(needed, room)) {
+      // A parent that does not scroll cuts what lies beyond its client area.
+      TWinControl* parent = control->Private()->isForm ? nullptr : control->Parent();
+      if (parent && !qobject_cast<QAbstractScrollArea*>(parent->Private()->widget.data())) {
+        room.cx = std::min(room.cx, parent->ClientWidth() - std::max(0, control->Left()));
+        room.cy = std::min(room.cy, parent->ClientHeight() - std::max(0, control->Top()));
+      }
+      if (needed.cx > room.cx || needed.cy > room.cy)
+        cut.push_back(control->Name() + " \"" + control->Caption() + "\": needs " + std::to_string(needed.cx) + "x" +
+                      std::to_string(needed.cy) + ", has " + std::to_string(room.cx) + "x" + std::to_string(room.cy));
+    }
+    auto* holder = dynamic_cast<TWinControl*>(control);
+    if (!holder) return;
+    // Texts of visible siblings must not lie over one another.
+    std::vector<TControl*> texts;
+    for (int i = 0; i < holder->ControlCount(); ++i) {
+      TControl* child = holder->Controls(i);
+      if (child->Visible() && child->TextRoom(needed, room)) texts.push_back(child);
+      walk(child);
+    }
+    for (size_t a = 0; a < texts.size(); ++a)
+      for (size_t b = a + 1; b < texts.size(); ++b) {
+        const TRect ra = texts[a]->BoundsRect(), rb = texts[b]->BoundsRect();
+        if (ra.Left < rb.Right && rb.Left < ra.Right && ra.Top < rb.Bottom && rb.Top < ra.Bottom)
+          cut.push_back(texts[a]->Name() + " \"" + texts[a]->Caption() + "\" lies over " + texts[b]->Name() + " \"" +
+                        texts[b]->Caption() + "\"");
+      }
+  };
+  if (root) walk(root);
+  return cut;
 }
 
 TRect MenuItemRect(TMenuItem* item) {

@@ -44,6 +44,10 @@ void DragScrollThumb(TControl* scrollBox, bool vertical, const std::vector<int>&
 void WindowSystemResize(TControl* form, int width, int height, int reportedWidth, int reportedHeight);
 // The labels and buttons of the toolkit's own file dialog as it would show now.
 std::vector<std::string> FileDialogTexts();
+// The texts that a user cannot read whole: of root and of every control on it, hidden
+// ones too, each text that needs more room than its control gives it or than the part of
+// the control its parent shows ("Label1 \"Size\": needs 52x15, has 40x15").
+std::vector<std::string> CutTexts(TControl* root);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // One turn of the program's main loop: pending events, then the application's idle work.

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -126,6 +127,24 @@ void TLabel::AdjustBounds() {
   if (!wordWrap_ && alignment_ == taCenter) left = Left() + (Width() - w) / 2;
   SetBounds(left, Top(), w, h);
 }
+bool TLabel::TextRoom(TSize& needed, TSize& room) const {
+  const QString text = ShownText(Caption(), showAccel_);
+  if (text.trimmed().isEmpty()) return false;
+  const QFontMetrics fm(ToQFont(*Font()));
+  room = TSize{Width(), Height()};
+  if (wordWrap_) {
+    int widest = 0;
+    for (const QString& word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+      widest = std::max(widest, fm.horizontalAdvance(word));
+    const QRect r =
+        fm.boundingRect(QRect(0, 0, std::max(1, Width()), 100000), Qt::TextWordWrap | Qt::TextExpandTabs, text);
+    needed = TSize{widest, r.height()};
+  } else {
+    const QRect r = fm.boundingRect(QRect(0, 0, 100000, 100000), Qt::TextExpandTabs, text);
+    needed = TSize{r.width(), r.height()};
+  }
+  return true;
+}
 void TLabel::TextChanged() {
   AdjustBounds();
   Invalidate();
@@ -180,6 +199,8 @@ void TStaticText::SetTransparent(bool v) {
 void TStaticText::TextChanged() {
   QLabel* l = StaticLabel(this);
   if (!l) return;
+  // As the system's static texts, a text of fixed size breaks its lines between words.
+  l->setWordWrap(!autoSize_);
   l->setText(ShownText(Private()->text, true));
   if (autoSize_) {
     QSize s = l->sizeHint();

@@ -33,6 +33,8 @@ class TLabel : public TGraphicControl {
   void SetShowAccelChar(bool v);
   // Sets the size from the text now (AutoSize does this after every change).
   void AdjustBounds();
+  // A wrapped label needs its widest word and its lines; another its whole text.
+  bool TextRoom(TSize& needed, TSize& room) const override;
 
  protected:
   void TextChanged() override;
@@ -45,7 +47,8 @@ class TLabel : public TGraphicControl {
   TTextLayout layout_ = tlTop;
 };
 
-// A label with a window of its own (it can have a border and a background colour).
+// A label with a window of its own (it can have a border and a background colour). Without
+// AutoSize its lines break between words where they are wider than it.
 enum TStaticBorderStyle { sbsNone, sbsSingle, sbsSunken };
 
 class TStaticText : public TWinControl {

@@ -12,6 +12,8 @@
 
 #include "platform/shell/Shell.h"
 
+class TBitmap;
+
 class TImageList;
 class TWinControl;
 
@@ -63,6 +65,15 @@ int DriveIconIndex(TDriveKind kind);
 // The index of a named icon of the desktop's icon theme ("edit-copy", "folder-new" ...):
 // the first of the names the theme has, else the style's file icon.
 int ThemeIconIndex(const std::vector<std::string>& names);
+// An icon by its freedesktop name ("go-next", "document-print") at size x size pixels,
+// as a pf32bit bitmap whose 4th byte is the alpha: from the desktop's icon theme, else
+// from the program's glyph folder (name.svg, then name.png). Names that start with
+// "kivo2-" are the program's own and come from its folder only. False when neither has
+// the icon (or no toolkit runs).
+bool IconBitmap(const std::string& name, int size, TBitmap& out);
+// The folder of the program's own glyphs: ProgramDir() + "glyphs/" unless set otherwise.
+std::string GlyphFolder();
+void SetGlyphFolder(const std::string& folder);
 // The MIME type's description in the interface language ("JPEG image", "Folder").
 std::string FileTypeName(const std::string& name, bool isFolder);
 // The MIME type of a file name by its extension, followed by the type's other names

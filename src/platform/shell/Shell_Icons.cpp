@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QStyle>
 
 #include <map>
@@ -38,19 +39,65 @@ IconCache& Cache() {
   return cache;
 }
 
-// Without a platform theme (offscreen, a bare X server) Qt knows no icon theme: take the
-// desktop's usual one when it is installed.
+// Without a platform theme (offscreen, a bare X server) Qt knows no icon theme and looks
+// in no icon folder: take the desktop's usual theme when it is installed, from the icon
+// folders of the XDG data folders.
 void EnsureTheme() {
   IconCache& c = Cache();
   if (c.themeChecked) return;
   c.themeChecked = true;
+  QStringList paths = QIcon::themeSearchPaths();
+  QStringList dataDirs = QString::fromStdString(GetEnvironmentVariable("XDG_DATA_DIRS")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+  if (dataDirs.isEmpty()) dataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+  dataDirs.prepend(QString::fromStdString(GetEnvironmentVariable("HOME")) + QStringLiteral("/.local/share"));
+  if (const std::string home = GetEnvironmentVariable("XDG_DATA_HOME"); !home.empty())
+    dataDirs.prepend(QString::fromStdString(home));
+  for (const QString& dir : dataDirs) {
+    const QString icons = QDir::cleanPath(dir + QStringLiteral("/icons"));
+    if (!paths.contains(icons) && QDir(icons).exists()) paths << icons;
+  }
+  QIcon::setThemeSearchPaths(paths);
   if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
     for (const char* theme : {"Adwaita", "breeze", "gnome"})
-      if (QDir(QStringLiteral("/usr/share/icons/") + QLatin1String(theme)).exists()) {
-        QIcon::setThemeName(QLatin1String(theme));
-        break;
-      }
+      for (const QString& path : paths)
+        if (QDir(path + QLatin1Char('/') + QLatin1String(theme)).exists()) {
+          QIcon::setThemeName(QLatin1String(theme));
+          return;
+        }
   }
+}
+
+// The icon drawn at size x size pixels; a null image when it is empty or shows nothing
+// (a theme may hold only SVG pictures that no installed image plug-in reads).
+QImage VisibleImage(const QIcon& icon, int size) {
+  if (icon.isNull()) return QImage();
+  QImage image = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+  if (image.size() != QSize(size, size) && !image.isNull()) {
+    // A smaller picture is centred, never stretched.
+    QImage framed(size, size, QImage::Format_ARGB32);
+    framed.fill(Qt::transparent);
+    QPainter p(&framed);
+    const QImage fitted = image.width() > size || image.height() > size
+                              ? image.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                              : image;
+    p.drawImage((size - fitted.width()) / 2, (size - fitted.height()) / 2, fitted);
+    p.end();
+    image = framed;
+  }
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qAlpha(image.pixel(x, y)) != 0) return image;
+  return QImage();
+}
+
+QImage ThemeImage(const QString& name, int size) {
+  EnsureTheme();
+  return VisibleImage(QIcon::fromTheme(name), size);
+}
+
+std::string& GlyphFolderSetting() {
+  static std::string folder;
+  return folder;
 }
 
 // The index of an icon in the shared list, added on first use; fallback when the theme
@@ -62,20 +109,9 @@ int IconIndex(const QStringList& names, QStyle::StandardPixmap fallback) {
   const std::string key = names.join(QLatin1Char('|')).toStdString();
   auto it = c.byIconName.find(key);
   if (it != c.byIconName.end()) return it->second;
-  EnsureTheme();
-  // A theme icon counts only when it can be drawn (a theme may hold only SVG pictures
-  // that no installed image plug-in reads).
   QImage image;
-  for (const QString& name : names) {
-    QIcon icon = QIcon::fromTheme(name);
-    if (icon.isNull()) continue;
-    image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
-    bool visible = false;
-    for (int y = 0; y < image.height() && !visible; ++y)
-      for (int x = 0; x < image.width() && !visible; ++x) visible = qAlpha(image.pixel(x, y)) != 0;
-    if (visible) break;
-    image = QImage();
-  }
+  for (const QString& name : names)
+    if (!(image = ThemeImage(name, 16)).isNull()) break;
   if (image.isNull())
     image = QApplication::style()->standardIcon(fallback).pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
   if (image.size() != QSize(16, 16)) image = image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -179,6 +215,28 @@ int ThemeIconIndex(const std::vector<std::string>& names) {
     if (auto it = fallbacks.find(n); it != fallbacks.end() && fallback == QStyle::SP_FileIcon) fallback = it->second;
   }
   return IconIndex(list, fallback);
+}
+
+std::string GlyphFolder() {
+  const std::string& set = GlyphFolderSetting();
+  return set.empty() ? ProgramDir() + "glyphs/" : IncludeTrailingPathDelimiter(set);
+}
+
+void SetGlyphFolder(const std::string& folder) { GlyphFolderSetting() = folder; }
+
+bool IconBitmap(const std::string& name, int size, TBitmap& out) {
+  if (name.empty() || size <= 0 || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return false;
+  const QString qname = QString::fromStdString(name);
+  QImage image;
+  if (name.rfind("kivo2-", 0) != 0) image = ThemeImage(qname, size);
+  for (const char* ext : {".svg", ".png"}) {
+    if (!image.isNull()) break;
+    const QString file = QString::fromStdString(GlyphFolder() + name + ext);
+    if (QFileInfo::exists(file)) image = VisibleImage(QIcon(file), size);
+  }
+  if (image.isNull()) return false;
+  QImageToBitmap(image, out);
+  return true;
 }
 
 std::vector<std::string> MimeTypesOfName(const std::string& name) {

@@ -1,0 +1,120 @@
+// Every window of the program, in English and in Dutch: each text a user must read is
+// shown whole (no caption, label or title wider than the room its control gives it, no
+// two lying over one another), with every page of the window laid out once, and every
+// glyph button shows its glyph.
+#include <cstdio>
+#include <memory>
+#include <tuple>
+
+#include "Kivo2Version.h"
+#include "ToolWindowFixture.h"
+#include "controls/QzFileExplorer28.h"
+#include "controls/ZqButton.h"
+#include "controls/ZqSpeedButton.h"
+#include "core/Unit1.h"
+#include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/GuiTesting.h"
+#include "platform/rtl/SysUtils.h"
+#include "tools/CalcAspectForm.h"
+#include "tools/UnitSaveImage.h"
+
+namespace {
+
+using WindowAndLanguage = std::tuple<std::string, std::string>;
+
+class WindowLayoutTest : public ToolWindowTest, public testing::WithParamInterface<WindowAndLanguage> {
+ protected:
+  void SetUp() override {
+    // This build has run before (no first-start question), in the language of the case.
+    char version[16];
+    snprintf(version, sizeof version, "%08x",
+             KIVO2_VERSION_MAJOR * 1000000 + KIVO2_VERSION_MINOR * 10000 + KIVO2_VERSION_PATCH * 100 +
+                 KIVO2_VERSION_TWEAK);
+    testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg",
+                           "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Version\"=dword:" +
+                               std::string(version) + "\r\n\"Language\"=\"" + std::get<1>(GetParam()) + "\"\r\n");
+    ToolWindowTest::SetUp();
+  }
+  void TearDown() override {
+    netPath_.reset();
+    ToolWindowTest::TearDown();
+  }
+  // The window as a user meets it: the program's window of that name, a question, or the
+  // explorer's network-drive dialog; with the values its labels show while it is used.
+  TCustomForm* Window(const std::string& name) {
+    if (name == "Question") return CreateMessageDialog("?", mtConfirmation, {mbYes, mbNo});  // the program's
+    if (name == "NetPathDlg") {
+      netPath_ = std::make_unique<TNetPathDlg>(nullptr);
+      return netPath_->Form();
+    }
+    if (name == "FormSaveImage") {
+      FormSaveImage->PanelSettings->SetVisible(true);
+      FormSaveImage->ChecklistPanel->SetVisible(true);
+      for (auto [label, value] : {std::pair{FormSaveImage->Label4, "JPG"}, {FormSaveImage->Label1, "12.34 MB"},
+                                  {FormSaveImage->Label2, "4000 x 3000"}})
+        label->SetCaption(value);
+    }
+    if (name == "CalculateAspect") {
+      CalculateAspect->AspectRComboBox->SetItemIndex(5);  // 16:10, the longest name
+      CalculateAspect->AspectRComboBox->Click();
+    }
+    return dynamic_cast<TCustomForm*>(Application->FindComponent(name));
+  }
+
+ private:
+  std::unique_ptr<TNetPathDlg> netPath_;
+};
+
+TEST_P(WindowLayoutTest, ShowsEveryTextWholeAndEveryButtonItsGlyph) {
+  const std::string& name = std::get<0>(GetParam());
+  TCustomForm* form = Window(name);
+  ASSERT_NE(form, nullptr);
+  form->Show();
+  GuiTesting::ProcessEvents();
+  // Each page once, so that every page has its size.
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* pages = dynamic_cast<TPageControl*>(form->Components(i))) {
+      const int shown = pages->ActivePageIndex();
+      for (int p = 0; p < pages->PageCount(); ++p) {
+        pages->SetActivePageIndex(p);
+        GuiTesting::ProcessEvents();
+      }
+      pages->SetActivePageIndex(shown);
+    }
+  GuiTesting::ProcessEvents();
+  // A path of the test's sandbox (the user's data, not words of the program) may be cut.
+  const std::string home = GetEnvironmentVariable("HOME"), sandbox = home.substr(0, home.rfind('/'));
+  std::string cut;
+  for (const std::string& text : GuiTesting::CutTexts(form))
+    if (text.find(sandbox) == std::string::npos) cut += "\n  " + text;
+  EXPECT_TRUE(cut.empty()) << "cut or covered:" << cut;
+
+  for (int i = 0; i < form->ComponentCount(); ++i) {
+    TComponent* c = form->Components(i);
+    const TBitmap* glyph = nullptr;
+    if (auto* speed = dynamic_cast<TZqSpeedButton*>(c)) glyph = speed->Glyph();
+    if (auto* push = dynamic_cast<TZqButton*>(c)) glyph = push->Glyph();
+    // The compare panels' zoom buttons show the zoom itself.
+    if (glyph && c->Name().rfind("ZqZoomMenu", 0) != 0) {
+      EXPECT_FALSE(glyph->Empty()) << c->Name() << " has no glyph";
+    }
+  }
+  form->Hide();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWindow, WindowLayoutTest,
+    testing::Combine(testing::Values("Form1", "AboutBox", "FormSettings", "HelpForm", "ImageCopyForm",
+                                     "FormFilterSelect", "SearchForm", "FormEditName", "FormFolderFind", "FormFloatB",
+                                     "FormSaveImage", "FormThumbSpy", "ExifInfoForm", "DragForm", "FormThumbsettings",
+                                     "FormFadestyles", "SaveToFolderForm", "FormGetcard", "SortForm",
+                                     "ShowProgressForm", "FormAnalize", "BatchRenameForm", "UnitZoomFloat",
+                                     "FormCompare", "HistogramForm", "PrintForm", "FormQuickAdd", "CalculateAspect",
+                                     "Question", "NetPathDlg"),
+                     testing::Values("en", "nl")),
+    [](const testing::TestParamInfo<WindowAndLanguage>& info) {
+      return std::get<0>(info.param) + "_" + std::get<1>(info.param);
+    });
+
+}  // namespace
