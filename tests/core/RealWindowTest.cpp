@@ -356,7 +356,7 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
     ASSERT_TRUE(x_.Activate(main));
     if (*zoom) x_.Key(zoom);
     // The bar's "Zoom" button opens the zoom menu; its last item is "To fit".
-    ASSERT_TRUE(Opens([&] { x_.Click(client.x + 723, client.y + 32); })) << "no zoom menu\n" << x_.Describe();
+    ASSERT_TRUE(Opens([&] { x_.Click(client.x + 870, client.y + 32); })) << "no zoom menu\n" << x_.Describe();
     x_.Key("Up Return");
     XRect box;
     EXPECT_TRUE(RealWindow::WaitUntil([&] {
