@@ -2,8 +2,8 @@
 // exist are replaced only when the user says so (and then whole), failed writes leave
 // nothing behind, a picture that cannot be read is left out instead of being written
 // from the previous one, the originals are replaced in their own folders, a run stops
-// when its window or the program closes, a whole tree is mirrored, and the settings
-// the window changes are stored.
+// when its window or the program closes (a whole tree: in the tree-copy test), and the
+// settings the window changes are stored.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -203,46 +203,6 @@ TEST_F(SaveImageTest, ARunStopsWhenItsWindowOrTheProgramClosesOrTheUserAborts) {
     }
     EXPECT_TRUE(NoTemporaryFilesIn(Output()));
   }
-}
-
-TEST_F(SaveImageTest, ATreeRunMirrorsTheFolderAndCopiesTheOtherFiles) {
-  const std::string trip = Pictures() + "Trip/";
-  fs::create_directories(trip + "day 2");
-  const std::string a = MakePicture(trip + "a.jpg", 800, 600), b = MakePicture(trip + "day 2/b.jpg", 600, 800);
-  testsupport::WriteFile(trip + "notes.txt", "notes");
-  testsupport::WriteFile(trip + "day 2/clip.mov", std::string(3000, 'm'));
-  Form1->QzDirTree211->OpenPath(trip);
-  Form1->FTreeFiles->Clear();
-  Form1->FTreeFiles->Add(trip + "notes.txt");
-  Form1->FTreeFiles->Add(trip + "day 2/clip.mov");
-  Form1->FWorkFiles->Clear();
-  Form1->FWorkFiles->Add(a);
-  Form1->FWorkFiles->Add(b);
-  // As the main window's tree command fills the window: the pictures below the folder, checked.
-  ASSERT_TRUE(FormSaveImage->FillChecklist(true));
-  FormSaveImage->FTreeRoot = Pictures();
-  PrepareWindow();
-  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
-    EXPECT_TRUE(GuiTesting::WaitUntil([] { return FormSaveImage->FPainted; }, 30000));
-    AnswerSaveFolder(Output());
-    Answer(ModalKind::MessageDlg, mrYes);  // Save 2 files to .../Trip
-    Answer(ModalKind::ShowMessage, mrOk);  // 2 of 2 files saved
-    Answer(ModalKind::MessageDlg, mrYes);  // 2 non images files found ...
-    Answer(ModalKind::ShowMessage, mrOk);  // 2 of 2 files saved
-    FormSaveImage->Zq_Save->Click();
-    FormSaveImage->Zq_Close->Click();
-    return mrNone;
-  });
-  FormSaveImage->ShowModal();
-  ASSERT_EQ(Texts().size(), 5u);
-  EXPECT_EQ(Texts()[0], "Copy/compress folder Trip to location");
-  EXPECT_EQ(Texts()[1], "Save 2 files to " + Output() + "Trip");
-  EXPECT_EQ(Texts()[3], "2 non images files found, do you want to copy the file(s) also?");
-  EXPECT_EQ(Texts()[4], "2 of 2 files saved");
-  EXPECT_EQ(Geometry(Output() + "Trip/a.jpg"), "640x480");
-  EXPECT_EQ(Geometry(Output() + "Trip/day 2/b.jpg"), "480x640");
-  EXPECT_EQ(testsupport::ReadFile(Output() + "Trip/notes.txt"), "notes");
-  EXPECT_EQ(testsupport::ReadFile(Output() + "Trip/day 2/clip.mov"), std::string(3000, 'm'));
 }
 
 TEST_F(SaveImageTest, TheWindowsChoicesAreStoredWithTheSettings) {
