@@ -82,16 +82,6 @@ struct FadeTest : FormTest {
 
 TEST_F(FadeTest, PropertiesKeepTheirRanges) {
   auto* f = NewFade(75, 75);
-  TZephFade fresh(nullptr);
-  EXPECT_EQ(fresh.Width(), 75);
-  EXPECT_EQ(fresh.Height(), 75);
-  EXPECT_EQ(fresh.DisolvRate(), 125);
-  EXPECT_EQ(fresh.BlendRate(), 32);
-  EXPECT_EQ(fresh.ColorFrom(), clBlack);
-  EXPECT_EQ(fresh.ColorTo(), clWhite);
-  EXPECT_TRUE(fresh.StretchToFit());
-  EXPECT_EQ(fresh.MsecPerFrame(), 40);
-  EXPECT_EQ(fresh.SwapDelay(), 1);
   f->SetFromSide(7);
   EXPECT_EQ(f->FromSide(), 0);
   f->SetFromSide(-1);

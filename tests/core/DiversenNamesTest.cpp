@@ -91,10 +91,10 @@ TEST_F(DiversenNames, TextHelpers) {
   SplitToList(';', "", list);
   EXPECT_EQ(list.ToVector(), (std::vector<std::string>{""}));
 
-  for (const char* s : {"a-b-c", "---", "", "abc", "-ü-"}) {
-    EXPECT_EQ(StripChar(s, '-'), DeleteChar(s, '-')) << s;
-  }
-  EXPECT_EQ(StripChar("a-b--c-", '-'), "abc");
+  EXPECT_EQ(StripChar("-a-b--c-", '-'), "abc");
+  EXPECT_EQ(StripChar("---", '-'), "");
+  EXPECT_EQ(StripChar("-ü-", '-'), "ü");
+  EXPECT_EQ(DeleteChar("-a-b--c-", '-'), "abc");
   EXPECT_TRUE(ContainsAnyChar("*?", "a?b"));
   EXPECT_FALSE(ContainsAnyChar("*?", "ab"));
   EXPECT_FALSE(ContainsAnyChar("", "ab"));

@@ -341,31 +341,3 @@ TEST_F(ExifWindowTest, OverlayAndPhotoDateSortAskTheWindow) {
   EXPECT_EQ(Form1->ExifLabelFront->Caption(), Form1->ExifOverlayText(Form1->FCurrentFile));
   EXPECT_TRUE(Form1->ExifLabelFront->Visible());
 }
-
-TEST_F(ExifWindowTest, EveryTextOfTheWindowHasADutchTranslation) {
-  KIVO2_REQUIRE_TOOL("msgunfmt");
-  const std::set<std::string> translated = testsupport::DutchTranslations();
-  ASSERT_FALSE(translated.empty());
-  CreateWindows();
-  int checked = 0;
-  const std::set<std::string> neutral = {"", "ExifInfoForm", "35", "8,2", "38"};
-  for (int i = 0; i < ExifInfoForm->ComponentCount(); ++i) {
-    auto* control = dynamic_cast<TControl*>(ExifInfoForm->Components(i));
-    if (!control) continue;
-    std::vector<std::string> texts = {control->Caption(), control->Hint()};
-    if (auto* memo = dynamic_cast<TMemo*>(control)) texts = {memo->Lines()->Text()};
-    for (std::string text : texts) {
-      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-      if (neutral.count(text)) continue;
-      ++checked;
-      EXPECT_TRUE(translated.count(text)) << control->Name() << ": \"" << text << "\" has no Dutch text";
-    }
-  }
-  EXPECT_GE(checked, 10);
-  // The texts the window writes and asks.
-  for (const char* text : {"Maker tag not available", "No Thumbnail in Exif", "Comment Segment Available",
-                           "IPTC Segment Available!", "Widest Aperture:", "No EXIF data found",
-                           "The file %s already exists. Do you want to replace it?", "Camera:", "Shutter:",
-                           "(real length)", "Properties:", "%d bit true color"})
-    EXPECT_TRUE(translated.count(text)) << text;
-}

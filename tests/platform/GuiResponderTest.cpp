@@ -1,6 +1,6 @@
-// The modal responder: scripted answers for message dialogs, ShowModal, input queries
-// and common dialogs; unscripted calls fail the test at once instead of blocking.
-#include <algorithm>
+// Modal runs as the class library has them: ShowModal ends with the result of the button
+// clicked or with Cancel when closed, close queries and close actions, message dialogs
+// and their buttons, input queries and the common dialogs' results.
 #include <memory>
 
 #include "GuiTestSupport.h"
@@ -10,61 +10,6 @@
 namespace {
 
 using Responder = GuiTest;
-
-// Captures the failures of unanswered calls instead of failing the test.
-struct CapturedFailures {
-  std::vector<std::string> messages;
-  CapturedFailures() {
-    ModalResponder::SetFailureHook([this](const std::string& m) { messages.push_back(m); });
-  }
-  ~CapturedFailures() {
-    ModalResponder::SetFailureHook([](const std::string& message) { ADD_FAILURE() << message; });
-  }
-};
-
-TEST_F(Responder, MessageDialogsReturnTheScriptedAnswersInOrder) {
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
-  EXPECT_EQ(MessageDlg("Delete it?", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
-  EXPECT_EQ(MessageDlg("Really?", mtConfirmation, {mbYes, mbNo, mbCancel}, 0), mrYes);
-  auto history = ModalResponder::History();
-  ASSERT_EQ(history.size(), 2u);
-  EXPECT_EQ(history[0].text, "Delete it?");
-  EXPECT_EQ(history[1].text, "Really?");
-  EXPECT_EQ(history[0].caption, "Confirm");
-  EXPECT_TRUE(history[1].answered);
-}
-
-TEST_F(Responder, AnUnansweredCallFiresTheHookAndReturnsCancel) {
-  CapturedFailures failures;
-  EXPECT_EQ(MessageDlg("Nobody answers", mtWarning, {mbOK, mbCancel}, 0), mrCancel);
-  std::string value = "preset";
-  EXPECT_FALSE(InputQuery("Name", "Give a name", value));
-  EXPECT_EQ(value, "preset");
-  ShowMessage("A notice");
-  ASSERT_EQ(failures.messages.size(), 3u);
-  EXPECT_NE(failures.messages[0].find("Nobody answers"), std::string::npos);
-  EXPECT_NE(failures.messages[1].find("InputQuery"), std::string::npos);
-  EXPECT_NE(failures.messages[2].find("A notice"), std::string::npos);
-  EXPECT_EQ(ModalResponder::Unanswered(), 3);
-}
-
-TEST_F(Responder, AnExpectationOfAnotherKindDoesNotAnswer) {
-  CapturedFailures failures;
-  ModalResponder::Expect(ModalKind::OpenDialog, 1, "/tmp/x.jpg");
-  EXPECT_EQ(MessageDlg("Question", mtConfirmation, {mbYes, mbNo}, 0), mrCancel);
-  ASSERT_EQ(failures.messages.size(), 1u);
-  EXPECT_NE(failures.messages[0].find("OpenDialog"), std::string::npos);
-  EXPECT_EQ(ModalResponder::Pending(), 1);
-  ModalResponder::Reset();
-}
-
-TEST_F(Responder, AnAnswerThatIsNoButtonOfTheDialogIsAFault) {
-  CapturedFailures failures;
-  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
-  EXPECT_EQ(MessageDlg("Yes or no?", mtConfirmation, {mbYes, mbNo}, 0), mrCancel);
-  EXPECT_EQ(failures.messages.size(), 1u);
-}
 
 TEST_F(Responder, ShowModalReturnsTheResultOfTheButtonTheScriptClicks) {
   auto form = std::make_unique<TForm>(nullptr);
@@ -86,6 +31,11 @@ TEST_F(Responder, ShowModalReturnsTheResultOfTheButtonTheScriptClicks) {
   EXPECT_TRUE(shownDuringScript);
   EXPECT_FALSE(form->Visible());
   EXPECT_FALSE(form->Modal());
+  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& r) {
+    r.form->Close();  // closing a modal form means Cancel
+    return mrNone;
+  });
+  EXPECT_EQ(form->ShowModal(), mrCancel);
 }
 
 TEST_F(Responder, AModalFormWhoseCloseQueryRefusesIsAskedAgain) {
@@ -233,17 +183,6 @@ TEST_F(Responder, ColorDialogAndFolderBrowser) {
   EXPECT_EQ(dir, "/media/card/DCIM");
 }
 
-TEST_F(Responder, EnvironmentDefaultsUnderTestAndCanBeChanged) {
-  EXPECT_TRUE(Application->Active());
-  EXPECT_EQ(Screen->Width(), 1920);
-  EXPECT_EQ(Screen->Height(), 1080);
-  ModalResponder::SetApplicationActive(false);
-  ModalResponder::SetScreenSize(800, 600);
-  EXPECT_FALSE(Application->Active());
-  EXPECT_EQ(Screen->Width(), 800);
-  EXPECT_EQ(Screen->WorkAreaRect(), Rect(0, 0, 800, 600));
-}
-
 TEST_F(Responder, AnExceptionEscapingAHandlerIsShownAsAnError) {
   auto form = std::make_unique<TForm>(nullptr);
   auto* button = new TButton(form.get());
@@ -258,57 +197,6 @@ TEST_F(Responder, AnExceptionEscapingAHandlerIsShownAsAnError) {
   });
   GuiTesting::Click(button, 5, 5);
   EXPECT_EQ(ModalResponder::Pending(), 0);
-}
-
-TEST_F(Responder, AModalCallInsideAScriptedOneTakesTheNextAnswer) {
-  // The preferences dialog asks a question from its close handler while it is modal.
-  auto form = std::make_unique<TForm>(nullptr);
-  std::vector<int> answers;
-  form->OnClose = [&](TObject*, TCloseAction&) {
-    answers.push_back(MessageDlg("Associated list changed, save now?", mtConfirmation, {mbYes, mbNo}, 0));
-  };
-  ModalResponder::Expect(ModalKind::ShowModal, mrOk);
-  ModalResponder::Expect(ModalKind::MessageDlg, mrNo);
-  EXPECT_EQ(form->ShowModal(), mrOk);
-  EXPECT_EQ(answers, (std::vector<int>{mrNo}));
-  auto history = ModalResponder::History();
-  ASSERT_EQ(history.size(), 2u);
-  EXPECT_EQ(history[0].kind, ModalKind::ShowModal);
-  EXPECT_EQ(history[1].kind, ModalKind::MessageDlg);
-}
-
-TEST_F(Responder, AnyKindAnswersWhateverComesAndCloseInsideTheScriptCancels) {
-  ModalResponder::Expect(ModalKind::Any, mrOk);
-  ShowMessage("Done");
-  auto form = std::make_unique<TForm>(nullptr);
-  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& r) {
-    r.form->Close();  // closing a modal form means Cancel
-    return mrNone;
-  });
-  EXPECT_EQ(form->ShowModal(), mrCancel);
-  // A modal form's OnShow and OnActivate run before the script answers.
-  std::vector<std::string> events;
-  form->OnShow = [&](TObject*) { events.push_back("show"); };
-  form->OnActivate = [&](TObject*) { events.push_back("activate"); };
-  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
-    events.push_back("script");
-    return mrOk;
-  });
-  form->ShowModal();
-  ASSERT_GE(events.size(), 3u);
-  EXPECT_EQ(events[0], "show");
-  EXPECT_EQ(events.back(), "script");
-  EXPECT_NE(std::find(events.begin(), events.end(), "activate"), events.end());
-}
-
-TEST_F(Responder, ScriptingCanBeSwitchedAndTheHistoryReset) {
-  EXPECT_TRUE(ModalResponder::Scripted());
-  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
-  EXPECT_EQ(ModalResponder::Pending(), 1);
-  ModalResponder::Reset();
-  EXPECT_EQ(ModalResponder::Pending(), 0);
-  EXPECT_TRUE(ModalResponder::History().empty());
-  EXPECT_STREQ(ModalKindName(ModalKind::SelectDirectory), "SelectDirectory");
 }
 
 }  // namespace

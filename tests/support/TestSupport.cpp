@@ -74,7 +74,7 @@ std::string CorpusDir() {
   return IsDir(dir) ? dir : std::string();
 }
 
-std::string TestDataDir() { return KIVO2_TEST_DATA_DEFAULT; }
+std::string SourceDir() { return KIVO2_SOURCE_DIR_DEFAULT; }
 
 std::string ProgramDir() { return KIVO2_PROGRAM_DIR_DEFAULT; }
 
@@ -193,29 +193,35 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::set<std::string> DutchTranslations() {
-  std::set<std::string> translated;
-  if (ToolPath("msgunfmt").empty()) return translated;
-  // One line per message: "msgid" and "msgstr" with their whole texts.
-  auto result = Run({"msgunfmt", "--no-wrap", ProgramDir() + "/locale/nl/LC_MESSAGES/default.mo"});
-  auto unescaped = [](const std::string& quoted) {
-    std::string text;
-    for (size_t i = 0; i < quoted.size(); ++i) {
-      char c = quoted[i];
-      if (c == '\\' && i + 1 < quoted.size()) {
-        c = quoted[++i];
-        c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-      }
-      text += c;
-    }
-    return text;
+std::map<std::string, std::string> PoEntries(const std::string& po) {
+  std::map<std::string, std::string> entries;
+  std::string id, str, *current = nullptr;
+  auto finish = [&] {
+    if (!id.empty()) entries[id] = str;
+    id.clear(), str.clear();
   };
-  std::string id;
-  for (const std::string& line : Lines(result.out)) {
-    if (line.rfind("msgid \"", 0) == 0) id = unescaped(line.substr(7, line.size() - 8));
-    if (line.rfind("msgstr \"", 0) == 0 && line.size() > 9) translated.insert(id);
+  for (const std::string& line : Lines(po)) {
+    const size_t quote = line.find('"');
+    if (quote == std::string::npos || line[0] == '#') continue;
+    if (line.rfind("msgid ", 0) == 0) finish(), current = &id;
+    if (line.rfind("msgstr ", 0) == 0) current = &str;
+    if (!current) continue;
+    // The quoted piece, its escapes undone; a text may go on in the lines below.
+    for (size_t i = quote + 1; i + 1 < line.size(); ++i) {
+      char c = line[i];
+      if (c == '\\') c = line[++i], c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+      *current += c;
+    }
   }
-  return translated;
+  finish();
+  return entries;
+}
+
+std::map<std::string, std::string> DutchTranslations(const std::string& domain) {
+  if (ToolPath("msgunfmt").empty()) return {};
+  auto entries = PoEntries(Run({"msgunfmt", ProgramDir() + "/locale/nl/LC_MESSAGES/" + domain + ".mo"}).out);
+  std::erase_if(entries, [](const auto& entry) { return entry.second.empty(); });
+  return entries;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,8 +19,8 @@ std::string TempPath(const std::string& name);
 
 // The public sample files beside the project; empty when absent.
 std::string CorpusDir();
-// Small files kept with the tests (tests/data).
-std::string TestDataDir();
+// The project's source folder.
+std::string SourceDir();
 // The program folder made by the build (build/Kivo2).
 std::string ProgramDir();
 
@@ -40,9 +41,11 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 // The lines of a tool's output (each ended by '\n'; a last line without one counts too).
 std::vector<std::string> Lines(const std::string& text);
-// The texts the compiled Dutch catalogue of the program folder translates (msgunfmt reads
-// it); empty when msgunfmt is missing.
-std::set<std::string> DutchTranslations();
+// The entries of a catalogue in PO form: msgid -> msgstr (the header left out).
+std::map<std::string, std::string> PoEntries(const std::string& po);
+// The texts a compiled Dutch catalogue of the program folder translates, with their
+// translations (msgunfmt reads it); empty when msgunfmt is missing.
+std::map<std::string, std::string> DutchTranslations(const std::string& domain = "default");
 
 // A decoded raster from a PNM or PAM file: samples in row-major order, `channels`
 // per pixel, each in 0..maxval.

@@ -239,48 +239,6 @@ TEST_F(SaveImageTest, ATiffWithExifGivesAValidJpegWithItsMetadata) {
   EXPECT_EQ(written["GPS:GPSLatitude"], Metadata(tiff)["GPS:GPSLatitude"]);
 }
 
-TEST_F(SaveImageTest, EveryTextOfTheWindowsHasADutchTranslation) {
-  UseLanguage("nl");
-  int checked = 0;
-  std::function<void(const std::string&, const std::string&)> expectDutch;
-  expectDutch = [&](const std::string& text, const std::string& where) {
-    // Texts with line breaks are translated line by line.
-    if (const size_t br = text.find("\r\n"); br != std::string::npos) {
-      expectDutch(text.substr(0, br), where);
-      expectDutch(text.substr(br + 2), where);
-      return;
-    }
-    // Texts that are the same in both languages.
-    if (text.empty() || text == "<" || text == "Help" || text == "E-&mail" ||
-        text.find(" pixels") != std::string::npos)
-      return;
-    ++checked;
-    EXPECT_NE(_(text), text) << where << ": \"" << text << "\" has no Dutch text";
-  };
-  for (TForm* form : std::initializer_list<TForm*>{FormSaveImage, SaveToFolderForm})
-    for (int i = 0; i < form->ComponentCount(); ++i) {
-      TComponent* c = form->Components(i);
-      if (auto* item = dynamic_cast<TMenuItem*>(c)) {
-        expectDutch(item->Caption(), c->Name());
-      } else if (auto* control = dynamic_cast<TControl*>(c)) {
-        if (!dynamic_cast<TCustomEdit*>(c) && !dynamic_cast<TCustomListBox*>(c) && !dynamic_cast<TCustomTreeView*>(c))
-          expectDutch(control->Caption(), c->Name());
-        expectDutch(control->Hint(), c->Name() + " hint");
-      }
-      if (auto* combo = dynamic_cast<TComboBox*>(c))
-        for (int j = 0; j < combo->Items()->Count(); ++j) expectDutch(combo->Items()->Strings(j), c->Name());
-    }
-  for (const char* text : {"No files selected!", "Compression error", "Stop current file batch handling?",
-                           "%d of %d files saved", "File %s exists, Overwrite this file? ", "error creating file ",
-                           "Error, could'nt resample file ", " file(s) attached, resampled by Kivo2",
-                           "The e-mail could not be handed to the mail program: ", "Create folder ",
-                           "Could't create folder ", "Save %d files to %s", "Unknown Error Code: ",
-                           "Attachment not found", "User cancelled request"})
-    expectDutch(text, "message");
-  UseLanguage("en");
-  EXPECT_GT(checked, 50);
-}
-
 TEST_F(SaveImageTest, WebNamesAndCopiesWithoutMetadata) {
   KIVO2_REQUIRE_TOOL("exiftool");
   std::vector<std::string> tags = kCameraTags;
