@@ -385,6 +385,12 @@ TEST_F(QzDirTreeTest, TreeSizeAddsTheFilesBelowWithoutFollowingLinks) {
   for (const std::string& line : Lines(sizes.out)) expected += std::stod(line);
   ExpectMessage("\"t\"\nand all its Sub-Folders \n =  900 Bytes\n     (i.e. 1.00 KB )");
   EXPECT_EQ(tree_->ShowTreeSize(), expected);
+  // Up to 99,999 KB the amount is given in KB, above it in MB.
+  for (const auto& [kb, amount] : {std::pair{99999, "(i.e. 99,999.00 KB )"}, {100000, "(i.e. 97.66 MB )"}}) {
+    fs::resize_file(root_ + "/t/a.jpg", uintmax_t(kb) * 1024 - 200);
+    ExpectMessage(amount);
+    tree_->ShowTreeSize();
+  }
 }
 
 TEST_F(QzDirTreeTest, FolderContentsListsTheFilesAndReportsTheChoice) {

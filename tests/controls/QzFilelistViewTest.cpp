@@ -67,7 +67,11 @@ TEST_F(QzFilelistTest, RowsAreTheEntriesFindListsWithTheirSizesAndDates) {
   MakeFile(root_ + "/Ünïcode ✓.png", 1);
   MakeFile(root_ + "/.hidden.txt", 2048);
   MakeFile(root_ + "/empty", 0);
+  MakeFile(root_ + "/locked.jpg", 3);
   fs::create_directories(root_ + "/folder é");
+  fs::create_directories(root_ + "/kept");
+  chmod((root_ + "/locked.jpg").c_str(), 0444);
+  chmod((root_ + "/kept").c_str(), 0555);
   list_->SetFileSize(fsByte);
   const std::string cwd = GetCurrentDir();
   list_->SetDirectory(root_);
@@ -91,6 +95,13 @@ TEST_F(QzFilelistTest, RowsAreTheEntriesFindListsWithTheirSizesAndDates) {
     EXPECT_GE(row->ImageIndex(), 0);
   }
   EXPECT_EQ(Row(".hidden.txt")->SubItems()->Strings(siAttr), "AH");
+  EXPECT_EQ(Row("locked.jpg")->SubItems()->Strings(siAttr), "AR");
+  EXPECT_EQ(Row("kept")->SubItems()->Strings(siAttr), "R");
+  // A read-only folder is not renamed.
+  list_->SetSelected(Row("kept"));
+  ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+  list_->RenameSelected();
+  EXPECT_EQ(ModalResponder::History().back().text, "It's ReadOnly");
   EXPECT_EQ(Row("folder é")->SubItems()->Strings(siKind), "dir");
   EXPECT_EQ(Row("folder é")->SubItems()->Strings(siSize), " ");
   // In KB: 1..1023 bytes count as 1 KB, nothing as 0 KB.
@@ -99,9 +110,13 @@ TEST_F(QzFilelistTest, RowsAreTheEntriesFindListsWithTheirSizesAndDates) {
   EXPECT_EQ(Row("Ünïcode ✓.png")->SubItems()->Strings(siSize), "1 KB");
   EXPECT_EQ(Row("empty")->SubItems()->Strings(siSize), "0 KB");
   EXPECT_EQ(Row("with blank.jpg")->SubItems()->Strings(siSize), "1 KB");
-  // Hidden files only while the filter holds the hidden attribute.
+  // Hidden and read-only files only while the filter holds their attribute.
   list_->SetFileType(TFileType{ftReadOnly, ftArchive});
   EXPECT_EQ(Row(".hidden.txt"), nullptr);
+  EXPECT_NE(Row("locked.jpg"), nullptr);
+  list_->SetFileType(TFileType{ftHidden, ftArchive});
+  EXPECT_EQ(Row("locked.jpg"), nullptr);
+  EXPECT_NE(Row(".hidden.txt"), nullptr);
   EXPECT_NE(Row("empty"), nullptr);
 }
 

@@ -466,7 +466,8 @@ TEST(ZqScheme, TableRowsAndWhatApplyingDoes) {
   ASSERT_TRUE(ZqColorScheme(ZscFlatDefault, s));
   EXPECT_EQ(s.HotTrackColor, clInfoBk);
   EXPECT_TRUE(s.Flat);
-  EXPECT_FALSE(ZqColorScheme(14, s));
+  EXPECT_TRUE(ZqColorScheme(zcsLightBlue, s));
+  EXPECT_FALSE(ZqColorScheme(zcsLightBlue + 1, s));
 }
 
 // ---------------------------------------------------------------------------

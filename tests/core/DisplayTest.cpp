@@ -162,6 +162,9 @@ TEST_F(DisplayTest, AutomaticScaleFollowsThePictureAndAreaSizes) {
   SetArea(1900, 1400);
   Form1->OpenThePicture("big.jpg");
   EXPECT_EQ(Form1->FScaleText, " 1/2");
+  SetArea(2000, 1600);  // 4000 = 2 x 2000: still half
+  Form1->OpenThePicture("big.jpg");
+  EXPECT_EQ(Form1->FScaleText, " 1/2");
   SetArea(2100, 1600);
   Form1->OpenThePicture("big.jpg");
   EXPECT_EQ(Form1->FScaleText, " 1/1");

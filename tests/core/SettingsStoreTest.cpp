@@ -697,6 +697,21 @@ TEST_F(SettingsTest, IniTextsThatAreNoNumbersKeepTheDefaults) {
   EXPECT_EQ(Form1->FSlideDelay, 7);
   EXPECT_EQ(Form1->FThumbSize, 2);
   EXPECT_EQ(Form1->PanelBrowse->Width(), 185);
+  // The slide delay runs from 0 to 100 seconds; a value outside gives 2.
+  for (const auto& [stored, delay] : {std::pair{100, 100}, {101, 2}, {0, 0}, {-1, 2}}) {
+    testsupport::WriteFile(ProgramFolder() + "Kivo2_usb.ini", "[u3]\r\nSlideDelay=" + std::to_string(stored) + "\r\n");
+    Reload();
+    EXPECT_EQ(Form1->FSlideDelay, delay) << stored;
+  }
+  // Stored window bounds are used from a side of 100 on.
+  for (const auto& [height, applied] : {std::pair{100, true}, {99, false}}) {
+    testsupport::WriteFile(ProgramFolder() + "Kivo2_usb.ini",
+                           "[u3]\r\nVersion=" + std::to_string(ThisBuild()) + "\r\nWinStatusMain=1\r\nWinStatusLeft=10\r\nWinStatusTop=10\r\nWinStatusWidth=100\r\n"
+                           "WinStatusHeight=" + std::to_string(height) + "\r\n");
+    Reload();
+    ShowMainWindow();
+    EXPECT_EQ(Form1->Height() == height, applied) << height;
+  }
 }
 
 TEST_F(SettingsTest, HostileValuesAreBounded) {

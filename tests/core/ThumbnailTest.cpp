@@ -325,6 +325,13 @@ TEST_F(ThumbnailTest, JpegsDecodeAtTheScaleThatStillCoversTheThumbnail) {
   EXPECT_EQ(TForm1::ChooseJpegScale(175, 480, 640), 1);
   EXPECT_EQ(TForm1::ChooseJpegScale(175, 1200, 1400), 2);
   EXPECT_EQ(TForm1::ChooseJpegScale(175, 3000, 4000), 3);
+  // At each limit the smaller decode still covers the side: 2, 4 and 8 times it.
+  EXPECT_EQ(TForm1::ChooseJpegScale(175, 349, 349), 0);
+  EXPECT_EQ(TForm1::ChooseJpegScale(175, 350, 350), 1);
+  EXPECT_EQ(TForm1::ChooseJpegScale(175, 700, 700), 1);
+  EXPECT_EQ(TForm1::ChooseJpegScale(175, 700, 701), 2);
+  EXPECT_EQ(TForm1::ChooseJpegScale(175, 1400, 1400), 2);
+  EXPECT_EQ(TForm1::ChooseJpegScale(175, 1401, 1400), 3);
   Make("big.jpg", {"-size", "4000x3000", "gradient:red-blue", "-quality", "80"});
   Make("small.png", {"-size", "100x80", "xc:white"});
   StartIn();

@@ -175,8 +175,10 @@ TEST(PcxReader, LayoutsAndRowsThatDoNotFitAreRefused) {
   EXPECT_EQ(error(v), colour);
   v = h, v.bytesPerLine = 3;  // rows shorter than the picture
   EXPECT_EQ(error(v), invalid);
-  v = h, v.bytesPerLine = 4000;
+  v = h, v.bytesPerLine = 4 + 65;  // up to 64 bytes of padding in a row
   EXPECT_EQ(error(v), invalid);
+  v = h, v.bytesPerLine = 4 + 64;
+  EXPECT_NE(error(v), invalid);
   v = h, v.xMin = 5;  // corners the wrong way round
   EXPECT_EQ(error(v), invalid);
   // A huge picture from a small file is refused before anything is allocated for it.

@@ -205,6 +205,23 @@ TEST(Resample, ExactCasesSizesAndPixelFormats) {
   EXPECT_EQ(source.Height(), 12);
 }
 
+// Every filter takes a pixel as far away as the filter is clearly above zero: from 51 to
+// 11 pixels (target pixel 1 at source 5, one source pixel 0.2 filter units), one white
+// pixel at the farthest such place lightens target pixel 1 of an otherwise black row.
+TEST(Resample, EveryFilterReachesAsFarAsItIsNotZero) {
+  for (int f = 0; f < ResamplingFilterCount; ++f) {
+    int far = 1;
+    for (int d = 1; d < 40; ++d)
+      if (ResamplingFilters[f].Filter(0.2f * float(d)) >= 0.025f) far = d;
+    TBitmap source, target;
+    MakeBitmap(source, 51, 1);
+    std::memset(source.ScanLine(0), 0, 51 * 3);
+    std::memset(source.ScanLine(0) + (5 + far) * 3, 255, 3);
+    Stretch(11, 1, TResamplingFilter(f), 0, source, target);
+    EXPECT_GT(target.ScanLine(0)[3], 0) << kName[f] << " at " << far * 0.2 << " filter units";
+  }
+}
+
 TEST(Resample, ConstantPicturesStayConstantAtEverySizeAndFilter) {
   // Small sources reach past their edges with the wide filters (a 1-pixel source with
   // Lanczos3, shrinking to 1..4 pixels): every contributor must still come from inside

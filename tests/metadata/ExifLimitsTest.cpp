@@ -179,6 +179,17 @@ TEST(ExifReadLimits, OverlappingDirectoriesInOneSegment) {
   EXPECT_EQ(data.ImageInfo->CameraMake, "Acm");
 }
 
+// Each limit takes exactly its amount; the next take fails and every later one too.
+TEST(ExifReadLimits, TheBudgetGivesItsWholeAmountAndNoMore) {
+  TReadBudget records, bytes;
+  for (int i = 0; i < TReadBudget::kMaxRecords; ++i) ASSERT_TRUE(records.TakeRecord()) << i;
+  EXPECT_FALSE(records.TakeRecord());
+  EXPECT_TRUE(bytes.TakeValueBytes(TReadBudget::kMaxValueBytes - 1));
+  EXPECT_TRUE(bytes.TakeValueBytes(1));
+  EXPECT_FALSE(bytes.TakeValueBytes(1));
+  EXPECT_FALSE(bytes.TakeEntry());
+}
+
 TEST(ExifReadLimits, OverlappingDirectoriesInATiffWindow) {
   // The TIFF entry reads a window four times a segment: the same limits hold.
   std::string tiff = OverlappingDirectories(250000);

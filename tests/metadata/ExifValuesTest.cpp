@@ -70,12 +70,22 @@ TEST(TagValueTexts, CodeListsAndSignedReads) {
 }
 
 TEST(TagValueTexts, Callbacks) {
-  EXPECT_EQ(FlashText("25"), "On, auto mode");
-  EXPECT_EQ(FlashText("16"), "Off, surpressed");
-  EXPECT_EQ(FlashText("65"), "On, red-eye reduction");
-  EXPECT_EQ(FlashText("95"), "On, strobe return, auto mode, red-eye reduction");
-  EXPECT_EQ(FlashText("32"), "Off, no flash function");
-  EXPECT_EQ(FlashText("7"), "On, strobe return");
+  // Every value of the flash's return bits (2 and 4) and mode bits (8 and 16).
+  const std::pair<const char*, const char*> flashes[] = {
+      {"0", "Off"},
+      {"2", "Off, UNKNOWN"},
+      {"4", "Off, no strobe return"},
+      {"7", "On, strobe return"},
+      {"9", "On, forced"},
+      {"16", "Off, surpressed"},
+      {"25", "On, auto mode"},
+      {"32", "Off, no flash function"},
+      {"65", "On, red-eye reduction"},
+      {"95", "On, strobe return, auto mode, red-eye reduction"}};
+  for (const auto& [value, text] : flashes) EXPECT_EQ(FlashText(value), text) << value;
+  // The fraction is shown from half a second (APEX 1) down, not above it.
+  EXPECT_EQ(ShutterSpeedText("1/1"), "0.5000 sec (1/2)");
+  EXPECT_EQ(ShutterSpeedText("99/100"), "0.5035 sec");
   EXPECT_EQ(ShutterSpeedText("6/1"), "0.0156 sec (1/64)");
   EXPECT_EQ(ShutterSpeedText("-1/1"), "2.0000 sec");
   EXPECT_EQ(ShutterSpeedText("1/0"), "1.0000 sec");  // x/0 gives 0
@@ -112,7 +122,16 @@ TEST(TagValueTexts, TablesAndDescriptions) {
 
 TEST(TagValueTexts, DatesAndTheDutchSeparator) {
   EXPECT_DOUBLE_EQ(TImageInfo::ParseExifDate("2004:05:06 07:08:09"), EncodeDateTime(2004, 5, 6, 7, 8, 9, 0));
-  EXPECT_EQ(TImageInfo::ParseExifDate("2004:02:30 07:08:09"), 0.0);
+  // Leap days by the 4, 100 and 400 year rules, days after them, and each field at its
+  // limit and one past it (days counted from 1899-12-30 by hand).
+  const std::pair<const char*, double> dates[] = {
+      {"2000:02:29 00:00:00", 36585}, {"2000:03:01 00:00:00", 36586}, {"2004:02:29 00:00:00", 38046},
+      {"1900:03:01 00:00:00", 61},    {"2100:03:01 00:00:00", 73110}, {"1900:02:29 00:00:00", 0},
+      {"2100:02:29 00:00:00", 0},     {"2001:02:29 00:00:00", 0},     {"2004:02:30 07:08:09", 0},
+      {"2004:12:31 23:59:59", 38352 + 86399 / 86400.0},               {"2004:13:01 00:00:00", 0},
+      {"2004:12:32 00:00:00", 0},     {"2004:12:31 24:00:00", 0},     {"2004:12:31 23:60:00", 0},
+      {"2004:12:31 23:59:60", 0},     {"2004:00:10 00:00:00", 0}};
+  for (const auto& [text, value] : dates) EXPECT_DOUBLE_EQ(TImageInfo::ParseExifDate(text), value) << text;
   EXPECT_EQ(TImageInfo::ParseExifDate("    :  :     :  :  "), 0.0);
   EXPECT_EQ(TImageInfo::ParseExifDate("2004:05:06"), 0.0);
   SetFormatSettingsForLanguage("nl");

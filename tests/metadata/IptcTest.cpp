@@ -64,9 +64,11 @@ std::string App13(const std::string& resources) {
   return std::string{char(length >> 8), char(length & 0xFF)} + payload;
 }
 
-std::string Resource(uint16_t id, const std::string& data) {
+// A resource block; its name a Pascal string padded to an even length.
+std::string Resource(uint16_t id, const std::string& data, const std::string& name = "") {
   std::string r = "8BIM";
-  r += {char(id >> 8), char(id & 0xFF), '\0', '\0'};
+  r += {char(id >> 8), char(id & 0xFF), char(name.size())};
+  r += name + std::string(name.size() % 2 ? 0 : 1, '\0');
   const uint32_t n = uint32_t(data.size());
   r += {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
   r += data;
@@ -192,9 +194,10 @@ TEST(Iptc, NamesOfDatasetsAndWhereTheyAreFound) {
   const std::string iptcData = Dataset(1, 90, "\x1B%G") + Dataset(2, 0, std::string("\0\x04", 2)) +
                                Dataset(2, 25, "one") + Dataset(2, 25, "two words") + Dataset(2, 200, "extra") +
                                Dataset(8, 10, "ab");
-  // A thumbnail resource before the IPTC resource holds a byte pair that looks like a dataset.
+  // A thumbnail resource before the IPTC resource holds a byte pair that looks like a
+  // dataset; both resources have names, of an odd and an even length.
   const std::string thumbnail = std::string(10, 'x') + "\x1C\x02\x05\x00\x04junk" + std::string(10, 'y');
-  const std::string data = App13(Resource(0x0409, thumbnail) + Resource(0x0404, iptcData));
+  const std::string data = App13(Resource(0x0409, thumbnail, "Thumb") + Resource(0x0404, iptcData, "IPTC-NAA"));
   TIPTCdata iptc(nullptr);
   EXPECT_EQ(iptc.IptcLines(data),
             (std::vector<std::string>{"Custom_0 = " + std::string("\0\x04", 2), "Keywords = one",

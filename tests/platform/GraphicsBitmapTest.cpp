@@ -3,6 +3,7 @@
 
 #include "GraphicsTestHelpers.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/graphics/PictureBounds.h"
 
 using namespace graphicstest;
 
@@ -86,6 +87,16 @@ TEST(GraphicsBitmap, HostileSizesAreRefused) {
   EXPECT_TRUE(b.Empty());
   b.SetSize(-5, 4);
   EXPECT_TRUE(b.Empty());
+  // A picture file's sides and bytes up to the limits, and data that just suffices, are
+  // taken; one more is refused.
+  EXPECT_NO_THROW(CheckPictureSize(MaxBitmapSide, 1, 24));
+  EXPECT_THROW(CheckPictureSize(MaxBitmapSide + 1, 1, 24), EInvalidGraphic);
+  EXPECT_NO_THROW(CheckPictureSize(1, MaxBitmapSide, 24));
+  EXPECT_THROW(CheckPictureSize(1, MaxBitmapSide + 1, 24), EInvalidGraphic);
+  EXPECT_NO_THROW(CheckPictureSize(MaxBitmapSide, MaxBitmapSide, 8));  // 1 GiB
+  EXPECT_THROW(CheckPictureSize(MaxBitmapSide, MaxBitmapSide, 16), EInvalidGraphic);
+  EXPECT_NO_THROW(CheckPictureData("PPM", 10, 10, 300, 300, UncompressedData));
+  EXPECT_THROW(CheckPictureData("PPM", 10, 10, 301, 300, UncompressedData), EInvalidGraphic);
 }
 
 TEST(GraphicsBitmap, CustomPixelFormatRaises) {

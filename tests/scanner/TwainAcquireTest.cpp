@@ -7,6 +7,7 @@
 
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/GuiTesting.h"
+#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/services/ScannerDialogs.h"
@@ -161,20 +162,25 @@ TEST_F(ScannerTest, CapabilitiesFollowTheDeviceOptions) {
   EXPECT_EQ(source->GetCapabilityList(one, TWON_ONEVALUE, type, current, def, items), capWrongContainer);
 }
 
-// A 300 dpi picture gets 11811 pixels per metre.
+// A 300 dpi picture gets 11811 pixels per metre, a 100 dpi one 3937; 10 mm are 118 and
+// 39 pixels.
 TEST_F(ScannerTest, ResolutionInPixelsPerMetre) {
   auto twain = NewTwain();
   TTwainSource* source = OpenSource(*twain);
   ASSERT_NE(source, nullptr);
-  ExpectScanDialog(skLineart, 300, [](TTwainScanDialog& d) {
-    d.EditWidth->SetValue(10);
-    d.EditHeight->SetValue(10);
-  });
-  ASSERT_TRUE(RunUntilDisabled(*source));
-  ASSERT_EQ(events_.images.size(), 1u);
-  EXPECT_EQ(source->XPelsPerMeter(), 11811);
-  EXPECT_EQ(source->YPelsPerMeter(), 11811);
-  EXPECT_EQ(events_.images[0]->Width(), 118);  // 10 mm at 300 dpi
+  for (const auto& [dpi, perMetre, pixels] : {std::tuple{300, 11811, 118}, {100, 3937, 39}}) {
+    SCOPED_TRACE(dpi);
+    events_.images.clear();
+    ExpectScanDialog(skLineart, dpi, [](TTwainScanDialog& d) {
+      d.EditWidth->SetValue(10);
+      d.EditHeight->SetValue(10);
+    });
+    ASSERT_TRUE(RunUntilDisabled(*source));
+    ASSERT_EQ(events_.images.size(), 1u);
+    EXPECT_EQ(source->XPelsPerMeter(), perMetre);
+    EXPECT_EQ(source->YPelsPerMeter(), perMetre);
+    EXPECT_EQ(events_.images[0]->Width(), pixels);
+  }
 }
 
 // A document feeder delivers every sheet in its own event; setting Cancel in one discards the
@@ -226,6 +232,12 @@ TEST_F(ScannerTest, SourcesAndSelection) {
   EXPECT_EQ(twain->GetSource(-1), twain->GetSource(0));
   ExpectSelectDevice("test:2");
   EXPECT_EQ(twain->SelectSource(), 2);
+  // A double click on the first line chooses the first source.
+  ModalResponder::Expect(ModalKind::ShowModal, [](ModalRequest& request) {
+    GuiTesting::DoubleClick(static_cast<TTwainSelectDialog*>(request.form)->ListBox1, 5, 5);
+    return int(mrNone);
+  });
+  EXPECT_EQ(twain->SelectSource(), 0);
   ExpectSelectCancel();
   EXPECT_EQ(twain->SelectSource(), -1);
   twain->SetLibraryLoaded(false);

@@ -219,6 +219,12 @@ TEST_F(CompareWindowTest, ZoomStepsStopAtTheirLimits) {
       down.push_back(w.FZoom[0]);
     }
     EXPECT_EQ(down, std::vector<int>({90, 80, 70, 60, 50, 40, 30, 20, 10, 10, 10, 10}));
+    std::vector<int> up;
+    for (int i = 0; i < 11; ++i) {
+      w.SetZoom(1, true);
+      up.push_back(w.FZoom[0]);
+    }
+    EXPECT_EQ(up, std::vector<int>({20, 30, 40, 50, 60, 70, 80, 90, 100, 150, 200}));
     w.FZoom[0] = 950;
     w.SetZoom(1, true);
     EXPECT_EQ(w.FZoom[0], 1000);

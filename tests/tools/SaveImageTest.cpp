@@ -203,6 +203,17 @@ TEST_F(SaveImageTest, AJpegIsDecodedAtTheScaleThatCoversTheTarget) {
     FormSaveImage->ComboBox1Change(FormSaveImage->ComboBox1);
     EXPECT_EQ(FormSaveImage->FLoadedSize, 4000);
     EXPECT_EQ(FormSaveImage->Label2->Caption(), "2048x1024");
+    // The first preset: 80 pixels.
+    FormSaveImage->ComboBox1->SetItemIndex(0);
+    FormSaveImage->ComboBox1Change(FormSaveImage->ComboBox1);
+    EXPECT_EQ(FormSaveImage->Label2->Caption(), "80x40");
+    // A size typed and entered counts from 11 pixels on.
+    for (const auto& [typed, target] : {std::pair{10, 80}, {11, 11}}) {
+      FormSaveImage->CustomEdit->SetValue(typed);
+      uint16_t key = VK_RETURN;
+      FormSaveImage->CustomEditKeyDown(nullptr, key, {});
+      EXPECT_EQ(FormSaveImage->FTargetSize, target) << typed;
+    }
   });
   const std::string copy = Output() + "big.jpg";
   ASSERT_EQ(Geometry(copy), "1000x500");
