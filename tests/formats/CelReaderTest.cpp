@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_Cel.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 
 namespace {
 
@@ -44,12 +44,7 @@ Bytes Sample() {
   return Cel(3, 2, palette, {0, 1, 255, 255, 2, 0});
 }
 
-std::unique_ptr<TAutodeskGraphic> LoadCel(const Bytes& data) {
-  auto g = std::make_unique<TAutodeskGraphic>();
-  TReadOnlyMemoryStream stream(data.data(), int64_t(data.size()));
-  g->LoadFromStream(stream);
-  return g;
-}
+const auto LoadCel = Read<TAutodeskGraphic>;
 
 }  // namespace
 
@@ -107,33 +102,23 @@ TEST(CelReader, SignatureTestAndThePictureObject) {
 
 // A header promises a picture whose rows the file does not hold: refused before the
 // bitmap is made, as are sizes over the bitmap's limits and pictures without pixels.
-TEST(CelReader, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
-  struct Case {
-    const char* name;
-    Bytes data;
-    const char* message;
-  } cases[] = {
-      {"no rows", Cel(30000, 30000, {}, {}),
-       "Cannot load image. The Autodesk file holds too little data for a picture of 30000 x 30000 pixels."},
-      {"one byte short", Cel(4, 4, {}, Bytes(15, 1)),
-       "Cannot load image. The Autodesk file holds too little data for a picture of 4 x 4 pixels."},
-      {"too wide", Cel(40000, 1, {}, Bytes(40000, 1)), "Cannot load image. The picture is too large: 40000 x 1 pixels."},
-      {"no width", Cel(0, 5, {}, Bytes(10, 1)), "Cannot load image. Invalid or unexpected Autodesk image format."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    hostiletest::ExpectRefusedBeforeAllocating([&] { LoadCel(c.data); }, c.message);
-  }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cel, RefusedBeforeAllocating,
+    testing::Values(Refusal{"NoRows", [] { LoadCel(Cel(30000, 30000, {}, {})); }, TooLittle("Autodesk", 30000, 30000)},
+                    Refusal{"OneByteShort", [] { LoadCel(Cel(4, 4, {}, Bytes(15, 1))); }, TooLittle("Autodesk", 4, 4)},
+                    Refusal{"TooWide", [] { LoadCel(Cel(40000, 1, {}, Bytes(40000, 1))); }, TooLarge(40000, 1)},
+                    Refusal{"NoWidth", [] { LoadCel(Cel(0, 5, {}, Bytes(10, 1))); },
+                            "Cannot load image. Invalid or unexpected Autodesk image format."}),
+    RowName<Refusal>);
 
-TEST(CelReader, CutAndDamagedFilesFailCleanly) {
-  const Bytes data = Cel(40, 30, {{63, 63, 63}, {5, 6, 7}}, Bytes(1200, 1));
-  // Every cut, at the header's fields, in the palette and in the rows, is refused: a
-  // short file shows nothing rather than a picture with made-up rows.
-  const std::vector<size_t> cuts = {0, 1, 2, 6, 11, 31, 32, 33, 400, 799, 800, 801, 1000, 1999};
-  for (const hostiletest::LoadResult& r : hostiletest::LoadCuts<TAutodeskGraphic>(data, cuts))
-    EXPECT_FALSE(r.loaded);
-  // Changed bytes anywhere, and more of them in the header.
-  hostiletest::LoadFlips<TAutodeskGraphic>(data, 200, 1916);
-  hostiletest::LoadFlips<TAutodeskGraphic>(data, 200, 1917, 0, 32);
-}
+// Every cut, at the header's fields, in the palette and in the rows, is refused: a short
+// file shows nothing rather than a picture with made-up rows.
+INSTANTIATE_TEST_SUITE_P(Cel, DamagedFiles,
+                         testing::Values(DamagedFile{"Cel", &Load<TAutodeskGraphic>, [] {
+                                                       return Damage{
+                                                           .file = Cel(40, 30, {{63, 63, 63}, {5, 6, 7}}, Bytes(1200, 1)),
+                                                           .refused = {0, 1, 2, 6, 11, 31, 32, 33, 400, 799, 800, 801, 1000, 1999},
+                                                           .header = 32,
+                                                           .flips = 200};
+                                                     }}),
+                         RowName<DamagedFile>);

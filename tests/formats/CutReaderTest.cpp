@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_CUT.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 using namespace pixeltest;
 
 namespace {
@@ -168,60 +168,39 @@ TEST(CutReader, RowsLongerThanThePictureStayInTheirRow) {
   EXPECT_EQ(g.ScanLine(1)[2], 1);
 }
 
-TEST(CutReader, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
-  struct Case {
-    const char* name;
-    Bytes data;
-    const char* message;
-  } cases[] = {
-      // A run packet of two bytes gives 127 pixels at the most.
-      {"few packets", Cut(20000, 20000, {Row({{0xFF, 1}, {0xFF, 2}})}),
-       "Cannot load image. The CUT file holds too little data for a picture of 20000 x 20000 pixels."},
-      {"too high", Cut(2, 60000, {}), "Cannot load image. The picture is too large: 2 x 60000 pixels."},
-      {"no height", Cut(5, 0, {Row({{0x85, 1}})}), "Cannot load image. Invalid or unexpected CUT image format."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    hostiletest::ExpectRefusedBeforeAllocating(
-        [&] {
-          TCUTGraphic g;
-          TReadOnlyMemoryStream stream(c.data.data(), int64_t(c.data.size()));
-          g.LoadFromStream(stream);
-        },
-        c.message);
-  }
+// A run packet of two bytes gives 127 pixels at the most.
+INSTANTIATE_TEST_SUITE_P(
+    Cut, RefusedBeforeAllocating,
+    testing::Values(Refusal{"FewPackets", [] { Read<TCUTGraphic>(Cut(20000, 20000, {Row({{0xFF, 1}, {0xFF, 2}})})); },
+                            TooLittle("CUT", 20000, 20000)},
+                    Refusal{"TooHigh", [] { Read<TCUTGraphic>(Cut(2, 60000, {})); }, TooLarge(2, 60000)},
+                    Refusal{"NoHeight", [] { Read<TCUTGraphic>(Cut(5, 0, {Row({{0x85, 1}})})); },
+                            "Cannot load image. Invalid or unexpected CUT image format."}),
+    RowName<Refusal>);
+
+// Twelve rows of a copy, a run and a run of a second colour.
+Bytes TwelveRows() {
+  std::vector<Bytes> rows;
+  for (int y = 0; y < 12; ++y) rows.push_back(Row({{4, 1, 2, 3, 4}, {0x90, uint8_t(y)}, {0x84, 9}}));
+  return Cut(24, 12, rows);
 }
 
-TEST(CutReader, CutAndDamagedFilesFailCleanly) {
-  std::vector<Bytes> rows;
-  std::vector<size_t> cuts = {0, 2, 5, 6, 7};
-  size_t at = 6;
-  for (int y = 0; y < 12; ++y) {
-    rows.push_back(Row({{4, 1, 2, 3, 4}, {0x90, uint8_t(y)}, {0x84, 9}}));
-    if (y < 11) {
-      cuts.push_back(at + 1);  // inside the row's length
-      cuts.push_back(at + 2);  // behind it
-      cuts.push_back(at + 5);  // inside the copy
-    }
-    at += rows.back().size();
-    if (y < 11) cuts.push_back(at);  // between rows
-  }
-  const Bytes data = Cut(24, 12, rows);
-  // Every cut before the last row is a truncated file, and says so.
-  for (const hostiletest::LoadResult& r : hostiletest::LoadCuts<TCUTGraphic>(data, cuts)) {
-    EXPECT_FALSE(r.loaded);
-    EXPECT_TRUE(r.error == "Stream read error in CUT file." ||
-                r.error.find("holds too little data") != std::string::npos ||
-                r.error.find("Invalid or unexpected") != std::string::npos)
-        << r.error;
-  }
-  // A cut inside the last row keeps what the row holds; its missing pixels are index 0.
-  const Bytes lastCut(data.begin(), data.end() - 3);
-  TCUTGraphic g;
-  TReadOnlyMemoryStream stream(lastCut.data(), int64_t(lastCut.size()));
-  g.LoadFromStream(stream);
-  EXPECT_EQ(g.ScanLine(11)[19], 11);
-  EXPECT_EQ(g.ScanLine(11)[20], 0);
-  hostiletest::LoadFlips<TCUTGraphic>(data, 300, 1111);
-  hostiletest::LoadFlips<TCUTGraphic>(data, 100, 1112, 0, 6);
+// Every cut before the last row, in the header, inside a row's length, behind it, inside
+// a copy and between rows, is a truncated file and says so.
+INSTANTIATE_TEST_SUITE_P(Cut, DamagedFiles, testing::Values(DamagedFile{"Cut", &Load<TCUTGraphic>, [] {
+                           Damage d{.file = TwelveRows(), .refused = {0, 2, 5, 6, 7}, .header = 6};
+                           for (size_t at = 6; at < d.file.size() - 12; at += 12)  // rows of 12 bytes
+                             d.refused.insert(d.refused.end(), {at + 1, at + 2, at + 5, at + 12});
+                           d.errors = {"Stream read error in CUT file.", TooLittle("CUT", 24, 12),
+                                       "Cannot load image. Invalid or unexpected CUT image format."};
+                           return d;
+                         }}),
+                         RowName<DamagedFile>);
+
+// A cut inside the last row keeps what the row holds; its missing pixels are index 0.
+TEST(CutReader, ACutInTheLastRowKeepsItsPixels) {
+  const Bytes data = TwelveRows();
+  const auto g = Read<TCUTGraphic>(Bytes(data.begin(), data.end() - 3));
+  EXPECT_EQ(g->ScanLine(11)[19], 11);
+  EXPECT_EQ(g->ScanLine(11)[20], 0);
 }

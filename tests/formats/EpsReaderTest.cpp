@@ -9,7 +9,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_EPS.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 using namespace pixeltest;
 
 namespace {
@@ -55,7 +55,7 @@ std::unique_ptr<TEPSGraphic> LoadEps(const Bytes& data, size_t at = 0) {
 // A TIFF written by tiffcp from ImageMagick's uncompressed TIFF of the test picture.
 std::string TiffcpFile(const std::string& name, const std::vector<std::string>& options) {
   const std::string ppm = testsupport::TempPath("preview.ppm"), plain = testsupport::TempPath("plain.tif");
-  testsupport::WriteFile(ppm, hostiletest::TestPpm(57, 31, 996));
+  testsupport::WriteFile(ppm, TestPpm(57, 31, 996));
   if (testsupport::Run({"convert", ppm, "-compress", "None", plain}).exitCode != 0) throw std::runtime_error("convert");
   const std::string out = testsupport::TempPath(name);
   std::vector<std::string> argv = {"tiffcp"};
@@ -97,7 +97,7 @@ TEST(EpsReader, FilesWrittenByImageMagick) {
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("tiff2rgba");
   const std::string ppm = testsupport::TempPath("im.ppm"), eps = testsupport::TempPath("im.eps");
-  testsupport::WriteFile(ppm, hostiletest::TestPpm(40, 24, 996));
+  testsupport::WriteFile(ppm, TestPpm(40, 24, 996));
   ASSERT_EQ(testsupport::Run({"convert", ppm, "EPT2:" + eps}).exitCode, 0);
   const std::string data = testsupport::ReadFile(eps);
   ASSERT_EQ(uint8_t(data[0]), 0xC5);
@@ -137,33 +137,28 @@ TEST(EpsReader, FilesWithoutAPreviewAreRefused) {
   for (const Bytes& data : refused) {
     // The signature test does not look beyond the header.
     EXPECT_EQ(canLoad(data), &data == &refused[2]);
-    EXPECT_EQ(hostiletest::Load<TEPSGraphic>(data).error, invalid);
+    EXPECT_EQ(Load<TEPSGraphic>(data).error, invalid);
   }
   // A preview that is no TIFF is refused by the TIFF reader.
   const Bytes notTiff = Eps(std::string(60, 'x'));
   EXPECT_TRUE(canLoad(notTiff));
-  EXPECT_EQ(hostiletest::Load<TEPSGraphic>(notTiff).error, "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
+  EXPECT_EQ(Load<TEPSGraphic>(notTiff).error, "Cannot load image. Invalid or unexpected TIF/TIFF image format.");
 }
 
-TEST(EpsReader, CutAndDamagedFilesFailCleanly) {
-  KIVO2_REQUIRE_TOOL("convert");
-  KIVO2_REQUIRE_TOOL("tiffcp");
+// Cut in the header, in the PostScript, and in the preview's header, strips and directory
+// (which tiffcp writes behind the strips; the values behind the directory are not all
+// needed). A header whose preview length stops short of the TIFF's end ends the preview
+// there.
+INSTANTIATE_TEST_SUITE_P(Eps, DamagedFiles, testing::Values(DamagedFile{"Eps", &Load<TEPSGraphic>, [] {
+  if (testsupport::ToolPath("convert").empty() || testsupport::ToolPath("tiffcp").empty()) return Damage{};
   const std::string tiff = testsupport::ReadFile(TiffcpFile("damaged.tif", {"-c", "lzw", "-r", "8"}));
-  const Bytes eps = Eps(tiff);
-  const size_t start = 30 + kPostScript.size();
-  // Cut in the header, in the PostScript, and in the preview's header, strips and
-  // directory (which tiffcp writes behind the strips; the values behind the directory
-  // are not all needed).
-  const size_t directory = start + (uint8_t(tiff[4]) | uint8_t(tiff[5]) << 8 | uint8_t(tiff[6]) << 16);
-  std::vector<size_t> cuts = {0, 3, 4, 20, 24, 29, 30, 31, start - 1, start, start + 4, start + 8, directory + 1,
-                              directory + 2 + 12 * 3};
-  for (size_t at = start + 9; at < directory; at += 61) cuts.push_back(at);
-  const std::vector<hostiletest::LoadResult> results = hostiletest::LoadCuts<TEPSGraphic>(eps, cuts);
-  for (size_t i = 0; i < results.size(); ++i) EXPECT_FALSE(results[i].loaded) << "cut at " << cuts[i];
-  // A header whose preview length stops short of the TIFF's end: the preview ends there.
-  Bytes shorter = eps;
+  Damage d{.file = Eps(tiff), .refused = {0, 3, 4, 20, 24, 29, 30, 31}, .header = 30};
+  Bytes shorter = d.file;
   Put32(shorter, 24, uint32_t(tiff.size() / 2));
-  EXPECT_FALSE(hostiletest::Load<TEPSGraphic>(shorter).loaded);
-  hostiletest::LoadFlips<TEPSGraphic>(eps, 200, 996, 0, 30);
-  hostiletest::LoadFlips<TEPSGraphic>(eps, 300, 997, start);
-}
+  EXPECT_FALSE(Load<TEPSGraphic>(shorter).loaded);
+  const size_t start = 30 + kPostScript.size();
+  const size_t directory = start + (uint8_t(tiff[4]) | uint8_t(tiff[5]) << 8 | uint8_t(tiff[6]) << 16);
+  d.refused.insert(d.refused.end(), {start - 1, start, start + 4, start + 8, directory + 1, directory + 2 + 12 * 3});
+  for (size_t at = start + 9; at < directory; at += 61) d.refused.push_back(at);
+  return d;
+}}), RowName<DamagedFile>);

@@ -13,7 +13,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_GIF.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 using namespace pixeltest;
 
 namespace {
@@ -26,12 +26,7 @@ std::string WriteGif(const std::string& name, const std::string& data) {
   return file;
 }
 
-std::unique_ptr<TGIFGraphic> LoadGif(const std::string& data) {
-  auto g = std::make_unique<TGIFGraphic>();
-  TReadOnlyMemoryStream stream(data.data(), int64_t(data.size()));
-  g->LoadFromStream(stream);
-  return g;
-}
+std::unique_ptr<TGIFGraphic> LoadGif(const std::string& data) { return Read<TGIFGraphic>(Bytes(data.begin(), data.end())); }
 
 // Where the first image's LZW code size lies: behind the header, the global table, the
 // extensions, the image descriptor and its local table. 0 when there is no image.
@@ -262,41 +257,33 @@ TEST(GifReader, SignatureVersionAndSizes) {
   }
 }
 
-TEST(GifReader, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
+// Forty literal codes of 8 bits.
+Bytes FortyCodes() {
   decodertest::GifLiteralWriter lzw(8);
   for (int i = 0; i < 40; ++i) lzw.Code(unsigned(i));
-  const Bytes codes = lzw.End();
-  struct Case {
-    const char* name;
-    std::string data;
-    const char* message;
-  } cases[] = {
-      {"little data", decodertest::GifFile(30000, 30000, 8, codes),
-       "Cannot load image. The GIF file holds too little data for a picture of 30000 x 30000 pixels."},
-      {"too wide", decodertest::GifFile(65535, 2, 8, codes),
-       "Cannot load image. The picture is too large: 65535 x 2 pixels."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    hostiletest::ExpectRefusedBeforeAllocating([&] { LoadGif(c.data); }, c.message);
-  }
+  return lzw.End();
 }
 
-TEST(GifReader, CutAndDamagedFilesFailCleanly) {
-  KIVO2_REQUIRE_TOOL("convert");
-  const std::string ppm = testsupport::TempPath("cut.ppm");
-  testsupport::WriteFile(ppm, hostiletest::TestPpm(40, 30, 1696));
-  const std::string out = testsupport::TempPath("cut.gif");
-  ASSERT_EQ(testsupport::Run({"convert", ppm, "-colors", "64", "-interlace", "GIF", out}).exitCode, 0);
-  const Bytes data = ToBytes(testsupport::ReadFile(out));
-  const size_t codeSize = CodeSizeOffset(std::string(data.begin(), data.end()));
-  // Cut in the header, the screen, the colour table, the extensions and the image
-  // descriptor: read errors. Cut in the image data: what the data holds, the rest index 0.
-  std::vector<size_t> structure = {0, 3, 6, 9, 13, 14, 100, 13 + 384, codeSize - 10, codeSize - 1, codeSize};
-  for (const hostiletest::LoadResult& r : hostiletest::LoadCuts<TGIFGraphic>(data, structure)) EXPECT_FALSE(r.loaded);
-  std::vector<size_t> inData;
-  for (size_t at = codeSize + 1; at < data.size(); at += 97) inData.push_back(at);
-  hostiletest::LoadCuts<TGIFGraphic>(data, inData);
-  hostiletest::LoadFlips<TGIFGraphic>(data, 300, 1697);
-  hostiletest::LoadFlips<TGIFGraphic>(data, 300, 1698, 0, codeSize + 2);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Gif, RefusedBeforeAllocating,
+    testing::Values(Refusal{"LittleData", [] { LoadGif(decodertest::GifFile(30000, 30000, 8, FortyCodes())); },
+                            TooLittle("GIF", 30000, 30000)},
+                    Refusal{"TooWide", [] { LoadGif(decodertest::GifFile(65535, 2, 8, FortyCodes())); }, TooLarge(65535, 2)}),
+    RowName<Refusal>);
+
+// Cut in the header, the screen, the colour table, the extensions and the image
+// descriptor: read errors. Cut in the image data: what the data holds, the rest index 0.
+INSTANTIATE_TEST_SUITE_P(Gif, DamagedFiles, testing::Values(DamagedFile{"Interlaced", &Load<TGIFGraphic>, [] {
+                           const std::string ppm = testsupport::TempPath("cut.ppm"), out = testsupport::TempPath("cut.gif");
+                           testsupport::WriteFile(ppm, TestPpm(40, 30, 1696));
+                           if (testsupport::Run({"convert", ppm, "-colors", "64", "-interlace", "GIF", out}).exitCode)
+                             return Damage{};
+                           const Bytes data = ToBytes(testsupport::ReadFile(out));
+                           const size_t codeSize = CodeSizeOffset(testsupport::ReadFile(out));
+                           Damage d{.file = data,
+                                    .refused = {0, 3, 6, 9, 13, 14, 100, 13 + 384, codeSize - 10, codeSize - 1, codeSize},
+                                    .header = codeSize + 2};
+                           for (size_t at = codeSize + 1; at < data.size(); at += 97) d.tried.push_back(at);
+                           return d;
+                         }}),
+                         RowName<DamagedFile>);

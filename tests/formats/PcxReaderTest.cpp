@@ -15,7 +15,7 @@
 #include "formats/GraphicFormats_PCX.h"
 
 using namespace pixeltest;
-using hostiletest::Bytes;
+using namespace hostiletest;
 
 namespace {
 
@@ -40,7 +40,7 @@ Bytes Pcx(const PcxHeader& h, const Bytes& data) {
   return b;
 }
 
-std::unique_ptr<TPCXGraphic> LoadBytes(const Bytes& data) { return readerfiles::LoadGraphic<TPCXGraphic>(data); }
+std::unique_ptr<TPCXGraphic> LoadBytes(const Bytes& data) { return hostiletest::Read<TPCXGraphic>(data); }
 
 Rgba Pcxtoppm(const std::string& file) {
   const testsupport::CommandResult r = testsupport::Run({"pcxtoppm", "-quiet", file});
@@ -181,29 +181,33 @@ TEST(PcxReader, LayoutsAndRowsThatDoNotFitAreRefused) {
   EXPECT_NE(error(v), invalid);
   v = h, v.xMin = 5;  // corners the wrong way round
   EXPECT_EQ(error(v), invalid);
-  // A huge picture from a small file is refused before anything is allocated for it.
-  v = h, v.encoding = 1, v.xMax = 19999, v.yMax = 19999, v.bytesPerLine = 20000, v.planes = 1;
-  const Bytes huge = Pcx(v, Bytes(4000, 0xFF));
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [&] { LoadBytes(huge); },
-      "Cannot load image. The PCX or SCR file holds too little data for a picture of 20000 x 20000 pixels.");
 }
 
-TEST(PcxReader, CutAndDamagedFiles) {
-  KIVO2_REQUIRE_TOOL("ppmtopcx");
-  const std::string source = hostiletest::TestPpm(29, 17, 4);
+// A huge picture from a small file is refused before anything is allocated for it.
+INSTANTIATE_TEST_SUITE_P(Pcx, RefusedBeforeAllocating, testing::Values(Refusal{"Huge", [] {
+                           PcxHeader h;
+                           h.xMax = h.yMax = 19999, h.bytesPerLine = 20000;
+                           LoadBytes(Pcx(h, Bytes(4000, 0xFF)));
+                         }, TooLittle("PCX or SCR", 20000, 20000)}),
+                         RowName<Refusal>);
+
+// Three planes of 1 bit, 24 bits, and 8 bits with the palette behind the data. Inside the
+// header no picture loads; cut at its end, inside the data or the palette block, a picture
+// loads with the rows the data gives, or a clear error.
+Damage PcxDamage(const char* option) {
+  const std::string source = TestPpm(29, 17, 4);
   const std::string eight = testsupport::Run({"pnmquant", "-quiet", "8"}, source).out;
-  // Three planes of 1 bit, 24 bits, and 8 bits with the palette behind the data.
-  for (const auto& [option, input] : {std::pair{"-planes=3", eight}, {"-24bit", source}, {"-8bit", eight}}) {
-    SCOPED_TRACE(option);
-    const std::string file = testsupport::Run({"ppmtopcx", "-quiet", option}, input).out;
-    const Bytes bytes(file.begin(), file.end());
-    // Inside the header no picture loads; cut at its end, inside the data or the palette
-    // block, a picture loads with the rows the data gives, or a clear error.
-    for (const auto& r : hostiletest::LoadCuts<TPCXGraphic>(bytes, {0, 3, 65, 127}))
-      EXPECT_EQ(r.error, "Stream read error");
-    hostiletest::LoadCuts<TPCXGraphic>(bytes, {128, 140, bytes.size() / 2, bytes.size() - 769, bytes.size() - 400});
-    hostiletest::LoadFlips<TPCXGraphic>(bytes, 300, 7);
-    hostiletest::LoadFlips<TPCXGraphic>(bytes, 300, 8, 0, 128);
-  }
+  const std::string file = testsupport::Run({"ppmtopcx", "-quiet", option}, option[1] == '2' ? source : eight).out;
+  const Bytes b(file.begin(), file.end());
+  if (b.size() <= 128) return Damage{};
+  return Damage{.file = b,
+                .refused = {0, 3, 65, 127},
+                .tried = {128, 140, b.size() / 2, b.size() - 769, b.size() - 400},
+                .header = 128,
+                .errors = {"Stream read error"}};
 }
+INSTANTIATE_TEST_SUITE_P(Pcx, DamagedFiles,
+                         testing::Values(DamagedFile{"Planes3", &Load<TPCXGraphic>, [] { return PcxDamage("-planes=3"); }},
+                                         DamagedFile{"Bits24", &Load<TPCXGraphic>, [] { return PcxDamage("-24bit"); }},
+                                         DamagedFile{"Bits8", &Load<TPCXGraphic>, [] { return PcxDamage("-8bit"); }}),
+                         RowName<DamagedFile>);

@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_PCD.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 using namespace pixeltest;
 
 namespace {
@@ -175,7 +175,7 @@ TEST(PhotoCdReader, OverviewPacksAndOtherDataAreRefused) {
   TReadOnlyMemoryStream stream(overview.data(), int64_t(overview.size()));
   EXPECT_TRUE(g.CanLoad(stream));
   EXPECT_EQ(stream.Position(), 0);
-  EXPECT_EQ(hostiletest::Load<TPCDGraphic>(overview).error,
+  EXPECT_EQ(Load<TPCDGraphic>(overview).error,
             "Cannot load image. Overview packs are not supported for PCD files.");
   ASSERT_TRUE(g.ReadImageProperties(stream, 3));
   EXPECT_TRUE(g.ImageProperties.Overview);
@@ -185,7 +185,7 @@ TEST(PhotoCdReader, OverviewPacksAndOtherDataAreRefused) {
   const Bytes noise(kBaseImage + 768 * 512 * 3 / 2, 0x37);
   TReadOnlyMemoryStream noiseStream(noise.data(), int64_t(noise.size()));
   EXPECT_FALSE(g.CanLoad(noiseStream));
-  EXPECT_EQ(hostiletest::Load<TPCDGraphic>(noise).error, "Cannot load image. Invalid or unexpected PCD image format.");
+  EXPECT_EQ(Load<TPCDGraphic>(noise).error, "Cannot load image. Invalid or unexpected PCD image format.");
 
   // 6144 bytes are not enough to tell; one more is.
   Bytes header(6144, 0);
@@ -197,27 +197,22 @@ TEST(PhotoCdReader, OverviewPacksAndOtherDataAreRefused) {
   EXPECT_TRUE(g.CanLoad(longer));
 }
 
-TEST(PhotoCdReader, CutAndDamagedPacksFailCleanly) {
-  KIVO2_REQUIRE_TOOL("convert");
+// Cut in the header, before the base picture and anywhere in it: the picture the pack
+// cannot hold is refused before anything is allocated for it (a load within 8 MiB says so).
+// Changed bytes in the header (the rotation among them) and anywhere.
+INSTANTIATE_TEST_SUITE_P(PhotoCd, DamagedFiles, testing::Values(DamagedFile{"Pack", &Load<TPCDGraphic>, [] {
   const std::string im = testsupport::TempPath("cut.pcd");
-  ASSERT_EQ(testsupport::Run({"convert", "-size", "40x30", "gradient:green-red", im}).exitCode, 0);
+  if (testsupport::Run({"convert", "-size", "40x30", "gradient:green-red", im}).exitCode != 0) return Damage{};
   const Bytes pack = ReadBytes(im);
-  // Cut in the header, before the base picture and anywhere in it: the picture the
-  // pack cannot hold is refused before anything is allocated for it.
-  const std::vector<size_t> cuts = {0, 7, 2048, 2051, 3586, 6144, 6145, kBaseImage - 1, kBaseImage,
-                                    kBaseImage + 2303, kBaseImage + 2304, kBaseImage + 300000,
-                                    kBaseImage + 768 * 512 * 3 / 2 - 1};
-  for (const hostiletest::LoadResult& r : hostiletest::LoadCuts<TPCDGraphic>(pack, cuts)) {
-    EXPECT_FALSE(r.loaded);
-    EXPECT_TRUE(r.error == "Cannot load image. Invalid or unexpected PCD image format." ||
-                r.error == "Cannot load image. The PCD file holds too little data for a picture of 768 x 512 pixels.")
-        << r.error;
-  }
+  const std::string tooLittle = TooLittle("PCD", 768, 512);
   const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(8 * testsupport::kMiB, [&] {
-    return hostiletest::Load<TPCDGraphic>(Bytes(pack.begin(), pack.begin() + kBaseImage + 1000)).error;
+    return Load<TPCDGraphic>(Bytes(pack.begin(), pack.begin() + kBaseImage + 1000)).error;
   });
-  EXPECT_EQ(run.text, "returned: Cannot load image. The PCD file holds too little data for a picture of 768 x 512 pixels.");
-  // Changed bytes in the header (the rotation among them) and in the picture.
-  hostiletest::LoadFlips<TPCDGraphic>(pack, 40, 1632, 0, 6144);
-  hostiletest::LoadFlips<TPCDGraphic>(pack, 20, 1633, kBaseImage);
-}
+  EXPECT_EQ(run.text, "returned: " + tooLittle);
+  return Damage{.file = pack,
+                .refused = {0, 7, 2048, 2051, 3586, 6144, 6145, kBaseImage - 1, kBaseImage, kBaseImage + 2303,
+                            kBaseImage + 2304, kBaseImage + 300000, kBaseImage + 768 * 512 * 3 / 2 - 1},
+                .header = 6144,
+                .errors = {"Cannot load image. Invalid or unexpected PCD image format.", tooLittle},
+                .flips = 30};
+}}), RowName<DamagedFile>);

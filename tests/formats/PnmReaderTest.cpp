@@ -11,6 +11,7 @@
 #include "formats/GraphicStrings.h"
 
 using namespace pixeltest;
+using namespace hostiletest;
 
 namespace {
 
@@ -28,9 +29,9 @@ void Netpbm(const std::vector<std::string>& argv, const std::string& path) {
   testsupport::WriteFile(path, r.out);
 }
 
-hostiletest::Bytes ToBytes(const std::string& s) { return hostiletest::Bytes(s.begin(), s.end()); }
+Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-std::string LoadError(const std::string& bytes) { return hostiletest::Load<TPPMGraphic>(ToBytes(bytes)).error; }
+std::string LoadError(const std::string& bytes) { return Load<TPPMGraphic>(ToBytes(bytes)).error; }
 
 }  // namespace
 
@@ -40,7 +41,7 @@ TEST(PnmReader, EveryKindAndMaximumAgainstNetpbm) {
   KIVO2_REQUIRE_TOOL("convert");
   const std::string colour = testsupport::TempPath("colour.ppm"), grey = testsupport::TempPath("grey.pgm"),
                     bits = testsupport::TempPath("bits.pbm");
-  testsupport::WriteFile(colour, hostiletest::TestPpm(37, 23, 5));
+  testsupport::WriteFile(colour, TestPpm(37, 23, 5));
   Netpbm({"ppmtopgm", colour}, grey);
   Netpbm({"pamditherbw", "-quiet", grey}, bits);
   std::vector<std::string> files;
@@ -73,7 +74,7 @@ TEST(PnmReader, EveryKindAndMaximumAgainstNetpbm) {
 
 TEST(PnmReader, CommentsAnywhereAndTheHeaderOnTheMagicLine) {
   KIVO2_REQUIRE_TOOL("pamdepth");
-  const std::string source = hostiletest::TestPpm(37, 23, 8);
+  const std::string source = TestPpm(37, 23, 8);
   const std::string raster = source.substr(source.size() - 37 * 23 * 3);
   const std::string plain = testsupport::Run({"pnmtoplainpnm"}, source).out;
   ASSERT_EQ(plain.substr(0, 13), "P3\n37 23\n255\n");
@@ -156,26 +157,27 @@ TEST(PnmReader, BadHeadersAndShortDataAreRefused) {
   EXPECT_EQ(LoadError("P5\n4 4\n65535\n" + std::string(31, 'x')), little);
   EXPECT_EQ(LoadError("P4\n4 4\n\xF0\xF0\xF0"), little);
   EXPECT_EQ(LoadError("P2\n4 4\n255\n1 2 3"), little);
-  // A header that asks for a huge picture is refused before the bitmap is made.
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [] {
-        TStringStream s("P6\n16000 16000\n255\n" + std::string(3000, 'x'));
-        TPPMGraphic().LoadFromStream(s);
-      },
-      "Cannot load image. The PPM file holds too little data for a picture of 16000 x 16000 pixels.");
 }
 
-TEST(PnmReader, CutAndDamagedFiles) {
-  const std::string source = hostiletest::TestPpm(19, 11, 3);
-  const std::string plain = testsupport::Run({"pnmtoplainpnm"}, source).out;
-  for (const std::string& file : {source, plain}) {
-    const hostiletest::Bytes bytes = ToBytes(file);
-    const size_t header = file.find("255\n") + 4;
-    // Cut inside and after each header field, and inside the first rows.
-    for (const auto& r :
-         hostiletest::LoadCuts<TPPMGraphic>(bytes, {0, 1, 2, 3, 5, 8, header - 1, header, header + 10, header + 57}))
-      EXPECT_FALSE(r.loaded);
-    hostiletest::LoadFlips<TPPMGraphic>(bytes, 300, 41);
-    hostiletest::LoadFlips<TPPMGraphic>(bytes, 300, 42, 0, header);
-  }
+// A header that asks for a huge picture is refused before the bitmap is made.
+INSTANTIATE_TEST_SUITE_P(Pnm, RefusedBeforeAllocating,
+                         testing::Values(Refusal{"Huge", [] {
+                           Read<TPPMGraphic>(ToBytes("P6\n16000 16000\n255\n" + std::string(3000, 'x')));
+                         }, TooLittle("PPM", 16000, 16000)}),
+                         RowName<Refusal>);
+
+// A raw and a plain file cut inside and after each header field, and inside the first rows.
+Damage PnmDamage(bool plain) {
+  std::string file = TestPpm(19, 11, 3);
+  if (plain) file = testsupport::Run({"pnmtoplainpnm"}, file).out;
+  if (file.empty()) return {};
+  const size_t header = file.find("255\n") + 4;
+  return {.file = ToBytes(file),
+          .refused = {0, 1, 2, 3, 5, 8, header - 1, header, header + 10, header + 57},
+          .header = header};
 }
+INSTANTIATE_TEST_SUITE_P(
+    Pnm, DamagedFiles,
+    testing::Values(DamagedFile{"Raw", &Load<TPPMGraphic>, [] { return PnmDamage(false); }},
+                    DamagedFile{"Plain", &Load<TPPMGraphic>, [] { return PnmDamage(true); }}),
+    RowName<DamagedFile>);

@@ -12,7 +12,7 @@
 #include "formats/GraphicFormats_PSD.h"
 
 using namespace pixeltest;
-using hostiletest::Bytes;
+using namespace hostiletest;
 
 namespace {
 
@@ -39,7 +39,7 @@ Bytes Psd(uint16_t channels, uint32_t rows, uint32_t columns, uint16_t depth, ui
   return b;
 }
 
-std::unique_ptr<TPSDGraphic> LoadBytes(const Bytes& data) { return readerfiles::LoadGraphic<TPSDGraphic>(data); }
+std::unique_ptr<TPSDGraphic> LoadBytes(const Bytes& data) { return hostiletest::Read<TPSDGraphic>(data); }
 
 // ImageMagick's reading of the merged picture, its colours as stored (not taken off a
 // white background where the picture is transparent).
@@ -197,38 +197,36 @@ TEST(PsdReader, SignatureVersionAndRefusals) {
   Bytes hugePalette = Psd(1, 1, 1, 8, 2, {}, 0, {0});
   hugePalette[26] = 0x7F;  // colour data of 2 GiB
   EXPECT_EQ(error(hugePalette), "Stream read error");
-  // The row counts and the rows must be in the file before the bitmap is made.
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [] { LoadBytes(Psd(3, 9000, 9000, 8, 3, {}, 1, Bytes(60000, 0))); },
-      "Cannot load image. The PSD or PDD file holds too little data for a picture of 9000 x 9000 pixels.");
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [] { LoadBytes(Psd(56, 9000, 9000, 16, 3, {}, 0, Bytes(60000, 0))); },
-      "Cannot load image. The PSD or PDD file holds too little data for a picture of 9000 x 9000 pixels.");
 }
 
-TEST(PsdReader, CutAndDamagedFiles) {
-  KIVO2_REQUIRE_TOOL("convert");
-  const std::string colour = testsupport::TempPath("colour.ppm");
-  testsupport::WriteFile(colour, hostiletest::TestPpm(21, 13, 14));
-  for (const char* depth : {"8", "16"}) {
-    const std::string file = testsupport::TempPath(std::string("cut") + depth + ".psd");
-    ASSERT_EQ(testsupport::Run({"convert", colour, "-depth", depth, "-compress", "RLE", file}).exitCode, 0);
-    const std::string text = testsupport::ReadFile(file);
-    const Bytes bytes(text.begin(), text.end());
-    auto u32 = [&](size_t at) {
-      return uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
-    };
-    // Every section boundary, and inside the row counts and the rows.
-    std::vector<size_t> cuts = {0, 4, 25, 26};
-    size_t at = 26;
-    for (int section = 0; section < 3; ++section) {
-      cuts.insert(cuts.end(), {at + 2, at + 4});
-      at += 4 + u32(at);
-      cuts.push_back(at);
-    }
-    cuts.insert(cuts.end(), {at + 1, at + 2, at + 30, at + 2 + 13 * 3 * 2, (at + bytes.size()) / 2, bytes.size() - 5});
-    for (const auto& r : hostiletest::LoadCuts<TPSDGraphic>(bytes, cuts)) EXPECT_FALSE(r.loaded) << r.error;
-    hostiletest::LoadFlips<TPSDGraphic>(bytes, 300, 21);
-    hostiletest::LoadFlips<TPSDGraphic>(bytes, 300, 22, 0, at + 2 + 13 * 3 * 2);
+// The row counts and the rows must be in the file before the bitmap is made.
+INSTANTIATE_TEST_SUITE_P(
+    Psd, RefusedBeforeAllocating,
+    testing::Values(Refusal{"RowCounts", [] { LoadBytes(Psd(3, 9000, 9000, 8, 3, {}, 1, Bytes(60000, 0))); },
+                            TooLittle("PSD or PDD", 9000, 9000)},
+                    Refusal{"Rows", [] { LoadBytes(Psd(56, 9000, 9000, 16, 3, {}, 0, Bytes(60000, 0))); },
+                            TooLittle("PSD or PDD", 9000, 9000)}),
+    RowName<Refusal>);
+
+// Cut at every section boundary, and inside the row counts and the rows.
+Damage PsdDamage(const char* depth) {
+  const std::string colour = testsupport::TempPath("colour.ppm"), file = testsupport::TempPath("cut.psd");
+  testsupport::WriteFile(colour, TestPpm(21, 13, 14));
+  if (testsupport::Run({"convert", colour, "-depth", depth, "-compress", "RLE", file}).exitCode != 0) return {};
+  const std::string text = testsupport::ReadFile(file);
+  Damage d{.file = Bytes(text.begin(), text.end()), .refused = {0, 4, 25, 26}};
+  auto u32 = [&](size_t at) { return uint32_t(d.file[at]) << 24 | d.file[at + 1] << 16 | d.file[at + 2] << 8 | d.file[at + 3]; };
+  size_t at = 26;
+  for (int section = 0; section < 3; ++section) {
+    d.refused.insert(d.refused.end(), {at + 2, at + 4});
+    at += 4 + u32(at);
+    d.refused.push_back(at);
   }
+  d.header = at + 2 + 13 * 3 * 2;
+  d.refused.insert(d.refused.end(), {at + 1, at + 2, at + 30, d.header, (at + d.file.size()) / 2, d.file.size() - 5});
+  return d;
 }
+INSTANTIATE_TEST_SUITE_P(Psd, DamagedFiles,
+                         testing::Values(DamagedFile{"Depth8", &Load<TPSDGraphic>, [] { return PsdDamage("8"); }},
+                                         DamagedFile{"Depth16", &Load<TPSDGraphic>, [] { return PsdDamage("16"); }}),
+                         RowName<DamagedFile>);

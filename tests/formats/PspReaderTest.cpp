@@ -11,7 +11,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_PSP.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 
 namespace {
 
@@ -134,7 +134,7 @@ struct PspFile {
   static constexpr char kSignature[33] = "Paint Shop Pro Image File\n\x1a\0\0\0\0";
 };
 
-std::unique_ptr<TPSPGraphic> LoadBytes(const Bytes& data) { return readerfiles::LoadGraphic<TPSPGraphic>(data); }
+std::unique_ptr<TPSPGraphic> LoadBytes(const Bytes& data) { return hostiletest::Read<TPSPGraphic>(data); }
 
 // A 5 x 3 picture whose channels differ in every pixel, row and plane.
 uint8_t Red(int x, int y) { return uint8_t(10 + 40 * x + y); }
@@ -283,13 +283,16 @@ TEST(PspReader, DamagedChannelsAndRefusals) {
             "Cannot load image. The compression scheme is not supported for PSP files.");
   f.compression = 0, f.depth = 16;
   EXPECT_EQ(hostiletest::Load<TPSPGraphic>(f.Build()).error, "Invalid color format in PSP file.");
-  // A huge picture from a small file is refused before anything is allocated for it.
-  f.depth = 24, f.width = 20000, f.height = 10000;
-  const Bytes huge = f.Build();
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [&] { LoadBytes(huge); },
-      "Cannot load image. The PSP file holds too little data for a picture of 20000 x 10000 pixels.");
 }
+
+// A huge picture from a small file is refused before anything is allocated for it.
+INSTANTIATE_TEST_SUITE_P(Psp, RefusedBeforeAllocating, testing::Values(Refusal{"Huge", [] {
+                           PspFile f;
+                           f.layers = {ColourLayer()};
+                           f.width = 20000, f.height = 10000;
+                           LoadBytes(f.Build());
+                         }, TooLittle("PSP", 20000, 10000)}),
+                         RowName<Refusal>);
 
 TEST(PspReader, SampleFileAgainstItsJpegCopy) {
   KIVO2_REQUIRE_CORPUS("metadata-samples/PSP.psp");
@@ -305,18 +308,17 @@ TEST(PspReader, SampleFileAgainstItsJpegCopy) {
   EXPECT_EQ(pixeltest::Compare(ours, pixeltest::FromRaster(testsupport::ParsePnm(copy.out)), 2), "");
 }
 
-TEST(PspReader, CutAndDamagedFiles) {
-  for (uint16_t major : {3, 5}) {
-    PspFile f;
-    f.major = major, f.compression = 2, f.depth = 8;
-    f.palette.assign(4 * 16, 0x33);
-    f.layers = {ColourLayer(1), Layer{0, {{0, Plane(Red)}}, {}}};
-    const Bytes bytes = f.Build();
-    // Within the file header nothing loads; then every four bytes through the blocks.
-    for (const auto& r : hostiletest::LoadCuts<TPSPGraphic>(bytes, {0, 25, 32, 35})) EXPECT_FALSE(r.loaded);
-    std::vector<size_t> cuts;
-    for (size_t n = 36; n < bytes.size(); n += 4) cuts.push_back(n);
-    hostiletest::LoadCuts<TPSPGraphic>(bytes, cuts);
-    hostiletest::LoadFlips<TPSPGraphic>(bytes, 400, 31);
-  }
+// Within the file header nothing loads; then every four bytes through the blocks.
+Damage PspDamage(uint16_t major) {
+  PspFile f;
+  f.major = major, f.compression = 2, f.depth = 8;
+  f.palette.assign(4 * 16, 0x33);
+  f.layers = {ColourLayer(1), Layer{0, {{0, Plane(Red)}}, {}}};
+  Damage d{.file = f.Build(), .refused = {0, 25, 32, 35}, .flips = 400};
+  for (size_t n = 36; n < d.file.size(); n += 4) d.tried.push_back(n);
+  return d;
 }
+INSTANTIATE_TEST_SUITE_P(Psp, DamagedFiles,
+                         testing::Values(DamagedFile{"Version3", &Load<TPSPGraphic>, [] { return PspDamage(3); }},
+                                         DamagedFile{"Version5", &Load<TPSPGraphic>, [] { return PspDamage(5); }}),
+                         RowName<DamagedFile>);

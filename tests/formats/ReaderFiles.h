@@ -1,10 +1,8 @@
 #pragma once
 // Files for the reader tests: writing a picture with an independent tool, comparing a
-// corpus folder's pictures with their reference pictures, and loading bytes through a
-// reader class.
+// corpus folder's pictures with their reference pictures.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,15 +42,6 @@ inline int CompareWithReferencePictures(const std::string& folder, const std::st
     ++compared;
   }
   return compared;
-}
-
-// Loads the bytes through a new graphic of class G; what the load raises passes.
-template <class G>
-std::unique_ptr<G> LoadGraphic(const std::vector<uint8_t>& data) {
-  auto graphic = std::make_unique<G>();
-  TReadOnlyMemoryStream stream(data.data(), int64_t(data.size()));
-  graphic->LoadFromStream(stream);
-  return graphic;
 }
 
 }  // namespace readerfiles

@@ -4,6 +4,10 @@
 // fixed seed. Every load must end with a picture or an Exception of the program's
 // hierarchy (never a crash, a hang or a std::exception); the sanitizer build runs the
 // same loads and catches any access outside the file's bytes or the bitmap.
+//
+// Two suites every reader fills with rows of its own (INSTANTIATE_TEST_SUITE_P in its
+// test file): RefusedBeforeAllocating, pictures the file cannot hold, and DamagedFiles,
+// a sound file cut and changed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,6 +50,33 @@ inline void ExpectRefusedBeforeAllocating(const std::function<void()>& load, con
   EXPECT_EQ(run.text, "EInvalidGraphic: " + message);
 }
 
+// The reader's messages for a picture the file holds too little data for, and for one
+// larger than a bitmap may be.
+inline std::string TooLittle(const std::string& format, int64_t w, int64_t h) {
+  return "Cannot load image. The " + format + " file holds too little data for a picture of " + std::to_string(w) +
+         " x " + std::to_string(h) + " pixels.";
+}
+inline std::string TooLarge(int64_t w, int64_t h) {
+  return "Cannot load image. The picture is too large: " + std::to_string(w) + " x " + std::to_string(h) + " pixels.";
+}
+
+// A load that must be refused with the message before anything large is allocated.
+struct Refusal {
+  std::string name;
+  std::function<void()> load;
+  std::string message;
+};
+class RefusedBeforeAllocating : public testing::TestWithParam<Refusal> {};
+
+// The picture read from the bytes; throws what the reader throws.
+template <class G>
+std::unique_ptr<G> Read(const Bytes& data) {
+  auto g = std::make_unique<G>();
+  TReadOnlyMemoryStream stream(data.data(), int64_t(data.size()));
+  g->LoadFromStream(stream);
+  return g;
+}
+
 struct LoadResult {
   bool loaded = false;
   std::string error;  // the Exception's message when not loaded
@@ -68,22 +99,10 @@ LoadResult Load(const Bytes& data) {
   return r;
 }
 
-// The file cut at each of the given lengths (those not below its size are left out);
-// the results in the same order.
-template <class G>
-std::vector<LoadResult> LoadCuts(const Bytes& data, const std::vector<size_t>& lengths) {
-  std::vector<LoadResult> results;
-  for (size_t n : lengths) {
-    if (n >= data.size()) continue;
-    results.push_back(Load<G>(Bytes(data.begin(), data.begin() + std::ptrdiff_t(n))));
-  }
-  return results;
-}
-
 // `count` copies of the file, each with one to four bytes set to values drawn with the
 // seed, at places drawn from [from, to); every one is loaded. Returns how many loaded.
-template <class G>
-int LoadFlips(const Bytes& data, int count, uint32_t seed, size_t from = 0, size_t to = SIZE_MAX) {
+inline int LoadFlips(LoadResult (*load)(const Bytes&), const Bytes& data, int count, uint32_t seed, size_t from = 0,
+                     size_t to = SIZE_MAX) {
   std::mt19937 rng(seed);
   to = std::min(to, data.size());
   int loaded = 0;
@@ -91,9 +110,34 @@ int LoadFlips(const Bytes& data, int count, uint32_t seed, size_t from = 0, size
     Bytes copy = data;
     const int changes = 1 + int(rng() % 4);
     for (int k = 0; k < changes && from < to; ++k) copy[from + rng() % (to - from)] = uint8_t(rng());
-    loaded += Load<G>(copy).loaded ? 1 : 0;
+    loaded += load(copy).loaded ? 1 : 0;
   }
   return loaded;
 }
+
+// A sound file of a reader's format with the cuts at which nothing may load (and, when
+// errors is not empty, that fail with one of those messages) and cuts that may load what
+// they hold; changed bytes go anywhere and, as many again, into the header.
+struct Damage {
+  Bytes file{};  // empty: the tool that makes it is missing
+  std::vector<size_t> refused{}, tried{};
+  size_t header = 0;
+  std::vector<std::string> errors{};
+  int flips = 300;
+};
+struct DamagedFile {
+  std::string name;
+  LoadResult (*load)(const Bytes&);
+  std::function<Damage()> make;
+};
+class DamagedFiles : public testing::TestWithParam<DamagedFile> {};
+
+// Test names from the rows' names; a row prints as its name.
+template <class Row>
+std::string RowName(const testing::TestParamInfo<Row>& info) {
+  return info.param.name;
+}
+inline void PrintTo(const Refusal& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const DamagedFile& row, std::ostream* os) { *os << row.name; }
 
 }  // namespace hostiletest

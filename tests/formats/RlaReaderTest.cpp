@@ -11,7 +11,7 @@
 #include "TestSupport.h"
 #include "formats/GraphicFormats_RLA.h"
 
-using hostiletest::Bytes;
+using namespace hostiletest;
 using namespace pixeltest;
 
 namespace {
@@ -235,43 +235,37 @@ TEST(RlaReader, ChannelDataBeyondTheRowStaysInItsBuffer) {
   EXPECT_EQ(g->PixelColor(0, 0), RGB(50, 100, 215));
 }
 
-TEST(RlaReader, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
-  RlaFile huge = Sample(2, 2, 0);
-  huge.width = 15000, huge.height = 15000;
-  huge.rows.resize(2);
-  RlaFile wide = Sample(2, 1, 0);
-  wide.width = 32767, wide.height = 32767;
-  wide.rows.clear();
-  struct Case {
-    const char* name;
-    Bytes data;
-    const char* message;
-  } cases[] = {
-      {"little data", Build(huge), "Cannot load image. The RLA file holds too little data for a picture of 15000 x 15000 pixels."},
-      {"too large", Build(wide), "Cannot load image. The picture is too large: 32767 x 32767 pixels."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    hostiletest::ExpectRefusedBeforeAllocating([&] { LoadRla(c.data); }, c.message);
-  }
-  // An active window without columns is no picture.
+INSTANTIATE_TEST_SUITE_P(Rla, RefusedBeforeAllocating, testing::Values(Refusal{"LittleData", [] {
+                                                                            RlaFile huge = Sample(2, 2, 0);
+                                                                            huge.width = 15000, huge.height = 15000;
+                                                                            huge.rows.resize(2);
+                                                                            LoadRla(Build(huge));
+                                                                          }, TooLittle("RLA", 15000, 15000)},
+                                                                          Refusal{"TooLarge", [] {
+                                                                            RlaFile wide = Sample(2, 1, 0);
+                                                                            wide.width = 32767, wide.height = 32767;
+                                                                            wide.rows.clear();
+                                                                            LoadRla(Build(wide));
+                                                                          }, TooLarge(32767, 32767)}),
+                         RowName<Refusal>);
+
+// An active window without columns is no picture.
+TEST(RlaReader, AWindowWithoutColumnsIsRefused) {
   RlaFile none = Sample(2, 2, 0);
   none.width = 0;
-  EXPECT_EQ(hostiletest::Load<TRLAGraphic>(Build(none)).error, "Cannot load image. Invalid or unexpected RLA image format.");
+  EXPECT_EQ(Load<TRLAGraphic>(Build(none)).error, "Cannot load image. Invalid or unexpected RLA image format.");
 }
 
-TEST(RlaReader, CutAndDamagedFilesFailCleanly) {
-  const RlaFile f = Sample(20, 6, 1);
-  const Bytes data = Build(f);
-  // Cut in the header, in the row offsets, and at and inside every channel of every row.
-  std::vector<size_t> cuts = {0, 26, 600, 739, 740, 741, 740 + 4 * 6 - 1};
-  size_t at = 740 + 4 * 6;
-  for (const auto& row : f.rows)
-    for (const Bytes& channel : row) {
-      cuts.insert(cuts.end(), {at, at + 1, at + 2, at + 3});
-      at += 2 + Packets(channel).size();
-    }
-  for (const hostiletest::LoadResult& r : hostiletest::LoadCuts<TRLAGraphic>(data, cuts)) EXPECT_FALSE(r.loaded);
-  hostiletest::LoadFlips<TRLAGraphic>(data, 300, 1757);
-  hostiletest::LoadFlips<TRLAGraphic>(data, 300, 1758, 0, 740 + 4 * 6);
-}
+// Cut in the header, in the row offsets, and at and inside every channel of every row.
+INSTANTIATE_TEST_SUITE_P(Rla, DamagedFiles, testing::Values(DamagedFile{"Rla", &Load<TRLAGraphic>, [] {
+                           const RlaFile f = Sample(20, 6, 1);
+                           Damage d{.file = Build(f), .refused = {0, 26, 600, 739, 740, 741, 740 + 4 * 6 - 1}, .header = 740 + 4 * 6};
+                           size_t at = 740 + 4 * 6;
+                           for (const auto& row : f.rows)
+                             for (const Bytes& channel : row) {
+                               d.refused.insert(d.refused.end(), {at, at + 1, at + 2, at + 3});
+                               at += 2 + Packets(channel).size();
+                             }
+                           return d;
+                         }}),
+                         RowName<DamagedFile>);

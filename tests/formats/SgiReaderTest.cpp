@@ -13,7 +13,7 @@
 #include "formats/GraphicFormats_SGI.h"
 
 using namespace pixeltest;
-using hostiletest::Bytes;
+using namespace hostiletest;
 
 namespace {
 
@@ -34,7 +34,7 @@ Bytes Join(Bytes a, const Bytes& b) {
   return a;
 }
 
-std::unique_ptr<TSGIGraphic> LoadBytes(const Bytes& data) { return readerfiles::LoadGraphic<TSGIGraphic>(data); }
+std::unique_ptr<TSGIGraphic> LoadBytes(const Bytes& data) { return Read<TSGIGraphic>(data); }
 
 // sgitopnm's reading, with the fourth channel as alpha when there is one.
 Rgba Sgitopnm(const std::string& file, bool alpha) {
@@ -58,7 +58,7 @@ TEST(SgiReader, FilesWrittenByNetpbmImageMagickAndGraphicsMagickAgainstSgitopnm)
   const std::string colour = testsupport::TempPath("colour.ppm"), grey = testsupport::TempPath("grey.pgm"),
                     deep = testsupport::TempPath("deep.ppm"), deepGrey = testsupport::TempPath("deep.pgm"),
                     alpha = testsupport::TempPath("alpha.png");
-  testsupport::WriteFile(colour, hostiletest::TestPpm(37, 23, 6));
+  testsupport::WriteFile(colour, TestPpm(37, 23, 6));
   testsupport::WriteFile(grey, testsupport::Run({"ppmtopgm", colour}).out);
   // 16-bit samples that are no widened bytes.
   ASSERT_EQ(testsupport::Run({"convert", "-size", "37x23", "gradient:red-blue", "-swirl", "120", "-depth", "16", deep})
@@ -127,22 +127,24 @@ TEST(SgiReader, RowOrderGreyWithAlphaAndTheHeaderChecks) {
   EXPECT_FALSE(TSGIGraphic().CanLoad(stream));
   EXPECT_EQ(LoadBytes(fourDimensions)->PixelColor(0, 0), RGB(7, 7, 7));
   const std::string invalid = "Cannot load image. Invalid or unexpected sgi, bw or rgb(a) image format.";
-  EXPECT_EQ(hostiletest::Load<TSGIGraphic>(Sgi(0, 3, 2, 1, 1, 1, {1, 2, 3})).error, invalid);
-  EXPECT_EQ(hostiletest::Load<TSGIGraphic>(Sgi(0, 1, 2, 1, 1, 0, {1})).error, invalid);
-  EXPECT_EQ(hostiletest::Load<TSGIGraphic>(Sgi(0, 1, 2, 0, 1, 1, {1})).error, invalid);
+  EXPECT_EQ(Load<TSGIGraphic>(Sgi(0, 3, 2, 1, 1, 1, {1, 2, 3})).error, invalid);
+  EXPECT_EQ(Load<TSGIGraphic>(Sgi(0, 1, 2, 1, 1, 0, {1})).error, invalid);
+  EXPECT_EQ(Load<TSGIGraphic>(Sgi(0, 1, 2, 0, 1, 1, {1})).error, invalid);
   Bytes badMagic = Sgi(0, 1, 2, 1, 1, 1, {1});
   badMagic[1] = 0xDB;
-  EXPECT_EQ(hostiletest::Load<TSGIGraphic>(badMagic).error, invalid);
+  EXPECT_EQ(Load<TSGIGraphic>(badMagic).error, invalid);
 }
 
-TEST(SgiReader, TablesAndRowsOutsideTheFile) {
-  // Verbatim planes and run-length tables must be in the file before the bitmap is made.
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [] { LoadBytes(Sgi(0, 1, 3, 9000, 9000, 3, Bytes(5000, 1))); },
-      "Cannot load image. The sgi, bw or rgb(a) file holds too little data for a picture of 9000 x 9000 pixels.");
-  hostiletest::ExpectRefusedBeforeAllocating(
-      [] { LoadBytes(Sgi(1, 1, 3, 9000, 9000, 3, Bytes(5000, 1))); },
-      "Cannot load image. The sgi, bw or rgb(a) file holds too little data for a picture of 9000 x 9000 pixels.");
+// Verbatim planes and run-length tables must be in the file before the bitmap is made.
+INSTANTIATE_TEST_SUITE_P(
+    Sgi, RefusedBeforeAllocating,
+    testing::Values(Refusal{"Planes", [] { LoadBytes(Sgi(0, 1, 3, 9000, 9000, 3, Bytes(5000, 1))); },
+                            TooLittle("sgi, bw or rgb(a)", 9000, 9000)},
+                    Refusal{"Tables", [] { LoadBytes(Sgi(1, 1, 3, 9000, 9000, 3, Bytes(5000, 1))); },
+                            TooLittle("sgi, bw or rgb(a)", 9000, 9000)}),
+    RowName<Refusal>);
+
+TEST(SgiReader, RowsOutsideTheFile) {
   // Rows that start beyond the file, or claim more bytes than it has, stay black.
   const Bytes tables = {0xFF, 0xFF, 0xFF, 0x00, 0, 0, 2, 0x10, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   auto g = LoadBytes(Sgi(1, 1, 2, 4, 2, 1, Join(tables, {0x84, 1, 2, 3, 4, 0})));
@@ -150,19 +152,19 @@ TEST(SgiReader, TablesAndRowsOutsideTheFile) {
   EXPECT_EQ(g->PixelColor(3, 0), RGB(4, 4, 4));
 }
 
-TEST(SgiReader, CutAndDamagedFiles) {
-  KIVO2_REQUIRE_TOOL("pnmtosgi");
-  const std::string source = hostiletest::TestPpm(23, 13, 9);
-  for (const char* storage : {"-rle", "-verbatim"}) {
-    SCOPED_TRACE(storage);
-    const std::string file = testsupport::Run({"pnmtosgi", storage}, source).out;
-    const Bytes bytes(file.begin(), file.end());
-    // Inside the header no picture loads; inside the tables a clear error; inside the
-    // rows the picture loads with what is there or is refused as too short.
-    for (const auto& r : hostiletest::LoadCuts<TSGIGraphic>(bytes, {0, 11, 511}))
-      EXPECT_EQ(r.error, "Stream read error");
-    hostiletest::LoadCuts<TSGIGraphic>(bytes, {512, 600, 512 + 8 * 13 * 3 - 1, 512 + 8 * 13 * 3 + 5, bytes.size() - 9});
-    hostiletest::LoadFlips<TSGIGraphic>(bytes, 300, 13);
-    hostiletest::LoadFlips<TSGIGraphic>(bytes, 300, 14, 0, 512 + 8 * 13 * 3);
-  }
+// Inside the header no picture loads; inside the tables a clear error; inside the rows the
+// picture loads with what is there or is refused as too short.
+Damage SgiDamage(const char* storage) {
+  const std::string file = testsupport::Run({"pnmtosgi", storage}, TestPpm(23, 13, 9)).out;
+  const size_t tables = 512 + 8 * 13 * 3;
+  if (file.size() <= 512) return {};
+  return {.file = Bytes(file.begin(), file.end()),
+          .refused = {0, 11, 511},
+          .tried = {512, 600, tables - 1, tables + 5, file.size() - 9},
+          .header = tables,
+          .errors = {"Stream read error"}};
 }
+INSTANTIATE_TEST_SUITE_P(Sgi, DamagedFiles,
+                         testing::Values(DamagedFile{"Rle", &Load<TSGIGraphic>, [] { return SgiDamage("-rle"); }},
+                                         DamagedFile{"Verbatim", &Load<TSGIGraphic>, [] { return SgiDamage("-verbatim"); }}),
+                         RowName<DamagedFile>);

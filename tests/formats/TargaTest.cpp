@@ -6,16 +6,15 @@
 
 #include <random>
 
-#include "MemoryLimit.h"
+#include "ReaderTestUtil.h"
 #include "TargaPngPixels.h"
 #include "TestSupport.h"
 #include "formats/GraphicFormats_Targa.h"
 
 using namespace pixeltest;
+using namespace hostiletest;
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // An 18-byte header followed by the given bytes.
 Bytes Targa(uint8_t type, uint16_t w, uint16_t h, uint8_t pixelSize, uint8_t descriptor, uint8_t mapType = 0,
@@ -241,39 +240,26 @@ TEST(TargaReader, ThirtyTwoBitPixelsCarryAlphaOnlyWhenTheHeaderSaysSo) {
 // be there, and a run-length packet of 1 + n bytes gives at most 128 pixels. Each
 // refusal must come before the bitmap exists: the loads run where a large allocation
 // fails.
-TEST(TargaReader, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
-  struct Case {
-    const char* name;
-    Bytes data;
-    const char* message;
-  } cases[] = {
-      // Type 0 holds no pixel data at all.
-      {"empty type", Targa(0, 20000, 20000, 8, 0),
-       "Cannot load image. The Targa file holds too little data for a picture of 20000 x 20000 pixels."},
-      {"raw", Targa(2, 10000, 10000, 24, 0, 0, 0, 0, 0, Bytes(100, 1)),
-       "Cannot load image. The Targa file holds too little data for a picture of 10000 x 10000 pixels."},
-      {"raw, one byte short", Targa(2, 4, 4, 24, 0, 0, 0, 0, 0, Bytes(47, 1)),
-       "Cannot load image. The Targa file holds too little data for a picture of 4 x 4 pixels."},
-      {"run-length", Targa(10, 15000, 15000, 24, 0, 0, 0, 0, 0, Bytes(1000, 0xFF)),
-       "Cannot load image. The Targa file holds too little data for a picture of 15000 x 15000 pixels."},
-      {"run-length grey", Targa(11, 30000, 30000, 8, 0, 0, 0, 0, 0, {0xFF, 1}),
-       "Cannot load image. The Targa file holds too little data for a picture of 30000 x 30000 pixels."},
-      // Sides over the bitmap's limit say so, with the size.
-      {"too wide", Targa(2, 40000, 1, 24, 0, 0, 0, 0, 0, Bytes(120000, 1)),
-       "Cannot load image. The picture is too large: 40000 x 1 pixels."},
-      {"too large", Targa(3, 60000, 60000, 8, 0),
-       "Cannot load image. The picture is too large: 60000 x 60000 pixels."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(64 * testsupport::kMiB, [&] {
-      LoadBytes(c.data);
-      return std::string("loaded");
-    });
-    EXPECT_TRUE(run.finished) << "signal " << run.signal;
-    EXPECT_EQ(run.text, std::string("EInvalidGraphic: ") + c.message);
-  }
-  // A file at the bound loads: 16 run packets of 4 bytes give the 2048 pixels of 256 x 8.
+INSTANTIATE_TEST_SUITE_P(
+    Targa, RefusedBeforeAllocating,
+    testing::Values(  // Type 0 holds no pixel data at all.
+        Refusal{"EmptyType", [] { LoadBytes(Targa(0, 20000, 20000, 8, 0)); }, TooLittle("Targa", 20000, 20000)},
+        Refusal{"Raw", [] { LoadBytes(Targa(2, 10000, 10000, 24, 0, 0, 0, 0, 0, Bytes(100, 1))); },
+                TooLittle("Targa", 10000, 10000)},
+        Refusal{"RawOneByteShort", [] { LoadBytes(Targa(2, 4, 4, 24, 0, 0, 0, 0, 0, Bytes(47, 1))); },
+                TooLittle("Targa", 4, 4)},
+        Refusal{"RunLength", [] { LoadBytes(Targa(10, 15000, 15000, 24, 0, 0, 0, 0, 0, Bytes(1000, 0xFF))); },
+                TooLittle("Targa", 15000, 15000)},
+        Refusal{"RunLengthGrey", [] { LoadBytes(Targa(11, 30000, 30000, 8, 0, 0, 0, 0, 0, {0xFF, 1})); },
+                TooLittle("Targa", 30000, 30000)},
+        // Sides over the bitmap's limit say so, with the size.
+        Refusal{"TooWide", [] { LoadBytes(Targa(2, 40000, 1, 24, 0, 0, 0, 0, 0, Bytes(120000, 1))); },
+                TooLarge(40000, 1)},
+        Refusal{"TooLarge", [] { LoadBytes(Targa(3, 60000, 60000, 8, 0)); }, TooLarge(60000, 60000)}),
+    RowName<Refusal>);
+
+TEST(TargaReader, AFileAtTheBoundLoads) {
+  // 16 run packets of 4 bytes give the 2048 pixels of 256 x 8.
   KIVO2_REQUIRE_TOOL("tgatoppm");
   Bytes runs;
   for (int i = 0; i < 16; ++i) runs.insert(runs.end(), {0xFF, uint8_t(i * 15), 90, uint8_t(255 - i * 15)});
