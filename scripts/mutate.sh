@@ -3,15 +3,16 @@
 # do not notice. The faults are kept in tests/mutants/*.txt, one to a line, its fields
 # separated by tabs:
 #   file (from the project's top)  TAB  text as it stands  TAB  text that replaces it
-#   [TAB  test folders to run, separated by blanks; by default the file's own folder]
+#   [TAB  tests to run, separated by blanks: a folder's name runs the folder, a name with a
+#         dot (folder.Suite) the tests whose names begin with it; by default the file's folder]
 # Lines starting with '#' and empty lines are left out. The text must occur exactly once
 # in the file; "\t" and "\n" in either text stand for a tab and a line end.
 #
 # For each fault: the file is changed, the build folder rebuilt, the tests of the folders
 # run until the first failure (a test that fails is run once more, so that a test that
-# fails now and then under load does not count), and the file put back as it was (also when the run is
-# stopped with Ctrl-C or fails). A fault whose tests all pass survives: a test is missing.
-# Not part of CI; run it in a work tree of your own.
+# fails now and then under load does not count), and the file put back as it was (also
+# when the run is stopped with Ctrl-C or fails). A fault whose tests all pass survives: a
+# test is missing. Not part of CI; run it in a work tree of your own.
 #
 #   scripts/mutate.sh [-b BUILD] [-j JOBS] [PATTERN]
 # PATTERN (a grep -E expression) picks the faults whose line matches it.
@@ -108,7 +109,11 @@ while IFS= read -r entry; do
     stale+=("$where ($why)")
     continue
   fi
-  regex="^($(tr ' ' '|' <<<"$folders"))\\."
+  alternatives=()
+  for f in $folders; do
+    if [[ $f == *.* ]]; then alternatives+=("${f//./\\.}"); else alternatives+=("$f\\."); fi
+  done
+  regex="^($(IFS='|'; echo "${alternatives[*]}"))"
   printf '%3d %s ... ' "$total" "$where"
   if ! cmake --build "$build" -j "$jobs" >"$backup/build.log" 2>&1; then
     restore
