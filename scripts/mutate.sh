@@ -8,7 +8,7 @@
 # Lines starting with '#' and empty lines are left out. The text must occur exactly once
 # in the file; "\t" and "\n" in either text stand for a tab and a line end.
 #
-# For each fault: the file is changed, the build folder rebuilt, the tests of the folders
+# For each fault: the file is changed, the folders' test programs rebuilt, their tests
 # run until the first failure (a test that fails is run once more, so that a test that
 # fails now and then under load does not count), and the file put back as it was (also
 # when the run is stopped with Ctrl-C or fails). A fault whose tests all pass survives: a
@@ -109,13 +109,15 @@ while IFS= read -r entry; do
     stale+=("$where ($why)")
     continue
   fi
-  alternatives=()
+  # Only the test programs of those folders are rebuilt (with what they need).
+  alternatives=() targets=()
   for f in $folders; do
     if [[ $f == *.* ]]; then alternatives+=("${f//./\\.}"); else alternatives+=("$f\\."); fi
+    targets+=("test_${f%%.*}")
   done
   regex="^($(IFS='|'; echo "${alternatives[*]}"))"
   printf '%3d %s ... ' "$total" "$where"
-  if ! cmake --build "$build" -j "$jobs" >"$backup/build.log" 2>&1; then
+  if ! cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$backup/build.log" 2>&1; then
     restore
     echo "does not build"
     stale+=("$where (does not build)")
