@@ -228,6 +228,15 @@ TEST_F(FileCommandsTest, AnExistingTargetGoesToTheTrashOnlyWhenTheUserSaysSo) {
   Form1->Pastefiles1->SetEnabled(true);
   Form1->Pastefiles1->Click();
   EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg") && Intact(target + "a.jpg"));
+
+  // Yes moves the new file over the old one: the source goes, the old one to the Trash.
+  OpenFolder(folder_);
+  Select({"a.jpg"});
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  Paste(true, target);
+  EXPECT_FALSE(fs::exists(folder_ + "a.jpg"));
+  EXPECT_TRUE(SameAsMade(target + "a.jpg", folder_ + "a.jpg"));
+  EXPECT_TRUE(Trashed(target + "a.jpg", target + "a.jpg"));
 }
 
 // Yes to "Overwrite": the new file is whole beside the old one before the old one goes to
