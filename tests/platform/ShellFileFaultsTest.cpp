@@ -15,6 +15,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/ShellExplorer.h"
 
 namespace {
 
@@ -102,8 +103,10 @@ TEST_F(ShellFileFaults, RenameNeverReplacesAndFailedRenamesKeepBothNames) {
   EXPECT_EQ(ReadFile(b), "BBBB");
 
   {
-    TFileFaultScope fault(TFileFaultOp::Rename, EACCES);
+    // Only a rename refused as across file systems takes the copy road.
+    TFileFaultScope fault(TFileFaultOp::Rename, EACCES, "", 0, 2);
     EXPECT_FALSE(RenameFile(a, dir_ + "/c.jpg"));
+    EXPECT_FALSE(MovePath(a, dir_ + "/c.jpg"));
   }
   EXPECT_EQ(ReadFile(a), "AAAA");
   EXPECT_FALSE(Exists(dir_ + "/c.jpg"));
@@ -150,8 +153,16 @@ TEST_F(ShellFileFaults, MoveAcrossFileSystemsThatRunsOutOfSpaceKeepsTheSource) {
     EXPECT_FALSE(MovePath(dir_ + "/album", dir_ + "/target/moved"));
     EXPECT_EQ(unreadable.Hits(), 1);
   }
-  EXPECT_TRUE(SameBytes(dir_ + "/album/big.jpg", reference));
   EXPECT_EQ(Listing(dir_ + "/target"), "");
+  // The copy is in place but the source cannot be removed: a failed move.
+  {
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
+    TFileFaultScope stuck(TFileFaultOp::Unlink, EACCES, "/album/big.jpg");
+    EXPECT_FALSE(MovePath(dir_ + "/album/big.jpg", dir_ + "/target/stuck.jpg"));
+    EXPECT_EQ(stuck.Hits(), 1);
+  }
+  EXPECT_TRUE(SameBytes(dir_ + "/album/big.jpg", reference));
+
   // Without the disk filling up, the copy road moves everything.
   {
     TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, "", 0, 1);
@@ -250,7 +261,12 @@ TEST_F(ShellFileFaults, CopiesThatFailRemoveWhatTheyWrote) {
   {
     TFileFaultScope fault(TFileFaultOp::Write, EIO, dir_, 0, -1);
     EXPECT_FALSE(CopyFileExclusive(src, dir_ + "/new.jpg", true));
+  }
+  // The data cannot be written, or the whole copy cannot take its name.
+  for (TFileFaultOp op : {TFileFaultOp::Write, TFileFaultOp::Rename}) {
+    TFileFaultScope fault(op, EIO, dir_, 0, -1);
     EXPECT_FALSE(CopyFileReplacing(src, dst));
+    EXPECT_FALSE(CopyPath(src, dir_ + "/new.jpg"));
   }
   EXPECT_FALSE(Exists(dir_ + "/new.jpg"));
   EXPECT_EQ(ReadFile(dst), "old");

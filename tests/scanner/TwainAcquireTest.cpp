@@ -258,6 +258,7 @@ TEST(PointerListTest, GrowsInStepsAndStopsAt255) {
   }
   EXPECT_EQ(list.Count(), 300);
   EXPECT_EQ(list.Capacity(), 300);
+  EXPECT_EQ(list.Items(0), &values[0]);
   EXPECT_EQ(list.Items(255), &values[255]);
   EXPECT_EQ(list.Items(256), nullptr);
   EXPECT_EQ(list.Items(-1), nullptr);
