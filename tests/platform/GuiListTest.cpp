@@ -370,15 +370,23 @@ TEST_F(Lists, ListViewSelectionByTheUserIsReported) {
   TListItem* b = view->Items()->Item(1);
   b->MakeVisible();
   TListItem* hit = nullptr;
+  int at = 0;
   for (int y = 0; y < 200 && !hit; ++y)
     if (view->GetItemAt(20, y) == b) {
-      GuiTesting::Click(view, 20, y);
+      GuiTesting::Click(view, 20, at = y);
       hit = b;
     }
   ASSERT_NE(hit, nullptr);
   EXPECT_TRUE(b->Selected());
   EXPECT_EQ(view->Selected(), b);
   EXPECT_EQ(events, (std::vector<std::string>{"b+"}));
+  // A sort puts b first: the rows show the new order, the selection and the keyboard's
+  // place go with b, so Down goes on to the item after it.
+  view->CustomSort([](TListItem* x, TListItem* y) { return int(x->Caption() != "b") - int(y->Caption() != "b"); });
+  EXPECT_EQ(view->GetItemAt(20, at)->Caption(), "a");
+  GuiTesting::PressKey(view, VK_DOWN);
+  EXPECT_EQ(view->Selected()->Caption(), "a");
+  EXPECT_EQ(events, (std::vector<std::string>{"b+", "b-", "a+"}));
   view->Items()->Delete(1);
   EXPECT_EQ(view->Items()->Count(), 2);
   EXPECT_EQ(view->SelCount(), 0);

@@ -1140,17 +1140,44 @@ void TListView::ApplyOrder(const std::vector<size_t>& order) {
       Rebuild();
     return;
   }
-  // The window's rows move to their new places; nothing is made again.
   ++view_->quiet;
-  QTreeWidgetItem* current = w->currentItem();
-  QList<QTreeWidgetItem*> old = w->invisibleRootItem()->takeChildren();
-  QList<QTreeWidgetItem*> moved;
-  moved.reserve(old.size());
-  for (size_t i = 0; i < order.size(); ++i) moved << old[qsizetype(order[i])];
-  w->addTopLevelItems(moved);
-  for (int i = 0; i < moved.size(); ++i)
-    if (items[size_t(i)]->Selected()) moved[i]->setSelected(true);
-  if (current) w->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  if (!view_->editing) {
+    // The window's rows stay where they are and each shows the item now at its place (a
+    // row reads all it shows from its item when it is painted, all rows being of one
+    // height); the selection and the current row follow their items. Nothing is taken
+    // out of the window or put into it.
+    TListItem* current = ListItemOf(w->currentItem());
+    QAbstractItemModel* model = w->model();
+    const int last = std::max(0, w->columnCount() - 1);
+    QItemSelection selection;
+    int currentRow = -1;
+    for (int i = 0; i < int(items.size()); ++i) {
+      static_cast<ListRowItem*>(w->topLevelItem(i))->li_ = items[size_t(i)];
+      if (items[size_t(i)] == current) currentRow = i;
+      if (!items[size_t(i)]->Selected()) continue;
+      int end = i;
+      while (end + 1 < int(items.size()) && items[size_t(end) + 1]->Selected()) {
+        ++end;
+        static_cast<ListRowItem*>(w->topLevelItem(end))->li_ = items[size_t(end)];
+        if (items[size_t(end)] == current) currentRow = end;
+      }
+      selection.select(model->index(i, 0), model->index(end, last));
+      i = end;
+    }
+    w->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (currentRow >= 0) w->setCurrentItem(w->topLevelItem(currentRow), 0, QItemSelectionModel::NoUpdate);
+  } else {
+    // The row being edited keeps its editor: the window's rows move to their new places.
+    QTreeWidgetItem* current = w->currentItem();
+    QList<QTreeWidgetItem*> old = w->invisibleRootItem()->takeChildren();
+    QList<QTreeWidgetItem*> moved;
+    moved.reserve(old.size());
+    for (size_t i = 0; i < order.size(); ++i) moved << old[qsizetype(order[i])];
+    w->addTopLevelItems(moved);
+    for (int i = 0; i < moved.size(); ++i)
+      if (items[size_t(i)]->Selected()) moved[i]->setSelected(true);
+    if (current) w->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+  }
   w->viewport()->update();
   --view_->quiet;
 }
