@@ -136,18 +136,23 @@ inline Segment MakeSegment(uint8_t marker, const std::string& payload) {
 // Writes a TIFF structure (header, directories, values) in either byte order.
 class TiffWriter {
  public:
-  explicit TiffWriter(bool motorola) : motorola_(motorola) {
-    bytes_ = motorola ? "MM" : "II";
-    Put16(42);
-    Put32(8);
+  // With header false, bare values in the byte order (no TIFF header).
+  explicit TiffWriter(bool motorola, bool header = true) : motorola_(motorola) {
+    if (header) Raw(motorola ? "MM" : "II").Put16(42).Put32(8);
   }
-  void Put16(uint32_t v) {
+  TiffWriter& Put16(uint32_t v) {
     if (motorola_) bytes_ += {char(v >> 8), char(v)};
     else bytes_ += {char(v), char(v >> 8)};
+    return *this;
   }
-  void Put32(uint32_t v) {
+  TiffWriter& Put32(uint32_t v) {
     if (motorola_) bytes_ += {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
     else bytes_ += {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return *this;
+  }
+  TiffWriter& Raw(const std::string& b) {
+    bytes_ += b;
+    return *this;
   }
   void At32(size_t offset, uint32_t v) {
     std::string save = bytes_.substr(offset + 4);
