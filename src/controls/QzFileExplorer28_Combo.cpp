@@ -28,10 +28,15 @@ TNetPathDlg::TNetPathDlg(TComponent* AOwner) : TComponent(AOwner) {
     lb->SetCaption(ExplorerText(text));
     return lb;
   };
-  TLabel* description = label(28, 8, 326, 26,
-                              "Specify an avilable Drive Letter in My Computer for the connection \nand the path to "
-                              "the Network Computer that you want to connect to:");
+  // The description breaks its lines at the width the window gives it (it would stretch
+  // to its longest line if it took its text before breaking lines).
+  auto* description = new TLabel(form_);
+  description->SetParent(form_);
   description->SetWordWrap(true);
+  description->SetBounds(28, 8, form_->ClientWidth() - 2 * 28, 26);
+  description->SetCaption(ExplorerText(
+      "Specify an avilable Drive Letter in My Computer for the connection \nand the path to the Network Computer that "
+      "you want to connect to:"));
   label(28, 56, 25, 13, "Drive");
   label(28, 88, 25, 13, "Path");
   driveList_ = new TComboBox(form_);

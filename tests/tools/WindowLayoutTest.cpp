@@ -55,6 +55,7 @@ class WindowLayoutTest : public ToolWindowTest, public testing::WithParamInterfa
                                   {FormSaveImage->Label2, "4000 x 3000"}})
         label->SetCaption(value);
     }
+    if (name == "Form1") Form1->PanelFavorites->SetVisible(true);  // its favourites open
     if (name == "CalculateAspect") {
       CalculateAspect->AspectRComboBox->SetItemIndex(5);  // 16:10, the longest name
       CalculateAspect->AspectRComboBox->Click();

@@ -187,6 +187,15 @@ void TPageControl::SetImages(TImageList* images) {
   for (TTabSheet* p : pages_) UpdateTab(p);
 }
 TRect TPageControl::AlignClientRect() const { return ClientRect(); }
+bool TPageControl::TextRoom(TSize& needed, TSize& room) const {
+  QTabWidget* tabs = TabsOf(this);
+  if (!tabs || tabs->count() == 0 || tabPosition_ == tpLeft || tabPosition_ == tpRight) return false;
+  int width = 0;
+  for (int i = 0; i < tabs->count(); ++i) width += tabs->tabBar()->tabRect(i).width();
+  needed = TSize{width, tabs->tabBar()->sizeHint().height()};
+  room = TSize{tabs->width(), tabs->height()};
+  return true;
+}
 
 void TPageControl::InsertPage(TTabSheet* page) {
   if (std::find(pages_.begin(), pages_.end(), page) != pages_.end()) return;

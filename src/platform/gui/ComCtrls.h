@@ -519,6 +519,8 @@ class TPageControl : public TWinControl {
   TImageList* Images() const;
   void SetImages(TImageList* images);
   TRect AlignClientRect() const override;
+  // The tabs side by side, each whole, against the control's width.
+  bool TextRoom(TSize& needed, TSize& room) const override;
 
   TNotifyEvent OnChange;
   TTabChangingEvent OnChanging;

@@ -541,7 +541,9 @@ bool TControl::TextRoom(TSize& needed, TSize& room) const {
       for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
         widest = std::max(widest, fm.horizontalAdvance(word));
       const int frame = 2 * label->frameWidth() + 2 * label->margin();
-      needed = TSize{widest + frame, label->heightForWidth(w->width())};
+      const QRect lines =
+          fm.boundingRect(QRect(0, 0, std::max(1, w->width() - frame), 100000), Qt::TextWordWrap, label->text());
+      needed = TSize{std::max(widest, lines.width()) + frame, label->heightForWidth(w->width())};
     } else {
       const QSize hint = label->sizeHint();
       needed = TSize{hint.width(), hint.height()};
@@ -586,7 +588,19 @@ void FitControlsToText(TWinControl* root) {
         row.push_back(other);
         right = std::max(right, other->Left() + other->Width());
       }
-    const int grow = std::min(needed.cx - room.cx, root->ClientWidth() - right);
+    const int need = needed.cx - room.cx;
+    int grow = std::min(need, root->ClientWidth() - right);
+    if (grow < need && !root->Parent()) {
+      // A window lends what its client area lacks: it grows, and what stands in its right
+      // half, below or above the control, keeps its place from the right edge.
+      const int more = need - std::max(grow, 0);
+      for (TControl* other : placed)
+        if (other != c && std::find(row.begin(), row.end(), other) == row.end() &&
+            other->Left() > root->ClientWidth() / 2 && !other->Anchors().Contains(akRight))
+          other->SetLeft(other->Left() + more);
+      root->SetClientWidth(root->ClientWidth() + more);
+      grow = need;
+    }
     if (grow <= 0) continue;
     for (TControl* other : row) other->SetLeft(other->Left() + grow);
     c->SetWidth(c->Width() + grow);

@@ -138,7 +138,7 @@ bool TLabel::TextRoom(TSize& needed, TSize& room) const {
       widest = std::max(widest, fm.horizontalAdvance(word));
     const QRect r =
         fm.boundingRect(QRect(0, 0, std::max(1, Width()), 100000), Qt::TextWordWrap | Qt::TextExpandTabs, text);
-    needed = TSize{widest, r.height()};
+    needed = TSize{std::max(widest, r.width()), r.height()};
   } else {
     const QRect r = fm.boundingRect(QRect(0, 0, 100000, 100000), Qt::TextExpandTabs, text);
     needed = TSize{r.width(), r.height()};
