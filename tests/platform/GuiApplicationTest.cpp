@@ -95,41 +95,36 @@ TEST_F(App, ScreenCursorAndCustomCursors) {
 }
 
 TEST_F(App, AWindowWithMenuTreeListPanelAndStatusBar) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetCaption("Kivo2");
-  form->SetBounds(0, 0, 640, 420);
-  auto* menu = new TMainMenu(form.get());
+  Host h;
+  h.form->SetCaption("Kivo2");
+  h.form->SetBounds(0, 0, 640, 420);
+  auto* menu = new TMainMenu(h.form.get());
   for (const char* title : {"&File", "&View", "&Help"}) {
-    auto* top = new TMenuItem(form.get());
+    auto* top = new TMenuItem(h.form.get());
     top->SetCaption(title);
     menu->Items()->Add(top);
   }
-  form->SetMenu(menu);
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
+  h.form->SetMenu(menu);
+  auto* panel = h.Add<TPanel>();
   panel->SetAlign(alTop);
   panel->SetHeight(32);
   panel->SetCaption("Drives and folders");
   panel->SetColor(clSkyBlue);
-  auto* status = new TStatusBar(form.get());
-  status->SetParent(form.get());
+  auto* status = h.Add<TStatusBar>();
   for (const char* text : {"1 / 12", "4000 x 3000", "IMG_0001.JPG"}) {
     TStatusPanel* p = status->Panels()->Add();
     p->SetWidth(120);
     p->SetText(text);
   }
-  auto* tree = new TTreeView(form.get());
-  tree->SetParent(form.get());
+  auto* tree = h.Add<TTreeView>();
   tree->SetAlign(alLeft);
   tree->SetWidth(200);
   TTreeNode* home = tree->Items()->Add(nullptr, "Home");
   for (const char* f : {"Pictures", "Holiday 2004", "Scans"}) tree->Items()->AddChild(home, f);
   home->Expand(false);
-  auto* splitter = new TSplitter(form.get());
-  splitter->SetParent(form.get());
+  auto* splitter = h.Add<TSplitter>();
   splitter->SetLeft(200);
-  auto* list = new TListBox(form.get());
-  list->SetParent(form.get());
+  auto* list = h.Add<TListBox>();
   list->SetAlign(alClient);
   list->SetStyle(lbOwnerDrawFixed);
   list->SetItemHeight(18);
@@ -141,21 +136,21 @@ TEST_F(App, AWindowWithMenuTreeListPanelAndStatusBar) {
     c->TextOut(r.Left + 4, r.Top + 2, list->Items()->Strings(index));
   };
   list->SetItemIndex(2);
-  form->Show();
+  h.form->Show();
   GuiTesting::ProcessEvents();
 
   EXPECT_EQ(tree->Left(), 0);
   EXPECT_EQ(list->Left(), 203);
-  EXPECT_EQ(status->Top() + status->Height(), form->ClientHeight());
+  EXPECT_EQ(status->Top() + status->Height(), h.form->ClientHeight());
   TBitmap shot;
-  ASSERT_TRUE(GuiTesting::Grab(form.get(), shot));
+  ASSERT_TRUE(GuiTesting::Grab(h.form.get(), shot));
   EXPECT_EQ(shot.Width(), 640);
   EXPECT_EQ(shot.Height(), 420);
   // The panel's colour shows below the menu bar, and the list's second row is cream.
-  const int menuHeight = form->Height() - form->ClientHeight();
+  const int menuHeight = h.form->Height() - h.form->ClientHeight();
   EXPECT_EQ(shot.PixelColor(630, menuHeight + 4) & 0xFFFFFF, clSkyBlue);
   TPoint row = list->ClientToScreen(TPoint(list->ClientWidth() - 3, 2));
-  TPoint origin = form->ClientToScreen(TPoint(0, -menuHeight));
+  TPoint origin = h.form->ClientToScreen(TPoint(0, -menuHeight));
   EXPECT_EQ(shot.PixelColor(row.X - origin.X, row.Y - origin.Y) & 0xFFFFFF, clCream);
 
   if (const char* file = getenv("KIVO2_SCREENSHOT")) {

@@ -20,17 +20,6 @@ namespace {
 
 using Controls = GuiTest;
 
-struct Host {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  template <class T>
-  T* Add(int l = 0, int t = 0, int w = -1, int h = -1) {
-    auto* c = new T(form.get());
-    c->SetParent(form.get());
-    c->SetBounds(l, t, w < 0 ? c->Width() : w, h < 0 ? c->Height() : h);
-    return c;
-  }
-};
-
 TEST_F(Controls, CheckBoxClicksWhenItsStateChangesByCodeOrUser) {
   Host h;
   auto* box = h.Add<TCheckBox>(10, 10, 100, 20);

@@ -22,12 +22,12 @@ using Forms = GuiTest;
 
 TEST_F(Forms, PositionCentresOnTheScreenOrOnTheMainForm) {
   ModalResponder::SetScreenSize(1000, 800);
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetBounds(0, 0, 300, 200);
-  form->SetPosition(poScreenCenter);
-  form->Show();
-  EXPECT_EQ(form->Left(), 350);
-  EXPECT_EQ(form->Top(), 300);
+  Host h;
+  h.form->SetBounds(0, 0, 300, 200);
+  h.form->SetPosition(poScreenCenter);
+  h.form->Show();
+  EXPECT_EQ(h.form->Left(), 350);
+  EXPECT_EQ(h.form->Top(), 300);
   auto owner = std::make_unique<TForm>(nullptr);
   owner->SetBounds(100, 50, 600, 400);
   owner->Show();
@@ -46,49 +46,48 @@ TEST_F(Forms, PositionCentresOnTheScreenOrOnTheMainForm) {
 }
 
 TEST_F(Forms, FullScreenCoversTheScreenAndComesBack) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetBounds(10, 20, 400, 300);
-  form->Show();
-  form->SetFullScreen(true);
-  EXPECT_TRUE(form->FullScreen());
-  EXPECT_EQ(form->Width(), 1920);
-  EXPECT_EQ(form->Height(), 1080);
-  form->SetFullScreen(false);
-  EXPECT_EQ(form->BoundsRect(), Rect(10, 20, 410, 320));
+  Host h;
+  h.form->SetBounds(10, 20, 400, 300);
+  h.form->Show();
+  h.form->SetFullScreen(true);
+  EXPECT_TRUE(h.form->FullScreen());
+  EXPECT_EQ(h.form->Width(), 1920);
+  EXPECT_EQ(h.form->Height(), 1080);
+  h.form->SetFullScreen(false);
+  EXPECT_EQ(h.form->BoundsRect(), Rect(10, 20, 410, 320));
 }
 
 TEST_F(Forms, WindowStateIsKeptUntilShownAndThenApplied) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetWindowState(wsMaximized);
-  EXPECT_EQ(form->WindowState(), wsMaximized);
-  form->Show();
+  Host h;
+  h.form->SetWindowState(wsMaximized);
+  EXPECT_EQ(h.form->WindowState(), wsMaximized);
+  h.form->Show();
   GuiTesting::ProcessEvents();
-  EXPECT_EQ(form->WindowState(), wsMaximized);
-  form->SetWindowState(wsNormal);
+  EXPECT_EQ(h.form->WindowState(), wsMaximized);
+  h.form->SetWindowState(wsNormal);
   GuiTesting::ProcessEvents();
-  EXPECT_EQ(form->WindowState(), wsNormal);
+  EXPECT_EQ(h.form->WindowState(), wsNormal);
 }
 
 TEST_F(Forms, ALateResizeNoticeLeavesTheLayoutAtTheWindowsSize) {
   // A window shown maximised can hear of its designed size after the window manager
   // made it larger: its controls must fill the size it has.
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetBounds(300, 150, 500, 300);
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
+  Host h;
+  h.form->SetBounds(300, 150, 500, 300);
+  auto* panel = h.Add<TPanel>();
   panel->SetBevelOuter(bvNone);
   panel->SetAlign(alClient);
   panel->SetColor(clRed);
-  form->Show();
+  h.form->Show();
   GuiTesting::ProcessEvents();
-  GuiTesting::WindowSystemResize(form.get(), 700, 450, 500, 300);
+  GuiTesting::WindowSystemResize(h.form.get(), 700, 450, 500, 300);
   GuiTesting::ProcessEvents();
-  EXPECT_EQ(form->Width(), 700);
-  EXPECT_EQ(form->Height(), 450);
+  EXPECT_EQ(h.form->Width(), 700);
+  EXPECT_EQ(h.form->Height(), 450);
   EXPECT_EQ(panel->Width(), 700);
-  EXPECT_EQ(panel->Height(), form->ClientHeight());
+  EXPECT_EQ(panel->Height(), h.form->ClientHeight());
   TBitmap shot;
-  ASSERT_TRUE(GuiTesting::Grab(form.get(), shot));
+  ASSERT_TRUE(GuiTesting::Grab(h.form.get(), shot));
   ASSERT_EQ(shot.Width(), 700);
   EXPECT_EQ(shot.PixelColor(690, 440) & 0xFFFFFF, clRed);
 }
@@ -132,23 +131,23 @@ TEST_F(Forms, AModalWindowOpensInFrontOfTheWindowThatAskedAndStaysOnTopWithIt) {
 }
 
 TEST_F(Forms, ShowAndHideRunOnShowAndOnHideOnce) {
-  auto form = std::make_unique<TForm>(nullptr);
+  Host h;
   std::vector<std::string> events;
-  form->OnShow = [&](TObject*) { events.push_back("show"); };
-  form->OnHide = [&](TObject*) { events.push_back("hide"); };
-  form->Show();
-  form->Show();
-  form->SetVisible(true);
-  form->Hide();
-  form->Hide();
-  form->ShowNoActivate();
-  EXPECT_TRUE(form->Visible());
-  form->Close();
+  h.form->OnShow = [&](TObject*) { events.push_back("show"); };
+  h.form->OnHide = [&](TObject*) { events.push_back("hide"); };
+  h.form->Show();
+  h.form->Show();
+  h.form->SetVisible(true);
+  h.form->Hide();
+  h.form->Hide();
+  h.form->ShowNoActivate();
+  EXPECT_TRUE(h.form->Visible());
+  h.form->Close();
   EXPECT_EQ(events, (std::vector<std::string>{"show", "hide", "show", "hide"}));
   EXPECT_THROW(
       {
-        form->Show();
-        form->ShowModal();
+        h.form->Show();
+        h.form->ShowModal();
       },
       EInvalidOperation);
 }
@@ -171,29 +170,23 @@ TEST_F(Forms, TheScreenListsTheFormsAndTheActiveOne) {
 }
 
 TEST_F(Forms, AutoSizeFitsTheClientAreaAroundTheControls) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetBounds(0, 0, 500, 500);
-  auto* edit = new TEdit(form.get());
-  edit->SetParent(form.get());
-  edit->SetBounds(10, 10, 150, 21);
-  auto* ok = new TButton(form.get());
-  ok->SetParent(form.get());
-  ok->SetBounds(90, 40, 75, 25);
-  form->SetAutoSize(true);
-  form->Show();
-  EXPECT_EQ(form->ClientWidth(), 165);
-  EXPECT_EQ(form->ClientHeight(), 65);
+  Host h;
+  h.form->SetBounds(0, 0, 500, 500);
+  auto* edit = h.Add<TEdit>(10, 10, 150, 21);
+  auto* ok = h.Add<TButton>(90, 40, 75, 25);
+  h.form->SetAutoSize(true);
+  h.form->Show();
+  EXPECT_EQ(h.form->ClientWidth(), 165);
+  EXPECT_EQ(h.form->ClientHeight(), 65);
 }
 
 TEST_F(Forms, HintsFollowShowHintOfTheParentUnlessSet) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
-  auto* button = new TButton(form.get());
-  button->SetParent(panel);
+  Host h;
+  auto* panel = h.Add<TPanel>();
+  auto* button = h.Add<TButton>(0, 0, -1, -1, panel);
   button->SetHint("Print|Prints the picture");
   EXPECT_FALSE(button->ShowHint());  // forms show no hints unless asked
-  form->SetShowHint(true);
+  h.form->SetShowHint(true);
   EXPECT_TRUE(panel->ShowHint());
   EXPECT_TRUE(button->ShowHint());
   button->SetShowHint(false);
@@ -203,9 +196,8 @@ TEST_F(Forms, HintsFollowShowHintOfTheParentUnlessSet) {
 }
 
 TEST_F(Forms, EditsSelectionMaxLengthCaseAndModified) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* edit = new TEdit(form.get());
-  edit->SetParent(form.get());
+  Host h;
+  auto* edit = h.Add<TEdit>();
   int changes = 0;
   edit->OnChange = [&](TObject*) { ++changes; };
   edit->SetText("holiday.jpg");
@@ -223,7 +215,7 @@ TEST_F(Forms, EditsSelectionMaxLengthCaseAndModified) {
   edit->SetMaxLength(0);
   edit->SetText("");
   edit->SetCharCase(ecUpperCase);
-  form->Show();
+  h.form->Show();
   edit->SetFocus();
   GuiTesting::TypeText(edit, "ext");
   EXPECT_EQ(edit->Text(), "EXT");
@@ -236,9 +228,8 @@ TEST_F(Forms, EditsSelectionMaxLengthCaseAndModified) {
 }
 
 TEST_F(Forms, StaticTextSizesToItsCaption) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* text = new TStaticText(form.get());
-  text->SetParent(form.get());
+  Host h;
+  auto* text = h.Add<TStaticText>();
   text->SetCaption("short");
   int w1 = text->Width();
   text->SetCaption("a considerably longer destination folder");
@@ -250,10 +241,9 @@ TEST_F(Forms, StaticTextSizesToItsCaption) {
 }
 
 TEST_F(Forms, ExceptionsOfHandlersGoToOnExceptionAndAbortIsSilent) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* button = new TButton(form.get());
-  button->SetParent(form.get());
-  form->Show();
+  Host h;
+  auto* button = h.Add<TButton>();
+  h.form->Show();
   std::vector<std::string> seen;
   Application->OnException = [&](TObject* sender, const Exception& e) {
     seen.push_back(e.Message() + (sender == button ? " from button" : ""));
@@ -286,12 +276,11 @@ TEST_F(Forms, ReleaseFreesTheFormAfterTheEventThatAskedForIt) {
 }
 
 TEST_F(Forms, TabSheetsCanBeReordered) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* pages = new TPageControl(form.get());
-  pages->SetParent(form.get());
+  Host h;
+  auto* pages = h.Add<TPageControl>();
   std::vector<TTabSheet*> sheets;
   for (const char* c : {"A", "B", "C"}) {
-    auto* s = new TTabSheet(form.get());
+    auto* s = new TTabSheet(h.form.get());
     s->SetCaption(c);
     s->SetPageControl(pages);
     sheets.push_back(s);

@@ -13,14 +13,9 @@ namespace {
 
 using Input = GuiTest;
 
-struct FormWithEdit {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  TEdit* edit = new TEdit(form.get());
-  FormWithEdit() {
-    form->SetClientWidth(300);
-    form->SetClientHeight(200);
-    edit->SetParent(form.get());
-    edit->SetBounds(10, 10, 200, 21);
+struct FormWithEdit : Host {
+  TEdit* edit = Add<TEdit>(10, 10, 200, 21);
+  FormWithEdit() : Host(300, 200) {
     form->Show();
     edit->SetFocus();
     GuiTesting::ProcessEvents();
@@ -120,11 +115,9 @@ TEST_F(Input, ShortcutTextsRoundTrip) {
 
 TEST_F(Input, EnterAndEscPressTheDefaultAndCancelButtons) {
   FormWithEdit f;
-  auto* ok = new TButton(f.form.get());
-  ok->SetParent(f.form.get());
+  auto* ok = f.Add<TButton>();
   ok->SetDefault(true);
-  auto* cancel = new TButton(f.form.get());
-  cancel->SetParent(f.form.get());
+  auto* cancel = f.Add<TButton>();
   cancel->SetCancel(true);
   std::vector<std::string> clicks;
   ok->OnClick = [&](TObject*) { clicks.push_back("ok"); };
@@ -143,8 +136,7 @@ TEST_F(Input, EnterAndEscPressTheDefaultAndCancelButtons) {
     }
   };
   ok->SetDefault(false);
-  auto* own = new PushButton(f.form.get());
-  own->SetParent(f.form.get());
+  auto* own = f.Add<PushButton>();
   own->OnClick = [&](TObject*) { clicks.push_back("own"); };
   GuiTesting::PressKey(f.edit, VK_RETURN, {}, '\r');
   EXPECT_EQ(clicks.back(), "own");
@@ -158,11 +150,9 @@ TEST_F(Input, EnterAndEscPressTheDefaultAndCancelButtons) {
 }
 
 TEST_F(Input, ClickComesBeforeMouseUpAndOnlyWhenReleasedInside) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
-  panel->SetBounds(10, 10, 100, 50);
-  form->Show();
+  Host h;
+  auto* panel = h.Add<TPanel>(10, 10, 100, 50);
+  h.form->Show();
   std::vector<std::string> events;
   panel->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState s, int x, int y) {
     events.push_back("down " + std::to_string(b) + " " + std::to_string(x) + "," + std::to_string(y) +
@@ -183,11 +173,9 @@ TEST_F(Input, ClickComesBeforeMouseUpAndOnlyWhenReleasedInside) {
 }
 
 TEST_F(Input, MouseMovesArriveWithoutAPressedButton) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* image = new TImage(form.get());
-  image->SetParent(form.get());
-  image->SetBounds(0, 0, 100, 100);
-  form->Show();
+  Host h;
+  auto* image = h.Add<TImage>(0, 0, 100, 100);
+  h.form->Show();
   std::vector<TPoint> moves;
   TShiftState last;
   image->OnMouseMove = [&](TObject*, TShiftState s, int x, int y) {
@@ -202,17 +190,15 @@ TEST_F(Input, MouseMovesArriveWithoutAPressedButton) {
 }
 
 TEST_F(Input, TheWheelGoesToTheControlThenItsParentsUntilOneHandlesIt) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
-  panel->SetBounds(0, 0, 100, 100);
-  form->Show();
+  Host h;
+  auto* panel = h.Add<TPanel>(0, 0, 100, 100);
+  h.form->Show();
   std::vector<std::string> events;
-  form->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint, bool& handled) {
+  h.form->OnMouseWheelDown = [&](TObject*, TShiftState, TPoint, bool& handled) {
     events.push_back("form down");
     handled = true;
   };
-  form->OnMouseWheelUp = [&](TObject*, TShiftState, TPoint, bool&) { events.push_back("form up"); };
+  h.form->OnMouseWheelUp = [&](TObject*, TShiftState, TPoint, bool&) { events.push_back("form up"); };
   panel->OnMouseWheel = [&](TObject*, TShiftState, int delta, TPoint, bool&) {
     events.push_back("panel " + std::to_string(delta));
   };
@@ -222,16 +208,12 @@ TEST_F(Input, TheWheelGoesToTheControlThenItsParentsUntilOneHandlesIt) {
 }
 
 TEST_F(Input, RightClickPopsUpThePopupMenuOfTheControlOrItsParent) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* popup = new TPopupMenu(form.get());
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
-  panel->SetBounds(0, 0, 100, 100);
+  Host h;
+  auto* popup = new TPopupMenu(h.form.get());
+  auto* panel = h.Add<TPanel>(0, 0, 100, 100);
   panel->SetPopupMenu(popup);
-  auto* label = new TLabel(form.get());
-  label->SetParent(panel);
-  label->SetBounds(10, 10, 40, 15);
-  form->Show();
+  auto* label = h.Add<TLabel>(10, 10, 40, 15, panel);
+  h.form->Show();
   int popups = 0;
   popup->OnPopup = [&](TObject*) { ++popups; };
   GuiTesting::Click(label, 2, 2, mbRight);
@@ -251,16 +233,10 @@ TEST_F(Input, RightClickPopsUpThePopupMenuOfTheControlOrItsParent) {
 }
 
 TEST_F(Input, DragAndDropBetweenControls) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(300);
-  form->SetClientHeight(100);
-  auto* source = new TListBox(form.get());
-  source->SetParent(form.get());
-  source->SetBounds(0, 0, 100, 100);
-  auto* target = new TPanel(form.get());
-  target->SetParent(form.get());
-  target->SetBounds(150, 0, 100, 100);
-  form->Show();
+  Host h(300, 100);
+  auto* source = h.Add<TListBox>(0, 0, 100, 100);
+  auto* target = h.Add<TPanel>(150, 0, 100, 100);
+  h.form->Show();
   GuiTesting::ProcessEvents();
   std::vector<std::string> events;
   source->OnMouseDown = [&](TObject* s, TMouseButton, TShiftState, int, int) {
@@ -294,9 +270,7 @@ TEST_F(Input, DragAndDropBetweenControls) {
 
 TEST_F(Input, EnterAndExitFollowTheFocus) {
   FormWithEdit f;
-  auto* second = new TEdit(f.form.get());
-  second->SetParent(f.form.get());
-  second->SetBounds(10, 40, 100, 21);
+  auto* second = f.Add<TEdit>(10, 40, 100, 21);
   std::vector<std::string> events;
   f.edit->OnExit = [&](TObject*) { events.push_back("exit 1"); };
   second->OnEnter = [&](TObject*) { events.push_back("enter 2"); };
@@ -336,16 +310,12 @@ TEST_F(Input, KeyUpReachesThePreviewingFormAndTheControl) {
 }
 
 TEST_F(Input, AutomaticDragModeStartsADragFromAPress) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(300);
-  auto* source = new TPanel(form.get());
-  source->SetParent(form.get());
-  source->SetBounds(0, 0, 100, 100);
+  Host h;
+  h.form->SetClientWidth(300);
+  auto* source = h.Add<TPanel>(0, 0, 100, 100);
   source->SetDragMode(dmAutomatic);
-  auto* target = new TPanel(form.get());
-  target->SetParent(form.get());
-  target->SetBounds(150, 0, 100, 100);
-  form->Show();
+  auto* target = h.Add<TPanel>(150, 0, 100, 100);
+  h.form->Show();
   TObject* dropped = nullptr;
   target->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& accept) { accept = true; };
   target->OnDragDrop = [&](TObject*, TObject* src, int, int) { dropped = src; };

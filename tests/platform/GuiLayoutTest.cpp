@@ -21,9 +21,8 @@ TPanel* NewPanel(TWinControl* parent, TAlign align, int w, int h, const char* na
 }
 
 TEST_F(Layout, AlignedChildrenFillTheClientAreaInTheClassLibrarysOrder) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(400);
-  form->SetClientHeight(300);
+  Host h(400, 300);
+  auto& form = h.form;
   // Created in a mixed order: top and bottom come first, then left and right, then client.
   TPanel* client = NewPanel(form.get(), alClient, 10, 10, "Client");
   TPanel* left = NewPanel(form.get(), alLeft, 50, 10, "Left");
@@ -53,10 +52,8 @@ TEST_F(Layout, AlignedChildrenFillTheClientAreaInTheClassLibrarysOrder) {
 }
 
 TEST_F(Layout, PanelBevelsShrinkTheAreaOfAlignedChildren) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(200);
-  form->SetClientHeight(200);
-  TPanel* outer = NewPanel(form.get(), alClient, 10, 10, "Outer");
+  Host h(200, 200);
+  TPanel* outer = NewPanel(h.form.get(), alClient, 10, 10, "Outer");
   outer->SetBevelOuter(bvRaised);
   outer->SetBevelInner(bvLowered);
   outer->SetBevelWidth(2);
@@ -66,27 +63,20 @@ TEST_F(Layout, PanelBevelsShrinkTheAreaOfAlignedChildren) {
 }
 
 TEST_F(Layout, AnchoredControlsFollowTheParentsSize) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(300);
-  form->SetClientHeight(200);
-  auto* ok = new TButton(form.get());
-  ok->SetParent(form.get());
-  ok->SetBounds(210, 160, 80, 25);
+  Host h(300, 200);
+  auto* ok = h.Add<TButton>(210, 160, 80, 25);
   ok->SetAnchors({akRight, akBottom});
-  auto* edit = new TEdit(form.get());
-  edit->SetParent(form.get());
-  edit->SetBounds(10, 10, 280, 21);
+  auto* edit = h.Add<TEdit>(10, 10, 280, 21);
   edit->SetAnchors({akLeft, akTop, akRight});
-  form->SetClientWidth(400);
-  form->SetClientHeight(260);
+  h.form->SetClientWidth(400);
+  h.form->SetClientHeight(260);
   EXPECT_EQ(ok->BoundsRect(), Rect(310, 220, 390, 245));
   EXPECT_EQ(edit->BoundsRect(), Rect(10, 10, 390, 31));
 }
 
 TEST_F(Layout, ConstraintsLimitTheSize) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* p = new TPanel(form.get());
-  p->SetParent(form.get());
+  Host h;
+  auto* p = h.Add<TPanel>();
   p->Constraints()->SetMinWidth(40);
   p->Constraints()->SetMaxHeight(50);
   p->SetBounds(0, 0, 10, 100);
@@ -95,14 +85,12 @@ TEST_F(Layout, ConstraintsLimitTheSize) {
 }
 
 TEST_F(Layout, SplitterResizesTheControlItTouches) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(400);
-  form->SetClientHeight(200);
-  TPanel* tree = NewPanel(form.get(), alLeft, 120, 10, "Tree");
-  auto* splitter = new TSplitter(form.get());
-  splitter->SetParent(form.get());
+  Host h(400, 200);
+  TPanel* tree = NewPanel(h.form.get(), alLeft, 120, 10, "Tree");
+  auto* splitter = new TSplitter(h.form.get());
+  splitter->SetParent(h.form.get());
   splitter->SetMinSize(30);
-  TPanel* view = NewPanel(form.get(), alClient, 10, 10, "View");
+  TPanel* view = NewPanel(h.form.get(), alClient, 10, 10, "View");
   ASSERT_EQ(splitter->Left(), 120);
   EXPECT_EQ(splitter->ResizeControl(), tree);
   int moved = 0;
@@ -130,17 +118,11 @@ TEST_F(Layout, SplitterResizesTheControlItTouches) {
 }
 
 TEST_F(Layout, ScrollBoxScrollsByMovingItsChildren) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(300);
-  form->SetClientHeight(300);
-  auto* box = new TScrollBox(form.get());
-  box->SetParent(form.get());
+  Host h(300, 300);
+  auto* box = h.Add<TScrollBox>(0, 0, 200, 150);
   box->SetBorderStyle(bsNone);
-  box->SetBounds(0, 0, 200, 150);
-  auto* image = new TImage(form.get());
-  image->SetParent(box);
-  image->SetBounds(0, 0, 500, 400);
-  form->Show();
+  auto* image = h.Add<TImage>(0, 0, 500, 400, box);
+  h.form->Show();
   GuiTesting::ProcessEvents();
   EXPECT_EQ(box->HorzScrollBar()->Range(), 500);
   EXPECT_EQ(box->VertScrollBar()->Range(), 400);
@@ -163,19 +145,14 @@ TEST_F(Layout, ScrollBoxScrollsByMovingItsChildren) {
 }
 
 TEST_F(Layout, ScrollBoxShowsItsColourAroundItsChildren) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(300);
-  form->SetClientHeight(200);
-  auto* box = new TScrollBox(form.get());
-  box->SetParent(form.get());
+  Host h(300, 200);
+  auto* box = h.Add<TScrollBox>();
   box->SetBorderStyle(bsNone);
   box->SetAlign(alClient);
   const TColor moneyGreen = RGB(192, 220, 192);
   box->SetColor(moneyGreen);
-  auto* image = new TImage(form.get());
-  image->SetParent(box);
-  image->SetBounds(10, 10, 40, 30);
-  form->Show();
+  h.Add<TImage>(10, 10, 40, 30, box);
+  h.form->Show();
   GuiTesting::ProcessEvents();
   TBitmap shot;
   ASSERT_TRUE(GuiTesting::Grab(box, shot));
@@ -195,17 +172,12 @@ TEST_F(Layout, UserScrollingIsReportedAfterTheContentsMoved) {
     TControl* child = nullptr;
     void DoScroll(TScrollBarKind kind) override { seen.push_back(kind == sbVertical ? child->Top() : -1000); }
   };
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* box = new Box(form.get());
-  box->SetParent(form.get());
+  Host h;
+  auto* box = h.Add<Box>(0, 0, 100, 100);
   box->SetBorderStyle(bsNone);
-  box->SetBounds(0, 0, 100, 100);
   box->VertScrollBar()->SetIncrement(10);
-  auto* tall = new TPanel(form.get());
-  tall->SetParent(box);
-  tall->SetBounds(0, 0, 50, 400);
-  box->child = tall;
-  form->Show();
+  box->child = h.Add<TPanel>(0, 0, 50, 400, box);
+  h.form->Show();
   GuiTesting::ScrollStep(box, true, 2);
   GuiTesting::ProcessEvents();
   EXPECT_EQ(box->seen, (std::vector<int>{-20, -20}));
@@ -216,11 +188,11 @@ TEST_F(Layout, UserScrollingIsReportedAfterTheContentsMoved) {
 }
 
 TEST_F(Layout, ReparentingMovesTheControlBetweenParents) {
-  auto form = std::make_unique<TForm>(nullptr);
+  Host h;
+  auto& form = h.form;
   TPanel* a = NewPanel(form.get(), alNone, 100, 100, "A");
   TPanel* b = NewPanel(form.get(), alNone, 100, 100, "B");
-  auto* label = new TLabel(form.get());
-  label->SetParent(a);
+  auto* label = h.Add<TLabel>(0, 0, -1, -1, a);
   EXPECT_EQ(a->ControlCount(), 1);
   label->SetParent(b);
   EXPECT_EQ(a->ControlCount(), 0);
@@ -263,10 +235,9 @@ TEST_F(Layout, FreeingAFormFreesItsControlsOnceInAnyOrder) {
 }
 
 TEST_F(Layout, AControlFreedFromItsOwnClickHandlerIsSafe) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* button = new TButton(form.get());
-  button->SetParent(form.get());
-  button->SetBounds(0, 0, 80, 24);
+  Host h;
+  auto& form = h.form;
+  auto* button = h.Add<TButton>(0, 0, 80, 24);
   bool clicked = false;
   button->OnClick = [&](TObject* sender) {
     clicked = true;
@@ -280,11 +251,9 @@ TEST_F(Layout, AControlFreedFromItsOwnClickHandlerIsSafe) {
 }
 
 TEST_F(Layout, ParentFontAndColorFollowTheParentUntilSet) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* panel = new TPanel(form.get());
-  panel->SetParent(form.get());
-  auto* label = new TLabel(form.get());
-  label->SetParent(panel);
+  Host h;
+  auto* panel = h.Add<TPanel>();
+  auto* label = h.Add<TLabel>(0, 0, -1, -1, panel);
   panel->Font()->SetSize(14);
   panel->SetColor(clYellow);
   EXPECT_EQ(label->Font()->Size(), 14);

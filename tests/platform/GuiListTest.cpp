@@ -14,13 +14,9 @@ namespace {
 
 using Lists = GuiTest;
 
-struct ListForm {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  TListBox* list = new TListBox(form.get());
-  explicit ListForm(int height = 100) {
-    form->SetClientWidth(200);
-    form->SetClientHeight(200);
-    list->SetParent(form.get());
+struct ListForm : Host {
+  TListBox* list = Add<TListBox>();
+  explicit ListForm(int height = 100) : Host(200, 200) {
     list->SetBorderStyle(bsNone);
     list->SetBounds(0, 0, 120, height);
   }
@@ -212,15 +208,14 @@ TEST_F(Lists, ScrollWidthGivesAHorizontalScrollBarAndShiftsTheItems) {
 }
 
 TEST_F(Lists, CheckListBoxTogglesOnTheBoxOnly) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* list = new TCheckListBox(form.get());
-  list->SetParent(form.get());
+  Host h;
+  auto* list = h.Add<TCheckListBox>();
   list->SetBorderStyle(bsNone);
   list->SetBounds(0, 0, 150, 100);
   list->SetItemHeight(18);
   list->Items()->Add("first");
   list->Items()->Add("second");
-  form->Show();
+  h.form->Show();
   int checks = 0;
   list->OnClickCheck = [&](TObject*) { ++checks; };
   GuiTesting::Click(list, 60, 25);  // on the text: selects only
@@ -240,9 +235,8 @@ TEST_F(Lists, CheckListBoxTogglesOnTheBoxOnly) {
 }
 
 TEST_F(Lists, MemoLinesAddWithATrailingLineBreakAsInTheClassLibrary) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* memo = new TMemo(form.get());
-  memo->SetParent(form.get());
+  Host h;
+  auto* memo = h.Add<TMemo>();
   EXPECT_EQ(memo->Lines()->Count(), 0);
   memo->Lines()->Add("first");
   memo->Lines()->Add("second");
@@ -268,9 +262,8 @@ TEST_F(Lists, MemoLinesAddWithATrailingLineBreakAsInTheClassLibrary) {
 }
 
 TEST_F(Lists, ComboBoxItemIndexTextAndEvents) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* combo = new TComboBox(form.get());
-  combo->SetParent(form.get());
+  Host h;
+  auto* combo = h.Add<TComboBox>();
   combo->SetStyle(csDropDownList);
   combo->Items()->Add("English");
   combo->Items()->Add("Dutch");
@@ -285,8 +278,7 @@ TEST_F(Lists, ComboBoxItemIndexTextAndEvents) {
   EXPECT_EQ(combo->ItemIndex(), -1);
   EXPECT_EQ(combo->Text(), "Klingon");
   // A drop-down combo whose items come after its text keeps the text and chooses none.
-  auto* language = new TComboBox(form.get());
-  language->SetParent(form.get());
+  auto* language = h.Add<TComboBox>();
   language->SetText("Select a language");
   language->Items()->Add("English");
   language->Items()->Add("Dutch");
@@ -297,9 +289,8 @@ TEST_F(Lists, ComboBoxItemIndexTextAndEvents) {
 }
 
 TEST_F(Lists, ListViewColumnsRowsAndSorting) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* view = new TListView(form.get());
-  view->SetParent(form.get());
+  Host h;
+  auto* view = h.Add<TListView>();
   view->SetMultiSelect(true);
   for (const char* c : {"Path", "File name", "Kb"}) view->Columns()->Add()->SetCaption(c);
   const char* rows[][3] = {{"/b", "x.jpg", "20"}, {"/a", "y.jpg", "3"}, {"/c", "z.jpg", "100"}};
@@ -355,13 +346,11 @@ TEST_F(Lists, ItemsInColumnsFlowDownThenAcross) {
 }
 
 TEST_F(Lists, ListViewSelectionByTheUserIsReported) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* view = new TListView(form.get());
-  view->SetParent(form.get());
-  view->SetBounds(0, 0, 300, 200);
+  Host h;
+  auto* view = h.Add<TListView>(0, 0, 300, 200);
   view->Columns()->Add()->SetCaption("Name");
   for (const char* n : {"a", "b", "c"}) view->Items()->Add()->SetCaption(n);
-  form->Show();
+  h.form->Show();
   GuiTesting::ProcessEvents();
   std::vector<std::string> events;
   view->OnSelectItem = [&](TObject*, TListItem* item, bool selected) {
@@ -397,10 +386,9 @@ TEST_F(Lists, ListViewSelectionByTheUserIsReported) {
 }  // namespace
 
 TEST_F(Lists, AMemoIsModifiedByTheUserNotByTheProgram) {
-  auto form = std::make_unique<TForm>(nullptr);
-  auto* memo = new TMemo(form.get());
-  memo->SetParent(form.get());
-  form->Show();
+  Host h;
+  auto* memo = h.Add<TMemo>();
+  h.form->Show();
   memo->Lines()->SetText("loaded\n");
   EXPECT_FALSE(memo->Modified());
   GuiTesting::TypeText(memo, "x");

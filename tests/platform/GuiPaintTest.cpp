@@ -19,13 +19,8 @@ using Paint = GuiTest;
 
 TColor At(const TBitmap& b, int x, int y) { return b.PixelColor(x, y) & 0xFFFFFF; }
 
-struct Canvas {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  Canvas() {
-    form->SetClientWidth(200);
-    form->SetClientHeight(150);
-    form->SetColor(clWhite);
-  }
+struct Canvas : Host {
+  Canvas() : Host(200, 150) { form->SetColor(clWhite); }
   // Shows the form and renders it (the form's client area starts at the top: no menu).
   void Shot(TBitmap& b) {
     form->Show();
@@ -53,9 +48,7 @@ class Swatch : public TCustomControl {
 
 TEST_F(Paint, ACustomControlPaintsItselfThroughItsCanvas) {
   Canvas c;
-  auto* swatch = new Swatch(c.form.get());
-  swatch->SetParent(c.form.get());
-  swatch->SetBounds(20, 30, 40, 20);
+  auto* swatch = c.Add<Swatch>(20, 30, 40, 20);
   TBitmap shot;
   c.Shot(shot);
   EXPECT_GT(swatch->paints, 0);
@@ -72,9 +65,7 @@ TEST_F(Paint, ACustomControlPaintsItselfThroughItsCanvas) {
 
 TEST_F(Paint, PaintBoxAndFormOnPaint) {
   Canvas c;
-  auto* box = new TPaintBox(c.form.get());
-  box->SetParent(c.form.get());
-  box->SetBounds(100, 10, 50, 50);
+  auto* box = c.Add<TPaintBox>(100, 10, 50, 50);
   box->OnPaint = [box](TObject*) {
     box->Canvas()->Brush().SetColor(clLime);
     box->Canvas()->FillRect(Rect(0, 0, 25, 50));
@@ -100,9 +91,7 @@ TEST_F(Paint, ImageShowsAPictureMadeByImageMagick) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   testsupport::Raster expected = testsupport::ImageMagickRaster(file);
   Canvas c;
-  auto* image = new TImage(c.form.get());
-  image->SetParent(c.form.get());
-  image->SetBounds(0, 0, 80, 40);
+  auto* image = c.Add<TImage>(0, 0, 80, 40);
   image->SetAutoSize(true);
   image->Picture()->LoadFromFile(file);
   EXPECT_EQ(image->Width(), 8);  // AutoSize took the picture's size
@@ -130,9 +119,7 @@ TEST_F(Paint, ImageShowsAPictureMadeByImageMagick) {
 
 TEST_F(Paint, DrawingOnAnImageMakesItsPictureABitmapAndRepaints) {
   Canvas c;
-  auto* image = new TImage(c.form.get());
-  image->SetParent(c.form.get());
-  image->SetBounds(10, 10, 30, 20);
+  auto* image = c.Add<TImage>(10, 10, 30, 20);
   TBitmap first;
   c.Shot(first);
   TCanvas* canvas = image->Canvas();
@@ -154,9 +141,7 @@ TEST_F(Paint, DrawingOnAnImageMakesItsPictureABitmapAndRepaints) {
 
 TEST_F(Paint, GaugeFillsItsPercentage) {
   Canvas c;
-  auto* gauge = new TGauge(c.form.get());
-  gauge->SetParent(c.form.get());
-  gauge->SetBounds(0, 0, 102, 20);
+  auto* gauge = c.Add<TGauge>(0, 0, 102, 20);
   gauge->SetShowText(false);
   gauge->SetForeColor(clRed);
   gauge->SetBackColor(clWhite);
@@ -177,9 +162,7 @@ TEST_F(Paint, GaugeFillsItsPercentage) {
 
 TEST_F(Paint, PanelBevelsAndCaption) {
   Canvas c;
-  auto* panel = new TPanel(c.form.get());
-  panel->SetParent(c.form.get());
-  panel->SetBounds(0, 0, 100, 40);
+  auto* panel = c.Add<TPanel>(0, 0, 100, 40);
   panel->SetColor(clYellow);
   panel->SetBevelOuter(bvLowered);
   TBitmap shot;
@@ -199,8 +182,7 @@ TEST_F(Paint, PanelBevelsAndCaption) {
 
 TEST_F(Paint, LabelsSizeToTheirTextAndStripAccelerators) {
   Canvas c;
-  auto* label = new TLabel(c.form.get());
-  label->SetParent(c.form.get());
+  auto* label = c.Add<TLabel>();
   label->SetCaption("&Name");
   int w1 = label->Width();
   label->SetCaption("Name");
@@ -215,8 +197,7 @@ TEST_F(Paint, LabelsSizeToTheirTextAndStripAccelerators) {
   label->SetBounds(0, 0, 10, 10);
   label->SetCaption("Longer again");
   EXPECT_EQ(label->Width(), 10);
-  auto* wrap = new TLabel(c.form.get());
-  wrap->SetParent(c.form.get());
+  auto* wrap = c.Add<TLabel>();
   wrap->SetWidth(40);
   wrap->SetWordWrap(true);
   wrap->SetCaption("several words that wrap");
@@ -240,9 +221,7 @@ TEST_F(Paint, ImageListCutsStripsAndDrawsTransparently) {
   EXPECT_EQ(list.AddMasked(&strip, clFuchsia), 0);
   EXPECT_EQ(list.Count(), 3);
   Canvas c;
-  auto* box = new TPaintBox(c.form.get());
-  box->SetParent(c.form.get());
-  box->SetBounds(0, 0, 20, 20);
+  auto* box = c.Add<TPaintBox>(0, 0, 20, 20);
   box->OnPaint = [&](TObject*) {
     list.Draw(box->Canvas(), 0, 0, 0);
     list.Draw(box->Canvas(), 10, 0, 1);

@@ -144,13 +144,13 @@ TEST_F(Printing, LandscapeSwapsTheSidesOfThePage) {
 }
 
 TEST_F(Printing, TheScreenCopyShowsTheProgramsWindowsWhereTheyStand) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetBorderStyle(bsNone);
-  form->SetBounds(100, 80, 60, 40);
-  form->SetColor(clLime);
-  form->Show();
+  Host h;
+  h.form->SetBorderStyle(bsNone);
+  h.form->SetBounds(100, 80, 60, 40);
+  h.form->SetColor(clLime);
+  h.form->Show();
   GuiTesting::ProcessEvents();
-  const TPoint origin = form->ClientOrigin();
+  const TPoint origin = h.form->ClientOrigin();
   TBitmap copy;
   CopyScreenRect(Rect(origin.X - 10, origin.Y - 10, origin.X + 50, origin.Y + 30), copy);
   ASSERT_EQ(copy.Width(), 60);
@@ -161,7 +161,7 @@ TEST_F(Printing, TheScreenCopyShowsTheProgramsWindowsWhereTheyStand) {
   EXPECT_NE(copy.PixelColor(5, 5), clLime);
 
   TBitmap painted;
-  ASSERT_TRUE(PaintControlToBitmap(form.get(), painted));
+  ASSERT_TRUE(PaintControlToBitmap(h.form.get(), painted));
   EXPECT_EQ(painted.Width(), 60);
   EXPECT_EQ(painted.PixelColor(30, 20), clLime);
 
@@ -178,20 +178,16 @@ TEST_F(Printing, TheScreenCopyShowsTheProgramsWindowsWhereTheyStand) {
 }
 
 TEST_F(Printing, AShapeDrawsItsOutlineInsideItsBounds) {
-  auto form = std::make_unique<TForm>(nullptr);
-  form->SetClientWidth(100);
-  form->SetClientHeight(80);
-  form->SetColor(clWhite);
-  auto* shape = new TShape(form.get());
-  shape->SetParent(form.get());
-  shape->SetBounds(10, 10, 50, 40);
+  Host h(100, 80);
+  h.form->SetColor(clWhite);
+  auto* shape = h.Add<TShape>(10, 10, 50, 40);
   shape->Pen().SetColor(clRed);
   shape->Pen().SetWidth(3);
   shape->Brush().SetColor(clBlue);
-  form->Show();
+  h.form->Show();
   GuiTesting::ProcessEvents();
   TBitmap shot;
-  ASSERT_TRUE(GuiTesting::Grab(form.get(), shot));
+  ASSERT_TRUE(GuiTesting::Grab(h.form.get(), shot));
   EXPECT_EQ(shot.PixelColor(10, 30), clRed);   // the outline at the left edge
   EXPECT_EQ(shot.PixelColor(59, 30), clRed);   // and at the right edge, inside the bounds
   EXPECT_EQ(shot.PixelColor(35, 30), clBlue);  // the inside
