@@ -172,8 +172,8 @@ TEST_F(Forms, TheScreenListsTheFormsAndTheActiveOne) {
 TEST_F(Forms, AutoSizeFitsTheClientAreaAroundTheControls) {
   Host h;
   h.form->SetBounds(0, 0, 500, 500);
-  auto* edit = h.Add<TEdit>(10, 10, 150, 21);
-  auto* ok = h.Add<TButton>(90, 40, 75, 25);
+  h.Add<TEdit>(10, 10, 150, 21);
+  h.Add<TButton>(90, 40, 75, 25);
   h.form->SetAutoSize(true);
   h.form->Show();
   EXPECT_EQ(h.form->ClientWidth(), 165);
