@@ -101,6 +101,10 @@ TEST(ExifReaderOracle, TagsWrittenByExifToolInBothByteOrders) {
     // GPSVersionID has tag number 0, a tag like any other.
     EXPECT_EQ(info.GetTagValue("GPSVersionID"), StringReplace(Text(tool, "GPS:GPSVersionID"), " ", ", ", rfReplaceAll));
     EXPECT_NE(info.TagText.find("\r\nGPSVersion ID = "), std::string::npos);
+    TTagEntry version;
+    info.GetTagRecord("GPSVersionID", version);
+    EXPECT_EQ(version.Tag, 0);
+    EXPECT_EQ(version.Raw, std::string("\x02\x03\x00\x00", 4));
     // Read in Dutch, the numbers take its decimal separator.
     mdtest::Language dutch("nl");
     ASSERT_TRUE(data.ReadFileMetadata(file));

@@ -1,8 +1,8 @@
 // What the reader gets right where a plain reading of the tables would not,
 // each against exiftool: signed and multi-valued numbers, one-byte UNDEFINED
-// codes, texts with a character-code prefix (UCS-2 in either byte order), the
-// GPS version (tag number 0), and the computed 35 mm equivalent, which follows the
-// Exif pixel dimensions and is left out when its inputs cannot describe a camera.
+// codes, texts with a character-code prefix (UCS-2 in either byte order), and the
+// computed 35 mm equivalent, which follows the Exif pixel dimensions and is left
+// out when its inputs cannot describe a camera.
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -96,23 +96,6 @@ TEST(ExifRepairs, CharacterCodedTextsLoseTheirPrefixAndDecodeUcs2InTheirByteOrde
   EXPECT_EQ(CharacterCodedText(std::string("UNICODE\0\xD8\x00\0A", 12), true), "\xEF\xBF\xBD" "A");
   EXPECT_EQ(CharacterCodedText(std::string("UNICODE\0\0A", 11), true), "A");
   EXPECT_EQ(CharacterCodedText("short", false), "");
-}
-
-TEST(ExifRepairs, GpsVersionIdIsATagLikeAnyOther) {
-  KIVO2_REQUIRE_TOOL("exiftool");
-  KIVO2_REQUIRE_TOOL("convert");
-  const std::string file = mdtest::MakeTaggedJpeg("gpsversion.jpg", {"-GPSVersionID=2.3.0.0", "-GPSLatitude=1"});
-  const Values tool = mdtest::ExifToolValues(file);
-  TimgData data(255);
-  ASSERT_TRUE(data.ReadFileMetadata(file));
-  TTagEntry record;
-  data.ImageInfo->GetTagRecord("GPSVersionID", record);
-  EXPECT_EQ(record.Tag, 0);
-  EXPECT_EQ(record.Name, "GPSVersionID");
-  EXPECT_EQ(record.Raw, std::string("\x02\x03\x00\x00", 4));
-  EXPECT_EQ(StringReplace(record.Data, ", ", " ", rfReplaceAll), Text(tool, "GPS:GPSVersionID"));
-  // An unknown tag is still not kept, whatever its number.
-  EXPECT_EQ(data.ImageInfo->FindTagIndex("Unknown"), -1);
 }
 
 TEST(ExifRepairs, ComputedEquivalentFollowsThePixelDimensionsAndOnlyWhenPlausible) {
