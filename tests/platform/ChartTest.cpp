@@ -14,15 +14,9 @@ namespace {
 
 using Chart = GuiTest;
 
-struct Shown {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  TChart* chart = nullptr;
-  Shown() {
-    form->SetClientWidth(420);
-    form->SetClientHeight(300);
-    chart = new TChart(form.get());
-    chart->SetParent(form.get());
-    chart->SetBounds(0, 0, 420, 300);
+struct Shown : Host {
+  TChart* chart = Add<TChart>(0, 0, 420, 300);
+  Shown() : Host(420, 300) {
     form->Show();
     GuiTesting::ProcessEvents();
   }

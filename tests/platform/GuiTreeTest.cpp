@@ -11,15 +11,9 @@ namespace {
 
 using Tree = GuiTest;
 
-struct TreeForm {
-  std::unique_ptr<TForm> form = std::make_unique<TForm>(nullptr);
-  TTreeView* tree = new TTreeView(form.get());
-  TreeForm() {
-    form->SetClientWidth(300);
-    form->SetClientHeight(300);
-    tree->SetParent(form.get());
-    tree->SetAlign(alClient);
-  }
+struct TreeForm : Host {
+  TTreeView* tree = Add<TTreeView>();
+  TreeForm() : Host(300, 300) { tree->SetAlign(alClient); }
   // "a(a1(a11) a2) b c" as text in depth-first order.
   std::string Order() const {
     std::string s;
