@@ -35,6 +35,11 @@ std::string ConvertWith(const std::string& source, const std::vector<std::string
   return path;
 }
 
+// Appends v to bytes, its lowest byte first.
+void Put32(std::vector<uint8_t>& bytes, uint32_t v) {
+  for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(v >> (8 * i)));
+}
+
 uint32_t Le32(const std::string& s, size_t at) {
   return uint8_t(s[at]) | (uint8_t(s[at + 1]) << 8) | (uint8_t(s[at + 2]) << 16) | (uint32_t(uint8_t(s[at + 3])) << 24);
 }
@@ -121,17 +126,12 @@ TEST(GraphicsBmp, ThirtyTwoBitPixelsCarryAlphaOnlyWhenTheHeaderSaysSo) {
     for (int i = 0; i < 6; ++i)
       pixels.insert(pixels.end(), {uint8_t(40 * i), uint8_t(200 - 30 * i), uint8_t(90 + i), fourth[i % 4]});
     std::vector<uint8_t> file = {'B', 'M'};
-    auto put32 = [&](uint32_t v) {
-      for (int i = 0; i < 4; ++i) file.push_back(uint8_t(v >> (8 * i)));
-    };
     const uint32_t offBits = 14 + 40 + (bitFields ? 12 : 0);
-    put32(offBits + uint32_t(pixels.size()));
-    put32(0);
-    put32(offBits);
-    for (uint32_t v : {40u, 3u, 2u, 1u | (32u << 16), bitFields ? 3u : 0u, uint32_t(pixels.size()), 0u, 0u, 0u, 0u})
-      put32(v);
+    for (uint32_t v : {offBits + uint32_t(pixels.size()), 0u, offBits, 40u, 3u, 2u, 1u | (32u << 16),
+                       bitFields ? 3u : 0u, uint32_t(pixels.size()), 0u, 0u, 0u, 0u})
+      Put32(file, v);
     if (bitFields)
-      for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu}) put32(mask);
+      for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu}) Put32(file, mask);
     file.insert(file.end(), pixels.begin(), pixels.end());
     const std::string path = TempPath("x32.bmp");
     testsupport::WriteFile(path, std::string(file.begin(), file.end()));
@@ -196,34 +196,12 @@ TEST(GraphicsBmp, Rle4IsDecodedLikeImageMagick) {
       0, 5, 0x34, 0x56, 0x70, 0, 0, 0,  // row 1: absolute 3 4 5 6 7, then end of line
       3, 0xF0, 0, 0, 0, 1};             // row 2: F 0 F, end of line, end of bitmap
   std::vector<uint8_t> file = {'B', 'M'};
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) file.push_back(uint8_t(v >> (8 * i)));
-  };
-  auto put16 = [&](uint16_t v) {
-    file.push_back(uint8_t(v));
-    file.push_back(uint8_t(v >> 8));
-  };
   const uint32_t offBits = 14 + 40 + 16 * 4;
-  put32(offBits + uint32_t(pixels.size()));
-  put32(0);
-  put32(offBits);
-  put32(40);
-  put32(6);
-  put32(3);
-  put16(1);
-  put16(4);
-  put32(2);
-  put32(uint32_t(pixels.size()));
-  put32(0);
-  put32(0);
-  put32(16);
-  put32(0);
-  for (int i = 0; i < 16; ++i) {
-    file.push_back(uint8_t(i * 16));
-    file.push_back(uint8_t(255 - i * 16));
-    file.push_back(uint8_t((i * 97) & 255));
-    file.push_back(0);
-  }
+  // 6 x 3, one plane of 4 bits, RLE4, 16 colours.
+  for (uint32_t v : {offBits + uint32_t(pixels.size()), 0u, offBits, 40u, 6u, 3u, 1u | (4u << 16), 2u,
+                     uint32_t(pixels.size()), 0u, 0u, 16u, 0u})
+    Put32(file, v);
+  for (int i = 0; i < 16; ++i) file.insert(file.end(), {uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t((i * 97) & 255), 0});
   file.insert(file.end(), pixels.begin(), pixels.end());
   std::string path = TempPath("rle4.bmp");
   testsupport::WriteFile(path, std::string(file.begin(), file.end()));
@@ -276,18 +254,7 @@ TEST(GraphicsBmp, DamagedFilesFailCleanlyOrKeepWhatIsThere) {
 TEST(GraphicsBmp, HugeSizesWithLittleDataAreRefusedBeforeAllocating) {
   // A header claiming 30000 x 30000 at 8 bits with 20 bytes of data.
   std::vector<uint8_t> h = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54 + 8, 0, 0, 0, 40, 0, 0, 0};
-  auto put32 = [&](uint32_t v) {
-    for (int i = 0; i < 4; ++i) h.push_back(uint8_t(v >> (8 * i)));
-  };
-  put32(30000);
-  put32(30000);
-  h.push_back(1);
-  h.push_back(0);
-  h.push_back(8);
-  h.push_back(0);
-  for (int i = 0; i < 6; ++i) put32(i == 4 ? 2 : 0);
-  put32(0);
-  put32(0x00FFFFFF);
+  for (uint32_t v : {30000u, 30000u, 1u | (8u << 16), 0u, 0u, 0u, 0u, 2u, 0u, 0u, 0x00FFFFFFu}) Put32(h, v);
   h.insert(h.end(), 20, 0x11);
   TReadOnlyMemoryStream stream(h.data(), int64_t(h.size()));
   TBitmap b;
