@@ -399,9 +399,12 @@ TEST_F(RealWindowTest, ShortcutsWorkWhereTheirMenuIsReachableButNotInATextEditor
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(plain, shot_, area); }, 5000))
       << "the overlay stays";
 
-  // The folder tree's menu (the keyboard's menu key), "Rename folder"; "Yes".
+  // The folder tree's menu (the keyboard's menu key), "Rename folder"; "Yes". The editor's
+  // keys wait for the menu to be gone: keys given while a menu holds the keyboard are lost.
+  const size_t windows = x_.Windows().size();
   ASSERT_TRUE(OpensByKeys("Menu")) << "no menu\n" << x_.Describe();
   x_.Key("Down Down Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == windows; })) << x_.Describe();
   x_.Key("ctrl+a");
   x_.Type("renamed");
   ASSERT_TRUE(OpensByKeys("Return")) << x_.Describe();
