@@ -42,13 +42,7 @@ inline std::string WriteTemp(const std::string& name, const std::string& bytes) 
 
 // Calls take with each line of a tool's output (without its line feed).
 inline void ForEachLine(const std::string& text, const std::function<void(const std::string&)>& take) {
-  size_t from = 0;
-  while (from < text.size()) {
-    size_t end = text.find('\n', from);
-    if (end == std::string::npos) end = text.size();
-    take(text.substr(from, end - from));
-    from = end + 1;
-  }
+  for (const std::string& line : testsupport::Lines(text)) take(line);
 }
 
 using ToolValues = std::map<std::string, std::string>;

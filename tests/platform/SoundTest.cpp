@@ -43,11 +43,7 @@ class SoundTest : public testing::Test {
   }
 
   std::vector<std::string> Lines() {
-    TStringList lines;
-    if (FileExists(log_)) lines.LoadFromFile(log_);
-    std::vector<std::string> result;
-    for (int i = 0; i < lines.Count(); ++i) result.push_back(lines.Strings(i));
-    return result;
+    return FileExists(log_) ? testsupport::Lines(testsupport::ReadFile(log_)) : std::vector<std::string>();
   }
 
   static bool Alive(const std::string& line) {
