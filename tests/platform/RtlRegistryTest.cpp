@@ -69,14 +69,15 @@ TEST(RtlRegistry, WritesTheWindowsExportFormatByteForByte) {
 }
 
 TEST(RtlRegistry, ValuesRoundTripThroughTheFile) {
+  const std::pair<std::string, std::string> texts[] = {{"Path", ":\\Photos\\2004\\"},
+                                                       {"Quote", "a \"b\" = c;"},
+                                                       {"Utf8", "\xE2\x82\xAC \xC3\xA9"},
+                                                       {"Lines", "one\r\ntwo"},
+                                                       {"Blanks", "  x  "}};
   {
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey("Software\\Kivo\\Kivo2", true));
-    reg.WriteString("Path", ":\\Photos\\2004\\");
-    reg.WriteString("Quote", "a \"b\" = c;");
-    reg.WriteString("Utf8", "\xE2\x82\xAC \xC3\xA9");
-    reg.WriteString("Lines", "one\r\ntwo");
-    reg.WriteString("Blanks", "  x  ");
+    for (const auto& [name, value] : texts) reg.WriteString(name, value);
     reg.WriteFloat("Gamma", 2.2);
     reg.WriteInteger("Big", INT32_MIN);
     ASSERT_TRUE(reg.OpenKey("\\Software\\Odd Names \xC3\xA9", true));
@@ -91,11 +92,7 @@ TEST(RtlRegistry, ValuesRoundTripThroughTheFile) {
   TRegistry reg(KEY_READ);
   ASSERT_TRUE(reg.OpenKeyReadOnly("SOFTWARE\\kivo\\KIVO2"));
   EXPECT_EQ(reg.CurrentPath(), "Software\\Kivo\\Kivo2");
-  EXPECT_EQ(reg.ReadString("path"), ":\\Photos\\2004\\");
-  EXPECT_EQ(reg.ReadString("Quote"), "a \"b\" = c;");
-  EXPECT_EQ(reg.ReadString("Utf8"), "\xE2\x82\xAC \xC3\xA9");
-  EXPECT_EQ(reg.ReadString("Lines"), "one\r\ntwo");
-  EXPECT_EQ(reg.ReadString("Blanks"), "  x  ");
+  for (const auto& [name, value] : texts) EXPECT_EQ(reg.ReadString(LowerCase(name)), value) << name;
   EXPECT_DOUBLE_EQ(reg.ReadFloat("Gamma"), 2.2);
   EXPECT_EQ(reg.ReadInteger("Big"), INT32_MIN);
   EXPECT_EQ(reg.GetDataType("Gamma"), rdBinary);
