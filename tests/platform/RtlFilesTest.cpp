@@ -105,13 +105,8 @@ TEST_F(RtlFind, MasksMatchWithoutCaseLikeFindIname) {
   KIVO2_REQUIRE_TOOL("find");
   for (const char* mask : {"*.jpg", "*.JPG", "?.j*", "*.jpe*", "*", "b.*", "*x*"}) {
     auto r = testsupport::Run({"find", dir, "-mindepth", "1", "-maxdepth", "1", "-iname", mask, "-printf", "%f\\n"});
-    std::set<std::string> expected;
-    size_t i = 0;
-    while (i < r.out.size()) {
-      size_t j = r.out.find('\n', i);
-      expected.insert(r.out.substr(i, j - i));
-      i = j + 1;
-    }
+    const std::vector<std::string> lines = testsupport::Lines(r.out);
+    const std::set<std::string> expected(lines.begin(), lines.end());
     auto ours = Names(List(mask, faAnyFile));
     ours.erase(".");
     ours.erase("..");

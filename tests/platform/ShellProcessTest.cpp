@@ -26,13 +26,7 @@ using testsupport::WriteFile;
 // The words /bin/sh makes of a command line (one per output line).
 std::vector<std::string> ShellWords(const std::string& line) {
   testsupport::CommandResult r = testsupport::Run({"/bin/sh", "-c", "printf '%s\\n' X " + line});
-  std::vector<std::string> words;
-  size_t start = 0;
-  while (start < r.out.size()) {
-    size_t end = r.out.find('\n', start);
-    words.push_back(r.out.substr(start, end - start));
-    start = end + 1;
-  }
+  std::vector<std::string> words = testsupport::Lines(r.out);
   if (!words.empty()) words.erase(words.begin());  // the marker X
   return words;
 }
