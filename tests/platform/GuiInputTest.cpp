@@ -42,6 +42,12 @@ TEST_F(Input, KeyPreviewSeesKeysFirstAndTextStillReachesTheEdit) {
   };
   GuiTesting::TypeText(f.edit, "xc");
   EXPECT_EQ(f.edit->Text(), "abc");
+  // Key ups reach the previewing form first too.
+  std::vector<std::string> ups;
+  f.form->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("form " + std::to_string(key)); };
+  f.edit->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("edit " + std::to_string(key)); };
+  GuiTesting::PressKey(f.edit, VK_F2);
+  EXPECT_EQ(ups, (std::vector<std::string>{"form 113", "edit 113"}));
   // Without key preview the form hears nothing of keys meant for the edit.
   f.form->SetKeyPreview(false);
   order.clear();
@@ -297,16 +303,6 @@ TEST_F(Input, ShortcutsOfTheFocusedControlsPopupMenuFireToo) {
   f.edit->SetPopupMenu(popup);
   GuiTesting::PressKey(f.edit, 'P', {ssCtrl, ssShift});
   EXPECT_EQ(copies, 1);
-}
-
-TEST_F(Input, KeyUpReachesThePreviewingFormAndTheControl) {
-  FormWithEdit f;
-  f.form->SetKeyPreview(true);
-  std::vector<std::string> ups;
-  f.form->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("form " + std::to_string(key)); };
-  f.edit->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("edit " + std::to_string(key)); };
-  GuiTesting::PressKey(f.edit, VK_F2);
-  EXPECT_EQ(ups, (std::vector<std::string>{"form 113", "edit 113"}));
 }
 
 TEST_F(Input, AutomaticDragModeStartsADragFromAPress) {
