@@ -52,6 +52,14 @@ TRowPanel* ToolPanel(TFormAnalize* form, TWinControl* page, const char* name, in
   return panel;
 }
 
+// The status bar's hints on dragging in the charts.
+std::string DragHint() {
+  return _("Zoom in = drag L-mouse button to right, zoom out drag to left - Pan = drag with R-mouse button");
+}
+std::string ChartDragHint() {
+  return _("Left mouse drag (Up/Down) = zoom. Right mouse drag = pan. Invert Zoom rectangle = reset.");
+}
+
 }  // namespace
 
 TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
@@ -98,6 +106,14 @@ TFormAnalize::TFormAnalize(TComponent* AOwner) : TForm(AOwner) {
 
   StatusBar1 = NewAligned<TStatusBar>(this, this, "StatusBar1", alBottom, 20);
   StatusBar1->SetSimplePanel(true);
+  // The window is wide enough for each hint in the user's language, as far as the work
+  // area allows.
+  for (const std::string& hint : {ChartDragHint(), DragHint()}) {
+    StatusBar1->SetSimpleText(hint);
+    const int frame = Width() - ClientWidth();
+    if (TSize needed, room; StatusBar1->TextRoom(needed, room) && needed.cx > room.cx)
+      SetClientWidth(std::min(ClientWidth() + needed.cx - room.cx, Screen->WorkAreaWidth() - frame));
+  }
   SaveDialog1 = new TSaveDialog(this);
   SaveDialog1->SetName("SaveDialog1");
 
@@ -321,8 +337,7 @@ void TFormAnalize::FormShow(TObject* /*Sender*/) {
 }
 
 void TFormAnalize::FormActivate(TObject* /*Sender*/) {
-  StatusBar1->SetSimpleText(
-      _("Zoom in = drag L-mouse button to right, zoom out drag to left - Pan = drag with R-mouse button"));
+  StatusBar1->SetSimpleText(DragHint());
   const std::string crlf = "\r\n";
   SetHintText(Edit1, _("Enter lens length of the digital camera") + crlf + _("For example 7") +
                          std::string(1, DecimalSeparator()) + "2" + crlf +
@@ -571,8 +586,7 @@ void TFormAnalize::Chart5Scroll(TObject* /*Sender*/) {
 }
 
 void TFormAnalize::Chart5MouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
-  StatusBar1->SetSimpleText(
-      _("Left mouse drag (Up/Down) = zoom. Right mouse drag = pan. Invert Zoom rectangle = reset."));
+  StatusBar1->SetSimpleText(ChartDragHint());
 }
 
 void TFormAnalize::Panel1MouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {

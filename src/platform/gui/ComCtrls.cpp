@@ -349,6 +349,14 @@ void TStatusBar::SetSizeGrip(bool v) {
   Invalidate();
 }
 void TStatusBar::PanelsChanged() { Invalidate(); }
+bool TStatusBar::TextRoom(TSize& needed, TSize& room) const {
+  if (!simplePanel_ || simpleText_.empty()) return false;
+  const QFontMetrics fm(ToQFont(*Font()));
+  // The text's margins as PaintBar draws it, and the grip's corner.
+  needed = TSize{fm.horizontalAdvance(gui::QtText(simpleText_)) + 7 + (sizeGrip_ ? ClientHeight() : 0), fm.height()};
+  room = TSize{ClientWidth(), ClientHeight()};
+  return true;
+}
 TCanvas* TStatusBar::Canvas() const { return Private()->ensureCanvas(); }
 
 TRect TStatusBar::PanelRect(int index) const {

@@ -606,6 +606,8 @@ class TStatusBar : public TWinControl {
   // The client rectangle of a panel.
   TRect PanelRect(int index) const;
   TCanvas* Canvas() const;
+  // The simple text in one line beside the size grip, against the bar's width.
+  bool TextRoom(TSize& needed, TSize& room) const override;
 
   TDrawPanelEvent OnDrawPanel;
 
