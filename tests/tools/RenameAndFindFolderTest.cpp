@@ -73,8 +73,7 @@ TEST_F(RenameTest, RenamesAfterTheQuestionAndKeepsTheExtension) {
   EXPECT_EQ(RenameTo("sea.JPG", "sea.jpg"), mrOk);
   EXPECT_EQ(FileNames(folder), std::vector<std::string>{"sea.jpg"});
 
-  // A name that is not UTF-8 (a Latin-1 "café"): the edit shows it as "café" and gives
-  // back UTF-8; the part left as shown keeps its bytes, what was typed is added.
+  // A Latin-1 "café" shows as "café"; the part left as shown keeps its bytes.
   testsupport::WriteFile(folder + "caf\xE9.jpg", "latin");
   Prepare("caf\xE9.jpg");
   EXPECT_EQ(RenameTo("café_2", "caf\xE9_2.jpg"), mrOk);
