@@ -314,9 +314,10 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   ASSERT_EQ(Text(area), "1600x960+0+0");
   const std::string before = testsupport::TempPath("before.png");
   ASSERT_TRUE(x_.Screenshot(before));
+  // Once the window manager has framed a window, the program keeps it inside the work area.
   const unsigned long magnifier = KeysOpen(main, "ctrl+alt+p", "UnitZoomFloat");
   ASSERT_TRUE(magnifier) << x_.Describe();
-  EXPECT_TRUE(area.contains(Outer(x_, magnifier))) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, magnifier)); }, 3000)) << x_.Describe();
   ASSERT_TRUE(x_.Screenshot(shot_));
   EXPECT_TRUE(Same(before, shot_, {client.x, client.y, client.width, 18})) << "the menu is covered\n" << x_.Describe();
   ASSERT_TRUE(x_.Activate(main));
@@ -324,7 +325,7 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
 
   const unsigned long copy = KeysOpen(main, "ctrl+w", "ImageCopyForm");
   ASSERT_TRUE(copy) << x_.Describe();
-  EXPECT_TRUE(area.contains(Outer(x_, copy))) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, copy)); }, 3000)) << x_.Describe();
   const XRect g = x_.Geometry(copy);
   // The popup's first item, "Align window", and its first, "Align left (2 windows)".
   ASSERT_TRUE(Opens([&] { x_.Click(g.x + g.width / 2, g.y + g.height / 2, 3); })) << "no popup menu";
