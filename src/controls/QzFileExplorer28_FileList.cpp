@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -78,10 +79,17 @@ void LookAt(const std::string& folder, std::vector<TQzFolderEntry>& entries, con
     }
   };
   const size_t threads = which.size() < 2048 ? 1 : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+  // The entries are handed out in small pieces to whichever thread is free, so that a
+  // thread kept waiting for a processor on a busy machine holds up only its piece.
+  constexpr size_t kPiece = 256;
+  std::atomic<size_t> next{0};
+  auto lookWhileLeft = [&] {
+    for (size_t from; (from = next.fetch_add(kPiece, std::memory_order_relaxed)) < which.size();)
+      look(from, std::min(which.size(), from + kPiece));
+  };
   std::vector<std::thread> helpers;
-  const size_t share = (which.size() + threads - 1) / threads;
-  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(look, t * share, std::min(which.size(), (t + 1) * share));
-  look(0, std::min(which.size(), share));
+  for (size_t t = 1; t < threads; ++t) helpers.emplace_back(lookWhileLeft);
+  lookWhileLeft();
   for (std::thread& helper : helpers) helper.join();
   if (dfd >= 0) ::close(dfd);
 }
