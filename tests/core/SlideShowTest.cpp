@@ -31,15 +31,11 @@ class SlideShowTest : public ViewerTest {
   void Key(uint16_t key, TShiftState shift = TShiftState()) { GuiTesting::PressKey(Form1->ListBox1, key, shift); }
   // What the full-screen show turns on, and what it hides, as the window stands.
   static std::string ShowState() {
-    std::string on;
-    const std::pair<const char*, bool> parts[] = {
-        {"full screen", Form1->FFullScreen},          {"show mode", Form1->FSlideShowMode},
-        {"show button", Form1->ZqSlideShow->Down()},  {"auto button", Form1->ZqAutonext->Down()},
-        {"fit", Form1->ZqFitInScreen->Down()},        {"thumbnails", Form1->PanelThumbHolder->Visible()},
-        {"status bar", Form1->StatusBar1->Visible()}, {"browser", Form1->PanelBrowse->Visible()}};
-    for (const auto& [name, set] : parts)
-      if (set) on += std::string(on.empty() ? "" : ", ") + name;
-    return on;
+    return testsupport::NamesSet(
+        {{"full screen", Form1->FFullScreen},          {"show mode", Form1->FSlideShowMode},
+         {"show button", Form1->ZqSlideShow->Down()},  {"auto button", Form1->ZqAutonext->Down()},
+         {"fit", Form1->ZqFitInScreen->Down()},        {"thumbnails", Form1->PanelThumbHolder->Visible()},
+         {"status bar", Form1->StatusBar1->Visible()}, {"browser", Form1->PanelBrowse->Visible()}});
   }
   // Three pictures a, b, c in the photo folder; the show's real timer never fires here.
   void StartOnThree() {

@@ -193,6 +193,13 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+std::string NamesSet(std::initializer_list<std::pair<const char*, bool>> flags) {
+  std::string names;
+  for (const auto& [name, set] : flags)
+    if (set) names += std::string(names.empty() ? "" : ", ") + name;
+  return names;
+}
+
 std::map<std::string, std::string> PoEntries(const std::string& po) {
   std::map<std::string, std::string> entries;
   std::string id, str, *current = nullptr;

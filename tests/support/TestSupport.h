@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
@@ -41,6 +42,8 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 // The lines of a tool's output (each ended by '\n'; a last line without one counts too).
 std::vector<std::string> Lines(const std::string& text);
+// The names whose flag is set, in order, separated by ", " (a window's state as one text).
+std::string NamesSet(std::initializer_list<std::pair<const char*, bool>> flags);
 // The entries of a catalogue in PO form: msgid -> msgstr (the header left out).
 std::map<std::string, std::string> PoEntries(const std::string& po);
 // The texts a compiled Dutch catalogue of the program folder translates, with their

@@ -16,16 +16,12 @@ namespace {
 
 // The bar's parts that show and the buttons that are down, by name.
 std::string BarState(TFormFloatB* bar) {
-  std::string state;
-  const std::pair<const char*, bool> parts[] = {
-      {"folders", bar->PanelFolderBrowse->Visible()}, {"thumbnails", bar->ZqTumblist->Visible()},
-      {"fit", bar->ZqFitInScreen->Visible()},         {"info", bar->ZqImageInfo->Visible()},
-      {"fades", bar->ZqFade->Visible()},              {"delay", bar->PanelDelayButtons->Visible()},
-      {"auto down", bar->ZqAutonext->Down()},         {"name down", bar->ZqShowInfo->Down()},
-      {"stretch down", bar->ZqStretchsmaller->Down()}, {"fit down", bar->ZqFitInScreen->Down()}};
-  for (const auto& [name, on] : parts)
-    if (on) state += std::string(state.empty() ? "" : ", ") + name;
-  return state;
+  return testsupport::NamesSet(
+      {{"folders", bar->PanelFolderBrowse->Visible()}, {"thumbnails", bar->ZqTumblist->Visible()},
+       {"fit", bar->ZqFitInScreen->Visible()},         {"info", bar->ZqImageInfo->Visible()},
+       {"fades", bar->ZqFade->Visible()},              {"delay", bar->PanelDelayButtons->Visible()},
+       {"auto down", bar->ZqAutonext->Down()},         {"name down", bar->ZqShowInfo->Down()},
+       {"stretch down", bar->ZqStretchsmaller->Down()}, {"fit down", bar->ZqFitInScreen->Down()}});
 }
 
 }  // namespace
