@@ -16,7 +16,7 @@
 
 namespace {
 constexpr int kFiles = 10000;
-constexpr int kRuns = 11;
+constexpr int kRuns = 21;
 }  // namespace
 
 int main() {

@@ -561,6 +561,7 @@ class TQzFilelistView28 : public TListView {
     bool folder = false;
     bool parent = false;
     std::string upperCaption;
+    uint64_t prefix[2] = {0, 0};  // the first 16 bytes of upperCaption, zero-padded, big-endian
     double size = 0;
     double time = 0;
   };

@@ -2,6 +2,7 @@
 // column, opening, renaming, new folders, deleting, cut, copy and paste, dropped files,
 // the keyboard, and following the linked tree and combo.
 #include <dirent.h>
+#include <sched.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <numeric>
@@ -21,6 +23,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/ImgList.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/LocalTimes.h"
 #include "platform/rtl/Paths.h"
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellExplorer.h"
@@ -57,6 +60,23 @@ std::vector<TQzFolderEntry> ReadFolder(const std::string& folder) {
   return entries;
 }
 
+// How many threads may work at once (at most most): one, plus one per processor this
+// process may use that no other runnable thread wants now. Helpers on a busy machine
+// wait for a processor while the list waits for them; one thread alone then ends sooner.
+size_t FreeProcessors(size_t most) {
+  cpu_set_t allowed;
+  const int processors = ::sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? CPU_COUNT(&allowed) : 1;
+  // The fourth field of the load line: runnable threads (this one among them) / all.
+  int running = 1;
+  if (FILE* f = std::fopen("/proc/loadavg", "re")) {
+    double averages[3];
+    if (std::fscanf(f, "%lf %lf %lf %d/", &averages[0], &averages[1], &averages[2], &running) != 4) running = 1;
+    std::fclose(f);
+  }
+  const int free = processors - std::max(running - 1, 0);
+  return std::clamp<size_t>(size_t(std::max(free, 1)), 1, most);
+}
+
 // Looks at the entries named by which (a link as what it points to, a dangling link as
 // itself) and lets describe make the texts of each one seen. A large folder is looked at
 // by several threads at once: the system's lookups of the names and the making of the
@@ -78,7 +98,7 @@ void LookAt(const std::string& folder, std::vector<TQzFolderEntry>& entries, con
         }
     }
   };
-  const size_t threads = which.size() < 2048 ? 1 : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 4);
+  const size_t threads = which.size() < 2048 ? 1 : FreeProcessors(4);
   // The entries are handed out in small pieces to whichever thread is free, so that a
   // thread kept waiting for a processor on a busy machine holds up only its piece.
   constexpr size_t kPiece = 256;
@@ -426,6 +446,7 @@ void TQzFilelistView28::addFiles(std::vector<TQzFolderEntry>& entries, const std
     if (e.state == 0) unseen.push_back(i);
   }
   const std::string stamp = dateFormatString_ + " " + timeFormatString_;
+  TLocalTimes localTimes;
   LookAt(dir, entries, unseen, [&](TQzFolderEntry& e) {
     const bool isDir = S_ISDIR(e.st.st_mode);
     e.caption = e.name == ".." ? parentDirCaption_
@@ -435,7 +456,7 @@ void TQzFilelistView28::addFiles(std::vector<TQzFolderEntry>& entries, const std
     e.size = fileSize_ == fsKB ? SizeText(isDir ? "DIR" : "FILE", int64_t(e.st.st_size))
              : isDir           ? std::string(" ")
                                : std::to_string(int64_t(e.st.st_size));
-    e.modified = FormatDateTime(stamp, UnixToLocalDateTime(int64_t(e.st.st_mtim.tv_sec)));
+    e.modified = FormatDateTime(stamp, localTimes.FromUnix(int64_t(e.st.st_mtim.tv_sec)));
     e.path = dir + e.name;
     e.time = std::to_string(int64_t(double(e.st.st_mtim.tv_sec) * 1e9 + double(e.st.st_mtim.tv_nsec)));
   });
@@ -462,6 +483,12 @@ void TQzFilelistView28::addFiles(std::vector<TQzFolderEntry>& entries, const std
     keys.size = isDir ? 0 : double(st.st_size);
     keys.folder = isDir;
     keys.parent = parent;
+    for (size_t half = 0; half < 2; ++half) {
+      uint64_t part = 0;
+      for (size_t k = half * 8; k < half * 8 + 8; ++k)
+        part = part << 8 | (k < e.upper.size() ? uint8_t(e.upper[k]) : 0);
+      keys.prefix[half] = part;
+    }
     keys.upperCaption = take(e.upper);
     item->SetCaption(take(e.caption));
     const TFileKind* kind = isDir ? nullptr : &KindOf(kinds, e.name);
@@ -539,7 +566,10 @@ int TQzFilelistView28::compareKeys(const RowKeys& a, const RowKeys& b) const {
   if (a.folder != b.folder) {
     result = a.folder ? -1 : 1;
   } else if (sortColumn_ == 0) {
-    const int c = a.upperCaption.compare(b.upperCaption);
+    // The first 16 bytes as numbers decide most pairs (names hold no zero byte).
+    const int c = a.prefix[0] != b.prefix[0]   ? (a.prefix[0] < b.prefix[0] ? -1 : 1)
+                  : a.prefix[1] != b.prefix[1] ? (a.prefix[1] < b.prefix[1] ? -1 : 1)
+                                               : a.upperCaption.compare(b.upperCaption);
     result = c < 0 ? -1 : c > 0 ? 1 : 0;
   } else {
     const double x = sortColumn_ == 1 ? ShownSize(a.folder, a.size, fileSize_) : a.time;

@@ -379,6 +379,27 @@ TEST_F(Lists, ListViewSelectionByTheUserIsReported) {
   EXPECT_EQ(view->SelCount(), 0);
   view->Clear();
   EXPECT_EQ(view->GetItemAt(20, 5), nullptr);
+  // Refilled inside an update, as a folder list is: the rows show the new items, only the
+  // new items' selection stands, no row is current and the list is at its top.
+  for (int i = 0; i < 40; ++i) view->Items()->Add()->SetCaption("old " + std::to_string(i));
+  view->Items()->Item(35)->SetSelected(true);
+  for (int rows : {50, 3, 60}) {
+    view->Items()->Item(view->Items()->Count() - 1)->MakeVisible();
+    view->Items()->BeginUpdate();
+    view->Items()->Clear();
+    for (int i = 0; i < rows; ++i) view->Items()->Add()->SetCaption("new " + std::to_string(i));
+    view->Items()->Item(1)->SetSelected(true);
+    view->Items()->EndUpdate();
+    GuiTesting::ProcessEvents();
+    EXPECT_EQ(view->GetItemAt(20, 5)->Caption(), "new 0") << rows;
+    EXPECT_EQ(view->GetItemAt(20, at)->Caption(), "new 1") << rows;
+    EXPECT_EQ(view->ItemFocused(), nullptr) << rows;
+    events.clear();
+    GuiTesting::Click(view, 20, 5);
+    EXPECT_EQ(events, (std::vector<std::string>{"new 0+"})) << rows;
+    EXPECT_EQ(view->SelCount(), 1) << rows;
+    EXPECT_EQ(view->Selected()->Caption(), "new 0") << rows;
+  }
 }
 
 }  // namespace

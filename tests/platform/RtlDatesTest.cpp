@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "RtlTestHelpers.h"
+#include "platform/rtl/LocalTimes.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -138,6 +139,35 @@ TEST_F(RtlDates, FileTimesAgreeWithTouchAndDate) {
   }
   EXPECT_NEAR(UnixToLocalDateTime(LocalDateTimeToUnix(EncodeDateTime(2004, 7, 1, 12, 0, 0, 0))),
               EncodeDateTime(2004, 7, 1, 12, 0, 0, 0), 1e-9);
+}
+
+// The local times a file list shows, worked out once per day, against the date tool in
+// zones with summer time (also of half an hour), an odd offset change and leap seconds;
+// instants around the changes and at the ends of days, each asked twice.
+TEST_F(RtlDates, LocalTimesOfManyFilesAgreeWithTheDateTool) {
+  const std::pair<const char*, std::vector<int64_t>> zones[] = {
+      {"Europe/Amsterdam", {1711846799, 1711846800, 1711850399, 1711850400, 1729990799, 1729990800, 1729994400,
+                            1700006399, 1700006400, -2208988800, 0}},
+      {"Australia/Lord_Howe", {1712415599, 1712415600, 1712417400, 1728142199, 1728142200, 1728143999}},
+      {"Asia/Kathmandu", {504901799, 504901800, 504902699, 504902700, 504950399}},
+      {"right/UTC", {1600000000, 1483228799, 1483228825, 1483228827, 1483315199}}};
+  const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
+  int zonesSeen = 0;
+  for (const auto& [zone, instants] : zones) {
+    if (!FileExists(std::string("/usr/share/zoneinfo/") + zone)) continue;
+    ++zonesSeen;
+    setenv("TZ", zone, 1);
+    tzset();
+    TLocalTimes times;
+    for (int64_t t : instants)
+      for (int round = 0; round < 2; ++round)
+        EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss", times.FromUnix(t)),
+                  ToolLine({"env", std::string("TZ=") + zone, "date", "-d", "@" + std::to_string(t), "+%F %T"}))
+            << zone << " " << t;
+  }
+  saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
+  tzset();
+  if (zonesSeen == 0) GTEST_SKIP() << "no time zone files";
 }
 
 }  // namespace

@@ -964,8 +964,10 @@ TListItem* TListItems::Insert(int index) {
   if (spare_.empty()) {
     item = new TListItem(view_);
   } else {
+    // Made new where it is used again, while the caller fills it.
     item = spare_.back();
     spare_.pop_back();
+    item->reset();
   }
   items_.insert(items_.begin() + index, item);
   if (updateCount_ > 0) {
@@ -995,13 +997,20 @@ void TListItems::Delete(int index) {
 void TListItems::Clear() {
   if (ReportWidget* w = ReportOf(view_)) {
     ++view_->ViewPrivate()->quiet;
-    w->clear();
+    if (updateCount_ > 0 && spare_.size() + items_.size() <= kMaxSpare) {
+      // Inside an update the window's rows stay for the rebuild at its end, which gives
+      // them the items then present; until then they show items kept as spares.
+      w->clearSelection();
+      w->selectionModel()->clearCurrentIndex();
+      view_->ViewPrivate()->stale = true;
+    } else {
+      w->clear();
+    }
     --view_->ViewPrivate()->quiet;
   }
   view_->ViewPrivate()->editing = nullptr;
   for (TListItem* i : items_) {
-    if (spare_.size() < 100000) {
-      i->reset();
+    if (spare_.size() < kMaxSpare) {
       spare_.push_back(i);
     } else {
       delete i;
@@ -1242,13 +1251,45 @@ void TListView::Rebuild() {
   view_->stale = false;
   view_->editing = nullptr;
   ++view_->quiet;
-  w->clear();
-  QList<QTreeWidgetItem*> all;
-  all.reserve(qsizetype(items_->items_.size()));
-  for (TListItem* li : items_->items_) all << new ListRowItem(li);
-  w->addTopLevelItems(all);
-  // Only the selected rows are told (each call looks its row up among all of them).
-  for (int i = 0; i < all.size(); ++i)
-    if (items_->items_[size_t(i)]->Selected()) all[i]->setSelected(true);
+  const std::vector<TListItem*>& items = items_->items_;
+  const int want = int(items.size()), have = w->topLevelItemCount();
+  if (have == 0 || want == 0) {
+    w->clear();
+    QList<QTreeWidgetItem*> all;
+    all.reserve(qsizetype(want));
+    for (TListItem* li : items) all << new ListRowItem(li);
+    w->addTopLevelItems(all);
+    // Only the selected rows are told (each call looks its row up among all of them).
+    for (int i = 0; i < all.size(); ++i)
+      if (items[size_t(i)]->Selected()) all[i]->setSelected(true);
+  } else {
+    // The window's rows are kept and each shows the item now at its place (a row reads
+    // all it shows from its item when it is painted); rows are added or taken away at
+    // the end only. The rows then stand as new ones would: the selected items selected,
+    // no current row, scrolled to the top.
+    QAbstractItemModel* model = w->model();
+    if (have > want) model->removeRows(want, have - want);
+    static const Qt::ItemFlags kNewRowFlags = QTreeWidgetItem().flags();
+    for (int i = 0; i < std::min(have, want); ++i) {
+      auto* row = static_cast<ListRowItem*>(w->topLevelItem(i));
+      row->li_ = items[size_t(i)];
+      row->edited.clear();
+      if (row->flags() != kNewRowFlags) row->setFlags(kNewRowFlags);
+    }
+    if (want > have) {
+      QList<QTreeWidgetItem*> added;
+      added.reserve(qsizetype(want - have));
+      for (int i = have; i < want; ++i) added << new ListRowItem(items[size_t(i)]);
+      w->addTopLevelItems(added);
+    }
+    const int last = std::max(0, w->columnCount() - 1);
+    QItemSelection selection;
+    for (int i = 0; i < want; ++i)
+      if (items[size_t(i)]->Selected()) selection.select(model->index(i, 0), model->index(i, last));
+    w->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    w->selectionModel()->clearCurrentIndex();
+    w->scrollToTop();
+    w->viewport()->update();
+  }
   --view_->quiet;
 }

@@ -377,6 +377,7 @@ class TListItems {
   // Items a Clear let go, made new again by the next Adds: a refill of a large list
   // then allocates no item, no line list and no room for lines.
   std::vector<TListItem*> spare_;
+  static constexpr size_t kMaxSpare = 100000;
   int updateCount_ = 0;
 };
 

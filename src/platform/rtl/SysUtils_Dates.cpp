@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/LocalTimes.h"
 #include "platform/rtl/RtlInternal.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -206,6 +207,50 @@ TDateTime LocalFromTimespec(int64_t sec, long nsec) {
 }  // namespace
 
 TDateTime UnixToLocalDateTime(int64_t unixSeconds) { return LocalFromTimespec(unixSeconds, 0); }
+
+namespace {
+constexpr uint32_t kAskEachTime = 0xFFFFFFFFu;
+constexpr int64_t kDayBias = int64_t(1) << 30, kOffsetBias = int64_t(1) << 20;
+int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// The offset that turns every second of the UTC day into the system's local time, or
+// kAskEachTime.
+uint32_t DayOffset(int64_t day) {
+  const int64_t first = day * 86400, last = first + 86399;
+  struct tm atFirst, atLast;
+  const time_t t0 = time_t(first), t1 = time_t(last);
+  if (!localtime_r(&t0, &atFirst) || !localtime_r(&t1, &atLast)) return kAskEachTime;
+  const int64_t offset = atFirst.tm_gmtoff;
+  if (atLast.tm_gmtoff != offset || offset <= -kOffsetBias || offset >= kOffsetBias) return kAskEachTime;
+  const auto same = [offset](int64_t at, const struct tm& local) {
+    TDateTime d;
+    return TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, d) &&
+           Compose(d, double(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / SecsPerDay) ==
+               UnixToDateTime(at + offset);
+  };
+  return same(first, atFirst) && same(last, atLast) ? uint32_t(offset + kOffsetBias) : kAskEachTime;
+}
+}  // namespace
+
+TLocalTimes::TLocalTimes() : days_(new std::atomic<uint64_t>[kDays]()) {}
+
+TDateTime TLocalTimes::FromUnix(int64_t unixSeconds) {
+  const int64_t day = FloorDiv(unixSeconds, 86400);
+  // Years 1 to 9999 only, where the system's way gives a date.
+  if (day < -719162 || day > 2932896) return LocalFromTimespec(unixSeconds, 0);
+  const uint64_t key = uint64_t(day + kDayBias);
+  std::atomic<uint64_t>& slot = days_[size_t(key % kDays)];
+  uint64_t entry = slot.load(std::memory_order_relaxed);
+  if (entry >> 32 != key) {
+    // Two threads may ask for one day at once; both find the same.
+    entry = key << 32 | DayOffset(day);
+    slot.store(entry, std::memory_order_relaxed);
+  }
+  const uint32_t offset = uint32_t(entry);
+  if (offset == kAskEachTime) return LocalFromTimespec(unixSeconds, 0);
+  const TDateTime local = UnixToDateTime(unixSeconds + (int64_t(offset) - kOffsetBias));
+  return local >= -693593 && local < 2958466 ? local : LocalFromTimespec(unixSeconds, 0);
+}
 
 TDateTime rtl_internal::LocalDateTimeFromTimespec(int64_t sec, long nsec) { return LocalFromTimespec(sec, nsec); }
 
