@@ -6,7 +6,7 @@
 #include "core/UnitFadestyles.h"
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/shell/ShellExplorer.h"
 #include "tools/CalcAspectForm.h"
 #include "tools/PrintUnit.h"

@@ -16,7 +16,7 @@
 #include "core/UnitSetting.h"
 #include "formats/GIFImage.h"
 #include "formats/Resample.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Jpeg.h"
 #include "platform/gui/ComCtrls.h"

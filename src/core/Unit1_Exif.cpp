@@ -2,7 +2,7 @@
 // filling it for the shown picture, emptying it, and the EXIF overlay's text.
 #include "controls/EventScrollbox.h"
 #include "core/Unit1.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"

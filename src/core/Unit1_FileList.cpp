@@ -10,7 +10,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"

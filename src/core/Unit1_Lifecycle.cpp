@@ -17,7 +17,7 @@
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
 #include "formats/GraphicFormats.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"

@@ -18,7 +18,7 @@
 #include "core/UnitFadestyles.h"
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"

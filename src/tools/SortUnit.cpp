@@ -12,7 +12,7 @@
 #include "core/Unit1.h"
 #include "metadata/ExifData.h"
 #include "metadata/ExifFacade.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/Dialogs.h"

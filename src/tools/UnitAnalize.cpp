@@ -11,7 +11,7 @@
 #include "core/Diversen.h"
 #include "core/FormLayout.h"
 #include "core/Unit1.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/graphics/Jpeg.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"

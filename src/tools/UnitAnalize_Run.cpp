@@ -12,7 +12,7 @@
 #include "core/Diversen.h"
 #include "core/Unit1.h"
 #include "metadata/ExifFacade.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"

@@ -15,7 +15,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "core/UnitSetting.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"

@@ -20,7 +20,7 @@
 #include "core/Unit1.h"
 #include "core/UnitFilterselect.h"
 #include "core/UnitSetting.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ModalResponder.h"

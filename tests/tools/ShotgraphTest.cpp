@@ -29,7 +29,7 @@
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/services/Charts.h"
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 #include "tools/UnitAnalize.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "metadata/windows/ExifInfoUnit2.h"
+#include "tools/ExifInfoUnit2.h"
 
 #include <cmath>
 
