@@ -95,6 +95,22 @@ std::string _(const char* msgid) {
 
 std::string _(const std::string& msgid) { return _(msgid.c_str()); }
 
+std::string _n(const char* singular, const char* plural, unsigned long n) {
+  if (!singular || !plural) return std::string();
+  const char* t = dngettext("default", singular, plural, n);
+  if (t != singular && t != plural) return t;
+  std::vector<std::string> domains;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    domains = g_resourceDomains;
+  }
+  for (const auto& d : domains) {
+    t = dngettext(d.c_str(), singular, plural, n);
+    if (t != singular && t != plural) return t;
+  }
+  return n == 1 ? singular : plural;
+}
+
 void AddDomainForResourceString(const std::string& domain) {
   std::lock_guard<std::mutex> lock(g_mutex);
   for (const auto& d : g_resourceDomains)

@@ -14,6 +14,9 @@ std::string TranslationLocaleDir();
 // strings; returns msgid itself when no catalogue has it. Empty text stays empty.
 std::string _(const std::string& msgid);
 std::string _(const char* msgid);
+// The form of a text with a count n that the language's plural rule picks: looked up like
+// _(), falling back to singular for n == 1 and to plural otherwise.
+std::string _n(const char* singular, const char* plural, unsigned long n);
 // Looks msgid up in one domain only.
 std::string dgettext_(const std::string& domain, const std::string& msgid);
 
