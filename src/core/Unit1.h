@@ -469,6 +469,8 @@ class TForm1 : public TForm {
   // The same for pictures: Source's bitmap into a bitmap that Destination then holds.
   void RescaleImage(TPicture* Source, TPicture* Destination, int BoxHeight, int BoxWidth, bool FastStretch,
                     int Filter);
+  // The filter with which the tool windows (compression centre, print) resample.
+  static constexpr int kMitchellPaletteIndex = 5;
   void CenterImage(int Height, int Width);
   void CenterLarge();
   // Inverts the shown bitmap's pixels.

@@ -464,7 +464,8 @@ void TPrintForm::ZqPrintClick(TObject* /*Sender*/) {
   try {
     if (resample) {
       Form1->HourGlassCursor();
-      Form1->RescaleImage(&work, FPrintPicture->Bitmap(), height, width, false, 6);
+      Form1->RescaleImage(&work, FPrintPicture->Bitmap(), height, width, false,
+                          TForm1::kMitchellPaletteIndex);
       Form1->RestoreCursor();
     } else {
       FPrintPicture->Assign(&work);

@@ -43,9 +43,6 @@ constexpr int kBandStarts[] = {0, 25, 40, 55, 80, 90};
 constexpr int kThumbBox = 55;
 // A compressed copy up to this many kB shows green (small enough to mail), else red.
 constexpr int kSmallCopyKB = 50;
-// The filter of the window's resampling: Mitchell, as the main window's filter palette
-// numbers it (0 Box ... 5 Mitchell, 6 Lanczos3).
-constexpr int kMitchellPaletteIndex = 5;
 // The window's topic in the help file.
 constexpr int kHelpContext = 11;
 
@@ -591,7 +588,7 @@ bool TFormSaveImage::ReSizeImage() {
       ImageCompressing->BringToFront();
       ImageCompressing->Repaint();
       Form1->RescaleImage(source, Image1->Picture()->Bitmap(), FTargetSize, FTargetSize, false,
-                          kMitchellPaletteIndex);
+                          TForm1::kMitchellPaletteIndex);
       ImageCompressing->SetVisible(false);
     }
   }

@@ -141,6 +141,27 @@ TEST_F(PrintWindowTest, ThePrintedPageIsThePageOfThePreview) {
   ASSERT_EQ(sscanf(sizeLine.c_str(), "Page size: %lf x %lf", &pw, &ph), 2) << sizeLine;
   EXPECT_NEAR(pw, Printer()->GetDeviceCaps(PHYSICALWIDTH) * 72 / dpi, 0.5);
   EXPECT_NEAR(ph, Printer()->GetDeviceCaps(PHYSICALHEIGHT) * 72 / dpi, 0.5);
+
+  // The hidden "Resample" option resamples with the Mitchell filter: an enlarged step's
+  // edge overshoots as in ImageMagick's Mitchell enlargement, not as its Lanczos one.
+  KIVO2_REQUIRE_TOOL("pdfimages");
+  const std::string step = Pictures() + "step.png", pdf = testsupport::TempPath("step.pdf");
+  testsupport::Run({"convert", "-size", "40x30", "xc:gray25", "-fill", "gray75", "-draw", "rectangle 20,0 39,29", step});
+  WithPrintWindow(step, [&](TPrintForm& w) {
+    w.ChB_ResamplePrint->SetChecked(true);
+    PrintToPdf(w, pdf);
+  });
+  testsupport::Run({"pdfimages", "-png", pdf, testsupport::TempPath("printed")});
+  const std::string printed = testsupport::TempPath("printed") + "-000.png";
+  const std::string size = testsupport::Run({"identify", "-format", "%wx%h!", printed}).out;
+  auto peak = [&](const std::string& filter) {
+    std::vector<std::string> argv{"convert", printed};
+    if (!filter.empty()) argv = {"convert", step, "-filter", filter, "-resize", size};
+    argv.insert(argv.end(), {"-format", "%[max]", "info:"});
+    return std::atof(testsupport::Run(argv).out.c_str());
+  };
+  const double ours = peak(""), mitchell = peak("Mitchell"), lanczos = peak("Lanczos");
+  EXPECT_LT(std::abs(ours - mitchell), std::abs(ours - lanczos)) << ours << " " << mitchell << " " << lanczos;
 }
 
 TEST_F(PrintWindowTest, SmallPicturesAlsoLandscapeStartAtTheirNaturalSizeLargeOnesFitThePrintableArea) {
