@@ -373,6 +373,13 @@ void TFormSaveImage::ShowSelectedCaptions() {
   const bool checked = index >= 0 && index < CheckListBox1->Count() && CheckListBox1->Checked(index);
   Zq_PinDown->SetDown(checked);
   Enveloppe->SetVisible(checked);
+  KeepEnveloppeInPlace();
+}
+
+void TFormSaveImage::KeepEnveloppeInPlace() {
+  // The envelope marks the entry, not a place on the picture: it stays in the preview's
+  // top-left corner however the picture is scrolled (a scroll moves the box's children).
+  Enveloppe->SetBounds(3, 3, Enveloppe->Width(), Enveloppe->Height());
 }
 
 // ===========================================================================
@@ -542,6 +549,7 @@ void TFormSaveImage::ShowPreviews(int BoxSize) {
   ScrollBox1->VertScrollBar()->SetPosition(0);
   ScrollBox2->HorzScrollBar()->SetPosition(0);
   ScrollBox2->VertScrollBar()->SetPosition(0);
+  KeepEnveloppeInPlace();
   // The quick fit shows at once; during a run the filtered picture follows straight away,
   // so the quick one is left out there.
   if (!(FBatchRunning && Ch_Filter->Checked()) && FSourceImage) {
@@ -715,6 +723,7 @@ void TFormSaveImage::FirstPaintSetUp(TObject* /*Sender*/) {
 
 void TFormSaveImage::FormResize(TObject* /*Sender*/) {
   if (PanelImage1->Visible()) PanelImage1->SetWidth((Width() - Splitter1->Width()) / 2);
+  KeepEnveloppeInPlace();
 }
 
 void TFormSaveImage::FormCloseQuery(TObject* /*Sender*/, bool& CanClose) {
@@ -856,10 +865,12 @@ void TFormSaveImage::UpdateHandCursor(TImage* Image, TScrollBox* Box) {
 }
 
 void TFormSaveImage::SyncScroll(TScrollBox* From) {
-  if (!PanelImage1->Visible()) return;
-  TScrollBox* to = From == ScrollBox1 ? ScrollBox2 : ScrollBox1;
-  to->HorzScrollBar()->SetPosition(From->HorzScrollBar()->Position());
-  to->VertScrollBar()->SetPosition(From->VertScrollBar()->Position());
+  if (PanelImage1->Visible()) {
+    TScrollBox* to = From == ScrollBox1 ? ScrollBox2 : ScrollBox1;
+    to->HorzScrollBar()->SetPosition(From->HorzScrollBar()->Position());
+    to->VertScrollBar()->SetPosition(From->VertScrollBar()->Position());
+  }
+  KeepEnveloppeInPlace();
 }
 
 void TFormSaveImage::PreviewMouseDown(TObject* Sender, TMouseButton Button, TShiftState /*Shift*/, int X, int Y) {

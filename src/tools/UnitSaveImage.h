@@ -185,6 +185,7 @@ class TFormSaveImage : public TForm {
   void FitThumbnails();
   void UpdateHandCursor(TImage* Image, TScrollBox* Box);
   void SyncScroll(TScrollBox* From);
+  void KeepEnveloppeInPlace();
   void SetQuality(int Quality);
 
   // Image2 holds the compressed copy of FFileName (not a picture left from another entry).

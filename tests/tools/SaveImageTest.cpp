@@ -345,5 +345,14 @@ TEST_F(SaveImageTest, TheComparedPreviewsScrollTogether) {
     EXPECT_GT(left->HorzScrollBar()->Position(), 0);
     EXPECT_EQ(right->HorzScrollBar()->Position(), left->HorzScrollBar()->Position());
     EXPECT_EQ(right->VertScrollBar()->Position(), left->VertScrollBar()->Position());
+    // The checked entry's envelope stays in the result's corner, where a click reaches it.
+    TImage* envelope = FormSaveImage->Enveloppe;
+    TBitmap box, mark;
+    ASSERT_TRUE(envelope->Visible() && GuiTesting::Grab(right, box) && GuiTesting::Grab(envelope, mark));
+    EXPECT_EQ(envelope->BoundsRect(), Rect(3, 3, 3 + mark.Width(), 3 + mark.Height()));
+    const int x = mark.Width() / 2, y = mark.Height() / 2;
+    EXPECT_EQ(box.PixelColor(3 + x, 3 + y), mark.PixelColor(x, y));
+    GuiTesting::Click(envelope, 4, 4);
+    EXPECT_FALSE(FormSaveImage->CheckListBox1->Checked(0) || envelope->Visible());
   });
 }
