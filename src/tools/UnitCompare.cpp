@@ -19,6 +19,7 @@
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Math.h"
+#include "platform/rtl/Paths.h"
 #include "platform/services/Mail.h"
 #include "tools/SendMail.h"
 #include "tools/ToolGlyphs.h"
@@ -808,16 +809,15 @@ bool TFormCompare::Renamefile(const std::string& OldPath, const std::string& New
   Form1->FNamesBefore->Add(OldPath);
   Form1->FNamesAfter->Add(NewPath);
   // The main window's list: bare names in a folder view, full paths in the paperclip and
-  // shows view (names compare exactly); a thumbnail shown for the entry gets its new hint.
+  // shows view and in search results; each entry that names the file keeps its form. A
+  // thumbnail shown for the entry gets its new hint.
   TStrings* items = Form1->ListBox1->Items();
-  const bool fullPaths = !Form1->PanelCustomLists->Visible() && Form1->TreeView1->Visible();
-  const std::string before = fullPaths ? OldPath : ExtractFileName(OldPath);
-  const std::string after = fullPaths ? NewPath : ExtractFileName(NewPath);
+  const bool folderView = !Form1->PanelCustomLists->Visible() && !Form1->TreeView1->Visible();
   for (int i = 0; i < items->Count(); ++i) {
-    if (items->Strings(i) != before) continue;
-    items->SetStrings(i, after);
+    if (Form1->ListEntryPath(i) != OldPath) continue;
+    items->SetStrings(i, IsFullPath(items->Strings(i)) ? NewPath : ExtractFileName(NewPath));
     TScrollBox* thumbs = Form1->FThumbScrollBox;
-    if (!fullPaths && Form1->PanelThumbHolder->Visible() && thumbs && i < thumbs->ControlCount()) {
+    if (folderView && Form1->PanelThumbHolder->Visible() && thumbs && i < thumbs->ControlCount()) {
       if (auto* panel = dynamic_cast<TPanel*>(thumbs->Controls(i))) {
         std::string hint;
         Form1->CreateThumbHint(NewPath, "", hint, "");

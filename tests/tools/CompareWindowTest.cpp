@@ -295,13 +295,19 @@ TEST_F(CompareWindowTest, RenamingInPlaceKeepsTheExtensionAndTheFolder) {
     edit->SetText("renamed.jpg");
     ModalResponder::Expect(ModalKind::MessageDlg, int(mrYes));
     w.EditFilenameExit(edit);
+    // Search results list full paths: such an entry follows the rename too.
+    Form1->ListBox1->Items()->SetStrings(1, b);
+    w.Panel(2).EditFilename->SetText("b2.jpg");
+    ModalResponder::Expect(ModalKind::MessageDlg, int(mrYes));
+    w.EditFilenameExit(w.Panel(2).EditFilename);
   });
   EXPECT_FALSE(fs::exists(a));
   EXPECT_TRUE(fs::exists(Pictures() + "renamed.jpg"));
   EXPECT_FALSE(fs::exists(oldThumb)) << "the old name's cached thumbnail goes";
   EXPECT_EQ(Form1->ListBox1->Items()->Strings(0), "renamed.jpg");
+  EXPECT_EQ(Form1->ListBox1->Items()->Strings(1), Pictures() + "b2.jpg");
   EXPECT_EQ(testsupport::ReadFile(ProgramFolder() + "paperclip.lst"),
-            Pictures() + "renamed.jpg\r\n" + b + "\r\n");
+            Pictures() + "renamed.jpg\r\n" + Pictures() + "b2.jpg\r\n");
 }
 
 TEST_F(CompareWindowTest, ThePaperclipButtonAddsAndRemovesTheExactPath) {
