@@ -855,6 +855,11 @@ class TForm1 : public TForm {
   bool CanChangeAspectString(const std::string& FileName, std::string& CropText, double Factor);
   // Crops one file by the crop argument; true on success.
   bool ChangeAspectRatioJPG(const std::string& CropText, const std::string& FileName);
+  // The crop argument in the title while its picture is shown, and the title it replaced
+  // (given back when another picture is opened).
+  struct {
+    std::string file, text, before;
+  } FCropCaption;
 
   // ===================================================================
   // Hand-offs to the tool windows (Unit1_ToolHandOffs.cpp). The paperclip count is a

@@ -3,7 +3,9 @@
 // the lossless rotation (a temporary file that takes the picture's place only after a
 // whole, successful run), over the selected pictures in place or over copies in a new
 // folder "ASPR tmp" that the compression window then takes.
-#include <cmath>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
@@ -23,6 +25,46 @@ namespace {
 
 // A ratio with two decimals, as the ratio names are written ("1.33").
 std::string TwoDecimals(double ratio) { return FormatFloat("0.00", ratio); }
+
+// The size of the picture's smallest whole unit of blocks (MCU) from its frame header: 8
+// pixels times the largest sampling factor for a colour picture, 8 for a grey one. A
+// lossless crop's corner lies on this grid (jpegtran moves it there). False when the file
+// holds no frame header before its picture data.
+bool JpegMcuSize(const std::string& fileName, int& mcuWidth, int& mcuHeight) {
+  const std::string b = ReadFileBytes(fileName, int64_t(4) << 20);
+  auto byte = [&b](size_t at) { return uint8_t(b[at]); };
+  if (b.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8) return false;
+  size_t pos = 2;
+  while (pos + 4 <= b.size() && byte(pos) == 0xFF) {
+    const uint8_t marker = byte(pos + 1);
+    if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      pos += marker == 0xFF ? 1 : 2;  // fill byte, or a marker without a segment
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) return false;
+    const size_t length = size_t(byte(pos + 2)) << 8 | byte(pos + 3);
+    if (length < 2) return false;
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      // Precision, height, width, the number of components, then per component its
+      // number, its sampling factors (horizontal << 4 | vertical) and its table.
+      const size_t at = pos + 4;
+      if (at + 6 > b.size()) return false;
+      const int components = byte(at + 5);
+      if (components < 1 || at + 6 + 3 * size_t(components) > b.size()) return false;
+      int h = 1, v = 1;
+      for (int i = 0; components > 1 && i < components; ++i) {
+        const uint8_t sampling = byte(at + 7 + 3 * size_t(i));
+        h = std::max(h, sampling >> 4);
+        v = std::max(v, sampling & 15);
+      }
+      mcuWidth = 8 * h;
+      mcuHeight = 8 * v;
+      return true;
+    }
+    pos += 2 + length;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -56,11 +98,20 @@ bool TForm1::CanChangeAspectString(const std::string& FileName, std::string& Cro
   }
   const int side = cutWidth ? width : height;
   if (size <= 0 || size > side) return false;
-  int offset = (side - size) / 2;
-  // Offsets beyond one block lie on the 8-pixel block grid (halves rounded to even).
-  if (offset > 8) offset = int(std::nearbyint(offset / 8.0)) * 8 - 8;
+  // The cut edge goes to the block boundary nearest to the middle that keeps the whole new
+  // side inside the picture: jpegtran would move an edge between boundaries outwards and
+  // so widen the result beyond the ratio. (16 pixels, a boundary of every grid, when the
+  // frame header cannot be read.)
+  int mcuWidth = 16, mcuHeight = 16;
+  JpegMcuSize(FileName, mcuWidth, mcuHeight);
+  const int block = cutWidth ? mcuWidth : mcuHeight;
+  const int middle = (side - size) / 2, lower = middle / block * block, upper = lower + block;
+  const int offset = upper + size <= side && upper - middle < middle - lower ? upper : lower;
   CropText = cutWidth ? "crop " + IntToStr(size) + "x" + IntToStr(height) + "+" + IntToStr(offset) + "+0"
                       : "crop " + IntToStr(width) + "x" + IntToStr(size) + "+0+" + IntToStr(offset);
+  if (FCropCaption.file.empty() || Caption() != FCropCaption.text) FCropCaption.before = Caption();
+  FCropCaption.file = FileName;
+  FCropCaption.text = CropText;
   SetCaption(CropText);
   return true;
 }
@@ -76,11 +127,9 @@ bool TForm1::ChangeAspectRatioJPG(const std::string& CropText, const std::string
   step.Perfect = CalculateAspect->CB_LosslessASPR->Checked();
   step.ShowResult = !CalculateAspect->CB_FastBatchASPR->Checked();
   step.FailureText = _("Jpegtran message: Couldn't change the file");
-  // jpegtran moves the crop's corner left and up to the block grid (at most 15 pixels)
-  // and keeps its far corner, so the result may be that much larger than asked.
+  // The crop's corner lies on the block grid: the result has exactly the size asked.
   step.WholeResult = [cropWidth, cropHeight](int, int, int outWidth, int outHeight) {
-    return outWidth >= cropWidth && outWidth < cropWidth + 16 && outHeight >= cropHeight &&
-           outHeight < cropHeight + 16;
+    return outWidth == cropWidth && outHeight == cropHeight;
   };
   return LosslessTransform(step, FileName);
 }

@@ -235,6 +235,11 @@ void TForm1::ImageLoadProgress(TObject* /*Sender*/, TProgressStage Stage, uint8_
 void TForm1::OpenThePicture(const std::string& FileName) {
   // Callers pass FCurrentFile itself (to reopen the picture): keep the name before the reset.
   const std::string requested = FileName;
+  // The title follows what is shown: a crop argument goes with its picture.
+  if (!FCropCaption.file.empty() && requested != FCropCaption.file) {
+    if (Caption() == FCropCaption.text) SetCaption(FCropCaption.before);
+    FCropCaption = {};
+  }
   // Reset.
   FScaleText.clear();
   FImageWidth = FImageHeight = 0;

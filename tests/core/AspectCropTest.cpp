@@ -5,6 +5,7 @@
 // backup that cannot be made), with and without a backup.
 #include "LosslessFixture.h"
 #include "controls/QzFileExplorer28.h"
+#include "platform/gui/GuiTesting.h"
 #include "tools/CalcAspectForm.h"
 
 class AspectCropTest : public LosslessTest {
@@ -45,29 +46,33 @@ TEST_F(AspectCropTest, CropOfEachRatioRule) {
   MakeColor("p.png", 64, 48, "gray");
   StartIn();
   Options(true);
-  // 4:3 to 1.50: the height is cut to 1365, the offset 85 goes to the block grid (80).
-  EXPECT_EQ(Crop("43.jpg", 1.5), "crop 2048x1365+0+80");
-  EXPECT_EQ(Form1->Caption(), "crop 2048x1365+0+80");
-  // 4:3 to 1.00: the width is cut to 1536, offset 256 on the grid (248).
-  EXPECT_EQ(Crop("43.jpg", 1.0), "crop 1536x1536+248+0");
+  // 4:3 to 1.50: the height is cut to 1365, the offset 85 goes to the nearest block
+  // boundary (88 on a grey picture's 8-pixel grid).
+  EXPECT_EQ(Crop("43.jpg", 1.5), "crop 2048x1365+0+88");
+  EXPECT_EQ(Form1->Caption(), "crop 2048x1365+0+88");
+  // 4:3 to 1.00: the width is cut to 1536, offset 256 on the grid.
+  EXPECT_EQ(Crop("43.jpg", 1.0), "crop 1536x1536+256+0");
   // A picture of the ratio already, a PNG and a portrait without the option: nothing.
   EXPECT_EQ(Crop("32.jpg", 1.5), "");
   EXPECT_EQ(Crop("p.png", 1.5), "");
   EXPECT_EQ(Crop("portrait.jpg", 1.33333), "");
   // Portraits included: a wider target cuts the height, a taller one the width.
   Options(true, true);
-  EXPECT_EQ(Crop("portrait.jpg", 1.33333), "crop 1024x1365+0+80");
-  EXPECT_EQ(Crop("portrait.jpg", 1.6), "crop 960x1536+24+0");
+  EXPECT_EQ(Crop("portrait.jpg", 1.33333), "crop 1024x1365+0+88");
+  EXPECT_EQ(Crop("portrait.jpg", 1.6), "crop 960x1536+32+0");
   // Portrait to landscape: the height becomes the short side of the ratio.
   Options(true, true, true);
-  EXPECT_EQ(Crop("portrait.jpg", 1.5), "crop 1024x682+0+416");
-  // A panorama to 16:10: the width is cut; an offset of 8 or less stays as it is.
-  EXPECT_EQ(Crop("wide.jpg", 1.6), "crop 960x600+312+0");
+  EXPECT_EQ(Crop("portrait.jpg", 1.5), "crop 1024x682+0+424");
+  // A panorama to 16:10: the width is cut; small offsets go to the nearest boundary too.
+  EXPECT_EQ(Crop("wide.jpg", 1.6), "crop 960x600+320+0");
   MakeColor("near.jpg", 1010, 640, "gray");
-  EXPECT_EQ(Crop("near.jpg", 1.56), "crop 998x640+6+0");
-  // Offsets of 9 to 11 round down to the grid's first line.
+  EXPECT_EQ(Crop("near.jpg", 1.56), "crop 998x640+8+0");
+  // Offsets of 9 to 11 go to the grid's first line.
   MakeColor("close.jpg", 1020, 640, "gray");
-  EXPECT_EQ(Crop("close.jpg", 1.56), "crop 998x640+0+0");
+  EXPECT_EQ(Crop("close.jpg", 1.56), "crop 998x640+8+0");
+  // A camera's colour picture (halved colour planes) has 16-pixel blocks.
+  MakePhoto("cam.jpg", 640, 480);
+  EXPECT_EQ(Crop("cam.jpg", 1.0), "crop 480x480+80+0");
 }
 
 TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
@@ -78,9 +83,10 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   Options(true);
   const std::string original = testsupport::ReadFile(folder_ + "p.jpg");
   const std::string portrait = testsupport::ReadFile(folder_ + "q.jpg");
-  const std::string expected = Cropped(folder_ + "p.jpg", "640x426+0+16");
+  const std::string expected = Cropped(folder_ + "p.jpg", "480x480+80+0");
   const auto date = ModTime(folder_ + "p.jpg");
-  AnswerRatio(1.5);
+  const std::string title = Form1->Caption();
+  AnswerRatio(1.0);
   Select({"p.jpg", "q.jpg"});
   Form1->ChangeAspectRatio1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), expected);
@@ -91,7 +97,7 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   stat((folder_ + "p.jpg").c_str(), &st);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   // ImageMagick sees the new sides; the metadata came along.
-  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", folder_ + "p.jpg"}).out, "640x426");
+  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", folder_ + "p.jpg"}).out, "480x480");
   EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-Artist", folder_ + "p.jpg"}).out, "Nobody\n");
   // The portrait was left alone (portraits not included), and no backup made of it.
   EXPECT_EQ(testsupport::ReadFile(folder_ + "q.jpg"), portrait);
@@ -102,12 +108,17 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
 
   // Again with the backup there: Cancel leaves the file and the old backup as they are.
   const std::string once = testsupport::ReadFile(folder_ + "p.jpg");
-  AnswerRatio(1.0);
+  AnswerRatio(1.5);
   ExpectMessage("Backup file found, overwrite backup file?", mrCancel, ModalKind::MessageDlg);
   Select({"p.jpg"});
   Form1->ChangeAspectRatio1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), once);
   EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_p.jpg"), original);
+  // The crop stays in the title while its picture shows, and goes with it.
+  EXPECT_EQ(Form1->Caption(), "crop 480x320+0+80");
+  const TRect q = Form1->ListBox1->ItemRect(Form1->ListBox1->Items()->IndexOf("q.jpg"));
+  GuiTesting::Click(Form1->ListBox1, q.Left + 2, q.Top + 2);
+  EXPECT_EQ(Form1->Caption(), title);
   // The aspect tool cancelled: nothing happens.
   ModalResponder::Expect(ModalKind::ShowModal, int(mrCancel));
   Form1->ChangeAspectRatio1->Click();
@@ -179,7 +190,7 @@ TEST_F(AspectCropTest, PreparedCopiesAreCroppedInTheirOwnFolderAndHandedOn) {
   Options(true);
   CalculateAspect->CB_PrepareCompression->SetChecked(true);
   const std::string original = testsupport::ReadFile(folder_ + "a.jpg");
-  const std::string expected = Cropped(folder_ + "a.jpg", "640x426+0+16");
+  const std::string expected = Cropped(folder_ + "a.jpg", "640x426+0+32");
   AnswerRatio(1.5);
   ModalResponder::Expect(ModalKind::ShowMessage, [](ModalRequest& r) {
     EXPECT_EQ(r.text.rfind("Batch handling done.", 0), 0u) << r.text;
