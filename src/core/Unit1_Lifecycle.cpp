@@ -300,12 +300,15 @@ bool TForm1::firstShowSetup() {
   SetAppearence();
   if (ZqMainMenu->Down()) ToggleMainMenus(false);
 
+  // The stored place and size are the normal window's, whatever its state: a window that
+  // starts maximised or minimised goes back to them when restored. They are used only
+  // when they make a window one can see and reach.
+  if (FWinStatusMain >= 1 && FWinStatusMain <= 3 && FWinStatusWidth >= 100 && FWinStatusHeight >= 100 &&
+      FWinStatusWidth <= 20000 && FWinStatusHeight <= 20000 && std::abs(FWinStatusLeft) <= 20000 &&
+      std::abs(FWinStatusTop) <= 20000)
+    SetBounds(FWinStatusLeft, FWinStatusTop, FWinStatusWidth, FWinStatusHeight);
   switch (FWinStatusMain) {
     case 1:
-      // Stored bounds are used only when they make a window one can see and reach.
-      if (FWinStatusWidth >= 100 && FWinStatusHeight >= 100 && FWinStatusWidth <= 20000 && FWinStatusHeight <= 20000 &&
-          std::abs(FWinStatusLeft) <= 20000 && std::abs(FWinStatusTop) <= 20000)
-        SetBounds(FWinStatusLeft, FWinStatusTop, FWinStatusWidth, FWinStatusHeight);
       SetWindowState(wsNormal);
       break;
     case 2:

@@ -114,14 +114,15 @@ class RealWindowTest : public testing::Test {
 // Full screen (F9), and the slide show (F8) that runs in it, are left by F9 or Esc: the
 // window comes back exactly as it was - maximised and framed, or normal at its place and
 // size, with the browser panel or without - and a close stores that state, not another one.
+// A window started maximised goes back to the normal place and size stored when restored.
 TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
   const std::string picture = Pictures(testsupport::TempPath("album"), 3);
   const std::vector<std::string> normal = {"\"WinStatusMain\"=dword:00000001", "\"WinStatusLeft\"=dword:00000064",
                                            "\"WinStatusTop\"=dword:00000050", "\"WinStatusWidth\"=dword:00000384",
                                            "\"WinStatusHeight\"=dword:00000258", "\"Browser\"=dword:00000000"};
-  for (const auto& [values, stored] : {std::pair{std::vector<std::string>{"\"WinStatusMain\"=dword:00000003"},
-                                                  "dword:00000003"},
-                                        std::pair{normal, "dword:00000001"}}) {
+  const std::vector<std::string> maximised = {"\"WinStatusMain\"=dword:00000003", normal[1], normal[2], normal[3],
+                                              normal[4]};
+  for (const auto& [values, stored] : {std::pair{maximised, "dword:00000003"}, std::pair{normal, "dword:00000001"}}) {
     SCOPED_TRACE(stored);
     ASSERT_TRUE(x_.Start({.arguments = {picture}, .registryValues = values})) << x_.Error();
     const unsigned long main = x_.MainWindow();
@@ -146,9 +147,19 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
       })) << "before: " << Text(before) << "\n" << x_.Describe();
       EXPECT_TRUE(RealWindow::WaitUntil([&] { return (ShareNow(tree) > 0) == browser; })) << x_.Describe();
     }
+    for (const std::string change : {"remove", "add"}) {
+      if (values != maximised) break;
+      x_.Tool({"wmctrl", "-i", "-r", std::to_string(main), "-b", change + ",maximized_vert,maximized_horz"});
+      EXPECT_TRUE(RealWindow::WaitUntil([&] {
+        const XRect outer = Outer(x_, main);
+        return change == "add" ? Text(x_.Geometry(main)) == Text(before) : outer.x == 100 && outer.y == 80 &&
+                                 Text(x_.Geometry(main)).rfind("900x600+", 0) == 0;
+      })) << change << "\n" << x_.Describe();
+    }
     EXPECT_EQ(x_.Close(), 0) << x_.Log();
     EXPECT_EQ(Stored("WinStatusMain"), stored);
     EXPECT_EQ(Stored("Browser"), browser ? "dword:00000001" : "dword:00000000");
+    EXPECT_EQ(Stored("WinStatusLeft") + Stored("WinStatusWidth"), "dword:00000064dword:00000384");
   }
 }
 
