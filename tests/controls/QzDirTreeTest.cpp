@@ -416,6 +416,21 @@ TEST_F(QzDirTreeTest, FolderContentsListsTheFilesAndReportsTheChoice) {
   tree_->ContentsForm()->Close();
   EXPECT_TRUE(WaitFor([&] { return tree_->ComponentCount() == owned && !tree_->ContentsForm(); }, 2000));
   EXPECT_TRUE(tree_->GetNodePath(tree_->Selected()) == root_ + "/c/" && tree_->Selected()->IsVisible());
+  // Whole names in columns without a header: from the list's top edge down the first
+  // column, and on in the next, right of the longest name.
+  for (int i = 10; i < 50; ++i) MakeFile(root_ + "/d/p" + std::to_string(i) + ".jpg", 1);
+  MakeFile(root_ + "/d/cam_equivalent.kv2", 1);
+  tree_->OpenPath(root_ + "/d");
+  tree_->ShowFolderContents();
+  TListView* list = tree_->ContentsList();
+  EXPECT_LE(list->ClientOrigin().Y - list->Parent()->ClientToScreen(TPoint(0, list->Top())).Y, 2) << "a header";
+  int x = 2;
+  while (x < list->ClientWidth() && list->GetItemAt(x, 2) == list->Items()->Item(0)) ++x;
+  TBitmap measure;
+  measure.Canvas().Font().Assign(list->Font());
+  EXPECT_GT(x, 16 + measure.Canvas().TextWidth("cam_equivalent.kv2"));
+  while (x < list->ClientWidth() && !list->GetItemAt(x, 2)) ++x;
+  EXPECT_GT(list->GetItemAt(x, 2) ? list->GetItemAt(x, 2)->Index() : 0, 3);
 }
 
 TEST_F(QzDirTreeTest, NetworkDrivesMountThroughGioOrSayWhyNot) {

@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -804,8 +805,57 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
     int i = view()->Items()->IndexOf(item);
     return i >= 0 ? topLevelItem(i) : nullptr;
   }
+  QTreeWidgetItem* qtItem(const QModelIndex& index) const { return itemFromIndex(index); }
+  QModelIndex indexOf(QTreeWidgetItem* item) const { return indexFromItem(item); }
+  // The view the user sees: the report, or in the list style the list over it.
+  QAbstractItemView* shown() const {
+    if (list_ && !list_->isHidden()) return list_;
+    return const_cast<ReportWidget*>(this);
+  }
+  // The list style: the captions in columns that fill the window from top to bottom and
+  // then to the right, each column as wide as its longest caption, without a header. A
+  // list of the same rows and the same selection lies over the report and takes the
+  // mouse and the keys while it shows.
+  void setListStyle(bool on) {
+    if (on && !list_) {
+      list_ = new HostScrollArea<QListView>(owner_, this);
+      list_->setModel(model());
+      list_->setSelectionModel(selectionModel());
+      list_->setViewMode(QListView::ListMode);
+      list_->setFlow(QListView::TopToBottom);
+      list_->setWrapping(true);
+      list_->setResizeMode(QListView::Adjust);
+      list_->setMovement(QListView::Static);
+      list_->setWordWrap(false);
+      list_->setTextElideMode(Qt::ElideNone);
+      list_->setSpacing(1);
+      list_->setFrameShape(QFrame::NoFrame);
+      list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      list_->viewport()->setBackgroundRole(viewport()->backgroundRole());
+      list_->setMouseTracking(true);
+    }
+    if (!list_) return;
+    if (on) {
+      list_->setSelectionMode(selectionMode());
+      list_->setIconSize(iconSize());
+      list_->setGeometry(contentsRect());
+      list_->show();
+      list_->raise();
+      setFocusProxy(list_);
+    } else {
+      setFocusProxy(nullptr);
+      list_->hide();
+    }
+    header()->setVisible(!on);
+    gui::AttachWidget(owner_, this, on ? list_->viewport() : viewport());
+  }
+  QListView* list() const { return list_; }
 
  protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QTreeWidget::resizeEvent(e);
+    if (list_) list_->setGeometry(contentsRect());
+  }
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
     QTreeWidget::closeEditor(editor, hint);
     TListView* v = view();
@@ -841,6 +891,7 @@ class ReportWidget : public HostScrollArea<QTreeWidget> {
 
  private:
   TControl* owner_;
+  QListView* list_ = nullptr;
 };
 
 ReportWidget* ReportOf(const TListView* v) { return dynamic_cast<ReportWidget*>(v->Private()->widget.data()); }
@@ -950,7 +1001,7 @@ void TListItem::SetFocused(bool v) {
 void TListItem::Delete() { view_->Items()->Delete(Index()); }
 void TListItem::MakeVisible(bool) {
   if (ReportWidget* w = ReportOf(view_))
-    if (QTreeWidgetItem* qi = w->qtItem(this)) w->scrollToItem(qi);
+    if (QTreeWidgetItem* qi = w->qtItem(this)) w->shown()->scrollTo(w->indexOf(qi));
 }
 
 TListItems::~TListItems() {
@@ -1053,7 +1104,10 @@ TListView::~TListView() {
 }
 
 TViewStyle TListView::ViewStyle() const { return view_->viewStyle; }
-void TListView::SetViewStyle(TViewStyle v) { view_->viewStyle = v; }
+void TListView::SetViewStyle(TViewStyle v) {
+  view_->viewStyle = v;
+  if (ReportWidget* w = ReportOf(this)) w->setListStyle(v == vsList);
+}
 bool TListView::ReadOnly() const { return view_->readOnly; }
 void TListView::SetReadOnly(bool v) { view_->readOnly = v; }
 bool TListView::RowSelect() const { return view_->rowSelect; }
@@ -1061,8 +1115,10 @@ void TListView::SetRowSelect(bool v) { view_->rowSelect = v; }
 bool TListView::MultiSelect() const { return view_->multiSelect; }
 void TListView::SetMultiSelect(bool v) {
   view_->multiSelect = v;
-  if (ReportWidget* w = ReportOf(this))
+  if (ReportWidget* w = ReportOf(this)) {
     w->setSelectionMode(v ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+    if (w->list()) w->list()->setSelectionMode(w->selectionMode());
+  }
 }
 bool TListView::HideSelection() const { return view_->hideSelection; }
 void TListView::SetHideSelection(bool v) { view_->hideSelection = v; }
@@ -1095,7 +1151,7 @@ void TListView::SetItemFocused(TListItem* item) {
 }
 TListItem* TListView::GetItemAt(int X, int Y) const {
   ReportWidget* w = ReportOf(this);
-  return w ? ListItemOf(w->itemAt(X, Y)) : nullptr;
+  return w ? ListItemOf(w->qtItem(w->shown()->indexAt(QPoint(X, Y)))) : nullptr;
 }
 THitTests TListView::GetHitTestInfoAt(int X, int Y) const {
   if (X < 0 || Y < 0 || X >= ClientWidth() || Y >= ClientHeight()) return THitTests{htNowhere};
@@ -1106,7 +1162,10 @@ TImageList* TListView::SmallImages() const { return view_->smallImages; }
 void TListView::SetSmallImages(TImageList* images) {
   view_->smallImages = images;
   view_->icons.clear();
-  if (ReportWidget* w = ReportOf(this)) w->setIconSize(images ? QSize(images->Width(), images->Height()) : QSize());
+  if (ReportWidget* w = ReportOf(this)) {
+    w->setIconSize(images ? QSize(images->Width(), images->Height()) : QSize());
+    if (w->list()) w->list()->setIconSize(w->iconSize());
+  }
   Rebuild();
 }
 void TListView::SetSortMark(int column, bool descending) {
@@ -1218,10 +1277,7 @@ bool TListView::AlphaSort() {
   });
 }
 void TListView::Clear() { items_->Clear(); }
-TListItem* TListView::TopItem() const {
-  ReportWidget* w = ReportOf(this);
-  return w ? ListItemOf(w->itemAt(0, 0)) : nullptr;
-}
+TListItem* TListView::TopItem() const { return GetItemAt(0, 0); }
 
 void TListView::ColumnsChanged() {
   ReportWidget* w = ReportOf(this);
