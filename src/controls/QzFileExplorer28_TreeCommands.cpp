@@ -17,25 +17,48 @@
 
 namespace {
 
-// The bytes of every file below folder; links are not followed (they could lead in a circle).
-double FolderTreeBytes(const std::string& folder) {
-  double total = 0;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return 0;
-  std::vector<std::string> subFolders;
-  while (dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    struct stat st;
-    const std::string path = PathJoin(folder, name);
-    if (::lstat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode))
-      subFolders.push_back(path);
-    else if (S_ISREG(st.st_mode))
-      total += double(st.st_size);
+// File systems that hold no files of their own: the kernel's views of processes, devices
+// and settings (whose sizes are made up: /proc/kcore is as large as the address space).
+bool IsPseudoFileSystem(const std::string& path) {
+  struct statfs fs;
+  if (::statfs(path.c_str(), &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC: case TRACEFS_MAGIC: case SECURITYFS_MAGIC: case PSTOREFS_MAGIC: case BPF_FS_MAGIC:
+    case DEVPTS_SUPER_MAGIC: case EFIVARFS_MAGIC: case SELINUX_MAGIC: case BINFMTFS_MAGIC: case NSFS_MAGIC:
+    case 0x62656570UL /* configfs */: case 0x65735543UL /* fusectl */: case 0x19800202UL /* mqueue */:
+      return true;
+    default:
+      return false;
   }
-  ::closedir(dir);
-  for (const std::string& sub : subFolders) total += FolderTreeBytes(sub);
+}
+
+// The bytes of every file below folder on the folder's own file system, as a drive holds
+// them: other volumes mounted inside are not entered, links are not followed (they could
+// lead in a circle), and a pseudo file system has none.
+double FolderTreeBytes(const std::string& folder) {
+  struct stat top;
+  if (::stat(folder.c_str(), &top) != 0 || !S_ISDIR(top.st_mode) || IsPseudoFileSystem(folder)) return 0;
+  double total = 0;
+  std::vector<std::string> pending{folder};
+  while (!pending.empty()) {
+    const std::string current = std::move(pending.back());
+    pending.pop_back();
+    DIR* dir = ::opendir(current.c_str());
+    if (!dir) continue;
+    while (dirent* e = ::readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st;
+      const std::string path = PathJoin(current, name);
+      if (::lstat(path.c_str(), &st) != 0 || st.st_dev != top.st_dev) continue;
+      if (S_ISDIR(st.st_mode))
+        pending.push_back(path);
+      else if (S_ISREG(st.st_mode))
+        total += double(st.st_size);
+    }
+    ::closedir(dir);
+  }
   return total;
 }
 

@@ -391,6 +391,20 @@ TEST_F(QzDirTreeTest, TreeSizeAddsTheFilesBelowWithoutFollowingLinks) {
     ExpectMessage(amount);
     tree_->ShowTreeSize();
   }
+  // Its own volume only, as find -xdev sees it: not /dev/shm in /dev (given a large file
+  // here), and nothing of a pseudo file system (/proc).
+  const std::string big = "/dev/shm/kivo2-tree-size-" + std::to_string(getpid());
+  testsupport::WriteFile(big, "");
+  fs::resize_file(big, uintmax_t(1) << 40);
+  double onDev = 0;
+  for (const std::string& l : Lines(testsupport::Run({"find", "/dev", "-xdev", "-type", "f", "-printf", "%s\\n"}).out))
+    onDev += std::stod(l);
+  for (const auto& [folder, bytes] : {std::pair{"/dev", onDev}, {"/proc", 0.0}}) {
+    tree_->OpenPath(folder);
+    ExpectMessage(" =  " + Format("%0.0n Bytes", {bytes}));
+    EXPECT_EQ(tree_->ShowTreeSize(), bytes) << folder;
+  }
+  fs::remove(big);
 }
 
 TEST_F(QzDirTreeTest, FolderContentsListsTheFilesAndReportsTheChoice) {
