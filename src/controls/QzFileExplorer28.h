@@ -90,7 +90,14 @@ std::string NameWithoutExtension(const std::string& path);
 void ShowPropertiesDialog(const std::string& path);
 // Mounts a network share (\\server\share, smb://, sftp:// ...) as a drive with gio; 0 on
 // success with its folder in mountPoint, else 1 after showing the error when showError.
-int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint);
+// With reconnect the share is connected again at the program's next start, without it
+// not.
+int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint,
+                     bool reconnect = false);
+// Connects the remembered shares (connected with reconnect) that are not connected now;
+// one that cannot be connected is named, with the reason, when showError, and stays
+// remembered for the next start.
+void RestoreNetConnections(bool showError);
 // A drive of the explorer: a mount point, the home folder or the desktop folder.
 bool IsDrivePath(const std::string& path);
 // The explorer drive at drivePath is a removable disk or a disc, whose medium may be

@@ -53,6 +53,8 @@ TNetPathDlg::TNetPathDlg(TComponent* AOwner) : TComponent(AOwner) {
   reconnectBox_->SetParent(form_);
   reconnectBox_->SetBounds(60, 116, 244, 21);
   reconnectBox_->SetCaption(ExplorerText("Reconnect at logon"));
+  reconnectBox_->SetHint(ExplorerText("Kivo2 connects the share again when it starts next."));
+  reconnectBox_->SetShowHint(true);
   reconnectBox_->SetChecked(true);
   auto button = [this](int t, const char* caption, int result) {
     auto* b = new TButton(form_);

@@ -243,9 +243,28 @@ void ShowPropertiesDialog(const std::string& path) {
   MessageDlg(text, mtInformation, {mbOK}, 0);
 }
 
-int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint) {
+int AddNetConnection(const std::string& remotePath, bool showError, std::string& mountPoint, bool reconnect) {
   std::string error;
-  if (MountNetworkShare(remotePath, mountPoint, error)) return 0;
+  if (MountNetworkShare(remotePath, mountPoint, error)) {
+    if (reconnect)
+      RememberNetworkShare(remotePath, mountPoint);
+    else
+      ForgetNetworkShare(remotePath);
+    return 0;
+  }
   if (showError) MessageDlg(_("Error while connecting!") + std::string("\n") + error, mtError, {mbOK}, 0);
   return 1;
+}
+
+void RestoreNetConnections(bool showError) {
+  const std::vector<std::string> mounted = NetworkMounts();
+  for (const auto& [location, folder] : RememberedNetworkShares()) {
+    if (std::find(mounted.begin(), mounted.end(), folder) != mounted.end()) continue;
+    std::string mountPoint, error;
+    if (MountNetworkShare(location, mountPoint, error))
+      RememberNetworkShare(location, mountPoint);
+    else if (showError)
+      MessageDlg(Format(_("The network drive %s could not be connected again."), {location}) + "\n" + error,
+                 mtWarning, {mbOK}, 0);
+  }
 }

@@ -2,7 +2,9 @@
 // and drop, the size of a folder tree, a folder's files, network drives, properties; and
 // the tree's own context menu.
 #include <dirent.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 
@@ -432,7 +434,7 @@ void TQzDirTree21::ConnectNetworkDrive() {
   TNetPathDlg dialog(nullptr);
   if (!dialog.Execute()) return;
   std::string mountPoint;
-  if (AddNetConnection(dialog.Path(), true, mountPoint) != 0) return;
+  if (AddNetConnection(dialog.Path(), true, mountPoint, dialog.Reconnect()) != 0) return;
   ReloadTree();
   TTreeNode* computer = Items()->GetFirstNode();
   if (!computer) return;
@@ -459,6 +461,8 @@ void TQzDirTree21::DisconnectNetworkDrive() {
     MessageDlg(error, mtError, {mbOK}, 0);
     return;
   }
+  // A drive the user disconnects is not connected again at the next start.
+  ForgetNetworkShare(share);
   ReloadTree();
   TTreeNode* computer = Items()->GetFirstNode();
   if (computer && !computer->Expanded()) computer->Expand(false);

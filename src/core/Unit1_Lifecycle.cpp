@@ -204,6 +204,9 @@ void TForm1::TimerFirstShowTimer(TObject* /*Sender*/) {
 bool TForm1::FirstShowPending() const { return firstShowPending_; }
 
 void TForm1::finishFirstShow() {
+  // The network drives connected with "Reconnect at logon" come back first: the start
+  // folder may lie on one.
+  RestoreNetConnections(true);
   std::string startPath = DirectoryExists(FLastPath) ? FLastPath : FProgramDir;
   if (DirectoryExists(startPath)) {
     // The tree reports its new folder: the list is filled once, below, as at creation.

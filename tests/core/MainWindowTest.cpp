@@ -20,6 +20,7 @@
 #include "platform/gui/Menus.h"
 #include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
+#include "platform/shell/ShellExplorer.h"
 #include "tools/UnitAbout.h"
 
 namespace fs = std::filesystem;
@@ -116,6 +117,46 @@ TEST_F(MainWindowTest, APictureOnTheCommandLineThatIsNotThereIsReportedOverTheSt
   CreateWindows();
   ShowMainWindow();
   EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), stored + "/");
+}
+
+TEST_F(MainWindowTest, NetworkDrivesConnectedToComeBackAreConnectedAtTheNextStart) {
+  // This gio makes the share's folder as gvfs would, and cannot reach "later" once "down" exists.
+  const std::string bin = testsupport::TempPath("bin"), path = GetEnvironmentVariable("PATH");
+  const std::string gvfs = GetEnvironmentVariable("XDG_RUNTIME_DIR") + "/gvfs/";
+  fs::create_directories(bin);
+  testsupport::WriteFile(bin + "/gio", "#!/bin/sh\ncase $2 in -u) exec rmdir \"$3\";; *later) [ -e " + bin +
+                                           "/down ] && exit 2;; esac\nexec mkdir -p \"$XDG_RUNTIME_DIR/gvfs/${2##*/}\"\n");
+  fs::permissions(bin + "/gio", fs::perms::owner_all);
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  Start({});
+  // "Reconnect at logon" ticked, unticked, ticked for a share disconnected then, ticked.
+  for (const auto& [share, reconnect] : {std::pair{"\\\\nas\\photos", true}, {"sftp://nas/once", false},
+                                         {"//nas/gone", true}, {"//nas/later", true}}) {
+    ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& r) {
+      for (int i = 0; i < r.form->ComponentCount(); ++i) {
+        if (auto* e = dynamic_cast<TEdit*>(r.form->Components(i))) e->SetText(share);
+        if (auto* b = dynamic_cast<TCheckBox*>(r.form->Components(i))) b->SetChecked(reconnect);
+      }
+      return int(mrOk);
+    });
+    Form1->QzDirTree211->ConnectNetworkDrive();
+    if (std::string(share).ends_with("gone")) {
+      ExpectMessage("Disconnect the network drive " + gvfs + "gone?", mrYes, ModalKind::MessageDlg);
+      Form1->QzDirTree211->DisconnectNetworkDrive();
+    }
+  }
+  // Closed, and started again after the session took the shares' folders along.
+  DoneApplication();
+  fs::remove_all(gvfs);
+  testsupport::WriteFile(bin + "/down", "");
+  ExpectMessage("The network drive smb://nas/later could not be connected again.\n"
+                "An error occurred while connecting smb://nas/later.", mrOk, ModalKind::MessageDlg);
+  Application->Initialize();
+  CreateWindows();
+  ShowMainWindow();
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_TRUE(fs::exists(gvfs + "photos"));
+  EXPECT_FALSE(fs::exists(gvfs + "once") || fs::exists(gvfs + "gone") || fs::exists(gvfs + "later"));
 }
 
 TEST_F(MainWindowTest, AMaximisedStartFitsAndCentresTheFirstPictureInTheAreaItEndsWith) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/shell/Shell.h"
@@ -124,6 +125,14 @@ std::string NetworkShareUri(const std::string& typed);
 bool MountNetworkShare(const std::string& typed, std::string& mountPoint, std::string& error);
 // Unmounts a share that gio mounted (`gio mount -u`), given its mount point.
 bool UnmountNetworkShare(const std::string& mountPoint, std::string& error);
+// The shares to connect again at the next start, as Windows keeps its persistent
+// connections: in the user's registry under the key "Network", the share's location as
+// the value's name and its mount point as the value. Remember keeps or replaces one,
+// Forget drops the one of a location or of a mount point.
+void RememberNetworkShare(const std::string& typed, const std::string& mountPoint);
+void ForgetNetworkShare(const std::string& typedOrMountPoint);
+// The remembered shares: pairs of location and mount point.
+std::vector<std::pair<std::string, std::string>> RememberedNetworkShares();
 
 // ===========================================================================
 // Compressed folders and mail

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Registry.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/ShellExplorer.h"
 
@@ -61,6 +63,8 @@ bool RunGio(const std::vector<std::string>& args, std::string& error, const std:
   return false;
 }
 
+constexpr const char* kRememberedKey = "\\Network";
+
 }  // namespace
 
 std::string NetworkShareUri(const std::string& typed) {
@@ -102,4 +106,36 @@ bool UnmountNetworkShare(const std::string& mountPoint, std::string& error) {
   }
   return RunGio({"mount", "-u", ExcludeTrailingPathDelimiter(mountPoint)}, error,
                 Format(_("An error occurred while disconnecting %s."), {mountPoint}));
+}
+
+void RememberNetworkShare(const std::string& typed, const std::string& mountPoint) {
+  const std::string uri = NetworkShareUri(typed);
+  if (uri.empty()) return;
+  ForgetNetworkShare(uri);
+  TRegistry registry;
+  if (registry.OpenKey(kRememberedKey, true)) registry.WriteString(uri, ExcludeTrailingPathDelimiter(mountPoint));
+}
+
+void ForgetNetworkShare(const std::string& typedOrMountPoint) {
+  const std::string uri = NetworkShareUri(typedOrMountPoint);
+  const std::string mountPoint = ExcludeTrailingPathDelimiter(typedOrMountPoint);
+  const auto shares = RememberedNetworkShares();
+  TRegistry registry;
+  if (shares.empty() || !registry.OpenKey(kRememberedKey, false)) return;
+  for (const auto& [location, folder] : shares)
+    if ((!uri.empty() && location == uri) || folder == mountPoint) registry.DeleteValue(location);
+}
+
+std::vector<std::pair<std::string, std::string>> RememberedNetworkShares() {
+  std::vector<std::pair<std::string, std::string>> shares;
+  TRegistry registry;
+  if (!registry.OpenKeyReadOnly(kRememberedKey)) return shares;
+  TStringList names;
+  registry.GetValueNames(names);
+  for (int i = 0; i < names.Count(); ++i) {
+    const std::string location = names.Strings(i);
+    if (registry.GetDataType(location) == rdString && !NetworkShareUri(location).empty())
+      shares.emplace_back(location, registry.ReadString(location));
+  }
+  return shares;
 }
