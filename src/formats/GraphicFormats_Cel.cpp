@@ -67,18 +67,20 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream) {
   try {
     if (!ReadImageProperties(stream, 0)) FormatGraphicError(gsInvalidImage, {GraphicText(gsFormatCEL)});
     const TImageProperties& p = ImageProperties;
-    // The palette and every row must be in the file before anything is sized by the header.
+    // The palette and the rows must be in the file, as far as a cut file goes, before
+    // anything is sized by the header; a cut file loads the rows it holds.
     CheckPictureSize(p.Width, p.Height, 8);
     const int64_t rest = stream.Size() - BasePosition() - kHeaderSize;
     CheckPictureData(GraphicText(gsFormatCEL), p.Width, p.Height, uint64_t(kPaletteSize) + uint64_t(p.Width) * p.Height,
-                     uint64_t(std::max<int64_t>(rest, 0)), UncompressedData);
+                     uint64_t(std::max<int64_t>(rest, 0)), CutUncompressedData);
     stream.Seek(BasePosition() + kHeaderSize, soBeginning);
     ProgressRect = TRect(0, 0, int(p.Width), 1);
     StartProgress(gsTransfering);
 
     // 6-bit components: 63 becomes 252. Larger values than 63 are taken as 63.
-    uint8_t map[kPaletteSize];
-    stream.ReadBuffer(map, kPaletteSize);
+    // What a cut file does not hold stays black.
+    uint8_t map[kPaletteSize] = {};
+    stream.Read(map, kPaletteSize);
     std::vector<TPaletteEntry> entries(256);
     for (size_t i = 0; i < entries.size(); ++i)
       entries[i] = PaletteEntry(uint8_t(std::min<uint8_t>(map[3 * i], 63) * 4),
@@ -88,7 +90,7 @@ void TAutodeskGraphic::LoadFromStream(TStream& stream) {
     SetPalette(TPalette(std::move(entries)));
     SetSize(int(p.Width), int(p.Height));
     for (uint32_t y = 0; y < p.Height; ++y) {
-      stream.ReadBuffer(ScanLine(int(y)), p.Width);
+      stream.Read(ScanLine(int(y)), p.Width);
       RowProgress(y, p.Height);
     }
     EndProgress();

@@ -51,37 +51,48 @@ uint8_t TPPMGraphic::NextByte() {
   return uint8_t(c);
 }
 
-uint8_t TPPMGraphic::SkipToDigit() {
-  int c = NextByte();
-  while (!IsDigit(c)) {
+int TPPMGraphic::SkipToDigitOrEnd() {
+  int c = NextByteOrEnd();
+  while (c >= 0 && !IsDigit(c)) {
     if (c == '#')
-      while (c != '\n' && c != '\r') c = NextByte();
-    c = NextByte();
+      while (c >= 0 && c != '\n' && c != '\r') c = NextByteOrEnd();
+    if (c >= 0) c = NextByteOrEnd();
   }
-  return uint8_t(c);
+  return c;
 }
 
-uint32_t TPPMGraphic::ReadNumber() {
-  int c = SkipToDigit();
+int64_t TPPMGraphic::ReadNumberOrEnd() {
+  int c = SkipToDigitOrEnd();
+  if (c < 0) return -1;
   // Numbers beyond 32 bits stay at the largest value (a header of that size is refused).
   uint64_t value = 0;
   while (IsDigit(c)) {
     value = std::min<uint64_t>(value * 10 + uint64_t(c - '0'), UINT32_MAX);
     c = NextByteOrEnd();  // the last number of a file may end at the file's end
   }
+  return int64_t(value);
+}
+
+uint32_t TPPMGraphic::ReadNumber() {
+  const int64_t value = ReadNumberOrEnd();
+  if (value < 0) FormatGraphicError(gsStreamReadError, {GraphicText(gsFormatPPM)});
   return uint32_t(value);
 }
 
-uint8_t TPPMGraphic::ReadTextBit() { return SkipToDigit() & 1; }
+int TPPMGraphic::ReadTextBit() {
+  const int c = SkipToDigitOrEnd();
+  return c < 0 ? -1 : c & 1;
+}
 
-void TPPMGraphic::ReadRaw(uint8_t* target, size_t count) {
+size_t TPPMGraphic::ReadRaw(uint8_t* target, size_t count) {
   const size_t buffered = std::min(count, filled_ - std::min(index_, filled_));
   if (buffered) {
     std::memcpy(target, buffer_ + index_, buffered);
     index_ += buffered;
   }
-  if (count > buffered && source_->Read(target + buffered, int64_t(count - buffered)) != int64_t(count - buffered))
-    FormatGraphicError(gsStreamReadError, {GraphicText(gsFormatPPM)});
+  if (count == buffered) return count;
+  const int64_t got = source_->Read(target + buffered, int64_t(count - buffered));
+  return buffered + size_t(std::max<int64_t>(got, 0));
 }
 
 int64_t TPPMGraphic::BytesLeft() {
@@ -149,7 +160,8 @@ void TPPMGraphic::LoadPicture(TStream& stream) {
 
   // What the rest of the file must hold at the least: raw rows in full, a text bitmap
   // one character per pixel, text samples a digit and a separator each (the last one
-  // needs no separator).
+  // needs no separator); a file cut short loads the rows it holds, so only a header
+  // that promises far more than that is refused.
   const bool bitmap = h.Kind == 1 || h.Kind == 4;
   const bool colour = h.Kind == 3 || h.Kind == 6;
   const uint64_t pixels = uint64_t(h.Width) * h.Height;
@@ -158,15 +170,15 @@ void TPPMGraphic::LoadPicture(TStream& stream) {
   const uint64_t left = uint64_t(BytesLeft());
   CheckPictureSize(h.Width, h.Height, bitmap ? 1 : colour ? 24 : 8);
   switch (h.Kind) {
-    case 1: CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, pixels, left, UncompressedData); break;
+    case 1: CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, pixels, left, CutUncompressedData); break;
     case 2:
-    case 3: CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, samples, left + 1, {1, 2}); break;
+    case 3: CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, samples, left + 1, CutShort({1, 2})); break;
     case 4:
       CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, (uint64_t(h.Width) + 7) / 8 * h.Height, left,
-                       UncompressedData);
+                       CutUncompressedData);
       break;
     default:
-      CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, samples * sampleBytes, left, UncompressedData);
+      CheckPictureData(GraphicText(gsFormatPPM), h.Width, h.Height, samples * sampleBytes, left, CutUncompressedData);
       break;
   }
 
@@ -195,14 +207,26 @@ void TPPMGraphic::LoadPicture(TStream& stream) {
 void TPPMGraphic::ReadTextRows(const Header& h) {
   const uint32_t width = h.Width;
   const std::vector<uint8_t> scale = ScaleTable(h.MaxValue);
-  auto sample = [&]() { return scale[std::min<uint32_t>(ReadNumber(), h.MaxValue)]; };
+  // A file cut short ends the reading: the samples it holds are shown, the rest stays empty.
+  bool ended = false;
+  auto sample = [&]() -> uint8_t {
+    const int64_t v = ended ? -1 : ReadNumberOrEnd();
+    ended = v < 0;
+    return ended ? 0 : scale[std::min<uint64_t>(uint64_t(v), h.MaxValue)];
+  };
   std::vector<uint8_t> row(h.Kind == 3 ? size_t(width) * 3 : 0);
-  for (uint32_t y = 0; y < h.Height; ++y) {
+  for (uint32_t y = 0; y < h.Height && !ended; ++y) {
     uint8_t* target = ScanLine(int(y));
     switch (h.Kind) {
       case 1:
-        std::memset(target, 0, (size_t(width) + 7) / 8);
-        for (uint32_t x = 0; x < width; ++x) target[x / 8] |= uint8_t(ReadTextBit() << (7 - x % 8));
+        for (uint32_t x = 0; x < width; ++x) {
+          const int bit = ReadTextBit();
+          if (bit < 0) {
+            ended = true;
+            break;
+          }
+          target[x / 8] |= uint8_t(bit << (7 - x % 8));
+        }
         break;
       case 2:
         for (uint32_t x = 0; x < width; ++x) target[x] = sample();
@@ -227,12 +251,14 @@ void TPPMGraphic::ReadRawRows(const Header& h) {
   std::vector<uint8_t> levels(h.Kind == 6 && wide ? samples : 0);
   for (uint32_t y = 0; y < h.Height; ++y) {
     uint8_t* target = ScanLine(int(y));
+    // A file cut short shows the rows it holds; the rest stays empty.
     if (h.Kind == 4) {
       ReadRaw(target, (size_t(width) + 7) / 8);
     } else {
       // 8-bit grey rows are read where they end up; other rows pass the row buffers.
       uint8_t* raw = h.Kind == 5 && !wide ? target : stored.data();
-      ReadRaw(raw, stored.size());
+      const size_t got = ReadRaw(raw, stored.size());
+      std::memset(raw + got, 0, stored.size() - got);
       uint8_t* out = h.Kind == 5 ? target : wide ? levels.data() : raw;
       if (wide) {
         for (size_t i = 0; i < samples; ++i) out[i] = scale[size_t(raw[2 * i]) << 8 | raw[2 * i + 1]];

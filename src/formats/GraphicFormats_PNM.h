@@ -40,14 +40,19 @@ class TPPMGraphic : public TFormatGraphic {
   int NextByteOrEnd();
   uint8_t NextByte();
   // Skips bytes up to a digit ("#" starts a comment that runs to the end of its line)
-  // and gives the digit.
-  uint8_t SkipToDigit();
+  // and gives the digit; -1 at the end of the stream.
+  int SkipToDigitOrEnd();
   // The decimal number from the next digit on; the first byte after it is consumed.
+  // ReadNumber raises the stream read error at the end of the stream, ReadNumberOrEnd
+  // gives -1 there.
   uint32_t ReadNumber();
-  // The next bit of a text bitmap: the next "0" or "1", with or without separators.
-  uint8_t ReadTextBit();
-  // count bytes of raw data: the buffered bytes first, then straight from the stream.
-  void ReadRaw(uint8_t* target, size_t count);
+  int64_t ReadNumberOrEnd();
+  // The next bit of a text bitmap: the next "0" or "1", with or without separators;
+  // -1 at the end of the stream.
+  int ReadTextBit();
+  // Up to count bytes of raw data: the buffered bytes first, then straight from the
+  // stream. Gives how many there were; the rest of target is left as it is.
+  size_t ReadRaw(uint8_t* target, size_t count);
   // Bytes of the stream behind the buffered ones.
   int64_t BytesLeft();
 

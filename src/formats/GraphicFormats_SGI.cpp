@@ -105,25 +105,29 @@ void TSGIGraphic::LoadPicture(TStream& stream) {
   // in bytes of row Row of channel k at Row + k * Height.
   std::vector<uint32_t> rowStart, rowSize;
   std::unique_ptr<TSGIRLEDecoder> decoder;
+  // A file cut short loads the rows it holds; only a header that promises far more than
+  // the file has is refused.
   if (runLength) {
-    // The two tables must be in the file. Rows may share their data (a row stored once
-    // for several equal rows), so the data itself bounds nothing more; the tables bound
-    // the rows and the bitmap's limits the rest.
+    // The two tables must be in the file, as far as a cut file goes: the entries it
+    // does not hold are zero, rows without data. Rows may share their data (a row
+    // stored once for several equal rows), so the data itself bounds nothing more; the
+    // tables bound the rows and the bitmap's limits the rest.
     const uint64_t entries = uint64_t(height) * h.ZSize;
-    CheckPictureData(GraphicText(gsFormatSGI), width, height, 8 * entries, uint64_t(fileLeft), UncompressedData);
+    CheckPictureData(GraphicText(gsFormatSGI), width, height, 8 * entries, uint64_t(fileLeft), CutUncompressedData);
     const size_t used = size_t(height) * channels;
     std::vector<uint8_t> table(4 * used);
     rowStart.resize(used);
     rowSize.resize(used);
     for (std::vector<uint32_t>* t : {&rowStart, &rowSize}) {
       stream.Seek(BasePosition() + kHeaderSize + (t == &rowSize ? int64_t(4 * entries) : 0), soBeginning);
-      stream.ReadBuffer(table.data(), int64_t(table.size()));
+      const int64_t got = std::max<int64_t>(stream.Read(table.data(), int64_t(table.size())), 0);
+      std::fill(table.begin() + got, table.end(), 0);
       for (size_t i = 0; i < used; ++i) (*t)[i] = BigEndian32(table.data() + 4 * i);
     }
     decoder = std::make_unique<TSGIRLEDecoder>(uint8_t(8 * bytesPerSample));
   } else {
     CheckPictureData(GraphicText(gsFormatSGI), width, height, uint64_t(rowBytes) * height * channels,
-                     uint64_t(fileLeft), UncompressedData);
+                     uint64_t(fileLeft), CutUncompressedData);
   }
   SetSize(int(width), int(height));
   EndProgress();

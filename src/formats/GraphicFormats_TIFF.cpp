@@ -153,8 +153,8 @@ TDataExpansion DataExpansion(TCompressionType compression, uint64_t rowBytes) {
     case ctThunderscan:
       // A run byte gives at most 63 pixels of 4 bits.
       return {63, 2};
-    default:  // stored as it is
-      return {1, 1};
+    default:  // stored as it is; a file cut short loads the rows it holds
+      return CutUncompressedData;
   }
 }
 

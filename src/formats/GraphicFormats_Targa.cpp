@@ -203,14 +203,16 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     }
 
     // The rest of the file must be able to hold the pixels before the bitmap is made:
-    // raw pixels are all stored, a run-length packet of one byte and one pixel gives
-    // at most 128 pixels, and the other types (such as type 0) store none at all.
+    // raw pixels are all stored (a file cut short loads the rows it holds, so only a
+    // header that promises far more is refused), a run-length packet of one byte and
+    // one pixel gives at most 128 pixels, and the other types (such as type 0) store
+    // none at all.
     const size_t rowSize = size_t(p.Width) * bytesPerPixel;
     const bool hasPixels = IsRaw(h.ImageType) || IsRunLength(h.ImageType);
     CheckPictureData(GraphicText(gsFormatTarga), p.Width, p.Height, uint64_t(p.Width) * p.Height,
                      hasPixels ? uint64_t(std::max<int64_t>(0, stream.Size() - stream.Position())) : 0,
                      IsRunLength(h.ImageType) ? RunLengthData(128, bytesPerPixel)
-                                              : TDataExpansion{1, std::max<size_t>(bytesPerPixel, 1)});
+                                              : CutShort({1, std::max<size_t>(bytesPerPixel, 1)}));
     SetSize(int(p.Width), int(p.Height));
     EndProgress();
     StartProgress(gsTransfering);
@@ -239,7 +241,9 @@ void TTargaGraphic::LoadFromStream(TStream& stream) {
     };
     if (IsRaw(h.ImageType)) {
       for (int i = 0; i < height; ++i) {
-        stream.ReadBuffer(rowBuffer(i), int64_t(rowSize));
+        uint8_t* row = rowBuffer(i);
+        const int64_t got = std::max<int64_t>(stream.Read(row, int64_t(rowSize)), 0);
+        std::memset(row + got, 0, rowSize - size_t(got));
         finishRow(i);
       }
     } else if (IsRunLength(h.ImageType) && rowSize > 0) {

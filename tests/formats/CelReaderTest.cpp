@@ -105,20 +105,45 @@ TEST(CelReader, SignatureTestAndThePictureObject) {
 INSTANTIATE_TEST_SUITE_P(
     Cel, RefusedBeforeAllocating,
     testing::Values(Refusal{"NoRows", [] { LoadCel(Cel(30000, 30000, {}, {})); }, TooLittle("Autodesk", 30000, 30000)},
-                    Refusal{"OneByteShort", [] { LoadCel(Cel(4, 4, {}, Bytes(15, 1))); }, TooLittle("Autodesk", 4, 4)},
+                    // The palette and 16 pixels need 784 bytes: 48 are the least a cut file may hold.
+                    Refusal{"CutTooShort", [] {
+                              Bytes cut = Cel(4, 4, {}, {});
+                              cut.resize(32 + 48);
+                              LoadCel(cut);
+                            },
+                            TooLittle("Autodesk", 4, 4)},
                     Refusal{"TooWide", [] { LoadCel(Cel(40000, 1, {}, Bytes(40000, 1))); }, TooLarge(40000, 1)},
                     Refusal{"NoWidth", [] { LoadCel(Cel(0, 5, {}, Bytes(10, 1))); },
                             "Cannot load image. Invalid or unexpected Autodesk image format."}),
     RowName<Refusal>);
 
-// Every cut, at the header's fields, in the palette and in the rows, is refused: a short
-// file shows nothing rather than a picture with made-up rows.
+// Cuts in the header's fields and far into the palette are refused; cuts later in the
+// palette and in the rows load what the file holds.
 INSTANTIATE_TEST_SUITE_P(Cel, DamagedFiles,
                          testing::Values(DamagedFile{"Cel", &Load<TAutodeskGraphic>, [] {
                                                        return Damage{
                                                            .file = Cel(40, 30, {{63, 63, 63}, {5, 6, 7}}, Bytes(1200, 1)),
-                                                           .refused = {0, 1, 2, 6, 11, 31, 32, 33, 400, 799, 800, 801, 1000, 1999},
+                                                           .refused = {0, 1, 2, 6, 11, 31, 32, 33},
+                                                           .tried = {400, 799, 800, 801, 1000, 1999},
                                                            .header = 32,
                                                            .flips = 200};
                                                      }}),
                          RowName<DamagedFile>);
+
+// A cut file, against colours worked out from its palette by hand: entry i is
+// (i mod 64, 63 - i mod 64, 2 i mod 64), shown four times as bright.
+INSTANTIATE_TEST_SUITE_P(Cel, CutFiles, testing::Values(CutFile{"Cel", &ReadRgba<TAutodeskGraphic>, [] {
+                           const int w = 17, h = 9;
+                           std::vector<std::array<uint8_t, 3>> palette(256);
+                           for (int i = 0; i < 256; ++i)
+                             palette[i] = {uint8_t(i % 64), uint8_t(63 - i % 64), uint8_t(2 * i % 64)};
+                           palette[0] = {0, 0, 0};
+                           Bytes pixels(w * h);
+                           pixeltest::Rgba whole{w, h, std::vector<uint8_t>(size_t(w) * h * 4)};
+                           for (int i = 0; i < w * h; ++i) {
+                             pixels[i] = uint8_t(1 + i * 7 % 255);
+                             for (int c = 0; c < 3; ++c) whole.px[4 * i + c] = uint8_t(palette[pixels[i]][c] * 4);
+                           }
+                           return CutLayout{.file = Cel(w, h, palette, pixels), .whole = whole, .dataStart = 800, .rowBytes = w};
+                         }}),
+                         RowName<CutFile>);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "MemoryLimit.h"
+#include "TargaPngPixels.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -132,6 +133,29 @@ struct DamagedFile {
 };
 class DamagedFiles : public testing::TestWithParam<DamagedFile> {};
 
+// A sound file of an uncompressed format, its rows stored one after the other from
+// dataStart on, rowBytes each (bottomUp: the first stored row is the picture's bottom
+// row), and an independent tool's reading of it. Cut inside a row, the file loads: the
+// rows before the cut show as the tool shows them, the rows after it stay black.
+struct CutLayout {
+  Bytes file{};  // empty: the tool that makes it is missing
+  pixeltest::Rgba whole{};
+  size_t dataStart = 0, rowBytes = 0;
+  bool bottomUp = false;
+};
+struct CutFile {
+  std::string name;
+  pixeltest::Rgba (*load)(const Bytes&);
+  std::function<CutLayout()> make;
+};
+class CutFiles : public testing::TestWithParam<CutFile> {};
+
+// The colours the bitmap of class G read from the bytes shows.
+template <class G>
+pixeltest::Rgba ReadRgba(const Bytes& data) {
+  return pixeltest::FromBitmap(*Read<G>(data));
+}
+
 // Test names from the rows' names; a row prints as its name.
 template <class Row>
 std::string RowName(const testing::TestParamInfo<Row>& info) {
@@ -139,5 +163,6 @@ std::string RowName(const testing::TestParamInfo<Row>& info) {
 }
 inline void PrintTo(const Refusal& row, std::ostream* os) { *os << row.name; }
 inline void PrintTo(const DamagedFile& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const CutFile& row, std::ostream* os) { *os << row.name; }
 
 }  // namespace hostiletest

@@ -164,6 +164,22 @@ Damage SgiDamage(const char* storage) {
           .header = tables,
           .errors = {"Stream read error"}};
 }
+// A verbatim grey file cut in its rows (stored bottom row first), against sgitopnm's
+// reading of the whole file.
+INSTANTIATE_TEST_SUITE_P(Sgi, CutFiles, testing::Values(CutFile{"Verbatim", &ReadRgba<TSGIGraphic>, [] {
+                           const std::string pgm = testsupport::Run({"ppmtopgm"}, TestPpm(23, 13, 9)).out;
+                           const std::string file = testsupport::Run({"pnmtosgi", "-verbatim"}, pgm).out;
+                           if (pgm.empty() || file.size() <= 512) return CutLayout{};
+                           const std::string path = testsupport::TempPath("cut.sgi");
+                           testsupport::WriteFile(path, file);
+                           return CutLayout{.file = Bytes(file.begin(), file.end()),
+                                            .whole = Sgitopnm(path, false),
+                                            .dataStart = 512,
+                                            .rowBytes = 23,
+                                            .bottomUp = true};
+                         }}),
+                         RowName<CutFile>);
+
 INSTANTIATE_TEST_SUITE_P(Sgi, DamagedFiles,
                          testing::Values(DamagedFile{"Rle", &Load<TSGIGraphic>, [] { return SgiDamage("-rle"); }},
                                          DamagedFile{"Verbatim", &Load<TSGIGraphic>, [] { return SgiDamage("-verbatim"); }}),

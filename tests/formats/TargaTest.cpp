@@ -246,7 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"EmptyType", [] { LoadBytes(Targa(0, 20000, 20000, 8, 0)); }, TooLittle("Targa", 20000, 20000)},
         Refusal{"Raw", [] { LoadBytes(Targa(2, 10000, 10000, 24, 0, 0, 0, 0, 0, Bytes(100, 1))); },
                 TooLittle("Targa", 10000, 10000)},
-        Refusal{"RawOneByteShort", [] { LoadBytes(Targa(2, 4, 4, 24, 0, 0, 0, 0, 0, Bytes(47, 1))); },
+        // 16 pixels of 3 bytes: a cut file of 3 bytes loads, one of 2 is refused.
+        Refusal{"RawTooShort", [] { LoadBytes(Targa(2, 4, 4, 24, 0, 0, 0, 0, 0, Bytes(2, 1))); },
                 TooLittle("Targa", 4, 4)},
         Refusal{"RunLength", [] { LoadBytes(Targa(10, 15000, 15000, 24, 0, 0, 0, 0, 0, Bytes(1000, 0xFF))); },
                 TooLittle("Targa", 15000, 15000)},
@@ -257,6 +258,26 @@ INSTANTIATE_TEST_SUITE_P(
                 TooLarge(40000, 1)},
         Refusal{"TooLarge", [] { LoadBytes(Targa(3, 60000, 60000, 8, 0)); }, TooLarge(60000, 60000)}),
     RowName<Refusal>);
+
+// Uncompressed files of ImageMagick in both orientations, cut in their rows, against
+// tgatoppm's reading of the whole file.
+CutLayout TargaCut(const char* orientation) {
+  const std::string file =
+      testsupport::Run({"convert", "ppm:-", "-orient", orientation, "-compress", "none", "tga:-"}, TestPpm(31, 17)).out;
+  if (file.size() <= 18) return {};
+  const std::string path = testsupport::TempPath(std::string("cut-") + orientation + ".tga");
+  testsupport::WriteFile(path, file);
+  return {.file = Bytes(file.begin(), file.end()),
+          .whole = Tgatoppm(path),
+          .dataStart = size_t(18 + uint8_t(file[0])),
+          .rowBytes = 31 * 3,
+          .bottomUp = (file[17] & 0x20) == 0};
+}
+INSTANTIATE_TEST_SUITE_P(
+    Targa, CutFiles,
+    testing::Values(CutFile{"BottomUp", &ReadRgba<TTargaGraphic>, [] { return TargaCut("BottomLeft"); }},
+                    CutFile{"TopDown", &ReadRgba<TTargaGraphic>, [] { return TargaCut("TopLeft"); }}),
+    RowName<CutFile>);
 
 TEST(TargaReader, AFileAtTheBoundLoads) {
   // 16 run packets of 4 bytes give the 2048 pixels of 256 x 8.

@@ -163,9 +163,34 @@ class TiffWriter {
   // Claims another count for a tag, its value bytes unchanged.
   void SetCount(uint16_t tag, uint32_t count) { tags_[tag].count = count; }
   void Strip(const std::string& bytes) { strips_.push_back(bytes); }
+  // The directory and its values go right behind the header, before the strips, as
+  // scanners write them: a file cut in its strips keeps its directory.
+  void DirectoryFirst() { directoryFirst_ = true; }
 
   std::string Build() const {
     std::string file = (be_ ? std::string("MM\0*", 4) : std::string("II*\0", 4)) + U32(0);
+    if (directoryFirst_) {
+      // The directory's own size first (two 4-byte values of offsets and counts per strip
+      // beyond the first stand outside it), then the strips behind it.
+      TiffWriter sized = *this;
+      sized.directoryFirst_ = false;
+      sized.strips_.clear();
+      const std::vector<uint32_t> placeholder(strips_.size(), 0);
+      if (!tags_.count(273)) sized.Tag(273, 4, placeholder);
+      if (!tags_.count(279)) sized.Tag(279, 4, placeholder);
+      TiffWriter placed = sized;
+      uint32_t at = uint32_t(sized.Build().size());
+      std::vector<uint32_t> offsets, counts;
+      std::string data;
+      for (const std::string& s : strips_) {
+        offsets.push_back(at + uint32_t(data.size()));
+        counts.push_back(uint32_t(s.size()));
+        data += s + std::string(s.size() % 2, '\0');
+      }
+      if (!tags_.count(273)) placed.Tag(273, 4, offsets);
+      if (!tags_.count(279)) placed.Tag(279, 4, counts);
+      return placed.Build() + data;
+    }
     std::vector<uint32_t> offsets, counts;
     for (const std::string& s : strips_) {
       offsets.push_back(uint32_t(file.size()));
@@ -201,6 +226,7 @@ class TiffWriter {
     std::string bytes;
   };
   bool be_;
+  bool directoryFirst_ = false;
   std::map<uint16_t, Entry> tags_;
   std::vector<std::string> strips_;
 };

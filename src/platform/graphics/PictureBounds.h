@@ -17,6 +17,12 @@ struct TDataExpansion {
 
 // Stored as it is: one byte gives one byte.
 inline constexpr TDataExpansion UncompressedData{1, 1};
+// Stored as it is in a file that may have been cut short (a broken copy or download):
+// the rows the file holds load and the rest stay empty. A header that promises more
+// than kCutFileShare times the data left is taken for a damaged header, not a cut file.
+inline constexpr uint64_t kCutFileShare = 16;
+constexpr TDataExpansion CutShort(TDataExpansion stored) { return {stored.Units * kCutFileShare, stored.PerBytes}; }
+inline constexpr TDataExpansion CutUncompressedData = CutShort(UncompressedData);
 // Deflate (zlib): a match of 258 bytes coded in two bits, a one-bit length code and a
 // one-bit distance code, so one byte gives at most 4 x 258 = 1032 bytes.
 inline constexpr TDataExpansion DeflateData{1032, 1};
