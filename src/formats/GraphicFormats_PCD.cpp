@@ -107,10 +107,11 @@ void TPCDGraphic::LoadFromStream(TStream& stream) {
     const uint8_t rotate = p.Rotate;
     const bool quarter = rotate == 1 || rotate == 3;
     SetSize(int(quarter ? kRows : kColumns), int(quarter ? kColumns : kRows));
-    std::vector<uint8_t> line(rotate == 0 ? 0 : 3 * kColumns);
+    // Code 2 is not turned: the picture shows as stored.
+    std::vector<uint8_t> line(quarter ? 3 * kColumns : 0);
     for (uint32_t y = 0; y < kRows; ++y) {
       const size_t at = size_t(y) * kColumns;
-      if (rotate == 0) {
+      if (!quarter) {
         ColorManager.ConvertRow({&luma[at], &chroma1[at], &chroma2[at]}, ScanLine(int(y)), kColumns, 0xFF);
       } else {
         ColorManager.ConvertRow({&luma[at], &chroma1[at], &chroma2[at]}, line.data(), kColumns, 0xFF);
@@ -118,10 +119,8 @@ void TPCDGraphic::LoadFromStream(TStream& stream) {
           uint8_t* target;
           if (rotate == 1)  // a quarter turn to the left: the right edge becomes the top
             target = ScanLine(int(kColumns - 1 - x)) + 3 * y;
-          else if (rotate == 3)  // a quarter turn to the right: the left edge becomes the top
+          else  // a quarter turn to the right: the left edge becomes the top
             target = ScanLine(int(x)) + 3 * (kRows - 1 - y);
-          else  // a half turn
-            target = ScanLine(int(kRows - 1 - y)) + 3 * (kColumns - 1 - x);
           std::memcpy(target, &line[3 * size_t(x)], 3);
         }
       }
