@@ -98,9 +98,9 @@ void TImageInfo::walk(int64_t start, int64_t base, int kind, int64_t size, int d
 
     if (BuildsText(ReadMode)) {
       if (type == 2) {
-        // The closing zero byte and any zero padding after the text are not part of it.
-        valueText = std::string(rawBytes);
-        while (!valueText.empty() && valueText.back() == '\0') valueText.pop_back();
+        // A text ends at its first zero byte: the closing zero, padding and whatever a
+        // camera left behind it are not part of it.
+        valueText = std::string(rawBytes.substr(0, rawBytes.find('\0')));
       } else if (type == 7 && rawBytes.size() == 1) {
         valueText = UndefinedByteText(*this, rawBytes, def.Code, true);
       } else if (type == 7) {

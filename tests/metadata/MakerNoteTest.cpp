@@ -435,9 +435,10 @@ TEST(MakerNotes, EveryLayoutReadsAsExifToolReadsIt) {
     EXPECT_EQ(Value(*data.ImageInfo, "Lens Information"), "18.0-55.0(mm)  F3.5-F5.6");
     EXPECT_EQ(Text(tool, "Nikon:Lens"), "18 55 3.5 5.6");
 
-    // Fujifilm: Intel order whatever the file's; the file's order is back after it.
+    // Fujifilm: Intel order whatever the file's; the file's order is back after it. Its
+    // model text holds a byte behind a zero, which is not part of the text.
     const std::string fuji = mdtest::WriteTemp(
-        "fuji.jpg", JpegWithMakerNote(motorola, "FUJIFILM", "FinePix", "0210", [&](uint32_t) {
+        "fuji.jpg", JpegWithMakerNote(motorola, "FUJIFILM", std::string("FinePix\0F", 9), "0210", [&](uint32_t) {
           return MakerIfd(false, std::string("FUJIFILM\x0C\0\0\0", 12), 0,
                           {{0x0000, 7, 4, "0130"},
                            {0x1001, 3, 1, Shorts(false, {4})},
@@ -453,6 +454,9 @@ TEST(MakerNotes, EveryLayoutReadsAsExifToolReadsIt) {
     EXPECT_EQ(Value(*data.ImageInfo, "Version"), "\"0130\"");
     EXPECT_EQ(data.ImageInfo->MotorolaOrder, motorola);
     EXPECT_EQ(data.ImageInfo->Width, 640);
+    EXPECT_EQ(Text(tool, "IFD0:Model"), "FinePix");
+    EXPECT_EQ(data.ImageInfo->CameraModel, "FinePix");
+    EXPECT_EQ(data.ImageInfo->GetTagValue("Model"), "FinePix");
 
     // Casio with the "QVC" header; offsets count from the Exif header.
     const std::string casio = mdtest::WriteTemp(
