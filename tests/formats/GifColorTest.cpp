@@ -230,6 +230,14 @@ TEST(GifColor, SortingATableByUseRemapsThePixelsAndDropsUnusedColours) {
   // Already in order: true, and nothing changes.
   EXPECT_TRUE(frame->ColorMap().Optimize());
   EXPECT_EQ(frame->Pixels(2, 0), 1);
+  // The frame's last row and column are in it; the next ones are not.
+  EXPECT_EQ(frame->Pixels(3, 0), 0);
+  EXPECT_THROW(frame->Pixels(4, 0), GIFException);
+  EXPECT_THROW(frame->Pixels(0, 1), GIFException);
+  EXPECT_THROW(frame->SetPixel(4, 0, 1), GIFException);
+  EXPECT_THROW(frame->SetPixel(0, 1, 1), GIFException);
+  EXPECT_THROW(frame->ScanLine(1), GIFException);
+  EXPECT_EQ(frame->ScanLine(0)[3], 0);
 }
 
 TEST(GifColor, TheDIBWriter) {

@@ -249,6 +249,7 @@ TEST(RtlRegistry, ReadsExportsOfEitherVersionAndSurvivesMalformedFiles) {
             "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
             "\"Wallpaper\"=\"C:\\\\Users\\\\u\\\\wall.bmp\"\r\n"
             "\"Exp\"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,00,00\r\n"
+            "\"Pair\"=hex(2):00,d8,00,dc,ff,db,ff,df,00,00\r\n"
             "\"Wrapped\"=hex:01,02,\\\r\n"
             "  03,04\r\n"
             "\"Multi\"=hex(7):61,00,00,00,00,00\r\n");
@@ -257,6 +258,8 @@ TEST(RtlRegistry, ReadsExportsOfEitherVersionAndSurvivesMalformedFiles) {
   EXPECT_EQ(reg.ReadString("Wallpaper"), "C:\\Users\\u\\wall.bmp");
   EXPECT_EQ(reg.ReadString("Exp"), "%HOME%");
   EXPECT_EQ(reg.GetDataType("Exp"), rdExpandString);
+  // The first and the last surrogate pair: U+10000 and U+10FFFF.
+  EXPECT_EQ(reg.ReadString("Pair"), "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
   uint8_t buf[8];
   EXPECT_EQ(reg.ReadBinaryData("Wrapped", buf, 8), 4);
   EXPECT_EQ(buf[3], 4);

@@ -162,13 +162,13 @@ TEST_F(ScannerTest, CapabilitiesFollowTheDeviceOptions) {
   EXPECT_EQ(source->GetCapabilityList(one, TWON_ONEVALUE, type, current, def, items), capWrongContainer);
 }
 
-// A 300 dpi picture gets 11811 pixels per metre, a 100 dpi one 3937; 10 mm are 118 and
-// 39 pixels.
+// A 300 dpi picture gets 11811 pixels per metre, a 100 dpi one 3937 and a 150 dpi one
+// 5906 (5905.51 rounded, not cut off); 10 mm are 118, 39 and 59 pixels.
 TEST_F(ScannerTest, ResolutionInPixelsPerMetre) {
   auto twain = NewTwain();
   TTwainSource* source = OpenSource(*twain);
   ASSERT_NE(source, nullptr);
-  for (const auto& [dpi, perMetre, pixels] : {std::tuple{300, 11811, 118}, {100, 3937, 39}}) {
+  for (const auto& [dpi, perMetre, pixels] : {std::tuple{300, 11811, 118}, {100, 3937, 39}, {150, 5906, 59}}) {
     SCOPED_TRACE(dpi);
     events_.images.clear();
     ExpectScanDialog(skLineart, dpi, [](TTwainScanDialog& d) {

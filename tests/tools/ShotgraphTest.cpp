@@ -338,6 +338,8 @@ TEST_F(ShotgraphTest, KeysAndOrdersOfTheRun) {
   EXPECT_EQ(FocalKey(RoundToStep(35, 10, 28)), "___40");
   EXPECT_EQ(RoundToStep(34, 10, 28), 30);
   EXPECT_EQ(RoundToStep(24, 10, 28), 24);
+  EXPECT_EQ(RoundToStep(28, 10, 28), 28);  // the limit itself is left as it is
+  EXPECT_EQ(RoundToStep(29, 10, 28), 30);
   EXPECT_EQ(RoundToStep(24, 10, 0), 20);
   EXPECT_EQ(FocalKey(12345), "12345");
   EXPECT_EQ(RoundToStep(12, 0, 0), 12);
