@@ -157,7 +157,7 @@ void TSGIGraphic::LoadPicture(TStream& stream) {
         const int64_t at =
             BasePosition() + kHeaderSize + (int64_t(y) * width + int64_t(k) * width * height) * bytesPerSample;
         const uint8_t* stored = windows[k].Fetch(stream, at, rowBytes, available);
-        std::memcpy(plane, stored, available);
+        if (available) std::memcpy(plane, stored, available);
         std::memset(plane + available, 0, rowBytes - available);
       }
     }

@@ -126,7 +126,8 @@ TEST(PnmReader, SmallPicturesAndWhatTheHeaderRecords) {
   EXPECT_EQ(grey.PixelColor(0, 0), clWhite);
   EXPECT_EQ(grey.PixelColor(1, 0), RGB(119, 119, 119));
 
-  TStringStream ok("P4\n8 8\nxxxxxxxx"), other("P7\n8 8\nxxxxxxxx"), tooShort("P6\n1 1 2\n");
+  // More than 10 bytes must remain.
+  TStringStream ok("P4\n8 8\nxxxxxxxx"), other("P7\n8 8\nxxxxxxxx"), tooShort("P6\n1 1 25\n");
   EXPECT_TRUE(TPPMGraphic().CanLoad(ok));
   EXPECT_FALSE(TPPMGraphic().CanLoad(other));
   EXPECT_FALSE(TPPMGraphic().CanLoad(tooShort));

@@ -218,6 +218,10 @@ TEST(RlaReader, SpacesChannelsAndDepthsItCannotShowAreRefused) {
   oldRevision[27] = 0xFD;
   TReadOnlyMemoryStream oldStream(oldRevision.data(), int64_t(oldRevision.size()));
   EXPECT_FALSE(g.CanLoad(oldStream));
+  // More than the 740 header bytes must remain.
+  TReadOnlyMemoryStream headerOnly(good.data(), 740), oneMore(good.data(), 741);
+  EXPECT_FALSE(g.CanLoad(headerOnly));
+  EXPECT_TRUE(g.CanLoad(oneMore));
 }
 
 // Channels whose packets describe more samples than a row holds, or that are longer

@@ -211,6 +211,10 @@ TEST(TargaReader, HandMadeHeaders) {
     const Bytes good = Targa(2, 1, 1, 24, 0x20, 0, 0, 0, 24, {1, 2, 3});
     TReadOnlyMemoryStream goodStream(good.data(), int64_t(good.size()));
     EXPECT_TRUE(g.CanLoad(goodStream));
+    // More than the 18 header bytes must remain.
+    TReadOnlyMemoryStream headerOnly(good.data(), 18), oneMore(good.data(), 19);
+    EXPECT_FALSE(g.CanLoad(headerOnly));
+    EXPECT_TRUE(g.CanLoad(oneMore));
   }
 }
 
