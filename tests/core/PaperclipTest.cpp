@@ -14,8 +14,10 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
+#include "tools/UnitBatchRename2.h"
 #include "tools/UnitDragDrop.h"
 
 namespace fs = std::filesystem;
@@ -207,6 +209,7 @@ TEST_F(PaperclipTest, NamesThatAreNotUtf8GoThroughListsAndSettingsByteForByte) {
   EXPECT_EQ(testsupport::ReadFile(show), ListText({latin + "/caf\xE9.jpg"}));
   Form1->M_OpenShow->Click();
   Form1->QzDirTree211->OpenPath(latin + "/");
+  BatchRenameForm->Edit1->SetText("C:\\Users\\me\\");
   Form1->Close();
   DoneApplication();
   Application->Initialize();

@@ -26,7 +26,7 @@ TEST(RtlIniFile, ReadsWindowsIniSemantics) {
             "Bad=12abc\r\n"
             "Neg= -5\r\n"
             "Bool2=2\r\n"
-            "Name=caf\xE9\r"  // Windows-1252 and a lone CR
+            "Name=caf\xE9\r"  // not UTF-8 (kept as bytes beside a drive path) and a lone CR
             "[Other]\n"
             "LastPath=elsewhere\n");
   TIniFile ini(f);
@@ -39,7 +39,7 @@ TEST(RtlIniFile, ReadsWindowsIniSemantics) {
   EXPECT_EQ(ini.ReadString("U3", "Missing", "d"), "d");
   EXPECT_EQ(ini.ReadString("Nosection", "LastPath", "d"), "d");
   EXPECT_EQ(ini.ReadString("Other", "LastPath", "d"), "elsewhere");
-  EXPECT_EQ(ini.ReadString("U3", "Name", ""), "caf\xC3\xA9");
+  EXPECT_EQ(ini.ReadString("U3", "Name", ""), "caf\xE9");
   EXPECT_EQ(ini.ReadInteger("U3", "Hex", 0), 31);
   EXPECT_EQ(ini.ReadInteger("U3", "Bad", 7), 7);
   EXPECT_EQ(ini.ReadInteger("U3", "Neg", 7), -5);

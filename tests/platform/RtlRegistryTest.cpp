@@ -108,6 +108,25 @@ TEST(RtlRegistry, ValuesRoundTripThroughTheFile) {
   ASSERT_TRUE(reg.OpenKeyReadOnly("\\software\\ODD NAMES \xC3\x89"));
   EXPECT_EQ(reg.ReadString("BACK\\SLASH \"QUOTED\" = X"), "v1");
   EXPECT_EQ(reg.ReadString("\xE2\x82\xAC"), "v2");
+  // Texts that are not UTF-8 beside a drive path and an escaped ":\"", in a file with no
+  // UTF-8 line: each comes back byte for byte.
+  const std::pair<std::string, std::string> bytes[] = {{"LastPath", "/fotos/caf\xE9/"},
+                                                       {"BSearch", "C:\\Users\\me\\"},
+                                                       {"Colon", "odd:\"x"},
+                                                       {"Lines", "caf\xE9\r\n"},
+                                                       {"Zero", std::string("x\0", 2)}};
+  const std::string machineFile = RegistryFileName(HKEY_LOCAL_MACHINE);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  {
+    TRegistry machine;
+    machine.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(machine.OpenKey("Software\\Kivo2", true));
+    for (const auto& [name, value] : bytes) machine.WriteString(name, value);
+  }
+  EXPECT_NE(ReadFile(machineFile).find("\"LastPath\"=\"/fotos/caf\xE9/\"\r\n"), std::string::npos);
+  WriteFile(machineFile, ReadFile(machineFile));
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Kivo2"));
+  for (const auto& [name, value] : bytes) EXPECT_EQ(reg.ReadString(name), value) << name;
 }
 
 TEST(RtlRegistry, TypedReadsRaiseLikeTheClassLibrary) {

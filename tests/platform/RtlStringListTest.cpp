@@ -164,14 +164,16 @@ TEST(RtlStringList, LoadingAcceptsEveryLineEndEncodingAndBom) {
     l.LoadFromFile(f);
     EXPECT_EQ(Lines(l), (std::vector<std::string>{"one", "two"})) << text;
   }
-  // An old Windows list (drive paths, no UTF-8 line) comes out as iconv reads it.
-  WriteFile(f, "E:\\caf\xE9\r\n\x80 5\r\n");
+  // A line of an old Windows list (a drive or share path) comes out as iconv reads it,
+  // whatever the other lines hold; any other line that is not UTF-8 keeps its bytes.
+  WriteFile(f, "E:\\caf\xE9\r\n\\\\nas\\\x80 5\r\n");
+  const std::string windows = testsupport::Run({"iconv", "-f", "WINDOWS-1252", "-t", "UTF-8", f}).out;
+  WriteFile(f, "/fotos/caf\xE9\r\n" + ReadFile(f) + "/fotos/caf\xC3\xA9\r\n");
   l.LoadFromFile(f);
-  auto r = testsupport::Run({"iconv", "-f", "WINDOWS-1252", "-t", "UTF-8", f});
-  EXPECT_EQ(l.Text(), r.out);
-  // Elsewhere a line that is not UTF-8 keeps its bytes, and so does every other line: the
-  // list saved again is the file as it was (cmp).
-  for (const char* text : {"/fotos/caf\xE9.jpg\r\n", "/fotos/caf\xC3\xA9.jpg\r\nE:\\caf\xE9.jpg\r\n"}) {
+  EXPECT_EQ(l.Text(), "/fotos/caf\xE9\r\n" + windows + "/fotos/caf\xC3\xA9\r\n");
+  // Such lines beside Windows paths that are no lines of their own: the list saved again is
+  // the file as it was (cmp).
+  for (const char* text : {"/fotos/caf\xE9.jpg\r\n", "/fotos/caf\xE9.jpg\r\n/fotos/odd:\\x.jpg\r\n"}) {
     WriteFile(f, text);
     l.LoadFromFile(f);
     l.SaveToFile(f + ".saved");

@@ -174,15 +174,16 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
   return out;
 }
 
-// Text held in hex(1)/hex(2) data: without its terminating zeros.
+// Text held in hex(1)/hex(2) data: without its terminating zero. Our own files hold the
+// text's bytes as they were written, whatever they are, and one zero after them.
 std::string TextOfBytes(std::string bytes, bool utf16) {
   if (utf16) {
     std::string t = Utf16LeToUtf8(bytes);
     while (!t.empty() && t.back() == '\0') t.pop_back();
     return t;
   }
-  while (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
-  return TextFromBytes(bytes);
+  if (!bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+  return bytes;
 }
 
 void ParseValueLine(RegKey& key, const std::string& line, bool utf16) {
@@ -227,7 +228,10 @@ void ParseValueLine(RegKey& key, const std::string& line, bool utf16) {
 }
 
 void Parse(RegFile& f, const std::string& text) {
-  std::vector<std::string> raw = rtl_internal::SplitLines(rtl_internal::DecodeTextFile(text));
+  // Every value keeps its bytes: no line, and no escaped ":\" in one, makes the file read in
+  // another code page.
+  const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  std::vector<std::string> raw = rtl_internal::SplitLines(bom ? text.substr(3) : text);
   bool utf16 = !raw.empty() && StartsText("Windows Registry Editor Version 5", Trim(raw[0]));
   RegKey* current = nullptr;
   for (size_t n = 0; n < raw.size(); ++n) {

@@ -14,9 +14,8 @@ std::string FileErrorText(const char* englishFormat, const std::string& fileName
 // The lines of a text: CR LF, LF and lone CR all end a line; a final line break adds no line.
 std::vector<std::string> SplitLines(const std::string& text);
 // The text of a text file's bytes, line by line: a UTF-8 byte-order mark dropped; each line
-// as its bytes stand (valid UTF-8 or not: names are bytes), except in an old file in the
-// Windows code page (Windows paths in it, no line beyond ASCII valid UTF-8), read as
-// Windows-1252.
+// as its bytes stand (valid UTF-8 or not: names are bytes), except a line that is not UTF-8
+// and is itself an old Windows path (a drive or share at its start), read as Windows-1252.
 std::string DecodeTextFile(std::string bytes);
 
 // What a file looked like when it was last read, to notice changes made by others

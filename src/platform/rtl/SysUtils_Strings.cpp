@@ -324,17 +324,36 @@ std::vector<std::string> rtl_internal::SplitLines(const std::string& text) {
   return lines;
 }
 
+namespace {
+// A line that is itself a path of an older Windows version: a drive ("E:\" or, as the
+// stand-alone lists keep it, ":\") or a network share ("\\server") at its start.
+bool IsOldWindowsPath(std::string_view line) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  return (line.size() >= 3 && letter(line[0]) && line[1] == ':' && line[2] == '\\') ||
+         (line.size() >= 2 && line[0] == ':' && line[1] == '\\') || line.substr(0, 2) == "\\\\";
+}
+}  // namespace
+
 std::string rtl_internal::DecodeTextFile(std::string bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   if (IsValidUtf8(bytes)) return bytes;
-  // Names are bytes: a line that is not UTF-8 (a Latin-1 name from an old card) keeps them,
-  // and no other line changes because of it. Only an old file in the Windows code page is
-  // read as such: Windows paths in it (a drive's ":\") and none of its lines beyond ASCII
-  // valid UTF-8.
-  if (bytes.find(":\\") == std::string::npos) return bytes;
-  for (const std::string& line : SplitLines(bytes))
-    if (!IsAscii(line) && IsValidUtf8(line)) return bytes;
-  return Windows1252ToUtf8(bytes);
+  // Names are bytes, and each line is decided alone: a line that is not UTF-8 (a Latin-1
+  // name from an old card, a stored setting) keeps its bytes; only a line that is itself an
+  // old Windows path (an older stand-alone list in the Windows code page) is read as
+  // Windows-1252. No line changes because of another.
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 8);
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t end = std::min(bytes.find_first_of("\r\n", i), bytes.size());
+    const std::string_view line(bytes.data() + i, end - i);
+    if (!IsValidUtf8(line) && IsOldWindowsPath(line))
+      text += Windows1252ToUtf8(line);
+    else
+      text += line;
+    if (end < bytes.size()) text += bytes[end];
+    i = end + 1;
+  }
+  return text;
 }
 
 std::string DisplayTextOf(std::string_view bytes) {
