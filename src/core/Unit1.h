@@ -1044,6 +1044,12 @@ class TForm1 : public TForm {
   // leaves the file as it is.
   static std::string BatchRenameTarget(const std::string& Path, int Mode, const std::string& FindText,
                                        const std::string& NewText, bool CaseSensitive, int CaseIndex);
+  // Brings the paperclip and the shows up to date with the renames of batches that a
+  // crash or a kill cut off (their journals in FAppDir), at the start.
+  void SettleRenameJournals();
+  // One journal: each list line naming a file that the batch renamed names it by its new
+  // name. False when a list could not be read or written.
+  bool SettleRenameJournal(const std::string& Journal);
   // Renames From to To without ever replacing another file; a change of letter case
   // only also works where the file system ignores case. 0 or the errno value.
   static int RenameNoReplace(const std::string& From, const std::string& To);

@@ -272,6 +272,7 @@ bool TForm1::firstShowSetup() {
   ForceDirectories(FAppDir);
 
   GetUserSettingsFromReg();
+  SettleRenameJournals();
 
   // A picture named on the command line: its folder becomes the start folder (the real
   // folder when the name goes through a linked folder, which the folder tree does not

@@ -7,12 +7,15 @@
 //
 // No rename ever replaces a file: a name that is taken is skipped, also when a change of
 // letter case meets another file of that spelling, and a rename that fails is reported.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "controls/EventScrollbox.h"
 #include "controls/QzFileExplorer28.h"
@@ -21,6 +24,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "controls/ZrkSound.h"
 #include "core/Diversen.h"
+#include "core/PictureLists.h"
 #include "core/Unit1.h"
 #include "metadata/ExifData.h"
 #include "platform/gui/ComCtrls.h"
@@ -93,7 +97,144 @@ std::string NameLines(const std::vector<std::string>& names) {
   return text;
 }
 
+// A batch rename's journal: the renames the batch is about to make, each with the file's
+// device and inode, flushed to the disk before the first one. A batch cut off by a crash or
+// a kill leaves it behind, and the next start brings the paperclip and the shows up to
+// date from it. Its name carries the mark of the process that wrote it, so the journal of
+// a program that still runs is left alone.
+constexpr char kJournalName[] = "batchrename";
+constexpr char kJournalKind[] = ".kivo2journal-";
+
+struct TPlannedRename {
+  std::string from, to;
+  unsigned long long dev = 0, ino = 0;
+};
+
+// Each field ends in a zero byte, which no name holds: from, to, device, inode.
+std::string JournalText(const std::vector<TPlannedRename>& plan) {
+  std::string text;
+  for (const TPlannedRename& p : plan)
+    text += p.from + '\0' + p.to + '\0' + std::to_string(p.dev) + '\0' + std::to_string(p.ino) + '\0';
+  return text;
+}
+
+std::vector<TPlannedRename> ParseJournal(const std::string& text) {
+  std::vector<TPlannedRename> plan;
+  std::string field[4];
+  size_t at = 0;
+  for (;;) {
+    for (std::string& f : field) {
+      const size_t end = text.find('\0', at);
+      if (end == std::string::npos) return plan;
+      f = text.substr(at, end - at);
+      at = end + 1;
+    }
+    TPlannedRename p{field[0], field[1], std::strtoull(field[2].c_str(), nullptr, 10),
+                     std::strtoull(field[3].c_str(), nullptr, 10)};
+    if (IsFullPath(p.from) && IsFullPath(p.to)) plan.push_back(std::move(p));
+  }
+}
+
+// The journal of plan, written and flushed in folder; "" when it could not be written.
+std::string WriteJournal(const std::string& folder, const std::vector<TPlannedRename>& plan) {
+  std::string path = WorkFileTemplate(folder + kJournalName, kJournalKind);
+  const int fd = fileio::MakeTemp(path, O_CLOEXEC);
+  if (fd < 0) return std::string();
+  const std::string text = JournalText(plan);
+  const bool written = fileio::WriteAll(fd, text.data(), text.size()) && fileio::Sync(fd) == 0;
+  if (::close(fd) != 0 || !written) {
+    fileio::Unlink(path);
+    return std::string();
+  }
+  fileio::SyncFolder(folder);
+  return path;
+}
+
+// Which planned renames took place: the file is under its new name (by device and inode;
+// where the file system gives no lasting inode numbers, the old name is gone and the new
+// one is there).
+std::vector<bool> RenamesDone(const std::vector<TPlannedRename>& plan) {
+  std::vector<bool> done(plan.size());
+  for (size_t k = 0; k < plan.size(); ++k) {
+    struct stat at;
+    const bool there = ::lstat(plan[k].to.c_str(), &at) == 0;
+    done[k] = there && ((at.st_dev == plan[k].dev && at.st_ino == plan[k].ino) || !EntryExists(plan[k].from));
+  }
+  return done;
+}
+
 }  // namespace
+
+// ===========================================================================
+// Batch renames cut off
+// ===========================================================================
+bool TForm1::SettleRenameJournal(const std::string& Journal) {
+  std::vector<TPlannedRename> plan;
+  try {
+    plan = ParseJournal(ReadFileBytes(Journal));
+  } catch (const Exception&) {
+    return false;
+  }
+  const std::vector<bool> done = RenamesDone(plan);
+  std::unordered_map<std::string, size_t> bySource;
+  std::unordered_set<std::string> sources, newNames;
+  for (size_t k = 0; k < plan.size(); ++k) {
+    bySource.emplace(plan[k].from, k);
+    sources.insert(plan[k].from);
+    if (done[k]) newNames.insert(plan[k].to);
+  }
+  TStringList lists;
+  FillListWithShowFiles(lists);
+  bool settled = true;
+  for (int i = 0; i < lists.Count(); ++i) {
+    TStringList lines;
+    try {
+      lines.LoadFromFile(lists.StringRef(i));
+    } catch (const Exception&) {
+      settled = false;
+      continue;
+    }
+    // A list that names a file by a new name that was no old one was written after the
+    // renames (the kill came while the batch wrote its lists): a line naming a file that
+    // took the name of one renamed before it names that file already.
+    bool written = false;
+    for (int j = 0; j < lines.Count() && !written; ++j) {
+      const std::string path = PathFromListLine(lines.StringRef(j));
+      written = newNames.count(path) > 0 && sources.count(path) == 0;
+    }
+    bool changed = false;
+    for (int j = 0; j < lines.Count(); ++j) {
+      const std::string path = PathFromListLine(lines.StringRef(j));
+      const auto found = bySource.find(path);
+      if (found == bySource.end() || !done[found->second] || (written && newNames.count(path) > 0)) continue;
+      const std::string& to = plan[found->second].to;
+      if (!NameFitsListLine(to)) continue;
+      lines.SetStrings(j, ListLineFromPath(to));
+      changed = true;
+    }
+    try {
+      if (changed) lines.SaveToFile(lists.StringRef(i));
+    } catch (const Exception&) {
+      settled = false;
+    }
+  }
+  return settled;
+}
+
+void TForm1::SettleRenameJournals() {
+  const std::string prefix = std::string(".") + kJournalName + kJournalKind;
+  std::vector<std::string> journals;
+  if (DIR* dir = ::opendir(FAppDir.c_str())) {
+    while (const dirent* entry = ::readdir(dir))
+      if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix &&
+          WorkFileOwnerGone(entry->d_name, kJournalKind))
+        journals.push_back(FAppDir + entry->d_name);
+    ::closedir(dir);
+  }
+  // A journal whose lists could not all be written is tried again at the next start.
+  for (const std::string& journal : journals)
+    if (SettleRenameJournal(journal)) fileio::Unlink(journal);
+}
 
 // ===========================================================================
 // Folders renamed or moved in the folder tree
@@ -228,7 +369,25 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
 
   FFileAction = 10;
   FillWorkFileList(true);
-  const std::vector<std::string> files = FWorkFiles->ToVector();
+  // The renames the rule makes; with lists to keep up to date, they go to a journal on the
+  // disk before the first one.
+  std::vector<TPlannedRename> plan;
+  for (const std::string& file : FWorkFiles->ToVector()) {
+    std::string target = BatchRenameTarget(file, mode, findText, newText, caseSensitive, caseIndex);
+    if (!target.empty()) plan.push_back({file, std::move(target)});
+  }
+  std::string journal;
+  TStringList lists;
+  FillListWithShowFiles(lists);
+  if (lists.Count() > 0 && !plan.empty()) {
+    for (TPlannedRename& p : plan) {
+      struct stat st;
+      if (::lstat(p.from.c_str(), &st) != 0) continue;
+      p.dev = st.st_dev;
+      p.ino = st.st_ino;
+    }
+    journal = WriteJournal(FAppDir, plan);
+  }
   StopRequested = false;
   ActionRunning = true;
   FNamesBefore->Clear();
@@ -240,12 +399,13 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
   HourGlassCursor();
   int count = 0;
   std::vector<std::string> failed, unwritten;
-  auto lastPump = std::chrono::steady_clock::now(), lastListUpdate = lastPump;
-  for (const std::string& file : files) {
-    const std::string target = BatchRenameTarget(file, mode, findText, newText, caseSensitive, caseIndex);
+  auto lastPump = std::chrono::steady_clock::now();
+  for (const TPlannedRename& p : plan) {
+    const std::string& file = p.from;
+    const std::string& target = p.to;
     // A file that has the new name already keeps it (a change of case finds the file
     // itself only where the file system ignores case).
-    if (!target.empty() && (!EntryExists(target) || SameFile(file, target))) {
+    if (!EntryExists(target) || SameFile(file, target)) {
       struct stat before;
       const bool dated = ::stat(file.c_str(), &before) == 0;
       const int error = RenameNoReplace(file, target);
@@ -276,14 +436,8 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
         failed.push_back(file);
       }
     }
-    // Esc is seen between files; the window stays alive meanwhile. The paperclip and
-    // the shows follow the renamed files twice a second, so a batch cut off by a crash
-    // leaves them nearly whole.
+    // Esc is seen between files; the window stays alive meanwhile.
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastListUpdate >= std::chrono::milliseconds(500)) {
-      CheckForRenamedFiles(false, &unwritten);
-      lastListUpdate = now;
-    }
     if (now - lastPump > std::chrono::milliseconds(40)) {
       Application->ProcessMessages();
       lastPump = now;
@@ -291,6 +445,7 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
     if (StopRequested || Application->Terminated()) break;
   }
   CheckForRenamedFiles(false, &unwritten);
+  if (!journal.empty()) fileio::Unlink(journal);
   RestoreCursor();
   ShowIt(IntToStr(count) + _(" files renamed."));
   if (!failed.empty()) ShowMessage(Format(_("%d file(s) could not be renamed:"), {int(failed.size())}) + NameLines(failed));
