@@ -83,10 +83,11 @@ void TForm1::P_StartProgClick(TObject* /*Sender*/) {
 void TForm1::P_OwnEditorClick(TObject* /*Sender*/) {
   const std::string editor = PathFromListLine(FEditorPath);
   FillWorkFileList(false);
-  // Each file one argument, whatever characters its name holds.
-  std::string parameters;
-  for (int i = 0; i < FWorkFiles->Count(); ++i) parameters += QuoteCommandArgument(FWorkFiles->Strings(i)) + " ";
-  if (!parameters.empty() && RunShellCommand(editor, parameters, ExtractFilePath(editor), SW_SHOWNORMAL) <= 32)
+  // The chosen editor is started as a program, each file one argument whatever characters
+  // its name holds (the shell's open only ever hands files to their type's program).
+  std::vector<std::string> argv{editor};
+  for (int i = 0; i < FWorkFiles->Count(); ++i) argv.push_back(FWorkFiles->Strings(i));
+  if (argv.size() > 1 && !StartDetached(argv, ExtractFileDir(editor)))
     ShowMessage(Format(_("The program %s could not be started."), {editor}));
   FWorkFiles->Clear();
   FFileAction = 10;

@@ -67,7 +67,7 @@ TEST_F(CommandHandlersTest, TheEditorGetsEachFileAsOneArgument) {
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   EXPECT_EQ(Form1->FFileAction, 10);
   // A file of a type no program opens is said, once for each such file.
-  testsupport::WriteFile(folder_ + "data.kivo2unknowntype", "x");
+  testsupport::WriteFile(folder_ + "data.kivo2unknowntype", "\x01\x02\xff");
   Form1->Showallfiles->SetChecked(true);
   Form1->Reload1Click(Form1);
   Select({"data.kivo2unknowntype"});

@@ -520,6 +520,61 @@ TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
       << "the status bar keeps a picture's details";
 }
 
+// A double click on a list entry, and the list menu's "Open with associated program", hand
+// a picture to the desktop's program for JPEG pictures; an executable script and a program
+// named like pictures are never run (their marker stays absent) and have no program.
+TEST_F(RealWindowTest, AListedFileGoesToItsTypesProgramAndIsNeverRun) {
+  KIVO2_REQUIRE_TOOL("cc");
+  KIVO2_REQUIRE_TOOL("xdg-mime");
+  const std::string card = testsupport::TempPath("card"), marker = testsupport::TempPath("ran");
+  const std::string viewer = testsupport::TempPath("viewer.sh"), seen = viewer + ".seen";
+  const std::string source = testsupport::TempPath("program.c");
+  Pictures(card, 1);
+  testsupport::WriteFile(card + "/IMG_0002.JPG", "#!/bin/sh\ntouch " + marker + "\n");
+  testsupport::WriteFile(source, "#include <stdio.h>\nint main(void) { return !fopen(\"" + marker + "\", \"w\"); }\n");
+  ASSERT_EQ(testsupport::Run({"cc", "-o", card + "/IMG_0003.JPG", source}).exitCode, 0);
+  testsupport::WriteFile(viewer, "#!/bin/sh\necho \"$@\" >> " + seen + "\n");
+  for (const std::string& file : {viewer, card + "/IMG_0002.JPG"}) fs::permissions(file, fs::perms::owner_all);
+  const std::string data = getenv("XDG_DATA_HOME");
+  fs::create_directories(data + "/applications");
+  testsupport::WriteFile(data + "/applications/kvview.desktop", "[Desktop Entry]\nExec=" + viewer + " %f\n");
+  testsupport::WriteFile(std::string(getenv("XDG_CONFIG_HOME")) + "/mimeapps.list",
+                         "[Default Applications]\nimage/jpeg=kvview.desktop\n");
+  ASSERT_TRUE(x_.Start({.arguments = {card + "/p0.jpg"}})) << x_.Error();
+  // The list's rows: IMG_0002.JPG, IMG_0003.JPG, p0.jpg; each double-clicked, then opened
+  // by the first item of its menu.
+  std::string opened;
+  for (int row = 0; row < 3; ++row) {
+    for (const bool menu : {false, true}) {
+      SCOPED_TRACE(std::to_string(row) + (menu ? " menu" : " double click"));
+      const int y = 319 + 13 * row;
+      std::vector<unsigned long> known;
+      if (menu) {
+        x_.Click(30, y);
+        const unsigned long popup = Opens([&] { x_.Click(30, y, 3); });
+        ASSERT_TRUE(popup) << x_.Describe();
+        known = x_.Windows();
+        x_.Click(x_.Geometry(popup).x + 40, x_.Geometry(popup).y + 10);
+      } else {
+        known = x_.Windows();
+        x_.MoveMouse(30, y);
+        x_.Tool({"xdotool", "click", "--repeat", "2", "--delay", "80", "1"});
+      }
+      if (row == 2) {
+        opened += card + "/p0.jpg\n";
+        EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(seen) && testsupport::ReadFile(seen) == opened; }));
+        continue;
+      }
+      // "No associated program for this file type."
+      const unsigned long message = NewWindow(known);
+      ASSERT_TRUE(message && x_.HasState(message, "_NET_WM_STATE_MODAL")) << x_.Describe();
+      x_.Key("Return");
+      ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); })) << x_.Describe();
+    }
+  }
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return fs::exists(marker); }, 2000));
+}
+
 // The drop-down menus of the main menu draw the arrow that says a submenu follows:
 // Picture > "JPG decode scale", chosen with the keys, shows one at its right end.
 TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {

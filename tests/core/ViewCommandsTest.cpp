@@ -410,7 +410,7 @@ TEST_F(ViewCommandsTest, ExifInHintsAndPreviewTheShowBackgroundAndDoubleClicksOn
                              "-ExposureTime=1/250", folder_ + "a.jpg"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   MakeColor("b.png", 40, 30, "gray");
-  testsupport::WriteFile(folder_ + "c.zzqx", "no picture");
+  testsupport::WriteFile(folder_ + "c.zzqx", "\x01\x02\xff");
   StartIn(std::string(), {"\"ShowAllFiles\"=dword:00000001"});
   TListBox* list = Form1->ListBox1;
   ASSERT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "b.png", "c.zzqx"}));

@@ -208,27 +208,51 @@ TEST(ShellLaunch, StartDetachedRunsInItsOwnSession) {
   EXPECT_FALSE(StartDetached({}));
 }
 
-TEST(ShellLaunch, OpenDocumentHandsAFullPathToXdgOpen) {
+// A file goes as a full path to the program of the type the desktop gives its content
+// (xdg-mime), never run itself nor handed on when it is a program; URLs go to xdg-open.
+TEST(ShellLaunch, OpenDocumentHandsFilesToTheirTypesProgramAndUrlsToXdgOpen) {
+  KIVO2_REQUIRE_TOOL("xdg-mime");
   std::string bin = TempPath("bin");
   std::filesystem::create_directories(bin);
   std::string log = TempPath("xdg-open.log");
-  WriteScript(bin + "/xdg-open", "printf '%s\\n' \"$@\" > '" + log + ".tmp'; mv '" + log + ".tmp' '" + log + "'\n");
+  const std::string logArguments = "printf '%s\\n' \"$@\" > '" + log + ".tmp'; mv '" + log + ".tmp' '" + log + "'\n";
+  WriteScript(bin + "/xdg-open", logArguments);
+  WriteScript(bin + "/kvview", logArguments);
+  const std::string data = getenv("XDG_DATA_HOME");
+  std::filesystem::create_directories(data + "/applications");
+  WriteFile(data + "/applications/kvview.desktop", "[Desktop Entry]\nExec=kvview --view\n");
+  WriteFile(std::string(getenv("XDG_CONFIG_HOME")) + "/mimeapps.list",
+            "[Default Applications]\ntext/plain=kvview.desktop\ntext/x-shellscript=kvview.desktop\n");
   PathPrefix prefix(bin);
 
   std::string dir = TempPath("docs");
   std::filesystem::create_directories(dir);
-  WriteFile(dir + "/-rf.jpg", "x");
+  WriteFile(dir + "/-rf.jpg", "plain words\n");
+  WriteScript(dir + "/IMG_0002.JPG", "touch '" + dir + "/ran'\n");
   std::string oldDir = std::filesystem::current_path().string();
   std::filesystem::current_path(dir);
   bool opened = OpenDocument("-rf.jpg");
   bool missing = OpenDocument("missing.jpg");
+  const TOpenOutcome script = OpenDocumentOutcome("IMG_0002.JPG");
   std::filesystem::current_path(oldDir);
   ASSERT_TRUE(opened);
   EXPECT_FALSE(missing);
+  EXPECT_EQ(script, TOpenOutcome::NoProgram);
   for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(ReadFile(log), std::filesystem::canonical(dir).string() + "/-rf.jpg\n");
-
+  EXPECT_EQ(ReadFile(log), "--view\n" + std::filesystem::canonical(dir).string() + "/-rf.jpg\n");
+  EXPECT_FALSE(std::filesystem::exists(dir + "/ran"));
+  // What runs code is known by the database's aliases and parent types too.
+  for (const auto& [type, runnable] : std::vector<std::pair<std::string, bool>>{
+           {"application/x-pie-executable", true}, {"text/x-sh", true}, {"text/x-python3", true},
+           {"text/x-script.python", true}, {"image/jpeg", false}, {"application/postscript", false}})
+    EXPECT_EQ(IsRunnableMimeType(type), runnable) << type;
+  // The Exec line's quoting, escapes and field codes.
+  WriteFile(dir + "/e.desktop", "[Desktop Entry]\nName=View\nIcon=v\nTerminal=true\n"
+                                "Exec=\"/opt/my app\" %i %c --url=%u \"a\\\\$b\"\\s100%% %d\n");
+  EXPECT_EQ(DesktopEntryCommand(dir + "/e.desktop", "/p/f.jpg"),
+            (std::vector<std::string>{"x-terminal-emulator", "-e", "/opt/my app", "--icon", "v", "View",
+                                      "--url=/p/f.jpg", "a$b", "100%"}));
   std::filesystem::remove(log);
   ASSERT_TRUE(OpenDocument("https://example.org/a b"));
   for (int i = 0; i < 500 && !std::filesystem::exists(log); ++i)

@@ -48,16 +48,39 @@ std::string UserFolder(TUserFolder kind);
 // Opening documents and starting programs
 // ===========================================================================
 
-// Opens a file, folder or URL with the desktop's default application through xdg-open and
-// waits for its answer; while it waits the windows are repainted but take no input. An
-// xdg-open that is still running after five seconds runs the program in front of itself
-// (desktops without a launcher of their own): that counts as opened, and it runs on.
+// Opens a file, folder or URL with the desktop's default application and waits for its
+// answer; while it waits the windows are repainted but take no input. A file is never run
+// itself, whatever its mode or first bytes: the default program of its type as the desktop
+// sees it (FileMimeType) is started with the file, and a type whose files run code counts
+// as one without a program. Folders and URLs go to xdg-open; an xdg-open that is still
+// running after five seconds runs the program in front of itself (desktops without a
+// launcher of their own): that counts as opened, and it runs on.
 enum class TOpenOutcome { Opened, Missing, NoProgram, Failed, NoOpener };
 TOpenOutcome OpenDocumentOutcome(const std::string& pathOrUrl);
 // The sentence that says why an opening failed ("" when it was opened).
 std::string OpenOutcomeText(TOpenOutcome outcome);
 // OpenDocumentOutcome as true when opened; otherwise reason (when given) says why.
 bool OpenDocument(const std::string& pathOrUrl, std::string* reason = nullptr);
+// The desktop's file types: the shared MIME database in $XDG_DATA_HOME and $XDG_DATA_DIRS,
+// and a type's default program from mimeapps.list, then the desktop database.
+// The MIME type of an extension (".avi") by the database's globs; "" when unknown.
+std::string MimeTypeOfExtension(const std::string& extension);
+// The description of a MIME type ("AVI video"); "" when none.
+std::string MimeTypeComment(const std::string& mimeType);
+// The desktop entry file of the type's default program; "" when none.
+std::string DefaultDesktopEntry(const std::string& mimeType);
+// A key's value in the [Desktop Entry] group of a desktop entry file; "" when none.
+std::string DesktopEntryValue(const std::string& entryFile, const std::string& key);
+// The argument vector that opens file with the desktop entry's program (its Exec line with
+// the field codes filled in; the file added at the end when the line has none); empty when
+// the entry names no program.
+std::vector<std::string> DesktopEntryCommand(const std::string& entryFile, const std::string& file);
+// The MIME type the desktop gives a file by its content and name (xdg-mime query filetype),
+// else by its extension; "" when unknown. pump (when set) runs while the answer is awaited.
+std::string FileMimeType(const std::string& path, const std::function<void()>& pump = {});
+// True for types whose files run code when opened: programs, scripts, desktop launchers,
+// installable bundles (also through the database's aliases and parent types).
+bool IsRunnableMimeType(const std::string& mimeType);
 // Starts a program detached from this one (its own session; never reaped by us). argv[0]
 // is looked up on PATH when it holds no '/'. workingDir "" keeps the current folder.
 // False when the program cannot be started (missing, not executable, bad folder).

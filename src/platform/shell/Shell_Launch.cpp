@@ -132,21 +132,43 @@ bool StartDetached(const std::vector<std::string>& argv, const std::string& work
   return r == 0;
 }
 
+std::string FileMimeType(const std::string& path, const std::function<void()>& pump) {
+  std::string type;
+  if (RunProcessAndWait({"xdg-mime", "query", "filetype", ExpandFileName(path)}, kOpenSeconds, true, pump, &type)
+          .ExitCode == 0) {
+    // "text/plain; charset=us-ascii" from some tools: the type alone.
+    type = Trim(type.substr(0, type.find_first_of(";\n")));
+    if (type.find('/') != std::string::npos) return type;
+  }
+  return MimeTypeOfExtension(ExtractFileExt(path));
+}
+
 TOpenOutcome OpenDocumentOutcome(const std::string& pathOrUrl) {
   if (pathOrUrl.empty()) return TOpenOutcome::Missing;
   // An existing file wins over a URL reading of its name ("a:b.jpg"); a full path is passed,
   // so that a name starting with '-' is never read as an option.
   std::string target = ExpandFileName(pathOrUrl);
   struct stat st;
-  if (::stat(target.c_str(), &st) != 0) {
+  const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists) {
     if (!HasUrlScheme(pathOrUrl)) return TOpenOutcome::Missing;
     target = pathOrUrl;
   }
   QCoreApplication* app = QCoreApplication::instance();
   const bool guiThread = app && QThread::currentThread() == app->thread();
-  const TProcessResult result = RunProcessAndWait({"xdg-open", target}, kOpenSeconds, false, [guiThread] {
+  const auto pump = [guiThread] {
     if (guiThread) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  });
+  };
+  if (exists && !S_ISDIR(st.st_mode)) {
+    // A file goes to the program of its type, never run itself: xdg-open may start an
+    // executable file or a launcher where the desktop does so.
+    const std::string type = FileMimeType(target, pump);
+    const std::string entry = IsRunnableMimeType(type) ? std::string() : DefaultDesktopEntry(type);
+    if (entry.empty()) return TOpenOutcome::NoProgram;
+    const std::vector<std::string> argv = DesktopEntryCommand(entry, target);
+    return !argv.empty() && StartDetached(argv) ? TOpenOutcome::Opened : TOpenOutcome::Failed;
+  }
+  const TProcessResult result = RunProcessAndWait({"xdg-open", target}, kOpenSeconds, false, pump);
   if (result.Outcome == TWaitOutcome::StartFailed) return TOpenOutcome::NoOpener;
   if (result.Outcome == TWaitOutcome::TimedOut || result.ExitCode == 0) return TOpenOutcome::Opened;
   // xdg-open's exit status: 2 a missing file, 3 no program for it, 4 the program failed.
