@@ -246,19 +246,10 @@ int ClearLeftovers(const std::string& folder) {
   for (const std::string& name : names) {
     if (name.empty() || name[0] != '.') continue;
     for (const char* kind : kWorkKinds) {
-      const size_t at = name.rfind(kind);
-      if (at == std::string::npos || !WorkFileOwnerGone(name, kind)) continue;
-      const std::string path = PathJoin(folder, name);
-      if (std::string(kind) == ".kivo2lossless-") {
-        // A turned picture whose original is no longer under its name is put back there.
-        const std::string picture = name.substr(1, at - 1);
-        struct stat pst;
-        if (!picture.empty() && picture.size() < 200 && !LstatOf(PathJoin(folder, picture), pst)) {
-          if (fileio::RenameNoReplace(path, PathJoin(folder, picture)) == 0) ++cleared;
-          break;
-        }
-      }
-      if (RemoveTree(path)) ++cleared;
+      if (!WorkFileOwnerGone(name, kind)) continue;
+      // Never put back under a name: a lossless turn keeps the picture under its own name
+      // to the end, so a name that is missing now was removed or renamed by the user.
+      if (RemoveTree(PathJoin(folder, name))) ++cleared;
       break;
     }
   }
