@@ -831,10 +831,15 @@ class TForm1 : public TForm {
   // file beside it, which takes the file's name, mode, date and trailer only when jpegtran
   // ended with status 0 and wrote a whole JPEG file of the expected size; the backup
   // ("backup_" + name) is a second name or a copy of the untouched file made just before.
-  // On any failure the file is as it was and FailureText is shown. True on success.
+  // A link is kept: the picture it points to is turned, with its backup beside it.
+  // On any failure the file is as it was and FailureText is shown with the file's name and
+  // the reason; in a batch a full or read-only disk leaves that to the batch, which stops.
+  // True on success.
   bool LosslessTransform(const TLosslessStep& Step, const std::string& FileName);
   // Further pictures of MPF files (carried along, not changed) met by the running batch.
   int FLosslessFurtherImages = 0;
+  // The failure on a full or read-only disk that stopped the running batch ("" for none).
+  std::string FLosslessStopText;
   // The batch of a lossless command: OneFile on each selected JPEG file in list order,
   // each marked in the list while it is handled, until Esc; the last one opened when
   // OpenLast; "No jpg files found!" for none when ReportEmpty.

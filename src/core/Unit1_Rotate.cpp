@@ -8,11 +8,13 @@
 // whole picture under the picture's name.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -203,6 +205,16 @@ bool SyncFile(const std::string& fileName) {
   return ok;
 }
 
+// Why jpegtran could not write its output into the folder, as far as the disk tells:
+// EROFS on a read-only file system, ENOSPC when less room is left than the picture needs;
+// 0 when the disk is not the reason.
+int DiskReason(const std::string& folder, int64_t needed) {
+  struct statvfs vfs;
+  if (::statvfs(folder.c_str(), &vfs) != 0) return 0;
+  if (vfs.f_flag & ST_RDONLY) return EROFS;
+  return int64_t(vfs.f_bavail) * int64_t(vfs.f_frsize) < needed ? ENOSPC : 0;
+}
+
 // Gives the untouched picture the backup's name beside it: a second name of the file, or
 // where the file system has none a flushed copy; an old backup is replaced only when
 // replace says so, and only once the new one is whole.
@@ -248,14 +260,22 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
                 "jpegtran");
     return false;
   }
-  ClearReadOnly(FileName);
-  struct stat original;
-  if (::stat(FileName.c_str(), &original) != 0 || !S_ISREG(original.st_mode)) {
-    ShowMessage(Step.FailureText);
+  // A listed link stays a link: the picture it points to is turned, in its own folder and
+  // with its own backup beside it.
+  std::string picture = FileName;
+  if (char* real = ::realpath(FileName.c_str(), nullptr)) {
+    picture = real;
+    std::free(real);
+  }
+  ClearReadOnly(picture);
+  struct stat original {};
+  if (::stat(picture.c_str(), &original) != 0 || !S_ISREG(original.st_mode)) {
+    const int err = S_ISDIR(original.st_mode) ? EISDIR : original.st_mode != 0 ? EINVAL : errno;
+    ShowMessage(Step.FailureText + "\r" + FileName + "\r" + SysErrorMessage(err));
     return false;
   }
-  const std::string folder = ExtractFilePath(FileName);
-  const std::string backup = folder + "backup_" + ExtractFileName(FileName);
+  const std::string folder = ExtractFilePath(picture);
+  const std::string backup = folder + "backup_" + ExtractFileName(picture);
   bool makeBackup = Step.Backup, replaceBackup = false;
   if (makeBackup && FileExists(backup)) {
     switch (TranslatedMessageDialog(_("Backup file found, overwrite backup file?"), mtConfirmation,
@@ -273,24 +293,39 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
 
   HourGlassCursor();
   DeleteCachedThumb(FileName);
+  if (picture != FileName) DeleteCachedThumb(picture);
   if (makeBackup) DeleteCachedThumb(backup);
 
   // The picture keeps its name and bytes until the end: jpegtran writes the turned picture
   // into a work file beside it, which is checked, given the picture's trailer (the further
   // pictures of an MPF file, a motion photo's video) and date, and flushed; the backup then
   // gets its name by a second name of the picture (or a copy), and the work file takes the
-  // picture's name in one step.
+  // picture's name in one step. The first step that fails gives the reason.
+  std::string reason;
+  int diskError = 0;  // ENOSPC, EROFS or EDQUOT when the disk is the reason
+  auto failed = [&reason](const std::string& why) {
+    if (reason.empty()) reason = why;
+    return false;
+  };
+  auto failedErrno = [&](bool ok) {
+    if (ok || !reason.empty()) return ok;
+    const int err = errno;
+    if (err == ENOSPC || err == EROFS || err == EDQUOT) diskError = err;
+    return failed(SysErrorMessage(err));
+  };
   std::string bytes;
   TJpegLayout layout;
   int width = 0, height = 0;
   try {
-    bytes = ReadFileBytes(FileName);
-  } catch (const Exception&) {
-    bytes.clear();
+    bytes = ReadFileBytes(picture);
+  } catch (const Exception& e) {
+    failed(e.Message());
   }
-  bool done = ReadJpegLayout(bytes, layout) && JpegSize(FileName, width, height);
-  std::string output = WorkFileTemplate(FileName, ".kivo2lossless-");
+  bool done = reason.empty() && ((ReadJpegLayout(bytes, layout) && JpegSize(picture, width, height)) ||
+                                 failed(_("The file is not a whole JPEG picture.")));
+  std::string output = WorkFileTemplate(picture, ".kivo2lossless-");
   int fd = done ? fileio::MakeTemp(output, O_CLOEXEC) : -1;
+  done = done && failedErrno(fd >= 0);
   bool backupMade = false;
   if (fd >= 0) {
     // The new file gets the picture's permissions and, where allowed, its owner.
@@ -303,10 +338,23 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
     if (Step.Perfect) argv.push_back("-perfect");
     for (const char* word : {"-copy", "all", "-trim"}) argv.push_back(word);
     argv.insert(argv.end(), Step.Transform.begin(), Step.Transform.end());
-    argv.insert(argv.end(), {"-outfile", output, FileName});
+    argv.insert(argv.end(), {"-outfile", output, picture});
+    std::string messages;
+    const TProcessResult run = RunProcessAndWait(
+        argv, JpegtranTimeOut(original.st_size), true, [] { Application->ProcessMessages(); }, nullptr, &messages);
     int outWidth = 0, outHeight = 0;
-    done = RunAndWait(argv, JpegtranTimeOut(original.st_size), true, false) == 0 && EndsWithEndOfImage(output) &&
+    done = run.Outcome == TWaitOutcome::Finished && run.ExitCode == 0 && EndsWithEndOfImage(output) &&
            JpegSize(output, outWidth, outHeight) && Step.WholeResult(width, height, outWidth, outHeight);
+    if (!done) {
+      // The disk that took no more says so before the work file gives its room back;
+      // otherwise jpegtran's own last word is the reason.
+      diskError = DiskReason(folder, original.st_size);
+      messages = Trim(messages);
+      if (diskError != 0)
+        failed(SysErrorMessage(diskError));
+      else if (!messages.empty())
+        failed(messages.substr(messages.rfind('\n') + 1));
+    }
     if (done && layout.end < bytes.size()) {
       std::string turned;
       try {
@@ -315,25 +363,30 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
         turned.clear();
       }
       FLosslessFurtherImages += CarryTrailer(bytes, layout, turned);
-      done = !turned.empty() && RewriteWorkFile(output, turned);
+      done = !turned.empty() && failedErrno(RewriteWorkFile(output, turned));
     }
-    done = done && CopyFileDate(FileName, output) == 0 && SyncFile(output);
-    if (done && makeBackup) done = backupMade = MakeBackup(FileName, backup, replaceBackup);
-    done = done && fileio::Rename(output, FileName) == 0;
+    done = done && failedErrno(CopyFileDate(picture, output) == 0 && SyncFile(output));
+    if (done && makeBackup) done = backupMade = failedErrno(MakeBackup(picture, backup, replaceBackup));
+    done = done && failedErrno(fileio::Rename(output, picture) == 0);
     if (done) {
-      fileio::SyncFolder(ExtractFileDir(FileName));
+      fileio::SyncFolder(ExtractFileDir(picture));
     } else {
       fileio::Unlink(output);
       // A backup made for a turn that did not happen is only a second copy of the picture.
       if (backupMade && !replaceBackup) fileio::Unlink(backup);
       backupMade = false;
     }
-  } else {
-    done = false;
   }
 
   if (!done) {
-    ShowMessage(Step.FailureText);
+    // A run that ended without a whole picture and without a word of its own.
+    if (reason.empty()) reason = _("jpegtran made no whole picture.");
+    const std::string text = Step.FailureText + "\r" + FileName + "\r" + reason;
+    // A full or read-only disk ends the batch: it says so once, for all its files.
+    if (diskError != 0 && ActionRunning)
+      FLosslessStopText = text;
+    else
+      ShowMessage(text);
   } else {
     // The backup shows in the list of its folder.
     if (backupMade && !TreeView1->Visible() && !PanelCustomLists->Visible() && SameFolderPath(folder, FLastPath) &&
@@ -383,6 +436,7 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
   const std::vector<std::string> files = FWorkFiles->ToVector();
   const int count = int(files.size());
   FLosslessFurtherImages = 0;
+  FLosslessStopText.clear();
   std::set<std::string> folders;
   for (int n = 0; n < count; ++n) {
     const std::string& file = files[size_t(n)];
@@ -396,6 +450,15 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
     Application->ProcessMessages();
     if (StopRequested || Application->Terminated()) break;
     OneFile(file);
+    if (!FLosslessStopText.empty()) {
+      // The disk is full or read-only: the files after this one are left as they are.
+      const int left = count - n - 1;
+      if (left > 0)
+        FLosslessStopText += "\r" + Format(_n("%d more file was left as it was.", "%d more files were left as they were.",
+                                               static_cast<unsigned long>(left)),
+                                            {left});
+      break;
+    }
     // Messages ran meanwhile: the list may have changed.
     index = entryOf(file);
     if (n == count - 1) {
@@ -415,6 +478,7 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
     ShowMessage(Format(_("%d further picture(s) in the files (MPF) were kept as they were, not changed with the main "
                          "picture."),
                        {FLosslessFurtherImages}));
+  if (!FLosslessStopText.empty()) ShowMessage(FLosslessStopText);
   if (stopped) ShowMessage(_("Action aborted by user"));
 }
 

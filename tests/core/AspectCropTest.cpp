@@ -133,14 +133,14 @@ TEST_F(AspectCropTest, FailuresLeaveThePictureAsItWasWithoutBackup) {
   StartIn();
   // No backups: the picture itself is all there is.
   Options(false);
-  auto crop = [&](const std::string& name) {
+  auto crop = [&](const std::string& name, const std::string& reason = "jpegtran made no whole picture.") {
     ExpectMessage("JPG Backup is turned off, this action can't be undone, continue? ", mrYes, ModalKind::MessageDlg);
-    ExpectMessage("Jpegtran message: Couldn't change the file");
+    ExpectMessage("Jpegtran message: Couldn't change the file\n" + folder_ + name + "\n" + reason);
     Select({name});
     Form1->AspectRatioInitStart(1.5);
   };
   const std::string cut = testsupport::ReadFile(folder_ + "cut.jpg");
-  crop("cut.jpg");
+  crop("cut.jpg", "The file is not a whole JPEG picture.");
   EXPECT_EQ(testsupport::ReadFile(folder_ + "cut.jpg"), cut);
 
   // jpegtran stand-ins on PATH that are killed or write half a file.

@@ -252,6 +252,7 @@ TEST_F(FileCommandsTest, AFailedOverwriteLeavesTheOldFileUnderItsName) {
   const std::vector<std::pair<TFileFault, bool>> faults{
       {{TFileFaultOp::Write, ENOSPC, target}, false},        {{TFileFaultOp::Sync, EIO, target}, false},
       {{TFileFaultOp::Rename, EACCES, "Trash", 0, -1}, true}, {{TFileFaultOp::Rename, EIO, ".kivo2copy-"}, false},
+      {{TFileFaultOp::Write, ENOSPC, ".trashinfo"}, false},
       {{TFileFaultOp::Rename, EIO, target + "a.jpg", 1}, true}};
   for (const auto& [fault, cut] : faults) {
     SCOPED_TRACE(fault.PathPart + " " + strerror(fault.Error));

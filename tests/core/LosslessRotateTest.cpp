@@ -4,6 +4,7 @@
 // as it was: a damaged JPEG, a jpegtran that is killed half-way or writes half a file, a
 // missing jpegtran, a rename that fails.
 #include "LosslessFixture.h"
+#include "controls/QzFileExplorer28.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ModalResponder.h"
@@ -106,6 +107,11 @@ TEST_F(LosslessRotateTest, EscStopsTheBatchBeforeTheNextFile) {
 TEST_F(LosslessRotateTest, BackupIsTheUntouchedFileAndAnOldBackupIsKeptOnNo) {
   MakePhoto("a.jpg");
   MakePhoto("b.jpg");
+  // A listed link to a picture in another folder.
+  const std::string elsewhere = testsupport::TempPath("elsewhere"), real = elsewhere + "/real.jpg";
+  fs::create_directories(elsewhere);
+  fs::copy_file(folder_ + "b.jpg", real);
+  fs::create_symlink(real, folder_ + "link.jpg");
   StartIn();
   Form1->M_Losslesbackup->SetChecked(true);
   const std::string original = testsupport::ReadFile(folder_ + "a.jpg");
@@ -137,6 +143,15 @@ TEST_F(LosslessRotateTest, BackupIsTheUntouchedFileAndAnOldBackupIsKeptOnNo) {
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   Form1->RotateRight1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_a.jpg"), twice);
+
+  // The link stays a link; the picture it points to is turned, its backup beside it.
+  const std::string b = testsupport::ReadFile(real);
+  Select({"link.jpg"});
+  Form1->RotateRight1->Click();
+  EXPECT_EQ(testsupport::Run({"readlink", folder_ + "link.jpg"}).out, real + "\n");
+  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", real}).out, "48x64");
+  EXPECT_EQ(testsupport::ReadFile(elsewhere + "/backup_real.jpg"), b);
+  EXPECT_FALSE(fs::exists(folder_ + "backup_link.jpg") || fs::is_symlink(folder_ + "backup_link.jpg"));
 }
 
 // What follows the picture's end marker comes along unchanged: a motion photo's video, and
@@ -195,7 +210,8 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   for (const char* name : {"cut.jpg", "noise.jpg"}) {
     const std::string before = testsupport::ReadFile(folder_ + name);
     const auto date = ModTime(folder_ + name);
-    ExpectMessage("Jpegtran message: Couldn't crop or rotate the file");
+    ExpectMessage("Jpegtran message: Couldn't crop or rotate the file\n" + folder_ + name +
+                  "\nThe file is not a whole JPEG picture.");
     Select({name});
     Form1->RotateRight1->Click();
     EXPECT_EQ(testsupport::ReadFile(folder_ + name), before) << name;
@@ -216,7 +232,7 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   // No room for the temporary file (ENOSPC when it is made).
   {
     TFileFaultScope fault(TFileFaultOp::Open, ENOSPC, ".kivo2lossless-");
-    ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+    ExpectMessage("Jpegtran message: Couldn't crop or rotate the file\n" + folder_ + "a.jpg\n" + strerror(ENOSPC));
     Form1->RotateRight1->Click();
     EXPECT_EQ(fault.Hits(), 1);
   }
@@ -258,6 +274,31 @@ TEST_F(LosslessRotateTest, AJpegtranThatDiesOrWritesHalfAFileChangesNothing) {
   Form1->RotateRight1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
   EXPECT_FALSE(fs::exists(folder_ + "backup_a.jpg"));
+}
+
+// A batch on a full disk, then on a read-only one (file systems of the test's own): one
+// message with the first file's name and the reason, and every picture as it was.
+TEST_F(LosslessRotateTest, AFullOrReadOnlyDiskStopsTheBatchWithOneMessage) {
+  const std::string card = testsupport::TempPath("card"), shut = testsupport::TempPath("shut");
+  testsupport::ScratchMount full(card, 1);
+  if (!full.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  MakePhoto("a.jpg", 256, 256);
+  const std::vector<std::string> names{"p1.jpg", "p2.jpg", "p3.jpg"};
+  for (const std::string& name : names) fs::copy_file(folder_ + "a.jpg", card + "/" + name);
+  testsupport::Run({"dd", "if=/dev/zero", "of=" + card + "/fill", "bs=4k"});
+  testsupport::ScratchMount readOnly(shut, 0, card);
+  ASSERT_TRUE(readOnly.Mounted());
+  const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
+  StartIn(card + "/");
+  for (const auto& [folder, error] : {std::pair{card, ENOSPC}, {shut, EROFS}}) {
+    if (folder == shut) Form1->QzDirTree211->OpenPath(shut + "/");
+    Application->ProcessMessages();
+    ExpectMessage("Jpegtran message: Couldn't crop or rotate the file\n" + folder + "/p1.jpg\n" + strerror(error) +
+                  "\n2 more files were left as they were.");
+    Select(names);
+    Form1->RotateRight1->Click();
+    for (const std::string& name : names) EXPECT_EQ(testsupport::ReadFile(folder + "/" + name), whole) << name;
+  }
 }
 
 TEST_F(LosslessRotateTest, WithoutJpegtranTheUserIsToldAndNothingChanges) {

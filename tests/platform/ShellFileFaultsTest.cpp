@@ -243,6 +243,7 @@ TEST_F(ShellFileFaults, TrashThatCannotTakeTheFileLeavesItAndNoInfo) {
   for (TFileFaultOp op : {TFileFaultOp::Open, TFileFaultOp::Write, TFileFaultOp::Rename}) {
     TFileFaultScope fault(op, op == TFileFaultOp::Rename ? EACCES : ENOSPC, "Trash");
     EXPECT_FALSE(MoveToTrash(file));
+    EXPECT_EQ(errno, op == TFileFaultOp::Rename ? EACCES : ENOSPC);
     EXPECT_EQ(fault.Hits(), 1);
     EXPECT_EQ(ReadFile(file), "photo");
     std::string info = HomeTrashDir() + "/info";

@@ -187,9 +187,11 @@ struct TProcessResult {
 // the wait ends once more than timeoutSeconds whole seconds have passed; then, with
 // terminate, the program and its process group are killed, else the program runs on (and
 // is reaped when it ends). pump (when set) runs between waits of at most 20 ms, so a GUI
-// stays responsive.
+// stays responsive. output and errors (when given) receive the first MiB of what it wrote
+// to its standard output and error.
 TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeoutSeconds, bool terminate,
-                                 const std::function<void()>& pump = {}, std::string* output = nullptr);
+                                 const std::function<void()>& pump = {}, std::string* output = nullptr,
+                                 std::string* errors = nullptr);
 // Runs argv as RunProcessAndWait does (killed after timeoutSeconds) and gives its standard
 // output (at most 1 MiB) in output. True when it ran to the end with exit status 0.
 bool RunProcessOutput(const std::vector<std::string>& argv, int timeoutSeconds, std::string& output);

@@ -42,7 +42,9 @@ bool EnsurePrivateDir(const std::string& dir) {
     if (fileio::MakeDir(dir, 0700) != 0 && errno != EEXIST) return false;
     if (!LstatOf(dir, st)) return false;
   }
-  return S_ISDIR(st.st_mode);
+  if (S_ISDIR(st.st_mode)) return true;
+  errno = ENOTDIR;
+  return false;
 }
 
 }  // namespace shell_internal

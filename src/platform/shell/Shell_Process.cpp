@@ -141,8 +141,36 @@ std::string QuoteCommandArgument(const std::string& word) {
   return out + "'";
 }
 
+namespace {
+
+// An anonymous file for a program's output, read when the program has ended: no pipe that
+// a talkative program could fill while we wait. -1 (errno set) when none can be made.
+int OutputFile(std::string* text) {
+  if (!text) return -1;
+  text->clear();
+  return ::memfd_create("kivo2-output", MFD_CLOEXEC);
+}
+
+// The first MiB of the output file into text; the file is closed.
+void ReadOutputFile(int fd, std::string& text) {
+  constexpr size_t kMaxOutput = 1 << 20;
+  char buffer[8192];
+  ::lseek(fd, 0, SEEK_SET);
+  ssize_t n;
+  while (text.size() < kMaxOutput && (n = ::read(fd, buffer, sizeof buffer)) != 0) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    text.append(buffer, std::min(size_t(n), kMaxOutput - text.size()));
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
 TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeoutSeconds, bool terminate,
-                                 const std::function<void()>& pump, std::string* output) {
+                                 const std::function<void()>& pump, std::string* output, std::string* errors) {
   using Clock = std::chrono::steady_clock;
   TProcessResult result;
   const Clock::time_point start = Clock::now();
@@ -154,6 +182,13 @@ TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeo
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
+  const int outFd = OutputFile(output), errFd = OutputFile(errors);
+  if ((output && outFd < 0) || (errors && errFd < 0)) {
+    result.Error = errno;
+    if (outFd >= 0) ::close(outFd);
+    if (errFd >= 0) ::close(errFd);
+    return result;
+  }
   posix_spawnattr_t attr;
   posix_spawn_file_actions_t actions;
   posix_spawnattr_init(&attr);
@@ -169,26 +204,15 @@ TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeo
   posix_spawnattr_setpgroup(&attr, 0);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  // The output goes to an anonymous file read when the program has ended: no pipe that a
-  // talkative program could fill while we wait.
-  int outFd = -1;
-  if (output) {
-    output->clear();
-    outFd = ::memfd_create("kivo2-output", MFD_CLOEXEC);
-    if (outFd < 0) {
-      result.Error = errno;
-      posix_spawn_file_actions_destroy(&actions);
-      posix_spawnattr_destroy(&attr);
-      return result;
-    }
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-  }
+  if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
   pid_t pid = -1;
   int err = ::posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (err != 0) {
     if (outFd >= 0) ::close(outFd);
+    if (errFd >= 0) ::close(errFd);
     result.Error = err;
     return result;
   }
@@ -236,20 +260,8 @@ TProcessResult RunProcessAndWait(const std::vector<std::string>& argv, int timeo
     if (pump) pump();
   }
   if (pidfd >= 0) ::close(pidfd);
-  if (outFd >= 0) {
-    constexpr size_t kMaxOutput = 1 << 20;
-    char buffer[8192];
-    ::lseek(outFd, 0, SEEK_SET);
-    ssize_t n;
-    while (output->size() < kMaxOutput && (n = ::read(outFd, buffer, sizeof buffer)) != 0) {
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        break;
-      }
-      output->append(buffer, std::min(size_t(n), kMaxOutput - output->size()));
-    }
-    ::close(outFd);
-  }
+  if (outFd >= 0) ReadOutputFile(outFd, *output);
+  if (errFd >= 0) ReadOutputFile(errFd, *errors);
   return result;
 }
 

@@ -76,7 +76,9 @@ std::string TrashName(const std::string& base, int n) {
 int TrashInto(const TrashTarget& target, const std::string& fullPath, bool byLink, std::string* trashedAs) {
   std::string filesDir = PathJoin(target.root, "files");
   std::string infoDir = PathJoin(target.root, "info");
-  if (!EnsurePrivateDir(target.root) || !EnsurePrivateDir(filesDir) || !EnsurePrivateDir(infoDir)) return EACCES;
+  // A folder that cannot be made says why (a full or read-only disk).
+  if (!EnsurePrivateDir(target.root) || !EnsurePrivateDir(filesDir) || !EnsurePrivateDir(infoDir))
+    return errno != 0 ? errno : EACCES;
 
   std::string shownPath = fullPath;
   if (!target.topDir.empty()) {
@@ -97,17 +99,22 @@ int TrashInto(const TrashTarget& target, const std::string& fullPath, bool byLin
       return errno;
     }
     bool written = fileio::WriteAll(fd, info.data(), info.size());
-    if (::close(fd) != 0) written = false;
+    int err = written ? 0 : errno;
+    if (::close(fd) != 0 && written) {
+      written = false;
+      err = errno;
+    }
     if (!written) {
+      // The reason the info could not be written (a full disk, a quota) is what is said.
       fileio::Unlink(infoFile);
-      return EIO;
+      return err != 0 ? err : EIO;
     }
     std::string dest = PathJoin(filesDir, name);
     if ((byLink ? fileio::Link(fullPath, dest) : fileio::RenameNoReplace(fullPath, dest)) == 0) {
       if (trashedAs) *trashedAs = dest;
       return 0;
     }
-    int err = errno;
+    err = errno;
     fileio::Unlink(infoFile);
     if (err != EEXIST) return err;  // a left-over entry without info: try the next name
   }
