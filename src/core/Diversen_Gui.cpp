@@ -9,11 +9,13 @@
 
 int TranslatedMessageDialog(const std::string& message, TMsgDlgType dialogType, TMsgDlgButtons buttons,
                             int /*helpContext*/) {
-  // Always the question icon, whatever the dialog type.
-  std::unique_ptr<TForm> dialog(CreateMessageDialog(message, mtConfirmation, buttons));
+  // Always the question icon, whatever the dialog type; the title of the type, the
+  // dialog made wide enough for it.
   static const char* const captions[] = {"Warning", "Error", "Information", "Confirm", "Custom"};
-  int type = int(dialogType);
-  if (type >= 0 && type < 5) dialog->SetCaption(_(captions[type]));
+  const int type = int(dialogType);
+  std::unique_ptr<TForm> dialog(type >= 0 && type < 5
+                                    ? CreateMessageDialog(message, mtConfirmation, buttons, _(captions[type]))
+                                    : CreateMessageDialog(message, mtConfirmation, buttons));
   static const char* const buttonTexts[][2] = {
       {"Yes", "Yes"},     {"No", "No"},   {"OK", "Ok"},           {"Cancel", "Cancel"},
       {"Abort", "Abort"}, {"Retry", "Retry"}, {"Ignore", "Ignore"}, {"All", "All"},

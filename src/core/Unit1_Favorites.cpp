@@ -237,14 +237,4 @@ void TForm1::ListBox2Click(TObject* /*Sender*/) {
 
 void TForm1::ListBox2DrawItem(TWinControl* Control, int Index, const TRect& Rect, TOwnerDrawState State) {
   ListBox1DrawItem(Control, Index, Rect, State);
-  if (Index < 0 || Index >= ListBox2->Count() || State.Contains(odSelected)) return;
-  const std::string folder = ListBox2->Items()->Strings(Index);
-  if (DirectoryExists(folder)) return;
-  // A favorite whose folder is not there now is written grey.
-  TCanvas* canvas = ListBox2->Canvas();
-  canvas->Brush().SetStyle(bsSolid);
-  canvas->FillRect(Rect);
-  canvas->Font().SetColor(clGrayText);
-  canvas->Brush().SetStyle(bsClear);
-  canvas->TextRect(Rect, Rect.Left + 2, Rect.Top, folder);
 }

@@ -215,6 +215,11 @@ void TForm1::SetListBoxHorzBar(TListBox* List) {
   TCanvas& canvas = measure.Canvas();
   canvas.SetFont(*List->Font());
   int widest = 0;
-  for (int i = 0; i < List->Count(); ++i) widest = std::max(widest, canvas.TextWidth(List->Items()->Strings(i)));
+  // Full paths in the file and favorites lists show their end in the list's width (see
+  // ListBox1DrawItem), names whole.
+  const bool pathEnds = List == ListBox1 || List == ListBox2;
+  for (int i = 0; i < List->Count(); ++i)
+    if (!pathEnds || !IsFullPath(List->Items()->Strings(i)))
+      widest = std::max(widest, canvas.TextWidth(List->Items()->Strings(i)));
   List->SetScrollWidth(widest + 5);
 }

@@ -41,6 +41,24 @@ int SelectedCount(TListBox* list) {
   return list->SelCount();
 }
 
+// A full path too wide for its row shows its end, the folder's or file's own name, after
+// an ellipsis (the list shows the whole path as the row's tooltip).
+std::string PathEnd(TCanvas& canvas, const std::string& path, int width) {
+  if (!IsFullPath(path) || canvas.TextWidth(path) <= width) return path;
+  const std::string ellipsis = "\u2026";
+  std::vector<size_t> starts;  // where each character begins
+  for (size_t i = 1; i < path.size(); ++i)
+    if ((uint8_t(path[i]) & 0xC0) != 0x80) starts.push_back(i);
+  // The longest end that fits: the fewest characters dropped.
+  size_t low = 0, high = starts.size();
+  while (low < high) {
+    const size_t mid = (low + high) / 2;
+    if (canvas.TextWidth(ellipsis + path.substr(starts[mid])) <= width) high = mid;
+    else low = mid + 1;
+  }
+  return ellipsis + (low < starts.size() ? path.substr(starts[low]) : std::string());
+}
+
 }  // namespace
 
 std::string TForm1::ListEntryPath(int Index) const {
@@ -60,13 +78,16 @@ void TForm1::ListBox1DrawItem(TWinControl* Control, int Index, const TRect& Rect
   TListColors colors = kListColors[mode][state];
   // The entry under the mouse is written in blue.
   if (list == ListBox1 && Index == MouseOverItem && !State.Contains(odSelected)) colors.Font = kMouseOverColor;
+  const std::string text = list->Items()->Strings(Index);
+  // A favorite whose folder is not there now is written grey.
+  if (list == ListBox2 && !State.Contains(odSelected) && !DirectoryExists(text)) colors.Font = clGrayText;
   TCanvas* canvas = list->Canvas();
   canvas->Brush().SetStyle(bsSolid);
   canvas->Brush().SetColor(colors.Background);
   canvas->FillRect(Rect);
   canvas->Font().SetColor(colors.Font);
   canvas->Brush().SetStyle(bsClear);
-  canvas->TextRect(Rect, Rect.Left + 2, Rect.Top, list->Items()->Strings(Index));
+  canvas->TextRect(Rect, Rect.Left + 2, Rect.Top, PathEnd(*canvas, text, Rect.Right - Rect.Left - 4));
 }
 
 void TForm1::ShowMouseOverListboxRect(int /*X*/, int Y) {

@@ -136,7 +136,19 @@ void TSortForm::FormActivate(TObject* /*Sender*/) {
   Screen->SetCursor(crHourGlass);
   ZqBCloseAndUse->SetEnabled(false);
   FCloseClicked = false;
-  if (ListView1->Items()->Count() == 0) ListViewVullen();
+  if (ListView1->Items()->Count() == 0) {
+    // Each column as wide as its caption in the user's language and, for the dates, a
+    // date; never narrower than it was made or than the user left it.
+    TBitmap measure;
+    measure.SetSize(1, 1);
+    measure.Canvas().SetFont(*ListView1->Font());
+    const int date = measure.Canvas().TextWidth("0000:00:00 00:00:00") + 12;
+    for (int i = 0; i < ListView1->Columns()->Count(); ++i) {
+      TListColumn* column = ListView1->Columns()->Items(i);
+      column->SetWidth(std::max({column->Width(), ListView1->CaptionWidth(i), i == 2 || i == 4 ? date : 0}));
+    }
+    ListViewVullen();
+  }
   Screen->SetCursor(FSavedCursor);
 }
 

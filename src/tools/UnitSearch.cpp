@@ -128,7 +128,18 @@ TSearchForm::TSearchForm(TComponent* AOwner) : TForm(AOwner) {
   DoCreate();
 }
 
-void TSearchForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+void TSearchForm::FormCreate(TObject* /*Sender*/) {
+  TranslateComponent(this);
+  // The drive button shows its glyph and caption in the user's language with room to
+  // spare; the path edit gives up what it takes.
+  TSize needed, room;
+  const int grow = ZqSpeedButton2->TextRoom(needed, room) ? needed.cx + 8 - room.cx : 0;
+  if (grow <= 0) return;
+  for (TControl* c : std::initializer_list<TControl*>{ZqSpeedButton2, ZqSpeedButton1, QzDirTreeCombo281})
+    c->SetLeft(c->Left() - grow);
+  ZqSpeedButton2->SetWidth(ZqSpeedButton2->Width() + grow);
+  EditPath->SetWidth(EditPath->Width() - grow);
+}
 
 void TSearchForm::FormShow(TObject* Sender) {
   ZqSpeedButton2Click(Sender);

@@ -23,7 +23,7 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
   SetColor(clMedGray);
   SetAlphaBlendValue(180);
   SetCursor(crHandPoint);
-  SetClientWidth(320);
+  SetClientWidth(340);  // its title whole, also in Dutch and at 1000%
   SetClientHeight(220);
   Constraints()->SetMinWidth(167);
   Constraints()->SetMinHeight(183);
@@ -35,16 +35,16 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
 
   Image1 = NewAligned<TImage>(this, this, "Image1", alClient);
   Image1->SetCursor(crHandPoint);
-  ColorPanel = NewControl<TPanel>(this, this, "ColorPanel", 0, 0, 320, 17);
+  ColorPanel = NewControl<TPanel>(this, this, "ColorPanel", 0, 0, 340, 17);
   ColorPanel->SetAnchors(TAnchors{akLeft, akTop, akRight});
   ColorPanel->SetBevelOuter(bvNone);
   ColorPanel->SetCaption("");
-  Label6 = NewControl<TLabel>(this, ColorPanel, "Label6", "", 0, 1, 318, 15);
+  Label6 = NewControl<TLabel>(this, ColorPanel, "Label6", "", 0, 1, 338, 15);
   Label6->SetAutoSize(false);
   Label6->SetTransparent(true);
   Label6->SetAlignment(taCenter);
 
-  Panel1 = NewControl<TPanel>(this, this, "Panel1", 60, 10, 200, 196);
+  Panel1 = NewControl<TPanel>(this, this, "Panel1", 70, 10, 200, 196);
   Panel1->SetCaption("");
   SetHintText(Panel1, hint);
   Panel1->SetVisible(false);

@@ -11,7 +11,12 @@
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
+#include "core/Diversen.h"
 #include "core/Unit1.h"
+#include "platform/services/Charts.h"
+#include "platform/services/HelpWindow.h"
+#include "tools/SortUnit.h"
+#include "tools/UnitAnalize.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/GuiTesting.h"
@@ -55,7 +60,20 @@ class WindowLayoutTest : public ToolWindowTest, public testing::WithParamInterfa
                                   {FormSaveImage->Label2, "4000 x 3000"}})
         label->SetCaption(value);
     }
-    if (name == "Form1") Form1->PanelFavorites->SetVisible(true);  // its favourites open
+    if (name == "Form1") {  // its favourites open, the paperclip listed: paths longer than the lists
+      Form1->PanelFavorites->SetVisible(true);
+      Form1->Show();  // which fills both lists
+      for (int i = 0; i < 3; ++i) GuiTesting::Idle();
+      const std::string path = "/media/photos/Holidays at the seaside in the north/Dunes";
+      Form1->ListBox2->Items()->Add(path);
+      Form1->ListBox1->Items()->Add(path + "/IMG_0001.jpg");
+    }
+    if (name == "SortForm") SortForm->ListView1->SetSortMark(0, false);
+    if (name == "HtmlHelpForm")
+      HtmlHelpForm()->SetHelpFolder(testsupport::ProgramDir() + "/help/" + std::get<1>(GetParam()));
+    if (name == "FormAnalize")  // twelve values in the charts of the overview
+      for (TChart* chart : {FormAnalize->Chart6, FormAnalize->Chart7, FormAnalize->Chart8})
+        for (int i = 0; i < 12; ++i) chart->Series(0)->Add(i + 1, "1/" + std::to_string(1000 + i));
     if (name == "CalculateAspect") {
       CalculateAspect->AspectRComboBox->SetItemIndex(5);  // 16:10, the longest name
       CalculateAspect->AspectRComboBox->Click();
@@ -69,6 +87,18 @@ class WindowLayoutTest : public ToolWindowTest, public testing::WithParamInterfa
 
 TEST_P(WindowLayoutTest, ShowsEveryTextWholeAndEveryButtonItsGlyph) {
   const std::string& name = std::get<0>(GetParam());
+  if (name == "OpenDialog") {  // the toolkit's own, as File > Open opens it
+    for (const std::string& text : GuiTesting::FileDialogCutTexts(testsupport::ProgramDir())) ADD_FAILURE() << text;
+    return;
+  }
+  if (name == "Warning" || name == "Information") {  // the program's translated messages, by their own titles
+    ModalResponder::Expect(ModalKind::Any, [&](ModalRequest& r) {
+      for (const std::string& text : GuiTesting::CutTexts(r.form)) ADD_FAILURE() << text;
+      return mrOk;
+    });
+    TranslatedMessageDialog("?", name == "Warning" ? mtWarning : mtInformation, {mbOK}, 0);
+    return;
+  }
   TCustomForm* form = Window(name);
   ASSERT_NE(form, nullptr);
   form->Show();
@@ -112,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      "FormFadestyles", "SaveToFolderForm", "FormGetcard", "SortForm",
                                      "ShowProgressForm", "FormAnalize", "BatchRenameForm", "UnitZoomFloat",
                                      "FormCompare", "HistogramForm", "PrintForm", "FormQuickAdd", "CalculateAspect",
-                                     "Question", "NetPathDlg"),
+                                     "Question", "NetPathDlg", "HtmlHelpForm", "Warning", "Information",
+                                     "OpenDialog"),
                      testing::Values("en", "nl")),
     [](const testing::TestParamInfo<WindowAndLanguage>& info) {
       return std::get<0>(info.param) + "_" + std::get<1>(info.param);

@@ -1180,6 +1180,16 @@ void TListView::SetSortMark(int column, bool descending) {
   }
 }
 int TListView::SortMarkColumn() const { return view_->sortColumn; }
+int TListView::CaptionWidth(int column) const {
+  ReportWidget* w = ReportOf(this);
+  if (!w || column < 0 || column >= w->header()->count()) return 0;
+  QHeaderView* header = w->header();
+  const bool marked = header->isSortIndicatorShown();
+  header->setSortIndicatorShown(true);
+  const int width = header->sectionSizeHint(column);
+  header->setSortIndicatorShown(marked);
+  return width;
+}
 bool TListView::CanEdit(TListItem* Item) {
   bool allow = !ReadOnly() && Item;
   if (allow && OnEditing) OnEditing(this, Item, allow);

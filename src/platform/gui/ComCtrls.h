@@ -435,6 +435,8 @@ class TListView : public TWinControl {
   // The header's sort mark: an arrow at column (-1: none), pointing down when descending.
   void SetSortMark(int column, bool descending);
   int SortMarkColumn() const;
+  // The width a column's header needs to show its caption whole beside a sort mark.
+  int CaptionWidth(int column) const;
   // Starts editing an item's caption in place; false when CanEdit refused or ReadOnly.
   bool EditCaption(TListItem* item);
   bool IsEditing() const;

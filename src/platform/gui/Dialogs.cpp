@@ -4,10 +4,15 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QPrintDialog>
+#include <QScreen>
 #include <QStyle>
+#include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -156,6 +161,11 @@ TForm* MessageDialogWithCaption(const std::string& Msg, TMsgDlgType DlgType, TMs
 
 TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
   return MessageDialogWithCaption(Msg, DlgType, Buttons, MessageDialogCaption(DlgType));
+}
+
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                           const std::string& Caption) {
+  return MessageDialogWithCaption(Msg, DlgType, Buttons, Caption);
 }
 
 int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
@@ -345,6 +355,32 @@ std::string TOpenDialog::WithDefaultExt(const std::string& name) const {
 bool TOpenDialog::Execute() { return ExecuteAs(ModalKind::OpenDialog); }
 bool TSaveDialog::Execute() { return ExecuteAs(ModalKind::SaveDialog); }
 
+void gui::FitFileDialog(QFileDialog& dialog) {
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  if (!model) return;
+  auto fitted = std::make_shared<bool>(false);
+  QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [d = &dialog, fitted] {
+    // Once the rows are laid out: the first folder sets the columns, later ones leave the
+    // user's widths alone.
+    QTimer::singleShot(0, d, [d, fitted] {
+      auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+      if (*fitted || !view || !view->isVisible()) return;
+      *fitted = true;
+      QHeaderView* header = view->header();
+      int total = 0;
+      for (int i = 0; i < header->count(); ++i) {
+        if (header->isSectionHidden(i)) continue;
+        const int cells = static_cast<QAbstractItemView*>(view)->sizeHintForColumn(i);
+        if (i > 0) header->resizeSection(i, std::max(header->sectionSizeHint(i), cells));
+        total += header->sectionSize(i);
+      }
+      const int missing = total - view->viewport()->width();
+      const int screen = d->screen() ? d->screen()->availableGeometry().width() : d->width();
+      if (missing > 0) d->resize(std::min(d->width() + missing + 2, screen), d->height());
+    });
+  });
+}
+
 bool TOpenDialog::ExecuteAs(ModalKind kind) {
   std::vector<std::string> chosen;
   if (OnShow) OnShow(this);
@@ -384,6 +420,7 @@ bool TOpenDialog::ExecuteAs(ModalKind kind) {
     if (!dir.empty()) dlg.setDirectory(gui::QtText(dir));
     if (!fileName_.empty()) dlg.selectFile(gui::QtText(fileName_));
     if (!defaultExt_.empty()) dlg.setDefaultSuffix(gui::QtText(defaultExt_));
+    gui::FitFileDialog(dlg);
     bool ok = dlg.exec() == QDialog::Accepted;
     if (OnClose) OnClose(this);
     if (!ok) return false;

@@ -23,6 +23,9 @@ int MessageDlgPos(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Bu
 // finds them without case), each with its modal result. ShowModal answers from the
 // responder as a message dialog.
 TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons);
+// The same with a window title of the caller's, the dialog wide enough to show it whole.
+TForm* CreateMessageDialog(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
+                           const std::string& Caption);
 // The caption the class library gives a dialog type ("Warning", "Error", "Information",
 // "Confirm"; the application title for mtCustom), translated.
 std::string MessageDialogCaption(TMsgDlgType DlgType);

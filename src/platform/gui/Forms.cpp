@@ -685,14 +685,17 @@ bool TCustomForm::TextRoom(TSize& needed, TSize& room) const {
   if (!w || BorderStyle() == bsNone || (Caption().empty() && QGuiApplication::applicationDisplayName().isEmpty()))
     return false;
   // The window system's title: the caption, a dash and the program's name (Qt adds it),
-  // in a bold face beside the window's icon and three buttons.
+  // in a bold face beside the window's icon and three buttons, each as wide as the title
+  // bar is high, with the label's padding of one more (as common title bars lay them out;
+  // a narrower window has its title cut in the middle or at its end).
   QString title = gui::QtText(Caption());
   const QString program = QGuiApplication::applicationDisplayName();
   if (!program.isEmpty() && !title.endsWith(program)) title += (title.isEmpty() ? QString() : QStringLiteral(" \u2014 ")) + program;
   QFont font = QApplication::font();
   font.setBold(true);
-  constexpr int kDecoration = 96;
-  needed = TSize{QFontMetrics(font).horizontalAdvance(title) + kDecoration, QFontMetrics(font).height()};
+  const QFontMetrics metrics(font);
+  const int decoration = 5 * (metrics.height() + 8);
+  needed = TSize{metrics.horizontalAdvance(title) + decoration, metrics.height()};
   room = TSize{Width(), Height()};
   return true;
 }

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QFileDialog;
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -158,6 +160,10 @@ TCustomForm* AskingForm(const TCustomForm* except);
 // Puts a toolkit dialog in front of the window that asks: its transient parent, and on
 // top when that window stays on top (the window system would put it behind otherwise).
 void InFrontOfAskingWindow(QWidget* dialog);
+// Opens Qt's own file dialog at a size that shows each column of its detail view whole
+// (name, size, type and date, in the user's language and date format) once it has read
+// its first folder, as far as the screen allows.
+void FitFileDialog(QFileDialog& dialog);
 // Runs the show/hide bookkeeping of a form whose window the toolkit showed or hid.
 void FormVisibilityChanged(TCustomForm* form, bool visible);
 

@@ -5,7 +5,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QToolTip>
+#include <QTreeView>
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QMenu>
@@ -24,6 +29,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -76,6 +82,70 @@ void SendMouse(TControl* target, QEvent::Type type, TMouseButton button, int x, 
   QMouseEvent e(type, QPointF(local), global, type == QEvent::MouseMove ? Qt::NoButton : QtButton(button), held,
                 Modifiers(shift));
   QCoreApplication::sendEvent(w, &e);
+}
+
+std::string Need(int neededWidth, int roomWidth) {
+  return ": needs " + std::to_string(neededWidth) + ", has " + std::to_string(roomWidth);
+}
+
+// Column captions a header cuts (and, with the view, the widest cell of each column);
+// with inView, a column reaching past the view's right edge is cut there.
+void HeaderCuts(const std::string& name, QHeaderView* header, QAbstractItemView* view, bool inView,
+                std::vector<std::string>& cut) {
+  if (!header || header->isHidden()) return;
+  for (int i = 0; i < header->count(); ++i) {
+    if (header->isSectionHidden(i)) continue;
+    int room = header->sectionSize(i);
+    if (inView) room = std::min(room, header->viewport()->width() - header->sectionViewportPosition(i));
+    const int needed = std::max(header->sectionSizeHint(i), view ? view->sizeHintForColumn(i) : 0);
+    const QString caption = header->model()->headerData(i, header->orientation()).toString();
+    if (needed > room) cut.push_back(name + " column \"" + caption.toStdString() + "\"" + Need(needed, room));
+  }
+}
+
+// The entries of a tree (a single column) wider than the part of the tree it shows; the
+// machine's own paths (drives and mount points) may be scrolled to.
+void TreeCuts(const std::string& name, QTreeView* tree, std::vector<std::string>& cut) {
+  if (!tree->model() || tree->model()->columnCount(tree->rootIndex()) > 1) return;
+  const int offset = tree->horizontalScrollBar()->value(), room = tree->viewport()->width();
+  for (QModelIndex i = tree->model()->index(0, 0, tree->rootIndex()); i.isValid(); i = tree->indexBelow(i)) {
+    if (i.data().toString().startsWith(QLatin1Char('/'))) continue;
+    const int needed = tree->visualRect(i).left() + offset + tree->sizeHintForIndex(i).width();
+    if (needed > room)
+      cut.push_back(name + " entry \"" + i.data().toString().toStdString() + "\"" + Need(needed, room));
+  }
+}
+
+// The rows of a list that hold a full path: a path wider than the list must keep its end
+// (the folder's or file's own name) in view, the text drawn stopping short of the list's
+// right edge, and show whole as the row's tooltip.
+void PathRowCuts(TCustomListBox* list, std::vector<std::string>& cut) {
+  auto* area = qobject_cast<QAbstractScrollArea*>(list->Private()->widget.data());
+  if (!area || !list->Visible()) return;
+  QWidget* view = area->viewport();
+  const QImage shot = view->grab().toImage();
+  const QFontMetrics fm(ToQFont(*list->Font()));
+  const int width = view->width();
+  for (int i = list->TopIndex(); i < list->Count(); ++i) {
+    const TRect r = list->ItemRect(i);
+    if (r.Top >= view->height() || r.Bottom > shot.height()) break;
+    const std::string text = list->Items()->Strings(i);
+    if (text.empty() || text[0] != '/' || fm.horizontalAdvance(gui::QtText(text)) + 4 <= width) continue;
+    const QRgb back = shot.pixel(0, (r.Top + r.Bottom) / 2);
+    bool atEdge = false;
+    for (int y = r.Top; y < r.Bottom && !atEdge; ++y)
+      for (int x = width - 2; x < width; ++x) atEdge = atEdge || qGray(shot.pixel(x, y)) + 60 < qGray(back) ||
+                                                       qGray(shot.pixel(x, y)) > qGray(back) + 60;
+    QToolTip::hideText();
+    const QPoint at((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    QHelpEvent help(QEvent::ToolTip, at, view->mapToGlobal(at));
+    QCoreApplication::sendEvent(view, &help);
+    const std::string tip = QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+    QToolTip::hideText();
+    if (atEdge || tip != text)
+      cut.push_back(list->Name() + " row \"" + text + "\": " + (atEdge ? "its end is cut" : "") +
+                    (tip != text ? (atEdge ? ", " : "") + std::string("tooltip \"") + tip + "\"" : ""));
+  }
 }
 
 }  // namespace
@@ -167,6 +237,11 @@ std::vector<std::string> CutTexts(TControl* root) {
         cut.push_back(control->Name() + " \"" + control->Caption() + "\": needs " + std::to_string(needed.cx) + "x" +
                       std::to_string(needed.cy) + ", has " + std::to_string(room.cx) + "x" + std::to_string(room.cy));
     }
+    if (auto* view = qobject_cast<QTreeView*>(control->Private()->widget.data()); view && control->Visible()) {
+      HeaderCuts(control->Name(), view->isHeaderHidden() ? nullptr : view->header(), nullptr, false, cut);
+      TreeCuts(control->Name(), view, cut);
+    }
+    if (auto* list = dynamic_cast<TCustomListBox*>(control)) PathRowCuts(list, cut);
     auto* holder = dynamic_cast<TWinControl*>(control);
     if (!holder) return;
     // Texts of visible siblings must not lie over one another.
@@ -255,6 +330,24 @@ std::vector<std::string> FileDialogTexts() {
   for (QPushButton* button : dialog.findChildren<QPushButton*>())
     if (!button->text().isEmpty()) texts.push_back(button->text().toStdString());
   return texts;
+}
+
+std::vector<std::string> FileDialogCutTexts(const std::string& folder) {
+  EnsureQtApplication();
+  QFileDialog dialog(nullptr, QString(), gui::QtText(folder));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  gui::FitFileDialog(dialog);
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  bool loaded = false;
+  if (model) QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&loaded] { loaded = true; });
+  dialog.show();
+  WaitUntil([&] { return loaded; }, 10000);
+  for (int i = 0; i < 5; ++i) ProcessEvents();
+  std::vector<std::string> cut;
+  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (!view || !loaded) return {"the file dialog showed no folder"};
+  HeaderCuts("FileDialog", view->header(), view, true, cut);
+  return cut;
 }
 
 void ProcessEvents() {

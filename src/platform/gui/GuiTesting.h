@@ -46,8 +46,13 @@ void WindowSystemResize(TControl* form, int width, int height, int reportedWidth
 std::vector<std::string> FileDialogTexts();
 // The texts that a user cannot read whole: of root and of every control on it, hidden
 // ones too, each text that needs more room than its control gives it or than the part of
-// the control its parent shows ("Label1 \"Size\": needs 52x15, has 40x15").
+// the control its parent shows ("Label1 \"Size\": needs 52x15, has 40x15"); column
+// captions, entries of a tree wider than the tree, and full paths in a list whose end is
+// cut or that do not show whole as their tooltip.
 std::vector<std::string> CutTexts(TControl* root);
+// The columns of the toolkit's own file dialog, opened on folder as the program opens it,
+// whose caption or widest cell it cuts (in its width or at the view's right edge).
+std::vector<std::string> FileDialogCutTexts(const std::string& folder);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // One turn of the program's main loop: pending events, then the application's idle work.

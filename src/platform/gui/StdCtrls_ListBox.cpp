@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QToolTip>
 
 #include <algorithm>
 #include <strings.h>
@@ -70,6 +72,19 @@ class ListWidget : public HostScrollArea<QAbstractScrollArea> {
   void resizeEvent(QResizeEvent* e) override {
     QAbstractScrollArea::resizeEvent(e);
     updateBars();
+  }
+  // A row wider than the list shows whole as its tooltip.
+  bool viewportEvent(QEvent* e) override {
+    TCustomListBox* lb = list();
+    if (e->type() != QEvent::ToolTip || !lb) return HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
+    auto* help = static_cast<QHelpEvent*>(e);
+    const int index = lb->ItemAtPos(Point(help->pos().x(), help->pos().y()), true);
+    const QString text = index >= 0 ? gui::QtText(lb->Items()->Strings(index)) : QString();
+    if (text.isEmpty() || QFontMetrics(ToQFont(*lb->Font())).horizontalAdvance(text) + 4 <= viewport()->width())
+      return HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
+    const TRect r = lb->ItemRect(index);
+    QToolTip::showText(help->globalPos(), text, viewport(), QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
+    return true;
   }
   void focusInEvent(QFocusEvent* e) override {
     QAbstractScrollArea::focusInEvent(e);

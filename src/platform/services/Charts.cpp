@@ -171,6 +171,7 @@ struct TChart::Layout {
   int textHeight = 0;
   int titleTop = 0;
   TRect legend;   // empty without a legend
+  int legendColumns = 1, legendColumnWidth = 0;
   int axisTitleLeft = 0;
   Range y;        // the values shown, for the tick labels
   double tickStep = 1;
@@ -292,23 +293,19 @@ TChart::Layout TChart::layout(TCanvas& canvas, const TRect& rect) {
   left += labelWidth + 6;
   int right = rect.Right - 10;
   if (legendVisible_) {
-    std::vector<std::string> texts;
-    const TChartSeries* only = nullptr;
-    for (const auto& s : series_)
-      if (s->Active()) {
-        // A series without a title is named by nothing in the legend.
-        if (!s->Title().empty()) texts.push_back(s->Title());
-        only = s.get();
-      }
-    if (visibleSeriesCount() == 1 && only->Count() > 0) {
-      texts.clear();
-      for (const auto& p : only->points_) texts.push_back(p.label + "  " + NumberText(p.value));
-    }
+    const std::vector<LegendEntry> entries = legendEntries();
+    const int count = int(entries.size());
     int w = 0;
-    for (const std::string& t : texts) w = std::max(w, canvas.TextWidth(t));
-    if (!texts.empty() && right - left > w + 80) {
-      const int legendWidth = w + 26;
-      const int rows = std::max(1, std::min(int(texts.size()), (bottom - top - 8) / (th + 2)));
+    for (const LegendEntry& e : entries) w = std::max(w, canvas.TextWidth(e.text));
+    if (count > 0 && right - left > w + 80) {
+      // Entries that do not fit under one another go on in further columns, as many as
+      // leave the plot a third of the width.
+      l.legendColumnWidth = w + 26;
+      const int fit = std::max(1, (bottom - top - 8) / (th + 2));
+      const int most = std::max(1, (right - left) * 2 / 3 / l.legendColumnWidth);
+      l.legendColumns = std::clamp((count + fit - 1) / fit, 1, most);
+      const int rows = std::min(fit, (count + l.legendColumns - 1) / l.legendColumns);
+      const int legendWidth = l.legendColumns * l.legendColumnWidth;
       l.legend = Rect(right - legendWidth, top, right, top + rows * (th + 2) + 6);
       right -= legendWidth + 10;
     }
@@ -491,17 +488,12 @@ void TChart::drawLabels(TCanvas& canvas, const Layout& l, const Range& x) {
   }
 }
 
-void TChart::drawLegend(TCanvas& canvas, const Layout& l) {
-  const TRect& r = l.legend;
-  if (r.Right <= r.Left) return;
-  struct Entry {
-    TColor color;
-    std::string text;
-  };
-  std::vector<Entry> entries;
+std::vector<TChart::LegendEntry> TChart::legendEntries() const {
+  std::vector<LegendEntry> entries;
   const TChartSeries* only = nullptr;
   for (const auto& s : series_)
     if (s->Active()) {
+      // A series without a title is named by nothing in the legend.
       if (!s->Title().empty()) entries.push_back({s->SeriesColor(), s->Title()});
       only = s.get();
     }
@@ -510,19 +502,42 @@ void TChart::drawLegend(TCanvas& canvas, const Layout& l) {
     for (int i = 0; i < only->Count(); ++i)
       entries.push_back({only->ValueColor(i), only->XLabel(i) + "  " + NumberText(only->YValue(i))});
   }
+  return entries;
+}
+
+bool TChart::TextRoom(TSize& needed, TSize& room) const {
+  TBitmap scratch;
+  scratch.SetSize(1, 1);
+  const Layout l = const_cast<TChart*>(this)->layout(scratch.Canvas(), ClientRect());
+  const int count = int(legendEntries().size());
+  if (l.legend.Right <= l.legend.Left || count == 0) return false;
+  const int rows = (count + l.legendColumns - 1) / l.legendColumns;
+  needed = TSize{l.legend.Width(), rows * (l.textHeight + 2) + 6};
+  room = TSize{l.legend.Width(), l.legend.Height()};
+  return true;
+}
+
+void TChart::drawLegend(TCanvas& canvas, const Layout& l) {
+  const TRect& r = l.legend;
+  if (r.Right <= r.Left) return;
+  const std::vector<LegendEntry> entries = legendEntries();
   canvas.Pen().SetColor(kFrameColor);
   canvas.Brush().SetColor(clWhite);
   canvas.Rectangle(r);
   const int th = l.textHeight;
-  int y = r.Top + 3;
-  for (const Entry& e : entries) {
-    if (y + th > r.Bottom - 2) break;
+  int x = r.Left, y = r.Top + 3;
+  for (const LegendEntry& e : entries) {
+    if (y + th > r.Bottom - 2) {
+      x += l.legendColumnWidth;
+      y = r.Top + 3;
+      if (x >= r.Right) break;
+    }
     canvas.Brush().SetColor(e.color);
     canvas.Pen().SetColor(clBlack);
-    canvas.Rectangle(r.Left + 4, y + th / 2 - 4, r.Left + 14, y + th / 2 + 5);
+    canvas.Rectangle(x + 4, y + th / 2 - 4, x + 14, y + th / 2 + 5);
     canvas.Brush().SetStyle(bsClear);
     canvas.Font().SetColor(clBlack);
-    canvas.TextOut(r.Left + 19, y, e.text);
+    canvas.TextOut(x + 19, y, e.text);
     canvas.Brush().SetStyle(bsSolid);
     y += th + 2;
   }

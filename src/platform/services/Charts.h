@@ -177,6 +177,8 @@ class TChart : public TCustomControl {
   void CopyToClipboardBitmap();
   // The plot area (inside the axes, the front plane in 3D) for a chart drawn into rect.
   TRect PlotRect(TCanvas& canvas, const TRect& rect);
+  // The legend's room: what it needs to name every entry, and what the chart gives it.
+  bool TextRoom(TSize& needed, TSize& room) const override;
 
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
@@ -206,6 +208,12 @@ class TChart : public TCustomControl {
   void drawLabels(TCanvas& canvas, const Layout& l, const Range& x);
   void drawMarks(TCanvas& canvas, const Layout& l, const Range& x, const Range& y);
   void drawLegend(TCanvas& canvas, const Layout& l);
+  // The legend's entries: the active series by title, or the points of the only one.
+  struct LegendEntry {
+    TColor color;
+    std::string text;
+  };
+  std::vector<LegendEntry> legendEntries() const;
   int visibleSeriesCount() const;
   int pointCount() const;
   // The rectangle of client pixels back in chart ranges.

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <QWindow>
 
@@ -239,6 +241,7 @@ void THtmlHelpForm::SetHelpFolder(const std::string& folder) {
   }
   TreeContents->Items()->EndUpdate();
   TreeContents->FullExpand();
+  fitContents();
   syncing_ = false;
   ListIndex->Items()->Clear();
   indexTargets_.clear();
@@ -246,6 +249,23 @@ void THtmlHelpForm::SetHelpFolder(const std::string& folder) {
     ListIndex->Items()->Add(std::string(size_t(std::min(link.Level, 4)) * 4, ' ') + link.Text);
     indexTargets_.push_back(link.Target);
   }
+}
+
+void THtmlHelpForm::DoShow() {
+  // Once the window is laid out.
+  if (QWidget* w = Private()->widget) QTimer::singleShot(0, w, [this] { fitContents(); });
+  TForm::DoShow();
+}
+
+// The contents pane as wide as its widest entry (at most half the window), so that no
+// entry is cut in either language.
+void THtmlHelpForm::fitContents() {
+  auto* tree = qobject_cast<QTreeView*>(TreeContents->Private()->widget.data());
+  if (!tree || !tree->model() || tree->model()->rowCount() == 0 || !tree->isVisible()) return;
+  // Around the entries: the pane's and the tree's frames and the tree's scroll bar.
+  const int around = PageControl1->Width() - tree->viewport()->width();
+  const int wanted = static_cast<QAbstractItemView*>(tree)->sizeHintForColumn(0) + around;
+  if (wanted > PageControl1->Width()) PageControl1->SetWidth(std::min(wanted, ClientWidth() / 2));
 }
 
 bool THtmlHelpForm::ShowPage(const std::string& page) {

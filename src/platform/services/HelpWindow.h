@@ -70,11 +70,15 @@ class THtmlHelpForm : public TForm {
   // The page shown, as a file of the help folder.
   std::string CurrentPage() const { return View->File(); }
 
+ protected:
+  void DoShow() override;
+
  private:
   void bringUp();
   void pageChanged();
   void openIndexEntry();
   void keyDown(uint16_t& Key, TShiftState Shift);
+  void fitContents();
   std::string folder_;
   std::vector<std::string> contentTargets_;  // per contents node (its Data is the index + 1)
   std::vector<std::string> indexTargets_;    // per index list line
