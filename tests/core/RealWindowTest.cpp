@@ -283,6 +283,36 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   }
 }
 
+// A question's title shows whole under the distribution's own title bar (a bold title
+// font beside the window's icon and three buttons), in English and in Dutch: the window
+// made wider shows no more of it.
+TEST_F(RealWindowTest, AQuestionsTitleShowsWholeInTheTitleBar) {
+  if (!fs::exists("/etc/xdg/openbox/rc.xml")) GTEST_SKIP() << "no settings of the window manager's own";
+  for (const std::string language : {"en", "nl"}) {
+    SCOPED_TRACE(language);
+    ASSERT_TRUE(x_.Start({.language = language, .stockManager = true})) << x_.Error();
+    ASSERT_TRUE(x_.Activate(x_.MainWindow()));
+    const unsigned long question = OpensByKeys("Escape");  // "Exit Kivo2?"
+    ASSERT_TRUE(question) << x_.Describe();
+    // The width of the title's white letters between the icon and the buttons.
+    auto title = [&](int width) {
+      const XRect g = x_.Geometry(question);
+      const int top = x_.Frame(question).top;
+      x_.Screenshot(shot_);
+      EXPECT_EQ(g.width, width);
+      const XRect label{g.x + 22, g.y - top, g.width - 74, top};
+      return atoi(testsupport::Run({"convert", shot_ + "[" + Text(label) + "]", "-colorspace", "gray", "-threshold",
+                                    "85%", "-trim", "-format", "%w", "info:"}).out.c_str());
+    };
+    const XRect g = x_.Geometry(question);
+    const int shown = title(g.width);
+    x_.Tool({"xdotool", "windowsize", std::to_string(question), std::to_string(g.width + 150), std::to_string(g.height)});
+    RealWindow::WaitUntil([&] { return x_.Geometry(question).width == g.width + 150; }, 3000);
+    EXPECT_NEAR(title(g.width + 150), shown, 1) << x_.Title(question);
+    x_.Key("Escape");
+  }
+}
+
 // The help comes up in front of the window that asked, also in front of a window that
 // runs modally (which blocks input to the windows behind it), takes the keys there, and
 // Esc closes it, leaving that window as it was.

@@ -148,8 +148,9 @@ std::string RealWindow::RegistryFile() {
   return std::string(dir ? dir : "") + "/HKEY_CURRENT_USER.reg";
 }
 
-bool RealWindow::startServer(int width, int height, int panel) {
-  if (server_ > 0 && width == serverWidth_ && height == serverHeight_ && panel == serverPanel_) return true;
+bool RealWindow::startServer(int width, int height, int panel, bool stock) {
+  if (server_ > 0 && width == serverWidth_ && height == serverHeight_ && panel == serverPanel_ && stock == serverStock_)
+    return true;
   stopServer();
   // The server picks a free display and writes its number to descriptor 3.
   int fds[2];
@@ -184,10 +185,12 @@ bool RealWindow::startServer(int width, int height, int panel) {
   serverWidth_ = width;
   serverHeight_ = height;
   serverPanel_ = panel;
+  serverStock_ = stock;
   // The window manager's own settings: only the strip a task bar would take.
-  const std::string config = TempPath("openbox-rc.xml");
-  WriteFile(config, "<?xml version=\"1.0\"?>\n<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n<margins><bottom>" +
-                        std::to_string(panel) + "</bottom></margins>\n</openbox_config>\n");
+  const std::string config = stock ? "/etc/xdg/openbox/rc.xml" : TempPath("openbox-rc.xml");
+  if (!stock)
+    WriteFile(config, "<?xml version=\"1.0\"?>\n<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n<margins><bottom>" +
+                          std::to_string(panel) + "</bottom></margins>\n</openbox_config>\n");
   manager_ = Spawn({"openbox", "--config-file", config}, Environment({"DISPLAY=" + display_}), TempPath("openbox.log"));
   // The window manager is in charge once it names its check window on the root.
   const bool managed = WaitUntil(
@@ -222,7 +225,7 @@ void RealWindow::writeSettings(const Options& options) const {
 bool RealWindow::Start(const Options& options) {
   error_.clear();
   if (program_ > 0) Close();
-  if (!startServer(options.screenWidth, options.screenHeight, options.panelHeight)) return false;
+  if (!startServer(options.screenWidth, options.screenHeight, options.panelHeight, options.stockManager)) return false;
   writeSettings(options);
   logFile_ = TempPath("kivo2.log");
   std::vector<std::string> argv{ProgramDir() + "/kivo2"};

@@ -44,6 +44,9 @@ class RealWindow {
     bool keepSettings = false;
     // More environment for the program only: "NAME=value".
     std::vector<std::string> environment{};
+    // The window manager with the distribution's own settings (its theme and bold title
+    // font) instead of the test's; the panel height is then ignored.
+    bool stockManager = false;
   };
 
   // The tool that is missing for a real-window test, or empty when all are there.
@@ -114,7 +117,7 @@ class RealWindow {
   static bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 
  private:
-  bool startServer(int width, int height, int panel);
+  bool startServer(int width, int height, int panel, bool stock);
   void writeSettings(const Options& options) const;
   void stopServer();
 
@@ -123,6 +126,7 @@ class RealWindow {
   std::string logFile_;
   pid_t server_ = -1, manager_ = -1, program_ = -1;
   int serverWidth_ = 0, serverHeight_ = 0, serverPanel_ = 0;
+  bool serverStock_ = false;
   unsigned long main_ = 0;
 };
 
