@@ -109,6 +109,17 @@ std::string ExplorerNodePath(const TTreeNode* node);
 // Fills node with the sub folders of its folder, sorted, with their icons; a child offers
 // to expand when it has sub folders, or always when probe is false (network drives).
 void AddFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe);
+// Brings node's children in line with the sub folders its folder has now: the nodes of
+// gone folders are deleted, new folders get a node at their sorted place, and the others
+// stay as they are, with what was opened below them.
+void MergeFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe);
+// Makes parent's children carry the wanted texts in that order: children no longer wanted
+// are deleted, a new one is made at its place and handed to made, the others stay.
+void MergeChildren(TTreeNodes* nodes, TTreeNode* parent, const std::vector<std::string>& wanted,
+                   const std::function<void(TTreeNode*)>& made);
+// Runs change (which adds or deletes nodes) and keeps the row under the pointer, or else
+// the top row, where it was on the screen.
+void KeepRowsInPlace(TCustomTreeView* tree, const std::function<void()>& change);
 // The fourteen characters a folder name may not hold.
 extern const std::string InvalidFolderChars;
 
@@ -209,6 +220,11 @@ class TQzDirTree21 : public TCustomTreeView {
   friend class TQzDirTree21PopUp;
   void loadRoot();
   void loadDrives();
+  // The drive nodes follow the drives there are now; the others stay as they are.
+  void mergeDrives();
+  // Takes the pending changes on disk into the nodes they concern, when no edit, press
+  // or drag is under way (else a little later).
+  void applyChanges();
   void addSubFolders(TTreeNode* node);
   // Takes the highlighted node as the folder shown: SelectedPath, OnDirChange and the
   // file list follow it. A removable drive or disc without its medium is not taken: a
@@ -247,9 +263,10 @@ class TQzDirTree21 : public TCustomTreeView {
   bool FHighlightSettled = false;  // the key being pressed already opened its folder
   TLanguage FLanguage = lnSysDefault;
   std::unique_ptr<TFolderWatcher> FWatcher;
-  // A change on disk while a folder's name is edited in place waits for the edit's end
-  // (a reload would take the edit, and the name typed, with its node).
-  TTimer* FChangeAfterEdit = nullptr;
+  // Folders changed on disk ("" for the drives), waiting while the user edits a name,
+  // holds a mouse button on the tree or drags a folder.
+  std::set<std::string> FPendingChanges;
+  TTimer* FChangeLater = nullptr;
   TTreeNode* FDragNode = nullptr;
   TTreeNode* FDropNode = nullptr;
   bool FDragDropEnabled = true;
@@ -389,6 +406,10 @@ class TQzDirTreeCombo28 : public TEdit {
  private:
   void showNode(TTreeNode* node);
   void updateWatches();
+  // The drop-down, while shown and the pointer is outside it, takes the mouse.
+  void holdMouse();
+  TTimer* holdTimer_ = nullptr;
+  int holdTries_ = 0;
   TQzDirTreeView* tree_ = nullptr;
   TQzSpeedButton* button_ = nullptr;
   TImage* icon_ = nullptr;  // the shown folder's icon, left of the text

@@ -1,5 +1,6 @@
 // The map-network-drive dialog and the folder combo with its drop-down tree.
 #include <algorithm>
+#include <map>
 
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/Dialogs.h"
@@ -179,6 +180,8 @@ bool TQzDirTreeView::WalkTo(const std::string& path) {
 
 void TQzDirTreeView::MouseMove(TShiftState Shift, int X, int Y) {
   TCustomTreeView::MouseMove(Shift, X, Y);
+  // The pointer back inside: the tree's own rows take the mouse again.
+  if (MouseCapture() && X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight()) SetMouseCapture(false);
   // Hot tracking: the node under the pointer's label becomes the selection.
   if (TTreeNode* node = GetNodeAt(X, Y); node && GetHitTestInfoAt(X, Y).Contains(htOnLabel) && node != Selected())
     SetSelected(node);
@@ -223,6 +226,17 @@ TQzDirTreeCombo28::TQzDirTreeCombo28(TComponent* AOwner) : TEdit(AOwner) {
     THitTests hit = tree_->GetHitTestInfoAt(x, y);
     if (tree_->GetNodeAt(x, y) && (hit.Contains(htOnLabel) || hit.Contains(htOnIcon))) TakeChoice(tree_);
   };
+  // While the pointer is outside the drop-down, the drop-down holds the mouse: a press
+  // anywhere else (a label, a panel, another window) closes it and does nothing more.
+  tree_->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
+    if (x < 0 || y < 0 || x >= tree_->ClientWidth() || y >= tree_->ClientHeight()) CloseUp();
+  };
+  tree_->OnMouseLeave = [this](TObject*) {
+    if (!tree_->MouseCapture()) holdMouse();
+  };
+  // The window system shows the drop-down (only then can it take the mouse) when it gives
+  // it the keyboard.
+  tree_->OnEnter = [this](TObject*) { holdMouse(); };
   tree_->OnKeyDown = [this](TObject*, uint16_t& key, TShiftState shift) {
     if (key == VK_RETURN || key == VK_ESCAPE || key == VK_F4) KeyDown(key, shift);
   };
@@ -309,12 +323,32 @@ void TQzDirTreeCombo28::DropDown() {
   f->Show();
   f->BringToFront();
   if (tree_->CanFocus()) tree_->SetFocus();
+  // The mouse is taken once the window system shows the drop-down: tried again a few
+  // times, in case it does not give the drop-down the keyboard.
+  if (!holdTimer_) {
+    holdTimer_ = new TTimer(this);
+    holdTimer_->SetInterval(150);
+    holdTimer_->OnTimer = [this](TObject*) {
+      holdMouse();
+      if (++holdTries_ >= 5) holdTimer_->SetEnabled(false);
+    };
+  }
+  holdTries_ = 0;
+  holdTimer_->SetEnabled(true);
+}
+
+void TQzDirTreeCombo28::holdMouse() {
+  const TPoint p = tree_->ScreenToClient(Mouse->CursorPos());
+  if (DroppedDown() && (p.X < 0 || p.Y < 0 || p.X >= tree_->ClientWidth() || p.Y >= tree_->ClientHeight()))
+    tree_->SetMouseCapture(true);
 }
 
 void TQzDirTreeCombo28::CloseUp() {
   TForm* f = DropDownFormOf(tree_);
   if (!f || !f->Visible()) return;
   const bool hadFocus = tree_->Focused();
+  if (holdTimer_) holdTimer_->SetEnabled(false);
+  tree_->SetMouseCapture(false);
   f->Hide();
   tree_->SetEnabled(false);
   if (hadFocus && CanFocus()) SetFocus();
@@ -371,31 +405,35 @@ void TQzDirTreeCombo28::updateWatches() {
 }
 
 void TQzDirTreeCombo28::ShellChanged(const std::string& folder) {
-  // A folder open in the drop-down takes its new sub folders and loses the gone ones;
-  // what else the user opened stays open.
-  for (TTreeNode* n = tree_->Items()->GetFirstNode(); n && !folder.empty(); n = n->GetNext()) {
-    if (n->Level() < 1 || tree_->NodePath(n) != AddBackslash(folder)) continue;
-    std::vector<std::string> now = SubFolderNames(folder);
-    std::sort(now.begin(), now.end());
-    for (int i = n->Count() - 1; i >= 0; --i)
-      if (!std::binary_search(now.begin(), now.end(), n->Item(i)->Text())) n->Item(i)->Delete();
-    for (const std::string& name : now) {
-      bool shown = false;
-      for (int i = 0; i < n->Count() && !shown; ++i) shown = n->Item(i)->Text() == name;
-      if (shown) continue;
-      TTreeNode* child = tree_->Items()->AddChild(n, name);
-      child->SetImageIndex(SystemIconIndexOf("", true));
-      child->SetSelectedIndex(child->ImageIndex());
-      child->SetHasChildren(!SubFolderNames(PathJoin(folder, name), true).empty());
+  // A folder open in the drop-down takes its new sub folders and loses the gone ones, the
+  // drives follow the drives there are; what else the user opened stays open.
+  KeepRowsInPlace(tree_, [&] {
+    TTreeNode* computer = tree_->Items()->GetFirstNode();
+    if (folder.empty() && computer) {
+      std::vector<std::string> paths;
+      std::map<std::string, TDriveKind> kinds;
+      for (const TExplorerDrive& drive : ExplorerDrives()) {
+        paths.push_back(drive.Path);
+        kinds[drive.Path] = drive.Kind;
+      }
+      MergeChildren(tree_->Items(), computer, paths, [&](TTreeNode* node) {
+        node->SetImageIndex(DriveIconIndex(kinds[node->Text()]));
+        node->SetSelectedIndex(node->ImageIndex());
+        node->SetHasChildren(true);
+      });
     }
-    n->AlphaSort(false);
-    updateWatches();
-    return;
-  }
-  const std::string remembered = selectedPath_;
-  ReloadTree();
-  if (!remembered.empty() && remembered != "Drives") OpenPath(remembered);
-  if (fileList_) fileList_->UpdateFileList();
+    for (TTreeNode* n = computer; n && !folder.empty(); n = n->GetNext())
+      if (n->Level() >= 1 && tree_->NodePath(n) == AddBackslash(folder)) {
+        if (n->Expanded() || n->Count() > 0)
+          MergeFolderChildren(tree_->Items(), n, true);
+        else
+          n->SetHasChildren(!SubFolderNames(folder, true).empty());
+        break;
+      }
+  });
+  updateWatches();
+  if (fileList_ && (folder.empty() ? fileList_->IsDriveView() : fileList_->Directory() == AddBackslash(folder)))
+    fileList_->UpdateFileList();
 }
 
 void TQzDirTreeCombo28::KeyDown(uint16_t& Key, TShiftState Shift) {

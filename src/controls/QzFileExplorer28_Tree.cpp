@@ -1,6 +1,10 @@
 // The folder tree: nodes, lazy expansion, navigation, the language, and reloading when
 // folders or drives change on disk.
+#include <strings.h>
+
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/ExtCtrls.h"
@@ -177,19 +181,86 @@ std::string ExplorerNodePath(const TTreeNode* node) {
   return AddBackslash(path);
 }
 
-void AddFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe) {
+void AddFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe) { MergeFolderChildren(nodes, node, probe); }
+
+void MergeChildren(TTreeNodes* nodes, TTreeNode* parent, const std::vector<std::string>& wanted,
+                   const std::function<void(TTreeNode*)>& made) {
+  const std::set<std::string> keep(wanted.begin(), wanted.end());
+  std::map<std::string, TTreeNode*> have;
+  for (int i = parent->Count() - 1; i >= 0; --i) {
+    TTreeNode* child = parent->Item(i);
+    if (!keep.count(child->Text()) || have.count(child->Text()))
+      child->Delete();
+    else
+      have[child->Text()] = child;
+  }
+  // From the last wanted text back: a new node goes before the node of the text after it.
+  TTreeNode* after = nullptr;
+  for (auto it = wanted.rbegin(); it != wanted.rend(); ++it) {
+    if (auto found = have.find(*it); found != have.end()) {
+      after = found->second;
+      continue;
+    }
+    after = after ? nodes->Insert(after, *it) : nodes->AddChild(parent, *it);
+    made(after);
+  }
+}
+
+void MergeFolderChildren(TTreeNodes* nodes, TTreeNode* node, bool probe) {
   const std::string folder = ExplorerNodePath(node);
   if (folder.empty()) return;
+  // In the tree's order: names without case, lower case first where only the case differs.
+  std::vector<std::string> names = SubFolderNames(folder);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const int r = strcasecmp(a.c_str(), b.c_str());
+    return r != 0 ? r < 0 : a.compare(b) > 0;
+  });
   // A folder's own icons, also below a drive (whose open icon is the drive's).
   const int folderIcon = SystemIconIndexOf("", true);
   const int openIcon = SystemIconIndexOf("", true, true);
-  for (const std::string& name : SubFolderNames(folder)) {
-    TTreeNode* child = nodes->AddChild(node, name);
+  MergeChildren(nodes, node, names, [&](TTreeNode* child) {
     child->SetImageIndex(folderIcon);
     child->SetSelectedIndex(openIcon);
-    child->SetHasChildren(!probe || !SubFolderNames(PathJoin(folder, name), true).empty());
+    child->SetHasChildren(!probe || !SubFolderNames(PathJoin(folder, child->Text()), true).empty());
+  });
+  node->SetHasChildren(node->Count() > 0);
+}
+
+namespace {
+// A node by the texts of its ancestors and itself, which outlive the node.
+std::vector<std::string> TextsOf(const TTreeNode* node) {
+  std::vector<std::string> texts;
+  for (; node; node = node->Parent()) texts.insert(texts.begin(), node->Text());
+  return texts;
+}
+TTreeNode* NodeOfTexts(const TCustomTreeView* tree, const std::vector<std::string>& texts) {
+  TTreeNode* node = nullptr;
+  for (const std::string& text : texts) {
+    TTreeNode* next = node ? node->getFirstChild() : tree->Items()->GetFirstNode();
+    while (next && next->Text() != text) next = next->GetNextSibling();
+    if (!(node = next)) return nullptr;
   }
-  node->AlphaSort(false);
+  return node;
+}
+}  // namespace
+
+void KeepRowsInPlace(TCustomTreeView* tree, const std::function<void()>& change) {
+  const TPoint p = tree->ScreenToClient(Mouse->CursorPos());
+  TTreeNode* anchor = nullptr;
+  if (p.X >= 0 && p.Y >= 0 && p.X < tree->ClientWidth() && p.Y < tree->ClientHeight())
+    anchor = tree->GetNodeAt(p.X, p.Y);
+  if (!anchor) anchor = tree->TopItem();
+  const std::vector<std::string> texts = TextsOf(anchor);
+  const int top = anchor ? anchor->DisplayRect(false).Top : 0;
+  change();
+  TTreeNode* again = texts.empty() ? nullptr : NodeOfTexts(tree, texts);
+  const TRect now = again ? again->DisplayRect(false) : TRect();
+  if (now.Height() <= 0 || now.Top == top) return;
+  // The rows are of one height: the row that goes on top lies that many rows above.
+  TTreeNode* first = again;
+  for (int rows = std::max(top, 0) / now.Height(); rows > 0 && first->GetPrevVisible(); --rows)
+    first = first->GetPrevVisible();
+  tree->SetTopItem(first);
 }
 
 void TQzDirTree21::addSubFolders(TTreeNode* node) {
@@ -248,8 +319,7 @@ void TQzDirTree21::OpenPath(const std::string& path) {
       TTreeNode* child = findChild(current, segment);
       if (!child) {
         // Made since the node was filled (and before its change was reported), also in a
-        // folder that had none then: fill it again.
-        current->DeleteChildren();
+        // folder that had none then: take it in.
         addSubFolders(current);
         child = findChild(current, segment);
       }
@@ -405,49 +475,83 @@ void TQzDirTree21::updateWatches() {
 }
 
 void TQzDirTree21::ShellChanged(const std::string& folder) {
-  if (IsEditing()) {
-    if (!FChangeAfterEdit) {
-      FChangeAfterEdit = new TTimer(this);
-      FChangeAfterEdit->SetInterval(300);
-      FChangeAfterEdit->OnTimer = [this](TObject*) {
-        if (IsEditing()) return;
-        FChangeAfterEdit->SetEnabled(false);
-        ShellChanged(std::string());
-      };
+  FPendingChanges.insert(folder);
+  applyChanges();
+}
+
+void TQzDirTree21::applyChanges() {
+  // While a folder's name is edited in place, a mouse button is held on the tree or a
+  // folder is dragged, changes wait: rows must not move under the user's hand (and the
+  // edit, with the name typed, must keep its node).
+  if (IsEditing() || MouseHeld() || Dragging()) {
+    if (!FChangeLater) {
+      FChangeLater = new TTimer(this);
+      FChangeLater->SetInterval(300);
+      FChangeLater->OnTimer = [this](TObject*) { applyChanges(); };
     }
-    FChangeAfterEdit->SetEnabled(true);
+    FChangeLater->SetEnabled(true);
     return;
   }
-  if (!folder.empty()) {
-    // Only folders made, removed or renamed count; files coming and going do not.
-    TTreeNode* node = nullptr;
-    for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext())
-      if (n->Level() >= 1 && GetNodePath(n) == AddBackslash(folder)) {
-        node = n;
+  if (FChangeLater) FChangeLater->SetEnabled(false);
+  std::set<std::string> changed;
+  changed.swap(FPendingChanges);
+  if (changed.empty()) return;
+  const std::vector<std::string> selected = TextsOf(Selected());
+  // Each change goes into the nodes it concerns; what the user opened stays open.
+  KeepRowsInPlace(this, [&] {
+    ++FOwnChanges;
+    Items()->BeginUpdate();
+    for (const std::string& f : changed) {
+      if (f.empty()) {
+        mergeDrives();
+        continue;
+      }
+      // Only folders made, removed or renamed count; files coming and going change no node.
+      for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext())
+        if (n->Level() >= 1 && GetNodePath(n) == AddBackslash(f)) {
+          if (n->Expanded() || n->Count() > 0)
+            addSubFolders(n);
+          else
+            n->SetHasChildren(!SubFolderNames(f, true).empty());
+          break;
+        }
+    }
+    Items()->EndUpdate();
+    // The highlighted folder gone: the nearest folder above it that is still there takes
+    // the highlight, without a change reported (the window keeps what it shows).
+    if (!selected.empty() && !NodeOfTexts(this, selected)) {
+      std::vector<std::string> above = selected;
+      TTreeNode* nearest = nullptr;
+      while (!above.empty() && !(nearest = NodeOfTexts(this, above))) above.pop_back();
+      if (nearest) SetSelected(nearest);
+    }
+    --FOwnChanges;
+  });
+  FDragNode = FDropNode = nullptr;
+  updateWatches();
+  // The attached list shows its folder's files and folders: it follows when that changed.
+  if (FFileList)
+    for (const std::string& f : changed)
+      if (f.empty() ? FFileList->IsDriveView() : FFileList->Directory() == AddBackslash(f)) {
+        FFileList->UpdateFileList();
         break;
       }
-    if (node && (node->Expanded() || node->Count() > 0)) {
-      std::vector<std::string> now = SubFolderNames(folder);
-      std::vector<std::string> shown;
-      for (int i = 0; i < node->Count(); ++i) shown.push_back(node->Item(i)->Text());
-      std::sort(now.begin(), now.end());
-      std::sort(shown.begin(), shown.end());
-      if (now == shown) return;
-    } else if (node) {
-      if ((!SubFolderNames(folder, true).empty()) == node->HasChildren()) return;
-    }
+}
+
+void TQzDirTree21::mergeDrives() {
+  TTreeNode* computer = Items()->GetFirstNode();
+  if (!computer) return;
+  std::vector<std::string> paths;
+  FDriveKinds.clear();
+  const std::vector<TExplorerDrive> drives = ExplorerDrives();
+  for (const TExplorerDrive& drive : drives) {
+    paths.push_back(drive.Path);
+    FDriveKinds[drive.Path] = drive.Kind;
   }
-  const std::string remembered = FSelectedPath;
-  Items()->BeginUpdate();
-  ReloadTree();
-  if (TTreeNode* computer = Items()->GetFirstNode(); computer && !computer->Expanded()) computer->Expand(false);
-  Items()->EndUpdate();
-  // The folder that was selected is opened again. It did not change, so OnDirChange
-  // stays silent: a folder made somewhere else must not make the window reload its
-  // files and lose the picture it shows.
-  if (!remembered.empty() && remembered != "Drives") openQuietly(remembered);
-  // The list is refreshed where it shows this folder; a list that has meanwhile moved on
-  // by itself (its events ran while it refilled) is not sent back.
-  if (FFileList && (remembered == "Drives" ? FFileList->IsDriveView() : FFileList->Directory() == AddBackslash(remembered)))
-    FFileList->UpdateFileList();
+  MergeChildren(Items(), computer, paths, [&](TTreeNode* node) {
+    node->SetImageIndex(DriveIconIndex(FDriveKinds[node->Text()]));
+    node->SetSelectedIndex(GetOpenIconIndex(node->Text()));
+    node->SetHasChildren(true);
+  });
+  computer->SetHasChildren(computer->Count() > 0);
 }

@@ -33,8 +33,8 @@ TTreeNode* TForm1::startNode() {
   if (NodeInTree(QzDirTree211, FStartNode) && QzDirTree211->GetNodePath(FStartNode) == startNodePath_)
     return FStartNode;
   FStartNode = nullptr;
-  // The tree reloads whenever a folder is made or removed in one of the folders it shows
-  // open: the walk of a running show starts its folder again all the same.
+  // The tree frees the nodes of folders that went (and all of them on a reload): the walk
+  // of a running show starts its folder again all the same.
   if (startNodePath_.empty()) return nullptr;
   for (TTreeNode* n = QzDirTree211->Items()->GetFirstNode(); n; n = n->GetNext())
     if (n->Level() == FStartLevel && QzDirTree211->GetNodePath(n) == startNodePath_) return FStartNode = n;

@@ -223,6 +223,8 @@ class TCustomTreeView : public TWinControl {
   bool AutoExpand() const;
   void SetAutoExpand(bool v);
   bool IsEditing() const;
+  // A mouse button pressed on the tree is still held (its rows must not move meanwhile).
+  bool MouseHeld() const;
   // While Change runs: true when the user moved the selection (keys, type-ahead, a
   // click), false when the program did (SetSelected, a removed node).
   bool SelectionChangedByUser() const;

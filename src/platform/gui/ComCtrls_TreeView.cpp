@@ -2,6 +2,8 @@
 // indexes, navigation, sorting), each shown by one toolkit tree item. Expanding,
 // collapsing, selecting and label editing ask the Can... steps first (OnExpanding,
 // OnChanging, OnEditing) and report afterwards (OnExpanded, OnChange, OnEdited).
+#include <QApplication>
+#include <QCursor>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -125,10 +127,38 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
 
   // Keys (arrows, type-ahead) and the mouse move the current node as the user's doing;
   // the toolkit's own moves (a first focus, a removed row) are not.
-  void keyPressEvent(QKeyEvent* e) override { asUser([&] { QTreeWidget::keyPressEvent(e); }); }
-  void mousePressEvent(QMouseEvent* e) override { asUser([&] { QTreeWidget::mousePressEvent(e); }); }
-  void mouseMoveEvent(QMouseEvent* e) override { asUser([&] { QTreeWidget::mouseMoveEvent(e); }); }
-  void mouseReleaseEvent(QMouseEvent* e) override { asUser([&] { QTreeWidget::mouseReleaseEvent(e); }); }
+  void keyPressEvent(QKeyEvent* e) override {
+    // Right on a node with nothing to open does nothing (the toolkit would scroll sideways
+    // a step at each press, until no name is left in sight).
+    const int sideways = horizontalScrollBar()->value();
+    QTreeWidgetItem* before = currentItem();
+    asUser([&] { QTreeWidget::keyPressEvent(e); });
+    if (e->key() == Qt::Key_Right && currentItem() == before) horizontalScrollBar()->setValue(sideways);
+  }
+  // Rows stay where they are between a press and its release: the pressed row is not
+  // scrolled into view, and moving the mouse with a button held neither drags the
+  // highlight along nor scrolls the view (a folder drag is the control's own).
+  void mousePressEvent(QMouseEvent* e) override {
+    // A press outside the view (which holds the mouse) is no press on a row.
+    if (!viewport()->rect().contains(e->position().toPoint())) return;
+    pressed_ = true;
+    ++pressing_;
+    asUser([&] { QTreeWidget::mousePressEvent(e); });
+    --pressing_;
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override {
+    ++pressing_;
+    QTreeWidget::mouseDoubleClickEvent(e);
+    --pressing_;
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    if (e->buttons() != Qt::NoButton) return;
+    asUser([&] { QTreeWidget::mouseMoveEvent(e); });
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    pressed_ = e->buttons() != Qt::NoButton;
+    asUser([&] { QTreeWidget::mouseReleaseEvent(e); });
+  }
   template <class F>
   void asUser(const F& handle) {
     QPointer<TreeWidget> guard(this);
@@ -142,6 +172,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   // seen: a deep node of a narrow tree would otherwise be highlighted out of sight.
   // The tree may not be laid out or shown yet: the node is revealed again once it is.
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+    // Nor does the row the pointer is on move when it becomes current (a press, hot tracking).
+    if (pressing_ > 0 || underPointer(index)) return;
     QTreeWidget::scrollTo(index, hint);
     reveal_ = index;
     revealSideways();
@@ -173,6 +205,14 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
 
  public:
   bool editing() const { return state() == QAbstractItemView::EditingState; }
+  // A mouse button pressed on the view is still held.
+  bool mouseHeld() const { return pressed_ && QApplication::mouseButtons() != Qt::NoButton; }
+  bool underPointer(const QModelIndex& index) const {
+    if (!index.isValid() || !viewport()->underMouse()) return false;
+    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+    const QRect r = visualRect(index);
+    return viewport()->rect().contains(p) && p.y() >= r.top() && p.y() <= r.bottom();
+  }
   void updateIcon(TTreeNode* node) {
     if (!node || !node->Private()->item) return;
     TTreeViewPrivate* d = tree()->TreePrivate();
@@ -185,6 +225,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
 
  private:
   bool fitting_ = false;
+  bool pressed_ = false;
+  int pressing_ = 0;
   void expanded(QTreeWidgetItem* item, bool on) {
     TTreeNode* node = NodeOf(item);
     TTreeViewPrivate* d = tree()->TreePrivate();
@@ -771,6 +813,10 @@ void TCustomTreeView::SetAutoExpand(bool v) { tree_->autoExpand = v; }
 bool TCustomTreeView::IsEditing() const {
   TreeWidget* w = TreeOf(this);
   return w && w->editing();
+}
+bool TCustomTreeView::MouseHeld() const {
+  TreeWidget* w = TreeOf(this);
+  return w && w->mouseHeld();
 }
 
 TTreeNode* TCustomTreeView::GetNodeAt(int X, int Y) const {
