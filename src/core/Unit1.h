@@ -481,6 +481,12 @@ class TForm1 : public TForm {
   // and no picture's details when no picture is shown. Runs whenever the program is idle.
   void StatusFollowsView();
   void FillStatusbar(const std::string& FileName, const std::string& LoadTimeText);
+  // The place in the list, "3/12" (the first panel's text).
+  std::string ListPlaceText() const;
+  // A note in the first panel ("Locked"), kept there until the place in the list changes
+  // or the status bar is filled afresh.
+  void ShowStatusNote(const std::string& Note);
+  std::string statusNote_, statusNotePlace_;
 
   // ===================================================================
   // File list (Unit1_FileList.cpp)

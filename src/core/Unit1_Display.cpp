@@ -605,6 +605,7 @@ void TForm1::InvertImage() {
 // Status bar
 // ===========================================================================
 void TForm1::ResetStatusbar() {
+  statusNote_.clear();
   for (int i = 0; i < 8 && i < StatusBar1->Panels()->Count(); ++i) StatusBar1->Panels()->Items(i)->SetText(std::string());
 }
 
@@ -614,7 +615,13 @@ void TForm1::StatusFollowsView() {
   auto show = [panels](int index, const std::string& text) {
     if (panels->Items(index)->Text() != text) panels->Items(index)->SetText(text);
   };
-  show(0, IntToStr(ListBox1->ItemIndex() + 1) + "/" + IntToStr(ListBox1->Count()));
+  const std::string place = ListPlaceText();
+  if (statusNote_.empty() || place != statusNotePlace_) {
+    statusNote_.clear();
+    show(0, place);
+  } else {
+    show(0, statusNote_);
+  }
   if (FCurrentFile.empty()) {
     for (int i = 1; i < 8; ++i) show(i, std::string());
   } else {
@@ -622,10 +629,21 @@ void TForm1::StatusFollowsView() {
   }
 }
 
+std::string TForm1::ListPlaceText() const {
+  return IntToStr(ListBox1->ItemIndex() + 1) + "/" + IntToStr(ListBox1->Count());
+}
+
+void TForm1::ShowStatusNote(const std::string& Note) {
+  statusNote_ = Note;
+  statusNotePlace_ = ListPlaceText();
+  if (StatusBar1->Panels()->Count() > 0) StatusBar1->Panels()->Items(0)->SetText(Note);
+}
+
 void TForm1::FillStatusbar(const std::string& FileName, const std::string& LoadTimeText) {
   TStatusPanels* panels = StatusBar1->Panels();
   if (panels->Count() < 8) return;
-  panels->Items(0)->SetText(IntToStr(ListBox1->ItemIndex() + 1) + "/" + IntToStr(ListBox1->Count()));
+  statusNote_.clear();
+  panels->Items(0)->SetText(ListPlaceText());
   panels->Items(1)->SetText(FileDateAsExifText(FileName));
   panels->Items(2)->SetText(noPicture_ || FImageWidth <= 0 || FImageHeight <= 0
                                 ? std::string("n/a")

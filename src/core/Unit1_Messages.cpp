@@ -92,10 +92,13 @@ void TForm1::SetCaptionPath(const std::string& Path) {
   // The tree frees its nodes when it reloads: the start node counts only while it is there.
   TTreeNode* node = startNode();
   const std::string start = node ? node->Text() : std::string();
-  if (node && node->HasChildren())
+  if (node && node->HasChildren()) {
     SetCaption(Format(_("( First = %s ) - %s"), {start, Path}));
-  else
-    SetCaption(Format(_("( First = n/a ) - %s"), {start}));
+  } else {
+    // The folder listed: Ctrl+N and Ctrl+P walk away from the start folder.
+    TTreeNode* shown = QzDirTree211->Selected();
+    SetCaption(Format(_("( First = n/a ) - %s"), {shown ? shown->Text() : start}));
+  }
 }
 
 std::string TForm1::ExifTXTName() const {

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "controls/EventScrollbox.h"
+#include "controls/QzFileExplorer28.h"
 #include "controls/Resmeter.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
@@ -410,6 +411,11 @@ void TForm1::BlueThumb() {
 void TForm1::PanelThumbHolderMouseMove(TObject* Sender, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {
   if (!Application->Active()) return;
   if (FormThumbSpy && FormThumbSpy->Visible()) FormThumbSpy->Close();
+  // The wheel moves the thumbnails while the pointer is over them: their holder takes the
+  // focus (the picture area takes it back), unless a text is being edited.
+  if (!PanelThumbHolder->Focused() && PanelThumbHolder->CanFocus() &&
+      !dynamic_cast<TCustomEdit*>(Screen->ActiveControl()) && !QzDirTree211->IsEditing() && !TreeView1->IsEditing())
+    PanelThumbHolder->SetFocus();
   auto* control = dynamic_cast<TControl*>(Sender);
   if (!control) return;
   const int tag = int(control->Tag());

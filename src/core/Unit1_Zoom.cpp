@@ -143,8 +143,9 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, uint16_t& Key, TShiftState Shift) 
     ToggleBrowseMode();
   } else if (key == VK_OEM_5 && ctrl) {
     FSkipLockedFolders = !FSkipLockedFolders;
-    StatusBar1->Panels()->Items(0)->SetText(FSkipLockedFolders ? "Locked" : "UnLocked");
+    // Said once the reload has filled the status bar afresh, and kept until the list moves.
     Reload1Click(this);
+    ShowStatusNote(FSkipLockedFolders ? "Locked" : "UnLocked");
   } else if (key == VK_F9) {
     FullScreen();
   } else if (key == VK_ESCAPE) {

@@ -634,3 +634,80 @@ TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {
   EXPECT_GT(Share(shot_, {m.x + m.width * 2 / 3, m.y + chosen.y, m.width / 3 - 2, chosen.height}), 0.0);
   x_.Key("Escape");
 }
+
+// The folder tree keeps its rows where the user has them: a folder made by another program
+// goes into the open branches (none closes) with the row under the pointer in its place;
+// nothing moves while a button is held on a row; Right on a folder without sub folders
+// leaves the view. The wheel over the thumbnails scrolls them; Ctrl+\ shows "Locked"; Ctrl+N
+// names the folder it lists in the title; the search window's folder drop-down takes the
+// folder under a resting pointer, and a click beside it, where nothing takes the focus,
+// closes it.
+TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
+  const std::string home = getenv("HOME"), root = home + "/tree", before = testsupport::TempPath("before.png");
+  for (int i = 10; i < 40; ++i) fs::create_directories(root + "/f" + std::to_string(i));
+  fs::create_directories(root + "/f0" + std::string(50, 'w'));  // wider than the tree
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "32x24", "xc:red", "-duplicate", "59", "+adjoin",
+                              root + "/f15/t%02d.jpg"}).exitCode, 0);
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + root + "/f15/\"", "\"NavigatorHeight\"=dword:00000258",
+                                           "\"Thumbs\"=dword:00000001", "\"Thumbs pos\"=dword:00000002"}}))
+      << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main), tree{c.x + 2, c.y + 70, 165, 555}, place{c.x + 2, c.bottom() - 18, 60, 16};
+  const XRect thumbs{c.right() - 140, c.y + 45, 110, 880}, row{tree.x, tree.bottom() - 12, tree.width, 12};
+  auto steady = [&](const XRect& r) {  // waits until the screen settles; it stays in `before`
+    fs::remove(before);
+    return RealWindow::WaitUntil([&] {
+      const bool same = x_.Screenshot(shot_) && fs::exists(before) && Same(before, shot_, r);
+      return same || !fs::copy_file(shot_, before, fs::copy_options::overwrite_existing);
+    });
+  };
+  auto changes = [&](const XRect& r, int ms) {
+    return RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(before, shot_, r); }, ms);
+  };
+  ASSERT_TRUE(x_.Activate(main) && steady(tree));
+  x_.Key("Right Right Right");
+  EXPECT_FALSE(changes(tree, 1500)) << "Right scrolls the tree";
+  x_.MoveMouse(thumbs.x + 50, thumbs.y + 400);
+  ASSERT_TRUE(steady(thumbs));
+  x_.Tool({"xdotool", "click", "--repeat", "3", "5"});
+  EXPECT_TRUE(changes(thumbs, 5000)) << "the wheel does not scroll the thumbnails";
+  ASSERT_TRUE(steady(place));
+  x_.Key("ctrl+backslash");
+  EXPECT_TRUE(changes(place, 3000) &&
+              !RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, place); }, 1500))
+      << "no \"Locked\"";
+  x_.Key("ctrl+n");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(main).find("- f16") != std::string::npos; }, 5000))
+      << x_.Title(main);
+  // The root drive's branch opened by its button; the pointer near the tree's bottom edge.
+  x_.Click(c.x + 30, c.y + 96);
+  x_.MoveMouse(tree.x + 60, row.y + 6);
+  ASSERT_TRUE(steady(tree));
+  ASSERT_EQ(testsupport::Run({"mkdir", home + "/0new"}).exitCode, 0);
+  EXPECT_FALSE(changes(row, 2000)) << "the row under the pointer moved";
+  x_.Tool({"xdotool", "mousedown", "1"});
+  x_.MoveMouse(tree.x + 61, row.y + 7);
+  ASSERT_TRUE(steady(tree));
+  ASSERT_EQ(testsupport::Run({"mkdir", home + "/1new"}).exitCode, 0);
+  EXPECT_FALSE(changes(tree, 2000)) << "rows move while the button is held";
+  x_.Tool({"xdotool", "mouseup", "1"});
+
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+f");
+  const unsigned long search = x_.WaitForWindow("SearchForm");
+  ASSERT_TRUE(search) << x_.Describe();
+  const XRect s = x_.Geometry(search), path{s.x + 10, s.y + 118, 100, 16};
+  // The drop-down's rows: the computer, the root drive, the home drive, its first folder.
+  auto rowY = [&](int n) { return s.y + 137 + 9 + n * 18; };
+  ASSERT_TRUE(Opens([&] { x_.Click(s.x + 256, s.y + 126); })) << x_.Describe();
+  const size_t open = x_.Windows().size();
+  x_.Click(s.x + 191, rowY(2));
+  x_.MoveMouse(s.x + 249, rowY(3));
+  ASSERT_TRUE(steady(path));
+  x_.Click(s.x + 249, rowY(3));
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; }) && changes(path, 3000))
+      << "the folder under the pointer is not chosen";
+  ASSERT_TRUE(Opens([&] { x_.Click(s.x + 256, s.y + 126); }) && steady(path)) << x_.Describe();
+  x_.Click(s.x + 59, s.y + 242);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; })) << "the drop-down stays";
+}
