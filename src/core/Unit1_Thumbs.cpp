@@ -412,8 +412,9 @@ void TForm1::PanelThumbHolderMouseMove(TObject* Sender, TShiftState /*Shift*/, i
   if (!Application->Active()) return;
   if (FormThumbSpy && FormThumbSpy->Visible()) FormThumbSpy->Close();
   // The wheel moves the thumbnails while the pointer is over them: their holder takes the
-  // focus (the picture area takes it back), unless a text is being edited.
-  if (!PanelThumbHolder->Focused() && PanelThumbHolder->CanFocus() &&
+  // focus (the picture area takes it back), unless a text is being edited or another of
+  // the program's windows is the active one.
+  if (Active() && !PanelThumbHolder->Focused() && PanelThumbHolder->CanFocus() &&
       !dynamic_cast<TCustomEdit*>(Screen->ActiveControl()) && !QzDirTree211->IsEditing() && !TreeView1->IsEditing())
     PanelThumbHolder->SetFocus();
   auto* control = dynamic_cast<TControl*>(Sender);
