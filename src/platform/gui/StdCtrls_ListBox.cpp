@@ -75,8 +75,8 @@ class ListWidget : public HostScrollArea<QAbstractScrollArea> {
   }
   // A row wider than the list shows whole as its tooltip.
   bool viewportEvent(QEvent* e) override {
+    if (e->type() != QEvent::ToolTip || !control()) return HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
     TCustomListBox* lb = list();
-    if (e->type() != QEvent::ToolTip || !lb) return HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
     auto* help = static_cast<QHelpEvent*>(e);
     const int index = lb->ItemAtPos(Point(help->pos().x(), help->pos().y()), true);
     const QString text = index >= 0 ? gui::QtText(lb->Items()->Strings(index)) : QString();
