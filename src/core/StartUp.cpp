@@ -64,7 +64,13 @@ void InitProgramLanguageFor(const std::string& programFolder) {
     UiLanguageCode.clear();
   }
   AddDomainForResourceString("corvo");
-  if (IsPlainLanguageCode(UiLanguageCode)) UseLanguage(UiLanguageCode);
+  // One road for the language, whichever way it was chosen: the stored one, else (a first
+  // start) the environment's, so that a first start shows the formats and the toolkit's
+  // dialogs of its language as every later start does. The code stays as stored.
+  if (IsPlainLanguageCode(UiLanguageCode))
+    UseLanguage(UiLanguageCode);
+  else
+    UseEnvironmentLanguage();
 }
 
 void InitProgramLanguage() {

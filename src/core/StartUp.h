@@ -15,8 +15,8 @@ bool ProgramMarkerExists(const std::string& programFolder, const std::string& ma
 // "usb_drive.on" is present (the registry is then never touched), else from the
 // registry key under HKEY_LOCAL_MACHINE ("localmachinekey.on") or HKEY_CURRENT_USER,
 // creating the key when missing; adds the "corvo" domain for resource strings and
-// activates the language when one is stored. Nothing it reads can make it fail: a
-// missing or unreadable store leaves the language empty.
+// activates the stored language, or the environment's when none is stored. Nothing it
+// reads can make it fail: a missing or unreadable store leaves the language code empty.
 void InitProgramLanguageFor(const std::string& programFolder);
 
 // The unit's initialisation: InitProgramLanguageFor(ProgramDir()), once per run.

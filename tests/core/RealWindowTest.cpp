@@ -313,6 +313,60 @@ TEST_F(RealWindowTest, AQuestionsTitleShowsWholeInTheTitleBar) {
   }
 }
 
+// A Dutch desktop's first start (LANGUAGE=nl, no language stored yet) is Dutch throughout,
+// as the next start is: the EXIF window's file date and focal length (read back through the
+// clipboard), the status bar's file size, and the toolkit's own file dialog (its title, and
+// its buttons as the next start shows them).
+TEST_F(RealWindowTest, ADutchDesktopsFirstStartIsAsDutchAsTheNext) {
+  KIVO2_REQUIRE_TOOL("exiftool");
+  KIVO2_REQUIRE_TOOL("xclip");
+  const std::string picture = Pictures(testsupport::TempPath("album"), 1);
+  ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-FocalLength=21.31", picture}).exitCode, 0);
+  std::string focal = testsupport::Lines(testsupport::Run({"exiftool", "-n", "-s3", "-FocalLength", picture}).out)[0];
+  focal = focal.replace(focal.find('.'), 1, ",") + " mm";
+  const std::string date = "Bestandsdatum: " +
+      testsupport::Lines(testsupport::Run({"date", "-r", picture, "+%-d-%-m-%Y %-H:%M:%S"}).out)[0];
+  const std::string shots[2] = {testsupport::TempPath("first.png"), testsupport::TempPath("next.png")};
+  XRect size, buttons;
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    ASSERT_TRUE(x_.Start({.arguments = {picture}, .keepSettings = start == 1, .environment = {"LANGUAGE=nl"}}))
+        << x_.Error();
+    const XRect c = x_.Geometry(x_.MainWindow());
+    ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(c, Colour(0)) > 0.01; }));
+    const unsigned long exif = KeysOpen(x_.MainWindow(), "ctrl+i", "ExifInfoForm");
+    ASSERT_TRUE(exif) << x_.Describe();
+    const XRect e = x_.Geometry(exif);
+    x_.Click(e.x + e.width / 2, e.y + e.height / 3);
+    std::string text;
+    RealWindow::WaitUntil([&] {
+      x_.Key("ctrl+a ctrl+c");
+      text = x_.Tool({"xclip", "-o", "-selection", "clipboard"}).out;
+      return text.find("Bestandsdatum") != std::string::npos;
+    });
+    EXPECT_NE(text.find(date), std::string::npos) << date << "\n" << text;
+    EXPECT_NE(text.find(focal), std::string::npos) << focal << "\n" << text;
+    ASSERT_TRUE(x_.Activate(x_.MainWindow()));
+    const unsigned long open = OpensByKeys("ctrl+o");
+    ASSERT_TRUE(open) << x_.Describe();
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(open).rfind("Openen", 0) == 0; })) << x_.Title(open);
+    // The status bar's fourth panel (the file size) and the dialog's buttons, once they hold still.
+    const XRect d = x_.Geometry(open);
+    size = {c.x + 300, c.bottom() - 19, 100, 17}, buttons = {d.x, d.bottom() - 40, d.width, 40};
+    ASSERT_TRUE(RealWindow::WaitUntil([&] {
+      const bool still = x_.Screenshot(shot_) && fs::exists(shots[start]) && Same(shots[start], shot_, size) &&
+                         Same(shots[start], shot_, buttons);
+      fs::copy_file(shot_, shots[start], fs::copy_options::overwrite_existing);
+      return still;
+    }));
+    x_.Click(d.right() - 60, d.bottom() - 20);  // "Annuleren"
+    ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(open); })) << x_.Describe();
+    EXPECT_EQ(x_.Close(), 0) << x_.Describe();
+  }
+  EXPECT_TRUE(Same(shots[0], shots[1], size));
+  EXPECT_TRUE(Same(shots[0], shots[1], buttons));
+}
+
 // The help comes up in front of the window that asked, also in front of a window that
 // runs modally (which blocks input to the windows behind it), takes the keys there, and
 // Esc closes it, leaving that window as it was.

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "core/ProgramGlobals.h"
 #include "core/StartUp.h"
+#include "platform/gui/GuiTesting.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -45,15 +46,22 @@ class StartupTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(StartupTest, FirstRunCreatesTheKeyAndLeavesTheLanguageEmpty) {
+TEST_F(StartupTest, FirstRunCreatesTheKeyLeavesTheCodeEmptyAndAppliesTheEnvironmentsLanguage) {
   UseLanguage("en");
   InitProgramLanguageFor(programDir);
   EXPECT_EQ(AppKeyName, "Kivo2");
   EXPECT_EQ(UiLanguageCode, "");
-  EXPECT_EQ(GetCurrentLanguage(), "en") << "no language is activated";
+  EXPECT_EQ(GetCurrentLanguage(), "en");
   std::string reg = testsupport::ReadFile(RegistryFile("HKEY_CURRENT_USER"));
   EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]"), std::string::npos) << reg;
   EXPECT_FALSE(fs::exists(RegistryFile("HKEY_LOCAL_MACHINE")));
+  // A Dutch desktop's first start: its formats and the toolkit's dialogs are Dutch as its texts.
+  setenv("LANGUAGE", "nl", 1);
+  InitProgramLanguageFor(programDir);
+  EXPECT_EQ(GetCurrentLanguage(), "nl");
+  EXPECT_EQ(DecimalSeparator(), ',');
+  const std::vector<std::string> dialog = GuiTesting::FileDialogTexts();
+  EXPECT_NE(std::find(dialog.begin(), dialog.end(), "Zoeken in:"), dialog.end());
 }
 
 TEST_F(StartupTest, StoredLanguageIsActivatedWithTheResourceStringDomain) {

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
 
 #include <algorithm>
 
@@ -38,7 +39,13 @@ TEST_F(TranslationTest, SwitchingBackToEnglishGivesTheMessageIds) {
   // The toolkit's file dialog too, from its own Dutch catalogue (qt6-translations-l10n).
   const std::vector<std::string> dutch = GuiTesting::FileDialogTexts();
   EXPECT_EQ(std::count(dutch.begin(), dutch.end(), "Zoeken in:"), 1);
-  UseLanguage("en");
+  // A regional code takes its language's catalogue; one we have none for is English, its
+  // formats too.
+  UseLanguage("nl_BE");
+  EXPECT_EQ(GetCurrentLanguage(), "nl");
+  UseLanguage("de");
+  EXPECT_EQ(GetCurrentLanguage(), "en");
+  EXPECT_EQ(DecimalSeparator(), '.');
   EXPECT_EQ(_("Stream read error"), "Stream read error");
   EXPECT_EQ(_(""), "");
   EXPECT_EQ(_("A text nobody translated"), "A text nobody translated");

@@ -4,6 +4,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QLibraryInfo>
+#include <QtCore/QLocale>
 #include <QtCore/QTranslator>
 
 #include "platform/rtl/SysUtils.h"
@@ -29,10 +30,24 @@ void EnsureMessagesLocale() {
   }
 }
 
-// The toolkit's own texts (its file dialogs' "Look in", "File name" ...) in the language
-// activated last: its catalogue of the language, where the toolkit has one.
+// The language of the catalogue that the lookups of the domain "default" take now, from the
+// "Language:" line of its header; "en" when they take none (the message ids are English).
+std::string CatalogueLanguage() {
+  const std::string header = dgettext("default", "");
+  const size_t at = header.find("Language:");
+  if (at == std::string::npos) return "en";
+  const size_t start = header.find_first_not_of(' ', at + 9);
+  const size_t end = header.find_first_of(" \r\n", start);
+  const std::string code = start == std::string::npos ? std::string() : header.substr(start, end - start);
+  return code.empty() ? "en" : code;
+}
+
+// The toolkit's own texts (its file dialogs' "Look in", "File name" ...) and the numbers and
+// dates of its dialogs in the language activated last: its catalogue of the language, where
+// the toolkit has one.
 void LoadToolkitTranslation(const std::string& language) {
   static QTranslator* translator = nullptr;
+  QLocale::setDefault(QLocale(QString::fromStdString(language)));
   if (!QCoreApplication::instance()) return;
   if (translator) {
     QCoreApplication::removeTranslator(translator);
@@ -122,15 +137,27 @@ void AddDomainForResourceString(const std::string& domain) {
 
 void UseLanguage(const std::string& languageCode) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  g_language = languageCode;
   EnsureMessagesLocale();
   setenv("LANGUAGE", languageCode.c_str(), 1);
-  // Numbers and dates shown to the user follow the interface language.
-  SetFormatSettingsForLanguage(languageCode);
   // Makes gettext drop the catalogues it looked up for the previous language.
   extern int _nl_msg_cat_cntr;
   ++_nl_msg_cat_cntr;
-  LoadToolkitTranslation(languageCode);
+  // The numbers, dates and the toolkit's texts follow the language that our texts are shown
+  // in: a code without a catalogue of ours ("de") shows English, a regional one ("nl_BE")
+  // that of its language. Before the domains are bound there are no texts to follow.
+  g_language = g_localeDir.empty() ? languageCode : CatalogueLanguage();
+  SetFormatSettingsForLanguage(g_language);
+  LoadToolkitTranslation(g_language);
+}
+
+void UseEnvironmentLanguage() {
+  std::string language;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    EnsureMessagesLocale();
+    language = CatalogueLanguage();
+  }
+  UseLanguage(language);
 }
 
 void ApplyToolkitTranslation() {

@@ -22,12 +22,18 @@ std::string dgettext_(const std::string& domain, const std::string& msgid);
 
 // Adds a domain that resource strings are also looked up in (not added twice).
 void AddDomainForResourceString(const std::string& domain);
-// Activates a language ("nl", "en", ...): later lookups use its catalogues, and the
-// format settings (decimal and thousand separators, dates) follow the language.
-// Under the C or POSIX locale glibc ignores LANGUAGE, so LC_MESSAGES falls back to C.UTF-8.
+// Activates a language ("nl", "en", ...): later lookups use its catalogues, and with them,
+// by the language of the catalogue they find ("en" when none), the format settings
+// (decimal and thousand separators, dates) and the toolkit's own texts and numbers (the
+// file dialogs). Under the C or POSIX locale glibc ignores LANGUAGE, so LC_MESSAGES falls
+// back to C.UTF-8.
 void UseLanguage(const std::string& languageCode);
+// Activates, by the same road, the language the environment chose (LANGUAGE, else the
+// messages locale): the one whose catalogue the lookups take without an activation.
+void UseEnvironmentLanguage();
 // The toolkit's own texts (the file dialogs) follow the activated language too, from the
 // toolkit's catalogues; the application object takes them when it is made later.
 void ApplyToolkitTranslation();
-// The language activated last ("" when none was).
+// The language activated last, as its catalogue names it ("en" when the catalogue is
+// English or missing; "" when none was activated).
 std::string GetCurrentLanguage();
