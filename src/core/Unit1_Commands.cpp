@@ -131,7 +131,8 @@ void TForm1::M_Email1Click(TObject* /*Sender*/) {
   for (int i = 0; i < FWorkFiles->Count(); ++i) total += std::max<int64_t>(0, GetFileSizeByName(FWorkFiles->Strings(i)));
   if (total > kLargeMailBytes &&
       TranslatedMessageDialog(_("You're about to send one or more (large) files as e-mail") + "\r\n" +
-                                  Format(_("%d file(s), together %s"), {FWorkFiles->Count(), SizeWithUnitText(total)}) +
+                                  Format(_n("%d file, together %s", "%d files, together %s", FWorkFiles->Count()),
+                                         {FWorkFiles->Count(), SizeWithUnitText(total)}) +
                                   "\r\n" + _("continue?"),
                               mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo) {
     FWorkFiles->Clear();
@@ -139,7 +140,8 @@ void TForm1::M_Email1Click(TObject* /*Sender*/) {
     return;
   }
   if (FWorkFiles->Count() > 0) {
-    const std::string subject = IntToStr(FWorkFiles->Count()) + _(" file(s) attached");
+    const std::string subject =
+        Format(_n("%d file attached", "%d files attached", FWorkFiles->Count()), {FWorkFiles->Count()});
     const int result = SendSimpleMail(subject.c_str(), nullptr, FWorkFiles.get());
     // A cancel in the mail program is the user's own choice; every other failure is said.
     if (result != 0 && result != int(MAPI_USER_ABORT))

@@ -211,7 +211,8 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
     FFileAction = 10;
     return;
   }
-  const std::string question = FUsbMode ? _("Delete %d file(s)?") : _("Move %d file(s) to the Trash?");
+  const std::string question = FUsbMode ? _n("Delete %d file?", "Delete %d files?", count)
+                                        : _n("Move %d file to the Trash?", "Move %d files to the Trash?", count);
   if (TranslatedMessageDialog(Format(question, {count}), mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes) {
     FFileAction = 10;
     return;
@@ -254,7 +255,9 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
   if (ZqTumblist->Down()) FillTheTumbsNow();
   RestoreCursor();
   CheckForRenamedFiles(true);
-  finishFileBatch(_("%d file(s) could not be moved to the Trash:"), failed);
+  finishFileBatch(
+      _n("%d file could not be moved to the Trash:", "%d files could not be moved to the Trash:", failed.size()),
+      failed);
   if (ListBox1->Count() == 0) return;
   try {
     const int index = std::clamp(showIndex, 0, ListBox1->Count() - 1);
@@ -286,19 +289,21 @@ void TForm1::CopyFiles1Click(TObject* /*Sender*/) {
   FFileAction = 20;
   FillWorkFileList(true);
   if (CheckBox2->Checked()) ShowWorkListAsDebugText(*FWorkFiles, KpFramePanel1->Visible());
-  ShowIt(IntToStr(FWorkFiles->Count()) + _(" files selected"));
+  ShowIt(Format(_n("%d file selected", "%d files selected", FWorkFiles->Count()), {FWorkFiles->Count()}));
 }
 
 void TForm1::CutFiles1Click(TObject* /*Sender*/) {
   FFileAction = 40;
   FillWorkFileList(true);
   if (CheckBox2->Checked()) ShowWorkListAsDebugText(*FWorkFiles, KpFramePanel1->Visible());
-  ShowIt(IntToStr(FWorkFiles->Count()) + _(" files selected"));
+  ShowIt(Format(_n("%d file selected", "%d files selected", FWorkFiles->Count()), {FWorkFiles->Count()}));
 }
 
 void TForm1::Pastefiles1Click(TObject* /*Sender*/) {
   if (FWorkFiles->Count() == 0 || (FFileAction != 20 && FFileAction != 40) || ActionRunning) return;
-  const std::string question = FFileAction == 40 ? _("Move %d files to folder %s") : _("Copy %d files to folder %s");
+  const int count = FWorkFiles->Count();
+  const std::string question = FFileAction == 40 ? _n("Move %d file to folder %s", "Move %d files to folder %s", count)
+                                                 : _n("Copy %d file to folder %s", "Copy %d files to folder %s", count);
   if (TranslatedMessageDialog(Format(question, {FWorkFiles->Count(), QzDirTree211->SelectedPath()}), mtConfirmation,
                               TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes)
     CopyPastefiles("", false);
@@ -473,7 +478,9 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   if (PanelThumbHolder->Visible()) FillTheTumbsNow();
   RestoreCursor();
   CheckForRenamedFiles(false);
-  finishFileBatch(move ? _("%d file(s) could not be moved:") : _("%d file(s) could not be copied:"), failed);
+  finishFileBatch(move ? _n("%d file could not be moved:", "%d files could not be moved:", failed.size())
+                       : _n("%d file could not be copied:", "%d files could not be copied:", failed.size()),
+                  failed);
   return failed.empty();
 }
 
@@ -573,8 +580,9 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unw
       continue;
     }
     if (!quiet) {
-      ShowProgressForm->Showtext2->SetCaption(_("Processing ") + IntToStr(lines.Count()) + _(" files in ") +
-                                              ExtractFileName(file));
+      ShowProgressForm->Showtext2->SetCaption(
+          Format(_n("Processing %d file in %s", "Processing %d files in %s", lines.Count()),
+                 {lines.Count(), ExtractFileName(file)}));
       ShowProgressForm->ProgressBar1->SetPosition(i + 1);
       Application->ProcessMessages();
     }
@@ -628,10 +636,11 @@ void TForm1::Clearthumbscachefolder1Click(TObject* /*Sender*/) {
     ShowMessage(_("Thumbs cache folder is empty"));
     return;
   }
-  if (TranslatedMessageDialog(
-          Format(_("There are %d cached thumbnail files present."), {count}) + "\r\n" +
-              _("Do you want to remove the cached thumbnail files?"),
-          mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
+  if (TranslatedMessageDialog(Format(_n("There is %d cached thumbnail file present.",
+                                        "There are %d cached thumbnail files present.", count),
+                                     {count}) +
+                                  "\r\n" + _("Do you want to remove the cached thumbnail files?"),
+                              mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) != mrYes)
     return;
   if (ShellDeleteToRecycleBin(FThumbCacheFolder))
     ForceDirectories(FThumbCacheFolder);
@@ -688,7 +697,10 @@ void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
           found.Add(entries.Strings(k));
   }
   const std::vector<std::string> listable = ListableFiles(found.ToVector());
-  if (!listable.empty()) ShowMessage(IntToStr(int(listable.size())) + _(" files from tree placed in the paperclip"));
+  if (!listable.empty())
+    ShowMessage(Format(
+        _n("%d file from tree placed in the paperclip", "%d files from tree placed in the paperclip", listable.size()),
+        {int(listable.size())}));
   // The pictures join what the paperclip holds (a file once); it is never emptied here.
   const std::string paperclip = FAppDir + "paperclip.lst";
   TStringList lines;

@@ -163,13 +163,16 @@ void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
     return;
   }
   if (added > 0 && !SaveListFile(PaperclipFile(), lines)) return;
+  const std::string addedText =
+      Format(_n("%d file added to the paperclip.", "%d files added to the paperclip.", added), {added});
+  const std::string presentText =
+      Format(_n("%d file already in paperclip.", "%d files already in paperclip.", present), {present});
   if (added > 0 && present == 0)
-    ShowIt(IntToStr(added) + _(" file(s) added to the paperclip."));
+    ShowIt(addedText);
   else if (added > 0)
-    ShowIt(IntToStr(added) + _(" file(s) added to the paperclip.") + " - " + IntToStr(present) +
-           _(" file(s) already in paperclip."));
+    ShowIt(addedText + " - " + presentText);
   else if (present > 0)
-    ShowIt(IntToStr(present) + _(" file(s) already in paperclip."));
+    ShowIt(presentText);
   MakePaperclipText();
 }
 
@@ -193,7 +196,8 @@ void TForm1::RemovefromPapeclipfile() {
   std::sort(gone.rbegin(), gone.rend());
   for (int line : gone) lines.Delete(line);
   if (!SaveListFile(PaperclipFile(), lines)) return;
-  ShowIt(IntToStr(int(gone.size())) + _(" file(s) removed from the paperclip."));
+  ShowIt(Format(_n("%d file removed from the paperclip.", "%d files removed from the paperclip.", gone.size()),
+                {int(gone.size())}));
   MakePaperclipText();
 }
 

@@ -447,8 +447,12 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
   CheckForRenamedFiles(false, &unwritten);
   if (!journal.empty()) fileio::Unlink(journal);
   RestoreCursor();
-  ShowIt(IntToStr(count) + _(" files renamed."));
-  if (!failed.empty()) ShowMessage(Format(_("%d file(s) could not be renamed:"), {int(failed.size())}) + NameLines(failed));
+  // The result goes by itself, as the next picture or folder would take it away.
+  ShowIt(Format(_n("%d file renamed.", "%d files renamed.", count), {count}), true);
+  if (!failed.empty())
+    ShowMessage(Format(_n("%d file could not be renamed:", "%d files could not be renamed:", failed.size()),
+                       {int(failed.size())}) +
+                NameLines(failed));
   if (!unwritten.empty()) ShowUnwrittenLists(unwritten);
   FWorkFiles->Clear();
   FFileAction = 10;
@@ -484,10 +488,12 @@ void TForm1::FileDatetoExifdate1Click(TObject* /*Sender*/) {
     else
       failed.push_back(file);
   }
-  ShowIt(Format(_("%d file dates changed."), {count}));
+  ShowIt(Format(_n("%d file date changed.", "%d file dates changed.", count), {count}));
   RestoreCursor();
   if (!failed.empty())
-    ShowMessage(Format(_("%d file date(s) could not be changed:"), {int(failed.size())}) + NameLines(failed));
+    ShowMessage(Format(_n("%d file date could not be changed:", "%d file dates could not be changed:", failed.size()),
+                       {int(failed.size())}) +
+                NameLines(failed));
   FWorkFiles->Clear();
   FFileAction = 10;
   if (!FCurrentFile.empty()) OpenThePicture(FCurrentFile);

@@ -475,8 +475,11 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
   ActionRunning = false;
   if (Application->Terminated()) return;
   if (FLosslessFurtherImages > 0)
-    ShowMessage(Format(_("%d further picture(s) in the files (MPF) were kept as they were, not changed with the main "
-                         "picture."),
+    ShowMessage(Format(_n("%d further picture in the files (MPF) was kept as it was, not changed with the main "
+                          "picture.",
+                          "%d further pictures in the files (MPF) were kept as they were, not changed with the main "
+                          "picture.",
+                          FLosslessFurtherImages),
                        {FLosslessFurtherImages}));
   if (!FLosslessStopText.empty()) ShowMessage(FLosslessStopText);
   if (stopped) ShowMessage(_("Action aborted by user"));

@@ -262,9 +262,10 @@ void TForm1::LoadAShow() {
     SetListBoxHorzBar(ListBox1);
     if (missing == 0) break;
     if (!debug) {
-      ShowMessage(IntToStr(missing) + "/" + IntToStr(lines.Count()) +
-                  _(" files not found and not added to the visible file list.") + "\r" +
-                  _("You could manually correct the show file") + " " + FShowFile + _(" with any texteditor"));
+      ShowMessage(Format(_n("%s file not found and not added to the visible file list.",
+                            "%s files not found and not added to the visible file list.", lines.Count()),
+                         {IntToStr(missing) + "/" + IntToStr(lines.Count())}) +
+                  "\r" + _("You could manually correct the show file") + " " + FShowFile + _(" with any texteditor"));
       break;
     }
     // The debug check: the lines in the text window, saved when the user says so, and
@@ -352,7 +353,8 @@ void TForm1::P_PasteInShowClick(TObject* /*Sender*/) {
     ++count;
   }
   if (count > 0 && !SaveListFile(FShowFile, lines)) return;
-  ShowIt(Format(_("%d files pasted in show %s"), {count, ExtractFileName(FShowFile)}));
+  ShowIt(Format(_n("%d file pasted in show %s", "%d files pasted in show %s", count),
+                {count, ExtractFileName(FShowFile)}));
   LoadAShow();
 }
 
@@ -369,7 +371,8 @@ void TForm1::P_PasteClipInShowClick(TObject* /*Sender*/) {
     ++count;
   }
   if (count > 0 && !SaveListFile(FShowFile, lines)) return;
-  ShowIt(Format(_("%d files pasted in show %s"), {count, ExtractFileName(FShowFile)}));
+  ShowIt(Format(_n("%d file pasted in show %s", "%d files pasted in show %s", count),
+                {count, ExtractFileName(FShowFile)}));
   LoadAShow();
   ResetListbox1();
 }

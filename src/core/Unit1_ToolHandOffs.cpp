@@ -268,8 +268,8 @@ bool TForm1::DeleteOneImage(const std::string& FileName) {
     // The list's delete command asks and deletes in its own way.
     ListBox1->SetItemIndex(index);
     P_DeletefileClick(this);
-  } else if (TranslatedMessageDialog(Format(_("Move %d file(s) to the Trash?"), {1}), mtConfirmation,
-                                     TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes) {
+  } else if (TranslatedMessageDialog(Format(_n("Move %d file to the Trash?", "Move %d files to the Trash?", 1), {1}),
+                                     mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes) {
     RecycleFile(FileName);
   }
   Application->ProcessMessages();

@@ -72,13 +72,20 @@ void TForm1::Compresscompleettree1Click(TObject* /*Sender*/) {
 
   if (!FormSaveImage->FillChecklist(true)) {
     ShowMessage(_("No files present!"));
-  } else if (TranslatedMessageDialog(_("Complete tree copy!") + "\n" + IntToStr(FTreeFiles->Count()) +
-                                         _(" non jpg (or other files types)") + "\n" +
-                                         IntToStr(FormSaveImage->CheckListBox1->Count()) +
-                                         _(" jpg files selected, continue?"),
-                                     mtConfirmation, {mbYes, mbNo}, 0) == mrYes) {
+  } else if (TranslatedMessageDialog(
+                 _("Complete tree copy!") + "\n" +
+                     Format(_n("%d non jpg file (or other file type)", "%d non jpg files (or other files types)",
+                               FTreeFiles->Count()),
+                            {FTreeFiles->Count()}) +
+                     "\n" +
+                     Format(_n("%d jpg file selected, continue?", "%d jpg files selected, continue?",
+                               FormSaveImage->CheckListBox1->Count()),
+                            {FormSaveImage->CheckListBox1->Count()}),
+                 mtConfirmation, {mbYes, mbNo}, 0) == mrYes) {
     FormSaveImage->Label13->SetVisible(true);
-    FormSaveImage->Label13->SetCaption(IntToStr(FTreeFiles->Count()) + _(" other files selected for copy"));
+    FormSaveImage->Label13->SetCaption(
+        Format(_n("%d other file selected for copy", "%d other files selected for copy", FTreeFiles->Count()),
+               {FTreeFiles->Count()}));
     FormSaveImage->FQuietShow = true;
     delete FormSaveImage->FJpegOut;
     FormSaveImage->FJpegOut = new TJPEGImage;

@@ -307,11 +307,13 @@ void TExifInfoForm::ShowImageInfo() {
   lines->Add(Label("ColorScheme", "   \t") + ColorSchemeText(scheme));
   const double levels = std::ldexp(1.0, bitsPerPixel);
   if (scheme == 2 || scheme == 3)
-    lines->Add(Label("Description", "    \t") + Format(_("%d gray levels"), {int64_t(levels)}));
+    lines->Add(Label("Description", "    \t") +
+               Format(_n("%d gray level", "%d gray levels", uint64_t(levels)), {int64_t(levels)}));
   else if (scheme >= 4 && scheme <= 12)
     lines->Add(Label("Description", "    \t") + Format(_("%d bit true color"), {int64_t(bitsPerPixel)}));
   else if (bitsPerPixel != 1)
-    lines->Add(Label("Description", "    \t") + Format(_("%d palette colors"), {int64_t(levels)}));
+    lines->Add(Label("Description", "    \t") +
+               Format(_n("%d palette color", "%d palette colors", uint64_t(levels)), {int64_t(levels)}));
   else
     lines->Add(Label("Description", "    \t") + _("black and white"));
   lines->Add(Label("Bits per Pixel", "   \t") + IntToStr(bitsPerPixel));

@@ -45,6 +45,6 @@ int SendSimpleMail(const char* Subject, const char* Body, const TStrings* Attach
 bool MailFilesUnmodified(const std::vector<std::string>& Files) {
   TStringList list;
   list.AddStrings(Files);
-  const std::string subject = IntToStr(int(Files.size())) + _(" file(s) attached");
+  const std::string subject = Format(_n("%d file attached", "%d files attached", Files.size()), {int(Files.size())});
   return SendSimpleMail(subject.c_str(), nullptr, &list) == 0;
 }

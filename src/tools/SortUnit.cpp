@@ -293,7 +293,8 @@ void TSortForm::SortListView() {
 
 void TSortForm::showSelectionCount() {
   const int selected = ListView1->SelCount();
-  StatusBar1->SetSimpleText(selected < 2 ? _("All files selected") : IntToStr(selected) + _(" files selected"));
+  StatusBar1->SetSimpleText(selected < 2 ? _("All files selected")
+                                         : Format(_n("%d file selected", "%d files selected", selected), {selected}));
 }
 
 void TSortForm::ListView1ColumnClick(TObject* /*Sender*/, TListColumn* Column) {
@@ -308,7 +309,8 @@ void TSortForm::ListView1ColumnClick(TObject* /*Sender*/, TListColumn* Column) {
 
 void TSortForm::ListView1Click(TObject* /*Sender*/) {
   if (ListView1->Selected() && ListView1->SelCount() > 1) {
-    StatusBar1->SetSimpleText(IntToStr(ListView1->SelCount()) + _(" files selected"));
+    StatusBar1->SetSimpleText(
+        Format(_n("%d file selected", "%d files selected", ListView1->SelCount()), {ListView1->SelCount()}));
     ZqBCloseAndUse->SetEnabled(true);
   }
 }

@@ -478,9 +478,10 @@ void TFormAnalize::StartAnalizingClick(TObject* /*Sender*/) {
       if (StopAnalyzing) ShowMessage(_("Plot interrupted, graph not complete."));
       if (run.filter && FAnalysedFiles > 0) {
         const std::string cr = "\r";
-        ShowMessage(Format(_("Filtering selected, %d files out of a total of %d files are a match for the filter "
-                             "strings."),
-                           {FAnalysedFiles, FTotalFiles}) +
+        ShowMessage(Format(_n("Filtering selected, %d file out of a total of %s is a match for the filter strings.",
+                              "Filtering selected, %d files out of a total of %s are a match for the filter strings.",
+                              FAnalysedFiles),
+                           {FAnalysedFiles, Format(_n("%d file", "%d files", FTotalFiles), {FTotalFiles})}) +
                     cr + cr + " " + _("Make:") + " " + run.make + cr + " " + _("Model:") + " " + run.model + cr + cr +
                     " " + _("Maker Note:") + cr + " " + _("Label:") + " " + run.noteLabel + cr + " " + _("Data:") +
                     " " + run.noteData);

@@ -226,7 +226,8 @@ void TFormGetcard::ZqButton1Click(TObject* /*Sender*/) {
   Form1->FFileAction = 20;
   if (Form1->FWorkFiles->Count() > 0) {
     const std::string question =
-        Format(_("Copy %d files to folder %s"), {Form1->FWorkFiles->Count(), Form1->QzDirTree211->SelectedPath()});
+        Format(_n("Copy %d file to folder %s", "Copy %d files to folder %s", Form1->FWorkFiles->Count()),
+               {Form1->FWorkFiles->Count(), Form1->QzDirTree211->SelectedPath()});
     if (TranslatedMessageDialog(question, mtConfirmation, {mbYes, mbNo}, 0) == mrNo) return;
     FCopying = true;
     copyRunning_ = true;

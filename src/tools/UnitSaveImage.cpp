@@ -366,8 +366,9 @@ int TFormSaveImage::SelItems() {
 
 void TFormSaveImage::ShowSelectedCaptions() {
   const int index = CheckListBox1->ItemIndex();
-  const std::string text = IntToStr(SelItems()) + "/" + IntToStr(CheckListBox1->Count()) +
-                           _(" image(s) selected - showing #") + IntToStr(index + 1);
+  const std::string text =
+      Format(_n("%s image selected - showing #%d", "%s images selected - showing #%d", CheckListBox1->Count()),
+             {IntToStr(SelItems()) + "/" + IntToStr(CheckListBox1->Count()), index + 1});
   Label10->SetCaption(text);
   Label11->SetCaption(text);
   const bool checked = index >= 0 && index < CheckListBox1->Count() && CheckListBox1->Checked(index);

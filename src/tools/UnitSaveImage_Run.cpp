@@ -209,8 +209,8 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
     FWriteExif = !SaveToFolderForm->ChB_WriteExif->Checked();
     std::string shown = RemoveTrailingBackslash(target);
     if (treeRun) shown = PathJoin(shown, treeFolder);
-    if (TranslatedMessageDialog(Format(_("Save %d files to %s"), {checked, shown}), mtConfirmation, {mbYes, mbNo},
-                                0) != mrYes) {
+    if (TranslatedMessageDialog(Format(_n("Save %d file to %s", "Save %d files to %s", checked), {checked, shown}),
+                                mtConfirmation, {mbYes, mbNo}, 0) != mrYes) {
       endEarly();
       return;
     }
@@ -272,7 +272,7 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
     }
     ProgressBar1->SetPosition(saved);
   }
-  ShowMessage(Format(_("%d of %d files saved"), {saved, checked}));
+  ShowMessage(Format(_n("%d of %d file saved", "%d of %d files saved", checked), {saved, checked}));
   if (treeRun && Form1->FTreeFiles->Count() > 0 && !FStopBatch) CopyTreeFiles(target);
   ProgressBar1->SetPosition(0);
   EndRun(keptCaption);
@@ -280,7 +280,9 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
 
 void TFormSaveImage::CopyTreeFiles(const std::string& Target) {
   const int total = Form1->FTreeFiles->Count();
-  if (TranslatedMessageDialog(IntToStr(total) + _(" non images files found, do you want to copy the file(s) also?"),
+  if (TranslatedMessageDialog(Format(_n("%d non image file found, do you want to copy the file also?",
+                                        "%d non images files found, do you want to copy the files also?", total),
+                                     {total}),
                               mtConfirmation, {mbYes, mbNo}, 0) != mrYes)
     return;
   ProgressBar1->SetMax(std::max(total - 1, 1));
@@ -308,7 +310,7 @@ void TFormSaveImage::CopyTreeFiles(const std::string& Target) {
     ProgressBar1->SetPosition(i);
     if (!PumpAndContinue()) break;
   }
-  ShowMessage(Format(_("%d of %d files saved"), {copied, total}));
+  ShowMessage(Format(_n("%d of %d file saved", "%d of %d files saved", total), {copied, total}));
 }
 
 void TFormSaveImage::ZqOverWriteOrgClick(TObject* Sender) {
@@ -354,7 +356,8 @@ void TFormSaveImage::Zq_MailClick(TObject* /*Sender*/) {
   TStringList attachments;
   std::set<std::string> names;
   ShowRunPanels(true, checked);
-  const std::string subject = IntToStr(checked) + _(" file(s) attached, resampled by Kivo2");
+  const std::string subject =
+      Format(_n("%d file attached, resampled by Kivo2", "%d files attached, resampled by Kivo2", checked), {checked});
   int done = 0;
   for (int i = 0; i < CheckListBox1->Count(); ++i) {
     if (!CheckListBox1->Checked(i)) continue;

@@ -219,7 +219,7 @@ void TSearchForm::ZqButton1Click(TObject* /*Sender*/) {
   if (Application->Terminated()) return;
 
   Animate1->SetVisible(false);
-  const std::string found = IntToStr(list->Count()) + _(" files found");
+  const std::string found = Format(_n("%d file found", "%d files found", list->Count()), {list->Count()});
   Actionlabel->SetCaption(found);
   ZqButton3->SetEnabled(false);
   Form1->SetCaption(found);

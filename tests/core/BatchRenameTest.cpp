@@ -73,6 +73,7 @@ TEST_F(BatchRenameTest, EachRuleGivesTheNamesWorkedOutHereAndMemosFollowTheirPic
   Select({"IMG_0001.JPG", "img_0002.jpg"});
   Rename(1, "IMG", "Holiday");
   EXPECT_EQ(Panel(), "2 files renamed.");
+  EXPECT_TRUE(Form1->TimerShowIt->Enabled()) << "the result stays until the next picture";
   EXPECT_TRUE(SameAsMade(folder_ + "Holiday_0001.JPG", folder_ + "IMG_0001.JPG"));
   EXPECT_TRUE(SameAsMade(folder_ + "Holiday_0001.WAV", folder_ + "IMG_0001.WAV"));
   EXPECT_TRUE(Intact(folder_ + "img_0002.jpg"));
@@ -221,7 +222,7 @@ TEST_F(BatchRenameTest, ATakenNameIsNeverReplacedNotEvenByAChangeOfLetterCase) {
 
   Select({"a.jpg", "b.jpg"});
   Rename(2, "", "x_");
-  EXPECT_EQ(Panel(), "1 files renamed.");
+  EXPECT_EQ(Panel(), "1 file renamed.");
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_TRUE(Intact(folder_ + "x_a.jpg"));
   EXPECT_TRUE(SameAsMade(folder_ + "x_b.jpg", folder_ + "b.jpg"));
@@ -254,7 +255,7 @@ TEST_F(BatchRenameTest, ARenameThatFailsIsSaidAndTheFileKeepsItsName) {
     Select({"a.jpg", "b.jpg", "c.jpg"});
     Rename(2, "", "n", true, 0, true);
     EXPECT_EQ(fault.Hits(), 1) << error;
-    EXPECT_EQ(LastMessage(), "1 file(s) could not be renamed:\n" + folder_ + "b.jpg") << error;
+    EXPECT_EQ(LastMessage(), "1 file could not be renamed:\n" + folder_ + "b.jpg") << error;
     EXPECT_TRUE(Intact(folder_ + "b.jpg")) << error;
     EXPECT_EQ(Panel(), "2 files renamed.") << error;
     EXPECT_EQ(Entries(), (std::vector<std::string>{"na.jpg", "b.jpg", "nc.jpg"})) << error;
@@ -268,7 +269,7 @@ TEST_F(BatchRenameTest, ARenameThatFailsIsSaidAndTheFileKeepsItsName) {
     Select({"a.jpg", "c.jpg"});
     Rename(3, "", "_new", true, 0, true);
     ::chmod(folder_.c_str(), 0755);
-    EXPECT_EQ(LastMessage(), "2 file(s) could not be renamed:\n" + folder_ + "a.jpg\n" + folder_ + "c.jpg");
+    EXPECT_EQ(LastMessage(), "2 files could not be renamed:\n" + folder_ + "a.jpg\n" + folder_ + "c.jpg");
     EXPECT_EQ(Panel(), "0 files renamed.");
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) EXPECT_TRUE(Intact(folder_ + name));
   }

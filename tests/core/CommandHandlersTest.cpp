@@ -138,7 +138,7 @@ TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
   ASSERT_EQ(testsupport::Run({"stat", "-c", "%s", folder_ + "large.png"}).out, "11534336\n");
   StartIn();
   Select({"a.jpg", "large.png"});
-  ExpectMessage("You're about to send one or more (large) files as e-mail\n2 file(s), together 11.00 MB\n"
+  ExpectMessage("You're about to send one or more (large) files as e-mail\n2 files, together 11.00 MB\n"
                            "continue?", mrNo, ModalKind::MessageDlg);
   Form1->M_Email1->Click();
   EXPECT_FALSE(fs::exists(log));
@@ -154,7 +154,7 @@ TEST_F(CommandHandlersTest, MailingUnmodifiedHandsTheSelectedFilesAsTheyAre) {
     if (args[i] == "--attach") attached.push_back(testsupport::ReadFile(args[i + 1]));
     if (args[i] == "--subject") subject = args[i + 1];
   }
-  EXPECT_EQ(subject, "2 file(s) attached");
+  EXPECT_EQ(subject, "2 files attached");
   EXPECT_EQ(attached, (std::vector<std::string>{"first picture", "second picture"}));
   EXPECT_EQ(Form1->FWorkFiles->Count(), 0);
   EXPECT_EQ(Form1->FFileAction, 10);

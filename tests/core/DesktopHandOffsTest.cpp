@@ -263,9 +263,17 @@ TEST_F(WallpaperTest, FailuresAreReportedAndLeaveTheDesktopAsItWas) {
   EXPECT_FALSE(fs::exists(log_));
   // An unknown desktop.
   setenv("XDG_CURRENT_DESKTOP", "Enlightenment", 1);
-  ExpectMessage("The wallpaper could not be set: the wallpaper of this desktop (Enlightenment) cannot be "
-                           "set from here");
+  ExpectMessage("The wallpaper could not be set: the wallpaper of this desktop (Enlightenment) cannot be changed "
+                "from here");
   Form1->WallpaperCenter->Click();
+  // The reason in the user's language, also when the desktop's name is not known.
+  UseLanguage("nl");
+  unsetenv("XDG_CURRENT_DESKTOP");
+  unsetenv("DESKTOP_SESSION");
+  ExpectMessage("De achtergrond kon niet worden verwijderd: de achtergrond van dit bureaublad (onbekend) kan hier "
+                "niet worden gewijzigd");
+  Form1->RemoveWallpaper1->Click();
+  UseLanguage("en");
   EXPECT_FALSE(fs::exists(log_));
   EXPECT_EQ(Values(), original);
   // The picture noted first is gone: nothing to restore.

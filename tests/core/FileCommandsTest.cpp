@@ -81,7 +81,7 @@ TEST_F(FileCommandsTest, DeleteMovesFilesToTheTrashAndOutOfShowsAndPaperclip) {
   testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", "/elsewhere/x.jpg\r\n" + folder_ + "b.jpg\r\n");
   // No keeps everything.
   Select({"a.jpg", "b.jpg"});
-  ExpectMessage("Move 2 file(s) to the Trash?", mrNo, ModalKind::MessageDlg);
+  ExpectMessage("Move 2 files to the Trash?", mrNo, ModalKind::MessageDlg);
   Form1->P_Deletefile->Click();
   EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg"));
   EXPECT_EQ(Form1->FFileAction, 10);
@@ -119,7 +119,7 @@ TEST_F(FileCommandsTest, DeleteThatCannotReachTheTrashKeepsTheFileAndSaysSo) {
     Form1->P_Deletefile->Click();
     EXPECT_GT(fault.Hits(), 0) << error;
     EXPECT_TRUE(Intact(folder_ + "a.jpg") && Intact(folder_ + "b.jpg")) << error;
-    EXPECT_EQ(LastMessage(), "2 file(s) could not be moved to the Trash:\n" + folder_ + "b.jpg\n" + folder_ +
+    EXPECT_EQ(LastMessage(), "2 files could not be moved to the Trash:\n" + folder_ + "b.jpg\n" + folder_ +
                                  "a.jpg")
         << error;
     EXPECT_EQ(Entries(), (std::vector<std::string>{"a.jpg", "b.jpg"})) << error;
@@ -137,7 +137,7 @@ TEST_F(FileCommandsTest, DeleteThatCannotReachTheTrashKeepsTheFileAndSaysSo) {
   }
   chmod(folder_.c_str(), 0755);
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
-  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved to the Trash:\n" + folder_ + "a.jpg");
+  EXPECT_EQ(LastMessage(), "1 file could not be moved to the Trash:\n" + folder_ + "a.jpg");
 }
 
 TEST_F(FileCommandsTest, CopyMakesWholeCopiesWithModeDateAndVoiceMemo) {
@@ -264,7 +264,7 @@ TEST_F(FileCommandsTest, AFailedOverwriteLeavesTheOldFileUnderItsName) {
     EXPECT_GT(armed.Hits(), 0);
     EXPECT_TRUE(Intact(target + "a.jpg"));
     EXPECT_TRUE(Intact(folder_ + "a.jpg"));
-    EXPECT_EQ(LastMessage(), std::string(cut ? "1 file(s) could not be moved:\n" : "1 file(s) could not be copied:\n") +
+    EXPECT_EQ(LastMessage(), std::string(cut ? "1 file could not be moved:\n" : "1 file could not be copied:\n") +
                                  folder_ + "a.jpg (" + strerror(fault.Error) + ")");
     EXPECT_EQ(FolderEntries(target), std::vector<std::string>{"a.jpg"});
     EXPECT_EQ(FolderEntries(Trash() + "/files"), std::vector<std::string>{});
@@ -284,7 +284,7 @@ TEST_F(FileCommandsTest, AFailedOverwriteLeavesTheOldFileUnderItsName) {
   EXPECT_TRUE(Intact(folder_ + "a.jpg") && SameAsMade(small + "a.jpg", folder_ + "a.jpg"));
   EXPECT_TRUE(Intact(small + "b.jpg"));
   EXPECT_TRUE(SameAsMade(small + ".Trash-" + std::to_string(getuid()) + "/files/a.jpg", small + "a.jpg"));
-  EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "b.jpg (" + strerror(ENOSPC) + ")");
+  EXPECT_EQ(LastMessage(), "1 file could not be copied:\n" + folder_ + "b.jpg (" + strerror(ENOSPC) + ")");
   EXPECT_EQ(FolderEntries(small), (std::vector<std::string>{".Trash-" + std::to_string(getuid()), "a.jpg", "b.jpg"}));
 }
 
@@ -339,7 +339,7 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     Paste(true, target, 1);
     EXPECT_GT(fault.Hits(), 0) << c.error << " " << c.where;
     EXPECT_TRUE(Intact(folder_ + "a.jpg")) << c.error << " " << c.where;
-    EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg (" + strerror(c.error) + ")");
+    EXPECT_EQ(LastMessage(), "1 file could not be moved:\n" + folder_ + "a.jpg (" + strerror(c.error) + ")");
     // Nothing half made stays behind (a complete copy may, when the source could not go).
     for (const std::string& name : FolderEntries(target)) {
       EXPECT_EQ(name, "a.jpg") << c.error;
@@ -361,7 +361,7 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     Paste(false, target, 1);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, previous);
-    EXPECT_EQ(LastMessage(), "1 file(s) could not be copied:\n" + folder_ + "a.jpg (" + strerror(EFBIG) + ")");
+    EXPECT_EQ(LastMessage(), "1 file could not be copied:\n" + folder_ + "a.jpg (" + strerror(EFBIG) + ")");
   }
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
@@ -374,7 +374,7 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
     Paste(true, target, 1);
   }
   chmod(target.c_str(), 0755);
-  EXPECT_EQ(LastMessage(), "1 file(s) could not be moved:\n" + folder_ + "a.jpg (" + strerror(EACCES) + ")");
+  EXPECT_EQ(LastMessage(), "1 file could not be moved:\n" + folder_ + "a.jpg (" + strerror(EACCES) + ")");
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
   EXPECT_EQ(FolderEntries(target), std::vector<std::string>{});
 }
@@ -470,12 +470,12 @@ TEST_F(FileCommandsTest, QuestionsAndReportsAreDutchInDutch) {
   MakeFile(folder_ + "a.jpg", "aaa");
   StartIn(std::string(), {"\"Language\"=\"nl\""});
   Select({"a.jpg"});
-  ExpectMessage("1 bestand(en) naar de prullenbak verplaatsen?", mrNo, ModalKind::MessageDlg);
+  ExpectMessage("1 bestand naar de prullenbak verplaatsen?", mrNo, ModalKind::MessageDlg);
   Form1->P_Deletefile->Click();
   Paste(false, folder_, 1);
   const auto history = ModalResponder::History();
   ASSERT_EQ(history.size(), 3u);
-  EXPECT_EQ(history[1].text, "1 bestanden kopiëren naar map " + folder_);
+  EXPECT_EQ(history[1].text, "1 bestand kopiëren naar map " + folder_);
   EXPECT_EQ(history[2].text, "Kopiëren/plakken kan niet, doel en bron zijn hetzelfde!");
   Form1->FWorkFiles->Clear();
   ExpectMessage("Geen bestand(en) geselecteerd", mrOk, ModalKind::MessageDlg);

@@ -114,7 +114,7 @@ TEST_F(HandOffsTest, DeleteOneImageTakesThisVeryFile) {
   testsupport::Run({"convert", "-size", "8x8", "xc:green", other + "a.png"});
   StartIn();
   const std::string listed = testsupport::ReadFile(folder_ + "a.png");
-  ExpectMessage("Move 1 file(s) to the Trash?", mrYes, ModalKind::MessageDlg);
+  ExpectMessage("Move 1 file to the Trash?", mrYes, ModalKind::MessageDlg);
   EXPECT_TRUE(Form1->DeleteOneImage(other + "a.png"));
   EXPECT_EQ(testsupport::ReadFile(folder_ + "a.png"), listed);
   EXPECT_TRUE(fs::exists(HomeTrashDir() + "/files/a.png"));

@@ -184,12 +184,12 @@ TEST_F(LosslessRotateTest, TrailersAndFurtherPicturesComeAlong) {
   };
   ASSERT_EQ(mpImage2("mpf.jpg"), second);
   StartIn();
-  ExpectMessage("1 further picture(s) in the files (MPF) were kept as they were, not changed with the main picture.");
+  ExpectMessage("1 further picture in the files (MPF) was kept as it was, not changed with the main picture.");
   Form1->M_Fastbatchrotate->SetChecked(true);
   Select({"motion.jpg", "mpf.jpg"});
   Form1->RotateRight2->Click();
   EXPECT_TRUE(testsupport::DutchTranslations().count(
-      "%d further picture(s) in the files (MPF) were kept as they were, not changed with the main picture."));
+      "%d further picture in the files (MPF) was kept as it was, not changed with the main picture."));
   const std::string motion = testsupport::ReadFile(folder_ + "motion.jpg");
   EXPECT_EQ(motion, Expected(folder_ + "main.jpg", {"-rotate", "90"}) + video);
   EXPECT_EQ(mpImage2("mpf.jpg"), second);

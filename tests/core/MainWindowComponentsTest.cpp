@@ -14,6 +14,7 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
@@ -81,8 +82,8 @@ namespace {
 
 // The texts a window shows in its own language: its caption, the captions and hints of its
 // menu items and controls (not the data of edits, lists and trees of folders), the items
-// of its radio groups, combo boxes and trees, the columns of its list views and the lines
-// of its memos.
+// of its radio groups, combo boxes and trees, the columns of its list views, the lines
+// of its memos and the file types of its file dialogs.
 std::vector<std::pair<std::string, std::string>> ShownTexts(TCustomForm* form) {
   std::vector<std::pair<std::string, std::string>> texts{{form->Name(), form->Caption()}};
   auto add = [&](TComponent* c, const std::string& text) { texts.emplace_back(c->Name(), text); };
@@ -92,6 +93,7 @@ std::vector<std::pair<std::string, std::string>> ShownTexts(TCustomForm* form) {
       if (!item->IsLine()) add(c, item->Caption()), add(c, item->Hint());
       continue;
     }
+    if (auto* dialog = dynamic_cast<TOpenDialog*>(c)) add(c, dialog->Filter());
     auto* control = dynamic_cast<TControl*>(c);
     if (!control) continue;
     add(c, control->Hint());
@@ -162,8 +164,8 @@ TEST(ProgramMessages, EveryTranslatedMessageHasADutchTranslation) {
   KIVO2_REQUIRE_TOOL("xgettext");
   KIVO2_REQUIRE_TOOL("msgunfmt");
   const std::string src = testsupport::SourceDir() + "/src";
-  std::vector<std::string> args = {"xgettext", "-C", "--from-code=UTF-8", "-k_", "-kdgettext:2", "--no-location",
-                                   "--omit-header", "-o", "-"};
+  std::vector<std::string> args = {"xgettext",      "-C",           "--from-code=UTF-8", "-k_", "-k_n:1,2",
+                                   "-kdgettext:2",  "--no-location", "--omit-header",    "-o",  "-"};
   for (const auto& entry : std::filesystem::recursive_directory_iterator(src))
     if (entry.path().extension() == ".cpp" || entry.path().extension() == ".h") args.push_back(entry.path());
   const testsupport::CommandResult pot = testsupport::Run(args);

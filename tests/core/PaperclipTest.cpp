@@ -55,15 +55,15 @@ TEST_F(PaperclipTest, AddingTakesEachPictureOnceLeavesVoiceMemosOutAndSaysWhatHa
   Select({"a.jpg", "b.jpg", "memo.wav"});
   Form1->M_Addfilestopapercli1->Click();
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "a.jpg", folder_ + "b.jpg"}));
-  EXPECT_EQ(Panel(), "2 file(s) added to the paperclip.");
+  EXPECT_EQ(Panel(), "2 files added to the paperclip.");
 
   // One new and one held: one message names both.
   Select({"a.jpg", "c.jpg"});
   Form1->AddToPaperclip->Click();
-  EXPECT_EQ(Panel(), "1 file(s) added to the paperclip. - 1 file(s) already in paperclip.");
+  EXPECT_EQ(Panel(), "1 file added to the paperclip. - 1 file already in paperclip.");
   Select({"b.jpg"});
   Form1->Zq_Paperclip->Click();
-  EXPECT_EQ(Panel(), "1 file(s) already in paperclip.");
+  EXPECT_EQ(Panel(), "1 file already in paperclip.");
   // On Linux A.jpg is another file than a.jpg.
   Select({"A.jpg"});
   Form1->M_Addfilestopapercli1->Click();
@@ -86,7 +86,7 @@ TEST_F(PaperclipTest, RemovingTakesTheSelectedLinesOnlyAndClearingAsksFirst) {
   Select({"b.jpg", "c.jpg"});
   Form1->Removefilesfrompaperclip1->Click();
   EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{missing, folder_ + "a.jpg"}));
-  EXPECT_EQ(Panel(), "2 file(s) removed from the paperclip.");
+  EXPECT_EQ(Panel(), "2 files removed from the paperclip.");
   const std::string before = testsupport::ReadFile(Paperclip());
   ExpectMessage("No files found to remove from the paperclip.");
   Form1->Removefilesfrompaperclip1->Click();
@@ -242,7 +242,7 @@ TEST_F(PaperclipTest, StandAloneLinesNameThePicturesOnTheProgramsDrive) {
   testsupport::WriteFile(Paperclip(), "E:\\" + windows + "caf\xE9.jpg\r\n");
   Select({"café.jpg", "b.jpg"});
   Form1->M_Addfilestopapercli1->Click();
-  EXPECT_EQ(Panel(), "1 file(s) added to the paperclip. - 1 file(s) already in paperclip.");
+  EXPECT_EQ(Panel(), "1 file added to the paperclip. - 1 file already in paperclip.");
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), "E:\\" + windows + "café.jpg\r\nX:\\" + windows + "b.jpg\r\n");
   OpenShowsTree();
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "café.jpg", folder_ + "b.jpg"}));
@@ -261,7 +261,7 @@ TEST_F(PaperclipTest, AWriteThatFailsLeavesThePaperclipAsItWasAndSaysSo) {
     EXPECT_GT(fault.Hits(), 0) << error;
     EXPECT_TRUE(Intact(Paperclip())) << error;
     EXPECT_NE(LastMessage().find(Paperclip()), std::string::npos) << LastMessage();
-    EXPECT_NE(Panel(), "1 file(s) added to the paperclip.") << error;
+    EXPECT_NE(Panel(), "1 file added to the paperclip.") << error;
   }
   // A clear whose removal fails keeps the list.
   {

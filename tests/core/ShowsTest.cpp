@@ -204,7 +204,7 @@ TEST_F(ShowsTest, NewShowsComeFromThePaperclipAndFromCopiedFilesAndPastingAddsEa
   Form1->P_PasteInShow->Click();
   EXPECT_EQ(Panel(), "0 files pasted in show My new Pasted show.shw");
   Form1->P_PasteClipInShow->Click();
-  EXPECT_EQ(Panel(), "1 files pasted in show My new Pasted show.shw");
+  EXPECT_EQ(Panel(), "1 file pasted in show My new Pasted show.shw");
   EXPECT_EQ(testsupport::ReadFile(pasted), ListText({folder_ + "a.jpg", folder_ + "c.jpg", folder_ + "b.jpg"}));
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg", folder_ + "b.jpg"}));
   // A show folder: the first free name each time.

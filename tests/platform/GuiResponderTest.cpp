@@ -151,6 +151,9 @@ TEST_F(Responder, FileDialogsGiveFileNamesWithTheDefaultExtension) {
   ASSERT_TRUE(save.Execute());
   EXPECT_EQ(save.FileName(), "/home/u/picture.jpg");
   EXPECT_EQ(save.ToolkitFilters(), (std::vector<std::string>{"JPEG (*.jpg *.jpeg)", "All (*)"}));
+  // Patterns the description names itself are shown once.
+  save.SetFilter("JPEG Image File (*.jpg)|*.jpg|file(*.bmp)|*.bmp");
+  EXPECT_EQ(save.ToolkitFilters(), (std::vector<std::string>{"JPEG Image File (*.jpg)", "file (*.bmp)"}));
 
   TOpenDialog open(nullptr);
   open.SetOptions(TOpenOptions{ofAllowMultiSelect});

@@ -202,16 +202,23 @@ std::string NamesSet(std::initializer_list<std::pair<const char*, bool>> flags) 
 
 std::map<std::string, std::string> PoEntries(const std::string& po) {
   std::map<std::string, std::string> entries;
-  std::string id, str, *current = nullptr;
+  // A text with a context is keyed as gettext keys it: context, '\004', text. Of a text with
+  // plural forms the singular and its first translation count.
+  std::string context, id, str, *current = nullptr;
   auto finish = [&] {
-    if (!id.empty()) entries[id] = str;
-    id.clear(), str.clear();
+    if (!id.empty()) entries[context.empty() ? id : context + '\004' + id] = str;
+    context.clear(), id.clear(), str.clear();
   };
   for (const std::string& line : Lines(po)) {
     const size_t quote = line.find('"');
     if (quote == std::string::npos || line[0] == '#') continue;
-    if (line.rfind("msgid ", 0) == 0) finish(), current = &id;
-    if (line.rfind("msgstr ", 0) == 0) current = &str;
+    if (line.rfind("msgctxt ", 0) == 0) finish(), current = &context;
+    if (line.rfind("msgid ", 0) == 0) {
+      if (current != &context) finish();
+      current = &id;
+    }
+    if (line.rfind("msgid_plural ", 0) == 0 || line.rfind("msgstr[", 0) == 0) current = nullptr;
+    if (line.rfind("msgstr ", 0) == 0 || line.rfind("msgstr[0] ", 0) == 0) current = &str;
     if (!current) continue;
     // The quoted piece, its escapes undone; a text may go on in the lines below.
     for (size_t i = quote + 1; i + 1 < line.size(); ++i) {

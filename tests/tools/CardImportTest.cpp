@@ -74,7 +74,7 @@ class CardImportTest : public FileToolsTest {
     w->PrefixEdit->SetText(text);
   }
   void ExpectCopyQuestion(int count, int answer = mrYes) {
-    ExpectMessage("Copy " + std::to_string(count) + " files to folder " + dest, answer);
+    ExpectMessage("Copy " + std::to_string(count) + (count == 1 ? " file" : " files") + " to folder " + dest, answer);
   }
   // The card is as it was.
   void ExpectCardIntact() {
@@ -238,7 +238,7 @@ TEST_F(CardImportTest, FileFaultsLeaveNoHalfCopyAndLoseNothing) {
     Open(card);
     UseText("", false);
     ExpectCopyQuestion(4);
-    ExpectMessage(std::string("1 file(s) could not be copied:\n") + card + f.file + (f.file[0] == 'M' ? ".MOV" : ".JPG") +
+    ExpectMessage(std::string("1 file could not be copied:\n") + card + f.file + (f.file[0] == 'M' ? ".MOV" : ".JPG") +
                   " (" + strerror(f.error) + ")");
     {
       // Only the copy's own files: the card files are read, never opened for writing.
@@ -261,7 +261,7 @@ TEST_F(CardImportTest, FileFaultsLeaveNoHalfCopyAndLoseNothing) {
   Open(card);
   UseText("", false);
   ExpectCopyQuestion(4);
-  ExpectMessage("1 file(s) could not be copied:\n" + card + "IMG_0002.JPG (" + strerror(EEXIST) + ")");
+  ExpectMessage("1 file could not be copied:\n" + card + "IMG_0002.JPG (" + strerror(EEXIST) + ")");
   {
     TFileFaultScope taken(TFileFault{TFileFaultOp::Rename, EEXIST, "IMG_0002", 0, 1});
     w->ZqButton1->Click();

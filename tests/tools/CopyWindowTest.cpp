@@ -142,7 +142,7 @@ TEST_F(CopyWindowTest, DeletingTheFileClosesTheWindow) {
   w->ToolButton24Click(nullptr);
   EXPECT_TRUE(fs::exists(file));
   EXPECT_TRUE(w->Visible());
-  ExpectMessage("Move 1 file(s) to the Trash?", mrYes, ModalKind::MessageDlg);
+  ExpectMessage("Move 1 file to the Trash?", mrYes, ModalKind::MessageDlg);
   w->ToolButton24Click(nullptr);
   GuiTesting::ProcessEvents();
   EXPECT_FALSE(fs::exists(file));

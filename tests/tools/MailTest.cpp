@@ -315,7 +315,7 @@ TEST_F(SaveImageTest, TheExplorersMailRecipientGoesThroughTheMailSender) {
   EXPECT_TRUE(MailFiles({file}));
   ASSERT_EQ(OutboxFiles().size(), 1u);
   const ParsedMail mail = ParseWithPython(OutboxFiles()[0]);
-  EXPECT_EQ(mail.headers.at("Subject"), "1 file(s) attached");
+  EXPECT_EQ(mail.headers.at("Subject"), "1 file attached");
   ASSERT_EQ(mail.names.size(), 1u);
   EXPECT_EQ(mail.bodies[0], testsupport::ReadFile(file));
 }
@@ -337,7 +337,7 @@ TEST_F(SaveImageTest, TheMailRunAttachesResampledCopiesAndTouchesNoOtherFile) {
   EXPECT_EQ(testsupport::ReadFile(inTemp), tempBytes);
   std::string subject;
   const std::vector<std::string> attached = HandedOver(log, subject);
-  EXPECT_EQ(subject, "3 file(s) attached, resampled by Kivo2");
+  EXPECT_EQ(subject, "3 files attached, resampled by Kivo2");
   ASSERT_EQ(attached.size(), 3u);
   EXPECT_EQ(fs::path(attached[0]).filename(), "same.jpg");
   EXPECT_EQ(fs::path(attached[1]).filename(), "same (2).jpg");

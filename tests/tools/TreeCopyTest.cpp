@@ -127,9 +127,9 @@ class TreeCopyTest : public SaveImageTest {
 TEST_F(TreeCopyTest, TheTreeComesOutAsCpAndImageMagickMakeIt) {
   RunTreeCommand(Output(), kFullRun);
   EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "Complete tree copy!\n4 non jpg (or other files types)\n3 jpg files selected, continue?",
+                            "Complete tree copy!\n4 non jpg files (or other files types)\n3 jpg files selected, continue?",
                             "Save 3 files to " + Output() + "Trip", "3 of 3 files saved",
-                            "4 non images files found, do you want to copy the file(s) also?", "4 of 4 files saved"}));
+                            "4 non images files found, do you want to copy the files also?", "4 of 4 files saved"}));
   EXPECT_EQ(Texts(), std::vector<std::string>{"Copy/compress folder Trip to location"});  // the folder dialog
 
   // The reference: the tree as cp -a copies it, its JPEG pictures recompressed by

@@ -337,7 +337,16 @@ std::vector<std::string> TOpenDialog::ToolkitFilters() const {
       if (!one.empty()) masks += (masks.empty() ? "" : " ") + one;
       p = semi + 1;
     }
-    out.push_back(parts[i] + " (" + masks + ")");
+    // A description that names its patterns itself ("JPEG Image File (*.jpg)") shows them
+    // once: the toolkit's part in brackets takes their place.
+    std::string description = parts[i];
+    const size_t open = description.rfind('(');
+    if (!description.empty() && description.back() == ')' && open != std::string::npos &&
+        description.find('*', open) != std::string::npos) {
+      description.erase(open);
+      while (!description.empty() && description.back() == ' ') description.pop_back();
+    }
+    out.push_back(description + " (" + masks + ")");
   }
   return out;
 }

@@ -6,10 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
 
 namespace {
+
+// The reasons are shown to the user after "The wallpaper could not be set: ", in the
+// user's language; the command that failed stands in them as it was given.
+std::string Failed(const std::string& command) { return Format(_("%s failed"), {command}); }
+std::string CannotStart(const std::string& program) { return Format(_("%s cannot be started"), {program}); }
 
 constexpr int kGsettingsTimeout = 10;
 
@@ -106,7 +112,7 @@ std::string PathOfFileUri(const std::string& uri) {
 bool Get(const TSchema& schema, const char* key, std::string& value, std::string& error) {
   std::string out;
   if (!RunProcessOutput({"gsettings", "get", schema.Name, key}, kGsettingsTimeout, out)) {
-    error = std::string("gsettings get ") + schema.Name + " " + key + " failed";
+    error = Failed(std::string("gsettings get ") + schema.Name + " " + key);
     return false;
   }
   value = UnquoteVariant(out);
@@ -118,9 +124,9 @@ bool Set(const TSchema& schema, const char* key, const std::string& value, std::
                                        kGsettingsTimeout, true);
   if (r.Outcome == TWaitOutcome::Finished && r.ExitCode == 0) return true;
   if (r.Outcome == TWaitOutcome::StartFailed)
-    error = "gsettings cannot be started";
+    error = CannotStart("gsettings");
   else
-    error = std::string("gsettings set ") + schema.Name + " " + key + " failed";
+    error = Failed(std::string("gsettings set ") + schema.Name + " " + key);
   return false;
 }
 
@@ -135,8 +141,8 @@ bool KnownDesktop(TWallpaperDesktop& desktop, std::string& error) {
   if (desktop != TWallpaperDesktop::Unknown) return true;
   std::string name = GetEnvironmentVariable("XDG_CURRENT_DESKTOP");
   if (name.empty()) name = GetEnvironmentVariable("DESKTOP_SESSION");
-  error = "the wallpaper of this desktop (" + (name.empty() ? std::string("unknown") : name) +
-          ") cannot be set from here";
+  error =
+      Format(_("the wallpaper of this desktop (%s) cannot be changed from here"), {name.empty() ? _("unknown") : name});
   return false;
 }
 
@@ -165,7 +171,7 @@ std::string StyleProperty(const std::string& pictureProperty) {
 bool PictureProperties(std::vector<std::string>& properties, std::string& error) {
   std::string out;
   if (!RunProcessOutput({"xfconf-query", "-c", kChannel, "-l"}, kGsettingsTimeout, out)) {
-    error = std::string("xfconf-query -c ") + kChannel + " -l failed";
+    error = Failed(std::string("xfconf-query -c ") + kChannel + " -l");
     return false;
   }
   const std::string suffix = "/last-image";
@@ -185,7 +191,7 @@ bool PictureProperties(std::vector<std::string>& properties, std::string& error)
 
 bool Get(const std::string& property, std::string& value, std::string& error) {
   if (!RunProcessOutput({"xfconf-query", "-c", kChannel, "-p", property}, kGsettingsTimeout, value)) {
-    error = "xfconf-query " + property + " failed";
+    error = Failed("xfconf-query " + property);
     return false;
   }
   while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
@@ -197,8 +203,7 @@ bool Set(const std::string& property, const char* type, const std::string& value
   TProcessResult r = RunProcessAndWait({"xfconf-query", "-c", kChannel, "-p", property, "-n", "-t", type, "-s", value},
                                        kGsettingsTimeout, true);
   if (r.Outcome == TWaitOutcome::Finished && r.ExitCode == 0) return true;
-  error = r.Outcome == TWaitOutcome::StartFailed ? std::string("xfconf-query cannot be started")
-                                                  : "xfconf-query " + property + " failed";
+  error = r.Outcome == TWaitOutcome::StartFailed ? CannotStart("xfconf-query") : Failed("xfconf-query " + property);
   return false;
 }
 
@@ -257,7 +262,7 @@ bool Evaluate(const std::string& script, std::string& output, std::string& error
   if (!RunProcessOutput({"dbus-send", "--session", "--dest=org.kde.plasmashell", "--type=method_call",
                          "--print-reply", "/PlasmaShell", "org.kde.PlasmaShell.evaluateScript", "string:" + script},
                         kGsettingsTimeout, reply)) {
-    error = "the Plasma shell did not take the wallpaper script (dbus-send failed)";
+    error = _("the Plasma shell did not take the wallpaper script (dbus-send failed)");
     return false;
   }
   // The reply's string argument: string "...", its text as it stands up to the last quote.
