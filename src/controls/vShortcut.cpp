@@ -106,12 +106,14 @@ void TvShortcut::writeLauncher(const std::string& folder) const {
 }
 
 void TvShortcut::MakeShortcut() {
-  if (FDestination == sdDeskTop || FDestination == sdAll) writeLauncher(UserFolder(TUserFolder::Desktop));
-  if (FDestination == sdStartMenu || FDestination == sdAll) {
-    const std::string menu = StartMenuFolder();
-    ForceDirectories(menu);  // a failure shows when the launcher is written
-    writeLauncher(menu);
-  }
+  // The desktop and the menu folder are made when missing (a fresh account may have no
+  // desktop folder yet, as file managers know); a failure shows when the launcher is written.
+  auto made = [](const std::string& folder) {
+    if (IsFullPath(folder)) ForceDirectories(folder);
+    return folder;
+  };
+  if (FDestination == sdDeskTop || FDestination == sdAll) writeLauncher(made(UserFolder(TUserFolder::Desktop)));
+  if (FDestination == sdStartMenu || FDestination == sdAll) writeLauncher(made(StartMenuFolder()));
   if (FDestination == sdFolder || FDestination == sdAll) {
     try {
       writeLauncher(FShortcutFolder);

@@ -37,15 +37,6 @@ namespace {
 
 constexpr int kYesToAll = 10;
 
-// The mode a new file gets (as the umask allows), or the mode of the file it replaces.
-mode_t NewFileMode(const std::string& replaced) {
-  struct stat st {};
-  if (!replaced.empty() && stat(replaced.c_str(), &st) == 0) return st.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
 // "My Photo 1.jpg" becomes "my_photo_1.jpg"; the folder part stays.
 std::string WebName(const std::string& path) {
   std::string name = AnsiLowerCase(ExtractFileName(path));
@@ -110,7 +101,7 @@ bool TFormSaveImage::SaveWithExif(const std::string& OutputPath, bool Replace, s
     Error = SysErrorMessage(errno);
     ok = false;
   }
-  if (ok) chmod(temp.c_str(), NewFileMode(Replace ? OutputPath : std::string()));
+  if (ok) chmod(temp.c_str(), mode_t(NewFileMode(Replace ? OutputPath : std::string())));
   // On the disk before it takes the name: the file it replaces (the original itself in the
   // overwrite run) is gone from then on.
   if (ok) {

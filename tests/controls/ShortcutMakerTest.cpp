@@ -19,9 +19,8 @@ class ShortcutMakerTest : public testing::Test {
  protected:
   void SetUp() override {
     home_ = GetEnvironmentVariable("HOME");
-    // A desktop folder with another name than "Desktop": only the XDG setting finds it.
+    // A desktop folder with another name than "Desktop", not there yet: only the XDG setting finds it.
     desktop_ = home_ + "/Bureau";
-    fs::create_directories(desktop_);
     const std::string config = GetEnvironmentVariable("XDG_CONFIG_HOME");
     fs::create_directories(config);
     testsupport::WriteFile(config + "/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
@@ -151,11 +150,11 @@ TEST_F(ShortcutMakerTest, FolderDestinationsNeedAFolderAndReportTheirOwnFailures
   EXPECT_EQ(ModalResponder::Pending(), 0);
   EXPECT_FALSE(fs::exists(testsupport::TempDir() + "/missing"));
 
-  // A missing desktop folder is the caller's error; no launcher appears anywhere else.
+  // A desktop folder that cannot be made (a file) is the caller's error; no launcher elsewhere.
   fs::remove_all(desktop_);
+  testsupport::WriteFile(desktop_, "");
   shortcut.SetDestination(sdDeskTop);
   EXPECT_THROW(shortcut.MakeShortcut(), EFCreateError);
-  EXPECT_FALSE(fs::exists(desktop_));
   EXPECT_FALSE(fs::exists("/Viewer.desktop"));
 }
 

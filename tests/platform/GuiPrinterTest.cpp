@@ -7,6 +7,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <sys/stat.h>
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
@@ -55,6 +56,7 @@ TEST_F(Printing, APdfPageHasTheReportedSizeAndTheCanvasStartsAtThePrintableArea)
   KIVO2_REQUIRE_TOOL("pdftoppm");
   TPrinter* printer = Printer();
   const std::string file = testsupport::TempPath("page.pdf");
+  ::umask(022);
   printer->SetOutputFileName(file);
   printer->SetOrientation(poPortrait);
   const int dpi = printer->GetDeviceCaps(LOGPIXELSX);
@@ -75,6 +77,7 @@ TEST_F(Printing, APdfPageHasTheReportedSizeAndTheCanvasStartsAtThePrintableArea)
   EXPECT_FALSE(printer->Printing());
   printer->SetOutputFileName("");
 
+  EXPECT_EQ(testsupport::Run({"stat", "-c", "%a", file}).out, "644\n") << "as any new file under the umask";
   double w = 0, h = 0;
   ASSERT_TRUE(PdfPageSize(file, w, h));
   EXPECT_NEAR(w, physW * 72.0 / dpi, 0.5);

@@ -76,10 +76,7 @@ void WriteFileReplacing(const std::string& fileName, std::initializer_list<std::
   std::string name = fileName + ".XXXXXX";
   int fd = fileio::MakeTemp(name, O_CLOEXEC);
   if (fd < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
-  mode_t mask = umask(0);
-  umask(mask);
-  struct stat st {};
-  fchmod(fd, (stat(fileName.c_str(), &st) == 0 ? st.st_mode & 07777 : 0666 & ~mask));
+  fchmod(fd, mode_t(NewFileMode(fileName)));
   bool ok = true;
   int err = 0;
   for (std::string_view part : parts) {

@@ -7,6 +7,7 @@
 #include <QPrinterInfo>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/QtApplication.h"
@@ -113,6 +114,8 @@ void TPrinter::BeginDoc() {
     std::string temp = folder + "." + ExtractFileName(impl_->outputFile) + ".XXXXXX";
     const int fd = fileio::MakeTemp(temp, 0);
     if (fd < 0) throw EPrinter(Format(_("Cannot create file \"%s\". %s"), {impl_->outputFile, SysErrorMessage(errno)}));
+    // Made private; the document takes the mode any file written there gets.
+    ::fchmod(fd, mode_t(NewFileMode(ExpandFileName(impl_->outputFile))));
     ::close(fd);
     impl_->tempFile = temp;
     p.setOutputFormat(QPrinter::PdfFormat);

@@ -429,6 +429,9 @@ std::string ReadFileBytes(const std::string& fileName, int64_t maxBytes = int64_
 // fileName. Raises EFCreateError (cannot create) or EWriteError (cannot write or rename);
 // on failure the old file is untouched and no temporary file is left.
 void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes);
+// The permission bits for a file written anew at fileName: those of the file there, else the
+// usual mode of a new file under the process's umask (0666 less the mask).
+int NewFileMode(const std::string& fileName);
 
 // Copies the regular file source into a new file at path, which must not exist; with
 // temporary, path is a template ending in "XXXXXX" (see WorkFileTemplate) that receives the

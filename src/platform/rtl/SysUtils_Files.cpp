@@ -642,8 +642,7 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
     }
   }
   struct stat old;
-  bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && S_ISDIR(old.st_mode))
+  if (::stat(target.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
     throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, EISDIR));
   std::string folder = ExtractFilePath(target);
   std::string path = folder + "." + ExtractFileName(target).substr(0, 200) + ".XXXXXX";
@@ -654,8 +653,7 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
     fileio::Unlink(path);
     throw EWriteError(FileErrorText("Cannot write file \"%s\". %s", fileName, err));
   };
-  mode_t mode = exists ? (old.st_mode & 07777) : mode_t(0666 & ~UmaskNow());
-  ::fchmod(fd, mode);
+  ::fchmod(fd, mode_t(NewFileMode(target)));
   if (!fileio::WriteAll(fd, bytes.data(), bytes.size())) fail(errno);
   if (fileio::Sync(fd) != 0) fail(errno);
   if (::close(fd) != 0) {
@@ -670,6 +668,12 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
   }
   // Make the rename itself durable.
   fileio::SyncFolder(folder);
+}
+
+int NewFileMode(const std::string& fileName) {
+  struct stat st;
+  if (::stat(fileName.c_str(), &st) == 0) return int(st.st_mode & 07777);
+  return 0666 & ~UmaskNow();
 }
 
 bool rtl_internal::FileSignature::Update(const std::string& fileName) {
