@@ -561,6 +561,8 @@ class TForm1 : public TForm {
   void PaintZephFadeCanvas(TBitmap* Source, TBitmap* Destination, bool Draw, int Width, int Height);
   // Runs the fade from FFadeFromPicture to the shown picture.
   void FadePicture();
+  // Image1's picture as a bitmap (empty without one).
+  std::unique_ptr<TBitmap> ShownBitmap() const;
   // Draws the histogram of the shown picture into the histogram window.
   void ShowTheHistogram();
   // The EXIF window shows a file's metadata, or is emptied.
@@ -1177,6 +1179,9 @@ class TForm1 : public TForm {
   bool sessionEnding_ = false;
   std::string loadedAssociated_;  // the "Associated" text read, handed on after the load
   bool noPicture_ = false;        // the shown file is no picture (status size "n/a")
+  // FFadeFromPicture is what the screen shows: pictures opened without a fade (before the
+  // show's flag is on, or between shows) leave it behind.
+  bool fadeFromShown_ = false;
   // Each thumbnail build takes the next number; a build that finds another number after
   // handling messages was replaced by a newer one and stops.
   unsigned thumbBuildGeneration_ = 0;

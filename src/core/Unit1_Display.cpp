@@ -261,8 +261,10 @@ void TForm1::OpenThePicture(const std::string& FileName) {
   Image1->SetStretch(false);
   Image1->SetAutoSize(true);
 
-  // Only the full-screen show with fading on and fitting on fades.
+  // Only the full-screen show with fading on and fitting on fades, from what the screen shows.
   const bool fading = FSlideShowMode && FormFadestyles->ChB_Fading->Checked() && ZqFitInScreen->Down();
+  if (fading && !fadeFromShown_) PaintZephFadeCanvas(ShownBitmap().get(), FFadeFromPicture->Bitmap(), true, 0, 0);
+  fadeFromShown_ = fading;
   const std::string name = IsFullPath(requested) ? requested : FLastPath + requested;
   FCurrentFile = name;
   FPlaceholderShown = false;

@@ -225,6 +225,15 @@ void TForm1::PaintZephFadeCanvas(TBitmap* Source, TBitmap* Destination, bool Dra
   canvas.Draw(x, y, *Source);
 }
 
+std::unique_ptr<TBitmap> TForm1::ShownBitmap() const {
+  auto shown = std::make_unique<TBitmap>();
+  if (auto* bitmap = dynamic_cast<TBitmap*>(Image1->Picture()->Graphic()))
+    shown->Assign(bitmap);
+  else if (Image1->Picture()->Graphic())
+    shown->Assign(Image1->Picture()->Graphic());
+  return shown;
+}
+
 void TForm1::CreateDummyFadeFromPicture() {
   PaintZephFadeCanvas(nullptr, FFadeFromPicture->Bitmap(), false, 0, 0);
 }
@@ -235,12 +244,7 @@ void TForm1::FadePicture() {
     styles.ChB_Soft->SetChecked(true);
   ZephFade1->SetBounds(0, 0, ScrollBox1->Width(), ScrollBox1->Height());
   ZephFade1->SetPicTo(nullptr);
-  TBitmap shown;
-  if (auto* bitmap = dynamic_cast<TBitmap*>(Image1->Picture()->Graphic()))
-    shown.Assign(bitmap);
-  else if (Image1->Picture()->Graphic())
-    shown.Assign(Image1->Picture()->Graphic());
-  PaintZephFadeCanvas(&shown, FDisplayPicture->Bitmap(), true, 0, 0);
+  PaintZephFadeCanvas(ShownBitmap().get(), FDisplayPicture->Bitmap(), true, 0, 0);
   ZephFade1->SetPicTo(FDisplayPicture.get());
   const TColor background = M_BlackSlideshowBG->Checked() ? clBlack : PictureBackground();
   ZephFade1->SetColorFrom(background);

@@ -26,10 +26,11 @@ struct TListColors {
 };
 
 // By colour mode (0 grey lists, 1 window colours) and state: normal, selected, focused,
-// selected and focused.
+// selected and focused. A selected entry of a grey list is a darker grey: the menu colour is
+// the grey of the list itself in the classic colours, which would hide a multiple selection.
 const TListColors kListColors[2][4] = {
-    {{TColor(0x00000000), clBtnFace}, {TColor(0x00000000), clMenu}, {TColor(0x00FFFFFF), TColor(0x00808080)},
-     {TColor(0x00FFFFFF), clHighlight}},
+    {{TColor(0x00000000), clBtnFace}, {TColor(0x00000000), TColor(0x00B0B0B0)},
+     {TColor(0x00FFFFFF), TColor(0x00808080)}, {TColor(0x00FFFFFF), clHighlight}},
     {{clWindowText, clWindow}, {clWindowText, clBtnFace}, {clWindow, clBtnShadow}, {clWindow, clHighlight}},
 };
 

@@ -248,6 +248,8 @@ void TFormCompare::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 void TFormCompare::FormShow(TObject* /*Sender*/) {
   if (FPicturesLoaded) return;
   Form1->HourGlassCursor();
+  // The title names no panel of an earlier opening.
+  SetCaption(_("Compare"));
   FWheelCount = 0;
   FExifOverlay = false;
   FZoom.fill(100);

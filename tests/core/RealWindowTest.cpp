@@ -6,6 +6,7 @@
 
 #include "MainWindowFixture.h"
 #include "RealWindow.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace fs = std::filesystem;
 using testsupport::RealWindow;
@@ -400,8 +401,9 @@ TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
 
 // Tool windows open inside the work area (here the screen less a 40-pixel task bar):
 // the pixel magnifier clear of the main window's menu, whose pixels stay as they were;
-// the copy window's "Align left (2 windows)" fills the work area's left half with its
-// frame.
+// the copy window at the size of its small picture, whose "Align left (2 windows)" fills the
+// work area's left half with its frame.
+// A click on the track of the print preview's slider moves it one step, no further.
 TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(testsupport::TempPath("album"), 1)}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
@@ -417,16 +419,62 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   EXPECT_TRUE(Same(before, shot_, {client.x, client.y, client.width, 18})) << "the menu is covered\n" << x_.Describe();
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("ctrl+alt+p");
+  const unsigned long print = Opens([&] { x_.Click(1166, 51); });
+  const XRect p = x_.Geometry(print);
+  x_.Click(p.x + 689, p.y + 24);
+  for (const std::string& shot : {before, shot_}) Sleep(1000), x_.Screenshot(shot);
+  EXPECT_TRUE(Same(before, shot_, {p.x + 455, p.y + 10, 250, 30})) << "the slider runs on";
+  CloseBox(print);
 
   const unsigned long copy = KeysOpen(main, "ctrl+w", "ImageCopyForm");
   ASSERT_TRUE(copy) << x_.Describe();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, copy)); }, 3000)) << x_.Describe();
   const XRect g = x_.Geometry(copy);
+  EXPECT_EQ(g.width, 322) << "the picture and the box's frame";
   // The popup's first item, "Align window", and its first, "Align left (2 windows)".
   ASSERT_TRUE(Opens([&] { x_.Click(g.x + g.width / 2, g.y + g.height / 2, 3); })) << "no popup menu";
   ASSERT_TRUE(OpensByKeys("Down Right")) << "no submenu";
   x_.Key("Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x960+0+0"; }, 5000)) << x_.Describe();
+}
+
+// Selections stand out in the grey file list; the compare window (Ctrl+Alt+C) shows each
+// picture from its corner also after the last opening's 500 %, under a title naming no panel
+// of it; the first fade of a slide show (F8) starts from the picture shown, never from black.
+TEST_F(RealWindowTest, GreyListSelectionsComparedPicturesAndTheFirstFadeShowAsTheyShould) {
+  const std::string album = testsupport::TempPath("album");
+  fs::create_directories(album);
+  for (int n = 0; n < 4; ++n)
+    testsupport::Run({"convert", "-size", n < 2 ? "1600x1000" : "100x7" + std::to_string(n), "xc:" + Colour(n),
+                      album + "/p" + std::to_string(n) + ".jpg"});
+  ASSERT_TRUE(x_.Start({.arguments = {album + "/p0.jpg"}, .registryValues = {"\"Gray lists\"=dword:00000001",
+      "\"Fade\"=dword:00000001", "\"FadeDirectional\"=dword:00000001"}})) << x_.Error();
+  unsigned long compare = 0;
+  for (const int row : {0, 2}) {  // the rows row (not the current one) and row + 1
+    x_.Click(20, 319 + 13 * row);
+    x_.Tool({"xdotool", "keydown", "shift", "mousemove", "20", std::to_string(332 + 13 * row), "click", "1", "keyup",
+             "shift"});
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow({100, 315 + 13 * row, 50, 8}, "rgb(212,208,200)") == 0; }));
+    ASSERT_TRUE(compare = KeysOpen(x_.MainWindow(), "ctrl+alt+c", "FormCompare")) << x_.Describe();
+    if (row == 2 || !Opens([&] { x_.Click(288, 32); })) break;
+    x_.Key("Up Return");  // "Zoom All", 500 %; the pointer on the first picture names its panel
+    for (int y : {300, 310}) x_.MoveMouse(300, y);
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(compare).rfind("Active panel 1", 0) == 0; }));
+    x_.Click(40, 32);
+  }
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow({804, 79, 90, 60}, Colour(3)) == 1; })) << x_.Describe();
+  EXPECT_EQ(x_.Title(compare).rfind("Compare", 0), 0u);
+  x_.Click(40, 32);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormCompare"); })) << x_.Describe();
+  x_.Click(20, 319);
+  x_.Key("F8");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(0)) > 0.9; })) << x_.Describe();
+  bool black = false;  // both pictures are red, and so is all in between
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    black = black || ShareNow(screen_, Colour(0), 20) < 0.8;
+    return Share(shot_, screen_, Colour(1), 2) > 0.9;
+  }, 20000));
+  EXPECT_FALSE(black) << "the fade starts from black";
 }
 
 // Zoom > "To fit" fits the whole picture in the picture area from any zoom: the picture

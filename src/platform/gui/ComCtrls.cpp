@@ -468,6 +468,27 @@ namespace {
 class SliderWidget : public HostWidget<QSlider> {
  public:
   explicit SliderWidget(TControl* c) : HostWidget<QSlider>(c, Qt::Horizontal) {}
+
+ protected:
+  // A click on the track moves one page. The change handler may handle messages (a preview
+  // rebuilt) before the toolkit, after that first step, starts repeating it for a held
+  // button: a release handled meanwhile ends the repeat, or it would run on to the pointer.
+  void mousePressEvent(QMouseEvent* e) override {
+    QPointer<QSlider> guard(this);
+    pressing_ = true;
+    released_ = false;
+    QSlider::mousePressEvent(e);
+    if (!guard) return;
+    pressing_ = false;
+    if (released_) setRepeatAction(SliderNoAction);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    released_ = pressing_;
+    QSlider::mouseReleaseEvent(e);
+  }
+
+ private:
+  bool pressing_ = false, released_ = false;
 };
 void MakeSliderWidget(TControl* c) {
   auto* w = new SliderWidget(c);

@@ -298,12 +298,32 @@ void TCustomForm::SetVisible(bool visible) {
     if (d->visible && w->isVisible()) return;
     d->visible = true;
     if (data_->autoSize) {
-      int right = 0, bottom = 0;
-      for (TControl* c : d->children)
-        if (c->Visible() && c->Align() == alNone) {
+      // The size the controls need: free controls their extent, bars along an edge their
+      // depth, and a control that fills the rest what its own free controls need.
+      int right = 0, bottom = 0, edgeX = 0, edgeY = 0, fillX = 0, fillY = 0;
+      for (TControl* c : d->children) {
+        if (!c->Visible()) continue;
+        const TAlign align = c->Align();
+        if (align == alNone) {
           right = std::max(right, c->Left() + c->Width());
           bottom = std::max(bottom, c->Top() + c->Height());
+        } else if (align == alTop || align == alBottom) {
+          edgeY += c->Height();
+        } else if (align == alLeft || align == alRight) {
+          edgeX += c->Width();
+        } else if (align == alClient) {
+          const int frame = 2 * c->Private()->frame;
+          for (TControl* inner : c->Private()->children)
+            if (inner->Visible() && inner->Align() == alNone) {
+              fillX = std::max(fillX, inner->Left() + inner->Width() + frame);
+              fillY = std::max(fillY, inner->Top() + inner->Height() + frame);
+            }
         }
+      }
+      if (fillX > 0 && fillY > 0) {
+        right = std::max(right, edgeX + fillX);
+        bottom = std::max(bottom, edgeY + fillY);
+      }
       if (right > 0 && bottom > 0) {
         SetClientWidth(right);
         SetClientHeight(bottom);
@@ -753,7 +773,13 @@ class ScrollBoxWidget : public HostScrollArea<QAbstractScrollArea> {
   }
 
  protected:
-  void scrollContentsBy(int dx, int dy) override { viewport()->scroll(dx, dy); }
+  void scrollContentsBy(int dx, int dy) override {
+    if (viewport()->isVisible()) return viewport()->scroll(dx, dy);
+    // The toolkit does not scroll a hidden area: its children move here, or they would keep
+    // the old offset when the box shows again (and lie outside it, back at position 0).
+    if (auto* box = dynamic_cast<TScrollingWinControl*>(control()))
+      for (TControl* c : box->Private()->children) c->SetBounds(c->Left() + dx, c->Top() + dy, c->Width(), c->Height());
+  }
   void resizeEvent(QResizeEvent* e) override {
     QAbstractScrollArea::resizeEvent(e);
     if (auto* sb = dynamic_cast<TScrollingWinControl*>(control())) sb->UpdateScrollBars();
