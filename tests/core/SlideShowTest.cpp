@@ -300,8 +300,8 @@ TEST_F(SlideShowTest, FadesRunFromThePreviousPictureToTheNextInTheChosenStyle) {
   EXPECT_EQ(Form1->Timer1->Interval(), 100000u + 4 * 10);
   Tick();
   ASSERT_EQ(runs.size(), 2u);
-  // The first fade after the start comes from the black show background.
-  EXPECT_EQ(runs[0].start, TColor(0x000000));
+  // The first fade after the start comes from the picture on the screen (a, red).
+  EXPECT_EQ(runs[0].start, TColor(0x0000FF));
   EXPECT_EQ(runs[0].end, TColor(0x00FF00));  // b, lime
   EXPECT_EQ(runs[1].start, TColor(0x00FF00));
   EXPECT_EQ(runs[1].end, TColor(0xFF0000));  // c, blue (B,G,R order)
