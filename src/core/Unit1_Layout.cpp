@@ -322,6 +322,8 @@ void TForm1::buildLayout() {
   OpenDialog1->SetFilter("Program(*.com *.exe)|*.exe;*.com|All|*.*");
   OpenPictureDialog1 = new TOpenDialog(this);
   OpenPictureDialog1->SetName("OpenPictureDialog1");
+  // Only a picture that is there can be opened: a name typed for none leaves the dialog open.
+  OpenPictureDialog1->SetOptions({ofHideReadOnly, ofEnableSizing, ofFileMustExist});
   ZrkSound1 = new TZrkSound(this);
   ZrkSound1->SetName("ZrkSound1");
   // The bars' buttons have their glyphs before they are fitted to their captions.

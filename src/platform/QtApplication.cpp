@@ -15,9 +15,30 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
+// The key events being delivered, the outermost first, each with whether it was taken up.
+std::vector<std::pair<const QEvent*, bool>> g_keysOnTheirWay;
+
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return QApplication::notify(receiver, event);
+    for (const auto& onItsWay : g_keysOnTheirWay)
+      if (onItsWay.first == event) return QApplication::notify(receiver, event);  // handed on
+    struct Delivery {
+      explicit Delivery(const QEvent* e) { g_keysOnTheirWay.emplace_back(e, false); }
+      ~Delivery() { g_keysOnTheirWay.pop_back(); }
+    } delivery(event);
+    return QApplication::notify(receiver, event);
+  }
+};
+
 int g_argc = 1;
 char g_arg0[] = "kivo2";
 char* g_defaultArgv[] = {g_arg0, nullptr};
@@ -123,8 +144,14 @@ void EnsureQtApplication() {
   if (!getenv("QT_QPA_PLATFORM") && !getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Lives until the process ends, like the class library's application object.
-  new QApplication(g_argc, g_argv);
+  new Application(g_argc, g_argv);
   ApplyToolkitTranslation();
+}
+
+bool KeyEventTakenUp(const QEvent* event) {
+  for (auto it = g_keysOnTheirWay.rbegin(); it != g_keysOnTheirWay.rend(); ++it)
+    if (it->first == event) return std::exchange(it->second, true);
+  return false;
 }
 
 void SetSessionHandler(std::function<void(TSessionRequest)> handler) {

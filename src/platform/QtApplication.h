@@ -3,11 +3,20 @@
 // and the GUI layer both need it; whoever comes first creates it.
 #include <functional>
 
+class QEvent;
+
 // Creates the application object when none exists yet. Without a display
 // (no DISPLAY or WAYLAND_DISPLAY and no QT_QPA_PLATFORM) the offscreen platform is used.
 void EnsureQtApplication();
 // The program's arguments, kept for the application object (set by main).
 void SetProgramArguments(int argc, char** argv);
+// A key event on its way: the application object follows each key press and release from
+// the moment it is handed to the application until its delivery ends (a key the focused
+// widget leaves travels on to its parents in between). False the first time this is asked
+// for the event during that delivery, true each time after; an event that was not handed
+// to the application object counts as new each time. A later event is new, whatever its
+// address and time.
+bool KeyEventTakenUp(const QEvent* event);
 
 // What the desktop session asks of the program.
 enum class TSessionRequest {

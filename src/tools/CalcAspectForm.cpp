@@ -20,6 +20,7 @@ bool TCalculateAspect::FFirstCalculation = true;
 namespace {
 // The factor of each preset, by the combo's index (0: the picture's own or typed sizes).
 constexpr double kPresetFactors[] = {0, 1.0, 1.33333, 1.504, 1.56, 1.6, 1.67};
+constexpr int kHelpContext = 140;
 }  // namespace
 
 TCalculateAspect::TCalculateAspect(TComponent* AOwner) : TForm(AOwner) {
@@ -100,7 +101,14 @@ TCalculateAspect::TCalculateAspect(TComponent* AOwner) : TForm(AOwner) {
   CB_ASPPortrait->OnClick = [this](TObject* Sender) { CB_ASPPortraitClick(Sender); };
   CB_PrepareCompression->OnClick = [this](TObject* Sender) { CB_PrepareCompressionClick(Sender); };
   ZqSpeedButton1->OnClick = [this](TObject* Sender) { ZqSpeedButton1Click(Sender); };
-  ZqButton1->OnClick = [](TObject*) { Form1->ShowHelpContext(140); };
+  ZqButton1->OnClick = [](TObject*) { Form1->ShowHelpContext(kHelpContext); };
+  // F1 opens the page the Help button opens, wherever the keyboard is in the window.
+  SetKeyPreview(true);
+  OnKeyDown = [](TObject*, uint16_t& Key, TShiftState) {
+    if (Key != VK_F1) return;
+    Key = 0;
+    Form1->ShowHelpContext(kHelpContext);
+  };
   OnActivate = [this](TObject* Sender) { FormActivate(Sender); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();

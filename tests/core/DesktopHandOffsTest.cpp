@@ -116,6 +116,8 @@ TEST_P(HelpTest, EveryRoadToTheHelpShowsThePageOfItsWindow) {
       {"F1 of the compare window", f1(FormCompare), "compare.html", [] { return FormCompare->Caption(); }},
       {"aspect ratio", [] { CalculateAspect->ZqButton1->Click(); }, "aspect.html",
        [] { return CalculateAspect->Caption(); }},
+      {"F1 in the aspect ratio window's height", [] { GuiTesting::PressKey(CalculateAspect->Edit1, VK_F1); },
+       "aspect.html", [] { return CalculateAspect->Caption(); }},
   };
   for (const Road& road : roads) {
     SCOPED_TRACE(road.name);

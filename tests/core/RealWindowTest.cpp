@@ -226,10 +226,17 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)}, .environment = {"CUPS_SERVER=/nonexistent"}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   ASSERT_TRUE(x_.Activate(main));
-  const unsigned long open = OpensByKeys("ctrl+o");
+  unsigned long open = OpensByKeys("ctrl+o");
   ASSERT_TRUE(open) << x_.Describe();
   EXPECT_TRUE(x_.Above(open, main)) << x_.Describe();
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == open; })) << x_.Describe();
+  // Its keys stay there: "zz" (no picture), Delete and Return neither trash the picture shown
+  // nor ask anything, and Esc closes the dialog only.
+  x_.Type("zz");
+  x_.Key("Delete Return Escape");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows() == std::vector{main}; })) << x_.Describe();
+  EXPECT_TRUE(fs::exists(album + "/p0.jpg") && fs::exists(album + "/p1.jpg"));
+  ASSERT_TRUE(open = OpensByKeys("ctrl+o")) << x_.Describe();
   x_.Type("p1.jpg");
   // The first Return may only take the name the dialog's completion offers.
   x_.Key("Return");
@@ -248,8 +255,20 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   ASSERT_TRUE(save) << x_.Describe();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(save, exif) && x_.Above(save, copy); }, 3000))
       << x_.Describe();
-  x_.Key("Escape");
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(save); }, 5000)) << x_.Describe();
+  // A file of the name typed is there: the question comes up in front of the EXIF window,
+  // and Yes (Return) replaces the file.
+  const std::string text = album + "/exif.txt";
+  testsupport::WriteFile(text, "old");
+  x_.Key("ctrl+a");
+  x_.Type(text);
+  const unsigned long replace = OpensByKeys("Return");
+  ASSERT_TRUE(replace) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(replace, exif); }, 3000)) << x_.Describe();
+  char exifId[32];
+  snprintf(exifId, sizeof exifId, "0x%lx", exif);
+  EXPECT_NE(x_.Property(replace, "WM_TRANSIENT_FOR").find(exifId), std::string::npos) << x_.Describe();
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return testsupport::ReadFile(text) != "old"; }, 5000)) << x_.Describe();
 
   // File > "Print preview..." (third from the end), painted with the picture.
   ASSERT_TRUE(x_.Activate(main));
@@ -372,7 +391,8 @@ TEST_F(RealWindowTest, ADutchDesktopsFirstStartIsAsDutchAsTheNext) {
 // runs modally (which blocks input to the windows behind it), takes the keys there, and
 // Esc closes it, leaving that window as it was.
 TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
-  ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("album"), 2)}, .language = "nl"})) << x_.Error();
+  const std::string album = testsupport::TempPath("album");
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)}, .language = "nl"})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("F1");
@@ -396,6 +416,41 @@ TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
   snprintf(id, sizeof id, "0x%lx", save);
   x_.Tool({"wmctrl", "-i", "-c", id});
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormSaveImage"); })) << x_.Describe();
+  // F1 of the aspect-ratio window (Ctrl+Alt+A); its help stays open when that closes.
+  const unsigned long aspect = KeysOpen(main, "ctrl+alt+a", "CalculateAspect");
+  ASSERT_TRUE(aspect) << x_.Describe();
+  x_.Key("F1");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    return x_.Title(help = x_.FindWindow("HtmlHelpForm")).rfind("Help - Beeldverhouding", 0) == 0;
+  })) << x_.Describe();
+  CloseBox(aspect);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(aspect) && x_.Activate(main); })) << x_.Describe();
+  // Over the compare window (Bewerken > Alles selecteren, Ctrl+Alt+C) a Save As (Ctrl+S)
+  // comes up in front of the help, and a name with "-" typed there is the picture saved.
+  ASSERT_TRUE(OpensByKeys("alt+w")) << x_.Describe();
+  x_.Key("Return");
+  const unsigned long compare = KeysOpen(main, "ctrl+alt+c", "FormCompare");
+  ASSERT_TRUE(compare) << x_.Describe();
+  // A name with "-" typed into the first picture's name box, Return and Yes: it is renamed.
+  x_.Click(x_.Geometry(compare).x + 300, x_.Geometry(compare).y + 40);
+  x_.Key("ctrl+a");
+  x_.Type("p-0.jpg");
+  ASSERT_TRUE(OpensByKeys("Return")) << x_.Describe();
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(album + "/p-0.jpg"); })) << x_.Describe();
+  const unsigned long saveAs = Opens([&] {
+    x_.Activate(compare);
+    x_.Key("ctrl+s");
+  });
+  ASSERT_TRUE(saveAs) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(saveAs, help); }, 3000)) << x_.Describe();
+  x_.Key("ctrl+a");
+  x_.Type(album + "/scherm-1.jpg");
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil(
+      [&] { return testsupport::Run({"identify", "-format", "%m", album + "/scherm-1.jpg"}).out == "JPEG"; }));
+  CloseBox(compare);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(compare); })) << x_.Describe();
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 

@@ -3,12 +3,16 @@
 // run the dialog is shown.
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -68,6 +72,26 @@ std::string NormalizeLineBreaks(const std::string& s) {
 }
 
 int ShowScriptedOrForm(TForm* form) { return form->ShowModal(); }
+
+// Return in a file dialog's name box presses its Open or Save button, and so does nothing
+// while that button is disabled (a name typed for no file where one must exist): the
+// toolkit's dialog would take the name all the same and then warn about it.
+class ReturnPressesAcceptButton : public QObject {
+ public:
+  explicit ReturnPressesAcceptButton(QFileDialog* dialog) : QObject(dialog), dialog_(dialog) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    auto* box = dialog_->findChild<QDialogButtonBox*>();
+    QPushButton* accept = box ? box->button(dialog_->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                                              : QDialogButtonBox::Open)
+                              : nullptr;
+    return (key == Qt::Key_Return || key == Qt::Key_Enter) && accept && !accept->isEnabled();
+  }
+
+ private:
+  QFileDialog* dialog_;
+};
 
 std::string NativeFileName(const std::string& path) {
   // Paths from the toolkit are already '/'-separated; drop a trailing '/' of folders.
@@ -430,6 +454,7 @@ bool TOpenDialog::ExecuteAs(ModalKind kind) {
     if (!fileName_.empty()) dlg.selectFile(gui::QtText(fileName_));
     if (!defaultExt_.empty()) dlg.setDefaultSuffix(gui::QtText(defaultExt_));
     gui::FitFileDialog(dlg);
+    if (auto* name = dlg.findChild<QLineEdit*>("fileNameEdit")) name->installEventFilter(new ReturnPressesAcceptButton(&dlg));
     bool ok = dlg.exec() == QDialog::Accepted;
     if (OnClose) OnClose(this);
     if (!ok) return false;

@@ -48,6 +48,13 @@ class FormWidget : public HostWidget<QWidget> {
         gui::SafeCall(form, [form] { form->Deactivate(); });
         return QWidget::event(e);
       }
+      // While a modal window blocks it, a shown window that stays on top steps down among
+      // the others: a click on it cannot put it over the modal window then.
+      const bool blocked = e->type() == QEvent::WindowBlocked;
+      if ((blocked ? isVisible() : e->type() == QEvent::WindowUnblocked) && windowHandle())
+        windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
+                                !blocked && ((windowFlags() & Qt::WindowStaysOnTopHint) ||
+                                             (form->Modal() && gui::StayOnTopShown(form))));
     }
     return HostWidget<QWidget>::event(e);
   }
@@ -70,6 +77,11 @@ std::vector<TCustomForm*>& ModalForms() {
   static std::vector<TCustomForm*> forms;
   return forms;
 }
+
+// The form that was active last. Between a dialog of the toolkit closing and the window
+// system giving the keyboard back to the form behind it no form is active, yet a question
+// asked then comes from that form.
+TCustomForm* g_lastActive = nullptr;
 
 void MakeFormWidget(TControl* c) {
   auto* w = new FormWidget(c);
@@ -133,6 +145,7 @@ TCustomForm::~TCustomForm() {
   *data_->alive = false;
   auto& modal = ModalForms();
   modal.erase(std::remove(modal.begin(), modal.end(), this), modal.end());
+  if (g_lastActive == this) g_lastActive = nullptr;
   if (Screen)
     for (int i = 0; i < Screen->FormCount(); ++i) {
       TCustomForm* other = Screen->Forms(i);
@@ -350,6 +363,9 @@ void TCustomForm::SetVisible(bool visible) {
       w->showMinimized();
     else
       w->show();
+    // A modal window blocks every other window of the program: none may cover it. The
+    // shown window is told so (a new window would lose the role and place it was given).
+    if (data_->modal && gui::StayOnTopShown(this)) w->windowHandle()->setFlag(Qt::WindowStaysOnTopHint);
     LayoutWindow();
     if (!data_->noActivate) {
       if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
@@ -360,6 +376,7 @@ void TCustomForm::SetVisible(bool visible) {
   } else {
     if (!d->visible && !w->isVisible()) return;
     d->visible = false;
+    if (w->windowHandle()) w->windowHandle()->setFlag(Qt::WindowStaysOnTopHint, w->windowFlags() & Qt::WindowStaysOnTopHint);
     w->hide();
     data_->active = false;
     gui::SafeCall(this, [this] { DoHide(); });
@@ -406,6 +423,7 @@ TCustomForm* gui::AskingForm(const TCustomForm* except) {
     if (*it != except && (*it)->Visible()) return *it;
   if (Screen)
     if (TCustomForm* active = Screen->ActiveForm(); active && active != except && active->Visible()) return active;
+  if (g_lastActive && g_lastActive != except && g_lastActive->Visible()) return g_lastActive;
   if (Application)
     if (TCustomForm* main = Application->MainForm(); main && main != except && main->Visible()) return main;
   return nullptr;
@@ -414,10 +432,17 @@ TCustomForm* gui::AskingForm(const TCustomForm* except) {
 void gui::InFrontOfAskingWindow(QWidget* dialog) {
   TCustomForm* asking = AskingForm(nullptr);
   QWidget* parent = asking ? asking->Private()->widget.data() : nullptr;
-  if (!parent) return;
   Qt::WindowFlags flags = dialog->windowFlags();
-  if (asking->StaysOnTop()) flags |= Qt::WindowStaysOnTopHint;
-  dialog->setParent(parent, flags);
+  // The dialog runs modally: no window of the program may cover it.
+  if ((asking && asking->StaysOnTop()) || StayOnTopShown(nullptr)) flags |= Qt::WindowStaysOnTopHint;
+  if (parent) dialog->setParent(parent, flags);
+  else if (flags != dialog->windowFlags()) dialog->setWindowFlags(flags);
+}
+
+bool gui::StayOnTopShown(const TCustomForm* except) {
+  for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+    if (TCustomForm* form = Screen->Forms(i); form != except && form->Visible() && form->StaysOnTop()) return true;
+  return false;
 }
 
 TCustomForm* TCustomForm::PopupParent() const {
@@ -571,6 +596,7 @@ bool TCustomForm::Active() const { return data_->active; }
 void TCustomForm::Activate() {
   if (data_->active) return;
   data_->active = true;
+  g_lastActive = this;
   if (OnActivate) OnActivate(this);
 }
 void TCustomForm::Deactivate() {

@@ -141,8 +141,6 @@ class ApplicationFilter : public QObject {
  private:
   bool keyPress(QWidget* receiver, QKeyEvent* event);
   bool keyRelease(QWidget* receiver, QKeyEvent* event);
-  const QEvent* lastKey_ = nullptr;
-  ulong lastKeyTime_ = 0;
   bool resending_ = false;
 };
 
@@ -213,6 +211,22 @@ bool EditorTakesKey(QWidget* receiver, QKeyEvent* event) {
   return ask.isAccepted();
 }
 
+// The control of the window a key or the focus went to: the widget's own, or that of its
+// nearest parent within the same window. A window that is not one of the layer's - a
+// dialog of the toolkit, which opens as the child of the form that asked for it - keeps
+// its keys to itself: there is no control then, and that form hears nothing of them. A
+// popup (a combo box's open list) is part of the window that opened it.
+TWinControl* WindowControl(const QWidget* receiver) {
+  for (const QObject* o = receiver; o; o = o->parent()) {
+    if (gui::ControlOfWidget(o)) return gui::FindWinControl(o);
+    if (o->isWidgetType()) {
+      const auto* w = static_cast<const QWidget*>(o);
+      if (w->isWindow() && w->windowType() != Qt::Popup) return nullptr;
+    }
+  }
+  return nullptr;
+}
+
 // A shortcut shown beside an item of a popup menu works wherever that menu can be opened:
 // the popup menus of the form's visible, enabled controls are asked in turn (each once).
 bool PopupShortCut(TCustomForm* form, TShortCut sc) {
@@ -234,12 +248,16 @@ bool PopupShortCut(TCustomForm* form, TShortCut sc) {
 }
 
 bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
-  TWinControl* control = gui::FindWinControl(receiver);
+  TWinControl* control = WindowControl(receiver);
   if (!control || control->Private()->eventsDetached) return false;
   TCustomForm* form = GetParentForm(control);
   QPointer<QWidget> guard(receiver);
   uint16_t vk = gui::VirtualKeyFromQt(event);
   TShiftState shift = gui::ShiftFromQt(event->modifiers(), Qt::NoButton);
+  // An editor's own keys go to the editor: neither menu shortcuts nor the form's key
+  // preview take them (Delete, "-" or "." typed into a name are not commands).
+  const bool editing = EditorTakesKey(receiver, event);
+  const bool preview = form && form != control && form->KeyPreview() && !editing;
 
   if (gui::DragActive() && vk == VK_ESCAPE) {
     gui::DragEnd(false);
@@ -249,7 +267,7 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
     // Menu shortcuts first: the focused control's popup menus, then the form's menus,
     // then the popup menus of the form's other controls.
     TShortCut sc = ShortCut(vk, shift);
-    if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU && !EditorTakesKey(receiver, event)) {
+    if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU && !editing) {
       for (TControl* c = control; c; c = c->Parent()) {
         if (TPopupMenu* pm = c->PopupMenu(); pm && pm->IsShortCut(sc)) return true;
         if (!guard) return true;
@@ -264,7 +282,7 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
     if (DialogKey(form, control, vk, shift)) return true;
     if (!guard) return true;
     uint16_t key = vk;
-    if (form && form != control && form->KeyPreview()) {
+    if (preview) {
       gui::SafeCall(form, [&] { form->KeyDown(key, shift); });
       if (key == 0 || !guard) return true;
     }
@@ -276,7 +294,7 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
   if (text.size() == 1 && text[0].unicode() < 128 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
     char original = char(text[0].unicode());
     char ch = original;
-    if (form && form != control && form->KeyPreview()) {
+    if (preview) {
       gui::SafeCall(form, [&] { form->KeyPress(ch); });
       if (ch == 0 || !guard) return true;
     }
@@ -297,14 +315,14 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
 
 bool ApplicationFilter::keyRelease(QWidget* receiver, QKeyEvent* event) {
   if (event->isAutoRepeat()) return false;
-  TWinControl* control = gui::FindWinControl(receiver);
+  TWinControl* control = WindowControl(receiver);
   if (!control || control->Private()->eventsDetached) return false;
   TCustomForm* form = GetParentForm(control);
   QPointer<QWidget> guard(receiver);
   uint16_t key = gui::VirtualKeyFromQt(event);
   if (!key) return false;
   TShiftState shift = gui::ShiftFromQt(event->modifiers(), Qt::NoButton);
-  if (form && form != control && form->KeyPreview()) {
+  if (form && form != control && form->KeyPreview() && !EditorTakesKey(receiver, event)) {
     gui::SafeCall(form, [&] { form->KeyUp(key, shift); });
     if (key == 0 || !guard) return true;
   }
@@ -318,23 +336,21 @@ bool ApplicationFilter::eventFilter(QObject* watched, QEvent* event) {
   if (resending_ || !watched->isWidgetType() || qobject_cast<QMenu*>(watched)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   // A key the receiver ignores travels up to its parents: handle it once.
-  if (event == lastKey_ && key->timestamp() == lastKeyTime_) return false;
-  lastKey_ = event;
-  lastKeyTime_ = key->timestamp();
+  if (KeyEventTakenUp(event)) return false;
   DepthGuard depth;
   auto* widget = static_cast<QWidget*>(watched);
   return type == QEvent::KeyPress ? keyPress(widget, key) : keyRelease(widget, key);
 }
 
 void FocusChanged(QWidget* old, QWidget* now) {
-  TWinControl* from = gui::FindWinControl(old);
-  TWinControl* to = gui::FindWinControl(now);
+  TWinControl* from = WindowControl(old);
+  TWinControl* to = WindowControl(now);
   if (from == to) return;
   DepthGuard depth;
   QPointer<QWidget> toGuard(now);
   if (from && !from->Private()->eventsDetached) gui::SafeCall(from, [from] { from->DoExit(); });
   if (!toGuard) return;
-  to = gui::FindWinControl(now);
+  to = WindowControl(now);
   if (to && !to->Private()->eventsDetached) {
     if (TCustomForm* form = GetParentForm(to); form && form != to) form->SetActiveControl(to);
     gui::SafeCall(to, [to] { to->DoEnter(); });

@@ -155,15 +155,19 @@ TControl* DragSource();
 // Forms live in their own top-level windows; the form's menu bar sits above the client.
 QWidget* FormClientWidget(TCustomForm* form);
 // The window that asks for a dialog: the innermost modal window that runs, else the
-// active one, else the main window (each only when visible and not `except`).
+// active one, else the one that was active last, else the main window (each only when
+// visible and not `except`).
 TCustomForm* AskingForm(const TCustomForm* except);
 // Puts a toolkit dialog in front of the window that asks: its transient parent, and on
-// top when that window stays on top (the window system would put it behind otherwise).
+// top when that window or another shown one stays on top (the window system would put it
+// behind otherwise).
 void InFrontOfAskingWindow(QWidget* dialog);
 // Opens Qt's own file dialog at a size that shows each column of its detail view whole
 // (name, size, type and date, in the user's language and date format) once it has read
 // its first folder, as far as the screen allows.
 void FitFileDialog(QFileDialog& dialog);
+// A shown form other than `except` stays on top.
+bool StayOnTopShown(const TCustomForm* except);
 // Runs the show/hide bookkeeping of a form whose window the toolkit showed or hid.
 void FormVisibilityChanged(TCustomForm* form, bool visible);
 

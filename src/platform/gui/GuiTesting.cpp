@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolTip>
 #include <QTreeView>
 #include <QPushButton>
@@ -148,6 +149,13 @@ void PathRowCuts(TCustomListBox* list, std::vector<std::string>& cut) {
   }
 }
 
+// Sends one key event. Every event is built at one address, with no time, as the window
+// system builds each of them in turn.
+[[gnu::noinline]] void SendKey(QWidget* w, QEvent::Type type, int qtKey, Qt::KeyboardModifiers m, const QString& text) {
+  QKeyEvent e(type, qtKey, m, text);
+  QCoreApplication::sendEvent(w, &e);
+}
+
 }  // namespace
 
 namespace GuiTesting {
@@ -160,11 +168,8 @@ void PressKey(TControl* target, uint16_t key, TShiftState shift, char ch) {
   Qt::KeyboardModifiers m = Modifiers(shift);
   if (key >= VK_NUMPAD0 && key <= VK_DIVIDE) m |= Qt::KeypadModifier;
   QString text = ch ? QString(QChar(ch)) : QString();
-  QKeyEvent press(QEvent::KeyPress, qtKey, m, text);
-  QCoreApplication::sendEvent(w, &press);
-  if (!guard) return;
-  QKeyEvent release(QEvent::KeyRelease, qtKey, m, text);
-  QCoreApplication::sendEvent(w, &release);
+  SendKey(w, QEvent::KeyPress, qtKey, m, text);
+  if (guard) SendKey(w, QEvent::KeyRelease, qtKey, m, text);
 }
 
 void TypeText(TControl* target, const std::string& text) {
@@ -348,6 +353,20 @@ std::vector<std::string> FileDialogCutTexts(const std::string& folder) {
   if (!view || !loaded) return {"the file dialog showed no folder"};
   HeaderCuts("FileDialog", view->header(), view, true, cut);
   return cut;
+}
+
+std::string KeysInFileDialog(const std::vector<std::pair<uint16_t, char>>& keys, bool& open) {
+  EnsureQtApplication();
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  gui::InFrontOfAskingWindow(&dialog);
+  dialog.show();
+  auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+  for (const auto& [key, ch] : keys)
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+      if (name) SendKey(name, type, gui::QtKeyFromVirtualKey(key), Qt::NoModifier, ch ? QString(QChar(ch)) : QString());
+  open = dialog.isVisible();
+  return name ? gui::StdText(name->text()) : std::string();
 }
 
 void ProcessEvents() {

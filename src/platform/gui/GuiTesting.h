@@ -3,6 +3,7 @@
 // window system would, and renders a control into a bitmap (also under the offscreen
 // platform). Coordinates are the control's client coordinates.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gui/Controls.h"
@@ -53,6 +54,10 @@ std::vector<std::string> CutTexts(TControl* root);
 // The columns of the toolkit's own file dialog, opened on folder as the program opens it,
 // whose caption or widest cell it cuts (in its width or at the view's right edge).
 std::vector<std::string> FileDialogCutTexts(const std::string& folder);
+// The toolkit's own file dialog, opened in front of the window that asks as the program
+// opens it, with the keys (and the characters they type, '\0': none) given one after the
+// other to its file-name box. The box's text then; open: the dialog is still open.
+std::string KeysInFileDialog(const std::vector<std::pair<uint16_t, char>>& keys, bool& open);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // One turn of the program's main loop: pending events, then the application's idle work.
