@@ -231,8 +231,15 @@ void TCustomForm::applyWindowFlags() {
   if (data_->noActivate) f |= Qt::WindowDoesNotAcceptFocus;
   if (w->windowFlags() == f) return;
   bool visible = w->isVisible();
+  // The toolkit makes the window anew; it comes back with its picture where it was. Given
+  // as the inside's place, the window manager puts its frame around it rather than at it,
+  // so that a frame taken off and put back leaves the window where it stood.
+  const QRect inside = w->geometry();
   w->setWindowFlags(f);
-  if (visible) w->show();
+  if (visible) {
+    w->setGeometry(inside);
+    w->show();
+  }
 }
 
 void TCustomForm::applyPosition() {
