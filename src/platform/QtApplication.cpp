@@ -145,6 +145,7 @@ void EnsureQtApplication() {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Lives until the process ends, like the class library's application object.
   new Application(g_argc, g_argv);
+  KeepProcessLocale();
   ApplyToolkitTranslation();
 }
 

@@ -333,7 +333,8 @@ TEST_F(RealWindowTest, AQuestionsTitleShowsWholeInTheTitleBar) {
   }
 }
 
-// A Dutch desktop's first start (LANGUAGE=nl, no language stored yet) is Dutch throughout,
+// A Dutch desktop's first start (LANGUAGE=nl alone, under the C locale; no language stored
+// yet) is Dutch throughout,
 // as the next start is: the EXIF window's file date and focal length (read back through the
 // clipboard), the status bar's file size, and the toolkit's own file dialog (its title, and
 // its buttons as the next start shows them).
@@ -350,7 +351,8 @@ TEST_F(RealWindowTest, ADutchDesktopsFirstStartIsAsDutchAsTheNext) {
   XRect size, buttons;
   for (int start = 0; start < 2; ++start) {
     SCOPED_TRACE(start);
-    ASSERT_TRUE(x_.Start({.arguments = {picture}, .keepSettings = start == 1, .environment = {"LANGUAGE=nl"}}))
+    ASSERT_TRUE(x_.Start({.arguments = {picture}, .keepSettings = start == 1,
+                          .environment = {"LANGUAGE=nl", "LANG", "LC_ALL", "LC_MESSAGES"}}))
         << x_.Error();
     const XRect c = x_.Geometry(x_.MainWindow());
     ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(c, Colour(0)) > 0.01; }));

@@ -72,14 +72,21 @@ void InitTranslation(const std::string& localeDir) {
   g_localeDir = localeDir;
   setlocale(LC_MESSAGES, "");
   setlocale(LC_CTYPE, "");
-  if (!setlocale(LC_CTYPE, nullptr) || strcmp(setlocale(LC_CTYPE, nullptr), "C") == 0) setlocale(LC_CTYPE, "C.UTF-8");
-  setlocale(LC_NUMERIC, "C");
-  EnsureMessagesLocale();
+  KeepProcessLocale();
   for (const char* domain : {"default", "corvo"}) {
     bindtextdomain(domain, localeDir.c_str());
     bind_textdomain_codeset(domain, "UTF-8");
   }
   textdomain("default");
+}
+
+void KeepProcessLocale() {
+  if (!setlocale(LC_CTYPE, nullptr) || strcmp(setlocale(LC_CTYPE, nullptr), "C") == 0) setlocale(LC_CTYPE, "C.UTF-8");
+  setlocale(LC_NUMERIC, "C");
+  EnsureMessagesLocale();
+  // Makes gettext look its catalogues up again under the messages locale set here.
+  extern int _nl_msg_cat_cntr;
+  ++_nl_msg_cat_cntr;
 }
 
 std::string TranslationLocaleDir() {

@@ -7,6 +7,10 @@
 // Binds the domains "default" and "corvo" to localeDir (normally ProgramDir + "locale").
 // Sets LC_MESSAGES from the environment and leaves LC_NUMERIC at "C".
 void InitTranslation(const std::string& localeDir);
+// Sets the C library's locale back to what translation and number handling need (LC_NUMERIC
+// "C", LC_MESSAGES a locale under which gettext honours LANGUAGE), after the toolkit's
+// application object took the environment's locale for every category.
+void KeepProcessLocale();
 // The folder the domains are bound to.
 std::string TranslationLocaleDir();
 
