@@ -118,8 +118,7 @@ TEST(SoundPlayer, PlayAndStopEventsOverTheSoundService) {
   sound.OnStop = [&](TObject*) { ++stops; };
   sound.Stop();
   EXPECT_EQ(stops, 0) << "no OnStop before a Play fired OnPlay";
-  const std::string wave = testsupport::TempPath("memo.wav");
-  testsupport::WriteFile(wave, "RIFF");
+  const std::string wave = testsupport::TempFile("memo.wav", "RIFF");
   sound.SetSoundFile(wave);
   sound.SetLoopSound(true);
   sound.Play();

@@ -561,8 +561,7 @@ TEST_F(DisplayTest, PreferencesOpenOnTheirFirstPageAndAskForARestartAfterALangua
   KIVO2_REQUIRE_TOOL("convert");
   Make({"-size", "40x30", "xc:red", Path("a.png")});
   StartOn("a.png");
-  const std::string editor = testsupport::TempPath("myeditor");
-  testsupport::WriteFile(editor, "#!/bin/sh\n");
+  const std::string editor = testsupport::TempFile("myeditor", "#!/bin/sh\n");
   ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
     EXPECT_EQ(request.form, FormSettings);
     EXPECT_EQ(FormSettings->PageControl1->ActivePage(), FormSettings->TabSheet1);

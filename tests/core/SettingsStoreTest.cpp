@@ -961,8 +961,7 @@ TEST_F(SettingsTest, SessionEndBeforeTheFirstShowingWritesNothing) {
 
 TEST_F(SettingsTest, FailedSaveIsReportedOnce) {
   // The registry's folder lies below a file: nothing can be written there.
-  const std::string blocker = testsupport::TempPath("blocker");
-  testsupport::WriteFile(blocker, "");
+  const std::string blocker = testsupport::TempFile("blocker", "");
   setenv("KIVO2_REGISTRY_DIR", (blocker + "/registry").c_str(), 1);
   Load();
   std::string message;

@@ -92,8 +92,7 @@ TEST(CelReader, SignatureTestAndThePictureObject) {
 
   // Both extensions open through the picture object.
   for (const char* name : {"sample.cel", "sample.PIC"}) {
-    const std::string file = testsupport::TempPath(name);
-    testsupport::WriteFile(file, std::string(good.begin(), good.end()));
+    const std::string file = testsupport::TempFile(name, good);
     auto picture = pixeltest::LoadPicture(file);
     ASSERT_NE(dynamic_cast<TAutodeskGraphic*>(picture->Graphic()), nullptr) << name;
     EXPECT_EQ(picture->Width(), 3);

@@ -422,8 +422,7 @@ TEST(ColorManagerRows, YCbCrAndCMYKSweepsAgreeWithImageMagick) {
       }
   const uint32_t n = uint32_t(ycc.size() / 3);
   auto imageMagick = [&](const Bytes& data, const std::string& layout, std::vector<std::string> colorspace) {
-    const std::string in = testsupport::TempPath(layout + ".raw");
-    testsupport::WriteFile(in, std::string(data.begin(), data.end()));
+    const std::string in = testsupport::TempFile(layout + ".raw", data);
     std::vector<std::string> args{"convert", "-size", std::to_string(n) + "x1", "-depth", "8", layout + ":" + in};
     args.insert(args.end(), colorspace.begin(), colorspace.end());
     args.insert(args.end(), {"-colorspace", "sRGB", "-depth", "8", "rgb:-"});

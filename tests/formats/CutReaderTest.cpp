@@ -70,8 +70,7 @@ const std::vector<std::array<uint16_t, 3>> kFiveColours = {
 // Writes name.cut (and name.pal when given) into the sandbox; returns the .cut path.
 std::string WriteCut(const std::string& name, const Bytes& cut, const Bytes& pal = {},
                      const std::string& palExtension = ".pal") {
-  const std::string file = testsupport::TempPath(name + ".cut");
-  testsupport::WriteFile(file, std::string(cut.begin(), cut.end()));
+  const std::string file = testsupport::TempFile(name + ".cut", cut);
   if (!pal.empty()) testsupport::WriteFile(testsupport::TempPath(name + palExtension), std::string(pal.begin(), pal.end()));
   return file;
 }

@@ -146,8 +146,7 @@ inline std::string GifFile(int w, int h, unsigned codeSize, const Bytes& data) {
 
 // The grey values ImageMagick decodes from a GIF file.
 inline Bytes ImageMagickGrey(const std::string& gif) {
-  const std::string path = testsupport::TempPath("lzw.gif");
-  testsupport::WriteFile(path, gif);
+  const std::string path = testsupport::TempFile("lzw.gif", gif);
   testsupport::Raster r = testsupport::ImageMagickRaster(path);
   Bytes out;
   for (int y = 0; y < r.height; ++y)

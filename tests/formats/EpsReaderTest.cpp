@@ -79,8 +79,7 @@ TEST(EpsReader, TiffPreviewsWrittenByTiffcp) {
     const std::string tiff = TiffcpFile("preview.tif", options);
     const Rgba expected = Tiff2rgba(tiff);
     const Bytes eps = Eps(testsupport::ReadFile(tiff));
-    const std::string file = testsupport::TempPath("picture.eps");
-    testsupport::WriteFile(file, std::string(eps.begin(), eps.end()));
+    const std::string file = testsupport::TempFile("picture.eps", eps);
     auto picture = LoadPicture(file);
     auto* g = dynamic_cast<TEPSGraphic*>(picture->Graphic());
     ASSERT_NE(g, nullptr);
@@ -105,8 +104,7 @@ TEST(EpsReader, FilesWrittenByImageMagick) {
     return uint32_t(uint8_t(data[at])) | uint32_t(uint8_t(data[at + 1])) << 8 | uint32_t(uint8_t(data[at + 2])) << 16 |
            uint32_t(uint8_t(data[at + 3])) << 24;
   };
-  const std::string preview = testsupport::TempPath("im-preview.tif");
-  testsupport::WriteFile(preview, data.substr(u32(20), u32(24)));
+  const std::string preview = testsupport::TempFile("im-preview.tif", data.substr(u32(20), u32(24)));
   // Its preview is a palette TIFF: the TIFF reader scales the 16-bit colour map values
   // to 8 bits truncating, tiff2rgba rounding.
   EXPECT_EQ(Compare(LoadRgba(eps), Tiff2rgba(preview), 1), "");

@@ -134,8 +134,7 @@ TEST(FormatGraphic, CanLoadAFileClosesIt) {
   KIVO2_REQUIRE_TOOL("convert");
   const std::string png = testsupport::TempPath("other.png");
   ASSERT_EQ(testsupport::Run({"convert", "-size", "3x3", "xc:blue", png}).exitCode, 0);
-  const std::string mine = testsupport::TempPath("mine.kv");
-  testsupport::WriteFile(mine, std::string("KV\x01\x01\x80", 5));
+  const std::string mine = testsupport::TempFile("mine.kv", std::string("KV\x01\x01\x80", 5));
   TMiniGraphic graphic;
   const int before = OpenDescriptors();
   EXPECT_FALSE(graphic.CanLoad(png));

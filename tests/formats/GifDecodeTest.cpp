@@ -27,12 +27,10 @@ std::string Plasma(int width, int height, int seed = 7) {
 }
 
 std::string Gifbuild(const std::string& name, const std::string& text) {
-  const std::string source = testsupport::TempPath(name + ".txt");
-  testsupport::WriteFile(source, text);
+  const std::string source = testsupport::TempFile(name + ".txt", text);
   const testsupport::CommandResult r = testsupport::Run({"gifbuild", source});
   if (r.exitCode != 0) throw std::runtime_error("gifbuild failed: " + r.err);
-  const std::string file = testsupport::TempPath(name);
-  testsupport::WriteFile(file, r.out);
+  const std::string file = testsupport::TempFile(name, r.out);
   return file;
 }
 

@@ -38,12 +38,6 @@ Bytes Saved(TGIFImage& gif) {
   return stream.Bytes();
 }
 
-std::string SaveFile(const std::string& name, const Bytes& data) {
-  const std::string file = testsupport::TempPath(name);
-  testsupport::WriteFile(file, std::string(data.begin(), data.end()));
-  return file;
-}
-
 // ImageMagick's reading of a written file must show the colour of every index written.
 void ExpectImageMagickReads(const std::string& file, TGIFImage& gif, const Picture& p) {
   const std::vector<Frame> frames = CoalescedFrames(file);
@@ -139,7 +133,7 @@ TEST(GifEncode, BothCodersWriteWhatImageMagickReadsBack) {
         if (top >= colors) continue;
         SCOPED_TRACE(name + " colours " + std::to_string(colors) + (compression == gcRLE ? " run-length" : " LZW"));
         std::unique_ptr<TGIFImage> gif = ImageOf(p, colors, compression);
-        const std::string file = SaveFile(name + ".gif", Saved(*gif));
+        const std::string file = testsupport::TempFile(name + ".gif", Saved(*gif));
         ExpectImageMagickReads(file, *gif, p);
       }
 }
@@ -155,7 +149,7 @@ TEST(GifEncode, InterlacedFramesWriteEveryRowOnce) {
       std::unique_ptr<TGIFImage> gif = ImageOf(p, 16, compression, true);
       const Bytes data = Saved(*gif);
       EXPECT_TRUE(data[ImageDataOffset(data) - 1] & 0x40);
-      ExpectImageMagickReads(SaveFile("interlaced.gif", data), *gif, p);
+      ExpectImageMagickReads(testsupport::TempFile("interlaced.gif", data), *gif, p);
     }
 }
 
@@ -280,7 +274,7 @@ TEST(GifEncode, HeaderFrameAndExtensionBlocksAsGiftextSeesThem) {
   ASSERT_NE(netscape, std::string::npos);
   EXPECT_EQ(Bytes(data.begin() + std::ptrdiff_t(netscape + 11), data.begin() + std::ptrdiff_t(netscape + 16)),
             (Bytes{3, 1, 3, 0, 0}));
-  const std::string file = SaveFile("blocks.gif", data);
+  const std::string file = testsupport::TempFile("blocks.gif", data);
   const testsupport::CommandResult r = testsupport::Run({"giftext", file});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("Screen Size - Width = 30, Height = 20"), std::string::npos) << r.out;
@@ -309,7 +303,7 @@ TEST(GifEncode, AFileReadAndWrittenAgainKeepsItsPixelsAndBlocks) {
   std::unique_ptr<TGIFImage> gif = LoadGifFile(source);
   for (TGIFCompression compression : {gcLZW, gcRLE}) {
     gif->Compression = compression;
-    const std::string copy = SaveFile(compression == gcLZW ? "lzw.gif" : "rle.gif", Saved(*gif));
+    const std::string copy = testsupport::TempFile(compression == gcLZW ? "lzw.gif" : "rle.gif", Saved(*gif));
     ExpectSameFrames(CoalescedFrames(copy), CoalescedFrames(source));
     // gifbuild's dump of the blocks: the same extensions and frames, whatever the coder.
     // ("screen colors" is the colour resolution, which is written from the tables' size.)

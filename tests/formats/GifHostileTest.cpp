@@ -13,13 +13,15 @@ using namespace giftest;
 
 namespace {
 
-// A 4 x 4 frame with codes of size 2 (clear 4, end 5) after the given codes.
-Bytes FrameWithCodes(const std::vector<std::pair<uint32_t, unsigned>>& codes, int width = 4, int height = 4) {
+// A frame (4 x 4 by default) of the given codes, with a code size of 2 (clear 4, end 5)
+// unless another is given.
+Bytes FrameWithCodes(const std::vector<std::pair<uint32_t, unsigned>>& codes, int width = 4, int height = 4,
+                     int codeSize = 2) {
   GifWriter w(width, height);
   w.Descriptor(0, 0, width, height);
   BitPacker p;
   for (auto [code, bits] : codes) p.Put(code, bits);
-  w.Data(2, p.Finish());
+  w.Data(codeSize, p.Finish());
   w.Trailer();
   return w.bytes();
 }
@@ -31,12 +33,6 @@ std::string MessageOf(const Bytes& data) {
     return e.Message();
   }
   return std::string();
-}
-
-std::string Save(const std::string& name, const Bytes& data) {
-  const std::string file = testsupport::TempPath(name);
-  testsupport::WriteFile(file, std::string(data.begin(), data.end()));
-  return file;
 }
 
 }  // namespace
@@ -65,16 +61,7 @@ TEST(GifHostile, CodeSizesTheTableCannotHoldAreRefused) {
     EXPECT_EQ(MessageOf(w.bytes()), "Invalid LZW code size.");
   }
   // 11 is the largest size the table holds: no failure, the values keep their low byte.
-  GifWriter w(2, 1);
-  w.Descriptor(0, 0, 2, 1);
-  BitPacker p;
-  p.Put(2048, 12);
-  p.Put(300, 12);
-  p.Put(7, 12);
-  p.Put(2049, 12);
-  w.Data(11, p.Finish());
-  w.Trailer();
-  std::unique_ptr<TGIFImage> gif = LoadGif(w.bytes());
+  std::unique_ptr<TGIFImage> gif = LoadGif(FrameWithCodes({{2048, 12}, {300, 12}, {7, 12}, {2049, 12}}, 2, 1, 11));
   EXPECT_EQ(gif->Images()[0]->Pixels(0, 0), 300 & 0xFF);
   EXPECT_EQ(gif->Images()[0]->Pixels(1, 0), 7);
 }
@@ -133,7 +120,7 @@ TEST(GifHostile, AFullTableWithoutAClearCodeDecodesLikeImageMagick) {
   w.Descriptor(0, 0, width, height);
   w.Data(2, p.Finish());
   w.Trailer();
-  const std::string file = Save("fulltable.gif", w.bytes());
+  const std::string file = testsupport::TempFile("fulltable.gif", w.bytes());
   std::vector<std::string> warnings;
   std::unique_ptr<TGIFImage> gif = LoadGif(w.bytes(), &warnings);
   ExpectSameFrames(PlayedFrames(*gif), CoalescedFrames(file));
@@ -142,24 +129,11 @@ TEST(GifHostile, AFullTableWithoutAClearCodeDecodesLikeImageMagick) {
 TEST(GifHostile, DataWithoutALeadingClearCodeRepeatedClearsAndTheStringBeingDefined) {
   KIVO2_REQUIRE_TOOL("convert");
   // No clear code first; then clear, clear, clear; then 1, 6 (the string being defined: 1 1).
-  BitPacker p;
-  p.Put(2, 3);
-  p.Put(3, 3);
-  p.Put(4, 3);
-  p.Put(4, 3);
-  p.Put(4, 3);
-  p.Put(1, 3);
-  p.Put(6, 3);
-  p.Put(0, 3);
-  p.Put(5, 4);
-  GifWriter w(6, 1);
-  w.Descriptor(0, 0, 6, 1);
-  w.Data(2, p.Finish());
-  w.Trailer();
-  std::unique_ptr<TGIFImage> gif = LoadGif(w.bytes());
+  const Bytes data = FrameWithCodes({{2, 3}, {3, 3}, {4, 3}, {4, 3}, {4, 3}, {1, 3}, {6, 3}, {0, 3}, {5, 4}}, 6, 1);
+  std::unique_ptr<TGIFImage> gif = LoadGif(data);
   const Bytes expected{2, 3, 1, 1, 1, 0};
   for (int x = 0; x < 6; ++x) EXPECT_EQ(gif->Images()[0]->Pixels(x, 0), expected[size_t(x)]) << x;
-  ExpectSameFrames(PlayedFrames(*gif), CoalescedFrames(Save("noclear.gif", w.bytes())));
+  ExpectSameFrames(PlayedFrames(*gif), CoalescedFrames(testsupport::TempFile("noclear.gif", data)));
 }
 
 TEST(GifHostile, EveryTruncationOfAFileLoadsAsFarAsItGoesOrFailsClearly) {
@@ -226,12 +200,9 @@ TEST(GifHostile, MutatedFilesNeverCrash) {
 TEST(GifHostile, FramesWithoutASizeTakeTheScreensAndThoseOutsideItShowNothing) {
   KIVO2_REQUIRE_TOOL("convert");
   // Width 0: the frame takes the screen's size, with a warning.
-  GifWriter zero(4, 3);
-  zero.Descriptor(0, 0, 0, 3);
-  zero.Pixels(2, Bytes{0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2});
-  zero.Trailer();
   std::vector<std::string> warnings;
-  std::unique_ptr<TGIFImage> sizeless = LoadGif(zero.bytes(), &warnings);
+  std::unique_ptr<TGIFImage> sizeless =
+      LoadGif(OneFrameGif(4, 3, 0, 0, 0, 3, Bytes{0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 2, 2}), &warnings);
   EXPECT_EQ(sizeless->Images()[0]->Width(), 4);
   EXPECT_EQ(sizeless->Images()[0]->Height(), 3);
   EXPECT_EQ(sizeless->Images()[0]->Pixels(3, 2), 2);
@@ -250,17 +221,14 @@ TEST(GifHostile, FramesWithoutASizeTakeTheScreensAndThoseOutsideItShowNothing) {
   std::unique_ptr<TGIFImage> gif = LoadGif(w.bytes());
   ASSERT_EQ(gif->Images().GetCount(), 3);
   EXPECT_EQ(gif->Width(), 4);
-  ExpectSameFrames(PlayedFrames(*gif), CoalescedFrames(Save("outside.gif", w.bytes())));
+  ExpectSameFrames(PlayedFrames(*gif), CoalescedFrames(testsupport::TempFile("outside.gif", w.bytes())));
 
   // A screen of no size takes the first frame's, as ImageMagick does.
-  GifWriter z(0, 0);
-  z.Descriptor(0, 0, 5, 2);
-  z.Pixels(2, Bytes{0, 1, 2, 3, 0, 1, 2, 3, 0, 1});
-  z.Trailer();
-  std::unique_ptr<TGIFImage> sized = LoadGif(z.bytes());
+  const Bytes screenless = OneFrameGif(0, 0, 0, 0, 5, 2, Bytes{0, 1, 2, 3, 0, 1, 2, 3, 0, 1});
+  std::unique_ptr<TGIFImage> sized = LoadGif(screenless);
   EXPECT_EQ(sized->Width(), 5);
   EXPECT_EQ(sized->Height(), 2);
-  ExpectSameFrames(PlayedFrames(*sized), CoalescedFrames(Save("zeroscreen.gif", z.bytes())));
+  ExpectSameFrames(PlayedFrames(*sized), CoalescedFrames(testsupport::TempFile("zeroscreen.gif", screenless)));
 }
 
 TEST(GifHostile, FramesWithoutAnyColourTableShowBlackLikeImageMagick) {
@@ -275,42 +243,26 @@ TEST(GifHostile, FramesWithoutAnyColourTableShowBlackLikeImageMagick) {
   const std::vector<Frame> frames = PlayedFrames(*gif);
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0].at(2, 1)[0], 0);
-  ExpectSameFrames(frames, CoalescedFrames(Save("nomap.gif", w.bytes()), true));
+  ExpectSameFrames(frames, CoalescedFrames(testsupport::TempFile("nomap.gif", w.bytes()), true));
   // Drawing the still picture and asking for its palette give no error either.
   EXPECT_TRUE(gif->Palette().IsEmpty());
   EXPECT_NE(gif->GetBitmap(), nullptr);
 }
 
 TEST(GifHostile, FramesTooLargeForTheirDataAreRefusedBeforeAllocating) {
-  GifWriter w(65535, 65535);
-  w.Descriptor(0, 0, 65535, 65535);
-  w.Pixels(2, Bytes{1, 2, 3});
-  w.Trailer();
-  EXPECT_EQ(MessageOf(w.bytes()), "Image is too large");
+  EXPECT_EQ(MessageOf(OneFrameGif(65535, 65535, 0, 0, 65535, 65535, Bytes{1, 2, 3})), "Image is too large");
 }
 
 TEST(GifHostile, ScreensTooLargeForTheFileAreRefused) {
   // A screen 14784 wide and of no height takes the height of its 7 x 16133 frame: a file
   // of some 60 bytes would make a still picture of 700 MB and stretch the frame onto it.
-  GifWriter tall(14784, 0);
-  tall.Descriptor(0, 0, 7, 16133);
-  tall.Pixels(2, Bytes(20, 1));
-  tall.Trailer();
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(MessageOf(tall.bytes()), "Image is too large");
+  EXPECT_EQ(MessageOf(OneFrameGif(14784, 0, 0, 0, 7, 16133, Bytes(20, 1))), "Image is too large");
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
   // A screen of 30000 x 30000 around a frame of two pixels.
-  GifWriter wide(30000, 30000);
-  wide.Descriptor(0, 0, 2, 1);
-  wide.Pixels(2, Bytes{1, 2});
-  wide.Trailer();
-  EXPECT_EQ(MessageOf(wide.bytes()), "Image is too large");
+  EXPECT_EQ(MessageOf(OneFrameGif(30000, 30000, 0, 0, 2, 1, Bytes{1, 2})), "Image is too large");
   // A screen larger than its frame but within what the file could fill still loads.
-  GifWriter fits(300, 200);
-  fits.Descriptor(10, 20, 2, 1);
-  fits.Pixels(2, Bytes{1, 2});
-  fits.Trailer();
-  std::unique_ptr<TGIFImage> gif = LoadGif(fits.bytes());
+  std::unique_ptr<TGIFImage> gif = LoadGif(OneFrameGif(300, 200, 10, 20, 2, 1, Bytes{1, 2}));
   ASSERT_NE(gif->GetBitmap(), nullptr);
   EXPECT_EQ(gif->GetBitmap()->Width(), 300);
   EXPECT_EQ(gif->GetBitmap()->Height(), 200);

@@ -49,17 +49,14 @@ std::unique_ptr<TBitmap> Filled(TPixelFormat format, int w, int h, TColor color)
 }  // namespace
 
 TEST(GifImage, HeaderSignaturesAndVersions) {
-  GifWriter w(2, 1);
-  w.Descriptor(0, 0, 2, 1);
-  w.Pixels(2, Bytes{0, 1});
-  w.Trailer();
-  Bytes lower = w.bytes();
+  const Bytes plain = OneFrameGif(2, 1, 0, 0, 2, 1, Bytes{0, 1});
+  Bytes lower = plain;
   lower[0] = 'g', lower[1] = 'i', lower[2] = 'f', lower[3] = '8', lower[4] = '8', lower[5] = 'x';
   EXPECT_EQ(LoadGif(lower)->Images().GetCount(), 1);
   Bytes prefixed{1, 2, 3, 4};
-  prefixed.insert(prefixed.end(), w.bytes().begin(), w.bytes().end());
+  prefixed.insert(prefixed.end(), plain.begin(), plain.end());
   EXPECT_EQ(LoadGif(prefixed)->Width(), 2);
-  Bytes wrong = w.bytes();
+  Bytes wrong = plain;
   wrong[1] = 'X';
   try {
     LoadGif(wrong);
@@ -68,7 +65,7 @@ TEST(GifImage, HeaderSignaturesAndVersions) {
     EXPECT_EQ(e.Message(), "Invalid GIF signature");
   }
   // A plain image is written as 87a, one with an extension as 89a; no frames, no file.
-  std::unique_ptr<TGIFImage> gif = LoadGif(w.bytes());
+  std::unique_ptr<TGIFImage> gif = LoadGif(plain);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(Saved(*gif).data()), 6), "GIF87a");
   auto* comment = new TGIFCommentExtension(gif->Images()[0]);
   gif->Images()[0]->Extensions().Add(comment);
@@ -252,8 +249,7 @@ TEST(GifImage, TheOptimiserKeepsWhatTheAnimationShows) {
   // The third frame equalled the second: it became wholly transparent and went, its
   // delay added to the frame before it.
   EXPECT_EQ(gif->Images().GetCount(), 3);
-  const std::string file = testsupport::TempPath("optimised.gif");
-  testsupport::WriteFile(file, std::string(optimised.begin(), optimised.end()));
+  const std::string file = testsupport::TempFile("optimised.gif", optimised);
   // ImageMagick shows the same pictures (the dropped frame apart).
   std::vector<Frame> theirs = CoalescedFrames(source);
   theirs.erase(theirs.begin() + 2);
@@ -283,11 +279,7 @@ TEST(GifImage, TheOptimiserKeepsWhatTheAnimationShows) {
 TEST(GifImage, ClipboardFormats) {
   InitializeGIFImage();
   ASSERT_NE(TGIFImage::ClipboardFormat(), 0);
-  GifWriter w(3, 2);
-  w.Descriptor(0, 0, 3, 2);
-  w.Pixels(2, Bytes{0, 1, 2, 3, 2, 1});
-  w.Trailer();
-  std::unique_ptr<TGIFImage> gif = LoadGif(w.bytes());
+  std::unique_ptr<TGIFImage> gif = LoadGif(OneFrameGif(3, 2, 0, 0, 3, 2, Bytes{0, 1, 2, 3, 2, 1}));
   TClipboardFormat format = 0;
   std::vector<uint8_t> data;
   TPalette palette;
@@ -356,11 +348,7 @@ TEST(GifImage, MessagesFollowTheInterfaceLanguage) {
   } catch (const GIFException& e) {
     message = e.Message();
   }
-  GifWriter w(2, 1);
-  w.Descriptor(0, 0, 0, 1);
-  w.Pixels(2, Bytes{0, 1});
-  w.Trailer();
-  LoadGif(w.bytes(), &warnings);
+  LoadGif(OneFrameGif(2, 1, 0, 0, 0, 1, Bytes{0, 1}), &warnings);
   UseLanguage("en");
   EXPECT_EQ(message, "Ongeldige GIF-handtekening");
   EXPECT_EQ(warnings, std::vector<std::string>{"Afbeelding is groter dan het logische scherm"});

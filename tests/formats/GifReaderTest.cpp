@@ -20,12 +20,6 @@ namespace {
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-std::string WriteGif(const std::string& name, const std::string& data) {
-  const std::string file = testsupport::TempPath(name);
-  testsupport::WriteFile(file, data);
-  return file;
-}
-
 std::unique_ptr<TGIFGraphic> LoadGif(const std::string& data) { return Read<TGIFGraphic>(Bytes(data.begin(), data.end())); }
 
 // Where the first image's LZW code size lies: behind the header, the global table, the
@@ -85,19 +79,17 @@ std::string GifbuildText(int w, int h, int global, const std::vector<GifbuildIma
 }
 
 std::string Gifbuild(const std::string& name, const std::string& text) {
-  const std::string source = testsupport::TempPath(name + ".txt");
-  testsupport::WriteFile(source, text);
+  const std::string source = testsupport::TempFile(name + ".txt", text);
   const testsupport::CommandResult r = testsupport::Run({"gifbuild", source});
   if (r.exitCode != 0) throw std::runtime_error("gifbuild: " + r.err);
-  return WriteGif(name + ".gif", r.out);
+  return testsupport::TempFile(name + ".gif", r.out);
 }
 
 }  // namespace
 
 TEST(GifReader, FilesWrittenByImageMagickInEveryCodeSize) {
   KIVO2_REQUIRE_TOOL("convert");
-  const std::string ppm = testsupport::TempPath("source.ppm");
-  testsupport::WriteFile(ppm, hostiletest::TestPpm(61, 37, 1696));
+  const std::string ppm = testsupport::TempFile("source.ppm", hostiletest::TestPpm(61, 37, 1696));
   std::set<int> codeSizes;
   for (int colours : {2, 4, 8, 16, 32, 64, 128, 256})
     for (bool interlaced : {false, true}) {
@@ -180,14 +172,14 @@ TEST(GifReader, HandAssembledLzwStreams) {
     const Bytes lzw = gif.End();
     const int w = 97, h = int(k + 3 * 2 + 700 + 250) / 97;
     const std::string data = decodertest::GifFile(w, h, 8, lzw);
-    const std::string file = WriteGif("deferred.gif", data);
+    const std::string file = testsupport::TempFile("deferred.gif", data);
     EXPECT_EQ(Compare(LoadRgba(file), FromRaster(testsupport::ImageMagickRaster(file))), "");
   }
   {
     GifLiteralWriter gif(2);
     for (int i = 0; i < 50; ++i) gif.Code(unsigned(i % 4));
     const std::string data = decodertest::GifFile(4, 2, 2, gif.End());
-    const std::string file = WriteGif("long.gif", data);
+    const std::string file = testsupport::TempFile("long.gif", data);
     const auto g = LoadGif(data);
     EXPECT_EQ(g->ScanLine(1)[3], 3);
     EXPECT_EQ(Compare(FromBitmap(*g), FromRaster(testsupport::ImageMagickRaster(file))), "");
@@ -217,7 +209,7 @@ TEST(GifReader, ExtensionBlocksAreSkippedWhole) {
                                  std::string("\x02,;\x00", 4) +
                                  std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);  // application
   data.insert(13 + 768, extensions);
-  const std::string file = WriteGif("extensions.gif", data);
+  const std::string file = testsupport::TempFile("extensions.gif", data);
   const auto g = LoadGif(data);
   EXPECT_EQ(g->Width(), 4);
   EXPECT_EQ(g->ScanLine(2)[3], 220);

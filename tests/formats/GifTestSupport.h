@@ -226,4 +226,14 @@ class GifWriter {
   Bytes bytes_;
 };
 
+// A GIF of one frame of frameW x frameH at (left, top) on a screen of screenW x screenH, its
+// pixels coded with a code size of 2.
+inline Bytes OneFrameGif(int screenW, int screenH, int left, int top, int frameW, int frameH, const Bytes& pixels) {
+  GifWriter w(screenW, screenH);
+  w.Descriptor(left, top, frameW, frameH);
+  w.Pixels(2, pixels);
+  w.Trailer();
+  return w.bytes();
+}
+
 }  // namespace giftest

@@ -55,8 +55,7 @@ TEST(PcxReader, FilesWrittenByNetpbmAndImageMagickAgainstTheirReaders) {
   KIVO2_REQUIRE_TOOL("pcxtoppm");
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("gm");
-  const std::string full = testsupport::TempPath("full.ppm");
-  testsupport::WriteFile(full, hostiletest::TestPpm(37, 23, 11));
+  const std::string full = testsupport::TempFile("full.ppm", hostiletest::TestPpm(37, 23, 11));
   // Black and white (one bit shows black and white whatever the header's colours), and
   // 4, 8, 16 and 200 colours.
   const std::string bw =

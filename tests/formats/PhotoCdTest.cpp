@@ -77,12 +77,6 @@ Bytes ReadBytes(const std::string& file) {
   return Bytes(s.begin(), s.end());
 }
 
-std::string WriteBytes(const std::string& name, const Bytes& data) {
-  const std::string file = testsupport::TempPath(name);
-  testsupport::WriteFile(file, std::string(data.begin(), data.end()));
-  return file;
-}
-
 // Sizes of the pictures of a pack as ReadImageProperties gives them.
 TImageProperties PropertiesOf(const Bytes& data, uint32_t index) {
   TPCDGraphic g;
@@ -119,7 +113,7 @@ TEST(PhotoCdReader, PacksWrittenByImageMagickAndGraphicsMagick) {
     SCOPED_TRACE("rotation " + std::to_string(code));
     Bytes turned = pack;
     turned[kRotationByte] = uint8_t((turned[kRotationByte] & ~3) | code);
-    const std::string file = WriteBytes("turned" + std::to_string(code) + ".pcd", turned);
+    const std::string file = testsupport::TempFile("turned" + std::to_string(code) + ".pcd", turned);
     const Rgba ours = LoadRgba(file);
     EXPECT_EQ(ours.width, code == 2 ? 768 : 512);
     ExpectClose(ours, ImageMagickRgb(file));

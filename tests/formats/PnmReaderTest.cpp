@@ -90,8 +90,7 @@ TEST(PnmReader, CommentsAnywhereAndTheHeaderOnTheMagicLine) {
   int n = 0;
   for (const std::string& bytes : variants) {
     SCOPED_TRACE(n);
-    const std::string file = testsupport::TempPath("variant" + std::to_string(n++) + ".ppm");
-    testsupport::WriteFile(file, bytes);
+    const std::string file = testsupport::TempFile("variant" + std::to_string(n++) + ".ppm", bytes);
     EXPECT_EQ(Compare(LoadRgba(file), Netpbm(file)), "");
   }
 }
@@ -194,8 +193,7 @@ CutLayout PnmCut(bool grey) {
   std::string file = TestPpm(19, 11, 3);
   if (grey) file = testsupport::Run({"ppmtopgm"}, file).out;
   if (file.empty()) return {};
-  const std::string path = testsupport::TempPath(grey ? "cut.pgm" : "cut.ppm");
-  testsupport::WriteFile(path, file);
+  const std::string path = testsupport::TempFile(grey ? "cut.pgm" : "cut.ppm", file);
   return {.file = ToBytes(file), .whole = Netpbm(path), .dataStart = file.find("255\n") + 4, .rowBytes = grey ? 19u : 57u};
 }
 INSTANTIATE_TEST_SUITE_P(Pnm, CutFiles,

@@ -120,8 +120,7 @@ TEST(PsdReader, DocumentsWrittenByImageMagickAgainstItsReading) {
 // against the picture it quantized for them, written in the same run.
 TEST(PsdReader, IndexedDocumentsAgainstTheQuantizedPicture) {
   KIVO2_REQUIRE_TOOL("convert");
-  const std::string colour = testsupport::TempPath("colour.ppm");
-  testsupport::WriteFile(colour, hostiletest::TestPpm(37, 23, 13));
+  const std::string colour = testsupport::TempFile("colour.ppm", hostiletest::TestPpm(37, 23, 13));
   for (const char* compression : {"None", "RLE"}) {
     const std::string file = testsupport::TempPath(std::string("indexed-") + compression + ".psd"),
                       quantized = testsupport::TempPath("quantized.ppm");

@@ -300,8 +300,7 @@ TEST(PspReader, SampleFileAgainstItsJpegCopy) {
   const std::string file = testsupport::ReadFile(testsupport::CorpusDir() + "/metadata-samples/PSP.psp");
   const size_t start = file.find("\xFF\xD8\xFF"), end = file.find("\xFF\xD9", start);
   ASSERT_NE(end, std::string::npos);
-  const std::string jpeg = testsupport::TempPath("copy.jpg");
-  testsupport::WriteFile(jpeg, file.substr(start, end + 2 - start));
+  const std::string jpeg = testsupport::TempFile("copy.jpg", file.substr(start, end + 2 - start));
   const testsupport::CommandResult copy = testsupport::Run({"djpeg", "-pnm", jpeg});
   ASSERT_EQ(copy.exitCode, 0);
   const pixeltest::Rgba ours = pixeltest::LoadRgba(testsupport::CorpusDir() + "/metadata-samples/PSP.psp");

@@ -115,12 +115,6 @@ Rgba GraphicsMagick(const std::string& file) {
   return FromRaster(testsupport::ParsePnm(r.out));
 }
 
-std::string WriteRla(const std::string& name, const Bytes& data) {
-  const std::string file = testsupport::TempPath(name);
-  testsupport::WriteFile(file, std::string(data.begin(), data.end()));
-  return file;
-}
-
 }  // namespace
 
 TEST(RlaReader, HandAssembledFilesAgainstGraphicsMagick) {
@@ -130,7 +124,7 @@ TEST(RlaReader, HandAssembledFilesAgainstGraphicsMagick) {
     SCOPED_TRACE(std::to_string(mattes) + " mattes, gamma " + gamma);
     RlaFile sample = Sample(13, 5, mattes);
     sample.gamma = gamma;
-    const std::string file = WriteRla("sample.rla", Build(sample));
+    const std::string file = testsupport::TempFile("sample.rla", Build(sample));
     const Rgba ours = LoadRgba(file);
     EXPECT_EQ(Compare(ours, GraphicsMagick(file), 0, mattes == 1), "");
     // The file's first row is the picture's bottom row.
@@ -141,7 +135,7 @@ TEST(RlaReader, HandAssembledFilesAgainstGraphicsMagick) {
     }
   }
   // The other extension, a wide picture whose runs and copies reach 128 samples.
-  const std::string wide = WriteRla("wide.rpf", Build(Sample(300, 3, 1)));
+  const std::string wide = testsupport::TempFile("wide.rpf", Build(Sample(300, 3, 1)));
   EXPECT_EQ(Compare(LoadRgba(wide), GraphicsMagick(wide), 0, true), "");
 }
 

@@ -170,8 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Sgi, CutFiles, testing::Values(CutFile{"Verbatim", &Rea
                            const std::string pgm = testsupport::Run({"ppmtopgm"}, TestPpm(23, 13, 9)).out;
                            const std::string file = testsupport::Run({"pnmtosgi", "-verbatim"}, pgm).out;
                            if (pgm.empty() || file.size() <= 512) return CutLayout{};
-                           const std::string path = testsupport::TempPath("cut.sgi");
-                           testsupport::WriteFile(path, file);
+                           const std::string path = testsupport::TempFile("cut.sgi", file);
                            return CutLayout{.file = Bytes(file.begin(), file.end()),
                                             .whole = Sgitopnm(path, false),
                                             .dataStart = 512,

@@ -15,6 +15,7 @@
 
 namespace {
 
+using testsupport::TempFile;
 using testsupport::TempPath;
 using tifftest::TiffWriter;
 
@@ -32,11 +33,6 @@ TiffWriter Grey(uint32_t width, uint32_t height, uint32_t rowsPerStrip, const st
   w.Tag(kRowsPerStrip, 4, {rowsPerStrip});
   for (const std::string& s : strips) w.Strip(s);
   return w;
-}
-
-std::string Save(const std::string& name, const std::string& bytes) {
-  testsupport::WriteFile(TempPath(name), bytes);
-  return TempPath(name);
 }
 
 std::string GreyLevels(const TBitmap& bitmap) {
@@ -124,7 +120,7 @@ TEST(TiffReader, ModifiedHuffmanWithAndWithoutWordAlignment) {
     w.Tag(kBits, 3, {1});
     w.Tag(kCompression, 3, {compression});
     w.Tag(kPhotometric, 3, {0});
-    const std::string path = Save("mh.tif", w.Build());
+    const std::string path = TempFile("mh.tif", w.Build());
     auto graphic = tifftest::Load(path);
     ASSERT_TRUE(graphic);
     // libtiff aligns word-aligned rows by what its bit reader loaded ahead rather than
@@ -153,40 +149,40 @@ TEST(TiffReader, MissingByteCountsLongRowsPerStripShortStripsAndColorMaps) {
   KIVO2_REQUIRE_TOOL("tiff2rgba");
   std::string rows;
   for (int i = 0; i < 33 * 20; ++i) rows += char(i * 7 + i / 13);
-  const std::string base = Save("base.tif", Grey(33, 20, 20, {rows}).Build());
+  const std::string base = TempFile("base.tif", Grey(33, 20, 20, {rows}).Build());
   // Without StripByteCounts a strip runs up to the next one, or to the end of the file.
   for (const char* compression : {"none", "lzw", "packbits", "zip:2"}) {
     const std::string counted = TempPath(std::string("counted-") + compression + ".tif");
     ASSERT_TRUE(tifftest::Tool({"tiffcp", "-c", compression, "-r", "6", base, counted}));
-    auto graphic = tifftest::Load(Save("uncounted.tif", RenameTag(testsupport::ReadFile(counted), 279, 65000)));
+    auto graphic = tifftest::Load(TempFile("uncounted.tif", RenameTag(testsupport::ReadFile(counted), 279, 65000)));
     ASSERT_TRUE(graphic);
     EXPECT_TRUE(tifftest::SamePixels(*graphic, tifftest::LibTiffRaster(counted))) << compression;
   }
   // RowsPerStrip far above the height; a short last strip of fewer rows. Uncompressed
   // strips that lack bytes, or lie past the end of the file, load what the file holds.
-  auto huge = tifftest::Load(Save("huge.tif", Grey(33, 20, 65535, {rows}).Build()));
+  auto huge = tifftest::Load(TempFile("huge.tif", Grey(33, 20, 65535, {rows}).Build()));
   ASSERT_TRUE(huge);
   EXPECT_EQ(GreyLevels(*huge), rows);
   TiffWriter w = Grey(33, 20, 8, {rows.substr(0, 264), rows.substr(264, 264), rows.substr(528)});
-  auto lastStrip = tifftest::Load(Save("last.tif", w.Build()));
+  auto lastStrip = tifftest::Load(TempFile("last.tif", w.Build()));
   ASSERT_TRUE(lastStrip);
   EXPECT_EQ(GreyLevels(*lastStrip), rows);
   const std::string tooLittle = "The TIF/TIFF file holds too little data for a picture of 33 x 20 pixels";
   std::string error;
   w.Tag(279, 4, {264, 264, 131});  // one byte short
-  auto shortStrip = tifftest::Load(Save("short.tif", w.Build()));
+  auto shortStrip = tifftest::Load(TempFile("short.tif", w.Build()));
   ASSERT_TRUE(shortStrip);
   EXPECT_EQ(GreyLevels(*shortStrip), rows.substr(0, 659) + '\0');
   w.Tag(273, 4, {8, 272, 1u << 30});
   w.Tag(279, 4, {264, 264, 132});
-  auto outside = tifftest::Load(Save("outside.tif", w.Build()));
+  auto outside = tifftest::Load(TempFile("outside.tif", w.Build()));
   ASSERT_TRUE(outside);
   EXPECT_EQ(GreyLevels(*outside), rows.substr(0, 528) + std::string(132, '\0'));
   // Only a header that promises more than 16 times its data is refused: 660 pixels
   // load from 42 bytes, not from 41.
-  EXPECT_FALSE(tifftest::Load(Save("tiny.tif", Grey(33, 20, 20, {rows.substr(0, 41)}).Build()), &error));
+  EXPECT_FALSE(tifftest::Load(TempFile("tiny.tif", Grey(33, 20, 20, {rows.substr(0, 41)}).Build()), &error));
   EXPECT_NE(error.find(tooLittle), std::string::npos) << error;
-  EXPECT_TRUE(tifftest::Load(Save("least.tif", Grey(33, 20, 20, {rows.substr(0, 42)}).Build())));
+  EXPECT_TRUE(tifftest::Load(TempFile("least.tif", Grey(33, 20, 20, {rows.substr(0, 42)}).Build())));
   // A colour map claiming 65536 entries per plane for an 8-bit picture: the first 256
   // of each plane are used; a short one leaves the other indices black; none is refused.
   std::vector<uint32_t> map(3 * 65536, 0xFFFF);
@@ -195,17 +191,17 @@ TEST(TiffReader, MissingByteCountsLongRowsPerStripShortStripsAndColorMaps) {
   TiffWriter palette = Grey(16, 16, 16, {indices}, true);
   palette.Tag(kPhotometric, 3, {3});
   palette.Tag(320, 3, map);
-  auto big = tifftest::Load(Save("bigmap.tif", palette.Build()));
+  auto big = tifftest::Load(TempFile("bigmap.tif", palette.Build()));
   ASSERT_TRUE(big);
   for (int i = 0; i < 256; ++i) ASSERT_EQ(big->PixelColor(i % 16, i / 16), TColor(i | 128 << 16)) << i;
   palette.Tag(320, 3, {65535, 0, 0, 65535, 0, 0});
-  auto small = tifftest::Load(Save("smallmap.tif", palette.Build()));
+  auto small = tifftest::Load(TempFile("smallmap.tif", palette.Build()));
   ASSERT_TRUE(small);
   EXPECT_EQ(small->PixelColor(0, 0), clRed);
   EXPECT_EQ(small->PixelColor(1, 0), clLime);
   EXPECT_EQ(small->PixelColor(2, 0), clBlack);
   palette.Remove(320);
-  EXPECT_FALSE(tifftest::Load(Save("nomap.tif", palette.Build()), &error));
+  EXPECT_FALSE(tifftest::Load(TempFile("nomap.tif", palette.Build()), &error));
   EXPECT_NE(error.find("Palette in TIF/TIFF file is invalid"), std::string::npos) << error;
 }
 
@@ -222,7 +218,7 @@ TEST(TiffReader, PaletteWithAnAlphaSampleShowsItsColours) {
     w.Tag(338, 3, {2});  // unassociated alpha
     w.Tag(320, 3, map);
     if (planar) w.Tag(284, 3, {2});
-    auto graphic = tifftest::Load(Save("palette-alpha.tif", w.Build()));
+    auto graphic = tifftest::Load(TempFile("palette-alpha.tif", w.Build()));
     ASSERT_TRUE(graphic);
     EXPECT_EQ(graphic->PixelColor(0, 0), clRed) << planar;
     EXPECT_EQ(graphic->PixelColor(1, 0), clLime) << planar;
@@ -265,7 +261,7 @@ TEST(TiffReader, HeaderOnlyFilesAreRefusedBeforeAnythingLargeIsAllocated) {
     InitTranslation(locale);
     UseLanguage("nl");
     std::string error;
-    tifftest::Load(Save("dutch.tif", Grey(5000, 4000, 4000, {data}).Build()), &error);
+    tifftest::Load(TempFile("dutch.tif", Grey(5000, 4000, 4000, {data}).Build()), &error);
     UseLanguage("en");
     EXPECT_EQ(error,
               "Kan afbeelding niet laden. Het TIF/TIFF-bestand bevat te weinig gegevens voor een afbeelding van 5000 x "
@@ -326,7 +322,7 @@ TEST(TiffReader, WhatIsNotDecodedIsRefusedByName) {
     TiffWriter w = Grey(16, 16, 16, {std::string(256, '@')});
     for (const auto& [tag, values] : tags) w.Tag(tag, 3, values);
     std::string error;
-    EXPECT_FALSE(tifftest::Load(Save("refused.tif", w.Build()), &error));
+    EXPECT_FALSE(tifftest::Load(TempFile("refused.tif", w.Build()), &error));
     EXPECT_NE(error.find(std::string(what) + " is not supported for TIF/TIFF files"), std::string::npos) << error;
   }
   // The refusal in Dutch, and saving, which writes nothing.
@@ -337,7 +333,7 @@ TEST(TiffReader, WhatIsNotDecodedIsRefusedByName) {
     std::string error;
     TiffWriter w = Grey(16, 16, 16, {std::string(256, '@')});
     w.Tag(kBits, 3, {12});
-    tifftest::Load(Save("dutch.tif", w.Build()), &error);
+    tifftest::Load(TempFile("dutch.tif", w.Build()), &error);
     UseLanguage("en");
     EXPECT_EQ(error, "Kan afbeelding niet laden. Deze bitdiepte is niet ondersteund voor TIF/TIFF-bestanden.");
   }
@@ -367,7 +363,7 @@ INSTANTIATE_TEST_SUITE_P(Tiff, CutFiles,
                            const std::string file = w.Build();
                            return hostiletest::CutLayout{
                                .file = hostiletest::Bytes(file.begin(), file.end()),
-                               .whole = pixeltest::FromRaster(tifftest::LibTiffRaster(Save("cut.tif", file))),
+                               .whole = pixeltest::FromRaster(tifftest::LibTiffRaster(TempFile("cut.tif", file))),
                                .dataStart = file.find(pixels),
                                .rowBytes = 21 * 3};
                          }}),
@@ -440,7 +436,7 @@ TEST(TiffReader, OpensThroughThePictureObjectWithProgress) {
   const std::string rows = std::string(30, '\x10') + std::string(30, '\xF0');
   for (const char* name : {"p.tif", "p.TIFF", "p.fax"}) {
     TPicture picture;
-    picture.LoadFromFile(Save(name, Grey(12, 5, 3, {rows.substr(0, 36), rows.substr(36)}).Build()));
+    picture.LoadFromFile(TempFile(name, Grey(12, 5, 3, {rows.substr(0, 36), rows.substr(36)}).Build()));
     auto* graphic = dynamic_cast<TTIFFGraphic*>(picture.Graphic());
     ASSERT_NE(graphic, nullptr) << name;
     EXPECT_EQ(GreyLevels(*graphic), rows);
@@ -450,7 +446,7 @@ TEST(TiffReader, OpensThroughThePictureObjectWithProgress) {
   graphic.OnProgress = [&](TObject*, TProgressStage stage, uint8_t, bool, const TRect&, const std::string& msg) {
     if (stage == psStarting) phases.push_back(msg);
   };
-  graphic.LoadFromFile(Save("q.tif", Grey(12, 5, 5, {rows}).Build()));
+  graphic.LoadFromFile(TempFile("q.tif", Grey(12, 5, 5, {rows}).Build()));
   EXPECT_EQ(phases, (std::vector<std::string>{"Preparing...", "Transfering..."}));
 }
 

@@ -35,8 +35,7 @@ inline std::string MakeTaggedJpeg(const std::string& name, const std::vector<std
 
 // Writes bytes to a fresh file in the test's sandbox; returns its path.
 inline std::string WriteTemp(const std::string& name, const std::string& bytes) {
-  const std::string path = testsupport::TempPath(name);
-  testsupport::WriteFile(path, bytes);
+  const std::string path = testsupport::TempFile(name, bytes);
   return path;
 }
 

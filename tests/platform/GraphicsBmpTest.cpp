@@ -133,8 +133,7 @@ TEST(GraphicsBmp, ThirtyTwoBitPixelsCarryAlphaOnlyWhenTheHeaderSaysSo) {
     if (bitFields)
       for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu}) Put32(file, mask);
     file.insert(file.end(), pixels.begin(), pixels.end());
-    const std::string path = TempPath("x32.bmp");
-    testsupport::WriteFile(path, std::string(file.begin(), file.end()));
+    const std::string path = testsupport::TempFile("x32.bmp", file);
     TBitmap b;
     b.LoadFromFile(path);
     ASSERT_EQ(b.PixelFormat(), pf32bit);

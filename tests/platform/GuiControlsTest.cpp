@@ -342,8 +342,7 @@ TEST_F(Controls, ClipboardCarriesTextPicturesAndNamedFormats) {
 TEST_F(Controls, RichEditLoadsATextFileWithAnyLineEnds) {
   Host h;
   auto* rich = h.Add<TRichEdit>();
-  const std::string file = testsupport::TempPath("todo.txt");
-  testsupport::WriteFile(file, "first\r\nsecond\nthird\rcaf\xE9");
+  const std::string file = testsupport::TempFile("todo.txt", "first\r\nsecond\nthird\rcaf\xE9");
   rich->Lines()->LoadFromFile(file);
   ASSERT_EQ(rich->Lines()->Count(), 4);
   EXPECT_EQ(rich->Lines()->Strings(2), "third");

@@ -101,8 +101,7 @@ TEST_F(Printing, APdfPageHasTheReportedSizeAndTheCanvasStartsAtThePrintableArea)
 
 TEST_F(Printing, AFailedDocumentLeavesAnOlderFileOfThatNameAsItWas) {
   TPrinter* printer = Printer();
-  const std::string file = testsupport::TempPath("old.pdf");
-  testsupport::WriteFile(file, "an older document");
+  const std::string file = testsupport::TempFile("old.pdf", "an older document");
   printer->SetOutputFileName(file);
   {
     TFileFaultScope fault(TFileFaultOp::Rename, ENOSPC, "old.pdf");

@@ -171,8 +171,7 @@ TEST(Jpeg, GreyAndCmykPicturesDecodeLikeTheReferenceTools) {
     const std::string jfif("\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 18);
     const std::string plain =
         adobe.substr(0, 2) + jfif + adobe.substr(2, app14 - 2) + adobe.substr(app14 + app14Length);
-    const std::string file = TempPath("cmyk-jfif.jpg");
-    testsupport::WriteFile(file, plain);
+    const std::string file = testsupport::TempFile("cmyk-jfif.jpg", plain);
     TJPEGImage p;
     p.LoadFromFile(file);
     EXPECT_LE(MaxDifference(p.Bitmap(), Djpeg(file)), 1);

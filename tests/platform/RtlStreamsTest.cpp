@@ -85,8 +85,7 @@ namespace {
 TEST(RtlStreams, MixedReadsSeeksAndWritesGiveTheFilesBytes) {
   std::string data;
   for (int i = 0; i < 300 * 1024 + 5; ++i) data += char(i * 7 + (i >> 11));
-  const std::string path = TempPath("mixed.bin");
-  WriteFile(path, data);
+  const std::string path = testsupport::TempFile("mixed.bin", data);
   TFileStream s(path, fmOpenReadWrite);
   uint32_t seed = 12345;
   auto next = [&seed](uint32_t n) {

@@ -52,8 +52,7 @@ class SoundTest : public testing::Test {
   }
 
   std::string Wave(const std::string& name) {
-    const std::string file = testsupport::TempPath(name);
-    testsupport::WriteFile(file, "RIFF");
+    const std::string file = testsupport::TempFile(name, "RIFF");
     return file;
   }
 

@@ -34,8 +34,7 @@ TTwainProgressForm* ScanUnderWay() {
 }  // namespace
 
 TEST_F(ScannerTest, WithoutTheScannerLibraryLoadingFails) {
-  const std::string text = testsupport::TempPath("not-a-library.so");
-  testsupport::WriteFile(text, "just text\n");
+  const std::string text = testsupport::TempFile("not-a-library.so", "just text\n");
   for (const std::string& library : {testsupport::TempPath("missing.so"), text, std::string("libz.so.1")}) {
     SCOPED_TRACE(library);
     setenv("KIVO2_SANE_LIBRARY", library.c_str(), 1);

@@ -181,6 +181,15 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   f.write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+std::string TempFile(const std::string& name, const std::string& bytes) {
+  const std::string path = TempPath(name);
+  WriteFile(path, bytes);
+  return path;
+}
+std::string TempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  return TempFile(name, std::string(bytes.begin(), bytes.end()));
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   size_t at = 0;

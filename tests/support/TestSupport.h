@@ -40,6 +40,9 @@ CommandResult Run(const std::vector<std::string>& argv, const std::string& input
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+// Writes the bytes to a file of that name in the sandbox and returns its path.
+std::string TempFile(const std::string& name, const std::string& bytes);
+std::string TempFile(const std::string& name, const std::vector<uint8_t>& bytes);
 // The lines of a tool's output (each ended by '\n'; a last line without one counts too).
 std::vector<std::string> Lines(const std::string& text);
 // The names whose flag is set, in order, separated by ", " (a window's state as one text).

@@ -35,8 +35,7 @@ void WriteShots(const std::string& folder, const std::vector<Shot>& shots, bool 
     args += path + "\n-execute\n";
   }
   if (args.empty()) return;
-  const std::string argFile = testsupport::TempPath("shot-args.txt");
-  testsupport::WriteFile(argFile, args);
+  const std::string argFile = testsupport::TempFile("shot-args.txt", args);
   auto written = testsupport::Run({"exiftool", "-q", "-q", "-@", argFile});
   ASSERT_EQ(written.exitCode, 0) << written.err;
 }
