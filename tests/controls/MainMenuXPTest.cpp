@@ -1,15 +1,9 @@
 // The owner-drawn main menu: widths, the silver bar, the selection, separators, shortcut
 // texts, check marks and greyed glyphs, on a real menu of a form rendered offscreen. The
 // expected pixels come from the menu's own rules (fixed colours and offsets).
-#include <gtest/gtest.h>
-
-#include <memory>
 
 #include "ControlsTestSupport.h"
 #include "controls/MainMenuXP.h"
-#include "platform/graphics/Graphics.h"
-#include "platform/gui/Forms.h"
-#include "platform/gui/GuiTesting.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/WinCalls.h"
 

@@ -5,8 +5,6 @@
 // targets checked with unzip and a recording mail service.
 #include <sys/stat.h>
 
-#include <map>
-
 #include "QzExplorerFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "platform/gui/Clipbrd.h"

@@ -1,7 +1,6 @@
 // The shortcut maker: freedesktop launchers on the XDG desktop, in the application menu and
 // in a folder. The launchers are checked with desktop-file-validate and started with GLib's
 // own launcher (gio launch), which reads Exec and Path its own way.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>

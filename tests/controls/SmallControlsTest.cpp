@@ -1,7 +1,6 @@
 // The small controls: the framed panel (its bar, close box, press zones and dragging),
 // the sound player's events over the recording sound service, the scroll box's scroll
 // events, the resource meter on crafted memory figures, and the running text's steps.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <tuple>

@@ -3,12 +3,8 @@
 // ImageMagick and against plain arithmetic), the run back, and runs whose control is
 // resized, changed, started again or freed while messages are handled between frames, or
 // that are too small for their dissolve rate. These also run under the sanitizers.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <set>
-#include <vector>
 
 #include "ControlsTestSupport.h"
 #include "TestSupport.h"

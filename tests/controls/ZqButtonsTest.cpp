@@ -2,22 +2,16 @@
 // rules fix (frames, glyph cell and place, caption place, disabled grey, hot-track colour,
 // the shaped styles), the colour schemes, the fader, and the behaviour of the speed and
 // push buttons with real mouse and key events.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <memory>
 
 #include "ControlsTestSupport.h"
 #include "TestSupport.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqGlyphs.h"
 #include "controls/ZqSpeedButton.h"
-#include "platform/graphics/Graphics.h"
-#include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/WinCalls.h"

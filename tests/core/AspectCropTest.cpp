@@ -5,7 +5,6 @@
 // backup that cannot be made), with and without a backup.
 #include "LosslessFixture.h"
 #include "controls/QzFileExplorer28.h"
-#include "platform/gui/GuiTesting.h"
 #include "tools/CalcAspectForm.h"
 
 class AspectCropTest : public LosslessTest {

@@ -5,10 +5,6 @@
 // as they are, and the compression center opened with the stored presets.
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-
 #include "OrganiseFixture.h"
 #include "controls/KpPanel.h"
 #include "controls/QzFileExplorer28.h"
@@ -16,9 +12,6 @@
 #include "core/Diversen.h"
 #include "platform/gui/CheckLst.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/Menus.h"
-#include "platform/gui/StdCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/shell/Shell.h"
 #include "tools/UnitHelp.h"
 #include "tools/UnitSaveImage.h"

@@ -5,14 +5,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <map>
-#include <optional>
 #include <regex>
 #include <tuple>
 
@@ -21,10 +15,7 @@
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
-#include "platform/gui/ModalResponder.h"
-#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
-#include "platform/gui/Menus.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/services/HelpWindow.h"
 #include "tools/CalcAspectForm.h"

@@ -17,7 +17,6 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 
 namespace fs = std::filesystem;
 
@@ -208,4 +207,3 @@ TEST_F(DisplayGifTest, ARunningSlideShowAndStillGifsShowTheFirstFrame) {
   EXPECT_EQ(dynamic_cast<TGIFImage*>(Form1->Image1->Picture()->Graphic()), nullptr);
   EXPECT_FALSE(Form1->FPlaceholderShown);
 }
-

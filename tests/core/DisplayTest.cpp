@@ -24,7 +24,6 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/services/Sound.h"
 

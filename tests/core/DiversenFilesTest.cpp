@@ -1,10 +1,8 @@
 // Diversen's file facts and file operations, checked with date, stat, cmp, df and
 // ImageMagick; size texts with English and Dutch separators.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <string>
 
 #include "TestSupport.h"
 #include "core/Diversen.h"

@@ -1,13 +1,9 @@
 // Diversen's folder walks and folder facts, checked against find and stat; a link loop,
 // hidden entries, names with non-ASCII letters and a 3 GiB (sparse) file included.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "core/Diversen.h"

@@ -1,8 +1,6 @@
 // Diversen's gray conversion in every pixel format (against hand-computed values) and the
 // translated message dialog answered through the modal responder, in English and Dutch.
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "core/Diversen.h"

@@ -1,8 +1,6 @@
 // Diversen's names, number texts, aspect-ratio names, fit rectangle and percentages.
 #include <climits>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "core/Diversen.h"

@@ -1,7 +1,6 @@
 // Diversen's filler of the paperclip-and-shows tree, on a shows folder with nested folders,
 // a hidden folder, non-ASCII names and a link loop.
 #include <filesystem>
-#include <string>
 
 #include "TestSupport.h"
 #include "core/Diversen.h"

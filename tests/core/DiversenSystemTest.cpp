@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <string>
 
 #include "TestSupport.h"
 #include "core/Diversen.h"

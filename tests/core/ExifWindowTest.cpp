@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <set>
 
 #include "MainWindowFixture.h"
 #include "controls/EventScrollbox.h"
@@ -20,7 +19,6 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"

@@ -1,15 +1,12 @@
 // Favorite folders: the file "W_Folders.txt" read and written (CR LF, old files, folders
 // missing at the start kept), the add, remove and open commands with their questions and
 // messages, and favorites following a renamed or moved folder by whole path components.
-#include <cstdlib>
-#include <filesystem>
 
 #include "ViewerFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Paths.h"
 
 namespace fs = std::filesystem;

@@ -6,22 +6,14 @@
 // memos, the folder-sizes report and commands run with nothing selected.
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <map>
 
 #include "ListsFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/ModalResponder.h"
-#include "platform/rtl/Classes.h"
-#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"

@@ -3,18 +3,15 @@
 // descending order, the extension-list order, locked folders, hidden names, and that the
 // same folder is not listed twice.
 #include <strings.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 
 #include "MainWindowFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Classes.h"

@@ -3,18 +3,14 @@
 // was found; the history keeps eight programs, the last used first, each once, skips
 // programs that are gone, and starts the chosen one with the current picture; commands
 // with nothing selected or an empty item say so instead of failing silently.
-#include <sys/stat.h>
 
 #include <chrono>
 #include <functional>
-#include <filesystem>
 #include <thread>
 
 #include "ListsFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
-#include "core/Unit1.h"
-#include "platform/gui/Menus.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/UnitFindFolder.h"

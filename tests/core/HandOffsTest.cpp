@@ -8,7 +8,6 @@
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqSpeedButton.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/shell/Shell.h"
 #include "tools/UnitCompare.h"
 #include "tools/UnitImageCopy.h"
@@ -258,4 +257,3 @@ TEST_F(HandOffsTest, SmallHandlersOfBarsAndMenus) {
   EXPECT_FALSE(ShowProgressForm->ProgressBar1->Visible());
   ShowProgressForm->Hide();
 }
-

@@ -5,11 +5,6 @@
 // missing jpegtran, a rename that fails.
 #include "LosslessFixture.h"
 #include "controls/QzFileExplorer28.h"
-#include "platform/gui/ComCtrls.h"
-#include "platform/gui/ExtCtrls.h"
-#include "platform/gui/ModalResponder.h"
-#include "platform/rtl/Classes.h"
-#include "platform/rtl/FileFaults.h"
 
 class LosslessRotateTest : public LosslessTest {};
 

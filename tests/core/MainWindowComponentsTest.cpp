@@ -4,7 +4,6 @@
 // compiled catalogues (read with gettext's own msgunfmt; the messages found in the
 // sources by xgettext).
 #include <filesystem>
-#include <set>
 #include <sstream>
 
 #include "MainWindowFixture.h"

@@ -12,7 +12,6 @@
 #include "core/Unit1.h"
 #include "formats/GraphicFormats.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
 

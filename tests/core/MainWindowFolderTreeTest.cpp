@@ -4,7 +4,6 @@
 // stands for "Drives".
 #include <algorithm>
 #include <filesystem>
-#include <map>
 
 #include "MainWindowFixture.h"
 #include "RealWindow.h"

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 

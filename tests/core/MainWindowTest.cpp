@@ -2,7 +2,6 @@
 // line, the version question, the extension lists, closing (in a window and in full
 // screen), the message panel, the caption, the equivalence list and the message hook.
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 
 #include "Kivo2Version.h"
@@ -18,7 +17,6 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
 #include "platform/shell/ShellExplorer.h"
 #include "tools/UnitAbout.h"

@@ -2,8 +2,6 @@
 // connected: an item runs a handler or is an option whose check mark the program reads;
 // a button runs a handler or opens its menu. Items that open sub-items and separators
 // are not commands.
-#include <string>
-#include <vector>
 
 #include "ViewerFixture.h"
 #include "controls/ZqButton.h"

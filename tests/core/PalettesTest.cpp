@@ -17,7 +17,6 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
 
 namespace fs = std::filesystem;

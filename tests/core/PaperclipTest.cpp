@@ -4,17 +4,12 @@
 // removals made in a view that keep the lines of missing pictures, names that are not
 // UTF-8 kept byte for byte, files written on another machine in the Windows code page,
 // and writes that fail (ENOSPC, EIO, EACCES) leaving the old list byte for byte.
-#include <algorithm>
-#include <filesystem>
-#include <set>
 
 #include "ListsFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
-#include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/UnitBatchRename2.h"

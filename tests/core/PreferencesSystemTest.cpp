@@ -1,12 +1,8 @@
 // The preferences dialog's system options (the desktop launcher, checked with
 // desktop-file-validate and started with gio, and the stand-alone marker as the start-up
 // reads it) and its Dutch texts, checked against the compiled catalogue with msgunfmt.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
-#include <map>
-#include <set>
 #include <sstream>
 
 #include "PreferencesFixture.h"

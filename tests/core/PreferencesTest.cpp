@@ -1,18 +1,10 @@
 // The preferences dialog driven as a user drives it, every modal step answered by the
 // modal responder: the option tree, the options that act at once on the main window, the
 // associated-extension editor and the three quick configurations.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "PreferencesFixture.h"
 #include "controls/EventScrollbox.h"
-#include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
-#include "core/ProgramGlobals.h"
-#include "core/UnitFadestyles.h"
-#include "core/UnitFilterselect.h"
-#include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Spin.h"

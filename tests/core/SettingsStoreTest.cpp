@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <map>
 
 #include "MainWindowFixture.h"
 #include "controls/EventScrollbox.h"
@@ -26,7 +25,6 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
 #include "tools/CalcAspectForm.h"
 #include "tools/UnitAnalize.h"

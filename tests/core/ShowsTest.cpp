@@ -4,15 +4,12 @@
 // copied files, pasting into a show, removing entries (the lines of missing pictures
 // stay), renaming, show folders, deleting to the Trash, and moving by drag (no clash,
 // never into a folder's own sub folder); failed writes and renames leave every file.
-#include <filesystem>
 
 #include "ListsFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZqSpeedButton.h"
-#include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ImgList.h"
-#include "platform/gui/Menus.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"

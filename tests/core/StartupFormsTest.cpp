@@ -1,17 +1,14 @@
 // The 28 windows of the start-up: the main window first, captions in the stored language,
 // and runs of the program itself: a clean close, and the end of the desktop session. (The designed states the settings store starts from are checked through the
 // store, by what a fresh store saves.)
-#include <gtest/gtest.h>
 
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "MainWindowFixture.h"
-#include "TestSupport.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/ProgramForms.h"
@@ -23,7 +20,6 @@
 #include "tools/ExifInfoUnit2.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/i18n/GnuGetText.h"
 #include "tools/CalcAspectForm.h"
 #include "tools/UnitAnalize.h"

@@ -1,6 +1,5 @@
 // The start-up: application key name by marker file, the stored language from the
 // stand-alone ini file or the registry (root by marker file), and its activation.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 

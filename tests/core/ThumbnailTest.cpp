@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <map>
 
 #include "ViewerFixture.h"
 #include "controls/Resmeter.h"
@@ -18,7 +16,6 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
 

@@ -9,7 +9,6 @@
 #include "core/UnitSetting.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/i18n/GnuGetText.h"
 #include "tools/UnitFloatButtons.h"
 #include "tools/UnitThumbSpy.h"

@@ -10,7 +10,6 @@
 #include "controls/ZqSpeedButton.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
-#include "platform/gui/ModalResponder.h"
 
 class ZoomKeysTest : public ViewerTest {
  protected:

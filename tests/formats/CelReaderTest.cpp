@@ -1,13 +1,10 @@
 // The Autodesk cel reader. No tool here writes or reads cel files, so the files are
 // assembled in the test from the format's layout, with palette entries and indices
 // chosen so that a wrong offset, component order or scaling shows in the colours.
-#include <gtest/gtest.h>
 
 #include <array>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_Cel.h"
 
 using namespace hostiletest;

@@ -1,10 +1,8 @@
 // The colour manager: its settings and their checks, the choice of converter, the
 // gamma and YCbCr tables, palettes, and every converter family on rows whose
 // expected results were worked out by hand from the conversion formulas.
-#include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
 
 #include "formats/GraphicColor.h"
 #include "TestSupport.h"

@@ -1,13 +1,10 @@
 // The Dr. Halo CUT reader. No tool here writes CUT files; ImageMagick reads them with
 // their palette files. The files are assembled in the test from the format's layout, with
 // runs, copies and palette entries chosen so that a wrong offset or order shows.
-#include <gtest/gtest.h>
 
 #include <array>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_CUT.h"
 
 using namespace hostiletest;

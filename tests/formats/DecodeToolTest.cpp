@@ -1,8 +1,6 @@
 // The benchmark tool decode2pam: every picture the picture object loads comes out as
 // the viewer decodes it (JPEG and icons through their bitmaps), checked against djpeg
 // and ImageMagick, and the time it prints covers the decode.
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <climits>
@@ -10,7 +8,6 @@
 #include <tuple>
 
 #include "TargaPngPixels.h"
-#include "TestSupport.h"
 
 using namespace pixeltest;
 

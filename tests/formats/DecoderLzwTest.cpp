@@ -2,16 +2,12 @@
 // by ImageMagick, and hand-assembled GIF streams for the cases no tool writes (a
 // clear code deferred after the table is full, three codes 4095 in a row, hostile
 // code sizes), which ImageMagick's own GIF decoder reads the same way.
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <random>
 #include <utility>
 
 #include "DecoderTestUtil.h"
 #include "DecoderTiffStrips.h"
-#include "TestSupport.h"
 
 using namespace decodertest;
 

@@ -1,11 +1,9 @@
 // ThunderScan (hand-assembled packets, and the libtiff sample picture checked against
 // ImageMagick), the Photo-CD Huffman residuals on hand-assembled streams, and the
 // Photo-CD upsampling in place.
-#include <gtest/gtest.h>
 
 #include "DecoderTestUtil.h"
 #include "DecoderTiffStrips.h"
-#include "TestSupport.h"
 #include "platform/rtl/Streams.h"
 
 using namespace decodertest;

@@ -1,13 +1,11 @@
 // Run-length decoders and the Targa encoder: hand-assembled packets for what the
 // formats define, packets that run past either end, and PackBits strips written by
 // ImageMagick (through libtiff) decoded back to the pixels it was given.
-#include <gtest/gtest.h>
 
 #include <random>
 
 #include "DecoderTestUtil.h"
 #include "DecoderTiffStrips.h"
-#include "TestSupport.h"
 
 using namespace decodertest;
 

@@ -2,14 +2,12 @@
 // stream fed in pieces as PNG feeds it), and the JPEG-in-TIFF decoder on strips that
 // tiffcp wrote in YCbCr, RGB and grey, checked against ImageMagick's reading of the
 // same files; broken strips raise instead of ending the program.
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <random>
 
 #include "DecoderTestUtil.h"
 #include "DecoderTiffStrips.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats.h"
 
 using namespace decodertest;

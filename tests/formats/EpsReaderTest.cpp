@@ -1,12 +1,8 @@
 // The EPS reader: files with a preview header, PostScript and a TIFF preview written by
 // tiffcp, assembled in the test, against tiff2rgba's reading of that TIFF; ImageMagick's
 // own EPS files with a preview; files whose header names no preview.
-#include <gtest/gtest.h>
-
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_EPS.h"
 
 using namespace hostiletest;

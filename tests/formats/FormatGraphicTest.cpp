@@ -1,12 +1,10 @@
 // The graphic base class of the format readers: the properties record, assignment,
 // CanLoad on files, the load frame with its base position and progress events, and
 // the byte-order helpers.
-#include <gtest/gtest.h>
 
 #include <dirent.h>
 
 #include <cstring>
-#include <vector>
 
 #include "TestSupport.h"
 #include "formats/GraphicFormats.h"

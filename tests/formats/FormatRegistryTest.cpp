@@ -1,9 +1,7 @@
 // The format registry: the 41 registrations and what the picture object makes of
 // them, and the register/unregister rules on a list of its own with test classes.
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "TestSupport.h"
 #include "formats/GraphicFormats.h"

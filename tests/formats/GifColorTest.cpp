@@ -1,10 +1,8 @@
 // Colour reduction: the octree quantizer and every ditherer on photo-like pictures
 // against ImageMagick's reduction to 256 colours, the fixed palettes and lookups, the
 // colour tables of frames and the DIB writer.
-#include <gtest/gtest.h>
 
 #include <cmath>
-#include <set>
 
 #include "GifTestSupport.h"
 

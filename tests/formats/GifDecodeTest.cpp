@@ -1,7 +1,6 @@
 // Decoding GIF files written by ImageMagick, gifsicle and giflib's gifbuild: every frame,
 // played to the full logical screen with transparency and disposal, must equal
 // ImageMagick's coalesced frame pixel for pixel.
-#include <gtest/gtest.h>
 
 #include "GifTestSupport.h"
 

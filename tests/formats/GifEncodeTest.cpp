@@ -1,7 +1,6 @@
 // Writing GIF files: frames coded by the LZW and the run-length coders read back by
 // ImageMagick to the pixels that were written, the blocks as giftext sees them, and
 // the byte layouts of the edge cases.
-#include <gtest/gtest.h>
 
 #include <random>
 

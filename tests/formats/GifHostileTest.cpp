@@ -2,7 +2,6 @@
 // strings longer than their frame, truncated and mutated files, frames of no size or
 // outside the screen, missing colour tables. Each ends with a clear error or shows what
 // the data holds, without touching memory outside its buffers (run under the sanitizers).
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <random>

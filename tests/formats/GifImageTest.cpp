@@ -2,7 +2,6 @@
 // from other pictures, rendering and drawing, the frame optimiser (checked against
 // ImageMagick's frames of the file before and after), the clipboard and the class's
 // registration with the picture object.
-#include <gtest/gtest.h>
 
 #include "GifTestSupport.h"
 #include "formats/GraphicFormats.h"

@@ -1,7 +1,6 @@
 // The animation painter: frame order, delays and loops with a clock of the test's own;
 // stopping, restarting and freeing an animation while its painter runs (these run under
 // the sanitizers too); and drawing an animated image into a canvas->
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>

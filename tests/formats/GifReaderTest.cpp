@@ -2,15 +2,9 @@
 // every LZW code size, plain and interlaced, files assembled by giflib's gifbuild with
 // local and global colour tables, and hand-assembled LZW streams and extension blocks
 // for what no tool writes. Damaged and hostile files end with a message.
-#include <gtest/gtest.h>
-
-#include <set>
-#include <sstream>
 
 #include "DecoderTestUtil.h"
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_GIF.h"
 
 using namespace hostiletest;

@@ -3,15 +3,9 @@
 // GraphicsMagick (uncompressed) against pcxtoppm or ImageMagick, the public sample
 // files against their reference pictures, hand-made headers for what no tool writes,
 // and damaged or hostile files.
-#include <gtest/gtest.h>
-
-#include <map>
-#include <set>
 
 #include "ReaderFiles.h"
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_PCX.h"
 
 using namespace pixeltest;

@@ -3,11 +3,8 @@
 // within a bound that such a difference stays inside but that a wrong plane, row, offset
 // or turn exceeds many times over. The turned pictures are made by patching the rotation
 // byte of ImageMagick's packs.
-#include <gtest/gtest.h>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_PCD.h"
 
 using namespace hostiletest;

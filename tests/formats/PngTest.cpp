@@ -3,15 +3,11 @@
 // kept only for RGBA), its corrupt files, pictures that ImageMagick and netpbm write at
 // every depth, interlaced and not, over several IDAT chunks, and hand-made chunk
 // sequences for the chunk rules and hostile data.
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cmath>
-#include <random>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_PNG.h"
 
 using namespace pixeltest;

@@ -2,11 +2,8 @@
 // and 65535, written by netpbm and ImageMagick and checked against netpbm's own reading
 // (pamdepth 255); comments wherever netpbm allows them; the header on the magic's line;
 // and damaged or hostile files.
-#include <gtest/gtest.h>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_PNM.h"
 #include "formats/GraphicStrings.h"
 

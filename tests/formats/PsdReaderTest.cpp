@@ -3,12 +3,9 @@
 // layers and with the layer section taken out) against ImageMagick's reading of their
 // merged picture; hand-made documents for the modes ImageMagick does not write (Lab,
 // duotone) and the header's edge cases; and damaged or hostile files.
-#include <gtest/gtest.h>
 
 #include "ReaderFiles.h"
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_PSD.h"
 
 using namespace pixeltest;

@@ -2,13 +2,10 @@
 // together in the test from its block layout (versions 3 and 5), with channel values
 // chosen so that a wrong offset, plane or channel order shows; the public sample file
 // is checked against the JPEG copy of its picture that it carries.
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include "ReaderFiles.h"
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_PSP.h"
 
 using namespace hostiletest;

@@ -8,13 +8,10 @@
 // use such sizes (cropping ImageMagick's result by one pixel where its grid is one
 // larger); at other sizes the pictures are shifted against each other by up to about
 // a pixel and only a looser agreement is expected.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "formats/Resample.h"

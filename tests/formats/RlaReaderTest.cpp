@@ -2,13 +2,10 @@
 // (ImageMagick's reader refuses these files). The files are assembled in the test from
 // the format's layout, with every channel, row and pixel of its own value, and packets
 // of both kinds, so that a wrong channel order, row direction or offset shows.
-#include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_RLA.h"
 
 using namespace hostiletest;

@@ -2,14 +2,9 @@
 // written by netpbm, ImageMagick and GraphicsMagick and checked against sgitopnm; the
 // public sample files against their reference pictures; hand-made files for grey with
 // alpha and the row order; and damaged or hostile files.
-#include <gtest/gtest.h>
-
-#include <set>
 
 #include "ReaderFiles.h"
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_SGI.h"
 
 using namespace pixeltest;

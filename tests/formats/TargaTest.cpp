@@ -2,13 +2,8 @@
 // written by ImageMagick and netpbm in every type and both orientations against
 // ImageMagick's reading of them, hand-made headers for what no tool writes, hostile
 // headers, and our own files read back by ImageMagick and tgatoppm.
-#include <gtest/gtest.h>
-
-#include <random>
 
 #include "ReaderTestUtil.h"
-#include "TargaPngPixels.h"
-#include "TestSupport.h"
 #include "formats/GraphicFormats_Targa.h"
 
 using namespace pixeltest;

@@ -2,10 +2,6 @@
 // tiff2rgba gives (ImageMagick where tiff2rgba declines), or is refused with a
 // "not supported" message naming the reason.
 #include <dirent.h>
-#include <gtest/gtest.h>
-
-#include <map>
-#include <string>
 
 #include "TiffTestSupport.h"
 

@@ -2,12 +2,6 @@
 // orders, Modified Huffman strips (no tool writes them), repaired strip and colour-map
 // tags, refusals, and damaged files that must load or raise a clear error. Pixels are
 // checked against tiff2rgba or against the values the test wrote.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "ReaderTestUtil.h"
 #include "TiffTestSupport.h"

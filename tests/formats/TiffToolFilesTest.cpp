@@ -2,10 +2,6 @@
 // compression, both byte orders, strips of several sizes, grey (min-is-white and
 // min-is-black), palette, 16-bit, CMYK, alpha, separate planes, fill order 2 and fax
 // coding, each compared pixel by pixel with tiff2rgba (or ImageMagick).
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "TiffTestSupport.h"
 

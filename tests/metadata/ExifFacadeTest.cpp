@@ -3,15 +3,11 @@
 // shutter forms, the lens-equivalence list and the 35 mm answers; and the cases
 // that must not fail: no Exif, zero denominators, a lens length of 0, no ISO, a
 // 35 mm value of zero whatever the decimal separator.
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifFacade.h"
-#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

@@ -4,19 +4,13 @@
 // read must end quickly, keep a few thousand records at most, hold its memory
 // to a few megabytes and say in its status that it stopped.
 #include <chrono>
-#include <cmath>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <limits>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
-#include "platform/i18n/GnuGetText.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

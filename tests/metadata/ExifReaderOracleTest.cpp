@@ -1,15 +1,12 @@
 // The metadata reader against exiftool: files tagged by exiftool itself and the
 // sample corpus. Raw values must equal exiftool's numeric reading (-n); value
 // texts must be the reader's formatting of those numbers.
-#include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <sys/stat.h>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

@@ -3,14 +3,10 @@
 // codes, texts with a character-code prefix (UCS-2 in either byte order), and the
 // computed 35 mm equivalent, which follows the Exif pixel dimensions and is left
 // out when its inputs cannot describe a camera.
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
-#include "platform/i18n/GnuGetText.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

@@ -4,12 +4,10 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
-#include <set>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
 #include "metadata/ExifData_Internal.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

@@ -5,13 +5,11 @@
 // datasets. Also the dataset list's operations and MergeList.
 #include <chrono>
 #include <filesystem>
-#include <set>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
 #include "metadata/IptcData.h"
 #include "platform/rtl/Classes.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

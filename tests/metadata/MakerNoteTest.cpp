@@ -4,14 +4,11 @@
 // table; maker notes of every layout built here read as exiftool reads them; and
 // maker notes that are not what their make promises end quickly and safely.
 #include <chrono>
-#include <cmath>
-#include <functional>
 #include <regex>
 
 #include "MetadataTestUtil.h"
 #include "metadata/ExifData.h"
 #include "metadata/MakerNoteData.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace {
 

@@ -12,7 +12,6 @@
 #include "platform/graphics/Graphics.h"
 #include "platform/graphics/Jpeg.h"
 #include "platform/rtl/FileFaults.h"
-#include "platform/rtl/SysUtils.h"
 
 namespace fs = std::filesystem;
 

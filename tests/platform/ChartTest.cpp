@@ -3,11 +3,9 @@
 // that are no numbers, huge or negative ones) in 2D and 3D with lines and pointers.
 #include <cmath>
 #include <limits>
-#include <memory>
 
 #include "GuiTestSupport.h"
 #include "platform/graphics/Graphics.h"
-#include "platform/gui/GuiTesting.h"
 #include "platform/services/Charts.h"
 
 namespace {

@@ -1,8 +1,6 @@
 // TBitmap: sizes, row access, pixel-format conversions, palettes and masks.
-#include <gtest/gtest.h>
 
 #include "GraphicsTestHelpers.h"
-#include "platform/graphics/Graphics.h"
 #include "platform/graphics/PictureBounds.h"
 
 using namespace graphicstest;

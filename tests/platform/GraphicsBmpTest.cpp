@@ -1,12 +1,9 @@
 // BMP files: what we write must read the same in ImageMagick, what ImageMagick
 // writes must read the same here, and damaged files must fail cleanly.
-#include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "GraphicsTestHelpers.h"
-#include "TestSupport.h"
-#include "platform/graphics/Graphics.h"
 
 using namespace graphicstest;
 using testsupport::ImageMagickRaster;

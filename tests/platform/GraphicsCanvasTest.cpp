@@ -1,9 +1,7 @@
 // TCanvas on bitmaps: where shapes, lines, text and copied blocks land.
-#include <gtest/gtest.h>
 
 #include "GraphicsTestHelpers.h"
 #include "MemoryLimit.h"
-#include "platform/graphics/Graphics.h"
 
 using namespace graphicstest;
 

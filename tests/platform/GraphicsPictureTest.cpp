@@ -1,10 +1,8 @@
 // TPicture and the picture format list; icons and metafiles as the list opens them.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "GraphicsTestHelpers.h"
-#include "TestSupport.h"
 #include "platform/graphics/Jpeg.h"
 
 using namespace graphicstest;

@@ -2,9 +2,6 @@
 // a list, a panel and a status bar drawn as it would be on the screen. With
 // KIVO2_SCREENSHOT=file.png (under an X server) the screen is captured with ImageMagick.
 #include <cstdlib>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"

@@ -1,9 +1,6 @@
 // The input controls' events as the class library fires them (setting Checked or a
 // radio group's ItemIndex clicks, setting a combo's ItemIndex does not), page controls,
 // status bars, tool bars, menu items, the colour box, the clipboard and the rich edit.
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"

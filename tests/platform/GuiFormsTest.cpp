@@ -1,12 +1,8 @@
 // Forms: placement, window states, full screen, activation, the screen's form list,
 // hints, edits, the application's exception handling, and the help window.
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/ComCtrls.h"

@@ -1,8 +1,5 @@
 // Keyboard and mouse: key preview, menu shortcuts, dialog keys, clicks, mouse moves,
 // the wheel, context menus and drag and drop between controls.
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/ExtCtrls.h"

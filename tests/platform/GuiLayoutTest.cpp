@@ -1,6 +1,4 @@
 // Alignment, anchors, splitters, scroll boxes, parents and ownership of controls.
-#include <memory>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/graphics/Graphics.h"

@@ -1,8 +1,5 @@
 // List boxes and check list boxes: owner drawing through OnDrawItem, item geometry,
 // selection by mouse and keyboard, sorting, and the lines of memos.
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/graphics/Graphics.h"

@@ -1,8 +1,6 @@
 // Painting: self-painting controls through their canvas, images (with pictures made by
 // ImageMagick), paint boxes, gauges, panels, labels and image lists, checked pixel by
 // pixel on the rendered window.
-#include <memory>
-#include <string>
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"

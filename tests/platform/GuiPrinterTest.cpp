@@ -4,9 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <memory>
 #include <regex>
-#include <string>
 #include <sys/stat.h>
 
 #include "GuiTestSupport.h"

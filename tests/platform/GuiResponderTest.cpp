@@ -1,7 +1,6 @@
 // Modal runs as the class library has them: ShowModal ends with the result of the button
 // clicked or with Cancel when closed, close queries and close actions, message dialogs
 // and their buttons, input queries and the common dialogs' results.
-#include <memory>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/Dialogs.h"

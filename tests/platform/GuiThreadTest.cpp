@@ -1,9 +1,7 @@
 // Timers on the GUI thread, and threads handing work to it: Synchronize, Queue,
 // OnTerminate, FreeOnTerminate, cooperative suspension, events and thread lists.
 #include <atomic>
-#include <memory>
 #include <stdexcept>
-#include <string>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/ExtCtrls.h"

@@ -1,6 +1,4 @@
 // Translation of a form's components, and the class library's dialog texts in Dutch.
-#include <memory>
-#include <string>
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"

@@ -1,8 +1,5 @@
 // Tree views: nodes, absolute indexes, navigation, sorting, deletion, selection and
 // expansion events, label editing and hit tests.
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "GuiTestSupport.h"
 #include "platform/gui/ComCtrls.h"

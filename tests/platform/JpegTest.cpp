@@ -1,13 +1,11 @@
 // TJPEGImage: decoding at every DCT scale against djpeg, grey and CMYK pictures,
 // compression checked by jpeginfo and djpeg, and damaged input.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 
 #include "GraphicsTestHelpers.h"
 #include "MemoryLimit.h"
-#include "TestSupport.h"
 #include "platform/graphics/Jpeg.h"
 
 using namespace graphicstest;

@@ -1,7 +1,6 @@
 // The Simple MAPI stand-in's message file, made without a mail program: every attachment
 // in it byte for byte as Python's email module reads it back (this test also runs in the
 // sanitizer build, which sees the MIME writer at work).
-#include <gtest/gtest.h>
 
 #include <filesystem>
 

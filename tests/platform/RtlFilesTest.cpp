@@ -2,9 +2,6 @@
 // case-blind masks and attribute filters, attributes, 64-bit sizes, atomic rewrites,
 // file names and the path helper set; checked with find, stat, ln and truncate.
 #include <fcntl.h>
-#include <unistd.h>
-
-#include <set>
 
 #include "RtlTestHelpers.h"
 #include "platform/rtl/Paths.h"

@@ -5,8 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <vector>
-
 #include "GuiTestSupport.h"
 #include "platform/QtApplication.h"
 

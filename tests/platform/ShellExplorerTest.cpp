@@ -2,13 +2,9 @@
 // nothing when they fail (diff, cmp), zip archives that unzip accepts, folder change
 // notification for changes other processes make, and sub folder listings as find sees them.
 #include <chrono>
-#include <filesystem>
-#include <set>
-#include <string>
 #include <thread>
 
 #include "ShellTestUtil.h"
-#include "TestSupport.h"
 #include "platform/gui/Forms.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/shell/ShellExplorer.h"

@@ -1,16 +1,11 @@
 // The file fault hook: a chosen open, write, rename or unlink of the platform's file layer
 // fails with a chosen errno, and the layer's file commands then fail as failures without
 // losing or half-writing anything (checked with cmp and the folder listing).
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-#include <filesystem>
-#include <string>
 
 #include "ShellTestUtil.h"
-#include "TestSupport.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"

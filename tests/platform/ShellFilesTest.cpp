@@ -1,13 +1,7 @@
 // Moving and copying files and folders: nothing replaced by accident, nothing lost on
 // failure, modes and dates kept (checked with stat, cmp and diff).
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
 
 #include "ShellTestUtil.h"
-#include "TestSupport.h"
 #include "platform/shell/Shell.h"
 #include "platform/shell/ShellExplorer.h"
 

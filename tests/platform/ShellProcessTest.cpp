@@ -2,18 +2,12 @@
 // without spinning, terminating, exit codes; detached starts and opening documents.
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "ShellTestUtil.h"
-#include "TestSupport.h"
 #include "platform/shell/Shell.h"
 
 namespace {

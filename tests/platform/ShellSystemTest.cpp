@@ -1,15 +1,10 @@
 // Drives (mounted volumes) checked against findmnt and df; user folders checked against
 // xdg-user-dir.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <sstream>
-#include <string>
 
 #include "ShellTestUtil.h"
-#include "TestSupport.h"
 #include "platform/shell/Shell.h"
 
 namespace {

@@ -1,12 +1,6 @@
 // Deleting to the freedesktop Trash, checked with Python's own INI and URL decoders.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
 
 #include "ShellTestUtil.h"
-#include "TestSupport.h"
 #include "platform/shell/Shell.h"
 
 namespace {

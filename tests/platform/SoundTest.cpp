@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "platform/QtApplication.h"

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <regex>
-#include <set>
 
 #include "Kivo2Version.h"
 #include "ScannerFixture.h"

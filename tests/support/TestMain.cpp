@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <string>
 
 namespace testsupport {
 std::string& CurrentSandbox();

@@ -1,14 +1,12 @@
 // The aspect-ratio window: presets and typed sizes give the factor, the sample rectangle
 // and the ratio's name; sizes that are no numbers or 0 are refused without changing the
 // factor; the portrait note once per run; the options and "Select All".
-#include <string>
 
 #include "ToolWindowFixture.h"
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Shapes.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"

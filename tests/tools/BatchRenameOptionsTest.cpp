@@ -1,13 +1,11 @@
 // The batch rename options: the names the example shows for prefixes and suffixes with
 // and without today's date, the date button, the keys refused while typing, and the
 // results the main window reads; a refused input keeps the dialog open.
-#include <string>
 
 #include "FileToolsFixture.h"
 #include "controls/ZqButton.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "tools/UnitBatchRename2.h"
 

@@ -9,9 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "FileToolsFixture.h"
 #include "controls/QzFileExplorer28.h"
@@ -21,7 +18,6 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"
 #include "tools/UnitGetMemorycard.h"

@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "ToolWindowFixture.h"
 #include "controls/ZqSpeedButton.h"
@@ -15,7 +13,6 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/services/Mail.h"

@@ -3,8 +3,6 @@
 // the instances of the copy command that free themselves.
 #include <filesystem>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "ToolWindowFixture.h"
 #include "controls/QzFileExplorer28.h"
@@ -12,7 +10,6 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "tools/UnitImageCopy.h"
 

@@ -9,7 +9,6 @@
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Threads.h"
 #include "platform/rtl/FileFaults.h"
 

@@ -1,6 +1,5 @@
 // The floating button bar mirrors the main window's buttons when it shows, does what the
 // main window's buttons do, and leaves the keyboard with the main window.
-#include <string>
 
 #include "ToolWindowFixture.h"
 #include "controls/ZqSpeedButton.h"

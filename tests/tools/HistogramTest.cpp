@@ -1,17 +1,13 @@
 // The histogram counts and chart, and the colour conversions behind its planes.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "platform/graphics/Graphics.h"

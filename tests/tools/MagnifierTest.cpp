@@ -2,7 +2,6 @@
 // area it takes around the pointer, kept on the screen; the enlarged pixels; the colour
 // under the pointer; the crosshair drawn inverted; the settings over the window itself;
 // the zoom by slider and wheel; the main window's toggle.
-#include <string>
 
 #include "ToolWindowFixture.h"
 #include "controls/ZqButton.h"

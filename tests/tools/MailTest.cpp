@@ -4,21 +4,18 @@
 // outbox that Python's email module reads back with every attachment byte for byte; the
 // result codes of failures; the mail component's recipients and attachment names; the
 // explorer's send-to; and the compression center's e-mail run.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
 #include "SaveImageFixture.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
 #include "platform/gui/Forms.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"

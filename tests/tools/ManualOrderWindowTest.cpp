@@ -4,15 +4,12 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "ToolWindowFixture.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"
 #include "tools/UnitDragDrop.h"

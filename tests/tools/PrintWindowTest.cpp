@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <string>
 
 #include "ToolWindowFixture.h"
 #include "controls/ZqSpeedButton.h"
@@ -15,7 +14,6 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Printers.h"
 #include "platform/gui/Shapes.h"
 #include "platform/gui/StdCtrls.h"

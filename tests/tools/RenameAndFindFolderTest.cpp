@@ -3,11 +3,9 @@
 // dialog hands its text back or nothing.
 #include <cerrno>
 #include <filesystem>
-#include <string>
 
 #include "FileToolsFixture.h"
 #include "controls/ZqButton.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"
 #include "tools/UnitEditName.h"

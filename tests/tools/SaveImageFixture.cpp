@@ -1,7 +1,6 @@
 #include "SaveImageFixture.h"
 
 #include <filesystem>
-#include <map>
 #include <sstream>
 
 #include "controls/ZqButton.h"

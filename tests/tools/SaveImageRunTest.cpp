@@ -4,7 +4,6 @@
 // from the previous one, the originals are replaced in their own folders, a run stops
 // when its window or the program closes (a whole tree: in the tree-copy test), and the
 // settings the window changes are stored.
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 

@@ -2,7 +2,6 @@
 // ImageMagick (size, quality, pixels against its resize with the same filter) and exiftool
 // (the source's metadata carried over, only the picture size changed), TIFF sources with
 // their Exif, the names of the copies and the busy sign of a resampling.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>

@@ -2,7 +2,6 @@
 // button sets the result only when everything passed), refused characters are not typed,
 // a typed folder is created with its parents after asking, paths compare exactly, and the
 // Save button follows the tree.
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>

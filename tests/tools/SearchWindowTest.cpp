@@ -4,16 +4,12 @@
 // closing the window or the program end it.
 #include <algorithm>
 #include <filesystem>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "FileToolsFixture.h"
 #include "controls/ZqButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Classes.h"
 #include "tools/UnitSearch.h"

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <map>
 
 #include "ShotgraphTestSupport.h"
 #include "ToolWindowFixture.h"
@@ -23,7 +22,6 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"

@@ -1,7 +1,5 @@
 #include "ShotgraphTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <sstream>
 

@@ -3,9 +3,7 @@
 // and the about box; and the Dutch texts of every tool window of this group.
 #include <cerrno>
 #include <filesystem>
-#include <set>
 #include <sstream>
-#include <string>
 
 #include "ToolWindowFixture.h"
 #include "controls/RunText.h"
@@ -15,7 +13,6 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/FileFaults.h"
 #include "tools/CalcAspectForm.h"

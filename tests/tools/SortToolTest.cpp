@@ -4,7 +4,6 @@
 // by a folder view), and the filling stopped by closing the window or the program.
 #include <cmath>
 #include <filesystem>
-#include <map>
 
 #include "ShotgraphTestSupport.h"
 #include "ToolWindowFixture.h"
@@ -15,7 +14,6 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/SortUnit.h"

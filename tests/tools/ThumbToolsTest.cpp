@@ -3,8 +3,6 @@
 // ImageMagick's identify), passes over files that are no pictures or cannot be read, and
 // stops when asked or when the program closes; the preview closes under the mouse.
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "FileToolsFixture.h"
 #include "controls/ZqButton.h"

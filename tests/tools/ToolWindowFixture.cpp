@@ -9,7 +9,6 @@
 #include "formats/GraphicFormats.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiTesting.h"
-#include "platform/gui/ModalResponder.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/SysUtils.h"

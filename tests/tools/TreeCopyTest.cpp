@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <set>
 
 #include "SaveImageFixture.h"
 #include "controls/QzFileExplorer28.h"
