@@ -480,10 +480,10 @@ void TForm1::FileDatetoExifdate1Click(TObject* /*Sender*/) {
     const std::string file = FWorkFiles->Strings(i);
     const TDateTime photo = PhotoDate(file);
     if (photo <= 0) continue;
-    // Both as the system's file dates: two-second steps.
-    const int32_t wanted = DateTimeToFileDate(photo);
-    if (wanted == FileAge(file)) continue;
-    if (FileSetDate(file, wanted) == 0)
+    // Compared as the system's file dates (two-second steps), so that a file already
+    // within that step is left alone; the date set is the photo's own, to the second.
+    if (DateTimeToFileDate(photo) == FileAge(file)) continue;
+    if (FileSetDateTime(file, photo))
       ++count;
     else
       failed.push_back(file);
