@@ -654,10 +654,18 @@ TEST_F(RealWindowTest, ClosingTheSearchWindowWithoutASearchGivesBackTheFolderLis
     const unsigned long search = x_.WaitForWindow("SearchForm");
     ASSERT_TRUE(search) << x_.Describe();
     ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == search; })) << x_.Describe();
-    if (button)
+    if (button) {
+      // "Find string / Find words" is drawn greyed until the search text holds a blank.
+      const XRect s = x_.Geometry(search), label{s.x + 8, s.y + 8, 150, 15}, choice{s.x + 10, s.y + 54, 328, 36};
+      ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(label) > 0.05; })) << "the window is not drawn";
+      const double greyed = Share(shot_, choice);
+      x_.Type("a b");
+      EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(choice) > 3 * greyed + 0.01; }, 5000))
+          << "the choice looks alike disabled and enabled: " << greyed;
       x_.Key("alt+c");
-    else
+    } else {
       CloseBox(search);
+    }
     ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("SearchForm"); })) << x_.Describe();
     // The folder's list, at its first picture.
     EXPECT_TRUE(RealWindow::WaitUntil([&] { return shows(0); }, 5000));

@@ -1,14 +1,17 @@
 // Painting: self-painting controls through their canvas, images (with pictures made by
-// ImageMagick), paint boxes, gauges, panels, labels and image lists, checked pixel by
-// pixel on the rendered window.
+// ImageMagick), paint boxes, gauges, panels, labels, image lists and disabled controls
+// of every kind, checked pixel by pixel on the rendered window.
 
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "platform/graphics/Graphics.h"
+#include "platform/gui/CheckLst.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Gauges.h"
 #include "platform/gui/ImgList.h"
 #include "platform/gui/Menus.h"
+#include "platform/gui/Spin.h"
 #include "platform/gui/StdCtrls.h"
 
 namespace {
@@ -286,5 +289,62 @@ TEST_F(Paint, OwnerDrawnMenusDrawAndMeasureThroughTheirItems) {
   ASSERT_TRUE(GuiTesting::GrabMenu(top, native));
   EXPECT_NE(At(native, ownRect.Left + 5, ownRect.Top + 2), clBlue);
 }
+
+// A disabled control of each kind is drawn greyed, on the grey and on the white list
+// colour: nothing of it is darker than mid grey, and it is lighter than when enabled.
+class DisabledControls : public GuiTest, public ::testing::WithParamInterface<TColor> {};
+
+TEST_P(DisabledControls, AreDrawnGreyed) {
+  Host h(620, 330);
+  h.form->SetColor(GetParam());
+  auto* group = h.Add<TRadioGroup>();
+  auto* list = h.Add<TListBox>();
+  auto* checks = h.Add<TCheckListBox>();
+  auto* spin = h.Add<TSpinEdit>();
+  auto* tree = h.Add<TTreeView>();
+  auto* pages = h.Add<TPageControl>();
+  auto* track = h.Add<TTrackBar>();
+  auto* colours = h.Add<TColorBox>();
+  std::vector<TControl*> all{h.Add<TLabel>(), h.Add<TStaticText>(), h.Add<TEdit>(), h.Add<TMemo>(), h.Add<TButton>(),
+                             h.Add<TCheckBox>(), h.Add<TRadioButton>(), h.Add<TGroupBox>(), h.Add<TComboBox>(),
+                             group, list, checks, spin, tree, pages, track, colours};
+  for (size_t i = 0; i < all.size(); ++i) {
+    all[i]->SetBounds(int(i % 4) * 155 + 4, int(i / 4) * 55 + 4, 140, 50);
+    all[i]->SetText("Find words");
+  }
+  for (TStrings* items : {group->Items(), list->Items(), checks->Items()}) items->Add("Find words");
+  group->SetItemIndex(0);
+  spin->SetValue(42);
+  track->SetPosition(5);
+  colours->SetSelected(clBlack);
+  tree->Items()->Add(nullptr, "Find words");
+  auto* sheet = new TTabSheet(h.form.get());
+  sheet->SetCaption("Find words");
+  sheet->SetPageControl(pages);
+  h.form->Show();
+  auto darkest = [](TControl* c) {
+    TBitmap b;
+    EXPECT_TRUE(GuiTesting::Grab(c, b));
+    int grey = 255;
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) {
+        const TColor p = At(b, x, y);
+        grey = std::min(grey, (GetRValue(p) * 299 + GetGValue(p) * 587 + GetBValue(p) * 114) / 1000);
+      }
+    return grey;
+  };
+  for (TControl* c : all) {
+    SCOPED_TRACE(typeid(*c).name());
+    GuiTesting::ProcessEvents();
+    const int enabled = darkest(c);
+    c->SetEnabled(false);
+    GuiTesting::ProcessEvents();
+    const int disabled = darkest(c);
+    EXPECT_GE(disabled, 90);
+    EXPECT_GT(disabled, enabled);
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Paint, DisabledControls, ::testing::Values(clBtnFace, clWindow),
+                         [](const auto& i) { return std::string(i.param == clWindow ? "WindowColours" : "GreyLists"); });
 
 }  // namespace

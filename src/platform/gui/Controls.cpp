@@ -138,11 +138,16 @@ void TControlPrivate::applyFont() {
   if (!widget || !font) return;
   QFont f = ToQFont(*font);
   widget->setFont(f);
+  // The font colour is the text colour of an enabled control; a disabled one shows its
+  // text in the system's grey text colour, whatever its font colour.
   QPalette pal = widget->palette();
-  QColor c = ToQColor(font->Color());
-  pal.setColor(QPalette::WindowText, c);
-  pal.setColor(QPalette::Text, c);
-  pal.setColor(QPalette::ButtonText, c);
+  const QColor c = ToQColor(font->Color());
+  const QColor grey = ToQColor(clGrayText);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    pal.setColor(QPalette::Active, role, c);
+    pal.setColor(QPalette::Inactive, role, c);
+    pal.setColor(QPalette::Disabled, role, grey);
+  }
   widget->setPalette(pal);
   if (canvas) canvas->Font().Assign(font.get());
 }

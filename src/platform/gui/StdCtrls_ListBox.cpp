@@ -600,10 +600,12 @@ void TCustomListBox::SetBorderStyle(TBorderStyle s) {
 }
 TCanvas* TCustomListBox::Canvas() const { return Private()->ensureCanvas(); }
 
-void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState) {
+void TCustomListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) {
   TCanvas* c = Canvas();
   c->FillRect(Rect);
   if (Index >= 0 && Index < Count()) {
+    // The text of a disabled list (or item) is grey; a selected one keeps its highlight text.
+    if (State.Contains(odDisabled) && !State.Contains(odSelected)) c->Font().SetColor(clGrayText);
     c->Brush().SetStyle(bsClear);
     c->TextOut(Rect.Left + 2, Rect.Top, data_->items[size_t(Index)].text);
     c->Brush().SetStyle(bsSolid);
@@ -692,5 +694,6 @@ void TCheckListBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawState State
   c->Brush().SetColor(textBrush);
   TRect text = Rect;
   text.Left += CheckWidth();
+  if (Index >= 0 && Index < Count() && !Data()->items[size_t(Index)].enabled) State.Include(odDisabled);
   TCustomListBox::DrawItem(Index, text, State);
 }
