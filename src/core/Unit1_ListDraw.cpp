@@ -215,8 +215,13 @@ void TForm1::Image1DblClick(TObject* /*Sender*/) {
 // ===========================================================================
 // The list popup and the way back to the folder's list
 // ===========================================================================
+// The menu offers commands on the selected entries: with none selected it does not come up
+// (a paste into an empty folder is the folder tree's menu's).
 void TForm1::PopupListboxPopup(TObject* /*Sender*/) {
-  if (SelectedCount(ListBox1) == 0) return;
+  if (SelectedCount(ListBox1) == 0) {
+    PopupListbox->CancelPopup();
+    return;
+  }
   ThumbsSpy->SetChecked(M_ThumbsSpy->Checked());
   if (FormThumbSpy && FormThumbSpy->Visible()) FormThumbSpy->Close();
   std::string info, program;

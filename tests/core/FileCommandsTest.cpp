@@ -57,7 +57,7 @@ class FileCommandsTest : public ListsTest {
     Form1->QzDirTree211->SetSelectedPath(IncludeTrailingPathDelimiter(target));
     ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
     for (int i = 0; i < messages; ++i) ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
-    Form1->PasteMovefiles1->SetEnabled(true);
+    Form1->PopupListboxPopup(Form1->PopupListbox);
     Form1->PasteMovefiles1->Click();
   }
 };
@@ -147,7 +147,7 @@ TEST_F(FileCommandsTest, CopyMakesWholeCopiesWithModeDateAndVoiceMemo) {
   EXPECT_EQ(Form1->FFileAction, 20);
   OpenFolder(target);
   ExpectMessage("Copy 2 files to folder " + target, mrYes, ModalKind::MessageDlg);
-  Form1->Pastefiles1->SetEnabled(true);
+  Form1->PopupQZDirPopup(Form1->PopupQZDir);
   Form1->Pastefiles1->Click();
   EXPECT_TRUE(SameAsMade(target + "a.jpg", folder_ + "a.jpg"));
   EXPECT_TRUE(SameAsMade(target + "a.WAV", folder_ + "a.WAV"));

@@ -820,9 +820,9 @@ TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {
 // goes into the open branches (none closes) with the row under the pointer in its place;
 // nothing moves while a button is held on a row; Right on a folder without sub folders
 // leaves the view. The wheel over the thumbnails scrolls them; Ctrl+\ shows "Locked"; Ctrl+N
-// names the folder it lists in the title; the search window's folder drop-down takes the
-// folder under a resting pointer, and a click beside it, where nothing takes the focus,
-// closes it.
+// names the folder it lists in the title, and that empty folder's list has no menu; the
+// search window's folder drop-down takes the folder under a resting pointer, and a click
+// beside it, where nothing takes the focus, closes it.
 TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   const std::string home = getenv("HOME"), root = home + "/tree", before = testsupport::TempPath("before.png");
   for (int i = 10; i < 40; ++i) fs::create_directories(root + "/f" + std::to_string(i));
@@ -860,6 +860,10 @@ TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   x_.Key("ctrl+n");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(main).find("- f16") != std::string::npos; }, 5000))
       << x_.Title(main);
+  // f16 is empty: the file list's menu does not come up.
+  const size_t windows = x_.Windows().size();
+  x_.Click(c.x + 30, c.bottom() - 60, 3);
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return x_.Windows().size() > windows; }, 2000)) << "a menu on an empty list";
   // The root drive's branch opened by its button; the pointer near the tree's bottom edge.
   x_.Click(c.x + 30, c.y + 96);
   x_.MoveMouse(tree.x + 60, row.y + 6);

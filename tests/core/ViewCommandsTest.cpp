@@ -385,6 +385,14 @@ TEST_F(ViewCommandsTest, TheListPopupFitsTheSelectionAndASearchListCloses) {
   GuiTesting::MouseDown(list, mbRight, 5, list->ItemRect(1).Top + 2);
   EXPECT_EQ(list->ItemIndex(), 1);
   EXPECT_EQ(Form1->FCurrentFile, folder_ + "b.png");
+  // A cut waits through a change of folder; the search list is gone, its item is off.
+  Form1->CutFiles1->Click();
+  Form1->QzDirTree211->OpenPath(folder_ + "other");
+  Form1->PopupListboxPopup(Form1->PopupListbox);
+  EXPECT_FALSE(Form1->P_Closelistgoto->Enabled());
+  ExpectMessage("Move 1 file to folder " + folder_ + "other/", mrYes, ModalKind::MessageDlg);
+  Form1->PasteMovefiles1->Click();
+  EXPECT_TRUE(fs::exists(folder_ + "other/b.png") && !fs::exists(folder_ + "b.png"));
 }
 
 TEST_F(ViewCommandsTest, TheViewersMessagesShowInDutch) {

@@ -48,6 +48,7 @@ struct TMenuPrivate {
   TComponent* popupComponent = nullptr;
   bool autoPopup = true;
   TPopupAlignment alignment = paLeft;
+  bool popupCancelled = false;  // set by OnPopup through CancelPopup
 };
 
 namespace {
@@ -534,7 +535,9 @@ TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {
 TPopupMenu::~TPopupMenu() = default;
 
 void TPopupMenu::Popup(int X, int Y) {
+  Private()->popupCancelled = false;
   if (OnPopup) OnPopup(this);
+  if (Private()->popupCancelled) return;
   if (ModalResponder::Scripted()) return;  // nothing is shown under test; items are clicked directly
   QMenu* m = Private()->popup;
   if (!m) return;
@@ -545,6 +548,7 @@ void TPopupMenu::Popup(int X, int Y) {
     p.rx() -= m->sizeHint().width() / 2;
   m->popup(p);
 }
+void TPopupMenu::CancelPopup() { Private()->popupCancelled = true; }
 bool TPopupMenu::AutoPopup() const { return Private()->autoPopup; }
 void TPopupMenu::SetAutoPopup(bool v) { Private()->autoPopup = v; }
 TComponent* TPopupMenu::PopupComponent() const { return Private()->popupComponent; }

@@ -162,8 +162,10 @@ class TPopupMenu : public TMenu {
   explicit TPopupMenu(TComponent* AOwner);
   ~TPopupMenu() override;
   // Shows the menu at a screen position and returns when it closed (the chosen item's
-  // OnClick has run by then).
+  // OnClick has run by then). OnPopup runs first and may call CancelPopup.
   virtual void Popup(int X, int Y);
+  // Called from OnPopup: this time the menu does not come up (nothing to offer).
+  void CancelPopup();
   // A right click on a control with this menu pops it up.
   bool AutoPopup() const;
   void SetAutoPopup(bool v);
