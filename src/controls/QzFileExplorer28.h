@@ -225,6 +225,9 @@ class TQzDirTree21 : public TCustomTreeView {
   // Takes the pending changes on disk into the nodes they concern, when no edit, press
   // or drag is under way (else a little later).
   void applyChanges();
+  // The selected folder was renamed or removed elsewhere: the nearest folder above it
+  // that is still there is selected and reported, and the file list shows it.
+  void followGoneFolder();
   void addSubFolders(TTreeNode* node);
   // Takes the highlighted node as the folder shown: SelectedPath, OnDirChange and the
   // file list follow it. A removable drive or disc without its medium is not taken: a

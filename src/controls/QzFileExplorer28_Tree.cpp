@@ -517,8 +517,8 @@ void TQzDirTree21::applyChanges() {
         }
     }
     Items()->EndUpdate();
-    // The highlighted folder gone: the nearest folder above it that is still there takes
-    // the highlight, without a change reported (the window keeps what it shows).
+    // The highlighted node gone: the nearest node above it takes the highlight. (When the
+    // folder shown is gone too, the folder above it is reported below.)
     if (!selected.empty() && !NodeOfTexts(this, selected)) {
       std::vector<std::string> above = selected;
       TTreeNode* nearest = nullptr;
@@ -529,6 +529,10 @@ void TQzDirTree21::applyChanges() {
   });
   FDragNode = FDropNode = nullptr;
   updateWatches();
+  if (IsFullPath(FSelectedPath) && !DirectoryExists(FSelectedPath)) {
+    followGoneFolder();
+    return;
+  }
   // The attached list shows its folder's files and folders: it follows when that changed.
   if (FFileList)
     for (const std::string& f : changed)
@@ -536,6 +540,32 @@ void TQzDirTree21::applyChanges() {
         FFileList->UpdateFileList();
         break;
       }
+}
+
+void TQzDirTree21::followGoneFolder() {
+  std::string above = StripBackslash(FSelectedPath);
+  do above = ExtractFileDir(above);
+  while (above.size() > 1 && !DirectoryExists(above));
+  if (!DirectoryExists(above)) return;
+  above = AddBackslash(above);
+  // The last folder handled by ChangePath is gone too: a later call for it opens it again.
+  FLastChangePath.clear();
+  TTreeNode* node = Items()->GetFirstNode();
+  while (node && !(node->Level() >= 1 && GetNodePath(node) == above)) node = node->GetNext();
+  if (!node) {
+    // Not in the tree (a drive went and its branch with it): the way down is opened.
+    OpenPath(above);
+  } else {
+    // Its node is there: the open branches stay as they are.
+    ++FOwnChanges;
+    SetSelected(node);
+    node->MakeVisible();
+    --FOwnChanges;
+    FSelectedPath = above;
+    if (OnDirChange) OnDirChange(this, FSelectedPath);
+  }
+  FPreviousPath = FSelectedPath;
+  informFileList(FSelectedPath, true);
 }
 
 void TQzDirTree21::mergeDrives() {

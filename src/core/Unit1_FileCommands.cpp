@@ -731,10 +731,18 @@ void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
 // ===========================================================================
 void TForm1::PopupQZDirPopup(TObject* /*Sender*/) {
   SincFavoritesPath();
-  Pastefiles1->SetEnabled(FFileAction == 20 || FFileAction == 40);
+  // The items act on the selected folder: with none (the computer node) they are off.
+  const std::string folder = QzDirTree211->SelectedPath();
+  TTreeNode* node = QzDirTree211->Selected();
+  const bool hasFolder = node && node->Level() >= 1 && IsFullPath(folder) && DirectoryExists(folder);
+  Newfolder1->SetEnabled(hasFolder);
+  for (TMenuItem* item : {Renamefolder1, Deletefolder1}) item->SetEnabled(hasFolder && QzDirTree211->IsFolderNode(node));
+  Foldersizes1->SetEnabled(hasFolder);
+  Pastefiles1->SetEnabled(hasFolder && (FFileAction == 20 || FFileAction == 40));
   M_AddFavorite->SetEnabled(ZqAdFavorite->Enabled());
-  Copyandcompresscompletetree1->SetEnabled(!TreeView1->Visible());
-  Pastecardfoldercontents->SetEnabled(FCardFolder != QzDirTree211->SelectedPath());
+  AddfoldertoFavorites->SetEnabled(hasFolder && ZqAdFavorite->Enabled());
+  Copyandcompresscompletetree1->SetEnabled(hasFolder && !TreeView1->Visible());
+  Pastecardfoldercontents->SetEnabled(hasFolder && FCardFolder != folder);
 }
 
 void TForm1::Newfolder1Click(TObject* /*Sender*/) { QzDirTree211->AddNewFolder(QzDirTree211->Selected(), ""); }

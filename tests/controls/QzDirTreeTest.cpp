@@ -161,6 +161,20 @@ TEST_F(QzDirTreeTest, FoldersMadeRenamedAndRemovedByAnotherProgramShowWithinASec
   tree_->ShellChanged(root_ + "/");
   EXPECT_EQ(tree_->Selected(), before);
   EXPECT_EQ(tree_->Selected()->Count(), 2);
+
+  // The selected folder renamed, then removed with its parent elsewhere: the nearest folder
+  // above it is selected and reported; renamed back, the folder shows again.
+  auto at = [&](const std::string& p) {
+    return [&, p] { return tree_->SelectedPath() == p && changes_.back() == p && tree_->GetNodePath(tree_->Selected()) == p; };
+  };
+  tree_->OpenPath(root_ + "/opened/inner");
+  ASSERT_EQ(testsupport::Run({"mv", root_ + "/opened/inner", root_ + "/outer"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor(at(root_ + "/opened/"), 1000)) << tree_->SelectedPath();
+  ASSERT_EQ(testsupport::Run({"mv", root_ + "/outer", root_ + "/opened/inner"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor([&] { return Children(tree_->Selected()) == std::vector<std::string>{"inner"}; }, 1000));
+  tree_->OpenPath(root_ + "/opened/inner");  // and both go
+  ASSERT_EQ(testsupport::Run({"rm", "-r", root_ + "/opened"}).exitCode, 0);
+  EXPECT_TRUE(WaitFor(at(root_ + "/"), 1000)) << tree_->SelectedPath();
 }
 
 // The folder combo: a folder made below a node opened in its drop-down shows there; the

@@ -456,6 +456,19 @@ TEST_F(FileCommandsTest, CommandsWithNothingSelectedDoNothing) {
   Form1->Selectall1->Click();
   Form1->P_Deletefile->Click();
   EXPECT_TRUE(Intact(folder_ + "a.jpg"));
+  // The tree's menu offers its folder commands for a folder, none for the computer node.
+  Form1->FFileAction = 20;
+  for (const bool folder : {true, false}) {
+    if (folder) OpenFolder(folder_);
+    TTreeNode* node = folder ? Form1->QzDirTree211->Selected() : Form1->QzDirTree211->Items()->GetFirstNode();
+    const TRect r = (node->MakeVisible(), node->DisplayRect(true));
+    Form1->QzDirTree211->MouseDown(mbLeft, {}, r.Left + 2, (r.Top + r.Bottom) / 2);
+    ASSERT_EQ(Form1->QzDirTree211->SelectedPath() == "Drives", !folder);
+    Form1->PopupQZDir->OnPopup(Form1->PopupQZDir);
+    for (TMenuItem* item : {Form1->Newfolder1, Form1->Renamefolder1, Form1->Deletefolder1, Form1->Pastefiles1,
+                            Form1->Foldersizes1, Form1->Copyandcompresscompletetree1})
+      EXPECT_EQ(item->Enabled(), folder) << item->Name();
+  }
 }
 
 TEST_F(FileCommandsTest, QuestionsAndReportsAreDutchInDutch) {

@@ -896,3 +896,32 @@ TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   x_.Click(s.x + 59, s.y + 242);
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; })) << "the drop-down stays";
 }
+
+// The listed folder renamed by another program: the window (its title, its picture, the
+// tree's highlight) goes to the folder above it; Down lists the folder renamed back.
+TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
+  const std::string pics = std::string(getenv("HOME")) + "/pics", listed = pics + "/case", before = shot_ + ".png";
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(listed, 1)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main), tree{c.x + 2, c.y + 70, 150, 140};
+  auto at = [&](const std::string& name, bool picture) {  // its path or name ends the title
+    return RealWindow::WaitUntil([&] {
+      const std::string title = x_.Property(main, "WM_NAME");
+      return (title.ends_with("/" + name + "/\"") || title.ends_with(" - " + name + "\"")) &&
+             (ShareNow(screen_, Colour(0)) > 0.01) == picture;
+    });
+  };
+  ASSERT_TRUE(at("case", true)) << x_.Property(main, "WM_NAME");
+  ASSERT_EQ(::rename(listed.c_str(), (pics + "/case_ext").c_str()), 0);
+  EXPECT_TRUE(at("pics", false) && Share(shot_, tree, "rgb(48,140,198)") > 0) << x_.Property(main, "WM_NAME");
+  // Once the tree is painted (two screenshots agree), the name renamed back shows in it.
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    const bool same = fs::exists(before) && x_.Screenshot(shot_) && Same(before, shot_, tree);
+    return fs::copy_file(shot_, before, fs::copy_options::overwrite_existing) && same;
+  }));
+  ASSERT_EQ(::rename((pics + "/case_ext").c_str(), listed.c_str()), 0);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(before, shot_, tree); }));
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("Down");
+  EXPECT_TRUE(at("case", true)) << x_.Property(main, "WM_NAME");
+}
