@@ -52,9 +52,12 @@ bool ShellExecuteFile(const std::string& operation, const std::string& fileName,
 // source. Nothing is ever replaced and nothing lost: a target name that exists is refused
 // with the "already exists" message; a folder is never moved or copied onto itself or into
 // its own sub folders, and drives (mount points, home, desktop) are never moved, renamed
-// or deleted. Deleting asks first. True when every source was handled.
-bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target);
-bool ShellFileOperation(TShellFileOp operation, const std::string& source, const std::string& target);
+// or deleted. Deleting asks first. True when every source was handled; on a failure,
+// reported (when given) tells whether a message already said why.
+bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target,
+                        bool* reported = nullptr);
+bool ShellFileOperation(TShellFileOp operation, const std::string& source, const std::string& target,
+                        bool* reported = nullptr);
 // The text with a NUL character appended unless it is empty or already ends with one.
 std::string DoubleNullTerminate(const std::string& text);
 // True when any of the characters occurs in text.

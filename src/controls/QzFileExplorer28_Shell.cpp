@@ -73,7 +73,9 @@ bool MayLackMedium(const std::string& drivePath) {
   return false;
 }
 
-bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target) {
+bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target,
+                        bool* reported) {
+  if (reported) *reported = false;
   if (sources.empty()) return false;
   if (operation == foDelete) {
     for (const std::string& s : sources)
@@ -107,6 +109,7 @@ bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& 
       continue;
     }
     if (TargetExists(dest)) {
+      if (reported) *reported = true;
       ok = false;
       continue;
     }
@@ -120,8 +123,9 @@ bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& 
   return ok;
 }
 
-bool ShellFileOperation(TShellFileOp operation, const std::string& source, const std::string& target) {
-  return ShellFileOperation(operation, std::vector<std::string>{source}, target);
+bool ShellFileOperation(TShellFileOp operation, const std::string& source, const std::string& target,
+                        bool* reported) {
+  return ShellFileOperation(operation, std::vector<std::string>{source}, target, reported);
 }
 
 std::string DoubleNullTerminate(const std::string& text) {

@@ -113,12 +113,14 @@ bool TQzDirTree21::RenameFolder(TTreeNode* node, const std::string& newCaption) 
                                newCaption,
                            mtConfirmation, {mbYes, mbNo}, 0) == mrYes;
   if (confirmed) {
-    ok = ShellFileOperation(foRename, oldPath, newPath);
+    bool reported = false;
+    ok = ShellFileOperation(foRename, oldPath, newPath, &reported);
     if (ok) {
       ReloadTree();
       OpenPath(newPath);
       informFileList(AddBackslash(newPath), false);
-    } else {
+    } else if (!reported) {
+      // One message says why: the name taken is said already.
       MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
     }
   }

@@ -353,11 +353,13 @@ TEST_F(QzDirTreeTest, NewRenameAndDeleteOfFolders) {
   EXPECT_TRUE(Exists(root_ + "/Holiday 2004/keep.jpg"));
   ExpectMessage("Do you want to rename the selected folder", mrNo);
   EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "Other"));
-  // Onto an existing name: refused, both kept.
-  ExpectMessage("Do you want to rename the selected folder", mrYes);
-  ExpectMessage("\"New Folder (1)\" already exists !");
-  ExpectMessage(TextOpFailed);
-  EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "New Folder (1)"));
+  // Onto an existing name: refused, both kept, and said once; another failure says so.
+  for (const char* name : {"New Folder (1)", "Elsewhere"}) {
+    TFileFaultScope refused(TFileFaultOp::Rename, EACCES, "Holiday 2004");
+    ExpectMessage("Do you want to rename the selected folder", mrYes);
+    ExpectMessage(name == std::string("Elsewhere") ? TextOpFailed : "\"New Folder (1)\" already exists !");
+    EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), name));
+  }
   EXPECT_TRUE(Exists(root_ + "/Holiday 2004/keep.jpg"));
 
   // Delete goes to the Trash after a question; gio (or the .trashinfo file) sees it there.
