@@ -111,6 +111,13 @@ TEST(ShellExplorer, WatcherReportsFoldersOtherProcessesChange) {
     EXPECT_TRUE(waitReport());
     ASSERT_EQ(testsupport::Run({"rmdir", dir + "/renamed"}).exitCode, 0);
     EXPECT_TRUE(waitReport());
+    // A volume mounted (where that is allowed) as a folder changes: both are reported.
+    fs::create_directories(TempPath("point"));
+    fs::create_directory(dir + "/beside a mount");
+    if (testsupport::Run({"mount", "-t", "tmpfs", "none", TempPath("point")}).exitCode == 0) {
+      EXPECT_TRUE(waitReport()) << "the folder's change went with the drives'";
+      EXPECT_EQ(testsupport::Run({"umount", TempPath("point")}).exitCode, 0);
+    }
     watcher.SetFolders({});
     ASSERT_EQ(testsupport::Run({"mkdir", dir + "/unwatched"}).exitCode, 0);
     EXPECT_FALSE(waitReport());

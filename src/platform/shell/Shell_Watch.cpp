@@ -42,11 +42,9 @@ struct TFolderWatcher::Impl {
     firing = true;
     std::set<std::string> now;
     now.swap(pending);
-    // Drives first: a reload for them covers every folder.
-    for (const std::string& folder : now) {
-      handler(folder);
-      if (folder.empty()) break;
-    }
+    // Drives first (""), then each folder: a change of the drives does not cover the
+    // folders that changed with it.
+    for (const std::string& folder : now) handler(folder);
     firing = false;
     if (!pending.empty()) settle.start(kSettleMs);
   }
