@@ -53,7 +53,7 @@ bool ShellExecuteFile(const std::string& operation, const std::string& fileName,
 // with the "already exists" message; a folder is never moved or copied onto itself or into
 // its own sub folders, and drives (mount points, home, desktop) are never moved, renamed
 // or deleted. Deleting asks first. True when every source was handled; on a failure,
-// reported (when given) tells whether a message already said why.
+// reported (when given) tells whether the user already knows why: a message said it, or No was the answer.
 bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& sources, const std::string& target,
                         bool* reported = nullptr);
 bool ShellFileOperation(TShellFileOp operation, const std::string& source, const std::string& target,

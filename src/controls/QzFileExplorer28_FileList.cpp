@@ -852,7 +852,8 @@ void TQzFilelistView28::DeleteSelected() {
   Screen->SetCursor(crHourGlass);
   pendingFiles_.clear();
   std::vector<std::string> paths = SelectedPaths();
-  if (!paths.empty() && !ShellFileOperation(foDelete, paths, std::string())) {
+  bool reported = false;
+  if (!paths.empty() && !ShellFileOperation(foDelete, paths, std::string(), &reported) && !reported) {
     bool gone = true;
     for (const std::string& p : paths) gone = gone && !FileExists(p) && !DirectoryExists(p);
     if (!gone) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);

@@ -80,7 +80,11 @@ bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& 
   if (operation == foDelete) {
     for (const std::string& s : sources)
       if (!EntryExists(ExcludeTrailingPathDelimiter(s)) || IsDrivePath(s)) return false;
-    if (!ConfirmTrash(sources)) return false;
+    // No to the question: nothing is done, and the user needs no message to know it.
+    if (!ConfirmTrash(sources)) {
+      if (reported) *reported = true;
+      return false;
+    }
     bool ok = true;
     for (const std::string& s : sources) ok = MoveToTrash(ExcludeTrailingPathDelimiter(s)) && ok;
     return ok;

@@ -457,8 +457,12 @@ void TQzDirTree21::KeyUp(uint16_t& Key, TShiftState Shift) {
   } else if (Key == VK_F5) {
     const std::string path = FSelectedPath;
     ReloadTree();
-    OpenPath(path);
-    informFileList(path, true);
+    if (IsFullPath(path) && !DirectoryExists(path)) {
+      followGoneFolder();  // gone meanwhile: the nearest folder above it that is still there
+    } else {
+      OpenPath(path);
+      informFileList(path, true);
+    }
   }
   FHighlightSettled = false;
 }

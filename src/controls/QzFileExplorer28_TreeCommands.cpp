@@ -196,9 +196,9 @@ bool TQzDirTree21::DeleteFolder(TTreeNode* node) {
   TCursor saved = Screen->Cursor();
   Screen->SetCursor(crHourGlass);
   const std::string path = GetNodePath(Selected() ? Selected() : node);
-  bool ok = false;
+  bool ok = false, reported = false;
   if (DirectoryExists(path)) {
-    ok = ShellFileOperation(foDelete, StripBackslash(path), std::string());
+    ok = ShellFileOperation(foDelete, StripBackslash(path), std::string(), &reported);
     if (ok) {
       // The question let events run: the tree may have been rebuilt meanwhile, so the
       // node is looked up again by its folder.
@@ -210,7 +210,7 @@ bool TQzDirTree21::DeleteFolder(TTreeNode* node) {
       }
       OpenPath(parentPath);
       informFileList(parentPath, false);
-    } else if (DirectoryExists(path)) {
+    } else if (DirectoryExists(path) && !reported) {
       MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
     }
   } else {

@@ -175,6 +175,12 @@ TEST_F(QzDirTreeTest, FoldersMadeRenamedAndRemovedByAnotherProgramShowWithinASec
   tree_->OpenPath(root_ + "/opened/inner");  // and both go
   ASSERT_EQ(testsupport::Run({"rm", "-r", root_ + "/opened"}).exitCode, 0);
   EXPECT_TRUE(WaitFor(at(root_ + "/"), 1000)) << tree_->SelectedPath();
+  // Gone before the watcher has said so: F5 goes to the folder above as well.
+  fs::create_directories(root_ + "/again");
+  tree_->OpenPath(root_ + "/again");
+  fs::remove(root_ + "/again");
+  GuiTesting::PressKey(tree_, VK_F5);
+  EXPECT_TRUE(at(root_ + "/")()) << tree_->SelectedPath();
 }
 
 // The folder combo: a folder made below a node opened in its drop-down shows there; the
@@ -362,8 +368,12 @@ TEST_F(QzDirTreeTest, NewRenameAndDeleteOfFolders) {
   }
   EXPECT_TRUE(Exists(root_ + "/Holiday 2004/keep.jpg"));
 
-  // Delete goes to the Trash after a question; gio (or the .trashinfo file) sees it there.
-  ExpectMessage("Do you want to move \"Holiday 2004\" to the trash?", mrYes);
+  // Delete goes to the Trash after a question (No leaves it, and says nothing more); gio (or
+  // the .trashinfo file) sees it there.
+  for (int answer : {mrNo, mrYes})
+    ExpectMessage("Do you want to move \"Holiday 2004\" to the trash?", answer);
+  EXPECT_FALSE(tree_->DeleteFolder(tree_->Selected()));
+  EXPECT_TRUE(Exists(root_ + "/Holiday 2004/keep.jpg"));
   ASSERT_TRUE(tree_->DeleteFolder(tree_->Selected()));
   EXPECT_FALSE(Exists(root_ + "/Holiday 2004"));
   EXPECT_EQ(tree_->SelectedPath(), root_ + "/");

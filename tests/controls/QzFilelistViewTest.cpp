@@ -276,9 +276,12 @@ TEST_F(QzFilelistTest, DeleteGoesToTheTrashAndPermanentDeleteStopsAtAFolder) {
   fs::create_directories(root_ + "/c folder");
   MakeFile(root_ + "/d.jpg", 10);
   list_->SetDirectory(root_);
-  Select({"a.jpg", "b.jpg"});
-  ExpectMessage("Do you want to move these 2 items to the trash?", mrYes);
-  list_->DeleteSelected();
+  for (int answer : {mrNo, mrYes}) {  // No keeps both and says nothing more
+    Select({"a.jpg", "b.jpg"});
+    ExpectMessage("Do you want to move these 2 items to the trash?", answer);
+    list_->DeleteSelected();
+    EXPECT_NE(Exists(root_ + "/b.jpg"), answer == mrYes);
+  }
   EXPECT_FALSE(Exists(root_ + "/a.jpg"));
   EXPECT_TRUE(Exists(HomeTrashDir() + "/files/a.jpg"));
   EXPECT_NE(ReadFile(HomeTrashDir() + "/info/b.jpg.trashinfo").find("Path=" + TrashInfoEncodePath(root_ + "/b.jpg")),
