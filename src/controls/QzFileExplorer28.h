@@ -231,6 +231,8 @@ class TQzDirTree21 : public TCustomTreeView {
   // The selected folder was renamed or removed elsewhere: the nearest folder above it
   // that is still there is selected and reported, and the file list shows it.
   void followGoneFolder();
+  // The drive or folder node of a path (with or without its trailing slash), if listed.
+  TTreeNode* nodeOfFolder(const std::string& folder);
   void addSubFolders(TTreeNode* node);
   // Takes the highlighted node as the folder shown: SelectedPath, OnDirChange and the
   // file list follow it. A removable drive or disc without its medium is not taken: a

@@ -511,14 +511,12 @@ void TQzDirTree21::applyChanges() {
         continue;
       }
       // Only folders made, removed or renamed count; files coming and going change no node.
-      for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext())
-        if (n->Level() >= 1 && GetNodePath(n) == AddBackslash(f)) {
-          if (n->Expanded() || n->Count() > 0)
-            addSubFolders(n);
-          else
-            n->SetHasChildren(!SubFolderNames(f, true).empty());
-          break;
-        }
+      if (TTreeNode* n = nodeOfFolder(f)) {
+        if (n->Expanded() || n->Count() > 0)
+          addSubFolders(n);
+        else
+          n->SetHasChildren(!SubFolderNames(f, true).empty());
+      }
     }
     Items()->EndUpdate();
     // The highlighted node gone: the nearest node above it takes the highlight. (When the
@@ -546,6 +544,13 @@ void TQzDirTree21::applyChanges() {
       }
 }
 
+TTreeNode* TQzDirTree21::nodeOfFolder(const std::string& folder) {
+  const std::string path = AddBackslash(folder);
+  for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNext())
+    if (n->Level() >= 1 && GetNodePath(n) == path) return n;
+  return nullptr;
+}
+
 void TQzDirTree21::followGoneFolder() {
   std::string above = StripBackslash(FSelectedPath);
   do above = ExtractFileDir(above);
@@ -554,8 +559,7 @@ void TQzDirTree21::followGoneFolder() {
   above = AddBackslash(above);
   // The last folder handled by ChangePath is gone too: a later call for it opens it again.
   FLastChangePath.clear();
-  TTreeNode* node = Items()->GetFirstNode();
-  while (node && !(node->Level() >= 1 && GetNodePath(node) == above)) node = node->GetNext();
+  TTreeNode* node = nodeOfFolder(above);
   if (!node) {
     // Not in the tree (a drive went and its branch with it): the way down is opened.
     OpenPath(above);
