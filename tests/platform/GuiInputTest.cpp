@@ -2,6 +2,7 @@
 // the wheel, context menus and drag and drop between controls.
 
 #include "GuiTestSupport.h"
+#include "platform/gui/ComCtrls.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
@@ -56,6 +57,45 @@ TEST_F(Input, KeyPreviewSeesKeysFirstButAnEditorKeepsItsEditingKeys) {
   };
   GuiTesting::TypeText(f.edit, "ok");
   EXPECT_EQ(f.edit->Text(), "abOK");
+
+  // A tree's name edited in place has every key: the previewing form, the tree's own key
+  // events (a handler that keeps "-", "." and "," for the window, as the viewer's does) and
+  // the shortcuts of the tree's menu hear nothing; the name is what was typed, keypad keys
+  // too. Once the editor is closed the keys are the window's again.
+  auto* tree = f.Add<TTreeView>(10, 40, 200, 120);
+  TTreeNode* node = tree->Items()->Add(nullptr, "old");
+  auto* popup = new TPopupMenu(f.form.get());
+  auto* item = new TMenuItem(f.form.get());
+  item->SetShortCut(ShortCut(VK_F7, {}));
+  popup->Items()->Add(item);
+  tree->SetPopupMenu(popup);
+  int shortcuts = 0;
+  item->OnClick = [&](TObject*) { ++shortcuts; };
+  tree->OnKeyDown = [&](TObject*, uint16_t& key, TShiftState) { order.push_back("tree " + std::to_string(key)); };
+  tree->OnKeyUp = [&](TObject*, uint16_t& key, TShiftState) { ups.push_back("tree " + std::to_string(key)); };
+  tree->OnKeyPress = [](TObject*, char& key) {
+    if (key == '-' || key == '.' || key == ',' || key == '=') key = 0;
+  };
+  f.form->SetKeyPreview(true);
+  order.clear();
+  ups.clear();
+  ASSERT_TRUE(node->EditText());
+  GuiTesting::PressKey(tree, 'A', {ssCtrl});
+  GuiTesting::TypeText(tree, "2024-05-10 St. a=b,c");
+  GuiTesting::PressKey(tree, VK_SUBTRACT, {}, '-');
+  GuiTesting::PressKey(tree, VK_DECIMAL, {}, '.');
+  for (uint16_t key : {VK_F3, VK_F7, VK_DELETE}) GuiTesting::PressKey(tree, key);
+  GuiTesting::PressKey(tree, VK_RETURN, {}, '\r');
+  GuiTesting::ProcessEvents();
+  EXPECT_FALSE(tree->IsEditing());
+  EXPECT_EQ(node->Text(), "2024-05-10 St. a=b,c-.");
+  EXPECT_EQ(order, std::vector<std::string>{});
+  EXPECT_EQ(ups, std::vector<std::string>{});
+  EXPECT_EQ(shortcuts, 0);
+  GuiTesting::PressKey(tree, VK_F7);
+  GuiTesting::PressKey(tree, VK_F3);
+  EXPECT_EQ(shortcuts, 1);
+  EXPECT_EQ(order, std::vector<std::string>{"form 114"});
 }
 
 TEST_F(Input, MenuShortcutsFireWhileTheMenuBarIsHidden) {

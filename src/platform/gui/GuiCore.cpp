@@ -3,6 +3,7 @@
 // application-wide key handling (menu shortcuts, key preview, dialog keys), focus
 // changes, the drag and drop between the program's own controls, and safe deletion of
 // widgets while the toolkit may still be inside one of their event handlers.
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -211,6 +212,17 @@ bool EditorTakesKey(QWidget* receiver, QKeyEvent* event) {
   return ask.isAccepted();
 }
 
+// The editor a tree or a list opened on one of its rows to edit its text in place. While
+// it is open every key is its own: no shortcut, no dialog key, no key preview of the form
+// and none of the control's key events (the viewer's "-", "." and "," that a tree's key
+// handler swallows, F5 that reloads the folder tree) - only the name typed.
+bool InPlaceEditor(const QWidget* receiver) {
+  if (!qobject_cast<const QLineEdit*>(receiver) || gui::ControlOfWidget(receiver)) return false;
+  const QWidget* parent = receiver->parentWidget();
+  const auto* view = parent ? qobject_cast<const QAbstractItemView*>(parent->parentWidget()) : nullptr;
+  return view && view->viewport() == parent;
+}
+
 // The control of the window a key or the focus went to: the widget's own, or that of its
 // nearest parent within the same window. A window that is not one of the layer's - a
 // dialog of the toolkit, which opens as the child of the form that asked for it - keeps
@@ -249,7 +261,7 @@ bool PopupShortCut(TCustomForm* form, TShortCut sc) {
 
 bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
   TWinControl* control = WindowControl(receiver);
-  if (!control || control->Private()->eventsDetached) return false;
+  if (!control || control->Private()->eventsDetached || InPlaceEditor(receiver)) return false;
   TCustomForm* form = GetParentForm(control);
   QPointer<QWidget> guard(receiver);
   uint16_t vk = gui::VirtualKeyFromQt(event);
@@ -316,7 +328,7 @@ bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
 bool ApplicationFilter::keyRelease(QWidget* receiver, QKeyEvent* event) {
   if (event->isAutoRepeat()) return false;
   TWinControl* control = WindowControl(receiver);
-  if (!control || control->Private()->eventsDetached) return false;
+  if (!control || control->Private()->eventsDetached || InPlaceEditor(receiver)) return false;
   TCustomForm* form = GetParentForm(control);
   QPointer<QWidget> guard(receiver);
   uint16_t key = gui::VirtualKeyFromQt(event);

@@ -179,6 +179,11 @@ void TypeText(TControl* target, const std::string& text) {
     else if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) vk = uint16_t(ch);
     else if (ch == ' ') vk = VK_SPACE;
     else if (ch == '\r' || ch == '\n') vk = VK_RETURN;
+    else if (ch > ' ' && ch < 127) {
+      // Punctuation: the key of the main keyboard that types it.
+      const QKeyEvent probe(QEvent::KeyPress, ch, Qt::NoModifier);
+      vk = gui::VirtualKeyFromQt(&probe);
+    }
     PressKey(target, vk, ch >= 'A' && ch <= 'Z' ? TShiftState(ssShift) : TShiftState(), ch == '\n' ? '\r' : ch);
   }
 }
