@@ -332,12 +332,24 @@ TEST_F(QzDirTreeTest, DrivesAreNeverCutDeletedRenamedOrPastedInto) {
 }
 
 TEST_F(QzDirTreeTest, NewRenameAndDeleteOfFolders) {
-  tree_->OpenPath(root_);
-  TTreeNode* base = tree_->Selected();
-  ASSERT_TRUE(tree_->AddNewFolder(base, ""));
-  tree_->OpenPath(root_);
-  ASSERT_TRUE(tree_->AddNewFolder(tree_->Selected(), ""));
-  EXPECT_EQ(FindNames(root_, "d"), (std::vector<std::string>{"New Folder", "New Folder (1)"}));
+  // The first new folder is named in place as typed: "-" and "." (the keypad's too) also
+  // when the tree's owner keeps those keys for its window, and F5 typed into the name does
+  // not reload the tree under the editor.
+  tree_->OnKeyPress = [](TObject*, char& key) {
+    if (key == '-' || key == '.' || key == ',') key = 0;
+  };
+  for (int i = 0; i < 3; ++i) {
+    tree_->OpenPath(root_);
+    ASSERT_TRUE(tree_->AddNewFolder(tree_->Selected(), ""));
+    if (i > 0) continue;
+    ASSERT_TRUE(tree_->IsEditing());
+    GuiTesting::TypeText(tree_, "2024-05-10 St");
+    GuiTesting::PressKey(tree_, VK_F5);
+    GuiTesting::PressKey(tree_, VK_DECIMAL, {}, '.');
+    GuiTesting::TypeText(tree_, " Louis\r");
+    EXPECT_TRUE(WaitFor([&] { return Exists(root_ + "/2024-05-10 St. Louis"); }, 1000));
+  }
+  EXPECT_EQ(FindNames(root_, "d"), (std::vector<std::string>{"2024-05-10 St. Louis", "New Folder", "New Folder (1)"}));
 
   // Names with any of the fourteen characters are refused, made or renamed.
   tree_->OpenPath(root_);
@@ -345,7 +357,11 @@ TEST_F(QzDirTreeTest, NewRenameAndDeleteOfFolders) {
   EXPECT_FALSE(tree_->AddNewFolder(tree_->Selected(), "a+b"));
   tree_->OpenPath(root_ + "/New Folder");
   ExpectMessage("a,b\nError - Invalid Directory Name");
-  EXPECT_FALSE(tree_->RenameFolder(tree_->Selected(), "a,b"));
+  ASSERT_TRUE(tree_->Selected()->EditText());
+  GuiTesting::PressKey(tree_, 'A', {ssCtrl});
+  GuiTesting::TypeText(tree_, "a,b\r");
+  EXPECT_TRUE(WaitFor([] { return ModalResponder::Pending() == 0; }, 1000));
+  EXPECT_EQ(tree_->SelectedPath(), root_ + "/New Folder/");
 
   // A rename asks (after the default name's own first rename, which does not) and reports
   // the old path to OnEdited.

@@ -816,6 +816,71 @@ TEST_F(RealWindowTest, TheMainMenuDrawsSubmenuArrows) {
   x_.Key("Escape");
 }
 
+// Names typed into the trees' editors are the names made: every key, the keypad's too,
+// goes to the editor and the window does nothing with it (the picture keeps its size, F7
+// leaves the status bar) until the editor closes. A refused character keeps the old name.
+TEST_F(RealWindowTest, NamesTypedIntoTheTreesAreTheNamesMade) {
+  const std::string album = std::string(getenv("HOME")) + "/album", before = testsupport::TempPath("before.png");
+  const std::string shows = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/Shows/";
+  fs::create_directories(shows);
+  testsupport::WriteFile(shows + "old.shw", Pictures(album, 2) + "\r\n" + album + "/p1.jpg\r\n");
+  ASSERT_TRUE(x_.Start({.arguments = {album + "/p0.jpg"}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main), area{c.x + 200, c.y + 60, c.width - 200, c.height - 90};
+  auto statusBar = [&] { return ShareNow({c.x + 2, c.bottom() - 18, 60, 16}, "rgb(212,208,200)") > 0.5; };
+  auto showing = [&](int n) { return RealWindow::WaitUntil([&] { return ShareNow(area, Colour(n)) > 0.01; }); };
+  auto ls = [](const std::string& folder) { return testsupport::Run({"ls", folder}).out; };
+  // The focused tree's menu item `down` steps below its first; a name typed with "-" and
+  // "." from the keypad between its parts, and F7; Return, and the message of a refusal.
+  auto name = [&](const std::string& down, const std::vector<std::string>& parts, bool refused) {
+    const size_t windows = x_.Windows().size();
+    ASSERT_TRUE(OpensByKeys("Menu")) << "no menu\n" << x_.Describe();
+    x_.Key(down + " Return");
+    ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == windows; })) << x_.Describe();
+    x_.Key("ctrl+a");
+    for (size_t i = 0; i < parts.size(); ++i) {
+      x_.Type(parts[i]);
+      if (i < 2) x_.Key(i == 0 ? "KP_Subtract" : "KP_Decimal F7");
+    }
+    EXPECT_TRUE(statusBar()) << "F7 reached the window";
+    if (refused) {
+      const unsigned long message = OpensByKeys("Return");
+      ASSERT_TRUE(message && x_.HasState(message, "_NET_WM_STATE_MODAL")) << "no message\n" << x_.Describe();
+    }
+    x_.Key("Return");
+  };
+  ASSERT_TRUE(showing(0) && statusBar()) << x_.Describe();
+  ASSERT_TRUE(x_.Activate(main));
+  x_.MoveMouse(800, 8);
+  ASSERT_TRUE(x_.Screenshot(before));
+
+  // The listed folder, "Rename folder": refused, while the picture keeps its size.
+  name("Down Down", {"a+b=c", "d", "e,f g"}, true);
+  EXPECT_TRUE(x_.Screenshot(shot_) && Same(before, shot_, area)) << "the picture changed";
+  EXPECT_EQ(ls(album + "/.."), "album\n");
+  // "New folder", named in place.
+  name("Down", {"2024", "05-10 St", " Louis"}, false);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ls(album) == "2024-05-10 St. Louis\np0.jpg\np1.jpg\n"; }))
+      << ls(album);
+  x_.Key("F7");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !statusBar(); }, 3000)) << "F7 does not reach the window";
+  x_.Key("F7");
+
+  // Paperclip > "Paperclip and shows" (the fifth item); the show below the paperclip and
+  // the Shows node, and its menu's "Rename": with a comma refused, without it renamed.
+  ASSERT_TRUE(OpensByKeys("alt+c")) << "no menu\n" << x_.Describe();
+  x_.Key("Down Down Down Down Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(area, Colour(0)) == 0; })) << x_.Describe();
+  x_.Key("Down Down");
+  ASSERT_TRUE(showing(0) && x_.Activate(main));
+  name("Down Down", {"Best", "of Amsterdam, day 2", "shw"}, true);
+  name("Down Down", {"Best", "of Amsterdam - day 2", "shw"}, false);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ls(shows) == "Best-of Amsterdam - day 2.shw\n"; })) << ls(shows);
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("period");
+  EXPECT_TRUE(showing(1)) << "\".\" does not reach the window";
+}
+
 // The folder tree keeps its rows where the user has them: a folder made by another program
 // goes into the open branches (none closes) with the row under the pointer in its place;
 // nothing moves while a button is held on a row; Right on a folder without sub folders

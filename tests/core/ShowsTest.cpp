@@ -272,6 +272,25 @@ TEST_F(ShowsTest, RenamesNeverReplaceAShowAndRefuseBadNames) {
     EXPECT_EQ(Rename("taken (1).shw", "later"), "taken (1).shw");
     EXPECT_TRUE(SameAsMade(Shows() + "Trips/taken (1).shw", Shows() + "Trips/one.shw"));
   }
+  // Typed into the tree's editor (the menu's "Rename"), every key is the name's: the
+  // viewer's "-", "." and "," (the keypad's too), and F3 hides no panel. The comma is
+  // refused when the name is committed.
+  for (const std::string typed : {"Best-of Amsterdam, day 2", "Best-of Amsterdam - day 2"}) {
+    Choose("taken (1).shw");
+    Form1->RenameNode->Click();
+    ASSERT_TRUE(Form1->TreeView1->IsEditing());
+    GuiTesting::PressKey(Form1->TreeView1, 'A', {ssCtrl});
+    GuiTesting::TypeText(Form1->TreeView1, "Best");
+    GuiTesting::PressKey(Form1->TreeView1, VK_SUBTRACT, {}, '-');
+    GuiTesting::TypeText(Form1->TreeView1, typed.substr(5));
+    GuiTesting::PressKey(Form1->TreeView1, VK_F3);
+    GuiTesting::PressKey(Form1->TreeView1, VK_DECIMAL, {}, '.');
+    if (typed.find(',') != std::string::npos) ExpectMessage(typed + ".shw Invalid name");
+    GuiTesting::TypeText(Form1->TreeView1, "shw\r");
+    GuiTesting::ProcessEvents();
+  }
+  EXPECT_TRUE(SameAsMade(Shows() + "Trips/Best-of Amsterdam - day 2.shw", Shows() + "Trips/one.shw"));
+  EXPECT_TRUE(Form1->M_Tree->Checked());
   // Show folders: a free name is taken, a slash refused, an existing folder never replaced.
   fs::create_directories(Shows() + "Other");
   MakeFile(Shows() + "Other/x.shw", "x");
