@@ -89,6 +89,11 @@ TEST_F(Input, KeyPreviewSeesKeysFirstButAnEditorKeepsItsEditingKeys) {
   GuiTesting::ProcessEvents();
   EXPECT_FALSE(tree->IsEditing());
   EXPECT_EQ(node->Text(), "2024-05-10 St. a=b,c-.");
+  ASSERT_TRUE(node->EditText());
+  GuiTesting::TypeText(tree, "x");
+  GuiTesting::PressKey(tree, VK_ESCAPE);
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(node->Text(), "2024-05-10 St. a=b,c-.");
   EXPECT_EQ(order, std::vector<std::string>{});
   EXPECT_EQ(ups, std::vector<std::string>{});
   EXPECT_EQ(shortcuts, 0);

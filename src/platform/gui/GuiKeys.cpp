@@ -29,7 +29,7 @@ constexpr KeyPair kKeys[] = {
     {Qt::Key_Space, VK_SPACE},       {Qt::Key_Help, VK_HELP},       {Qt::Key_Select, VK_SELECT},
     {Qt::Key_Execute, VK_EXECUTE},   {Qt::Key_Cancel, VK_CANCEL},
     // Punctuation as on a US keyboard, unshifted and shifted. (The unshifted "-", "." and
-    // "/" are keypad keys too: the table below gives their key codes.)
+    // "/" are named by the keypad table below; here they give a virtual key its key back.)
     {Qt::Key_Minus, VK_OEM_MINUS},   {Qt::Key_Period, VK_OEM_PERIOD}, {Qt::Key_Slash, VK_OEM_2},
     {Qt::Key_Semicolon, VK_OEM_1},   {Qt::Key_Colon, VK_OEM_1},     {Qt::Key_Equal, VK_OEM_PLUS},
     {Qt::Key_Comma, VK_OEM_COMMA},   {Qt::Key_Less, VK_OEM_COMMA},  {Qt::Key_Underscore, VK_OEM_MINUS},
