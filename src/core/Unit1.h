@@ -1058,8 +1058,10 @@ class TForm1 : public TForm {
   static std::string BatchRenameTarget(const std::string& Path, int Mode, const std::string& FindText,
                                        const std::string& NewText, bool CaseSensitive, int CaseIndex);
   // Brings the paperclip and the shows up to date with the renames of batches that a
-  // crash or a kill cut off (their journals in FAppDir), at the start.
-  void SettleRenameJournals();
+  // crash or a kill cut off (the journals in FAppDir of programs that have ended), at the
+  // start and before a batch; before a batch also with this program's earlier batches
+  // whose lists could not all be written then.
+  void SettleRenameJournals(bool OwnToo = false);
   // One journal: each list line naming a file that the batch renamed names it by its new
   // name. False when a list could not be read or written.
   bool SettleRenameJournal(const std::string& Journal);

@@ -101,7 +101,9 @@ std::string NameLines(const std::vector<std::string>& names) {
 // device and inode, flushed to the disk before the first one. A batch cut off by a crash or
 // a kill leaves it behind, and the next start brings the paperclip and the shows up to
 // date from it. Its name carries the mark of the process that wrote it, so the journal of
-// a program that still runs is left alone.
+// a program that still runs is left alone; one whose program has ended (also one that
+// lingers as a zombie) is applied at the next start or before the next batch, whichever
+// comes first, and removed only once every list took it.
 constexpr char kJournalName[] = "batchrename";
 constexpr char kJournalKind[] = ".kivo2journal-";
 
@@ -221,17 +223,22 @@ bool TForm1::SettleRenameJournal(const std::string& Journal) {
   return settled;
 }
 
-void TForm1::SettleRenameJournals() {
+void TForm1::SettleRenameJournals(bool OwnToo) {
   const std::string prefix = std::string(".") + kJournalName + kJournalKind;
+  // This program's journals begin with its mark (the template without its "XXXXXX").
+  std::string own = ExtractFileName(WorkFileTemplate(FAppDir + kJournalName, kJournalKind));
+  own.resize(own.size() - 6);
   std::vector<std::string> journals;
   if (DIR* dir = ::opendir(FAppDir.c_str())) {
-    while (const dirent* entry = ::readdir(dir))
-      if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix &&
-          WorkFileOwnerGone(entry->d_name, kJournalKind))
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string_view name(entry->d_name);
+      if (name.substr(0, prefix.size()) == prefix &&
+          (WorkFileOwnerGone(entry->d_name, kJournalKind) || (OwnToo && name.substr(0, own.size()) == own)))
         journals.push_back(FAppDir + entry->d_name);
+    }
     ::closedir(dir);
   }
-  // A journal whose lists could not all be written is tried again at the next start.
+  // A journal whose lists could not all be written stays, to be tried again.
   for (const std::string& journal : journals)
     if (SettleRenameJournal(journal)) fileio::Unlink(journal);
 }
@@ -366,6 +373,10 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
   const std::string findText = BatchRenameForm->FFindText, newText = BatchRenameForm->FNewText;
   const bool caseSensitive = BatchRenameForm->ChB_Case->Checked();
   const int caseIndex = BatchRenameForm->CaseGroup->ItemIndex();
+  // A batch cut off in another program since the start is taken into the lists before
+  // this one renames again what it renamed, and so is what this program's own earlier
+  // batches could not yet write.
+  SettleRenameJournals(true);
 
   FFileAction = 10;
   FillWorkFileList(true);
@@ -445,7 +456,8 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
     if (StopRequested || Application->Terminated()) break;
   }
   CheckForRenamedFiles(false, &unwritten);
-  if (!journal.empty()) fileio::Unlink(journal);
+  // A list that could not take the renames keeps the journal for the next start.
+  if (!journal.empty() && unwritten.empty()) fileio::Unlink(journal);
   RestoreCursor();
   // The result goes by itself, as the next picture or folder would take it away.
   ShowIt(Format(_n("%d file renamed.", "%d files renamed.", count), {count}), true);

@@ -2,6 +2,8 @@
 // fails with a chosen errno, and the layer's file commands then fail as failures without
 // losing or half-writing anything (checked with cmp and the folder listing).
 
+#include <sys/wait.h>
+
 #include <cerrno>
 #include <csignal>
 
@@ -211,17 +213,26 @@ TEST_F(ShellFileFaults, RenameAcrossFileSystemsKeepsEverythingOrFailsWhole) {
   EXPECT_EQ(Listing(ExtractFileDir(target)), "b.jpg\n");
 }
 
-// Work entries of ended processes go (never renamed onto a name that is free); those of a
-// running process and look-alikes without a mark stay.
+// Work entries of ended processes go (never renamed onto a name that is free), also those
+// of a zombie that its parent has not reaped yet; those of a running process and
+// look-alikes without a mark stay.
 TEST_F(ShellFileFaults, LeftoversOfEndedProcessesGoAndNeverTakeAName) {
   const std::string gone = Trim(testsupport::Run({"sh", "-c", "echo $$.$(cut -d' ' -f22 /proc/$$/stat)"}).out);
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  siginfo_t ended;
+  ASSERT_EQ(waitid(P_PID, id_t(child), &ended, WEXITED | WNOWAIT), 0);  // ended, not reaped
+  const std::string zombie =
+      std::to_string(child) + "." +
+      Trim(testsupport::Run({"cut", "-d ", "-f22", "/proc/" + std::to_string(child) + "/stat"}).out);
+  ASSERT_EQ(testsupport::Run({"ps", "-o", "stat=", "-p", std::to_string(child)}).out.substr(0, 1), "Z");
   const std::string live = Trim(
       testsupport::Run({"sh", "-c", "sleep 60 </dev/null >/dev/null 2>&1 & echo $!.$(cut -d' ' -f22 /proc/$!/stat)"})
           .out);
   WriteFile(dir_ + "/p.jpg", "picture");
   // pid 1 with another start time: an id taken again.
   for (const std::string& name :
-       {"a.jpg.kivo2copy-" + gone, "p.jpg.kivo2lossless-" + gone, "q.jpg.kivo2lossless-" + gone,
+       {"a.jpg.kivo2copy-" + gone, "p.jpg.kivo2lossless-" + gone, "q.jpg.kivo2lossless-" + zombie,
         std::string("c.jpg.kivo2copy-1.999999999"), "b.jpg.kivo2copy-" + live, std::string("n.kivo2copy-0")})
     WriteFile(dir_ + "/." + name + "-Ab12Cd", name);
   std::filesystem::create_directories(dir_ + "/.album.kivo2move-" + gone + "-Ab12Cd/album/sub");
@@ -230,6 +241,7 @@ TEST_F(ShellFileFaults, LeftoversOfEndedProcessesGoAndNeverTakeAName) {
   EXPECT_EQ(testsupport::Run({"env", "LC_ALL=C", "ls", "-A", dir_}).out,
             ".b.jpg.kivo2copy-" + live + "-Ab12Cd\n.n.kivo2copy-0-Ab12Cd\np.jpg\n");
   ::kill(pid_t(std::stol(live)), SIGKILL);
+  waitpid(child, nullptr, 0);
 }
 
 TEST_F(ShellFileFaults, TrashThatCannotTakeTheFileLeavesItAndNoInfo) {

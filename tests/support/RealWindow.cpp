@@ -138,6 +138,7 @@ std::string RealWindow::MissingTool() {
 }
 
 RealWindow::~RealWindow() {
+  Reap();
   if (program_ > 0) Close(10000);
   stopServer();
 }
@@ -265,13 +266,25 @@ int RealWindow::Close(int timeoutMs) {
   return code;
 }
 
-void RealWindow::Kill() {
+void RealWindow::Kill(bool reap) {
   if (program_ <= 0) return;
   kill(program_, SIGKILL);
   int code = 0;
-  WaitExit(program_, 10000, code);
+  if (reap) {
+    WaitExit(program_, 10000, code);
+  } else {
+    siginfo_t info;
+    waitid(P_PID, id_t(program_), &info, WEXITED | WNOWAIT);
+    Reap();
+    zombie_ = program_;
+  }
   program_ = -1;
   main_ = 0;
+}
+
+void RealWindow::Reap() {
+  if (zombie_ > 0) waitpid(zombie_, nullptr, 0);
+  zombie_ = -1;
 }
 
 bool RealWindow::Running() {

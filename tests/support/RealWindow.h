@@ -65,8 +65,11 @@ class RealWindow {
   // code, or -1 when it had to be killed.
   int Close(int timeoutMs = 20000);
   bool Running();
-  // Ends the program at once with SIGKILL, as a crash or a power cut does, and reaps it.
-  void Kill();
+  // Ends the program at once with SIGKILL, as a crash or a power cut does, and reaps it;
+  // without reap it waits for the end only and leaves a zombie until Reap (or the end of
+  // this object), as a parent that is slow to reap does.
+  void Kill(bool reap = true);
+  void Reap();
   const std::string& Error() const { return error_; }
   // What the program wrote to stdout and stderr so far.
   std::string Log() const;
@@ -124,7 +127,7 @@ class RealWindow {
   std::string display_;
   std::string error_;
   std::string logFile_;
-  pid_t server_ = -1, manager_ = -1, program_ = -1;
+  pid_t server_ = -1, manager_ = -1, program_ = -1, zombie_ = -1;
   int serverWidth_ = 0, serverHeight_ = 0, serverPanel_ = 0;
   bool serverStock_ = false;
   unsigned long main_ = 0;

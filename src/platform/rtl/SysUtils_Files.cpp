@@ -196,13 +196,17 @@ int OpenRegularForReading(const std::string& path, struct stat& st) {
 }
 
 // This process's mark in work-file names: its id and its start time (clock ticks after
-// boot), so that a later process given the same id is not taken for it.
+// boot), so that a later process given the same id is not taken for it. -1 when no process
+// of that id runs: a zombie (state Z, or X while it goes) has ended, closed its files and
+// owns nothing any more, whenever its parent gets round to reaping it.
 int64_t ProcessStartTicks(int64_t pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
   std::string stat;
   if (!std::getline(in, stat)) return -1;
   size_t paren = stat.rfind(')');
-  if (paren == std::string::npos) return -1;
+  if (paren == std::string::npos || paren + 2 >= stat.size()) return -1;
+  const char state = stat[paren + 2];
+  if (state == 'Z' || state == 'X' || state == 'x') return -1;
   // Field 22 of the line (the start time): pos goes from the blank before field 3 to the
   // blank before field 22.
   size_t pos = paren + 1;
