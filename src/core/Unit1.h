@@ -971,8 +971,14 @@ class TForm1 : public TForm {
   // Reads a list file into Lines (nothing for a missing file); false, after saying why,
   // when it cannot be read or is too large to be a list.
   bool LoadListFile(const std::string& FileName, TStringList& Lines);
-  // Writes Lines into a list file through a temporary file; false after saying why.
-  bool SaveListFile(const std::string& FileName, const TStringList& Lines);
+  // Changes a list file as one step that another program on the same home cannot come
+  // between (ChangeListFile: locked, read again, changed, written whole); false, after
+  // saying why, when it could not be read, locked or written: it then stays as it was.
+  bool ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
+                  int64_t MaxBytes = int64_t(64) << 20);
+  // Appends to a list file each of Files that exists and that it does not name yet, as one
+  // change (ChangeList); Count says how many. False after saying why it failed.
+  bool AddToList(const std::string& ListFile, const std::vector<std::string>& Files, int& Count);
   // The line index of Lines that names Path (the same text, or the same file by another
   // spelling); -1 when none.
   int ListLineIndexOf(const TStringList& Lines, const std::string& Path) const;

@@ -3,8 +3,8 @@
 // The file keeps every favorite the user made. A favorite whose folder is missing at the
 // start (an unplugged drive, a share offline) is listed grey and kept, so that a later
 // save does not lose it; a click on it says that the folder was not found. Each change
-// reads the file again first and changes only its own line, so that two programs on one
-// home keep each other's favorites; the lines keep their bytes.
+// reads the file again under the lock of its folder and changes only its own line, so
+// that two programs on one home keep each other's favorites; the lines keep their bytes.
 #include <algorithm>
 
 #include "controls/QzFileExplorer28.h"
@@ -85,31 +85,25 @@ void TForm1::LoadFavorites() {
 }
 
 bool TForm1::ChangeFavorites(const std::function<void(std::vector<std::string>& Folders)>& Change) {
-  const std::string file = FavoritesFileName(FAppDir);
-  TStringList lines;
-  if (!ReadFavoriteLines(file, lines)) {
-    ShowMessage(Format(_("%s is too large to be a list of pictures."), {file}));
-    return false;
-  }
-  std::vector<std::string> folders;
-  for (int i = 0; i < lines.Count(); ++i) folders.push_back(RemoveTrailingBackslash(PathFromListLine(lines.Strings(i))));
-  const std::vector<std::string> before = folders;
-  bool saved = true;
-  Change(folders);
-  if (folders != before) {
-    // Unchanged folders keep their lines as they stand.
-    TStringList result;
-    for (const std::string& folder : folders) {
-      const auto kept = std::find(before.begin(), before.end(), folder);
-      result.Add(kept != before.end() ? lines.Strings(int(kept - before.begin())) : ListLineFromPath(folder));
-    }
-    try {
-      result.SaveToFile(file);
-    } catch (const Exception& e) {
-      ShowMessage(e.Message());
-      saved = false;
-    }
-  }
+  const bool saved = ChangeList(
+      FavoritesFileName(FAppDir),
+      [&](TStringList& lines) {
+        std::vector<std::string> folders;
+        for (int i = 0; i < lines.Count(); ++i)
+          folders.push_back(RemoveTrailingBackslash(PathFromListLine(lines.Strings(i))));
+        const std::vector<std::string> before = folders;
+        Change(folders);
+        if (folders == before) return false;
+        // Unchanged folders keep their lines as they stand.
+        TStringList result;
+        for (const std::string& folder : folders) {
+          const auto kept = std::find(before.begin(), before.end(), folder);
+          result.Add(kept != before.end() ? lines.Strings(int(kept - before.begin())) : ListLineFromPath(folder));
+        }
+        lines.Assign(result);
+        return true;
+      },
+      kMaxFavoritesFileSize);
   LoadFavorites();
   return saved;
 }

@@ -572,37 +572,35 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unw
   std::vector<std::string> unwritten;
   for (int i = 0; i < files.Count(); ++i) {
     const std::string file = files.Strings(i);
-    TStringList lines, kept;
     try {
-      lines.LoadFromFile(file);
-    } catch (const Exception&) {
-      unwritten.push_back(file);
-      continue;
-    }
-    if (!quiet) {
-      ShowProgressForm->Showtext2->SetCaption(
-          Format(_n("Processing %d file in %s", "Processing %d files in %s", lines.Count()),
-                 {lines.Count(), ExtractFileName(file)}));
-      ShowProgressForm->ProgressBar1->SetPosition(i + 1);
-      Application->ProcessMessages();
-    }
-    bool changed = false;
-    for (int j = 0; j < lines.Count(); ++j) {
-      const auto found = renamed.find(PathFromListLine(lines.Strings(j)));
-      if (found == renamed.end()) {
-        kept.Add(lines.Strings(j));
-        continue;
-      }
-      changed = true;
-      // A new name that cannot be a line leaves the old line as it stood.
-      if (!DeleteMode) kept.Add(NameFitsListLine(found->second) ? ListLineFromPath(found->second) : lines.Strings(j));
-    }
-    if (!changed) continue;
-    try {
-      kept.SaveToFile(file);
+      // Under the list's lock nothing waits for events: the progress is shown after it.
+      ChangeListFile(file, [&](TStringList& lines) {
+        if (!quiet) {
+          ShowProgressForm->Showtext2->SetCaption(
+              Format(_n("Processing %d file in %s", "Processing %d files in %s", lines.Count()),
+                     {lines.Count(), ExtractFileName(file)}));
+          ShowProgressForm->ProgressBar1->SetPosition(i + 1);
+        }
+        TStringList kept;
+        bool changed = false;
+        for (int j = 0; j < lines.Count(); ++j) {
+          const auto found = renamed.find(PathFromListLine(lines.Strings(j)));
+          if (found == renamed.end()) {
+            kept.Add(lines.Strings(j));
+            continue;
+          }
+          changed = true;
+          // A new name that cannot be a line leaves the old line as it stood.
+          if (!DeleteMode)
+            kept.Add(NameFitsListLine(found->second) ? ListLineFromPath(found->second) : lines.Strings(j));
+        }
+        if (changed) lines.Assign(kept);
+        return changed;
+      });
     } catch (const Exception&) {
       unwritten.push_back(file);
     }
+    if (!quiet) Application->ProcessMessages();
   }
   FNamesBefore->Clear();
   FNamesAfter->Clear();
@@ -702,28 +700,17 @@ void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
         _n("%d file from tree placed in the paperclip", "%d files from tree placed in the paperclip", listable.size()),
         {int(listable.size())}));
   // The pictures join what the paperclip holds (a file once); it is never emptied here.
-  const std::string paperclip = FAppDir + "paperclip.lst";
-  TStringList lines;
-  try {
-    if (FileExists(paperclip)) lines.LoadFromFile(paperclip);
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-    return;
-  }
-  std::set<std::string> held;
-  for (int i = 0; i < lines.Count(); ++i) held.insert(PathFromListLine(lines.Strings(i)));
-  bool added = false;
-  for (const std::string& file : listable) {
-    if (!held.insert(file).second) continue;
-    lines.Add(ListLineFromPath(file));
-    added = true;
-  }
-  if (!added) return;
-  try {
-    lines.SaveToFile(paperclip);
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-  }
+  ChangeList(PaperclipFile(), [&](TStringList& lines) {
+    std::set<std::string> held;
+    for (int i = 0; i < lines.Count(); ++i) held.insert(PathFromListLine(lines.Strings(i)));
+    bool added = false;
+    for (const std::string& file : listable) {
+      if (!held.insert(file).second) continue;
+      lines.Add(ListLineFromPath(file));
+      added = true;
+    }
+    return added;
+  });
 }
 
 // ===========================================================================

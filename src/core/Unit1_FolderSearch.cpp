@@ -146,17 +146,18 @@ void TForm1::Browsetoopen1Click(TObject* /*Sender*/) {
 }
 
 void TForm1::UpdateHistorylist(const std::string& Program) {
-  const std::string file = FAppDir + "historyprogs.lst";
-  TStringList old, lines;
-  lines.Add(ListLineFromPath(Program));
-  // A history that cannot be read is not written over.
-  if (!LoadListFile(file, old)) return;
-  for (int i = 0; i < old.Count() && lines.Count() < kHistoryItems; ++i) {
-    const std::string& line = old.StringRef(i);
-    if (!line.empty() && PathFromListLine(line) != Program) lines.Add(line);
-  }
-  SaveListFile(file, lines);
-  FillHistory();
+  // A history that cannot be read is not written over; the menu changes with the file.
+  const bool changed = ChangeList(FAppDir + "historyprogs.lst", [&](TStringList& old) {
+    TStringList lines;
+    lines.Add(ListLineFromPath(Program));
+    for (int i = 0; i < old.Count() && lines.Count() < kHistoryItems; ++i) {
+      const std::string& line = old.StringRef(i);
+      if (!line.empty() && PathFromListLine(line) != Program) lines.Add(line);
+    }
+    old.Assign(lines);
+    return true;
+  });
+  if (changed) FillHistory();
 }
 
 void TForm1::FillHistory() {

@@ -431,9 +431,12 @@ bool TForm1::ReadEquivalentData() {
   const std::string shipped = FindNameNoCase(FProgramDir, "cam_equivalent.kv2");
   if (!FileExists(listFile) && !shipped.empty() && GetFileSizeByName(shipped) <= kMaxEquivalentFileSize) {
     try {
-      TStringList lines;
-      lines.LoadFromFile(shipped);
-      lines.SaveToFile(listFile);
+      // Only while there is still no list: another program may have saved one meanwhile.
+      ChangeListFile(listFile, [&](TStringList& lines) {
+        if (FileExists(listFile)) return false;
+        lines.LoadFromFile(shipped);
+        return true;
+      });
     } catch (const Exception&) {
       // A copy that cannot be made leaves the list empty.
     }

@@ -4,8 +4,10 @@
 // the sort tool gives it.
 //
 // The file is never cached: each command reads it, changes the lines and writes it back
-// whole through a temporary file. A line whose picture cannot be found now (a memory
-// card or a share not there) is neither counted nor listed, but no command drops it.
+// whole through a temporary file, all under a lock of its folder, so that two programs on
+// one home that change it at the same moment both land. A line whose picture cannot be
+// found now (a memory card or a share not there) is neither counted nor listed, but no
+// command drops it.
 #include <algorithm>
 #include <unordered_set>
 
@@ -52,9 +54,10 @@ bool TForm1::LoadListFile(const std::string& FileName, TStringList& Lines) {
   return true;
 }
 
-bool TForm1::SaveListFile(const std::string& FileName, const TStringList& Lines) {
+bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
+                        int64_t MaxBytes) {
   try {
-    Lines.SaveToFile(FileName);
+    ChangeListFile(FileName, Change, MaxBytes);
     return true;
   } catch (const Exception& e) {
     ShowMessage(e.Message());
@@ -62,27 +65,45 @@ bool TForm1::SaveListFile(const std::string& FileName, const TStringList& Lines)
   }
 }
 
+namespace {
+
+// Removes a list file under the lock of its folder; false, after saying why, when it stays.
+bool RemoveListFile(const std::string& file) {
+  try {
+    TFolderLock lock(file);
+    if (!FileExists(file) || ForceDeleteFile(file)) return true;
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return false;
+  }
+  ShowMessage(Format(_("%s could not be removed."), {file}));
+  return false;
+}
+
+}  // namespace
+
 int TForm1::ListLineIndexOf(const TStringList& Lines, const std::string& Path) const {
   return TPathIndex(Lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); })
       .IndexOf(Path);
 }
 
 bool TForm1::SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries) {
-  TStringList old;
-  if (!LoadListFile(ListFile, old)) return false;
-  const std::vector<std::string> lines = old.ToVector();
   // A line was shown when the main window's view of the list (as it was before this change)
   // or the new entries hold its picture. Other lines stay where they are: pictures missing
   // now, and lines another program added since the view was filled.
   std::unordered_set<std::string> viewed(Entries.begin(), Entries.end());
   for (int i = 0; i < ListBox1->Count(); ++i) viewed.insert(ListBox1->Items()->Strings(i));
-  std::vector<bool> shown(lines.size());
-  for (size_t i = 0; i < lines.size(); ++i) shown[i] = !lines[i].empty() && viewed.count(PathFromListLine(lines[i])) > 0;
-  TStringList result;
-  result.AddStrings(LinesInViewOrder(
-      lines, shown, Entries, [this](const std::string& line) { return PathFromListLine(line); },
-      [this](const std::string& path) { return ListLineFromPath(path); }));
-  return SaveListFile(ListFile, result);
+  return ChangeList(ListFile, [&](TStringList& old) {
+    const std::vector<std::string> lines = old.ToVector();
+    std::vector<bool> shown(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+      shown[i] = !lines[i].empty() && viewed.count(PathFromListLine(lines[i])) > 0;
+    old.Clear();
+    old.AddStrings(LinesInViewOrder(
+        lines, shown, Entries, [this](const std::string& line) { return PathFromListLine(line); },
+        [this](const std::string& path) { return ListLineFromPath(path); }));
+    return true;
+  });
 }
 
 int TForm1::listIndexOfPath(const std::string& Path) const {
@@ -135,19 +156,22 @@ bool TForm1::refusedInStandAloneMode() {
 void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
   if (refusedInStandAloneMode()) return;
   const std::vector<std::string> files = ListableFiles(selectedWorkFiles());
-  TStringList lines;
-  if (!LoadListFile(PaperclipFile(), lines)) return;
-  const auto toPath = [this](const std::string& line) { return PathFromListLine(line); };
-  TPathIndex index(lines.ToVector(), toPath);
   int added = 0, present = 0;
-  for (const std::string& file : files) {
-    if (index.IndexOf(file) >= 0) {
-      ++present;
-    } else if (!IsWaveFile(file)) {
-      index.Add(file, lines.Add(ListLineFromPath(file)));
-      ++added;
-    }
-  }
+  bool empty = false;
+  if (!ChangeList(PaperclipFile(), [&](TStringList& lines) {
+        TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
+        for (const std::string& file : files) {
+          if (index.IndexOf(file) >= 0) {
+            ++present;
+          } else if (!IsWaveFile(file)) {
+            index.Add(file, lines.Add(ListLineFromPath(file)));
+            ++added;
+          }
+        }
+        empty = lines.Count() == 0;
+        return added > 0;
+      }))
+    return;
   if (added > 0) {
     const std::string shutter = FindNameNoCase(FProgramDir, "shutter.wav");
     if (!shutter.empty() && FileExists(shutter)) {
@@ -158,11 +182,10 @@ void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
       MessageBeep(MB_ICONASTERISK);
     }
   }
-  if (lines.Count() == 0) {
+  if (empty) {
     ShowMessage(_("No files selected to add to the paperclip."));
     return;
   }
-  if (added > 0 && !SaveListFile(PaperclipFile(), lines)) return;
   const std::string addedText =
       Format(_n("%d file added to the paperclip.", "%d files added to the paperclip.", added), {added});
   const std::string presentText =
@@ -178,24 +201,25 @@ void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
 
 void TForm1::RemovefromPapeclipfile() {
   const std::vector<std::string> files = selectedWorkFiles();
-  TStringList lines;
-  if (!LoadListFile(PaperclipFile(), lines)) return;
-  TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
   std::vector<int> gone;
-  for (const std::string& file : files) {
-    if (IsWaveFile(file)) continue;
-    const int line = index.IndexOf(file);
-    if (line < 0) continue;
-    index.Forget(line);
-    gone.push_back(line);
-  }
+  if (!ChangeList(PaperclipFile(), [&](TStringList& lines) {
+        TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
+        for (const std::string& file : files) {
+          if (IsWaveFile(file)) continue;
+          const int line = index.IndexOf(file);
+          if (line < 0) continue;
+          index.Forget(line);
+          gone.push_back(line);
+        }
+        std::sort(gone.rbegin(), gone.rend());
+        for (int line : gone) lines.Delete(line);
+        return !gone.empty();
+      }))
+    return;
   if (gone.empty()) {
     ShowMessage(_("No files found to remove from the paperclip."));
     return;
   }
-  std::sort(gone.rbegin(), gone.rend());
-  for (int line : gone) lines.Delete(line);
-  if (!SaveListFile(PaperclipFile(), lines)) return;
   ShowIt(Format(_n("%d file removed from the paperclip.", "%d files removed from the paperclip.", gone.size()),
                 {int(gone.size())}));
   MakePaperclipText();
@@ -217,10 +241,7 @@ void TForm1::M_Clearpaperclip1Click(TObject* /*Sender*/) {
   if (TranslatedMessageDialog(_("Remove all files from the papeclip list?"), mtConfirmation,
                               TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
     return;
-  if (!ForceDeleteFile(file)) {
-    ShowMessage(Format(_("%s could not be removed."), {file}));
-    return;
-  }
+  if (!RemoveListFile(file)) return;
   if (!TreeView1->Visible()) {
     ShowMessage(_("All files removed from the paperclip."));
   } else if (FShowNodeKind == 3) {
@@ -239,10 +260,8 @@ void TForm1::TreeToPaperclipClick(TObject* /*Sender*/) {
   if (FileExists(file) &&
       TranslatedMessageDialog(_("The paperclip is not empty, remove all files from the paperclip list first?"),
                               mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes &&
-      !ForceDeleteFile(file)) {
-    ShowMessage(Format(_("%s could not be removed."), {file}));
+      !RemoveListFile(file))
     return;
-  }
   HourGlassCursor();
   Application->ProcessMessages();
   GetAllFilesFromFolder(QzDirTree211->SelectedPath());

@@ -189,33 +189,28 @@ bool TForm1::SettleRenameJournal(const std::string& Journal) {
   FillListWithShowFiles(lists);
   bool settled = true;
   for (int i = 0; i < lists.Count(); ++i) {
-    TStringList lines;
     try {
-      lines.LoadFromFile(lists.StringRef(i));
-    } catch (const Exception&) {
-      settled = false;
-      continue;
-    }
-    // A list that names a file by a new name that was no old one was written after the
-    // renames (the kill came while the batch wrote its lists): a line naming a file that
-    // took the name of one renamed before it names that file already.
-    bool written = false;
-    for (int j = 0; j < lines.Count() && !written; ++j) {
-      const std::string path = PathFromListLine(lines.StringRef(j));
-      written = newNames.count(path) > 0 && sources.count(path) == 0;
-    }
-    bool changed = false;
-    for (int j = 0; j < lines.Count(); ++j) {
-      const std::string path = PathFromListLine(lines.StringRef(j));
-      const auto found = bySource.find(path);
-      if (found == bySource.end() || !done[found->second] || (written && newNames.count(path) > 0)) continue;
-      const std::string& to = plan[found->second].to;
-      if (!NameFitsListLine(to)) continue;
-      lines.SetStrings(j, ListLineFromPath(to));
-      changed = true;
-    }
-    try {
-      if (changed) lines.SaveToFile(lists.StringRef(i));
+      ChangeListFile(lists.StringRef(i), [&](TStringList& lines) {
+        // A list that names a file by a new name that was no old one was written after the
+        // renames (the kill came while the batch wrote its lists): a line naming a file that
+        // took the name of one renamed before it names that file already.
+        bool written = false;
+        for (int j = 0; j < lines.Count() && !written; ++j) {
+          const std::string path = PathFromListLine(lines.StringRef(j));
+          written = newNames.count(path) > 0 && sources.count(path) == 0;
+        }
+        bool changed = false;
+        for (int j = 0; j < lines.Count(); ++j) {
+          const std::string path = PathFromListLine(lines.StringRef(j));
+          const auto found = bySource.find(path);
+          if (found == bySource.end() || !done[found->second] || (written && newNames.count(path) > 0)) continue;
+          const std::string& to = plan[found->second].to;
+          if (!NameFitsListLine(to)) continue;
+          lines.SetStrings(j, ListLineFromPath(to));
+          changed = true;
+        }
+        return changed;
+      });
     } catch (const Exception&) {
       settled = false;
     }

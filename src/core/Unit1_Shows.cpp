@@ -7,8 +7,9 @@
 //
 // The folder is named "Shows" on disk whatever the interface language (only the node's
 // caption is translated), so a language switch never hides the user's shows. Show files
-// are rewritten whole through a temporary file; a line of a missing picture stays in
-// the file when entries are removed or reordered.
+// are read again and rewritten whole through a temporary file under the lock of their
+// folder, so that another program's change in between is kept; a line of a missing
+// picture stays in the file when entries are removed or reordered.
 #include <algorithm>
 
 #include "controls/KpPanel.h"
@@ -280,9 +281,11 @@ void TForm1::LoadAShow() {
     if (TranslatedMessageDialog(_("Save changes to ") + FShowFile, mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) !=
         mrYes)
       break;
-    TStringList corrected;
-    corrected.Assign(*HelpForm->Memo1->Lines());
-    if (!SaveListFile(FShowFile, corrected)) break;
+    if (!ChangeList(FShowFile, [](TStringList& lines) {
+          lines.Assign(*HelpForm->Memo1->Lines());
+          return true;
+        }))
+      break;
   }
   Application->ProcessMessages();
   RestoreCursor();
@@ -330,11 +333,28 @@ void TForm1::P_PasteAsShowClick(TObject* /*Sender*/) {
   if (folder.empty()) return;
   const std::string show = UniqueNameWithExt(PathJoin(folder, _("My new Pasted show")), ".shw");
   FShowFolder = show;
-  TStringList lines;
-  for (const std::string& file : ListableFiles(FWorkFiles->ToVector())) lines.Add(ListLineFromPath(file));
-  if (!SaveListFile(show, lines)) return;
+  const std::vector<std::string> files = ListableFiles(FWorkFiles->ToVector());
+  if (!ChangeList(show, [&](TStringList& lines) {
+        lines.Clear();
+        for (const std::string& file : files) lines.Add(ListLineFromPath(file));
+        return true;
+      }))
+    return;
   RefillShowsTree();
   SelectNodeOfPath(*this, show);
+}
+
+bool TForm1::AddToList(const std::string& ListFile, const std::vector<std::string>& Files, int& Count) {
+  Count = 0;
+  return ChangeList(ListFile, [&](TStringList& lines) {
+    TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
+    for (const std::string& file : Files) {
+      if (!FileExists(file) || index.IndexOf(file) >= 0) continue;
+      index.Add(file, lines.Add(ListLineFromPath(file)));
+      ++Count;
+    }
+    return Count > 0;
+  });
 }
 
 void TForm1::P_PasteInShowClick(TObject* /*Sender*/) {
@@ -343,16 +363,8 @@ void TForm1::P_PasteInShowClick(TObject* /*Sender*/) {
     return;
   }
   if (FShowNodeKind != kShow || FShowFile.empty()) return;
-  TStringList lines;
-  if (!LoadListFile(FShowFile, lines)) return;
-  TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
   int count = 0;
-  for (const std::string& file : ListableFiles(FWorkFiles->ToVector())) {
-    if (!FileExists(file) || index.IndexOf(file) >= 0) continue;
-    index.Add(file, lines.Add(ListLineFromPath(file)));
-    ++count;
-  }
-  if (count > 0 && !SaveListFile(FShowFile, lines)) return;
+  if (!AddToList(FShowFile, ListableFiles(FWorkFiles->ToVector()), count)) return;
   ShowIt(Format(_n("%d file pasted in show %s", "%d files pasted in show %s", count),
                 {count, ExtractFileName(FShowFile)}));
   LoadAShow();
@@ -360,17 +372,13 @@ void TForm1::P_PasteInShowClick(TObject* /*Sender*/) {
 
 void TForm1::P_PasteClipInShowClick(TObject* /*Sender*/) {
   if (FShowNodeKind != kShow || FShowFile.empty()) return;
-  TStringList clip, lines;
-  if (!LoadListFile(PaperclipFile(), clip) || !LoadListFile(FShowFile, lines)) return;
-  TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
+  TStringList clip;
+  if (!LoadListFile(PaperclipFile(), clip)) return;
+  std::vector<std::string> files;
+  for (int i = 0; i < clip.Count(); ++i)
+    if (!clip.StringRef(i).empty()) files.push_back(PathFromListLine(clip.StringRef(i)));
   int count = 0;
-  for (int i = 0; i < clip.Count(); ++i) {
-    const std::string file = PathFromListLine(clip.StringRef(i));
-    if (clip.StringRef(i).empty() || !FileExists(file) || index.IndexOf(file) >= 0) continue;
-    index.Add(file, lines.Add(ListLineFromPath(file)));
-    ++count;
-  }
-  if (count > 0 && !SaveListFile(FShowFile, lines)) return;
+  if (!AddToList(FShowFile, files, count)) return;
   ShowIt(Format(_n("%d file pasted in show %s", "%d files pasted in show %s", count),
                 {count, ExtractFileName(FShowFile)}));
   LoadAShow();

@@ -68,8 +68,12 @@ void TFormAnalize::ZqButton2Click(TObject* /*Sender*/) {
                               TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
     return;
   try {
-    // Written to a temporary file and renamed over the list only when complete.
-    Memo1->Lines()->SaveToFile(equivalentFile());
+    // Written whole under the lock of its folder, to a temporary file renamed over the
+    // list only when complete.
+    ChangeListFile(equivalentFile(), [this](TStringList& lines) {
+      lines.Assign(*Memo1->Lines());
+      return true;
+    });
   } catch (const Exception& e) {
     // The old list stays as it was, and the text stays in the editor.
     ShowMessage(e.Message());

@@ -721,21 +721,21 @@ void TFormCompare::AddRemovePaperclip(int panel) {
   if (panel < 1 || panel > FCompareList->Count()) return;
   const std::string path = FCompareList->Strings(panel - 1);
   const std::string listFile = Form1->FAppDir + "paperclip.lst";
-  TStringList lines;
   std::string report;
   try {
-    if (FileExists(listFile)) lines.LoadFromFile(listFile);
-    int found = -1;
-    for (int i = 0; i < lines.Count() && found < 0; ++i)
-      if (lines.Strings(i) == path) found = i;
-    if (found >= 0) {
-      lines.Delete(found);
-      report = path + _(" removed from paperclip.");
-    } else {
-      lines.Add(path);
-      report = path + _(" added to paperclip.");
-    }
-    lines.SaveToFile(listFile);
+    ChangeListFile(listFile, [&](TStringList& lines) {
+      int found = -1;
+      for (int i = 0; i < lines.Count() && found < 0; ++i)
+        if (lines.Strings(i) == path) found = i;
+      if (found >= 0) {
+        lines.Delete(found);
+        report = path + _(" removed from paperclip.");
+      } else {
+        lines.Add(path);
+        report = path + _(" added to paperclip.");
+      }
+      return true;
+    });
   } catch (const Exception& e) {
     ShowMessage(e.Message());
     return;

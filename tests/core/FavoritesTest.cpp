@@ -55,12 +55,13 @@ TEST_F(FavoritesTest, FileRoundTripKeepsFoldersMissingNow) {
   ExpectMessage("Remove " + b + " from the Favorites?", mrYes, ModalKind::MessageDlg);
   Form1->ZqRemFavorites->Click();
   EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "/\r\n" + gone + "\r\n" + c + "\r\n");
-  // Another program on the same home adds a folder meanwhile: the next change keeps it.
-  testsupport::WriteFile(FavoritesFile(), testsupport::ReadFile(FavoritesFile()) + b + "\r\n");
+  // Another program on the same home adds a folder in the middle of this change: both land.
   Form1->FLastPath = a + "/../a2/";
   Form1->SincFavoritesPath();
   ExpectMessage("Add folder " + a + "/../a2 to Favorites?", mrYes, ModalKind::MessageDlg);
+  OtherProgramAdds(FavoritesFile(), b);
   Form1->ZqAdFavorite->Click();
+  WaitOtherProgram();
   EXPECT_EQ(testsupport::ReadFile(FavoritesFile()), a + "/\r\n" + gone + "\r\n" + c + "\r\n" + b + "\r\n" + a + "/../a2\r\n");
 }
 

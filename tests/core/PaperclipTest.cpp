@@ -59,11 +59,13 @@ TEST_F(PaperclipTest, AddingTakesEachPictureOnceLeavesVoiceMemosOutAndSaysWhatHa
   Select({"b.jpg"});
   Form1->Zq_Paperclip->Click();
   EXPECT_EQ(Panel(), "1 file already in paperclip.");
-  // On Linux A.jpg is another file than a.jpg.
+  // On Linux A.jpg is another file than a.jpg; another program adds in the middle of this change.
   Select({"A.jpg"});
+  OtherProgramAdds(Paperclip(), folder_ + "o.jpg");
   Form1->M_Addfilestopapercli1->Click();
-  EXPECT_EQ(Lines(Paperclip()),
-            (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg", folder_ + "c.jpg", folder_ + "A.jpg"}));
+  WaitOtherProgram();
+  EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg", folder_ + "c.jpg",
+                                                          folder_ + "o.jpg", folder_ + "A.jpg"}));
   // A copy or cut waiting for its paste keeps its files.
   Select({"c.jpg"});
   Form1->CopyFiles1->Click();

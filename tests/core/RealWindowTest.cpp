@@ -2,7 +2,12 @@
 // own X server (Xvfb) with openbox, driven by keys and clicks (xdotool) and read back
 // from the window manager (xprop, xwininfo) and from screenshots (ImageMagick). Each case
 // starts the program once or twice and walks several steps, as such runs cost seconds.
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <thread>
 
 #include "MainWindowFixture.h"
 #include "RealWindow.h"
@@ -729,6 +734,70 @@ TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
   x_.Key("Down");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(details) == 0; }, 5000))
       << "the status bar keeps a picture's details";
+}
+
+// Two programs on one home add to one paperclip of 60,000 lines by its menu at the same
+// moment, one 1,000 pictures and the other 6, twenty times: every line lands, once
+// (sorted and compared with what both added; on failure wc and uniq count).
+TEST_F(RealWindowTest, TwoProgramsAddingToOneLongPaperclipAtOnceBothLand) {
+  const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/", clip = appDir + "paperclip.lst";
+  const std::string expected = testsupport::TempPath("expected"), sample = Pictures(testsupport::TempPath("one"), 1);
+  std::string base, added;
+  for (int i = 0; i < 60000; ++i) base += "/card/" + std::to_string(i) + ".jpg\r\n";
+  for (const auto& [name, count] : {std::pair{"many", 1000}, {"few", 6}})
+    for (int i = 0; i < count; ++i) {
+      const std::string folder = testsupport::TempPath(name);
+      fs::create_directories(folder);
+      fs::copy_file(sample, folder + "/m" + std::to_string(i) + ".jpg");
+      added += folder + "/m" + std::to_string(i) + ".jpg\n";
+    }
+  fs::create_directories(appDir);
+  testsupport::WriteFile(clip, base);
+  testsupport::Run({"sh", "-c", "{ tr -d '\\r' <\"$0\"; cat; } | LC_ALL=C sort >\"$1\"", clip, expected}, added);
+  RealWindow y;
+  RealWindow* programs[] = {&x_, &y};
+  size_t windows[2];
+  // Each program's menu key, waiting for the menu to open (its Return acts on the first item).
+  auto menu = [&](int p, const std::string& key) {
+    RealWindow& w = *programs[p];
+    RealWindow::WaitUntil([&] { return w.Windows().size() == windows[p]; });
+    w.Key(key);
+    return RealWindow::WaitUntil([&] { return w.Windows().size() > windows[p]; });
+  };
+  for (int p = 0; p < 2; ++p) {
+    const std::string folder = testsupport::TempPath(p ? "few" : "many");
+    ASSERT_TRUE(programs[p]->Start({.registryValues = {"\"LastPath\"=\"" + folder + "/\""}})) << programs[p]->Error();
+    ASSERT_TRUE(programs[p]->Activate(programs[p]->MainWindow()));
+    windows[p] = programs[p]->Windows().size();
+    ASSERT_TRUE(menu(p, "alt+e")) << programs[p]->Describe();  // Edit > Select all
+    programs[p]->Key("Return");
+  }
+  pollfd watch{inotify_init1(IN_CLOEXEC | IN_NONBLOCK), POLLIN, 0};
+  inotify_add_watch(watch.fd, appDir.c_str(), IN_MOVED_TO);
+  for (int round = 1; round <= 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Paperclip > "Add file(s) to the paperclip" in both, the two Returns at once.
+    ASSERT_TRUE(menu(0, "alt+c") && menu(1, "alt+c")) << x_.Describe() << y.Describe();
+    std::thread other([&] { y.Key("Return"); });
+    x_.Key("Return");
+    other.join();
+    // Each program puts its list in place once.
+    for (int moved = 0; moved < 2 && poll(&watch, 1, 15000) > 0;) {
+      char events[4096] __attribute__((aligned(8)));
+      for (ssize_t at = 0, size = read(watch.fd, events, sizeof events); at < size;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        moved += std::string(event->name) == "paperclip.lst";
+        at += ssize_t(sizeof(inotify_event) + event->len);
+      }
+    }
+    const std::string compare = "tr -d '\\r' <\"$0\" | LC_ALL=C sort | cmp -s - \"$1\"";
+    EXPECT_EQ(testsupport::Run({"sh", "-c", compare, clip, expected}).exitCode, 0)
+        << testsupport::Run({"sh", "-c", "wc -l <\"$0\"; tr -d '\\r' <\"$0\" | sort | uniq | wc -l", clip}).out;
+    testsupport::WriteFile(clip, base);
+  }
+  close(watch.fd);
+  EXPECT_EQ(y.Close(), 0) << y.Log();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
 // A double click on a list entry, and the list menu's "Open with associated program", hand

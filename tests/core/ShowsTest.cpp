@@ -233,10 +233,11 @@ TEST_F(ShowsTest, RemovingEntriesTakesOnlyThoseLinesAndAFailedWriteKeepsTheShow)
     EXPECT_NE(LastMessage().find("one.shw"), std::string::npos) << LastMessage();
     EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg", folder_ + "c.jpg"}));
   }
-  // Another program on the same home adds a picture to the show meanwhile: it stays.
+  // Another program on the same home adds a picture to the show in the middle of this change: it stays.
   MakeFile(folder_ + "d.jpg", "d");
-  testsupport::WriteFile(Shows() + "one.shw", testsupport::ReadFile(Shows() + "one.shw") + folder_ + "d.jpg\r\n");
+  OtherProgramAdds(Shows() + "one.shw", folder_ + "d.jpg");
   Form1->Removefromshow->Click();
+  WaitOtherProgram();
   EXPECT_EQ(testsupport::ReadFile(Shows() + "one.shw"),
             ListText({folder_ + "a.jpg", missing, folder_ + "c.jpg", folder_ + "d.jpg"}));
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg"}));

@@ -50,5 +50,24 @@ class ViewerTest : public MainWindowTest {
 
   std::vector<std::string> Entries() const { return Form1->ListBox1->Items()->ToVector(); }
 
+  // Another program adds a line to a list file as one locked step (flock(1) on the file's
+  // folder): it copies the file, takes half a second, and puts the copy with the line in
+  // its place. Returns once it holds the lock and has read; WaitOtherProgram waits for its end.
+  void OtherProgramAdds(const std::string& file, const std::string& line) {
+    const std::string step = "cp \"$1\" \"$1.o\"; touch \"$2\"; sleep 0.5; printf '%s\\r\\n' \"$3\" >>\"$1.o\"; "
+                             "mv \"$1.o\" \"$1\"; touch \"$2.done\"";
+    other_ = testsupport::TempPath("other" + std::to_string(++others_));
+    testsupport::Run({"sh", "-c", "flock \"${1%/*}\" sh -c \"$0\" sh \"$@\" </dev/null >/dev/null 2>&1 &", step, file,
+                      other_, line});
+    AwaitFile(other_);
+  }
+  void WaitOtherProgram() const { AwaitFile(other_ + ".done"); }
+  static void AwaitFile(const std::string& path) {
+    for (int i = 0; i < 5000 && !std::filesystem::exists(path); ++i) usleep(2000);
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+  }
+  std::string other_;
+  int others_ = 0;
+
   std::string folder_;
 };

@@ -1,6 +1,9 @@
 // String lists: case-blind lookup and sorting, sorted lists with their duplicate
-// rules, Name=Value lines, Text and CommaText quoting, and loading and saving files
-// with any line end and either encoding.
+// rules, Name=Value lines, Text and CommaText quoting, loading and saving files with any
+// line end and either encoding, and a stored list changed under a lock of its folder.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "RtlTestHelpers.h"
@@ -209,6 +212,35 @@ TEST(RtlStringList, SavingWritesCrLfUtf8AndReplacesAtomically) {
   TStringStream out;
   l.SaveToStream(out);
   EXPECT_EQ(out.DataString(), l.Text());
+
+  // A change holds a lock on the folder that flock(1) sees; its holder killed (and not
+  // reaped) lets the next change through at once, its own change unwritten; a lock held
+  // too long fails the change.
+  int held[2];
+  ASSERT_EQ(pipe(held), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    ChangeListFile(f, [&](TStringList& lines) {
+      lines.Add("lost");
+      EXPECT_EQ(write(held[1], "!", 1), 1);
+      pause();
+      return true;
+    });
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(held[0], &c, 1), 1);
+  EXPECT_EQ(testsupport::Run({"flock", "-n", dir, "true"}).exitCode, 1);
+  kill(holder, SIGKILL);
+  const uint64_t start = GetTickCount64();
+  EXPECT_TRUE(ChangeListFile(f, [](TStringList& lines) { return lines.Add("next") >= 0; }));
+  EXPECT_LT(GetTickCount64() - start, 1000u);
+  EXPECT_EQ(rtltest::ToolLine({"sh", "-c", "tail -n 1 \"$0\"; grep -c lost \"$0\"", f}), "next\r\n0");
+  {
+    TFolderLock lock(f);
+    EXPECT_THROW(TFolderLock(f, 50), EFOpenError);
+  }
+  waitpid(holder, nullptr, 0);
 }
 
 TEST(RtlStringList, ChangeEventsWaitForTheLastEndUpdate) {

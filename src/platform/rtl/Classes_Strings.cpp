@@ -304,6 +304,16 @@ void TStrings::LoadFromStream(TStream& stream) {
 
 void TStrings::SaveToFile(const std::string& fileName) const { SaveTextFileAtomically(fileName, Text()); }
 
+bool ChangeListFile(const std::string& fileName, const std::function<bool(TStringList& lines)>& change,
+                    int64_t maxBytes) {
+  TFolderLock lock(fileName);
+  TStringList lines;
+  if (FileExists(fileName)) lines.SetText(rtl_internal::DecodeTextFile(ReadFileBytes(fileName, maxBytes)));
+  if (!change(lines)) return false;
+  lines.SaveToFile(fileName);
+  return true;
+}
+
 void TStrings::SaveToStream(TStream& stream) const {
   std::string t = Text();
   if (!t.empty()) stream.WriteBuffer(t.data(), int64_t(t.size()));

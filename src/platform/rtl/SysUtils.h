@@ -450,6 +450,23 @@ std::string WorkFileTemplate(const std::string& target, const std::string& kind)
 // owner and for names without a readable mark.
 bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
 
+// A lock of the kernel on the folder of a file while this process changes the file (the
+// file itself is replaced by a rename, so it cannot hold the lock): another process that
+// asks for the same folder's lock waits until it is let go. The lock belongs to an open
+// descriptor of the folder, so it ends with its holder, also one that is killed (no lock
+// file stays behind). Where the file system keeps no such locks the change goes ahead
+// without one. Raises EFOpenError when another holder keeps it longer than timeoutMs.
+class TFolderLock {
+ public:
+  explicit TFolderLock(const std::string& fileName, int timeoutMs = 10000);
+  ~TFolderLock();
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
 // ===========================================================================
 // Process and system.
 // ===========================================================================

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -308,6 +309,30 @@ bool WorkFileOwnerGone(const std::string& name, const std::string& kind) {
   if (end == p || *end != '-' || errno != 0) return false;
   if (pid == ::getpid()) return false;
   return ProcessStartTicks(pid) != start;
+}
+
+TFolderLock::TFolderLock(const std::string& fileName, int timeoutMs) {
+  const std::string folder = ExtractFileDir(fileName);
+  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // A folder that cannot be opened: the change itself will say what is wrong.
+  if (fd_ < 0) return;
+  const uint64_t end = GetTickCount64() + uint64_t(std::max(timeoutMs, 0));
+  for (;;) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+    const int err = errno;
+    if (err != EWOULDBLOCK && err != EINTR) break;  // a file system without such locks
+    if (GetTickCount64() >= end) {
+      ::close(fd_);
+      throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
+    }
+    Sleep(2);
+  }
+  ::close(fd_);
+  fd_ = -1;
+}
+
+TFolderLock::~TFolderLock() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool RenameFile(const std::string& oldName, const std::string& newName) {
