@@ -213,6 +213,7 @@ class TQzDirTree21 : public TCustomTreeView {
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
   void Change(TTreeNode* Node) override;
+  void VisibleRowsChanged() override;
   void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
   void DragDrop(TObject* Source, int X, int Y) override;
 
@@ -248,7 +249,10 @@ class TQzDirTree21 : public TCustomTreeView {
   bool mayLackMedium(const TTreeNode* driveNode) const;
   void informFileList(const std::string& path, bool refresh);
   void rebuildMenu();
+  // Watches the open folders and the closed ones in view.
   void updateWatches();
+  // The node lies on a network drive (whose folders are never probed).
+  bool onNetworkDrive(const TTreeNode* node) const;
   TTreeNode* findChild(TTreeNode* parent, const std::string& caption) const;
   TTreeNode* driveNodeOf(const std::string& folder) const;
 
@@ -275,6 +279,7 @@ class TQzDirTree21 : public TCustomTreeView {
   // holds a mouse button on the tree or drags a folder.
   std::set<std::string> FPendingChanges;
   TTimer* FChangeLater = nullptr;
+  std::set<std::string> FRowsWatched;  // the closed folders in view, watched for their expand button
   TTreeNode* FDragNode = nullptr;
   TTreeNode* FDropNode = nullptr;
   bool FDragDropEnabled = true;

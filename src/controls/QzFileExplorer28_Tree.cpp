@@ -264,11 +264,8 @@ void KeepRowsInPlace(TCustomTreeView* tree, const std::function<void()>& change)
 }
 
 void TQzDirTree21::addSubFolders(TTreeNode* node) {
-  TTreeNode* drive = node;
-  while (drive && drive->Level() > 1) drive = drive->Parent();
   // Folders on network drives are not probed: they always show an expand button.
-  const auto kind = drive ? FDriveKinds.find(drive->Text()) : FDriveKinds.end();
-  AddFolderChildren(Items(), node, !(kind != FDriveKinds.end() && kind->second == dkRemote));
+  AddFolderChildren(Items(), node, !onNetworkDrive(node));
 }
 
 std::string TQzDirTree21::GetNodePath(const TTreeNode* node) {
@@ -469,12 +466,37 @@ void TQzDirTree21::KeyUp(uint16_t& Key, TShiftState Shift) {
 
 std::vector<std::string> TQzDirTree21::WatchedFolders() const { return FWatcher->Folders(); }
 
+void TQzDirTree21::VisibleRowsChanged() {
+  TCustomTreeView::VisibleRowsChanged();
+  updateWatches();
+}
+
+bool TQzDirTree21::onNetworkDrive(const TTreeNode* node) const {
+  while (node && node->Level() > 1) node = node->Parent();
+  const auto kind = node ? FDriveKinds.find(node->Text()) : FDriveKinds.end();
+  return kind != FDriveKinds.end() && kind->second == dkRemote;
+}
+
 void TQzDirTree21::updateWatches() {
   if (!FWatcher || Items()->Count() == 0) return;
   std::vector<std::string> folders;
+  // An open folder (or one filled before): its sub folders come and go in its node.
   for (TTreeNode* node = Items()->GetFirstNode(); node; node = node->GetNext())
-    if (node->Level() >= 1 && (node->Expanded() || node->Count() > 0))
-      folders.push_back(const_cast<TQzDirTree21*>(this)->GetNodePath(node));
+    if (node->Level() >= 1 && (node->Expanded() || node->Count() > 0)) folders.push_back(GetNodePath(node));
+  // A closed folder in view: its expand button tells whether it holds folders now. Only
+  // the rows in view are watched, however many folders the open branches show; a row that
+  // comes into view is looked at afresh, as it went unwatched while out of view. (Folders
+  // on network drives always offer to expand and are never probed.)
+  std::set<std::string> inView;
+  for (TTreeNode* node = TopItem(); node && node->DisplayRect(false).Top < ClientHeight();
+       node = node->GetNextVisible()) {
+    if (node->Level() < 2 || node->Expanded() || node->Count() > 0 || onNetworkDrive(node)) continue;
+    const std::string folder = GetNodePath(node);
+    if (!FRowsWatched.count(folder)) node->SetHasChildren(!SubFolderNames(folder, true).empty());
+    inView.insert(folder);
+    folders.push_back(folder);
+  }
+  FRowsWatched.swap(inView);
   FWatcher->SetFolders(folders);
 }
 

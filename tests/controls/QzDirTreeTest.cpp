@@ -181,6 +181,15 @@ TEST_F(QzDirTreeTest, FoldersMadeRenamedAndRemovedByAnotherProgramShowWithinASec
   fs::remove(root_ + "/again");
   GuiTesting::PressKey(tree_, VK_F5);
   EXPECT_TRUE(at(root_ + "/")()) << tree_->SelectedPath();
+  // Of five hundred folders shown few are watched (the kernel's count of inotify watches);
+  // one given a folder while out of view shows its expand button once scrolled into view.
+  for (int i = 100; i < 600; ++i) fs::create_directories(root_ + "/many/m" + std::to_string(i));
+  tree_->OpenPath(root_ + "/many");
+  ASSERT_EQ(testsupport::Run({"mkdir", root_ + "/many/m590/sub"}).exitCode, 0);
+  const auto watches = testsupport::Run({"sh", "-c", "cat /proc/" + std::to_string(getpid()) + "/fdinfo/* | grep -c '^inotify wd:'"});
+  EXPECT_LT(atoi(watches.out.c_str()), 200) << watches.out;
+  tree_->SetTopItem(tree_->Selected()->Item(480));
+  EXPECT_TRUE(WaitFor([&] { return tree_->Selected()->Item(490)->HasChildren(); }, 1000));
 }
 
 // The folder combo: a folder made below a node opened in its drop-down shows there; the

@@ -377,6 +377,11 @@ TEST_F(CardImportTest, ListingSelectionAndMissingFolders) {
   EXPECT_EQ(w->ListBox1->Count(), 0);
   EXPECT_EQ(w->Panel5->Caption(), "Files:   0");
   EXPECT_FALSE(w->ZqButton1->Enabled());
+  // A folder made in it and removed again by another program: its expand button follows.
+  for (const char* tool : {"mkdir", "rmdir"}) {
+    ASSERT_EQ(testsupport::Run({tool, empty + "sub"}).exitCode, 0);
+    EXPECT_TRUE(GuiTesting::WaitUntil([&] { return w->QzDirTree211->Selected()->HasChildren() == fs::exists(empty + "sub"); }, 1000)) << tool;
+  }
   w->CheckBox1->SetChecked(true);
   EXPECT_EQ(w->Panel5->Caption(), "Files:  0");
   // The start button is off; its handler run anyway says there is nothing.

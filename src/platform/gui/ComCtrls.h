@@ -259,6 +259,9 @@ class TCustomTreeView : public TWinControl {
   virtual bool CanEdit(TTreeNode* Node);
   virtual void Edit(TTreeNode* Node, std::string& S);
   virtual void Delete(TTreeNode* Node);
+  // The rows in view changed: the view scrolled up or down, or its height changed. Runs
+  // once the event that moved them is over.
+  virtual void VisibleRowsChanged();
 
   // For the layer.
   TTreeViewPrivate* TreePrivate() const { return tree_.get(); }

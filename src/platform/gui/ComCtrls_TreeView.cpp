@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -84,6 +85,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     setExpandsOnDoubleClick(true);
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { expanded(item, true); });
     connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { expanded(item, false); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { rowsMoved(); });
   }
 
  protected:
@@ -189,6 +191,17 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     reveal_ = QPersistentModelIndex();
   }
   QPersistentModelIndex reveal_;
+  QSize rowsSize_;
+  bool rowsPending_ = false;
+  // The rows in view changed: the tree hears of it once the event that moved them is over.
+  void rowsMoved() {
+    if (rowsPending_) return;
+    rowsPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      rowsPending_ = false;
+      if (TControl* c = control()) gui::SafeCall(c, [&] { static_cast<TCustomTreeView*>(c)->VisibleRowsChanged(); });
+    });
+  }
 
   // The one column is as wide as the widest open row (at least the view's width), so a
   // deep or long folder name scrolls sideways instead of being cut off.
@@ -201,6 +214,9 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     }
     QTreeWidget::updateGeometries();
     revealSideways();
+    if (viewport()->size() == rowsSize_) return;
+    rowsSize_ = viewport()->size();
+    rowsMoved();
   }
 
  public:
@@ -944,6 +960,7 @@ void TCustomTreeView::Edit(TTreeNode* Node, std::string& S) {
 void TCustomTreeView::Delete(TTreeNode* Node) {
   if (OnDeletion) OnDeletion(this, Node);
 }
+void TCustomTreeView::VisibleRowsChanged() {}
 
 void TCustomTreeView::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);
