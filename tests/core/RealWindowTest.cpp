@@ -105,12 +105,24 @@ class RealWindowTest : public testing::Test {
   double ShareNow(const XRect& r, const std::string& colour = std::string(), int fuzz = 5) {
     return x_.Screenshot(shot_) ? Share(shot_, r, colour, fuzz) : -1;
   }
+  // Waits until the rectangle of the screen holds still (two screenshots agree); it stays in before_.
+  bool Steady(const XRect& r) {
+    fs::remove(before_);
+    return RealWindow::WaitUntil([&] {
+      const bool same = x_.Screenshot(shot_) && fs::exists(before_) && Same(before_, shot_, r);
+      return same || !fs::copy_file(shot_, before_, fs::copy_options::overwrite_existing);
+    });
+  }
+  // The rectangle comes to differ from before_ within the time.
+  bool Changes(const XRect& r, int ms) {
+    return RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(before_, shot_, r); }, ms);
+  }
   void CloseBox(unsigned long window) {
     char id[32];
     snprintf(id, sizeof id, "0x%lx", window);
     x_.Tool({"wmctrl", "-i", "-c", id});
   }
-  const std::string shot_ = testsupport::TempPath("shot.png");
+  const std::string shot_ = testsupport::TempPath("shot.png"), before_ = testsupport::TempPath("before.png");
   const XRect screen_{0, 0, 1600, 1000};
   RealWindow x_;
 };
@@ -958,7 +970,7 @@ TEST_F(RealWindowTest, NamesTypedIntoTheTreesAreTheNamesMade) {
 // search window's folder drop-down takes the folder under a resting pointer, and a click
 // beside it, where nothing takes the focus, closes it.
 TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
-  const std::string home = getenv("HOME"), root = home + "/tree", before = testsupport::TempPath("before.png");
+  const std::string home = getenv("HOME"), root = home + "/tree";
   for (int i = 10; i < 40; ++i) fs::create_directories(root + "/f" + std::to_string(i));
   fs::create_directories(root + "/f0" + std::string(50, 'w'));  // wider than the tree
   ASSERT_EQ(testsupport::Run({"convert", "-size", "32x24", "xc:red", "-duplicate", "59", "+adjoin",
@@ -969,27 +981,17 @@ TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   const unsigned long main = x_.MainWindow();
   const XRect c = x_.Geometry(main), tree{c.x + 2, c.y + 70, 165, 555}, place{c.x + 2, c.bottom() - 18, 60, 16};
   const XRect thumbs{c.right() - 140, c.y + 45, 110, 880}, row{tree.x, tree.bottom() - 12, tree.width, 12};
-  auto steady = [&](const XRect& r) {  // waits until the screen settles; it stays in `before`
-    fs::remove(before);
-    return RealWindow::WaitUntil([&] {
-      const bool same = x_.Screenshot(shot_) && fs::exists(before) && Same(before, shot_, r);
-      return same || !fs::copy_file(shot_, before, fs::copy_options::overwrite_existing);
-    });
-  };
-  auto changes = [&](const XRect& r, int ms) {
-    return RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(before, shot_, r); }, ms);
-  };
-  ASSERT_TRUE(x_.Activate(main) && steady(tree));
+  ASSERT_TRUE(x_.Activate(main) && Steady(tree));
   x_.Key("Right Right Right");
-  EXPECT_FALSE(changes(tree, 1500)) << "Right scrolls the tree";
+  EXPECT_FALSE(Changes(tree, 1500)) << "Right scrolls the tree";
   x_.MoveMouse(thumbs.x + 50, thumbs.y + 400);
-  ASSERT_TRUE(steady(thumbs));
+  ASSERT_TRUE(Steady(thumbs));
   x_.Tool({"xdotool", "click", "--repeat", "3", "5"});
-  EXPECT_TRUE(changes(thumbs, 5000)) << "the wheel does not scroll the thumbnails";
-  ASSERT_TRUE(steady(place));
+  EXPECT_TRUE(Changes(thumbs, 5000)) << "the wheel does not scroll the thumbnails";
+  ASSERT_TRUE(Steady(place));
   x_.Key("ctrl+backslash");
-  EXPECT_TRUE(changes(place, 3000) &&
-              !RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, place); }, 1500))
+  EXPECT_TRUE(Changes(place, 3000) &&
+              !RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before_, shot_, place); }, 1500))
       << "no \"Locked\"";
   x_.Key("ctrl+n");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(main).find("- f16") != std::string::npos; }, 5000))
@@ -1001,14 +1003,14 @@ TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   // The root drive's branch opened by its button; the pointer near the tree's bottom edge.
   x_.Click(c.x + 30, c.y + 96);
   x_.MoveMouse(tree.x + 60, row.y + 6);
-  ASSERT_TRUE(steady(tree));
+  ASSERT_TRUE(Steady(tree));
   ASSERT_EQ(testsupport::Run({"mkdir", home + "/0new"}).exitCode, 0);
-  EXPECT_FALSE(changes(row, 2000)) << "the row under the pointer moved";
+  EXPECT_FALSE(Changes(row, 2000)) << "the row under the pointer moved";
   x_.Tool({"xdotool", "mousedown", "1"});
   x_.MoveMouse(tree.x + 61, row.y + 7);
-  ASSERT_TRUE(steady(tree));
+  ASSERT_TRUE(Steady(tree));
   ASSERT_EQ(testsupport::Run({"mkdir", home + "/1new"}).exitCode, 0);
-  EXPECT_FALSE(changes(tree, 2000)) << "rows move while the button is held";
+  EXPECT_FALSE(Changes(tree, 2000)) << "rows move while the button is held";
   x_.Tool({"xdotool", "mouseup", "1"});
 
   ASSERT_TRUE(x_.Activate(main));
@@ -1022,13 +1024,59 @@ TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   const size_t open = x_.Windows().size();
   x_.Click(s.x + 191, rowY(2));
   x_.MoveMouse(s.x + 249, rowY(3));
-  ASSERT_TRUE(steady(path));
+  ASSERT_TRUE(Steady(path));
   x_.Click(s.x + 249, rowY(3));
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; }) && changes(path, 3000))
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; }) && Changes(path, 3000))
       << "the folder under the pointer is not chosen";
-  ASSERT_TRUE(Opens([&] { x_.Click(s.x + 256, s.y + 126); }) && steady(path)) << x_.Describe();
+  ASSERT_TRUE(Opens([&] { x_.Click(s.x + 256, s.y + 126); }) && Steady(path)) << x_.Describe();
   x_.Click(s.x + 59, s.y + 242);
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; })) << "the drop-down stays";
+}
+
+// A deep listed folder: nothing but the user scrolls the tree sideways (the computer's row
+// shows at its left), at the start, with the Exif window, the thumbnails at the right or
+// the compression center. A folder made in the listed folder by another program gives its
+// row an expand button, which Right opens, and removed takes it away. The first start of a
+// newer build (whose question halves the tree) shows the listed folder, deep in a long
+// tree, highlighted among the tree's rows.
+TEST_F(RealWindowTest, TheFolderTreeFollowsTheDiskAndOnlyTheUserScrollsItSideways) {
+  const std::string pics = std::string(getenv("HOME")) + "/pics", blue = "rgb(48,140,198)";
+  const std::string listed = pics + "/Family photos/2004 Italy/Rome/Day 3 at the Colosseum in the afternoon sun";
+  Pictures(listed, 1);
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + listed + "/\"", "\"NavigatorHeight\"=dword:00000258",
+                                           "\"Thumbs pos\"=dword:00000002"}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main), tree{c.x + 2, c.y + 70, 150, 555}, computer{c.x + 2, c.y + 72, 100, 14};
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(tree, blue) > 0.01; }) && Steady(tree));
+  EXPECT_GT(Share(before_, computer), 0.02) << "scrolled sideways at the start";
+  for (const char* step : {"mkdir", "rmdir", "mkdir", "Right", "rmdir"}) {
+    if (step == std::string("Right"))
+      x_.Key(step);
+    else
+      ASSERT_EQ(testsupport::Run({step, listed + "/sub"}).exitCode, 0);
+    EXPECT_TRUE(Changes(tree, 2000) && Steady(tree)) << step << ": the expand button does not follow";
+  }
+  unsigned long save = 0;
+  for (const auto& [keys, role] : {std::pair{"ctrl+i", "ExifInfoForm"}, {"F5", ""}, {"ctrl+e", "FormSaveImage"}}) {
+    if (*role) EXPECT_TRUE(save = KeysOpen(main, keys, role)) << keys;
+    else if (x_.Activate(main)) x_.Key(keys);
+    EXPECT_FALSE(RealWindow::WaitUntil([&] { return ShareNow(computer) < 0.02; }, 2000)) << "scrolled sideways by " << keys;
+  }
+  CloseBox(save);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormSaveImage"); }) && x_.Close() == 0) << x_.Log();
+  for (int i = 10; i < 70; ++i) fs::create_directories(pics + "/Album " + std::to_string(i));
+  std::string settings = testsupport::ReadFile(RealWindow::RegistryFile());
+  settings.replace(settings.find("\"Version\"=dword:") + 16, 8, "00000001");
+  testsupport::WriteFile(RealWindow::RegistryFile(), settings);
+  ASSERT_TRUE(x_.Start({.keepSettings = true})) << x_.Error();
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    for (unsigned long w : x_.Windows())
+      if (x_.Title(w).rfind("Information", 0) == 0) return true;
+    return false;
+  })) << "no question of a newer build: " << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow({tree.x, tree.y, tree.width, c.height / 2 - 70}, blue) > 0.02; }))
+      << "the listed folder lies out of view";
+  x_.Key("Escape");
 }
 
 // The listed folder renamed by another program: the window (its title, its picture, the

@@ -86,6 +86,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { expanded(item, true); });
     connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { expanded(item, false); });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { rowsMoved(); });
+    // The user scrolled (the scroll bar, the wheel): the view stays where the user put it.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { shown_ = QPersistentModelIndex(); });
   }
 
  protected:
@@ -144,6 +146,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     // A press outside the view (which holds the mouse) is no press on a row.
     if (!viewport()->rect().contains(e->position().toPoint())) return;
     pressed_ = true;
+    shown_ = QPersistentModelIndex();
     ++pressing_;
     asUser([&] { QTreeWidget::mousePressEvent(e); });
     --pressing_;
@@ -170,28 +173,21 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     if (guard) --d->userInput;
   }
 
-  // Showing a node also scrolls sideways, as far as needed for its icon and label to be
-  // seen: a deep node of a narrow tree would otherwise be highlighted out of sight.
-  // The tree may not be laid out or shown yet: the node is revealed again once it is.
+  // Showing a node scrolls the view up or down to it, never sideways: only the user
+  // scrolls the tree sideways. Until the user scrolls the view or presses on it, the node
+  // shown last stays in view when the view's height changes (the window may settle its
+  // layout after the tree was filled).
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
     // Nor does the row the pointer is on move when it becomes current (a press, hot tracking).
     if (pressing_ > 0 || underPointer(index)) return;
+    const int sideways = horizontalScrollBar()->value();
     QTreeWidget::scrollTo(index, hint);
-    reveal_ = index;
-    revealSideways();
+    horizontalScrollBar()->setValue(sideways);
+    shown_ = hint == EnsureVisible ? QPersistentModelIndex(index) : QPersistentModelIndex();
   }
-  void revealSideways() {
-    if (!reveal_.isValid() || !isVisible() || !updatesEnabled()) return;
-    const QRect r = visualRect(reveal_);
-    const int step = indentation();
-    if (r.left() < step || r.left() + step * 3 > viewport()->width()) {
-      if (horizontalScrollBar()->maximum() < horizontalScrollBar()->value() + r.left() - step) return;  // not laid out yet
-      horizontalScrollBar()->setValue(horizontalScrollBar()->value() + r.left() - step);
-    }
-    reveal_ = QPersistentModelIndex();
-  }
-  QPersistentModelIndex reveal_;
+  QPersistentModelIndex shown_;
   QSize rowsSize_;
+  bool keeping_ = false;
   bool rowsPending_ = false;
   // The rows in view changed: the tree hears of it once the event that moved them is over.
   void rowsMoved() {
@@ -213,9 +209,13 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
       fitting_ = false;
     }
     QTreeWidget::updateGeometries();
-    revealSideways();
-    if (viewport()->size() == rowsSize_) return;
+    if (viewport()->size() == rowsSize_ || keeping_) return;
     rowsSize_ = viewport()->size();
+    if (shown_.isValid()) {
+      keeping_ = true;
+      scrollTo(shown_);
+      keeping_ = false;
+    }
     rowsMoved();
   }
 
