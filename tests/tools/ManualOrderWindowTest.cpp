@@ -1,6 +1,7 @@
 // The manual order window: where a drop puts single entries and blocks, a mouse drag in
 // the window, the drop target's mark, delete and duplicate, the thumbnail of the entry
-// under the mouse, and saving the list file (asked first, written whole or not at all).
+// under the mouse (also while dragging), and saving the list file (asked first, written
+// whole or not at all).
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -193,4 +194,31 @@ TEST_F(ManualOrderWindowTest, TheEntryUnderTheMouseShowsItsThumbnail) {
   // The thumbnails come from the main window's cache, where they are kept as it says.
   ASSERT_TRUE(Form1->M_UseTumbCache->Checked());
   EXPECT_TRUE(Form1->ValidThumbFileExists(wide));
+  // Dragged with the mouse, the entry under it is the target and shows below, the first and the
+  // last too: the middle of the lower picture, as ImageMagick reads the window's pixels, has
+  // its colour.
+  std::vector<std::string> colours{"rgb(220,30,30)", "rgb(30,200,40)", "rgb(40,40,210)", "rgb(230,200,40)"}, files;
+  for (const std::string& c : colours) {
+    files.push_back(Pictures() + std::to_string(files.size()) + ".jpg");
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "80x60", "xc:" + c, files.back()}).exitCode, 0);
+  }
+  WithWindow(files, [&](TDragForm& w) {
+    const TPoint from = Middle(w, 1);
+    GuiTesting::MouseDown(w.ListBox1, mbLeft, from.X, from.Y);
+    GuiTesting::MouseMove(w.ListBox1, from.X, from.Y + 10, TShiftState{ssLeft});
+    for (const int over : {0, 3, 0}) {
+      SCOPED_TRACE(over);
+      const TPoint p = Middle(w, over);
+      GuiTesting::MouseMove(w.ListBox1, p.X, p.Y, TShiftState{ssLeft});
+      EXPECT_EQ(w.FDropTarget, over);
+      TBitmap grab;
+      ASSERT_TRUE(GuiTesting::Grab(w.Image2, grab));
+      const std::string shot = testsupport::TempPath("preview.bmp");
+      grab.SaveToFile(shot);
+      const std::string& c = colours[size_t(over)];
+      EXPECT_EQ(testsupport::Run({"convert", shot, "-crop", "20x20+58+58", "-fuzz", "6%", "-fill", "black", "+opaque", c,
+                                  "-fill", "white", "-opaque", c, "-format", "%[fx:mean]", "info:"}).out, "1");
+    }
+    GuiTesting::MouseUp(w.ListBox1, mbLeft, from.X, from.Y);
+  });
 }
