@@ -213,12 +213,14 @@ void TForm1::buildLayout() {
   PanelCustomLists = NewAligned<TPanel>(this, PanelBrowse, "PanelCustomLists", alTop, kBarHeight);
   PanelCustomLists->SetBevelOuter(bvNone);
   PanelCustomLists->SetVisible(false);
+  // The list's caption lies between the picture and the Close button, centred in the room
+  // they leave, so that neither covers it.
+  ImageSearch1 = NewControl<TImage>(this, PanelCustomLists, "ImageSearch1", 0, 0, 22, kBarHeight);
+  ImageSearch1->SetAlign(alLeft);
+  Zq_CloseList = BarButton(this, PanelCustomLists, "Zq_CloseList", "Close", "Close the list", 44, alRight);
   PanelListCaption = NewAligned<TPanel>(this, PanelCustomLists, "PanelListCaption", alClient);
   PanelListCaption->SetCaption("Search results");
   PanelListCaption->SetBevelOuter(bvNone);
-  ImageSearch1 = NewControl<TImage>(this, PanelListCaption, "ImageSearch1", 0, 0, 22, kBarHeight);
-  ImageSearch1->SetAlign(alLeft);
-  Zq_CloseList = BarButton(this, PanelListCaption, "Zq_CloseList", "Close", "Close the list", 44, alRight);
   ListBox1 = NewAligned<TListBox>(this, PanelBrowse, "ListBox1", alClient);
   Splitter1 = NewSplitter(this, this, "Splitter1", alLeft);
 

@@ -531,7 +531,9 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
   boundsRow("EForm_T", 145, ExifInfoForm, &TControl::Top, &TControl::SetTop);
   boundsRow("EForm_L", 311, ExifInfoForm, &TControl::Left, &TControl::SetLeft);
   boundsRow("EForm_H", 359, ExifInfoForm, &TControl::Height, &TControl::SetHeight);
-  boundsRow("EForm_W", 347, ExifInfoForm, &TControl::Width, &TControl::SetWidth);
+  // Made at least as wide as the lines of its "Info" page need in the language.
+  intRow("EForm_W", [] { return ExifInfoForm->InfoWidth(); }, [] { return ExifInfoForm->Width(); },
+         [](int v) { ExifInfoForm->SetWidth(Clamp(v, -20000, 20000)); });
   // Full screen is neither of the three states: it keeps the one stored.
   intRow("WinStatusMain", fixedInt(3), [this] {
            if (FFullScreen) return int(FWinStatusMain);

@@ -1,6 +1,8 @@
 #include "tools/ExifInfoUnit2.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
@@ -69,6 +71,29 @@ std::string CompressionText(int compression) {
 // A label of the "Info" page with the blanks and the tab that follow it.
 std::string Label(const char* label, const char* padding) { return _(label) + padding; }
 
+// The "Info" page's line that describes the colours of a scheme at a depth.
+std::string DescriptionLine(int scheme, int bitsPerPixel) {
+  const double levels = std::ldexp(1.0, bitsPerPixel);
+  std::string text;
+  if (scheme == 2 || scheme == 3)
+    text = Format(_n("%d gray level", "%d gray levels", uint64_t(levels)), {int64_t(levels)});
+  else if (scheme >= 4 && scheme <= 12)
+    text = Format(_("%d bit true color"), {int64_t(bitsPerPixel)});
+  else if (bitsPerPixel != 1)
+    text = Format(_n("%d palette color", "%d palette colors", uint64_t(levels)), {int64_t(levels)});
+  else
+    text = _("black and white");
+  return Label("Description", "    \t") + text;
+}
+
+// A size line of the "Info" page: the size in the file, with the size loaded after it when
+// the picture was not loaded whole.
+std::string SizeLine(const char* label, const char* padding, int inFile, int loaded, bool whole) {
+  std::string line = Label(label, padding) + IntToStr(inFile);
+  if (!whole) line += "\t (" + _("loaded:") + " " + IntToStr(loaded) + ")";
+  return line;
+}
+
 bool IsJpegName(const std::string& fileName) {
   const std::string ext = UpperCase(ExtractFileExt(fileName));
   return ext == ".JPG" || ext == ".THM" || ext == ".JPEG";
@@ -136,6 +161,17 @@ const TStrings* TExifInfoForm::EquivalentList() const { return Form1 ? Form1->FE
 void TExifInfoForm::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
   ExifData = std::make_unique<TimgData>(255);
+  SetWidth(InfoWidth());
+}
+
+int TExifInfoForm::InfoWidth() const {
+  // Every colour scheme's line, and the longest descriptions and size lines.
+  std::vector<std::string> lines;
+  for (int scheme = 0; scheme <= 12; ++scheme) lines.push_back(Label("ColorScheme", "   \t") + ColorSchemeText(scheme));
+  for (int scheme : {0, 2, 4}) lines.push_back(DescriptionLine(scheme, 16));
+  lines.push_back(SizeLine("Width:", "        \t", 65535, 65535, false));
+  // The page control fills the window and the memo fills its page.
+  return std::max(Width(), Width() - PageControl1->DisplayRect().Width() + Memo2->WidthForLines(lines));
 }
 
 // ---------------------------------------------------------------------------
@@ -278,15 +314,9 @@ void TExifInfoForm::ShowImageInfo() {
     yResolution = p.YResolution;
   } else if (auto* bitmap = dynamic_cast<TBitmap*>(graphic)) {
     lines->Add(Label("Properties:", "   \t") + (IsJpegName(FCurrentFile) ? _("JPEG image") : _("image")));
-    if (bitmap->Width() == Form1->FImageWidth && bitmap->Height() == Form1->FImageHeight) {
-      lines->Add(Label("Width:", "        \t") + IntToStr(bitmap->Width()));
-      lines->Add(Label("Height:", "       \t") + IntToStr(bitmap->Height()));
-    } else {
-      const std::string loaded = "\t (" + _("loaded:") + " ";
-      lines->Add(Label("Width:", "        \t") + IntToStr(Form1->FImageWidth) + loaded + IntToStr(bitmap->Width()) + ")");
-      lines->Add(Label("Height:", "       \t") + IntToStr(Form1->FImageHeight) + loaded + IntToStr(bitmap->Height()) +
-                 ")");
-    }
+    const bool whole = bitmap->Width() == Form1->FImageWidth && bitmap->Height() == Form1->FImageHeight;
+    lines->Add(SizeLine("Width:", "        \t", Form1->FImageWidth, bitmap->Width(), whole));
+    lines->Add(SizeLine("Height:", "       \t", Form1->FImageHeight, bitmap->Height(), whole));
     switch (bitmap->PixelFormat()) {
       case pfDevice: bitsPerPixel = 24; samplesPerPixel = 8; bitsPerSample = bitsPerPixel / 8; scheme = 7; break;
       case pf1bit: bitsPerSample = 1; samplesPerPixel = 1; scheme = 1; break;
@@ -305,17 +335,7 @@ void TExifInfoForm::ShowImageInfo() {
   lines->Add(Label("File size", "      \t") + FileSizeText(FCurrentFile));
   lines->Add(kDividerLine);
   lines->Add(Label("ColorScheme", "   \t") + ColorSchemeText(scheme));
-  const double levels = std::ldexp(1.0, bitsPerPixel);
-  if (scheme == 2 || scheme == 3)
-    lines->Add(Label("Description", "    \t") +
-               Format(_n("%d gray level", "%d gray levels", uint64_t(levels)), {int64_t(levels)}));
-  else if (scheme >= 4 && scheme <= 12)
-    lines->Add(Label("Description", "    \t") + Format(_("%d bit true color"), {int64_t(bitsPerPixel)}));
-  else if (bitsPerPixel != 1)
-    lines->Add(Label("Description", "    \t") +
-               Format(_n("%d palette color", "%d palette colors", uint64_t(levels)), {int64_t(levels)}));
-  else
-    lines->Add(Label("Description", "    \t") + _("black and white"));
+  lines->Add(DescriptionLine(scheme, bitsPerPixel));
   lines->Add(Label("Bits per Pixel", "   \t") + IntToStr(bitsPerPixel));
   lines->Add(Label("Bits per Sample", "\t") + IntToStr(bitsPerSample));
   lines->Add(Label("Sample per Bits", "\t") + IntToStr(samplesPerPixel));

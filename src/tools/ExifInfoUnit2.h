@@ -56,6 +56,9 @@ class TExifInfoForm : public TForm, public TExifFacade {
   int FocalLineNr() const;
   // The calculator's result for a report line.
   void Show3mmEQ(const std::string& Line);
+  // The window's width when the "Info" page shows its longest lines whole in the current
+  // language; its width now when that is enough.
+  int InfoWidth() const;
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);

@@ -22,7 +22,9 @@
 #include "platform/gui/GuiTesting.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/CalcAspectForm.h"
+#include "tools/ExifInfoUnit2.h"
 #include "tools/UnitSaveImage.h"
+#include "tools/UnitSearch.h"
 
 namespace {
 
@@ -67,6 +69,19 @@ class WindowLayoutTest : public ToolWindowTest, public testing::WithParamInterfa
       const std::string path = "/media/photos/Holidays at the seaside in the north/Dunes";
       Form1->ListBox2->Items()->Add(path);
       Form1->ListBox1->Items()->Add(path + "/IMG_0001.jpg");
+    }
+    if (name == "SearchResult") {  // the main window with what the search window found
+      MakePicture("found.jpg", 40, 30);
+      Form1->Show();
+      for (int i = 0; i < 3; ++i) GuiTesting::Idle();
+      SearchForm->EditSearch->SetText("found");
+      SearchForm->EditPath->SetText(Pictures());
+      SearchForm->ZqButton1->Click();
+      return Form1;
+    }
+    if (name == "ExifInfoForm") {  // a colour photo's properties on the "Info" page
+      Form1->OpenThePicture(MakePicture("photo.jpg", 120, 90));
+      ExifInfoForm->ShowExifInf(Form1->FCurrentFile);
     }
     if (name == "SortForm") SortForm->ListView1->SetSortMark(0, false);
     if (name == "HtmlHelpForm")
@@ -137,7 +152,7 @@ TEST_P(WindowLayoutTest, ShowsEveryTextWholeAndEveryButtonItsGlyph) {
 INSTANTIATE_TEST_SUITE_P(
     EveryWindow, WindowLayoutTest,
     testing::Combine(testing::Values("Form1", "AboutBox", "FormSettings", "HelpForm", "ImageCopyForm",
-                                     "FormFilterSelect", "SearchForm", "FormEditName", "FormFolderFind", "FormFloatB",
+                                     "FormFilterSelect", "SearchForm", "SearchResult", "FormEditName", "FormFolderFind", "FormFloatB",
                                      "FormSaveImage", "FormThumbSpy", "ExifInfoForm", "DragForm", "FormThumbsettings",
                                      "FormFadestyles", "SaveToFolderForm", "FormGetcard", "SortForm",
                                      "ShowProgressForm", "FormAnalize", "BatchRenameForm", "UnitZoomFloat",

@@ -32,6 +32,12 @@ namespace {
 class TabWidget : public HostWidget<QTabWidget> {
  public:
   explicit TabWidget(TControl* pc) : HostWidget<QTabWidget>(pc) { tabBar()->installEventFilter(this); }
+  // Where the pages show, as the tab widget lays them out for its size.
+  QRect pageRect() const {
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this);
+  }
 
  protected:
   // A click on another tab asks OnChanging before the page changes.
@@ -188,6 +194,12 @@ void TPageControl::SetImages(TImageList* images) {
   for (TTabSheet* p : pages_) UpdateTab(p);
 }
 TRect TPageControl::AlignClientRect() const { return ClientRect(); }
+TRect TPageControl::DisplayRect() const {
+  auto* tabs = dynamic_cast<TabWidget*>(TabsOf(this));
+  if (!tabs) return ClientRect();
+  const QRect r = tabs->pageRect();
+  return Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
+}
 bool TPageControl::TextRoom(TSize& needed, TSize& room) const {
   QTabWidget* tabs = TabsOf(this);
   if (!tabs || tabs->count() == 0 || tabPosition_ == tpLeft || tabPosition_ == tpRight) return false;

@@ -527,6 +527,9 @@ class TPageControl : public TWinControl {
   TImageList* Images() const;
   void SetImages(TImageList* images);
   TRect AlignClientRect() const override;
+  // Where the sheets show, in the control's client coordinates, for its present size (also
+  // before it was ever shown).
+  TRect DisplayRect() const;
   // The tabs side by side, each whole, against the control's width.
   bool TextRoom(TSize& needed, TSize& room) const override;
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QToolTip>
 #include <QTreeView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QMenu>
@@ -27,6 +28,7 @@
 
 #include "platform/QtApplication.h"
 #include "platform/graphics/CanvasQt.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/Menus.h"
@@ -149,6 +151,41 @@ void PathRowCuts(TCustomListBox* list, std::vector<std::string>& cut) {
   }
 }
 
+// The lines of a memo that neither wraps nor scrolls sideways and that are wider than its
+// view (tabs taken to the memo's tab stops).
+void MemoLineCuts(const std::string& name, QPlainTextEdit* memo, std::vector<std::string>& cut) {
+  if (memo->lineWrapMode() != QPlainTextEdit::NoWrap || memo->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+    return;
+  const QFontMetrics fm(memo->font());
+  const int tabs = int(memo->tabStopDistance()), margins = 2 * int(memo->document()->documentMargin());
+  const int room = memo->viewport()->width();
+  for (const QString& line : memo->toPlainText().split(QLatin1Char('\n'))) {
+    const int needed = fm.boundingRect(QRect(0, 0, 1 << 20, 1 << 10), Qt::TextExpandTabs, line, tabs).width() + margins;
+    if (needed > room) cut.push_back(name + " line \"" + line.toStdString() + "\"" + Need(needed, room));
+  }
+}
+
+// The caption of a panel, where the panel draws it, must not lie under one of its controls.
+void PanelCaptionCuts(TCustomPanel* panel, std::vector<std::string>& cut) {
+  const std::string text = StripHotkey(panel->Caption());
+  if (text.empty()) return;
+  const QFontMetrics fm(ToQFont(*panel->Font()));
+  const TRect r = panel->AlignClientRect();
+  const int tw = fm.horizontalAdvance(gui::QtText(text)), th = fm.height();
+  const int x = panel->Alignment() == taLeftJustify    ? r.Left
+                : panel->Alignment() == taRightJustify ? r.Right - tw
+                                                       : r.Left + (r.Width() - tw) / 2;
+  const int y = panel->VerticalAlignment() == tlTop      ? r.Top
+                : panel->VerticalAlignment() == tlBottom ? r.Bottom - th
+                                                         : (r.Top + r.Bottom - th) / 2;
+  for (int i = 0; i < panel->ControlCount(); ++i) {
+    TControl* child = panel->Controls(i);
+    const TRect b = child->BoundsRect();
+    if (child->Visible() && b.Left < x + tw && x < b.Right && b.Top < y + th && y < b.Bottom)
+      cut.push_back(panel->Name() + " \"" + panel->Caption() + "\" lies under " + child->Name());
+  }
+}
+
 // Sends one key event. Every event is built at one address, with no time, as the window
 // system builds each of them in turn.
 [[gnu::noinline]] void SendKey(QWidget* w, QEvent::Type type, int qtKey, Qt::KeyboardModifiers m, const QString& text) {
@@ -252,6 +289,9 @@ std::vector<std::string> CutTexts(TControl* root) {
       TreeCuts(control->Name(), view, cut);
     }
     if (auto* list = dynamic_cast<TCustomListBox*>(control)) PathRowCuts(list, cut);
+    if (auto* memo = qobject_cast<QPlainTextEdit*>(control->Private()->widget.data()); memo && control->Visible())
+      MemoLineCuts(control->Name(), memo, cut);
+    if (auto* panel = dynamic_cast<TCustomPanel*>(control); panel && control->Visible()) PanelCaptionCuts(panel, cut);
     auto* holder = dynamic_cast<TWinControl*>(control);
     if (!holder) return;
     // Texts of visible siblings must not lie over one another.

@@ -48,8 +48,9 @@ std::vector<std::string> FileDialogTexts();
 // The texts that a user cannot read whole: of root and of every control on it, hidden
 // ones too, each text that needs more room than its control gives it or than the part of
 // the control its parent shows ("Label1 \"Size\": needs 52x15, has 40x15"); column
-// captions, entries of a tree wider than the tree, and full paths in a list whose end is
-// cut or that do not show whole as their tooltip.
+// captions, entries of a tree wider than the tree, full paths in a list whose end is cut
+// or that do not show whole as their tooltip, lines of a memo that neither wraps nor
+// scrolls sideways wider than the memo, and a panel's caption under one of its controls.
 std::vector<std::string> CutTexts(TControl* root);
 // The columns of the toolkit's own file dialog, opened on folder as the program opens it,
 // whose caption or widest cell it cuts (in its width or at the view's right edge).

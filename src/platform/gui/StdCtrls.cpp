@@ -16,9 +16,12 @@
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QStyle>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <strings.h>
 
 #include "platform/graphics/CanvasQt.h"
@@ -544,6 +547,28 @@ bool TMemo::WantTabs() const {
 }
 void TMemo::SetWantTabs(bool v) {
   if (QPlainTextEdit* e = TextEdit(this)) e->setTabChangesFocus(!v);
+}
+int TMemo::WidthForLines(const std::vector<std::string>& lines) const {
+  QPlainTextEdit* e = TextEdit(this);
+  if (!e) return Width();
+  QTextOption option = e->document()->defaultTextOption();
+  option.setWrapMode(QTextOption::NoWrap);
+  qreal widest = 0;
+  for (const std::string& line : lines) {
+    QTextLayout layout(gui::QtText(line), e->font());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+      l.setLineWidth(1 << 20);
+      widest = std::max(widest, l.naturalTextWidth());
+    }
+    layout.endLayout();
+  }
+  const int bar = e->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff
+                      ? 0
+                      : e->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, e->verticalScrollBar());
+  // The text cursor's pixel after the line's end.
+  return int(std::ceil(widest + 2 * e->document()->documentMargin())) + 1 + 2 * e->frameWidth() + bar;
 }
 TAlignment TMemo::Alignment() const { return taLeftJustify; }
 void TMemo::SetAlignment(TAlignment) {}

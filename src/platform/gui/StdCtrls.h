@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/Controls.h"
 #include "platform/gui/Menus.h"
@@ -155,6 +156,9 @@ class TMemo : public TCustomEdit {
   void SetAlignment(TAlignment a);
   TBorderStyle BorderStyle() const;
   void SetBorderStyle(TBorderStyle s);
+  // The width the memo needs to show each of these lines whole on one line: the widest of
+  // them (tabs at the memo's tab stops) with the margins, the frame and a vertical bar.
+  int WidthForLines(const std::vector<std::string>& lines) const;
 
   int SelStart() const override;
   void SetSelStart(int v) override;
