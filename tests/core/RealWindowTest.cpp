@@ -962,6 +962,45 @@ TEST_F(RealWindowTest, NamesTypedIntoTheTreesAreTheNamesMade) {
   EXPECT_TRUE(showing(1)) << "\".\" does not reach the window";
 }
 
+// File > Get image with a search for the scanners that takes seconds (a network scanner that
+// does not answer): meanwhile the window is drawn again where the menu was, a notice says that
+// the program looks, and a key for the next picture waits its turn; then the list of scanners
+// comes up. Closed during such a search, the program ends when the search is done.
+TEST_F(RealWindowTest, GetImageLooksForScannersWhileTheWindowIsDrawnAndSaysSo) {
+  const std::string album = testsupport::TempPath("album");
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)},
+                        .environment = {"KIVO2_SANE_LIBRARY=" KIVO2_FAKE_SANE, "FAKE_SANE_SEARCH_MS=8000"}}))
+      << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(0)) > 0.01; })) << x_.Describe();
+  ASSERT_TRUE(x_.Activate(main));
+  const std::string before = testsupport::TempPath("before.png");
+  ASSERT_TRUE(x_.Screenshot(before));
+  const unsigned long menu = OpensByKeys("alt+f");
+  ASSERT_TRUE(menu) << x_.Describe();
+  const XRect m = x_.Geometry(menu);
+  x_.Key("Up Up Up Up Return");  // "Get image (Twain) - scanner, webcam etc."
+  const unsigned long notice = x_.WaitForWindow("TwainSearchForm", 4000);
+  ASSERT_TRUE(notice) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, m); }, 3000))
+      << "the menu stays drawn";
+  x_.Key("period");
+  EXPECT_TRUE(x_.Viewable(notice)) << "the search ended before it was seen";
+  const unsigned long select = x_.WaitForWindow("TwainSelectDialog", 20000);
+  ASSERT_TRUE(select) << x_.Describe();
+  EXPECT_FALSE(x_.Viewable(notice));
+  x_.Key("Escape");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(select); })) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; })) << "the key was lost";
+
+  ASSERT_TRUE(x_.Activate(main));
+  ASSERT_TRUE(OpensByKeys("alt+f")) << x_.Describe();
+  x_.Key("Up Up Up Up Return");
+  ASSERT_TRUE(x_.WaitForWindow("TwainSearchForm", 4000)) << x_.Describe();
+  CloseBox(main);
+  EXPECT_EQ(x_.Close(30000), 0) << x_.Log();
+}
+
 // The folder tree keeps its rows where the user has them: a folder made by another program
 // goes into the open branches (none closes) with the row under the pointer in its place;
 // nothing moves while a button is held on a row; Right on a folder without sub folders

@@ -1,6 +1,8 @@
 // The main window's scanner command end to end: a scan from SANE's test device becomes a JPEG
 // file in the folder the tree shows, listed and opened; a picture never replaces a file; a
 // failed or cancelled scan leaves no file and says so.
+#include <dlfcn.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <regex>
@@ -15,6 +17,7 @@
 #include "formats/GraphicFormats.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/ModalResponder.h"
@@ -274,7 +277,7 @@ TEST_F(MainWindowScanTest, CancelledScansSaveNothingAndSaySo) {
   EXPECT_TRUE(FilesIn(folder_).empty());
 }
 
-TEST_F(MainWindowScanTest, NoLibraryOrNoDeviceIsSaid) {
+TEST_F(MainWindowScanTest, NoLibraryNoDeviceOrASlowSearchIsSaid) {
   setenv("KIVO2_SANE_LIBRARY", testsupport::TempPath("missing.so").c_str(), 1);
   ExpectMessage("Error loading the scanner library SANE (libsane)");
   Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
@@ -288,6 +291,34 @@ TEST_F(MainWindowScanTest, NoLibraryOrNoDeviceIsSaid) {
   ExpectMessage("No scanner or camera was found.");
   Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
   EXPECT_EQ(Form1->Twain->OpenSourceCount(), 0);
+
+  // A search that takes its time, as for a network scanner that does not answer: the program
+  // goes on meanwhile (its timer ticks) under the hourglass, with a notice that says so, and
+  // the scanner is chosen from the list of that one search.
+  Form1->Twain->SetLibraryLoaded(false);
+  setenv("KIVO2_SANE_LIBRARY", KIVO2_FAKE_SANE, 1);
+  setenv("FAKE_SANE_SEARCH_MS", "1500", 1);
+  ASSERT_TRUE(Form1->Twain->LoadTwainLibrary());
+  auto searches = reinterpret_cast<int (*)()>(dlsym(dlopen(KIVO2_FAKE_SANE, RTLD_NOW | RTLD_NOLOAD), "fake_searches"));
+  ASSERT_NE(searches, nullptr);
+  const int before = searches();
+  int busyTicks = 0;
+  TTimer timer(nullptr);
+  timer.SetInterval(100);
+  timer.OnTimer = [&busyTicks](TObject*) {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (auto* notice = dynamic_cast<TTwainSearchForm*>(Screen->Forms(i));
+          notice && notice->Visible() && notice->Label1->Caption() == "Looking for scanners and cameras..." &&
+          Screen->Cursor() == crHourGlass)
+        ++busyTicks;
+  };
+  timer.SetEnabled(true);
+  ASSERT_TRUE(Acquire([] { ExpectScanDialogCancel(); }, "slow:0"));
+  timer.SetEnabled(false);
+  unsetenv("FAKE_SANE_SEARCH_MS");
+  EXPECT_GE(busyTicks, 5);
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+  EXPECT_EQ(searches() - before, 1);
 }
 
 // A save that fails (a full disk, a rename the file system refuses, a folder that is gone) is
@@ -350,4 +381,5 @@ TEST_F(MainWindowScanTest, DialogsAndMessagesInDutch) {
     });
   }));
   EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Het scannen is afgebroken; er is geen afbeelding opgeslagen.");
+  EXPECT_EQ(TTwainSearchForm(nullptr).Label1->Caption(), "Er wordt naar scanners en camera's gezocht...");
 }

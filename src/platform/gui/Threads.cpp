@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "platform/QtApplication.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/i18n/GnuGetText.h"
 
@@ -53,6 +54,30 @@ bool CheckSynchronize() {
     ran = true;
   }
   return ran;
+}
+
+void WaitBusy(const std::function<bool()>& finished) {
+  if (!IsMainThread() || !QCoreApplication::instance()) {
+    while (!finished()) {
+      CheckSynchronize();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return;
+  }
+  struct Hourglass {
+    TCursor before = Screen ? Screen->Cursor() : crDefault;
+    Hourglass() {
+      if (Screen) Screen->SetCursor(crHourGlass);
+    }
+    ~Hourglass() {
+      if (Screen) Screen->SetCursor(before);
+    }
+  } hourglass;
+  while (!finished()) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    CheckSynchronize();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 // ===========================================================================

@@ -148,3 +148,9 @@ bool IsMainThread();
 // Runs the methods other threads handed to the GUI thread (also done by the event loop).
 // Returns true when one ran.
 bool CheckSynchronize();
+// Waits until finished() is true, asking it after each turn. On the GUI thread the program
+// shows itself busy meanwhile: under the hourglass cursor the windows go on painting, and
+// timers and the work handed over by threads run, while keys and clicks wait until the
+// end (nothing the user does can run in between; the next turn of the event loop handles
+// them). Elsewhere it only waits.
+void WaitBusy(const std::function<bool()>& finished);

@@ -40,6 +40,17 @@ TSpinEdit* NewSpin(TForm* form, int left, int top) {
   return edit;
 }
 
+// A dialog window of the source manager: its name, caption, place and client size.
+void SetUpDialog(TForm* form, const char* name, const std::string& caption, TPosition position, int width,
+                 int height) {
+  form->SetName(name);
+  form->SetCaption(caption);
+  form->SetBorderStyle(bsDialog);
+  form->SetPosition(position);
+  form->SetClientWidth(width);
+  form->SetClientHeight(height);
+}
+
 std::string ResolutionText(double dpi) {
   const long whole = std::lround(dpi);
   return std::fabs(dpi - double(whole)) < 1e-6 ? std::to_string(whole) : FormatFloat("0.##", dpi);
@@ -59,12 +70,7 @@ std::string ScanKindText(TScanKind kind) {
 // ---------------------------------------------------------------------------
 
 TTwainSelectDialog::TTwainSelectDialog(TComponent* AOwner) : TForm(AOwner) {
-  SetName("TwainSelectDialog");
-  SetCaption(_("Select Source"));
-  SetBorderStyle(bsDialog);
-  SetPosition(poScreenCenter);
-  SetClientWidth(420);
-  SetClientHeight(250);
+  SetUpDialog(this, "TwainSelectDialog", _("Select Source"), poScreenCenter, 420, 250);
   Label1 = NewLabel(this, _("Sources:"), 10, 10, 400);
   ListBox1 = Place<TListBox>(this, 10, 30, 400, 170);
   ButtonSelect = NewButton(this, _("Select"), mrOk, 220, 212);
@@ -87,15 +93,16 @@ void TTwainSelectDialog::SetDevices(const std::vector<TScanDeviceInfo>& devices,
   ListBox1->SetItemIndex(devices.empty() ? -1 : std::clamp(selected, 0, int(devices.size()) - 1));
 }
 
+TTwainSearchForm::TTwainSearchForm(TComponent* AOwner) : TForm(AOwner) {
+  SetUpDialog(this, "TwainSearchForm", _("Select Source"), poMainFormCenter, 340, 50);
+  Label1 = NewLabel(this, _("Looking for scanners and cameras..."), 20, 16, 300);
+  DoCreate();
+}
+
 // ---------------------------------------------------------------------------
 
 TTwainScanDialog::TTwainScanDialog(TComponent* AOwner) : TForm(AOwner) {
-  SetName("TwainScanDialog");
-  SetCaption(_("Scan"));
-  SetBorderStyle(bsDialog);
-  SetPosition(poScreenCenter);
-  SetClientWidth(360);
-  SetClientHeight(250);
+  SetUpDialog(this, "TwainScanDialog", _("Scan"), poScreenCenter, 360, 250);
   NewLabel(this, _("Kind of picture:"), 10, 14, 140);
   ComboKind = Place<TComboBox>(this, 160, 10, 190, 24);
   ComboKind->SetStyle(csDropDownList);
@@ -194,13 +201,8 @@ TScanSettings TTwainScanDialog::Settings() const {
 // ---------------------------------------------------------------------------
 
 TTwainProgressForm::TTwainProgressForm(TComponent* AOwner) : TForm(AOwner) {
-  SetName("TwainProgressForm");
-  SetCaption(_("Scan"));
-  SetBorderStyle(bsDialog);
+  SetUpDialog(this, "TwainProgressForm", _("Scan"), poScreenCenter, 320, 100);
   SetFormStyle(fsStayOnTop);
-  SetPosition(poScreenCenter);
-  SetClientWidth(320);
-  SetClientHeight(100);
   Label1 = NewLabel(this, _("Scanning..."), 10, 10, 300);
   ProgressBar1 = Place<TProgressBar>(this, 10, 34, 300, 18);
   ProgressBar1->SetMax(1000);

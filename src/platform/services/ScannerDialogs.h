@@ -1,7 +1,8 @@
 #pragma once
-// The source manager's windows: the list of scanners to choose from, the scan dialog with
-// the kind of picture, the resolution, the area and the paper source, and the small window
-// that shows a running scan with its Cancel button.
+// The source manager's windows: the list of scanners to choose from (and the notice shown
+// while they are looked for), the scan dialog with the kind of picture, the resolution,
+// the area and the paper source, and the small window that shows a running scan with its
+// Cancel button.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,6 +29,14 @@ class TTwainSelectDialog : public TForm {
   TListBox* ListBox1 = nullptr;
   TButton* ButtonSelect = nullptr;
   TButton* ButtonCancel = nullptr;
+};
+
+// Says that the devices are being looked for (shown when that takes more than a moment).
+class TTwainSearchForm : public TForm {
+ public:
+  explicit TTwainSearchForm(TComponent* AOwner);
+
+  TLabel* Label1 = nullptr;
 };
 
 // The scan dialog of one device: Scan gives mrOk and Settings() the choices made.

@@ -14,15 +14,25 @@
 // advance); the application hears of it through a message posted to its window: XFERREADY
 // when a page is complete or the scan failed (the transfer then fails with the condition),
 // CLOSEDSREQ when the user cancelled. No part of a failed or cancelled page is ever handed out.
+//
+// Looking for the devices can take seconds (a network scanner that does not answer): the
+// search runs in a worker thread too, while the program waits busy, and the list the source
+// selection finds serves the enumeration that follows it, so that the user waits once.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
+#include <utility>
 
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/gui/Threads.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/services/ScannerDialogs.h"
 #include "platform/services/ScannerSane.h"
@@ -62,8 +72,17 @@ struct Source {
   std::unique_ptr<TTwainProgressForm> progress;  // freed before the device
 };
 
+// One search for the devices: the worker fills found, then hands done to the GUI thread.
+struct DeviceSearch {
+  std::vector<TScanDeviceInfo> found;
+  std::atomic<bool> done{false};
+};
+
 struct Manager {
   std::unique_ptr<TSaneLibrary> sane;
+  std::shared_ptr<DeviceSearch> search;  // the one running, or the last
+  std::thread searcher;
+  bool selectionList = false;  // devices holds the list of a selection not enumerated yet
   int refs = 0;
   int state = stManagerLoaded;
   TWindowHandle parent = 0;
@@ -125,9 +144,42 @@ TW_IDENTITY IdentityOf(const TScanDeviceInfo& d) {
   return id;
 }
 
-void RefreshDevices() {
-  g->devices = g->sane->Devices();
+// The devices attached now. The program waits busy while the worker looks, with a notice
+// when that takes more than a moment; a call during a search waits for that search.
+std::vector<TScanDeviceInfo> SearchDevices() {
+  if (!g->search || g->search->done) {
+    if (g->searcher.joinable()) g->searcher.join();
+    auto search = std::make_shared<DeviceSearch>();
+    g->search = search;
+    g->searcher = std::thread([sane = g->sane.get(), search] {
+      search->found = sane->Devices();
+      TThread::Queue(nullptr, [search] { search->done = true; });
+    });
+  }
+  const std::shared_ptr<DeviceSearch> search = g->search;
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<TTwainSearchForm> notice;
+  WaitBusy([&] {
+    if (search->done) return true;
+    if (!notice && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(400)) {
+      notice = std::make_unique<TTwainSearchForm>(nullptr);
+      notice->ShowNoActivate();
+    }
+    return false;
+  });
+  notice.reset();
+  // Meanwhile the library may have been let go (which waits for the worker).
+  if (g && g->search == search && g->searcher.joinable()) g->searcher.join();
+  return search->found;
+}
+
+// Looks for the devices again; false when the library was let go meanwhile (g is gone).
+bool RefreshDevices() {
+  std::vector<TScanDeviceInfo> found = SearchDevices();
+  if (!g) return false;
+  g->devices = std::move(found);
   for (const TScanDeviceInfo& d : g->devices) IdFor(d.Name);
+  return true;
 }
 
 std::string TitleOf(const TScanDeviceInfo& d) {
@@ -698,7 +750,13 @@ TW_UINT16 CloseSource(TW_IDENTITY* identity) {
 
 TW_UINT16 SelectSource(TW_IDENTITY* identity) {
   if (!identity) return Fail(TWCC_BADVALUE);
-  RefreshDevices();
+  g->selectionList = false;
+  if (!RefreshDevices()) return TWRC_FAILURE;
+  // The keys and clicks given during the search go to the windows they were meant for
+  // before the choice comes up; one of them may have closed the program.
+  Application->ProcessMessages();
+  if (!g) return TWRC_FAILURE;
+  if (Application->Terminated()) return TWRC_CANCEL;
   if (g->devices.empty()) {
     ShowMessage(_("No scanner or camera was found."));
     return Fail(TWCC_NODS);
@@ -710,6 +768,7 @@ TW_UINT16 SelectSource(TW_IDENTITY* identity) {
   dialog.reset();
   if (!g || result != mrOk || chosen < 0 || chosen >= int(g->devices.size())) return TWRC_CANCEL;
   *identity = IdentityOf(g->devices[size_t(chosen)]);
+  g->selectionList = true;
   return TWRC_SUCCESS;
 }
 
@@ -732,6 +791,7 @@ TW_UINT16 ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data
       DestroyMessageWindow(g->own);
       g->own = 0;
       g->state = stManagerLoaded;
+      g->selectionList = false;
       return TWRC_SUCCESS;
     }
     return Fail(TWCC_BADPROTOCOL);
@@ -747,7 +807,7 @@ TW_UINT16 ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data
   auto* identity = static_cast<TW_IDENTITY*>(data);
   switch (msg) {
     case MSG_GETFIRST:
-      RefreshDevices();
+      if (!std::exchange(g->selectionList, false) && !RefreshDevices()) return TWRC_FAILURE;
       g->enumPos = 0;
       [[fallthrough]];
     case MSG_GETNEXT:
@@ -757,7 +817,7 @@ TW_UINT16 ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data
       return TWRC_SUCCESS;
     case MSG_GETDEFAULT:
       if (!identity) return Fail(TWCC_BADVALUE);
-      if (g->devices.empty()) RefreshDevices();
+      if (g->devices.empty() && !RefreshDevices()) return TWRC_FAILURE;
       if (g->devices.empty()) return Fail(TWCC_NODS);
       *identity = IdentityOf(g->devices.front());
       return TWRC_SUCCESS;
@@ -804,6 +864,8 @@ bool TwainFreeLibrary(TTwainLibrary library) {
   if (!library || library != g) return false;
   if (--g->refs > 0) return true;
   Manager* m = g;
+  // A search still running ends before its library.
+  if (m->searcher.joinable()) m->searcher.join();
   if (m->state == stManagerOpen) {
     for (auto& [id, s] : m->sources)
       if (s->state >= stEnabled) Disable(*s);

@@ -9,7 +9,10 @@
      the environment), and sane_cancel closes its end of the
      pipe, waits a moment and then cancels the thread asynchronously. fake_broken_writes() tells
      how many of the thread's writes woke to a broken pipe: such a thread runs on into the C
-     library just as the cancel comes. */
+     library just as the cancel comes.
+   Looking for the devices takes FAKE_SANE_SEARCH_MS milliseconds when that is set in the
+   environment, as a network backend does whose scanner does not answer; fake_searches() tells
+   how often they were looked for. */
 #include <errno.h>
 #include <pthread.h>
 #include <sane/sane.h>
@@ -37,6 +40,9 @@ static int writing = 0;
 static atomic_int brokenWrites = 0;
 
 int fake_broken_writes(void) { return atomic_load(&brokenWrites); }
+
+static atomic_int searches = 0;
+int fake_searches(void) { return atomic_load(&searches); }
 
 static void* WritePage(void* unused) {
   (void)unused;
@@ -69,6 +75,13 @@ SANE_Status sane_init(SANE_Int* version, SANE_Auth_Callback authorize) {
 void sane_exit(void) {}
 SANE_Status sane_get_devices(const SANE_Device*** list, SANE_Bool local) {
   (void)local;
+  atomic_fetch_add(&searches, 1);
+  const char* search = getenv("FAKE_SANE_SEARCH_MS");
+  if (search && *search) {
+    const long ms = atol(search);
+    struct timespec pause = {ms / 1000, (ms % 1000) * 1000 * 1000};
+    nanosleep(&pause, NULL);
+  }
   *list = vanished ? slowOnly : both;
   return SANE_STATUS_GOOD;
 }
