@@ -969,21 +969,23 @@ TEST_F(RealWindowTest, NamesTypedIntoTheTreesAreTheNamesMade) {
 TEST_F(RealWindowTest, GetImageLooksForScannersWhileTheWindowIsDrawnAndSaysSo) {
   const std::string album = testsupport::TempPath("album");
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)},
-                        .environment = {"KIVO2_SANE_LIBRARY=" KIVO2_FAKE_SANE, "FAKE_SANE_SEARCH_MS=8000"}}))
+                        .environment = {"KIVO2_SANE_LIBRARY=" KIVO2_FAKE_SANE, "FAKE_SANE_SEARCH_MS=10000"}}))
       << x_.Error();
   const unsigned long main = x_.MainWindow();
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(0)) > 0.01; })) << x_.Describe();
   ASSERT_TRUE(x_.Activate(main));
+  // The window at rest (two screenshots alike), then where its menu lies over it.
   const std::string before = testsupport::TempPath("before.png");
-  ASSERT_TRUE(x_.Screenshot(before));
+  ASSERT_TRUE(RealWindow::WaitUntil(
+      [&] { return x_.Screenshot(shot_) && x_.Screenshot(before) && Same(shot_, before, screen_); }, 20000));
   const unsigned long menu = OpensByKeys("alt+f");
   ASSERT_TRUE(menu) << x_.Describe();
   const XRect m = x_.Geometry(menu);
   x_.Key("Up Up Up Up Return");  // "Get image (Twain) - scanner, webcam etc."
   const unsigned long notice = x_.WaitForWindow("TwainSearchForm", 4000);
   ASSERT_TRUE(notice) << x_.Describe();
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, m); }, 3000))
-      << "the menu stays drawn";
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, m); }, 5000))
+      << "the window is not drawn again where the menu was";
   x_.Key("period");
   EXPECT_TRUE(x_.Viewable(notice)) << "the search ended before it was seen";
   const unsigned long select = x_.WaitForWindow("TwainSelectDialog", 20000);

@@ -216,8 +216,8 @@ TEST_F(ManualOrderWindowTest, TheEntryUnderTheMouseShowsItsThumbnail) {
       const std::string shot = testsupport::TempPath("preview.bmp");
       grab.SaveToFile(shot);
       const std::string& c = colours[size_t(over)];
-      EXPECT_EQ(testsupport::Run({"convert", shot, "-crop", "20x20+58+58", "-fuzz", "6%", "-fill", "black", "+opaque", c,
-                                  "-fill", "white", "-opaque", c, "-format", "%[fx:mean]", "info:"}).out, "1");
+      EXPECT_EQ(testsupport::Run({"convert", shot, "-crop", "20x20+58+58", "-fuzz", "6%", "-fill", "black", "+opaque",
+                                  c, "-fill", "white", "-opaque", c, "-format", "%[fx:mean]", "info:"}).out, "1");
     }
     GuiTesting::MouseUp(w.ListBox1, mbLeft, from.X, from.Y);
   });

@@ -152,7 +152,8 @@ TEST_P(WindowLayoutTest, ShowsEveryTextWholeAndEveryButtonItsGlyph) {
 INSTANTIATE_TEST_SUITE_P(
     EveryWindow, WindowLayoutTest,
     testing::Combine(testing::Values("Form1", "AboutBox", "FormSettings", "HelpForm", "ImageCopyForm",
-                                     "FormFilterSelect", "SearchForm", "SearchResult", "FormEditName", "FormFolderFind", "FormFloatB",
+                                     "FormFilterSelect", "SearchForm", "SearchResult", "FormEditName", "FormFolderFind",
+                                     "FormFloatB",
                                      "FormSaveImage", "FormThumbSpy", "ExifInfoForm", "DragForm", "FormThumbsettings",
                                      "FormFadestyles", "SaveToFolderForm", "FormGetcard", "SortForm",
                                      "ShowProgressForm", "FormAnalize", "BatchRenameForm", "UnitZoomFloat",
