@@ -194,9 +194,8 @@ TEST_F(ManualOrderWindowTest, TheEntryUnderTheMouseShowsItsThumbnail) {
   // The thumbnails come from the main window's cache, where they are kept as it says.
   ASSERT_TRUE(Form1->M_UseTumbCache->Checked());
   EXPECT_TRUE(Form1->ValidThumbFileExists(wide));
-  // Dragged with the mouse, the entry under it is the target and shows below, the first and the
-  // last too: the middle of the lower picture, as ImageMagick reads the window's pixels, has
-  // its colour.
+  // Dragged over, the first and the last entry too are the target and show below in their
+  // colour (the middle of the lower picture, as ImageMagick reads the window's pixels).
   std::vector<std::string> colours{"rgb(220,30,30)", "rgb(30,200,40)", "rgb(40,40,210)", "rgb(230,200,40)"}, files;
   for (const std::string& c : colours) {
     files.push_back(Pictures() + std::to_string(files.size()) + ".jpg");
