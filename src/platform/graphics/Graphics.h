@@ -512,6 +512,9 @@ struct DefaultInitAllocator : std::allocator<T> {
     ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
 };
+
+// A bitmap's pixel rows, in one block.
+using TPixelBuffer = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
 }  // namespace graphics_detail
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
@@ -528,9 +531,10 @@ class TBitmap : public TGraphic {
   TBitmap();
   ~TBitmap() override;
 
-  // A deep copy of pixels, pixel format, palette and transparency settings from a
-  // TBitmap; other graphics are drawn into a 24-bit bitmap of their size (a TJPEGImage
-  // hands over its decoded bitmap); nullptr empties the bitmap.
+  // A copy of pixels, pixel format, palette and transparency settings from a TBitmap
+  // (the two share one block of pixels until either changes them); other graphics are
+  // drawn into a 24-bit bitmap of their size (a TJPEGImage hands over its decoded
+  // bitmap); nullptr empties the bitmap.
   void Assign(TPersistent* source) override;
   void Draw(TCanvas& canvas, const TRect& rect) override;
   bool Empty() const override { return width_ == 0 || height_ == 0; }
@@ -572,7 +576,8 @@ class TBitmap : public TGraphic {
   // Length of one row in bytes (padded to 4).
   int ScanLineSize() const { return stride_; }
   // Address of a row (0 = top); rows outside 0..Height-1 raise EInvalidGraphicOperation
-  // "Scan line index out of range".
+  // "Scan line index out of range". The writable rows are the bitmap's own: pixels it
+  // shares with a bitmap assigned from it or to it are copied first.
   uint8_t* ScanLine(int row);
   const uint8_t* ScanLine(int row) const;
   // Signed distance in bytes from one row's start to the next row's start.
@@ -609,6 +614,10 @@ class TBitmap : public TGraphic {
   void reallocate(int width, int height);
   void convertTo(TPixelFormat format);
   void takeFrom(TBitmap& other);
+  // The pixels as this bitmap's own block, copied first when another bitmap shares them.
+  uint8_t* ownPixels();
+  const uint8_t* pixelData() const { return pixels_ ? pixels_->data() : nullptr; }
+  void setPixels(graphics_detail::TPixelBuffer&& fresh);
   // For decoders that write every row: the size without zeroing the pixels.
   friend class TJPEGImage;
   void allocateUninitialised(TPixelFormat format, int width, int height);
@@ -616,7 +625,7 @@ class TBitmap : public TGraphic {
   int width_ = 0, height_ = 0;
   int stride_ = 0;
   TPixelFormat pixelFormat_ = pfDevice;
-  std::vector<uint8_t, graphics_detail::DefaultInitAllocator<uint8_t>> pixels_;
+  std::shared_ptr<graphics_detail::TPixelBuffer> pixels_;
   TPalette palette_;
   TColor transparentColor_ = clDefault;
   TTransparentMode transparentMode_ = tmAuto;

@@ -193,7 +193,7 @@ void TBitmap::reallocate(int width, int height) {
   int bits = BitsOf(pixelFormat_);
   int64_t stride = RowBytes(width, bits);
   if (stride < 0 || stride * height > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
-  decltype(pixels_) fresh;
+  graphics_detail::TPixelBuffer fresh;
   AllocatePixels(fresh, (width > 0 && height > 0) ? size_t(stride * height) : 0, true);
   // Keep the overlapping pixels; bits of pixels outside the new width stay zero.
   int keepW = std::min(width, width_), keepH = std::min(height, height_);
@@ -203,16 +203,30 @@ void TBitmap::reallocate(int width, int height) {
     int restBits = int(keepBits % 8);
     uint8_t restMask = uint8_t(0xFF00 >> restBits);
     for (int y = 0; y < keepH; ++y) {
-      const uint8_t* src = pixels_.data() + size_t(y) * size_t(stride_);
+      const uint8_t* src = pixelData() + size_t(y) * size_t(stride_);
       uint8_t* dst = fresh.data() + size_t(y) * size_t(stride);
       std::memcpy(dst, src, fullBytes);
       if (restBits) dst[fullBytes] = uint8_t(src[fullBytes] & restMask);
     }
   }
-  pixels_.swap(fresh);
+  setPixels(std::move(fresh));
   width_ = width;
   height_ = height;
   stride_ = int(stride);
+}
+
+uint8_t* TBitmap::ownPixels() {
+  if (pixels_ && pixels_.use_count() > 1) {
+    graphics_detail::TPixelBuffer copy;
+    AllocatePixels(copy, pixels_->size(), false);
+    std::memcpy(copy.data(), pixels_->data(), pixels_->size());
+    setPixels(std::move(copy));
+  }
+  return pixels_ ? pixels_->data() : nullptr;
+}
+
+void TBitmap::setPixels(graphics_detail::TPixelBuffer&& fresh) {
+  pixels_ = fresh.empty() ? nullptr : std::make_shared<graphics_detail::TPixelBuffer>(std::move(fresh));
 }
 
 void TBitmap::SetWidth(int value) { SetSize(value, height_); }
@@ -228,8 +242,7 @@ void TBitmap::SetSize(int width, int height) {
 
 void TBitmap::ReleaseHandle() {
   if (width_ == 0 && height_ == 0) return;
-  pixels_.clear();
-  pixels_.shrink_to_fit();
+  pixels_.reset();
   width_ = height_ = 0;
   stride_ = 0;
   Changed(this);
@@ -253,12 +266,12 @@ int TBitmap::BitsPerPixel() const { return BitsOf(pixelFormat_); }
 
 uint8_t* TBitmap::ScanLine(int row) {
   if (row < 0 || row >= height_ || width_ == 0) throw EInvalidGraphicOperation(_("Scan line index out of range"));
-  return pixels_.data() + size_t(row) * size_t(stride_);
+  return ownPixels() + size_t(row) * size_t(stride_);
 }
 
 const uint8_t* TBitmap::ScanLine(int row) const {
   if (row < 0 || row >= height_ || width_ == 0) throw EInvalidGraphicOperation(_("Scan line index out of range"));
-  return pixels_.data() + size_t(row) * size_t(stride_);
+  return pixelData() + size_t(row) * size_t(stride_);
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {
@@ -291,7 +304,7 @@ void TBitmap::convertTo(TPixelFormat format) {
   const int w = width_, h = height_;
   const int64_t newStride = RowBytes(w, newBits);
   if (newStride * h > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
-  decltype(pixels_) fresh;
+  graphics_detail::TPixelBuffer fresh;
   AllocatePixels(fresh, size_t(newStride * h), true);
   uint32_t lut[256];
   PaletteLut(palette_, lut);
@@ -312,7 +325,7 @@ void TBitmap::convertTo(TPixelFormat format) {
     NearestColorCache nearest(target);
     int blackIndex = std::max(0, NearestPaletteIndex(target, clBlack));
     for (int y = 0; y < h; ++y) {
-      const uint8_t* src = pixels_.data() + size_t(y) * size_t(stride_);
+      const uint8_t* src = pixelData() + size_t(y) * size_t(stride_);
       uint8_t* dst = fresh.data() + size_t(y) * size_t(newStride);
       if (keepIndices) {
         for (int x = 0; x < w; ++x) {
@@ -327,11 +340,11 @@ void TBitmap::convertTo(TPixelFormat format) {
     palette_ = std::move(target);
   } else {
     for (int y = 0; y < h; ++y) {
-      RowToBGRA(pixels_.data() + size_t(y) * size_t(stride_), old, w, lut, line.data());
+      RowToBGRA(pixelData() + size_t(y) * size_t(stride_), old, w, lut, line.data());
       BGRAToRow(line.data(), format, w, fresh.data() + size_t(y) * size_t(newStride));
     }
   }
-  pixels_.swap(fresh);
+  setPixels(std::move(fresh));
   stride_ = int(newStride);
   pixelFormat_ = format;
 }
@@ -368,7 +381,7 @@ void TBitmap::SetMonochrome(bool value) {
 void TBitmap::LoadMonochromeBits(int width, int height, const uint8_t* bits, int rowBytes) {
   if (width < 0 || height < 0 || (width > 0 && height > 0 && (!bits || rowBytes * 8 < width)))
     throw EInvalidGraphicOperation(_("Invalid image dimensions"));
-  pixels_.clear();
+  pixels_.reset();
   width_ = height_ = stride_ = 0;
   pixelFormat_ = pf1bit;
   palette_ = MonochromePalette();
@@ -376,7 +389,7 @@ void TBitmap::LoadMonochromeBits(int width, int height, const uint8_t* bits, int
   size_t n = size_t((width + 7) / 8);
   uint8_t last = uint8_t(0xFF00 >> (width % 8 == 0 ? 8 : width % 8));
   for (int y = 0; y < height; ++y) {
-    uint8_t* row = pixels_.data() + size_t(y) * size_t(stride_);
+    uint8_t* row = ownPixels() + size_t(y) * size_t(stride_);
     std::memcpy(row, bits + size_t(y) * size_t(rowBytes), n);
     row[n - 1] &= last;
   }
@@ -385,7 +398,7 @@ void TBitmap::LoadMonochromeBits(int width, int height, const uint8_t* bits, int
 
 TColor TBitmap::PixelColor(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return clBlack;
-  const uint8_t* row = pixels_.data() + size_t(y) * size_t(stride_);
+  const uint8_t* row = pixelData() + size_t(y) * size_t(stride_);
   if (IsIndexed(pixelFormat_)) {
     const TPalette& p = palette_.IsEmpty() ? DefaultPaletteFor(pixelFormat_) : palette_;
     return p.Color(GetIndex(row, BitsOf(pixelFormat_), x));
@@ -489,13 +502,13 @@ void TBitmap::allocateUninitialised(TPixelFormat format, int width, int height) 
   if (width > MaxBitmapSide || height > MaxBitmapSide) throw EOutOfResources(_("Bitmap is too large"));
   int64_t stride = RowBytes(width, BitsOf(format));
   if (stride < 0 || stride * height > MaxBitmapBytes) throw EOutOfResources(_("Bitmap is too large"));
-  decltype(pixels_) fresh;
+  graphics_detail::TPixelBuffer fresh;
   AllocatePixels(fresh, (width > 0 && height > 0) ? size_t(stride * height) : 0, false);
   // The bytes after each row's pixels are zero, whatever the buffer held before.
   const size_t used = (size_t(width) * size_t(BitsOf(format)) + 7) / 8;
   if (height > 0 && size_t(stride) > used)
     for (int y = 0; y < height; ++y) std::memset(fresh.data() + size_t(y) * size_t(stride) + used, 0, size_t(stride) - used);
-  pixels_.swap(fresh);
+  setPixels(std::move(fresh));
   pixelFormat_ = format;
   width_ = width;
   height_ = height;
