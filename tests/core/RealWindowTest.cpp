@@ -117,6 +117,24 @@ class RealWindowTest : public testing::Test {
   bool Changes(const XRect& r, int ms) {
     return RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && !Same(before_, shot_, r); }, ms);
   }
+  // The box around the pixels of the rectangle, on a new screenshot in shot_, that have one
+  // of the colours or, with none given, that are not white.
+  XRect BoxNow(const XRect& r, const std::vector<std::string>& colours = {}) {
+    XRect b;
+    if (!x_.Screenshot(shot_)) return b;
+    // White goes black; then the colours (marked first), or all but black, go white.
+    std::vector<std::string> argv{"convert", shot_ + "[" + Text(r) + "]", "-fuzz", "10%", "-fill", "black", "-opaque",
+                                  "white"};
+    for (const std::string& c : colours) argv.insert(argv.end(), {"-fill", "rgb(1,2,3)", "-opaque", c});
+    if (colours.empty())
+      argv.insert(argv.end(), {"-fuzz", "0", "-fill", "white", "+opaque", "black"});
+    else
+      argv.insert(argv.end(), {"-fuzz", "0", "-fill", "black", "+opaque", "rgb(1,2,3)", "-fill", "white", "-opaque",
+                               "rgb(1,2,3)"});
+    argv.insert(argv.end(), {"-format", "%@", "info:"});
+    sscanf(testsupport::Run(argv).out.c_str(), "%dx%d+%d+%d", &b.width, &b.height, &b.x, &b.y);
+    return {r.x + b.x, r.y + b.y, b.width, b.height};
+  }
   void CloseBox(unsigned long window) {
     char id[32];
     snprintf(id, sizeof id, "0x%lx", window);
@@ -578,15 +596,7 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
   const unsigned long main = x_.MainWindow();
   const XRect client = x_.Geometry(main);
   // Where the picture lies on the screen: the box around its red and blue pixels.
-  auto pictureBox = [&] {
-    XRect box;
-    if (!x_.Screenshot(shot_)) return box;
-    const auto r = testsupport::Run({"convert", shot_ + "[" + Text(client) + "]", "-fuzz", "10%", "-fill", "black",
-                                     "-opaque", "white", "-fill", "white", "-opaque", "rgb(255,0,0)", "-opaque",
-                                     "rgb(0,0,255)", "-fill", "black", "+opaque", "white", "-format", "%@", "info:"});
-    sscanf(r.out.c_str(), "%dx%d+%d+%d", &box.width, &box.height, &box.x, &box.y);
-    return XRect{client.x + box.x, client.y + box.y, box.width, box.height};
-  };
+  auto pictureBox = [&] { return BoxNow(client, {"rgb(255,0,0)", "rgb(0,0,255)"}); };
   auto red = [&](int x, int y) { return Share(shot_, {x, y, 1, 1}, "rgb(255,0,0)", 20) == 1.0; };
   XRect fitted;
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return (fitted = pictureBox()).width > 500; })) << x_.Describe();
@@ -609,6 +619,50 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
       return whole;
     }, 5000)) << Text(box) << " fitted " << Text(fitted) << (whole ? "" : ", the frame is cut");
   }
+}
+
+// A panorama of 40000 x 6000 pixels (a JPEG of cells: red grows to the right, green
+// downwards, blue turns every 1000 columns, the last 50 columns are magenta) shows whole
+// when fitted, as ImageMagick scales it down; at full size ("Fit" up), scrolled to its
+// right end by the scroll bar, it shows the pixels djpeg decodes there. The program's
+// memory peaks at the picture's 720 MB of pixels and less than 200 MB more: one copy.
+TEST_F(RealWindowTest, APanoramaShowsFittedAndAtFullSizeToItsRightEnd) {
+  for (const char* tool : {"pamenlarge", "cjpeg", "djpeg"}) KIVO2_REQUIRE_TOOL(tool);
+  const std::string cells = testsupport::TempPath("cells.ppm"), end = testsupport::TempPath("end.ppm");
+  const std::string picture = testsupport::TempPath("album/panorama.jpg");
+  fs::create_directories(testsupport::TempPath("album"));
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "800x6", "xc:", "-channel", "R", "-fx", "i/799", "-channel", "G",
+                              "-fx", "i==799?0:(40+j*40)/255", "-channel", "B", "-fx", "i==799?1:floor(i/20)%2*0.8",
+                              "+channel", "-depth", "8", cells}).exitCode, 0);
+  ASSERT_EQ(testsupport::Run({"sh", "-c", "pamenlarge -xscale 50 -yscale 1000 \"$1\" | cjpeg -outfile \"$2\" && "
+                              "djpeg -crop 800x300+39200+0 -outfile \"$3\" \"$2\"", "sh", cells, picture, end})
+                .exitCode, 0);
+  ASSERT_TRUE(x_.Start({.arguments = {picture}})) << x_.Error();
+  const XRect c = x_.Geometry(x_.MainWindow()), area{c.x + 190, c.y + 49, c.width - 190, c.height - 71};
+  XRect box;
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    box = BoxNow(area);
+    return box.width > 1000 && std::abs(box.width * 3.0 / box.height - 20) < 0.2;
+  }, 20000)) << Text(box) << "\n" << x_.Describe();
+  // Both taken down to two samples a cell.
+  const auto fitted = testsupport::Run({"compare", "-metric", "RMSE", shot_ + "[" + Text(box) + "]", "-resize",
+                                        "80x12!", "(", "-define", "jpeg:size=5000x750", picture, "-resize", "80x12!",
+                                        ")", "null:"});
+  EXPECT_LT(atof(fitted.err.substr(fitted.err.find('(') + 1).c_str()), 0.03) << fitted.err;
+  x_.Click(c.x + 743, c.y + 32);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(area, "rgb(0,40,0)", 3) > 0.3; }, 30000)) << x_.Describe();
+  const std::string bar = std::to_string(c.bottom() - 30);
+  x_.Tool({"xdotool", "mousemove", std::to_string(c.x + 225), bar, "mousedown", "1", "mousemove", "800", bar,
+           "mousemove", std::to_string(c.right() - 1), bar, "mouseup", "1"});
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    box = BoxNow(area, {"rgb(255,0,255)"});
+    return std::abs(box.width - 50) <= 2 && box.y == area.y;
+  })) << Text(box);
+  EXPECT_EQ(testsupport::Run({"compare", "-metric", "AE", "-fuzz", "1%",
+                              shot_ + "[" + Text({box.right() - 800, box.y, 800, 300}) + "]", end, "null:"}).err, "0");
+  const std::string status = testsupport::ReadFile("/proc/" + std::to_string(x_.Pid()) + "/status");
+  const long peak = atol(status.c_str() + status.find("VmHWM:") + 6) * 1024;
+  EXPECT_TRUE(peak > 720000000 && peak < 920000000) << "peak " << peak << " bytes";
 }
 
 // Keys reach the command shown beside them wherever its menu can be opened - Ctrl+X of the

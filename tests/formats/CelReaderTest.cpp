@@ -108,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                               LoadCel(cut);
                             },
                             TooLittle("Autodesk", 4, 4)},
-                    Refusal{"TooWide", [] { LoadCel(Cel(40000, 1, {}, Bytes(40000, 1))); }, TooLarge(40000, 1)},
+                    Refusal{"TooLarge", [] { LoadCel(Cel(65535, 20000, {}, Bytes(65535, 1))); },
+                            TooLarge(65535, 20000)},
                     Refusal{"NoWidth", [] { LoadCel(Cel(0, 5, {}, Bytes(10, 1))); },
                             "Cannot load image. Invalid or unexpected Autodesk image format."}),
     RowName<Refusal>);

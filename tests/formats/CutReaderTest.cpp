@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cut, RefusedBeforeAllocating,
     testing::Values(Refusal{"FewPackets", [] { Read<TCUTGraphic>(Cut(20000, 20000, {Row({{0xFF, 1}, {0xFF, 2}})})); },
                             TooLittle("CUT", 20000, 20000)},
-                    Refusal{"TooHigh", [] { Read<TCUTGraphic>(Cut(2, 60000, {})); }, TooLarge(2, 60000)},
+                    Refusal{"TooLarge", [] { Read<TCUTGraphic>(Cut(40000, 30000, {})); }, TooLarge(40000, 30000)},
                     Refusal{"NoHeight", [] { Read<TCUTGraphic>(Cut(5, 0, {Row({{0x85, 1}})})); },
                             "Cannot load image. Invalid or unexpected CUT image format."}),
     RowName<Refusal>);

@@ -254,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
     Gif, RefusedBeforeAllocating,
     testing::Values(Refusal{"LittleData", [] { LoadGif(decodertest::GifFile(30000, 30000, 8, FortyCodes())); },
                             TooLittle("GIF", 30000, 30000)},
-                    Refusal{"TooWide", [] { LoadGif(decodertest::GifFile(65535, 2, 8, FortyCodes())); }, TooLarge(65535, 2)}),
+                    Refusal{"TooLarge", [] { LoadGif(decodertest::GifFile(65535, 20000, 8, FortyCodes())); },
+                            TooLarge(65535, 20000)}),
     RowName<Refusal>);
 
 // Cut in the header, the screen, the colour table, the extensions and the image

@@ -307,7 +307,8 @@ INSTANTIATE_TEST_SUITE_P(
     Png, RefusedBeforeAllocating,
     testing::Values(Refusal{"HeaderOnly", [] { LoadBytes(PngOf(Ihdr(32768, 32768, 8, 0, 1), Bytes(4, 0))); },
                             TooLittle("PNG", 32768, 32768)},
-                    Refusal{"Wide", [] { LoadBytes(PngOf(Ihdr(65535, 1, 8, 0), Bytes(65536, 0))); }, TooLarge(65535, 1)},
+                    Refusal{"Wide", [] { LoadBytes(PngOf(Ihdr(300000000, 1, 8, 0), Bytes(65536, 0))); },
+                            TooLarge(300000000, 1)},
                     Refusal{"Huge", [] { LoadBytes(PngOf(Ihdr(0x7FFFFFFF, 0x7FFFFFFF, 16, 6), {}, false)); },
                             TooLarge(0x7FFFFFFF, 0x7FFFFFFF)}),
     RowName<Refusal>);

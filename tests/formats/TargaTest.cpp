@@ -231,9 +231,9 @@ INSTANTIATE_TEST_SUITE_P(
                 TooLittle("Targa", 15000, 15000)},
         Refusal{"RunLengthGrey", [] { LoadBytes(Targa(11, 30000, 30000, 8, 0, 0, 0, 0, 0, {0xFF, 1})); },
                 TooLittle("Targa", 30000, 30000)},
-        // Sides over the bitmap's limit say so, with the size.
-        Refusal{"TooWide", [] { LoadBytes(Targa(2, 40000, 1, 24, 0, 0, 0, 0, 0, Bytes(120000, 1))); },
-                TooLarge(40000, 1)},
+        // Pixels over the bitmap's bytes say so, with the size, also at the widest side.
+        Refusal{"TooWide", [] { LoadBytes(Targa(2, 65535, 5000, 32, 0, 0, 0, 0, 0, Bytes(100, 1))); },
+                TooLarge(65535, 5000)},
         Refusal{"TooLarge", [] { LoadBytes(Targa(3, 60000, 60000, 8, 0)); }, TooLarge(60000, 60000)}),
     RowName<Refusal>);
 

@@ -82,18 +82,22 @@ TEST(GraphicsBitmap, HostileSizesAreRefused) {
   TBitmap b;
   b.SetPixelFormat(pf32bit);
   EXPECT_THROW(b.SetSize(MaxBitmapSide + 1, 1), EOutOfResources);
-  EXPECT_THROW(b.SetSize(MaxBitmapSide, MaxBitmapSide), EOutOfResources);  // 4 GiB
+  EXPECT_THROW(b.SetSize(40000, 7000), EOutOfResources);  // 1.04 GiB
   EXPECT_TRUE(b.Empty());
   b.SetSize(-5, 4);
   EXPECT_TRUE(b.Empty());
+  // Only the bytes bound the sides: a panorama of 40000 x 6000 takes 720 MB at 24 bits.
+  b.SetPixelFormat(pf24bit);
+  b.SetSize(40000, 6000);
+  EXPECT_EQ(b.Width(), 40000);
+  b.ReleaseHandle();
   // A picture file's sides and bytes up to the limits, and data that just suffices, are
   // taken; one more is refused.
-  EXPECT_NO_THROW(CheckPictureSize(MaxBitmapSide, 1, 24));
-  EXPECT_THROW(CheckPictureSize(MaxBitmapSide + 1, 1, 24), EInvalidGraphic);
-  EXPECT_NO_THROW(CheckPictureSize(1, MaxBitmapSide, 24));
-  EXPECT_THROW(CheckPictureSize(1, MaxBitmapSide + 1, 24), EInvalidGraphic);
-  EXPECT_NO_THROW(CheckPictureSize(MaxBitmapSide, MaxBitmapSide, 8));  // 1 GiB
-  EXPECT_THROW(CheckPictureSize(MaxBitmapSide, MaxBitmapSide, 16), EInvalidGraphic);
+  EXPECT_NO_THROW(CheckPictureSize(40000, 8947, 24));
+  EXPECT_THROW(CheckPictureSize(40000, 8948, 24), EInvalidGraphic);  // a row past 1 GiB
+  EXPECT_NO_THROW(CheckPictureSize(1, 40000, 24));
+  EXPECT_NO_THROW(CheckPictureSize(MaxBitmapSide, 1, 32));  // 1 GiB
+  EXPECT_THROW(CheckPictureSize(MaxBitmapSide + 1, 1, 8), EInvalidGraphic);
   EXPECT_NO_THROW(CheckPictureData("PPM", 10, 10, 300, 300, UncompressedData));
   EXPECT_THROW(CheckPictureData("PPM", 10, 10, 301, 300, UncompressedData), EInvalidGraphic);
 }

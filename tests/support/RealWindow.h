@@ -74,6 +74,8 @@ class RealWindow {
   // What the program wrote to stdout and stderr so far.
   std::string Log() const;
   const std::string& Display() const { return display_; }
+  // The program's process id (to read its /proc entries); -1 when it is not running.
+  pid_t Pid() const { return program_; }
   // The program's registry file (settings) under the test's sandbox.
   static std::string RegistryFile();
 

@@ -73,6 +73,12 @@ int main(int argc, char** argv) {
   std::filesystem::path root = std::filesystem::path(base && *base ? base : "/tmp") /
                                ("kivo2-tests-" + std::to_string(getpid()));
   std::filesystem::create_directories(root);
+  // ImageMagick's tools take pictures as wide and high as their formats go: the system's
+  // policy stops them at 16,384 pixels a side.
+  testsupport::WriteFile((root / "policy.xml").string(),
+                         "<policymap>\n  <policy domain=\"resource\" name=\"width\" value=\"64KP\"/>\n"
+                         "  <policy domain=\"resource\" name=\"height\" value=\"64KP\"/>\n</policymap>\n");
+  setenv("MAGICK_CONFIGURE_PATH", root.c_str(), 1);
   testing::UnitTest::GetInstance()->listeners().Append(new SandboxListener(root));
   int rc = RUN_ALL_TESTS();
   std::error_code ec;

@@ -520,9 +520,11 @@ using TPixelBuffer = std::vector<uint8_t, DefaultInitAllocator<uint8_t>>;
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TTransparentMode { tmAuto, tmFixed };
 
-// The largest bitmap the layer allocates (each side and the pixel buffer).
-constexpr int MaxBitmapSide = 32768;
+// The largest bitmap the layer allocates: its pixel buffer holds at most MaxBitmapBytes,
+// and a side is at most as long as a row of 32-bit pixels that fills that buffer, so that
+// any row widened to 32 bits per pixel (to draw or convert it) stays within the same bound.
 constexpr int64_t MaxBitmapBytes = int64_t(1) << 30;
+constexpr int MaxBitmapSide = int(MaxBitmapBytes / 4);
 
 class TBitmap : public TGraphic {
   KIVO2_GRAPHIC_CLASS(TBitmap, TGraphic)
