@@ -116,6 +116,23 @@ TEST_F(Paint, ImageShowsAPictureMadeByImageMagick) {
   ASSERT_TRUE(GuiTesting::Grab(c.form.get(), shot));
   EXPECT_EQ(At(shot, 10, 10), clWhite);
   EXPECT_EQ(At(shot, 25, 10), rgb(0, 0));
+
+  // A picture wider than 32,768 pixels (40000 x 1, every column its own colour, with alpha
+  // so that it has 32 bits a pixel) shown at half its width, its right end in the form:
+  // each pixel on the screen shows one of the two columns under it.
+  const std::string wide = testsupport::TempPath("wide.bmp");
+  r = testsupport::Run({"convert", "-size", "40000x1", "xc:", "-channel", "R", "-fx", "(i%256)/255", "-channel", "G",
+                        "-fx", "floor(i/256)/255", "+channel", "-alpha", "set", wide});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  expected = testsupport::ImageMagickRaster(wide);
+  image->SetProportional(false);
+  image->SetBounds(200 - 20000, 0, 20000, 1);
+  image->Picture()->LoadFromFile(wide);
+  ASSERT_TRUE(GuiTesting::Grab(c.form.get(), shot));
+  int wrong = 0;
+  for (int x = 0, column = 39600; x < 200; ++x, column += 2)
+    wrong += At(shot, x, 0) != rgb(column, 0) && At(shot, x, 0) != rgb(column + 1, 0);
+  EXPECT_EQ(wrong, 0) << "at the right end " << std::hex << At(shot, 199, 0) << " instead of " << rgb(39999, 0);
 }
 
 TEST_F(Paint, DrawingOnAnImageMakesItsPictureABitmapAndRepaints) {

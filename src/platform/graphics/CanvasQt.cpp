@@ -46,29 +46,37 @@ QImage RequireImage(QImage image) {
 }
 
 QImage BitmapAsQImage(const TBitmap& bitmap) {
-  if (bitmap.Empty()) return QImage();
-  const int w = bitmap.Width(), h = bitmap.Height();
-  const uchar* data = bitmap.ScanLine(0);
+  return BitmapPartAsQImage(bitmap, QRect(0, 0, bitmap.Width(), bitmap.Height()));
+}
+
+QImage BitmapPartAsQImage(const TBitmap& bitmap, const QRect& part) {
+  const QRect area = part.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+  if (bitmap.Empty() || area.isEmpty()) return QImage();
+  const int w = area.width(), h = area.height(), bits = bitmap.BitsPerPixel();
   const qsizetype stride = qsizetype(bitmap.RowStride());
+  // Formats of whole bytes share the bitmap's rows from the part's first pixel on.
+  const uchar* data = bitmap.ScanLine(area.top()) + size_t(area.left()) * size_t(bits / 8);
+  if (bitmap.PixelFormat() == pf1bit && area.left() % 8 == 0) {
+    QImage image(bitmap.ScanLine(area.top()) + area.left() / 8, w, h, stride, QImage::Format_Mono);
+    image.setColorTable(ColorTable(bitmap, 2));
+    return image;
+  }
   switch (bitmap.PixelFormat()) {
-    case pf1bit: {
-      QImage image(data, w, h, stride, QImage::Format_Mono);
-      image.setColorTable(ColorTable(bitmap, 2));
+    case pf1bit:
+    case pf4bit: {
+      // Pixels smaller than a byte are widened to Indexed8, only those of the part.
+      QImage image = RequireImage(QImage(w, h, QImage::Format_Indexed8));
+      for (int y = 0; y < h; ++y) {
+        const uint8_t* src = bitmap.ScanLine(area.top() + y);
+        uchar* dst = image.scanLine(y);
+        for (int x = 0; x < w; ++x) dst[x] = uchar(GetIndex(src, bits, area.left() + x));
+      }
+      image.setColorTable(ColorTable(bitmap, 1 << bits));
       return image;
     }
     case pf8bit: {
       QImage image(data, w, h, stride, QImage::Format_Indexed8);
       image.setColorTable(ColorTable(bitmap, 256));
-      return image;
-    }
-    case pf4bit: {
-      QImage image = RequireImage(QImage(w, h, QImage::Format_Indexed8));
-      for (int y = 0; y < h; ++y) {
-        const uint8_t* src = bitmap.ScanLine(y);
-        uchar* dst = image.scanLine(y);
-        for (int x = 0; x < w; ++x) dst[x] = uchar((x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4));
-      }
-      image.setColorTable(ColorTable(bitmap, 16));
       return image;
     }
     case pf15bit: return QImage(data, w, h, stride, QImage::Format_RGB555);

@@ -43,6 +43,10 @@ QImage RequireImage(QImage image);
 // as RGB32, ignoring the 4th byte); pf1bit and pf8bit come as Mono and Indexed8 with
 // the palette as colour table, pf4bit is widened to Indexed8.
 QImage BitmapAsQImage(const TBitmap& bitmap);
+// The same for the part of the bitmap inside `part`, sharing the pixels from the part's
+// corner on; pf4bit, and pf1bit from a column that does not start a byte, come as
+// Indexed8 of the part alone.
+QImage BitmapPartAsQImage(const TBitmap& bitmap, const QRect& part);
 // An independent copy of the bitmap as Format_RGB32 (withAlpha: Format_ARGB32 taking
 // the 4th byte of pf32bit as alpha).
 QImage BitmapToQImage(const TBitmap& bitmap, bool withAlpha = false);

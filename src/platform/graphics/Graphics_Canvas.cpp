@@ -470,6 +470,19 @@ void TCanvas::SetPixels(int x, int y, TColor color) {
 
 namespace graphics_internal {
 
+namespace {
+
+// The source columns (or rows) [first, last) that the target's [shownFrom, shownTo) shows
+// when sourceSize of them from sourceFrom on are stretched over targetSize from targetFrom on.
+std::pair<int, int> SourceSpan(int shownFrom, int shownTo, int targetFrom, int targetSize, int sourceFrom,
+                               int sourceSize) {
+  const int64_t first = sourceFrom + (int64_t(shownFrom) - targetFrom) * sourceSize / targetSize;
+  const int64_t last = sourceFrom + ((int64_t(shownTo) - targetFrom) * sourceSize + targetSize - 1) / targetSize;
+  return {int(std::max<int64_t>(first, sourceFrom)), int(std::min<int64_t>(last, int64_t(sourceFrom) + sourceSize))};
+}
+
+}  // namespace
+
 void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source, const TRect& sourceRect,
                       TCopyMode mode, const TBitmap* mask) {
   TCanvasImpl& impl = canvas.Impl();
@@ -505,18 +518,42 @@ void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source,
     case cmNotSrcCopy: p.setCompositionMode(QPainter::RasterOp_NotSource); break;
     default: p.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
   }
-  if (!mask) {
-    p.drawImage(target, BitmapAsQImage(source), from);
-    return;
+  // Only the part of the source that shows is handed to the painter, at its own origin:
+  // the toolkit's fixed-point stretching goes wrong beyond 32767 source pixels, and a
+  // picture of tens of thousands of pixels is drawn a window's worth at a time.
+  QImage image;
+  QRectF to(target), within(from);
+  QPoint origin(0, 0);
+  if (target.width() > 0 && target.height() > 0 && from.width() > 0 && from.height() > 0) {
+    QRect shown = target.intersected(impl.paintClip);
+    if (p.hasClipping()) shown = shown.intersected(p.clipBoundingRect().toAlignedRect());
+    const auto [left, right] = SourceSpan(shown.left(), shown.right() + 1, target.left(), target.width(), from.left(),
+                                          from.width());
+    const auto [top, bottom] = SourceSpan(shown.top(), shown.bottom() + 1, target.top(), target.height(), from.top(),
+                                          from.height());
+    const QRect part = shown.isEmpty() ? QRect()
+                                       : QRect(left, top, right - left, bottom - top)
+                                             .intersected(QRect(0, 0, source.Width(), source.Height()));
+    if (part.isEmpty()) return;
+    const double scaleX = double(target.width()) / from.width(), scaleY = double(target.height()) / from.height();
+    to = QRectF(target.left() + (part.left() - from.left()) * scaleX, target.top() + (part.top() - from.top()) * scaleY,
+                part.width() * scaleX, part.height() * scaleY);
+    within = QRectF(0, 0, part.width(), part.height());
+    origin = part.topLeft();
+    image = BitmapPartAsQImage(source, part);
+  } else {
+    image = BitmapAsQImage(source);
   }
-  QImage image = RequireImage(BitmapToQImage(source, false).convertToFormat(QImage::Format_ARGB32));
-  for (int y = 0; y < image.height() && y < mask->Height(); ++y) {
-    uint32_t* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
-    const uint8_t* bits = mask->ScanLine(y);
-    for (int x = 0; x < image.width() && x < mask->Width(); ++x)
-      if ((bits[x >> 3] >> (7 - (x & 7))) & 1) line[x] = 0;
+  if (mask) {
+    image = RequireImage(image.convertToFormat(QImage::Format_ARGB32));
+    for (int y = 0; y < image.height() && origin.y() + y < mask->Height(); ++y) {
+      uint32_t* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+      const uint8_t* bits = mask->ScanLine(origin.y() + y);
+      for (int x = 0, mx = origin.x(); x < image.width() && mx < mask->Width(); ++x, ++mx)
+        if ((bits[mx >> 3] >> (7 - (mx & 7))) & 1) line[x] = 0;
+    }
   }
-  p.drawImage(target, image, from);
+  p.drawImage(to, image, within);
 }
 
 }  // namespace graphics_internal
