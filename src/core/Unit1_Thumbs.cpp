@@ -143,18 +143,19 @@ std::string ThumbSlot(const std::string& folder, const std::string& key, TThumbF
 }
 
 // The size a picture gets to fit a square of side pixels: its own size when smaller in
-// both directions, otherwise the long side becomes side and the other one shrinks by the
-// whole percentage side * 100 div long.
+// both directions, otherwise the long side becomes side and the other one shrinks in the
+// same proportion (other * side div long). A whole percentage taken first would distort
+// every thumbnail a little and flatten a picture over a hundred times the side to a line.
 void ThumbFitSize(int width, int height, int side, int& fitWidth, int& fitHeight) {
   fitWidth = width;
   fitHeight = height;
   if (width < side && height < side) return;
   if (width > height) {
     fitWidth = side;
-    fitHeight = int(int64_t(height) * (int64_t(side) * 100 / width) / 100);
+    fitHeight = int(int64_t(height) * side / width);
   } else {
     fitHeight = side;
-    fitWidth = int(int64_t(width) * (int64_t(side) * 100 / height) / 100);
+    fitWidth = int(int64_t(width) * side / height);
   }
   fitWidth = std::max(fitWidth, 1);
   fitHeight = std::max(fitHeight, 1);

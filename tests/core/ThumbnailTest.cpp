@@ -63,8 +63,8 @@ Difference Compare(const Raster& a, const Raster& b) {
 // by the whole percentage side * 100 div long; smaller pictures keep their size.
 std::pair<int, int> FitSize(int width, int height, int side) {
   if (width < side && height < side) return {width, height};
-  if (width > height) return {side, height * (side * 100 / width) / 100};
-  return {width * (side * 100 / height) / 100, side};
+  if (width > height) return {side, height * side / width};
+  return {width * side / height, side};
 }
 
 // A JPEG is decoded at 1/2, 1/4 or 1/8 when that still covers side pixels; the fit
@@ -142,10 +142,12 @@ TEST_F(ThumbnailTest, EveryPictureGetsACacheFileLikeImageMagicksThumbnail) {
   Make("c.tif", {"-size", "200x300", "xc:green", "-fill", "yellow", "-draw", "circle 100,150 100,60"});
   Make("d.bmp", {"-size", "350x250", "radial-gradient:white-purple"});
   Make("e.png", {"-size", "100x80", "gradient:yellow-black"});
+  Make("f.png", {"-size", "20000x2000", "xc:teal"});  // a panorama, 175 x 17 as a thumbnail
   StartIn();
   Build();
-  std::map<std::string, std::pair<int, int>> sizes{
-      {"a.jpg", {800, 600}}, {"b.png", {300, 200}}, {"c.tif", {200, 300}}, {"d.bmp", {350, 250}}, {"e.png", {100, 80}}};
+  std::map<std::string, std::pair<int, int>> sizes{{"a.jpg", {800, 600}}, {"b.png", {300, 200}},
+                                                   {"c.tif", {200, 300}}, {"d.bmp", {350, 250}},
+                                                   {"e.png", {100, 80}},  {"f.png", {20000, 2000}}};
   for (const auto& [name, size] : sizes) {
     SCOPED_TRACE(name);
     const std::string cache = CacheOf(name);
@@ -334,8 +336,7 @@ TEST_F(ThumbnailTest, JpegsDecodeAtTheScaleThatStillCoversTheThumbnail) {
   StartIn();
   ASSERT_TRUE(Form1->SaveAsJpgThumb(folder_ + "big.jpg", nullptr, true));
   ASSERT_TRUE(Form1->SaveAsJpgThumb(folder_ + "small.png", nullptr, true));
-  // Decoded at 1/8 (500 x 375): 375 * (17500 div 500) div 100 = 131; a full-size decode
-  // would give 3000 * (17500 div 4000) div 100 = 120.
+  // Decoded at 1/8 (500 x 375): 375 * 175 div 500 = 131.
   EXPECT_EQ(Identify("%w %h", CacheOf("big.jpg")), "175 131");
   EXPECT_EQ(Identify("%w %h", CacheOf("small.png")), "100 80");
   // A smaller cache size from the debug panel.
