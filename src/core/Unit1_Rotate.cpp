@@ -16,12 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <set>
+#include <string_view>
+#include <vector>
 
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
-#include "platform/graphics/Jpeg.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
@@ -43,45 +45,87 @@ uint16_t JpegtranTimeOut(int64_t fileSize) {
   return uint16_t(std::min<int64_t>(seconds, 3600));
 }
 
-// The picture's size from its header; false when it is no JPEG picture.
-bool JpegSize(const std::string& fileName, int& width, int& height) {
-  try {
-    TJPEGImage jpeg;
-    jpeg.LoadFromFile(fileName);
-    width = jpeg.Width();
-    height = jpeg.Height();
-    return width > 0 && height > 0;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-// The file ends with the end-of-image marker that jpegtran writes last.
-bool EndsWithEndOfImage(const std::string& fileName) {
-  const int fd = fileio::Open(fileName, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  unsigned char tail[2] = {0, 0};
-  struct stat st;
-  const bool whole = ::fstat(fd, &st) == 0 && st.st_size >= 4 && ::pread(fd, tail, 2, st.st_size - 2) == 2 &&
-                     tail[0] == 0xFF && tail[1] == 0xD9;
-  ::close(fd);
-  return whole;
-}
-
 // A side after -trim: the edge blocks that do not fill a whole MCU (at most 31 pixels)
 // may be gone.
 bool Trimmed(int got, int want) { return got <= want && got + 32 > want; }
 
-// The layout of a JPEG file as far as the lossless step needs it: where its first picture
-// ends (after the end-of-image marker: what follows is a trailer such as the further
-// pictures of an MPF file or a motion photo's video), and where the byte-order mark of its
-// MPF index lies (0 when it has none).
+// A file, or bytes in memory, looked at through a window of 256 KiB: a picture of any size
+// is walked in bounded memory, each byte read once.
+class TByteWindow {
+ public:
+  explicit TByteWindow(std::string_view bytes) : memory_(bytes), size_(bytes.size()) {}
+  TByteWindow(int fd, size_t size) : fd_(fd), size_(size) {}
+  size_t Size() const { return size_; }
+
+  // The count bytes from at on (for a file at most the window); nullptr when they are not
+  // all there.
+  const uint8_t* Bytes(size_t at, size_t count) {
+    if (at > size_ || count > size_ - at || (fd_ >= 0 && count > kWindow)) return nullptr;
+    size_t held = 0;
+    const uint8_t* bytes = From(at, held);
+    if (bytes && held < count) bytes = refill(at) ? buffer_.data() : nullptr;
+    return bytes;
+  }
+
+  // The bytes from at on that the window holds (read from at on when it holds none), and
+  // their number in count; nullptr at the end and on a read error.
+  const uint8_t* From(size_t at, size_t& count) {
+    if (at >= size_) return nullptr;
+    if (fd_ < 0) {
+      count = size_ - at;
+      return reinterpret_cast<const uint8_t*>(memory_.data()) + at;
+    }
+    if ((at < start_ || at >= start_ + buffer_.size()) && !refill(at)) return nullptr;
+    count = start_ + buffer_.size() - at;
+    return buffer_.data() + (at - start_);
+  }
+
+  // Where the next 0xFF byte from at on lies; Size() when there is none.
+  size_t NextFF(size_t at) {
+    size_t count = 0;
+    while (const uint8_t* bytes = From(at, count)) {
+      if (const void* ff = std::memchr(bytes, 0xFF, count)) return at + size_t(static_cast<const uint8_t*>(ff) - bytes);
+      at += count;
+    }
+    return size_;
+  }
+
+ private:
+  // The window's bytes from at on; false on a read error or a file that became shorter.
+  bool refill(size_t at) {
+    buffer_.resize(std::min(kWindow, size_ - at));
+    start_ = at;
+    for (size_t got = 0; got < buffer_.size();) {
+      const ssize_t n = ::pread(fd_, buffer_.data() + got, buffer_.size() - got, off_t(at + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        buffer_.clear();
+        return false;
+      }
+      got += size_t(n);
+    }
+    return true;
+  }
+
+  static constexpr size_t kWindow = size_t(256) << 10;
+  std::string_view memory_;
+  int fd_ = -1;
+  size_t size_ = 0;
+  std::vector<uint8_t> buffer_;  // the file's bytes from start_ on
+  size_t start_ = 0;
+};
+
+// The layout of a JPEG file as far as the lossless step needs it: the size of its first
+// frame, where its first picture ends (after the end-of-image marker: what follows is a
+// trailer such as the further pictures of an MPF file or a motion photo's video), and where
+// the byte-order mark of its MPF index lies (0 when it has none).
 struct TJpegLayout {
+  int width = 0, height = 0;
   size_t end = 0;
   size_t mpfHeader = 0;
 };
 
-uint32_t Get(const std::string& b, size_t at, int size, bool little) {
+uint32_t Get(std::string_view b, size_t at, int size, bool little) {
   uint32_t v = 0;
   for (int i = 0; i < size; ++i) {
     const uint32_t byte = uint8_t(b[at + size_t(little ? size - 1 - i : i)]);
@@ -94,48 +138,81 @@ void Put(std::string& b, size_t at, int size, bool little, uint32_t v) {
   for (int i = 0; i < size; ++i) b[at + size_t(little ? i : size - 1 - i)] = char((v >> (8 * i)) & 0xFF);
 }
 
-// Walks the markers and the compressed data to the end of the first picture; false for
-// anything that is no whole JPEG picture.
-bool ReadJpegLayout(const std::string& b, TJpegLayout& layout) {
-  const size_t n = b.size();
-  if (n < 4 || uint8_t(b[0]) != 0xFF || uint8_t(b[1]) != 0xD8) return false;
+bool IsFrameHeader(uint8_t marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Walks the markers, and unless headerOnly the compressed data, to the end of the first
+// picture; false for anything that is no whole JPEG picture with a frame size. headerOnly
+// stops at the first scan, and then asks for the end-of-image marker as the file's last
+// bytes (jpegtran's output holds one picture).
+bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
+  const size_t n = b.Size();
+  const uint8_t* start = b.Bytes(0, 2);
+  if (!start || start[0] != 0xFF || start[1] != 0xD8) return false;
   size_t pos = 2;
   for (;;) {
-    if (pos + 1 >= n || uint8_t(b[pos]) != 0xFF) return false;
-    while (pos + 1 < n && uint8_t(b[pos + 1]) == 0xFF) ++pos;  // fill bytes
-    if (pos + 1 >= n) return false;
-    const uint8_t marker = uint8_t(b[pos + 1]);
+    const uint8_t* m = b.Bytes(pos, 2);
+    if (!m || m[0] != 0xFF) return false;
+    const uint8_t marker = m[1];
+    if (marker == 0xFF) {  // a fill byte
+      ++pos;
+      continue;
+    }
     if (marker == 0xD9) {
       layout.end = pos + 2;
-      return true;
+      return layout.width > 0 && layout.height > 0;
     }
     if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
       pos += 2;
       continue;
     }
-    if (pos + 4 > n) return false;
-    const size_t length = Get(b, pos + 2, 2, false);
-    if (length < 2 || pos + 2 + length > n) return false;
-    if (marker == 0xE2 && length >= 16 && layout.mpfHeader == 0 && b.compare(pos + 4, 4, std::string("MPF\0", 4)) == 0)
+    const uint8_t* lengthBytes = b.Bytes(pos + 2, 2);
+    if (!lengthBytes) return false;
+    const size_t length = size_t(lengthBytes[0]) << 8 | lengthBytes[1];
+    if (length < 2 || length > n - pos - 2) return false;
+    const uint8_t* head = b.Bytes(pos + 4, std::min<size_t>(length - 2, 8));
+    if (!head) return false;
+    const std::string_view text(reinterpret_cast<const char*>(head), std::min<size_t>(length - 2, 8));
+    if (IsFrameHeader(marker) && layout.width == 0 && length >= 8) {
+      layout.height = head[1] << 8 | head[2];
+      layout.width = head[3] << 8 | head[4];
+    } else if (marker == 0xE2 && length >= 16 && layout.mpfHeader == 0 &&
+               text.substr(0, 4) == std::string_view("MPF\0", 4)) {
       layout.mpfHeader = pos + 8;
+    }
     pos += 2 + length;
     if (marker != 0xDA) continue;
+    if (headerOnly) {
+      const uint8_t* last = b.Bytes(n - 2, 2);
+      return last && last[0] == 0xFF && last[1] == 0xD9 && layout.width > 0 && layout.height > 0;
+    }
     // Compressed data: up to the next marker that is no stuffed byte or restart marker.
     for (;;) {
-      const void* ff = std::memchr(b.data() + pos, 0xFF, n - pos);
-      if (!ff) return false;
-      pos = size_t(static_cast<const char*>(ff) - b.data());
-      if (pos + 1 >= n) return false;
-      const uint8_t next = uint8_t(b[pos + 1]);
-      if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+      pos = b.NextFF(pos);
+      const uint8_t* next = b.Bytes(pos, 2);
+      if (!next) return false;
+      if (next[1] == 0x00 || (next[1] >= 0xD0 && next[1] <= 0xD7)) {
         pos += 2;
-      } else if (next == 0xFF) {
+      } else if (next[1] == 0xFF) {
         ++pos;
       } else {
         break;
       }
     }
   }
+}
+
+// ReadJpegLayout on a file. 0 when it is a whole picture, -1 when it is none, else the
+// errno value of the failed open.
+int ReadJpegFileLayout(const std::string& fileName, TJpegLayout& layout, bool headerOnly) {
+  const int fd = fileio::Open(fileName, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat st;
+  TByteWindow window(fd, ::fstat(fd, &st) == 0 ? size_t(st.st_size) : 0);
+  const bool whole = ReadJpegLayout(window, layout, headerOnly);
+  ::close(fd);
+  return whole ? 0 : -1;
 }
 
 // The entries of the MPF index (attribute, size, offset, two dependants: 16 bytes each)
@@ -163,7 +240,8 @@ bool MpfEntries(const std::string& b, size_t header, size_t& entries, uint32_t& 
 // number of further pictures the index names (they are carried, not turned).
 int CarryTrailer(const std::string& original, const TJpegLayout& from, std::string& out) {
   TJpegLayout to;
-  if (!ReadJpegLayout(out, to)) return 0;
+  TByteWindow window(out);
+  if (!ReadJpegLayout(window, to, false)) return 0;
   out.resize(to.end);
   size_t oldEntries = 0, newEntries = 0;
   uint32_t oldCount = 0, newCount = 0;
@@ -313,19 +391,16 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
     if (err == ENOSPC || err == EROFS || err == EDQUOT) diskError = err;
     return failed(SysErrorMessage(err));
   };
-  std::string bytes;
+  // The picture is walked to the end of its first picture by a thread of its own while
+  // jpegtran runs (where no thread can be had, when its verdict is asked); its verdict
+  // counts before jpegtran's.
   TJpegLayout layout;
-  int width = 0, height = 0;
-  try {
-    bytes = ReadFileBytes(picture);
-  } catch (const Exception& e) {
-    failed(e.Message());
-  }
-  bool done = reason.empty() && ((ReadJpegLayout(bytes, layout) && JpegSize(picture, width, height)) ||
-                                 failed(_("The file is not a whole JPEG picture.")));
+  std::future<int> walk = std::async(std::launch::async | std::launch::deferred, [&picture, &layout] {
+    return ReadJpegFileLayout(picture, layout, false);
+  });
   std::string output = WorkFileTemplate(picture, ".kivo2lossless-");
-  int fd = done ? fileio::MakeTemp(output, O_CLOEXEC) : -1;
-  done = done && failedErrno(fd >= 0);
+  int fd = fileio::MakeTemp(output, O_CLOEXEC);
+  bool done = failedErrno(fd >= 0);
   bool backupMade = false;
   if (fd >= 0) {
     // The new file gets the picture's permissions and, where allowed, its owner.
@@ -342,10 +417,13 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
     std::string messages;
     const TProcessResult run = RunProcessAndWait(
         argv, JpegtranTimeOut(original.st_size), true, [] { Application->ProcessMessages(); }, nullptr, &messages);
-    int outWidth = 0, outHeight = 0;
-    done = run.Outcome == TWaitOutcome::Finished && run.ExitCode == 0 && EndsWithEndOfImage(output) &&
-           JpegSize(output, outWidth, outHeight) && Step.WholeResult(width, height, outWidth, outHeight);
-    if (!done) {
+    const int walked = walk.get();
+    if (walked != 0) failed(walked > 0 ? SysErrorMessage(walked) : _("The file is not a whole JPEG picture."));
+    TJpegLayout turnedLayout;
+    done = walked == 0 && run.Outcome == TWaitOutcome::Finished && run.ExitCode == 0 &&
+           ReadJpegFileLayout(output, turnedLayout, true) == 0 &&
+           Step.WholeResult(layout.width, layout.height, turnedLayout.width, turnedLayout.height);
+    if (!done && walked == 0) {
       // The disk that took no more says so before the work file gives its room back;
       // otherwise jpegtran's own last word is the reason.
       diskError = DiskReason(folder, original.st_size);
@@ -355,15 +433,20 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
       else if (!messages.empty())
         failed(messages.substr(messages.rfind('\n') + 1));
     }
-    if (done && layout.end < bytes.size()) {
-      std::string turned;
+    if (done && layout.end < size_t(original.st_size)) {
+      // A trailer: both files are read whole, and the original walked again as it is read.
+      std::string bytes, turned;
       try {
+        bytes = ReadFileBytes(picture);
         turned = ReadFileBytes(output);
       } catch (const Exception&) {
         turned.clear();
       }
-      FLosslessFurtherImages += CarryTrailer(bytes, layout, turned);
-      done = !turned.empty() && failedErrno(RewriteWorkFile(output, turned));
+      TByteWindow window(bytes);
+      TJpegLayout read;
+      done = !turned.empty() && ReadJpegLayout(window, read, false);
+      if (done) FLosslessFurtherImages += CarryTrailer(bytes, read, turned);
+      done = done && failedErrno(RewriteWorkFile(output, turned));
     }
     done = done && failedErrno(CopyFileDate(picture, output) == 0 && SyncFile(output));
     if (done && makeBackup) done = backupMade = failedErrno(MakeBackup(picture, backup, replaceBackup));
