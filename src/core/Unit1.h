@@ -831,6 +831,9 @@ class TForm1 : public TForm {
     bool Perfect = false;                // "-perfect": refuse what cannot be done exactly
     bool ShowResult = false;             // open the file afterwards
     std::string FailureText;             // the message of any failure
+    // A turn or flip: the pixels then stand as they are to be shown, so the Exif
+    // Orientation becomes "normal" (and the Exif pixel sizes follow a new size).
+    bool ResetsOrientation = false;
     // True when jpegtran's output of outWidth x outHeight is the whole result for an
     // input of width x height.
     std::function<bool(int width, int height, int outWidth, int outHeight)> WholeResult;

@@ -24,6 +24,7 @@
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
 #include "core/Unit1.h"
+#include "metadata/ExifData.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
@@ -117,12 +118,14 @@ class TByteWindow {
 
 // The layout of a JPEG file as far as the lossless step needs it: the size of its first
 // frame, where its first picture ends (after the end-of-image marker: what follows is a
-// trailer such as the further pictures of an MPF file or a motion photo's video), and where
-// the byte-order mark of its MPF index lies (0 when it has none).
+// trailer such as the further pictures of an MPF file or a motion photo's video), where the
+// byte-order mark of its MPF index lies and where its Exif segment (its length bytes) lies
+// and how long it is (0 for those it has not).
 struct TJpegLayout {
   int width = 0, height = 0;
   size_t end = 0;
   size_t mpfHeader = 0;
+  size_t exif = 0, exifLength = 0;
 };
 
 uint32_t Get(std::string_view b, size_t at, int size, bool little) {
@@ -180,6 +183,9 @@ bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
     } else if (marker == 0xE2 && length >= 16 && layout.mpfHeader == 0 &&
                text.substr(0, 4) == std::string_view("MPF\0", 4)) {
       layout.mpfHeader = pos + 8;
+    } else if (marker == 0xE1 && layout.exif == 0 && text.substr(0, 6) == std::string_view("Exif\0\0", 6)) {
+      layout.exif = pos + 2;
+      layout.exifLength = length;
     }
     pos += 2 + length;
     if (marker != 0xDA) continue;
@@ -273,6 +279,33 @@ bool RewriteWorkFile(const std::string& fileName, const std::string& bytes) {
   if (fd < 0) return false;
   const bool ok = fileio::WriteAll(fd, bytes.data(), bytes.size()) && fileio::Sync(fd) == 0;
   return ::close(fd) == 0 && ok;
+}
+
+// After a turn or flip, the work file's Exif says that its pixels stand as they are to be
+// shown, and gives their size when it is no longer the size before (see
+// ResetTurnedOrientation): the bytes that change are written where they lie. False (errno
+// set) when they could not be.
+bool ResetOrientationInFile(const std::string& fileName, const TJpegLayout& layout, const TJpegLayout& original) {
+  if (layout.exif == 0) return true;
+  const int fd = fileio::Open(fileName, O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  TSegment segment{std::string(layout.exifLength, '\0'), 0xE1, int32_t(layout.exifLength)};
+  const std::string& data = segment.Data;
+  errno = EIO;  // a short read says nothing itself
+  bool ok = ::pread(fd, segment.Data.data(), data.size(), off_t(layout.exif)) == ssize_t(data.size());
+  const std::string before = data;
+  const bool resized = layout.width != original.width || layout.height != original.height;
+  if (ok) ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0);
+  size_t first = 0, last = data.size();
+  while (first < last && data[first] == before[first]) ++first;
+  while (last > first && data[last - 1] == before[last - 1]) --last;
+  if (ok && first < last)
+    ok = ::lseek(fd, off_t(layout.exif + first), SEEK_SET) >= 0 &&
+         fileio::WriteAll(fd, data.data() + first, last - first);
+  const int err = errno;
+  ::close(fd);
+  errno = err;
+  return ok;
 }
 
 bool SyncFile(const std::string& fileName) {
@@ -433,6 +466,8 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
       else if (!messages.empty())
         failed(messages.substr(messages.rfind('\n') + 1));
     }
+    if (done && Step.ResetsOrientation)
+      done = failedErrno(ResetOrientationInFile(output, turnedLayout, layout));
     if (done && layout.end < size_t(original.st_size)) {
       // A trailer: both files are read whole, and the original walked again as it is read.
       std::string bytes, turned;
@@ -491,6 +526,7 @@ bool TForm1::RotateJPG(const std::string& Value, const std::string& Option, cons
   // A quarter turn swaps the sides, and -trim may drop the edge blocks that do not fill
   // a whole MCU (at most 31 pixels).
   const bool quarter = Value == "90" || Value == "270";
+  step.ResetsOrientation = true;
   step.WholeResult = [quarter](int width, int height, int outWidth, int outHeight) {
     if (quarter) std::swap(width, height);
     return Trimmed(outWidth, width) && Trimmed(outHeight, height);

@@ -284,6 +284,17 @@ struct TSegment {
   int32_t Size = 0;   // the value of the length field
 };
 
+// After a lossless turn or flip of a JPEG picture's pixels, which now stand as they are to
+// be shown: the Orientation of the picture (first directory) and of its thumbnail (second
+// directory) becomes 1 ("normal"). When the turn changed the picture's size (a quarter
+// turn, trimmed edges), Width and Height give the new one, and the Exif pixel dimensions
+// (ExifImageWidth, ExifImageHeight) become it, as jpegtran itself does when the Exif
+// segment comes first in the file. Each entry is changed where it lies, in its own type and
+// the data's byte order; no other byte changes. Entries that are missing or not of their
+// usual form stay as they are, and so does a segment that is no readable Exif. Segment is
+// an Exif APP1 segment as the reads keep it.
+void ResetTurnedOrientation(TSegment& Segment, uint32_t Width = 0, uint32_t Height = 0);
+
 // The read status texts kept in ErrStr (callers compare with them; shown translated).
 extern const char* const kStatusNone;            // "<none>"
 extern const char* const kStatusNotExif;         // "Not an EXIF file"

@@ -291,6 +291,66 @@ void TImageInfo::AdjustSize(int32_t NewHeight, int32_t NewWidth) {
 }
 
 // ---------------------------------------------------------------------------
+// After a lossless turn or flip
+// ---------------------------------------------------------------------------
+
+void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height) {
+  std::string& data = Segment.Data;
+  tEndInd exif;
+  // The length, "Exif\0\0", then the TIFF header at position 9, from which offsets count.
+  if (data.size() < 16 || data.compare(2, 6, kExifHeader) != 0) return;
+  if (data.compare(8, 4, std::string("MM\0*", 4)) == 0)
+    exif.MotorolaOrder = true;
+  else if (data.compare(8, 4, std::string("II*\0", 4)) != 0)
+    return;
+  exif.SetDataBuffer(data);
+  const int64_t size = int64_t(data.size());
+  // The directory at a TIFF offset: the position of its first entry and its entry count, or
+  // 0 when its entries and next-directory offset do not lie in the data or it was met before
+  // (each directory is looked at once, however the offsets point).
+  int64_t visited[3] = {0, 0, 0};
+  int met = 0;
+  auto directory = [&](uint32_t offset, int64_t& count) -> int64_t {
+    const int64_t start = int64_t(offset) + 9;
+    if (offset < 8 || start + 1 > size || met == 3) return 0;
+    count = exif.Get16(start);
+    if (start + 1 + 12 * count + 4 > size || std::find(visited, visited + met, start) != visited + met) return 0;
+    visited[met++] = start;
+    return start + 2;
+  };
+  // The entry of a tag with one value of one of the types; 0 when there is none.
+  auto entryOf = [&](int64_t first, int64_t count, uint16_t tag, std::initializer_list<uint16_t> types) -> int64_t {
+    for (int64_t e = first; e < first + 12 * count; e += 12) {
+      if (exif.Get16(e) != tag) continue;
+      const bool typed = std::find(types.begin(), types.end(), exif.Get16(e + 2)) != types.end();
+      return typed && exif.Get32(e + 4) == 1 ? e : 0;
+    }
+    return 0;
+  };
+  constexpr uint16_t kShort = 3, kLong = 4, kIfd = 13;
+  auto upright = [&](int64_t first, int64_t count) {
+    if (const int64_t e = entryOf(first, count, 0x0112, {kShort})) exif.Put16(Segment, 1, int32_t(e + 8));
+  };
+  int64_t count0 = 0, count1 = 0, countExif = 0;
+  const int64_t ifd0 = directory(uint32_t(exif.Get32(13)), count0);
+  if (ifd0 == 0) return;
+  upright(ifd0, count0);
+  if (const int64_t ifd1 = directory(uint32_t(exif.Get32(ifd0 + 12 * count0)), count1)) upright(ifd1, count1);
+  const int64_t pointer = Width > 0 && Height > 0 ? entryOf(ifd0, count0, kExifPointer, {kLong, kIfd}) : 0;
+  const int64_t exifIfd = pointer ? directory(uint32_t(exif.Get32(pointer + 8)), countExif) : 0;
+  if (exifIfd == 0) return;
+  // Each side in its entry's own type, where it fits.
+  for (const auto& [tag, side] : {std::pair<uint16_t, uint32_t>{0xA002, Width}, {0xA003, Height}}) {
+    const int64_t asLong = entryOf(exifIfd, countExif, tag, {kLong});
+    const int64_t asShort = entryOf(exifIfd, countExif, tag, {kShort});
+    if (asLong != 0)
+      exif.Put32(Segment, side, int32_t(asLong + 8));
+    else if (asShort != 0 && side <= 0xFFFF)
+      exif.Put16(Segment, uint16_t(side), int32_t(asShort + 8));
+  }
+}
+
+// ---------------------------------------------------------------------------
 // The write-back
 // ---------------------------------------------------------------------------
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,43 @@ class LosslessTest : public OrganiseTest {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     r = testsupport::Run({"touch", "-d", "2011-05-06 07:08:09.123456789", folder_ + name});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  // The photo as a camera held on its side tags it: Orientation 6 ("Rotate 90 CW") for the
+  // picture and its thumbnail, and its pixel sizes in the Exif directory.
+  void TagSideways(const std::string& file) {
+    const std::string thumb = testsupport::TempPath("thumb.jpg");
+    testsupport::Run({"convert", "-size", "16x12", "xc:red", thumb});
+    auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-n", "-IFD0:Orientation=6",
+                               "-IFD1:Orientation=6", "-ExifImageWidth=64", "-ExifImageHeight=48",
+                               "-ThumbnailImage<=" + thumb, file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  // A turned or flipped photo is jpegtran's own output of the same size but for the tags the
+  // turn made stale: both Orientations say 1 and the Exif pixel sizes are the picture's
+  // (exiftool compares every other tag); a reader that turns by the tag (convert
+  // -auto-orient) shows what Kivo2 shows.
+  void ExpectUpright(const std::string& file, const std::string& jpegtranOutput) {
+    auto tags = [](const std::string& f) {
+      std::map<std::string, std::string> t;
+      const auto r = testsupport::Run({"exiftool", "-args", "-a", "-G1", "-n", f});
+      for (const std::string& line : testsupport::Lines(r.out))
+        if (line.rfind("-System:", 0) != 0) t[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+      return t;
+    };
+    auto want = tags(jpegtranOutput);
+    want["-ExifIFD:ExifImageWidth"] = want["-File:ImageWidth"];
+    want["-ExifIFD:ExifImageHeight"] = want["-File:ImageHeight"];
+    want["-IFD0:Orientation"] = want["-IFD1:Orientation"] = "1";
+    EXPECT_EQ(tags(file), want) << file;
+    EXPECT_EQ(fs::file_size(file), fs::file_size(jpegtranOutput)) << file;
+    TBitmap shown;
+    shown.Assign(Form1->Image1->Picture()->Graphic());
+    const std::string view = testsupport::TempPath("view.bmp"), upright = testsupport::TempPath("upright.png");
+    shown.SaveToFile(view);
+    testsupport::Run({"convert", file, "-auto-orient", upright});
+    EXPECT_EQ(testsupport::Run({"compare", "-metric", "AE", "-fuzz", "3%", upright, view, "null:"}).err, "0") << file;
   }
 
   // What jpegtran itself makes of the file (into a file of the test's own).

@@ -15,8 +15,21 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
       {&TForm1::UpsideDown2Click, {"-rotate", "180"}},
       {&TForm1::FlipHorizontally2Click, {"-flip", "horizontal"}},
       {&TForm1::FlipVertically2Click, {"-flip", "vertical"}}};
-  for (size_t i = 0; i < commands.size(); ++i) MakePhoto("p" + std::to_string(i) + ".jpg");
+  for (size_t i = 0; i < commands.size(); ++i) {
+    MakePhoto("p" + std::to_string(i) + ".jpg");
+    MakePhoto("s" + std::to_string(i) + ".jpg");
+    TagSideways(folder_ + "s" + std::to_string(i) + ".jpg");
+  }
   chmod((folder_ + "p0.jpg").c_str(), 0640);
+  // A camera's own Exif (Intel order, LONG sizes, a maker note), its picture turned sideways.
+  const std::string gps = testsupport::CorpusDir() + "/metadata-samples/GPS.jpg";
+  const bool camera = fs::exists(gps);
+  if (camera) {
+    fs::copy_file(gps, folder_ + "camera.jpg");
+    chmod((folder_ + "camera.jpg").c_str(), 0644);
+    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-n", "-IFD0:Orientation=6",
+                                "-IFD1:Orientation=6", folder_ + "camera.jpg"}).exitCode, 0);
+  }
   StartIn();
   for (size_t i = 0; i < commands.size(); ++i) {
     const std::string name = "p" + std::to_string(i) + ".jpg", file = folder_ + name;
@@ -26,6 +39,20 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     (Form1->*commands[i].first)(Form1);
     EXPECT_EQ(testsupport::ReadFile(file), expected) << name;
     EXPECT_TRUE(SameTime(ModTime(file), date)) << name;
+    // The photo tagged as turned sideways now stands as it is to be shown.
+    const std::string sideways = folder_ + "s" + std::to_string(i) + ".jpg";
+    Expected(sideways, commands[i].second);
+    Select({"s" + std::to_string(i) + ".jpg"});
+    (Form1->*commands[i].first)(Form1);
+    ExpectUpright(sideways, testsupport::TempPath("expected.jpg"));
+  }
+  if (camera) {
+    // Its sides are no whole MCUs: turned without -perfect, the edge trimmed.
+    Expected(folder_ + "camera.jpg", {"-trim", "-rotate", "270"});
+    Form1->M_JPGTRANPerfect->SetChecked(false);
+    Select({"camera.jpg"});
+    Form1->RotateLeft2->Click();
+    ExpectUpright(folder_ + "camera.jpg", testsupport::TempPath("expected.jpg"));
   }
   // The permissions stay; the metadata came along (-copy all).
   struct stat st {};

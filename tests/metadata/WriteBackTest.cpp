@@ -323,4 +323,20 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
   const std::string bogus = mdtest::WriteTemp("bogus.tif", "XX not a tiff");
   data.WriteMetadataJpeg(*picture, target, true, bogus);
   ExpectDecodes(target);
+
+  // After a turn, Exif directories that point at one another are each looked at once (the
+  // "Exif directory" here is the first one again, its size entry stays), and one cut short
+  // anywhere changes nothing.
+  mdtest::TiffWriter loop(true);
+  loop.Put16(3);
+  loop.Entry(0x0112, 3, 1, 6);
+  loop.Entry(0x8769, 4, 1, 8);
+  loop.Entry(0xA002, 4, 1, 3000);
+  loop.Put32(8);
+  const std::string exif = std::string{0, char(loop.Size() + 8)} + std::string("Exif\0\0", 6) + loop.Bytes();
+  for (size_t cut = 0; cut <= exif.size(); ++cut) {
+    TSegment segment{exif.substr(0, cut), 0xE1, int32_t(exif.size())};
+    ResetTurnedOrientation(segment, 100, 200);
+    EXPECT_EQ(segment.Data, cut < exif.size() ? exif.substr(0, cut) : exif.substr(0, 27) + '\1' + exif.substr(28));
+  }
 }

@@ -16,6 +16,8 @@
 #include "core/Diversen.h"
 #include "core/Unit1.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/SysUtils.h"
@@ -325,8 +327,13 @@ TEST_F(SaveImageTest, TheMailRunAttachesResampledCopiesAndTouchesNoOtherFile) {
   const std::string one = testsupport::TempPath("one") + "/", two = testsupport::TempPath("two") + "/";
   fs::create_directories(one);
   fs::create_directories(two);
-  const std::string a = MakeTaggedPicture(one + "same.jpg", 1000, 800, {"-Make=KivoCam"});
+  const std::string a = MakeTaggedPicture(one + "same.jpg", 1000, 800, {"-Make=KivoCam", "-Orientation#=6"});
   const std::string b = MakePicture(two + "same.jpg", 800, 1000);
+  // The first, taken with the camera on its side, is turned upright first: its copy shows
+  // upright everywhere too.
+  ListPictures({a});
+  Form1->ListBox1->SetSelected(0, true);
+  Form1->RotateRight2->Click();
   const std::string inTemp = MakePicture(GetTempFolder() + "same.jpg", 700, 500);
   const std::string tempBytes = testsupport::ReadFile(inTemp);
   RunWindow({a, b, inTemp}, [&] { FormSaveImage->Zq_Mail->Click(); });
@@ -339,7 +346,9 @@ TEST_F(SaveImageTest, TheMailRunAttachesResampledCopiesAndTouchesNoOtherFile) {
   EXPECT_EQ(fs::path(attached[0]).filename(), "same.jpg");
   EXPECT_EQ(fs::path(attached[1]).filename(), "same (2).jpg");
   EXPECT_EQ(fs::path(attached[2]).filename(), "same (3).jpg");
-  EXPECT_EQ(Geometry(attached[0]), "640x512");
+  EXPECT_EQ(Geometry(attached[0]), "512x640");
+  EXPECT_EQ(Metadata(attached[0])["IFD0:Orientation"], "1");
+  EXPECT_EQ(testsupport::Run({"convert", attached[0], "-auto-orient", "-format", "%wx%h", "info:"}).out, "512x640");
   EXPECT_EQ(Geometry(attached[1]), "512x640");
   EXPECT_EQ(Geometry(attached[2]), "640x457");
   EXPECT_EQ(Metadata(attached[0])["IFD0:Make"], "KivoCam");
