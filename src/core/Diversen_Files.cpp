@@ -72,18 +72,7 @@ std::string FileSizeText(const std::string& fileName) {
   return IntToStr(GetFileSizeByName(fileName) / 1024) + " Kbytes";
 }
 
-std::string SizeWithUnitText(int64_t byteCount) {
-  static const char* const units[] = {" Bytes", " KB", " MB", " GB"};
-  // Divide while the next unit still has a whole number; GB is the largest unit, so a count
-  // of terabytes stays in GB (5 TB gives 5,120.00 GB, never 5.00 GB).
-  int unit = 0;
-  double value = double(byteCount);
-  while (unit < 3 && std::trunc(value / 1024) != 0) {
-    value /= 1024;
-    ++unit;
-  }
-  return Format("%n", {value}) + units[unit];
-}
+std::string SizeWithUnitText(int64_t byteCount) { return ByteSizeText(byteCount); }
 
 std::string FileSizeWithUnitText(const std::string& fileName) { return SizeWithUnitText(GetFileSizeByName(fileName)); }
 

@@ -263,6 +263,10 @@ struct TVarRec {
 std::string Format(const std::string& fmt, std::initializer_list<TVarRec> args = {});
 std::string Format(const std::string& fmt, const std::vector<TVarRec>& args);
 std::string Format(const std::string& fmt, const std::vector<TVarRec>& args, const TFormatSettings& fs);
+// A file size as the program shows it: the count in the largest of Bytes, KB, MB and GB
+// (steps of 1024) that leaves a whole number, with two decimals and the separators of the
+// format settings ("1.50 KB"; "1,50 KB" in Dutch).
+std::string ByteSizeText(int64_t byteCount);
 
 // ===========================================================================
 // Dates and times: TDateTime counts days since 1899-12-30; the fraction is the time of day.

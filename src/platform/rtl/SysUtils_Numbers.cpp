@@ -834,3 +834,16 @@ std::string Format(const std::string& fmt, const std::vector<TVarRec>& args) { r
 std::string Format(const std::string& fmt, std::initializer_list<TVarRec> args) {
   return Format(fmt, std::vector<TVarRec>(args), FormatSettings);
 }
+
+std::string ByteSizeText(int64_t byteCount) {
+  static const char* const units[] = {" Bytes", " KB", " MB", " GB"};
+  // Divide while the next unit still has a whole number; GB is the largest unit, so a count
+  // of terabytes stays in GB (5 TB gives 5,120.00 GB, never 5.00 GB).
+  int unit = 0;
+  double value = double(byteCount);
+  while (unit < 3 && std::trunc(value / 1024) != 0) {
+    value /= 1024;
+    ++unit;
+  }
+  return Format("%n", {value}) + units[unit];
+}
