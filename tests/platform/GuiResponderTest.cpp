@@ -2,8 +2,12 @@
 // clicked or with Cancel when closed, close queries and close actions, message dialogs
 // and their buttons, input queries and the common dialogs' results.
 
+#include <filesystem>
+
 #include "GuiTestSupport.h"
+#include "TestSupport.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/gui/StdCtrls.h"
 
 namespace {
@@ -167,6 +171,49 @@ TEST_F(Responder, FileDialogsGiveFileNamesWithTheDefaultExtension) {
   ModalResponder::Expect(ModalKind::OpenDialog, 0);
   EXPECT_FALSE(open.Execute());
   EXPECT_EQ(open.FileName(), "/a/1.png");
+
+  // The toolkit's own dialogs, with the script off. In Dutch the list gives sizes, dates
+  // and folders as the program writes them.
+  const std::string folder = testsupport::TempPath("shown");
+  std::filesystem::create_directories(folder + "/sub");
+  const std::string file = testsupport::TempFile("shown/big.jpg", std::string(138330, 'x'));
+  InitTranslation(testsupport::ProgramDir() + "/locale");
+  AddDomainForResourceString("corvo");
+  UseLanguage("nl");
+  ModalResponder::SetScripted(false);
+  open.SetInitialDir(folder);
+  GuiTesting::FileDialogEntry big, sub;
+  GuiTesting::WhileToolkitDialogShows([&] { open.Execute(); }, [&] {
+    big = GuiTesting::InFileDialogList("big.jpg");
+    sub = GuiTesting::InFileDialogList("sub");
+  });
+  const std::string date = testsupport::Run({"date", "-r", file, "+%-d-%-m-%Y %-H:%M:%S"}).out;
+  ASSERT_EQ(big.cells.size(), 4u);
+  EXPECT_EQ(big.cells[1], "135,09 KB");
+  EXPECT_EQ(big.cells[3] + "\n", date);
+  ASSERT_EQ(sub.cells.size(), 4u);
+  EXPECT_EQ(sub.cells[2], "Map");
+  // Open, Save As and the folder browser offer no Delete or Rename, and Delete and F2 in
+  // their lists neither ask nor edit; New Folder stays.
+  UseLanguage("en");
+  save.SetInitialDir(folder);
+  std::string chosen = folder;
+  const std::vector<std::pair<std::function<void()>, std::vector<std::string>>> dialogs{
+      {[&] { open.Execute(); }, {"big.jpg", "sub"}},
+      {[&] { save.Execute(); }, {"big.jpg", "sub"}},
+      {[&] { SelectDirectory("Pick", "", chosen); }, {"sub"}}};
+  for (const auto& [run, names] : dialogs)
+    GuiTesting::WhileToolkitDialogShows(run, [&] {
+      for (const std::string& name : names) {
+        const GuiTesting::FileDialogEntry entry = GuiTesting::InFileDialogList(name);
+        EXPECT_EQ(entry.cells.size(), 4u) << name;
+        EXPECT_EQ(entry.menu, (std::vector<std::string>{"Show hidden files", "New Folder"})) << name;
+        EXPECT_EQ(entry.questions, std::vector<std::string>{}) << name;
+        EXPECT_FALSE(entry.editor) << name;
+        EXPECT_TRUE(std::filesystem::exists(folder + "/" + name)) << name;
+      }
+    });
+  EXPECT_EQ(testsupport::Run({"ls", folder}).out, "big.jpg\nsub\n");
 }
 
 TEST_F(Responder, ColorDialogAndFolderBrowser) {

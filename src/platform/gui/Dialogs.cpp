@@ -1,6 +1,7 @@
 // Message dialogs, input queries, the folder browser and the common dialogs. Every one
 // goes through the modal responder: under test it answers from the script, in a real
 // run the dialog is shown.
+#include <QAction>
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialogButtonBox>
@@ -9,11 +10,13 @@
 #include <QFontDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
@@ -92,6 +95,67 @@ class ReturnPressesAcceptButton : public QObject {
  private:
   QFileDialog* dialog_;
 };
+
+// The list of a file dialog in the program's own formats and words, as its other windows
+// show files: sizes in Bytes, KB, MB or GB with the separators of the interface language,
+// dates as the language writes them, and the type of folders and drives in that language
+// where the toolkit's catalogue has no word for them. Rows and their order stay the
+// toolkit's: sorting is left to the file system model.
+class ProgramFormats : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, const int role) const override {
+    auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || !index.isValid()) return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    switch (index.column()) {
+      case 1:
+        if (!files->isDir(source)) return gui::QtText(ByteSizeText(files->size(source)));
+        break;
+      case 2: {
+        // The toolkit's untranslated words for them.
+        const QString type = files->type(source);
+        if (type == QLatin1String("Folder")) return gui::QtText(_("Folder"));
+        if (type == QLatin1String("Drive")) return gui::QtText(_("Drive"));
+        return type;
+      }
+      case 3: {
+        const QDateTime modified = files->lastModified(source);
+        if (modified.isValid()) return gui::QtText(DateTimeToStr(UnixToLocalDateTime(modified.toSecsSinceEpoch())));
+        break;
+      }
+      default:
+        break;
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
+// A file dialog offers no command that removes or renames a file: the program never
+// removes a file for good, and a file renamed or moved behind its back would leave its
+// lists pointing at nothing. The toolkit's Delete and Rename entries leave the list's menu,
+// Delete and F2 do nothing in the list, and nothing dropped on the list is moved into its
+// folders. New Folder stays, and names its new folder in place as before.
+void WithoutDeleteAndRename(QFileDialog& dialog) {
+  const QString deleteText = QFileDialog::tr("&Delete"), renameText = QFileDialog::tr("&Rename");
+  for (QAction* action : dialog.findChildren<QAction*>()) {
+    const QString name = action->objectName();
+    if (name == QLatin1String("qt_delete_action") || name == QLatin1String("qt_rename_action") ||
+        action->text() == deleteText || action->text() == renameText) {
+      action->setVisible(false);
+      action->setEnabled(false);
+    }
+  }
+  const QList<QKeySequence> deleteKeys = QKeySequence::keyBindings(QKeySequence::Delete);
+  for (QShortcut* shortcut : dialog.findChildren<QShortcut*>())
+    if (deleteKeys.contains(shortcut->key()) || shortcut->key() == QKeySequence(Qt::Key_F2)) shortcut->setEnabled(false);
+  for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) {
+    if (view->model() != dialog.proxyModel()) continue;  // the places beside the list keep theirs
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setDragDropMode(QAbstractItemView::DragOnly);
+  }
+}
 
 std::string NativeFileName(const std::string& path) {
   // Paths from the toolkit are already '/'-separated; drop a trailing '/' of folders.
@@ -316,7 +380,9 @@ bool SelectDirectory(const std::string& Caption, const std::string& Root, std::s
     return true;
   }
   EnsureQtApplication();
-  QFileDialog dlg(nullptr, gui::QtText(Caption), gui::QtText(Directory.empty() ? Root : Directory));
+  QFileDialog dlg(nullptr, gui::QtText(Caption));
+  gui::PrepareFileDialog(dlg);
+  dlg.setDirectory(gui::QtText(Directory.empty() ? Root : Directory));
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);
   gui::InFrontOfAskingWindow(&dlg);
@@ -388,6 +454,18 @@ std::string TOpenDialog::WithDefaultExt(const std::string& name) const {
 bool TOpenDialog::Execute() { return ExecuteAs(ModalKind::OpenDialog); }
 bool TSaveDialog::Execute() { return ExecuteAs(ModalKind::SaveDialog); }
 
+void gui::PrepareFileDialog(QFileDialog& dialog) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setProxyModel(new ProgramFormats(&dialog));
+  WithoutDeleteAndRename(dialog);
+}
+
+void gui::EndToolkitDialogs() {
+  if (!QCoreApplication::instance()) return;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) dialog->reject();
+}
+
 void gui::FitFileDialog(QFileDialog& dialog) {
   auto* model = dialog.findChild<QFileSystemModel*>();
   if (!model) return;
@@ -434,6 +512,7 @@ bool TOpenDialog::ExecuteAs(ModalKind kind) {
   } else {
     EnsureQtApplication();
     QFileDialog dlg(nullptr, gui::QtText(title_));
+    gui::PrepareFileDialog(dlg);
     gui::InFrontOfAskingWindow(&dlg);
     dlg.setAcceptMode(kind == ModalKind::SaveDialog ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     if (kind == ModalKind::OpenDialog)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QDialog;
 class QFileDialog;
 
 #include <functional>
@@ -166,6 +167,12 @@ void InFrontOfAskingWindow(QWidget* dialog);
 // (name, size, type and date, in the user's language and date format) once it has read
 // its first folder, as far as the screen allows.
 void FitFileDialog(QFileDialog& dialog);
+// Makes Qt's own file dialog the program's: its list in the program's formats and words
+// (sizes, dates, folders), and no command in it that deletes or renames a file (the
+// list's menu, Delete and F2, drops). Called before the dialog is given its folder.
+void PrepareFileDialog(QFileDialog& dialog);
+// Ends every toolkit dialog that runs, as Cancel.
+void EndToolkitDialogs();
 // A shown form other than `except` stays on top.
 bool StayOnTopShown(const TCustomForm* except);
 // Runs the show/hide bookkeeping of a form whose window the toolkit showed or hid.

@@ -16,7 +16,10 @@
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMenuBar>
+#include <QAbstractProxyModel>
 #include <QAbstractScrollArea>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -33,6 +36,11 @@
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
+
+// The toolkit's dispatch of a key press to the shortcuts of the focused window, as its own
+// test library uses it; true when a shortcut took the key.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text, bool autorep, ushort count);
 
 namespace {
 
@@ -384,8 +392,9 @@ std::vector<std::string> FileDialogTexts() {
 
 std::vector<std::string> FileDialogCutTexts(const std::string& folder) {
   EnsureQtApplication();
-  QFileDialog dialog(nullptr, QString(), gui::QtText(folder));
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  QFileDialog dialog;
+  gui::PrepareFileDialog(dialog);
+  dialog.setDirectory(gui::QtText(folder));
   gui::FitFileDialog(dialog);
   auto* model = dialog.findChild<QFileSystemModel*>();
   bool loaded = false;
@@ -403,7 +412,7 @@ std::vector<std::string> FileDialogCutTexts(const std::string& folder) {
 std::string KeysInFileDialog(const std::vector<std::pair<uint16_t, char>>& keys, bool& open) {
   EnsureQtApplication();
   QFileDialog dialog;
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  gui::PrepareFileDialog(dialog);
   gui::InFrontOfAskingWindow(&dialog);
   dialog.show();
   auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
@@ -412,6 +421,81 @@ std::string KeysInFileDialog(const std::vector<std::pair<uint16_t, char>>& keys,
       if (name) SendKey(name, type, gui::QtKeyFromVirtualKey(key), Qt::NoModifier, ch ? QString(QChar(ch)) : QString());
   open = dialog.isVisible();
   return name ? gui::StdText(name->text()) : std::string();
+}
+
+void WhileToolkitDialogShows(const std::function<void()>& open, const std::function<void()>& inside) {
+  EnsureQtApplication();
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (!ToolkitDialogShows()) return;
+    poll.stop();
+    inside();
+    gui::EndToolkitDialogs();
+  });
+  poll.start(20);
+  open();
+}
+
+bool ToolkitDialogShows() {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (qobject_cast<QDialog*>(window) && window->isVisible()) return true;
+  return false;
+}
+
+FileDialogEntry InFileDialogList(const std::string& name) {
+  FileDialogEntry entry;
+  QFileDialog* dialog = nullptr;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (auto* shown = qobject_cast<QFileDialog*>(window); shown && shown->isVisible()) dialog = shown;
+  auto* files = dialog ? dialog->findChild<QFileSystemModel*>() : nullptr;
+  auto* view = dialog ? dialog->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+  if (!files || !view) return entry;
+  dialog->setViewMode(QFileDialog::Detail);
+  const QString path = dialog->directory().absoluteFilePath(gui::QtText(name));
+  QModelIndex row;
+  WaitUntil([&] {
+    const QModelIndex source = files->index(path);
+    row = dialog->proxyModel() ? dialog->proxyModel()->mapFromSource(source) : source;
+    return row.isValid() && view->visualRect(row).isValid();
+  }, 10000);
+  if (!row.isValid()) return entry;
+  for (int column = 0; column < view->model()->columnCount(row.parent()); ++column)
+    entry.cells.push_back(gui::StdText(row.siblingAtColumn(column).data().toString()));
+  // The list's menu on the entry, as a right click on it brings it up, is read and closed;
+  // Delete and F2 go to the window's shortcuts first and then to the list, and a question
+  // they bring up is answered Yes.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&entry] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions())
+        if (action->isVisible() && !action->isSeparator()) entry.menu.push_back(gui::StdText(action->text().remove('&')));
+      menu->close();
+    }
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    entry.questions.push_back(gui::StdText(box->text()));
+    if (QAbstractButton* yes = box->button(QMessageBox::Yes)) yes->click();
+    else box->accept();
+  });
+  watch.start(20);
+  view->setFocus();
+  view->setCurrentIndex(row);
+  const QPoint at = view->visualRect(row).center();
+  QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+  QCoreApplication::sendEvent(view->viewport(), &click);
+  const QPersistentModelIndex kept(row);  // a deleted entry leaves it invalid
+  for (const int key : {Qt::Key_Delete, Qt::Key_F2}) {
+    view->setCurrentIndex(kept);
+    if (qt_sendShortcutOverrideEvent(view, 0, key, Qt::NoModifier, QString(), false, 1)) continue;
+    SendKey(view, QEvent::KeyPress, key, Qt::NoModifier, QString());
+    SendKey(view, QEvent::KeyRelease, key, Qt::NoModifier, QString());
+  }
+  for (QLineEdit* editor : view->viewport()->findChildren<QLineEdit*>())
+    if (editor->isVisible()) {
+      entry.editor = true;
+      SendKey(editor, QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString());
+    }
+  return entry;
 }
 
 void ProcessEvents() {

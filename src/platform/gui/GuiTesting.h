@@ -2,6 +2,7 @@
 // Input and rendering for tests: delivers key and mouse events to controls as the
 // window system would, and renders a control into a bitmap (also under the offscreen
 // platform). Coordinates are the control's client coordinates.
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,21 @@ std::vector<std::string> FileDialogCutTexts(const std::string& folder);
 // opens it, with the keys (and the characters they type, '\0': none) given one after the
 // other to its file-name box. The box's text then; open: the dialog is still open.
 std::string KeysInFileDialog(const std::vector<std::pair<uint16_t, char>>& keys, bool& open);
+// Runs `open`, a call that shows a dialog of the toolkit and waits for it (as TOpenDialog's
+// Execute does with the script switched off), and `inside` once that dialog shows; a
+// dialog still open after `inside` is closed as Cancel.
+void WhileToolkitDialogShows(const std::function<void()>& open, const std::function<void()>& inside);
+// A dialog of the toolkit shows.
+bool ToolkitDialogShows();
+// The entry `name` of the list of the toolkit's file dialog that shows, once its folder is
+// read (10 s at most): the texts of its row in the detail view, the entries of the list's
+// context menu on it, and what Delete and then F2, pressed on it in the list as a user
+// presses them, bring up: the questions asked (each answered Yes) and an editor of its name.
+struct FileDialogEntry {
+  std::vector<std::string> cells, menu, questions;
+  bool editor = false;
+};
+FileDialogEntry InFileDialogList(const std::string& name);
 // Handles pending events (paint, posted calls, timers that are due).
 void ProcessEvents();
 // One turn of the program's main loop: pending events, then the application's idle work.

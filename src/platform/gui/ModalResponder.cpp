@@ -98,6 +98,7 @@ void ModalResponder::Reset() {
   s.unanswered = 0;
   s.unansweredMessages.clear();
   s.history.clear();
+  s.scripted.reset();
   s.active.reset();
   s.screen.reset();
 }

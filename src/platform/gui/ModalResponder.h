@@ -92,7 +92,8 @@ class ModalResponder {
   static std::vector<std::string> UnansweredMessages();
   // Every modal call answered or refused since the last Reset, in order.
   static std::vector<ModalRecord> History();
-  // Clears expectations, the unanswered count, the history and the environment overrides.
+  // Clears expectations, the unanswered count, the history, the environment overrides and
+  // the switch of SetScripted.
   static void Reset();
 
   // Called with a description of every unanswered call (tests raise a failure from it).
