@@ -7,6 +7,7 @@
 
 #include "GuiTestSupport.h"
 #include "platform/QtApplication.h"
+#include "platform/gui/Dialogs.h"
 
 namespace {
 
@@ -30,6 +31,20 @@ TEST_F(Session, EndingSignalsReachTheHandlerThroughTheEventLoop) {
   ASSERT_EQ(raise(SIGHUP), 0);
   EXPECT_EQ(Pump(log, 2).size(), 2u);
   EXPECT_EQ(log.back(), TSessionRequest::EndSession);
+  // A handler that ends the program ends the toolkit's dialog that runs too (its own loop
+  // kept the program waiting), and a program that is ending shows no other.
+  SetSessionHandler([](TSessionRequest) { Application->Terminate(); });
+  ModalResponder::SetScripted(false);
+  TOpenDialog open(nullptr);
+  bool ended = false, shownWhileEnding = false;
+  GuiTesting::WhileToolkitDialogShows([&] { EXPECT_FALSE(open.Execute()); }, [&] {
+    raise(SIGTERM);
+    ended = GuiTesting::WaitUntil([] { return !GuiTesting::ToolkitDialogShows(); }, 5000);
+  });
+  GuiTesting::WhileToolkitDialogShows([&] { open.Execute(); }, [&] { shownWhileEnding = true; });
+  EXPECT_TRUE(ended);
+  EXPECT_FALSE(shownWhileEnding);
+  Application->ResetTerminated();
   SetSessionHandler(nullptr);
 }
 

@@ -386,7 +386,7 @@ bool SelectDirectory(const std::string& Caption, const std::string& Root, std::s
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);
   gui::InFrontOfAskingWindow(&dlg);
-  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+  if (gui::RunDialog(dlg) != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
   Directory = NativeFileName(gui::StdText(dlg.selectedFiles().first()));
   return true;
 }
@@ -458,6 +458,12 @@ void gui::PrepareFileDialog(QFileDialog& dialog) {
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setProxyModel(new ProgramFormats(&dialog));
   WithoutDeleteAndRename(dialog);
+}
+
+int gui::RunDialog(QDialog& dialog) {
+  // A program that is ending opens no dialog: nobody would be there to answer it.
+  if (Application && Application->Terminated()) return QDialog::Rejected;
+  return dialog.exec();
 }
 
 void gui::EndToolkitDialogs() {
@@ -534,7 +540,7 @@ bool TOpenDialog::ExecuteAs(ModalKind kind) {
     if (!defaultExt_.empty()) dlg.setDefaultSuffix(gui::QtText(defaultExt_));
     gui::FitFileDialog(dlg);
     if (auto* name = dlg.findChild<QLineEdit*>("fileNameEdit")) name->installEventFilter(new ReturnPressesAcceptButton(&dlg));
-    bool ok = dlg.exec() == QDialog::Accepted;
+    bool ok = gui::RunDialog(dlg) == QDialog::Accepted;
     if (OnClose) OnClose(this);
     if (!ok) return false;
     int idx = int(filters.indexOf(dlg.selectedNameFilter()));
@@ -581,7 +587,7 @@ bool TColorDialog::Execute() {
       [&] {
         QColorDialog dlg(ToQColor(color_));
         gui::InFrontOfAskingWindow(&dlg);
-        if (dlg.exec() != QDialog::Accepted || !dlg.selectedColor().isValid()) return false;
+        if (gui::RunDialog(dlg) != QDialog::Accepted || !dlg.selectedColor().isValid()) return false;
         answer = FromQColor(dlg.selectedColor());
         return true;
       });
@@ -599,7 +605,7 @@ bool TFontDialog::Execute() {
   return RunCommonDialog(this, ModalKind::FontDialog, nullptr, [this] {
     QFontDialog dlg(ToQFont(*font_));
     gui::InFrontOfAskingWindow(&dlg);
-    if (dlg.exec() != QDialog::Accepted) return false;
+    if (gui::RunDialog(dlg) != QDialog::Accepted) return false;
     const QFont chosen = dlg.selectedFont();
     font_->SetName(gui::StdText(chosen.family()));
     if (chosen.pointSize() > 0) font_->SetSize(chosen.pointSize());
@@ -617,7 +623,7 @@ bool TPrintDialog::Execute() {
   return RunCommonDialog(this, ModalKind::PrintDialog, nullptr, [this] {
     QPrintDialog dlg(&SharedQPrinter());
     gui::InFrontOfAskingWindow(&dlg);
-    if (dlg.exec() != QDialog::Accepted) return false;
+    if (gui::RunDialog(dlg) != QDialog::Accepted) return false;
     copies_ = SharedQPrinter().copyCount();
     return true;
   });
@@ -627,6 +633,6 @@ bool TPrinterSetupDialog::Execute() {
   return RunCommonDialog(this, ModalKind::PrinterSetupDialog, nullptr, [] {
     QPrintDialog dlg(&SharedQPrinter());
     gui::InFrontOfAskingWindow(&dlg);
-    return dlg.exec() == QDialog::Accepted;
+    return gui::RunDialog(dlg) == QDialog::Accepted;
   });
 }

@@ -1099,6 +1099,8 @@ void TApplication::Run() {
 
 void TApplication::Terminate() {
   impl_->terminated = true;
+  // A dialog of the toolkit runs a loop of its own, which would keep the program waiting.
+  gui::EndToolkitDialogs();
   // Wakes a waiting loop.
   if (QCoreApplication::instance()) QCoreApplication::postEvent(qApp, new QEvent(QEvent::User));
 }

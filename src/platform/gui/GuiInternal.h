@@ -171,7 +171,10 @@ void FitFileDialog(QFileDialog& dialog);
 // (sizes, dates, folders), and no command in it that deletes or renames a file (the
 // list's menu, Delete and F2, drops). Called before the dialog is given its folder.
 void PrepareFileDialog(QFileDialog& dialog);
-// Ends every toolkit dialog that runs, as Cancel.
+// Runs a toolkit dialog modally; Rejected at once when the program is ending.
+int RunDialog(QDialog& dialog);
+// Ends every toolkit dialog that runs, as Cancel: the program is ending (its loop would
+// wait for the dialog otherwise).
 void EndToolkitDialogs();
 // A shown form other than `except` stays on top.
 bool StayOnTopShown(const TCustomForm* except);
