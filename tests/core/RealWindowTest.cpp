@@ -3,6 +3,7 @@
 // from the window manager (xprop, xwininfo) and from screenshots (ImageMagick). Each case
 // starts the program once or twice and walks several steps, as such runs cost seconds.
 #include <poll.h>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -336,6 +337,37 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
     x_.Key("Escape");
     EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(dialog); }, 5000)) << x_.Describe();
   }
+}
+
+// File > Open at once after the start lies inside the work area over the main window and
+// changes no file: Delete, F2 and the second entry of the list's menu on a picture of its
+// list ask nothing, and the folder keeps its pictures. SIGTERM (a logout) while it shows
+// ends the program within seconds, storing a setting of the session as a close does.
+TEST_F(RealWindowTest, FileDialogsChangeNoFileAndEndWithTheProgram) {
+  const std::string album = testsupport::TempPath("album");
+  ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 3)}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  ASSERT_TRUE(x_.Activate(main));
+  x_.Key("ctrl+a");  // "Show file name"
+  const unsigned long open = OpensByKeys("ctrl+o");
+  ASSERT_TRUE(open && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == open; })) << x_.Describe();
+  // Into the list (from the name box) onto p1.jpg.
+  x_.Key("shift+Tab");
+  x_.Type("p1");
+  x_.Key("Delete F2");
+  x_.Type("renamed");
+  x_.Key("Tab shift+Tab");
+  ASSERT_TRUE(OpensByKeys("Menu")) << x_.Describe();
+  x_.Key("Down Down Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == 2; })) << x_.Describe();
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return x_.Windows().size() > 2; }, 1500)) << x_.Describe();
+  EXPECT_EQ(testsupport::Run({"sh", "-c", "ls " + album + "/*.jpg | wc -l"}).out, "3\n");
+  const XRect d = Outer(x_, open), m = x_.Geometry(main);
+  EXPECT_TRUE(x_.WorkArea().contains(d) && m.contains({d.x + d.width / 2, d.y + d.height / 2, 0, 0})) << x_.Describe();
+  ASSERT_GT(x_.Pid(), 0);
+  kill(x_.Pid(), SIGTERM);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Running(); }, 5000)) << x_.Describe();
+  EXPECT_EQ(Stored("ShowFilename"), "dword:00000001");
 }
 
 // A question's title shows whole under the distribution's own title bar (a bold title

@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -492,8 +493,19 @@ void gui::FitFileDialog(QFileDialog& dialog) {
         total += header->sectionSize(i);
       }
       const int missing = total - view->viewport()->width();
-      const int screen = d->screen() ? d->screen()->availableGeometry().width() : d->width();
-      if (missing > 0) d->resize(std::min(d->width() + missing + 2, screen), d->height());
+      if (missing <= 0) return;
+      // Wider by what the columns miss, as far as the work area allows, and still centred
+      // where it stood over the window that asked. Place and size go in one request: the
+      // window's own record of its place may still hold the corner of the screen where it
+      // was made, and a size given alone would take it there.
+      const QRect area = d->screen() ? d->screen()->availableGeometry() : QRect(QPoint(0, 0), d->frameSize());
+      const QRect inner = d->geometry(), outer = d->frameGeometry();
+      const int sides = outer.width() - inner.width();
+      const int width = std::min(inner.width() + missing + 2, area.width() - sides);
+      const int first = area.left() + inner.left() - outer.left();
+      const int last = std::max(first, area.right() + 1 - width - (outer.right() - inner.right()));
+      const int left = std::clamp(inner.left() - (width - inner.width()) / 2, first, last);
+      if (QWindow* window = d->windowHandle()) window->setGeometry(left, inner.top(), width, inner.height());
     });
   });
 }
