@@ -526,7 +526,8 @@ TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
 // Tool windows open inside the work area (here the screen less a 40-pixel task bar):
 // the pixel magnifier clear of the main window's menu, whose pixels stay as they were;
 // the copy window at the size of its small picture, whose "Align left (2 windows)" fills the
-// work area's left half with its frame, and whose full view (F9) on and off leaves it there.
+// work area's left half with its frame, and whose full view (F9) on and off leaves it there,
+// as it leaves each copy window where it opened.
 // A click on the track of the print preview's slider moves it one step, no further.
 TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(testsupport::TempPath("album"), 1)}})) << x_.Error();
@@ -550,9 +551,28 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   EXPECT_TRUE(Same(before, shot_, {p.x + 455, p.y + 10, 250, 30})) << "the slider runs on";
   CloseBox(print);
 
+  // Full view (F9) takes the frame off and puts it back around the picture where it was.
+  auto fullViewOffAndOn = [&](unsigned long window) {
+    const XRect inside = x_.Geometry(window);
+    for (const int titleBar : {0, 1}) {
+      ASSERT_TRUE(x_.Activate(window));
+      x_.Key("F9");
+      EXPECT_TRUE(RealWindow::WaitUntil([&] { return (x_.Frame(window).top > 0) == titleBar; }, 5000)) << x_.Describe();
+      EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(x_.Geometry(window)) == Text(inside); }, 3000))
+          << x_.Describe();
+    }
+  };
   const unsigned long copy = KeysOpen(main, "ctrl+w", "ImageCopyForm");
   ASSERT_TRUE(copy) << x_.Describe();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, copy)); }, 3000)) << x_.Describe();
+  // So in each copy window as it opened (a second one closed by Esc).
+  fullViewOffAndOn(copy);
+  ASSERT_TRUE(x_.Activate(main));
+  const unsigned long second = OpensByKeys("ctrl+w");
+  ASSERT_TRUE(second) << x_.Describe();
+  fullViewOffAndOn(second);
+  x_.Key("Escape");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(second); })) << x_.Describe();
   const XRect g = x_.Geometry(copy);
   EXPECT_EQ(g.width, 322) << "the picture and the box's frame";
   // The popup's first item, "Align window", and its first, "Align left (2 windows)".
@@ -560,19 +580,12 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   ASSERT_TRUE(OpensByKeys("Down Right")) << "no submenu";
   x_.Key("Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x960+0+0"; }, 5000)) << x_.Describe();
-  // "Allign Bottom right (4 Windows)", the submenu's ninth item; full view (F9) takes the
-  // frame off and puts it back around the picture where it was.
+  // "Allign Bottom right (4 Windows)", the submenu's ninth item; full view there.
   ASSERT_TRUE(Opens([&] { x_.Click(400, 480, 3); })) << "no popup menu";
   ASSERT_TRUE(OpensByKeys("Down Right")) << "no submenu";
   x_.Key("Down Down Down Down Down Down Down Down Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x480+800+480"; }, 5000)) << x_.Describe();
-  const XRect inside = x_.Geometry(copy);
-  for (const int titleBar : {0, 1}) {
-    ASSERT_TRUE(x_.Activate(copy));
-    x_.Key("F9");
-    EXPECT_TRUE(RealWindow::WaitUntil([&] { return (x_.Frame(copy).top > 0) == titleBar; }, 5000)) << x_.Describe();
-    EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(x_.Geometry(copy)) == Text(inside); }, 3000)) << x_.Describe();
-  }
+  fullViewOffAndOn(copy);
 }
 
 // Selections stand out in the grey file list; the compare window (Ctrl+Alt+C) shows each

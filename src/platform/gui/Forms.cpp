@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <utility>
 #include <unistd.h>
 
 #include "platform/QtApplication.h"
@@ -32,6 +33,24 @@
 // Form windows
 // ===========================================================================
 namespace {
+
+// Marks a window that the toolkit will make anew when it next shows it.
+constexpr char kMadeAnew[] = "kivo2MadeAnew";
+
+// Sets the flags of a form's toolkit window alone. A change of its stay-on-top state makes
+// the toolkit make the window anew when it next shows it, behind the widget's back and
+// without its role: such a window is marked, and SetVisible has the widget make it anew.
+void SetWindowFlagsNow(QWidget* w, Qt::WindowFlags flags) {
+  QWindow* window = w->windowHandle();
+  if (!window || window->flags() == flags) return;
+  if ((window->flags() ^ flags) & Qt::WindowStaysOnTopHint) w->setProperty(kMadeAnew, true);
+  window->setFlags(flags);
+}
+
+void SetOnTopNow(QWidget* w, bool on) {
+  if (QWindow* window = w->windowHandle())
+    SetWindowFlagsNow(w, on ? window->flags() | Qt::WindowStaysOnTopHint : window->flags() & ~Qt::WindowStaysOnTopHint);
+}
 
 class FormWidget : public HostWidget<QWidget> {
  public:
@@ -51,10 +70,9 @@ class FormWidget : public HostWidget<QWidget> {
       // While a modal window blocks it, a shown window that stays on top steps down among
       // the others: a click on it cannot put it over the modal window then.
       const bool blocked = e->type() == QEvent::WindowBlocked;
-      if ((blocked ? isVisible() : e->type() == QEvent::WindowUnblocked) && windowHandle())
-        windowHandle()->setFlag(Qt::WindowStaysOnTopHint,
-                                !blocked && ((windowFlags() & Qt::WindowStaysOnTopHint) ||
-                                             (form->Modal() && gui::StayOnTopShown(form))));
+      if ((blocked || e->type() == QEvent::WindowUnblocked) && isVisible())
+        SetOnTopNow(this, !blocked && ((windowFlags() & Qt::WindowStaysOnTopHint) ||
+                                       (form->Modal() && gui::StayOnTopShown(form))));
     }
     return HostWidget<QWidget>::event(e);
   }
@@ -102,6 +120,8 @@ struct TCustomForm::Data {
   bool noActivate = false;
   TFormStyle formStyle = fsNormal;
   TBorderStyle borderStyle = bsSizeable;
+  Qt::WindowFlags windowFlags = Qt::Window;  // as last given to the toolkit
+  QRect nudgedFrom;  // where the inside goes back to after a frame change
   TBorderIcons borderIcons{biSystemMenu, biMinimize, biMaximize};
   TWindowState windowState = wsNormal;
   bool fullScreen = false;
@@ -229,17 +249,29 @@ void TCustomForm::applyWindowFlags() {
   // system puts it behind that window.
   if (TCustomForm* parent = PopupParent(); parent && parent->StaysOnTop()) f |= Qt::WindowStaysOnTopHint;
   if (data_->noActivate) f |= Qt::WindowDoesNotAcceptFocus;
-  if (w->windowFlags() == f) return;
-  bool visible = w->isVisible();
-  // The toolkit makes the window anew; it comes back with its picture where it was. Given
-  // as the inside's place, the window manager puts its frame around it rather than at it,
-  // so that a frame taken off and put back leaves the window where it stood.
-  const QRect inside = w->geometry();
-  w->setWindowFlags(f);
-  if (visible) {
-    w->setGeometry(inside);
-    w->show();
+  if (data_->windowFlags == f) return;
+  data_->windowFlags = f;
+  QWindow* window = w->windowHandle();
+  if (!window || !window->handle() || !w->isVisible()) {
+    // A hidden window is made anew by the widget when it shows next (see SetWindowFlagsNow).
+    if (window && window->handle()) window->destroy();
+    w->setWindowFlags(f);
+    return;
   }
+  // A shown window keeps its window: only the flags change, and the window manager puts the
+  // frame on or off around an inside that stays where it is. (Made anew, the window would
+  // lose its role and come back where the window manager last had its frame.)
+  w->overrideWindowFlags(f);
+  SetWindowFlagsNow(w, f);
+  if (w->windowState() != Qt::WindowNoState) return;
+  // The window manager keeps the inside in place only once told that the inside's place
+  // counts (static gravity). The toolkit tells it so of a window it has placed by its inside,
+  // not of one placed by its frame as every window is at its first showing, and it sends no
+  // move to where the window is: a pixel aside, and back once the window manager has put it
+  // there (WindowMoved). By then the frame is the new one, and the toolkit learns its size
+  // from the moves.
+  data_->nudgedFrom = window->geometry();
+  window->setGeometry(data_->nudgedFrom.translated(1, 0));
 }
 
 void TCustomForm::applyPosition() {
@@ -305,6 +337,11 @@ void TCustomForm::keepInWorkArea() {
 
 void TCustomForm::WindowMoved() {
   QWidget* w = Private()->widget;
+  if (!data_->nudgedFrom.isNull() && w && w->geometry().topLeft() == data_->nudgedFrom.topLeft() + QPoint(1, 0)) {
+    const QRect inside = std::exchange(data_->nudgedFrom, QRect());
+    if (QWindow* window = w->windowHandle()) window->setGeometry(inside);
+    return;
+  }
   if (!data_->framePending || !w || !w->isVisible() || w->frameGeometry() == w->geometry()) return;
   data_->framePending = false;
   if (WindowState() == wsNormal && !data_->fullScreen) keepInWorkArea();
@@ -357,6 +394,10 @@ void TCustomForm::SetVisible(bool visible) {
       keepInWorkArea();
       data_->framePending = data_->borderStyle != bsNone;
     }
+    if (w->property(kMadeAnew).toBool()) {
+      w->setProperty(kMadeAnew, QVariant());
+      if (QWindow* window = w->windowHandle(); window && window->handle()) window->destroy();
+    }
     w->setAttribute(Qt::WA_ShowWithoutActivating, data_->noActivate);
     // The form's name is the window's role: window managers and session tools tell the
     // program's windows apart by it.
@@ -372,7 +413,7 @@ void TCustomForm::SetVisible(bool visible) {
       w->show();
     // A modal window blocks every other window of the program: none may cover it. The
     // shown window is told so (a new window would lose the role and place it was given).
-    if (data_->modal && gui::StayOnTopShown(this)) w->windowHandle()->setFlag(Qt::WindowStaysOnTopHint);
+    if (data_->modal && gui::StayOnTopShown(this)) SetOnTopNow(w, true);
     LayoutWindow();
     if (!data_->noActivate) {
       if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
@@ -383,7 +424,7 @@ void TCustomForm::SetVisible(bool visible) {
   } else {
     if (!d->visible && !w->isVisible()) return;
     d->visible = false;
-    if (w->windowHandle()) w->windowHandle()->setFlag(Qt::WindowStaysOnTopHint, w->windowFlags() & Qt::WindowStaysOnTopHint);
+    SetOnTopNow(w, w->windowFlags() & Qt::WindowStaysOnTopHint);
     w->hide();
     data_->active = false;
     gui::SafeCall(this, [this] { DoHide(); });
