@@ -93,10 +93,18 @@ TFormEditName::TFormEditName(TComponent* AOwner) : TForm(AOwner) {
   Edit2->OnClick = [this](TObject* Sender) { Edit2Click(Sender); };
   Edit2->OnDblClick = [this](TObject* Sender) { Edit2DblClick(Sender); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
   DoCreate();
 }
 
 void TFormEditName::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+
+// Every opening starts in the name box with the name selected, wherever the keyboard was
+// when the window closed last (on Close): typing replaces the name, Return renames.
+void TFormEditName::FormShow(TObject* /*Sender*/) {
+  SetActiveControl(Edit1);
+  Edit1->SelectAll();
+}
 
 void TFormEditName::showAction(const std::string& text) {
   Actionlabel->SetCaption(text);

@@ -25,6 +25,7 @@ class TFormEditName : public TForm {
   std::string FNewName;   // the new name without folder, extension included
 
   void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
   void ZqButton1Click(TObject* Sender);
   void ZqButton2Click(TObject* Sender);
   void Edit1Change(TObject* Sender);

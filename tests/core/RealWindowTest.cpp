@@ -794,6 +794,8 @@ TEST_F(RealWindowTest, ClosingTheSearchWindowWithoutASearchGivesBackTheFolderLis
 // The status bar describes what is shown: after a rename the shown file's new name (as
 // when the renamed file is opened afresh), no details once the empty "Shows" node is
 // chosen; the message "Background thumbnail creation starts at" goes when that job ends.
+// The rename window opens with the name selected in its name box, also after its Close,
+// and once it and its question close the keyboard is back in the main window's list.
 TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
   const std::string album = testsupport::TempPath("pictures/album");
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 3)}})) << x_.Error();
@@ -810,23 +812,29 @@ TEST_F(RealWindowTest, TheStatusDescribesWhatIsShown) {
   ASSERT_TRUE(x_.Activate(main));
   ASSERT_TRUE(x_.Screenshot(before));
 
-  // The file list's menu, "Rename file" (fourth from its end); the new name; "Yes".
-  ASSERT_TRUE(Opens([&] { x_.Click(35, 460, 3); })) << "no menu\n" << x_.Describe();
-  x_.Key("Up Up Up Up Return");
-  ASSERT_TRUE(x_.WaitForWindow("FormEditName")) << x_.Describe();
-  x_.Key("ctrl+a");
+  // The file list's menu, "Rename file" (fourth from its end): closed by its Close button
+  // and opened again, it takes the new name typed; "Yes".
+  auto renameWindow = [&] {
+    EXPECT_TRUE(Opens([&] { x_.Click(35, 460, 3); })) << "no menu\n" << x_.Describe();
+    x_.Key("Up Up Up Up Return");
+    return x_.WaitForWindow("FormEditName");
+  };
+  const unsigned long rename = renameWindow();
+  ASSERT_TRUE(rename) << x_.Describe();
+  x_.Click(x_.Geometry(rename).x + 342, x_.Geometry(rename).y + 96);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(rename); }) && renameWindow()) << x_.Describe();
   x_.Type("renamed");
   ASSERT_TRUE(OpensByKeys("Return")) << "no question\n" << x_.Describe();
   x_.Key("Return");
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(album + "/renamed.jpg"); })) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.ActiveWindow() == main; })) << x_.Describe();
   x_.MoveMouse(800, 8);
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(renamed) && !Same(before, renamed, name); }, 5000))
       << "the status bar names the old file";
-  // The next picture and back: the renamed file opened afresh.
-  ASSERT_TRUE(x_.Activate(main));
-  x_.Key("period");
+  // The next picture and back by the list's keys: the renamed file opened afresh.
+  x_.Key("Down");
   ASSERT_TRUE(shows(1));
-  x_.Key("comma");
+  x_.Key("Up");
   ASSERT_TRUE(shows(0));
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(renamed, shot_, name); }, 5000));
 

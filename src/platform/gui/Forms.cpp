@@ -101,6 +101,37 @@ std::vector<TCustomForm*>& ModalForms() {
 // asked then comes from that form.
 TCustomForm* g_lastActive = nullptr;
 
+// Once a modal window has closed, the window that asked for it gets the keyboard back, to
+// the control that had it: the window manager leaves no window active when the window it
+// gives the keyboard to closes right after (a modal window's question answered with Yes).
+// The window system takes such a request only when it carries a time after the closing,
+// which the toolkit learns from the events that follow: it is asked again (a few times at
+// most) until the window is active, unless another window has taken the keyboard or runs
+// modally meanwhile.
+void GiveKeyboardBack(QWidget* asking, int tries = 10, int delayMs = 0) {
+  if (!asking) return;
+  QTimer::singleShot(delayMs, asking, [asking, tries] {
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* active = QApplication::activeWindow();
+    if (!asking->isVisible() || (modal && modal != asking) || (active && active->isVisible())) return;
+    asking->activateWindow();
+    if (tries > 1) GiveKeyboardBack(asking, tries - 1, 50);
+  });
+}
+
+// A toolkit dialog gives the keyboard back to the window that asked for it as it closes.
+class KeyboardBackOnHide : public QObject {
+ public:
+  KeyboardBackOnHide(QWidget* dialog, QWidget* asking) : QObject(dialog), asking_(asking) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Hide) GiveKeyboardBack(asking_);
+    return false;
+  }
+
+ private:
+  QPointer<QWidget> asking_;
+};
+
 void MakeFormWidget(TControl* c) {
   auto* w = new FormWidget(c);
   QWidget* client = gui::NewPaintWidget(c, true);
@@ -458,6 +489,7 @@ int TCustomForm::ShowModal() {
       auto& modal = ModalForms();
       modal.erase(std::remove(modal.begin(), modal.end(), form), modal.end());
       if (*alive) {
+        if (TCustomForm* asking = form->data_->modalParent) GiveKeyboardBack(asking->Private()->widget);
         form->data_->modalParent = nullptr;
         form->applyWindowFlags();
       }
@@ -485,6 +517,7 @@ void gui::InFrontOfAskingWindow(QWidget* dialog) {
   if ((asking && asking->StaysOnTop()) || StayOnTopShown(nullptr)) flags |= Qt::WindowStaysOnTopHint;
   if (parent) dialog->setParent(parent, flags);
   else if (flags != dialog->windowFlags()) dialog->setWindowFlags(flags);
+  dialog->installEventFilter(new KeyboardBackOnHide(dialog, parent));
 }
 
 bool gui::StayOnTopShown(const TCustomForm* except) {
