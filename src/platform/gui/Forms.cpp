@@ -521,8 +521,16 @@ void gui::InFrontOfAskingWindow(QWidget* dialog) {
 }
 
 bool gui::StayOnTopShown(const TCustomForm* except) {
-  for (int i = 0; Screen && i < Screen->FormCount(); ++i)
-    if (TCustomForm* form = Screen->Forms(i); form != except && form->Visible() && form->StaysOnTop()) return true;
+  for (int i = 0; Screen && i < Screen->FormCount(); ++i) {
+    TCustomForm* form = Screen->Forms(i);
+    if (form == except || !form->Visible() || !form->StaysOnTop()) continue;
+    // A window kept in front of `except` (the help asked for from it) is in front of it anyway.
+    bool inFront = false;
+    const TCustomForm* parent = form->PopupParent();
+    for (int depth = 0; parent && !inFront && depth < 64; ++depth, parent = parent->PopupParent())
+      inFront = parent == except;
+    if (!inFront) return true;
+  }
   return false;
 }
 
@@ -552,7 +560,12 @@ void TCustomForm::applyTransientParent() {
   TCustomForm* parent = PopupParent();
   if (!w || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
   QWidget* pw = parent ? parent->Private()->widget.data() : nullptr;
-  if (!pw || !pw->isVisible()) return;
+  if (!pw || !pw->isVisible()) {
+    // In front of no window any more (the help asked for from the main window after it
+    // was asked for from a modal window).
+    if (QWindow* window = w->windowHandle(); window && window->transientParent()) window->setTransientParent(nullptr);
+    return;
+  }
   w->winId();
   pw->winId();
   if (QWindow* window = w->windowHandle()) window->setTransientParent(pw->windowHandle());

@@ -176,7 +176,7 @@ int RunDialog(QDialog& dialog);
 // Ends every toolkit dialog that runs, as Cancel: the program is ending (its loop would
 // wait for the dialog otherwise).
 void EndToolkitDialogs();
-// A shown form other than `except` stays on top.
+// A shown form other than `except`, and not one kept in front of it, stays on top.
 bool StayOnTopShown(const TCustomForm* except);
 // Runs the show/hide bookkeeping of a form whose window the toolkit showed or hid.
 void FormVisibilityChanged(TCustomForm* form, bool visible);

@@ -307,28 +307,21 @@ void THtmlHelpForm::openIndexEntry() {
 
 void THtmlHelpForm::bringUp() {
   // While a window runs modally only the windows in front of it take input: the help then
-  // comes up in front of that window (the active one when several run).
+  // comes up in front of that window (the active one when several run), and stays in front
+  // of it whatever comes up and goes meanwhile (a message asked for on the way).
   TCustomForm* modal = nullptr;
   for (int i = 0; Screen && i < Screen->FormCount(); ++i) {
     TCustomForm* form = Screen->Forms(i);
     if (form != this && form->Modal() && (!modal || form == Screen->ActiveForm())) modal = form;
   }
-  QWidget* w = Private()->widget;
-  QWidget* pw = modal ? modal->Private()->widget.data() : nullptr;
-  if (w) {
-    w->winId();
-    if (pw) pw->winId();
-    QWindow* front = pw ? pw->windowHandle() : nullptr;
-    if (w->windowHandle()->transientParent() != front) {
-      // A shown window that the window system is told to put in front of another can lose
-      // its place and its stay-on-top state: it comes up as a new window instead.
-      if (Visible()) {
-        SetVisible(false);
-        w->windowHandle()->destroy();
-        w->winId();
-      }
-      w->windowHandle()->setTransientParent(front);
+  if (modal != PopupParent()) {
+    // A shown window that the window system is told to put in front of another can lose
+    // its place and its stay-on-top state: it comes up as a new window instead.
+    if (QWidget* w = Private()->widget; w && Visible()) {
+      SetVisible(false);
+      if (w->windowHandle()) w->windowHandle()->destroy();
     }
+    SetPopupParent(modal);
   }
   Show();
 }
