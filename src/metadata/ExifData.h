@@ -295,6 +295,18 @@ struct TSegment {
 // an Exif APP1 segment as the reads keep it.
 void ResetTurnedOrientation(TSegment& Segment, uint32_t Width = 0, uint32_t Height = 0);
 
+// The JPEG thumbnail of an Exif APP1 segment (named by JPEGInterchangeFormat and
+// JPEGInterchangeFormatLength in the second directory); empty when it has none, or when
+// its bytes do not lie whole in the segment, do not begin as a JPEG picture or share a
+// byte with the header, a directory or a directory's value.
+std::string ExifThumbnail(const TSegment& Segment);
+// Puts Thumbnail in the place of that thumbnail: where it ended the segment (but for zero
+// padding), there; else in its place when it fits, or at the segment's end. Its length,
+// its offset when it moved and the segment's length follow; every other byte stays. False,
+// and the segment as it was, when the segment has no such thumbnail or would grow past
+// 65,535 bytes.
+bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail);
+
 // The read status texts kept in ErrStr (callers compare with them; shown translated).
 extern const char* const kStatusNone;            // "<none>"
 extern const char* const kStatusNotExif;         // "Not an EXIF file"

@@ -294,60 +294,172 @@ void TImageInfo::AdjustSize(int32_t NewHeight, int32_t NewWidth) {
 // After a lossless turn or flip
 // ---------------------------------------------------------------------------
 
-void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height) {
-  std::string& data = Segment.Data;
-  tEndInd exif;
-  // The length, "Exif\0\0", then the TIFF header at position 9, from which offsets count.
-  if (data.size() < 16 || data.compare(2, 6, kExifHeader) != 0) return;
-  if (data.compare(8, 4, std::string("MM\0*", 4)) == 0)
-    exif.MotorolaOrder = true;
-  else if (data.compare(8, 4, std::string("II*\0", 4)) != 0)
-    return;
-  exif.SetDataBuffer(data);
-  const int64_t size = int64_t(data.size());
-  // The directory at a TIFF offset: the position of its first entry and its entry count, or
-  // 0 when its entries and next-directory offset do not lie in the data or it was met before
-  // (each directory is looked at once, however the offsets point).
-  int64_t visited[3] = {0, 0, 0};
-  int met = 0;
-  auto directory = [&](uint32_t offset, int64_t& count) -> int64_t {
+namespace {
+
+constexpr uint16_t kShort = 3, kLong = 4, kIfd = 13;
+
+// The directories of an Exif APP1 segment as the reads keep it (its length bytes,
+// "Exif\0\0", then the TIFF header at position 9, from which offsets count), for the
+// changes made in place after a lossless turn. Each directory is looked at once, however
+// the offsets point, and only the few that such a change reads.
+class TExifDirectories {
+ public:
+  explicit TExifDirectories(const std::string& data) : size_(int64_t(data.size())) {
+    if (data.size() < 16 || data.compare(2, 6, kExifHeader) != 0) return;
+    if (data.compare(8, 4, std::string("MM\0*", 4)) == 0)
+      Reader.MotorolaOrder = true;
+    else if (data.compare(8, 4, std::string("II*\0", 4)) != 0)
+      return;
+    Reader.SetDataBuffer(data);
+    First = Directory(uint32_t(Reader.Get32(13)), FirstCount);
+  }
+
+  tEndInd Reader;
+  // The first directory: the position of its first entry and its entry count; 0 when the
+  // data is no readable Exif.
+  int64_t First = 0, FirstCount = 0;
+
+  // The directory at a TIFF offset: the position of its first entry and its entry count,
+  // or 0 when its entries and next-directory offset do not lie in the data or it was met
+  // before.
+  int64_t Directory(uint32_t offset, int64_t& count) {
     const int64_t start = int64_t(offset) + 9;
-    if (offset < 8 || start + 1 > size || met == 3) return 0;
-    count = exif.Get16(start);
-    if (start + 1 + 12 * count + 4 > size || std::find(visited, visited + met, start) != visited + met) return 0;
-    visited[met++] = start;
+    if (offset < 8 || start + 1 > size_ || visited_.size() == kMaxDirectories) return 0;
+    count = Reader.Get16(start);
+    const bool met = std::find(visited_.begin(), visited_.end(), start) != visited_.end();
+    if (start + 1 + 12 * count + 4 > size_ || met) return 0;
+    visited_.push_back(start);
     return start + 2;
-  };
+  }
+  // The directory that follows the one at first (its next-directory offset).
+  int64_t Next(int64_t first, int64_t count, int64_t& nextCount) {
+    return Directory(uint32_t(Reader.Get32(first + 12 * count)), nextCount);
+  }
+  // The directory that a pointer entry (such as the Exif pointer) of the one at first names.
+  int64_t Pointed(int64_t first, int64_t count, uint16_t tag, int64_t& pointedCount) {
+    const int64_t pointer = EntryOf(first, count, tag, {kLong, kIfd});
+    return pointer ? Directory(uint32_t(Reader.Get32(pointer + 8)), pointedCount) : 0;
+  }
   // The entry of a tag with one value of one of the types; 0 when there is none.
-  auto entryOf = [&](int64_t first, int64_t count, uint16_t tag, std::initializer_list<uint16_t> types) -> int64_t {
+  int64_t EntryOf(int64_t first, int64_t count, uint16_t tag, std::initializer_list<uint16_t> types) const {
     for (int64_t e = first; e < first + 12 * count; e += 12) {
-      if (exif.Get16(e) != tag) continue;
-      const bool typed = std::find(types.begin(), types.end(), exif.Get16(e + 2)) != types.end();
-      return typed && exif.Get32(e + 4) == 1 ? e : 0;
+      if (Reader.Get16(e) != tag) continue;
+      const bool typed = std::find(types.begin(), types.end(), Reader.Get16(e + 2)) != types.end();
+      return typed && Reader.Get32(e + 4) == 1 ? e : 0;
     }
     return 0;
-  };
-  constexpr uint16_t kShort = 3, kLong = 4, kIfd = 13;
+  }
+  // The directories met so far: the positions of their entry counts.
+  const std::vector<int64_t>& Visited() const { return visited_; }
+
+ private:
+  static constexpr size_t kMaxDirectories = 5;
+  int64_t size_;
+  std::vector<int64_t> visited_;
+};
+
+// Where the JPEG thumbnail of an Exif segment lies: the entries of its offset and length
+// in the second directory, and its bytes (0-based in the segment's data).
+struct TThumbnailPlace {
+  int64_t OffsetEntry = 0, LengthEntry = 0;
+  size_t Start = 0, Length = 0;
+};
+
+// The thumbnail's place; false when the second directory names none, or its bytes do not
+// lie whole in the data, do not begin as a JPEG picture does, or share a byte with the TIFF
+// header, a directory or a value of the directories (the first, the second, the Exif, GPS
+// and interoperability directories): its bytes may then be replaced without harm to any
+// other.
+bool ThumbnailPlace(TExifDirectories& exif, const std::string& data, TThumbnailPlace& place) {
+  int64_t count1 = 0, countExif = 0, countGps = 0, countInterop = 0;
+  const int64_t ifd1 = exif.First ? exif.Next(exif.First, exif.FirstCount, count1) : 0;
+  if (ifd1 == 0) return false;
+  place.OffsetEntry = exif.EntryOf(ifd1, count1, 0x0201, {kLong});
+  place.LengthEntry = exif.EntryOf(ifd1, count1, 0x0202, {kLong});
+  if (place.OffsetEntry == 0 || place.LengthEntry == 0) return false;
+  const int64_t start = int64_t(uint32_t(exif.Reader.Get32(place.OffsetEntry + 8))) + 8;
+  const int64_t length = int64_t(uint32_t(exif.Reader.Get32(place.LengthEntry + 8)));
+  if (length < 4 || start + length > int64_t(data.size()) || data.compare(size_t(start), 2, "\xFF\xD8") != 0)
+    return false;
+  const int64_t exifIfd = exif.Pointed(exif.First, exif.FirstCount, kExifPointer, countExif);
+  exif.Pointed(exif.First, exif.FirstCount, kGpsPointer, countGps);
+  if (exifIfd) exif.Pointed(exifIfd, countExif, kInteropPointer, countInterop);
+  // Ranges of 0-based data positions [from, to).
+  auto overlaps = [&](int64_t from, int64_t to) { return from < start + length && start < to; };
+  if (overlaps(0, 16)) return false;
+  for (const int64_t directory : exif.Visited()) {
+    const int64_t count = exif.Reader.Get16(directory);
+    if (overlaps(directory - 1, directory + 1 + 12 * count + 4)) return false;
+    for (int64_t e = directory + 2; e < directory + 2 + 12 * count; e += 12) {
+      const int64_t bytes =
+          int64_t(TypeElementSize(int(exif.Reader.Get16(e + 2)))) * uint32_t(exif.Reader.Get32(e + 4));
+      const int64_t value = int64_t(uint32_t(exif.Reader.Get32(e + 8))) + 8;
+      if (bytes > 4 && overlaps(value, value + bytes)) return false;
+    }
+  }
+  place.Start = size_t(start);
+  place.Length = size_t(length);
+  return true;
+}
+
+}  // namespace
+
+void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height) {
+  TExifDirectories exif(Segment.Data);
+  if (exif.First == 0) return;
   auto upright = [&](int64_t first, int64_t count) {
-    if (const int64_t e = entryOf(first, count, 0x0112, {kShort})) exif.Put16(Segment, 1, int32_t(e + 8));
+    if (const int64_t e = exif.EntryOf(first, count, 0x0112, {kShort})) exif.Reader.Put16(Segment, 1, int32_t(e + 8));
   };
-  int64_t count0 = 0, count1 = 0, countExif = 0;
-  const int64_t ifd0 = directory(uint32_t(exif.Get32(13)), count0);
-  if (ifd0 == 0) return;
-  upright(ifd0, count0);
-  if (const int64_t ifd1 = directory(uint32_t(exif.Get32(ifd0 + 12 * count0)), count1)) upright(ifd1, count1);
-  const int64_t pointer = Width > 0 && Height > 0 ? entryOf(ifd0, count0, kExifPointer, {kLong, kIfd}) : 0;
-  const int64_t exifIfd = pointer ? directory(uint32_t(exif.Get32(pointer + 8)), countExif) : 0;
+  int64_t count1 = 0, countExif = 0;
+  upright(exif.First, exif.FirstCount);
+  if (const int64_t ifd1 = exif.Next(exif.First, exif.FirstCount, count1)) upright(ifd1, count1);
+  const int64_t exifIfd =
+      Width > 0 && Height > 0 ? exif.Pointed(exif.First, exif.FirstCount, kExifPointer, countExif) : 0;
   if (exifIfd == 0) return;
   // Each side in its entry's own type, where it fits.
   for (const auto& [tag, side] : {std::pair<uint16_t, uint32_t>{0xA002, Width}, {0xA003, Height}}) {
-    const int64_t asLong = entryOf(exifIfd, countExif, tag, {kLong});
-    const int64_t asShort = entryOf(exifIfd, countExif, tag, {kShort});
+    const int64_t asLong = exif.EntryOf(exifIfd, countExif, tag, {kLong});
+    const int64_t asShort = exif.EntryOf(exifIfd, countExif, tag, {kShort});
     if (asLong != 0)
-      exif.Put32(Segment, side, int32_t(asLong + 8));
+      exif.Reader.Put32(Segment, side, int32_t(asLong + 8));
     else if (asShort != 0 && side <= 0xFFFF)
-      exif.Put16(Segment, uint16_t(side), int32_t(asShort + 8));
+      exif.Reader.Put16(Segment, uint16_t(side), int32_t(asShort + 8));
   }
+}
+
+std::string ExifThumbnail(const TSegment& Segment) {
+  TExifDirectories exif(Segment.Data);
+  TThumbnailPlace place;
+  return ThumbnailPlace(exif, Segment.Data, place) ? Segment.Data.substr(place.Start, place.Length) : std::string();
+}
+
+bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail) {
+  TExifDirectories exif(Segment.Data);
+  TThumbnailPlace place;
+  if (Thumbnail.size() < 4 || !ThumbnailPlace(exif, Segment.Data, place)) return false;
+  // The thumbnail that ends the segment (followed by zero padding at most) is replaced
+  // where it is, the padding after it; one followed by other bytes keeps its place when the
+  // new one fits in it, else the new one goes to the end (at an even offset, as TIFF values
+  // lie).
+  std::string data = Segment.Data;
+  size_t at = place.Start;
+  if (data.find_first_not_of('\0', at + place.Length) == std::string::npos) {
+    data.replace(at, place.Length, Thumbnail);
+  } else if (Thumbnail.size() <= place.Length) {
+    data.replace(at, Thumbnail.size(), Thumbnail);
+  } else {
+    data.resize(data.size() + (data.size() & 1), '\0');
+    at = data.size();
+    data.append(Thumbnail);
+  }
+  if (int64_t(data.size()) > kMaxSegmentLength) return false;
+  data[0] = char(data.size() >> 8);
+  data[1] = char(data.size() & 0xFF);
+  Segment.Data = std::move(data);
+  Segment.Size = int32_t(Segment.Data.size());
+  exif.Reader.Put32(Segment, uint32_t(Thumbnail.size()), int32_t(place.LengthEntry + 8));
+  exif.Reader.Put32(Segment, uint32_t(at - 8), int32_t(place.OffsetEntry + 8));
+  return true;
 }
 
 // ---------------------------------------------------------------------------

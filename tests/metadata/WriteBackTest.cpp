@@ -339,4 +339,38 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
     ResetTurnedOrientation(segment, 100, 200);
     EXPECT_EQ(segment.Data, cut < exif.size() ? exif.substr(0, cut) : exif.substr(0, 27) + '\1' + exif.substr(28));
   }
+
+  // A thumbnail followed by a value of the first directory, replaced: a longer one goes to
+  // the end, a shorter one keeps its place, one past 64 KiB leaves all as it was, and a
+  // segment cut short anywhere before its end has none. exiftool finds each thumbnail where
+  // it was put.
+  const std::string small = testsupport::Run({"convert", "-size", "8x8", "xc:red", "jpg:-"}).out;
+  const std::string large = testsupport::Run({"convert", "-size", "16x16", "plasma:", "jpg:-"}).out;
+  auto withThumbnail = [](const std::string& thumbnail) {
+    mdtest::TiffWriter t(false);
+    t.Put16(1);
+    t.Entry(0x010E, 2, 8, uint32_t(56 + thumbnail.size()));
+    t.Put32(26);
+    t.Put16(2);
+    t.Entry(0x0201, 4, 1, 56);
+    t.Entry(0x0202, 4, 1, uint32_t(thumbnail.size()));
+    t.Put32(0);
+    const std::string tiff = t.Bytes() + thumbnail + std::string("Kivo2 x\0", 8);
+    return std::string{char((tiff.size() + 8) >> 8), char(tiff.size() + 8)} + "Exif" + std::string(2, '\0') + tiff;
+  };
+  const std::string huge = "\xFF\xD8" + std::string(70000, 'x');
+  for (const auto& [before, after] : {std::pair{small, large}, {large, small}, {small, huge}}) {
+    TSegment segment{withThumbnail(before), 0xE1, 0};
+    EXPECT_EQ(ExifThumbnail(segment), before);
+    EXPECT_EQ(ReplaceExifThumbnail(segment, after), after.size() < 70000);
+    const std::string file = mdtest::WriteTemp("thumbnail.jpg", "\xFF\xD8\xFF\xE1" + segment.Data + small.substr(2));
+    EXPECT_EQ(testsupport::Run({"exiftool", "-b", "-ThumbnailImage", file}).out, after.size() < 70000 ? after : before);
+    EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ImageDescription", file}).out, "Kivo2 x\n");
+    for (size_t cut = 0; cut < 64 + before.size(); cut += 3) {
+      TSegment part{withThumbnail(before).substr(0, cut), 0xE1, 0};
+      EXPECT_EQ(ExifThumbnail(part), "");
+      EXPECT_FALSE(ReplaceExifThumbnail(part, small));
+      EXPECT_EQ(part.Data, withThumbnail(before).substr(0, cut));
+    }
+  }
 }

@@ -443,6 +443,10 @@ int NewFileMode(const std::string& fileName);
 // to its disk. Pipes and devices are refused, files that report no size (/proc) are read to
 // their end. False (errno set) when anything failed; then nothing is left.
 bool CopyFileToNew(const std::string& source, std::string& path, bool temporary, bool keepAttributes, bool sync);
+// Copies every byte from in's offset to its end into out at its offset: in the kernel up to
+// reportedSize bytes (the size the file reports less the offset), then by reading to the end
+// (files of pseudo file systems report 0 and are read plainly). False (errno set) on failure.
+bool CopyBytes(int in, int out, int64_t reportedSize);
 // Both files hold the same bytes, read back from their disks.
 bool SameFileBytes(const std::string& a, const std::string& b);
 // The template of a hidden work file or folder beside target: "." + the name + kind (such as

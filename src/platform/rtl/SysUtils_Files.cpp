@@ -146,11 +146,6 @@ bool DeleteFile(const std::string& fileName) {
   return fileio::Unlink(fileName) == 0;
 }
 
-namespace {
-bool CloseChecked(int fd) { return ::close(fd) == 0 || errno == EINTR; }
-
-// Copies every byte from in to out: in the kernel up to the size the file reports, then
-// by reading to the end (files of pseudo file systems report 0 and are read plainly).
 bool CopyBytes(int in, int out, int64_t reportedSize) {
   int64_t copied = 0;
   while (copied < reportedSize) {
@@ -181,6 +176,9 @@ bool CopyBytes(int in, int out, int64_t reportedSize) {
     if (!fileio::WriteAll(out, buf.get(), size_t(r))) return false;
   }
 }
+
+namespace {
+bool CloseChecked(int fd) { return ::close(fd) == 0 || errno == EINTR; }
 
 // Opens a regular file for reading; -1 for anything else (a pipe or device is never opened
 // in a way that could block).
