@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <set>
 #include <string_view>
@@ -25,6 +26,8 @@
 #include "core/Diversen.h"
 #include "core/Unit1.h"
 #include "metadata/ExifData.h"
+#include "platform/graphics/Graphics.h"
+#include "platform/graphics/Jpeg.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
@@ -34,6 +37,7 @@
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Paths.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
 
@@ -281,11 +285,137 @@ bool RewriteWorkFile(const std::string& fileName, const std::string& bytes) {
   return ::close(fd) == 0 && ok;
 }
 
+// A new work file beside picture for a lossless step, with the picture's permissions and,
+// where allowed, its owner; its descriptor (-1, errno set, when none could be made), and
+// its name in name.
+int NewWorkFile(const std::string& picture, const struct stat& original, std::string& name) {
+  name = WorkFileTemplate(picture, ".kivo2lossless-");
+  const int fd = fileio::MakeTemp(name, O_CLOEXEC);
+  if (fd < 0) return fd;
+  if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
+    // An ordinary user cannot give a file away; it stays the user's own.
+  }
+  ::fchmod(fd, (original.st_mode & 07777) | S_IWUSR);
+  return fd;
+}
+
+// The pixels of a 24-bit bitmap turned or flipped as jpegtran's transform ("-rotate 90",
+// "-flip vertical", ...) turns a picture.
+void TurnPixels(const TBitmap& from, TBitmap& to, const std::vector<std::string>& transform) {
+  const bool rotate = transform[0] == "-rotate";
+  const std::string& how = transform[1];
+  // A target pixel (x, y) comes from (y, x) when the sides swap, then mirrored.
+  const bool transpose = rotate && (how == "90" || how == "270");
+  const bool mirrorX = rotate ? how != "90" : how == "horizontal";
+  const bool mirrorY = rotate ? how != "270" : how == "vertical";
+  const int w = from.Width(), h = from.Height();
+  to.SetPixelFormat(pf24bit);
+  to.SetSize(transpose ? h : w, transpose ? w : h);
+  for (int y = 0; y < to.Height(); ++y) {
+    uint8_t* row = to.ScanLine(y);
+    for (int x = 0; x < to.Width(); ++x) {
+      const int u = transpose ? y : x, v = transpose ? x : y;
+      std::memcpy(row + 3 * x, from.ScanLine(mirrorY ? h - 1 - v : v) + 3 * (mirrorX ? w - 1 - u : u), 3);
+    }
+  }
+}
+
+// An Exif thumbnail is a small picture; one that claims more pixels is left as it is.
+constexpr int64_t kMaxThumbnailPixels = int64_t(1) << 22;
+
+// The Exif thumbnail of picture turned or flipped as the picture was: by jpegtran, without
+// loss and whole (-perfect), its coding as short as it can be (-optimize, also lossless: the
+// Exif segment holds at most 64 KiB); where its sides are no whole blocks for that, decoded,
+// turned and encoded anew (a thumbnail is a small preview: a second encoding at a high
+// quality shows little, while trimmed edges would change what it shows). Empty when it is
+// no whole JPEG picture of a thumbnail's size or could not be turned.
+std::string TurnedThumbnail(const std::string& program, const std::vector<std::string>& transform,
+                            const std::string& thumbnail, const std::string& picture) {
+  TByteWindow window(thumbnail);
+  TJpegLayout layout;
+  if (!ReadJpegLayout(window, layout, false) || int64_t(layout.width) * layout.height > kMaxThumbnailPixels)
+    return std::string();
+  const bool quarter = transform[1] == "90" || transform[1] == "270";
+  // A whole JPEG picture of the turned size.
+  auto turned = [&](const std::string& bytes) {
+    TByteWindow result(bytes);
+    TJpegLayout got;
+    return ReadJpegLayout(result, got, false) && got.width == (quarter ? layout.height : layout.width) &&
+           got.height == (quarter ? layout.width : layout.height);
+  };
+  // jpegtran reads it from a work file (stdin stays empty) and writes to its output.
+  std::string input = WorkFileTemplate(picture, ".kivo2lossless-"), output, messages;
+  if (const int fd = fileio::MakeTemp(input, O_CLOEXEC); fd >= 0) {
+    const bool written = fileio::WriteAll(fd, thumbnail.data(), layout.end);
+    ::close(fd);
+    std::vector<std::string> argv{program, "-perfect", "-optimize", "-copy", "all"};
+    argv.insert(argv.end(), transform.begin(), transform.end());
+    argv.push_back(input);
+    const TProcessResult run =
+        written ? RunProcessAndWait(argv, JpegtranTimeOut(int64_t(layout.end)), true,
+                                    [] { Application->ProcessMessages(); }, &output, &messages)
+                : TProcessResult{};
+    fileio::Unlink(input);
+    if (run.Outcome == TWaitOutcome::Finished && run.ExitCode == 0 && turned(output)) return output;
+  }
+  try {
+    TMemoryStream stream;
+    stream.WriteBuffer(thumbnail.data(), int64_t(layout.end));
+    stream.Seek(0, soBeginning);
+    TJPEGImage jpeg;
+    jpeg.LoadFromStream(stream);
+    TBitmap pixels;
+    TurnPixels(jpeg.Bitmap(), pixels, transform);
+    TJPEGImage encoded;
+    encoded.SetCompressionQuality(95);
+    encoded.Assign(&pixels);
+    stream.Clear();
+    encoded.SaveToStream(stream);
+    output.assign(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
+    return turned(output) ? output : std::string();
+  } catch (const Exception&) {
+    return std::string();
+  }
+}
+
+// The work file with segment in the place of its Exif segment, written whole into a new
+// work file (the bytes before the segment, then the segment, then the rest of the old file
+// copied in the kernel where it can be), which takes the old one's place in fileName; the
+// old one is removed. False (errno set) when it could not be written: nothing changed then.
+bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, const std::string& segment,
+                   const std::function<int(std::string&)>& newWorkFile) {
+  std::string name;
+  const int out = newWorkFile(name);
+  if (out < 0) return false;
+  std::string head(layout.exif, '\0');
+  const off_t rest = off_t(layout.exif + layout.exifLength);
+  struct stat st {};
+  errno = EIO;  // a short read says nothing itself
+  bool ok = ::fstat(fd, &st) == 0 && ::pread(fd, head.data(), head.size(), 0) == ssize_t(head.size());
+  head += segment;
+  ok = ok && fileio::WriteAll(out, head.data(), head.size()) && ::lseek(fd, rest, SEEK_SET) >= 0 &&
+       CopyBytes(fd, out, int64_t(st.st_size) - rest);
+  const int err = errno;
+  ok = ::close(out) == 0 && ok;
+  if (!ok) {
+    fileio::Unlink(name);
+    errno = err;
+    return false;
+  }
+  fileio::Unlink(fileName);
+  fileName = name;
+  return true;
+}
+
 // After a turn or flip, the work file's Exif says that its pixels stand as they are to be
-// shown, and gives their size when it is no longer the size before (see
-// ResetTurnedOrientation): the bytes that change are written where they lie. False (errno
-// set) when they could not be.
-bool ResetOrientationInFile(const std::string& fileName, const TJpegLayout& layout, const TJpegLayout& original) {
+// shown, gives their size when it is no longer the size before (see
+// ResetTurnedOrientation), and holds its thumbnail turned as they were (by turnThumbnail;
+// empty when it could not be, and the thumbnail stays as it was). The bytes that change are
+// written where they lie; an Exif segment whose length changed goes into a new work file
+// (see WriteWithExif). False (errno set) when the file could not be written.
+bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const TJpegLayout& original,
+                       const std::function<std::string(const std::string&)>& turnThumbnail,
+                       const std::function<int(std::string&)>& newWorkFile) {
   if (layout.exif == 0) return true;
   const int fd = fileio::Open(fileName, O_RDWR | O_CLOEXEC);
   if (fd < 0) return false;
@@ -295,13 +425,22 @@ bool ResetOrientationInFile(const std::string& fileName, const TJpegLayout& layo
   bool ok = ::pread(fd, segment.Data.data(), data.size(), off_t(layout.exif)) == ssize_t(data.size());
   const std::string before = data;
   const bool resized = layout.width != original.width || layout.height != original.height;
-  if (ok) ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0);
-  size_t first = 0, last = data.size();
-  while (first < last && data[first] == before[first]) ++first;
-  while (last > first && data[last - 1] == before[last - 1]) --last;
-  if (ok && first < last)
-    ok = ::lseek(fd, off_t(layout.exif + first), SEEK_SET) >= 0 &&
-         fileio::WriteAll(fd, data.data() + first, last - first);
+  if (ok) {
+    ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0);
+    const std::string thumbnail = ExifThumbnail(segment);
+    const std::string turned = thumbnail.empty() ? thumbnail : turnThumbnail(thumbnail);
+    if (!turned.empty()) ReplaceExifThumbnail(segment, turned);
+  }
+  if (ok && data.size() != before.size()) {
+    ok = WriteWithExif(fd, fileName, layout, data, newWorkFile);
+  } else {
+    size_t first = 0, last = data.size();
+    while (first < last && data[first] == before[first]) ++first;
+    while (last > first && data[last - 1] == before[last - 1]) --last;
+    if (ok && first < last)
+      ok = ::lseek(fd, off_t(layout.exif + first), SEEK_SET) >= 0 &&
+           fileio::WriteAll(fd, data.data() + first, last - first);
+  }
   const int err = errno;
   ::close(fd);
   errno = err;
@@ -408,10 +547,11 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
   if (makeBackup) DeleteCachedThumb(backup);
 
   // The picture keeps its name and bytes until the end: jpegtran writes the turned picture
-  // into a work file beside it, which is checked, given the picture's trailer (the further
-  // pictures of an MPF file, a motion photo's video) and date, and flushed; the backup then
-  // gets its name by a second name of the picture (or a copy), and the work file takes the
-  // picture's name in one step. The first step that fails gives the reason.
+  // into a work file beside it, which is checked, given an upright Exif with a turned
+  // thumbnail (in a second work file when the Exif's length changes), the picture's trailer
+  // (the further pictures of an MPF file, a motion photo's video) and date, and flushed; the
+  // backup then gets its name by a second name of the picture (or a copy), and the work file
+  // takes the picture's name in one step. The first step that fails gives the reason.
   std::string reason;
   int diskError = 0;  // ENOSPC, EROFS or EDQUOT when the disk is the reason
   auto failed = [&reason](const std::string& why) {
@@ -431,16 +571,11 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
   std::future<int> walk = std::async(std::launch::async | std::launch::deferred, [&picture, &layout] {
     return ReadJpegFileLayout(picture, layout, false);
   });
-  std::string output = WorkFileTemplate(picture, ".kivo2lossless-");
-  int fd = fileio::MakeTemp(output, O_CLOEXEC);
+  std::string output;
+  const int fd = NewWorkFile(picture, original, output);
   bool done = failedErrno(fd >= 0);
   bool backupMade = false;
   if (fd >= 0) {
-    // The new file gets the picture's permissions and, where allowed, its owner.
-    if (::fchown(fd, original.st_uid, original.st_gid) != 0) {
-      // An ordinary user cannot give a file away; it stays the user's own.
-    }
-    ::fchmod(fd, (original.st_mode & 07777) | S_IWUSR);
     ::close(fd);
     std::vector<std::string> argv{program};
     if (Step.Perfect) argv.push_back("-perfect");
@@ -466,8 +601,14 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
       else if (!messages.empty())
         failed(messages.substr(messages.rfind('\n') + 1));
     }
-    if (done && Step.ResetsOrientation)
-      done = failedErrno(ResetOrientationInFile(output, turnedLayout, layout));
+    if (done && Step.ResetsOrientation) {
+      // The Exif thumbnail is turned as the picture was.
+      auto turnThumbnail = [&](const std::string& thumbnail) {
+        return TurnedThumbnail(program, Step.Transform, thumbnail, picture);
+      };
+      auto newWorkFile = [&](std::string& name) { return NewWorkFile(picture, original, name); };
+      done = failedErrno(UprightExifInFile(output, turnedLayout, layout, turnThumbnail, newWorkFile));
+    }
     if (done && layout.end < size_t(original.st_size)) {
       // A trailer: both files are read whole, and the original walked again as it is read.
       std::string bytes, turned;

@@ -21,15 +21,41 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     TagSideways(folder_ + "s" + std::to_string(i) + ".jpg");
   }
   chmod((folder_ + "p0.jpg").c_str(), 0640);
-  // A camera's own Exif (Intel order, LONG sizes, a maker note), its picture turned sideways.
-  const std::string gps = testsupport::CorpusDir() + "/metadata-samples/GPS.jpg";
-  const bool camera = fs::exists(gps);
-  if (camera) {
-    fs::copy_file(gps, folder_ + "camera.jpg");
-    chmod((folder_ + "camera.jpg").c_str(), 0644);
-    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-n", "-IFD0:Orientation=6",
-                                "-IFD1:Orientation=6", folder_ + "camera.jpg"}).exitCode, 0);
+  // Thumbnails that are not what their entries say: longer than the Exif, at the first
+  // directory, no JPEG picture, holding the Artist's text. They stay as they are; the turn
+  // goes on.
+  for (int h = 0; h < 4; ++h) {
+    const std::string file = folder_ + "h" + std::to_string(h) + ".jpg";
+    MakePhoto("h" + std::to_string(h) + ".jpg");
+    TagSideways(file);
+    std::string bytes = testsupport::ReadFile(file);
+    const size_t tiff = bytes.find("Exif") + 6, entry = bytes.find(std::string("\2\1\0\4\0\0\0\1", 8));
+    ASSERT_NE(entry, std::string::npos);
+    if (h == 0) bytes[entry + 20] = '\x7F';
+    if (h == 1) bytes.replace(entry + 8, 4, std::string("\0\0\0\x08", 4));
+    if (h == 2) bytes[tiff + size_t(uint8_t(bytes[entry + 10])) * 256 + uint8_t(bytes[entry + 11])] = 0;
+    if (h == 3) bytes.replace(bytes.find(std::string("\1\x3B\0\2\0\0\0\7", 8)) + 8, 4, bytes.substr(entry + 8, 4));
+    testsupport::WriteFile(file, bytes);
   }
+  // Cameras' own Exif (Intel order, LONG sizes, a maker note; one thumbnail that is no JPEG
+  // picture, one real one), their pictures turned sideways (and their sizes in it).
+  std::vector<std::string> cameras;
+  for (const char* sample : {"GPS.jpg", "FLIR.jpg"}) {
+    const std::string from = testsupport::CorpusDir() + "/metadata-samples/" + sample;
+    if (!fs::exists(from)) continue;
+    cameras.push_back(folder_ + "camera_" + sample);
+    fs::copy_file(from, cameras.back());
+    chmod(cameras.back().c_str(), 0644);
+    ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-n", "-IFD0:Orientation=6",
+                                "-IFD1:Orientation=6", "-ExifImageWidth<ImageWidth", "-ExifImageHeight<ImageHeight",
+                                cameras.back()}).exitCode, 0);
+  }
+  // The thumbnail of a photo as exiftool extracts it.
+  auto thumbnailOf = [](const std::string& file) {
+    const std::string thumb = testsupport::TempPath("before.jpg");
+    testsupport::WriteFile(thumb, testsupport::Run({"exiftool", "-b", "-ThumbnailImage", file}).out);
+    return fs::file_size(thumb) > 0 ? thumb : "";
+  };
   StartIn();
   for (size_t i = 0; i < commands.size(); ++i) {
     const std::string name = "p" + std::to_string(i) + ".jpg", file = folder_ + name;
@@ -42,17 +68,25 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     // The photo tagged as turned sideways now stands as it is to be shown.
     const std::string sideways = folder_ + "s" + std::to_string(i) + ".jpg";
     Expected(sideways, commands[i].second);
+    const std::string thumbnail = thumbnailOf(sideways);
     Select({"s" + std::to_string(i) + ".jpg"});
     (Form1->*commands[i].first)(Form1);
-    ExpectUpright(sideways, testsupport::TempPath("expected.jpg"));
+    ExpectUpright(sideways, testsupport::TempPath("expected.jpg"), thumbnail, commands[i].second);
   }
-  if (camera) {
-    // Its sides are no whole MCUs: turned without -perfect, the edge trimmed.
-    Expected(folder_ + "camera.jpg", {"-trim", "-rotate", "270"});
-    Form1->M_JPGTRANPerfect->SetChecked(false);
-    Select({"camera.jpg"});
+  for (int h = 0; h < 4; ++h) {
+    Expected(folder_ + "h" + std::to_string(h) + ".jpg", {"-rotate", "90"});
+    Select({"h" + std::to_string(h) + ".jpg"});
+    Form1->RotateRight2->Click();
+    ExpectUpright(folder_ + "h" + std::to_string(h) + ".jpg", testsupport::TempPath("expected.jpg"));
+  }
+  // Their sides are no whole MCUs: turned without -perfect, the edge trimmed.
+  Form1->M_JPGTRANPerfect->SetChecked(false);
+  for (const std::string& camera : cameras) {
+    Expected(camera, {"-trim", "-rotate", "270"});
+    const std::string thumbnail = thumbnailOf(camera);
+    Select({fs::path(camera).filename()});
     Form1->RotateLeft2->Click();
-    ExpectUpright(folder_ + "camera.jpg", testsupport::TempPath("expected.jpg"));
+    ExpectUpright(camera, testsupport::TempPath("expected.jpg"), thumbnail, {"-rotate", "270"});
   }
   // The permissions stay; the metadata came along (-copy all).
   struct stat st {};
