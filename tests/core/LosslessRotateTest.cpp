@@ -257,6 +257,7 @@ TEST_F(LosslessRotateTest, TrailersAndFurtherPicturesComeAlong) {
 
 TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   MakePhoto("a.jpg");
+  TagSideways(folder_ + "a.jpg");
   // A damaged JPEG: cut in the middle of its data (jpegtran warns and ends with status 2).
   const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
   testsupport::WriteFile(folder_ + "cut.jpg", whole.substr(0, whole.size() * 2 / 3));
@@ -288,6 +289,14 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   // No room for the temporary file (ENOSPC when it is made).
   {
     TFileFaultScope fault(TFileFaultOp::Open, ENOSPC, ".kivo2lossless-");
+    ExpectMessage("Jpegtran message: Couldn't crop or rotate the file\n" + folder_ + "a.jpg\n" + strerror(ENOSPC));
+    Form1->RotateRight1->Click();
+    EXPECT_EQ(fault.Hits(), 1);
+  }
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole);
+  // No room for the Exif with its turned thumbnail (the second write: a work file of its own).
+  {
+    TFileFaultScope fault(TFileFaultOp::Write, ENOSPC, ".kivo2lossless-", 1);
     ExpectMessage("Jpegtran message: Couldn't crop or rotate the file\n" + folder_ + "a.jpg\n" + strerror(ENOSPC));
     Form1->RotateRight1->Click();
     EXPECT_EQ(fault.Hits(), 1);
