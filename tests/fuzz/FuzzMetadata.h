@@ -1,7 +1,8 @@
 #pragma once
 // What the metadata targets share: the bytes as a file of the given extension (the
 // metadata reader opens files by name), read as the EXIF window reads them, with every
-// tag's value asked for, the maker-note records walked and the IPTC datasets parsed.
+// tag's value asked for, the maker-note records walked, the Exif changed as a lossless turn
+// changes it and the IPTC datasets parsed.
 #include <unistd.h>
 
 #include <cstddef>
@@ -35,6 +36,13 @@ inline void ReadMetadataOf(const std::string& bytes, const char* extension) {
     info.ResetIteration();
     while (info.NextTagWithKey(1, record)) {
     }
+  }
+  if (data.ExifSegment) {
+    // As after a lossless turn: the Exif made upright and its thumbnail replaced.
+    TSegment turned = *data.ExifSegment;
+    ResetTurnedOrientation(turned, 100, 200);
+    const std::string thumbnail = ExifThumbnail(turned);
+    ReplaceExifThumbnail(turned, thumbnail + thumbnail);
   }
   if (data.IptcData && data.IptcSegment) {
     data.IptcData->ParseIptc(data.IptcSegment->Data);
