@@ -395,8 +395,8 @@ bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, con
   head += segment;
   ok = ok && fileio::WriteAll(out, head.data(), head.size()) && ::lseek(fd, rest, SEEK_SET) >= 0 &&
        CopyBytes(fd, out, int64_t(st.st_size) - rest);
-  const int err = errno;
-  ok = ::close(out) == 0 && ok;
+  int err = errno;
+  if (::close(out) != 0 && ok) ok = false, err = errno;  // a write the disk refused at the end
   if (!ok) {
     fileio::Unlink(name);
     errno = err;
@@ -408,12 +408,13 @@ bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, con
 }
 
 // After a turn or flip, the work file's Exif says that its pixels stand as they are to be
-// shown, gives their size when it is no longer the size before (see
+// shown, gives their size when it is no longer the size before or swaps the sizes it holds
+// after a quarter turn of a square picture (see
 // ResetTurnedOrientation), and holds its thumbnail turned as they were (by turnThumbnail;
 // empty when it could not be, and the thumbnail stays as it was). The bytes that change are
 // written where they lie; an Exif segment whose length changed goes into a new work file
 // (see WriteWithExif). False (errno set) when the file could not be written.
-bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const TJpegLayout& original,
+bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const TJpegLayout& original, bool quarter,
                        const std::function<std::string(const std::string&)>& turnThumbnail,
                        const std::function<int(std::string&)>& newWorkFile) {
   if (layout.exif == 0) return true;
@@ -426,7 +427,8 @@ bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const T
   const std::string before = data;
   const bool resized = layout.width != original.width || layout.height != original.height;
   if (ok) {
-    ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0);
+    ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0,
+                           quarter);
     const std::string thumbnail = ExifThumbnail(segment);
     const std::string turned = thumbnail.empty() ? thumbnail : turnThumbnail(thumbnail);
     if (!turned.empty()) ReplaceExifThumbnail(segment, turned);
@@ -441,8 +443,8 @@ bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const T
       ok = ::lseek(fd, off_t(layout.exif + first), SEEK_SET) >= 0 &&
            fileio::WriteAll(fd, data.data() + first, last - first);
   }
-  const int err = errno;
-  ::close(fd);
+  int err = errno;
+  if (::close(fd) != 0 && ok) ok = false, err = errno;
   errno = err;
   return ok;
 }
@@ -564,19 +566,19 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
     if (err == ENOSPC || err == EROFS || err == EDQUOT) diskError = err;
     return failed(SysErrorMessage(err));
   };
-  // The picture is walked to the end of its first picture by a thread of its own while
-  // jpegtran runs (where no thread can be had, when its verdict is asked); its verdict
-  // counts before jpegtran's.
-  TJpegLayout layout;
-  std::future<int> walk = std::async(std::launch::async | std::launch::deferred, [&picture, &layout] {
-    return ReadJpegFileLayout(picture, layout, false);
-  });
   std::string output;
   const int fd = NewWorkFile(picture, original, output);
   bool done = failedErrno(fd >= 0);
   bool backupMade = false;
   if (fd >= 0) {
     ::close(fd);
+    // The picture is walked to the end of its first picture by a thread of its own while
+    // jpegtran runs (where no thread can be had, when its verdict is asked); its verdict
+    // counts before jpegtran's.
+    TJpegLayout layout;
+    std::future<int> walk = std::async(std::launch::async | std::launch::deferred, [&picture, &layout] {
+      return ReadJpegFileLayout(picture, layout, false);
+    });
     std::vector<std::string> argv{program};
     if (Step.Perfect) argv.push_back("-perfect");
     for (const char* word : {"-copy", "all", "-trim"}) argv.push_back(word);
@@ -607,7 +609,8 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
         return TurnedThumbnail(program, Step.Transform, thumbnail, picture);
       };
       auto newWorkFile = [&](std::string& name) { return NewWorkFile(picture, original, name); };
-      done = failedErrno(UprightExifInFile(output, turnedLayout, layout, turnThumbnail, newWorkFile));
+      const bool quarter = Step.Transform[1] == "90" || Step.Transform[1] == "270";
+      done = failedErrno(UprightExifInFile(output, turnedLayout, layout, quarter, turnThumbnail, newWorkFile));
     }
     if (done && layout.end < size_t(original.st_size)) {
       // A trailer: both files are read whole, and the original walked again as it is read.

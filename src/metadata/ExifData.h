@@ -289,11 +289,13 @@ struct TSegment {
 // directory) becomes 1 ("normal"). When the turn changed the picture's size (a quarter
 // turn, trimmed edges), Width and Height give the new one, and the Exif pixel dimensions
 // (ExifImageWidth, ExifImageHeight) become it, as jpegtran itself does when the Exif
-// segment comes first in the file. Each entry is changed where it lies, in its own type and
+// segment comes first in the file. A quarter turn that kept the size (a square picture)
+// swaps them where SwapSides says so, as they may describe the picture the camera took
+// before it was made smaller. Each entry is changed where it lies, in its own type and
 // the data's byte order; no other byte changes. Entries that are missing or not of their
 // usual form stay as they are, and so does a segment that is no readable Exif. Segment is
 // an Exif APP1 segment as the reads keep it.
-void ResetTurnedOrientation(TSegment& Segment, uint32_t Width = 0, uint32_t Height = 0);
+void ResetTurnedOrientation(TSegment& Segment, uint32_t Width = 0, uint32_t Height = 0, bool SwapSides = false);
 
 // The JPEG thumbnail of an Exif APP1 segment (named by JPEGInterchangeFormat and
 // JPEGInterchangeFormatLength in the second directory); empty when it has none, or when

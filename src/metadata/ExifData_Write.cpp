@@ -404,7 +404,7 @@ bool ThumbnailPlace(TExifDirectories& exif, const std::string& data, TThumbnailP
 
 }  // namespace
 
-void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height) {
+void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height, bool SwapSides) {
   TExifDirectories exif(Segment.Data);
   if (exif.First == 0) return;
   auto upright = [&](int64_t first, int64_t count) {
@@ -413,9 +413,20 @@ void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height) 
   int64_t count1 = 0, countExif = 0;
   upright(exif.First, exif.FirstCount);
   if (const int64_t ifd1 = exif.Next(exif.First, exif.FirstCount, count1)) upright(ifd1, count1);
+  const bool resized = Width > 0 && Height > 0;
   const int64_t exifIfd =
-      Width > 0 && Height > 0 ? exif.Pointed(exif.First, exif.FirstCount, kExifPointer, countExif) : 0;
+      resized || SwapSides ? exif.Pointed(exif.First, exif.FirstCount, kExifPointer, countExif) : 0;
   if (exifIfd == 0) return;
+  if (!resized) {
+    // The sides as they are stored, swapped; both must be there.
+    for (const auto& [tag, side] : {std::pair<uint16_t, uint32_t*>{0xA003, &Width}, {0xA002, &Height}}) {
+      if (const int64_t e = exif.EntryOf(exifIfd, countExif, tag, {kLong}))
+        *side = uint32_t(exif.Reader.Get32(e + 8));
+      else if (const int64_t e16 = exif.EntryOf(exifIfd, countExif, tag, {kShort}))
+        *side = uint16_t(exif.Reader.Get16(e16 + 8));
+    }
+    if (Width == 0 || Height == 0) return;
+  }
   // Each side in its entry's own type, where it fits.
   for (const auto& [tag, side] : {std::pair<uint16_t, uint32_t>{0xA002, Width}, {0xA003, Height}}) {
     const int64_t asLong = exif.EntryOf(exifIfd, countExif, tag, {kLong});

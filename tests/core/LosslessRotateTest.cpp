@@ -50,6 +50,10 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
                                 "-IFD1:Orientation=6", "-ExifImageWidth<ImageWidth", "-ExifImageHeight<ImageHeight",
                                 cameras.back()}).exitCode, 0);
   }
+  // A square photo made smaller from a camera's keeps the camera's sizes in its Exif.
+  MakePhoto("square.jpg", 64, 64);
+  ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-ExifImageWidth=4000",
+                              "-ExifImageHeight=3000", folder_ + "square.jpg"}).exitCode, 0);
   // The thumbnail of a photo as exiftool extracts it.
   auto thumbnailOf = [](const std::string& file) {
     const std::string thumb = testsupport::TempPath("before.jpg");
@@ -88,6 +92,11 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     Form1->RotateLeft2->Click();
     ExpectUpright(camera, testsupport::TempPath("expected.jpg"), thumbnail, {"-rotate", "270"});
   }
+  // A quarter turn swaps those sizes.
+  Select({"square.jpg"});
+  Form1->RotateRight2->Click();
+  EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ExifImageWidth", "-ExifImageHeight", folder_ + "square.jpg"}).out,
+            "3000\n4000\n");
   // The permissions stay; the metadata came along (-copy all).
   struct stat st {};
   stat((folder_ + "p0.jpg").c_str(), &st);

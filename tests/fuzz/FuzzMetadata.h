@@ -41,6 +41,7 @@ inline void ReadMetadataOf(const std::string& bytes, const char* extension) {
     // As after a lossless turn: the Exif made upright and its thumbnail replaced.
     TSegment turned = *data.ExifSegment;
     ResetTurnedOrientation(turned, 100, 200);
+    ResetTurnedOrientation(turned, 0, 0, true);
     const std::string thumbnail = ExifThumbnail(turned);
     ReplaceExifThumbnail(turned, thumbnail + thumbnail);
   }
