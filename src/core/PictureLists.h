@@ -15,9 +15,8 @@ inline bool NameFitsListLine(const std::string& path) { return path.find_first_o
 using TListLineMap = std::function<std::string(const std::string&)>;
 
 // The paths of a list's lines, looked up by path: the same text, or else the same file
-// under another spelling (other letter case on a file system that ignores case, a
-// doubled separator, a linked folder). Paths compare exactly first: on Linux two names
-// that differ in letter case are two files.
+// under a name in other letter case on a file system that ignores case. Paths compare
+// exactly first: on Linux two names that differ in letter case are two files.
 class TPathIndex {
  public:
   TPathIndex() = default;

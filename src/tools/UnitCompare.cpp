@@ -695,7 +695,7 @@ void TFormCompare::TBDeleteClick(TObject* Sender) {
 }
 
 void TFormCompare::SetPaperclipIcons() {
-  const std::string listFile = Form1->FAppDir + "paperclip.lst";
+  const std::string listFile = Form1->PaperclipFile();
   if (!FileExists(listFile)) return;
   TStringList lines;
   try {
@@ -703,43 +703,33 @@ void TFormCompare::SetPaperclipIcons() {
   } catch (const Exception&) {
     return;
   }
-  // Paths compare exactly: two files whose names differ in case are two files.
-  auto listed = [&](const std::string& path) {
-    for (int i = 0; i < lines.Count(); ++i)
-      if (lines.Strings(i) == path) return true;
-    return false;
-  };
   for (int n = 1; n <= 4; ++n) {
     TToolButton* button = Panel(n).TBPaperclip;
     if (n <= FCompareList->Count())
-      button->SetImageIndex(listed(FCompareList->Strings(n - 1)) ? kGlyphInPaperclip : kGlyphNotInPaperclip);
+      button->SetImageIndex(Form1->ListLineIndexOf(lines, FCompareList->Strings(n - 1)) >= 0 ? kGlyphInPaperclip
+                                                                                              : kGlyphNotInPaperclip);
     button->SetEnabled(!Form1->TreeView1->Visible());
   }
 }
 
+// The panel's picture leaves the paperclip when it names it, or is added to it, in the
+// list's own form of its lines, as the main window adds and removes.
 void TFormCompare::AddRemovePaperclip(int panel) {
   if (panel < 1 || panel > FCompareList->Count()) return;
   const std::string path = FCompareList->Strings(panel - 1);
-  const std::string listFile = Form1->FAppDir + "paperclip.lst";
   std::string report;
-  try {
-    ChangeListFile(listFile, [&](TStringList& lines) {
-      int found = -1;
-      for (int i = 0; i < lines.Count() && found < 0; ++i)
-        if (lines.Strings(i) == path) found = i;
-      if (found >= 0) {
-        lines.Delete(found);
-        report = path + _(" removed from paperclip.");
-      } else {
-        lines.Add(path);
-        report = path + _(" added to paperclip.");
-      }
-      return true;
-    });
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
+  if (!Form1->ChangeList(Form1->PaperclipFile(), [&](TStringList& lines) {
+        const int found = Form1->ListLineIndexOf(lines, path);
+        if (found >= 0) {
+          lines.Delete(found);
+          report = path + _(" removed from paperclip.");
+        } else {
+          lines.Add(Form1->ListLineFromPath(path));
+          report = path + _(" added to paperclip.");
+        }
+        return true;
+      }))
     return;
-  }
   ShowMessage(report);
   Form1->MakePaperclipText();
   SetPaperclipIcons();

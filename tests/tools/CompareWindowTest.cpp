@@ -2,6 +2,7 @@
 // shared zoom and pan, the zoom steps, renaming in place, the paperclip toggle, closing
 // panels, the picture of the panels saved or mailed (checked with ImageMagick's identify
 // and python's email module) and the EXIF overlay on dark and light pictures.
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/services/Mail.h"
 #include "platform/graphics/Graphics.h"
@@ -325,6 +327,24 @@ TEST_F(CompareWindowTest, ThePaperclipButtonAddsAndRemovesTheExactPath) {
     w.TBPaperclipClick(w.Panel(1).TBPaperclip);
     EXPECT_EQ(testsupport::ReadFile(list), Pictures() + "A.jpg\r\n");
     EXPECT_EQ(w.Panel(1).TBPaperclip->ImageIndex(), 6);
+  });
+  // Stand-alone, the list names files on the program's drive in the Windows form: b so
+  // listed is in the paperclip and leaves it; a goes in so written.
+  Form1->FUsbMode = true;
+  auto windowsLine = [](std::string path) {
+    const std::string root = MountPointOf(Form1->FAppDir);
+    path = "X:\\" + path.substr(root == "/" ? 1 : root.size() + 1);
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path + "\r\n";
+  };
+  testsupport::WriteFile(list, windowsLine(b));
+  WithCompare({a, b}, [&](TFormCompare& w) {
+    EXPECT_EQ(w.Panel(2).TBPaperclip->ImageIndex(), 2);
+    ModalResponder::Expect(ModalKind::ShowMessage, int(mrOk));
+    w.TBPaperclipClick(w.Panel(2).TBPaperclip);
+    ModalResponder::Expect(ModalKind::ShowMessage, int(mrOk));
+    w.TBPaperclipClick(w.Panel(1).TBPaperclip);
+    EXPECT_EQ(testsupport::ReadFile(list), windowsLine(a));
   });
 }
 
