@@ -331,15 +331,23 @@ void TForm1::P_PasteAsShowClick(TObject* /*Sender*/) {
   }
   const std::string folder = NewShowFolder(*this);
   if (folder.empty()) return;
-  const std::string show = UniqueNameWithExt(PathJoin(folder, _("My new Pasted show")), ".shw");
-  FShowFolder = show;
   const std::vector<std::string> files = ListableFiles(FWorkFiles->ToVector());
-  if (!ChangeList(show, [&](TStringList& lines) {
-        lines.Clear();
-        for (const std::string& file : files) lines.Add(ListLineFromPath(file));
-        return true;
-      }))
-    return;
+  // A free name, taken under its lock: a show another program made by that name since it
+  // was chosen stays as it is, and the next free name is taken.
+  std::string show;
+  bool taken = true;
+  for (int tries = 0; taken && tries < 100; ++tries) {
+    show = UniqueNameWithExt(PathJoin(folder, _("My new Pasted show")), ".shw");
+    taken = false;
+    if (!ChangeList(show, [&](TStringList& lines) {
+          if ((taken = FileExists(show))) return false;
+          for (const std::string& file : files) lines.Add(ListLineFromPath(file));
+          return true;
+        }))
+      return;
+  }
+  if (taken) return;
+  FShowFolder = show;
   RefillShowsTree();
   SelectNodeOfPath(*this, show);
 }

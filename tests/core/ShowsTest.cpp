@@ -192,16 +192,22 @@ TEST_F(ShowsTest, NewShowsComeFromThePaperclipAndFromCopiedFilesAndPastingAddsEa
   EXPECT_TRUE(Form1->P_PasteAsShow->Enabled());
   EXPECT_FALSE(Form1->P_PasteInShow->Enabled());
   EXPECT_TRUE(Form1->P_DeleteShowFolder->Enabled());
+  // Another program makes a show by the name chosen while the paste waits for the lock:
+  // it stays theirs, the paste takes the next free name.
+  const std::string theirs = Shows() + "Trips/My new Pasted show.shw";
+  OtherProgramAdds(theirs, "/elsewhere/x.jpg");
   Form1->P_PasteAsShow->Click();
-  const std::string pasted = Shows() + "Trips/My new Pasted show.shw";
+  WaitOtherProgram();
+  EXPECT_EQ(testsupport::ReadFile(theirs), "/elsewhere/x.jpg\r\n");
+  const std::string pasted = Shows() + "Trips/My new Pasted show (1).shw";
   EXPECT_EQ(testsupport::ReadFile(pasted), ListText({folder_ + "a.jpg", folder_ + "c.jpg"}));
   EXPECT_EQ(Form1->FShowFile, pasted);
   Form1->PopupTreeview1Popup(Form1->PopupTreeview1);
   EXPECT_TRUE(Form1->P_PasteInShow->Enabled() && Form1->P_PasteClipInShow->Enabled() && Form1->EditShow1->Enabled());
   Form1->P_PasteInShow->Click();
-  EXPECT_EQ(Panel(), "0 files pasted in show My new Pasted show.shw");
+  EXPECT_EQ(Panel(), "0 files pasted in show My new Pasted show (1).shw");
   Form1->P_PasteClipInShow->Click();
-  EXPECT_EQ(Panel(), "1 file pasted in show My new Pasted show.shw");
+  EXPECT_EQ(Panel(), "1 file pasted in show My new Pasted show (1).shw");
   EXPECT_EQ(testsupport::ReadFile(pasted), ListText({folder_ + "a.jpg", folder_ + "c.jpg", folder_ + "b.jpg"}));
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg", folder_ + "b.jpg"}));
   // A show folder: the first free name each time.
