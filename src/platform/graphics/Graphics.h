@@ -579,7 +579,8 @@ class TBitmap : public TGraphic {
   int ScanLineSize() const { return stride_; }
   // Address of a row (0 = top); rows outside 0..Height-1 raise EInvalidGraphicOperation
   // "Scan line index out of range". The writable rows are the bitmap's own: pixels it
-  // shares with a bitmap assigned from it or to it are copied first.
+  // shares with a bitmap assigned from it or to it are copied first, so a row address
+  // taken before such an Assign must be asked for again before it is written through.
   uint8_t* ScanLine(int row);
   const uint8_t* ScanLine(int row) const;
   // Signed distance in bytes from one row's start to the next row's start.
