@@ -1183,6 +1183,9 @@ class TForm1 : public TForm {
   bool firstShowPending_ = false;  // its second half waits for the window
   std::string commandLineFile_;    // the file named on the command line (bare name)
   std::string commandLineFolder_;  // and its folder
+  // The picture the next filling of the list selects and opens in place of its first
+  // entry, when the list holds it (the command line's at the first show).
+  std::string startPicture_;
   std::string missingCommandLineFile_;  // a name on the command line that is not there
   std::unique_ptr<TScreenSaverInhibitor> screenSaver_;
   bool settingsSaveReported_ = false;

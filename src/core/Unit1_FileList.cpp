@@ -197,9 +197,10 @@ void TForm1::FillTheListboxWithFiles(const std::string& Path) {
   ListBox1->Items()->Assign(&names);
   SetListBoxHorzBar(ListBox1);
   if (ListBox1->Count() > 0) {
-    ListBox1->SetItemIndex(0);
-    if (ListBox1->MultiSelect()) ListBox1->SetSelected(0, true);
-    OpenThePicture(ListBox1->Items()->Strings(0));
+    const int first = std::max(0, listIndexOfPath(startPicture_));
+    ListBox1->SetItemIndex(first);
+    if (ListBox1->MultiSelect()) ListBox1->SetSelected(first, true);
+    OpenThePicture(ListBox1->Items()->Strings(first));
   } else {
     EmptyAllImages();
     FCurrentFile.clear();

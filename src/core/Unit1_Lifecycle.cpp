@@ -217,21 +217,20 @@ void TForm1::finishFirstShow() {
     FSuspendUpdates = suspended;
   }
   FLastPath.clear();
+  // A picture named on the command line is the one the list opens (a large picture is
+  // read once, and no other before it); one the list did not open is opened after.
+  const std::string picture = commandLineFile_.empty() ? std::string() : commandLineFolder_ + commandLineFile_;
+  startPicture_ = picture;
   setWithQzDirPath(false);
+  startPicture_.clear();
   SincFavoritesPath();
-  if (!commandLineFile_.empty()) {
-    int index = ListBox1->Items()->IndexOf(commandLineFile_);
-    // The list ignores case when it looks up; the entry must match exactly.
-    if (index >= 0 && ListBox1->Items()->Strings(index) != commandLineFile_) {
-      index = -1;
-      for (int i = 0; i < ListBox1->Count(); ++i)
-        if (ListBox1->Items()->Strings(i) == commandLineFile_) index = i;
-    }
+  if (!picture.empty() && FCurrentFile != picture) {
+    const int index = listIndexOfPath(picture);
     if (index >= 0) {
       ListBox1->SetItemIndex(index);
       if (ListBox1->MultiSelect()) ListBox1->SetSelected(index, true);
     }
-    OpenThePicture(commandLineFolder_ + commandLineFile_);
+    OpenThePicture(picture);
   }
   Application->ProcessMessages();
   if (ZqTumblist->Down()) ZqTumblistClick(this);

@@ -18,6 +18,7 @@
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/Menus.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/shell/ShellExplorer.h"
 #include "tools/UnitAbout.h"
 
@@ -62,8 +63,11 @@ TEST_F(MainWindowTest, PictureOnTheCommandLineSelectsItsFolderAndFileAndAsksNoth
   // An older build's store: the version differs, yet with a file named no question comes.
   WriteRegistry({"\"Version\"=" + Dword(1104)});
   SetArguments({photos + "/b.jpg"});
+  // Only the picture named is read, once: a large one would take twice the time and memory.
+  TFileFaultScope first(TFileFaultOp::Open, EIO, "/a.jpg", 0, -1), again(TFileFaultOp::Open, EIO, "/b.jpg", 1, -1);
   CreateWindows();
   ShowMainWindow();
+  EXPECT_EQ(first.Hits() + again.Hits(), 0);
 
   EXPECT_EQ(Form1->QzDirTree211->SelectedPath(), photos + "/");
   EXPECT_EQ(Form1->ListBox1->Items()->ToVector(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.png"}));
