@@ -130,6 +130,7 @@ struct TJpegLayout {
   size_t end = 0;
   size_t mpfHeader = 0;
   size_t exif = 0, exifLength = 0;
+  size_t xmp = 0, xmpLength = 0;  // the XMP packet (after its name), as exif its segment
 };
 
 uint32_t Get(std::string_view b, size_t at, int size, bool little) {
@@ -190,6 +191,13 @@ bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
     } else if (marker == 0xE1 && layout.exif == 0 && text.substr(0, 6) == std::string_view("Exif\0\0", 6)) {
       layout.exif = pos + 2;
       layout.exifLength = length;
+    } else if (marker == 0xE1 && layout.xmp == 0 && length > 31 && text == "http://n") {
+      static constexpr std::string_view kXmp("http://ns.adobe.com/xap/1.0/\0", 29);
+      const uint8_t* name = b.Bytes(pos + 4, kXmp.size());
+      if (name && std::string_view(reinterpret_cast<const char*>(name), kXmp.size()) == kXmp) {
+        layout.xmp = pos + 4 + kXmp.size();
+        layout.xmpLength = length - 2 - kXmp.size();
+      }
     }
     pos += 2 + length;
     if (marker != 0xDA) continue;
@@ -407,8 +415,8 @@ bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, con
   return true;
 }
 
-// After a turn or flip, the work file's Exif says that its pixels stand as they are to be
-// shown, gives their size when it is no longer the size before or swaps the sizes it holds
+// After a turn or flip, the work file's Exif (and its XMP packet's tiff:Orientation, see
+// ResetTurnedXmpOrientation) says that its pixels stand as they are to be shown, gives their size when it is no longer the size before or swaps the sizes it holds
 // after a quarter turn of a square picture (see
 // ResetTurnedOrientation), and holds its thumbnail turned as they were (by turnThumbnail;
 // empty when it could not be, and the thumbnail stays as it was). The bytes that change are
@@ -417,16 +425,33 @@ bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, con
 bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const TJpegLayout& original, bool quarter,
                        const std::function<std::string(const std::string&)>& turnThumbnail,
                        const std::function<int(std::string&)>& newWorkFile) {
-  if (layout.exif == 0) return true;
+  if (layout.exif == 0 && layout.xmp == 0) return true;
   const int fd = fileio::Open(fileName, O_RDWR | O_CLOEXEC);
   if (fd < 0) return false;
+  // The bytes of data that differ from before, written where they lie from offset on.
+  auto writeChanged = [fd](const std::string& data, const std::string& before, size_t offset) {
+    size_t first = 0, last = data.size();
+    while (first < last && data[first] == before[first]) ++first;
+    while (last > first && data[last - 1] == before[last - 1]) --last;
+    return first == last || (::lseek(fd, off_t(offset + first), SEEK_SET) >= 0 &&
+                             fileio::WriteAll(fd, data.data() + first, last - first));
+  };
+  errno = EIO;  // a short read says nothing itself
+  bool ok = true;
+  if (layout.xmp != 0) {
+    // The XMP packet first, in place: a new Exif segment takes it along.
+    std::string packet(layout.xmpLength, '\0');
+    ok = ::pread(fd, packet.data(), packet.size(), off_t(layout.xmp)) == ssize_t(packet.size());
+    const std::string before = packet;
+    if (ok) ResetTurnedXmpOrientation(packet);
+    ok = ok && writeChanged(packet, before, layout.xmp);
+  }
   TSegment segment{std::string(layout.exifLength, '\0'), 0xE1, int32_t(layout.exifLength)};
   const std::string& data = segment.Data;
-  errno = EIO;  // a short read says nothing itself
-  bool ok = ::pread(fd, segment.Data.data(), data.size(), off_t(layout.exif)) == ssize_t(data.size());
+  ok = ok && (layout.exif == 0 || ::pread(fd, segment.Data.data(), data.size(), off_t(layout.exif)) == ssize_t(data.size()));
   const std::string before = data;
   const bool resized = layout.width != original.width || layout.height != original.height;
-  if (ok) {
+  if (ok && layout.exif != 0) {
     ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0,
                            quarter);
     const std::string thumbnail = ExifThumbnail(segment);
@@ -436,12 +461,7 @@ bool UprightExifInFile(std::string& fileName, const TJpegLayout& layout, const T
   if (ok && data.size() != before.size()) {
     ok = WriteWithExif(fd, fileName, layout, data, newWorkFile);
   } else {
-    size_t first = 0, last = data.size();
-    while (first < last && data[first] == before[first]) ++first;
-    while (last > first && data[last - 1] == before[last - 1]) --last;
-    if (ok && first < last)
-      ok = ::lseek(fd, off_t(layout.exif + first), SEEK_SET) >= 0 &&
-           fileio::WriteAll(fd, data.data() + first, last - first);
+    ok = ok && writeChanged(data, before, layout.exif);
   }
   int err = errno;
   if (::close(fd) != 0 && ok) ok = false, err = errno;

@@ -296,6 +296,11 @@ struct TSegment {
 // usual form stay as they are, and so does a segment that is no readable Exif. Segment is
 // an Exif APP1 segment as the reads keep it.
 void ResetTurnedOrientation(TSegment& Segment, uint32_t Width = 0, uint32_t Height = 0, bool SwapSides = false);
+// The same for an XMP packet (the text of an XMP APP1 segment): each tiff:Orientation
+// value of 2 to 8, as an attribute (tiff:Orientation="6") or as an element
+// (<tiff:Orientation>6</tiff:Orientation>), becomes 1. Only those digits change; the
+// packet keeps its length.
+void ResetTurnedXmpOrientation(std::string& Packet);
 
 // The JPEG thumbnail of an Exif APP1 segment (named by JPEGInterchangeFormat and
 // JPEGInterchangeFormatLength in the second directory); empty when it has none, or when

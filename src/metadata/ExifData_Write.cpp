@@ -438,6 +438,31 @@ void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height, 
   }
 }
 
+void ResetTurnedXmpOrientation(std::string& Packet) {
+  static constexpr std::string_view kName = "tiff:Orientation";
+  auto space = [&](size_t at) {
+    while (at < Packet.size() && (Packet[at] == ' ' || Packet[at] == '\t' || Packet[at] == '\r' || Packet[at] == '\n'))
+      ++at;
+    return at;
+  };
+  for (size_t at = Packet.find(kName); at != std::string::npos; at = Packet.find(kName, at + 1)) {
+    size_t value = space(at + kName.size());
+    char close = '<';
+    if (value < Packet.size() && Packet[value] == '=') {
+      value = space(value + 1);
+      if (value >= Packet.size() || (Packet[value] != '"' && Packet[value] != '\'')) continue;
+      close = Packet[value++];
+    } else if (value < Packet.size() && Packet[value] == '>') {
+      value = space(value + 1);
+    } else {
+      continue;
+    }
+    const size_t after = close == '<' ? space(value + 1) : value + 1;
+    if (after < Packet.size() && Packet[after] == close && Packet[value] >= '2' && Packet[value] <= '8')
+      Packet[value] = '1';
+  }
+}
+
 std::string ExifThumbnail(const TSegment& Segment) {
   TExifDirectories exif(Segment.Data);
   TThumbnailPlace place;

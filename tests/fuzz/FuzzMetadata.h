@@ -27,6 +27,8 @@ inline void ReadMetadataOf(const std::string& bytes, const char* extension) {
   } else {
     return;
   }
+  std::string packet = bytes;  // as the text of an XMP packet
+  ResetTurnedXmpOrientation(packet);
   TimgData data(255);
   if (data.ReadFileMetadata(file) && data.ImageInfo) {
     TImageInfo& info = *data.ImageInfo;

@@ -340,6 +340,19 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
     EXPECT_EQ(segment.Data, cut < exif.size() ? exif.substr(0, cut) : exif.substr(0, 27) + '\1' + exif.substr(28));
   }
 
+  // An XMP packet: the attribute and element forms of tiff:Orientation say 1; other values,
+  // other names and a value cut off at the end stay.
+  for (const auto& [packet, turned] : std::vector<std::pair<std::string, std::string>>{
+           {"<d tiff:Orientation=\"6\"/>", "<d tiff:Orientation=\"1\"/>"},
+           {"<d tiff:Orientation = '8' x='3'/>", "<d tiff:Orientation = '1' x='3'/>"},
+           {"<tiff:Orientation> 3\n</tiff:Orientation><tiff:Orientation>5</t", "<tiff:Orientation> 1\n</tiff:Orientation><tiff:Orientation>1</t"},
+           {"tiff:Orientation=\"9\" tiff:Orientations=\"6\" tiff:Orientation=\"66\" exif:Orientation=\"6\"", ""},
+           {"<tiff:Orientation>6", ""}, {"tiff:Orientation=\"6", ""}}) {
+    std::string changed = packet;
+    ResetTurnedXmpOrientation(changed);
+    EXPECT_EQ(changed, turned.empty() ? packet : turned);
+  }
+
   // A thumbnail followed by a value of the first directory, replaced: a longer one goes to
   // the end, a shorter one keeps its place, one past 64 KiB leaves all as it was, and a
   // segment cut short anywhere before its end has none. exiftool finds each thumbnail where
