@@ -466,6 +466,7 @@ bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
 // without one. Raises EFOpenError when another holder keeps it longer than timeoutMs.
 class TFolderLock {
  public:
+  // With a TLockWaitScope open, the wait ends no later than the scope's deadline.
   explicit TFolderLock(const std::string& fileName, int timeoutMs = 10000);
   ~TFolderLock();
   TFolderLock(const TFolderLock&) = delete;
@@ -473,6 +474,27 @@ class TFolderLock {
 
  private:
   int fd_ = -1;
+};
+
+// The lock waits of one user action are one wait: while a scope is open on this thread
+// (the outermost one counts; inner ones join it), the first TFolderLock that has to wait
+// starts the action's clock, and every lock of the action waits at most until that wait's
+// end (timeoutMs after it began). Once that moment has passed a lock is tried once and
+// not waited for. So an action that changes many lists in a folder another program keeps
+// locked waits once, not once per list.
+class TLockWaitScope {
+ public:
+  TLockWaitScope();
+  ~TLockWaitScope();
+  TLockWaitScope(const TLockWaitScope&) = delete;
+  TLockWaitScope& operator=(const TLockWaitScope&) = delete;
+  // The moment (GetTickCount64) a lock wait of the open action must end, starting the
+  // action's clock with this wait of timeoutMs when none ran yet; without an open scope,
+  // now + timeoutMs.
+  static uint64_t WaitDeadline(int timeoutMs);
+
+ private:
+  bool outermost_ = false;
 };
 
 // ===========================================================================

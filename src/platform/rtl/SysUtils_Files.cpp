@@ -309,12 +309,40 @@ bool WorkFileOwnerGone(const std::string& name, const std::string& kind) {
   return ProcessStartTicks(pid) != start;
 }
 
+namespace {
+// The open action of this thread: whether one is open, and when its lock waits end (0 while
+// none had to wait).
+thread_local bool t_actionOpen = false;
+thread_local uint64_t t_actionDeadline = 0;
+}  // namespace
+
+TLockWaitScope::TLockWaitScope() : outermost_(!t_actionOpen) {
+  if (!outermost_) return;
+  t_actionOpen = true;
+  t_actionDeadline = 0;
+}
+
+TLockWaitScope::~TLockWaitScope() {
+  if (!outermost_) return;
+  t_actionOpen = false;
+  t_actionDeadline = 0;
+}
+
+uint64_t TLockWaitScope::WaitDeadline(int timeoutMs) {
+  const uint64_t deadline = GetTickCount64() + uint64_t(std::max(timeoutMs, 0));
+  if (!t_actionOpen) return deadline;
+  if (t_actionDeadline == 0) t_actionDeadline = deadline;
+  return t_actionDeadline;
+}
+
 TFolderLock::TFolderLock(const std::string& fileName, int timeoutMs) {
   const std::string folder = ExtractFileDir(fileName);
   fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   // A folder that cannot be opened: the change itself will say what is wrong.
   if (fd_ < 0) return;
-  const uint64_t end = GetTickCount64() + uint64_t(std::max(timeoutMs, 0));
+  // Only a lock that has to wait starts the action's clock.
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+  const uint64_t end = TLockWaitScope::WaitDeadline(timeoutMs);
   for (;;) {
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
     const int err = errno;
