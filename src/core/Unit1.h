@@ -1066,14 +1066,13 @@ class TForm1 : public TForm {
   // leaves the file as it is.
   static std::string BatchRenameTarget(const std::string& Path, int Mode, const std::string& FindText,
                                        const std::string& NewText, bool CaseSensitive, int CaseIndex);
-  // Brings the paperclip and the shows up to date with the renames of batches that a
-  // crash or a kill cut off (the journals in FAppDir of programs that have ended), at the
-  // start and before a batch; before a batch also with this program's earlier batches
-  // whose lists could not all be written then.
-  void SettleRenameJournals(bool OwnToo = false);
-  // One journal: each list line naming a file that the batch renamed names it by its new
-  // name. False when a list could not be read or written.
-  bool SettleRenameJournal(const std::string& Journal);
+  // Brings the paperclip and the shows up to date from the journals of batch renames in
+  // FAppDir (those of programs that have ended and, with OwnToo, this program's own):
+  // oldest first, each only in the lists that still owe it, each list changed in one
+  // step; a journal goes once every list it owes took it. Called once the window shows,
+  // before a batch and after it. True when a list changed; the lists that still owe a
+  // journal are added to Unwritten.
+  bool SettleRenameJournals(bool OwnToo, std::vector<std::string>* Unwritten = nullptr);
   // Renames From to To without ever replacing another file; a change of letter case
   // only also works where the file system ignores case. 0 or the errno value.
   static int RenameNoReplace(const std::string& From, const std::string& To);
@@ -1170,6 +1169,8 @@ class TForm1 : public TForm {
   void finishFirstShow();
   // Offers the quick configuration when the stored version is another build's.
   void askForQuickConfiguration();
+  // The rename journals settled once the window shows, and the shown lists refreshed.
+  void settleRenameJournalsAtStart();
   void placeHistogramWindow();
   // Opens a palette modally at the top-left corner of the picture area.
   void showPaletteAtPictureArea(TForm* palette);

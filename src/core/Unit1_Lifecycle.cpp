@@ -243,6 +243,26 @@ void TForm1::finishFirstShow() {
   askForQuickConfiguration();
   placeHistogramWindow();
   if (Usb_Image->Visible()) Usb_Image->SetVisible(false);
+  settleRenameJournalsAtStart();
+}
+
+void TForm1::settleRenameJournalsAtStart() {
+  // Batches that a crash or a kill cut off, and lists that could not take a batch, are
+  // brought up to date once the window shows: a list another program keeps locked then
+  // costs one wait for all lists, with the window on the screen. A journal with this
+  // process's own mark is an earlier main window's: no batch of this one ran yet.
+  if (ActionRunning) return;
+  ActionRunning = true;
+  bool changed = false;
+  {
+    TLockWaitScope lockWait;
+    changed = SettleRenameJournals(true);
+  }
+  ActionRunning = false;
+  if (!changed) return;
+  // What shows the lists' contents shows them anew.
+  MakePaperclipText();
+  if (TreeView1->Visible() && TreeView1->Selected()) TreeView1Change(this, TreeView1->Selected());
 }
 
 void TForm1::askForQuickConfiguration() {
@@ -271,7 +291,6 @@ bool TForm1::firstShowSetup() {
   ForceDirectories(FAppDir);
 
   GetUserSettingsFromReg();
-  SettleRenameJournals();
 
   // A picture named on the command line: its folder becomes the start folder (the real
   // folder when the name goes through a linked folder, which the folder tree does not

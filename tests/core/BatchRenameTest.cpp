@@ -4,15 +4,19 @@
 // renames that fail said as failures with the file still under its old name, a search
 // list of full paths, a thousand files; and a folder renamed or moved in the folder tree
 // taking the paperclip's and the shows' lines with it, siblings left alone.
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <tuple>
 
 #include "ListsFixture.h"
 #include "RealWindow.h"
@@ -58,7 +62,20 @@ class BatchRenameTest : public ListsTest {
   void SetDate(const std::string& path, const std::string& date) {
     ASSERT_EQ(testsupport::Run({"touch", "-d", date, path}).exitCode, 0);
   }
+  // The program closed and started again on the photo folder.
+  void Restart() {
+    DoneApplication();
+    Application->Initialize();
+    StartIn();
+  }
 };
+
+// The batch journals left in the program's data folder.
+static int JournalsIn(const std::string& appDir) {
+  int count = 0;
+  for (const std::string& name : FolderEntries(appDir)) count += name.rfind(".batchrename.", 0) == 0;
+  return count;
+}
 
 TEST_F(BatchRenameTest, EachRuleGivesTheNamesWorkedOutHereAndMemosFollowTheirPictures) {
   for (const char* name : {"IMG_0001.JPG", "IMG_0001.WAV", "img_0002.jpg", "DSC01.JPG", "a.b.jpg", "README"})
@@ -284,6 +301,126 @@ TEST_F(BatchRenameTest, ARenameThatFailsIsSaidAndTheFileKeepsItsName) {
   Select({"a_1.jpg"});
   Rename(3, "", "_2");
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "a_1_2.jpg"}));
+
+  // The renames cannot be noted down (a full or failing disk): while a list names a file
+  // of the batch, no file is renamed, and that is said once; a batch that no list
+  // follows goes on.
+  const std::string clip = ListText({folder_ + "a_1_2.jpg"});
+  for (const auto& [op, error] : {std::pair{TFileFaultOp::Open, ENOSPC}, {TFileFaultOp::Write, ENOSPC},
+                                  {TFileFaultOp::Sync, EIO}}) {
+    TFileFaultScope fault(op, error, "/.batchrename.", 0, -1);
+    const size_t shown = ModalResponder::History().size();
+    Select({"a_1_2.jpg", "c.jpg"});
+    Rename(2, "", "x_", true, 0, true);
+    EXPECT_GE(fault.Hits(), 1) << error;
+    EXPECT_EQ(LastMessage(), "No file was renamed: the paperclip or a show names these files, and the note that "
+                             "keeps them up to date could not be written in " +
+                                 AppDir().substr(0, AppDir().size() - 1) + " (" + strerror(error) + ").")
+        << error;
+    EXPECT_EQ(ModalResponder::History().size(), shown + 2) << "the dialog and one message";
+    EXPECT_EQ(Names(folder_), (std::vector<std::string>{"a_1_2.jpg", "b.jpg", "c.jpg"})) << error;
+    EXPECT_EQ(testsupport::ReadFile(Paperclip()), clip) << error;
+    EXPECT_EQ(JournalsIn(AppDir()), 0) << error;
+  }
+  TFileFaultScope full(TFileFaultOp::Write, ENOSPC, "/.batchrename.", 0, -1);
+  Select({"b.jpg", "c.jpg"});
+  Rename(2, "", "x_");
+  EXPECT_EQ(Names(folder_), (std::vector<std::string>{"a_1_2.jpg", "x_b.jpg", "x_c.jpg"}));
+  EXPECT_EQ(full.Hits(), 0);
+}
+
+// Another program holds the Shows folder: the batch waits for it once for all shows (not
+// once per show), says which shows could not follow, and the paperclip follows at once.
+// A new picture of the old name then joins the paperclip; the next batch brings the shows
+// up to date and leaves the paperclip, which took the renames already, alone.
+TEST_F(BatchRenameTest, ListsThatCouldNotTakeABatchTakeItLaterAndNoOtherListTakesItTwice) {
+  for (const char* name : {"IMG_0001.jpg", "other.jpg"}) MakeFile(folder_ + name, name);
+  MakeFile(AppDir() + "paperclip.lst", ListText({folder_ + "IMG_0001.jpg"}));
+  MakeFile(AppDir() + "Shows/s1.shw", ListText({folder_ + "IMG_0001.jpg", folder_ + "other.jpg"}));
+  MakeFile(AppDir() + "Shows/s2.shw", ListText({folder_ + "other.jpg", folder_ + "IMG_0001.jpg"}));
+  StartIn();
+  const int held = ::open((AppDir() + "Shows").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  Select({"IMG_0001.jpg"});
+  const auto start = std::chrono::steady_clock::now();
+  Rename(1, "IMG", "Trip_IMG", true, 0, true);
+  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ::close(held);
+  EXPECT_GE(waited, 9.5);
+  EXPECT_LT(waited, 15.0) << "one wait for both shows";
+  EXPECT_EQ(LastMessage(), "These shows could not be brought up to date:\n" + Shows() + "s1.shw\n" + Shows() + "s2.shw");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "Trip_IMG_0001.jpg"}));
+  EXPECT_EQ(JournalsIn(AppDir()), 1);
+
+  MakeFile(folder_ + "IMG_0001.jpg", "the next card");
+  testsupport::WriteFile(Paperclip(), ListText({folder_ + "Trip_IMG_0001.jpg", folder_ + "IMG_0001.jpg"}));
+  Select({"other.jpg"});
+  Rename(2, "", "x_");
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "Trip_IMG_0001.jpg", folder_ + "IMG_0001.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "s1.shw"), ListText({folder_ + "Trip_IMG_0001.jpg", folder_ + "x_other.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "s2.shw"), ListText({folder_ + "x_other.jpg", folder_ + "Trip_IMG_0001.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "Trip_IMG_0001.jpg"), "IMG_0001.jpg");
+  EXPECT_EQ(JournalsIn(AppDir()), 0);
+}
+
+// A show that cannot be written through four batches (its new text cannot be put in
+// place): three pictures renamed, then c1 -> c2 -> c3, then the prefix "a" on b.jpg beside
+// ab.jpg (one's new name is the other's old one). New pictures of the first old names join
+// the paperclip (one the show too); at the next start the show takes every batch once, in
+// order, and ends naming each file where it is, the line added after the batches kept; the
+// paperclip, which took them all, stays as it is. A
+// journal of the earlier layout (renames only, of a program that has ended) is applied to
+// every list, leaving a line whose old name another file has taken since.
+TEST_F(BatchRenameTest, AtTheNextStartOnlyTheListsThatOweABatchTakeItInOrder) {
+  for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "c1.jpg", "ab.jpg", "b.jpg", "o1.jpg", "o2.jpg"})
+    MakeFile(folder_ + name, name);
+  auto at = [this](const std::vector<std::string>& names) {
+    std::vector<std::string> paths;
+    for (const std::string& name : names) paths.push_back(folder_ + name);
+    return ListText(paths);
+  };
+  MakeFile(AppDir() + "paperclip.lst", at({"IMG_0001.jpg", "IMG_0002.jpg", "c1.jpg", "b.jpg"}));
+  MakeFile(AppDir() + "Shows/trip/s.shw", at({"IMG_0001.jpg", "IMG_0002.jpg", "c1.jpg", "ab.jpg", "b.jpg"}));
+  StartIn();
+  {
+    TFileFaultScope fault(TFileFaultOp::Rename, EIO, "/Shows/", 0, -1);
+    for (const auto& [names, mode, find, text] :
+         {std::tuple{std::vector<std::string>{"IMG_0001.jpg", "IMG_0002.jpg"}, 1, "IMG", "Trip_IMG"},
+          {{"c1.jpg"}, 1, "c1", "c2"},
+          {{"c2.jpg"}, 1, "c2", "c3"},
+          {{"ab.jpg", "b.jpg"}, 2, "", "a"}}) {
+      Select(names);
+      Rename(mode, find, text, true, 0, true);
+      EXPECT_EQ(LastMessage(), "These shows could not be brought up to date:\n" + Shows() + "trip/s.shw") << find;
+    }
+  }
+  EXPECT_EQ(Names(folder_), (std::vector<std::string>{"Trip_IMG_0001.jpg", "Trip_IMG_0002.jpg", "aab.jpg", "ab.jpg",
+                                                      "c3.jpg", "o1.jpg", "o2.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "ab.jpg"), "b.jpg");
+  MakeFile(folder_ + "IMG_0001.jpg", "new 1");
+  MakeFile(folder_ + "IMG_0002.jpg", "new 2");
+  testsupport::WriteFile(Paperclip(), at({"Trip_IMG_0001.jpg", "Trip_IMG_0002.jpg", "c3.jpg", "ab.jpg", "o1.jpg",
+                                          "o2.jpg", "IMG_0001.jpg", "IMG_0002.jpg"}));
+  // The earlier layout: from, to, device, inode, each ended by a zero byte; o1 and o2 were
+  // renamed by it, and a new o2 came since.
+  std::string earlier;
+  for (const char* name : {"o1", "o2"}) {
+    fs::rename(folder_ + name + ".jpg", folder_ + name + "_r.jpg");
+    struct stat st;
+    ASSERT_EQ(::stat((folder_ + name + "_r.jpg").c_str(), &st), 0);
+    for (const std::string& field : {folder_ + name + ".jpg", folder_ + name + "_r.jpg", std::to_string(st.st_dev),
+                                      std::to_string(st.st_ino)})
+      earlier += field + '\0';
+  }
+  MakeFile(folder_ + "o2.jpg", "new o2");
+  testsupport::WriteFile(AppDir() + ".batchrename.kivo2journal-999999999.1-Ab12Cd", earlier);
+  testsupport::WriteFile(Shows() + "trip/s.shw", testsupport::ReadFile(Shows() + "trip/s.shw") + at({"IMG_0001.jpg"}));
+  Restart();
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), at({"Trip_IMG_0001.jpg", "Trip_IMG_0002.jpg", "c3.jpg", "ab.jpg",
+                                                    "o1_r.jpg", "o2.jpg", "IMG_0001.jpg", "IMG_0002.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "trip/s.shw"),
+            at({"Trip_IMG_0001.jpg", "Trip_IMG_0002.jpg", "c3.jpg", "aab.jpg", "ab.jpg", "IMG_0001.jpg"}));
+  EXPECT_EQ(JournalsIn(AppDir()), 0);
 }
 
 TEST_F(BatchRenameTest, ASearchListOfFullPathsIsRenamedInPlace) {
@@ -399,6 +536,43 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), clip);
 }
 
+// The batch-rename window of the real program opened as the user does, on every file of
+// the list, with the replace rule filled in (Start is then at (194, 178) in it): Edit >
+// Select all; the list's menu (a right click), three up from its end: "Batch rename...".
+// Each key waits for its menu to be shown, and the right click for the Edit menu to be
+// gone: a click while a menu is open only closes that menu. An empty rectangle when the
+// window did not come.
+static testsupport::XRect OpenBatchDialog(testsupport::RealWindow& x, const std::string& find, const std::string& text) {
+  const size_t windows = x.Windows().size();
+  auto menuAfter = [&](const std::function<void()>& open) {
+    open();
+    return testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() > windows; });
+  };
+  if (!menuAfter([&] { x.Key("alt+e"); })) return {};
+  x.Key("Return");
+  if (!testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() == windows; })) return {};
+  if (!menuAfter([&] { x.Click(35, 460, 3); })) return {};
+  for (const char* key : {"Up", "Up", "Up", "Return"}) x.Key(key);
+  const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
+  if (!dialog) {
+    ADD_FAILURE() << x.Describe();
+    return {};
+  }
+  const testsupport::XRect d = x.Geometry(dialog);
+  for (const auto& [left, typed] : {std::pair{90, find}, std::pair{250, text}}) {
+    x.Click(d.x + left, d.y + 70);
+    x.Type(typed);
+  }
+  return d;
+}
+
+// Waits until the batch-rename window has gone and a message stands in its place (up to
+// timeoutMs); true when it came.
+static bool AwaitBatchMessage(testsupport::RealWindow& x, size_t windows, int timeoutMs) {
+  return testsupport::RealWindow::WaitUntil(
+      [&] { return !x.FindWindow("BatchRenameForm") && x.Windows().size() > windows; }, timeoutMs);
+}
+
 // The real program killed (SIGKILL, as a crash or a power cut) at random moments of batches
 // of 1,000 renames, fast (shorter than any list update in between could be) or slowed to
 // 2 ms each, back and forth, in a folder whose name is not UTF-8 kept as the last folder
@@ -471,29 +645,13 @@ TEST(BatchRenameKillTest, AKilledBatchLosesNoFileAndLeavesTheListsWhole) {
                            std::string("KIVO2_RENAME_DELAY_US=") + (slow ? "2000" : "20")};
     ASSERT_TRUE(x.Start(options)) << x.Error();
     ASSERT_TRUE(x.Activate(x.MainWindow()));
+    // A cut-off batch goes into the lists once the window shows; its journal then goes.
+    ASSERT_TRUE(testsupport::RealWindow::WaitUntil([&] { return JournalsIn(appDir) == 0; }, 20000)) << x.Log();
     check(round);
     x.Reap();
     const int before = named(to);
-    // Edit > Select all; the list's menu (a right click), three up from its end: "Batch
-    // rename...". Each key waits for its menu to be shown, and the right click for the Edit
-    // menu to be gone: a click while a menu is open only closes that menu.
-    const size_t windows = x.Windows().size();
-    auto menuAfter = [&](const std::function<void()>& open) {
-      open();
-      return testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() > windows; });
-    };
-    ASSERT_TRUE(menuAfter([&] { x.Key("alt+e"); })) << x.Describe();
-    x.Key("Return");
-    ASSERT_TRUE(testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() == windows; })) << x.Describe();
-    ASSERT_TRUE(menuAfter([&] { x.Click(35, 460, 3); })) << x.Describe();
-    for (const char* key : {"Up", "Up", "Up", "Return"}) x.Key(key);
-    const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
-    ASSERT_TRUE(dialog) << x.Describe();
-    const testsupport::XRect d = x.Geometry(dialog);
-    for (const auto& [left, text] : {std::pair{90, from}, std::pair{250, to}}) {
-      x.Click(d.x + left, d.y + 70);
-      x.Type(std::string(1, text));
-    }
+    const testsupport::XRect d = OpenBatchDialog(x, std::string(1, from), std::string(1, to));
+    ASSERT_GT(d.width, 0);
     pollfd watch{inotify_init1(IN_CLOEXEC | IN_NONBLOCK), POLLIN, 0};
     inotify_add_watch(watch.fd, appDir.c_str(), IN_CREATE);
     x.Click(d.x + 194, d.y + 178);
@@ -527,4 +685,101 @@ TEST(BatchRenameKillTest, AKilledBatchLosesNoFileAndLeavesTheListsWhole) {
   }
   // The last folder stays as its bytes stand (grep reads the settings file as bytes).
   EXPECT_EQ(testsupport::Run({"grep", "-acF", "\"LastPath\"=\"" + folder + "\"", x.RegistryFile()}).out, "1\n");
+}
+
+// The real program while another program holds the Shows folder: the batch renames the
+// paperclip's picture, waits once for the show and says it could not follow; a new
+// picture of the old name joins the paperclip. The next start shows the window at once
+// (the folder still held); once the folder is free the show takes the batch, and the
+// paperclip keeps both pictures.
+TEST(BatchRenameRealTest, AHeldShowTakesTheBatchAfterTheNextStartAndThePaperclipKeepsItsNewPicture) {
+  KIVO2_REQUIRE_REAL_WINDOW();
+  const std::string folder = testsupport::TempPath("pics") + "/";
+  const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
+  fs::create_directories(folder);
+  fs::create_directories(appDir + "Shows");
+  testsupport::WriteFile(folder + "IMG_0001.jpg", "first");
+  testsupport::WriteFile(appDir + "paperclip.lst", folder + "IMG_0001.jpg\r\n");
+  testsupport::WriteFile(appDir + "Shows/trip.shw", folder + "IMG_0001.jpg\r\n");
+  const int held = ::open((appDir + "Shows").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+  testsupport::RealWindow x;
+  testsupport::RealWindow::Options options;
+  options.registryValues = {"\"LastPath\"=\"" + folder + "\""};
+  ASSERT_TRUE(x.Start(options)) << x.Error();
+  ASSERT_TRUE(x.Activate(x.MainWindow()));
+  const size_t windows = x.Windows().size();
+  const testsupport::XRect d = OpenBatchDialog(x, "IMG", "Trip_IMG");
+  ASSERT_GT(d.width, 0);
+  const auto start = std::chrono::steady_clock::now();
+  x.Click(d.x + 194, d.y + 178);
+  ASSERT_TRUE(AwaitBatchMessage(x, windows, 20000)) << x.Describe();
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
+  x.Key("Return");
+  EXPECT_TRUE(fs::exists(folder + "Trip_IMG_0001.jpg"));
+  EXPECT_EQ(testsupport::ReadFile(appDir + "paperclip.lst"), folder + "Trip_IMG_0001.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(appDir + "Shows/trip.shw"), folder + "IMG_0001.jpg\r\n");
+  EXPECT_EQ(JournalsIn(appDir), 1);
+  EXPECT_EQ(x.Close(), 0) << x.Log();
+
+  // The next card import.
+  testsupport::WriteFile(folder + "IMG_0001.jpg", "second");
+  testsupport::WriteFile(appDir + "paperclip.lst", folder + "Trip_IMG_0001.jpg\r\n" + folder + "IMG_0001.jpg\r\n");
+  options.keepSettings = true;
+  const auto restart = std::chrono::steady_clock::now();
+  ASSERT_TRUE(x.Start(options)) << x.Error();
+  EXPECT_LT(std::chrono::steady_clock::now() - restart, std::chrono::seconds(8)) << "the window comes first";
+  ::close(held);
+  EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] { return JournalsIn(appDir) == 0; }, 15000)) << x.Log();
+  EXPECT_EQ(testsupport::ReadFile(appDir + "paperclip.lst"),
+            folder + "Trip_IMG_0001.jpg\r\n" + folder + "IMG_0001.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(appDir + "Shows/trip.shw"), folder + "Trip_IMG_0001.jpg\r\n");
+  EXPECT_EQ(testsupport::ReadFile(folder + "Trip_IMG_0001.jpg"), "first");
+  EXPECT_EQ(x.Close(), 0) << x.Log();
+}
+
+// The real program with its data folder full (every write there fails with ENOSPC): a batch
+// of 1,000 pictures that the paperclip and a show name renames none of them and says so
+// once; the lists stay as they were.
+TEST(BatchRenameRealTest, WithTheDataFolderFullABatchTheListsFollowRenamesNothingAndSaysSoOnce) {
+  KIVO2_REQUIRE_REAL_WINDOW();
+  constexpr int kFiles = 1000;
+  const std::string folder = testsupport::TempPath("full") + "/";
+  const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
+  fs::create_directories(folder);
+  fs::create_directories(appDir + "Shows");
+  std::string clip;
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "f%04d.jpg", i);
+    testsupport::WriteFile(folder + name, name);
+    clip += folder + name + "\r\n";
+  }
+  testsupport::WriteFile(appDir + "paperclip.lst", clip);
+  testsupport::WriteFile(appDir + "Shows/all.shw", clip);
+
+  testsupport::RealWindow x;
+  testsupport::RealWindow::Options options;
+  options.registryValues = {"\"LastPath\"=\"" + folder + "\""};
+  options.environment = {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_FULL_FOLDER=" + appDir};
+  ASSERT_TRUE(x.Start(options)) << x.Error();
+  ASSERT_TRUE(x.Activate(x.MainWindow()));
+  const size_t windows = x.Windows().size();
+  const testsupport::XRect d = OpenBatchDialog(x, "f", "g");
+  ASSERT_GT(d.width, 0);
+  x.Click(d.x + 194, d.y + 178);
+  ASSERT_TRUE(AwaitBatchMessage(x, windows, 20000)) << x.Describe();
+  int old = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) old += entry.path().filename().string()[0] == 'f';
+  EXPECT_EQ(old, kFiles);
+  EXPECT_EQ(testsupport::ReadFile(appDir + "paperclip.lst"), clip);
+  EXPECT_EQ(testsupport::ReadFile(appDir + "Shows/all.shw"), clip);
+  EXPECT_EQ(JournalsIn(appDir), 0);
+  // One message: once it is answered no other comes.
+  x.Key("Return");
+  EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() == windows; }));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(x.Windows().size(), windows) << x.Describe();
+  x.Kill();
 }
