@@ -296,6 +296,9 @@ struct TSegment {
 // usual form stay as they are, and so does a segment that is no readable Exif. Segment is
 // an Exif APP1 segment as the reads keep it.
 void ResetTurnedOrientation(TSegment& Segment, uint32_t Width = 0, uint32_t Height = 0, bool SwapSides = false);
+// After a lossless crop, whose pixels keep their orientation: only the Exif pixel
+// dimensions become Width x Height, as ResetTurnedOrientation writes them.
+void SetExifPixelSize(TSegment& Segment, uint32_t Width, uint32_t Height);
 // The same for an XMP packet (the text of an XMP APP1 segment): each tiff:Orientation
 // value of 2 to 8, as an attribute (tiff:Orientation="6") or as an element
 // (<tiff:Orientation>6</tiff:Orientation>), becomes 1. Only those digits change; the
@@ -313,6 +316,11 @@ std::string ExifThumbnail(const TSegment& Segment);
 // and the segment as it was, when the segment has no such thumbnail or would grow past
 // 65,535 bytes.
 bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail);
+// Takes the thumbnail (as ExifThumbnail finds it) out of the Exif: the first directory no
+// longer names the second one, which held it and its tags. The segment keeps its length;
+// the bytes left behind are named by nothing. False, and the segment as it was, when it
+// has no such thumbnail.
+bool RemoveExifThumbnail(TSegment& Segment);
 
 // The read status texts kept in ErrStr (callers compare with them; shown translated).
 extern const char* const kStatusNone;            // "<none>"

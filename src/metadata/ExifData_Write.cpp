@@ -402,17 +402,10 @@ bool ThumbnailPlace(TExifDirectories& exif, const std::string& data, TThumbnailP
   return true;
 }
 
-}  // namespace
-
-void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height, bool SwapSides) {
-  TExifDirectories exif(Segment.Data);
-  if (exif.First == 0) return;
-  auto upright = [&](int64_t first, int64_t count) {
-    if (const int64_t e = exif.EntryOf(first, count, 0x0112, {kShort})) exif.Reader.Put16(Segment, 1, int32_t(e + 8));
-  };
-  int64_t count1 = 0, countExif = 0;
-  upright(exif.First, exif.FirstCount);
-  if (const int64_t ifd1 = exif.Next(exif.First, exif.FirstCount, count1)) upright(ifd1, count1);
+// The Exif pixel dimensions of the segment become Width x Height (both given), or the
+// ones it holds swapped (SwapSides, both there).
+void SetPixelSize(TExifDirectories& exif, TSegment& Segment, uint32_t Width, uint32_t Height, bool SwapSides) {
+  int64_t countExif = 0;
   const bool resized = Width > 0 && Height > 0;
   const int64_t exifIfd =
       resized || SwapSides ? exif.Pointed(exif.First, exif.FirstCount, kExifPointer, countExif) : 0;
@@ -436,6 +429,25 @@ void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height, 
     else if (asShort != 0 && side <= 0xFFFF)
       exif.Reader.Put16(Segment, uint16_t(side), int32_t(asShort + 8));
   }
+}
+
+}  // namespace
+
+void ResetTurnedOrientation(TSegment& Segment, uint32_t Width, uint32_t Height, bool SwapSides) {
+  TExifDirectories exif(Segment.Data);
+  if (exif.First == 0) return;
+  auto upright = [&](int64_t first, int64_t count) {
+    if (const int64_t e = exif.EntryOf(first, count, 0x0112, {kShort})) exif.Reader.Put16(Segment, 1, int32_t(e + 8));
+  };
+  int64_t count1 = 0;
+  upright(exif.First, exif.FirstCount);
+  if (const int64_t ifd1 = exif.Next(exif.First, exif.FirstCount, count1)) upright(ifd1, count1);
+  SetPixelSize(exif, Segment, Width, Height, SwapSides);
+}
+
+void SetExifPixelSize(TSegment& Segment, uint32_t Width, uint32_t Height) {
+  TExifDirectories exif(Segment.Data);
+  if (exif.First != 0 && Width > 0 && Height > 0) SetPixelSize(exif, Segment, Width, Height, false);
 }
 
 void ResetTurnedXmpOrientation(std::string& Packet) {
@@ -495,6 +507,14 @@ bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail) {
   Segment.Size = int32_t(Segment.Data.size());
   exif.Reader.Put32(Segment, uint32_t(Thumbnail.size()), int32_t(place.LengthEntry + 8));
   exif.Reader.Put32(Segment, uint32_t(at - 8), int32_t(place.OffsetEntry + 8));
+  return true;
+}
+
+bool RemoveExifThumbnail(TSegment& Segment) {
+  TExifDirectories exif(Segment.Data);
+  TThumbnailPlace place;
+  if (!ThumbnailPlace(exif, Segment.Data, place)) return false;
+  exif.Reader.Put32(Segment, 0, int32_t(exif.First + 12 * exif.FirstCount));
   return true;
 }
 

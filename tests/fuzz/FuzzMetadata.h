@@ -46,6 +46,9 @@ inline void ReadMetadataOf(const std::string& bytes, const char* extension) {
     ResetTurnedOrientation(turned, 0, 0, true);
     const std::string thumbnail = ExifThumbnail(turned);
     ReplaceExifThumbnail(turned, thumbnail + thumbnail);
+    // As after a lossless crop, and a thumbnail that fits in no form.
+    SetExifPixelSize(turned, 30, 40);
+    RemoveExifThumbnail(turned);
   }
   if (data.IptcData && data.IptcSegment) {
     data.IptcData->ParseIptc(data.IptcSegment->Data);

@@ -379,10 +379,15 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
     const std::string file = mdtest::WriteTemp("thumbnail.jpg", "\xFF\xD8\xFF\xE1" + segment.Data + small.substr(2));
     EXPECT_EQ(testsupport::Run({"exiftool", "-b", "-ThumbnailImage", file}).out, after.size() < 70000 ? after : before);
     EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ImageDescription", file}).out, "Kivo2 x\n");
+    // Taken out: exiftool finds no thumbnail, and the rest as it was.
+    TSegment gone{withThumbnail(before), 0xE1, 0};
+    EXPECT_TRUE(RemoveExifThumbnail(gone));
+    const std::string without = mdtest::WriteTemp("without.jpg", "\xFF\xD8\xFF\xE1" + gone.Data + small.substr(2));
+    EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ThumbnailLength", "-ImageDescription", without}).out, "Kivo2 x\n");
     for (size_t cut = 0; cut < 64 + before.size(); cut += 3) {
       TSegment part{withThumbnail(before).substr(0, cut), 0xE1, 0};
       EXPECT_EQ(ExifThumbnail(part), "");
-      EXPECT_FALSE(ReplaceExifThumbnail(part, small));
+      EXPECT_FALSE(ReplaceExifThumbnail(part, small) || RemoveExifThumbnail(part));
       EXPECT_EQ(part.Data, withThumbnail(before).substr(0, cut));
     }
   }
