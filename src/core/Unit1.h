@@ -831,16 +831,14 @@ class TForm1 : public TForm {
     bool Perfect = false;                // "-perfect": refuse what cannot be done exactly
     bool ShowResult = false;             // open the file afterwards
     std::string FailureText;             // the message of any failure
-    // A turn or flip: the pixels then stand as they are to be shown, so the Exif
-    // Orientation becomes "normal" (and the Exif pixel sizes follow a new size).
-    bool ResetsOrientation = false;
     // True when jpegtran's output of outWidth x outHeight is the whole result for an
     // input of width x height.
     std::function<bool(int width, int height, int outWidth, int outHeight)> WholeResult;
   };
   // Runs the step on FileName (a full path): the backup question, jpegtran into a work
   // file beside it, which takes the file's name, mode, date and trailer only when jpegtran
-  // ended with status 0 and wrote a whole JPEG file of the expected size; the backup
+  // ended with status 0 and wrote a whole JPEG file of the expected size (its Exif and
+  // thumbnail made to show what its pixels show, see FitExifToPicture); the backup
   // ("backup_" + name) is a second name or a copy of the untouched file made just before.
   // A link is kept: the picture it points to is turned, with its backup beside it.
   // On any failure the file is as it was and FailureText is shown with the file's name and

@@ -1,8 +1,9 @@
 // The aspect ratio of JPEG pictures changed without recompression: jpegtran crops the
 // picture equally on two opposite sides. The crop runs through the same one-file step as
 // the lossless rotation (a temporary file that takes the picture's place only after a
-// whole, successful run), over the selected pictures in place or over copies in a new
-// folder "ASPR tmp" that the compression window then takes.
+// whole, successful run, its Exif pixel sizes and thumbnail cropped with it and its trailer
+// carried along), over the selected pictures in place or over copies in a new folder
+// "ASPR tmp" that the compression window then takes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>

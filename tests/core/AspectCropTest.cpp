@@ -5,6 +5,7 @@
 // backup that cannot be made), with and without a backup.
 #include "LosslessFixture.h"
 #include "controls/QzFileExplorer28.h"
+#include "platform/i18n/GnuGetText.h"
 #include "tools/CalcAspectForm.h"
 
 class AspectCropTest : public LosslessTest {
@@ -78,6 +79,15 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   MakePhoto("p.jpg", 640, 480);
   MakePhoto("q.jpg", 480, 640);
   chmod((folder_ + "p.jpg").c_str(), 0640);
+  // A photo with blue bands left and right, its sizes in its Exif and a thumbnail made of it.
+  Make("band.jpg", {"-size", "1600x1200", "xc:gray60", "-fill", "blue", "-draw", "rectangle 0,0 199,1199", "-draw",
+                    "rectangle 1400,0 1599,1199", "-fill", "red", "-draw", "rectangle 200,0 599,299"});
+  const std::string bandThumb = testsupport::TempPath("band-thumb.jpg");
+  testsupport::Run({"convert", folder_ + "band.jpg", "-resize", "160x120", bandThumb});
+  ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-ExifImageWidth=1600",
+                              "-ExifImageHeight=1200", "-ThumbnailImage<=" + bandThumb, folder_ + "band.jpg"})
+                .exitCode,
+            0);
   StartIn();
   Options(true);
   const std::string original = testsupport::ReadFile(folder_ + "p.jpg");
@@ -86,9 +96,16 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   const auto date = ModTime(folder_ + "p.jpg");
   const std::string title = Form1->Caption();
   AnswerRatio(1.0);
-  Select({"p.jpg", "q.jpg"});
+  Select({"p.jpg", "q.jpg", "band.jpg"});
   Form1->ChangeAspectRatio1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), expected);
+  // The square's thumbnail is square and shows it (the bands gone); the Exif sizes follow.
+  const std::string band = folder_ + "band.jpg", square = testsupport::TempPath("square.png");
+  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", band}).out, "1200x1200");
+  EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ExifImageWidth", "-ExifImageHeight", band}).out, "1200\n1200\n");
+  testsupport::Run({"convert", band, "-resize", "120x120", square});
+  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", ThumbnailOf(band)}).out, "120x120");
+  EXPECT_TRUE(LookAlike(ThumbnailOf(band), square));
   EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_p.jpg"), original);
   EXPECT_TRUE(SameTime(ModTime(folder_ + "p.jpg"), date));
   EXPECT_GE(Form1->ListBox1->Items()->IndexOf("backup_p.jpg"), 0);
@@ -152,6 +169,21 @@ TEST_F(AspectCropTest, FailuresLeaveThePictureAsItWasWithoutBackup) {
     EXPECT_TRUE(SameTime(ModTime(folder_ + "a.jpg"), date)) << body;
   }
   setenv("PATH", savedPath_.c_str(), 1);
+  // jpegtran's refusals in the program folder, in Dutch: a known one by its Dutch reason, an
+  // unknown one not at all; neither with jpegtran's line or the program's path.
+  const auto nl = testsupport::DutchTranslations();
+  UseLanguage("nl");
+  for (const auto& [line, reason] : {std::pair{"transformation is not perfect",
+                                               "The picture's size does not allow this change without loss."},
+                                     {"trouble with /etc/kivo2", "jpegtran made no whole picture."}}) {
+    StandIn(ProgramFolder() + "jpegtran", std::string("echo \"$0: ") + line + "\" >&2; exit 1");
+    ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+    ExpectMessage(nl.at("Jpegtran message: Couldn't change the file") + "\n" + folder_ + "a.jpg\n" + nl.at(reason));
+    Select({"a.jpg"});
+    Form1->AspectRatioInitStart(1.5);
+    EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole) << line;
+  }
+  UseLanguage("en");
   // (A failing rename or temporary file of the shared lossless step: in the rotation's test.)
   for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
 }

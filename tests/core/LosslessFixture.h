@@ -64,16 +64,51 @@ class LosslessTest : public OrganiseTest {
   }
 
   // The photo as a camera held on its side tags it: Orientation 6 ("Rotate 90 CW") for the
-  // picture (in Exif and XMP) and its thumbnail (one whose height is no whole blocks), and
-  // its pixel sizes in the Exif directory.
-  void TagSideways(const std::string& file) {
-    const std::string thumb = testsupport::TempPath("thumb.jpg");
-    testsupport::Run({"convert", "-size", "16x12", "gradient:red-blue", "(", "-size", "12x16", "gradient:white-gray20",
-                      "-rotate", "90", ")", "-compose", "multiply", "-composite", thumb});
+  // picture (in Exif and XMP) and its thumbnail (by default one whose height is no whole
+  // blocks), and its pixel sizes in the Exif directory.
+  void TagSideways(const std::string& file, std::string thumb = "") {
+    if (thumb.empty()) {
+      thumb = testsupport::TempPath("thumb.jpg");
+      testsupport::Run({"convert", "-size", "16x12", "gradient:red-blue", "(", "-size", "12x16",
+                        "gradient:white-gray20", "-rotate", "90", ")", "-compose", "multiply", "-composite", thumb});
+    }
     auto r = testsupport::Run({"exiftool", "-q", "-overwrite_original", "-n", "-IFD0:Orientation=6",
                                "-IFD1:Orientation=6", "-XMP-tiff:Orientation=6", "-ExifImageWidth=64",
                                "-ExifImageHeight=48", "-ThumbnailImage<=" + thumb, file});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  // A grey thumbnail of width x height with a red top-left corner, made so noisy (noise
+  // 1 for ImageMagick's usual amount) that it takes much of an Exif segment's 64 KiB at
+  // quality 95, in the coding that jpegtran's option gives it ("-progressive" or
+  // "-arithmetic": shorter than the baseline Huffman coding of an encoder's defaults); in a
+  // file of the test's own named after its size.
+  static std::string NoisyThumbnail(int width, int height, const std::string& noise, const std::string& coding) {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const std::string thumb = testsupport::TempPath("noisy" + size + ".jpg");
+    testsupport::Run({"convert", "-seed", "7", "-size", size, "xc:gray", "-attenuate", noise, "+noise", "Gaussian",
+                      "-fill", "red", "-draw",
+                      "rectangle 0,0 " + std::to_string(width / 4) + "," + std::to_string(height / 4),
+                      "-type", "TrueColor", "-quality", "95", "jpg:" + thumb + ".in"});
+    testsupport::Run({"jpegtran", coding, "-outfile", thumb, thumb + ".in"});
+    return thumb;
+  }
+
+  // The Exif thumbnail of a file as exiftool extracts it, in a file of the test's own; ""
+  // when it has none.
+  static std::string ThumbnailOf(const std::string& file, const std::string& name = "before.jpg") {
+    const std::string thumb = testsupport::TempPath(name);
+    testsupport::WriteFile(thumb, testsupport::Run({"exiftool", "-b", "-ThumbnailImage", file}).out);
+    return fs::file_size(thumb) > 0 ? thumb : "";
+  }
+
+  // Two pictures show the same at a glance: ImageMagick scales each to 8 x 8 (a mean over
+  // each block, so that noise and a second encoding do not count) and finds their colours
+  // within 5 %.
+  static bool LookAlike(const std::string& a, const std::string& b) {
+    const auto r = testsupport::Run({"convert", a, "-scale", "8x8!", b, "-scale", "8x8!", "-metric", "RMSE",
+                                     "-compare", "-format", "%[distortion]", "info:"});
+    return r.exitCode == 0 && !r.out.empty() && std::stod(r.out) < 0.05;
   }
 
   // A turned or flipped photo is jpegtran's own output but for what the turn made stale: both

@@ -5,10 +5,12 @@
 // missing jpegtran, a rename that fails.
 #include "LosslessFixture.h"
 #include "controls/QzFileExplorer28.h"
+#include "platform/i18n/GnuGetText.h"
 
 class LosslessRotateTest : public LosslessTest {};
 
 TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept) {
+  KIVO2_REQUIRE_TOOL("jpeginfo");
   const std::vector<std::pair<void (TForm1::*)(TObject*), std::vector<std::string>>> commands{
       {&TForm1::RotateRight2Click, {"-rotate", "90"}},
       {&TForm1::RotateLeft2Click, {"-rotate", "270"}},
@@ -37,6 +39,12 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     if (h == 3) bytes.replace(bytes.find(std::string("\1\x3B\0\2\0\0\0\7", 8)) + 8, 4, bytes.substr(entry + 8, 4));
     testsupport::WriteFile(file, bytes);
   }
+  // A thumbnail of 12-bit samples, which neither jpegtran nor the decoder turns.
+  MakePhoto("twelve.jpg");
+  TagSideways(folder_ + "twelve.jpg");
+  std::string twelve = testsupport::ReadFile(folder_ + "twelve.jpg");
+  twelve[twelve.find("\xFF\xC0") + 4] = 12;
+  testsupport::WriteFile(folder_ + "twelve.jpg", twelve);
   // Cameras' own Exif (Intel order, LONG sizes, a maker note; one thumbnail that is no JPEG
   // picture, one real one), their pictures turned sideways (and their sizes in it).
   std::vector<std::string> cameras;
@@ -54,12 +62,15 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   MakePhoto("square.jpg", 64, 64);
   ASSERT_EQ(testsupport::Run({"exiftool", "-q", "-overwrite_original", "-ExifImageWidth=4000",
                               "-ExifImageHeight=3000", folder_ + "square.jpg"}).exitCode, 0);
-  // The thumbnail of a photo as exiftool extracts it.
-  auto thumbnailOf = [](const std::string& file) {
-    const std::string thumb = testsupport::TempPath("before.jpg");
-    testsupport::WriteFile(thumb, testsupport::Run({"exiftool", "-b", "-ThumbnailImage", file}).out);
-    return fs::file_size(thumb) > 0 ? thumb : "";
-  };
+  // A 1600 x 1200 photo held on its side with a noisy 400 x 300 thumbnail of some 61 KB,
+  // which encoded anew at quality 95 no longer fits the Exif segment's 64 KiB; and one whose
+  // thumbnail jpegtran turns without loss but longer than the segment holds.
+  MakePhoto("big.jpg", 1600, 1200);
+  TagSideways(folder_ + "big.jpg", NoisyThumbnail(400, 300, "0.75", "-progressive"));
+  MakePhoto("arith.jpg", 1600, 1216);
+  TagSideways(folder_ + "arith.jpg", NoisyThumbnail(400, 304, "0.85", "-arithmetic"));
+  ASSERT_GT(fs::file_size(ThumbnailOf(folder_ + "big.jpg")), 60000u);
+  ASSERT_GT(fs::file_size(ThumbnailOf(folder_ + "arith.jpg")), 60000u);
   StartIn();
   for (size_t i = 0; i < commands.size(); ++i) {
     const std::string name = "p" + std::to_string(i) + ".jpg", file = folder_ + name;
@@ -72,7 +83,7 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     // The photo tagged as turned sideways now stands as it is to be shown.
     const std::string sideways = folder_ + "s" + std::to_string(i) + ".jpg";
     Expected(sideways, commands[i].second);
-    const std::string thumbnail = thumbnailOf(sideways);
+    const std::string thumbnail = ThumbnailOf(sideways);
     Select({"s" + std::to_string(i) + ".jpg"});
     (Form1->*commands[i].first)(Form1);
     ExpectUpright(sideways, testsupport::TempPath("expected.jpg"), thumbnail, commands[i].second);
@@ -83,14 +94,39 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     Form1->RotateRight2->Click();
     ExpectUpright(folder_ + "h" + std::to_string(h) + ".jpg", testsupport::TempPath("expected.jpg"));
   }
+  // It would stand sideways beside the upright picture: it is taken out.
+  Select({"twelve.jpg"});
+  Form1->RotateRight2->Click();
+  EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-n", "-IFD0:Orientation", "-ThumbnailLength", "-Artist",
+                              folder_ + "twelve.jpg"}).out, "1\nNobody\n");
+  EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", folder_ + "twelve.jpg"}).exitCode, 0);
   // Their sides are no whole MCUs: turned without -perfect, the edge trimmed.
   Form1->M_JPGTRANPerfect->SetChecked(false);
   for (const std::string& camera : cameras) {
     Expected(camera, {"-trim", "-rotate", "270"});
-    const std::string thumbnail = thumbnailOf(camera);
+    const std::string thumbnail = ThumbnailOf(camera);
     Select({fs::path(camera).filename()});
     Form1->RotateLeft2->Click();
     ExpectUpright(camera, testsupport::TempPath("expected.jpg"), thumbnail, {"-rotate", "270"});
+  }
+  // Ctrl+Alt+R on the big thumbnails: each photo stands upright (both Orientations say 1), is
+  // whole, and has a portrait thumbnail of the same size that shows the turned one (its red
+  // corner top right).
+  std::map<std::string, std::string> turned;
+  for (const char* name : {"big.jpg", "arith.jpg"}) {
+    turned[name] = testsupport::TempPath(std::string("turned_") + name + ".png");
+    testsupport::Run({"convert", ThumbnailOf(folder_ + name), "-rotate", "90", turned[name]});
+  }
+  Select({"big.jpg", "arith.jpg"});
+  GuiTesting::PressKey(Form1->ListBox1, 'R', {ssCtrl, ssAlt});
+  for (const auto& [name, size] : {std::pair{"big.jpg", "300x400"}, {"arith.jpg", "304x400"}}) {
+    const std::string file = folder_ + name, now = ThumbnailOf(folder_ + name, "now.jpg");
+    EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-n", "-IFD0:Orientation", "-IFD1:Orientation", file}).out,
+              "1\n1\n") << name;
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", now}).out, size) << name;
+    EXPECT_TRUE(LookAlike(now, turned[name])) << name;
+    EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", file}).exitCode, 0) << name;
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%h", file}).out, "1600") << name;
   }
   // A quarter turn swaps those sizes.
   Select({"square.jpg"});
@@ -267,6 +303,7 @@ TEST_F(LosslessRotateTest, TrailersAndFurtherPicturesComeAlong) {
 TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
   MakePhoto("a.jpg");
   TagSideways(folder_ + "a.jpg");
+  MakePhoto("odd.jpg", 100, 75);
   // A damaged JPEG: cut in the middle of its data (jpegtran warns and ends with status 2).
   const std::string whole = testsupport::ReadFile(folder_ + "a.jpg");
   testsupport::WriteFile(folder_ + "cut.jpg", whole.substr(0, whole.size() * 2 / 3));
@@ -312,6 +349,20 @@ TEST_F(LosslessRotateTest, FailuresLeaveThePictureAsItWas) {
     EXPECT_EQ(fault.Hits(), 1);
     EXPECT_EQ(testsupport::ReadFile(folder_ + "a.jpg"), whole) << skip;
   }
+  // A size that jpegtran (the program folder's) cannot turn without loss, in Dutch: the
+  // message and its reason are Dutch, without jpegtran's English line and the program's path.
+  fs::create_directories(ProgramFolder() + "jpegtran");
+  fs::create_symlink(jpegtran_, ProgramFolder() + "jpegtran/jpegtran");
+  const std::string odd = testsupport::ReadFile(folder_ + "odd.jpg");
+  const auto nl = testsupport::DutchTranslations();
+  UseLanguage("nl");
+  ExpectMessage(nl.at("Jpegtran message: Couldn't crop or rotate the file") + "\n" + folder_ + "odd.jpg\n" +
+                nl.at("The picture's size does not allow this change without loss."));
+  Form1->M_JPGTRANPerfect->SetChecked(true);
+  Select({"odd.jpg"});
+  GuiTesting::PressKey(Form1->ListBox1, 'R', {ssCtrl, ssAlt});
+  UseLanguage("en");
+  EXPECT_EQ(testsupport::ReadFile(folder_ + "odd.jpg"), odd);
   for (const std::string& name : FolderEntries(folder_)) EXPECT_NE(name[0], '.') << name;
 }
 
