@@ -118,6 +118,46 @@ TEST_F(QzDirTreeTest, NodesAreTheFoldersFindListsWithAnyName) {
   for (int i = 0; i < computer->Count(); ++i)
     for (int k = 0; computer->Item(i)->Expand(false), k < computer->Item(i)->Count(); ++k)
       EXPECT_EQ(computer->Item(i)->Item(k)->SelectedIndex(), tree_->Selected()->SelectedIndex());
+
+  // In a tree 160 wide, a deep folder's name opened comes into view sideways, whole (a
+  // name wider than the tree shows its start), and so does F2's editor. Then only the
+  // user scrolls sideways: a folder made elsewhere, an expansion, a new height and,
+  // after the user's own scroll, a folder made above the rows in view (which keep their
+  // place) leave the names where they are.
+  tree_->SetBounds(0, 0, 160, 300);
+  const std::string deep = root_ + "/plain/deeper/2004 Italy/Rome/Day 3";
+  fs::create_directories(deep);
+  auto label = [&] { return tree_->Selected()->DisplayRect(true); };
+  const int start = tree_->Indent() + 24;  // the expand button and the icon
+  for (const std::string& f : {deep, wide}) {
+    tree_->OpenPath(f);
+    const TRect r = label();
+    EXPECT_TRUE(r.Left >= 0 && (r.Right <= tree_->ClientWidth() || r.Left <= start))
+        << f << ": " << r.Left << ".." << r.Right << " of " << tree_->ClientWidth();
+  }
+  tree_->OpenPath(deep);
+  const int left = label().Left;
+  GuiTesting::PressKey(tree_, VK_F2);
+  ASSERT_TRUE(tree_->IsEditing());
+  const TRect editor = GuiTesting::FocusedRect(tree_);
+  EXPECT_TRUE(editor.Left >= 0 && editor.Right <= tree_->ClientWidth() && editor.Left < label().Right)
+      << editor.Left << ".." << editor.Right << " of " << tree_->ClientWidth();
+  GuiTesting::PressKey(tree_, VK_ESCAPE);
+  EXPECT_EQ(label().Left, left);
+  fs::create_directories(deep + "/made elsewhere");
+  EXPECT_TRUE(WaitFor([&] { return tree_->Selected()->HasChildren(); }, 1000));
+  tree_->Selected()->Expand(false);
+  tree_->SetBounds(0, 0, 160, 120);
+  Application->ProcessMessages();
+  EXPECT_EQ(label().Left, left);
+  tree_->SetTopItem(tree_->Selected());
+  GuiTesting::ScrollStep(tree_, false, 2);
+  const TRect users = label();
+  EXPECT_LT(users.Left, left);
+  fs::create_directories(root_ + "/0 made above");
+  EXPECT_TRUE(WaitFor([&] { return FindNode(root_ + "/0 made above"); }, 1000));
+  EXPECT_TRUE(label().Left == users.Left && label().Top == users.Top)
+      << label().Left << "," << label().Top << " was " << users.Left << "," << users.Top;
 }
 
 TEST_F(QzDirTreeTest, AFolderOfTenThousandFilesListsOnlyItsFolders) {

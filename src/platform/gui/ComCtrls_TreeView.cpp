@@ -66,6 +66,17 @@ class TreeDelegate : public QStyledItemDelegate {
     gui::SafeCall(tree, [&] { tree->Edit(node, s); });
     node->SetText(s);
   }
+  // The editor starts where the name starts and ends at the view's right edge (the row
+  // itself may reach far beyond it): it is seen whole.
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    auto* view = qobject_cast<QAbstractItemView*>(parent());
+    if (!view) return;
+    QRect r = editor->geometry();
+    r.setLeft(std::max(r.left(), 0));
+    r.setRight(std::min(r.right(), view->viewport()->width() - 1));
+    editor->setGeometry(r);
+  }
 
  private:
   TControl* tree_;
@@ -99,6 +110,9 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     bool allow = false;
     gui::SafeCall(tree(), [&] { allow = tree()->CanEdit(node); });
     if (!allow) return false;
+    // The editor opens over the name: the name is brought into view first (a click that
+    // starts editing does so once its delay has passed).
+    if (trigger != SelectedClicked) bringIntoView(index, EnsureVisible, true);
     return QTreeWidget::edit(index, trigger, event);
   }
 
@@ -173,17 +187,48 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     if (guard) --d->userInput;
   }
 
-  // Showing a node scrolls the view up or down to it, never sideways: only the user
-  // scrolls the tree sideways. Until the user scrolls the view or presses on it, the node
-  // shown last stays in view when the view's height changes (the window may settle its
-  // layout after the tree was filled).
+  // Showing a node scrolls the view up or down to it, and sideways as far as its name
+  // needs, at once: nothing scrolls the tree sideways later. A node made current while
+  // the program changes the tree (its updates held) is scrolled to up or down only: the
+  // program shows the node it ends on itself. Until the user scrolls the view or presses
+  // on it, the node shown last stays among the rows in view when the view's height
+  // changes (the window may settle its layout after the tree was filled); that keeps the
+  // sideways scroll as it is, be it the user's.
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
     // Nor does the row the pointer is on move when it becomes current (a press, hot tracking).
     if (pressing_ > 0 || underPointer(index)) return;
-    const int sideways = horizontalScrollBar()->value();
+    if (hint != EnsureVisible) shown_ = QPersistentModelIndex();
+    bringIntoView(index, hint, updatesEnabled());
+  }
+  void bringIntoView(const QModelIndex& index, ScrollHint hint, bool sideways) {
+    if (hint == EnsureVisible) shown_ = index;
+    sideways = sideways && hint == EnsureVisible && !keeping_;
+    const int now = horizontalScrollBar()->value();
     QTreeWidget::scrollTo(index, hint);
-    horizontalScrollBar()->setValue(sideways);
-    shown_ = hint == EnsureVisible ? QPersistentModelIndex(index) : QPersistentModelIndex();
+    horizontalScrollBar()->setValue(sideways ? sidewaysFor(index, now) : now);
+  }
+  // The sideways scroll, nearest to `now`, that shows the node's row from its expand
+  // button to the end of its name, else from its icon to the end of its name; a name too
+  // wide for the view shows its start (the button and the icon before it).
+  int sidewaysFor(const QModelIndex& index, int now) {
+    QTreeWidgetItem* item = itemFromIndex(index);
+    const QRect r = visualRect(index);
+    if (!item || !r.isValid()) return now;
+    const int width = viewport()->width(), icon = iconRoom(item);
+    const int start = r.left() + horizontalOffset(), button = start - indentation(), end = start + icon + textRoom(item);
+    int wanted = width >= indentation() + icon ? button : start;
+    if (end - button <= width)
+      wanted = std::clamp(now, end - width, button);
+    else if (end - start <= width)
+      wanted = std::clamp(now, end - width, start);
+    // The one column grows to the widest row near the rows in view; the node may have
+    // just come among them.
+    if (wanted > horizontalScrollBar()->maximum()) {
+      keeping_ = true;
+      updateGeometries();
+      keeping_ = false;
+    }
+    return std::clamp(wanted, 0, horizontalScrollBar()->maximum());
   }
   QPersistentModelIndex shown_;
   QSize rowsSize_;
@@ -221,6 +266,13 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
 
  public:
   bool editing() const { return state() == QAbstractItemView::EditingState; }
+  // The program shows a node (the toolkit's own scrollToItem would bypass what the tree
+  // adds to scrolling).
+  void showItem(const QTreeWidgetItem* item, ScrollHint hint) { bringIntoView(indexFromItem(item), hint, true); }
+  // The room of a node's icon and of its label, which follow each other from the start
+  // of its row.
+  int iconRoom(const QTreeWidgetItem* item) const { return item->icon(0).isNull() ? 0 : iconSize().width() + 4; }
+  int textRoom(const QTreeWidgetItem* item) const { return fontMetrics().horizontalAdvance(item->text(0)) + 6; }
   // A mouse button pressed on the view is still held.
   bool mouseHeld() const { return pressed_ && QApplication::mouseButtons() != Qt::NoButton; }
   bool underPointer(const QModelIndex& index) const {
@@ -374,7 +426,7 @@ void TTreeNode::Collapse(bool Recurse) {
 }
 void TTreeNode::MakeVisible() {
   for (TTreeNode* p = parent_; p; p = p->parent_) p->Expand(false);
-  if (TreeWidget* w = TreeOf(TreeView()); w && d_->item) w->scrollToItem(d_->item);
+  if (TreeWidget* w = TreeOf(TreeView()); w && d_->item) w->showItem(d_->item, QAbstractItemView::EnsureVisible);
 }
 bool TTreeNode::IsVisible() const {
   for (TTreeNode* p = parent_; p; p = p->parent_)
@@ -505,9 +557,8 @@ TRect TTreeNode::DisplayRect(bool TextOnly) const {
   QRect r = w->visualItemRect(d_->item);
   if (r.isEmpty()) return TRect();
   if (TextOnly) {
-    int icon = d_->item->icon(0).isNull() ? 0 : w->iconSize().width() + 4;
-    int tw = w->fontMetrics().horizontalAdvance(d_->item->text(0)) + 6;
-    return Rect(r.left() + icon, r.top(), r.left() + icon + tw, r.bottom() + 1);
+    const int icon = w->iconRoom(d_->item);
+    return Rect(r.left() + icon, r.top(), r.left() + icon + w->textRoom(d_->item), r.bottom() + 1);
   }
   return Rect(0, r.top(), w->viewport()->width(), r.bottom() + 1);
 }
@@ -773,7 +824,7 @@ TTreeNode* TCustomTreeView::TopItem() const {
 }
 void TCustomTreeView::SetTopItem(TTreeNode* node) {
   TreeWidget* w = TreeOf(this);
-  if (w && node && node->Private()->item) w->scrollToItem(node->Private()->item, QAbstractItemView::PositionAtTop);
+  if (w && node && node->Private()->item) w->showItem(node->Private()->item, QAbstractItemView::PositionAtTop);
 }
 
 bool TCustomTreeView::ReadOnly() const { return tree_->readOnly; }
@@ -861,8 +912,7 @@ THitTests TCustomTreeView::GetHitTestInfoAt(int X, int Y) const {
     return result;
   }
   int x = X - r.left();
-  int icon = item->icon(0).isNull() ? 0 : w->iconSize().width() + 4;
-  int text = w->fontMetrics().horizontalAdvance(item->text(0)) + 6;
+  const int icon = w->iconRoom(item), text = w->textRoom(item);
   if (x < icon)
     result = THitTests{htOnIcon, htOnItem};
   else if (x < icon + text)

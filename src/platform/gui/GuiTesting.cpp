@@ -265,6 +265,14 @@ void Wheel(TControl* target, int delta, int x, int y, TShiftState shift) {
   QCoreApplication::sendEvent(w, &e);
 }
 
+TRect FocusedRect(TControl* control) {
+  QWidget* focus = KeyTarget(control);
+  QWidget* client = control->Private()->clientWidget();
+  if (!focus || !client || focus == control->Private()->widget || focus == client) return TRect();
+  const QRect r(client->mapFromGlobal(focus->mapToGlobal(QPoint(0, 0))), focus->size());
+  return Rect(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
+}
+
 bool Grab(TControl* control, TBitmap& out) {
   // A form with its menu bar; other controls their client area.
   QWidget* w = control->Private()->isForm ? control->Private()->widget.data() : control->Private()->clientWidget();

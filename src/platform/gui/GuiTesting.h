@@ -22,6 +22,9 @@ void TypeText(TControl* target, const std::string& text);
 void MouseDown(TControl* target, TMouseButton button, int x, int y, TShiftState shift = TShiftState());
 void MouseUp(TControl* target, TMouseButton button, int x, int y, TShiftState shift = TShiftState());
 void MouseMove(TControl* target, int x, int y, TShiftState shift = TShiftState());
+// The rectangle, in the control's client coordinates, of the window inside the control
+// that has the keyboard focus (an in-place editor); empty when none inside has it.
+TRect FocusedRect(TControl* control);
 // Press and release.
 void Click(TControl* target, int x, int y, TMouseButton button = mbLeft, TShiftState shift = TShiftState());
 // Press, release, double-click press and release, as the window system sends them.
