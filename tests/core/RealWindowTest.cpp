@@ -1093,22 +1093,45 @@ TEST_F(RealWindowTest, TheFolderTreeKeepsItsRowsAndTheWindowFollowsThePointer) {
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() < open; })) << "the drop-down stays";
 }
 
-// A deep listed folder: nothing but the user scrolls the tree sideways (the computer's row
-// shows at its left), at the start, with the Exif window, the thumbnails at the right or
-// the compression center. A folder made in the listed folder by another program gives its
-// row an expand button, which Right opens, and removed takes it away. The first start of a
-// newer build (whose question halves the tree) shows the listed folder, deep in a long
-// tree, highlighted among the tree's rows.
-TEST_F(RealWindowTest, TheFolderTreeFollowsTheDiskAndOnlyTheUserScrollsItSideways) {
+// A deep listed folder whose name is wider than the tree: at the start the tree shows the
+// start of the name highlighted, scrolled sideways at once, and then nothing but the user
+// scrolls it sideways (the Exif window, F5, the compression center). A folder made in the
+// listed folder by another program gives its row an expand button, which Right opens, and
+// removed takes it away. F2 opens the name editor inside the tree, wide enough for the
+// name typed, which is the name the folder takes. The first start of a newer build (whose
+// question halves the tree) shows the listed folder, deep in a long tree, highlighted
+// among the tree's rows.
+TEST_F(RealWindowTest, TheFolderTreeShowsTheNameOfTheFolderItOpensAndFollowsTheDisk) {
   const std::string pics = std::string(getenv("HOME")) + "/pics", blue = "rgb(48,140,198)";
-  const std::string listed = pics + "/Family photos/2004 Italy/Rome/Day 3 at the Colosseum in the afternoon sun";
+  const std::string rome = pics + "/Family photos/2004 Italy/Rome", listed = rome + "/Day 3 at the Colosseum in the afternoon sun";
   Pictures(listed, 1);
   ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + listed + "/\"", "\"NavigatorHeight\"=dword:00000258",
                                            "\"Thumbs pos\"=dword:00000002"}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
-  const XRect c = x_.Geometry(main), tree{c.x + 2, c.y + 70, 150, 555}, computer{c.x + 2, c.y + 72, 100, 14};
+  const XRect c = x_.Geometry(main), tree{c.x + 2, c.y + 70, 150, 555};
+  // The box, in the tree's coordinates, of the pixels of a part of the screenshot in shot_
+  // that `pick` leaves white.
+  auto box = [&](const XRect& part, const std::vector<std::string>& pick) {
+    XRect b;
+    std::vector<std::string> argv{"convert", shot_ + "[" + Text(part) + "]", "+repage"};
+    argv.insert(argv.end(), pick.begin(), pick.end());
+    argv.insert(argv.end(), {"-format", "%@", "info:"});
+    sscanf(testsupport::Run(argv).out.c_str(), "%dx%d+%d+%d", &b.width, &b.height, &b.x, &b.y);
+    return XRect{part.x - tree.x + b.x, part.y - tree.y + b.y, b.width, b.height};
+  };
+  // The highlighted folder's icon and name as shown: the light pixels in the highlighted
+  // row (the highlight's colour where it fills squares of 3 x 3: folder icons hold some).
+  auto shownName = [&] {
+    if (!x_.Screenshot(shot_)) return XRect{};
+    const XRect row = box(tree, {"-fuzz", "5%", "-fill", "black", "+opaque", blue, "-fill", "white", "-opaque", blue,
+                                 "-morphology", "Erode", "Square:1", "-morphology", "Dilate", "Square:1"});
+    if (row.width <= 0) return row;
+    return box({tree.x + row.x, tree.y + row.y, row.width, row.height}, {"-colorspace", "gray", "-threshold", "70%"});
+  };
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(tree, blue) > 0.01; }) && Steady(tree));
-  EXPECT_GT(Share(before_, computer), 0.02) << "scrolled sideways at the start";
+  // The name from its start to the tree's edge.
+  const XRect name = shownName();
+  EXPECT_TRUE(name.x < 60 && name.right() > tree.width - 15 && name.height < 30) << Text(name) << " in " << Text(tree);
   for (const char* step : {"mkdir", "rmdir", "mkdir", "Right", "rmdir"}) {
     if (step == std::string("Right"))
       x_.Key(step);
@@ -1116,14 +1139,33 @@ TEST_F(RealWindowTest, TheFolderTreeFollowsTheDiskAndOnlyTheUserScrollsItSideway
       ASSERT_EQ(testsupport::Run({step, listed + "/sub"}).exitCode, 0);
     EXPECT_TRUE(Changes(tree, 2000) && Steady(tree)) << step << ": the expand button does not follow";
   }
+  // F2: the editor (what changes in the tree) from the name's start to the tree's edge.
+  const std::string highlighted = testsupport::TempPath("highlighted.png");
+  ASSERT_TRUE(Steady(tree) && fs::copy_file(before_, highlighted));
+  x_.Key("F2");
+  ASSERT_TRUE(Changes(tree, 3000) && Steady(tree)) << "no editor";
+  const XRect editor = box(tree, {highlighted + "[" + Text(tree) + "]", "+repage", "-compose", "difference", "-composite",
+                                   "-colorspace", "gray", "-threshold", "10%"});
+  EXPECT_TRUE(editor.x < 60 && editor.width > tree.width - 70 && editor.height < 30) << Text(editor);
+  x_.Key("ctrl+a");
+  x_.Type("Day 3 in the Forum");
+  ASSERT_TRUE(OpensByKeys("Return")) << "no question\n" << x_.Describe();
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return testsupport::Run({"ls", rome}).out == "Day 3 in the Forum\n"; }))
+      << testsupport::Run({"ls", rome}).out;
+  ASSERT_TRUE(Steady(tree));
+  const XRect renamed = shownName();
+  ASSERT_TRUE(renamed.width > 0) << "the renamed folder is not highlighted";
   unsigned long save = 0;
   for (const auto& [keys, role] : {std::pair{"ctrl+i", "ExifInfoForm"}, {"F5", ""}, {"ctrl+e", "FormSaveImage"}}) {
     if (*role) EXPECT_TRUE(save = KeysOpen(main, keys, role)) << keys;
     else if (x_.Activate(main)) x_.Key(keys);
-    EXPECT_FALSE(RealWindow::WaitUntil([&] { return ShareNow(computer) < 0.02; }, 2000)) << "scrolled sideways by " << keys;
+    EXPECT_FALSE(RealWindow::WaitUntil([&] { return shownName().x != renamed.x; }, 2000))
+        << "scrolled sideways by " << keys << ": " << Text(shownName()) << ", not " << Text(renamed);
   }
   CloseBox(save);
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormSaveImage"); }) && x_.Close() == 0) << x_.Log();
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("FormSaveImage"); }));
+  ASSERT_EQ(x_.Close(), 0) << x_.Log();
   for (int i = 10; i < 70; ++i) fs::create_directories(pics + "/Album " + std::to_string(i));
   std::string settings = testsupport::ReadFile(RealWindow::RegistryFile());
   settings.replace(settings.find("\"Version\"=dword:") + 16, 8, "00000001");
