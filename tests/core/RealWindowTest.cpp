@@ -1209,3 +1209,49 @@ TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
   x_.Key("Down");
   EXPECT_TRUE(at("case", true)) << x_.Property(main, "WM_NAME");
 }
+
+// The card import window opens again where it opened first, inside the work area and moved
+// by its title bar, also after a copy closed it (its question blocked the window meanwhile).
+TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
+  const std::string album = testsupport::TempPath("album"), card = testsupport::TempPath("card");
+  Pictures(card, 3);
+  for (const char* n : {"0", "1", "2"}) fs::rename(card + "/p" + n + ".jpg", card + "/c" + n + ".jpg");
+  ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(album, 1)},
+                        .registryValues = {"\"CardFolder\"=\"" + card + "\""}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect area = x_.WorkArea();
+  XRect first, now;
+  // File > "Import from memorycard or folder", fifth from the end; framed, it lies in the work area.
+  auto open = [&] {
+    unsigned long import = 0;
+    if (x_.Activate(main) && OpensByKeys("alt+f")) x_.Key("Up Up Up Up Up Return");
+    EXPECT_TRUE((import = x_.WaitForWindow("FormGetcard")) && RealWindow::WaitUntil([&] {
+      now = Outer(x_, import);
+      return x_.Frame(import).top > 0 && area.contains(now) && (!first.width || Text(now) == Text(first));
+    })) << Text(first) << "\n" << x_.Describe();
+    return import;
+  };
+  unsigned long import = open();
+  ASSERT_TRUE(import);
+  first = now;
+  // "Start copy" and Yes: the pictures are copied and the window closes.
+  const XRect g = x_.Geometry(import);
+  const unsigned long question = Opens([&] { x_.Click(g.x + 430, g.y + 449); });
+  ASSERT_TRUE(question && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == question; })) << x_.Describe();
+  x_.Key("Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(import); })) << x_.Describe();
+  EXPECT_EQ(testsupport::Run({"cmp", card + "/c2.jpg", album + "/c2.jpg"}).exitCode, 0);
+  ASSERT_TRUE(import = open());
+  // Its title bar takes it 100 pixels right and 80 down.
+  const int x0 = now.x + now.width / 2, y0 = now.y + x_.Frame(import).top / 2;
+  std::vector<std::string> drag{"xdotool", "mousemove", std::to_string(x0), std::to_string(y0), "mousedown", "1"};
+  for (const int step : {50, 100}) {
+    const std::string x = std::to_string(x0 + step), y = std::to_string(y0 + step * 4 / 5);
+    drag.insert(drag.end(), {"sleep", "0.3", "mousemove", x, y});
+  }
+  x_.Tool(drag);
+  x_.Tool({"xdotool", "sleep", "0.3", "mouseup", "1"});
+  const XRect moved{first.x + 100, first.y + 80, first.width, first.height};
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, import)) == Text(moved); }))
+      << Text(first) << "\n" << x_.Describe();
+}

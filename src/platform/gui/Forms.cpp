@@ -434,6 +434,15 @@ void TCustomForm::SetVisible(bool visible) {
     // program's windows apart by it.
     w->setWindowRole(gui::QtText(Name()));
     applyTransientParent();
+    if (data_->windowState == wsNormal && !data_->fullScreen && !ModalResponder::Scripted())
+      if (QWindow* window = w->windowHandle()) {
+        // The frame goes to Left and Top, as at a first showing: a window made anew (its
+        // stay-on-top state changed while a question blocked it) would otherwise be placed
+        // by its inside at the corner the window manager left it at, its title bar out of
+        // reach above the work area.
+        window->create();
+        window->setFramePosition(QPoint(Left(), Top()));
+      }
     if (data_->fullScreen && !ModalResponder::Scripted())
       w->showFullScreen();
     else if (data_->windowState == wsMaximized)
