@@ -1255,3 +1255,47 @@ TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, import)) == Text(moved); }))
       << Text(first) << "\n" << x_.Describe();
 }
+
+// A message that lists more files than the screen holds (those a batch rename could not
+// rename, as another program took them away meanwhile) lies inside the work area, and its
+// button closes it.
+TEST_F(RealWindowTest, AMessageListingManyFilesFitsTheScreen) {
+  const std::string folder = testsupport::TempPath("photos") + "/", away = testsupport::TempPath("away") + "/";
+  fs::create_directories(away);
+  fs::create_directories(folder);
+  auto name = [](int i) { return "f" + std::to_string(1000 + i) + ".jpg"; };
+  for (int i = 0; i < 150; ++i) testsupport::WriteFile(folder + name(i), name(i));
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + folder + "\""},
+                        .environment = {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_RENAME_DELAY_US=20000"}}))
+      << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect area = x_.WorkArea();
+  // Edit > Select all; the list's menu, three up from its end: "Batch rename...", f by g.
+  ASSERT_TRUE(x_.Activate(main));
+  ASSERT_TRUE(OpensByKeys("alt+e")) << x_.Describe();
+  x_.Key("Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == 1; })) << x_.Describe();
+  ASSERT_TRUE(Opens([&] { x_.Click(35, 460, 3); })) << x_.Describe();
+  x_.Key("Up Up Up Return");
+  const unsigned long dialog = x_.WaitForWindow("BatchRenameForm");
+  ASSERT_TRUE(dialog) << x_.Describe();
+  const XRect d = x_.Geometry(dialog);
+  for (const auto& [left, text] : {std::pair{90, "f"}, std::pair{250, "g"}}) {
+    x_.Click(d.x + left, d.y + 70);
+    x_.Type(text);
+  }
+  const auto known = x_.Windows();
+  x_.Click(d.x + 194, d.y + 178);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(folder + "g1000.jpg"); })) << x_.Describe();
+  int taken = 0;
+  for (int i = 1; i < 150; ++i) taken += ::rename((folder + name(i)).c_str(), (away + name(i)).c_str()) == 0;
+  ASSERT_GT(taken, 100);
+  const unsigned long message = NewWindow(known);
+  ASSERT_TRUE(message && x_.Title(message).rfind("Kivo2", 0) == 0) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Frame(message).top > 0 && area.contains(Outer(x_, message)); }))
+      << x_.Describe();
+  // OK, in the middle of its bottom.
+  const XRect m = x_.Geometry(message);
+  x_.Click(m.x + m.width / 2, m.bottom() - 24);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); })) << x_.Describe();
+}

@@ -2,6 +2,7 @@
 // clicked or with Cancel when closed, close queries and close actions, message dialogs
 // and their buttons, input queries and the common dialogs' results.
 
+#include <algorithm>
 #include <filesystem>
 
 #include "GuiTestSupport.h"
@@ -113,11 +114,46 @@ TEST_F(Responder, CreateMessageDialogHasNamedButtonsThatCanBeRecaptioned) {
   EXPECT_EQ(seenText, "Save changes?");
 }
 
-TEST_F(Responder, MessageTextsWithCarriageReturnsShowAsLines) {
+// Lines end at CR, LF or both. A message box fits the screen: a line wider than half of it
+// goes on in more rows, and of more lines than its height holds the last say how many more.
+TEST_F(Responder, MessageTextsShowAsLinesThatFitTheScreen) {
   ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
   MessageDlg("one\r\ntwo\rthree", mtInformation, {mbOK}, 0);
   EXPECT_EQ(ModalResponder::History().at(0).text, "one\ntwo\nthree");
   EXPECT_EQ(ModalResponder::History().at(0).caption, "Information");
+
+  ModalResponder::SetScreenSize(800, 600);
+  std::string list = "300 files could not be renamed:";
+  for (int i = 1; i <= 300; ++i) list += "\r/photos/holiday/IMG_" + std::to_string(1000 + i) + ".JPG";
+  const std::string longLine = "/photos/" + std::string(400, 'x') + ".jpg could not be read";
+  for (const std::string& text : {list, longLine}) {
+    ModalResponder::Expect(ModalKind::MessageDlg, [&](ModalRequest& r) {
+      // The box lies on the screen, its text shown whole above its button.
+      const auto* label = static_cast<TLabel*>(r.form->FindComponent("Message"));
+      const auto* ok = static_cast<TButton*>(r.form->FindComponent("OK"));
+      EXPECT_LE(r.form->Width(), 800);
+      EXPECT_LE(r.form->Height(), 600);
+      EXPECT_LE(label->Top() + label->Height(), ok->Top());
+      EXPECT_LE(ok->Top() + ok->Height(), r.form->ClientHeight());
+      for (const std::string& cut : GuiTesting::CutTexts(r.form)) ADD_FAILURE() << cut;
+      return mrOk;
+    });
+    MessageDlg(text, mtError, {mbOK}, 0);
+  }
+  // The long line is all there; the list its first lines and how many are left out.
+  EXPECT_EQ(ModalResponder::History().at(2).text, longLine);
+  const std::string shown = ModalResponder::History().at(1).text;
+  const size_t last = shown.rfind('\n');
+  const int lines = int(std::count(shown.begin(), shown.end(), '\n'));
+  ASSERT_GT(lines, 10);
+  std::string first = list.substr(0, last + 1);
+  std::replace(first.begin(), first.end(), '\r', '\n');
+  EXPECT_EQ(shown.substr(0, last + 1), first);
+  EXPECT_EQ(shown.substr(last + 1), "... and " + std::to_string(301 - lines) + " more");
+  // ShowMessage says the same.
+  ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
+  ShowMessage(list);
+  EXPECT_EQ(ModalResponder::History().at(3).text, shown);
 }
 
 TEST_F(Responder, ApplicationMessageBoxMapsItsFlags) {

@@ -18,11 +18,13 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeView>
 #include <QWindow>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/QtApplication.h"
 #include "platform/graphics/CanvasQt.h"
@@ -32,6 +34,7 @@
 #include "platform/gui/PrintersInternal.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -76,6 +79,88 @@ std::string NormalizeLineBreaks(const std::string& s) {
 }
 
 int ShowScriptedOrForm(TForm* form) { return form->ShowModal(); }
+
+// The room of a message box: its margins, icon and buttons around the text.
+constexpr int kMargin = 12, kIconSize = 32, kIconGap = 12, kButtonW = 75, kButtonH = 25, kButtonGap = 8;
+
+// A message as it fits the work area, in the message box's font.
+struct FittedMessage {
+  std::string text;  // the message's lines that show, and what says how many more there are
+  QString shown;     // the same, each line broken where it is wider than the room
+  int width = 0;     // of its widest line
+};
+
+// Breaks each line of the text where it is wider than `width` (between words, or within a
+// word longer than that), and leaves out the lines that `height` has no room for: the
+// last line then says how many lines of the message were left out. Such a list of files
+// of a batch thus keeps its buttons on the screen.
+FittedMessage FitMessage(const std::string& text, int width, int height) {
+  EnsureQtApplication();
+  const QFont font = ToQFont(TFont());
+  const QFontMetrics metrics(font);
+  const int room = std::max(1, height / std::max(1, metrics.lineSpacing()));
+  QTextOption wrap;
+  wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  // The rows of a line of the message as shown.
+  auto rows = [&](const QString& line) {
+    QStringList out;
+    QTextLayout layout(line, font);
+    layout.setTextOption(wrap);
+    layout.beginLayout();
+    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine()) {
+      row.setLineWidth(width);
+      // The blank where a line was broken stays behind at the end of its row.
+      QString text = line.mid(row.textStart(), row.textLength());
+      while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+      out << text;
+    }
+    layout.endLayout();
+    if (out.isEmpty()) out << QString();
+    return out;
+  };
+  // The lines keep their bytes (a name that is no UTF-8); only their rows are measured.
+  std::vector<std::string> lines;
+  for (size_t start = 0;;) {
+    const size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  QStringList shown;
+  std::vector<int> heights;  // rows of each line taken
+  for (const std::string& line : lines) {
+    const QStringList more = rows(gui::QtText(line));
+    if (shown.size() + more.size() > room) break;
+    shown << more;
+    heights.push_back(int(more.size()));
+  }
+  FittedMessage fitted{text, QString(), 0};
+  if (heights.size() < lines.size()) {
+    // A line for the count: the last lines taken give way to it where the room is full.
+    while (!heights.empty() && shown.size() + 1 > room) {
+      shown = shown.mid(0, shown.size() - heights.back());
+      heights.pop_back();
+    }
+    const int left = int(lines.size() - heights.size());
+    const std::string count = Format(_n("... and %d more", "... and %d more", unsigned(left)), {left});
+    fitted.text.clear();
+    for (size_t i = 0; i < heights.size(); ++i) fitted.text += lines[i] + "\n";
+    fitted.text += count;
+    shown << gui::QtText(count);
+  }
+  fitted.shown = shown.join(QLatin1Char('\n'));
+  for (const QString& row : shown) fitted.width = std::max(fitted.width, metrics.horizontalAdvance(row));
+  return fitted;
+}
+
+// The height a message box has for its text on the work area, with the frame given.
+int MessageRoom(int frameHeight) {
+  const TRect area = Screen->WorkAreaRect();
+  return area.Height() - frameHeight - (4 * kMargin + kButtonH) - 2;
+}
+
+// The widest a message's lines may be.
+int MessageWidth() { return std::max(200, ModalResponder::ScreenSize().cx / 2); }
 
 // Return in a file dialog's name box presses its Open or Save button, and so does nothing
 // while that button is disabled (a name typed for no file where one must exist): the
@@ -187,43 +272,42 @@ TForm* MessageDialogWithCaption(const std::string& Msg, TMsgDlgType DlgType, TMs
   form->SetBorderStyle(bsDialog);
   form->SetPosition(poScreenCenter);
   form->SetCaption(caption);
-  form->SetMessageDialogInfo(text, int(DlgType), Buttons.Bits());
 
-  const int margin = 12, iconSize = 32, gap = 12, buttonW = 75, buttonH = 25, buttonGap = 8;
-  int textLeft = margin;
+  int textLeft = kMargin;
   if (IconOf(DlgType) != QStyle::SP_CustomBase) {
     auto* image = new TImage(form);
     image->SetName("Image");
     image->SetParent(form);
-    image->SetBounds(margin, margin, iconSize, iconSize);
-    QPixmap pm = QApplication::style()->standardIcon(IconOf(DlgType)).pixmap(iconSize, iconSize);
+    image->SetBounds(kMargin, kMargin, kIconSize, kIconSize);
+    QPixmap pm = QApplication::style()->standardIcon(IconOf(DlgType)).pixmap(kIconSize, kIconSize);
     QImageToBitmap(pm.toImage(), *image->Picture()->Bitmap());
-    textLeft = margin + iconSize + gap;
+    textLeft = kMargin + kIconSize + kIconGap;
   }
+  // The text is broken into lines by the box itself, and as long as the work area is high.
+  const FittedMessage fitted = FitMessage(text, MessageWidth(), MessageRoom(form->FrameExtra().cy));
+  form->SetMessageDialogInfo(fitted.text, int(DlgType), Buttons.Bits());
   auto* label = new TLabel(form);
   label->SetName("Message");
   label->SetParent(form);
-  label->SetWordWrap(true);
   label->SetShowAccelChar(false);
-  QFontMetrics fm(ToQFont(*label->Font()));
-  const int maxText = std::max(200, ModalResponder::ScreenSize().cx / 2);
-  QRect tr = fm.boundingRect(QRect(0, 0, maxText, 100000), Qt::TextWordWrap, gui::QtText(text));
-  label->SetBounds(textLeft, margin, tr.width() + 2, tr.height() + 2);
-  label->SetCaption(text);
+  const QRect tr = QFontMetrics(ToQFont(*label->Font())).boundingRect(QRect(0, 0, 100000, 100000), 0, fitted.shown);
+  const int textWidth = std::max(fitted.width, tr.width());
+  label->SetBounds(textLeft, kMargin, textWidth + 2, tr.height() + 2);
+  label->SetCaption(gui::StdText(fitted.shown));
 
   int count = 0;
   for (int b = 0; b <= int(mbHelp); ++b)
     if (Buttons.Contains(TMsgDlgBtn(b))) ++count;
-  const int buttonsWidth = count * buttonW + std::max(0, count - 1) * buttonGap;
+  const int buttonsWidth = count * kButtonW + std::max(0, count - 1) * kButtonGap;
   // Wide enough for the text, the buttons and the title the window manager shows.
   TSize title, room;
   form->TextRoom(title, room);
-  const int clientW =
-      std::max({textLeft + tr.width() + margin, buttonsWidth + 2 * margin, title.cx - (room.cx - form->ClientWidth())});
-  const int textBottom = margin + std::max(IconOf(DlgType) != QStyle::SP_CustomBase ? iconSize : 0, tr.height());
-  const int buttonTop = textBottom + 2 * margin;
+  const int clientW = std::max({textLeft + textWidth + kMargin, buttonsWidth + 2 * kMargin,
+                                title.cx - (room.cx - form->ClientWidth())});
+  const int textBottom = kMargin + std::max(IconOf(DlgType) != QStyle::SP_CustomBase ? kIconSize : 0, tr.height());
+  const int buttonTop = textBottom + 2 * kMargin;
   form->SetClientWidth(clientW);
-  form->SetClientHeight(buttonTop + buttonH + margin);
+  form->SetClientHeight(buttonTop + kButtonH + kMargin);
 
   TMsgDlgBtn defaultButton = Buttons.Contains(mbOK) ? mbOK : Buttons.Contains(mbYes) ? mbYes : mbRetry;
   TMsgDlgBtn cancelButton = Buttons.Contains(mbCancel) ? mbCancel : Buttons.Contains(mbNo) ? mbNo : mbOK;
@@ -235,13 +319,13 @@ TForm* MessageDialogWithCaption(const std::string& Msg, TMsgDlgType DlgType, TMs
     button->SetParent(form);
     button->SetCaption(_(kButtons[b].caption));
     button->SetModalResult(kButtons[b].result);
-    button->SetBounds(x, buttonTop, buttonW, buttonH);
+    button->SetBounds(x, buttonTop, kButtonW, kButtonH);
     if (TMsgDlgBtn(b) == defaultButton) {
       button->SetDefault(true);
       form->SetActiveControl(button);
     }
     if (TMsgDlgBtn(b) == cancelButton) button->SetCancel(true);
-    x += buttonW + buttonGap;
+    x += kButtonW + kButtonGap;
   }
   return form;
 }
@@ -281,7 +365,8 @@ void ShowMessagePos(const std::string& Msg, int X, int Y) {
     ModalRequest request;
     request.kind = ModalKind::ShowMessage;
     request.caption = Application ? Application->Title() : std::string();
-    request.text = NormalizeLineBreaks(Msg);
+    // What the message box would show.
+    request.text = FitMessage(NormalizeLineBreaks(Msg), MessageWidth(), MessageRoom(0)).text;
     request.dlgType = mtCustom;
     request.buttons = TMsgDlgButtons{mbOK};
     int result = 0;
