@@ -20,6 +20,7 @@ TDragForm* DragForm = nullptr;
 
 namespace {
 constexpr int kThumbBox = 134;
+constexpr int kPreviewGap = 4;  // between the drop target's thumbnail and the button bar
 }  // namespace
 
 TDragForm::TDragForm(TComponent* AOwner) : TForm(AOwner) {
@@ -115,7 +116,15 @@ void TDragForm::setModified(bool modified) {
   Zq_Save->SetEnabled(modified);
 }
 
+void TDragForm::fitPreview() {
+  // The bar's buttons take a second row where their captions are long (Dutch): the window
+  // grows by as much as the bar then covers of the thumbnail.
+  const int covered = Panel3->Top() + Panel3->Height() + kPreviewGap - Panel4->Top();
+  if (covered > 0) SetClientHeight(ClientHeight() + covered);
+}
+
 void TDragForm::FormShow(TObject* /*Sender*/) {
+  fitPreview();
   setModified(false);
   FDropTarget = -1;
   FPreviewIndex = -1;

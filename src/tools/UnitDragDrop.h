@@ -72,6 +72,8 @@ class TDragForm : public TForm {
 
  private:
   void setModified(bool modified);
+  // Makes the window high enough for the drop target's thumbnail above the button bar.
+  void fitPreview();
   // Asks "Save changes to ..."; Yes saves.
   void askAndSave();
 };

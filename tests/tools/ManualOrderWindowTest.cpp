@@ -7,11 +7,13 @@
 #include <functional>
 
 #include "ToolWindowFixture.h"
+#include "controls/ZqGlyphs.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/FileFaults.h"
 #include "tools/UnitDragDrop.h"
 
@@ -194,30 +196,47 @@ TEST_F(ManualOrderWindowTest, TheEntryUnderTheMouseShowsItsThumbnail) {
   // The thumbnails come from the main window's cache, where they are kept as it says.
   ASSERT_TRUE(Form1->M_UseTumbCache->Checked());
   EXPECT_TRUE(Form1->ValidThumbFileExists(wide));
-  // Dragged over, the first and the last entry too are the target and show below in their
-  // colour (the middle of the lower picture, as ImageMagick reads the window's pixels).
+  // Dragged over, the first and the last entry too are the target, and their picture shows
+  // whole below, in English and in Dutch (whose captions take the buttons under it into two
+  // rows): ImageMagick reads its colour from every pixel of the window the thumbnail lies on.
   std::vector<std::string> colours{"rgb(220,30,30)", "rgb(30,200,40)", "rgb(40,40,210)", "rgb(230,200,40)"}, files;
   for (const std::string& c : colours) {
     files.push_back(Pictures() + std::to_string(files.size()) + ".jpg");
-    ASSERT_EQ(testsupport::Run({"convert", "-size", "80x60", "xc:" + c, files.back()}).exitCode, 0);
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "80x80", "xc:" + c, files.back()}).exitCode, 0);
   }
-  WithWindow(files, [&](TDragForm& w) {
-    const TPoint from = Middle(w, 1);
-    GuiTesting::MouseDown(w.ListBox1, mbLeft, from.X, from.Y);
-    GuiTesting::MouseMove(w.ListBox1, from.X, from.Y + 10, TShiftState{ssLeft});
-    for (const int over : {0, 3, 0}) {
-      SCOPED_TRACE(over);
-      const TPoint p = Middle(w, over);
-      GuiTesting::MouseMove(w.ListBox1, p.X, p.Y, TShiftState{ssLeft});
-      EXPECT_EQ(w.FDropTarget, over);
-      TBitmap grab;
-      ASSERT_TRUE(GuiTesting::Grab(w.Image2, grab));
-      const std::string shot = testsupport::TempPath("preview.bmp");
-      grab.SaveToFile(shot);
-      const std::string& c = colours[size_t(over)];
-      EXPECT_EQ(testsupport::Run({"convert", shot, "-crop", "20x20+58+58", "-fuzz", "6%", "-fill", "black", "+opaque",
-                                  c, "-fill", "white", "-opaque", c, "-format", "%[fx:mean]", "info:"}).out, "1");
+  for (const std::string language : {"en", "nl"}) {
+    SCOPED_TRACE(language);
+    if (language == "nl") {
+      UseLanguage(language);
+      // Made anew as the program makes its windows: glyphs, then room for the texts.
+      delete DragForm;
+      Application->CreateForm(DragForm);
+      ApplyZqGlyphs(DragForm);
+      FitControlsToText(DragForm);
     }
-    GuiTesting::MouseUp(w.ListBox1, mbLeft, from.X, from.Y);
-  });
+    WithWindow(files, [&](TDragForm& w) {
+      const TPoint from = Middle(w, 1);
+      GuiTesting::MouseDown(w.ListBox1, mbLeft, from.X, from.Y);
+      GuiTesting::MouseMove(w.ListBox1, from.X, from.Y + 10, TShiftState{ssLeft});
+      for (const int over : {0, 3, 0}) {
+        SCOPED_TRACE(over);
+        const TPoint p = Middle(w, over);
+        GuiTesting::MouseMove(w.ListBox1, p.X, p.Y, TShiftState{ssLeft});
+        EXPECT_EQ(w.FDropTarget, over);
+        // The thumbnail, 134 pixels square in the middle of the preview, inside the window.
+        const TPoint at = w.ScreenToClient(w.Image2->ClientOrigin());
+        const int left = at.X + (w.Image2->Width() - 134) / 2, top = at.Y + (w.Image2->Height() - 134) / 2;
+        ASSERT_TRUE(left >= 0 && top >= 0 && left + 134 <= w.ClientWidth() && top + 134 <= w.ClientHeight());
+        TBitmap grab;
+        ASSERT_TRUE(GuiTesting::Grab(&w, grab));
+        const std::string shot = testsupport::TempPath("preview.bmp");
+        grab.SaveToFile(shot);
+        const std::string& c = colours[size_t(over)];
+        const std::string crop = "134x134+" + std::to_string(left) + "+" + std::to_string(top);
+        EXPECT_EQ(testsupport::Run({"convert", shot, "-crop", crop, "-fuzz", "6%", "-fill", "black", "+opaque", c,
+                                    "-fill", "white", "-opaque", c, "-format", "%[fx:mean]", "info:"}).out, "1");
+      }
+      GuiTesting::MouseUp(w.ListBox1, mbLeft, from.X, from.Y);
+    });
+  }
 }
