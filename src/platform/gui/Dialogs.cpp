@@ -153,9 +153,11 @@ FittedMessage FitMessage(const std::string& text, int width, int height) {
   return fitted;
 }
 
-// The height a message box has for its text on the work area, with the frame given.
+// The height a message box has for its text on the work area, with the frame given. A frame
+// not known yet (no framed window to go by) is taken as a title bar of 40 pixels.
 int MessageRoom(int frameHeight) {
   const TRect area = Screen->WorkAreaRect();
+  if (frameHeight == 0 && !ModalResponder::Scripted()) frameHeight = 40;
   return area.Height() - frameHeight - (4 * kMargin + kButtonH) - 2;
 }
 
