@@ -1,6 +1,8 @@
 #include "platform/QtApplication.h"
 
+#include "platform/gui/BusyForm.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/SysUtils.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -22,7 +24,7 @@ namespace {
 // The key events being delivered, the outermost first, each with whether it was taken up.
 std::vector<std::pair<const QEvent*, bool>> g_keysOnTheirWay;
 
-class Application : public QApplication {
+class ProgramApplication : public QApplication {
  public:
   using QApplication::QApplication;
 
@@ -144,7 +146,9 @@ void EnsureQtApplication() {
   if (!getenv("QT_QPA_PLATFORM") && !getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Lives until the process ends, like the class library's application object.
-  new Application(g_argc, g_argv);
+  new ProgramApplication(g_argc, g_argv);
+  // A file lock that has to wait for another program keeps the windows drawn meanwhile.
+  SetLockWaiter(&WaitBusyForLock);
   KeepProcessLocale();
   ApplyToolkitTranslation();
 }

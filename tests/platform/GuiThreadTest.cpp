@@ -1,10 +1,18 @@
 // Timers on the GUI thread, and threads handing work to it: Synchronize, Queue,
-// OnTerminate, FreeOnTerminate, cooperative suspension, events and thread lists.
+// OnTerminate, FreeOnTerminate, cooperative suspension, events and thread lists; busy
+// waits on the GUI thread, also for a list's lock that another program holds.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <stdexcept>
 
 #include "GuiTestSupport.h"
+#include "TestSupport.h"
+#include "platform/gui/BusyForm.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
 #include "platform/gui/Threads.h"
 
 namespace {
@@ -166,6 +174,119 @@ TEST_F(Threads, EventsAndThreadLists) {
   LambdaThread t(false, [&](LambdaThread*) { countInThread = list.Count(); });
   t.WaitFor();
   EXPECT_EQ(countInThread, 1);
+}
+
+// The notice of this name that shows now, or nullptr.
+TBusyForm* Notice(const std::string& name) {
+  for (int i = 0; i < Screen->FormCount(); ++i)
+    if (Screen->Forms(i)->Name() == name && Screen->Forms(i)->Visible()) return dynamic_cast<TBusyForm*>(Screen->Forms(i));
+  return nullptr;
+}
+
+// A busy wait takes no input but goes on: timers tick, work a thread hands over runs, and
+// after a moment its notice shows under the hourglass. A key and a click given meanwhile
+// are dropped (the same ones given after it act); Esc ends the wait at once.
+TEST_F(Threads, ABusyWaitDropsInputGoesOnAndEscapeEndsIt) {
+  Host host(200, 100);
+  auto* edit = host.Add<TEdit>(10, 10, 150, 24);
+  auto* button = host.Add<TButton>(10, 50, 80, 27);
+  int clicks = 0, ticks = 0, noticeTicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  host.form->Show();
+  edit->SetFocus();
+  GuiTesting::ProcessEvents();
+  auto input = [&] {
+    GuiTesting::PostKey(edit, 'X', TShiftState(), 'x');
+    GuiTesting::PostClick(button, 20, 10);
+  };
+  TTimer timer(nullptr);
+  timer.SetInterval(20);
+  timer.OnTimer = [&](TObject*) {
+    ++ticks;
+    noticeTicks += Notice("TestBusyForm") && Screen->Cursor() == crHourGlass;
+  };
+  timer.SetEnabled(true);
+  std::atomic<bool> handedOver{false};
+  std::thread worker([&] { TThread::Queue(nullptr, [&] { handedOver = true; }); });
+  const uint64_t start = GetTickCount64();
+  bool given = false;
+  EXPECT_TRUE(WaitBusy(
+      [&] {
+        if (!std::exchange(given, true)) input();
+        return handedOver && GetTickCount64() - start >= 800;
+      },
+      [] { return std::make_unique<TBusyForm>(nullptr, "TestBusyForm", "Busy", "Waiting for a test"); }));
+  worker.join();
+  EXPECT_EQ(edit->Text(), "");
+  EXPECT_EQ(clicks, 0);
+  EXPECT_GE(ticks, 10);
+  EXPECT_GE(noticeTicks, 3);
+  EXPECT_FALSE(Notice("TestBusyForm"));
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+  input();
+  GuiTesting::ProcessEvents();
+  EXPECT_EQ(edit->Text(), "x");
+  EXPECT_EQ(clicks, 1);
+
+  bool escaped = false;
+  const uint64_t escape = GetTickCount64();
+  EXPECT_FALSE(WaitBusy([&] {
+    if (!std::exchange(escaped, true)) GuiTesting::PostKey(edit, VK_ESCAPE);
+    return GetTickCount64() - escape >= 5000;
+  }));
+  EXPECT_LT(GetTickCount64() - escape, 2000u);
+  EXPECT_EQ(edit->Text(), "x");
+}
+
+// A list change that waits for another program's lock waits busy, with a notice that names
+// the list; Esc gives it up: the list stays as it was and the user hears why. The other
+// locks of the same action are then tried once, not waited for.
+TEST_F(Threads, AListChangeWaitsBusyForAnotherProgramsLockUntilEscape) {
+  const std::string dir = testsupport::TempPath("held"), list = dir + "/shows.lst";
+  ASSERT_TRUE(CreateDir(dir));
+  testsupport::WriteFile(list, "a\r\n");
+  const pid_t holder = fork();
+  if (holder == 0) {
+    setpgid(0, 0);
+    execlp("flock", "flock", dir.c_str(), "sleep", "30", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  struct Reap {
+    pid_t pid;
+    ~Reap() {
+      kill(-pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  } reap{holder};
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return testsupport::Run({"flock", "-n", dir, "true"}).exitCode == 1; }, 10000));
+  int ticks = 0;
+  std::string noticed;
+  TTimer timer(nullptr);
+  timer.SetInterval(20);
+  timer.OnTimer = [&](TObject*) {
+    ++ticks;
+    if (TBusyForm* notice = Notice("LockWaitForm"); notice && noticed.empty()) {
+      noticed = notice->Label1->Caption();
+      GuiTesting::PostKey(notice, VK_ESCAPE);
+    }
+  };
+  timer.SetEnabled(true);
+  auto add = [&] { return ChangeListFile(list, [](TStringList& lines) { return lines.Add("b") >= 0; }); };
+  TLockWaitScope action;
+  const uint64_t start = GetTickCount64();
+  try {
+    add();
+    ADD_FAILURE() << "changed";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), "Cannot change file \"" + list + "\": another program keeps it in use.");
+  }
+  EXPECT_LT(GetTickCount64() - start, 3000u);
+  EXPECT_NE(noticed.find("shows.lst"), std::string::npos) << noticed;
+  EXPECT_GE(ticks, 10);
+  const uint64_t next = GetTickCount64();
+  EXPECT_THROW(add(), EFOpenError);
+  EXPECT_LT(GetTickCount64() - next, 300u);
+  EXPECT_EQ(testsupport::Run({"cmp", "-", list}, "a\r\n").exitCode, 0);
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "RtlTestHelpers.h"
 #include "platform/rtl/Classes.h"
+#include "platform/rtl/FileFaults.h"
 
 namespace {
 
@@ -16,6 +18,28 @@ using testsupport::TempPath;
 using testsupport::WriteFile;
 
 std::vector<std::string> Lines(const TStrings& l) { return l.ToVector(); }
+
+// A process in the middle of a change of the list f (its line "lost" not written yet) until
+// it is killed.
+pid_t InTheMiddleOfAChange(const std::string& f) {
+  int held[2];
+  EXPECT_EQ(pipe(held), 0);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    ChangeListFile(f, [&](TStringList& lines) {
+      lines.Add("lost");
+      EXPECT_EQ(write(held[1], "!", 1), 1);
+      pause();
+      return true;
+    });
+    _exit(0);
+  }
+  char c;
+  EXPECT_EQ(read(held[0], &c, 1), 1);
+  close(held[0]);
+  close(held[1]);
+  return pid;
+}
 
 TEST(RtlStringList, LookupIgnoresCaseUnlessAsked) {
   TStringList l;
@@ -216,20 +240,7 @@ TEST(RtlStringList, SavingWritesCrLfUtf8AndReplacesAtomically) {
   // A change holds a lock on the folder that flock(1) sees; its holder killed (and not
   // reaped) lets the next change through at once, its own change unwritten; a lock held
   // too long fails the change.
-  int held[2];
-  ASSERT_EQ(pipe(held), 0);
-  const pid_t holder = fork();
-  if (holder == 0) {
-    ChangeListFile(f, [&](TStringList& lines) {
-      lines.Add("lost");
-      EXPECT_EQ(write(held[1], "!", 1), 1);
-      pause();
-      return true;
-    });
-    _exit(0);
-  }
-  char c;
-  ASSERT_EQ(read(held[0], &c, 1), 1);
+  const pid_t holder = InTheMiddleOfAChange(f);
   EXPECT_EQ(testsupport::Run({"flock", "-n", dir, "true"}).exitCode, 1);
   kill(holder, SIGKILL);
   const uint64_t start = GetTickCount64();
@@ -241,6 +252,68 @@ TEST(RtlStringList, SavingWritesCrLfUtf8AndReplacesAtomically) {
     EXPECT_THROW(TFolderLock(f, 50), EFOpenError);
   }
   waitpid(holder, nullptr, 0);
+}
+
+// Another program holds the folder (flock(1)): a change waits and then lands, and the locks
+// of one action wait once in all. Where the folder cannot be locked (NFS locks only files
+// open for writing: EBADF) the hidden lock file stands in, and two processes that use it
+// exclude each other; where neither can be locked the change fails and the list stays.
+TEST(RtlStringList, ChangesWaitForOtherHoldersAndNeverGoOnUnlocked) {
+  const std::string dir = TempPath("held"), f = dir + "/shows.lst", lockFile = dir + "/" + kFolderLockFileName;
+  ASSERT_TRUE(CreateDir(dir));
+  WriteFile(f, "a\r\n");
+  auto add = [&](const std::string& line) { return ChangeListFile(f, [&](TStringList& l) { return l.Add(line) >= 0; }); };
+  auto locked = [](const std::string& path) { return testsupport::Run({"flock", "-n", path, "true"}).exitCode == 1; };
+  // flock(1) holding the folder for the time given, in a process of its own.
+  auto hold = [&](const char* seconds) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setpgid(0, 0);
+      execlp("flock", "flock", dir.c_str(), "sleep", seconds, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    while (!locked(dir)) usleep(1000);
+    return pid;
+  };
+  pid_t holder = hold("0.6");
+  uint64_t start = GetTickCount64();
+  EXPECT_TRUE(add("b"));
+  EXPECT_GE(GetTickCount64() - start, 300u);
+  waitpid(holder, nullptr, 0);
+  holder = hold("10");
+  start = GetTickCount64();
+  {
+    TLockWaitScope action;
+    for (int list = 0; list < 3; ++list) EXPECT_THROW(TFolderLock(f, 300), EFOpenError);
+  }
+  EXPECT_LT(GetTickCount64() - start, 600u);
+  kill(-holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+
+  {
+    TFileFaultScope noFolderLocks(
+        TFileFault{.Op = TFileFaultOp::Lock, .Error = EBADF, .PathPart = dir, .Times = -1, .WholePath = true});
+    holder = InTheMiddleOfAChange(f);
+    EXPECT_TRUE(locked(lockFile));
+    EXPECT_FALSE(locked(dir));
+    EXPECT_THROW(TFolderLock(f, 200), EFOpenError);
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    EXPECT_TRUE(add("c"));
+  }
+  for (const TFileFault& fault : {TFileFault{.Op = TFileFaultOp::Lock, .Error = ENOLCK, .PathPart = dir, .Times = -1},
+                                  TFileFault{.Op = TFileFaultOp::Open, .Error = EROFS, .PathPart = lockFile, .Times = -1}}) {
+    TFileFaultScope noLocks(fault);
+    TFileFaultScope noFolderLocks(
+        TFileFault{.Op = TFileFaultOp::Lock, .Error = EINVAL, .PathPart = dir, .Times = -1, .WholePath = true});
+    try {
+      add("never");
+      ADD_FAILURE() << "changed without a lock";
+    } catch (const EFOpenError& e) {
+      EXPECT_NE(e.Message().find("cannot be locked against other programs"), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_EQ(testsupport::Run({"cmp", "-", f}, "a\r\nb\r\nc\r\n").exitCode, 0) << ReadFile(f);
 }
 
 TEST(RtlStringList, ChangeEventsWaitForTheLastEndUpdate) {

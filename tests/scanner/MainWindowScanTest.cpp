@@ -313,10 +313,29 @@ TEST_F(MainWindowScanTest, NoLibraryNoDeviceOrASlowSearchIsSaid) {
   timer.SetEnabled(true);
   ASSERT_TRUE(Acquire([] { ExpectScanDialogCancel(); }, "slow:0"));
   timer.SetEnabled(false);
-  unsetenv("FAKE_SANE_SEARCH_MS");
   EXPECT_GE(busyTicks, 5);
   EXPECT_EQ(Screen->Cursor(), crDefault);
   EXPECT_EQ(searches() - before, 1);
+
+  // Esc while the notice shows stops waiting at once: no list of sources, no question (an
+  // unexpected one fails the test), nothing opened.
+  setenv("FAKE_SANE_SEARCH_MS", "4000", 1);
+  bool escaped = false;
+  timer.OnTimer = [&escaped](TObject*) {
+    for (int i = 0; i < Screen->FormCount(); ++i)
+      if (dynamic_cast<TTwainSearchForm*>(Screen->Forms(i)) && Screen->Forms(i)->Visible() && !std::exchange(escaped, true))
+        GuiTesting::PostKey(Form1, VK_ESCAPE);
+  };
+  timer.SetEnabled(true);
+  const int sources = Form1->Twain->OpenSourceCount();
+  const uint64_t start = GetTickCount64();
+  Form1->Aquireimagetwainscannerebcam1Click(Form1->Aquireimagetwainscannerebcam1);
+  timer.SetEnabled(false);
+  unsetenv("FAKE_SANE_SEARCH_MS");
+  EXPECT_TRUE(escaped);
+  EXPECT_LT(GetTickCount64() - start, 2500u);
+  EXPECT_EQ(Form1->Twain->OpenSourceCount(), sources);
+  EXPECT_EQ(Screen->Cursor(), crDefault);
 }
 
 // A save that fails (a full disk, a rename the file system refuses, a folder that is gone) is
@@ -379,5 +398,8 @@ TEST_F(MainWindowScanTest, DialogsAndMessagesInDutch) {
     });
   }));
   EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "Het scannen is afgebroken; er is geen afbeelding opgeslagen.");
-  EXPECT_EQ(TTwainSearchForm(nullptr).Label1->Caption(), "Er wordt naar scanners en camera's gezocht...");
+  TTwainSearchForm notice(nullptr);
+  EXPECT_EQ(notice.Label1->Caption(), "Er wordt naar scanners en camera's gezocht...");
+  EXPECT_EQ(notice.Label2->Caption(), "Druk op Esc om niet langer te wachten.");
+  EXPECT_EQ(GuiTesting::CutTexts(&notice), std::vector<std::string>{});
 }

@@ -217,6 +217,26 @@ void PressKey(TControl* target, uint16_t key, TShiftState shift, char ch) {
   if (guard) SendKey(w, QEvent::KeyRelease, qtKey, m, text);
 }
 
+void PostKey(TControl* target, uint16_t key, TShiftState shift, char ch) {
+  QWidget* w = KeyTarget(target);
+  if (!w) return;
+  const int qtKey = gui::QtKeyFromVirtualKey(key);
+  const QString text = ch ? QString(QChar(ch)) : QString();
+  for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+    QCoreApplication::postEvent(w, new QKeyEvent(type, qtKey, Modifiers(shift), text));
+}
+
+void PostClick(TControl* target, int x, int y) {
+  QPoint local;
+  QWidget* w = MouseTarget(target, x, y, local);
+  if (!w) return;
+  const QPointF global = w->mapToGlobal(QPointF(local));
+  QCoreApplication::postEvent(
+      w, new QMouseEvent(QEvent::MouseButtonPress, QPointF(local), global, Qt::LeftButton, Qt::LeftButton, {}));
+  QCoreApplication::postEvent(
+      w, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(local), global, Qt::LeftButton, Qt::NoButton, {}));
+}
+
 void TypeText(TControl* target, const std::string& text) {
   for (char ch : text) {
     uint16_t vk = 0;

@@ -25,6 +25,11 @@ void MouseMove(TControl* target, int x, int y, TShiftState shift = TShiftState()
 // The rectangle, in the control's client coordinates, of the window inside the control
 // that has the keyboard focus (an in-place editor); empty when none inside has it.
 TRect FocusedRect(TControl* control);
+// A key press and release (PostKey) or a click (PostClick) handed to the event loop, as the
+// window system queues input: delivered at the next turn that handles events (of the main
+// loop, or of a wait that pumps them).
+void PostKey(TControl* target, uint16_t key, TShiftState shift = TShiftState(), char ch = '\0');
+void PostClick(TControl* target, int x, int y);
 // Press and release.
 void Click(TControl* target, int x, int y, TMouseButton button = mbLeft, TShiftState shift = TShiftState());
 // Press, release, double-click press and release, as the window system sends them.

@@ -1,7 +1,11 @@
 // Threads, events, thread lists, and the queue of work handed to the GUI thread.
 #include "platform/gui/Threads.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <chrono>
@@ -56,13 +60,69 @@ bool CheckSynchronize() {
   return ran;
 }
 
-void WaitBusy(const std::function<bool()>& finished) {
+namespace {
+
+// Drops what the user gives the program's windows while it exists, and notes Esc.
+class InputBlock : public QObject {
+ public:
+  InputBlock() : modal_(QApplication::activeModalWidget()) { qApp->installEventFilter(this); }
+  ~InputBlock() override { qApp->removeEventFilter(this); }
+  bool Escaped() const { return escaped_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    bool drag = false;
+    switch (event->type()) {
+      case QEvent::ShortcutOverride:  // taken here, so that no shortcut of the toolkit fires
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::NonClientAreaMouseButtonPress:
+      case QEvent::NonClientAreaMouseButtonRelease:
+      case QEvent::NonClientAreaMouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::TabletPress:
+      case QEvent::TabletRelease:
+      case QEvent::TabletMove:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::InputMethod: break;
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+      case QEvent::Drop: drag = true; break;
+      default: return false;
+    }
+    // A window made modal during the wait (a message that a timer shows) takes its input;
+    // the toolkit keeps it from the other windows.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != modal_) {
+      if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == modal) return false;
+      if (watched->isWindowType() && watched == modal->windowHandle()) return false;
+    }
+    // A drag is refused, so that the program it comes from does not take it for done.
+    event->setAccepted(!drag);
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) escaped_ = true;
+    return true;
+  }
+
+ private:
+  QPointer<QWidget> modal_;
+  bool escaped_ = false;
+};
+
+}  // namespace
+
+bool WaitBusy(const std::function<bool()>& finished, const std::function<std::unique_ptr<TForm>()>& notice) {
   if (!IsMainThread() || !QCoreApplication::instance()) {
     while (!finished()) {
       CheckSynchronize();
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return;
+    return true;
   }
   struct Hourglass {
     TCursor before = Screen ? Screen->Cursor() : crDefault;
@@ -73,11 +133,20 @@ void WaitBusy(const std::function<bool()>& finished) {
       if (Screen) Screen->SetCursor(before);
     }
   } hourglass;
+  InputBlock block;
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<TForm> shown;
   while (!finished()) {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (!shown && notice && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(400)) {
+      shown = notice();
+      if (shown) shown->ShowNoActivate();
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     CheckSynchronize();
+    if (block.Escaped()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  return true;
 }
 
 // ===========================================================================

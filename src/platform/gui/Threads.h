@@ -17,6 +17,8 @@
 
 #include "platform/rtl/Classes.h"
 
+class TForm;
+
 using TThreadMethod = std::function<void()>;
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
@@ -150,7 +152,10 @@ bool IsMainThread();
 bool CheckSynchronize();
 // Waits until finished() is true, asking it after each turn. On the GUI thread the program
 // shows itself busy meanwhile: under the hourglass cursor the windows go on painting, and
-// timers and the work handed over by threads run, while keys and clicks wait until the
-// end (nothing the user does can run in between; the next turn of the event loop handles
-// them). Elsewhere it only waits.
-void WaitBusy(const std::function<bool()>& finished);
+// timers, the window manager's close requests and the work handed over by threads run,
+// while the keys, clicks, wheel turns and drops given to its windows are dropped - none of
+// them acts, now or later (a window made modal during the wait keeps its own). Esc gives the
+// wait up. When the wait lasts more than a moment (0.4 s), the window notice() makes shows,
+// without taking the keyboard, until the wait ends. Elsewhere it only waits. False when the
+// user gave the wait up (finished() may then not have come true).
+bool WaitBusy(const std::function<bool()>& finished, const std::function<std::unique_ptr<TForm>()>& notice = nullptr);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +33,9 @@ std::map<int, Armed>& Faults() {
 std::atomic<int> gArmedCount{0};
 int gNextId = 1;
 
-bool PathMatches(const std::string& part, const std::string& a, const std::string& b) {
+bool PathMatches(const TFileFault& fault, const std::string& a, const std::string& b) {
+  const std::string& part = fault.PathPart;
+  if (fault.WholePath) return a == part || (!b.empty() && b == part);
   if (part.empty()) return true;
   return a.find(part) != std::string::npos || (!b.empty() && b.find(part) != std::string::npos);
 }
@@ -42,7 +45,7 @@ int FaultFor(TFileFaultOp op, const std::string& path, const std::string& path2 
   if (gArmedCount.load(std::memory_order_acquire) == 0) return 0;
   std::lock_guard<std::mutex> lock(FaultMutex());
   for (auto& [id, a] : Faults()) {
-    if (a.fault.Op != op || !PathMatches(a.fault.PathPart, path, path2)) continue;
+    if (a.fault.Op != op || !PathMatches(a.fault, path, path2)) continue;
     int n = a.seen++;
     if (n < a.fault.Skip) continue;
     if (a.fault.Times >= 0 && n >= a.fault.Skip + a.fault.Times) continue;
@@ -223,6 +226,14 @@ int SyncFolder(const std::string& folder) {
   // Some file systems cannot flush a folder by itself; their entries are written with the files.
   if (r != 0 && (err == EINVAL || err == EROFS)) return 0;
   return r == 0 ? 0 : Fail(err);
+}
+
+int Lock(int fd, const std::string& path, int operation) {
+  if (int err = FaultFor(TFileFaultOp::Lock, path)) return Fail(err);
+  for (;;) {
+    int r = ::flock(fd, operation);
+    if (r == 0 || errno != EINTR) return r;
+  }
 }
 
 int Unlink(const std::string& path) {

@@ -8,24 +8,26 @@
 // disk, a refused permission or a rename across file systems on demand. With no fault
 // armed the calls cost one atomic load more than the system calls.
 //
-// The five points a fault can hit:
+// The six points a fault can hit:
 //   Open    opening or creating a file, a temporary file or folder, a folder, a link
 //   Write   writing bytes into an open file (also copies made inside the kernel)
 //   Rename  renaming or linking an entry to a new name
 //   Unlink  removing a file, a link or an empty folder
 //   Sync    flushing a file or a folder to its disk
+//   Lock    locking a file or a folder against other processes
 #include <sys/types.h>
 
 #include <string>
 
-enum class TFileFaultOp { Open, Write, Rename, Unlink, Sync };
+enum class TFileFaultOp { Open, Write, Rename, Unlink, Sync, Lock };
 
 struct TFileFault {
   TFileFaultOp Op = TFileFaultOp::Open;
-  int Error = 0;         // the errno value the call fails with
-  std::string PathPart;  // only calls whose path holds this text ("" = every path; a rename: either name)
-  int Skip = 0;          // this many matching calls succeed first
-  int Times = 1;         // then this many fail; -1: every matching call from then on
+  int Error = 0;           // the errno value the call fails with
+  std::string PathPart;    // only calls whose path holds this text ("" = every path; a rename: either name)
+  int Skip = 0;            // this many matching calls succeed first
+  int Times = 1;           // then this many fail; -1: every matching call from then on
+  bool WholePath = false;  // PathPart must be the whole path (a folder, not the files in it)
 };
 
 // Arms a fault and returns its id. Faults are process-wide and thread-safe.
@@ -88,6 +90,9 @@ int Sync(int fd);
 // Flushes a folder's entries (names made, renamed or removed in it) to its disk; "" is the
 // current folder (a Sync point).
 int SyncFolder(const std::string& folder);
+// flock(2) of an open file or folder, retried on EINTR; path names it for the faults (a
+// Lock point).
+int Lock(int fd, const std::string& path, int operation);
 // unlink(2) and rmdir(2) (both Unlink points).
 int Unlink(const std::string& path);
 int RemoveDir(const std::string& path);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -461,9 +462,12 @@ bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
 // A lock of the kernel on the folder of a file while this process changes the file (the
 // file itself is replaced by a rename, so it cannot hold the lock): another process that
 // asks for the same folder's lock waits until it is let go. The lock belongs to an open
-// descriptor of the folder, so it ends with its holder, also one that is killed (no lock
-// file stays behind). Where the file system keeps no such locks the change goes ahead
-// without one. Raises EFOpenError when another holder keeps it longer than timeoutMs.
+// descriptor, so it ends with its holder, also one that is killed. Where the folder itself
+// cannot be locked (NFS locks only files open for writing) a hidden lock file in it
+// (kFolderLockFileName) stands in; that is a matter of the file system, so every program
+// on it takes the same one. Raises EFOpenError when another holder keeps it longer than
+// timeoutMs, when the user gives the wait up, or when neither can be locked: the change is
+// not made then.
 class TFolderLock {
  public:
   // With a TLockWaitScope open, the wait ends no later than the scope's deadline.
@@ -475,6 +479,17 @@ class TFolderLock {
  private:
   int fd_ = -1;
 };
+
+// The name of the lock file that stands in for a folder that cannot be locked.
+extern const char* const kFolderLockFileName;
+
+// How a TFolderLock waits while another holder keeps the lock: over() tries the lock once
+// and tells whether the wait is over (the lock had, the time up, or an error); the waiter
+// asks it until it is, and returns false when the user gave the wait up before. fileName is
+// the file to be changed. Without a waiter the lock sleeps between its tries; the GUI
+// installs one that keeps the windows drawn meanwhile. Set it before other threads run.
+using TLockWaiter = bool (*)(const std::string& fileName, const std::function<bool()>& over);
+void SetLockWaiter(TLockWaiter waiter);
 
 // The lock waits of one user action are one wait: while a scope is open on this thread
 // (the outermost one counts; inner ones join it), the first TFolderLock that has to wait

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -314,7 +315,29 @@ namespace {
 // none had to wait).
 thread_local bool t_actionOpen = false;
 thread_local uint64_t t_actionDeadline = 0;
+
+std::atomic<TLockWaiter> g_lockWaiter{nullptr};
+
+// The user gave up a wait: the other locks of the open action are tried once, not waited for.
+void GiveUpAction() {
+  if (t_actionOpen) t_actionDeadline = 1;
+}
+
+// Another holder keeps the lock (wait for it), as opposed to a lock the file system refuses.
+bool HeldElsewhere(int err) { return err == EWOULDBLOCK || err == EINTR; }
+
+// Tries the lock once: 0 when it is had, else why not.
+int TryLock(int fd, const std::string& path) { return fileio::Lock(fd, path, LOCK_EX | LOCK_NB) == 0 ? 0 : errno; }
+
+[[noreturn]] void RaiseUnlockable(const std::string& fileName, int err) {
+  throw EFOpenError(Format(_("Cannot change file \"%s\": it cannot be locked against other programs. %s"),
+                           {fileName, SysErrorMessage(err)}));
+}
 }  // namespace
+
+const char* const kFolderLockFileName = ".kivo2.lock";
+
+void SetLockWaiter(TLockWaiter waiter) { g_lockWaiter.store(waiter); }
 
 TLockWaitScope::TLockWaitScope() : outermost_(!t_actionOpen) {
   if (!outermost_) return;
@@ -337,24 +360,43 @@ uint64_t TLockWaitScope::WaitDeadline(int timeoutMs) {
 
 TFolderLock::TFolderLock(const std::string& fileName, int timeoutMs) {
   const std::string folder = ExtractFileDir(fileName);
-  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string locked = folder.empty() ? std::string(".") : folder;
+  fd_ = ::open(locked.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   // A folder that cannot be opened: the change itself will say what is wrong.
   if (fd_ < 0) return;
-  // Only a lock that has to wait starts the action's clock.
-  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-  const uint64_t end = TLockWaitScope::WaitDeadline(timeoutMs);
-  for (;;) {
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-    const int err = errno;
-    if (err != EWOULDBLOCK && err != EINTR) break;  // a file system without such locks
-    if (GetTickCount64() >= end) {
-      ::close(fd_);
-      throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
-    }
-    Sleep(2);
+  int err = TryLock(fd_, locked);
+  if (err != 0 && !HeldElsewhere(err)) {
+    // The file system locks no folders (NFS wants a file open for writing): the lock file
+    // in the folder stands in.
+    ::close(fd_);
+    locked = IncludeTrailingPathDelimiter(locked) + kFolderLockFileName;
+    fd_ = fileio::Open(locked, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0) RaiseUnlockable(fileName, errno);
+    err = TryLock(fd_, locked);
   }
+  if (err == 0) return;
+  int failure = HeldElsewhere(err) ? 0 : err;
+  bool had = false, waited = true;
+  if (failure == 0) {
+    // Only a lock that has to wait starts the action's clock.
+    const uint64_t end = TLockWaitScope::WaitDeadline(timeoutMs);
+    const std::function<bool()> over = [&] {
+      const int e = TryLock(fd_, locked);
+      had = e == 0;
+      if (!had && !HeldElsewhere(e)) failure = e;
+      return had || failure != 0 || GetTickCount64() >= end;
+    };
+    if (TLockWaiter waiter = g_lockWaiter.load())
+      waited = waiter(fileName, over);
+    else
+      while (!over()) Sleep(2);
+  }
+  if (had && waited) return;
   ::close(fd_);
   fd_ = -1;
+  if (!waited) GiveUpAction();
+  if (failure != 0) RaiseUnlockable(fileName, failure);
+  throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
 }
 
 TFolderLock::~TFolderLock() {

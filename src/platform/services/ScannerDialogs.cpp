@@ -93,11 +93,8 @@ void TTwainSelectDialog::SetDevices(const std::vector<TScanDeviceInfo>& devices,
   ListBox1->SetItemIndex(devices.empty() ? -1 : std::clamp(selected, 0, int(devices.size()) - 1));
 }
 
-TTwainSearchForm::TTwainSearchForm(TComponent* AOwner) : TForm(AOwner) {
-  SetUpDialog(this, "TwainSearchForm", _("Select Source"), poMainFormCenter, 340, 50);
-  Label1 = NewLabel(this, _("Looking for scanners and cameras..."), 20, 16, 300);
-  DoCreate();
-}
+TTwainSearchForm::TTwainSearchForm(TComponent* AOwner)
+    : TBusyForm(AOwner, "TwainSearchForm", _("Select Source"), _("Looking for scanners and cameras...")) {}
 
 // ---------------------------------------------------------------------------
 

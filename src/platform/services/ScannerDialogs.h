@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/BusyForm.h"
 #include "platform/gui/Forms.h"
 #include "platform/services/ScannerSane.h"
 
@@ -32,11 +33,9 @@ class TTwainSelectDialog : public TForm {
 };
 
 // Says that the devices are being looked for (shown when that takes more than a moment).
-class TTwainSearchForm : public TForm {
+class TTwainSearchForm : public TBusyForm {
  public:
   explicit TTwainSearchForm(TComponent* AOwner);
-
-  TLabel* Label1 = nullptr;
 };
 
 // The scan dialog of one device: Scan gives mrOk and Settings() the choices made.

@@ -16,11 +16,11 @@
 // CLOSEDSREQ when the user cancelled. No part of a failed or cancelled page is ever handed out.
 //
 // Looking for the devices can take seconds (a network scanner that does not answer): the
-// search runs in a worker thread too, while the program waits busy, and the list the source
-// selection finds serves the enumeration that follows it, so that the user waits once.
+// search runs in a worker thread too, while the program waits busy (Esc stops waiting), and
+// the list the source selection finds serves the enumeration that follows it, so that the
+// user waits once.
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -144,9 +144,11 @@ TW_IDENTITY IdentityOf(const TScanDeviceInfo& d) {
   return id;
 }
 
-// The devices attached now. The program waits busy while the worker looks, with a notice
-// when that takes more than a moment; a call during a search waits for that search.
-std::vector<TScanDeviceInfo> SearchDevices() {
+// The devices attached now into found; false when the user stopped waiting (Esc). The
+// program waits busy while the worker looks, with a notice when that takes more than a
+// moment; a call during a search waits for that search (one the user stopped goes on, and
+// the next call waits for it).
+bool SearchDevices(std::vector<TScanDeviceInfo>& found) {
   if (!g->search || g->search->done) {
     if (g->searcher.joinable()) g->searcher.join();
     auto search = std::make_shared<DeviceSearch>();
@@ -157,29 +159,24 @@ std::vector<TScanDeviceInfo> SearchDevices() {
     });
   }
   const std::shared_ptr<DeviceSearch> search = g->search;
-  const auto start = std::chrono::steady_clock::now();
-  std::unique_ptr<TTwainSearchForm> notice;
-  WaitBusy([&] {
-    if (search->done) return true;
-    if (!notice && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(400)) {
-      notice = std::make_unique<TTwainSearchForm>(nullptr);
-      notice->ShowNoActivate();
-    }
+  if (!WaitBusy([&] { return search->done.load(); }, [] { return std::make_unique<TTwainSearchForm>(nullptr); }))
     return false;
-  });
-  notice.reset();
   // Meanwhile the library may have been let go (which waits for the worker).
   if (g && g->search == search && g->searcher.joinable()) g->searcher.join();
-  return search->found;
+  found = search->found;
+  return true;
 }
 
-// Looks for the devices again; false when the library was let go meanwhile (g is gone).
-bool RefreshDevices() {
-  std::vector<TScanDeviceInfo> found = SearchDevices();
-  if (!g) return false;
+// Looks for the devices again: TWRC_SUCCESS; TWRC_CANCEL when the user stopped the search;
+// TWRC_FAILURE when the library was let go meanwhile (g is gone).
+TW_UINT16 RefreshDevices() {
+  std::vector<TScanDeviceInfo> found;
+  const bool searched = SearchDevices(found);
+  if (!g) return TWRC_FAILURE;
+  if (!searched) return TWRC_CANCEL;
   g->devices = std::move(found);
   for (const TScanDeviceInfo& d : g->devices) IdFor(d.Name);
-  return true;
+  return TWRC_SUCCESS;
 }
 
 std::string TitleOf(const TScanDeviceInfo& d) {
@@ -708,6 +705,10 @@ TW_UINT16 SourceCall(Source& s, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_M
 
 // --- manager calls ---
 
+// The result of a call that needed the devices and could not look for them.
+TW_UINT16 NotRefreshed(TW_UINT16 result) { return result == TWRC_CANCEL ? Fail(TWCC_OPERATIONERROR) : result; }
+
+
 TW_UINT16 OpenSource(TW_IDENTITY* identity) {
   if (!identity) return Fail(TWCC_BADVALUE);
   std::string name;
@@ -751,11 +752,8 @@ TW_UINT16 CloseSource(TW_IDENTITY* identity) {
 TW_UINT16 SelectSource(TW_IDENTITY* identity) {
   if (!identity) return Fail(TWCC_BADVALUE);
   g->selectionList = false;
-  if (!RefreshDevices()) return TWRC_FAILURE;
-  // The keys and clicks given during the search go to the windows they were meant for
-  // before the choice comes up; one of them may have closed the program.
-  Application->ProcessMessages();
-  if (!g) return TWRC_FAILURE;
+  if (const TW_UINT16 result = RefreshDevices(); result != TWRC_SUCCESS) return result;
+  // The main window may have been closed during the search.
   if (Application->Terminated()) return TWRC_CANCEL;
   if (g->devices.empty()) {
     ShowMessage(_("No scanner or camera was found."));
@@ -807,7 +805,8 @@ TW_UINT16 ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data
   auto* identity = static_cast<TW_IDENTITY*>(data);
   switch (msg) {
     case MSG_GETFIRST:
-      if (!std::exchange(g->selectionList, false) && !RefreshDevices()) return TWRC_FAILURE;
+      if (!std::exchange(g->selectionList, false))
+        if (const TW_UINT16 result = RefreshDevices(); result != TWRC_SUCCESS) return NotRefreshed(result);
       g->enumPos = 0;
       [[fallthrough]];
     case MSG_GETNEXT:
@@ -817,7 +816,8 @@ TW_UINT16 ManagerCall(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data
       return TWRC_SUCCESS;
     case MSG_GETDEFAULT:
       if (!identity) return Fail(TWCC_BADVALUE);
-      if (g->devices.empty() && !RefreshDevices()) return TWRC_FAILURE;
+      if (g->devices.empty())
+        if (const TW_UINT16 result = RefreshDevices(); result != TWRC_SUCCESS) return NotRefreshed(result);
       if (g->devices.empty()) return Fail(TWCC_NODS);
       *identity = IdentityOf(g->devices.front());
       return TWRC_SUCCESS;
