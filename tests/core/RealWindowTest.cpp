@@ -7,6 +7,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -821,6 +822,63 @@ TEST_F(RealWindowTest, TwoProgramsAddingToOneLongPaperclipAtOnceBothLand) {
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
+// Another program holds the lock of the program's data folder (flock(1)) while the picture
+// is added to the paperclip: within a second the menu is gone and the window drawn again, a
+// notice says that the program waits, and keys and clicks given meanwhile change nothing;
+// when the holder lets go the picture lands in the paperclip. Held on, Esc gives the wait
+// up: a message says so and the paperclip on disk stays as it was.
+TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWindowAlive) {
+  const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2", clip = appDir + "/paperclip.lst";
+  const std::string album = testsupport::TempPath("album"), first = Pictures(album, 2);
+  fs::create_directories(appDir);
+  ASSERT_TRUE(x_.Start({.arguments = {first}})) << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(0)) > 0.01; })) << x_.Describe();
+  ASSERT_TRUE(x_.Activate(main));
+  const size_t windows = x_.Windows().size();
+  auto paperclip = [&] { return testsupport::Run({"sh", "-c", "tr -d '\\r' <\"$0\"", clip}).out; };
+  const std::string before = testsupport::TempPath("before.png");
+  ASSERT_TRUE(RealWindow::WaitUntil(
+      [&] { return x_.Screenshot(shot_) && x_.Screenshot(before) && Same(shot_, before, screen_); }, 20000));
+  auto holder = std::make_unique<testsupport::HeldLock>(appDir, "5");
+  // Paperclip > "Add file(s) to the paperclip"; right of the folder tree (which may scroll by
+  // itself) the menu lies over the window.
+  const unsigned long menu = OpensByKeys("alt+c");
+  ASSERT_TRUE(menu) << x_.Describe();
+  const XRect m = x_.Geometry(menu), right{std::max(m.x, 200), m.y, m.right() - std::max(m.x, 200), m.height};
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, right); }, 1000))
+      << "the menu stays drawn";
+  EXPECT_TRUE(x_.WaitForWindow("LockWaitForm", 2000)) << x_.Describe();
+  // The next picture, Delete, and a click on the menu bar's first menu.
+  x_.Key("period Delete");
+  x_.Click(c.x + 15, c.y + 10);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return paperclip() == first + "\n"; }, 10000)) << x_.Describe();
+  holder->Wait();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("LockWaitForm"); })) << x_.Describe();
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; }, 1500))
+      << "a key given during the wait acted";
+  EXPECT_EQ(x_.Windows().size(), windows) << x_.Describe();
+  EXPECT_TRUE(fs::exists(first));
+
+  holder = std::make_unique<testsupport::HeldLock>(appDir, "30");
+  x_.Key("period");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; })) << "the window takes no keys";
+  ASSERT_TRUE(OpensByKeys("alt+c")) << x_.Describe();
+  x_.Key("Return");
+  ASSERT_TRUE(x_.WaitForWindow("LockWaitForm", 2000)) << x_.Describe();
+  const auto escaped = std::chrono::steady_clock::now();
+  const unsigned long message = Opens([&] { x_.Key("Escape"); });
+  EXPECT_TRUE(message && !x_.FindWindow("LockWaitForm")) << x_.Describe();
+  EXPECT_LT(std::chrono::steady_clock::now() - escaped, std::chrono::seconds(3));
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == windows; })) << x_.Describe();
+  EXPECT_EQ(paperclip(), first + "\n");
+  holder.reset();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}
+
 // A double click on a list entry, and the list menu's "Open with associated program", hand
 // a picture to the desktop's program for JPEG pictures; an executable script and a program
 // named like pictures are never run (their marker stays absent) and have no program.
@@ -972,17 +1030,20 @@ TEST_F(RealWindowTest, NamesTypedIntoTheTreesAreTheNamesMade) {
 }
 
 // File > Get image with a search for the scanners that takes seconds (a network scanner that
-// does not answer): meanwhile the window is drawn again where the menu was, a notice says that
-// the program looks, and a key for the next picture waits its turn; then the list of scanners
-// comes up. Closed during such a search, the program ends when the search is done.
+// does not answer): meanwhile the window is drawn again where the menu was and a notice says
+// that the program looks; a key given meanwhile is dropped, and the list of scanners comes up
+// when the search ends. Delete and Esc during a search: Esc stops waiting - no list, no
+// question, the picture stays - and the window takes keys at once. Closed during a search,
+// the program ends when the search is done.
 TEST_F(RealWindowTest, GetImageLooksForScannersWhileTheWindowIsDrawnAndSaysSo) {
   const std::string album = testsupport::TempPath("album");
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(album, 2)},
-                        .environment = {"KIVO2_SANE_LIBRARY=" KIVO2_FAKE_SANE, "FAKE_SANE_SEARCH_MS=10000"}}))
+                        .environment = {"KIVO2_SANE_LIBRARY=" KIVO2_FAKE_SANE, "FAKE_SANE_SEARCH_MS=6000"}}))
       << x_.Error();
   const unsigned long main = x_.MainWindow();
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(0)) > 0.01; })) << x_.Describe();
   ASSERT_TRUE(x_.Activate(main));
+  const size_t windows = x_.Windows().size();
   // The window at rest (two screenshots alike), then where its menu lies over it.
   const std::string before = testsupport::TempPath("before.png");
   ASSERT_TRUE(RealWindow::WaitUntil(
@@ -1012,7 +1073,24 @@ TEST_F(RealWindowTest, GetImageLooksForScannersWhileTheWindowIsDrawnAndSaysSo) {
   EXPECT_FALSE(x_.Viewable(notice));
   x_.Key("Escape");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(select); })) << x_.Describe();
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; })) << "the key was lost";
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; }, 1500))
+      << "the key given during the search acted";
+
+  ASSERT_TRUE(x_.Activate(main));
+  ASSERT_TRUE(OpensByKeys("alt+f")) << x_.Describe();
+  x_.Key("Up Up Up Up Return");
+  const auto searching = std::chrono::steady_clock::now();
+  ASSERT_TRUE(x_.WaitForWindow("TwainSearchForm", 4000)) << x_.Describe();
+  x_.Key("Delete");
+  x_.Key("Escape");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("TwainSearchForm"); }, 2000))
+      << "Esc does not stop waiting";
+  x_.Key("period");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; })) << "the window takes no keys";
+  // Past the end of the search: neither the list of scanners nor a question came up.
+  std::this_thread::sleep_until(searching + std::chrono::seconds(8));
+  EXPECT_EQ(x_.Windows().size(), windows) << x_.Describe();
+  EXPECT_TRUE(fs::exists(album + "/p0.jpg"));
 
   ASSERT_TRUE(x_.Activate(main));
   ASSERT_TRUE(OpensByKeys("alt+f")) << x_.Describe();

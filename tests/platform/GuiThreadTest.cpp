@@ -1,10 +1,6 @@
 // Timers on the GUI thread, and threads handing work to it: Synchronize, Queue,
 // OnTerminate, FreeOnTerminate, cooperative suspension, events and thread lists; busy
 // waits on the GUI thread, also for a list's lock that another program holds.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <stdexcept>
 
@@ -245,20 +241,7 @@ TEST_F(Threads, AListChangeWaitsBusyForAnotherProgramsLockUntilEscape) {
   const std::string dir = testsupport::TempPath("held"), list = dir + "/shows.lst";
   ASSERT_TRUE(CreateDir(dir));
   testsupport::WriteFile(list, "a\r\n");
-  const pid_t holder = fork();
-  if (holder == 0) {
-    setpgid(0, 0);
-    execlp("flock", "flock", dir.c_str(), "sleep", "30", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  struct Reap {
-    pid_t pid;
-    ~Reap() {
-      kill(-pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  } reap{holder};
-  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return testsupport::Run({"flock", "-n", dir, "true"}).exitCode == 1; }, 10000));
+  testsupport::HeldLock other(dir, "30");
   int ticks = 0;
   std::string noticed;
   TTimer timer(nullptr);

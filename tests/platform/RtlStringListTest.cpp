@@ -264,36 +264,23 @@ TEST(RtlStringList, ChangesWaitForOtherHoldersAndNeverGoOnUnlocked) {
   WriteFile(f, "a\r\n");
   auto add = [&](const std::string& line) { return ChangeListFile(f, [&](TStringList& l) { return l.Add(line) >= 0; }); };
   auto locked = [](const std::string& path) { return testsupport::Run({"flock", "-n", path, "true"}).exitCode == 1; };
-  // flock(1) holding the folder for the time given, in a process of its own.
-  auto hold = [&](const char* seconds) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      setpgid(0, 0);
-      execlp("flock", "flock", dir.c_str(), "sleep", seconds, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    while (!locked(dir)) usleep(1000);
-    return pid;
-  };
-  pid_t holder = hold("0.6");
-  uint64_t start = GetTickCount64();
-  EXPECT_TRUE(add("b"));
-  EXPECT_GE(GetTickCount64() - start, 300u);
-  waitpid(holder, nullptr, 0);
-  holder = hold("10");
-  start = GetTickCount64();
   {
+    testsupport::HeldLock other(dir, "0.6");
+    const uint64_t start = GetTickCount64();
+    EXPECT_TRUE(add("b"));
+    EXPECT_GE(GetTickCount64() - start, 300u);
+  }
+  {
+    testsupport::HeldLock other(dir, "10");
+    const uint64_t start = GetTickCount64();
     TLockWaitScope action;
     for (int list = 0; list < 3; ++list) EXPECT_THROW(TFolderLock(f, 300), EFOpenError);
+    EXPECT_LT(GetTickCount64() - start, 600u);
   }
-  EXPECT_LT(GetTickCount64() - start, 600u);
-  kill(-holder, SIGKILL);
-  waitpid(holder, nullptr, 0);
-
   {
     TFileFaultScope noFolderLocks(
         TFileFault{.Op = TFileFaultOp::Lock, .Error = EBADF, .PathPart = dir, .Times = -1, .WholePath = true});
-    holder = InTheMiddleOfAChange(f);
+    const pid_t holder = InTheMiddleOfAChange(f);
     EXPECT_TRUE(locked(lockFile));
     EXPECT_FALSE(locked(dir));
     EXPECT_THROW(TFolderLock(f, 200), EFOpenError);

@@ -6,13 +6,17 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -351,6 +355,28 @@ Raster ImageMagickRaster(const std::string& file, const std::vector<std::string>
   CommandResult res = Run(argv);
   if (res.exitCode != 0) throw std::runtime_error("convert failed: " + res.err);
   return ParsePnm(res.out);
+}
+
+HeldLock::HeldLock(const std::string& path, const std::string& seconds) {
+  pid_ = fork();
+  if (pid_ == 0) {
+    setpgid(0, 0);
+    execlp("flock", "flock", path.c_str(), "sleep", seconds.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int tries = 0; tries < 10000 && Run({"flock", "-n", path, "true"}).exitCode != 1; ++tries)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+HeldLock::~HeldLock() {
+  if (pid_ <= 0) return;
+  kill(-pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+}
+
+void HeldLock::Wait() {
+  if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  pid_ = -1;
 }
 
 }  // namespace testsupport

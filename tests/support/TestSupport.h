@@ -3,6 +3,7 @@
 // running the independent tools that check our output, and a small PNM/PAM
 // reader of our own so that tool output can be compared pixel by pixel.
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <initializer_list>
@@ -93,6 +94,22 @@ class ScratchMount {
  private:
   std::string dir_;
   bool mounted_ = false;
+};
+
+// Another program holding the lock of path (a file or a folder): flock(1) for the seconds
+// given, in a process group of its own; made once the lock is held. The holder is ended
+// with the object, unless Wait let it finish first.
+class HeldLock {
+ public:
+  HeldLock(const std::string& path, const std::string& seconds);
+  ~HeldLock();
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
+  // Waits until the holder has let go by itself.
+  void Wait();
+
+ private:
+  pid_t pid_ = -1;
 };
 
 }  // namespace testsupport

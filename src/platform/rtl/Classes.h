@@ -246,7 +246,8 @@ class TStringList : public TStrings {
 // lock of the file's folder (TFolderLock), reads the file again (no lines when it is
 // absent), lets change edit the lines, writes them whole (SaveToFile) when change returns
 // true, and lets the lock go. True when it wrote. Raises, with the file as it was, when
-// the lock is not had in time, when the file cannot be read or is larger than maxBytes
-// (EReadError), or when it cannot be written. change must not wait for the user.
+// the lock is not had (in time, before the user gave the wait up, or at all: EFOpenError),
+// when the file cannot be read or is larger than maxBytes (EReadError), or when it cannot
+// be written. change must not wait for the user.
 bool ChangeListFile(const std::string& fileName, const std::function<bool(TStringList& lines)>& change,
                     int64_t maxBytes = int64_t(64) << 20);
