@@ -570,7 +570,10 @@ static testsupport::XRect OpenBatchDialog(testsupport::RealWindow& x, const std:
 // timeoutMs); true when it came.
 static bool AwaitBatchMessage(testsupport::RealWindow& x, size_t windows, int timeoutMs) {
   return testsupport::RealWindow::WaitUntil(
-      [&] { return !x.FindWindow("BatchRenameForm") && x.Windows().size() > windows; }, timeoutMs);
+      [&] {
+        return !x.FindWindow("BatchRenameForm") && !x.FindWindow("LockWaitForm") && x.Windows().size() > windows;
+      },
+      timeoutMs);
 }
 
 // The real program killed (SIGKILL, as a crash or a power cut) at random moments of batches
@@ -714,6 +717,8 @@ TEST(BatchRenameRealTest, AHeldShowTakesTheBatchAfterTheNextStartAndThePaperclip
   ASSERT_GT(d.width, 0);
   const auto start = std::chrono::steady_clock::now();
   x.Click(d.x + 194, d.y + 178);
+  // While it waits for the show the window says so.
+  EXPECT_TRUE(x.WaitForWindow("LockWaitForm", 5000)) << x.Describe();
   ASSERT_TRUE(AwaitBatchMessage(x, windows, 20000)) << x.Describe();
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
   x.Key("Return");
