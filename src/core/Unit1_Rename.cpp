@@ -678,8 +678,8 @@ bool PlanJournal(TForm1& form, TJournal& journal) {
   journal.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
   if (WriteJournal(form.FAppDir, journal)) return true;
   const int error = errno;
-  ShowMessage(Format(_("No file was renamed: the paperclip or a show names these files, and the note that keeps "
-                       "them up to date could not be written in %s (%s)."),
+  ShowMessage(Format(_("No file was renamed: the paperclip or a show lists these files, and the record that "
+                       "keeps those lists up to date could not be written in %s (%s)."),
                      {ExcludeTrailingPathDelimiter(form.FAppDir), SysErrorMessage(error)}));
   return false;
 }

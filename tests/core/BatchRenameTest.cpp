@@ -313,8 +313,8 @@ TEST_F(BatchRenameTest, ARenameThatFailsIsSaidAndTheFileKeepsItsName) {
     Select({"a_1_2.jpg", "c.jpg"});
     Rename(2, "", "x_", true, 0, true);
     EXPECT_GE(fault.Hits(), 1) << error;
-    EXPECT_EQ(LastMessage(), "No file was renamed: the paperclip or a show names these files, and the note that "
-                             "keeps them up to date could not be written in " +
+    EXPECT_EQ(LastMessage(), "No file was renamed: the paperclip or a show lists these files, and the record that "
+                             "keeps those lists up to date could not be written in " +
                                  AppDir().substr(0, AppDir().size() - 1) + " (" + strerror(error) + ").")
         << error;
     EXPECT_EQ(ModalResponder::History().size(), shown + 2) << "the dialog and one message";
