@@ -778,10 +778,9 @@ class TForm1 : public TForm {
   // Renames the selected file through the rename dialog.
   void Renamefile1Click(TObject* Sender);
   // Applies FNamesBefore -> FNamesAfter to every show file and to "paperclip.lst":
-  // lines naming an old path get the new one; in DeleteMode they are dropped. Given
-  // Unwritten, it works quietly (no progress window, no pumping, no message) and adds
-  // the lists it could not bring up to date there, for a job that calls it as it goes.
-  void CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unwritten = nullptr);
+  // lines naming an old path get the new one; in DeleteMode they are dropped. The lists
+  // that could not be brought up to date are said.
+  void CheckForRenamedFiles(bool DeleteMode);
   // Says which lists (paperclip, shows) could not be brought up to date.
   void ShowUnwrittenLists(const std::vector<std::string>& Files);
   // "paperclip.lst" (when it exists), then every show file below the Shows folder.

@@ -541,7 +541,7 @@ void TForm1::FillListWithShowFiles(TStringList& List) {
   }
 }
 
-void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unwritten) {
+void TForm1::CheckForRenamedFiles(bool DeleteMode) {
   const int pairs = FNamesBefore->Count();
   if (pairs == 0 || pairs != FNamesAfter->Count()) return;
   // The shown picture goes by its new name from now on (the status bar, the caption's
@@ -552,14 +552,11 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unw
         FCurrentFile = FNamesAfter->Strings(k);
         break;
       }
-  const bool quiet = Unwritten != nullptr;
-  if (!quiet) {
-    HourGlassCursor();
-    Application->ProcessMessages();
-  }
+  HourGlassCursor();
+  Application->ProcessMessages();
   TStringList files;
   FillListWithShowFiles(files);
-  if (files.Count() > 0 && !quiet) {
+  if (files.Count() > 0) {
     ShowProgressForm->ShowText->SetCaption(_("Renaming files and or folder path in shows........."));
     ShowProgressForm->ProgressBar1->SetMax(files.Count());
     ShowProgressForm->ProgressBar1->SetPosition(0);
@@ -575,12 +572,10 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unw
     try {
       // Under the list's lock nothing waits for events: the progress is shown after it.
       ChangeListFile(file, [&](TStringList& lines) {
-        if (!quiet) {
-          ShowProgressForm->Showtext2->SetCaption(
-              Format(_n("Processing %d file in %s", "Processing %d files in %s", lines.Count()),
-                     {lines.Count(), ExtractFileName(file)}));
-          ShowProgressForm->ProgressBar1->SetPosition(i + 1);
-        }
+        ShowProgressForm->Showtext2->SetCaption(
+            Format(_n("Processing %d file in %s", "Processing %d files in %s", lines.Count()),
+                   {lines.Count(), ExtractFileName(file)}));
+        ShowProgressForm->ProgressBar1->SetPosition(i + 1);
         TStringList kept;
         bool changed = false;
         for (int j = 0; j < lines.Count(); ++j) {
@@ -600,19 +595,14 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode, std::vector<std::string>* Unw
     } catch (const Exception&) {
       unwritten.push_back(file);
     }
-    if (!quiet) Application->ProcessMessages();
+    Application->ProcessMessages();
   }
   FNamesBefore->Clear();
   FNamesAfter->Clear();
-  if (quiet) {
-    for (const std::string& file : unwritten)
-      if (std::find(Unwritten->begin(), Unwritten->end(), file) == Unwritten->end()) Unwritten->push_back(file);
-  } else {
-    RestoreCursor();
-    ShowProgressForm->Close();
-  }
+  RestoreCursor();
+  ShowProgressForm->Close();
   if (DeleteMode) MakePaperclipText();
-  if (!unwritten.empty() && !quiet) ShowUnwrittenLists(unwritten);
+  if (!unwritten.empty()) ShowUnwrittenLists(unwritten);
 }
 
 void TForm1::ShowUnwrittenLists(const std::vector<std::string>& Files) {
