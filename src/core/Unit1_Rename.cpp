@@ -157,6 +157,18 @@ struct TJournal {
   }
 };
 
+// Each rename of a plan by its old name (the first one of a name counts).
+std::unordered_map<std::string, size_t> BySource(const std::vector<TPlannedRename>& plan) {
+  std::unordered_map<std::string, size_t> bySource;
+  for (size_t k = 0; k < plan.size(); ++k) bySource.emplace(plan[k].from, k);
+  return bySource;
+}
+
+// A moment as nanoseconds since 1970, as a journal keeps it.
+unsigned long long Nanoseconds(const struct timespec& t) {
+  return static_cast<unsigned long long>(t.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(t.tv_nsec);
+}
+
 // The fields of a journal, one after the other.
 class TJournalFields {
  public:
@@ -358,16 +370,16 @@ std::vector<std::string> FilesNow(const std::vector<TJournal>& journals,
   return now;
 }
 
-// Journal j brought into the lines of a list that owes it (l): a line naming a file that
-// the batch renamed names it where it is now. Renames apply at once: each line is looked
-// up among the old names once. Only as many lines per old name as the list held when the
-// batch began are rewritten, the first ones (the others were added after the batch);
-// where the list may have taken the renames already or its lines were not counted, a line
-// naming an old name under which another file lies now names that file, and stays.
-bool ApplyJournal(const TJournal& j, const std::vector<std::string>& now, const TJournalList& l, char status,
-                  TStringList& lines, const TListLineMap& lineToPath, const TListLineMap& pathToLine) {
-  std::unordered_map<std::string, size_t> bySource;
-  for (size_t k = 0; k < j.plan.size(); ++k) bySource.emplace(j.plan[k].from, k);
+// Journal j (its renames by old name in bySource) brought into the lines of a list that
+// owes it (l): a line naming a file that the batch renamed names it where it is now.
+// Renames apply at once: each line is looked up among the old names once. Only as many
+// lines per old name as the list held when the batch began are rewritten, the first ones
+// (the others were added after the batch); where the list may have taken the renames
+// already or its lines were not counted, a line naming an old name under which another
+// file lies now names that file, and stays.
+bool ApplyJournal(const TJournal& j, const std::unordered_map<std::string, size_t>& bySource,
+                  const std::vector<std::string>& now, const TJournalList& l, char status, TStringList& lines,
+                  const TListLineMap& lineToPath, const TListLineMap& pathToLine) {
   const bool sure = l.counted && status == kOwes;
   std::unordered_map<size_t, int> left = l.lines;
   bool changed = false;
@@ -412,9 +424,7 @@ bool TForm1::SettleRenameJournals(bool OwnToo, std::vector<std::string>* Unwritt
     }
     j.file = file;
     struct stat st;
-    if (j.earlierLayout && ::stat(file.c_str(), &st) == 0)
-      j.made = static_cast<unsigned long long>(st.st_mtim.tv_sec) * 1000000000ULL +
-               static_cast<unsigned long long>(st.st_mtim.tv_nsec);
+    if (j.earlierLayout && ::stat(file.c_str(), &st) == 0) j.made = Nanoseconds(st.st_mtim);
     journals.push_back(std::move(j));
   }
   if (journals.empty()) return false;
@@ -444,9 +454,8 @@ bool TForm1::SettleRenameJournals(bool OwnToo, std::vector<std::string>* Unwritt
     if (WriteJournal(FAppDir, j)) fileio::Unlink(earlier);
   }
 
-  std::vector<std::unordered_map<std::string, size_t>> bySource(journals.size());
-  for (size_t a = 0; a < journals.size(); ++a)
-    for (size_t k = 0; k < journals[a].plan.size(); ++k) bySource[a].emplace(journals[a].plan[k].from, k);
+  std::vector<std::unordered_map<std::string, size_t>> bySource;
+  for (const TJournal& j : journals) bySource.push_back(BySource(j.plan));
   std::vector<std::vector<std::string>> now(journals.size());
   for (size_t a = 0; a < journals.size(); ++a) now[a] = FilesNow(journals, bySource, a);
 
@@ -489,7 +498,8 @@ bool TForm1::SettleRenameJournals(bool OwnToo, std::vector<std::string>* Unwritt
           bool any = false;
           for (size_t d = 0; d < debts.size(); ++d) {
             const auto& [a, b] = debts[d];
-            any |= ApplyJournal(journals[a], now[a], journals[a].lists[b], before[d], lines, lineToPath, pathToLine);
+            any |= ApplyJournal(journals[a], bySource[a], now[a], journals[a].lists[b], before[d], lines, lineToPath,
+                                pathToLine);
           }
           return any;
         });
@@ -638,8 +648,7 @@ namespace {
 // lists would lose the files.
 bool PlanJournal(TForm1& form, TJournal& journal) {
   if (journal.plan.empty()) return true;
-  std::unordered_map<std::string, size_t> bySource;
-  for (size_t k = 0; k < journal.plan.size(); ++k) bySource.emplace(journal.plan[k].from, k);
+  const std::unordered_map<std::string, size_t> bySource = BySource(journal.plan);
   TStringList lists;
   form.FillListWithShowFiles(lists);
   bool followed = !JournalFiles(form.FAppDir, true).empty();
@@ -675,7 +684,7 @@ bool PlanJournal(TForm1& form, TJournal& journal) {
   }
   struct timespec made;
   ::clock_gettime(CLOCK_REALTIME, &made);
-  journal.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
+  journal.made = Nanoseconds(made);
   if (WriteJournal(form.FAppDir, journal)) return true;
   const int error = errno;
   ShowMessage(Format(_("No file was renamed: the paperclip or a show lists these files, and the record that "
