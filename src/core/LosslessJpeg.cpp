@@ -546,14 +546,12 @@ int NewWorkFile(const std::string& picture, const struct stat& original, std::st
   return fd;
 }
 
-
 int DiskReason(const std::string& folder, int64_t needed) {
   struct statvfs vfs;
   if (::statvfs(folder.c_str(), &vfs) != 0) return 0;
   if (vfs.f_flag & ST_RDONLY) return EROFS;
   return int64_t(vfs.f_bavail) * int64_t(vfs.f_frsize) < needed ? ENOSPC : 0;
 }
-
 
 bool SyncFile(const std::string& fileName) {
   const int fd = fileio::Open(fileName, O_RDONLY | O_CLOEXEC);
@@ -562,7 +560,6 @@ bool SyncFile(const std::string& fileName) {
   ::close(fd);
   return ok;
 }
-
 
 bool MakeBackup(const std::string& fileName, const std::string& backup, bool replace) {
   std::string temp = WorkFileTemplate(backup, ".kivo2copy-");

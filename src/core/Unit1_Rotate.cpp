@@ -106,10 +106,10 @@ bool TForm1::LosslessTransform(const TLosslessStep& Step, const std::string& Fil
   // The picture keeps its name and bytes until the end: jpegtran writes the changed picture
   // into a work file beside it, which is checked, given an Exif that says what it shows with
   // the thumbnail changed as it was (in a second work file when the Exif's length changes),
-  // the picture's trailer
-  // (the further pictures of an MPF file, a motion photo's video) and date, and flushed; the
-  // backup then gets its name by a second name of the picture (or a copy), and the work file
-  // takes the picture's name in one step. The first step that fails gives the reason.
+  // the picture's trailer (the further pictures of an MPF file, a motion photo's video) and
+  // date, and flushed; the backup then gets its name by a second name of the picture (or a
+  // copy), and the work file takes the picture's name in one step. The first step that
+  // fails gives the reason.
   std::string reason;
   int diskError = 0;  // ENOSPC, EROFS or EDQUOT when the disk is the reason
   auto failed = [&reason](const std::string& why) {

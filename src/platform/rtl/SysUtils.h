@@ -466,9 +466,9 @@ bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
 // cannot be locked (NFS locks only files open for writing) a hidden lock file in it
 // (kFolderLockFileName, opened for writing and left in place, since a holder that removed
 // it would let the next two lock different files) stands in; which of the two is a matter
-// of the file system, so every program on it takes the same one. Raises EFOpenError when another holder keeps it longer than
-// timeoutMs, when the user gives the wait up, or when neither can be locked: the change is
-// not made then.
+// of the file system, so every program on it takes the same one. Raises EFOpenError when
+// another holder keeps it longer than timeoutMs, when the user gives the wait up, or when
+// neither can be locked: the change is not made then.
 class TFolderLock {
  public:
   // With a TLockWaitScope open, the wait ends no later than the scope's deadline.

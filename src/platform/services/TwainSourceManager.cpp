@@ -708,7 +708,6 @@ TW_UINT16 SourceCall(Source& s, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_M
 // The result of a call that needed the devices and could not look for them.
 TW_UINT16 NotRefreshed(TW_UINT16 result) { return result == TWRC_CANCEL ? Fail(TWCC_OPERATIONERROR) : result; }
 
-
 TW_UINT16 OpenSource(TW_IDENTITY* identity) {
   if (!identity) return Fail(TWCC_BADVALUE);
   std::string name;
