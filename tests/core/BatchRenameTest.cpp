@@ -19,7 +19,7 @@
 #include <tuple>
 
 #include "ListsFixture.h"
-#include "RealWindow.h"
+#include "RealWindowCase.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Unit1.h"
 #include "platform/gui/ExtCtrls.h"
@@ -368,9 +368,9 @@ TEST_F(BatchRenameTest, ListsThatCouldNotTakeABatchTakeItLaterAndNoOtherListTake
 // ab.jpg (one's new name is the other's old one). New pictures of the first old names join
 // the paperclip (one the show too); at the next start the show takes every batch once, in
 // order, and ends naming each file where it is, the line added after the batches kept; the
-// paperclip, which took them all, stays as it is. A
-// journal of the earlier layout (renames only, of a program that has ended) is applied to
-// every list, leaving a line whose old name another file has taken since.
+// paperclip, which took them all, stays as it is. A journal of the earlier layout (renames
+// only, of a program that has ended) is applied to every list, leaving a line whose old
+// name another file has taken since.
 TEST_F(BatchRenameTest, AtTheNextStartOnlyTheListsThatOweABatchTakeItInOrder) {
   for (const char* name : {"IMG_0001.jpg", "IMG_0002.jpg", "c1.jpg", "ab.jpg", "b.jpg", "o1.jpg", "o2.jpg"})
     MakeFile(folder_ + name, name);
@@ -536,36 +536,6 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), clip);
 }
 
-// The batch-rename window of the real program opened as the user does, on every file of
-// the list, with the replace rule filled in (Start is then at (194, 178) in it): Edit >
-// Select all; the list's menu (a right click), three up from its end: "Batch rename...".
-// Each key waits for its menu to be shown, and the right click for the Edit menu to be
-// gone: a click while a menu is open only closes that menu. An empty rectangle when the
-// window did not come.
-static testsupport::XRect OpenBatchDialog(testsupport::RealWindow& x, const std::string& find, const std::string& text) {
-  const size_t windows = x.Windows().size();
-  auto menuAfter = [&](const std::function<void()>& open) {
-    open();
-    return testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() > windows; });
-  };
-  if (!menuAfter([&] { x.Key("alt+e"); })) return {};
-  x.Key("Return");
-  if (!testsupport::RealWindow::WaitUntil([&] { return x.Windows().size() == windows; })) return {};
-  if (!menuAfter([&] { x.Click(35, 460, 3); })) return {};
-  for (const char* key : {"Up", "Up", "Up", "Return"}) x.Key(key);
-  const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
-  if (!dialog) {
-    ADD_FAILURE() << x.Describe();
-    return {};
-  }
-  const testsupport::XRect d = x.Geometry(dialog);
-  for (const auto& [left, typed] : {std::pair{90, find}, std::pair{250, text}}) {
-    x.Click(d.x + left, d.y + 70);
-    x.Type(typed);
-  }
-  return d;
-}
-
 // Waits until the batch-rename window has gone and a message stands in its place (up to
 // timeoutMs); true when it came.
 static bool AwaitBatchMessage(testsupport::RealWindow& x, size_t windows, int timeoutMs) {
@@ -653,8 +623,8 @@ TEST(BatchRenameKillTest, AKilledBatchLosesNoFileAndLeavesTheListsWhole) {
     check(round);
     x.Reap();
     const int before = named(to);
-    const testsupport::XRect d = OpenBatchDialog(x, std::string(1, from), std::string(1, to));
-    ASSERT_GT(d.width, 0);
+    const testsupport::XRect d = realwindow::OpenBatchDialog(x, std::string(1, from), std::string(1, to));
+    ASSERT_GT(d.width, 0) << x.Describe();
     pollfd watch{inotify_init1(IN_CLOEXEC | IN_NONBLOCK), POLLIN, 0};
     inotify_add_watch(watch.fd, appDir.c_str(), IN_CREATE);
     x.Click(d.x + 194, d.y + 178);
@@ -713,8 +683,8 @@ TEST(BatchRenameRealTest, AHeldShowTakesTheBatchAfterTheNextStartAndThePaperclip
   ASSERT_TRUE(x.Start(options)) << x.Error();
   ASSERT_TRUE(x.Activate(x.MainWindow()));
   const size_t windows = x.Windows().size();
-  const testsupport::XRect d = OpenBatchDialog(x, "IMG", "Trip_IMG");
-  ASSERT_GT(d.width, 0);
+  const testsupport::XRect d = realwindow::OpenBatchDialog(x, "IMG", "Trip_IMG");
+  ASSERT_GT(d.width, 0) << x.Describe();
   const auto start = std::chrono::steady_clock::now();
   x.Click(d.x + 194, d.y + 178);
   // While it waits for the show the window says so.
@@ -771,8 +741,8 @@ TEST(BatchRenameRealTest, WithTheDataFolderFullABatchTheListsFollowRenamesNothin
   ASSERT_TRUE(x.Start(options)) << x.Error();
   ASSERT_TRUE(x.Activate(x.MainWindow()));
   const size_t windows = x.Windows().size();
-  const testsupport::XRect d = OpenBatchDialog(x, "f", "g");
-  ASSERT_GT(d.width, 0);
+  const testsupport::XRect d = realwindow::OpenBatchDialog(x, "f", "g");
+  ASSERT_GT(d.width, 0) << x.Describe();
   x.Click(d.x + 194, d.y + 178);
   ASSERT_TRUE(AwaitBatchMessage(x, windows, 20000)) << x.Describe();
   int old = 0;

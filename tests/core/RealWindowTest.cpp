@@ -1348,20 +1348,10 @@ TEST_F(RealWindowTest, AMessageListingManyFilesFitsTheScreen) {
       << x_.Error();
   const unsigned long main = x_.MainWindow();
   const XRect area = x_.WorkArea();
-  // Edit > Select all; the list's menu, three up from its end: "Batch rename...", f by g.
+  // The batch rename of every file, f by g.
   ASSERT_TRUE(x_.Activate(main));
-  ASSERT_TRUE(OpensByKeys("alt+e")) << x_.Describe();
-  x_.Key("Return");
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == 1; })) << x_.Describe();
-  ASSERT_TRUE(Opens([&] { x_.Click(35, 460, 3); })) << x_.Describe();
-  x_.Key("Up Up Up Return");
-  const unsigned long dialog = x_.WaitForWindow("BatchRenameForm");
-  ASSERT_TRUE(dialog) << x_.Describe();
-  const XRect d = x_.Geometry(dialog);
-  for (const auto& [left, text] : {std::pair{90, "f"}, std::pair{250, "g"}}) {
-    x_.Click(d.x + left, d.y + 70);
-    x_.Type(text);
-  }
+  const XRect d = OpenBatchDialog(x_, "f", "g");
+  ASSERT_GT(d.width, 0) << x_.Describe();
   const auto known = x_.Windows();
   x_.Click(d.x + 194, d.y + 178);
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(folder + "g1000.jpg"); })) << x_.Describe();

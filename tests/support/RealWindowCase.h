@@ -62,6 +62,33 @@ inline std::string Pictures(const std::string& folder, int count) {
   return folder + "/p0.jpg";
 }
 
+// The batch-rename window of the real program opened as the user does, on every file of
+// the list, with the replace rule filled in (Start is then at (194, 178) in it): Edit >
+// Select all; the list's menu (a right click), three up from its end: "Batch rename...".
+// Each key waits for its menu to be shown, and the right click for the Edit menu to be
+// gone: a click while a menu is open only closes that menu. An empty rectangle when the
+// window did not come.
+inline XRect OpenBatchDialog(RealWindow& x, const std::string& find, const std::string& text) {
+  const size_t windows = x.Windows().size();
+  auto menuAfter = [&](const std::function<void()>& open) {
+    open();
+    return RealWindow::WaitUntil([&] { return x.Windows().size() > windows; });
+  };
+  if (!menuAfter([&] { x.Key("alt+e"); })) return {};
+  x.Key("Return");
+  if (!RealWindow::WaitUntil([&] { return x.Windows().size() == windows; })) return {};
+  if (!menuAfter([&] { x.Click(35, 460, 3); })) return {};
+  for (const char* key : {"Up", "Up", "Up", "Return"}) x.Key(key);
+  const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
+  if (!dialog) return {};
+  const XRect d = x.Geometry(dialog);
+  for (const auto& [left, typed] : {std::pair{90, find}, std::pair{250, text}}) {
+    x.Click(d.x + left, d.y + 70);
+    x.Type(typed);
+  }
+  return d;
+}
+
 class RealWindowCase : public testing::Test {
  protected:
   void SetUp() override {
