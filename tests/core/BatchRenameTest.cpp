@@ -4,9 +4,7 @@
 // renames that fail said as failures with the file still under its old name, a search
 // list of full paths, a thousand files; and a folder renamed or moved in the folder tree
 // taking the paperclip's and the shows' lines with it, siblings left alone.
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -339,13 +337,12 @@ TEST_F(BatchRenameTest, ListsThatCouldNotTakeABatchTakeItLaterAndNoOtherListTake
   MakeFile(AppDir() + "Shows/s1.shw", ListText({folder_ + "IMG_0001.jpg", folder_ + "other.jpg"}));
   MakeFile(AppDir() + "Shows/s2.shw", ListText({folder_ + "other.jpg", folder_ + "IMG_0001.jpg"}));
   StartIn();
-  const int held = ::open((AppDir() + "Shows").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  auto held = std::make_unique<testsupport::HeldLock>(AppDir() + "Shows", "60");
   Select({"IMG_0001.jpg"});
   const auto start = std::chrono::steady_clock::now();
   Rename(1, "IMG", "Trip_IMG", true, 0, true);
   const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  ::close(held);
+  held.reset();
   EXPECT_GE(waited, 9.5);
   EXPECT_LT(waited, 15.0) << "one wait for both shows";
   EXPECT_EQ(LastMessage(), "These shows could not be brought up to date:\n" + Shows() + "s1.shw\n" + Shows() + "s2.shw");
@@ -674,8 +671,7 @@ TEST(BatchRenameRealTest, AHeldShowTakesTheBatchAfterTheNextStartAndThePaperclip
   testsupport::WriteFile(folder + "IMG_0001.jpg", "first");
   testsupport::WriteFile(appDir + "paperclip.lst", folder + "IMG_0001.jpg\r\n");
   testsupport::WriteFile(appDir + "Shows/trip.shw", folder + "IMG_0001.jpg\r\n");
-  const int held = ::open((appDir + "Shows").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  auto held = std::make_unique<testsupport::HeldLock>(appDir + "Shows", "60");
 
   testsupport::RealWindow x;
   testsupport::RealWindow::Options options;
@@ -705,7 +701,7 @@ TEST(BatchRenameRealTest, AHeldShowTakesTheBatchAfterTheNextStartAndThePaperclip
   const auto restart = std::chrono::steady_clock::now();
   ASSERT_TRUE(x.Start(options)) << x.Error();
   EXPECT_LT(std::chrono::steady_clock::now() - restart, std::chrono::seconds(8)) << "the window comes first";
-  ::close(held);
+  held.reset();
   EXPECT_TRUE(testsupport::RealWindow::WaitUntil([&] { return JournalsIn(appDir) == 0; }, 15000)) << x.Log();
   EXPECT_EQ(testsupport::ReadFile(appDir + "paperclip.lst"),
             folder + "Trip_IMG_0001.jpg\r\n" + folder + "IMG_0001.jpg\r\n");
