@@ -24,6 +24,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "platform/QtApplication.h"
@@ -560,41 +561,84 @@ void gui::EndToolkitDialogs() {
     if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible()) dialog->reject();
 }
 
+namespace {
+// Tells of each mouse press on the object it watches.
+class PressWatch : public QObject {
+ public:
+  PressWatch(QObject* parent, std::function<void()> pressed) : QObject(parent), pressed_(std::move(pressed)) {}
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) pressed_();
+    return false;
+  }
+
+ private:
+  std::function<void()> pressed_;
+};
+}  // namespace
+
 void gui::FitFileDialog(QFileDialog& dialog) {
   auto* model = dialog.findChild<QFileSystemModel*>();
   if (!model) return;
-  auto fitted = std::make_shared<bool>(false);
-  QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [d = &dialog, fitted] {
-    // Once the rows are laid out: the first folder sets the columns, later ones leave the
-    // user's widths alone.
-    QTimer::singleShot(0, d, [d, fitted] {
-      auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
-      if (*fitted || !view || !view->isVisible()) return;
-      *fitted = true;
-      QHeaderView* header = view->header();
-      int total = 0;
-      for (int i = 0; i < header->count(); ++i) {
-        if (header->isSectionHidden(i)) continue;
-        const int cells = static_cast<QAbstractItemView*>(view)->sizeHintForColumn(i);
-        if (i > 0) header->resizeSection(i, std::max(header->sectionSizeHint(i), cells));
-        total += header->sectionSize(i);
-      }
-      const int missing = total - view->viewport()->width();
-      if (missing <= 0) return;
-      // Wider by what the columns miss, as far as the work area allows, and still centred
-      // where it stood over the window that asked. Place and size go in one request: the
-      // window's own record of its place may still hold the corner of the screen where it
-      // was made, and a size given alone would take it there.
-      const QRect area = d->screen() ? d->screen()->availableGeometry() : QRect(QPoint(0, 0), d->frameSize());
-      const QRect inner = d->geometry(), outer = d->frameGeometry();
-      const int sides = outer.width() - inner.width();
-      const int width = std::min(inner.width() + missing + 2, area.width() - sides);
-      const int first = area.left() + inner.left() - outer.left();
-      const int last = std::max(first, area.right() + 1 - width - (outer.right() - inner.right()));
-      const int left = std::clamp(inner.left() - (width - inner.width()) / 2, first, last);
-      if (QWindow* window = d->windowHandle()) window->setGeometry(left, inner.top(), width, inner.height());
-    });
+  // The columns fit the first folder shown. Its sizes and types come in after the folder is
+  // listed (the model asks for them in a thread), so the fit is made again, a moment after
+  // each batch of them, only ever wider, until the user sizes a column or goes elsewhere.
+  struct Fit {
+    QString folder;  // the first folder shown; empty until it is listed
+    bool over = false;
+  };
+  auto fit = std::make_shared<Fit>();
+  auto* again = new QTimer(&dialog);
+  again->setSingleShot(true);
+  again->setInterval(30);
+  QFileDialog* d = &dialog;
+  QObject::connect(again, &QTimer::timeout, d, [d, model, fit] {
+    auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (fit->over || !view || !view->isVisible()) return;
+    if (model->rootPath() != fit->folder) {
+      fit->over = true;
+      return;
+    }
+    QHeaderView* header = view->header();
+    int total = 0;
+    for (int i = 0; i < header->count(); ++i) {
+      if (header->isSectionHidden(i)) continue;
+      const int cells = static_cast<QAbstractItemView*>(view)->sizeHintForColumn(i);
+      const int wanted = std::max(header->sectionSizeHint(i), cells);
+      if (i > 0 && header->sectionSize(i) < wanted) header->resizeSection(i, wanted);
+      total += header->sectionSize(i);
+    }
+    const int missing = total - view->viewport()->width();
+    if (missing <= 0) return;
+    // Wider by what the columns miss, as far as the work area allows, and still centred
+    // where it stood over the window that asked. Place and size go in one request: the
+    // window's own record of its place may still hold the corner of the screen where it
+    // was made, and a size given alone would take it there.
+    const QRect area = d->screen() ? d->screen()->availableGeometry() : QRect(QPoint(0, 0), d->frameSize());
+    const QRect inner = d->geometry(), outer = d->frameGeometry();
+    const int sides = outer.width() - inner.width();
+    const int width = std::min(inner.width() + missing + 2, area.width() - sides);
+    if (width <= inner.width()) return;
+    const int first = area.left() + inner.left() - outer.left();
+    const int last = std::max(first, area.right() + 1 - width - (outer.right() - inner.right()));
+    const int left = std::clamp(inner.left() - (width - inner.width()) / 2, first, last);
+    if (QWindow* window = d->windowHandle()) window->setGeometry(left, inner.top(), width, inner.height());
   });
+  QObject::connect(model, &QFileSystemModel::directoryLoaded, d, [model, fit, again](const QString& folder) {
+    if (!fit->folder.isEmpty() || folder != model->rootPath()) return;
+    fit->folder = folder;
+    again->start();
+  });
+  auto more = [fit, again] {
+    if (!fit->folder.isEmpty() && !fit->over) again->start();
+  };
+  QObject::connect(model, &QAbstractItemModel::dataChanged, d, more);
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, d, more);
+  QObject::connect(model, &QAbstractItemModel::layoutChanged, d, more);
+  // Columns the user takes in hand (a press on the header: sizing or sorting) are theirs.
+  if (auto* view = d->findChild<QTreeView*>(QStringLiteral("treeView")))
+    view->header()->viewport()->installEventFilter(new PressWatch(view->header(), [fit] { fit->over = true; }));
 }
 
 bool TOpenDialog::ExecuteAs(ModalKind kind) {

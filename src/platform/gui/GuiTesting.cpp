@@ -429,11 +429,18 @@ std::vector<std::string> FileDialogCutTexts(const std::string& folder) {
   if (model) QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&loaded] { loaded = true; });
   dialog.show();
   WaitUntil([&] { return loaded; }, 10000);
-  for (int i = 0; i < 5; ++i) ProcessEvents();
-  std::vector<std::string> cut;
   auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
   if (!view || !loaded) return {"the file dialog showed no folder"};
-  HeaderCuts("FileDialog", view->header(), view, true, cut);
+  // The files' sizes and types come in after the listing, on a busy machine some time
+  // after: what the user sees is the dialog once they are in.
+  std::vector<std::string> cut;
+  WaitUntil(
+      [&] {
+        cut.clear();
+        HeaderCuts("FileDialog", view->header(), view, true, cut);
+        return cut.empty();
+      },
+      5000);
   return cut;
 }
 
