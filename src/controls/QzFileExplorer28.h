@@ -194,9 +194,20 @@ class TQzDirTree21 : public TCustomTreeView {
   // Moves (or with copy, copies) the folder of FClipboardPath or the attached list's
   // selected files onto node, as a drop does.
   void DropOnNode(TObject* source, TTreeNode* node, bool copy);
+  // Renames or moves the folder source to target through change, within OnChangeFolder;
+  // reported when a message was given.
+  bool changeFolder(const std::string& source, const std::string& target, const std::function<bool()>& change,
+                    bool& reported);
 
   TDirChangeEvent OnDirChange;
   TFileChangeEvent OnFileChange;
+  // Around each rename or move of a folder by the tree (OldPath to NewPath, the folder's
+  // own paths): Change does it and tells whether it succeeded. The owner may refuse
+  // without calling Change; Reported then tells that it said why. Unset: the tree renames
+  // and moves alone.
+  std::function<bool(const std::string& OldPath, const std::string& NewPath, const std::function<bool()>& Change,
+                     bool& Reported)>
+      OnChangeFolder;
 
   // The folder change handling (also run by the watcher): reloads when folders or drives
   // came, went or were renamed, and opens the selected folder again.

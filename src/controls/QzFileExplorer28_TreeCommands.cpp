@@ -114,7 +114,8 @@ bool TQzDirTree21::RenameFolder(TTreeNode* node, const std::string& newCaption) 
                            mtConfirmation, {mbYes, mbNo}, 0) == mrYes;
   if (confirmed) {
     bool reported = false;
-    ok = ShellFileOperation(foRename, oldPath, newPath, &reported);
+    ok = changeFolder(oldPath, newPath,
+                      [&] { return ShellFileOperation(foRename, oldPath, newPath, &reported); }, reported);
     if (ok) {
       ReloadTree();
       OpenPath(newPath);
@@ -131,6 +132,15 @@ bool TQzDirTree21::RenameFolder(TTreeNode* node, const std::string& newCaption) 
     std::string text = oldPath;
     OnEdited(this, Selected(), text);
   }
+  return ok;
+}
+
+bool TQzDirTree21::changeFolder(const std::string& source, const std::string& target,
+                                const std::function<bool()>& change, bool& reported) {
+  if (!OnChangeFolder) return change();
+  bool refused = false;
+  const bool ok = OnChangeFolder(source, target, change, refused);
+  reported = reported || refused;
   return ok;
 }
 
@@ -245,11 +255,17 @@ bool TQzDirTree21::PasteFolder() {
   // Never onto a drive, as the menu never offers it there.
   if (IsFolderNode(Selected()) && !FSelectedPath.empty() && FSelectedPath != "Drives" && !FClipboardPath.empty()) {
     FDropPath = AddBackslash(FSelectedPath);
-    ok = ShellFileOperation(FClipboardOperation == 2 ? foMove : foCopy, StripBackslash(FClipboardPath), FDropPath);
+    const std::string source = StripBackslash(FClipboardPath);
+    bool reported = false;
+    if (FClipboardOperation == 2)
+      ok = changeFolder(source, FDropPath + ExtractFileName(source),
+                        [&] { return ShellFileOperation(foMove, source, FDropPath); }, reported);
+    else
+      ok = ShellFileOperation(foCopy, source, FDropPath);
     if (ok) {
       ReloadTree();
       OpenPath(FDropPath);
-    } else {
+    } else if (!reported) {
       MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
     }
   }
@@ -293,10 +309,14 @@ void TQzDirTree21::DropOnNode(TObject* source, TTreeNode* node, bool copy) {
   const TShellFileOp op = copy ? foCopy : foMove;
   Application->ProcessMessages();
   if (auto* tree = dynamic_cast<TQzDirTree21*>(source)) {
+    const std::string folder = StripBackslash(tree->FDragPath);
+    bool reported = false;
     Items()->BeginUpdate();
-    const bool ok = !tree->FDragPath.empty() && ShellFileOperation(op, StripBackslash(tree->FDragPath), FDropPath);
+    auto change = [&] { return ShellFileOperation(op, folder, FDropPath); };
+    const bool ok = !folder.empty() && (copy ? change() : changeFolder(folder, FDropPath + ExtractFileName(folder),
+                                                                        change, reported));
     Items()->EndUpdate();
-    if (!ok) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
+    if (!ok && !reported) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
   } else if (FFileList && source == FFileList) {
     std::vector<std::string> files;
     for (int i = 0; i < FFileList->Items()->Count(); ++i) {

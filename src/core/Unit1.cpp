@@ -2,6 +2,7 @@
 
 #include "Kivo2Version.h"
 #include "controls/QzFileExplorer28.h"
+#include "core/PictureLists.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Menus.h"
 #include "platform/graphics/Graphics.h"

@@ -20,6 +20,8 @@
 #include "platform/gui/Menus.h"
 
 class TStringList;
+class TListRenames;
+struct TListPlace;
 class TTreeNode;
 class TTreeView;
 class TMenuItem;
@@ -282,6 +284,9 @@ class TForm1 : public TForm {
   std::string FExtensionFilter;
   std::unique_ptr<TStringList> FKnownExtList, FImageExtList, FAssociatedList, FEquivalentList, FLockedFolders;
   std::unique_ptr<TStringList> FWorkFiles, FNamesBefore, FNamesAfter, FTreeFiles;
+  // The lists following the rename, move or deletion that runs (BeginListRenames to
+  // CheckForRenamedFiles); none between commands.
+  std::unique_ptr<TListRenames> FListRenames;
   bool FSkipLockedFolders = false;
   std::unique_ptr<TPicture> FSourcePicture, FDisplayPicture, FFadeFromPicture;
   bool FSuspendUpdates = true;  // from creation until the first paint
@@ -777,14 +782,27 @@ class TForm1 : public TForm {
   bool CopyPastefiles(const std::string& NameText, bool OpenFirst);
   // Renames the selected file through the rename dialog.
   void Renamefile1Click(TObject* Sender);
-  // Applies FNamesBefore -> FNamesAfter to every show file and to "paperclip.lst":
-  // lines naming an old path get the new one; in DeleteMode they are dropped. The lists
-  // that could not be brought up to date are said.
+  // Before a command renames, moves or deletes files: FNamesBefore -> FNamesAfter (in
+  // DeleteMode the files of FNamesBefore go) are its files. The lists that name them are
+  // locked, their new copies and the journal written (TListRenames). False, after saying
+  // why and clearing both lists, when no file may be changed.
+  bool BeginListRenames(bool DeleteMode);
+  // After the command: every list that named its files names them where they are now
+  // (a file that was not renamed keeps its line; in DeleteMode the lines of deleted files
+  // go), the journal and the locks go. The lists that could not be brought up to date are
+  // said. Without BeginListRenames first no list changes.
   void CheckForRenamedFiles(bool DeleteMode);
-  // Says which lists (paperclip, shows) could not be brought up to date.
-  void ShowUnwrittenLists(const std::vector<std::string>& Files);
+  // Renames one file as a command of its own (the lists follow); 0 when it was renamed,
+  // -1 when the lists could not follow (said; nothing renamed), else the errno value.
+  int RenameOneFile(const std::string& From, const std::string& To);
+  // Where the lists of pictures live and how their lines name files.
+  TListPlace ListPlace() const;
+  // Takes the journals that killed programs left into the lists, saying what needs
+  // saying; false when it could not be done now (then no list may change). Changed tells
+  // whether a list was written.
+  bool SettleListJournals(bool* Changed = nullptr);
   // "paperclip.lst" (when it exists), then every show file below the Shows folder.
-  void FillListWithShowFiles(TStringList& List);
+  void FillListWithShowFiles(TStringList& List) const;
   // The folder of the shows: FAppDir + "Shows", whatever the interface language.
   std::string ShowsFolder() const;
   void Selectall1Click(TObject* Sender);
@@ -1052,9 +1070,13 @@ class TForm1 : public TForm {
   void QzDirTree211Edited(TObject* Sender, TTreeNode* Node, std::string& S);
   void QzDirTree211StartDrag(TObject* Sender, TDragObject*& DragObject);
   void QzDirTree211EndDrag(TObject* Sender, TObject* Target, int X, int Y);
-  // Favorites, shows and the paperclip follow a folder that moved from OldFolder to
-  // NewFolder (both without a trailing separator); the paths below it are given.
+  // The favorites follow a folder that moved from OldFolder to NewFolder (both without a
+  // trailing separator).
   void FolderMoved(const std::string& OldFolder, const std::string& NewFolder);
+  // The folder tree renames or moves a folder (change does it) with the shows and the
+  // paperclip following the files below it; Reported when a refusal was said already.
+  bool ChangeFolderWithLists(const std::string& OldFolder, const std::string& NewFolder,
+                             const std::function<bool()>& Change, bool& Reported);
   // The selected files renamed by the batch-rename window's rule.
   void BatchReplaceClick(TObject* Sender);
   // The path a file gets by the batch-rename rule (Mode 1 replace FindText by NewText in
@@ -1063,13 +1085,6 @@ class TForm1 : public TForm {
   // leaves the file as it is.
   static std::string BatchRenameTarget(const std::string& Path, int Mode, const std::string& FindText,
                                        const std::string& NewText, bool CaseSensitive, int CaseIndex);
-  // Brings the paperclip and the shows up to date from the journals of batch renames in
-  // FAppDir (those of programs that have ended and, with OwnToo, this program's own):
-  // oldest first, each only in the lists that still owe it, each list changed in one
-  // step; a journal goes once every list it owes took it. Called once the window shows,
-  // before a batch and after it. True when a list changed; the lists that still owe a
-  // journal are added to Unwritten.
-  bool SettleRenameJournals(bool OwnToo, std::vector<std::string>* Unwritten = nullptr);
   // Renames From to To without ever replacing another file; a change of letter case
   // only also works where the file system ignores case. 0 or the errno value.
   static int RenameNoReplace(const std::string& From, const std::string& To);
@@ -1166,7 +1181,8 @@ class TForm1 : public TForm {
   void finishFirstShow();
   // Offers the quick configuration when the stored version is another build's.
   void askForQuickConfiguration();
-  // The rename journals settled once the window shows, and the shown lists refreshed.
+  // The journals of killed programs settled once the window shows, what killed saves left
+  // beside the lists cleared, and the shown lists refreshed.
   void settleRenameJournalsAtStart();
   void placeHistogramWindow();
   // Opens a palette modally at the top-left corner of the picture area.
@@ -1218,9 +1234,6 @@ class TForm1 : public TForm {
   std::vector<std::pair<uint64_t, uint64_t>> folderSearchSeen_;
   // The programs of the history items P_History1 ... P_History8 ("" for "<none>").
   std::vector<std::string> historyPrograms_;
-  // The files below a folder whose drag in the folder tree started (FNamesBefore holds
-  // them).
-  bool folderDragCollected_ = false;
   // The shows tree's pictures: folder, show, selected show, paperclip, shows root.
   class TImageList* showImages_ = nullptr;
   // The index of the list entry that holds Path ("" or -1 when none).

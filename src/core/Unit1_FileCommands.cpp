@@ -217,6 +217,15 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
     FFileAction = 10;
     return;
   }
+  // The lists that name the files lose them in the same step.
+  for (const std::string& file : FWorkFiles->ToVector()) {
+    FNamesBefore->Add(file);
+    FNamesAfter->Add(file);
+  }
+  if (!BeginListRenames(true)) {
+    FFileAction = 10;
+    return;
+  }
   ProgressBar1->SetMax(count);
   ProgressBar1->SetPosition(0);
   ProgressBar1->SetVisible(true);
@@ -230,8 +239,7 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
   for (int n = count - 1; n >= 0 && !StopRequested && !Application->Terminated(); --n) {
     const std::string& file = files[size_t(n)];
     if (RecycleFile(file)) {
-      FNamesBefore->Add(file);
-      FNamesAfter->Add(file);
+      FListRenames->Done(file);
       for (int i = ListBox1->Count() - 1; i >= 0; --i) {
         if (ListEntryPath(i) != file) continue;
         ListBox1->Items()->Delete(i);
@@ -248,6 +256,7 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
     Application->ProcessMessages();
   }
   if (Application->Terminated()) {
+    CheckForRenamedFiles(true);
     ActionRunning = false;
     return;
   }
@@ -319,6 +328,22 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   FNamesAfter->Clear();
   const std::vector<std::string> files = FWorkFiles->ToVector();
   const int count = int(files.size());
+  const std::string destination = IncludeTrailingPathDelimiter(QzDirTree211->SelectedPath());
+  // The name a file gets in the destination.
+  auto targetName = [&](const std::string& source) {
+    if (NameText.empty()) return ExtractFileName(source);
+    if (FormGetcard && FormGetcard->ChB_Suffix->Checked())
+      return FileNameWithoutExt(source) + " " + NameText + ExtractFileExt(source);
+    return NameText + " " + ExtractFileName(source);
+  };
+  // A move: the lists that name the files follow them in the same step.
+  if (move) {
+    for (const std::string& source : files) {
+      FNamesBefore->Add(source);
+      FNamesAfter->Add(destination + targetName(source));
+    }
+    if (!BeginListRenames(false)) return false;
+  }
   ProgressBar1->SetMax(count);
   ProgressBar1->SetPosition(0);
   ProgressBar1->SetVisible(true);
@@ -328,7 +353,6 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     FormGetcard->ProgressBar1->SetPosition(0);
   }
   HourGlassCursor();
-  const std::string destination = IncludeTrailingPathDelimiter(QzDirTree211->SelectedPath());
   ClearLeftovers(destination);
   StopRequested = false;
   ActionRunning = true;
@@ -399,13 +423,7 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
 
   for (int i = 0; i < count && !stopAsked(); ++i) {
     const std::string& source = files[size_t(i)];
-    std::string name = ExtractFileName(source);
-    if (!NameText.empty()) {
-      if (FormGetcard && FormGetcard->ChB_Suffix->Checked())
-        name = FileNameWithoutExt(source) + " " + NameText + ExtractFileExt(source);
-      else
-        name = NameText + " " + name;
-    }
+    const std::string name = targetName(source);
     const std::string target = destination + name;
     // The source itself under another spelling (a linked folder, "//", a hard link) is
     // never offered for overwriting.
@@ -465,12 +483,10 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     if (state[size_t(i)] == kFailed) failed.push_back(files[size_t(i)] + " (" + SysErrorMessage(errors[size_t(i)]) + ")");
     // A replaced picture's cached thumbnail shows the old one.
     if (state[size_t(i)] == kDone && replacing[size_t(i)]) DeleteCachedThumb(targets[size_t(i)]);
-    if (state[size_t(i)] == kDone && move) {
-      FNamesBefore->Add(files[size_t(i)]);
-      FNamesAfter->Add(targets[size_t(i)]);
-    }
+    if (state[size_t(i)] == kDone && move) FListRenames->Done(files[size_t(i)]);
   }
   if (Application->Terminated()) {
+    CheckForRenamedFiles(false);
     ActionRunning = false;
     return failed.empty();
   }
@@ -495,20 +511,24 @@ void TForm1::Renamefile1Click(TObject* /*Sender*/) {
     return;
   }
   const int index = ListBox1->ItemIndex();
-  if (index < 0 || index >= ListBox1->Count()) return;
+  if (index < 0 || index >= ListBox1->Count() || ActionRunning) return;
   const std::string oldPath = ListEntryPath(index);
   FormEditName->FOldPath = oldPath;
   FormEditName->FExtension = ExtractFileExt(oldPath);
   FormEditName->FNewName.clear();
   FormEditName->Edit1->SetText(FileNameWithoutExt(oldPath));
   FormEditName->Edit2->SetText(ExtractFileExt(oldPath));
-  if (FormEditName->ShowModal() != mrOk || FormEditName->FNewName.empty()) return;
+  // The dialog renames the file as a command of this window: the lists follow.
+  FormEditName->OnRenameFile = [this](const std::string& From, const std::string& To) {
+    return RenameOneFile(From, To);
+  };
+  const int answer = FormEditName->ShowModal();
+  FormEditName->OnRenameFile = nullptr;
+  if (answer != mrOk || FormEditName->FNewName.empty()) return;
   const std::string newPath = ExtractFilePath(oldPath) + FormEditName->FNewName;
+  DeleteCachedThumb(oldPath);
   // The list may have changed while the dialog was open.
   if (index >= ListBox1->Count() || ListEntryPath(index) != oldPath) return;
-  FNamesBefore->Add(oldPath);
-  FNamesAfter->Add(newPath);
-  DeleteCachedThumb(oldPath);
   if (PanelCustomLists->Visible()) {
     ListBox1->Items()->SetStrings(index, newPath);
   } else {
@@ -519,13 +539,12 @@ void TForm1::Renamefile1Click(TObject* /*Sender*/) {
     }
     ListBox1->Items()->SetStrings(index, FormEditName->FNewName);
   }
-  CheckForRenamedFiles(false);
 }
 
 // ===========================================================================
 // Shows and the paperclip after files changed their paths
 // ===========================================================================
-void TForm1::FillListWithShowFiles(TStringList& List) {
+void TForm1::FillListWithShowFiles(TStringList& List) const {
   // The paperclip is kept in step whether shows were ever made or not.
   if (FileExists(FAppDir + "paperclip.lst")) List.Add(FAppDir + "paperclip.lst");
   if (!DirectoryExists(ShowsFolder())) return;
@@ -541,72 +560,101 @@ void TForm1::FillListWithShowFiles(TStringList& List) {
   }
 }
 
+TListPlace TForm1::ListPlace() const {
+  TListPlace place;
+  place.DataFolder = IncludeTrailingPathDelimiter(FAppDir);
+  place.Lists = [this] {
+    TStringList lists;
+    FillListWithShowFiles(lists);
+    return lists.ToVector();
+  };
+  place.LineToPath = [this](const std::string& line) { return PathFromListLine(line); };
+  place.PathToLine = [this](const std::string& path) { return ListLineFromPath(path); };
+  return place;
+}
+
+bool TForm1::SettleListJournals(bool* Changed) {
+  std::string message;
+  bool settled;
+  {
+    TLockWaitScope lockWait;
+    settled = ::SettleListJournals(ListPlace(), message, Changed);
+  }
+  if (!message.empty()) ShowMessage(message);
+  return settled;
+}
+
+bool TForm1::BeginListRenames(bool DeleteMode) {
+  FListRenames.reset();
+  const int pairs = FNamesBefore->Count();
+  std::vector<TFileRename> plan;
+  if (pairs == FNamesAfter->Count())
+    for (int k = 0; k < pairs; ++k)
+      plan.push_back({FNamesBefore->Strings(k), DeleteMode ? std::string() : FNamesAfter->Strings(k)});
+  auto renames = std::make_unique<TListRenames>(ListPlace());
+  bool begun;
+  {
+    // The lock waits of the command are one wait.
+    TLockWaitScope lockWait;
+    begun = renames->Begin(plan);
+  }
+  if (!renames->Notice().empty()) ShowMessage(renames->Notice());
+  if (!begun) {
+    ShowMessage(renames->Why());
+    FNamesBefore->Clear();
+    FNamesAfter->Clear();
+    return false;
+  }
+  FListRenames = std::move(renames);
+  return true;
+}
+
 void TForm1::CheckForRenamedFiles(bool DeleteMode) {
   const int pairs = FNamesBefore->Count();
-  if (pairs == 0 || pairs != FNamesAfter->Count()) return;
+  std::unique_ptr<TListRenames> renames = std::move(FListRenames);
   // The shown picture goes by its new name from now on (the status bar, the caption's
   // commands and the next command on it).
-  if (!DeleteMode)
+  if (!DeleteMode && pairs == FNamesAfter->Count())
     for (int k = 0; k < pairs; ++k)
-      if (FCurrentFile == FNamesBefore->Strings(k)) {
+      if (FCurrentFile == FNamesBefore->Strings(k) && !FileExists(FCurrentFile) &&
+          FileExists(FNamesAfter->Strings(k))) {
         FCurrentFile = FNamesAfter->Strings(k);
         break;
       }
-  HourGlassCursor();
-  Application->ProcessMessages();
-  TStringList files;
-  FillListWithShowFiles(files);
-  if (files.Count() > 0) {
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  if (!renames) return;
+  const bool shown = renames->ListCount() > 0;
+  if (shown) {
     ShowProgressForm->ShowText->SetCaption(_("Renaming files and or folder path in shows........."));
-    ShowProgressForm->ProgressBar1->SetMax(files.Count());
+    ShowProgressForm->ProgressBar1->SetMax(renames->ListCount());
     ShowProgressForm->ProgressBar1->SetPosition(0);
     ShowProgressForm->ProgressBar1->SetVisible(true);
     ShowProgressForm->Show();
   }
-  // The first pair of an old path holds.
-  std::unordered_map<std::string, std::string> renamed;
-  for (int k = 0; k < pairs; ++k) renamed.emplace(FNamesBefore->Strings(k), FNamesAfter->Strings(k));
-  std::vector<std::string> unwritten;
-  for (int i = 0; i < files.Count(); ++i) {
-    const std::string file = files.Strings(i);
-    try {
-      // Under the list's lock nothing waits for events: the progress is shown after it.
-      ChangeListFile(file, [&](TStringList& lines) {
-        ShowProgressForm->Showtext2->SetCaption(
-            Format(_n("Processing %d file in %s", "Processing %d files in %s", lines.Count()),
-                   {lines.Count(), ExtractFileName(file)}));
-        ShowProgressForm->ProgressBar1->SetPosition(i + 1);
-        TStringList kept;
-        bool changed = false;
-        for (int j = 0; j < lines.Count(); ++j) {
-          const auto found = renamed.find(PathFromListLine(lines.Strings(j)));
-          if (found == renamed.end()) {
-            kept.Add(lines.Strings(j));
-            continue;
-          }
-          changed = true;
-          // A new name that cannot be a line leaves the old line as it stood.
-          if (!DeleteMode)
-            kept.Add(NameFitsListLine(found->second) ? ListLineFromPath(found->second) : lines.Strings(j));
-        }
-        if (changed) lines.Assign(kept);
-        return changed;
-      });
-    } catch (const Exception&) {
-      unwritten.push_back(file);
-    }
-    Application->ProcessMessages();
-  }
-  FNamesBefore->Clear();
-  FNamesAfter->Clear();
+  HourGlassCursor();
+  const bool written = renames->Finish([](int i, const std::string& list, int lines) {
+    ShowProgressForm->Showtext2->SetCaption(
+        Format(_n("Processing %d file in %s", "Processing %d files in %s", lines), {lines, ExtractFileName(list)}));
+    ShowProgressForm->ProgressBar1->SetPosition(i + 1);
+  });
   RestoreCursor();
-  ShowProgressForm->Close();
-  if (DeleteMode) MakePaperclipText();
-  if (!unwritten.empty()) ShowUnwrittenLists(unwritten);
+  if (shown) ShowProgressForm->Close();
+  MakePaperclipText();
+  if (!written) ShowMessage(renames->Why());
 }
 
-void TForm1::ShowUnwrittenLists(const std::vector<std::string>& Files) {
-  ShowMessage(_("These shows could not be brought up to date:") + NameLines(Files));
+int TForm1::RenameOneFile(const std::string& From, const std::string& To) {
+  FNamesBefore->Clear();
+  FNamesAfter->Clear();
+  FNamesBefore->Add(From);
+  FNamesAfter->Add(To);
+  if (!BeginListRenames(false)) return -1;
+  ClearReadOnly(From);
+  const int error = RenameFile(From, To) ? 0 : (errno ? errno : EIO);
+  if (error == 0) FListRenames->Done(From);
+  CheckForRenamedFiles(false);
+  return error;
 }
 
 // ===========================================================================

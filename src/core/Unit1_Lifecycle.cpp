@@ -11,6 +11,7 @@
 #include "controls/Resmeter.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
+#include "core/PictureLists.h"
 #include "core/ProgramGlobals.h"
 #include "core/StartUp.h"
 #include "core/Unit1.h"
@@ -247,17 +248,14 @@ void TForm1::finishFirstShow() {
 }
 
 void TForm1::settleRenameJournalsAtStart() {
-  // Batches that a crash or a kill cut off, and lists that could not take a batch, are
-  // brought up to date once the window shows: a list another program keeps locked then
-  // costs one wait for all lists, with the window on the screen. A journal with this
-  // process's own mark is an earlier main window's: no batch of this one ran yet.
+  // The renames of a killed program are taken into the lists once the window shows: a
+  // list another program keeps locked then costs one wait for all lists, with the window
+  // on the screen. What killed saves left beside the lists goes.
   if (ActionRunning) return;
   ActionRunning = true;
   bool changed = false;
-  {
-    TLockWaitScope lockWait;
-    changed = SettleRenameJournals(true);
-  }
+  SettleListJournals(&changed);
+  ClearListLeftovers(ListPlace());
   ActionRunning = false;
   if (!changed) return;
   // What shows the lists' contents shows them anew.

@@ -29,9 +29,6 @@
 
 namespace {
 
-// A list of pictures is text of a line per picture; anything larger is no such list.
-constexpr int64_t kMaxListFileSize = int64_t(64) << 20;
-
 bool IsWaveFile(const std::string& path) { return UpperCase(ExtractFileExt(path)) == ".WAV"; }
 
 }  // namespace
@@ -56,6 +53,8 @@ bool TForm1::LoadListFile(const std::string& FileName, TStringList& Lines) {
 
 bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
                         int64_t MaxBytes) {
+  // What a killed program's renames left to do in the lists comes first.
+  if (!SettleListJournals()) return false;
   try {
     ChangeListFile(FileName, Change, MaxBytes);
     return true;

@@ -8,6 +8,7 @@
 #include "controls/ZqButton.h"
 #include "controls/ZqSpeedButton.h"
 #include "core/Diversen.h"
+#include "core/PictureLists.h"
 #include "core/Unit1.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/ComCtrls.h"
@@ -270,7 +271,15 @@ bool TForm1::DeleteOneImage(const std::string& FileName) {
     P_DeletefileClick(this);
   } else if (TranslatedMessageDialog(Format(_n("Move %d file to the Trash?", "Move %d files to the Trash?", 1), {1}),
                                      mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes) {
-    RecycleFile(FileName);
+    // The lists that name the file lose it in the same step.
+    FNamesBefore->Clear();
+    FNamesAfter->Clear();
+    FNamesBefore->Add(FileName);
+    FNamesAfter->Add(FileName);
+    if (BeginListRenames(true)) {
+      if (RecycleFile(FileName)) FListRenames->Done(FileName);
+      CheckForRenamedFiles(true);
+    }
   }
   Application->ProcessMessages();
   return !FileExists(FileName);

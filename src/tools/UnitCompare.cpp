@@ -785,11 +785,10 @@ void TFormCompare::EditFilenameExit(TObject* Sender) {
 }
 
 bool TFormCompare::Renamefile(const std::string& OldPath, const std::string& NewPath) {
-  Form1->FNamesBefore->Clear();
-  Form1->FNamesAfter->Clear();
-  ClearReadOnly(OldPath);
-  if (!RenameFile(OldPath, NewPath)) {
-    ShowMessage(Format(_("Cannot rename %s to %s: %s"), {OldPath, NewPath, SysErrorMessage(errno)}));
+  // A command of the main window: the lists that name the file follow it.
+  const int error = Form1->RenameOneFile(OldPath, NewPath);
+  if (error != 0) {
+    if (error > 0) ShowMessage(Format(_("Cannot rename %s to %s: %s"), {OldPath, NewPath, SysErrorMessage(error)}));
     return false;
   }
   // The old name's cached thumbnail goes.
@@ -798,8 +797,6 @@ bool TFormCompare::Renamefile(const std::string& OldPath, const std::string& New
     ClearReadOnly(thumb);
     DeleteFile(thumb);
   }
-  Form1->FNamesBefore->Add(OldPath);
-  Form1->FNamesAfter->Add(NewPath);
   // The main window's list: bare names in a folder view, full paths in the paperclip and
   // shows view and in search results; each entry that names the file keeps its form. A
   // thumbnail shown for the entry gets its new hint.
@@ -817,7 +814,6 @@ bool TFormCompare::Renamefile(const std::string& OldPath, const std::string& New
       }
     }
   }
-  Form1->CheckForRenamedFiles(false);
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "tools/UnitEditName.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string_view>
 #include <vector>
 
@@ -136,12 +137,21 @@ void TFormEditName::ZqButton1Click(TObject* /*Sender*/) {
     return;
   }
   if (TranslatedMessageDialog(_("Rename file to") + "\r" + target, mtConfirmation, {mbYes, mbNo}, 0) == mrNo) return;
-  ClearReadOnly(FOldPath);
-  if (!RenameFile(FOldPath, target)) {
-    showAction(_("Could't rename the file"));
-    return;
+  int result = 0;
+  if (OnRenameFile) {
+    result = OnRenameFile(FOldPath, target);
+  } else {
+    ClearReadOnly(FOldPath);
+    if (!RenameFile(FOldPath, target)) result = EIO;
   }
-  SetModalResult(mrOk);
+  if (result < 0) {
+    FNewName.clear();
+    SetModalResult(mrCancel);
+  } else if (result > 0) {
+    showAction(_("Could't rename the file"));
+  } else {
+    SetModalResult(mrOk);
+  }
 }
 
 void TFormEditName::ZqButton2Click(TObject* /*Sender*/) {

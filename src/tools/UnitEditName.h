@@ -1,7 +1,8 @@
 #pragma once
 // The rename dialog. The main window sets FOldPath, FExtension and the two edits and
-// shows it modally; the dialog renames the file itself and, on OK, the main window reads
-// FNewName.
+// shows it modally; the dialog renames the file itself (through OnRenameFile when the main
+// window sets it) and, on OK, the main window reads FNewName.
+#include <functional>
 #include <string>
 
 #include "platform/gui/Forms.h"
@@ -23,6 +24,9 @@ class TFormEditName : public TForm {
   std::string FOldPath;   // full path of the file
   std::string FExtension; // the extension kept
   std::string FNewName;   // the new name without folder, extension included
+  // Renames the file: 0 when done, -1 when it was refused and said so (the dialog closes),
+  // else the errno value. Unset: the dialog renames the file alone.
+  std::function<int(const std::string& From, const std::string& To)> OnRenameFile;
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);

@@ -12,6 +12,7 @@
 #include "ListsFixture.h"
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
+#include "core/PictureLists.h"
 #include "core/UnitSetting.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/rtl/Paths.h"
@@ -372,44 +373,47 @@ TEST_F(FileCommandsTest, AFailedMoveOrCopyLeavesTheSourceWholeAndSaysSo) {
 }
 
 TEST_F(FileCommandsTest, RenamedPathsReachEveryShowAndTheStandAloneForm) {
+  const std::string one = folder_ + "one.jpg", two = folder_ + "two.jpg", other = folder_ + "other.jpg";
+  for (const std::string& file : {one, two, other}) MakeFile(file, file);
   StartIn();
   fs::create_directories(Shows() + "A/B");
-  const std::string one = "/p/one.jpg", two = "/p/two.jpg";
-  testsupport::WriteFile(Shows() + "top.shw", one + "\r\n/p/other.jpg\r\n" + one + "\r\n");
+  testsupport::WriteFile(Shows() + "top.shw", one + "\r\n" + other + "\r\n" + one + "\r\n");
   testsupport::WriteFile(Shows() + "A/B/deep.SHW", "/q/x.jpg\n" + two + "\n");
   testsupport::WriteFile(Shows() + "A/untouched.shw", "/q/y.jpg\r\n");
   testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", two + "\r\n");
   fs::last_write_time(Shows() + "A/untouched.shw", fs::file_time_type{});
-  Form1->FNamesBefore->Add(one);
-  Form1->FNamesAfter->Add("/r/1.jpg");
-  Form1->FNamesBefore->Add(two);
-  Form1->FNamesAfter->Add("/r/2.jpg");
-  Form1->CheckForRenamedFiles(false);
-  EXPECT_EQ(testsupport::ReadFile(Shows() + "top.shw"), "/r/1.jpg\r\n/p/other.jpg\r\n/r/1.jpg\r\n");
-  EXPECT_EQ(testsupport::ReadFile(Shows() + "A/B/deep.SHW"), "/q/x.jpg\r\n/r/2.jpg\r\n");
-  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), "/r/2.jpg\r\n");
+  // A command's files, the lists made ready, the renames, the lists brought up to date.
+  auto command = [&](const std::vector<std::pair<std::string, std::string>>& renames, bool deleting) {
+    for (const auto& [from, to] : renames) {
+      Form1->FNamesBefore->Add(from);
+      Form1->FNamesAfter->Add(to);
+    }
+    ASSERT_TRUE(Form1->BeginListRenames(deleting));
+    for (const auto& [from, to] : renames) {
+      ASSERT_TRUE(deleting ? RecycleFile(from) : RenameFile(from, to));
+      Form1->FListRenames->Done(from);
+    }
+    Form1->CheckForRenamedFiles(deleting);
+    EXPECT_EQ(Form1->FNamesBefore->Count(), 0);
+  };
+  const std::string one2 = folder_ + "1.jpg", two2 = folder_ + "2.jpg";
+  command({{one, one2}, {two, two2}}, false);
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "top.shw"), one2 + "\r\n" + other + "\r\n" + one2 + "\r\n");
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "A/B/deep.SHW"), "/q/x.jpg\r\n" + two2 + "\r\n");
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), two2 + "\r\n");
   // A show without those files is not written again.
   EXPECT_EQ(fs::last_write_time(Shows() + "A/untouched.shw"), fs::file_time_type{});
-  EXPECT_EQ(Form1->FNamesBefore->Count(), 0);
-  // Uneven lists change nothing.
-  Form1->FNamesBefore->Add("/r/1.jpg");
-  Form1->CheckForRenamedFiles(true);
-  EXPECT_EQ(testsupport::ReadFile(Shows() + "top.shw"), "/r/1.jpg\r\n/p/other.jpg\r\n/r/1.jpg\r\n");
 
   // Stand-alone: lines in the Windows form name files on the program's drive.
   Form1->FUsbMode = true;
   Form1->FAppDir = testsupport::TempDir() + "/";
   const std::string root = MountPointOf(Form1->FAppDir);
-  const std::string file = folder_ + "a.jpg";
-  std::string line = "E:\\" + file.substr(root == "/" ? 1 : root.size() + 1);
+  std::string line = "E:\\" + other.substr(root == "/" ? 1 : root.size() + 1);
   for (char& c : line)
     if (c == '/') c = '\\';
-  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", line + "\r\n");
-  Form1->FNamesBefore->Clear();
-  Form1->FNamesBefore->Add(file);
-  Form1->FNamesAfter->Add(file);
-  Form1->CheckForRenamedFiles(true);
-  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), "");
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", line + "\r\n" + "E:\\gone.jpg\r\n");
+  command({{other, other}}, true);
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), "E:\\gone.jpg\r\n");
 }
 
 TEST_F(FileCommandsTest, FolderSizesAgreeWithTheFilesAndIgnoreFolderLinks) {

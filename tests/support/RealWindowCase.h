@@ -82,8 +82,10 @@ inline XRect OpenBatchDialog(RealWindow& x, const std::string& find, const std::
   const unsigned long dialog = x.WaitForWindow("BatchRenameForm");
   if (!dialog) return {};
   const XRect d = x.Geometry(dialog);
+  // Typed over what the window kept from its last use.
   for (const auto& [left, typed] : {std::pair{90, find}, std::pair{250, text}}) {
     x.Click(d.x + left, d.y + 70);
+    x.Key("ctrl+a");
     x.Type(typed);
   }
   return d;

@@ -143,6 +143,8 @@ class TStrings : public TPersistent {
   // Any line end; UTF-8 when valid, else Windows-1252; a UTF-8 byte-order mark is dropped.
   // LoadFromFile raises EFOpenError when the file cannot be opened.
   virtual void LoadFromFile(const std::string& fileName);
+  // The same for a file of at most maxBytes (EReadError when larger).
+  void LoadFromFile(const std::string& fileName, int64_t maxBytes);
   virtual void LoadFromStream(TStream& stream);  // reads from the stream's position to its end
   // CR LF line ends, UTF-8 without byte-order mark. SaveToFile replaces the file atomically
   // and raises EFCreateError/EWriteError on failure (the old file stays as it was).

@@ -290,6 +290,10 @@ void TStrings::SetCommaText(const std::string& text) {
 
 void TStrings::LoadFromFile(const std::string& fileName) { SetText(rtl_internal::DecodeTextFile(ReadFileBytes(fileName))); }
 
+void TStrings::LoadFromFile(const std::string& fileName, int64_t maxBytes) {
+  SetText(rtl_internal::DecodeTextFile(ReadFileBytes(fileName, maxBytes)));
+}
+
 void TStrings::LoadFromStream(TStream& stream) {
   int64_t pos = stream.Position();
   int64_t size = stream.Size();
@@ -308,7 +312,7 @@ bool ChangeListFile(const std::string& fileName, const std::function<bool(TStrin
                     int64_t maxBytes) {
   TFolderLock lock(fileName);
   TStringList lines;
-  if (FileExists(fileName)) lines.SetText(rtl_internal::DecodeTextFile(ReadFileBytes(fileName, maxBytes)));
+  if (FileExists(fileName)) lines.LoadFromFile(fileName, maxBytes);
   if (!change(lines)) return false;
   lines.SaveToFile(fileName);
   return true;

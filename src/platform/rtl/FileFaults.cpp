@@ -2,6 +2,7 @@
 #include "platform/rtl/FileFaults.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -50,6 +51,11 @@ int FaultFor(TFileFaultOp op, const std::string& path, const std::string& path2 
     if (n < a.fault.Skip) continue;
     if (a.fault.Times >= 0 && n >= a.fault.Skip + a.fault.Times) continue;
     ++a.hits;
+    if (a.fault.Error == kFileFaultKill) ::kill(::getpid(), SIGKILL);
+    if (a.fault.Error == kFileFaultStop) {
+      ::kill(::getpid(), SIGSTOP);
+      return 0;
+    }
     return a.fault.Error;
   }
   return 0;
@@ -166,6 +172,15 @@ bool WriteAll(int fd, const void* buffer, size_t count) {
     done += size_t(w);
   }
   return true;
+}
+
+int Reserve(int fd, off_t size) {
+  if (int err = WriteFaultFor(fd)) return Fail(err);
+  for (;;) {
+    if (size <= 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0) return 0;
+    if (errno == EOPNOTSUPP || errno == ENOSYS) return 0;
+    if (errno != EINTR) return -1;
+  }
 }
 
 ssize_t CopyRange(int in, int out, size_t count) {

@@ -21,9 +21,16 @@
 
 enum class TFileFaultOp { Open, Write, Rename, Unlink, Sync, Lock };
 
+// The Error that ends the process at the call instead (SIGKILL), as a crash or a kill there
+// would: what the process wrote before stays, nothing after it happens.
+constexpr int kFileFaultKill = -1;
+// The Error that stops the process at the call (SIGSTOP) until it is continued (SIGCONT),
+// as a program busy elsewhere would pause there; the call then goes on.
+constexpr int kFileFaultStop = -2;
+
 struct TFileFault {
   TFileFaultOp Op = TFileFaultOp::Open;
-  int Error = 0;           // the errno value the call fails with
+  int Error = 0;           // the errno value the call fails with, kFileFaultKill or kFileFaultStop
   std::string PathPart;    // only calls whose path holds this text ("" = every path; a rename: either name)
   int Skip = 0;            // this many matching calls succeed first
   int Times = 1;           // then this many fail; -1: every matching call from then on
@@ -74,6 +81,10 @@ ssize_t Write(int fd, const void* buffer, size_t count);
 // Writes every byte (EINTR and short writes handled); false with errno set on failure
 // (ENOSPC when the device took nothing).
 bool WriteAll(int fd, const void* buffer, size_t count);
+// Sets disk space aside for an open file up to size bytes without changing its size
+// (fallocate with FALLOC_FL_KEEP_SIZE; a Write point), so that writing it again within that
+// size cannot find the disk full. 0 also where the file system cannot set space aside.
+int Reserve(int fd, off_t size);
 // copy_file_range(2) from the current offsets (a Write point for out).
 ssize_t CopyRange(int in, int out, size_t count);
 // rename(2): replaces an existing target. Only for putting a finished temporary file in

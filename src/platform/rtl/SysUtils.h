@@ -433,7 +433,9 @@ std::string ReadFileBytes(const std::string& fileName, int64_t maxBytes = int64_
 // Writes bytes to a temporary file in the same folder, flushes it to disk and renames it over
 // fileName. Raises EFCreateError (cannot create) or EWriteError (cannot write or rename);
 // on failure the old file is untouched and no temporary file is left.
+// Its work file is made from WorkFileTemplate with kSaveWorkKind.
 void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes);
+extern const char* const kSaveWorkKind;
 // The permission bits for a file written anew at fileName: those of the file there, else the
 // usual mode of a new file under the process's umask (0666 less the mask).
 int NewFileMode(const std::string& fileName);
@@ -484,13 +486,20 @@ class TFolderLock {
 // The name of the lock file that stands in for a folder that cannot be locked.
 extern const char* const kFolderLockFileName;
 
+// Locks an open file (fd, at path) against other processes as TFolderLock locks a folder:
+// while another holder keeps it, waits as TFolderLock waits (fileName is what the wait
+// names for the user). Raises EFOpenError as TFolderLock does; the lock ends when the
+// file is closed.
+void LockOpenFile(int fd, const std::string& path, const std::string& fileName, int timeoutMs = 10000);
+
 // How a TFolderLock waits while another holder keeps the lock: over() tries the lock once
 // and tells whether the wait is over (the lock had, the time up, or an error); the waiter
 // asks it until it is, and returns false when the user gave the wait up before. fileName is
 // the file to be changed. Without a waiter the lock sleeps between its tries; the GUI
 // installs one that keeps the windows drawn meanwhile. Set it before other threads run.
 using TLockWaiter = bool (*)(const std::string& fileName, const std::function<bool()>& over);
-void SetLockWaiter(TLockWaiter waiter);
+// Returns the waiter it replaces.
+TLockWaiter SetLockWaiter(TLockWaiter waiter);
 
 // The lock waits of one user action are one wait: while a scope is open on this thread
 // (the outermost one counts; inner ones join it), the first TFolderLock that has to wait

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/FileFaults.h"
@@ -215,8 +216,16 @@ int64_t ProcessStartTicks(int64_t pid) {
   return std::strtoll(stat.c_str() + pos + 1, nullptr, 10);
 }
 
-const std::string& OwnMark() {
-  static const std::string mark = std::to_string(::getpid()) + "." + std::to_string(ProcessStartTicks(::getpid()));
+// Made again in a child that fork gave this process's memory: it is another process.
+std::string OwnMark() {
+  static std::mutex guard;
+  static pid_t markedPid = 0;
+  static std::string mark;
+  std::lock_guard<std::mutex> lock(guard);
+  if (markedPid != ::getpid()) {
+    markedPid = ::getpid();
+    mark = std::to_string(markedPid) + "." + std::to_string(ProcessStartTicks(markedPid));
+  }
   return mark;
 }
 }  // namespace
@@ -333,11 +342,39 @@ int TryLock(int fd, const std::string& path) { return fileio::Lock(fd, path, LOC
   throw EFOpenError(Format(_("Cannot change file \"%s\": it cannot be locked against other programs. %s"),
                            {fileName, SysErrorMessage(err)}));
 }
+
+// After a first try that failed with err: waits for the lock of fd (path) while another
+// holder keeps it, as the installed waiter waits, until the action's deadline. Returns
+// with the lock had; raises EFOpenError when it is not.
+void WaitForLock(int fd, const std::string& path, const std::string& fileName, int err, int timeoutMs) {
+  int failure = HeldElsewhere(err) ? 0 : err;
+  bool had = false, waited = true;
+  if (failure == 0) {
+    // Only a lock that has to wait starts the action's clock.
+    const uint64_t end = TLockWaitScope::WaitDeadline(timeoutMs);
+    const std::function<bool()> over = [&] {
+      const int e = TryLock(fd, path);
+      had = e == 0;
+      if (!had && !HeldElsewhere(e)) failure = e;
+      return had || failure != 0 || GetTickCount64() >= end;
+    };
+    if (TLockWaiter waiter = g_lockWaiter.load())
+      waited = waiter(fileName, over);
+    else
+      while (!over()) Sleep(2);
+  }
+  if (had && waited) return;
+  if (had) fileio::Lock(fd, path, LOCK_UN);
+  if (!waited) GiveUpAction();
+  if (failure != 0) RaiseUnlockable(fileName, failure);
+  throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
+}
 }  // namespace
 
 const char* const kFolderLockFileName = ".kivo2.lock";
+const char* const kSaveWorkKind = ".kivo2save-";
 
-void SetLockWaiter(TLockWaiter waiter) { g_lockWaiter.store(waiter); }
+TLockWaiter SetLockWaiter(TLockWaiter waiter) { return g_lockWaiter.exchange(waiter); }
 
 TLockWaitScope::TLockWaitScope() : outermost_(!t_actionOpen) {
   if (!outermost_) return;
@@ -375,28 +412,17 @@ TFolderLock::TFolderLock(const std::string& fileName, int timeoutMs) {
     err = TryLock(fd_, locked);
   }
   if (err == 0) return;
-  int failure = HeldElsewhere(err) ? 0 : err;
-  bool had = false, waited = true;
-  if (failure == 0) {
-    // Only a lock that has to wait starts the action's clock.
-    const uint64_t end = TLockWaitScope::WaitDeadline(timeoutMs);
-    const std::function<bool()> over = [&] {
-      const int e = TryLock(fd_, locked);
-      had = e == 0;
-      if (!had && !HeldElsewhere(e)) failure = e;
-      return had || failure != 0 || GetTickCount64() >= end;
-    };
-    if (TLockWaiter waiter = g_lockWaiter.load())
-      waited = waiter(fileName, over);
-    else
-      while (!over()) Sleep(2);
+  try {
+    WaitForLock(fd_, locked, fileName, err, timeoutMs);
+  } catch (...) {
+    ::close(fd_);
+    fd_ = -1;
+    throw;
   }
-  if (had && waited) return;
-  ::close(fd_);
-  fd_ = -1;
-  if (!waited) GiveUpAction();
-  if (failure != 0) RaiseUnlockable(fileName, failure);
-  throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
+}
+
+void LockOpenFile(int fd, const std::string& path, const std::string& fileName, int timeoutMs) {
+  if (const int err = TryLock(fd, path)) WaitForLock(fd, path, fileName, err, timeoutMs);
 }
 
 TFolderLock::~TFolderLock() {
@@ -742,7 +768,8 @@ void SaveTextFileAtomically(const std::string& fileName, std::string_view bytes)
   if (::stat(target.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
     throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, EISDIR));
   std::string folder = ExtractFilePath(target);
-  std::string path = folder + "." + ExtractFileName(target).substr(0, 200) + ".XXXXXX";
+  // The name carries this process's mark: what a killed save leaves is known as such later.
+  std::string path = WorkFileTemplate(target, kSaveWorkKind);
   int fd = fileio::MakeTemp(path, O_CLOEXEC);
   if (fd < 0) throw EFCreateError(FileErrorText("Cannot create file \"%s\". %s", fileName, errno));
   auto fail = [&](int err) {

@@ -149,8 +149,8 @@ bool MovePath(const std::string& source, const std::string& target);
 bool CopyPathOver(const std::string& source, const std::string& target);
 bool MovePathOver(const std::string& source, const std::string& target);
 // Clears what crashed runs left in folder: the hidden work entries of copies, moves and
-// lossless turns (see WorkFileTemplate) whose process has ended are removed, never renamed
-// onto a name. The number of entries cleared.
+// lossless turns and of saved files (see WorkFileTemplate) whose process has ended are
+// removed, never renamed onto a name. The number of entries cleared.
 int ClearLeftovers(const std::string& folder);
 // Copies a regular file to target, which must not exist (it is created exclusively).
 // keepAttributes copies the permission bits and the modification time. A failed copy

@@ -159,7 +159,7 @@ bool SameDevice(const std::string& a, const std::string& folderOfB) {
 }
 
 // The work entries a crashed run leaves, by the kind in their names.
-const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-"};
+const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-", kSaveWorkKind};
 
 }  // namespace
 
