@@ -841,7 +841,7 @@ TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWin
   const std::string before = testsupport::TempPath("before.png");
   ASSERT_TRUE(RealWindow::WaitUntil(
       [&] { return x_.Screenshot(shot_) && x_.Screenshot(before) && Same(shot_, before, screen_); }, 20000));
-  auto holder = std::make_unique<testsupport::HeldLock>(appDir, "5");
+  auto holder = std::make_unique<testsupport::HeldLock>(appDir, "8");
   // Paperclip > "Add file(s) to the paperclip"; right of the folder tree (which may scroll by
   // itself) the menu lies over the window.
   const unsigned long menu = OpensByKeys("alt+c");
@@ -850,10 +850,15 @@ TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWin
   x_.Key("Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, right); }, 2000))
       << "the menu stays drawn";
-  EXPECT_TRUE(x_.WaitForWindow("LockWaitForm", 2000)) << x_.Describe();
-  // The next picture, Delete, and a click on the menu bar's first menu.
+  const unsigned long notice = x_.WaitForWindow("LockWaitForm", 2000);
+  ASSERT_TRUE(notice && Steady(Outer(x_, notice))) << x_.Describe();
+  // The next picture, Delete, and a click on the menu bar's first menu: the notice stays in
+  // front of the window it waits for, in sight.
   x_.Key("period Delete");
   x_.Click(c.x + 15, c.y + 10);
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return !x_.Above(notice, main); }, 1000))
+      << x_.Property(0, "_NET_CLIENT_LIST_STACKING") << "\n" << x_.Describe();
+  EXPECT_TRUE(x_.Screenshot(shot_) && Same(before_, shot_, Outer(x_, notice))) << "the notice is covered";
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return paperclip() == first + "\n"; }, 10000)) << x_.Describe();
   holder->Wait();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("LockWaitForm"); })) << x_.Describe();
