@@ -824,9 +824,10 @@ TEST_F(RealWindowTest, TwoProgramsAddingToOneLongPaperclipAtOnceBothLand) {
 
 // Another program holds the lock of the program's data folder (flock(1)) while the picture
 // is added to the paperclip: the menu is gone at once and the window drawn again, a
-// notice says that the program waits, and keys and clicks given meanwhile change nothing;
-// when the holder lets go the picture lands in the paperclip. Held on, Esc gives the wait
-// up: a message says so and the paperclip on disk stays as it was.
+// notice in front of the window (also after a click on it) says that the program waits,
+// and keys and clicks given meanwhile change nothing; when the holder lets go the picture
+// lands in the paperclip. Held on, Esc gives the wait up: a message says so and the
+// paperclip on disk stays as it was.
 TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWindowAlive) {
   const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2", clip = appDir + "/paperclip.lst";
   const std::string album = testsupport::TempPath("album"), first = Pictures(album, 2);
