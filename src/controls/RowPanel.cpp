@@ -23,19 +23,38 @@ void TRowPanel::LineUp() {
   AlignControls();
 }
 
+void TRowPanel::SetFillIn(TControl* child) {
+  if (!fillIn(child)) fillIns_.push_back(child);
+  AlignControls();
+}
+
+bool TRowPanel::fillIn(const TControl* c) const {
+  return std::find(fillIns_.begin(), fillIns_.end(), c) != fillIns_.end();
+}
+
+void TRowPanel::ControlListChanged(TControl* control, bool inserted) {
+  if (!inserted) fillIns_.erase(std::remove(fillIns_.begin(), fillIns_.end(), control), fillIns_.end());
+  TPanel::ControlListChanged(control, inserted);
+}
+
 void TRowPanel::AlignControls() {
   if (arranging_) return;
   arranging_ = true;
   const TRect r = AlignClientRect();
   // The rows first: which children each holds, and its height.
   std::vector<std::vector<TControl*>> rows(1);
-  std::vector<TControl*> rights;
-  int firstRowRight = r.Right - spacing_;
+  std::vector<TControl*> rights, fills;
+  int firstRowRight = r.Right - spacing_, fillWidth = 0;
   for (int i = 0; i < ControlCount(); ++i) {
     TControl* c = Controls(i);
     if (c->Align() != alRight || !c->Visible()) continue;
-    rights.push_back(c);
-    firstRowRight -= c->Width() + spacing_;
+    if (fillIn(c)) {
+      fills.push_back(c);
+      fillWidth += c->Width() + spacing_;
+    } else {
+      rights.push_back(c);
+      firstRowRight -= c->Width() + spacing_;
+    }
   }
   int x = r.Left + spacing_, right = firstRowRight;
   for (int i = 0; i < ControlCount(); ++i) {
@@ -51,12 +70,21 @@ void TRowPanel::AlignControls() {
     rows.back().push_back(c);
     x += c->Width() + spacing_;
   }
+  // The fill-ins end where the last row's room ends, or in a row of their own.
+  int fillEnd = right;
+  if (!fills.empty() && x + fillWidth - spacing_ > right) {
+    rows.emplace_back();
+    fillEnd = r.Right - spacing_;
+  }
   int top = r.Top;
   for (size_t n = 0; n < rows.size(); ++n) {
+    const bool fillRow = n + 1 == rows.size();
     int height = rowHeight_;
     for (TControl* c : rows[n]) height = std::max(height, c->Height());
     if (n == 0)
       for (TControl* c : rights) height = std::max(height, c->Height());
+    if (fillRow)
+      for (TControl* c : fills) height = std::max(height, c->Height());
     auto place = [&](TControl* c, int left) { c->SetBounds(left, top + (height - c->Height()) / 2, c->Width(), c->Height()); };
     int left = r.Left + spacing_;
     for (TControl* c : rows[n]) {
@@ -71,6 +99,12 @@ void TRowPanel::AlignControls() {
         end -= spacing_;
       }
     }
+    if (fillRow)
+      for (TControl* c : fills) {
+        fillEnd -= c->Width();
+        place(c, fillEnd);
+        fillEnd -= spacing_;
+      }
     top += height;
   }
   const int height = top - r.Top + (Height() - r.Height());

@@ -177,6 +177,8 @@ void TForm1::buildLayout() {
   BGBuildingAvi->SetAlign(alRight);
   BGBuildingAvi->SetMax(0);
   BGBuildingAvi->SetVisible(false);
+  // They show while a job runs, in the room the buttons leave: the buttons stay in place.
+  for (TControl* c : std::initializer_list<TControl*>{PanelGauge, ProgressBar1, BGBuildingAvi}) bar->SetFillIn(c);
 
   // --- status bar, thumbnails (built on demand; aligned after the bars, so that they
   // lie below the button bar or above the status bar) ---

@@ -824,9 +824,10 @@ TEST_F(RealWindowTest, TwoProgramsAddingToOneLongPaperclipAtOnceBothLand) {
 
 // Another program holds the lock of the program's data folder (flock(1)) while the picture
 // is added to the paperclip: the menu is gone at once and the window drawn again, a
-// notice says that the program waits, and keys and clicks given meanwhile change nothing;
-// when the holder lets go the picture lands in the paperclip. Held on, Esc gives the wait
-// up: a message says so and the paperclip on disk stays as it was.
+// notice in front of the window (also after a click on it) says that the program waits,
+// and keys and clicks given meanwhile change nothing; when the holder lets go the picture
+// lands in the paperclip. Held on, Esc gives the wait up: a message says so and the
+// paperclip on disk stays as it was.
 TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWindowAlive) {
   const std::string appDir = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2", clip = appDir + "/paperclip.lst";
   const std::string album = testsupport::TempPath("album"), first = Pictures(album, 2);
@@ -841,7 +842,7 @@ TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWin
   const std::string before = testsupport::TempPath("before.png");
   ASSERT_TRUE(RealWindow::WaitUntil(
       [&] { return x_.Screenshot(shot_) && x_.Screenshot(before) && Same(shot_, before, screen_); }, 20000));
-  auto holder = std::make_unique<testsupport::HeldLock>(appDir, "5");
+  auto holder = std::make_unique<testsupport::HeldLock>(appDir, "8");
   // Paperclip > "Add file(s) to the paperclip"; right of the folder tree (which may scroll by
   // itself) the menu lies over the window.
   const unsigned long menu = OpensByKeys("alt+c");
@@ -850,10 +851,15 @@ TEST_F(RealWindowTest, AddingToThePaperclipWaitsForAnotherProgramsLockWithTheWin
   x_.Key("Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Screenshot(shot_) && Same(before, shot_, right); }, 2000))
       << "the menu stays drawn";
-  EXPECT_TRUE(x_.WaitForWindow("LockWaitForm", 2000)) << x_.Describe();
-  // The next picture, Delete, and a click on the menu bar's first menu.
+  const unsigned long notice = x_.WaitForWindow("LockWaitForm", 2000);
+  ASSERT_TRUE(notice && Steady(Outer(x_, notice))) << x_.Describe();
+  // The next picture, Delete, and a click on the menu bar's first menu: the notice stays in
+  // front of the window it waits for, in sight.
   x_.Key("period Delete");
   x_.Click(c.x + 15, c.y + 10);
+  EXPECT_FALSE(RealWindow::WaitUntil([&] { return !x_.Above(notice, main); }, 1000))
+      << x_.Property(0, "_NET_CLIENT_LIST_STACKING") << "\n" << x_.Describe();
+  EXPECT_TRUE(x_.Screenshot(shot_) && Same(before_, shot_, Outer(x_, notice))) << "the notice is covered";
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return paperclip() == first + "\n"; }, 10000)) << x_.Describe();
   holder->Wait();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.FindWindow("LockWaitForm"); })) << x_.Describe();
@@ -1289,20 +1295,24 @@ TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
 }
 
 // The card import window opens again where it opened first, inside the work area and moved
-// by its title bar, also after a copy closed it (its question blocked the window meanwhile).
+// by its title bar, also after a copy closed it (its questions blocked the window meanwhile:
+// in Dutch, over a main window of 1000 x 700, whose tool bar runs on in a second row).
 TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
   const std::string album = testsupport::TempPath("album"), card = testsupport::TempPath("card");
   Pictures(card, 3);
   for (const char* n : {"0", "1", "2"}) fs::rename(card + "/p" + n + ".jpg", card + "/c" + n + ".jpg");
-  ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(album, 1)},
-                        .registryValues = {"\"CardFolder\"=\"" + card + "\""}})) << x_.Error();
+  ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(album, 1)}, .language = "nl",
+                        .registryValues = {"\"CardFolder\"=\"" + card + "\"", "\"WinStatusMain\"=dword:00000001",
+                                           "\"WinStatusLeft\"=dword:00000064", "\"WinStatusTop\"=dword:00000050",
+                                           "\"WinStatusWidth\"=dword:000003e8", "\"WinStatusHeight\"=dword:000002bc"}}))
+      << x_.Error();
   const unsigned long main = x_.MainWindow();
   const XRect area = x_.WorkArea();
   XRect first, now;
   // File > "Import from memorycard or folder", fifth from the end; framed, it lies in the work area.
   auto open = [&] {
     unsigned long import = 0;
-    if (x_.Activate(main) && OpensByKeys("alt+f")) x_.Key("Up Up Up Up Up Return");
+    if (x_.Activate(main) && OpensByKeys("alt+b")) x_.Key("Up Up Up Up Up Return");
     EXPECT_TRUE((import = x_.WaitForWindow("FormGetcard")) && RealWindow::WaitUntil([&] {
       now = Outer(x_, import);
       return x_.Frame(import).top > 0 && area.contains(now) && (!first.width || Text(now) == Text(first));
@@ -1314,11 +1324,30 @@ TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
   first = now;
   // "Start copy" and Yes: the pictures are copied and the window closes.
   const XRect g = x_.Geometry(import);
+  testsupport::WriteFile(album + "/c0.jpg", "older");
+  const XRect m = x_.Geometry(main), bar{Outer(x_, import).right(), m.y, m.right() - Outer(x_, import).right(), 80};
+  ASSERT_TRUE(Steady(bar));
+  const std::string idle = testsupport::TempPath("idle.png");
+  fs::copy_file(before_, idle);
   const unsigned long question = Opens([&] { x_.Click(g.x + 430, g.y + 449); });
   ASSERT_TRUE(question && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == question; })) << x_.Describe();
+  // The first file is there already: the question stands in front of the import window, and
+  // that in front of the main window, whose tool bar keeps its buttons in their places (the
+  // progress bar shows in the room they leave, no wider than itself).
+  const unsigned long exists = Opens([&] { x_.Key("Return"); });
+  ASSERT_TRUE(exists) << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Above(exists, import) && x_.Above(import, main); }))
+      << x_.Property(0, "_NET_CLIENT_LIST_STACKING") << "\n" << x_.Describe();
+  ASSERT_TRUE(Steady(bar));
+  const std::string changed =
+      testsupport::Run({"convert", idle + "[" + Text(bar) + "]", before_ + "[" + Text(bar) + "]", "-compose",
+                        "difference", "-composite", "-threshold", "0", "-format", "%@", "info:"}).out;
+  int width = 0, height = 0;
+  EXPECT_TRUE(sscanf(changed.c_str(), "%dx%d", &width, &height) == 2 && width <= 130 && height <= 30) << changed;
   x_.Key("Return");
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(import); })) << x_.Describe();
-  EXPECT_EQ(testsupport::Run({"cmp", card + "/c2.jpg", album + "/c2.jpg"}).exitCode, 0);
+  for (const std::string n : {"/c0.jpg", "/c2.jpg"})
+    EXPECT_EQ(testsupport::Run({"cmp", card + n, album + n}).exitCode, 0) << n;
   ASSERT_TRUE(import = open());
   // Its title bar takes it 100 pixels right and 80 down.
   const int x0 = now.x + now.width / 2, y0 = now.y + x_.Frame(import).top / 2;

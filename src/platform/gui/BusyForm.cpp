@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/gui/GuiInternal.h"
 #include "platform/gui/StdCtrls.h"
 #include "platform/gui/Threads.h"
 #include "platform/i18n/GnuGetText.h"
@@ -13,6 +14,9 @@ TBusyForm::TBusyForm(TComponent* AOwner, const std::string& name, const std::str
   SetCaption(caption);
   SetBorderStyle(bsDialog);
   SetPosition(poMainFormCenter);
+  // It stands in front of the window whose action waits, which the window manager raises
+  // with it: a click on that window cannot hide it.
+  SetPopupParent(gui::AskingForm(this));
   SetClientWidth(360);
   int top = 16;
   for (TLabel** label : {&Label1, &Label2}) {

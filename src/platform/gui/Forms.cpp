@@ -96,9 +96,9 @@ std::vector<TCustomForm*>& ModalForms() {
   return forms;
 }
 
-// The form that was active last. Between a dialog of the toolkit closing and the window
-// system giving the keyboard back to the form behind it no form is active, yet a question
-// asked then comes from that form.
+// The form that was active last. Between a dialog closing and the window system giving
+// the keyboard back to the form behind it no form is active, yet a question asked then
+// comes from that form.
 TCustomForm* g_lastActive = nullptr;
 
 // Once a modal window has closed, the window that asked for it gets the keyboard back, to
@@ -498,7 +498,12 @@ int TCustomForm::ShowModal() {
       auto& modal = ModalForms();
       modal.erase(std::remove(modal.begin(), modal.end(), form), modal.end());
       if (*alive) {
-        if (TCustomForm* asking = form->data_->modalParent) GiveKeyboardBack(asking->Private()->widget);
+        // The window that asked has the keyboard back (or soon will): a question asked
+        // before the window system says so comes from it, not from the main window.
+        if (TCustomForm* asking = form->data_->modalParent) {
+          g_lastActive = asking;
+          GiveKeyboardBack(asking->Private()->widget);
+        }
         form->data_->modalParent = nullptr;
         form->applyWindowFlags();
       }
