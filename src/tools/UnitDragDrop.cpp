@@ -107,7 +107,7 @@ TDragForm::TDragForm(TComponent* AOwner) : TForm(AOwner) {
 
 void TDragForm::FormCreate(TObject* /*Sender*/) {
   TranslateComponent(this);
-  StaticText1->SetCaption(_("Press and hold de left mouse button down to drag a file\nUse shift to select more "
+  StaticText1->SetCaption(_("Press and hold the left mouse button down to drag a file\nUse shift to select more "
                             "files, then release the shift button and drag files to another location."));
 }
 
@@ -249,6 +249,11 @@ void TDragForm::ListBox1EndDrag(TObject* /*Sender*/, TObject* Target, int X, int
     FDropTarget = -1;
     ListBox1->Invalidate();
   }
+  // The drop target's preview goes however the drag ends: dropped, refused (on the dragged
+  // entry's own row), outside the list or given up with Esc.
+  Image2->Picture()->SetGraphic(nullptr);
+  Label1->SetVisible(false);
+  Label2->SetVisible(false);
   if (Target != ListBox1) return;
   TStrings* items = ListBox1->Items();
   const int count = items->Count();
@@ -275,7 +280,6 @@ void TDragForm::ListBox1EndDrag(TObject* /*Sender*/, TObject* Target, int X, int
     }
   }
   setModified(true);
-  Image2->Picture()->SetGraphic(nullptr);
   ListBox1->SetMultiSelect(false);
   const int dropped = ListBox1->ItemAtPos(Point(X, Y), true);
   ListBox1->SetItemIndex(dropped >= 0 ? dropped : count - 1);

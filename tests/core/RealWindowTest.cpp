@@ -1203,14 +1203,19 @@ TEST_F(RealWindowTest, TheFolderTreeShowsTheNameOfTheFolderItOpensAndFollowsTheD
     sscanf(testsupport::Run(argv).out.c_str(), "%dx%d+%d+%d", &b.width, &b.height, &b.x, &b.y);
     return XRect{part.x - tree.x + b.x, part.y - tree.y + b.y, b.width, b.height};
   };
-  // The highlighted folder's icon and name as shown: the light pixels in the highlighted
-  // row (the highlight's colour where it fills squares of 3 x 3: folder icons hold some).
-  auto shownName = [&] {
+  // The highlighted folder's icon and name as shown in a part of the screen from the tree's
+  // corner: the light pixels in the highlighted row (the highlight's colour where it fills
+  // squares of 3 x 3: folder icons hold some), and the row.
+  auto shownIn = [&](const XRect& part, XRect& row) {
     if (!x_.Screenshot(shot_)) return XRect{};
-    const XRect row = box(tree, {"-fuzz", "5%", "-fill", "black", "+opaque", blue, "-fill", "white", "-opaque", blue,
-                                 "-morphology", "Erode", "Square:1", "-morphology", "Dilate", "Square:1"});
+    row = box(part, {"-fuzz", "5%", "-fill", "black", "+opaque", blue, "-fill", "white", "-opaque", blue, "-morphology",
+                     "Erode", "Square:1", "-morphology", "Dilate", "Square:1"});
     if (row.width <= 0) return row;
     return box({tree.x + row.x, tree.y + row.y, row.width, row.height}, {"-colorspace", "gray", "-threshold", "70%"});
+  };
+  auto shownName = [&] {
+    XRect row;
+    return shownIn(tree, row);
   };
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(tree, blue) > 0.01; }) && Steady(tree));
   // The name from its start to the tree's edge.
@@ -1263,6 +1268,20 @@ TEST_F(RealWindowTest, TheFolderTreeShowsTheNameOfTheFolderItOpensAndFollowsTheD
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow({tree.x, tree.y, tree.width, c.height / 2 - 70}, blue) > 0.02; }))
       << "the listed folder lies out of view";
   x_.Key("Escape");
+  // A deep folder restored at the start whose name fits the tree shows whole once the
+  // tree has its size (a smaller one, whose scroll bar that comes narrows it): a click on
+  // the tree's right scroll arrow shows no more of it.
+  ASSERT_EQ(x_.Close(), 0) << x_.Log();
+  const std::string holiday = std::string(getenv("HOME")) + "/trips/alpha/beta/gamma/delta/holiday";
+  const XRect small{tree.x, tree.y, 185, 150};
+  Pictures(holiday, 1);
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + holiday + "/\""}})) << x_.Error();
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(small, blue) > 0.01; }) && Steady(small));
+  XRect row;
+  const XRect shown = shownIn(small, row);
+  x_.Click(c.x + 162, c.y + 225);
+  ASSERT_TRUE(Changes(small, 3000) && Steady(small)) << "the tree did not scroll";
+  EXPECT_EQ(shownIn(small, row).width, shown.width) << "cut at the start: " << Text(shown);
 }
 
 // The listed folder renamed by another program: the window (its title, its picture, the
@@ -1395,4 +1414,62 @@ TEST_F(RealWindowTest, AMessageListingManyFilesFitsTheScreen) {
   const XRect m = x_.Geometry(message);
   x_.Click(m.x + m.width / 2, m.bottom() - 24);
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); })) << x_.Describe();
+}
+
+// With the preview on (a large picture shows raw first), a short press on a show (a tap of
+// 20 ms) lists it, and the next single click acts: on the Paperclip node it lists the
+// paperclip. In the show's manual order window a drag that ends on the dragged entry's own
+// row takes the drop target's thumbnail and its two lines of text along.
+TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragItsPreviewNot) {
+  const std::string album = std::string(getenv("HOME")) + "/album";
+  const std::string data = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
+  fs::create_directories(album);
+  fs::create_directories(data + "Shows");
+  std::string lines;
+  for (const int n : {0, 3}) {
+    const std::string picture = album + "/p" + std::to_string(n) + ".jpg";
+    ASSERT_EQ(testsupport::Run({"convert", "-size", "4000x3000", "xc:" + Colour(n), picture}).exitCode, 0);
+    lines += picture + "\r\n";
+  }
+  testsupport::WriteFile(data + "paperclip.lst", lines);
+  testsupport::WriteFile(data + "Shows/show.shw", lines);
+  ASSERT_TRUE(x_.Start({.arguments = {album + "/p0.jpg"},
+                        .registryValues = {"\"Preview\"=dword:00000001", "\"Smooth Stretch\"=dword:00000001"}}))
+      << x_.Error();
+  const unsigned long main = x_.MainWindow();
+  const XRect c = x_.Geometry(main);
+  auto titled = [&](const std::string& part, int ms) {
+    return RealWindow::WaitUntil([&] { return x_.Title(main).find(part) != std::string::npos; }, ms);
+  };
+  // Paperclip > "Paperclip and shows" (the fifth item): the Paperclip node, Shows, the show.
+  ASSERT_TRUE(OpensByKeys("alt+c")) << "no menu\n" << x_.Describe();
+  x_.Key("Down Down Down Down Return");
+  ASSERT_TRUE(titled("PaperClip", 10000)) << x_.Describe();
+  const std::string showX = std::to_string(c.x + 85), showY = std::to_string(c.y + 113);
+  for (int tap = 0; tap < 3; ++tap) {
+    SCOPED_TRACE(tap);
+    x_.Tool({"xdotool", "mousemove", showX, showY, "mousedown", "1", "sleep", "0.02", "mouseup", "1"});
+    ASSERT_TRUE(titled("show.shw", 10000) && RealWindow::WaitUntil([&] { return ShareNow(c, Colour(0)) > 0.01; }))
+        << x_.Describe();
+    x_.Click(c.x + 70, c.y + 77);
+    const bool acted = titled("PaperClip", 5000);
+    EXPECT_TRUE(acted) << "the click was lost: " << x_.Title(main);
+    if (!acted) x_.Click(c.x + 70, c.y + 77);
+  }
+  // A double click on the show opens its manual order window.
+  x_.Tool({"xdotool", "mousemove", showX, showY, "click", "--repeat", "2", "--delay", "80", "1"});
+  const unsigned long order = x_.WaitForWindow("DragForm");
+  ASSERT_TRUE(order) << x_.Describe();
+  // The drop target's place below the entry's thumbnail, and the rows of the list.
+  const XRect g = x_.Geometry(order), preview{g.x + 8, g.y + 248, 210, 188};
+  const std::string x = std::to_string(g.x + 300), first = std::to_string(g.y + 7), second = std::to_string(g.y + 20);
+  x_.Tool({"xdotool", "mousemove", x, first, "sleep", "0.3", "mousedown", "1", "sleep", "0.2", "mousemove", x,
+           std::to_string(g.y + 13), "sleep", "0.2", "mousemove", x, second});
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(preview, Colour(3)) > 0.2 && Share(shot_, preview) > 0; }))
+      << "no drop preview";
+  x_.Tool({"xdotool", "mousemove", x, first, "sleep", "0.3", "mouseup", "1"});
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    return ShareNow(preview) == 0 && Share(shot_, preview, Colour(0), 10) == 0 &&
+           Share(shot_, preview, Colour(3), 10) == 0;
+  })) << "the drop preview stays";
 }

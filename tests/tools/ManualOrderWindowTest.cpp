@@ -1,7 +1,7 @@
 // The manual order window: where a drop puts single entries and blocks, a mouse drag in
 // the window, the drop target's mark, delete and duplicate, the thumbnail of the entry
-// under the mouse (also while dragging), and saving the list file (asked first, written
-// whole or not at all).
+// under the mouse (also while dragging, gone when the drag ends), and saving the list
+// file (asked first, written whole or not at all).
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -236,7 +236,12 @@ TEST_F(ManualOrderWindowTest, TheEntryUnderTheMouseShowsItsThumbnail) {
         EXPECT_EQ(testsupport::Run({"convert", shot, "-crop", crop, "-fuzz", "6%", "-fill", "black", "+opaque", c,
                                     "-fill", "white", "-opaque", c, "-format", "%[fx:mean]", "info:"}).out, "1");
       }
+      // Ended on the dragged entry's own row, where nothing moves, the drag takes the drop
+      // target's picture and words along. The words on how to drag are the language's.
       GuiTesting::MouseUp(w.ListBox1, mbLeft, from.X, from.Y);
+      EXPECT_TRUE(!w.Image2->Picture()->Graphic() && !w.Label1->Visible() && !w.Label2->Visible());
+      const std::string how = language == "en" ? "Press and hold the left" : "Houd de linkermuisknop";
+      EXPECT_EQ(w.StaticText1->Caption().find(how), 0u) << w.StaticText1->Caption();
     });
   }
 }

@@ -99,6 +99,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { rowsMoved(); });
     // The user scrolled (the scroll bar, the wheel): the view stays where the user put it.
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { shown_ = QPersistentModelIndex(); });
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, [this] { sidewaysByUser_ = true; });
   }
 
  protected:
@@ -188,12 +189,13 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   }
 
   // Showing a node scrolls the view up or down to it, and sideways as far as its name
-  // needs, at once: nothing scrolls the tree sideways later. A node made current while
-  // the program changes the tree (its updates held) is scrolled to up or down only: the
-  // program shows the node it ends on itself. Until the user scrolls the view or presses
-  // on it, the node shown last stays among the rows in view when the view's height
-  // changes (the window may settle its layout after the tree was filled); that keeps the
-  // sideways scroll as it is, be it the user's.
+  // needs, at once: nothing else scrolls the tree sideways later. A node made current
+  // while the program changes the tree (its updates held) is scrolled to up or down only:
+  // the program shows the node it ends on itself. Until the user scrolls the view or
+  // presses on it, the node shown last stays among the rows in view when the view's size
+  // changes (the window may settle its layout after the tree was filled, and a scroll bar
+  // that comes narrows the view); its name stays in view sideways too, unless the user
+  // scrolled sideways since, whose scroll is kept.
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
     // Nor does the row the pointer is on move when it becomes current (a press, hot tracking).
     if (pressing_ > 0 || underPointer(index)) return;
@@ -203,6 +205,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   void bringIntoView(const QModelIndex& index, ScrollHint hint, bool sideways) {
     if (hint == EnsureVisible) shown_ = index;
     sideways = sideways && hint == EnsureVisible && !keeping_;
+    if (sideways) sidewaysByUser_ = false;
     const int now = horizontalScrollBar()->value();
     QTreeWidget::scrollTo(index, hint);
     horizontalScrollBar()->setValue(sideways ? sidewaysFor(index, now) : now);
@@ -233,6 +236,7 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   QPersistentModelIndex shown_;
   QSize rowsSize_;
   bool keeping_ = false;
+  bool sidewaysByUser_ = false;  // the user scrolled sideways since a node was shown
   bool rowsPending_ = false;
   // The rows in view changed: the tree hears of it once the event that moved them is over.
   void rowsMoved() {
@@ -260,6 +264,9 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
       keeping_ = true;
       scrollTo(shown_);
       keeping_ = false;
+      QScrollBar* sideways = horizontalScrollBar();
+      if (!sidewaysByUser_ && pressing_ == 0 && !underPointer(shown_))
+        sideways->setValue(sidewaysFor(shown_, sideways->value()));
     }
     rowsMoved();
   }

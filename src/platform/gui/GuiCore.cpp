@@ -85,6 +85,9 @@ TShiftState g_dropShift;
 TShiftState g_pressShift;
 // The mouse's screen position in the last mouse event the layer saw.
 QPoint g_lastMouse;
+// The buttons held after the last press or release delivered to any widget (seen before
+// the widget handles it: a press's handler that lets events run may see its release).
+Qt::MouseButtons g_heldButtons;
 
 TObject* DragSourceObject() { return g_drag.object ? static_cast<TObject*>(g_drag.object) : g_drag.source; }
 
@@ -344,6 +347,8 @@ bool ApplicationFilter::keyRelease(QWidget* receiver, QKeyEvent* event) {
 
 bool ApplicationFilter::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick)
+    g_heldButtons = static_cast<QMouseEvent*>(event)->buttons();
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
   if (resending_ || !watched->isWidgetType() || qobject_cast<QMenu*>(watched)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
@@ -612,6 +617,10 @@ TControl* DragSource() { return g_drag.source; }
 
 void DragStart(TControl* source, bool immediate, int threshold, const QPoint& globalPos) {
   if (g_drag.source) DragEnd(false);
+  // A drag follows the left button held down. Asked for once the button is up again (the
+  // press's handler let its release run), it would hold the mouse and end only at the next
+  // release, taking the click that belongs elsewhere.
+  if (!(g_heldButtons & Qt::LeftButton)) return;
   g_drag = DragState();
   g_drag.source = source;
   g_drag.threshold = threshold < 0 ? 5 : threshold;
