@@ -392,15 +392,15 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
     }
   }
 
-  // Exif spread over segments of 5 bytes of its TIFF data each, joined and spread again as it
-  // was; a thumbnail past 64 KiB takes its place and is spread in parts of 5 bytes, in more
-  // than ten thousand segments, which exiftool joins: it finds the thumbnail and the other
-  // value. Taken out with its bytes, the thumbnail leaves one segment. A run cut short,
+  // Exif spread over segments of 3, then 5 bytes of its TIFF data each, joined and spread
+  // again as it was; a thumbnail past 64 KiB takes its place and is spread in parts of 5
+  // bytes, in more than ten thousand segments, which exiftool joins: it finds the thumbnail
+  // and the other value. Taken out with its bytes, the thumbnail leaves one segment. A run cut short,
   // holding another segment, or with a segment that claims more than it holds is none.
   const std::string one = withThumbnail(small);
   std::string run;
-  for (size_t at = 8; at < one.size(); at += 5) {
-    const std::string part = one.substr(at, 5);
+  for (size_t at = 8, size = 3; at < one.size(); at += size, size = 5) {
+    const std::string part = one.substr(at, size);
     run += std::string(at > 8 ? "\xFF\xE1" : "") + char(0) + char(part.size() + 8) + "Exif" + std::string(2, '\0') + part;
   }
   auto read = [&small](const std::string& spread, const char* tag) {
