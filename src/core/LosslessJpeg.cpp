@@ -149,9 +149,11 @@ bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
     } else if (marker == 0xE2 && length >= 16 && layout.mpfHeader == 0 &&
                text.substr(0, 4) == std::string_view("MPF\0", 4)) {
       layout.mpfHeader = pos + 8;
-    } else if (marker == 0xE1 && layout.exif == 0 && text.substr(0, 6) == std::string_view("Exif\0\0", 6)) {
-      layout.exif = pos + 2;
-      layout.exifLength = length;
+    } else if (marker == 0xE1 && text.substr(0, 6) == std::string_view("Exif\0\0", 6) &&
+               (layout.exif == 0 || pos == layout.exifEnd)) {
+      // The Exif segment, or one that goes on with its data.
+      if (layout.exif == 0) layout.exif = pos + 2, layout.exifLength = length;
+      layout.exifEnd = pos + 2 + length;
     } else if (marker == 0xE1 && layout.xmp == 0 && length > 31 && text == "http://n") {
       static constexpr std::string_view kXmp("http://ns.adobe.com/xap/1.0/\0", 29);
       const uint8_t* name = b.Bytes(pos + 4, kXmp.size());
@@ -242,21 +244,22 @@ bool RewriteWorkFile(const std::string& fileName, const std::string& bytes) {
   return ::close(fd) == 0 && ok;
 }
 
-// The work file with segment in the place of its Exif segment, written whole into a new
-// work file (the bytes before the segment, then the segment, then the rest of the old file
-// copied in the kernel where it can be), which takes the old one's place in fileName; the
-// old one is removed. False (errno set) when it could not be written: nothing changed then.
-bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, const std::string& segment,
+// The work file with run in the place of its Exif segments (from the first one's length
+// bytes to runEnd), written whole into a new work file (the bytes before them, then run,
+// then the rest of the old file copied in the kernel where it can be), which takes the old
+// one's place in fileName; the old one is removed. False (errno set) when it could not be
+// written: nothing changed then.
+bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, size_t runEnd, const std::string& run,
                    const std::function<int(std::string&)>& newWorkFile) {
   std::string name;
   const int out = newWorkFile(name);
   if (out < 0) return false;
   std::string head(layout.exif, '\0');
-  const off_t rest = off_t(layout.exif + layout.exifLength);
+  const off_t rest = off_t(runEnd);
   struct stat st {};
   errno = EIO;  // a short read says nothing itself
   bool ok = ::fstat(fd, &st) == 0 && ::pread(fd, head.data(), head.size(), 0) == ssize_t(head.size());
-  head += segment;
+  head += run;
   ok = ok && fileio::WriteAll(out, head.data(), head.size()) && ::lseek(fd, rest, SEEK_SET) >= 0 &&
        CopyBytes(fd, out, int64_t(st.st_size) - rest);
   int err = errno;
@@ -273,6 +276,10 @@ bool WriteWithExif(int fd, std::string& fileName, const TJpegLayout& layout, con
 
 // An Exif thumbnail is a small picture; one that claims more pixels is left as it is.
 constexpr int64_t kMaxThumbnailPixels = int64_t(1) << 22;
+
+// Exif spread over more bytes than this is no Exif of a photo: only its first segment is
+// worked on (read whole into memory, then joined and split again).
+constexpr size_t kMaxSpreadExif = size_t(64) << 20;
 
 bool IsCrop(const std::vector<std::string>& transform) { return transform[0] == "-crop"; }
 
@@ -375,9 +382,11 @@ std::string Encoded(TBitmap& pixels, int quality) {
 // segment: jpegtran's lossless turn, else the turned or cropped pixels encoded anew - at
 // its size at a high quality (a thumbnail is a small preview: a second encoding shows
 // little, while trimmed edges would change what it shows), then at lower qualities, then
-// at the sizes thumbnails usually have. None fits: the thumbnail is taken out. One that is
-// no whole JPEG picture of a thumbnail's size stays as it was.
-void FitThumbnail(TSegment& segment, const TLosslessRun& run) {
+// at the sizes thumbnails usually have. None fits: the thumbnail is taken out (for Exif
+// joined from several segments with its bytes, where they end the data). One that is no
+// whole JPEG picture of a thumbnail's size stays as it was.
+void FitThumbnail(TSegment& segment, const TLosslessRun& run, bool spread) {
+  const int64_t maxLength = spread ? int64_t(kMaxSpreadExif) : 65535;
   const std::string thumbnail = ExifThumbnail(segment);
   TByteWindow window(thumbnail);
   TJpegLayout layout;
@@ -388,7 +397,7 @@ void FitThumbnail(TSegment& segment, const TLosslessRun& run) {
   if (!crop) {
     const std::string turned = JpegtranThumbnail(run, thumbnail, layout);
     if (IsJpegOfSize(turned, quarter ? layout.height : layout.width, quarter ? layout.width : layout.height) &&
-        ReplaceExifThumbnail(segment, turned))
+        ReplaceExifThumbnail(segment, turned, maxLength))
       return;
   }
   TBitmap pixels;
@@ -422,12 +431,14 @@ void FitThumbnail(TSegment& segment, const TLosslessRun& run) {
       }
       for (const int quality : {95, 90, 80, 70, 60}) {
         const std::string encoded = Encoded(*source, quality);
-        if (IsJpegOfSize(encoded, source->Width(), source->Height()) && ReplaceExifThumbnail(segment, encoded)) return;
+        if (IsJpegOfSize(encoded, source->Width(), source->Height()) &&
+            ReplaceExifThumbnail(segment, encoded, maxLength))
+          return;
       }
     }
   } catch (const Exception&) {
   }
-  RemoveExifThumbnail(segment);
+  RemoveExifThumbnail(segment, spread);
 }
 
 }  // namespace
@@ -488,21 +499,38 @@ bool FitExifToPicture(const TLosslessRun& run, std::string& output) {
     if (ok) ResetTurnedXmpOrientation(packet);
     ok = ok && writeChanged(packet, before, layout.xmp);
   }
-  TSegment segment{std::string(layout.exifLength, '\0'), 0xE1, int32_t(layout.exifLength)};
-  const std::string& data = segment.Data;
-  ok = ok && (layout.exif == 0 || ::pread(fd, segment.Data.data(), data.size(), off_t(layout.exif)) == ssize_t(data.size()));
-  const std::string before = data;
-  const bool resized = layout.width != run.Before.width || layout.height != run.Before.height;
+  // Exif that its writer spread over several segments (a thumbnail larger than one segment
+  // holds) is read as a reader that joins them reads it, changed joined, and written back
+  // spread as the writer spread it: each segment as long as it was, and what is longer or
+  // shorter at the end in segments of the writer's own length. So such a thumbnail is turned
+  // without loss at its size, or taken out together with the segments that held only it;
+  // it is not made small enough for one segment, which would give the user a lesser
+  // thumbnail than the writer chose and change the Exif's layout more than the turn needs.
+  // A reader that does not join finds in the first segment what it found before, but for
+  // the entries that change.
+  const bool whole = layout.exifEnd - layout.exif <= kMaxSpreadExif;
+  const size_t runEnd = whole ? layout.exifEnd : layout.exif + layout.exifLength;
+  std::string before(runEnd - layout.exif, '\0');
+  ok = ok && ::pread(fd, before.data(), before.size(), off_t(layout.exif)) == ssize_t(before.size());
+  std::string data = before;
+  TSegment segment;
+  std::vector<size_t> parts;
+  if (ok && layout.exif != 0 && !JoinExifSegments(before, segment, parts)) {
+    errno = EIO;  // the segments are no longer what the walk found
+    ok = false;
+  }
   if (ok && layout.exif != 0) {
+    const bool resized = layout.width != run.Before.width || layout.height != run.Before.height;
     if (crop)
       SetExifPixelSize(segment, uint32_t(layout.width), uint32_t(layout.height));
     else
       ResetTurnedOrientation(segment, resized ? uint32_t(layout.width) : 0, resized ? uint32_t(layout.height) : 0,
                              IsQuarterTurn(run.Transform));
-    FitThumbnail(segment, run);
+    FitThumbnail(segment, run, parts.size() > 1);
+    data = SplitExifSegment(segment, parts);
   }
   if (ok && data.size() != before.size()) {
-    ok = WriteWithExif(fd, output, layout, data, [&run](std::string& name) {
+    ok = WriteWithExif(fd, output, layout, runEnd, data, [&run](std::string& name) {
       return NewWorkFile(run.Picture, run.Original, name);
     });
   } else {

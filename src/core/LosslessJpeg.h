@@ -16,12 +16,13 @@
 // frame, where its first picture ends (after the end-of-image marker: what follows is a
 // trailer such as the further pictures of an MPF file or a motion photo's video), where the
 // byte-order mark of its MPF index lies and where its Exif segment (its length bytes) lies
-// and how long it is (0 for those it has not).
+// and how long it is (0 for those it has not), and where the Exif segments that follow it
+// directly end (the segments that go on with its data; its own end when none do).
 struct TJpegLayout {
   int width = 0, height = 0;
   size_t end = 0;
   size_t mpfHeader = 0;
-  size_t exif = 0, exifLength = 0;
+  size_t exif = 0, exifLength = 0, exifEnd = 0;
   size_t xmp = 0, xmpLength = 0;  // the XMP packet (after its name), as exif its segment
 };
 
@@ -78,8 +79,9 @@ struct TLosslessRun {
 // jpegtran where it can be, else decoded, turned or cropped and encoded anew - in a form
 // that fits the Exif segment (a lower quality, else a smaller size); one that can be
 // changed in no form that fits is taken out, so that no reader shows the old one beside
-// the new picture; one that is no whole JPEG picture stays as it was. The bytes that change
-// are written where they lie; an Exif segment whose length changed goes with the rest of
+// the new picture; one that is no whole JPEG picture stays as it was. Exif that its writer
+// spread over several segments is changed joined, and stays spread as it was. The bytes
+// that change are written where they lie; Exif whose length changed goes with the rest of
 // the file into a new work file, which takes the old one's place in output. False (errno
 // set) when the file could not be written.
 bool FitExifToPicture(const TLosslessRun& run, std::string& output);

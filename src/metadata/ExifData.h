@@ -314,13 +314,31 @@ std::string ExifThumbnail(const TSegment& Segment);
 // padding), there; else in its place when it fits, or at the segment's end. Its length,
 // its offset when it moved and the segment's length follow; every other byte stays. False,
 // and the segment as it was, when the segment has no such thumbnail or would grow past
-// 65,535 bytes.
-bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail);
+// MaxLength bytes (65,535: what one segment holds; more for Exif joined from several).
+bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail, int64_t MaxLength = 65535);
 // Takes the thumbnail (as ExifThumbnail finds it) out of the Exif: the first directory no
 // longer names the second one, which held it and its tags. The segment keeps its length;
-// the bytes left behind are named by nothing. False, and the segment as it was, when it
-// has no such thumbnail.
-bool RemoveExifThumbnail(TSegment& Segment);
+// the bytes left behind are named by nothing; with DropBytes a thumbnail that ends the
+// data (but for zero padding) goes with its bytes, and the data ends where it began. False,
+// and the segment as it was, when it has no such thumbnail.
+bool RemoveExifThumbnail(TSegment& Segment, bool DropBytes = false);
+
+// Exif that its writer spread over several APP1 segments, as some do with data larger than
+// one segment holds (a large thumbnail): the first segment holds "Exif\0\0" and the start of
+// the TIFF data, each segment that follows it directly holds "Exif\0\0" again and the next
+// part (exiftool writes them so, and joins them when it reads).
+//
+// Joins such a run into one segment as the reads keep it: its length bytes (65,535 for data
+// longer than one segment holds), "Exif\0\0" and the whole TIFF data, on which the functions
+// above work as on one segment. Run holds the bytes from the first segment's length bytes to
+// the end of the last segment, each further one from its marker (0xFF 0xE1) on; a lone
+// segment is a run of one. Parts receives the length of each segment's part of the TIFF
+// data. False, and Joined and Parts as they were, when Run is not such segments, whole.
+bool JoinExifSegments(std::string_view Run, TSegment& Joined, std::vector<size_t>& Parts);
+// The run of segments (in Run's form) that holds the TIFF data of Joined laid out as Parts
+// was: each part but the last as long as it was, the rest in parts as long as the longest of
+// those (as long as one segment holds after a lone one), the last holding what is left.
+std::string SplitExifSegment(const TSegment& Joined, const std::vector<size_t>& Parts);
 
 // The read status texts kept in ErrStr (callers compare with them; shown translated).
 extern const char* const kStatusNone;            // "<none>"

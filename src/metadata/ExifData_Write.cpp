@@ -29,6 +29,14 @@ bool WellFormed(const TSegment* segment) {
          int64_t(segment->Data.size()) == segment->Size;
 }
 
+// The length bytes and Size say how long the data is; 65,535 for data joined from several
+// segments that no one segment holds.
+void SetLength(TSegment& segment) {
+  const size_t length = std::min(segment.Data.size(), size_t(kMaxSegmentLength));
+  if (segment.Data.size() >= 2) segment.Data[0] = char(length >> 8), segment.Data[1] = char(length & 0xFF);
+  segment.Size = int32_t(length);
+}
+
 void WriteSegment(TStream& stream, const TSegment& segment, int64_t& written) {
   const unsigned char head[2] = {0xFF, static_cast<unsigned char>(segment.Marker)};
   stream.WriteBuffer(head, 2);
@@ -481,7 +489,7 @@ std::string ExifThumbnail(const TSegment& Segment) {
   return ThumbnailPlace(exif, Segment.Data, place) ? Segment.Data.substr(place.Start, place.Length) : std::string();
 }
 
-bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail) {
+bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail, int64_t MaxLength) {
   TExifDirectories exif(Segment.Data);
   TThumbnailPlace place;
   if (Thumbnail.size() < 4 || !ThumbnailPlace(exif, Segment.Data, place)) return false;
@@ -500,22 +508,67 @@ bool ReplaceExifThumbnail(TSegment& Segment, std::string_view Thumbnail) {
     at = data.size();
     data.append(Thumbnail);
   }
-  if (int64_t(data.size()) > kMaxSegmentLength) return false;
-  data[0] = char(data.size() >> 8);
-  data[1] = char(data.size() & 0xFF);
+  if (int64_t(data.size()) > std::min(MaxLength, int64_t(INT32_MAX))) return false;
   Segment.Data = std::move(data);
-  Segment.Size = int32_t(Segment.Data.size());
+  SetLength(Segment);
   exif.Reader.Put32(Segment, uint32_t(Thumbnail.size()), int32_t(place.LengthEntry + 8));
   exif.Reader.Put32(Segment, uint32_t(at - 8), int32_t(place.OffsetEntry + 8));
   return true;
 }
 
-bool RemoveExifThumbnail(TSegment& Segment) {
+bool RemoveExifThumbnail(TSegment& Segment, bool DropBytes) {
   TExifDirectories exif(Segment.Data);
   TThumbnailPlace place;
   if (!ThumbnailPlace(exif, Segment.Data, place)) return false;
   exif.Reader.Put32(Segment, 0, int32_t(exif.First + 12 * exif.FirstCount));
+  if (DropBytes && Segment.Data.find_first_not_of('\0', place.Start + place.Length) == std::string::npos) {
+    Segment.Data.resize(place.Start);
+    SetLength(Segment);
+  }
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Exif spread over several segments
+// ---------------------------------------------------------------------------
+
+bool JoinExifSegments(std::string_view Run, TSegment& Joined, std::vector<size_t>& Parts) {
+  TSegment joined{std::string(), 0xE1, 0};
+  std::vector<size_t> parts;
+  for (size_t at = 0; parts.empty() || at < Run.size();) {
+    if (!parts.empty()) {
+      if (Run.size() - at < 2 || Run.substr(at, 2) != "\xFF\xE1") return false;
+      at += 2;
+    }
+    if (Run.size() - at < 8) return false;
+    const size_t length = size_t(uint8_t(Run[at])) << 8 | uint8_t(Run[at + 1]);
+    if (length < 8 || length > Run.size() - at || Run.substr(at + 2, 6) != kExifHeader) return false;
+    joined.Data.append(Run.substr(parts.empty() ? at : at + 8, parts.empty() ? length : length - 8));
+    parts.push_back(length - 8);
+    at += length;
+  }
+  SetLength(joined);
+  Joined = std::move(joined);
+  Parts = std::move(parts);
+  return true;
+}
+
+std::string SplitExifSegment(const TSegment& Joined, const std::vector<size_t>& Parts) {
+  constexpr size_t kWhole = size_t(kMaxSegmentLength) - 8;  // after the length bytes and "Exif\0\0"
+  const std::string_view tiff = std::string_view(Joined.Data).substr(std::min<size_t>(8, Joined.Data.size()));
+  size_t fill = 0;
+  for (size_t i = 0; i + 1 < Parts.size(); ++i) fill = std::max(fill, std::min(Parts[i], kWhole));
+  if (fill == 0) fill = kWhole;
+  std::string run;
+  for (size_t i = 0, at = 0; i == 0 || at < tiff.size(); ++i) {
+    const size_t part = std::min(tiff.size() - at, i + 1 < Parts.size() ? std::min(Parts[i], kWhole) : fill);
+    if (i > 0) run += "\xFF\xE1";
+    run += {char((part + 8) >> 8), char((part + 8) & 0xFF)};
+    run += kExifHeader;
+    run.append(tiff.substr(at, part));
+    at += part;
+  }
+  return run;
 }
 
 // ---------------------------------------------------------------------------

@@ -76,6 +76,7 @@ TEST_F(AspectCropTest, CropOfEachRatioRule) {
 }
 
 TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
+  KIVO2_REQUIRE_TOOL("jpeginfo");
   MakePhoto("p.jpg", 640, 480);
   MakePhoto("q.jpg", 480, 640);
   chmod((folder_ + "p.jpg").c_str(), 0640);
@@ -88,6 +89,9 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
                               "-ExifImageHeight=1200", "-ThumbnailImage<=" + bandThumb, folder_ + "band.jpg"})
                 .exitCode,
             0);
+  // The same with its Exif spread over hundreds of segments.
+  fs::copy_file(folder_ + "band.jpg", folder_ + "spread.jpg");
+  SpreadExif(folder_ + "spread.jpg", 4);
   StartIn();
   Options(true);
   const std::string original = testsupport::ReadFile(folder_ + "p.jpg");
@@ -96,16 +100,22 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   const auto date = ModTime(folder_ + "p.jpg");
   const std::string title = Form1->Caption();
   AnswerRatio(1.0);
-  Select({"p.jpg", "q.jpg", "band.jpg"});
+  Select({"p.jpg", "q.jpg", "band.jpg", "spread.jpg"});
   Form1->ChangeAspectRatio1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), expected);
-  // The square's thumbnail is square and shows it (the bands gone); the Exif sizes follow.
-  const std::string band = folder_ + "band.jpg", square = testsupport::TempPath("square.png");
-  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", band}).out, "1200x1200");
-  EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ExifImageWidth", "-ExifImageHeight", band}).out, "1200\n1200\n");
-  testsupport::Run({"convert", band, "-resize", "120x120", square});
-  EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", ThumbnailOf(band)}).out, "120x120");
-  EXPECT_TRUE(LookAlike(ThumbnailOf(band), square));
+  // The square's thumbnail is square and shows it (the bands gone); the Exif sizes follow;
+  // the spread Exif is spread still, and whole.
+  for (const char* name : {"band.jpg", "spread.jpg"}) {
+    const std::string band = folder_ + name, square = testsupport::TempPath("square.png");
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", band}).out, "1200x1200") << name;
+    EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ExifImageWidth", "-ExifImageHeight", band}).out, "1200\n1200\n");
+    testsupport::Run({"convert", band, "-resize", "120x120", square});
+    EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", ThumbnailOf(band)}).out, "120x120") << name;
+    EXPECT_TRUE(LookAlike(ThumbnailOf(band), square)) << name;
+    const std::string faults = testsupport::Run({"exiftool", "-validate", "-warning", "-a", "-s3", band}).out;
+    EXPECT_EQ(faults.find("multi-segment") != std::string::npos, name[0] == 's') << faults;
+    EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", band}).exitCode, 0) << name;
+  }
   EXPECT_EQ(testsupport::ReadFile(folder_ + "backup_p.jpg"), original);
   EXPECT_TRUE(SameTime(ModTime(folder_ + "p.jpg"), date));
   EXPECT_GE(Form1->ListBox1->Items()->IndexOf("backup_p.jpg"), 0);

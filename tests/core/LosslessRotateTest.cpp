@@ -24,9 +24,9 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   }
   chmod((folder_ + "p0.jpg").c_str(), 0640);
   // Thumbnails that are not what their entries say: longer than the Exif, at the first
-  // directory, no JPEG picture, holding the Artist's text. They stay as they are; the turn
-  // goes on.
-  for (int h = 0; h < 4; ++h) {
+  // directory, no JPEG picture, holding the Artist's text, past the end of Exif spread over
+  // hundreds of segments. They stay as they are; the turn goes on.
+  for (int h = 0; h < 5; ++h) {
     const std::string file = folder_ + "h" + std::to_string(h) + ".jpg";
     MakePhoto("h" + std::to_string(h) + ".jpg");
     TagSideways(file);
@@ -37,7 +37,9 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     if (h == 1) bytes.replace(entry + 8, 4, std::string("\0\0\0\x08", 4));
     if (h == 2) bytes[tiff + size_t(uint8_t(bytes[entry + 10])) * 256 + uint8_t(bytes[entry + 11])] = 0;
     if (h == 3) bytes.replace(bytes.find(std::string("\1\x3B\0\2\0\0\0\7", 8)) + 8, 4, bytes.substr(entry + 8, 4));
+    if (h == 4) bytes.replace(entry + 8, 4, std::string("\0\x7F\0\0", 4));
     testsupport::WriteFile(file, bytes);
+    if (h == 4) SpreadExif(file, 4);
   }
   // A thumbnail of 12-bit samples, which neither jpegtran nor the decoder turns.
   MakePhoto("twelve.jpg");
@@ -71,6 +73,11 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   TagSideways(folder_ + "arith.jpg", NoisyThumbnail(400, 304, "0.85", "-arithmetic"));
   ASSERT_GT(fs::file_size(ThumbnailOf(folder_ + "big.jpg")), 60000u);
   ASSERT_GT(fs::file_size(ThumbnailOf(folder_ + "arith.jpg")), 60000u);
+  // A 640 x 480 thumbnail of some 663 KB, which exiftool spreads over 11 Exif segments.
+  MakePhoto("spread.jpg", 1600, 1200);
+  TagSideways(folder_ + "spread.jpg", NoisyThumbnail(640, 480, "40", "-progressive", "#808081"));
+  ASSERT_EQ(testsupport::Run({"sh", "-c", "exiftool -v '" + folder_ + "spread.jpg' | grep -c 'APP1 (65533'"}).out,
+            "10\n");
   StartIn();
   for (size_t i = 0; i < commands.size(); ++i) {
     const std::string name = "p" + std::to_string(i) + ".jpg", file = folder_ + name;
@@ -88,7 +95,7 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     (Form1->*commands[i].first)(Form1);
     ExpectUpright(sideways, testsupport::TempPath("expected.jpg"), thumbnail, commands[i].second);
   }
-  for (int h = 0; h < 4; ++h) {
+  for (int h = 0; h < 5; ++h) {
     Expected(folder_ + "h" + std::to_string(h) + ".jpg", {"-rotate", "90"});
     Select({"h" + std::to_string(h) + ".jpg"});
     Form1->RotateRight2->Click();
@@ -128,6 +135,15 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", file}).exitCode, 0) << name;
     EXPECT_EQ(testsupport::Run({"identify", "-format", "%h", file}).out, "1600") << name;
   }
+  // Ctrl+Alt+R on the spread thumbnail: exiftool, which joins the segments, finds it turned
+  // without loss and the Exif still spread (its warning as for jpegtran's own output); the
+  // file is whole.
+  Expected(folder_ + "spread.jpg", {"-rotate", "90"});
+  const std::string spread = ThumbnailOf(folder_ + "spread.jpg");
+  Select({"spread.jpg"});
+  GuiTesting::PressKey(Form1->ListBox1, 'R', {ssCtrl, ssAlt});
+  ExpectUpright(folder_ + "spread.jpg", testsupport::TempPath("expected.jpg"), spread, {"-rotate", "90"});
+  EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", folder_ + "spread.jpg"}).exitCode, 0);
   // A quarter turn swaps those sizes.
   Select({"square.jpg"});
   Form1->RotateRight2->Click();

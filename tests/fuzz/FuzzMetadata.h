@@ -2,13 +2,16 @@
 // What the metadata targets share: the bytes as a file of the given extension (the
 // metadata reader opens files by name), read as the EXIF window reads them, with every
 // tag's value asked for, the maker-note records walked, the Exif changed as a lossless turn
-// changes it and the IPTC datasets parsed.
+// changes it (also as Exif spread over several segments) and the IPTC datasets parsed.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "metadata/ExifData.h"
 #include "metadata/IptcData.h"
@@ -49,6 +52,15 @@ inline void ReadMetadataOf(const std::string& bytes, const char* extension) {
     // As after a lossless crop, and a thumbnail that fits in no form.
     SetExifPixelSize(turned, 30, 40);
     RemoveExifThumbnail(turned);
+  }
+  // As a run of Exif segments after the start of image, joined, changed and spread again.
+  TSegment joined;
+  std::vector<size_t> parts;
+  if (JoinExifSegments(std::string_view(bytes).substr(std::min<size_t>(4, bytes.size())), joined, parts)) {
+    ResetTurnedOrientation(joined, 100, 200);
+    ReplaceExifThumbnail(joined, ExifThumbnail(joined) + "x", int64_t(1) << 20);
+    RemoveExifThumbnail(joined, true);
+    (void)SplitExifSegment(joined, parts);
   }
   if (data.IptcData && data.IptcSegment) {
     data.IptcData->ParseIptc(data.IptcSegment->Data);

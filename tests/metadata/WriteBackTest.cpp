@@ -391,4 +391,44 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
       EXPECT_EQ(part.Data, withThumbnail(before).substr(0, cut));
     }
   }
+
+  // Exif spread over segments of 3, then 5 bytes of its TIFF data each, joined and spread
+  // again as it was; a thumbnail past 64 KiB takes its place and is spread in parts of 5
+  // bytes, in more than ten thousand segments, which exiftool joins: it finds the thumbnail
+  // and the other value. Taken out with its bytes, the thumbnail leaves one segment. A run cut short,
+  // holding another segment, or with a segment that claims more than it holds is none.
+  const std::string one = withThumbnail(small);
+  std::string run;
+  for (size_t at = 8, size = 3; at < one.size(); at += size, size = 5) {
+    const std::string part = one.substr(at, size);
+    run += std::string(at > 8 ? "\xFF\xE1" : "") + char(0) + char(part.size() + 8) + "Exif" + std::string(2, '\0') + part;
+  }
+  auto read = [&small](const std::string& spread, const char* tag) {
+    const std::string file = mdtest::WriteTemp("spread.jpg", "\xFF\xD8\xFF\xE1" + spread + small.substr(2));
+    return testsupport::Run({"exiftool", "-b", tag, file}).out;
+  };
+  const std::string noisy = testsupport::Run({"convert", "-size", "160x160", "xc:#808081", "+noise", "Random",
+                                              "-quality", "100", "jpg:-"}).out;
+  ASSERT_GT(noisy.size(), 70000u);
+  TSegment joined;
+  std::vector<size_t> parts;
+  ASSERT_TRUE(JoinExifSegments(run, joined, parts));
+  EXPECT_EQ(joined.Data.substr(2), one.substr(2));
+  EXPECT_EQ(SplitExifSegment(joined, parts), run);
+  EXPECT_TRUE(ReplaceExifThumbnail(joined, noisy, 1 << 20));
+  const std::string spread = SplitExifSegment(joined, parts);
+  EXPECT_TRUE(read(spread, "-ThumbnailImage") == noisy);
+  EXPECT_EQ(read(spread, "-ImageDescription"), std::string("Kivo2 x"));
+  EXPECT_GT(std::count(spread.begin(), spread.end(), '\xE1'), 14000);
+  EXPECT_TRUE(RemoveExifThumbnail(joined, true));
+  EXPECT_EQ(SplitExifSegment(joined, {65527}).size(), one.size());
+  EXPECT_EQ(read(SplitExifSegment(joined, {65527}), "-ImageDescription"), std::string("Kivo2 x"));
+  EXPECT_EQ(read(SplitExifSegment(joined, {65527}), "-ThumbnailLength"), "");
+  std::string claims = run;
+  claims[1] = char(claims[1] + 1);
+  for (const std::string& bad : {run.substr(0, run.size() - 1), run + "\xFF\xE2" + run, claims, std::string()}) {
+    TSegment none;
+    EXPECT_FALSE(JoinExifSegments(bad, none, parts));
+    EXPECT_TRUE(none.Data.empty());
+  }
 }
