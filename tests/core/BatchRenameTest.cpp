@@ -528,7 +528,30 @@ TEST_F(BatchRenameTest, AListThatCannotChangeStopsTheBatchAndNoRecordIsTakenInPa
       EXPECT_EQ(ModalResponder::History().size(), shown + 1) << "the dialog alone";
     }
   }
-  EXPECT_EQ(Names(folder_), (std::vector<std::string>{"ab.jpg", "b.jpg", "c1.jpg", "x_o1.jpg", "x_o2.jpg", "x_o3.jpg"}));
+  // The Shows folder on a file system that locks no folders, read-only so that no lock
+  // file can be made there either: a picture no show names is renamed as ever, one that a
+  // show names is not, and that is said once.
+  {
+    TFileFaultScope noLocks(TFileFaultOp::Lock, EBADF, "/Shows", 0, -1);
+    TFileFaultScope readOnly(TFileFaultOp::Open, EROFS, "/.kivo2.lock", 0, -1);
+    const size_t shown = ModalResponder::History().size();
+    Select({"x_o1.jpg"});
+    Rename(1, "x_", "y_");
+    EXPECT_EQ(ModalResponder::History().size(), shown + 1) << LastMessage();
+    Select({"c1.jpg"});
+    Rename(1, "c1", "c2", true, 0, true);
+    EXPECT_EQ(LastMessage(),
+              "No file was renamed, moved or deleted: the paperclip or a show that lists these files cannot follow.\n"
+              "Cannot change file \"" +
+                  show + "\": it cannot be locked against other programs. " + strerror(EROFS));
+  }
+  // A show too large to be a list of pictures is neither shown nor changed, and holds
+  // nothing up.
+  testsupport::WriteFile(Shows() + "huge.shw", at({"y_o1.jpg"}) + std::string(65 << 20, 'x'));
+  Select({"y_o1.jpg"});
+  Rename(1, "y_", "z_");
+  fs::remove(Shows() + "huge.shw");
+  EXPECT_EQ(Names(folder_), (std::vector<std::string>{"ab.jpg", "b.jpg", "c1.jpg", "x_o2.jpg", "x_o3.jpg", "z_o1.jpg"}));
   EXPECT_EQ(RecordsIn(AppDir()), std::vector<std::string>{}) << "no record is left";
   Select({"ab.jpg", "b.jpg"});
   Rename(2, "", "a");
@@ -552,7 +575,17 @@ TEST_F(BatchRenameTest, AListThatCannotChangeStopsTheBatchAndNoRecordIsTakenInPa
     return journals.empty() ? std::string() : journals[0];
   };
   std::string journal = killed();
+  // Work copies that killed saves left beside the lists go at the next start; one of a
+  // program that runs stays.
+  std::string live = WorkFileTemplate(Paperclip(), kSaveWorkKind);
+  live.replace(live.size() - 6, 6, "Ab12Cd");
+  for (const std::string& copy : {AppDir() + ".paperclip.lst.kivo2save-999999999.1-Ab12Cd",
+                                  Shows() + "trip/.s.shw.kivo2save-999999999.1-Ab12Cd", live})
+    testsupport::WriteFile(copy, "a copy");
   Restart();
+  EXPECT_EQ(RecordsIn(AppDir()), std::vector<std::string>{live.substr(AppDir().size())});
+  EXPECT_EQ(RecordsIn(Shows() + "trip/"), std::vector<std::string>{});
+  fs::remove(live);
   EXPECT_EQ(testsupport::ReadFile(show), at({"aab.jpg", "ab.jpg", "c2.jpg"}));
   EXPECT_EQ(JournalsIn(AppDir()), 0);
   fs::rename(folder_ + "c2.jpg", folder_ + "c1.jpg");
