@@ -339,6 +339,12 @@ std::string AddLine(const std::string& message, const std::string& more) {
   return message.empty() ? more : message + "\r" + more;
 }
 
+// What to tell when another program's renames could not be taken in now (why).
+std::string NotTakenInText(const Exception& why) {
+  return Format(_("The renames of another program could not be taken into the paperclip and the shows: %s"),
+                {why.Message()});
+}
+
 // What to tell of a journal set aside (kept as aside): which lists may name old names.
 std::string SetAsideText(const std::string& aside, const std::vector<std::string>& lists) {
   return Format(_("A record of renamed files that a stopped program left could not be taken in; it is kept as %s."),
@@ -395,9 +401,7 @@ bool TakeIn(const TListPlace& place, TJournal& j, std::map<std::string, std::uni
   try {
     LockFolders(found, place.LockTimeoutMs, held);
   } catch (const Exception& e) {
-    message = AddLine(message, Format(_("The renames of another program could not be taken into the paperclip and "
-                                        "the shows: %s"),
-                                      {e.Message()}));
+    message = AddLine(message, NotTakenInText(e));
     return false;
   }
   // Another program may have taken it in while this one waited.
@@ -416,7 +420,10 @@ bool TakeIn(const TListPlace& place, TJournal& j, std::map<std::string, std::uni
   std::vector<std::string> failed;
   for (const std::string& list : targets) {
     std::vector<std::string> lines;
-    if (!ReadList(list, lines)) continue;
+    if (!ReadList(list, lines)) {
+      failed.push_back(list);
+      continue;
+    }
     const std::vector<std::string> after = LinesAfter(lines, bySource, now, place);
     if (after == lines) continue;
     try {
@@ -458,9 +465,7 @@ bool SettleListJournals(const TListPlace& place, std::string& message, bool* cha
       } catch (const Exception& e) {
         ::close(j.fd);
         closeAll();
-        message = AddLine(message, Format(_("The renames of another program could not be taken into the paperclip "
-                                            "and the shows: %s"),
-                                          {e.Message()}));
+        message = AddLine(message, NotTakenInText(e));
         return false;
       }
       struct stat st;

@@ -7,7 +7,6 @@
 //
 // No rename ever replaces a file: a name that is taken is skipped, also when a change of
 // letter case meets another file of that spelling, and a rename that fails is reported.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +15,6 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <tuple>
 #include <unordered_map>
 
 #include "controls/EventScrollbox.h"
