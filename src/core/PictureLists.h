@@ -10,6 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+// The names, each on a line of its own, as a message lists them.
+std::string NameLines(const std::vector<std::string>& names);
+
 // A name with a line break cannot be a line of a list: read back it would be two bogus lines.
 inline bool NameFitsListLine(const std::string& path) { return path.find_first_of("\r\n") == std::string::npos; }
 

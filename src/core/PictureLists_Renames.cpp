@@ -329,12 +329,6 @@ std::string SetAside(const std::string& file) {
   return aside;
 }
 
-std::string NameLines(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += "\r" + name;
-  return text;
-}
-
 std::string AddLine(const std::string& message, const std::string& more) {
   return message.empty() ? more : message + "\r" + more;
 }
@@ -501,6 +495,12 @@ void ClearListLeftovers(const TListPlace& place) {
   std::set<std::string> folders{ExcludeTrailingPathDelimiter(place.DataFolder)};
   for (const std::string& list : place.Lists()) folders.insert(ExtractFileDir(RealPath(list)));
   for (const std::string& folder : folders) ClearLeftovers(folder);
+}
+
+std::string NameLines(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += "\r" + name;
+  return text;
 }
 
 // ===========================================================================

@@ -149,12 +149,6 @@ class TFileWorker {
   std::thread thread_;  // last: it starts when everything above is made
 };
 
-// The names, each on a line of its own.
-std::string NameLines(const std::vector<std::string>& files) {
-  std::string lines;
-  for (const std::string& file : files) lines += "\r" + file;
-  return lines;
-}
 
 }  // namespace
 

@@ -90,13 +90,6 @@ TDateTime PhotoDate(const std::string& fileName) {
   }
 }
 
-// The names, each on a line of its own.
-std::string NameLines(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += "\r" + name;
-  return text;
-}
-
 }  // namespace
 
 // ===========================================================================
