@@ -306,45 +306,48 @@ void TQzDirTree21::DropOnNode(TObject* source, TTreeNode* node, bool copy) {
   if (!node || node->Level() < 1) return;
   FDropNode = node;
   FDropPath = GetNodePath(node);
+  const std::string target = FDropPath;
   const TShellFileOp op = copy ? foCopy : foMove;
+  // What was dropped is what the user held at the drop: taken before events run (a
+  // refresh of the list that a change on disk brings would clear its selection).
+  auto* tree = dynamic_cast<TQzDirTree21*>(source);
+  const bool fromList = !tree && FFileList && source == FFileList;
+  if (!tree && !fromList) return;
+  const std::string folder = tree ? StripBackslash(tree->FDragPath) : std::string();
+  std::vector<std::string> files;
+  for (int i = 0; fromList && i < FFileList->Items()->Count(); ++i) {
+    TListItem* item = FFileList->Items()->Item(i);
+    if (!item->Selected()) continue;
+    if (item->SubItems()->Strings(siKind) != "file") {
+      item->SetSelected(false);
+      continue;
+    }
+    files.push_back(item->SubItems()->Strings(siPath));
+  }
   Application->ProcessMessages();
-  if (auto* tree = dynamic_cast<TQzDirTree21*>(source)) {
-    const std::string folder = StripBackslash(tree->FDragPath);
+  if (tree) {
     bool reported = false;
     Items()->BeginUpdate();
-    auto change = [&] { return ShellFileOperation(op, folder, FDropPath); };
-    const bool ok = !folder.empty() && (copy ? change() : changeFolder(folder, FDropPath + ExtractFileName(folder),
+    auto change = [&] { return ShellFileOperation(op, folder, target); };
+    const bool ok = !folder.empty() && (copy ? change() : changeFolder(folder, target + ExtractFileName(folder),
                                                                         change, reported));
     Items()->EndUpdate();
     if (!ok && !reported) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
-  } else if (FFileList && source == FFileList) {
-    std::vector<std::string> files;
-    for (int i = 0; i < FFileList->Items()->Count(); ++i) {
-      TListItem* item = FFileList->Items()->Item(i);
-      if (!item->Selected()) continue;
-      if (item->SubItems()->Strings(siKind) != "file") {
-        item->SetSelected(false);
-        continue;
-      }
-      files.push_back(item->SubItems()->Strings(siPath));
-    }
+  } else {
     if (files.empty()) {
       MessageDlg(FFileList->ListTexts.NothingSelected, mtWarning, {mbOK}, 0);
       return;
     }
     Items()->BeginUpdate();
     bool ok = true;
-    for (const std::string& f : files) ok = ShellFileOperation(op, f, FDropPath + ExtractFileName(f)) && ok;
+    for (const std::string& f : files) ok = ShellFileOperation(op, f, target + ExtractFileName(f)) && ok;
     Items()->EndUpdate();
     if (!ok) MessageDlg(TextOpFailed, mtError, {mbOK}, 0);
-  } else {
-    return;
   }
   Application->ProcessMessages();
-  const std::string drop = FDropPath;
   ReloadTree();
-  OpenPath(drop);
-  informFileList(drop, true);
+  OpenPath(target);
+  informFileList(target, true);
 }
 
 // ---------------------------------------------------------------------------
