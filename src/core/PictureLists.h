@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+class TStringList;
+
 // The names, each on a line of its own, as a message lists them.
 std::string NameLines(const std::vector<std::string>& names);
 
@@ -55,27 +57,17 @@ std::vector<std::string> LinesInViewOrder(const std::vector<std::string>& lines,
 constexpr int64_t kMaxListFileSize = int64_t(64) << 20;
 
 // ===========================================================================
-// Files renamed, moved or deleted, and the lists that name them
+// The one way into the lists
 // ===========================================================================
-// A command that renames, moves or deletes files changes the lists that name them in the
-// same step. Before its first rename it reads every list and finds those that name its
-// files (a list is one file however many links lead to it), takes the locks of their
-// folders (one wait for all; a list that names none of the files is neither locked nor
-// written), writes their new copies beside them and notes the renames in a journal. After
-// its last rename each of those lists is replaced by a copy that names every file where it
-// is now, the journal goes, and so do the locks. So no other change can come between the
-// renames and the lists, and a list that cannot follow is known before anything changed.
-//
-// The journal outlives its command only when the program was killed or the machine
-// stopped. The program that next starts, renames or changes a list takes such a journal
-// into the lists first: each list that the killed program had not replaced yet (it is
-// still the same file) takes the renames that did take place (the files are found on the
-// disk by device and inode), all at once, under the lists' locks; then the journal goes.
-// A program keeps its journal locked while its command runs: another program waits for it
-// and then finds it gone, and of two programs that find a killed program's journal, the
-// one that has its lock takes it in and removes it while the other waits, so that no
-// journal is taken in twice. A journal that cannot be read is set aside under a name that
-// is never read again and the user is told which lists may name old names.
+// Every change of a list (the paperclip, a show) and of the entries that hold lists (a
+// show made, removed, renamed or moved, a show folder) goes through the calls below, by
+// commands and by the program's own windows alike. A list is the file it is: a symbolic
+// link is followed to it, and it is changed under the lock of the folder that file lives
+// in; every other name of that file among the lists (a hard link) takes the change with
+// it. Folders are locked in the order of their paths, each once within the program (its
+// commands run one after the other: it never waits for itself), so two programs never
+// wait for each other. A list is read under its lock and written whole beside itself,
+// then put in its place.
 
 // Where the lists of pictures live and how their lines name files.
 struct TListPlace {
@@ -85,13 +77,56 @@ struct TListPlace {
   int LockTimeoutMs = 10000;
 };
 
+// Changes one list as one step no other program can come between: locks its folder, reads
+// it (no lines when it does not exist), lets change edit the lines, and when change returns
+// true writes them to the file and each of its names. True when it wrote. Raises, with the
+// list as it was, when a lock is not had (EFOpenError), when the list cannot be read or is
+// larger than maxBytes (EReadError), or when it cannot be written (EWriteError). change
+// must not wait for the user.
+bool ChangeListLines(const TListPlace& place, const std::string& list,
+                     const std::function<bool(TStringList& lines)>& change, int64_t maxBytes = int64_t(64) << 20);
+// Empties a list: a list that is a link, or a file with other names among the lists, keeps
+// its names and loses its lines; another is removed. Raises as ChangeListLines.
+void ClearList(const TListPlace& place, const std::string& list);
+// Runs change (which makes, removes, renames or moves list files or folders of lists) under
+// the locks of the folders these entries live in; for a folder, of every folder within it
+// as well. Raises as a lock raises, without running change.
+void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& entries,
+                       const std::function<void()>& change);
+
+// ===========================================================================
+// Files renamed, moved or deleted, and the lists that name them
+// ===========================================================================
+// A command that renames, moves or deletes files changes the lists that name them in the
+// same step. It asks its questions first. Then it reads the lists and finds the ones that
+// name its files: a line names a file when it leads through the same folder (links
+// followed) to the same name, and only lines of the same last part are compared. It locks
+// their folders (one wait for all; a list that names none of the files is neither locked
+// nor written), reads each again under the lock and writes its new copy beside it, and
+// notes the renames in a journal. Between its first and last rename it asks nothing. After
+// its last rename it reads from the disk which files are where, each list still as it was
+// read takes its copy (one that changed is read again), the copies are flushed together
+// and put in place, the journal goes, and so do the locks.
+//
+// The journal outlives its command only when the program was killed or the machine
+// stopped. The program that next starts, renames or changes a list takes such a journal
+// into the lists first: each list that the killed program had not replaced yet (it is
+// still the same file) takes the renames that did take place (the files are found on the
+// disk by device and inode), all at once, under the lists' locks; then the journal goes.
+// A program keeps its journal locked while its command runs: another program never takes
+// it in, and waits for it (by its lists' locks) only when its own files are the ones that
+// command renamed. A journal whose checksum does not match is set aside under a name that
+// is never read again and the user is told which lists may name old names; one that cannot
+// be taken in for a passing cause (no room, a held lock) stays for the next start.
+
 // One file of a command: renamed or moved to To, or deleted when To is empty.
 struct TFileRename {
   std::string From, To;
 };
 
-class TFolderLock;
+class TFolderLocks;
 struct TPlannedRename;
+class TRenameIndex;
 
 class TListRenames {
  public:
@@ -108,10 +143,10 @@ class TListRenames {
   bool Begin(const std::vector<TFileRename>& plan);
   // The command renamed, moved or deleted the file From as planned.
   void Done(const std::string& From);
-  // After the last rename: the lists name the files that were done at their new names (or
-  // without them, when deleted), the journal and the locks go. False when a list could not
-  // be replaced (Why() says which; the journal is then set aside). progress is told each
-  // list (its number from 0, the file, its number of lines) before it is written.
+  // After the last rename (also when the command failed part way): the lists name the
+  // files where the disk has them now, the journal and the locks go. False when a list
+  // could not be replaced (Why() says which; the journal is then set aside). progress is
+  // told each list (its number from 0, the file, its number of lines) before it is written.
   bool Finish(const std::function<void(int, const std::string&, int)>& progress = nullptr);
   // The lists that follow this command (known after Begin).
   int ListCount() const;
@@ -123,19 +158,20 @@ class TListRenames {
   void release();
   TListPlace place_;
   std::vector<TPlannedRename> plan_;
+  std::unique_ptr<TRenameIndex> index_;
   std::unordered_map<std::string, size_t> bySource_;  // the renames by old name
   std::vector<bool> done_;
   std::vector<TFollower> lists_;
-  std::vector<std::unique_ptr<TFolderLock>> locks_;
+  std::unique_ptr<TFolderLocks> locks_;
   int journalFd_ = -1;
   std::string journal_;
   std::string why_, notice_;
 };
 
-// Takes the journals of killed programs into the lists (a running program's command is
-// waited for). False when one could not be taken in now (message says why; it stays for
-// the next start or change). message may hold a notice also on true (a journal set aside);
+// Takes the journals of killed programs into the lists (those of running programs are left
+// to them). False when one could not be taken in now (message says why; it stays for the
+// next start or change). message may hold a notice also on true (a journal set aside);
 // changed tells whether a list was written.
 bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed = nullptr);
-// Removes the work copies that killed saves left beside the lists.
+// Removes the work copies that killed saves and commands left beside the lists.
 void ClearListLeftovers(const TListPlace& place);

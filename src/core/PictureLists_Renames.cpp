@@ -1,23 +1,21 @@
 // The lists of pictures following the files that a command renames, moves or deletes: the
 // lists that name them are locked, their new copies and a journal written before the first
-// rename, and replaced after the last; a killed program's journal is taken in by the next.
+// rename, and put in place after the last; a killed program's journal is taken in by the
+// next.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <map>
-#include <optional>
-#include <set>
-#include <unordered_map>
-#include <unordered_set>
 
-#include "core/PictureLists.h"
+#include "core/PictureLists_Internal.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/FileFaults.h"
@@ -25,22 +23,14 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
 
-// A file of the command with its device and inode before it. After a kill its rename took
-// place when the file is found under its new name (or, moved to another file system by a
-// copy, when a file stands under the new name and none under the old one).
-struct TPlannedRename {
-  std::string from, to;  // to empty: deleted
-  unsigned long long dev = 0, ino = 0;
-};
-
-// A list that names a file of the command: its file (links followed), the device and inode
-// it had (replacing it gives it others), its lines as read under the lock, the text that
-// names every file at its new name, and the new copy beside it.
+// A list that follows the command: its file and names, the signature it had when read under
+// the lock, the lines that name the command's entries, and its new copy.
 struct TListRenames::TFollower {
-  std::string path;
-  unsigned long long dev = 0, ino = 0;
-  std::vector<std::string> lines;
-  std::string planned, copy;
+  TListFile file;
+  TSignature sig;
+  std::vector<TLineHit> hits;
+  int lines = 0;
+  TListCopy copy;
 };
 
 namespace {
@@ -48,18 +38,21 @@ namespace {
 // Journals: ".renames.kivo2journal-<mark of the program>-XXXXXX" in the data folder, made
 // under a work name (kSaveWorkKind) and given this name only when whole and on the disk.
 // One set aside keeps its bytes under the kind kAsideKind, which is never read again.
-// Journals of earlier versions (".batchrename." and the same kind) are set aside as well.
+// Journals of earlier versions (".batchrename." and the same kind, or an earlier layout)
+// are set aside as well.
 constexpr char kJournalName[] = "renames";
 constexpr char kJournalKind[] = ".kivo2journal-";
 constexpr char kAsideKind[] = ".kivo2unread-";
-constexpr char kJournalHeader[] = "kivo2 rename journal 3\n";
+constexpr char kJournalHeader[] = "kivo2 rename journal 4\n";
 constexpr int64_t kMaxJournalBytes = int64_t(256) << 20;
 // The fewest bytes a list and a rename take in a journal: a bound on the counts it claims.
-constexpr size_t kListBytes = 6, kRenameBytes = 7;
+constexpr size_t kListBytes = 6, kRenameBytes = 11;
+// The checksum's field: eight hexadecimal digits and the zero byte that ends every field.
+constexpr size_t kChecksumBytes = 9;
 
 struct TJournalList {
   std::string path;
-  unsigned long long dev = 0, ino = 0;
+  TFileId id;
 };
 
 struct TJournal {
@@ -76,167 +69,66 @@ std::set<std::string>& RunningHere() {
   return running;
 }
 
-bool SameEntry(const struct stat& st, unsigned long long dev, unsigned long long ino) {
-  return (dev != 0 || ino != 0) && st.st_dev == dev && st.st_ino == ino;
+std::string NoFileText() {
+  return _("No file was renamed, moved or deleted: the paperclip or a show that lists these files cannot follow.");
 }
 
-std::string RealPath(const std::string& path) {
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string result = real;
-  std::free(real);
-  return result;
+std::string CannotChangeText(const std::string& list, int error) {
+  return Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(error)});
 }
 
-// Where the file of p is now: its new name, "" when it was deleted, nothing when the
-// rename did not take place (skipped, failed or not reached: the file is where it was).
-std::optional<std::string> WhereNow(const TPlannedRename& p) {
-  struct stat st;
-  const bool named = ::lstat(p.from.c_str(), &st) == 0;
-  if (p.to.empty()) return named && SameEntry(st, p.dev, p.ino) ? std::nullopt : std::optional<std::string>("");
-  if (::lstat(p.to.c_str(), &st) != 0) return std::nullopt;
-  if (SameEntry(st, p.dev, p.ino) || !named) return p.to;
-  return std::nullopt;
-}
-
-// The renames by old name (the first of a name counts).
-std::unordered_map<std::string, size_t> BySource(const std::vector<TPlannedRename>& plan) {
-  std::unordered_map<std::string, size_t> bySource;
-  for (size_t k = 0; k < plan.size(); ++k) bySource.emplace(plan[k].from, k);
-  return bySource;
-}
-
-// The lines of a list after the renames whose outcomes are now: a line that named a file
-// that was renamed names it where it is, one that named a deleted file goes. Every line is
-// looked up among the old names once, so renames that chain or swap within one command
-// come out right. A renamed line whose new name another line names already goes: the list
-// named that file once and still does.
-std::vector<std::string> LinesAfter(const std::vector<std::string>& lines,
-                                    const std::unordered_map<std::string, size_t>& bySource,
-                                    const std::vector<std::optional<std::string>>& now, const TListPlace& place) {
-  constexpr long kStays = -1, kGoes = -2;
-  std::vector<long> fate(lines.size(), kStays);
-  std::unordered_set<std::string> named;  // the paths of the lines that stay
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string path = place.LineToPath(lines[i]);
-    const auto found = bySource.find(path);
-    if (found != bySource.end() && now[found->second]) {
-      const std::string& to = *now[found->second];
-      if (to.empty()) {
-        fate[i] = kGoes;
-        continue;
-      }
-      if (NameFitsListLine(to)) {
-        fate[i] = long(found->second);
-        continue;
-      }
-    }
-    named.insert(path);
-  }
-  std::vector<std::string> result;
-  result.reserve(lines.size());
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (fate[i] == kStays)
-      result.push_back(lines[i]);
-    else if (fate[i] >= 0 && !named.count(*now[size_t(fate[i])]))
-      result.push_back(place.PathToLine(*now[size_t(fate[i])]));
-  }
-  return result;
-}
-
-bool NamesAny(const std::vector<std::string>& lines, const std::unordered_map<std::string, size_t>& bySource,
-              const TListPlace& place) {
-  return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& line) { return bySource.count(place.LineToPath(line)) > 0; });
-}
-
-std::string ListText(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-// The lines of a list; false when it cannot be read or is too large to be a list.
-bool ReadList(const std::string& path, std::vector<std::string>& lines) {
-  try {
-    TStringList list;
-    list.LoadFromFile(path, kMaxListFileSize);
-    lines = list.ToVector();
-    return true;
-  } catch (const Exception&) {
-    return false;
-  }
-}
-
-// Writes text as a new copy of list beside it (a work file), flushed, with disk space set
-// aside for reserve bytes; its name, or "" (errno set) when it cannot be written.
-std::string WriteCopy(const std::string& list, const std::string& text, size_t reserve) {
-  std::string path = WorkFileTemplate(list, kSaveWorkKind);
-  const int fd = fileio::MakeTemp(path, O_CLOEXEC);
-  if (fd < 0) return std::string();
-  ::fchmod(fd, mode_t(NewFileMode(list)));
-  bool ok = fileio::WriteAll(fd, text.data(), text.size()) && fileio::Reserve(fd, off_t(reserve)) == 0 &&
-            fileio::Sync(fd) == 0;
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok) return path;
-  fileio::Unlink(path);
-  errno = error;
-  return std::string();
-}
-
-// Puts text into a copy made by WriteCopy (within the space set aside for it).
-bool RewriteCopy(const std::string& copy, const std::string& text) {
-  const int fd = fileio::Open(copy, O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = fileio::WriteAll(fd, text.data(), text.size()) && ::ftruncate(fd, off_t(text.size())) == 0 &&
-                  fileio::Sync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return ok;
+std::string AddLine(const std::string& message, const std::string& more) {
+  return message.empty() ? more : message + "\r" + more;
 }
 
 // ---------------------------------------------------------------------------
 // The journal's text. Its fields, each ended by a zero byte (which no name holds): the
 // moment it was made (nanoseconds since 1970: journals are taken in oldest first), the
 // number of lists, per list its file, device and inode before the command, the number of
-// renames, per rename from, to ("" for a deletion), device and inode.
+// renames, per rename from, to ("" for a deletion), the file's device and inode and its
+// folder's device and inode; last the CRC-32 of every byte before it.
 // ---------------------------------------------------------------------------
+std::string ChecksumField(std::string_view text) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08lX",
+                ::crc32(0L, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+  return std::string(hex) + '\0';
+}
+
 std::string JournalText(const TJournal& j) {
   std::string text = kJournalHeader;
   auto field = [&text](const std::string& value) {
     text += value;
     text += '\0';
   };
+  auto id = [&field](const TFileId& id) {
+    field(std::to_string(id.dev));
+    field(std::to_string(id.ino));
+  };
   field(std::to_string(j.made));
   field(std::to_string(j.lists.size()));
   for (const TJournalList& l : j.lists) {
     field(l.path);
-    field(std::to_string(l.dev));
-    field(std::to_string(l.ino));
+    id(l.id);
   }
   field(std::to_string(j.plan.size()));
   for (const TPlannedRename& p : j.plan) {
     field(p.from);
     field(p.to);
-    field(std::to_string(p.dev));
-    field(std::to_string(p.ino));
+    id(p.file);
+    id(p.folder);
   }
-  return text;
+  return text + ChecksumField(text);
 }
 
 // The fields of a journal one after the other, each bounded by what the text holds.
 class TJournalFields {
  public:
-  TJournalFields(const std::string& text, size_t at) : text_(text), at_(at) {}
+  TJournalFields(std::string_view text, size_t at) : text_(text), at_(at) {}
   bool Text(std::string& field) {
     const size_t end = text_.find('\0', at_);
     if (end == std::string::npos) return false;
-    field.assign(text_, at_, end - at_);
+    field.assign(text_.substr(at_, end - at_));
     at_ = end + 1;
     return true;
   }
@@ -248,17 +140,19 @@ class TJournalFields {
     n = std::strtoull(field.c_str(), nullptr, 10);
     return errno == 0;
   }
+  bool Id(TFileId& id) { return Number(id.dev) && Number(id.ino); }
   // A count of items of at least each bytes: more than the rest could hold is damage.
   bool Count(unsigned long long& n, size_t each) { return Number(n) && n <= (text_.size() - at_) / each; }
   bool AtEnd() const { return at_ == text_.size(); }
 
  private:
-  const std::string& text_;
+  std::string_view text_;
   size_t at_;
 };
 
-// Reads a journal's text into j; false for one that is damaged or of an earlier layout.
-// The lists come first, so a damaged journal may still tell which lists it names.
+// Reads a journal's text into j; false for one that is damaged (cut short, or its checksum
+// does not match) or of an earlier layout. The lists come first: a journal damaged after
+// them still tells which lists it names.
 bool ParseJournal(const std::string& text, TJournal& j) {
   const std::string_view header(kJournalHeader);
   if (text.compare(0, header.size(), header) != 0) return false;
@@ -267,19 +161,22 @@ bool ParseJournal(const std::string& text, TJournal& j) {
   if (!fields.Number(j.made) || !fields.Count(lists, kListBytes)) return false;
   for (unsigned long long i = 0; i < lists; ++i) {
     TJournalList l;
-    if (!fields.Text(l.path) || !IsFullPath(l.path) || !fields.Number(l.dev) || !fields.Number(l.ino)) return false;
+    if (!fields.Text(l.path) || !IsFullPath(l.path) || !fields.Id(l.id)) return false;
     j.lists.push_back(std::move(l));
   }
   if (!fields.Count(renames, kRenameBytes)) return false;
   j.plan.reserve(size_t(renames));
   for (unsigned long long k = 0; k < renames; ++k) {
     TPlannedRename p;
-    if (!fields.Text(p.from) || !fields.Text(p.to) || !fields.Number(p.dev) || !fields.Number(p.ino) ||
+    if (!fields.Text(p.from) || !fields.Text(p.to) || !fields.Id(p.file) || !fields.Id(p.folder) ||
         !IsFullPath(p.from) || (!p.to.empty() && !IsFullPath(p.to)))
       return false;
     j.plan.push_back(std::move(p));
   }
-  return fields.AtEnd();
+  const size_t body = text.size() - std::min(text.size(), kChecksumBytes);
+  std::string checksum;
+  return fields.Text(checksum) && fields.AtEnd() &&
+         ChecksumField(std::string_view(text).substr(0, body)) == std::string_view(text).substr(body);
 }
 
 // The whole of an open file of at most kMaxJournalBytes; false when it cannot be read.
@@ -319,6 +216,13 @@ std::vector<std::string> JournalFiles(const std::string& folder) {
   return journals;
 }
 
+// The command that keeps the open journal fd (at file) runs still: its lock is held, or,
+// where the file system locks nothing, its program runs. Otherwise fd is locked now.
+bool RunsStill(int fd, const std::string& file, int operation) {
+  if (fileio::Lock(fd, file, operation | LOCK_NB) == 0) return false;
+  return errno == EWOULDBLOCK || !WorkFileOwnerGone(ExtractFileName(file), kJournalKind);
+}
+
 // Sets a journal that cannot be taken in aside, under a name that is never read again;
 // the name it has then (its own when it could not be renamed).
 std::string SetAside(const std::string& file) {
@@ -329,14 +233,11 @@ std::string SetAside(const std::string& file) {
   return aside;
 }
 
-std::string AddLine(const std::string& message, const std::string& more) {
-  return message.empty() ? more : message + "\r" + more;
-}
-
-// What to tell when another program's renames could not be taken in now (why).
-std::string NotTakenInText(const Exception& why) {
-  return Format(_("The renames of another program could not be taken into the paperclip and the shows: %s"),
-                {why.Message()});
+// What to tell when a stopped program's renames could not be taken in now (why).
+std::string KeptText(const std::string& why) {
+  return Format(_("The renames of a stopped program could not be taken into the paperclip and the shows now; they "
+                  "are kept and taken in at the next start: %s"),
+                {why});
 }
 
 // What to tell of a journal set aside (kept as aside): which lists may name old names.
@@ -346,94 +247,134 @@ std::string SetAsideText(const std::string& aside, const std::vector<std::string
          "\r" + _("These lists may still name files by their old names:") + NameLines(lists);
 }
 
-// The program's lists (each file once), for naming them and for finding a list again.
-std::vector<std::string> DistinctLists(const TListPlace& place) {
-  std::vector<std::string> lists;
-  std::set<std::pair<unsigned long long, unsigned long long>> seen;
-  for (const std::string& list : place.Lists()) {
-    struct stat st;
-    if (::stat(list.c_str(), &st) == 0 && S_ISREG(st.st_mode) && seen.insert({st.st_dev, st.st_ino}).second)
-      lists.push_back(list);
-  }
-  return lists;
-}
+// A cause that passes: the journal is tried again later.
+bool Passing(int error) { return error == ENOSPC || error == EDQUOT || error == EWOULDBLOCK || error == EINTR; }
 
-// The locks of the folders of these lists, taken in one order (so that two programs that
-// want some of the same never wait for each other) into held, which may hold some already.
-// Raises as TFolderLock raises.
-void LockFolders(const std::vector<std::string>& lists, int timeoutMs,
-                 std::map<std::string, std::unique_ptr<TFolderLock>>& held) {
-  std::map<std::string, std::string> byFolder;  // folder -> a list in it, named while waiting
-  for (const std::string& list : lists) byFolder.emplace(ExtractFileDir(list), list);
-  for (const auto& [folder, list] : byFolder)
-    if (!held.count(folder)) held.emplace(folder, std::make_unique<TFolderLock>(list, timeoutMs));
-}
+enum class TTakeIn { Done, Kept, SetAside };
 
-// Takes journal j into the lists, under their folders' locks (held). False when a lock was
-// not had (message says why; the journal stays).
-bool TakeIn(const TListPlace& place, TJournal& j, std::map<std::string, std::unique_ptr<TFolderLock>>& held,
-            std::string& message, bool* changed) {
-  // Where its lists are: at their paths, or, moved since (a show renamed in the tree),
-  // another of the lists that is the same file.
-  std::vector<std::string> places(j.lists.size());
-  std::vector<std::string> current;
+// Takes journal j of a killed program into the lists, under their folders' locks (held).
+TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::string& message, bool* changed) {
+  // The killed program's work copies go first: they hold the room the lists' copies need.
+  std::set<std::string> folders;
+  for (const TJournalList& l : j.lists) folders.insert(ExtractFileDir(l.path));
+  for (const std::string& folder : folders) ClearLeftovers(folder);
+  // Its lists that it had not replaced yet: still the same files, at their paths or, moved
+  // since (a show renamed in the tree), another of the lists that is that file.
+  std::vector<std::pair<TListFile, TFileId>> targets;
+  std::vector<TListFile> current;
   bool listed = false;
-  for (size_t i = 0; i < j.lists.size(); ++i) {
-    const TJournalList& l = j.lists[i];
+  for (const TJournalList& l : j.lists) {
     struct stat st;
-    if (::stat(l.path.c_str(), &st) == 0) {
-      places[i] = l.path;
+    if (::stat(l.path.c_str(), &st) == 0 && l.id.Is(st)) {
+      targets.emplace_back(ResolveList(l.path, place.Lists), l.id);
       continue;
     }
     if (!listed) current = DistinctLists(place), listed = true;
-    for (const std::string& list : current)
-      if (::stat(list.c_str(), &st) == 0 && SameEntry(st, l.dev, l.ino)) places[i] = RealPath(list);
+    for (const TListFile& list : current)
+      if (::stat(list.real.c_str(), &st) == 0 && l.id.Is(st)) targets.emplace_back(list, l.id);
   }
-  std::vector<std::string> found;
-  for (const std::string& p : places)
-    if (!p.empty()) found.push_back(p);
+  TFolderSet locked;
+  for (const auto& [target, id] : targets) locked.merge(FoldersOf(target));
   try {
-    LockFolders(found, place.LockTimeoutMs, held);
+    locks.Lock(locked, place.LockTimeoutMs);
   } catch (const Exception& e) {
-    message = AddLine(message, NotTakenInText(e));
-    return false;
+    message = AddLine(message, KeptText(e.Message()));
+    return TTakeIn::Kept;
   }
   // Another program may have taken it in while this one waited.
   struct stat journal;
-  if (::fstat(j.fd, &journal) != 0 || journal.st_nlink == 0) return true;
-  // The lists the killed program had not replaced yet: still the same files.
-  std::vector<std::string> targets;
-  for (size_t i = 0; i < places.size(); ++i) {
-    struct stat st;
-    if (!places[i].empty() && ::stat(places[i].c_str(), &st) == 0 && SameEntry(st, j.lists[i].dev, j.lists[i].ino))
-      targets.push_back(places[i]);
-  }
-  const auto bySource = BySource(j.plan);
+  if (::fstat(j.fd, &journal) != 0 || journal.st_nlink == 0) return TTakeIn::Done;
   std::vector<std::optional<std::string>> now(j.plan.size());
-  for (size_t k = 0; k < j.plan.size(); ++k) now[k] = WhereNow(j.plan[k]);
+  for (size_t k = 0; k < j.plan.size(); ++k) now[k] = WhereNow(j.plan[k], false);
+  TRenameIndex index(j.plan, place);
   std::vector<std::string> failed;
-  for (const std::string& list : targets) {
-    std::vector<std::string> lines;
-    if (!ReadList(list, lines)) {
-      failed.push_back(list);
+  std::string why;
+  bool passing = false;
+  std::string bytes;
+  for (const auto& [target, id] : targets) {
+    TSignature sig;
+    if (!ReadListBytes(target.real, bytes, &sig)) {
+      // Gone meanwhile, or no list the program reads (too large to be one).
+      if (errno != ENOENT && errno != EFBIG) {
+        why = CannotChangeText(target.real, errno);
+        failed.push_back(target.real);
+      }
       continue;
     }
-    const std::vector<std::string> after = LinesAfter(lines, bySource, now, place);
-    if (after == lines) continue;
-    try {
-      SaveTextFileAtomically(list, ListText(after));
+    if (!(sig.id == id)) continue;
+    bool change = false;
+    const std::string text = TextAfter(bytes, index.Hits(bytes), j.plan, now, place, change);
+    bytes.clear();
+    if (!change) continue;
+    if (ReplaceList(target, text)) {
       if (changed) *changed = true;
-    } catch (const Exception&) {
-      failed.push_back(list);
+    } else {
+      passing = passing || Passing(errno);
+      why = CannotChangeText(target.real, errno);
+      failed.push_back(target.real);
     }
   }
   if (failed.empty()) {
     fileio::Unlink(j.file);
     fileio::SyncFolder(place.DataFolder);
-  } else {
-    message = AddLine(message, SetAsideText(SetAside(j.file), failed));
+    return TTakeIn::Done;
   }
-  return true;
+  if (passing) {
+    message = AddLine(message, KeptText(why));
+    return TTakeIn::Kept;
+  }
+  message = AddLine(message, SetAsideText(SetAside(j.file), failed));
+  return TTakeIn::SetAside;
+}
+
+// The folders of the lists of commands that run now in other programs and rename files to
+// one of the names this command renames: their lists take those renames when they end, so
+// this command waits for them by their locks before it reads the lists.
+TFolderSet RunningCommandsFolders(const TListPlace& place, TRenameIndex& index) {
+  TFolderSet folders;
+  for (const std::string& file : JournalFiles(place.DataFolder)) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    std::string text;
+    TJournal j;
+    if (RunsStill(fd, file, LOCK_SH) && ReadJournal(fd, text) && ParseJournal(text, j) &&
+        std::any_of(j.plan.begin(), j.plan.end(),
+                    [&](const TPlannedRename& p) { return !p.to.empty() && index.OldEntryOf(p.to) >= 0; }))
+      for (const TJournalList& l : j.lists) folders.emplace(RealPath(ExtractFileDir(l.path)), l.path);
+    ::close(fd);
+  }
+  return folders;
+}
+
+// A list as read for a command: its file, its signature and the lines that name the
+// command's entries.
+struct TScanned {
+  TListFile file;
+  TSignature sig;
+  std::vector<TLineHit> hits;
+  int lines = 0;
+  bool follows() const { return TRenameIndex::NamesAny(hits); }
+};
+
+// The lists as they are now, each read again only when it changed since scanned was read.
+void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TScanned>& scanned) {
+  std::map<std::string, TScanned> before;
+  for (TScanned& s : scanned) before.emplace(s.file.real, std::move(s));
+  scanned.clear();
+  std::string bytes;
+  for (TListFile& file : DistinctLists(place)) {
+    TScanned s;
+    if (!SignatureOf(file.real, s.sig)) continue;
+    const auto old = before.find(file.real);
+    if (old != before.end() && old->second.sig == s.sig && old->second.file.others == file.others) {
+      scanned.push_back(std::move(old->second));
+      continue;
+    }
+    s.file = std::move(file);
+    // A list that cannot be read (or is too large to be one) is not a list the program reads.
+    if (ReadListBytes(s.file.real, bytes, &s.sig)) s.hits = index.Hits(bytes, &s.lines);
+    scanned.push_back(std::move(s));
+  }
 }
 
 }  // namespace
@@ -444,36 +385,27 @@ bool SettleListJournals(const TListPlace& place, std::string& message, bool* cha
   const std::vector<std::string> files = JournalFiles(place.DataFolder);
   if (files.empty()) return true;
   std::vector<TJournal> taken;
-  auto closeAll = [&taken] {
-    for (TJournal& j : taken) ::close(j.fd);
-  };
   for (const std::string& file : files) {
     TJournal j;
     j.file = file;
     j.fd = fileio::Open(file, O_RDWR | O_CLOEXEC);
     if (j.fd < 0 && errno == ENOENT) continue;  // its command ended meanwhile
     if (j.fd >= 0) {
-      // A running command keeps its journal locked: it is waited for, and then gone.
-      try {
-        LockOpenFile(j.fd, file, ExcludeTrailingPathDelimiter(place.DataFolder), place.LockTimeoutMs);
-      } catch (const Exception& e) {
-        ::close(j.fd);
-        closeAll();
-        message = AddLine(message, NotTakenInText(e));
-        return false;
-      }
+      // A running command's journal is its own: never taken in, never waited for.
       struct stat st;
-      if (::fstat(j.fd, &st) != 0 || st.st_nlink == 0) {
+      if (RunsStill(j.fd, file, LOCK_EX) || ::fstat(j.fd, &st) != 0 || st.st_nlink == 0) {
         ::close(j.fd);
         continue;
       }
     }
     std::string text;
     if (j.fd < 0 || !ReadJournal(j.fd, text) || !ParseJournal(text, j)) {
-      // Never taken in in part: the lists it may have named are told.
+      // Never taken in in part: the lists it names are told, or every list when it names
+      // none that can be read.
       std::vector<std::string> named;
       for (const TJournalList& l : j.lists) named.push_back(l.path);
-      if (named.empty()) named = DistinctLists(place);
+      if (named.empty())
+        for (const TListFile& list : DistinctLists(place)) named.push_back(list.name);
       message = AddLine(message, SetAsideText(SetAside(file), named));
       if (j.fd >= 0) ::close(j.fd);
       continue;
@@ -481,19 +413,20 @@ bool SettleListJournals(const TListPlace& place, std::string& message, bool* cha
     taken.push_back(std::move(j));
   }
   std::sort(taken.begin(), taken.end(), [](const TJournal& a, const TJournal& b) { return a.made < b.made; });
-  std::map<std::string, std::unique_ptr<TFolderLock>> held;
+  TFolderLocks locks;
+  bool settled = true;
   for (TJournal& j : taken)
-    if (!TakeIn(place, j, held, message, changed)) {
-      closeAll();
-      return false;
-    }
-  closeAll();
-  return true;
+    if (TakeIn(place, j, locks, message, changed) == TTakeIn::Kept) settled = false;
+  for (TJournal& j : taken) ::close(j.fd);
+  return settled;
 }
 
 void ClearListLeftovers(const TListPlace& place) {
   std::set<std::string> folders{ExcludeTrailingPathDelimiter(place.DataFolder)};
-  for (const std::string& list : place.Lists()) folders.insert(ExtractFileDir(RealPath(list)));
+  for (const std::string& list : place.Lists()) {
+    folders.insert(ExtractFileDir(list));
+    folders.insert(ExtractFileDir(RealPath(list)));
+  }
   for (const std::string& folder : folders) ClearLeftovers(folder);
 }
 
@@ -519,16 +452,13 @@ void TListRenames::Done(const std::string& From) {
   if (planned != bySource_.end()) done_[planned->second] = true;
 }
 
-
 void TListRenames::release() {
-  for (const TFollower& f : lists_)
-    if (!f.copy.empty()) fileio::Unlink(f.copy);
   lists_.clear();
   if (journalFd_ >= 0) ::close(journalFd_);
   journalFd_ = -1;
   RunningHere().erase(journal_);
   journal_.clear();
-  locks_.clear();
+  locks_.reset();
 }
 
 bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
@@ -541,59 +471,69 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   }
   notice_ = settled;
   for (const TFileRename& r : plan) {
-    struct stat st;
+    struct stat st, folder;
     if (r.From.empty() || r.From == r.To || ::lstat(r.From.c_str(), &st) != 0) continue;
-    plan_.push_back({r.From, r.To, st.st_dev, st.st_ino});
+    TPlannedRename p{r.From, r.To, TFileId::Of(st), {}};
+    if (::stat(ExtractFileDir(r.From).c_str(), &folder) == 0) p.folder = TFileId::Of(folder);
+    plan_.push_back(std::move(p));
   }
   if (plan_.empty()) return true;
-  bySource_ = BySource(plan_);
   done_.assign(plan_.size(), false);
-  const auto& bySource = bySource_;
+  for (size_t k = 0; k < plan_.size(); ++k) bySource_.emplace(plan_[k].from, k);
+  index_ = std::make_unique<TRenameIndex>(plan_, place_);
   std::vector<std::optional<std::string>> planned(plan_.size());
   for (size_t k = 0; k < plan_.size(); ++k) planned[k] = plan_[k].to;
 
-  // The lists that name a file of the command, each once however many links lead to it.
-  std::vector<std::string> named;
-  for (const std::string& list : DistinctLists(place_)) {
-    std::vector<std::string> lines;
-    if (ReadList(list, lines) && NamesAny(lines, bySource, place_)) named.push_back(RealPath(list));
+  // The lists that name a file of the command, each once however many names lead to it,
+  // read until their folders are locked and none of them changed since it was read.
+  const TFolderSet running = RunningCommandsFolders(place_, *index_);
+  locks_ = std::make_unique<TFolderLocks>();
+  std::vector<TScanned> scanned;
+  for (int round = 0;; ++round) {
+    Scan(place_, *index_, scanned);
+    TFolderSet folders = running;
+    for (const TScanned& s : scanned)
+      if (s.follows()) folders.merge(FoldersOf(s.file));
+    if (folders.empty()) {
+      release();
+      return true;
+    }
+    if (round > 0 && locks_->Holds(folders)) break;
+    try {
+      if (round == 4) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
+      locks_->Lock(folders, place_.LockTimeoutMs);
+    } catch (const Exception& e) {
+      release();
+      why_ = NoFileText() + "\r" + e.Message();
+      return false;
+    }
   }
-  if (named.empty()) return true;
-  std::map<std::string, std::unique_ptr<TFolderLock>> held;
-  try {
-    LockFolders(named, place_.LockTimeoutMs, held);
-  } catch (const Exception& e) {
-    why_ = _("No file was renamed, moved or deleted: the paperclip or a show that lists these files cannot follow.") +
-           "\r" + e.Message();
-    return false;
-  }
-  for (auto& [folder, lock] : held) locks_.push_back(std::move(lock));
 
-  // Read again under the locks (another program may have changed them meanwhile), and their
-  // new copies written: a list that cannot take its new copy is known now.
+  // Each list read under the locks and its new copy written: a list that cannot take it is
+  // known now.
   std::vector<std::string> cannot;
-  for (const std::string& list : named) {
+  std::string bytes;
+  for (TScanned& s : scanned) {
+    if (!s.follows()) continue;
     TFollower f;
-    f.path = list;
-    struct stat st;
-    if (::stat(list.c_str(), &st) != 0 || !ReadList(list, f.lines)) continue;
-    f.dev = st.st_dev;
-    f.ino = st.st_ino;
-    const std::vector<std::string> after = LinesAfter(f.lines, bySource, planned, place_);
-    if (after == f.lines) continue;
-    f.planned = ListText(after);
+    f.file = std::move(s.file);
+    if (!ReadListBytes(f.file.real, bytes, &f.sig)) continue;
+    f.hits = f.sig == s.sig ? std::move(s.hits) : index_->Hits(bytes, &s.lines);
+    f.lines = s.lines;
+    bool changed = false;
+    const std::string text = TextAfter(bytes, f.hits, plan_, planned, place_, changed);
+    if (!changed) continue;
     // Room for any mix of old and new names that the renames may leave.
-    f.copy = WriteCopy(list, f.planned, ListText(f.lines).size() + f.planned.size());
-    if (f.copy.empty()) {
-      cannot.push_back(Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(errno)}));
+    if (!f.copy.Make(f.file, text, bytes.size() + text.size())) {
+      cannot.push_back(CannotChangeText(f.file.real, errno));
       continue;
     }
     lists_.push_back(std::move(f));
   }
+  bytes.clear();
   if (!cannot.empty()) {
     release();
-    why_ = _("No file was renamed, moved or deleted: the paperclip or a show that lists these files cannot follow.") +
-           NameLines(cannot);
+    why_ = NoFileText() + NameLines(cannot);
     return false;
   }
   if (lists_.empty()) {
@@ -606,9 +546,16 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   struct timespec made;
   ::clock_gettime(CLOCK_REALTIME, &made);
   j.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
-  for (const TFollower& f : lists_) j.lists.push_back({f.path, f.dev, f.ino});
+  for (const TFollower& f : lists_) j.lists.push_back({f.file.real, f.sig.id});
   j.plan = plan_;
   const std::string text = JournalText(j);
+  if (int64_t(text.size()) > kMaxJournalBytes) {
+    release();
+    why_ = NoFileText() + "\r" +
+           _("The record that keeps the lists up to date would be too large for so many files; rename, move or "
+             "delete fewer at once.");
+    return false;
+  }
   std::string work = WorkFileTemplate(place_.DataFolder + kJournalName, kSaveWorkKind);
   const int fd = fileio::MakeTemp(work, O_CLOEXEC);
   bool written = fd >= 0 && fileio::Lock(fd, work, LOCK_EX | LOCK_NB) == 0 &&
@@ -641,27 +588,69 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     release();
     return true;
   }
-  // What this program did it knows (another may have moved the same names meanwhile).
-  std::vector<std::optional<std::string>> now(plan_.size());
-  for (size_t k = 0; k < plan_.size(); ++k)
-    if (done_[k]) now[k] = plan_[k].to;
+  // Where the files are now, as the disk has them (also after a command that failed part
+  // way), and what the copies were written for.
+  std::vector<std::optional<std::string>> now(plan_.size()), planned(plan_.size());
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    now[k] = WhereNow(plan_[k], done_[k]);
+    planned[k] = plan_[k].to;
+  }
   std::vector<std::string> failed;
-  std::set<std::string> folders;
+  std::vector<TListCopy*> copies;
+  std::string bytes;
   for (size_t i = 0; i < lists_.size(); ++i) {
     TFollower& f = lists_[i];
-    if (progress) progress(int(i), f.path, int(f.lines.size()));
-    const std::vector<std::string> after = LinesAfter(f.lines, bySource_, now, place_);
-    if (after != f.lines) {
-      const std::string text = ListText(after);
-      if ((text == f.planned || RewriteCopy(f.copy, text)) && fileio::Rename(f.copy, f.path) == 0) {
-        f.copy.clear();
-        folders.insert(ExtractFileDir(f.path));
-      } else {
-        failed.push_back(f.path + " (" + SysErrorMessage(errno) + ")");
+    if (progress) progress(int(i), f.file.real, f.lines);
+    TSignature sig;
+    // A list removed meanwhile is not made again.
+    if (!SignatureOf(f.file.real, sig)) {
+      f.copy.Drop();
+      continue;
+    }
+    // A list that is still what was read takes its copy as written when every file went
+    // as planned; otherwise, and when it changed, it is read again and written anew.
+    const bool same = sig == f.sig;
+    if (!same || now != planned) {
+      bool changed = false;
+      if (!ReadListBytes(f.file.real, bytes, &sig)) {
+        failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
+        continue;
+      }
+      if (!same) {
+        f.hits = index_->Hits(bytes, &f.lines);
+        f.file = ResolveList(f.file.real, place_.Lists);
+      }
+      const std::string text = TextAfter(bytes, f.hits, plan_, now, place_, changed);
+      if (!changed) {
+        f.copy.Drop();
+        continue;
+      }
+      if (!f.copy.Rewrite(text)) {
+        failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
+        continue;
       }
     }
+    if (!f.copy.Trim()) {
+      failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
+      continue;
+    }
+    copies.push_back(&f.copy);
   }
-  for (const std::string& folder : folders) fileio::SyncFolder(folder);
+  bytes.clear();
+  // The copies flushed together, then put in place.
+  TFolderSet folders;
+  const bool synced = SyncCopies(copies);
+  const int syncError = errno;
+  for (TFollower& f : lists_) {
+    if (!f.copy.Made()) continue;
+    if (synced && f.copy.Put(f.file)) {
+      folders.merge(FoldersOf(f.file));
+    } else {
+      failed.push_back(f.file.real + " (" + SysErrorMessage(synced ? errno : syncError) + ")");
+      f.copy.Drop();
+    }
+  }
+  for (const auto& [folder, list] : folders) fileio::SyncFolder(folder);
   if (failed.empty()) {
     fileio::Unlink(journal_);
     fileio::SyncFolder(place_.DataFolder);

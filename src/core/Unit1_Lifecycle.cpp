@@ -250,12 +250,13 @@ void TForm1::finishFirstShow() {
 void TForm1::settleRenameJournalsAtStart() {
   // The renames of a killed program are taken into the lists once the window shows: a
   // list another program keeps locked then costs one wait for all lists, with the window
-  // on the screen. What killed saves left beside the lists goes.
+  // on the screen. What killed saves and commands left beside the lists goes first, since
+  // it holds room the lists' new copies may need.
   if (ActionRunning) return;
   ActionRunning = true;
   bool changed = false;
-  SettleListJournals(&changed);
   ClearListLeftovers(ListPlace());
+  SettleListJournals(&changed);
   ActionRunning = false;
   if (!changed) return;
   // What shows the lists' contents shows them anew.

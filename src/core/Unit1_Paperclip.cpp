@@ -56,7 +56,8 @@ bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TS
   // What a killed program's renames left to do in the lists comes first.
   if (!SettleListJournals()) return false;
   try {
-    ChangeListFile(FileName, Change, MaxBytes);
+    TLockWaitScope lockWait;
+    ChangeListLines(ListPlace(), FileName, Change, MaxBytes);
     return true;
   } catch (const Exception& e) {
     ShowMessage(e.Message());
@@ -66,17 +67,16 @@ bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TS
 
 namespace {
 
-// Removes a list file under the lock of its folder; false, after saying why, when it stays.
-bool RemoveListFile(const std::string& file) {
+// Empties a list under the lock of its folder; false, after saying why, when it stays.
+bool RemoveListFile(const TListPlace& place, const std::string& file) {
   try {
-    TFolderLock lock(file);
-    if (!FileExists(file) || ForceDeleteFile(file)) return true;
+    TLockWaitScope lockWait;
+    ClearList(place, file);
+    return true;
   } catch (const Exception& e) {
     ShowMessage(e.Message());
     return false;
   }
-  ShowMessage(Format(_("%s could not be removed."), {file}));
-  return false;
 }
 
 }  // namespace
@@ -240,7 +240,7 @@ void TForm1::M_Clearpaperclip1Click(TObject* /*Sender*/) {
   if (TranslatedMessageDialog(_("Remove all files from the papeclip list?"), mtConfirmation,
                               TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
     return;
-  if (!RemoveListFile(file)) return;
+  if (!RemoveListFile(ListPlace(), file)) return;
   if (!TreeView1->Visible()) {
     ShowMessage(_("All files removed from the paperclip."));
   } else if (FShowNodeKind == 3) {
@@ -259,7 +259,7 @@ void TForm1::TreeToPaperclipClick(TObject* /*Sender*/) {
   if (FileExists(file) &&
       TranslatedMessageDialog(_("The paperclip is not empty, remove all files from the paperclip list first?"),
                               mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes &&
-      !RemoveListFile(file))
+      !RemoveListFile(ListPlace(), file))
     return;
   HourGlassCursor();
   Application->ProcessMessages();

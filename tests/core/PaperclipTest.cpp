@@ -264,7 +264,7 @@ TEST_F(PaperclipTest, AWriteThatFailsLeavesThePaperclipAsItWasAndSaysSo) {
   {
     TFileFaultScope fault(TFileFaultOp::Unlink, EACCES, "paperclip.lst", 0, -1);
     ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
-    ExpectMessage(Paperclip() + " could not be removed.");
+    ExpectMessage(Paperclip() + " cannot be changed: Permission denied");
     Form1->M_Clearpaperclip1->Click();
     EXPECT_TRUE(Intact(Paperclip()));
   }

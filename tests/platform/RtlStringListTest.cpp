@@ -248,9 +248,13 @@ TEST(RtlStringList, SavingWritesCrLfUtf8AndReplacesAtomically) {
   EXPECT_LT(GetTickCount64() - start, 1000u);
   EXPECT_EQ(rtltest::ToolLine({"sh", "-c", "tail -n 1 \"$0\"; grep -c lost \"$0\"", f}), "next\r\n0");
   {
+    // Within one program a second lock joins the first, and the folder stays locked for
+    // other programs until the last holder lets go.
     TFolderLock lock(f);
-    EXPECT_THROW(TFolderLock(f, 50), EFOpenError);
+    { TFolderLock again(f, 50); }
+    EXPECT_EQ(testsupport::Run({"flock", "-n", dir, "true"}).exitCode, 1);
   }
+  EXPECT_EQ(testsupport::Run({"flock", "-n", dir, "true"}).exitCode, 0);
   waitpid(holder, nullptr, 0);
 }
 

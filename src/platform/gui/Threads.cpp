@@ -116,6 +116,18 @@ class InputBlock : public QObject {
 
 }  // namespace
 
+struct TBusyInput::Block {
+  InputBlock input;
+};
+
+TBusyInput::TBusyInput() {
+  if (IsMainThread() && QCoreApplication::instance()) block_ = std::make_unique<Block>();
+}
+
+TBusyInput::~TBusyInput() = default;
+
+bool TBusyInput::Escaped() const { return block_ && block_->input.Escaped(); }
+
 bool WaitBusy(const std::function<bool()>& finished, const std::function<std::unique_ptr<TForm>()>& notice) {
   if (!IsMainThread() || !QCoreApplication::instance()) {
     while (!finished()) {

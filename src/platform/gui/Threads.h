@@ -159,3 +159,21 @@ bool CheckSynchronize();
 // without taking the keyboard, until the wait ends. Elsewhere it only waits. False when the
 // user gave the wait up (finished() may then not have come true).
 bool WaitBusy(const std::function<bool()>& finished, const std::function<std::unique_ptr<TForm>()>& notice = nullptr);
+// While it exists, the program takes no input but Esc, as WaitBusy takes none: the keys,
+// clicks, wheel turns and drops given to its windows are dropped while events run (the
+// windows paint, timers and the window manager's close requests run). A command that must
+// not be interleaved with other commands of the program (its list changes are between
+// their first and last step) runs under it and stops when Escaped().
+class TBusyInput {
+ public:
+  TBusyInput();
+  ~TBusyInput();
+  TBusyInput(const TBusyInput&) = delete;
+  TBusyInput& operator=(const TBusyInput&) = delete;
+  // The user pressed Esc since it began.
+  bool Escaped() const;
+
+ private:
+  struct Block;
+  std::unique_ptr<Block> block_;
+};

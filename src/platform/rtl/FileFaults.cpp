@@ -230,6 +230,14 @@ int Sync(int fd) {
   }
 }
 
+int SyncFileSystem(int fd) {
+  if (int err = DescriptorFaultFor(TFileFaultOp::Sync, fd)) return Fail(err);
+  for (;;) {
+    int r = ::syncfs(fd);
+    if (r == 0 || errno != EINTR) return r;
+  }
+}
+
 int SyncFolder(const std::string& folder) {
   const std::string path = folder.empty() ? std::string(".") : folder;
   if (int err = FaultFor(TFileFaultOp::Sync, path)) return Fail(err);

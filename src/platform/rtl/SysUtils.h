@@ -1,5 +1,7 @@
 #pragma once
 // The run-time library's exceptions and routines (strings, numbers, dates, files).
+#include <sys/types.h>
+
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -181,6 +183,11 @@ std::string TextFromBytes(std::string_view bytes);
 // sequences as they are, each other byte as its Windows-1252 letter ("caf\xE9" shows as
 // "café"). The string itself keeps its bytes; every text drawn goes through this.
 std::string DisplayTextOf(std::string_view bytes);
+// Hands each line of a text file's bytes to fn, in order, as TStrings::LoadFromFile reads
+// them: a UTF-8 byte-order mark dropped; CR LF, LF and a lone CR end a line, a final line
+// break adds none; a line that is not UTF-8 and is itself an old Windows path read as
+// Windows-1252, every other line as its bytes stand (handed over without a copy).
+void ForEachTextLine(std::string_view bytes, const std::function<void(std::string_view line)>& fn);
 
 // ===========================================================================
 // Numbers and text.
@@ -468,9 +475,11 @@ bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
 // cannot be locked (NFS locks only files open for writing) a hidden lock file in it
 // (kFolderLockFileName, opened for writing and left in place, since a holder that removed
 // it would let the next two lock different files) stands in; which of the two is a matter
-// of the file system, so every program on it takes the same one. Raises EFOpenError when
-// another holder keeps it longer than timeoutMs, when the user gives the wait up, or when
-// neither can be locked: the change is not made then.
+// of the file system, so every program on it takes the same one. Within one program a
+// folder is locked once: a second lock of a folder the program holds already joins the
+// first (the program's own changes never wait for each other), and the lock goes with its
+// last holder. Raises EFOpenError when another holder keeps it longer than timeoutMs, when
+// the user gives the wait up, or when neither can be locked: the change is not made then.
 class TFolderLock {
  public:
   // With a TLockWaitScope open, the wait ends no later than the scope's deadline.
@@ -480,7 +489,8 @@ class TFolderLock {
   TFolderLock& operator=(const TFolderLock&) = delete;
 
  private:
-  int fd_ = -1;
+  std::pair<dev_t, ino_t> key_{};  // the folder's device and inode
+  bool holds_ = false;
 };
 
 // The name of the lock file that stands in for a folder that cannot be locked.

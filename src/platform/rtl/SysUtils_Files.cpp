@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -395,30 +396,71 @@ uint64_t TLockWaitScope::WaitDeadline(int timeoutMs) {
   return t_actionDeadline;
 }
 
+namespace {
+// The folders this process holds locked, by device and inode, each with its one descriptor
+// and the number of its holders: within one program a folder is locked once, so that a
+// change the program makes while its own command holds the folder never waits for itself.
+// A child that fork made is another program: it forgets what its parent holds.
+struct THeldFolder {
+  int fd = -1;
+  int holders = 0;
+};
+std::mutex g_heldGuard;
+pid_t g_heldPid = 0;
+std::map<std::pair<dev_t, ino_t>, THeldFolder>& HeldFolders() {
+  static std::map<std::pair<dev_t, ino_t>, THeldFolder> held;
+  if (g_heldPid != ::getpid()) {
+    for (auto& [key, folder] : held) ::close(folder.fd);
+    held.clear();
+    g_heldPid = ::getpid();
+  }
+  return held;
+}
+}  // namespace
+
 TFolderLock::TFolderLock(const std::string& fileName, int timeoutMs) {
   const std::string folder = ExtractFileDir(fileName);
   std::string locked = folder.empty() ? std::string(".") : folder;
-  fd_ = ::open(locked.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(locked.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   // A folder that cannot be opened: the change itself will say what is wrong.
-  if (fd_ < 0) return;
-  int err = TryLock(fd_, locked);
+  if (fd < 0) return;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return;
+  }
+  key_ = {st.st_dev, st.st_ino};
+  {
+    std::lock_guard<std::mutex> guard(g_heldGuard);
+    auto held = HeldFolders().find(key_);
+    if (held != HeldFolders().end()) {
+      ++held->second.holders;
+      ::close(fd);
+      holds_ = true;
+      return;
+    }
+  }
+  int err = TryLock(fd, locked);
   if (err != 0 && !HeldElsewhere(err)) {
     // The file system locks no folders (NFS wants a file open for writing): the lock file
     // in the folder stands in.
-    ::close(fd_);
+    ::close(fd);
     locked = IncludeTrailingPathDelimiter(locked) + kFolderLockFileName;
-    fd_ = fileio::Open(locked, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ < 0) RaiseUnlockable(fileName, errno);
-    err = TryLock(fd_, locked);
+    fd = fileio::Open(locked, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) RaiseUnlockable(fileName, errno);
+    err = TryLock(fd, locked);
   }
-  if (err == 0) return;
-  try {
-    WaitForLock(fd_, locked, fileName, err, timeoutMs);
-  } catch (...) {
-    ::close(fd_);
-    fd_ = -1;
-    throw;
+  if (err != 0) {
+    try {
+      WaitForLock(fd, locked, fileName, err, timeoutMs);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
   }
+  std::lock_guard<std::mutex> guard(g_heldGuard);
+  HeldFolders()[key_] = {fd, 1};
+  holds_ = true;
 }
 
 void LockOpenFile(int fd, const std::string& path, const std::string& fileName, int timeoutMs) {
@@ -426,7 +468,12 @@ void LockOpenFile(int fd, const std::string& path, const std::string& fileName, 
 }
 
 TFolderLock::~TFolderLock() {
-  if (fd_ >= 0) ::close(fd_);
+  if (!holds_) return;
+  std::lock_guard<std::mutex> guard(g_heldGuard);
+  auto held = HeldFolders().find(key_);
+  if (held == HeldFolders().end() || --held->second.holders > 0) return;
+  ::close(held->second.fd);
+  HeldFolders().erase(held);
 }
 
 bool RenameFile(const std::string& oldName, const std::string& newName) {

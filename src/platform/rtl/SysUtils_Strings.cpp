@@ -356,6 +356,24 @@ std::string rtl_internal::DecodeTextFile(std::string bytes) {
   return text;
 }
 
+void ForEachTextLine(std::string_view bytes, const std::function<void(std::string_view line)>& fn) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  std::string decoded;
+  for (size_t i = 0; i < bytes.size();) {
+    size_t end = i;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    const std::string_view line = bytes.substr(i, end - i);
+    if (IsOldWindowsPath(line) && !IsValidUtf8(line)) {
+      decoded = Windows1252ToUtf8(line);
+      fn(decoded);
+    } else {
+      fn(line);
+    }
+    i = end + 1;
+    if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
+  }
+}
+
 std::string DisplayTextOf(std::string_view bytes) {
   if (IsValidUtf8(bytes)) return std::string(bytes);
   // Each sequence that is valid UTF-8 as it stands, each other byte as its Windows-1252 letter.
