@@ -990,10 +990,18 @@ class TForm1 : public TForm {
   // when it cannot be read or is too large to be a list.
   bool LoadListFile(const std::string& FileName, TStringList& Lines);
   // Changes a list file as one step that another program on the same home cannot come
-  // between (ChangeListFile: locked, read again, changed, written whole); false, after
-  // saying why, when it could not be read, locked or written: it then stays as it was.
+  // between (ChangeListLines: locked where the file lives, read again, changed, written
+  // whole under each of its names); false, after saying why, when it could not be read,
+  // locked or written: it then stays as it was.
   bool ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
                   int64_t MaxBytes = int64_t(64) << 20);
+  // Makes, removes, renames or moves shows or show folders (Change) under the locks of the
+  // folders of Entries (ChangeListEntries); false, after saying why, when they were not had
+  // and Change did not run.
+  bool ChangeShowEntries(const std::vector<std::string>& Entries, const std::function<void()>& Change);
+  // A new show of these lines in Folder, under the first free name from BaseName; "" after
+  // saying why when none could be made.
+  std::string NewShow(const std::string& Folder, const std::string& BaseName, const std::vector<std::string>& Lines);
   // Appends to a list file each of Files that exists and that it does not name yet, as one
   // change (ChangeList); Count says how many. False after saying why it failed.
   bool AddToList(const std::string& ListFile, const std::vector<std::string>& Files, int& Count);

@@ -17,6 +17,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -36,6 +37,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/gui/Threads.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Paths.h"
@@ -230,6 +232,8 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
   std::vector<std::string> failed;
   StopRequested = false;
   ActionRunning = true;
+  // Between the first deletion and the lists' update the program takes no input but Esc.
+  std::optional<TBusyInput> busy(std::in_place);
   for (int n = count - 1; n >= 0 && !StopRequested && !Application->Terminated(); --n) {
     const std::string& file = files[size_t(n)];
     if (RecycleFile(file)) {
@@ -248,6 +252,7 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
     }
     ProgressBar1->SetPosition(count - n);
     Application->ProcessMessages();
+    if (busy->Escaped()) StopRequested = true;
   }
   if (Application->Terminated()) {
     CheckForRenamedFiles(true);
@@ -258,6 +263,7 @@ void TForm1::P_DeletefileClick(TObject* /*Sender*/) {
   if (ZqTumblist->Down()) FillTheTumbsNow();
   RestoreCursor();
   CheckForRenamedFiles(true);
+  busy.reset();
   finishFileBatch(
       _n("%d file could not be moved to the Trash:", "%d files could not be moved to the Trash:", failed.size()),
       failed);
@@ -330,11 +336,48 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
       return FileNameWithoutExt(source) + " " + NameText + ExtractFileExt(source);
     return NameText + " " + ExtractFileName(source);
   };
+  // The questions come first, before anything is locked or copied: each file whose name
+  // is taken in the destination (by a file there, or by an earlier file of this paste) is
+  // asked for. A file the user keeps is left alone; Cancel ends the paste there.
+  std::vector<std::string> targets(static_cast<size_t>(count));
+  // approved: the user said the file of its name may go (to the Trash).
+  std::vector<bool> skipped(size_t(count), false), approved(size_t(count), false);
+  std::set<std::string> given;  // the targets of the files that go
+  int asked = 0;                 // the files the paste goes over, from the first on
+  bool overwriteAll = false;
+  for (; asked < count; ++asked) {
+    const std::string& source = files[size_t(asked)];
+    const std::string name = targetName(source);
+    const std::string target = destination + name;
+    // The source itself under another spelling (a linked folder, "//", a hard link) is
+    // never offered for overwriting.
+    if (target == source || SameFile(source, target)) {
+      ShowMessage(_("Can't copy/paste, destination and source are the same!"));
+      break;
+    }
+    targets[size_t(asked)] = target;
+    if (EntryExists(target) || given.count(target)) {
+      if (!overwriteAll) {
+        const int answer =
+            TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {name}), mtConfirmation,
+                                    TMsgDlgButtons{mbYes, mbNo, mbCancel, mbYesToAll}, 0);
+        if (answer == mrNo) {
+          skipped[size_t(asked)] = true;
+          continue;
+        }
+        if (answer != mrYes && answer != mrYesToAll) break;
+        overwriteAll = answer == mrYesToAll;
+      }
+      approved[size_t(asked)] = true;
+    }
+    given.insert(target);
+  }
   // A move: the lists that name the files follow them in the same step.
   if (move) {
-    for (const std::string& source : files) {
-      FNamesBefore->Add(source);
-      FNamesAfter->Add(destination + targetName(source));
+    for (int i = 0; i < asked; ++i) {
+      if (skipped[size_t(i)]) continue;
+      FNamesBefore->Add(files[size_t(i)]);
+      FNamesAfter->Add(targets[size_t(i)]);
     }
     if (!BeginListRenames(false)) return false;
   }
@@ -350,20 +393,19 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   ClearLeftovers(destination);
   StopRequested = false;
   ActionRunning = true;
-  bool overwriteAll = false;
+  // From here to the lists' update the program asks nothing and takes no input but Esc.
+  std::optional<TBusyInput> busy(std::in_place);
 
   // The files are copied (or moved) one after the other by a worker thread; this thread
-  // asks the questions, keeps the window going and takes the finished files into the
-  // list in their order.
+  // keeps the window going and takes the finished files into the list in their order.
   TFileWorker worker(move);
   enum : char { kWaiting, kDone, kFailed, kLeft };
   std::vector<char> state(size_t(count), kWaiting);
   std::vector<int> errors(size_t(count), 0);
   std::vector<bool> replacing(size_t(count), false);
-  std::vector<std::string> targets(static_cast<size_t>(count));
-  std::set<std::string> given;  // the targets handed to the worker
-  int handed = 0;               // files handed over, skipped or refused, from the first on
-  int listed = 0;               // files taken into the list, from the first on
+  std::set<std::string> handedTargets;  // the targets handed to the worker
+  int handed = 0;                       // files handed over or left, from the first on
+  int listed = 0;                       // files taken into the list, from the first on
   auto lastPump = std::chrono::steady_clock::now() - std::chrono::seconds(1);
 
   // A finished file's entry in the list; the first copy is shown when asked for.
@@ -399,6 +441,7 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     ProgressBar1->SetPosition(position);
     if (cardWindow && FormGetcard->Visible()) FormGetcard->ProgressBar1->SetPosition(position);
     Application->ProcessMessages();
+    if (busy->Escaped()) StopRequested = true;
     lastPump = std::chrono::steady_clock::now();
   };
   auto stopAsked = [] { return StopRequested || Application->Terminated(); };
@@ -415,50 +458,21 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     takeResults(intoList);
   };
 
-  for (int i = 0; i < count && !stopAsked(); ++i) {
-    const std::string& source = files[size_t(i)];
-    const std::string name = targetName(source);
-    const std::string target = destination + name;
-    // The source itself under another spelling (a linked folder, "//", a hard link) is
-    // never offered for overwriting.
-    if (target == source || SameFile(source, target)) {
-      ShowMessage(_("Can't copy/paste, destination and source are the same!"));
-      break;
-    }
-    // A second file for the same name waits until the first is in place, so that it
-    // meets it as an existing file.
-    if (given.count(target)) drain(false);
-    bool skip = false, cancel = false;
-    if (EntryExists(target) && !overwriteAll) {
-      // The question comes with every earlier file in place, as the user expects.
-      drain(true);
-      switch (TranslatedMessageDialog(Format(_("File %s exists, Overwrite this file? "), {name}), mtConfirmation,
-                                      TMsgDlgButtons{mbYes, mbNo, mbCancel, mbYesToAll}, 0)) {
-        case mrYes:
-          break;
-        case mrYesToAll:
-          overwriteAll = true;
-          break;
-        case mrNo:
-          skip = true;
-          break;
-        default:
-          cancel = true;
-          break;
-      }
-    }
-    if (cancel || stopAsked()) break;
-    targets[size_t(i)] = target;
+  for (int i = 0; i < asked && !stopAsked(); ++i) {
+    const std::string& target = targets[size_t(i)];
     handed = i + 1;
-    if (skip) {
+    if (skipped[size_t(i)]) {
       state[size_t(i)] = kLeft;
-    } else {
-      // The file of that name goes to the Trash once the new one is whole beside it: it is
-      // never written over, and a failed copy leaves it where it was.
-      replacing[size_t(i)] = EntryExists(target);
-      given.insert(target);
-      worker.Add(i, source, target, replacing[size_t(i)]);
+      continue;
     }
+    // A second file for the same name waits until the first is in place, which it then
+    // replaces as the user said.
+    if (handedTargets.count(target)) drain(false);
+    // A file the user was not asked about is never written over: one that came under its
+    // name since the question makes its copy or move fail, and that is said.
+    replacing[size_t(i)] = approved[size_t(i)] && EntryExists(target);
+    handedTargets.insert(target);
+    worker.Add(i, files[size_t(i)], target, replacing[size_t(i)]);
     if (i == 0) {
       // Events are pumped once while the first file is copied, and the others wait until
       // it is done: a stop asked at once leaves it the only copy.
@@ -488,6 +502,7 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
   if (PanelThumbHolder->Visible()) FillTheTumbsNow();
   RestoreCursor();
   CheckForRenamedFiles(false);
+  busy.reset();
   finishFileBatch(move ? _n("%d file could not be moved:", "%d files could not be moved:", failed.size())
                        : _n("%d file could not be copied:", "%d files could not be copied:", failed.size()),
                   failed);

@@ -65,6 +65,18 @@ bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TS
   }
 }
 
+bool TForm1::ChangeShowEntries(const std::vector<std::string>& Entries, const std::function<void()>& Change) {
+  if (!SettleListJournals()) return false;
+  try {
+    TLockWaitScope lockWait;
+    ChangeListEntries(ListPlace(), Entries, Change);
+    return true;
+  } catch (const Exception& e) {
+    ShowMessage(e.Message());
+    return false;
+  }
+}
+
 namespace {
 
 // Empties a list under the lock of its folder; false, after saying why, when it stays.

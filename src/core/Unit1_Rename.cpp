@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <optional>
 #include <unordered_map>
 
 #include "controls/EventScrollbox.h"
@@ -33,6 +34,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform/gui/Threads.h"
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/FileFaults.h"
@@ -116,17 +118,27 @@ bool TForm1::ChangeFolderWithLists(const std::string& OldFolder, const std::stri
       FNamesAfter->Add(ReplacePathStart(OldFolder, NewFolder, files.StringRef(i)));
     }
   }
+  // The question a taken name brings comes before anything is locked.
+  if (TargetExists(NewFolder)) {
+    FNamesBefore->Clear();
+    FNamesAfter->Clear();
+    Reported = true;
+    return false;
+  }
   if (!BeginListRenames(false)) {
     Reported = true;
     return false;
   }
   ActionRunning = true;
-  const bool changed = Change();
+  bool changed;
+  {
+    // Until the lists follow the program takes no input but Esc. Which files went with the
+    // folder the lists read from the disk, also when the move failed part way.
+    TBusyInput busy;
+    changed = Change();
+    CheckForRenamedFiles(false);
+  }
   ActionRunning = false;
-  // The files below the folder went with it, or none did.
-  if (changed)
-    for (int i = 0; i < FNamesBefore->Count(); ++i) FListRenames->Done(FNamesBefore->StringRef(i));
-  CheckForRenamedFiles(false);
   return changed;
 }
 
@@ -269,6 +281,8 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
   int count = 0;
   std::vector<std::string> failed;
   auto lastPump = std::chrono::steady_clock::now();
+  // Between the first rename and the lists' update the program takes no input but Esc.
+  std::optional<TBusyInput> busy(std::in_place);
   for (size_t k = 0; k < sources.size(); ++k) {
     const std::string& file = sources[k];
     const std::string& target = targets[k];
@@ -309,12 +323,14 @@ void TForm1::BatchReplaceClick(TObject* /*Sender*/) {
     const auto now = std::chrono::steady_clock::now();
     if (now - lastPump > std::chrono::milliseconds(40)) {
       Application->ProcessMessages();
+      if (busy->Escaped()) StopRequested = true;
       lastPump = now;
     }
     if (StopRequested || Application->Terminated()) break;
   }
   // The lists take the renames that took place.
   CheckForRenamedFiles(false);
+  busy.reset();
   RestoreCursor();
   // The result goes by itself, as the next picture or folder would take it away.
   ShowIt(Format(_n("%d file renamed.", "%d files renamed.", count), {count}), true);

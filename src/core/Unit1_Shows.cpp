@@ -308,16 +308,32 @@ std::string NewShowFolder(const TForm1& form) {
 
 }  // namespace
 
+std::string TForm1::NewShow(const std::string& Folder, const std::string& BaseName,
+                            const std::vector<std::string>& Lines) {
+  // A free name, taken under its lock: a show another program made by that name since it
+  // was chosen stays as it is, and the next free name is taken.
+  for (int tries = 0; tries < 100; ++tries) {
+    const std::string show = UniqueNameWithExt(PathJoin(Folder, BaseName), ".shw");
+    bool taken = false;
+    if (!ChangeList(show, [&](TStringList& lines) {
+          if ((taken = FileExists(show))) return false;
+          lines.AddStrings(Lines);
+          return true;
+        }))
+      return std::string();
+    if (!taken) return show;
+  }
+  return std::string();
+}
+
 void TForm1::P_SaveClipAsShowClick(TObject* /*Sender*/) {
   const std::string folder = NewShowFolder(*this);
-  if (!folder.empty() && FileExists(PaperclipFile())) {
-    const std::string show = UniqueNameWithExt(PathJoin(folder, _("My new Show.shw")), ".shw");
-    // A free name: nothing is ever written over.
-    if (CopyFileExclusive(PaperclipFile(), show, false)) {
+  TStringList clip;
+  if (!folder.empty() && FileExists(PaperclipFile()) && LoadListFile(PaperclipFile(), clip)) {
+    const std::string show = NewShow(folder, _("My new Show.shw"), clip.ToVector());
+    if (!show.empty()) {
       RefillShowsTree();
       SelectNodeOfPath(*this, show);
-    } else {
-      ShowMessage(_("Error copying paperclip file!"));
     }
   }
   EmptyAllImages();
@@ -331,22 +347,10 @@ void TForm1::P_PasteAsShowClick(TObject* /*Sender*/) {
   }
   const std::string folder = NewShowFolder(*this);
   if (folder.empty()) return;
-  const std::vector<std::string> files = ListableFiles(FWorkFiles->ToVector());
-  // A free name, taken under its lock: a show another program made by that name since it
-  // was chosen stays as it is, and the next free name is taken.
-  std::string show;
-  bool taken = true;
-  for (int tries = 0; taken && tries < 100; ++tries) {
-    show = UniqueNameWithExt(PathJoin(folder, _("My new Pasted show")), ".shw");
-    taken = false;
-    if (!ChangeList(show, [&](TStringList& lines) {
-          if ((taken = FileExists(show))) return false;
-          for (const std::string& file : files) lines.Add(ListLineFromPath(file));
-          return true;
-        }))
-      return;
-  }
-  if (taken) return;
+  std::vector<std::string> lines;
+  for (const std::string& file : ListableFiles(FWorkFiles->ToVector())) lines.push_back(ListLineFromPath(file));
+  const std::string show = NewShow(folder, _("My new Pasted show"), lines);
+  if (show.empty()) return;
   FShowFolder = show;
   RefillShowsTree();
   SelectNodeOfPath(*this, show);
@@ -458,7 +462,9 @@ void TForm1::P_AddShowFolderClick(TObject* /*Sender*/) {
   std::string name = _("New Show folder");
   for (int n = 1; EntryExists(PathJoin(parent, name)); ++n) name = _("New Show folder") + " (" + IntToStr(n) + ")";
   const std::string folder = PathJoin(parent, name);
-  if (!CreateDir(folder)) {
+  bool made = false;
+  if (!ChangeShowEntries({folder}, [&] { made = CreateDir(folder); })) return;
+  if (!made) {
     ShowMessage(_("Can't create show folder"));
     return;
   }
@@ -480,7 +486,9 @@ void TForm1::P_DeleteShowClick(TObject* /*Sender*/) {
   if (TranslatedMessageDialog(Format(_("Remove %s"), {show}), mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrNo)
     return;
   // To the Trash, from where the user can take it back.
-  if (!RecycleFile(show)) {
+  bool removed = false;
+  if (!ChangeShowEntries({show}, [&] { removed = RecycleFile(show); })) return;
+  if (!removed) {
     ShowMessage(Format(_("%s could not be removed."), {show}));
     return;
   }
@@ -504,9 +512,12 @@ void TForm1::P_DeleteShowFolderClick(TObject* /*Sender*/) {
   } else if (TranslatedMessageDialog(Format(_("Remove %s"), {folder}), mtConfirmation, TMsgDlgButtons{mbYes, mbNo},
                                      0) != mrNo) {
     HourGlassCursor();
-    const bool trashed = ShellDeleteToRecycleBin(folder);
+    bool trashed = false;
+    const bool locked = ChangeShowEntries({folder}, [&] { trashed = ShellDeleteToRecycleBin(folder); });
     RestoreCursor();
-    if (trashed) {
+    if (!locked) {
+      // Said already.
+    } else if (trashed) {
       TTreeNode* node = FShowNode;
       FShowNode = nullptr;
       node->Delete();
@@ -545,7 +556,12 @@ void TForm1::TreeView1Edited(TObject* /*Sender*/, TTreeNode* Node, std::string& 
         return;
       }
       const std::string newPath = UniqueNameWithExt(PathJoin(ExtractFileDir(oldPath), S), ".shw");
-      if (RenameNoReplace(oldPath, newPath) != 0) {
+      int error = EIO;
+      if (!ChangeShowEntries({oldPath, newPath}, [&] { error = RenameNoReplace(oldPath, newPath); })) {
+        S = oldText;
+        return;
+      }
+      if (error != 0) {
         S = oldText;
         ShowMessage(_("Error during renaming the show"));
         return;
@@ -565,7 +581,12 @@ void TForm1::TreeView1Edited(TObject* /*Sender*/, TTreeNode* Node, std::string& 
         return;
       }
       const std::string newPath = PathJoin(ExtractFileDir(oldPath), S);
-      if (RenameNoReplace(oldPath, newPath) != 0) {
+      int error = EIO;
+      if (!ChangeShowEntries({oldPath, newPath}, [&] { error = RenameNoReplace(oldPath, newPath); })) {
+        S = oldText;
+        return;
+      }
+      if (error != 0) {
         ShowMessage(Format(_("Rename folder %s failed!"), {newPath}));
         S = oldText;
         return;
@@ -639,10 +660,12 @@ void TForm1::TreeView1DragDrop(TObject* /*Sender*/, TObject* Source, int X, int 
   }
   const std::string target = ShowNodePath(node);
   const bool folder = DirectoryExists(FDragNodePath);
-  const bool moved = (folder || FileExists(FDragNodePath)) &&
-                     ShellMoveFile(FDragNodePath, PathJoin(target, FDragNodeName));
+  const std::string moving = FDragNodePath, to = PathJoin(target, FDragNodeName);
+  bool moved = false;
   FTreeDragging = false;
-  if (!moved) ShowMessage(Format(_("%s could not be moved."), {FDragNodePath}));
+  if (ChangeShowEntries({moving, to}, [&] { moved = (folder || FileExists(moving)) && ShellMoveFile(moving, to); }) &&
+      !moved)
+    ShowMessage(Format(_("%s could not be moved."), {moving}));
   RefillShowsTree();
   if (!folder) {
     ListBox1->Clear();

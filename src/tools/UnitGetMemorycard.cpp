@@ -73,6 +73,12 @@ TFormGetcard::TFormGetcard(TComponent* AOwner) : TForm(AOwner) {
   ZqSpeedButton1 = NewControl<TZqSpeedButton>(this, this, "ZqSpeedButton1", "Help", 256, 437, 60, 25);
 
   QzDirTree211->OnDirChange = [this](TObject* Sender, const std::string& path) { QzDirTree211DirChange(Sender, path); };
+  // A folder this tree renames or moves takes the lines of the paperclip and the shows along,
+  // as in the main window's tree.
+  QzDirTree211->OnChangeFolder = [](const std::string& OldPath, const std::string& NewPath,
+                                    const std::function<bool()>& Change, bool& Reported) {
+    return Form1->ChangeFolderWithLists(OldPath, NewPath, Change, Reported);
+  };
   ListBox1->OnClick = [this](TObject* Sender) { ListBox1Click(Sender); };
   CheckBox1->OnClick = [this](TObject* Sender) { CheckBox1Click(Sender); };
   ChB_CardFilePrefix->OnClick = [this](TObject* Sender) { ChB_CardFilePrefixClick(Sender); };

@@ -4,6 +4,7 @@
 
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
+#include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"
 #include "platform/gui/Dialogs.h"
@@ -82,12 +83,13 @@ void THelpForm::ZqButton1Click(TObject* /*Sender*/) {
 }
 
 void THelpForm::ZqButton2Click(TObject* /*Sender*/) {
-  try {
-    RichEdit1->Lines()->SaveToFile(FFileName);
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
+  // The file (a show, the to-do list) is written as the main window writes its lists: under
+  // the lock where it lives, under each of its names.
+  if (!Form1->ChangeList(FFileName, [this](TStringList& lines) {
+        lines.Assign(*RichEdit1->Lines());
+        return true;
+      }))
     return;
-  }
   RichEdit1->SetModified(false);
   ZqButton2->SetEnabled(false);
 }
