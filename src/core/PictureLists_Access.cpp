@@ -58,6 +58,8 @@ std::vector<std::string> OtherNames(const std::string& real, const TFileId& id, 
   return others;
 }
 
+}  // namespace
+
 // A free hidden name beside name (from WorkFileTemplate) made a second name of real, then
 // put in name's place.
 bool LinkInPlaceOf(const std::string& real, const std::string& name) {
@@ -80,8 +82,6 @@ bool LinkInPlaceOf(const std::string& real, const std::string& name) {
   errno = EEXIST;
   return false;
 }
-
-}  // namespace
 
 TListFile ResolveList(const std::string& list, const std::function<std::vector<std::string>()>& lists) {
   TListFile file;
@@ -415,6 +415,8 @@ bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
 }
 
 std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
+  // A name that held no file when the command began is none of its files.
+  if (!p.file.Known()) return std::nullopt;
   struct stat st;
   const bool named = ::lstat(p.from.c_str(), &st) == 0;
   if (p.to.empty()) return named && p.file.Is(st) ? std::nullopt : std::optional<std::string>("");

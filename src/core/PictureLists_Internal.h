@@ -103,6 +103,9 @@ class TListCopy {
   std::string path_;
   int fd_ = -1;
 };
+// A free hidden name beside name made a second name of real, then put in name's place;
+// false (errno set) when it could not be.
+bool LinkInPlaceOf(const std::string& real, const std::string& name);
 // Flushes the copies to their disks: one flush for each file system they are on.
 bool SyncCopies(const std::vector<TListCopy*>& copies);
 // Writes text as the list's new content, under each of its names, flushed; false (errno set)

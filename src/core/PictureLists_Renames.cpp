@@ -46,13 +46,16 @@ constexpr char kAsideKind[] = ".kivo2unread-";
 constexpr char kJournalHeader[] = "kivo2 rename journal 4\n";
 constexpr int64_t kMaxJournalBytes = int64_t(256) << 20;
 // The fewest bytes a list and a rename take in a journal: a bound on the counts it claims.
-constexpr size_t kListBytes = 6, kRenameBytes = 11;
+constexpr size_t kListBytes = 14, kRenameBytes = 11;
 // The checksum's field: eight hexadecimal digits and the zero byte that ends every field.
 constexpr size_t kChecksumBytes = 9;
 
+// A list as the command read it, with its other names: a list replaced since is another
+// file (and a new file that has the same inode number again has another time).
 struct TJournalList {
   std::string path;
-  TFileId id;
+  TSignature sig;
+  std::vector<std::string> others;
 };
 
 struct TJournal {
@@ -84,7 +87,8 @@ std::string AddLine(const std::string& message, const std::string& more) {
 // ---------------------------------------------------------------------------
 // The journal's text. Its fields, each ended by a zero byte (which no name holds): the
 // moment it was made (nanoseconds since 1970: journals are taken in oldest first), the
-// number of lists, per list its file, device and inode before the command, the number of
+// number of lists, per list its file, device, inode, size and modification time (seconds,
+// nanoseconds) before the command and the number and paths of its other names, the number of
 // renames, per rename from, to ("" for a deletion), the file's device and inode and its
 // folder's device and inode; last the CRC-32 of every byte before it.
 // ---------------------------------------------------------------------------
@@ -109,7 +113,10 @@ std::string JournalText(const TJournal& j) {
   field(std::to_string(j.lists.size()));
   for (const TJournalList& l : j.lists) {
     field(l.path);
-    id(l.id);
+    id(l.sig.id);
+    for (long long n : {l.sig.size, l.sig.sec, l.sig.nsec}) field(std::to_string(n));
+    field(std::to_string(l.others.size()));
+    for (const std::string& name : l.others) field(name);
   }
   field(std::to_string(j.plan.size()));
   for (const TPlannedRename& p : j.plan) {
@@ -141,6 +148,16 @@ class TJournalFields {
     return errno == 0;
   }
   bool Id(TFileId& id) { return Number(id.dev) && Number(id.ino); }
+  bool Signature(TSignature& sig) {
+    unsigned long long size = 0, sec = 0, nsec = 0;
+    if (!Id(sig.id) || !Number(size) || !Number(sec) || !Number(nsec) || size > (1ULL << 62) || sec > (1ULL << 62) ||
+        nsec >= 1000000000ULL)
+      return false;
+    sig.size = static_cast<long long>(size);
+    sig.sec = static_cast<long long>(sec);
+    sig.nsec = static_cast<long long>(nsec);
+    return true;
+  }
   // A count of items of at least each bytes: more than the rest could hold is damage.
   bool Count(unsigned long long& n, size_t each) { return Number(n) && n <= (text_.size() - at_) / each; }
   bool AtEnd() const { return at_ == text_.size(); }
@@ -161,7 +178,13 @@ bool ParseJournal(const std::string& text, TJournal& j) {
   if (!fields.Number(j.made) || !fields.Count(lists, kListBytes)) return false;
   for (unsigned long long i = 0; i < lists; ++i) {
     TJournalList l;
-    if (!fields.Text(l.path) || !IsFullPath(l.path) || !fields.Id(l.id)) return false;
+    unsigned long long others = 0;
+    if (!fields.Text(l.path) || !IsFullPath(l.path) || !fields.Signature(l.sig) || !fields.Count(others, 2)) return false;
+    for (unsigned long long n = 0; n < others; ++n) {
+      std::string name;
+      if (!fields.Text(name) || !IsFullPath(name)) return false;
+      l.others.push_back(std::move(name));
+    }
     j.lists.push_back(std::move(l));
   }
   if (!fields.Count(renames, kRenameBytes)) return false;
@@ -260,21 +283,34 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
   for (const std::string& folder : folders) ClearLeftovers(folder);
   // Its lists that it had not replaced yet: still the same files, at their paths or, moved
   // since (a show renamed in the tree), another of the lists that is that file.
-  std::vector<std::pair<TListFile, TFileId>> targets;
+  std::vector<std::pair<TListFile, TSignature>> targets;
+  // Names of a list that the killed program had put its copy under but not yet all of them:
+  // the others take that copy.
+  struct TRelink {
+    std::string put, name;
+    TSignature was;
+  };
+  std::vector<TRelink> relinks;
   std::vector<TListFile> current;
   bool listed = false;
   for (const TJournalList& l : j.lists) {
-    struct stat st;
-    if (::stat(l.path.c_str(), &st) == 0 && l.id.Is(st)) {
-      targets.emplace_back(ResolveList(l.path, place.Lists), l.id);
+    TSignature sig;
+    if (SignatureOf(l.path, sig)) {
+      if (sig == l.sig) {
+        targets.emplace_back(ResolveList(l.path, place.Lists), l.sig);
+      } else {
+        for (const std::string& name : l.others)
+          if (SignatureOf(name, sig) && sig == l.sig) relinks.push_back({l.path, name, l.sig});
+      }
       continue;
     }
     if (!listed) current = DistinctLists(place), listed = true;
     for (const TListFile& list : current)
-      if (::stat(list.real.c_str(), &st) == 0 && l.id.Is(st)) targets.emplace_back(list, l.id);
+      if (SignatureOf(list.real, sig) && sig == l.sig) targets.emplace_back(list, l.sig);
   }
   TFolderSet locked;
-  for (const auto& [target, id] : targets) locked.merge(FoldersOf(target));
+  for (const auto& [target, was] : targets) locked.merge(FoldersOf(target));
+  for (const TRelink& r : relinks) locked.merge(TFolderSet{{ExtractFileDir(r.put), r.put}, {ExtractFileDir(r.name), r.name}});
   try {
     locks.Lock(locked, place.LockTimeoutMs);
   } catch (const Exception& e) {
@@ -291,7 +327,19 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
   std::string why;
   bool passing = false;
   std::string bytes;
-  for (const auto& [target, id] : targets) {
+  for (const TRelink& r : relinks) {
+    TSignature sig;
+    if (!SignatureOf(r.name, sig) || !(sig == r.was)) continue;
+    if (LinkInPlaceOf(r.put, r.name)) {
+      fileio::SyncFolder(ExtractFileDir(r.name));
+      if (changed) *changed = true;
+    } else {
+      passing = passing || Passing(errno);
+      why = CannotChangeText(r.name, errno);
+      failed.push_back(r.name);
+    }
+  }
+  for (const auto& [target, was] : targets) {
     TSignature sig;
     if (!ReadListBytes(target.real, bytes, &sig)) {
       // Gone meanwhile, or no list the program reads (too large to be one).
@@ -301,7 +349,7 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
       }
       continue;
     }
-    if (!(sig.id == id)) continue;
+    if (!(sig == was)) continue;
     bool change = false;
     const std::string text = TextAfter(bytes, index.Hits(bytes), j.plan, now, place, change);
     bytes.clear();
@@ -481,8 +529,6 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   done_.assign(plan_.size(), false);
   for (size_t k = 0; k < plan_.size(); ++k) bySource_.emplace(plan_[k].from, k);
   index_ = std::make_unique<TRenameIndex>(plan_, place_);
-  std::vector<std::optional<std::string>> planned(plan_.size());
-  for (size_t k = 0; k < plan_.size(); ++k) planned[k] = plan_[k].to;
 
   // The lists that name a file of the command, each once however many names lead to it,
   // read until their folders are locked and none of them changed since it was read.
@@ -507,6 +553,15 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
       why_ = NoFileText() + "\r" + e.Message();
       return false;
     }
+  }
+
+  // The files as they are now that no other program's command can come between: which file
+  // a name holds decides where its lines go.
+  std::vector<std::optional<std::string>> planned(plan_.size());
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    struct stat st;
+    plan_[k].file = ::lstat(plan_[k].from.c_str(), &st) == 0 ? TFileId::Of(st) : TFileId{};
+    if (plan_[k].file.Known()) planned[k] = plan_[k].to;
   }
 
   // Each list read under the locks and its new copy written: a list that cannot take it is
@@ -546,7 +601,7 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   struct timespec made;
   ::clock_gettime(CLOCK_REALTIME, &made);
   j.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
-  for (const TFollower& f : lists_) j.lists.push_back({f.file.real, f.sig.id});
+  for (const TFollower& f : lists_) j.lists.push_back({f.file.real, f.sig, f.file.others});
   j.plan = plan_;
   const std::string text = JournalText(j);
   if (int64_t(text.size()) > kMaxJournalBytes) {
@@ -593,7 +648,7 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
   std::vector<std::optional<std::string>> now(plan_.size()), planned(plan_.size());
   for (size_t k = 0; k < plan_.size(); ++k) {
     now[k] = WhereNow(plan_[k], done_[k]);
-    planned[k] = plan_[k].to;
+    if (plan_[k].file.Known()) planned[k] = plan_[k].to;
   }
   std::vector<std::string> failed;
   std::vector<TListCopy*> copies;

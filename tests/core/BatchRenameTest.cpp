@@ -765,13 +765,17 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
 
 // The list layer under random commands, from fixed seeds: batches whose renames chain and
 // swap (names from a small set, so that one file's new name is another's old one),
-// single renames, deletions, moves to another folder and lines the user adds; a command
-// killed at a random file call, with the next start also killed at times, or with two
-// programs starting at once; a second program running a command at the same time; list
-// folders another program holds, or read-only. After each step and a start, every list
-// names each of its pictures once, by its name on disk, in the order the user gave, and
-// keeps every line the user added for a picture that still exists; no record and no
-// work copy is left.
+// single renames, deletions, moves to another folder, lines the user adds and a show
+// renamed in the tree; a command killed at a random file call, with the next start also
+// killed at times, or with two programs starting at once, its record's bits flipped, or
+// its take-in finding the disk full; a second program running a command at the same time;
+// list folders another program holds, or read-only. One show is a symbolic link to
+// another, one a second name (hard link) of a third, and lines name pictures through a
+// link to their folder too. After each step and a start, every list names each of its
+// pictures once, where it is on disk, in the order the user gave, and keeps every line the
+// user added for a picture that still exists; both names of a show read alike; no list
+// keeps room set aside; no record and no work copy is left. Last, a data folder that a
+// killed batch's copies fill: the next start clears them and then takes the batch in.
 TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommandsKillsAndOtherProgramsDo) {
   const TLockWaiter waiter = SetLockWaiter(nullptr);
   const std::vector<std::string> names{"a", "b", "aa", "ab", "ba", "bb", "aab", "abb", "bab", "bba"};
@@ -780,14 +784,22 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     std::mt19937 random(seed);
     auto below = [&](size_t n) { return size_t(random() % n); };
     const std::string top = testsupport::TempPath("model" + std::to_string(seed)) + "/";
-    const std::string data = top + "data/", trash = top + "trash/";
+    const std::string data = top + "data/", trash = top + "trash/", alias = top + "alias/";
     const std::vector<std::string> folders{top + "pics/", top + "other/"};
     for (const std::string& dir : {data + "Shows/sub", folders[0], folders[1], trash}) fs::create_directories(dir);
-    const std::vector<std::string> lists{data + "paperclip.lst", data + "Shows/a.shw", data + "Shows/sub/b.shw"};
-    fs::create_symlink(lists[2], data + "Shows/link.shw");
+    fs::create_directory_symlink(folders[0], top + "alias");
+    std::vector<std::string> lists{data + "paperclip.lst", data + "Shows/a.shw", data + "Shows/sub/b.shw",
+                                   data + "Shows/c.shw"};
+    const std::string link = data + "Shows/link.shw", second = data + "Shows/sub/second.shw";
+    fs::create_symlink(lists[2], link);
     TListPlace place;
     place.DataFolder = data;
-    place.Lists = [&] { return std::vector<std::string>{lists[0], lists[1], data + "Shows/link.shw", lists[2]}; };
+    place.Lists = [&] {
+      std::vector<std::string> all = lists;
+      all.insert(all.begin() + 2, link);
+      all.push_back(second);
+      return all;
+    };
     place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
     place.LockTimeoutMs = 300;
     // Pictures 0..7 with their number as their bytes, and the pictures each list names in order.
@@ -807,12 +819,19 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
           if (name[0] != '.') at[std::stoi(testsupport::ReadFile(folder + name))] = folder + name;
       return at;
     };
+    // The lines of the pictures in pics/ that name them through the link to that folder.
+    std::set<std::pair<size_t, int>> throughAlias;
     auto write = [&](size_t l, const std::map<int, std::string>& at) {
       std::string text;
-      for (int id : want[l]) text += at.at(id) + "\r\n";
+      for (int id : want[l]) {
+        const bool aliased = at.at(id).rfind(folders[0], 0) == 0 && below(3) == 0;
+        if (aliased) throughAlias.insert({l, id});
+        text += (aliased ? alias + ExtractFileName(at.at(id)) : at.at(id)) + "\r\n";
+      }
       testsupport::WriteFile(lists[l], text);
     };
     for (size_t l = 0; l < lists.size(); ++l) write(l, where());
+    ASSERT_EQ(::link(lists[3].c_str(), second.c_str()), 0);
     auto check = [&](int step) {
       SCOPED_TRACE("step " + std::to_string(step));
       const std::map<int, std::string> at = where();
@@ -824,23 +843,36 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         std::vector<int> named;
         const std::string text = testsupport::ReadFile(lists[l]);
         for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2) {
-          const std::string line = text.substr(from, end - from);
+          // A line names a picture when it leads to it (through the folder's link too).
+          std::string line = text.substr(from, end - from);
+          if (line.rfind(alias, 0) == 0) line = folders[0] + line.substr(alias.size());
           const auto found = std::find_if(at.begin(), at.end(), [&](const auto& p) { return p.second == line; });
           EXPECT_TRUE(found != at.end()) << lists[l] << " names " << line;
           named.push_back(found == at.end() ? -1 : found->first);
         }
         EXPECT_EQ(named, expected) << lists[l];
+        // No room set aside for a copy is kept.
+        struct stat st;
+        ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
+        EXPECT_LE(st.st_blocks * 512, (st.st_size + 4095) / 4096 * 4096) << lists[l];
       }
+      EXPECT_EQ(testsupport::ReadFile(second), testsupport::ReadFile(lists[3])) << "both names of a show";
       for (const std::string& folder : {data, data + "Shows/", data + "Shows/sub/"})
         for (const std::string& name : FolderEntries(folder))
           EXPECT_TRUE(name == "Shows" || name == "sub" || name[0] != '.' || name == ".kivo2.lock") << name;
     };
-    // A start of the program: records of killed commands taken in, work copies cleared.
+    // A start of the program: work copies cleared, records of killed commands taken in.
     auto start = [&] {
       std::string message;
+      ClearListLeftovers(place);
       EXPECT_TRUE(SettleListJournals(place, message)) << message;
       EXPECT_EQ(message, "");
-      ClearListLeftovers(place);
+    };
+    auto journals = [&] {
+      std::vector<std::string> found;
+      for (const std::string& name : FolderEntries(data))
+        if (name.rfind(".renames.kivo2journal-", 0) == 0) found.push_back(data + name);
+      return found;
     };
     // A random command on the pictures as they are now.
     auto command = [&] {
@@ -877,7 +909,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       return plan;
     };
     for (int step = 0; step < 24; ++step) {
-      const size_t what = below(8);
+      const size_t what = below(9);
       if (what == 0) {
         // The user adds a picture to a list.
         const std::map<int, std::string> at = where();
@@ -886,11 +918,17 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         if (id < 0 || std::count(want[l].begin(), want[l].end(), id)) continue;
         std::string message;
         ASSERT_TRUE(SettleListJournals(place, message));
-        ChangeListFile(lists[l], [&](TStringList& lines) {
+        ChangeListLines(place, lists[l], [&](TStringList& lines) {
           lines.Add(at.at(id));
           return true;
         });
         want[l].push_back(id);
+      } else if (what == 8) {
+        // The show a.shw renamed in the tree, and back at times.
+        const std::string to = data + (lists[1] == data + "Shows/a.shw" ? "Shows/sub/a2.shw" : "Shows/a.shw");
+        ChangeListEntries(place, {lists[1], to}, [&] { ASSERT_EQ(fileio::RenameNoReplace(lists[1], to), 0); });
+        lists[1] = to;
+        continue;
       } else if (what == 1 || what == 2) {
         // Killed at a random file call; the start after it killed as well at times, or
         // two programs starting at once.
@@ -910,6 +948,32 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
           ArmFileFault(kill);
           RunCommand(place, plan, trash);
         });
+        const std::vector<std::string> left = journals();
+        if (what == 1 && !left.empty() && below(2)) {
+          // A bit of its record flipped: set aside with one message, never taken in; the
+          // record as it was is then taken in.
+          const std::string whole = testsupport::ReadFile(left[0]);
+          std::string flipped = whole;
+          const size_t bit = below(whole.size() * 8);
+          flipped[bit / 8] = char(flipped[bit / 8] ^ (1 << (bit % 8)));
+          testsupport::WriteFile(left[0], flipped);
+          std::string message;
+          SettleListJournals(place, message);
+          EXPECT_NE(message.find("could not be taken in"), std::string::npos) << "bit " << bit << ": " << message;
+          ASSERT_EQ(journals(), std::vector<std::string>{}) << "bit " << bit;
+          for (const std::string& name : FolderEntries(data))
+            if (name.find(".kivo2unread-") != std::string::npos) fs::remove(data + name);
+          testsupport::WriteFile(left[0], whole);
+        } else if (what == 1 && !left.empty()) {
+          // Its take-in finds the disk full: the record stays for the next start.
+          TFileFaultScope full(TFileFaultOp::Write, ENOSPC, data, 0, -1);
+          std::string message;
+          ClearListLeftovers(place);
+          if (!SettleListJournals(place, message)) {
+            EXPECT_NE(message.find("taken in at the next start"), std::string::npos) << message;
+            EXPECT_EQ(journals(), left);
+          }
+        }
         if (what == 2 && below(2)) {
           kill = {ops[below(6)], kFileFaultKill, top, int(below(6))};
           InChild([&] {
@@ -941,7 +1005,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         // while this program renames what it sees then (what the other one renamed too).
         const auto theirs = command();
         const bool pauses = below(2);
-        const int at = 1 + int(below(theirs.size()));
+        const int at = 1 + int(below(std::max<size_t>(theirs.size(), 1)));
         const pid_t pid = ::fork();
         if (pid == 0) {
           SetLockWaiter(nullptr);
@@ -973,6 +1037,47 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       if (HasFailure()) break;
     }
     if (HasFailure()) break;
+  }
+
+  // A data folder of 8 MB that a batch of 2,000 pictures named by a 2.4 MB paperclip fills
+  // with its work copy, killed at its 1,500th rename: the next start clears the copy first
+  // and then takes the batch in.
+  const std::string top = testsupport::TempPath("fulldata") + "/";
+  testsupport::ScratchMount full(top + "data", 8);
+  if (full.Mounted()) {
+    fs::create_directories(top + "pics");
+    TListPlace place;
+    place.DataFolder = top + "data/";
+    place.Lists = [&] { return std::vector<std::string>{top + "data/paperclip.lst"}; };
+    place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
+    std::string clip, after;
+    std::vector<TFileRename> plan;
+    for (int i = 0; i < 24000; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "%05d.jpg", i);
+      const std::string far = "/media/card/DCIM/100CANON/a/long/way/to/the/pictures/of/a/trip/" + std::string(name);
+      if (i % 12) {
+        clip += far + "\r\n";
+        after += far + "\r\n";
+        continue;
+      }
+      testsupport::WriteFile(top + "pics/f" + name, name);
+      plan.push_back({top + "pics/f" + name, top + "pics/g" + name});
+      clip += plan.back().From + "\r\n";
+      after += (plan.size() <= 1500 ? plan.back().To : plan.back().From) + "\r\n";
+    }
+    testsupport::WriteFile(top + "data/paperclip.lst", clip);
+    InChild([&] {
+      ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, top + "pics/", 1500});
+      RunCommand(place, plan, "");
+    });
+    std::string message;
+    ClearListLeftovers(place);
+    EXPECT_TRUE(SettleListJournals(place, message)) << message;
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(testsupport::ReadFile(top + "data/paperclip.lst"), after);
+    for (const std::string& name : FolderEntries(top + "data"))
+      EXPECT_TRUE(name == "paperclip.lst" || name == ".kivo2.lock") << name;
   }
   SetLockWaiter(waiter);
 }
