@@ -1244,6 +1244,9 @@ class TForm1 : public TForm {
   std::vector<std::string> historyPrograms_;
   // The shows tree's pictures: folder, show, selected show, paperclip, shows root.
   class TImageList* showImages_ = nullptr;
+  // Counts the selection changes of the shows tree: a load that lets events run stops when
+  // a newer change (a quicker click) was handled meanwhile.
+  int showChanges_ = 0;
   // The index of the list entry that holds Path ("" or -1 when none).
   int listIndexOfPath(const std::string& Path) const;
   // The files of the selection, without disturbing a copy or cut that waits for its paste.

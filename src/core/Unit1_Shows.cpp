@@ -192,6 +192,9 @@ void TForm1::M_OpenShowClick(TObject* /*Sender*/) {
 
 void TForm1::TreeView1Change(TObject* /*Sender*/, TTreeNode* /*Node*/) {
   if (FTreeDragging) return;
+  // A change handled while this one lets events run has shown its own node: this one stops.
+  const int change = ++showChanges_;
+  auto overtaken = [&] { return change != showChanges_; };
   FShowFile.clear();
   FShowFolder.clear();
   FShowNodeKind = -1;
@@ -199,6 +202,7 @@ void TForm1::TreeView1Change(TObject* /*Sender*/, TTreeNode* /*Node*/) {
   FShowNode = nullptr;
   if (DragForm) DragForm->FListFile.clear();
   Application->ProcessMessages();
+  if (overtaken()) return;
   // The events just handled may have changed or rebuilt the tree.
   TTreeNode* node = TreeView1->Selected();
   if (!node || !TreeView1->Visible()) return;
@@ -227,7 +231,9 @@ void TForm1::TreeView1Change(TObject* /*Sender*/, TTreeNode* /*Node*/) {
       SetCaption(FShowFile);
       if (DragForm) DragForm->FListFile = FShowFile;
       LoadAShow();
+      if (overtaken()) return;
       ResetListbox1();
+      if (overtaken()) return;
       if (ListBox1->Count() == 0) ShowIt(_("This show is empty."));
       break;
     case kPaperclip:
@@ -240,11 +246,14 @@ void TForm1::TreeView1Change(TObject* /*Sender*/, TTreeNode* /*Node*/) {
 
 void TForm1::LoadAShow() {
   HourGlassCursor();
+  const int change = showChanges_;
   for (;;) {
     ListBox1->Clear();
     EmptyAllImages();
     FCurrentFile.clear();
     Application->ProcessMessages();
+    // Another node was selected meanwhile: the list is that node's.
+    if (change != showChanges_) break;
     const bool debug = CB_DebugShows->Checked();
     int missing = 0;
     TStringList lines, listed;
@@ -689,16 +698,21 @@ void TForm1::TreeView1KeyPress(TObject* /*Sender*/, char& Key) {
 }
 
 void TForm1::PopupTreeview1Popup(TObject* /*Sender*/) {
+  // The items follow the node the menu opens on: the right press selected it, and the
+  // menu may come while the change handler still lets events run, before it has set the
+  // fields of the node.
+  const TTreeNode* node = TreeView1->Selected();
+  const int kind = node ? node->ImageIndex() : -1;
   const bool copied = FFileAction == 20 || FFileAction == 40;
-  const bool show = FShowNodeKind == kShow;
+  const bool show = kind == kShow || kind == kShowSelected;
   const bool clip = FileExists(PaperclipFile());
   P_PasteAsShow->SetEnabled(copied);
   P_PasteInShow->SetEnabled(copied && show);
   P_PasteClipInShow->SetEnabled(show && clip);
   P_SaveClipAsShow->SetEnabled(clip);
   P_ClearPaperclip->SetEnabled(clip);
-  RenameNode->SetEnabled(FShowNode && FShowNode->Level() > 0);
+  RenameNode->SetEnabled(node && node->Level() > 0);
   P_DeleteShow->SetEnabled(show);
   EditShow1->SetEnabled(show);
-  P_DeleteShowFolder->SetEnabled(FShowNodeKind == kShowFolder);
+  P_DeleteShowFolder->SetEnabled(kind == kShowFolder);
 }

@@ -1418,7 +1418,8 @@ TEST_F(RealWindowTest, AMessageListingManyFilesFitsTheScreen) {
 
 // With the preview on (a large picture shows raw first), a short press on a show (a tap of
 // 20 ms) lists it, and the next single click acts: on the Paperclip node it lists the
-// paperclip. In the show's manual order window a drag that ends on the dragged entry's own
+// paperclip; a click made while a slow show loads moves the highlight too, and a first right
+// click on another show offers that show's commands. In the show's manual order window a drag that ends on the dragged entry's own
 // row takes the drop target's thumbnail and its two lines of text along.
 TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragItsPreviewNot) {
   const std::string album = std::string(getenv("HOME")) + "/album";
@@ -1433,6 +1434,11 @@ TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragI
   }
   testsupport::WriteFile(data + "paperclip.lst", lines);
   testsupport::WriteFile(data + "Shows/show.shw", lines);
+  // A show whose picture takes most of a second to load: a progressive JPEG of noise.
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "500x375", "xc:" + Colour(5), "-attenuate", "0.5", "+noise",
+                              "Gaussian", "-write", "mpr:t", "+delete", "-size", "5000x3750", "tile:mpr:t",
+                              "-interlace", "JPEG", album + "/slow.jpg"}).exitCode, 0);
+  testsupport::WriteFile(data + "Shows/slow.shw", album + "/slow.jpg\r\n");
   ASSERT_TRUE(x_.Start({.arguments = {album + "/p0.jpg"},
                         .registryValues = {"\"Preview\"=dword:00000001", "\"Smooth Stretch\"=dword:00000001"}}))
       << x_.Error();
@@ -1456,6 +1462,32 @@ TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragI
     EXPECT_TRUE(acted) << "the click was lost: " << x_.Title(main);
     if (!acted) x_.Click(c.x + 70, c.y + 77);
   }
+  // A click within the slow show's load takes the title, the list and the highlight (its
+  // colour read off the Paperclip row now), on whichever node it lands.
+  const int paperclipRow = c.y + 77, showRow = c.y + 113, slowRow = c.y + 131;
+  ASSERT_TRUE(x_.Screenshot(shot_));
+  const std::string at = std::to_string(c.x + 150) + "," + std::to_string(paperclipRow);
+  const std::string highlight = testsupport::Run({"convert", shot_, "-format", "%[pixel:p{" + at + "}]", "info:"}).out;
+  auto highlighted = [&](int row) { return Share(shot_, {c.x + 135, row - 4, 30, 8}, highlight, 10) > 0.5; };
+  for (const auto& [row, title] :
+       {std::pair{paperclipRow, "PaperClip"}, {showRow, "show.shw"}, {paperclipRow, "PaperClip"}}) {
+    x_.Tool({"xdotool", "mousemove", showX, std::to_string(slowRow), "mousedown", "1", "sleep", "0.02", "mouseup",
+             "1", "sleep", "0.3", "mousemove", showX, std::to_string(row), "click", "1"});
+    EXPECT_TRUE(titled(title, 10000) && RealWindow::WaitUntil([&] { return ShareNow(c, Colour(0)) > 0.01; }));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(x_.Screenshot(shot_) && highlighted(row) && !highlighted(slowRow) && titled(title, 0)) << title;
+  }
+  // The first right click on a show not current: "Paste paperclip in show", "Edit show
+  // order...", "Rename" and "Delete show" are dark, the copy's and the show folder's grey.
+  const unsigned long menu = Opens([&] { x_.Click(c.x + 85, showRow, 3); });
+  ASSERT_TRUE(menu) << x_.Describe();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const XRect m = x_.Geometry(menu);
+  ASSERT_TRUE(x_.Screenshot(shot_));
+  for (const auto& [middle, on] :
+       {std::pair{54, false}, {76, true}, {100, true}, {122, true}, {166, true}, {188, false}})
+    EXPECT_EQ(Share(shot_, {m.x + 20, m.y + middle - 6, 160, 12}) > 0.02, on) << middle << " pixels down the menu";
+  x_.Key("Escape");
   // A double click on the show opens its manual order window.
   x_.Tool({"xdotool", "mousemove", showX, showY, "click", "--repeat", "2", "--delay", "80", "1"});
   const unsigned long order = x_.WaitForWindow("DragForm");

@@ -40,6 +40,7 @@ struct TTreeViewPrivate {
   int programmatic = 0;  // > 0 while the program itself sets the current node
   int userInput = 0;     // > 0 while the toolkit handles a key or mouse event of the user
   bool userChange = false;  // the change being reported came from the user
+  bool changePending = false;  // the user moved the current node; reported once the toolkit is done
   bool clearing = false;
   bool destroying = false;  // the tree goes: nodes are freed without events
 };
@@ -138,8 +139,19 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     d->selected = node;
     updateIcon(old);
     updateIcon(node);
+    // A move of the user's is reported once the toolkit has handled the key or the press
+    // whole: a handler that lets events run would otherwise let a quicker click be handled
+    // in the middle, after which the rest of the press selected its own row again.
+    if (d->userInput > 0 && d->programmatic == 0)
+      d->changePending = true;
+    else
+      reportChange(node, false);
+  }
+  void reportChange(TTreeNode* node, bool byUser) {
+    TTreeViewPrivate* d = tree()->TreePrivate();
+    d->changePending = false;
     const bool wasUser = d->userChange;
-    d->userChange = d->userInput > 0 && d->programmatic == 0;
+    d->userChange = byUser;
     gui::SafeCall(tree(), [&] { tree()->Change(node); });
     d->userChange = wasUser;
   }
@@ -185,7 +197,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     TTreeViewPrivate* d = tree()->TreePrivate();
     ++d->userInput;
     handle();
-    if (guard) --d->userInput;
+    if (!guard) return;
+    if (--d->userInput == 0 && d->changePending) reportChange(d->selected, true);
   }
 
   // Showing a node scrolls the view up or down to it, and sideways as far as its name
@@ -728,6 +741,7 @@ void TTreeNodes::Clear() {
   while (!roots_.empty()) removeNode(roots_.back());
   EndUpdate();
   d->selected = nullptr;
+  d->changePending = false;
   d->clearing = false;
 }
 
