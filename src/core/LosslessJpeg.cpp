@@ -120,6 +120,7 @@ bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
   const uint8_t* start = b.Bytes(0, 2);
   if (!start || start[0] != 0xFF || start[1] != 0xD8) return false;
   size_t pos = 2;
+  size_t exifLast = 0;  // the length of the last Exif segment found
   for (;;) {
     const uint8_t* m = b.Bytes(pos, 2);
     if (!m || m[0] != 0xFF) return false;
@@ -140,9 +141,10 @@ bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
     if (!lengthBytes) return false;
     const size_t length = size_t(lengthBytes[0]) << 8 | lengthBytes[1];
     if (length < 2 || length > n - pos - 2) return false;
-    const uint8_t* head = b.Bytes(pos + 4, std::min<size_t>(length - 2, 8));
+    const uint8_t* head = b.Bytes(pos + 4, std::min<size_t>(length - 2, 10));
     if (!head) return false;
-    const std::string_view text(reinterpret_cast<const char*>(head), std::min<size_t>(length - 2, 8));
+    const std::string_view data(reinterpret_cast<const char*>(head), std::min<size_t>(length - 2, 10));
+    const std::string_view text = data.substr(0, 8);
     if (IsFrameHeader(marker) && layout.width == 0 && length >= 8) {
       layout.height = head[1] << 8 | head[2];
       layout.width = head[3] << 8 | head[4];
@@ -150,10 +152,11 @@ bool ReadJpegLayout(TByteWindow& b, TJpegLayout& layout, bool headerOnly) {
                text.substr(0, 4) == std::string_view("MPF\0", 4)) {
       layout.mpfHeader = pos + 8;
     } else if (marker == 0xE1 && text.substr(0, 6) == std::string_view("Exif\0\0", 6) &&
-               (layout.exif == 0 || pos == layout.exifEnd)) {
+               (layout.exif == 0 || (pos == layout.exifEnd && ExifSegmentGoesOn(exifLast, data)))) {
       // The Exif segment, or one that goes on with its data.
       if (layout.exif == 0) layout.exif = pos + 2, layout.exifLength = length;
       layout.exifEnd = pos + 2 + length;
+      exifLast = length;
     } else if (marker == 0xE1 && layout.xmp == 0 && length > 31 && text == "http://n") {
       static constexpr std::string_view kXmp("http://ns.adobe.com/xap/1.0/\0", 29);
       const uint8_t* name = b.Bytes(pos + 4, kXmp.size());

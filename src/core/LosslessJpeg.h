@@ -17,7 +17,7 @@
 // trailer such as the further pictures of an MPF file or a motion photo's video), where the
 // byte-order mark of its MPF index lies and where its Exif segment (its length bytes) lies
 // and how long it is (0 for those it has not), and where the Exif segments that follow it
-// directly end (the segments that go on with its data; its own end when none do).
+// directly and go on with its data (ExifSegmentGoesOn) end; its own end when none do.
 struct TJpegLayout {
   int width = 0, height = 0;
   size_t end = 0;

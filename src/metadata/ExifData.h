@@ -326,14 +326,22 @@ bool RemoveExifThumbnail(TSegment& Segment, bool DropBytes = false);
 // Exif that its writer spread over several APP1 segments, as some do with data larger than
 // one segment holds (a large thumbnail): the first segment holds "Exif\0\0" and the start of
 // the TIFF data, each segment that follows it directly holds "Exif\0\0" again and the next
-// part (exiftool writes them so, and joins them when it reads).
+// part (exiftool writes them so, and joins them when it reads). A writer fills each segment
+// before it begins the next, so a segment goes on with the data of the one before it only
+// when that one is as long as a segment can be and it begins no TIFF header of its own: two
+// whole Exif segments back to back (as some editing programs leave a file) are two, and
+// only the first is the picture's.
 //
+// Whether the APP1 segment whose bytes after its length bytes begin with Next goes on with
+// the Exif data of the one before it, whose length bytes said LengthBefore.
+bool ExifSegmentGoesOn(size_t LengthBefore, std::string_view Next);
 // Joins such a run into one segment as the reads keep it: its length bytes (65,535 for data
 // longer than one segment holds), "Exif\0\0" and the whole TIFF data, on which the functions
 // above work as on one segment. Run holds the bytes from the first segment's length bytes to
 // the end of the last segment, each further one from its marker (0xFF 0xE1) on; a lone
 // segment is a run of one. Parts receives the length of each segment's part of the TIFF
-// data. False, and Joined and Parts as they were, when Run is not such segments, whole.
+// data. False, and Joined and Parts as they were, when Run is not such segments, whole (a
+// segment in it that does not go on with the data before it ends the run too soon).
 bool JoinExifSegments(std::string_view Run, TSegment& Joined, std::vector<size_t>& Parts);
 // The run of segments (in Run's form) that holds the TIFF data of Joined laid out as Parts
 // was: each part but the last as long as it was, the rest in parts as long as the longest of

@@ -532,12 +532,20 @@ bool RemoveExifThumbnail(TSegment& Segment, bool DropBytes) {
 // Exif spread over several segments
 // ---------------------------------------------------------------------------
 
+bool ExifSegmentGoesOn(size_t LengthBefore, std::string_view Next) {
+  const std::string_view tiff = Next.substr(std::min<size_t>(Next.size(), 6), 4);
+  return LengthBefore == size_t(kMaxSegmentLength) && Next.substr(0, 6) == kExifHeader &&
+         tiff != std::string_view("II*\0", 4) && tiff != std::string_view("MM\0*", 4);
+}
+
 bool JoinExifSegments(std::string_view Run, TSegment& Joined, std::vector<size_t>& Parts) {
   TSegment joined{std::string(), 0xE1, 0};
   std::vector<size_t> parts;
   for (size_t at = 0; parts.empty() || at < Run.size();) {
     if (!parts.empty()) {
-      if (Run.size() - at < 2 || Run.substr(at, 2) != "\xFF\xE1") return false;
+      if (Run.size() - at < 2 || Run.substr(at, 2) != "\xFF\xE1" ||
+          !ExifSegmentGoesOn(parts.back() + 8, Run.substr(std::min(Run.size(), at + 4))))
+        return false;
       at += 2;
     }
     if (Run.size() - at < 8) return false;

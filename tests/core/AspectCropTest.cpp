@@ -77,6 +77,7 @@ TEST_F(AspectCropTest, CropOfEachRatioRule) {
 
 TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   KIVO2_REQUIRE_TOOL("jpeginfo");
+  KIVO2_REQUIRE_TOOL("exiv2");
   MakePhoto("p.jpg", 640, 480);
   MakePhoto("q.jpg", 480, 640);
   chmod((folder_ + "p.jpg").c_str(), 0640);
@@ -89,9 +90,14 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
                               "-ExifImageHeight=1200", "-ThumbnailImage<=" + bandThumb, folder_ + "band.jpg"})
                 .exitCode,
             0);
-  // The same with its Exif spread over hundreds of segments.
+  // The same with its Exif spread over two segments; and with a coarse thumbnail, its Exif
+  // segment twice.
   fs::copy_file(folder_ + "band.jpg", folder_ + "spread.jpg");
-  SpreadExif(folder_ + "spread.jpg", 4);
+  SpreadExif(folder_ + "spread.jpg");
+  fs::copy_file(folder_ + "band.jpg", folder_ + "two.jpg");
+  testsupport::Run({"convert", bandThumb, "-quality", "30", bandThumb});
+  testsupport::Run({"exiftool", "-q", "-overwrite_original", "-ThumbnailImage<=" + bandThumb, folder_ + "two.jpg"});
+  const std::string second = TwoExif(folder_ + "two.jpg");
   StartIn();
   Options(true);
   const std::string original = testsupport::ReadFile(folder_ + "p.jpg");
@@ -100,15 +106,20 @@ TEST_F(AspectCropTest, CommandGivesJpegtransOwnCropWithBackupAndDate) {
   const auto date = ModTime(folder_ + "p.jpg");
   const std::string title = Form1->Caption();
   AnswerRatio(1.0);
-  Select({"p.jpg", "q.jpg", "band.jpg", "spread.jpg"});
+  Select({"p.jpg", "q.jpg", "band.jpg", "spread.jpg", "two.jpg"});
   Form1->ChangeAspectRatio1->Click();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "p.jpg"), expected);
   // The square's thumbnail is square and shows it (the bands gone); the Exif sizes follow;
-  // the spread Exif is spread still, and whole.
-  for (const char* name : {"band.jpg", "spread.jpg"}) {
+  // the spread Exif is spread still, and whole; of two whole Exif segments the first is
+  // cropped alone (exiv2, which reads it, finds its thumbnail whole), the second kept.
+  EXPECT_EQ(testsupport::Run({"exiv2", "-pt", folder_ + "two.jpg"}).err, "");
+  EXPECT_NE(testsupport::Run({"exiv2", "-pp", folder_ + "two.jpg"}).out.find("image/jpeg, 120x120"), std::string::npos);
+  EXPECT_NE(testsupport::ReadFile(folder_ + "two.jpg").find(second), std::string::npos);
+  for (const char* name : {"band.jpg", "spread.jpg", "two.jpg"}) {
     const std::string band = folder_ + name, square = testsupport::TempPath("square.png");
     EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", band}).out, "1200x1200") << name;
-    EXPECT_EQ(testsupport::Run({"exiftool", "-s3", "-ExifImageWidth", "-ExifImageHeight", band}).out, "1200\n1200\n");
+    EXPECT_EQ(testsupport::Run({"exiftool", "-a", "-s3", "-ExifImageWidth", "-ExifImageHeight", band}).out,
+              name[0] == 't' ? "1200\n1600\n1200\n1200\n" : "1200\n1200\n");
     testsupport::Run({"convert", band, "-resize", "120x120", square});
     EXPECT_EQ(testsupport::Run({"identify", "-format", "%wx%h", ThumbnailOf(band)}).out, "120x120") << name;
     EXPECT_TRUE(LookAlike(ThumbnailOf(band), square)) << name;

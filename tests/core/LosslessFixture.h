@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "OrganiseFixture.h"
@@ -96,26 +98,41 @@ class LosslessTest : public OrganiseTest {
     return thumb;
   }
 
-  // The file's Exif spread anew over APP1 segments of chunk bytes of its TIFF data each, every
-  // one beginning "Exif\0\0", as a writer that splits its Exif does (exiftool joins them).
-  static void SpreadExif(const std::string& file, size_t chunk) {
-    const std::string bytes = testsupport::ReadFile(file), app1("\xFF\xE1", 2), exif("Exif\0\0", 6);
-    std::string tiff, run;
-    size_t first = 0, end = 0;
-    for (size_t at = 2; at + 4 <= bytes.size() && bytes[at + 1] != '\xDA';) {
-      const size_t length = size_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]);
-      if (bytes.compare(at, 2, app1) == 0 && bytes.compare(at + 4, 6, exif) == 0 && (first == 0 || at == end)) {
-        first = first == 0 ? at : first;
-        tiff += bytes.substr(at + 10, length - 8);
-        end = at + 2 + length;
-      }
-      at += 2 + length;
+  // Where the file's Exif segment lies in bytes: from its marker to its end.
+  static std::pair<size_t, size_t> ExifSegmentOf(const std::string& bytes) {
+    size_t at = 2, end = 0;
+    for (; at + 10 <= bytes.size() && bytes[at + 1] != '\xDA'; at = end) {
+      end = at + 2 + (size_t(uint8_t(bytes[at + 2])) << 8 | uint8_t(bytes[at + 3]));
+      if (bytes.compare(at, 10, std::string("\xFF\xE1", 2) + bytes.substr(at + 2, 2) + std::string("Exif\0\0", 6)) == 0)
+        break;
     }
-    for (size_t at = 0; at < tiff.size(); at += chunk) {
-      const std::string part = tiff.substr(at, chunk);
-      run += app1 + char((part.size() + 8) >> 8) + char((part.size() + 8) & 0xFF) + exif + part;
+    return {at, end};
+  }
+
+  // The file's Exif spread anew over APP1 segments as a writer that splits its Exif does: each
+  // as long as a segment can be but the last, every one beginning "Exif\0\0" (exiftool joins
+  // them); its TIFF data first made longer than one segment holds by zero bytes at its end.
+  static void SpreadExif(const std::string& file) {
+    const std::string bytes = testsupport::ReadFile(file);
+    const auto [first, end] = ExifSegmentOf(bytes);
+    std::string tiff = bytes.substr(first + 10, end - first - 10), run;
+    tiff.resize(std::max<size_t>(tiff.size(), 70000), '\0');
+    for (size_t at = 0; at < tiff.size(); at += 65527) {
+      const std::string part = tiff.substr(at, 65527);
+      run += "\xFF\xE1" + std::string{char((part.size() + 8) >> 8), char((part.size() + 8) & 0xFF)} +
+             std::string("Exif\0\0", 6) + part;
     }
     testsupport::WriteFile(file, bytes.substr(0, first) + run + bytes.substr(end));
+  }
+
+  // The file's Exif segment twice, back to back: two whole segments, each with its own TIFF
+  // header and thumbnail, as some editing programs leave a file. The segment's bytes.
+  static std::string TwoExif(const std::string& file) {
+    std::string bytes = testsupport::ReadFile(file);
+    const auto [first, end] = ExifSegmentOf(bytes);
+    const std::string segment = bytes.substr(first, end - first);
+    testsupport::WriteFile(file, bytes.insert(end, segment));
+    return segment;
   }
 
   // The Exif thumbnail of a file as exiftool extracts it, in a file of the test's own; ""

@@ -11,6 +11,7 @@ class LosslessRotateTest : public LosslessTest {};
 
 TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept) {
   KIVO2_REQUIRE_TOOL("jpeginfo");
+  KIVO2_REQUIRE_TOOL("exiv2");
   const std::vector<std::pair<void (TForm1::*)(TObject*), std::vector<std::string>>> commands{
       {&TForm1::RotateRight2Click, {"-rotate", "90"}},
       {&TForm1::RotateLeft2Click, {"-rotate", "270"}},
@@ -25,7 +26,7 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   chmod((folder_ + "p0.jpg").c_str(), 0640);
   // Thumbnails that are not what their entries say: longer than the Exif, at the first
   // directory, no JPEG picture, holding the Artist's text, past the end of Exif spread over
-  // hundreds of segments. They stay as they are; the turn goes on.
+  // two segments. They stay as they are; the turn goes on.
   for (int h = 0; h < 5; ++h) {
     const std::string file = folder_ + "h" + std::to_string(h) + ".jpg";
     MakePhoto("h" + std::to_string(h) + ".jpg");
@@ -39,7 +40,7 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
     if (h == 3) bytes.replace(bytes.find(std::string("\1\x3B\0\2\0\0\0\7", 8)) + 8, 4, bytes.substr(entry + 8, 4));
     if (h == 4) bytes.replace(entry + 8, 4, std::string("\0\x7F\0\0", 4));
     testsupport::WriteFile(file, bytes);
-    if (h == 4) SpreadExif(file, 4);
+    if (h == 4) SpreadExif(file);
   }
   // A thumbnail of 12-bit samples, which neither jpegtran nor the decoder turns.
   MakePhoto("twelve.jpg");
@@ -78,6 +79,10 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   TagSideways(folder_ + "spread.jpg", NoisyThumbnail(640, 480, "40", "-progressive", "#808081"));
   ASSERT_EQ(testsupport::Run({"sh", "-c", "exiftool -v '" + folder_ + "spread.jpg' | grep -c 'APP1 (65533'"}).out,
             "10\n");
+  // Two whole Exif segments back to back, each with its thumbnail.
+  MakePhoto("two.jpg");
+  TagSideways(folder_ + "two.jpg");
+  const std::string second = TwoExif(folder_ + "two.jpg");
   StartIn();
   for (size_t i = 0; i < commands.size(); ++i) {
     const std::string name = "p" + std::to_string(i) + ".jpg", file = folder_ + name;
@@ -144,6 +149,21 @@ TEST_F(LosslessRotateTest, EachTransformIsJpegtransOwnOutputWithDateAndModeKept)
   GuiTesting::PressKey(Form1->ListBox1, 'R', {ssCtrl, ssAlt});
   ExpectUpright(folder_ + "spread.jpg", testsupport::TempPath("expected.jpg"), spread, {"-rotate", "90"});
   EXPECT_EQ(testsupport::Run({"jpeginfo", "-c", folder_ + "spread.jpg"}).exitCode, 0);
+  // The first of two whole Exif segments is turned alone, the second left as it was: exiv2
+  // (which reads the first) finds the turned thumbnail whole, exiftool as it finds it in
+  // jpegtran's output.
+  const std::string two = folder_ + "two.jpg", upright = testsupport::TempPath("upright.png");
+  Expected(two, {"-rotate", "90"});
+  testsupport::Run({"convert", ThumbnailOf(two), "-rotate", "90", upright});
+  Select({"two.jpg"});
+  Form1->RotateRight2->Click();
+  EXPECT_EQ(testsupport::Run({"exiv2", "-pt", two}).err, "");
+  EXPECT_NE(testsupport::Run({"exiv2", "-pp", two}).out.find("Preview 1: image/jpeg, 12x16 pixels"), std::string::npos);
+  EXPECT_EQ(testsupport::Run({"exiftool", "-a", "-s3", "-n", "-IFD0:Orientation", two}).out, "1\n6\n");
+  EXPECT_EQ(testsupport::Run({"exiftool", "-validate", "-warning", "-a", two}).out,
+            testsupport::Run({"exiftool", "-validate", "-warning", "-a", testsupport::TempPath("expected.jpg")}).out);
+  EXPECT_EQ(testsupport::Run({"compare", "-metric", "AE", "-fuzz", "8%", ThumbnailOf(two), upright, "null:"}).err, "0");
+  EXPECT_NE(testsupport::ReadFile(two).find(second), std::string::npos);
   // A quarter turn swaps those sizes.
   Select({"square.jpg"});
   Form1->RotateRight2->Click();

@@ -392,17 +392,25 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
     }
   }
 
-  // Exif spread over segments of 3, then 5 bytes of its TIFF data each, joined and spread
-  // again as it was; a thumbnail past 64 KiB takes its place and is spread in parts of 5
-  // bytes, in more than ten thousand segments, which exiftool joins: it finds the thumbnail
-  // and the other value. Taken out with its bytes, the thumbnail leaves one segment. A run cut short,
-  // holding another segment, or with a segment that claims more than it holds is none.
-  const std::string one = withThumbnail(small);
-  std::string run;
-  for (size_t at = 8, size = 3; at < one.size(); at += size, size = 5) {
-    const std::string part = one.substr(at, size);
-    run += std::string(at > 8 ? "\xFF\xE1" : "") + char(0) + char(part.size() + 8) + "Exif" + std::string(2, '\0') + part;
-  }
+  // Exif spread over segments as long as a segment can be (its TIFF data made longer than one
+  // holds by zero bytes at its end), joined and spread again as it was; a thumbnail past 64
+  // KiB takes its place and is spread on in such segments, which exiftool joins: it finds the
+  // thumbnail and the other value. Taken out with its bytes, the thumbnail leaves the run as
+  // long as it was. A run cut short, holding another segment, with a segment that claims more than it
+  // holds, of shorter segments (3, then 5 bytes of the TIFF data each), or holding two whole
+  // Exif segments back to back (each with its TIFF header and thumbnail, after a full segment
+  // or not) is none.
+  const std::string one = withThumbnail(small), padded = one.substr(8) + std::string(70000, '\0');
+  auto runOf = [](const std::string& data, size_t first, size_t size) {
+    std::string run;
+    for (size_t at = 0; at < data.size(); at += first, first = size) {
+      const std::string part = data.substr(at, first);
+      run += std::string(at > 0 ? "\xFF\xE1" : "") + char((part.size() + 8) >> 8) + char((part.size() + 8) & 0xFF) +
+             "Exif" + std::string(2, '\0') + part;
+    }
+    return run;
+  };
+  const std::string run = runOf(padded, 65527, 65527);
   auto read = [&small](const std::string& spread, const char* tag) {
     const std::string file = mdtest::WriteTemp("spread.jpg", "\xFF\xD8\xFF\xE1" + spread + small.substr(2));
     return testsupport::Run({"exiftool", "-b", tag, file}).out;
@@ -413,20 +421,22 @@ TEST(WriteBack, HostileSourcesGiveValidFiles) {
   TSegment joined;
   std::vector<size_t> parts;
   ASSERT_TRUE(JoinExifSegments(run, joined, parts));
-  EXPECT_EQ(joined.Data.substr(2), one.substr(2));
+  EXPECT_EQ(joined.Data.substr(2), std::string("Exif\0\0", 6) + padded);
   EXPECT_EQ(SplitExifSegment(joined, parts), run);
   EXPECT_TRUE(ReplaceExifThumbnail(joined, noisy, 1 << 20));
   const std::string spread = SplitExifSegment(joined, parts);
   EXPECT_TRUE(read(spread, "-ThumbnailImage") == noisy);
   EXPECT_EQ(read(spread, "-ImageDescription"), std::string("Kivo2 x"));
-  EXPECT_GT(std::count(spread.begin(), spread.end(), '\xE1'), 14000);
+  EXPECT_EQ(spread, runOf(joined.Data.substr(8), 65527, 65527));
   EXPECT_TRUE(RemoveExifThumbnail(joined, true));
-  EXPECT_EQ(SplitExifSegment(joined, {65527}).size(), one.size());
-  EXPECT_EQ(read(SplitExifSegment(joined, {65527}), "-ImageDescription"), std::string("Kivo2 x"));
-  EXPECT_EQ(read(SplitExifSegment(joined, {65527}), "-ThumbnailLength"), "");
+  const std::string removed = SplitExifSegment(joined, parts);
+  EXPECT_EQ(removed.size(), run.size());
+  EXPECT_EQ(read(removed, "-ImageDescription"), std::string("Kivo2 x"));
+  EXPECT_EQ(read(removed, "-ThumbnailLength"), "");
   std::string claims = run;
-  claims[1] = char(claims[1] + 1);
-  for (const std::string& bad : {run.substr(0, run.size() - 1), run + "\xFF\xE2" + run, claims, std::string()}) {
+  claims[run.rfind("\xFF\xE1") + 3]++;
+  for (const std::string& bad : {run.substr(0, run.size() - 1), run + "\xFF\xE2" + run, claims, std::string(),
+                                 runOf(padded, 3, 5), one + "\xFF\xE1" + one, run.substr(0, 65535) + "\xFF\xE1" + one}) {
     TSegment none;
     EXPECT_FALSE(JoinExifSegments(bad, none, parts));
     EXPECT_TRUE(none.Data.empty());
