@@ -147,7 +147,8 @@ void TFolderLocks::Lock(const TFolderSet& folders, int timeoutMs) {
 // Reading and writing
 // ---------------------------------------------------------------------------
 bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig, int64_t maxBytes) {
-  bytes.clear();
+  // The buffer is kept as it is until read into: a list read after a larger one costs no
+  // clearing.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
@@ -156,12 +157,12 @@ bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig,
     ok = false;
     errno = S_ISREG(st.st_mode) ? EFBIG : EISDIR;
   }
+  size_t got = 0;
   if (ok) {
     if (sig)
       *sig = {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
               static_cast<long long>(st.st_mtim.tv_nsec)};
     bytes.resize(size_t(st.st_size));
-    size_t got = 0;
     for (;;) {
       if (got == bytes.size()) {
         // A file that grew since fstat is read to its end, within the bound.
@@ -177,13 +178,25 @@ bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig,
       if (n == 0) break;
       got += size_t(n);
     }
-    bytes.resize(got);
   }
   const int error = errno;
   ::close(fd);
   errno = error;
-  if (!ok) bytes.clear();
+  bytes.resize(ok ? got : 0);
   return ok;
+}
+
+std::string Edited(std::string_view bytes, const std::vector<TListEdit>& edits) {
+  std::string text;
+  text.reserve(bytes.size() + 256);
+  uint64_t at = 0;
+  for (const TListEdit& e : edits) {
+    text.append(bytes.substr(size_t(at), size_t(e.At - at)));
+    text += e.Text;
+    at = e.At + e.Length;
+  }
+  text.append(bytes.substr(std::min<size_t>(size_t(at), bytes.size())));
+  return text;
 }
 
 TListCopy::~TListCopy() { Drop(); }
@@ -200,24 +213,76 @@ TListCopy& TListCopy::operator=(TListCopy&& other) noexcept {
   return *this;
 }
 
-bool TListCopy::Make(const TListFile& file, std::string_view text, size_t reserve) {
+bool TListCopy::Make(const TListFile& file) {
   Drop();
   path_ = WorkFileTemplate(file.real, kSaveWorkKind);
   fd_ = fileio::MakeTemp(path_, O_CLOEXEC);
   if (fd_ < 0) return false;
   ::fchmod(fd_, mode_t(NewFileMode(file.real)));
-  if (fileio::WriteAll(fd_, text.data(), text.size()) && (reserve <= text.size() || fileio::Reserve(fd_, off_t(reserve)) == 0))
-    return true;
-  const int error = errno;
-  Drop();
-  errno = error;
-  return false;
+  return true;
 }
 
-bool TListCopy::Rewrite(std::string_view text) {
-  return ::lseek(fd_, 0, SEEK_SET) == 0 && fileio::WriteAll(fd_, text.data(), text.size()) &&
-         ::ftruncate(fd_, off_t(text.size())) == 0;
+// Writing starts at the copy's beginning; its end is cut where writing ended (which keeps
+// the room set aside for it until then).
+bool TListCopy::restart() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
+
+bool TListCopy::end() {
+  const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+  return at >= 0 && ::ftruncate(fd_, at) == 0;
 }
+
+bool TListCopy::Write(std::string_view text) {
+  return restart() && fileio::WriteAll(fd_, text.data(), text.size()) && end();
+}
+
+namespace {
+
+// Copies the bytes [from, to) of in to out at its offset: inside the kernel, or read and
+// written where the file systems cannot.
+bool CopySpan(int in, uint64_t from, uint64_t to, int out) {
+  if (to <= from) return true;
+  if (::lseek(in, off_t(from), SEEK_SET) != off_t(from)) return false;
+  uint64_t left = to - from;
+  while (left > 0) {
+    const ssize_t n = fileio::CopyRange(in, out, size_t(std::min<uint64_t>(left, uint64_t(1) << 30)));
+    if (n > 0) {
+      left -= uint64_t(n);
+      continue;
+    }
+    if (n == 0) {
+      errno = EIO;  // the list ended before its size: it changed under the lock
+      return false;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    std::string buffer(size_t(std::min<uint64_t>(left, 1 << 20)), '\0');
+    while (left > 0) {
+      const ssize_t r = ::read(in, buffer.data(), size_t(std::min<uint64_t>(left, buffer.size())));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) {
+        if (r == 0) errno = EIO;
+        return false;
+      }
+      if (!fileio::WriteAll(out, buffer.data(), size_t(r))) return false;
+      left -= uint64_t(r);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
+  if (!restart()) return false;
+  uint64_t at = 0;
+  for (const TListEdit& e : edits) {
+    if (!CopySpan(in, at, e.At, fd_) || !fileio::WriteAll(fd_, e.Text.data(), e.Text.size())) return false;
+    at = e.At + e.Length;
+  }
+  return CopySpan(in, at, size, fd_) && end();
+}
+
+bool TListCopy::Reserve(uint64_t bytes) { return fileio::Reserve(fd_, off_t(bytes)) == 0; }
 
 bool TListCopy::Trim() {
   // A file cut to its own size gives back the room set aside beyond it.
@@ -252,6 +317,7 @@ void TListCopy::Drop() {
 }
 
 bool SyncCopies(const std::vector<TListCopy*>& copies) {
+  if (copies.size() == 1) return fileio::Sync(copies[0]->Fd()) == 0;
   std::set<unsigned long long> devices;
   for (TListCopy* copy : copies) {
     struct stat st;
@@ -263,7 +329,7 @@ bool SyncCopies(const std::vector<TListCopy*>& copies) {
 
 bool ReplaceList(const TListFile& file, std::string_view text) {
   TListCopy copy;
-  if (!copy.Make(file, text, 0) || fileio::Sync(copy.Fd()) != 0 || !copy.Put(file)) return false;
+  if (!copy.Make(file) || !copy.Write(text) || fileio::Sync(copy.Fd()) != 0 || !copy.Put(file)) return false;
   for (const auto& [folder, name] : FoldersOf(file)) fileio::SyncFolder(folder);
   return true;
 }
@@ -350,6 +416,20 @@ std::string_view NameOf(const std::string& path) {
   return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Where the line that holds pos begins (after a UTF-8 byte-order mark at the start).
+size_t LineStart(std::string_view bytes, size_t pos) {
+  const size_t end = bytes.find_last_of("\r\n", pos == 0 ? 0 : pos - 1);
+  if (pos > 0 && end != std::string_view::npos) return end + 1;
+  return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
+// A few names are looked for in the bytes as a whole, as a text search does; more, line by line.
+constexpr size_t kNamesSearchedWhole = 64;
+
 }  // namespace
 
 TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListPlace& place)
@@ -358,6 +438,8 @@ TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListP
     byOldName_[NameOf(plan_[k].from)].push_back(uint32_t(k));
     if (!plan_[k].to.empty()) byNewName_[NameOf(plan_[k].to)].push_back(uint32_t(k));
   }
+  for (const auto* names : {&byOldName_, &byNewName_})
+    for (const auto& [name, renames] : *names) ascii_ = ascii_ && IsAscii(name);
 }
 
 TFileId TRenameIndex::folderId(const std::string& folder) {
@@ -384,34 +466,69 @@ int TRenameIndex::OldEntryOf(const std::string& path) {
   return -1;
 }
 
-int TRenameIndex::newEntryOf(const std::string& path, const std::vector<uint32_t>& renames) {
-  for (uint32_t k : renames)
-    if (sameEntry(path, plan_[k].to, TFileId{})) return int(k);
-  return -1;
+void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits) {
+  std::string scratch;
+  const std::string_view line = TextLineAsRead(bytes.substr(start, end - start), scratch);
+  const std::string_view name = LineName(line);
+  const auto old = byOldName_.find(name);
+  const auto made = byNewName_.find(name);
+  if (name.empty() || (old == byOldName_.end() && made == byNewName_.end())) return;
+  TLineHit h;
+  h.At = start;
+  h.Length = uint32_t(end - start);
+  h.End = end < bytes.size() ? (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1) : 0;
+  const std::string path = place_.LineToPath(std::string(line));
+  if (old != byOldName_.end() && (h.From = OldEntryOf(path)) >= 0) {
+    h.Path = path;
+    hits.push_back(h);
+    h.From = -1;
+    h.Path.clear();
+  }
+  if (made != byNewName_.end())
+    for (uint32_t k : made->second)
+      if (sameEntry(path, plan_[k].to, TFileId{})) {
+        h.To = int32_t(k);
+        hits.push_back(h);
+      }
 }
 
-std::vector<TLineHit> TRenameIndex::Hits(std::string_view bytes, int* lines) {
+std::vector<TLineHit> TRenameIndex::Hits(std::string_view bytes) {
   std::vector<TLineHit> hits;
-  uint32_t index = 0;
-  ForEachTextLine(bytes, [&](std::string_view line) {
-    const uint32_t at = index++;
-    const std::string_view name = LineName(line);
-    if (name.empty()) return;
-    const auto old = byOldName_.find(name);
-    const auto made = byNewName_.find(name);
-    if (old == byOldName_.end() && made == byNewName_.end()) return;
-    const std::string path = place_.LineToPath(std::string(line));
-    TLineHit hit{at, -1, -1};
-    if (old != byOldName_.end()) hit.from = OldEntryOf(path);
-    if (made != byNewName_.end()) hit.to = newEntryOf(path, made->second);
-    if (hit.from >= 0 || hit.to >= 0) hits.push_back(hit);
-  });
-  if (lines) *lines = int(index);
+  const size_t names = byOldName_.size() + byNewName_.size();
+  // The names searched for in the whole text find every line they end, unless a line read
+  // as Windows-1252 spells a name of other letters than its bytes.
+  if (names <= kNamesSearchedWhole && (ascii_ || IsValidUtf8(bytes))) {
+    std::vector<std::pair<size_t, size_t>> lines;  // start, end
+    for (const auto* map : {&byOldName_, &byNewName_})
+      for (const auto& [name, renames] : *map) {
+        if (name.empty()) continue;
+        for (size_t at = bytes.find(name); at != std::string_view::npos; at = bytes.find(name, at + 1)) {
+          const size_t end = at + name.size();
+          if (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') continue;
+          const size_t start = LineStart(bytes, at);
+          if (LineName(bytes.substr(start, end - start)).size() == name.size()) lines.emplace_back(start, end);
+        }
+      }
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    for (const auto& [start, end] : lines) hit(bytes, start, end, hits);
+    return hits;
+  }
+  // Line by line: the lines of the command's last parts are looked at closer.
+  size_t start = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  std::string scratch;
+  while (start < bytes.size()) {
+    size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view name = LineName(TextLineAsRead(bytes.substr(start, end - start), scratch));
+    if (byOldName_.count(name) || byNewName_.count(name)) hit(bytes, start, end, hits);
+    start = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+  }
   return hits;
 }
 
 bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
-  return std::any_of(hits.begin(), hits.end(), [](const TLineHit& h) { return h.from >= 0; });
+  return std::any_of(hits.begin(), hits.end(), [](const TLineHit& h) { return h.From >= 0; });
 }
 
 std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
@@ -430,9 +547,8 @@ std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
   return std::nullopt;
 }
 
-std::string TextAfter(std::string_view bytes, const std::vector<TLineHit>& hits, const std::vector<TPlannedRename>& plan,
-                      const std::vector<std::optional<std::string>>& now, const TListPlace& place, bool& changed) {
-  changed = false;
+std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const std::vector<TPlannedRename>& plan,
+                                  const std::vector<std::optional<std::string>>& now, const TListPlace& place) {
   // Where the line of a hit goes: nothing when it stays as it is.
   auto goes = [&](int from) -> const std::string* {
     if (from < 0 || !now[size_t(from)]) return nullptr;
@@ -440,41 +556,37 @@ std::string TextAfter(std::string_view bytes, const std::vector<TLineHit>& hits,
     // A name with a line break cannot be a line: the line stays as it was.
     return to.empty() || NameFitsListLine(to) ? &to : nullptr;
   };
+  // The old entry each line names (hits of one line stand together).
+  std::unordered_map<uint64_t, int> fromAt;
+  for (const TLineHit& h : hits)
+    if (h.From >= 0) fromAt[h.At] = h.From;
+  auto fromOf = [&](const TLineHit& h) {
+    const auto found = fromAt.find(h.At);
+    return found == fromAt.end() ? -1 : found->second;
+  };
   // The new names that lines which stay name already.
   std::unordered_set<std::string> named;
   for (const TLineHit& h : hits)
-    if (h.to >= 0 && !goes(h.from)) named.insert(plan[size_t(h.to)].to);
+    if (h.To >= 0 && !goes(fromOf(h))) named.insert(plan[size_t(h.To)].to);
   std::unordered_map<std::string, int> renamedTo;
-  std::string text;
-  text.reserve(bytes.size() + bytes.size() / 16 + 64);
-  uint32_t index = 0;
-  size_t next = 0;
-  ForEachTextLine(bytes, [&](std::string_view line) {
-    const uint32_t at = index++;
-    while (next < hits.size() && hits[next].line < at) ++next;
-    int from = -1;
-    for (size_t h = next; h < hits.size() && hits[h].line == at; ++h)
-      if (hits[h].from >= 0) from = hits[h].from;
-    const std::string* to = goes(from);
-    if (!to) {
-      text.append(line);
-      text += "\r\n";
-      return;
-    }
-    changed = true;
+  std::vector<TListEdit> edits;
+  for (const TLineHit& h : hits) {
+    const std::string* to = h.From >= 0 ? goes(h.From) : nullptr;
+    if (!to) continue;
     // Deleted, or its new name named already: by a line that stays, or by the line of
     // another file of the command that took that name (the user's own repeated lines of
     // one file stay repeated).
-    if (to->empty() || named.count(*to)) return;
-    if (!renamedTo.emplace(*to, from).second && renamedTo[*to] != from) return;
+    const auto taken = renamedTo.emplace(*to, h.From);
+    if (to->empty() || named.count(*to) || taken.first->second != h.From) {
+      edits.push_back({h.At, uint64_t(h.Length) + h.End, std::string()});
+      continue;
+    }
     // Renamed in its folder: the line keeps its own way to that folder.
-    const TPlannedRename& p = plan[size_t(from)];
-    const std::string path = place.LineToPath(std::string(line));
-    const std::string kept = path != p.from && ExtractFileDir(*to) == ExtractFileDir(p.from)
-                                 ? PathJoin(ExtractFileDir(path), ExtractFileName(*to))
+    const TPlannedRename& p = plan[size_t(h.From)];
+    const std::string kept = h.Path != p.from && ExtractFileDir(*to) == ExtractFileDir(p.from)
+                                 ? PathJoin(ExtractFileDir(h.Path), ExtractFileName(*to))
                                  : *to;
-    text += place.PathToLine(kept);
-    text += "\r\n";
-  });
-  return text;
+    edits.push_back({h.At, h.Length, place.PathToLine(kept)});
+  }
+  return edits;
 }

@@ -74,6 +74,15 @@ class TFolderLocks {
 // no regular file or is larger than maxBytes (EFBIG).
 bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig, int64_t maxBytes = kMaxListFileSize);
 
+// A change of a list's bytes: the bytes [At, At + Length) (a line, with its line end when it
+// goes) become Text.
+struct TListEdit {
+  uint64_t At = 0, Length = 0;
+  std::string Text;
+};
+// The bytes with the edits (in the order of their places) made.
+std::string Edited(std::string_view bytes, const std::vector<TListEdit>& edits);
+
 // A list's new copy beside its file: written whole, with room set aside for a rewrite, then
 // (once the room is given back and the copies flushed) put in the list's place, and linked
 // under the list's other names. Removed when it is not put.
@@ -85,10 +94,14 @@ class TListCopy {
   TListCopy& operator=(TListCopy&& other) noexcept;
   TListCopy(const TListCopy&) = delete;
   TListCopy& operator=(const TListCopy&) = delete;
-  // False (errno set) when it cannot be written; nothing is left then.
-  bool Make(const TListFile& file, std::string_view text, size_t reserve);
-  // Its bytes anew (within the room set aside).
-  bool Rewrite(std::string_view text);
+  // A new empty copy; false (errno set) when it cannot be made.
+  bool Make(const TListFile& file);
+  // Its bytes (anew): text, or the bytes of the open list in (size bytes) with the edits
+  // made, the unchanged parts copied inside the kernel. False (errno set) on failure.
+  bool Write(std::string_view text);
+  bool Write(int in, uint64_t size, const std::vector<TListEdit>& edits);
+  // Sets room aside up to bytes, so that writing it anew within them cannot find the disk full.
+  bool Reserve(uint64_t bytes);
   // Gives back the room set aside beyond its bytes.
   bool Trim();
   // Into the list's place under each of its names; the copy is gone then (also on failure,
@@ -97,16 +110,18 @@ class TListCopy {
   void Drop();
   bool Made() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
-  const std::string& Path() const { return path_; }
 
  private:
+  bool restart();
+  bool end();
   std::string path_;
   int fd_ = -1;
 };
 // A free hidden name beside name made a second name of real, then put in name's place;
 // false (errno set) when it could not be.
 bool LinkInPlaceOf(const std::string& real, const std::string& name);
-// Flushes the copies to their disks: one flush for each file system they are on.
+// Flushes the copies to their disks: one flush for each file system they are on (a single
+// copy by itself).
 bool SyncCopies(const std::vector<TListCopy*>& copies);
 // Writes text as the list's new content, under each of its names, flushed; false (errno set)
 // when it could not be written (the list is then as it was, or as far as its names went).
@@ -127,23 +142,27 @@ struct TPlannedRename {
 // also on one file system.
 std::optional<std::string> WhereNow(const TPlannedRename& p, bool done);
 
-// A line of a list that names an entry of a command: the old one of rename From, or the new
-// one of rename To (-1: none).
+// A line of a list that names an entry of a command: where it is in the list's bytes, the
+// old entry of rename From it names, the new entry of rename To (-1: none; a line may be
+// found once for each), and for an old entry the path the line names.
 struct TLineHit {
-  uint32_t line = 0;
-  int32_t from = -1, to = -1;
+  uint64_t At = 0;
+  uint32_t Length = 0;  // without its line end
+  uint8_t End = 0;      // the bytes of its line end
+  int32_t From = -1, To = -1;
+  std::string Path;
 };
 
 // The renames of a command by the last part of their old and new names, to find the lines
 // of a list that name them: a line names an entry when it is the entry's path, or its last
 // part is the entry's and its folder is the entry's folder (links followed). Only lines of
-// one of the command's last parts are looked at closer.
+// one of the command's last parts are looked at closer: a few names are searched for in the
+// bytes as a whole, many are looked up line by line.
 class TRenameIndex {
  public:
   TRenameIndex(const std::vector<TPlannedRename>& plan, const TListPlace& place);
-  // The lines of a list's bytes that name entries of the command; lines, when given,
-  // receives how many lines the list has.
-  std::vector<TLineHit> Hits(std::string_view bytes, int* lines = nullptr);
+  // The lines of a list's bytes that name entries of the command, in their order.
+  std::vector<TLineHit> Hits(std::string_view bytes);
   // The list names an old entry of the command.
   static bool NamesAny(const std::vector<TLineHit>& hits);
   // The rename whose old entry path names; -1 when none does.
@@ -152,22 +171,24 @@ class TRenameIndex {
  private:
   TFileId folderId(const std::string& folder);
   bool sameEntry(const std::string& path, const std::string& entry, TFileId folder);
-  int newEntryOf(const std::string& path, const std::vector<uint32_t>& renames);
+  // Adds the hits of the line [start, end) of bytes, whose last part is name.
+  void hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits);
   const std::vector<TPlannedRename>& plan_;
   const TListPlace& place_;
   std::unordered_map<std::string_view, std::vector<uint32_t>> byOldName_, byNewName_;
   std::unordered_map<std::string, TFileId> folders_;
+  bool ascii_ = true;  // every last part is plain ASCII
 };
 
-// The text of a list after the renames whose outcomes are now: a line that named a renamed
-// file names it where it is (by the list's own way to its folder when it stayed in that
-// folder), one that named a deleted file goes, every other line stays. Renames that chain
-// or swap come out right, since each line was matched once against the old names. A renamed
-// line whose new name the list names already (by a line that stays, or an earlier line of
-// another file that took that name) goes: the list named that file once and still does.
-// changed tells whether any line changed; the text's lines end in CR LF.
-std::string TextAfter(std::string_view bytes, const std::vector<TLineHit>& hits, const std::vector<TPlannedRename>& plan,
-                      const std::vector<std::optional<std::string>>& now, const TListPlace& place, bool& changed);
+// The edits that bring a list to the renames whose outcomes are now: a line that named a
+// renamed file names it where it is (by the list's own way to its folder when it stayed in
+// that folder), one that named a deleted file goes, every other line keeps its bytes.
+// Renames that chain or swap come out right, since each line was matched once against the
+// old names. A renamed line whose new name the list names already (by a line that stays, or
+// an earlier line of another file that took that name) goes: the list named that file once
+// and still does. A line written anew keeps the line end it had.
+std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const std::vector<TPlannedRename>& plan,
+                                  const std::vector<std::optional<std::string>>& now, const TListPlace& place);
 
 // The lists of the program, each file once (a link to another list is that list), by their
 // real paths, with the other names of each.

@@ -350,11 +350,9 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
       continue;
     }
     if (!(sig == was)) continue;
-    bool change = false;
-    const std::string text = TextAfter(bytes, index.Hits(bytes), j.plan, now, place, change);
-    bytes.clear();
-    if (!change) continue;
-    if (ReplaceList(target, text)) {
+    const std::vector<TListEdit> edits = EditsAfter(index.Hits(bytes), j.plan, now, place);
+    if (edits.empty()) continue;
+    if (ReplaceList(target, Edited(bytes, edits))) {
       if (changed) *changed = true;
     } else {
       passing = passing || Passing(errno);
@@ -420,7 +418,10 @@ void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TScanned>& s
     }
     s.file = std::move(file);
     // A list that cannot be read (or is too large to be one) is not a list the program reads.
-    if (ReadListBytes(s.file.real, bytes, &s.sig)) s.hits = index.Hits(bytes, &s.lines);
+    if (ReadListBytes(s.file.real, bytes, &s.sig)) {
+      s.hits = index.Hits(bytes);
+      s.lines = int(std::count(bytes.begin(), bytes.end(), '\n'));
+    }
     scanned.push_back(std::move(s));
   }
 }
@@ -564,26 +565,45 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
     if (plan_[k].file.Known()) planned[k] = plan_[k].to;
   }
 
-  // Each list read under the locks and its new copy written: a list that cannot take it is
-  // known now.
+  // Each list's new copy written under the locks from the list as it is (read again only
+  // when it changed since it was read): a list that cannot take it is known now.
   std::vector<std::string> cannot;
   std::string bytes;
   for (TScanned& s : scanned) {
     if (!s.follows()) continue;
     TFollower f;
     f.file = std::move(s.file);
-    if (!ReadListBytes(f.file.real, bytes, &f.sig)) continue;
-    f.hits = f.sig == s.sig ? std::move(s.hits) : index_->Hits(bytes, &s.lines);
     f.lines = s.lines;
-    bool changed = false;
-    const std::string text = TextAfter(bytes, f.hits, plan_, planned, place_, changed);
-    if (!changed) continue;
-    // Room for any mix of old and new names that the renames may leave.
-    if (!f.copy.Make(f.file, text, bytes.size() + text.size())) {
-      cannot.push_back(CannotChangeText(f.file.real, errno));
+    const int in = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (in < 0 || ::fstat(in, &st) != 0) {
+      if (in >= 0) ::close(in);
       continue;
     }
-    lists_.push_back(std::move(f));
+    f.sig = {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+             static_cast<long long>(st.st_mtim.tv_nsec)};
+    if (f.sig == s.sig) {
+      f.hits = std::move(s.hits);
+    } else if (ReadListBytes(f.file.real, bytes, &f.sig)) {
+      f.hits = index_->Hits(bytes);
+    }
+    const std::vector<TListEdit> edits = EditsAfter(f.hits, plan_, planned, place_);
+    bool made = true;
+    if (!edits.empty()) {
+      uint64_t added = 0;
+      for (const TListEdit& e : edits) added += e.Text.size();
+      // Room for any mix of old and new names that the renames may leave.
+      made = f.copy.Make(f.file) && f.copy.Write(in, uint64_t(f.sig.size), edits) &&
+             f.copy.Reserve(uint64_t(f.sig.size) + added);
+    }
+    const int error = errno;
+    ::close(in);
+    if (!made) {
+      cannot.push_back(CannotChangeText(f.file.real, error));
+      f.copy.Drop();
+      continue;
+    }
+    if (!edits.empty()) lists_.push_back(std::move(f));
   }
   bytes.clear();
   if (!cannot.empty()) {
@@ -663,30 +683,34 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
       continue;
     }
     // A list that is still what was read takes its copy as written when every file went
-    // as planned; otherwise, and when it changed, it is read again and written anew.
-    const bool same = sig == f.sig;
-    if (!same || now != planned) {
-      bool changed = false;
+    // as planned, or one written anew from it; one that changed is read again.
+    bool ok = true;
+    if (!(sig == f.sig)) {
       if (!ReadListBytes(f.file.real, bytes, &sig)) {
         failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
-        continue;
-      }
-      if (!same) {
-        f.hits = index_->Hits(bytes, &f.lines);
-        f.file = ResolveList(f.file.real, place_.Lists);
-      }
-      const std::string text = TextAfter(bytes, f.hits, plan_, now, place_, changed);
-      if (!changed) {
         f.copy.Drop();
         continue;
       }
-      if (!f.copy.Rewrite(text)) {
-        failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
+      f.file = ResolveList(f.file.real, place_.Lists);
+      const std::vector<TListEdit> edits = EditsAfter(index_->Hits(bytes), plan_, now, place_);
+      if (edits.empty()) {
+        f.copy.Drop();
         continue;
       }
+      ok = f.copy.Write(Edited(bytes, edits));
+    } else if (now != planned) {
+      const std::vector<TListEdit> edits = EditsAfter(f.hits, plan_, now, place_);
+      if (edits.empty()) {
+        f.copy.Drop();
+        continue;
+      }
+      const int in = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
+      ok = in >= 0 && f.copy.Write(in, uint64_t(sig.size), edits);
+      if (in >= 0) ::close(in);
     }
-    if (!f.copy.Trim()) {
+    if (!ok || !f.copy.Trim()) {
       failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
+      f.copy.Drop();
       continue;
     }
     copies.push_back(&f.copy);
@@ -706,9 +730,9 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     }
   }
   for (const auto& [folder, list] : folders) fileio::SyncFolder(folder);
+  // A record that comes back after a power cut finds its lists replaced: it takes nothing in.
   if (failed.empty()) {
     fileio::Unlink(journal_);
-    fileio::SyncFolder(place_.DataFolder);
   } else {
     why_ = _("These lists could not be brought up to date:") + NameLines(failed) + "\r" +
            Format(_("The record of the renames is kept as %s."), {SetAside(journal_)});

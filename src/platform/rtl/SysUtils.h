@@ -183,11 +183,10 @@ std::string TextFromBytes(std::string_view bytes);
 // sequences as they are, each other byte as its Windows-1252 letter ("caf\xE9" shows as
 // "café"). The string itself keeps its bytes; every text drawn goes through this.
 std::string DisplayTextOf(std::string_view bytes);
-// Hands each line of a text file's bytes to fn, in order, as TStrings::LoadFromFile reads
-// them: a UTF-8 byte-order mark dropped; CR LF, LF and a lone CR end a line, a final line
-// break adds none; a line that is not UTF-8 and is itself an old Windows path read as
-// Windows-1252, every other line as its bytes stand (handed over without a copy).
-void ForEachTextLine(std::string_view bytes, const std::function<void(std::string_view line)>& fn);
+// A line of a text file (its bytes, without its line end) as TStrings::LoadFromFile reads it:
+// a line that is not UTF-8 and is itself an old Windows path as Windows-1252 (made in
+// scratch), every other line as its bytes stand.
+std::string_view TextLineAsRead(std::string_view line, std::string& scratch);
 
 // ===========================================================================
 // Numbers and text.

@@ -244,6 +244,14 @@ bool IsValidUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   size_t n = bytes.size(), i = 0;
   while (i < n) {
+    // Plain ASCII eight bytes at a time: lists and names are mostly that.
+    while (i + 8 <= n) {
+      uint64_t eight;
+      std::memcpy(&eight, p + i, 8);
+      if (eight & 0x8080808080808080ULL) break;
+      i += 8;
+    }
+    if (i >= n) break;
     unsigned char c = p[i];
     if (c < 0x80) {
       ++i;
@@ -356,22 +364,10 @@ std::string rtl_internal::DecodeTextFile(std::string bytes) {
   return text;
 }
 
-void ForEachTextLine(std::string_view bytes, const std::function<void(std::string_view line)>& fn) {
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-  std::string decoded;
-  for (size_t i = 0; i < bytes.size();) {
-    size_t end = i;
-    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    const std::string_view line = bytes.substr(i, end - i);
-    if (IsOldWindowsPath(line) && !IsValidUtf8(line)) {
-      decoded = Windows1252ToUtf8(line);
-      fn(decoded);
-    } else {
-      fn(line);
-    }
-    i = end + 1;
-    if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
-  }
+std::string_view TextLineAsRead(std::string_view line, std::string& scratch) {
+  if (!IsOldWindowsPath(line) || IsValidUtf8(line)) return line;
+  scratch = Windows1252ToUtf8(line);
+  return scratch;
 }
 
 std::string DisplayTextOf(std::string_view bytes) {
