@@ -1315,7 +1315,8 @@ TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
 
 // The card import window opens again where it opened first, inside the work area and moved
 // by its title bar, also after a copy closed it (its questions blocked the window meanwhile:
-// in Dutch, over a main window of 1000 x 700, whose tool bar runs on in a second row).
+// in Dutch, over a main window of 1000 x 700, whose tool bar runs on in a second row). Each
+// opening shows the first file's thumbnail with its name under it.
 TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
   const std::string album = testsupport::TempPath("album"), card = testsupport::TempPath("card");
   Pictures(card, 3);
@@ -1336,6 +1337,9 @@ TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
       now = Outer(x_, import);
       return x_.Frame(import).top > 0 && area.contains(now) && (!first.width || Text(now) == Text(first));
     })) << Text(first) << "\n" << x_.Describe();
+    const XRect g = x_.Geometry(import), thumb{g.right() - 116, g.y + 118, 89, 89}, name{thumb.x, g.y + 208, 108, 22};
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(thumb, Colour(0)) > 0.5 && ShareNow(name) > 0.02; }))
+        << "thumbnail " << Share(shot_, thumb, Colour(0)) << ", name " << Share(shot_, name);
     return import;
   };
   unsigned long import = open();
