@@ -1168,6 +1168,14 @@ class TForm1 : public TForm {
  private:
   void buildScanner();
   void buildLayout();
+  // The folder tree takes the height the user gave it (by its splitter, or stored) as far as
+  // the side panel leaves the file list below it a usable height: in a window lower than the
+  // one the height was chosen in the tree gives way, and it takes its height back when the
+  // window grows again.
+  void SetFolderTreeHeight(int Height);
+  int folderTreeLimit() const;
+  void fitFolderTree();
+  int folderTreeHeight_ = 185;
   // The end of a delete, paste or other file batch: the work list emptied, the progress
   // bar hidden, "Action aborted by user" after a stop, and the files that failed listed
   // after FailureText (a format with %d for their number).

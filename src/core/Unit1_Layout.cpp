@@ -1,6 +1,8 @@
 // The main window's components, built in code as a form resource would hold them:
 // the button bar at the top, the folder tree, file list and favorites on the left, the
 // picture area on the right, the status bar at the bottom and the hidden debug panel.
+#include <algorithm>
+
 #include "controls/EventScrollbox.h"
 #include "controls/KpPanel.h"
 #include "controls/QzFileExplorer28.h"
@@ -23,6 +25,9 @@ namespace {
 
 constexpr int kBarHeight = 28;
 constexpr int kButtonHeight = 24;
+// The height the file list keeps below the folder tree (some seven rows), or half the room
+// of a very low side panel.
+constexpr int kListRoom = 120;
 
 // A speed button of a bar, aligned after the ones before it (so hidden buttons leave no gap).
 TZqSpeedButton* BarButton(TComponent* owner, TWinControl* parent, const char* name, const std::string& caption,
@@ -224,6 +229,8 @@ void TForm1::buildLayout() {
   PanelListCaption->SetCaption("Search results");
   PanelListCaption->SetBevelOuter(bvNone);
   ListBox1 = NewAligned<TListBox>(this, PanelBrowse, "ListBox1", alClient);
+  PanelBrowse->OnResize = [this](TObject*) { fitFolderTree(); };
+  Splitter2->OnCanResize = [this](TObject*, int& NewSize, bool&) { NewSize = std::min(NewSize, folderTreeLimit()); };
   Splitter1 = NewSplitter(this, this, "Splitter1", alLeft);
 
   // --- the favorite folders ---
@@ -334,3 +341,22 @@ void TForm1::buildLayout() {
   ApplyZqGlyphs(this);
 }
 
+int TForm1::folderTreeLimit() const {
+  // The side panel's height less the bars and the splitter above and below the tree and the list.
+  int room = PanelBrowse->ClientHeight();
+  for (int i = 0; i < PanelBrowse->ControlCount(); ++i) {
+    const TControl* c = PanelBrowse->Controls(i);
+    if (c != PanelTrees && c->Visible() && (c->Align() == alTop || c->Align() == alBottom)) room -= c->Height();
+  }
+  return std::max(0, room - std::min(kListRoom, room / 2));
+}
+
+void TForm1::fitFolderTree() {
+  const int height = std::min(folderTreeHeight_, folderTreeLimit());
+  if (height != PanelTrees->Height()) PanelTrees->SetHeight(height);
+}
+
+void TForm1::SetFolderTreeHeight(int Height) {
+  folderTreeHeight_ = Height;
+  fitFolderTree();
+}

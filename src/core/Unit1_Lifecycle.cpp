@@ -267,7 +267,7 @@ void TForm1::settleRenameJournalsAtStart() {
 void TForm1::askForQuickConfiguration() {
   if (!SameBuild(FStoredVersion, FBuildNumber) && commandLineFile_.empty()) {
     if (UiLanguageCode == "nl" && PrintForm) PrintForm->Units->SetItemIndex(1);
-    PanelTrees->SetHeight(PanelBrowse->Height() / 2);
+    SetFolderTreeHeight(PanelBrowse->Height() / 2);
     const std::string question = "Old version: " + IntToStr(FStoredVersion) + " new version: " +
                                  IntToStr(FBuildNumber) + "\r" + AppKeyName + " " + FVersionText + "\r" +
                                  _("Program update or First time installation!") + "\r\n\r\n" +

@@ -366,7 +366,9 @@ std::vector<TSettingRow> TForm1::SettingsTable() {
           [this](const std::string& v) { FDigiFactor = v; });
   textRow("FilmFactor", fixedText("35"), [this] { return FFilmFactor; },
           [this](const std::string& v) { FFilmFactor = v; });
-  sizeRow("NavigatorHeight", 185, PanelTrees, false);
+  // The tree's height as chosen, which a lower window may not show whole.
+  intRow("NavigatorHeight", fixedInt(185), [this] { return folderTreeHeight_; },
+         [this](int v) { SetFolderTreeHeight(Clamp(v, 20, 4000)); });
   sizeRow("NavigatorWidth", 185, PanelBrowse, true);
   boundsRow("FloatBLeft", 40, FormFloatB, &TControl::Left, &TControl::SetLeft);
   boundsRow("FloatBTop", 40, FormFloatB, &TControl::Top, &TControl::SetTop);

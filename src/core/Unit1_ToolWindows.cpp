@@ -22,13 +22,20 @@
 
 void TForm1::Importfrommemorycardorfolder1Click(TObject* /*Sender*/) {
   if (!FormGetcard || FormGetcard->Visible()) return;
+  // The name of the last thumbnail goes first: opening the card folder lists it at once and
+  // shows its first file's thumbnail with the name under it.
+  FormGetcard->Label3->SetCaption(std::string());
   if (DirectoryExists(FCardFolder)) {
     FormGetcard->PrefixEdit->SetEnabled(FormGetcard->ChB_CardFilePrefix->Checked());
     FormGetcard->QzDirTree211->OpenPath(FCardFolder);
     FormGetcard->QzDirTree211->ChangePath(FCardFolder);
+  } else {
+    // The list went when the window closed: the folder its tree still shows is listed again.
+    const std::string shown = FormGetcard->QzDirTree211->SelectedPath();
+    if (!shown.empty() && shown[0] == '/' && DirectoryExists(shown))
+      FormGetcard->QzDirTree211DirChange(FormGetcard->QzDirTree211, shown);
   }
   FormGetcard->PanelPrefix->SetVisible(FormGetcard->ChB_CardFilePrefix->Checked());
-  FormGetcard->Label3->SetCaption(std::string());
   FormGetcard->StaticText2->SetCaption(QzDirTree211->SelectedPath());
   FormGetcard->FCopying = false;
   FWorkFiles->Clear();

@@ -203,6 +203,7 @@ void TForm1::ScrollBox1MouseMove(TObject* Sender, TShiftState Shift, int X, int 
 }
 
 void TForm1::Splitter2Moved(TObject* /*Sender*/) {
+  folderTreeHeight_ = PanelTrees->Height();
   if (FormThumbSpy && FormThumbSpy->Visible()) FormThumbSpy->Close();
 }
 

@@ -298,5 +298,8 @@ void TFormGetcard::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     if (!thumb.empty() && FileExists(thumb)) DeleteFile(thumb);
   }
   ListBox1->Clear();
+  // The thumbnail and its name go with the list they belong to.
+  Image1->Picture()->Assign(nullptr);
+  Label3->SetCaption(std::string());
   FCopying = false;
 }

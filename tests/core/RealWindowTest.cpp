@@ -34,13 +34,24 @@ std::string Stored(const std::string& name) { return UserRegistryValues(RealWind
 // window comes back exactly as it was - maximised and framed, or normal at its place and
 // size, with the browser panel or without - and a close stores that state, not another one.
 // A window started maximised goes back to the normal place and size stored when restored.
+// A folder tree made 700 pixels high in the maximised window leaves the file list below it
+// room to be clicked 100 pixels above the window's bottom edge in the restored window and
+// in a start at 800 x 600, and is stored 700 high still.
 TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
-  const std::string picture = Pictures(testsupport::TempPath("album"), 3);
+  const std::string album = testsupport::TempPath("album"), picture = Pictures(album, 2);
+  // Every entry after the first shows the second picture's colour.
+  for (int i = 10; i < 40; ++i) fs::copy_file(album + "/p1.jpg", album + "/q" + std::to_string(i) + ".jpg");
+  auto listTakesClick = [&](unsigned long main) {
+    const XRect g = x_.Geometry(main), shown{g.x + 165 + (g.width - 185) / 2, g.y + g.height / 2 - 20, 40, 40};
+    Steady(g);
+    x_.Click(g.x + 40, g.bottom() - 100);
+    return RealWindow::WaitUntil([&] { return ShareNow(shown, Colour(1)) > 0.9; }, 5000);
+  };
   const std::vector<std::string> normal = {"\"WinStatusMain\"=dword:00000001", "\"WinStatusLeft\"=dword:00000064",
                                            "\"WinStatusTop\"=dword:00000050", "\"WinStatusWidth\"=dword:00000384",
                                            "\"WinStatusHeight\"=dword:00000258", "\"Browser\"=dword:00000000"};
   const std::vector<std::string> maximised = {"\"WinStatusMain\"=dword:00000003", normal[1], normal[2], normal[3],
-                                              normal[4]};
+                                              normal[4], "\"NavigatorHeight\"=dword:000002bc"};
   for (const auto& [values, stored] : {std::pair{maximised, "dword:00000003"}, std::pair{normal, "dword:00000001"}}) {
     SCOPED_TRACE(stored);
     ASSERT_TRUE(x_.Start({.arguments = {picture}, .registryValues = values})) << x_.Error();
@@ -74,11 +85,21 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
         return change == "add" ? Text(x_.Geometry(main)) == Text(before) : outer.x == 100 && outer.y == 80 &&
                                  Text(x_.Geometry(main)).rfind("900x600+", 0) == 0;
       })) << change << "\n" << x_.Describe();
+      EXPECT_TRUE(change == "add" || listTakesClick(main)) << "restored";
     }
     EXPECT_EQ(x_.Close(), 0) << x_.Log();
     EXPECT_EQ(Stored("WinStatusMain"), stored);
     EXPECT_EQ(Stored("Browser"), browser ? "dword:00000001" : "dword:00000000");
     EXPECT_EQ(Stored("WinStatusLeft") + Stored("WinStatusWidth"), "dword:00000064dword:00000384");
+    if (values != maximised) continue;
+    // The tree's height as the maximised window stored it.
+    const std::string height = "\"NavigatorHeight\"=" + Stored("NavigatorHeight");
+    ASSERT_TRUE(x_.Start({.arguments = {picture},
+                          .registryValues = {normal[0], normal[1], normal[2], "\"WinStatusWidth\"=dword:00000320",
+                                             normal[4], height}})) << x_.Error();
+    EXPECT_TRUE(listTakesClick(x_.MainWindow())) << "started at 800 x 600";
+    EXPECT_EQ(x_.Close(), 0) << x_.Log();
+    EXPECT_EQ(Stored("NavigatorHeight"), "dword:000002bc");
   }
 }
 
@@ -1315,7 +1336,8 @@ TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
 
 // The card import window opens again where it opened first, inside the work area and moved
 // by its title bar, also after a copy closed it (its questions blocked the window meanwhile:
-// in Dutch, over a main window of 1000 x 700, whose tool bar runs on in a second row).
+// in Dutch, over a main window of 1000 x 700, whose tool bar runs on in a second row). Each
+// opening shows the first file's thumbnail with its name under it.
 TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
   const std::string album = testsupport::TempPath("album"), card = testsupport::TempPath("card");
   Pictures(card, 3);
@@ -1336,6 +1358,9 @@ TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
       now = Outer(x_, import);
       return x_.Frame(import).top > 0 && area.contains(now) && (!first.width || Text(now) == Text(first));
     })) << Text(first) << "\n" << x_.Describe();
+    const XRect g = x_.Geometry(import), thumb{g.right() - 116, g.y + 118, 89, 89}, name{thumb.x, g.y + 208, 108, 22};
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(thumb, Colour(0)) > 0.5 && ShareNow(name) > 0.02; }))
+        << "thumbnail " << Share(shot_, thumb, Colour(0)) << ", name " << Share(shot_, name);
     return import;
   };
   unsigned long import = open();
