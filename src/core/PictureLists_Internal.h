@@ -120,9 +120,9 @@ class TListCopy {
 // A free hidden name beside name made a second name of real, then put in name's place;
 // false (errno set) when it could not be.
 bool LinkInPlaceOf(const std::string& real, const std::string& name);
-// Flushes the copies to their disks: one flush for each file system they are on (a single
-// copy by itself).
-bool SyncCopies(const std::vector<TListCopy*>& copies);
+// Flushes open files to their disks: one flush for each file system they are on (a single
+// file by itself).
+bool SyncFiles(const std::vector<int>& files);
 // Writes text as the list's new content, under each of its names, flushed; false (errno set)
 // when it could not be written (the list is then as it was, or as far as its names went).
 bool ReplaceList(const TListFile& file, std::string_view text);

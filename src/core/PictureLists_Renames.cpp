@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "core/PictureLists_Internal.h"
@@ -420,7 +421,10 @@ void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TScanned>& s
     // A list that cannot be read (or is too large to be one) is not a list the program reads.
     if (ReadListBytes(s.file.real, bytes, &s.sig)) {
       s.hits = index.Hits(bytes);
-      s.lines = int(std::count(bytes.begin(), bytes.end(), '\n'));
+      s.lines = 0;
+      for (const char* at = bytes.data(), *end = at + bytes.size();
+           (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
+        ++s.lines;
     }
     scanned.push_back(std::move(s));
   }
@@ -633,8 +637,11 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   }
   std::string work = WorkFileTemplate(place_.DataFolder + kJournalName, kSaveWorkKind);
   const int fd = fileio::MakeTemp(work, O_CLOEXEC);
+  // The lists' copies are flushed with it: as planned they are put in place without more.
+  std::vector<int> flushed{fd};
+  for (const TFollower& f : lists_) flushed.push_back(f.copy.Fd());
   bool written = fd >= 0 && fileio::Lock(fd, work, LOCK_EX | LOCK_NB) == 0 &&
-                 fileio::WriteAll(fd, text.data(), text.size()) && fileio::Sync(fd) == 0;
+                 fileio::WriteAll(fd, text.data(), text.size()) && SyncFiles(flushed);
   std::string journal = work;
   journal.replace(journal.rfind(kSaveWorkKind), std::string_view(kSaveWorkKind).size(), kJournalKind);
   written = written && fileio::RenameNoReplace(work, journal) == 0 && fileio::SyncFolder(place_.DataFolder) == 0;
@@ -671,7 +678,7 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     if (plan_[k].file.Known()) planned[k] = plan_[k].to;
   }
   std::vector<std::string> failed;
-  std::vector<TListCopy*> copies;
+  std::vector<int> rewritten;  // copies written anew since the journal was flushed
   std::string bytes;
   for (size_t i = 0; i < lists_.size(); ++i) {
     TFollower& f = lists_[i];
@@ -685,6 +692,7 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     // A list that is still what was read takes its copy as written when every file went
     // as planned, or one written anew from it; one that changed is read again.
     bool ok = true;
+    const bool anew = !(sig == f.sig) || now != planned;
     if (!(sig == f.sig)) {
       if (!ReadListBytes(f.file.real, bytes, &sig)) {
         failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
@@ -713,12 +721,12 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
       f.copy.Drop();
       continue;
     }
-    copies.push_back(&f.copy);
+    if (anew) rewritten.push_back(f.copy.Fd());
   }
   bytes.clear();
-  // The copies flushed together, then put in place.
+  // The copies written anew flushed together, then all put in place.
   TFolderSet folders;
-  const bool synced = SyncCopies(copies);
+  const bool synced = rewritten.empty() || SyncFiles(rewritten);
   const int syncError = errno;
   for (TFollower& f : lists_) {
     if (!f.copy.Made()) continue;
