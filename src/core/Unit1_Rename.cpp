@@ -133,9 +133,12 @@ bool TForm1::ChangeFolderWithLists(const std::string& OldFolder, const std::stri
   bool changed;
   {
     // Until the lists follow the program takes no input but Esc. Which files went with the
-    // folder the lists read from the disk, also when the move failed part way.
+    // folder the lists read from the disk, also when the move failed part way (a move to
+    // another file system copies, then removes what it can): each file is under its new
+    // name and no more under its old, or it stayed.
     TBusyInput busy;
     changed = Change();
+    for (int i = 0; i < FNamesBefore->Count(); ++i) FListRenames->Done(FNamesBefore->StringRef(i));
     CheckForRenamedFiles(false);
   }
   ActionRunning = false;

@@ -753,6 +753,26 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
             ListText({folder_ + "Trip2/b.jpg", folder_ + "Target/Journey/day1/a.jpg"}));
   EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "Target/Journey/day1/a.jpg",
                                                           folder_ + "Trip2/b.jpg", folder_ + "Trip/gone.jpg"}));
+  // A move to another file system that fails part way (one file cannot be removed from
+  // the old place): the files that went are named where they are now, the one that stayed
+  // where it stayed.
+  MakeFile(folder_ + "Trip2/c.jpg", "c");
+  testsupport::WriteFile(Paperclip(), testsupport::ReadFile(Paperclip()) + folder_ + "Trip2/c.jpg\r\n");
+  {
+    TFileFaultScope exdev(TFileFaultOp::Rename, EXDEV, folder_ + "Trip2");
+    TFileFaultScope stays(TFileFaultOp::Unlink, EACCES, folder_ + "Trip2/c.jpg");
+    Form1->QzDirTree211->OpenPath(folder_ + "Trip2/");
+    Form1->QzDirTree211->CutFolder();
+    Form1->QzDirTree211->OpenPath(folder_ + "Target/");
+    ModalResponder::Expect(ModalKind::MessageDlg, mrOk);
+    EXPECT_FALSE(Form1->QzDirTree211->PasteFolder());
+  }
+  ASSERT_TRUE(fs::exists(folder_ + "Trip2/c.jpg") && !fs::exists(folder_ + "Trip2/b.jpg"));
+  EXPECT_EQ(testsupport::ReadFile(Paperclip()), ListText({folder_ + "Target/Journey/day1/a.jpg",
+                                                          folder_ + "Target/Trip2/b.jpg", folder_ + "Trip/gone.jpg",
+                                                          folder_ + "Trip2/c.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "s.shw"),
+            ListText({folder_ + "Target/Trip2/b.jpg", folder_ + "Target/Journey/day1/a.jpg"}));
   // A drag that moved nothing changes nothing.
   TDragObject* object = nullptr;
   const std::string clip = testsupport::ReadFile(Paperclip());

@@ -300,6 +300,20 @@ TEST_F(FileCommandsTest, AMoveRewritesShowsAndPaperclipAndCrossesFileSystemsSafe
   EXPECT_TRUE(SameAsMade(target + "b.jpg", folder_ + "b.jpg"));
   EXPECT_EQ(FolderEntries(target), (std::vector<std::string>{"a.jpg", "b.jpg"}));
   EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "a.jpg\r\n" + target + "b.jpg\r\n");
+
+  // Two pictures of one name from two folders moved in one paste, the second over the
+  // first as the user says: the paperclip names the one that stays there once.
+  MakeFile(folder_ + "p/x.jpg", "first");
+  MakeFile(folder_ + "q/x.jpg", "second");
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", folder_ + "p/x.jpg\r\n" + folder_ + "q/x.jpg\r\n");
+  Form1->FWorkFiles->Clear();
+  Form1->FWorkFiles->AddStrings(std::vector<std::string>{folder_ + "p/x.jpg", folder_ + "q/x.jpg"});
+  Form1->FFileAction = 40;
+  Form1->QzDirTree211->SetSelectedPath(target);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ASSERT_TRUE(Form1->CopyPastefiles("", false));
+  EXPECT_TRUE(SameAsMade(target + "x.jpg", folder_ + "q/x.jpg"));
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "x.jpg\r\n");
 }
 
 // A move or copy that fails - faults injected at each step, then real limits - leaves the
