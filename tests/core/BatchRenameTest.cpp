@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <thread>
@@ -1097,6 +1098,63 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     EXPECT_EQ(testsupport::ReadFile(top + "data/paperclip.lst"), after);
     for (const std::string& name : FolderEntries(top + "data"))
       EXPECT_TRUE(name == "paperclip.lst" || name == ".kivo2.lock") << name;
+    // A command that ends as planned keeps no room aside in the list it replaced.
+    ASSERT_TRUE(RunCommand(place, {{top + "pics/g00000.jpg", top + "pics/h00000.jpg"}}, ""));
+    struct stat st;
+    ASSERT_EQ(::stat((top + "data/paperclip.lst").c_str(), &st), 0);
+    EXPECT_LE(st.st_blocks * 512, (st.st_size + 4095) / 4096 * 4096);
+  }
+
+  // Two programs whose commands meet: the other one, between its record and its renames
+  // (x to w, y to x), holds the lists while this one plans x to w. Once that one is done,
+  // x holds y's picture and w is taken: this rename fails and the list keeps x for it.
+  {
+    const std::string dir = testsupport::TempPath("meet") + "/";
+    fs::create_directories(dir + "data");
+    for (const char* name : {"x.jpg", "y.jpg"}) testsupport::WriteFile(dir + name, name);
+    const std::string list = dir + "data/paperclip.lst";
+    testsupport::WriteFile(list, dir + "x.jpg\r\n" + dir + "y.jpg\r\n");
+    TListPlace place;
+    place.DataFolder = dir + "data/";
+    place.Lists = [&] { return std::vector<std::string>{list}; };
+    place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
+    place.LockTimeoutMs = 5000;
+    const pid_t other = ::fork();
+    if (other == 0) {
+      SetLockWaiter(nullptr);
+      ArmFileFault({TFileFaultOp::Rename, kFileFaultStop, dir, 1});
+      RunCommand(place, {{dir + "x.jpg", dir + "w.jpg"}, {dir + "y.jpg", dir + "x.jpg"}}, "");
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(other, &status, WUNTRACED);
+    const pid_t waker = ::fork();
+    if (waker == 0) {
+      ::usleep(300000);
+      ::kill(other, SIGCONT);
+      ::_exit(0);
+    }
+    EXPECT_TRUE(RunCommand(place, {{dir + "x.jpg", dir + "w.jpg"}}, ""));
+    ::waitpid(other, nullptr, 0);
+    ::waitpid(waker, nullptr, 0);
+    EXPECT_EQ(testsupport::ReadFile(dir + "w.jpg"), "x.jpg");
+    EXPECT_EQ(testsupport::ReadFile(list), dir + "w.jpg\r\n" + dir + "x.jpg\r\n");
+
+    // A record whose list has changed in its place since (its inode number the same: a new
+    // list that has that number again, or one written in place) is not taken into it: the
+    // chain b to c, a to b killed before the list took it, the list then written in place
+    // with the chain done.
+    for (const char* name : {"a.jpg", "b.jpg"}) testsupport::WriteFile(dir + name, name);
+    testsupport::WriteFile(list, dir + "b.jpg\r\n" + dir + "a.jpg\r\n");
+    InChild([&] {
+      ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, dir + "data/", 1});
+      RunCommand(place, {{dir + "b.jpg", dir + "c.jpg"}, {dir + "a.jpg", dir + "b.jpg"}}, "");
+    });
+    const std::string done = dir + "c.jpg\r\n" + dir + "b.jpg\r\n";
+    std::ofstream(list, std::ios::binary | std::ios::in | std::ios::out) << done;
+    std::string message;
+    EXPECT_TRUE(SettleListJournals(place, message)) << message;
+    EXPECT_EQ(testsupport::ReadFile(list), done);
   }
   SetLockWaiter(waiter);
 }
