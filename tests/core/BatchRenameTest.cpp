@@ -1406,7 +1406,6 @@ TEST_F(ListsRealTest, ClipClickedDuringALongDeleteIsDroppedAndThePaperclipFollow
   EXPECT_GE(clicks, 5) << "the Delete was over before Clip was clicked";
   EXPECT_FALSE(notice) << "the click waited for the lists";
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  x_.Screenshot(testsupport::TempPath("after-delete.png"));
   EXPECT_EQ(x_.Windows().size(), windows) << x_.Describe();
   EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{});
   EXPECT_EQ(Read("paperclip.lst"), other + "\r\n");
@@ -1466,7 +1465,8 @@ TEST_F(ListsRealTest, WhileAPasteMoveAsksASecondProgramChangesTheListsAndTheMove
 
   RealWindow y;
   const auto starting = std::chrono::steady_clock::now();
-  ASSERT_TRUE(y.Start({.registryValues = {"\"LastPath\"=\"" + more + "\""}}) && y.Activate(y.MainWindow())) << y.Error();
+  ASSERT_TRUE(y.Start({.registryValues = {"\"LastPath\"=\"" + more + "\""}}) && y.Activate(y.MainWindow()))
+      << y.Error();
   EXPECT_LT(std::chrono::steady_clock::now() - starting, std::chrono::seconds(8)) << "the start waited";
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_EQ(y.Windows().size(), windows) << "a message at the start\n" << y.Describe();
@@ -1547,14 +1547,15 @@ TEST_F(ListsRealTest, AFolderRenamedOrMovedInTheImportWindowsTreeTakesTheListsAl
   // The pictures and both lists where the folder went.
   auto followed = [&](const std::string& folder) {
     return RealWindow::WaitUntil([&] {
-      return fs::exists(card + folder + "p1.jpg") && Read("paperclip.lst") == at(folder, {"p0.jpg", "p1.jpg"}) + outside &&
+      return fs::exists(card + folder + "p1.jpg") &&
+             Read("paperclip.lst") == at(folder, {"p0.jpg", "p1.jpg"}) + outside &&
              Read("Shows/trip.shw") == at(folder, {"p1.jpg"});
     });
   };
   EXPECT_TRUE(followed("trip2/")) << x_.Describe() << Read("paperclip.lst") << Read("Shows/trip.shw");
   ASSERT_TRUE(fs::exists(card + "trip2")) << "the folder the tree holds now is another";
   ASSERT_TRUE(command("t")) << x_.Describe();
-  x_.Key("Up");                                 // "other"
+  x_.Key("Up");                                       // "other"
   ASSERT_TRUE(command("p Return")) << x_.Describe();  // "&Paste" (and "&Property")
   EXPECT_TRUE(followed("other/trip2/")) << x_.Describe() << Read("paperclip.lst") << Read("Shows/trip.shw");
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
