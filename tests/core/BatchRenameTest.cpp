@@ -1294,6 +1294,9 @@ class ListsRealTest : public realwindow::RealWindowCase {
     fs::create_directories(folder_);
     fs::create_directories(appDir_ + "Shows");
   }
+  // The selected row's colour in a tree, and the place of the button bar's "Clip" in the main window.
+  static constexpr const char* kHighlight = "rgb(48,140,198)";
+  static constexpr int kClipX = 1215, kClipY = 32;
   const std::string folder_ = testsupport::TempPath("pics") + "/";
   const std::string appDir_ = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
   std::string Read(const std::string& name) const { return testsupport::ReadFile(appDir_ + name); }
@@ -1302,11 +1305,44 @@ class ListsRealTest : public realwindow::RealWindowCase {
     for (const std::string& name : names) text += folder_ + name + "\r\n";
     return text;
   }
-  bool Start(bool again = false) {
+  bool Start(bool again = false, const std::vector<std::string>& environment = {}) {
     RealWindow::Options options;
     options.registryValues = {"\"LastPath\"=\"" + folder_ + "\""};
     options.keepSettings = again;
+    options.environment = environment;
     return x_.Start(options) && x_.Activate(x_.MainWindow());
+  }
+  // Edit > Select all in the program's window.
+  static bool SelectAll(RealWindow& w) {
+    const size_t windows = w.Windows().size();
+    w.Key("alt+e");
+    if (!RealWindow::WaitUntil([&] { return w.Windows().size() > windows; })) return false;
+    w.Key("Return");
+    return RealWindow::WaitUntil([&] { return w.Windows().size() == windows; });
+  }
+  // The processor time the program has used (user and system, /proc/PID/stat), in seconds,
+  // and the most memory it has held (VmHWM of /proc/PID/status), in MB.
+  double ProcessorSeconds() const {
+    const std::string stat = testsupport::ReadFile("/proc/" + std::to_string(x_.Pid()) + "/stat");
+    unsigned long user = 0, system = 0;
+    if (sscanf(stat.c_str() + stat.rfind(')') + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user,
+               &system) != 2)
+      return -1;
+    return double(user + system) / double(sysconf(_SC_CLK_TCK));
+  }
+  double PeakMegabytes() const {
+    const std::string status = testsupport::ReadFile("/proc/" + std::to_string(x_.Pid()) + "/status");
+    const size_t at = status.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::stod(status.substr(at + 6)) / 1024;
+  }
+  // The highlighted row of a tree, found by its colour at the tree's left edge where no
+  // folder icon (of much the same blue) lies; empty when there is none.
+  XRect Highlight(const XRect& tree) { return BoxNow({tree.x + 1, tree.y, 4, tree.height}, {kHighlight}); }
+  // Clicks the highlighted row; false when there is none.
+  bool ClickRow(const XRect& tree, int button = 1) {
+    const XRect row = Highlight(tree);
+    if (row.width) x_.Click(tree.x + tree.width / 2, row.y + row.height / 2, button);
+    return row.width > 0;
   }
   // Starts the command of the list's menu ups places above its end on the selected file.
   bool ListMenu(int ups) {
@@ -1330,15 +1366,35 @@ class ListsRealTest : public realwindow::RealWindowCase {
 };
 
 // A batch whose renames chain ("b" by "ab" on ab.jpg, red, and b.jpg, blue) while another
-// program holds the Shows folder, where a show and a link to it name both pictures: the
-// batch waits with its notice and is killed during the wait. Nothing was renamed and the
-// next start has nothing to mend. With the folder free the batch renames both, and the
-// show, read through either name, names the red picture aab.jpg and the blue one ab.jpg.
+// program holds the Shows folder, where a show, a link to it and a second name of it (a
+// hard link) name both pictures: the batch waits with its notice and is killed during the
+// wait. Nothing was renamed and the next start has nothing to mend. With the folder free
+// the batch renames both, and the show, read through any of its names, names the red
+// picture aab.jpg and the blue one ab.jpg, still one file, also after a restart. A show
+// that names the pictures through a link to their folder names, line by line, the same
+// pictures as before (cmp compares them).
 TEST_F(ListsRealTest, AKillDuringAChainedBatchsWaitChangesNothingAndALinkedShowTakesTheBatchOnce) {
   testsupport::WriteFile(folder_ + "ab.jpg", "red");
   testsupport::WriteFile(folder_ + "b.jpg", "blue");
   testsupport::WriteFile(appDir_ + "Shows/trip.shw", At({"ab.jpg", "b.jpg"}));
   fs::create_symlink(appDir_ + "Shows/trip.shw", appDir_ + "Shows/link.shw");
+  fs::create_hard_link(appDir_ + "Shows/trip.shw", appDir_ + "Shows/hard.shw");
+  const std::string alias = testsupport::TempPath("alias");
+  fs::create_directory_symlink(folder_, alias);
+  testsupport::WriteFile(appDir_ + "Shows/alias.shw", alias + "/ab.jpg\r\n" + alias + "/b.jpg\r\n");
+  const std::vector<std::string> pictures{testsupport::TempFile("red", "red"), testsupport::TempFile("blue", "blue")};
+  auto followed = [&] {
+    for (const char* show : {"Shows/trip.shw", "Shows/link.shw", "Shows/hard.shw"})
+      EXPECT_EQ(Read(show), At({"aab.jpg", "ab.jpg"})) << show;
+    EXPECT_TRUE(fs::equivalent(appDir_ + "Shows/trip.shw", appDir_ + "Shows/hard.shw")) << "the names are two files";
+    EXPECT_TRUE(fs::is_symlink(appDir_ + "Shows/link.shw"));
+    const std::vector<std::string> lines = testsupport::Lines(Read("Shows/alias.shw"));
+    ASSERT_EQ(lines.size(), pictures.size()) << Read("Shows/alias.shw");
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::string line = lines[i].substr(0, lines[i].find('\r'));
+      EXPECT_EQ(testsupport::Run({"cmp", line, pictures[i]}).exitCode, 0) << line << " names another picture";
+    }
+  };
   auto held = std::make_unique<testsupport::HeldLock>(appDir_ + "Shows", "60");
   ASSERT_TRUE(Start()) << x_.Error();
   XRect d = realwindow::OpenBatchDialog(x_, "b", "ab");
@@ -1356,12 +1412,17 @@ TEST_F(ListsRealTest, AKillDuringAChainedBatchsWaitChangesNothingAndALinkedShowT
   d = realwindow::OpenBatchDialog(x_, "b", "ab");
   ASSERT_GT(d.width, 0) << x_.Describe();
   x_.Click(d.x + 194, d.y + 178);
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return fs::exists(folder_ + "aab.jpg") && !x_.FindWindow("BatchRenameForm"); }))
-      << x_.Describe();
+  // The lists are put in place after the last rename, and then the record goes.
+  EXPECT_TRUE(RealWindow::WaitUntil([&] {
+    return fs::exists(folder_ + "aab.jpg") && !x_.FindWindow("BatchRenameForm") &&
+           Read("Shows/trip.shw") != At({"ab.jpg", "b.jpg"}) && !JournalsIn(appDir_);
+  })) << x_.Describe();
   EXPECT_EQ(testsupport::ReadFile(folder_ + "aab.jpg"), "red");
   EXPECT_EQ(testsupport::ReadFile(folder_ + "ab.jpg"), "blue");
-  for (const char* show : {"Shows/trip.shw", "Shows/link.shw"}) EXPECT_EQ(Read(show), At({"aab.jpg", "ab.jpg"})) << show;
-  EXPECT_TRUE(fs::is_symlink(appDir_ + "Shows/link.shw"));
+  followed();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+  ASSERT_TRUE(Start(true)) << x_.Error();
+  followed();
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
@@ -1462,6 +1523,223 @@ TEST_F(ListsRealTest, TwoProgramsStartingAtOnceTakeAKilledBatchsRecordInOnce) {
   EXPECT_EQ(testsupport::ReadFile(folder_ + "c.jpg"), "b");
   EXPECT_EQ(RecordsIn(appDir_), std::vector<std::string>{});
   EXPECT_EQ(second.Close(), 0) << second.Log();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}
+
+// Ten shows of 30 MB each name the two pictures of a batch among a million other lines:
+// the real program renames them and all ten follow, for less than 6 s of its processor
+// time, and its memory never peaks above 250 MB.
+TEST_F(ListsRealTest, TenShowsOf30MegabytesFollowABatchOfTwoInLittleTimeAndMemory) {
+  realwindow::Pictures(folder_, 2);
+  std::string filler;
+  for (int i = 0; filler.size() < (size_t(30) << 20); ++i)
+    filler += "/albums/" + std::to_string(i % 1000) + "/f" + std::to_string(i) + ".jpg\r\n";
+  const std::string show = At({"p0.jpg"}) + filler + At({"p1.jpg"});
+  for (int i = 0; i < 10; ++i) testsupport::WriteFile(appDir_ + "Shows/s" + std::to_string(i) + ".shw", show);
+  ASSERT_TRUE(Start()) << x_.Error();
+  const XRect d = realwindow::OpenBatchDialog(x_, "p", "Trip_p");
+  ASSERT_GT(d.width, 0) << x_.Describe();
+  const double before = ProcessorSeconds();
+  x_.Click(d.x + 194, d.y + 178);
+  ASSERT_TRUE(RealWindow::WaitUntil(
+      [&] { return fs::exists(folder_ + "Trip_p1.jpg") && !x_.FindWindow("BatchRenameForm") && !JournalsIn(appDir_); },
+      120000))
+      << x_.Describe();
+  const double used = ProcessorSeconds() - before;
+  EXPECT_LT(used, 6.0) << "seconds of processor time for the batch";
+  EXPECT_LT(PeakMegabytes(), 250.0);
+  const std::string renamed = At({"Trip_p0.jpg"}) + filler + At({"Trip_p1.jpg"});
+  for (int i = 0; i < 10; ++i) EXPECT_TRUE(Read("Shows/s" + std::to_string(i) + ".shw") == renamed) << i;
+  std::printf("batch: %.2f s of processor time, peak %.0f MB\n", used, PeakMegabytes());
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}
+
+// "Clip" clicked again and again while a Delete of 3,000 pictures runs (some of which the
+// paperclip names): the clicks are dropped; no notice of a wait for the lists the Delete
+// holds, and no message that another program keeps them. The paperclip then names only
+// its picture of another folder.
+TEST_F(ListsRealTest, ClipClickedDuringALongDeleteIsDroppedAndThePaperclipFollowsTheDelete) {
+  const std::string other = realwindow::Pictures(testsupport::TempPath("other"), 1);
+  std::vector<std::string> clipped;
+  for (int i = 0; i < 3000; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%04d.jpg", i);
+    fs::copy_file(other, folder_ + name);
+    if (i % 300 == 7) clipped.push_back(name);
+  }
+  testsupport::WriteFile(appDir_ + "paperclip.lst", At(clipped) + other + "\r\n");
+  // Each move to the Trash takes a millisecond more: the Delete lasts seconds.
+  ASSERT_TRUE(Start(false, {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_RENAME_DELAY_US=1000"}))
+      << x_.Error();
+  const XRect c = x_.Geometry(x_.MainWindow());
+  const size_t windows = x_.Windows().size();
+  ASSERT_TRUE(SelectAll(x_)) << x_.Describe();
+  ASSERT_TRUE(OpensByKeys("Delete")) << x_.Describe();  // "Move 3000 files to the Trash?"
+  x_.Key("Return");
+  int clicks = 0;
+  bool notice = false;
+  const auto start = std::chrono::steady_clock::now();
+  while (FolderEntries(folder_).size() > 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+    x_.Click(c.x + kClipX, c.y + kClipY);
+    ++clicks;
+    notice |= x_.FindWindow("LockWaitForm") != 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  EXPECT_GE(clicks, 5) << "the Delete was over before Clip was clicked";
+  EXPECT_FALSE(notice) << "the click waited for the lists";
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_EQ(x_.Windows().size(), windows) << x_.Describe();
+  EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{});
+  EXPECT_EQ(Read("paperclip.lst"), other + "\r\n");
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}
+
+// A paste-move asks whether p0.jpg may replace the file of that name in the folder below.
+// While the question stands a second program on the same home starts at once, with no
+// word of another program's renames, adds its picture to the paperclip and deletes a show,
+// each at once. Answered Yes, the move leaves the show gone and the second program's line
+// in the paperclip, and the paperclip and the other show name the moved pictures (cmp)
+// where they are now.
+TEST_F(ListsRealTest, WhileAPasteMoveAsksASecondProgramChangesTheListsAndTheMoveKeepsThat) {
+  realwindow::Pictures(folder_, 2);
+  const std::string to = folder_ + "to/", more = testsupport::TempPath("more") + "/";
+  const std::vector<std::string> moved{testsupport::TempPath("p0"), testsupport::TempPath("p1")};
+  for (int i = 0; i < 2; ++i) fs::copy_file(folder_ + "p" + std::to_string(i) + ".jpg", moved[size_t(i)]);
+  fs::create_directories(to);
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "64x48", "xc:black", to + "p0.jpg"}).exitCode, 0);
+  realwindow::Pictures(more, 1);
+  testsupport::WriteFile(appDir_ + "paperclip.lst", At({"p0.jpg", "p1.jpg"}));
+  testsupport::WriteFile(appDir_ + "Shows/gone.shw", At({"p0.jpg"}));
+  testsupport::WriteFile(appDir_ + "Shows/keep.shw", At({"p1.jpg", "p0.jpg"}));
+  ASSERT_TRUE(Start()) << x_.Error();
+  const size_t windows = x_.Windows().size();
+  // Select all, the list's menu: "Cut file(s)" (five up from its end while "Paste" and,
+  // for two files, "Rename file" are off).
+  ASSERT_TRUE(SelectAll(x_) && ListMenu(5)) << x_.Describe();
+  // The tree has the keyboard once its menu (a right click on the highlighted folder) is
+  // closed again; Right opens the folder and goes to the first below it: "to".
+  const XRect c = x_.Geometry(x_.MainWindow());
+  ASSERT_TRUE(Opens([&] { ClickRow({c.x, c.y + 65, 170, 150}, 3); })) << x_.Describe();
+  x_.Key("Escape");
+  auto inTo = [&] {
+    const std::string title = x_.Property(x_.MainWindow(), "WM_NAME");
+    return title.ends_with(" - to\"") || title.ends_with("/to/\"");
+  };
+  for (int i = 0; i < 2 && !inTo(); ++i) {
+    x_.Key("Right");
+    RealWindow::WaitUntil(inTo, 2000);
+  }
+  ASSERT_TRUE(inTo()) << x_.Property(x_.MainWindow(), "WM_NAME");
+  // The list's menu: "Paste file(s)"; "Move 2 files to folder ...?" Yes; the question
+  // whether p0.jpg may go stands.
+  ASSERT_TRUE(ListMenu(6)) << x_.Describe();
+  unsigned long question = 0;
+  auto asks = [&](unsigned long before) {
+    return RealWindow::WaitUntil([&] {
+      for (unsigned long w : x_.Windows())
+        if (w != before && x_.Title(w).starts_with("Confirm")) question = w;
+      return question != before;
+    });
+  };
+  ASSERT_TRUE(asks(0) && x_.Activate(question)) << x_.Describe();
+  x_.Key("Return");
+  ASSERT_TRUE(asks(question)) << x_.Describe();
+
+  RealWindow y;
+  const auto starting = std::chrono::steady_clock::now();
+  ASSERT_TRUE(y.Start({.registryValues = {"\"LastPath\"=\"" + more + "\""}}) && y.Activate(y.MainWindow()))
+      << y.Error();
+  EXPECT_LT(std::chrono::steady_clock::now() - starting, std::chrono::seconds(8)) << "the start waited";
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(y.Windows().size(), windows) << "a message at the start\n" << y.Describe();
+  auto menu = [&](const std::string& key) {
+    const size_t before = y.Windows().size();
+    y.Key(key);
+    return RealWindow::WaitUntil([&] { return y.Windows().size() > before; });
+  };
+  // Paperclip > "Add file(s) to the paperclip".
+  ASSERT_TRUE(SelectAll(y) && menu("alt+c")) << y.Describe();
+  y.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return Read("paperclip.lst").find(more) != std::string::npos; }, 5000))
+      << y.Describe();
+  // Paperclip > "Paperclip and shows"; "Shows" opened, the show typed ("g"): its menu,
+  // "Delete show" (third from the end), Yes.
+  ASSERT_TRUE(menu("alt+c")) << y.Describe();
+  y.Key("Down Down Down Down Return");
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  y.Key("Down Right g");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return y.Title(y.MainWindow()).find("/gone.shw") != std::string::npos; }))
+      << y.Describe();
+  ASSERT_TRUE(menu("Menu")) << y.Describe();
+  y.Key("Up Up Up Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return y.Windows().size() > windows; })) << y.Describe();
+  y.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !fs::exists(appDir_ + "Shows/gone.shw"); }, 5000)) << y.Describe();
+  EXPECT_EQ(y.Close(), 0) << y.Log();
+
+  ASSERT_TRUE(x_.Activate(question)) << x_.Describe();
+  x_.Key("Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    return !fs::exists(folder_ + "p1.jpg") && x_.Windows().size() == windows && !JournalsIn(appDir_);
+  })) << x_.Describe();
+  EXPECT_FALSE(fs::exists(appDir_ + "Shows/gone.shw"));
+  EXPECT_EQ(Read("paperclip.lst"), to + "p0.jpg\r\n" + to + "p1.jpg\r\n" + more + "p0.jpg\r\n");
+  EXPECT_EQ(Read("Shows/keep.shw"), to + "p1.jpg\r\n" + to + "p0.jpg\r\n");
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(testsupport::Run({"cmp", to + "p" + std::to_string(i) + ".jpg", moved[size_t(i)]}).exitCode, 0) << i;
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+}
+
+// In the import window's folder tree the folder of two pictures is renamed (its menu,
+// "Rename Folder", a name, Yes) and then moved into its sibling (its menu, "Cut"; the
+// sibling's menu, "Paste"): the paperclip's and a show's lines follow the pictures each time.
+TEST_F(ListsRealTest, AFolderRenamedOrMovedInTheImportWindowsTreeTakesTheListsAlong) {
+  const std::string card = testsupport::TempPath("card") + "/", outside = "/elsewhere/x.jpg\r\n";
+  realwindow::Pictures(card + "trip", 2);
+  fs::create_directories(card + "other");
+  auto at = [&](const std::string& folder, const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += card + folder + name + "\r\n";
+    return text;
+  };
+  testsupport::WriteFile(appDir_ + "paperclip.lst", at("trip/", {"p0.jpg", "p1.jpg"}) + outside);
+  testsupport::WriteFile(appDir_ + "Shows/trip.shw", at("trip/", {"p1.jpg"}));
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + folder_ + "\"", "\"CardFolder\"=\"" + card + "trip\""}}))
+      << x_.Error();
+  // File > "Import from memorycard or folder", fifth from the end.
+  ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+f")) << x_.Describe();
+  x_.Key("Up Up Up Up Up Return");
+  const unsigned long import = x_.WaitForWindow("FormGetcard");
+  ASSERT_TRUE(import) << x_.Describe();
+  const XRect g = x_.Geometry(import), tree{g.x + 8, g.y + 8, 240, 454};
+  // The tree's menu on its highlighted folder, and the item of this key; only while the
+  // highlight stays where it was (the folder the program chose, never another).
+  auto command = [&](const std::string& key) {
+    const XRect row = Highlight(tree);
+    if (!Opens([&] { ClickRow(tree, 3); })) return false;
+    const bool same = Highlight(tree).y == row.y;
+    x_.Key(same ? key : "Escape");
+    return same;
+  };
+  ASSERT_TRUE(command("r")) << x_.Describe();
+  x_.Key("ctrl+a");
+  x_.Type("trip2");
+  ASSERT_TRUE(OpensByKeys("Return")) << x_.Describe();  // "Confirm rename"
+  x_.Key("Return");
+  // The pictures and both lists where the folder went.
+  auto followed = [&](const std::string& folder) {
+    return RealWindow::WaitUntil([&] {
+      return fs::exists(card + folder + "p1.jpg") &&
+             Read("paperclip.lst") == at(folder, {"p0.jpg", "p1.jpg"}) + outside &&
+             Read("Shows/trip.shw") == at(folder, {"p1.jpg"});
+    });
+  };
+  EXPECT_TRUE(followed("trip2/")) << x_.Describe() << Read("paperclip.lst") << Read("Shows/trip.shw");
+  ASSERT_TRUE(fs::exists(card + "trip2")) << "the folder the tree holds now is another";
+  ASSERT_TRUE(command("t")) << x_.Describe();
+  x_.Key("Up");                                       // "other"
+  ASSERT_TRUE(command("p Return")) << x_.Describe();  // "&Paste" (and "&Property")
+  EXPECT_TRUE(followed("other/trip2/")) << x_.Describe() << Read("paperclip.lst") << Read("Shows/trip.shw");
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 

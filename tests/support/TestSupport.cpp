@@ -79,7 +79,12 @@ std::string CorpusDir() {
 
 std::string SourceDir() { return KIVO2_SOURCE_DIR_DEFAULT; }
 
-std::string ProgramDir() { return KIVO2_PROGRAM_DIR_DEFAULT; }
+// Another build's program folder runs the tests against that program (an older one, to see
+// a test fail on it).
+std::string ProgramDir() {
+  const char* env = getenv("KIVO2_PROGRAM_DIR");
+  return env && *env ? env : KIVO2_PROGRAM_DIR_DEFAULT;
+}
 
 std::string ToolPath(const std::string& name) {
   if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();

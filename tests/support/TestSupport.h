@@ -23,7 +23,7 @@ std::string TempPath(const std::string& name);
 std::string CorpusDir();
 // The project's source folder.
 std::string SourceDir();
-// The program folder made by the build (build/Kivo2).
+// The program folder made by the build (build/Kivo2), or the one KIVO2_PROGRAM_DIR names.
 std::string ProgramDir();
 
 // Full path of an external tool, or empty when it is not installed.
