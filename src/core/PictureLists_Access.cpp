@@ -510,16 +510,24 @@ std::vector<TLineHit> TRenameIndex::Hits(std::string_view bytes) {
   // The names searched for in the whole text find every line they end, unless a line read
   // as Windows-1252 spells a name of other letters than its bytes.
   if (names <= kNamesSearchedWhole && (ascii_ || IsValidUtf8(bytes))) {
-    std::vector<std::pair<size_t, size_t>> lines;  // start, end
+    // A name that ends in another of the names (a prefix a batch adds) is found by that
+    // one's search: each line ends in a name searched for.
+    std::vector<std::string_view> all, searched;
     for (const auto* map : {&byOldName_, &byNewName_})
-      for (const auto& [name, renames] : *map) {
-        if (name.empty()) continue;
-        for (size_t at = Find(bytes, name, 0); at != std::string_view::npos; at = Find(bytes, name, at + 1)) {
-          const size_t end = at + name.size();
-          if (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') continue;
-          const size_t start = LineStart(bytes, at);
-          if (LineName(bytes.substr(start, end - start)).size() == name.size()) lines.emplace_back(start, end);
-        }
+      for (const auto& [name, renames] : *map)
+        if (!name.empty() && std::find(all.begin(), all.end(), name) == all.end()) all.push_back(name);
+    for (std::string_view name : all)
+      if (std::none_of(all.begin(), all.end(),
+                       [&](std::string_view other) { return other.size() < name.size() && name.ends_with(other); }))
+        searched.push_back(name);
+    std::vector<std::pair<size_t, size_t>> lines;  // start, end
+    for (std::string_view name : searched)
+      for (size_t at = Find(bytes, name, 0); at != std::string_view::npos; at = Find(bytes, name, at + 1)) {
+        const size_t end = at + name.size();
+        if (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') continue;
+        const size_t start = LineStart(bytes, at);
+        const std::string_view last = LineName(bytes.substr(start, end - start));
+        if (std::find(all.begin(), all.end(), last) != all.end()) lines.emplace_back(start, end);
       }
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
