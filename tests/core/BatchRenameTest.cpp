@@ -1140,6 +1140,31 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     EXPECT_EQ(testsupport::ReadFile(dir + "w.jpg"), "x.jpg");
     EXPECT_EQ(testsupport::ReadFile(list), dir + "w.jpg\r\n" + dir + "x.jpg\r\n");
 
+    // A paperclip that is a link into another folder: a line added while another program's
+    // command holds it waits for that command, and both land.
+    fs::create_directories(dir + "elsewhere");
+    fs::rename(list, dir + "elsewhere/clip.lst");
+    fs::create_symlink(dir + "elsewhere/clip.lst", list);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+      SetLockWaiter(nullptr);
+      ArmFileFault({TFileFaultOp::Rename, kFileFaultStop, dir, 1});
+      RunCommand(place, {{dir + "w.jpg", dir + "v.jpg"}}, "");
+      ::_exit(0);
+    }
+    ::waitpid(holder, &status, WUNTRACED);
+    const pid_t wakes = ::fork();
+    if (wakes == 0) {
+      ::usleep(300000);
+      ::kill(holder, SIGCONT);
+      ::_exit(0);
+    }
+    ChangeListLines(place, list, [&](TStringList& lines) { return lines.Add(dir + "y.jpg") >= 0; });
+    ::waitpid(holder, nullptr, 0);
+    ::waitpid(wakes, nullptr, 0);
+    EXPECT_EQ(testsupport::ReadFile(list), dir + "v.jpg\r\n" + dir + "x.jpg\r\n" + dir + "y.jpg\r\n");
+    EXPECT_TRUE(fs::is_symlink(list));
+
     // A record whose list has changed in its place since (its inode number the same: a new
     // list that has that number again, or one written in place) is not taken into it: the
     // chain b to c, a to b killed before the list took it, the list then written in place
