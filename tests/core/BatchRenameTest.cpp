@@ -1740,6 +1740,8 @@ TEST_F(ListsRealTest, AFolderRenamedOrMovedInTheImportWindowsTreeTakesTheListsAl
   // The tree's menu on its highlighted folder, and the item of this key; only while the
   // highlight stays where it was (the folder the program chose, never another).
   auto command = [&](const std::string& key) {
+    // The tree opens its folder once the window shows.
+    if (!RealWindow::WaitUntil([&] { return Highlight(tree).width > 0; })) return false;
     const XRect row = Highlight(tree);
     if (!Opens([&] { ClickRow(tree, 3); })) return false;
     const bool same = Highlight(tree).y == row.y;
