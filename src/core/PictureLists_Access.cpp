@@ -25,8 +25,7 @@
 bool SignatureOf(const std::string& path, TSignature& sig) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return false;
-  sig = {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-         static_cast<long long>(st.st_mtim.tv_nsec)};
+  sig = TSignature::Of(st);
   return true;
 }
 
@@ -161,8 +160,7 @@ bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig,
   size_t got = 0;
   if (ok) {
     if (sig)
-      *sig = {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-              static_cast<long long>(st.st_mtim.tv_nsec)};
+      *sig = TSignature::Of(st);
     bytes.resize(size_t(st.st_size));
     for (;;) {
       if (got == bytes.size()) {

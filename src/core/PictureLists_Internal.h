@@ -32,6 +32,10 @@ struct TFileId {
 struct TSignature {
   TFileId id;
   long long size = -1, sec = 0, nsec = 0;
+  static TSignature Of(const struct stat& st) {
+    return {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+            static_cast<long long>(st.st_mtim.tv_nsec)};
+  }
   bool operator==(const TSignature&) const = default;
 };
 // The signature of the file at path (links followed); false when there is none.

@@ -584,8 +584,7 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
       if (in >= 0) ::close(in);
       continue;
     }
-    f.sig = {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-             static_cast<long long>(st.st_mtim.tv_nsec)};
+    f.sig = TSignature::Of(st);
     if (f.sig == s.sig) {
       f.hits = std::move(s.hits);
     } else if (ReadListBytes(f.file.real, bytes, &f.sig)) {

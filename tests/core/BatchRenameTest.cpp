@@ -1119,24 +1119,30 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     place.Lists = [&] { return std::vector<std::string>{list}; };
     place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
     place.LockTimeoutMs = 5000;
-    const pid_t other = ::fork();
-    if (other == 0) {
-      SetLockWaiter(nullptr);
-      ArmFileFault({TFileFaultOp::Rename, kFileFaultStop, dir, 1});
-      RunCommand(place, {{dir + "x.jpg", dir + "w.jpg"}, {dir + "y.jpg", dir + "x.jpg"}}, "");
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(other, &status, WUNTRACED);
-    const pid_t waker = ::fork();
-    if (waker == 0) {
-      ::usleep(300000);
-      ::kill(other, SIGCONT);
-      ::_exit(0);
-    }
-    EXPECT_TRUE(RunCommand(place, {{dir + "x.jpg", dir + "w.jpg"}}, ""));
-    ::waitpid(other, nullptr, 0);
-    ::waitpid(waker, nullptr, 0);
+    // While another program's command (theirs) pauses after its record, holding its lists
+    // until 0.3 s later, this program does ours.
+    auto meanwhile = [&](const std::vector<TFileRename>& theirs, const std::function<void()>& ours) {
+      const pid_t other = ::fork();
+      if (other == 0) {
+        SetLockWaiter(nullptr);
+        ArmFileFault({TFileFaultOp::Rename, kFileFaultStop, dir, 1});
+        RunCommand(place, theirs, "");
+        ::_exit(0);
+      }
+      int status = 0;
+      ::waitpid(other, &status, WUNTRACED);
+      const pid_t waker = ::fork();
+      if (waker == 0) {
+        ::usleep(300000);
+        ::kill(other, SIGCONT);
+        ::_exit(0);
+      }
+      ours();
+      ::waitpid(other, nullptr, 0);
+      ::waitpid(waker, nullptr, 0);
+    };
+    meanwhile({{dir + "x.jpg", dir + "w.jpg"}, {dir + "y.jpg", dir + "x.jpg"}},
+              [&] { EXPECT_TRUE(RunCommand(place, {{dir + "x.jpg", dir + "w.jpg"}}, "")); });
     EXPECT_EQ(testsupport::ReadFile(dir + "w.jpg"), "x.jpg");
     EXPECT_EQ(testsupport::ReadFile(list), dir + "w.jpg\r\n" + dir + "x.jpg\r\n");
 
@@ -1145,23 +1151,9 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     fs::create_directories(dir + "elsewhere");
     fs::rename(list, dir + "elsewhere/clip.lst");
     fs::create_symlink(dir + "elsewhere/clip.lst", list);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-      SetLockWaiter(nullptr);
-      ArmFileFault({TFileFaultOp::Rename, kFileFaultStop, dir, 1});
-      RunCommand(place, {{dir + "w.jpg", dir + "v.jpg"}}, "");
-      ::_exit(0);
-    }
-    ::waitpid(holder, &status, WUNTRACED);
-    const pid_t wakes = ::fork();
-    if (wakes == 0) {
-      ::usleep(300000);
-      ::kill(holder, SIGCONT);
-      ::_exit(0);
-    }
-    ChangeListLines(place, list, [&](TStringList& lines) { return lines.Add(dir + "y.jpg") >= 0; });
-    ::waitpid(holder, nullptr, 0);
-    ::waitpid(wakes, nullptr, 0);
+    meanwhile({{dir + "w.jpg", dir + "v.jpg"}}, [&] {
+      ChangeListLines(place, list, [&](TStringList& lines) { return lines.Add(dir + "y.jpg") >= 0; });
+    });
     EXPECT_EQ(testsupport::ReadFile(list), dir + "v.jpg\r\n" + dir + "x.jpg\r\n" + dir + "y.jpg\r\n");
     EXPECT_TRUE(fs::is_symlink(list));
 
