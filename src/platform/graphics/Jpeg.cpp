@@ -148,13 +148,14 @@ HeaderInfo ReadHeaderOf(const TJpegBytes& data) {
   info.height = int(d.cinfo.image_height);
   if (info.width <= 0 || info.height <= 0 || info.width > MaxJpegSide || info.height > MaxJpegSide)
     RaiseJpegError("Image too large");
-  // The coded data behind the first scan header must be able to hold every block of
-  // every component.
+  // The coded data behind the first scan header must be able to hold a share of the
+  // blocks of every component: a file cut short shows the rows its data holds (in a
+  // progressive one, the scans it holds) and libjpeg fills the rest, as djpeg does.
   uint64_t blocks = 0;
   for (int i = 0; i < d.cinfo.num_components; ++i)
     blocks += uint64_t(d.cinfo.comp_info[i].width_in_blocks) * d.cinfo.comp_info[i].height_in_blocks;
   CheckPictureData("JPEG", info.width, info.height, blocks, d.cinfo.src->bytes_in_buffer,
-                   CodedBlocksPerByte(d.cinfo));
+                   CutShort(CodedBlocksPerByte(d.cinfo)));
   return info;
 }
 
