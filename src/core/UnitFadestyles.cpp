@@ -20,10 +20,11 @@ TFormFadestyles::TFormFadestyles(TComponent* AOwner) : TForm(AOwner) {
   Panel1 = NewAligned<TPanel>(this, this, "Panel1", alClient);
   Panel1->SetColor(clInfoBk);
   Panel1->SetCursor(crHandPoint);
-  Image1 = NewControl<TImage>(this, Panel1, "Image1", 8, 8, 16, 16);
-  SetHintText(Image1, "Drag to move");
+  // The frame is drawn on the panel, under the image.
   Bevel1 = NewControl<TBevel>(this, Panel1, "Bevel1", 4, 4, 192, 184);
   Bevel1->SetShape(bsFrame);
+  Image1 = NewControl<TImage>(this, Panel1, "Image1", 8, 8, 16, 16);
+  SetHintText(Image1, "Drag to move");
   ChB_Fading = NewCheckBox(this, Panel1, "ChB_Fading", "Fading on", false, 32, 8, 150);
   GroupBox1 = NewControl<TGroupBox>(this, Panel1, "GroupBox1", "Fading styles", 8, 34, 184, 96);
   ChB_Soft = NewCheckBox(this, GroupBox1, "ChB_Soft", "Soft", false, 10, 20, 160);
@@ -37,6 +38,7 @@ TFormFadestyles::TFormFadestyles(TComponent* AOwner) : TForm(AOwner) {
   };
   OnMouseDown = mouseDown;
   Panel1->OnMouseDown = mouseDown;
+  Bevel1->OnMouseDown = mouseDown;  // the frame is part of the panel
   Image1->OnMouseDown = mouseDown;
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();

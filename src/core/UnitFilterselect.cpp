@@ -32,10 +32,11 @@ TFormFilterSelect::TFormFilterSelect(TComponent* AOwner) : TForm(AOwner) {
   Panel1 = NewAligned<TPanel>(this, this, "Panel1", alClient);
   Panel1->SetColor(clInfoBk);
   Panel1->SetCursor(crHandPoint);
-  Image1 = NewControl<TImage>(this, Panel1, "Image1", 8, 8, 16, 16);
-  SetHintText(Image1, "Drag to move");
+  // The frame is drawn on the panel, under the image.
   Bevel1 = NewControl<TBevel>(this, Panel1, "Bevel1", 4, 4, 264, 244);
   Bevel1->SetShape(bsFrame);
+  Image1 = NewControl<TImage>(this, Panel1, "Image1", 8, 8, 16, 16);
+  SetHintText(Image1, "Drag to move");
   RG_Resample = NewControl<TRadioGroup>(this, Panel1, "RG_Resample", "Sorted on speed (fast on top)", 8, 30, 256, 166);
   SetItems(RG_Resample->Items(), {"Box (some minor antialiasing)", "Triangle (reasonable antialiasing)", "Hermite ",
                                   "Bell", "Spline (best for small images)", "Mitchell (excellent soft details)",
@@ -50,6 +51,7 @@ TFormFilterSelect::TFormFilterSelect(TComponent* AOwner) : TForm(AOwner) {
   };
   OnMouseDown = mouseDown;
   Panel1->OnMouseDown = mouseDown;
+  Bevel1->OnMouseDown = mouseDown;  // the frame is part of the panel
   Image1->OnMouseDown = mouseDown;
   RG_Resample->OnClick = [this](TObject* Sender) { RG_ResampleClick(Sender); };
   Ch_Filter->OnClick = [this](TObject* Sender) { Ch_FilterClick(Sender); };

@@ -25,6 +25,7 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
   SetCursor(crHandPoint);
   SetClientWidth(340);  // its title whole, also in Dutch and at 1000%
   SetClientHeight(220);
+  // The whole window, its frame included, stays within these sizes.
   Constraints()->SetMinWidth(167);
   Constraints()->SetMinHeight(183);
   Constraints()->SetMaxWidth(450);
@@ -205,7 +206,7 @@ void TUnitZoomFloat::Timer1Timer(TObject* /*Sender*/) {
 
 void TUnitZoomFloat::Timer2Timer(TObject* /*Sender*/) {
   if (ChB_KivoOnly->Checked() && !Application->Active()) return;
-  if (Form1 && Form1->FMagnifierActive && Visible()) BringToFront();
+  if (Form1 && Form1->FMagnifierActive && Visible()) RaiseWithoutActivating();
 }
 
 void TUnitZoomFloat::SliderChange(TObject* /*Sender*/) {

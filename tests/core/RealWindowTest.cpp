@@ -24,7 +24,24 @@ namespace {
 
 using namespace realwindow;
 
-class RealWindowTest : public RealWindowCase {};
+class RealWindowTest : public RealWindowCase {
+ protected:
+  // A press of the left button at (x, y) of the window (the key held), six moves of
+  // (dx, dy) and the release: true when the window went along.
+  bool Drags(unsigned long w, int x, int y, int dx, int dy, const std::string& held = "") {
+    const XRect g = x_.Geometry(w);
+    x_.MoveMouse(g.x + x, g.y + y);
+    if (!held.empty()) x_.Tool({"xdotool", "keydown", held});
+    x_.Tool({"xdotool", "mousedown", "1", "sleep", "0.3"});
+    for (int step = 1; step <= 6; ++step) x_.MoveMouse(g.x + x + step * dx, g.y + y + step * dy);
+    x_.Tool({"xdotool", "mouseup", "1"});
+    if (!held.empty()) x_.Tool({"xdotool", "keyup", held});
+    return RealWindow::WaitUntil([&] {
+      const XRect m = x_.Geometry(w);
+      return abs(m.x - g.x - 6 * dx) < 20 && abs(m.y - g.y - 6 * dy) < 20;
+    }, 3000);
+  }
+};
 
 std::string Stored(const std::string& name) { return UserRegistryValues(RealWindow::RegistryFile())[name]; }
 
@@ -104,8 +121,8 @@ TEST_F(RealWindowTest, LeavingFullScreenGivesBackTheWindowAsItWas) {
 }
 
 // The floating button bar of full screen comes in front of the full-screen picture -
-// shown on entering, by Ctrl+B and by the mouse at the screen's edge - and takes clicks:
-// its "Normal" button leaves full screen.
+// shown on entering, by Ctrl+B and by the mouse at the screen's edge - goes where its grips
+// are dragged and takes clicks: its "Normal" button leaves full screen.
 TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
   ASSERT_TRUE(x_.Start({.arguments = {Pictures(testsupport::TempPath("album"), 2)}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
@@ -124,6 +141,7 @@ TEST_F(RealWindowTest, TheFloatingBarStandsInFrontOfFullScreenAndTakesClicks) {
   ASSERT_TRUE(bar);
   const XRect g = x_.Geometry(bar);
   EXPECT_EQ(g.x, 12) << "beside the pointer";
+  EXPECT_TRUE(Drags(bar, 4, 14, 20, 20) && Drags(bar, g.width - 4, 14, -20, -20)) << "by its grips\n" << x_.Describe();
   // "Normal" is the button before the last one ("Hide", 38 pixels) and the grip.
   x_.Click(g.right() - 10 - 38 - 25, g.y + g.height / 2);
   EXPECT_TRUE(RealWindow::WaitUntil([&] {
@@ -452,9 +470,10 @@ TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
 // as it leaves each copy window where it opened.
 // A click on the track of the print preview's slider moves it one step, no further.
 TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
-  ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(testsupport::TempPath("album"), 1)}})) << x_.Error();
+  ASSERT_TRUE(x_.Start({.panelHeight = 40, .arguments = {Pictures(testsupport::TempPath("album"), 2)}})) << x_.Error();
   const unsigned long main = x_.MainWindow();
   const XRect area = x_.WorkArea(), client = x_.Geometry(main);
+  const XRect shown{client.x + 165 + (client.width - 185) / 2, client.y + client.height / 2 - 20, 40, 40};
   ASSERT_EQ(Text(area), "1600x960+0+0");
   const std::string before = testsupport::TempPath("before.png");
   ASSERT_TRUE(x_.Screenshot(before));
@@ -464,6 +483,19 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, magnifier)); }, 3000)) << x_.Describe();
   ASSERT_TRUE(x_.Screenshot(shot_));
   EXPECT_TRUE(Same(before, shot_, {client.x, client.y, client.width, 18})) << "the menu is covered\n" << x_.Describe();
+  // A press on it drags it; it keeps its size within 167 x 183 and 450 x 450 with its frame.
+  EXPECT_TRUE(Drags(magnifier, 30, 100, -20, 20)) << x_.Describe();
+  for (const auto& [asked, whole] : {std::pair{"800", "450x450+"}, {"40", "167x183+"}}) {
+    x_.Tool({"xdotool", "windowsize", std::to_string(magnifier), asked, asked});
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, magnifier)).rfind(whole, 0) == 0; }, 3000))
+        << x_.Describe() << x_.Property(magnifier, "WM_NORMAL_HINTS");
+  }
+  // Kept in front, it leaves the keyboard with the main window clicked: "." shows the next picture.
+  x_.Click(shown.x, shown.y);
+  Sleep(2500);
+  EXPECT_TRUE(x_.ActiveWindow() == main && x_.Above(magnifier, main)) << x_.Describe();
+  x_.Key("period");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(shown, Colour(1)) > 0.9; }, 5000)) << "\".\" is lost";
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("ctrl+alt+p");
   const unsigned long print = Opens([&] { x_.Click(1166, 51); });
@@ -495,6 +527,7 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   fullViewOffAndOn(second);
   x_.Key("Escape");
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(second); })) << x_.Describe();
+  EXPECT_TRUE(Drags(copy, 160, 150, 20, 20, "ctrl")) << "with Ctrl held\n" << x_.Describe();
   const XRect g = x_.Geometry(copy);
   EXPECT_EQ(g.width, 322) << "the picture and the box's frame";
   // The popup's first item, "Align window", and its first, "Align left (2 windows)".
@@ -508,6 +541,16 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   x_.Key("Down Down Down Down Down Down Down Down Return");
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return Text(Outer(x_, copy)) == "800x480+800+480"; }, 5000)) << x_.Describe();
   fullViewOffAndOn(copy);
+  // The palettes (by their image and their panel's frame), the thumbnail settings and the
+  // histogram go where they are dragged.
+  for (const auto& [keys, role, x, y, frameY] :
+       {std::tuple{"ctrl+t", "FormFilterSelect", 12, 12, 236}, {"alt+s Up Return", "FormFadestyles", 12, 12, 184},
+        {"alt+o Up Return", "FormThumbsettings", 100, 10, 10}, {"ctrl+h", "HistogramForm", 100, 60, 60}}) {
+    const unsigned long w = KeysOpen(main, keys, role);
+    EXPECT_TRUE(w && Drags(w, x, y, -20, 20) && Drags(w, 100, frameY, 20, -20)) << role << "\n" << x_.Describe();
+    CloseBox(w);
+    ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(w); })) << x_.Describe();
+  }
 }
 
 // Selections stand out in the grey file list; the compare window (Ctrl+Alt+C) shows each

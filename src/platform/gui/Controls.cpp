@@ -305,8 +305,10 @@ void TControl::SetWidth(int v) { SetBounds(d_->left, d_->top, v, d_->height); }
 void TControl::SetHeight(int v) { SetBounds(d_->left, d_->top, d_->width, v); }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
-  width = std::max(0, d_->constraints->ClampWidth(width));
-  height = std::max(0, d_->constraints->ClampHeight(height));
+  // A form's limits hold for the whole window, its frame included.
+  const TSize frame = d_->isForm ? static_cast<TCustomForm*>(this)->FrameExtra() : TSize{0, 0};
+  width = std::max(0, d_->constraints->ClampWidth(width + frame.cx) - frame.cx);
+  height = std::max(0, d_->constraints->ClampHeight(height + frame.cy) - frame.cy);
   if (left == d_->left && top == d_->top && width == d_->width && height == d_->height) return;
   bool sized = width != d_->width || height != d_->height;
   d_->left = left;

@@ -117,6 +117,8 @@ class TControl : public TComponent {
   void SetAlign(TAlign align);
   TAnchors Anchors() const;
   void SetAnchors(TAnchors anchors);
+  // The limits of the size; a form's limit the whole window, its frame included, and the
+  // window system keeps the user's resizing within them.
   TSizeConstraints* Constraints() const;
 
   // --- state ---

@@ -2,6 +2,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMouseEvent>
 #include <QMoveEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <map>
+#include <optional>
 #include <utility>
 #include <unistd.h>
 
@@ -56,8 +58,20 @@ class FormWidget : public HostWidget<QWidget> {
  public:
   explicit FormWidget(TControl* form) : HostWidget<QWidget>(form, nullptr, Qt::Window) {}
 
+  // Where the last press in the window found the window's inside on the screen.
+  std::optional<QPoint> pressOrigin;
+
  protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonPress) {
+      auto* press = static_cast<QMouseEvent*>(e);
+      pressOrigin = (press->globalPosition() - press->position()).toPoint();
+    }
+    return false;
+  }
   bool event(QEvent* e) override {
+    // The window's presses, before any control of it has them.
+    if (e->type() == QEvent::Show && windowHandle()) windowHandle()->installEventFilter(this);
     if (auto* form = dynamic_cast<TCustomForm*>(control())) {
       if (e->type() == QEvent::WindowActivate) {
         gui::SafeCall(form, [form] { form->Activate(); });
@@ -187,6 +201,10 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner, &MakeFormWidg
   d->color = clBtnFace;
   d->applyColor();
   SetBounds(0, 0, 320, 240);
+  Constraints()->OnChange = [this](TObject*) {
+    applySizeLimits();
+    SetBounds(Left(), Top(), Width(), Height());
+  };
   Screen->AddForm(this);
   applyWindowFlags();
 }
@@ -366,8 +384,20 @@ void TCustomForm::keepInWorkArea() {
   if (left != Left() || top != Top() || width != Width() || height != Height()) SetBounds(left, top, width, height);
 }
 
+void TCustomForm::applySizeLimits() {
+  QWidget* w = Private()->widget;
+  if (!w) return;
+  const TSizeConstraints* c = Constraints();
+  const TSize extra = FrameExtra();
+  auto limit = [](int value, int frame, int none) { return value > 0 ? std::max(1, value - frame) : none; };
+  w->setMinimumSize(limit(c->MinWidth(), extra.cx, 0), limit(c->MinHeight(), extra.cy, 0));
+  w->setMaximumSize(limit(c->MaxWidth(), extra.cx, QWIDGETSIZE_MAX), limit(c->MaxHeight(), extra.cy, QWIDGETSIZE_MAX));
+}
+
 void TCustomForm::WindowMoved() {
   QWidget* w = Private()->widget;
+  // The frame may be new: the limits of the inside follow it.
+  applySizeLimits();
   if (!data_->nudgedFrom.isNull() && w && w->geometry().topLeft() == data_->nudgedFrom.topLeft() + QPoint(1, 0)) {
     const QRect inside = std::exchange(data_->nudgedFrom, QRect());
     if (QWindow* window = w->windowHandle()) window->setGeometry(inside);
@@ -816,8 +846,20 @@ bool TCustomForm::KeyPreview() const { return data_->keyPreview; }
 void TCustomForm::SetKeyPreview(bool v) { data_->keyPreview = v; }
 
 void TCustomForm::StartSystemMove() {
+  auto* w = static_cast<FormWidget*>(Private()->widget.data());
+  QWindow* window = w ? w->windowHandle() : nullptr;
+  if (!window) return;
+  // The toolkit tells the window system where the drag starts by the place it believes
+  // the window has. Right after a showing it may still believe the place the window
+  // manager reported before it had placed the window, and the window would jump by the
+  // difference: the press, on the screen and in the window, says where the window is.
+  if (w->pressOrigin && *w->pressOrigin != window->position()) window->setPosition(*w->pressOrigin);
+  window->startSystemMove();
+}
+
+void TCustomForm::RaiseWithoutActivating() {
   QWidget* w = Private()->widget;
-  if (w && w->windowHandle()) w->windowHandle()->startSystemMove();
+  if (w && w->isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
 }
 
 bool TCustomForm::AlphaBlend() const { return data_->alphaBlend; }

@@ -104,6 +104,9 @@ class TCustomForm : public TWinControl {
   void SetKeyPreview(bool v);
   // Lets the window system move the window with the mouse (dragging a borderless window).
   void StartSystemMove();
+  // Puts the window in front of the others again (a window that stays on top in front of
+  // every window) without moving, sizing or activating it.
+  void RaiseWithoutActivating();
   // With AlphaBlend the window is drawn translucent, AlphaBlendValue 0 (invisible) to
   // 255 (opaque); the window system needs a compositor to show it.
   bool AlphaBlend() const;
@@ -177,6 +180,8 @@ class TCustomForm : public TWinControl {
   // the desktop's panels).
   void keepInWorkArea();
   void applyOpacity();
+  // Gives the window system the limits of Constraints, less the frame, for the inside.
+  void applySizeLimits();
   struct Data;
   std::unique_ptr<Data> data_;
 };
