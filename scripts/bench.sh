@@ -13,6 +13,8 @@ build=${KIVO2_BENCH_BUILD:-build}
 corpus=$(cd .. && pwd)/shared/corpus
 [ -d "$corpus" ] || corpus=$(cd "$(git rev-parse --git-common-dir 2>/dev/null || echo .)/../.." && pwd)/shared/corpus
 export KIVO2_CORPUS_DIR=${KIVO2_CORPUS_DIR:-$corpus}
+# The benchmarks show no window: the toolkit they use draws offscreen.
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 if [ $# -gt 0 ]; then

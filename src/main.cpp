@@ -1,5 +1,6 @@
 // The main block of Kivo2: the units' initialisation (translation, picture formats, the
 // stored language), the 28 windows, the message loop and the finalisation.
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -40,6 +41,13 @@ int main(int argc, char** argv) {
   SetCommandLine(argc, argv);
 
   InitTranslation(ProgramDir() + "locale");
+  // Without a display no window can be shown: said (in the environment's language) and
+  // ended before anything is read or written.
+  if (!DisplayAvailable()) {
+    std::fprintf(stderr, "kivo2: %s\n",
+                 _("Kivo2 needs a display to show its windows, and neither DISPLAY nor WAYLAND_DISPLAY is set.").c_str());
+    return 1;
+  }
   InitializeGraphicFormats();
   InitProgramLanguage();
 

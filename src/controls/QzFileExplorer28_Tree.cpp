@@ -402,13 +402,17 @@ void TQzDirTree21::pathChangedByUser(bool byMouse) {
 
 void TQzDirTree21::Change(TTreeNode* Node) {
   TCustomTreeView::Change(Node);
-  if (FOwnChanges > 0 || !SelectionChangedByUser()) return;
+  // A folder's name being typed: its folder opens once the typing pauses, so that opening
+  // the folders passed on the way neither holds up nor breaks off the name.
+  if (FOwnChanges > 0 || !SelectionChangedByUser() || TypingName()) return;
   // Checked once the event that moved the highlight is over: a click on a node and the
   // arrow keys take their folder themselves by then.
   RunAfterCurrentEvent([this, alive = std::weak_ptr<int>(FAlive)] {
     if (!alive.expired()) settleHighlight();
   });
 }
+
+void TQzDirTree21::TypingPaused() { settleHighlight(); }
 
 void TQzDirTree21::settleHighlight() {
   TTreeNode* node = Selected();

@@ -143,14 +143,18 @@ void SetProgramArguments(int argc, char** argv) {
 
 void EnsureQtApplication() {
   if (QCoreApplication::instance()) return;
-  if (!getenv("QT_QPA_PLATFORM") && !getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY"))
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Lives until the process ends, like the class library's application object.
   new ProgramApplication(g_argc, g_argv);
   // A file lock that has to wait for another program keeps the windows drawn meanwhile.
   SetLockWaiter(&WaitBusyForLock);
   KeepProcessLocale();
   ApplyToolkitTranslation();
+}
+
+bool DisplayAvailable() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* value = getenv(name); value && *value) return true;
+  return false;
 }
 
 bool KeyEventTakenUp(const QEvent* event) {

@@ -5,9 +5,11 @@
 
 class QEvent;
 
-// Creates the application object when none exists yet. Without a display
-// (no DISPLAY or WAYLAND_DISPLAY and no QT_QPA_PLATFORM) the offscreen platform is used.
+// Creates the application object when none exists yet, on the platform the environment
+// names (a program without a display chooses the offscreen platform itself).
 void EnsureQtApplication();
+// The environment names a place to show windows: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM.
+bool DisplayAvailable();
 // The program's arguments, kept for the application object (set by main).
 void SetProgramArguments(int argc, char** argv);
 // A key event on its way: the application object follows each key press and release from

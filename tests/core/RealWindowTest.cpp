@@ -1375,6 +1375,21 @@ TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
   ASSERT_TRUE(x_.Activate(main));
   x_.Key("Down");
   EXPECT_TRUE(at("case", true)) << x_.Property(main, "WM_NAME");
+  // A folder's name typed in the tree, at 40 and at 300 ms a key (xdotool's delay is twice
+  // that), lands on that folder, whose picture then shows; Left goes back to the folder above.
+  ASSERT_TRUE(Steady(tree));
+  for (const char* name : {"2026-06-14", "2026-06-15", "2026-07-01"}) Pictures(pics + "/2026/" + name, 1);
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "6000x4000", "xc:" + Colour(0), pics + "/2026/2026-06-14/a.png"}).exitCode, 0);
+  ASSERT_TRUE(Changes(tree, 3000) && Steady(tree)) << "no 2026 in the tree";
+  x_.Key("Up");
+  ASSERT_TRUE(at("2026", false)) << x_.Property(main, "WM_NAME");
+  x_.Key("Right");
+  for (const char* delay : {"80", "600"}) {
+    x_.Tool({"xdotool", "type", "--delay", delay, "2026-07"});
+    EXPECT_TRUE(at("2026-07-01", true)) << delay << " ms a key: " << x_.Property(main, "WM_NAME");
+    x_.Key("Left");
+    ASSERT_TRUE(at("2026", false)) << x_.Property(main, "WM_NAME");
+  }
 }
 
 // The card import window opens again where it opened first, inside the work area and moved

@@ -120,11 +120,24 @@ TEST_F(ProgramFormsTest, DialogButtonsEndTheModalRunWithTheirResult) {
 }
 
 // The program itself, run as the user runs it, closes its main window and exits with 0.
+// Without a display it says so and ends at once, having written nothing.
 TEST(ProgramRun, StartsCreatesTheKeyAndQuitsCleanlyWhenTheMainWindowCloses) {
   std::string exe = testsupport::ProgramDir() + "/kivo2";
   ASSERT_TRUE(fs::exists(exe)) << exe;
+  const std::string bare = testsupport::TempPath("bare"), picture = testsupport::TempPath("picture.jpg");
+  fs::create_directories(bare);
+  testsupport::WriteFile(picture, "x");
+  std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", "HOME=" + bare};
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "KIVO2_REGISTRY_DIR"})
+    argv.push_back(std::string(name) + "=" + bare + "/" + name);
+  argv.insert(argv.end(), {"timeout", "20", exe, picture});
+  auto run = testsupport::Run(argv);
+  EXPECT_TRUE(run.exitCode != 0 && run.exitCode != 124 && run.err.find("display") != std::string::npos)
+      << run.exitCode << ": " << run.err;
+  EXPECT_TRUE(fs::is_empty(bare));
+
   setenv("KIVO2_CLOSE_AFTER_MS", "200", 1);
-  auto run = testsupport::Run({"timeout", "60", exe});
+  run = testsupport::Run({"timeout", "60", exe});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   std::string reg = testsupport::ReadFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg");
   EXPECT_NE(reg.find("[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]"), std::string::npos);

@@ -228,6 +228,9 @@ class TCustomTreeView : public TWinControl {
   // While Change runs: true when the user moved the selection (keys, type-ahead, a
   // click), false when the program did (SetSelected, a removed node).
   bool SelectionChangedByUser() const;
+  // The user is typing a node's name, which moves the selection to the node it names: true
+  // from each key typed until TypingPaused runs.
+  bool TypingName() const;
   // The node at a client position (nullptr when none).
   TTreeNode* GetNodeAt(int X, int Y) const;
   THitTests GetHitTestInfoAt(int X, int Y) const;
@@ -262,6 +265,9 @@ class TCustomTreeView : public TWinControl {
   // The rows in view changed: the view scrolled up or down, or its height changed. Runs
   // once the event that moved them is over.
   virtual void VisibleRowsChanged();
+  // The user typed a node's name (or its start) and has typed nothing more for the
+  // toolkit's search interval; a key typed after it starts a new name.
+  virtual void TypingPaused();
 
   // For the layer.
   TTreeViewPrivate* TreePrivate() const { return tree_.get(); }

@@ -4,6 +4,7 @@
 // OnChanging, OnEditing) and report afterwards (OnExpanded, OnChange, OnEdited).
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -83,6 +84,64 @@ class TreeDelegate : public QStyledItemDelegate {
   TControl* tree_;
 };
 
+// The pause that ends a name typed into a view to find a row: no key typed for the
+// toolkit's search interval (after which a key starts a new name), or anything else the
+// user does meanwhile (a click anywhere, another key), which must not act on a row the
+// name only passed.
+class TypingPause : public QObject {
+ public:
+  TypingPause(QWidget* view, std::function<void()> paused) : view_(view), paused_(std::move(paused)) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] { end(); });
+  }
+  ~TypingPause() override { qApp->removeEventFilter(this); }
+  void restart() {
+    typed_.start();
+    if (!active_) qApp->installEventFilter(this);
+    active_ = true;
+    timer_.start(QApplication::keyboardInputInterval());
+  }
+  bool active() const { return active_; }
+  // A character typed soon enough after the last one continues the name.
+  bool continues(const QKeyEvent* e) const {
+    const bool modified = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return typed_.isValid() && typed_.elapsed() <= QApplication::keyboardInputInterval() && !modified &&
+           e->text().size() == 1 && e->text()[0].isPrint();
+  }
+
+ protected:
+  // An event of the user's comes to its window first (before the window hands it to a
+  // widget, which the tree's reaction may not take away); one sent to a widget straight.
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    const QEvent::Type type = e->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) end();
+    if (type != QEvent::KeyPress) return false;
+    // Shift and the like only come with the next character.
+    const auto* key = static_cast<QKeyEvent*>(e);
+    const int k = key->key();
+    if (k == Qt::Key_Shift || k == Qt::Key_Control || k == Qt::Key_Alt || k == Qt::Key_AltGr || k == Qt::Key_Meta ||
+        k == Qt::Key_CapsLock)
+      return false;
+    const QObject* to = watched->isWindowType() ? QApplication::focusWidget() : watched;
+    if (to != view_ || !continues(key)) end();
+    return false;
+  }
+
+ private:
+  void end() {
+    if (!active_) return;
+    active_ = false;
+    timer_.stop();
+    qApp->removeEventFilter(this);
+    paused_();
+  }
+  QWidget* view_;
+  std::function<void()> paused_;
+  QTimer timer_;
+  QElapsedTimer typed_;
+  bool active_ = false;
+};
+
 class TreeWidget : public HostScrollArea<QTreeWidget> {
  public:
   explicit TreeWidget(TControl* tree) : HostScrollArea<QTreeWidget>(tree), owner_(tree) {
@@ -159,6 +218,11 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   // Keys (arrows, type-ahead) and the mouse move the current node as the user's doing;
   // the toolkit's own moves (a first focus, a removed row) are not.
   void keyPressEvent(QKeyEvent* e) override {
+    // The next letter of a name typed (a "-" in it too, which would close the node).
+    if (continuesTypedName(e)) {
+      asUser([&] { keyboardSearch(e->text()); });
+      return e->accept();
+    }
     // Right on a node with nothing to open does nothing (the toolkit would scroll sideways
     // a step at each press, until no name is left in sight).
     const int sideways = horizontalScrollBar()->value();
@@ -190,6 +254,12 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   void mouseReleaseEvent(QMouseEvent* e) override {
     pressed_ = e->buttons() != Qt::NoButton;
     asUser([&] { QTreeWidget::mouseReleaseEvent(e); });
+  }
+  // A name typed to find a row: the toolkit finds it, and the pause that ends the name is
+  // reported to the tree.
+  void keyboardSearch(const QString& search) override {
+    typing_.restart();
+    QTreeWidget::keyboardSearch(search);
   }
   template <class F>
   void asUser(const F& handle) {
@@ -286,6 +356,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
 
  public:
   bool editing() const { return state() == QAbstractItemView::EditingState; }
+  bool typingName() const { return typing_.active(); }
+  bool continuesTypedName(const QKeyEvent* e) const override { return typing_.continues(e); }
   // The program shows a node (the toolkit's own scrollToItem would bypass what the tree
   // adds to scrolling).
   void showItem(const QTreeWidgetItem* item, ScrollHint hint) { bringIntoView(indexFromItem(item), hint, true); }
@@ -312,6 +384,9 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   }
 
  private:
+  TypingPause typing_{this, [this] {
+    if (TControl* c = control()) gui::SafeCall(c, [&] { static_cast<TCustomTreeView*>(c)->TypingPaused(); });
+  }};
   bool fitting_ = false;
   bool pressed_ = false;
   int pressing_ = 0;
@@ -839,6 +914,10 @@ void TCustomTreeView::SetSelected(TTreeNode* node) {
   --tree_->programmatic;
 }
 bool TCustomTreeView::SelectionChangedByUser() const { return tree_->userChange; }
+bool TCustomTreeView::TypingName() const {
+  TreeWidget* w = TreeOf(this);
+  return w && w->typingName();
+}
 TTreeNode* TCustomTreeView::TopItem() const {
   TreeWidget* w = TreeOf(this);
   return w ? NodeOf(w->itemAt(0, 0)) : nullptr;
@@ -1032,6 +1111,7 @@ void TCustomTreeView::Delete(TTreeNode* Node) {
   if (OnDeletion) OnDeletion(this, Node);
 }
 void TCustomTreeView::VisibleRowsChanged() {}
+void TCustomTreeView::TypingPaused() {}
 
 void TCustomTreeView::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);

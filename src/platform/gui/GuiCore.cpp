@@ -265,6 +265,7 @@ bool PopupShortCut(TCustomForm* form, TShortCut sc) {
 bool ApplicationFilter::keyPress(QWidget* receiver, QKeyEvent* event) {
   TWinControl* control = WindowControl(receiver);
   if (!control || control->Private()->eventsDetached || InPlaceEditor(receiver)) return false;
+  if (auto* host = dynamic_cast<HostBase*>(receiver); host && host->continuesTypedName(event)) return false;
   TCustomForm* form = GetParentForm(control);
   QPointer<QWidget> guard(receiver);
   uint16_t vk = gui::VirtualKeyFromQt(event);

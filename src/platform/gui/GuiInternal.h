@@ -213,6 +213,9 @@ class HostBase {
   virtual ~HostBase() = default;
   TControl* control() const { return control_; }
   void detach() { control_ = nullptr; }
+  // The key continues a name the user is typing into the widget to find a row by it: it is
+  // the widget's own, and no shortcut, key preview or key event of the control takes it.
+  virtual bool continuesTypedName(const QKeyEvent*) const { return false; }
 
  protected:
   TControl* control_;
