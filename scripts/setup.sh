@@ -22,6 +22,8 @@ packages=(
   libgs-common
   # giflib's headers, for the GIF benchmark's comparison with its decoder
   libgif-dev
+  # the C library's collation of English words, which the sort tests compare with
+  locales
 )
 
 missing=()
@@ -31,15 +33,19 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qix 'en_US.utf-\?8'; then
+  echo "Making the locale en_US.UTF-8"
+  $sudo localedef -i en_US -f UTF-8 en_US.UTF-8
+fi

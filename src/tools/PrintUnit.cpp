@@ -228,7 +228,7 @@ bool TPrintForm::customLength(TEdit* edit, int& pixels) {
     if ((c >= '0' && c <= '9') || c == DecimalSeparator()) kept += c;
   double value = 0;
   if (!TryStrToFloat(kept, value)) {
-    ShowMessage(Format(_("'%s' is not a valid floating point value"), {edit->Text()}));
+    sizeError(Format(_("'%s' is not a valid floating point value"), {edit->Text()}));
     return false;
   }
   const int dpi = Printer()->GetDeviceCaps(LOGPIXELSX);
@@ -237,7 +237,19 @@ bool TPrintForm::customLength(TEdit* edit, int& pixels) {
   return true;
 }
 
+void TPrintForm::sizeError(const std::string& text) {
+  reportingSize_ = true;
+  try {
+    ShowMessage(text);
+  } catch (...) {
+    reportingSize_ = false;
+    throw;
+  }
+  reportingSize_ = false;
+}
+
 void TPrintForm::Edit1Exit(TObject* /*Sender*/) {
+  if (reportingSize_) return;
   int width = 0;
   if (!customLength(Edit1, width)) {
     ShowUnits();
@@ -250,7 +262,7 @@ void TPrintForm::Edit1Exit(TObject* /*Sender*/) {
     FPrintWidth = width;
     FCustomOffsetX = width > 0 ? (physW - width) / 2 : 0;
   } else {
-    ShowMessage(_("Error, width too large!"));
+    sizeError(_("Error, width too large!"));
     Edit1->SetText("0");
     FPrintWidth = 0;
     FCustomOffsetX = 0;
@@ -259,6 +271,7 @@ void TPrintForm::Edit1Exit(TObject* /*Sender*/) {
 }
 
 void TPrintForm::Edit2Exit(TObject* /*Sender*/) {
+  if (reportingSize_) return;
   int height = 0;
   if (!customLength(Edit2, height)) {
     ShowUnits();
@@ -271,7 +284,7 @@ void TPrintForm::Edit2Exit(TObject* /*Sender*/) {
     FPrintHeight = height;
     FCustomOffsetY = height > 0 ? (physH - height) / 2 : 0;
   } else {
-    ShowMessage(_("Error, height too large"));
+    sizeError(_("Error, height too large"));
     Edit2->SetText("0");
     FPrintHeight = 0;
     FCustomOffsetY = 0;

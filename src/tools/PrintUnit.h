@@ -103,7 +103,11 @@ class TPrintForm : public TForm {
   // Reads a custom length box; false (with a message, nothing changed) when its text is
   // no number.
   bool customLength(TEdit* edit, int& pixels);
+  // Says what is wrong with a custom length box. The message takes the focus from the box,
+  // and that exit is no new entry to check: one error, one message.
+  void sizeError(const std::string& text);
   void editKeyPress(TObject* Sender, char& Key);
+  bool reportingSize_ = false;  // a custom length's message is up
   bool loaded_ = false;     // the picture of this opening is loaded
   bool layingOut_ = false;  // InitFoto pumps messages: a resize meanwhile waits for it
 };

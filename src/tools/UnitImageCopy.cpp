@@ -179,11 +179,19 @@ TImageCopyForm::TImageCopyForm(TComponent* AOwner) : TForm(AOwner) {
   };
   OnKeyDown = [this](TObject* Sender, uint16_t& Key, TShiftState Shift) { FormKeyDown(Sender, Key, Shift); };
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();
 }
 
 void TImageCopyForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
+
+void TImageCopyForm::FormShow(TObject* /*Sender*/) {
+  // However small the picture, the window is as wide as its tool bar: every button, the
+  // last one ("close window") too, and the title have room.
+  const int bar = AlignToolBar->RowWidth() + AlignToolBar->Width() - AlignToolBar->ClientWidth();
+  if (ClientWidth() < bar) SetClientWidth(bar);
+}
 
 void TImageCopyForm::FormClose(TObject* /*Sender*/, TCloseAction& Action) {
   if (FFreeOnClose) Action = caFree;

@@ -72,6 +72,8 @@ class TImageCopyForm : public TForm {
   void ToolButton3Click(TObject* Sender);
   void FormKeyDown(TObject* Sender, uint16_t& Key, TShiftState Shift);
   void FormClose(TObject* Sender, TCloseAction& Action);
+  // Widens the window to its tool bar.
+  void FormShow(TObject* Sender);
   void PopupMenu1Popup(TObject* Sender);
   void ShowtoolbarClick(TObject* Sender);
   // Loads the file at full size (the window's caption names it).

@@ -239,10 +239,16 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
   ASSERT_TRUE(x_.Screenshot(before));
   char id[32];
   snprintf(id, sizeof id, "0x%lx", preview);
-  // Its bar's "Setup" (172 pixels from the left), then "Print" (88) and Yes.
-  for (const int button : {172, 88}) {
+  // The bar's "Setup" (172 pixels from the left), "Print" (88) and Yes, "Custom" (256), a too wide "10,5": one message.
+  const size_t windows = x_.Windows().size();
+  for (const int button : {172, 88, 256}) {
     SCOPED_TRACE(button);
-    unsigned long dialog = Opens([&] { x_.Click(p.x + button + 40, p.y + 22); });
+    unsigned long dialog = Opens([&] {
+      x_.Click(p.x + button + 40, p.y + 22);
+      if (button == 256)
+        x_.Tool({"xdotool", "sleep", "1", "mousemove", std::to_string(p.right() - 120), std::to_string(p.y + 345),
+                 "click", "1", "key", "ctrl+a", "type", "10,5"}), x_.Key("Return");
+    });
     auto takesKeys = [&] { return RealWindow::WaitUntil([&] { return dialog && x_.ActiveWindow() == dialog; }); };
     if (button == 88 && takesKeys()) dialog = OpensByKeys("Return");
     ASSERT_TRUE(takesKeys()) << x_.Describe();
@@ -258,6 +264,7 @@ TEST_F(RealWindowTest, DialogsOpenInFrontOfTheWindowThatAsks) {
     x_.Key("Escape");
     EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(dialog); }, 5000)) << x_.Describe();
   }
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == windows; }, 3000)) << x_.Describe();
 }
 
 // File > Open at once after the start lies inside the work area over the main window and
@@ -529,7 +536,6 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(second); })) << x_.Describe();
   EXPECT_TRUE(Drags(copy, 160, 150, 20, 20, "ctrl")) << "with Ctrl held\n" << x_.Describe();
   const XRect g = x_.Geometry(copy);
-  EXPECT_EQ(g.width, 322) << "the picture and the box's frame";
   // The popup's first item, "Align window", and its first, "Align left (2 windows)".
   ASSERT_TRUE(Opens([&] { x_.Click(g.x + g.width / 2, g.y + g.height / 2, 3); })) << "no popup menu";
   ASSERT_TRUE(OpensByKeys("Down Right")) << "no submenu";
@@ -551,6 +557,9 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
     CloseBox(w);
     ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(w); })) << x_.Describe();
   }
+  // The window of the small picture was as wide as its bar: the last button, "close window", ended there.
+  x_.Click(x_.Geometry(copy).x + g.width - 12, x_.Geometry(copy).y + 13);
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(copy); })) << x_.Describe();
 }
 
 // Selections stand out in the grey file list; the compare window (Ctrl+Alt+C) shows each
@@ -1503,7 +1512,7 @@ TEST_F(RealWindowTest, AMessageListingManyFilesFitsTheScreen) {
 // 20 ms) lists it, and the next single click acts: on the Paperclip node it lists the
 // paperclip; a click made while a slow show loads moves the highlight too, and a first right
 // click on another show offers that show's commands. In the show's manual order window a drag that ends on the dragged entry's own
-// row takes the drop target's thumbnail and its two lines of text along.
+// row takes the drop target's thumbnail and its two lines of text along; a Shift-chosen block moves whole.
 TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragItsPreviewNot) {
   const std::string album = std::string(getenv("HOME")) + "/album";
   const std::string data = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
@@ -1516,7 +1525,7 @@ TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragI
     lines += picture + "\r\n";
   }
   testsupport::WriteFile(data + "paperclip.lst", lines);
-  testsupport::WriteFile(data + "Shows/show.shw", lines);
+  testsupport::WriteFile(data + "Shows/show.shw", lines + lines);
   // A show whose picture takes most of a second to load: a progressive JPEG of noise.
   ASSERT_EQ(testsupport::Run({"convert", "-size", "500x375", "xc:" + Colour(5), "-attenuate", "0.5", "+noise",
                               "Gaussian", "-write", "mpr:t", "+delete", "-size", "5000x3750", "tile:mpr:t",
@@ -1587,4 +1596,13 @@ TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragI
     return ShareNow(preview) == 0 && Share(shot_, preview, Colour(0), 10) == 0 &&
            Share(shot_, preview, Colour(3), 10) == 0;
   })) << "the drop preview stays";
+  // Rows 1 to 3 (Shift alone, Shift+click) dragged by row 2 onto row 4 go below it (p3 p0 p3 p0), as Yes saves.
+  const std::string third = std::to_string(g.y + 33), fourth = std::to_string(g.y + 46);
+  x_.Tool({"xdotool", "mousemove", x, first, "click", "1", "key", "shift", "keydown", "shift", "mousemove", x, third,
+           "click", "1", "keyup", "shift", "mousemove", x, second, "sleep", "0.3", "mousedown", "1", "sleep", "0.2",
+           "mousemove", x, third, "sleep", "0.2", "mousemove", x, fourth, "sleep", "0.3", "mouseup", "1"});
+  ASSERT_TRUE(Opens([&] { x_.Click(g.x + 35, g.bottom() - 16); })) << x_.Describe();
+  x_.Key("Return");
+  const std::string p0 = album + "/p0.jpg\r\n", p3 = album + "/p3.jpg\r\n", show = data + "Shows/show.shw";
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return testsupport::ReadFile(show) == p3 + p0 + p3 + p0; }));
 }

@@ -72,6 +72,7 @@ TEST_F(CopyWindowTest, FourQuartersCoverTheScreenWithoutOverlap) {
 TEST_F(CopyWindowTest, FullViewAndTheKeys) {
   const int before = Screen->FormCount();
   TImageCopyForm* w = NewCopyWindow(MakePicture("a.jpg", 100, 80));
+  EXPECT_GT(w->ToolButton15->Left(), w->ToolButton13->Left()) << "\"close window\" is not last in the bar";
   uint16_t f9 = VK_F9;
   w->FormKeyDown(w, f9, TShiftState());
   EXPECT_EQ(w->BorderStyle(), bsNone);

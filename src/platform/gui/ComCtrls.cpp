@@ -726,13 +726,29 @@ void TToolBar::SetWrapable(bool v) {
   wrapable_ = v;
   AlignControls();
 }
+int TToolBar::spanOf(const TToolButton* b) const {
+  return b->Style() == tbsSeparator || b->Style() == tbsDivider ? 8 : buttonWidth_;
+}
+
+int TToolBar::RowWidth() const {
+  int width = 0;
+  for (int i = 0; i < ControlCount(); ++i)
+    if (auto* b = dynamic_cast<TToolButton*>(Controls(i)); b && b->Visible()) width += spanOf(b);
+  return width;
+}
+
+void TToolBar::ControlListChanged(TControl* control, bool inserted) {
+  TWinControl::ControlListChanged(control, inserted);
+  if (dynamic_cast<TToolButton*>(control)) AlignControls();
+}
+
 void TToolBar::AlignControls() {
   TWinControl::AlignControls();
   int x = 0, y = 2;
   for (int i = 0; i < ControlCount(); ++i) {
     auto* b = dynamic_cast<TToolButton*>(Controls(i));
     if (!b || !b->Visible()) continue;
-    int w = b->Style() == tbsSeparator || b->Style() == tbsDivider ? 8 : buttonWidth_;
+    int w = spanOf(b);
     if (wrapable_ && x > 0 && x + w > ClientWidth()) {
       x = 0;
       y += buttonHeight_;

@@ -765,8 +765,15 @@ class TToolBar : public TWinControl {
   void SetWrapable(bool v);
   // Lays the buttons out from the left in their order.
   void AlignControls() override;
+  // The width its visible buttons take side by side in one row.
+  int RowWidth() const;
+
+ protected:
+  // A button that comes or goes takes its place in the row at once.
+  void ControlListChanged(TControl* control, bool inserted) override;
 
  private:
+  int spanOf(const TToolButton* b) const;
   int buttonWidth_ = 23, buttonHeight_ = 22;
   bool showCaptions_ = false, flat_ = true, wrapable_ = true;
   TImageList* images_ = nullptr;

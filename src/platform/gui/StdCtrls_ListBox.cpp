@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <strings.h>
+#include <utility>
 
 #include "platform/graphics/CanvasQt.h"
 #include "platform/gui/CheckLst.h"
@@ -75,6 +76,14 @@ class ListWidget : public HostScrollArea<QAbstractScrollArea> {
   }
   // A row wider than the list shows whole as its tooltip.
   bool viewportEvent(QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton &&
+        pressedSelected_ >= 0 && control()) {
+      // The release of a press on a selected item that started no drag chooses that item alone.
+      const int index = std::exchange(pressedSelected_, -1);
+      QPointer<QWidget> guard(this);
+      if (!gui::DragActive() && index < list()->Count()) userSelect(index, Qt::NoModifier, false);
+      if (!guard) return true;
+    }
     if (e->type() != QEvent::ToolTip || !control()) return HostScrollArea<QAbstractScrollArea>::viewportEvent(e);
     TCustomListBox* lb = list();
     auto* help = static_cast<QHelpEvent*>(e);
@@ -98,6 +107,10 @@ class ListWidget : public HostScrollArea<QAbstractScrollArea> {
  private:
   // The user chose index with the mouse or the keyboard.
   void userSelect(int index, Qt::KeyboardModifiers mods, bool toggle);
+  // The selected item a plain press fell on in a multi-selection list that drags by
+  // itself (-1: none): the press may drag the whole selection, so only its release
+  // chooses the item alone.
+  int pressedSelected_ = -1;
 };
 
 ListWidget* ListOf(const TCustomListBox* lb) { return dynamic_cast<ListWidget*>(lb->Private()->widget.data()); }
@@ -338,6 +351,7 @@ void ListWidget::userSelect(int index, Qt::KeyboardModifiers mods, bool toggle) 
 
 void ListWidget::mousePressEvent(QMouseEvent* e) {
   TCustomListBox* lb = list();
+  pressedSelected_ = -1;
   if (!lb) return;
   if (e->button() != Qt::LeftButton) return;
   if (!hasFocus()) setFocus(Qt::MouseFocusReason);
@@ -348,6 +362,12 @@ void ListWidget::mousePressEvent(QMouseEvent* e) {
   if (auto* clb = dynamic_cast<TCheckListBox*>(lb); clb && p.x() - lb->ItemRect(index).Left < clb->CheckWidth()) {
     if (e->type() != QEvent::MouseButtonDblClick) gui::SafeCall(clb, [clb, index] { clb->ToggleByUser(index); });
     if (!guard) return;
+  }
+  TListBoxData* d = lb->Data();
+  if (d->multiSelect && d->items[size_t(index)].selected && lb->DragMode() == dmAutomatic &&
+      !(e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier))) {
+    pressedSelected_ = index;
+    return;
   }
   userSelect(index, e->modifiers(), false);
 }

@@ -131,6 +131,8 @@ bool SameText(const std::string& a, const std::string& b);
 bool SameStr(const std::string& a, const std::string& b);
 // Compare ignoring case of every letter (UTF-8 aware; falls back to bytes).
 int AnsiCompareText(const std::string& a, const std::string& b);
+// Compare as the interface language sorts words: letters first, their case only breaking
+// ties ("Canon" < "casio" < "IMG0001").
 int AnsiCompareStr(const std::string& a, const std::string& b);
 bool AnsiSameText(const std::string& a, const std::string& b);
 bool StartsText(const std::string& subText, const std::string& text);  // ignoring case

@@ -1,5 +1,7 @@
 // Strings of the run-time library: case, comparison, positions, trimming,
 // replacing, quoting, line breaks and the text encodings of outside data.
+#include <QCollator>
+#include <QLocale>
 #include <QString>
 
 #include <algorithm>
@@ -72,7 +74,17 @@ int AnsiCompareText(const std::string& a, const std::string& b) {
   return SignOf(AnsiUpperCase(a).compare(AnsiUpperCase(b)));
 }
 
-int AnsiCompareStr(const std::string& a, const std::string& b) { return CompareStr(a, b); }
+int AnsiCompareStr(const std::string& a, const std::string& b) {
+  if (a == b) return 0;
+  // The collation of the interface language (the default locale); one of code points (C)
+  // gives way to English, as words are never sorted by their bytes' values.
+  const QLocale wanted = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+  thread_local QCollator collator(wanted);
+  if (collator.locale() != wanted) collator = QCollator(wanted);
+  // Strings that collate alike go by their bytes: only equal strings are equal.
+  const int order = collator.compare(ToQ(a), ToQ(b));
+  return order != 0 ? SignOf(order) : CompareStr(a, b);
+}
 bool AnsiSameText(const std::string& a, const std::string& b) { return AnsiCompareText(a, b) == 0; }
 
 bool StartsText(const std::string& subText, const std::string& text) {
