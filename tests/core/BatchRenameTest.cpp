@@ -919,6 +919,15 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         if (name.rfind(".renames.kivo2journal-", 0) == 0) found.push_back(data + name);
       return found;
     };
+    // The user adds a picture to a list (through the one way in, as a window does).
+    auto add = [&](const TListPlace& how) {
+      const std::map<int, std::string> at = where();
+      const size_t l = below(lists.size());
+      const int id = at.empty() ? -1 : std::next(at.begin(), long(below(at.size())))->first;
+      if (id >= 0 && !std::count(want[l].begin(), want[l].end(), id) &&
+          ChangeListLines(how, lists[l], [&](TStringList& lines) { return lines.Add(at.at(id)) >= 0; }))
+        want[l].push_back(id);
+    };
     // A random command on the pictures as they are now.
     auto command = [&] {
       const std::map<int, std::string> at = where();
@@ -957,18 +966,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       const size_t what = below(9);
       SCOPED_TRACE("kind " + std::to_string(what));
       if (what == 0) {
-        // The user adds a picture to a list.
-        const std::map<int, std::string> at = where();
-        const size_t l = below(lists.size());
-        const int id = at.empty() ? -1 : std::next(at.begin(), long(below(at.size())))->first;
-        if (id < 0 || std::count(want[l].begin(), want[l].end(), id)) continue;
-        std::string message;
-        ASSERT_TRUE(SettleListJournals(place, message));
-        ChangeListLines(place, lists[l], [&](TStringList& lines) {
-          lines.Add(at.at(id));
-          return true;
-        });
-        want[l].push_back(id);
+        add(place);
       } else if (what == 8) {
         // The show a.shw renamed in the tree, and back at times.
         const std::string to = data + (lists[1] == data + "Shows/a.shw" ? "Shows/sub/a2.shw" : "Shows/a.shw");
@@ -1038,7 +1036,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         } else if (what == 1 && !left.empty()) {
           // Its take-in finds the disk full or a list folder read-only: the record stays for
           // the next start.
-          const std::string folder = std::vector<std::string>{"data/.", "Shows/.", "sub/."}[below(3)];
+          const std::string folder = std::vector<std::string>{"data/.paperclip", "Shows/.", "sub/."}[below(3)];
           TFileFaultScope full(below(2) ? TFileFault{TFileFaultOp::Write, ENOSPC, data, 0, -1}
                                         : TFileFault{TFileFaultOp::Open, EROFS, folder, 0, -1});
           std::string message;
@@ -1077,7 +1075,8 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       } else if (what == 3) {
         // A second program's command at the same time, or one that pauses among its renames
         // while this program renames what it sees then (what the other one renamed too), and
-        // at times is killed there while this program's command waits for its lists.
+        // at times is killed there while this program's command, or a line it adds, waits for
+        // its lists.
         const auto theirs = command();
         const size_t pauses = below(3);  // 1: goes on after; 2: killed
         const int at = 2 + int(below(std::max<size_t>(theirs.size(), 1)));
@@ -1100,7 +1099,10 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             ::_exit(0);
           }
         }
-        RunCommand(waits, command(), trash);
+        if (killer > 0 && below(3) == 0)
+          add(waits);
+        else
+          RunCommand(waits, command(), trash);
         if (pauses == 1 && WIFSTOPPED(status)) ::kill(pid, SIGCONT);
         ::waitpid(pid, nullptr, 0);
         if (killer > 0) ::waitpid(killer, nullptr, 0);
@@ -1297,7 +1299,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
     place.LockTimeoutMs = 300;
     EXPECT_ANY_THROW(ChangeListLines(place, show, [](TStringList& lines) { return lines.Add("/x.jpg") >= 0; }));
-    EXPECT_EQ(testsupport::ReadFile(dir + "3/s.shw"), "");
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(testsupport::ReadFile(dir + std::to_string(i) + "/s.shw"), "");
     held.clear();
   }
   SetLockWaiter(waiter);
