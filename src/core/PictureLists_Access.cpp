@@ -524,8 +524,9 @@ bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
 
 TOutcomes Planned(const std::vector<TPlannedRename>& plan) {
   TOutcomes planned(plan.size());
-  for (size_t k = 0; k < plan.size(); ++k)
-    if (plan[k].file.Known()) planned[k] = plan[k].to;
+  std::unordered_set<std::string> taken;  // of files meant for one name the last one holds it
+  for (size_t k = plan.size(); k-- > 0;)
+    if (plan[k].file.Known()) planned[k] = plan[k].to.empty() || taken.insert(plan[k].to).second ? plan[k].to : "";
   return planned;
 }
 

@@ -148,7 +148,8 @@ struct TPlannedRename {
 // Where each file of a command is: its new name, "" when it is gone (deleted), nothing when it
 // is where it was.
 using TOutcomes = std::vector<std::optional<std::string>>;
-// Where the command meant its files to go (those that existed when it began).
+// Where the command meant its files to go (those that existed when it began; of files meant
+// for one name, the earlier ones go when the last replaces them there).
 TOutcomes Planned(const std::vector<TPlannedRename>& plan);
 // Where the files are now, as the disk has them: under the new name with the same inode, or,
 // moved by a copy (to another file system), under the new name and no longer under the old

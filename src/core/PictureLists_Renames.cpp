@@ -330,8 +330,8 @@ enum class TTakeIn { Done, Kept, SetAside };
 // Takes journal j of a killed program into the lists under locks: only into the lists the
 // program finds now, by the names it finds itself (a data folder may be another's, as on a
 // removable drive: a record that names any other file is set aside), and only into those the
-// killed program had not replaced yet (the files it read, found also under a new name, as a
-// show renamed in the tree).
+// killed program had not replaced yet (the files it read, found also where a folder of shows
+// moved them; a file moved itself has a new change time).
 TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::string& message, bool* changed) {
   const std::vector<TListFile> current = DistinctLists(place);
   const std::set<std::string> names = NamesOf(current);
@@ -359,7 +359,7 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
     TSignature sig;
     return SignatureOf(name, sig) && (was.csec = sig.csec, was.cnsec = sig.cnsec, sig == was);
   };
-  std::vector<std::pair<std::string, std::string>> relinks;  // put, name
+  std::vector<std::pair<const TFollower*, std::string>> relinks;  // the list put, a name left
   TFolderSet folders;
   for (const TFollower& l : j.lists) {
     const size_t before = targets.size();
@@ -368,10 +368,10 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
         targets.push_back({current[c], l.sig});
         folders.merge(FoldersOf(current[c]));
       }
-    if (targets.size() == before)
+    if (targets.size() == before && names.count(l.file.real))
       for (const std::string& name : l.file.others)
         if (stale(name, l.sig)) {
-          relinks.emplace_back(l.file.real, name);
+          relinks.emplace_back(&l, name);
           folders.merge(TFolderSet{{ExtractFileDir(l.file.real), l.file.real}, {ExtractFileDir(name), name}});
         }
   }
@@ -390,10 +390,9 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
   TRenameIndex index(j.plan, place);
   TFailures failed;
   size_t wrote = 0;
-  for (const auto& [put, name] : relinks) {
-    const auto l = std::find_if(j.lists.begin(), j.lists.end(), [&](const TFollower& f) { return f.file.real == put; });
+  for (const auto& [l, name] : relinks) {
     if (!stale(name, l->sig)) continue;
-    if (LinkInPlaceOf(put, name) && ++wrote)
+    if (LinkInPlaceOf(l->file.real, name) && ++wrote)
       fileio::SyncFolder(ExtractFileDir(name));
     else
       failed.emplace_back(name, errno);
