@@ -147,10 +147,11 @@ class TListRenames {
   // Before the first rename (files that do not exist are left out). False when no file may
   // be renamed: a journal of a killed program could not be taken in, a list's lock was not
   // had, a list cannot be changed or the journal cannot be written; Why() says which, as
-  // one message. Notice() may hold what taking a journal in had to say, also on true.
+  // one message. Notice() may hold what taking a journal in had to say, also on true (to be
+  // told once no lock is held: after Finish).
   bool Begin(const std::vector<TFileRename>& plan);
-  // The command renamed, moved or deleted the file From as planned (files that go to one
-  // name in the order of the plan).
+  // The command renamed, moved or deleted the file From as planned. Files of the plan that go
+  // to one name go there in the plan's order: the last one replaces the others.
   void Done(const std::string& From);
   // After the last rename (also when the command failed part way): the lists name the
   // files where the disk has them now, the journal and the locks go. False when a list

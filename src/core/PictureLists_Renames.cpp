@@ -421,19 +421,18 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
   return TTakeIn::SetAside;
 }
 
-// The folders of the program's lists that the commands running now in other programs hold,
-// those that rename files to one of the names this command renames: their lists take those
-// renames when they end, so this command waits for them by their locks before it reads the
-// lists.
-TFolderSet RunningCommandsFolders(const TListPlace& place, TRenameIndex& index) {
+// The folders of the program's lists that other programs' commands (running now, or died
+// since this one took the last records in) follow, those that rename files to one of the
+// names this command renames: their lists take those renames when they end or are taken
+// in, so this command locks them (waits for them) before it reads the lists.
+TFolderSet OtherCommandsFolders(const TListPlace& place, TRenameIndex& index) {
   TFolderSet folders;
   std::set<std::string> names;
   for (const std::string& file : JournalFiles(place.DataFolder)) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) continue;
-    std::string text;
     TJournal j;
-    if (RunsStill(fd, file, LOCK_SH) && ReadJournal(fd, j) &&
+    if (ReadJournal(fd, j) &&
         std::any_of(j.plan.begin(), j.plan.end(),
                     [&](const TPlannedRename& p) { return !p.to.empty() && index.OldEntryOf(p.to) >= 0; })) {
       if (names.empty()) names = NamesOf(DistinctLists(place));
@@ -484,7 +483,6 @@ bool SettleListJournals(const TListPlace& place, TFolderLocks& locks, std::strin
         continue;
       }
     }
-    std::string text;
     if (j.fd < 0 || !ReadJournal(j.fd, j)) {
       // Never taken in in part: the lists it names are told, or every list.
       std::vector<std::string> named;
@@ -579,13 +577,13 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
 // that died while this one waited left is taken in then. When no list follows, none is
 // locked and the command goes without them.
 bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
-  const TFolderSet running = RunningCommandsFolders(place_, *index_);
+  const TFolderSet others = OtherCommandsFolders(place_, *index_);
   locks_ = std::make_unique<TFolderLocks>();
   std::string bytes;
   try {
     for (int round = 0;; ++round) {
       Scan(place_, *index_, scanned, bytes);
-      TFolderSet folders = running;
+      TFolderSet folders = others;
       for (const TFollower& s : scanned)
         if (s.Follows()) folders.merge(FoldersOf(s.file));
       if (folders.empty()) {
