@@ -66,8 +66,9 @@ constexpr int64_t kMaxListFileSize = int64_t(64) << 20;
 // in; every other name of that file among the lists (a hard link) takes the change with
 // it. Folders are locked in the order of their paths, each once within the program (its
 // commands run one after the other: it never waits for itself), so two programs never
-// wait for each other. A list is read under its lock and written whole beside itself,
-// then put in its place.
+// wait for each other. Once its locks are held, a change first takes in the renames of
+// programs that died meanwhile (see SettleListJournals); then its list is read under its
+// lock and written whole beside itself, then put in its place.
 
 // Where the lists of pictures live and how their lines name files.
 struct TListPlace {
@@ -80,19 +81,22 @@ struct TListPlace {
 // Changes one list as one step no other program can come between: locks its folder, reads
 // it (no lines when it does not exist), lets change edit the lines, and when change returns
 // true writes them to the file and each of its names. True when it wrote. Raises, with the
-// list as it was, when a lock is not had (EFOpenError), when the list cannot be read or is
-// larger than maxBytes (EReadError), or when it cannot be written (EWriteError). change
-// must not wait for the user.
+// list as it was, when a lock is not had or a stopped program's renames cannot be taken in
+// now (EFOpenError), when the list cannot be read or is larger than maxBytes (EReadError),
+// or when it cannot be written (EWriteError). change must not wait for the user. What taking
+// those renames in had to say besides (a record set aside) is added to notice, to be told
+// once the locks are let go.
 bool ChangeListLines(const TListPlace& place, const std::string& list,
-                     const std::function<bool(TStringList& lines)>& change, int64_t maxBytes = int64_t(64) << 20);
+                     const std::function<bool(TStringList& lines)>& change, int64_t maxBytes = kMaxListFileSize,
+                     std::string* notice = nullptr);
 // Empties a list: a list that is a link, or a file with other names among the lists, keeps
 // its names and loses its lines; another is removed. Raises as ChangeListLines.
-void ClearList(const TListPlace& place, const std::string& list);
+void ClearList(const TListPlace& place, const std::string& list, std::string* notice = nullptr);
 // Runs change (which makes, removes, renames or moves list files or folders of lists) under
 // the locks of the folders these entries live in; for a folder, of every folder within it
-// as well. Raises as a lock raises, without running change.
+// as well. Raises as ChangeListLines raises, without running change.
 void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& entries,
-                       const std::function<void()>& change);
+                       const std::function<void()>& change, std::string* notice = nullptr);
 
 // ===========================================================================
 // Files renamed, moved or deleted, and the lists that name them
@@ -102,22 +106,25 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
 // name its files: a line names a file when it leads through the same folder (links
 // followed) to the same name, and only lines of the same last part are compared. It locks
 // their folders (one wait for all; a list that names none of the files is neither locked
-// nor written), reads each again under the lock and writes its new copy beside it, and
-// notes the renames in a journal. Between its first and last rename it asks nothing. After
-// its last rename it reads from the disk which files are where, each list still as it was
-// read takes its copy (one that changed is read again), the copies are flushed together
-// and put in place, the journal goes, and so do the locks.
+// nor written), takes in what programs that died meanwhile left, reads each list again
+// under the lock and writes its new copy beside it, and notes the renames in a journal.
+// Between its first and last rename it asks nothing. After its last rename it reads from
+// the disk which files are where, each list still as it was read takes its copy (one that
+// changed is read again), the copies are flushed and put in place, the journal goes, and
+// so do the locks.
 //
 // The journal outlives its command only when the program was killed or the machine
 // stopped. The program that next starts, renames or changes a list takes such a journal
-// into the lists first: each list that the killed program had not replaced yet (it is
-// still the same file) takes the renames that did take place (the files are found on the
-// disk by device and inode), all at once, under the lists' locks; then the journal goes.
-// A program keeps its journal locked while its command runs: another program never takes
-// it in, and waits for it (by its lists' locks) only when its own files are the ones that
-// command renamed. A journal whose checksum does not match is set aside under a name that
-// is never read again and the user is told which lists may name old names; one that cannot
-// be taken in for a passing cause (no room, a held lock) stays for the next start.
+// into the lists first: each of the lists it finds now (the paperclip, the shows) that the
+// killed program had not replaced yet (it is still the file it read) takes the renames
+// that did take place (the files are found on the disk by device and inode), all at once,
+// under the lists' locks; then the journal goes. A program keeps its journal locked while
+// its command runs: another program never takes it in, and waits for it (by its lists'
+// locks) only when its own files are the ones that command renamed. A journal whose
+// checksum does not match, or that names a file which is none of the program's lists, is
+// set aside under a name that is never read again and the user is told which lists may
+// name old names; one that cannot be taken in for a passing cause (no room, a held lock, a
+// list that cannot be written now) stays for the next start.
 
 // One file of a command: renamed or moved to To, or deleted when To is empty.
 struct TFileRename {
@@ -127,6 +134,7 @@ struct TFileRename {
 class TFolderLocks;
 struct TPlannedRename;
 class TRenameIndex;
+struct TFollower;
 
 class TListRenames {
  public:
@@ -139,9 +147,11 @@ class TListRenames {
   // Before the first rename (files that do not exist are left out). False when no file may
   // be renamed: a journal of a killed program could not be taken in, a list's lock was not
   // had, a list cannot be changed or the journal cannot be written; Why() says which, as
-  // one message. Notice() may hold what taking a journal in had to say, also on true.
+  // one message. Notice() may hold what taking a journal in had to say, also on true (to be
+  // told once no lock is held: after Finish).
   bool Begin(const std::vector<TFileRename>& plan);
-  // The command renamed, moved or deleted the file From as planned.
+  // The command renamed, moved or deleted the file From as planned. Files of the plan that go
+  // to one name go there in the plan's order: the last one replaces the others.
   void Done(const std::string& From);
   // After the last rename (also when the command failed part way): the lists name the
   // files where the disk has them now, the journal and the locks go. False when a list
@@ -154,7 +164,9 @@ class TListRenames {
   const std::string& Notice() const { return notice_; }
 
  private:
-  struct TFollower;
+  bool lockLists(std::vector<TFollower>& scanned);
+  bool writeCopies(std::vector<TFollower>& scanned);
+  bool writeJournal();
   void release();
   TListPlace place_;
   std::vector<TPlannedRename> plan_;

@@ -1,15 +1,13 @@
 // The one way into the lists of pictures: a list is the file it is (links followed, every
 // name of it changed), changed under the lock of that file's folder, read whole and written
 // beside itself before it takes its place; and the lines that name a command's files, found
-// by their last part and their folder.
-#include <dirent.h>
+// by their last part and their folder, with where those files are now.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <unordered_set>
@@ -29,18 +27,8 @@ bool SignatureOf(const std::string& path, TSignature& sig) {
   return true;
 }
 
-std::string RealPath(const std::string& path) {
-  if (char* real = ::realpath(path.c_str(), nullptr)) {
-    std::string result = real;
-    std::free(real);
-    return result;
-  }
-  if (char* folder = ::realpath(ExtractFileDir(path).c_str(), nullptr)) {
-    std::string result = PathJoin(folder, ExtractFileName(path));
-    std::free(folder);
-    return result;
-  }
-  return path;
+std::string CannotChangeText(const std::string& list, int error) {
+  return Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(error)});
 }
 
 namespace {
@@ -93,26 +81,31 @@ TListFile ResolveList(const std::string& list, const std::function<std::vector<s
   return file;
 }
 
-TFolderSet FoldersOf(const TListFile& file) {
-  TFolderSet folders{{ExtractFileDir(file.real), file.real}};
-  for (const std::string& name : file.others) folders.emplace(ExtractFileDir(name), name);
-  return folders;
-}
-
 std::vector<TListFile> DistinctLists(const TListPlace& place) {
   const std::vector<std::string> lists = place.Lists();
   std::vector<TListFile> files;
   std::set<std::pair<unsigned long long, unsigned long long>> seen;
   for (const std::string& list : lists) {
     struct stat st;
-    if (::stat(list.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !seen.insert({st.st_dev, st.st_ino}).second) continue;
-    TListFile file;
-    file.name = list;
-    file.real = RealPath(list);
-    if (st.st_nlink > 1) file.others = OtherNames(file.real, TFileId::Of(st), lists);
-    files.push_back(std::move(file));
+    if (::stat(list.c_str(), &st) == 0 && S_ISREG(st.st_mode) && seen.insert({st.st_dev, st.st_ino}).second)
+      files.push_back(ResolveList(list, [&] { return lists; }));
   }
   return files;
+}
+
+std::set<std::string> NamesOf(const std::vector<TListFile>& lists) {
+  std::set<std::string> names;
+  for (const TListFile& list : lists) {
+    names.insert(list.real);
+    names.insert(list.others.begin(), list.others.end());
+  }
+  return names;
+}
+
+TFolderSet FoldersOf(const TListFile& file) {
+  TFolderSet folders{{ExtractFileDir(file.real), file.real}};
+  for (const std::string& name : file.others) folders.emplace(ExtractFileDir(name), name);
+  return folders;
 }
 
 // ---------------------------------------------------------------------------
@@ -146,56 +139,35 @@ void TFolderLocks::Lock(const TFolderSet& folders, int timeoutMs) {
 // ---------------------------------------------------------------------------
 // Reading and writing
 // ---------------------------------------------------------------------------
-bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig, int64_t maxBytes) {
+bool ReadListBytes(int fd, std::string& bytes, TSignature& sig, int64_t maxBytes) {
   // The buffer is kept as it is until read into: a list read after a larger one costs no
   // clearing.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat st;
-  bool ok = ::fstat(fd, &st) == 0;
-  if (ok && (!S_ISREG(st.st_mode) || int64_t(st.st_size) > maxBytes)) {
-    ok = false;
+  if (::fstat(fd, &st) != 0) return false;
+  if (!S_ISREG(st.st_mode) || int64_t(st.st_size) > maxBytes) {
     errno = S_ISREG(st.st_mode) ? EFBIG : EISDIR;
+    return false;
   }
-  size_t got = 0;
-  if (ok) {
-    if (sig)
-      *sig = TSignature::Of(st);
-    bytes.resize(size_t(st.st_size));
-    for (;;) {
-      if (got == bytes.size()) {
-        // A file that grew since fstat is read to its end, within the bound.
-        if (int64_t(bytes.size()) >= maxBytes) break;
-        bytes.resize(std::min<size_t>(bytes.size() + 65536, size_t(maxBytes)));
+  sig = TSignature::Of(st);
+  bytes.resize(size_t(st.st_size));
+  for (size_t got = 0;;) {
+    if (got == bytes.size()) {
+      // A file that grew since fstat is read to its end, and is no list once it passes the bound.
+      if (int64_t(got) > maxBytes) {
+        errno = EFBIG;
+        return false;
       }
-      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      got += size_t(n);
+      bytes.resize(std::min<size_t>(got + 65536, size_t(maxBytes) + 1));
     }
+    const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, off_t(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      bytes.resize(got);
+      return true;
+    }
+    got += size_t(n);
   }
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  bytes.resize(ok ? got : 0);
-  return ok;
-}
-
-std::string Edited(std::string_view bytes, const std::vector<TListEdit>& edits) {
-  std::string text;
-  text.reserve(bytes.size() + 256);
-  uint64_t at = 0;
-  for (const TListEdit& e : edits) {
-    text.append(bytes.substr(size_t(at), size_t(e.At - at)));
-    text += e.Text;
-    at = e.At + e.Length;
-  }
-  text.append(bytes.substr(std::min<size_t>(size_t(at), bytes.size())));
-  return text;
 }
 
 TListCopy::~TListCopy() { Drop(); }
@@ -294,6 +266,12 @@ bool TListCopy::Trim() {
 }
 
 bool TListCopy::Put(const TListFile& file) {
+  // The other names that hold the list's file still, and only those, take the copy too.
+  std::vector<std::string> names;
+  struct stat st, other;
+  if (::stat(file.real.c_str(), &st) == 0)
+    for (const std::string& name : file.others)
+      if (::lstat(name.c_str(), &other) == 0 && TFileId::Of(st).Is(other)) names.push_back(name);
   int error = 0;
   if (::close(fd_) != 0) error = errno;
   fd_ = -1;
@@ -305,10 +283,7 @@ bool TListCopy::Put(const TListFile& file) {
     return false;
   }
   path_.clear();
-  // The other names of the list's file are the new file too.
-  for (const std::string& name : file.others)
-    if (!LinkInPlaceOf(file.real, name)) return false;
-  return true;
+  return std::all_of(names.begin(), names.end(), [&](const std::string& name) { return LinkInPlaceOf(file.real, name); });
 }
 
 void TListCopy::Drop() {
@@ -320,14 +295,9 @@ void TListCopy::Drop() {
 }
 
 bool SyncFiles(const std::vector<int>& files) {
-  if (files.size() == 1) return fileio::Sync(files[0]) == 0;
-  std::set<unsigned long long> devices;
-  for (int fd : files) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return false;
-    if (devices.insert(st.st_dev).second && fileio::SyncFileSystem(fd) != 0) return false;
-  }
-  return true;
+  // Each by itself: a flush of their whole file system would wait for every other program's
+  // unwritten data on it too.
+  return std::all_of(files.begin(), files.end(), [](int fd) { return fileio::Sync(fd) == 0; });
 }
 
 bool ReplaceList(const TListFile& file, std::string_view text) {
@@ -342,29 +312,34 @@ bool ReplaceList(const TListFile& file, std::string_view text) {
 // ---------------------------------------------------------------------------
 namespace {
 
-std::string CannotChangeText(const std::string& list, int error) {
-  return Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(error)});
+// Takes in under locks what programs that died while this one waited for them left, its
+// notice added to notice; raises when that must wait (no list is changed before).
+void TakeInDied(const TListPlace& place, TFolderLocks& locks, std::string* notice) {
+  std::string said;
+  if (!SettleListJournals(place, locks, said, nullptr)) throw EFOpenError(said);
+  if (notice && !said.empty()) *notice += (notice->empty() ? "" : "\r") + said;
 }
 
-// The list resolved and its folders locked: again when another program gave it another
-// place meanwhile.
-TListFile LockedList(const TListPlace& place, const std::string& list, TFolderLocks& locks) {
+// The list resolved and its folders locked, what died meanwhile taken in: resolved and locked
+// again while another program gives it another place meanwhile.
+TListFile LockedList(const TListPlace& place, const std::string& list, TFolderLocks& locks, std::string* notice) {
   TListFile file = ResolveList(list, place.Lists);
-  for (int tries = 0; tries < 3; ++tries) {
+  for (int tries = 0;; ++tries) {
     locks.Lock(FoldersOf(file), place.LockTimeoutMs);
+    TakeInDied(place, locks, notice);
     TListFile again = ResolveList(list, place.Lists);
-    if (again.real == file.real && again.others == file.others) break;
+    if (again.real == file.real && again.others == file.others) return file;
+    if (tries == 3) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
     file = std::move(again);
   }
-  return file;
 }
 
 }  // namespace
 
 bool ChangeListLines(const TListPlace& place, const std::string& list,
-                     const std::function<bool(TStringList& lines)>& change, int64_t maxBytes) {
+                     const std::function<bool(TStringList& lines)>& change, int64_t maxBytes, std::string* notice) {
   TFolderLocks locks;
-  const TListFile file = LockedList(place, list, locks);
+  const TListFile file = LockedList(place, list, locks, notice);
   TStringList lines;
   if (FileExists(file.real)) lines.LoadFromFile(file.real, maxBytes);
   if (!change(lines)) return false;
@@ -372,9 +347,9 @@ bool ChangeListLines(const TListPlace& place, const std::string& list,
   return true;
 }
 
-void ClearList(const TListPlace& place, const std::string& list) {
+void ClearList(const TListPlace& place, const std::string& list, std::string* notice) {
   TFolderLocks locks;
-  const TListFile file = LockedList(place, list, locks);
+  const TListFile file = LockedList(place, list, locks, notice);
   struct stat st;
   if (::lstat(list.c_str(), &st) != 0) return;
   const bool keepNames = S_ISLNK(st.st_mode) || !file.others.empty();
@@ -384,7 +359,7 @@ void ClearList(const TListPlace& place, const std::string& list) {
 }
 
 void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& entries,
-                       const std::function<void()>& change) {
+                       const std::function<void()>& change, std::string* notice) {
   TFolderSet folders;
   for (const std::string& entry : entries) {
     const std::string path = ExcludeTrailingPathDelimiter(entry);
@@ -398,6 +373,7 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
   }
   TFolderLocks locks;
   locks.Lock(folders, place.LockTimeoutMs);
+  TakeInDied(place, locks, notice);
   change();
 }
 
@@ -423,11 +399,17 @@ bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Where the line that holds pos begins (after a UTF-8 byte-order mark at the start).
+// A list's lines: the first begins after a UTF-8 byte-order mark; a line ends at CR LF, LF or
+// CR (the bytes of its end at end, 0 for the last line without one).
+size_t FirstLine(std::string_view bytes) { return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; }
+uint8_t LineEnd(std::string_view bytes, size_t end) {
+  if (end >= bytes.size()) return 0;
+  return bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1;
+}
+// Where the line that holds pos begins.
 size_t LineStart(std::string_view bytes, size_t pos) {
-  const size_t end = bytes.find_last_of("\r\n", pos == 0 ? 0 : pos - 1);
-  if (pos > 0 && end != std::string_view::npos) return end + 1;
-  return bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  const size_t end = pos == 0 ? std::string_view::npos : bytes.find_last_of("\r\n", pos - 1);
+  return end == std::string_view::npos ? FirstLine(bytes) : end + 1;
 }
 
 // The first place of name in bytes from from on (memmem: a text search's own speed).
@@ -448,8 +430,19 @@ TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListP
     byOldName_[NameOf(plan_[k].from)].push_back(uint32_t(k));
     if (!plan_[k].to.empty()) byNewName_[NameOf(plan_[k].to)].push_back(uint32_t(k));
   }
+  // (A name with a line break ends no line.)
+  std::set<std::string_view> all;
   for (const auto* names : {&byOldName_, &byNewName_})
-    for (const auto& [name, renames] : *names) ascii_ = ascii_ && IsAscii(name);
+    for (const auto& [name, renames] : *names)
+      if (!name.empty() && name.find_first_of("\r\n") == std::string_view::npos) all.insert(name);
+  // A name that ends in another of the names (a prefix a batch adds) is found by that one's
+  // search: each line ends in a name searched for.
+  for (std::string_view name : all) {
+    ascii_ = ascii_ && IsAscii(name);
+    if (std::none_of(all.begin(), all.end(),
+                     [&](std::string_view other) { return other.size() < name.size() && name.ends_with(other); }))
+      searched_.push_back(name);
+  }
 }
 
 TFileId TRenameIndex::folderId(const std::string& folder) {
@@ -486,7 +479,7 @@ void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::ve
   TLineHit h;
   h.At = start;
   h.Length = uint32_t(end - start);
-  h.End = end < bytes.size() ? (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1) : 0;
+  h.End = LineEnd(bytes, end);
   const std::string path = place_.LineToPath(std::string(line));
   if (old != byOldName_.end() && (h.From = OldEntryOf(path)) >= 0) {
     h.Path = path;
@@ -504,43 +497,23 @@ void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::ve
 
 std::vector<TLineHit> TRenameIndex::Hits(std::string_view bytes) {
   std::vector<TLineHit> hits;
-  const size_t names = byOldName_.size() + byNewName_.size();
   // The names searched for in the whole text find every line they end, unless a line read
-  // as Windows-1252 spells a name of other letters than its bytes.
-  if (names <= kNamesSearchedWhole && (ascii_ || IsValidUtf8(bytes))) {
-    // A name that ends in another of the names (a prefix a batch adds) is found by that
-    // one's search: each line ends in a name searched for.
-    std::vector<std::string_view> all, searched;
-    for (const auto* map : {&byOldName_, &byNewName_})
-      for (const auto& [name, renames] : *map)
-        if (!name.empty() && std::find(all.begin(), all.end(), name) == all.end()) all.push_back(name);
-    for (std::string_view name : all)
-      if (std::none_of(all.begin(), all.end(),
-                       [&](std::string_view other) { return other.size() < name.size() && name.ends_with(other); }))
-        searched.push_back(name);
+  // as Windows-1252 spells a name of other letters than its bytes; else each line is looked at.
+  if (searched_.size() <= kNamesSearchedWhole && (ascii_ || IsValidUtf8(bytes))) {
     std::vector<std::pair<size_t, size_t>> lines;  // start, end
-    for (std::string_view name : searched)
-      for (size_t at = Find(bytes, name, 0); at != std::string_view::npos; at = Find(bytes, name, at + 1)) {
-        const size_t end = at + name.size();
-        if (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') continue;
-        const size_t start = LineStart(bytes, at);
-        const std::string_view last = LineName(bytes.substr(start, end - start));
-        if (std::find(all.begin(), all.end(), last) != all.end()) lines.emplace_back(start, end);
-      }
+    for (std::string_view name : searched_)
+      for (size_t at = Find(bytes, name, 0), end; at != std::string_view::npos; at = Find(bytes, name, at + 1))
+        if ((end = at + name.size()) == bytes.size() || bytes[end] == '\r' || bytes[end] == '\n')
+          lines.emplace_back(LineStart(bytes, at), end);
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     for (const auto& [start, end] : lines) hit(bytes, start, end, hits);
     return hits;
   }
-  // Line by line: the lines of the command's last parts are looked at closer.
-  size_t start = bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  std::string scratch;
-  while (start < bytes.size()) {
-    size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = bytes.size();
-    const std::string_view name = LineName(TextLineAsRead(bytes.substr(start, end - start), scratch));
-    if (byOldName_.count(name) || byNewName_.count(name)) hit(bytes, start, end, hits);
-    start = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+  for (size_t start = FirstLine(bytes); start < bytes.size();) {
+    const size_t end = std::min(bytes.find_first_of("\r\n", start), bytes.size());
+    hit(bytes, start, end, hits);
+    start = end + LineEnd(bytes, end);
   }
   return hits;
 }
@@ -548,6 +521,16 @@ std::vector<TLineHit> TRenameIndex::Hits(std::string_view bytes) {
 bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
   return std::any_of(hits.begin(), hits.end(), [](const TLineHit& h) { return h.From >= 0; });
 }
+
+TOutcomes Planned(const std::vector<TPlannedRename>& plan) {
+  TOutcomes planned(plan.size());
+  std::unordered_set<std::string> taken;  // of files meant for one name the last one holds it
+  for (size_t k = plan.size(); k-- > 0;)
+    if (plan[k].file.Known()) planned[k] = plan[k].to.empty() || taken.insert(plan[k].to).second ? plan[k].to : "";
+  return planned;
+}
+
+namespace {
 
 std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
   // A name that held no file when the command began is none of its files.
@@ -565,8 +548,25 @@ std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
   return std::nullopt;
 }
 
-std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const std::vector<TPlannedRename>& plan,
-                                  const std::vector<std::optional<std::string>>& now, const TListPlace& place) {
+}  // namespace
+
+TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done) {
+  TOutcomes now(plan.size());
+  std::unordered_map<std::string, size_t> holder;  // a new name, and the rename whose file is there
+  for (size_t k = 0; k < plan.size(); ++k) {
+    now[k] = WhereNow(plan[k], !done.empty() && done[k]);
+    if (!now[k] || now[k]->empty()) continue;
+    const auto [at, first] = holder.emplace(*now[k], k);
+    if (first) continue;
+    struct stat st;
+    const bool earlier = ::lstat(now[k]->c_str(), &st) == 0 && plan[at->second].file.Is(st);
+    now[earlier ? k : at->second] = "";
+    if (!earlier) at->second = k;
+  }
+  return now;
+}
+
+std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now) {
   // Where the line of a hit goes: nothing when it stays as it is.
   auto goes = [&](int from) -> const std::string* {
     if (from < 0 || !now[size_t(from)]) return nullptr;
@@ -574,37 +574,29 @@ std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const std::
     // A name with a line break cannot be a line: the line stays as it was.
     return to.empty() || NameFitsListLine(to) ? &to : nullptr;
   };
-  // The old entry each line names (hits of one line stand together).
+  // The old entry each line names (hits of one line stand together), and the new names that
+  // lines which stay name already.
   std::unordered_map<uint64_t, int> fromAt;
   for (const TLineHit& h : hits)
     if (h.From >= 0) fromAt[h.At] = h.From;
-  auto fromOf = [&](const TLineHit& h) {
-    const auto found = fromAt.find(h.At);
-    return found == fromAt.end() ? -1 : found->second;
-  };
-  // The new names that lines which stay name already.
   std::unordered_set<std::string> named;
   for (const TLineHit& h : hits)
-    if (h.To >= 0 && !goes(fromOf(h))) named.insert(plan[size_t(h.To)].to);
-  std::unordered_map<std::string, int> renamedTo;
+    if (const auto from = fromAt.find(h.At); h.To >= 0 && !goes(from == fromAt.end() ? -1 : from->second))
+      named.insert(plan_[size_t(h.To)].to);
   std::vector<TListEdit> edits;
   for (const TLineHit& h : hits) {
     const std::string* to = h.From >= 0 ? goes(h.From) : nullptr;
     if (!to) continue;
-    // Deleted, or its new name named already: by a line that stays, or by the line of
-    // another file of the command that took that name (the user's own repeated lines of
-    // one file stay repeated).
-    const auto taken = renamedTo.emplace(*to, h.From);
-    if (to->empty() || named.count(*to) || taken.first->second != h.From) {
+    if (to->empty() || named.count(*to)) {
       edits.push_back({h.At, uint64_t(h.Length) + h.End, std::string()});
       continue;
     }
     // Renamed in its folder: the line keeps its own way to that folder.
-    const TPlannedRename& p = plan[size_t(h.From)];
+    const TPlannedRename& p = plan_[size_t(h.From)];
     const std::string kept = h.Path != p.from && ExtractFileDir(*to) == ExtractFileDir(p.from)
                                  ? PathJoin(ExtractFileDir(h.Path), ExtractFileName(*to))
                                  : *to;
-    edits.push_back({h.At, h.Length, place.PathToLine(kept)});
+    edits.push_back({h.At, h.Length, place_.PathToLine(kept)});
   }
   return edits;
 }

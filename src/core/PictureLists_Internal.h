@@ -1,7 +1,7 @@
 #pragma once
 // The pieces that the lists' one way in and the commands' renames share: what a list's file
-// is, the locks of its folders, reading it, finding the lines that name a command's files,
-// and writing a list's new copy and putting it in place.
+// is, the locks of its folders, the lines that name a command's files and where those files
+// are now, and a list's new copy, put in its place under every name of the list.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -27,23 +27,24 @@ struct TFileId {
   bool operator==(const TFileId&) const = default;
 };
 
-// What a list's file was when read: the file, its size and its modification time. A list
-// rewritten by another program is a new file; one edited in place has another size or time.
+// What a list's file was when read: the file, its size, its modification time and its change
+// time. A list rewritten by another program is another file; one edited in place has another
+// change time, even at its old size with its modification time set back (no tool sets the
+// change time), and so has a new file that got an old one's inode number again.
 struct TSignature {
   TFileId id;
-  long long size = -1, sec = 0, nsec = 0;
+  long long size = -1, sec = 0, nsec = 0, csec = 0, cnsec = 0;
   static TSignature Of(const struct stat& st) {
     return {TFileId::Of(st), static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-            static_cast<long long>(st.st_mtim.tv_nsec)};
+            static_cast<long long>(st.st_mtim.tv_nsec), static_cast<long long>(st.st_ctim.tv_sec),
+            static_cast<long long>(st.st_ctim.tv_nsec)};
   }
   bool operator==(const TSignature&) const = default;
 };
 // The signature of the file at path (links followed); false when there is none.
 bool SignatureOf(const std::string& path, TSignature& sig);
 
-// The path with links followed; for an entry that does not exist, its folder's real path
-// and its name; the path itself when not even the folder exists.
-std::string RealPath(const std::string& path);
+std::string CannotChangeText(const std::string& list, int error);
 
 // A list as a file: the file itself (links followed) and the other names of that file among
 // the program's lists (hard links).
@@ -55,6 +56,10 @@ struct TListFile {
 // The file the list is; lists gives the program's lists, asked only when the file has more
 // than one name.
 TListFile ResolveList(const std::string& list, const std::function<std::vector<std::string>()>& lists);
+// The lists of the program, each file once (a link to another list is that list).
+std::vector<TListFile> DistinctLists(const TListPlace& place);
+// Every name of those files (their real paths and other names).
+std::set<std::string> NamesOf(const std::vector<TListFile>& lists);
 // Folders to be locked, each with the file in it that a wait for its lock names.
 using TFolderSet = std::map<std::string, std::string>;
 // The folders a list's names live in.
@@ -74,9 +79,15 @@ class TFolderLocks {
   std::map<std::string, std::pair<std::string, std::unique_ptr<TFolderLock>>> held_;
 };
 
-// The bytes of a list (its signature in sig); false (errno set) when it cannot be read, is
-// no regular file or is larger than maxBytes (EFBIG).
-bool ReadListBytes(const std::string& path, std::string& bytes, TSignature* sig, int64_t maxBytes = kMaxListFileSize);
+// Takes the records of programs that died into the lists under locks (which it may add to;
+// held on by the caller), the records of running ones left to them. False when one could not
+// be taken in now (message says why; it stays for later); message also tells of a record set
+// aside, changed whether a list was written.
+bool SettleListJournals(const TListPlace& place, TFolderLocks& locks, std::string& message, bool* changed);
+
+// The bytes of an open list (its signature in sig); false (errno set) when it cannot be read,
+// is no regular file or is (or grows while read) larger than maxBytes (EFBIG).
+bool ReadListBytes(int fd, std::string& bytes, TSignature& sig, int64_t maxBytes = kMaxListFileSize);
 
 // A change of a list's bytes: the bytes [At, At + Length) (a line, with its line end when it
 // goes) become Text.
@@ -84,12 +95,10 @@ struct TListEdit {
   uint64_t At = 0, Length = 0;
   std::string Text;
 };
-// The bytes with the edits (in the order of their places) made.
-std::string Edited(std::string_view bytes, const std::vector<TListEdit>& edits);
 
 // A list's new copy beside its file: written whole, with room set aside for a rewrite, then
-// (once the room is given back and the copies flushed) put in the list's place, and linked
-// under the list's other names. Removed when it is not put.
+// (once the room is given back and the copies flushed) put in the list's place under each of
+// its names. Removed when it is not put.
 class TListCopy {
  public:
   TListCopy() = default;
@@ -108,8 +117,9 @@ class TListCopy {
   bool Reserve(uint64_t bytes);
   // Gives back the room set aside beyond its bytes.
   bool Trim();
-  // Into the list's place under each of its names; the copy is gone then (also on failure,
-  // where errno says why).
+  // Into the list's place, and under each other name that holds the same file as the list's
+  // own name did (one that holds another file now is left alone); the copy is gone then (also
+  // on failure, where errno says why).
   bool Put(const TListFile& file);
   void Drop();
   bool Made() const { return fd_ >= 0; }
@@ -124,27 +134,29 @@ class TListCopy {
 // A free hidden name beside name made a second name of real, then put in name's place;
 // false (errno set) when it could not be.
 bool LinkInPlaceOf(const std::string& real, const std::string& name);
-// Flushes open files to their disks: one flush for each file system they are on (a single
-// file by itself).
+// Flushes the program's own open files to their disks.
 bool SyncFiles(const std::vector<int>& files);
 // Writes text as the list's new content, under each of its names, flushed; false (errno set)
 // when it could not be written (the list is then as it was, or as far as its names went).
 bool ReplaceList(const TListFile& file, std::string_view text);
 
 // A file of a command with its device and inode, and the folder it is in (links followed).
-// After a kill its rename took place when the file is found under its new name (or, moved to
-// another file system by a copy, when a file stands under the new name and none under the old
-// one).
 struct TPlannedRename {
   std::string from, to;  // to empty: deleted
   TFileId file, folder;
 };
-
-// Where the file of p is now: its new name, "" when it was deleted, nothing when the rename
-// did not take place (skipped, failed or not reached: the file is where it was). done: this
-// program moved it, so a file under its new name and none under its old one is its copy
-// also on one file system.
-std::optional<std::string> WhereNow(const TPlannedRename& p, bool done);
+// Where each file of a command is: its new name, "" when it is gone (deleted), nothing when it
+// is where it was.
+using TOutcomes = std::vector<std::optional<std::string>>;
+// Where the command meant its files to go (those that existed when it began; of files meant
+// for one name, the earlier ones go when the last replaces them there).
+TOutcomes Planned(const std::vector<TPlannedRename>& plan);
+// Where the files are now, as the disk has them: under the new name with the same inode, or,
+// moved by a copy (to another file system), under the new name and no longer under the old
+// (done: this program moved it, so also on one file system). Of two files that went to one
+// name the one there by its inode, else the later one, holds it: the other was replaced there
+// as the user said and went to the Trash. done may be empty (a killed program's command).
+TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done);
 
 // A line of a list that names an entry of a command: where it is in the list's bytes, the
 // old entry of rename From it names, the new entry of rename To (-1: none; a line may be
@@ -160,8 +172,7 @@ struct TLineHit {
 // The renames of a command by the last part of their old and new names, to find the lines
 // of a list that name them: a line names an entry when it is the entry's path, or its last
 // part is the entry's and its folder is the entry's folder (links followed). Only lines of
-// one of the command's last parts are looked at closer: a few names are searched for in the
-// bytes as a whole, many are looked up line by line.
+// one of the command's last parts are looked at closer.
 class TRenameIndex {
  public:
   TRenameIndex(const std::vector<TPlannedRename>& plan, const TListPlace& place);
@@ -171,29 +182,23 @@ class TRenameIndex {
   static bool NamesAny(const std::vector<TLineHit>& hits);
   // The rename whose old entry path names; -1 when none does.
   int OldEntryOf(const std::string& path);
+  // The edits that bring a list to the renames' outcomes now: a line that named a renamed
+  // file names it where it is (by the list's own way to its folder when it stayed in that
+  // folder), one that named a deleted file goes, every other line keeps its bytes. Renames
+  // that chain or swap come out right, since each line was matched once against the old
+  // names. A renamed line whose new name a line that stays names already goes: the list
+  // named that file once and still does. A line written anew keeps its line end.
+  std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now);
 
  private:
   TFileId folderId(const std::string& folder);
   bool sameEntry(const std::string& path, const std::string& entry, TFileId folder);
-  // Adds the hits of the line [start, end) of bytes, whose last part is name.
+  // Adds the hits of the line [start, end) of bytes.
   void hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits);
   const std::vector<TPlannedRename>& plan_;
   const TListPlace& place_;
   std::unordered_map<std::string_view, std::vector<uint32_t>> byOldName_, byNewName_;
+  std::vector<std::string_view> searched_;  // the last parts looked for in a list as a whole
   std::unordered_map<std::string, TFileId> folders_;
   bool ascii_ = true;  // every last part is plain ASCII
 };
-
-// The edits that bring a list to the renames whose outcomes are now: a line that named a
-// renamed file names it where it is (by the list's own way to its folder when it stayed in
-// that folder), one that named a deleted file goes, every other line keeps its bytes.
-// Renames that chain or swap come out right, since each line was matched once against the
-// old names. A renamed line whose new name the list names already (by a line that stays, or
-// an earlier line of another file that took that name) goes: the list named that file once
-// and still does. A line written anew keeps the line end it had.
-std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const std::vector<TPlannedRename>& plan,
-                                  const std::vector<std::optional<std::string>>& now, const TListPlace& place);
-
-// The lists of the program, each file once (a link to another list is that list), by their
-// real paths, with the other names of each.
-std::vector<TListFile> DistinctLists(const TListPlace& place);

@@ -24,46 +24,124 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/shell/Shell.h"
 
-// A list that follows the command: its file and names, the signature it had when read under
-// the lock, the lines that name the command's entries, and its new copy.
-struct TListRenames::TFollower {
+// A list that follows a command: its file and names, what it was when read, the lines that
+// name the command's entries (read: they are known), its number of lines, and its new copy.
+struct TFollower {
+  TFollower() = default;
+  TFollower(TListFile f, TSignature s) : file(std::move(f)), sig(s) {}
   TListFile file;
   TSignature sig;
   std::vector<TLineHit> hits;
+  bool read = false;
   int lines = 0;
   TListCopy copy;
+  bool Follows() const { return TRenameIndex::NamesAny(hits); }
 };
 
 namespace {
 
+// ---------------------------------------------------------------------------
+// A list brought to a command's renames
+// ---------------------------------------------------------------------------
+// f as its list is now, read through fd: its bytes read again, and the lines that name the
+// command's entries found again, only when it is not known as what f.sig says. False (errno
+// set) when it cannot be read or is too large to be a list.
+bool Reread(TFollower& f, int fd, TRenameIndex& index, std::string& bytes) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  if (f.read && f.sig == TSignature::Of(st)) return true;
+  f.read = ReadListBytes(fd, bytes, f.sig);
+  if (!f.read) return false;
+  f.hits = index.Hits(bytes);
+  f.lines = 0;
+  for (const char *at = bytes.data(), *end = at + bytes.size();
+       (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
+    ++f.lines;
+  return true;
+}
+
+// What a list's copy is written for: a command before its first rename (room set aside for
+// any outcome), after its last, or a killed program's record (taken only into the list as
+// that program read it).
+enum class TFor { Begin, Finish, TakeIn };
+enum class TFollow { Written, Unchanged, Gone, Changed, Failed };
+
+// Brings f's list to the renames' outcomes now in its copy, through one handle: the lines that
+// name the command's files written anew, the rest copied as they are. Written; Unchanged (no
+// line changes); Gone; Changed (a record's list that is another file now); Failed (errno
+// set). Only a copy written is kept.
+TFollow Follow(TFollower& f, TRenameIndex& index, const TOutcomes& now, TFor step, std::string& bytes) {
+  TFollow result = TFollow::Failed;
+  const int fd = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0) {
+    if (errno == ENOENT) result = TFollow::Gone;
+  } else if (step == TFor::TakeIn && (::fstat(fd, &st) != 0 || !(TSignature::Of(st) == f.sig))) {
+    result = TFollow::Changed;
+  } else if (Reread(f, fd, index, bytes)) {
+    const std::vector<TListEdit> edits = index.EditsAfter(f.hits, now);
+    uint64_t added = 0;
+    for (const TListEdit& e : edits) added += e.Text.size();
+    if (edits.empty())
+      result = TFollow::Unchanged;
+    else if ((f.copy.Made() || f.copy.Make(f.file)) && f.copy.Write(fd, uint64_t(f.sig.size), edits) &&
+             (step != TFor::Begin || f.copy.Reserve(uint64_t(f.sig.size) + added)))
+      result = TFollow::Written;
+  }
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (result != TFollow::Written) f.copy.Drop();
+  errno = error;
+  return result;
+}
+
+// The lists that could not take their copies, each with why.
+using TFailures = std::vector<std::pair<std::string, int>>;
+
+// Puts the lists' copies in place: those written anew (rewritten) flushed first, each then
+// given back its room and put under every name of its list, their folders flushed. Returns
+// how many were put.
+size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritten, TFailures& failed) {
+  const bool synced = SyncFiles(rewritten);
+  const int syncError = errno;
+  TFolderSet folders;
+  size_t put = 0;
+  for (TFollower& f : lists) {
+    if (!f.copy.Made()) continue;
+    if (synced && f.copy.Trim() && f.copy.Put(f.file)) {
+      folders.merge(FoldersOf(f.file));
+      ++put;
+    } else {
+      failed.emplace_back(f.file.real, synced ? errno : syncError);
+      f.copy.Drop();
+    }
+  }
+  for (const auto& [folder, list] : folders) fileio::SyncFolder(folder);
+  return put;
+}
+
+// ---------------------------------------------------------------------------
 // Journals: ".renames.kivo2journal-<mark of the program>-XXXXXX" in the data folder, made
 // under a work name (kSaveWorkKind) and given this name only when whole and on the disk.
 // One set aside keeps its bytes under the kind kAsideKind, which is never read again.
 // Journals of earlier versions (".batchrename." and the same kind, or an earlier layout)
 // are set aside as well.
+// ---------------------------------------------------------------------------
 constexpr char kJournalName[] = "renames";
 constexpr char kJournalKind[] = ".kivo2journal-";
 constexpr char kAsideKind[] = ".kivo2unread-";
-constexpr char kJournalHeader[] = "kivo2 rename journal 4\n";
+constexpr char kJournalHeader[] = "kivo2 rename journal 5\n";
 constexpr int64_t kMaxJournalBytes = int64_t(256) << 20;
 // The fewest bytes a list and a rename take in a journal: a bound on the counts it claims.
-constexpr size_t kListBytes = 14, kRenameBytes = 11;
+constexpr size_t kListBytes = 18, kRenameBytes = 11;
 // The checksum's field: eight hexadecimal digits and the zero byte that ends every field.
 constexpr size_t kChecksumBytes = 9;
-
-// A list as the command read it, with its other names: a list replaced since is another
-// file (and a new file that has the same inode number again has another time).
-struct TJournalList {
-  std::string path;
-  TSignature sig;
-  std::vector<std::string> others;
-};
 
 struct TJournal {
   std::string file;
   int fd = -1;
   unsigned long long made = 0;
-  std::vector<TJournalList> lists;
+  std::vector<TFollower> lists;  // each list's file, names and signature as the command read it
   std::vector<TPlannedRename> plan;
 };
 
@@ -77,22 +155,18 @@ std::string NoFileText() {
   return _("No file was renamed, moved or deleted: the paperclip or a show that lists these files cannot follow.");
 }
 
-std::string CannotChangeText(const std::string& list, int error) {
-  return Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(error)});
-}
-
 std::string AddLine(const std::string& message, const std::string& more) {
   return message.empty() ? more : message + "\r" + more;
 }
 
-// ---------------------------------------------------------------------------
 // The journal's text. Its fields, each ended by a zero byte (which no name holds): the
 // moment it was made (nanoseconds since 1970: journals are taken in oldest first), the
-// number of lists, per list its file, device, inode, size and modification time (seconds,
-// nanoseconds) before the command and the number and paths of its other names, the number of
-// renames, per rename from, to ("" for a deletion), the file's device and inode and its
-// folder's device and inode; last the CRC-32 of every byte before it.
-// ---------------------------------------------------------------------------
+// number of lists, per list its file, its signature before the command (device, inode,
+// size, modification and change time in seconds and nanoseconds) and the number and paths
+// of its other names, the number of renames, per rename from, to ("" for a deletion), the
+// file's device and inode and its folder's device and inode; last the CRC-32 of every byte
+// before it. The lists come first: a journal damaged after them still tells which lists it
+// names.
 std::string ChecksumField(std::string_view text) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%08lX",
@@ -100,122 +174,92 @@ std::string ChecksumField(std::string_view text) {
   return std::string(hex) + '\0';
 }
 
-std::string JournalText(const TJournal& j) {
-  std::string text = kJournalHeader;
-  auto field = [&text](const std::string& value) {
-    text += value;
-    text += '\0';
-  };
-  auto id = [&field](const TFileId& id) {
-    field(std::to_string(id.dev));
-    field(std::to_string(id.ino));
-  };
-  field(std::to_string(j.made));
-  field(std::to_string(j.lists.size()));
-  for (const TJournalList& l : j.lists) {
-    field(l.path);
-    id(l.sig.id);
-    for (long long n : {l.sig.size, l.sig.sec, l.sig.nsec}) field(std::to_string(n));
-    field(std::to_string(l.others.size()));
-    for (const std::string& name : l.others) field(name);
+// The fields of j in their order, written into a text or read from one (by io).
+template <class TIo>
+bool JournalFields(TJournal& j, TIo& io) {
+  size_t lists = j.lists.size(), renames = j.plan.size();
+  if (!io.Number(j.made, ~0ULL) || !io.Count(lists, kListBytes)) return false;
+  for (size_t i = 0; i < lists; ++i) {
+    if (i == j.lists.size()) j.lists.emplace_back();  // as read, so that a damaged one's count makes nothing
+    TFollower& l = j.lists[i];
+    TSignature& s = l.sig;
+    size_t others = l.file.others.size();
+    if (!io.Path(l.file.real) || !io.Id(s.id) || !io.Number(s.size) || !io.Number(s.sec) ||
+        !io.Number(s.nsec, 1000000000LL) || !io.Number(s.csec) || !io.Number(s.cnsec, 1000000000LL) ||
+        !io.Count(others, 2))
+      return false;
+    l.file.name = l.file.real;
+    l.file.others.resize(others);
+    for (std::string& name : l.file.others)
+      if (!io.Path(name)) return false;
   }
-  field(std::to_string(j.plan.size()));
-  for (const TPlannedRename& p : j.plan) {
-    field(p.from);
-    field(p.to);
-    id(p.file);
-    id(p.folder);
-  }
-  return text + ChecksumField(text);
+  if (!io.Count(renames, kRenameBytes)) return false;
+  j.plan.resize(renames);
+  for (TPlannedRename& p : j.plan)
+    if (!io.Path(p.from) || !io.Text(p.to) || (!p.to.empty() && !IsFullPath(p.to)) || !io.Id(p.file) ||
+        !io.Id(p.folder))
+      return false;
+  return true;
 }
 
-// The fields of a journal one after the other, each bounded by what the text holds.
-class TJournalFields {
- public:
-  TJournalFields(std::string_view text, size_t at) : text_(text), at_(at) {}
-  bool Text(std::string& field) {
-    const size_t end = text_.find('\0', at_);
-    if (end == std::string::npos) return false;
-    field.assign(text_.substr(at_, end - at_));
-    at_ = end + 1;
+// Writes the fields.
+struct TJournalWriter {
+  std::string text = kJournalHeader;
+  bool Text(const std::string& field) {
+    text += field;
+    text += '\0';
     return true;
   }
-  bool Number(unsigned long long& n) {
+  bool Path(const std::string& field) { return Text(field); }
+  bool Number(auto n, unsigned long long = 0) { return Text(std::to_string(n)); }
+  bool Count(size_t n, size_t) { return Number(n); }
+  bool Id(const TFileId& id) { return Number(id.dev) && Number(id.ino); }
+};
+
+// Reads the fields, each bounded by what the text holds.
+struct TJournalReader {
+  std::string_view text;
+  size_t at = std::string_view(kJournalHeader).size();
+  bool Text(std::string& field) {
+    const size_t end = text.find('\0', at);
+    if (end == std::string::npos) return false;
+    field.assign(text.substr(at, end - at));
+    at = end + 1;
+    return true;
+  }
+  bool Path(std::string& field) { return Text(field) && IsFullPath(field); }
+  template <class T>
+  bool Number(T& n, unsigned long long below = 1ULL << 62) {
     std::string field;
     if (!Text(field) || field.empty() || field.size() > 20 || field.find_first_not_of("0123456789") != std::string::npos)
       return false;
     errno = 0;
-    n = std::strtoull(field.c_str(), nullptr, 10);
-    return errno == 0;
-  }
-  bool Id(TFileId& id) { return Number(id.dev) && Number(id.ino); }
-  bool Signature(TSignature& sig) {
-    unsigned long long size = 0, sec = 0, nsec = 0;
-    if (!Id(sig.id) || !Number(size) || !Number(sec) || !Number(nsec) || size > (1ULL << 62) || sec > (1ULL << 62) ||
-        nsec >= 1000000000ULL)
-      return false;
-    sig.size = static_cast<long long>(size);
-    sig.sec = static_cast<long long>(sec);
-    sig.nsec = static_cast<long long>(nsec);
-    return true;
+    const unsigned long long value = std::strtoull(field.c_str(), nullptr, 10);
+    n = static_cast<T>(value);
+    return errno == 0 && value < below;
   }
   // A count of items of at least each bytes: more than the rest could hold is damage.
-  bool Count(unsigned long long& n, size_t each) { return Number(n) && n <= (text_.size() - at_) / each; }
-  bool AtEnd() const { return at_ == text_.size(); }
-
- private:
-  std::string_view text_;
-  size_t at_;
+  bool Count(size_t& n, size_t each) { return Number(n) && n <= (text.size() - at) / each; }
+  bool Id(TFileId& id) { return Number(id.dev, ~0ULL) && Number(id.ino, ~0ULL); }
 };
 
-// Reads a journal's text into j; false for one that is damaged (cut short, or its checksum
-// does not match) or of an earlier layout. The lists come first: a journal damaged after
-// them still tells which lists it names.
-bool ParseJournal(const std::string& text, TJournal& j) {
-  const std::string_view header(kJournalHeader);
-  if (text.compare(0, header.size(), header) != 0) return false;
-  TJournalFields fields(text, header.size());
-  unsigned long long lists = 0, renames = 0;
-  if (!fields.Number(j.made) || !fields.Count(lists, kListBytes)) return false;
-  for (unsigned long long i = 0; i < lists; ++i) {
-    TJournalList l;
-    unsigned long long others = 0;
-    if (!fields.Text(l.path) || !IsFullPath(l.path) || !fields.Signature(l.sig) || !fields.Count(others, 2)) return false;
-    for (unsigned long long n = 0; n < others; ++n) {
-      std::string name;
-      if (!fields.Text(name) || !IsFullPath(name)) return false;
-      l.others.push_back(std::move(name));
-    }
-    j.lists.push_back(std::move(l));
-  }
-  if (!fields.Count(renames, kRenameBytes)) return false;
-  j.plan.reserve(size_t(renames));
-  for (unsigned long long k = 0; k < renames; ++k) {
-    TPlannedRename p;
-    if (!fields.Text(p.from) || !fields.Text(p.to) || !fields.Id(p.file) || !fields.Id(p.folder) ||
-        !IsFullPath(p.from) || (!p.to.empty() && !IsFullPath(p.to)))
-      return false;
-    j.plan.push_back(std::move(p));
-  }
-  const size_t body = text.size() - std::min(text.size(), kChecksumBytes);
-  std::string checksum;
-  return fields.Text(checksum) && fields.AtEnd() &&
-         ChecksumField(std::string_view(text).substr(0, body)) == std::string_view(text).substr(body);
+std::string JournalText(TJournal& j) {
+  TJournalWriter writer;
+  JournalFields(j, writer);
+  return writer.text + ChecksumField(writer.text);
 }
 
-// The whole of an open file of at most kMaxJournalBytes; false when it cannot be read.
-bool ReadJournal(int fd, std::string& text) {
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || int64_t(st.st_size) > kMaxJournalBytes) return false;
-  text.resize(size_t(st.st_size));
-  size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::pread(fd, text.data() + got, text.size() - got, off_t(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    got += size_t(n);
-  }
-  return true;
+// Reads the journal open as fd into j; false for one that cannot be read, is damaged (cut
+// short, or its checksum does not match) or of an earlier layout.
+bool ReadJournal(int fd, TJournal& j) {
+  std::string text;
+  TSignature sig;
+  if (!ReadListBytes(fd, text, sig, kMaxJournalBytes) || text.rfind(kJournalHeader, 0) != 0) return false;
+  TJournalReader reader{text};
+  const size_t body = text.size() - std::min(text.size(), kChecksumBytes);
+  std::string checksum;
+  return JournalFields(j, reader) && reader.Text(checksum) && reader.at == text.size() &&
+         ChecksumField(std::string_view(text).substr(0, body)) == std::string_view(text).substr(body);
 }
 
 // The journals in folder that another command or a killed program left: this version's,
@@ -264,56 +308,77 @@ std::string KeptText(const std::string& why) {
                 {why});
 }
 
-// What to tell of a journal set aside (kept as aside): which lists may name old names.
-std::string SetAsideText(const std::string& aside, const std::vector<std::string>& lists) {
+// What to tell of a journal set aside (kept as aside): which lists may name old names, or
+// every list when it names none of them.
+std::string SetAsideText(const std::string& aside, std::vector<std::string> lists, const TListPlace& place) {
+  if (lists.empty())
+    for (const TListFile& list : DistinctLists(place)) lists.push_back(list.name);
   return Format(_("A record of renamed files that a stopped program left could not be taken in; it is kept as %s."),
                 {aside}) +
          "\r" + _("These lists may still name files by their old names:") + NameLines(lists);
 }
 
-// A cause that passes: the journal is tried again later.
-bool Passing(int error) { return error == ENOSPC || error == EDQUOT || error == EWOULDBLOCK || error == EINTR; }
+// A cause that passes: the journal is tried again later (no room, a held lock, a list that
+// cannot be written now).
+bool Passing(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EWOULDBLOCK || error == EINTR || error == EROFS ||
+         error == EACCES || error == EPERM;
+}
 
 enum class TTakeIn { Done, Kept, SetAside };
 
-// Takes journal j of a killed program into the lists, under their folders' locks (held).
+// Takes journal j of a killed program into the lists under locks: only into the lists the
+// program finds now, by the names it finds itself (a data folder may be another's, as on a
+// removable drive: a record that names any other file is set aside), and only into those the
+// killed program had not replaced yet (the files it read, found also where a folder of shows
+// moved them; a file moved itself has a new change time).
 TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::string& message, bool* changed) {
-  // The killed program's work copies go first: they hold the room the lists' copies need.
-  std::set<std::string> folders;
-  for (const TJournalList& l : j.lists) folders.insert(ExtractFileDir(l.path));
-  for (const std::string& folder : folders) ClearLeftovers(folder);
-  // Its lists that it had not replaced yet: still the same files, at their paths or, moved
-  // since (a show renamed in the tree), another of the lists that is that file.
-  std::vector<std::pair<TListFile, TSignature>> targets;
-  // Names of a list that the killed program had put its copy under but not yet all of them:
-  // the others take that copy.
-  struct TRelink {
-    std::string put, name;
-    TSignature was;
-  };
-  std::vector<TRelink> relinks;
-  std::vector<TListFile> current;
-  bool listed = false;
-  for (const TJournalList& l : j.lists) {
-    TSignature sig;
-    if (SignatureOf(l.path, sig)) {
-      if (sig == l.sig) {
-        targets.emplace_back(ResolveList(l.path, place.Lists), l.sig);
-      } else {
-        for (const std::string& name : l.others)
-          if (SignatureOf(name, sig) && sig == l.sig) relinks.push_back({l.path, name, l.sig});
-      }
-      continue;
+  const std::vector<TListFile> current = DistinctLists(place);
+  const std::set<std::string> names = NamesOf(current);
+  std::vector<std::string> named;
+  bool foreign = false;
+  for (const TFollower& l : j.lists) {
+    std::vector<std::string> all = l.file.others;
+    all.push_back(l.file.real);
+    for (const std::string& name : all) {
+      struct stat st;
+      if (names.count(name)) named.push_back(name);
+      foreign = foreign || (!names.count(name) && ::lstat(name.c_str(), &st) == 0);
     }
-    if (!listed) current = DistinctLists(place), listed = true;
-    for (const TListFile& list : current)
-      if (SignatureOf(list.real, sig) && sig == l.sig) targets.emplace_back(list, l.sig);
   }
-  TFolderSet locked;
-  for (const auto& [target, was] : targets) locked.merge(FoldersOf(target));
-  for (const TRelink& r : relinks) locked.merge(TFolderSet{{ExtractFileDir(r.put), r.put}, {ExtractFileDir(r.name), r.name}});
+  if (foreign) {
+    message = AddLine(message, SetAsideText(SetAside(j.file), named, place));
+    return TTakeIn::SetAside;
+  }
+  std::vector<TSignature> sigs(current.size());
+  for (size_t c = 0; c < current.size(); ++c) SignatureOf(current[c].real, sigs[c]);
+  std::vector<TFollower> targets;
+  // Names it had not yet put its copy under when it was killed, still holding the file it read
+  // (whose change time the put changed), take the copy it put.
+  auto stale = [](const std::string& name, TSignature was) {
+    TSignature sig;
+    return SignatureOf(name, sig) && (was.csec = sig.csec, was.cnsec = sig.cnsec, sig == was);
+  };
+  std::vector<std::pair<const TFollower*, std::string>> relinks;  // the list put, a name left
+  TFolderSet folders;
+  for (const TFollower& l : j.lists) {
+    const size_t before = targets.size();
+    for (size_t c = 0; c < current.size(); ++c)
+      if (sigs[c] == l.sig) {
+        targets.push_back({current[c], l.sig});
+        folders.merge(FoldersOf(current[c]));
+      }
+    if (targets.size() == before && names.count(l.file.real))
+      for (const std::string& name : l.file.others)
+        if (stale(name, l.sig)) {
+          relinks.emplace_back(&l, name);
+          folders.merge(TFolderSet{{ExtractFileDir(l.file.real), l.file.real}, {ExtractFileDir(name), name}});
+        }
+  }
+  // The killed program's work copies go first: they hold the room the lists' copies need.
+  for (const auto& [folder, list] : folders) ClearLeftovers(folder);
   try {
-    locks.Lock(locked, place.LockTimeoutMs);
+    locks.Lock(folders, place.LockTimeoutMs);
   } catch (const Exception& e) {
     message = AddLine(message, KeptText(e.Message()));
     return TTakeIn::Kept;
@@ -321,120 +386,86 @@ TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::s
   // Another program may have taken it in while this one waited.
   struct stat journal;
   if (::fstat(j.fd, &journal) != 0 || journal.st_nlink == 0) return TTakeIn::Done;
-  std::vector<std::optional<std::string>> now(j.plan.size());
-  for (size_t k = 0; k < j.plan.size(); ++k) now[k] = WhereNow(j.plan[k], false);
+  const TOutcomes now = WhereNow(j.plan, {});
   TRenameIndex index(j.plan, place);
-  std::vector<std::string> failed;
-  std::string why;
-  bool passing = false;
+  TFailures failed;
+  size_t wrote = 0;
+  for (const auto& [l, name] : relinks) {
+    if (!stale(name, l->sig)) continue;
+    if (LinkInPlaceOf(l->file.real, name) && ++wrote)
+      fileio::SyncFolder(ExtractFileDir(name));
+    else
+      failed.emplace_back(name, errno);
+  }
+  std::vector<int> rewritten;
   std::string bytes;
-  for (const TRelink& r : relinks) {
-    TSignature sig;
-    if (!SignatureOf(r.name, sig) || !(sig == r.was)) continue;
-    if (LinkInPlaceOf(r.put, r.name)) {
-      fileio::SyncFolder(ExtractFileDir(r.name));
-      if (changed) *changed = true;
-    } else {
-      passing = passing || Passing(errno);
-      why = CannotChangeText(r.name, errno);
-      failed.push_back(r.name);
-    }
-  }
-  for (const auto& [target, was] : targets) {
-    TSignature sig;
-    if (!ReadListBytes(target.real, bytes, &sig)) {
-      // Gone meanwhile, or no list the program reads (too large to be one).
-      if (errno != ENOENT && errno != EFBIG) {
-        why = CannotChangeText(target.real, errno);
-        failed.push_back(target.real);
-      }
-      continue;
-    }
-    if (!(sig == was)) continue;
-    const std::vector<TListEdit> edits = EditsAfter(index.Hits(bytes), j.plan, now, place);
-    if (edits.empty()) continue;
-    if (ReplaceList(target, Edited(bytes, edits))) {
-      if (changed) *changed = true;
-    } else {
-      passing = passing || Passing(errno);
-      why = CannotChangeText(target.real, errno);
-      failed.push_back(target.real);
-    }
-  }
+  for (TFollower& t : targets)
+    if (const TFollow done = Follow(t, index, now, TFor::TakeIn, bytes); done == TFollow::Written)
+      rewritten.push_back(t.copy.Fd());
+    else if (done == TFollow::Failed && errno != EFBIG)  // too large to be a list: none the program reads
+      failed.emplace_back(t.file.real, errno);
+  wrote += PutCopies(targets, rewritten, failed);
+  if (changed && wrote > 0) *changed = true;
   if (failed.empty()) {
     fileio::Unlink(j.file);
     fileio::SyncFolder(place.DataFolder);
     return TTakeIn::Done;
   }
-  if (passing) {
-    message = AddLine(message, KeptText(why));
+  if (std::any_of(failed.begin(), failed.end(), [](const auto& f) { return Passing(f.second); })) {
+    message = AddLine(message, KeptText(CannotChangeText(failed.back().first, failed.back().second)));
     return TTakeIn::Kept;
   }
-  message = AddLine(message, SetAsideText(SetAside(j.file), failed));
+  std::vector<std::string> lists;
+  for (const auto& [list, error] : failed) lists.push_back(list);
+  message = AddLine(message, SetAsideText(SetAside(j.file), lists, place));
   return TTakeIn::SetAside;
 }
 
-// The folders of the lists of commands that run now in other programs and rename files to
-// one of the names this command renames: their lists take those renames when they end, so
-// this command waits for them by their locks before it reads the lists.
-TFolderSet RunningCommandsFolders(const TListPlace& place, TRenameIndex& index) {
+// The folders of the program's lists that other programs' commands (running now, or died
+// since this one took the last records in) follow, those that rename files to one of the
+// names this command renames: their lists take those renames when they end or are taken
+// in, so this command locks them (waits for them) before it reads the lists.
+TFolderSet OtherCommandsFolders(const TListPlace& place, TRenameIndex& index) {
   TFolderSet folders;
+  std::set<std::string> names;
   for (const std::string& file : JournalFiles(place.DataFolder)) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) continue;
-    std::string text;
     TJournal j;
-    if (RunsStill(fd, file, LOCK_SH) && ReadJournal(fd, text) && ParseJournal(text, j) &&
+    if (ReadJournal(fd, j) &&
         std::any_of(j.plan.begin(), j.plan.end(),
-                    [&](const TPlannedRename& p) { return !p.to.empty() && index.OldEntryOf(p.to) >= 0; }))
-      for (const TJournalList& l : j.lists) folders.emplace(RealPath(ExtractFileDir(l.path)), l.path);
+                    [&](const TPlannedRename& p) { return !p.to.empty() && index.OldEntryOf(p.to) >= 0; })) {
+      if (names.empty()) names = NamesOf(DistinctLists(place));
+      for (const TFollower& l : j.lists)
+        if (names.count(l.file.real)) folders.emplace(ExtractFileDir(l.file.real), l.file.real);
+    }
     ::close(fd);
   }
   return folders;
 }
 
-// A list as read for a command: its file, its signature and the lines that name the
-// command's entries.
-struct TScanned {
-  TListFile file;
-  TSignature sig;
-  std::vector<TLineHit> hits;
-  int lines = 0;
-  bool follows() const { return TRenameIndex::NamesAny(hits); }
-};
-
 // The lists as they are now, each read again only when it changed since scanned was read.
-void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TScanned>& scanned) {
-  std::map<std::string, TScanned> before;
-  for (TScanned& s : scanned) before.emplace(s.file.real, std::move(s));
+void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TFollower>& scanned, std::string& bytes) {
+  std::map<std::string, TFollower> before;
+  for (TFollower& s : scanned) before.emplace(s.file.real, std::move(s));
   scanned.clear();
-  std::string bytes;
   for (TListFile& file : DistinctLists(place)) {
-    TScanned s;
-    if (!SignatureOf(file.real, s.sig)) continue;
+    TFollower s;
     const auto old = before.find(file.real);
-    if (old != before.end() && old->second.sig == s.sig && old->second.file.others == file.others) {
-      scanned.push_back(std::move(old->second));
-      continue;
-    }
+    if (old != before.end() && old->second.file.others == file.others) s = std::move(old->second);
     s.file = std::move(file);
     // A list that cannot be read (or is too large to be one) is not a list the program reads.
-    if (ReadListBytes(s.file.real, bytes, &s.sig)) {
-      s.hits = index.Hits(bytes);
-      s.lines = 0;
-      for (const char* at = bytes.data(), *end = at + bytes.size();
-           (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
-        ++s.lines;
-    }
+    const int fd = ::open(s.file.real.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (!Reread(s, fd, index, bytes)) s.hits.clear();
+    ::close(fd);
     scanned.push_back(std::move(s));
   }
 }
 
 }  // namespace
 
-bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed) {
-  message.clear();
-  if (changed) *changed = false;
+bool SettleListJournals(const TListPlace& place, TFolderLocks& locks, std::string& message, bool* changed) {
   const std::vector<std::string> files = JournalFiles(place.DataFolder);
   if (files.empty()) return true;
   std::vector<TJournal> taken;
@@ -442,6 +473,7 @@ bool SettleListJournals(const TListPlace& place, std::string& message, bool* cha
     TJournal j;
     j.file = file;
     j.fd = fileio::Open(file, O_RDWR | O_CLOEXEC);
+    if (j.fd < 0 && errno == EROFS) j.fd = fileio::Open(file, O_RDONLY | O_CLOEXEC);  // read only: its lists as well
     if (j.fd < 0 && errno == ENOENT) continue;  // its command ended meanwhile
     if (j.fd >= 0) {
       // A running command's journal is its own: never taken in, never waited for.
@@ -451,27 +483,30 @@ bool SettleListJournals(const TListPlace& place, std::string& message, bool* cha
         continue;
       }
     }
-    std::string text;
-    if (j.fd < 0 || !ReadJournal(j.fd, text) || !ParseJournal(text, j)) {
-      // Never taken in in part: the lists it names are told, or every list when it names
-      // none that can be read.
+    if (j.fd < 0 || !ReadJournal(j.fd, j)) {
+      // Never taken in in part: the lists it names are told, or every list.
       std::vector<std::string> named;
-      for (const TJournalList& l : j.lists) named.push_back(l.path);
-      if (named.empty())
-        for (const TListFile& list : DistinctLists(place)) named.push_back(list.name);
-      message = AddLine(message, SetAsideText(SetAside(file), named));
+      for (const TFollower& l : j.lists)
+        if (!l.file.real.empty()) named.push_back(l.file.real);
+      message = AddLine(message, SetAsideText(SetAside(file), named, place));
       if (j.fd >= 0) ::close(j.fd);
       continue;
     }
     taken.push_back(std::move(j));
   }
   std::sort(taken.begin(), taken.end(), [](const TJournal& a, const TJournal& b) { return a.made < b.made; });
-  TFolderLocks locks;
   bool settled = true;
   for (TJournal& j : taken)
     if (TakeIn(place, j, locks, message, changed) == TTakeIn::Kept) settled = false;
   for (TJournal& j : taken) ::close(j.fd);
   return settled;
+}
+
+bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed) {
+  message.clear();
+  if (changed) *changed = false;
+  TFolderLocks locks;
+  return SettleListJournals(place, locks, message, changed);
 }
 
 void ClearListLeftovers(const TListPlace& place) {
@@ -517,12 +552,11 @@ void TListRenames::release() {
 bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   why_.clear();
   notice_.clear();
-  std::string settled;
-  if (!SettleListJournals(place_, settled)) {
-    why_ = settled;
+  // What killed programs left comes first.
+  if (!SettleListJournals(place_, notice_)) {
+    why_.swap(notice_);
     return false;
   }
-  notice_ = settled;
   for (const TFileRename& r : plan) {
     struct stat st, folder;
     if (r.From.empty() || r.From == r.To || ::lstat(r.From.c_str(), &st) != 0) continue;
@@ -534,97 +568,76 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   done_.assign(plan_.size(), false);
   for (size_t k = 0; k < plan_.size(); ++k) bySource_.emplace(plan_[k].from, k);
   index_ = std::make_unique<TRenameIndex>(plan_, place_);
+  std::vector<TFollower> scanned;
+  return lockLists(scanned) && writeCopies(scanned) && (lists_.empty() || writeJournal());
+}
 
-  // The lists that name a file of the command, each once however many names lead to it,
-  // read until their folders are locked and none of them changed since it was read.
-  const TFolderSet running = RunningCommandsFolders(place_, *index_);
+// The lists that name a file of the command, each once however many names lead to it, read
+// until their folders are locked and none of them changed since it was read; what programs
+// that died while this one waited left is taken in then. When no list follows, none is
+// locked and the command goes without them.
+bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
+  const TFolderSet others = OtherCommandsFolders(place_, *index_);
   locks_ = std::make_unique<TFolderLocks>();
-  std::vector<TScanned> scanned;
-  for (int round = 0;; ++round) {
-    Scan(place_, *index_, scanned);
-    TFolderSet folders = running;
-    for (const TScanned& s : scanned)
-      if (s.follows()) folders.merge(FoldersOf(s.file));
-    if (folders.empty()) {
-      release();
-      return true;
-    }
-    if (round > 0 && locks_->Holds(folders)) break;
-    try {
-      if (round == 4) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
+  std::string bytes;
+  try {
+    for (int round = 0;; ++round) {
+      Scan(place_, *index_, scanned, bytes);
+      TFolderSet folders = others;
+      for (const TFollower& s : scanned)
+        if (s.Follows()) folders.merge(FoldersOf(s.file));
+      if (folders.empty()) {
+        scanned.clear();
+        release();
+        return true;
+      }
+      if (round > 0 && locks_->Holds(folders)) {
+        bool changed = false;
+        std::string said;
+        if (!SettleListJournals(place_, *locks_, said, &changed)) throw EFOpenError(said);
+        notice_ = AddLine(notice_, said);
+        if (!changed) return true;
+      }
+      if (round == 6) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
       locks_->Lock(folders, place_.LockTimeoutMs);
-    } catch (const Exception& e) {
-      release();
-      why_ = NoFileText() + "\r" + e.Message();
-      return false;
     }
+  } catch (const Exception& e) {
+    release();
+    why_ = NoFileText() + "\r" + e.Message();
   }
+  return false;
+}
 
-  // The files as they are now that no other program's command can come between: which file
-  // a name holds decides where its lines go.
-  std::vector<std::optional<std::string>> planned(plan_.size());
-  for (size_t k = 0; k < plan_.size(); ++k) {
+// Each list's new copy written under the locks from the list as it is, for the files that
+// the names hold now (no other program's command can come between any more): a list that
+// cannot take it is known before the first rename.
+bool TListRenames::writeCopies(std::vector<TFollower>& scanned) {
+  for (TPlannedRename& p : plan_) {
     struct stat st;
-    plan_[k].file = ::lstat(plan_[k].from.c_str(), &st) == 0 ? TFileId::Of(st) : TFileId{};
-    if (plan_[k].file.Known()) planned[k] = plan_[k].to;
+    p.file = ::lstat(p.from.c_str(), &st) == 0 ? TFileId::Of(st) : TFileId{};
   }
-
-  // Each list's new copy written under the locks from the list as it is (read again only
-  // when it changed since it was read): a list that cannot take it is known now.
+  const TOutcomes planned = Planned(plan_);
   std::vector<std::string> cannot;
   std::string bytes;
-  for (TScanned& s : scanned) {
-    if (!s.follows()) continue;
-    TFollower f;
-    f.file = std::move(s.file);
-    f.lines = s.lines;
-    const int in = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (in < 0 || ::fstat(in, &st) != 0) {
-      if (in >= 0) ::close(in);
-      continue;
-    }
-    f.sig = TSignature::Of(st);
-    if (f.sig == s.sig) {
-      f.hits = std::move(s.hits);
-    } else if (ReadListBytes(f.file.real, bytes, &f.sig)) {
-      f.hits = index_->Hits(bytes);
-    }
-    const std::vector<TListEdit> edits = EditsAfter(f.hits, plan_, planned, place_);
-    bool made = true;
-    if (!edits.empty()) {
-      uint64_t added = 0;
-      for (const TListEdit& e : edits) added += e.Text.size();
-      // Room for any mix of old and new names that the renames may leave.
-      made = f.copy.Make(f.file) && f.copy.Write(in, uint64_t(f.sig.size), edits) &&
-             f.copy.Reserve(uint64_t(f.sig.size) + added);
-    }
-    const int error = errno;
-    ::close(in);
-    if (!made) {
-      cannot.push_back(CannotChangeText(f.file.real, error));
-      f.copy.Drop();
-      continue;
-    }
-    if (!edits.empty()) lists_.push_back(std::move(f));
+  for (TFollower& f : scanned) {
+    if (!f.Follows()) continue;
+    const TFollow done = Follow(f, *index_, planned, TFor::Begin, bytes);
+    if (done == TFollow::Written) lists_.push_back(std::move(f));
+    if (done == TFollow::Failed) cannot.push_back(CannotChangeText(f.file.real, errno));
   }
-  bytes.clear();
-  if (!cannot.empty()) {
-    release();
-    why_ = NoFileText() + NameLines(cannot);
-    return false;
-  }
-  if (lists_.empty()) {
-    release();
-    return true;
-  }
+  if (!cannot.empty()) why_ = NoFileText() + NameLines(cannot);
+  if (!cannot.empty() || lists_.empty()) release();
+  return cannot.empty();
+}
 
-  // The journal, whole and on the disk before the first rename, locked while the command runs.
+// The journal, whole and on the disk with the copies before the first rename, locked while
+// the command runs.
+bool TListRenames::writeJournal() {
   TJournal j;
   struct timespec made;
   ::clock_gettime(CLOCK_REALTIME, &made);
   j.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
-  for (const TFollower& f : lists_) j.lists.push_back({f.file.real, f.sig, f.file.others});
+  for (const TFollower& f : lists_) j.lists.push_back({f.file, f.sig});
   j.plan = plan_;
   const std::string text = JournalText(j);
   if (int64_t(text.size()) > kMaxJournalBytes) {
@@ -670,78 +683,31 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     return true;
   }
   // Where the files are now, as the disk has them (also after a command that failed part
-  // way), and what the copies were written for.
-  std::vector<std::optional<std::string>> now(plan_.size()), planned(plan_.size());
-  for (size_t k = 0; k < plan_.size(); ++k) {
-    now[k] = WhereNow(plan_[k], done_[k]);
-    if (plan_[k].file.Known()) planned[k] = plan_[k].to;
-  }
-  std::vector<std::string> failed;
+  // way). A list still as read takes the copy written for it when every file went as
+  // planned; another one is written anew from the list as it is now, under the same locks
+  // and names (a list removed meanwhile is not made again).
+  const TOutcomes now = WhereNow(plan_, done_);
+  const bool asPlanned = now == Planned(plan_);
+  TFailures failed;
   std::vector<int> rewritten;  // copies written anew since the journal was flushed
   std::string bytes;
   for (size_t i = 0; i < lists_.size(); ++i) {
     TFollower& f = lists_[i];
     if (progress) progress(int(i), f.file.real, f.lines);
     TSignature sig;
-    // A list removed meanwhile is not made again.
-    if (!SignatureOf(f.file.real, sig)) {
-      f.copy.Drop();
-      continue;
-    }
-    // A list that is still what was read takes its copy as written when every file went
-    // as planned, or one written anew from it; one that changed is read again.
-    bool ok = true;
-    const bool anew = !(sig == f.sig) || now != planned;
-    if (!(sig == f.sig)) {
-      if (!ReadListBytes(f.file.real, bytes, &sig)) {
-        failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
-        f.copy.Drop();
-        continue;
-      }
-      f.file = ResolveList(f.file.real, place_.Lists);
-      const std::vector<TListEdit> edits = EditsAfter(index_->Hits(bytes), plan_, now, place_);
-      if (edits.empty()) {
-        f.copy.Drop();
-        continue;
-      }
-      ok = f.copy.Write(Edited(bytes, edits));
-    } else if (now != planned) {
-      const std::vector<TListEdit> edits = EditsAfter(f.hits, plan_, now, place_);
-      if (edits.empty()) {
-        f.copy.Drop();
-        continue;
-      }
-      const int in = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
-      ok = in >= 0 && f.copy.Write(in, uint64_t(sig.size), edits);
-      if (in >= 0) ::close(in);
-    }
-    if (!ok || !f.copy.Trim()) {
-      failed.push_back(f.file.real + " (" + SysErrorMessage(errno) + ")");
-      f.copy.Drop();
-      continue;
-    }
-    if (anew) rewritten.push_back(f.copy.Fd());
+    if (asPlanned && SignatureOf(f.file.real, sig) && sig == f.sig) continue;
+    const TFollow done = Follow(f, *index_, now, TFor::Finish, bytes);
+    if (done == TFollow::Written) rewritten.push_back(f.copy.Fd());
+    if (done == TFollow::Failed) failed.emplace_back(f.file.real, errno);
   }
-  bytes.clear();
-  // The copies written anew flushed together, then all put in place.
-  TFolderSet folders;
-  const bool synced = rewritten.empty() || SyncFiles(rewritten);
-  const int syncError = errno;
-  for (TFollower& f : lists_) {
-    if (!f.copy.Made()) continue;
-    if (synced && f.copy.Put(f.file)) {
-      folders.merge(FoldersOf(f.file));
-    } else {
-      failed.push_back(f.file.real + " (" + SysErrorMessage(synced ? errno : syncError) + ")");
-      f.copy.Drop();
-    }
-  }
-  for (const auto& [folder, list] : folders) fileio::SyncFolder(folder);
+  PutCopies(lists_, rewritten, failed);
   // A record that comes back after a power cut finds its lists replaced: it takes nothing in.
   if (failed.empty()) {
     fileio::Unlink(journal_);
   } else {
-    why_ = _("These lists could not be brought up to date:") + NameLines(failed) + "\r" +
+    std::vector<std::string> lists;
+    for (const auto& [list, error] : failed) lists.push_back(list + " (" + SysErrorMessage(error) + ")");
+    why_ = _("These lists could not be brought up to date:") + NameLines(lists) + "\r" +
            Format(_("The record of the renames is kept as %s."), {SetAside(journal_)});
   }
   release();

@@ -15,13 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "core/PictureLists.h"
 #include "platform/graphics/Graphics.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 
 class TStringList;
-class TListRenames;
-struct TListPlace;
 class TTreeNode;
 class TTreeView;
 class TMenuItem;
@@ -994,7 +993,7 @@ class TForm1 : public TForm {
   // whole under each of its names); false, after saying why, when it could not be read,
   // locked or written: it then stays as it was.
   bool ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
-                  int64_t MaxBytes = int64_t(64) << 20);
+                  int64_t MaxBytes = kMaxListFileSize);
   // Makes, removes, renames or moves shows or show folders (Change) under the locks of the
   // folders of Entries (ChangeListEntries); false, after saying why, when they were not had
   // and Change did not run.

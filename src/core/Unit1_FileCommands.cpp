@@ -607,8 +607,9 @@ bool TForm1::BeginListRenames(bool DeleteMode) {
     TLockWaitScope lockWait;
     begun = renames->Begin(plan);
   }
-  if (!renames->Notice().empty()) ShowMessage(renames->Notice());
+  // What taking a stopped program's renames in had to say is told once no lock is held.
   if (!begun) {
+    if (!renames->Notice().empty()) ShowMessage(renames->Notice());
     ShowMessage(renames->Why());
     FNamesBefore->Clear();
     FNamesAfter->Clear();
@@ -650,6 +651,7 @@ void TForm1::CheckForRenamedFiles(bool DeleteMode) {
   RestoreCursor();
   if (shown) ShowProgressForm->Close();
   MakePaperclipText();
+  if (!renames->Notice().empty()) ShowMessage(renames->Notice());
   if (!written) ShowMessage(renames->Why());
 }
 

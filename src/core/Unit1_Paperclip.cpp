@@ -51,47 +51,40 @@ bool TForm1::LoadListFile(const std::string& FileName, TStringList& Lines) {
   return true;
 }
 
-bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
-                        int64_t MaxBytes) {
-  // What a killed program's renames left to do in the lists comes first.
-  if (!SettleListJournals()) return false;
-  try {
-    TLockWaitScope lockWait;
-    ChangeListLines(ListPlace(), FileName, Change, MaxBytes);
-    return true;
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-    return false;
-  }
-}
-
-bool TForm1::ChangeShowEntries(const std::vector<std::string>& Entries, const std::function<void()>& Change) {
-  if (!SettleListJournals()) return false;
-  try {
-    TLockWaitScope lockWait;
-    ChangeListEntries(ListPlace(), Entries, Change);
-    return true;
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-    return false;
-  }
-}
-
 namespace {
+
+// Runs a change through the lists' one way in; false, after saying why, when it was not made.
+// What taking a stopped program's renames in on the way had to say is told once the locks
+// are let go.
+bool ListChange(const std::function<void(std::string* notice)>& change) {
+  std::string notice;
+  bool made = true;
+  try {
+    TLockWaitScope lockWait;
+    change(&notice);
+  } catch (const Exception& e) {
+    notice += (notice.empty() ? "" : "\r") + e.Message();
+    made = false;
+  }
+  if (!notice.empty()) ShowMessage(notice);
+  return made;
+}
 
 // Empties a list under the lock of its folder; false, after saying why, when it stays.
 bool RemoveListFile(const TListPlace& place, const std::string& file) {
-  try {
-    TLockWaitScope lockWait;
-    ClearList(place, file);
-    return true;
-  } catch (const Exception& e) {
-    ShowMessage(e.Message());
-    return false;
-  }
+  return ListChange([&](std::string* notice) { ClearList(place, file, notice); });
 }
 
 }  // namespace
+
+bool TForm1::ChangeList(const std::string& FileName, const std::function<bool(TStringList& Lines)>& Change,
+                        int64_t MaxBytes) {
+  return ListChange([&](std::string* notice) { ChangeListLines(ListPlace(), FileName, Change, MaxBytes, notice); });
+}
+
+bool TForm1::ChangeShowEntries(const std::vector<std::string>& Entries, const std::function<void()>& Change) {
+  return ListChange([&](std::string* notice) { ChangeListEntries(ListPlace(), Entries, Change, notice); });
+}
 
 int TForm1::ListLineIndexOf(const TStringList& Lines, const std::string& Path) const {
   return TPathIndex(Lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); })

@@ -6,6 +6,7 @@
 // taking the paperclip's and the shows' lines with it, siblings left alone; and the lists
 // following every command in the same step, whatever another program holds, a kill
 // leaves or a disk refuses, checked also against a model of random commands.
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -484,10 +486,13 @@ static void InChild(const std::function<void()>& fn) {
 
 // A command of the list layer as the main window runs one: the lists follow (Begin), the
 // files are renamed in order without replacing any (a deleted one goes into trash), and
-// the lists take the renames (Finish). False when it was refused.
-static bool RunCommand(const TListPlace& place, const std::vector<TFileRename>& plan, const std::string& trash) {
+// the lists take the renames (Finish). False when it was refused. meanwhile runs once the
+// lists are locked, before the first rename.
+static bool RunCommand(const TListPlace& place, const std::vector<TFileRename>& plan, const std::string& trash,
+                       const std::function<void()>& meanwhile = nullptr) {
   TListRenames lists(place);
   if (!lists.Begin(plan)) return false;
+  if (meanwhile) meanwhile();
   static int gone = 0;
   for (const TFileRename& r : plan)
     if (fileio::RenameNoReplace(r.From, r.To.empty() ? trash + std::to_string(::getpid()) + "-" + std::to_string(++gone)
@@ -788,9 +793,13 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
 // swap (names from a small set, so that one file's new name is another's old one),
 // single renames, deletions, moves to another folder, lines the user adds and a show
 // renamed in the tree; a command killed at a random file call, with the next start also
-// killed at times, or with two programs starting at once, its record's bits flipped, or
-// its take-in finding the disk full; a second program running a command at the same time;
-// list folders another program holds, or read-only. One show is a symbolic link to
+// killed at times, or with two programs starting at once, its record's bits flipped, its
+// take-in finding the disk full or a list folder read-only, or its lists wider than this
+// program's (a file outside them, a second name outside them: never written, the record set
+// aside); a second program running a command at the same time, or killed while this one's
+// command waits for its lists; list folders another program holds, or read-only; a list
+// edited in place during a command by a program that takes no lock, its time set back
+// after. One show is a symbolic link to
 // another, one a second name (hard link) of a third, and lines name pictures through a
 // link to their folder too. After each step and a start, every list names each of its
 // pictures once, where it is on disk, in the order the user gave, and keeps every line the
@@ -800,14 +809,19 @@ TEST_F(BatchRenameTest, AFolderRenamedOrMovedInTheTreeTakesTheListsLinesAlong) {
 TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommandsKillsAndOtherProgramsDo) {
   const TLockWaiter waiter = SetLockWaiter(nullptr);
   const std::vector<std::string> names{"a", "b", "aa", "ab", "ba", "bb", "aab", "abb", "bab", "bba"};
-  for (unsigned seed = 1; seed <= 16; ++seed) {
+  // KIVO2_MODEL_SEEDS="first-last" runs other seeds.
+  unsigned first = 1, last = 16;
+  if (const char* seeds = getenv("KIVO2_MODEL_SEEDS")) std::sscanf(seeds, "%u-%u", &first, &last);
+  for (unsigned seed = first; seed <= last; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
     auto below = [&](size_t n) { return size_t(random() % n); };
     const std::string top = testsupport::TempPath("model" + std::to_string(seed)) + "/";
     const std::string data = top + "data/", trash = top + "trash/", alias = top + "alias/";
     const std::vector<std::string> folders{top + "pics/", top + "other/"};
-    for (const std::string& dir : {data + "Shows/sub", folders[0], folders[1], trash}) fs::create_directories(dir);
+    const std::string outside = top + "outside/";
+    for (const std::string& dir : {data + "Shows/sub", folders[0], folders[1], trash, outside})
+      fs::create_directories(dir);
     fs::create_directory_symlink(folders[0], top + "alias");
     std::vector<std::string> lists{data + "paperclip.lst", data + "Shows/a.shw", data + "Shows/sub/b.shw",
                                    data + "Shows/c.shw"};
@@ -823,6 +837,14 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     };
     place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
     place.LockTimeoutMs = 300;
+    // A program whose lists are wider: a file that names every picture and a second name
+    // of the paperclip, both outside this program's lists.
+    TListPlace wider = place;
+    wider.Lists = [&] {
+      std::vector<std::string> all = place.Lists();
+      all.insert(all.end(), {outside + "notes.txt", outside + "clip.lst"});
+      return all;
+    };
     // Pictures 0..7 with their number as their bytes, and the pictures each list names in order.
     std::vector<std::vector<int>> want(lists.size());
     std::vector<std::string> shuffled = names;
@@ -853,6 +875,12 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     };
     for (size_t l = 0; l < lists.size(); ++l) write(l, where());
     ASSERT_EQ(::link(lists[3].c_str(), second.c_str()), 0);
+    // The picture a line leads to (through the folder's link too); -1 for none.
+    auto picture = [&](std::string line, const std::map<int, std::string>& at) {
+      if (line.rfind(alias, 0) == 0) line = folders[0] + line.substr(alias.size());
+      const auto found = std::find_if(at.begin(), at.end(), [&](const auto& p) { return p.second == line; });
+      return found == at.end() ? -1 : found->first;
+    };
     auto check = [&](int step) {
       SCOPED_TRACE("step " + std::to_string(step));
       const std::map<int, std::string> at = where();
@@ -864,12 +892,8 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         std::vector<int> named;
         const std::string text = testsupport::ReadFile(lists[l]);
         for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2) {
-          // A line names a picture when it leads to it (through the folder's link too).
-          std::string line = text.substr(from, end - from);
-          if (line.rfind(alias, 0) == 0) line = folders[0] + line.substr(alias.size());
-          const auto found = std::find_if(at.begin(), at.end(), [&](const auto& p) { return p.second == line; });
-          EXPECT_TRUE(found != at.end()) << lists[l] << " names " << line;
-          named.push_back(found == at.end() ? -1 : found->first);
+          named.push_back(picture(text.substr(from, end - from), at));
+          EXPECT_NE(named.back(), -1) << lists[l] << " names " << text.substr(from, end - from);
         }
         EXPECT_EQ(named, expected) << lists[l];
         // No room set aside for a copy is kept.
@@ -894,6 +918,15 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       for (const std::string& name : FolderEntries(data))
         if (name.rfind(".renames.kivo2journal-", 0) == 0) found.push_back(data + name);
       return found;
+    };
+    // The user adds a picture to a list (through the one way in, as a window does).
+    auto add = [&](const TListPlace& how) {
+      const std::map<int, std::string> at = where();
+      const size_t l = below(lists.size());
+      const int id = at.empty() ? -1 : std::next(at.begin(), long(below(at.size())))->first;
+      if (id >= 0 && !std::count(want[l].begin(), want[l].end(), id) &&
+          ChangeListLines(how, lists[l], [&](TStringList& lines) { return lines.Add(at.at(id)) >= 0; }))
+        want[l].push_back(id);
     };
     // A random command on the pictures as they are now.
     auto command = [&] {
@@ -931,19 +964,9 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     };
     for (int step = 0; step < 24; ++step) {
       const size_t what = below(9);
+      SCOPED_TRACE("kind " + std::to_string(what));
       if (what == 0) {
-        // The user adds a picture to a list.
-        const std::map<int, std::string> at = where();
-        const size_t l = below(lists.size());
-        const int id = at.empty() ? -1 : std::next(at.begin(), long(below(at.size())))->first;
-        if (id < 0 || std::count(want[l].begin(), want[l].end(), id)) continue;
-        std::string message;
-        ASSERT_TRUE(SettleListJournals(place, message));
-        ChangeListLines(place, lists[l], [&](TStringList& lines) {
-          lines.Add(at.at(id));
-          return true;
-        });
-        want[l].push_back(id);
+        add(place);
       } else if (what == 8) {
         // The show a.shw renamed in the tree, and back at times.
         const std::string to = data + (lists[1] == data + "Shows/a.shw" ? "Shows/sub/a2.shw" : "Shows/a.shw");
@@ -965,12 +988,37 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
           case 2: kill = {TFileFaultOp::Rename, kFileFaultKill, top, renames + int(below(3))}; break;
           case 3: kill = {TFileFaultOp::Unlink, kFileFaultKill, top, 0}; break;
         }
+        // At times by a program whose lists are wider than this one's.
+        const bool wide = what == 1 && below(4) == 0;
+        if (wide) {
+          std::string every;
+          for (const auto& [id, path] : where()) every += path + "\r\n";
+          testsupport::WriteFile(outside + "notes.txt", every);
+          fs::remove(outside + "clip.lst");
+          ASSERT_EQ(::link(lists[0].c_str(), (outside + "clip.lst").c_str()), 0);
+        }
         InChild([&] {
           ArmFileFault(kill);
-          RunCommand(place, plan, trash);
+          RunCommand(wide ? wider : place, plan, trash);
         });
         const std::vector<std::string> left = journals();
-        if (what == 1 && !left.empty() && below(2)) {
+        if (wide && !left.empty()) {
+          // This program writes no file outside its lists and clears nothing beside them:
+          // the record is set aside with its message; the wider program then takes it in.
+          const std::vector<std::string> beside = FolderEntries(outside);
+          const std::string notes = testsupport::ReadFile(outside + "notes.txt");
+          const std::string clip = testsupport::ReadFile(outside + "clip.lst");
+          std::string message;
+          ClearListLeftovers(place);
+          SettleListJournals(place, message);
+          EXPECT_NE(message.find("could not be taken in"), std::string::npos) << message;
+          EXPECT_EQ(FolderEntries(outside), beside);
+          EXPECT_EQ(testsupport::ReadFile(outside + "notes.txt"), notes);
+          EXPECT_EQ(testsupport::ReadFile(outside + "clip.lst"), clip);
+          for (const std::string& name : FolderEntries(data))
+            if (name.find(".kivo2unread-") != std::string::npos) fs::rename(data + name, left[0]);
+          EXPECT_TRUE(SettleListJournals(wider, message)) << message;
+        } else if (what == 1 && !left.empty() && below(2)) {
           // A bit of its record flipped: set aside with one message, never taken in; the
           // record as it was is then taken in.
           const std::string whole = testsupport::ReadFile(left[0]);
@@ -986,8 +1034,11 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             if (name.find(".kivo2unread-") != std::string::npos) fs::remove(data + name);
           testsupport::WriteFile(left[0], whole);
         } else if (what == 1 && !left.empty()) {
-          // Its take-in finds the disk full: the record stays for the next start.
-          TFileFaultScope full(TFileFaultOp::Write, ENOSPC, data, 0, -1);
+          // Its take-in finds the disk full or a list folder read-only: the record stays for
+          // the next start.
+          const std::string folder = std::vector<std::string>{"data/.paperclip", "Shows/.", "sub/."}[below(3)];
+          TFileFaultScope full(below(2) ? TFileFault{TFileFaultOp::Write, ENOSPC, data, 0, -1}
+                                        : TFileFault{TFileFaultOp::Open, EROFS, folder, 0, -1});
           std::string message;
           ClearListLeftovers(place);
           if (!SettleListJournals(place, message)) {
@@ -1023,10 +1074,12 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         }
       } else if (what == 3) {
         // A second program's command at the same time, or one that pauses among its renames
-        // while this program renames what it sees then (what the other one renamed too).
+        // while this program renames what it sees then (what the other one renamed too), and
+        // at times is killed there while this program's command, or a line it adds, waits for
+        // its lists.
         const auto theirs = command();
-        const bool pauses = below(2);
-        const int at = 1 + int(below(std::max<size_t>(theirs.size(), 1)));
+        const size_t pauses = below(3);  // 1: goes on after; 2: killed
+        const int at = 2 + int(below(std::max<size_t>(theirs.size(), 1)));
         const pid_t pid = ::fork();
         if (pid == 0) {
           SetLockWaiter(nullptr);
@@ -1036,9 +1089,23 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         }
         int status = 0;
         if (pauses) ::waitpid(pid, &status, WUNTRACED);
-        RunCommand(place, command(), trash);
-        if (pauses && WIFSTOPPED(status)) ::kill(pid, SIGCONT);
+        TListPlace waits = place;
+        pid_t killer = -1;
+        if (pauses == 2 && WIFSTOPPED(status)) {
+          waits.LockTimeoutMs = 5000;
+          if ((killer = ::fork()) == 0) {
+            ::usleep(150000);
+            ::kill(pid, SIGKILL);
+            ::_exit(0);
+          }
+        }
+        if (killer > 0 && below(3) == 0)
+          add(waits);
+        else
+          RunCommand(waits, command(), trash);
+        if (pauses == 1 && WIFSTOPPED(status)) ::kill(pid, SIGCONT);
         ::waitpid(pid, nullptr, 0);
+        if (killer > 0) ::waitpid(killer, nullptr, 0);
       } else if (what == 4) {
         // A list folder another program holds: the command waits, then does nothing when
         // it needs that folder.
@@ -1051,7 +1118,29 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         TFileFaultScope readOnly(TFileFaultOp::Open, EROFS, folder, 0, -1);
         RunCommand(place, command(), trash);
       } else {
-        RunCommand(place, command(), trash);
+        // At times a list is edited in place meanwhile by a program that takes no lock: two of
+        // its lines swapped, its time set back.
+        const bool edits = below(3) == 0;
+        const size_t l = below(lists.size());
+        RunCommand(place, command(), trash, [&] {
+          const std::string text = testsupport::ReadFile(lists[l]);
+          std::vector<std::string> lines;
+          for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2)
+            lines.push_back(text.substr(from, end - from) + "\r\n");
+          if (!edits || lines.size() < 2) return;
+          const size_t i = below(lines.size() - 1), j = i + 1 + below(lines.size() - i - 1);
+          const auto a = std::find(want[l].begin(), want[l].end(), picture(lines[i].substr(0, lines[i].size() - 2), where()));
+          const auto b = std::find(want[l].begin(), want[l].end(), picture(lines[j].substr(0, lines[j].size() - 2), where()));
+          if (a == want[l].end() || b == want[l].end()) return;
+          std::iter_swap(a, b);
+          std::swap(lines[i], lines[j]);
+          struct stat st;
+          ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
+          std::ofstream(lists[l], std::ios::binary | std::ios::in | std::ios::out)
+              << std::accumulate(lines.begin(), lines.end(), std::string());
+          const struct timespec times[2] = {st.st_atim, st.st_mtim};
+          ASSERT_EQ(::utimensat(AT_FDCWD, lists[l].c_str(), times, 0), 0);
+        });
       }
       start();
       check(step);
@@ -1160,18 +1249,58 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     // A record whose list has changed in its place since (its inode number the same: a new
     // list that has that number again, or one written in place) is not taken into it: the
     // chain b to c, a to b killed before the list took it, the list then written in place
-    // with the chain done.
+    // with the chain done, of the same size, its time set back.
     for (const char* name : {"a.jpg", "b.jpg"}) testsupport::WriteFile(dir + name, name);
     testsupport::WriteFile(list, dir + "b.jpg\r\n" + dir + "a.jpg\r\n");
     InChild([&] {
-      ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, dir + "data/", 1});
+      ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, dir + "elsewhere/"});
       RunCommand(place, {{dir + "b.jpg", dir + "c.jpg"}, {dir + "a.jpg", dir + "b.jpg"}}, "");
     });
+    ASSERT_EQ(testsupport::ReadFile(dir + "c.jpg"), "b.jpg");
     const std::string done = dir + "c.jpg\r\n" + dir + "b.jpg\r\n";
+    struct stat was;
+    ASSERT_EQ(::stat(list.c_str(), &was), 0);
     std::ofstream(list, std::ios::binary | std::ios::in | std::ios::out) << done;
+    const struct timespec times[2] = {was.st_atim, was.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, list.c_str(), times, 0), 0);
     std::string message;
     EXPECT_TRUE(SettleListJournals(place, message)) << message;
     EXPECT_EQ(testsupport::ReadFile(list), done);
+  }
+
+  // A show that is a link which another program points to a show in another folder each
+  // time this one has waited for a folder (whose holder then lets go), three times: the
+  // change writes a show only under its folder's lock, here none at all.
+  {
+    const std::string dir = testsupport::TempPath("moving") + "/";
+    static std::vector<std::unique_ptr<testsupport::HeldLock>> held;
+    static std::string show;
+    show = dir + "data/s.shw";
+    for (int i = 0; i < 4; ++i) {
+      fs::create_directories(dir + std::to_string(i));
+      testsupport::WriteFile(dir + std::to_string(i) + "/s.shw", "");
+      held.push_back(std::make_unique<testsupport::HeldLock>(dir + std::to_string(i), "30"));
+    }
+    fs::create_directories(dir + "data");
+    fs::create_symlink(dir + "0/s.shw", show);
+    SetLockWaiter([](const std::string&, const std::function<bool()>& over) {
+      const size_t n = size_t(std::count(held.begin(), held.end(), nullptr));
+      if (n < 3) {
+        fs::remove(show);
+        fs::create_symlink(ExtractFileDir(ExtractFileDir(show)) + "/" + std::to_string(n + 1) + "/s.shw", show);
+        held[n].reset();
+      }
+      while (!over()) ::usleep(10000);
+      return true;
+    });
+    TListPlace place;
+    place.DataFolder = dir + "data/";
+    place.Lists = [&] { return std::vector<std::string>{show}; };
+    place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
+    place.LockTimeoutMs = 300;
+    EXPECT_ANY_THROW(ChangeListLines(place, show, [](TStringList& lines) { return lines.Add("/x.jpg") >= 0; }));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(testsupport::ReadFile(dir + std::to_string(i) + "/s.shw"), "");
+    held.clear();
   }
   SetLockWaiter(waiter);
 }

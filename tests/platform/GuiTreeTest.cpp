@@ -167,6 +167,17 @@ TEST_F(Tree, SelectingAsksOnChangingThenReportsOnChange) {
   a->Delete();
   EXPECT_EQ(f.tree->Selected(), b);
   EXPECT_EQ(events, (std::vector<std::string>{"change b"}));
+  // Also while the user's move to another node is asked about: once.
+  TTreeNode* c = items->Add(nullptr, "c");
+  f.tree->OnChanging = [&](TObject*, TTreeNode* n, bool&) {
+    events.push_back("changing " + n->Text());
+    if (b->Selected()) b->Delete();
+  };
+  events.clear();
+  f.tree->SetFocus();
+  GuiTesting::PressKey(f.tree, VK_DOWN);
+  EXPECT_EQ(f.tree->Selected(), c);
+  EXPECT_EQ(events, (std::vector<std::string>{"changing c", "change c"}));
 }
 
 TEST_F(Tree, ExpandingCanFillChildrenLazilyOrBeRefused) {
@@ -246,3 +257,4 @@ TEST_F(Tree, NodeAtAPointAndHitTests) {
 }
 
 }  // namespace
+

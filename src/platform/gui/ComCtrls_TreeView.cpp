@@ -187,6 +187,9 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
     }
     bool allow = true;
     if (node) gui::SafeCall(tree(), [&] { allow = tree()->CanChange(node); });
+    // A handler that removed the node selected before has made this one the selection and
+    // reported it already.
+    if (node && node == d->selected) return;
     if (!allow) {
       ++d->quiet;
       setCurrentIndex(previous);
@@ -802,6 +805,7 @@ void TTreeNodes::Delete(TTreeNode* node) {
     if (TreeWidget* w = TreeOf(owner_)) {
       TTreeNode* now = NodeOf(w->currentItem());
       d->selected = now;
+      d->changePending = false;  // a move of the user's that was still to be reported is this one
       const bool wasUser = d->userChange;
       d->userChange = false;
       if (now) gui::SafeCall(owner_, [&] { owner_->Change(now); });

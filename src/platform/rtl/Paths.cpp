@@ -123,6 +123,21 @@ std::string MountPointOf(const std::string& path) {
 
 std::string LastFolderName(const std::string& path) { return ExtractFileName(ExcludeTrailingPathDelimiter(path)); }
 
+std::string RealPath(const std::string& path) {
+  std::string rest;
+  for (std::string at = path;;) {
+    if (char* real = ::realpath(at.c_str(), nullptr)) {
+      const std::string resolved = PathJoin(real, rest);
+      std::free(real);
+      return resolved;
+    }
+    const size_t slash = at.rfind('/');
+    if (at.empty() || at == "/" || slash == std::string::npos) return path;
+    rest = PathJoin(at.substr(slash + 1), rest);
+    at = slash == 0 ? "/" : at.substr(0, slash);
+  }
+}
+
 std::string RealFolderPath(const std::string& folder) {
   char* real = folder.empty() ? nullptr : ::realpath(folder.c_str(), nullptr);
   if (!real) return folder;

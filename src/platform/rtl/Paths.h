@@ -21,6 +21,9 @@ bool SameFile(const std::string& a, const std::string& b);
 std::string MountPointOf(const std::string& path);
 // The last folder name of a folder path ("Photos" for "/home/u/Photos/").
 std::string LastFolderName(const std::string& path);
+// The path with every link on its way resolved; of a path that does not exist, its nearest
+// existing folder resolved and the rest as given.
+std::string RealPath(const std::string& path);
 // The existing folder with every link on its way resolved, as folder walks (which do not
 // follow links) reach it, with a trailing '/'; the folder as given when it is missing.
 std::string RealFolderPath(const std::string& folder);

@@ -257,22 +257,9 @@ int ClearLeftovers(const std::string& folder) {
 }
 
 bool IsSameOrInside(const std::string& path, const std::string& folder) {
-  // The nearest existing parent stands for a path that is not made yet.
-  auto real = [](std::string p) {
-    p = ExcludeTrailingPathDelimiter(ExpandFileName(p));
-    for (;;) {
-      if (char* r = ::realpath(p.c_str(), nullptr)) {
-        std::string s = r;
-        std::free(r);
-        return s;
-      }
-      if (p.empty() || p == "/") return std::string("/");
-      p = ExtractFileDir(p);
-    }
-  };
-  std::string f = real(folder);
-  std::string p = real(path);
-  if (p == f) return true;
-  if (f == "/") return true;
+  // A path that is not made yet stands at its nearest existing folder's real place.
+  auto real = [](const std::string& p) { return RealPath(ExcludeTrailingPathDelimiter(ExpandFileName(p))); };
+  const std::string f = real(folder), p = real(path);
+  if (p == f || f == "/") return true;
   return p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == '/';
 }
