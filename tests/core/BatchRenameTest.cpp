@@ -1610,8 +1610,9 @@ static void ForgeJournal(const std::string& appDir, const std::string& tag, cons
   field("1");
   field(list);
   const struct stat was = id(statOf);
-  for (long long n : {(long long)was.st_size, (long long)was.st_mtim.tv_sec, (long long)was.st_mtim.tv_nsec})
-    field(std::to_string(n));
+  field(std::to_string(was.st_size));
+  field(std::to_string(was.st_mtim.tv_sec));
+  field(std::to_string(was.st_mtim.tv_nsec));
   field(std::to_string(others.size()));
   for (const std::string& name : others) field(name);
   field(std::to_string(renames.size()));
@@ -1669,6 +1670,7 @@ TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenThe
   EXPECT_EQ(second.Close(), 0) << second.Log();
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 
+  // The second batch killed; the forged records and the work file; Shows made read-only.
   std::vector<TFileRename> back;
   std::vector<std::string> bytes{"b", "c"};
   for (size_t i = 2; i < named.size(); ++i) {
@@ -1688,7 +1690,8 @@ TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenThe
   testsupport::WriteFile(outside + "other.txt", "my own text\n");
   testsupport::WriteFile(leftover, "work");
   testsupport::WriteFile(appDir_ + "paperclip.lst", At({"c.jpg"}));
-  ForgeJournal(appDir_, "1", outside + "notes.txt", outside + "notes.txt", {}, {{outside + "old.jpg", outside + "new.jpg"}});
+  ForgeJournal(appDir_, "1", outside + "notes.txt", outside + "notes.txt", {},
+               {{outside + "old.jpg", outside + "new.jpg"}});
   ForgeJournal(appDir_, "2", appDir_ + "paperclip.lst", outside + "other.txt", {outside + "other.txt"}, {});
   std::optional<testsupport::ScratchMount> readOnly;
   readOnly.emplace(appDir_ + "Shows", 0, appDir_ + "Shows");
@@ -1711,6 +1714,7 @@ TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenThe
       << "the forged records are not set aside";
   EXPECT_EQ(JournalsIn(appDir_), 1) << "the batch's record is not kept";
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
+  // Shows writable again: the next start takes the record in without a word.
   readOnly.reset();
   ASSERT_TRUE(Start(true)) << x_.Error();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return JournalsIn(appDir_) == 0; })) << x_.Describe();
@@ -1919,7 +1923,8 @@ TEST_F(ListsRealTest, WhileAPasteMoveAsksASecondProgramChangesTheListsAndTheMove
   EXPECT_EQ(testsupport::Run({"cmp", folder_ + "p0.jpg", moved[2]}).exitCode, 0);
   EXPECT_EQ(testsupport::Run({"cmp", folder_ + "p1.jpg", moved[1]}).exitCode, 0);
   const std::string trash = std::string(getenv("XDG_DATA_HOME")) + "/Trash/files/";
-  EXPECT_EQ(testsupport::Run({"cmp", trash + "p0.2.jpg", moved[0]}).exitCode, 0) << "the first p0.jpg is not in the Trash";
+  EXPECT_EQ(testsupport::Run({"cmp", trash + "p0.2.jpg", moved[0]}).exitCode, 0)
+      << "the first p0.jpg is not in the Trash";
   EXPECT_EQ(Read("paperclip.lst"), At({"p1.jpg", "p0.jpg"}));
   EXPECT_EQ(Read("Shows/keep.shw"), At({"p1.jpg"}));
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
