@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstring>
@@ -1440,9 +1441,9 @@ class ListsRealTest : public realwindow::RealWindowCase {
     fs::create_directories(folder_);
     fs::create_directories(appDir_ + "Shows");
   }
-  // The selected row's colour in a tree, and the place of the button bar's "Clip" in the main window.
+  // The selected row's colour in a tree, and the places of the button bar's "Clip" and "Shows" in the main window.
   static constexpr const char* kHighlight = "rgb(48,140,198)";
-  static constexpr int kClipX = 1215, kClipY = 32;
+  static constexpr int kClipX = 1215, kClipY = 32, kShowsX = 311;
   const std::string folder_ = testsupport::TempPath("pics") + "/";
   const std::string appDir_ = std::string(getenv("XDG_DATA_HOME")) + "/Kivo2/";
   std::string Read(const std::string& name) const { return testsupport::ReadFile(appDir_ + name); }
@@ -1496,6 +1497,24 @@ class ListsRealTest : public realwindow::RealWindowCase {
     for (int i = 0; i < ups; ++i) x_.Key("Up");
     x_.Key("Return");
     return true;
+  }
+  // What is wrong with a list whose lines should name, one by one, files with these bytes:
+  // empty when each line names an existing file that holds its bytes.
+  std::string Unfollowed(const std::string& list, const std::vector<std::string>& bytes) const {
+    const std::vector<std::string> lines = testsupport::Lines(Read(list));
+    int gone = 0, other = 0;
+    std::string first;
+    for (size_t k = 0; k < lines.size() && k < bytes.size(); ++k) {
+      const std::string path = lines[k].substr(0, lines[k].find('\r'));
+      const bool there = fs::exists(path);
+      if (there && testsupport::ReadFile(path) == bytes[k]) continue;
+      ++(there ? other : gone);
+      if (first.empty()) first = path;
+    }
+    if (!gone && !other && lines.size() == bytes.size()) return "";
+    return list + ": " + std::to_string(lines.size()) + " lines for " + std::to_string(bytes.size()) + " pictures, " +
+           std::to_string(gone) + " name files that are gone, " + std::to_string(other) +
+           " another picture; the first: " + first;
   }
   // Once the wait for another program's lock shows its notice, gives it up with Esc: the
   // one message that then says why (within 3 s), answered. False when it did not go so.
@@ -1572,6 +1591,73 @@ TEST_F(ListsRealTest, AKillDuringAChainedBatchsWaitChangesNothingAndALinkedShowT
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
+// Program A's batch of 1,400 pictures ("b" by "ab"), which the paperclip and two shows
+// name, is stopped at some 300 renames holding their locks; program B's rename of another
+// picture they name waits with its notice, and A is killed. Once B has the locks it takes
+// A's renames in before it reads the lists: each line of each list names its picture (its
+// bytes say which) where it is now, B's picture too, and no record is left.
+TEST_F(ListsRealTest, ARenameThatWaitedForAKilledBatchTakesTheBatchsRenamesIntoTheLists) {
+  constexpr int kFiles = 1400;
+  const std::string more = testsupport::TempPath("more") + "/";
+  fs::create_directories(more);
+  testsupport::WriteFile(more + "q.jpg", "q");
+  std::vector<std::string> all, even, third;
+  for (int i = 0; i < kFiles; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "b%04d.jpg", i);
+    testsupport::WriteFile(folder_ + name, name);
+    all.push_back(name);
+    if (i % 2 == 0) even.push_back(name);
+    if (i % 3 == 0) third.push_back(name);
+  }
+  testsupport::WriteFile(appDir_ + "paperclip.lst", At(all) + more + "q.jpg\r\n");
+  testsupport::WriteFile(appDir_ + "Shows/even.shw", more + "q.jpg\r\n" + At(even));
+  testsupport::WriteFile(appDir_ + "Shows/third.shw", At(third));
+  auto renamed = [&] {
+    int count = 0;
+    for (const std::string& name : FolderEntries(folder_)) count += name[0] == 'a';
+    return count;
+  };
+  ASSERT_TRUE(Start(false, {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_RENAME_DELAY_US=3000"}))
+      << x_.Error();
+  const XRect d = realwindow::OpenBatchDialog(x_, "b", "ab");
+  ASSERT_GT(d.width, 0) << x_.Describe();
+  x_.Click(d.x + 194, d.y + 178);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return renamed() >= 300; }, 30000)) << x_.Describe();
+  ::kill(x_.Pid(), SIGSTOP);
+  const int done = renamed();
+  ASSERT_LT(done, kFiles) << "the batch was over before it was stopped";
+
+  // B: the list's menu, "Rename file" (four up from its end) on q.jpg, "renamed", Yes.
+  RealWindow b;
+  ASSERT_TRUE(b.Start({.registryValues = {"\"LastPath\"=\"" + more + "\""}}) && b.Activate(b.MainWindow()))
+      << b.Error();
+  const size_t windows = b.Windows().size();
+  b.Click(35, 460, 3);
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return b.Windows().size() > windows; })) << b.Describe();
+  b.Key("Up Up Up Up Return");
+  ASSERT_TRUE(b.WaitForWindow("FormEditName")) << b.Describe();
+  b.Type("renamed");
+  b.Key("Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return b.Windows().size() > windows + 1; })) << b.Describe();
+  b.Key("Return");  // "Rename file to ...?"
+  ASSERT_TRUE(b.WaitForWindow("LockWaitForm", 8000)) << b.Describe();
+  x_.Kill();
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    return fs::exists(more + "renamed.jpg") && Read("paperclip.lst").find("renamed.jpg") != std::string::npos &&
+           b.Windows().size() == windows;
+  })) << b.Describe();
+  std::printf("A was stopped after %d of %d renames\n", done, kFiles);
+  std::vector<std::string> clip = all, first = even;
+  clip.push_back("q");
+  first.insert(first.begin(), "q");
+  EXPECT_EQ(Unfollowed("paperclip.lst", clip), "");
+  EXPECT_EQ(Unfollowed("Shows/even.shw", first), "");
+  EXPECT_EQ(Unfollowed("Shows/third.shw", third), "");
+  EXPECT_EQ(JournalsIn(appDir_), 0);
+  EXPECT_EQ(b.Close(), 0) << b.Log();
+}
+
 // Another program holds the paperclip's folder during a batch: the batch waits, Esc gives
 // it up with one message and nothing renamed. The user adds the pictures to the paperclip
 // again (it names them already), and after the next start it names each once; the batch
@@ -1634,9 +1720,51 @@ TEST_F(ListsRealTest, ARenameOrDeleteWaitsOnceForThreeHeldShowsAndOneEscGivesItU
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
+// A record of renames in the data folder as an attacker writes it, whole and with its
+// checksum: one list (its path, the stat of the file it names, its other names) and renames
+// whose files stand under their new names.
+static void ForgeJournal(const std::string& appDir, const std::string& tag, const std::string& list,
+                         const std::string& statOf, const std::vector<std::string>& others,
+                         const std::vector<std::pair<std::string, std::string>>& renames) {
+  std::string text = "kivo2 rename journal 4\n";
+  auto field = [&text](const std::string& value) { text += value + '\0'; };
+  auto id = [&](const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    field(std::to_string(st.st_dev));
+    field(std::to_string(st.st_ino));
+    return st;
+  };
+  field("1");
+  field("1");
+  field(list);
+  const struct stat was = id(statOf);
+  field(std::to_string(was.st_size));
+  field(std::to_string(was.st_mtim.tv_sec));
+  field(std::to_string(was.st_mtim.tv_nsec));
+  field(std::to_string(others.size()));
+  for (const std::string& name : others) field(name);
+  field(std::to_string(renames.size()));
+  for (const auto& [from, to] : renames) {
+    field(from);
+    field(to);
+    id(to);
+    id(fs::path(from).parent_path());
+  }
+  char crc[16];
+  std::snprintf(crc, sizeof crc, "%08lX", ::crc32(0L, reinterpret_cast<const Bytef*>(text.data()), uInt(text.size())));
+  testsupport::WriteFile(appDir + ".renames.kivo2journal-" + tag, text + crc + '\0');
+}
+
 // Two programs start at once on the record a killed batch left (its renames chain: c.jpg
-// to d.jpg, then b.jpg to c.jpg, among 2,000 others): the show takes it once.
-TEST_F(ListsRealTest, TwoProgramsStartingAtOnceTakeAKilledBatchsRecordInOnce) {
+// to d.jpg, then b.jpg to c.jpg, among 2,000 others): the show takes it once. The record of
+// a second batch killed likewise (each g... back to f...) is kept while the Shows folder is
+// read-only (a read-only bind mount), and taken in at the next start once it can be written.
+// Two records with right checksums that name files outside the lists lie beside it then: one
+// a text file with a line to rename, one a list whose other name is another text file. Both
+// are set aside, with the kept one in one message, and neither those files nor a killed
+// program's work file beside them changes.
+TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenTheyCanBeWritten) {
   std::vector<TFileRename> plan{{folder_ + "c.jpg", folder_ + "d.jpg"}, {folder_ + "b.jpg", folder_ + "c.jpg"}};
   std::vector<std::string> named{"b.jpg", "c.jpg"};
   testsupport::WriteFile(folder_ + "b.jpg", "b");
@@ -1669,6 +1797,59 @@ TEST_F(ListsRealTest, TwoProgramsStartingAtOnceTakeAKilledBatchsRecordInOnce) {
   EXPECT_EQ(testsupport::ReadFile(folder_ + "c.jpg"), "b");
   EXPECT_EQ(RecordsIn(appDir_), std::vector<std::string>{});
   EXPECT_EQ(second.Close(), 0) << second.Log();
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+
+  // The second batch killed; the forged records and the work file; Shows made read-only.
+  std::vector<TFileRename> back;
+  std::vector<std::string> bytes{"b", "c"};
+  for (size_t i = 2; i < named.size(); ++i) {
+    back.push_back({folder_ + named[i], folder_ + named[i].substr(1)});
+    bytes.push_back(named[i].substr(1));
+  }
+  InChild([&] {
+    ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, "/.s.shw.kivo2save-"});
+    RunCommand(place, back, "");
+  });
+  ASSERT_EQ(JournalsIn(appDir_), 1);
+  const std::string outside = testsupport::TempPath("outside") + "/", notes = outside + "old.jpg\r\nmore\r\n";
+  const std::string leftover = outside + ".notes.txt.kivo2save-999999.1-abcdef";
+  fs::create_directories(outside);
+  testsupport::WriteFile(outside + "notes.txt", notes);
+  testsupport::WriteFile(outside + "new.jpg", "new");
+  testsupport::WriteFile(outside + "other.txt", "my own text\n");
+  testsupport::WriteFile(leftover, "work");
+  testsupport::WriteFile(appDir_ + "paperclip.lst", At({"c.jpg"}));
+  ForgeJournal(appDir_, "1", outside + "notes.txt", outside + "notes.txt", {},
+               {{outside + "old.jpg", outside + "new.jpg"}});
+  ForgeJournal(appDir_, "2", appDir_ + "paperclip.lst", outside + "other.txt", {outside + "other.txt"}, {});
+  std::optional<testsupport::ScratchMount> readOnly;
+  readOnly.emplace(appDir_ + "Shows", 0, appDir_ + "Shows");
+  if (!readOnly->Mounted()) GTEST_SKIP() << "no read-only bind mount of the Shows folder could be made here";
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + folder_ + "\""}})) << x_.Error();
+  const unsigned long message = NewWindow({x_.MainWindow()});
+  ASSERT_TRUE(message && x_.Activate(message)) << "no message at the start\n" << x_.Describe();
+  x_.Key("Return");
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return x_.Windows().size() == 1; })) << x_.Describe();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(x_.Windows().size(), 1u) << "a second message\n" << x_.Describe();
+  EXPECT_EQ(testsupport::ReadFile(outside + "notes.txt"), notes);
+  EXPECT_EQ(testsupport::ReadFile(outside + "other.txt"), "my own text\n");
+  EXPECT_TRUE(fs::exists(leftover));
+  EXPECT_EQ(Read("paperclip.lst"), At({"c.jpg"}));
+  const std::vector<std::string> records = RecordsIn(appDir_);
+  EXPECT_EQ(std::count_if(records.begin(), records.end(),
+                          [](const std::string& name) { return name.starts_with(".renames.kivo2unread-"); }),
+            2)
+      << "the forged records are not set aside";
+  EXPECT_EQ(JournalsIn(appDir_), 1) << "the batch's record is not kept";
+  EXPECT_EQ(x_.Close(), 0) << x_.Log();
+  // Shows writable again: the next start takes the record in without a word.
+  readOnly.reset();
+  ASSERT_TRUE(Start(true)) << x_.Error();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return JournalsIn(appDir_) == 0; })) << x_.Describe();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(x_.Windows().size(), 1u) << "a message at the start\n" << x_.Describe();
+  EXPECT_EQ(Unfollowed("Shows/s.shw", bytes), "");
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
@@ -1745,18 +1926,25 @@ TEST_F(ListsRealTest, ClipClickedDuringALongDeleteIsDroppedAndThePaperclipFollow
 // word of another program's renames, adds its picture to the paperclip and deletes a show,
 // each at once. Answered Yes, the move leaves the show gone and the second program's line
 // in the paperclip, and the paperclip and the other show name the moved pictures (cmp)
-// where they are now.
+// where they are now; a show that named only the replaced picture (now in the Trash) names
+// nothing. Then the paperclip's three pictures, two of them named p0.jpg, are cut from the
+// paperclip and pasted into the first folder, Yes to replace: the first p0.jpg goes to the
+// Trash, and its lines go with it, as for a Delete.
 TEST_F(ListsRealTest, WhileAPasteMoveAsksASecondProgramChangesTheListsAndTheMoveKeepsThat) {
   realwindow::Pictures(folder_, 2);
   const std::string to = folder_ + "to/", more = testsupport::TempPath("more") + "/";
-  const std::vector<std::string> moved{testsupport::TempPath("p0"), testsupport::TempPath("p1")};
+  const std::vector<std::string> moved{testsupport::TempPath("p0"), testsupport::TempPath("p1"),
+                                       testsupport::TempPath("blue")};
   for (int i = 0; i < 2; ++i) fs::copy_file(folder_ + "p" + std::to_string(i) + ".jpg", moved[size_t(i)]);
   fs::create_directories(to);
+  fs::create_directories(more);
   ASSERT_EQ(testsupport::Run({"convert", "-size", "64x48", "xc:black", to + "p0.jpg"}).exitCode, 0);
-  realwindow::Pictures(more, 1);
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "64x48", "xc:blue", more + "p0.jpg"}).exitCode, 0);
+  fs::copy_file(more + "p0.jpg", moved[2]);
   testsupport::WriteFile(appDir_ + "paperclip.lst", At({"p0.jpg", "p1.jpg"}));
   testsupport::WriteFile(appDir_ + "Shows/gone.shw", At({"p0.jpg"}));
   testsupport::WriteFile(appDir_ + "Shows/keep.shw", At({"p1.jpg", "p0.jpg"}));
+  testsupport::WriteFile(appDir_ + "Shows/black.shw", to + "p0.jpg\r\n");
   ASSERT_TRUE(Start()) << x_.Error();
   const size_t windows = x_.Windows().size();
   // Select all, the list's menu: "Cut file(s)" (five up from its end while "Paste" and,
@@ -1831,8 +2019,43 @@ TEST_F(ListsRealTest, WhileAPasteMoveAsksASecondProgramChangesTheListsAndTheMove
   EXPECT_FALSE(fs::exists(appDir_ + "Shows/gone.shw"));
   EXPECT_EQ(Read("paperclip.lst"), to + "p0.jpg\r\n" + to + "p1.jpg\r\n" + more + "p0.jpg\r\n");
   EXPECT_EQ(Read("Shows/keep.shw"), to + "p1.jpg\r\n" + to + "p0.jpg\r\n");
+  EXPECT_EQ(Read("Shows/black.shw"), "") << "the replaced picture went to the Trash";
   for (int i = 0; i < 2; ++i)
     EXPECT_EQ(testsupport::Run({"cmp", to + "p" + std::to_string(i) + ".jpg", moved[size_t(i)]}).exitCode, 0) << i;
+
+  // Paperclip > "Paperclip and shows": the paperclip's pictures, all cut; the button bar's
+  // "Shows" goes back to the folder tree, on "to".
+  ASSERT_TRUE(OpensByKeys("alt+c")) << x_.Describe();
+  x_.Key("Down Down Down Down Return");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(x_.MainWindow()).starts_with("PaperClip"); }))
+      << x_.Describe();
+  ASSERT_TRUE(SelectAll(x_) && ListMenu(5)) << x_.Describe();
+  x_.Click(c.x + kShowsX, c.y + kClipY);
+  ASSERT_TRUE(RealWindow::WaitUntil(inTo)) << x_.Describe();
+  // Left goes up to the first folder; its menu (a right click): "Paste file(s)", fourth.
+  const XRect tree{c.x, c.y + 65, 170, 150};
+  ASSERT_TRUE(Opens([&] { ClickRow(tree, 3); })) << x_.Describe();
+  x_.Key("Escape");
+  x_.Key("Left");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Property(x_.MainWindow(), "WM_NAME").ends_with("/pics/\""); }))
+      << x_.Property(x_.MainWindow(), "WM_NAME");
+  ASSERT_TRUE(Opens([&] { ClickRow(tree, 3); })) << x_.Describe();
+  x_.Key("Down Down Down Down Return");
+  // "Move 3 files to folder ...?" Yes; "File p0.jpg exists, Overwrite this file?" Yes.
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(asks(question) && x_.Activate(question)) << x_.Describe();
+    x_.Key("Return");
+  }
+  ASSERT_TRUE(RealWindow::WaitUntil([&] {
+    return !fs::exists(more + "p0.jpg") && x_.Windows().size() == windows && !JournalsIn(appDir_);
+  })) << x_.Describe();
+  EXPECT_EQ(testsupport::Run({"cmp", folder_ + "p0.jpg", moved[2]}).exitCode, 0);
+  EXPECT_EQ(testsupport::Run({"cmp", folder_ + "p1.jpg", moved[1]}).exitCode, 0);
+  const std::string trash = std::string(getenv("XDG_DATA_HOME")) + "/Trash/files/";
+  EXPECT_EQ(testsupport::Run({"cmp", trash + "p0.2.jpg", moved[0]}).exitCode, 0)
+      << "the first p0.jpg is not in the Trash";
+  EXPECT_EQ(Read("paperclip.lst"), At({"p1.jpg", "p0.jpg"}));
+  EXPECT_EQ(Read("Shows/keep.shw"), At({"p1.jpg"}));
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
