@@ -372,15 +372,20 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     }
     given.insert(target);
   }
-  // A move: the lists that name the files follow them in the same step.
-  if (move) {
-    for (int i = 0; i < asked; ++i) {
-      if (skipped[size_t(i)]) continue;
-      FNamesBefore->Add(files[size_t(i)]);
-      FNamesAfter->Add(targets[size_t(i)]);
+  // The lists follow in the same step: a moved file to its new name, and a file of the
+  // destination that goes to the Trash for another out of them, as for a Delete.
+  std::set<std::string> trashed;
+  for (int i = 0; i < asked; ++i) {
+    if (skipped[size_t(i)]) continue;
+    if (approved[size_t(i)] && EntryExists(targets[size_t(i)]) && trashed.insert(targets[size_t(i)]).second) {
+      FNamesBefore->Add(targets[size_t(i)]);
+      FNamesAfter->Add(std::string());
     }
-    if (!BeginListRenames(false)) return false;
+    if (!move) continue;
+    FNamesBefore->Add(files[size_t(i)]);
+    FNamesAfter->Add(targets[size_t(i)]);
   }
+  if (FNamesBefore->Count() > 0 && !BeginListRenames(false)) return false;
   ProgressBar1->SetMax(count);
   ProgressBar1->SetPosition(0);
   ProgressBar1->SetVisible(true);

@@ -193,6 +193,8 @@ TEST_F(FileCommandsTest, AnExistingTargetGoesToTheTrashOnlyWhenTheUserSaysSo) {
   const std::string target = testsupport::TempPath("target") + "/";
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) MakeFile(target + name, std::string("old ") + name);
   StartIn();
+  // The paperclip loses the old pictures that go to the Trash, as for a Delete.
+  testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", target + "a.jpg\r\n" + target + "b.jpg\r\n");
   // a: No (kept); b: Yes (old one to the Trash); c: Yes to all, and d without a question.
   Select({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
   Form1->CopyFiles1->Click();
@@ -210,6 +212,7 @@ TEST_F(FileCommandsTest, AnExistingTargetGoesToTheTrashOnlyWhenTheUserSaysSo) {
     EXPECT_TRUE(Trashed(target + name, target + name)) << name;
   }
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) EXPECT_TRUE(Intact(folder_ + name)) << name;
+  EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "a.jpg\r\n");
 
   // Cancel stops the run at that file.
   OpenFolder(folder_);
