@@ -429,20 +429,22 @@ TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListP
   for (size_t k = 0; k < plan_.size(); ++k) {
     byOldName_[NameOf(plan_[k].from)].push_back(uint32_t(k));
     if (!plan_[k].to.empty()) byNewName_[NameOf(plan_[k].to)].push_back(uint32_t(k));
+    ascii_ = ascii_ && IsAscii(NameOf(plan_[k].from)) && IsAscii(NameOf(plan_[k].to));
   }
-  // (A name with a line break ends no line.)
-  std::set<std::string_view> all;
-  for (const auto* names : {&byOldName_, &byNewName_})
-    for (const auto& [name, renames] : *names)
-      if (!name.empty() && name.find_first_of("\r\n") == std::string_view::npos) all.insert(name);
   // A name that ends in another of the names (a prefix a batch adds) is found by that one's
-  // search: each line ends in a name searched for.
-  for (std::string_view name : all) {
-    ascii_ = ascii_ && IsAscii(name);
-    if (std::none_of(all.begin(), all.end(),
-                     [&](std::string_view other) { return other.size() < name.size() && name.ends_with(other); }))
-      searched_.push_back(name);
-  }
+  // search: each line ends in a name searched for. A name with a line break ends no line.
+  // Once more names are searched for than are looked for whole, the rest are not counted.
+  auto known = [&](std::string_view name) { return byOldName_.count(name) > 0 || byNewName_.count(name) > 0; };
+  for (const auto* names : {&byOldName_, &byNewName_})
+    for (const auto& [name, renames] : *names) {
+      if (name.empty() || name.find_first_of("\r\n") != std::string_view::npos ||
+          (names == &byNewName_ && byOldName_.count(name)))
+        continue;
+      bool within = false;
+      for (size_t i = 1; i < name.size() && !within; ++i) within = known(name.substr(i));
+      if (!within) searched_.push_back(name);
+      if (searched_.size() > kNamesSearchedWhole) return;
+    }
 }
 
 TFileId TRenameIndex::folderId(const std::string& folder) {
