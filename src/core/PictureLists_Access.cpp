@@ -447,7 +447,7 @@ TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListP
     }
 }
 
-TFileId TRenameIndex::folderId(const std::string& folder) {
+TFileId TRenameIndex::FolderId(const std::string& folder) {
   auto found = folders_.find(folder);
   if (found != folders_.end()) return found->second;
   struct stat st;
@@ -459,8 +459,8 @@ TFileId TRenameIndex::folderId(const std::string& folder) {
 bool TRenameIndex::sameEntry(const std::string& path, const std::string& entry, TFileId folder) {
   if (path == entry) return true;
   if (NameOf(path) != NameOf(entry)) return false;
-  const TFileId id = folderId(ExtractFileDir(path));
-  return id.Known() && id == (folder.Known() ? folder : folderId(ExtractFileDir(entry)));
+  const TFileId id = FolderId(ExtractFileDir(path));
+  return id.Known() && id == (folder.Known() ? folder : FolderId(ExtractFileDir(entry)));
 }
 
 int TRenameIndex::OldEntryOf(const std::string& path) {
@@ -525,44 +525,46 @@ bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
 }
 
 TOutcomes Planned(const std::vector<TPlannedRename>& plan) {
-  TOutcomes planned(plan.size());
-  std::unordered_set<std::string> taken;  // of files meant for one name the last one holds it
+  TOutcomes planned(plan.size(), TOutcome::Stays);
+  std::unordered_set<std::string_view> taken;  // of files meant for one name the last one holds it
   for (size_t k = plan.size(); k-- > 0;)
-    if (plan[k].file.Known()) planned[k] = plan[k].to.empty() || taken.insert(plan[k].to).second ? plan[k].to : "";
+    if (plan[k].file.Known())
+      planned[k] = !plan[k].to.empty() && taken.insert(plan[k].to).second ? TOutcome::Renamed : TOutcome::Gone;
   return planned;
 }
 
 namespace {
 
-std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
+TOutcome WhereNow(const TPlannedRename& p, bool done) {
   // A name that held no file when the command began is none of its files.
-  if (!p.file.Known()) return std::nullopt;
+  if (!p.file.Known()) return TOutcome::Stays;
   struct stat st;
-  const bool named = ::lstat(p.from.c_str(), &st) == 0;
-  if (p.to.empty()) return named && p.file.Is(st) ? std::nullopt : std::optional<std::string>("");
-  if (::lstat(p.to.c_str(), &st) != 0) return std::nullopt;
-  if (p.file.Is(st)) return p.to;
+  if (p.to.empty()) return ::lstat(p.from.c_str(), &st) == 0 && p.file.Is(st) ? TOutcome::Stays : TOutcome::Gone;
+  // The new name is asked first: the old name of a file that went is looked up in vain, slowly.
+  if (::lstat(p.to.c_str(), &st) != 0) return TOutcome::Stays;
+  if (p.file.Is(st)) return TOutcome::Renamed;
   // Moved by a copy (to another file system): a file under the new name and none under the
   // old one, as this program did it, or as only a copy can leave it.
-  if (named) return std::nullopt;
+  if (::lstat(p.from.c_str(), &st) == 0) return TOutcome::Stays;
   struct stat folder;
-  if (done || (::stat(ExtractFileDir(p.to).c_str(), &folder) == 0 && folder.st_dev != p.file.dev)) return p.to;
-  return std::nullopt;
+  return done || (::stat(ExtractFileDir(p.to).c_str(), &folder) == 0 && folder.st_dev != p.file.dev)
+             ? TOutcome::Renamed
+             : TOutcome::Stays;
 }
 
 }  // namespace
 
 TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done) {
   TOutcomes now(plan.size());
-  std::unordered_map<std::string, size_t> holder;  // a new name, and the rename whose file is there
+  std::unordered_map<std::string_view, size_t> holder;  // a new name, and the rename whose file is there
   for (size_t k = 0; k < plan.size(); ++k) {
     now[k] = WhereNow(plan[k], !done.empty() && done[k]);
-    if (!now[k] || now[k]->empty()) continue;
-    const auto [at, first] = holder.emplace(*now[k], k);
+    if (now[k] != TOutcome::Renamed) continue;
+    const auto [at, first] = holder.emplace(plan[k].to, k);
     if (first) continue;
     struct stat st;
-    const bool earlier = ::lstat(now[k]->c_str(), &st) == 0 && plan[at->second].file.Is(st);
-    now[earlier ? k : at->second] = "";
+    const bool earlier = ::lstat(plan[k].to.c_str(), &st) == 0 && plan[at->second].file.Is(st);
+    now[earlier ? k : at->second] = TOutcome::Gone;
     if (!earlier) at->second = k;
   }
   return now;
@@ -570,9 +572,10 @@ TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bo
 
 std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now) {
   // Where the line of a hit goes: nothing when it stays as it is.
+  static const std::string gone;
   auto goes = [&](int from) -> const std::string* {
-    if (from < 0 || !now[size_t(from)]) return nullptr;
-    const std::string& to = *now[size_t(from)];
+    if (from < 0 || now[size_t(from)] == TOutcome::Stays) return nullptr;
+    const std::string& to = now[size_t(from)] == TOutcome::Gone ? gone : plan_[size_t(from)].to;
     // A name with a line break cannot be a line: the line stays as it was.
     return to.empty() || NameFitsListLine(to) ? &to : nullptr;
   };

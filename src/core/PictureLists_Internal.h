@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -145,9 +144,10 @@ struct TPlannedRename {
   std::string from, to;  // to empty: deleted
   TFileId file, folder;
 };
-// Where each file of a command is: its new name, "" when it is gone (deleted), nothing when it
-// is where it was.
-using TOutcomes = std::vector<std::optional<std::string>>;
+// Where each file of a command is: where it was, gone (deleted, or replaced by another of its
+// files), or under its new name.
+enum class TOutcome : uint8_t { Stays, Gone, Renamed };
+using TOutcomes = std::vector<TOutcome>;
 // Where the command meant its files to go (those that existed when it began; of files meant
 // for one name, the earlier ones go when the last replaces them there).
 TOutcomes Planned(const std::vector<TPlannedRename>& plan);
@@ -189,9 +189,10 @@ class TRenameIndex {
   // names. A renamed line whose new name a line that stays names already goes: the list
   // named that file once and still does. A line written anew keeps its line end.
   std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now);
+  // The folder (links followed), each asked once.
+  TFileId FolderId(const std::string& folder);
 
  private:
-  TFileId folderId(const std::string& folder);
   bool sameEntry(const std::string& path, const std::string& entry, TFileId folder);
   // Adds the hits of the line [start, end) of bytes.
   void hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits);
