@@ -151,7 +151,7 @@ class TListRenames {
   // had, a list cannot be changed or the journal cannot be written; Why() says which, as
   // one message. Notice() may hold what taking a journal in had to say, also on true (to be
   // told once no lock is held: after Finish).
-  bool Begin(const std::vector<TFileRename>& plan);
+  bool Begin(std::vector<TFileRename> plan);
   // The command renamed, moved or deleted the file From as planned. Files of the plan that go
   // to one name go there in the plan's order: the last one replaces the others.
   void Done(const std::string& From);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <unordered_set>
+#include <utility>
 
 #include "core/Diversen.h"
 #include "core/PictureLists_Internal.h"
@@ -210,44 +211,24 @@ bool TListCopy::Write(std::string_view text) {
   return restart() && fileio::WriteAll(fd_, text.data(), text.size()) && end();
 }
 
-namespace {
-
-// Copies the bytes [from, to) of in to out at its offset: inside the kernel, or read and
-// written where the file systems cannot.
-bool CopySpan(int in, uint64_t from, uint64_t to, int out) {
-  if (to <= from) return true;
-  if (::lseek(in, off_t(from), SEEK_SET) != off_t(from)) return false;
-  uint64_t left = to - from;
-  while (left > 0) {
-    const ssize_t n = fileio::CopyRange(in, out, size_t(std::min<uint64_t>(left, uint64_t(1) << 30)));
-    if (n > 0) {
-      left -= uint64_t(n);
-      continue;
-    }
-    if (n == 0) {
-      errno = EIO;  // the list ended before its size: it changed under the lock
+bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
+  // A list of up to 8 MB with many changed lines costs fewer calls read and written whole (a
+  // few calls per changed line); another one is copied around its changed lines in the kernel.
+  if (edits.size() > 64 && size <= uint64_t(8) << 20) {
+    std::string bytes, text;
+    TSignature sig;
+    if (!ReadListBytes(in, bytes, sig)) return false;
+    if (bytes.size() < size) {
+      errno = EIO;  // the list changed under the lock
       return false;
     }
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
-    std::string buffer(size_t(std::min<uint64_t>(left, 1 << 20)), '\0');
-    while (left > 0) {
-      const ssize_t r = ::read(in, buffer.data(), size_t(std::min<uint64_t>(left, buffer.size())));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) {
-        if (r == 0) errno = EIO;
-        return false;
-      }
-      if (!fileio::WriteAll(out, buffer.data(), size_t(r))) return false;
-      left -= uint64_t(r);
+    uint64_t at = 0;
+    for (const TListEdit& e : edits) {
+      text.append(bytes, at, e.At - at).append(e.Text);
+      at = e.At + e.Length;
     }
+    return Write(text.append(bytes, at, size - at));
   }
-  return true;
-}
-
-}  // namespace
-
-bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
   if (!restart()) return false;
   uint64_t at = 0;
   for (const TListEdit& e : edits) {
@@ -292,12 +273,6 @@ void TListCopy::Drop() {
   fd_ = -1;
   fileio::Unlink(path_);
   path_.clear();
-}
-
-bool SyncFiles(const std::vector<int>& files) {
-  // Each by itself: a flush of their whole file system would wait for every other program's
-  // unwritten data on it too.
-  return std::all_of(files.begin(), files.end(), [](int fd) { return fileio::Sync(fd) == 0; });
 }
 
 bool ReplaceList(const TListFile& file, std::string_view text) {
@@ -422,13 +397,23 @@ size_t Find(std::string_view bytes, std::string_view name, size_t from) {
 // A few names are looked for in the bytes as a whole, as a text search does; more, line by line.
 constexpr size_t kNamesSearchedWhole = 64;
 
+// Puts rename k first in the chain of its name.
+void Chain(std::unordered_map<std::string_view, uint32_t>& first, std::vector<uint32_t>& next, std::string_view name,
+           size_t k) {
+  const auto [at, fresh] = first.try_emplace(name, uint32_t(k));
+  if (!fresh) next[k] = std::exchange(at->second, uint32_t(k));
+}
+
 }  // namespace
 
 TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListPlace& place)
-    : plan_(plan), place_(place) {
-  for (size_t k = 0; k < plan_.size(); ++k) {
-    byOldName_[NameOf(plan_[k].from)].push_back(uint32_t(k));
-    if (!plan_[k].to.empty()) byNewName_[NameOf(plan_[k].to)].push_back(uint32_t(k));
+    : plan_(plan), place_(place), nextOld_(plan.size(), kNone), nextNew_(plan.size(), kNone) {
+  byOldName_.reserve(plan_.size());
+  byNewName_.reserve(plan_.size());
+  // Last to first: each chain in the plan's order.
+  for (size_t k = plan_.size(); k-- > 0;) {
+    Chain(byOldName_, nextOld_, NameOf(plan_[k].from), k);
+    if (!plan_[k].to.empty()) Chain(byNewName_, nextNew_, NameOf(plan_[k].to), k);
     ascii_ = ascii_ && IsAscii(NameOf(plan_[k].from)) && IsAscii(NameOf(plan_[k].to));
   }
   // A name that ends in another of the names (a prefix a batch adds) is found by that one's
@@ -436,7 +421,7 @@ TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListP
   // Once more names are searched for than are looked for whole, the rest are not counted.
   auto known = [&](std::string_view name) { return byOldName_.count(name) > 0 || byNewName_.count(name) > 0; };
   for (const auto* names : {&byOldName_, &byNewName_})
-    for (const auto& [name, renames] : *names) {
+    for (const auto& [name, first] : *names) {
       if (name.empty() || name.find_first_of("\r\n") != std::string_view::npos ||
           (names == &byNewName_ && byOldName_.count(name)))
         continue;
@@ -466,7 +451,7 @@ bool TRenameIndex::sameEntry(const std::string& path, const std::string& entry, 
 int TRenameIndex::OldEntryOf(const std::string& path) {
   const auto found = byOldName_.find(NameOf(path));
   if (found == byOldName_.end()) return -1;
-  for (uint32_t k : found->second)
+  for (uint32_t k = found->second; k != kNone; k = nextOld_[k])
     if (sameEntry(path, plan_[k].from, plan_[k].folder)) return int(k);
   return -1;
 }
@@ -490,7 +475,7 @@ void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::ve
     h.Path.clear();
   }
   if (made != byNewName_.end())
-    for (uint32_t k : made->second)
+    for (uint32_t k = made->second; k != kNone; k = nextNew_[k])
       if (sameEntry(path, plan_[k].to, TFileId{})) {
         h.To = int32_t(k);
         hits.push_back(h);

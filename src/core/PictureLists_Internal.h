@@ -133,8 +133,6 @@ class TListCopy {
 // A free hidden name beside name made a second name of real, then put in name's place;
 // false (errno set) when it could not be.
 bool LinkInPlaceOf(const std::string& real, const std::string& name);
-// Flushes the program's own open files to their disks.
-bool SyncFiles(const std::vector<int>& files);
 // Writes text as the list's new content, under each of its names, flushed; false (errno set)
 // when it could not be written (the list is then as it was, or as far as its names went).
 bool ReplaceList(const TListFile& file, std::string_view text);
@@ -198,7 +196,11 @@ class TRenameIndex {
   void hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits);
   const std::vector<TPlannedRename>& plan_;
   const TListPlace& place_;
-  std::unordered_map<std::string_view, std::vector<uint32_t>> byOldName_, byNewName_;
+  // The first rename of each last part of the old and new names, and the next one of the same
+  // last part after each rename (kNone: none).
+  static constexpr uint32_t kNone = ~0u;
+  std::unordered_map<std::string_view, uint32_t> byOldName_, byNewName_;
+  std::vector<uint32_t> nextOld_, nextNew_;
   std::vector<std::string_view> searched_;  // the last parts looked for in a list as a whole
   std::unordered_map<std::string, TFileId> folders_;
   bool ascii_ = true;  // every last part is plain ASCII

@@ -103,7 +103,7 @@ using TFailures = std::vector<std::pair<std::string, int>>;
 // given back its room and put under every name of its list, their folders flushed. Returns
 // how many were put.
 size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritten, TFailures& failed) {
-  const bool synced = SyncFiles(rewritten);
+  const bool synced = fileio::SyncAll(rewritten) == 0;
   const int syncError = errno;
   TFolderSet folders;
   size_t put = 0;
@@ -550,7 +550,7 @@ void TListRenames::release() {
   locks_.reset();
 }
 
-bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
+bool TListRenames::Begin(std::vector<TFileRename> plan) {
   why_.clear();
   notice_.clear();
   // What killed programs left comes first.
@@ -560,8 +560,8 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
   }
   // Which file a name holds is asked under the lists' locks (see writeCopies).
   plan_.reserve(plan.size());
-  for (const TFileRename& r : plan)
-    if (!r.From.empty() && r.From != r.To) plan_.push_back({r.From, r.To, {}, {}});
+  for (TFileRename& r : plan)
+    if (!r.From.empty() && r.From != r.To) plan_.push_back({std::move(r.From), std::move(r.To), {}, {}});
   if (plan_.empty()) return true;
   index_ = std::make_unique<TRenameIndex>(plan_, place_);
   std::vector<TFollower> scanned;
@@ -609,20 +609,17 @@ bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
 // cannot take it is known before the first rename.
 bool TListRenames::writeCopies(std::vector<TFollower>& scanned) {
   // Which file each name holds (none: not one of the command's files) is asked only of the
-  // files that the lists name, and of files meant for the same new names (the last of them
-  // replaces the others there): no other file changes a line.
-  std::vector<bool> named(plan_.size(), false);
-  std::unordered_set<std::string_view> targets;
+  // files that the lists name and of those meant for one of their names (the last file meant
+  // for a name replaces the others there): no other file changes a line.
+  std::unordered_set<std::string_view> named;
   for (const TFollower& f : scanned)
     for (const TLineHit& h : f.hits)
-      if (h.From >= 0 && !named[size_t(h.From)]) {
-        named[size_t(h.From)] = true;
-        if (!plan_[size_t(h.From)].to.empty()) targets.insert(plan_[size_t(h.From)].to);
-      }
+      if (h.From >= 0) named.insert({plan_[size_t(h.From)].from, plan_[size_t(h.From)].to});
+  named.erase("");
   for (size_t k = 0; k < plan_.size(); ++k) {
     TPlannedRename& p = plan_[k];
     struct stat st;
-    if ((named[k] || targets.count(p.to)) && ::lstat(p.from.c_str(), &st) == 0) {
+    if ((named.count(p.from) || named.count(p.to)) && ::lstat(p.from.c_str(), &st) == 0) {
       p.file = TFileId::Of(st);
       p.folder = index_->FolderId(ExtractFileDir(p.from));
       bySource_.emplace(p.from, k);
@@ -667,7 +664,7 @@ bool TListRenames::writeJournal() {
   std::vector<int> flushed{fd};
   for (const TFollower& f : lists_) flushed.push_back(f.copy.Fd());
   bool written = fd >= 0 && fileio::Lock(fd, work, LOCK_EX | LOCK_NB) == 0 &&
-                 fileio::WriteAll(fd, text.data(), text.size()) && SyncFiles(flushed);
+                 fileio::WriteAll(fd, text.data(), text.size()) && fileio::SyncAll(flushed) == 0;
   std::string journal = work;
   journal.replace(journal.rfind(kSaveWorkKind), std::string_view(kSaveWorkKind).size(), kJournalKind);
   written = written && fileio::RenameNoReplace(work, journal) == 0 && fileio::SyncFolder(place_.DataFolder) == 0;
