@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -107,7 +108,8 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
 // followed) to the same name, and only lines of the same last part are compared. It locks
 // their folders (one wait for all; a list that names none of the files is neither locked
 // nor written), takes in what programs that died meanwhile left, reads each list again
-// under the lock and writes its new copy beside it, and notes the renames in a journal.
+// under the lock and writes its new copy beside it, and notes the renames of the files the
+// lists name in a journal (no other file changes a line).
 // Between its first and last rename it asks nothing. After its last rename it reads from
 // the disk which files are where, each list still as it was read takes its copy (one that
 // changed is read again), the copies are flushed and put in place, the journal goes, and
@@ -149,7 +151,7 @@ class TListRenames {
   // had, a list cannot be changed or the journal cannot be written; Why() says which, as
   // one message. Notice() may hold what taking a journal in had to say, also on true (to be
   // told once no lock is held: after Finish).
-  bool Begin(const std::vector<TFileRename>& plan);
+  bool Begin(std::vector<TFileRename> plan);
   // The command renamed, moved or deleted the file From as planned. Files of the plan that go
   // to one name go there in the plan's order: the last one replaces the others.
   void Done(const std::string& From);
@@ -171,7 +173,7 @@ class TListRenames {
   TListPlace place_;
   std::vector<TPlannedRename> plan_;
   std::unique_ptr<TRenameIndex> index_;
-  std::unordered_map<std::string, size_t> bySource_;  // the renames by old name
+  std::unordered_map<std::string_view, size_t> bySource_;  // the renames of the lists' files by old name
   std::vector<bool> done_;
   std::vector<TFollower> lists_;
   std::unique_ptr<TFolderLocks> locks_;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <unordered_set>
+#include <utility>
 
 #include "core/Diversen.h"
 #include "core/PictureLists_Internal.h"
@@ -210,44 +211,24 @@ bool TListCopy::Write(std::string_view text) {
   return restart() && fileio::WriteAll(fd_, text.data(), text.size()) && end();
 }
 
-namespace {
-
-// Copies the bytes [from, to) of in to out at its offset: inside the kernel, or read and
-// written where the file systems cannot.
-bool CopySpan(int in, uint64_t from, uint64_t to, int out) {
-  if (to <= from) return true;
-  if (::lseek(in, off_t(from), SEEK_SET) != off_t(from)) return false;
-  uint64_t left = to - from;
-  while (left > 0) {
-    const ssize_t n = fileio::CopyRange(in, out, size_t(std::min<uint64_t>(left, uint64_t(1) << 30)));
-    if (n > 0) {
-      left -= uint64_t(n);
-      continue;
-    }
-    if (n == 0) {
-      errno = EIO;  // the list ended before its size: it changed under the lock
+bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
+  // A list of up to 8 MB with many changed lines costs fewer calls read and written whole (a
+  // few calls per changed line); another one is copied around its changed lines in the kernel.
+  if (edits.size() > 64 && size <= uint64_t(8) << 20) {
+    std::string bytes, text;
+    TSignature sig;
+    if (!ReadListBytes(in, bytes, sig)) return false;
+    if (bytes.size() < size) {
+      errno = EIO;  // the list changed under the lock
       return false;
     }
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
-    std::string buffer(size_t(std::min<uint64_t>(left, 1 << 20)), '\0');
-    while (left > 0) {
-      const ssize_t r = ::read(in, buffer.data(), size_t(std::min<uint64_t>(left, buffer.size())));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) {
-        if (r == 0) errno = EIO;
-        return false;
-      }
-      if (!fileio::WriteAll(out, buffer.data(), size_t(r))) return false;
-      left -= uint64_t(r);
+    uint64_t at = 0;
+    for (const TListEdit& e : edits) {
+      text.append(bytes, at, e.At - at).append(e.Text);
+      at = e.At + e.Length;
     }
+    return Write(text.append(bytes, at, size - at));
   }
-  return true;
-}
-
-}  // namespace
-
-bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
   if (!restart()) return false;
   uint64_t at = 0;
   for (const TListEdit& e : edits) {
@@ -292,12 +273,6 @@ void TListCopy::Drop() {
   fd_ = -1;
   fileio::Unlink(path_);
   path_.clear();
-}
-
-bool SyncFiles(const std::vector<int>& files) {
-  // Each by itself: a flush of their whole file system would wait for every other program's
-  // unwritten data on it too.
-  return std::all_of(files.begin(), files.end(), [](int fd) { return fileio::Sync(fd) == 0; });
 }
 
 bool ReplaceList(const TListFile& file, std::string_view text) {
@@ -422,30 +397,42 @@ size_t Find(std::string_view bytes, std::string_view name, size_t from) {
 // A few names are looked for in the bytes as a whole, as a text search does; more, line by line.
 constexpr size_t kNamesSearchedWhole = 64;
 
+// Puts rename k first in the chain of its name.
+void Chain(std::unordered_map<std::string_view, uint32_t>& first, std::vector<uint32_t>& next, std::string_view name,
+           size_t k) {
+  const auto [at, fresh] = first.try_emplace(name, uint32_t(k));
+  if (!fresh) next[k] = std::exchange(at->second, uint32_t(k));
+}
+
 }  // namespace
 
 TRenameIndex::TRenameIndex(const std::vector<TPlannedRename>& plan, const TListPlace& place)
-    : plan_(plan), place_(place) {
-  for (size_t k = 0; k < plan_.size(); ++k) {
-    byOldName_[NameOf(plan_[k].from)].push_back(uint32_t(k));
-    if (!plan_[k].to.empty()) byNewName_[NameOf(plan_[k].to)].push_back(uint32_t(k));
+    : plan_(plan), place_(place), nextOld_(plan.size(), kNone), nextNew_(plan.size(), kNone) {
+  byOldName_.reserve(plan_.size());
+  byNewName_.reserve(plan_.size());
+  // Last to first: each chain in the plan's order.
+  for (size_t k = plan_.size(); k-- > 0;) {
+    Chain(byOldName_, nextOld_, NameOf(plan_[k].from), k);
+    if (!plan_[k].to.empty()) Chain(byNewName_, nextNew_, NameOf(plan_[k].to), k);
+    ascii_ = ascii_ && IsAscii(NameOf(plan_[k].from)) && IsAscii(NameOf(plan_[k].to));
   }
-  // (A name with a line break ends no line.)
-  std::set<std::string_view> all;
-  for (const auto* names : {&byOldName_, &byNewName_})
-    for (const auto& [name, renames] : *names)
-      if (!name.empty() && name.find_first_of("\r\n") == std::string_view::npos) all.insert(name);
   // A name that ends in another of the names (a prefix a batch adds) is found by that one's
-  // search: each line ends in a name searched for.
-  for (std::string_view name : all) {
-    ascii_ = ascii_ && IsAscii(name);
-    if (std::none_of(all.begin(), all.end(),
-                     [&](std::string_view other) { return other.size() < name.size() && name.ends_with(other); }))
-      searched_.push_back(name);
-  }
+  // search: each line ends in a name searched for. A name with a line break ends no line.
+  // Once more names are searched for than are looked for whole, the rest are not counted.
+  auto known = [&](std::string_view name) { return byOldName_.count(name) > 0 || byNewName_.count(name) > 0; };
+  for (const auto* names : {&byOldName_, &byNewName_})
+    for (const auto& [name, first] : *names) {
+      if (name.empty() || name.find_first_of("\r\n") != std::string_view::npos ||
+          (names == &byNewName_ && byOldName_.count(name)))
+        continue;
+      bool within = false;
+      for (size_t i = 1; i < name.size() && !within; ++i) within = known(name.substr(i));
+      if (!within) searched_.push_back(name);
+      if (searched_.size() > kNamesSearchedWhole) return;
+    }
 }
 
-TFileId TRenameIndex::folderId(const std::string& folder) {
+TFileId TRenameIndex::FolderId(const std::string& folder) {
   auto found = folders_.find(folder);
   if (found != folders_.end()) return found->second;
   struct stat st;
@@ -457,14 +444,14 @@ TFileId TRenameIndex::folderId(const std::string& folder) {
 bool TRenameIndex::sameEntry(const std::string& path, const std::string& entry, TFileId folder) {
   if (path == entry) return true;
   if (NameOf(path) != NameOf(entry)) return false;
-  const TFileId id = folderId(ExtractFileDir(path));
-  return id.Known() && id == (folder.Known() ? folder : folderId(ExtractFileDir(entry)));
+  const TFileId id = FolderId(ExtractFileDir(path));
+  return id.Known() && id == (folder.Known() ? folder : FolderId(ExtractFileDir(entry)));
 }
 
 int TRenameIndex::OldEntryOf(const std::string& path) {
   const auto found = byOldName_.find(NameOf(path));
   if (found == byOldName_.end()) return -1;
-  for (uint32_t k : found->second)
+  for (uint32_t k = found->second; k != kNone; k = nextOld_[k])
     if (sameEntry(path, plan_[k].from, plan_[k].folder)) return int(k);
   return -1;
 }
@@ -488,7 +475,7 @@ void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::ve
     h.Path.clear();
   }
   if (made != byNewName_.end())
-    for (uint32_t k : made->second)
+    for (uint32_t k = made->second; k != kNone; k = nextNew_[k])
       if (sameEntry(path, plan_[k].to, TFileId{})) {
         h.To = int32_t(k);
         hits.push_back(h);
@@ -523,44 +510,46 @@ bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
 }
 
 TOutcomes Planned(const std::vector<TPlannedRename>& plan) {
-  TOutcomes planned(plan.size());
-  std::unordered_set<std::string> taken;  // of files meant for one name the last one holds it
+  TOutcomes planned(plan.size(), TOutcome::Stays);
+  std::unordered_set<std::string_view> taken;  // of files meant for one name the last one holds it
   for (size_t k = plan.size(); k-- > 0;)
-    if (plan[k].file.Known()) planned[k] = plan[k].to.empty() || taken.insert(plan[k].to).second ? plan[k].to : "";
+    if (plan[k].file.Known())
+      planned[k] = !plan[k].to.empty() && taken.insert(plan[k].to).second ? TOutcome::Renamed : TOutcome::Gone;
   return planned;
 }
 
 namespace {
 
-std::optional<std::string> WhereNow(const TPlannedRename& p, bool done) {
+TOutcome WhereNow(const TPlannedRename& p, bool done) {
   // A name that held no file when the command began is none of its files.
-  if (!p.file.Known()) return std::nullopt;
+  if (!p.file.Known()) return TOutcome::Stays;
   struct stat st;
-  const bool named = ::lstat(p.from.c_str(), &st) == 0;
-  if (p.to.empty()) return named && p.file.Is(st) ? std::nullopt : std::optional<std::string>("");
-  if (::lstat(p.to.c_str(), &st) != 0) return std::nullopt;
-  if (p.file.Is(st)) return p.to;
+  if (p.to.empty()) return ::lstat(p.from.c_str(), &st) == 0 && p.file.Is(st) ? TOutcome::Stays : TOutcome::Gone;
+  // The new name is asked first: the old name of a file that went is looked up in vain, slowly.
+  if (::lstat(p.to.c_str(), &st) != 0) return TOutcome::Stays;
+  if (p.file.Is(st)) return TOutcome::Renamed;
   // Moved by a copy (to another file system): a file under the new name and none under the
   // old one, as this program did it, or as only a copy can leave it.
-  if (named) return std::nullopt;
+  if (::lstat(p.from.c_str(), &st) == 0) return TOutcome::Stays;
   struct stat folder;
-  if (done || (::stat(ExtractFileDir(p.to).c_str(), &folder) == 0 && folder.st_dev != p.file.dev)) return p.to;
-  return std::nullopt;
+  return done || (::stat(ExtractFileDir(p.to).c_str(), &folder) == 0 && folder.st_dev != p.file.dev)
+             ? TOutcome::Renamed
+             : TOutcome::Stays;
 }
 
 }  // namespace
 
 TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done) {
   TOutcomes now(plan.size());
-  std::unordered_map<std::string, size_t> holder;  // a new name, and the rename whose file is there
+  std::unordered_map<std::string_view, size_t> holder;  // a new name, and the rename whose file is there
   for (size_t k = 0; k < plan.size(); ++k) {
     now[k] = WhereNow(plan[k], !done.empty() && done[k]);
-    if (!now[k] || now[k]->empty()) continue;
-    const auto [at, first] = holder.emplace(*now[k], k);
+    if (now[k] != TOutcome::Renamed) continue;
+    const auto [at, first] = holder.emplace(plan[k].to, k);
     if (first) continue;
     struct stat st;
-    const bool earlier = ::lstat(now[k]->c_str(), &st) == 0 && plan[at->second].file.Is(st);
-    now[earlier ? k : at->second] = "";
+    const bool earlier = ::lstat(plan[k].to.c_str(), &st) == 0 && plan[at->second].file.Is(st);
+    now[earlier ? k : at->second] = TOutcome::Gone;
     if (!earlier) at->second = k;
   }
   return now;
@@ -568,9 +557,10 @@ TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bo
 
 std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now) {
   // Where the line of a hit goes: nothing when it stays as it is.
+  static const std::string gone;
   auto goes = [&](int from) -> const std::string* {
-    if (from < 0 || !now[size_t(from)]) return nullptr;
-    const std::string& to = *now[size_t(from)];
+    if (from < 0 || now[size_t(from)] == TOutcome::Stays) return nullptr;
+    const std::string& to = now[size_t(from)] == TOutcome::Gone ? gone : plan_[size_t(from)].to;
     // A name with a line break cannot be a line: the line stays as it was.
     return to.empty() || NameFitsListLine(to) ? &to : nullptr;
   };

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -134,8 +133,6 @@ class TListCopy {
 // A free hidden name beside name made a second name of real, then put in name's place;
 // false (errno set) when it could not be.
 bool LinkInPlaceOf(const std::string& real, const std::string& name);
-// Flushes the program's own open files to their disks.
-bool SyncFiles(const std::vector<int>& files);
 // Writes text as the list's new content, under each of its names, flushed; false (errno set)
 // when it could not be written (the list is then as it was, or as far as its names went).
 bool ReplaceList(const TListFile& file, std::string_view text);
@@ -145,9 +142,10 @@ struct TPlannedRename {
   std::string from, to;  // to empty: deleted
   TFileId file, folder;
 };
-// Where each file of a command is: its new name, "" when it is gone (deleted), nothing when it
-// is where it was.
-using TOutcomes = std::vector<std::optional<std::string>>;
+// Where each file of a command is: where it was, gone (deleted, or replaced by another of its
+// files), or under its new name.
+enum class TOutcome : uint8_t { Stays, Gone, Renamed };
+using TOutcomes = std::vector<TOutcome>;
 // Where the command meant its files to go (those that existed when it began; of files meant
 // for one name, the earlier ones go when the last replaces them there).
 TOutcomes Planned(const std::vector<TPlannedRename>& plan);
@@ -189,15 +187,20 @@ class TRenameIndex {
   // names. A renamed line whose new name a line that stays names already goes: the list
   // named that file once and still does. A line written anew keeps its line end.
   std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now);
+  // The folder (links followed), each asked once.
+  TFileId FolderId(const std::string& folder);
 
  private:
-  TFileId folderId(const std::string& folder);
   bool sameEntry(const std::string& path, const std::string& entry, TFileId folder);
   // Adds the hits of the line [start, end) of bytes.
   void hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits);
   const std::vector<TPlannedRename>& plan_;
   const TListPlace& place_;
-  std::unordered_map<std::string_view, std::vector<uint32_t>> byOldName_, byNewName_;
+  // The first rename of each last part of the old and new names, and the next one of the same
+  // last part after each rename (kNone: none).
+  static constexpr uint32_t kNone = ~0u;
+  std::unordered_map<std::string_view, uint32_t> byOldName_, byNewName_;
+  std::vector<uint32_t> nextOld_, nextNew_;
   std::vector<std::string_view> searched_;  // the last parts looked for in a list as a whole
   std::unordered_map<std::string, TFileId> folders_;
   bool ascii_ = true;  // every last part is plain ASCII

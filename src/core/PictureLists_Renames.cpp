@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <unordered_set>
 
 #include "core/PictureLists_Internal.h"
 #include "platform/i18n/GnuGetText.h"
@@ -102,7 +103,7 @@ using TFailures = std::vector<std::pair<std::string, int>>;
 // given back its room and put under every name of its list, their folders flushed. Returns
 // how many were put.
 size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritten, TFailures& failed) {
-  const bool synced = SyncFiles(rewritten);
+  const bool synced = fileio::SyncAll(rewritten) == 0;
   const int syncError = errno;
   TFolderSet folders;
   size_t put = 0;
@@ -549,7 +550,7 @@ void TListRenames::release() {
   locks_.reset();
 }
 
-bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
+bool TListRenames::Begin(std::vector<TFileRename> plan) {
   why_.clear();
   notice_.clear();
   // What killed programs left comes first.
@@ -557,16 +558,11 @@ bool TListRenames::Begin(const std::vector<TFileRename>& plan) {
     why_.swap(notice_);
     return false;
   }
-  for (const TFileRename& r : plan) {
-    struct stat st, folder;
-    if (r.From.empty() || r.From == r.To || ::lstat(r.From.c_str(), &st) != 0) continue;
-    TPlannedRename p{r.From, r.To, TFileId::Of(st), {}};
-    if (::stat(ExtractFileDir(r.From).c_str(), &folder) == 0) p.folder = TFileId::Of(folder);
-    plan_.push_back(std::move(p));
-  }
+  // Which file a name holds is asked under the lists' locks (see writeCopies).
+  plan_.reserve(plan.size());
+  for (TFileRename& r : plan)
+    if (!r.From.empty() && r.From != r.To) plan_.push_back({std::move(r.From), std::move(r.To), {}, {}});
   if (plan_.empty()) return true;
-  done_.assign(plan_.size(), false);
-  for (size_t k = 0; k < plan_.size(); ++k) bySource_.emplace(plan_[k].from, k);
   index_ = std::make_unique<TRenameIndex>(plan_, place_);
   std::vector<TFollower> scanned;
   return lockLists(scanned) && writeCopies(scanned) && (lists_.empty() || writeJournal());
@@ -612,10 +608,24 @@ bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
 // the names hold now (no other program's command can come between any more): a list that
 // cannot take it is known before the first rename.
 bool TListRenames::writeCopies(std::vector<TFollower>& scanned) {
-  for (TPlannedRename& p : plan_) {
+  // Which file each name holds (none: not one of the command's files) is asked only of the
+  // files that the lists name and of those meant for one of their names (the last file meant
+  // for a name replaces the others there): no other file changes a line.
+  std::unordered_set<std::string_view> named;
+  for (const TFollower& f : scanned)
+    for (const TLineHit& h : f.hits)
+      if (h.From >= 0) named.insert({plan_[size_t(h.From)].from, plan_[size_t(h.From)].to});
+  named.erase("");
+  for (size_t k = 0; k < plan_.size(); ++k) {
+    TPlannedRename& p = plan_[k];
     struct stat st;
-    p.file = ::lstat(p.from.c_str(), &st) == 0 ? TFileId::Of(st) : TFileId{};
+    if ((named.count(p.from) || named.count(p.to)) && ::lstat(p.from.c_str(), &st) == 0) {
+      p.file = TFileId::Of(st);
+      p.folder = index_->FolderId(ExtractFileDir(p.from));
+      bySource_.emplace(p.from, k);
+    }
   }
+  done_.assign(plan_.size(), false);
   const TOutcomes planned = Planned(plan_);
   std::vector<std::string> cannot;
   std::string bytes;
@@ -638,7 +648,8 @@ bool TListRenames::writeJournal() {
   ::clock_gettime(CLOCK_REALTIME, &made);
   j.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
   for (const TFollower& f : lists_) j.lists.push_back({f.file, f.sig});
-  j.plan = plan_;
+  for (const TPlannedRename& p : plan_)
+    if (p.file.Known()) j.plan.push_back(p);
   const std::string text = JournalText(j);
   if (int64_t(text.size()) > kMaxJournalBytes) {
     release();
@@ -653,7 +664,7 @@ bool TListRenames::writeJournal() {
   std::vector<int> flushed{fd};
   for (const TFollower& f : lists_) flushed.push_back(f.copy.Fd());
   bool written = fd >= 0 && fileio::Lock(fd, work, LOCK_EX | LOCK_NB) == 0 &&
-                 fileio::WriteAll(fd, text.data(), text.size()) && SyncFiles(flushed);
+                 fileio::WriteAll(fd, text.data(), text.size()) && fileio::SyncAll(flushed) == 0;
   std::string journal = work;
   journal.replace(journal.rfind(kSaveWorkKind), std::string_view(kSaveWorkKind).size(), kJournalKind);
   written = written && fileio::RenameNoReplace(work, journal) == 0 && fileio::SyncFolder(place_.DataFolder) == 0;

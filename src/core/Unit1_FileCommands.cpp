@@ -610,7 +610,7 @@ bool TForm1::BeginListRenames(bool DeleteMode) {
   {
     // The lock waits of the command are one wait.
     TLockWaitScope lockWait;
-    begun = renames->Begin(plan);
+    begun = renames->Begin(std::move(plan));
   }
   // What taking a stopped program's renames in had to say is told once no lock is held.
   if (!begun) {

@@ -305,19 +305,20 @@ TEST_F(FileCommandsTest, AMoveRewritesShowsAndPaperclipAndCrossesFileSystemsSafe
   EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "a.jpg\r\n" + target + "b.jpg\r\n");
 
   // Two pictures of one name from two folders moved in one paste, the second over the
-  // first as the user says: the paperclip names the one that stays there once, and a show
-  // that named the first one, which went to the Trash, loses it.
-  MakeFile(folder_ + "p/x.jpg", "first");
-  MakeFile(folder_ + "q/x.jpg", "second");
+  // first as the user says, twice: the paperclip names the one that stays there once, and a
+  // show that named the first ones, which went to the Trash, loses them (also the one whose
+  // replacement no list names).
+  for (const char* name : {"p/x.jpg", "q/x.jpg", "p/y.jpg", "q/y.jpg"}) MakeFile(folder_ + name, name);
   testsupport::WriteFile(Form1->FAppDir + "paperclip.lst", folder_ + "p/x.jpg\r\n" + folder_ + "q/x.jpg\r\n");
-  MakeFile(Shows() + "red.shw", folder_ + "p/x.jpg\r\n");
+  MakeFile(Shows() + "red.shw", folder_ + "p/x.jpg\r\n" + folder_ + "p/y.jpg\r\n");
   Form1->FWorkFiles->Clear();
-  Form1->FWorkFiles->AddStrings(std::vector<std::string>{folder_ + "p/x.jpg", folder_ + "q/x.jpg"});
+  Form1->FWorkFiles->AddStrings(
+      std::vector<std::string>{folder_ + "p/x.jpg", folder_ + "q/x.jpg", folder_ + "p/y.jpg", folder_ + "q/y.jpg"});
   Form1->FFileAction = 40;
   Form1->QzDirTree211->SetSelectedPath(target);
-  ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
+  ModalResponder::Expect(ModalKind::MessageDlg, mrYesToAll);
   ASSERT_TRUE(Form1->CopyPastefiles("", false));
-  EXPECT_TRUE(SameAsMade(target + "x.jpg", folder_ + "q/x.jpg"));
+  EXPECT_TRUE(SameAsMade(target + "x.jpg", folder_ + "q/x.jpg") && SameAsMade(target + "y.jpg", folder_ + "q/y.jpg"));
   EXPECT_EQ(testsupport::ReadFile(Form1->FAppDir + "paperclip.lst"), target + "x.jpg\r\n");
   EXPECT_EQ(testsupport::ReadFile(Shows() + "red.shw"), "");
 }

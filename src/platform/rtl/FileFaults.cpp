@@ -230,12 +230,13 @@ int Sync(int fd) {
   }
 }
 
-int SyncFileSystem(int fd) {
-  if (int err = DescriptorFaultFor(TFileFaultOp::Sync, fd)) return Fail(err);
-  for (;;) {
-    int r = ::syncfs(fd);
-    if (r == 0 || errno != EINTR) return r;
-  }
+int SyncAll(const std::vector<int>& fds) {
+  for (int fd : fds)
+    if (int err = DescriptorFaultFor(TFileFaultOp::Sync, fd)) return Fail(err);
+  for (int fd : fds)
+    while (::fsync(fd) != 0)
+      if (errno != EINTR) return -1;
+  return 0;
 }
 
 int SyncFolder(const std::string& folder) {

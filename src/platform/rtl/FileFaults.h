@@ -18,6 +18,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 enum class TFileFaultOp { Open, Write, Rename, Unlink, Sync, Lock };
 
@@ -98,10 +99,10 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 int Link(const std::string& from, const std::string& to);
 // fsync(2) of an open file (a Sync point chosen by the file's path).
 int Sync(int fd);
-// syncfs(2): flushes every file of the file system that holds fd at once (a Sync point
-// chosen by the file's path), cheaper than fsync(2) file by file when several are to be
-// flushed together.
-int SyncFileSystem(int fd);
+// fsync(2) of several open files one by one (a flush of their whole file system would wait
+// for every other program's unwritten data on it too); a Sync point for each file, all asked
+// in their order before the first is flushed.
+int SyncAll(const std::vector<int>& fds);
 // Flushes a folder's entries (names made, renamed or removed in it) to its disk; "" is the
 // current folder (a Sync point).
 int SyncFolder(const std::string& folder);

@@ -458,6 +458,9 @@ bool CopyFileToNew(const std::string& source, std::string& path, bool temporary,
 // reportedSize bytes (the size the file reports less the offset), then by reading to the end
 // (files of pseudo file systems report 0 and are read plainly). False (errno set) on failure.
 bool CopyBytes(int in, int out, int64_t reportedSize);
+// Copies the bytes [from, to) of in into out at its offset: in the kernel, or read and written
+// where the file systems cannot. False (errno set; EIO when in ends before to) on failure.
+bool CopySpan(int in, uint64_t from, uint64_t to, int out);
 // Both files hold the same bytes, read back from their disks.
 bool SameFileBytes(const std::string& a, const std::string& b);
 // The template of a hidden work file or folder beside target: "." + the name + kind (such as

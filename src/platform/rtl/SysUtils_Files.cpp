@@ -180,6 +180,37 @@ bool CopyBytes(int in, int out, int64_t reportedSize) {
   }
 }
 
+bool CopySpan(int in, uint64_t from, uint64_t to, int out) {
+  if (to <= from) return true;
+  if (::lseek(in, off_t(from), SEEK_SET) != off_t(from)) return false;
+  uint64_t left = to - from;
+  while (left > 0) {
+    const ssize_t n = fileio::CopyRange(in, out, size_t(std::min<uint64_t>(left, uint64_t(1) << 30)));
+    if (n > 0) {
+      left -= uint64_t(n);
+      continue;
+    }
+    if (n == 0) {
+      errno = EIO;  // in ended before to
+      return false;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    std::string buffer(size_t(std::min<uint64_t>(left, 1 << 20)), '\0');
+    while (left > 0) {
+      const ssize_t r = ::read(in, buffer.data(), size_t(std::min<uint64_t>(left, buffer.size())));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) {
+        if (r == 0) errno = EIO;
+        return false;
+      }
+      if (!fileio::WriteAll(out, buffer.data(), size_t(r))) return false;
+      left -= uint64_t(r);
+    }
+  }
+  return true;
+}
+
 namespace {
 bool CloseChecked(int fd) { return ::close(fd) == 0 || errno == EINTR; }
 
