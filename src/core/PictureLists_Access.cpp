@@ -212,23 +212,6 @@ bool TListCopy::Write(std::string_view text) {
 }
 
 bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
-  // A list of up to 8 MB with many changed lines costs fewer calls read and written whole (a
-  // few calls per changed line); another one is copied around its changed lines in the kernel.
-  if (edits.size() > 64 && size <= uint64_t(8) << 20) {
-    std::string bytes, text;
-    TSignature sig;
-    if (!ReadListBytes(in, bytes, sig)) return false;
-    if (bytes.size() < size) {
-      errno = EIO;  // the list changed under the lock
-      return false;
-    }
-    uint64_t at = 0;
-    for (const TListEdit& e : edits) {
-      text.append(bytes, at, e.At - at).append(e.Text);
-      at = e.At + e.Length;
-    }
-    return Write(text.append(bytes, at, size - at));
-  }
   if (!restart()) return false;
   uint64_t at = 0;
   for (const TListEdit& e : edits) {
