@@ -328,6 +328,20 @@ unsigned long RealWindow::FindWindow(const std::string& role) const {
 unsigned long RealWindow::WaitForWindow(const std::string& role, int timeoutMs) const {
   unsigned long found = 0;
   WaitUntil([&] { return (found = FindWindow(role)) != 0; }, timeoutMs);
+  // Clicks go to places in the window: on a busy machine the window manager frames and
+  // places it a moment after it shows, so the window is given once it is framed and stays
+  // where it is for one more look.
+  XRect last;
+  if (found)
+    WaitUntil(
+        [&] {
+          const XRect now = Geometry(found);
+          const bool still = !Property(found, "_NET_FRAME_EXTENTS").empty() && now.x == last.x && now.y == last.y &&
+                             now.width == last.width && now.height == last.height;
+          last = now;
+          return still;
+        },
+        5000);
   return found;
 }
 
