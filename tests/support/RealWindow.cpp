@@ -336,8 +336,7 @@ unsigned long RealWindow::WaitForWindow(const std::string& role, int timeoutMs) 
     WaitUntil(
         [&] {
           const XRect now = Geometry(found);
-          const bool still = !Property(found, "_NET_FRAME_EXTENTS").empty() && now.x == last.x && now.y == last.y &&
-                             now.width == last.width && now.height == last.height;
+          const bool still = !Property(found, "_NET_FRAME_EXTENTS").empty() && now == last;
           last = now;
           return still;
         },

@@ -21,6 +21,7 @@ struct XRect {
   int right() const { return x + width; }
   int bottom() const { return y + height; }
   bool contains(const XRect& r) const { return r.x >= x && r.y >= y && r.right() <= right() && r.bottom() <= bottom(); }
+  bool operator==(const XRect&) const = default;
 };
 // The window manager's frame around a window's client area.
 struct XFrame {
