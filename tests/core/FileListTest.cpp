@@ -64,6 +64,14 @@ TEST_F(FileListTest, NameOrdersPlainAndWithNumbersAndNamesThatDifferOnlyInCase) 
   EXPECT_EQ(Form1->ListBox1->ItemIndex(), 0);
   EXPECT_EQ(Form1->FCurrentFile, folder_ + "Zoo.tif");
 
+  // Accented names sort among the others as English words sort (GNU sort's order).
+  const std::string words = folder_ + "words/", names = "zebra.jpg\nÉclair.jpg\napple.jpg\nBanana.jpg\n";
+  fs::create_directories(words);
+  for (const std::string& name : testsupport::Lines(names)) testsupport::WriteFile(words + name, "x");
+  const auto english = testsupport::Lines(testsupport::Run({"env", "LC_ALL=en_US.UTF-8", "sort"}, names).out);
+  ASSERT_EQ(english.back(), "zebra.jpg") << "no locale en_US.UTF-8 (scripts/setup.sh makes it)";
+  EXPECT_EQ(List(words, 1), english);
+
   // Names that differ only in case are two files (three here) in every name order.
   const std::string cased = folder_ + "case/";
   fs::create_directories(cased);
