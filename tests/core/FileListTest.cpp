@@ -134,6 +134,8 @@ TEST_F(FileListTest, FileDateAndPhotoDateOrders) {
   for (int i = 0; i < Form1->ListBox1->Count(); ++i) Form1->ListBox1->SetSelected(i, true);
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   Form1->FileDatetoExifdate1Click(nullptr);
+  EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "3 file dates changed.");
+  EXPECT_TRUE(Form1->LabelShowTextTop->Visible());  // also once the picture is open again
   for (const auto& [name, date] : photoDates) {
     auto shot = testsupport::Run({"exiftool", "-s3", "-d", "%s", "-DateTimeOriginal", folder_ + name});
     auto mtime = testsupport::Run({"stat", "-c", "%Y", folder_ + name});
