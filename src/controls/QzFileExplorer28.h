@@ -225,7 +225,7 @@ class TQzDirTree21 : public TCustomTreeView {
   void KeyUp(uint16_t& Key, TShiftState Shift) override;
   void Change(TTreeNode* Node) override;
   void VisibleRowsChanged() override;
-  void TypingPaused() override;
+  void TypingEnded(TTypingEnd How) override;
   void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
   void DragDrop(TObject* Source, int X, int Y) override;
 

@@ -412,7 +412,27 @@ void TQzDirTree21::Change(TTreeNode* Node) {
   });
 }
 
-void TQzDirTree21::TypingPaused() { settleHighlight(); }
+void TQzDirTree21::TypingEnded(TTypingEnd How) {
+  // The name is done (a key such as Return or a shortcut acts on its folder).
+  if (How == teTypingPaused) return settleHighlight();
+  // A move or click in the tree ends the name without opening the folder it named first:
+  // Down or a click on a row opens the folder it chooses; one that leaves the highlight
+  // where the name put it (Right, a click beside the rows) opens that folder once handled.
+  if (How == teInTree) {
+    const std::string path = Selected() ? ExplorerNodePath(Selected()) : std::string();
+    RunAfterCurrentEvent([this, alive = std::weak_ptr<int>(FAlive), path] {
+      if (!alive.expired() && Selected() && ExplorerNodePath(Selected()) == path) settleHighlight();
+    });
+    return;
+  }
+  // A click elsewhere acts on what the window shows: the highlight goes back to the folder
+  // that is open.
+  TTreeNode* open = FSelectedPath == "Drives" ? Items()->GetFirstNode() : nodeOfFolder(FSelectedPath);
+  if (!open || open == Selected()) return;
+  ++FOwnChanges;
+  SetSelected(open);
+  --FOwnChanges;
+}
 
 void TQzDirTree21::settleHighlight() {
   TTreeNode* node = Selected();

@@ -316,7 +316,7 @@ void TForm1::OpenThePicture(const std::string& FileName) {
     // is reported.
     auto showPlaceholder = [&] {
       picture->Assign(FalseImage->Picture());
-      StatusBar1->Panels()->Items(2)->SetText("n/a");
+      StatusBar1->Panels()->Items(2)->SetText(_("n/a"));
       noPicture_ = true;
       FPlaceholderShown = true;
     };
@@ -648,7 +648,7 @@ void TForm1::FillStatusbar(const std::string& FileName, const std::string& LoadT
   panels->Items(0)->SetText(ListPlaceText());
   panels->Items(1)->SetText(FileDateAsExifText(FileName));
   panels->Items(2)->SetText(noPicture_ || FImageWidth <= 0 || FImageHeight <= 0
-                                ? std::string("n/a")
+                                ? _("n/a")
                                 : IntToStr(FImageWidth) + " x " + IntToStr(FImageHeight));
   panels->Items(3)->SetText(FileSizeWithUnitText(FileName));
   panels->Items(4)->SetText(_("Loaded in: ") + LoadTimeText + "ms");

@@ -171,7 +171,9 @@ void TForm1::FillTheListboxWithFiles(const std::string& Path) {
   }
 
   if (mode > 0 && keyed.Count() > 0) {
-    keyed.Sort();
+    // Names in the interface language's word order, as the sort tool orders them: case
+    // and accents only break ties ("apple", "Banana", "Éclair", "zebra").
+    keyed.CustomSort([](TStringList* list, int a, int b) { return AnsiCompareStr(list->Strings(a), list->Strings(b)); });
     const bool descending = PoSortdescend->Checked();
     const size_t keyLength = mode == 1 ? 0 : kSortKeyLength;
     std::set<std::string> listed;  // a name is listed once

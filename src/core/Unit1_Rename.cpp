@@ -375,7 +375,6 @@ void TForm1::FileDatetoExifdate1Click(TObject* /*Sender*/) {
     else
       failed.push_back(file);
   }
-  ShowIt(Format(_n("%d file date changed.", "%d file dates changed.", count), {count}));
   RestoreCursor();
   if (!failed.empty())
     ShowMessage(Format(_n("%d file date could not be changed:", "%d file dates could not be changed:", failed.size()),
@@ -384,6 +383,8 @@ void TForm1::FileDatetoExifdate1Click(TObject* /*Sender*/) {
   FWorkFiles->Clear();
   FFileAction = 10;
   if (!FCurrentFile.empty()) OpenThePicture(FCurrentFile);
+  // After the picture: opening one hides the message panel.
+  ShowIt(Format(_n("%d file date changed.", "%d file dates changed.", count), {count}));
 }
 
 // ===========================================================================

@@ -400,10 +400,11 @@ void TForm1::P_PasteClipInShowClick(TObject* /*Sender*/) {
     if (!clip.StringRef(i).empty()) files.push_back(PathFromListLine(clip.StringRef(i)));
   int count = 0;
   if (!AddToList(FShowFile, files, count)) return;
-  ShowIt(Format(_n("%d file pasted in show %s", "%d files pasted in show %s", count),
-                {count, ExtractFileName(FShowFile)}));
+  const std::string show = ExtractFileName(FShowFile);
   LoadAShow();
   ResetListbox1();
+  // After the show's first picture: opening one hides the message panel.
+  ShowIt(Format(_n("%d file pasted in show %s", "%d files pasted in show %s", count), {count, show}));
 }
 
 // ===========================================================================

@@ -130,6 +130,9 @@ TExifInfoForm::TExifInfoForm(TComponent* AOwner) : TForm(AOwner) {
   Edit1->SetMaxLength(5);
   Edit2 = NewControl<TEdit>(this, Panel2, "Edit2", "38", 44, 2, 40, 22);
   Edit2->SetMaxLength(5);
+  // The two edits' hints (set on every show) explain what to type.
+  Edit1->SetShowHint(true);
+  Edit2->SetShowHint(true);
   StaticText1 = NewControl<TStaticText>(this, Panel2, "StaticText1", "35mm equivalent: n/a", 90, 6, 194, 17);
   ZqButton1 = NewControl<TZqButton>(this, Panel3, "ZqButton1", "Write to file", 170, 2, 166, 22);
 

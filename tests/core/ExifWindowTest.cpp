@@ -240,6 +240,7 @@ TEST_F(ExifWindowTest, CalculatorKeepsItsFactorsAndRefusesAZeroLens) {
   EXPECT_TRUE(ExifInfoForm->SB_Calc->Down());
   EXPECT_TRUE(ExifInfoForm->Panel2->Visible());
   EXPECT_EQ(ExifInfoForm->Edit1->Text(), "7.2");  // the interface's separator
+  EXPECT_TRUE(ExifInfoForm->Edit1->ShowHint() && ExifInfoForm->Edit2->ShowHint());  // both show their hints
   EXPECT_EQ(ExifInfoForm->StaticText1->Caption(), " 35mm equivalent: 36.00mm");
   // Not a number: the stored factor comes back.
   ExifInfoForm->Edit1->SetText("abc");

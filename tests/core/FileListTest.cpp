@@ -64,6 +64,11 @@ TEST_F(FileListTest, NameOrdersPlainAndWithNumbersAndNamesThatDifferOnlyInCase) 
   EXPECT_EQ(Form1->ListBox1->ItemIndex(), 0);
   EXPECT_EQ(Form1->FCurrentFile, folder_ + "Zoo.tif");
 
+  // Accented names sort as English words sort (GNU sort's order).
+  const std::string words = folder_ + "words/", names = "zebra.jpg\nÉclair.jpg\napple.jpg\nBanana.jpg\n";
+  fs::create_directories(words);
+  for (const std::string& name : testsupport::Lines(names)) testsupport::WriteFile(words + name, "x");
+  EXPECT_EQ(List(words, 1), testsupport::Lines(testsupport::Run({"env", "LC_ALL=en_US.UTF-8", "sort"}, names).out));
   // Names that differ only in case are two files (three here) in every name order.
   const std::string cased = folder_ + "case/";
   fs::create_directories(cased);
@@ -126,6 +131,7 @@ TEST_F(FileListTest, FileDateAndPhotoDateOrders) {
   for (int i = 0; i < Form1->ListBox1->Count(); ++i) Form1->ListBox1->SetSelected(i, true);
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
   Form1->FileDatetoExifdate1Click(nullptr);
+  EXPECT_TRUE(Form1->LabelShowTextTop->Visible() && Form1->LabelShowTextTop->Caption() == "3 file dates changed.");
   for (const auto& [name, date] : photoDates) {
     auto shot = testsupport::Run({"exiftool", "-s3", "-d", "%s", "-DateTimeOriginal", folder_ + name});
     auto mtime = testsupport::Run({"stat", "-c", "%Y", folder_ + name});
@@ -197,8 +203,8 @@ TEST_F(FileListTest, LockedFoldersWithWindowsLinesAndBlankLines) {
 
 TEST_F(FileListTest, UnderscoreNamesHideOnlyWithBothMarkers) {
   for (const char* name : {"_private.jpg", "public.jpg"}) testsupport::WriteFile(folder_ + name, "x");
-  // Upper-cased for the order, '_' comes after the letters.
-  const std::vector<std::string> both{"public.jpg", "_private.jpg"};
+  // In the interface language's word order '_' comes before the letters.
+  const std::vector<std::string> both{"_private.jpg", "public.jpg"};
   Start();  // neither marker
   EXPECT_EQ(List(folder_, 1), both);
   testsupport::WriteFile(ProgramFolder() + "debug.txt", "");

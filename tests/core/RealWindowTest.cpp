@@ -1399,6 +1399,20 @@ TEST_F(RealWindowTest, AListedFolderRenamedElsewhereGivesWayToTheFolderAbove) {
     x_.Key("Left");
     ASSERT_TRUE(at("2026", false)) << x_.Property(main, "WM_NAME");
   }
+  // Typed, then at once Down, a click on a row or on a listed picture: the typed folder is never read.
+  Pictures(pics + "/2026", 2);
+  pollfd watch{inotify_init1(IN_CLOEXEC | IN_NONBLOCK), POLLIN, 0};
+  ASSERT_GE(inotify_add_watch(watch.fd, (pics + "/2026/2026-06-14/a.png").c_str(), IN_OPEN), 0) << strerror(errno);
+  const XRect year = BoxNow({tree.x + 120, tree.y, 30, tree.height - 20}, {"rgb(48,140,198)"});
+  const std::string typed = "xdotool type --delay 80 --args 1 2026-06-14 ";
+  x_.Tool({"sh", "-c", typed + "key Down"});
+  EXPECT_TRUE(at("2026-06-15", true) && poll(&watch, 1, 0) == 0) << x_.Property(main, "WM_NAME");
+  x_.Tool({"sh", "-c", typed + "mousemove " + std::to_string(year.x) + " " + std::to_string(year.y + 5) + " click 1"});
+  EXPECT_TRUE(at("2026", true) && poll(&watch, 1, 0) == 0) << x_.Property(main, "WM_NAME");
+  x_.Tool({"sh", "-c", typed + "mousemove 20 332 click 1"});
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(screen_, Colour(1)) > 0.01; }) && at("2026", false) &&
+              poll(&watch, 1, 0) == 0) << x_.Property(main, "WM_NAME");
+  close(watch.fd);
 }
 
 // The card import window opens again where it opened first, inside the work area and moved

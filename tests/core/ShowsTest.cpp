@@ -208,6 +208,7 @@ TEST_F(ShowsTest, NewShowsComeFromThePaperclipAndFromCopiedFilesAndPastingAddsEa
   EXPECT_EQ(Panel(), "0 files pasted in show My new Pasted show (1).shw");
   Form1->P_PasteClipInShow->Click();
   EXPECT_EQ(Panel(), "1 file pasted in show My new Pasted show (1).shw");
+  EXPECT_TRUE(Form1->LabelShowTextTop->Visible());  // also once the show's first picture is open
   EXPECT_EQ(testsupport::ReadFile(pasted), ListText({folder_ + "a.jpg", folder_ + "c.jpg", folder_ + "b.jpg"}));
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg", folder_ + "b.jpg"}));
   // A show folder: the first free name each time.

@@ -407,6 +407,9 @@ TEST_F(ViewCommandsTest, TheViewersMessagesShowInDutch) {
   EXPECT_EQ(Form1->LabelShowTextTop->Caption(), "diavoorstelling loopt...");
   EXPECT_EQ(Form1->ZqAutonext->Hint(), "Automatisch tonen pauzeren - Spatie");
   GuiTesting::PressKey(Form1->ListBox1, VK_SPACE);
+  testsupport::WriteFile(folder_ + "c.zzqx", "x");
+  Form1->OpenThePicture(folder_ + "c.zzqx");  // no picture: no size
+  EXPECT_EQ(Form1->StatusBar1->Panels()->Items(2)->Text(), "n.v.t.");
   UseLanguage("en");
 }
 

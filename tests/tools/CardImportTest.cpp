@@ -400,14 +400,14 @@ TEST_F(CardImportTest, ListingSelectionAndMissingFolders) {
   fs::rename(moved, testsupport::TempPath("card"));
 
   // The folder type-ahead highlights is the source shown and copied from, also beside one
-  // whose name differs only in case (once the tree has heard of it), and when Start is
-  // clicked before the typing pauses.
+  // whose name differs only in case (once the tree has heard of it), once the typing pauses.
   fs::copy_file(pristine + "IMG_0003.JPG", Folder("card/DCIM/100canon") + "lower.jpg");
   Open(card);
   ASSERT_TRUE(GuiTesting::WaitUntil([&] { return w->QzDirTree211->Selected()->Parent()->Count() == 3; }, 5000));
   w->QzDirTree211->SetFocus();
   GuiTesting::TypeText(w->QzDirTree211, "1");
   const std::string highlighted = w->QzDirTree211->GetNodePath(w->QzDirTree211->Selected());
+  ASSERT_TRUE(GuiTesting::WaitUntil([&] { return w->StaticText1->Caption() == highlighted; }, 5000)) << highlighted;
   ExpectCopyQuestion(int(FileNames(highlighted).size()));
   GuiTesting::Click(w->ZqButton1, 5, 5);
   EXPECT_TRUE(highlighted != card && w->StaticText1->Caption() == highlighted) << highlighted;

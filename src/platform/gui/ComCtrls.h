@@ -174,6 +174,11 @@ enum THitTest {
   htToRight
 };
 using THitTests = TSetOf<THitTest>;
+// How a name the user typed into a tree to find a node ended: nothing more typed for the
+// toolkit's search interval, or a key that neither continues the name nor moves through the
+// tree (teTypingPaused); a key that moves through the tree (arrows, page keys, Home, End) or
+// a mouse press in the tree (teInTree); a mouse press elsewhere (teElsewhere).
+enum TTypingEnd { teTypingPaused, teInTree, teElsewhere };
 
 using TTVChangedEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 using TTVChangingEvent = std::function<void(TObject* Sender, TTreeNode* Node, bool& AllowChange)>;
@@ -229,7 +234,7 @@ class TCustomTreeView : public TWinControl {
   // click), false when the program did (SetSelected, a removed node).
   bool SelectionChangedByUser() const;
   // The user is typing a node's name, which moves the selection to the node it names: true
-  // from each key typed until TypingPaused runs.
+  // from each key typed until TypingEnded runs.
   bool TypingName() const;
   // The node at a client position (nullptr when none).
   TTreeNode* GetNodeAt(int X, int Y) const;
@@ -266,8 +271,9 @@ class TCustomTreeView : public TWinControl {
   // once the event that moved them is over.
   virtual void VisibleRowsChanged();
   // The user typed a node's name (or its start) and has typed nothing more for the
-  // toolkit's search interval; a key typed after it starts a new name.
-  virtual void TypingPaused();
+  // toolkit's search interval, or gives other input (told before that input is handled);
+  // a key typed after it starts a new name.
+  virtual void TypingEnded(TTypingEnd How);
 
   // For the layer.
   TTreeViewPrivate* TreePrivate() const { return tree_.get(); }

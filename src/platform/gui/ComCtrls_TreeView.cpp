@@ -84,15 +84,15 @@ class TreeDelegate : public QStyledItemDelegate {
   TControl* tree_;
 };
 
-// The pause that ends a name typed into a view to find a row: no key typed for the
-// toolkit's search interval (after which a key starts a new name), or anything else the
-// user does meanwhile (a click anywhere, another key), which must not act on a row the
-// name only passed.
+// The end of a name typed into a view to find a row: no key typed for the toolkit's search
+// interval (after which a key starts a new name), or anything else the user does meanwhile
+// (another key, a click in the view or elsewhere). The view is told how it ended before
+// that input is handled.
 class TypingPause : public QObject {
  public:
-  TypingPause(QWidget* view, std::function<void()> paused) : view_(view), paused_(std::move(paused)) {
+  TypingPause(QWidget* view, std::function<void(TTypingEnd)> ended) : view_(view), ended_(std::move(ended)) {
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, [this] { end(); });
+    connect(&timer_, &QTimer::timeout, this, [this] { end(teTypingPaused); });
   }
   ~TypingPause() override { qApp->removeEventFilter(this); }
   void restart() {
@@ -114,7 +114,12 @@ class TypingPause : public QObject {
   // widget, which the tree's reaction may not take away); one sent to a widget straight.
   bool eventFilter(QObject* watched, QEvent* e) override {
     const QEvent::Type type = e->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) end();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      const QWidget* to = watched->isWidgetType()
+                              ? static_cast<QWidget*>(watched)
+                              : QApplication::widgetAt(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+      end(to && (to == view_ || view_->isAncestorOf(to)) ? teInTree : teElsewhere);
+    }
     if (type != QEvent::KeyPress) return false;
     // Shift and the like only come with the next character.
     const auto* key = static_cast<QKeyEvent*>(e);
@@ -123,20 +128,23 @@ class TypingPause : public QObject {
         k == Qt::Key_CapsLock)
       return false;
     const QObject* to = watched->isWindowType() ? QApplication::focusWidget() : watched;
-    if (to != view_ || !continues(key)) end();
+    if (to == view_ && continues(key)) return false;
+    const bool moves = k == Qt::Key_Up || k == Qt::Key_Down || k == Qt::Key_Left || k == Qt::Key_Right ||
+                       k == Qt::Key_PageUp || k == Qt::Key_PageDown || k == Qt::Key_Home || k == Qt::Key_End;
+    end(to == view_ && moves ? teInTree : teTypingPaused);
     return false;
   }
 
  private:
-  void end() {
+  void end(TTypingEnd how) {
     if (!active_) return;
     active_ = false;
     timer_.stop();
     qApp->removeEventFilter(this);
-    paused_();
+    ended_(how);
   }
   QWidget* view_;
-  std::function<void()> paused_;
+  std::function<void(TTypingEnd)> ended_;
   QTimer timer_;
   QElapsedTimer typed_;
   bool active_ = false;
@@ -387,8 +395,8 @@ class TreeWidget : public HostScrollArea<QTreeWidget> {
   }
 
  private:
-  TypingPause typing_{this, [this] {
-    if (TControl* c = control()) gui::SafeCall(c, [&] { static_cast<TCustomTreeView*>(c)->TypingPaused(); });
+  TypingPause typing_{this, [this](TTypingEnd how) {
+    if (TControl* c = control()) gui::SafeCall(c, [&] { static_cast<TCustomTreeView*>(c)->TypingEnded(how); });
   }};
   bool fitting_ = false;
   bool pressed_ = false;
@@ -1115,7 +1123,7 @@ void TCustomTreeView::Delete(TTreeNode* Node) {
   if (OnDeletion) OnDeletion(this, Node);
 }
 void TCustomTreeView::VisibleRowsChanged() {}
-void TCustomTreeView::TypingPaused() {}
+void TCustomTreeView::TypingEnded(TTypingEnd /*How*/) {}
 
 void TCustomTreeView::Notification(TComponent* component, TOperation operation) {
   TWinControl::Notification(component, operation);
