@@ -205,6 +205,18 @@ TEST_F(ThumbnailTest, ASecondVisitOpensNoPictureAndAChangedPictureIsMadeAgain) {
   const Raster cached = testsupport::ImageMagickRaster(CacheOf("b.bmp"), {"-depth", "8"});
   EXPECT_NEAR(cached.at(10, 10, 0), 0, 8);
   EXPECT_NEAR(cached.at(10, 10, 1), 255, 8);
+
+  // A cache file cut to half its size, its time kept, is made again whole.
+  KIVO2_REQUIRE_TOOL("jpeginfo");
+  const std::string cut = CacheOf("a.jpg");
+  struct stat whole;
+  ASSERT_EQ(stat(cut.c_str(), &whole), 0);
+  ASSERT_EQ(truncate(cut.c_str(), whole.st_size / 2), 0);
+  const struct timespec kept[2] = {whole.st_atim, whole.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, cut.c_str(), kept, 0), 0);
+  Form1->FillTheTumbsNow();
+  const auto check = testsupport::Run({"jpeginfo", "-c", cut});
+  EXPECT_TRUE(check.exitCode == 0 && check.out.find(" OK") != std::string::npos) << check.out;
 }
 
 TEST_F(ThumbnailTest, NoCacheFilesWithTheCacheOffOrForPicturesInTheCacheFolder) {
