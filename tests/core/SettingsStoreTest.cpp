@@ -826,7 +826,7 @@ TEST_F(SettingsTest, AssociatedTextGivesTheExtensionsBeforeEachSemicolon) {
 TEST_F(SettingsTest, LocalMachineMarkerUsesTheOtherRoot) {
   testsupport::WriteFile(ProgramFolder() + "localmachinekey.on", "");
   testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_LOCAL_MACHINE.reg",
-                         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"SlideDelay\"=dword:00000004\r\n");
+                         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"SlideDelay\"=dword:00000004\r\n\r\n");
   WriteRegistry({"\"SlideDelay\"=dword:00000008"});
   Load();
   EXPECT_EQ(Form1->FSlideDelay, 4);
@@ -975,6 +975,20 @@ TEST_F(SettingsTest, FailedSaveIsReportedOnce) {
   EXPECT_EQ(ModalResponder::Pending(), 0);
   EXPECT_EQ(ModalResponder::History().size(), 1u);
   EXPECT_EQ(message.rfind("Your settings could not be saved:", 0), 0u) << message;
+}
+
+// A store cut short: the values before the cut load, the start says so once with the copy
+// kept beside, and the close writes a whole store without touching that copy.
+TEST_F(SettingsTest, ADamagedStoreIsSaidKeptBesideAndReadUpToItsCut) {
+  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"SlideDelay\"=dword:00000007", "\"Thumbs\"=dword:00000001"});
+  std::string cut = testsupport::ReadFile(RegistryFile());
+  testsupport::WriteFile(RegistryFile(), cut = cut.substr(0, cut.find("\"Thumbs") + 5));
+  ExpectMessage("Your settings could not be read whole: what could not be read has its default value. The damaged "
+                "file is kept as " + RegistryFile() + ".damaged.", mrOk, ModalKind::ShowMessage);
+  StartAndClose();
+  EXPECT_EQ(ModalResponder::Pending(), 0);
+  EXPECT_EQ(testsupport::ReadFile(RegistryFile() + ".damaged"), cut);
+  EXPECT_EQ(UserRegistryValues(RegistryFile())["SlideDelay"], Dword(7));
 }
 
 TEST_F(SettingsTest, FailedIniSaveIsReported) {

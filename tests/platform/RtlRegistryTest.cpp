@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "RtlTestHelpers.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Registry.h"
 
 namespace {
@@ -271,7 +272,7 @@ TEST(RtlRegistry, ReadsExportsOfEitherVersionAndSurvivesMalformedFiles) {
             "\"Pair\"=hex(2):00,d8,00,dc,ff,db,ff,df,00,00\r\n"
             "\"Wrapped\"=hex:01,02,\\\r\n"
             "  03,04\r\n"
-            "\"Multi\"=hex(7):61,00,00,00,00,00\r\n");
+            "\"Multi\"=hex(7):61,00,00,00,00,00\r\n\r\n");
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey("\\Control Panel\\Desktop", false));
   EXPECT_EQ(reg.ReadString("Wallpaper"), "C:\\Users\\u\\wall.bmp");
@@ -293,11 +294,38 @@ TEST(RtlRegistry, ReadsExportsOfEitherVersionAndSurvivesMalformedFiles) {
             "\"E\"=hex:1,zz\r\n\"F\"=hex(\r\n\"G\"=-\r\n@\r\n[HKEY_CURRENT_USER\\Good\r\n\"H\"=\"in broken\"\r\n"
             "[HKEY_LOCAL_MACHINE\\Elsewhere]\r\n\"I\"=\"other root\"\r\n[-HKEY_CURRENT_USER\\Gone]\r\n"
             "\"J\"=dword:00000007\\\r\n");
+  const std::string junk = ReadFile(UserFile());
   TRegistry bad;
   ASSERT_TRUE(bad.OpenKey("Good", false));
   EXPECT_EQ(bad.ReadString("A"), "ok");
   for (const char* n : {"B", "C", "D", "E", "F", "G", "H", "I", "J"}) EXPECT_FALSE(bad.ValueExists(n)) << n;
   EXPECT_FALSE(bad.KeyExists("\\Elsewhere"));
+  // Damaged files are said once and kept beside before a save; cut short, a file keeps
+  // the values before its cut. Blank lines, comments and line ends of any kind are whole.
+  std::string kept;
+  EXPECT_TRUE(TakeRegistryDamage(HKEY_CURRENT_USER, kept) && kept == UserFile() + ".damaged");
+  EXPECT_FALSE(TakeRegistryDamage(HKEY_CURRENT_USER, kept));
+  const std::string cut = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Good]\r\n\"A\"=\"1\"\r\n\"B\"=dword:000";
+  for (const std::string& text : {cut, cut.substr(0, cut.find("\"B"))}) {
+    WriteFile(UserFile(), text);
+    EXPECT_TRUE(bad.ValueExists("A") && !bad.ValueExists("B") && TakeRegistryDamage(HKEY_CURRENT_USER, kept)) << text;
+  }
+  bad.WriteString("C", "new");
+  EXPECT_EQ(ReadFile(UserFile() + ".damaged"), junk);
+  EXPECT_EQ(ReadFile(UserFile() + ".damaged-2"), cut);
+  EXPECT_EQ(ReadFile(UserFile() + ".damaged-3"), cut.substr(0, cut.find("\"B")));
+  for (const char* text : {"\r\nREGEDIT4\n; a note\n\n[HKEY_CURRENT_USER\\Good]\n\n\"A\"=\"2\"\n\n\n",
+                           "REGEDIT4\r\r[HKEY_CURRENT_USER\\Good]\r\"A\"=\"3\"\r \r\n"}) {
+    WriteFile(UserFile(), text);
+    EXPECT_TRUE(bad.ValueExists("A") && !TakeRegistryDamage(HKEY_CURRENT_USER, kept)) << text;
+  }
+  // A damaged file that cannot be kept is not saved over.
+  WriteFile(UserFile(), cut + "0");
+  {
+    TFileFaultScope refused(TFileFaultOp::Open, EACCES, ".damaged-4");
+    EXPECT_THROW(bad.WriteString("C", "lost"), ERegistryException);
+  }
+  EXPECT_EQ(ReadFile(UserFile()), cut + "0");
   std::string binary;
   for (int i = 0; i < 4096; ++i) binary += char(i * 37);
   WriteFile(UserFile(), binary);
