@@ -977,20 +977,6 @@ TEST_F(SettingsTest, FailedSaveIsReportedOnce) {
   EXPECT_EQ(message.rfind("Your settings could not be saved:", 0), 0u) << message;
 }
 
-// A store cut short: the values before the cut load, the start says so once with the copy
-// kept beside, and the close writes a whole store without touching that copy.
-TEST_F(SettingsTest, ADamagedStoreIsSaidKeptBesideAndReadUpToItsCut) {
-  WriteRegistry({"\"Version\"=" + Dword(ThisBuild()), "\"SlideDelay\"=dword:00000007", "\"Thumbs\"=dword:00000001"});
-  std::string cut = testsupport::ReadFile(RegistryFile());
-  testsupport::WriteFile(RegistryFile(), cut = cut.substr(0, cut.find("\"Thumbs") + 5));
-  ExpectMessage("Your settings could not be read whole: what could not be read has its default value. The damaged "
-                "file is kept as " + RegistryFile() + ".damaged.", mrOk, ModalKind::ShowMessage);
-  StartAndClose();
-  EXPECT_EQ(ModalResponder::Pending(), 0);
-  EXPECT_EQ(testsupport::ReadFile(RegistryFile() + ".damaged"), cut);
-  EXPECT_EQ(UserRegistryValues(RegistryFile())["SlideDelay"], Dword(7));
-}
-
 TEST_F(SettingsTest, FailedIniSaveIsReported) {
   Load(true);
   fs::create_directories(ProgramFolder() + "Kivo2_usb.ini");
