@@ -9,6 +9,7 @@
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/Registry.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/shell/Shell.h"
 
 namespace {
 
@@ -33,9 +34,11 @@ std::string LanguageFromIni(const std::string& programFolder) {
 }
 
 std::string LanguageFromRegistry(const std::string& programFolder) {
+  const HKEY root = ProgramMarkerExists(programFolder, "localmachinekey.on") ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  // What a save killed before its rename left beside the settings file goes first.
+  ClearLeftovers(ExtractFileDir(RegistryFileName(root)));
   TRegistry reg(KEY_ALL_ACCESS);
-  reg.SetRootKey(ProgramMarkerExists(programFolder, "localmachinekey.on") ? HKEY_LOCAL_MACHINE
-                                                                          : HKEY_CURRENT_USER);
+  reg.SetRootKey(root);
   std::string language;
   if (reg.OpenKey(SettingsKeyPath(), true)) language = reg.ReadString("Language");
   reg.CloseKey();

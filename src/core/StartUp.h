@@ -14,7 +14,8 @@ bool ProgramMarkerExists(const std::string& programFolder, const std::string& ma
 // AppKeyName by "Unit1.pas"; UiLanguageCode from "Kivo2_usb.ini" section "U3" when
 // "usb_drive.on" is present (the registry is then never touched), else from the
 // registry key under HKEY_LOCAL_MACHINE ("localmachinekey.on") or HKEY_CURRENT_USER,
-// creating the key when missing; adds the "corvo" domain for resource strings and
+// creating the key when missing (the work files of killed saves beside that root's file
+// removed first); adds the "corvo" domain for resource strings and
 // activates the stored language, or the environment's when none is stored. Nothing it
 // reads can make it fail: a missing or unreadable store leaves the language code empty.
 void InitProgramLanguageFor(const std::string& programFolder);

@@ -1216,6 +1216,7 @@ class TForm1 : public TForm {
   // entry, when the list holds it (the command line's at the first show).
   std::string startPicture_;
   std::string missingCommandLineFile_;  // a name on the command line that is not there
+  std::string settingsDamage_;          // a damaged store, said once the window shows
   std::unique_ptr<TScreenSaverInhibitor> screenSaver_;
   bool settingsSaveReported_ = false;
   bool settingsLoaded_ = false;  // a save before the load would overwrite the store with defaults

@@ -236,11 +236,13 @@ void TForm1::finishFirstShow() {
   Application->ProcessMessages();
   if (ZqTumblist->Down()) ZqTumblistClick(this);
 
-  // A picture named on the command line that is not there is reported, in front of the
-  // window that now shows the start folder.
+  // A picture named on the command line that is not there, and settings that could not be
+  // read whole, are reported in front of the window that now shows the start folder.
   if (!missingCommandLineFile_.empty())
     ShowMessage(Format(_("The picture %s does not exist."), {missingCommandLineFile_}));
   missingCommandLineFile_.clear();
+  if (!settingsDamage_.empty()) ShowMessage(settingsDamage_);
+  settingsDamage_.clear();
   askForQuickConfiguration();
   placeHistogramWindow();
   if (Usb_Image->Visible()) Usb_Image->SetVisible(false);

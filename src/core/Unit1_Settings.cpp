@@ -647,6 +647,7 @@ void TForm1::GetUserSettingsFromReg() {
   FormAnalize->SetLeft(PanelBrowse->Width());
   FUsbMode = false;
   loadedAssociated_.clear();
+  settingsDamage_.clear();
 
   // The marker files lie in the program folder.
   if (ProgramMarkerExists(FProgramDir, "usb_drive.on")) {
@@ -667,9 +668,10 @@ void TForm1::GetUserSettingsFromReg() {
       // An unreadable file loads nothing more.
     }
   } else {
+    const HKEY root = ProgramMarkerExists(FProgramDir, "localmachinekey.on") ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     try {
       TRegistry reg(KEY_ALL_ACCESS);
-      reg.SetRootKey(ProgramMarkerExists(FProgramDir, "localmachinekey.on") ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
+      reg.SetRootKey(root);
       if (reg.OpenKey(SettingsKeyPath(), true)) {
         TRegistryReader reader(reg);
         loadFromStore(reader, false);
@@ -677,6 +679,16 @@ void TForm1::GetUserSettingsFromReg() {
     } catch (const Exception&) {
       // A key that cannot be opened loads nothing.
     }
+    // A damaged file gave what it holds whole; the rest keeps its defaults.
+    std::string kept;
+    if (TakeRegistryDamage(root, kept))
+      settingsDamage_ =
+          kept.empty() ? Format(_("Your settings could not be read whole, and the damaged file %s could not be kept: "
+                                  "what could not be read has its default value, and no settings are saved over it."),
+                                {RegistryFileName(root)})
+                       : Format(_("Your settings could not be read whole: what could not be read has its default "
+                                  "value. The damaged file is kept as %s."),
+                                {kept});
   }
   setDerivedStates(loadedAssociated_);
   settingsLoaded_ = true;

@@ -100,8 +100,10 @@ bool ParseFacts(const std::string& text, TThumbFacts& facts) {
 }
 
 // Reads the comment of a cache file (the segment after the start marker); false when
-// the file cannot be read or is not one of ours.
-bool ReadThumbFacts(const std::string& cacheFile, TThumbFacts& facts) {
+// the file cannot be read or is not one of ours. whole, when asked for, tells whether the
+// file ends with the end marker that ends every cache file written whole (one cut short
+// would show the rows it lacks in grey).
+bool ReadThumbFacts(const std::string& cacheFile, TThumbFacts& facts, bool* whole = nullptr) {
   try {
     TFileStream stream(cacheFile, fmOpenRead | fmShareDenyNone);
     uint8_t head[6];
@@ -111,15 +113,22 @@ bool ReadThumbFacts(const std::string& cacheFile, TThumbFacts& facts) {
     if (length < 2 || length - 2 > kMaxCommentBytes) return false;
     std::string text(length - 2, '\0');
     if (stream.Read(text.data(), int64_t(text.size())) != int64_t(text.size())) return false;
-    return ParseFacts(text, facts);
+    if (!ParseFacts(text, facts)) return false;
+    if (whole) {
+      uint8_t tail[2] = {0, 0};
+      *whole = stream.Seek(-2, soEnd) >= int64_t(length) + 4 && stream.Read(tail, 2) == 2 && tail[0] == 0xFF &&
+               tail[1] == 0xD9;
+    }
+    return true;
   } catch (const Exception&) {
     return false;
   }
 }
 
 // The cache file for key: the one made for it, else the first name that is free or
-// holds no thumbnail of ours; found tells which.
-std::string ThumbSlot(const std::string& folder, const std::string& key, TThumbFacts* facts, bool& found) {
+// holds no thumbnail of ours; found tells which, and whole whether the one found ends whole.
+std::string ThumbSlot(const std::string& folder, const std::string& key, TThumbFacts* facts, bool& found,
+                      bool* whole = nullptr) {
   const std::string base = PathJoin(folder, StringCrc32Hex(key));
   std::string reusable;
   found = false;
@@ -127,7 +136,7 @@ std::string ThumbSlot(const std::string& folder, const std::string& key, TThumbF
     const std::string name = slot == 0 ? base + ".jpg" : base + "_" + IntToStr(slot) + ".jpg";
     if (!FileExists(name)) return reusable.empty() ? name : reusable;
     TThumbFacts stored;
-    if (!ReadThumbFacts(name, stored)) {
+    if (!ReadThumbFacts(name, stored, whole)) {
       if (reusable.empty()) reusable = name;
       continue;
     }
@@ -266,9 +275,9 @@ bool TForm1::ValidThumbFileExists(const std::string& FileName) {
     return false;
   }
   TThumbFacts stored;
-  bool found = false;
-  const std::string name = ThumbSlot(FThumbCacheFolder, key, &stored, found);
-  const bool valid = found && stored == picture && GetFileSizeByName(name) > 0 &&
+  bool found = false, whole = false;
+  const std::string name = ThumbSlot(FThumbCacheFolder, key, &stored, found, &whole);
+  const bool valid = found && whole && stored == picture && GetFileSizeByName(name) > 0 &&
                      FileDosDateTime(name) == FileDosDateTime(FileName);
   if (Ch_Debug_newThumb->Checked()) SetCaption((valid ? "Thumb present - " : "Invalid thumb - ") + FileName);
   return valid;
@@ -586,9 +595,10 @@ void TForm1::FillTheTumbsNow() {
     TPicture picture;
     TGraphic* graphic = nullptr;
     int side = FThumbImageSize;
-    if (ValidThumbFileExists(path)) {
+    // A cache file that cannot be read is made again, as a missing one is.
+    if (ValidThumbFileExists(path) && LoadScaled(ThumbNailName(path), side, picture)) {
       CreateThumbHint(path, "", hint, "");
-      if (LoadScaled(ThumbNailName(path), side, picture)) graphic = picture.Graphic();
+      graphic = picture.Graphic();
     } else if (IsAssociatedFile(path)) {
       CreateThumbHint(path, "", hint, "");
       hint += "\n" + _("Associated file.");

@@ -112,7 +112,7 @@ std::string MainWindowTest::RegistryFile() const {
 void MainWindowTest::WriteRegistry(const std::vector<std::string>& valueLines) {
   std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n";
   for (const std::string& line : valueLines) text += line + "\r\n";
-  testsupport::WriteFile(RegistryFile(), text);
+  testsupport::WriteFile(RegistryFile(), text + "\r\n");
 }
 
 void MainWindowTest::Start(const std::vector<std::string>& values) {

@@ -1522,6 +1522,32 @@ TEST_F(RealWindowTest, AMessageListingManyFilesFitsTheScreen) {
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); })) << x_.Describe();
 }
 
+// A settings file cut in half, and one filled with junk (its lost version brings the first
+// start's question too): the start says so and keeps it beside; a value before the cut is
+// used again, and no exit touches a kept file.
+TEST_F(RealWindowTest, ADamagedSettingsFileIsSaidAndKeptBesideTheOneTheExitWrites) {
+  const std::string file = RealWindow::RegistryFile();
+  ASSERT_TRUE(x_.Start({.registryValues = {"\"SlideDelay\"=dword:00000007", "\"Thumbs\"=dword:00000001"}}));
+  ASSERT_EQ(x_.Close(), 0) << x_.Log();
+  const std::string whole = testsupport::ReadFile(file);
+  const std::string damaged[] = {whole.substr(0, whole.size() / 2), std::string(2000, '\x9c') + "\r\njunk\r\n"};
+  for (int n = 0; n < 2; ++n) {
+    testsupport::WriteFile(file, damaged[n]);
+    ASSERT_TRUE(x_.Start({.keepSettings = true})) << x_.Error();
+    for (const char* answer : {"Return", "Escape"}) {
+      const unsigned long message = NewWindow({x_.MainWindow()});
+      ASSERT_TRUE(message && x_.Title(message).find("Kivo2") != std::string::npos && x_.Activate(message));
+      x_.Key(answer);
+      ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); })) << x_.Describe();
+      if (n == 0) break;
+    }
+    ASSERT_EQ(x_.Close(), 0) << x_.Log();
+    EXPECT_EQ(Stored("SlideDelay"), n == 0 ? "dword:00000007" : "dword:00000002");
+    EXPECT_EQ(testsupport::ReadFile(file + ".damaged"), damaged[0]);
+  }
+  EXPECT_EQ(testsupport::ReadFile(file + ".damaged-2"), damaged[1]);
+}
+
 // With the preview on (a large picture shows raw first), a short press on a show (a tap of
 // 20 ms) lists it, and the next single click acts: on the Paperclip node it lists the
 // paperclip; a click made while a slow show loads moves the highlight too, and a first right

@@ -826,7 +826,7 @@ TEST_F(SettingsTest, AssociatedTextGivesTheExtensionsBeforeEachSemicolon) {
 TEST_F(SettingsTest, LocalMachineMarkerUsesTheOtherRoot) {
   testsupport::WriteFile(ProgramFolder() + "localmachinekey.on", "");
   testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_LOCAL_MACHINE.reg",
-                         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"SlideDelay\"=dword:00000004\r\n");
+                         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Kivo\\Kivo2]\r\n\"SlideDelay\"=dword:00000004\r\n\r\n");
   WriteRegistry({"\"SlideDelay\"=dword:00000008"});
   Load();
   EXPECT_EQ(Form1->FSlideDelay, 4);

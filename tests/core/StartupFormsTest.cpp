@@ -68,7 +68,7 @@ TEST_F(ProgramFormsTest, StoredDutchMakesEveryWindowDutchFromItsCreationOn) {
   std::string programDir = testsupport::TempPath("program");
   fs::create_directories(programDir);
   testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg",
-                         "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"nl\"\r\n");
+                         "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Language\"=\"nl\"\r\n\r\n");
   InitProgramLanguageFor(programDir);
   ASSERT_EQ(UiLanguageCode, "nl");
   CreateProgramForms();

@@ -2,6 +2,7 @@
 // stand-alone ini file or the registry (root by marker file), and its activation.
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 
@@ -10,6 +11,8 @@
 #include "core/StartUp.h"
 #include "platform/gui/GuiTesting.h"
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/FileFaults.h"
+#include "platform/rtl/Registry.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -32,7 +35,7 @@ class StartupTest : public testing::Test {
   std::string RegistryFile(const std::string& root) { return registryDir + "/" + root + ".reg"; }
   // A registry file as the Windows export format writes it, made without our registry code.
   void WriteRegistry(const std::string& root, const std::string& keyLines) {
-    testsupport::WriteFile(RegistryFile(root), "REGEDIT4\r\n\r\n" + keyLines);
+    testsupport::WriteFile(RegistryFile(root), "REGEDIT4\r\n\r\n" + keyLines + "\r\n");
   }
   std::vector<std::string> RegistryFiles() {
     std::vector<std::string> names;
@@ -149,4 +152,21 @@ TEST_F(StartupTest, TheUnitInitialisationRunsOnce) {
   FinalizeProgramGlobals();
   EXPECT_EQ(AppKeyName, "");
   EXPECT_EQ(UiLanguageCode, "");
+}
+
+// A run killed while it saves its settings, at the flush or at the rename, leaves its work
+// file beside the settings file; the next start removes it.
+TEST_F(StartupTest, ASettingsSaveKilledBeforeItsRenameLeavesNothingAfterTheNextStart) {
+  WriteRegistry("HKEY_CURRENT_USER", "[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n");
+  for (TFileFaultOp killedAt : {TFileFaultOp::Sync, TFileFaultOp::Rename}) {
+    if (::fork() == 0) {
+      ArmFileFault(killedAt, kFileFaultKill, ".kivo2save-");
+      TRegistry().CreateKey("Software\\Kivo\\Run" + std::to_string(int(killedAt)));
+      ::_exit(1);
+    }
+    ::wait(nullptr);
+    EXPECT_EQ(RegistryFiles().size(), 2u);
+    InitProgramLanguageFor(programDir);
+    EXPECT_EQ(RegistryFiles(), std::vector<std::string>{"HKEY_CURRENT_USER.reg"});
+  }
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "RtlTestHelpers.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/Registry.h"
 
 namespace {
@@ -271,7 +272,7 @@ TEST(RtlRegistry, ReadsExportsOfEitherVersionAndSurvivesMalformedFiles) {
             "\"Pair\"=hex(2):00,d8,00,dc,ff,db,ff,df,00,00\r\n"
             "\"Wrapped\"=hex:01,02,\\\r\n"
             "  03,04\r\n"
-            "\"Multi\"=hex(7):61,00,00,00,00,00\r\n");
+            "\"Multi\"=hex(7):61,00,00,00,00,00\r\n\r\n");
   TRegistry reg;
   ASSERT_TRUE(reg.OpenKey("\\Control Panel\\Desktop", false));
   EXPECT_EQ(reg.ReadString("Wallpaper"), "C:\\Users\\u\\wall.bmp");
@@ -293,11 +294,25 @@ TEST(RtlRegistry, ReadsExportsOfEitherVersionAndSurvivesMalformedFiles) {
             "\"E\"=hex:1,zz\r\n\"F\"=hex(\r\n\"G\"=-\r\n@\r\n[HKEY_CURRENT_USER\\Good\r\n\"H\"=\"in broken\"\r\n"
             "[HKEY_LOCAL_MACHINE\\Elsewhere]\r\n\"I\"=\"other root\"\r\n[-HKEY_CURRENT_USER\\Gone]\r\n"
             "\"J\"=dword:00000007\\\r\n");
+  const std::string junk = ReadFile(UserFile());
   TRegistry bad;
   ASSERT_TRUE(bad.OpenKey("Good", false));
   EXPECT_EQ(bad.ReadString("A"), "ok");
   for (const char* n : {"B", "C", "D", "E", "F", "G", "H", "I", "J"}) EXPECT_FALSE(bad.ValueExists(n)) << n;
   EXPECT_FALSE(bad.KeyExists("\\Elsewhere"));
+  // A damaged file is said and kept beside before a save, never saved over while it cannot
+  // be kept; a cut last line is not read. Blank lines, comments, any line ends are whole.
+  std::string kept;
+  EXPECT_TRUE(TakeRegistryDamage(HKEY_CURRENT_USER, kept) && ReadFile(kept) == junk);
+  const std::string cut = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Good]\r\n\"A\"=\"1\"\r\n\"K\"=dword:0";
+  WriteFile(UserFile(), cut);
+  ArmFileFault(TFileFaultOp::Open, EACCES, ".damaged-2");
+  EXPECT_THROW(bad.WriteString("C", "lost"), ERegistryException);
+  EXPECT_TRUE(bad.ValueExists("A") && !bad.ValueExists("K") && TakeRegistryDamage(HKEY_CURRENT_USER, kept));
+  bad.WriteString("C", "new");
+  EXPECT_EQ(ReadFile(kept), cut);
+  WriteFile(UserFile(), "\r\nREGEDIT4\n; a note\n\n[HKEY_CURRENT_USER\\Good]\n\n\"A\"=\"2\"\r\n\n\n");
+  EXPECT_TRUE(bad.ValueExists("A") && !TakeRegistryDamage(HKEY_CURRENT_USER, kept)) << kept;
   std::string binary;
   for (int i = 0; i < 4096; ++i) binary += char(i * 37);
   WriteFile(UserFile(), binary);

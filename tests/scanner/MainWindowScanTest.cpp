@@ -79,7 +79,7 @@ class MainWindowScanTest : public testing::Test {
              unsigned(EncodeBuildNumber(KIVO2_VERSION_MAJOR, KIVO2_VERSION_MINOR, KIVO2_VERSION_PATCH, KIVO2_VERSION_TWEAK)));
     testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg",
                            std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Version\"=") +
-                               version + "\r\n");
+                               version + "\r\n\r\n");
     InitProgramLanguageFor(programDir_);
     CreateProgramForms();
     Form1->FProgramDir = programDir_;

@@ -40,7 +40,7 @@ class WindowLayoutTest : public ToolWindowTest, public testing::WithParamInterfa
                  KIVO2_VERSION_TWEAK);
     testsupport::WriteFile(GetEnvironmentVariable("KIVO2_REGISTRY_DIR") + "/HKEY_CURRENT_USER.reg",
                            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Kivo\\Kivo2]\r\n\"Version\"=dword:" +
-                               std::string(version) + "\r\n\"Language\"=\"" + std::get<1>(GetParam()) + "\"\r\n");
+                               std::string(version) + "\r\n\"Language\"=\"" + std::get<1>(GetParam()) + "\"\r\n\r\n");
     ToolWindowTest::SetUp();
   }
   void TearDown() override {

@@ -4,6 +4,7 @@
 #include "platform/rtl/Registry.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <mutex>
 
 #include "platform/i18n/GnuGetText.h"
+#include "platform/rtl/FileFaults.h"
 #include "platform/rtl/RtlInternal.h"
 
 namespace {
@@ -41,6 +43,11 @@ struct RegFile {
   rtl_internal::FileSignature signature;
   int batchDepth = 0;    // open BeginUpdate calls on this root
   bool pending = false;  // writes made during a batch, not saved yet
+  // The file on disk could not be read whole and no copy of it could be kept: it is not
+  // saved over.
+  bool unkept = false;
+  bool damageUnsaid = false;  // a damaged file was read since TakeRegistryDamage last asked
+  std::string keptAs;         // where the damaged file last read is kept ("" when nowhere)
 };
 
 std::mutex g_mutex;
@@ -186,55 +193,72 @@ std::string TextOfBytes(std::string bytes, bool utf16) {
   return bytes;
 }
 
-void ParseValueLine(RegKey& key, const std::string& line, bool utf16) {
+// Reads one value line into key; false when it is no value line (a deletion "=-" is one).
+bool ParseValueLine(RegKey& key, const std::string& line, bool utf16) {
   size_t i = 0;
   RegValue v;
   if (line[0] == '@') {
     i = 1;
   } else if (!ParseQuoted(line, i, v.name)) {
-    return;
+    return false;
   }
   while (i < line.size() && line[i] == ' ') ++i;
-  if (i >= line.size() || line[i] != '=') return;
+  if (i >= line.size() || line[i] != '=') return false;
   ++i;
   while (i < line.size() && line[i] == ' ') ++i;
   std::string rest = line.substr(i);
   if (!rest.empty() && rest[0] == '"') {
     size_t k = 0;
-    if (!ParseQuoted(rest, k, v.data)) return;
+    if (!ParseQuoted(rest, k, v.data)) return false;
     v.type = REG_SZ;
   } else if (StartsText("dword:", rest)) {
     std::string hex = Trim(rest.substr(6));
-    if (hex.empty() || hex.size() > 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return;
+    if (hex.empty() || hex.size() > 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      return false;
     uint32_t d = uint32_t(std::stoul(hex, nullptr, 16));
     v.type = REG_DWORD;
     v.data.assign(reinterpret_cast<const char*>(&d), 4);
   } else if (StartsText("hex:", rest)) {
-    if (!ParseHexList(rest, 4, v.data)) return;
+    if (!ParseHexList(rest, 4, v.data)) return false;
     v.type = REG_BINARY;
   } else if (StartsText("hex(", rest)) {
     size_t close = rest.find(')');
-    if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':') return;
+    if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':') return false;
     std::string t = rest.substr(4, close - 4);
-    if (t.empty() || t.size() > 8 || t.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return;
+    if (t.empty() || t.size() > 8 || t.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      return false;
     v.type = uint32_t(std::stoul(t, nullptr, 16));
-    if (!ParseHexList(rest, close + 2, v.data)) return;
+    if (!ParseHexList(rest, close + 2, v.data)) return false;
     if (v.type == REG_SZ || v.type == REG_EXPAND_SZ) v.data = TextOfBytes(v.data, utf16);
   } else {
-    return;  // deletions ("=-") and anything unknown
+    return rest == "-";  // a deletion, which a settings file never needs
   }
   if (RegValue* old = key.Find(v.name)) *old = std::move(v);
   else key.values.push_back(std::move(v));
+  return true;
 }
 
-void Parse(RegFile& f, const std::string& text) {
+// Reads the text into f, every line it can; false when the file is not whole: its first
+// line is no export header, a line is neither a key, a value of a key, a comment nor blank,
+// or it does not end as every file written here ends, with a blank line after the last key
+// (a file cut short ends elsewhere; its last line, when it has no line end, is not read).
+bool Parse(RegFile& f, const std::string& text) {
   // Every value keeps its bytes: no line, and no escaped ":\" in one, makes the file read in
   // another code page.
   const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
   std::vector<std::string> raw = rtl_internal::SplitLines(bom ? text.substr(3) : text);
-  bool utf16 = !raw.empty() && StartsText("Windows Registry Editor Version 5", Trim(raw[0]));
+  bool whole = !text.empty() && (text.back() == '\n' || text.back() == '\r');
+  if (!whole && !raw.empty()) raw.pop_back();
+  if (raw.empty() || !Trim(raw.back()).empty()) whole = false;
+  size_t n = 0;
+  while (n < raw.size() && Trim(raw[n]).empty()) ++n;
+  const std::string header = n < raw.size() ? Trim(raw[n]) : std::string();
+  const bool utf16 = StartsText("Windows Registry Editor Version 5", header);
+  if (utf16 || header == "REGEDIT4") ++n;
+  else whole = false;
   RegKey* current = nullptr;
-  for (size_t n = 0; n < raw.size(); ++n) {
+  bool inKey = false;  // a key's line came before
+  for (; n < raw.size(); ++n) {
     std::string line = Trim(raw[n]);
     // Long hex data continues on the next lines after a trailing backslash.
     while (!line.empty() && line.back() == '\\' && line[0] != '[' && n + 1 < raw.size()) {
@@ -245,7 +269,9 @@ void Parse(RegFile& f, const std::string& text) {
     if (line[0] == '[') {
       current = nullptr;
       size_t close = line.rfind(']');
-      if (close == std::string::npos || line.size() < 2 || line[1] == '-') continue;
+      inKey = close != std::string::npos && close > 1;
+      if (!inKey) whole = false;
+      if (!inKey || line[1] == '-') continue;
       std::string full = line.substr(1, close - 1);
       size_t slash = full.find('\\');
       std::string root = full.substr(0, slash);
@@ -253,8 +279,37 @@ void Parse(RegFile& f, const std::string& text) {
       current = &EnsureKey(f, CleanPath(slash == std::string::npos ? std::string() : full.substr(slash + 1)));
       continue;
     }
-    if (current && (line[0] == '"' || line[0] == '@')) ParseValueLine(*current, line, utf16);
+    // A value of another root's key is read only to see that it is whole.
+    RegKey elsewhere;
+    if (!inKey || (line[0] != '"' && line[0] != '@') || !ParseValueLine(current ? *current : elsewhere, line, utf16))
+      whole = false;
   }
+  return whole;
+}
+
+// Keeps a copy of a damaged file beside it, so that no save destroys what its user may
+// want back: under the first free name of "<file>.damaged", "<file>.damaged-2" ... (a
+// copy kept earlier with the same bytes serves again). The name, or "" when none was made.
+std::string KeepDamaged(const std::string& fileName) {
+  constexpr int kMostCopies = 50;
+  for (int n = 1; n <= kMostCopies; ++n) {
+    const std::string name = fileName + ".damaged" + (n == 1 ? std::string() : "-" + IntToStr(n));
+    struct stat st;
+    if (::lstat(name.c_str(), &st) == 0) {
+      if (SameFileBytes(fileName, name)) return name;
+      continue;
+    }
+    std::string work = WorkFileTemplate(name, kSaveWorkKind);
+    if (!CopyFileToNew(fileName, work, true, true, true)) return std::string();
+    if (fileio::RenameNoReplace(work, name) == 0) {
+      fileio::SyncFolder(ExtractFileDir(name));
+      return name;
+    }
+    const int err = errno;
+    fileio::Unlink(work);
+    if (err != EEXIST) return std::string();
+  }
+  return std::string();
 }
 
 void Refresh(RegFile& f) {
@@ -263,12 +318,18 @@ void Refresh(RegFile& f) {
   if (!f.signature.Update(f.fileName)) return;
   f.keys.clear();
   f.keys[""];
+  f.unkept = false;
   if (!f.signature.existed) return;
+  bool whole = false;
   try {
-    Parse(f, ReadFileBytes(f.fileName, 64 << 20));
+    whole = Parse(f, ReadFileBytes(f.fileName, 64 << 20));
   } catch (const Exception&) {
-    // Unreadable: as if empty.
+    // Unreadable: as if empty, and damaged.
   }
+  if (whole) return;
+  f.keptAs = KeepDamaged(f.fileName);
+  f.unkept = f.keptAs.empty();
+  f.damageUnsaid = true;
 }
 
 // ---- writing the .reg text ----
@@ -374,6 +435,7 @@ bool Save(RegFile& f) {
   }
   f.pending = false;
   try {
+    if (f.unkept) throw EWriteError(f.fileName);
     ForceDirectories(ExtractFileDir(f.fileName));
     SaveTextFileAtomically(f.fileName, Serialize(f));
   } catch (const Exception&) {
@@ -432,6 +494,16 @@ std::string RegistryFileName(HKEY root) {
     return IncludeTrailingPathDelimiter(dir) + "HKEY_LOCAL_MACHINE.reg";
   }
   return std::string();
+}
+
+bool TakeRegistryDamage(HKEY root, std::string& keptAs) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  RegFile* f = FileOf(root);
+  keptAs.clear();
+  if (!f || !f->damageUnsaid) return false;
+  f->damageUnsaid = false;
+  keptAs = f->keptAs;
+  return true;
 }
 
 TRegistry::TRegistry() = default;

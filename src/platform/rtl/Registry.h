@@ -5,7 +5,8 @@
 // /etc/xdg/Kivo2/registry/. HKEY_CLASSES_ROOT and the other roots are empty and read-only.
 // Key and value names compare without case. Writes are saved at once, atomically; a failed
 // save raises ERegistryException. Every TRegistry of the process sees the others' writes, and
-// a file changed on disk is read again. A malformed file reads as far as it parses.
+// a file changed on disk is read again. A damaged file (see TakeRegistryDamage) gives the
+// values it holds whole; before anything is saved over it, a copy of it is kept beside it.
 #include <cstdint>
 #include <string>
 
@@ -38,6 +39,15 @@ struct TRegDataInfo {
 
 // The file that holds a root ("" for roots without a file).
 std::string RegistryFileName(HKEY root);
+
+// Whether the root's file was found damaged since the last call for it (each finding is
+// reported once): it could not be read whole - no export header first, a line that is no
+// key, value, comment or blank, or an end other than the blank line after the last key
+// that every file written here has (a file cut short). Its whole values are read, the rest
+// are missing. keptAs gets the copy kept beside it, "<file>.damaged" (or "-2", "-3" ...
+// after it when that name holds other bytes); it is "" when no copy could be made, and
+// the file is then not saved over.
+bool TakeRegistryDamage(HKEY root, std::string& keptAs);
 
 class TRegistry : public TObject {
  public:
