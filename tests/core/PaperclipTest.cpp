@@ -178,11 +178,10 @@ TEST_F(PaperclipTest, TheTreeCountsAndListsTheExistingPicturesAndEveryViewKeepsT
   // the lines still there take the order in their places, b's stays out, d's at the end.
   testsupport::WriteFile(Paperclip(), ListText({folder_ + "c.jpg", m1, folder_ + "a.jpg", folder_ + "b.jpg", m2}));
   Form1->ShowPaperclipFiles();
-  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest& request) {
-    auto* sort = static_cast<TSortForm*>(request.form);
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
     testsupport::WriteFile(Paperclip(), ListText({folder_ + "c.jpg", m1, folder_ + "a.jpg", m2, folder_ + "d.jpg"}));
-    sort->ListView1ColumnClick(nullptr, sort->ListView1->Columns()->Items(1));
-    sort->ZqBCloseAndUse->Click();
+    SortForm->ListView1ColumnClick(nullptr, SortForm->ListView1->Columns()->Items(1));
+    SortForm->ZqBCloseAndUse->Click();
     return int(mrNone);
   });
   Form1->Sorttool1Click(nullptr);
