@@ -255,6 +255,16 @@ TEST_F(ShowsTest, RemovingEntriesTakesOnlyThoseLinesAndAFailedWriteKeepsTheShow)
   Select({folder_ + "a.jpg"});
   Form1->Removefromshow->Click();
   EXPECT_EQ(testsupport::ReadFile(Shows() + "one.shw"), ListText({missing, folder_ + "d.jpg"}));
+  // Listed, the show becomes a link to another show: that one loses c's line alone.
+  MakeFile(Shows() + "one.shw", ListText({folder_ + "a.jpg", folder_ + "c.jpg"}));
+  Choose("two.shw");
+  Choose("one.shw");
+  const std::string other = testsupport::TempFile("other.shw", ListText({folder_ + "b.jpg", folder_ + "c.jpg"}));
+  fs::remove(Shows() + "one.shw");
+  fs::create_symlink(other, Shows() + "one.shw");
+  Select({folder_ + "c.jpg"});
+  Form1->Removefromshow->Click();
+  EXPECT_EQ(testsupport::ReadFile(other), ListText({folder_ + "b.jpg"}));
   // Every entry of a show without missing pictures: an empty show remains.
   Choose("two.shw");
   Form1->Selectall1->Click();
