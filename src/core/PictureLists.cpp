@@ -1,8 +1,6 @@
 // Picture lists: finding pictures among the lines of a list and applying a window's change.
 #include "core/PictureLists.h"
 
-#include <algorithm>
-
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
