@@ -1,8 +1,7 @@
-// Picture lists: finding pictures among the lines of a list and writing a view back.
+// Picture lists: finding pictures among the lines of a list and applying a window's change.
 #include "core/PictureLists.h"
 
-#include <algorithm>
-
+#include "platform/rtl/Classes.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -48,24 +47,61 @@ int TPathIndex::IndexOf(const std::string& path) const {
   return found;
 }
 
-std::vector<std::string> LinesInViewOrder(const std::vector<std::string>& lines, const std::vector<bool>& shown,
-                                          const std::vector<std::string>& entries, const TListLineMap& lineToPath,
-                                          const TListLineMap& pathToLine) {
-  // The stored form of each shown path (the first line that named it).
-  std::unordered_map<std::string, std::string> storedAs;
-  std::vector<std::pair<size_t, std::string>> unshown;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i < shown.size() && shown[i])
-      storedAs.emplace(lineToPath(lines[i]), lines[i]);
-    else
-      unshown.emplace_back(i, lines[i]);
+bool EditListLines(TStringList& list, const std::vector<std::string>& view, const std::vector<std::string>& entries,
+                   const TListLineMap& lineToPath, const TListLineMap& pathToLine) {
+  // A blank line is found as any other line: by a key no path has.
+  auto key = [](const std::string& path) { return path.empty() ? std::string("\n") : path; };
+  const std::vector<std::string> lines = list.ToVector();
+  TPathIndex index(lines, [&](const std::string& line) { return key(lineToPath(line)); });
+  // The line each view entry was filled from; -1 when it has gone since.
+  std::unordered_map<std::string, std::vector<int>> viewed;
+  for (const std::string& entry : view) {
+    const int line = index.IndexOf(key(entry));
+    index.Forget(line);
+    viewed[entry].push_back(line);
   }
-  std::vector<std::string> result;
-  result.reserve(entries.size() + unshown.size());
+  // The user's order: the line of each kept entry, or the text of an added one (line -1).
+  std::vector<std::pair<int, std::string>> order;
+  std::unordered_map<std::string, size_t> kept;
   for (const std::string& entry : entries) {
-    auto it = storedAs.find(entry);
-    result.push_back(it != storedAs.end() ? it->second : pathToLine(entry));
+    const std::vector<int>& was = viewed[entry];
+    const size_t k = kept[entry]++;
+    if (k < was.size()) {
+      if (was[k] >= 0) order.emplace_back(was[k], std::string());
+    } else if (was.empty() || was.front() >= 0) {
+      if (const int other = index.IndexOf(key(entry)); other >= 0)
+        index.Forget(other);
+      else
+        order.emplace_back(-1, was.empty() ? pathToLine(entry) : lines[size_t(was.front())]);
+    }
   }
-  for (auto& [index, line] : unshown) result.insert(result.begin() + std::min(index, result.size()), line);
-  return result;
+  std::vector<char> removed(lines.size()), placed(lines.size());
+  for (const auto& [entry, was] : viewed)
+    for (size_t k = kept[entry]; k < was.size(); ++k)
+      if (was[k] >= 0) removed[size_t(was[k])] = 1;
+  for (const auto& [line, text] : order)
+    if (line >= 0) placed[size_t(line)] = 1;
+  // The kept lines in the user's order in the places they hold, each followed by the
+  // entries added after it; the other lines where they are.
+  std::vector<std::string> result;
+  result.reserve(lines.size() + order.size());
+  size_t next = 0;
+  auto added = [&] {
+    for (; next < order.size() && order[next].first < 0; ++next) result.push_back(std::move(order[next].second));
+  };
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (removed[i]) continue;
+    if (!placed[i]) {
+      result.push_back(lines[i]);
+      continue;
+    }
+    added();
+    result.push_back(lines[size_t(order[next++].first)]);
+    added();
+  }
+  added();
+  if (result == lines) return false;
+  list.Clear();
+  list.AddStrings(result);
+  return true;
 }

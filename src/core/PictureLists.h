@@ -43,15 +43,19 @@ class TPathIndex {
   std::unordered_multimap<std::string, int> byFolded_;
 };
 
-// The lines of a list after a view of it changed. lines: the file's lines as they are now;
-// shown: which of them the view listed (their paths, in order, were the view's entries);
-// entries: the view's entries now (reordered, some removed, some repeated). The result holds the
-// entries, each as the line that named it before (the stored form kept) or else as
-// pathToLine makes it, and every line the view did not list at its old index (or at the
-// end when the list got shorter), in its old order.
-std::vector<std::string> LinesInViewOrder(const std::vector<std::string>& lines, const std::vector<bool>& shown,
-                                          const std::vector<std::string>& entries, const TListLineMap& lineToPath,
-                                          const TListLineMap& pathToLine);
+// Applies a change the user made in a window to a list's lines as they are now. view: the
+// entries (paths of lines) the window was filled with, in their order, or only those the
+// change is about when it only removes or adds; entries: what the user made of them. The
+// k-th entry of a path in view is the k-th line naming it. A view entry that entries no
+// longer hold takes its line out; the others keep their lines, which take the entries'
+// order among the places those lines hold. An entry beyond the view's is added after the
+// entry before it (at the end when none is), in the stored form of a line of its path or
+// else as pathToLine makes it, unless the list holds a line naming it that the view did not
+// (another program added it meanwhile) or every line the view had of it is gone. Lines the
+// view did not hold (missing pictures, lines added meanwhile) stay where they are, and a
+// line of the view that has gone stays gone. True when the lines changed.
+bool EditListLines(TStringList& lines, const std::vector<std::string>& view, const std::vector<std::string>& entries,
+                   const TListLineMap& lineToPath, const TListLineMap& pathToLine);
 
 // A list of pictures is text of a line per picture; a larger file is no such list, and is
 // neither shown nor changed.

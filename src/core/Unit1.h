@@ -975,13 +975,13 @@ class TForm1 : public TForm {
   void ShowPaperclipFiles();
   // The sort tool; the paperclip takes the new order when it is listed.
   void Sorttool1Click(TObject* Sender);
-  // Writes the entries of a view of a list file (the paperclip or a show as ListBox1 or
-  // the manual-order window shows it, reordered, some removed or repeated) into
-  // ListFile, read again first. Lines the view did not show (files missing now, lines
-  // another program added meanwhile) stay in the file, each at its old place; the view is
-  // ListBox1 as it was before the change. False, after saying why, when the file could not
-  // be read or written; it then stays as it was.
-  bool SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries);
+  // Applies what the user made of a view of a list file to the file as it is now
+  // (EditListLines, as one change through ChangeList): View holds the entries the view was
+  // filled with (or only those a removal or an addition is about), Entries what the user
+  // made of them. Delta, when given, tells how many lines the file gained (less than 0: lost).
+  // False, after saying why, when the file could not be read or written; it then stays as it was.
+  bool EditList(const std::string& ListFile, const std::vector<std::string>& View,
+                const std::vector<std::string>& Entries, int* Delta = nullptr);
   // The files whose names fit a line of a list; the others (names with a line break) are
   // named in a message and left out.
   std::vector<std::string> ListableFiles(const std::vector<std::string>& Files);
@@ -1002,7 +1002,7 @@ class TForm1 : public TForm {
   // saying why when none could be made.
   std::string NewShow(const std::string& Folder, const std::string& BaseName, const std::vector<std::string>& Lines);
   // Appends to a list file each of Files that exists and that it does not name yet, as one
-  // change (ChangeList); Count says how many. False after saying why it failed.
+  // change (EditList); Count says how many. False after saying why it failed.
   bool AddToList(const std::string& ListFile, const std::vector<std::string>& Files, int& Count);
   // The line index of Lines that names Path (the same text, or the same file by another
   // spelling); -1 when none.

@@ -754,17 +754,7 @@ void TForm1::GetAllFilesFromFolder(const std::string& Folder) {
         _n("%d file from tree placed in the paperclip", "%d files from tree placed in the paperclip", listable.size()),
         {int(listable.size())}));
   // The pictures join what the paperclip holds (a file once); it is never emptied here.
-  ChangeList(PaperclipFile(), [&](TStringList& lines) {
-    std::set<std::string> held;
-    for (int i = 0; i < lines.Count(); ++i) held.insert(PathFromListLine(lines.Strings(i)));
-    bool added = false;
-    for (const std::string& file : listable) {
-      if (!held.insert(file).second) continue;
-      lines.Add(ListLineFromPath(file));
-      added = true;
-    }
-    return added;
-  });
+  EditList(PaperclipFile(), {}, listable);
 }
 
 // ===========================================================================

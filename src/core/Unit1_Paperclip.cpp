@@ -8,9 +8,6 @@
 // one home that change it at the same moment both land. A line whose picture cannot be
 // found now (a memory card or a share not there) is neither counted nor listed, but no
 // command drops it.
-#include <algorithm>
-#include <unordered_set>
-
 #include "controls/QzFileExplorer28.h"
 #include "controls/ZrkSound.h"
 #include "core/Diversen.h"
@@ -91,22 +88,15 @@ int TForm1::ListLineIndexOf(const TStringList& Lines, const std::string& Path) c
       .IndexOf(Path);
 }
 
-bool TForm1::SaveListInViewOrder(const std::string& ListFile, const std::vector<std::string>& Entries) {
-  // A line was shown when the main window's view of the list (as it was before this change)
-  // or the new entries hold its picture. Other lines stay where they are: pictures missing
-  // now, and lines another program added since the view was filled.
-  std::unordered_set<std::string> viewed(Entries.begin(), Entries.end());
-  for (int i = 0; i < ListBox1->Count(); ++i) viewed.insert(ListBox1->Items()->Strings(i));
-  return ChangeList(ListFile, [&](TStringList& old) {
-    const std::vector<std::string> lines = old.ToVector();
-    std::vector<bool> shown(lines.size());
-    for (size_t i = 0; i < lines.size(); ++i)
-      shown[i] = !lines[i].empty() && viewed.count(PathFromListLine(lines[i])) > 0;
-    old.Clear();
-    old.AddStrings(LinesInViewOrder(
-        lines, shown, Entries, [this](const std::string& line) { return PathFromListLine(line); },
-        [this](const std::string& path) { return ListLineFromPath(path); }));
-    return true;
+bool TForm1::EditList(const std::string& ListFile, const std::vector<std::string>& View,
+                      const std::vector<std::string>& Entries, int* Delta) {
+  return ChangeList(ListFile, [&](TStringList& lines) {
+    const int before = lines.Count();
+    const bool changed = EditListLines(
+        lines, View, Entries, [this](const std::string& line) { return PathFromListLine(line); },
+        [this](const std::string& path) { return ListLineFromPath(path); });
+    if (Delta) *Delta = lines.Count() - before;
+    return changed;
   });
 }
 
@@ -204,28 +194,16 @@ void TForm1::M_Addfilestopapercli1Click(TObject* /*Sender*/) {
 }
 
 void TForm1::RemovefromPapeclipfile() {
-  const std::vector<std::string> files = selectedWorkFiles();
-  std::vector<int> gone;
-  if (!ChangeList(PaperclipFile(), [&](TStringList& lines) {
-        TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
-        for (const std::string& file : files) {
-          if (IsWaveFile(file)) continue;
-          const int line = index.IndexOf(file);
-          if (line < 0) continue;
-          index.Forget(line);
-          gone.push_back(line);
-        }
-        std::sort(gone.rbegin(), gone.rend());
-        for (int line : gone) lines.Delete(line);
-        return !gone.empty();
-      }))
-    return;
-  if (gone.empty()) {
+  std::vector<std::string> files;
+  for (const std::string& file : selectedWorkFiles())
+    if (!IsWaveFile(file)) files.push_back(file);
+  int delta = 0;
+  if (!EditList(PaperclipFile(), files, {}, &delta)) return;
+  if (delta == 0) {
     ShowMessage(_("No files found to remove from the paperclip."));
     return;
   }
-  ShowIt(Format(_n("%d file removed from the paperclip.", "%d files removed from the paperclip.", gone.size()),
-                {int(gone.size())}));
+  ShowIt(Format(_n("%d file removed from the paperclip.", "%d files removed from the paperclip.", -delta), {-delta}));
   MakePaperclipText();
 }
 
@@ -313,13 +291,14 @@ void TForm1::ShowPaperclipFiles() {
 void TForm1::Sorttool1Click(TObject* /*Sender*/) {
   if (!SortForm) return;
   SortForm->FFromDragList = false;
+  const std::vector<std::string> view = ListBox1->Items()->ToVector();
   if (SortForm->ShowModal() != mrOk) return;
   // The list keeps the order the user chose: refilling it from the folder would put the
   // folder's own order back at once. It holds until the folder is left or sorted again.
   ResetListbox1();
   if (FShowNodeKind == 3 && TreeView1->Visible()) {
     // The listed pictures take their new order; lines of missing pictures stay.
-    SaveListInViewOrder(PaperclipFile(), ListBox1->Items()->ToVector());
+    EditList(PaperclipFile(), view, ListBox1->Items()->ToVector());
     MakePaperclipText();
   }
 }

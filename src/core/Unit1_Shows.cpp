@@ -11,6 +11,7 @@
 // folder, so that another program's change in between is kept; a line of a missing
 // picture stays in the file when entries are removed or reordered.
 #include <algorithm>
+#include <unordered_set>
 
 #include "controls/KpPanel.h"
 #include "controls/QzFileExplorer28.h"
@@ -282,6 +283,7 @@ void TForm1::LoadAShow() {
     // the show loaded again.
     HelpForm->ZqButton2->SetVisible(KpFramePanel1->Visible());
     HelpForm->Memo1->Lines()->Assign(lines);
+    HelpForm->FLoaded = lines.ToVector();
     HelpForm->Memo1->SetVisible(true);
     HelpForm->FFileName = FShowFile;
     HelpForm->SetCaption(FShowFile);
@@ -290,11 +292,7 @@ void TForm1::LoadAShow() {
     if (TranslatedMessageDialog(_("Save changes to ") + FShowFile, mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) !=
         mrYes)
       break;
-    if (!ChangeList(FShowFile, [](TStringList& lines) {
-          lines.Assign(*HelpForm->Memo1->Lines());
-          return true;
-        }))
-      break;
+    if (!HelpForm->SaveEdit(*HelpForm->Memo1->Lines())) break;
   }
   Application->ProcessMessages();
   RestoreCursor();
@@ -366,16 +364,12 @@ void TForm1::P_PasteAsShowClick(TObject* /*Sender*/) {
 }
 
 bool TForm1::AddToList(const std::string& ListFile, const std::vector<std::string>& Files, int& Count) {
+  std::vector<std::string> added;
+  std::unordered_set<std::string> once;
+  for (const std::string& file : Files)
+    if (FileExists(file) && once.insert(file).second) added.push_back(file);
   Count = 0;
-  return ChangeList(ListFile, [&](TStringList& lines) {
-    TPathIndex index(lines.ToVector(), [this](const std::string& line) { return PathFromListLine(line); });
-    for (const std::string& file : Files) {
-      if (!FileExists(file) || index.IndexOf(file) >= 0) continue;
-      index.Add(file, lines.Add(ListLineFromPath(file)));
-      ++Count;
-    }
-    return Count > 0;
-  });
+  return EditList(ListFile, {}, added, &Count);
 }
 
 void TForm1::P_PasteInShowClick(TObject* /*Sender*/) {
@@ -418,12 +412,12 @@ void TForm1::RemovefromshowClick(TObject* /*Sender*/) {
     target = FShowFile;
   }
   if (target.empty() || ListBox1->SelCount() == 0) return;
-  std::vector<std::string> remaining;
+  std::vector<std::string> removed;
   for (int i = 0; i < ListBox1->Count(); ++i)
-    if (!ListBox1->Selected(i)) remaining.push_back(ListBox1->Items()->Strings(i));
-  // The file loses only the removed entries; lines of pictures not listed stay. A file
-  // that cannot be written keeps the list as it is.
-  if (!SaveListInViewOrder(target, remaining)) return;
+    if (ListBox1->Selected(i)) removed.push_back(ListBox1->Items()->Strings(i));
+  // The file, as it is now, loses the removed entries' lines; every other line stays as it
+  // is. A file that cannot be written keeps the list as it is.
+  if (!EditList(target, removed, {})) return;
   for (int i = ListBox1->Count() - 1; i >= 0; --i) {
     if (!ListBox1->Selected(i)) continue;
     // The thumbnails stand in list order: the entry's one goes with it.

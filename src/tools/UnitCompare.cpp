@@ -696,6 +696,7 @@ void TFormCompare::TBDeleteClick(TObject* Sender) {
 
 void TFormCompare::SetPaperclipIcons() {
   const std::string listFile = Form1->PaperclipFile();
+  for (int n = 1; n <= 4; ++n) Panel(n).InPaperclip = false;
   if (!FileExists(listFile)) return;
   TStringList lines;
   try {
@@ -705,32 +706,26 @@ void TFormCompare::SetPaperclipIcons() {
   }
   for (int n = 1; n <= 4; ++n) {
     TToolButton* button = Panel(n).TBPaperclip;
-    if (n <= FCompareList->Count())
-      button->SetImageIndex(Form1->ListLineIndexOf(lines, FCompareList->Strings(n - 1)) >= 0 ? kGlyphInPaperclip
-                                                                                              : kGlyphNotInPaperclip);
+    if (n <= FCompareList->Count()) {
+      Panel(n).InPaperclip = Form1->ListLineIndexOf(lines, FCompareList->Strings(n - 1)) >= 0;
+      button->SetImageIndex(Panel(n).InPaperclip ? kGlyphInPaperclip : kGlyphNotInPaperclip);
+    }
     button->SetEnabled(!Form1->TreeView1->Visible());
   }
 }
 
-// The panel's picture leaves the paperclip when it names it, or is added to it, in the
-// list's own form of its lines, as the main window adds and removes.
+// The panel's picture leaves the paperclip when its button showed it there, else it is
+// added, in the list's own form of its lines, as the main window adds and removes: the
+// paperclip as it is now takes that change, whatever another program did meanwhile.
 void TFormCompare::AddRemovePaperclip(int panel) {
   if (panel < 1 || panel > FCompareList->Count()) return;
   const std::string path = FCompareList->Strings(panel - 1);
-  std::string report;
-  if (!Form1->ChangeList(Form1->PaperclipFile(), [&](TStringList& lines) {
-        const int found = Form1->ListLineIndexOf(lines, path);
-        if (found >= 0) {
-          lines.Delete(found);
-          report = path + _(" removed from paperclip.");
-        } else {
-          lines.Add(Form1->ListLineFromPath(path));
-          report = path + _(" added to paperclip.");
-        }
-        return true;
-      }))
+  const bool remove = Panel(panel).InPaperclip;
+  const std::vector<std::string> one{path};
+  if (!Form1->EditList(Form1->PaperclipFile(), remove ? one : std::vector<std::string>{},
+                       remove ? std::vector<std::string>{} : one))
     return;
-  ShowMessage(report);
+  ShowMessage(path + (remove ? _(" removed from paperclip.") : _(" added to paperclip.")));
   Form1->MakePaperclipText();
   SetPaperclipIcons();
 }

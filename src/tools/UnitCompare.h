@@ -50,6 +50,7 @@ class TFormCompare : public TForm {
     TScrollBox* ScrollBox = nullptr;
     TImage* Image = nullptr;
     TLabel* LabelExif = nullptr;         // the EXIF summary over the picture
+    bool InPaperclip = false;            // the paperclip named the picture when last read
   };
 
   TPanel* TopPanel = nullptr;

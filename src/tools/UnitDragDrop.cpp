@@ -129,6 +129,7 @@ void TDragForm::FormShow(TObject* /*Sender*/) {
   FDropTarget = -1;
   FPreviewIndex = -1;
   SetCaption(FListFile);
+  FView = ListBox1->Items()->ToVector();
   ListBox1->SetMultiSelect(false);
   if (Form1) Form1->SetListBoxHorzBar(ListBox1);
   if (ListBox1->Count() > 0) {
@@ -316,8 +317,11 @@ void TDragForm::ZqSpeedButton1Click(TObject* /*Sender*/) {
 }
 
 bool TDragForm::SaveList() {
-  // The main window writes the list: lines of pictures missing now stay in the file.
-  if (!Form1 || !Form1->SaveListInViewOrder(FListFile, ListBox1->Items()->ToVector())) return false;
+  // The main window writes the user's changes into the list as it is now: lines of pictures
+  // missing now, and lines another program changed meanwhile, stay as they are.
+  const std::vector<std::string> entries = ListBox1->Items()->ToVector();
+  if (!Form1 || !Form1->EditList(FListFile, FView, entries)) return false;
+  FView = entries;
   Form1->ListBox1->Items()->Assign(ListBox1->Items());
   Form1->EmptyAllImages();
   Form1->ResetListbox1();

@@ -5,6 +5,7 @@
 // The caller fills ListBox1 with the file list's entries and sets FListFile before
 // showing it modally.
 #include <string>
+#include <vector>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
@@ -37,8 +38,10 @@ class TDragForm : public TForm {
   TMenuItem* Delete1 = nullptr;
   TMenuItem* Duplicate1 = nullptr;
 
-  // The list file the order is saved to (the caption shows it).
+  // The list file the order is saved to (the caption shows it), and the entries the list
+  // held when the window was shown or last saved.
   std::string FListFile;
+  std::vector<std::string> FView;
   // The list differs from the file (Zq_Save is enabled exactly then).
   bool FModified = false;
   // The entry drawn as the drop target (-1: none).
@@ -49,8 +52,9 @@ class TDragForm : public TForm {
   // The entry's thumbnail fitted into 134 x 134 pixels into the image; a file of an
   // associated (non-picture) type empties it.
   void ShowThumbnail(const std::string& Entry, TImage* Target);
-  // Saves the list into FListFile and gives the main window the new order; false (with
-  // the reason said) when the file could not be written, which then stays as it was.
+  // Saves what the user made of FView into FListFile as it is now and gives the main window
+  // the new order; false (with the reason said) when the file could not be written, which
+  // then stays as it was.
   bool SaveList();
 
   void FormCreate(TObject* Sender);

@@ -4,6 +4,7 @@
 
 #include "controls/ZqButton.h"
 #include "core/FormLayout.h"
+#include "core/PictureLists.h"
 #include "core/Unit1.h"
 #include "platform/gui/ComCtrls.h"
 #include "platform/gui/ComponentTranslation.h"
@@ -53,11 +54,13 @@ THelpForm::THelpForm(TComponent* AOwner) : TForm(AOwner) {
 void THelpForm::FormCreate(TObject* /*Sender*/) { TranslateComponent(this); }
 
 void THelpForm::FormShow(TObject* /*Sender*/) {
+  FLoaded.clear();
   if (FFileName.empty() || !FileExists(FFileName)) return;
   try {
     if (FileSizeByName(FFileName) > kMaxTextBytes)
       throw EReadError(Format(_("Cannot read file \"%s\". %s"), {FFileName, SysErrorMessage(EFBIG)}));
     RichEdit1->Lines()->LoadFromFile(FFileName);
+    FLoaded = RichEdit1->Lines()->ToVector();
   } catch (const Exception& e) {
     ShowMessage(e.Message());
   }
@@ -83,13 +86,19 @@ void THelpForm::ZqButton1Click(TObject* /*Sender*/) {
 }
 
 void THelpForm::ZqButton2Click(TObject* /*Sender*/) {
-  // The file (a show, the to-do list) is written as the main window writes its lists: under
-  // the lock where it lives, under each of its names.
-  if (!Form1->ChangeList(FFileName, [this](TStringList& lines) {
-        lines.Assign(*RichEdit1->Lines());
-        return true;
-      }))
-    return;
+  if (!SaveEdit(*RichEdit1->Lines())) return;
   RichEdit1->SetModified(false);
   ZqButton2->SetEnabled(false);
+}
+
+bool THelpForm::SaveEdit(const TStrings& Edited) {
+  // The file (a show, the to-do list) is written as the main window writes its lists: under
+  // the lock where it lives, under each of its names. Its lines are text here, not paths.
+  const std::vector<std::string> edited = Edited.ToVector();
+  const auto same = [](const std::string& line) { return line; };
+  if (!Form1->ChangeList(FFileName,
+                         [&](TStringList& lines) { return EditListLines(lines, FLoaded, edited, same, same); }))
+    return false;
+  FLoaded = edited;
+  return true;
 }

@@ -2,10 +2,12 @@
 // The text window: shows and edits a plain text file (the program folder's "todo.txt").
 // The caller sets FFileName, the caption and whether "Save" shows, then shows it.
 #include <string>
+#include <vector>
 
 #include "platform/gui/Forms.h"
 
 class TRichEdit;
+class TStrings;
 class TMemo;
 class TPanel;
 class TZqButton;
@@ -20,8 +22,9 @@ class THelpForm : public TForm {
   TZqButton* ZqButton1 = nullptr;  // "Close"
   TZqButton* ZqButton2 = nullptr;  // "Save"; hidden and disabled until a caller shows it
 
-  // The file the window loads and saves (empty: none).
+  // The file the window loads and saves (empty: none), and its lines as loaded.
   std::string FFileName;
+  std::vector<std::string> FLoaded;
 
   void FormCreate(TObject* Sender);
   // Loads FFileName when it exists (else the text stays as it is).
@@ -34,6 +37,10 @@ class THelpForm : public TForm {
   // Writes the text to FFileName through a temporary file: a failure is said and leaves
   // the file as it was.
   void ZqButton2Click(TObject* Sender);
+  // Writes the user's edit of the loaded lines (Edited) into FFileName as it is now: the
+  // lines the user changed change, and what another program changed meanwhile stays
+  // (EditListLines). False, after saying why, when it could not be written.
+  bool SaveEdit(const TStrings& Edited);
 };
 
 extern THelpForm* HelpForm;

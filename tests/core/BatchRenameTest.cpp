@@ -963,11 +963,47 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       }
       return plan;
     };
+    // A window lists a list; another program's command or added line comes before the user's
+    // change is written (entries removed, or a new order less some), at times through the
+    // link: a removed entry's line goes, the lines of the others still there take their new
+    // order in the places they hold, every other line stays.
+    auto window = [&] {
+      const size_t l = below(lists.size());
+      auto read = [&] {
+        std::vector<std::string> lines = testsupport::Lines(testsupport::ReadFile(lists[l]));
+        for (std::string& line : lines) line.resize(line.find('\r'));
+        return lines;
+      };
+      auto has = [](const std::vector<std::string>& in, const std::string& s) {
+        return std::count(in.begin(), in.end(), s);
+      };
+      const std::vector<std::string> view = read();
+      std::vector<std::string> entries = view, removed, kept, expected;
+      std::shuffle(entries.begin(), entries.end(), random);
+      for (size_t n = 1 + below(2); n > 0 && !entries.empty(); --n, entries.pop_back())
+        removed.push_back(entries.back());
+      below(2) ? void(RunCommand(place, command(), trash)) : add(place);
+      const bool reorder = below(2);
+      const std::vector<std::string> lines = read();
+      for (const std::string& entry : entries)
+        if (has(lines, entry)) kept.push_back(entry);
+      auto next = kept.begin();
+      for (const std::string& line : lines)
+        if (!has(removed, line)) expected.push_back(reorder && has(kept, line) ? *next++ : line);
+      ASSERT_TRUE(ChangeListLines(place, l == 2 && below(2) ? link : lists[l], [&](TStringList& now) {
+        return EditListLines(now, reorder ? view : removed, reorder ? entries : std::vector<std::string>{},
+                             place.LineToPath, place.PathToLine);
+      }) || expected == lines);
+      want[l].clear();
+      for (const std::string& line : expected) want[l].push_back(picture(line, where()));
+    };
     for (int step = 0; step < 24; ++step) {
-      const size_t what = below(9);
+      const size_t what = below(10);
       SCOPED_TRACE("kind " + std::to_string(what));
       if (what == 0) {
         add(place);
+      } else if (what == 9) {
+        window();
       } else if (what == 8) {
         // The show a.shw renamed in the tree, and back at times.
         const std::string to = data + (lists[1] == data + "Shows/a.shw" ? "Shows/sub/a2.shw" : "Shows/a.shw");
@@ -1694,12 +1730,13 @@ TEST_F(ListsRealTest, ThePaperclipHeldDuringABatchThenFilledAgainNamesEachPictur
 
 // Three shows in a folder another program holds name a picture: its rename (the list's
 // "Rename file") and its deletion (the Delete key) each wait once with the notice, and one
-// Esc gives each up with one message; nothing is renamed, deleted or written.
+// Esc gives each up with one message; nothing is renamed, deleted or written. Then a show
+// listed before a second program's rename and deletion loses only the entries removed here.
 TEST_F(ListsRealTest, ARenameOrDeleteWaitsOnceForThreeHeldShowsAndOneEscGivesItUp) {
-  const std::string first = realwindow::Pictures(folder_, 2);
+  const std::string first = realwindow::Pictures(folder_, 4);
   for (const char* show : {"Shows/a.shw", "Shows/b.shw", "Shows/c.shw"})
     testsupport::WriteFile(appDir_ + show, At({"p1.jpg", "p0.jpg"}));
-  testsupport::HeldLock held(appDir_ + "Shows", "90");
+  auto held = std::make_unique<testsupport::HeldLock>(appDir_ + "Shows", "90");
   ASSERT_TRUE(Start()) << x_.Error();
   const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(ListMenu(4)) << x_.Describe();
@@ -1715,8 +1752,47 @@ TEST_F(ListsRealTest, ARenameOrDeleteWaitsOnceForThreeHeldShowsAndOneEscGivesItU
   EXPECT_TRUE(GiveUpTheWait()) << x_.Describe();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30)) << "one wait each, not one per show";
   EXPECT_TRUE(fs::exists(first));
-  EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"p0.jpg", "p1.jpg"}));
+  EXPECT_EQ(FolderEntries(folder_), (std::vector<std::string>{"p0.jpg", "p1.jpg", "p2.jpg", "p3.jpg"}));
   for (const char* show : {"Shows/a.shw", "Shows/b.shw", "Shows/c.shw"}) EXPECT_EQ(Read(show), At({"p1.jpg", "p0.jpg"}));
+
+  // The folder free, this program lists a.shw in "Paperclip and shows"; a second program
+  // renames p0.jpg to q0.jpg (its list's menu), this one removes p1 (its list's menu, seven
+  // up); the second deletes p3.jpg, this one removes p2: each removal takes its own line out
+  // of the show as the second program left it (b.shw follows that program alone).
+  held.reset();
+  for (const char* show : {"Shows/a.shw", "Shows/b.shw"})
+    testsupport::WriteFile(appDir_ + show, At({"p1.jpg", "p2.jpg", "p0.jpg", "p3.jpg"}));
+  ASSERT_TRUE(OpensByKeys("alt+c")) << x_.Describe();
+  x_.Key("Down Down Down Down Return");
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  x_.Key("Down Right a");
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(x_.MainWindow()).find("/a.shw") != std::string::npos; }));
+  RealWindow y;
+  ASSERT_TRUE(y.Start({.registryValues = {"\"LastPath\"=\"" + folder_ + "\""}}) && y.Activate(y.MainWindow()));
+  const size_t windows = y.Windows().size();
+  auto asks = [&](const std::function<void()>& open, int timeoutMs = 10000) {
+    open();
+    return RealWindow::WaitUntil([&] { return y.Windows().size() > windows; }, timeoutMs);
+  };
+  auto removes = [&](const std::vector<std::string>& b, const std::vector<std::string>& a) {
+    const std::string before = Read("Shows/a.shw");
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return Read("Shows/b.shw") == At(b); })) << y.Describe();
+    EXPECT_TRUE(x_.Activate(x_.MainWindow()) && ListMenu(7) &&
+                RealWindow::WaitUntil([&] { return Read("Shows/a.shw") != before; }));
+    EXPECT_EQ(Read("Shows/a.shw"), At(a));
+  };
+  // The list's menu comes once the list has its pictures.
+  ASSERT_TRUE(RealWindow::WaitUntil([&] { return asks([&] { y.Click(35, 460, 3); }, 2000); }, 30000)) << y.Describe();
+  y.Key("Up Up Up Up Return");
+  ASSERT_TRUE(y.WaitForWindow("FormEditName")) << y.Describe();
+  y.Type("q0");
+  ASSERT_TRUE(asks([&] { y.Key("Return"); })) << y.Describe();  // "Rename file to ...?"
+  y.Key("Return");
+  removes({"p1.jpg", "p2.jpg", "q0.jpg", "p3.jpg"}, {"p2.jpg", "q0.jpg", "p3.jpg"});
+  ASSERT_TRUE(y.Activate(y.MainWindow()) && asks([&] { y.Key("End Delete"); })) << y.Describe();
+  y.Key("Return");  // "Move 1 file to the Trash?"
+  removes({"p1.jpg", "p2.jpg", "q0.jpg"}, {"q0.jpg"});
+  EXPECT_EQ(y.Close(), 0) << y.Log();
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 

@@ -12,6 +12,7 @@
 #include "platform/gui/ComCtrls.h"
 #include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
+#include "tools/SortUnit.h"
 #include "tools/UnitBatchRename2.h"
 #include "tools/UnitDragDrop.h"
 
@@ -151,6 +152,7 @@ TEST_F(PaperclipTest, TheTreeCountsAndListsTheExistingPicturesAndEveryViewKeepsT
   EXPECT_EQ(Form1->FCurrentFile, folder_ + "a.jpg");
 
   // The manual-order window's new order: the missing pictures keep their places.
+  DragForm->FView = Entries();
   DragForm->ListBox1->Clear();
   for (const char* name : {"c.jpg", "a.jpg", "b.jpg"}) DragForm->ListBox1->Items()->Add(folder_ + name);
   ASSERT_EQ(DragForm->FListFile, Paperclip());
@@ -171,6 +173,20 @@ TEST_F(PaperclipTest, TheTreeCountsAndListsTheExistingPicturesAndEveryViewKeepsT
   EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{m1, m2}));
   EXPECT_EQ(Form1->ListBox1->Count(), 0);
   EXPECT_EQ(Form1->TreeView1->Items()->Item(0)->Text(), "Paperclip (0)");
+
+  // The sort tool's order by name while another program takes b's line out and adds d's:
+  // the lines still there take the order in their places, b's stays out, d's at the end.
+  testsupport::WriteFile(Paperclip(), ListText({folder_ + "c.jpg", m1, folder_ + "a.jpg", folder_ + "b.jpg", m2}));
+  Form1->ShowPaperclipFiles();
+  ModalResponder::Expect(ModalKind::ShowModal, [&](ModalRequest&) {
+    testsupport::WriteFile(Paperclip(), ListText({folder_ + "c.jpg", m1, folder_ + "a.jpg", m2, folder_ + "d.jpg"}));
+    SortForm->ListView1ColumnClick(nullptr, SortForm->ListView1->Columns()->Items(1));
+    SortForm->ZqBCloseAndUse->Click();
+    return int(mrNone);
+  });
+  Form1->Sorttool1Click(nullptr);
+  EXPECT_EQ(Lines(Paperclip()), (std::vector<std::string>{folder_ + "a.jpg", m1, folder_ + "c.jpg", m2,
+                                                          folder_ + "d.jpg"}));
 }
 
 // Names are bytes: a Latin-1 name from an old card ("caf\xE9") beside UTF-8 names goes into

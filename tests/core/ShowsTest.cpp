@@ -158,6 +158,8 @@ TEST_F(ShowsTest, MissingPicturesAreCountedAndTheDebugCheckCorrectsTheShow) {
     EXPECT_EQ(HelpForm->Memo1->Lines()->ToVector(),
               (std::vector<std::string>{folder_ + "a.jpg", missing, folder_ + "c.jpg"}));
     HelpForm->Memo1->Lines()->Delete(1);
+    // Meanwhile another program takes c's line out and adds b's: both stay so.
+    testsupport::WriteFile(Shows() + "one.shw", ListText({folder_ + "a.jpg", missing, folder_ + "b.jpg"}));
     return int(mrOk);
   });
   ModalResponder::Expect(ModalKind::MessageDlg, mrYes);
@@ -166,8 +168,8 @@ TEST_F(ShowsTest, MissingPicturesAreCountedAndTheDebugCheckCorrectsTheShow) {
   EXPECT_EQ(Messages()[1], missing);
   EXPECT_EQ(Messages().back(), "Save changes to " + Shows() + "one.shw");
   EXPECT_FALSE(HelpForm->Memo1->Visible());
-  EXPECT_EQ(testsupport::ReadFile(Shows() + "one.shw"), ListText({folder_ + "a.jpg", folder_ + "c.jpg"}));
-  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "one.shw"), ListText({folder_ + "a.jpg", folder_ + "b.jpg"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "b.jpg"}));
 }
 
 TEST_F(ShowsTest, NewShowsComeFromThePaperclipAndFromCopiedFilesAndPastingAddsEachPictureOnce) {
@@ -248,6 +250,22 @@ TEST_F(ShowsTest, RemovingEntriesTakesOnlyThoseLinesAndAFailedWriteKeepsTheShow)
   EXPECT_EQ(testsupport::ReadFile(Shows() + "one.shw"),
             ListText({folder_ + "a.jpg", missing, folder_ + "c.jpg", folder_ + "d.jpg"}));
   EXPECT_EQ(Entries(), (std::vector<std::string>{folder_ + "a.jpg", folder_ + "c.jpg"}));
+  // Another program's command takes c's line out while the list still shows it: removing a
+  // takes a's line alone, c's stays out.
+  testsupport::WriteFile(Shows() + "one.shw", ListText({folder_ + "a.jpg", missing, folder_ + "d.jpg"}));
+  Select({folder_ + "a.jpg"});
+  Form1->Removefromshow->Click();
+  EXPECT_EQ(testsupport::ReadFile(Shows() + "one.shw"), ListText({missing, folder_ + "d.jpg"}));
+  // Listed, the show becomes a link to another show: that one loses c's line alone.
+  MakeFile(Shows() + "one.shw", ListText({folder_ + "a.jpg", folder_ + "c.jpg"}));
+  Choose("two.shw");
+  Choose("one.shw");
+  const std::string other = testsupport::TempFile("other.shw", ListText({folder_ + "b.jpg", folder_ + "c.jpg"}));
+  fs::remove(Shows() + "one.shw");
+  fs::create_symlink(other, Shows() + "one.shw");
+  Select({folder_ + "c.jpg"});
+  Form1->Removefromshow->Click();
+  EXPECT_EQ(testsupport::ReadFile(other), ListText({folder_ + "b.jpg"}));
   // Every entry of a show without missing pictures: an empty show remains.
   Choose("two.shw");
   Form1->Selectall1->Click();

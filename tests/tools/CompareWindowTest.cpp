@@ -327,6 +327,14 @@ TEST_F(CompareWindowTest, ThePaperclipButtonAddsAndRemovesTheExactPath) {
     w.TBPaperclipClick(w.Panel(1).TBPaperclip);
     EXPECT_EQ(testsupport::ReadFile(list), Pictures() + "A.jpg\r\n");
     EXPECT_EQ(w.Panel(1).TBPaperclip->ImageIndex(), 6);
+    // b added, then taken out by another program that adds a: b's button, which showed it
+    // in, leaves it out.
+    ModalResponder::Expect(ModalKind::ShowMessage, int(mrOk));
+    w.TBPaperclipClick(w.Panel(2).TBPaperclip);
+    testsupport::WriteFile(list, a + "\r\n");
+    ModalResponder::Expect(ModalKind::ShowMessage, int(mrOk));
+    w.TBPaperclipClick(w.Panel(2).TBPaperclip);
+    EXPECT_EQ(testsupport::ReadFile(list), a + "\r\n");
   });
   // Stand-alone, the list names files on the program's drive in the Windows form: b so
   // listed is in the paperclip and leaves it; a goes in so written.

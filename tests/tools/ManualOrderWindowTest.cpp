@@ -117,6 +117,7 @@ TEST_F(ManualOrderWindowTest, DraggingWithTheMouseMarksTheTargetAndMovesTheEntry
 
 TEST_F(ManualOrderWindowTest, DeleteAndDuplicate) {
   WithWindow({"/p/A.jpg", "/p/B.jpg"}, [&](TDragForm& w) {
+    testsupport::WriteFile(listFile_, "/p/A.jpg\r\n/p/B.jpg\r\n");
     w.ListBox1->SetItemIndex(0);
     w.Duplicate1Click(nullptr);
     EXPECT_EQ(Entries(w), V({"/p/A.jpg", "/p/A.jpg", "/p/B.jpg"}));
@@ -147,6 +148,7 @@ TEST_F(ManualOrderWindowTest, DeleteAndDuplicate) {
 
 TEST_F(ManualOrderWindowTest, SavingWritesTheListWholeOrNotAtAll) {
   const std::string a = MakePicture("a.jpg", 60, 40), b = MakePicture("b.jpg", 60, 40);
+  const std::string c = MakePicture("c.jpg", 60, 40);
   WithWindow({a, b}, [&](TDragForm& w) {
     testsupport::WriteFile(listFile_, a + "\r\n" + b + "\r\n");
     w.ListBox1->SetItemIndex(1);
@@ -168,11 +170,13 @@ TEST_F(ManualOrderWindowTest, SavingWritesTheListWholeOrNotAtAll) {
     }
     EXPECT_EQ(testsupport::ReadFile(listFile_), a + "\r\n" + b + "\r\n");
     EXPECT_TRUE(w.Zq_Save->Enabled());
-    // Closing asks too; Yes saves the new order and hands it to the main window.
+    // Closing asks too; Yes saves the new order and hands it to the main window. Another
+    // program took a's line out and put c's in meanwhile: so they stay.
+    testsupport::WriteFile(listFile_, b + "\r\n" + c + "\r\n");
     ModalResponder::Expect(ModalKind::MessageDlg, int(mrYes));
     w.ZqSpeedButton3Click(nullptr);
   });
-  EXPECT_EQ(testsupport::ReadFile(listFile_), b + "\r\n" + a + "\r\n");
+  EXPECT_EQ(testsupport::ReadFile(listFile_), b + "\r\n" + c + "\r\n");
   ASSERT_EQ(Form1->ListBox1->Count(), 2);
   EXPECT_EQ(Form1->ListBox1->Items()->Strings(0), b);
   for (auto& e : fs::directory_iterator(testsupport::TempDir()))

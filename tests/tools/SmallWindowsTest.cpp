@@ -158,6 +158,10 @@ TEST_F(SmallWindowsTest, TheTextViewerLoadsAndSavesItsFileWhole) {
   EXPECT_TRUE(HelpForm->ZqButton2->Enabled()) << "the text is still to be saved";
   for (auto& e : fs::directory_iterator(ProgramFolder()))
     EXPECT_EQ(e.path().filename().string().find("todo.txt."), std::string::npos) << e.path();
+  // Another program adds a line meanwhile: the save changes the first line and keeps that one.
+  testsupport::WriteFile(todo, "!first\r\nsecond\r\nthird\r\n");
+  HelpForm->ZqButton2Click(nullptr);
+  EXPECT_EQ(testsupport::ReadFile(todo), HelpForm->RichEdit1->Lines()->Strings(0) + "\r\nsecond\r\nthird\r\n");
   // Pressing Close shows Save; clicking it hides Save and closes.
   HelpForm->ZqButton2->SetVisible(false);
   HelpForm->ZqButton1MouseDown(nullptr, mbLeft, TShiftState{ssLeft}, 2, 2);
