@@ -490,6 +490,20 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, magnifier)); }, 3000)) << x_.Describe();
   ASSERT_TRUE(x_.Screenshot(shot_));
   EXPECT_TRUE(Same(before, shot_, {client.x, client.y, client.width, 18})) << "the menu is covered\n" << x_.Describe();
+  // The histogram (Ctrl+H) comes up in sight beside it - its chart's colour shows, also once
+  // the magnifier has put itself in front again - and Ctrl+H hides it wherever the keyboard is:
+  // still in the main window, after a click on the histogram's edge (0), in the magnifier.
+  for (const unsigned long typedIn : {main, 0ul, magnifier}) {
+    const unsigned long histogram = KeysOpen(main, "ctrl+h", "HistogramForm");
+    ASSERT_TRUE(histogram) << x_.Describe();
+    Sleep(1500);
+    const XRect h = x_.Geometry(histogram);
+    EXPECT_GT(ShareNow({h.x + 10, h.y + 30, 200, 100}, "rgb(166,202,240)"), 0.5) << x_.Describe();
+    if (!typedIn) x_.Click(h.x + 1, h.y + 1);
+    EXPECT_TRUE(typedIn != magnifier || x_.Activate(magnifier)) << x_.Describe();
+    x_.Key("ctrl+h");
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(histogram); }, 3000)) << typedIn << x_.Describe();
+  }
   // A press on it drags it; it keeps its size within 167 x 183 and 450 x 450 with its frame.
   EXPECT_TRUE(Drags(magnifier, 30, 100, -20, 20)) << x_.Describe();
   for (const auto& [asked, whole] : {std::pair{"800", "450x450+"}, {"40", "167x183+"}}) {
