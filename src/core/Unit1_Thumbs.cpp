@@ -637,7 +637,8 @@ void TForm1::FillTheTumbsNow() {
       int width = 0, height = 0;
       ThumbFitSize(graphic->Width(), graphic->Height(), FThumbImageSize, width, height);
       TBitmap thumb;
-      if (ScaledBitmap(graphic, width, height, ScrollBox1->Color(), thumb)) ShowInPanel(panel, image, thumb, FThumbPanelSize);
+      if (ScaledBitmap(graphic, width, height, ScrollBox1->Color(), thumb))
+        ShowInPanel(panel, image, thumb, FThumbPanelSize);
       panel->SetHint(hint);
       image->SetHint(hint);
     }
@@ -672,6 +673,7 @@ void TForm1::UpdateThumbnail(int Index, const std::string& FileName) {
   int width = 0, height = 0;
   ThumbFitSize(graphic->Width(), graphic->Height(), FThumbImageSize, width, height);
   TBitmap thumb;
-  if (ScaledBitmap(graphic, width, height, ScrollBox1->Color(), thumb)) ShowInPanel(panel, image, thumb, FThumbPanelSize);
+  if (ScaledBitmap(graphic, width, height, ScrollBox1->Color(), thumb))
+    ShowInPanel(panel, image, thumb, FThumbPanelSize);
   FThumbScrollBox->ScrollInView(panel);
 }

@@ -233,9 +233,8 @@ TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
   EXPECT_EQ(row(0), background) << "the entry selected when the list was filled stays highlighted";
   EXPECT_EQ(row(1), highlight);
   EXPECT_EQ(row(2), background);
-  // Stepping through a folder of names wider than the list ("."), the current entry shows
-  // highlighted above the horizontal scroll bar, not under it.
-  for (int i = 10; i < 70; ++i) testsupport::WriteFile(folder_ + "d" + std::string(90, ' ') + std::to_string(i) + ".bmp", "");
+  // Stepping (".") through names wider than the list, the current one shows above the horizontal scroll bar.
+  for (int i = 10; i < 70; ++i) testsupport::WriteFile(folder_ + std::to_string(i) + std::string(90, ' ') + ".bmp", "");
   Form1->FLastPath.clear();
   Form1->FillTheListboxWithFiles(folder_);
   for (int step = 0; step < 40; ++step) {
