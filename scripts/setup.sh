@@ -7,7 +7,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   qt6-base-dev libjpeg62-turbo-dev zlib1g-dev gettext libsane-dev libgtest-dev libzip-dev
-  libgmime-3.0-dev
+  libgmime-3.0-dev libxcb1-dev
   # the program at run time (libsane1 brings SANE's backends, its "test" device among them)
   qt6-qpa-plugins qt6-translations-l10n libsane1 libjpeg-turbo-progs xdg-utils file shared-mime-info fonts-dejavu-core alsa-utils
   # the buttons' glyphs: the desktop's icon themes, and Qt's reader of SVG icons

@@ -41,11 +41,16 @@ int main(int argc, char** argv) {
   SetCommandLine(argc, argv);
 
   InitTranslation(ProgramDir() + "locale");
-  // Without a display no window can be shown: said (in the environment's language) and
-  // ended before anything is read or written.
-  if (!DisplayAvailable()) {
-    std::fprintf(stderr, "kivo2: %s\n",
-                 _("Kivo2 needs a display to show its windows, and neither DISPLAY nor WAYLAND_DISPLAY is set.").c_str());
+  // Without a display, or with one that does not answer, no window can be shown: said (in
+  // the environment's language) and ended before anything is read or written.
+  if (const TDisplayReach reach = ReachDisplay(); reach != TDisplayReach::Reached) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string message =
+        reach == TDisplayReach::NoneNamed
+            ? _("Kivo2 needs a display to show its windows, and neither DISPLAY nor WAYLAND_DISPLAY is set.")
+            : Format(_("Kivo2 cannot reach the display \"%s\" to show its windows."),
+                     {std::string(display && *display ? display : std::getenv("WAYLAND_DISPLAY"))});
+    std::fprintf(stderr, "kivo2: %s\n", message.c_str());
     return 1;
   }
   InitializeGraphicFormats();

@@ -898,6 +898,8 @@ class TForm1 : public TForm {
   // Shows the histogram window (drawn for the shown picture) or hides it; both menu
   // items take its visibility as their check mark.
   void Histogram2Click(TObject* Sender);
+  // Ctrl+H typed in the histogram or the magnifier toggles the histogram as in this window.
+  void HistogramShortCut(TObject* Sender, uint16_t& Key, TShiftState Shift);
   // Shows the pixel magnifier with its timers running, or hides it.
   void Zoom1Click(TObject* Sender);
   // The print window, modally, for the shown picture (or for none).

@@ -350,6 +350,11 @@ void TForm1::OpenThePicture(const std::string& FileName) {
       if (animation) {
         FSourcePicture->Assign(animation->GetBitmap());
         FSourcePicture->Bitmap()->SetPixelFormat(pf24bit);
+      } else if (graphic && graphic->HasAlphaChannel()) {
+        // Its transparent parts show the picture area's colour (full screen opens the
+        // picture anew in its own colour).
+        FSourcePicture->Assign(nullptr);
+        DrawOverColor(*graphic, ScrollBox1->Color(), *FSourcePicture->Bitmap());
       } else if (dynamic_cast<TBitmap*>(graphic)) {
         FSourcePicture->Assign(graphic);
       } else {

@@ -171,12 +171,15 @@ void ThumbFitSize(int width, int height, int side, int& fitWidth, int& fitHeight
 }
 
 // A 24-bit copy of the picture's graphic scaled to width x height (a smooth reduction:
-// each pixel is a weighted mean of the source pixels it covers).
-bool ScaledBitmap(TGraphic* graphic, int width, int height, TBitmap& out) {
+// each pixel is a weighted mean of the source pixels it covers); its transparent parts
+// show the background.
+bool ScaledBitmap(TGraphic* graphic, int width, int height, TColor background, TBitmap& out) {
   if (!graphic || graphic->Empty() || width <= 0 || height <= 0) return false;
   TBitmap source;
   if (auto* jpeg = dynamic_cast<TJPEGImage*>(graphic))
     source.Assign(&jpeg->Bitmap());
+  else if (graphic->HasAlphaChannel())
+    DrawOverColor(*graphic, background, source);
   else
     source.Assign(graphic);
   if (source.Empty()) return false;
@@ -340,7 +343,7 @@ bool TForm1::SaveAsJpgThumb(const std::string& FileName, TImage* Target, bool Al
   int width = 0, height = 0;
   ThumbFitSize(picture.Width(), picture.Height(), side, width, height);
   TBitmap thumb;
-  if (!ScaledBitmap(picture.Graphic(), width, height, thumb)) return false;
+  if (!ScaledBitmap(picture.Graphic(), width, height, ScrollBox1->Color(), thumb)) return false;
   if (Target) Target->Picture()->Assign(&thumb);
   if (save) {
     TThumbFacts facts;
@@ -644,7 +647,8 @@ void TForm1::FillTheTumbsNow() {
       int width = 0, height = 0;
       ThumbFitSize(graphic->Width(), graphic->Height(), FThumbImageSize, width, height);
       TBitmap thumb;
-      if (ScaledBitmap(graphic, width, height, thumb)) ShowInPanel(panel, image, thumb, FThumbPanelSize);
+      if (ScaledBitmap(graphic, width, height, ScrollBox1->Color(), thumb))
+        ShowInPanel(panel, image, thumb, FThumbPanelSize);
       panel->SetHint(hint);
       image->SetHint(hint);
     }
@@ -679,6 +683,7 @@ void TForm1::UpdateThumbnail(int Index, const std::string& FileName) {
   int width = 0, height = 0;
   ThumbFitSize(graphic->Width(), graphic->Height(), FThumbImageSize, width, height);
   TBitmap thumb;
-  if (ScaledBitmap(graphic, width, height, thumb)) ShowInPanel(panel, image, thumb, FThumbPanelSize);
+  if (ScaledBitmap(graphic, width, height, ScrollBox1->Color(), thumb))
+    ShowInPanel(panel, image, thumb, FThumbPanelSize);
   FThumbScrollBox->ScrollInView(panel);
 }

@@ -186,7 +186,28 @@ void TForm1::ShowTheHistogram() {
   GetHistogram(shown, 0, histogram);
   DrawHistogramChart(0, histogram, *HistogramForm->Image1->Canvas());
   HistogramForm->Image1->Invalidate();
-  if (!HistogramForm->Visible()) HistogramForm->Show();
+  if (HistogramForm->Visible()) return;
+  // It comes up in sight: below the magnifier (or else left of it) when that stands where
+  // it would, since the magnifier keeps itself in front. The keyboard stays where it is.
+  if (UnitZoomFloat && UnitZoomFloat->Visible()) {
+    const TSize frame = UnitZoomFloat->FrameExtra();
+    const TRect m = Bounds(UnitZoomFloat->Left(), UnitZoomFloat->Top(), UnitZoomFloat->Width() + frame.cx,
+                           UnitZoomFloat->Height() + frame.cy);
+    const TRect h = HistogramForm->BoundsRect();
+    if (h.Left < m.Right && m.Left < h.Right && h.Top < m.Bottom && m.Top < h.Bottom) {
+      if (m.Bottom + h.Height() <= Screen->WorkAreaRect().Bottom)
+        HistogramForm->SetTop(m.Bottom);
+      else
+        HistogramForm->SetLeft(m.Left - h.Width());
+    }
+  }
+  HistogramForm->ShowNoActivate();
+}
+
+void TForm1::HistogramShortCut(TObject* Sender, uint16_t& Key, TShiftState Shift) {
+  if (Key == 0 || ShortCut(Key, Shift) != Histogram2->ShortCut()) return;
+  Key = 0;
+  Histogram2Click(Sender);
 }
 
 void TForm1::Histogram2Click(TObject* /*Sender*/) {

@@ -98,6 +98,8 @@ class TFormatGraphic : public TBitmap {
   // From a TFormatGraphic the properties record is copied too; then the bitmap's own
   // assignment copies the picture.
   void Assign(TPersistent* source) override;
+  // A reader gives 32-bit pixels only with the file's alpha (or opaque where it has none).
+  bool HasAlphaChannel() const override { return PixelFormat() == pf32bit; }
 
   // Opens the file for reading, tests it with CanLoad (stream) and closes it.
   virtual bool CanLoad(const std::string& fileName);

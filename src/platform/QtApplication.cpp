@@ -6,7 +6,10 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QEvent>
@@ -17,6 +20,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -151,10 +156,68 @@ void EnsureQtApplication() {
   ApplyToolkitTranslation();
 }
 
-bool DisplayAvailable() {
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-    if (const char* value = getenv(name); value && *value) return true;
-  return false;
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : "";
+}
+
+// The X server that DISPLAY names accepts a connection.
+bool X11Reachable() {
+  const std::string display = Environment("DISPLAY");
+  if (display.empty()) return false;
+  xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+  const bool reached = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return reached;
+}
+
+// The Wayland compositor's socket (WAYLAND_DISPLAY, by default wayland-0, in
+// XDG_RUNTIME_DIR unless it is a full path) accepts a connection.
+bool WaylandReachable() {
+  std::string path = Environment("WAYLAND_DISPLAY");
+  if (path.empty()) path = "wayland-0";
+  if (path[0] != '/') {
+    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    if (runtime.empty()) return false;
+    path = runtime + "/" + path;
+  }
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) return false;
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool reached = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return reached;
+}
+
+}  // namespace
+
+TDisplayReach ReachDisplay() {
+  const std::string platforms = Environment("QT_QPA_PLATFORM"), display = Environment("DISPLAY"),
+                    wayland = Environment("WAYLAND_DISPLAY");
+  if (platforms.empty() && display.empty() && wayland.empty()) return TDisplayReach::NoneNamed;
+  // The platforms the toolkit will try: QT_QPA_PLATFORM's list ("name:options;name"), else
+  // X11, and Wayland in a Wayland session. Platforms other than these two need no server.
+  std::vector<std::string> names;
+  if (platforms.empty()) {
+    names.push_back("xcb");
+    if (!wayland.empty() || Environment("XDG_SESSION_TYPE") == "wayland") names.push_back("wayland");
+  }
+  for (size_t from = 0; from < platforms.size();) {
+    const size_t end = std::min(platforms.find(';', from), platforms.size());
+    const std::string entry = platforms.substr(from, end - from);
+    names.push_back(entry.substr(0, entry.find(':')));
+    from = end + 1;
+  }
+  for (const std::string& name : names) {
+    if (name == "xcb" ? X11Reachable() : name.rfind("wayland", 0) == 0 ? WaylandReachable() : !name.empty())
+      return TDisplayReach::Reached;
+  }
+  return display.empty() && wayland.empty() ? TDisplayReach::NoneNamed : TDisplayReach::Unreachable;
 }
 
 bool KeyEventTakenUp(const QEvent* event) {

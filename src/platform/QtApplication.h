@@ -8,8 +8,13 @@ class QEvent;
 // Creates the application object when none exists yet, on the platform the environment
 // names (a program without a display chooses the offscreen platform itself).
 void EnsureQtApplication();
-// The environment names a place to show windows: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM.
-bool DisplayAvailable();
+// Whether the windows have a place to go before the toolkit is started (which ends the
+// process when its platform cannot start): Reached when the display server that the
+// environment names accepts a connection, or the platform named needs none (offscreen);
+// NoneNamed when neither DISPLAY nor WAYLAND_DISPLAY names one; Unreachable when the one
+// named does not answer.
+enum class TDisplayReach { Reached, NoneNamed, Unreachable };
+TDisplayReach ReachDisplay();
 // The program's arguments, kept for the application object (set by main).
 void SetProgramArguments(int argc, char** argv);
 // A key event on its way: the application object follows each key press and release from

@@ -39,6 +39,10 @@ THistogramForm::THistogramForm(TComponent* AOwner) : TForm(AOwner) {
   };
   ZqSpeedButton1->OnClick = [this](TObject* Sender) { ZqSpeedButton1Click(Sender); };
   ZqSpeedButton2->OnClick = [this](TObject* Sender) { ZqSpeedButton2Click(Sender); };
+  SetKeyPreview(true);
+  OnKeyDown = [](TObject* Sender, uint16_t& Key, TShiftState Shift) {
+    if (Form1) Form1->HistogramShortCut(Sender, Key, Shift);
+  };
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
   OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
   DoCreate();

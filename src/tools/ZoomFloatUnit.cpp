@@ -91,6 +91,10 @@ TUnitZoomFloat::TUnitZoomFloat(TComponent* AOwner) : TForm(AOwner) {
   OnMouseWheel = [this](TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled) {
     FormMouseWheel(Sender, Shift, WheelDelta, MousePos, Handled);
   };
+  SetKeyPreview(true);
+  OnKeyDown = [](TObject* Sender, uint16_t& Key, TShiftState Shift) {
+    if (Form1) Form1->HistogramShortCut(Sender, Key, Shift);
+  };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
   OnResize = [this](TObject* Sender) { FormResize(Sender); };

@@ -224,7 +224,7 @@ TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
   TBitmap shot;
   // Right of the short names each row shows only its background.
   auto row = [&](int index) {
-    return shot.PixelColor(list->ClientWidth() - 8, list->ItemRect(index).Top + list->ItemHeight() / 2) & 0xFFFFFF;
+    return shot.PixelColor(60, list->ItemRect(index).Top + list->ItemHeight() / 2) & 0xFFFFFF;
   };
   // The list draws its current entry in the colours of the focused list once it has the focus.
   GuiTesting::Click(list, 5, list->ItemRect(0).Top + 2);
@@ -239,6 +239,16 @@ TEST_F(FileListTest, OnlyTheEntryTheUserMovedToIsHighlighted) {
   EXPECT_EQ(row(0), background) << "the entry selected when the list was filled stays highlighted";
   EXPECT_EQ(row(1), highlight);
   EXPECT_EQ(row(2), background);
+  // Stepping (".") through names wider than the list, the current one shows above the horizontal scroll bar.
+  for (int i = 10; i < 70; ++i) testsupport::WriteFile(folder_ + std::to_string(i) + std::string(90, ' ') + ".bmp", "");
+  Form1->FLastPath.clear();
+  Form1->FillTheListboxWithFiles(folder_);
+  for (int step = 0; step < 40; ++step) {
+    GuiTesting::PressKey(list, VK_OEM_PERIOD);
+    GuiTesting::ProcessEvents();
+    ASSERT_TRUE(GuiTesting::Grab(list, shot));
+    ASSERT_EQ(row(list->ItemIndex()), highlight) << step;
+  }
 }
 
 TEST_F(FileListTest, AnEmptyOrUnreadableFolderLeavesNoDetailsOfThePreviousPicture) {

@@ -490,6 +490,18 @@ TEST_F(RealWindowTest, ToolWindowsOpenInsideTheWorkAreaClearOfTheMainMenu) {
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return area.contains(Outer(x_, magnifier)); }, 3000)) << x_.Describe();
   ASSERT_TRUE(x_.Screenshot(shot_));
   EXPECT_TRUE(Same(before, shot_, {client.x, client.y, client.width, 18})) << "the menu is covered\n" << x_.Describe();
+  // The histogram (Ctrl+H) shows its chart beside it, also once the magnifier is put in front again; Ctrl+H
+  // hides it wherever the keyboard is: still in the main window, after a click on its edge (0), in the magnifier.
+  for (const unsigned long typedIn : {main, 0ul, magnifier}) {
+    const unsigned long histogram = KeysOpen(main, "ctrl+h", "HistogramForm");
+    Sleep(1500);
+    const XRect h = x_.Geometry(histogram);
+    EXPECT_GT(ShareNow({h.x + 10, h.y + 30, 200, 100}, "rgb(166,202,240)"), 0.5) << x_.Describe();
+    if (!typedIn) x_.Click(h.x + 1, h.y + 1);
+    EXPECT_TRUE(typedIn != magnifier || x_.Activate(magnifier)) << x_.Describe();
+    x_.Key("ctrl+h");
+    EXPECT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(histogram); }, 3000)) << typedIn << x_.Describe();
+  }
   // A press on it drags it; it keeps its size within 167 x 183 and 450 x 450 with its frame.
   EXPECT_TRUE(Drags(magnifier, 30, 100, -20, 20)) << x_.Describe();
   for (const auto& [asked, whole] : {std::pair{"800", "450x450+"}, {"40", "167x183+"}}) {
@@ -605,13 +617,19 @@ TEST_F(RealWindowTest, GreyListSelectionsComparedPicturesAndTheFirstFadeShowAsTh
 // Zoom > "To fit" fits the whole picture in the picture area from any zoom: the picture
 // (blue with a red frame, twice as wide as high) shows its frame on all four sides and
 // is larger than the fitted picture (which keeps a margin), the same from 100, 150 and
-// 200 %.
-TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
-  const std::string album = testsupport::TempPath("album"), picture = album + "/wide.png";
+// 200 %. A picture with an alpha channel (a red square, a half-transparent green disc, the
+// rest transparent) shows over the picture area's colour, in the thumbnails too, and over
+// full screen's black, as ImageMagick lays it over them.
+TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoomAndTransparentPartsTheBackground) {
+  const std::string album = testsupport::TempPath("album"), picture = album + "/wide.png", clear = album + "/clear.png";
   fs::create_directories(album);
   ASSERT_EQ(testsupport::Run({"convert", "-size", "2000x1000", "xc:red", "-fill", "blue", "-draw",
                               "rectangle 12,12 1987,987", picture}).exitCode, 0);
-  ASSERT_TRUE(x_.Start({.arguments = {picture}})) << x_.Error();
+  ASSERT_EQ(testsupport::Run({"convert", "-size", "400x300", "xc:none", "-fill", "rgba(0,160,0,0.5)", "-draw",
+                              "circle 200,150 200,60", "-fill", "rgb(200,30,30)", "-draw", "rectangle 20,20 80,80",
+                              "PNG32:" + clear}).exitCode, 0);
+  ASSERT_TRUE(x_.Start({.arguments = {picture}, .registryValues = {"\"PictBackground\"=dword:00c08040"}}))
+      << x_.Error();
   const unsigned long main = x_.MainWindow();
   const XRect client = x_.Geometry(main);
   // Where the picture lies on the screen: the box around its red and blue pixels.
@@ -638,6 +656,27 @@ TEST_F(RealWindowTest, ZoomToFitShowsTheWholePictureFromAnyZoom) {
       return whole;
     }, 5000)) << Text(box) << " fitted " << Text(fitted) << (whole ? "" : ", the frame is cut");
   }
+  auto over = [&](const std::string& background, const char* at) {
+    return testsupport::Run({"convert", clear, "-background", background, "-flatten", "-format", at, "info:"}).out;
+  };
+  // The disc's middle and the bottom right corner, 180, 130 and 370, 270 from the square.
+  auto shows = [&](const std::string& background, const XRect& area) {
+    const std::string disc = over(background, "%[pixel:p{200,150}]"), corner = over(background, "%[pixel:p{390,290}]");
+    XRect s;
+    return RealWindow::WaitUntil([&] {
+      s = BoxNow(area, {"rgb(200,30,30)"});
+      return s.width == 61 && Share(shot_, {s.x + 180, s.y + 130, 1, 1}, disc, 2) == 1 &&
+             Share(shot_, {s.x + 370, s.y + 270, 1, 1}, corner, 2) == 1;
+    }, 5000) || !(std::cerr << background << " wanted " << disc << " " << corner << " at " << Text(s) << "\n");
+  };
+  x_.Key("period");
+  EXPECT_TRUE(shows("rgb(64,128,192)", {client.x + 200, client.y + 80, client.width - 200, client.height - 110}));
+  const std::string green = over("rgb(64,128,192)", "%[pixel:p{200,150}]");
+  const double discs = Share(shot_, client, green, 2), pixel = 1.0 / (client.width * client.height);
+  x_.Key("F5");  // the thumbnails: one disc more
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return ShareNow(client, green, 2) > discs + 100 * pixel; }));
+  x_.Key("F5 F9");
+  EXPECT_TRUE(shows("black", {0, 100, 1600, 900}));
 }
 
 // A panorama of 40000 x 6000 pixels (a JPEG of cells: red grows to the right, green

@@ -135,6 +135,19 @@ TEST(ProgramRun, StartsCreatesTheKeyAndQuitsCleanlyWhenTheMainWindowCloses) {
   EXPECT_TRUE(run.exitCode != 0 && run.exitCode != 124 && run.err.find("display") != std::string::npos)
       << run.exitCode << ": " << run.err;
   EXPECT_TRUE(fs::is_empty(bare));
+  // So with a display named that does not answer, or X11 asked for without one: the
+  // program's own message in the environment's language, never the toolkit's abort.
+  int unused = 4711;
+  while (fs::exists("/tmp/.X11-unix/X" + std::to_string(unused))) ++unused;
+  for (const std::string& named : {"DISPLAY=:" + std::to_string(unused), std::string("DISPLAY=nohost:0"),
+                                   std::string("QT_QPA_PLATFORM=xcb")})
+    for (const auto& [language, word] : {std::pair{"LANGUAGE=en", "display"}, {"LANGUAGE=nl", "beeldscherm"}}) {
+      std::vector<std::string> args = argv;
+      args.insert(args.begin() + 7, {named, language});
+      run = testsupport::Run(args);
+      EXPECT_TRUE(run.exitCode == 1 && run.err.rfind("kivo2: Kivo2 ", 0) == 0 && run.err.find(word) < run.err.size() &&
+                  fs::is_empty(bare)) << named << " " << language << ": " << run.exitCode << ": " << run.err;
+    }
 
   setenv("KIVO2_CLOSE_AFTER_MS", "200", 1);
   run = testsupport::Run({"timeout", "60", exe});

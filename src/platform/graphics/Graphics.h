@@ -11,7 +11,8 @@
 //   pf15bit  little-endian 16-bit words 0RRRRRGGGGGBBBBB
 //   pf16bit  little-endian 16-bit words RRRRRGGGGGGBBBBB
 //   pf24bit  B, G, R
-//   pf32bit  B, G, R, A (the 4th byte is kept as data; display ignores it)
+//   pf32bit  B, G, R, A (the 4th byte is kept as data; drawing takes it as opacity only
+//            for a graphic whose HasAlphaChannel says so)
 //   pfDevice the state of a new bitmap; its rows are laid out like pf32bit
 // Row 0 is the top row. Callers walk rows with RowStride() and never assume its sign.
 #include <cstdint>
@@ -422,6 +423,9 @@ class TGraphic : public TPersistent {
   virtual void SetPalette(const TPalette& palette);
   virtual bool Transparent() const { return transparent_; }
   virtual void SetTransparent(bool value);
+  // The graphic's pixels carry their opacity (a picture file's alpha, an icon's): drawing
+  // lays them over what the canvas holds.
+  virtual bool HasAlphaChannel() const { return false; }
 
   virtual void LoadFromStream(TStream& stream) = 0;
   virtual void SaveToStream(TStream& stream) = 0;
@@ -651,6 +655,7 @@ class TIcon : public TGraphic {
   void AssignTo(TPersistent* dest) override;
   void Draw(TCanvas& canvas, const TRect& rect) override;
   bool Empty() const override;
+  bool HasAlphaChannel() const override { return true; }
   int Width() const override;
   int Height() const override;
   // Icons keep the size of their image; setting it raises EInvalidGraphicOperation
@@ -673,6 +678,9 @@ class TIcon : public TGraphic {
 // Draws a pf32bit bitmap whose 4th byte is the alpha into rect (stretched to it), blended
 // over what the canvas holds.
 void DrawBlended(TCanvas& canvas, const TRect& rect, const TBitmap& image);
+// Makes out a 24-bit bitmap of the graphic's size holding the graphic drawn over a fill of
+// background: what its transparent parts show.
+void DrawOverColor(TGraphic& graphic, TColor background, TBitmap& out);
 
 // Metafiles have no drawing backend on Linux: loading raises EInvalidGraphic
 // "Metafiles are not supported"; a metafile stays empty and draws nothing.

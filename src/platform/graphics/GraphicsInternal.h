@@ -61,13 +61,15 @@ class NearestColorCache {
 
 // Stretches sourceRect of source into dest of target (nearest pixel) combining with
 // the raster operation; pixels whose mask bit is 1 are left alone when mask is given.
+// blend: a pf32bit source copied with cmSrcCopy is laid over the target by its 4th byte
+// as opacity.
 void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode mode,
-                const TBitmap* mask);
+                const TBitmap* mask, bool blend = false);
 
 // Draws sourceRect of source into dest of any canvas (bitmap or painter) with the
-// raster operation; pixels whose mask bit is 1 keep the destination.
+// raster operation; pixels whose mask bit is 1 keep the destination; blend as for BlitBitmap.
 void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source, const TRect& sourceRect,
-                      TCopyMode mode, const TBitmap* mask);
+                      TCopyMode mode, const TBitmap* mask, bool blend = false);
 
 // BMP coding (used by TBitmap's streams and clipboard).
 // Reads a BMP image; withFileHeader false reads a packed DIB (info header first).

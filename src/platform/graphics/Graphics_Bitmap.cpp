@@ -557,7 +557,7 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) {
     std::unique_ptr<TBitmap> mask = CreateMask();
     canvas.DrawMasked(rect, *this, Rect(0, 0, width_, height_), *mask);
   } else {
-    CanvasDrawBitmap(canvas, rect, *this, Rect(0, 0, width_, height_), canvas.CopyMode(), nullptr);
+    CanvasDrawBitmap(canvas, rect, *this, Rect(0, 0, width_, height_), canvas.CopyMode(), nullptr, HasAlphaChannel());
   }
 }
 

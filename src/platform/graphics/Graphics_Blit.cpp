@@ -47,6 +47,15 @@ inline uint32_t Apply(RasterOp op, uint32_t d, uint32_t s) {
   return s;
 }
 
+// The source colour s (0xAARRGGBB, A its opacity) laid over the colour d; opaque.
+inline uint32_t Over(uint32_t s, uint32_t d) {
+  const uint32_t a = s >> 24;
+  uint32_t out = 0xFF000000u;
+  for (int shift = 0; shift < 24; shift += 8)
+    out |= ((((s >> shift) & 0xFF) * a + ((d >> shift) & 0xFF) * (255 - a) + 127) / 255) << shift;
+  return out;
+}
+
 inline bool MaskBit(const TBitmap* mask, int x, int y) {
   if (!mask || x >= mask->Width() || y >= mask->Height()) return false;
   return (mask->ScanLine(y)[x >> 3] >> (7 - (x & 7))) & 1;
@@ -55,13 +64,14 @@ inline bool MaskBit(const TBitmap* mask, int x, int y) {
 }  // namespace
 
 void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const TRect& sourceRect, TCopyMode mode,
-                const TBitmap* mask) {
+                const TBitmap* mask, bool blend) {
   const int destW = dest.Width(), destH = dest.Height();
   const int srcW = sourceRect.Width(), srcH = sourceRect.Height();
   if (destW <= 0 || destH <= 0 || target.Empty()) return;
   const RasterOp op = OpOf(mode);
   const bool needsSource = op != RasterOp::NotDst && op != RasterOp::Zero && op != RasterOp::Ones;
   if (needsSource && (srcW <= 0 || srcH <= 0 || source.Empty())) return;
+  blend = blend && op == RasterOp::Copy && source.PixelFormat() == pf32bit;
 
   const int x0 = std::max(dest.Left, 0), x1 = std::min(dest.Right, target.Width());
   const int y0 = std::max(dest.Top, 0), y1 = std::min(dest.Bottom, target.Height());
@@ -82,7 +92,7 @@ void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const
   const bool sameIndices = indexedTarget && IsIndexed(sf) && source.Palette() == targetPalette;
 
   // Fast path: a plain copy between equal layouts without stretching or mask.
-  if (op == RasterOp::Copy && !mask && srcW == destW && srcH == destH && sf == tf && tbits >= 8 &&
+  if (op == RasterOp::Copy && !mask && !blend && srcW == destW && srcH == destH && sf == tf && tbits >= 8 &&
       (!indexedTarget || sameIndices)) {
     const int bpp = tbits / 8;
     for (int y = y0; y < y1; ++y) {
@@ -130,6 +140,10 @@ void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const
   std::unique_ptr<NearestColorCache> nearest;
   if (indexedTarget && !sameIndices) nearest = std::make_unique<NearestColorCache>(targetPalette);
 
+  // Blending reads the target's own colours, through its palette when it has one.
+  uint32_t targetLut[256];
+  if (blend) PaletteLut(targetPalette, targetLut);
+  std::vector<uint32_t> targetLine(blend ? size_t(target.Width()) : 0);
   std::vector<uint32_t> srcLine(size_t(std::max(source.Width(), 1)));
   std::vector<uint32_t> span(static_cast<size_t>(x1 - x0));
   std::vector<uint8_t> spanBytes(size_t(x1 - x0) * 4 + 4);
@@ -144,6 +158,8 @@ void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const
       if (!sameIndices) RowToBGRA(source.ScanLine(sy), sf, source.Width(), lut, srcLine.data());
       lastSy = sy;
     }
+    uint8_t* row = target.ScanLine(y);
+    if (blend) RowToBGRA(row, tf, target.Width(), targetLut, targetLine.data());
     // Which pixels are written, and the source value of each (in the target's terms).
     for (int i = 0; i < x1 - x0; ++i) {
       int sx = xmap[size_t(i)];
@@ -153,12 +169,11 @@ void BlitBitmap(TBitmap& target, const TRect& dest, const TBitmap& source, const
       if (!write || !needsSource) continue;
       if (sameIndices)
         span[size_t(i)] = uint32_t(GetIndex(source.ScanLine(sy), source.BitsPerPixel(), sx));
-      else if (indexedTarget)
-        span[size_t(i)] = uint32_t(nearest->Find(srcLine[size_t(sx)]));
-      else
-        span[size_t(i)] = srcLine[size_t(sx)];
+      else {
+        const uint32_t colour = blend ? Over(srcLine[size_t(sx)], targetLine[size_t(x0 + i)]) : srcLine[size_t(sx)];
+        span[size_t(i)] = indexedTarget ? uint32_t(nearest->Find(colour)) : colour;
+      }
     }
-    uint8_t* row = target.ScanLine(y);
     if (indexedTarget) {
       for (int i = 0; i < x1 - x0; ++i) {
         if (keep[size_t(i)]) continue;

@@ -484,20 +484,21 @@ std::pair<int, int> SourceSpan(int shownFrom, int shownTo, int targetFrom, int t
 }  // namespace
 
 void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source, const TRect& sourceRect,
-                      TCopyMode mode, const TBitmap* mask) {
+                      TCopyMode mode, const TBitmap* mask, bool blend) {
   TCanvasImpl& impl = canvas.Impl();
+  blend = blend && mode == cmSrcCopy && !mask && source.PixelFormat() == pf32bit;
   if (!impl.painter) {
     if (!impl.bitmap || impl.bitmap == &source) {
       if (!impl.bitmap) return;
       TBitmap copy;  // drawing a bitmap onto itself reads from a copy
       copy.Assign(const_cast<TBitmap*>(&source));
       canvas.Changing();
-      BlitBitmap(*impl.bitmap, dest, copy, sourceRect, mode, mask);
+      BlitBitmap(*impl.bitmap, dest, copy, sourceRect, mode, mask, blend);
       canvas.Changed();
       return;
     }
     canvas.Changing();
-    BlitBitmap(*impl.bitmap, dest, source, sourceRect, mode, mask);
+    BlitBitmap(*impl.bitmap, dest, source, sourceRect, mode, mask, blend);
     canvas.Changed();
     return;
   }
@@ -544,6 +545,9 @@ void CanvasDrawBitmap(TCanvas& canvas, const TRect& dest, const TBitmap& source,
   } else {
     image = BitmapAsQImage(source);
   }
+  // The 4th bytes as opacity: the same rows seen as non-premultiplied ARGB.
+  if (blend && !image.isNull())
+    image = QImage(image.constBits(), image.width(), image.height(), image.bytesPerLine(), QImage::Format_ARGB32);
   if (mask) {
     image = RequireImage(image.convertToFormat(QImage::Format_ARGB32));
     for (int y = 0; y < image.height() && origin.y() + y < mask->Height(); ++y) {

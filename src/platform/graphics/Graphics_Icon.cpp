@@ -47,28 +47,19 @@ void TIcon::Draw(TCanvas& canvas, const TRect& rect) { DrawBlended(canvas, rect,
 
 void DrawBlended(TCanvas& canvas, const TRect& rect, const TBitmap& image) {
   if (image.Empty()) return;
-  TCanvasImpl& impl = canvas.Impl();
-  if (impl.painter) {
-    canvas.Changing();
-    impl.painter->drawImage(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), BitmapToQImage(image, true));
-    canvas.Changed();
-    return;
-  }
-  TBitmap* target = impl.bitmap;
-  if (!target || target->Empty()) return;
-  // Blend over the bitmap's pixels through a 32-bit copy of the covered area.
-  canvas.Changing();
-  QImage area = BitmapToQImage(*target);
-  {
-    QPainter painter(&area);
-    painter.drawImage(QRect(rect.Left, rect.Top, rect.Width(), rect.Height()), BitmapToQImage(image, true));
-  }
-  TBitmap blended;
-  QImageToBitmap(area, blended);
-  TRect clipped = Rect(std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, target->Width()),
-                       std::min(rect.Bottom, target->Height()));
-  BlitBitmap(*target, clipped, blended, clipped, cmSrcCopy, nullptr);
-  canvas.Changed();
+  CanvasDrawBitmap(canvas, rect, image, Rect(0, 0, image.Width(), image.Height()), cmSrcCopy, nullptr,
+                   image.PixelFormat() == pf32bit);
+}
+
+void DrawOverColor(TGraphic& graphic, TColor background, TBitmap& out) {
+  out.ReleaseHandle();
+  out.SetPixelFormat(pf24bit);
+  out.SetSize(graphic.Width(), graphic.Height());
+  if (out.Empty()) return;
+  out.Canvas().Brush().SetStyle(bsSolid);
+  out.Canvas().Brush().SetColor(background);
+  out.Canvas().FillRect(Rect(0, 0, out.Width(), out.Height()));
+  out.Canvas().Draw(0, 0, graphic);
 }
 
 bool TIcon::Empty() const { return image_.Empty(); }

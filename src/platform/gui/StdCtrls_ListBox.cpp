@@ -120,6 +120,14 @@ void MakeListWidget(TControl* c) {
   gui::AttachWidget(c, w, w->viewport());
 }
 
+// The rows a list of one column shows whole: those of its view, between its scroll bars
+// (before it is first shown, of its inside).
+int FullRows(const TCustomListBox* lb) {
+  const ListWidget* w = ListOf(lb);
+  const int height = w && w->isVisible() ? w->viewport()->height() : lb->ClientHeight();
+  return std::max(1, height / std::max(1, lb->ItemHeight()));
+}
+
 int ItemsPerColumn(const TCustomListBox* lb) {
   return std::max(1, lb->ClientHeight() / std::max(1, lb->ItemHeight()));
 }
@@ -251,7 +259,7 @@ void ListWidget::updateBars() {
     vb->setRange(0, std::max(0, count - std::max(1, n)));
     fullyVisible = std::max(1, n);
   } else {
-    fullyVisible = std::max(1, viewport()->height() / std::max(1, d->itemHeight));
+    fullyVisible = FullRows(lb);
     vb->setRange(0, std::max(0, count - fullyVisible));
   }
   vb->setPageStep(fullyVisible);
@@ -339,7 +347,7 @@ void ListWidget::userSelect(int index, Qt::KeyboardModifiers mods, bool toggle) 
   // Keep the chosen item in view.
   if (d->columns == 0) {
     int top = lb->TopIndex();
-    int full = std::max(1, viewport()->height() / std::max(1, d->itemHeight));
+    int full = FullRows(lb);
     if (index < top)
       lb->SetTopIndex(index);
     else if (index >= top + full)
@@ -459,7 +467,7 @@ void TCustomListBox::SetItemIndex(int index) {
     if (index >= 0) data_->items[size_t(index)].selected = true;
   }
   if (index >= 0 && data_->columns == 0) {
-    int full = std::max(1, ClientHeight() / std::max(1, data_->itemHeight));
+    const int full = FullRows(this);
     if (index < TopIndex())
       SetTopIndex(index);
     else if (index >= TopIndex() + full)
