@@ -548,20 +548,29 @@ class TJPEGImage::TDecodedRows {
     if (base_) return end;
     if (!followData_ || int64_t(dataEnd < 0 ? decoded : dataEnd) * int64_t(kCutFileShare) >= height_) {
       base_ = Whole().ScanLine(0);
-      if (decoded > 0) std::memcpy(base_, head_.data(), size_t(decoded) * stride_);
-      std::vector<uint8_t>().swap(head_);
+      if (decoded > 0) std::memcpy(base_, head_.get(), size_t(decoded) * stride_);
+      head_.reset();
       return end;
     }
     if (dataEnd >= 0) end = std::min(end, dataEnd);
-    const size_t rows = head_.size() / stride_;
-    if (size_t(end) > rows) {
-      const size_t first = std::max<size_t>(1, (size_t(1) << 20) / stride_);
-      head_.resize(std::min(std::max({size_t(end), 2 * rows, first}), size_t(height_)) * stride_);
+    if (end > headRows_) {
+      // Twice the room, at first as much as 8 MiB holds, never more than the rows read
+      // before the whole bitmap is made.
+      const int64_t share = (height_ + int64_t(kCutFileShare) - 1) / int64_t(kCutFileShare) + (end - decoded);
+      const int64_t twice = std::max<int64_t>(2 * int64_t(headRows_), (int64_t(8) << 20) / int64_t(stride_));
+      const int64_t rows = std::min<int64_t>(height_, std::max<int64_t>(end, std::min(twice, share)));
+      std::unique_ptr<uint8_t[]> grown(new uint8_t[size_t(rows) * stride_]);
+      if (decoded > 0) std::memcpy(grown.get(), head_.get(), size_t(decoded) * stride_);
+      head_ = std::move(grown);
+      headRows_ = int(rows);
     }
+    // The bytes after each row's pixels are zero, as in a bitmap.
+    const size_t used = (size_t(width_) * size_t(BitsOf(format_)) + 7) / 8;
+    for (int y = decoded; y < end && used < stride_; ++y) std::memset(Row(y) + used, 0, stride_ - used);
     return end;
   }
 
-  uint8_t* Row(int y) { return (base_ ? base_ : head_.data()) + size_t(y) * stride_; }
+  uint8_t* Row(int y) { return (base_ ? base_ : head_.get()) + size_t(y) * stride_; }
   bool InWhole() const { return base_ != nullptr; }
 
   // The picture: the whole bitmap, or the first rows read.
@@ -569,7 +578,7 @@ class TJPEGImage::TDecodedRows {
     if (base_) return std::move(whole_);
     auto cut = std::make_unique<TBitmap>();
     cut->allocateUninitialised(format_, width_, rows);
-    if (rows > 0) std::memcpy(cut->ScanLine(0), head_.data(), size_t(rows) * stride_);
+    if (rows > 0) std::memcpy(cut->ScanLine(0), head_.get(), size_t(rows) * stride_);
     return cut;
   }
 
@@ -580,8 +589,9 @@ class TJPEGImage::TDecodedRows {
   const bool followData_;
   std::mutex lock_;
   std::unique_ptr<TBitmap> whole_;
-  uint8_t* base_ = nullptr;   // the whole bitmap's rows, once the decode writes there
-  std::vector<uint8_t> head_;  // the first rows until then (their padding stays zero)
+  uint8_t* base_ = nullptr;           // the whole bitmap's rows, once the decode writes there
+  std::unique_ptr<uint8_t[]> head_;  // the first rows until then
+  int headRows_ = 0;
 };
 
 std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
