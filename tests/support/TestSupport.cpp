@@ -152,8 +152,7 @@ CommandResult Run(const std::vector<std::string>& argv, const std::string& input
     if (inPipe[1] >= 0) { fds[n] = {inPipe[1], POLLOUT, 0}; inIdx = n++; }
     if (poll(fds, n, -1) < 0) break;
     if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      // A pipe ready for writing takes PIPE_BUF bytes without blocking; more could wait for
-      // a child that first wants its output read.
+      // PIPE_BUF bytes at most: more could block on a child that first wants its output read.
       ssize_t w = write(inPipe[1], input.data() + written, std::min<size_t>(input.size() - written, PIPE_BUF));
       if (w > 0) written += size_t(w);
       if (w <= 0 || written == input.size()) {

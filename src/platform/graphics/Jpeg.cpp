@@ -617,8 +617,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
     if (split > 0) return nullptr;
     RaiseJpegError(d.err.message);
   }
-  // Rows past where the coded data ended, with a row group to spare for a row that
-  // blends with the next.
+  // Where the picture ends when its coded data ended: after the row group being decoded
+  // then and one more, whose top rows blend with it.
   const int group = std::max(1, d.cinfo.max_v_samp_factor * d.cinfo.min_DCT_scaled_size);
   auto dataEnd = [&] {
     return d.err.dataEndRow < 0 ? -1 : int(std::min<int64_t>(h, (int64_t(d.err.dataEndRow) + 2) * group));
@@ -692,7 +692,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
   }
   // Rows libjpeg did not deliver stay black.
   const int decoded = std::min(int(d.cinfo.output_scanline), end);
-  for (int y = decoded; y < end && store.InWhole(); ++y) std::memset(store.Row(y), 0, size_t(RowBytes(w, indexed ? 8 : 24)));
+  for (int y = decoded; y < end && store.InWhole(); ++y)
+    std::memset(store.Row(y), 0, size_t(RowBytes(w, indexed ? 8 : 24)));
   const bool cut = !store.InWhole();
   std::unique_ptr<TBitmap> bitmap = store.Take(decoded);
   if (s.grayscale) {
