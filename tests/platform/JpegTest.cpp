@@ -1,6 +1,7 @@
 // TJPEGImage: decoding at every DCT scale against djpeg, grey and CMYK pictures,
 // compression checked by jpeginfo and djpeg, and damaged input.
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -62,10 +63,11 @@ std::string HeaderOnly(const std::string& bytes) {
   return bytes.substr(0, sos + 2 + (size_t(uint8_t(bytes[sos + 2])) << 8 | uint8_t(bytes[sos + 3])));
 }
 
-// Writes another picture size into the frame header (baseline or progressive).
+// Writes another picture size into the frame header (baseline, progressive or arithmetic).
 void SetFrameSize(std::string& bytes, int width, int height) {
   size_t sof = FindMarker(bytes, 0xC0);
   if (sof == std::string::npos) sof = FindMarker(bytes, 0xC2);
+  if (sof == std::string::npos) sof = FindMarker(bytes, 0xC9);
   bytes[sof + 5] = char(height >> 8), bytes[sof + 6] = char(height);
   bytes[sof + 7] = char(width >> 8), bytes[sof + 8] = char(width);
 }
@@ -201,14 +203,57 @@ TEST(Jpeg, GreyAndCmykPicturesDecodeLikeTheReferenceTools) {
   EXPECT_LE(MaxDifference(cg.Bitmap(), Djpeg(colour, {"-grayscale"})), 0);
 }
 
-// Every 8x8 block of every component takes at least two bits in a sequential picture
-// (a DC code and an end-of-block code) and one in a progressive one (its first DC scan).
-// A header that promises far more blocks than its data can hold is refused as the file
-// loads, before anything is allocated for the pixels (the loads run where a large
-// allocation fails); flat pictures, which come close to the bound, load.
-TEST(Jpeg, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
+// What a picture costs follows the data of its file, made where a large allocation fails.
+// Coded data of one scan that ends before a 16th of the rows its header promises gives the
+// rows it gave, djpeg's top rows; true flat pictures of the same size show whole. A
+// progressive picture has libjpeg keep the whole picture's coefficients from its start;
+// each block takes a bit of its first scan, and a header promising far more is refused.
+TEST(Jpeg, WhatAPictureCostsFollowsTheDataOfItsFile) {
   KIVO2_REQUIRE_TOOL("convert");
   KIVO2_REQUIRE_TOOL("djpeg");
+  KIVO2_REQUIRE_TOOL("cjpeg");
+  auto limited = [](const std::string& file, TJPEGScale scale) {
+    return testsupport::RunWithMemoryLimit(64 * testsupport::kMiB, [&] {
+      TJPEGImage jpeg;
+      jpeg.SetScale(scale);
+      jpeg.LoadFromFile(file);
+      return std::to_string(jpeg.Bitmap().Width()) + "x" + std::to_string(jpeg.Bitmap().Height());
+    });
+  };
+  // The rows a file gives: at most a 16th of its header's height, djpeg's top rows (below
+  // them, in a picture small enough to decode whole, djpeg shows libjpeg's flat grey fill).
+  auto rowsGiven = [&](const std::string& name, const std::string& bytes, const std::string& width, int height) {
+    const std::string file = testsupport::TempFile(name, bytes), text = limited(file, jsFullSize).text;
+    const int rows = text.rfind("returned: " + width + "x", 0) == 0 ? std::atoi(&text[11 + width.size()]) : 0;
+    ASSERT_TRUE(rows > 0 && rows <= height / 16) << name << ": " << text;
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(file);
+    const auto top = testsupport::Run({"djpeg", "-crop", width + "x" + std::to_string(rows) + "+0+0", file});
+    EXPECT_EQ(MaxDifference(jpeg.Bitmap(), ParsePnm(top.out)), 0) << name;
+    const auto all = height < 16000 ? ParsePnm(testsupport::Run({"djpeg", file}).out) : testsupport::Raster();
+    EXPECT_TRUE(std::all_of(all.samples.begin() + std::min(all.samples.size(), size_t(rows) * all.width * 3),
+                            all.samples.end(), [](uint16_t v) { return v == 128; })) << name;
+  };
+  // True flat grey pictures of 16000 x 16000: 125 bytes arithmetic-coded, 3 MB Huffman-coded.
+  const std::string pgm = "P5 16000 16000 255\n" + std::string(size_t(16000) * 16000, '\x80');
+  const std::string arithmetic = testsupport::Run({"cjpeg", "-grayscale", "-arithmetic"}, pgm).out;
+  const std::string huffman = testsupport::Run({"cjpeg", "-grayscale"}, pgm).out;
+  ASSERT_TRUE(arithmetic.size() < 200 && huffman.size() > 2000000);
+  for (const std::string* bytes : {&arithmetic, &huffman})
+    EXPECT_EQ(limited(testsupport::TempFile("true-flat.jpg", *bytes), jsEighth).text, "returned: 2000x2000");
+  // A small picture's arithmetic-coded data under that header, the file ending 190 bytes in;
+  // 96 KB of random bytes as Huffman-coded data under it; a smooth picture cut 2 % into its data.
+  std::string lying = testsupport::Run({"cjpeg", "-arithmetic", MakeJpeg("small.pgm", {"-colorspace", "Gray"})}).out;
+  SetFrameSize(lying, 16000, 16000);
+  rowsGiven("lying-arithmetic.jpg", lying.substr(0, 190), "16000", 16000);
+  std::string noise = HeaderOnly(huffman);
+  for (uint32_t i = 0, x = 5; i < 96 * 1024; ++i) noise.push_back(char((x = x * 1103515245 + 12345) >> 23));
+  rowsGiven("random-huffman.jpg", noise + "\xFF\xD9", "16000", 16000);
+  const std::string smooth =
+      testsupport::ReadFile(MakeJpeg("smooth.jpg", {"-resize", "1500x1000!", "-quality", "85"}, 3, 2));
+  const size_t data = HeaderOnly(smooth).size();
+  rowsGiven("smooth-cut.jpg", smooth.substr(0, data + (smooth.size() - data) / 50), "1500", 1000);
+
   for (const std::string& name : {std::string("flat.jpg"), std::string("flat-progressive.jpg")}) {
     SCOPED_TRACE(name);
     std::vector<std::string> options{"-size", "2000x1600", "xc:#808070", "-quality", "50"};
@@ -223,14 +268,11 @@ TEST(Jpeg, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
 
     std::string header = testsupport::ReadFile(file).substr(0, 4096);
     SetFrameSize(header, 16000, 16000);
-    const testsupport::LimitedRun run = testsupport::RunWithMemoryLimit(64 * testsupport::kMiB, [&] {
-      TReadOnlyMemoryStream stream(header.data(), int64_t(header.size()));
-      TJPEGImage jpeg;
-      jpeg.LoadFromStream(stream);
-      return std::to_string(jpeg.Bitmap().Width());
-    });
-    EXPECT_TRUE(run.finished) << "signal " << run.signal;
-    EXPECT_EQ(run.text,
+    if (name == "flat.jpg") {
+      rowsGiven("flat-cut.jpg", header, "16000", 16000);
+      continue;
+    }
+    EXPECT_EQ(limited(testsupport::TempFile("flat-cut.jpg", header), jsFullSize).text,
               "EInvalidGraphic: Cannot load image. The JPEG file holds too little data for a picture of 16000 x "
               "16000 pixels.");
   }

@@ -9,7 +9,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -150,7 +152,8 @@ CommandResult Run(const std::vector<std::string>& argv, const std::string& input
     if (inPipe[1] >= 0) { fds[n] = {inPipe[1], POLLOUT, 0}; inIdx = n++; }
     if (poll(fds, n, -1) < 0) break;
     if (inIdx >= 0 && (fds[inIdx].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      ssize_t w = write(inPipe[1], input.data() + written, input.size() - written);
+      // PIPE_BUF bytes at most: more could block on a child that first wants its output read.
+      ssize_t w = write(inPipe[1], input.data() + written, std::min<size_t>(input.size() - written, PIPE_BUF));
       if (w > 0) written += size_t(w);
       if (w <= 0 || written == input.size()) {
         close(inPipe[1]);

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "platform/graphics/GraphicsInternal.h"
 #include "platform/graphics/Jpeg.h"
@@ -34,6 +36,8 @@ struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  bool stopAtWarning = false;  // a warning ends the decode at once (one that wants clean data)
+  long dataEndRow = -1;        // the iMCU row being decoded when the scan's coded data ran out
 };
 
 extern "C" void JpegErrorExit(j_common_ptr cinfo) {
@@ -42,7 +46,38 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo) {
   std::longjmp(err->jump, 1);
 }
 
-extern "C" void JpegOutputMessage(j_common_ptr) {}  // warnings are not printed
+// Whether the marker the decoder stands at ends the scan's coded data for good: without
+// restart intervals any marker does; with them, only one that no restart can pass.
+bool MarkerEndsScan(const jpeg_decompress_struct& c) {
+  const int m = c.unread_marker;
+  return c.restart_interval == 0 || (m >= 0xC0 && (m < 0xD0 || m > 0xD7));
+}
+
+// Whether a warning means that the coded data of the scan ran out: what libjpeg gives
+// for the rest of the picture is its own fill (as djpeg shows it), not the file's data.
+// Huffman data is short once its bits are needed at a marker (the end of the file makes
+// one); the arithmetic coder reads zeros at a marker by its own rule, so for it only the
+// end of the file, or a code that stops it for the rest of the scan, ends its data.
+bool DataRanOut(const jpeg_decompress_struct& c, int code) {
+  switch (code) {
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC: return MarkerEndsScan(c);
+    case JWRN_JPEG_EOF: return c.arith_code;
+    case JWRN_ARITH_BAD_CODE: return c.restart_interval == 0;
+    default: return false;
+  }
+}
+
+extern "C" void JpegEmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;  // traces
+  ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  ++err->pub.num_warnings;
+  if (cinfo->is_decompressor) {
+    j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (err->dataEndRow < 0 && DataRanOut(*d, err->pub.msg_code)) err->dataEndRow = long(d->input_iMCU_row);
+  }
+  if (err->stopAtWarning) JpegErrorExit(cinfo);
+}
 
 extern "C" void JpegProgress(j_common_ptr cinfo) {
   if (cinfo->is_decompressor) {
@@ -58,7 +93,7 @@ extern "C" void JpegProgress(j_common_ptr cinfo) {
 void InitErrors(ErrorManager& err) {
   jpeg_std_error(&err.pub);
   err.pub.error_exit = JpegErrorExit;
-  err.pub.output_message = JpegOutputMessage;
+  err.pub.emit_message = JpegEmitMessage;
   err.message[0] = '\0';
 }
 
@@ -148,9 +183,12 @@ HeaderInfo ReadHeaderOf(const TJpegBytes& data) {
   info.height = int(d.cinfo.image_height);
   if (info.width <= 0 || info.height <= 0 || info.width > MaxJpegSide || info.height > MaxJpegSide)
     RaiseJpegError("Image too large");
-  // The coded data behind the first scan header must be able to hold a share of the
-  // blocks of every component: a file cut short shows the rows its data holds (in a
-  // progressive one, the scans it holds) and libjpeg fills the rest, as djpeg does.
+  // A picture of several scans (progressive ones) has libjpeg keep the coefficients of
+  // the whole picture from its start: the coded data behind the first scan header must
+  // be able to hold a share of the blocks of every component (a file cut short shows the
+  // scans it holds, libjpeg fills the rest, as djpeg does). A picture of one scan is
+  // decoded row by row and costs the rows its data gives (see decode).
+  if (!jpeg_has_multiple_scans(&d.cinfo)) return info;
   uint64_t blocks = 0;
   for (int i = 0; i < d.cinfo.num_components; ++i)
     blocks += uint64_t(d.cinfo.comp_info[i].width_in_blocks) * d.cinfo.comp_info[i].height_in_blocks;
@@ -200,17 +238,29 @@ bool StartOutput(Decompressor& d) {
   return true;
 }
 
+// Notes where arithmetic-coded data met a marker other than the end of the picture
+// within its scan: the zeros the coder reads from there on are no data of the file.
+// Whether a decode that wants clean data goes on.
+bool NoteMarkerMet(Decompressor& d) {
+  const jpeg_decompress_struct& c = d.cinfo;
+  if (d.err.dataEndRow < 0 && c.arith_code && c.unread_marker != 0 && c.unread_marker != 0xD9 &&
+      MarkerEndsScan(c))
+    d.err.dataEndRow = long(c.input_iMCU_row);
+  return !d.err.stopAtWarning || d.err.dataEndRow < 0;
+}
+
 // Reads up to count rows into rows[]; returns the number read or -1 on error.
 int ReadRows(Decompressor& d, JSAMPARRAY rows, int count) {
   if (setjmp(d.err.jump)) return -1;
-  return int(jpeg_read_scanlines(&d.cinfo, rows, JDIMENSION(count)));
+  const int got = int(jpeg_read_scanlines(&d.cinfo, rows, JDIMENSION(count)));
+  return NoteMarkerMet(d) ? got : -1;
 }
 
 // Passes over count rows: their coded data is read, not decoded.
 bool SkipRows(Decompressor& d, int count) {
   if (setjmp(d.err.jump)) return false;
   jpeg_skip_scanlines(&d.cinfo, JDIMENSION(count));
-  return true;
+  return NoteMarkerMet(d);
 }
 
 // Reads the rows from the decompressor's next one up to end straight into the bitmap;
@@ -385,12 +435,12 @@ void TJPEGImage::Draw(TCanvas& canvas, const TRect& rect) {
 bool TJPEGImage::Empty() const { return data_.empty() && (!bitmap_ || bitmap_->Empty()); }
 
 int TJPEGImage::Width() const {
-  if (bitmapIsSource_ && bitmap_) return bitmap_->Width();
+  if (bitmap_ && (bitmapIsSource_ || !bitmap_->Empty())) return bitmap_->Width();
   return headerRead_ ? scaledWidth_ : 0;
 }
 
 int TJPEGImage::Height() const {
-  if (bitmapIsSource_ && bitmap_) return bitmap_->Height();
+  if (bitmap_ && (bitmapIsSource_ || !bitmap_->Empty())) return bitmap_->Height();
   return headerRead_ ? scaledHeight_ : 0;
 }
 
@@ -468,6 +518,82 @@ void TJPEGImage::DIBNeeded() {
   bitmapIsSource_ = false;
 }
 
+// The rows of a decode as they come. A picture of one scan gets its whole bitmap only
+// once its coded data has given a kCutFileShare-th of its rows; the rows before go into a
+// buffer that grows with them. Data that ends before that share is taken for a damaged
+// header rather than a cut file, as the other readers take a header that promises more
+// than that share of what their file holds: the picture is then the rows its data gave.
+// What a picture costs so follows the data of its file, whatever its header says.
+class TJPEGImage::TDecodedRows {
+ public:
+  TDecodedRows(TPixelFormat format, int width, int height, bool followData)
+      : format_(format), width_(width), height_(height), stride_(size_t(RowBytes(width, BitsOf(format)))),
+        followData_(followData) {}
+
+  // The whole picture's bitmap, made by whichever decoding thread asks first.
+  TBitmap& Whole() {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!whole_) {
+      auto made = std::make_unique<TBitmap>();
+      made->allocateUninitialised(format_, width_, height_);
+      whole_ = std::move(made);
+    }
+    return *whole_;
+  }
+
+  // Makes the rows from decoded up to end writable, decoded being the rows read so far
+  // and dataEnd the row where the coded data ended (-1 while it has not); returns the
+  // row to read up to, which is decoded when the picture ends there.
+  int Prepare(int decoded, int end, int dataEnd) {
+    if (base_) return end;
+    if (!followData_ || int64_t(dataEnd < 0 ? decoded : dataEnd) * int64_t(kCutFileShare) >= height_) {
+      base_ = Whole().ScanLine(0);
+      if (decoded > 0) std::memcpy(base_, head_.get(), size_t(decoded) * stride_);
+      head_.reset();
+      return end;
+    }
+    if (dataEnd >= 0) end = std::min(end, dataEnd);
+    if (end > headRows_) {
+      // Twice the room, at first as much as 8 MiB holds, never more than the rows read
+      // before the whole bitmap is made.
+      const int64_t share = (height_ + int64_t(kCutFileShare) - 1) / int64_t(kCutFileShare) + (end - decoded);
+      const int64_t twice = std::max<int64_t>(2 * int64_t(headRows_), (int64_t(8) << 20) / int64_t(stride_));
+      const int64_t rows = std::min<int64_t>(height_, std::max<int64_t>(end, std::min(twice, share)));
+      std::unique_ptr<uint8_t[]> grown(new uint8_t[size_t(rows) * stride_]);
+      if (decoded > 0) std::memcpy(grown.get(), head_.get(), size_t(decoded) * stride_);
+      head_ = std::move(grown);
+      headRows_ = int(rows);
+    }
+    // The bytes after each row's pixels are zero, as in a bitmap.
+    const size_t used = (size_t(width_) * size_t(BitsOf(format_)) + 7) / 8;
+    for (int y = decoded; y < end && used < stride_; ++y) std::memset(Row(y) + used, 0, stride_ - used);
+    return end;
+  }
+
+  uint8_t* Row(int y) { return (base_ ? base_ : head_.get()) + size_t(y) * stride_; }
+  bool InWhole() const { return base_ != nullptr; }
+
+  // The picture: the whole bitmap, or the first rows read.
+  std::unique_ptr<TBitmap> Take(int rows) {
+    if (base_) return std::move(whole_);
+    auto cut = std::make_unique<TBitmap>();
+    cut->allocateUninitialised(format_, width_, rows);
+    if (rows > 0) std::memcpy(cut->ScanLine(0), head_.get(), size_t(rows) * stride_);
+    return cut;
+  }
+
+ private:
+  const TPixelFormat format_;
+  const int width_, height_;
+  const size_t stride_;
+  const bool followData_;
+  std::mutex lock_;
+  std::unique_ptr<TBitmap> whole_;
+  uint8_t* base_ = nullptr;           // the whole bitmap's rows, once the decode writes there
+  std::unique_ptr<uint8_t[]> head_;  // the first rows until then
+  int headRows_ = 0;
+};
+
 std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
   Decompressor d;
   if (!StartDecompress(d, data_)) RaiseJpegError(d.err.message);
@@ -482,31 +608,42 @@ std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
   const bool indexed = s.grayscale || (s.quantize && !cmyk);
   CheckPictureSize(w, h, indexed ? 8 : 24);
   if (w <= 0 || h <= 0 || int64_t(w) * h > MaxJpegPixels) RaiseJpegError("Image too large");
-  if (!StartOutput(d)) RaiseJpegError(d.err.message);
-
-  auto bitmap = std::make_unique<TBitmap>();
-  bitmap->allocateUninitialised(indexed ? pf8bit : pf24bit, w, h);
-  if (s.grayscale) {
-    std::vector<TPaletteEntry> grey(256);
-    for (int i = 0; i < 256; ++i) grey[size_t(i)] = PaletteEntry(uint8_t(i), uint8_t(i), uint8_t(i));
-    bitmap->palette_ = TPalette(std::move(grey));
-  }
   // The rows from split on come from a second decompressor on a helper thread, which
-  // reads the coded data above them without decoding it.
+  // reads the coded data above them without decoding it. Both stop at the first warning:
+  // a picture decoded in two parts must be clean.
   const int split = shared && !cmyk ? SplitRow(d.cinfo, s) : 0;
+  d.err.stopAtWarning = split > 0;
+  if (!StartOutput(d)) {
+    if (split > 0) return nullptr;
+    RaiseJpegError(d.err.message);
+  }
+  // Where the picture ends when its coded data ended: after the row group being decoded
+  // then and one more, whose top rows blend with it.
+  const int group = std::max(1, d.cinfo.max_v_samp_factor * d.cinfo.min_DCT_scaled_size);
+  auto dataEnd = [&] {
+    return d.err.dataEndRow < 0 ? -1 : int(std::min<int64_t>(h, (int64_t(d.err.dataEndRow) + 2) * group));
+  };
+
+  TDecodedRows store(indexed ? pf8bit : pf24bit, w, h, !jpeg_has_multiple_scans(&d.cinfo));
   bool helperDone = false;
   long helperWarnings = 0;
   std::jthread helper;
   if (split > 0) {
-    helper = std::jthread([&, target = bitmap.get()] {
+    helper = std::jthread([&] {
       Decompressor other;
+      other.err.stopAtWarning = true;
       bool otherCmyk = false;
-      helperDone = StartDecompress(other, data_) && BeginOutput(other, s, otherCmyk) && StartOutput(other) &&
-                   SkipRows(other, split) && ReadRowsInto(other, *target, h) == h;
+      try {
+        // Rows are written once the data has reached them: the bitmap is made after the skip.
+        helperDone = StartDecompress(other, data_) && BeginOutput(other, s, otherCmyk) && StartOutput(other) &&
+                     SkipRows(other, split) && ReadRowsInto(other, store.Whole(), h) == h;
+      } catch (const std::exception&) {
+        helperDone = false;
+      }
       helperWarnings = other.err.pub.num_warnings;
     });
   }
-  const int end = split > 0 ? split : h;
+  int end = split > 0 ? split : h;
   std::vector<uint8_t> cmykRows;
   const int batch = std::max(1, int(d.cinfo.rec_outbuf_height));
   std::vector<uint8_t> bgrLine;
@@ -519,18 +656,23 @@ std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
   int got = 1;
   while (int(d.cinfo.output_scanline) < end) {
     const int y = int(d.cinfo.output_scanline);
-    const int count = std::min(batch, end - y);
+    const int upTo = store.Prepare(y, std::min(y + batch, end), dataEnd());
+    if (upTo <= y) {
+      end = y;  // the data ended: the picture is the rows it gave
+      break;
+    }
+    const int count = upTo - y;
     for (int i = 0; i < count; ++i)
-      rows[size_t(i)] = cmykRows.empty() ? bitmap->ScanLine(y + i) : cmykRows.data() + size_t(i) * size_t(w) * 4;
+      rows[size_t(i)] = cmykRows.empty() ? store.Row(y + i) : cmykRows.data() + size_t(i) * size_t(w) * 4;
     got = ReadRows(d, rows.data(), count);
     if (got <= 0) break;
     for (int i = 0; i < got && !cmykRows.empty(); ++i) {
       if (bgrLine.empty()) {
-        CmykRowToBgr(rows[size_t(i)], w, bitmap->ScanLine(y + i));
+        CmykRowToBgr(rows[size_t(i)], w, store.Row(y + i));
         continue;
       }
       CmykRowToBgr(rows[size_t(i)], w, bgrLine.data());
-      uint8_t* grey = bitmap->ScanLine(y + i);
+      uint8_t* grey = store.Row(y + i);
       for (int x = 0; x < w; ++x)
         grey[x] = uint8_t((bgrLine[3 * x + 2] * 77 + bgrLine[3 * x + 1] * 150 + bgrLine[3 * x] * 29 + 128) >> 8);
     }
@@ -549,8 +691,16 @@ std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
     RaiseJpegError(d.err.message);
   }
   // Rows libjpeg did not deliver stay black.
-  for (int y = int(d.cinfo.output_scanline); y < end; ++y)
-    std::memset(bitmap->ScanLine(y), 0, size_t(bitmap->RowStride()));
+  const int decoded = std::min(int(d.cinfo.output_scanline), end);
+  for (int y = decoded; y < end && store.InWhole(); ++y)
+    std::memset(store.Row(y), 0, size_t(RowBytes(w, indexed ? 8 : 24)));
+  const bool cut = !store.InWhole();
+  std::unique_ptr<TBitmap> bitmap = store.Take(decoded);
+  if (s.grayscale) {
+    std::vector<TPaletteEntry> grey(256);
+    for (int i = 0; i < 256; ++i) grey[size_t(i)] = PaletteEntry(uint8_t(i), uint8_t(i), uint8_t(i));
+    bitmap->palette_ = TPalette(std::move(grey));
+  }
   // The colour map belongs to the decompressor: copy it before finishing.
   if (s.quantize && !s.grayscale) {
     if (cmyk) {
@@ -563,8 +713,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode(bool shared) {
     }
   }
   // An error after the last row (trailing garbage) keeps the decoded picture; a picture
-  // decoded in two parts has no end to read.
-  if (split == 0) FinishDecompress(d);
+  // decoded in two parts, or cut to the rows its data gave, has no end to read.
+  if (split == 0 && !cut) FinishDecompress(d);
   Progress(this, psEnding, 100, false, whole, std::string());
   return bitmap;
 }

@@ -37,7 +37,9 @@ class TJPEGImage : public TGraphic {
   void AssignTo(TPersistent* dest) override;
   void Draw(TCanvas& canvas, const TRect& rect) override;
   bool Empty() const override;
-  // The size at the current Scale (0 when empty).
+  // The size at the current Scale (0 when empty): the header's until the pixels are
+  // decoded, then the decoded bitmap's, which holds only the rows its data gave when the
+  // file's coded data ends long before the picture its header states.
   int Width() const override;
   int Height() const override;
   // A JPEG picture is not resized: raises EInvalidGraphicOperation
@@ -85,6 +87,7 @@ class TJPEGImage : public TGraphic {
   // The bitmap at the current settings; shared lets a large picture be decoded by two
   // threads, which gives nullptr when anything but clean data was met.
   std::unique_ptr<TBitmap> decode(bool shared);
+  class TDecodedRows;
   void bitmapChanged(TObject* sender);
 
   // Compressed bytes (empty: none); read in without being zeroed first.
