@@ -241,6 +241,7 @@ void TForm1::finishFirstShow() {
   if (!missingCommandLineFile_.empty())
     ShowMessage(Format(_("The picture %s does not exist."), {missingCommandLineFile_}));
   missingCommandLineFile_.clear();
+  ReportUnfinishedStandAloneCopy();
   askForQuickConfiguration();
   placeHistogramWindow();
   if (Usb_Image->Visible()) Usb_Image->SetVisible(false);
