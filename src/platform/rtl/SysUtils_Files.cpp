@@ -332,7 +332,7 @@ bool SameFileBytes(const std::string& a, const std::string& b) {
 
 namespace {
 // The kinds of work entries that a killed run leaves beside the files it wrote.
-const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-", ".kivo2save-"};
+const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-", kSaveWorkKind};
 
 // Reads the mark that WorkFileTemplate put after kind into name: the id and start time of
 // the process that made the entry. False for names without a readable mark.
