@@ -51,6 +51,8 @@ std::vector<TQzFolderEntry> ReadFolder(const std::string& folder) {
     // Room for about one entry per 32 bytes of the folder's own size (common file systems).
     if (::fstat(::dirfd(d), &st) == 0) entries.reserve(std::min<size_t>(size_t(st.st_size) / 32, 1 << 16));
     while (dirent* e = ::readdir(d)) {
+      // The program's work entries are never listed; those of killed runs go now.
+      if (IsWorkEntry(folder, e->d_name)) continue;
       entries.emplace_back();
       entries.back().name = e->d_name;
       entries.back().type = e->d_type;

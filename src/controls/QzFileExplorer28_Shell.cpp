@@ -92,8 +92,6 @@ bool ShellFileOperation(TShellFileOp operation, const std::vector<std::string>& 
   if (target.empty()) return false;
   const bool intoFolder = target.back() == '/';
   if (!intoFolder && sources.size() != 1) return false;
-  // What crashed copies and moves left where these go is cleared first.
-  if (operation != foRename) ClearLeftovers(ExtractFileDir(target));
   bool ok = true;
   for (const std::string& raw : sources) {
     const std::string source = ExcludeTrailingPathDelimiter(raw);

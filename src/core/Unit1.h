@@ -1139,6 +1139,8 @@ class TForm1 : public TForm {
   void Compresscompleettree1Click(TObject* Sender);
   // Copies the program into "KIVO2_USB" below the selected folder of a removable drive.
   void CreateUSBKivo21Click(TObject* Sender);
+  // At a start from a stand-alone copy that was cut short: says that files are missing.
+  void ReportUnfinishedStandAloneCopy();
 
   // ===================================================================
   // Card import and thumbnail tools (Unit1_ToolWindows.cpp)

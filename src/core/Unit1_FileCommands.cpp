@@ -395,7 +395,6 @@ bool TForm1::CopyPastefiles(const std::string& NameText, bool OpenFirst) {
     FormGetcard->ProgressBar1->SetPosition(0);
   }
   HourGlassCursor();
-  ClearLeftovers(destination);
   StopRequested = false;
   ActionRunning = true;
   // From here to the lists' update the program asks nothing and takes no input but Esc.

@@ -243,6 +243,7 @@ void TForm1::finishFirstShow() {
   missingCommandLineFile_.clear();
   if (!settingsDamage_.empty()) ShowMessage(settingsDamage_);
   settingsDamage_.clear();
+  ReportUnfinishedStandAloneCopy();
   askForQuickConfiguration();
   placeHistogramWindow();
   if (Usb_Image->Visible()) Usb_Image->SetVisible(false);

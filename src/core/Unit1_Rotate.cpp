@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <functional>
 #include <future>
-#include <set>
 #include <vector>
 
 #include "controls/QzFileExplorer28.h"
@@ -236,11 +235,8 @@ void TForm1::LosslessBatch(const std::function<void(const std::string&)>& OneFil
   const int count = int(files.size());
   FLosslessFurtherImages = 0;
   FLosslessStopText.clear();
-  std::set<std::string> folders;
   for (int n = 0; n < count; ++n) {
     const std::string& file = files[size_t(n)];
-    // What a crashed run left in the folder goes first (a picture it took away comes back).
-    if (folders.insert(ExtractFileDir(file)).second) ClearLeftovers(ExtractFileDir(file));
     int index = entryOf(file);
     if (index >= 0) {
       ListBox1->SetItemIndex(index);

@@ -1,15 +1,19 @@
 // The stand-alone copy of the program on a removable drive: the program folder copied into
 // "KIVO2_USB" below the folder chosen in the tree, with the marker that keeps its settings
 // beside it, and a start script at the drive's root that runs it from wherever the drive
-// is mounted.
+// is mounted. The marker goes first and the program last, and a note lies beside them
+// until the copy is whole: a copy cut short never runs as an ordinary install on a host,
+// and one started anyway says that it is not whole.
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "controls/QzFileExplorer28.h"
 #include "core/Diversen.h"
 #include "core/ProgramGlobals.h"
+#include "core/StartUp.h"
 #include "core/Unit1.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
@@ -22,8 +26,7 @@ namespace {
 
 // The files of the program folder that make up the copy, each under the same name below
 // the target; those the program folder does not hold are left out.
-const char* const kProgramFiles[] = {"kivo2",
-                                     "jpegtran/jpegtran",
+const char* const kProgramFiles[] = {"jpegtran/jpegtran",
                                      "locale/nl/LC_MESSAGES/default.mo",
                                      "locale/nl/LC_MESSAGES/corvo.mo",
                                      "cam_equivalent.kv2",
@@ -36,6 +39,8 @@ const char* const kProgramFolders[] = {"help", "glyphs", "lib", "plugins"};
 
 constexpr char kStartScript[] = "kivo2start.sh";
 constexpr char kStartIni[] = "kivostart.ini";
+constexpr char kProgramName[] = "kivo2";
+constexpr char kUnfinishedNote[] = "usb_copy.unfinished";
 
 std::string UsbMarkerText() {
   return "Do'nt remove this file!\r\n"
@@ -43,6 +48,11 @@ std::string UsbMarkerText() {
          "------------------------------------------------------\r\n"
          "Dit bestand niet verwijderen!\r\n"
          "Zonder dit bestand werkt Kivo2 als een normale versie.\r\n";
+}
+
+std::string UnfinishedNoteText() {
+  return "This stand-alone copy of Kivo2 is not whole: its copy was cut short. Make it again.\r\n"
+         "Deze losstaande kopie van Kivo2 is niet compleet: het kopiëren is afgebroken. Maak hem opnieuw.\r\n";
 }
 
 // The start script reads the program's place below the drive's root from kivostart.ini
@@ -90,23 +100,18 @@ bool CopyProgramFile(const std::string& programDir, const std::string& relative,
   return CopyFileKeepAttr(source, destination) && GetFileSizeByName(destination) == GetFileSizeByName(source);
 }
 
-// Copies a whole folder of the program folder; false when any of its files fails.
-bool CopyProgramFolder(const std::string& programDir, const std::string& name, const std::string& target,
-                       std::vector<std::string>& failed) {
+// Copies a whole folder of the program folder; each file that fails goes to failed.
+void CopyProgramFolder(const std::string& programDir, const std::string& name, const std::string& target,
+                       const std::function<void(const std::string&)>& failed) {
   const std::string folder = FindNameNoCase(programDir, name);
-  if (folder.empty() || !DirectoryExists(folder)) return true;
+  if (folder.empty() || !DirectoryExists(folder)) return;
   TStringList files;
   ListAllFilesInTree(folder, files);
-  bool ok = true;
   for (int i = 0; i < files.Count(); ++i) {
     const std::string relative = name + files.Strings(i).substr(folder.size());
     bool present = false;
-    if (!CopyProgramFile(programDir, relative, target, present)) {
-      failed.push_back(relative);
-      ok = false;
-    }
+    if (!CopyProgramFile(programDir, relative, target, present)) failed(relative);
   }
-  return ok;
 }
 
 }  // namespace
@@ -137,32 +142,42 @@ void TForm1::CreateUSBKivo21Click(TObject* /*Sender*/) {
   const std::string startScript = PathJoin(drive, kStartScript);
   const std::string programFile = PathJoin(target, "kivo2");
   const std::string marker = PathJoin(target, "usb_drive.on");
+  const std::string note = PathJoin(target, kUnfinishedNote);
   std::vector<std::string> failed;
+  std::string reason;  // the system's word for the first thing that failed
+  auto failedFile = [&](const std::string& name) {
+    if (reason.empty()) reason = SysErrorMessage(errno);
+    failed.push_back(name);
+  };
   bool programCopied = false;
   HourGlassCursor();
   try {
-    if (!ForceDirectories(target)) throw Exception(target);
+    if (!ForceDirectories(target)) throw Exception(target + ": " + SysErrorMessage(errno));
+    SaveTextFileAtomically(note, UnfinishedNoteText());
+    SaveTextFileAtomically(marker, UsbMarkerText());
+    TIniFile ini(PathJoin(target, "Kivo2_usb.ini"));
+    ini.WriteString("U3", "Language", UiLanguageCode);
     for (const char* relative : kProgramFiles) {
       bool present = false;
-      const bool copied = CopyProgramFile(FProgramDir, relative, target, present);
-      if (!copied) failed.push_back(relative);
-      if (std::string(relative) == "kivo2") programCopied = copied && present;
+      if (!CopyProgramFile(FProgramDir, relative, target, present)) failedFile(relative);
     }
-    for (const char* folder : kProgramFolders) CopyProgramFolder(FProgramDir, folder, target, failed);
+    for (const char* folder : kProgramFolders) CopyProgramFolder(FProgramDir, folder, target, failedFile);
+    bool present = false;
+    programCopied = CopyProgramFile(FProgramDir, kProgramName, target, present);
+    if (!programCopied) failedFile(kProgramName);
+    programCopied = programCopied && present;
     if (programCopied) {
-      TIniFile ini(PathJoin(target, "Kivo2_usb.ini"));
-      ini.WriteString("U3", "Language", UiLanguageCode);
-      SaveTextFileAtomically(marker, UsbMarkerText());
       // The program's place below the drive's root, as the start script reads it.
       std::string below = programFile.substr(RemoveTrailingBackslash(drive).size());
       if (drive == "/") below = programFile;
       SaveTextFileAtomically(PathJoin(drive, kStartIni), below + "\r\n");
       SaveTextFileAtomically(startScript, StartScriptText());
-      if (::chmod(startScript.c_str(), 0755) != 0) throw Exception(startScript);
+      if (::chmod(startScript.c_str(), 0755) != 0) throw Exception(startScript + ": " + SysErrorMessage(errno));
+      if (failed.empty() && !DeleteFile(note)) throw Exception(note + ": " + SysErrorMessage(errno));
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     Screen->SetCursor(crDefault);
-    ShowMessage(_("Error creating Stand Alone version - check target drive space!"));
+    ShowMessage(_("Error creating Stand Alone version - check target drive space!") + "\n" + e.what());
     return;
   }
   Screen->SetCursor(crDefault);
@@ -170,7 +185,7 @@ void TForm1::CreateUSBKivo21Click(TObject* /*Sender*/) {
     // Any companion that did not arrive makes the copy unfit to use: said, not hidden.
     std::string list;
     for (const std::string& name : failed) list += "\n" + name;
-    ShowMessage(_("Error creating Stand Alone version - check target drive space!") + list);
+    ShowMessage(_("Error creating Stand Alone version - check target drive space!") + list + "\n" + reason);
     return;
   }
   if (programCopied && FileExists(marker)) {
@@ -181,4 +196,10 @@ void TForm1::CreateUSBKivo21Click(TObject* /*Sender*/) {
   if (!FileExists(marker)) ShowMessage(_("usb_drive.on file not created, don't use the Stand Alone version"));
   if (!FileExists(programFile))
     ShowMessage(target + _(" Kivo2 not copied, check target drive space! or try another removable drive."));
+}
+
+void TForm1::ReportUnfinishedStandAloneCopy() {
+  if (ProgramMarkerExists(FProgramDir, kUnfinishedNote))
+    ShowMessage(_("This stand-alone copy of Kivo2 is not whole: its copy was cut short, so files are missing. "
+                  "Make the stand-alone copy again."));
 }

@@ -62,6 +62,16 @@ TExistsAnswer AskOverwrite(const std::string& output, bool& overwriteAll) {
   return answer == mrYes || answer == kYesToAll ? TExistsAnswer::Write : TExistsAnswer::Skip;
 }
 
+// Makes the folder (with its parents); when it cannot be made, says so once with the
+// system's reason (a read-only disk, no permission) and gives false: a run stops there,
+// as every file after it would fail alike.
+bool MadeFolder(const std::string& folder) {
+  if (ForceDirectories(folder)) return true;
+  const int error = errno;
+  ShowMessage(_("Could't create folder ") + folder + "\n" + SysErrorMessage(error));
+  return false;
+}
+
 // A network location is not checked for free space.
 bool IsNetworkPath(const std::string& path) { return path.rfind("//", 0) == 0 || GetPathKind(path) == 2; }
 
@@ -196,7 +206,10 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
       return;
     }
     target = SaveToFolderForm->FChosenFolder;
-    if (!DirectoryExists(target)) ForceDirectories(RemoveTrailingBackslash(target));
+    if (!DirectoryExists(target) && !MadeFolder(RemoveTrailingBackslash(target))) {
+      endEarly();
+      return;
+    }
     FWriteExif = !SaveToFolderForm->ChB_WriteExif->Checked();
     std::string shown = RemoveTrailingBackslash(target);
     if (treeRun) shown = PathJoin(shown, treeFolder);
@@ -211,7 +224,6 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
   Application->ProcessMessages();
 
   int saved = 0, done = 0;
-  std::set<std::string> cleared;
   for (int i = 0; i < CheckListBox1->Count() && !FStopBatch; ++i) {
     if (!CheckListBox1->Checked(i)) continue;
     Label12->SetCaption(_("Processing ") + IntToStr(done + 1) + "/" + IntToStr(checked));
@@ -241,13 +253,15 @@ void TFormSaveImage::Zq_SaveClick(TObject* /*Sender*/) {
       output = IsJpegName(source) ? source : ExtractFilePath(source) + CreateSavename(true);
     } else if (treeRun && source.rfind(FTreeRoot, 0) == 0) {
       output = target + source.substr(FTreeRoot.size());
-      ForceDirectories(RemoveTrailingBackslash(ExtractFilePath(output)));
+      if (!MadeFolder(RemoveTrailingBackslash(ExtractFilePath(output)))) {
+        ProgressBar1->SetPosition(0);
+        EndRun(keptCaption);
+        return;
+      }
     } else {
       output = target + CreateSavename(false);
     }
     if (SaveToFolderForm->Chb_lowercase->Checked()) output = WebName(output);
-    // What crashed runs left in a folder goes before the first copy is made there.
-    if (cleared.insert(ExtractFileDir(output)).second) ClearLeftovers(ExtractFileDir(output));
     const TExistsAnswer answer = AskOverwrite(output, overwriteAll);
     if (answer == TExistsAnswer::Cancel) break;
     if (answer == TExistsAnswer::Write) {
@@ -288,7 +302,7 @@ void TFormSaveImage::CopyTreeFiles(const std::string& Target) {
     }
     const std::string output =
         source.rfind(FTreeRoot, 0) == 0 ? Target + source.substr(FTreeRoot.size()) : Target + ExtractFileName(source);
-    ForceDirectories(RemoveTrailingBackslash(ExtractFilePath(output)));
+    if (!MadeFolder(RemoveTrailingBackslash(ExtractFilePath(output)))) return;
     const TExistsAnswer answer = AskOverwrite(output, overwriteAll);
     if (answer == TExistsAnswer::Cancel) break;
     if (answer == TExistsAnswer::Write) {

@@ -401,6 +401,7 @@ TEST_F(StandAloneTest, TheCopyStartsFromTheDriveAndKeepsItsSettingsBesideItself)
                 std::string(54, '-') +
                 "\r\nDit bestand niet verwijderen!\r\nZonder dit bestand werkt Kivo2 als een normale versie.\r\n");
   EXPECT_EQ(testsupport::ReadFile(target_ + "/Kivo2_usb.ini"), "[U3]\r\nLanguage=en\r\n");
+  EXPECT_FALSE(fs::exists(target_ + "/usb_copy.unfinished"));
   EXPECT_EQ(testsupport::ReadFile("/dev/shm/kivostart.ini"), stick_.substr(8) + "/KIVO2_USB/kivo2\r\n");
   EXPECT_FALSE(fs::exists(stick_ + "/Autorun.inf") || fs::exists("/dev/shm/Autorun.inf"));
 
@@ -436,7 +437,14 @@ TEST_F(StandAloneTest, ASecondCopyAsksFirstAndAFailedFileIsReported) {
     EXPECT_GT(full.Hits(), 0);
   }
   EXPECT_EQ(LastMessage(), "Error creating Stand Alone version - check target drive space!\n"
-                           "locale/nl/LC_MESSAGES/default.mo\nlocale/nl/LC_MESSAGES/corvo.mo");
+                           "locale/nl/LC_MESSAGES/default.mo\nlocale/nl/LC_MESSAGES/corvo.mo\nNo space left on device");
+  EXPECT_TRUE(fs::exists(target_ + "/usb_copy.unfinished"));
+  {  // A read-only drive is named so, after the text of the space.
+    TFileFaultScope readOnly(TFileFaultOp::Open, EROFS, target_, 0, -1);
+    Create({mrYes, mrYes}, 1);
+  }
+  EXPECT_EQ(LastMessage(), "Error creating Stand Alone version - check target drive space!\nCannot create file \"" +
+                               target_ + "/usb_copy.unfinished\". Read-only file system");
   EXPECT_EQ(testsupport::ReadFile(target_ + "/cam_equivalent.kv2"),
             testsupport::ReadFile(ProgramFolder() + "cam_equivalent.kv2"));
   // The old catalogue stays whole where the new one could not be written.

@@ -229,17 +229,27 @@ TEST_F(ShellFileFaults, LeftoversOfEndedProcessesGoAndNeverTakeAName) {
   const std::string live = Trim(
       testsupport::Run({"sh", "-c", "sleep 60 </dev/null >/dev/null 2>&1 & echo $!.$(cut -d' ' -f22 /proc/$!/stat)"})
           .out);
-  WriteFile(dir_ + "/p.jpg", "picture");
-  // pid 1 with another start time: an id taken again.
-  for (const std::string& name :
-       {"a.jpg.kivo2copy-" + gone, "p.jpg.kivo2lossless-" + gone, "q.jpg.kivo2lossless-" + zombie,
-        std::string("c.jpg.kivo2copy-1.999999999"), "b.jpg.kivo2copy-" + live, std::string("n.kivo2copy-0")})
-    WriteFile(dir_ + "/." + name + "-Ab12Cd", name);
-  std::filesystem::create_directories(dir_ + "/.album.kivo2move-" + gone + "-Ab12Cd/album/sub");
+  // Alike when asked, when the folder is listed (which shows no work entry) and at the
+  // first work file asked for in it.
+  const std::string listed = dir_ + "/listed", written = dir_ + "/written";
+  for (const std::string& d : {written, listed, dir_}) {
+    std::filesystem::create_directories(d + "/.album.kivo2move-" + gone + "-Ab12Cd/album/sub");
+    WriteFile(d + "/p.jpg", "picture");
+    // pid 1 with another start time: an id taken again.
+    for (const std::string& name :
+         {"a.jpg.kivo2copy-" + gone, "p.jpg.kivo2lossless-" + gone, "q.jpg.kivo2lossless-" + zombie,
+          std::string("c.jpg.kivo2copy-1.999999999"), "b.jpg.kivo2copy-" + live, std::string("n.kivo2copy-0")})
+      WriteFile(d + "/." + name + "-Ab12Cd", name);
+  }
   EXPECT_EQ(ClearLeftovers(dir_), 5);
-  EXPECT_EQ(ReadFile(dir_ + "/p.jpg"), "picture");
-  EXPECT_EQ(testsupport::Run({"env", "LC_ALL=C", "ls", "-A", dir_}).out,
-            ".b.jpg.kivo2copy-" + live + "-Ab12Cd\n.n.kivo2copy-0-Ab12Cd\np.jpg\n");
+  WorkFileTemplate(written + "/p.jpg", ".kivo2copy-");
+  TSearchRec rec;
+  std::string names;
+  for (int found = FindFirst(listed + "/*", faAnyFile, rec); found == 0; found = FindNext(rec)) names += rec.Name + " ";
+  EXPECT_EQ(names, ". .. .n.kivo2copy-0-Ab12Cd p.jpg ");
+  for (const std::string& d : {written, listed, dir_})
+    EXPECT_EQ(testsupport::Run({"env", "LC_ALL=C", "ls", "-A", d}).out,
+              ".b.jpg.kivo2copy-" + live + "-Ab12Cd\n.n.kivo2copy-0-Ab12Cd\n" + (d == dir_ ? "listed\np.jpg\nwritten\n" : "p.jpg\n"));
   ::kill(pid_t(std::stol(live)), SIGKILL);
   waitpid(child, nullptr, 0);
 }

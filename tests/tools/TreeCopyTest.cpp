@@ -124,6 +124,9 @@ class TreeCopyTest : public SaveImageTest {
 };
 
 TEST_F(TreeCopyTest, TheTreeComesOutAsCpAndImageMagickMakeIt) {
+  // A killed run's work file in the tree is neither copied nor kept.
+  const std::string gone = testsupport::Run({"sh", "-c", "printf $$.$(cut -d' ' -f22 /proc/$$/stat)"}).out;
+  testsupport::WriteFile(trip_ + "day 2/.b.JPG.kivo2copy-" + gone + "-Ab12Cd", "half a picture");
   RunTreeCommand(Output(), kFullRun);
   EXPECT_EQ(Messages(), (std::vector<std::string>{
                             "Complete tree copy!\n4 non jpg files (or other files types)\n3 jpg files selected, continue?",
@@ -202,6 +205,11 @@ TEST_F(TreeCopyTest, AFullDiskLeavesTheSourcesAndTheCopiesThatWereThereWhole) {
   for (const std::string& t : Messages()) failures += t.rfind("error creating file ", 0) == 0;
   EXPECT_EQ(failures, 7);
   EXPECT_EQ(Messages().back(), "0 of 4 files saved");
+  {  // A folder that cannot be made ends the run there, with the system's reason.
+    TFileFaultScope readOnly(TFileFault{TFileFaultOp::Open, EROFS, Output() + "ro/Trip", 0, -1, true});
+    RunTreeCommand(Output() + "ro/", 3);  // make ro (Yes), save 3 (Yes), the message
+  }
+  EXPECT_EQ(Messages().back(), "Could't create folder " + Output() + "ro/Trip\nRead-only file system");
   EXPECT_EQ(TreeContents(trip_), sources);
   // What was there is whole, nothing half-written or temporary is left.
   EXPECT_EQ(TreeContents(Output() + "Trip"), (std::map<std::string, std::string>{

@@ -471,6 +471,20 @@ std::string WorkFileTemplate(const std::string& target, const std::string& kind)
 // that made it has ended (no process of that id and start time runs); false for a running
 // owner and for names without a readable mark.
 bool WorkFileOwnerGone(const std::string& name, const std::string& kind);
+// For an entry name of folder: true when it is a work entry of this program (made from
+// WorkFileTemplate for a copy, a move, a lossless turn or a save); one whose process has
+// ended is removed with all it holds on the way (cleared tells whether it went). Only
+// hidden names holding ".kivo2" are looked at closer, so a listing asks it of every name.
+// FindFirst and the first WorkFileTemplate of a run in a folder go through it, so what a
+// killed run left goes when the program next lists or writes that folder.
+bool IsWorkEntry(const std::string& folder, const std::string& name, bool* cleared = nullptr);
+// Clears what killed runs left in folder: the work entries whose processes have ended are
+// removed, never renamed onto a name. The number of entries cleared.
+int ClearLeftovers(const std::string& folder);
+// The names in a folder, "." and ".." left out; false when it cannot be read.
+bool FolderNames(const std::string& dir, std::vector<std::string>& names);
+// Removes an entry with everything below it, not following links; true when it is gone.
+bool RemoveTree(const std::string& path);
 
 // A lock of the kernel on the folder of a file while this process changes the file (the
 // file itself is replaced by a rename, so it cannot hold the lock): another process that

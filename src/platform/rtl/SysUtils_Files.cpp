@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "platform/i18n/GnuGetText.h"
 #include "platform/rtl/FileFaults.h"
@@ -329,26 +330,96 @@ bool SameFileBytes(const std::string& a, const std::string& b) {
   return same;
 }
 
-std::string WorkFileTemplate(const std::string& target, const std::string& kind) {
-  std::string folder = ExtractFileDir(ExcludeTrailingPathDelimiter(target));
-  std::string name = BaseName(target).substr(0, 200);
-  return (folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder)) + "." + name + kind + OwnMark() +
-         "-XXXXXX";
-}
+namespace {
+// The kinds of work entries that a killed run leaves beside the files it wrote.
+const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-", kSaveWorkKind};
 
-bool WorkFileOwnerGone(const std::string& name, const std::string& kind) {
+// Reads the mark that WorkFileTemplate put after kind into name: the id and start time of
+// the process that made the entry. False for names without a readable mark.
+bool ReadWorkMark(const std::string& name, const std::string& kind, long long& pid, long long& start) {
   size_t at = name.rfind(kind);
   if (at == std::string::npos || name.empty() || name[0] != '.') return false;
   const char* p = name.c_str() + at + kind.size();
   char* end = nullptr;
   errno = 0;
-  long long pid = std::strtoll(p, &end, 10);
+  pid = std::strtoll(p, &end, 10);
   if (end == p || *end != '.' || pid <= 0 || errno != 0) return false;
   p = end + 1;
-  long long start = std::strtoll(p, &end, 10);
-  if (end == p || *end != '-' || errno != 0) return false;
-  if (pid == ::getpid()) return false;
+  start = std::strtoll(p, &end, 10);
+  return end != p && *end == '-' && errno == 0;
+}
+
+// The folders whose dead work entries this process has cleared before writing there.
+std::mutex g_sweptGuard;
+std::set<std::string> g_swept;
+}  // namespace
+
+std::string WorkFileTemplate(const std::string& target, const std::string& kind) {
+  std::string folder = ExtractFileDir(ExcludeTrailingPathDelimiter(target));
+  std::string name = BaseName(target).substr(0, 200);
+  // Every work file is asked for here, so the first write of this run into a folder
+  // clears what killed runs left there first (listings do it as they go).
+  bool first;
+  {
+    std::lock_guard<std::mutex> lock(g_sweptGuard);
+    first = g_swept.insert(folder.empty() ? std::string(".") : folder).second;
+  }
+  if (first) ClearLeftovers(folder.empty() ? "." : folder);
+  return (folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder)) + "." + name + kind + OwnMark() +
+         "-XXXXXX";
+}
+
+bool WorkFileOwnerGone(const std::string& name, const std::string& kind) {
+  long long pid = 0, start = 0;
+  if (!ReadWorkMark(name, kind, pid, start) || pid == ::getpid()) return false;
   return ProcessStartTicks(pid) != start;
+}
+
+bool IsWorkEntry(const std::string& folder, const std::string& name, bool* cleared) {
+  if (cleared) *cleared = false;
+  // Most names are not hidden: one look at the first letter is their whole cost.
+  if (name.size() < 8 || name[0] != '.' || name.find(".kivo2") == std::string::npos) return false;
+  for (const char* kind : kWorkKinds) {
+    long long pid = 0, start = 0;
+    if (!ReadWorkMark(name, kind, pid, start)) continue;
+    // Never put back under a name: a lossless turn keeps the picture under its own name to
+    // the end, so a name that is missing now was removed or renamed by the user.
+    if (WorkFileOwnerGone(name, kind) && RemoveTree(PathJoin(folder, name)) && cleared) *cleared = true;
+    return true;
+  }
+  return false;
+}
+
+int ClearLeftovers(const std::string& folder) {
+  std::vector<std::string> names;
+  if (folder.empty() || !FolderNames(folder, names)) return 0;
+  int count = 0;
+  for (const std::string& name : names) {
+    bool cleared = false;
+    if (IsWorkEntry(folder, name, &cleared) && cleared) ++count;
+  }
+  return count;
+}
+
+bool FolderNames(const std::string& dir, std::vector<std::string>& names) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return false;
+  while (struct dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(d);
+  return true;
+}
+
+bool RemoveTree(const std::string& path) {
+  struct stat st;
+  if (!LstatOf(path, st)) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return fileio::Unlink(path) == 0;
+  std::vector<std::string> names;
+  bool ok = FolderNames(path, names);
+  for (const std::string& name : names) ok = RemoveTree(PathJoin(path, name)) && ok;
+  return fileio::RemoveDir(path) == 0 && ok;
 }
 
 namespace {
@@ -694,8 +765,11 @@ int FindFirst(const std::string& path, int attr, TSearchRec& f) {
   state->dir = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
   if (!state->dir) return errno ? errno : ENOENT;
   bool wild = mask.find_first_of("*?") != std::string::npos;
+  const std::string folder = state->folder.empty() ? std::string(".") : state->folder;
   while (struct dirent* e = ::readdir(state->dir)) {
     std::string name = e->d_name;
+    // The program's work entries are never listed; those of killed runs go as they are met.
+    if (IsWorkEntry(folder, name)) continue;
     if (wild ? MatchesMask(name, mask) : AnsiSameText(name, mask)) state->names.push_back(std::move(name));
   }
   std::sort(state->names.begin(), state->names.end(), NameOrder);

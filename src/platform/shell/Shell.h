@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/SysUtils.h"
+
 // ===========================================================================
 // Trash (the freedesktop Trash layout: files/ and info/NAME.trashinfo)
 // ===========================================================================
@@ -148,10 +150,7 @@ bool MovePath(const std::string& source, const std::string& target);
 // nothing else; false with errno set.
 bool CopyPathOver(const std::string& source, const std::string& target);
 bool MovePathOver(const std::string& source, const std::string& target);
-// Clears what crashed runs left in folder: the hidden work entries of copies, moves and
-// lossless turns and of saved files (see WorkFileTemplate) whose process has ended are
-// removed, never renamed onto a name. The number of entries cleared.
-int ClearLeftovers(const std::string& folder);
+// ClearLeftovers (what killed runs left in a folder) is the run-time library's.
 // Copies a regular file to target, which must not exist (it is created exclusively).
 // keepAttributes copies the permission bits and the modification time. A failed copy
 // removes what it wrote.

@@ -30,28 +30,6 @@ bool CopyToTempBeside(const std::string& source, const std::string& target, bool
   return CopyFileToNew(source, temp, true, true, sync);
 }
 
-// The names in a folder, "." and ".." left out; false when it cannot be read.
-bool FolderNames(const std::string& dir, std::vector<std::string>& names) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return false;
-  while (struct dirent* e = ::readdir(d)) {
-    std::string name = e->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(d);
-  return true;
-}
-
-bool RemoveTree(const std::string& path) {
-  struct stat st;
-  if (!LstatOf(path, st)) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return fileio::Unlink(path) == 0;
-  std::vector<std::string> names;
-  bool ok = FolderNames(path, names);
-  for (const std::string& name : names) ok = RemoveTree(PathJoin(path, name)) && ok;
-  return fileio::RemoveDir(path) == 0 && ok;
-}
-
 // Copies one entry (not following links) to target, which must not exist; with sync every
 // file and folder made is flushed to its disk.
 bool CopyEntry(const std::string& source, const std::string& target, bool sync) {
@@ -158,9 +136,6 @@ bool SameDevice(const std::string& a, const std::string& folderOfB) {
   return LstatOf(a, sa) && ::stat(folderOfB.empty() ? "." : folderOfB.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
 }
 
-// The work entries a crashed run leaves, by the kind in their names.
-const char* const kWorkKinds[] = {".kivo2copy-", ".kivo2move-", ".kivo2lossless-", kSaveWorkKind};
-
 }  // namespace
 
 bool CopyFileExclusive(const std::string& source, const std::string& target, bool keepAttributes) {
@@ -237,23 +212,6 @@ bool MovePathOver(const std::string& source, const std::string& target) {
   std::string work, copy;
   return CopyIntoWorkFolder(source, target, ".kivo2move-", true, work, copy) && WorkCopyOver(work, copy, target) &&
          RemoveTree(source);
-}
-
-int ClearLeftovers(const std::string& folder) {
-  std::vector<std::string> names;
-  if (folder.empty() || !FolderNames(folder, names)) return 0;
-  int cleared = 0;
-  for (const std::string& name : names) {
-    if (name.empty() || name[0] != '.') continue;
-    for (const char* kind : kWorkKinds) {
-      if (!WorkFileOwnerGone(name, kind)) continue;
-      // Never put back under a name: a lossless turn keeps the picture under its own name
-      // to the end, so a name that is missing now was removed or renamed by the user.
-      if (RemoveTree(PathJoin(folder, name))) ++cleared;
-      break;
-    }
-  }
-  return cleared;
 }
 
 bool IsSameOrInside(const std::string& path, const std::string& folder) {
