@@ -630,7 +630,7 @@ TEST_F(BatchRenameTest, AListThatCannotChangeStopsTheBatchAndNoRecordIsTakenInPa
       for (const std::string& name : RecordsIn(AppDir())) fs::remove(AppDir() + name);
       testsupport::WriteFile(damaged[i].first, damaged[i].second);
     }
-    TFileFaultScope unreadable(TFileFaultOp::Open, i + 1 == damaged.size() ? EACCES : 0, ".renames.kivo2journal-");
+    TFileFaultScope unreadable(TFileFaultOp::Open, i + 1 == damaged.size() ? EACCES : 0, ".renames.kivo2journal-", 0, -1);
     const size_t shown = ModalResponder::History().size();
     ModalResponder::Expect(ModalKind::ShowMessage, mrOk);
     const auto start = std::chrono::steady_clock::now();
