@@ -34,6 +34,7 @@
 #include "platform/gui/StdCtrls.h"
 #include "controls/ZqButton.h"
 #include "platform/gui/ComCtrls.h"
+#include "platform/rtl/Paths.h"
 #include "platform/rtl/SysUtils.h"
 #include "tools/UnitBatchRename2.h"
 #include "tools/UnitEditName.h"
@@ -908,11 +909,29 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
           EXPECT_TRUE(name == "Shows" || name == "sub" || name[0] != '.' || name == ".kivo2.lock") << name;
     };
     // A start of the program: work copies cleared, records of killed commands taken in.
+    // Lists the user changed after a kill, before this start: one may keep a line that could
+    // name another picture now, and is then named in the one message; the user has it so.
+    std::set<size_t> changed;
     auto start = [&] {
       std::string message;
       ClearListLeftovers(place);
       EXPECT_TRUE(SettleListJournals(place, message)) << message;
+      const std::string lead = "The renames of a stopped program were taken into lists that changed after it stopped";
+      std::vector<std::string> named = testsupport::Lines(message);
+      if (!named.empty() && named[0].starts_with(lead) && named.size() > 2) {
+        for (size_t n = 2; n < named.size(); ++n) {
+          const std::string name = named[n].substr(0, named[n].find('\r'));
+          const auto l = std::find_if(changed.begin(), changed.end(), [&](size_t c) { return RealPath(name) == RealPath(lists[c]); });
+          ASSERT_NE(l, changed.end()) << name << " was not changed after the kill: " << message;
+          std::vector<int> now;
+          for (const std::string& line : testsupport::Lines(testsupport::ReadFile(lists[*l])))
+            now.push_back(picture(line.substr(0, line.find('\r')), where()));
+          want[*l] = now;
+        }
+        message.clear();
+      }
       EXPECT_EQ(message, "");
+      changed.clear();
     };
     auto journals = [&] {
       std::vector<std::string> found;
@@ -928,6 +947,27 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       if (id >= 0 && !std::count(want[l].begin(), want[l].end(), id) &&
           ChangeListLines(how, lists[l], [&](TStringList& lines) { return lines.Add(at.at(id)) >= 0; }))
         want[l].push_back(id);
+    };
+    // The user edits list l in place with a program that takes no lock: two of its lines
+    // swapped, its time set back.
+    auto editInPlace = [&](size_t l) {
+      const std::string text = testsupport::ReadFile(lists[l]);
+      std::vector<std::string> lines;
+      for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2)
+        lines.push_back(text.substr(from, end - from) + "\r\n");
+      if (lines.size() < 2) return;
+      const size_t i = below(lines.size() - 1), j = i + 1 + below(lines.size() - i - 1);
+      const auto a = std::find(want[l].begin(), want[l].end(), picture(lines[i].substr(0, lines[i].size() - 2), where()));
+      const auto b = std::find(want[l].begin(), want[l].end(), picture(lines[j].substr(0, lines[j].size() - 2), where()));
+      if (a == want[l].end() || b == want[l].end()) return;
+      std::iter_swap(a, b);
+      std::swap(lines[i], lines[j]);
+      struct stat st;
+      ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
+      std::ofstream(lists[l], std::ios::binary | std::ios::in | std::ios::out)
+          << std::accumulate(lines.begin(), lines.end(), std::string());
+      const struct timespec times[2] = {st.st_atim, st.st_mtim};
+      ASSERT_EQ(::utimensat(AT_FDCWD, lists[l].c_str(), times, 0), 0);
     };
     // A random command on the pictures as they are now.
     auto command = [&] {
@@ -1047,6 +1087,27 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             EXPECT_EQ(journals(), left);
           }
         }
+        // Before the next start the user renames a show in the Shows folder, has an editor
+        // replace a list (a new file of the same bytes and times) or edits one in place.
+        if (what == 2 && !left.empty() && below(2)) {
+          const size_t how = below(3), l = how == 0 ? 1 : below(how == 1 ? 3 : 4);
+          changed.insert(l);
+          struct stat st;
+          ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
+          if (how == 0) {
+            const std::string to = data + (lists[1] == data + "Shows/a.shw" ? "Shows/sub/a2.shw" : "Shows/a.shw");
+            ASSERT_EQ(fileio::RenameNoReplace(lists[1], to), 0);
+            lists[1] = to;
+          } else if (how == 1) {
+            const std::string copy = RealPath(lists[l]) + ".new";
+            testsupport::WriteFile(copy, testsupport::ReadFile(lists[l]));
+            const struct timespec times[2] = {st.st_atim, st.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
+            fs::rename(copy, RealPath(lists[l]));
+          } else {
+            editInPlace(l);
+          }
+        }
         if (what == 2 && below(2)) {
           kill = {ops[below(6)], kFileFaultKill, top, int(below(6))};
           InChild([&] {
@@ -1100,10 +1161,27 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             ::_exit(0);
           }
         }
+        // At times a third program's command waits for those lists as well, begun before or
+        // after this one, and is killed at times during its own take-in of the killed one's
+        // renames (or its own command).
+        pid_t third = -1;
+        if (killer > 0 && below(2)) {
+          const auto plan = command();
+          const bool first = below(2), killed = below(3) == 0;
+          if ((third = ::fork()) == 0) {
+            SetLockWaiter(nullptr);
+            if (!first) ::usleep(50000);
+            if (killed) ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, data});
+            RunCommand(waits, plan, trash);
+            ::_exit(0);
+          }
+          if (first) ::usleep(50000);
+        }
         if (killer > 0 && below(3) == 0)
           add(waits);
         else
           RunCommand(waits, command(), trash);
+        if (third > 0) ::waitpid(third, nullptr, 0);
         if (pauses == 1 && WIFSTOPPED(status)) ::kill(pid, SIGCONT);
         ::waitpid(pid, nullptr, 0);
         if (killer > 0) ::waitpid(killer, nullptr, 0);
@@ -1124,23 +1202,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         const bool edits = below(3) == 0;
         const size_t l = below(lists.size());
         RunCommand(place, command(), trash, [&] {
-          const std::string text = testsupport::ReadFile(lists[l]);
-          std::vector<std::string> lines;
-          for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2)
-            lines.push_back(text.substr(from, end - from) + "\r\n");
-          if (!edits || lines.size() < 2) return;
-          const size_t i = below(lines.size() - 1), j = i + 1 + below(lines.size() - i - 1);
-          const auto a = std::find(want[l].begin(), want[l].end(), picture(lines[i].substr(0, lines[i].size() - 2), where()));
-          const auto b = std::find(want[l].begin(), want[l].end(), picture(lines[j].substr(0, lines[j].size() - 2), where()));
-          if (a == want[l].end() || b == want[l].end()) return;
-          std::iter_swap(a, b);
-          std::swap(lines[i], lines[j]);
-          struct stat st;
-          ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
-          std::ofstream(lists[l], std::ios::binary | std::ios::in | std::ios::out)
-              << std::accumulate(lines.begin(), lines.end(), std::string());
-          const struct timespec times[2] = {st.st_atim, st.st_mtim};
-          ASSERT_EQ(::utimensat(AT_FDCWD, lists[l].c_str(), times, 0), 0);
+          if (edits) editInPlace(l);
         });
       }
       start();
@@ -1303,6 +1365,85 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     for (int i = 0; i < 4; ++i) EXPECT_EQ(testsupport::ReadFile(dir + std::to_string(i) + "/s.shw"), "");
     held.clear();
   }
+
+  // A paperclip and a show with a second name (hard link), and pictures in folders a, b, dst.
+  const std::string dir = testsupport::TempPath("more") + "/";
+  for (const char* sub : {"data", "a", "b", "dst", "trash"}) fs::create_directories(dir + sub);
+  const std::string clip = dir + "data/paperclip.lst", show = dir + "data/h.shw", second = dir + "data/second.shw";
+  TListPlace place;
+  place.DataFolder = dir + "data/";
+  place.Lists = [&] { return std::vector<std::string>{clip, show, second}; };
+  place.LineToPath = place.PathToLine = [](const std::string& s) { return s; };
+  place.LockTimeoutMs = 5000;
+  auto lines = [&](const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += dir + name + "\r\n";
+    return text;
+  };
+  std::string message;
+  // A paste of a/x.jpg and b/x.jpg into dst/, where x.jpg goes to the Trash first: killed
+  // after a/x.jpg went to dst/ and was sent to the Trash there for b/x.jpg, or once b/x.jpg
+  // is there too. The lines of the pictures in the Trash go, as the paste itself does it.
+  for (const std::string killAt : {"b/x.jpg", "data/"}) {
+    SCOPED_TRACE(killAt);
+    for (const char* name : {"dst/x.jpg", "a/x.jpg", "b/x.jpg"}) testsupport::WriteFile(dir + name, name);
+    testsupport::WriteFile(clip, lines({"dst/x.jpg", "a/x.jpg", "b/x.jpg"}));
+    InChild([&] {
+      TListRenames renames(place);
+      ASSERT_TRUE(renames.Begin({{dir + "dst/x.jpg", ""}, {dir + "a/x.jpg", dir + "dst/x.jpg"}, {dir + "b/x.jpg", dir + "dst/x.jpg"}}));
+      int trashed = 0;
+      for (const char* from : {"dst/x.jpg", "a/x.jpg", "dst/x.jpg", "b/x.jpg"}) {
+        const std::string to = std::string(from) == "dst/x.jpg" ? dir + "trash/" + killAt[0] + std::to_string(++trashed)
+                                                                : dir + "dst/x.jpg";
+        if (std::string(from) == "b/x.jpg") ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, dir + killAt});
+        ASSERT_EQ(fileio::RenameNoReplace(dir + from, to), 0);
+        renames.Done(dir + from);
+      }
+      renames.Finish();
+    });
+    EXPECT_TRUE(SettleListJournals(place, message) && message.empty()) << message;
+    EXPECT_EQ(testsupport::ReadFile(clip), lines({killAt == "data/" ? "dst/x.jpg" : "b/x.jpg"}));
+    fs::remove(dir + "dst/x.jpg");
+  }
+  // An editor saves the paperclip (a new file) after the command's last check of it, while
+  // the show's copy, written anew, is flushed: the paperclip's copy is written again from the
+  // editor's list just before it is put.
+  testsupport::WriteFile(dir + "a/p.jpg", "p");
+  testsupport::WriteFile(clip, lines({"a/p.jpg"}));
+  testsupport::WriteFile(show, lines({"a/p.jpg", "b/x.jpg"}));
+  ASSERT_EQ(::link(show.c_str(), second.c_str()), 0);
+  const pid_t command = ::fork();
+  if (command == 0) {
+    SetLockWaiter(nullptr);
+    ArmFileFault({TFileFaultOp::Sync, kFileFaultStop, "/.h.shw.kivo2save-", 1});
+    RunCommand(place, {{dir + "a/p.jpg", dir + "a/q.jpg"}}, "", [&] { testsupport::WriteFile(show, testsupport::ReadFile(show)); });
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(command, &status, WUNTRACED);
+  EXPECT_TRUE(WIFSTOPPED(status));
+  testsupport::WriteFile(clip + ".new", lines({"a/p.jpg", "b/x.jpg"}));
+  fs::rename(clip + ".new", clip);
+  ::kill(command, SIGCONT);
+  ::waitpid(command, nullptr, 0);
+  EXPECT_EQ(testsupport::ReadFile(clip), lines({"a/q.jpg", "b/x.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(second), lines({"a/q.jpg", "b/x.jpg"}));
+  // Killed after the show took its copy and before its second name did; the user then edits
+  // the second name in place, its time set back: it keeps the edit and takes the rename.
+  testsupport::WriteFile(dir + "b/x.jpg", "x");
+  InChild([&] {
+    ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, "/.second.shw.kivo2save-"});
+    RunCommand(place, {{dir + "b/x.jpg", dir + "b/y.jpg"}}, "");
+  });
+  ASSERT_EQ(testsupport::ReadFile(show), lines({"a/q.jpg", "b/y.jpg"}));
+  struct stat was;
+  ASSERT_EQ(::stat(second.c_str(), &was), 0);
+  std::ofstream(second, std::ios::binary | std::ios::in | std::ios::out) << lines({"b/x.jpg", "a/q.jpg"});
+  const struct timespec times[2] = {was.st_atim, was.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, second.c_str(), times, 0), 0);
+  EXPECT_TRUE(SettleListJournals(place, message) && message.empty()) << message;
+  EXPECT_EQ(testsupport::ReadFile(second), lines({"b/y.jpg", "a/q.jpg"}));
+  EXPECT_EQ(testsupport::ReadFile(show), lines({"a/q.jpg", "b/y.jpg"}));
   SetLockWaiter(waiter);
 }
 
