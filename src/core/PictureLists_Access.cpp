@@ -559,7 +559,21 @@ TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bo
     now[earlier ? k : at->second] = TOutcome::Gone;
     if (!earlier) at->second = k;
   }
+  for (size_t k = 0; k < plan.size(); ++k)
+    if (now[k] == TOutcome::Gone && !plan[k].to.empty() && MovedOn(plan, k) >= 0) now[k] = TOutcome::Further;
   return now;
+}
+
+int MovedOn(const std::vector<TPlannedRename>& plan, size_t k) {
+  std::string_view name = plan[k].to;
+  for (size_t step = 0; step < plan.size() && !name.empty(); ++step) {
+    const auto next = std::find_if(plan.begin(), plan.end(), [&](const TPlannedRename& q) { return q.from == name; });
+    struct stat st;
+    if (next == plan.end()) return -1;
+    if (!next->to.empty() && ::lstat(next->to.c_str(), &st) == 0 && plan[k].file.Is(st)) return int(next - plan.begin());
+    name = next->to;
+  }
+  return -1;
 }
 
 std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now, int* unsure) {
@@ -579,7 +593,8 @@ std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hit
   static const std::string gone;
   auto goes = [&](int from) -> const std::string* {
     if (from < 0 || now[size_t(from)] == TOutcome::Stays || (unsure && doubtful(from))) return nullptr;
-    const std::string& to = now[size_t(from)] == TOutcome::Gone ? gone : plan_[size_t(from)].to;
+    const int on = now[size_t(from)] == TOutcome::Further ? MovedOn(plan_, size_t(from)) : from;
+    const std::string& to = now[size_t(from)] == TOutcome::Gone || on < 0 ? gone : plan_[size_t(on)].to;
     // A name with a line break cannot be a line: the line stays as it was.
     return to.empty() || NameFitsListLine(to) ? &to : nullptr;
   };

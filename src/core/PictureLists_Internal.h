@@ -172,8 +172,9 @@ struct TPlannedRename {
   TFileId file, folder;
 };
 // Where each file of a command is: where it was, gone (deleted, or replaced by another of its
-// files), or under its new name.
-enum class TOutcome : uint8_t { Stays, Gone, Renamed };
+// files), under its new name, or moved on from there by a later rename of the command (one
+// planned for a file another program took away meanwhile): under that one's new name.
+enum class TOutcome : uint8_t { Stays, Gone, Renamed, Further };
 using TOutcomes = std::vector<TOutcome>;
 // Where the command meant its files to go (those that existed when it began; of files meant
 // for one name, the earlier ones go when the last replaces them there).
@@ -184,6 +185,9 @@ TOutcomes Planned(const std::vector<TPlannedRename>& plan);
 // name the one there by its inode, else the later one, holds it: the other was replaced there
 // as the user said and went to the Trash. done may be empty (a killed program's command).
 TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done);
+// The rename whose new name holds the file of rename k now, following the renames from its new
+// name on; -1 when none does.
+int MovedOn(const std::vector<TPlannedRename>& plan, size_t k);
 
 // A line of a list that names an entry of a command: where it is in the list's bytes, the
 // old entry of rename From it names, the new entry of rename To (-1: none; a line may be
