@@ -661,10 +661,12 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
                TRenameIndex* names) {
   std::set<std::string> handled;  // the records this writer took in, set aside, kept or left
   for (int round = 0;; ++round) {
+    if (round > kRounds) throw EFOpenError(KeepsChangingText());
     TWanted w = wanted ? wanted() : TWanted{};
-    const TFound found = Found(place);
+    const std::vector<std::string> files = JournalFiles(place.DataFolder);
+    const TFound found = files.empty() ? TFound{} : Found(place);
     std::vector<std::pair<TJournal, bool>> due;  // with whether it names lists of the program
-    for (const std::string& file : JournalFiles(place.DataFolder)) {
+    for (const std::string& file : files) {
       TJournal j;
       j.file = file;
       if (handled.count(file)) continue;
@@ -703,7 +705,6 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
       }
       continue;
     }
-    if (round >= kRounds) throw EFOpenError(KeepsChangingText());
     locks.Lock(w.folders, place.LockTimeoutMs);
   }
 }

@@ -1087,6 +1087,8 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
           if (!SettleListJournals(place, message)) {
             EXPECT_NE(message.find("taken in at the next start"), std::string::npos) << message;
             EXPECT_EQ(journals(), left);
+            // A command meanwhile goes ahead only when no list of the kept record names its files.
+            RunCommand(place, command(), trash);
           }
         }
         // Before the next start the user renames a show in the Shows folder, has an editor
@@ -1101,8 +1103,17 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             ASSERT_EQ(fileio::RenameNoReplace(lists[1], to), 0);
             lists[1] = to;
           } else if (how == 1) {
+            // At times with a line for a picture by its name now, one that the killed command
+            // may have renamed another picture from.
+            std::string more;
+            for (const auto& [id, path] : where())
+              if (more.empty() && !std::count(want[l].begin(), want[l].end(), id) && below(2) &&
+                  std::any_of(plan.begin(), plan.end(), [&](const TFileRename& r) { return r.From == path; })) {
+                more = path + "\r\n";
+                want[l].push_back(id);
+              }
             const std::string copy = RealPath(lists[l]) + ".new";
-            testsupport::WriteFile(copy, testsupport::ReadFile(lists[l]));
+            testsupport::WriteFile(copy, testsupport::ReadFile(lists[l]) + more);
             const struct timespec times[2] = {st.st_atim, st.st_mtim};
             ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
             fs::rename(copy, RealPath(lists[l]));
