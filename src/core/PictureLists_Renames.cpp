@@ -56,8 +56,6 @@ namespace {
 // Rounds of waits after which a writer whose lists move each time it waited gives up.
 constexpr int kRounds = 6;
 
-std::string KeepsChangingText() { return _("Another program keeps changing the paperclip and the shows."); }
-
 // ---------------------------------------------------------------------------
 // A list brought to a command's renames
 // ---------------------------------------------------------------------------
@@ -183,7 +181,6 @@ bool SameBirth(long long a, long long b) { return a == 0 || b == 0 || a == b; }
 struct TJournal {
   std::string file;
   int fd = -1;
-  bool whole = false;  // read whole, its checksum right
   unsigned long long made = 0;
   std::vector<TFollower> lists;  // each list's file, names and signature as the command read it, and its copy
   TTaken taken;
@@ -216,13 +213,12 @@ std::string AddLine(const std::string& message, const std::string& more) {
 // lists, per list its file, its signature before the command (device, inode, size,
 // modification and change time in seconds and nanoseconds), when it was made, the device,
 // inode and making time of the copy the command puts in its place, and the number and paths
-// of its other names, the number of
-// renames, per rename from, to ("" for a deletion), the file's device and inode and its
-// folder's device and inode; last the CRC-32 of every byte before it. The lists come first: a
-// record damaged after them still tells which lists it names. A take-in adds, before it puts
-// its copies, the number of them and per copy its list's number, device, inode and making
-// time, with the
-// CRC-32 of those fields: a part cut short belongs to a take-in that put none.
+// of its other names, the number of renames, per rename from, to ("" for a deletion), the
+// file's device and inode and its folder's device and inode; last the CRC-32 of every byte
+// before it. The lists come first: a record damaged after them still tells which lists it
+// names. A take-in adds, before it puts its copies, their number and per copy its list's
+// number, device, inode and making time, with the CRC-32 of those fields: a part cut short
+// belongs to a take-in that put none.
 std::string ChecksumField(std::string_view text) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%08lX",
@@ -333,7 +329,7 @@ bool ReadJournal(int fd, TJournal& j) {
     if (!reader.Sealed(from, [&] { return TakenFields(taken, j.lists.size(), reader); })) break;
     j.taken.insert(j.taken.end(), taken.begin(), taken.end());
   }
-  return j.whole = true;
+  return true;
 }
 
 // Adds to j's record the copies a take-in is about to put (flushed with them before the first
@@ -343,11 +339,9 @@ bool AddTaken(TJournal& j, TTaken taken) {
   TakenFields(taken, j.lists.size(), writer);
   const std::string text = writer.Sealed();
   const off_t end = ::lseek(j.fd, 0, SEEK_END);
-  if (end >= 0 && fileio::WriteAll(j.fd, text.data(), text.size())) return true;
-  const int error = errno;
-  if (end >= 0) static_cast<void>(::ftruncate(j.fd, end) == 0);
-  errno = error;
-  return false;
+  const int error = end >= 0 && fileio::WriteAll(j.fd, text.data(), text.size()) ? 0 : errno;
+  if (error != 0 && end >= 0) static_cast<void>(::ftruncate(j.fd, end) == 0);
+  return (errno = error) == 0;
 }
 
 // The records in folder that another command or a killed program left: this version's, and
@@ -370,15 +364,6 @@ std::vector<std::string> JournalFiles(const std::string& folder) {
   ::closedir(dir);
   std::sort(journals.begin(), journals.end());
   return journals;
-}
-
-// Reads the record at j.file without its lock; false when it cannot be read whole (j.lists
-// then holds the lists it could read).
-bool PeekJournal(TJournal& j) {
-  const int fd = fileio::Open(j.file, O_RDONLY | O_CLOEXEC);
-  const bool read = fd >= 0 && ReadJournal(fd, j);
-  if (fd >= 0) ::close(fd);
-  return read;
 }
 
 // The command that keeps the open record fd (at file) runs still: its lock is held, or,
@@ -456,10 +441,10 @@ struct TFound {
 TFound Found(const TListPlace& place) {
   TFound found{DistinctLists(place), {}, {}, {}};
   found.names = NamesOf(found.lists);
-  for (const TListFile& list : found.lists) {
-    found.sigs.emplace_back();
-    SignatureOf(list.real, found.sigs.back());
-    found.born.push_back(BirthOf(list.real));
+  found.sigs.resize(found.lists.size());
+  for (size_t c = 0; c < found.lists.size(); ++c) {
+    SignatureOf(found.lists[c].real, found.sigs[c]);
+    found.born.push_back(BirthOf(found.lists[c].real));
   }
   return found;
 }
@@ -505,7 +490,7 @@ std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
 // ---------------------------------------------------------------------------
 // A record taken in
 // ---------------------------------------------------------------------------
-enum class TTakeIn { Done, Kept, SetAside, Running, Again };
+enum class TTakeIn { Done, Kept, SetAside, Again };
 
 TTakeIn SetAsideRecord(const TListPlace& place, const TJournal& j, std::vector<std::string> named, TSettled& out) {
   out.notice = AddLine(out.notice, SetAsideText(SetAside(j.file), std::move(named), place));
@@ -643,7 +628,7 @@ TTakeIn TakeInRecord(const TListPlace& place, TFolderLocks& locks, const TJourna
   struct stat st;
   TTakeIn done = TTakeIn::Done;
   if (RunsStill(again.fd, j.file))
-    done = ours ? KeptFor(j.file, EWOULDBLOCK, out) : TTakeIn::Running;
+    done = ours ? KeptFor(j.file, EWOULDBLOCK, out) : TTakeIn::Done;
   else if (::fstat(again.fd, &st) != 0 || st.st_nlink == 0)
     done = TTakeIn::Done;  // taken in meanwhile
   else
@@ -661,16 +646,19 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
                TRenameIndex* names) {
   std::set<std::string> handled;  // the records this writer took in, set aside, kept or left
   for (int round = 0;; ++round) {
-    if (round > kRounds) throw EFOpenError(KeepsChangingText());
+    if (round > kRounds) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
     TWanted w = wanted ? wanted() : TWanted{};
     const std::vector<std::string> files = JournalFiles(place.DataFolder);
     const TFound found = files.empty() ? TFound{} : Found(place);
     std::vector<std::pair<TJournal, bool>> due;  // with whether it names lists of the program
     for (const std::string& file : files) {
+      if (handled.count(file)) continue;
       TJournal j;
       j.file = file;
-      if (handled.count(file)) continue;
-      const bool read = PeekJournal(j);
+      // Read without its lock (j.lists holds what could be read of a damaged one).
+      const int fd = fileio::Open(file, O_RDONLY | O_CLOEXEC);
+      const bool read = fd >= 0 && ReadJournal(fd, j);
+      if (fd >= 0) ::close(fd);
       // The folders of its lists (as it names them, and where they are now), and whether the
       // writer needs it in first: it names a list the writer changes, or renamed a file to a
       // name the command renames.
