@@ -1460,6 +1460,35 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
   EXPECT_TRUE(SettleListJournals(place, message) && message.empty()) << message;
   EXPECT_EQ(testsupport::ReadFile(second), lines({"b/y.jpg", "a/q.jpg"}));
   EXPECT_EQ(testsupport::ReadFile(show), lines({"a/q.jpg", "b/y.jpg"}));
+  // A record kept while a show's folder is read-only: a command on a picture that show names
+  // is refused and names the folder that must be writable, and a line added to the show is
+  // refused as kept; a command on a picture no list names goes ahead.
+  fs::create_directories(dir + "data/sub");
+  const std::string kept = dir + "data/sub/k.shw";
+  place.Lists = [&] { return std::vector<std::string>{clip, kept}; };
+  testsupport::WriteFile(kept, lines({"a/q.jpg", "a/k.jpg"}));
+  testsupport::WriteFile(dir + "a/k.jpg", "k");
+  InChild([&] {
+    ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, "/.paperclip.lst.kivo2save-"});
+    RunCommand(place, {{dir + "a/q.jpg", dir + "a/r.jpg"}}, "");
+  });
+  {
+    TFileFaultScope readOnly(TFileFaultOp::Open, EROFS, "sub/.", 0, -1);
+    EXPECT_FALSE(SettleListJournals(place, message));
+    TListRenames refused(place), free(place);
+    EXPECT_FALSE(refused.Begin({{dir + "a/k.jpg", dir + "a/l.jpg"}}));
+    EXPECT_EQ(refused.Why(), "No file was renamed, moved or deleted: a list that names these files has to take in the renames "
+                             "of a stopped program first, and for that " + dir + "data/sub must be writable (Read-only file system).");
+    try {
+      ChangeListLines(place, kept, [&](TStringList& l) { return l.Add(dir + "b/y.jpg") >= 0; });
+    } catch (const Exception& e) {
+      message = e.Message();
+    }
+    EXPECT_NE(message.find("are kept and taken in at the next start"), std::string::npos) << message;
+    EXPECT_TRUE(free.Begin({{dir + "b/y.jpg", dir + "b/z.jpg"}})) << free.Why();
+  }
+  EXPECT_TRUE(SettleListJournals(place, message) && message.empty()) << message;
+  EXPECT_EQ(testsupport::ReadFile(kept), lines({"a/r.jpg", "a/k.jpg"}));
   SetLockWaiter(waiter);
 }
 
