@@ -27,11 +27,9 @@
 
 // A list that follows a command: its file and names, what it was when read, the lines that
 // name the command's entries (read: they are known), its number of lines, and its new copy.
-// In a record: when the file read was made, and the copy its command put in the list's place. In a take-in: the record's list
-// it stands for, whether only the lines that can mean nothing else take the renames (it
-// changed since it was read), how many other lines stay as they were, and the list that is
-// the copy put for the same list (this one holding the file read under a name the killed
-// program had not put the copy under yet).
+// In a record also when the file read was made and the copy put in its place; in a take-in
+// the record's list it stands for, whether it changed since it was read (partial), the lines
+// left as they were, and the copy put for the same list under its other name (twin).
 struct TFollower {
   TFollower() = default;
   TFollower(TListFile f, TSignature s) : file(std::move(f)), sig(s) {}
@@ -76,8 +74,8 @@ bool Reread(TFollower& f, int fd, TRenameIndex& index, std::string& bytes) {
   return true;
 }
 
-// What a list's copy is written for: a command before its first rename (room set aside for
-// any outcome), after its last, or a killed program's record.
+// What a copy is written for: a command before its first rename (room set aside for any
+// outcome), after its last, or a killed program's record.
 enum class TFor { Begin, Finish, TakeIn };
 enum class TFollow { Written, Unchanged, Gone, Failed };
 
@@ -113,7 +111,6 @@ TFollow Follow(TFollower& f, TRenameIndex& index, const TOutcomes& now, TFor ste
   return result;
 }
 
-// The lists that could not take their copies, each with why.
 using TFailures = std::vector<std::pair<std::string, int>>;
 
 // Puts the lists' copies in place: those written anew (rewritten) flushed first. Each list is
@@ -425,10 +422,9 @@ std::vector<std::string> NamedLists(const TJournal& j, const std::set<std::strin
   return named;
 }
 
-// How a list found now stands to a list of a record, strongest first: a copy put for it (by
-// the killed command, or by a take-in killed in its turn), the file the command read as it
-// read it, that file changed since (found also under another name: a show renamed or moved),
-// or another file under one of its names (an editor's).
+// How a list found now stands to a record's list, strongest first: a copy put for it (by the
+// killed command or a take-in killed in its turn), the file read as read, that file changed
+// (also under another name: a show renamed or moved), or another file under its name.
 enum class TStands : uint8_t { Put, AsRead, Changed, None };
 
 // The program's lists as it finds them now, with their signatures and when they were made.
