@@ -72,8 +72,23 @@ constexpr int64_t kMaxListFileSize = int64_t(64) << 20;
 // it. Folders are locked in the order of their paths, each once within the program (its
 // commands run one after the other: it never waits for itself), so two programs never
 // wait for each other. Once its locks are held, a change first takes in the renames of
-// programs that died meanwhile (see SettleListJournals); then its list is read under its
-// lock and written whole beside itself, then put in its place.
+// programs that died meanwhile (see below); then its list is read under its lock and
+// written whole beside itself, then put in its place.
+//
+// The lock protocol, kept in one place (LockLists in PictureLists_Renames.cpp):
+// - A command locks the folders of the lists that name its files before it writes its
+//   record of renames, and keeps them until the record is gone.
+// - A record's lock is taken only by a program that already holds the locks of every list
+//   the record names (those that are lists of this program, where the record names them and
+//   where they are now). So a program that holds a list's lock never meets a locked record
+//   of that list but its own: a record whose lists it holds belongs to no running command.
+// - Every lock a program needs is taken in the order of the paths before it takes a
+//   record's lock; when it must add an earlier folder it lets go of all, records too, and
+//   asks again which folders it needs.
+// - Before a list is changed, the records of stopped programs that name it (the same file,
+//   wherever it is now), or that renamed a file to a name the change renames, are taken in.
+//   A start takes in every record whose lists it can lock without waiting. A record that
+//   cannot be taken in now is kept: it stops only the changes of the lists it names.
 
 // Where the lists of pictures live and how their lines name files.
 struct TListPlace {
@@ -120,17 +135,21 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
 // so do the locks.
 //
 // The journal outlives its command only when the program was killed or the machine
-// stopped. The program that next starts, renames or changes a list takes such a journal
-// into the lists first: each of the lists it finds now (the paperclip, the shows) that the
-// killed program had not replaced yet (it is still the file it read) takes the renames
-// that did take place (the files are found on the disk by device and inode), all at once,
-// under the lists' locks; then the journal goes. A program keeps its journal locked while
-// its command runs: another program never takes it in, and waits for it (by its lists'
-// locks) only when its own files are the ones that command renamed. A journal whose
-// checksum does not match, or that names a file which is none of the program's lists, is
-// set aside under a name that is never read again and the user is told which lists may
-// name old names; one that cannot be taken in for a passing cause (no room, a held lock, a
-// list that cannot be written now) stays for the next start.
+// stopped. It names each list as the command read it and the copy it puts in its place.
+// The program that next changes one of those lists, or next starts, takes it in first,
+// only into the lists it finds now (the paperclip, the shows) that are the journal's: a
+// list that is such a copy was replaced already; every other one (the file the command
+// read, also under another name in the Shows folder, or another file an editor put under
+// its name) takes the renames that did take place (the files found on the disk by device
+// and inode), all at once, under the lists' locks: all of them when it is still as the
+// command read it, else only on the lines that can mean nothing else (a name that no file
+// holds now and no other rename gave a file); a list where another line stays is named in
+// the one message as one that may keep old names. A take-in names its own copies in the
+// journal before it puts them, so that one killed in its turn is taken up by the next;
+// then the journal goes. A journal whose checksum does not match, or that names a file
+// which is none of the program's lists, is set aside under a name that is never read again
+// and the user is told which lists may name old names; one that cannot be taken in for a
+// passing cause (no room, a held lock, a list that cannot be written now) stays for later.
 
 // One file of a command: renamed or moved to To, or deleted when To is empty.
 struct TFileRename {
@@ -151,8 +170,9 @@ class TListRenames {
   TListRenames& operator=(const TListRenames&) = delete;
 
   // Before the first rename (files that do not exist are left out). False when no file may
-  // be renamed: a journal of a killed program could not be taken in, a list's lock was not
-  // had, a list cannot be changed or the journal cannot be written; Why() says which, as
+  // be renamed: a journal of a killed program that a list of these files must take in first
+  // could not be taken in (Why() names the folder that must be writable), a list's lock was
+  // not had, a list cannot be changed or the journal cannot be written; Why() says which, as
   // one message. Notice() may hold what taking a journal in had to say, also on true (to be
   // told once no lock is held: after Finish).
   bool Begin(std::vector<TFileRename> plan);
@@ -186,10 +206,11 @@ class TListRenames {
   std::string why_, notice_;
 };
 
-// Takes the journals of killed programs into the lists (those of running programs are left
-// to them). False when one could not be taken in now (message says why; it stays for the
-// next start or change). message may hold a notice also on true (a journal set aside);
-// changed tells whether a list was written.
+// At a start: takes the journals of killed programs into the lists (those of running
+// programs, and those whose lists another program holds, are left). False when one could
+// not be taken in now (message says why; it stays for later). message may hold a notice
+// also on true (a journal set aside, lists that may keep old names); changed tells whether
+// a list was written.
 bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed = nullptr);
 // Removes the work copies that killed saves and commands left beside the lists.
 void ClearListLeftovers(const TListPlace& place);

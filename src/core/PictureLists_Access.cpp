@@ -28,6 +28,14 @@ bool SignatureOf(const std::string& path, TSignature& sig) {
   return true;
 }
 
+long long BirthOf(const std::string& path, int fd) {
+  struct statx st;
+  if (::statx(fd >= 0 ? fd : AT_FDCWD, fd >= 0 ? "" : path.c_str(), fd >= 0 ? AT_EMPTY_PATH : 0, STATX_BTIME, &st) != 0 ||
+      !(st.stx_mask & STATX_BTIME))
+    return 0;
+  return static_cast<long long>(st.stx_btime.tv_sec) * 1000000000LL + st.stx_btime.tv_nsec;
+}
+
 std::string CannotChangeText(const std::string& list, int error) {
   return Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(error)});
 }
@@ -135,6 +143,22 @@ void TFolderLocks::Lock(const TFolderSet& folders, int timeoutMs) {
     if (!held_.count(folder))
       held_.emplace(folder, std::make_pair(file, std::make_unique<TFolderLock>(
                                                      PathJoin(folder, ExtractFileName(file)), timeoutMs)));
+}
+
+bool TFolderLocks::TryLock(const TFolderSet& folders) {
+  std::vector<std::string> taken;
+  try {
+    for (const auto& [folder, file] : folders)
+      if (!held_.count(folder)) {
+        held_.emplace(folder, std::make_pair(file, std::make_unique<TFolderLock>(
+                                                       PathJoin(folder, ExtractFileName(file)), -1)));
+        taken.push_back(folder);
+      }
+    return true;
+  } catch (const Exception&) {
+    for (const std::string& folder : taken) held_.erase(folder);
+    return false;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -270,26 +294,15 @@ bool ReplaceList(const TListFile& file, std::string_view text) {
 // ---------------------------------------------------------------------------
 namespace {
 
-// Takes in under locks what programs that died while this one waited for them left, its
-// notice added to notice; raises when that must wait (no list is changed before).
-void TakeInDied(const TListPlace& place, TFolderLocks& locks, std::string* notice) {
-  std::string said;
-  if (!SettleListJournals(place, locks, said, nullptr)) throw EFOpenError(said);
-  if (notice && !said.empty()) *notice += (notice->empty() ? "" : "\r") + said;
-}
-
-// The list resolved and its folders locked, what died meanwhile taken in: resolved and locked
-// again while another program gives it another place meanwhile.
+// The list resolved and its folders locked, what stopped programs left for it taken in: the
+// list as it is under those locks (another program may give it another place meanwhile).
 TListFile LockedList(const TListPlace& place, const std::string& list, TFolderLocks& locks, std::string* notice) {
-  TListFile file = ResolveList(list, place.Lists);
-  for (int tries = 0;; ++tries) {
-    locks.Lock(FoldersOf(file), place.LockTimeoutMs);
-    TakeInDied(place, locks, notice);
-    TListFile again = ResolveList(list, place.Lists);
-    if (again.real == file.real && again.others == file.others) return file;
-    if (tries == 3) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
-    file = std::move(again);
-  }
+  TListFile file;
+  LockForChange(place, locks, [&] {
+    file = ResolveList(list, place.Lists);
+    return TWanted{FoldersOf(file), {file}};
+  }, notice);
+  return file;
 }
 
 }  // namespace
@@ -330,8 +343,18 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
     for (int i = 0; i < below.Count(); ++i) folders.emplace(RealPath(below.StringRef(i)), path);
   }
   TFolderLocks locks;
-  locks.Lock(folders, place.LockTimeoutMs);
-  TakeInDied(place, locks, notice);
+  LockForChange(place, locks, [&] {
+    // The lists within the entries: what stopped programs left for them is taken in first.
+    TWanted wanted{folders, {}};
+    for (const TListFile& list : DistinctLists(place))
+      for (const std::string& name : NamesOf({list}))
+        for (const auto& [folder, entry] : folders)
+          if (name.rfind(IncludeTrailingPathDelimiter(RealPath(entry)), 0) == 0 || name == RealPath(entry)) {
+            wanted.lists.push_back(list);
+            break;
+          }
+    return wanted;
+  }, notice);
   change();
 }
 
@@ -509,15 +532,16 @@ TOutcome WhereNow(const TPlannedRename& p, bool done) {
   struct stat st;
   if (p.to.empty()) return ::lstat(p.from.c_str(), &st) == 0 && p.file.Is(st) ? TOutcome::Stays : TOutcome::Gone;
   // The new name is asked first: the old name of a file that went is looked up in vain, slowly.
-  if (::lstat(p.to.c_str(), &st) != 0) return TOutcome::Stays;
-  if (p.file.Is(st)) return TOutcome::Renamed;
-  // Moved by a copy (to another file system): a file under the new name and none under the
-  // old one, as this program did it, or as only a copy can leave it.
+  const bool there = ::lstat(p.to.c_str(), &st) == 0;
+  if (there && p.file.Is(st)) return TOutcome::Renamed;
   if (::lstat(p.from.c_str(), &st) == 0) return TOutcome::Stays;
+  // Moved by a copy (to another file system): a file under the new name and none under the
+  // old one, as this program did it, or as only a copy can leave it. A file under neither
+  // name went, as one that another of the command's files replaced goes to the Trash.
   struct stat folder;
-  return done || (::stat(ExtractFileDir(p.to).c_str(), &folder) == 0 && folder.st_dev != p.file.dev)
+  return there && (done || (::stat(ExtractFileDir(p.to).c_str(), &folder) == 0 && folder.st_dev != p.file.dev))
              ? TOutcome::Renamed
-             : TOutcome::Stays;
+             : TOutcome::Gone;
 }
 
 }  // namespace
@@ -535,15 +559,42 @@ TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bo
     now[earlier ? k : at->second] = TOutcome::Gone;
     if (!earlier) at->second = k;
   }
+  for (size_t k = 0; k < plan.size(); ++k)
+    if (now[k] == TOutcome::Gone && !plan[k].to.empty() && MovedOn(plan, k) >= 0) now[k] = TOutcome::Further;
   return now;
 }
 
-std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now) {
+int MovedOn(const std::vector<TPlannedRename>& plan, size_t k) {
+  std::string_view name = plan[k].to;
+  for (size_t step = 0; step < plan.size() && !name.empty(); ++step) {
+    const auto next = std::find_if(plan.begin(), plan.end(), [&](const TPlannedRename& q) { return q.from == name; });
+    struct stat st;
+    if (next == plan.end()) return -1;
+    if (!next->to.empty() && ::lstat(next->to.c_str(), &st) == 0 && plan[k].file.Is(st)) return int(next - plan.begin());
+    name = next->to;
+  }
+  return -1;
+}
+
+std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now, int* unsure) {
+  // The names that renames gave a file; and whether a line of an old name could name another
+  // file now (asked of a list that changed since it was read).
+  std::unordered_set<std::string_view> given;
+  for (size_t k = 0; unsure && k < plan_.size(); ++k)
+    if (now[k] == TOutcome::Renamed) given.insert(plan_[k].to);
+  std::unordered_map<int, bool> doubts;
+  auto doubtful = [&](int from) {
+    const auto [at, fresh] = doubts.try_emplace(from, false);
+    struct stat st;
+    if (fresh) at->second = given.count(plan_[size_t(from)].from) || ::lstat(plan_[size_t(from)].from.c_str(), &st) == 0;
+    return at->second;
+  };
   // Where the line of a hit goes: nothing when it stays as it is.
   static const std::string gone;
   auto goes = [&](int from) -> const std::string* {
-    if (from < 0 || now[size_t(from)] == TOutcome::Stays) return nullptr;
-    const std::string& to = now[size_t(from)] == TOutcome::Gone ? gone : plan_[size_t(from)].to;
+    if (from < 0 || now[size_t(from)] == TOutcome::Stays || (unsure && doubtful(from))) return nullptr;
+    const int on = now[size_t(from)] == TOutcome::Further ? MovedOn(plan_, size_t(from)) : from;
+    const std::string& to = now[size_t(from)] == TOutcome::Gone || on < 0 ? gone : plan_[size_t(on)].to;
     // A name with a line break cannot be a line: the line stays as it was.
     return to.empty() || NameFitsListLine(to) ? &to : nullptr;
   };
@@ -559,6 +610,7 @@ std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hit
   std::vector<TListEdit> edits;
   for (const TLineHit& h : hits) {
     const std::string* to = h.From >= 0 ? goes(h.From) : nullptr;
+    if (unsure && h.From >= 0 && now[size_t(h.From)] != TOutcome::Stays && doubtful(h.From)) ++*unsure;
     if (!to) continue;
     if (to->empty() || named.count(*to)) {
       edits.push_back({h.At, uint64_t(h.Length) + h.End, std::string()});

@@ -42,6 +42,9 @@ struct TSignature {
 };
 // The signature of the file at path (links followed); false when there is none.
 bool SignatureOf(const std::string& path, TSignature& sig);
+// When the file open as fd, or else at path, was made (nanoseconds since 1970): a file with the
+// inode number of one removed meanwhile is newer. 0 when the file system does not say.
+long long BirthOf(const std::string& path, int fd = -1);
 
 std::string CannotChangeText(const std::string& list, int error);
 
@@ -72,17 +75,43 @@ class TFolderLocks {
   ~TFolderLocks();
   // Raises as TFolderLock raises (the caller then lets them all go).
   void Lock(const TFolderSet& folders, int timeoutMs);
+  // Takes those not held without waiting; false (none of them taken) when another holds one.
+  bool TryLock(const TFolderSet& folders);
   bool Holds(const TFolderSet& folders) const;
 
  private:
   std::map<std::string, std::pair<std::string, std::unique_ptr<TFolderLock>>> held_;
 };
 
-// Takes the records of programs that died into the lists under locks (which it may add to;
-// held on by the caller), the records of running ones left to them. False when one could not
-// be taken in now (message says why; it stays for later); message also tells of a record set
-// aside, changed whether a list was written.
-bool SettleListJournals(const TListPlace& place, TFolderLocks& locks, std::string& message, bool* changed);
+class TRenameIndex;
+// What a writer changes: the folders it locks, and the lists among them whose records must be
+// in first.
+struct TWanted {
+  TFolderSet folders;
+  std::vector<TListFile> lists;
+};
+// What taking records in had to tell (once the locks are let go), whether a list was written,
+// and why a record that had to be in first is kept (the file that could not be changed, or
+// the data folder, and the error).
+struct TSettled {
+  std::string notice;
+  bool changed = false;
+  std::string keptFile;
+  int keptError = 0;
+};
+// The lists' lock protocol (see PictureLists.h): locks what wanted() names (asked again under
+// the locks, until it names no folder more) together with the folders of the records of
+// stopped programs that must be in first, in the order of their paths, and takes those records
+// in, each under its own lock taken last. A command's names (the old names of its files) bring
+// in the records that renamed files to them. Without wanted (a start) every record is taken in
+// whose lists can be locked without waiting. False when a record that must be in first is
+// kept (out says why); raises EFOpenError when a lock is not had.
+bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted, TSettled& out,
+               TRenameIndex* names = nullptr);
+// LockLists for a change of lists that is no command: raises EFOpenError, saying why, when a
+// record that must be in first is kept; what the take-in had to tell is added to notice.
+void LockForChange(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted,
+                   std::string* notice);
 
 // The bytes of an open list (its signature in sig); false (errno set) when it cannot be read,
 // is no regular file or is (or grows while read) larger than maxBytes (EFBIG).
@@ -143,8 +172,9 @@ struct TPlannedRename {
   TFileId file, folder;
 };
 // Where each file of a command is: where it was, gone (deleted, or replaced by another of its
-// files), or under its new name.
-enum class TOutcome : uint8_t { Stays, Gone, Renamed };
+// files), under its new name, or moved on from there by a later rename of the command (one
+// planned for a file another program took away meanwhile): under that one's new name.
+enum class TOutcome : uint8_t { Stays, Gone, Renamed, Further };
 using TOutcomes = std::vector<TOutcome>;
 // Where the command meant its files to go (those that existed when it began; of files meant
 // for one name, the earlier ones go when the last replaces them there).
@@ -155,6 +185,9 @@ TOutcomes Planned(const std::vector<TPlannedRename>& plan);
 // name the one there by its inode, else the later one, holds it: the other was replaced there
 // as the user said and went to the Trash. done may be empty (a killed program's command).
 TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done);
+// The rename whose new name holds the file of rename k now, following the renames from its new
+// name on; -1 when none does.
+int MovedOn(const std::vector<TPlannedRename>& plan, size_t k);
 
 // A line of a list that names an entry of a command: where it is in the list's bytes, the
 // old entry of rename From it names, the new entry of rename To (-1: none; a line may be
@@ -185,8 +218,10 @@ class TRenameIndex {
   // folder), one that named a deleted file goes, every other line keeps its bytes. Renames
   // that chain or swap come out right, since each line was matched once against the old
   // names. A renamed line whose new name a line that stays names already goes: the list
-  // named that file once and still does. A line written anew keeps its line end.
-  std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now);
+  // named that file once and still does. A line written anew keeps its line end. With unsure
+  // (a list changed since the command read it), only a line whose name no file holds now and
+  // no other rename gave a file can mean nothing else and changes; unsure counts the others.
+  std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now, int* unsure = nullptr);
   // The folder (links followed), each asked once.
   TFileId FolderId(const std::string& folder);
 

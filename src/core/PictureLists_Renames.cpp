@@ -1,7 +1,7 @@
 // The lists of pictures following the files that a command renames, moves or deletes: the
-// lists that name them are locked, their new copies and a journal written before the first
-// rename, and put in place after the last; a killed program's journal is taken in by the
-// next.
+// lists that name them are locked, their new copies and a record written before the first
+// rename, and put in place after the last; the records of killed programs are taken in under
+// the lists' lock protocol, kept here in one place (LockLists).
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,6 +27,9 @@
 
 // A list that follows a command: its file and names, what it was when read, the lines that
 // name the command's entries (read: they are known), its number of lines, and its new copy.
+// In a record also when the file read was made and the copy put in its place; in a take-in
+// the record's list it stands for, whether it changed since it was read (partial), the lines
+// left as they were, and the copy put for the same list under its other name (twin).
 struct TFollower {
   TFollower() = default;
   TFollower(TListFile f, TSignature s) : file(std::move(f)), sig(s) {}
@@ -36,10 +39,20 @@ struct TFollower {
   bool read = false;
   int lines = 0;
   TListCopy copy;
+  long long born = 0;  // when the file read was made (0: not known)
+  TFileId put;
+  long long putBorn = 0;
+  size_t list = 0;
+  bool partial = false;
+  int unsure = 0;
+  std::string twin;
   bool Follows() const { return TRenameIndex::NamesAny(hits); }
 };
 
 namespace {
+
+// Rounds of waits after which a writer whose lists move each time it waited gives up.
+constexpr int kRounds = 6;
 
 // ---------------------------------------------------------------------------
 // A list brought to a command's renames
@@ -61,33 +74,35 @@ bool Reread(TFollower& f, int fd, TRenameIndex& index, std::string& bytes) {
   return true;
 }
 
-// What a list's copy is written for: a command before its first rename (room set aside for
-// any outcome), after its last, or a killed program's record (taken only into the list as
-// that program read it).
+// What a copy is written for: a command before its first rename (room set aside for any
+// outcome), after its last, or a killed program's record.
 enum class TFor { Begin, Finish, TakeIn };
-enum class TFollow { Written, Unchanged, Gone, Changed, Failed };
+enum class TFollow { Written, Unchanged, Gone, Failed };
 
 // Brings f's list to the renames' outcomes now in its copy, through one handle: the lines that
-// name the command's files written anew, the rest copied as they are. Written; Unchanged (no
-// line changes); Gone; Changed (a record's list that is another file now); Failed (errno
-// set). Only a copy written is kept.
+// name the command's files written anew, the rest copied as they are. A record's list that is
+// not as f.sig says (as the killed program or this take-in read it) takes only the lines that
+// can mean nothing else. Written; Unchanged (no line changes); Gone; Failed (errno set). Only
+// a copy written is kept.
 TFollow Follow(TFollower& f, TRenameIndex& index, const TOutcomes& now, TFor step, std::string& bytes) {
   TFollow result = TFollow::Failed;
   const int fd = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st;
   if (fd < 0) {
     if (errno == ENOENT) result = TFollow::Gone;
-  } else if (step == TFor::TakeIn && (::fstat(fd, &st) != 0 || !(TSignature::Of(st) == f.sig))) {
-    result = TFollow::Changed;
-  } else if (Reread(f, fd, index, bytes)) {
-    const std::vector<TListEdit> edits = index.EditsAfter(f.hits, now);
-    uint64_t added = 0;
-    for (const TListEdit& e : edits) added += e.Text.size();
-    if (edits.empty())
-      result = TFollow::Unchanged;
-    else if ((f.copy.Made() || f.copy.Make(f.file)) && f.copy.Write(fd, uint64_t(f.sig.size), edits) &&
-             (step != TFor::Begin || f.copy.Reserve(uint64_t(f.sig.size) + added)))
-      result = TFollow::Written;
+  } else if (::fstat(fd, &st) == 0) {
+    f.partial = f.partial || (step == TFor::TakeIn && !(TSignature::Of(st) == f.sig));
+    f.unsure = 0;
+    if (Reread(f, fd, index, bytes)) {
+      const std::vector<TListEdit> edits = index.EditsAfter(f.hits, now, f.partial ? &f.unsure : nullptr);
+      uint64_t added = 0;
+      for (const TListEdit& e : edits) added += e.Text.size();
+      if (edits.empty())
+        result = TFollow::Unchanged;
+      else if ((f.copy.Made() || f.copy.Make(f.file)) && f.copy.Write(fd, uint64_t(f.sig.size), edits) &&
+               (step != TFor::Begin || f.copy.Reserve(uint64_t(f.sig.size) + added)))
+        result = TFollow::Written;
+    }
   }
   const int error = errno;
   if (fd >= 0) ::close(fd);
@@ -96,24 +111,32 @@ TFollow Follow(TFollower& f, TRenameIndex& index, const TOutcomes& now, TFor ste
   return result;
 }
 
-// The lists that could not take their copies, each with why.
 using TFailures = std::vector<std::pair<std::string, int>>;
 
-// Puts the lists' copies in place: those written anew (rewritten) flushed first, each then
-// given back its room and put under every name of its list, their folders flushed. Returns
-// how many were put.
-size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritten, TFailures& failed) {
-  const bool synced = fileio::SyncAll(rewritten) == 0;
-  const int syncError = errno;
+// Puts the lists' copies in place: those written anew (rewritten) flushed first. Each list is
+// checked again just before its copy is put: one that changed meanwhile (an editor saved it)
+// takes a copy written anew from it, flushed; one that is gone is not made again. Each copy
+// is then given back its room and put under every name of its list, their folders flushed.
+// Returns how many were put.
+size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritten, TFailures& failed,
+                 TRenameIndex& index, const TOutcomes& now, TFor step) {
+  const int synced = fileio::SyncAll(rewritten) == 0 ? 0 : errno;
   TFolderSet folders;
   size_t put = 0;
+  std::string bytes;
   for (TFollower& f : lists) {
+    int error = synced;
+    TSignature sig;
+    for (int round = 0; error == 0 && f.copy.Made() && !(SignatureOf(f.file.real, sig) && sig == f.sig); ++round) {
+      const TFollow again = round < kRounds ? Follow(f, index, now, step, bytes) : (errno = EBUSY, TFollow::Failed);
+      if (again == TFollow::Failed || (again == TFollow::Written && fileio::Sync(f.copy.Fd()) != 0)) error = errno;
+    }
     if (!f.copy.Made()) continue;
-    if (synced && f.copy.Trim() && f.copy.Put(f.file)) {
+    if (error == 0 && f.copy.Trim() && f.copy.Put(f.file)) {
       folders.merge(FoldersOf(f.file));
       ++put;
     } else {
-      failed.emplace_back(f.file.real, synced ? errno : syncError);
+      failed.emplace_back(f.file.real, error ? error : errno);
       f.copy.Drop();
     }
   }
@@ -122,31 +145,53 @@ size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritte
 }
 
 // ---------------------------------------------------------------------------
-// Journals: ".renames.kivo2journal-<mark of the program>-XXXXXX" in the data folder, made
+// Records: ".renames.kivo2journal-<mark of the program>-XXXXXX" in the data folder, made
 // under a work name (kSaveWorkKind) and given this name only when whole and on the disk.
 // One set aside keeps its bytes under the kind kAsideKind, which is never read again.
-// Journals of earlier versions (".batchrename." and the same kind, or an earlier layout)
-// are set aside as well.
+// Records of earlier versions (".batchrename." and the same kind, or an earlier layout) are
+// set aside as well.
 // ---------------------------------------------------------------------------
 constexpr char kJournalName[] = "renames";
 constexpr char kJournalKind[] = ".kivo2journal-";
 constexpr char kAsideKind[] = ".kivo2unread-";
-constexpr char kJournalHeader[] = "kivo2 rename journal 5\n";
+constexpr char kJournalHeader[] = "kivo2 rename journal 6\n";
 constexpr int64_t kMaxJournalBytes = int64_t(256) << 20;
-// The fewest bytes a list and a rename take in a journal: a bound on the counts it claims.
-constexpr size_t kListBytes = 18, kRenameBytes = 11;
-// The checksum's field: eight hexadecimal digits and the zero byte that ends every field.
-constexpr size_t kChecksumBytes = 9;
+// The fewest bytes a list, a rename and a copy a take-in put take in a record: a bound on the
+// counts it claims.
+constexpr size_t kListBytes = 26, kRenameBytes = 11, kTakenBytes = 8;
+
+// A record's name with its kind changed.
+std::string WithKind(std::string name, std::string_view from, std::string_view to) {
+  return name.replace(name.rfind(from), from.size(), to);
+}
+
+// A copy that a take-in put for a record's list (by the list's number), and when it was made.
+struct TPut {
+  size_t list = 0;
+  TFileId id;
+  long long born = 0;
+};
+using TTaken = std::vector<TPut>;
+// Two times a file was made, either of them perhaps unknown (0), may be of one file.
+bool SameBirth(long long a, long long b) { return a == 0 || b == 0 || a == b; }
 
 struct TJournal {
   std::string file;
   int fd = -1;
   unsigned long long made = 0;
-  std::vector<TFollower> lists;  // each list's file, names and signature as the command read it
+  std::vector<TFollower> lists;  // each list's file, names and signature as the command read it, and its copy
+  TTaken taken;
   std::vector<TPlannedRename> plan;
+  // The file (made at born) is a copy put for list l: an inode number given again to a file
+  // made later is another file.
+  bool Put(size_t l, const TFileId& id, long long born) const {
+    return (lists[l].put.Known() && lists[l].put == id && SameBirth(lists[l].putBorn, born)) ||
+           std::any_of(taken.begin(), taken.end(),
+                       [&](const TPut& p) { return p.list == l && p.id == id && SameBirth(p.born, born); });
+  }
 };
 
-// The journals of this process's commands that run now: it never waits for itself.
+// The records of this process's commands that run now: it never waits for itself.
 std::set<std::string>& RunningHere() {
   static std::set<std::string> running;
   return running;
@@ -157,17 +202,20 @@ std::string NoFileText() {
 }
 
 std::string AddLine(const std::string& message, const std::string& more) {
-  return message.empty() ? more : message + "\r" + more;
+  return message.empty() ? more : more.empty() ? message : message + "\r" + more;
 }
 
-// The journal's text. Its fields, each ended by a zero byte (which no name holds): the
-// moment it was made (nanoseconds since 1970: journals are taken in oldest first), the
-// number of lists, per list its file, its signature before the command (device, inode,
-// size, modification and change time in seconds and nanoseconds) and the number and paths
+// The record's text. Its fields, each ended by a zero byte (which no name holds): the moment
+// it was made (nanoseconds since 1970: records are taken in oldest first), the number of
+// lists, per list its file, its signature before the command (device, inode, size,
+// modification and change time in seconds and nanoseconds), when it was made, the device,
+// inode and making time of the copy the command puts in its place, and the number and paths
 // of its other names, the number of renames, per rename from, to ("" for a deletion), the
 // file's device and inode and its folder's device and inode; last the CRC-32 of every byte
-// before it. The lists come first: a journal damaged after them still tells which lists it
-// names.
+// before it. The lists come first: a record damaged after them still tells which lists it
+// names. A take-in adds, before it puts its copies, their number and per copy its list's
+// number, device, inode and making time, with the CRC-32 of those fields: a part cut short
+// belongs to a take-in that put none.
 std::string ChecksumField(std::string_view text) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%08lX",
@@ -187,7 +235,7 @@ bool JournalFields(TJournal& j, TIo& io) {
     size_t others = l.file.others.size();
     if (!io.Path(l.file.real) || !io.Id(s.id) || !io.Number(s.size) || !io.Number(s.sec) ||
         !io.Number(s.nsec, 1000000000LL) || !io.Number(s.csec) || !io.Number(s.cnsec, 1000000000LL) ||
-        !io.Count(others, 2))
+        !io.Number(l.born) || !io.Id(l.put) || !io.Number(l.putBorn) || !io.Count(others, 2))
       return false;
     l.file.name = l.file.real;
     l.file.others.resize(others);
@@ -203,9 +251,19 @@ bool JournalFields(TJournal& j, TIo& io) {
   return true;
 }
 
+template <class TIo>
+bool TakenFields(TTaken& taken, size_t lists, TIo& io) {
+  size_t count = taken.size();
+  if (!io.Count(count, kTakenBytes)) return false;
+  taken.resize(count);
+  for (TPut& p : taken)
+    if (!io.Number(p.list, lists) || !io.Id(p.id) || !io.Number(p.born)) return false;
+  return true;
+}
+
 // Writes the fields.
 struct TJournalWriter {
-  std::string text = kJournalHeader;
+  std::string text;
   bool Text(const std::string& field) {
     text += field;
     text += '\0';
@@ -215,6 +273,8 @@ struct TJournalWriter {
   bool Number(auto n, unsigned long long = 0) { return Text(std::to_string(n)); }
   bool Count(size_t n, size_t) { return Number(n); }
   bool Id(const TFileId& id) { return Number(id.dev) && Number(id.ino); }
+  // The fields with their checksum.
+  std::string Sealed() const { return text + ChecksumField(text); }
 };
 
 // Reads the fields, each bounded by what the text holds.
@@ -242,29 +302,47 @@ struct TJournalReader {
   // A count of items of at least each bytes: more than the rest could hold is damage.
   bool Count(size_t& n, size_t each) { return Number(n) && n <= (text.size() - at) / each; }
   bool Id(TFileId& id) { return Number(id.dev, ~0ULL) && Number(id.ino, ~0ULL); }
+  // Fields read by fields(), then their checksum (of the bytes from from on); false when damaged.
+  template <class TFields>
+  bool Sealed(size_t from, TFields fields) {
+    std::string checksum;
+    if (!fields()) return false;
+    const size_t body = at;
+    return Text(checksum) && ChecksumField(text.substr(from, body - from)) == text.substr(body, at - body);
+  }
 };
 
-std::string JournalText(TJournal& j) {
-  TJournalWriter writer;
-  JournalFields(j, writer);
-  return writer.text + ChecksumField(writer.text);
-}
-
-// Reads the journal open as fd into j; false for one that cannot be read, is damaged (cut
-// short, or its checksum does not match) or of an earlier layout.
+// Reads the record open as fd into j, with the copies take-ins added; false for one that
+// cannot be read, is damaged (cut short, or its checksum does not match) or of an earlier
+// layout.
 bool ReadJournal(int fd, TJournal& j) {
   std::string text;
   TSignature sig;
   if (!ReadListBytes(fd, text, sig, kMaxJournalBytes) || text.rfind(kJournalHeader, 0) != 0) return false;
   TJournalReader reader{text};
-  const size_t body = text.size() - std::min(text.size(), kChecksumBytes);
-  std::string checksum;
-  return JournalFields(j, reader) && reader.Text(checksum) && reader.at == text.size() &&
-         ChecksumField(std::string_view(text).substr(0, body)) == std::string_view(text).substr(body);
+  if (!reader.Sealed(0, [&] { return JournalFields(j, reader); })) return false;
+  for (TTaken taken; reader.at < text.size(); taken.clear()) {
+    const size_t from = reader.at;
+    if (!reader.Sealed(from, [&] { return TakenFields(taken, j.lists.size(), reader); })) break;
+    j.taken.insert(j.taken.end(), taken.begin(), taken.end());
+  }
+  return true;
 }
 
-// The journals in folder that another command or a killed program left: this version's,
-// and (to be set aside) those of earlier versions.
+// Adds to j's record the copies a take-in is about to put (flushed with them before the first
+// is put); false (errno set) when it cannot, the record then as it was.
+bool AddTaken(TJournal& j, TTaken taken) {
+  TJournalWriter writer;
+  TakenFields(taken, j.lists.size(), writer);
+  const std::string text = writer.Sealed();
+  const off_t end = ::lseek(j.fd, 0, SEEK_END);
+  const int error = end >= 0 && fileio::WriteAll(j.fd, text.data(), text.size()) ? 0 : errno;
+  if (error != 0 && end >= 0) static_cast<void>(::ftruncate(j.fd, end) == 0);
+  return (errno = error) == 0;
+}
+
+// The records in folder that another command or a killed program left: this version's, and
+// (to be set aside) those of earlier versions; this process's running ones left out.
 std::vector<std::string> JournalFiles(const std::string& folder) {
   std::vector<std::string> journals;
   DIR* dir = ::opendir(folder.c_str());
@@ -272,7 +350,7 @@ std::vector<std::string> JournalFiles(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (name.empty() || name[0] != '.' || name.find(kJournalKind) == std::string::npos) continue;
-    // An earlier version's journal is left to its program while that runs.
+    // An earlier version's record is left to its program while that runs.
     const bool earlier = name.rfind(std::string(".batchrename") + kJournalKind, 0) == 0;
     if (earlier ? !WorkFileOwnerGone(name, kJournalKind)
                 : name.rfind(std::string(".") + kJournalName + kJournalKind, 0) != 0)
@@ -285,18 +363,17 @@ std::vector<std::string> JournalFiles(const std::string& folder) {
   return journals;
 }
 
-// The command that keeps the open journal fd (at file) runs still: its lock is held, or,
+// The command that keeps the open record fd (at file) runs still: its lock is held, or,
 // where the file system locks nothing, its program runs. Otherwise fd is locked now.
-bool RunsStill(int fd, const std::string& file, int operation) {
-  if (fileio::Lock(fd, file, operation | LOCK_NB) == 0) return false;
+bool RunsStill(int fd, const std::string& file) {
+  if (fileio::Lock(fd, file, LOCK_EX | LOCK_NB) == 0) return false;
   return errno == EWOULDBLOCK || !WorkFileOwnerGone(ExtractFileName(file), kJournalKind);
 }
 
-// Sets a journal that cannot be taken in aside, under a name that is never read again;
-// the name it has then (its own when it could not be renamed).
+// Sets a record that cannot be taken in aside, under a name that is never read again; the
+// name it has then (its own when it could not be renamed).
 std::string SetAside(const std::string& file) {
-  std::string aside = file;
-  aside.replace(aside.find(kJournalKind), std::string_view(kJournalKind).size(), kAsideKind);
+  const std::string aside = WithKind(file, kJournalKind, kAsideKind);
   if (fileio::RenameNoReplace(file, aside) != 0) return file;
   fileio::SyncFolder(ExtractFileDir(file));
   return aside;
@@ -309,7 +386,7 @@ std::string KeptText(const std::string& why) {
                 {why});
 }
 
-// What to tell of a journal set aside (kept as aside): which lists may name old names, or
+// What to tell of a record set aside (kept as aside): which lists may name old names, or
 // every list when it names none of them.
 std::string SetAsideText(const std::string& aside, std::vector<std::string> lists, const TListPlace& place) {
   if (lists.empty())
@@ -319,131 +396,312 @@ std::string SetAsideText(const std::string& aside, std::vector<std::string> list
          "\r" + _("These lists may still name files by their old names:") + NameLines(lists);
 }
 
-// A cause that passes: the journal is tried again later (no room, a held lock, a list that
+// A cause that passes: the record is tried again later (no room, a held lock, a list that
 // cannot be written now).
 bool Passing(int error) {
   return error == ENOSPC || error == EDQUOT || error == EWOULDBLOCK || error == EINTR || error == EROFS ||
          error == EACCES || error == EPERM;
 }
 
-enum class TTakeIn { Done, Kept, SetAside };
-
-// Takes journal j of a killed program into the lists under locks: only into the lists the
-// program finds now, by the names it finds itself (a data folder may be another's, as on a
-// removable drive: a record that names any other file is set aside), and only into those the
-// killed program had not replaced yet (the files it read, found also where a folder of shows
-// moved them; a file moved itself has a new change time).
-TTakeIn TakeIn(const TListPlace& place, TJournal& j, TFolderLocks& locks, std::string& message, bool* changed) {
-  const std::vector<TListFile> current = DistinctLists(place);
-  const std::set<std::string> names = NamesOf(current);
+// ---------------------------------------------------------------------------
+// A record's lists as the program finds them now
+// ---------------------------------------------------------------------------
+// The names of j's lists that are among names (the program's lists), and whether it names
+// another file that exists (a list of another program: the record is never taken in).
+std::vector<std::string> NamedLists(const TJournal& j, const std::set<std::string>& names, bool* foreign = nullptr) {
   std::vector<std::string> named;
-  bool foreign = false;
   for (const TFollower& l : j.lists) {
     std::vector<std::string> all = l.file.others;
     all.push_back(l.file.real);
     for (const std::string& name : all) {
       struct stat st;
       if (names.count(name)) named.push_back(name);
-      foreign = foreign || (!names.count(name) && ::lstat(name.c_str(), &st) == 0);
+      if (foreign) *foreign = *foreign || (!names.count(name) && ::lstat(name.c_str(), &st) == 0);
     }
   }
-  if (foreign) {
-    message = AddLine(message, SetAsideText(SetAside(j.file), named, place));
-    return TTakeIn::SetAside;
+  return named;
+}
+
+// How a list found now stands to a record's list, strongest first: a copy put for it (by the
+// killed command or a take-in killed in its turn), the file read as read, that file changed
+// (also under another name: a show renamed or moved), or another file under its name.
+enum class TStands : uint8_t { Put, AsRead, Changed, None };
+
+// The program's lists as it finds them now, with their signatures and when they were made.
+struct TFound {
+  std::vector<TListFile> lists;
+  std::vector<TSignature> sigs;
+  std::vector<long long> born;
+  std::set<std::string> names;
+};
+TFound Found(const TListPlace& place) {
+  TFound found{DistinctLists(place), {}, {}, {}};
+  found.names = NamesOf(found.lists);
+  found.sigs.resize(found.lists.size());
+  for (size_t c = 0; c < found.lists.size(); ++c) {
+    SignatureOf(found.lists[c].real, found.sigs[c]);
+    found.born.push_back(BirthOf(found.lists[c].real));
   }
-  std::vector<TSignature> sigs(current.size());
-  for (size_t c = 0; c < current.size(); ++c) SignatureOf(current[c].real, sigs[c]);
-  std::vector<TFollower> targets;
-  // Names it had not yet put its copy under when it was killed, still holding the file it read
-  // (whose change time the put changed), take the copy it put.
-  auto stale = [](const std::string& name, TSignature was) {
-    TSignature sig;
-    return SignatureOf(name, sig) && (was.csec = sig.csec, was.cnsec = sig.cnsec, sig == was);
-  };
-  std::vector<std::pair<const TFollower*, std::string>> relinks;  // the list put, a name left
-  TFolderSet folders;
-  for (const TFollower& l : j.lists) {
-    const size_t before = targets.size();
-    for (size_t c = 0; c < current.size(); ++c)
-      if (sigs[c] == l.sig) {
-        targets.push_back({current[c], l.sig});
-        folders.merge(FoldersOf(current[c]));
-      }
-    if (targets.size() == before && names.count(l.file.real))
-      for (const std::string& name : l.file.others)
-        if (stale(name, l.sig)) {
-          relinks.emplace_back(&l, name);
-          folders.merge(TFolderSet{{ExtractFileDir(l.file.real), l.file.real}, {ExtractFileDir(name), name}});
-        }
+  return found;
+}
+
+// The lists found now that are j's lists, each as a follower of the record's list it stands
+// for (not those that are a copy put for it); each holding the file read while a copy put for
+// the same list has taken another name of it knows that copy (twin).
+std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
+  std::vector<TFollower> found;
+  std::vector<bool> holdsRead;
+  std::vector<std::pair<size_t, std::string>> copies;  // the record's list, the copy's name
+  for (size_t c = 0; c < now.lists.size(); ++c) {
+    const std::set<std::string> names = NamesOf({now.lists[c]});
+    const TSignature& sig = now.sigs[c];
+    TStands best = TStands::None;
+    size_t list = 0;
+    for (size_t l = 0; l < j.lists.size(); ++l) {
+      const TFollower& was = j.lists[l];
+      TStands s = TStands::None;
+      if (j.Put(l, sig.id, now.born[c]))
+        s = TStands::Put;
+      else if (was.sig.id == sig.id && SameBirth(was.born, now.born[c]))
+        s = was.sig == sig ? TStands::AsRead : TStands::Changed;
+      else if (names.count(was.file.real) ||
+               std::any_of(was.file.others.begin(), was.file.others.end(),
+                           [&](const std::string& name) { return names.count(name) > 0; }))
+        s = TStands::Changed;
+      if (s < best) best = s, list = l;
+    }
+    if (best == TStands::Put) copies.emplace_back(list, now.lists[c].real);
+    if (best == TStands::AsRead || best == TStands::Changed) {
+      found.emplace_back(now.lists[c], j.lists[list].sig);
+      found.back().list = list;
+      holdsRead.push_back(j.lists[list].sig.id == sig.id);
+    }
   }
-  // The killed program's work copies go first: they hold the room the lists' copies need.
-  for (const auto& [folder, list] : folders) ClearLeftovers(folder);
-  try {
-    locks.Lock(folders, place.LockTimeoutMs);
-  } catch (const Exception& e) {
-    message = AddLine(message, KeptText(e.Message()));
-    return TTakeIn::Kept;
-  }
-  // Another program may have taken it in while this one waited.
-  struct stat journal;
-  if (::fstat(j.fd, &journal) != 0 || journal.st_nlink == 0) return TTakeIn::Done;
-  const TOutcomes now = WhereNow(j.plan, {});
-  TRenameIndex index(j.plan, place);
-  TFailures failed;
-  size_t wrote = 0;
-  for (const auto& [l, name] : relinks) {
-    if (!stale(name, l->sig)) continue;
-    if (LinkInPlaceOf(l->file.real, name) && ++wrote)
-      fileio::SyncFolder(ExtractFileDir(name));
-    else
-      failed.emplace_back(name, errno);
-  }
-  std::vector<int> rewritten;
-  std::string bytes;
-  for (TFollower& t : targets)
-    if (const TFollow done = Follow(t, index, now, TFor::TakeIn, bytes); done == TFollow::Written)
-      rewritten.push_back(t.copy.Fd());
-    else if (done == TFollow::Failed && errno != EFBIG)  // too large to be a list: none the program reads
-      failed.emplace_back(t.file.real, errno);
-  wrote += PutCopies(targets, rewritten, failed);
-  if (changed && wrote > 0) *changed = true;
-  if (failed.empty()) {
-    fileio::Unlink(j.file);
-    fileio::SyncFolder(place.DataFolder);
-    return TTakeIn::Done;
-  }
-  if (std::any_of(failed.begin(), failed.end(), [](const auto& f) { return Passing(f.second); })) {
-    message = AddLine(message, KeptText(CannotChangeText(failed.back().first, failed.back().second)));
-    return TTakeIn::Kept;
-  }
-  std::vector<std::string> lists;
-  for (const auto& [list, error] : failed) lists.push_back(list);
-  message = AddLine(message, SetAsideText(SetAside(j.file), lists, place));
+  for (size_t i = 0; i < found.size(); ++i)
+    for (const auto& [list, name] : copies)
+      if (list == found[i].list && holdsRead[i]) found[i].twin = name;
+  return found;
+}
+
+// ---------------------------------------------------------------------------
+// A record taken in
+// ---------------------------------------------------------------------------
+enum class TTakeIn { Done, Kept, SetAside, Again };
+
+TTakeIn SetAsideRecord(const TListPlace& place, const TJournal& j, std::vector<std::string> named, TSettled& out) {
+  out.notice = AddLine(out.notice, SetAsideText(SetAside(j.file), std::move(named), place));
   return TTakeIn::SetAside;
 }
 
-// The folders of the program's lists that other programs' commands (running now, or died
-// since this one took the last records in) follow, those that rename files to one of the
-// names this command renames: their lists take those renames when they end or are taken
-// in, so this command locks them (waits for them) before it reads the lists.
-TFolderSet OtherCommandsFolders(const TListPlace& place, TRenameIndex& index) {
-  TFolderSet folders;
-  std::set<std::string> names;
-  for (const std::string& file : JournalFiles(place.DataFolder)) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;
-    TJournal j;
-    if (ReadJournal(fd, j) &&
-        std::any_of(j.plan.begin(), j.plan.end(),
-                    [&](const TPlannedRename& p) { return !p.to.empty() && index.OldEntryOf(p.to) >= 0; })) {
-      if (names.empty()) names = NamesOf(DistinctLists(place));
-      for (const TFollower& l : j.lists)
-        if (names.count(l.file.real)) folders.emplace(ExtractFileDir(l.file.real), l.file.real);
-    }
-    ::close(fd);
-  }
-  return folders;
+TTakeIn KeptFor(const std::string& file, int error, TSettled& out) {
+  out.keptFile = file;
+  out.keptError = error;
+  return TTakeIn::Kept;
 }
+
+// The bytes of the file open as fd, or else at path (empty when it cannot be read).
+std::string BytesOf(const std::string& path, int fd = -1) {
+  std::string bytes;
+  TSignature sig;
+  const int in = fd >= 0 ? fd : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0 || !ReadListBytes(in, bytes, sig)) bytes.clear();
+  if (in >= 0 && in != fd) ::close(in);
+  return bytes;
+}
+
+// The take-in's copies: a list as the killed program read it takes every rename that took
+// place, one changed since only the lines that can mean nothing else. A list that holds the
+// file read under a name the killed program had not put its copy under yet takes that copy
+// (relinks) when the renames bring it to the copy's bytes: it is then the list as read.
+// Returns the copies written.
+std::vector<int> WriteTakeInCopies(std::vector<TFollower>& lists, TRenameIndex& index, const TOutcomes& now,
+                                   TFailures& failed, std::vector<const TFollower*>& relinks) {
+  std::vector<int> written;
+  std::string bytes;
+  for (TFollower& t : lists) {
+    TFollow done = TFollow::Failed;
+    if (!t.twin.empty() && SignatureOf(t.file.real, t.sig)) {
+      done = Follow(t, index, now, TFor::TakeIn, bytes);
+      if ((done == TFollow::Written || done == TFollow::Unchanged) &&
+          BytesOf(t.file.real, t.copy.Made() ? t.copy.Fd() : -1) == BytesOf(t.twin)) {
+        t.copy.Drop();
+        relinks.push_back(&t);
+        continue;
+      }
+      t.partial = true;
+    }
+    done = Follow(t, index, now, TFor::TakeIn, bytes);
+    if (done == TFollow::Written)
+      written.push_back(t.copy.Fd());
+    else if (done == TFollow::Failed && errno != EFBIG)  // too large to be a list: none the program reads
+      failed.emplace_back(t.file.real, errno);
+  }
+  return written;
+}
+
+// What to tell of lists that took a record's renames only where a line could mean nothing else.
+std::string UnsureText(const std::vector<TFollower>& lists) {
+  std::vector<std::string> unsure;
+  for (const TFollower& t : lists)
+    if (t.unsure > 0) unsure.push_back(t.file.name);
+  if (unsure.empty()) return "";
+  return _("The renames of a stopped program were taken into lists that changed after it stopped; a line that "
+           "could name another file now was left as it was.") +
+         "\r" + _("These lists may still name files by their old names:") + NameLines(unsure);
+}
+
+// Takes record j of a killed program into the lists, under the locks of its lists and its own
+// (see LockLists): only into the lists the program finds now, by the names it finds itself (a
+// data folder may be another's, as on a removable drive: a record that names any other file
+// is set aside), and only into those the killed program (or a take-in killed in its turn) had
+// not put a copy in place of yet. Before the first copy is put the record names them all.
+TTakeIn TakeIn(const TListPlace& place, TFolderLocks& locks, TJournal& j, TSettled& out) {
+  const TFound found = Found(place);
+  bool foreign = false;
+  std::vector<std::string> named = NamedLists(j, found.names, &foreign);
+  if (foreign) return SetAsideRecord(place, j, std::move(named), out);
+  // Its lists now, each under a lock held (one that moved while this program waited is locked first).
+  std::vector<TFollower> lists = ListsNow(j, found);
+  TFolderSet folders;
+  for (const TFollower& t : lists) folders.merge(FoldersOf(t.file));
+  if (!locks.Holds(folders)) return TTakeIn::Again;
+  // The killed program's work copies go first: they hold the room the lists' copies need.
+  for (const auto& [folder, list] : folders) ClearLeftovers(folder);
+  const TOutcomes now = WhereNow(j.plan, {});
+  TRenameIndex index(j.plan, place);
+  TFailures failed;
+  std::vector<const TFollower*> relinks;
+  std::vector<int> written = WriteTakeInCopies(lists, index, now, failed, relinks);
+  // The record names the copies, on the disk with them, before the first is put.
+  TTaken taken;
+  for (const TFollower& t : lists) {
+    struct stat st;
+    if (t.copy.Made() && ::fstat(t.copy.Fd(), &st) == 0)
+      taken.push_back({t.list, TFileId::Of(st), BirthOf("", t.copy.Fd())});
+  }
+  if (!taken.empty() && !AddTaken(j, taken)) return KeptFor(place.DataFolder, errno, out);
+  written.push_back(j.fd);
+  size_t wrote = PutCopies(lists, written, failed, index, now, TFor::TakeIn);
+  for (const TFollower* t : relinks)
+    for (const std::string& name : NamesOf({t->file}))
+      if (LinkInPlaceOf(t->twin, name) && ++wrote)
+        fileio::SyncFolder(ExtractFileDir(name));
+      else
+        failed.emplace_back(name, errno);
+  out.changed = out.changed || wrote > 0;
+  // The record goes once every list took it; it stays for a passing cause, else it is set aside.
+  if (failed.empty()) {
+    fileio::Unlink(j.file);
+    fileio::SyncFolder(place.DataFolder);
+    out.notice = AddLine(out.notice, UnsureText(lists));
+    return TTakeIn::Done;
+  }
+  if (std::any_of(failed.begin(), failed.end(), [](const auto& f) { return Passing(f.second); }))
+    return KeptFor(failed.back().first, failed.back().second, out);
+  named.clear();
+  for (const auto& [list, error] : failed) named.push_back(list);
+  return SetAsideRecord(place, j, std::move(named), out);
+}
+
+// Takes record j in (read without its lock), the locks of its lists held when it names any
+// (ours): its own lock is taken now, without waiting, and it is read again (another program
+// may have taken it in while this one waited, or a take-in killed in its turn added to it). A
+// record whose lists this program holds runs in no command, unless a program of another kind
+// holds it: it stays then. One that names no list of the program is locked only to be set
+// aside (no list of this program is at stake), or left to its command when that runs.
+TTakeIn TakeInRecord(const TListPlace& place, TFolderLocks& locks, const TJournal& j, bool ours, TSettled& out) {
+  // Never taken in in part: the lists it names are told, or every list.
+  auto aside = [&] {
+    std::vector<std::string> named;
+    for (const TFollower& l : j.lists)
+      if (!l.file.real.empty()) named.push_back(l.file.real);
+    return SetAsideRecord(place, j, std::move(named), out);
+  };
+  TJournal again;
+  again.file = j.file;
+  again.fd = fileio::Open(j.file, O_RDWR | O_CLOEXEC);
+  if (again.fd < 0) return errno == ENOENT ? TTakeIn::Done : errno == EROFS ? KeptFor(place.DataFolder, errno, out) : aside();
+  struct stat st;
+  TTakeIn done = TTakeIn::Done;
+  if (RunsStill(again.fd, j.file))
+    done = ours ? KeptFor(j.file, EWOULDBLOCK, out) : TTakeIn::Done;
+  else if (::fstat(again.fd, &st) != 0 || st.st_nlink == 0)
+    done = TTakeIn::Done;  // taken in meanwhile
+  else
+    done = ReadJournal(again.fd, again) ? TakeIn(place, locks, again, out) : aside();
+  ::close(again.fd);
+  return done;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The lists' lock protocol
+// ---------------------------------------------------------------------------
+bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted, TSettled& out,
+               TRenameIndex* names) {
+  std::set<std::string> handled;  // the records this writer took in, set aside, kept or left
+  for (int round = 0;; ++round) {
+    if (round > kRounds) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
+    TWanted w = wanted ? wanted() : TWanted{};
+    const std::vector<std::string> files = JournalFiles(place.DataFolder);
+    const TFound found = files.empty() ? TFound{} : Found(place);
+    std::vector<std::pair<TJournal, bool>> due;  // with whether it names lists of the program
+    for (const std::string& file : files) {
+      if (handled.count(file)) continue;
+      TJournal j;
+      j.file = file;
+      // Read without its lock (j.lists holds what could be read of a damaged one).
+      const int fd = fileio::Open(file, O_RDONLY | O_CLOEXEC);
+      const bool read = fd >= 0 && ReadJournal(fd, j);
+      if (fd >= 0) ::close(fd);
+      // The folders of its lists (as it names them, and where they are now), and whether the
+      // writer needs it in first: it names a list the writer changes, or renamed a file to a
+      // name the command renames.
+      TFolderSet folders;
+      for (const std::string& name : NamedLists(j, found.names)) folders.emplace(ExtractFileDir(name), name);
+      bool needed = !wanted;
+      for (const TFollower& t : read ? ListsNow(j, found) : std::vector<TFollower>{}) {
+        folders.merge(FoldersOf(t.file));
+        needed = needed || std::any_of(w.lists.begin(), w.lists.end(),
+                                       [&](const TListFile& l) { return l.real == t.file.real; });
+      }
+      needed = needed || (read && names && std::any_of(j.plan.begin(), j.plan.end(), [&](const TPlannedRename& p) {
+                            return !p.to.empty() && names->OldEntryOf(p.to) >= 0;
+                          }));
+      if (!needed) continue;
+      // A start waits for no record: one whose lists another program holds is its running
+      // command's, or is being taken in there.
+      if (!wanted && !locks.TryLock(folders)) {
+        handled.insert(file);
+        continue;
+      }
+      w.folders.merge(folders);
+      due.emplace_back(std::move(j), !folders.empty());
+    }
+    if (locks.Holds(w.folders)) {
+      if (due.empty()) return out.keptError == 0;
+      std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first.made < b.first.made; });
+      for (auto& [j, named] : due) {
+        const TTakeIn done = TakeInRecord(place, locks, j, named, out);
+        if (done != TTakeIn::Again) handled.insert(j.file);
+        if (done == TTakeIn::Kept && wanted) return false;
+      }
+      continue;
+    }
+    locks.Lock(w.folders, place.LockTimeoutMs);
+  }
+}
+
+void LockForChange(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted,
+                   std::string* notice) {
+  TSettled out;
+  const bool settled = LockLists(place, locks, wanted, out);
+  if (notice) *notice = AddLine(*notice, out.notice);
+  if (!settled) throw EFOpenError(KeptText(CannotChangeText(out.keptFile, out.keptError)));
+}
+
+namespace {
 
 // The lists as they are now, each read again only when it changed since scanned was read.
 void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TFollower>& scanned, std::string& bytes) {
@@ -466,50 +724,20 @@ void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TFollower>& 
 
 }  // namespace
 
-bool SettleListJournals(const TListPlace& place, TFolderLocks& locks, std::string& message, bool* changed) {
-  const std::vector<std::string> files = JournalFiles(place.DataFolder);
-  if (files.empty()) return true;
-  std::vector<TJournal> taken;
-  for (const std::string& file : files) {
-    TJournal j;
-    j.file = file;
-    j.fd = fileio::Open(file, O_RDWR | O_CLOEXEC);
-    if (j.fd < 0 && errno == EROFS) j.fd = fileio::Open(file, O_RDONLY | O_CLOEXEC);  // read only: its lists as well
-    if (j.fd < 0 && errno == ENOENT) continue;  // its command ended meanwhile
-    if (j.fd >= 0) {
-      // A running command's journal is its own: never taken in, never waited for.
-      struct stat st;
-      if (RunsStill(j.fd, file, LOCK_EX) || ::fstat(j.fd, &st) != 0 || st.st_nlink == 0) {
-        ::close(j.fd);
-        continue;
-      }
-    }
-    if (j.fd < 0 || !ReadJournal(j.fd, j)) {
-      // Never taken in in part: the lists it names are told, or every list.
-      std::vector<std::string> named;
-      for (const TFollower& l : j.lists)
-        if (!l.file.real.empty()) named.push_back(l.file.real);
-      message = AddLine(message, SetAsideText(SetAside(file), named, place));
-      if (j.fd >= 0) ::close(j.fd);
-      continue;
-    }
-    taken.push_back(std::move(j));
+bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed) {
+  TSettled out;
+  TFolderLocks locks;
+  bool settled = false;
+  try {
+    settled = LockLists(place, locks, nullptr, out);
+  } catch (const Exception& e) {
+    out.notice = AddLine(out.notice, KeptText(e.Message()));
   }
-  std::sort(taken.begin(), taken.end(), [](const TJournal& a, const TJournal& b) { return a.made < b.made; });
-  bool settled = true;
-  for (TJournal& j : taken)
-    if (TakeIn(place, j, locks, message, changed) == TTakeIn::Kept) settled = false;
-  for (TJournal& j : taken) ::close(j.fd);
+  if (out.keptError) out.notice = AddLine(out.notice, KeptText(CannotChangeText(out.keptFile, out.keptError)));
+  message = out.notice;
+  if (changed) *changed = out.changed;
   return settled;
 }
-
-bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed) {
-  message.clear();
-  if (changed) *changed = false;
-  TFolderLocks locks;
-  return SettleListJournals(place, locks, message, changed);
-}
-
 void ClearListLeftovers(const TListPlace& place) {
   std::set<std::string> folders{ExcludeTrailingPathDelimiter(place.DataFolder)};
   for (const std::string& list : place.Lists()) {
@@ -553,11 +781,6 @@ void TListRenames::release() {
 bool TListRenames::Begin(std::vector<TFileRename> plan) {
   why_.clear();
   notice_.clear();
-  // What killed programs left comes first.
-  if (!SettleListJournals(place_, notice_)) {
-    why_.swap(notice_);
-    return false;
-  }
   // Which file a name holds is asked under the lists' locks (see writeCopies).
   plan_.reserve(plan.size());
   for (TFileRename& r : plan)
@@ -569,38 +792,38 @@ bool TListRenames::Begin(std::vector<TFileRename> plan) {
 }
 
 // The lists that name a file of the command, each once however many names lead to it, read
-// until their folders are locked and none of them changed since it was read; what programs
-// that died while this one waited left is taken in then. When no list follows, none is
-// locked and the command goes without them.
+// until their folders are locked and none of them changed since it was read; what stopped
+// programs left for them, or renamed to one of the command's names, is taken in first (see
+// LockLists). A record kept for later stops the command only when it names such a list.
 bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
-  const TFolderSet others = OtherCommandsFolders(place_, *index_);
   locks_ = std::make_unique<TFolderLocks>();
   std::string bytes;
+  TSettled out;
   try {
-    for (int round = 0;; ++round) {
-      Scan(place_, *index_, scanned, bytes);
-      TFolderSet folders = others;
-      for (const TFollower& s : scanned)
-        if (s.Follows()) folders.merge(FoldersOf(s.file));
-      if (folders.empty()) {
-        scanned.clear();
-        release();
-        return true;
-      }
-      if (round > 0 && locks_->Holds(folders)) {
-        bool changed = false;
-        std::string said;
-        if (!SettleListJournals(place_, *locks_, said, &changed)) throw EFOpenError(said);
-        notice_ = AddLine(notice_, said);
-        if (!changed) return true;
-      }
-      if (round == 6) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
-      locks_->Lock(folders, place_.LockTimeoutMs);
-    }
+    const bool settled = LockLists(
+        place_, *locks_,
+        [&] {
+          Scan(place_, *index_, scanned, bytes);
+          TWanted w;
+          for (const TFollower& s : scanned)
+            if (s.Follows()) {
+              w.folders.merge(FoldersOf(s.file));
+              w.lists.push_back(s.file);
+            }
+          return w;
+        },
+        out, index_.get());
+    notice_ = out.notice;
+    if (settled) return true;
+    why_ = Format(_("No file was renamed, moved or deleted: a list that names these files has to take in the renames "
+                    "of a stopped program first, and for that %s must be writable (%s)."),
+                  {ExcludeTrailingPathDelimiter(out.keptFile.ends_with('/') ? out.keptFile : ExtractFileDir(out.keptFile)),
+                   SysErrorMessage(out.keptError)});
   } catch (const Exception& e) {
-    release();
+    notice_ = out.notice;
     why_ = NoFileText() + "\r" + e.Message();
   }
+  release();
   return false;
 }
 
@@ -647,10 +870,18 @@ bool TListRenames::writeJournal() {
   struct timespec made;
   ::clock_gettime(CLOCK_REALTIME, &made);
   j.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
-  for (const TFollower& f : lists_) j.lists.push_back({f.file, f.sig});
+  for (const TFollower& f : lists_) {
+    struct stat st;
+    j.lists.push_back({f.file, f.sig});
+    j.lists.back().born = BirthOf(f.file.real);
+    if (::fstat(f.copy.Fd(), &st) == 0) j.lists.back().put = TFileId::Of(st);
+    j.lists.back().putBorn = BirthOf("", f.copy.Fd());
+  }
   for (const TPlannedRename& p : plan_)
     if (p.file.Known()) j.plan.push_back(p);
-  const std::string text = JournalText(j);
+  TJournalWriter writer{kJournalHeader};
+  JournalFields(j, writer);
+  const std::string text = writer.Sealed();
   if (int64_t(text.size()) > kMaxJournalBytes) {
     release();
     why_ = NoFileText() + "\r" +
@@ -665,8 +896,7 @@ bool TListRenames::writeJournal() {
   for (const TFollower& f : lists_) flushed.push_back(f.copy.Fd());
   bool written = fd >= 0 && fileio::Lock(fd, work, LOCK_EX | LOCK_NB) == 0 &&
                  fileio::WriteAll(fd, text.data(), text.size()) && fileio::SyncAll(flushed) == 0;
-  std::string journal = work;
-  journal.replace(journal.rfind(kSaveWorkKind), std::string_view(kSaveWorkKind).size(), kJournalKind);
+  const std::string journal = WithKind(work, kSaveWorkKind, kJournalKind);
   written = written && fileio::RenameNoReplace(work, journal) == 0 && fileio::SyncFolder(place_.DataFolder) == 0;
   if (!written) {
     const int error = errno;
@@ -711,7 +941,7 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     if (done == TFollow::Written) rewritten.push_back(f.copy.Fd());
     if (done == TFollow::Failed) failed.emplace_back(f.file.real, errno);
   }
-  PutCopies(lists_, rewritten, failed);
+  PutCopies(lists_, rewritten, failed, *index_, now, TFor::Finish);
   // A record that comes back after a power cut finds its lists replaced: it takes nothing in.
   if (failed.empty()) {
     fileio::Unlink(journal_);

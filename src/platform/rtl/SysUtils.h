@@ -500,7 +500,8 @@ bool RemoveTree(const std::string& path);
 // the user gives the wait up, or when neither can be locked: the change is not made then.
 class TFolderLock {
  public:
-  // With a TLockWaitScope open, the wait ends no later than the scope's deadline.
+  // With a TLockWaitScope open, the wait ends no later than the scope's deadline. A negative
+  // timeoutMs tries the lock once: it raises at once while another holder keeps it.
   explicit TFolderLock(const std::string& fileName, int timeoutMs = 10000);
   ~TFolderLock();
   TFolderLock(const TFolderLock&) = delete;

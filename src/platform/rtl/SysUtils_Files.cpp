@@ -441,6 +441,10 @@ bool HeldElsewhere(int err) { return err == EWOULDBLOCK || err == EINTR; }
 // Tries the lock once: 0 when it is had, else why not.
 int TryLock(int fd, const std::string& path) { return fileio::Lock(fd, path, LOCK_EX | LOCK_NB) == 0 ? 0 : errno; }
 
+[[noreturn]] void RaiseInUse(const std::string& fileName) {
+  throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
+}
+
 [[noreturn]] void RaiseUnlockable(const std::string& fileName, int err) {
   throw EFOpenError(Format(_("Cannot change file \"%s\": it cannot be locked against other programs. %s"),
                            {fileName, SysErrorMessage(err)}));
@@ -470,7 +474,7 @@ void WaitForLock(int fd, const std::string& path, const std::string& fileName, i
   if (had) fileio::Lock(fd, path, LOCK_UN);
   if (!waited) GiveUpAction();
   if (failure != 0) RaiseUnlockable(fileName, failure);
-  throw EFOpenError(Format(_("Cannot change file \"%s\": another program keeps it in use."), {fileName}));
+  RaiseInUse(fileName);
 }
 }  // namespace
 
@@ -554,6 +558,7 @@ TFolderLock::TFolderLock(const std::string& fileName, int timeoutMs) {
   }
   if (err != 0) {
     try {
+      if (timeoutMs < 0 && HeldElsewhere(err)) RaiseInUse(fileName);
       WaitForLock(fd, locked, fileName, err, timeoutMs);
     } catch (...) {
       ::close(fd);
