@@ -519,18 +519,18 @@ std::vector<int> WriteTakeInCopies(std::vector<TFollower>& lists, TRenameIndex& 
   std::vector<int> written;
   std::string bytes;
   for (TFollower& t : lists) {
-    TFollow done = TFollow::Failed;
+    TFollow done = TFollow::Unchanged;
     if (!t.twin.empty() && SignatureOf(t.file.real, t.sig)) {
       done = Follow(t, index, now, TFor::TakeIn, bytes);
-      if ((done == TFollow::Written || done == TFollow::Unchanged) &&
-          BytesOf(t.file.real, t.copy.Made() ? t.copy.Fd() : -1) == BytesOf(t.twin)) {
+      if (done != TFollow::Failed && BytesOf(t.file.real, t.copy.Made() ? t.copy.Fd() : -1) == BytesOf(t.twin)) {
         t.copy.Drop();
         relinks.push_back(&t);
         continue;
       }
       t.partial = true;
     }
-    done = Follow(t, index, now, TFor::TakeIn, bytes);
+    // A copy that could not be written tells nothing of how the list stands to the one put.
+    if (done != TFollow::Failed) done = Follow(t, index, now, TFor::TakeIn, bytes);
     if (done == TFollow::Written)
       written.push_back(t.copy.Fd());
     else if (done == TFollow::Failed && errno != EFBIG)  // too large to be a list: none the program reads
