@@ -359,12 +359,13 @@ std::string WorkFileTemplate(const std::string& target, const std::string& kind)
   std::string name = BaseName(target).substr(0, 200);
   // Every work file is asked for here, so the first write of this run into a folder
   // clears what killed runs left there first (listings do it as they go).
+  const std::string dir = folder.empty() ? std::string(".") : folder;
   bool first;
   {
     std::lock_guard<std::mutex> lock(g_sweptGuard);
-    first = g_swept.insert(folder.empty() ? std::string(".") : folder).second;
+    first = g_swept.insert(dir).second;
   }
-  if (first) ClearLeftovers(folder.empty() ? "." : folder);
+  if (first) ClearLeftovers(dir);
   return (folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder)) + "." + name + kind + OwnMark() +
          "-XXXXXX";
 }
