@@ -6,7 +6,6 @@
 // and one started anyway says that it is not whole.
 #include <sys/stat.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,18 +99,19 @@ bool CopyProgramFile(const std::string& programDir, const std::string& relative,
   return CopyFileKeepAttr(source, destination) && GetFileSizeByName(destination) == GetFileSizeByName(source);
 }
 
-// Copies a whole folder of the program folder; each file that fails goes to failed.
-void CopyProgramFolder(const std::string& programDir, const std::string& name, const std::string& target,
-                       const std::function<void(const std::string&)>& failed) {
-  const std::string folder = FindNameNoCase(programDir, name);
-  if (folder.empty() || !DirectoryExists(folder)) return;
-  TStringList files;
-  ListAllFilesInTree(folder, files);
-  for (int i = 0; i < files.Count(); ++i) {
-    const std::string relative = name + files.Strings(i).substr(folder.size());
-    bool present = false;
-    if (!CopyProgramFile(programDir, relative, target, present)) failed(relative);
+// The files of the copy, relative to the program folder: the program files, the folders'
+// files, and the program itself last, so that a copy cut short has none to start.
+std::vector<std::string> ProgramCopyFiles(const std::string& programDir) {
+  std::vector<std::string> files(std::begin(kProgramFiles), std::end(kProgramFiles));
+  for (const char* name : kProgramFolders) {
+    const std::string folder = FindNameNoCase(programDir, name);
+    if (folder.empty() || !DirectoryExists(folder)) continue;
+    TStringList list;
+    ListAllFilesInTree(folder, list);
+    for (int i = 0; i < list.Count(); ++i) files.push_back(name + list.Strings(i).substr(folder.size()));
   }
+  files.push_back(kProgramName);
+  return files;
 }
 
 }  // namespace
@@ -145,10 +145,6 @@ void TForm1::CreateUSBKivo21Click(TObject* /*Sender*/) {
   const std::string note = PathJoin(target, kUnfinishedNote);
   std::vector<std::string> failed;
   std::string reason;  // the system's word for the first thing that failed
-  auto failedFile = [&](const std::string& name) {
-    if (reason.empty()) reason = SysErrorMessage(errno);
-    failed.push_back(name);
-  };
   bool programCopied = false;
   HourGlassCursor();
   try {
@@ -157,15 +153,13 @@ void TForm1::CreateUSBKivo21Click(TObject* /*Sender*/) {
     SaveTextFileAtomically(marker, UsbMarkerText());
     TIniFile ini(PathJoin(target, "Kivo2_usb.ini"));
     ini.WriteString("U3", "Language", UiLanguageCode);
-    for (const char* relative : kProgramFiles) {
+    for (const std::string& relative : ProgramCopyFiles(FProgramDir)) {
       bool present = false;
-      if (!CopyProgramFile(FProgramDir, relative, target, present)) failedFile(relative);
+      const bool copied = CopyProgramFile(FProgramDir, relative, target, present);
+      if (!copied && failed.empty()) reason = SysErrorMessage(errno);
+      if (!copied) failed.push_back(relative);
+      programCopied = copied && present;  // the program comes last
     }
-    for (const char* folder : kProgramFolders) CopyProgramFolder(FProgramDir, folder, target, failedFile);
-    bool present = false;
-    programCopied = CopyProgramFile(FProgramDir, kProgramName, target, present);
-    if (!programCopied) failedFile(kProgramName);
-    programCopied = programCopied && present;
     if (programCopied) {
       // The program's place below the drive's root, as the start script reads it.
       std::string below = programFile.substr(RemoveTrailingBackslash(drive).size());

@@ -439,10 +439,9 @@ TEST_F(StandAloneTest, ASecondCopyAsksFirstAndAFailedFileIsReported) {
   EXPECT_EQ(LastMessage(), "Error creating Stand Alone version - check target drive space!\n"
                            "locale/nl/LC_MESSAGES/default.mo\nlocale/nl/LC_MESSAGES/corvo.mo\nNo space left on device");
   EXPECT_TRUE(fs::exists(target_ + "/usb_copy.unfinished"));
-  {  // A read-only drive is named so, after the text of the space.
-    TFileFaultScope readOnly(TFileFaultOp::Open, EROFS, target_, 0, -1);
-    Create({mrYes, mrYes}, 1);
-  }
+  // A read-only drive is named so, after the text of the space.
+  TFileFaultScope readOnly(TFileFaultOp::Open, EROFS, target_, 0, -1);
+  Create({mrYes, mrYes}, 1);
   EXPECT_EQ(LastMessage(), "Error creating Stand Alone version - check target drive space!\nCannot create file \"" +
                                target_ + "/usb_copy.unfinished\". Read-only file system");
   EXPECT_EQ(testsupport::ReadFile(target_ + "/cam_equivalent.kv2"),

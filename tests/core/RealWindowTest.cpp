@@ -42,6 +42,13 @@ class RealWindowTest : public RealWindowCase {
       return abs(m.x - g.x - 6 * dx) < 20 && abs(m.y - g.y - 6 * dy) < 20;
     }, 3000);
   }
+  // Waits for a window that none of known is to take the keyboard (a question, a message),
+  // gives it the keys and waits until it is gone; false when none came or it stayed.
+  bool Answer(const std::vector<unsigned long>& known, const std::string& keys = "Return") {
+    const unsigned long w = NewWindow(known);
+    return w && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == w; }) &&
+           (x_.Key(keys), RealWindow::WaitUntil([&] { return !x_.Viewable(w); }));
+  }
 };
 
 std::string Stored(const std::string& name) { return UserRegistryValues(RealWindow::RegistryFile())[name]; }
@@ -1574,13 +1581,7 @@ TEST_F(RealWindowTest, ADamagedSettingsFileIsSaidAndKeptBesideTheOneTheExitWrite
   for (int n = 0; n < 2; ++n) {
     testsupport::WriteFile(file, damaged[n]);
     ASSERT_TRUE(x_.Start({.keepSettings = true})) << x_.Error();
-    for (const char* answer : {"Return", "Escape"}) {
-      const unsigned long message = NewWindow({x_.MainWindow()});
-      ASSERT_TRUE(message && x_.Title(message).find("Kivo2") != std::string::npos && x_.Activate(message));
-      x_.Key(answer);
-      ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); })) << x_.Describe();
-      if (n == 0) break;
-    }
+    ASSERT_TRUE(Answer({x_.MainWindow()}) && (n == 0 || Answer({x_.MainWindow()}, "Escape"))) << x_.Describe();
     ASSERT_EQ(x_.Close(), 0) << x_.Log();
     EXPECT_EQ(Stored("SlideDelay"), n == 0 ? "dword:00000007" : "dword:00000002");
     EXPECT_EQ(testsupport::ReadFile(file + ".damaged"), damaged[0]);
@@ -1687,48 +1688,37 @@ TEST_F(RealWindowTest, AShortPressOnAShowLeavesTheNextClickItsOwnAndAnEndedDragI
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return testsupport::ReadFile(show) == p3 + p0 + p3 + p0; }));
 }
 
-// A stand-alone copy killed in the help, over an earlier copy on the stick: started from
-// the stick it says that files are missing and keeps off the host's home, and the hidden
-// work file the kill left in the help goes once that folder is listed.
+// A stand-alone copy killed in the help, onto a stick that holds the program already:
+// started from the stick it says that files are missing and keeps off the host's home, and
+// the hidden work file the kill left in the help goes once that folder is listed.
 TEST_F(RealWindowTest, AStandAloneCopyCutShortSaysSoAndLeavesNoWorkFile) {
   if (DriveKind("/dev/shm") != 5) GTEST_SKIP() << "no RAM disk at /dev/shm";
-  std::string stick = "/dev/shm/kivo2-stick-XXXXXX";
-  ASSERT_NE(mkdtemp(stick.data()), nullptr);
-  const std::string target = stick + "/KIVO2_USB", help = target + "/help/en", host = testsupport::TempPath("host");
-  fs::copy(testsupport::ProgramDir(), target, fs::copy_options::recursive);
-  testsupport::WriteFile(target + "/usb_drive.on", "on");
-  auto answer = [&] {  // the next question or message, with its default button
-    const unsigned long q = NewWindow({x_.MainWindow()});
-    return q && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == q; }) && (x_.Key("Return"), true);
-  };
-  auto leftover = [&] {
-    for (auto& e : fs::directory_iterator(help))
-      if (e.path().filename().string().find(".kivo2copy-") != std::string::npos) return e.path();
-    return fs::path();
-  };
+  const std::string stick = "/dev/shm/kivo2-stick-" + std::to_string(getpid()), target = stick + "/KIVO2_USB";
+  const std::string help = target + "/help/en", host = testsupport::TempPath("host");  // the host's home
+  fs::create_directories(target);
+  fs::copy_file(testsupport::ProgramDir() + "/kivo2", target + "/kivo2");
+  auto leftover = [&] { return testsupport::Run({"sh", "-c", "ls -A \"$0\" | grep -q kivo2copy", help}).exitCode == 0; };
   ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + stick + "\""},
                         .environment = {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_RENAME_DELAY_US=200000"}}))
       << x_.Error();
   // File > "Create Stand Alone Kivo2 (USB)", second from the end; Yes, and Yes to the folder that is not empty.
   ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+f"));
   x_.Key("Up Up Return");
-  ASSERT_TRUE(answer() && answer()) << x_.Describe();
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !leftover().empty(); }, 30000));
+  ASSERT_TRUE(Answer({x_.MainWindow()}) && Answer({x_.MainWindow()})) << x_.Describe();
+  ASSERT_TRUE(RealWindow::WaitUntil(leftover, 30000));
   x_.Kill();
-  const fs::path left = leftover();
-  ASSERT_FALSE(left.empty());
+  ASSERT_TRUE(leftover());
   const std::string version = std::to_string(std::stoul(Stored("Version").substr(6), nullptr, 16));
   testsupport::WriteFile(target + "/Kivo2_usb.ini", "[U3]\r\nLastPath=" + help + "\r\nVersion=" + version + "\r\n");
   setenv("KIVO2_PROGRAM_DIR", target.c_str(), 1);
-  fs::create_directories(host);  // the host's home, for the drive's program
   const bool started =
       x_.Start({.environment = {"HOME=" + host, "XDG_CONFIG_HOME=" + host, "XDG_DATA_HOME=" + host, "XDG_CACHE_HOME=" + host}});
   unsetenv("KIVO2_PROGRAM_DIR");
   ASSERT_TRUE(started) << x_.Error();
-  EXPECT_TRUE(answer()) << "no word of the missing files\n" << x_.Describe();
-  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !fs::exists(left); })) << left;
+  EXPECT_TRUE(Answer({x_.MainWindow()})) << "no word of the missing files\n" << x_.Describe();
+  EXPECT_TRUE(RealWindow::WaitUntil([&] { return !leftover(); }));
   EXPECT_EQ(x_.Close(), 0);
-  EXPECT_TRUE(fs::is_empty(host));
+  EXPECT_FALSE(fs::exists(host));
   fs::remove_all(stick);
 }
 
@@ -1737,24 +1727,17 @@ TEST_F(RealWindowTest, AStandAloneCopyCutShortSaysSoAndLeavesNoWorkFile) {
 TEST_F(RealWindowTest, ATreeCopyIntoAReadOnlyDriveStopsWithOneMessage) {
   const std::string trip = testsupport::TempPath("photos/Trip"), ro = testsupport::TempPath("ro");
   Pictures(trip, 3);
-  fs::create_directories(ro + "-disk");
-  testsupport::ScratchMount mount(ro, 0, ro + "-disk");
+  testsupport::ScratchMount mount(ro, 0, trip);
   if (!mount.Mounted()) GTEST_SKIP() << "no read-only mount";
   ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + trip + "\"", "\"WebFolder\"=\"" + ro + "\""}}))
       << x_.Error();
   ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+f"));
   x_.Key("Down Down Down Down Return");  // File > "Copy and compress complete tree"
-  const unsigned long question = NewWindow({x_.MainWindow()});
-  ASSERT_TRUE(question && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == question; })) << x_.Describe();
-  x_.Key("Return");
-  const unsigned long window = x_.WaitForWindow("FormSaveImage");
-  ASSERT_TRUE(window && KeysOpen(window, "alt+s", "SaveToFolderForm")) << x_.Describe();
-  const unsigned long confirm = Opens([&] { x_.Key("alt+s"); });  // the folder chosen; "Save 3 files to"
-  ASSERT_TRUE(confirm && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == confirm; })) << x_.Describe();
-  const unsigned long message = Opens([&] { x_.Key("Return"); });
-  ASSERT_TRUE(message && RealWindow::WaitUntil([&] { return x_.ActiveWindow() == message; })) << x_.Describe();
-  const auto known = x_.Windows();
-  x_.Key("Return");
-  ASSERT_TRUE(RealWindow::WaitUntil([&] { return !x_.Viewable(message); }));
-  EXPECT_EQ(NewWindow(known), 0u) << "a message after the first\n" << x_.Describe();
+  ASSERT_TRUE(Answer({x_.MainWindow()})) << x_.Describe();
+  const unsigned long window = x_.WaitForWindow("FormSaveImage"), chooser = KeysOpen(window, "alt+s", "SaveToFolderForm");
+  ASSERT_TRUE(window && chooser) << x_.Describe();
+  x_.Key("alt+s");  // the folder chosen; Yes to "Save 3 files to", and the message
+  const std::vector<unsigned long> known{x_.MainWindow(), window, chooser};
+  ASSERT_TRUE(Answer(known) && Answer(known)) << x_.Describe();
+  EXPECT_FALSE(Answer(known)) << "a message after the first\n" << x_.Describe();
 }

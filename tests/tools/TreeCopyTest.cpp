@@ -205,10 +205,9 @@ TEST_F(TreeCopyTest, AFullDiskLeavesTheSourcesAndTheCopiesThatWereThereWhole) {
   for (const std::string& t : Messages()) failures += t.rfind("error creating file ", 0) == 0;
   EXPECT_EQ(failures, 7);
   EXPECT_EQ(Messages().back(), "0 of 4 files saved");
-  {  // A folder that cannot be made ends the run there, with the system's reason.
-    TFileFaultScope readOnly(TFileFault{TFileFaultOp::Open, EROFS, Output() + "ro/Trip", 0, -1, true});
-    RunTreeCommand(Output() + "ro/", 3);  // make ro (Yes), save 3 (Yes), the message
-  }
+  // A folder that cannot be made ends the run there, with the system's reason.
+  TFileFaultScope readOnly(TFileFault{TFileFaultOp::Open, EROFS, Output() + "ro/Trip", 0, -1, true});
+  RunTreeCommand(Output() + "ro/", 3);  // make ro (Yes), save 3 (Yes), the message
   EXPECT_EQ(Messages().back(), "Could't create folder " + Output() + "ro/Trip\nRead-only file system");
   EXPECT_EQ(TreeContents(trip_), sources);
   // What was there is whole, nothing half-written or temporary is left.

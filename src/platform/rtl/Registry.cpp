@@ -281,8 +281,7 @@ bool Parse(RegFile& f, const std::string& text) {
     }
     // A value of another root's key is read only to see that it is whole.
     RegKey elsewhere;
-    if (!inKey || (line[0] != '"' && line[0] != '@') || !ParseValueLine(current ? *current : elsewhere, line, utf16))
-      whole = false;
+    if (!inKey || !ParseValueLine(current ? *current : elsewhere, line, utf16)) whole = false;
   }
   return whole;
 }

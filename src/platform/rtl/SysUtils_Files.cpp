@@ -359,12 +359,13 @@ std::string WorkFileTemplate(const std::string& target, const std::string& kind)
   std::string name = BaseName(target).substr(0, 200);
   // Every work file is asked for here, so the first write of this run into a folder
   // clears what killed runs left there first (listings do it as they go).
+  const std::string dir = folder.empty() ? std::string(".") : folder;
   bool first;
   {
     std::lock_guard<std::mutex> lock(g_sweptGuard);
-    first = g_swept.insert(folder.empty() ? std::string(".") : folder).second;
+    first = g_swept.insert(dir).second;
   }
-  if (first) ClearLeftovers(folder.empty() ? "." : folder);
+  if (first) ClearLeftovers(dir);
   return (folder.empty() ? std::string() : IncludeTrailingPathDelimiter(folder)) + "." + name + kind + OwnMark() +
          "-XXXXXX";
 }
@@ -767,10 +768,10 @@ int FindFirst(const std::string& path, int attr, TSearchRec& f) {
   std::string mask = slash == std::string::npos ? path : path.substr(slash + 1);
   state->folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   if (mask.empty()) return ENOENT;
-  state->dir = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
+  const std::string folder = state->folder.empty() ? std::string(".") : state->folder;
+  state->dir = ::opendir(folder.c_str());
   if (!state->dir) return errno ? errno : ENOENT;
   bool wild = mask.find_first_of("*?") != std::string::npos;
-  const std::string folder = state->folder.empty() ? std::string(".") : state->folder;
   while (struct dirent* e = ::readdir(state->dir)) {
     std::string name = e->d_name;
     // The program's work entries are never listed; those of killed runs go as they are met.

@@ -1,40 +1,32 @@
 // Loaded into the real program (LD_PRELOAD) by tests that must stop it in the middle of
 // a long run of renames, or give it a full disk:
-// - each renameat2 and rename waits KIVO2_RENAME_DELAY_US microseconds first, so a batch of
-//   a thousand files lasts seconds and a kill lands where the test wants;
+// - each renameat2 and rename waits KIVO2_RENAME_DELAY_US microseconds first, so a batch
+//   of a thousand files lasts seconds and a kill lands where the test wants;
 // - every write or flush of a file below KIVO2_FULL_FOLDER fails with ENOSPC, as on a
 //   disk that has no room left (files can still be made and removed there).
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
 #include <unistd.h>
 
-static void delay(void) {
-  const char* text = getenv("KIVO2_RENAME_DELAY_US");
-  const long us = text ? atol(text) : 0;
+int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, unsigned int flags) {
+  static int (*real)(int, const char*, int, const char*, unsigned int);
+  if (!real) real = (int (*)(int, const char*, int, const char*, unsigned int))dlsym(RTLD_NEXT, "renameat2");
+  const char* delay = getenv("KIVO2_RENAME_DELAY_US");
+  const long us = delay ? atol(delay) : 0;
   if (us > 0) {
     const struct timespec wait = {us / 1000000, (us % 1000000) * 1000};
     nanosleep(&wait, NULL);
   }
-}
-
-int renameat2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, unsigned int flags) {
-  static int (*real)(int, const char*, int, const char*, unsigned int);
-  if (!real) real = (int (*)(int, const char*, int, const char*, unsigned int))dlsym(RTLD_NEXT, "renameat2");
-  delay();
   return real(olddirfd, oldpath, newdirfd, newpath, flags);
 }
 
-int rename(const char* oldpath, const char* newpath) {
-  static int (*real)(const char*, const char*);
-  if (!real) real = (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "rename");
-  delay();
-  return real(oldpath, newpath);
-}
+int rename(const char* oldpath, const char* newpath) { return renameat2(AT_FDCWD, oldpath, AT_FDCWD, newpath, 0); }
 
 // The descriptor is open on a file below KIVO2_FULL_FOLDER.
 static int full(int fd) {
