@@ -28,7 +28,6 @@ using TListLineMap = std::function<std::string(const std::string&)>;
 // exactly first: on Linux two names that differ in letter case are two files.
 class TPathIndex {
  public:
-  TPathIndex() = default;
   TPathIndex(const std::vector<std::string>& lines, const TListLineMap& lineToPath);
   // The first line naming path; -1 when none.
   int IndexOf(const std::string& path) const;

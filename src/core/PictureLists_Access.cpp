@@ -340,17 +340,12 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
 // ---- Lines that name a command's files ----
 namespace {
 
-// The last part of a line as stored: after its last '/' (a Windows-style line of a
-// stand-alone list: after its last '/' or '\').
-std::string_view LineName(std::string_view line) {
+// The last part of a line as stored, or of a path: after its last '/' (a Windows-style line of
+// a stand-alone list: after its last '/' or '\').
+std::string_view NameOf(std::string_view line) {
   const bool windows = line.empty() || line[0] != '/';
   const size_t slash = windows ? line.find_last_of("/\\") : line.rfind('/');
   return slash == std::string_view::npos ? line : line.substr(slash + 1);
-}
-
-std::string_view NameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
 }
 
 bool IsAscii(std::string_view text) {
@@ -442,7 +437,7 @@ int TRenameIndex::OldEntryOf(const std::string& path) {
 void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits) {
   std::string scratch;
   const std::string_view line = TextLineAsRead(bytes.substr(start, end - start), scratch);
-  const std::string_view name = LineName(line);
+  const std::string_view name = NameOf(line);
   const auto old = byOldName_.find(name);
   const auto made = byNewName_.find(name);
   if (name.empty() || (old == byOldName_.end() && made == byNewName_.end())) return;

@@ -314,9 +314,16 @@ bool ReadJournal(int fd, TJournal& j) {
   return true;
 }
 
-// Adds the copies a take-in is about to put to j's record; false (errno set, the record as it
-// was) when it cannot.
-bool AddTaken(TJournal& j, TTaken taken) {
+// Names in j's record the copies a take-in has written for its lists, before it puts them;
+// false (errno set, the record as it was) when it cannot.
+bool AddTaken(TJournal& j, const std::vector<TFollower>& lists) {
+  TTaken taken;
+  for (const TFollower& t : lists) {
+    struct stat st;
+    if (t.copy.Made() && ::fstat(t.copy.Fd(), &st) == 0)
+      taken.push_back({t.list, TFileId::Of(st), BirthOf("", t.copy.Fd())});
+  }
+  if (taken.empty()) return true;
   TJournalWriter writer;
   TakenFields(taken, j.lists.size(), writer);
   const std::string text = writer.Sealed();
@@ -397,41 +404,25 @@ std::vector<std::string> NamedLists(const TJournal& j, const std::set<std::strin
 // (also under another name: a show renamed or moved), or another file under its name.
 enum class TStands : uint8_t { Put, AsRead, Changed, None };
 
-// The program's lists as it finds them now, with their signatures and when they were made.
-struct TFound {
-  std::vector<TListFile> lists;
-  std::vector<TSignature> sigs;
-  std::vector<long long> born;
-  std::set<std::string> names;
-};
-TFound Found(const TListPlace& place) {
-  TFound found{DistinctLists(place), {}, {}, {}};
-  found.names = NamesOf(found.lists);
-  found.sigs.resize(found.lists.size());
-  for (size_t c = 0; c < found.lists.size(); ++c) {
-    SignatureOf(found.lists[c].real, found.sigs[c]);
-    found.born.push_back(BirthOf(found.lists[c].real));
-  }
-  return found;
-}
-
-// The lists found now that stand for j's lists, but copies put for them; one that holds the
-// file read while a copy put for it has taken another of its names knows that copy (twin).
-std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
+// The program's lists that stand for j's lists now, but copies put for them; one that holds
+// the file read while a copy put for it has taken another of its names knows that copy (twin).
+std::vector<TFollower> ListsNow(const TJournal& j, const std::vector<TListFile>& lists) {
   std::vector<TFollower> found;
   std::vector<bool> holdsRead;
   std::vector<std::pair<size_t, std::string>> copies;  // the record's list, the copy's name
-  for (size_t c = 0; c < now.lists.size(); ++c) {
-    const std::set<std::string> names = NamesOf({now.lists[c]});
-    const TSignature& sig = now.sigs[c];
+  for (const TListFile& now : lists) {
+    const std::set<std::string> names = NamesOf({now});
+    TSignature sig;
+    SignatureOf(now.real, sig);
+    const long long born = BirthOf(now.real);
     TStands best = TStands::None;
     size_t list = 0;
     for (size_t l = 0; l < j.lists.size(); ++l) {
       const TFollower& was = j.lists[l];
       TStands s = TStands::None;
-      if (j.Put(l, sig.id, now.born[c]))
+      if (j.Put(l, sig.id, born))
         s = TStands::Put;
-      else if (was.sig.id == sig.id && SameBirth(was.born, now.born[c]))
+      else if (was.sig.id == sig.id && SameBirth(was.born, born))
         s = was.sig == sig ? TStands::AsRead : TStands::Changed;
       else if (names.count(was.file.real) ||
                std::any_of(was.file.others.begin(), was.file.others.end(),
@@ -439,9 +430,9 @@ std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
         s = TStands::Changed;
       if (s < best) best = s, list = l;
     }
-    if (best == TStands::Put) copies.emplace_back(list, now.lists[c].real);
+    if (best == TStands::Put) copies.emplace_back(list, now.real);
     if (best == TStands::AsRead || best == TStands::Changed) {
-      found.emplace_back(now.lists[c], j.lists[list].sig);
+      found.emplace_back(now, j.lists[list].sig);
       found.back().list = list;
       holdsRead.push_back(j.lists[list].sig.id == sig.id);
     }
@@ -537,12 +528,12 @@ std::string UnsureText(const std::vector<TFollower>& lists) {
 // is set aside), and only into those the killed program (or a take-in killed in its turn) had
 // not put a copy in place of yet. Before the first copy is put the record names them all.
 TTakeIn TakeIn(const TListPlace& place, TFolderLocks& locks, TJournal& j, TSettled& out) {
-  const TFound found = Found(place);
+  const std::vector<TListFile> all = DistinctLists(place);
   bool foreign = false;
-  std::vector<std::string> named = NamedLists(j, found.names, &foreign);
+  std::vector<std::string> named = NamedLists(j, NamesOf(all), &foreign);
   if (foreign) return SetAsideRecord(place, j, std::move(named), out);
   // One that moved while this program waited is locked first.
-  std::vector<TFollower> lists = ListsNow(j, found);
+  std::vector<TFollower> lists = ListsNow(j, all);
   TFolderSet folders;
   for (const TFollower& t : lists) folders.merge(FoldersOf(t.file));
   if (!locks.Holds(folders)) return TTakeIn::Again;
@@ -554,13 +545,7 @@ TTakeIn TakeIn(const TListPlace& place, TFolderLocks& locks, TJournal& j, TSettl
   std::vector<const TFollower*> relinks;
   std::vector<int> written = WriteTakeInCopies(lists, index, now, failed, relinks);
   // The record names the copies, on the disk with them, before the first is put.
-  TTaken taken;
-  for (const TFollower& t : lists) {
-    struct stat st;
-    if (t.copy.Made() && ::fstat(t.copy.Fd(), &st) == 0)
-      taken.push_back({t.list, TFileId::Of(st), BirthOf("", t.copy.Fd())});
-  }
-  if (!taken.empty() && !AddTaken(j, taken)) return KeptFor(place.DataFolder, errno, out);
+  if (!AddTaken(j, lists)) return KeptFor(place.DataFolder, errno, out);
   written.push_back(j.fd);
   size_t wrote = PutCopies(lists, written, failed, index, now, TFor::TakeIn);
   for (const TFollower* t : relinks)
@@ -624,7 +609,8 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
     if (round > kRounds) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
     TWanted w = wanted ? wanted() : TWanted{};
     const std::vector<std::string> files = JournalFiles(place.DataFolder);
-    const TFound found = files.empty() ? TFound{} : Found(place);
+    const std::vector<TListFile> lists = files.empty() ? std::vector<TListFile>{} : DistinctLists(place);
+    const std::set<std::string> listNames = NamesOf(lists);
     std::vector<std::pair<TJournal, bool>> due;  // with whether it names lists of the program
     for (const std::string& file : files) {
       if (handled.count(file)) continue;
@@ -638,9 +624,9 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
       // writer needs it in first: it names a list the writer changes, or renamed a file to a
       // name the command renames.
       TFolderSet folders;
-      for (const std::string& name : NamedLists(j, found.names)) folders.emplace(ExtractFileDir(name), name);
+      for (const std::string& name : NamedLists(j, listNames)) folders.emplace(ExtractFileDir(name), name);
       bool needed = !wanted;
-      for (const TFollower& t : read ? ListsNow(j, found) : std::vector<TFollower>{}) {
+      for (const TFollower& t : read ? ListsNow(j, lists) : std::vector<TFollower>{}) {
         folders.merge(FoldersOf(t.file));
         needed = needed || w.lists.count(t.file.real) > 0;
       }
