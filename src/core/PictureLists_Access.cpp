@@ -241,24 +241,18 @@ bool TListCopy::Put(const TListFile& file) {
   if (::stat(file.real.c_str(), &st) == 0)
     for (const std::string& name : file.others)
       if (::lstat(name.c_str(), &other) == 0 && TFileId::Of(st).Is(other)) names.push_back(name);
-  int error = 0;
-  if (::close(fd_) != 0) error = errno;
-  fd_ = -1;
-  if (error == 0 && fileio::Rename(path_, file.real) != 0) error = errno;
-  if (error != 0) {
-    fileio::Unlink(path_);
-    path_.clear();
-    errno = error;
-    return false;
-  }
+  const bool put = ::close(std::exchange(fd_, -1)) == 0 && fileio::Rename(path_, file.real) == 0;
+  const int error = errno;
+  if (!put) fileio::Unlink(path_);
   path_.clear();
-  return std::all_of(names.begin(), names.end(), [&](const std::string& name) { return LinkInPlaceOf(file.real, name); });
+  errno = error;
+  return put && std::all_of(names.begin(), names.end(),
+                            [&](const std::string& name) { return LinkInPlaceOf(file.real, name); });
 }
 
 void TListCopy::Drop() {
   if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  ::close(std::exchange(fd_, -1));
   fileio::Unlink(path_);
   path_.clear();
 }
