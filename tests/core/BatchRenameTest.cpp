@@ -1014,9 +1014,8 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       return plan;
     };
     // A window lists a list; another program's command or added line comes before the user's
-    // change is written (entries removed, or a new order less some), at times through the
-    // link: a removed entry's line goes, the lines of the others still there take their new
-    // order in the places they hold, every other line stays.
+    // change (entries removed, or a new order less some) is written, at times through the link:
+    // the lines still there take the new order in their places, every other line stays.
     auto window = [&] {
       const size_t l = below(lists.size());
       auto has = [](const std::vector<std::string>& in, const std::string& s) { return std::count(in.begin(), in.end(), s); };
@@ -1138,8 +1137,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             ASSERT_EQ(fileio::RenameNoReplace(lists[1], to), 0);
             lists[1] = to;
           } else if (how == 1) {
-            // At times with a line for a picture by its name now, one that the killed command
-            // may have renamed another picture from.
+            // At times with a line for a picture by a name the killed command renamed another from.
             std::string more;
             for (const auto& [id, path] : where())
               if (more.empty() && !std::count(want[l].begin(), want[l].end(), id) && below(2) &&
@@ -1207,9 +1205,8 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             ::_exit(0);
           }
         }
-        // At times a third program's command waits for those lists as well, begun before or
-        // after this one, and is killed at times during its own take-in of the killed one's
-        // renames (or its own command).
+        // At times a third program's command waits for those lists too, begun before or after
+        // this one, and is killed at times while it takes the killed one's renames in.
         pid_t third = -1;
         if (killer > 0 && below(2)) {
           const auto plan = command();
@@ -1957,9 +1954,9 @@ TEST_F(ListsRealTest, ARenameOrDeleteWaitsOnceForThreeHeldShowsAndOneEscGivesItU
   for (const char* show : {"Shows/a.shw", "Shows/b.shw", "Shows/c.shw"}) EXPECT_EQ(Read(show), At({"p1.jpg", "p0.jpg"}));
 
   // The folder free, this program lists a.shw in "Paperclip and shows"; a second program
-  // renames p0.jpg to q0.jpg (its list's menu), this one removes p1 (its list's menu, seven
-  // up); the second deletes p3.jpg, this one removes p2: each removal takes its own line out
-  // of the show as the second program left it (b.shw follows that program alone).
+  // renames p0.jpg to q0.jpg, this one removes p1 (its list's menu, seven up); the second
+  // deletes p3.jpg, this one removes p2: each removal takes its own line out of the show as
+  // the second program left it (b.shw follows that program alone).
   held.reset();
   for (const char* show : {"Shows/a.shw", "Shows/b.shw"})
     testsupport::WriteFile(appDir_ + show, At({"p1.jpg", "p2.jpg", "p0.jpg", "p3.jpg"}));
@@ -2037,14 +2034,12 @@ static void ForgeJournal(const std::string& appDir, const std::string& tag, cons
 // to d.jpg, then b.jpg to c.jpg, among 2,000 others): the show takes it once. The record of
 // a second batch killed likewise (each g... back to f...), which two shows follow, is kept
 // while the Shows folder is read-only (a read-only bind mount): a picture no list of it names
-// is deleted meanwhile, one that a show of it names is not, and the refusal says so and names
-// the folder. Once Shows can be written, and the user has renamed one show there and an
-// editor has replaced the other (a new file of the same bytes and times), the next start
-// takes the record into both without a word. Two records with right checksums that name
-// files outside the lists lie beside it at the read-only start: one a text file with a line
-// to rename, one a list whose other name is another text file. Both are set aside, with the
-// kept one in one message, and neither those files nor a killed program's work file beside
-// them changes.
+// is deleted meanwhile, one that a show of it names is not. Once Shows can be written, one
+// show renamed there and the other replaced by an editor (same bytes and times), the next
+// start takes the record into both without a word. Two records with right checksums that name
+// files outside the lists lie beside it at the read-only start: one a text file with a line to
+// rename, one a list whose other name is another text file. Both are set aside, with the kept
+// one in one message, and neither those files nor a killed program's work file changes.
 TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenTheyCanBeWritten) {
   std::vector<TFileRename> plan{{folder_ + "c.jpg", folder_ + "d.jpg"}, {folder_ + "b.jpg", folder_ + "c.jpg"}};
   std::vector<std::string> named{"b.jpg", "c.jpg"};
