@@ -28,7 +28,6 @@ using TListLineMap = std::function<std::string(const std::string&)>;
 // exactly first: on Linux two names that differ in letter case are two files.
 class TPathIndex {
  public:
-  TPathIndex() = default;
   TPathIndex(const std::vector<std::string>& lines, const TListLineMap& lineToPath);
   // The first line naming path; -1 when none.
   int IndexOf(const std::string& path) const;
@@ -122,34 +121,27 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
 // Files renamed, moved or deleted, and the lists that name them
 // ===========================================================================
 // A command that renames, moves or deletes files changes the lists that name them in the
-// same step. It asks its questions first. Then it reads the lists and finds the ones that
-// name its files: a line names a file when it leads through the same folder (links
-// followed) to the same name, and only lines of the same last part are compared. It locks
-// their folders (one wait for all; a list that names none of the files is neither locked
-// nor written), takes in what programs that died meanwhile left, reads each list again
-// under the lock and writes its new copy beside it, and notes the renames of the files the
-// lists name in a journal (no other file changes a line).
-// Between its first and last rename it asks nothing. After its last rename it reads from
-// the disk which files are where, each list still as it was read takes its copy (one that
-// changed is read again), the copies are flushed and put in place, the journal goes, and
-// so do the locks.
+// same step. It asks its questions first. Then it finds the lists that name its files (a line
+// names a file when it leads through the same folder, links followed, to the same name), locks
+// their folders (one wait for all; a list that names none is neither locked nor written), reads
+// each again under the lock, writes its new copy beside it and notes the renames of the files
+// the lists name in a journal. Between its first and last rename it asks nothing. After its
+// last it reads from the disk which files are where, each list takes its copy (one that
+// changed is read again), the copies are put in place, and the journal and the locks go.
 //
-// The journal outlives its command only when the program was killed or the machine
-// stopped. It names each list as the command read it and the copy it puts in its place.
-// The program that next changes one of those lists, or next starts, takes it in first,
-// only into the lists it finds now (the paperclip, the shows) that are the journal's: a
-// list that is such a copy was replaced already; every other one (the file the command
-// read, also under another name in the Shows folder, or another file an editor put under
-// its name) takes the renames that did take place (the files found on the disk by device
-// and inode), all at once, under the lists' locks: all of them when it is still as the
-// command read it, else only on the lines that can mean nothing else (a name that no file
-// holds now and no other rename gave a file); a list where another line stays is named in
-// the one message as one that may keep old names. A take-in names its own copies in the
-// journal before it puts them, so that one killed in its turn is taken up by the next;
-// then the journal goes. A journal whose checksum does not match, or that names a file
-// which is none of the program's lists, is set aside under a name that is never read again
-// and the user is told which lists may name old names; one that cannot be taken in for a
-// passing cause (no room, a held lock, a list that cannot be written now) stays for later.
+// The journal outlives its command only when the program was killed or the machine stopped.
+// It names each list as the command read it and the copy it puts in its place. The program
+// that next changes one of those lists, or next starts, takes it in first, only into the lists
+// it finds now that are the journal's and were not replaced by such a copy (the file read,
+// also under another name in the Shows folder, or another file an editor put under its name):
+// each takes the renames that took place (files found by device and inode), all at once,
+// under the lists' locks; one that changed since it was read only on the lines that can mean
+// nothing else (a name no file holds now and no other rename gave a file), and it is named in
+// the one message as one that may keep old names. A take-in names its copies in the journal
+// before it puts them, so that one killed in its turn is taken up by the next. A journal that
+// is damaged or names a file which is none of the program's lists is set aside, never read
+// again, and the user is told which lists may name old names; one that cannot be taken in for
+// a passing cause (no room, a held lock, a list that cannot be written now) stays for later.
 
 // One file of a command: renamed or moved to To, or deleted when To is empty.
 struct TFileRename {
@@ -169,12 +161,11 @@ class TListRenames {
   TListRenames(const TListRenames&) = delete;
   TListRenames& operator=(const TListRenames&) = delete;
 
-  // Before the first rename (files that do not exist are left out). False when no file may
-  // be renamed: a journal of a killed program that a list of these files must take in first
-  // could not be taken in (Why() names the folder that must be writable), a list's lock was
-  // not had, a list cannot be changed or the journal cannot be written; Why() says which, as
-  // one message. Notice() may hold what taking a journal in had to say, also on true (to be
-  // told once no lock is held: after Finish).
+  // Before the first rename (files that do not exist are left out). False when no file may be
+  // renamed: a journal that a list of these files must take in first is kept (Why() names the
+  // folder that must be writable), a list's lock was not had, a list cannot be changed or the
+  // journal cannot be written; Why() says which. Notice() may hold what taking a journal in
+  // had to say, also on true (to be told once no lock is held: after Finish).
   bool Begin(std::vector<TFileRename> plan);
   // The command renamed, moved or deleted the file From as planned. Files of the plan that go
   // to one name go there in the plan's order: the last one replaces the others.
@@ -206,11 +197,10 @@ class TListRenames {
   std::string why_, notice_;
 };
 
-// At a start: takes the journals of killed programs into the lists (those of running
-// programs, and those whose lists another program holds, are left). False when one could
-// not be taken in now (message says why; it stays for later). message may hold a notice
-// also on true (a journal set aside, lists that may keep old names); changed tells whether
-// a list was written.
+// At a start: takes the journals of killed programs into the lists (those whose lists another
+// program holds are left). False when one could not be taken in now (message says why; it
+// stays for later). message may hold a notice also on true; changed tells whether a list was
+// written.
 bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed = nullptr);
 // Removes the work copies that killed saves and commands left beside the lists.
 void ClearListLeftovers(const TListPlace& place);

@@ -1,7 +1,5 @@
-// The one way into the lists of pictures: a list is the file it is (links followed, every
-// name of it changed), changed under the lock of that file's folder, read whole and written
-// beside itself before it takes its place; and the lines that name a command's files, found
-// by their last part and their folder, with where those files are now.
+// The one way into the lists of pictures, and the lines that name a command's files, found by
+// their last part and their folder, with where those files are now.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,23 +38,6 @@ std::string CannotChangeText(const std::string& list, int error) {
   return Format(_("%s cannot be changed: %s"), {list, SysErrorMessage(error)});
 }
 
-namespace {
-
-// The other names among lists of the file real (a regular file with id).
-std::vector<std::string> OtherNames(const std::string& real, const TFileId& id, const std::vector<std::string>& lists) {
-  std::vector<std::string> others;
-  for (const std::string& list : lists) {
-    const std::string name = RealPath(list);
-    struct stat st;
-    if (name != real && ::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && id.Is(st) &&
-        std::find(others.begin(), others.end(), name) == others.end())
-      others.push_back(name);
-  }
-  return others;
-}
-
-}  // namespace
-
 // A free hidden name beside name (from WorkFileTemplate) made a second name of real, then
 // put in name's place.
 bool LinkInPlaceOf(const std::string& real, const std::string& name) {
@@ -80,15 +61,24 @@ bool LinkInPlaceOf(const std::string& real, const std::string& name) {
   return false;
 }
 
+namespace {
+
+// The file the list is; lists gives the program's lists, asked only when the file has more
+// than one name.
 TListFile ResolveList(const std::string& list, const std::function<std::vector<std::string>()>& lists) {
-  TListFile file;
-  file.name = list;
-  file.real = RealPath(list);
-  struct stat st;
-  if (::stat(file.real.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1 && lists)
-    file.others = OtherNames(file.real, TFileId::Of(st), lists());
+  TListFile file{list, RealPath(list), {}};
+  struct stat st, other;
+  if (::stat(file.real.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink < 2 || !lists) return file;
+  for (const std::string& name : lists()) {
+    const std::string real = RealPath(name);
+    if (real != file.real && ::lstat(real.c_str(), &other) == 0 && S_ISREG(other.st_mode) &&
+        TFileId::Of(st).Is(other) && std::find(file.others.begin(), file.others.end(), real) == file.others.end())
+      file.others.push_back(real);
+  }
   return file;
 }
+
+}  // namespace
 
 std::vector<TListFile> DistinctLists(const TListPlace& place) {
   const std::vector<std::string> lists = place.Lists();
@@ -117,9 +107,7 @@ TFolderSet FoldersOf(const TListFile& file) {
   return folders;
 }
 
-// ---------------------------------------------------------------------------
-// Locks
-// ---------------------------------------------------------------------------
+// ---- Locks ----
 TFolderLocks::TFolderLocks() = default;
 TFolderLocks::~TFolderLocks() = default;
 
@@ -139,31 +127,30 @@ void TFolderLocks::Lock(const TFolderSet& folders, int timeoutMs) {
     for (auto& [folder, held] : held_) wanted.emplace(folder, held.first);
     held_.clear();
   }
-  for (const auto& [folder, file] : wanted)
+  take(wanted, timeoutMs);
+}
+
+void TFolderLocks::take(const TFolderSet& folders, int timeoutMs) {
+  for (const auto& [folder, file] : folders)
     if (!held_.count(folder))
       held_.emplace(folder, std::make_pair(file, std::make_unique<TFolderLock>(
                                                      PathJoin(folder, ExtractFileName(file)), timeoutMs)));
 }
 
 bool TFolderLocks::TryLock(const TFolderSet& folders) {
-  std::vector<std::string> taken;
+  TFolderSet more;
+  for (const auto& f : folders)
+    if (!held_.count(f.first)) more.insert(f);
   try {
-    for (const auto& [folder, file] : folders)
-      if (!held_.count(folder)) {
-        held_.emplace(folder, std::make_pair(file, std::make_unique<TFolderLock>(
-                                                       PathJoin(folder, ExtractFileName(file)), -1)));
-        taken.push_back(folder);
-      }
+    take(more, -1);
     return true;
   } catch (const Exception&) {
-    for (const std::string& folder : taken) held_.erase(folder);
+    for (const auto& f : more) held_.erase(f.first);
     return false;
   }
 }
 
-// ---------------------------------------------------------------------------
-// Reading and writing
-// ---------------------------------------------------------------------------
+// ---- Reading and writing ----
 bool ReadListBytes(int fd, std::string& bytes, TSignature& sig, int64_t maxBytes) {
   // The buffer is kept as it is until read into: a list read after a larger one costs no
   // clearing.
@@ -197,15 +184,11 @@ bool ReadListBytes(int fd, std::string& bytes, TSignature& sig, int64_t maxBytes
 
 TListCopy::~TListCopy() { Drop(); }
 
-TListCopy::TListCopy(TListCopy&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) { other.fd_ = -1; }
+TListCopy::TListCopy(TListCopy&& other) noexcept { *this = std::move(other); }
 
 TListCopy& TListCopy::operator=(TListCopy&& other) noexcept {
-  if (this != &other) {
-    Drop();
-    path_ = std::move(other.path_);
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
+  std::swap(path_, other.path_);
+  std::swap(fd_, other.fd_);
   return *this;
 }
 
@@ -220,8 +203,6 @@ bool TListCopy::Make(const TListFile& file) {
 
 // Writing starts at the copy's beginning; its end is cut where writing ended (which keeps
 // the room set aside for it until then).
-bool TListCopy::restart() { return ::lseek(fd_, 0, SEEK_SET) == 0; }
-
 bool TListCopy::end() {
   const off_t at = ::lseek(fd_, 0, SEEK_CUR);
   if (at < 0 || ::ftruncate(fd_, at) != 0) return false;
@@ -232,11 +213,11 @@ bool TListCopy::end() {
 }
 
 bool TListCopy::Write(std::string_view text) {
-  return restart() && fileio::WriteAll(fd_, text.data(), text.size()) && end();
+  return ::lseek(fd_, 0, SEEK_SET) == 0 && fileio::WriteAll(fd_, text.data(), text.size()) && end();
 }
 
 bool TListCopy::Write(int in, uint64_t size, const std::vector<TListEdit>& edits) {
-  if (!restart()) return false;
+  if (::lseek(fd_, 0, SEEK_SET) != 0) return false;
   uint64_t at = 0;
   for (const TListEdit& e : edits) {
     if (!CopySpan(in, at, e.At, fd_) || !fileio::WriteAll(fd_, e.Text.data(), e.Text.size())) return false;
@@ -260,28 +241,27 @@ bool TListCopy::Put(const TListFile& file) {
   if (::stat(file.real.c_str(), &st) == 0)
     for (const std::string& name : file.others)
       if (::lstat(name.c_str(), &other) == 0 && TFileId::Of(st).Is(other)) names.push_back(name);
-  int error = 0;
-  if (::close(fd_) != 0) error = errno;
-  fd_ = -1;
-  if (error == 0 && fileio::Rename(path_, file.real) != 0) error = errno;
-  if (error != 0) {
-    fileio::Unlink(path_);
-    path_.clear();
-    errno = error;
-    return false;
-  }
+  const bool put = ::close(std::exchange(fd_, -1)) == 0 && fileio::Rename(path_, file.real) == 0;
+  const int error = errno;
+  if (!put) fileio::Unlink(path_);
   path_.clear();
-  return std::all_of(names.begin(), names.end(), [&](const std::string& name) { return LinkInPlaceOf(file.real, name); });
+  errno = error;
+  return put && std::all_of(names.begin(), names.end(),
+                            [&](const std::string& name) { return LinkInPlaceOf(file.real, name); });
 }
 
 void TListCopy::Drop() {
   if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  ::close(std::exchange(fd_, -1));
   fileio::Unlink(path_);
   path_.clear();
 }
 
+// ---- The one way in ----
+namespace {
+
+// Writes text as the list's new content, under each of its names, flushed; false (errno set)
+// when it could not be written (the list is then as it was, or as far as its names went).
 bool ReplaceList(const TListFile& file, std::string_view text) {
   TListCopy copy;
   if (!copy.Make(file) || !copy.Write(text) || fileio::Sync(copy.Fd()) != 0 || !copy.Put(file)) return false;
@@ -289,18 +269,13 @@ bool ReplaceList(const TListFile& file, std::string_view text) {
   return true;
 }
 
-// ---------------------------------------------------------------------------
-// The one way in
-// ---------------------------------------------------------------------------
-namespace {
-
 // The list resolved and its folders locked, what stopped programs left for it taken in: the
 // list as it is under those locks (another program may give it another place meanwhile).
 TListFile LockedList(const TListPlace& place, const std::string& list, TFolderLocks& locks, std::string* notice) {
   TListFile file;
   LockForChange(place, locks, [&] {
     file = ResolveList(list, place.Lists);
-    return TWanted{FoldersOf(file), {file}};
+    return TWanted{FoldersOf(file), {file.real}};
   }, notice);
   return file;
 }
@@ -349,31 +324,22 @@ void ChangeListEntries(const TListPlace& place, const std::vector<std::string>& 
     for (const TListFile& list : DistinctLists(place))
       for (const std::string& name : NamesOf({list}))
         for (const auto& [folder, entry] : folders)
-          if (name.rfind(IncludeTrailingPathDelimiter(RealPath(entry)), 0) == 0 || name == RealPath(entry)) {
-            wanted.lists.push_back(list);
-            break;
-          }
+          if (name.rfind(IncludeTrailingPathDelimiter(RealPath(entry)), 0) == 0 || name == RealPath(entry))
+            wanted.lists.insert(list.real);
     return wanted;
   }, notice);
   change();
 }
 
-// ---------------------------------------------------------------------------
-// Lines that name a command's files
-// ---------------------------------------------------------------------------
+// ---- Lines that name a command's files ----
 namespace {
 
-// The last part of a line as stored: after its last '/' (a Windows-style line of a
-// stand-alone list: after its last '/' or '\').
-std::string_view LineName(std::string_view line) {
+// The last part of a line as stored, or of a path: after its last '/' (a Windows-style line of
+// a stand-alone list: after its last '/' or '\').
+std::string_view NameOf(std::string_view line) {
   const bool windows = line.empty() || line[0] != '/';
   const size_t slash = windows ? line.find_last_of("/\\") : line.rfind('/');
   return slash == std::string_view::npos ? line : line.substr(slash + 1);
-}
-
-std::string_view NameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
 }
 
 bool IsAscii(std::string_view text) {
@@ -465,7 +431,7 @@ int TRenameIndex::OldEntryOf(const std::string& path) {
 void TRenameIndex::hit(std::string_view bytes, size_t start, size_t end, std::vector<TLineHit>& hits) {
   std::string scratch;
   const std::string_view line = TextLineAsRead(bytes.substr(start, end - start), scratch);
-  const std::string_view name = LineName(line);
+  const std::string_view name = NameOf(line);
   const auto old = byOldName_.find(name);
   const auto made = byNewName_.find(name);
   if (name.empty() || (old == byOldName_.end() && made == byNewName_.end())) return;
@@ -511,10 +477,6 @@ std::vector<TLineHit> TRenameIndex::Hits(std::string_view bytes) {
   return hits;
 }
 
-bool TRenameIndex::NamesAny(const std::vector<TLineHit>& hits) {
-  return std::any_of(hits.begin(), hits.end(), [](const TLineHit& h) { return h.From >= 0; });
-}
-
 TOutcomes Planned(const std::vector<TPlannedRename>& plan) {
   TOutcomes planned(plan.size(), TOutcome::Stays);
   std::unordered_set<std::string_view> taken;  // of files meant for one name the last one holds it
@@ -525,6 +487,20 @@ TOutcomes Planned(const std::vector<TPlannedRename>& plan) {
 }
 
 namespace {
+
+// The rename whose new name holds the file of rename k now, following the renames from its new
+// name on; -1 when none does.
+int MovedOn(const std::vector<TPlannedRename>& plan, size_t k) {
+  std::string_view name = plan[k].to;
+  for (size_t step = 0; step < plan.size() && !name.empty(); ++step) {
+    const auto next = std::find_if(plan.begin(), plan.end(), [&](const TPlannedRename& q) { return q.from == name; });
+    struct stat st;
+    if (next == plan.end()) return -1;
+    if (!next->to.empty() && ::lstat(next->to.c_str(), &st) == 0 && plan[k].file.Is(st)) return int(next - plan.begin());
+    name = next->to;
+  }
+  return -1;
+}
 
 TOutcome WhereNow(const TPlannedRename& p, bool done) {
   // A name that held no file when the command began is none of its files.
@@ -564,18 +540,6 @@ TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bo
   return now;
 }
 
-int MovedOn(const std::vector<TPlannedRename>& plan, size_t k) {
-  std::string_view name = plan[k].to;
-  for (size_t step = 0; step < plan.size() && !name.empty(); ++step) {
-    const auto next = std::find_if(plan.begin(), plan.end(), [&](const TPlannedRename& q) { return q.from == name; });
-    struct stat st;
-    if (next == plan.end()) return -1;
-    if (!next->to.empty() && ::lstat(next->to.c_str(), &st) == 0 && plan[k].file.Is(st)) return int(next - plan.begin());
-    name = next->to;
-  }
-  return -1;
-}
-
 std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now, int* unsure) {
   // The names that renames gave a file; and whether a line of an old name could name another
   // file now (asked of a list that changed since it was read).
@@ -609,7 +573,7 @@ std::vector<TListEdit> TRenameIndex::EditsAfter(const std::vector<TLineHit>& hit
       named.insert(plan_[size_t(h.To)].to);
   std::vector<TListEdit> edits;
   for (const TLineHit& h : hits) {
-    const std::string* to = h.From >= 0 ? goes(h.From) : nullptr;
+    const std::string* to = goes(h.From);
     if (unsure && h.From >= 0 && now[size_t(h.From)] != TOutcome::Stays && doubtful(h.From)) ++*unsure;
     if (!to) continue;
     if (to->empty() || named.count(*to)) {

@@ -1,7 +1,5 @@
 #pragma once
-// The pieces that the lists' one way in and the commands' renames share: what a list's file
-// is, the locks of its folders, the lines that name a command's files and where those files
-// are now, and a list's new copy, put in its place under every name of the list.
+// The pieces that the lists' one way in and the commands' renames share.
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -26,10 +24,9 @@ struct TFileId {
   bool operator==(const TFileId&) const = default;
 };
 
-// What a list's file was when read: the file, its size, its modification time and its change
-// time. A list rewritten by another program is another file; one edited in place has another
-// change time, even at its old size with its modification time set back (no tool sets the
-// change time), and so has a new file that got an old one's inode number again.
+// What a list's file was when read: the file, its size, its modification and change time. One
+// edited in place has another change time, even at its old size with its modification time
+// set back (no tool sets the change time), and so has a new file given an old inode number.
 struct TSignature {
   TFileId id;
   long long size = -1, sec = 0, nsec = 0, csec = 0, cnsec = 0;
@@ -55,9 +52,6 @@ struct TListFile {
   std::string real;
   std::vector<std::string> others;
 };
-// The file the list is; lists gives the program's lists, asked only when the file has more
-// than one name.
-TListFile ResolveList(const std::string& list, const std::function<std::vector<std::string>()>& lists);
 // The lists of the program, each file once (a link to another list is that list).
 std::vector<TListFile> DistinctLists(const TListPlace& place);
 // Every name of those files (their real paths and other names).
@@ -80,36 +74,20 @@ class TFolderLocks {
   bool Holds(const TFolderSet& folders) const;
 
  private:
+  // Takes the locks of the folders not held, in the order of their paths.
+  void take(const TFolderSet& folders, int timeoutMs);
   std::map<std::string, std::pair<std::string, std::unique_ptr<TFolderLock>>> held_;
 };
 
-class TRenameIndex;
-// What a writer changes: the folders it locks, and the lists among them whose records must be
-// in first.
+// What a writer changes: the folders it locks, and the lists among them (their real paths)
+// whose records must be in first.
 struct TWanted {
   TFolderSet folders;
-  std::vector<TListFile> lists;
+  std::set<std::string> lists;
 };
-// What taking records in had to tell (once the locks are let go), whether a list was written,
-// and why a record that had to be in first is kept (the file that could not be changed, or
-// the data folder, and the error).
-struct TSettled {
-  std::string notice;
-  bool changed = false;
-  std::string keptFile;
-  int keptError = 0;
-};
-// The lists' lock protocol (see PictureLists.h): locks what wanted() names (asked again under
-// the locks, until it names no folder more) together with the folders of the records of
-// stopped programs that must be in first, in the order of their paths, and takes those records
-// in, each under its own lock taken last. A command's names (the old names of its files) bring
-// in the records that renamed files to them. Without wanted (a start) every record is taken in
-// whose lists can be locked without waiting. False when a record that must be in first is
-// kept (out says why); raises EFOpenError when a lock is not had.
-bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted, TSettled& out,
-               TRenameIndex* names = nullptr);
-// LockLists for a change of lists that is no command: raises EFOpenError, saying why, when a
-// record that must be in first is kept; what the take-in had to tell is added to notice.
+// Locks what wanted() names under the lists' lock protocol (LockLists), taking in first the
+// records of stopped programs that name those lists; raises EFOpenError, saying why, when a
+// lock is not had or such a record is kept. What the take-in had to tell is added to notice.
 void LockForChange(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted,
                    std::string* notice);
 
@@ -154,17 +132,13 @@ class TListCopy {
   int Fd() const { return fd_; }
 
  private:
-  bool restart();
   bool end();
   std::string path_;
   int fd_ = -1;
 };
-// A free hidden name beside name made a second name of real, then put in name's place;
-// false (errno set) when it could not be.
+// A free hidden name beside name made a second name of real, then put in name's place; false
+// (errno set) when it could not be.
 bool LinkInPlaceOf(const std::string& real, const std::string& name);
-// Writes text as the list's new content, under each of its names, flushed; false (errno set)
-// when it could not be written (the list is then as it was, or as far as its names went).
-bool ReplaceList(const TListFile& file, std::string_view text);
 
 // A file of a command with its device and inode, and the folder it is in (links followed).
 struct TPlannedRename {
@@ -185,9 +159,6 @@ TOutcomes Planned(const std::vector<TPlannedRename>& plan);
 // name the one there by its inode, else the later one, holds it: the other was replaced there
 // as the user said and went to the Trash. done may be empty (a killed program's command).
 TOutcomes WhereNow(const std::vector<TPlannedRename>& plan, const std::vector<bool>& done);
-// The rename whose new name holds the file of rename k now, following the renames from its new
-// name on; -1 when none does.
-int MovedOn(const std::vector<TPlannedRename>& plan, size_t k);
 
 // A line of a list that names an entry of a command: where it is in the list's bytes, the
 // old entry of rename From it names, the new entry of rename To (-1: none; a line may be
@@ -209,18 +180,15 @@ class TRenameIndex {
   TRenameIndex(const std::vector<TPlannedRename>& plan, const TListPlace& place);
   // The lines of a list's bytes that name entries of the command, in their order.
   std::vector<TLineHit> Hits(std::string_view bytes);
-  // The list names an old entry of the command.
-  static bool NamesAny(const std::vector<TLineHit>& hits);
   // The rename whose old entry path names; -1 when none does.
   int OldEntryOf(const std::string& path);
   // The edits that bring a list to the renames' outcomes now: a line that named a renamed
   // file names it where it is (by the list's own way to its folder when it stayed in that
-  // folder), one that named a deleted file goes, every other line keeps its bytes. Renames
-  // that chain or swap come out right, since each line was matched once against the old
-  // names. A renamed line whose new name a line that stays names already goes: the list
-  // named that file once and still does. A line written anew keeps its line end. With unsure
-  // (a list changed since the command read it), only a line whose name no file holds now and
-  // no other rename gave a file can mean nothing else and changes; unsure counts the others.
+  // folder), one that named a deleted file goes, every other line keeps its bytes (chains and
+  // swaps come out right: each line was matched once against the old names). A renamed line
+  // whose new name a line that stays names already goes. A line written anew keeps its line
+  // end. With unsure (a list changed since it was read), only a line whose name no file holds
+  // now and no other rename gave a file changes; unsure counts the others.
   std::vector<TListEdit> EditsAfter(const std::vector<TLineHit>& hits, const TOutcomes& now, int* unsure = nullptr);
   // The folder (links followed), each asked once.
   TFileId FolderId(const std::string& folder);

@@ -27,9 +27,9 @@
 
 // A list that follows a command: its file and names, what it was when read, the lines that
 // name the command's entries (read: they are known), its number of lines, and its new copy.
-// In a record also when the file read was made and the copy put in its place; in a take-in
-// the record's list it stands for, whether it changed since it was read (partial), the lines
-// left as they were, and the copy put for the same list under its other name (twin).
+// A record's list also has when the file read and its copy were made; a list taken into, the
+// record's list it stands for, whether it changed since read (partial), the lines it left as
+// they were (unsure), and the copy put for it under another of its names (twin).
 struct TFollower {
   TFollower() = default;
   TFollower(TListFile f, TSignature s) : file(std::move(f)), sig(s) {}
@@ -39,14 +39,15 @@ struct TFollower {
   bool read = false;
   int lines = 0;
   TListCopy copy;
-  long long born = 0;  // when the file read was made (0: not known)
+  long long born = 0, putBorn = 0;  // 0: not known
   TFileId put;
-  long long putBorn = 0;
   size_t list = 0;
   bool partial = false;
   int unsure = 0;
   std::string twin;
-  bool Follows() const { return TRenameIndex::NamesAny(hits); }
+  bool Follows() const {
+    return std::any_of(hits.begin(), hits.end(), [](const TLineHit& h) { return h.From >= 0; });
+  }
 };
 
 namespace {
@@ -54,11 +55,8 @@ namespace {
 // Rounds of waits after which a writer whose lists move each time it waited gives up.
 constexpr int kRounds = 6;
 
-// ---------------------------------------------------------------------------
-// A list brought to a command's renames
-// ---------------------------------------------------------------------------
-// f as its list is now, read through fd: its bytes read again, and the lines that name the
-// command's entries found again, only when it is not known as what f.sig says. False (errno
+// ---- A list brought to a command's renames ----
+// f as its list is now, read through fd again only when it is not as f.sig says. False (errno
 // set) when it cannot be read or is too large to be a list.
 bool Reread(TFollower& f, int fd, TRenameIndex& index, std::string& bytes) {
   struct stat st;
@@ -77,47 +75,40 @@ bool Reread(TFollower& f, int fd, TRenameIndex& index, std::string& bytes) {
 // What a copy is written for: a command before its first rename (room set aside for any
 // outcome), after its last, or a killed program's record.
 enum class TFor { Begin, Finish, TakeIn };
-enum class TFollow { Written, Unchanged, Gone, Failed };
 
 // Brings f's list to the renames' outcomes now in its copy, through one handle: the lines that
 // name the command's files written anew, the rest copied as they are. A record's list that is
-// not as f.sig says (as the killed program or this take-in read it) takes only the lines that
-// can mean nothing else. Written; Unchanged (no line changes); Gone; Failed (errno set). Only
-// a copy written is kept.
-TFollow Follow(TFollower& f, TRenameIndex& index, const TOutcomes& now, TFor step, std::string& bytes) {
-  TFollow result = TFollow::Failed;
+// not as f.sig says takes only the lines that can mean nothing else. False (errno set) when it
+// cannot; a copy is kept only when written (a list that is gone or keeps its lines has none).
+bool Follow(TFollower& f, TRenameIndex& index, const TOutcomes& now, TFor step, std::string& bytes) {
   const int fd = ::open(f.file.real.c_str(), O_RDONLY | O_CLOEXEC);
+  bool done = fd < 0 && errno == ENOENT, written = false;
   struct stat st;
-  if (fd < 0) {
-    if (errno == ENOENT) result = TFollow::Gone;
-  } else if (::fstat(fd, &st) == 0) {
+  if (fd >= 0 && ::fstat(fd, &st) == 0) {
     f.partial = f.partial || (step == TFor::TakeIn && !(TSignature::Of(st) == f.sig));
     f.unsure = 0;
     if (Reread(f, fd, index, bytes)) {
       const std::vector<TListEdit> edits = index.EditsAfter(f.hits, now, f.partial ? &f.unsure : nullptr);
       uint64_t added = 0;
       for (const TListEdit& e : edits) added += e.Text.size();
-      if (edits.empty())
-        result = TFollow::Unchanged;
-      else if ((f.copy.Made() || f.copy.Make(f.file)) && f.copy.Write(fd, uint64_t(f.sig.size), edits) &&
-               (step != TFor::Begin || f.copy.Reserve(uint64_t(f.sig.size) + added)))
-        result = TFollow::Written;
+      written = !edits.empty() && (f.copy.Made() || f.copy.Make(f.file)) &&
+                f.copy.Write(fd, uint64_t(f.sig.size), edits) &&
+                (step != TFor::Begin || f.copy.Reserve(uint64_t(f.sig.size) + added));
+      done = edits.empty() || written;
     }
   }
   const int error = errno;
   if (fd >= 0) ::close(fd);
-  if (result != TFollow::Written) f.copy.Drop();
+  if (!written) f.copy.Drop();
   errno = error;
-  return result;
+  return done;
 }
 
 using TFailures = std::vector<std::pair<std::string, int>>;
 
-// Puts the lists' copies in place: those written anew (rewritten) flushed first. Each list is
+// Puts the lists' copies in place, those written anew (rewritten) flushed first. Each list is
 // checked again just before its copy is put: one that changed meanwhile (an editor saved it)
-// takes a copy written anew from it, flushed; one that is gone is not made again. Each copy
-// is then given back its room and put under every name of its list, their folders flushed.
-// Returns how many were put.
+// takes a copy written anew from it, flushed. Returns how many were put.
 size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritten, TFailures& failed,
                  TRenameIndex& index, const TOutcomes& now, TFor step) {
   const int synced = fileio::SyncAll(rewritten) == 0 ? 0 : errno;
@@ -128,8 +119,8 @@ size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritte
     int error = synced;
     TSignature sig;
     for (int round = 0; error == 0 && f.copy.Made() && !(SignatureOf(f.file.real, sig) && sig == f.sig); ++round) {
-      const TFollow again = round < kRounds ? Follow(f, index, now, step, bytes) : (errno = EBUSY, TFollow::Failed);
-      if (again == TFollow::Failed || (again == TFollow::Written && fileio::Sync(f.copy.Fd()) != 0)) error = errno;
+      const bool again = round < kRounds ? Follow(f, index, now, step, bytes) : (errno = EBUSY, false);
+      if (!again || (f.copy.Made() && fileio::Sync(f.copy.Fd()) != 0)) error = errno;
     }
     if (!f.copy.Made()) continue;
     if (error == 0 && f.copy.Trim() && f.copy.Put(f.file)) {
@@ -144,20 +135,17 @@ size_t PutCopies(std::vector<TFollower>& lists, const std::vector<int>& rewritte
   return put;
 }
 
-// ---------------------------------------------------------------------------
-// Records: ".renames.kivo2journal-<mark of the program>-XXXXXX" in the data folder, made
-// under a work name (kSaveWorkKind) and given this name only when whole and on the disk.
-// One set aside keeps its bytes under the kind kAsideKind, which is never read again.
-// Records of earlier versions (".batchrename." and the same kind, or an earlier layout) are
-// set aside as well.
-// ---------------------------------------------------------------------------
+// ---- Records ----
+// ".renames.kivo2journal-<mark of the program>-XXXXXX" in the data folder, made under a work
+// name (kSaveWorkKind) and given this name only when whole and on the disk. One set aside
+// keeps its bytes under the kind kAsideKind, which is never read again. Records of earlier
+// versions (".batchrename." and the same kind, or an earlier layout) are set aside as well.
 constexpr char kJournalName[] = "renames";
 constexpr char kJournalKind[] = ".kivo2journal-";
 constexpr char kAsideKind[] = ".kivo2unread-";
 constexpr char kJournalHeader[] = "kivo2 rename journal 6\n";
 constexpr int64_t kMaxJournalBytes = int64_t(256) << 20;
-// The fewest bytes a list, a rename and a copy a take-in put take in a record: a bound on the
-// counts it claims.
+// The fewest bytes of a list, a rename and a take-in's copy in a record: bounds on its counts.
 constexpr size_t kListBytes = 26, kRenameBytes = 11, kTakenBytes = 8;
 
 // A record's name with its kind changed.
@@ -179,11 +167,10 @@ struct TJournal {
   std::string file;
   int fd = -1;
   unsigned long long made = 0;
-  std::vector<TFollower> lists;  // each list's file, names and signature as the command read it, and its copy
+  std::vector<TFollower> lists;  // as the command read them, with the copies it puts
   TTaken taken;
   std::vector<TPlannedRename> plan;
-  // The file (made at born) is a copy put for list l: an inode number given again to a file
-  // made later is another file.
+  // The file (made at born) is a copy put for list l; an inode number given again is not.
   bool Put(size_t l, const TFileId& id, long long born) const {
     return (lists[l].put.Known() && lists[l].put == id && SameBirth(lists[l].putBorn, born)) ||
            std::any_of(taken.begin(), taken.end(),
@@ -205,17 +192,18 @@ std::string AddLine(const std::string& message, const std::string& more) {
   return message.empty() ? more : more.empty() ? message : message + "\r" + more;
 }
 
-// The record's text. Its fields, each ended by a zero byte (which no name holds): the moment
-// it was made (nanoseconds since 1970: records are taken in oldest first), the number of
-// lists, per list its file, its signature before the command (device, inode, size,
-// modification and change time in seconds and nanoseconds), when it was made, the device,
-// inode and making time of the copy the command puts in its place, and the number and paths
-// of its other names, the number of renames, per rename from, to ("" for a deletion), the
-// file's device and inode and its folder's device and inode; last the CRC-32 of every byte
-// before it. The lists come first: a record damaged after them still tells which lists it
-// names. A take-in adds, before it puts its copies, their number and per copy its list's
-// number, device, inode and making time, with the CRC-32 of those fields: a part cut short
-// belongs to a take-in that put none.
+std::string OldNamesText(const std::vector<std::string>& lists) {
+  return _("These lists may still name files by their old names:") + NameLines(lists);
+}
+
+// The record's fields, each ended by a zero byte (which no name holds): when it was made
+// (records are taken in oldest first), the number of lists, per list its file, its signature
+// before the command, when it was made, the id and making time of the copy put in its place,
+// and its other names; the number of renames, per rename from, to ("" for a deletion), the
+// file's id and its folder's; last the CRC-32 of every byte before it. The lists come first: a
+// record damaged after them still tells which lists it names. A take-in adds, before it puts
+// its copies, their number and per copy its list's number, id and making time, with their
+// CRC-32: a part cut short belongs to a take-in that put none.
 std::string ChecksumField(std::string_view text) {
   char hex[16];
   std::snprintf(hex, sizeof hex, "%08lX",
@@ -261,7 +249,6 @@ bool TakenFields(TTaken& taken, size_t lists, TIo& io) {
   return true;
 }
 
-// Writes the fields.
 struct TJournalWriter {
   std::string text;
   bool Text(const std::string& field) {
@@ -273,7 +260,6 @@ struct TJournalWriter {
   bool Number(auto n, unsigned long long = 0) { return Text(std::to_string(n)); }
   bool Count(size_t n, size_t) { return Number(n); }
   bool Id(const TFileId& id) { return Number(id.dev) && Number(id.ino); }
-  // The fields with their checksum.
   std::string Sealed() const { return text + ChecksumField(text); }
 };
 
@@ -312,9 +298,8 @@ struct TJournalReader {
   }
 };
 
-// Reads the record open as fd into j, with the copies take-ins added; false for one that
-// cannot be read, is damaged (cut short, or its checksum does not match) or of an earlier
-// layout.
+// Reads the record open as fd into j; false for one that cannot be read, is damaged or of an
+// earlier layout.
 bool ReadJournal(int fd, TJournal& j) {
   std::string text;
   TSignature sig;
@@ -329,9 +314,16 @@ bool ReadJournal(int fd, TJournal& j) {
   return true;
 }
 
-// Adds to j's record the copies a take-in is about to put (flushed with them before the first
-// is put); false (errno set) when it cannot, the record then as it was.
-bool AddTaken(TJournal& j, TTaken taken) {
+// Names in j's record the copies a take-in has written for its lists, before it puts them;
+// false (errno set, the record as it was) when it cannot.
+bool AddTaken(TJournal& j, const std::vector<TFollower>& lists) {
+  TTaken taken;
+  for (const TFollower& t : lists) {
+    struct stat st;
+    if (t.copy.Made() && ::fstat(t.copy.Fd(), &st) == 0)
+      taken.push_back({t.list, TFileId::Of(st), BirthOf("", t.copy.Fd())});
+  }
+  if (taken.empty()) return true;
   TJournalWriter writer;
   TakenFields(taken, j.lists.size(), writer);
   const std::string text = writer.Sealed();
@@ -341,8 +333,7 @@ bool AddTaken(TJournal& j, TTaken taken) {
   return (errno = error) == 0;
 }
 
-// The records in folder that another command or a killed program left: this version's, and
-// (to be set aside) those of earlier versions; this process's running ones left out.
+// The records in folder (those of earlier versions to be set aside), but this process's own.
 std::vector<std::string> JournalFiles(const std::string& folder) {
   std::vector<std::string> journals;
   DIR* dir = ::opendir(folder.c_str());
@@ -370,8 +361,7 @@ bool RunsStill(int fd, const std::string& file) {
   return errno == EWOULDBLOCK || !WorkFileOwnerGone(ExtractFileName(file), kJournalKind);
 }
 
-// Sets a record that cannot be taken in aside, under a name that is never read again; the
-// name it has then (its own when it could not be renamed).
+// Sets a record aside under a name that is never read again; the name it has then.
 std::string SetAside(const std::string& file) {
   const std::string aside = WithKind(file, kJournalKind, kAsideKind);
   if (fileio::RenameNoReplace(file, aside) != 0) return file;
@@ -379,35 +369,22 @@ std::string SetAside(const std::string& file) {
   return aside;
 }
 
-// What to tell when a stopped program's renames could not be taken in now (why).
 std::string KeptText(const std::string& why) {
   return Format(_("The renames of a stopped program could not be taken into the paperclip and the shows now; they "
                   "are kept and taken in at the next start: %s"),
                 {why});
 }
 
-// What to tell of a record set aside (kept as aside): which lists may name old names, or
-// every list when it names none of them.
-std::string SetAsideText(const std::string& aside, std::vector<std::string> lists, const TListPlace& place) {
-  if (lists.empty())
-    for (const TListFile& list : DistinctLists(place)) lists.push_back(list.name);
-  return Format(_("A record of renamed files that a stopped program left could not be taken in; it is kept as %s."),
-                {aside}) +
-         "\r" + _("These lists may still name files by their old names:") + NameLines(lists);
-}
-
-// A cause that passes: the record is tried again later (no room, a held lock, a list that
-// cannot be written now).
+// A cause that passes (no room, a held lock, a list that cannot be written now): the record is
+// tried again later.
 bool Passing(int error) {
   return error == ENOSPC || error == EDQUOT || error == EWOULDBLOCK || error == EINTR || error == EROFS ||
          error == EACCES || error == EPERM;
 }
 
-// ---------------------------------------------------------------------------
-// A record's lists as the program finds them now
-// ---------------------------------------------------------------------------
-// The names of j's lists that are among names (the program's lists), and whether it names
-// another file that exists (a list of another program: the record is never taken in).
+// ---- A record's lists as the program finds them now ----
+// The names of j's lists that are among names (the program's), and whether it names another
+// file that exists (a list of another program: the record is never taken in).
 std::vector<std::string> NamedLists(const TJournal& j, const std::set<std::string>& names, bool* foreign = nullptr) {
   std::vector<std::string> named;
   for (const TFollower& l : j.lists) {
@@ -427,42 +404,25 @@ std::vector<std::string> NamedLists(const TJournal& j, const std::set<std::strin
 // (also under another name: a show renamed or moved), or another file under its name.
 enum class TStands : uint8_t { Put, AsRead, Changed, None };
 
-// The program's lists as it finds them now, with their signatures and when they were made.
-struct TFound {
-  std::vector<TListFile> lists;
-  std::vector<TSignature> sigs;
-  std::vector<long long> born;
-  std::set<std::string> names;
-};
-TFound Found(const TListPlace& place) {
-  TFound found{DistinctLists(place), {}, {}, {}};
-  found.names = NamesOf(found.lists);
-  found.sigs.resize(found.lists.size());
-  for (size_t c = 0; c < found.lists.size(); ++c) {
-    SignatureOf(found.lists[c].real, found.sigs[c]);
-    found.born.push_back(BirthOf(found.lists[c].real));
-  }
-  return found;
-}
-
-// The lists found now that are j's lists, each as a follower of the record's list it stands
-// for (not those that are a copy put for it); each holding the file read while a copy put for
-// the same list has taken another name of it knows that copy (twin).
-std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
+// The program's lists that stand for j's lists now, but copies put for them; one that holds
+// the file read while a copy put for it has taken another of its names knows that copy (twin).
+std::vector<TFollower> ListsNow(const TJournal& j, const std::vector<TListFile>& lists) {
   std::vector<TFollower> found;
   std::vector<bool> holdsRead;
   std::vector<std::pair<size_t, std::string>> copies;  // the record's list, the copy's name
-  for (size_t c = 0; c < now.lists.size(); ++c) {
-    const std::set<std::string> names = NamesOf({now.lists[c]});
-    const TSignature& sig = now.sigs[c];
+  for (const TListFile& now : lists) {
+    const std::set<std::string> names = NamesOf({now});
+    TSignature sig;
+    SignatureOf(now.real, sig);
+    const long long born = BirthOf(now.real);
     TStands best = TStands::None;
     size_t list = 0;
     for (size_t l = 0; l < j.lists.size(); ++l) {
       const TFollower& was = j.lists[l];
       TStands s = TStands::None;
-      if (j.Put(l, sig.id, now.born[c]))
+      if (j.Put(l, sig.id, born))
         s = TStands::Put;
-      else if (was.sig.id == sig.id && SameBirth(was.born, now.born[c]))
+      else if (was.sig.id == sig.id && SameBirth(was.born, born))
         s = was.sig == sig ? TStands::AsRead : TStands::Changed;
       else if (names.count(was.file.real) ||
                std::any_of(was.file.others.begin(), was.file.others.end(),
@@ -470,9 +430,9 @@ std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
         s = TStands::Changed;
       if (s < best) best = s, list = l;
     }
-    if (best == TStands::Put) copies.emplace_back(list, now.lists[c].real);
+    if (best == TStands::Put) copies.emplace_back(list, now.real);
     if (best == TStands::AsRead || best == TStands::Changed) {
-      found.emplace_back(now.lists[c], j.lists[list].sig);
+      found.emplace_back(now, j.lists[list].sig);
       found.back().list = list;
       holdsRead.push_back(j.lists[list].sig.id == sig.id);
     }
@@ -483,13 +443,29 @@ std::vector<TFollower> ListsNow(const TJournal& j, const TFound& now) {
   return found;
 }
 
-// ---------------------------------------------------------------------------
-// A record taken in
-// ---------------------------------------------------------------------------
+// ---- A record taken in ----
 enum class TTakeIn { Done, Kept, SetAside, Again };
 
+// What taking records in had to tell, whether a list was written, and why a record that had to
+// be in first is kept (the file, or the data folder, that could not be changed).
+struct TSettled {
+  std::string notice;
+  bool changed = false;
+  std::string keptFile;
+  int keptError = 0;
+  std::string Kept() const { return KeptText(CannotChangeText(keptFile, keptError)); }
+};
+
+// Sets record j aside, telling which lists may name old names (every list when named is empty).
 TTakeIn SetAsideRecord(const TListPlace& place, const TJournal& j, std::vector<std::string> named, TSettled& out) {
-  out.notice = AddLine(out.notice, SetAsideText(SetAside(j.file), std::move(named), place));
+  const std::string aside = SetAside(j.file);
+  if (named.empty())
+    for (const TListFile& list : DistinctLists(place)) named.push_back(list.name);
+  out.notice = AddLine(
+      out.notice,
+      Format(_("A record of renamed files that a stopped program left could not be taken in; it is kept as %s."),
+             {aside}) +
+          "\r" + OldNamesText(named));
   return TTakeIn::SetAside;
 }
 
@@ -499,7 +475,6 @@ TTakeIn KeptFor(const std::string& file, int error, TSettled& out) {
   return TTakeIn::Kept;
 }
 
-// The bytes of the file open as fd, or else at path (empty when it cannot be read).
 std::string BytesOf(const std::string& path, int fd = -1) {
   std::string bytes;
   TSignature sig;
@@ -509,20 +484,18 @@ std::string BytesOf(const std::string& path, int fd = -1) {
   return bytes;
 }
 
-// The take-in's copies: a list as the killed program read it takes every rename that took
-// place, one changed since only the lines that can mean nothing else. A list that holds the
-// file read under a name the killed program had not put its copy under yet takes that copy
-// (relinks) when the renames bring it to the copy's bytes: it is then the list as read.
-// Returns the copies written.
+// Writes the take-in's copies (and returns them). A list that holds the file read under a name
+// the killed program had not put its copy under yet takes that copy (relinks) when the renames
+// bring it to the copy's bytes: it is then the list as read.
 std::vector<int> WriteTakeInCopies(std::vector<TFollower>& lists, TRenameIndex& index, const TOutcomes& now,
                                    TFailures& failed, std::vector<const TFollower*>& relinks) {
   std::vector<int> written;
   std::string bytes;
   for (TFollower& t : lists) {
-    TFollow done = TFollow::Unchanged;
+    bool done = true;
     if (!t.twin.empty() && SignatureOf(t.file.real, t.sig)) {
       done = Follow(t, index, now, TFor::TakeIn, bytes);
-      if (done != TFollow::Failed && BytesOf(t.file.real, t.copy.Made() ? t.copy.Fd() : -1) == BytesOf(t.twin)) {
+      if (done && BytesOf(t.file.real, t.copy.Made() ? t.copy.Fd() : -1) == BytesOf(t.twin)) {
         t.copy.Drop();
         relinks.push_back(&t);
         continue;
@@ -530,16 +503,15 @@ std::vector<int> WriteTakeInCopies(std::vector<TFollower>& lists, TRenameIndex& 
       t.partial = true;
     }
     // A copy that could not be written tells nothing of how the list stands to the one put.
-    if (done != TFollow::Failed) done = Follow(t, index, now, TFor::TakeIn, bytes);
-    if (done == TFollow::Written)
+    if (done) done = Follow(t, index, now, TFor::TakeIn, bytes);
+    if (done && t.copy.Made())
       written.push_back(t.copy.Fd());
-    else if (done == TFollow::Failed && errno != EFBIG)  // too large to be a list: none the program reads
+    else if (!done && errno != EFBIG)  // too large to be a list: none the program reads
       failed.emplace_back(t.file.real, errno);
   }
   return written;
 }
 
-// What to tell of lists that took a record's renames only where a line could mean nothing else.
 std::string UnsureText(const std::vector<TFollower>& lists) {
   std::vector<std::string> unsure;
   for (const TFollower& t : lists)
@@ -547,7 +519,7 @@ std::string UnsureText(const std::vector<TFollower>& lists) {
   if (unsure.empty()) return "";
   return _("The renames of a stopped program were taken into lists that changed after it stopped; a line that "
            "could name another file now was left as it was.") +
-         "\r" + _("These lists may still name files by their old names:") + NameLines(unsure);
+         "\r" + OldNamesText(unsure);
 }
 
 // Takes record j of a killed program into the lists, under the locks of its lists and its own
@@ -556,12 +528,12 @@ std::string UnsureText(const std::vector<TFollower>& lists) {
 // is set aside), and only into those the killed program (or a take-in killed in its turn) had
 // not put a copy in place of yet. Before the first copy is put the record names them all.
 TTakeIn TakeIn(const TListPlace& place, TFolderLocks& locks, TJournal& j, TSettled& out) {
-  const TFound found = Found(place);
+  const std::vector<TListFile> all = DistinctLists(place);
   bool foreign = false;
-  std::vector<std::string> named = NamedLists(j, found.names, &foreign);
+  std::vector<std::string> named = NamedLists(j, NamesOf(all), &foreign);
   if (foreign) return SetAsideRecord(place, j, std::move(named), out);
-  // Its lists now, each under a lock held (one that moved while this program waited is locked first).
-  std::vector<TFollower> lists = ListsNow(j, found);
+  // One that moved while this program waited is locked first.
+  std::vector<TFollower> lists = ListsNow(j, all);
   TFolderSet folders;
   for (const TFollower& t : lists) folders.merge(FoldersOf(t.file));
   if (!locks.Holds(folders)) return TTakeIn::Again;
@@ -573,13 +545,7 @@ TTakeIn TakeIn(const TListPlace& place, TFolderLocks& locks, TJournal& j, TSettl
   std::vector<const TFollower*> relinks;
   std::vector<int> written = WriteTakeInCopies(lists, index, now, failed, relinks);
   // The record names the copies, on the disk with them, before the first is put.
-  TTaken taken;
-  for (const TFollower& t : lists) {
-    struct stat st;
-    if (t.copy.Made() && ::fstat(t.copy.Fd(), &st) == 0)
-      taken.push_back({t.list, TFileId::Of(st), BirthOf("", t.copy.Fd())});
-  }
-  if (!taken.empty() && !AddTaken(j, taken)) return KeptFor(place.DataFolder, errno, out);
+  if (!AddTaken(j, lists)) return KeptFor(place.DataFolder, errno, out);
   written.push_back(j.fd);
   size_t wrote = PutCopies(lists, written, failed, index, now, TFor::TakeIn);
   for (const TFollower* t : relinks)
@@ -604,11 +570,9 @@ TTakeIn TakeIn(const TListPlace& place, TFolderLocks& locks, TJournal& j, TSettl
 }
 
 // Takes record j in (read without its lock), the locks of its lists held when it names any
-// (ours): its own lock is taken now, without waiting, and it is read again (another program
-// may have taken it in while this one waited, or a take-in killed in its turn added to it). A
-// record whose lists this program holds runs in no command, unless a program of another kind
-// holds it: it stays then. One that names no list of the program is locked only to be set
-// aside (no list of this program is at stake), or left to its command when that runs.
+// (ours): its own lock is taken now, without waiting, and it is read again. A record whose
+// lists this program holds runs in no command, unless a program of another kind holds it: it
+// stays then. One that names no list of the program is only set aside, or left to its command.
 TTakeIn TakeInRecord(const TListPlace& place, TFolderLocks& locks, const TJournal& j, bool ours, TSettled& out) {
   // Never taken in in part: the lists it names are told, or every list.
   auto aside = [&] {
@@ -625,27 +589,28 @@ TTakeIn TakeInRecord(const TListPlace& place, TFolderLocks& locks, const TJourna
   TTakeIn done = TTakeIn::Done;
   if (RunsStill(again.fd, j.file))
     done = ours ? KeptFor(j.file, EWOULDBLOCK, out) : TTakeIn::Done;
-  else if (::fstat(again.fd, &st) != 0 || st.st_nlink == 0)
-    done = TTakeIn::Done;  // taken in meanwhile
-  else
+  else if (::fstat(again.fd, &st) == 0 && st.st_nlink > 0)  // else taken in meanwhile
     done = ReadJournal(again.fd, again) ? TakeIn(place, locks, again, out) : aside();
   ::close(again.fd);
   return done;
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------
-// The lists' lock protocol
-// ---------------------------------------------------------------------------
+// The lists' lock protocol (see PictureLists.h): locks what wanted() names (asked again under
+// the locks, until it names no folder more) together with the folders of the records of
+// stopped programs that must be in first, in the order of their paths, and takes those records
+// in, each under its own lock taken last. A command's names (the old names of its files) bring
+// in the records that renamed files to them. Without wanted (a start) every record is taken in
+// whose lists can be locked without waiting. False when a record that must be in first is
+// kept (out says why); raises EFOpenError when a lock is not had.
 bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted, TSettled& out,
-               TRenameIndex* names) {
+               TRenameIndex* names = nullptr) {
   std::set<std::string> handled;  // the records this writer took in, set aside, kept or left
   for (int round = 0;; ++round) {
     if (round > kRounds) throw EFOpenError(_("Another program keeps changing the paperclip and the shows."));
     TWanted w = wanted ? wanted() : TWanted{};
     const std::vector<std::string> files = JournalFiles(place.DataFolder);
-    const TFound found = files.empty() ? TFound{} : Found(place);
+    const std::vector<TListFile> lists = files.empty() ? std::vector<TListFile>{} : DistinctLists(place);
+    const std::set<std::string> listNames = NamesOf(lists);
     std::vector<std::pair<TJournal, bool>> due;  // with whether it names lists of the program
     for (const std::string& file : files) {
       if (handled.count(file)) continue;
@@ -659,12 +624,11 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
       // writer needs it in first: it names a list the writer changes, or renamed a file to a
       // name the command renames.
       TFolderSet folders;
-      for (const std::string& name : NamedLists(j, found.names)) folders.emplace(ExtractFileDir(name), name);
+      for (const std::string& name : NamedLists(j, listNames)) folders.emplace(ExtractFileDir(name), name);
       bool needed = !wanted;
-      for (const TFollower& t : read ? ListsNow(j, found) : std::vector<TFollower>{}) {
+      for (const TFollower& t : read ? ListsNow(j, lists) : std::vector<TFollower>{}) {
         folders.merge(FoldersOf(t.file));
-        needed = needed || std::any_of(w.lists.begin(), w.lists.end(),
-                                       [&](const TListFile& l) { return l.real == t.file.real; });
+        needed = needed || w.lists.count(t.file.real) > 0;
       }
       needed = needed || (read && names && std::any_of(j.plan.begin(), j.plan.end(), [&](const TPlannedRename& p) {
                             return !p.to.empty() && names->OldEntryOf(p.to) >= 0;
@@ -679,31 +643,21 @@ bool LockLists(const TListPlace& place, TFolderLocks& locks, const std::function
       w.folders.merge(folders);
       due.emplace_back(std::move(j), !folders.empty());
     }
-    if (locks.Holds(w.folders)) {
-      if (due.empty()) return out.keptError == 0;
-      std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first.made < b.first.made; });
-      for (auto& [j, named] : due) {
-        const TTakeIn done = TakeInRecord(place, locks, j, named, out);
-        if (done != TTakeIn::Again) handled.insert(j.file);
-        if (done == TTakeIn::Kept && wanted) return false;
-      }
+    if (!locks.Holds(w.folders)) {
+      locks.Lock(w.folders, place.LockTimeoutMs);
       continue;
     }
-    locks.Lock(w.folders, place.LockTimeoutMs);
+    if (due.empty()) return out.keptError == 0;
+    std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first.made < b.first.made; });
+    for (auto& [j, named] : due) {
+      const TTakeIn done = TakeInRecord(place, locks, j, named, out);
+      if (done != TTakeIn::Again) handled.insert(j.file);
+      if (done == TTakeIn::Kept && wanted) return false;
+    }
   }
 }
 
-void LockForChange(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted,
-                   std::string* notice) {
-  TSettled out;
-  const bool settled = LockLists(place, locks, wanted, out);
-  if (notice) *notice = AddLine(*notice, out.notice);
-  if (!settled) throw EFOpenError(KeptText(CannotChangeText(out.keptFile, out.keptError)));
-}
-
-namespace {
-
-// The lists as they are now, each read again only when it changed since scanned was read.
+// The lists as they are now, each read again only when it changed since scanned.
 void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TFollower>& scanned, std::string& bytes) {
   std::map<std::string, TFollower> before;
   for (TFollower& s : scanned) before.emplace(s.file.real, std::move(s));
@@ -713,7 +667,7 @@ void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TFollower>& 
     const auto old = before.find(file.real);
     if (old != before.end() && old->second.file.others == file.others) s = std::move(old->second);
     s.file = std::move(file);
-    // A list that cannot be read (or is too large to be one) is not a list the program reads.
+    // One that cannot be read (or is too large) is none the program reads.
     const int fd = ::open(s.file.real.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) continue;
     if (!Reread(s, fd, index, bytes)) s.hits.clear();
@@ -724,6 +678,14 @@ void Scan(const TListPlace& place, TRenameIndex& index, std::vector<TFollower>& 
 
 }  // namespace
 
+void LockForChange(const TListPlace& place, TFolderLocks& locks, const std::function<TWanted()>& wanted,
+                   std::string* notice) {
+  TSettled out;
+  const bool settled = LockLists(place, locks, wanted, out);
+  if (notice) *notice = AddLine(*notice, out.notice);
+  if (!settled) throw EFOpenError(out.Kept());
+}
+
 bool SettleListJournals(const TListPlace& place, std::string& message, bool* changed) {
   TSettled out;
   TFolderLocks locks;
@@ -733,11 +695,11 @@ bool SettleListJournals(const TListPlace& place, std::string& message, bool* cha
   } catch (const Exception& e) {
     out.notice = AddLine(out.notice, KeptText(e.Message()));
   }
-  if (out.keptError) out.notice = AddLine(out.notice, KeptText(CannotChangeText(out.keptFile, out.keptError)));
-  message = out.notice;
+  message = out.keptError ? AddLine(out.notice, out.Kept()) : out.notice;
   if (changed) *changed = out.changed;
   return settled;
 }
+
 void ClearListLeftovers(const TListPlace& place) {
   std::set<std::string> folders{ExcludeTrailingPathDelimiter(place.DataFolder)};
   for (const std::string& list : place.Lists()) {
@@ -753,9 +715,7 @@ std::string NameLines(const std::vector<std::string>& names) {
   return text;
 }
 
-// ===========================================================================
-// A command's renames
-// ===========================================================================
+// ==== A command's renames ====
 TListRenames::TListRenames(TListPlace place) : place_(std::move(place)) {}
 
 TListRenames::~TListRenames() {
@@ -791,16 +751,16 @@ bool TListRenames::Begin(std::vector<TFileRename> plan) {
   return lockLists(scanned) && writeCopies(scanned) && (lists_.empty() || writeJournal());
 }
 
-// The lists that name a file of the command, each once however many names lead to it, read
-// until their folders are locked and none of them changed since it was read; what stopped
-// programs left for them, or renamed to one of the command's names, is taken in first (see
-// LockLists). A record kept for later stops the command only when it names such a list.
+// The lists that name a file of the command, each once, read until their folders are locked
+// and none changed since read; records that name them, or renamed files to the command's
+// names, are taken in first, and one kept stops the command.
 bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
   locks_ = std::make_unique<TFolderLocks>();
   std::string bytes;
   TSettled out;
+  bool settled = false;
   try {
-    const bool settled = LockLists(
+    settled = LockLists(
         place_, *locks_,
         [&] {
           Scan(place_, *index_, scanned, bytes);
@@ -808,32 +768,30 @@ bool TListRenames::lockLists(std::vector<TFollower>& scanned) {
           for (const TFollower& s : scanned)
             if (s.Follows()) {
               w.folders.merge(FoldersOf(s.file));
-              w.lists.push_back(s.file);
+              w.lists.insert(s.file.real);
             }
           return w;
         },
         out, index_.get());
-    notice_ = out.notice;
-    if (settled) return true;
-    why_ = Format(_("No file was renamed, moved or deleted: a list that names these files has to take in the renames "
-                    "of a stopped program first, and for that %s must be writable (%s)."),
-                  {ExcludeTrailingPathDelimiter(out.keptFile.ends_with('/') ? out.keptFile : ExtractFileDir(out.keptFile)),
-                   SysErrorMessage(out.keptError)});
+    if (!settled)
+      why_ = Format(_("No file was renamed, moved or deleted: a list that names these files has to take in the "
+                      "renames of a stopped program first, and for that %s must be writable (%s)."),
+                    {ExcludeTrailingPathDelimiter(out.keptFile.ends_with('/') ? out.keptFile
+                                                                              : ExtractFileDir(out.keptFile)),
+                     SysErrorMessage(out.keptError)});
   } catch (const Exception& e) {
-    notice_ = out.notice;
     why_ = NoFileText() + "\r" + e.Message();
   }
-  release();
-  return false;
+  notice_ = out.notice;
+  if (!settled) release();
+  return settled;
 }
 
-// Each list's new copy written under the locks from the list as it is, for the files that
-// the names hold now (no other program's command can come between any more): a list that
+// Each list's new copy, written under the locks for the files the names hold now: a list that
 // cannot take it is known before the first rename.
 bool TListRenames::writeCopies(std::vector<TFollower>& scanned) {
-  // Which file each name holds (none: not one of the command's files) is asked only of the
-  // files that the lists name and of those meant for one of their names (the last file meant
-  // for a name replaces the others there): no other file changes a line.
+  // Which file a name holds is asked only of the files the lists name and those meant for one
+  // of their names (the last replaces the others there): no other file changes a line.
   std::unordered_set<std::string_view> named;
   for (const TFollower& f : scanned)
     for (const TLineHit& h : f.hits)
@@ -854,9 +812,10 @@ bool TListRenames::writeCopies(std::vector<TFollower>& scanned) {
   std::string bytes;
   for (TFollower& f : scanned) {
     if (!f.Follows()) continue;
-    const TFollow done = Follow(f, *index_, planned, TFor::Begin, bytes);
-    if (done == TFollow::Written) lists_.push_back(std::move(f));
-    if (done == TFollow::Failed) cannot.push_back(CannotChangeText(f.file.real, errno));
+    if (!Follow(f, *index_, planned, TFor::Begin, bytes))
+      cannot.push_back(CannotChangeText(f.file.real, errno));
+    else if (f.copy.Made())
+      lists_.push_back(std::move(f));
   }
   if (!cannot.empty()) why_ = NoFileText() + NameLines(cannot);
   if (!cannot.empty() || lists_.empty()) release();
@@ -872,10 +831,10 @@ bool TListRenames::writeJournal() {
   j.made = static_cast<unsigned long long>(made.tv_sec) * 1000000000ULL + static_cast<unsigned long long>(made.tv_nsec);
   for (const TFollower& f : lists_) {
     struct stat st;
-    j.lists.push_back({f.file, f.sig});
-    j.lists.back().born = BirthOf(f.file.real);
-    if (::fstat(f.copy.Fd(), &st) == 0) j.lists.back().put = TFileId::Of(st);
-    j.lists.back().putBorn = BirthOf("", f.copy.Fd());
+    TFollower& l = j.lists.emplace_back(f.file, f.sig);
+    l.born = BirthOf(f.file.real);
+    if (::fstat(f.copy.Fd(), &st) == 0) l.put = TFileId::Of(st);
+    l.putBorn = BirthOf("", f.copy.Fd());
   }
   for (const TPlannedRename& p : plan_)
     if (p.file.Known()) j.plan.push_back(p);
@@ -923,10 +882,8 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     release();
     return true;
   }
-  // Where the files are now, as the disk has them (also after a command that failed part
-  // way). A list still as read takes the copy written for it when every file went as
-  // planned; another one is written anew from the list as it is now, under the same locks
-  // and names (a list removed meanwhile is not made again).
+  // Where the files are now (also after a command that failed part way). A list still as read
+  // takes the copy written for it when every file went as planned; another is written anew.
   const TOutcomes now = WhereNow(plan_, done_);
   const bool asPlanned = now == Planned(plan_);
   TFailures failed;
@@ -937,9 +894,10 @@ bool TListRenames::Finish(const std::function<void(int, const std::string&, int)
     if (progress) progress(int(i), f.file.real, f.lines);
     TSignature sig;
     if (asPlanned && SignatureOf(f.file.real, sig) && sig == f.sig) continue;
-    const TFollow done = Follow(f, *index_, now, TFor::Finish, bytes);
-    if (done == TFollow::Written) rewritten.push_back(f.copy.Fd());
-    if (done == TFollow::Failed) failed.emplace_back(f.file.real, errno);
+    if (!Follow(f, *index_, now, TFor::Finish, bytes))
+      failed.emplace_back(f.file.real, errno);
+    else if (f.copy.Made())
+      rewritten.push_back(f.copy.Fd());
   }
   PutCopies(lists_, rewritten, failed, *index_, now, TFor::Finish);
   // A record that comes back after a power cut finds its lists replaced: it takes nothing in.

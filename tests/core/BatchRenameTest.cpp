@@ -504,6 +504,18 @@ static bool RunCommand(const TListPlace& place, const std::vector<TFileRename>& 
   return true;
 }
 
+// Writes text to path as an editor that keeps the file's times does: in place, or as a new
+// file put in its place.
+static void WriteKeepingTimes(const std::string& path, const std::string& text, bool inPlace = true) {
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const std::string to = inPlace ? path : path + ".new";
+  std::ofstream(to, std::ios::binary | std::ios::out | (inPlace ? std::ios::in : std::ios::trunc)) << text;
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, to.c_str(), times, 0), 0);
+  if (!inPlace) fs::rename(to, path);
+}
+
 // A show that cannot take its new copy (read-only) names a file of a batch: the batch
 // renames nothing and says which list; three batches that no list follows then go ahead
 // without a record. A show that is a link to another is one list, and a batch whose
@@ -883,6 +895,11 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       const auto found = std::find_if(at.begin(), at.end(), [&](const auto& p) { return p.second == line; });
       return found == at.end() ? -1 : found->first;
     };
+    auto linesOf = [](const std::string& list) {
+      std::vector<std::string> lines = testsupport::Lines(testsupport::ReadFile(list));
+      for (std::string& line : lines) line = line.substr(0, line.find('\r'));
+      return lines;
+    };
     auto check = [&](int step) {
       SCOPED_TRACE("step " + std::to_string(step));
       const std::map<int, std::string> at = where();
@@ -908,27 +925,24 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         for (const std::string& name : FolderEntries(folder))
           EXPECT_TRUE(name == "Shows" || name == "sub" || name[0] != '.' || name == ".kivo2.lock") << name;
     };
-    // A start of the program: work copies cleared, records of killed commands taken in.
-    // Lists the user changed after a kill, before this start: one may keep a line that could
-    // name another picture now, and is then named in the one message; the user has it so.
+    // A start of the program: work copies cleared, records of killed commands taken in. A
+    // list the user changed after a kill (changed) may keep a line that could name another
+    // picture now, named in the one message; the user has it so.
     std::set<size_t> changed;
     auto start = [&] {
       std::string message;
       ClearListLeftovers(place);
       EXPECT_TRUE(SettleListJournals(place, message)) << message;
-      std::string text = message;
-      std::replace(text.begin(), text.end(), '\r', '\n');
-      const std::vector<std::string> named = testsupport::Lines(text);
-      for (size_t n = 2; n < named.size() && named[0].starts_with("The renames of a stopped program were taken into"); ++n) {
+      std::replace(message.begin(), message.end(), '\r', '\n');
+      const std::vector<std::string> named = testsupport::Lines(message);
+      const bool unsure = named.size() > 2 && named[0].starts_with("The renames of a stopped program were taken into");
+      for (size_t n = 2; unsure && n < named.size(); ++n) {
         const auto l = std::find_if(changed.begin(), changed.end(), [&](size_t c) { return RealPath(named[n]) == RealPath(lists[c]); });
         ASSERT_NE(l, changed.end()) << named[n] << " was not changed after the kill: " << message;
         want[*l].clear();
-        for (const std::string& line : testsupport::Lines(testsupport::ReadFile(lists[*l])))
-          want[*l].push_back(picture(line.substr(0, line.find('\r')), where()));
-        text.clear();
+        for (const std::string& line : linesOf(lists[*l])) want[*l].push_back(picture(line, where()));
       }
-      if (text.empty()) message.clear();
-      EXPECT_EQ(message, "");
+      EXPECT_EQ(unsure ? "" : message, "");
       changed.clear();
     };
     auto journals = [&] {
@@ -953,23 +967,17 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     // The user edits list l in place with a program that takes no lock: two of its lines
     // swapped, its time set back.
     auto editInPlace = [&](size_t l) {
-      const std::string text = testsupport::ReadFile(lists[l]);
-      std::vector<std::string> lines;
-      for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2)
-        lines.push_back(text.substr(from, end - from) + "\r\n");
+      std::vector<std::string> lines = linesOf(lists[l]);
       if (lines.size() < 2) return;
       const size_t i = below(lines.size() - 1), j = i + 1 + below(lines.size() - i - 1);
-      const auto a = std::find(want[l].begin(), want[l].end(), picture(lines[i].substr(0, lines[i].size() - 2), where()));
-      const auto b = std::find(want[l].begin(), want[l].end(), picture(lines[j].substr(0, lines[j].size() - 2), where()));
+      const auto a = std::find(want[l].begin(), want[l].end(), picture(lines[i], where()));
+      const auto b = std::find(want[l].begin(), want[l].end(), picture(lines[j], where()));
       if (a == want[l].end() || b == want[l].end()) return;
       std::iter_swap(a, b);
       std::swap(lines[i], lines[j]);
-      struct stat st;
-      ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
-      std::ofstream(lists[l], std::ios::binary | std::ios::in | std::ios::out)
-          << std::accumulate(lines.begin(), lines.end(), std::string());
-      const struct timespec times[2] = {st.st_atim, st.st_mtim};
-      ASSERT_EQ(::utimensat(AT_FDCWD, lists[l].c_str(), times, 0), 0);
+      std::string text;
+      for (const std::string& line : lines) text += line + "\r\n";
+      WriteKeepingTimes(lists[l], text);
     };
     // A random command on the pictures as they are now.
     auto command = [&] {
@@ -1006,27 +1014,19 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       return plan;
     };
     // A window lists a list; another program's command or added line comes before the user's
-    // change is written (entries removed, or a new order less some), at times through the
-    // link: a removed entry's line goes, the lines of the others still there take their new
-    // order in the places they hold, every other line stays.
+    // change (entries removed, or a new order less some) is written, at times through the link:
+    // the lines still there take the new order in their places, every other line stays.
     auto window = [&] {
       const size_t l = below(lists.size());
-      auto read = [&] {
-        std::vector<std::string> lines = testsupport::Lines(testsupport::ReadFile(lists[l]));
-        for (std::string& line : lines) line.resize(line.find('\r'));
-        return lines;
-      };
-      auto has = [](const std::vector<std::string>& in, const std::string& s) {
-        return std::count(in.begin(), in.end(), s);
-      };
-      const std::vector<std::string> view = read();
+      auto has = [](const std::vector<std::string>& in, const std::string& s) { return std::count(in.begin(), in.end(), s); };
+      const std::vector<std::string> view = linesOf(lists[l]);
       std::vector<std::string> entries = view, removed, kept, expected;
       std::shuffle(entries.begin(), entries.end(), random);
       for (size_t n = 1 + below(2); n > 0 && !entries.empty(); --n, entries.pop_back())
         removed.push_back(entries.back());
       below(2) ? void(RunCommand(place, command(), trash)) : add(place);
       const bool reorder = below(2);
-      const std::vector<std::string> lines = read();
+      const std::vector<std::string> lines = linesOf(lists[l]);
       for (const std::string& entry : entries)
         if (has(lines, entry)) kept.push_back(entry);
       auto next = kept.begin();
@@ -1132,15 +1132,12 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
         if (what == 2 && !left.empty() && below(2)) {
           const size_t how = below(3), l = how == 0 ? 1 : below(how == 1 ? 3 : 4);
           changed.insert(l);
-          struct stat st;
-          ASSERT_EQ(::stat(lists[l].c_str(), &st), 0);
           if (how == 0) {
             const std::string to = data + (lists[1] == data + "Shows/a.shw" ? "Shows/sub/a2.shw" : "Shows/a.shw");
             ASSERT_EQ(fileio::RenameNoReplace(lists[1], to), 0);
             lists[1] = to;
           } else if (how == 1) {
-            // At times with a line for a picture by its name now, one that the killed command
-            // may have renamed another picture from.
+            // At times with a line for a picture by a name the killed command renamed another from.
             std::string more;
             for (const auto& [id, path] : where())
               if (more.empty() && !std::count(want[l].begin(), want[l].end(), id) && below(2) &&
@@ -1148,11 +1145,7 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
                 more = path + "\r\n";
                 want[l].push_back(id);
               }
-            const std::string copy = RealPath(lists[l]) + ".new";
-            testsupport::WriteFile(copy, testsupport::ReadFile(lists[l]) + more);
-            const struct timespec times[2] = {st.st_atim, st.st_mtim};
-            ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
-            fs::rename(copy, RealPath(lists[l]));
+            WriteKeepingTimes(RealPath(lists[l]), testsupport::ReadFile(lists[l]) + more, false);
           } else {
             editInPlace(l);
           }
@@ -1212,9 +1205,8 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
             ::_exit(0);
           }
         }
-        // At times a third program's command waits for those lists as well, begun before or
-        // after this one, and is killed at times during its own take-in of the killed one's
-        // renames (or its own command).
+        // At times a third program's command waits for those lists too, begun before or after
+        // this one, and is killed at times while it takes the killed one's renames in.
         pid_t third = -1;
         if (killer > 0 && below(2)) {
           const auto plan = command();
@@ -1418,9 +1410,10 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     held.clear();
   }
 
-  // A paperclip and a show with a second name (hard link), and pictures in folders a, b, dst.
+  // A paperclip and a show with a second name (hard link), pictures in folders a, b, dst, and
+  // other programs run beside this one.
   const std::string dir = testsupport::TempPath("more") + "/";
-  for (const char* sub : {"data", "a", "b", "dst", "trash"}) fs::create_directories(dir + sub);
+  for (const char* sub : {"data/sub", "a", "b", "dst", "trash"}) fs::create_directories(dir + sub);
   const std::string clip = dir + "data/paperclip.lst", show = dir + "data/h.shw", second = dir + "data/second.shw";
   TListPlace place;
   place.DataFolder = dir + "data/";
@@ -1432,10 +1425,19 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     for (const std::string& name : names) text += dir + name + "\r\n";
     return text;
   };
+  auto run = [&](const std::function<void()>& fn) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      SetLockWaiter(nullptr);
+      fn();
+      ::_exit(0);
+    }
+    return pid;
+  };
   std::string message;
-  // A paste of a/x.jpg and b/x.jpg into dst/, where x.jpg goes to the Trash first: killed
-  // after a/x.jpg went to dst/ and was sent to the Trash there for b/x.jpg, or once b/x.jpg
-  // is there too. The lines of the pictures in the Trash go, as the paste itself does it.
+  // A paste of a/x.jpg and b/x.jpg into dst/, whose x.jpg goes to the Trash first, killed after
+  // a/x.jpg was sent to the Trash there for b/x.jpg, or once b/x.jpg is there too: the lines of
+  // the pictures in the Trash go, as the paste itself does it.
   for (const std::string killAt : {"b/x.jpg", "data/"}) {
     for (const char* name : {"dst/x.jpg", "a/x.jpg", "b/x.jpg"}) testsupport::WriteFile(dir + name, name);
     testsupport::WriteFile(clip, lines({"dst/x.jpg", "a/x.jpg", "b/x.jpg"}));
@@ -1456,23 +1458,18 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     EXPECT_EQ(testsupport::ReadFile(clip), lines({killAt == "data/" ? "dst/x.jpg" : "b/x.jpg"})) << killAt;
     fs::remove(dir + "dst/x.jpg");
   }
-  // An editor saves the paperclip (a new file) after the command's last check of it, while
-  // the show's copy, written anew, is flushed: the paperclip's copy is written again from the
-  // editor's list just before it is put.
+  // An editor saves the paperclip after the command's last check of it, while the show's copy
+  // is flushed: the paperclip's copy is written anew from the editor's list just before it is put.
   testsupport::WriteFile(dir + "a/p.jpg", "p");
   testsupport::WriteFile(clip, lines({"a/p.jpg"}));
   testsupport::WriteFile(show, lines({"a/p.jpg", "b/x.jpg"}));
   ASSERT_EQ(::link(show.c_str(), second.c_str()), 0);
-  const pid_t command = ::fork();
-  if (command == 0) {
-    SetLockWaiter(nullptr);
+  const pid_t command = run([&] {
     ArmFileFault({TFileFaultOp::Sync, kFileFaultStop, "/.h.shw.kivo2save-", 1});
     RunCommand(place, {{dir + "a/p.jpg", dir + "a/q.jpg"}}, "", [&] { testsupport::WriteFile(show, testsupport::ReadFile(show)); });
-    ::_exit(0);
-  }
+  });
   ::waitpid(command, nullptr, WUNTRACED);
-  testsupport::WriteFile(clip + ".new", lines({"a/p.jpg", "b/x.jpg"}));
-  fs::rename(clip + ".new", clip);
+  WriteKeepingTimes(clip, lines({"a/p.jpg", "b/x.jpg"}), false);
   ::kill(command, SIGCONT);
   ::waitpid(command, nullptr, 0);
   EXPECT_EQ(testsupport::ReadFile(clip), lines({"a/q.jpg", "b/x.jpg"}));
@@ -1485,18 +1482,13 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     RunCommand(place, {{dir + "b/x.jpg", dir + "b/y.jpg"}}, "");
   });
   ASSERT_EQ(testsupport::ReadFile(show), lines({"a/q.jpg", "b/y.jpg"}));
-  struct stat was;
-  ASSERT_EQ(::stat(second.c_str(), &was), 0);
-  std::ofstream(second, std::ios::binary | std::ios::in | std::ios::out) << lines({"b/x.jpg", "a/q.jpg"});
-  const struct timespec times[2] = {was.st_atim, was.st_mtim};
-  ASSERT_EQ(::utimensat(AT_FDCWD, second.c_str(), times, 0), 0);
+  WriteKeepingTimes(second, lines({"b/x.jpg", "a/q.jpg"}));
   EXPECT_TRUE(SettleListJournals(place, message) && message.empty()) << message;
   EXPECT_EQ(testsupport::ReadFile(second), lines({"b/y.jpg", "a/q.jpg"}));
   EXPECT_EQ(testsupport::ReadFile(show), lines({"a/q.jpg", "b/y.jpg"}));
-  // A record kept while a show's folder is read-only: a command on a picture that show names
-  // is refused and names the folder that must be writable, and a line added to the show is
-  // refused as kept; a command on a picture no list names goes ahead.
-  fs::create_directories(dir + "data/sub");
+  // A record kept while a show's folder is read-only refuses a command on a picture that show
+  // names, naming the folder that must be writable, and a line added to the show; a command on
+  // a picture no list names goes ahead.
   const std::string kept = dir + "data/sub/k.shw";
   place.Lists = [&] { return std::vector<std::string>{clip, kept}; };
   testsupport::WriteFile(kept, lines({"a/q.jpg", "a/k.jpg"}));
@@ -1529,24 +1521,16 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
     for (const char* name : {"a/t.jpg", "a/u.jpg", "a/w.jpg"}) testsupport::WriteFile(dir + name, name);
     testsupport::WriteFile(clip, lines({"a/r.jpg"}));
     testsupport::WriteFile(kept, lines({"a/r.jpg", "a/t.jpg"}));
-    place.LockTimeoutMs = 5000;
-    std::vector<pid_t> programs;
-    auto run = [&](const std::function<void()>& fn) {
-      if (const pid_t pid = ::fork(); pid != 0) return programs.push_back(pid);
-      SetLockWaiter(nullptr);
-      fn();
-      ::_exit(0);
-    };
-    run([&] {
+    std::vector<pid_t> programs{run([&] {
       ArmFileFault({TFileFaultOp::Rename, kFileFaultStop, dir + "a/", 1});
       RunCommand(place, {{dir + "a/r.jpg", dir + "a/s.jpg"}, {dir + "a/w.jpg", dir + "a/x.jpg"}}, "");
-    });
+    })};
     ::waitpid(programs[0], nullptr, WUNTRACED);
     for (int i = 0; i < 2; ++i, ::usleep(100000))
       if ((i == 0) == qFirst)
-        run([&] { ChangeListLines(place, clip, [&](TStringList& l) { return l.Add(dir + "a/u.jpg") >= 0; }); });
+        programs.push_back(run([&] { ChangeListLines(place, clip, [&](TStringList& l) { return l.Add(dir + "a/u.jpg") >= 0; }); }));
       else
-        run([&] { RunCommand(place, {{dir + "a/t.jpg", dir + "a/v.jpg"}}, ""); });
+        programs.push_back(run([&] { RunCommand(place, {{dir + "a/t.jpg", dir + "a/v.jpg"}}, ""); }));
     ::kill(programs[0], SIGKILL);
     for (const pid_t pid : programs) ::waitpid(pid, nullptr, 0);
     EXPECT_EQ(testsupport::ReadFile(clip), lines({"a/s.jpg", "a/u.jpg"})) << qFirst;
@@ -1556,7 +1540,6 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
   }
   SetLockWaiter(waiter);
 }
-
 // Waits until the batch-rename window has gone and a message stands in its place (up to
 // timeoutMs); true when it came.
 static bool AwaitBatchMessage(testsupport::RealWindow& x, size_t windows, int timeoutMs) {
@@ -1971,9 +1954,9 @@ TEST_F(ListsRealTest, ARenameOrDeleteWaitsOnceForThreeHeldShowsAndOneEscGivesItU
   for (const char* show : {"Shows/a.shw", "Shows/b.shw", "Shows/c.shw"}) EXPECT_EQ(Read(show), At({"p1.jpg", "p0.jpg"}));
 
   // The folder free, this program lists a.shw in "Paperclip and shows"; a second program
-  // renames p0.jpg to q0.jpg (its list's menu), this one removes p1 (its list's menu, seven
-  // up); the second deletes p3.jpg, this one removes p2: each removal takes its own line out
-  // of the show as the second program left it (b.shw follows that program alone).
+  // renames p0.jpg to q0.jpg, this one removes p1 (its list's menu, seven up); the second
+  // deletes p3.jpg, this one removes p2: each removal takes its own line out of the show as
+  // the second program left it (b.shw follows that program alone).
   held.reset();
   for (const char* show : {"Shows/a.shw", "Shows/b.shw"})
     testsupport::WriteFile(appDir_ + show, At({"p1.jpg", "p2.jpg", "p0.jpg", "p3.jpg"}));
@@ -2051,14 +2034,12 @@ static void ForgeJournal(const std::string& appDir, const std::string& tag, cons
 // to d.jpg, then b.jpg to c.jpg, among 2,000 others): the show takes it once. The record of
 // a second batch killed likewise (each g... back to f...), which two shows follow, is kept
 // while the Shows folder is read-only (a read-only bind mount): a picture no list of it names
-// is deleted meanwhile, one that a show of it names is not, and the refusal says so and names
-// the folder. Once Shows can be written, and the user has renamed one show there and an
-// editor has replaced the other (a new file of the same bytes and times), the next start
-// takes the record into both without a word. Two records with right checksums that name
-// files outside the lists lie beside it at the read-only start: one a text file with a line
-// to rename, one a list whose other name is another text file. Both are set aside, with the
-// kept one in one message, and neither those files nor a killed program's work file beside
-// them changes.
+// is deleted meanwhile, one that a show of it names is not. Once Shows can be written, one
+// show renamed there and the other replaced by an editor (same bytes and times), the next
+// start takes the record into both without a word. Two records with right checksums that name
+// files outside the lists lie beside it at the read-only start: one a text file with a line to
+// rename, one a list whose other name is another text file. Both are set aside, with the kept
+// one in one message, and neither those files nor a killed program's work file changes.
 TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenTheyCanBeWritten) {
   std::vector<TFileRename> plan{{folder_ + "c.jpg", folder_ + "d.jpg"}, {folder_ + "b.jpg", folder_ + "c.jpg"}};
   std::vector<std::string> named{"b.jpg", "c.jpg"};
@@ -2159,20 +2140,14 @@ TEST_F(ListsRealTest, AKilledBatchsRecordIsTakenInOnceAndOnlyIntoTheListsWhenThe
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
   // Shows writable again; one show renamed there, the other replaced by an editor.
   readOnly.reset();
-  std::vector<std::string> some(bytes.begin() + 2, bytes.begin() + 102);
   fs::rename(appDir_ + "Shows/s.shw", appDir_ + "Shows/t.shw");
-  struct stat was;
-  ASSERT_EQ(::stat((appDir_ + "Shows/u.shw").c_str(), &was), 0);
-  testsupport::WriteFile(appDir_ + "Shows/u.new", Read("Shows/u.shw"));
-  const struct timespec times[2] = {was.st_atim, was.st_mtim};
-  ASSERT_EQ(::utimensat(AT_FDCWD, (appDir_ + "Shows/u.new").c_str(), times, 0), 0);
-  fs::rename(appDir_ + "Shows/u.new", appDir_ + "Shows/u.shw");
+  WriteKeepingTimes(appDir_ + "Shows/u.shw", Read("Shows/u.shw"), false);
   ASSERT_TRUE(Start(true)) << x_.Error();
   EXPECT_TRUE(RealWindow::WaitUntil([&] { return JournalsIn(appDir_) == 0; })) << x_.Describe();
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_EQ(x_.Windows().size(), 1u) << "a message at the start\n" << x_.Describe();
   EXPECT_EQ(Unfollowed("Shows/t.shw", bytes), "");
-  EXPECT_EQ(Unfollowed("Shows/u.shw", some), "");
+  EXPECT_EQ(Unfollowed("Shows/u.shw", {bytes.begin() + 2, bytes.begin() + 102}), "");
   EXPECT_EQ(x_.Close(), 0) << x_.Log();
 }
 
