@@ -1284,6 +1284,9 @@ TEST(ListRenamesModelTest, EveryListNamesItsPicturesWhereTheyAreWhateverCommands
       after += (plan.size() <= 1500 ? plan.back().To : plan.back().From) + "\r\n";
     }
     testsupport::WriteFile(top + "data/paperclip.lst", clip);
+    // This program has written into the data folder before (its first write there cleared
+    // what was left then), so only the take-in itself can clear the killed one's copy.
+    WorkFileTemplate(top + "data/paperclip.lst", kSaveWorkKind);
     InChild([&] {
       ArmFileFault({TFileFaultOp::Rename, kFileFaultKill, top + "pics/", 1500});
       RunCommand(place, plan, "");
