@@ -2327,7 +2327,7 @@ TEST_F(ListsRealTest, WhileAPasteMoveAsksASecondProgramChangesTheListsAndTheMove
   // Paperclip > "Paperclip and shows": the paperclip's pictures, all cut; the button bar's
   // "Shows" goes back to the folder tree, on "to". The window manager gives the keyboard
   // back to the main window some time after the question has gone.
-  ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+c")) << x_.Describe();
+  ASSERT_TRUE(KeysOpen(x_.MainWindow(), "alt+c")) << x_.Describe();
   x_.Key("Down Down Down Down Return");
   ASSERT_TRUE(RealWindow::WaitUntil([&] { return x_.Title(x_.MainWindow()).starts_with("PaperClip"); }))
       << x_.Describe();
@@ -2378,7 +2378,7 @@ TEST_F(ListsRealTest, AFolderRenamedOrMovedInTheImportWindowsTreeTakesTheListsAl
   ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + folder_ + "\"", "\"CardFolder\"=\"" + card + "trip\""}}))
       << x_.Error();
   // File > "Import from memorycard or folder", fifth from the end.
-  ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+f")) << x_.Describe();
+  ASSERT_TRUE(KeysOpen(x_.MainWindow(), "alt+f")) << x_.Describe();
   x_.Key("Up Up Up Up Up Return");
   const unsigned long import = x_.WaitForWindow("FormGetcard");
   ASSERT_TRUE(import) << x_.Describe();

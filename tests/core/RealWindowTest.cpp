@@ -403,7 +403,7 @@ TEST_F(RealWindowTest, TheHelpComesUpInFrontAndTakesKeysAlsoOverAModalWindow) {
   // The compare window (Bewerken > Alles selecteren, Ctrl+Alt+C): F1 after "x" typed at the
   // end of the second name. The name is refused in a message as the help first comes up;
   // that answered, the compare window has the keyboard back and the help stays in front.
-  ASSERT_TRUE(x_.Activate(main) && OpensByKeys("alt+w")) << x_.Describe();
+  ASSERT_TRUE(KeysOpen(main, "alt+w")) << x_.Describe();
   x_.Key("Return");
   unsigned long compare = KeysOpen(main, "ctrl+alt+c", "FormCompare");
   ASSERT_TRUE(compare) << x_.Describe();
@@ -1481,7 +1481,7 @@ TEST_F(RealWindowTest, TheImportWindowOpensAgainWhereItWasAfterACopy) {
   // File > "Import from memorycard or folder", fifth from the end; framed, it lies in the work area.
   auto open = [&] {
     unsigned long import = 0;
-    if (x_.Activate(main) && OpensByKeys("alt+b")) x_.Key("Up Up Up Up Up Return");
+    if (KeysOpen(main, "alt+b")) x_.Key("Up Up Up Up Up Return");
     EXPECT_TRUE((import = x_.WaitForWindow("FormGetcard")) && RealWindow::WaitUntil([&] {
       now = Outer(x_, import);
       return x_.Frame(import).top > 0 && area.contains(now) && (!first.width || Text(now) == Text(first));
@@ -1702,7 +1702,7 @@ TEST_F(RealWindowTest, AStandAloneCopyCutShortSaysSoAndLeavesNoWorkFile) {
                         .environment = {std::string("LD_PRELOAD=") + KIVO2_SLOW_RENAME, "KIVO2_RENAME_DELAY_US=200000"}}))
       << x_.Error();
   // File > "Create Stand Alone Kivo2 (USB)", second from the end; Yes, and Yes to the folder that is not empty.
-  ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+f"));
+  ASSERT_TRUE(KeysOpen(x_.MainWindow(), "alt+f"));
   x_.Key("Up Up Return");
   ASSERT_TRUE(Answer({x_.MainWindow()}) && Answer({x_.MainWindow()})) << x_.Describe();
   ASSERT_TRUE(RealWindow::WaitUntil(leftover, 30000));
@@ -1731,7 +1731,7 @@ TEST_F(RealWindowTest, ATreeCopyIntoAReadOnlyDriveStopsWithOneMessage) {
   if (!mount.Mounted()) GTEST_SKIP() << "no read-only mount";
   ASSERT_TRUE(x_.Start({.registryValues = {"\"LastPath\"=\"" + trip + "\"", "\"WebFolder\"=\"" + ro + "\""}}))
       << x_.Error();
-  ASSERT_TRUE(x_.Activate(x_.MainWindow()) && OpensByKeys("alt+f"));
+  ASSERT_TRUE(KeysOpen(x_.MainWindow(), "alt+f"));
   x_.Key("Down Down Down Down Return");  // File > "Copy and compress complete tree"
   ASSERT_TRUE(Answer({x_.MainWindow()})) << x_.Describe();
   const unsigned long window = x_.WaitForWindow("FormSaveImage"), chooser = KeysOpen(window, "alt+s", "SaveToFolderForm");

@@ -120,12 +120,17 @@ class RealWindowCase : public testing::Test {
   unsigned long OpensByKeys(const std::string& keys) {
     return Opens([&] { x_.Key(keys); });
   }
-  // Activates the window and gives the keys until a window with this role shows: a window
-  // shown a moment before may take the keyboard back in between (at most three tries).
-  unsigned long KeysOpen(unsigned long window, const std::string& keys, const std::string& role) {
+  // Activates the window and gives the keys until a window with this role (with none, any
+  // new window: a menu) shows: a window shown or closed a moment before may take the
+  // keyboard back in between (at most three tries).
+  unsigned long KeysOpen(unsigned long window, const std::string& keys, const std::string& role = "") {
     unsigned long found = 0;
     for (int attempt = 0; attempt < 3 && !found; ++attempt) {
       if (!x_.Activate(window)) continue;
+      if (role.empty()) {
+        found = OpensByKeys(keys);
+        continue;
+      }
       x_.Key(keys);
       found = x_.WaitForWindow(role, 5000);
     }
